@@ -1,0 +1,42 @@
+# Build helpers shared by every folder.
+#
+# Each folder of src/ that holds code has a CMakeLists.txt with one tilvane_library() call; its sources are the
+# .cpp files of that folder (not of sub-folders). Includes are rooted at src/: #include "platform/rx/Subject.h".
+
+# Adds every direct sub-folder of the current folder that has a CMakeLists.txt.
+function(tilvane_add_subdirectories)
+  file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# tilvane_library(NAME [DEPS target...] [SOURCES extra.cpp...])
+function(tilvane_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  add_library(${name} STATIC ${sources} ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# tilvane_test(NAME DEPS target... [MAIN gtest|none] [PROPERTIES ...])
+# Sources are the *_test.cpp files of the current folder. Tests run with TILVANE_TEST=1 and their own temporary
+# XDG folders (see tests/support/TestEnvironment.h), so they never touch the user's files.
+function(tilvane_test name)
+  cmake_parse_arguments(ARG "NO_MAIN" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  add_executable(${name} ${sources} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_test_support GTest::gmock)
+  if(NOT ARG_NO_MAIN)
+    target_link_libraries(${name} PRIVATE tilvane_test_main)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TILVANE_TEST=1" LABELS "${ARG_LABELS}")
+endfunction()

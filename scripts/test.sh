@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the normal and the sanitizer (ASan + UBSan) trees, and runs every test in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs="$(nproc)"
+
+echo "== build (RelWithDebInfo)"
+bash scripts/build.sh build-test
+echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+bash scripts/build.sh build-asan -DTILVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTILVANE_BUILD_BENCH=OFF
+
+status=0
+echo "== tests"
+(cd build-test && ctest --output-on-failure -j "$jobs") || status=1
+echo "== tests under sanitizers"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-asan && ctest --output-on-failure -j "$jobs") || status=1
+exit $status

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/MainQueue.h"
+#include "platform/dispatch/OperationQueue.h"
+#include "platform/dispatch/Semaphore.h"
+#include "platform/dispatch/VirtualMainLoop.h"
+
+namespace tilvane::dispatch {
+namespace {
+
+// An operation whose work takes `seconds` of (virtual) time, as a restore step that sleeps.
+class SleepOperation : public Operation {
+ public:
+  SleepOperation(std::vector<std::string>& log, std::string name, double seconds)
+      : log_(log), name_(std::move(name)), seconds_(seconds) {}
+
+ protected:
+  void main() override {
+    log_.push_back(name_ + ":start");
+    MainQueue::asyncAfter(seconds_, [this] {
+      log_.push_back(name_ + ":end");
+      finish();
+    });
+  }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string name_;
+  double seconds_;
+};
+
+class OperationQueueTest : public ::testing::Test {
+ protected:
+  VirtualMainLoop loop;
+  MainQueue::Scope scope{loop};
+  std::vector<std::string> log;
+};
+
+TEST_F(OperationQueueTest, RunsOneOperationAtATimeInOrder) {
+  OperationQueue queue("layout");
+  queue.addOperation(std::make_shared<SleepOperation>(log, "a", 1.0));
+  queue.addOperation(std::make_shared<SleepOperation>(log, "b", 1.0));
+  queue.addOperation([&] { log.push_back("c"); });
+  EXPECT_TRUE(log.empty()) << "adding never runs work on the caller's stack";
+  loop.drain();
+  EXPECT_EQ(log, (std::vector<std::string>{"a:start"}));
+  EXPECT_EQ(queue.operationCount(), 3u);
+  loop.advance(1.0);
+  EXPECT_EQ(log, (std::vector<std::string>{"a:start", "a:end", "b:start"}));
+  loop.advance(1.0);
+  EXPECT_EQ(log, (std::vector<std::string>{"a:start", "a:end", "b:start", "b:end", "c"}));
+  EXPECT_EQ(queue.operationCount(), 0u);
+}
+
+TEST_F(OperationQueueTest, SuspendedQueueHoldsWorkUntilResumed) {
+  OperationQueue queue("workspace");
+  queue.setSuspended(true);
+  queue.addOperation([&] { log.push_back("one"); });
+  queue.addOperation([&] { log.push_back("two"); });
+  loop.advance(10);
+  EXPECT_TRUE(log.empty());
+  queue.setSuspended(false);
+  loop.drain();
+  EXPECT_EQ(log, (std::vector<std::string>{"one", "two"}));
+}
+
+TEST_F(OperationQueueTest, CompletionRunsAfterFinishAndCancelledOperationsSkipTheirWork) {
+  OperationQueue queue;
+  auto first = std::make_shared<SleepOperation>(log, "first", 1.0);
+  first->completionBlock = [&] { log.push_back("first:done"); };
+  auto second = std::make_shared<BlockOperation>([&] { log.push_back("second"); });
+  second->completionBlock = [&] { log.push_back("second:done"); };
+  queue.addOperation(first);
+  queue.addOperation(second);
+  second->cancel();
+  loop.advance(2);
+  EXPECT_EQ(log, (std::vector<std::string>{"first:start", "first:end", "first:done", "second:done"}));
+  EXPECT_TRUE(first->isFinished());
+  EXPECT_TRUE(second->isFinished());
+}
+
+TEST(Semaphore, HandsOffBetweenThreads) {
+  Semaphore sem;
+  EXPECT_FALSE(sem.waitFor(0.0));
+  std::thread t([&] { sem.signal(); });
+  sem.wait();
+  t.join();
+  sem.signal();
+  EXPECT_TRUE(sem.waitFor(0.0));
+}
+
+}  // namespace
+}  // namespace tilvane::dispatch

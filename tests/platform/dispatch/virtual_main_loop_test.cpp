@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dispatch/MainQueue.h"
+#include "platform/dispatch/VirtualMainLoop.h"
+
+namespace tilvane::dispatch {
+namespace {
+
+TEST(VirtualMainLoop, RunsDelayedWorkInTimeOrderOnlyOnceDue) {
+  VirtualMainLoop loop(100.0);
+  std::vector<std::string> ran;
+  loop.asyncAfter(2.0, [&] { ran.push_back("2.0@" + std::to_string(loop.elapsed())); });
+  loop.asyncAfter(0.5, [&] { ran.push_back("0.5"); });
+  loop.asyncAfter(1.0, [&] { ran.push_back("1.0"); });
+
+  loop.advance(0.4);
+  EXPECT_TRUE(ran.empty());
+  loop.advance(0.1);
+  EXPECT_EQ(ran, (std::vector<std::string>{"0.5"}));
+  loop.advance(0.6);
+  EXPECT_EQ(ran, (std::vector<std::string>{"0.5", "1.0"}));
+  loop.advance(5.0);
+  ASSERT_EQ(ran.size(), 3u);
+  EXPECT_EQ(ran[2].substr(0, 7), "2.0@2.0");  // ran with the clock at its own due time
+  EXPECT_DOUBLE_EQ(loop.now(), 106.1);
+}
+
+TEST(VirtualMainLoop, WorkScheduledByDueWorkRunsInTheSameAdvanceWhenDue) {
+  VirtualMainLoop loop;
+  std::vector<int> ran;
+  loop.asyncAfter(1.0, [&] {
+    ran.push_back(1);
+    loop.asyncAfter(0.5, [&] { ran.push_back(2); });  // due at 1.5, inside the advance
+    loop.asyncAfter(5.0, [&] { ran.push_back(3); });  // due at 6.0, outside it
+    loop.async([&] { ran.push_back(4); });            // due at 1.0, before 2
+  });
+  loop.advance(2.0);
+  EXPECT_EQ(ran, (std::vector<int>{1, 4, 2}));
+  EXPECT_EQ(loop.pendingCount(), 1u);
+}
+
+TEST(VirtualMainLoop, SameDueTimeKeepsSchedulingOrderAndCancelledTasksNeverRun) {
+  VirtualMainLoop loop;
+  std::vector<int> ran;
+  loop.asyncAfter(1.0, [&] { ran.push_back(1); });
+  const TaskId second = loop.asyncAfter(1.0, [&] { ran.push_back(2); });
+  loop.asyncAfter(1.0, [&] { ran.push_back(3); });
+  loop.cancel(second);
+  loop.cancel(9999);  // unknown ids are ignored
+  loop.advance(1.0);
+  EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+}
+
+TEST(VirtualMainLoop, OddDelaysRunAsSoonAsPossible) {
+  VirtualMainLoop loop;
+  int ran = 0;
+  loop.asyncAfter(-3.0, [&] { ++ran; });
+  loop.asyncAfter(std::numeric_limits<double>::quiet_NaN(), [&] { ++ran; });
+  loop.drain();
+  EXPECT_EQ(ran, 2);
+}
+
+TEST(MainQueue, ForwardsToTheInstalledLoopAndDoesNothingWithoutOne) {
+  int ran = 0;
+  EXPECT_EQ(MainQueue::loop(), nullptr);
+  MainQueue::async([&] { ++ran; });
+  EXPECT_EQ(MainQueue::asyncAfter(1.0, [&] { ++ran; }), 0u);
+  {
+    VirtualMainLoop loop(50.0);
+    MainQueue::Scope scope(loop);
+    EXPECT_DOUBLE_EQ(MainQueue::clock().now(), 50.0);
+    MainQueue::async([&] { ++ran; });
+    loop.drain();
+  }
+  EXPECT_EQ(ran, 1);
+  EXPECT_EQ(MainQueue::loop(), nullptr);
+}
+
+TEST(Timers, ScopedTimerCancelsOnDestructionAndRescheduleReplaces) {
+  VirtualMainLoop loop;
+  MainQueue::Scope scope(loop);
+  int fired = 0;
+  {
+    ScopedTimer t;
+    t.schedule(1.0, [&] { ++fired; });
+  }
+  ScopedTimer t;
+  t.schedule(1.0, [&] { fired += 10; });
+  loop.advance(0.5);
+  t.schedule(1.0, [&] { fired += 100; });  // restarts the wait
+  loop.advance(0.9);
+  EXPECT_EQ(fired, 0);
+  EXPECT_TRUE(t.isPending());
+  loop.advance(0.2);
+  EXPECT_EQ(fired, 100);
+  EXPECT_FALSE(t.isPending());
+}
+
+TEST(Timers, RepeatingTimerFiresEveryIntervalUntilStopped) {
+  VirtualMainLoop loop;
+  MainQueue::Scope scope(loop);
+  RepeatingTimer timer;
+  std::vector<double> at;
+  timer.start(7200, [&] { at.push_back(loop.elapsed()); });
+  loop.advance(3 * 7200 + 1);
+  EXPECT_EQ(at, (std::vector<double>{7200, 14400, 21600}));
+  timer.stop();
+  loop.advance(7200);
+  EXPECT_EQ(at.size(), 3u);
+}
+
+}  // namespace
+}  // namespace tilvane::dispatch
