@@ -1,7 +1,7 @@
 # Build helpers shared by every folder.
 #
 # Each folder of src/ that holds code has a CMakeLists.txt with one tilvane_library() call; its sources are the
-# .cpp files of that folder (not of sub-folders). Includes are rooted at src/: #include "platform/rx/Subject.h".
+# .cpp files of that folder (not of sub-folders). Includes are rooted at src/ and src/tilvane/: #include "platform/rx/PublishSubject.h", #include "Models/AppDescriptor.h".
 
 # Adds every direct sub-folder of the current folder that has a CMakeLists.txt.
 function(tilvane_add_subdirectories)
@@ -20,7 +20,7 @@ function(tilvane_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   add_library(${name} STATIC ${sources} ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
@@ -31,7 +31,7 @@ function(tilvane_test name)
   cmake_parse_arguments(ARG "NO_MAIN" "" "DEPS;SOURCES;LABELS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   add_executable(${name} ${sources} ${ARG_SOURCES})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_test_support GTest::gmock)
   if(NOT ARG_NO_MAIN)
     target_link_libraries(${name} PRIVATE tilvane_test_main)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tilvane {
+
+/// The one logging entry of the application. Lines go to the logger "Tilvane.logger" with the appenders
+/// "console" (standard output), "errorFile" (error lines only) and "debugFile" (every line), in dated files
+/// under $XDG_DATA_HOME/Tilvane/log/{error,debug}/YYYYMMDD/<launch seconds>.log. A line is the level's prefix
+/// ("ℹ️ ", "⚠️ ", "🔴 ") and the message, nothing else. Before setup() lines go to standard output only.
+class LogManager {
+ public:
+  enum class level { debug = 0, info = 1, warning = 2, error = 3, severe = 4 };
+
+  /// The levels that are written; empty (the default) writes every level.
+  static std::vector<level>& levels();
+
+  /// Attaches the console and the two dated files, reading the launch instant from the main loop's clock.
+  /// Called once at launch before every other step; a second call replaces the logger (new files).
+  static void setup();
+
+  static void debug(std::string_view message);
+  /// Writes a value through its textual form (operator<<).
+  template <class T>
+  static void debugValue(const T& value) {
+    std::ostringstream s;
+    s << value;
+    debug(s.str());
+  }
+  /// `Optional("text")` for a present text, `nil` for an absent one.
+  static void debugOptional(const std::optional<std::string>& text);
+  static void warning(std::string_view message);
+  /// Writes an error's description.
+  static void error(std::string_view description);
+
+  /// Paths of the current files (empty before setup); for tests and the about pane.
+  static std::string debugFilePath();
+  static std::string errorFilePath();
+
+  /// Flushes and drops the logger, as before setup (tests).
+  static void reset();
+};
+
+}  // namespace tilvane
