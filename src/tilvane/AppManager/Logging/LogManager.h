@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -43,6 +44,28 @@ class LogManager {
 
   /// Flushes and drops the logger, as before setup (tests).
   static void reset();
+
+  /// Records every line logged while it lives, prefix included, whether or not setup() ran; tests read what
+  /// the program logged through it. Captures may nest.
+  class Capture {
+   public:
+    Capture();
+    ~Capture();
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+    std::vector<std::string> lines() const;
+    /// Number of lines that contain `text`.
+    std::size_t count(std::string_view text) const;
+    bool contains(std::string_view text) const { return count(text) > 0; }
+    void clear();
+
+    /// Called by the logger for each line.
+    void record(const std::string& line);
+
+   private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+  };
 };
 
 }  // namespace tilvane
