@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/Geometry.h"
+#include "platform/desktop/ManagedDisplaySpaces.h"
+#include "platform/desktop/NSScreen.h"
+
+namespace tilvane {
+
+/// The backend's answers about displays and desktops: what NSScreen and the window-server queries read.
+///
+/// A backend keeps one consistent picture: every display it lists in screens() is named by
+/// bestManagedDisplayForRect(its frame) with the "Display Identifier" it carries in the managed listing, and
+/// frames are in the display space (bottom-left origin of the primary display, y up). An X11 backend converts
+/// RandR monitor geometry into that space, takes each monitor's usable area from the docks' struts, reports
+/// shared desktops (one numbering for all monitors) and derives desktop identifiers from desktop numbers.
+/// Called on the main thread only.
+class DisplayServer {
+ public:
+  virtual ~DisplayServer() = default;
+
+  /// Every display, in the system's order.
+  virtual std::vector<NSScreen> screens() const = 0;
+  /// The display that holds the focus; absent without displays.
+  virtual std::optional<NSScreen> mainScreen() const = 0;
+  /// Whether each display has desktops of its own.
+  virtual bool screensHaveSeparateSpaces() const = 0;
+  /// The displays with their desktops and current desktop (see ManagedDisplaySpaces.h); absent when the
+  /// window server answers nothing.
+  virtual std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const = 0;
+  /// The UUID of the display that holds most of `rect`; absent when none does or it has no name.
+  virtual std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const = 0;
+};
+
+}  // namespace tilvane

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/sim/SimDisplaySpec.h"
+
+namespace tilvane::sim {
+
+/// An event that was posted to the sim, in posting order.
+struct PostedEvent {
+  CGEventTapLocation tap = CGEventTapLocation::hid;
+  CGEvent event;
+  bool operator==(const PostedEvent&) const = default;
+};
+
+/// An in-memory desktop for tests and headless runs: displays with UUIDs, frames and visible frames; desktops
+/// (with UUIDs) shared by all displays or per display; the current desktop of each display. It is
+/// deterministic and scriptable:
+/// - set-up calls (addDisplay, addSpace, ...) change the picture silently;
+/// - user actions (switchToSpace, connectDisplay, disconnectDisplay, rearrangeDisplay, wake) change it and
+///   raise the matching notification on the main loop, as the system does;
+/// - posted events are recorded, and Control + digit key-downs switch desktops as the system's shortcuts do
+///   (Control+1 is the first desktop of the listing, ... Control+0 the tenth).
+/// Main thread only.
+class SimDesktop final : public Desktop, private DisplayServer, private EventTap {
+ public:
+  explicit SimDesktop(SpacesMode mode = SpacesMode::shared, int sharedSpaceCount = 1);
+
+  /// The sim's displays and desktops.
+  DisplayServer& displayServer() override { return *this; }
+  /// The sim's event recorder and desktop shortcuts.
+  EventTap& eventTap() override { return *this; }
+  /// The notifications the user actions raise.
+  DesktopNotificationCenter& notificationCenter() override { return center_; }
+
+  // --- set-up, silent ---
+
+  /// Adds a display after the others (system order and window-server order) and returns its UUID.
+  std::string addDisplay(const SimDisplaySpec& spec);
+  /// Adds a desktop: to the shared set (`displayUuid` ignored) or to that display's set. Returns the new
+  /// desktop's UUID, or empty when the display is unknown.
+  std::string addSpace(const std::string& displayUuid = {});
+  /// Orders the window server's listing: the given displays first, in this order, then the others as they were.
+  void setManagedDisplayOrder(const std::vector<std::string>& displayUuids);
+  /// Makes this display the main one (unknown UUID: back to the default, the first display).
+  void setMainDisplay(const std::string& displayUuid);
+  /// From now on the window server answers exactly `listing` (absent: it answers nothing), whatever the
+  /// displays are; for malformed or missing data.
+  void scriptManagedDisplaySpaces(std::optional<ManagedDisplaySpaces> listing);
+  /// Back to listing the sim's own displays and desktops.
+  void clearScriptedManagedDisplaySpaces();
+  /// Events for which `refuse` answers true cannot be made (null: every event can be made).
+  void refuseEventCreation(std::function<bool(const CGEvent&)> refuse);
+
+  // --- user actions, each notified on the main loop ---
+
+  /// Shows the desktop on its display (every display when shared). Raises activeSpaceDidChange when the
+  /// current desktop changed. False when no desktop has that UUID.
+  bool switchToSpace(const std::string& spaceUuid);
+  /// Shows the desktop at `position` (1-based) of the listing's order, as the Control + digit shortcut does.
+  /// False when there is no such desktop.
+  bool switchToSpaceAtPosition(int position);
+  /// Attaches a display (screenParametersDidChange) and returns its UUID.
+  std::string connectDisplay(const SimDisplaySpec& spec);
+  /// Detaches a display with its own desktops (screenParametersDidChange). False when unknown.
+  bool disconnectDisplay(const std::string& displayUuid);
+  /// Moves or resizes a display (screenParametersDidChange). The visible frame is the frame when not given.
+  bool rearrangeDisplay(const std::string& displayUuid, const CGRect& frame,
+                        std::optional<CGRect> visibleFrame = std::nullopt);
+  /// The machine and its displays wake (didWake, then screensDidWake).
+  void wake();
+
+  // --- inspection ---
+
+  /// Whether desktops are shared or per display.
+  SpacesMode mode() const { return mode_; }
+  /// UUIDs of the displays, in system order.
+  std::vector<std::string> displayUuids() const;
+  /// The desktops of the display (the shared set when shared), in order; empty when unknown.
+  std::vector<std::string> spaceUuids(const std::string& displayUuid = {}) const;
+  /// The desktop the display shows; absent when unknown or without desktops.
+  std::optional<std::string> currentSpaceUuid(const std::string& displayUuid = {}) const;
+  /// Every event posted so far, in order.
+  const std::vector<PostedEvent>& postedEvents() const { return posted_; }
+  /// Forgets the events posted so far.
+  void clearPostedEvents() { posted_.clear(); }
+
+ private:
+  struct Display {
+    std::string uuid;
+    bool named = true;
+    CGRect frame;
+    CGRect visibleFrame;
+    std::vector<std::string> spaces;
+    std::size_t current = 0;
+  };
+
+  // DisplayServer
+  std::vector<NSScreen> screens() const override;
+  std::optional<NSScreen> mainScreen() const override;
+  bool screensHaveSeparateSpaces() const override { return mode_ == SpacesMode::separate; }
+  std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
+  std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
+
+  // EventTap
+  std::optional<CGEvent> createEvent(const CGEvent& proposed) override;
+  void post(CGEventTapLocation tap, const CGEvent& event) override;
+
+  Display* findDisplay(const std::string& uuid);
+  const Display* findDisplay(const std::string& uuid) const;
+  /// The displays in the window server's order.
+  std::vector<const Display*> managedDisplays() const;
+  void notifyScreenParameters();
+
+  SpacesMode mode_;
+  std::vector<Display> displays_;           // system order
+  std::vector<std::string> managedOrder_;   // window-server order
+  std::vector<std::string> sharedSpaces_;
+  std::size_t sharedCurrent_ = 0;
+  std::string mainDisplay_;
+  bool listingScripted_ = false;
+  std::optional<ManagedDisplaySpaces> scriptedListing_;
+  std::function<bool(const CGEvent&)> refuse_;
+  std::vector<PostedEvent> posted_;
+  DesktopNotificationCenter center_;
+};
+
+}  // namespace tilvane::sim

@@ -1,0 +1,72 @@
+// The sim's answers to the display and window-server queries.
+#include <algorithm>
+
+#include "platform/desktop/sim/SimDesktop.h"
+
+namespace tilvane::sim {
+namespace {
+double overlapArea(const CGRect& a, const CGRect& b) {
+  const double w = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+  const double h = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+  return (w > 0 && h > 0) ? w * h : 0.0;
+}
+
+bool containsPoint(const CGRect& r, double x, double y) {
+  return x >= r.minX() && x < r.maxX() && y >= r.minY() && y < r.maxY();
+}
+}  // namespace
+
+std::vector<NSScreen> SimDesktop::screens() const {
+  std::vector<NSScreen> out;
+  for (const Display& d : displays_) out.push_back(NSScreen{d.frame, d.visibleFrame});
+  return out;
+}
+
+std::optional<NSScreen> SimDesktop::mainScreen() const {
+  const Display* main = findDisplay(mainDisplay_);
+  if (!main && !displays_.empty()) main = &displays_.front();
+  if (!main) return std::nullopt;
+  return NSScreen{main->frame, main->visibleFrame};
+}
+
+std::optional<ManagedDisplaySpaces> SimDesktop::copyManagedDisplaySpaces() const {
+  if (listingScripted_) return scriptedListing_;
+  ManagedDisplaySpaces listing;
+  for (const Display* d : managedDisplays()) {
+    const bool shared = mode_ == SpacesMode::shared;
+    const auto& spaces = shared ? sharedSpaces_ : d->spaces;
+    const std::size_t current = shared ? sharedCurrent_ : d->current;
+    ManagedDisplay entry;
+    if (d->named) entry.displayIdentifier = d->uuid;
+    entry.spaces.emplace();
+    for (const auto& uuid : spaces) entry.spaces->push_back(ManagedSpace{uuid});
+    if (current < spaces.size()) entry.currentSpace = ManagedSpace{spaces[current]};
+    listing.push_back(std::move(entry));
+  }
+  return listing;
+}
+
+std::optional<std::string> SimDesktop::bestManagedDisplayForRect(const CGRect& rect) const {
+  const Display* best = nullptr;
+  double bestArea = 0;
+  for (const Display& d : displays_) {
+    const double area = overlapArea(rect, d.frame);
+    if (area > bestArea) {
+      bestArea = area;
+      best = &d;
+    }
+  }
+  if (!best) {
+    // A rectangle without area (a point, a line) belongs to the display that holds its centre.
+    for (const Display& d : displays_) {
+      if (containsPoint(d.frame, rect.midX(), rect.midY())) {
+        best = &d;
+        break;
+      }
+    }
+  }
+  if (!best || !best->named) return std::nullopt;
+  return best->uuid;
+}
+
+}  // namespace tilvane::sim

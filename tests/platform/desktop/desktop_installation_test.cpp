@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/EventPosting.h"
+#include "platform/desktop/WindowServer.h"
+#include "platform/desktop/sim/SimDesktop.h"
+#include "support/TestEnvironment.h"
+
+namespace tilvane {
+namespace {
+
+TEST(DesktopInstallation, WithoutABackendThereIsNothingAndNothingBreaks) {
+  ASSERT_EQ(Desktop::current(), nullptr);
+  EXPECT_TRUE(NSScreen::screens().empty());
+  EXPECT_FALSE(NSScreen::mainScreen());
+  EXPECT_FALSE(NSScreen::screensHaveSeparateSpaces());
+  EXPECT_FALSE(CGSCopyManagedDisplaySpaces());
+  EXPECT_FALSE(CGSCopyBestManagedDisplayForRect(CGRectMake(0, 0, 10, 10)));
+  EXPECT_FALSE(CGEventCreateKeyboardEvent(18, true));
+  EXPECT_FALSE(CGEventCreateMouseEvent(CGEventType::mouseMoved, {1, 2}, CGMouseButton::left));
+  CGEventPost(CGEventTapLocation::hid, CGEvent{});  // goes nowhere
+}
+
+TEST(DesktopInstallation, ScopesNestAndRestoreThePreviousBackend) {
+  sim::SimDesktop outer;
+  sim::SimDesktop inner;
+  outer.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
+  {
+    Desktop::Scope a(outer);
+    EXPECT_EQ(Desktop::current(), &outer);
+    EXPECT_EQ(NSScreen::screens().size(), 1u);
+    {
+      Desktop::Scope b(inner);
+      EXPECT_EQ(Desktop::current(), &inner);
+      EXPECT_TRUE(NSScreen::screens().empty());
+    }
+    EXPECT_EQ(Desktop::current(), &outer);
+  }
+  EXPECT_EQ(Desktop::current(), nullptr);
+}
+
+TEST(CGRectEdges, NegativeExtentsReachLeftAndDownFromTheOrigin) {
+  const CGRect r = CGRectMake(10, 20, -4, 6);
+  EXPECT_DOUBLE_EQ(r.minX(), 6);
+  EXPECT_DOUBLE_EQ(r.maxX(), 10);
+  EXPECT_DOUBLE_EQ(r.midX(), 8);
+  EXPECT_DOUBLE_EQ(r.minY(), 20);
+  EXPECT_DOUBLE_EQ(r.maxY(), 26);
+  EXPECT_DOUBLE_EQ(r.midY(), 23);
+}
+
+class NotificationDelivery : public test::WorldTest {};
+
+TEST_F(NotificationDelivery, ArrivesOnALaterTurnOfTheMainLoopEvenAfterTheCentreIsGone) {
+  int got = 0;
+  rx::Disposable sub;
+  {
+    DesktopNotificationCenter centre;
+    sub = centre.activeSpaceDidChange().subscribe([&](rx::Unit) { ++got; });
+    DesktopNotificationCenter::post(centre.activeSpaceDidChange());
+    EXPECT_EQ(got, 0) << "delivered before the poster returned";
+  }
+  drain();
+  EXPECT_EQ(got, 1);
+}
+
+TEST(NotificationDeliveryWithoutLoop, IsImmediate) {
+  ASSERT_EQ(dispatch::MainQueue::loop(), nullptr);
+  DesktopNotificationCenter centre;
+  int got = 0;
+  auto sub = centre.screenParametersDidChange().subscribe([&](rx::Unit) { ++got; });
+  DesktopNotificationCenter::post(centre.screenParametersDidChange());
+  EXPECT_EQ(got, 1);
+}
+
+}  // namespace
+}  // namespace tilvane

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include "AppManager/Screens/ScreenOrder.h"
+#include "ScreensWorld.h"
+
+namespace tilvane {
+namespace {
+
+using sim::SpacesMode;
+
+class ScreenManagerDisplays : public test::ScreensWorld {};
+
+TEST_F(ScreenManagerDisplays, OneDisplayNumbersItsDesktopsInListingOrder) {
+  auto& s = make(SpacesMode::shared, 3);
+  const auto id = s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 1u);
+  EXPECT_EQ(manager().screens()[0], (ScreenInfo{id, CGRectMake(0, 0, 1440, 900), numbered(s.spaceUuids(), 0)}));
+}
+
+TEST_F(ScreenManagerDisplays, SeparateDesktopsNumberOnInWindowServerOrderWhateverTheScreenOrder) {
+  auto& s = make(SpacesMode::separate);
+  const auto left = s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .spaceCount = 3});
+  const auto right = s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080), .spaceCount = 2});
+  s.setManagedDisplayOrder({right, left});
+  manager().reloadScreens();
+  const auto& screens = manager().screens();
+  ASSERT_EQ(screens.size(), 2u);
+  EXPECT_EQ(screens[0].id, left);
+  EXPECT_EQ(screens[0].spaces, numbered(s.spaceUuids(left), 2));
+  EXPECT_EQ(screens[1].id, right);
+  EXPECT_EQ(screens[1].spaces, numbered(s.spaceUuids(right), 0));
+}
+
+TEST_F(ScreenManagerDisplays, SharedDesktopsGiveEveryDisplayTheFirstListedMap) {
+  auto& s = make(SpacesMode::shared, 4);
+  s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080)});
+  manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 2u);
+  EXPECT_EQ(manager().screens()[0].spaces, numbered(s.spaceUuids(), 0));
+  EXPECT_EQ(manager().screens()[1].spaces, manager().screens()[0].spaces);
+}
+
+TEST_F(ScreenManagerDisplays, MalformedListingEntriesAreSkipped) {
+  auto& s = make(SpacesMode::separate);
+  const auto a = s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 0});
+  const auto b = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 0});
+  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
+      {std::nullopt, std::vector<ManagedSpace>{{"lost"}}, std::nullopt},  // no identifier: uses no number
+      {"absent display", std::vector<ManagedSpace>{{"g1"}, {"g2"}}, std::nullopt},  // unmatched: uses 0 and 1
+      {a, std::nullopt, std::nullopt},                                            // no desktop list
+      {b, std::vector<ManagedSpace>{{"B0"}, {std::nullopt}, {"B1"}}, std::nullopt},  // one without uuid
+  });
+  manager().reloadScreens();
+  EXPECT_TRUE(manager().screens()[0].spaces.empty());
+  EXPECT_EQ(manager().screens()[1].spaces, (std::map<std::string, int>{{"B0", 2}, {"B1", 3}}));
+}
+
+TEST_F(ScreenManagerDisplays, WithoutAListingDisplaysKeepNoDesktopsAndNothingIsVisited) {
+  auto& s = make(SpacesMode::shared, 2);
+  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
+  s.scriptManagedDisplaySpaces(std::nullopt);
+  manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 1u);
+  EXPECT_TRUE(manager().screens()[0].spaces.empty());
+  EXPECT_TRUE(manager().activedSpaces().empty());
+
+  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{});  // shared, but an empty list
+  manager().reloadScreens();
+  EXPECT_TRUE(manager().screens()[0].spaces.empty());
+  EXPECT_TRUE(manager().activedSpaces().empty());
+}
+
+TEST_F(ScreenManagerDisplays, ScreenOrderFollowsTheInsertionSort) {
+  auto& s = make(SpacesMode::shared);
+  // AppKit lists M at the origin, then L further left but higher: each comes before the other by the
+  // predicate; the insertion sort moves L in front.
+  const auto m = s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  const auto above = s.addDisplay({.frame = CGRectMake(0, 900, 1440, 900)});
+  const auto l = s.addDisplay({.frame = CGRectMake(-1920, 300, 1920, 1080)});
+  manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 3u);
+  EXPECT_EQ(manager().screens()[0].id, l);
+  EXPECT_EQ(manager().screens()[1].id, m);
+  EXPECT_EQ(manager().screens()[2].id, above);
+}
+
+TEST(ScreenOrder, StopsAtTheFirstPrecedingEntryItDoesNotComeBefore) {
+  auto info = [](double x, double y) { return ScreenInfo{std::to_string(x) + "," + std::to_string(y), CGRectMake(x, y, 1, 1), {}}; };
+  // B comes before A (lower); C comes before A (further left) and before B (further left), although B also
+  // comes before C (lower).
+  std::vector<ScreenInfo> v{info(0, 0), info(100, -50), info(-100, 50)};
+  sortScreens(v);
+  EXPECT_EQ(v[0].frame.origin.x, -100);
+  EXPECT_EQ(v[1].frame.origin.x, 100);
+  EXPECT_EQ(v[2].frame.origin.x, 0);
+  // D does not come before E (same origin): it stays behind it, the sort is stable for ties.
+  std::vector<ScreenInfo> ties{ScreenInfo{"E", CGRectMake(5, 5, 1, 1), {}}, ScreenInfo{"D", CGRectMake(5, 5, 2, 2), {}}};
+  sortScreens(ties);
+  EXPECT_EQ(ties[0].id, "E");
+}
+
+TEST(ScreenOrder, ManyDisplaysAndNaNsAreSortedTheSameWay) {
+  std::vector<ScreenInfo> v;
+  for (int i = 25; i > 0; --i) v.push_back(ScreenInfo{std::to_string(i), CGRectMake(i * 100.0, 0, 100, 100), {}});
+  v.insert(v.begin() + 3, ScreenInfo{"nan", CGRectMake(std::nan(""), std::nan(""), 1, 1), {}});
+  sortScreens(v);
+  ASSERT_EQ(v.size(), 26u);
+  // The NaN entry comes before nothing and nothing comes before it: it stays behind the entries that were in
+  // front of it and stops the ones behind it.
+  EXPECT_EQ(v[0].id, "23");
+  EXPECT_EQ(v[1].id, "24");
+  EXPECT_EQ(v[2].id, "25");
+  EXPECT_EQ(v[3].id, "nan");
+  for (std::size_t i = 4; i < v.size(); ++i) EXPECT_EQ(v[i].id, std::to_string(i - 3));
+}
+
+TEST_F(ScreenManagerDisplays, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
+  auto& s = make(SpacesMode::separate);
+  const CGRect rightVisible = CGRectMake(1440, 0, 1920, 1050);
+  const auto left = s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = CGRectMake(0, 0, 1440, 877),
+                                  .spaceCount = 3});
+  const auto right = s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080), .visibleFrame = rightVisible, .spaceCount = 2});
+  manager().reloadScreens();
+  const NSScreen leftScreen = screenAt(CGRectMake(0, 0, 1440, 900));
+  const NSScreen rightScreen = screenAt(CGRectMake(1440, 0, 1920, 1080));
+  const NSScreen elsewhere{CGRectMake(9000, 9000, 10, 10), CGRectMake(9000, 9000, 10, 10)};
+
+  EXPECT_EQ(manager().screenIndex(rightScreen), 1);
+  EXPECT_EQ(manager().screenIndex(leftScreen), 0);
+  EXPECT_EQ(manager().screenIndex(elsewhere), 0);
+  EXPECT_EQ(manager().screenIndex(std::nullopt), 0);
+
+  EXPECT_EQ(manager().screenFrameAtIndex(1), rightVisible);
+  EXPECT_EQ(manager().screenFrameAtIndex(5), CGRectMake(0, 0, 1440, 900)) << "the full frame of the first entry";
+  EXPECT_EQ(manager().screenFrameAtIndex(-1), CGRectMake(0, 0, 1440, 900));
+  EXPECT_EQ(manager().visibleFrame(right), rightVisible);
+  EXPECT_EQ(manager().visibleFrame("nobody"), CGRectMake(0, 0, 1440, 900));
+
+  EXPECT_EQ(manager().screenFrameForSpace(4), rightVisible);
+  EXPECT_EQ(manager().screenFrameForSpace(1), CGRectMake(0, 0, 1440, 877));
+  EXPECT_EQ(manager().screenFrameForSpace(9), CGRectMake(0, 0, 1440, 900));
+  EXPECT_EQ(manager().screenForSpace(3), rightScreen);
+  EXPECT_EQ(manager().screenForSpace(9), leftScreen);
+
+  EXPECT_TRUE(manager().screenHasSpace(4, rightScreen));
+  EXPECT_FALSE(manager().screenHasSpace(4, leftScreen));
+  EXPECT_FALSE(manager().screenHasSpace(0, std::nullopt));
+  EXPECT_FALSE(manager().screenHasSpace(0, elsewhere));
+  (void)left;
+}
+
+TEST_F(ScreenManagerDisplays, NextScreenWrapsAndFallsBack) {
+  auto& s = make(SpacesMode::shared);
+  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
+  const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100)});
+  s.setMainDisplay(second);
+  const NSScreen first = screenAt(CGRectMake(0, 0, 100, 100));
+  const NSScreen last = screenAt(CGRectMake(100, 0, 100, 100));
+  EXPECT_EQ(manager().nextScreen(first), last);
+  EXPECT_EQ(manager().nextScreen(last), first);
+  EXPECT_EQ(manager().nextScreen(NSScreen{CGRectMake(-999, -999, 1, 1), {}}), first);
+  EXPECT_EQ(manager().nextScreen(std::nullopt), last) << "the main screen";
+}
+
+TEST_F(ScreenManagerDisplays, ADisplayTheWindowServerDoesNotNameMatchesNothing) {
+  auto& s = make(SpacesMode::separate);
+  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 2});
+  s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .named = false, .spaceCount = 2});
+  manager().reloadScreens();
+  const NSScreen unnamed = screenAt(CGRectMake(100, 0, 100, 100));
+  EXPECT_EQ(manager().screens()[1].id, "");
+  EXPECT_TRUE(manager().screens()[1].spaces.empty());
+  EXPECT_EQ(manager().screenIndex(unnamed), 0);
+  EXPECT_TRUE(manager().spaceNumbers(unnamed).empty());
+  EXPECT_EQ(manager().screenFrameAtIndex(1), CGRectMake(0, 0, 100, 100));
+  // Two displays without a name count as the same one here: the next after it is the first.
+  EXPECT_EQ(manager().nextScreen(unnamed), screenAt(CGRectMake(0, 0, 100, 100)));
+}
+
+TEST_F(ScreenManagerDisplays, WithoutAnyDisplayEveryLookupAnswers) {
+  make(SpacesMode::separate);
+  manager().reloadScreens();
+  EXPECT_TRUE(manager().screens().empty());
+  EXPECT_EQ(manager().screenIndex(NSScreen{}), 0);
+  EXPECT_EQ(manager().screenFrameAtIndex(0), CGRect{});
+  EXPECT_EQ(manager().visibleFrame("x"), CGRect{});
+  EXPECT_EQ(manager().screenFrameForSpace(0), CGRect{});
+  EXPECT_FALSE(manager().screenForSpace(0));
+  EXPECT_FALSE(manager().screenHasSpace(0, NSScreen{}));
+  EXPECT_FALSE(manager().nextScreen(std::nullopt));
+  EXPECT_FALSE(manager().nextScreen(NSScreen{}));
+  EXPECT_EQ(manager().currentSpaceIndex(NSScreen{}), 0);
+  EXPECT_EQ(manager().spaceCount(), 1);
+  EXPECT_TRUE(manager().spacesToVisit().empty());
+  EXPECT_TRUE(manager().currentSpaces().empty());
+}
+
+TEST(ScreenManagerWithoutBackend, EveryLookupAnswers) {
+  ASSERT_EQ(Desktop::current(), nullptr);
+  ScreenManager m;
+  m.reloadScreens();
+  m.markCurrentSpacesVisited();
+  EXPECT_TRUE(m.screens().empty());
+  EXPECT_EQ(m.screenFrameForSpace(2), CGRect{});
+  EXPECT_FALSE(m.screenForSpace(2));
+  EXPECT_EQ(m.currentSpaceIndex(std::nullopt), 0);
+  EXPECT_EQ(m.spaceCount(), 1);
+}
+
+}  // namespace
+}  // namespace tilvane
