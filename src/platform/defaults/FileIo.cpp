@@ -1,0 +1,148 @@
+#include "platform/defaults/FileIo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace tilvane::defaults {
+namespace {
+
+/// Closes its descriptor when it goes.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  /// Closes now; false when close reported an error (which for a written file can mean lost data).
+  bool reset() {
+    if (fd_ < 0) return true;
+    const int rc = ::close(std::exchange(fd_, -1));
+    return rc == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+/// Removes the temporary file unless the rename took it.
+class TempFileGuard {
+ public:
+  explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TempFileGuard() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  TempFileGuard(const TempFileGuard&) = delete;
+  TempFileGuard& operator=(const TempFileGuard&) = delete;
+  void release() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+std::string describeErrno(const char* what, const std::filesystem::path& path) {
+  return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+FileRead readFileBounded(const std::filesystem::path& file, std::size_t maxBytes) {
+  FileRead result;
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.valid()) {
+    if (errno == ENOENT) return result;
+    result.status = FileRead::Status::failed;
+    result.error = describeErrno("cannot open", file);
+    return result;
+  }
+  result.status = FileRead::Status::failed;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) {
+    result.error = describeErrno("cannot inspect", file);
+    return result;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    result.error = file.string() + " is not a regular file";
+    return result;
+  }
+  // The size may change while we read; read at most one byte past the limit to notice.
+  std::string bytes;
+  char buf[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result.error = describeErrno("cannot read", file);
+      return result;
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+    if (bytes.size() > maxBytes) {
+      result.error = file.string() + " is larger than " + std::to_string(maxBytes) + " bytes";
+      return result;
+    }
+  }
+  result.status = FileRead::Status::ok;
+  result.bytes = std::move(bytes);
+  return result;
+}
+
+bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string& error) {
+  const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    error = "cannot create " + folder.string() + ": " + ec.message();
+    return false;
+  }
+
+  std::string tempPath = file.string() + ".XXXXXX";
+  UniqueFd fd(::mkostemp(tempPath.data(), O_CLOEXEC));
+  if (!fd.valid()) {
+    error = describeErrno("cannot create a temporary file beside", file);
+    return false;
+  }
+  TempFileGuard guard(tempPath);
+  if (!writeAll(fd.get(), bytes)) {
+    error = describeErrno("cannot write", tempPath);
+    return false;
+  }
+  if (::fsync(fd.get()) != 0) {
+    error = describeErrno("cannot flush", tempPath);
+    return false;
+  }
+  if (!fd.reset()) {
+    error = describeErrno("cannot close", tempPath);
+    return false;
+  }
+  if (::rename(tempPath.c_str(), file.c_str()) != 0) {
+    error = describeErrno("cannot replace", file);
+    return false;
+  }
+  guard.release();
+
+  // Make the rename itself durable. The new contents are already in place, so a failure here is not reported.
+  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) ::fsync(dir.get());
+  return true;
+}
+
+}  // namespace tilvane::defaults
