@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tilvane {
+
+/// The names and typed access of the user settings in the standard user defaults. A namespace of statics: the
+/// settings whose absence needs a default, or whose writing has a side effect, have accessors here; the other
+/// keys are read and written by their users directly, with the key constants from here.
+class UserDefaultsService {
+ public:
+  UserDefaultsService() = delete;
+
+  /// "launchAtLogin": integer, 1 = start at login.
+  static const std::string& launchAtLoginKey();
+  /// "hideInMenuBar": integer, 1 = the status-bar icon is hidden.
+  static const std::string& hideInMenuBarKey();
+  /// "enabled": integer, set to 1 once the process may read and move windows.
+  static const std::string& enabledKey();
+  /// "autoLayoutEnabled": integer, 1 = lay out new windows by rules and remembered placements; 1 when absent.
+  static const std::string& autoLayoutEnabledKey();
+  /// "showBuildInLayoutAction": Boolean; false when absent.
+  static const std::string& showBuildInLayoutActionKey();
+  /// "gutterEnabled": Boolean, keep gaps between windows; false when absent.
+  static const std::string& gutterEnabledKey();
+
+  /// The Boolean under "showBuildInLayoutAction"; false when nothing is stored.
+  static bool showBuildInLayoutAction();
+  /// The Boolean under "gutterEnabled"; false when nothing is stored.
+  static bool gutterEnabled();
+  /// The integer under "autoLayoutEnabled"; 1 when nothing is stored. Callers compare it with 1.
+  static std::int64_t autoLayoutEnabled();
+
+  /// Stores `value` under "hideInMenuBar", writes the defaults at once, then publishes value == 1 on
+  /// AppBridge::hideInMenuBarChanged().
+  static void setHideInMenuBar(std::int64_t value);
+  /// Stores `value` under "autoLayoutEnabled" and writes the defaults at once. For 1 it also schedules, on the
+  /// main queue, a layout of every window by the installed LayoutAllTarget; it runs after this returns.
+  static void setAutoLayoutEnabled(std::int64_t value);
+};
+
+}  // namespace tilvane
