@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "VkKit/UnimplementedInitializer.h"
+#include "VkKit/VkRxController.h"
+#include "platform/rx/PublishSubject.h"
+
+namespace tilvane {
+namespace {
+
+// A controller cannot be built without its set-up hooks: only make() holds the key.
+static_assert(!std::is_default_constructible_v<VkRxController::Passkey>);
+
+class RecordingController : public VkRxController {
+ public:
+  RecordingController(Passkey key, std::vector<std::string>& calls, rx::PublishSubject<int>& source)
+      : VkRxController(key), calls_(calls), source_(source), title_("built") {}
+
+  int received = 0;
+
+ protected:
+  void setupUI() override { calls_.push_back("setupUI:" + title_); }
+  void setupViewModel() override {
+    calls_.push_back("setupViewModel:" + title_);
+    source_.subscribe([this](int) { ++received; }).disposed(disposeBag());
+  }
+
+ private:
+  std::vector<std::string>& calls_;
+  rx::PublishSubject<int>& source_;
+  std::string title_;  // set by the constructor, so the hooks see it only if they run after it
+};
+
+// A subclass of a subclass: the hooks run once, the most derived override each time.
+class DerivedController : public RecordingController {
+ public:
+  using RecordingController::RecordingController;
+
+ protected:
+  void setupUI() override {
+    RecordingController::setupUI();
+    ++uiRuns;
+  }
+
+ public:
+  int uiRuns = 0;
+};
+
+TEST(VkRxController, HooksRunInOrderOnTheFullyBuiltObject) {
+  std::vector<std::string> calls;
+  rx::PublishSubject<int> source;
+  auto controller = VkRxController::make<RecordingController>(calls, source);
+  EXPECT_EQ(calls, (std::vector<std::string>{"setupUI:built", "setupViewModel:built"}));
+
+  auto derived = VkRxController::make<DerivedController>(calls, source);
+  EXPECT_EQ(derived->uiRuns, 1);
+  EXPECT_EQ(calls.size(), 4u);
+}
+
+TEST(VkRxController, SubscriptionsInTheBagEndWithTheController) {
+  std::vector<std::string> calls;
+  rx::PublishSubject<int> source;
+  auto controller = VkRxController::make<RecordingController>(calls, source);
+  source.onNext(1);
+  EXPECT_EQ(controller->received, 1);
+  EXPECT_EQ(source.observerCount(), 1u);
+
+  controller.reset();
+  EXPECT_EQ(source.observerCount(), 0u);
+  source.onNext(2);  // would touch a destroyed controller if the subscription had survived
+}
+
+TEST(VkRxController, ReplacingTheBagEndsTheOldSubscriptions) {
+  std::vector<std::string> calls;
+  rx::PublishSubject<int> source;
+  auto controller = VkRxController::make<RecordingController>(calls, source);
+  controller->setDisposeBag(rx::DisposeBag());
+  source.onNext(1);
+  EXPECT_EQ(controller->received, 0);
+  EXPECT_EQ(source.observerCount(), 0u);
+}
+
+TEST(UnimplementedInitializerDeathTest, ReportsTheClassAndInitializerAndAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(reportUnimplementedInitializer("init()", "Tilvane.LayoutItem"),
+               "Tilvane\\.LayoutItem: init\\(\\) has not been implemented");
+}
+
+}  // namespace
+}  // namespace tilvane
