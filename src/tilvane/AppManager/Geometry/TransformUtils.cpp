@@ -29,10 +29,13 @@ double snapExtent(double v) {
 }
 }  // namespace
 
+constexpr int kMaxGridSide = 64;
+
 TransformUtils::Matrix TransformUtils::matrix(std::int64_t value, int width, int height) {
   const auto bits = static_cast<std::uint64_t>(value);
-  const std::size_t columns = static_cast<std::size_t>(std::max(width, 0));
-  const std::size_t rows = static_cast<std::size_t>(std::max(height, 0));
+  // A stored grid is at most 8 x 8; a damaged record must not make us allocate millions of cells.
+  const std::size_t columns = static_cast<std::size_t>(std::clamp(width, 0, kMaxGridSide));
+  const std::size_t rows = static_cast<std::size_t>(std::clamp(height, 0, kMaxGridSide));
   Matrix grid(rows, std::vector<bool>(columns, false));
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t c = 0; c < columns; ++c) {

@@ -63,6 +63,12 @@ TEST(GridValue, DegenerateShapes) {
   EXPECT_EQ(TransformUtils::matrixValue({}), 0);
 }
 
+TEST(GridValue, DamagedHugeDimensionsAreBounded) {
+  const Matrix g = TransformUtils::matrix(-1, 5'000'000, 3'000'000);
+  ASSERT_EQ(g.size(), 64u);
+  EXPECT_EQ(g.front().size(), 64u);
+}
+
 TEST(GridValue, RoundTripsEveryCellOfEveryGridSize) {
   for (int rows = 1; rows <= 8; ++rows) {
     for (int columns = 1; columns <= 8; ++columns) {
