@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/DesktopNotificationCenter.h"
 #include "platform/desktop/DisplayServer.h"
 #include "platform/desktop/EventTap.h"
@@ -37,6 +38,8 @@ class Desktop {
   virtual EventTap& eventTap() = 0;
   /// Desktop and display change notifications.
   virtual DesktopNotificationCenter& notificationCenter() = 0;
+  /// Running applications, their windows and window notifications.
+  virtual ApplicationServer& applicationServer() = 0;
 };
 
 }  // namespace tilvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/rx/PublishSubject.h"
 
@@ -18,6 +19,12 @@ class DesktopNotificationCenter {
   rx::PublishSubject<rx::Unit>& didWake() { return didWake_; }
   /// The displays woke from sleep.
   rx::PublishSubject<rx::Unit>& screensDidWake() { return screensDidWake_; }
+  /// An application started (the shared workspace's launch notification).
+  rx::PublishSubject<NSWorkspaceApplicationNotification>& didLaunchApplication() { return didLaunchApplication_; }
+  /// An application ended (the shared workspace's quit notification).
+  rx::PublishSubject<NSWorkspaceApplicationNotification>& didTerminateApplication() {
+    return didTerminateApplication_;
+  }
 
   /// Sends `value` to the subject's observers on a later turn of the main loop; at once when no main loop is
   /// installed. Safe when the centre is gone by then: the task holds the subject, not the centre.
@@ -38,6 +45,8 @@ class DesktopNotificationCenter {
   rx::PublishSubject<rx::Unit> screenParametersDidChange_;
   rx::PublishSubject<rx::Unit> didWake_;
   rx::PublishSubject<rx::Unit> screensDidWake_;
+  rx::PublishSubject<NSWorkspaceApplicationNotification> didLaunchApplication_;
+  rx::PublishSubject<NSWorkspaceApplicationNotification> didTerminateApplication_;
 };
 
 }  // namespace tilvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/sim/SimApplications.h"
 #include "platform/desktop/sim/SimDisplaySpec.h"
 
 namespace tilvane::sim {
@@ -31,12 +32,14 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
  public:
   explicit SimDesktop(SpacesMode mode = SpacesMode::shared, int sharedSpaceCount = 1);
 
-  /// The sim's displays and desktops.
+  // Desktop
   DisplayServer& displayServer() override { return *this; }
-  /// The sim's event recorder and desktop shortcuts.
   EventTap& eventTap() override { return *this; }
-  /// The notifications the user actions raise.
   DesktopNotificationCenter& notificationCenter() override { return center_; }
+  ApplicationServer& applicationServer() override { return applications_; }
+
+  /// The running applications and their windows.
+  SimApplications& applications() { return applications_; }
 
   // --- set-up, silent ---
 
@@ -77,7 +80,6 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
 
   // --- inspection ---
 
-  /// Whether desktops are shared or per display.
   SpacesMode mode() const { return mode_; }
   /// UUIDs of the displays, in system order.
   std::vector<std::string> displayUuids() const;
@@ -87,7 +89,6 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::optional<std::string> currentSpaceUuid(const std::string& displayUuid = {}) const;
   /// Every event posted so far, in order.
   const std::vector<PostedEvent>& postedEvents() const { return posted_; }
-  /// Forgets the events posted so far.
   void clearPostedEvents() { posted_.clear(); }
 
  private:
@@ -128,6 +129,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::function<bool(const CGEvent&)> refuse_;
   std::vector<PostedEvent> posted_;
   DesktopNotificationCenter center_;
+  SimApplications applications_{*this};
 };
 
 }  // namespace tilvane::sim

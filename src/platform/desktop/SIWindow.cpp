@@ -1,0 +1,126 @@
+#include "platform/desktop/SIWindow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "platform/desktop/Desktop.h"
+
+namespace tilvane {
+namespace {
+ApplicationServer* server() {
+  Desktop* desktop = Desktop::current();
+  return desktop ? &desktop->applicationServer() : nullptr;
+}
+
+bool isFinitePoint(CGPoint p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+bool isSendableSize(CGSize s) {
+  return std::isfinite(s.width) && std::isfinite(s.height) && s.width > 0 && s.height > 0;
+}
+
+// The height of the primary display (the first at origin (0, 0), else the first): the pivot between the
+// display space and the window space.
+double primaryHeight(const std::vector<NSScreen>& screens) {
+  for (const NSScreen& s : screens)
+    if (s.frame.origin.x == 0 && s.frame.origin.y == 0) return std::fabs(s.frame.size.height);
+  return screens.empty() ? 0.0 : std::fabs(screens.front().frame.size.height);
+}
+
+double overlapArea(const CGRect& a, const CGRect& b) {
+  const double w = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+  const double h = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+  return (w > 0 && h > 0) ? w * h : 0.0;
+}
+}  // namespace
+
+std::optional<SIWindow> SIWindow::fromElement(const AXUIElement& element) {
+  if (!element.isWindow()) return std::nullopt;
+  return SIWindow(element);
+}
+
+std::optional<SIWindow> SIWindow::focusedWindow() {
+  ApplicationServer* s = server();
+  if (!s) return std::nullopt;
+  const auto element = s->focusedWindow();
+  return element ? fromElement(*element) : std::nullopt;
+}
+
+CGRect SIWindow::frame() const {
+  ApplicationServer* s = server();
+  const auto frame = s ? s->windowFrame(element_) : std::nullopt;
+  return frame && isFinite(*frame) ? *frame : CGRect{};
+}
+
+std::optional<NSScreen> SIWindow::screen() const {
+  const CGRect window = frame();
+  const auto screens = NSScreen::screens();
+  const double pivot = primaryHeight(screens);
+  std::optional<NSScreen> best;
+  double bestArea = 0;
+  for (const NSScreen& candidate : screens) {
+    // The display's frame in the window space.
+    const CGRect flipped = CGRectMake(candidate.frame.minX(), pivot - candidate.frame.maxY(),
+                                      std::fabs(candidate.frame.size.width), std::fabs(candidate.frame.size.height));
+    const double area = overlapArea(window, flipped);
+    if (area > bestArea) {
+      bestArea = area;
+      best = candidate;
+    }
+  }
+  return best;
+}
+
+std::optional<std::string> SIWindow::title() const { return stringForKey(kAXTitleAttribute); }
+
+std::optional<SIApplication> SIWindow::app() const {
+  if (element_.pid <= 0) return std::nullopt;
+  return SIApplication(element_.pid);
+}
+
+bool SIWindow::isMovable() const {
+  ApplicationServer* s = server();
+  return s && s->isWindowMovable(element_);
+}
+
+std::optional<std::string> SIWindow::stringForKey(std::string_view key) const {
+  AXValue value;
+  if (AXUIElementCopyAttributeValue(element_, key, value) != AXError::success) return std::nullopt;
+  if (auto* text = std::get_if<std::string>(&value)) return std::move(*text);
+  return std::nullopt;
+}
+
+bool SIWindow::setFrame(const CGRect& frame) {
+  if (!isFinitePoint(frame.origin) || !isSendableSize(frame.size)) return false;
+  const bool moved = setPosition(frame.origin);
+  const bool sized = setSize(frame.size);
+  return moved && sized;
+}
+
+bool SIWindow::setPosition(CGPoint position) {
+  ApplicationServer* s = server();
+  return s && isFinitePoint(position) && s->setWindowPosition(element_, position);
+}
+
+bool SIWindow::setSize(CGSize size) {
+  ApplicationServer* s = server();
+  return s && isSendableSize(size) && s->setWindowSize(element_, size);
+}
+
+bool SIWindow::focusWindow() {
+  ApplicationServer* s = server();
+  return s && s->focusWindow(element_);
+}
+
+bool SIWindow::moveToSpace(int position) {
+  ApplicationServer* s = server();
+  return s && position >= 1 && s->moveWindowToSpace(element_, position);
+}
+
+std::string SIWindow::description() const {
+  std::ostringstream out;
+  out << "<SIWindow 0x" << std::hex << element_.id << std::dec << " pid " << element_.pid << '>';
+  return out.str();
+}
+
+}  // namespace tilvane

@@ -1,0 +1,402 @@
+#include "platform/desktop/sim/SimApplications.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/desktop/sim/SimDesktop.h"
+#include "platform/dispatch/MainQueue.h"
+
+namespace tilvane::sim {
+namespace {
+double overlapArea(const CGRect& a, const CGRect& b) {
+  const double w = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+  const double h = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+  return (w > 0 && h > 0) ? w * h : 0.0;
+}
+
+double primaryHeight(const std::vector<NSScreen>& screens) {
+  for (const NSScreen& s : screens)
+    if (s.frame.origin.x == 0 && s.frame.origin.y == 0) return std::fabs(s.frame.size.height);
+  return screens.empty() ? 0.0 : std::fabs(screens.front().frame.size.height);
+}
+}  // namespace
+
+SimApplications::SimApplications(SimDesktop& desktop)
+    : desktop_(desktop), observers_(std::make_shared<Observers>()) {}
+
+SimApplications::~SimApplications() = default;
+
+// --- set-up ---
+
+pid_t SimApplications::addApplication(const SimApplicationSpec& spec) {
+  Application app;
+  app.info.processIdentifier = nextPid_++;
+  app.info.bundleIdentifier = spec.bundleIdentifier;
+  app.info.localizedName = spec.name;
+  app.info.isAgent = spec.agent;
+  applications_.push_back(std::move(app));
+  Application& added = applications_.back();
+  for (const SimWindowSpec& w : spec.windows) makeWindow(added, w);
+  return added.info.processIdentifier;
+}
+
+AXUIElement SimApplications::addWindow(pid_t pid, const SimWindowSpec& spec) {
+  Application* app = findApplication(pid);
+  return app ? makeWindow(*app, spec) : AXUIElement{};
+}
+
+void SimApplications::setWindowsRead(pid_t pid, SimWindowsRead read) {
+  if (Application* app = findApplication(pid)) app->windowsRead = read;
+}
+
+void SimApplications::scriptWindowList(std::optional<std::vector<CGWindowInfo>> list) {
+  windowListScripted_ = true;
+  scriptedWindowList_ = std::move(list);
+}
+
+void SimApplications::clearScriptedWindowList() {
+  windowListScripted_ = false;
+  scriptedWindowList_.reset();
+}
+
+// --- user actions ---
+
+pid_t SimApplications::launchApplication(const SimApplicationSpec& spec) {
+  const pid_t pid = addApplication(spec);
+  notifyLaunch(NSWorkspaceApplicationNotification{findApplication(pid)->info});
+  return pid;
+}
+
+bool SimApplications::quitApplication(pid_t pid) {
+  const auto it = std::find_if(applications_.begin(), applications_.end(),
+                               [pid](const Application& a) { return a.info.processIdentifier == pid; });
+  if (it == applications_.end()) return false;
+  const NSRunningApplication info = it->info;
+  if (focused_ && focused_->pid == pid) focused_.reset();
+  applications_.erase(it);
+  // A process that ends takes its observers with it.
+  std::erase_if(*observers_, [pid](const auto& entry) { return std::get<0>(entry.first) == pid; });
+  notifyTerminate(NSWorkspaceApplicationNotification{info});
+  return true;
+}
+
+void SimApplications::notifyLaunch(const NSWorkspaceApplicationNotification& notification) {
+  DesktopNotificationCenter::post(desktop_.notificationCenter().didLaunchApplication(), notification);
+}
+
+void SimApplications::notifyTerminate(const NSWorkspaceApplicationNotification& notification) {
+  DesktopNotificationCenter::post(desktop_.notificationCenter().didTerminateApplication(), notification);
+}
+
+AXUIElement SimApplications::createWindow(pid_t pid, const SimWindowSpec& spec) {
+  Application* app = findApplication(pid);
+  if (!app) return AXUIElement{};
+  const AXUIElement window = makeWindow(*app, spec);
+  post(pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(pid), window);
+  return window;
+}
+
+bool SimApplications::closeWindow(const AXUIElement& window) {
+  Application* app = findApplication(window.pid);
+  if (!app) return false;
+  const auto it = std::find_if(app->windows.begin(), app->windows.end(),
+                               [&](const Window& w) { return w.element == window; });
+  if (it == app->windows.end()) return false;
+  app->windows.erase(it);
+  if (focused_ == window) focused_.reset();
+  post(window.pid, kAXUIElementDestroyedNotification, window, window);
+  return true;
+}
+
+bool SimApplications::userMoveWindow(const AXUIElement& window, const CGRect& frame) {
+  Window* w = findWindow(window);
+  if (!w || !isFinite(frame)) return false;
+  changeFrame(*w, frame);
+  return true;
+}
+
+bool SimApplications::minimizeWindow(const AXUIElement& window) {
+  Window* w = findWindow(window);
+  if (!w) return false;
+  w->spec.minimized = true;
+  return true;
+}
+
+bool SimApplications::deminiaturizeWindow(const AXUIElement& window) {
+  Window* w = findWindow(window);
+  if (!w || !w->spec.minimized) return false;
+  w->spec.minimized = false;
+  post(window.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(window.pid), window);
+  return true;
+}
+
+bool SimApplications::setWindowSpace(const AXUIElement& window, const std::string& spaceUuid) {
+  Window* w = findWindow(window);
+  if (!w) return false;
+  w->space = spaceUuid;
+  return true;
+}
+
+void SimApplications::notify(pid_t pid, const std::string& notification, const AXUIElement& observedElement,
+                             const AXUIElement& notified) {
+  post(pid, notification, observedElement, notified);
+}
+
+// --- inspection ---
+
+std::vector<AXUIElement> SimApplications::windowsOf(pid_t pid) const {
+  std::vector<AXUIElement> out;
+  if (const Application* app = findApplication(pid))
+    for (const Window& w : app->windows) out.push_back(w.element);
+  return out;
+}
+
+std::size_t SimApplications::observerCount() const { return observers_->size(); }
+
+bool SimApplications::isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const {
+  return observers_->count(keyOf(pid, notification, element)) > 0;
+}
+
+// --- ApplicationServer ---
+
+std::vector<NSRunningApplication> SimApplications::runningApplications() const {
+  std::vector<NSRunningApplication> out;
+  for (const Application& app : applications_) out.push_back(app.info);
+  return out;
+}
+
+std::optional<NSRunningApplication> SimApplications::runningApplication(pid_t pid) const {
+  const Application* app = findApplication(pid);
+  return app ? std::optional(app->info) : std::nullopt;
+}
+
+AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::string_view attribute,
+                                            AXValue& value) const {
+  if (element.isApplication()) {
+    const Application* app = findApplication(element.pid);
+    if (!app) return AXError::cannotComplete;
+    if (attribute != kAXWindowsAttribute) return AXError::attributeUnsupported;
+    switch (app->windowsRead) {
+      case SimWindowsRead::fails:
+        return AXError::cannotComplete;
+      case SimWindowsRead::nothing:
+        value = std::monostate{};
+        return AXError::success;
+      case SimWindowsRead::otherKind:
+        value = AXOtherValue{};
+        return AXError::success;
+      case SimWindowsRead::windows:
+        break;
+    }
+    std::vector<AXUIElement> windows;
+    for (const Window& w : app->windows)
+      if (isShown(w)) windows.push_back(w.element);
+    value = std::move(windows);
+    return AXError::success;
+  }
+  const Window* w = findWindow(element);
+  if (!w) return AXError::invalidUIElement;
+  if (attribute == kAXTitleAttribute) {
+    if (!w->spec.title) return AXError::noValue;
+    value = *w->spec.title;
+    return AXError::success;
+  }
+  if (attribute == kAXSubroleAttribute) {
+    if (!w->spec.subrole) return AXError::noValue;
+    value = *w->spec.subrole;
+    return AXError::success;
+  }
+  if (attribute == kAXMinimizedAttribute) {
+    value = w->spec.minimized;
+    return AXError::success;
+  }
+  return AXError::attributeUnsupported;
+}
+
+std::optional<CGRect> SimApplications::windowFrame(const AXUIElement& window) const {
+  const Window* w = findWindow(window);
+  return w ? std::optional(w->spec.frame) : std::nullopt;
+}
+
+bool SimApplications::isWindowMovable(const AXUIElement& window) const {
+  const Window* w = findWindow(window);
+  return w && w->spec.movable;
+}
+
+bool SimApplications::setWindowPosition(const AXUIElement& window, CGPoint position) {
+  requests_.push_back({SimWindowRequest::Kind::position, window, position.x, position.y});
+  Window* w = findWindow(window);
+  if (!w || !w->spec.movable) return false;
+  CGRect frame = w->spec.frame;
+  frame.origin = position;
+  changeFrame(*w, frame);
+  return true;
+}
+
+bool SimApplications::setWindowSize(const AXUIElement& window, CGSize size) {
+  requests_.push_back({SimWindowRequest::Kind::size, window, size.width, size.height});
+  Window* w = findWindow(window);
+  if (!w || !w->spec.movable) return false;
+  CGRect frame = w->spec.frame;
+  frame.size = size;
+  changeFrame(*w, frame);
+  return true;
+}
+
+bool SimApplications::focusWindow(const AXUIElement& window) {
+  if (!findWindow(window)) return false;
+  focused_ = window;
+  return true;
+}
+
+std::optional<AXUIElement> SimApplications::focusedWindow() const {
+  if (focused_ && findWindow(*focused_)) return focused_;
+  return std::nullopt;
+}
+
+bool SimApplications::moveWindowToSpace(const AXUIElement& window, int position) {
+  Window* w = findWindow(window);
+  const auto listing = desktop_.displayServer().copyManagedDisplaySpaces();
+  if (!w || !listing || position < 1) return false;
+  std::vector<std::string> ordered;
+  for (const ManagedDisplay& display : *listing) {
+    if (!display.spaces) continue;
+    for (const ManagedSpace& space : *display.spaces)
+      if (space.uuid) ordered.push_back(*space.uuid);
+    if (desktop_.mode() == SpacesMode::shared) break;
+  }
+  const auto index = static_cast<std::size_t>(position - 1);
+  if (index >= ordered.size()) return false;
+  w->space = ordered[index];
+  return true;
+}
+
+bool SimApplications::addObserver(const AXUIElement& application, std::string_view notification,
+                                  const AXUIElement& element, AXObserverHandler handler) {
+  if (!application.isApplication() || !findApplication(application.pid) || !handler) return false;
+  (*observers_)[keyOf(application.pid, notification, element)] = std::move(handler);
+  return true;
+}
+
+bool SimApplications::removeObserver(const AXUIElement& application, std::string_view notification,
+                                     const AXUIElement& element) {
+  return observers_->erase(keyOf(application.pid, notification, element)) > 0;
+}
+
+std::optional<std::vector<CGWindowInfo>> SimApplications::copyWindowInfo(CGWindowListOption option) const {
+  if (windowListScripted_) return scriptedWindowList_;
+  std::vector<CGWindowInfo> list;
+  for (const Application& app : applications_)
+    for (const Window& w : app.windows)
+      if (option != kCGWindowListOptionOnScreenOnly || (isShown(w) && !w.spec.minimized))
+        list.push_back(CGWindowInfo{static_cast<CGWindowID>(w.element.id), app.info.processIdentifier});
+  return list;
+}
+
+// --- helpers ---
+
+SimApplications::ObserverKey SimApplications::keyOf(pid_t pid, std::string_view notification,
+                                                    const AXUIElement& element) {
+  return {pid, std::string(notification), static_cast<int>(element.role), element.pid, element.id};
+}
+
+SimApplications::Application* SimApplications::findApplication(pid_t pid) {
+  for (Application& app : applications_)
+    if (app.info.processIdentifier == pid) return &app;
+  return nullptr;
+}
+
+const SimApplications::Application* SimApplications::findApplication(pid_t pid) const {
+  for (const Application& app : applications_)
+    if (app.info.processIdentifier == pid) return &app;
+  return nullptr;
+}
+
+SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) {
+  if (!window.isWindow()) return nullptr;
+  Application* app = findApplication(window.pid);
+  if (!app) return nullptr;
+  for (Window& w : app->windows)
+    if (w.element == window) return &w;
+  return nullptr;
+}
+
+const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {
+  return const_cast<SimApplications*>(this)->findWindow(window);
+}
+
+std::vector<std::string> SimApplications::shownSpaces() const {
+  std::vector<std::string> shown;
+  if (desktop_.mode() == SpacesMode::shared) {
+    if (auto current = desktop_.currentSpaceUuid()) shown.push_back(*current);
+    return shown;
+  }
+  for (const std::string& display : desktop_.displayUuids())
+    if (auto current = desktop_.currentSpaceUuid(display)) shown.push_back(*current);
+  return shown;
+}
+
+bool SimApplications::isShown(const Window& window) const {
+  if (window.space.empty()) return true;  // a desktop without desktops shows everything
+  const auto shown = shownSpaces();
+  return std::find(shown.begin(), shown.end(), window.space) != shown.end();
+}
+
+std::string SimApplications::spaceForFrame(const CGRect& frame) const {
+  if (desktop_.mode() == SpacesMode::shared) return desktop_.currentSpaceUuid().value_or(std::string());
+  const auto screens = desktop_.displayServer().screens();
+  const auto uuids = desktop_.displayUuids();
+  const double pivot = primaryHeight(screens);
+  std::size_t best = 0;
+  double bestArea = 0;
+  for (std::size_t i = 0; i < screens.size() && i < uuids.size(); ++i) {
+    const CGRect& f = screens[i].frame;
+    const CGRect flipped = CGRectMake(f.minX(), pivot - f.maxY(), std::fabs(f.size.width), std::fabs(f.size.height));
+    const double area = overlapArea(frame, flipped);
+    if (area > bestArea) {
+      bestArea = area;
+      best = i;
+    }
+  }
+  if (uuids.empty()) return {};
+  return desktop_.currentSpaceUuid(uuids[best]).value_or(std::string());
+}
+
+AXUIElement SimApplications::makeWindow(Application& app, const SimWindowSpec& spec) {
+  Window w;
+  w.element = AXUIElement{AXUIElement::Role::window, app.info.processIdentifier, nextWindowId_++};
+  w.spec = spec;
+  w.space = spec.spaceUuid ? *spec.spaceUuid : spaceForFrame(spec.frame);
+  app.windows.push_back(std::move(w));
+  return app.windows.back().element;
+}
+
+void SimApplications::changeFrame(Window& window, CGRect frame) {
+  frame.size.width = std::max(frame.size.width, window.spec.minimumSize.width);
+  frame.size.height = std::max(frame.size.height, window.spec.minimumSize.height);
+  const CGRect old = window.spec.frame;
+  window.spec.frame = frame;
+  const AXUIElement app = AXUIElementCreateApplication(window.element.pid);
+  if (old.origin != frame.origin) post(window.element.pid, kAXWindowMovedNotification, app, window.element);
+  if (old.size != frame.size) post(window.element.pid, kAXWindowResizedNotification, app, window.element);
+}
+
+void SimApplications::post(pid_t pid, std::string_view notification, const AXUIElement& observed,
+                           const AXUIElement& notified) {
+  std::weak_ptr<Observers> weak = observers_;
+  auto deliver = [weak, key = keyOf(pid, notification, observed), notified] {
+    auto observers = weak.lock();
+    if (!observers) return;
+    const auto it = observers->find(key);
+    if (it == observers->end()) return;
+    // The handler may remove itself (or others) while it runs.
+    const AXObserverHandler handler = it->second;
+    handler(notified);
+  };
+  if (dispatch::MainQueue::loop() == nullptr)
+    deliver();
+  else
+    dispatch::MainQueue::async(std::move(deliver));
+}
+
+}  // namespace tilvane::sim

@@ -1,0 +1,188 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/desktop/ApplicationServer.h"
+
+namespace tilvane::sim {
+
+class SimDesktop;
+
+/// A window to add to a SimApplications application.
+struct SimWindowSpec {
+  /// "AXTitle"; absent: the window has no title.
+  std::optional<std::string> title;
+  /// In the window space (top-left origin of the primary display, y down).
+  CGRect frame = CGRectMake(100, 100, 800, 600);
+  /// "AXSubrole"; absent: the window reports none.
+  std::optional<std::string> subrole = std::string("AXStandardWindow");
+  bool movable = true;
+  /// The application keeps the window at least this large.
+  CGSize minimumSize{1, 1};
+  bool minimized = false;
+  /// The desktop it is on; absent: the desktop shown by the display that holds it (the current one).
+  std::optional<std::string> spaceUuid;
+};
+
+/// An application to add to SimApplications.
+struct SimApplicationSpec {
+  std::optional<std::string> bundleIdentifier;
+  std::optional<std::string> name;
+  bool agent = false;
+  std::vector<SimWindowSpec> windows;
+};
+
+/// How an application answers a read of its "AXWindows".
+enum class SimWindowsRead {
+  /// Its windows on the desktops shown now.
+  windows,
+  /// The read fails (cannot complete).
+  fails,
+  /// The read succeeds with nothing.
+  nothing,
+  /// The read succeeds with a value of another kind.
+  otherKind,
+};
+
+/// A change a window was asked for through the backend, in order (for tests that check what was sent).
+struct SimWindowRequest {
+  enum class Kind { position, size };
+  Kind kind = Kind::position;
+  AXUIElement window;
+  /// position: (x, y); size: (width, height).
+  double a = 0;
+  double b = 0;
+};
+
+/// The running applications and windows of a SimDesktop, deterministic and scriptable:
+/// - set-up calls (addApplication, addWindow, ...) change the picture silently;
+/// - user actions (launch, quit, create, close, drag, minimise, ...) change it and raise the matching
+///   notifications on the main loop, as the system does;
+/// - the program's own changes (setWindowPosition, setWindowSize) move the window at once and report
+///   "AXWindowMoved" / "AXWindowResized" on a later turn of the main loop, when something changed.
+/// Observers of an application's element receive its window notifications; observers of a window's element
+/// receive that window's destruction. Main thread only.
+class SimApplications final : public ApplicationServer {
+ public:
+  explicit SimApplications(SimDesktop& desktop);
+  ~SimApplications() override;
+  SimApplications(const SimApplications&) = delete;
+  SimApplications& operator=(const SimApplications&) = delete;
+
+  // --- set-up, silent ---
+
+  /// Adds a running application with its windows; returns its process identifier.
+  pid_t addApplication(const SimApplicationSpec& spec);
+  /// Adds a window to a running application; a non-window element when the application is unknown.
+  AXUIElement addWindow(pid_t pid, const SimWindowSpec& spec);
+  /// How the application answers "AXWindows" from now on.
+  void setWindowsRead(pid_t pid, SimWindowsRead read);
+  /// From now on the window list answers exactly `list` (absent: it cannot be obtained).
+  void scriptWindowList(std::optional<std::vector<CGWindowInfo>> list);
+  void clearScriptedWindowList();
+
+  // --- user actions, each notified on the main loop ---
+
+  /// Starts an application (launch notification); returns its process identifier.
+  pid_t launchApplication(const SimApplicationSpec& spec);
+  /// Ends an application and its windows (quit notification). False when unknown.
+  bool quitApplication(pid_t pid);
+  /// Raises a launch or quit notification with whatever user info is given.
+  void notifyLaunch(const NSWorkspaceApplicationNotification& notification);
+  void notifyTerminate(const NSWorkspaceApplicationNotification& notification);
+  /// Opens a window ("AXWindowCreated"); a non-window element when the application is unknown.
+  AXUIElement createWindow(pid_t pid, const SimWindowSpec& spec);
+  /// Closes a window ("AXUIElementDestroyed"). False when unknown.
+  bool closeWindow(const AXUIElement& window);
+  /// The user drags or resizes the window to `frame` ("AXWindowMoved" and/or "AXWindowResized" when changed).
+  bool userMoveWindow(const AXUIElement& window, const CGRect& frame);
+  /// The user minimises the window, or brings it back ("AXWindowDeminiaturized").
+  bool minimizeWindow(const AXUIElement& window);
+  bool deminiaturizeWindow(const AXUIElement& window);
+  /// Puts the window on another desktop (silently, as the window server does).
+  bool setWindowSpace(const AXUIElement& window, const std::string& spaceUuid);
+  /// Raises an arbitrary notification of the application for `notified`, to observers of `observedElement`.
+  void notify(pid_t pid, const std::string& notification, const AXUIElement& observedElement,
+              const AXUIElement& notified);
+
+  // --- inspection ---
+
+  /// The window's frame, or absent when it is gone.
+  std::optional<CGRect> frameOf(const AXUIElement& window) const { return windowFrame(window); }
+  /// The windows of an application, in creation order (every desktop).
+  std::vector<AXUIElement> windowsOf(pid_t pid) const;
+  /// Number of registered observers (all applications).
+  std::size_t observerCount() const;
+  /// Whether an observer is registered for the triple.
+  bool isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const;
+  /// Every position and size request that reached the backend, in order.
+  const std::vector<SimWindowRequest>& requests() const { return requests_; }
+  void clearRequests() { requests_.clear(); }
+
+  // ApplicationServer
+  std::vector<NSRunningApplication> runningApplications() const override;
+  std::optional<NSRunningApplication> runningApplication(pid_t pid) const override;
+  AXError copyAttributeValue(const AXUIElement& element, std::string_view attribute, AXValue& value) const override;
+  std::optional<CGRect> windowFrame(const AXUIElement& window) const override;
+  bool isWindowMovable(const AXUIElement& window) const override;
+  bool setWindowPosition(const AXUIElement& window, CGPoint position) override;
+  bool setWindowSize(const AXUIElement& window, CGSize size) override;
+  bool focusWindow(const AXUIElement& window) override;
+  std::optional<AXUIElement> focusedWindow() const override;
+  bool moveWindowToSpace(const AXUIElement& window, int position) override;
+  bool addObserver(const AXUIElement& application, std::string_view notification, const AXUIElement& element,
+                   AXObserverHandler handler) override;
+  bool removeObserver(const AXUIElement& application, std::string_view notification,
+                      const AXUIElement& element) override;
+  std::optional<std::vector<CGWindowInfo>> copyWindowInfo(CGWindowListOption option) const override;
+
+ private:
+  struct Window {
+    AXUIElement element;
+    SimWindowSpec spec;
+    std::string space;
+  };
+  struct Application {
+    NSRunningApplication info;
+    SimWindowsRead windowsRead = SimWindowsRead::windows;
+    std::vector<Window> windows;
+  };
+  // (process, notification, observed element) -> handler.
+  using ObserverKey = std::tuple<pid_t, std::string, int, pid_t, std::uint64_t>;
+  using Observers = std::map<ObserverKey, AXObserverHandler>;
+
+  static ObserverKey keyOf(pid_t pid, std::string_view notification, const AXUIElement& element);
+  Application* findApplication(pid_t pid);
+  const Application* findApplication(pid_t pid) const;
+  Window* findWindow(const AXUIElement& window);
+  const Window* findWindow(const AXUIElement& window) const;
+  /// The desktops the displays show now.
+  std::vector<std::string> shownSpaces() const;
+  bool isShown(const Window& window) const;
+  /// The desktop shown by the display that holds `frame`.
+  std::string spaceForFrame(const CGRect& frame) const;
+  AXUIElement makeWindow(Application& app, const SimWindowSpec& spec);
+  /// Applies a new frame (minimum size kept) and reports what changed.
+  void changeFrame(Window& window, CGRect frame);
+  /// Delivers `notification` for `notified` to the observer of (pid, notification, observed) on the main loop.
+  void post(pid_t pid, std::string_view notification, const AXUIElement& observed, const AXUIElement& notified);
+
+  SimDesktop& desktop_;
+  std::vector<Application> applications_;
+  std::shared_ptr<Observers> observers_;
+  std::optional<AXUIElement> focused_;
+  bool windowListScripted_ = false;
+  std::optional<std::vector<CGWindowInfo>> scriptedWindowList_;
+  std::vector<SimWindowRequest> requests_;
+  pid_t nextPid_ = 1001;
+  std::uint64_t nextWindowId_ = 0x400001;
+};
+
+}  // namespace tilvane::sim
