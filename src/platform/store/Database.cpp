@@ -1,0 +1,660 @@
+#include "platform/store/Database.h"
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/store/Migration.h"
+#include "platform/store/detail/Row.h"
+#include "platform/store/detail/Sql.h"
+
+namespace tilvane::store {
+namespace {
+
+using detail::quoteIdentifier;
+using detail::Row;
+
+// This thread's open instances by file, so that one thread sees one instance (and one object per row).
+std::map<std::string, std::weak_ptr<Database>>& instances() {
+  static thread_local std::map<std::string, std::weak_ptr<Database>> map;
+  return map;
+}
+
+const char* sqlType(PropertyType type) {
+  switch (type) {
+    case PropertyType::integer:
+      return "INTEGER";
+    case PropertyType::real:
+      return "REAL";
+    default:
+      return "TEXT";
+  }
+}
+
+std::int64_t asInt(const Value& v) {
+  const auto* i = std::get_if<std::int64_t>(&v);
+  return i ? *i : 0;
+}
+
+bool comparable(const Value& value, PropertyType type) {
+  if (std::holds_alternative<std::string>(value)) return type == PropertyType::string;
+  if (std::holds_alternative<std::int64_t>(value) || std::holds_alternative<double>(value))
+    return type == PropertyType::integer || type == PropertyType::real;
+  return false;
+}
+
+}  // namespace
+
+std::shared_ptr<Database> Database::open() { return open(Configuration::defaultConfiguration()); }
+
+std::shared_ptr<Database> Database::open(const Configuration& configuration) {
+  if (configuration.fileURL.empty()) throw Error("no database file given");
+  if (configuration.schemaVersion > static_cast<std::uint64_t>(INT32_MAX))
+    throw Error("schema version out of range");
+  std::error_code ec;
+  const auto path = std::filesystem::absolute(configuration.fileURL, ec);
+  if (ec) throw Error("cannot resolve \"" + configuration.fileURL.string() + "\": " + ec.message());
+  auto key = std::filesystem::weakly_canonical(path, ec);
+  if (ec) key = path;
+
+  auto& cache = instances();
+  if (const auto it = cache.find(key.string()); it != cache.end()) {
+    if (auto db = it->second.lock()) {
+      db->refreshIfChanged();
+      return db;
+    }
+    cache.erase(it);
+  }
+
+  std::filesystem::create_directories(path.parent_path(), ec);
+  if (ec) throw Error("cannot create the folder of \"" + path.string() + "\": " + ec.message());
+  auto db = std::make_shared<Database>(Private{}, configuration, std::make_unique<detail::Connection>(path));
+  db->prepare();
+  cache[key.string()] = db;
+  return db;
+}
+
+Database::Database(Private, Configuration configuration, std::unique_ptr<detail::Connection> connection)
+    : configuration_(std::move(configuration)),
+      connection_(std::move(connection)),
+      thread_(std::this_thread::get_id()) {}
+
+Database::~Database() {
+  if (inWrite_) {
+    try {
+      connection_->exec("ROLLBACK");
+    } catch (const Error&) {
+      // Closing the connection rolls back as well.
+    }
+  }
+}
+
+void Database::prepare() {
+  // WAL: readers (other threads and processes) never block the writer and see each commit as a whole; a
+  // killed writer leaves only uncommitted frames, which are ignored. FULL syncs every commit, so a committed
+  // write survives a power loss as well.
+  connection_->exec("PRAGMA busy_timeout = 10000; PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
+  // The usual case needs no write lock, so opening never waits for another process's write transaction.
+  const auto target = static_cast<std::int64_t>(configuration_.schemaVersion);
+  const bool ready = asInt(connection_->scalar("PRAGMA user_version")) == target &&
+                     std::all_of(configuration_.objectTypes.begin(), configuration_.objectTypes.end(),
+                                 [this](const ObjectSchema* schema) { return tableComplete(*schema); });
+  if (ready) {
+    for (const auto* schema : configuration_.objectTypes) ensureTable(*schema);
+    dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
+    return;
+  }
+  connection_->exec("BEGIN IMMEDIATE");
+  inWrite_ = true;
+  try {
+    const auto stored = asInt(connection_->scalar("PRAGMA user_version"));
+    const bool fresh = asInt(connection_->scalar("SELECT count(*) FROM sqlite_master")) == 0;
+    if (stored > target)
+      throw Error("the database file has schema version " + std::to_string(stored) + ", newer than " +
+                  std::to_string(target));
+    for (const auto* schema : configuration_.objectTypes) ensureTable(*schema);
+    if (!fresh && stored < target && configuration_.migrationBlock) {
+      Migration migration(*this, static_cast<std::uint64_t>(stored));
+      configuration_.migrationBlock(migration, static_cast<std::uint64_t>(stored));
+    }
+    if (stored != target) connection_->exec("PRAGMA user_version = " + std::to_string(target));
+    connection_->exec("COMMIT");
+  } catch (...) {
+    try {
+      connection_->exec("ROLLBACK");
+    } catch (const Error&) {
+    }
+    inWrite_ = false;
+    throw;
+  }
+  inWrite_ = false;
+  changedClasses_.clear();
+  deletedInWrite_.clear();
+  dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
+}
+
+std::uint64_t Database::schemaVersion() {
+  checkThread();
+  return static_cast<std::uint64_t>(asInt(connection_->scalar("PRAGMA user_version")));
+}
+
+void Database::checkThread() const {
+  if (std::this_thread::get_id() != thread_)
+    throw LogicError("a database instance or its objects were used on another thread than the one that opened it");
+}
+
+void Database::checkWrite(const char* operation) const {
+  checkThread();
+  if (!inWrite_) throw LogicError(std::string("cannot ") + operation + " outside a write transaction");
+}
+
+// ---- tables ----
+
+bool Database::tableComplete(const ObjectSchema& schema) {
+  std::set<std::string> columns;
+  {
+    auto info = connection_->statement("PRAGMA table_info(" + quoteIdentifier(schema.className()) + ")");
+    while (info->step()) columns.insert(std::get<std::string>(info->value(1)));
+  }
+  std::set<std::string> wanted = {schema.className() + ".id"};
+  for (const auto& p : schema.properties()) {
+    if (p.type != PropertyType::list) {
+      if (!columns.count(p.name)) return false;
+      continue;
+    }
+    const auto link = schema.className() + "." + p.name;
+    wanted.insert({link, link + ".owner", link + ".target"});
+  }
+  auto found = connection_->statement("SELECT name FROM sqlite_master WHERE type IN ('table', 'index')");
+  while (found->step()) wanted.erase(std::get<std::string>(found->value(0)));
+  return wanted.empty();
+}
+
+void Database::ensureTable(const ObjectSchema& schema) {
+  if (schemas_.count(schema.className())) return;
+  if (tableComplete(schema)) {
+    schemas_.emplace(schema.className(), &schema);
+    for (const auto& p : schema.properties())
+      if (p.type == PropertyType::list) ensureTable(p.targetSchema());
+    return;
+  }
+  const auto table = quoteIdentifier(schema.className());
+  std::string columns;
+  for (const auto& p : schema.properties()) {
+    if (p.type == PropertyType::list) continue;
+    if (!columns.empty()) columns += ", ";
+    columns += quoteIdentifier(p.name) + " " + sqlType(p.type);
+  }
+  connection_->exec("CREATE TABLE IF NOT EXISTS " + table + " (" + columns + ")");
+  // A file made by an older version may lack columns; they read as the defaults.
+  std::set<std::string> existing;
+  {
+    auto info = connection_->statement("PRAGMA table_info(" + table + ")");
+    while (info->step()) existing.insert(std::get<std::string>(info->value(1)));
+  }
+  for (const auto& p : schema.properties())
+    if (p.type != PropertyType::list && !existing.count(p.name))
+      connection_->exec("ALTER TABLE " + table + " ADD COLUMN " + quoteIdentifier(p.name) + " " + sqlType(p.type));
+  connection_->exec("CREATE UNIQUE INDEX IF NOT EXISTS " + quoteIdentifier(schema.className() + ".id") + " ON " +
+                    table + " (" + quoteIdentifier(ObjectSchema::primaryKey) + ")");
+  schemas_.emplace(schema.className(), &schema);
+  for (std::size_t i = 0; i < schema.properties().size(); ++i) {
+    const auto& p = schema.properties()[i];
+    if (p.type != PropertyType::list) continue;
+    ensureTable(p.targetSchema());
+    const auto name = schema.className() + "." + p.name;
+    const auto link = quoteIdentifier(name);
+    connection_->exec("CREATE TABLE IF NOT EXISTS " + link +
+                      " (owner TEXT NOT NULL, position INTEGER NOT NULL, target TEXT NOT NULL)");
+    connection_->exec("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(name + ".owner") + " ON " + link +
+                      " (owner, position)");
+    connection_->exec("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(name + ".target") + " ON " + link +
+                      " (target)");
+  }
+}
+
+const ObjectSchema* Database::knownSchema(std::string_view className) const {
+  if (const auto it = schemas_.find(className); it != schemas_.end()) return it->second;
+  for (const auto* schema : configuration_.objectTypes)
+    if (schema->className() == className) return schema;
+  return nullptr;
+}
+
+std::string Database::linkTable(const ObjectSchema& owner, std::size_t property) const {
+  return quoteIdentifier(owner.className() + "." + owner.properties()[property].name);
+}
+
+std::string Database::selectColumns(const ObjectSchema& schema, std::string_view tableAlias) const {
+  std::string columns;
+  for (const auto& p : schema.properties()) {
+    if (p.type == PropertyType::list) continue;
+    if (!columns.empty()) columns += ", ";
+    if (!tableAlias.empty()) columns += std::string(tableAlias) + ".";
+    columns += quoteIdentifier(p.name);
+  }
+  return columns;
+}
+
+// ---- identity map ----
+
+std::shared_ptr<Row> Database::liveRow(const ObjectSchema& schema, const std::string& primaryKey) {
+  const auto cls = rows_.find(schema.className());
+  if (cls == rows_.end()) return nullptr;
+  const auto it = cls->second.find(primaryKey);
+  if (it == cls->second.end()) return nullptr;
+  auto row = it->second.lock();
+  if (!row) cls->second.erase(it);
+  return row;
+}
+
+void Database::registerRow(const std::shared_ptr<Row>& row) {
+  rows_[row->schema->className()][row->primaryKeyValue()] = row;
+  if (++registrationsSinceSweep_ < 1024) return;
+  registrationsSinceSweep_ = 0;
+  for (auto& [name, byKey] : rows_) std::erase_if(byKey, [](const auto& entry) { return entry.second.expired(); });
+}
+
+void Database::forgetRow(const Row& row) {
+  const auto cls = rows_.find(row.schema->className());
+  if (cls == rows_.end()) return;
+  const auto it = cls->second.find(row.primaryKeyValue());
+  if (it != cls->second.end() && it->second.lock().get() == &row) cls->second.erase(it);
+}
+
+std::vector<std::shared_ptr<Row>> Database::liveRows() {
+  std::vector<std::shared_ptr<Row>> result;
+  for (auto& [name, byKey] : rows_) {
+    for (auto it = byKey.begin(); it != byKey.end();) {
+      if (auto row = it->second.lock()) {
+        result.push_back(std::move(row));
+        ++it;
+      } else {
+        it = byKey.erase(it);
+      }
+    }
+  }
+  return result;
+}
+
+std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail::Statement& statement,
+                                              int firstColumn) {
+  const auto& properties = schema.properties();
+  std::vector<Value> values(properties.size());
+  int column = firstColumn;
+  for (std::size_t i = 0; i < properties.size(); ++i)
+    if (properties[i].type != PropertyType::list) values[i] = statement.value(column++, properties[i].type);
+  const auto* key = std::get_if<std::string>(&values[schema.primaryKeyIndex()]);
+  if (!key) return nullptr;  // a row without a primary key cannot be presented
+
+  auto apply = [&](Row& row) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (!std::holds_alternative<std::monostate>(values[i])) row.values[i] = values[i];
+  };
+  if (auto row = liveRow(schema, *key)) {
+    apply(*row);
+    if (auto accessor = row->accessor()) return accessor;
+    auto object = schema.makeObject();
+    object->row_ = row;
+    row->accessors.push_back(object);
+    return object;
+  }
+  auto object = schema.makeObject();
+  auto& row = *object->row_;
+  apply(row);
+  row.owner = shared_from_this();
+  row.lists.assign(properties.size(), {});
+  row.accessors = {object};
+  registerRow(object->row_);
+  return object;
+}
+
+void Database::reload(Row& row) {
+  const auto& schema = *row.schema;
+  auto statement = connection_->statement("SELECT " + selectColumns(schema) + " FROM " +
+                                          quoteIdentifier(schema.className()) + " WHERE " +
+                                          quoteIdentifier(ObjectSchema::primaryKey) + " = ?1");
+  statement->bind(1, row.primaryKeyValue());
+  if (!statement->step()) {
+    row.invalidated = true;
+    forgetRow(row);
+    return;
+  }
+  row.invalidated = false;
+  const auto& properties = schema.properties();
+  int column = 0;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    Value v = statement->value(column++, properties[i].type);
+    if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
+  }
+}
+
+void Database::refresh() {
+  checkThread();
+  dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
+  for (const auto& row : liveRows()) reload(*row);
+}
+
+void Database::refreshIfChanged() {
+  if (asInt(connection_->scalar("PRAGMA data_version")) != dataVersion_) refresh();
+}
+
+// ---- reads ----
+
+std::vector<std::shared_ptr<Object>> Database::objects(const ObjectSchema& schema, const Predicate* predicate) {
+  checkThread();
+  ensureTable(schema);
+  refreshIfChanged();
+  std::string sql = "SELECT " + selectColumns(schema) + " FROM " + quoteIdentifier(schema.className());
+  std::vector<Value> parameters;
+  if (predicate) {
+    std::string where;
+    for (const auto& condition : predicate->conditions()) {
+      const auto index = schema.propertyIndex(condition.property);
+      if (!index || schema.properties()[*index].type == PropertyType::list)
+        throw QueryError("predicate \"" + predicate->format() + "\": class '" + schema.className() +
+                         "' has no property '" + condition.property + "' to compare");
+      if (!comparable(condition.value, schema.properties()[*index].type))
+        throw QueryError("predicate \"" + predicate->format() + "\": '" + condition.property +
+                         "' cannot be compared with " + describeValue(condition.value));
+      where += (where.empty() ? " WHERE " : " AND ") + quoteIdentifier(condition.property) + " = ?" +
+               std::to_string(parameters.size() + 1);
+      parameters.push_back(condition.value);
+    }
+    sql += where;
+  }
+  sql += " ORDER BY rowid";
+  auto statement = connection_->statement(sql);
+  for (std::size_t i = 0; i < parameters.size(); ++i) statement->bind(static_cast<int>(i + 1), parameters[i]);
+  std::vector<std::shared_ptr<Object>> result;
+  while (statement->step())
+    if (auto object = materialize(schema, *statement, 0)) result.push_back(std::move(object));
+  return result;
+}
+
+std::shared_ptr<Object> Database::object(const ObjectSchema& schema, std::string_view primaryKey) {
+  const auto predicate = Predicate::equals(std::string(ObjectSchema::primaryKey), primaryKey);
+  auto found = objects(schema, &predicate);
+  return found.empty() ? nullptr : found.front();
+}
+
+std::size_t Database::count(const ObjectSchema& schema, const Predicate* predicate) {
+  // Counting through objects() keeps one place that validates and binds predicates; the sets are small.
+  if (predicate) return objects(schema, predicate).size();
+  checkThread();
+  ensureTable(schema);
+  return static_cast<std::size_t>(
+      asInt(connection_->scalar("SELECT count(*) FROM " + quoteIdentifier(schema.className()))));
+}
+
+bool Database::rowExists(const ObjectSchema& schema, const std::string& primaryKey) {
+  auto statement = connection_->statement("SELECT 1 FROM " + quoteIdentifier(schema.className()) + " WHERE " +
+                                          quoteIdentifier(ObjectSchema::primaryKey) + " = ?1");
+  statement->bind(1, primaryKey);
+  return statement->step();
+}
+
+// ---- transactions ----
+
+void Database::beginWrite() {
+  checkThread();
+  if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
+  connection_->exec("BEGIN IMMEDIATE");
+  inWrite_ = true;
+  changedClasses_.clear();
+  deletedInWrite_.clear();
+  try {
+    refreshIfChanged();
+  } catch (...) {
+    cancelWrite();
+    throw;
+  }
+}
+
+void Database::commitWrite() {
+  checkThread();
+  if (!inWrite_) throw LogicError("no write transaction to commit");
+  try {
+    connection_->exec("COMMIT");
+  } catch (const Error&) {
+    cancelWrite();
+    throw;
+  }
+  inWrite_ = false;
+  deletedInWrite_.clear();
+  ChangeNotification notification{std::move(changedClasses_)};
+  changedClasses_.clear();
+  changes_.onNext(notification);
+}
+
+void Database::cancelWrite() {
+  checkThread();
+  if (!inWrite_) throw LogicError("no write transaction to cancel");
+  try {
+    connection_->exec("ROLLBACK");
+  } catch (const Error&) {
+    // A failed commit may have ended the transaction already.
+  }
+  inWrite_ = false;
+  changedClasses_.clear();
+  auto deleted = std::move(deletedInWrite_);
+  deletedInWrite_.clear();
+  for (const auto& row : deleted) {
+    if (liveRow(*row->schema, row->primaryKeyValue())) continue;  // stored anew in the same transaction
+    row->invalidated = false;
+    registerRow(row);
+  }
+  for (const auto& row : liveRows()) reload(*row);
+}
+
+// ---- writes ----
+
+void Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& values) {
+  const auto& properties = schema.properties();
+  std::string columns, placeholders, updates;
+  std::vector<const Value*> bound;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    const auto column = quoteIdentifier(properties[i].name);
+    if (!columns.empty()) {
+      columns += ", ";
+      placeholders += ", ";
+    }
+    columns += column;
+    bound.push_back(&values[i]);
+    placeholders += "?" + std::to_string(bound.size());
+    if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
+  }
+  auto statement = connection_->statement(
+      "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + columns + ") VALUES (" + placeholders +
+      ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
+      (updates.empty() ? "NOTHING" : "UPDATE SET " + updates));
+  for (std::size_t i = 0; i < bound.size(); ++i) statement->bind(static_cast<int>(i + 1), *bound[i]);
+  statement->step();
+}
+
+void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) {
+  checkWrite("add an object");
+  if (!object) throw LogicError("cannot add a null object");
+  const auto& schema = object->objectSchema();
+  {
+    const auto& row = *object->row_;
+    if (row.owner) {
+      if (row.owner.get() != this) throw LogicError("the object is managed by another database instance");
+      if (row.invalidated) throw LogicError("cannot add an object of class '" + schema.className() + "' that was deleted");
+      return;
+    }
+  }
+  ensureTable(schema);
+  const std::string key = object->row_->primaryKeyValue();
+  const bool exists = rowExists(schema, key);
+  if (exists && policy == UpdatePolicy::error)
+    throw Error("an object of class '" + schema.className() + "' with primary key '" + key + "' is stored already");
+  writeRow(schema, object->row_->values);
+  changedClasses_.insert(schema.className());
+
+  auto lists = std::move(object->row_->lists);
+  if (auto existing = liveRow(schema, key)) {
+    existing->values = object->row_->values;
+    existing->accessors.push_back(object);
+    object->row_ = existing;
+  } else {
+    auto& row = *object->row_;
+    row.owner = shared_from_this();
+    row.lists.assign(schema.properties().size(), {});
+    row.accessors = {object};
+    registerRow(object->row_);
+  }
+
+  for (std::size_t i = 0; i < schema.properties().size(); ++i) {
+    if (schema.properties()[i].type != PropertyType::list) continue;
+    if (exists) listClear(*object->row_, i);
+    if (i < lists.size())
+      for (const auto& element : lists[i]) listAppend(*object->row_, i, element, policy);
+  }
+}
+
+void Database::remove(const std::shared_ptr<Object>& object) {
+  checkWrite("delete an object");
+  if (!object) throw LogicError("cannot delete a null object");
+  auto row = object->row_;
+  if (!row->owner) throw LogicError("cannot delete an unmanaged object");
+  if (row->owner.get() != this) throw LogicError("the object is managed by another database instance");
+  if (row->invalidated) return;
+  const auto& schema = *row->schema;
+  const auto key = row->primaryKeyValue();
+  {
+    auto statement = connection_->statement("DELETE FROM " + quoteIdentifier(schema.className()) + " WHERE " +
+                                            quoteIdentifier(ObjectSchema::primaryKey) + " = ?1");
+    statement->bind(1, key);
+    statement->step();
+  }
+  for (std::size_t i = 0; i < schema.properties().size(); ++i)
+    if (schema.properties()[i].type == PropertyType::list) listClear(*row, i);
+  // Drop the references that lists of other objects hold to it.
+  for (const auto& [name, owner] : schemas_) {
+    for (std::size_t i = 0; i < owner->properties().size(); ++i) {
+      const auto& p = owner->properties()[i];
+      if (p.type != PropertyType::list || p.targetSchema().className() != schema.className()) continue;
+      auto statement = connection_->statement("DELETE FROM " + linkTable(*owner, i) + " WHERE target = ?1");
+      statement->bind(1, key);
+      statement->step();
+      changedClasses_.insert(owner->className());
+    }
+  }
+  row->invalidated = true;
+  forgetRow(*row);
+  deletedInWrite_.push_back(row);
+  changedClasses_.insert(schema.className());
+}
+
+void Database::setValue(Row& row, std::size_t property, Value value) {
+  checkThread();
+  const auto& schema = *row.schema;
+  if (row.invalidated)
+    throw LogicError("an object of class '" + schema.className() + "' was deleted and cannot be changed");
+  if (!inWrite_)
+    throw LogicError("cannot change a stored object of class '" + schema.className() +
+                     "' outside a write transaction");
+  if (property == schema.primaryKeyIndex())
+    throw LogicError("the primary key of a stored object of class '" + schema.className() + "' cannot change");
+  auto statement = connection_->statement("UPDATE " + quoteIdentifier(schema.className()) + " SET " +
+                                          quoteIdentifier(schema.properties()[property].name) + " = ?1 WHERE " +
+                                          quoteIdentifier(ObjectSchema::primaryKey) + " = ?2");
+  statement->bind(1, value).bind(2, row.primaryKeyValue());
+  statement->step();
+  row.values[property] = std::move(value);
+  changedClasses_.insert(schema.className());
+}
+
+// ---- lists ----
+
+namespace {
+std::string listSelect(const std::string& link, const std::string& target, const std::string& what) {
+  return "SELECT " + what + " FROM " + link + " l JOIN " + target + " t ON t." +
+         quoteIdentifier(ObjectSchema::primaryKey) + " = l.target WHERE l.owner = ?1 ORDER BY l.position, l.rowid";
+}
+}  // namespace
+
+std::size_t Database::listSize(const Row& row, std::size_t property) {
+  checkThread();
+  const auto& schema = *row.schema;
+  const auto& target = schema.properties()[property].targetSchema();
+  auto statement = connection_->statement(
+      listSelect(linkTable(schema, property), quoteIdentifier(target.className()), "count(*)"));
+  statement->bind(1, row.primaryKeyValue());
+  return statement->step() ? static_cast<std::size_t>(statement->int64(0)) : 0;
+}
+
+std::shared_ptr<Object> Database::listAt(const Row& row, std::size_t property, std::size_t index) {
+  checkThread();
+  const auto& schema = *row.schema;
+  const auto& target = schema.properties()[property].targetSchema();
+  auto statement = connection_->statement(listSelect(linkTable(schema, property),
+                                                     quoteIdentifier(target.className()),
+                                                     selectColumns(target, "t")) +
+                                          " LIMIT 1 OFFSET ?2");
+  statement->bind(1, row.primaryKeyValue()).bind(2, static_cast<std::int64_t>(index));
+  if (!statement->step()) throw std::out_of_range("list index " + std::to_string(index) + " out of range");
+  return materialize(target, *statement, 0);
+}
+
+std::vector<std::shared_ptr<Object>> Database::listSnapshot(const Row& row, std::size_t property) {
+  checkThread();
+  const auto& schema = *row.schema;
+  const auto& target = schema.properties()[property].targetSchema();
+  auto statement = connection_->statement(
+      listSelect(linkTable(schema, property), quoteIdentifier(target.className()), selectColumns(target, "t")));
+  statement->bind(1, row.primaryKeyValue());
+  std::vector<std::shared_ptr<Object>> result;
+  while (statement->step())
+    if (auto object = materialize(target, *statement, 0)) result.push_back(std::move(object));
+  return result;
+}
+
+void Database::listAppend(Row& row, std::size_t property, const std::shared_ptr<Object>& element,
+                          UpdatePolicy policy) {
+  checkWrite("change a stored list");
+  if (row.invalidated) throw LogicError("the list's owner was deleted");
+  if (!element) throw LogicError("cannot append a null object");
+  if (!element->row_->owner) add(element, policy);
+  if (element->row_->owner.get() != this) throw LogicError("the object is managed by another database instance");
+  if (element->row_->invalidated) throw LogicError("cannot append a deleted object");
+  const auto link = linkTable(*row.schema, property);
+  auto statement = connection_->statement("INSERT INTO " + link +
+                                          " (owner, position, target) VALUES (?1, (SELECT coalesce(max(position), "
+                                          "-1) + 1 FROM " + link + " WHERE owner = ?1), ?2)");
+  statement->bind(1, row.primaryKeyValue()).bind(2, element->row_->primaryKeyValue());
+  statement->step();
+  changedClasses_.insert(row.schema->className());
+}
+
+void Database::listRemove(Row& row, std::size_t property, std::size_t index) {
+  checkWrite("change a stored list");
+  const auto& schema = *row.schema;
+  const auto& target = schema.properties()[property].targetSchema();
+  const auto link = linkTable(schema, property);
+  std::int64_t linkRow = 0;
+  {
+    auto statement =
+        connection_->statement(listSelect(link, quoteIdentifier(target.className()), "l.rowid") + " LIMIT 1 OFFSET ?2");
+    statement->bind(1, row.primaryKeyValue()).bind(2, static_cast<std::int64_t>(index));
+    if (!statement->step()) throw std::out_of_range("list index " + std::to_string(index) + " out of range");
+    linkRow = statement->int64(0);
+  }
+  auto statement = connection_->statement("DELETE FROM " + link + " WHERE rowid = ?1");
+  statement->bind(1, linkRow);
+  statement->step();
+  changedClasses_.insert(schema.className());
+}
+
+void Database::listClear(Row& row, std::size_t property) {
+  checkWrite("change a stored list");
+  auto statement = connection_->statement("DELETE FROM " + linkTable(*row.schema, property) + " WHERE owner = ?1");
+  statement->bind(1, row.primaryKeyValue());
+  statement->step();
+  changedClasses_.insert(row.schema->className());
+}
+
+}  // namespace tilvane::store

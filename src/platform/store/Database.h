@@ -1,0 +1,199 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/rx/Observable.h"
+#include "platform/rx/PublishSubject.h"
+#include "platform/store/Configuration.h"
+#include "platform/store/Object.h"
+#include "platform/store/Predicate.h"
+#include "platform/store/StoreError.h"
+
+namespace tilvane::store {
+
+class Migration;
+namespace detail {
+class Connection;
+class Statement;
+}
+
+/// What add() does when an object with the same primary key is stored already.
+enum class UpdatePolicy {
+  error,  ///< throw Error, store nothing
+  all,    ///< replace every stored value (and list) with the new object's
+};
+
+/// Sent after each commit of a write transaction on the instance that committed it.
+struct ChangeNotification {
+  /// The classes whose objects or lists the transaction changed.
+  std::set<std::string> classNames;
+};
+
+/// One thread's open database file: the stand-in for an embedded object database instance, on SQLite.
+///
+/// - Opening is cheap to repeat: on one thread, every open of one file returns the same instance while any
+///   handle or managed object of it lives, so a stored object read twice on one thread is one object.
+/// - Reads (objects, object, count, list contents) see every committed write, also those of other threads and
+///   processes; live objects of the instance are brought up to date at each open, read and beginWrite.
+/// - Changes happen inside a write transaction (beginWrite … commitWrite, or write()), which takes the file's
+///   write lock; a commit is atomic and durable, a crash or cancelWrite leaves the last committed state.
+/// - An instance and its objects belong to the thread that opened it: use from another thread throws.
+///
+/// Each class is a table named after it, in insertion order; list properties are link tables
+/// "<Class>.<property>"; the schema version is the file's user_version. Writes go straight to the file within
+/// the transaction, so a query inside a transaction sees its own changes.
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  /// This thread's instance for the configuration's file, opened (and migrated) if needed. Throws Error when
+  /// the file cannot be opened, is newer than the configuration, or its migration fails.
+  static std::shared_ptr<Database> open(const Configuration& configuration);
+  /// open() with the default configuration.
+  static std::shared_ptr<Database> open();
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  const Configuration& configuration() const { return configuration_; }
+  /// The schema version stored in the file.
+  std::uint64_t schemaVersion();
+
+  // Reads, in the table's order (the order of first insertion).
+
+  template <class T>
+  std::vector<std::shared_ptr<T>> objects() {
+    return cast<T>(objects(T::schema(), nullptr));
+  }
+  template <class T>
+  std::vector<std::shared_ptr<T>> objects(const Predicate& predicate) {
+    return cast<T>(objects(T::schema(), &predicate));
+  }
+  /// The stored object with this primary key, or null.
+  template <class T>
+  std::shared_ptr<T> object(std::string_view primaryKey) {
+    return std::static_pointer_cast<T>(object(T::schema(), primaryKey));
+  }
+  template <class T>
+  std::size_t count() {
+    return count(T::schema(), nullptr);
+  }
+
+  std::vector<std::shared_ptr<Object>> objects(const ObjectSchema& schema, const Predicate* predicate);
+  std::shared_ptr<Object> object(const ObjectSchema& schema, std::string_view primaryKey);
+  std::size_t count(const ObjectSchema& schema, const Predicate* predicate);
+
+  // Writes.
+
+  /// Starts a write transaction, waiting for other writers. Throws LogicError when one is open already.
+  void beginWrite();
+  /// Makes the transaction's changes durable and notifies observers. On failure the changes are rolled back
+  /// and Error is thrown.
+  void commitWrite();
+  /// Drops the transaction's changes: managed objects show their stored values again, objects stored in it
+  /// become invalidated, objects deleted in it come back.
+  void cancelWrite();
+  bool isInWriteTransaction() const { return inWrite_; }
+
+  /// Runs `body` in a write transaction and commits it; when `body` throws, cancels and rethrows.
+  template <class F>
+  void write(F&& body) {
+    beginWrite();
+    try {
+      body();
+    } catch (...) {
+      if (inWrite_) cancelWrite();
+      throw;
+    }
+    if (inWrite_) commitWrite();
+  }
+
+  /// Stores an unmanaged object (and the unmanaged objects of its lists, with the same policy); it becomes
+  /// managed. An object already managed by this instance is left alone. With UpdatePolicy::all a stored
+  /// object with the same primary key is replaced in place (it keeps its position) and its live accessors
+  /// show the new values.
+  void add(const std::shared_ptr<Object>& object, UpdatePolicy policy = UpdatePolicy::error);
+  /// Deletes a managed object; references to it disappear from every list. Deleting a deleted object does
+  /// nothing.
+  void remove(const std::shared_ptr<Object>& object);
+  template <class T>
+  void remove(const std::vector<std::shared_ptr<T>>& objects) {
+    for (const auto& o : objects) remove(std::static_pointer_cast<Object>(o));
+  }
+
+  /// Commits of this instance, delivered synchronously on its thread after each commit.
+  rx::Observable<ChangeNotification> changes() const { return changes_.asObservable(); }
+
+  /// Brings every live object up to date with commits made elsewhere (also done by every read).
+  void refresh();
+
+ private:
+  friend class Object;
+  friend class Migration;
+  friend class detail::ListRef;
+
+  struct Private {};
+
+ public:
+  /// Use open().
+  Database(Private, Configuration configuration, std::unique_ptr<detail::Connection> connection);
+
+ private:
+  template <class T>
+  static std::vector<std::shared_ptr<T>> cast(std::vector<std::shared_ptr<Object>> objects) {
+    std::vector<std::shared_ptr<T>> result;
+    result.reserve(objects.size());
+    for (auto& o : objects) result.push_back(std::static_pointer_cast<T>(std::move(o)));
+    return result;
+  }
+
+  void prepare();
+  void checkThread() const;
+  void checkWrite(const char* operation) const;
+  bool tableComplete(const ObjectSchema& schema);
+  void ensureTable(const ObjectSchema& schema);
+  const ObjectSchema* knownSchema(std::string_view className) const;
+  std::string selectColumns(const ObjectSchema& schema, std::string_view tableAlias = {}) const;
+  std::shared_ptr<Object> materialize(const ObjectSchema& schema, detail::Statement& row, int firstColumn);
+  void reload(detail::Row& row);
+  void refreshIfChanged();
+  bool rowExists(const ObjectSchema& schema, const std::string& primaryKey);
+  void writeRow(const ObjectSchema& schema, const std::vector<Value>& values);
+  std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
+  void registerRow(const std::shared_ptr<detail::Row>& row);
+  void forgetRow(const detail::Row& row);
+  std::vector<std::shared_ptr<detail::Row>> liveRows();
+
+  // Used by Object and ListRef on managed rows.
+  void setValue(detail::Row& row, std::size_t property, Value value);
+  std::size_t listSize(const detail::Row& row, std::size_t property);
+  std::shared_ptr<Object> listAt(const detail::Row& row, std::size_t property, std::size_t index);
+  std::vector<std::shared_ptr<Object>> listSnapshot(const detail::Row& row, std::size_t property);
+  void listAppend(detail::Row& row, std::size_t property, const std::shared_ptr<Object>& element,
+                  UpdatePolicy policy = UpdatePolicy::error);
+  void listRemove(detail::Row& row, std::size_t property, std::size_t index);
+  void listClear(detail::Row& row, std::size_t property);
+  std::string linkTable(const ObjectSchema& owner, std::size_t property) const;
+
+  Configuration configuration_;
+  std::unique_ptr<detail::Connection> connection_;
+  std::thread::id thread_;
+  /// Class name → schema, for every class whose table this instance made sure of.
+  std::map<std::string, const ObjectSchema*, std::less<>> schemas_;
+  /// Class name → primary key → the row's shared values (the identity map).
+  std::map<std::string, std::unordered_map<std::string, std::weak_ptr<detail::Row>>, std::less<>> rows_;
+  std::size_t registrationsSinceSweep_ = 0;
+  bool inWrite_ = false;
+  std::set<std::string> changedClasses_;
+  std::vector<std::shared_ptr<detail::Row>> deletedInWrite_;
+  std::int64_t dataVersion_ = 0;
+  rx::PublishSubject<ChangeNotification> changes_;
+};
+
+}  // namespace tilvane::store

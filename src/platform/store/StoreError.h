@@ -1,0 +1,29 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tilvane::store {
+
+/// A failure of the database itself: the file cannot be opened or written, a commit fails, a primary key is
+/// taken, a migration fails. Callers catch it where the operation may fail at run time.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// A misuse of the store that no run-time condition excuses: changing a stored object outside a write
+/// transaction, nesting write transactions, using an object or instance on another thread, naming an unknown
+/// class or property. Thrown on the offending thread; not meant to be caught by ordinary code.
+class LogicError : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+/// A predicate that is not one of the supported forms (see Predicate).
+class QueryError : public LogicError {
+ public:
+  using LogicError::LogicError;
+};
+
+}  // namespace tilvane::store

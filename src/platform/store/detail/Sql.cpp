@@ -1,0 +1,161 @@
+#include "platform/store/detail/Sql.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+
+#include "platform/store/StoreError.h"
+
+namespace tilvane::store::detail {
+namespace {
+
+[[noreturn]] void fail(sqlite3* db, std::string_view what) {
+  throw Error(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+}  // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+  if (sql.size() > static_cast<std::size_t>(INT_MAX)) throw Error("statement too long");
+  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+    fail(db_, "cannot prepare \"" + std::string(sql) + "\"");
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+
+Statement& Statement::bind(int index, const Value& value) {
+  int rc = SQLITE_OK;
+  if (const auto* i = std::get_if<std::int64_t>(&value)) {
+    rc = sqlite3_bind_int64(stmt_, index, *i);
+  } else if (const auto* d = std::get_if<double>(&value)) {
+    rc = sqlite3_bind_double(stmt_, index, *d);
+  } else if (const auto* s = std::get_if<std::string>(&value)) {
+    if (s->size() > static_cast<std::size_t>(INT_MAX)) throw Error("text too long to store");
+    rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+  } else {
+    rc = sqlite3_bind_null(stmt_, index);
+  }
+  if (rc != SQLITE_OK) fail(db_, "cannot bind a value");
+  return *this;
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  // The statement must be rewound before the connection's error text is reliable and before reuse.
+  sqlite3_reset(stmt_);
+  fail(db_, "database step failed");
+}
+
+void Statement::reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+std::string Statement::columnName(int column) const {
+  const char* name = sqlite3_column_name(stmt_, column);
+  return name ? name : "";
+}
+
+bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+Value Statement::value(int column) const {
+  switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_INTEGER:
+      return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(stmt_, column);
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const auto* text = sqlite3_column_text(stmt_, column);
+      const int size = sqlite3_column_bytes(stmt_, column);
+      return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+    }
+    default:
+      return std::monostate{};
+  }
+}
+
+Value Statement::value(int column, PropertyType type) const {
+  if (isNull(column)) return std::monostate{};
+  switch (type) {
+    case PropertyType::integer:
+      return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, column));
+    case PropertyType::real:
+      return sqlite3_column_double(stmt_, column);
+    case PropertyType::string: {
+      const auto* text = sqlite3_column_text(stmt_, column);
+      const int size = sqlite3_column_bytes(stmt_, column);
+      return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+    }
+    case PropertyType::list:
+      break;
+  }
+  return std::monostate{};
+}
+
+std::int64_t Statement::int64(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+Connection::Connection(const std::filesystem::path& path) {
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    std::string message = "cannot open database \"" + path.string() + "\": " +
+                          (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw Error(message);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+}
+
+Connection::~Connection() {
+  cache_.clear();
+  sqlite3_close(db_);
+}
+
+void Connection::exec(std::string_view sql) {
+  const std::string text(sql);
+  char* message = nullptr;
+  if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    std::string what = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    throw Error("\"" + text + "\" failed: " + what);
+  }
+}
+
+StatementLease::~StatementLease() {
+  statement_->reset();
+  if (busy_) *busy_ = false;
+}
+
+StatementLease Connection::statement(const std::string& sql) {
+  auto it = cache_.find(sql);
+  if (it == cache_.end()) it = cache_.emplace(sql, Cached{std::make_unique<Statement>(db_, sql), false}).first;
+  if (it->second.busy) return StatementLease(std::make_unique<Statement>(db_, sql));
+  it->second.busy = true;
+  return StatementLease(*it->second.statement, &it->second.busy);
+}
+
+Value Connection::scalar(const std::string& sql) {
+  Statement s(db_, sql);
+  return s.step() ? s.value(0) : Value{};
+}
+
+void Connection::clearStatementCache() { cache_.clear(); }
+
+std::string quoteIdentifier(std::string_view name) {
+  std::string result = "\"";
+  for (const char c : name) {
+    if (c == '"') result.push_back('"');
+    result.push_back(c);
+  }
+  result.push_back('"');
+  return result;
+}
+
+}  // namespace tilvane::store::detail

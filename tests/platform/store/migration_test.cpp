@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "platform/store/Database.h"
+#include "platform/store/Migration.h"
+#include "platform/store/RawSql.h"
+#include "platform/store/TestModels.h"
+#include "support/TestEnvironment.h"
+
+namespace tilvane::store::test {
+namespace {
+
+class MigrationTest : public ::testing::Test {
+ protected:
+  std::filesystem::path file() const { return temp_.path() / "old.sqlite"; }
+
+  // A version-1 file with a class that the current schema no longer has.
+  void makeOldFile() {
+    execSql(file(),
+            "CREATE TABLE OldNote (id TEXT, words TEXT, n INTEGER);"
+            "INSERT INTO OldNote VALUES ('a', 'alpha', 1), ('b', NULL, 2), ('c', 'gamma', NULL);"
+            "PRAGMA user_version = 1;");
+  }
+
+  Configuration version2(MigrationBlock block) {
+    auto c = notesConfiguration(file(), 2);
+    c.migrationBlock = std::move(block);
+    return c;
+  }
+
+ private:
+  tilvane::test::ScopedTempDir temp_;
+};
+
+TEST_F(MigrationTest, BlockConvertsOldObjectsAndRemovesTheOldClass) {
+  makeOldFile();
+  std::vector<std::uint64_t> calls;
+  auto db = Database::open(version2([&](Migration& m, std::uint64_t old) {
+    calls.push_back(old);
+    m.enumerateObjects("OldNote", [&](const DynamicObject& o) {
+      ValueDictionary values{{"id", *o.value("id")}};
+      if (auto words = o.stringValue("words")) values["text"] = *words;
+      if (auto n = o.intValue("n")) values["count"] = *n;
+      m.create("Note", values);
+    });
+    m.deleteData("OldNote");
+  }));
+  EXPECT_EQ(calls, std::vector<std::uint64_t>{1});
+  EXPECT_EQ(db->schemaVersion(), 2u);
+  const auto notes = db->objects<Note>();
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0]->text(), "alpha");
+  EXPECT_EQ(notes[0]->count(), 1);
+  EXPECT_EQ(notes[1]->text(), "untitled");  // absent old value: the default
+  EXPECT_EQ(notes[2]->count(), 7);
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM sqlite_master WHERE name = 'OldNote'"), "0");
+}
+
+TEST_F(MigrationTest, DynamicObjectsReadOnlyWhatIsThereWithItsType) {
+  makeOldFile();
+  std::vector<DynamicObject> seen;
+  Database::open(version2([&](Migration& m, std::uint64_t) {
+    m.enumerateObjects("OldNote", [&](const DynamicObject& o) { seen.push_back(o); });
+    m.enumerateObjects("NeverExisted", [&](const DynamicObject&) { ADD_FAILURE(); });
+  }));
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].className(), "OldNote");
+  EXPECT_EQ(seen[0].intValue("words"), std::nullopt);  // text is not an integer
+  EXPECT_EQ(seen[0].realValue("n"), 1.0);
+  EXPECT_EQ(seen[1].stringValue("words"), std::nullopt);  // NULL
+  EXPECT_EQ(seen[2].value("missing"), std::nullopt);
+}
+
+TEST_F(MigrationTest, NoBlockForAFreshFileOrOneAtTheCurrentVersion) {
+  int calls = 0;
+  const auto count = [&](Migration&, std::uint64_t) { ++calls; };
+  { Database::open(version2(count)); }  // fresh file: nothing to migrate
+  { Database::open(version2(count)); }  // now at version 2
+  EXPECT_EQ(calls, 0);
+}
+
+TEST_F(MigrationTest, AFailingBlockLeavesTheFileAsItWas) {
+  makeOldFile();
+  EXPECT_THROW(Database::open(version2([](Migration& m, std::uint64_t) {
+                 m.create("Note", {{"id", std::string("x")}});
+                 m.create("Note", {{"id", std::string("x")}});  // primary key taken
+               })),
+               Error);
+  EXPECT_EQ(querySql(file(), "PRAGMA user_version"), "1");
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM OldNote"), "3");
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM sqlite_master WHERE name = 'Note'"), "0");
+}
+
+TEST_F(MigrationTest, CreatingAnUnknownClassIsAProgrammingError) {
+  makeOldFile();
+  EXPECT_THROW(
+      Database::open(version2([](Migration& m, std::uint64_t) { m.create("Nothing", {}); })), LogicError);
+}
+
+}  // namespace
+}  // namespace tilvane::store::test
