@@ -5,7 +5,7 @@
 namespace tilvane {
 
 // Stored models are held by shared pointer: a stored object read twice on one thread is one object, shared by
-// every component that read it. An absent model (the requirements' optional) is a null pointer.
+// every component that read it. An absent model is a null pointer.
 class WorkspaceLayoutGroupModel;
 class WorkspaceLayoutItemModel;
 class CustomLayoutModel;

@@ -1,0 +1,111 @@
+#include "AppManager/Store/StoreService.h"
+
+#include "AppManager/Logging/LogManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "Models/CustomLayoutModel.h"
+#include "Models/ExtensionAppModel.h"
+#include "Models/ModelSchemas.h"
+#include "Models/RuleLayoutModel.h"
+#include "Models/WorkspaceLayoutGroupModel.h"
+
+namespace tilvane {
+namespace {
+
+// Every stored object of T; an unopenable database is logged and gives nothing.
+template <class T>
+std::vector<std::shared_ptr<T>> listAll() {
+  try {
+    return store::Database::open()->objects<T>();
+  } catch (const store::Error& e) {
+    LogManager::error(e.what());
+    return {};
+  }
+}
+
+}  // namespace
+
+void StoreService::configureRealm() {
+  store::Configuration configuration;
+  configuration.fileURL = store::Configuration::defaultFileURL();
+  configuration.schemaVersion = schemaVersion;
+  configuration.migrationBlock = &StoreService::migrate;
+  configuration.objectTypes = modelSchemas();
+  LogManager::debug(configuration.fileURL.string());
+  store::Configuration::setDefaultConfiguration(std::move(configuration));
+}
+
+std::vector<WorkspaceLayoutGroupModelPtr> StoreService::workspaces() const {
+  return listAll<WorkspaceLayoutGroupModel>();
+}
+
+std::vector<CustomLayoutModelPtr> StoreService::customLayouts() const { return listAll<CustomLayoutModel>(); }
+
+std::vector<RuleLayoutModelPtr> StoreService::rules() const { return listAll<RuleLayoutModel>(); }
+
+std::vector<ExtensionAppModelPtr> StoreService::extensionApps() const { return listAll<ExtensionAppModel>(); }
+
+std::optional<std::vector<AutoLayoutModelPtr>> StoreService::autoLayoutModels(
+    const store::Predicate& predicate) const {
+  try {
+    return store::Database::open()->objects<AutoLayoutModel>(predicate);
+  } catch (const store::Error& e) {
+    LogManager::error(e.what());
+    return std::nullopt;
+  }
+}
+
+store::Predicate StoreService::idPredicate(const std::string& id) {
+  return store::Predicate::equals(std::string(store::ObjectSchema::primaryKey), id);
+}
+
+void StoreService::deleteWorkspace(const WorkspaceLayoutGroupModel& group) {
+  const std::string id = group.id();  // read first: the group may be the stored object being deleted
+  try {
+    auto db = store::Database::open();
+    const auto matches = db->objects<WorkspaceLayoutGroupModel>(idPredicate(id));
+    db->write([&] {
+      if (!matches.empty()) db->remove(matches.front()->items().toVector());
+      db->remove(matches);
+    });
+  } catch (const store::Error&) {
+    // Dropped: the list file is rewritten from what is stored either way.
+  }
+  exportAlfredSpaces();
+}
+
+void StoreService::deleteCustomLayout(const CustomLayoutModel& layout) { deleteObject(layout); }
+
+void StoreService::deleteRule(const RuleLayoutModel& rule) { deleteObject(rule); }
+
+void StoreService::deleteExtensionApp(const ExtensionAppModel& app) { deleteObject(app); }
+
+void StoreService::deleteObject(const store::ObjectSchema& schema, const std::string& id) {
+  try {
+    auto db = store::Database::open();
+    const auto predicate = idPredicate(id);
+    const auto matches = db->objects(schema, &predicate);
+    db->write([&] { db->remove(matches); });
+  } catch (const store::Error&) {
+    // Dropped, as every delete's failure.
+  }
+}
+
+void StoreService::addUpdating(store::Database& database, const std::shared_ptr<store::Object>& object) {
+  database.add(object, store::UpdatePolicy::all);
+}
+
+void StoreService::updateLayout(const AutoLayoutModelPtr& model) {
+  if (!model) return;
+  const auto stored = autoLayoutModels(idPredicate(model->id()));
+  if (stored && !stored->empty()) return;
+  try {
+    auto db = store::Database::open();
+    db->write([&] { db->add(model); });
+  } catch (const store::Error& e) {
+    LogManager::error(e.what());
+    return;
+  }
+  LogManager::debug("update layout: " + model->description());
+}
+
+}  // namespace tilvane

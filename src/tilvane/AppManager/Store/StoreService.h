@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Models/ModelsFwd.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/store/Database.h"
+#include "platform/store/Predicate.h"
+
+namespace tilvane {
+
+/// The one shared entry to the database: typed lists of the stored models, deletes by id, the insert-or-
+/// replace write, the save of a new remembered placement, the schema migration and the workspace list file.
+/// It keeps no database: each call opens this thread's instance with the default configuration (cheap while
+/// anything of it is alive) and sees every committed write.
+///
+/// Predicates are store::Predicate values; ids and bundle identifiers are bound as parameters, never pasted
+/// into query text (use idPredicate(), or Predicate::equals(...).andEquals(...)).
+class StoreService {
+ public:
+  static StoreService& shared() { return SharedInstance<StoreService>::get(); }
+
+  /// The current schema version of the database.
+  static constexpr std::uint64_t schemaVersion = 3;
+
+  /// Makes the default database configuration: the default file location ($XDG_DATA_HOME/Tilvane/
+  /// default.sqlite), schema version 3, the seven model classes and migrate() as migration block; then logs
+  /// the file location at debug level. Called once at launch, before any other use of the database.
+  void configureRealm();
+
+  /// The migration block: converts the classes of schema version 2 and below ("LayoutModel", "AppRuleModel",
+  /// "LayoutRuleModel") into AutoLayoutModel, RuleLayoutModel and CustomLayoutModel records and removes the
+  /// old classes. Logs "migration data", then (for old versions ≤ 2) "start migration" … "migration end".
+  /// An old "LayoutModel" that lacks a field the conversion needs is skipped with a warning line.
+  static void migrate(store::Migration& migration, std::uint64_t oldSchemaVersion);
+
+  // Lists, in the database's order; when the database cannot be opened, the error is logged and the list is
+  // empty.
+  std::vector<WorkspaceLayoutGroupModelPtr> workspaces() const;
+  std::vector<CustomLayoutModelPtr> customLayouts() const;
+  std::vector<RuleLayoutModelPtr> rules() const;
+  std::vector<ExtensionAppModelPtr> extensionApps() const;
+
+  /// The stored remembered placements matching `predicate`; absent (after logging the error) when the
+  /// database cannot be opened.
+  std::optional<std::vector<AutoLayoutModelPtr>> autoLayoutModels(const store::Predicate& predicate) const;
+
+  /// "id = <id>", with the id bound as a value.
+  static store::Predicate idPredicate(const std::string& id);
+
+  /// Deletes the stored workspaces with the group's id and the items of the first of them, then rewrites the
+  /// workspace list file (also when the delete failed). Database errors are dropped.
+  void deleteWorkspace(const WorkspaceLayoutGroupModel& group);
+  /// Each deletes the stored objects with the object's id; database errors are dropped.
+  void deleteCustomLayout(const CustomLayoutModel& layout);
+  void deleteRule(const RuleLayoutModel& rule);
+  void deleteExtensionApp(const ExtensionAppModel& app);
+
+  /// Deletes, in one write transaction, the stored objects of T whose id is the object's id.
+  template <class T>
+  void deleteObject(const T& object) {
+    deleteObject(T::schema(), object.id());
+  }
+  void deleteObject(const store::ObjectSchema& schema, const std::string& id);
+
+  /// Adds the object to `database`, replacing the stored object with the same primary key. Runs inside the
+  /// caller's write transaction, which carries any error.
+  void addUpdating(store::Database& database, const std::shared_ptr<store::Object>& object);
+
+  /// Stores a new remembered placement unless one with its id is stored already; after a successful write
+  /// logs "update layout: " and the record's description. Errors are logged; nothing is stored then.
+  void updateLayout(const AutoLayoutModelPtr& model);
+
+  /// Rewrites the workspace list file: an XML property list whose root dictionary maps each workspace id to
+  /// its name. The folder is made with its parents; the file is written aside and renamed over the old one.
+  /// Every failure is silent and leaves the old file as it was.
+  void exportAlfredSpaces() const;
+
+  /// Where exportAlfredSpaces() writes: $TILVANE_ALFRED_FILE when set and not empty (tests), else
+  /// "/usr/local/var/tilvane/afredsupport/space.xml".
+  static std::filesystem::path alfredSpacesFile();
+
+  /// The desktops not yet seen shown since the first run (empty except on a first run).
+  const std::set<int>& firstRunSpaces() const { return firstRunSpaces_; }
+  void setFirstRunSpaces(std::set<int> spaces) { firstRunSpaces_ = std::move(spaces); }
+
+ private:
+  std::set<int> firstRunSpaces_;
+};
+
+}  // namespace tilvane

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "Models/AutoLayoutModel.h"
+#include "Models/CustomLayoutModel.h"
+#include "Models/ModelSchemas.h"
+#include "Models/RuleLayoutModel.h"
+#include "StoreTestSupport.h"
+#include "platform/store/RawSql.h"
+
+namespace tilvane::test {
+namespace {
+
+using store::test::execSql;
+using store::test::querySql;
+
+class StoreMigrationTest : public StoreServiceTest {
+ protected:
+  // A file as the version-2 program left it: the old classes as plain tables.
+  void makeVersion2File() {
+    std::filesystem::create_directories(databaseFile().parent_path());
+    execSql(databaseFile(),
+            "CREATE TABLE LayoutModel (id TEXT, bundleIdentifier TEXT, windowID INTEGER, spaceCount INTEGER,"
+            " screenCount INTEGER, x INTEGER, y INTEGER, width INTEGER, height INTEGER);"
+            "INSERT INTO LayoutModel VALUES"
+            " ('L1', 'com.a', 11, 3, 1, 5000000, 6000000, 95000000, 95000001),"
+            " ('L2', 'com.a', 12, 1, 1, 50000000, 5999999, 50000000, 100000000),"
+            " ('L3', 'com.a', 13, 1, 2, 0, 0, 100000000, 100000000),"
+            " ('L4', NULL, 14, 1, 1, 0, 0, 1, 1),"
+            " ('L5', 'com.a', 15, 1, 1, 0, 0, NULL, 1),"
+            " ('L6', 'com.a', NULL, NULL, 1, 0, 0, 1, 1);"
+            "CREATE TABLE AppRuleModel (id TEXT, type INTEGER, matrixValue INTEGER, width INTEGER, height INTEGER);"
+            "INSERT INTO AppRuleModel VALUES ('com.rule', 2, 255, 3, 2), ('com.partial', 1, NULL, NULL, NULL);"
+            "CREATE TABLE LayoutRuleModel (id TEXT, name TEXT, type INTEGER, matrixValue INTEGER, width INTEGER,"
+            " height INTEGER, keyCode INTEGER, modifierFlags INTEGER);"
+            "INSERT INTO LayoutRuleModel VALUES ('C1', 'Left', 1, 15, 4, 4, 123, 1048576);"
+            "PRAGMA user_version = 2;");
+  }
+
+  std::int64_t now() const { return static_cast<std::int64_t>(dispatch::MainQueue::clock().now()); }
+};
+
+TEST_F(StoreMigrationTest, Version2DataBecomesTheVersion3Models) {
+  makeVersion2File();
+  loop().advance(100);
+  const auto models = store().autoLayoutModels(store::Predicate::equals("bundleIdentifier", "com.a"));
+
+  EXPECT_EQ(log.count("migration data"), 1u);
+  EXPECT_EQ(log.count("start migration"), 1u);
+  EXPECT_EQ(log.count("migration end"), 1u);
+  EXPECT_EQ(querySql(databaseFile(), "PRAGMA user_version"), "3");
+  EXPECT_EQ(querySql(databaseFile(), "SELECT count(*) FROM sqlite_master WHERE name IN "
+                                     "('LayoutModel', 'AppRuleModel', 'LayoutRuleModel')"),
+            "0");
+
+  ASSERT_TRUE(models);
+  ASSERT_EQ(models->size(), 4u);
+  const auto& l1 = models->at(0);
+  EXPECT_EQ(l1->id(), "L1");  // the old id, not a compound one
+  EXPECT_EQ(l1->windowID(), 11);
+  EXPECT_EQ(l1->windowIndex(), 0);
+  EXPECT_EQ(l1->spaceIndex(), -1);
+  EXPECT_EQ(l1->screenIndex(), -1);
+  EXPECT_EQ(l1->spaceCount(), 3);
+  EXPECT_EQ(l1->screenCount(), 1);
+  EXPECT_EQ(l1->x(), 0.0);      // 0.05 is below 0.06
+  EXPECT_EQ(l1->y(), 0.06);     // 0.06 stays
+  EXPECT_EQ(l1->width(), 0.95);  // 0.95 stays
+  EXPECT_EQ(l1->height(), 1.0);  // 0.95000001 is above 0.95
+  EXPECT_EQ(l1->updateAt(), now());
+
+  const auto& l2 = models->at(1);
+  EXPECT_EQ(l2->id(), "L2");
+  EXPECT_EQ(l2->windowIndex(), 1);  // the second of com.a on one display
+  EXPECT_EQ(l2->x(), 0.5);
+  EXPECT_EQ(l2->y(), 0.0);
+  EXPECT_EQ(l2->width(), 0.5);
+
+  EXPECT_EQ(models->at(2)->id(), "L3");
+  EXPECT_EQ(models->at(2)->windowIndex(), 0);  // com.a on two displays counts apart
+
+  const auto& l6 = models->at(3);  // no windowID or spaceCount: those keep their defaults
+  EXPECT_EQ(l6->id(), "L6");
+  EXPECT_EQ(l6->windowIndex(), 2);
+  EXPECT_EQ(l6->windowID(), 0);
+  EXPECT_EQ(l6->spaceCount(), 1);
+}
+
+TEST_F(StoreMigrationTest, OldRecordsThatCannotBeConvertedAreSkippedAndLogged) {
+  makeVersion2File();
+  EXPECT_EQ(store::Database::open()->count<AutoLayoutModel>(), 4u);
+  ASSERT_EQ(log.count("migration skips LayoutModel"), 2u);
+  EXPECT_TRUE(log.contains("⚠️ migration skips LayoutModel L4: no bundleIdentifier"));
+  EXPECT_TRUE(log.contains("⚠️ migration skips LayoutModel L5: no width"));
+}
+
+TEST_F(StoreMigrationTest, RulesAndCustomLayoutsKeepTheirIdsAndValues) {
+  makeVersion2File();
+  const auto rules = store().rules();
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[0]->description(), "RuleLayoutModel { id = com.rule; type = 2; matrixValue = 255; width = 3; height = 2 }");
+  EXPECT_EQ(rules[1]->description(),
+            "RuleLayoutModel { id = com.partial; type = 1; matrixValue = 65535; width = 4; height = 4 }");
+  const auto layouts = store().customLayouts();
+  ASSERT_EQ(layouts.size(), 1u);
+  EXPECT_EQ(layouts[0]->description(),
+            "CustomLayoutModel { id = C1; name = Left; type = 1; matrixValue = 15; width = 4; height = 4; "
+            "keyCode = 123; modifierFlags = 1048576 }");
+}
+
+TEST_F(StoreMigrationTest, AVersion3FileOpensWithoutMigrating) {
+  makeVersion2File();
+  store().rules();
+  log.clear();
+  // A new instance (nothing of the first is alive) on the file that is at version 3 now.
+  EXPECT_EQ(store().rules().size(), 2u);
+  EXPECT_EQ(log.count("migration"), 0u);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(StoreMigrationTest, TheBlockGivenANewerOldVersionOnlyLogs) {
+  store().customLayouts();  // a version-3 file
+  {
+    auto db = store::Database::open();
+    db->write([&] { db->add(std::make_shared<CustomLayoutModel>()); });
+  }
+  auto configuration = store::Configuration::defaultConfiguration();
+  configuration.schemaVersion = 4;  // so the block runs with old version 3
+  store::Configuration::setDefaultConfiguration(configuration);
+  log.clear();
+  EXPECT_EQ(store().customLayouts().size(), 1u);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"ℹ️ migration data"});
+}
+
+}  // namespace
+}  // namespace tilvane::test
