@@ -440,8 +440,9 @@ void Database::cancelWrite() {
   changedClasses_.clear();
   auto deleted = std::move(deletedInWrite_);
   deletedInWrite_.clear();
-  for (const auto& row : deleted) {
-    if (liveRow(*row->schema, row->primaryKeyValue())) continue;  // stored anew in the same transaction
+  for (const auto& weak : deleted) {
+    const auto row = weak.lock();
+    if (!row || liveRow(*row->schema, row->primaryKeyValue())) continue;  // gone, or stored anew meanwhile
     row->invalidated = false;
     registerRow(row);
   }

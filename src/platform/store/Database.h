@@ -191,7 +191,9 @@ class Database : public std::enable_shared_from_this<Database> {
   std::size_t registrationsSinceSweep_ = 0;
   bool inWrite_ = false;
   std::set<std::string> changedClasses_;
-  std::vector<std::shared_ptr<detail::Row>> deletedInWrite_;
+  /// Rows deleted in the open transaction, to bring back if it is cancelled (weak: only rows someone still
+  /// presents matter, and a strong reference would keep this instance alive through the row's owner).
+  std::vector<std::weak_ptr<detail::Row>> deletedInWrite_;
   std::int64_t dataVersion_ = 0;
   rx::PublishSubject<ChangeNotification> changes_;
 };

@@ -57,13 +57,6 @@ TEST_F(DatabaseTest, StoredValuesAndDefaultsSurviveReopening) {
   EXPECT_EQ(notes[1]->weight(), 0.5);
 }
 
-TEST_F(DatabaseTest, FreshObjectsGetFreshDefaults) {
-  const auto a = std::make_shared<Note>();
-  const auto b = std::make_shared<Note>();
-  EXPECT_NE(a->id(), b->id());
-  EXPECT_FALSE(a->isManaged());
-}
-
 TEST_F(DatabaseTest, OneThreadSeesOneObjectPerStoredRow) {
   auto db = open();
   auto note = storedNote(db, "n1", "first");
@@ -142,6 +135,20 @@ TEST_F(DatabaseTest, WriteCancelsWhenItsBodyThrows) {
                std::runtime_error);
   EXPECT_FALSE(db->isInWriteTransaction());
   EXPECT_EQ(db->count<Note>(), 0u);
+}
+
+TEST_F(DatabaseTest, AnAbandonedTransactionIsRolledBackWhenTheInstanceGoes) {
+  {
+    auto db = open();
+    auto note = storedNote(db, "n1", "kept");
+    db->beginWrite();
+    note->setText("abandoned");
+    db->remove(note);
+    db->add(std::make_shared<Note>());
+  }  // no commit, no cancel: the last handle and object go
+  auto db = open();
+  ASSERT_EQ(db->count<Note>(), 1u);
+  EXPECT_EQ(db->object<Note>("n1")->text(), "kept");
 }
 
 TEST_F(DatabaseTest, NestedWriteIsAProgrammingError) {

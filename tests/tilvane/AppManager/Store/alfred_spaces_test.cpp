@@ -31,9 +31,9 @@ TEST_F(StoreServiceTest, ListFileMapsEachWorkspaceIdToItsNameInANewFolder) {
   EXPECT_NE(readFile(alfredFile()).find("<?xml version=\"1.0\""), std::string::npos);
 
   auto db = store::Database::open();
-  db->write([&] { a->setName("Renamed"); });
+  db->write([&] { a->setName("Tom & <Jerry>"); });
   store().exportAlfredSpaces();
-  EXPECT_EQ(alfredEntries(), (Entries{{a->id(), "Renamed"}, {b->id(), "Same"}}));
+  EXPECT_EQ(alfredEntries(), (Entries{{a->id(), "Tom & <Jerry>"}, {b->id(), "Same"}}));
   EXPECT_TRUE(log.lines().empty());
 }
 
