@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "platform/base/SharedInstance.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
+#include "platform/hotkeys/sim/SimHotKeys.h"
+#include "support/TestEnvironment.h"
+
+namespace tilvane {
+namespace {
+
+constexpr std::uint64_t kControlOption = kCGEventFlagMaskControl | kCGEventFlagMaskAlternate;
+constexpr CGEventFlags kCapsLock = 0x10000;
+
+TEST(MASShortcutTest, OnlyTheFourModifiersCount) {
+  const MASShortcut plain(18, kControlOption);
+  const MASShortcut withLockAndDeviceBits(18, kControlOption | kCapsLock | 0x1);
+  EXPECT_EQ(plain, withLockAndDeviceBits);
+  EXPECT_EQ(withLockAndDeviceBits.modifierFlags(), kControlOption);
+  EXPECT_NE(plain, MASShortcut(18, kCGEventFlagMaskControl));
+  EXPECT_NE(plain, MASShortcut(19, kControlOption));
+}
+
+TEST(MASShortcutTest, KeepsAKeyCodeThatNamesNoKey) {
+  // A stored value past the 16-bit range must not wrap onto key 18.
+  EXPECT_EQ(MASShortcut(65536 + 18, 0).keyCode(), 65536u + 18);
+  EXPECT_NE(MASShortcut(65536 + 18, 0), MASShortcut(18, 0));
+}
+
+TEST(MASShortcutTest, DescriptionNamesModifiersAndKey) {
+  EXPECT_EQ(MASShortcut(18, kControlOption).description(), "Control+Option+key 18");
+  EXPECT_EQ(MASShortcut(0, kCGEventModifierMask).description(), "Control+Option+Shift+Command+key 0");
+  EXPECT_EQ(MASShortcut(53, 0).description(), "key 53");
+}
+
+class HotKeysTest : public test::WorldTest {
+ protected:
+  MASShortcutMonitor& monitor() { return MASShortcutMonitor::sharedMonitor(); }
+
+  sim::SimHotKeys server_;
+  HotKeyServer::Scope scope_{server_};
+};
+
+TEST_F(HotKeysTest, PressRunsTheActionOnALaterTurnOfTheMainLoop) {
+  int runs = 0;
+  ASSERT_TRUE(monitor().registerShortcut(MASShortcut(18, kControlOption), [&] { ++runs; }));
+  EXPECT_TRUE(server_.isGrabbed(MASShortcut(18, kControlOption)));
+
+  EXPECT_TRUE(server_.press(18, kControlOption | kCapsLock));
+  EXPECT_EQ(runs, 0);
+  drain();
+  EXPECT_EQ(runs, 1);
+
+  // Another combination of the same key is not ours.
+  EXPECT_FALSE(server_.press(18, kCGEventFlagMaskControl));
+  drain();
+  EXPECT_EQ(runs, 1);
+}
+
+TEST_F(HotKeysTest, AKeyHeldByAnotherProgramIsRefusedUntilReleased) {
+  const MASShortcut shortcut(18, kControlOption);
+  server_.setHeldByOtherProgram(shortcut, true);
+  int runs = 0;
+  EXPECT_FALSE(monitor().registerShortcut(shortcut, [&] { ++runs; }));
+  EXPECT_FALSE(monitor().isShortcutRegistered(shortcut));
+  EXPECT_FALSE(server_.press(18, kControlOption));
+
+  server_.setHeldByOtherProgram(shortcut, false);
+  EXPECT_TRUE(monitor().registerShortcut(shortcut, [&] { ++runs; }));
+  server_.press(18, kControlOption);
+  drain();
+  EXPECT_EQ(runs, 1);
+
+  // Once ours, another program cannot take it from us.
+  server_.setHeldByOtherProgram(shortcut, true);
+  EXPECT_TRUE(server_.press(18, kControlOption));
+}
+
+TEST_F(HotKeysTest, KeyCodesWithoutAKeyAreRefused) {
+  EXPECT_FALSE(monitor().registerShortcut(MASShortcut(0x80, kControlOption), [] {}));
+  EXPECT_TRUE(monitor().registerShortcut(MASShortcut(0x7F, kControlOption), [] {}));
+}
+
+TEST(HotKeysWithoutServerTest, RegisteringWithoutABackendFails) {
+  ASSERT_EQ(HotKeyServer::current(), nullptr);
+  MASShortcutMonitor monitor;
+  EXPECT_FALSE(monitor.registerShortcut(MASShortcut(18, kControlOption), [] {}));
+  EXPECT_FALSE(monitor.isShortcutRegistered(MASShortcut(18, kControlOption)));
+}
+
+TEST_F(HotKeysTest, UnregisterLetsTheKeyGoAndDropsAPendingPress) {
+  const MASShortcut shortcut(18, kControlOption);
+  int runs = 0;
+  ASSERT_TRUE(monitor().registerShortcut(shortcut, [&] { ++runs; }));
+  EXPECT_TRUE(server_.press(18, kControlOption));
+  monitor().unregisterShortcut(shortcut);
+  drain();
+  EXPECT_EQ(runs, 0);
+  EXPECT_FALSE(server_.isGrabbed(shortcut));
+  EXPECT_FALSE(server_.press(18, kControlOption));
+
+  // Unregistering what is not registered leaves other grabs alone.
+  ASSERT_TRUE(monitor().registerShortcut(MASShortcut(19, 0), [] {}));
+  monitor().unregisterShortcut(shortcut);
+  EXPECT_TRUE(server_.isGrabbed(MASShortcut(19, 0)));
+}
+
+TEST_F(HotKeysTest, RegisteringAgainReplacesTheActionWithoutANewGrab) {
+  const MASShortcut shortcut(18, kControlOption);
+  std::string ran;
+  ASSERT_TRUE(monitor().registerShortcut(shortcut, [&] { ran += "a"; }));
+  const std::size_t requests = server_.grabRequests();
+  ASSERT_TRUE(monitor().registerShortcut(shortcut, [&] { ran += "b"; }));
+  EXPECT_EQ(server_.grabRequests(), requests);
+  server_.press(18, kControlOption);
+  drain();
+  EXPECT_EQ(ran, "b");
+}
+
+TEST_F(HotKeysTest, AnActionMayUnregisterItself) {
+  const MASShortcut shortcut(18, kControlOption);
+  int runs = 0;
+  ASSERT_TRUE(monitor().registerShortcut(shortcut, [&] {
+    ++runs;
+    monitor().unregisterShortcut(shortcut);
+  }));
+  server_.press(18, kControlOption);
+  drain();
+  EXPECT_EQ(runs, 1);
+  EXPECT_FALSE(server_.isGrabbed(shortcut));
+}
+
+TEST_F(HotKeysTest, TheMonitorLetsEveryKeyGoWhenItEnds) {
+  ASSERT_TRUE(monitor().registerShortcut(MASShortcut(18, kControlOption), [] {}));
+  ASSERT_TRUE(monitor().registerShortcut(MASShortcut(19, kControlOption), [] {}));
+  SharedInstances::resetAll();
+  EXPECT_TRUE(server_.grabbed().empty());
+  // A press reaching no monitor makes none.
+  EXPECT_FALSE(server_.press(18, kControlOption));
+  EXPECT_FALSE(MASShortcutMonitor::exists());
+}
+
+}  // namespace
+}  // namespace tilvane
