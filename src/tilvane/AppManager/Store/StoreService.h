@@ -25,6 +25,11 @@ class StoreService {
  public:
   static StoreService& shared() { return SharedInstance<StoreService>::get(); }
 
+  StoreService() = default;
+  virtual ~StoreService() = default;
+  StoreService(const StoreService&) = delete;
+  StoreService& operator=(const StoreService&) = delete;
+
   /// The current schema version of the database.
   static constexpr std::uint64_t schemaVersion = 3;
 
@@ -84,6 +89,13 @@ class StoreService {
   /// Where exportAlfredSpaces() writes: $TILVANE_ALFRED_FILE when set and not empty (tests), else
   /// "/usr/local/var/tilvane/afredsupport/space.xml".
   static std::filesystem::path alfredSpacesFile();
+
+  /// Called once per launch after the screen manager knows the displays: on a first run (no remembered
+  /// placement stored yet) every desktop that exists goes into firstRunSpaces(), and 3.0 s later those shown
+  /// then leave it. Windows met on a desktop still in the set keep their own frames. Logs "setupFirstRun".
+  virtual void setupFirstRun();
+  /// Removes the desktops shown now (one per display) from firstRunSpaces().
+  void reconcileFirstRunSpaces();
 
   /// The desktops not yet seen shown since the first run (empty except on a first run).
   const std::set<int>& firstRunSpaces() const { return firstRunSpaces_; }
