@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 
 #include "Shell/AppDelegate.h"
+#include "Shell/DesktopChoice.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
 
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("Tilvane");
   tilvane::dispatch::QtMainLoop loop;
   tilvane::dispatch::MainQueue::Scope scope(loop);
+
+  tilvane::DesktopChoice backend = tilvane::chooseDesktop();
+  tilvane::Desktop::Scope desktopScope(*backend.desktop);
 
   tilvane::AppDelegate delegate;
   loop.async([&] {
