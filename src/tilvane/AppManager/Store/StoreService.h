@@ -14,6 +14,8 @@
 
 namespace tilvane {
 
+class SIWindow;
+
 /// The one shared entry to the database: typed lists of the stored models, deletes by id, the insert-or-
 /// replace write, the save of a new remembered placement, the schema migration and the workspace list file.
 /// It keeps no database: each call opens this thread's instance with the default configuration (cheap while
@@ -89,6 +91,23 @@ class StoreService {
   /// Where exportAlfredSpaces() writes: $TILVANE_ALFRED_FILE when set and not empty (tests), else
   /// "/usr/local/var/tilvane/afredsupport/space.xml".
   static std::filesystem::path alfredSpacesFile();
+
+  // The remembered placement of a window (StoreServicePlacement.cpp).
+
+  /// The record that best matches the window: the stored one of the same window (same window identifier, the
+  /// later if several), else the stored one of the same slot (the window's compound id), both with their
+  /// window index set to the window's current one; else a new, unstored record of the window's own place,
+  /// carrying the frame fractions of a sibling of its application (one of the same index and display count,
+  /// else one of the same display count, else the first), except on a desktop not yet seen since the first
+  /// run, where it keeps its own. Null when the window's application, bundle identifier or display is missing.
+  AutoLayoutModelPtr autoLayoutModelForWindow(const SIWindow& window);
+  /// A new, unstored record of where the window is now: fractions of its display's visible frame, its desktop,
+  /// display, counts and the lowest free window index of its application. Null without bundle identifier or
+  /// display.
+  AutoLayoutModelPtr makeAutoLayoutModel(const SIWindow& window) const;
+  /// The window's compound id: bundle identifier, lowest free window index and display count (at least 1)
+  /// joined with "-"; absent without bundle identifier.
+  std::optional<std::string> windowRecordId(const SIWindow& window) const;
 
   /// Called once per launch after the screen manager knows the displays: on a first run (no remembered
   /// placement stored yet) every desktop that exists goes into firstRunSpaces(), and 3.0 s later those shown

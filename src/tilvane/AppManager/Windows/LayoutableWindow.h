@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/desktop/SIWindow.h"
+
+namespace tilvane {
+
+/// The one test of whether a window may be managed and laid out. It keeps out the Finder's information
+/// windows, a few dialogs of system applications, the system preferences, the program's own windows, windows
+/// that cannot move or lie on no display, windows whose application has no bundle identifier, and every
+/// window that does not report itself as a standard window. Main thread; no side effects.
+bool isLayoutableWindow(const SIWindow& window);
+
+}  // namespace tilvane

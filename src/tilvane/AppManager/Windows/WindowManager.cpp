@@ -1,0 +1,106 @@
+#include "AppManager/Windows/WindowManager.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Logging/LogManager.h"
+#include "AppManager/Windows/LayoutableWindow.h"
+#include "Layout/LayoutManager.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/desktop/CGWindowList.h"
+#include "platform/desktop/WindowBundleIdentifier.h"
+
+namespace tilvane {
+namespace {
+// "<count>), <bundle identifier>, <title>", a missing identifier or title written as empty text.
+std::string describeForLog(std::size_t count, const SIWindow& window) {
+  return std::to_string(count) + "), " + bundleIdentifierOfWindow(window).value_or(std::string()) + ", " +
+         window.title().value_or(std::string());
+}
+}  // namespace
+
+WindowManager& WindowManager::shared() { return SharedInstance<WindowManager>::get(); }
+
+WindowManager::WindowManager() : alive_(std::make_shared<bool>(true)) {}
+
+WindowManager::~WindowManager() = default;
+
+bool WindowManager::contains(const SIWindow& window) const {
+  return std::find(windows_.begin(), windows_.end(), window) != windows_.end();
+}
+
+void WindowManager::addWindow(const std::optional<SIWindow>& window) {
+  if (!window || !isLayoutableWindow(*window) || contains(*window)) return;
+  const auto app = ApplicationManager::shared().findApplication(window->processIdentifier());
+  if (!app) return;
+  std::weak_ptr<bool> alive = alive_;
+  app->observeNotification(kAXUIElementDestroyedNotification, window->axElement(),
+                           [this, alive](const AXUIElement& element) {
+                             if (alive.lock()) windowDestroyed(element);
+                           });
+  windows_.push_back(*window);
+  LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
+  LayoutManager::shared().addWindow(*window);
+}
+
+void WindowManager::removeWindow(const std::optional<SIWindow>& window) {
+  if (!window) return;
+  LayoutManager::shared().removeWindow(*window);
+  const auto it = std::find(windows_.begin(), windows_.end(), *window);
+  if (it != windows_.end()) {
+    windows_.erase(it);
+    LogManager::debug("remove window(" + describeForLog(windows_.size(), *window));
+  }
+  if (const auto app = window->app()) app->unobserveNotification(kAXUIElementDestroyedNotification, window->axElement());
+}
+
+void WindowManager::removeWindows() {
+  const std::vector<SIWindow> held = windows_;
+  for (const SIWindow& window : held) {
+    LayoutManager::shared().removeWindow(window);
+    if (const auto app = window.app()) app->unobserveNotification(kAXUIElementDestroyedNotification, window.axElement());
+  }
+  windows_.clear();
+}
+
+void WindowManager::loadWindows() {
+  const auto list = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
+  // Without the window server's list there is nothing sound to load.
+  if (!list) return;
+  std::map<pid_t, AXUIElement> owners;
+  for (const CGWindowInfo& info : *list)
+    if (info.ownerPID) owners[*info.ownerPID] = AXUIElementCreateApplication(*info.ownerPID);
+  for (const auto& [pid, application] : owners) {
+    AXValue value;
+    if (AXUIElementCopyAttributeValue(application, kAXWindowsAttribute, value) != AXError::success) continue;
+    const auto* elements = std::get_if<std::vector<AXUIElement>>(&value);
+    if (!elements) continue;
+    for (const AXUIElement& element : *elements) addWindow(SIWindow(element));
+  }
+}
+
+void WindowManager::windowDestroyed(const AXUIElement& element) {
+  const auto window = SIWindow::fromElement(element);
+  if (!window) return;
+  LogManager::debug("close:" + window->description());
+  WindowManager::shared().removeWindow(window);
+}
+
+int WindowManager::indexOfWindow(const SIWindow& window) const {
+  if (!window.app()) return 0;
+  const auto bundle = bundleIdentifierOfWindow(window);
+  const auto screen = window.screen();
+  int position = 0;
+  for (const SIWindow& candidate : windows_) {
+    if (!candidate.app()) continue;
+    if (bundleIdentifierOfWindow(candidate) != bundle) continue;
+    if (candidate.screen() != screen) continue;
+    if (candidate == window) return position;
+    ++position;
+  }
+  return 0;
+}
+
+}  // namespace tilvane

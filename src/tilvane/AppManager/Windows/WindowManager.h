@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/desktop/SIWindow.h"
+#include "platform/rx/Disposable.h"
+
+namespace tilvane {
+
+/// The registry of managed windows: every window that may be laid out and belongs to a tracked application,
+/// each held once, in order of admission. It is the gate between the desktop and the layout engine: a window
+/// enters only through addWindow, which hands it to the layout manager, and leaves through removeWindow or
+/// removeWindows, which tell the layout manager. While a window is held its destruction is observed.
+/// Main thread only.
+class WindowManager {
+ public:
+  /// The one instance, made on first use (it loads nothing).
+  static WindowManager& shared();
+
+  WindowManager();
+  ~WindowManager();
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+
+  /// The managed windows, in order of admission.
+  const std::vector<SIWindow>& windows() const { return windows_; }
+  rx::DisposeBag& disposeBag() { return disposeBag_; }
+
+  /// Whether the window is held.
+  bool contains(const SIWindow& window) const;
+
+  /// Admits a window that may be laid out, is not held yet and belongs to a tracked application: observes its
+  /// destruction, holds it, logs "add window(<count>), <bundle identifier>, <title>" and hands it to the layout
+  /// manager. Anything else is dropped silently.
+  void addWindow(const std::optional<SIWindow>& window);
+
+  /// Tells the layout manager the window is gone (held or not), lets go of it with "remove window(<count>), ..."
+  /// when held, and stops observing its destruction.
+  void removeWindow(const std::optional<SIWindow>& window);
+
+  /// Drops every window at once: tells the layout manager of each and stops observing them. No log line.
+  void removeWindows();
+
+  /// Admits the windows on screen now: for each process that owns an on-screen window, its "AXWindows" (a
+  /// process whose read fails is skipped). Windows already held stay.
+  void loadWindows();
+
+  /// The destruction handler: logs "close:" and the window's description, then removes it.
+  void windowDestroyed(const AXUIElement& element);
+
+  /// The window's position among the held windows of its application on its display, in order of admission;
+  /// 0 when it is not held or has no application.
+  int indexOfWindow(const SIWindow& window) const;
+
+ private:
+  rx::DisposeBag disposeBag_;
+  std::vector<SIWindow> windows_;
+  // Handlers registered with the desktop check it, so none reaches a manager that is gone.
+  std::shared_ptr<bool> alive_;
+};
+
+}  // namespace tilvane

@@ -1,0 +1,70 @@
+#include "Layout/LayoutItem.h"
+
+#include <limits>
+
+#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "Layout/LayoutManager.h"
+#include "Layout/StoreWrite.h"
+#include "Models/AutoLayoutModel.h"
+
+namespace tilvane {
+namespace {
+// A stored index as a display index; one outside the int range names no display.
+int displayIndex(std::int64_t stored) {
+  if (stored < std::numeric_limits<int>::min() || stored > std::numeric_limits<int>::max()) return -1;
+  return static_cast<int>(stored);
+}
+}  // namespace
+
+LayoutItem::LayoutItem(SIWindow window) : window_(std::move(window)) {}
+
+LayoutItem::~LayoutItem() { releaseWindowIndexClaim(); }
+
+std::shared_ptr<LayoutOperationType> LayoutItem::makeLayoutOperation() const {
+  if (const auto ruleFrame = LayoutManager::shared().ruleLayout(window_))
+    return std::make_shared<RuleLayoutOperation>(window_, ruleFrame);
+  return std::make_shared<AutoLayoutOperation>(window_, savedFrame());
+}
+
+std::optional<CGRect> LayoutItem::savedFrame() const {
+  if (!layoutModel_) return std::nullopt;
+  const CGRect display = ScreenManager::shared().screenFrameAtIndex(displayIndex(layoutModel_->screenIndex()));
+  const CGRect fractions =
+      CGRectMake(layoutModel_->x(), layoutModel_->y(), layoutModel_->width(), layoutModel_->height());
+  return TransformUtils::convert(fractions, display);
+}
+
+void LayoutItem::updateModelPosition() {
+  if (!isWritable(layoutModel_)) return;
+  writeTransaction([&] {
+    const auto screen = window_.screen();
+    if (layoutModel_->screenIndex() < 0) layoutModel_->setScreenIndex(ScreenManager::shared().screenIndex(screen));
+    if (layoutModel_->spaceIndex() < 0)
+      layoutModel_->setSpaceIndex(ScreenManager::shared().currentSpaceIndex(screen));
+  });
+}
+
+void LayoutItem::holdWindowIndexClaim(std::optional<WindowIndexRegistry::Claim> claim) {
+  releaseWindowIndexClaim();
+  claim_ = std::move(claim);
+}
+
+void LayoutItem::releaseWindowIndexClaim() {
+  if (claim_) releaseWindowIndex(*claim_);
+  claim_.reset();
+}
+
+std::int64_t LayoutItem::registeredWindowIndexes(const SIWindow& window) {
+  return WindowIndexRegistry::registeredWindowIndexes(window);
+}
+
+std::optional<WindowIndexRegistry::Claim> LayoutItem::claimWindowIndex(const SIWindow& window, std::int64_t index) {
+  return WindowIndexRegistry::claimWindowIndex(window, index);
+}
+
+void LayoutItem::releaseWindowIndex(const WindowIndexRegistry::Claim& claim) {
+  WindowIndexRegistry::releaseWindowIndex(claim);
+}
+
+}  // namespace tilvane

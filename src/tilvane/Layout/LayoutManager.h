@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AppManager/Settings/LayoutAllTarget.h"
+#include "Layout/LayoutItem.h"
+#include "Models/ModelsFwd.h"
+#include "platform/desktop/Geometry.h"
+#include "platform/desktop/SIWindow.h"
+#include "platform/dispatch/MainLoop.h"
+#include "platform/dispatch/OperationQueue.h"
+#include "platform/rx/Disposable.h"
+#include "platform/rx/PublishSubject.h"
+
+namespace tilvane {
+
+/// The one place that knows every managed window and decides when one is moved automatically. The window
+/// manager hands it each new layoutable window and tells it when one goes; it wraps each in a LayoutItem bound
+/// to the window's remembered placement and, with automatic layout on, queues the item's layout operation on
+/// its serial layout queue. It remembers where the program puts windows at once (saveLayout) and where the
+/// user puts them after 2.0 s of quiet (queueFrameUpdate), with a history record for each.
+///
+/// It is the settings' layout-all target while it lives. Main thread only.
+class LayoutManager final : public LayoutAllTarget {
+ public:
+  /// A recorded frame change waiting to be written: the item and the window's new fractions.
+  struct PendingUpdate {
+    std::shared_ptr<LayoutItem> layoutItem;
+    CGRect frame;
+  };
+
+  /// The one instance, made on first use.
+  static LayoutManager& shared();
+
+  LayoutManager();
+  ~LayoutManager() override;
+  LayoutManager(const LayoutManager&) = delete;
+  LayoutManager& operator=(const LayoutManager&) = delete;
+
+  // --- state ---
+
+  rx::DisposeBag& disposeBag() { return disposeBag_; }
+  /// One item per managed window, in order of admission.
+  const std::vector<std::shared_ptr<LayoutItem>>& layoutItems() const { return layoutItems_; }
+  /// Drops every item (their window indexes go back to the registry they were claimed in).
+  void removeAllLayoutItems();
+  /// The serial queue of layout operations.
+  dispatch::OperationQueue& layoutOperationQueue() { return layoutOperationQueue_; }
+  /// The serial queue of workspace restore steps.
+  dispatch::OperationQueue& workspaceOperationQueue() { return workspaceOperationQueue_; }
+  /// Application rules by bundle identifier.
+  std::map<std::string, RuleLayoutModelPtr>& rules() { return rules_; }
+  /// True while a workspace restore runs: new windows are then admitted and recorded but not moved.
+  bool workspaceRunning() const { return workspaceRunning_; }
+  void setWorkspaceRunning(bool running) { workspaceRunning_ = running; }
+  /// Frame changes waiting to be written, by record id.
+  const std::map<std::string, PendingUpdate>& updateQueue() const { return updateQueue_; }
+  /// Fires after each change to updateQueue().
+  const rx::PublishSubject<rx::Unit>& updateQueueRun() const { return updateQueueRun_; }
+  /// The arranged custom-layout cycle: next cell, and the window it belongs to.
+  std::int64_t customLayoutArrangedIndex = 0;
+  std::uint32_t customLayoutArrangedID = 0;
+
+  // --- start-up ---
+
+  /// Loads every stored application rule into rules().
+  void setup();
+  /// Subscriptions: the recorded frame changes are written 2.0 s after the last one.
+  void bind();
+
+  // --- windows ---
+
+  /// Admits a new layoutable window: an item bound to its remembered placement (whose window index it claims
+  /// and whose display and desktop it fills in), laid out at once when automatic layout is on.
+  void addWindow(const SIWindow& window);
+  /// Forgets every item of the window.
+  void removeWindow(const SIWindow& window);
+  /// Lays one item out: marks it layouting, queues its operation (nothing during a workspace restore) and
+  /// stores its record when new. The mark is cleared 2.5 s after the operation ran.
+  void layout(const std::shared_ptr<LayoutItem>& item);
+  /// Lays every item out again, in order.
+  void layoutAll() override;
+  /// The remembered fractions of the first item holding the window; absent when it has no record.
+  std::optional<CGRect> savedFrame(const SIWindow& window) const;
+  /// Clears the item's layouting mark 2.5 s from now.
+  void clearLayoutingLater(const std::shared_ptr<LayoutItem>& item);
+
+  /// The frame the window's application rule gives, in the window space; absent when it has none. A fixed or
+  /// arranged rule also saves the placement.
+  std::optional<CGRect> ruleLayout(const SIWindow& window);
+
+  /// Pulls the window back inside its display's visible frame at the right and bottom edges (8 points inside
+  /// with gaps); the left and top edges are left alone.
+  void keepOnScreen(const std::optional<SIWindow>& window);
+
+  // --- recording ---
+
+  /// The program placed the window at fractions `r`: every item of it is marked layouting, its record gets
+  /// the fractions, display and desktop at once, and a history record follows 0.5 s later.
+  void saveLayout(const SIWindow& window, const CGRect& r);
+  /// The window moved or was resized: unless it is being laid out, its new fractions are queued for writing.
+  void queueFrameUpdate(const SIWindow& window);
+  /// Writes every queued frame change in one transaction, then a history record of each.
+  void flushUpdateQueue();
+  /// Clears the item's mark and writes a history record of its placement.
+  void recordWindowMoving(const std::shared_ptr<LayoutItem>& item, const SIWindow& window);
+  /// Writes at once what is still waiting: queued frame changes and history records not yet due. Called when
+  /// the program quits, so nothing the user did is lost.
+  void flushPendingUpdates();
+
+ private:
+  struct PendingRecord {
+    std::shared_ptr<LayoutItem> item;
+    SIWindow window;
+  };
+
+  /// Writes a history record of the item's placement on the window's display.
+  void writeHistoryRecord(const LayoutItem& item, const SIWindow& window);
+
+  rx::DisposeBag disposeBag_;
+  std::vector<std::shared_ptr<LayoutItem>> layoutItems_;
+  dispatch::OperationQueue layoutOperationQueue_{"layout"};
+  std::map<std::string, RuleLayoutModelPtr> rules_;
+  dispatch::OperationQueue workspaceOperationQueue_{"workspace"};
+  bool workspaceRunning_ = false;
+  std::map<std::string, PendingUpdate> updateQueue_;
+  rx::PublishSubject<rx::Unit> updateQueueRun_;
+  /// History records due 0.5 s after a saved placement, by the task that writes them.
+  std::map<dispatch::TaskId, PendingRecord> pendingRecords_;
+  LayoutAllTarget::Scope layoutAllScope_{*this};
+};
+
+}  // namespace tilvane

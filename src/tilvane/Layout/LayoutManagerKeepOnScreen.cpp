@@ -1,0 +1,31 @@
+// Keeping a placed window on its display.
+#include <cmath>
+
+#include "AppManager/Geometry/NSScreenExtension.h"
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "Layout/LayoutManager.h"
+
+namespace tilvane {
+
+void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
+  if (!window) return;
+  const auto screen = window->screen();
+  if (!screen) return;
+  const double g = UserDefaultsService::gutterEnabled() ? 8 : 0;
+  const CGRect& visible = screen->visibleFrame;
+  SIWindow w = *window;
+
+  // Right edge: the x axis is shared by both spaces.
+  CGRect frame = w.frame();
+  const double right = visible.origin.x + std::fabs(visible.size.width);
+  if (frame.origin.x + frame.size.width > right) w.setPosition({right - frame.size.width - g, frame.origin.y});
+
+  // Bottom edge, flipped into the window space on the primary display's height.
+  frame = w.frame();
+  const auto primary = NSScreenExtension::primary();
+  if (!primary) return;
+  const double bottom = std::fabs(primary->frame.size.height) - visible.origin.y;
+  if (frame.origin.y + frame.size.height > bottom) w.setPosition({frame.origin.x, bottom - frame.size.height - g});
+}
+
+}  // namespace tilvane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "platform/desktop/Geometry.h"
+#include "platform/desktop/SIWindow.h"
+#include "platform/dispatch/OperationQueue.h"
+
+namespace tilvane {
+
+/// One window moved to one frame: the operation every automatic placement is wrapped in and queued on the
+/// layout manager's serial layout queue. When its turn comes it hands the move to the main queue and finishes
+/// at once, without waiting for the window to move; the move sets position and size (honouring the gap
+/// setting) and then keeps the window on its display.
+///
+/// The frame is in the window space (top-left origin of the primary display, y down). Without a frame the
+/// operation does nothing, not even keeping the window on screen. Made with std::make_shared.
+class LayoutOperationType : public dispatch::Operation,
+                            public std::enable_shared_from_this<LayoutOperationType> {
+ public:
+  LayoutOperationType(std::optional<SIWindow> window, std::optional<CGRect> frame);
+
+  const std::optional<SIWindow>& window() const { return window_; }
+  const std::optional<CGRect>& frame() const { return frame_; }
+
+  /// The move, on the main thread. Without gap: position, size, position again. With gap ("gutterEnabled"):
+  /// size less 16, position plus 8 on each axis, the smaller size again. Then LayoutManager::keepOnScreen.
+  /// Values that are not finite, and sizes of 0 or less, never reach the window.
+  void apply(double x, double y, double width, double height);
+
+ protected:
+  void main() override;
+
+ private:
+  const std::optional<SIWindow> window_;
+  const std::optional<CGRect> frame_;
+};
+
+/// A custom layout applied to the focused window.
+class CustomLayoutOperation final : public LayoutOperationType {
+ public:
+  using LayoutOperationType::LayoutOperationType;
+};
+
+/// The frame of the window's application rule.
+class RuleLayoutOperation final : public LayoutOperationType {
+ public:
+  using LayoutOperationType::LayoutOperationType;
+};
+
+/// The window's remembered frame.
+class AutoLayoutOperation final : public LayoutOperationType {
+ public:
+  using LayoutOperationType::LayoutOperationType;
+};
+
+}  // namespace tilvane

@@ -1,0 +1,105 @@
+#include "support/windows/WindowWorld.h"
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Store/StoreService.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "Models/WindowMovingModel.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/store/Database.h"
+
+namespace tilvane::test {
+
+WindowWorld::WindowWorld(int spaces) : sim_(std::make_unique<sim::SimDesktop>(sim::SpacesMode::shared, spaces)) {
+  sim_->addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = CGRectMake(0, 0, 1440, 877)});
+  scope_ = std::make_unique<Desktop::Scope>(*sim_);
+  StoreService::shared().configureRealm();
+  log.clear();
+}
+
+WindowWorld::~WindowWorld() {
+  // The managers go before the desktop they observe.
+  SharedInstances::resetAll();
+  scope_.reset();
+}
+
+void WindowWorld::startManagers() {
+  ScreenManager& screens = ScreenManager::shared();
+  screens.reloadScreens();
+  screens.observe();
+  screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
+  LayoutManager& layout = LayoutManager::shared();
+  layout.setup();
+  layout.bind();
+  WindowManager::shared();
+  ApplicationManager& applications = ApplicationManager::shared();
+  applications.setup();
+  applications.observe();
+}
+
+AXUIElement WindowWorld::admitWindow(const sim::SimWindowSpec& spec, const std::string& bundle) {
+  auto found = pids_.find(bundle);
+  if (found == pids_.end()) {
+    const pid_t pid = apps().addApplication({.bundleIdentifier = bundle});
+    ApplicationManager::shared().addApplication(SIApplication(pid));
+    found = pids_.emplace(bundle, pid).first;
+  }
+  const AXUIElement window = apps().addWindow(found->second, spec);
+  WindowManager::shared().addWindow(SIWindow(window));
+  return window;
+}
+
+pid_t WindowWorld::pidOf(const std::string& bundle) const {
+  const auto found = pids_.find(bundle);
+  return found == pids_.end() ? 0 : found->second;
+}
+
+std::shared_ptr<LayoutItem> WindowWorld::itemOf(const AXUIElement& window) const {
+  for (const auto& item : LayoutManager::shared().layoutItems())
+    if (item->window() == SIWindow(window)) return item;
+  return nullptr;
+}
+
+AutoLayoutModelPtr WindowWorld::storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions,
+                                            std::int64_t screenCount, std::int64_t windowID) {
+  auto model = std::make_shared<AutoLayoutModel>();
+  model->setBundleIdentifier(bundle);
+  model->setWindowIndex(index);
+  model->setScreenCount(screenCount);
+  model->setWindowID(windowID);
+  model->setX(fractions.origin.x);
+  model->setY(fractions.origin.y);
+  model->setWidth(fractions.size.width);
+  model->setHeight(fractions.size.height);
+  model->makeId();
+  const auto database = store::Database::open();
+  database->write([&] { database->add(model); });
+  return model;
+}
+
+std::vector<AutoLayoutModelPtr> WindowWorld::records() const {
+  return store::Database::open()->objects<AutoLayoutModel>();
+}
+
+std::vector<WindowMovingModelPtr> WindowWorld::history() const {
+  return store::Database::open()->objects<WindowMovingModel>();
+}
+
+std::vector<std::string> WindowWorld::logLines(std::string_view text) const {
+  std::vector<std::string> lines;
+  for (const std::string& line : log.lines())
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+  return lines;
+}
+
+CGRect WindowWorld::frameOf(const AXUIElement& window) const {
+  return sim_->applications().frameOf(window).value_or(CGRect{});
+}
+
+CGRect fractionsOf(const AutoLayoutModel& model) {
+  return CGRectMake(model.x(), model.y(), model.width(), model.height());
+}
+
+}  // namespace tilvane::test

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "support/windows/WindowWorld.h"
+
+namespace tilvane {
+namespace {
+
+using test::fractionsOf;
+
+class ApplicationManagerTest : public test::WindowWorld {
+ protected:
+  static sim::SimApplicationSpec editor(std::vector<sim::SimWindowSpec> windows = {{.title = "A"}, {.title = "B"}}) {
+    return {.bundleIdentifier = "org.example.Editor", .name = "Editor", .windows = std::move(windows)};
+  }
+  ApplicationManager& manager() { return ApplicationManager::shared(); }
+  const std::vector<SIWindow>& managed() { return WindowManager::shared().windows(); }
+};
+
+TEST_F(ApplicationManagerTest, StartUpAdmitsRunningWindowsOneSecondLaterAtTheirRememberedFrames) {
+  const pid_t pid = apps().addApplication(editor());
+  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
+  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 0.5));
+  startManagers();
+  const auto windows = apps().windowsOf(pid);
+
+  advance(0.999);
+  EXPECT_TRUE(managed().empty());
+  EXPECT_FALSE(log.contains("add window("));
+  advance(0.001);
+  EXPECT_EQ(logLines("add window("), (std::vector<std::string>{"ℹ️ add window(1), org.example.Editor, A",
+                                             "ℹ️ add window(2), org.example.Editor, B"}));
+  loop().drain();
+  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[1]), CGRectMake(0, 23, 720, 438.5));
+}
+
+TEST_F(ApplicationManagerTest, AgentsAndListedHelpersAreTrackedOnlyWhenLaunchedLater) {
+  apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  apps().addApplication({.bundleIdentifier = "com.apple.QuickTimePlayerX", .windows = {{}}});
+  apps().addApplication({.windows = {{}}});
+  startManagers();
+  advance(1.0);
+  EXPECT_TRUE(manager().apps().empty());
+  EXPECT_TRUE(managed().empty());
+
+  const pid_t tray = apps().launchApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  advance(1.0);
+  ASSERT_EQ(manager().apps().size(), 1u);
+  EXPECT_EQ(manager().apps()[0].processIdentifier(), tray);
+  EXPECT_EQ(managed().size(), 1u);
+  EXPECT_EQ(log.count("did launch app"), 1u);
+}
+
+TEST_F(ApplicationManagerTest, EachApplicationGetsItsOwnDelayedStep) {
+  apps().addApplication(editor({{.title = "A"}}));
+  startManagers();
+  advance(0.5);
+  apps().launchApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
+  advance(0.5);
+  EXPECT_EQ(managed().size(), 1u);
+  advance(0.499);
+  EXPECT_EQ(managed().size(), 1u);
+  advance(0.001);
+  EXPECT_EQ(managed().size(), 2u);
+}
+
+TEST_F(ApplicationManagerTest, CreatedWindowsAreLoggedAndRememberedEvenWhenRejected) {
+  const pid_t pid = apps().addApplication(editor({}));
+  startManagers();
+  advance(1.0);
+  const AXUIElement dialog = apps().createWindow(pid, {.title = "Save", .subrole = std::string("AXDialog")});
+  drain();
+  EXPECT_EQ(log.count("window created"), 1u);
+  EXPECT_TRUE(managed().empty());
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(dialog));
+
+  const AXUIElement document = apps().createWindow(pid, {.title = "Notes"});
+  drain();
+  EXPECT_EQ(managed(), std::vector<SIWindow>{SIWindow(document)});
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(document));
+}
+
+TEST_F(ApplicationManagerTest, DeminiaturisingAdmitsOnlyWindowsNotHeldYet) {
+  const pid_t pid = apps().addApplication(editor({{.title = "A"}, {.title = "B", .minimized = true}}));
+  startManagers();
+  advance(1.0);
+  const auto windows = apps().windowsOf(pid);
+  ASSERT_EQ(managed().size(), 1u);
+  apps().minimizeWindow(windows[0]);
+  apps().deminiaturizeWindow(windows[0]);
+  apps().deminiaturizeWindow(windows[1]);
+  drain();
+  EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(windows[1])}));
+  EXPECT_EQ(log.count("add window("), 2u);
+}
+
+TEST_F(ApplicationManagerTest, MovesDuringADisplayChangeAreDroppedSilently) {
+  const pid_t pid = apps().addApplication(editor({{.title = "A"}}));
+  startManagers();
+  advance(3.5);
+  const AXUIElement window = apps().windowsOf(pid).front();
+  log.clear();
+
+  ScreenManager::shared().setScreenChanging(true);
+  apps().userMoveWindow(window, CGRectMake(10, 40, 500, 400));
+  drain();
+  EXPECT_FALSE(log.contains("window moved"));
+  EXPECT_FALSE(log.contains("window resize"));
+  EXPECT_TRUE(LayoutManager::shared().updateQueue().empty());
+
+  ScreenManager::shared().setScreenChanging(false);
+  apps().userMoveWindow(window, CGRectMake(20, 40, 500, 400));
+  drain();
+  EXPECT_EQ(log.count("window moved"), 1u);
+  EXPECT_EQ(LayoutManager::shared().updateQueue().size(), 1u);
+}
+
+TEST_F(ApplicationManagerTest, QuittingRemovesEveryWindowOfTheProcessAndTheApplication) {
+  const pid_t pid = apps().addApplication(editor());
+  const pid_t other = apps().addApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
+  startManagers();
+  advance(1.0);
+  ASSERT_EQ(managed().size(), 3u);
+  log.clear();
+
+  apps().quitApplication(pid);
+  drain();
+  EXPECT_EQ(log.count("did quit app"), 1u);
+  // The process is gone, so neither its identifier nor its windows' titles can be read any more.
+  EXPECT_EQ(log.count("remove window("), 2u);
+  EXPECT_TRUE(log.contains("remove window(2), , "));
+  EXPECT_TRUE(log.contains("remove window(1), , "));
+  EXPECT_EQ(managed().size(), 1u);
+  EXPECT_EQ(LayoutManager::shared().layoutItems().size(), 1u);
+  ASSERT_EQ(manager().apps().size(), 1u);
+  EXPECT_EQ(manager().apps()[0].processIdentifier(), other);
+}
+
+TEST_F(ApplicationManagerTest, QuitOfAnUntrackedApplicationOrWithoutUserInfoOnlyLogs) {
+  const pid_t tray = apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  apps().addApplication(editor({{.title = "A"}}));
+  startManagers();
+  advance(1.0);
+  log.clear();
+  apps().notifyTerminate({});
+  apps().quitApplication(tray);
+  drain();
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"ℹ️ did quit app", "ℹ️ did quit app"}));
+  EXPECT_EQ(managed().size(), 1u);
+}
+
+TEST_F(ApplicationManagerTest, AWindowsStepOfAQuitApplicationAdmitsNothing) {
+  startManagers();
+  const pid_t pid = apps().launchApplication(editor());
+  drain();
+  apps().quitApplication(pid);
+  advance(1.0);
+  EXPECT_TRUE(managed().empty());
+  EXPECT_TRUE(manager().apps().empty());
+}
+
+}  // namespace
+}  // namespace tilvane

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "support/windows/WindowWorld.h"
+
+namespace tilvane {
+namespace {
+
+class WindowManagerTest : public test::WindowWorld {
+ protected:
+  WindowManagerTest() { startManagers(); }
+  // A tracked application with the given windows, already past its start-up step.
+  std::vector<AXUIElement> tracked(std::vector<sim::SimWindowSpec> windows, std::string bundle = "org.example.Editor") {
+    const pid_t pid = apps().addApplication({.bundleIdentifier = bundle, .windows = std::move(windows)});
+    ApplicationManager::shared().addApplication(SIApplication(pid));
+    return apps().windowsOf(pid);
+  }
+  WindowManager& manager() { return WindowManager::shared(); }
+  std::size_t items() const { return LayoutManager::shared().layoutItems().size(); }
+};
+
+TEST_F(WindowManagerTest, AWindowIsAdmittedOnceWithItsCountInTheLog) {
+  const auto windows = tracked({{.title = "Notes"}, {}});
+  manager().addWindow(SIWindow(windows[0]));
+  manager().addWindow(SIWindow(windows[0]));
+  manager().addWindow(SIWindow(windows[1]));
+  EXPECT_EQ(manager().windows().size(), 2u);
+  EXPECT_EQ(items(), 2u);
+  EXPECT_EQ(logLines("window("), (std::vector<std::string>{"ℹ️ add window(1), org.example.Editor, Notes",
+                                                    "ℹ️ add window(2), org.example.Editor, "}));
+
+  manager().removeWindow(SIWindow(windows[1]));
+  manager().removeWindow(SIWindow(windows[0]));
+  EXPECT_TRUE(log.contains("remove window(1), org.example.Editor, "));
+  EXPECT_TRUE(log.contains("remove window(0), org.example.Editor, Notes"));
+  EXPECT_EQ(items(), 0u);
+}
+
+TEST_F(WindowManagerTest, WindowsOfUntrackedApplicationsAndAbsentWindowsAreDropped) {
+  const pid_t pid = apps().addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});
+  manager().addWindow(SIWindow(apps().windowsOf(pid).front()));
+  manager().addWindow(std::nullopt);
+  manager().removeWindow(std::nullopt);
+  EXPECT_TRUE(manager().windows().empty());
+  EXPECT_EQ(items(), 0u);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(WindowManagerTest, RemovingAWindowNeverAdmittedStillReachesTheLayoutManager) {
+  const auto windows = tracked({{}});
+  LayoutManager::shared().addWindow(SIWindow(windows[0]));
+  ASSERT_EQ(items(), 1u);
+  log.clear();
+  manager().removeWindow(SIWindow(windows[0]));
+  EXPECT_EQ(items(), 0u);
+  EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(WindowManagerTest, AClosedWindowIsRemovedAndNoLongerObserved) {
+  const auto windows = tracked({{.title = "Notes"}});
+  manager().addWindow(SIWindow(windows[0]));
+  const pid_t pid = windows[0].pid;
+  EXPECT_TRUE(apps().isObserved(pid, "AXUIElementDestroyed", windows[0]));
+  apps().closeWindow(windows[0]);
+  drain();
+  EXPECT_TRUE(log.contains("close:" + SIWindow(windows[0]).description()));
+  EXPECT_TRUE(manager().windows().empty());
+  EXPECT_EQ(items(), 0u);
+  EXPECT_FALSE(apps().isObserved(pid, "AXUIElementDestroyed", windows[0]));
+}
+
+TEST_F(WindowManagerTest, RemoveWindowsDropsEveryWindowWithoutALogLine) {
+  manager().removeWindows();
+  const auto windows = tracked({{}, {}});
+  for (const auto& w : windows) manager().addWindow(SIWindow(w));
+  log.clear();
+  manager().removeWindows();
+  EXPECT_TRUE(manager().windows().empty());
+  EXPECT_EQ(items(), 0u);
+  EXPECT_TRUE(log.lines().empty());
+  for (const auto& w : windows) EXPECT_FALSE(apps().isObserved(w.pid, "AXUIElementDestroyed", w));
+}
+
+TEST_F(WindowManagerTest, LoadingAdmitsTheNewlyVisibleWindowsAndKeepsTheOthers) {
+  WindowWorld::sim();  // one desktop more to switch to
+  const std::string second = sim().addSpace();
+  const auto windows = tracked({{.title = "here"}, {.title = "there", .spaceUuid = second}});
+  manager().loadWindows();
+  ASSERT_EQ(manager().windows(), std::vector<SIWindow>{SIWindow(windows[0])});
+  sim().switchToSpace(second);
+  manager().loadWindows();
+  EXPECT_EQ(manager().windows(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(windows[1])}));
+}
+
+TEST_F(WindowManagerTest, LoadingSkipsProcessesWhoseWindowsCannotBeRead) {
+  const auto failing = tracked({{}}, "org.example.A");
+  const auto empty = tracked({{}}, "org.example.B");
+  const auto odd = tracked({{}}, "org.example.C");
+  const auto good = tracked({{}}, "org.example.D");
+  apps().setWindowsRead(failing[0].pid, sim::SimWindowsRead::fails);
+  apps().setWindowsRead(empty[0].pid, sim::SimWindowsRead::nothing);
+  apps().setWindowsRead(odd[0].pid, sim::SimWindowsRead::otherKind);
+  manager().loadWindows();
+  EXPECT_EQ(manager().windows(), std::vector<SIWindow>{SIWindow(good[0])});
+
+  // Without the window server's list, or with entries that name no process, nothing more is loaded.
+  const auto later = tracked({{}}, "org.example.E");
+  apps().scriptWindowList(std::nullopt);
+  manager().loadWindows();
+  apps().scriptWindowList(std::vector<CGWindowInfo>{{.windowNumber = 7}});
+  manager().loadWindows();
+  EXPECT_EQ(manager().windows().size(), 1u);
+}
+
+TEST_F(WindowManagerTest, IndexOfWindowCountsTheApplicationsWindowsOnTheSameDisplay) {
+  sim().addDisplay({.frame = CGRectMake(1440, 0, 1440, 900)});
+  const auto windows = tracked({{.frame = CGRectMake(10, 30, 400, 300)},
+                                {.frame = CGRectMake(1500, 30, 400, 300)},
+                                {.frame = CGRectMake(500, 30, 400, 300)}});
+  const auto other = tracked({{.frame = CGRectMake(20, 30, 400, 300)}}, "org.example.Mail");
+  for (const auto& w : windows) manager().addWindow(SIWindow(w));
+  manager().addWindow(SIWindow(other[0]));
+  EXPECT_EQ(manager().indexOfWindow(SIWindow(windows[0])), 0);
+  EXPECT_EQ(manager().indexOfWindow(SIWindow(windows[1])), 0);
+  EXPECT_EQ(manager().indexOfWindow(SIWindow(windows[2])), 1);
+  EXPECT_EQ(manager().indexOfWindow(SIWindow(other[0])), 0);
+  const auto stranger = tracked({{}});
+  EXPECT_EQ(manager().indexOfWindow(SIWindow(stranger[0])), 0);
+}
+
+}  // namespace
+}  // namespace tilvane
