@@ -8,6 +8,7 @@
 
 #include "AppManager/Screens/ScreenInfo.h"
 #include "platform/desktop/NSScreen.h"
+#include "platform/dispatch/MainQueue.h"
 #include "platform/rx/Disposable.h"
 
 namespace tilvane {
@@ -109,6 +110,27 @@ class ScreenManager {
   /// The desktop numbers of the screen's display, ascending; empty when no screen is given or nothing matches.
   std::vector<int> spaceNumbers(const std::optional<NSScreen>& screen) const;
 
+  // --- changes (defined in AppManager/ScreenChanges, library tilvane_screenchanges) ---
+
+  /// Subscribes, once, to the desktop's desktop-change, display-change and wake notifications.
+  void observe();
+  /// The user moved to another desktop: logs "space changed", marks the current desktops visited, logs
+  /// "rx space changed" and loads the windows now on screen on a later turn of the main loop.
+  void activeSpaceDidChange();
+  /// The display set changed: isScreenChanging() is true until 1.0 s after the last such change; the displays
+  /// are reloaded, and when the display identifier changed it is stored, the visited desktops are forgotten
+  /// ("rx screen changed", "screen params changed") and resetAfterDisplayChange runs on a later turn.
+  void screenParametersDidChange();
+  /// Wake notifications change nothing.
+  void screenDidWake();
+  void didWake();
+  /// The identifier of the current display set: for each entry of screens() sorted by id, "<id>_<desktop
+  /// count>", the first as "[...]", each further one as "-[...]"; empty without displays. Not stored.
+  std::string makeDisplayIdentifier() const;
+  /// Drops every layout item, starts a new window-index registry, removes every managed window and loads the
+  /// windows on screen afresh.
+  void resetAfterDisplayChange();
+
  private:
   /// The first entry whose id is `uuid`; null for an absent UUID.
   const ScreenInfo* findScreenInfo(const std::optional<std::string>& uuid) const;
@@ -118,6 +140,9 @@ class ScreenManager {
   std::set<int> activedSpaces_;
   std::string displayIdentifier_;
   bool isScreenChanging_ = false;
+  bool isObserving_ = false;
+  // Clears isScreenChanging_; each display change pushes it back to 1.0 s after that change.
+  dispatch::ScopedTimer screenChangingReset_;
 };
 
 }  // namespace tilvane
