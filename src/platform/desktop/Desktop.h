@@ -7,6 +7,8 @@
 
 namespace tilvane {
 
+class Launcher;
+
 /// A desktop backend: the displays, desktops, input events and notifications of one desktop session, each
 /// served by a role interface. Two backends: the in-memory SimDesktop (tests, headless runs) and the X11 one.
 /// Windows and applications join as further roles (their own accessor each) without touching these.
@@ -40,6 +42,8 @@ class Desktop {
   virtual DesktopNotificationCenter& notificationCenter() = 0;
   /// Running applications, their windows and window notifications.
   virtual ApplicationServer& applicationServer() = 0;
+  /// Starting applications (see Launcher.h). The default refuses every launch.
+  virtual Launcher& launcher();
 };
 
 }  // namespace tilvane

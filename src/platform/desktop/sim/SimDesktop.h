@@ -9,6 +9,7 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/sim/SimApplications.h"
 #include "platform/desktop/sim/SimDisplaySpec.h"
+#include "platform/desktop/sim/SimLauncher.h"
 
 namespace tilvane::sim {
 
@@ -37,9 +38,12 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   EventTap& eventTap() override { return *this; }
   DesktopNotificationCenter& notificationCenter() override { return center_; }
   ApplicationServer& applicationServer() override { return applications_; }
+  Launcher& launcher() override { return launcher_; }
 
   /// The running applications and their windows.
   SimApplications& applications() { return applications_; }
+  /// The launcher: every launch is recorded; scripted applications start on the main loop.
+  SimLauncher& simLauncher() { return launcher_; }
 
   // --- set-up, silent ---
 
@@ -130,6 +134,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::vector<PostedEvent> posted_;
   DesktopNotificationCenter center_;
   SimApplications applications_{*this};
+  SimLauncher launcher_{applications_};
 };
 
 }  // namespace tilvane::sim

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tilvane {
+
+/// How a launch names its application.
+enum class LaunchTarget { path, bundleIdentifier };
+
+/// One request to start an application, or to bring a running one forward.
+struct LaunchRequest {
+  LaunchTarget target = LaunchTarget::bundleIdentifier;
+  /// The application's path (a program, or an application's desktop entry on X11) or its bundle identifier
+  /// (the desktop-entry id on X11).
+  std::string application;
+  /// Handed to the application, each as an argument of its own, never through a shell.
+  std::vector<std::string> arguments;
+  /// True when the request came through the open tool ("/usr/bin/open"), false for the shared workspace.
+  bool viaOpenTool = false;
+  bool operator==(const LaunchRequest&) const = default;
+};
+
+/// The backend's way of starting applications: what the open tool and the shared workspace's launch calls do.
+/// A launch returns at once; the application starts (and shows its windows) later, or never. Main thread only.
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+
+  /// Starts the application, or brings it forward when it runs already, without waiting for it. False when the
+  /// request is refused at once (nothing by that name can be started); a later failure is not reported.
+  virtual bool launch(const LaunchRequest& request) = 0;
+};
+
+/// The open tool's path, the only program a task may be launched with.
+inline constexpr std::string_view kOpenToolPath = "/usr/bin/open";
+
+/// Stand-in of a task that runs a program detached and is never waited for.
+struct NSTask {
+  /// Runs the open tool: `launchPath` must be kOpenToolPath, and `arguments` are "-a" and an application path
+  /// or "-b" and a bundle identifier, followed by the arguments for the application. Answered by the
+  /// installed desktop's launcher (Desktop::current()). False when the path is another program, the arguments
+  /// name no application, or no desktop is installed.
+  static bool launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments);
+};
+
+/// Stand-in of the shared workspace's launch calls, answered by the installed desktop's launcher.
+struct NSWorkspaceLaunch {
+  /// Starts the application at `path` with no arguments. False when refused or no desktop is installed.
+  static bool launchApplication(const std::string& path);
+  /// Starts the application with this bundle identifier, asynchronously, with no arguments. False when
+  /// refused or no desktop is installed.
+  static bool launchAppWithBundleIdentifier(const std::string& bundleIdentifier);
+};
+
+}  // namespace tilvane

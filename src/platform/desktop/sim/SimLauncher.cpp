@@ -1,0 +1,78 @@
+#include "platform/desktop/sim/SimLauncher.h"
+
+#include "platform/dispatch/MainQueue.h"
+
+namespace tilvane::sim {
+namespace {
+
+/// The running application with this bundle identifier, if any.
+std::optional<pid_t> runningPid(const SimApplications& applications, const std::optional<std::string>& bundleId) {
+  if (!bundleId) return std::nullopt;
+  for (const NSRunningApplication& app : applications.runningApplications())
+    if (app.bundleIdentifier == bundleId) return app.processIdentifier;
+  return std::nullopt;
+}
+
+}  // namespace
+
+SimLauncher::SimLauncher(SimApplications& applications)
+    : applications_(applications), self_(std::make_shared<SimLauncher*>(this)) {}
+
+SimLauncher::~SimLauncher() = default;
+
+void SimLauncher::script(const std::string& application, SimLaunchScript script) {
+  scripts_[application] = Scripted{std::move(script), false};
+}
+
+void SimLauncher::clearLaunches() {
+  launches_.clear();
+  launchTimes_.clear();
+}
+
+bool SimLauncher::launch(const LaunchRequest& request) {
+  launches_.push_back(request);
+  launchTimes_.push_back(dispatch::MainQueue::clock().now());
+  const auto it = scripts_.find(request.application);
+  if (it == scripts_.end()) return false;
+  Scripted& scripted = it->second;
+  if (!scripted.script.starts || scripted.starting) return true;
+
+  std::weak_ptr<SimLauncher*> weak = self_;
+  if (const auto pid = runningPid(applications_, scripted.script.application.bundleIdentifier)) {
+    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, pid = *pid] {
+      if (auto self = weak.lock()) (*self)->bringForward(pid);
+    });
+    return true;
+  }
+  scripted.starting = true;
+  dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
+    if (auto self = weak.lock()) (*self)->start(application);
+  });
+  return true;
+}
+
+void SimLauncher::start(const std::string& application) {
+  const auto it = scripts_.find(application);
+  if (it == scripts_.end()) return;
+  it->second.starting = false;
+  const SimLaunchScript& script = it->second.script;
+  SimApplicationSpec spec = script.application;
+  spec.windows.clear();
+  const pid_t pid = applications_.launchApplication(spec);
+  if (!script.opensWindow) return;
+  std::weak_ptr<SimLauncher*> weak = self_;
+  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {
+    auto self = weak.lock();
+    if (!self) return;
+    SimApplications& applications = (*self)->applications_;
+    const AXUIElement element = applications.createWindow(pid, window);
+    if (element.isWindow()) applications.focusWindow(element);
+  });
+}
+
+void SimLauncher::bringForward(pid_t pid) {
+  const auto windows = applications_.windowsOf(pid);
+  if (!windows.empty()) applications_.focusWindow(windows.front());
+}
+
+}  // namespace tilvane::sim

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/Launcher.h"
+#include "platform/desktop/sim/SimApplications.h"
+
+namespace tilvane::sim {
+
+/// How a scripted application answers a launch.
+struct SimLaunchScript {
+  /// The application that starts (its bundle identifier names it among the running applications). Its
+  /// `windows` are ignored: the launch opens `window` instead.
+  SimApplicationSpec application;
+  /// The window it opens once started.
+  SimWindowSpec window;
+  /// Seconds from the launch to the start of the application (its launch notification).
+  double startDelay = 0.2;
+  /// Seconds from the start to its window ("AXWindowCreated"); the window then takes the focus.
+  double windowDelay = 0.5;
+  /// False: the application never starts.
+  bool starts = true;
+  /// False: it starts but never shows a window.
+  bool opensWindow = true;
+};
+
+/// The launcher of a SimDesktop. It records every launch and answers those naming a scripted application (by
+/// the path or bundle identifier given to script()) the way a real one does, on the main loop:
+/// - not running: it starts after startDelay and opens its window, focused, windowDelay later; further
+///   launches before it has started do not start it twice;
+/// - running: it is brought forward startDelay later (its first window takes the focus).
+/// A launch naming no scripted application is recorded and refused. Main thread only.
+class SimLauncher final : public Launcher {
+ public:
+  explicit SimLauncher(SimApplications& applications);
+  ~SimLauncher() override;
+  SimLauncher(const SimLauncher&) = delete;
+  SimLauncher& operator=(const SimLauncher&) = delete;
+
+  /// Answers launches naming `application` (a path or a bundle identifier) with `script` from now on.
+  void script(const std::string& application, SimLaunchScript script);
+
+  /// Every launch so far, in order, refused ones included.
+  const std::vector<LaunchRequest>& launches() const { return launches_; }
+  /// The main-loop time of each launch, in the order of launches().
+  const std::vector<double>& launchTimes() const { return launchTimes_; }
+  void clearLaunches();
+
+  // Launcher
+  bool launch(const LaunchRequest& request) override;
+
+ private:
+  struct Scripted {
+    SimLaunchScript script;
+    bool starting = false;
+  };
+  void start(const std::string& application);
+  void bringForward(pid_t pid);
+
+  SimApplications& applications_;
+  std::map<std::string, Scripted> scripts_;
+  std::vector<LaunchRequest> launches_;
+  std::vector<double> launchTimes_;
+  /// Tasks on the main loop hold it weakly, so none runs after the launcher is gone.
+  std::shared_ptr<SimLauncher*> self_;
+};
+
+}  // namespace tilvane::sim
