@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/apps/InstalledApplication.h"
+
+namespace tilvane::apps {
+
+/// Where the catalogue of installed applications comes from: a folder of application bundles (BundleFolderSource)
+/// or the desktop entries of the XDG data folders (XdgApplicationSource). Every file is another program's
+/// data: a source reads each with a size bound and passes over what it cannot read, silently.
+class ApplicationSource {
+ public:
+  virtual ~ApplicationSource() = default;
+
+  /// The locations (bundle folders or desktop-entry files) of the installed applications, agents left out, in
+  /// a stable order.
+  virtual std::vector<std::string> applicationPaths() const = 0;
+
+  /// The application at `path` (one of applicationPaths(), or one the user picked by hand); absent when its
+  /// description cannot be read.
+  virtual std::optional<InstalledApplication> applicationInfo(const std::string& path) const = 0;
+
+  /// The icon the application at `path` declares; absent when it declares none or cannot be read.
+  virtual std::optional<std::string> iconForPath(const std::string& path) const = 0;
+};
+
+}  // namespace tilvane::apps

@@ -1,0 +1,78 @@
+#include "platform/apps/XdgApplicationSource.h"
+
+#include <map>
+#include <system_error>
+
+#include "platform/apps/BundleReader.h"
+#include "platform/apps/DesktopEntryFile.h"
+#include "platform/base/XdgPaths.h"
+
+namespace tilvane::apps {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMaxEntries = 10000;
+constexpr int kMaxDepth = 4;
+
+std::vector<fs::path> environmentDataDirs() {
+  std::vector<fs::path> dirs{xdg::dataHome()};
+  for (const fs::path& dir : xdg::dataDirs()) dirs.push_back(dir);
+  return dirs;
+}
+
+bool isApplication(const DesktopEntryFile& entry) { return entry.type == "Application" && !entry.hidden; }
+
+}  // namespace
+
+XdgApplicationSource::XdgApplicationSource() : XdgApplicationSource(environmentDataDirs()) {}
+
+XdgApplicationSource::XdgApplicationSource(std::vector<fs::path> dataDirs) {
+  for (const fs::path& dir : dataDirs)
+    if (!dir.empty()) folders_.push_back(dir / "applications");
+}
+
+std::vector<std::string> XdgApplicationSource::applicationPaths() const {
+  std::map<std::string, fs::path> byId;  // the first folder holding an id wins
+  std::size_t seen = 0;
+  for (const fs::path& folder : folders_) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    if (error) continue;
+    for (const fs::recursive_directory_iterator end; it != end && seen < kMaxEntries; it.increment(error)) {
+      if (error) break;
+      if (it.depth() >= kMaxDepth) it.disable_recursion_pending();
+      ++seen;
+      const fs::path& file = it->path();
+      std::error_code typeError;
+      if (!isDesktopEntryPath(file.string()) || !it->is_regular_file(typeError)) continue;
+      byId.try_emplace(desktopEntryId(file, {folder}), file);
+    }
+  }
+  std::vector<std::string> paths;
+  for (const auto& [id, file] : byId) {
+    const auto entry = readDesktopEntryFile(file);
+    if (entry && isApplication(*entry) && !entry->noDisplay) paths.push_back(file.string());
+  }
+  return paths;
+}
+
+std::optional<InstalledApplication> XdgApplicationSource::applicationInfo(const std::string& path) const {
+  if (!isDesktopEntryPath(path)) return readBundle(path);
+  const auto entry = readDesktopEntryFile(path);
+  if (!entry || !isApplication(*entry)) return std::nullopt;
+  InstalledApplication app;
+  app.bundleIdentifier = desktopEntryId(path, folders_);
+  app.name = entry->name.empty() ? app.bundleIdentifier : entry->name;
+  app.icon = entry->icon;
+  return app;
+}
+
+std::optional<std::string> XdgApplicationSource::iconForPath(const std::string& path) const {
+  if (!isDesktopEntryPath(path)) return bundleIconPath(path);
+  const auto entry = readDesktopEntryFile(path);
+  if (!entry || entry->icon.empty()) return std::nullopt;
+  return entry->icon;
+}
+
+}  // namespace tilvane::apps

@@ -1,0 +1,81 @@
+#include "AppManager/Catalogue/AppManager.h"
+
+#include <algorithm>
+
+#include "AppManager/Store/StoreService.h"
+#include "Models/ExtensionAppModel.h"
+#include "platform/apps/XdgApplicationSource.h"
+#include "platform/base/SharedInstance.h"
+
+namespace tilvane {
+namespace {
+
+AppDescriptor descriptorOf(const apps::InstalledApplication& app) {
+  return AppDescriptor{app.name, app.bundleIdentifier, app.icon};
+}
+
+std::string withoutFileScheme(std::string text) {
+  constexpr std::string_view kScheme = "file://";
+  for (auto at = text.find(kScheme); at != std::string::npos; at = text.find(kScheme, at))
+    text.erase(at, kScheme.size());
+  return text;
+}
+
+}  // namespace
+
+AppManager& AppManager::shared() { return SharedInstance<AppManager>::get(); }
+
+AppManager::AppManager() : AppManager(std::make_unique<apps::XdgApplicationSource>()) {}
+
+AppManager::AppManager(std::unique_ptr<apps::ApplicationSource> source) : source_(std::move(source)) {}
+
+AppManager::~AppManager() = default;
+
+void AppManager::loadApps() {
+  std::vector<AppDescriptor> found{finderApp()};
+  for (const std::string& path : source_->applicationPaths()) {
+    const auto app = appInfo(path);
+    if (app && !app->bundleID.empty()) found.push_back(*app);
+  }
+  // Byte order of the UTF-8 names: code-point order, the same on every machine.
+  std::stable_sort(found.begin(), found.end(),
+                   [](const AppDescriptor& a, const AppDescriptor& b) { return a.name < b.name; });
+  apps_ = std::move(found);
+
+  StoreService& store = StoreService::shared();
+  for (const ExtensionAppModelPtr& extension : store.extensionApps()) {
+    if (auto app = appInfo(extension->path()))
+      apps_.push_back(std::move(*app));
+    else
+      store.deleteExtensionApp(*extension);
+  }
+}
+
+std::optional<AppDescriptor> AppManager::appInfo(const std::string& path) const {
+  if (path.empty()) return std::nullopt;
+  const auto app = source_->applicationInfo(path);
+  if (!app) return std::nullopt;
+  return descriptorOf(*app);
+}
+
+std::optional<std::string> AppManager::icon(const std::string& fileOrURL, const std::string& bundleIdentifier) const {
+  if (!fileOrURL.empty()) return iconForFileURL(fileOrURL);
+  if (!bundleIdentifier.empty()) return iconForBundleID(bundleIdentifier);
+  return std::nullopt;
+}
+
+std::optional<std::string> AppManager::iconForFileURL(const std::string& fileOrURL) const {
+  const std::string path = withoutFileScheme(fileOrURL);
+  if (path.empty()) return std::nullopt;
+  return source_->iconForPath(path);
+}
+
+std::optional<std::string> AppManager::iconForBundleID(const std::string& bundleIdentifier) const {
+  if (bundleIdentifier == finderApp().bundleID) return std::string("Finder");
+  const auto it = std::find_if(apps_.begin(), apps_.end(),
+                               [&](const AppDescriptor& app) { return app.bundleID == bundleIdentifier; });
+  if (it == apps_.end()) return std::nullopt;
+  return it->icon;
+}
+
+}  // namespace tilvane

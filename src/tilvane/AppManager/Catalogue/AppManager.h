@@ -1,0 +1,62 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Models/AppDescriptor.h"
+#include "platform/apps/ApplicationSource.h"
+
+namespace tilvane {
+
+/// The catalogue of installed applications that the editors offer: the source's applications (agents and
+/// those without a bundle identifier left out) plus Finder, sorted by name, followed by the applications the
+/// user added by hand (ExtensionAppModel), in their stored order. Built once at start-up by loadApps(); the
+/// editors read and append to apps() directly. Failures to read are passed over silently; the one lasting
+/// effect is that a hand-added application whose description can no longer be read has its record deleted.
+/// Main thread only.
+class AppManager {
+ public:
+  /// The one instance, made on first use, over the XDG desktop entries.
+  static AppManager& shared();
+
+  /// A catalogue over the XDG desktop entries of the environment; empty until loadApps().
+  AppManager();
+  /// A catalogue over `source` (a folder of bundles, say); empty until loadApps().
+  explicit AppManager(std::unique_ptr<apps::ApplicationSource> source);
+  ~AppManager();
+  AppManager(const AppManager&) = delete;
+  AppManager& operator=(const AppManager&) = delete;
+
+  /// The catalogue; the editors append a descriptor when the user adds an application.
+  std::vector<AppDescriptor>& apps() { return apps_; }
+  const std::vector<AppDescriptor>& apps() const { return apps_; }
+
+  /// Rebuilds apps() from the source and the stored hand-added applications (deleting the records of those
+  /// that cannot be read any more).
+  void loadApps();
+
+  /// The application at `path` (a bundle, or on Linux a desktop entry); absent when it cannot be read.
+  std::optional<AppDescriptor> appInfo(const std::string& path) const;
+
+  /// The icon to show for an application: iconForFileURL(`fileOrURL`) when that is not empty (the bundle
+  /// identifier is then not consulted), else iconForBundleID(`bundleIdentifier`) when that is not empty, else
+  /// absent.
+  std::optional<std::string> icon(const std::string& fileOrURL, const std::string& bundleIdentifier) const;
+  /// The icon the application at `fileOrURL` declares ("file://" removed wherever it occurs); absent when it
+  /// declares none or cannot be read.
+  std::optional<std::string> iconForFileURL(const std::string& fileOrURL) const;
+  /// "Finder" for "com.apple.finder"; else the icon of the first catalogue entry with exactly this bundle
+  /// identifier; absent when none has it.
+  std::optional<std::string> iconForBundleID(const std::string& bundleIdentifier) const;
+
+  /// The entry every catalogue starts with.
+  static AppDescriptor finderApp() { return AppDescriptor{"Finder", "com.apple.finder", "finder"}; }
+
+ private:
+  std::unique_ptr<apps::ApplicationSource> source_;
+  std::vector<AppDescriptor> apps_;
+};
+
+}  // namespace tilvane
