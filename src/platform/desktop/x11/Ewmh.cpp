@@ -1,0 +1,75 @@
+#include "platform/desktop/x11/Ewmh.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/desktop/x11/Properties.h"
+
+namespace tilvane::x11 {
+namespace {
+constexpr std::uint32_t kMaxExtent = 4096;
+}  // namespace
+
+DesktopState queryDesktops(const XConnection& x) {
+  PropertyRequest count(x, x.root(), x.atoms()._NET_NUMBER_OF_DESKTOPS, 4);
+  PropertyRequest current(x, x.root(), x.atoms()._NET_CURRENT_DESKTOP, 4);
+  DesktopState state;
+  state.count = std::min(decodeFirst(count.get(), XCB_ATOM_CARDINAL).value_or(0), kMaxDesktops);
+  const auto c = decodeFirst(current.get(), XCB_ATOM_CARDINAL);
+  if (c && *c < state.count) state.current = *c;
+  return state;
+}
+
+std::optional<xcb_window_t> queryActiveWindow(const XConnection& x) {
+  const auto w = decodeFirst(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4), XCB_ATOM_WINDOW);
+  if (!w || *w == XCB_WINDOW_NONE) return std::nullopt;
+  return *w;
+}
+
+FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window) {
+  const auto v = decodeFixed(readProperty(x, window, x.atoms()._NET_FRAME_EXTENTS, 16), XCB_ATOM_CARDINAL, 4);
+  if (!v) return {};
+  const auto clamp = [](std::uint32_t e) { return std::min(e, kMaxExtent); };
+  return FrameExtents{clamp((*v)[0]), clamp((*v)[1]), clamp((*v)[2]), clamp((*v)[3])};
+}
+
+std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window) {
+  const auto geometryCookie = xcb_get_geometry(x.get(), window);
+  const auto translateCookie = xcb_translate_coordinates(x.get(), window, x.root(), 0, 0);
+  const auto geometry = x.reply(xcb_get_geometry_reply, geometryCookie);
+  const auto origin = x.reply(xcb_translate_coordinates_reply, translateCookie);
+  if (!geometry || !origin) return std::nullopt;
+  return PixelRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
+}
+
+std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window) {
+  const auto client = queryClientRect(x, window);
+  if (!client) return std::nullopt;
+  const FrameExtents e = queryFrameExtents(x, window);
+  return PixelRect{client->x - e.left, client->y - e.top, client->width + e.left + e.right,
+                   client->height + e.top + e.bottom};
+}
+
+void sendClientMessage(const XConnection& x, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
+                       std::uint32_t d1, std::uint32_t d2, std::uint32_t d3, std::uint32_t d4) {
+  xcb_client_message_event_t event;
+  std::memset(&event, 0, sizeof event);
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = type;
+  event.data.data32[0] = d0;
+  event.data.data32[1] = d1;
+  event.data.data32[2] = d2;
+  event.data.data32[3] = d3;
+  event.data.data32[4] = d4;
+  xcb_send_event(x.get(), 0, x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  x.flush();
+}
+
+void requestCurrentDesktop(const XConnection& x, std::uint32_t n) {
+  sendClientMessage(x, x.root(), x.atoms()._NET_CURRENT_DESKTOP, n, XCB_CURRENT_TIME);
+}
+
+}  // namespace tilvane::x11

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/desktop/x11/PixelRect.h"
+#include "platform/desktop/x11/XConnection.h"
+
+namespace tilvane::x11 {
+
+// Reading and requesting the EWMH state the window manager keeps: desktops, the active window, frame extents,
+// and the client messages through which a program asks the window manager for changes.
+
+/// Desktop numbers are bounded: a larger _NET_NUMBER_OF_DESKTOPS is read as this many.
+inline constexpr std::uint32_t kMaxDesktops = 1024;
+
+/// The EWMH desktops: how many there are (0 when the window manager does not say) and which one is shown.
+struct DesktopState {
+  std::uint32_t count = 0;
+  /// Absent when missing or not below count.
+  std::optional<std::uint32_t> current;
+};
+DesktopState queryDesktops(const XConnection& x);
+
+/// The active window (_NET_ACTIVE_WINDOW), absent when none.
+std::optional<xcb_window_t> queryActiveWindow(const XConnection& x);
+
+/// Frame extents of a managed window: what the window manager's decoration adds on each side.
+struct FrameExtents {
+  std::uint32_t left = 0, right = 0, top = 0, bottom = 0;
+  bool operator==(const FrameExtents&) const = default;
+};
+/// _NET_FRAME_EXTENTS, each side clamped to 4096; zeros when missing or malformed.
+FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window);
+
+/// The client area of a window in root pixels; absent when the window is gone.
+std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window);
+/// The outer frame (client area plus frame extents) in root pixels; absent when the window is gone.
+std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window);
+
+/// Sends an EWMH client message about `window` to the root, as the specification asks programs to.
+void sendClientMessage(const XConnection& x, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,
+                       std::uint32_t d1 = 0, std::uint32_t d2 = 0, std::uint32_t d3 = 0, std::uint32_t d4 = 0);
+
+/// Asks the window manager to show desktop `n`.
+void requestCurrentDesktop(const XConnection& x, std::uint32_t n);
+
+}  // namespace tilvane::x11

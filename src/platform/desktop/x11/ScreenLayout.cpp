@@ -1,0 +1,91 @@
+#include "platform/desktop/x11/ScreenLayout.h"
+
+#include <algorithm>
+
+#include "platform/desktop/x11/NameUuid.h"
+#include "platform/desktop/x11/Properties.h"
+
+namespace tilvane::x11 {
+namespace {
+constexpr std::size_t kMaxClients = 4096;
+}  // namespace
+
+ScreenLayout ScreenLayout::arrange(std::vector<Monitor> monitors, std::int64_t screenWidth,
+                                   std::int64_t screenHeight, const std::vector<Strut>& struts) {
+  ScreenLayout layout;
+  if (monitors.empty()) return layout;
+  auto primary = std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+  if (primary == monitors.end())
+    primary = std::find_if(monitors.begin(), monitors.end(),
+                           [](const Monitor& m) { return m.rect.x == 0 && m.rect.y == 0; });
+  if (primary == monitors.end()) primary = monitors.begin();
+  std::rotate(monitors.begin(), primary, primary + 1);  // primary first, the others keep their order
+
+  for (Monitor& m : monitors) {
+    Display d;
+    d.usable = usableArea(m.rect, screenWidth, screenHeight, struts);
+    d.uuid = displayUuid(m.identityKey);
+    d.monitor = std::move(m);
+    layout.displays_.push_back(std::move(d));
+  }
+  layout.space_ = CoordinateSpace(layout.displays_.front().monitor.rect);
+  return layout;
+}
+
+ScreenLayout ScreenLayout::query(const XConnection& x) {
+  return arrange(queryMonitors(x), x.screen().width_in_pixels, x.screen().height_in_pixels, queryStruts(x));
+}
+
+std::vector<NSScreen> ScreenLayout::screens() const {
+  std::vector<NSScreen> out;
+  for (const Display& d : displays_)
+    out.push_back(NSScreen{space_.toDisplaySpace(d.monitor.rect), space_.toDisplaySpace(d.usable)});
+  return out;
+}
+
+const Display* ScreenLayout::displayForRect(const PixelRect& r) const {
+  const Display* best = nullptr;
+  std::int64_t bestArea = 0;
+  for (const Display& d : displays_) {
+    const std::int64_t area = d.monitor.rect.overlapArea(r);
+    if (area > bestArea) {
+      bestArea = area;
+      best = &d;
+    }
+  }
+  return best ? best : displayAt(r.x + r.width / 2, r.y + r.height / 2);
+}
+
+const Display* ScreenLayout::displayAt(std::int64_t x, std::int64_t y) const {
+  for (const Display& d : displays_)
+    if (d.monitor.rect.contains(x, y)) return &d;
+  return nullptr;
+}
+
+std::vector<Strut> queryStruts(const XConnection& x) {
+  const Atoms& a = x.atoms();
+  const auto clients =
+      decodeList(readProperty(x, x.root(), a._NET_CLIENT_LIST, kMaxListBytes), XCB_ATOM_WINDOW, kMaxClients);
+  if (!clients) return {};
+  std::vector<PropertyRequest> partial, full;
+  partial.reserve(clients->size());
+  full.reserve(clients->size());
+  for (const xcb_window_t w : *clients) {
+    partial.emplace_back(x, w, a._NET_WM_STRUT_PARTIAL, 12 * 4);
+    full.emplace_back(x, w, a._NET_WM_STRUT, 4 * 4);
+  }
+  const std::int64_t width = x.screen().width_in_pixels, height = x.screen().height_in_pixels;
+  std::vector<Strut> struts;
+  for (std::size_t i = 0; i < clients->size(); ++i) {
+    const auto p = decodeFixed(partial[i].get(), XCB_ATOM_CARDINAL, 12);
+    const auto f = decodeFixed(full[i].get(), XCB_ATOM_CARDINAL, 4);
+    if (p) {
+      struts.push_back(*strutFromPartial(*p));
+    } else if (f) {
+      struts.push_back(*strutFromFull(*f, width, height));
+    }
+  }
+  return struts;
+}
+
+}  // namespace tilvane::x11

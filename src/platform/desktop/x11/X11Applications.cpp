@@ -1,0 +1,477 @@
+#include "platform/desktop/x11/X11Applications.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/desktop/NSBundle.h"
+#include "platform/desktop/x11/CoordinateSpace.h"
+#include "platform/desktop/x11/Ewmh.h"
+#include "platform/desktop/x11/Properties.h"
+#include "platform/desktop/x11/WindowOwner.h"
+#include "platform/desktop/x11/WindowProperties.h"
+#include "platform/dispatch/MainQueue.h"
+
+namespace tilvane::x11 {
+namespace {
+constexpr std::size_t kMaxClients = 4096;
+constexpr int kMaxTreeDepth = 16;
+constexpr std::uint32_t kSourcePager = 2;  // EWMH: requests on the user's behalf (pagers, tiling tools)
+constexpr std::uint32_t kMoveResizeX = 1u << 8, kMoveResizeY = 1u << 9, kMoveResizeWidth = 1u << 10,
+                        kMoveResizeHeight = 1u << 11;
+constexpr std::uint32_t kStateRemove = 0;
+constexpr double kMaxExtent = 32767;
+constexpr double kSettleSeconds = 1.0;  // how long an un-maximised window's decoration may take to change
+
+std::int64_t roundedExtent(double v) { return static_cast<std::int64_t>(std::clamp(std::round(v), 1.0, kMaxExtent)); }
+}  // namespace
+
+X11Applications::X11Applications(const XConnection& x, DesktopNotificationCenter& center,
+                                 std::function<PixelRect()> primary)
+    : x_(x),
+      center_(center),
+      primary_(std::move(primary)),
+      hostName_(localHostName()),
+      ownPid_(getpid()),
+      self_(std::make_shared<X11Applications*>(this)) {}
+
+X11Applications::~X11Applications() = default;
+
+void X11Applications::start() {
+  const auto supported =
+      decodeList(readProperty(x_, x_.root(), x_.atoms()._NET_SUPPORTED, kMaxListBytes), XCB_ATOM_ATOM);
+  hasMoveResize_ = supported && std::find(supported->begin(), supported->end(), x_.atoms()._NET_MOVERESIZE_WINDOW) !=
+                                    supported->end();
+  syncClientList(false);
+}
+
+// --- events ---
+
+void X11Applications::handle(const xcb_generic_event_t& event) {
+  switch (event.response_type & 0x7f) {
+    case XCB_PROPERTY_NOTIFY: {
+      const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+      const Atoms& a = x_.atoms();
+      if (e.window == x_.root()) {
+        if (e.atom == a._NET_CLIENT_LIST) clientListDirty_ = true;
+      } else if (clients_.count(e.window)) {
+        if (e.atom == a._NET_WM_STATE || e.atom == a.WM_STATE || e.atom == a._NET_WM_DESKTOP) stateDirty_.insert(e.window);
+        if (e.atom == a._NET_FRAME_EXTENTS) geometryDirty_.insert(e.window);
+      }
+      break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+      const auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+      if (clients_.count(e.window)) geometryDirty_.insert(e.window);
+      if (const auto it = frameToClient_.find(e.window); it != frameToClient_.end()) geometryDirty_.insert(it->second);
+      break;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
+      if (clients_.count(e.window)) reparented_.insert(e.window);
+      break;
+    }
+    case XCB_DESTROY_NOTIFY: {
+      const auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+      if (e.window == e.event && clients_.count(e.window)) untrack(e.window, true);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void X11Applications::endOfBatch() {
+  if (clientListDirty_) {
+    clientListDirty_ = false;
+    syncClientList(true);
+  }
+  for (const xcb_window_t w : std::exchange(reparented_, {}))
+    if (auto it = clients_.find(w); it != clients_.end()) {
+      findFrame(w, it->second);
+      geometryDirty_.insert(w);
+    }
+  settleUnmaximized();
+  for (const xcb_window_t w : std::exchange(geometryDirty_, {})) checkGeometry(w);
+  for (const xcb_window_t w : std::exchange(stateDirty_, {})) checkState(w);
+}
+
+// --- tracking ---
+
+std::vector<xcb_window_t> X11Applications::readClientList() const {
+  return decodeList(readProperty(x_, x_.root(), x_.atoms()._NET_CLIENT_LIST, kMaxListBytes), XCB_ATOM_WINDOW,
+                    kMaxClients)
+      .value_or(std::vector<std::uint32_t>{});
+}
+
+void X11Applications::syncClientList(bool notify) {
+  const std::vector<xcb_window_t> list = readClientList();
+  const std::set<xcb_window_t> listed(list.begin(), list.end());
+  std::vector<xcb_window_t> gone;
+  for (const auto& [w, client] : clients_)
+    if (!listed.count(w)) gone.push_back(w);
+  for (const xcb_window_t w : gone) untrack(w, notify);
+  for (const xcb_window_t w : list)
+    if (!clients_.count(w)) track(w, notify);
+  clientOrder_.clear();
+  for (const xcb_window_t w : list)
+    if (clients_.count(w) && std::find(clientOrder_.begin(), clientOrder_.end(), w) == clientOrder_.end())
+      clientOrder_.push_back(w);
+}
+
+void X11Applications::track(xcb_window_t window, bool notify) {
+  // Listen first, then read: a change between the two is seen as an event rather than lost.
+  const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  xcb_change_window_attributes(x_.get(), window, XCB_CW_EVENT_MASK, &events);
+  Client client;
+  client.outer = outerFrame(window);
+  if (!client.outer) return;  // gone already
+  client.pid = queryWindowPid(x_, window, hostName_);
+  client.minimized = queryMinimized(x_, window, currentDesktop());
+  findFrame(window, client);
+  clients_[window] = client;
+  if (!client.pid) return;
+  applicationFor(*client.pid, window, notify);
+  if (notify)
+    observers_.post(*client.pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(*client.pid),
+                    windowElement(window, *client.pid));
+}
+
+void X11Applications::untrack(xcb_window_t window, bool notify) {
+  const auto it = clients_.find(window);
+  if (it == clients_.end()) return;
+  const Client client = it->second;
+  clients_.erase(it);
+  std::erase(clientOrder_, window);
+  geometryDirty_.erase(window);
+  stateDirty_.erase(window);
+  reparented_.erase(window);
+  settling_.erase(window);
+  if (client.frame != window) frameToClient_.erase(client.frame);
+  if (!client.pid) return;
+  if (notify) {
+    const AXUIElement element = windowElement(window, *client.pid);
+    observers_.post(*client.pid, kAXUIElementDestroyedNotification, element, element);
+  }
+  const auto app = applications_.find(*client.pid);
+  if (app == applications_.end() || app->second.exitWatch) return;
+  // Without a watch on the process, an application ends with its last window.
+  const bool hasWindows = std::any_of(clients_.begin(), clients_.end(),
+                                      [&](const auto& entry) { return entry.second.pid == client.pid; });
+  if (!hasWindows) applicationEnded(*client.pid);
+}
+
+void X11Applications::findFrame(xcb_window_t window, Client& client) {
+  if (client.frame != XCB_WINDOW_NONE && client.frame != window) frameToClient_.erase(client.frame);
+  xcb_window_t current = window;
+  for (int depth = 0; depth < kMaxTreeDepth; ++depth) {
+    auto tree = x_.reply(xcb_query_tree_reply, xcb_query_tree(x_.get(), current));
+    if (!tree || tree->parent == x_.root() || tree->parent == XCB_WINDOW_NONE) break;
+    current = tree->parent;
+  }
+  client.frame = current;
+  if (current != window) frameToClient_[current] = window;
+}
+
+std::optional<PixelRect> X11Applications::outerFrame(xcb_window_t window) const {
+  return queryFrameRect(x_, window);
+}
+
+X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify) {
+  if (auto it = applications_.find(pid); it != applications_.end()) return it->second;
+  Application app;
+  app.info.processIdentifier = pid;
+  const auto wmClass = queryWmClass(x_, firstWindow);
+  if (pid == ownPid_) {
+    app.info.bundleIdentifier = NSBundle::mainBundleIdentifier();
+    app.info.localizedName = std::string("Tilvane");
+  } else if (wmClass) {
+    const DesktopEntry* entry = desktopEntries().match(*wmClass);
+    app.info.bundleIdentifier = entry ? entry->id : wmClass->className;
+    app.info.localizedName = entry && !entry->name.empty() ? entry->name : wmClass->className;
+  }
+  // No presence among the user's applications: its first window is a dock, desktop or the like, or stays off
+  // the task bar.
+  const auto states =
+      decodeList(readProperty(x_, firstWindow, x_.atoms()._NET_WM_STATE, 256), XCB_ATOM_ATOM, 64).value_or(
+          std::vector<std::uint32_t>{});
+  const bool skipsTaskbar = x_.atoms()._NET_WM_STATE_SKIP_TASKBAR != XCB_ATOM_NONE &&
+                            std::find(states.begin(), states.end(), x_.atoms()._NET_WM_STATE_SKIP_TASKBAR) != states.end();
+  app.info.isAgent = skipsTaskbar || querySubrole(x_, firstWindow) == "AXUnknown";
+  std::weak_ptr<X11Applications*> weak = self_;
+  app.exitWatch = ProcessExitWatch::watch(pid, [weak, pid] {
+    if (auto self = weak.lock()) (*self)->applicationEnded(pid);
+  });
+  const NSRunningApplication info = app.info;
+  applicationOrder_.push_back(pid);
+  Application& stored = applications_.emplace(pid, std::move(app)).first->second;
+  if (notify) DesktopNotificationCenter::post(center_.didLaunchApplication(), NSWorkspaceApplicationNotification{info});
+  return stored;
+}
+
+void X11Applications::applicationEnded(pid_t pid) {
+  const auto it = applications_.find(pid);
+  if (it == applications_.end()) return;
+  const NSRunningApplication info = it->second.info;
+  applications_.erase(it);
+  std::erase(applicationOrder_, pid);
+  DesktopNotificationCenter::post(center_.didTerminateApplication(), NSWorkspaceApplicationNotification{info});
+  // A process that ends takes its observers with it, once what was already reported has been delivered.
+  std::weak_ptr<X11Applications*> weak = self_;
+  dispatch::MainQueue::async([weak, pid] {
+    if (auto self = weak.lock())
+      if (!(*self)->applications_.count(pid)) (*self)->observers_.removeProcess(pid);
+  });
+}
+
+void X11Applications::checkGeometry(xcb_window_t window) {
+  const auto it = clients_.find(window);
+  if (it == clients_.end()) return;
+  Client& client = it->second;
+  const auto now = outerFrame(window);
+  if (!now) return;
+  const auto before = client.outer;
+  client.outer = now;
+  if (!client.pid || !before) return;
+  const AXUIElement app = AXUIElementCreateApplication(*client.pid);
+  const AXUIElement element = windowElement(window, *client.pid);
+  if (now->x != before->x || now->y != before->y) observers_.post(*client.pid, kAXWindowMovedNotification, app, element);
+  if (now->width != before->width || now->height != before->height)
+    observers_.post(*client.pid, kAXWindowResizedNotification, app, element);
+}
+
+void X11Applications::checkState(xcb_window_t window) {
+  const auto it = clients_.find(window);
+  if (it == clients_.end()) return;
+  Client& client = it->second;
+  const bool minimized = queryMinimized(x_, window, currentDesktop());
+  const bool restored = client.minimized && !minimized;
+  client.minimized = minimized;
+  if (restored && client.pid)
+    observers_.post(*client.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(*client.pid),
+                    windowElement(window, *client.pid));
+}
+
+// --- helpers ---
+
+AXUIElement X11Applications::windowElement(xcb_window_t window, pid_t pid) const {
+  return AXUIElement{AXUIElement::Role::window, pid, window};
+}
+
+std::optional<AXUIElement> X11Applications::elementOf(xcb_window_t window) const {
+  const auto it = clients_.find(window);
+  if (it == clients_.end() || !it->second.pid) return std::nullopt;
+  return windowElement(window, *it->second.pid);
+}
+
+const X11Applications::Client* X11Applications::clientOf(const AXUIElement& window) const {
+  if (!window.isWindow() || window.id > UINT32_MAX) return nullptr;
+  const auto it = clients_.find(static_cast<xcb_window_t>(window.id));
+  if (it == clients_.end() || it->second.pid != window.pid) return nullptr;
+  return &it->second;
+}
+
+std::optional<std::uint32_t> X11Applications::currentDesktop() const { return queryDesktops(x_).current; }
+
+const DesktopEntryIndex& X11Applications::desktopEntries() const {
+  if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(DesktopEntryIndex::xdgDataDirs());
+  return *desktopEntries_;
+}
+
+// --- ApplicationServer: applications ---
+
+std::vector<NSRunningApplication> X11Applications::runningApplications() const {
+  std::vector<NSRunningApplication> out;
+  for (const pid_t pid : applicationOrder_) out.push_back(applications_.at(pid).info);
+  return out;
+}
+
+std::optional<NSRunningApplication> X11Applications::runningApplication(pid_t pid) const {
+  const auto it = applications_.find(pid);
+  if (it == applications_.end()) return std::nullopt;
+  return it->second.info;
+}
+
+AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::string_view attribute,
+                                            AXValue& value) const {
+  if (element.isApplication()) {
+    if (!applications_.count(element.pid)) return AXError::cannotComplete;
+    if (attribute != kAXWindowsAttribute) return AXError::attributeUnsupported;
+    const auto current = currentDesktop();
+    std::vector<AXUIElement> windows;
+    for (const xcb_window_t w : clientOrder_) {
+      const Client& c = clients_.at(w);
+      if (c.pid == element.pid && isOnDesktop(queryWindowDesktop(x_, w), current))
+        windows.push_back(windowElement(w, element.pid));
+    }
+    value = std::move(windows);
+    return AXError::success;
+  }
+  if (!clientOf(element)) return AXError::invalidUIElement;
+  const auto window = static_cast<xcb_window_t>(element.id);
+  if (attribute == kAXTitleAttribute) {
+    auto title = queryTitle(x_, window);
+    if (!title) return AXError::noValue;
+    value = std::move(*title);
+    return AXError::success;
+  }
+  if (attribute == kAXSubroleAttribute) {
+    value = querySubrole(x_, window);
+    return AXError::success;
+  }
+  if (attribute == kAXMinimizedAttribute) {
+    value = queryMinimized(x_, window, currentDesktop());
+    return AXError::success;
+  }
+  return AXError::attributeUnsupported;
+}
+
+// --- ApplicationServer: windows ---
+
+std::optional<CGRect> X11Applications::windowFrame(const AXUIElement& window) const {
+  if (!clientOf(window)) return std::nullopt;
+  const auto outer = outerFrame(static_cast<xcb_window_t>(window.id));
+  if (!outer) return std::nullopt;
+  return CoordinateSpace(primary_()).toWindowSpace(*outer);
+}
+
+bool X11Applications::isWindowMovable(const AXUIElement& window) const { return canMove(window); }
+
+double X11Applications::settleDeadline() { return dispatch::MainQueue::clock().now() + kSettleSeconds; }
+
+bool X11Applications::unmaximize(xcb_window_t window) {
+  // A maximised window ignores moves and resizes.
+  if (!queryMaximized(x_, window)) return false;
+  sendClientMessage(x_, window, x_.atoms()._NET_WM_STATE, kStateRemove, x_.atoms()._NET_WM_STATE_MAXIMIZED_VERT,
+                    x_.atoms()._NET_WM_STATE_MAXIMIZED_HORZ, kSourcePager);
+  return true;
+}
+
+void X11Applications::moveResize(xcb_window_t window, std::uint32_t flags, std::int64_t x, std::int64_t y,
+                                 std::int64_t width, std::int64_t height) {
+  if (hasMoveResize_) {
+    sendClientMessage(x_, window, x_.atoms()._NET_MOVERESIZE_WINDOW, XCB_GRAVITY_NORTH_WEST | flags | (kSourcePager << 12),
+                      static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), static_cast<std::uint32_t>(width),
+                      static_cast<std::uint32_t>(height));
+    return;
+  }
+  std::uint16_t mask = 0;
+  std::vector<std::uint32_t> values;
+  if (flags & kMoveResizeX) mask |= XCB_CONFIG_WINDOW_X, values.push_back(static_cast<std::uint32_t>(x));
+  if (flags & kMoveResizeY) mask |= XCB_CONFIG_WINDOW_Y, values.push_back(static_cast<std::uint32_t>(y));
+  if (flags & kMoveResizeWidth) mask |= XCB_CONFIG_WINDOW_WIDTH, values.push_back(static_cast<std::uint32_t>(width));
+  if (flags & kMoveResizeHeight) mask |= XCB_CONFIG_WINDOW_HEIGHT, values.push_back(static_cast<std::uint32_t>(height));
+  xcb_configure_window(x_.get(), window, mask, values.data());
+  x_.flush();
+}
+
+FrameExtents X11Applications::sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height) {
+  // The size asked for is the outer frame's; the client gets it less the decoration.
+  const FrameExtents e = queryFrameExtents(x_, window);
+  moveResize(window, kMoveResizeWidth | kMoveResizeHeight, 0, 0, std::max<std::int64_t>(1, width - e.left - e.right),
+             std::max<std::int64_t>(1, height - e.top - e.bottom));
+  return e;
+}
+
+void X11Applications::settleUnmaximized() {
+  const double now = dispatch::MainQueue::clock().now();
+  for (auto it = settling_.begin(); it != settling_.end();) {
+    Settling& s = it->second;
+    if (now > s.until) {
+      it = settling_.erase(it);
+      continue;
+    }
+    if (s.size && !queryMaximized(x_, it->first) && queryFrameExtents(x_, it->first) != s.extents)
+      s.extents = sendOuterSize(it->first, s.size->width, s.size->height);
+    ++it;
+  }
+}
+
+bool X11Applications::canMove(const AXUIElement& window) const {
+  // A window that vanished reads as movable (it has no property saying otherwise): ask for its geometry too.
+  const auto w = static_cast<xcb_window_t>(window.id);
+  return clientOf(window) && queryClientRect(x_, w) && queryMovable(x_, w);
+}
+
+bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint position) {
+  if (!canMove(window)) return false;
+  const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
+  if (!target) return false;
+  const auto w = static_cast<xcb_window_t>(window.id);
+  if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
+  moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
+  return true;
+}
+
+bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
+  if (!canMove(window)) return false;
+  if (!std::isfinite(size.width) || !std::isfinite(size.height)) return false;
+  const auto w = static_cast<xcb_window_t>(window.id);
+  const std::int64_t width = roundedExtent(size.width), height = roundedExtent(size.height);
+  // An un-maximised window gets its normal decoration back some time after the window manager took the request:
+  // the size goes out now with the extents of now, and again whenever they change while the window settles.
+  const bool settles = unmaximize(w) || settling_.count(w);
+  const FrameExtents used = sendOuterSize(w, width, height);
+  if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
+  return true;
+}
+
+bool X11Applications::focusWindow(const AXUIElement& window) {
+  if (!clientOf(window)) return false;
+  const auto active = queryActiveWindow(x_);
+  sendClientMessage(x_, static_cast<xcb_window_t>(window.id), x_.atoms()._NET_ACTIVE_WINDOW, kSourcePager,
+                    XCB_CURRENT_TIME, active.value_or(XCB_WINDOW_NONE));
+  return true;
+}
+
+std::optional<AXUIElement> X11Applications::focusedWindow() const {
+  const auto active = queryActiveWindow(x_);
+  return active ? elementOf(*active) : std::nullopt;
+}
+
+bool X11Applications::moveWindowToSpace(const AXUIElement& window, int position) {
+  if (!clientOf(window) || position < 1) return false;
+  const auto desktop = static_cast<std::uint32_t>(position - 1);
+  if (desktop >= queryDesktops(x_).count) return false;
+  sendClientMessage(x_, static_cast<xcb_window_t>(window.id), x_.atoms()._NET_WM_DESKTOP, desktop, kSourcePager);
+  return true;
+}
+
+// --- ApplicationServer: notifications and the window list ---
+
+bool X11Applications::addObserver(const AXUIElement& application, std::string_view notification,
+                                  const AXUIElement& element, AXObserverHandler handler) {
+  if (!application.isApplication() || !applications_.count(application.pid) || !handler) return false;
+  observers_.add(application.pid, notification, element, std::move(handler));
+  return true;
+}
+
+bool X11Applications::removeObserver(const AXUIElement& application, std::string_view notification,
+                                     const AXUIElement& element) {
+  return application.isApplication() && observers_.remove(application.pid, notification, element);
+}
+
+std::optional<std::vector<CGWindowInfo>> X11Applications::copyWindowInfo(CGWindowListOption option) const {
+  // Front to back: the stacking list is bottom to top.
+  auto stacking = decodeList(readProperty(x_, x_.root(), x_.atoms()._NET_CLIENT_LIST_STACKING, kMaxListBytes),
+                             XCB_ATOM_WINDOW, kMaxClients);
+  std::vector<xcb_window_t> order = stacking ? std::move(*stacking) : clientOrder_;
+  std::reverse(order.begin(), order.end());
+  const auto current = currentDesktop();
+  std::vector<CGWindowInfo> list;
+  for (const xcb_window_t w : order) {
+    const auto it = clients_.find(w);
+    if (it == clients_.end()) continue;
+    if (option == kCGWindowListOptionOnScreenOnly &&
+        (!isOnDesktop(queryWindowDesktop(x_, w), current) || queryMinimized(x_, w, current)))
+      continue;
+    CGWindowInfo info;
+    info.windowNumber = w;
+    info.ownerPID = it->second.pid;
+    list.push_back(info);
+  }
+  return list;
+}
+
+}  // namespace tilvane::x11

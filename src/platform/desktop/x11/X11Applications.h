@@ -1,0 +1,143 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/ApplicationServer.h"
+#include "platform/desktop/DesktopNotificationCenter.h"
+#include "platform/desktop/x11/DesktopEntries.h"
+#include "platform/desktop/x11/Ewmh.h"
+#include "platform/desktop/x11/ObserverRegistry.h"
+#include "platform/desktop/x11/PixelRect.h"
+#include "platform/desktop/x11/ProcessExitWatch.h"
+#include "platform/desktop/x11/XConnection.h"
+
+namespace tilvane::x11 {
+
+/// The running applications and their windows on an X11 desktop with an EWMH window manager.
+///
+/// Windows are the clients of _NET_CLIENT_LIST; each belongs to the process that owns it (_NET_WM_PID, else the
+/// X-Resource extension), and an application is a process with at least one client window (windows whose
+/// process cannot be told belong to none). An application's bundle identifier is the desktop-entry id matching
+/// its first window's WM_CLASS, else that class; the program's own process is NSBundle's identifier. An
+/// application ends when its process does (a pidfd tells), or, where that cannot be watched, with its last
+/// window.
+///
+/// Frames are the outer frames (client plus _NET_FRAME_EXTENTS) in the window space; setting a position or size
+/// asks the window manager (_NET_MOVERESIZE_WINDOW) so the outer frame lands where asked, un-maximising a
+/// maximised window first. Notifications follow the X events of the root, the clients and their frames, checked
+/// at the end of each batch of events: launches, new windows (AXWindowCreated), moves and resizes (compared
+/// with the last frame seen), de-minimising, closed windows (AXUIElementDestroyed) and quits. Main thread only.
+class X11Applications final : public ApplicationServer {
+ public:
+  /// `center` receives launches and quits; `primaryOrigin` answers the root position of the window space's
+  /// origin (the primary display's top-left corner).
+  X11Applications(const XConnection& x, DesktopNotificationCenter& center, std::function<PixelRect()> primary);
+  ~X11Applications() override;
+  X11Applications(const X11Applications&) = delete;
+  X11Applications& operator=(const X11Applications&) = delete;
+
+  /// Reads the windows there are now, silently (no notifications).
+  void start();
+  /// Takes note of one X event (the desktop's event pump hands over every event).
+  void handle(const xcb_generic_event_t& event);
+  /// Turns what the batch's events changed into notifications.
+  void endOfBatch();
+
+  // ApplicationServer
+  std::vector<NSRunningApplication> runningApplications() const override;
+  std::optional<NSRunningApplication> runningApplication(pid_t pid) const override;
+  AXError copyAttributeValue(const AXUIElement& element, std::string_view attribute, AXValue& value) const override;
+  std::optional<CGRect> windowFrame(const AXUIElement& window) const override;
+  bool isWindowMovable(const AXUIElement& window) const override;
+  bool setWindowPosition(const AXUIElement& window, CGPoint position) override;
+  bool setWindowSize(const AXUIElement& window, CGSize size) override;
+  bool focusWindow(const AXUIElement& window) override;
+  std::optional<AXUIElement> focusedWindow() const override;
+  bool moveWindowToSpace(const AXUIElement& window, int position) override;
+  bool addObserver(const AXUIElement& application, std::string_view notification, const AXUIElement& element,
+                   AXObserverHandler handler) override;
+  bool removeObserver(const AXUIElement& application, std::string_view notification,
+                      const AXUIElement& element) override;
+  std::optional<std::vector<CGWindowInfo>> copyWindowInfo(CGWindowListOption option) const override;
+
+  /// The element of a client window; absent when it is not a client or its process is unknown.
+  std::optional<AXUIElement> elementOf(xcb_window_t window) const;
+
+ private:
+  struct Client {
+    std::optional<pid_t> pid;
+    /// The top-level window holding the client (the window manager's frame), or the client itself.
+    xcb_window_t frame = XCB_WINDOW_NONE;
+    std::optional<PixelRect> outer;
+    bool minimized = false;
+  };
+  struct Application {
+    NSRunningApplication info;
+    std::unique_ptr<ProcessExitWatch> exitWatch;
+  };
+
+  /// The client a window element names, if it is one of ours and belongs to that process.
+  const Client* clientOf(const AXUIElement& window) const;
+  /// Whether the window is ours, still there, and movable.
+  bool canMove(const AXUIElement& window) const;
+  std::optional<std::uint32_t> currentDesktop() const;
+  std::vector<xcb_window_t> readClientList() const;
+  void syncClientList(bool notify);
+  void track(xcb_window_t window, bool notify);
+  void untrack(xcb_window_t window, bool notify);
+  void findFrame(xcb_window_t window, Client& client);
+  std::optional<PixelRect> outerFrame(xcb_window_t window) const;
+  Application& applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify);
+  void applicationEnded(pid_t pid);
+  void checkGeometry(xcb_window_t window);
+  void checkState(xcb_window_t window);
+  AXUIElement windowElement(xcb_window_t window, pid_t pid) const;
+  /// Asks the window manager to un-maximise the window; false when it is not maximised.
+  bool unmaximize(xcb_window_t window);
+  void moveResize(xcb_window_t window, std::uint32_t flags, std::int64_t x, std::int64_t y, std::int64_t width,
+                  std::int64_t height);
+  /// Asks for an outer size; answers the frame extents it was computed with.
+  FrameExtents sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height);
+  /// Sends the outer size again to windows being un-maximised whose decoration changed since.
+  void settleUnmaximized();
+  static double settleDeadline();
+  const DesktopEntryIndex& desktopEntries() const;
+
+  const XConnection& x_;
+  DesktopNotificationCenter& center_;
+  std::function<PixelRect()> primary_;
+  std::string hostName_;
+  pid_t ownPid_;
+  bool hasMoveResize_ = false;
+  std::map<xcb_window_t, Client> clients_;
+  std::vector<xcb_window_t> clientOrder_;           // _NET_CLIENT_LIST order (mapping order)
+  std::map<xcb_window_t, xcb_window_t> frameToClient_;
+  std::map<pid_t, Application> applications_;
+  std::vector<pid_t> applicationOrder_;
+  ObserverRegistry observers_;
+  mutable std::optional<DesktopEntryIndex> desktopEntries_;
+
+  bool clientListDirty_ = false;
+  std::set<xcb_window_t> geometryDirty_;
+  std::set<xcb_window_t> stateDirty_;
+  std::set<xcb_window_t> reparented_;
+  /// Windows being un-maximised: the outer size asked for (width and height), the extents it was computed
+  /// with, and until when (main-loop clock) their decoration may still change.
+  struct Settling {
+    std::optional<PixelRect> size;
+    FrameExtents extents;
+    double until = 0;
+  };
+  std::map<xcb_window_t, Settling> settling_;
+  std::shared_ptr<X11Applications*> self_;
+};
+
+}  // namespace tilvane::x11

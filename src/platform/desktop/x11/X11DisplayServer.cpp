@@ -1,0 +1,50 @@
+#include "platform/desktop/x11/X11DisplayServer.h"
+
+#include "platform/desktop/x11/NameUuid.h"
+
+namespace tilvane::x11 {
+
+std::vector<NSScreen> X11DisplayServer::screens() const { return layout().screens(); }
+
+std::optional<NSScreen> X11DisplayServer::mainScreen() const {
+  const ScreenLayout l = layout();
+  if (l.displays().empty()) return std::nullopt;
+  const Display* main = nullptr;
+  if (const auto active = queryActiveWindow(x_))
+    if (const auto frame = queryFrameRect(x_, *active)) main = l.displayForRect(*frame);
+  if (!main) {
+    if (auto pointer = x_.reply(xcb_query_pointer_reply, xcb_query_pointer(x_.get(), x_.root())))
+      main = l.displayAt(pointer->root_x, pointer->root_y);
+  }
+  if (!main) main = &l.displays().front();
+  return NSScreen{l.space().toDisplaySpace(main->monitor.rect), l.space().toDisplaySpace(main->usable)};
+}
+
+std::optional<ManagedDisplaySpaces> X11DisplayServer::copyManagedDisplaySpaces() const {
+  const DesktopState desktops = queryDesktops(x_);
+  if (desktops.count == 0) return std::nullopt;
+  std::vector<ManagedSpace> spaces;
+  for (std::uint32_t i = 0; i < desktops.count; ++i) spaces.push_back(ManagedSpace{desktopUuid(i)});
+  ManagedDisplaySpaces listing;
+  const ScreenLayout l = layout();
+  for (const Display& d : l.displays()) {
+    ManagedDisplay entry;
+    entry.displayIdentifier = d.uuid;
+    entry.spaces = spaces;
+    if (desktops.current) entry.currentSpace = ManagedSpace{desktopUuid(*desktops.current)};
+    listing.push_back(std::move(entry));
+  }
+  return listing;
+}
+
+std::optional<std::string> X11DisplayServer::bestManagedDisplayForRect(const CGRect& rect) const {
+  const ScreenLayout l = layout();
+  if (l.displays().empty()) return std::nullopt;
+  const auto r = l.space().fromDisplaySpace(rect);
+  if (!r) return std::nullopt;
+  const Display* d = l.displayForRect(*r);
+  if (!d) return std::nullopt;
+  return d->uuid;
+}
+
+}  // namespace tilvane::x11

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/desktop/DisplayServer.h"
+#include "platform/desktop/x11/Ewmh.h"
+#include "platform/desktop/x11/ScreenLayout.h"
+
+namespace tilvane::x11 {
+
+/// The displays and desktops of an X screen with an EWMH window manager. Every answer is read from the server
+/// at the call, so it is never stale:
+/// - displays are the RandR monitors (the whole screen without RandR), the primary first; frames are in the
+///   display space with the primary display's height as the pivot; visible frames leave out the docks' struts;
+/// - desktops are the EWMH desktops, one numbering shared by every display, with UUIDs made from their numbers;
+/// - a display's UUID is made from its EDID or its output's name (see Monitor::identityKey), so it is the same
+///   in every run and after the monitor is unplugged and plugged in again.
+/// Main thread only.
+class X11DisplayServer final : public DisplayServer {
+ public:
+  explicit X11DisplayServer(const XConnection& x) : x_(x) {}
+
+  std::vector<NSScreen> screens() const override;
+  /// The display of the active window, else the one under the pointer, else the primary.
+  std::optional<NSScreen> mainScreen() const override;
+  bool screensHaveSeparateSpaces() const override { return false; }
+  /// Every display with the shared desktops and the current one; absent when the window manager publishes
+  /// no desktops.
+  std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
+  std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
+
+  /// The displays as the server has them now.
+  ScreenLayout layout() const { return ScreenLayout::query(x_); }
+  DesktopState desktops() const { return queryDesktops(x_); }
+
+ private:
+  const XConnection& x_;
+};
+
+}  // namespace tilvane::x11

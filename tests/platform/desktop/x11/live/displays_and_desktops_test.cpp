@@ -1,0 +1,145 @@
+// Displays, desktops, desktop switching and the window-manager check on the one-monitor test desktop: a
+// 1920x1080 screen with openbox (4 desktops) and a 24-pixel tray along the bottom.
+#include <gtest/gtest.h>
+
+#include "platform/base/Uuid.h"
+#include "platform/desktop/EventPosting.h"
+#include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/NSScreen.h"
+#include "platform/desktop/WindowServer.h"
+#include "platform/desktop/x11/DesktopChoice.h"
+#include "support/x11/X11BackendFixture.h"
+
+namespace tilvane::test::x11 {
+namespace {
+
+using tilvane::x11::X11Desktop;
+
+class X11DisplaysTest : public X11BackendTest {};
+
+TEST_F(X11DisplaysTest, TheMonitorIsOneDisplayWhoseVisibleFrameLeavesOutTheTray) {
+  const auto screens = NSScreen::screens();
+  ASSERT_EQ(screens.size(), 1u);
+  EXPECT_EQ(screens[0].frame, CGRectMake(0, 0, 1920, 1080));
+  // Display space: y grows upwards, so the tray's 24 pixels at the bottom lift the visible frame's origin.
+  EXPECT_EQ(screens[0].visibleFrame, CGRectMake(0, 24, 1920, 1056));
+  EXPECT_EQ(NSScreen::mainScreen(), screens[0]);
+  EXPECT_FALSE(NSScreen::screensHaveSeparateSpaces());
+}
+
+TEST_F(X11DisplaysTest, TheDisplayUuidIsTheSameForEveryConnection) {
+  const auto uuid = CGSCopyBestManagedDisplayForRect(CGRectMake(0, 0, 1920, 1080));
+  ASSERT_TRUE(uuid);
+  EXPECT_TRUE(isUuidString(*uuid));
+  EXPECT_EQ(CGSCopyBestManagedDisplayForRect(CGRectMake(100, 100, 0, 0)), uuid);  // a point
+  EXPECT_EQ(CGSCopyBestManagedDisplayForRect(CGRectMake(5000, 5000, 10, 10)), std::nullopt);
+  disconnect();  // as a restart of the program
+  std::string error;
+  auto again = X11Desktop::connect(display(), &error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(again->displayServer().bestManagedDisplayForRect(CGRectMake(0, 0, 1920, 1080)), uuid);
+}
+
+TEST_F(X11DisplaysTest, TheListingNamesTheDisplayWithFourSharedDesktops) {
+  const auto listing = CGSCopyManagedDisplaySpaces();
+  ASSERT_TRUE(listing);
+  ASSERT_EQ(listing->size(), 1u);
+  const ManagedDisplay& d = listing->front();
+  EXPECT_EQ(d.displayIdentifier, CGSCopyBestManagedDisplayForRect(CGRectMake(0, 0, 1920, 1080)));
+  ASSERT_TRUE(d.spaces);
+  ASSERT_EQ(d.spaces->size(), 4u);
+  ASSERT_TRUE(d.currentSpace);
+  EXPECT_EQ(d.currentSpace->uuid, d.spaces->at(static_cast<std::size_t>(probe().currentDesktop())).uuid);
+  for (const ManagedSpace& s : *d.spaces) EXPECT_TRUE(s.uuid && isUuidString(*s.uuid));
+}
+
+TEST_F(X11DisplaysTest, OpenboxPassesTheWindowManagerCheck) {
+  const auto status = desktop().checkWindowManager();
+  EXPECT_TRUE(status.usable) << status.problem;
+  EXPECT_EQ(status.name, "Openbox");
+}
+
+class X11DesktopSwitchTest : public X11BackendTest {
+ protected:
+  void SetUp() override {
+    X11BackendTest::SetUp();
+    if (HasFatalFailure()) return;
+    subscription_ = desktop().notificationCenter().activeSpaceDidChange().subscribe([this](const rx::Unit&) { ++changes_; });
+  }
+  int changes_ = 0;
+  rx::Disposable subscription_;
+};
+
+TEST_F(X11DesktopSwitchTest, EverySwitchIsNotifiedOnceWhoeverMadeIt) {
+  ASSERT_TRUE(desktop().switchToDesktop(2));
+  ASSERT_TRUE(waitUntil([&] { return changes_ == 1 && probe().currentDesktop() == 2; }));
+  EXPECT_EQ(CGSCopyManagedDisplaySpaces()->front().currentSpace, CGSCopyManagedDisplaySpaces()->front().spaces->at(2));
+
+  probe().switchDesktop(1);  // another program (a pager) switches
+  ASSERT_TRUE(waitUntil([&] { return changes_ == 2; }));
+
+  // To the desktop already shown: nothing changes, nothing is said. The window manager handles requests in
+  // order, so once the next switch is seen, the first one has been handled too.
+  probe().switchDesktop(1);
+  probe().switchDesktop(3);
+  ASSERT_TRUE(waitUntil([&] { return changes_ >= 3 && probe().currentDesktop() == 3; }));
+  EXPECT_EQ(changes_, 3);
+  EXPECT_FALSE(desktop().switchToDesktop(4));
+}
+
+TEST_F(X11DesktopSwitchTest, ControlDigitKeyEventsSwitchTheDesktopAndReachNoWindow) {
+  auto down = CGEventCreateKeyboardEvent(kVK_ANSI_3, true);
+  auto up = CGEventCreateKeyboardEvent(kVK_ANSI_3, false);
+  ASSERT_TRUE(down && up);
+  CGEventSetFlags(*down, kCGEventFlagMaskControl);
+  CGEventPost(CGEventTapLocation::hid, *down);
+  CGEventPost(CGEventTapLocation::hid, *up);
+  ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == 2 && changes_ == 1; }));
+  // Control+9 names a desktop that does not exist: nothing happens (Control+1 after it is the next change).
+  for (const CGKeyCode key : {kVK_ANSI_9, kVK_ANSI_1}) {
+    auto event = CGEventCreateKeyboardEvent(key, true);
+    CGEventSetFlags(*event, kCGEventFlagMaskControl);
+    CGEventPost(CGEventTapLocation::hid, *event);
+  }
+  ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == 0 && changes_ == 2; }));
+}
+
+TEST(DesktopChoiceTest, TheSimulationOnlyWhenAskedAndNoSilentFallback) {
+  const auto sim = tilvane::x11::chooseDesktop("sim", "");
+  ASSERT_TRUE(sim.desktop);
+  EXPECT_EQ(sim.x11, nullptr);
+  EXPECT_TRUE(sim.canMoveWindows);
+  EXPECT_EQ(sim.desktop->displayServer().screens().size(), 1u);
+
+  const auto nowhere = tilvane::x11::chooseDesktop("", ":65000");
+  EXPECT_FALSE(nowhere.desktop);
+  EXPECT_NE(nowhere.problem.find(":65000"), std::string::npos) << nowhere.problem;
+
+  const auto bogus = tilvane::x11::chooseDesktop("wayland", "");
+  EXPECT_FALSE(bogus.desktop);
+  EXPECT_NE(bogus.problem.find("wayland"), std::string::npos);
+}
+
+class X11DesktopChoiceTest : public X11DesktopTest {};
+
+TEST_F(X11DesktopChoiceTest, TheTestDesktopIsChosenWithItsWindowManager) {
+  const auto choice = tilvane::x11::chooseDesktop("x11", display());
+  ASSERT_TRUE(choice.desktop) << choice.problem;
+  EXPECT_EQ(choice.x11, choice.desktop.get());
+  EXPECT_TRUE(choice.canMoveWindows);
+  EXPECT_NE(choice.description.find("Openbox"), std::string::npos) << choice.description;
+}
+
+TEST_F(X11DesktopChoiceTest, ADisplayWithoutWindowManagerIsSaidToBeUnusable) {
+  // A bare X server of our own, next to the test desktop.
+  auto& server = spawn({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+  std::string number;
+  ASSERT_TRUE(server.readLine(number, 10.0));
+  const auto choice = tilvane::x11::chooseDesktop("x11", ":" + number);
+  ASSERT_TRUE(choice.desktop) << choice.problem;
+  EXPECT_FALSE(choice.canMoveWindows);
+  EXPECT_NE(choice.problem.find("no window manager"), std::string::npos) << choice.problem;
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11

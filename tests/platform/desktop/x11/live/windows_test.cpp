@@ -1,0 +1,274 @@
+// Applications and windows on the test desktop: the test client's plain windows (no size hints, so sizes are
+// exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left and right, 20 on top
+// and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/desktop/CGWindowList.h"
+#include "platform/desktop/NSRunningApplication.h"
+#include "platform/desktop/SIApplication.h"
+#include "platform/desktop/SIWindow.h"
+#include "platform/desktop/x11/Utf8.h"
+#include "support/x11/X11BackendFixture.h"
+
+namespace tilvane::test::x11 {
+namespace {
+
+constexpr std::int64_t kLeft = 1, kRight = 1, kTop = 20, kBottom = 5;
+
+class X11WindowsTest : public X11BackendTest {
+ protected:
+  /// Waits until the window's outer frame stands at `frame` (window space = root pixels here).
+  bool frameBecomes(std::uint32_t window, const XRectangle& frame) {
+    return waitUntil([&] { return probe().frameRect(window) == frame; });
+  }
+};
+
+TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindows) {
+  auto& client = launchClient({"--class", "tilvane-alpha,TilvaneAlpha", "--title", "Alpha", "--windows", "2"});
+  ASSERT_TRUE(element(client.window(1)));
+  const auto app = NSRunningApplication::runningApplicationWithProcessIdentifier(client.pid());
+  ASSERT_TRUE(app);
+  EXPECT_EQ(app->bundleIdentifier, "TilvaneAlpha");  // no desktop entry claims the class
+  EXPECT_EQ(app->localizedName, "TilvaneAlpha");
+  EXPECT_FALSE(app->isAgent);
+
+  const auto windows = SIApplication(client.pid()).windows();
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0].windowID(), client.window(0));
+  EXPECT_EQ(windows[0].title(), "Alpha 1");
+  EXPECT_EQ(windows[1].title(), "Alpha 2");
+  EXPECT_EQ(windows[0].stringForKey("AXSubrole"), "AXStandardWindow");
+  EXPECT_TRUE(windows[0].isMovable());
+  EXPECT_EQ(SIApplication(client.pid()).visibleWindows().size(), 2u);
+  const auto outer = probe().frameRect(client.window(0));
+  ASSERT_TRUE(outer);
+  EXPECT_EQ(windows[0].frame(), CGRectMake(outer->x, outer->y, outer->width, outer->height));
+  EXPECT_EQ(outer->width, 400 + kLeft + kRight);
+  EXPECT_TRUE(windows[0].screen().has_value());
+}
+
+TEST_F(X11WindowsTest, TheTrayIsAnAgent) {
+  bool found = false;
+  for (const auto& app : NSWorkspace::runningApplications()) {
+    if (app.bundleIdentifier == "trayer") {
+      found = true;
+      EXPECT_TRUE(app.isAgent);
+    }
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST_F(X11WindowsTest, SetFramePutsTheOuterFrameExactlyWhereAsked) {
+  auto& client = launchClient({"--title", "Exact"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  SIWindow window(*e);
+  ASSERT_TRUE(window.setFrame(CGRectMake(100, 150, 640, 480)));
+  ASSERT_TRUE(frameBecomes(client.window(), {100, 150, 640, 480})) << *probe().frameRect(client.window());
+  // The decoration is inside the frame: the client area is smaller by the frame extents.
+  EXPECT_EQ(probe().clientRect(client.window()), (XRectangle{100 + kLeft, 150 + kTop, 640 - kLeft - kRight,
+                                                             480 - kTop - kBottom}));
+  EXPECT_EQ(window.frame(), CGRectMake(100, 150, 640, 480));
+
+  ASSERT_TRUE(window.setPosition(CGPoint{300.4, 200.6}));  // whole pixels, rounded
+  ASSERT_TRUE(frameBecomes(client.window(), {300, 201, 640, 480}));
+  ASSERT_TRUE(window.setSize(CGSize{500, 400}));  // the top-left corner stays
+  ASSERT_TRUE(frameBecomes(client.window(), {300, 201, 500, 400}));
+}
+
+TEST_F(X11WindowsTest, AMaximizedWindowIsUnmaximizedBeforeItMoves) {
+  auto& client = launchClient({"--title", "Big"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  probe().setState(client.window(), true, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window())->width == 1920; }));
+  ASSERT_TRUE(SIWindow(*e).setFrame(CGRectMake(50, 60, 700, 500)));
+  ASSERT_TRUE(frameBecomes(client.window(), {50, 60, 700, 500})) << *probe().frameRect(client.window());
+  const auto states = probe().cardinals(client.window(), "_NET_WM_STATE");
+  EXPECT_EQ(std::count(states.begin(), states.end(), probe().atom("_NET_WM_STATE_MAXIMIZED_VERT")), 0);
+}
+
+TEST_F(X11WindowsTest, MovesResizesAndClosingAreNotified) {
+  auto& client = launchClient({"--title", "Watched"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  std::vector<std::string> seen;
+  const SIApplication app(client.pid());
+  for (const auto name : {kAXWindowMovedNotification, kAXWindowResizedNotification})
+    ASSERT_TRUE(app.observeNotification(name, app.axElement(), [&seen, name](const AXUIElement& w) {
+      seen.push_back(std::string(name) + ":" + std::to_string(w.id));
+    }));
+  ASSERT_TRUE(app.observeNotification(kAXUIElementDestroyedNotification, *e, [&seen](const AXUIElement& w) {
+    seen.push_back("destroyed:" + std::to_string(w.id));
+  }));
+  const std::string id = std::to_string(client.window());
+
+  // Another program (the user, a pager) moves the window, then resizes it.
+  const auto start = *probe().frameRect(client.window());
+  probe().moveResize(client.window(), {start.x + 40, start.y + 30, 400, 300});
+  ASSERT_TRUE(waitUntil([&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, std::vector<std::string>{"AXWindowMoved:" + id});
+  probe().moveResize(client.window(), {start.x + 40, start.y + 30, 420, 310});
+  ASSERT_TRUE(waitUntil([&] { return seen.size() >= 2; }));
+  EXPECT_EQ(seen.back(), "AXWindowResized:" + id);
+
+  probe().destroy(client.window());
+  ASSERT_TRUE(waitUntil([&] { return seen.back() == "destroyed:" + id; }));
+  EXPECT_FALSE(desktop().applications().elementOf(client.window()));
+}
+
+TEST_F(X11WindowsTest, LaunchesNewWindowsAndQuitsAreNotified) {
+  std::vector<std::string> seen;
+  auto launches = desktop().notificationCenter().didLaunchApplication().subscribe(
+      [&](const NSWorkspaceApplicationNotification& n) {
+        ASSERT_TRUE(n.application);
+        seen.push_back("launch:" + n.application->bundleIdentifier.value_or("?"));
+        // As the application manager does: observe the new application's windows at once.
+        SIApplication(n.application->processIdentifier)
+            .observeNotification(kAXWindowCreatedNotification, AXUIElementCreateApplication(n.application->processIdentifier),
+                                 [&](const AXUIElement& w) { seen.push_back("created:" + std::to_string(w.id)); });
+      });
+  auto quits = desktop().notificationCenter().didTerminateApplication().subscribe(
+      [&](const NSWorkspaceApplicationNotification& n) { seen.push_back("quit:" + std::to_string(n.application->processIdentifier)); });
+
+  auto& client = launchClient({"--class", "beta,TilvaneBeta"});
+  ASSERT_TRUE(waitUntil([&] { return seen.size() >= 2; }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"launch:TilvaneBeta", "created:" + std::to_string(client.window())}));
+  const pid_t pid = client.pid();
+  client.quit();
+  ASSERT_TRUE(waitUntil([&] { return seen.back() == "quit:" + std::to_string(pid); }));
+  EXPECT_FALSE(NSRunningApplication::runningApplicationWithProcessIdentifier(pid));
+}
+
+TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScreenList) {
+  auto& client = launchClient({"--title", "Small"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  int restored = 0;
+  SIApplication(client.pid()).observeNotification(kAXWindowDeminiaturizedNotification,
+                                                  AXUIElementCreateApplication(client.pid()),
+                                                  [&](const AXUIElement&) { ++restored; });
+  ASSERT_EQ(runCommand({"xdotool", "windowminimize", std::to_string(client.window())}), 0);
+  ASSERT_TRUE(waitUntil([&] { return SIApplication(client.pid()).visibleWindows().empty(); }));
+  const auto onScreen = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
+  ASSERT_TRUE(onScreen);
+  EXPECT_TRUE(std::none_of(onScreen->begin(), onScreen->end(), [&](const CGWindowInfo& i) { return i.windowNumber == client.window(); }));
+  EXPECT_EQ(SIApplication(client.pid()).windows().size(), 1u);  // minimised windows are still its windows
+
+  ASSERT_TRUE(SIWindow(*e).focusWindow());  // activating brings it back
+  ASSERT_TRUE(waitUntil([&] { return restored == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return SIWindow::focusedWindow() == SIWindow(*e); }));
+}
+
+TEST_F(X11WindowsTest, TheWindowListIsFrontToBackWithOwners) {
+  auto& first = launchClient({"--title", "Back"});
+  auto& second = launchClient({"--title", "Front"});
+  ASSERT_TRUE(element(first.window()) && element(second.window()));
+  ASSERT_TRUE(SIWindow(*element(second.window())).focusWindow());
+  ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == second.window(); }));
+  const auto all = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID);
+  ASSERT_TRUE(all);
+  const auto at = [&](std::uint32_t w) {
+    return std::find_if(all->begin(), all->end(), [&](const CGWindowInfo& i) { return i.windowNumber == w; });
+  };
+  ASSERT_NE(at(first.window()), all->end());
+  EXPECT_LT(at(second.window()), at(first.window()));
+  EXPECT_EQ(at(first.window())->ownerPID, first.pid());
+}
+
+TEST_F(X11WindowsTest, MoveToSpacePutsTheWindowOnTheRequestedDesktop) {
+  auto& client = launchClient({"--title", "Traveller"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  ASSERT_TRUE(SIWindow(*e).moveToSpace(3));  // desktop number 2
+  ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
+  // No longer on the desktop shown: not among the application's windows, nor on screen; still listed in all.
+  EXPECT_TRUE(SIApplication(client.pid()).windows().empty());
+  EXPECT_FALSE(SIWindow(*e).moveToSpace(5));
+}
+
+TEST_F(X11WindowsTest, AnXtermIsNamedByItsDesktopEntryAndTitledByWmName) {
+  spawn({"xterm", "-T", "Real terminal", "-geometry", "80x24+10+10"});
+  std::optional<NSRunningApplication> xterm;
+  ASSERT_TRUE(waitUntil([&] {
+    for (const auto& app : NSWorkspace::runningApplications())
+      if (app.bundleIdentifier == "debian-xterm") xterm = app;
+    return xterm && !SIApplication(xterm->processIdentifier).windows().empty();
+  }));
+  EXPECT_EQ(xterm->localizedName, "XTerm");
+  SIWindow window = SIApplication(xterm->processIdentifier).windows().front();
+  EXPECT_EQ(window.title(), "Real terminal");
+  EXPECT_EQ(window.stringForKey("AXSubrole"), "AXStandardWindow");
+  // Terminals keep their size to whole character cells; the position is still exact.
+  ASSERT_TRUE(window.setFrame(CGRectMake(200, 100, 600, 400)));
+  EXPECT_TRUE(waitUntil([&] {
+    const CGRect f = window.frame();
+    return f.origin == CGPoint{200, 100} && std::abs(f.size.width - 600) < 6 && std::abs(f.size.height - 400) < 13;
+  })) << window.frame();
+}
+
+TEST_F(X11WindowsTest, GarbagePropertiesNeitherCrashNorLeakInvalidText) {
+  auto& client = launchClient({"--garbage", "--title", "ignored"});
+  const auto e = element(client.window());  // its _NET_WM_PID is malformed: the X-Resource extension names it
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->pid, client.pid());
+  SIWindow window(*e);
+  const auto title = window.title();
+  ASSERT_TRUE(title);
+  EXPECT_EQ(tilvane::x11::sanitizeUtf8(*title), *title);
+  EXPECT_NE(title->find("bad"), std::string::npos);
+  EXPECT_EQ(window.stringForKey("AXSubrole"), "AXStandardWindow");  // none of its 262144 types is known
+  const auto app = NSRunningApplication::runningApplicationWithProcessIdentifier(client.pid());
+  ASSERT_TRUE(app && app->bundleIdentifier);
+  EXPECT_EQ(*app->bundleIdentifier, std::string(255, 'A'));
+  ASSERT_TRUE(window.setFrame(CGRectMake(10, 10, 300, 200)));
+  ASSERT_TRUE(frameBecomes(client.window(), {10, 10, 300, 200}));
+  EXPECT_EQ(NSScreen::screens().size(), 1u);
+}
+
+TEST_F(X11WindowsTest, AHostileDockCannotTakeAwayTheWholeScreen) {
+  launchClient({"--type", "dock", "--size", "10x10",
+                "--strut", "4294967295,4294967295,4294967295,4294967295,0,4294967295,0,4294967295,0,4294967295,0,4294967295"});
+  ASSERT_TRUE(waitUntil([&] { return probe().clientList().size() >= 2; }));
+  const auto screens = NSScreen::screens();
+  ASSERT_EQ(screens.size(), 1u);
+  EXPECT_GT(screens[0].visibleFrame.size.width, 0);
+  EXPECT_GT(screens[0].visibleFrame.size.height, 0);
+}
+
+TEST_F(X11WindowsTest, AWindowThatVanishedReadsAsGoneAndRefusesChanges) {
+  auto& client = launchClient({"--title", "Ghost"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  probe().destroy(client.window());  // the backend has not heard of it yet
+  SIWindow window(*e);
+  EXPECT_EQ(window.frame(), CGRect{});
+  EXPECT_FALSE(window.title());
+  EXPECT_FALSE(window.setFrame(CGRectMake(0, 0, 100, 100)));
+  EXPECT_FALSE(window.isMovable());
+  ASSERT_TRUE(waitUntil([&] { return !desktop().applications().elementOf(client.window()); }));
+}
+
+TEST_F(X11WindowsTest, LosingTheConnectionIsReportedOnce) {
+  std::vector<std::string> messages;
+  auto subscription = desktop().connectionLost().subscribe([&](const std::string& m) { messages.push_back(m); });
+  // The connection breaks, as when the X server goes away.
+  ASSERT_EQ(shutdown(desktop().connection().fileDescriptor(), SHUT_RDWR), 0);
+  ASSERT_TRUE(waitUntil([&] { return !messages.empty(); }));
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(display()), std::string::npos) << messages[0];
+  EXPECT_FALSE(desktop().isConnected());
+  // Nothing breaks afterwards: every read and request still returns.
+  (void)NSScreen::screens();
+  (void)NSWorkspace::runningApplications();
+  (void)CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID);
+  EXPECT_FALSE(desktop().switchToDesktop(1));
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11

@@ -1,0 +1,107 @@
+#include "support/x11/TestDesktop.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace tilvane::test::x11 {
+namespace {
+std::string firstLine(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+}  // namespace
+
+std::optional<std::string> findTestDisplay(std::string* why) {
+  const char* state = std::getenv("TILVANE_TEST_DESKTOP");
+  if (!state || !*state) {
+    *why = "TILVANE_TEST_DESKTOP is not set: X tests run only under ctest, on the test desktop its fixture starts";
+    return std::nullopt;
+  }
+  const std::filesystem::path dir(state);
+  const std::string number = firstLine(dir / "display");
+  const std::string token = firstLine(dir / "token");
+  if (number.empty() || token.empty() || !std::filesystem::exists(dir / "ready")) {
+    *why = "no test desktop is running in " + dir.string();
+    return std::nullopt;
+  }
+  const std::string display = ":" + number;
+  XProbe probe(display);
+  if (!probe.ok()) {
+    *why = "cannot connect to the test desktop " + display;
+    return std::nullopt;
+  }
+  if (probe.text(probe.root(), "_TILVANE_TEST_DESKTOP") != token) {
+    *why = "display " + display + " is not the test desktop started for these tests; refusing to run on it";
+    return std::nullopt;
+  }
+  return display;
+}
+
+void notifyReadableDescriptors(dispatch::VirtualMainLoop& loop) {
+  std::vector<pollfd> fds;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    const int fd = std::atoi(entry.path().filename().c_str());
+    if (fd > 2) fds.push_back(pollfd{fd, POLLIN, 0});
+  }
+  if (fds.empty() || poll(fds.data(), fds.size(), 0) <= 0) return;
+  for (const pollfd& p : fds)
+    if (p.revents & (POLLIN | POLLHUP | POLLERR)) loop.notifyReadable(p.fd);
+}
+
+X11DesktopTest::X11DesktopTest() = default;
+X11DesktopTest::~X11DesktopTest() = default;
+
+void X11DesktopTest::SetUp() {
+  std::string why;
+  const auto display = findTestDisplay(&why);
+  ASSERT_TRUE(display.has_value()) << why;
+  display_ = *display;
+  displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
+  probe_ = std::make_unique<XProbe>(display_);
+  ASSERT_TRUE(probe_->ok());
+  desktopAtStart_ = probe_->currentDesktop();
+}
+
+void X11DesktopTest::TearDown() {
+  clients_.clear();
+  children_.clear();
+  // The next test starts on the desktop this one found.
+  if (probe_ && probe_->ok() && probe_->currentDesktop() != desktopAtStart_) {
+    probe_->switchDesktop(desktopAtStart_);
+    waitUntil([&] { return probe_->currentDesktop() == desktopAtStart_; });
+  }
+  pump_ = nullptr;
+}
+
+TestClient& X11DesktopTest::launchClient(const std::vector<std::string>& args) {
+  auto client = TestClient::launch(args);
+  if (!client) throw std::runtime_error("the test client did not start");
+  clients_.push_back(std::move(client));
+  return *clients_.back();
+}
+
+ChildProcess& X11DesktopTest::spawn(const std::vector<std::string>& argv) {
+  auto child = ChildProcess::spawn(argv);
+  if (!child) throw std::runtime_error("cannot start " + argv.at(0));
+  children_.push_back(std::move(child));
+  return *children_.back();
+}
+
+bool X11DesktopTest::waitUntil(const std::function<bool()>& condition, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
+  for (;;) {
+    if (pump_) pump_();
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace tilvane::test::x11

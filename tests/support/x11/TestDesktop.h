@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/TestEnvironment.h"
+#include "support/x11/TestClient.h"
+#include "support/x11/XProbe.h"
+
+namespace tilvane::test::x11 {
+
+/// The display of the test desktop this process was started for: the one the ctest fixture started and named
+/// in TILVANE_TEST_DESKTOP (a state folder). Absent, with the reason in `why`, when there is none or when the
+/// display lacks the fixture's token on its root window, so tests never run against a real desktop.
+std::optional<std::string> findTestDisplay(std::string* why);
+
+/// Tells `loop` of every file descriptor of this process that has data to read, as a real main loop's poll
+/// over its watched descriptors would (the virtual loop calls only the watchers registered for them).
+void notifyReadableDescriptors(dispatch::VirtualMainLoop& loop);
+
+/// The base fixture of X tests: a fresh world (WorldTest: virtual main loop, temporary XDG folders, fresh shared
+/// instances) plus the test desktop. DISPLAY points at the test desktop for the test's lifetime, so the code
+/// under test and every child process use it. A test without a test desktop fails in SetUp.
+///
+/// The X server is real, so its effects arrive on its own time: waitUntil() polls a condition, pumping the main
+/// loop's watchers of the X connection (see setPump) between checks, with a generous deadline.
+class X11DesktopTest : public WorldTest {
+ protected:
+  X11DesktopTest();
+  ~X11DesktopTest() override;
+  void SetUp() override;
+  void TearDown() override;
+
+  const std::string& display() const { return display_; }
+  XProbe& probe() { return *probe_; }
+
+  /// Starts a test client (see tilvane-testclient) and keeps it until the test ends; fails the test when it
+  /// cannot start.
+  TestClient& launchClient(const std::vector<std::string>& args);
+  /// Starts a program (an xterm, say) and keeps it until the test ends.
+  ChildProcess& spawn(const std::vector<std::string>& argv);
+
+  /// What waitUntil runs between checks, for instance "deliver the X connection's events to the backend".
+  void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  /// Polls `condition` (pumping between checks) until it holds or `seconds` of real time passed.
+  bool waitUntil(const std::function<bool()>& condition, double seconds = 5.0);
+
+ private:
+  std::string display_;
+  std::unique_ptr<ScopedEnv> displayEnv_;
+  std::unique_ptr<XProbe> probe_;
+  std::vector<std::unique_ptr<TestClient>> clients_;
+  std::vector<std::unique_ptr<ChildProcess>> children_;
+  std::function<void()> pump_;
+  int desktopAtStart_ = 0;
+};
+
+}  // namespace tilvane::test::x11

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/x11/X11Desktop.h"
+#include "support/x11/TestDesktop.h"
+
+namespace tilvane::test::x11 {
+
+/// An X test with the X11 backend connected to the test desktop and installed as the desktop (Desktop::Scope).
+/// waitUntil() delivers what the backend watches (its X connection, the processes it follows) and runs what
+/// that queued on the virtual main loop between checks, as the real main loop would.
+class X11BackendTest : public X11DesktopTest {
+ protected:
+  void SetUp() override {
+    X11DesktopTest::SetUp();
+    if (HasFatalFailure()) return;
+    std::string error;
+    desktop_ = tilvane::x11::X11Desktop::connect(display(), &error);
+    ASSERT_TRUE(desktop_) << error;
+    scope_ = std::make_unique<Desktop::Scope>(*desktop_);
+    setPump([this] {
+      if (!desktop_) return;
+      notifyReadableDescriptors(loop());
+      drain();
+    });
+  }
+
+  void TearDown() override {
+    X11DesktopTest::TearDown();
+    scope_.reset();
+    desktop_.reset();
+  }
+
+  tilvane::x11::X11Desktop& desktop() { return *desktop_; }
+  /// Ends the backend (as a restart of the program does).
+  void disconnect() {
+    setPump(nullptr);
+    scope_.reset();
+    desktop_.reset();
+  }
+
+  /// The backend's element of a client window, once the backend has seen it.
+  std::optional<AXUIElement> element(std::uint32_t window) {
+    std::optional<AXUIElement> found;
+    waitUntil([&] { return (found = desktop_->applications().elementOf(window)).has_value(); });
+    return found;
+  }
+
+ private:
+  std::unique_ptr<tilvane::x11::X11Desktop> desktop_;
+  std::unique_ptr<Desktop::Scope> scope_;
+};
+
+}  // namespace tilvane::test::x11

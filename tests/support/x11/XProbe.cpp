@@ -1,0 +1,144 @@
+#include "support/x11/XProbe.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace tilvane::test::x11 {
+namespace {
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const XRectangle& r) {
+  return out << r.width << 'x' << r.height << (r.x < 0 ? "" : "+") << r.x << (r.y < 0 ? "" : "+") << r.y;
+}
+
+XProbe::XProbe(const std::string& display) {
+  int screen = 0;
+  xcb_connection_t* c = xcb_connect(display.c_str(), &screen);
+  if (xcb_connection_has_error(c)) {
+    xcb_disconnect(c);
+    return;
+  }
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
+  connection_ = c;
+  root_ = it.data->root;
+}
+
+XProbe::~XProbe() {
+  if (connection_) xcb_disconnect(connection_);
+}
+
+xcb_atom_t XProbe::atom(const std::string& name) {
+  Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
+      connection_, xcb_intern_atom(connection_, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr));
+  return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+void XProbe::sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
+
+std::vector<std::uint32_t> XProbe::cardinals(xcb_window_t window, const std::string& property) {
+  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+      connection_, xcb_get_property(connection_, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
+      nullptr));
+  if (!r || r->format != 32) return {};
+  const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+  return std::vector<std::uint32_t>(v, v + xcb_get_property_value_length(r.get()) / 4);
+}
+
+std::string XProbe::text(xcb_window_t window, const std::string& property) {
+  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+      connection_, xcb_get_property(connection_, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
+      nullptr));
+  if (!r || r->format != 8) return {};
+  return std::string(static_cast<const char*>(xcb_get_property_value(r.get())),
+                     static_cast<std::size_t>(xcb_get_property_value_length(r.get())));
+}
+
+std::optional<xcb_window_t> XProbe::activeWindow() {
+  const auto v = cardinals(root_, "_NET_ACTIVE_WINDOW");
+  if (v.empty() || v[0] == XCB_WINDOW_NONE) return std::nullopt;
+  return v[0];
+}
+
+int XProbe::currentDesktop() {
+  const auto v = cardinals(root_, "_NET_CURRENT_DESKTOP");
+  return v.empty() ? -1 : static_cast<int>(v[0]);
+}
+
+std::int64_t XProbe::desktopOf(xcb_window_t window) {
+  const auto v = cardinals(window, "_NET_WM_DESKTOP");
+  return v.empty() || v[0] == 0xffffffffu ? -1 : v[0];
+}
+
+std::optional<XRectangle> XProbe::clientRect(xcb_window_t window) {
+  Reply<xcb_get_geometry_reply_t> g(
+      xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+  if (!g) return std::nullopt;
+  Reply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+  if (!t) return std::nullopt;
+  return XRectangle{t->dst_x, t->dst_y, g->width, g->height};
+}
+
+std::vector<std::uint32_t> XProbe::frameExtents(xcb_window_t window) {
+  auto v = cardinals(window, "_NET_FRAME_EXTENTS");
+  if (v.size() != 4) v.assign(4, 0);
+  return v;
+}
+
+std::optional<XRectangle> XProbe::frameRect(xcb_window_t window) {
+  auto client = clientRect(window);
+  if (!client) return std::nullopt;
+  const auto e = frameExtents(window);
+  return XRectangle{client->x - e[0], client->y - e[2], client->width + e[0] + e[1], client->height + e[2] + e[3]};
+}
+
+void XProbe::clientMessage(xcb_window_t window, const std::string& type, const std::uint32_t (&data)[5]) {
+  xcb_client_message_event_t event;
+  std::memset(&event, 0, sizeof event);
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = atom(type);
+  std::memcpy(event.data.data32, data, sizeof data);
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  sync();
+}
+
+void XProbe::moveResize(xcb_window_t window, const XRectangle& r) {
+  // Gravity NorthWest, x y width height given, source indication 2 (a pager or similar tool).
+  const std::uint32_t flags = XCB_GRAVITY_NORTH_WEST | (0xfu << 8) | (2u << 12);
+  clientMessage(window, "_NET_MOVERESIZE_WINDOW",
+                {flags, static_cast<std::uint32_t>(r.x), static_cast<std::uint32_t>(r.y),
+                 static_cast<std::uint32_t>(r.width), static_cast<std::uint32_t>(r.height)});
+}
+
+void XProbe::switchDesktop(int n) {
+  clientMessage(root_, "_NET_CURRENT_DESKTOP", {static_cast<std::uint32_t>(n), XCB_CURRENT_TIME, 0, 0, 0});
+}
+
+void XProbe::setState(xcb_window_t window, bool add, const std::string& first, const std::string& second) {
+  clientMessage(window, "_NET_WM_STATE",
+                {add ? 1u : 0u, atom(first), second.empty() ? xcb_atom_t{XCB_ATOM_NONE} : atom(second), 2, 0});
+}
+
+void XProbe::destroy(xcb_window_t window) {
+  xcb_destroy_window(connection_, window);
+  sync();
+}
+
+void XProbe::setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
+                         const void* data, std::uint32_t items) {
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(property), type, format, items, data);
+  sync();
+}
+
+}  // namespace tilvane::test::x11

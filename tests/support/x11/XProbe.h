@@ -1,0 +1,80 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tilvane::test::x11 {
+
+/// A rectangle in root-window pixels (top-left origin).
+struct XRectangle {
+  std::int64_t x = 0;
+  std::int64_t y = 0;
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  bool operator==(const XRectangle&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const XRectangle& r);
+
+/// The tests' own view of the X server: a second connection, independent of the code under test, that reads
+/// what really is on the screen and acts as the user or another program would (moving windows, switching
+/// desktops, destroying windows). Plain xcb calls only, so it checks the backend instead of repeating it.
+class XProbe {
+ public:
+  /// Connects to `display`; check ok().
+  explicit XProbe(const std::string& display);
+  ~XProbe();
+  XProbe(const XProbe&) = delete;
+  XProbe& operator=(const XProbe&) = delete;
+
+  bool ok() const { return connection_ != nullptr; }
+  xcb_connection_t* connection() const { return connection_; }
+  xcb_window_t root() const { return root_; }
+  xcb_atom_t atom(const std::string& name);
+
+  /// Waits until the server processed every request sent so far.
+  void sync();
+
+  /// A root property or window property as 32-bit values (empty when missing).
+  std::vector<std::uint32_t> cardinals(xcb_window_t window, const std::string& property);
+  /// A text property's bytes (empty when missing).
+  std::string text(xcb_window_t window, const std::string& property);
+
+  std::vector<xcb_window_t> clientList() { return cardinals(root_, "_NET_CLIENT_LIST"); }
+  std::optional<xcb_window_t> activeWindow();
+  int currentDesktop();
+  /// The desktop a window is on (-1: all desktops or unknown).
+  std::int64_t desktopOf(xcb_window_t window);
+
+  /// The client area of a window in root coordinates.
+  std::optional<XRectangle> clientRect(xcb_window_t window);
+  /// The outer frame (client area plus the window manager's _NET_FRAME_EXTENTS) in root coordinates.
+  std::optional<XRectangle> frameRect(xcb_window_t window);
+  /// Left, right, top, bottom frame extents (zeros when missing).
+  std::vector<std::uint32_t> frameExtents(xcb_window_t window);
+
+  /// Asks the window manager to move and resize a client as a program would (_NET_MOVERESIZE_WINDOW: x, y of
+  /// the outer frame, width and height of the client).
+  void moveResize(xcb_window_t window, const XRectangle& outerOriginClientSize);
+  /// Asks the window manager to show desktop `n` (a pager's request).
+  void switchDesktop(int n);
+  /// Adds or removes window states (e.g. "_NET_WM_STATE_MAXIMIZED_VERT") as a pager would.
+  void setState(xcb_window_t window, bool add, const std::string& first, const std::string& second = {});
+  /// Destroys a window of another client, as if the client closed it.
+  void destroy(xcb_window_t window);
+  /// Replaces a property of any window.
+  void setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
+                   const void* data, std::uint32_t items);
+
+ private:
+  void clientMessage(xcb_window_t window, const std::string& type, const std::uint32_t (&data)[5]);
+
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t root_ = XCB_WINDOW_NONE;
+};
+
+}  // namespace tilvane::test::x11

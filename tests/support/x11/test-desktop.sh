@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Starts and stops a private X desktop for tests: Xvfb, openbox with the test configuration (4 desktops, no key
+# bindings, click to focus) and trayer as a dock with a partial strut along the bottom of the first monitor.
+#
+#   test-desktop.sh start STATE_DIR [--monitors 1|2]   start one; prints "DISPLAY=:N" when it is ready
+#   test-desktop.sh stop STATE_DIR                     stop what a start with this STATE_DIR started
+#   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
+#
+# STATE_DIR receives the display number, the process ids and each program's output; nothing goes to the
+# caller's stdout but the one line above, so ctest never waits on a background program's pipe. Only processes
+# this script started (checked by PID and program name) are ever stopped. One monitor is a 1920x1080 screen; two
+# monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+TIMEOUT_TICKS=1000 # 10 s in steps of 10 ms
+
+die() { echo "test-desktop: $*" >&2; [ -n "${started_dir:-}" ] && cmd_stop "$started_dir"; exit 1; }
+
+# Whether PID runs the program NAME (so a recycled PID is never signalled). A zombie (ended, not yet reaped by
+# whoever adopted it) no longer runs.
+runs() {
+  local pid="$1" name="$2" comm="" stat=""
+  [[ "$pid" =~ ^[0-9]+$ ]] || return 1
+  read -r comm < "/proc/$pid/comm" 2>/dev/null || return 1
+  [ "$comm" = "$name" ] || return 1
+  read -r stat < "/proc/$pid/stat" 2>/dev/null || return 1
+  stat="${stat##*) }"
+  [ "${stat%% *}" != "Z" ]
+}
+
+stop_one() {
+  local dir="$1" file="$2" name="$3"
+  [ -f "$dir/$file" ] || return 0
+  local pid; pid="$(cat "$dir/$file")"
+  if runs "$pid" "$name"; then
+    kill -TERM "$pid" 2>/dev/null || true
+    local i
+    for ((i = 0; i < 200; i++)); do runs "$pid" "$name" || break; sleep 0.01; done
+    if runs "$pid" "$name"; then kill -KILL "$pid" 2>/dev/null || true; fi
+  fi
+  rm -f "$dir/$file"
+}
+
+cmd_stop() {
+  local dir="$1"
+  [ -d "$dir" ] || return 0
+  stop_one "$dir" trayer.pid trayer
+  stop_one "$dir" openbox.pid openbox
+  local display=""
+  [ -f "$dir/display" ] && display="$(cat "$dir/display")"
+  stop_one "$dir" xvfb.pid Xvfb
+  # A server that had to be killed leaves its lock and socket behind; they block that display number.
+  if [[ "$display" =~ ^[0-9]+$ ]] && [ -f "/tmp/.X$display-lock" ]; then
+    local owner; owner="$(tr -dc '0-9' < "/tmp/.X$display-lock" 2>/dev/null || true)"
+    if [ -n "$owner" ] && ! kill -0 "$owner" 2>/dev/null; then
+      rm -f "/tmp/.X$display-lock" "/tmp/.X11-unix/X$display"
+    fi
+  fi
+  rm -f "$dir/display" "$dir/ready" "$dir/token"
+}
+
+# Removes lock files of X servers whose process is gone (left by killed servers); they would make Xvfb skip or
+# refuse those display numbers.
+clear_stale_locks() {
+  local lock
+  for lock in /tmp/.X*-lock; do
+    [ -f "$lock" ] || continue
+    local owner; owner="$(tr -dc '0-9' < "$lock" 2>/dev/null || true)"
+    [ -n "$owner" ] || continue
+    if ! kill -0 "$owner" 2>/dev/null && [ ! -d "/proc/$owner" ]; then
+      local n="${lock#/tmp/.X}"; n="${n%-lock}"
+      rm -f "$lock" "/tmp/.X11-unix/X$n" 2>/dev/null || true
+    fi
+  done
+}
+
+root_prop() { xprop -display ":$1" -root "$2" 2>/dev/null || true; }
+
+# Waits until COMMAND succeeds; fails when the process PID (named NAME) died or time ran out.
+wait_for() {
+  local what="$1" pid="$2" name="$3"; shift 3
+  local i
+  for ((i = 0; i < TIMEOUT_TICKS; i++)); do
+    if "$@"; then return 0; fi
+    runs "$pid" "$name" || die "$what: $name exited (see its log)"
+    sleep 0.01
+  done
+  die "$what: timed out"
+}
+
+display_written() { [ -s "$1/display.fd" ] && grep -q '^[0-9][0-9]*$' "$1/display.fd"; }
+wm_ready() {
+  root_prop "$1" _NET_SUPPORTING_WM_CHECK | grep -q 'window id' &&
+    root_prop "$1" _NET_NUMBER_OF_DESKTOPS | grep -q '= 4'
+}
+workarea_height() { root_prop "$1" _NET_WORKAREA | sed -n 's/.*= [0-9]*, [0-9]*, [0-9]*, \([0-9]*\).*/\1/p'; }
+strut_ready() { local h; h="$(workarea_height "$1")"; [ -n "$h" ] && [ "$h" -lt "$2" ]; }
+
+cmd_start() {
+  local dir="$1"; shift
+  local monitors=1
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --monitors) monitors="$2"; shift 2 ;;
+      *) die "unknown option $1" ;;
+    esac
+  done
+  case "$monitors" in 1 | 2) ;; *) die "--monitors takes 1 or 2" ;; esac
+  command -v Xvfb >/dev/null || die "Xvfb is not installed (bash scripts/install-deps.sh)"
+
+  mkdir -p "$dir"
+  dir="$(cd "$dir" && pwd)"
+  cmd_stop "$dir" # whatever an earlier, interrupted run left behind
+  started_dir="$dir"
+  trap 'cmd_stop "$dir"' ERR
+  trap 'cmd_stop "$dir"; exit 1' INT TERM
+  clear_stale_locks
+  rm -f "$dir"/*.log "$dir/display.fd"
+
+  local width=1920 height=1080
+  [ "$monitors" = 2 ] && width=3840
+
+  Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${width}x${height}x24" \
+    3>"$dir/display.fd" </dev/null >"$dir/xvfb.log" 2>&1 &
+  echo $! >"$dir/xvfb.pid"
+  wait_for "Xvfb" "$(cat "$dir/xvfb.pid")" Xvfb display_written "$dir"
+  local display; display="$(cat "$dir/display.fd")"
+  echo "$display" >"$dir/display"
+  rm -f "$dir/display.fd"
+  # A random token on the root window proves to the tests that this display is the one started here (they
+  # refuse any display without it, such as a real desktop).
+  local token; token="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+  DISPLAY=":$display" xprop -root -f _TILVANE_TEST_DESKTOP 8u -set _TILVANE_TEST_DESKTOP "$token"
+  echo "$token" >"$dir/token"
+
+  if [ "$monitors" = 2 ]; then
+    local half=$((width / 2))
+    DISPLAY=":$display" xrandr --setmonitor left "${half}/508x${height}/286+0+0" screen >/dev/null 2>&1
+    DISPLAY=":$display" xrandr --setmonitor right "${half}/508x${height}/286+${half}+0" none >/dev/null 2>&1
+    [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
+  fi
+
+  DISPLAY=":$display" openbox --sm-disable --config-file "$here/openbox-rc.xml" \
+    </dev/null >"$dir/openbox.log" 2>&1 &
+  echo $! >"$dir/openbox.pid"
+  wait_for "openbox" "$(cat "$dir/openbox.pid")" openbox wm_ready "$display"
+
+  DISPLAY=":$display" trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
+    --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
+    </dev/null >"$dir/trayer.log" 2>&1 &
+  echo $! >"$dir/trayer.pid"
+  wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer strut_ready "$display" "$height"
+
+  trap - ERR INT TERM
+  started_dir=""
+  touch "$dir/ready"
+  echo "DISPLAY=:$display"
+}
+
+cmd_display() {
+  local dir="$1"
+  [ -f "$dir/ready" ] && [ -f "$dir/display" ] && runs "$(cat "$dir/xvfb.pid" 2>/dev/null)" Xvfb || exit 1
+  echo ":$(cat "$dir/display")"
+}
+
+[ $# -ge 2 ] || die "usage: test-desktop.sh start|stop|display STATE_DIR [--monitors 1|2]"
+action="$1"; state="$2"; shift 2
+case "$action" in
+  start) cmd_start "$state" "$@" ;;
+  stop) cmd_stop "$state" ;;
+  display) cmd_display "$state" ;;
+  *) die "unknown action $action" ;;
+esac

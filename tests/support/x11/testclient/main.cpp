@@ -1,0 +1,230 @@
+// A tiny X client for the tests: opens plain windows with exactly the properties a test asks for and no size
+// hints (so the window manager keeps any size it is given), prints their ids, and then idles until it is
+// terminated or loses its display.
+//
+//   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--size WxH] [--pid N | --no-pid]
+//                      [--type normal|dialog|dock|utility|none] [--no-net-name] [--strut L,R,T,B[,12 values]]
+//                      [--garbage] [--quit-after-map]
+//
+// Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
+// manages the window), then "ready". With --garbage every window also gets malformed
+// properties: wrong types and formats, huge and short values and invalid UTF-8, as a hostile client would set.
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+  std::string instance = "testclient";
+  std::string klass = "TestClient";
+  bool wmClass = true;
+  std::string title = "Test window";
+  bool netName = true;
+  int windows = 1;
+  int width = 400;
+  int height = 300;
+  long pid = -1;  // -1: our own; -2: none
+  std::string type = "normal";
+  std::vector<unsigned long> strut;
+  bool garbage = false;
+  bool quitAfterMap = false;
+};
+
+[[noreturn]] void usage(const char* why) {
+  std::fprintf(stderr, "tilvane-testclient: %s\n", why);
+  std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) usage(("missing value for " + a).c_str());
+      return argv[++i];
+    };
+    if (a == "--class") {
+      const std::string v = value();
+      const auto comma = v.find(',');
+      if (comma == std::string::npos) usage("--class takes INSTANCE,CLASS");
+      o.instance = v.substr(0, comma);
+      o.klass = v.substr(comma + 1);
+    } else if (a == "--no-class") {
+      o.wmClass = false;
+    } else if (a == "--title") {
+      o.title = value();
+    } else if (a == "--no-net-name") {
+      o.netName = false;
+    } else if (a == "--windows") {
+      o.windows = std::atoi(value().c_str());
+    } else if (a == "--size") {
+      if (std::sscanf(value().c_str(), "%dx%d", &o.width, &o.height) != 2) usage("--size takes WxH");
+    } else if (a == "--pid") {
+      o.pid = std::atol(value().c_str());
+    } else if (a == "--no-pid") {
+      o.pid = -2;
+    } else if (a == "--type") {
+      o.type = value();
+    } else if (a == "--strut") {
+      std::string v = value();
+      char* p = v.data();
+      while (*p) {
+        o.strut.push_back(std::strtoul(p, &p, 10));
+        if (*p == ',') ++p;
+      }
+    } else if (a == "--garbage") {
+      o.garbage = true;
+    } else if (a == "--quit-after-map") {
+      o.quitAfterMap = true;
+    } else {
+      usage(("unknown option " + a).c_str());
+    }
+  }
+  if (o.windows < 1 || o.windows > 64) usage("--windows takes 1..64");
+  if (o.width < 1 || o.height < 1) usage("--size must be positive");
+  return o;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* r =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(r);
+  return a;
+}
+
+void setProperty(xcb_connection_t* c, xcb_window_t w, const char* name, xcb_atom_t type, uint8_t format,
+                 const void* data, uint32_t items) {
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, name), type, format, items, data);
+}
+
+void setString(xcb_connection_t* c, xcb_window_t w, const char* name, xcb_atom_t type, const std::string& s) {
+  setProperty(c, w, name, type, 8, s.data(), static_cast<uint32_t>(s.size()));
+}
+
+// Malformed values of every property Tilvane reads from a client.
+void setGarbage(xcb_connection_t* c, xcb_window_t w) {
+  const xcb_atom_t utf8 = atom(c, "UTF8_STRING");
+  // Invalid UTF-8: a lone continuation byte, an overlong encoding, a truncated sequence, a surrogate.
+  setString(c, w, "_NET_WM_NAME", utf8, std::string("bad \x80 \xc0\xaf \xe2\x82 \xed\xa0\x80 end\xff", 20));
+  // WM_NAME as 32-bit integers instead of text.
+  const uint32_t numbers[3] = {1, 2, 3};
+  setProperty(c, w, "WM_NAME", XCB_ATOM_INTEGER, 32, numbers, 3);
+  // _NET_WM_PID in the wrong format (16-bit) and _NET_WM_DESKTOP as a string.
+  const uint16_t shortPid[1] = {42};
+  setProperty(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 16, shortPid, 1);
+  setString(c, w, "_NET_WM_DESKTOP", XCB_ATOM_STRING, "seven");
+  // A 4 MiB WM_CLASS without any terminating NUL.
+  setString(c, w, "WM_CLASS", XCB_ATOM_STRING, std::string(4u << 20, 'A'));
+  // 256 Ki window types, none of them a real atom.
+  std::vector<uint32_t> types(1u << 18);
+  for (std::size_t i = 0; i < types.size(); ++i) types[i] = 0x7fff0000u + static_cast<uint32_t>(i);
+  setProperty(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32, types.data(), static_cast<uint32_t>(types.size()));
+  // Too short: a strut of 3 values, a state given as text, frame extents of 2 values, empty hints.
+  const uint32_t three[3] = {0xffffffffu, 0xffffffffu, 7};
+  setProperty(c, w, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, three, 3);
+  setString(c, w, "_NET_WM_STATE", XCB_ATOM_STRING, "_NET_WM_STATE_HIDDEN");
+  setProperty(c, w, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 32, three, 2);
+  setProperty(c, w, "WM_HINTS", XCB_ATOM_WM_HINTS, 32, three, 1);
+  setProperty(c, w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, 32, three, 0);
+}
+
+void setWindowType(xcb_connection_t* c, xcb_window_t w, const std::string& type) {
+  if (type == "none") return;
+  std::string name = "_NET_WM_WINDOW_TYPE_";
+  for (char ch : type) name += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+  const xcb_atom_t value = atom(c, name.c_str());
+  setProperty(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32, &value, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = parse(argc, argv);
+  int screenNumber = 0;
+  xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+  if (xcb_connection_has_error(c)) {
+    std::fprintf(stderr, "tilvane-testclient: cannot open the display\n");
+    return 1;
+  }
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+  for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+  const xcb_screen_t* screen = it.data;
+
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  const xcb_atom_t utf8 = atom(c, "UTF8_STRING");
+
+  std::vector<xcb_window_t> windows;
+  for (int i = 0; i < o.windows; ++i) {
+    const xcb_window_t w = xcb_generate_id(c);
+    const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK;
+    const uint32_t values[2] = {0x3050a0u + static_cast<uint32_t>(i) * 0x201000u, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, static_cast<uint16_t>(o.width),
+                      static_cast<uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      mask, values);
+    const std::string title = o.windows > 1 ? o.title + " " + std::to_string(i + 1) : o.title;
+    setString(c, w, "WM_NAME", XCB_ATOM_STRING, title);
+    if (o.netName) setString(c, w, "_NET_WM_NAME", utf8, title);
+    if (o.wmClass) {
+      const std::string wmClass = o.instance + '\0' + o.klass + '\0';
+      setString(c, w, "WM_CLASS", XCB_ATOM_STRING, wmClass);
+    }
+    setString(c, w, "WM_CLIENT_MACHINE", XCB_ATOM_STRING, host);
+    if (o.pid != -2) {
+      const uint32_t pid = static_cast<uint32_t>(o.pid == -1 ? getpid() : o.pid);
+      setProperty(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, &pid, 1);
+    }
+    setWindowType(c, w, o.type);
+    if (!o.strut.empty()) {
+      std::vector<uint32_t> strut(o.strut.begin(), o.strut.end());
+      const char* name = strut.size() == 4 ? "_NET_WM_STRUT" : "_NET_WM_STRUT_PARTIAL";
+      setProperty(c, w, name, XCB_ATOM_CARDINAL, 32, strut.data(), static_cast<uint32_t>(strut.size()));
+    }
+    if (o.garbage) setGarbage(c, w);
+    xcb_map_window(c, w);
+    windows.push_back(w);
+  }
+  xcb_flush(c);
+
+  // The window manager maps a window once it manages it (reparented, frame extents set); without one the map
+  // request takes effect at once. Either way MapNotify says the window stands where a test may look at it.
+  std::vector<bool> managed(windows.size(), false);
+  std::size_t pending = windows.size();
+  while (pending > 0) {
+    xcb_generic_event_t* e = xcb_wait_for_event(c);
+    if (!e) return 1;
+    const uint8_t type = e->response_type & 0x7f;
+    xcb_window_t subject = XCB_WINDOW_NONE;
+    if (type == XCB_MAP_NOTIFY) subject = reinterpret_cast<xcb_map_notify_event_t*>(e)->window;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      if (windows[i] == subject && !managed[i]) {
+        managed[i] = true;
+        --pending;
+      }
+    }
+    std::free(e);
+  }
+  for (const xcb_window_t w : windows) std::printf("window 0x%x\n", w);
+  std::printf("ready\n");
+  std::fflush(stdout);
+  if (o.quitAfterMap) {
+    xcb_disconnect(c);
+    return 0;
+  }
+
+  // Idle: the windows stay until the process is terminated or the display goes away.
+  pollfd pfd{xcb_get_file_descriptor(c), POLLIN, 0};
+  for (;;) {
+    if (poll(&pfd, 1, -1) < 0) continue;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) std::free(e);
+    if (xcb_connection_has_error(c)) return 0;
+  }
+}
