@@ -1,0 +1,151 @@
+// How long admitting and laying out windows takes, how much memory a managed window costs, and how long
+// recording the user's moves takes. Each run starts from a fresh database in a temporary folder, on the
+// simulated desktop and a virtual clock, so only the program's own work is measured.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Logging/LogManager.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Store/StoreService.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/desktop/sim/SimDesktop.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/dispatch/VirtualMainLoop.h"
+
+namespace tilvane {
+namespace {
+
+constexpr int kApplications = 50;
+constexpr int kWindowsPerApplication = 20;
+constexpr int kWindows = kApplications * kWindowsPerApplication;
+constexpr int kMoves = 10000;
+
+std::size_t heapInUse() { return mallinfo2().uordblks; }
+
+// A fresh world: temporary folders, a virtual main loop, one display, kApplications applications with
+// kWindowsPerApplication windows each running, the managers started. Torn down in the right order.
+class World {
+ public:
+  World() : scope_(loop_) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tilvane-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data())) home_ = pattern;
+    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
+    SharedInstances::resetAll();
+    sim_ = std::make_unique<sim::SimDesktop>();
+    sim_->addDisplay({.frame = CGRectMake(0, 0, 2560, 1440), .visibleFrame = CGRectMake(0, 0, 2560, 1415)});
+    desktop_ = std::make_unique<Desktop::Scope>(*sim_);
+    StoreService::shared().configureRealm();
+    for (int a = 0; a < kApplications; ++a) {
+      sim::SimApplicationSpec spec{.bundleIdentifier = "org.example.App" + std::to_string(a)};
+      for (int w = 0; w < kWindowsPerApplication; ++w)
+        spec.windows.push_back({.title = "Window " + std::to_string(w),
+                                .frame = CGRectMake(20.0 * w, 30.0 + 10 * a, 800, 600)});
+      sim_->applications().addApplication(spec);
+    }
+  }
+  ~World() {
+    SharedInstances::resetAll();
+    desktop_.reset();
+    sim_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(home_, ignored);
+  }
+
+  void start() {
+    ScreenManager& screens = ScreenManager::shared();
+    screens.reloadScreens();
+    screens.observe();
+    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
+    LayoutManager::shared().setup();
+    LayoutManager::shared().bind();
+    WindowManager::shared();
+    ApplicationManager::shared().setup();
+    ApplicationManager::shared().observe();
+  }
+
+  dispatch::VirtualMainLoop& loop() { return loop_; }
+  sim::SimDesktop& sim() { return *sim_; }
+
+ private:
+  std::filesystem::path home_;
+  dispatch::VirtualMainLoop loop_;
+  dispatch::MainQueue::Scope scope_;
+  std::unique_ptr<sim::SimDesktop> sim_;
+  std::unique_ptr<Desktop::Scope> desktop_;
+};
+
+// Only errors are written: a thousand "add window" lines would measure the terminal.
+struct QuietLog {
+  QuietLog() { LogManager::levels() = {LogManager::level::error}; }
+  ~QuietLog() { LogManager::levels().clear(); }
+};
+
+void BM_AdmitAndLayOutWindows(benchmark::State& state) {
+  QuietLog quiet;
+  double bytesPerWindow = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      World world;
+      world.start();
+      const std::size_t before = heapInUse();
+      state.ResumeTiming();
+      world.loop().advance(1.0);  // the running applications' windows are admitted
+      world.loop().drain();       // and moved to their places
+      state.PauseTiming();
+      if (WindowManager::shared().windows().size() != kWindows) state.SkipWithError("not every window was admitted");
+      bytesPerWindow = static_cast<double>(heapInUse() - before) / kWindows;
+    }
+    state.ResumeTiming();
+  }
+  state.counters["windows"] = kWindows;
+  state.counters["time_per_window"] =
+      benchmark::Counter(kWindows * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                                benchmark::Counter::kInvert);
+  state.counters["bytes_per_managed_window"] = bytesPerWindow;
+}
+BENCHMARK(BM_AdmitAndLayOutWindows)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void BM_RecordMoves(benchmark::State& state) {
+  QuietLog quiet;
+  for (auto _ : state) {
+    state.PauseTiming();
+    {
+      World world;
+      world.start();
+      world.loop().advance(1.0);
+      world.loop().advance(2.5);  // every window laid out and settled
+      std::vector<AXUIElement> windows;
+      for (const SIWindow& w : WindowManager::shared().windows()) windows.push_back(w.axElement());
+      state.ResumeTiming();
+      for (int m = 0; m < kMoves; ++m) {
+        const AXUIElement& w = windows[static_cast<std::size_t>(m) % windows.size()];
+        world.sim().applications().userMoveWindow(w, CGRectMake(10.0 + m % 700, 40.0 + m % 300, 900, 700));
+        world.loop().drain();  // the notifications arrive
+        if (m % 1000 == 999) world.loop().advance(2.0);  // a pause in the dragging: the moves are written
+      }
+      world.loop().advance(2.0);
+      state.PauseTiming();
+    }
+    state.ResumeTiming();
+  }
+  state.counters["moves"] = kMoves;
+  state.counters["time_per_move"] = benchmark::Counter(kMoves * static_cast<double>(state.iterations()),
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RecordMoves)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+}  // namespace tilvane
+
+BENCHMARK_MAIN();
