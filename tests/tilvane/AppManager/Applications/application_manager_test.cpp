@@ -141,6 +141,22 @@ TEST_F(ApplicationManagerTest, QuittingRemovesEveryWindowOfTheProcessAndTheAppli
   EXPECT_EQ(manager().apps()[0].processIdentifier(), other);
 }
 
+TEST_F(ApplicationManagerTest, ARelaunchedApplicationsWindowsFindTheirSlotsAgain) {
+  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
+  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 1));
+  const pid_t pid = apps().addApplication(editor());
+  startManagers();
+  advance(1.0);
+  apps().quitApplication(pid);
+  drain();
+  // The running application is gone when its windows are let go; their indexes must still come back.
+  const pid_t again = apps().launchApplication(editor({{.title = "A"}}));
+  advance(1.0);
+  ASSERT_EQ(managed().size(), 1u);
+  EXPECT_EQ(managed()[0].processIdentifier(), again);
+  EXPECT_EQ(frameOf(apps().windowsOf(again)[0]), CGRectMake(720, 23, 720, 877));
+}
+
 TEST_F(ApplicationManagerTest, QuitOfAnUntrackedApplicationOrWithoutUserInfoOnlyLogs) {
   const pid_t tray = apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
   apps().addApplication(editor({{.title = "A"}}));
