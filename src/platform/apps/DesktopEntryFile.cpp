@@ -1,5 +1,8 @@
 #include "platform/apps/DesktopEntryFile.h"
 
+#include <system_error>
+
+#include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
 
 namespace tilvane::apps {
@@ -8,6 +11,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+constexpr std::size_t kMaxScannedEntries = 10000;
+constexpr int kMaxDepth = 4;
 constexpr std::string_view kSuffix = ".desktop";
 
 std::string_view trim(std::string_view s) {
@@ -104,6 +109,34 @@ std::string desktopEntryId(const fs::path& file, const std::vector<fs::path>& ap
   }
   if (isDesktopEntryPath(id)) id.resize(id.size() - kSuffix.size());
   return id;
+}
+
+std::optional<fs::path> findDesktopEntry(const std::string& id, const std::vector<fs::path>& applicationFolders) {
+  if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") return std::nullopt;
+  for (const fs::path& folder : applicationFolders) {
+    std::error_code error;
+    const fs::path direct = folder / (id + std::string(kSuffix));
+    if (fs::is_regular_file(direct, error)) return direct;
+    // Entries in sub-folders carry the folder in their id ("kde/konsole.desktop" is "kde-konsole").
+    if (id.find('-') == std::string::npos) continue;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    if (error) continue;
+    std::size_t seen = 0;
+    for (const fs::recursive_directory_iterator end; it != end && seen < kMaxScannedEntries; it.increment(error)) {
+      if (error) break;
+      if (it.depth() >= kMaxDepth) it.disable_recursion_pending();
+      ++seen;
+      if (it.depth() == 0 || !isDesktopEntryPath(it->path().string())) continue;
+      if (desktopEntryId(it->path(), {folder}) == id && it->is_regular_file(error)) return it->path();
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<fs::path> xdgApplicationFolders() {
+  std::vector<fs::path> folders{xdg::dataHome() / "applications"};
+  for (const fs::path& dir : xdg::dataDirs()) folders.push_back(dir / "applications");
+  return folders;
 }
 
 std::optional<std::vector<std::string>> splitExec(std::string_view exec, const std::vector<std::string>& arguments) {

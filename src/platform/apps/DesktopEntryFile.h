@@ -37,6 +37,16 @@ bool isDesktopEntryPath(const std::string& path);
 std::string desktopEntryId(const std::filesystem::path& file,
                            const std::vector<std::filesystem::path>& applicationFolders);
 
+/// The desktop entry file with desktop-file id `id`: the first of `applicationFolders` that holds one wins
+/// ("kde-konsole" is "kde/konsole.desktop" or "kde-konsole.desktop"). Absent when none does or the id is not
+/// a plain name.
+std::optional<std::filesystem::path> findDesktopEntry(const std::string& id,
+                                                      const std::vector<std::filesystem::path>& applicationFolders);
+
+/// The "applications" folders of the XDG data folders of the environment, read now: $XDG_DATA_HOME, then
+/// $XDG_DATA_DIRS.
+std::vector<std::filesystem::path> xdgApplicationFolders();
+
 /// The arguments of an Exec value, split by the entry format's quoting rules (double quotes, with \" \` \$
 /// and \\ escaped inside), never through a shell. "%%" becomes "%"; the file and URL codes (%f %F %u %U) are
 /// replaced by `arguments`, each its own argument (appended at the end when the template has none); the other

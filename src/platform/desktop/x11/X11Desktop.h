@@ -11,6 +11,7 @@
 #include "platform/desktop/x11/X11Applications.h"
 #include "platform/desktop/x11/X11DisplayServer.h"
 #include "platform/desktop/x11/X11EventTap.h"
+#include "platform/desktop/x11/X11Launcher.h"
 #include "platform/rx/PublishSubject.h"
 
 namespace tilvane::x11 {
@@ -36,6 +37,7 @@ class X11Desktop final : public Desktop {
   EventTap& eventTap() override { return eventTap_; }
   DesktopNotificationCenter& notificationCenter() override { return center_; }
   ApplicationServer& applicationServer() override { return applications_; }
+  Launcher& launcher() override { return launcher_; }
   X11Applications& applications() { return applications_; }
 
   /// Whether windows can be read and moved here, and if not, why.
@@ -70,6 +72,7 @@ class X11Desktop final : public Desktop {
   X11EventTap eventTap_;
   DesktopNotificationCenter center_;
   X11Applications applications_;
+  X11Launcher launcher_{applications_};
   rx::PublishSubject<std::string> connectionLost_;
   std::unique_ptr<EventPump> pump_;
   std::uint8_t randrEventBase_ = 0;

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop/ApplicationServer.h"
+#include "platform/desktop/Launcher.h"
+#include "platform/desktop/x11/ProcessExitWatch.h"
+
+namespace tilvane::x11 {
+
+/// Starts applications on a Linux desktop. By bundle identifier: the XDG desktop entry with that desktop-file
+/// id, its Exec line split by the entry format's rules with the request's arguments put in for its file codes
+/// (or appended). By path: a desktop entry file, or an executable program with the arguments after it.
+///
+/// Programs are started directly (posix_spawn, searching PATH for a bare name), never through a shell, in a
+/// session of their own with standard input and output on /dev/null, default signal handling and the
+/// program's environment; the program's own child is reaped when it ends.
+///
+/// A request without arguments for an application that runs already brings it forward (its first window
+/// takes the focus) instead of starting another instance; so does one repeated while the process started for
+/// the same request less than 10 s ago still runs. Main thread only.
+class X11Launcher final : public Launcher {
+ public:
+  /// Looks entries up in the XDG folders of the environment (read at each launch) and asks `applications`
+  /// which applications run.
+  explicit X11Launcher(ApplicationServer& applications);
+  /// The same, over the given "applications" folders.
+  X11Launcher(ApplicationServer& applications, std::vector<std::filesystem::path> applicationFolders);
+  ~X11Launcher() override;
+  X11Launcher(const X11Launcher&) = delete;
+  X11Launcher& operator=(const X11Launcher&) = delete;
+
+  bool launch(const LaunchRequest& request) override;
+
+  /// The command line `request` runs; absent when nothing can be run for it.
+  std::optional<std::vector<std::string>> commandFor(const LaunchRequest& request) const;
+
+  /// Starts `argv` (argv[0] searched on PATH) detached as described above; the child's pid, or absent when it
+  /// cannot be started. The caller reaps the child.
+  static std::optional<pid_t> spawnDetached(const std::vector<std::string>& argv);
+
+  /// The children started and not yet reaped.
+  std::vector<pid_t> runningChildren();
+
+ private:
+  struct Started {
+    pid_t pid = 0;
+    double time = 0;
+  };
+  std::vector<std::filesystem::path> folders() const;
+  bool bringForward(const std::string& bundleIdentifier);
+  /// Reaps the children that ended.
+  void reap();
+  bool isRunning(pid_t pid);
+
+  ApplicationServer& applications_;
+  std::optional<std::vector<std::filesystem::path>> folders_;
+  /// The last process started for each request key (target and application).
+  std::map<std::string, Started> started_;
+  /// Every child not reaped yet, with the watch that reaps it as soon as it ends (where the loop can watch).
+  std::map<pid_t, std::unique_ptr<ProcessExitWatch>> children_;
+};
+
+}  // namespace tilvane::x11

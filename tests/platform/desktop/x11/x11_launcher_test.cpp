@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/desktop/SIWindow.h"
+#include "platform/desktop/WindowBundleIdentifier.h"
+#include "platform/desktop/sim/SimDesktop.h"
+#include "platform/desktop/x11/X11Launcher.h"
+#include "support/TestEnvironment.h"
+
+namespace tilvane::x11 {
+namespace {
+
+namespace fs = std::filesystem;
+using Argv = std::vector<std::string>;
+
+// Waits (real time, bounded) for something another process does.
+bool eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+class X11LauncherTest : public test::WorldTest {
+ protected:
+  X11LauncherTest() : launcher_(sim_.applications(), {folder()}) {
+    sim_.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  }
+  ~X11LauncherTest() override {
+    for (pid_t pid : launcher_.runningChildren()) ::kill(pid, SIGKILL);
+    eventually([&] { return launcher_.runningChildren().empty(); });
+  }
+  fs::path folder() const { return tempDir() / "applications"; }
+  void entry(const std::string& file, const std::string& body) {
+    fs::create_directories((folder() / file).parent_path());
+    std::ofstream(folder() / file) << "[Desktop Entry]\nType=Application\nName=Test\n" << body;
+  }
+
+  sim::SimDesktop sim_;
+  Desktop::Scope scope_{sim_};
+  X11Launcher launcher_;
+};
+
+TEST_F(X11LauncherTest, CommandLinesOfEntriesAndPrograms) {
+  entry("org.example.Touch.desktop", "Exec=touch %F\n");
+  entry("kde/konsole.desktop", "Exec=konsole\n");
+  entry("gone.desktop", "Exec=gone\nHidden=true\n");
+  const LaunchRequest byId{LaunchTarget::bundleIdentifier, "org.example.Touch", {"a b", "$(reboot)", ""}, true};
+  EXPECT_EQ(launcher_.commandFor(byId), (Argv{"touch", "a b", "$(reboot)", ""}));
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::bundleIdentifier, "kde-konsole", {"-e", "top"}, true}),
+            (Argv{"konsole", "-e", "top"}));
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::path, (folder() / "kde/konsole.desktop").string(), {}, false}),
+            (Argv{"konsole"}));
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::path, "/bin/sh", {"-c", "x"}, true}), (Argv{"/bin/sh", "-c", "x"}));
+
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::bundleIdentifier, "gone", {}, false}), std::nullopt);
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::bundleIdentifier, "../x", {}, false}), std::nullopt);
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::bundleIdentifier, "org.example.Missing", {}, false}), std::nullopt);
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::path, tempDir().string(), {}, false}), std::nullopt);
+  std::ofstream(tempDir() / "notes.txt") << "not a program";
+  EXPECT_EQ(launcher_.commandFor({LaunchTarget::path, (tempDir() / "notes.txt").string(), {}, false}), std::nullopt);
+  EXPECT_FALSE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Missing", {}, false}));
+}
+
+TEST_F(X11LauncherTest, ArgumentsReachTheProgramUntouchedInASessionOfItsOwn) {
+  entry("org.example.Touch.desktop", "Exec=touch %F\n");
+  const fs::path spaced = tempDir() / "a b";
+  const fs::path dollar = tempDir() / "$(touch injected)";
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Touch",
+                                {spaced.string(), dollar.string()}, true}));
+  EXPECT_TRUE(eventually([&] { return fs::exists(spaced) && fs::exists(dollar); }));
+  EXPECT_FALSE(fs::exists(fs::current_path() / "injected"));
+  EXPECT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));  // reaped
+
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, "/bin/sleep", {"30"}, true}));
+  const auto children = launcher_.runningChildren();
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(::getsid(children[0]), children[0]);
+  EXPECT_NE(::getsid(children[0]), ::getsid(0));
+}
+
+TEST_F(X11LauncherTest, ARunningApplicationIsBroughtForwardNotStartedAgain) {
+  entry("org.example.Editor.desktop", "Exec=sleep 30\n");
+  const pid_t editor = sim_.applications().addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});
+  const pid_t other = sim_.applications().addApplication({.bundleIdentifier = "org.example.Other", .windows = {{}}});
+  sim_.applications().focusWindow(sim_.applications().windowsOf(other).front());
+
+  EXPECT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Editor", {}, false}));
+  EXPECT_TRUE(launcher_.runningChildren().empty());
+  EXPECT_EQ(SIWindow::focusedWindow()->processIdentifier(), editor);
+
+  // With something to open, the application itself decides what to do with it: it is started.
+  EXPECT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Editor", {"notes.txt"}, true}));
+  EXPECT_EQ(launcher_.runningChildren().size(), 1u);
+}
+
+TEST_F(X11LauncherTest, ARepeatedLaunchWhileStartingDoesNotStartASecondInstance) {
+  entry("org.example.Slow.desktop", "Exec=sleep 30\n");
+  const LaunchRequest request{LaunchTarget::bundleIdentifier, "org.example.Slow", {}, false};
+  EXPECT_TRUE(launcher_.launch(request));
+  EXPECT_TRUE(launcher_.launch(request));
+  EXPECT_EQ(launcher_.runningChildren().size(), 1u);
+  advance(11);  // still no window after 10 s: a launch starts it again
+  EXPECT_TRUE(launcher_.launch(request));
+  EXPECT_EQ(launcher_.runningChildren().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tilvane::x11
