@@ -17,15 +17,7 @@ class X11BackendTest : public X11DesktopTest {
   void SetUp() override {
     X11DesktopTest::SetUp();
     if (HasFatalFailure()) return;
-    std::string error;
-    desktop_ = tilvane::x11::X11Desktop::connect(display(), &error);
-    ASSERT_TRUE(desktop_) << error;
-    scope_ = std::make_unique<Desktop::Scope>(*desktop_);
-    setPump([this] {
-      if (!desktop_) return;
-      notifyReadableDescriptors(loop());
-      drain();
-    });
+    ASSERT_TRUE(reconnect());
   }
 
   void TearDown() override {
@@ -35,6 +27,23 @@ class X11BackendTest : public X11DesktopTest {
   }
 
   tilvane::x11::X11Desktop& desktop() { return *desktop_; }
+  /// Connects a new backend to the test desktop and installs it; false (with a test failure) when it cannot.
+  bool reconnect() {
+    std::string error;
+    desktop_ = tilvane::x11::X11Desktop::connect(display(), &error);
+    if (!desktop_) {
+      ADD_FAILURE() << error;
+      return false;
+    }
+    scope_ = std::make_unique<Desktop::Scope>(*desktop_);
+    setPump([this] {
+      if (!desktop_) return;
+      notifyReadableDescriptors(loop());
+      drain();
+    });
+    return true;
+  }
+
   /// Ends the backend (as a restart of the program does).
   void disconnect() {
     setPump(nullptr);

@@ -1,5 +1,7 @@
 #include "support/x11/XProbe.h"
 
+#include <xcb/xcb_keysyms.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -133,6 +135,32 @@ void XProbe::setState(xcb_window_t window, bool add, const std::string& first, c
 void XProbe::destroy(xcb_window_t window) {
   xcb_destroy_window(connection_, window);
   sync();
+}
+
+xcb_keycode_t XProbe::grabKey(std::uint32_t keysym) {
+  xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
+  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+  const xcb_keycode_t code = codes ? codes[0] : 0;
+  std::free(codes);
+  xcb_key_symbols_free(symbols);
+  if (code == 0) return 0;
+  xcb_grab_key(connection_, 1, root_, XCB_MOD_MASK_ANY, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+  sync();
+  return code;
+}
+
+std::optional<xcb_key_press_event_t> XProbe::nextKeyPress() {
+  while (xcb_generic_event_t* e = xcb_poll_for_event(connection_)) {
+    Reply<xcb_generic_event_t> owned(e);
+    if ((e->response_type & 0x7f) == XCB_KEY_PRESS) return *reinterpret_cast<xcb_key_press_event_t*>(e);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::pair<int, int>> XProbe::pointer() {
+  Reply<xcb_query_pointer_reply_t> r(xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
+  if (!r) return std::nullopt;
+  return std::make_pair(static_cast<int>(r->root_x), static_cast<int>(r->root_y));
 }
 
 void XProbe::setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,

@@ -66,6 +66,14 @@ class XProbe {
   void setState(xcb_window_t window, bool add, const std::string& first, const std::string& second = {});
   /// Destroys a window of another client, as if the client closed it.
   void destroy(xcb_window_t window);
+  /// Grabs the key of `keysym` with any modifiers on the root, so its presses come to this connection.
+  /// Returns the key code (0 when the keysym has no key).
+  xcb_keycode_t grabKey(std::uint32_t keysym);
+  /// The next key press that reached this connection (after a grab), without waiting; absent when none.
+  std::optional<xcb_key_press_event_t> nextKeyPress();
+  /// Where the pointer is, in root pixels.
+  std::optional<std::pair<int, int>> pointer();
+
   /// Replaces a property of any window.
   void setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
                    const void* data, std::uint32_t items);

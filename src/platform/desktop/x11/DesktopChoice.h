@@ -23,7 +23,8 @@ struct DesktopChoice {
   std::string problem;
 };
 
-/// Picks the backend: `request` "sim" gives the simulated desktop (one 1920x1080 display, 4 shared desktops);
+/// Picks the backend: `request` "sim" gives the simulated desktop (one 1440x900 display less a 23-point bar at
+/// its top, 4 shared desktops);
 /// "x11" or empty gives the X11 backend on `display` (empty: $DISPLAY). No X server is no desktop, never a
 /// silent fallback to the simulation. Any other request is refused. The X11 backend needs an installed main
 /// loop.

@@ -143,3 +143,34 @@ TEST_F(X11DesktopChoiceTest, ADisplayWithoutWindowManagerIsSaidToBeUnusable) {
 
 }  // namespace
 }  // namespace tilvane::test::x11
+
+namespace tilvane::test::x11 {
+namespace {
+
+class X11EventTapTest : public X11BackendTest {};
+
+TEST_F(X11EventTapTest, OtherKeysAreTypedWithTheirModifiers) {
+  const xcb_keycode_t a = probe().grabKey('a');
+  ASSERT_NE(a, 0);
+  auto down = CGEventCreateKeyboardEvent(0x00, true);  // the virtual key of "A"
+  ASSERT_TRUE(down);
+  CGEventSetFlags(*down, kCGEventFlagMaskShift | kCGEventFlagMaskAlternate);
+  CGEventPost(CGEventTapLocation::hid, *down);
+  CGEventPost(CGEventTapLocation::hid, *CGEventCreateKeyboardEvent(0x00, false));
+  std::optional<xcb_key_press_event_t> press;
+  ASSERT_TRUE(waitUntil([&] { return (press = probe().nextKeyPress()).has_value(); }));
+  EXPECT_EQ(press->detail, a);
+  EXPECT_TRUE(press->state & XCB_MOD_MASK_SHIFT);
+  EXPECT_TRUE(press->state & XCB_MOD_MASK_1);  // Alt
+  EXPECT_FALSE(press->state & XCB_MOD_MASK_CONTROL);
+}
+
+TEST_F(X11EventTapTest, MouseMovesWarpThePointerInTheWindowSpace) {
+  const auto moved = CGEventCreateMouseEvent(CGEventType::mouseMoved, CGPoint{500, 400}, CGMouseButton::left);
+  ASSERT_TRUE(moved);
+  CGEventPost(CGEventTapLocation::hid, *moved);
+  ASSERT_TRUE(waitUntil([&] { return probe().pointer() == std::make_pair(500, 400); }));
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Store/StoreService.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/store/Database.h"
+#include "support/x11/X11BackendFixture.h"
+
+namespace tilvane::test::x11 {
+
+/// Tilvane's managers of displays, applications and windows running on the X11 backend and the test desktop,
+/// with the database under the test's temporary folder. Time is the virtual loop's: the program's own delays
+/// (1.0 s admission, 2.0 s quiet period, 2.5 s layout mark) pass only when the test advances it.
+class TilvaneOnX11Test : public X11BackendTest {
+ protected:
+  void SetUp() override {
+    X11BackendTest::SetUp();
+    if (HasFatalFailure()) return;
+    StoreService::shared().configureRealm();
+  }
+
+  void TearDown() override {
+    stopTilvane();
+    X11BackendTest::TearDown();
+  }
+
+  /// The start-up of the window side, in the application's order.
+  void startTilvane() {
+    ScreenManager& screens = ScreenManager::shared();
+    screens.reloadScreens();
+    screens.observe();
+    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
+    LayoutManager& layout = LayoutManager::shared();
+    layout.setup();
+    layout.bind();
+    WindowManager::shared();
+    ApplicationManager& applications = ApplicationManager::shared();
+    applications.setup();
+    applications.observe();
+    started_ = true;
+  }
+
+  /// Quits as the program does: what is waiting is written, the managers go, then the desktop connection.
+  void stopTilvane() {
+    if (!started_) return;
+    LayoutManager::shared().flushPendingUpdates();
+    SharedInstances::resetAll();
+    started_ = false;
+  }
+
+  /// A new run of the program on the same desktop and database.
+  void restartTilvane(const std::function<void()>& whileStopped = {}) {
+    stopTilvane();
+    disconnect();
+    if (whileStopped) whileStopped();
+    ASSERT_TRUE(reconnect());
+    StoreService::shared().configureRealm();
+    startTilvane();
+  }
+
+  /// Whether the application manager tracks the process (its launch has been seen).
+  bool tracked(pid_t pid) { return ApplicationManager::shared().findApplication(pid).has_value(); }
+  bool managed(std::uint32_t window) {
+    for (const SIWindow& w : WindowManager::shared().windows())
+      if (w.windowID() == window) return true;
+    return false;
+  }
+
+  /// Stores a remembered placement of window `index` of `bundle` at `fractions` of the visible frame.
+  void storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions) {
+    auto model = std::make_shared<AutoLayoutModel>();
+    model->setBundleIdentifier(bundle);
+    model->setWindowIndex(index);
+    model->setScreenCount(1);
+    model->setX(fractions.origin.x);
+    model->setY(fractions.origin.y);
+    model->setWidth(fractions.size.width);
+    model->setHeight(fractions.size.height);
+    model->makeId();
+    const auto database = store::Database::open();
+    database->write([&] { database->add(model); });
+  }
+
+  std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {
+    std::vector<AutoLayoutModelPtr> out;
+    for (auto& r : store::Database::open()->objects<AutoLayoutModel>())
+      if (r->bundleIdentifier() == bundle) out.push_back(r);
+    return out;
+  }
+
+ private:
+  bool started_ = false;
+};
+
+}  // namespace tilvane::test::x11

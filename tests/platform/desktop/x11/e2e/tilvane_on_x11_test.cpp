@@ -1,0 +1,113 @@
+// Tilvane arranging real windows on the test desktop: one 1920x1080 monitor whose visible frame, less the
+// 24-pixel tray at the bottom, is (0, 0, 1920, 1056) in the window space. Frames are outer frames: openbox's
+// decoration (1 pixel left and right, 20 on top, 5 below) lies inside the rectangle the layout gives.
+#include <gtest/gtest.h>
+
+#include "Models/RuleLayoutModel.h"
+#include "TilvaneOnX11.h"
+
+namespace tilvane::test::x11 {
+namespace {
+
+class TilvaneLayoutTest : public TilvaneOnX11Test {
+ protected:
+  /// Waits for the window's outer frame to stand at `frame`, pumping X and the main loop (not the clock).
+  bool frameBecomes(std::uint32_t window, const XRectangle& frame) {
+    return waitUntil([&] { return probe().frameRect(window) == frame; });
+  }
+};
+
+TEST_F(TilvaneLayoutTest, ANewWindowGoesToItsRememberedPlace) {
+  storeRecord("TilvaneE2E", 0, CGRectMake(0.25, 0.25, 0.5, 0.5));
+  startTilvane();
+  auto& client = launchClient({"--class", "e2e,TilvaneE2E", "--title", "Remembered", "--windows", "2"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);  // the application's visible windows are admitted a second after it is tracked
+  ASSERT_TRUE(frameBecomes(client.window(0), {480, 264, 960, 528})) << *probe().frameRect(client.window(0));
+  EXPECT_EQ(probe().clientRect(client.window(0)), (XRectangle{481, 284, 958, 503}));
+  // The second window has no place of its own: it inherits its sibling's, and has its own record from now on.
+  ASSERT_TRUE(frameBecomes(client.window(1), {480, 264, 960, 528})) << *probe().frameRect(client.window(1));
+  EXPECT_EQ(records("TilvaneE2E").size(), 2u);
+}
+
+TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
+  startTilvane();
+  auto& client = launchClient({"--class", "e2e,TilvaneDrag", "--title", "Dragged"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return managed(client.window()); }));
+  advance(3.0);  // the program's own placement is no longer being laid out
+
+  // Another program moves the window (a configure request, as a drag ends in).
+  ASSERT_EQ(runCommand({"xdotool", "windowmove", std::to_string(client.window()), "300", "200"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return !LayoutManager::shared().updateQueue().empty(); }));
+  advance(2.0);  // written after two quiet seconds
+  ASSERT_EQ(records("TilvaneDrag").size(), 1u);
+  EXPECT_DOUBLE_EQ(records("TilvaneDrag")[0]->x(), 300.0 / 1920.0);
+  EXPECT_DOUBLE_EQ(records("TilvaneDrag")[0]->y(), 200.0 / 1056.0);
+
+  restartTilvane([&] {
+    // While Tilvane is not running the window goes elsewhere.
+    probe().moveResize(client.window(), {20, 30, 400, 300});
+    ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window())->x == 20; }));
+  });
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(client.window(), {300, 200, 402, 325})) << *probe().frameRect(client.window());
+}
+
+TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {
+  auto rule = std::make_shared<RuleLayoutModel>();
+  rule->setId("TilvaneRuled");
+  rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
+  rule->setWidth(2);  // a 2 x 1 grid with its right cell selected: the right half
+  rule->setHeight(1);
+  rule->setMatrixValue(1);
+  const auto database = store::Database::open();
+  database->write([&] { database->add(rule); });
+
+  startTilvane();
+  auto& client = launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
+}
+
+TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeenAndWindowsMoveToTheDesktopAsked) {
+  startTilvane();
+  auto& client = launchClient({"--class", "mover,TilvaneMover", "--title", "Mover"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return managed(client.window()); }));
+
+  // The wrapper's moveToSpace takes the desktop number plus one.
+  SIWindow window = WindowManager::shared().windows().front();
+  ASSERT_TRUE(window.moveToSpace(3));
+  ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
+
+  probe().switchDesktop(2);
+  ASSERT_TRUE(waitUntil([&] { return ScreenManager::shared().activedSpaces().count(2) == 1; }));
+  EXPECT_EQ(ScreenManager::shared().currentSpaces(), std::set<int>{2});
+}
+
+TEST_F(TilvaneLayoutTest, GarbagePropertiesAndAWindowDestroyedMidLayoutCrashNothing) {
+  storeRecord("TilvaneDoomed", 0, CGRectMake(0, 0, 0.5, 0.5));
+  storeRecord("TilvaneLater", 0, CGRectMake(0.5, 0.5, 0.5, 0.5));
+  startTilvane();
+  auto& garbage = launchClient({"--garbage"});
+  auto& doomed = launchClient({"--class", "doomed,TilvaneDoomed", "--title", "Doomed"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(garbage.pid()) && tracked(doomed.pid()); }));
+  // Right after the windows are admitted, before the layout operation has moved it, the window goes.
+  loop().asyncAfter(1.0, [&] { probe().destroy(doomed.window()); });
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return !managed(doomed.window()); }));
+
+  // Tilvane goes on working.
+  auto& later = launchClient({"--class", "later,TilvaneLater", "--title", "Later"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(later.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(later.window(), {960, 528, 960, 528})) << *probe().frameRect(later.window());
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11
