@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/WindowActions/MoveWindow.h"
+#include "platform/defaults/UserDefaults.h"
+#include "support/windows/WindowWorld.h"
+#include "tilvane/AppManager/WindowActions/DesktopsWorld.h"
+
+namespace tilvane {
+namespace {
+
+// One display with four shared desktops.
+class SharedDesktopsMoveTest : public test::WindowWorld {
+ protected:
+  SharedDesktopsMoveTest() : WindowWorld(4) { startManagers(); }
+  bool shown(const AXUIElement& w) {
+    for (const SIWindow& window : SIApplication(w.pid).windows())
+      if (window.axElement() == w) return true;
+    return false;
+  }
+};
+
+TEST_F(SharedDesktopsMoveTest, OnlyTheDesktopChanges) {
+  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 800, 600)});
+  advance(3.0);
+  const CGRect before = frameOf(w);
+  apps().clearRequests();
+
+  moveWindow(2, SIWindow(w));
+  EXPECT_EQ(frameOf(w), before);
+  EXPECT_TRUE(apps().requests().empty());
+  EXPECT_FALSE(shown(w));
+  sim().switchToSpace(sim().spaceUuids()[2]);
+  EXPECT_TRUE(shown(w));
+}
+
+TEST_F(SharedDesktopsMoveTest, ANegativeDesktopDoesNothing) {
+  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 800, 600)});
+  advance(3.0);
+  moveWindow(-1, SIWindow(w));
+  EXPECT_TRUE(shown(w));
+}
+
+// Desktops 0–2 on the left display, 3–4 on the right one.
+class SeparateDesktopsMoveTest : public test::DesktopsWorld {};
+
+TEST_F(SeparateDesktopsMoveTest, ADesktopOfTheWindowsOwnDisplayOnlySwitches) {
+  const AXUIElement w = managedWindow(CGRectMake(100, 100, 800, 600), CGRectMake(0, 0, 0.5, 1));
+  const CGRect before = frameOf(w);
+  moveWindow(1, SIWindow(w));
+  EXPECT_EQ(frameOf(w), before);
+  EXPECT_FALSE(shown(w));
+  show(1);
+  EXPECT_TRUE(shown(w));
+}
+
+TEST_F(SeparateDesktopsMoveTest, ADesktopOfAnotherDisplayCarriesTheWindowThereFirst) {
+  const AXUIElement w = managedWindow(CGRectMake(100, 100, 800, 600), CGRectMake(0.25, 0, 0.5, 1));
+  ASSERT_EQ(frameOf(w), CGRectMake(360, 23, 720, 877));
+
+  moveWindow(4, SIWindow(w));
+  // The right display's visible frame is (1440, 100, 1280, 800) in window coordinates.
+  EXPECT_EQ(frameOf(w), CGRectMake(1760, 100, 640, 800));
+  EXPECT_FALSE(shown(w));
+  show(4);
+  EXPECT_TRUE(shown(w));
+
+  const auto& model = *LayoutManager::shared().layoutItems().front()->layoutModel();
+  EXPECT_EQ(test::fractionsOf(model), CGRectMake(0.25, 0, 0.5, 1));
+  EXPECT_EQ(model.screenIndex(), 1);
+}
+
+TEST_F(SeparateDesktopsMoveTest, WithGapsTheCarriedWindowKeepsItsMargin) {
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  const AXUIElement w = managedWindow(CGRectMake(100, 100, 800, 600), CGRectMake(0.25, 0, 0.5, 1));
+  moveWindow(3, SIWindow(w));
+  EXPECT_EQ(frameOf(w), CGRectMake(1768, 108, 624, 784));
+}
+
+TEST_F(SeparateDesktopsMoveTest, ACarriedWindowThatCannotShrinkIsPulledBackInside) {
+  const AXUIElement w =
+      managedWindow(CGRectMake(100, 100, 800, 600), CGRectMake(0.5, 0, 0.5, 1), CGSize{800, 300});
+  moveWindow(3, SIWindow(w));
+  // Asked for x = 2080 and 640 wide, it stays 800 wide and ends at the display's right edge.
+  EXPECT_EQ(frameOf(w), CGRectMake(2720 - 800, 100, 800, 800));
+}
+
+TEST_F(SeparateDesktopsMoveTest, AWindowWithoutRememberedPlacementStaysWhereItIs) {
+  const AXUIElement w = unmanagedWindow(CGRectMake(100, 100, 800, 600));
+  moveWindow(4, SIWindow(w));
+  EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 800, 600));
+  EXPECT_TRUE(shown(w));
+}
+
+}  // namespace
+}  // namespace tilvane
