@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,8 @@
 #include "platform/rx/PublishSubject.h"
 
 namespace tilvane {
+
+class WorkspaceItemLayoutOperation;
 
 /// The one place that knows every managed window and decides when one is moved automatically. The window
 /// manager hands it each new layoutable window and tells it when one goes; it wraps each in a LayoutItem bound
@@ -113,6 +116,34 @@ class LayoutManager final : public LayoutAllTarget {
   /// the program quits, so nothing the user did is lost.
   void flushPendingUpdates();
 
+  // --- workspaces (defined in WorkspaceLayout/Restore, library tilvane_workspace_restore) ---
+
+  /// Restores a saved workspace; returns at once. Queues on the workspace queue, held while they are added:
+  /// the message "StartLayoutSpaces" and a 1 s pause, a visit of the desktops not seen yet, one switch to the
+  /// first item's desktop (none for an empty workspace or a negative desktop), one WorkspaceItemLayoutOperation
+  /// per item in order, and finishWorkspace. workspaceRunning() is true from now until this restore's own last
+  /// step (a restore queued behind it keeps it true until its own end).
+  void layoutWorkspace(const WorkspaceLayoutGroupModel& group);
+  /// The operation restoring one item: its fractions on the display that holds its desktop (each display with
+  /// its own desktops) or on the display at its display index (shared desktops).
+  std::shared_ptr<WorkspaceItemLayoutOperation> makeWorkspaceItemOperation(
+      const WorkspaceLayoutItemModel& item) const;
+  /// Shows every desktop not seen yet, in ascending order, one a second (Control + its digit; desktops past the
+  /// tenth have no key but take their second), then calls `completion`; with none to show, 0.5 s later.
+  static void visitSpaces(std::function<void()> completion);
+  /// visitSpaces as a queue step, for the snapshot's own queue.
+  static std::shared_ptr<dispatch::Operation> makeVisitSpacesOperation();
+  /// The first step: the message "StartLayoutSpaces", then `completion` 1 s later.
+  void announceWorkspaceStart(std::function<void()> completion);
+  /// The last step: this restore no longer holds workspaceRunning(), and the message "LayoutComplete".
+  void finishWorkspace();
+  /// Shows the localised text of `key` on the message window: centred, medium, dark, no border, for 3.0 s.
+  static void showHUD(const std::string& key);
+  /// One new (unstored) workspace item per layout item with a remembered placement, in admission order: its
+  /// bundle identifier, display index, desktop and fractions, the current display identifier, the number of
+  /// displays (at least 1) and of desktops.
+  std::vector<WorkspaceLayoutItemModelPtr> snapshotWorkspace() const;
+
  private:
   struct PendingRecord {
     std::shared_ptr<LayoutItem> item;
@@ -133,6 +164,8 @@ class LayoutManager final : public LayoutAllTarget {
   /// History records due 0.5 s after a saved placement, by the task that writes them.
   std::map<dispatch::TaskId, PendingRecord> pendingRecords_;
   LayoutAllTarget::Scope layoutAllScope_{*this};
+  /// Workspace restores requested and not yet at their last step.
+  int workspaceRestores_ = 0;
 };
 
 }  // namespace tilvane

@@ -1,0 +1,38 @@
+// Capturing the managed windows as the items of a new workspace.
+#include <algorithm>
+
+#include "AppManager/Screens/ScreenManager.h"
+#include "Layout/LayoutManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "Models/WorkspaceLayoutItemModel.h"
+#include "platform/desktop/NSScreen.h"
+
+namespace tilvane {
+
+std::vector<WorkspaceLayoutItemModelPtr> LayoutManager::snapshotWorkspace() const {
+  ScreenManager& screens = ScreenManager::shared();
+  const std::string devices = screens.makeDisplayIdentifier();
+  const auto screenCount = std::max<std::int64_t>(static_cast<std::int64_t>(NSScreen::screens().size()), 1);
+  const std::int64_t spaceCount = screens.spaceCount();
+
+  std::vector<WorkspaceLayoutItemModelPtr> items;
+  for (const auto& layoutItem : layoutItems_) {
+    const AutoLayoutModelPtr& record = layoutItem->layoutModel();
+    if (!record) continue;
+    auto item = std::make_shared<WorkspaceLayoutItemModel>();
+    item->setBundleIdentifier(record->bundleIdentifier());
+    item->setDevicesIdentifier(devices);
+    item->setScreenIndex(record->screenIndex());
+    item->setScreenCount(screenCount);
+    item->setSpaceIndex(record->spaceIndex());
+    item->setSpaceCount(spaceCount);
+    item->setX(record->x());
+    item->setY(record->y());
+    item->setWidth(record->width());
+    item->setHeight(record->height());
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+}  // namespace tilvane

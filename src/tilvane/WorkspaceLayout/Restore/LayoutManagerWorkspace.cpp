@@ -1,0 +1,113 @@
+// Restoring a saved workspace on the layout manager's workspace queue: a message, a visit of the desktops not
+// seen yet, a switch to the first window's desktop, one operation per window, and a closing message. Every step
+// is a main-loop task; the waits are timers, so nothing blocks and nothing races.
+#include <algorithm>
+#include <climits>
+
+#include "AppManager/Geometry/DesktopSwitch.h"
+#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "Layout/LayoutManager.h"
+#include "Models/WorkspaceLayoutGroupModel.h"
+#include "Models/WorkspaceLayoutItemModel.h"
+#include "UI/HUD/VkHUD.h"
+#include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
+#include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
+#include "platform/desktop/NSScreen.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+namespace {
+
+constexpr double kAnnouncePause = 1.0;
+constexpr double kVisitPause = 1.0;
+constexpr double kNothingToVisitPause = 0.5;
+/// Desktops above this position have no key of their own.
+constexpr int kLastKeyedPosition = 10;
+
+int toInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
+
+/// Shows desktop number spaces[index] and those after it, one a second, then calls `completion`.
+void visitFrom(std::shared_ptr<const std::vector<int>> spaces, std::size_t index, std::function<void()> completion) {
+  if (index == spaces->size()) {
+    completion();
+    return;
+  }
+  const int position = (*spaces)[index] + 1;
+  if (position >= 1 && position <= kLastKeyedPosition) switchToDesktop(position);
+  dispatch::MainQueue::asyncAfter(kVisitPause, [spaces = std::move(spaces), index, completion = std::move(completion)] {
+    visitFrom(spaces, index + 1, completion);
+  });
+}
+
+}  // namespace
+
+void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
+  ++workspaceRestores_;
+  setWorkspaceRunning(true);
+
+  // The steps are queued while the queue is held, so one restore's steps are never interleaved with another's.
+  dispatch::OperationQueue& queue = workspaceOperationQueue_;
+  queue.setSuspended(true);
+  queue.addOperation(std::make_shared<AsyncBlockOperation>(
+      [this](AsyncBlockOperation::Done done) { announceWorkspaceStart(std::move(done)); }));
+  queue.addOperation(std::make_shared<AsyncBlockOperation>(
+      [](AsyncBlockOperation::Done done) { LayoutManager::visitSpaces(std::move(done)); }));
+
+  const auto items = group.items();
+  // The only desktop switch of the restore; the items' own desktops are reached by their operations. A
+  // negative desktop names none: no switch.
+  const int position = items.size() > 0 && items[0]->spaceIndex() >= 0 ? toInt(items[0]->spaceIndex() + 1) : 0;
+  queue.addOperation([position] {
+    if (position != 0) switchToDesktop(position);
+  });
+  for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i]));
+  queue.addOperation([this] { finishWorkspace(); });
+  queue.setSuspended(false);
+}
+
+std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOperation(
+    const WorkspaceLayoutItemModel& item) const {
+  ScreenManager& screens = ScreenManager::shared();
+  const int space = toInt(item.spaceIndex());
+  const CGRect display = NSScreen::screensHaveSeparateSpaces() ? screens.screenFrameForSpace(space)
+                                                                : screens.screenFrameAtIndex(toInt(item.screenIndex()));
+  const CGRect frame = TransformUtils::convert(CGRectMake(item.x(), item.y(), item.width(), item.height()), display);
+  return std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
+                                                        item.filePath());
+}
+
+void LayoutManager::visitSpaces(std::function<void()> completion) {
+  std::vector<int> spaces = ScreenManager::shared().spacesToVisit();
+  std::sort(spaces.begin(), spaces.end());
+  if (spaces.empty()) {
+    dispatch::MainQueue::asyncAfter(kNothingToVisitPause, std::move(completion));
+    return;
+  }
+  visitFrom(std::make_shared<const std::vector<int>>(std::move(spaces)), 0, std::move(completion));
+}
+
+std::shared_ptr<dispatch::Operation> LayoutManager::makeVisitSpacesOperation() {
+  return std::make_shared<AsyncBlockOperation>(
+      [](AsyncBlockOperation::Done done) { LayoutManager::visitSpaces(std::move(done)); });
+}
+
+void LayoutManager::announceWorkspaceStart(std::function<void()> completion) {
+  showHUD("StartLayoutSpaces");
+  dispatch::MainQueue::asyncAfter(kAnnouncePause, std::move(completion));
+}
+
+void LayoutManager::finishWorkspace() {
+  // Each restore holds the recording pause until its own end, so a second one queued behind the first keeps it.
+  if (workspaceRestores_ > 0) --workspaceRestores_;
+  setWorkspaceRunning(workspaceRestores_ > 0);
+  showHUD("LayoutComplete");
+}
+
+void LayoutManager::showHUD(const std::string& key) {
+  VkHUD::shared().show(NSLocalizedString(key), 3.0, VkHUDPosition::center, VkHUDSize::medium, VkHUDStyle::dark,
+                       false);
+}
+
+}  // namespace tilvane

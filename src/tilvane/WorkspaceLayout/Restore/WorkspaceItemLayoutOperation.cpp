@@ -1,0 +1,141 @@
+#include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
+
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Logging/LogManager.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "Layout/LayoutManager.h"
+#include "UI/HUD/VkHUD.h"
+#include "platform/desktop/Launcher.h"
+#include "platform/desktop/WindowBundleIdentifier.h"
+#include "platform/desktop/WindowServer.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+namespace {
+
+constexpr double kGap = 8;
+
+bool belongsTo(const std::optional<SIWindow>& window, const std::string& bundleID) {
+  return window && bundleIdentifierOfWindow(*window) == bundleID;
+}
+
+}  // namespace
+
+WorkspaceItemLayoutOperation::WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID,
+                                                           std::string app, std::string file)
+    : frame_(frame), space_(space), bundleID_(std::move(bundleID)), app_(std::move(app)), file_(std::move(file)) {}
+
+WorkspaceItemLayoutOperation::~WorkspaceItemLayoutOperation() { LogManager::debug("deinit workspace operation"); }
+
+std::vector<std::string> WorkspaceItemLayoutOperation::parameterWords(std::string_view file) {
+  std::vector<std::string> words;
+  if (file.empty()) return words;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t blank = file.find(' ', start);
+    words.emplace_back(file.substr(start, blank == std::string_view::npos ? std::string_view::npos : blank - start));
+    if (blank == std::string_view::npos) break;
+    start = blank + 1;
+  }
+  return words;
+}
+
+void WorkspaceItemLayoutOperation::launchApp() const {
+  if (!file_.empty()) {
+    std::vector<std::string> arguments;
+    if (!app_.empty())
+      arguments = {"-a", app_};
+    else
+      arguments = {"-b", bundleID_};
+    for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
+    NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
+  } else if (!app_.empty()) {
+    NSWorkspaceLaunch::launchApplication(app_);
+  } else {
+    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_);
+  }
+}
+
+void WorkspaceItemLayoutOperation::main() {
+  LogManager::debug("start operation");
+  launchApp();
+  after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
+}
+
+void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
+  const std::optional<SIWindow> focused = SIWindow::focusedWindow();
+  if (belongsTo(focused, bundleID_)) return take(*focused);
+  const std::optional<SIWindow>& created = ApplicationManager::shared().lastCreatedWindow();
+  if (belongsTo(created, bundleID_)) return take(*created);
+
+  // Every attempt without a window of the application counts, whether or not other applications created
+  // windows meanwhile: the wait always ends.
+  if (failedAttempts >= kMaxRelaunches) return giveUp();
+  launchApp();
+  after(kAttemptInterval, [next = failedAttempts + 1](WorkspaceItemLayoutOperation& self) { self.attempt(next); });
+}
+
+void WorkspaceItemLayoutOperation::take(SIWindow window) {
+  const auto app = window.app();
+  std::optional<std::string> bundle;
+  if (app) {
+    if (const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(app->processIdentifier()))
+      bundle = running->bundleIdentifier;
+  }
+  LogManager::debugOptional(bundle);
+  window.focusWindow();
+  after(kDesktopMoveDelay, [window](WorkspaceItemLayoutOperation& self) { self.moveToDesktop(window); });
+}
+
+void WorkspaceItemLayoutOperation::moveToDesktop(SIWindow window) {
+  // The wrapper counts desktops from 1; a negative saved desktop names none, so the window stays put.
+  if (space_ >= 0) window.moveToSpace(space_ + 1);
+  after(kFrameDelay, [window](WorkspaceItemLayoutOperation& self) { self.place(window); });
+}
+
+void WorkspaceItemLayoutOperation::place(SIWindow window) {
+  const CGRect& f = frame_;
+  if (UserDefaultsService::gutterEnabled()) {
+    const CGSize inner{f.size.width - 2 * kGap, f.size.height - 2 * kGap};
+    window.setSize(inner);
+    window.setPosition({f.origin.x + kGap, f.origin.y + kGap});
+    window.setSize(inner);
+  } else {
+    window.setSize(f.size);
+    window.setPosition(f.origin);
+    window.setSize(f.size);
+  }
+  LayoutManager::shared().keepOnScreen(window);
+  LogManager::debug("operation over");
+  record(window);
+  LogManager::debug("end operation");
+  finish();
+}
+
+void WorkspaceItemLayoutOperation::record(const SIWindow& window) const {
+  const auto screen = window.screen();
+  if (!screen) return;
+  const auto display = CGSCopyBestManagedDisplayForRect(screen->frameIncludingDockAndMenu());
+  if (!display) return;
+  const CGRect visible = ScreenManager::shared().visibleFrame(*display);
+  // The fractions of the target, not of the frame the gaps gave the window.
+  LayoutManager::shared().saveLayout(window, TransformUtils::ratio(frame_, visible));
+}
+
+void WorkspaceItemLayoutOperation::giveUp() {
+  VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + bundleID_, 3.0, VkHUDPosition::center,
+                       VkHUDSize::medium, VkHUDStyle::dark, false);
+  finish();
+}
+
+void WorkspaceItemLayoutOperation::after(double seconds, std::function<void(WorkspaceItemLayoutOperation&)> step) {
+  std::weak_ptr<WorkspaceItemLayoutOperation> weak = weak_from_this();
+  dispatch::MainQueue::asyncAfter(seconds, [weak, step = std::move(step)] {
+    if (auto self = weak.lock()) step(*self);
+  });
+}
+
+}  // namespace tilvane

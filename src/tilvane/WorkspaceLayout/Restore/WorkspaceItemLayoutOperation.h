@@ -1,0 +1,77 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/desktop/Geometry.h"
+#include "platform/desktop/SIWindow.h"
+#include "platform/dispatch/OperationQueue.h"
+
+namespace tilvane {
+
+/// Restores one window of a saved workspace: launches or opens its application, waits for a window of it,
+/// focuses it, moves it to the saved desktop 0.3 s later and gives it the saved frame 1.0 s after that, then
+/// records the placement. It finishes only when the window has its frame (or it gave up), so the workspace
+/// queue starts the next item after this one is done.
+///
+/// The wait is a poll once a second: the focused window, else the window created last (of any application), is
+/// taken when its application has the item's bundle identifier. Each attempt that finds none relaunches the
+/// application, at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the bundle
+/// identifier, and nothing is moved. The wait is so bounded whatever windows other applications create.
+///
+/// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
+class WorkspaceItemLayoutOperation final : public dispatch::Operation,
+                                           public std::enable_shared_from_this<WorkspaceItemLayoutOperation> {
+ public:
+  /// Relaunches before giving up.
+  static constexpr int kMaxRelaunches = 5;
+  /// Seconds between attempts; from the focus to the desktop move; from that move to the frame.
+  static constexpr double kAttemptInterval = 1.0;
+  static constexpr double kDesktopMoveDelay = 0.3;
+  static constexpr double kFrameDelay = 1.0;
+
+  /// `frame`: the target in the window space; `space`: the saved desktop number (a negative one leaves the
+  /// window on its desktop); `app`: the application path (may be empty); `file`: the parameters, a text split
+  /// at each blank into arguments (may be empty).
+  WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID, std::string app,
+                               std::string file);
+  /// Logs "deinit workspace operation".
+  ~WorkspaceItemLayoutOperation() override;
+
+  const CGRect& frame() const { return frame_; }
+  int space() const { return space_; }
+  const std::string& bundleID() const { return bundleID_; }
+  const std::string& app() const { return app_; }
+  const std::string& file() const { return file_; }
+
+  /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
+  /// "-b" and the bundle identifier, then each parameter word), without them through the shared workspace (by
+  /// path, else by bundle identifier).
+  void launchApp() const;
+
+  /// `file` split at each blank; two blanks in a row give an empty word; nothing for an empty text.
+  static std::vector<std::string> parameterWords(std::string_view file);
+
+ protected:
+  void main() override;
+
+ private:
+  void attempt(int failedAttempts);
+  void take(SIWindow window);
+  void moveToDesktop(SIWindow window);
+  void place(SIWindow window);
+  void record(const SIWindow& window) const;
+  void giveUp();
+  /// Runs `step` on this operation `seconds` from now, unless the operation is gone by then.
+  void after(double seconds, std::function<void(WorkspaceItemLayoutOperation&)> step);
+
+  const CGRect frame_;
+  const int space_;
+  const std::string bundleID_;
+  const std::string app_;
+  const std::string file_;
+};
+
+}  // namespace tilvane
