@@ -1,7 +1,11 @@
 #include "Shell/AppDelegate.h"
 
 #include "AppManager/Logging/LogManager.h"
+#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
+#include "platform/base/SharedInstance.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
 
@@ -27,9 +31,26 @@ void AppDelegate::setupManagers() {
   LogManager::debug("ScreenManager setup");
   ScreenManager& screens = ScreenManager::shared();
   screens.reloadScreens();
+  screens.observe();
   StoreService::shared().setupFirstRun();
+  screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
+
+  LogManager::debug("LayoutManager setup");
+  LayoutManager& layout = LayoutManager::shared();
+  layout.setup();
+  layout.bind();
+
+  LogManager::debug("WindowManager setup");
+  WindowManager::shared();
+
+  LogManager::debug("ApplicationManager setup");
+  ApplicationManager::shared().setup();
+  ApplicationManager::shared().observe();
 }
 
-void AppDelegate::applicationWillTerminate() {}
+// Moves still inside their quiet period are written now rather than lost.
+void AppDelegate::applicationWillTerminate() {
+  if (SharedInstance<LayoutManager>::exists()) LayoutManager::shared().flushPendingUpdates();
+}
 
 }  // namespace tilvane
