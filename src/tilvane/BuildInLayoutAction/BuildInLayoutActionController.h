@@ -60,9 +60,6 @@ class BuildInLayoutActionController : public VkRxController {
   virtual void buildNavigationGraph();
 
  private:
-  /// Places `frame` (window space) on the window: one setFrame, or with gaps size less 16, position plus 8,
-  /// size again.
-  static void placeFrame(SIWindow& window, const CGRect& frame);
   void applyFractions(SIWindow& window, const LayoutNode::Type& type, const CGRect& fractions);
   void switchScreen(SIWindow& window);
   static void nudge(SIWindow& window, double dx, double dy);
