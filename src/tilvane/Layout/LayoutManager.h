@@ -20,6 +20,7 @@
 
 namespace tilvane {
 
+struct AppDescriptor;
 class WorkspaceItemLayoutOperation;
 
 /// The one place that knows every managed window and decides when one is moved automatically. The window
@@ -96,6 +97,24 @@ class LayoutManager final : public LayoutAllTarget {
   /// The frame the window's application rule gives, in the window space; absent when it has none. A fixed or
   /// arranged rule also saves the placement.
   std::optional<CGRect> ruleLayout(const SIWindow& window);
+
+  // --- rule editor and custom layouts (defined in Layout/Rules and Layout/CustomLayout) ---
+
+  /// Follows the rule editor's buses: an application shown in the editor is answered on detailRule with the
+  /// rule in force for it (none when the table has none); a saved rule goes to updateRule. Called once at
+  /// start-up, after bind().
+  void bindRules();
+  /// Applies a rule saved in the editor: no rule or an auto rule leaves the table, any other is stored under its
+  /// id; then the application's windows are laid out again.
+  void updateRule(const AppDescriptor& app, const RuleLayoutModelPtr& rule);
+  /// Lays out again every item whose remembered placement belongs to the application; items without one are
+  /// left alone.
+  void relayoutApplication(const std::string& bundleIdentifier);
+  /// Applies a custom layout to the focused window when it may be laid out and lies on a display: a fixed
+  /// layout gives the rectangle of its selected cells (nothing when none is selected), an arranged one the next
+  /// cell of the cycle (restarted when the focused window changed). The move is queued on the layout queue and
+  /// the placement saved at once.
+  void applyCustomLayout(const CustomLayoutModel& layout);
 
   /// Pulls the window back inside its display's visible frame at the right and bottom edges (8 points inside
   /// with gaps); the left and top edges are left alone.
