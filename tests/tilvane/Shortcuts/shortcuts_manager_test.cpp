@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Screens/ScreenManager.h"
+#include "Layout/LayoutItem.h"
+#include "Layout/LayoutManager.h"
+#include "Models/AutoLayoutModel.h"
+#include "Models/CustomLayoutModel.h"
+#include "Shortcuts/ShortcutsManager.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
+#include "platform/hotkeys/sim/SimHotKeys.h"
+#include "platform/store/Database.h"
+#include "support/windows/WindowWorld.h"
+
+namespace tilvane {
+namespace {
+
+constexpr std::int64_t kControlOption = kCGEventFlagMaskControl | kCGEventFlagMaskAlternate;
+
+CustomLayoutModelPtr layout(const std::string& name, std::int64_t keyCode, std::int64_t flags) {
+  auto model = std::make_shared<CustomLayoutModel>();
+  model->setName(name);
+  model->setType(static_cast<std::int64_t>(CustomLayoutType::fix));
+  model->setMatrixValue(0b10);  // the left column of a 1 × 2 grid
+  model->setWidth(2);
+  model->setHeight(1);
+  model->setKeyCode(keyCode);
+  model->setModifierFlags(flags);
+  return model;
+}
+
+/// A fresh copy with another name, as the editor saves an edited layout.
+CustomLayoutModelPtr renamed(const CustomLayoutModel& original, const std::string& name) {
+  auto copy = store::unmanagedCopy(original);
+  copy->setName(name);
+  return copy;
+}
+
+// Two shared desktops, desktop 1 shown; the hot keys on the simulated server.
+class ShortcutsManagerTest : public test::WindowWorld {
+ protected:
+  ShortcutsManagerTest() : WindowWorld(2) {
+    sim().switchToSpace(sim().spaceUuids()[1]);
+    startManagers();
+  }
+  void store(const std::vector<CustomLayoutModelPtr>& layouts) {
+    const auto database = store::Database::open();
+    database->write([&] {
+      for (const auto& l : layouts) database->add(l);
+    });
+  }
+  void start() {
+    manager().registerAll();
+    manager().observe();
+  }
+  ShortcutsManager& manager() { return ShortcutsManager::shared(); }
+  std::vector<std::string> pairNames() {
+    std::vector<std::string> names;
+    for (const auto& pair : manager().shortcutLayouts()) names.push_back(pair.customLayout->name());
+    return names;
+  }
+  bool registered(std::int64_t keyCode, std::int64_t flags) {
+    return hotKeys.isGrabbed(MASShortcut(static_cast<std::uint64_t>(keyCode), static_cast<std::uint64_t>(flags)));
+  }
+
+  sim::SimHotKeys hotKeys;
+  HotKeyServer::Scope hotKeyScope{hotKeys};
+};
+
+TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAndRemembersWhere) {
+  store({layout("Left", 18, kControlOption)});
+  start();
+  ASSERT_TRUE(registered(18, kControlOption));
+  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 800, 600)});
+  advance(3.0);
+  apps().focusWindow(w);
+
+  EXPECT_TRUE(hotKeys.press(18, kControlOption));
+  drain();
+  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
+  const AutoLayoutModel& model = *itemOf(w)->layoutModel();
+  EXPECT_EQ(test::fractionsOf(model), CGRectMake(0, 0, 0.5, 1));
+  EXPECT_EQ(model.screenIndex(), 0);
+  EXPECT_EQ(model.spaceIndex(), 1);
+}
+
+TEST_F(ShortcutsManagerTest, LayoutsWithoutACompleteHotKeyRegisterNothing) {
+  store({layout("No key", -1, kControlOption), layout("No modifiers", 5, -1)});
+  start();
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"No key", "No modifiers"}));
+  for (const auto& pair : manager().shortcutLayouts()) EXPECT_FALSE(pair.shortcut.has_value());
+  EXPECT_TRUE(hotKeys.grabbed().empty());
+  EXPECT_EQ(hotKeys.grabRequests(), 0u);
+}
+
+TEST_F(ShortcutsManagerTest, RenamingRegistersTheSameKeyAgainAndMovesThePairToTheEnd) {
+  const auto first = layout("First", 18, kControlOption);
+  store({first, layout("Second", 19, kControlOption)});
+  start();
+  const std::size_t requests = hotKeys.grabRequests();
+
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*first, "Renamed"));
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Second", "Renamed"}));
+  EXPECT_EQ(hotKeys.grabRequests(), requests + 1);
+  EXPECT_TRUE(registered(18, kControlOption));
+  EXPECT_TRUE(registered(19, kControlOption));
+}
+
+TEST_F(ShortcutsManagerTest, RemovingALayoutUnregistersItsKey) {
+  const auto keyed = layout("Keyed", 18, kControlOption);
+  const auto plain = layout("Plain", -1, -1);
+  store({keyed, plain, layout("Other", 19, kControlOption)});
+  start();
+
+  CustomLayoutBridge::layoutRemoved().onNext(keyed);
+  EXPECT_FALSE(registered(18, kControlOption));
+  EXPECT_FALSE(hotKeys.press(18, kControlOption));
+  CustomLayoutBridge::layoutRemoved().onNext(plain);
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Other"}));
+  EXPECT_TRUE(registered(19, kControlOption));
+}
+
+TEST_F(ShortcutsManagerTest, AddedAndChangedLayoutsGetWorkingKeys) {
+  start();
+  const auto added = layout("Added", -1, -1);
+  CustomLayoutBridge::layoutAdded().onNext(added);
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Added"}));
+  EXPECT_TRUE(hotKeys.grabbed().empty());
+
+  auto keyed = store::unmanagedCopy(*added);
+  keyed->setKeyCode(20);
+  keyed->setModifierFlags(kCGEventFlagMaskCommand);
+  CustomLayoutBridge::layoutChanged().onNext(keyed);
+  EXPECT_TRUE(registered(20, kCGEventFlagMaskCommand));
+
+  // Its old combination goes when it changes again.
+  auto moved = store::unmanagedCopy(*keyed);
+  moved->setKeyCode(21);
+  CustomLayoutBridge::layoutChanged().onNext(moved);
+  EXPECT_FALSE(registered(20, kCGEventFlagMaskCommand));
+  EXPECT_TRUE(registered(21, kCGEventFlagMaskCommand));
+}
+
+TEST_F(ShortcutsManagerTest, ChangesOfNothingOrOfUnknownLayoutsAreIgnored) {
+  store({layout("Known", 18, kControlOption)});
+  start();
+  CustomLayoutBridge::layoutChanged().onNext(nullptr);
+  CustomLayoutBridge::layoutChanged().onNext(layout("Unknown", 19, kControlOption));
+  CustomLayoutBridge::layoutRemoved().onNext(layout("Unknown too", 18, kControlOption));
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Known"}));
+  EXPECT_TRUE(registered(18, kControlOption));
+  EXPECT_FALSE(registered(19, kControlOption));
+}
+
+TEST_F(ShortcutsManagerTest, AKeyHeldElsewhereIsLoggedAndRegisteredOnTheNextChange) {
+  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), true);
+  const auto left = layout("Left", 18, kControlOption);
+  store({left});
+  start();
+  EXPECT_FALSE(registered(18, kControlOption));
+  const auto warnings = logLines("Control+Option+key 18");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("\"Left\""), std::string::npos);
+  ASSERT_EQ(manager().shortcutLayouts().size(), 1u);
+  EXPECT_TRUE(manager().shortcutLayouts()[0].shortcut.has_value());
+
+  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), false);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*left, "Left again"));
+  EXPECT_TRUE(registered(18, kControlOption));
+}
+
+TEST_F(ShortcutsManagerTest, TheManagerLetsItsKeysGoWhenItEnds) {
+  store({layout("Left", 18, kControlOption)});
+  start();
+  ASSERT_TRUE(registered(18, kControlOption));
+  SharedInstance<ShortcutsManager>::reset();
+  EXPECT_FALSE(registered(18, kControlOption));
+  // Its subscriptions went with it.
+  CustomLayoutBridge::layoutAdded().onNext(layout("Late", 19, kControlOption));
+  EXPECT_FALSE(registered(19, kControlOption));
+}
+
+}  // namespace
+}  // namespace tilvane
