@@ -64,6 +64,9 @@ class X11Desktop final : public Desktop {
   void handle(const xcb_generic_event_t& event);
   void endOfBatch();
   void onConnectionLost();
+  /// Shows the desktop the window is on, then gives it the focus (the window manager may not switch desktops
+  /// for an activation by itself). For the launcher's bringing an application forward.
+  bool showAndFocus(const AXUIElement& window);
   /// What screenParametersDidChange compares: the frames and UUIDs of the displays.
   std::vector<std::pair<std::string, NSScreen>> displaySignature() const;
 
@@ -72,7 +75,7 @@ class X11Desktop final : public Desktop {
   X11EventTap eventTap_;
   DesktopNotificationCenter center_;
   X11Applications applications_;
-  X11Launcher launcher_{applications_};
+  X11Launcher launcher_{applications_, [this](const AXUIElement& window) { return showAndFocus(window); }};
   rx::PublishSubject<std::string> connectionLost_;
   std::unique_ptr<EventPump> pump_;
   std::uint8_t randrEventBase_ = 0;

@@ -57,10 +57,15 @@ struct SpawnSetup {
 
 }  // namespace
 
-X11Launcher::X11Launcher(ApplicationServer& applications) : applications_(applications) {}
+X11Launcher::X11Launcher(ApplicationServer& applications, FocusWindow focus)
+    : applications_(applications), focus_(std::move(focus)) {
+  if (!focus_) focus_ = [this](const AXUIElement& window) { return applications_.focusWindow(window); };
+}
 
-X11Launcher::X11Launcher(ApplicationServer& applications, std::vector<fs::path> applicationFolders)
-    : applications_(applications), folders_(std::move(applicationFolders)) {}
+X11Launcher::X11Launcher(ApplicationServer& applications, std::vector<fs::path> applicationFolders, FocusWindow focus)
+    : X11Launcher(applications, std::move(focus)) {
+  folders_ = std::move(applicationFolders);
+}
 
 X11Launcher::~X11Launcher() {
   // Children still running are left to run (they are in sessions of their own); the ended ones are reaped.
@@ -84,12 +89,15 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
 }
 
 bool X11Launcher::launch(const LaunchRequest& request) {
+  // A running application is brought forward even when no desktop entry could start it.
+  if (request.arguments.empty() && request.target == LaunchTarget::bundleIdentifier &&
+      bringForward(request.application))
+    return true;
   const auto argv = commandFor(request);
   if (!argv) return false;
   const std::string key = keyOf(request);
   const double now = dispatch::MainQueue::clock().now();
   if (request.arguments.empty()) {
-    if (request.target == LaunchTarget::bundleIdentifier && bringForward(request.application)) return true;
     const auto it = started_.find(key);
     if (it != started_.end() && now - it->second.time < kStartingWindow && isRunning(it->second.pid)) return true;
   }
@@ -104,12 +112,20 @@ bool X11Launcher::launch(const LaunchRequest& request) {
 bool X11Launcher::bringForward(const std::string& bundleIdentifier) {
   for (const NSRunningApplication& app : applications_.runningApplications()) {
     if (app.bundleIdentifier != bundleIdentifier) continue;
+    const pid_t pid = app.processIdentifier;
+    // Its front-most window on the desktops shown, else on any desktop (the window manager then shows that one).
     AXValue value;
-    if (applications_.copyAttributeValue(AXUIElementCreateApplication(app.processIdentifier), kAXWindowsAttribute,
-                                         value) != AXError::success)
-      continue;
-    const auto* windows = std::get_if<std::vector<AXUIElement>>(&value);
-    if (windows && !windows->empty() && applications_.focusWindow(windows->front())) return true;
+    if (applications_.copyAttributeValue(AXUIElementCreateApplication(pid), kAXWindowsAttribute, value) ==
+        AXError::success) {
+      const auto* windows = std::get_if<std::vector<AXUIElement>>(&value);
+      if (windows && !windows->empty() && focus_(windows->front())) return true;
+    }
+    const auto all = applications_.copyWindowInfo(kCGWindowListOptionAll);
+    if (!all) continue;
+    for (const CGWindowInfo& info : *all) {
+      if (info.ownerPID != pid || info.windowNumber == kCGNullWindowID) continue;
+      if (focus_(AXUIElement{AXUIElement::Role::window, pid, info.windowNumber})) return true;
+    }
   }
   return false;
 }

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,15 +25,19 @@ namespace tilvane::x11 {
 /// program's environment; the program's own child is reaped when it ends.
 ///
 /// A request without arguments for an application that runs already brings it forward (its first window
-/// takes the focus) instead of starting another instance; so does one repeated while the process started for
-/// the same request less than 10 s ago still runs. Main thread only.
+/// takes the focus) instead of starting another instance, also one that no desktop entry names; a request
+/// repeated while the process started for it less than 10 s ago still runs starts nothing. Main thread only.
 class X11Launcher final : public Launcher {
  public:
-  /// Looks entries up in the XDG folders of the environment (read at each launch) and asks `applications`
-  /// which applications run.
-  explicit X11Launcher(ApplicationServer& applications);
+  /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
+  using FocusWindow = std::function<bool(const AXUIElement& window)>;
+
+  /// Looks entries up in the XDG folders of the environment (read at each launch), asks `applications` which
+  /// applications run, and brings their windows forward with `focus` (null: the applications' focusWindow).
+  explicit X11Launcher(ApplicationServer& applications, FocusWindow focus = nullptr);
   /// The same, over the given "applications" folders.
-  X11Launcher(ApplicationServer& applications, std::vector<std::filesystem::path> applicationFolders);
+  X11Launcher(ApplicationServer& applications, std::vector<std::filesystem::path> applicationFolders,
+              FocusWindow focus = nullptr);
   ~X11Launcher() override;
   X11Launcher(const X11Launcher&) = delete;
   X11Launcher& operator=(const X11Launcher&) = delete;
@@ -61,6 +66,7 @@ class X11Launcher final : public Launcher {
   bool isRunning(pid_t pid);
 
   ApplicationServer& applications_;
+  FocusWindow focus_;
   std::optional<std::vector<std::filesystem::path>> folders_;
   /// The last process started for each request key (target and application).
   std::map<std::string, Started> started_;

@@ -97,6 +97,12 @@ TEST_F(X11LauncherTest, ARunningApplicationIsBroughtForwardNotStartedAgain) {
   EXPECT_TRUE(launcher_.runningChildren().empty());
   EXPECT_EQ(SIWindow::focusedWindow()->processIdentifier(), editor);
 
+  // Also one that no desktop entry names (its bundle identifier is its window class).
+  const pid_t other2 = sim_.applications().addApplication({.bundleIdentifier = "OtherClass", .windows = {{}}});
+  EXPECT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "OtherClass", {}, false}));
+  EXPECT_EQ(SIWindow::focusedWindow()->processIdentifier(), other2);
+  EXPECT_FALSE(launcher_.launch({LaunchTarget::bundleIdentifier, "OtherClass", {"x"}, true}));
+
   // With something to open, the application itself decides what to do with it: it is started.
   EXPECT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Editor", {"notes.txt"}, true}));
   EXPECT_EQ(launcher_.runningChildren().size(), 1u);
