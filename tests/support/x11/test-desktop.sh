@@ -10,12 +10,31 @@
 # caller's stdout but the one line above, so ctest never waits on a background program's pipe. Only processes
 # this script started (checked by PID and program name) are ever stopped. One monitor is a 1920x1080 screen; two
 # monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
-set -euo pipefail
+set -Eeuo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 TIMEOUT_TICKS=1000 # 10 s in steps of 10 ms
 
-die() { echo "test-desktop: $*" >&2; [ -n "${started_dir:-}" ] && cmd_stop "$started_dir"; exit 1; }
+# Processes this invocation started: its own children, stopped directly when the start fails.
+children=()
+
+die() {
+  echo "test-desktop: $*" >&2
+  local pid
+  for pid in "${children[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${children[@]}"; do wait "$pid" 2>/dev/null || true; done
+  [ -n "${started_dir:-}" ] && rm -f "$started_dir"/*.pid "$started_dir/display" "$started_dir/token"
+  exit 1
+}
+
+# Whether our own child PID still runs (its program may not have started yet).
+alive() {
+  local stat=""
+  kill -0 "$1" 2>/dev/null || return 1
+  read -r stat < "/proc/$1/stat" 2>/dev/null || return 1
+  stat="${stat##*) }"
+  [ "${stat%% *}" != "Z" ]
+}
 
 # Whether PID runs the program NAME (so a recycled PID is never signalled). A zombie (ended, not yet reaped by
 # whoever adopted it) no longer runs.
@@ -77,13 +96,13 @@ clear_stale_locks() {
 
 root_prop() { xprop -display ":$1" -root "$2" 2>/dev/null || true; }
 
-# Waits until COMMAND succeeds; fails when the process PID (named NAME) died or time ran out.
+# Waits until COMMAND succeeds; fails when our child PID (running NAME) ended or time ran out.
 wait_for() {
   local what="$1" pid="$2" name="$3"; shift 3
   local i
   for ((i = 0; i < TIMEOUT_TICKS; i++)); do
     if "$@"; then return 0; fi
-    runs "$pid" "$name" || die "$what: $name exited (see its log)"
+    alive "$pid" || die "$what: $name exited (see its log in ${started_dir:-the state folder})"
     sleep 0.01
   done
   die "$what: timed out"
@@ -113,8 +132,8 @@ cmd_start() {
   dir="$(cd "$dir" && pwd)"
   cmd_stop "$dir" # whatever an earlier, interrupted run left behind
   started_dir="$dir"
-  trap 'cmd_stop "$dir"' ERR
-  trap 'cmd_stop "$dir"; exit 1' INT TERM
+  trap 'die "a step failed"' ERR
+  trap 'die "interrupted"' INT TERM
   clear_stale_locks
   rm -f "$dir"/*.log "$dir/display.fd"
 
@@ -123,6 +142,7 @@ cmd_start() {
 
   Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${width}x${height}x24" \
     3>"$dir/display.fd" </dev/null >"$dir/xvfb.log" 2>&1 &
+  children+=($!)
   echo $! >"$dir/xvfb.pid"
   wait_for "Xvfb" "$(cat "$dir/xvfb.pid")" Xvfb display_written "$dir"
   local display; display="$(cat "$dir/display.fd")"
@@ -143,17 +163,20 @@ cmd_start() {
 
   DISPLAY=":$display" openbox --sm-disable --config-file "$here/openbox-rc.xml" \
     </dev/null >"$dir/openbox.log" 2>&1 &
+  children+=($!)
   echo $! >"$dir/openbox.pid"
   wait_for "openbox" "$(cat "$dir/openbox.pid")" openbox wm_ready "$display"
 
   DISPLAY=":$display" trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
     --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
     </dev/null >"$dir/trayer.log" 2>&1 &
+  children+=($!)
   echo $! >"$dir/trayer.pid"
   wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer strut_ready "$display" "$height"
 
   trap - ERR INT TERM
   started_dir=""
+  children=()
   touch "$dir/ready"
   echo "DISPLAY=:$display"
 }

@@ -37,8 +37,8 @@ namespace tilvane::x11 {
 /// with the last frame seen), de-minimising, closed windows (AXUIElementDestroyed) and quits. Main thread only.
 class X11Applications final : public ApplicationServer {
  public:
-  /// `center` receives launches and quits; `primaryOrigin` answers the root position of the window space's
-  /// origin (the primary display's top-left corner).
+  /// `center` receives launches and quits; `primary` answers the primary display's monitor in root pixels,
+  /// whose top-left corner is the window space's origin.
   X11Applications(const XConnection& x, DesktopNotificationCenter& center, std::function<PixelRect()> primary);
   ~X11Applications() override;
   X11Applications(const X11Applications&) = delete;
