@@ -25,8 +25,8 @@ function(tilvane_library name)
 endfunction()
 
 # tilvane_test(NAME DEPS target... [MAIN gtest|none] [PROPERTIES ...])
-# Sources are the *_test.cpp files of the current folder. Tests run with TILVANE_TEST=1 and their own temporary
-# XDG folders (see tests/support/TestEnvironment.h), so they never touch the user's files.
+# Sources are the *_test.cpp files of the current folder. Tests run with the offscreen Qt platform and their own
+# temporary XDG folders (see tests/support/TestEnvironment.h), so they never touch the user's files or screen.
 function(tilvane_test name)
   cmake_parse_arguments(ARG "NO_MAIN" "" "DEPS;SOURCES;LABELS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -38,5 +38,5 @@ function(tilvane_test name)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TILVANE_TEST=1" LABELS "${ARG_LABELS}")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")
 endfunction()
