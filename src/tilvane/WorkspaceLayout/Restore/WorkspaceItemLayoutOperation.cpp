@@ -79,13 +79,7 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
 }
 
 void WorkspaceItemLayoutOperation::take(SIWindow window) {
-  const auto app = window.app();
-  std::optional<std::string> bundle;
-  if (app) {
-    if (const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(app->processIdentifier()))
-      bundle = running->bundleIdentifier;
-  }
-  LogManager::debugOptional(bundle);
+  LogManager::debugOptional(bundleIdentifierOfWindow(window));
   window.focusWindow();
   after(kDesktopMoveDelay, [window](WorkspaceItemLayoutOperation& self) { self.moveToDesktop(window); });
 }
