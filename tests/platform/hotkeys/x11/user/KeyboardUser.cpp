@@ -1,0 +1,95 @@
+#include "KeyboardUser.h"
+
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace tilvane::test::x11 {
+namespace {
+constexpr std::uint32_t kCapsLockKeysym = 0xffe5;
+constexpr std::uint32_t kNumLockKeysym = 0xff7f;
+}  // namespace
+
+KeyboardUser::KeyboardUser(const std::string& display) {
+  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
+  if (xcb_connection_has_error(c)) {
+    xcb_disconnect(c);
+    return;
+  }
+  connection_ = c;
+  root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+KeyboardUser::~KeyboardUser() {
+  if (!connection_) return;
+  setCapsLock(false);
+  setNumLock(false);
+  xcb_disconnect(connection_);
+}
+
+xcb_keycode_t KeyboardUser::keycodeOf(std::uint32_t keysym) {
+  std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(connection_),
+                                                                           xcb_key_symbols_free);
+  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols.get(), keysym);
+  const xcb_keycode_t code = codes ? codes[0] : 0;
+  std::free(codes);
+  return code == XCB_NO_SYMBOL ? 0 : code;
+}
+
+void KeyboardUser::sendPress(xcb_keycode_t key, bool down) {
+  xcb_test_fake_input(connection_, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0,
+                      0, 0);
+  xcb_flush(connection_);
+}
+
+void KeyboardUser::type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key) {
+  std::vector<xcb_keycode_t> held;
+  for (const std::uint32_t m : modifiers) held.push_back(keycodeOf(m));
+  for (const xcb_keycode_t m : held) sendPress(m, true);
+  sendPress(key, true);
+  sendPress(key, false);
+  for (auto it = held.rbegin(); it != held.rend(); ++it) sendPress(*it, false);
+  sync();
+}
+
+void KeyboardUser::typeKeysym(std::initializer_list<std::uint32_t> modifiers, std::uint32_t keysym) {
+  type(modifiers, keycodeOf(keysym));
+}
+
+bool KeyboardUser::isOn(std::uint16_t mask) {
+  std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+      xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr), &std::free);
+  return reply && (reply->mask & mask) == mask;
+}
+
+void KeyboardUser::setLock(std::uint16_t mask, std::uint32_t keysym, bool on) {
+  if (isOn(mask) == on) return;
+  type({}, keycodeOf(keysym));
+}
+
+void KeyboardUser::setCapsLock(bool on) { setLock(XCB_MOD_MASK_LOCK, kCapsLockKeysym, on); }
+void KeyboardUser::setNumLock(bool on) { setLock(XCB_MOD_MASK_2, kNumLockKeysym, on); }
+
+std::uint8_t KeyboardUser::grab(xcb_keycode_t key, std::uint16_t modifiers) {
+  const xcb_void_cookie_t cookie =
+      xcb_grab_key_checked(connection_, 1, root_, modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+  xcb_generic_error_t* error = xcb_request_check(connection_, cookie);
+  if (!error) return 0;
+  const std::uint8_t code = error->error_code;
+  std::free(error);
+  return code;
+}
+
+void KeyboardUser::ungrab(xcb_keycode_t key, std::uint16_t modifiers) {
+  xcb_ungrab_key(connection_, key, root_, modifiers);
+  sync();
+}
+
+void KeyboardUser::sync() {
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+}  // namespace tilvane::test::x11

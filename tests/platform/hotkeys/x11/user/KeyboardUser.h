@@ -1,0 +1,56 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace tilvane::test::x11 {
+
+/// Someone at the keyboard of an X display, on a connection of their own: types keys through XTEST, toggles
+/// the lock keys and, as another program would, grabs keys. Plain xcb, independent of the code under test.
+/// Lock keys left on are turned off when the object goes, so the next test finds the keyboard as it was.
+class KeyboardUser {
+ public:
+  /// Connects to `display`; check ok().
+  explicit KeyboardUser(const std::string& display);
+  ~KeyboardUser();
+  KeyboardUser(const KeyboardUser&) = delete;
+  KeyboardUser& operator=(const KeyboardUser&) = delete;
+
+  bool ok() const { return connection_ != nullptr; }
+  xcb_connection_t* connection() const { return connection_; }
+
+  /// The first key code that types `keysym` now (0 when none); the mapping is read afresh each time.
+  xcb_keycode_t keycodeOf(std::uint32_t keysym);
+  /// Holds the `modifiers` keys (keysyms, e.g. Control_L), presses and releases `key`, lets the modifiers go,
+  /// and waits until the server has taken it all.
+  void type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key);
+  /// The same for the key that types `keysym`.
+  void typeKeysym(std::initializer_list<std::uint32_t> modifiers, std::uint32_t keysym);
+  /// Sends the key down and up without waiting for the server (for timing the path of one press).
+  void sendPress(xcb_keycode_t key, bool down);
+
+  /// Whether the modifier bits of `mask` are set in the keyboard's state now (e.g. XCB_MOD_MASK_LOCK).
+  bool isOn(std::uint16_t mask);
+  /// Caps Lock and Num Lock (on Mod2, as the test desktop has it).
+  void setCapsLock(bool on);
+  void setNumLock(bool on);
+
+  /// Grabs `key` with exactly `modifiers` on the root window; 0 when granted, else the X error code (10 is
+  /// BadAccess: another client holds it).
+  std::uint8_t grab(xcb_keycode_t key, std::uint16_t modifiers);
+  void ungrab(xcb_keycode_t key, std::uint16_t modifiers);
+
+  /// Waits until the server processed every request sent so far.
+  void sync();
+
+ private:
+  void setLock(std::uint16_t mask, std::uint32_t keysym, bool on);
+
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t root_ = XCB_WINDOW_NONE;
+};
+
+}  // namespace tilvane::test::x11
