@@ -114,15 +114,6 @@ TEST_F(RuleEventsTest, AnArrangedRuleGivesEachWindowTheNextCell) {
   EXPECT_EQ(frameOf(third), kLeftHalf);
 }
 
-TEST_F(RuleEventsTest, AnIgnoreRuleLeavesTheWindowsAtTheirRememberedFrames) {
-  start();
-  const AXUIElement w = window(CGRectMake(0.25, 0.25, 0.5, 0.5));
-  const CGRect rememberedFrame = frameOf(w);
-  save(kEditor, rule("org.example.Editor", RuleLayoutType::ignore, 65535, 4, 4));
-  EXPECT_EQ(rules().count("org.example.Editor"), 1u);
-  EXPECT_EQ(frameOf(w), rememberedFrame);
-}
-
 TEST_F(RuleEventsTest, AFixedRuleWithoutCellsMovesAndSavesNothing) {
   start();
   const AXUIElement w = window(CGRectMake(0.25, 0.25, 0.5, 0.5));
