@@ -52,6 +52,8 @@ std::optional<std::uint32_t> X11Desktop::windowDesktop(CGWindowID window) const 
 void X11Desktop::handle(const xcb_generic_event_t& event) {
   const std::uint8_t type = event.response_type & 0x7f;
   if (type == 0) return;  // an error of a request whose answer nobody waits for (e.g. a vanished window)
+  if (keyboardEvents_ && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE || type == XCB_MAPPING_NOTIFY))
+    keyboardEvents_(event);
   applications_.handle(event);
   if (type == XCB_PROPERTY_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);

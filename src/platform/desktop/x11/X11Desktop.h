@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,10 @@ class X11Desktop final : public Desktop {
   bool isConnected() const { return !lost_; }
 
   const XConnection& connection() const { return *x_; }
+  /// What sees the connection's keyboard events (key presses and releases, keyboard mapping changes) before
+  /// the backend does: the hot-key server sharing this connection. Null removes it.
+  using KeyboardEventHandler = std::function<void(const xcb_generic_event_t&)>;
+  void setKeyboardEventHandler(KeyboardEventHandler handler) { keyboardEvents_ = std::move(handler); }
   /// Handles the events that have arrived (the main loop's watcher does this by itself).
   void processEvents() { pump_->pump(); }
 
@@ -77,6 +82,7 @@ class X11Desktop final : public Desktop {
   X11Applications applications_;
   X11Launcher launcher_{applications_, [this](const AXUIElement& window) { return showAndFocus(window); }};
   rx::PublishSubject<std::string> connectionLost_;
+  KeyboardEventHandler keyboardEvents_;
   std::unique_ptr<EventPump> pump_;
   std::uint8_t randrEventBase_ = 0;
   bool displaysMayHaveChanged_ = false;
