@@ -8,6 +8,7 @@
 namespace tilvane {
 
 class Launcher;
+class ProgramServer;
 
 /// A desktop backend: the displays, desktops, input events and notifications of one desktop session, each
 /// served by a role interface. Two backends: the in-memory SimDesktop (tests, headless runs) and the X11 one.
@@ -44,6 +45,9 @@ class Desktop {
   virtual ApplicationServer& applicationServer() = 0;
   /// Starting applications (see Launcher.h). The default refuses every launch.
   virtual Launcher& launcher();
+  /// Activating this program and stacking its own windows (see ProgramServer.h). The default leaves both to
+  /// the window toolkit.
+  virtual ProgramServer& programServer();
 };
 
 }  // namespace tilvane

@@ -10,6 +10,7 @@
 #include "platform/desktop/sim/SimApplications.h"
 #include "platform/desktop/sim/SimDisplaySpec.h"
 #include "platform/desktop/sim/SimLauncher.h"
+#include "platform/desktop/sim/SimProgramServer.h"
 
 namespace tilvane::sim {
 
@@ -39,11 +40,14 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   DesktopNotificationCenter& notificationCenter() override { return center_; }
   ApplicationServer& applicationServer() override { return applications_; }
   Launcher& launcher() override { return launcher_; }
+  ProgramServer& programServer() override { return program_; }
 
   /// The running applications and their windows.
   SimApplications& applications() { return applications_; }
   /// The launcher: every launch is recorded; scripted applications start on the main loop.
   SimLauncher& simLauncher() { return launcher_; }
+  /// What the program asked for itself: activations and the levels of its own windows.
+  SimProgramServer& program() { return program_; }
 
   // --- set-up, silent ---
 
@@ -135,6 +139,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   DesktopNotificationCenter center_;
   SimApplications applications_{*this};
   SimLauncher launcher_{applications_};
+  SimProgramServer program_;
 };
 
 }  // namespace tilvane::sim

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "platform/desktop/ProgramServer.h"
+
+namespace tilvane::sim {
+
+/// The program server of a SimDesktop: it records what the program asked for itself, so tests can check
+/// that a window was made floating or that the program took the keyboard. Main thread only.
+class SimProgramServer final : public ProgramServer {
+ public:
+  // ProgramServer
+  void activateIgnoringOtherApps(bool flag) override;
+  void setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) override;
+
+  // --- inspection ---
+
+  /// Whether the program has been activated (with or without ignoring other applications).
+  bool isActive() const { return activations_ > 0; }
+  /// Number of activations asked for so far, and how many of them ignored other applications.
+  int activations() const { return activations_; }
+  int activationsIgnoringOtherApps() const { return ignoringOthers_; }
+  /// The level last set for the window; absent when none was.
+  std::optional<CGWindowLevel> windowLevel(std::uint64_t windowNumber) const;
+
+ private:
+  int activations_ = 0;
+  int ignoringOthers_ = 0;
+  std::map<std::uint64_t, CGWindowLevel> levels_;
+};
+
+}  // namespace tilvane::sim
