@@ -2,6 +2,7 @@
 
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -28,6 +29,9 @@ void AppDelegate::setupApp() {
 }
 
 void AppDelegate::setupManagers() {
+  LogManager::debug("AppManager setup");
+  AppManager::shared().loadApps();
+
   LogManager::debug("ScreenManager setup");
   ScreenManager& screens = ScreenManager::shared();
   screens.reloadScreens();

@@ -1,25 +1,75 @@
-// Entry point: builds the real world (Qt's event loop as the main queue) and hands it to the delegate.
-#include <QCoreApplication>
+// Entry point and composition root: Qt's event loop as the main queue, the desktop backend the environment
+// asks for (X11 by default, the simulated desktop with TILVANE_DESKTOP=sim), then the delegate's launch.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
+#include "AppManager/Logging/LogManager.h"
+#include "Layout/LayoutManager.h"
 #include "Shell/AppDelegate.h"
-#include "Shell/DesktopChoice.h"
+#include "Shell/SignalPipe.h"
+#include "UI/HUD/QtHUDWindow.h"
+#include "UI/HUD/VkHUD.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/desktop/x11/DesktopChoice.h"
+#include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
 
+namespace {
+bool simulationRequested() {
+  const char* request = std::getenv("TILVANE_DESKTOP");
+  return request && std::string(request) == "sim";
+}
+
+// The simulated desktop has no screen to draw on: keep Qt off any display.
+void preferOffscreenForSimulation() {
+  if (simulationRequested() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+}  // namespace
+
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName("Tilvane");
-  tilvane::dispatch::QtMainLoop loop;
-  tilvane::dispatch::MainQueue::Scope scope(loop);
+  using namespace tilvane;
+  preferOffscreenForSimulation();
+  const char* display = std::getenv("DISPLAY");
+  if (!simulationRequested() && (!display || !*display)) {
+    std::fprintf(stderr,
+                 "tilvane: no X display (DISPLAY is not set). Run it inside an X11 session, or start a test "
+                 "desktop with scripts/test-desktop.sh, or use TILVANE_DESKTOP=sim for the simulated desktop.\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tilvane");
+  QApplication::setQuitOnLastWindowClosed(false);
+  dispatch::QtMainLoop loop;
+  dispatch::MainQueue::Scope scope(loop);
 
-  tilvane::DesktopChoice backend = tilvane::chooseDesktop();
-  tilvane::Desktop::Scope desktopScope(*backend.desktop);
+  x11::DesktopChoice choice = x11::chooseDesktopFromEnvironment();
+  if (!choice.desktop || !choice.canMoveWindows) {
+    std::fprintf(stderr, "tilvane: %s\n", choice.problem.c_str());
+    return 2;
+  }
+  Desktop::Scope desktopScope(*choice.desktop);
 
-  tilvane::AppDelegate delegate;
+  VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
+
+  AppDelegate delegate;
+  rx::DisposeBag bag;
+  if (choice.x11) {
+    choice.x11->connectionLost()
+        .subscribe([&](const std::string& message) {
+          if (SharedInstance<LayoutManager>::exists()) LayoutManager::shared().flushPendingUpdates();
+          LogManager::error("lost the X connection: " + message);
+          std::fprintf(stderr, "tilvane: lost the X connection: %s\n", message.c_str());
+          loop.quit(1);
+        })
+        .disposed(bag);
+  }
+  SignalPipe stopOnSignal([&](int) { loop.quit(0); });
+
   loop.async([&] {
     delegate.applicationDidFinishLaunching();
-    // Until the desktop backends land there is nothing to wait for: the launch sequence is the whole run.
-    loop.quit(0);
+    LogManager::debug(choice.description);
   });
   const int status = loop.run();
   delegate.applicationWillTerminate();
