@@ -6,6 +6,7 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
+#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
@@ -43,6 +44,7 @@ void AppDelegate::setupManagers() {
   LayoutManager& layout = LayoutManager::shared();
   layout.setup();
   layout.bind();
+  layout.bindRules();
 
   LogManager::debug("WindowManager setup");
   WindowManager::shared();
@@ -50,6 +52,10 @@ void AppDelegate::setupManagers() {
   LogManager::debug("ApplicationManager setup");
   ApplicationManager::shared().setup();
   ApplicationManager::shared().observe();
+
+  LogManager::debug("ShortcutsManager setup");
+  ShortcutsManager::shared().registerAll();
+  ShortcutsManager::shared().observe();
 }
 
 // Moves still inside their quiet period are written now rather than lost.

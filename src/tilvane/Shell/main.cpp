@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 #include "AppManager/Logging/LogManager.h"
 #include "Layout/LayoutManager.h"
@@ -13,6 +15,9 @@
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/x11/DesktopChoice.h"
 #include "platform/desktop/x11/X11Desktop.h"
+#include "platform/hotkeys/HotKeyServer.h"
+#include "platform/hotkeys/sim/SimHotKeys.h"
+#include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
 
@@ -50,6 +55,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   Desktop::Scope desktopScope(*choice.desktop);
+
+  // Global hot keys on the same desktop: grabs on the X connection, or the simulated key server.
+  std::unique_ptr<x11::X11DesktopHotKeys> x11HotKeys;
+  std::unique_ptr<sim::SimHotKeys> simHotKeys;
+  std::optional<HotKeyServer::Scope> hotKeyScope;
+  if (choice.x11) {
+    x11HotKeys = std::make_unique<x11::X11DesktopHotKeys>(*choice.x11);
+    hotKeyScope.emplace(x11HotKeys->server());
+  } else {
+    simHotKeys = std::make_unique<sim::SimHotKeys>();
+    hotKeyScope.emplace(*simHotKeys);
+  }
 
   VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
 
