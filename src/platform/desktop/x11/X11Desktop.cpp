@@ -16,7 +16,7 @@ X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)
     : x_(std::move(x)),
       displayServer_(*x_),
       eventTap_(*x_, [this](int position) { return position >= 1 && switchToDesktop(static_cast<std::uint32_t>(position - 1)); }),
-      applications_(*x_, center_, [this] { return ScreenLayout::query(*x_).space().primary(); }) {
+      applications_(*x_, center_, [this] { return displayServer_.layout().space().primary(); }) {
   // The root's own changes (properties, size) and those of its children: the window manager's frames.
   const std::uint32_t rootEvents =
       XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -61,16 +61,23 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
     const Atoms& a = x_->atoms();
     if (e.atom == a._NET_CURRENT_DESKTOP) desktopMayHaveChanged_ = true;
     if (e.atom == a._NET_WORKAREA) displaysMayHaveChanged_ = true;
+    // A dock that comes or goes brings or takes its strut.
+    if (e.atom == a._NET_WORKAREA || e.atom == a._NET_CLIENT_LIST) displayServer_.displaysMayHaveChanged();
     return;
   }
   if (type == XCB_CONFIGURE_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
-    if (e.window == x_->root()) displaysMayHaveChanged_ = true;
+    if (e.window == x_->root()) {
+      displaysMayHaveChanged_ = true;
+      displayServer_.displaysMayHaveChanged();
+    }
     return;
   }
   if (randrEventBase_ != 0 &&
-      (type == randrEventBase_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase_ + XCB_RANDR_NOTIFY))
+      (type == randrEventBase_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randrEventBase_ + XCB_RANDR_NOTIFY)) {
     displaysMayHaveChanged_ = true;
+    displayServer_.displaysMayHaveChanged();
+  }
 }
 
 void X11Desktop::endOfBatch() {

@@ -3,11 +3,12 @@
 #include "platform/desktop/DisplayServer.h"
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/ScreenLayout.h"
+#include "platform/desktop/x11/ScreenLayoutCache.h"
 
 namespace tilvane::x11 {
 
 /// The displays and desktops of an X screen with an EWMH window manager. Every answer is read from the server
-/// at the call, so it is never stale:
+/// (the displays once per turn of the main loop and again after any event that may change them):
 /// - displays are the RandR monitors (the whole screen without RandR), the primary first; frames are in the
 ///   display space with the primary display's height as the pivot; visible frames leave out the docks' struts;
 /// - desktops are the EWMH desktops, one numbering shared by every display, with UUIDs made from their numbers;
@@ -16,7 +17,7 @@ namespace tilvane::x11 {
 /// Main thread only.
 class X11DisplayServer final : public DisplayServer {
  public:
-  explicit X11DisplayServer(const XConnection& x) : x_(x) {}
+  explicit X11DisplayServer(const XConnection& x) : x_(x), layouts_([&x] { return ScreenLayout::query(x); }) {}
 
   std::vector<NSScreen> screens() const override;
   /// The display of the active window, else the one under the pointer, else the primary.
@@ -27,12 +28,15 @@ class X11DisplayServer final : public DisplayServer {
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
 
-  /// The displays as the server has them now.
-  ScreenLayout layout() const { return ScreenLayout::query(x_); }
+  /// The displays as the server has them now (read once per turn of the main loop, see ScreenLayoutCache).
+  ScreenLayout layout() const { return layouts_.get(); }
+  /// Forgets the displays read in this turn: an event says they may have changed.
+  void displaysMayHaveChanged() { layouts_.invalidate(); }
   DesktopState desktops() const { return queryDesktops(x_); }
 
  private:
   const XConnection& x_;
+  mutable ScreenLayoutCache layouts_;
 };
 
 }  // namespace tilvane::x11
