@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "AppManager/Logging/LogManager.h"
 #include "platform/base/SharedInstance.h"
 
 namespace tilvane {
@@ -30,6 +29,6 @@ void BuildInLayoutActionController::setupUI() {
 
 void BuildInLayoutActionController::setupChooserWindow() {}
 
-void BuildInLayoutActionController::showUnavailable() { LogManager::debug("layout action unavailable"); }
+void BuildInLayoutActionController::showUnavailable() { chooser_.showUnavailable(); }
 
 }  // namespace tilvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuildInLayoutAction/ChooserKeys.h"
+#include "BuildInLayoutAction/LayoutChooser.h"
 #include "BuildInLayoutAction/LayoutNode.h"
 #include "VkKit/VkRxController.h"
 #include "platform/desktop/SIWindow.h"
@@ -29,9 +31,16 @@ class BuildInLayoutActionController : public VkRxController {
   /// shows the unavailable signal. Returns at once.
   void applyLayoutType(SIWindow window, const LayoutNode::Type& type);
 
-  /// Tells the user that the asked action cannot be done (no desktop on that side). The chooser window shows
-  /// its disabled logo here; until it exists, the signal is a debug line.
+  /// Tells the user that the asked action cannot be done (no desktop on that side): the chooser's unavailable
+  /// signal.
   virtual void showUnavailable();
+
+  /// The keyboard-driven chooser over the focused window; its window is installed with chooser().setView().
+  LayoutChooser& chooser() { return chooser_; }
+  /// The layout hot key's action: opens the chooser over the focused window, or restarts its timer.
+  void startChooser() { chooser_.startChooser(); }
+  /// One key-down of the chooser's window.
+  void handleKeyDown(const ChooserKeyEvent& event) { chooser_.handleKeyDown(event); }
 
   // The nodes of the navigation graph, one per action the chooser reaches.
   const LayoutNode& layoutHalfTop() const { return layoutHalfTop_; }
@@ -54,7 +63,7 @@ class BuildInLayoutActionController : public VkRxController {
  protected:
   /// Builds the chooser window, then the navigation graph.
   void setupUI() override;
-  /// Builds the chooser window's look (the chooser adds it); nothing here.
+  /// The chooser's window is made by the composition root (chooser().setView()), so nothing is built here.
   virtual void setupChooserWindow();
   /// Fills the edges of the sixteen nodes: Up, Down, Left, Right and Return from each. Run once, by setupUI().
   virtual void buildNavigationGraph();
@@ -81,6 +90,8 @@ class BuildInLayoutActionController : public VkRxController {
   LayoutNode layoutMoveDown_{LayoutNode::Type::moveDown};
   LayoutNode layoutZoomOut_{LayoutNode::Type::zoomOut};
   LayoutNode layoutZoomIn_{LayoutNode::Type::zoomIn};
+  // After the nodes: it walks them.
+  LayoutChooser chooser_{*this};
 };
 
 }  // namespace tilvane

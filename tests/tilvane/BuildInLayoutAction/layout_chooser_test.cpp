@@ -78,14 +78,14 @@ class LayoutChooserTest : public test::WindowWorld {
   }
   std::optional<AXUIElement> focusNow() { return apps().focusedWindow(); }
 
-  std::unique_ptr<BuildInLayoutActionController> actions_ = VkRxController::make<BuildInLayoutActionController>();
-  LayoutChooser chooser_{*actions_};
   WindowLog window_;
+  BuildInLayoutActionController* actions_ = &BuildInLayoutActionController::shared();
+  LayoutChooser& chooser_ = actions_->chooser();
 };
 
 TEST_F(LayoutChooserTest, HotKeyOpensTheChooserOverTheFocusedWindow) {
   const AXUIElement w = focused();
-  chooser_.startChooser();
+  actions_->startChooser();
 
   EXPECT_TRUE(chooser_.isVisible());
   EXPECT_EQ(chooser_.focusedWindow(), SIWindow(w));
@@ -379,6 +379,17 @@ TEST_F(LayoutChooserTest, AChooserOpenedDuringTheSignalIsNotClosedByIt) {
   EXPECT_EQ(chooser_.focusedWindow(), SIWindow(w));
   advance(0.9);  // its own 1.5 s
   EXPECT_FALSE(chooser_.isVisible());
+}
+
+TEST_F(LayoutChooserTest, TheControllersFailedDesktopMovesFlashTheChoosersSignal) {
+  const AXUIElement w = focused();
+  actions_->performLayout(LayoutNode::Type::moveToLeftDesktop);
+  EXPECT_TRUE(chooser_.isVisible());
+  EXPECT_EQ(chooser_.logo(), ChooserLogo::layoutCenterDisabled);
+  EXPECT_EQ(window_.logo, ChooserLogo::layoutCenterDisabled);
+  advance(0.8);
+  EXPECT_FALSE(chooser_.isVisible());
+  EXPECT_TRUE(shownOn(w, 0));
 }
 
 TEST(ChooserKeys, DigitRowKeysNameDesktopsZeroToEight) {
