@@ -54,6 +54,8 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
   if (type == 0) return;  // an error of a request whose answer nobody waits for (e.g. a vanished window)
   if (keyboardEvents_ && (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE || type == XCB_MAPPING_NOTIFY))
     keyboardEvents_(event);
+  if (type == XCB_MAPPING_NOTIFY)
+    eventTap_.keyboardMappingChanged(reinterpret_cast<const xcb_mapping_notify_event_t&>(event));
   applications_.handle(event);
   if (type == XCB_PROPERTY_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);

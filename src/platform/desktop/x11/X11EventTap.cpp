@@ -38,6 +38,10 @@ int X11EventTap::desktopShortcutPosition(const CGEvent& event) {
   return 0;
 }
 
+void X11EventTap::keyboardMappingChanged(const xcb_mapping_notify_event_t& event) {
+  if (symbols_) xcb_refresh_keyboard_mapping(symbols_.get(), const_cast<xcb_mapping_notify_event_t*>(&event));
+}
+
 std::optional<CGEvent> X11EventTap::createEvent(const CGEvent& proposed) { return proposed; }
 
 void X11EventTap::post(CGEventTapLocation, const CGEvent& event) {

@@ -30,6 +30,9 @@ class X11EventTap final : public EventTap {
 
   /// The desktop position (1..10) a Control + digit key-down stands for; 0 for any other event.
   static int desktopShortcutPosition(const CGEvent& event);
+  /// Reads the keyboard mapping again after the server said it changed, so keys are typed on the key codes
+  /// that type them now.
+  void keyboardMappingChanged(const xcb_mapping_notify_event_t& event);
 
  private:
   std::optional<xcb_keycode_t> keycodeFor(std::uint32_t keysym);

@@ -55,7 +55,8 @@ void X11HotKeys::ungrab(const MASShortcut& shortcut) {
   if (found == held_.end()) return;
   if (found->second) {
     ungrabCombination(*found->second, modifiers_);
-    x_.flush();
+    // Once this returns the key is free: a program that asks for it next must not find it still ours.
+    x_.sync();
   }
   held_.erase(found);
 }
@@ -120,7 +121,7 @@ std::optional<std::string> X11HotKeys::grabCombination(const GrabCombination& co
   }
   if (!problem) return std::nullopt;
   for (const PendingGrab* grab : taken) xcb_ungrab_key(x_.get(), grab->keycode, x_.root(), grab->modifiers);
-  x_.flush();
+  x_.sync();
   return problem;
 }
 

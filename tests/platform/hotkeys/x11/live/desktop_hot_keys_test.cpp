@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/base/SharedInstance.h"
+#include "platform/desktop/EventPosting.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/MASShortcutMonitor.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
@@ -37,6 +38,41 @@ TEST_F(X11DesktopHotKeysTest, PressesReachTheMonitorThroughTheBackendUntilTheHot
   user.typeKeysym({kControlL, kAltL}, '8');
   waitUntil([] { return false; }, 0.1);
   EXPECT_EQ(runs, 1);
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11
+
+namespace tilvane::test::x11 {
+namespace {
+
+TEST_F(X11DesktopHotKeysTest, PostedKeysFollowAChangedKeyboardMapping) {
+  KeyboardUser user(display());
+  ASSERT_TRUE(user.ok());
+  constexpr CGKeyCode kVirtualQ = 0x0C;
+  const auto post = [] {
+    CGEventPost(CGEventTapLocation::hid, *CGEventCreateKeyboardEvent(kVirtualQ, true));
+    CGEventPost(CGEventTapLocation::hid, *CGEventCreateKeyboardEvent(kVirtualQ, false));
+  };
+  const auto nextPress = [&]() -> std::optional<xcb_key_press_event_t> {
+    std::optional<xcb_key_press_event_t> press;
+    waitUntil([&] { return (press = probe().nextKeyPress()).has_value(); });
+    return press;
+  };
+  const xcb_keycode_t q = probe().grabKey('q');
+  ASSERT_NE(q, 0);
+  post();  // the backend has read the keyboard now
+  auto press = nextPress();
+  ASSERT_TRUE(press);
+  EXPECT_EQ(press->detail, q);
+
+  MovedKey moved(user, q, xcb_keycode_t{248});  // a key code the test keyboard leaves without symbols
+  waitUntil([] { return false; }, 0.2);           // the backend hears of the change
+  ASSERT_EQ(probe().grabKey('q'), 248);
+  post();
+  press = nextPress();
+  ASSERT_TRUE(press);
+  EXPECT_EQ(press->detail, 248);
 }
 
 }  // namespace

@@ -165,41 +165,6 @@ TEST_F(X11HotKeysTest, UnknownKeysAndKeysNotOnTheKeyboardAreReported) {
   EXPECT_EQ(capture.count("is not available: no key has the key code"), 2u) << ::testing::PrintToString(capture.lines());
 }
 
-/// Moves the symbols of one key onto another (or off the keyboard) for the test, as a keymap tool would, and
-/// restores both keys after.
-class MovedKey {
- public:
-  MovedKey(KeyboardUser& user, xcb_keycode_t from, std::optional<xcb_keycode_t> to) : user_(user), from_(from), to_(to) {
-    fromRow_ = row(from);
-    if (to_) toRow_ = row(*to_);
-    set(from_, std::vector<xcb_keysym_t>(fromRow_.size(), XCB_NO_SYMBOL));
-    if (to_) set(*to_, fromRow_);
-  }
-  ~MovedKey() {
-    if (to_) set(*to_, toRow_);
-    set(from_, fromRow_);
-  }
-
- private:
-  std::vector<xcb_keysym_t> row(xcb_keycode_t key) {
-    xcb_connection_t* c = user_.connection();
-    std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> r(
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, key, 1), nullptr), &std::free);
-    if (!r) return {};
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r.get());
-    return std::vector<xcb_keysym_t>(syms, syms + xcb_get_keyboard_mapping_keysyms_length(r.get()));
-  }
-  void set(xcb_keycode_t key, const std::vector<xcb_keysym_t>& syms) {
-    xcb_change_keyboard_mapping(user_.connection(), 1, key, static_cast<std::uint8_t>(syms.size()), syms.data());
-    user_.sync();
-  }
-
-  KeyboardUser& user_;
-  xcb_keycode_t from_;
-  std::optional<xcb_keycode_t> to_;
-  std::vector<xcb_keysym_t> fromRow_, toRow_;
-};
-
 TEST_F(X11HotKeysTest, WhenTheKeyboardMappingChangesTheHotKeyFollowsItsKey) {
   const MASShortcut shortcut(kVK_ANSI_6, kControlOption);
   int runs = 0;

@@ -92,4 +92,32 @@ void KeyboardUser::sync() {
   std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
+MovedKey::MovedKey(KeyboardUser& user, xcb_keycode_t from, std::optional<xcb_keycode_t> to)
+    : user_(user), from_(from), to_(to) {
+  fromRow_ = row(from);
+  if (to_) toRow_ = row(*to_);
+  set(from_, std::vector<xcb_keysym_t>(fromRow_.size(), XCB_NO_SYMBOL));
+  if (to_) set(*to_, fromRow_);
+}
+
+MovedKey::~MovedKey() {
+  if (to_) set(*to_, toRow_);
+  set(from_, fromRow_);
+}
+
+std::vector<xcb_keysym_t> MovedKey::row(xcb_keycode_t key) {
+  xcb_connection_t* c = user_.connection();
+  std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> r(
+      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, key, 1), nullptr), &std::free);
+  if (!r) return {};
+  const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r.get());
+  return std::vector<xcb_keysym_t>(syms, syms + xcb_get_keyboard_mapping_keysyms_length(r.get()));
+}
+
+void MovedKey::set(xcb_keycode_t key, const std::vector<xcb_keysym_t>& keysyms) {
+  if (keysyms.empty()) return;
+  xcb_change_keyboard_mapping(user_.connection(), 1, key, static_cast<std::uint8_t>(keysyms.size()), keysyms.data());
+  user_.sync();
+}
+
 }  // namespace tilvane::test::x11

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tilvane::test::x11 {
 
@@ -51,6 +53,25 @@ class KeyboardUser {
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_WINDOW_NONE;
+};
+
+/// Moves the symbols of one key onto another (or off the keyboard) for a test, as a keymap tool would, and
+/// restores both keys when it goes. Every client hears of each change through a MappingNotify.
+class MovedKey {
+ public:
+  MovedKey(KeyboardUser& user, xcb_keycode_t from, std::optional<xcb_keycode_t> to);
+  ~MovedKey();
+  MovedKey(const MovedKey&) = delete;
+  MovedKey& operator=(const MovedKey&) = delete;
+
+ private:
+  std::vector<xcb_keysym_t> row(xcb_keycode_t key);
+  void set(xcb_keycode_t key, const std::vector<xcb_keysym_t>& keysyms);
+
+  KeyboardUser& user_;
+  xcb_keycode_t from_;
+  std::optional<xcb_keycode_t> to_;
+  std::vector<xcb_keysym_t> fromRow_, toRow_;
 };
 
 }  // namespace tilvane::test::x11
