@@ -11,12 +11,16 @@
 #include "RestoreWorld.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane {
 namespace {
 
 using Keys = std::vector<int>;
 using Messages = std::vector<test::ShownMessage>;
+
+// Messages are shown in the user's language.
+std::string text(const std::string& key) { return NSLocalizedString(key); }
 
 class WorkspaceRestoreTest : public test::RestoreWorld {
  protected:
@@ -52,7 +56,7 @@ TEST_F(WorkspaceRestoreTest, TwoItemsAreRestoredInOrderAfterEveryDesktopWasVisit
   manager().layoutWorkspace(*group);
   EXPECT_TRUE(manager().workspaceRunning());
   drain();
-  EXPECT_EQ(messages, (Messages{{"StartLayoutSpaces", 0}}));
+  EXPECT_EQ(messages, (Messages{{text("StartLayoutSpaces"), 0}}));
 
   // Desktops 1 to 3 were never shown: Control+2, +3, +4, a second apart after the message's second.
   advanceTo(0.99);
@@ -95,7 +99,7 @@ TEST_F(WorkspaceRestoreTest, TwoItemsAreRestoredInOrderAfterEveryDesktopWasVisit
   EXPECT_FALSE(manager().workspaceRunning());
   drain();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[1].text, "LayoutComplete");
+  EXPECT_EQ(messages[1].text, text("LayoutComplete"));
   EXPECT_NEAR(messages[1].time, 8.6, 1e-6);
 
   // Each placement is remembered as the target's fractions.
@@ -125,7 +129,7 @@ TEST_F(WorkspaceRestoreTest, WithEveryDesktopVisitedTheVisitTakesHalfASecondAndP
   drain();
   // An empty workspace: message, visit, no switch, closing message.
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[1], (test::ShownMessage{"LayoutComplete", 1.5}));
+  EXPECT_EQ(messages[1], (test::ShownMessage{text("LayoutComplete"), 1.5}));
   EXPECT_TRUE(sim().postedEvents().empty());
   EXPECT_FALSE(manager().workspaceRunning());
 }
@@ -146,7 +150,7 @@ TEST_F(WorkspaceRestoreTest, DesktopsBeyondTheTenthHaveNoKeyButTakeTheirSecond) 
   advanceTo(3.0);  // two seconds of visiting
   drain();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[1].text, "LayoutComplete");
+  EXPECT_EQ(messages[1].text, text("LayoutComplete"));
   EXPECT_EQ(desktopKeys(), (Keys{20}));
 }
 
@@ -164,7 +168,7 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   advanceTo(10.0);
   drain();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[1], (test::ShownMessage{"CanNotOpen org.example.Ghost", 10.0}));
+  EXPECT_EQ(messages[1], (test::ShownMessage{text("CanNotOpen") + " org.example.Ghost", 10.0}));
   EXPECT_TRUE(apps().requests().empty());  // nothing moved
   EXPECT_TRUE(logLines("end operation").empty());
 
@@ -174,7 +178,7 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   const auto editor = windowsOfBundle("org.example.Editor");
   ASSERT_EQ(editor.size(), 1u);
   EXPECT_EQ(frameOf(editor[0]), CGRectMake(0, 23, 720, 877));
-  EXPECT_EQ(messages.back().text, "LayoutComplete");
+  EXPECT_EQ(messages.back().text, text("LayoutComplete"));
 }
 
 TEST_F(WorkspaceRestoreTest, TheWaitEndsAlsoWhenOtherApplicationsCreatedWindows) {
@@ -191,9 +195,9 @@ TEST_F(WorkspaceRestoreTest, TheWaitEndsAlsoWhenOtherApplicationsCreatedWindows)
   advanceTo(start + 20);
   ASSERT_EQ(launcher().launches().size(), 6u);
   ASSERT_GE(messages.size(), 3u);
-  EXPECT_EQ(messages[1].text, "CanNotOpen org.example.Ghost");
+  EXPECT_EQ(messages[1].text, text("CanNotOpen") + " org.example.Ghost");
   EXPECT_NEAR(messages[1].time - start, 10.0, 1e-6);
-  EXPECT_EQ(messages[2].text, "LayoutComplete");
+  EXPECT_EQ(messages[2].text, text("LayoutComplete"));
   EXPECT_FALSE(manager().workspaceRunning());
 }
 
@@ -244,8 +248,8 @@ TEST_F(WorkspaceRestoreTest, TwoRestoresEachKeepRecordingPausedUntilTheirOwnEnd)
   advanceTo(4.0);
   drain();
   ASSERT_EQ(messages.size(), 3u);  // the first one's closing message, the second one's opening message
-  EXPECT_EQ(messages[1].text, "LayoutComplete");
-  EXPECT_EQ(messages[2].text, "StartLayoutSpaces");
+  EXPECT_EQ(messages[1].text, text("LayoutComplete"));
+  EXPECT_EQ(messages[2].text, text("StartLayoutSpaces"));
   EXPECT_TRUE(manager().workspaceRunning());
   // A window admitted now is not moved.
   storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
