@@ -10,6 +10,8 @@
 #include "Layout/LayoutManager.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/SignalPipe.h"
+#include "BuildInLayoutAction/BuildInLayoutActionController.h"
+#include "BuildInLayoutAction/ChooserWindow/LayoutAlertWindow.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/base/SharedInstance.h"
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
   }
 
   VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
+  BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
 
   AppDelegate delegate;
   rx::DisposeBag bag;
