@@ -36,6 +36,11 @@ function(tilvane_test name)
   if(NOT ARG_NO_MAIN)
     target_link_libraries(${name} PRIVATE tilvane_test_main)
   endif()
+  # One precompiled GoogleTest/GoogleMock header for every test (made by tests/CMakeLists.txt); where a test's
+  # flags differ the compiler ignores it and reads the headers as usual.
+  if(TARGET tilvane_test_pch)
+    target_precompile_headers(${name} REUSE_FROM tilvane_test_pch)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}")

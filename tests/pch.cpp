@@ -1,0 +1,1 @@
+// Anchors the shared precompiled test header; it defines nothing.
