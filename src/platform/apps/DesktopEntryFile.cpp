@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/base/Utf8.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
 
@@ -48,7 +49,9 @@ bool isTrue(std::string_view value) { return value == "true"; }
 
 }  // namespace
 
-std::optional<DesktopEntryFile> parseDesktopEntryFile(std::string_view text) {
+std::optional<DesktopEntryFile> parseDesktopEntryFile(std::string_view bytes) {
+  const std::string valid = sanitizeUtf8(bytes);
+  const std::string_view text = valid;
   DesktopEntryFile entry;
   bool found = false;
   bool inEntryGroup = false;
@@ -77,6 +80,8 @@ std::optional<DesktopEntryFile> parseDesktopEntryFile(std::string_view text) {
       entry.icon = unescape(value);
     else if (key == "Exec")
       entry.exec = unescape(value);
+    else if (key == "StartupWMClass")
+      entry.startupWmClass = unescape(value);
     else if (key == "NoDisplay")
       entry.noDisplay = isTrue(value);
     else if (key == "Hidden")

@@ -9,13 +9,16 @@
 namespace tilvane::apps {
 
 /// What the program reads of an XDG desktop entry (a "*.desktop" file): the keys of its "[Desktop Entry]"
-/// group, unlocalised, with the string escapes (\s \n \t \r \\) resolved.
+/// group, unlocalised, with the string escapes (\s \n \t \r \\) resolved. Files are untrusted: invalid UTF-8
+/// is replaced before anything is read.
 struct DesktopEntryFile {
   std::string type;
   std::string name;
   std::string icon;
   /// The command line template, unparsed (see splitExec).
   std::string exec;
+  /// "StartupWMClass": the WM_CLASS its windows carry, when the entry says.
+  std::string startupWmClass;
   /// "NoDisplay=true": installed but not shown among the user's applications.
   bool noDisplay = false;
   /// "Hidden=true": the entry counts as deleted.

@@ -32,6 +32,16 @@ TEST(DesktopEntryFile, ReadsTheEntryGroupOnly) {
   EXPECT_TRUE(parsed->noDisplay);
   EXPECT_FALSE(parsed->hidden);
   EXPECT_EQ(parseDesktopEntryFile("[Other]\nName=x\n"), std::nullopt);
+  EXPECT_EQ(parseDesktopEntryFile("Name=x\nType=Application\n"), std::nullopt);
+}
+
+TEST(DesktopEntryFile, ReadsTheWindowClassAndNeverPassesOnInvalidUtf8) {
+  const auto parsed = parseDesktopEntryFile(
+      "[Desktop Entry]\nType=Application\nName=bad\xFF\nStartupWMClass = XTerm \n[Desktop Action new]\n"
+      "StartupWMClass=Other\n");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->name, "bad\xEF\xBF\xBD");
+  EXPECT_EQ(parsed->startupWmClass, "XTerm");
 }
 
 TEST(DesktopEntryFile, IdsFollowTheApplicationsFolder) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/desktop/x11/Utf8.h"
+#include "platform/base/Utf8.h"
 
 namespace tilvane::x11 {
 namespace {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/apps/DesktopEntryFile.h"
 #include "platform/desktop/NSBundle.h"
 #include "platform/desktop/x11/CoordinateSpace.h"
 #include "platform/desktop/x11/Ewmh.h"
@@ -275,7 +276,7 @@ const X11Applications::Client* X11Applications::clientOf(const AXUIElement& wind
 std::optional<std::uint32_t> X11Applications::currentDesktop() const { return queryDesktops(x_).current; }
 
 const DesktopEntryIndex& X11Applications::desktopEntries() const {
-  if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(DesktopEntryIndex::xdgDataDirs());
+  if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(apps::xdgApplicationFolders());
   return *desktopEntries_;
 }
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/desktop/x11/Properties.h"
-#include "platform/desktop/x11/Utf8.h"
+#include "platform/base/Utf8.h"
 
 namespace tilvane::x11 {
 namespace {

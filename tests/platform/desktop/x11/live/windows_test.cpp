@@ -12,7 +12,7 @@
 #include "platform/desktop/NSRunningApplication.h"
 #include "platform/desktop/SIApplication.h"
 #include "platform/desktop/SIWindow.h"
-#include "platform/desktop/x11/Utf8.h"
+#include "platform/base/Utf8.h"
 #include "support/x11/X11BackendFixture.h"
 
 namespace tilvane::test::x11 {
@@ -220,7 +220,7 @@ TEST_F(X11WindowsTest, GarbagePropertiesNeitherCrashNorLeakInvalidText) {
   SIWindow window(*e);
   const auto title = window.title();
   ASSERT_TRUE(title);
-  EXPECT_EQ(tilvane::x11::sanitizeUtf8(*title), *title);
+  EXPECT_EQ(tilvane::sanitizeUtf8(*title), *title);
   EXPECT_NE(title->find("bad"), std::string::npos);
   EXPECT_EQ(window.stringForKey("AXSubrole"), "AXStandardWindow");  // none of its 262144 types is known
   const auto app = NSRunningApplication::runningApplicationWithProcessIdentifier(client.pid());

@@ -1,8 +1,8 @@
-#include "platform/desktop/x11/Utf8.h"
+#include "platform/base/Utf8.h"
 
 #include <cstdint>
 
-namespace tilvane::x11 {
+namespace tilvane {
 namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
@@ -79,4 +79,4 @@ std::string latin1ToUtf8(std::string_view bytes) {
   return out;
 }
 
-}  // namespace tilvane::x11
+}  // namespace tilvane
