@@ -3,6 +3,7 @@
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Startup/WindowManagersStartup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -43,17 +44,7 @@ std::unique_ptr<TilvaneInstance> TilvaneInstance::start(const std::string& displ
   StoreService::shared().configureRealm();
   storeHalf("Left half", 2, kVK_ANSI_1);
   storeHalf("Right half", 1, kVK_ANSI_2);
-  ScreenManager& screens = ScreenManager::shared();
-  screens.reloadScreens();
-  screens.observe();
-  screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-  LayoutManager& layout = LayoutManager::shared();
-  layout.setup();
-  layout.bind();
-  WindowManager::shared();
-  ApplicationManager& applications = ApplicationManager::shared();
-  applications.setup();
-  applications.observe();
+  startWindowManagers();
   LogManager::debug("ShortcutsManager setup");
   ShortcutsManager::shared().registerAll();
   ShortcutsManager::shared().observe();

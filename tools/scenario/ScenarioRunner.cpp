@@ -7,6 +7,7 @@
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/Startup/WindowManagersStartup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -195,18 +196,7 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     if (started_) return (*error = "started already"), false;
     started_ = true;
     printFrames("frames before");
-    ScreenManager& screens = ScreenManager::shared();
-    screens.reloadScreens();
-    screens.observe();
-    StoreService::shared().setupFirstRun();
-    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-    LayoutManager& layout = LayoutManager::shared();
-    layout.setup();
-    layout.bind();
-    WindowManager::shared();
-    ApplicationManager& applications = ApplicationManager::shared();
-    applications.setup();
-    applications.observe();
+    startWindowManagers(FirstRunSetup::run);
     loop_.drain();
     return true;
   }

@@ -2,6 +2,7 @@
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Startup/WindowManagersStartup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -9,6 +10,7 @@
 #include "Models/WindowMovingModel.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
+#include "support/windows/StoredRecord.h"
 
 namespace tilvane::test {
 
@@ -26,17 +28,7 @@ WindowWorld::~WindowWorld() {
 }
 
 void WindowWorld::startManagers() {
-  ScreenManager& screens = ScreenManager::shared();
-  screens.reloadScreens();
-  screens.observe();
-  screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-  LayoutManager& layout = LayoutManager::shared();
-  layout.setup();
-  layout.bind();
-  WindowManager::shared();
-  ApplicationManager& applications = ApplicationManager::shared();
-  applications.setup();
-  applications.observe();
+  startWindowManagers();
 }
 
 AXUIElement WindowWorld::admitWindow(const sim::SimWindowSpec& spec, const std::string& bundle) {
@@ -64,19 +56,11 @@ std::shared_ptr<LayoutItem> WindowWorld::itemOf(const AXUIElement& window) const
 
 AutoLayoutModelPtr WindowWorld::storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions,
                                             std::int64_t screenCount, std::int64_t windowID) {
-  auto model = std::make_shared<AutoLayoutModel>();
-  model->setBundleIdentifier(bundle);
-  model->setWindowIndex(index);
-  model->setScreenCount(screenCount);
-  model->setWindowID(windowID);
-  model->setX(fractions.origin.x);
-  model->setY(fractions.origin.y);
-  model->setWidth(fractions.size.width);
-  model->setHeight(fractions.size.height);
-  model->makeId();
-  const auto database = store::Database::open();
-  database->write([&] { database->add(model); });
-  return model;
+  return storeAutoLayoutRecord({.bundle = bundle,
+                                .windowIndex = index,
+                                .fractions = fractions,
+                                .screenCount = screenCount,
+                                .windowID = windowID});
 }
 
 std::vector<AutoLayoutModelPtr> WindowWorld::records() const {

@@ -17,6 +17,7 @@
 #include "platform/desktop/sim/SimDesktop.h"
 #include "platform/store/Database.h"
 #include "support/TestEnvironment.h"
+#include "support/windows/StoredRecord.h"
 
 namespace tilvane::test {
 
@@ -56,17 +57,8 @@ class DesktopsWorld : public WorldTest {
   /// at `screenIndex` (0 the left one, 1 the right one), where the admission lays it out.
   AXUIElement managedWindow(const CGRect& frame, const CGRect& fractions, CGSize minimumSize = {1, 1},
                             int screenIndex = 0) {
-    auto model = std::make_shared<AutoLayoutModel>();
-    model->setBundleIdentifier("org.example.Editor");
-    model->setScreenCount(2);
-    model->setScreenIndex(screenIndex);
-    model->setX(fractions.origin.x);
-    model->setY(fractions.origin.y);
-    model->setWidth(fractions.size.width);
-    model->setHeight(fractions.size.height);
-    model->makeId();
-    const auto database = store::Database::open();
-    database->write([&] { database->add(model); });
+    storeAutoLayoutRecord(
+        {.bundle = "org.example.Editor", .fractions = fractions, .screenCount = 2, .screenIndex = screenIndex});
     const AXUIElement w = sim_.applications().addWindow(pid_, {.frame = frame, .minimumSize = minimumSize});
     WindowManager::shared().addWindow(SIWindow(w));
     advance(3.0);  // laid out at its remembered place and settled

@@ -57,21 +57,6 @@ std::vector<int> RestoreWorld::desktopKeys() const {
   return keys;
 }
 
-WorkspaceLayoutItemModelPtr RestoreWorld::item(const std::string& bundle, std::int64_t space,
-                                                const CGRect& fractions, const std::string& app,
-                                                const std::string& file) {
-  auto item = std::make_shared<WorkspaceLayoutItemModel>();
-  item->setBundleIdentifier(bundle);
-  item->setSpaceIndex(space);
-  item->setX(fractions.origin.x);
-  item->setY(fractions.origin.y);
-  item->setWidth(fractions.size.width);
-  item->setHeight(fractions.size.height);
-  item->setAppPath(app);
-  item->setFilePath(file);
-  return item;
-}
-
 WorkspaceLayoutGroupModelPtr RestoreWorld::workspace(const std::vector<WorkspaceLayoutItemModelPtr>& items) {
   auto group = std::make_shared<WorkspaceLayoutGroupModel>();
   group->setItems(items);

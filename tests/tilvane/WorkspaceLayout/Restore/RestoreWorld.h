@@ -7,6 +7,7 @@
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/sim/SimLauncher.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
 namespace tilvane::test {
 
@@ -27,9 +28,6 @@ class RestoreWorld : public WindowWorld {
   void scriptApp(const std::string& bundle, const std::string& key = {});
   /// The key codes of the Control key-downs posted so far, in order.
   std::vector<int> desktopKeys() const;
-  /// A stored workspace item.
-  static WorkspaceLayoutItemModelPtr item(const std::string& bundle, std::int64_t space, const CGRect& fractions,
-                                          const std::string& app = {}, const std::string& file = {});
   /// A workspace of these items (not stored).
   static WorkspaceLayoutGroupModelPtr workspace(const std::vector<WorkspaceLayoutItemModelPtr>& items);
   /// The windows of the running application `bundle` (every desktop); empty when it does not run.

@@ -18,6 +18,7 @@ namespace {
 
 using Keys = std::vector<int>;
 using Messages = std::vector<test::ShownMessage>;
+using test::workspaceItem;
 
 // Messages are shown in the user's language.
 std::string text(const std::string& key) { return NSLocalizedString(key); }
@@ -49,9 +50,9 @@ void expectTimes(const std::vector<double>& actual, const std::vector<double>& e
 TEST_F(WorkspaceRestoreTest, TwoItemsAreRestoredInOrderAfterEveryDesktopWasVisited) {
   scriptApp("org.example.Editor");
   scriptApp("org.example.Terminal", "/usr/bin/xterm");
-  const auto group = workspace({item("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
-                                item("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm",
-                                     "-e top")});
+  const auto group = workspace({workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
+                                workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm",
+                                              "-e top")});
   ASSERT_EQ(now(), 0);
   manager().layoutWorkspace(*group);
   EXPECT_TRUE(manager().workspaceRunning());
@@ -158,8 +159,8 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   launcher().script("org.example.Ghost", {.application = {.bundleIdentifier = "org.example.Ghost"},
                                           .opensWindow = false});
   scriptApp("org.example.Editor");
-  const auto group = workspace({item("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1)),
-                                item("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 1))});
+  const auto group = workspace({workspaceItem("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1)),
+                                workspaceItem("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 1))});
   manager().layoutWorkspace(*group);
   // Desktops 1 to 3 are visited first (until 4.0); the ghost is launched at 4.0, then once a second.
   advanceTo(9.99);
@@ -191,7 +192,7 @@ TEST_F(WorkspaceRestoreTest, TheWaitEndsAlsoWhenOtherApplicationsCreatedWindows)
   launcher().script("org.example.Ghost", {.application = {.bundleIdentifier = "org.example.Ghost"},
                                           .starts = false});
   const double start = now();
-  manager().layoutWorkspace(*workspace({item("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1))}));
+  manager().layoutWorkspace(*workspace({workspaceItem("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1))}));
   advanceTo(start + 20);
   ASSERT_EQ(launcher().launches().size(), 6u);
   ASSERT_GE(messages.size(), 3u);
@@ -209,7 +210,7 @@ TEST_F(WorkspaceRestoreTest, ARunningApplicationsFocusedWindowIsTakenAfterOneLau
   drain();
   launcher().script("org.example.Editor", {.application = {.bundleIdentifier = "org.example.Editor"}});
   const double start = now();
-  manager().layoutWorkspace(*workspace({item("org.example.Editor", 0, CGRectMake(0, 0, 1, 1))}));
+  manager().layoutWorkspace(*workspace({workspaceItem("org.example.Editor", 0, CGRectMake(0, 0, 1, 1))}));
   // Three desktops visited (until 4.0), a switch back to desktop 0, one launch, the window taken at 5.0.
   advanceTo(start + 6.29);
   expectTimes(launchTimes(), {start + 4.0});

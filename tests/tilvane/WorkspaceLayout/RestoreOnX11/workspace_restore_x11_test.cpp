@@ -12,6 +12,7 @@
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/desktop/x11/e2e/TilvaneOnX11.h"
+#include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
 namespace tilvane::test::x11 {
 namespace {
@@ -27,17 +28,6 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     std::ofstream(folder / (std::string(kNotesId) + ".desktop"))
         << "[Desktop Entry]\nType=Application\nName=Test Notes\nStartupWMClass=TilvaneNotes\n"
         << "Exec=\"" << TILVANE_TESTCLIENT_PATH << "\" --class notes,TilvaneNotes --title Notes\n";
-  }
-
-  static WorkspaceLayoutItemModelPtr item(const std::string& bundle, std::int64_t space, const CGRect& fractions) {
-    auto item = std::make_shared<WorkspaceLayoutItemModel>();
-    item->setBundleIdentifier(bundle);
-    item->setSpaceIndex(space);
-    item->setX(fractions.origin.x);
-    item->setY(fractions.origin.y);
-    item->setWidth(fractions.size.width);
-    item->setHeight(fractions.size.height);
-    return item;
   }
 
   /// Advances the virtual clock to `t` seconds after `start_`, 50 ms at a time, delivering what X sent between.
@@ -69,8 +59,8 @@ TEST_F(WorkspaceRestoreOnX11Test, ARunningWindowAndAStartedOneEndOnTheirDesktops
   advance(3.0);
 
   auto group = std::make_shared<WorkspaceLayoutGroupModel>();
-  group->setItems({item("TilvaneAlpha", 1, CGRectMake(0, 0, 0.5, 0.5)),
-                   item(kNotesId, 2, CGRectMake(0.5, 0.5, 0.5, 0.5))});
+  group->setItems({workspaceItem("TilvaneAlpha", 1, CGRectMake(0, 0, 0.5, 0.5)),
+                   workspaceItem(kNotesId, 2, CGRectMake(0.5, 0.5, 0.5, 0.5))});
   start_ = loop().elapsed();
   LayoutManager::shared().layoutWorkspace(*group);
 

@@ -2,12 +2,14 @@
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Startup/WindowManagersStartup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
+#include "support/windows/StoredRecord.h"
 #include "support/x11/X11BackendFixture.h"
 
 namespace tilvane::test::x11 {
@@ -30,17 +32,7 @@ class TilvaneOnX11Test : public X11BackendTest {
 
   /// The start-up of the window side, in the application's order.
   void startTilvane() {
-    ScreenManager& screens = ScreenManager::shared();
-    screens.reloadScreens();
-    screens.observe();
-    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-    LayoutManager& layout = LayoutManager::shared();
-    layout.setup();
-    layout.bind();
-    WindowManager::shared();
-    ApplicationManager& applications = ApplicationManager::shared();
-    applications.setup();
-    applications.observe();
+    startWindowManagers();
     started_ = true;
   }
 
@@ -70,19 +62,15 @@ class TilvaneOnX11Test : public X11BackendTest {
     return false;
   }
 
-  /// Stores a remembered placement of window `index` of `bundle` at `fractions` of the visible frame.
-  void storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions) {
-    auto model = std::make_shared<AutoLayoutModel>();
-    model->setBundleIdentifier(bundle);
-    model->setWindowIndex(index);
-    model->setScreenCount(1);
-    model->setX(fractions.origin.x);
-    model->setY(fractions.origin.y);
-    model->setWidth(fractions.size.width);
-    model->setHeight(fractions.size.height);
-    model->makeId();
-    const auto database = store::Database::open();
-    database->write([&] { database->add(model); });
+  /// Stores a remembered placement of window `index` of `bundle` at `fractions` of the visible frame of display
+  /// `screenIndex` among `screenCount`.
+  void storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions,
+                   std::int64_t screenCount = 1, std::int64_t screenIndex = 0) {
+    storeAutoLayoutRecord({.bundle = bundle,
+                           .windowIndex = index,
+                           .fractions = fractions,
+                           .screenCount = screenCount,
+                           .screenIndex = screenIndex});
   }
 
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {
