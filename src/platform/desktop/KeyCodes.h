@@ -17,4 +17,13 @@ inline constexpr CGKeyCode kVK_ANSI_8 = 28;
 inline constexpr CGKeyCode kVK_ANSI_9 = 25;
 inline constexpr CGKeyCode kVK_ANSI_0 = 29;
 
+// Virtual key codes of keys that do not depend on the keyboard layout.
+inline constexpr CGKeyCode kVK_Return = 36;
+inline constexpr CGKeyCode kVK_Tab = 48;
+inline constexpr CGKeyCode kVK_Escape = 53;
+inline constexpr CGKeyCode kVK_LeftArrow = 123;
+inline constexpr CGKeyCode kVK_RightArrow = 124;
+inline constexpr CGKeyCode kVK_DownArrow = 125;
+inline constexpr CGKeyCode kVK_UpArrow = 126;
+
 }  // namespace tilvane

@@ -5,7 +5,7 @@
 #include "AppManager/WindowActions/AdjacentDesktopMoves.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/LayoutChooser.h"
-#include "BuildInLayoutAction/NavigationKeys.h"
+#include "platform/desktop/KeyCodes.h"
 
 namespace tilvane {
 namespace {

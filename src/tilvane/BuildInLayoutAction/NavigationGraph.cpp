@@ -1,5 +1,5 @@
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
-#include "BuildInLayoutAction/NavigationKeys.h"
+#include "platform/desktop/KeyCodes.h"
 
 namespace tilvane {
 namespace {

@@ -7,7 +7,6 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/LayoutChooser.h"
-#include "BuildInLayoutAction/NavigationKeys.h"
 #include "platform/desktop/KeyCodes.h"
 #include "support/windows/WindowWorld.h"
 

@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
-#include "BuildInLayoutAction/NavigationKeys.h"
 #include "platform/desktop/KeyCodes.h"
 #include "support/TestEnvironment.h"
 

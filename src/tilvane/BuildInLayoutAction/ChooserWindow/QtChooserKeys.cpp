@@ -4,7 +4,6 @@
 #include <array>
 #include <utility>
 
-#include "BuildInLayoutAction/NavigationKeys.h"
 #include "platform/desktop/KeyCodes.h"
 
 namespace tilvane {
