@@ -71,7 +71,13 @@ void assignIdentityKeys(std::vector<Monitor>& monitors) {
   }
 }
 
-std::vector<Monitor> queryMonitors(const XConnection& x) {
+ScreenSize queryScreenSize(const XConnection& x) {
+  const auto geometry = x.reply(xcb_get_geometry_reply, xcb_get_geometry(x.get(), x.root()));
+  if (!geometry) return {x.screen().width_in_pixels, x.screen().height_in_pixels};
+  return {geometry->width, geometry->height};
+}
+
+std::vector<Monitor> queryMonitors(const XConnection& x, ScreenSize screen) {
   std::vector<Monitor> monitors;
   if (x.hasRandr()) {
     auto reply = x.reply(xcb_randr_get_monitors_reply, xcb_randr_get_monitors(x.get(), x.root(), 1));
@@ -93,7 +99,7 @@ std::vector<Monitor> queryMonitors(const XConnection& x) {
   if (monitors.empty()) {
     Monitor whole;
     whole.name = "screen";
-    whole.rect = PixelRect{0, 0, x.screen().width_in_pixels, x.screen().height_in_pixels};
+    whole.rect = PixelRect{0, 0, screen.width, screen.height};
     whole.primary = true;
     monitors.push_back(std::move(whole));
   }

@@ -41,8 +41,18 @@ std::optional<std::string> edidKey(const std::string& edid);
 /// the output's name (else the position in the list) appended, so each monitor has its own.
 void assignIdentityKeys(std::vector<Monitor>& monitors);
 
-/// The monitors of the screen in RandR's order, with identity keys. Without RandR monitors: the whole screen,
-/// named "screen".
-std::vector<Monitor> queryMonitors(const XConnection& x);
+/// The size of the X screen in root pixels.
+struct ScreenSize {
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+};
+
+/// The root window's size now. The connection's setup data keeps the size the screen had at connect time,
+/// which a resolution change makes stale; it is the answer only when the server gives none.
+ScreenSize queryScreenSize(const XConnection& x);
+
+/// The monitors of the screen in RandR's order, with identity keys. Without RandR monitors: the whole screen
+/// (of size `screen`), named "screen".
+std::vector<Monitor> queryMonitors(const XConnection& x, ScreenSize screen);
 
 }  // namespace tilvane::x11

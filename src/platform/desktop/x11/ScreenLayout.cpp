@@ -33,7 +33,8 @@ ScreenLayout ScreenLayout::arrange(std::vector<Monitor> monitors, std::int64_t s
 }
 
 ScreenLayout ScreenLayout::query(const XConnection& x) {
-  return arrange(queryMonitors(x), x.screen().width_in_pixels, x.screen().height_in_pixels, queryStruts(x));
+  const ScreenSize screen = queryScreenSize(x);
+  return arrange(queryMonitors(x, screen), screen.width, screen.height, queryStruts(x, screen));
 }
 
 std::vector<NSScreen> ScreenLayout::screens() const {
@@ -62,7 +63,7 @@ const Display* ScreenLayout::displayAt(std::int64_t x, std::int64_t y) const {
   return nullptr;
 }
 
-std::vector<Strut> queryStruts(const XConnection& x) {
+std::vector<Strut> queryStruts(const XConnection& x, ScreenSize screen) {
   const Atoms& a = x.atoms();
   const auto clients =
       decodeList(readProperty(x, x.root(), a._NET_CLIENT_LIST, kMaxListBytes), XCB_ATOM_WINDOW, kMaxClients);
@@ -74,7 +75,6 @@ std::vector<Strut> queryStruts(const XConnection& x) {
     partial.emplace_back(x, w, a._NET_WM_STRUT_PARTIAL, 12 * 4);
     full.emplace_back(x, w, a._NET_WM_STRUT, 4 * 4);
   }
-  const std::int64_t width = x.screen().width_in_pixels, height = x.screen().height_in_pixels;
   std::vector<Strut> struts;
   for (std::size_t i = 0; i < clients->size(); ++i) {
     const auto p = decodeFixed(partial[i].get(), XCB_ATOM_CARDINAL, 12);
@@ -82,7 +82,7 @@ std::vector<Strut> queryStruts(const XConnection& x) {
     if (p) {
       struts.push_back(*strutFromPartial(*p));
     } else if (f) {
-      struts.push_back(*strutFromFull(*f, width, height));
+      struts.push_back(*strutFromFull(*f, screen.width, screen.height));
     }
   }
   return struts;

@@ -27,7 +27,8 @@ class ScreenLayout {
   /// origin, else the first), orders, and takes each monitor's usable area from `struts`.
   static ScreenLayout arrange(std::vector<Monitor> monitors, std::int64_t screenWidth, std::int64_t screenHeight,
                               const std::vector<Strut>& struts);
-  /// Reads monitors and the struts of every managed window from the server and arranges them.
+  /// Reads the screen's current size, the monitors and the struts of every managed window from the server and
+  /// arranges them.
   static ScreenLayout query(const XConnection& x);
 
   const std::vector<Display>& displays() const { return displays_; }
@@ -46,7 +47,8 @@ class ScreenLayout {
   CoordinateSpace space_;
 };
 
-/// The struts of every window in _NET_CLIENT_LIST (docks and panels), read in one pipelined batch.
-std::vector<Strut> queryStruts(const XConnection& x);
+/// The struts of every window in _NET_CLIENT_LIST (docks and panels), read in one pipelined batch; old-style
+/// struts are measured from the edges of a screen of size `screen`.
+std::vector<Strut> queryStruts(const XConnection& x, ScreenSize screen);
 
 }  // namespace tilvane::x11

@@ -8,6 +8,7 @@
 #include "platform/desktop/NSScreen.h"
 #include "platform/desktop/WindowServer.h"
 #include "platform/desktop/x11/DesktopChoice.h"
+#include "platform/desktop/x11/ScreenLayout.h"
 #include "support/x11/X11BackendFixture.h"
 
 namespace tilvane::test::x11 {
@@ -25,6 +26,40 @@ TEST_F(X11DisplaysTest, TheMonitorIsOneDisplayWhoseVisibleFrameLeavesOutTheTray)
   EXPECT_EQ(screens[0].visibleFrame, CGRectMake(0, 24, 1920, 1056));
   EXPECT_EQ(NSScreen::mainScreen(), screens[0]);
   EXPECT_FALSE(NSScreen::screensHaveSeparateSpaces());
+}
+
+// Sets the test monitor to another resolution (Xvfb can only go below the size it started with) and puts it
+// back when it goes.
+class ScopedResolution {
+ public:
+  ScopedResolution(const std::string& mode, const std::vector<std::string>& modeline) {
+    std::vector<std::string> newMode{"xrandr", "--newmode", mode};
+    newMode.insert(newMode.end(), modeline.begin(), modeline.end());
+    runCommand(newMode);  // fails harmlessly when an earlier run made it
+    runCommand({"xrandr", "--addmode", "screen", mode});
+    changed_ = runCommand({"xrandr", "--output", "screen", "--mode", mode}) == 0;
+  }
+  ~ScopedResolution() {
+    if (changed_) runCommand({"xrandr", "--output", "screen", "--mode", "1920x1080"});
+  }
+  ScopedResolution(const ScopedResolution&) = delete;
+  ScopedResolution& operator=(const ScopedResolution&) = delete;
+  bool changed() const { return changed_; }
+
+ private:
+  bool changed_ = false;
+};
+
+TEST_F(X11DisplaysTest, AfterAResolutionChangeTheTrayStillComesOffTheBottomEdge) {
+  // The backend connected at 1920x1080; its connection's setup data keeps that size.
+  const ScopedResolution smaller("1600x900", {"118.25", "1600", "1696", "1856", "2112", "900", "903", "908", "934"});
+  ASSERT_TRUE(smaller.changed());
+  const auto layout = tilvane::x11::ScreenLayout::query(desktop().connection());
+  ASSERT_EQ(layout.displays().size(), 1u);
+  const auto& only = layout.displays()[0];
+  EXPECT_EQ(only.monitor.rect, (tilvane::x11::PixelRect{0, 0, 1600, 900}));
+  // The tray's strut is measured from the bottom of the screen as it is now, not as it was.
+  EXPECT_EQ(only.usable, (tilvane::x11::PixelRect{0, 0, 1600, 900 - 24}));
 }
 
 TEST_F(X11DisplaysTest, TheDisplayUuidIsTheSameForEveryConnection) {
