@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -157,18 +158,34 @@ TEST_F(UserDefaultsTest, OversizedFileIsNotRead) {
 }
 
 TEST_F(UserDefaultsTest, UnreadableFileGivesDefaultsAndIsNotReplacedUntilAWrite) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key><integer>1</integer>"
            "</dict></plist>");
   fs::permissions(file(), fs::perms::none);
-  UserDefaults d(file());
-  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
-  EXPECT_TRUE(log_.contains("cannot read the settings"));
-  EXPECT_TRUE(d.synchronize());
-  EXPECT_EQ(fs::status(file()).permissions(), fs::perms::none);  // untouched
 
-  d.setInteger("launchAtLogin", 1);
-  EXPECT_EQ(UserDefaults(file()).integerForKey("launchAtLogin"), 1);
+  // Root reads any file: the settings are used in a child that gives up root first, owning the test's folders.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      std::error_code error;
+      for (const auto& entry : fs::recursive_directory_iterator(tempDir(), error))
+        if (::lchown(entry.path().c_str(), kNobody, kNobody) != 0) _exit(3);
+      if (error || ::chown(tempDir().c_str(), kNobody, kNobody) != 0) _exit(3);
+      if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+    }
+    UserDefaults d(file());
+    if (d.integerForKey("hideInMenuBar") != 0) _exit(4);
+    if (!log_.contains("cannot read the settings")) _exit(5);
+    if (!d.synchronize() || fs::status(file()).permissions() != fs::perms::none) _exit(6);  // untouched
+    d.setInteger("launchAtLogin", 1);
+    _exit(UserDefaults(file()).integerForKey("launchAtLogin") == 1 ? 0 : 7);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not give up root, 4: a value was read, 5: nothing logged, "
+                                       "6: the file was replaced, 7: a write was lost";
 }
 
 TEST_F(UserDefaultsTest, FolderInPlaceOfTheFileIsReportedAndLeftAlone) {
