@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../e2e/TilvaneOnX11.h"
+#include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "platform/desktop/NSScreen.h"
 
 namespace tilvane::test::x11 {
@@ -32,19 +33,7 @@ TEST_F(TilvaneTwoMonitorsTest, DisplaysAreOrderedAndNumberedAsOnTheSimulatedDesk
 }
 
 TEST_F(TilvaneTwoMonitorsTest, APlacementRememberedOnTheOtherDisplayKeepsItsFractionsThere) {
-  auto model = std::make_shared<AutoLayoutModel>();
-  model->setBundleIdentifier("TilvaneRight");
-  model->setWindowIndex(0);
-  model->setScreenCount(2);
-  model->setScreenIndex(1);
-  model->setX(0.25);
-  model->setY(0.25);
-  model->setWidth(0.5);
-  model->setHeight(0.5);
-  model->makeId();
-  const auto database = store::Database::open();
-  database->write([&] { database->add(model); });
-
+  storeRecord("TilvaneRight", 0, CGRectMake(0.25, 0.25, 0.5, 0.5), 2, 1);
   startTilvane();
   auto& client = launchClient({"--class", "right,TilvaneRight", "--title", "Right"});
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
@@ -52,6 +41,39 @@ TEST_F(TilvaneTwoMonitorsTest, APlacementRememberedOnTheOtherDisplayKeepsItsFrac
   ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{2400, 270, 960, 540}); }))
       << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*element(client.window())).screen(), NSScreen::screens()[1]);
+}
+
+TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOtherDisplayAndBack) {
+  const CGRect fractions = CGRectMake(0.25, 0.25, 0.5, 0.5);
+  storeRecord("TilvaneLeft", 0, fractions, 2, 0);
+  startTilvane();
+  auto& client = launchClient({"--class", "left,TilvaneLeft", "--title", "Left"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  // The left display's visible frame is 1920 x 1056 (the tray), the right one's 1920 x 1080.
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 264, 960, 528}); }))
+      << *probe().frameRect(client.window());
+  const auto window = element(client.window());
+  ASSERT_TRUE(window);
+
+  BuildInLayoutActionController& actions = BuildInLayoutActionController::shared();
+  actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
+  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{2400, 270, 960, 540}); }))
+      << *probe().frameRect(client.window());
+  EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[1]);
+  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
+
+  actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
+  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 264, 960, 528}); }))
+      << *probe().frameRect(client.window());
+  EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[0]);
+  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
+  // What the program wrote down: the same record, the same fractions. (Its display index is read from the
+  // window's frame right after the move was asked, which the window manager may not have applied yet.)
+  advance(3.0);
+  const auto stored = records("TilvaneLeft");
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(CGRectMake(stored[0]->x(), stored[0]->y(), stored[0]->width(), stored[0]->height()), fractions);
 }
 
 }  // namespace
