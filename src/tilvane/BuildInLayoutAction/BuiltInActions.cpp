@@ -53,7 +53,7 @@ void BuildInLayoutActionController::applyFractions(SIWindow& window, const Layou
   placeFrame(window, frame);
   LayoutManager& layout = LayoutManager::shared();
   layout.keepOnScreen(window);
-  layout.saveLayout(window, fractions);
+  layout.saveLayout(window, fractions, screen);
   if (type != LayoutNode::Type::center) return;
 
   // A window that refused to shrink is centred on the asked rectangle by its own size.
@@ -62,7 +62,7 @@ void BuildInLayoutActionController::applyFractions(SIWindow& window, const Layou
   if (actual.size.width > frame.size.width) origin.x -= (actual.size.width - frame.size.width) * 0.5;
   if (actual.size.height > frame.size.height) origin.y -= (actual.size.height - frame.size.height) * 0.5;
   window.setFrame(CGRect{origin, frame.size});
-  layout.saveLayout(window, fractions);
+  layout.saveLayout(window, fractions, screen);
 }
 
 void BuildInLayoutActionController::switchScreen(SIWindow& window) {
@@ -72,7 +72,7 @@ void BuildInLayoutActionController::switchScreen(SIWindow& window) {
   const std::optional<CGRect> fractions = layout.savedFrame(window);
   if (!fractions) return;
   placeFrame(window, TransformUtils::convert(*fractions, next->visibleFrame));
-  layout.saveLayout(window, *fractions);
+  layout.saveLayout(window, *fractions, next);
   layout.keepOnScreen(window);
 }
 

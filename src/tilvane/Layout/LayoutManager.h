@@ -125,6 +125,9 @@ class LayoutManager final : public LayoutAllTarget {
   /// The program placed the window at fractions `r`: every item of it is marked layouting, its record gets
   /// the fractions, display and desktop at once, and a history record follows 0.5 s later.
   void saveLayout(const SIWindow& window, const CGRect& r);
+  /// The same, for a window just placed on `screen`: the record names that display even when the desktop
+  /// applies moves later than it answers the request (X11), so the window may still stand on the old one.
+  void saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen);
   /// The window moved or was resized: unless it is being laid out, its new fractions are queued for writing.
   void queueFrameUpdate(const SIWindow& window);
   /// Writes every queued frame change in one transaction, then a history record of each.

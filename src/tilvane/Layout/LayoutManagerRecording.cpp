@@ -38,14 +38,16 @@ void LayoutManager::bind() {
   }));
 }
 
-void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) {
+void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
+
+void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
   const auto items = layoutItems_;
   for (const auto& item : items) {
     if (item->window() != window) continue;
     item->setLayouting(true);
     const AutoLayoutModelPtr model = item->layoutModel();
     // Fractions that are not numbers would make the record useless; keep the last good ones.
-    if (isWritable(model) && isFinite(r)) writeTransaction([&] { placeRecord(*model, r, window.screen()); });
+    if (isWritable(model) && isFinite(r)) writeTransaction([&] { placeRecord(*model, r, screen); });
     const auto task = std::make_shared<dispatch::TaskId>(0);
     *task = dispatch::MainQueue::asyncAfter(kHistoryDelay, [this, task] {
       const auto pending = pendingRecords_.find(*task);

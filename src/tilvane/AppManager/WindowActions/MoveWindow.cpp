@@ -21,7 +21,7 @@ void moveWindow(int desktop, SIWindow window) {
   if (!target || !fractions) return;
   placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame));
   window.moveToSpace(desktop + 1);
-  layout.saveLayout(window, *fractions);
+  layout.saveLayout(window, *fractions, target);
   layout.keepOnScreen(window);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../e2e/TilvaneOnX11.h"
+#include "AppManager/Screens/ScreenManager.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "platform/desktop/NSScreen.h"
 
@@ -62,18 +63,21 @@ TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOt
       << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[1]);
   EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
+  // The record names the display the window was sent to, whenever the window manager applies the move.
+  ASSERT_EQ(records("TilvaneLeft").size(), 1u);
+  EXPECT_EQ(records("TilvaneLeft")[0]->screenIndex(), ScreenManager::shared().screenIndex(NSScreen::screens()[1]));
 
   actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
   EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 264, 960, 528}); }))
       << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[0]);
   EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
-  // What the program wrote down: the same record, the same fractions. (Its display index is read from the
-  // window's frame right after the move was asked, which the window manager may not have applied yet.)
+  // What the program wrote down: the same record, the same fractions, the display it was sent back to.
   advance(3.0);
   const auto stored = records("TilvaneLeft");
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(CGRectMake(stored[0]->x(), stored[0]->y(), stored[0]->width(), stored[0]->height()), fractions);
+  EXPECT_EQ(stored[0]->screenIndex(), ScreenManager::shared().screenIndex(NSScreen::screens()[0]));
 }
 
 }  // namespace
