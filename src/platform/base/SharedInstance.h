@@ -14,7 +14,7 @@ class SharedInstances {
   static void registerReset(std::function<void()> reset);
 };
 
-/// The lazily made shared instance of T (the requirements' `shared`). Main thread only, like its users.
+/// The lazily made shared instance of T (`X::shared()`). Main thread only, like its users.
 /// Use: `static LayoutManager& shared() { return SharedInstance<LayoutManager>::get(); }`
 template <class T>
 class SharedInstance {
