@@ -1,10 +1,10 @@
 #include "platform/defaults/UserDefaults.h"
 
-#include "AppManager/Logging/LogManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
 #include "platform/defaults/PlistCodec.h"
+#include "platform/log/ErrorReport.h"
 
 namespace tilvane::defaults {
 namespace {
@@ -24,13 +24,13 @@ void UserDefaults::load() {
   const FileRead read = readFileBounded(file_, kMaxFileBytes);
   if (read.status == FileRead::Status::absent) return;
   if (read.status == FileRead::Status::failed) {
-    LogManager::error("UserDefaults: cannot read the settings, using defaults: " + read.error);
+    log::reportError("UserDefaults: cannot read the settings, using defaults: " + read.error);
     return;
   }
   std::string error;
   auto dict = decodePlistDictionary(read.bytes, error);
   if (!dict) {
-    LogManager::error("UserDefaults: " + file_.string() + " is damaged (" + error + "), using defaults");
+    log::reportError("UserDefaults: " + file_.string() + " is damaged (" + error + "), using defaults");
     return;
   }
   std::lock_guard lock(mutex_);
@@ -120,7 +120,7 @@ bool UserDefaults::writeIfChanged() {
   }
   std::string error;
   if (!writeFileAtomically(file_, xml, error)) {
-    LogManager::error("UserDefaults: cannot save the settings: " + error);
+    log::reportError("UserDefaults: cannot save the settings: " + error);
     return false;
   }
   std::lock_guard lock(mutex_);

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "AppManager/Logging/LogManager.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/hotkeys/x11/KeyboardQuery.h"
+#include "platform/log/ErrorReport.h"
 
 namespace tilvane::x11 {
 namespace {
@@ -170,7 +170,7 @@ void X11HotKeys::keyboardChanged() {
 }
 
 void X11HotKeys::report(const MASShortcut& shortcut, const std::string& problem) {
-  LogManager::warning(fmt::format("hot key {} is not available: {}", shortcut.description(), problem));
+  log::reportWarning(fmt::format("hot key {} is not available: {}", shortcut.description(), problem));
 }
 
 }  // namespace tilvane::x11

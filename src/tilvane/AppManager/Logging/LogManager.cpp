@@ -7,6 +7,7 @@
 
 #include "platform/base/XdgPaths.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/log/ErrorReport.h"
 #include "platform/log/Logger.h"
 
 namespace tilvane {
@@ -26,6 +27,19 @@ State& state() {
   static State s;
   return s;
 }
+
+// Failures the platform layer handles itself reach the log like the program's own errors.
+const bool platformErrorsLogged = [] {
+  log::setReporter([](log::Level level, std::string_view message) {
+    if (level == log::Level::error)
+      LogManager::error(message);
+    else if (level == log::Level::warning)
+      LogManager::warning(message);
+    else
+      LogManager::debug(message);
+  });
+  return true;
+}();
 
 std::string prefix(LogManager::level l) {
   switch (l) {
