@@ -155,6 +155,10 @@ TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScree
                                                   [&](const AXUIElement&) { ++restored; });
   ASSERT_EQ(runCommand({"xdotool", "windowminimize", std::to_string(client.window())}), 0);
   ASSERT_TRUE(waitUntil([&] { return SIApplication(client.pid()).visibleWindows().empty(); }));
+  // Let the backend's event handling see the window minimised before it is restored: a minimise and a restore
+  // read in one batch look like no change at all. After the round trip the server has sent the state change.
+  probe().sync();
+  waitUntil([] { return true; });
   const auto onScreen = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
   ASSERT_TRUE(onScreen);
   EXPECT_TRUE(std::none_of(onScreen->begin(), onScreen->end(), [&](const CGWindowInfo& i) { return i.windowNumber == client.window(); }));
