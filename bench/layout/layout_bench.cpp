@@ -46,11 +46,11 @@ class World {
     desktop_ = std::make_unique<Desktop::Scope>(*sim_);
     StoreService::shared().configureRealm();
     for (int a = 0; a < kApplications; ++a) {
-      sim::SimApplicationSpec spec{.bundleIdentifier = "org.example.App" + std::to_string(a)};
+      sim::SimApplicationConfig config{.bundleIdentifier = "org.example.App" + std::to_string(a)};
       for (int w = 0; w < kWindowsPerApplication; ++w)
-        spec.windows.push_back({.title = "Window " + std::to_string(w),
+        config.windows.push_back({.title = "Window " + std::to_string(w),
                                 .frame = CGRectMake(20.0 * w, 30.0 + 10 * a, 800, 600)});
-      sim_->applications().addApplication(spec);
+      sim_->applications().addApplication(config);
     }
   }
   ~World() {

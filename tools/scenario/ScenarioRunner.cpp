@@ -95,13 +95,13 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
   ensureDesktop();
   if (step.command == "display") {
     if (!numbers(a, 0, 4, v)) return (*error = "expected X Y W H"), false;
-    sim::SimDisplaySpec spec{.frame = CGRectMake(v[0], v[1], v[2], v[3])};
+    sim::SimDisplayConfig config{.frame = CGRectMake(v[0], v[1], v[2], v[3])};
     if (a.size() >= 9 && a[4] == "visible") {
       if (!numbers(a, 5, 4, v)) return (*error = "expected visible X Y W H"), false;
-      spec.visibleFrame = CGRectMake(v[0], v[1], v[2], v[3]);
+      config.visibleFrame = CGRectMake(v[0], v[1], v[2], v[3]);
     }
-    if (started_) sim_->connectDisplay(spec);
-    else sim_->addDisplay(spec);
+    if (started_) sim_->connectDisplay(config);
+    else sim_->addDisplay(config);
     return true;
   }
   if (step.command == "disconnect") {
@@ -143,9 +143,9 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
   if (step.command == "app" || step.command == "launch") {
     if (a.empty()) return (*error = "expected BUNDLE"), false;
     if (pids_.count(a[0])) return (*error = "runs already"), false;
-    const sim::SimApplicationSpec spec{.bundleIdentifier = a[0], .name = a[0], .agent = hasFlag(a, 1, "agent")};
-    pids_[a[0]] = step.command == "app" ? sim_->applications().addApplication(spec)
-                                        : sim_->applications().launchApplication(spec);
+    const sim::SimApplicationConfig config{.bundleIdentifier = a[0], .name = a[0], .agent = hasFlag(a, 1, "agent")};
+    pids_[a[0]] = step.command == "app" ? sim_->applications().addApplication(config)
+                                        : sim_->applications().launchApplication(config);
     return true;
   }
   if (step.command == "quit") {
@@ -160,11 +160,11 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     if (a.size() < 6 || !numbers(a, 2, 4, v)) return (*error = "expected BUNDLE TITLE X Y W H"), false;
     const auto pid = pids_.find(a[0]);
     if (pid == pids_.end()) return (*error = "no such application"), false;
-    sim::SimWindowSpec spec{.title = a[1], .frame = CGRectMake(v[0], v[1], v[2], v[3])};
-    if (hasFlag(a, 6, "dialog")) spec.subrole = "AXDialog";
-    spec.minimized = hasFlag(a, 6, "minimized");
-    const AXUIElement window = step.command == "window" ? sim_->applications().addWindow(pid->second, spec)
-                                                        : sim_->applications().createWindow(pid->second, spec);
+    sim::SimWindowConfig config{.title = a[1], .frame = CGRectMake(v[0], v[1], v[2], v[3])};
+    if (hasFlag(a, 6, "dialog")) config.subrole = "AXDialog";
+    config.minimized = hasFlag(a, 6, "minimized");
+    const AXUIElement window = step.command == "window" ? sim_->applications().addWindow(pid->second, config)
+                                                        : sim_->applications().createWindow(pid->second, config);
     windows_.emplace_back(a[0], window);
     return true;
   }

@@ -12,7 +12,7 @@ namespace tilvane::test {
 
 /// A remembered placement as a test sets it up: window `windowIndex` of `bundle` at `fractions` of the visible
 /// frame of display `screenIndex` among `screenCount`.
-struct RecordSpec {
+struct RecordFields {
   std::string bundle;
   std::int64_t windowIndex = 0;
   CGRect fractions;
@@ -22,17 +22,17 @@ struct RecordSpec {
 };
 
 /// Stores the placement (an AutoLayoutModel with its usual id) in the default database and returns it.
-inline AutoLayoutModelPtr storeAutoLayoutRecord(const RecordSpec& spec) {
+inline AutoLayoutModelPtr storeAutoLayoutRecord(const RecordFields& config) {
   auto model = std::make_shared<AutoLayoutModel>();
-  model->setBundleIdentifier(spec.bundle);
-  model->setWindowIndex(spec.windowIndex);
-  model->setScreenCount(spec.screenCount);
-  model->setScreenIndex(spec.screenIndex);
-  model->setWindowID(spec.windowID);
-  model->setX(spec.fractions.origin.x);
-  model->setY(spec.fractions.origin.y);
-  model->setWidth(spec.fractions.size.width);
-  model->setHeight(spec.fractions.size.height);
+  model->setBundleIdentifier(config.bundle);
+  model->setWindowIndex(config.windowIndex);
+  model->setScreenCount(config.screenCount);
+  model->setScreenIndex(config.screenIndex);
+  model->setWindowID(config.windowID);
+  model->setX(config.fractions.origin.x);
+  model->setY(config.fractions.origin.y);
+  model->setWidth(config.fractions.size.width);
+  model->setHeight(config.fractions.size.height);
   model->makeId();
   const auto database = store::Database::open();
   database->write([&] { database->add(model); });

@@ -31,14 +31,14 @@ void WindowWorld::startManagers() {
   startWindowManagers();
 }
 
-AXUIElement WindowWorld::admitWindow(const sim::SimWindowSpec& spec, const std::string& bundle) {
+AXUIElement WindowWorld::admitWindow(const sim::SimWindowConfig& config, const std::string& bundle) {
   auto found = pids_.find(bundle);
   if (found == pids_.end()) {
     const pid_t pid = apps().addApplication({.bundleIdentifier = bundle});
     ApplicationManager::shared().addApplication(SIApplication(pid));
     found = pids_.emplace(bundle, pid).first;
   }
-  const AXUIElement window = apps().addWindow(found->second, spec);
+  const AXUIElement window = apps().addWindow(found->second, config);
   WindowManager::shared().addWindow(SIWindow(window));
   return window;
 }

@@ -37,7 +37,7 @@ class WindowWorld : public WorldTest {
 
   /// Opens a window of the application `bundle` (made and tracked on first use) and admits it through the
   /// window manager, as a created window is; the window's own move notifications are still on their way.
-  AXUIElement admitWindow(const sim::SimWindowSpec& spec, const std::string& bundle = "org.example.Editor");
+  AXUIElement admitWindow(const sim::SimWindowConfig& config, const std::string& bundle = "org.example.Editor");
   /// The process of the application `bundle` made by admitWindow (0 before).
   pid_t pidOf(const std::string& bundle) const;
   /// The layout item that holds the window (null when none does).

@@ -30,8 +30,8 @@ class BuiltInActionsTest : public test::WindowWorld {
  protected:
   BuiltInActionsTest() : WindowWorld(4) { startManagers(); }
 
-  AXUIElement focusedWindow(sim::SimWindowSpec spec = {.frame = CGRectMake(100, 100, 800, 600)}) {
-    const AXUIElement w = admitWindow(spec);
+  AXUIElement focusedWindow(sim::SimWindowConfig config = {.frame = CGRectMake(100, 100, 800, 600)}) {
+    const AXUIElement w = admitWindow(config);
     advance(3.0);
     apps().focusWindow(w);
     apps().clearRequests();

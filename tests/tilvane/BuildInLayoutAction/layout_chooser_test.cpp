@@ -51,8 +51,8 @@ class LayoutChooserTest : public test::WindowWorld {
     chooser_.setView(std::make_unique<FakeWindow>(window_));
   }
 
-  AXUIElement focused(sim::SimWindowSpec spec = {.frame = CGRectMake(100, 100, 800, 600)}) {
-    const AXUIElement w = admitWindow(spec);
+  AXUIElement focused(sim::SimWindowConfig config = {.frame = CGRectMake(100, 100, 800, 600)}) {
+    const AXUIElement w = admitWindow(config);
     advance(3.0);
     apps().focusWindow(w);
     return w;

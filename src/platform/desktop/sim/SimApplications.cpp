@@ -28,21 +28,21 @@ SimApplications::~SimApplications() = default;
 
 // --- set-up ---
 
-pid_t SimApplications::addApplication(const SimApplicationSpec& spec) {
+pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   Application app;
   app.info.processIdentifier = nextPid_++;
-  app.info.bundleIdentifier = spec.bundleIdentifier;
-  app.info.localizedName = spec.name;
-  app.info.isAgent = spec.agent;
+  app.info.bundleIdentifier = config.bundleIdentifier;
+  app.info.localizedName = config.name;
+  app.info.isAgent = config.agent;
   applications_.push_back(std::move(app));
   Application& added = applications_.back();
-  for (const SimWindowSpec& w : spec.windows) makeWindow(added, w);
+  for (const SimWindowConfig& w : config.windows) makeWindow(added, w);
   return added.info.processIdentifier;
 }
 
-AXUIElement SimApplications::addWindow(pid_t pid, const SimWindowSpec& spec) {
+AXUIElement SimApplications::addWindow(pid_t pid, const SimWindowConfig& config) {
   Application* app = findApplication(pid);
-  return app ? makeWindow(*app, spec) : AXUIElement{};
+  return app ? makeWindow(*app, config) : AXUIElement{};
 }
 
 void SimApplications::setWindowsRead(pid_t pid, SimWindowsRead read) {
@@ -61,8 +61,8 @@ void SimApplications::clearScriptedWindowList() {
 
 // --- user actions ---
 
-pid_t SimApplications::launchApplication(const SimApplicationSpec& spec) {
-  const pid_t pid = addApplication(spec);
+pid_t SimApplications::launchApplication(const SimApplicationConfig& config) {
+  const pid_t pid = addApplication(config);
   notifyLaunch(NSWorkspaceApplicationNotification{findApplication(pid)->info});
   return pid;
 }
@@ -88,10 +88,10 @@ void SimApplications::notifyTerminate(const NSWorkspaceApplicationNotification& 
   DesktopNotificationCenter::post(desktop_.notificationCenter().didTerminateApplication(), notification);
 }
 
-AXUIElement SimApplications::createWindow(pid_t pid, const SimWindowSpec& spec) {
+AXUIElement SimApplications::createWindow(pid_t pid, const SimWindowConfig& config) {
   Application* app = findApplication(pid);
   if (!app) return AXUIElement{};
-  const AXUIElement window = makeWindow(*app, spec);
+  const AXUIElement window = makeWindow(*app, config);
   post(pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(pid), window);
   return window;
 }
@@ -118,14 +118,14 @@ bool SimApplications::userMoveWindow(const AXUIElement& window, const CGRect& fr
 bool SimApplications::minimizeWindow(const AXUIElement& window) {
   Window* w = findWindow(window);
   if (!w) return false;
-  w->spec.minimized = true;
+  w->config.minimized = true;
   return true;
 }
 
 bool SimApplications::deminiaturizeWindow(const AXUIElement& window) {
   Window* w = findWindow(window);
-  if (!w || !w->spec.minimized) return false;
-  w->spec.minimized = false;
+  if (!w || !w->config.minimized) return false;
+  w->config.minimized = false;
   post(window.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(window.pid), window);
   return true;
 }
@@ -197,17 +197,17 @@ AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::str
   const Window* w = findWindow(element);
   if (!w) return AXError::invalidUIElement;
   if (attribute == kAXTitleAttribute) {
-    if (!w->spec.title) return AXError::noValue;
-    value = *w->spec.title;
+    if (!w->config.title) return AXError::noValue;
+    value = *w->config.title;
     return AXError::success;
   }
   if (attribute == kAXSubroleAttribute) {
-    if (!w->spec.subrole) return AXError::noValue;
-    value = *w->spec.subrole;
+    if (!w->config.subrole) return AXError::noValue;
+    value = *w->config.subrole;
     return AXError::success;
   }
   if (attribute == kAXMinimizedAttribute) {
-    value = w->spec.minimized;
+    value = w->config.minimized;
     return AXError::success;
   }
   return AXError::attributeUnsupported;
@@ -215,19 +215,19 @@ AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::str
 
 std::optional<CGRect> SimApplications::windowFrame(const AXUIElement& window) const {
   const Window* w = findWindow(window);
-  return w ? std::optional(w->spec.frame) : std::nullopt;
+  return w ? std::optional(w->config.frame) : std::nullopt;
 }
 
 bool SimApplications::isWindowMovable(const AXUIElement& window) const {
   const Window* w = findWindow(window);
-  return w && w->spec.movable;
+  return w && w->config.movable;
 }
 
 bool SimApplications::setWindowPosition(const AXUIElement& window, CGPoint position) {
   requests_.push_back({SimWindowRequest::Kind::position, window, position.x, position.y});
   Window* w = findWindow(window);
-  if (!w || !w->spec.movable) return false;
-  CGRect frame = w->spec.frame;
+  if (!w || !w->config.movable) return false;
+  CGRect frame = w->config.frame;
   frame.origin = position;
   changeFrame(*w, frame);
   return true;
@@ -236,8 +236,8 @@ bool SimApplications::setWindowPosition(const AXUIElement& window, CGPoint posit
 bool SimApplications::setWindowSize(const AXUIElement& window, CGSize size) {
   requests_.push_back({SimWindowRequest::Kind::size, window, size.width, size.height});
   Window* w = findWindow(window);
-  if (!w || !w->spec.movable) return false;
-  CGRect frame = w->spec.frame;
+  if (!w || !w->config.movable) return false;
+  CGRect frame = w->config.frame;
   frame.size = size;
   changeFrame(*w, frame);
   return true;
@@ -288,7 +288,7 @@ std::optional<std::vector<CGWindowInfo>> SimApplications::copyWindowInfo(CGWindo
   std::vector<CGWindowInfo> list;
   for (const Application& app : applications_)
     for (const Window& w : app.windows)
-      if (option != kCGWindowListOptionOnScreenOnly || (isShown(w) && !w.spec.minimized))
+      if (option != kCGWindowListOptionOnScreenOnly || (isShown(w) && !w.config.minimized))
         list.push_back(CGWindowInfo{static_cast<CGWindowID>(w.element.id), app.info.processIdentifier});
   return list;
 }
@@ -362,20 +362,20 @@ std::string SimApplications::spaceForFrame(const CGRect& frame) const {
   return desktop_.currentSpaceUuid(uuids[best]).value_or(std::string());
 }
 
-AXUIElement SimApplications::makeWindow(Application& app, const SimWindowSpec& spec) {
+AXUIElement SimApplications::makeWindow(Application& app, const SimWindowConfig& config) {
   Window w;
   w.element = AXUIElement{AXUIElement::Role::window, app.info.processIdentifier, nextWindowId_++};
-  w.spec = spec;
-  w.space = spec.spaceUuid ? *spec.spaceUuid : spaceForFrame(spec.frame);
+  w.config = config;
+  w.space = config.spaceUuid ? *config.spaceUuid : spaceForFrame(config.frame);
   app.windows.push_back(std::move(w));
   return app.windows.back().element;
 }
 
 void SimApplications::changeFrame(Window& window, CGRect frame) {
-  frame.size.width = std::max(frame.size.width, window.spec.minimumSize.width);
-  frame.size.height = std::max(frame.size.height, window.spec.minimumSize.height);
-  const CGRect old = window.spec.frame;
-  window.spec.frame = frame;
+  frame.size.width = std::max(frame.size.width, window.config.minimumSize.width);
+  frame.size.height = std::max(frame.size.height, window.config.minimumSize.height);
+  const CGRect old = window.config.frame;
+  window.config.frame = frame;
   const AXUIElement app = AXUIElementCreateApplication(window.element.pid);
   if (old.origin != frame.origin) post(window.element.pid, kAXWindowMovedNotification, app, window.element);
   if (old.size != frame.size) post(window.element.pid, kAXWindowResizedNotification, app, window.element);

@@ -16,7 +16,7 @@ namespace tilvane::sim {
 class SimDesktop;
 
 /// A window to add to a SimApplications application.
-struct SimWindowSpec {
+struct SimWindowConfig {
   /// "AXTitle"; absent: the window has no title.
   std::optional<std::string> title;
   /// In the window space (top-left origin of the primary display, y down).
@@ -32,11 +32,11 @@ struct SimWindowSpec {
 };
 
 /// An application to add to SimApplications.
-struct SimApplicationSpec {
+struct SimApplicationConfig {
   std::optional<std::string> bundleIdentifier;
   std::optional<std::string> name;
   bool agent = false;
-  std::vector<SimWindowSpec> windows;
+  std::vector<SimWindowConfig> windows;
 };
 
 /// How an application answers a read of its "AXWindows".
@@ -79,9 +79,9 @@ class SimApplications final : public ApplicationServer {
   // --- set-up, silent ---
 
   /// Adds a running application with its windows; returns its process identifier.
-  pid_t addApplication(const SimApplicationSpec& spec);
+  pid_t addApplication(const SimApplicationConfig& config);
   /// Adds a window to a running application; a non-window element when the application is unknown.
-  AXUIElement addWindow(pid_t pid, const SimWindowSpec& spec);
+  AXUIElement addWindow(pid_t pid, const SimWindowConfig& config);
   /// How the application answers "AXWindows" from now on.
   void setWindowsRead(pid_t pid, SimWindowsRead read);
   /// From now on the window list answers exactly `list` (absent: it cannot be obtained).
@@ -91,14 +91,14 @@ class SimApplications final : public ApplicationServer {
   // --- user actions, each notified on the main loop ---
 
   /// Starts an application (launch notification); returns its process identifier.
-  pid_t launchApplication(const SimApplicationSpec& spec);
+  pid_t launchApplication(const SimApplicationConfig& config);
   /// Ends an application and its windows (quit notification). False when unknown.
   bool quitApplication(pid_t pid);
   /// Raises a launch or quit notification with whatever user info is given.
   void notifyLaunch(const NSWorkspaceApplicationNotification& notification);
   void notifyTerminate(const NSWorkspaceApplicationNotification& notification);
   /// Opens a window ("AXWindowCreated"); a non-window element when the application is unknown.
-  AXUIElement createWindow(pid_t pid, const SimWindowSpec& spec);
+  AXUIElement createWindow(pid_t pid, const SimWindowConfig& config);
   /// Closes a window ("AXUIElementDestroyed"). False when unknown.
   bool closeWindow(const AXUIElement& window);
   /// The user drags or resizes the window to `frame` ("AXWindowMoved" and/or "AXWindowResized" when changed).
@@ -146,7 +146,7 @@ class SimApplications final : public ApplicationServer {
  private:
   struct Window {
     AXUIElement element;
-    SimWindowSpec spec;
+    SimWindowConfig config;
     std::string space;
   };
   struct Application {
@@ -168,7 +168,7 @@ class SimApplications final : public ApplicationServer {
   bool isShown(const Window& window) const;
   /// The desktop shown by the display that holds `frame`.
   std::string spaceForFrame(const CGRect& frame) const;
-  AXUIElement makeWindow(Application& app, const SimWindowSpec& spec);
+  AXUIElement makeWindow(Application& app, const SimWindowConfig& config);
   /// Applies a new frame (minimum size kept) and reports what changed.
   void changeFrame(Window& window, CGRect frame);
   /// Delivers `notification` for `notified` to the observer of (pid, notification, observed) on the main loop.

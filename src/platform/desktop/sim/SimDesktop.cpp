@@ -16,13 +16,13 @@ std::vector<std::string> makeSpaces(int count) {
 SimDesktop::SimDesktop(SpacesMode mode, int sharedSpaceCount)
     : mode_(mode), sharedSpaces_(makeSpaces(sharedSpaceCount)) {}
 
-std::string SimDesktop::addDisplay(const SimDisplaySpec& spec) {
+std::string SimDesktop::addDisplay(const SimDisplayConfig& config) {
   Display d;
-  d.uuid = spec.uuid.empty() ? makeUuidString() : spec.uuid;
-  d.named = spec.named;
-  d.frame = spec.frame;
-  d.visibleFrame = spec.visibleFrame.value_or(spec.frame);
-  d.spaces = makeSpaces(spec.spaceCount);
+  d.uuid = config.uuid.empty() ? makeUuidString() : config.uuid;
+  d.named = config.named;
+  d.frame = config.frame;
+  d.visibleFrame = config.visibleFrame.value_or(config.frame);
+  d.spaces = makeSpaces(config.spaceCount);
   displays_.push_back(d);
   managedOrder_.push_back(d.uuid);
   return d.uuid;
@@ -101,8 +101,8 @@ bool SimDesktop::switchToSpaceAtPosition(int position) {
   return index < ordered.size() && switchToSpace(ordered[index]);
 }
 
-std::string SimDesktop::connectDisplay(const SimDisplaySpec& spec) {
-  std::string uuid = addDisplay(spec);
+std::string SimDesktop::connectDisplay(const SimDisplayConfig& config) {
+  std::string uuid = addDisplay(config);
   notifyScreenParameters();
   return uuid;
 }

@@ -8,7 +8,7 @@
 
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/sim/SimApplications.h"
-#include "platform/desktop/sim/SimDisplaySpec.h"
+#include "platform/desktop/sim/SimDisplayConfig.h"
 #include "platform/desktop/sim/SimLauncher.h"
 #include "platform/desktop/sim/SimProgramServer.h"
 
@@ -52,7 +52,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   // --- set-up, silent ---
 
   /// Adds a display after the others (system order and window-server order) and returns its UUID.
-  std::string addDisplay(const SimDisplaySpec& spec);
+  std::string addDisplay(const SimDisplayConfig& config);
   /// Adds a desktop: to the shared set (`displayUuid` ignored) or to that display's set. Returns the new
   /// desktop's UUID, or empty when the display is unknown.
   std::string addSpace(const std::string& displayUuid = {});
@@ -77,7 +77,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   /// False when there is no such desktop.
   bool switchToSpaceAtPosition(int position);
   /// Attaches a display (screenParametersDidChange) and returns its UUID.
-  std::string connectDisplay(const SimDisplaySpec& spec);
+  std::string connectDisplay(const SimDisplayConfig& config);
   /// Detaches a display with its own desktops (screenParametersDidChange). False when unknown.
   bool disconnectDisplay(const std::string& displayUuid);
   /// Moves or resizes a display (screenParametersDidChange). The visible frame is the frame when not given.

@@ -56,9 +56,9 @@ void SimLauncher::start(const std::string& application) {
   if (it == scripts_.end()) return;
   it->second.starting = false;
   const SimLaunchScript& script = it->second.script;
-  SimApplicationSpec spec = script.application;
-  spec.windows.clear();
-  const pid_t pid = applications_.launchApplication(spec);
+  SimApplicationConfig config = script.application;
+  config.windows.clear();
+  const pid_t pid = applications_.launchApplication(config);
   if (!script.opensWindow) return;
   std::weak_ptr<SimLauncher*> weak = self_;
   dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {

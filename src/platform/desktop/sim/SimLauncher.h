@@ -14,9 +14,9 @@ namespace tilvane::sim {
 struct SimLaunchScript {
   /// The application that starts (its bundle identifier names it among the running applications). Its
   /// `windows` are ignored: the launch opens `window` instead.
-  SimApplicationSpec application;
+  SimApplicationConfig application;
   /// The window it opens once started.
-  SimWindowSpec window;
+  SimWindowConfig window;
   /// Seconds from the launch to the start of the application (its launch notification).
   double startDelay = 0.2;
   /// Seconds from the start to its window ("AXWindowCreated"); the window then takes the focus.

@@ -20,7 +20,7 @@ DesktopChoice chooseDesktop(const std::string& request, const std::string& displ
   if (request == "sim") {
     // One 1440 x 900 display with a 23-point bar along its top, and four shared desktops.
     auto sim = std::make_unique<sim::SimDesktop>(sim::SpacesMode::shared, kSimDesktops);
-    sim->addDisplay(sim::SimDisplaySpec{CGRectMake(0, 0, 1440, 900), CGRectMake(0, 0, 1440, 877)});
+    sim->addDisplay(sim::SimDisplayConfig{CGRectMake(0, 0, 1440, 900), CGRectMake(0, 0, 1440, 877)});
     choice.desktop = std::move(sim);
     choice.canMoveWindows = true;
     choice.description = "simulated desktop";

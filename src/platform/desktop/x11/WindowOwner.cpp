@@ -14,8 +14,8 @@ constexpr std::uint32_t kMaxPid = 1u << 22;
 
 std::optional<pid_t> pidFromXRes(const XConnection& x, xcb_window_t window) {
   if (!x.hasXRes()) return std::nullopt;
-  xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-  auto reply = x.reply(xcb_res_query_client_ids_reply, xcb_res_query_client_ids(x.get(), 1, &spec));
+  xcb_res_client_id_spec_t clientId{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+  auto reply = x.reply(xcb_res_query_client_ids_reply, xcb_res_query_client_ids(x.get(), 1, &clientId));
   if (!reply) return std::nullopt;
   for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
     if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)) continue;

@@ -14,7 +14,7 @@ using test::fractionsOf;
 
 class ApplicationManagerTest : public test::WindowWorld {
  protected:
-  static sim::SimApplicationSpec editor(std::vector<sim::SimWindowSpec> windows = {{.title = "A"}, {.title = "B"}}) {
+  static sim::SimApplicationConfig editor(std::vector<sim::SimWindowConfig> windows = {{.title = "A"}, {.title = "B"}}) {
     return {.bundleIdentifier = "org.example.Editor", .name = "Editor", .windows = std::move(windows)};
   }
   ApplicationManager& manager() { return ApplicationManager::shared(); }

@@ -16,7 +16,7 @@ class ScreenChangesTest : public test::WindowWorld {
   ScreenChangesTest() : WindowWorld(2) { startManagers(); }
   ScreenManager& screens() { return ScreenManager::shared(); }
   LayoutManager& layout() { return LayoutManager::shared(); }
-  const sim::SimDisplaySpec right{.frame = CGRectMake(1440, 0, 1920, 1080)};
+  const sim::SimDisplayConfig right{.frame = CGRectMake(1440, 0, 1920, 1080)};
 };
 
 TEST_F(ScreenChangesTest, AChangeThatKeepsTheDisplaySetOnlySettles) {

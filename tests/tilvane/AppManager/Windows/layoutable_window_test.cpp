@@ -8,8 +8,8 @@ namespace {
 
 class LayoutableWindowTest : public test::WindowWorld {
  protected:
-  bool layoutable(std::optional<std::string> bundle, sim::SimWindowSpec spec) {
-    const pid_t pid = apps().addApplication({.bundleIdentifier = std::move(bundle), .windows = {spec}});
+  bool layoutable(std::optional<std::string> bundle, sim::SimWindowConfig config) {
+    const pid_t pid = apps().addApplication({.bundleIdentifier = std::move(bundle), .windows = {config}});
     return isLayoutableWindow(SIWindow(apps().windowsOf(pid).front()));
   }
 };

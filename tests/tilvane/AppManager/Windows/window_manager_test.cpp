@@ -12,7 +12,7 @@ class WindowManagerTest : public test::WindowWorld {
  protected:
   WindowManagerTest() { startManagers(); }
   // A tracked application with the given windows, already past its start-up step.
-  std::vector<AXUIElement> tracked(std::vector<sim::SimWindowSpec> windows, std::string bundle = "org.example.Editor") {
+  std::vector<AXUIElement> tracked(std::vector<sim::SimWindowConfig> windows, std::string bundle = "org.example.Editor") {
     const pid_t pid = apps().addApplication({.bundleIdentifier = bundle, .windows = std::move(windows)});
     ApplicationManager::shared().addApplication(SIApplication(pid));
     return apps().windowsOf(pid);

@@ -11,7 +11,7 @@ namespace tilvane::sim {
 enum class SpacesMode { shared, separate };
 
 /// A display to add to a SimDesktop.
-struct SimDisplaySpec {
+struct SimDisplayConfig {
   /// The whole display, in the display space (bottom-left origin of the primary display, y up).
   CGRect frame;
   /// The usable part; the frame when not given.
