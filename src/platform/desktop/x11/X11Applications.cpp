@@ -24,6 +24,7 @@ constexpr std::uint32_t kMoveResizeX = 1u << 8, kMoveResizeY = 1u << 9, kMoveRes
 constexpr std::uint32_t kStateRemove = 0;
 constexpr double kMaxExtent = 32767;
 constexpr double kSettleSeconds = 1.0;  // how long an un-maximised window's decoration may take to change
+constexpr double kRequestSeconds = 0.5;  // how long a move request counts before the server shows it
 
 std::int64_t roundedExtent(double v) { return static_cast<std::int64_t>(std::clamp(std::round(v), 1.0, kMaxExtent)); }
 }  // namespace
@@ -149,6 +150,7 @@ void X11Applications::untrack(xcb_window_t window, bool notify) {
   stateDirty_.erase(window);
   reparented_.erase(window);
   settling_.erase(window);
+  requested_.erase(window);
   if (client.frame != window) frameToClient_.erase(client.frame);
   if (!client.pid) return;
   if (notify) {
@@ -234,6 +236,13 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   if (!now) return;
   const auto before = client.outer;
   client.outer = now;
+  // A request the server now shows (or that ran out) no longer stands over the real frame.
+  if (const auto r = requested_.find(window); r != requested_.end()) {
+    const Requested& q = r->second;
+    const bool shown = q.x.value_or(now->x) == now->x && q.y.value_or(now->y) == now->y &&
+                       q.width.value_or(now->width) == now->width && q.height.value_or(now->height) == now->height;
+    if (shown || dispatch::MainQueue::clock().now() > q.until) requested_.erase(r);
+  }
   if (!client.pid || !before) return;
   const AXUIElement app = AXUIElementCreateApplication(*client.pid);
   const AXUIElement element = windowElement(window, *client.pid);
@@ -330,9 +339,21 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
 
 // --- ApplicationServer: windows ---
 
+std::optional<PixelRect> X11Applications::expectedOuterFrame(xcb_window_t window) const {
+  auto outer = outerFrame(window);
+  const auto it = requested_.find(window);
+  if (!outer || it == requested_.end() || dispatch::MainQueue::clock().now() > it->second.until) return outer;
+  const Requested& r = it->second;
+  outer->x = r.x.value_or(outer->x);
+  outer->y = r.y.value_or(outer->y);
+  outer->width = r.width.value_or(outer->width);
+  outer->height = r.height.value_or(outer->height);
+  return outer;
+}
+
 std::optional<CGRect> X11Applications::windowFrame(const AXUIElement& window) const {
   if (!clientOf(window)) return std::nullopt;
-  const auto outer = outerFrame(static_cast<xcb_window_t>(window.id));
+  const auto outer = expectedOuterFrame(static_cast<xcb_window_t>(window.id));
   if (!outer) return std::nullopt;
   return CoordinateSpace(primary_()).toWindowSpace(*outer);
 }
@@ -402,6 +423,10 @@ bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint posit
   const auto w = static_cast<xcb_window_t>(window.id);
   if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
   moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
+  Requested& r = requested_[w];
+  r.x = target->x;
+  r.y = target->y;
+  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
   return true;
 }
 
@@ -415,6 +440,10 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   const bool settles = unmaximize(w) || settling_.count(w);
   const FrameExtents used = sendOuterSize(w, width, height);
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
+  Requested& r = requested_[w];
+  r.width = width;
+  r.height = height;
+  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
   return true;
 }
 

@@ -137,6 +137,16 @@ class X11Applications final : public ApplicationServer {
     double until = 0;
   };
   std::map<xcb_window_t, Settling> settling_;
+  /// The outer frame last asked for, field by field, until the server shows it or a short while has passed:
+  /// the window manager applies a move after the request returns, and what the program reads right after its
+  /// own move (to keep the window on its display, to record its display) must be where it sent the window.
+  struct Requested {
+    std::optional<std::int64_t> x, y, width, height;
+    double until = 0;
+  };
+  std::map<xcb_window_t, Requested> requested_;
+  /// The outer frame with what is still on its way from the program's own requests laid over it.
+  std::optional<PixelRect> expectedOuterFrame(xcb_window_t window) const;
   std::shared_ptr<X11Applications*> self_;
 };
 
