@@ -12,7 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then echo "ci-in-fresh-root: run as root (it uses deboo
 
 # The mirror this machine's own apt sources use.
 mirror="$(grep -h -o -m1 -E 'https?://[^ ]*/debian/?( |$)' /etc/apt/sources.list /etc/apt/sources.list.d/* \
-  2>/dev/null | head -n1 | tr -d ' ')"
+  2>/dev/null | head -n1 | tr -d ' ' || true)"
 mirror="${mirror:-http://deb.debian.org/debian}"
 
 if [ ! -x "$pristine/bin/bash" ]; then
