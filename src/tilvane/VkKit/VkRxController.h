@@ -46,8 +46,6 @@ class VkRxController {
 
   /// The subscriptions that live as long as the controller.
   rx::DisposeBag& disposeBag() { return disposeBag_; }
-  /// Replaces the bag; the subscriptions of the old one end now.
-  void setDisposeBag(rx::DisposeBag bag) { disposeBag_ = std::move(bag); }
 
  protected:
   explicit VkRxController(Passkey) {}

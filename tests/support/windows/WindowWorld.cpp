@@ -9,13 +9,16 @@
 #include "Models/AutoLayoutModel.h"
 #include "Models/WindowMovingModel.h"
 #include "platform/base/SharedInstance.h"
+#include "platform/desktop/SIApplication.h"
 #include "platform/store/Database.h"
 #include "support/windows/StoredRecord.h"
 
 namespace tilvane::test {
 
-WindowWorld::WindowWorld(int spaces) : sim_(std::make_unique<sim::SimDesktop>(sim::SpacesMode::shared, spaces)) {
-  sim_->addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = CGRectMake(0, 0, 1440, 877)});
+WindowWorld::WindowWorld(int spaces, sim::SpacesMode mode) : sim_(std::make_unique<sim::SimDesktop>(mode, spaces)) {
+  sim_->addDisplay({.frame = CGRectMake(0, 0, 1440, 900),
+                    .visibleFrame = CGRectMake(0, 0, 1440, 877),
+                    .spaceCount = mode == sim::SpacesMode::separate ? spaces : 1});
   scope_ = std::make_unique<Desktop::Scope>(*sim_);
   StoreService::shared().configureRealm();
   log.clear();
@@ -43,6 +46,12 @@ AXUIElement WindowWorld::admitWindow(const sim::SimWindowConfig& config, const s
   return window;
 }
 
+AXUIElement WindowWorld::settledWindow(const sim::SimWindowConfig& config, const std::string& bundle) {
+  const AXUIElement window = admitWindow(config, bundle);
+  advance(3.0);
+  return window;
+}
+
 pid_t WindowWorld::pidOf(const std::string& bundle) const {
   const auto found = pids_.find(bundle);
   return found == pids_.end() ? 0 : found->second;
@@ -55,11 +64,13 @@ std::shared_ptr<LayoutItem> WindowWorld::itemOf(const AXUIElement& window) const
 }
 
 AutoLayoutModelPtr WindowWorld::storeRecord(const std::string& bundle, std::int64_t index, const CGRect& fractions,
-                                            std::int64_t screenCount, std::int64_t windowID) {
+                                            std::int64_t screenCount, std::int64_t windowID,
+                                            std::int64_t screenIndex) {
   return storeAutoLayoutRecord({.bundle = bundle,
                                 .windowIndex = index,
                                 .fractions = fractions,
                                 .screenCount = screenCount,
+                                .screenIndex = screenIndex,
                                 .windowID = windowID});
 }
 
@@ -80,6 +91,24 @@ std::vector<std::string> WindowWorld::logLines(std::string_view text) const {
 
 CGRect WindowWorld::frameOf(const AXUIElement& window) const {
   return sim_->applications().frameOf(window).value_or(CGRect{});
+}
+
+bool WindowWorld::isShown(const AXUIElement& window) const {
+  for (const SIWindow& shown : SIApplication(window.pid).windows())
+    if (shown.axElement() == window) return true;
+  return false;
+}
+
+bool WindowWorld::shownOn(const AXUIElement& window, int number) {
+  sim_->switchToSpaceAtPosition(number + 1);
+  drain();
+  return isShown(window);
+}
+
+std::vector<WindowWorld::Request> WindowWorld::requests() const {
+  std::vector<Request> sent;
+  for (const auto& r : sim_->applications().requests()) sent.emplace_back(r.kind, r.a, r.b);
+  return sent;
 }
 
 CGRect fractionsOf(const AutoLayoutModel& model) {

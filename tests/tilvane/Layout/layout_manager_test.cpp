@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Settings/UserDefaultsService.h"
-#include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
 #include "platform/defaults/UserDefaults.h"
-#include "AppManager/Screens/ScreenManager.h"
 #include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
 
@@ -19,9 +17,6 @@ class LayoutManagerTest : public test::WindowWorld {
  protected:
   LayoutManagerTest() { startManagers(); }
   LayoutManager& manager() { return LayoutManager::shared(); }
-  static void setInteger(const std::string& key, std::int64_t value) {
-    defaults::UserDefaults::standard().setInteger(key, value);
-  }
 };
 
 TEST_F(LayoutManagerTest, ANewWindowMovesToItsRememberedFraction) {
@@ -38,7 +33,7 @@ TEST_F(LayoutManagerTest, ANewWindowMovesToItsRememberedFraction) {
 }
 
 TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRefreshedButNotMoved) {
-  setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
+  defaults::UserDefaults::standard().setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
   const auto record = storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
   store::Database::open()->write([&] {
     record->setScreenIndex(-1);
@@ -102,13 +97,6 @@ TEST_F(LayoutManagerTest, RemovingAWindowDropsEveryItemThatHoldsIt) {
   manager().removeWindow(SIWindow(w));
   ASSERT_EQ(manager().layoutItems().size(), 1u);
   EXPECT_EQ(manager().layoutItems()[0]->window(), SIWindow(other));
-}
-
-TEST_F(LayoutManagerTest, SavedFrameIsTheRecordsFractions) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.25, 0, 0.5, 1));
-  const AXUIElement w = admitWindow({});
-  EXPECT_EQ(manager().savedFrame(SIWindow(w)), CGRectMake(0.25, 0, 0.5, 1));
-  EXPECT_FALSE(manager().savedFrame(SIWindow(AXUIElement{AXUIElement::Role::window, 1, 99})));
 }
 
 TEST_F(LayoutManagerTest, AnApplicationRuleWinsOverTheRememberedFrame) {

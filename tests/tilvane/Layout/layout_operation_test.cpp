@@ -26,12 +26,6 @@ class LayoutOperationTest : public test::WindowWorld {
     LayoutManager::shared().layoutOperationQueue().addOperation(std::make_shared<AutoLayoutOperation>(SIWindow(w), frame));
     drain();
   }
-  // The requests that reached the window, as (kind, a, b).
-  std::vector<std::tuple<Kind, double, double>> requests() const {
-    std::vector<std::tuple<Kind, double, double>> out;
-    for (const auto& r : const_cast<LayoutOperationTest*>(this)->apps().requests()) out.emplace_back(r.kind, r.a, r.b);
-    return out;
-  }
 };
 
 TEST_F(LayoutOperationTest, WithoutAFrameNothingHappensNotEvenThePullBack) {
@@ -56,7 +50,7 @@ TEST_F(LayoutOperationTest, PositionSizePositionWithoutGap) {
   const AXUIElement w = window();
   run(w, CGRectMake(0, 23, 800, 600));
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 800, 600));
-  EXPECT_EQ(requests(), (std::vector<std::tuple<Kind, double, double>>{
+  EXPECT_EQ(requests(), (std::vector<Request>{
                             {Kind::position, 0, 23}, {Kind::size, 800, 600}, {Kind::position, 0, 23}}));
 }
 
@@ -65,7 +59,7 @@ TEST_F(LayoutOperationTest, GapShrinksBySixteenAndShiftsByEight) {
   const AXUIElement w = window();
   run(w, CGRectMake(0, 23, 800, 600));
   EXPECT_EQ(frameOf(w), CGRectMake(8, 31, 784, 584));
-  EXPECT_EQ(requests(), (std::vector<std::tuple<Kind, double, double>>{
+  EXPECT_EQ(requests(), (std::vector<Request>{
                             {Kind::size, 784, 584}, {Kind::position, 8, 31}, {Kind::size, 784, 584}}));
 }
 
@@ -73,7 +67,7 @@ TEST_F(LayoutOperationTest, EmptyOrNonFiniteSizesNeverReachTheWindow) {
   setGap(true);
   const AXUIElement w = window();
   run(w, CGRectMake(0, 23, 10, 10));  // less 16 leaves nothing
-  EXPECT_EQ(requests(), (std::vector<std::tuple<Kind, double, double>>{{Kind::position, 8, 31}}));
+  EXPECT_EQ(requests(), (std::vector<Request>{{Kind::position, 8, 31}}));
   apps().clearRequests();
   setGap(false);
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -98,13 +92,10 @@ TEST_F(LayoutOperationTest, AWindowOverhangingTheRightEdgeIsPulledBack) {
   EXPECT_EQ(frameOf(gapped), CGRectMake(1440 - 784 - 8, 31, 784, 584));
 }
 
-TEST_F(LayoutOperationTest, ATallWindowEndsAtTheBottomWithItsTopAboveTheVisibleFrame) {
-  const AXUIElement w = window();
-  run(w, CGRectMake(0, 23, 800, 1000));
-  EXPECT_EQ(frameOf(w), CGRectMake(0, -100, 800, 1000));
-}
-
-TEST_F(LayoutOperationTest, ADisplayBelowThePrimaryOneUsesItsOwnBottomEdge) {
+TEST_F(LayoutOperationTest, ATallWindowEndsAtItsDisplaysBottomWithItsTopAboveTheVisibleFrame) {
+  const AXUIElement tall = window();
+  run(tall, CGRectMake(0, 23, 800, 1000));
+  EXPECT_EQ(frameOf(tall), CGRectMake(0, -100, 800, 1000));
   sim().addDisplay({.frame = CGRectMake(0, -768, 1024, 768), .visibleFrame = CGRectMake(0, -768, 1024, 740)});
   const AXUIElement w = window(CGRectMake(10, 1000, 400, 300));
   run(w, CGRectMake(10, 1000, 400, 700));

@@ -4,7 +4,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "VkKit/UnimplementedInitializer.h"
 #include "VkKit/VkRxController.h"
 #include "platform/rx/PublishSubject.h"
 
@@ -71,22 +70,6 @@ TEST(VkRxController, SubscriptionsInTheBagEndWithTheController) {
   controller.reset();
   EXPECT_EQ(source.observerCount(), 0u);
   source.onNext(2);  // would touch a destroyed controller if the subscription had survived
-}
-
-TEST(VkRxController, ReplacingTheBagEndsTheOldSubscriptions) {
-  std::vector<std::string> calls;
-  rx::PublishSubject<int> source;
-  auto controller = VkRxController::make<RecordingController>(calls, source);
-  controller->setDisposeBag(rx::DisposeBag());
-  source.onNext(1);
-  EXPECT_EQ(controller->received, 0);
-  EXPECT_EQ(source.observerCount(), 0u);
-}
-
-TEST(UnimplementedInitializerDeathTest, ReportsTheClassAndInitializerAndAborts) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(reportUnimplementedInitializer("init()", "Tilvane.LayoutItem"),
-               "Tilvane\\.LayoutItem: init\\(\\) has not been implemented");
 }
 
 }  // namespace

@@ -29,11 +29,6 @@ TEST_F(FrameTransform, OnThePrimaryDisplayTheFlipIsTheFractionOfItsHeight) {
   expectRect(TransformUtils::convert(CGRectMake(0, 0, 1, 1), CGRectMake(0, 0, 1440, 877)), 0, 23, 1440, 877);
 }
 
-TEST_F(FrameTransform, ConvertUsesMagnitudes) {
-  sim().addDisplay({.frame = CGRectMake(0, 0, 1000, 1000)});
-  expectRect(TransformUtils::convert(CGRectMake(0.5, 0, -0.25, 0.5), CGRectMake(0, 0, 1000, 1000)), 500, 0, 250, 500);
-}
-
 TEST_F(FrameTransform, RoundTripOnADisplayThatIsNotThePrimaryOne) {
   // AppKit lists the upper-left display first; the primary is the one at (0, 0) and its height is the pivot.
   const CGRect upperVisible = CGRectMake(-1920, 900, 1920, 1057);
@@ -71,10 +66,11 @@ TEST_F(FrameTransform, NothingNonFiniteComesOut) {
   expectRect(converted, 0, 0, 0, 0);
 }
 
-TEST_F(FrameTransform, WithoutAnyDisplayThePivotIsZero) {
+TEST_F(FrameTransform, WithoutAnyDisplayThePivotIsZeroAndConvertUsesMagnitudes) {
   ASSERT_TRUE(NSScreen::screens().empty());
   expectRect(TransformUtils::convert(CGRectMake(0, 0.5, 1, 0.5), CGRectMake(0, 0, 100, 100)), 0, -50, 100, 50);
   expectRect(TransformUtils::ratio(CGRectMake(0, -50, 100, 50), CGRectMake(0, 0, 100, 100)), 0, 0.5, 1, 0.5);
+  expectRect(TransformUtils::convert(CGRectMake(0.5, 0, -0.25, 0.5), CGRectMake(0, 0, 100, 100)), 50, -100, 25, 50);
 }
 
 }  // namespace

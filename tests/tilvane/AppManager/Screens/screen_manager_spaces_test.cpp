@@ -12,44 +12,26 @@ using Numbers = std::vector<int>;
 
 class ScreenManagerSpaces : public test::ScreensWorld {};
 
-TEST_F(ScreenManagerSpaces, SharedDesktopsAreCountedOnce) {
-  auto& s = make(SpacesMode::shared, 4);
-  s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
-  s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080)});
+TEST_F(ScreenManagerSpaces, SharedDesktopsAreCountedOnceAndSeparateOnesSummed) {
+  auto& shared = make(SpacesMode::shared, 4);
+  shared.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  shared.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080)});
   manager().reloadScreens();
   EXPECT_EQ(manager().spaceCount(), 4);
   Numbers all = manager().allSpaceNumbers();
   std::sort(all.begin(), all.end());
   EXPECT_EQ(all, (Numbers{0, 0, 1, 1, 2, 2, 3, 3}));
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{1, 2, 3}));
-  EXPECT_EQ(manager().currentSpaces(), (std::set<int>{0}));
-}
 
-TEST_F(ScreenManagerSpaces, SeparateDesktopsAreSummed) {
-  auto& s = make(SpacesMode::separate);
-  s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .spaceCount = 3});
-  s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080), .spaceCount = 2});
+  auto& separate = make(SpacesMode::separate);
+  separate.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .spaceCount = 3});
+  separate.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080), .spaceCount = 2});
   manager().reloadScreens();
   EXPECT_EQ(manager().spaceCount(), 5);
-  EXPECT_EQ(manager().activedSpaces(), (std::set<int>{0, 3}));
   EXPECT_EQ(manager().currentSpaces(), (std::set<int>{0, 3}));
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{1, 2, 4}));
-}
-
-TEST_F(ScreenManagerSpaces, CountsWithoutAListingOrWithoutDisplays) {
-  auto& separate = make(SpacesMode::separate);
-  separate.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 3});
+  // Without the window server's listing.
   separate.scriptManagedDisplaySpaces(std::nullopt);
-  manager().reloadScreens();
-  EXPECT_EQ(manager().spaceCount(), 1);
-
-  auto& shared = make(SpacesMode::shared, 3);
-  shared.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
-  shared.scriptManagedDisplaySpaces(std::nullopt);
-  manager().reloadScreens();
-  EXPECT_EQ(manager().spaceCount(), 0);
-
-  make(SpacesMode::shared, 3);
   manager().reloadScreens();
   EXPECT_EQ(manager().spaceCount(), 1);
 }
@@ -61,12 +43,11 @@ TEST_F(ScreenManagerSpaces, VisitedDesktopsGrowAsTheUserSwitches) {
   manager().reloadScreens();
   EXPECT_EQ(manager().activedSpaces(), (std::set<int>{1}));
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{0, 2}));
-
   s.switchToSpace(s.spaceUuids()[2]);
   manager().markCurrentSpacesVisited();
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{0}));
   EXPECT_EQ(manager().currentSpaces(), (std::set<int>{2}));
-
+  EXPECT_EQ(manager().currentSpaceIndex(NSScreen{CGRectMake(-50, -50, 1, 1), {}}), 2) << "shared: any screen";
   manager().clearActivedSpaces();
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{0, 1, 2}));
 }
@@ -77,54 +58,36 @@ TEST_F(ScreenManagerSpaces, CurrentDesktopOfADisplay) {
   const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 3});
   s.switchToSpace(s.spaceUuids(second)[2]);
   manager().reloadScreens();
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(100, 0, 100, 100))), 5);
+  const NSScreen right = screenAt(CGRectMake(100, 0, 100, 100));
+  EXPECT_EQ(manager().currentSpaceIndex(right), 5);
   EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 0);
   EXPECT_EQ(manager().currentSpaceIndex(std::nullopt), 0) << "separate desktops need a screen";
-
   // A desktop made after the last rebuild has no number yet.
   s.switchToSpace(s.addSpace(second));
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(100, 0, 100, 100))), 0);
+  EXPECT_EQ(manager().currentSpaceIndex(right), 0);
 }
 
-TEST_F(ScreenManagerSpaces, SharedCurrentDesktopIgnoresTheScreen) {
-  auto& s = make(SpacesMode::shared, 3);
-  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
-  s.switchToSpace(s.spaceUuids()[2]);
-  manager().reloadScreens();
-  EXPECT_EQ(manager().currentSpaceIndex(std::nullopt), 2);
-  EXPECT_EQ(manager().currentSpaceIndex(NSScreen{CGRectMake(-50, -50, 1, 1), {}}), 2);
-}
-
-TEST_F(ScreenManagerSpaces, MissingCurrentDesktopGivesZero) {
-  auto& s = make(SpacesMode::separate);
-  const auto a = s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 0});
-  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
-      {a, std::vector<ManagedSpace>{{"A0"}, {"A1"}}, std::nullopt},
-  });
-  manager().reloadScreens();
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 0);
-  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
-      {a, std::vector<ManagedSpace>{{"A0"}, {"A1"}}, ManagedSpace{std::nullopt}},
-  });
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 0);
-  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
-      {a, std::vector<ManagedSpace>{{"A0"}, {"A1"}}, ManagedSpace{"A1"}},
-  });
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 1);
-}
-
-TEST_F(ScreenManagerSpaces, DesktopNumbersOfADisplayAscendWhateverTheirUuids) {
+TEST_F(ScreenManagerSpaces, DesktopNumbersFollowTheListingNotTheUuidsAndAMissingCurrentOneIsZero) {
   auto& s = make(SpacesMode::separate);
   const auto a = s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 0});
   const auto b = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 0});
-  s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
-      {a, std::vector<ManagedSpace>{{"m"}, {"n"}, {"o"}}, std::nullopt},
-      {b, std::vector<ManagedSpace>{{"z"}, {"a"}, {"k"}}, std::nullopt},
-  });
+  const auto listing = [&](std::optional<ManagedSpace> current) {
+    s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
+        {a, std::vector<ManagedSpace>{{"m"}, {"n"}, {"o"}}, current},
+        {b, std::vector<ManagedSpace>{{"z"}, {"a"}, {"k"}}, std::nullopt},
+    });
+  };
+  listing(std::nullopt);
   manager().reloadScreens();
+  const NSScreen left = screenAt(CGRectMake(0, 0, 100, 100));
   EXPECT_EQ(manager().spaceNumbers(screenAt(CGRectMake(100, 0, 100, 100))), (Numbers{3, 4, 5}));
-  EXPECT_EQ(manager().spaceNumbers(screenAt(CGRectMake(0, 0, 100, 100))), (Numbers{0, 1, 2}));
+  EXPECT_EQ(manager().spaceNumbers(left), (Numbers{0, 1, 2}));
   EXPECT_TRUE(manager().spaceNumbers(std::nullopt).empty());
+  EXPECT_EQ(manager().currentSpaceIndex(left), 0);
+  listing(ManagedSpace{std::nullopt});
+  EXPECT_EQ(manager().currentSpaceIndex(left), 0);
+  listing(ManagedSpace{"n"});
+  EXPECT_EQ(manager().currentSpaceIndex(left), 1);
 }
 
 }  // namespace

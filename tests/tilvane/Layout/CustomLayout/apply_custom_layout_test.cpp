@@ -34,11 +34,7 @@ class ApplyCustomLayoutTest : public test::WindowWorld {
  protected:
   ApplyCustomLayoutTest() { startManagers(); }
 
-  AXUIElement window(const std::string& bundle = "org.example.Editor") {
-    const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 800, 600)}, bundle);
-    advance(3.0);
-    return w;
-  }
+  AXUIElement window() { return settledWindow(); }
   /// Focuses the window, applies the layout and lets the queued move run; returns where the window ended.
   CGRect press(const AXUIElement& w, const CustomLayoutModelPtr& model) {
     apps().focusWindow(w);
@@ -49,46 +45,35 @@ class ApplyCustomLayoutTest : public test::WindowWorld {
   CGRect remembered(const AXUIElement& w) { return test::fractionsOf(*itemOf(w)->layoutModel()); }
 };
 
-TEST_F(ApplyCustomLayoutTest, AnArrangedLayoutWalksItsCellsAndWraps) {
-  const AXUIElement w = window();
-  EXPECT_EQ(press(w, threeCorners()), kTopLeft);
-  EXPECT_EQ(press(w, threeCorners()), kTopRight);
-  EXPECT_EQ(press(w, threeCorners()), kBottomLeft);
-  EXPECT_EQ(press(w, threeCorners()), kTopLeft);
-  EXPECT_EQ(remembered(w), CGRectMake(0, 0, 0.5, 0.5));
-}
-
-TEST_F(ApplyCustomLayoutTest, TheCycleRestartsWhenTheFocusedWindowChanges) {
+TEST_F(ApplyCustomLayoutTest, AnArrangedLayoutWalksItsCellsWrapsAndRestartsForAnotherWindow) {
   const AXUIElement a = window();
   const AXUIElement b = window();
   EXPECT_EQ(press(a, threeCorners()), kTopLeft);
+  EXPECT_EQ(press(a, threeCorners()), kTopRight);
+  // A fixed layout (the right column of a 1 × 2 grid) does not touch the cycle.
+  EXPECT_EQ(press(a, layout(CustomLayoutType::fix, 0b01, 2, 1)), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(press(a, threeCorners()), kBottomLeft);
+  EXPECT_EQ(press(a, threeCorners()), kTopLeft);
+  EXPECT_EQ(remembered(a), CGRectMake(0, 0, 0.5, 0.5));
   EXPECT_EQ(press(a, threeCorners()), kTopRight);
   EXPECT_EQ(press(b, threeCorners()), kTopLeft);
   EXPECT_EQ(press(a, threeCorners()), kTopLeft);
 }
 
-TEST_F(ApplyCustomLayoutTest, AFixedLayoutDoesNotTouchTheCycle) {
+TEST_F(ApplyCustomLayoutTest, AFixedBlockIsRememberedBeforeTheWindowMoves) {
   const AXUIElement w = window();
-  EXPECT_EQ(press(w, threeCorners()), kTopLeft);
-  // The right column of a 1 × 2 grid.
-  EXPECT_EQ(press(w, layout(CustomLayoutType::fix, 0b01, 2, 1)), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(press(w, threeCorners()), kTopRight);
-}
-
-TEST_F(ApplyCustomLayoutTest, AnArrangedLayoutWithoutCellsTakesTheWholeFrame) {
-  const AXUIElement w = window();
-  EXPECT_EQ(press(w, layout(CustomLayoutType::arranged, 0, 2, 2)), kWhole);
-}
-
-TEST_F(ApplyCustomLayoutTest, AFixedBlockIsPlacedAndRemembered) {
-  const AXUIElement w = window();
+  const CGRect before = frameOf(w);
+  apps().focusWindow(w);
   // The middle two columns of the top two rows of the 4 × 4 grid.
-  const std::int64_t block = (0b0110 << 12) | (0b0110 << 8);
-  EXPECT_EQ(press(w, layout(CustomLayoutType::fix, block, 4, 4)), CGRectMake(360, 23, 720, 438.5));
+  LayoutManager::shared().applyCustomLayout(*layout(CustomLayoutType::fix, (0b0110 << 12) | (0b0110 << 8), 4, 4));
+  EXPECT_EQ(frameOf(w), before);
   EXPECT_EQ(remembered(w), CGRectMake(0.25, 0, 0.5, 0.5));
+  EXPECT_EQ(itemOf(w)->layoutModel()->screenIndex(), 0);
+  drain();
+  EXPECT_EQ(frameOf(w), CGRectMake(360, 23, 720, 438.5));
 }
 
-TEST_F(ApplyCustomLayoutTest, AFixedLayoutWithoutCellsMovesAndSavesNothing) {
+TEST_F(ApplyCustomLayoutTest, WithoutCellsAnArrangedLayoutTakesTheWholeFrameAndAFixedOneDoesNothing) {
   const AXUIElement w = window();
   const CGRect before = frameOf(w);
   const CGRect rememberedBefore = remembered(w);
@@ -97,24 +82,13 @@ TEST_F(ApplyCustomLayoutTest, AFixedLayoutWithoutCellsMovesAndSavesNothing) {
   EXPECT_TRUE(apps().requests().empty());
   EXPECT_EQ(remembered(w), rememberedBefore);
   EXPECT_FALSE(itemOf(w)->isLayouting());
+  EXPECT_EQ(press(w, layout(CustomLayoutType::arranged, 0, 2, 2)), kWhole);
 }
 
 TEST_F(ApplyCustomLayoutTest, WithGapsTheWindowKeepsItsMargin) {
   defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
   const AXUIElement w = window();
   EXPECT_EQ(press(w, threeCorners()), CGRectMake(8, 31, 704, 422.5));
-}
-
-TEST_F(ApplyCustomLayoutTest, ThePlacementIsSavedBeforeTheWindowMoves) {
-  const AXUIElement w = window();
-  const CGRect before = frameOf(w);
-  apps().focusWindow(w);
-  LayoutManager::shared().applyCustomLayout(*threeCorners());
-  EXPECT_EQ(frameOf(w), before);
-  EXPECT_EQ(remembered(w), CGRectMake(0, 0, 0.5, 0.5));
-  EXPECT_EQ(itemOf(w)->layoutModel()->screenIndex(), 0);
-  drain();
-  EXPECT_EQ(frameOf(w), kTopLeft);
 }
 
 TEST_F(ApplyCustomLayoutTest, NothingHappensToWindowsThatMayNotBeLaidOut) {

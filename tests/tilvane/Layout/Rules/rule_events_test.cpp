@@ -61,25 +61,19 @@ TEST_F(RuleEventsTest, AFixedRuleSendsTheApplicationsWindowsOntoItsRectangle) {
   EXPECT_EQ(test::fractionsOf(*itemOf(w)->layoutModel()), CGRectMake(0, 0, 0.5, 1));
 }
 
-TEST_F(RuleEventsTest, NoRuleSendsTheWindowsBackToTheirRememberedFrames) {
+TEST_F(RuleEventsTest, NoRuleOrAnAutoRuleSendsTheWindowsBackToTheirRememberedFrames) {
   start();
   const AXUIElement w = window(CGRectMake(0.25, 0.25, 0.5, 0.5));
   const CGRect rememberedFrame = frameOf(w);
-  rules()["org.example.Editor"] = leftHalf();
-  apps().userMoveWindow(w, CGRectMake(50, 60, 500, 400));
-  drain();
-  ASSERT_NE(frameOf(w), rememberedFrame);
-  save(kEditor, nullptr);
-  EXPECT_EQ(rules().count("org.example.Editor"), 0u);
-  EXPECT_EQ(frameOf(w), rememberedFrame);
-}
-
-TEST_F(RuleEventsTest, AnAutoRuleLeavesTheTable) {
-  start();
-  save(kEditor, leftHalf());
-  ASSERT_EQ(rules().count("org.example.Editor"), 1u);
-  save(kEditor, rule("org.example.Editor", RuleLayoutType::auto_, 65535, 4, 4));
-  EXPECT_EQ(rules().count("org.example.Editor"), 0u);
+  for (const RuleLayoutModelPtr& removing :
+       {RuleLayoutModelPtr(), rule("org.example.Editor", RuleLayoutType::auto_, 65535, 4, 4)}) {
+    rules()["org.example.Editor"] = leftHalf();  // in force, but not saved into the record
+    apps().userMoveWindow(w, CGRectMake(50, 60, 500, 400));
+    drain();
+    save(kEditor, removing);
+    EXPECT_EQ(rules().count("org.example.Editor"), 0u);
+    EXPECT_EQ(frameOf(w), rememberedFrame);
+  }
 }
 
 TEST_F(RuleEventsTest, OnlyWindowsRememberedForTheApplicationAreLaidOutAgain) {

@@ -9,31 +9,21 @@ namespace {
 
 using Indexes = std::vector<std::int64_t>;
 
-TEST(WindowIndexRegistry, HandsOutTheLowestFreeIndex) {
+TEST(WindowIndexRegistry, HandsOutTheLowestFreeIndexPerApplication) {
   WindowIndexRegistry registry;
   EXPECT_EQ(registry.lowestFreeIndex("a"), 0);
   EXPECT_FALSE(registry.indexes("a"));
-  for (std::int64_t i : {3, 0, 1}) registry.claim("a", i);
+  for (std::int64_t i : {3, 0, 1, 1}) registry.claim("a", i);
   EXPECT_EQ(registry.indexes("a"), (Indexes{0, 1, 3}));
   EXPECT_EQ(registry.lowestFreeIndex("a"), 2);
   registry.claim("a", 2);
   EXPECT_EQ(registry.lowestFreeIndex("a"), 4);
-
   registry.claim("b", 1);
-  registry.claim("b", 2);
   EXPECT_EQ(registry.lowestFreeIndex("b"), 0);
-}
-
-TEST(WindowIndexRegistry, ClaimsAreSetsAndReleasesDropOneHold) {
-  WindowIndexRegistry registry;
-  registry.claim("a", 0);
-  registry.claim("a", 0);
-  EXPECT_EQ(registry.indexes("a"), Indexes{0});
   registry.release("a", 5);
-  EXPECT_EQ(registry.indexes("a"), Indexes{0});
-  registry.release("a", 0);
-  EXPECT_EQ(registry.indexes("a"), Indexes{});
-  EXPECT_EQ(registry.lowestFreeIndex("a"), 0);
+  registry.release("a", 1);
+  EXPECT_EQ(registry.indexes("a"), (Indexes{0, 2, 3}));
+  EXPECT_EQ(registry.lowestFreeIndex("a"), 1);
   registry.release("unknown", 0);
   EXPECT_FALSE(registry.indexes("unknown"));
 }

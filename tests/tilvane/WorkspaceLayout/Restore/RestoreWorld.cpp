@@ -1,13 +1,9 @@
 #include "RestoreWorld.h"
 
-#include <algorithm>
-
 #include "AppManager/Screens/ScreenManager.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "UI/HUD/VkHUD.h"
-#include "platform/desktop/SIApplication.h"
-#include "platform/desktop/SIWindow.h"
 
 namespace tilvane::test {
 namespace {
@@ -67,11 +63,6 @@ std::vector<AXUIElement> RestoreWorld::windowsOfBundle(const std::string& bundle
   for (const NSRunningApplication& app : apps().runningApplications())
     if (app.bundleIdentifier == bundle) return apps().windowsOf(app.processIdentifier);
   return {};
-}
-
-bool RestoreWorld::isShown(const AXUIElement& window) {
-  const auto shown = SIApplication(window.pid).windows();
-  return std::find(shown.begin(), shown.end(), SIWindow(window)) != shown.end();
 }
 
 }  // namespace tilvane::test

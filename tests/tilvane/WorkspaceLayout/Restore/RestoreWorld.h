@@ -32,8 +32,6 @@ class RestoreWorld : public WindowWorld {
   static WorkspaceLayoutGroupModelPtr workspace(const std::vector<WorkspaceLayoutItemModelPtr>& items);
   /// The windows of the running application `bundle` (every desktop); empty when it does not run.
   std::vector<AXUIElement> windowsOfBundle(const std::string& bundle);
-  /// Whether the window is on a desktop shown now.
-  bool isShown(const AXUIElement& window);
   /// Seconds since the test began.
   double now() { return loop().elapsed(); }
 

@@ -17,44 +17,35 @@ class SnapshotTest : public test::WindowWorld {
   SnapshotTest() : WindowWorld(4) { startManagers(); }
 };
 
+CGRect fractionsOf(const WorkspaceLayoutItemModel& item) {
+  return CGRectMake(item.x(), item.y(), item.width(), item.height());
+}
+
 TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   storeRecord("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 1));
   storeRecord("org.example.Editor", 1, CGRectMake(0.5, 0, 0.5, 0.5));
-  const AXUIElement first = admitWindow({.frame = CGRectMake(10, 10, 300, 200)});
+  admitWindow({.frame = CGRectMake(10, 10, 300, 200)});
   const AXUIElement other = admitWindow({.frame = CGRectMake(20, 20, 300, 200)}, "org.example.Other");
   const AXUIElement second = admitWindow({.frame = CGRectMake(30, 30, 300, 200)});
   drain();
   itemOf(other)->setLayoutModel(nullptr);  // a window without a remembered placement
   const auto record = itemOf(second)->layoutModel();
-  ASSERT_TRUE(record);
 
   const auto items = LayoutManager::shared().snapshotWorkspace();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0]->bundleIdentifier(), "org.example.Editor");
-  EXPECT_EQ(items[1]->bundleIdentifier(), "org.example.Editor");
-  EXPECT_EQ(test::fractionsOf(*itemOf(first)->layoutModel()), CGRectMake(0, 0, 0.5, 1));
-  EXPECT_EQ(CGRectMake(items[0]->x(), items[0]->y(), items[0]->width(), items[0]->height()),
-            CGRectMake(0, 0, 0.5, 1));
-  EXPECT_EQ(CGRectMake(items[1]->x(), items[1]->y(), items[1]->width(), items[1]->height()),
-            CGRectMake(0.5, 0, 0.5, 0.5));
+  EXPECT_EQ(fractionsOf(*items[0]), CGRectMake(0, 0, 0.5, 1));
+  EXPECT_EQ(fractionsOf(*items[1]), CGRectMake(0.5, 0, 0.5, 0.5));
   EXPECT_EQ(items[1]->screenIndex(), record->screenIndex());
   EXPECT_EQ(items[1]->spaceIndex(), record->spaceIndex());
   EXPECT_EQ(items[0]->devicesIdentifier(), ScreenManager::shared().makeDisplayIdentifier());
-  EXPECT_FALSE(items[0]->devicesIdentifier().empty());
   EXPECT_EQ(items[0]->screenCount(), 1);
   EXPECT_EQ(items[0]->spaceCount(), 4);
-  EXPECT_EQ(items[0]->appPath(), "");
-  EXPECT_EQ(items[0]->filePath(), "");
   EXPECT_NE(items[0]->id(), items[1]->id());
-}
 
-TEST_F(SnapshotTest, WithNoDisplayTheDisplayCountIsStillOne) {
-  admitWindow({.frame = CGRectMake(10, 10, 300, 200)});
-  drain();
+  // With the display gone (before the change is handled) the display count is still one.
   ASSERT_TRUE(sim().disconnectDisplay(sim().displayUuids().front()));
-  const auto items = LayoutManager::shared().snapshotWorkspace();  // before the change is handled
-  ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0]->screenCount(), 1);
+  EXPECT_EQ(LayoutManager::shared().snapshotWorkspace().at(0)->screenCount(), 1);
 }
 
 // Two 1000 × 800 displays side by side, two desktops each (0, 1 on the left; 2, 3 on the right when separate).
@@ -92,8 +83,6 @@ TEST_F(ItemFrameTest, SharedDesktopsTakeTheDisplayAtTheItemsIndex) {
   const auto operation = LayoutManager::shared().makeWorkspaceItemOperation(*item(1, 1));
   EXPECT_EQ(operation->frame(), CGRectMake(1000, 0, 500, 800));
   EXPECT_EQ(operation->space(), 1);
-  EXPECT_EQ(operation->bundleID(), "org.example.Editor");
-  EXPECT_EQ(operation->app(), "/opt/editor");
   EXPECT_EQ(operation->file(), "notes.txt");
 }
 
