@@ -1,9 +1,9 @@
 // Applying one built-in layout action to a window.
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/WindowActions/AdjacentDesktopMoves.h"
 #include "AppManager/WindowActions/MoveWindow.h"
-#include "AppManager/WindowActions/PlaceFrame.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/LayoutFractions.h"
 #include "Layout/LayoutManager.h"

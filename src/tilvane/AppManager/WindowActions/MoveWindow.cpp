@@ -1,8 +1,8 @@
 #include "AppManager/WindowActions/MoveWindow.h"
 
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/WindowActions/PlaceFrame.h"
 #include "Layout/LayoutManager.h"
 
 namespace tilvane {
