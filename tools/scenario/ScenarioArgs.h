@@ -1,5 +1,7 @@
 #pragma once
 
+// Reading a scenario's arguments and printing what it shows.
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>

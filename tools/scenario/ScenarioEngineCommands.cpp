@@ -1,7 +1,9 @@
 // The scenario commands that drive the layout engine: rules, custom layouts and their hot keys, built-in
 // actions, workspace restores, and the expectations that check what they did.
+#include <algorithm>
 #include <array>
 #include <ostream>
+#include <sstream>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"

@@ -11,11 +11,11 @@
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
+#include "ScenarioArgs.h"
+#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/SIWindow.h"
-#include "Shortcuts/ShortcutsManager.h"
-#include "ScenarioArgs.h"
 
 namespace tilvane::scenario {
 namespace {
