@@ -52,12 +52,12 @@ TEST_F(LayoutOperationTest, TheMoveIsHandedToTheMainQueueAndTheOperationFinishes
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
 }
 
-TEST_F(LayoutOperationTest, SizePositionSizeWithoutGap) {
+TEST_F(LayoutOperationTest, PositionSizePositionWithoutGap) {
   const AXUIElement w = window();
   run(w, CGRectMake(0, 23, 800, 600));
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 800, 600));
   EXPECT_EQ(requests(), (std::vector<std::tuple<Kind, double, double>>{
-                            {Kind::size, 800, 600}, {Kind::position, 0, 23}, {Kind::size, 800, 600}}));
+                            {Kind::position, 0, 23}, {Kind::size, 800, 600}, {Kind::position, 0, 23}}));
 }
 
 TEST_F(LayoutOperationTest, GapShrinksBySixteenAndShiftsByEight) {

@@ -9,9 +9,17 @@ namespace tilvane {
 /// setting ("gutterEnabled") on, else 0.
 double placementGap();
 
-/// Puts `window` on `frame` (window space), the one way every placement does it: the size less twice the gap,
-/// the origin plus the gap, then that size again (a window that cannot grow at its old place may at its new
-/// one). Values that are not finite, and sizes of 0 or less, never reach the window. Main thread.
-void placeFrame(SIWindow& window, const CGRect& frame);
+/// How a placement goes when there is no gap; each caller keeps its own order.
+enum class GaplessOrder {
+  positionSizePosition,  // layout operations: a window moved first can grow where it lands
+  sizePositionSize,      // workspace items
+  setFrame,              // built-in actions and window moves: one frame request
+};
+
+/// Puts `window` on `frame` (window space), the one way every placement does it. With the gap on: the size
+/// less twice the gap, the origin plus the gap, then that size again (a window that cannot grow at its old
+/// place may at its new one); with it off, in the caller's order. Values that are not finite, and sizes of 0
+/// or less, never reach the window. Main thread.
+void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order);
 
 }  // namespace tilvane

@@ -19,7 +19,7 @@ void moveWindow(int desktop, SIWindow window) {
   const auto target = screens.screenForSpace(desktop);
   const auto fractions = layout.savedFrame(window);
   if (!target || !fractions) return;
-  placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame));
+  placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame), GaplessOrder::setFrame);
   window.moveToSpace(desktop + 1);
   layout.saveLayout(window, *fractions, target);
   layout.keepOnScreen(window);

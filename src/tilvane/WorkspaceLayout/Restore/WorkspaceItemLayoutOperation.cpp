@@ -89,7 +89,7 @@ void WorkspaceItemLayoutOperation::moveToDesktop(SIWindow window) {
 }
 
 void WorkspaceItemLayoutOperation::place(SIWindow window) {
-  placeFrame(window, frame_);
+  placeFrame(window, frame_, GaplessOrder::sizePositionSize);
   LayoutManager::shared().keepOnScreen(window);
   LogManager::debug("operation over");
   record(window);
