@@ -1,6 +1,5 @@
 #include "ScenarioRunner.h"
 
-#include <charconv>
 #include <iomanip>
 #include <ostream>
 
@@ -12,44 +11,22 @@
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
+#include "ScenarioArgs.h"
+#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/SIWindow.h"
 
 namespace tilvane::scenario {
 namespace {
-bool number(const std::string& text, double& value) {
-  const char* end = text.data() + text.size();
-  const auto result = std::from_chars(text.data(), end, value);
-  return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
-}
-
-// Reads `count` numbers from args[from...]; false when any is missing or not a number.
-bool numbers(const std::vector<std::string>& args, std::size_t from, std::size_t count, std::vector<double>& out) {
-  if (args.size() < from + count) return false;
-  out.clear();
-  for (std::size_t i = from; i < from + count; ++i) {
-    double v = 0;
-    if (!number(args[i], v)) return false;
-    out.push_back(v);
-  }
-  return true;
-}
-
 bool hasFlag(const std::vector<std::string>& args, std::size_t from, const std::string& flag) {
   for (std::size_t i = from; i < args.size(); ++i)
     if (args[i] == flag) return true;
   return false;
 }
-
-std::string describe(const CGRect& r) {
-  std::ostringstream s;
-  s << std::setprecision(10) << r;
-  return s.str();
-}
 }  // namespace
 
-ScenarioRunner::ScenarioRunner(std::ostream& out) : out_(out), loopScope_(loop_) {}
+ScenarioRunner::ScenarioRunner(std::ostream& out) : out_(out), loopScope_(loop_), hotKeysScope_(hotKeys_) {}
 
 ScenarioRunner::~ScenarioRunner() {
   // The managers go before the desktop they observe.
@@ -152,7 +129,6 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     const auto pid = a.empty() ? pids_.end() : pids_.find(a[0]);
     if (pid == pids_.end()) return (*error = "no such application"), false;
     sim_->applications().quitApplication(pid->second);
-    std::erase_if(windows_, [&](const auto& w) { return w.second.pid == pid->second; });
     pids_.erase(pid);
     return true;
   }
@@ -163,9 +139,8 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     sim::SimWindowConfig config{.title = a[1], .frame = CGRectMake(v[0], v[1], v[2], v[3])};
     if (hasFlag(a, 6, "dialog")) config.subrole = "AXDialog";
     config.minimized = hasFlag(a, 6, "minimized");
-    const AXUIElement window = step.command == "window" ? sim_->applications().addWindow(pid->second, config)
-                                                        : sim_->applications().createWindow(pid->second, config);
-    windows_.emplace_back(a[0], window);
+    if (step.command == "window") sim_->applications().addWindow(pid->second, config);
+    else sim_->applications().createWindow(pid->second, config);
     return true;
   }
   if (step.command == "move" || step.command == "close" || step.command == "minimize" ||
@@ -179,7 +154,6 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
       apps.userMoveWindow(*window, CGRectMake(v[0], v[1], v[2], v[3]));
     } else if (step.command == "close") {
       apps.closeWindow(*window);
-      std::erase_if(windows_, [&](const auto& w) { return w.second == *window; });
     } else if (step.command == "minimize") {
       apps.minimizeWindow(*window);
     } else {
@@ -197,6 +171,9 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     started_ = true;
     printFrames("frames before");
     startWindowManagers(FirstRunSetup::run);
+    LayoutManager::shared().bindRules();
+    ShortcutsManager::shared().registerAll();
+    ShortcutsManager::shared().observe();
     loop_.drain();
     return true;
   }
@@ -205,19 +182,27 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     loop_.advance(v[0]);
     return true;
   }
-  *error = "unknown command";
-  return false;
+  return playEngine(step, error);
+}
+
+std::vector<std::pair<std::string, AXUIElement>> ScenarioRunner::allWindows() const {
+  std::vector<std::pair<std::string, AXUIElement>> windows;
+  if (!sim_) return windows;
+  for (const auto& app : sim_->applications().runningApplications())
+    for (const auto& window : sim_->applications().windowsOf(app.processIdentifier))
+      windows.emplace_back(app.bundleIdentifier.value_or(""), window);
+  return windows;
 }
 
 std::optional<AXUIElement> ScenarioRunner::findWindow(const std::string& bundle, const std::string& title) const {
-  for (const auto& [owner, window] : windows_)
+  for (const auto& [owner, window] : allWindows())
     if (owner == bundle && SIWindow(window).title() == title) return window;
   return std::nullopt;
 }
 
 void ScenarioRunner::printFrames(const char* heading) {
   out_ << "== " << heading << '\n';
-  for (const auto& [bundle, window] : windows_) {
+  for (const auto& [bundle, window] : allWindows()) {
     const SIWindow w(window);
     out_ << bundle << " \"" << w.title().value_or("") << "\" " << describe(w.frame()) << '\n';
   }

@@ -9,7 +9,9 @@
 
 #include "ScenarioScript.h"
 #include "platform/desktop/Desktop.h"
+#include "Models/ModelsFwd.h"
 #include "platform/desktop/sim/SimDesktop.h"
+#include "platform/hotkeys/sim/SimHotKeys.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/VirtualMainLoop.h"
 
@@ -36,8 +38,24 @@ namespace tilvane::scenario {
 ///   close BUNDLE TITLE             the window closes
 ///   minimize | deminiaturize BUNDLE TITLE
 ///   switch N                       shows desktop N (from 1)
-///   start                          starts the managers
+///   start                          starts the managers (and the custom layouts' hot keys)
 ///   wait SECONDS                   lets virtual time pass
+/// The layout engine (after start, rules and layouts reach the program as its editors send them):
+///   rule BUNDLE TYPE [MATRIX COLUMNS ROWS]         an application rule: auto, fix, arranged or ignore
+///   layout NAME TYPE [MATRIX COLUMNS ROWS [KEY MODIFIERS]]   a custom layout (ignore, fix, arranged) and its
+///                                  hot key: a virtual key code and modifiers joined by + (shift, control, option,
+///                                  command)
+///   press KEY MODIFIERS            the user presses a hot key
+///   focus BUNDLE TITLE             the user focuses the window
+///   action NAME [DESKTOP]          a built-in action on the focused window (fullscreen, center, halfLeft,
+///                                  topRight, switchScreen, moveLeft, zoomIn, moveToLeftDesktop, ...;
+///                                  moveToDesktop takes a desktop from 0)
+///   launchable BUNDLE TITLE X Y W H   launching BUNDLE starts it with this window (0.2 s, window 0.5 s later)
+///   item BUNDLE DESKTOP X Y W H    appends a window (desktop from 0, frame in fractions of the display's
+///                                  visible frame) to the workspace the next restore restores
+///   restore                        restores that workspace and starts a new, empty one
+/// An expectation, which fails the run when the engine did otherwise:
+///   expect BUNDLE TITLE X Y W H    the window's frame now
 class ScenarioRunner {
  public:
   explicit ScenarioRunner(std::ostream& out);
@@ -50,18 +68,24 @@ class ScenarioRunner {
 
  private:
   bool play(const Step& step, std::string* error);
+  /// The layout engine's commands and the expectations (ScenarioEngineCommands.cpp).
+  bool playEngine(const Step& step, std::string* error);
   void ensureDesktop(int spaces = 1);
   void printFrames(const char* heading);
   void printRecords();
+  /// Every window with its application's bundle identifier, application by application.
+  std::vector<std::pair<std::string, AXUIElement>> allWindows() const;
   std::optional<AXUIElement> findWindow(const std::string& bundle, const std::string& title) const;
 
   std::ostream& out_;
   dispatch::VirtualMainLoop loop_;
   dispatch::MainQueue::Scope loopScope_;
+  sim::SimHotKeys hotKeys_;
+  HotKeyServer::Scope hotKeysScope_;
   std::unique_ptr<sim::SimDesktop> sim_;
   std::unique_ptr<Desktop::Scope> desktopScope_;
   std::map<std::string, pid_t> pids_;
-  std::vector<std::pair<std::string, AXUIElement>> windows_;  // (bundle, window) in order of creation
+  std::vector<WorkspaceLayoutItemModelPtr> workspaceItems_;  // the workspace the next restore restores
   bool started_ = false;
 };
 

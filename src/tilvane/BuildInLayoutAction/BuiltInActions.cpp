@@ -1,9 +1,9 @@
 // Applying one built-in layout action to a window.
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/WindowActions/AdjacentDesktopMoves.h"
 #include "AppManager/WindowActions/MoveWindow.h"
-#include "AppManager/WindowActions/PlaceFrame.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/LayoutFractions.h"
 #include "Layout/LayoutManager.h"
@@ -50,7 +50,7 @@ void BuildInLayoutActionController::applyFractions(SIWindow& window, const Layou
   const std::optional<NSScreen> screen = window.screen();
   if (!screen) return;
   const CGRect frame = TransformUtils::convert(fractions, screen->visibleFrame);
-  placeFrame(window, frame);
+  placeFrame(window, frame, GaplessOrder::setFrame);
   LayoutManager& layout = LayoutManager::shared();
   layout.keepOnScreen(window);
   layout.saveLayout(window, fractions, screen);
@@ -71,7 +71,7 @@ void BuildInLayoutActionController::switchScreen(SIWindow& window) {
   LayoutManager& layout = LayoutManager::shared();
   const std::optional<CGRect> fractions = layout.savedFrame(window);
   if (!fractions) return;
-  placeFrame(window, TransformUtils::convert(*fractions, next->visibleFrame));
+  placeFrame(window, TransformUtils::convert(*fractions, next->visibleFrame), GaplessOrder::setFrame);
   layout.saveLayout(window, *fractions, next);
   layout.keepOnScreen(window);
 }

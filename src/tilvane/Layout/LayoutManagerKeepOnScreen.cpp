@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "AppManager/Geometry/NSScreenExtension.h"
-#include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/Geometry/Placement.h"
 #include "Layout/LayoutManager.h"
 
 namespace tilvane {
@@ -11,7 +11,7 @@ void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
   if (!window) return;
   const auto screen = window->screen();
   if (!screen) return;
-  const double g = UserDefaultsService::gutterEnabled() ? 8 : 0;
+  const double g = placementGap();
   const CGRect& visible = screen->visibleFrame;
   SIWindow w = *window;
 

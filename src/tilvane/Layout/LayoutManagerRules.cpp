@@ -23,7 +23,7 @@ std::optional<CGRect> LayoutManager::ruleLayout(const SIWindow& window) {
   const auto found = rules_.find(*bundle);
   if (found == rules_.end() || !found->second) return std::nullopt;
   const RuleLayoutModelPtr rule = found->second;
-  const auto type = ruleLayoutType(rule->type());
+  const auto type = ruleLayoutTypes.fromRaw(rule->type());
   if (!type || *type == RuleLayoutType::ignore) return std::nullopt;
 
   const auto screen = window.screen();

@@ -1,14 +1,10 @@
 #include "Layout/LayoutOperation.h"
 
-#include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/Geometry/Placement.h"
 #include "Layout/LayoutManager.h"
 #include "platform/dispatch/MainQueue.h"
 
 namespace tilvane {
-namespace {
-constexpr double kGap = 8;
-}  // namespace
-
 LayoutOperationType::LayoutOperationType(std::optional<SIWindow> window, std::optional<CGRect> frame)
     : window_(std::move(window)), frame_(frame) {}
 
@@ -23,22 +19,11 @@ void LayoutOperationType::main() {
 }
 
 void LayoutOperationType::apply(double x, double y, double width, double height) {
-  LayoutManager& manager = LayoutManager::shared();
-  const bool gap = UserDefaultsService::gutterEnabled();
   if (window_) {
-    // The wrapper refuses what is not finite or not above 0, so a bad frame never reaches the window.
     SIWindow window = *window_;
-    if (!gap) {
-      window.setPosition({x, y});
-      window.setSize({width, height});
-      window.setPosition({x, y});
-    } else {
-      window.setSize({width - 2 * kGap, height - 2 * kGap});
-      window.setPosition({x + kGap, y + kGap});
-      window.setSize({width - 2 * kGap, height - 2 * kGap});
-    }
+    placeFrame(window, CGRectMake(x, y, width, height), GaplessOrder::positionSizePosition);
   }
-  manager.keepOnScreen(window_);
+  LayoutManager::shared().keepOnScreen(window_);
 }
 
 }  // namespace tilvane

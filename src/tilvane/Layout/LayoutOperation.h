@@ -11,8 +11,8 @@ namespace tilvane {
 
 /// One window moved to one frame: the operation every automatic placement is wrapped in and queued on the
 /// layout manager's serial layout queue. When its turn comes it hands the move to the main queue and finishes
-/// at once, without waiting for the window to move; the move sets position and size (honouring the gap
-/// setting) and then keeps the window on its display.
+/// at once, without waiting for the window to move; the move places the window (placeFrame) and then keeps
+/// it on its display.
 ///
 /// The frame is in the window space (top-left origin of the primary display, y down). Without a frame the
 /// operation does nothing, not even keeping the window on screen. Made with std::make_shared.
@@ -24,9 +24,7 @@ class LayoutOperationType : public dispatch::Operation,
   const std::optional<SIWindow>& window() const { return window_; }
   const std::optional<CGRect>& frame() const { return frame_; }
 
-  /// The move, on the main thread. Without gap: position, size, position again. With gap ("gutterEnabled"):
-  /// size less 16, position plus 8 on each axis, the smaller size again. Then LayoutManager::keepOnScreen.
-  /// Values that are not finite, and sizes of 0 or less, never reach the window.
+  /// The move, on the main thread: placeFrame (the gap rule), then LayoutManager::keepOnScreen.
   void apply(double x, double y, double width, double height);
 
  protected:

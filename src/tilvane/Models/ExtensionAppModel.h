@@ -1,25 +1,20 @@
 #pragma once
 
-#include <string>
+#include "Models/ModelFields.h"
 
-#include "platform/store/Object.h"
+#define TILVANE_EXTENSION_APP_MODEL_FIELDS(F)      \
+  F(Text, id, Id, [] { return makeUuidString(); }) \
+  F(Text, path, Path)
 
 namespace tilvane {
 
 /// An application the user added by hand, by the path of its bundle.
 class ExtensionAppModel final : public store::Object {
  public:
-  /// A new record with a fresh UUID id and an empty path.
   ExtensionAppModel();
   static const store::ObjectSchema& schema();
 
-  std::string id() const { return stringValue(kId); }
-  void setId(std::string v) { setValue(kId, std::move(v)); }
-  std::string path() const { return stringValue(kPath); }
-  void setPath(std::string v) { setValue(kPath, std::move(v)); }
-
- private:
-  enum : std::size_t { kId, kPath };
+  TILVANE_MODEL_FIELDS(TILVANE_EXTENSION_APP_MODEL_FIELDS)
 };
 
 }  // namespace tilvane

@@ -1,8 +1,8 @@
 #include "AppManager/WindowActions/MoveWindow.h"
 
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/WindowActions/PlaceFrame.h"
 #include "Layout/LayoutManager.h"
 
 namespace tilvane {
@@ -19,7 +19,7 @@ void moveWindow(int desktop, SIWindow window) {
   const auto target = screens.screenForSpace(desktop);
   const auto fractions = layout.savedFrame(window);
   if (!target || !fractions) return;
-  placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame));
+  placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame), GaplessOrder::setFrame);
   window.moveToSpace(desktop + 1);
   layout.saveLayout(window, *fractions, target);
   layout.keepOnScreen(window);

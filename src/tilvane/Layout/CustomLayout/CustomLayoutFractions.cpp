@@ -21,7 +21,7 @@ std::int64_t selectedCount(const TransformUtils::Matrix& grid) {
 
 std::optional<CGRect> customLayoutFractions(const CustomLayoutModel& layout, std::uint32_t windowID,
                                             std::int64_t& index, std::uint32_t& cycleWindowID) {
-  const auto type = customLayoutType(layout.type());
+  const auto type = customLayoutTypes.fromRaw(layout.type());
   if (!type || *type == CustomLayoutType::ignore) return std::nullopt;
   const TransformUtils::Matrix grid =
       TransformUtils::matrix(layout.matrixValue(), gridSide(layout.width()), gridSide(layout.height()));

@@ -23,7 +23,7 @@ void LayoutManager::updateRule(const AppDescriptor& app, const RuleLayoutModelPt
     return;
   }
   const std::string key = rule->id();
-  if (ruleLayoutType(rule->type()) == RuleLayoutType::auto_) {
+  if (ruleLayoutTypes.fromRaw(rule->type()) == RuleLayoutType::auto_) {
     rules_.erase(key);
   } else {
     rules_[key] = rule;

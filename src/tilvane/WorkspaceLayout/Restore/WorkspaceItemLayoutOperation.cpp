@@ -1,10 +1,10 @@
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Settings/UserDefaultsService.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/Launcher.h"
@@ -15,8 +15,6 @@
 
 namespace tilvane {
 namespace {
-
-constexpr double kGap = 8;
 
 bool belongsTo(const std::optional<SIWindow>& window, const std::string& bundleID) {
   return window && bundleIdentifierOfWindow(*window) == bundleID;
@@ -91,17 +89,7 @@ void WorkspaceItemLayoutOperation::moveToDesktop(SIWindow window) {
 }
 
 void WorkspaceItemLayoutOperation::place(SIWindow window) {
-  const CGRect& f = frame_;
-  if (UserDefaultsService::gutterEnabled()) {
-    const CGSize inner{f.size.width - 2 * kGap, f.size.height - 2 * kGap};
-    window.setSize(inner);
-    window.setPosition({f.origin.x + kGap, f.origin.y + kGap});
-    window.setSize(inner);
-  } else {
-    window.setSize(f.size);
-    window.setPosition(f.origin);
-    window.setSize(f.size);
-  }
+  placeFrame(window, frame_, GaplessOrder::sizePositionSize);
   LayoutManager::shared().keepOnScreen(window);
   LogManager::debug("operation over");
   record(window);
