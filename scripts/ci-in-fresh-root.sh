@@ -22,7 +22,7 @@ if [ ! -x "$pristine/bin/bash" ]; then
 fi
 
 unmount() {
-  for m in "$root/tmp" "$root/dev" "$root/proc"; do
+  for m in "$root/tmp" "$root/dev/pts" "$root/dev" "$root/proc"; do
     mountpoint -q "$m" && umount -l "$m"
   done
   return 0
@@ -36,6 +36,7 @@ git clone -q "$repo" "$root/root/tilvane"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount --bind /proc "$root/proc"
 mount --bind /dev "$root/dev"
+mount --bind /dev/pts "$root/dev/pts"  # terminals in the X tests need ptys
 mount -t tmpfs tmpfs "$root/tmp"
 
 chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
