@@ -1,5 +1,7 @@
 #include "Models/CustomLayoutType.h"
 
+#include "platform/l10n/Localization.h"
+
 namespace tilvane {
 
 std::optional<CustomLayoutType> customLayoutType(std::int64_t rawValue) {
@@ -11,11 +13,11 @@ std::optional<CustomLayoutType> customLayoutType(std::int64_t rawValue) {
 std::string_view titleKey(CustomLayoutType type) {
   switch (type) {
     case CustomLayoutType::ignore:
-      return "Disabled";
+      return l10n::key("Disabled");
     case CustomLayoutType::fix:
-      return "FixedPositionAndSize";
+      return l10n::key("FixedPositionAndSize");
     case CustomLayoutType::arranged:
-      return "MatrixArrangedLayout";
+      return l10n::key("MatrixArrangedLayout");
   }
   return {};
 }

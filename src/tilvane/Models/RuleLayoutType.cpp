@@ -1,5 +1,7 @@
 #include "Models/RuleLayoutType.h"
 
+#include "platform/l10n/Localization.h"
+
 namespace tilvane {
 
 std::optional<RuleLayoutType> ruleLayoutType(std::int64_t rawValue) {
@@ -11,13 +13,13 @@ std::optional<RuleLayoutType> ruleLayoutType(std::int64_t rawValue) {
 std::string_view titleKey(RuleLayoutType type) {
   switch (type) {
     case RuleLayoutType::auto_:
-      return "AutoLayoutWithTilvane";
+      return l10n::key("AutoLayoutWithTilvane");
     case RuleLayoutType::fix:
-      return "FixedPositionAndSize";
+      return l10n::key("FixedPositionAndSize");
     case RuleLayoutType::arranged:
-      return "MatrixArrangedLayout";
+      return l10n::key("MatrixArrangedLayout");
     case RuleLayoutType::ignore:
-      return "DoNotLayout";
+      return l10n::key("DoNotLayout");
   }
   return {};
 }
