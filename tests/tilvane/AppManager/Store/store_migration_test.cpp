@@ -95,25 +95,22 @@ TEST_F(StoreMigrationTest, OldRecordsThatCannotBeConvertedAreSkippedAndLogged) {
 
 TEST_F(StoreMigrationTest, RulesAndCustomLayoutsKeepTheirIdsAndValues) {
   makeVersion2File();
-  const auto rules = store().rules();
+  auto rules = store().rules();
   ASSERT_EQ(rules.size(), 2u);
   EXPECT_EQ(rules[0]->description(), "RuleLayoutModel { id = com.rule; type = 2; matrixValue = 255; width = 3; height = 2 }");
   EXPECT_EQ(rules[1]->description(),
             "RuleLayoutModel { id = com.partial; type = 1; matrixValue = 65535; width = 4; height = 4 }");
-  const auto layouts = store().customLayouts();
+  auto layouts = store().customLayouts();
   ASSERT_EQ(layouts.size(), 1u);
   EXPECT_EQ(layouts[0]->description(),
             "CustomLayoutModel { id = C1; name = Left; type = 1; matrixValue = 15; width = 4; height = 4; "
             "keyCode = 123; modifierFlags = 1048576 }");
-}
 
-TEST_F(StoreMigrationTest, AVersion3FileOpensWithoutMigrating) {
-  makeVersion2File();
-  store().rules();
+  // A new instance (nothing of the first is alive) on the file that is at version 3 now: no second migration.
+  rules.clear();
+  layouts.clear();
   log.clear();
-  // A new instance (nothing of the first is alive) on the file that is at version 3 now.
   EXPECT_EQ(store().rules().size(), 2u);
-  EXPECT_EQ(log.count("migration"), 0u);
   EXPECT_TRUE(log.lines().empty());
 }
 
