@@ -35,7 +35,12 @@ Wording wording(const store::Error& error) {
   return {std::string("an unexpected error (") + error.what() + ")", "Move the file aside to start with an empty one"};
 }
 
-std::string fileName() { return "\"" + store::Configuration::defaultConfiguration().fileURL.string() + "\""; }
+std::string fileName() {
+  std::string quoted(1, '"');
+  quoted += store::Configuration::defaultConfiguration().fileURL.string();
+  quoted += '"';
+  return quoted;
+}
 
 }  // namespace
 
