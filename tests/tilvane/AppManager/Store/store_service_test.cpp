@@ -37,10 +37,7 @@ std::vector<std::string> ids(const std::optional<std::vector<AutoLayoutModelPtr>
 TEST_F(StoreServiceTest, ConfigurationPointsAtTheDataFolderAndIsLogged) {
   EXPECT_EQ(databaseFile(), tempDir() / "data" / "Tilvane" / "default.sqlite");
   store().configureRealm();
-  EXPECT_EQ(log.count(databaseFile().string()), 1u);
-  EXPECT_EQ(store::Database::open()->schemaVersion(), StoreService::schemaVersion);
-  EXPECT_TRUE(store().workspaces().empty());
-  EXPECT_TRUE(store().extensionApps().empty());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"ℹ️ " + databaseFile().string()});
 }
 
 TEST_F(StoreServiceTest, PlacementQueriesTakeTheThreeFormsAndBindQuotes) {
