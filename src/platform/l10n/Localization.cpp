@@ -44,10 +44,14 @@ std::string languageCode(std::string_view setting) {
 
 }  // namespace
 
-std::string localizedString(std::string_view key, std::string_view language) {
+std::optional<std::string> lookup(std::string_view key, std::string_view language) {
   if (const auto* text = find(language, key)) return *text;
-  if (const auto* text = find("en", key)) return *text;
-  return std::string(key);
+  return std::nullopt;
+}
+
+std::string localizedString(std::string_view key, std::string_view language) {
+  if (auto text = lookup(key, language)) return std::move(*text);
+  return lookup(key, "en").value_or(std::string(key));
 }
 
 std::string currentLanguage() {
@@ -59,12 +63,6 @@ std::string currentLanguage() {
     return code;
   }
   return "en";
-}
-
-std::vector<std::string> availableLanguages() {
-  std::vector<std::string> result;
-  for (const auto& [language, table] : tables()) result.push_back(language);
-  return result;
 }
 
 }  // namespace l10n

@@ -1,5 +1,7 @@
 #include "platform/store/Database.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -44,6 +46,31 @@ bool comparable(const Value& value, PropertyType type) {
   return false;
 }
 
+// A file that this user may not write, or that lies in such a folder, is opened read-only, so what it holds is
+// still read. Reading a write-ahead-log file needs its shared-memory file, which a read-only folder may lack:
+// then the file is read as it stands.
+std::unique_ptr<detail::Connection> connect(const std::filesystem::path& path) {
+  using detail::Connection;
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(path, ec);
+  const bool writable = ::access(path.parent_path().c_str(), W_OK | X_OK) == 0 &&
+                        (!exists || ::access(path.c_str(), W_OK) == 0);
+  if (writable || !exists) return std::make_unique<Connection>(path);
+  try {
+    auto connection = std::make_unique<Connection>(path, Connection::Access::readOnly);
+    connection->scalar("SELECT count(*) FROM sqlite_master");
+    return connection;
+  } catch (const Error&) {
+    return std::make_unique<Connection>(path, Connection::Access::immutable);
+  }
+}
+
+Error newerVersion(const std::filesystem::path& file, std::int64_t stored, std::int64_t target) {
+  return Error("the database file \"" + file.string() + "\" has schema version " + std::to_string(stored) +
+                   ", newer than " + std::to_string(target),
+               Failure::newerVersion);
+}
+
 }  // namespace
 
 std::shared_ptr<Database> Database::open() { return open(Configuration::defaultConfiguration()); }
@@ -68,8 +95,9 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   }
 
   std::filesystem::create_directories(path.parent_path(), ec);
-  if (ec) throw Error("cannot create the folder of \"" + path.string() + "\": " + ec.message());
-  auto db = std::make_shared<Database>(Private{}, configuration, std::make_unique<detail::Connection>(path));
+  if (ec)
+    throw Error("cannot create the folder of \"" + path.string() + "\": " + ec.message(), Failure::cannotOpen);
+  auto db = std::make_shared<Database>(Private{}, configuration, connect(path));
   db->prepare();
   cache[key.string()] = db;
   return db;
@@ -91,12 +119,20 @@ Database::~Database() {
 }
 
 void Database::prepare() {
+  connection_->exec("PRAGMA busy_timeout = 10000");
+  readOnly_ = connection_->isReadOnly();
+  const auto target = static_cast<std::int64_t>(configuration_.schemaVersion);
+  // Checked before anything is written: a file of a newer version belongs to a newer program and keeps its
+  // bytes, journal mode included.
+  if (const auto stored = asInt(connection_->scalar("PRAGMA user_version")); stored > target) {
+    connection_->keepFileOnClose();
+    throw newerVersion(configuration_.fileURL, stored, target);
+  }
   // WAL: readers (other threads and processes) never block the writer and see each commit as a whole; a
   // killed writer leaves only uncommitted frames, which are ignored. FULL syncs every commit, so a committed
   // write survives a power loss as well.
-  connection_->exec("PRAGMA busy_timeout = 10000; PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
+  if (!readOnly_) connection_->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
   // The usual case needs no write lock, so opening never waits for another process's write transaction.
-  const auto target = static_cast<std::int64_t>(configuration_.schemaVersion);
   const bool ready = asInt(connection_->scalar("PRAGMA user_version")) == target &&
                      std::all_of(configuration_.objectTypes.begin(), configuration_.objectTypes.end(),
                                  [this](const ObjectSchema* schema) { return tableComplete(*schema); });
@@ -105,18 +141,27 @@ void Database::prepare() {
     dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
     return;
   }
+  if (readOnly_)
+    throw Error("the database file \"" + configuration_.fileURL.string() + "\" needs updating but is read-only",
+                Failure::readOnly);
   connection_->exec("BEGIN IMMEDIATE");
   inWrite_ = true;
   try {
     const auto stored = asInt(connection_->scalar("PRAGMA user_version"));
     const bool fresh = asInt(connection_->scalar("SELECT count(*) FROM sqlite_master")) == 0;
-    if (stored > target)
-      throw Error("the database file has schema version " + std::to_string(stored) + ", newer than " +
-                  std::to_string(target));
+    if (stored > target) {
+      connection_->keepFileOnClose();
+      throw newerVersion(configuration_.fileURL, stored, target);
+    }
     for (const auto* schema : configuration_.objectTypes) ensureTable(*schema);
     if (!fresh && stored < target && configuration_.migrationBlock) {
       Migration migration(*this, static_cast<std::uint64_t>(stored));
-      configuration_.migrationBlock(migration, static_cast<std::uint64_t>(stored));
+      try {
+        configuration_.migrationBlock(migration, static_cast<std::uint64_t>(stored));
+      } catch (const Error& e) {
+        if (e.failure() != Failure::other) throw;
+        throw Error(std::string("migration failed: ") + e.what(), Failure::migration);
+      }
     }
     if (stored != target) connection_->exec("PRAGMA user_version = " + std::to_string(target));
     connection_->exec("COMMIT");
@@ -400,6 +445,8 @@ bool Database::rowExists(const ObjectSchema& schema, const std::string& primaryK
 void Database::beginWrite() {
   checkThread();
   if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
+  if (readOnly_)
+    throw Error("the database file \"" + configuration_.fileURL.string() + "\" is read-only", Failure::readOnly);
   connection_->exec("BEGIN IMMEDIATE");
   inWrite_ = true;
   changedClasses_.clear();

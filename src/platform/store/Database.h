@@ -52,8 +52,9 @@ struct ChangeNotification {
 /// the transaction, so a query inside a transaction sees its own changes.
 class Database : public std::enable_shared_from_this<Database> {
  public:
-  /// This thread's instance for the configuration's file, opened (and migrated) if needed. Throws Error when
-  /// the file cannot be opened, is newer than the configuration, or its migration fails.
+  /// This thread's instance for the configuration's file, opened (and migrated) if needed; read-only when the
+  /// file or its folder may not be written. Throws Error when the file cannot be opened, is newer than the
+  /// configuration (it is then left byte for byte as it was), or its migration fails.
   static std::shared_ptr<Database> open(const Configuration& configuration);
   /// open() with the default configuration.
   static std::shared_ptr<Database> open();
@@ -62,6 +63,9 @@ class Database : public std::enable_shared_from_this<Database> {
   Database& operator=(const Database&) = delete;
 
   const Configuration& configuration() const { return configuration_; }
+  /// Whether the file was opened read-only (it, or its folder, may not be written): reads work, beginWrite
+  /// throws Error with Failure::readOnly.
+  bool isReadOnly() const { return readOnly_; }
   /// The schema version stored in the file.
   std::uint64_t schemaVersion();
 
@@ -190,6 +194,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::map<std::string, std::unordered_map<std::string, std::weak_ptr<detail::Row>>, std::less<>> rows_;
   std::size_t registrationsSinceSweep_ = 0;
   bool inWrite_ = false;
+  bool readOnly_ = false;
   std::set<std::string> changedClasses_;
   /// Rows deleted in the open transaction, to bring back if it is cancelled (weak: only rows someone still
   /// presents matter, and a strong reference would keep this instance alive through the row's owner).

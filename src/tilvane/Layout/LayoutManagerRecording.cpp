@@ -79,11 +79,12 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
       screens.spaceCount(), frame.origin.x, frame.origin.y, frame.size.width, frame.size.height,
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
                                      screen->frame.size.height});
+  const auto database = StoreService::shared().database();
+  if (!database) return;
   try {
-    const auto database = store::Database::open();
     database->write([&] { StoreService::shared().addUpdating(*database, record); });
   } catch (const store::Error& error) {
-    LogManager::error(error.what());
+    StoreService::shared().reportFailure(error);
   }
 }
 

@@ -2,20 +2,23 @@
 
 #include <memory>
 
+#include "AppManager/Store/StoreService.h"
 #include "platform/store/Database.h"
 
 namespace tilvane {
 
 /// Runs `body` in one write transaction of the default database and commits it. False, with every stored object
-/// as it was, when the database cannot be opened or the commit fails; such failures are not reported (a
-/// remembered placement is worth a retry on the next move, not a message). Main thread only.
+/// as it was, when the database cannot be used or the commit fails; the store service says so once. Main
+/// thread only.
 template <class F>
 bool writeTransaction(F&& body) {
+  const std::shared_ptr<store::Database> database = StoreService::shared().database();
+  if (!database) return false;
   try {
-    const std::shared_ptr<store::Database> database = store::Database::open();
     database->write(body);
     return true;
-  } catch (const store::Error&) {
+  } catch (const store::Error& error) {
+    StoreService::shared().reportFailure(error);
     return false;
   }
 }

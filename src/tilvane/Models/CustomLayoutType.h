@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/LayoutTypeTable.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane {
 
@@ -12,6 +13,6 @@ enum class CustomLayoutType : std::int64_t {
 };
 
 inline constexpr LayoutTypeTable<CustomLayoutType, 3> customLayoutTypes{
-    {"Disabled", "FixedPositionAndSize", "MatrixArrangedLayout"}};
+    {l10n::key("Disabled"), l10n::key("FixedPositionAndSize"), l10n::key("MatrixArrangedLayout")}};
 
 }  // namespace tilvane

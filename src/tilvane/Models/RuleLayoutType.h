@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/LayoutTypeTable.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane {
 
@@ -13,6 +14,6 @@ enum class RuleLayoutType : std::int64_t {
 };
 
 inline constexpr LayoutTypeTable<RuleLayoutType, 4> ruleLayoutTypes{
-    {"AutoLayoutWithTilvane", "FixedPositionAndSize", "MatrixArrangedLayout", "DoNotLayout"}};
+    {l10n::key("AutoLayoutWithTilvane"), l10n::key("FixedPositionAndSize"), l10n::key("MatrixArrangedLayout"), l10n::key("DoNotLayout")}};
 
 }  // namespace tilvane

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/store/Predicate.h"
@@ -30,13 +31,9 @@ TEST(PredicateTest, RejectsEverythingElse) {
 }
 
 TEST(PredicateTest, ErrorNamesTheTextAndPosition) {
-  try {
-    Predicate::parse("id = 'a' OR id = 'b'");
-    FAIL();
-  } catch (const QueryError& e) {
-    EXPECT_NE(std::string(e.what()).find("id = 'a' OR id = 'b'"), std::string::npos);
-    EXPECT_NE(std::string(e.what()).find("position 9"), std::string::npos);
-  }
+  EXPECT_THAT([] { Predicate::parse("id = 'a' OR id = 'b'"); },
+              testing::ThrowsMessage<QueryError>(testing::AllOf(testing::HasSubstr("id = 'a' OR id = 'b'"),
+                                                                testing::HasSubstr("position 9"))));
 }
 
 }  // namespace

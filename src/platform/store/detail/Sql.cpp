@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <climits>
 
 #include "platform/store/StoreError.h"
@@ -9,8 +10,46 @@
 namespace tilvane::store::detail {
 namespace {
 
+Failure failureOf(int code) {
+  switch (code & 0xff) {
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return Failure::cannotOpen;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return Failure::damaged;
+    case SQLITE_READONLY:
+      return Failure::readOnly;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return Failure::busy;
+    case SQLITE_FULL:
+      return Failure::diskFull;
+    default:
+      return Failure::other;
+  }
+}
+
 [[noreturn]] void fail(sqlite3* db, std::string_view what) {
-  throw Error(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+  if (!db) throw Error(std::string(what) + ": out of memory");
+  throw Error(std::string(what) + ": " + sqlite3_errmsg(db), failureOf(sqlite3_extended_errcode(db)));
+}
+
+// The path for a "file:" URI: every byte outside the unreserved set percent-encoded.
+std::string uriPath(const std::filesystem::path& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : path.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -101,17 +140,37 @@ Value Statement::value(int column, PropertyType type) const {
 
 std::int64_t Statement::int64(int column) const { return sqlite3_column_int64(stmt_, column); }
 
-Connection::Connection(const std::filesystem::path& path) {
-  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+Connection::Connection(const std::filesystem::path& path, Access access) {
+  int flags = SQLITE_OPEN_NOMUTEX;
+  std::string name = path.string();
+  switch (access) {
+    case Access::readWrite:
+      flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+      break;
+    case Access::readOnly:
+      flags |= SQLITE_OPEN_READONLY;
+      break;
+    case Access::immutable:
+      // A write-ahead-log file cannot be read where its shared-memory file cannot be made; read the file as it
+      // stands instead.
+      flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+      name = "file:" + uriPath(path) + "?immutable=1";
+      break;
+  }
+  if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    const int code = db_ ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
     std::string message = "cannot open database \"" + path.string() + "\": " +
                           (db_ ? sqlite3_errmsg(db_) : "out of memory");
     sqlite3_close(db_);
     db_ = nullptr;
-    throw Error(message);
+    throw Error(message, failureOf(code));
   }
   sqlite3_extended_result_codes(db_, 1);
 }
+
+bool Connection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
+
+void Connection::keepFileOnClose() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }
 
 Connection::~Connection() {
   cache_.clear();
@@ -124,7 +183,7 @@ void Connection::exec(std::string_view sql) {
   if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string what = message ? message : sqlite3_errmsg(db_);
     sqlite3_free(message);
-    throw Error("\"" + text + "\" failed: " + what);
+    throw Error("\"" + text + "\" failed: " + what, failureOf(sqlite3_extended_errcode(db_)));
   }
 }
 

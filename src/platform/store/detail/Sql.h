@@ -67,8 +67,12 @@ class StatementLease {
 /// An open SQLite connection with a cache of prepared statements. Failures throw store::Error.
 class Connection {
  public:
-  /// Opens (creating) the file.
-  explicit Connection(const std::filesystem::path& path);
+  enum class Access {
+    readWrite,  ///< created when missing; opened read-only when the system refuses writing
+    readOnly,
+    immutable,  ///< read-only, taking the file as it stands (no locks, no write-ahead log)
+  };
+  explicit Connection(const std::filesystem::path& path, Access access = Access::readWrite);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -79,6 +83,11 @@ class Connection {
   StatementLease statement(const std::string& sql);
   /// The value of the first column of the first row of `sql`, or std::monostate.
   Value scalar(const std::string& sql);
+  /// Whether the file was opened (or fell back to) read-only.
+  bool isReadOnly() const;
+  /// Closing will not fold the write-ahead log into the file, so a file this program must not change keeps its
+  /// bytes.
+  void keepFileOnClose();
   /// Forgets the cached statements (needed before tables are dropped or altered).
   void clearStatementCache();
 

@@ -103,7 +103,7 @@ void LogManager::setup() {
   const std::string errorFile = errorFolder + seconds + ".log";
   const std::string debugFile = debugFolder + seconds + ".log";
 
-  // A folder that cannot be made is not an error: the console still works.
+  // A folder that cannot be made does not stop the program: the console still works, and says so.
   std::error_code ec;
   std::filesystem::create_directories(errorFolder, ec);
   if (!ec) std::filesystem::create_directories(debugFolder, ec);
@@ -117,10 +117,13 @@ void LogManager::setup() {
   debugAppender->setThresholdLevel(log::Level::debug);
   logger->setAppenders({console, errorAppender, debugAppender});
 
-  std::lock_guard lock(state().mutex);
-  state().logger = std::move(logger);
-  state().debugFile = debugFile;
-  state().errorFile = errorFile;
+  {
+    std::lock_guard lock(state().mutex);
+    state().logger = std::move(logger);
+    state().debugFile = debugFile;
+    state().errorFile = errorFile;
+  }
+  if (ec) warning("cannot write log files under " + folder + " (" + ec.message() + "): logging to the console only");
 }
 
 void LogManager::debug(std::string_view message) { write(level::debug, message); }

@@ -25,13 +25,6 @@ class LogManager {
   static void setup();
 
   static void debug(std::string_view message);
-  /// Writes a value through its textual form (operator<<).
-  template <class T>
-  static void debugValue(const T& value) {
-    std::ostringstream s;
-    s << value;
-    debug(s.str());
-  }
   /// `Optional("text")` for a present text, `nil` for an absent one.
   static void debugOptional(const std::optional<std::string>& text);
   static void warning(std::string_view message);

@@ -8,10 +8,12 @@ namespace tilvane {
 
 void StoreService::setupFirstRun() {
   LogManager::debug("setupFirstRun");
+  const auto db = database();
+  if (!db) return;
   try {
-    if (store::Database::open()->count<AutoLayoutModel>() > 0) return;
+    if (db->count<AutoLayoutModel>() > 0) return;
   } catch (const store::Error& e) {
-    LogManager::error(e.what());
+    reportFailure(e);
     return;
   }
   const ScreenManager& screens = ScreenManager::shared();

@@ -11,13 +11,15 @@
 namespace tilvane {
 namespace {
 
-// Every stored object of T; an unopenable database is logged and gives nothing.
+// Every stored object of T; nothing when the database cannot be used.
 template <class T>
-std::vector<std::shared_ptr<T>> listAll() {
+std::vector<std::shared_ptr<T>> listAll(const StoreService& service) {
+  const auto db = service.database();
+  if (!db) return {};
   try {
-    return store::Database::open()->objects<T>();
+    return db->objects<T>();
   } catch (const store::Error& e) {
-    LogManager::error(e.what());
+    service.reportFailure(e);
     return {};
   }
 }
@@ -35,21 +37,23 @@ void StoreService::configureRealm() {
 }
 
 std::vector<WorkspaceLayoutGroupModelPtr> StoreService::workspaces() const {
-  return listAll<WorkspaceLayoutGroupModel>();
+  return listAll<WorkspaceLayoutGroupModel>(*this);
 }
 
-std::vector<CustomLayoutModelPtr> StoreService::customLayouts() const { return listAll<CustomLayoutModel>(); }
+std::vector<CustomLayoutModelPtr> StoreService::customLayouts() const { return listAll<CustomLayoutModel>(*this); }
 
-std::vector<RuleLayoutModelPtr> StoreService::rules() const { return listAll<RuleLayoutModel>(); }
+std::vector<RuleLayoutModelPtr> StoreService::rules() const { return listAll<RuleLayoutModel>(*this); }
 
-std::vector<ExtensionAppModelPtr> StoreService::extensionApps() const { return listAll<ExtensionAppModel>(); }
+std::vector<ExtensionAppModelPtr> StoreService::extensionApps() const { return listAll<ExtensionAppModel>(*this); }
 
 std::optional<std::vector<AutoLayoutModelPtr>> StoreService::autoLayoutModels(
     const store::Predicate& predicate) const {
+  const auto db = database();
+  if (!db) return std::nullopt;
   try {
-    return store::Database::open()->objects<AutoLayoutModel>(predicate);
+    return db->objects<AutoLayoutModel>(predicate);
   } catch (const store::Error& e) {
-    LogManager::error(e.what());
+    reportFailure(e);
     return std::nullopt;
   }
 }
@@ -60,15 +64,16 @@ store::Predicate StoreService::idPredicate(const std::string& id) {
 
 void StoreService::deleteWorkspace(const WorkspaceLayoutGroupModel& group) {
   const std::string id = group.id();  // read first: the group may be the stored object being deleted
-  try {
-    auto db = store::Database::open();
-    const auto matches = db->objects<WorkspaceLayoutGroupModel>(idPredicate(id));
-    db->write([&] {
-      if (!matches.empty()) db->remove(matches.front()->items().toVector());
-      db->remove(matches);
-    });
-  } catch (const store::Error&) {
-    // Dropped: the list file is rewritten from what is stored either way.
+  if (const auto db = database()) {
+    try {
+      const auto matches = db->objects<WorkspaceLayoutGroupModel>(idPredicate(id));
+      db->write([&] {
+        if (!matches.empty()) db->remove(matches.front()->items().toVector());
+        db->remove(matches);
+      });
+    } catch (const store::Error& e) {
+      reportFailure(e);  // the list file is rewritten from what is stored either way
+    }
   }
   exportAlfredSpaces();
 }
@@ -80,13 +85,14 @@ void StoreService::deleteRule(const RuleLayoutModel& rule) { deleteObject(rule);
 void StoreService::deleteExtensionApp(const ExtensionAppModel& app) { deleteObject(app); }
 
 void StoreService::deleteObject(const store::ObjectSchema& schema, const std::string& id) {
+  const auto db = database();
+  if (!db) return;
   try {
-    auto db = store::Database::open();
     const auto predicate = idPredicate(id);
     const auto matches = db->objects(schema, &predicate);
     db->write([&] { db->remove(matches); });
-  } catch (const store::Error&) {
-    // Dropped, as every delete's failure.
+  } catch (const store::Error& e) {
+    reportFailure(e);
   }
 }
 
@@ -98,11 +104,12 @@ void StoreService::updateLayout(const AutoLayoutModelPtr& model) {
   if (!model) return;
   const auto stored = autoLayoutModels(idPredicate(model->id()));
   if (stored && !stored->empty()) return;
+  const auto db = database();
+  if (!db) return;
   try {
-    auto db = store::Database::open();
     db->write([&] { db->add(model); });
   } catch (const store::Error& e) {
-    LogManager::error(e.what());
+    reportFailure(e);
     return;
   }
   LogManager::debug("update layout: " + model->description());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -46,24 +47,30 @@ class StoreService {
   /// An old "LayoutModel" that lacks a field the conversion needs is skipped with a warning line.
   static void migrate(store::Migration& migration, std::uint64_t oldSchemaVersion);
 
-  // Lists, in the database's order; when the database cannot be opened, the error is logged and the list is
-  // empty.
+  /// This thread's instance of the configured database, or null when it cannot be used. The first failure is
+  /// said once, in plain words naming the file and what the user can do; the program then goes on without
+  /// remembering, and tries no more until it is restarted (except after a lock held elsewhere, which passes).
+  /// A read-only file is used for reading, and said once too.
+  std::shared_ptr<store::Database> database() const;
+  /// Reports a failed read or write: in plain words when nothing was said yet, else in the debug log only.
+  void reportFailure(const store::Error& error) const;
+
+  // Lists, in the database's order; when the database cannot be used (reported once) the list is empty.
   std::vector<WorkspaceLayoutGroupModelPtr> workspaces() const;
   std::vector<CustomLayoutModelPtr> customLayouts() const;
   std::vector<RuleLayoutModelPtr> rules() const;
   std::vector<ExtensionAppModelPtr> extensionApps() const;
 
-  /// The stored remembered placements matching `predicate`; absent (after logging the error) when the
-  /// database cannot be opened.
+  /// The stored remembered placements matching `predicate`; absent when the database cannot be used.
   std::optional<std::vector<AutoLayoutModelPtr>> autoLayoutModels(const store::Predicate& predicate) const;
 
   /// "id = <id>", with the id bound as a value.
   static store::Predicate idPredicate(const std::string& id);
 
   /// Deletes the stored workspaces with the group's id and the items of the first of them, then rewrites the
-  /// workspace list file (also when the delete failed). Database errors are dropped.
+  /// workspace list file (also when the delete failed). Database errors are reported.
   void deleteWorkspace(const WorkspaceLayoutGroupModel& group);
-  /// Each deletes the stored objects with the object's id; database errors are dropped.
+  /// Each deletes the stored objects with the object's id; database errors are reported.
   void deleteCustomLayout(const CustomLayoutModel& layout);
   void deleteRule(const RuleLayoutModel& rule);
   void deleteExtensionApp(const ExtensionAppModel& app);
@@ -80,7 +87,7 @@ class StoreService {
   void addUpdating(store::Database& database, const std::shared_ptr<store::Object>& object);
 
   /// Stores a new remembered placement unless one with its id is stored already; after a successful write
-  /// logs "update layout: " and the record's description. Errors are logged; nothing is stored then.
+  /// logs "update layout: " and the record's description. Errors are reported; nothing is stored then.
   void updateLayout(const AutoLayoutModelPtr& model);
 
   /// Rewrites the workspace list file: an XML property list whose root dictionary maps each workspace id to
@@ -122,6 +129,9 @@ class StoreService {
 
  private:
   std::set<int> firstRunSpaces_;
+  // Whether a database problem was said already, and whether the database is given up for this run.
+  mutable std::atomic<bool> told_{false};
+  mutable std::atomic<bool> givenUp_{false};
 };
 
 }  // namespace tilvane

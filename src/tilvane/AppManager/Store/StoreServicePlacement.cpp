@@ -20,10 +20,12 @@ std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int
 // failed write leaves it as it was.
 void setWindowIndex(const AutoLayoutModelPtr& model, std::int64_t index) {
   if (!model || model->isInvalidated()) return;
+  const auto database = model->isManaged() ? model->database() : StoreService::shared().database();
+  if (!database) return;
   try {
-    const auto database = model->isManaged() ? model->database() : store::Database::open();
     database->write([&] { model->setWindowIndex(index); });
-  } catch (const store::Error&) {
+  } catch (const store::Error& e) {
+    StoreService::shared().reportFailure(e);
   }
 }
 

@@ -94,7 +94,7 @@ std::shared_ptr<dispatch::Operation> LayoutManager::makeVisitSpacesOperation() {
 }
 
 void LayoutManager::announceWorkspaceStart(std::function<void()> completion) {
-  showHUD("StartLayoutSpaces");
+  showHUD(l10n::key("StartLayoutSpaces"));
   dispatch::MainQueue::asyncAfter(kAnnouncePause, std::move(completion));
 }
 
@@ -102,7 +102,7 @@ void LayoutManager::finishWorkspace() {
   // Each restore holds the recording pause until its own end, so a second one queued behind the first keeps it.
   if (workspaceRestores_ > 0) --workspaceRestores_;
   setWorkspaceRunning(workspaceRestores_ > 0);
-  showHUD("LayoutComplete");
+  showHUD(l10n::key("LayoutComplete"));
 }
 
 void LayoutManager::showHUD(const std::string& key) {

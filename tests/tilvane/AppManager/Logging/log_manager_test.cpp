@@ -25,81 +25,57 @@ class LogManagerTest : public test::WorldTest {
   test::ScopedEnv tz_{"TZ", "UTC"};
 };
 
-TEST_F(LogManagerTest, DebugLineGoesToConsoleAndDebugFileOnly) {
+TEST_F(LogManagerTest, LinesGoToTheConsoleAndTheFilesOfTheirLevelWithTheirPrefixes) {
   // The world's virtual clock starts at 1709640000 (2024-03-05 12:00 UTC).
-  LogManager::setup();
-  testing::internal::CaptureStdout();
-  LogManager::debug("setup App");
-  const std::string out = testing::internal::GetCapturedStdout();
-
-  EXPECT_EQ(out, "\u2139\uFE0F setup App\n");
-  const fs::path debugFile = logDir() / "debug" / "20240305" / "1709640000.log";
-  const fs::path errorFile = logDir() / "error" / "20240305" / "1709640000.log";
-  EXPECT_EQ(LogManager::debugFilePath(), debugFile.string());
-  EXPECT_EQ(test::readFile(debugFile), "\u2139\uFE0F setup App\n");
-  EXPECT_EQ(test::readFile(errorFile), "");
-}
-
-TEST_F(LogManagerTest, ErrorAndWarningLinesCarryTheirPrefixes) {
   LogManager::setup();
   testing::internal::CaptureStdout();
   LogManager::error("disk full");
   LogManager::warning("slow reply");
   LogManager::debugOptional(std::string("Safari"));
   LogManager::debugOptional(std::nullopt);
-  LogManager::debugValue(42);
   const std::string out = testing::internal::GetCapturedStdout();
 
-  const std::string expected =
-      "\U0001F534 disk full\n\u26A0\uFE0F slow reply\n\u2139\uFE0F Optional(\"Safari\")\n\u2139\uFE0F nil\n"
-      "\u2139\uFE0F 42\n";
+  const std::string expected = "\U0001F534 disk full\n\u26A0\uFE0F slow reply\n\u2139\uFE0F Optional(\"Safari\")\n"
+                               "\u2139\uFE0F nil\n";
   EXPECT_EQ(out, expected);
+  EXPECT_EQ(LogManager::debugFilePath(), (logDir() / "debug" / "20240305" / "1709640000.log").string());
   EXPECT_EQ(test::readFile(LogManager::debugFilePath()), expected);
-  EXPECT_EQ(test::readFile(LogManager::errorFilePath()), "\U0001F534 disk full\n");
+  EXPECT_EQ(test::readFile(logDir() / "error" / "20240305" / "1709640000.log"), "\U0001F534 disk full\n");
 }
 
-TEST_F(LogManagerTest, EachLaunchOfADayGetsItsOwnFile) {
+TEST_F(LogManagerTest, EachLaunchGetsItsOwnFileInTheFolderOfItsCalendarDay) {
   LogManager::setup();
   LogManager::debug("first launch");
   advance(3600);
   LogManager::setup();
   LogManager::debug("second launch");
-
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(logDir() / "debug" / "20240305")) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"1709640000.log", "1709643600.log"}));
   EXPECT_EQ(test::readFile(logDir() / "debug" / "20240305" / "1709640000.log"), "\u2139\uFE0F first launch\n");
   EXPECT_EQ(test::readFile(logDir() / "debug" / "20240305" / "1709643600.log"), "\u2139\uFE0F second launch\n");
-}
 
-TEST_F(LogManagerTest, DayFolderUsesTheCalendarYearAtTheTurnOfTheYear) {
   // 2024-12-31 12:00 UTC lies in the first week of 2025; the folder is still dated 2024.
   dispatch::VirtualMainLoop lateDecember(1735646400.0);
   dispatch::MainQueue::Scope scope(lateDecember);
   LogManager::setup();
   LogManager::debug("new year's eve");
   EXPECT_TRUE(fs::exists(logDir() / "debug" / "20241231" / "1735646400.log"));
-  EXPECT_FALSE(fs::exists(logDir() / "debug" / "20251231"));
 }
 
 TEST_F(LogManagerTest, LoggingBeforeSetupWritesToConsoleAndStoresNothing) {
   testing::internal::CaptureStdout();
-  LogManager::Capture capture;
   LogManager::error("too early");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\U0001F534 too early\n");
-  EXPECT_EQ(capture.count("too early"), 1u);
   EXPECT_FALSE(fs::exists(logDir()));
-  EXPECT_EQ(LogManager::debugFilePath(), "");
 }
 
-TEST_F(LogManagerTest, UnwritableLogFolderDoesNotStopLogging) {
+TEST_F(LogManagerTest, AnUnwritableLogFolderIsSaidAndLoggingGoesOnToTheConsole) {
   fs::create_directories(tempDir() / "data");
   std::ofstream(tempDir() / "data" / "Tilvane") << "a file where the folder should be";
-  LogManager::setup();
   testing::internal::CaptureStdout();
+  LogManager::setup();
   LogManager::debug("still here");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\u2139\uFE0F still here\n");
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.rfind("\u26A0\uFE0F cannot write log files under " + logDir().string(), 0), 0u) << out;
+  EXPECT_NE(out.find("\u2139\uFE0F still here\n"), std::string::npos);
 }
 
 TEST_F(LogManagerTest, LevelFilterKeepsOnlyListedLevels) {

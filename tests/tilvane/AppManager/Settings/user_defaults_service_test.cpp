@@ -29,17 +29,8 @@ class UserDefaultsServiceTest : public test::WorldTest {
   LayoutAllTarget::Scope scope_{target_};
 };
 
-TEST_F(UserDefaultsServiceTest, FreshAccountHasTheDocumentedDefaults) {
-  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 1);
-  EXPECT_FALSE(UserDefaultsService::gutterEnabled());
-  EXPECT_FALSE(UserDefaultsService::showBuildInLayoutAction());
-  EXPECT_EQ(UserDefaults::standard().integerForKey(UserDefaultsService::launchAtLoginKey()), 0);
-  EXPECT_EQ(UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()), 0);
-}
-
 TEST_F(UserDefaultsServiceTest, BooleanSettingsReadStoredBooleansAndIntegers) {
   auto& d = UserDefaults::standard();
-  d.setBool("gutterEnabled", false);  // present but false reads as absent
   EXPECT_FALSE(UserDefaultsService::gutterEnabled());
   d.setBool("gutterEnabled", true);
   EXPECT_TRUE(UserDefaultsService::gutterEnabled());
@@ -49,32 +40,18 @@ TEST_F(UserDefaultsServiceTest, BooleanSettingsReadStoredBooleansAndIntegers) {
   EXPECT_FALSE(UserDefaultsService::showBuildInLayoutAction());
 }
 
-TEST_F(UserDefaultsServiceTest, AutoLayoutOffIsStoredAndSchedulesNothing) {
-  UserDefaultsService::setAutoLayoutEnabled(0);
-  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 0);
-  EXPECT_EQ(loop().pendingCount(), 0u);
-  loop().runUntilIdle();
-  EXPECT_EQ(target_.calls, 0);
-  relaunch();
-  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 0);  // synchronised, not just in memory
-}
-
-TEST_F(UserDefaultsServiceTest, AutoLayoutOnLaysOutEverythingOnceAfterTheSetterReturns) {
-  UserDefaultsService::setAutoLayoutEnabled(0);
-  UserDefaultsService::setAutoLayoutEnabled(1);
-  EXPECT_EQ(target_.calls, 0);  // not yet: it runs on the main queue
-  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 1);
-  drain();
-  EXPECT_EQ(target_.calls, 1);
-  loop().runUntilIdle();
-  EXPECT_EQ(target_.calls, 1);
-}
-
-TEST_F(UserDefaultsServiceTest, OnlyTheValueOneSwitchesAutoLayoutOn) {
-  UserDefaultsService::setAutoLayoutEnabled(2);
-  loop().runUntilIdle();
-  EXPECT_EQ(target_.calls, 0);
-  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 2);
+TEST_F(UserDefaultsServiceTest, AutoLayoutIsStoredAndOnlyOneLaysOutEverythingOnceAfterTheSetterReturns) {
+  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 1);  // on when nothing is stored
+  const std::pair<int, int> cases[] = {{0, 0}, {2, 0}, {1, 1}};  // value, layouts of everything
+  for (const auto& [value, layouts] : cases) {
+    target_.calls = 0;
+    UserDefaultsService::setAutoLayoutEnabled(value);
+    EXPECT_EQ(target_.calls, 0);  // not yet: it runs on the main queue
+    loop().runUntilIdle();
+    EXPECT_EQ(target_.calls, layouts) << value;
+    relaunch();
+    EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), value);  // synchronised, not just in memory
+  }
 }
 
 TEST_F(UserDefaultsServiceTest, LayoutAllReachesOnlyATargetStillInstalledWhenItRuns) {
@@ -85,8 +62,6 @@ TEST_F(UserDefaultsServiceTest, LayoutAllReachesOnlyATargetStillInstalledWhenItR
     drain();
     EXPECT_EQ(later.calls, 1);  // the target of the moment, not of the call
   }
-  EXPECT_EQ(target_.calls, 0);
-
   UserDefaultsService::setAutoLayoutEnabled(1);
   LayoutAllTarget::reset();
   drain();  // nothing installed: nothing to call
@@ -97,13 +72,8 @@ TEST_F(UserDefaultsServiceTest, HideInMenuBarStoresTheValueAndPublishesWhetherIt
   std::vector<bool> published;
   rx::DisposeBag bag;
   AppBridge::hideInMenuBarChanged().subscribe([&](bool hidden) { published.push_back(hidden); }).disposed(bag);
-
-  UserDefaultsService::setHideInMenuBar(2);
-  UserDefaultsService::setHideInMenuBar(1);
-  UserDefaultsService::setHideInMenuBar(0);
-  EXPECT_EQ(published, (std::vector<bool>{false, true, false}));
-
-  UserDefaultsService::setHideInMenuBar(2);
+  for (const int value : {2, 1, 0, 2}) UserDefaultsService::setHideInMenuBar(value);
+  EXPECT_EQ(published, (std::vector<bool>{false, true, false, false}));
   relaunch();
   EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 2);
 }

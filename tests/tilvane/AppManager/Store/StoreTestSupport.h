@@ -23,6 +23,14 @@ class StoreServiceTest : public WorldTest {
   /// The workspace list file as id → name; absent when it is missing or not a property list of strings.
   std::optional<std::map<std::string, std::string>> alfredEntries() const;
 
+  /// Stores the object (replacing one with its id) in the default database and returns it.
+  template <class T>
+  std::shared_ptr<T> stored(std::shared_ptr<T> object) {
+    auto db = store::Database::open();
+    db->write([&] { store().addUpdating(*db, object); });
+    return object;
+  }
+
   LogManager::Capture log;
 
  private:

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -6,20 +7,17 @@
 #include "Models/CustomLayoutModel.h"
 #include "Models/ExtensionAppModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "Models/WorkspaceLayoutGroupModel.h"
 #include "StoreTestSupport.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/store/RawSql.h"
+#include "support/AsNobody.h"
 
 namespace tilvane::test {
 namespace {
 
+namespace fs = std::filesystem;
 using store::Predicate;
-
-template <class T>
-std::shared_ptr<T> stored(std::shared_ptr<T> object) {
-  auto db = store::Database::open();
-  db->write([&] { StoreService::shared().addUpdating(*db, object); });
-  return object;
-}
+using testing::HasSubstr;
 
 std::shared_ptr<AutoLayoutModel> placement(const std::string& bundle, int windowIndex, int windowID) {
   auto model = std::make_shared<AutoLayoutModel>();
@@ -30,132 +28,115 @@ std::shared_ptr<AutoLayoutModel> placement(const std::string& bundle, int window
   return model;
 }
 
+std::vector<std::string> ids(const std::optional<std::vector<AutoLayoutModelPtr>>& found) {
+  std::vector<std::string> result;
+  for (const auto& m : found.value()) result.push_back(m->id());
+  return result;
+}
+
 TEST_F(StoreServiceTest, ConfigurationPointsAtTheDataFolderAndIsLogged) {
+  EXPECT_EQ(databaseFile(), tempDir() / "data" / "Tilvane" / "default.sqlite");
   store().configureRealm();
-  const auto configuration = store::Configuration::defaultConfiguration();
-  EXPECT_EQ(configuration.fileURL, tempDir() / "data" / "Tilvane" / "default.sqlite");
-  EXPECT_EQ(configuration.schemaVersion, 3u);
-  EXPECT_EQ(configuration.objectTypes.size(), 7u);
-  EXPECT_EQ(log.count(configuration.fileURL.string()), 1u);
-  EXPECT_EQ(store::Database::open()->schemaVersion(), 3u);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"ℹ️ " + databaseFile().string()});
 }
 
-TEST_F(StoreServiceTest, AnEmptyDatabaseHasEmptyLists) {
-  EXPECT_TRUE(store().workspaces().empty());
-  EXPECT_TRUE(store().customLayouts().empty());
-  EXPECT_TRUE(store().rules().empty());
-  EXPECT_TRUE(store().extensionApps().empty());
-  EXPECT_EQ(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "x")), std::vector<AutoLayoutModelPtr>{});
-  EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(StoreServiceTest, ListsLogAndComeBackEmptyWhenTheDatabaseCannotBeOpened) {
-  std::ofstream(tempDir() / "blocker") << "a file where a folder should be";
-  auto configuration = store::Configuration::defaultConfiguration();
-  configuration.fileURL = tempDir() / "blocker" / "db.sqlite";
-  store::Configuration::setDefaultConfiguration(configuration);
-
-  EXPECT_TRUE(store().workspaces().empty());
-  EXPECT_TRUE(store().rules().empty());
-  EXPECT_EQ(store().autoLayoutModels(StoreService::idPredicate("a")), std::nullopt);
-  EXPECT_EQ(log.count("🔴 "), 3u);
-}
-
-TEST_F(StoreServiceTest, AddUpdatingReplacesByPrimaryKey) {
-  auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId("com.apple.Safari");
-  rule->setType(1);
-  stored(rule);
-  auto edited = store::unmanagedCopy(*rule);
-  edited->setType(2);
-  stored(edited);
-  const auto rules = store().rules();
-  ASSERT_EQ(rules.size(), 1u);
-  EXPECT_EQ(rules[0]->type(), 2);
-}
-
-TEST_F(StoreServiceTest, PlacementQueriesTakeTheThreeForms) {
+TEST_F(StoreServiceTest, PlacementQueriesTakeTheThreeFormsAndBindQuotes) {
   stored(placement("com.a", 0, 11));
   stored(placement("com.a", 1, 12));
-  stored(placement("com.b", 0, 11));
-  auto ids = [](const std::optional<std::vector<AutoLayoutModelPtr>>& found) {
-    std::vector<std::string> result;
-    for (const auto& m : found.value()) result.push_back(m->id());
-    return result;
-  };
+  stored(placement("it's", 0, 11));
   EXPECT_EQ(ids(store().autoLayoutModels(StoreService::idPredicate("com.a-1-1"))), std::vector<std::string>{"com.a-1-1"});
+  EXPECT_EQ(ids(store().autoLayoutModels(StoreService::idPredicate("it's-0-1"))), std::vector<std::string>{"it's-0-1"});
   EXPECT_EQ(ids(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "com.a").andEquals("windowID", 11))),
             std::vector<std::string>{"com.a-0-1"});
   EXPECT_EQ(ids(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "com.a"))),
             (std::vector<std::string>{"com.a-0-1", "com.a-1-1"}));
 }
 
-TEST_F(StoreServiceTest, AnIdWithAQuoteIsStoredFoundAndDeleted) {
-  auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId("com.o'brien.app' OR '1'='1");
-  stored(rule);
-  auto other = std::make_shared<RuleLayoutModel>();
-  other->setId("com.other");
-  stored(other);
-  stored(placement("it's", 0, 1));
-
-  EXPECT_EQ(store().autoLayoutModels(StoreService::idPredicate("it's-0-1"))->size(), 1u);
-  RuleLayoutModel copy;
-  copy.setId(rule->id());
-  store().deleteRule(copy);
-  const auto rules = store().rules();
-  ASSERT_EQ(rules.size(), 1u);
-  EXPECT_EQ(rules[0]->id(), "com.other");
-}
-
 TEST_F(StoreServiceTest, DeletesRemoveOnlyTheObjectWithTheId) {
   auto a = stored(std::make_shared<CustomLayoutModel>());
   auto b = stored(std::make_shared<CustomLayoutModel>());
   auto app = stored(std::make_shared<ExtensionAppModel>());
+  auto rule = std::make_shared<RuleLayoutModel>();
+  rule->setId("com.o'brien.app' OR '1'='1");
+  stored(rule);
+  RuleLayoutModel copy;  // only the id of the argument counts
+  copy.setId(rule->id());
+  store().deleteRule(copy);
   store().deleteCustomLayout(*a);
   store().deleteExtensionApp(*app);
-  ASSERT_EQ(store().customLayouts().size(), 1u);
-  EXPECT_EQ(store().customLayouts()[0], b);
+  store().deleteCustomLayout(CustomLayoutModel());
+  EXPECT_EQ(store().customLayouts(), std::vector<CustomLayoutModelPtr>{b});
   EXPECT_TRUE(a->isInvalidated());
   EXPECT_TRUE(store().extensionApps().empty());
-
-  CustomLayoutModel unknown;
-  store().deleteCustomLayout(unknown);
-  EXPECT_EQ(store().customLayouts().size(), 1u);
+  EXPECT_TRUE(store().rules().empty());
 }
 
 TEST_F(StoreServiceTest, UpdateLayoutStoresTheFirstRecordOfAnIdOnly) {
   auto first = placement("com.apple.Safari", 0, 1);
-  first->setX(0.25);
   store().updateLayout(first);
   auto second = placement("com.apple.Safari", 0, 2);
-  second->setX(0.75);
   store().updateLayout(second);
-
   const auto found = store().autoLayoutModels(StoreService::idPredicate("com.apple.Safari-0-1"));
-  ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->front()->x(), 0.25);
-  EXPECT_EQ(found->front(), first);
+  EXPECT_EQ(found, std::vector<AutoLayoutModelPtr>{first});
   EXPECT_FALSE(second->isManaged());
   ASSERT_EQ(log.count("update layout: "), 1u);
   EXPECT_TRUE(log.contains("update layout: AutoLayoutModel { id = com.apple.Safari-0-1; bundleIdentifier = "
                            "com.apple.Safari; windowID = 1;"));
 }
 
-TEST_F(StoreServiceTest, UpdateLayoutWithAnUnopenableDatabaseStoresNothingAndLogsAnError) {
-  std::ofstream(tempDir() / "blocker") << "x";
-  const auto good = store::Configuration::defaultConfiguration();
-  auto bad = good;
-  bad.fileURL = tempDir() / "blocker" / "db.sqlite";
-  store::Configuration::setDefaultConfiguration(bad);
-  auto model = placement("com.x", 0, 1);
-  store().updateLayout(model);
-  EXPECT_FALSE(model->isManaged());
-  EXPECT_GE(log.count("🔴 "), 1u);
-  EXPECT_EQ(log.count("update layout: "), 0u);
+// Each is said once, in plain words naming the file; then nothing is remembered and nothing more is said.
+TEST_F(StoreServiceTest, AnUnusableDatabaseIsSaidOnceAndTheProgramGoesOnWithoutIt) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* words;
+  } cases[] = {
+      {"damaged", [](const fs::path& f) { std::ofstream(f) << std::string(4096, 'x'); }, "is damaged"},
+      {"newer", [](const fs::path& f) { store::test::execSql(f, "PRAGMA user_version = 99"); }, "a newer version"},
+      {"unreachable", [](const fs::path& f) { fs::create_directories(f); }, "cannot be opened"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SharedInstances::resetAll();
+    store().configureRealm();
+    fs::remove_all(databaseFile().parent_path());
+    fs::create_directories(databaseFile().parent_path());
+    c.make(databaseFile());
+    log.clear();
 
-  store::Configuration::setDefaultConfiguration(good);
-  EXPECT_EQ(store::Database::open()->count<AutoLayoutModel>(), 0u);
+    EXPECT_TRUE(store().workspaces().empty());
+    EXPECT_TRUE(store().rules().empty());
+    EXPECT_EQ(store().autoLayoutModels(StoreService::idPredicate("a")), std::nullopt);
+    const auto model = placement("com.x", 0, 1);
+    store().updateLayout(model);
+    store().deleteCustomLayout(CustomLayoutModel());
+    store().setupFirstRun();
+    EXPECT_FALSE(model->isManaged());
+    EXPECT_EQ(store().database(), nullptr);
+    const auto lines = log.lines();
+    ASSERT_EQ(log.count("🔴 "), 1u) << testing::PrintToString(lines);
+    EXPECT_EQ(log.count("⚠️ "), 0u);
+    const std::string said = *std::find_if(lines.begin(), lines.end(), [](auto& l) { return l.find("🔴") == 0; });
+    EXPECT_THAT(said, HasSubstr("\"" + databaseFile().string() + "\": "));
+    EXPECT_THAT(said, HasSubstr(c.words));
+    EXPECT_THAT(said, HasSubstr("window positions are not remembered"));
+  }
+}
+
+TEST_F(StoreServiceTest, AReadOnlyDatabaseStillGivesItsPlacementsAndSaysSoOnce) {
+  stored(placement("com.a", 0, 11));
+  fs::permissions(databaseFile().parent_path(), fs::perms::owner_write, fs::perm_options::remove);
+  const int code = runAsNobody(tempDir(), [&] {
+    log.clear();
+    if (ids(store().autoLayoutModels(StoreService::idPredicate("com.a-0-1"))).size() != 1) return 1;
+    store().updateLayout(placement("com.b", 0, 1));
+    if (!ids(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "com.b"))).empty()) return 2;
+    const bool saidOnce = log.count("⚠️ ") == 1 && log.count("🔴 ") == 0;
+    return saidOnce && log.contains("⚠️ Tilvane's database \"" + databaseFile().string() + "\" is read-only: "
+                                    "remembered window positions are applied, but new ones are not saved.") ? 0 : 3;
+  });
+  fs::permissions(databaseFile().parent_path(), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(code, 0) << "1: the placement was not read, 2: a placement was stored, 3: not said once";
 }
 
 }  // namespace
