@@ -41,6 +41,7 @@ void LayoutManager::bind() {
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
+  commits_.join();
   const auto items = layoutItems_;
   for (const auto& item : items) {
     if (item->window() != window) continue;
@@ -79,6 +80,7 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
       screens.spaceCount(), frame.origin.x, frame.origin.y, frame.size.width, frame.size.height,
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
                                      screen->frame.size.height});
+  commits_.join();
   try {
     const auto database = store::Database::open();
     database->write([&] { StoreService::shared().addUpdating(*database, record); });
@@ -109,6 +111,7 @@ void LayoutManager::flushUpdateQueue() {
   if (updateQueue_.empty()) return;
   // Taken out first, so a change queued while the records are written waits for the next flush.
   const auto entries = std::exchange(updateQueue_, {});
+  commits_.join();
   writeTransaction([&] {
     for (const auto& [id, entry] : entries) {
       const AutoLayoutModelPtr model = entry.layoutItem->layoutModel();
@@ -126,6 +129,7 @@ void LayoutManager::flushPendingUpdates() {
     recordWindowMoving(record.item, record.window);
   }
   flushUpdateQueue();
+  commits_.commit();
 }
 
 }  // namespace tilvane
