@@ -21,6 +21,12 @@ std::map<std::string, std::weak_ptr<Database>>& instances() {
   return map;
 }
 
+// The same, by the absolute name a caller gave (which may differ from the resolved one).
+std::map<std::string, std::weak_ptr<Database>>& openedNames() {
+  static thread_local std::map<std::string, std::weak_ptr<Database>> map;
+  return map;
+}
+
 const char* sqlType(PropertyType type) {
   switch (type) {
     case PropertyType::integer:
@@ -52,6 +58,18 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   if (configuration.fileURL.empty()) throw Error("no database file given");
   if (configuration.schemaVersion > static_cast<std::uint64_t>(INT32_MAX))
     throw Error("schema version out of range");
+  // The common case, an instance of this thread still open under the same absolute name, skips resolving
+  // the path (several system calls) on every open.
+  auto& byName = openedNames();
+  if (configuration.fileURL.is_absolute()) {
+    if (const auto it = byName.find(configuration.fileURL.native()); it != byName.end()) {
+      if (auto db = it->second.lock()) {
+        db->refreshIfChanged();
+        return db;
+      }
+      byName.erase(it);
+    }
+  }
   std::error_code ec;
   const auto path = std::filesystem::absolute(configuration.fileURL, ec);
   if (ec) throw Error("cannot resolve \"" + configuration.fileURL.string() + "\": " + ec.message());
@@ -61,6 +79,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   auto& cache = instances();
   if (const auto it = cache.find(key.string()); it != cache.end()) {
     if (auto db = it->second.lock()) {
+      if (configuration.fileURL.is_absolute()) byName[configuration.fileURL.native()] = db;
       db->refreshIfChanged();
       return db;
     }
@@ -72,6 +91,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   auto db = std::make_shared<Database>(Private{}, configuration, std::make_unique<detail::Connection>(path));
   db->prepare();
   cache[key.string()] = db;
+  if (configuration.fileURL.is_absolute()) byName[configuration.fileURL.native()] = db;
   return db;
 }
 
