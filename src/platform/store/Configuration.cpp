@@ -28,7 +28,8 @@ std::filesystem::path Configuration::defaultFileURL() { return xdg::dataHome() /
 Configuration Configuration::defaultConfiguration() {
   auto& s = slot();
   std::lock_guard lock(s.mutex);
-  return s.configuration.value_or(Configuration{});
+  // Not value_or: a plain Configuration reads the environment for its file, wasted on every open.
+  return s.configuration ? *s.configuration : Configuration{};
 }
 
 void Configuration::setDefaultConfiguration(Configuration configuration) {

@@ -23,6 +23,12 @@ std::map<std::string, std::weak_ptr<Database>>& instances() {
   return map;
 }
 
+// The same, by the absolute name a caller gave (which may differ from the resolved one).
+std::map<std::string, std::weak_ptr<Database>>& openedNames() {
+  static thread_local std::map<std::string, std::weak_ptr<Database>> map;
+  return map;
+}
+
 const char* sqlType(PropertyType type) {
   switch (type) {
     case PropertyType::integer:
@@ -79,6 +85,18 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   if (configuration.fileURL.empty()) throw Error("no database file given");
   if (configuration.schemaVersion > static_cast<std::uint64_t>(INT32_MAX))
     throw Error("schema version out of range");
+  // The common case, an instance of this thread still open under the same absolute name, skips resolving
+  // the path (several system calls) on every open.
+  auto& byName = openedNames();
+  if (configuration.fileURL.is_absolute()) {
+    if (const auto it = byName.find(configuration.fileURL.native()); it != byName.end()) {
+      if (auto db = it->second.lock()) {
+        db->refreshIfChanged();
+        return db;
+      }
+      byName.erase(it);
+    }
+  }
   std::error_code ec;
   const auto path = std::filesystem::absolute(configuration.fileURL, ec);
   if (ec) throw Error("cannot resolve \"" + configuration.fileURL.string() + "\": " + ec.message());
@@ -88,6 +106,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   auto& cache = instances();
   if (const auto it = cache.find(key.string()); it != cache.end()) {
     if (auto db = it->second.lock()) {
+      if (configuration.fileURL.is_absolute()) byName[configuration.fileURL.native()] = db;
       db->refreshIfChanged();
       return db;
     }
@@ -100,6 +119,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   auto db = std::make_shared<Database>(Private{}, configuration, connect(path));
   db->prepare();
   cache[key.string()] = db;
+  if (configuration.fileURL.is_absolute()) byName[configuration.fileURL.native()] = db;
   return db;
 }
 
@@ -109,12 +129,12 @@ Database::Database(Private, Configuration configuration, std::unique_ptr<detail:
       thread_(std::this_thread::get_id()) {}
 
 Database::~Database() {
-  if (inWrite_) {
-    try {
-      connection_->exec("ROLLBACK");
-    } catch (const Error&) {
-      // Closing the connection rolls back as well.
-    }
+  try {
+    if (inWrite_) connection_->exec(inGroup_ ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
+    // The group's transactions were reported committed to their writers.
+    if (inGroup_) connection_->exec("COMMIT");
+  } catch (const Error&) {
+    // Closing the connection rolls back what is still open.
   }
 }
 
@@ -129,9 +149,10 @@ void Database::prepare() {
     throw newerVersion(configuration_.fileURL, stored, target);
   }
   // WAL: readers (other threads and processes) never block the writer and see each commit as a whole; a
-  // killed writer leaves only uncommitted frames, which are ignored. FULL syncs every commit, so a committed
-  // write survives a power loss as well.
-  if (!readOnly_) connection_->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL");
+  // killed writer leaves only uncommitted frames, which are ignored. NORMAL syncs the log at checkpoints
+  // rather than at each commit: a commit is in the file system once it returns, so it survives the process
+  // being killed, and the file stays whole on a power loss, which may take the latest commits with it.
+  if (!readOnly_) connection_->exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
   // The usual case needs no write lock, so opening never waits for another process's write transaction.
   const bool ready = asInt(connection_->scalar("PRAGMA user_version")) == target &&
                      std::all_of(configuration_.objectTypes.begin(), configuration_.objectTypes.end(),
@@ -381,8 +402,12 @@ void Database::refresh() {
   for (const auto& row : liveRows()) reload(*row);
 }
 
+bool Database::dataVersionChanged() { return asInt(connection_->scalar("PRAGMA data_version")) != dataVersion_; }
+
 void Database::refreshIfChanged() {
-  if (asInt(connection_->scalar("PRAGMA data_version")) != dataVersion_) refresh();
+  // Holding the write lock, nobody else can have committed since the last look.
+  if (inWrite_ || inGroup_) return;
+  if (dataVersionChanged()) refresh();
 }
 
 // ---- reads ----
@@ -447,12 +472,13 @@ void Database::beginWrite() {
   if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
   if (readOnly_)
     throw Error("the database file \"" + configuration_.fileURL.string() + "\" is read-only", Failure::readOnly);
-  connection_->exec("BEGIN IMMEDIATE");
+  connection_->exec(inGroup_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE");
   inWrite_ = true;
   changedClasses_.clear();
   deletedInWrite_.clear();
+  if (inGroup_) return;  // the group holds the write lock: nothing changed since it began
   try {
-    refreshIfChanged();
+    if (dataVersionChanged()) refresh();
   } catch (...) {
     cancelWrite();
     throw;
@@ -463,12 +489,20 @@ void Database::commitWrite() {
   checkThread();
   if (!inWrite_) throw LogicError("no write transaction to commit");
   try {
-    connection_->exec("COMMIT");
+    connection_->exec(inGroup_ ? "RELEASE write" : "COMMIT");
   } catch (const Error&) {
     cancelWrite();
     throw;
   }
   inWrite_ = false;
+  if (inGroup_) {
+    groupWritten_ = true;
+    groupChangedClasses_.merge(changedClasses_);
+    changedClasses_.clear();
+    for (auto& row : deletedInWrite_) deletedInGroup_.push_back(std::move(row));
+    deletedInWrite_.clear();
+    return;
+  }
   deletedInWrite_.clear();
   ChangeNotification notification{std::move(changedClasses_)};
   changedClasses_.clear();
@@ -479,14 +513,47 @@ void Database::cancelWrite() {
   checkThread();
   if (!inWrite_) throw LogicError("no write transaction to cancel");
   try {
-    connection_->exec("ROLLBACK");
+    connection_->exec(inGroup_ ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
   } catch (const Error&) {
     // A failed commit may have ended the transaction already.
   }
   inWrite_ = false;
   changedClasses_.clear();
-  auto deleted = std::move(deletedInWrite_);
-  deletedInWrite_.clear();
+  restoreAfterRollback(std::exchange(deletedInWrite_, {}));
+}
+
+void Database::beginWriteGroup() {
+  checkThread();
+  if (inWrite_ || inGroup_) throw LogicError("a write transaction or group is open already on this database instance");
+  beginWrite();
+  inGroup_ = true;
+  inWrite_ = false;
+  groupWritten_ = false;
+}
+
+void Database::commitWriteGroup() {
+  checkThread();
+  if (!inGroup_) throw LogicError("no write group to commit");
+  if (inWrite_) throw LogicError("cannot commit a write group inside one of its write transactions");
+  inGroup_ = false;
+  try {
+    connection_->exec("COMMIT");
+  } catch (const Error&) {
+    try {
+      connection_->exec("ROLLBACK");
+    } catch (const Error&) {
+      // A failed commit may have ended the transaction already.
+    }
+    groupChangedClasses_.clear();
+    restoreAfterRollback(std::exchange(deletedInGroup_, {}));
+    throw;
+  }
+  deletedInGroup_.clear();
+  ChangeNotification notification{std::exchange(groupChangedClasses_, {})};
+  if (std::exchange(groupWritten_, false)) changes_.onNext(notification);
+}
+
+void Database::restoreAfterRollback(std::vector<std::weak_ptr<Row>> deleted) {
   for (const auto& weak : deleted) {
     const auto row = weak.lock();
     if (!row || liveRow(*row->schema, row->primaryKeyValue())) continue;  // gone, or stored anew meanwhile

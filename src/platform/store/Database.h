@@ -44,7 +44,9 @@ struct ChangeNotification {
 /// - Reads (objects, object, count, list contents) see every committed write, also those of other threads and
 ///   processes; live objects of the instance are brought up to date at each open, read and beginWrite.
 /// - Changes happen inside a write transaction (beginWrite … commitWrite, or write()), which takes the file's
-///   write lock; a commit is atomic and durable, a crash or cancelWrite leaves the last committed state.
+///   write lock; a commit is atomic and survives the process being killed (not a power loss: the log is
+///   synced at checkpoints, not at each commit), and a crash or cancelWrite leaves the last committed state.
+///   A write group lets several write transactions share one commit.
 /// - An instance and its objects belong to the thread that opened it: use from another thread throws.
 ///
 /// Each class is a table named after it, in insertion order; list properties are link tables
@@ -97,13 +99,24 @@ class Database : public std::enable_shared_from_this<Database> {
 
   /// Starts a write transaction, waiting for other writers. Throws LogicError when one is open already.
   void beginWrite();
-  /// Makes the transaction's changes durable and notifies observers. On failure the changes are rolled back
-  /// and Error is thrown.
+  /// Makes the transaction's changes durable and notifies observers (inside a write group: at the group's
+  /// commit). On failure the changes are rolled back and Error is thrown.
   void commitWrite();
   /// Drops the transaction's changes: managed objects show their stored values again, objects stored in it
   /// become invalidated, objects deleted in it come back.
   void cancelWrite();
   bool isInWriteTransaction() const { return inWrite_; }
+
+  /// Opens a write group: the write transactions that follow on this instance share one SQLite transaction
+  /// (each commitWrite ends a savepoint; a cancelWrite rolls back its own transaction only) until
+  /// commitWriteGroup commits them together, with one change notification for all. Until then other
+  /// connections see none of them, and a crash loses them all. Throws LogicError inside a write transaction or
+  /// group, Error when the file's write lock cannot be had.
+  void beginWriteGroup();
+  /// Commits the open group. On failure everything written in the group is rolled back (live objects show the
+  /// stored values again) and Error is thrown. Throws LogicError without a group or inside a write transaction.
+  void commitWriteGroup();
+  bool isInWriteGroup() const { return inGroup_; }
 
   /// Runs `body` in a write transaction and commits it; when `body` throws, cancels and rethrows.
   template <class F>
@@ -167,6 +180,8 @@ class Database : public std::enable_shared_from_this<Database> {
   std::shared_ptr<Object> materialize(const ObjectSchema& schema, detail::Statement& row, int firstColumn);
   void reload(detail::Row& row);
   void refreshIfChanged();
+  bool dataVersionChanged();
+  void restoreAfterRollback(std::vector<std::weak_ptr<detail::Row>> deleted);
   bool rowExists(const ObjectSchema& schema, const std::string& primaryKey);
   void writeRow(const ObjectSchema& schema, const std::vector<Value>& values);
   std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
@@ -200,6 +215,12 @@ class Database : public std::enable_shared_from_this<Database> {
   /// presents matter, and a strong reference would keep this instance alive through the row's owner).
   std::vector<std::weak_ptr<detail::Row>> deletedInWrite_;
   std::int64_t dataVersion_ = 0;
+  bool inGroup_ = false;
+  /// Whether a write transaction was committed inside the open group, the classes it changed and the rows it
+  /// deleted (brought back if the group fails).
+  bool groupWritten_ = false;
+  std::set<std::string> groupChangedClasses_;
+  std::vector<std::weak_ptr<detail::Row>> deletedInGroup_;
   rx::PublishSubject<ChangeNotification> changes_;
 };
 

@@ -38,6 +38,7 @@ void LayoutManager::setup() {
 
 void LayoutManager::addWindow(const SIWindow& window) {
   if (!isLayoutableWindow(window)) return;
+  commits_.join();
   auto item = std::make_shared<LayoutItem>(window);
   if (AutoLayoutModelPtr model = StoreService::shared().autoLayoutModelForWindow(window)) {
     item->setLayoutModel(model);
@@ -59,6 +60,7 @@ void LayoutManager::removeWindow(const SIWindow& window) {
 
 void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {
   if (!item) return;
+  commits_.join();
   item->setLayouting(true);
   if (workspaceRunning_) {
     if (item->layoutModel()) StoreService::shared().updateLayout(item->layoutModel());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AppManager/Settings/LayoutAllTarget.h"
+#include "Layout/GroupedCommit.h"
 #include "Layout/LayoutItem.h"
 #include "Models/ModelsFwd.h"
 #include "platform/desktop/Geometry.h"
@@ -134,8 +135,8 @@ class LayoutManager final : public LayoutAllTarget {
   void flushUpdateQueue();
   /// Clears the item's mark and writes a history record of its placement.
   void recordWindowMoving(const std::shared_ptr<LayoutItem>& item, const SIWindow& window);
-  /// Writes at once what is still waiting: queued frame changes and history records not yet due. Called when
-  /// the program quits, so nothing the user did is lost.
+  /// Writes and commits at once what is still waiting: queued frame changes, history records not yet due and
+  /// writes whose shared commit is still queued. Called when the program quits, so nothing the user did is lost.
   void flushPendingUpdates();
 
   // --- workspaces (defined in WorkspaceLayout/Restore, library tilvane_workspace_restore) ---
@@ -178,6 +179,8 @@ class LayoutManager final : public LayoutAllTarget {
   rx::DisposeBag disposeBag_;
   std::vector<std::shared_ptr<LayoutItem>> layoutItems_;
   dispatch::OperationQueue layoutOperationQueue_{"layout"};
+  /// The writes of a turn share one commit, behind the moves queued before them.
+  GroupedCommit commits_{layoutOperationQueue_};
   std::map<std::string, RuleLayoutModelPtr> rules_;
   dispatch::OperationQueue workspaceOperationQueue_{"workspace"};
   bool workspaceRunning_ = false;

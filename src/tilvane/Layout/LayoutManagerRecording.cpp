@@ -41,6 +41,7 @@ void LayoutManager::bind() {
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
+  commits_.join();
   const auto items = layoutItems_;
   for (const auto& item : items) {
     if (item->window() != window) continue;
@@ -81,6 +82,7 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
                                      screen->frame.size.height});
   const auto database = StoreService::shared().database();
   if (!database) return;
+  commits_.join();
   try {
     database->write([&] { StoreService::shared().addUpdating(*database, record); });
   } catch (const store::Error& error) {
@@ -110,6 +112,7 @@ void LayoutManager::flushUpdateQueue() {
   if (updateQueue_.empty()) return;
   // Taken out first, so a change queued while the records are written waits for the next flush.
   const auto entries = std::exchange(updateQueue_, {});
+  commits_.join();
   writeTransaction([&] {
     for (const auto& [id, entry] : entries) {
       const AutoLayoutModelPtr model = entry.layoutItem->layoutModel();
@@ -127,6 +130,7 @@ void LayoutManager::flushPendingUpdates() {
     recordWindowMoving(record.item, record.window);
   }
   flushUpdateQueue();
+  commits_.commit();
 }
 
 }  // namespace tilvane

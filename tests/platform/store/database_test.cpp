@@ -129,6 +129,44 @@ TEST_F(DatabaseTest, ObserversHearEachCommitButNoCancel) {
   EXPECT_EQ(heard, (std::vector<std::set<std::string>>{{"Note"}, {"Notebook"}}));
 }
 
+TEST_F(DatabaseTest, AWriteGroupCommitsItsWritesTogetherAndOthersSeeThemOnlyThen) {
+  auto db = open();
+  std::vector<std::set<std::string>> heard;
+  auto subscription = db->changes().subscribe([&](const ChangeNotification& n) { heard.push_back(n.classNames); });
+  db->beginWriteGroup();
+  EXPECT_THROW(db->beginWriteGroup(), LogicError);
+  const auto one = storedNote(db, "a", "one");
+  EXPECT_THROW(db->write([&] {
+    one->setText("cancelled");
+    db->remove(one);
+    db->add(std::make_shared<Note>());
+    throw std::runtime_error("stop");
+  }),
+               std::runtime_error);
+  EXPECT_EQ(one->text(), "one") << "a cancelled write undoes itself only";
+  EXPECT_FALSE(one->isInvalidated());
+  auto book = std::make_shared<Notebook>();
+  db->write([&] { db->add(book); });
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM Note"), "0");
+  EXPECT_TRUE(heard.empty());
+  db->beginWrite();
+  EXPECT_THROW(db->commitWriteGroup(), LogicError);
+  db->cancelWrite();
+  db->commitWriteGroup();
+  EXPECT_FALSE(db->isInWriteGroup());
+  EXPECT_EQ(querySql(file(), "SELECT group_concat(text) FROM Note"), "one");
+  EXPECT_EQ(heard, (std::vector<std::set<std::string>>{{"Note", "Notebook"}}));
+}
+
+TEST_F(DatabaseTest, AGroupStillOpenWhenTheInstanceGoesIsCommitted) {
+  {
+    auto db = open();
+    db->beginWriteGroup();
+    storedNote(db, "a", "one");
+  }
+  EXPECT_EQ(querySql(file(), "SELECT text FROM Note"), "one");
+}
+
 // ---- add, update, delete ----
 
 TEST_F(DatabaseTest, AddingATakenPrimaryKeyFailsUnlessUpdating) {

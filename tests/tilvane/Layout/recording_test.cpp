@@ -129,13 +129,34 @@ TEST_F(RecordingTest, QuittingWritesWhatIsStillWaiting) {
   drain();
   manager().saveLayout(SIWindow(saved), CGRectMake(0, 0, 1, 1));
   advance(0.2);
+  countCommits();
   manager().flushPendingUpdates();
+  EXPECT_EQ(placementCommits(), 1) << "committed before the program ends";
   EXPECT_EQ(stored(w), CGRectMake(0.25, 0, 0.5, 1));
   EXPECT_EQ(history().size(), historyBefore + 2);
   EXPECT_FALSE(itemOf(saved)->isLayouting());
   // Nothing is written twice when the timers come due after all.
   advance(3.0);
   EXPECT_EQ(history().size(), historyBefore + 2);
+}
+
+TEST_F(RecordingTest, PlacementsSavedTogetherAreCommittedOnceAfterTheMoveQueuedBeforeThem) {
+  const AXUIElement w = settledWindow();
+  const AXUIElement other = settledWindow(CGRectMake(720, 23, 720, 877));
+  const CGRect before = frameOf(w);
+  std::vector<CGRect> framesAtCommit;
+  rx::DisposeBag bag;
+  store::Database::open()
+      ->changes()
+      .subscribe([&](const store::ChangeNotification&) { framesAtCommit.push_back(frameOf(w)); })
+      .disposed(bag);
+  manager().layoutOperationQueue().addOperation(
+      std::make_shared<CustomLayoutOperation>(SIWindow(w), CGRectMake(0, 23, 1440, 877)));
+  manager().saveLayout(SIWindow(w), CGRectMake(0, 0, 1, 1));
+  manager().saveLayout(SIWindow(other), CGRectMake(0.5, 0, 0.5, 1));
+  drain();
+  ASSERT_EQ(framesAtCommit.size(), 1u);
+  EXPECT_NE(framesAtCommit[0], before) << "the window was moved before the commit";
 }
 
 TEST_F(RecordingTest, AClosedWindowsLastMoveIsStillRemembered) {

@@ -201,8 +201,8 @@ StatementLease Connection::statement(const std::string& sql) {
 }
 
 Value Connection::scalar(const std::string& sql) {
-  Statement s(db_, sql);
-  return s.step() ? s.value(0) : Value{};
+  const auto s = statement(sql);
+  return s->step() ? s->value(0) : Value{};
 }
 
 void Connection::clearStatementCache() { cache_.clear(); }

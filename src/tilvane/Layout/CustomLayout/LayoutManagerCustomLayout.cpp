@@ -19,7 +19,8 @@ void LayoutManager::applyCustomLayout(const CustomLayoutModel& layout) {
   if (!fractions) return;
   const CGRect frame = TransformUtils::convert(*fractions, screen->visibleFrame);
   layoutOperationQueue_.addOperation(std::make_shared<CustomLayoutOperation>(*window, frame));
-  saveLayout(*window, *fractions);
+  // The display is known already: asking the window again would put another round trip before the move.
+  saveLayout(*window, *fractions, screen);
 }
 
 }  // namespace tilvane
