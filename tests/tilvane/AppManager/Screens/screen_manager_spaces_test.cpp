@@ -12,11 +12,14 @@ using Numbers = std::vector<int>;
 
 class ScreenManagerSpaces : public test::ScreensWorld {};
 
-TEST_F(ScreenManagerSpaces, SharedDesktopsAreCountedOnceAndSeparateOnesSummed) {
+TEST_F(ScreenManagerSpaces, SharedDesktopsAreTheFirstListedMapOfEveryDisplayCountedOnceAndSeparateOnesSummed) {
   auto& shared = make(SpacesMode::shared, 4);
-  shared.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  const auto id = shared.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
   shared.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080)});
   manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 2u);
+  EXPECT_EQ(manager().screens()[0], (ScreenInfo{id, CGRectMake(0, 0, 1440, 900), numbered(shared.spaceUuids(), 0)}));
+  EXPECT_EQ(manager().screens()[1].spaces, manager().screens()[0].spaces);
   EXPECT_EQ(manager().spaceCount(), 4);
   Numbers all = manager().allSpaceNumbers();
   std::sort(all.begin(), all.end());
@@ -30,8 +33,7 @@ TEST_F(ScreenManagerSpaces, SharedDesktopsAreCountedOnceAndSeparateOnesSummed) {
   EXPECT_EQ(manager().spaceCount(), 5);
   EXPECT_EQ(manager().currentSpaces(), (std::set<int>{0, 3}));
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{1, 2, 4}));
-  // Without the window server's listing.
-  separate.scriptManagedDisplaySpaces(std::nullopt);
+  separate.scriptManagedDisplaySpaces(std::nullopt);  // without the window server's listing
   manager().reloadScreens();
   EXPECT_EQ(manager().spaceCount(), 1);
 }
@@ -65,29 +67,6 @@ TEST_F(ScreenManagerSpaces, CurrentDesktopOfADisplay) {
   // A desktop made after the last rebuild has no number yet.
   s.switchToSpace(s.addSpace(second));
   EXPECT_EQ(manager().currentSpaceIndex(right), 0);
-}
-
-TEST_F(ScreenManagerSpaces, DesktopNumbersFollowTheListingNotTheUuidsAndAMissingCurrentOneIsZero) {
-  auto& s = make(SpacesMode::separate);
-  const auto a = s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 0});
-  const auto b = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 0});
-  const auto listing = [&](std::optional<ManagedSpace> current) {
-    s.scriptManagedDisplaySpaces(ManagedDisplaySpaces{
-        {a, std::vector<ManagedSpace>{{"m"}, {"n"}, {"o"}}, current},
-        {b, std::vector<ManagedSpace>{{"z"}, {"a"}, {"k"}}, std::nullopt},
-    });
-  };
-  listing(std::nullopt);
-  manager().reloadScreens();
-  const NSScreen left = screenAt(CGRectMake(0, 0, 100, 100));
-  EXPECT_EQ(manager().spaceNumbers(screenAt(CGRectMake(100, 0, 100, 100))), (Numbers{3, 4, 5}));
-  EXPECT_EQ(manager().spaceNumbers(left), (Numbers{0, 1, 2}));
-  EXPECT_TRUE(manager().spaceNumbers(std::nullopt).empty());
-  EXPECT_EQ(manager().currentSpaceIndex(left), 0);
-  listing(ManagedSpace{std::nullopt});
-  EXPECT_EQ(manager().currentSpaceIndex(left), 0);
-  listing(ManagedSpace{"n"});
-  EXPECT_EQ(manager().currentSpaceIndex(left), 1);
 }
 
 }  // namespace
