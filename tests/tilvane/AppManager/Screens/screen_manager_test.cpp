@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AppManager/Screens/ScreenOrder.h"
 #include "ScreensWorld.h"
 
@@ -7,10 +9,11 @@ namespace tilvane {
 namespace {
 
 using sim::SpacesMode;
+using Numbers = std::vector<int>;
 
-class ScreenManagerDisplays : public test::ScreensWorld {};
+class ScreenManagerTest : public test::ScreensWorld {};
 
-TEST_F(ScreenManagerDisplays, SeparateDesktopsNumberOnInWindowServerOrderWhateverTheScreenOrder) {
+TEST_F(ScreenManagerTest, SeparateDesktopsAreSummedAndNumberedInWindowServerOrderWhateverTheScreenOrder) {
   auto& s = make(SpacesMode::separate);
   const auto left = s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .spaceCount = 3});
   const auto right = s.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080), .spaceCount = 2});
@@ -22,9 +25,61 @@ TEST_F(ScreenManagerDisplays, SeparateDesktopsNumberOnInWindowServerOrderWhateve
   EXPECT_EQ(screens[0].spaces, numbered(s.spaceUuids(left), 2));
   EXPECT_EQ(screens[1].id, right);
   EXPECT_EQ(screens[1].spaces, numbered(s.spaceUuids(right), 0));
+  EXPECT_EQ(manager().spaceCount(), 5);
+  EXPECT_EQ(manager().currentSpaces(), (std::set<int>{0, 2}));
+  EXPECT_EQ(manager().spacesToVisit(), (std::vector<int>{1, 3, 4}));
+  s.scriptManagedDisplaySpaces(std::nullopt);  // without the window server's listing
+  manager().reloadScreens();
+  EXPECT_EQ(manager().spaceCount(), 1);
 }
 
-TEST_F(ScreenManagerDisplays, ListingEntriesNumberDesktopsInListedOrderAndMalformedOnesAreSkipped) {
+TEST_F(ScreenManagerTest, SharedDesktopsAreTheFirstListedMapOfEveryDisplayCountedOnce) {
+  auto& shared = make(SpacesMode::shared, 4);
+  const auto id = shared.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
+  shared.addDisplay({.frame = CGRectMake(1440, 0, 1920, 1080)});
+  manager().reloadScreens();
+  ASSERT_EQ(manager().screens().size(), 2u);
+  EXPECT_EQ(manager().screens()[0], (ScreenInfo{id, CGRectMake(0, 0, 1440, 900), numbered(shared.spaceUuids(), 0)}));
+  EXPECT_EQ(manager().screens()[1].spaces, manager().screens()[0].spaces);
+  EXPECT_EQ(manager().spaceCount(), 4);
+  Numbers all = manager().allSpaceNumbers();
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(all, (Numbers{0, 0, 1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(manager().spacesToVisit(), (Numbers{1, 2, 3}));
+}
+
+TEST_F(ScreenManagerTest, VisitedDesktopsGrowAsTheUserSwitches) {
+  auto& s = make(SpacesMode::shared, 3);
+  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
+  s.switchToSpace(s.spaceUuids()[1]);
+  manager().reloadScreens();
+  EXPECT_EQ(manager().activedSpaces(), (std::set<int>{1}));
+  EXPECT_EQ(manager().spacesToVisit(), (Numbers{0, 2}));
+  s.switchToSpace(s.spaceUuids()[2]);
+  manager().markCurrentSpacesVisited();
+  EXPECT_EQ(manager().spacesToVisit(), (Numbers{0}));
+  EXPECT_EQ(manager().currentSpaces(), (std::set<int>{2}));
+  EXPECT_EQ(manager().currentSpaceIndex(NSScreen{CGRectMake(-50, -50, 1, 1), {}}), 2) << "shared: any screen";
+  manager().clearActivedSpaces();
+  EXPECT_EQ(manager().spacesToVisit(), (Numbers{0, 1, 2}));
+}
+
+TEST_F(ScreenManagerTest, CurrentDesktopOfADisplay) {
+  auto& s = make(SpacesMode::separate);
+  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 3});
+  const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 3});
+  s.switchToSpace(s.spaceUuids(second)[2]);
+  manager().reloadScreens();
+  const NSScreen right = screenAt(CGRectMake(100, 0, 100, 100));
+  EXPECT_EQ(manager().currentSpaceIndex(right), 5);
+  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 0);
+  EXPECT_EQ(manager().currentSpaceIndex(std::nullopt), 0) << "separate desktops need a screen";
+  // A desktop made after the last rebuild has no number yet.
+  s.switchToSpace(s.addSpace(second));
+  EXPECT_EQ(manager().currentSpaceIndex(right), 0);
+}
+
+TEST_F(ScreenManagerTest, ListingEntriesNumberDesktopsInListedOrderAndMalformedOnesAreSkipped) {
   auto& s = make(SpacesMode::separate);
   const auto a = s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 0});
   const auto b = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 0});
@@ -56,7 +111,7 @@ TEST_F(ScreenManagerDisplays, ListingEntriesNumberDesktopsInListedOrderAndMalfor
   EXPECT_TRUE(manager().screens()[1].spaces.empty());
 }
 
-TEST_F(ScreenManagerDisplays, WithoutAListingDisplaysKeepNoDesktopsAndNothingIsVisited) {
+TEST_F(ScreenManagerTest, WithoutAListingDisplaysKeepNoDesktopsAndNothingIsVisited) {
   auto& s = make(SpacesMode::shared, 2);
   s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
   s.scriptManagedDisplaySpaces(std::nullopt);
@@ -65,7 +120,7 @@ TEST_F(ScreenManagerDisplays, WithoutAListingDisplaysKeepNoDesktopsAndNothingIsV
   EXPECT_TRUE(manager().activedSpaces().empty());
 }
 
-TEST_F(ScreenManagerDisplays, ScreenOrderFollowsTheInsertionSort) {
+TEST_F(ScreenManagerTest, ScreenOrderFollowsTheInsertionSort) {
   auto& s = make(SpacesMode::shared);
   // AppKit lists M at the origin, then L further left but higher: each comes before the other by the
   // predicate; the insertion sort moves L in front.
@@ -94,7 +149,7 @@ TEST(ScreenOrder, ManyDisplaysAndNaNsAreSortedTheSameWay) {
   for (std::size_t i = 4; i < v.size(); ++i) EXPECT_EQ(v[i].id, std::to_string(i - 3));
 }
 
-TEST_F(ScreenManagerDisplays, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
+TEST_F(ScreenManagerTest, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
   auto& s = make(SpacesMode::separate);
   const CGRect rightVisible = CGRectMake(1440, 0, 1920, 1050);
   s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = CGRectMake(0, 0, 1440, 877),
@@ -124,7 +179,7 @@ TEST_F(ScreenManagerDisplays, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
   EXPECT_FALSE(manager().screenHasSpace(0, elsewhere));
 }
 
-TEST_F(ScreenManagerDisplays, NextScreenWrapsAndFallsBack) {
+TEST_F(ScreenManagerTest, NextScreenWrapsAndFallsBack) {
   auto& s = make(SpacesMode::shared);
   s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
   const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100)});
@@ -137,7 +192,7 @@ TEST_F(ScreenManagerDisplays, NextScreenWrapsAndFallsBack) {
   EXPECT_EQ(manager().nextScreen(std::nullopt), last) << "the main screen";
 }
 
-TEST_F(ScreenManagerDisplays, ADisplayTheWindowServerDoesNotNameMatchesNothing) {
+TEST_F(ScreenManagerTest, ADisplayTheWindowServerDoesNotNameMatchesNothing) {
   auto& s = make(SpacesMode::separate);
   s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 2});
   s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .named = false, .spaceCount = 2});
@@ -151,7 +206,7 @@ TEST_F(ScreenManagerDisplays, ADisplayTheWindowServerDoesNotNameMatchesNothing) 
   EXPECT_EQ(manager().nextScreen(unnamed), screenAt(CGRectMake(0, 0, 100, 100)));
 }
 
-TEST_F(ScreenManagerDisplays, WithoutAnyDisplayOrBackendEveryLookupAnswers) {
+TEST_F(ScreenManagerTest, WithoutAnyDisplayOrBackendEveryLookupAnswers) {
   const auto expectFallbacks = [](ScreenManager& m) {
     m.reloadScreens();
     m.markCurrentSpacesVisited();
