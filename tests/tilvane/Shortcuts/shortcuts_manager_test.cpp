@@ -68,20 +68,34 @@ class ShortcutsManagerTest : public test::WindowWorld {
   HotKeyServer::Scope hotKeyScope{hotKeys};
 };
 
-TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAndRemembersWhere) {
-  store({layout("Left", 18, kControlOption)});
+TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAKeyHeldElsewhereWaitsAndEveryKeyGoesWithTheManager) {
+  hotKeys.setHeldByOtherProgram(MASShortcut(19, kControlOption), true);
+  const auto held = layout("Held", 19, kControlOption);
+  store({layout("Left", 18, kControlOption), held});
   start();
-  ASSERT_TRUE(registered(18, kControlOption));
   const AXUIElement w = settledWindow();
   apps().focusWindow(w);
-
   EXPECT_TRUE(hotKeys.press(18, kControlOption));
   drain();
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
   const AutoLayoutModel& model = *itemOf(w)->layoutModel();
   EXPECT_EQ(test::fractionsOf(model), CGRectMake(0, 0, 0.5, 1));
-  EXPECT_EQ(model.screenIndex(), 0);
   EXPECT_EQ(model.spaceIndex(), 1);
+
+  // The held key is logged with the layout's name, and registered on the layout's next change.
+  EXPECT_FALSE(registered(19, kControlOption));
+  const auto warnings = logLines("Control+Option+key 19");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("\"Held\""), std::string::npos);
+  hotKeys.setHeldByOtherProgram(MASShortcut(19, kControlOption), false);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*held, "Held no more"));
+  EXPECT_TRUE(registered(19, kControlOption));
+
+  SharedInstance<ShortcutsManager>::reset();
+  EXPECT_FALSE(registered(18, kControlOption));
+  EXPECT_FALSE(registered(19, kControlOption));
+  CustomLayoutBridge::layoutAdded().onNext(layout("Late", 20, kControlOption));  // its subscriptions went too
+  EXPECT_FALSE(registered(20, kControlOption));
 }
 
 TEST_F(ShortcutsManagerTest, ChangesReRegisterAtTheEndAndRemovalsUnregister) {
@@ -129,32 +143,6 @@ TEST_F(ShortcutsManagerTest, LayoutsGetWorkingKeysOnlyWithACompleteHotKey) {
   CustomLayoutBridge::layoutChanged().onNext(moved);
   EXPECT_FALSE(registered(20, kCGEventFlagMaskCommand));
   EXPECT_TRUE(registered(21, kCGEventFlagMaskCommand));
-}
-
-TEST_F(ShortcutsManagerTest, AKeyHeldElsewhereIsLoggedAndRegisteredOnTheNextChange) {
-  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), true);
-  const auto left = layout("Left", 18, kControlOption);
-  store({left});
-  start();
-  EXPECT_FALSE(registered(18, kControlOption));
-  const auto warnings = logLines("Control+Option+key 18");
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find("\"Left\""), std::string::npos);
-
-  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), false);
-  CustomLayoutBridge::layoutChanged().onNext(renamed(*left, "Left again"));
-  EXPECT_TRUE(registered(18, kControlOption));
-}
-
-TEST_F(ShortcutsManagerTest, TheManagerLetsItsKeysGoWhenItEnds) {
-  store({layout("Left", 18, kControlOption)});
-  start();
-  ASSERT_TRUE(registered(18, kControlOption));
-  SharedInstance<ShortcutsManager>::reset();
-  EXPECT_FALSE(registered(18, kControlOption));
-  // Its subscriptions went with it.
-  CustomLayoutBridge::layoutAdded().onNext(layout("Late", 19, kControlOption));
-  EXPECT_FALSE(registered(19, kControlOption));
 }
 
 }  // namespace

@@ -40,59 +40,37 @@ TEST_F(ApplicationManagerTest, EachApplicationsWindowsAreAdmittedOneSecondLaterA
   EXPECT_EQ(managed().size(), 3u);
 }
 
-TEST_F(ApplicationManagerTest, AgentsAndListedHelpersAreTrackedOnlyWhenLaunchedLater) {
-  apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
-  apps().addApplication({.bundleIdentifier = "com.apple.QuickTimePlayerX", .windows = {{}}});
-  apps().addApplication({.windows = {{}}});
-  startManagers();
-  advance(1.0);
-  EXPECT_TRUE(manager().apps().empty());
-  EXPECT_TRUE(managed().empty());
-
-  const pid_t tray = apps().launchApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
-  advance(1.0);
-  ASSERT_EQ(manager().apps().size(), 1u);
-  EXPECT_EQ(manager().apps()[0].processIdentifier(), tray);
-  EXPECT_EQ(managed().size(), 1u);
-  EXPECT_EQ(log.count("did launch app"), 1u);
-}
-
-TEST_F(ApplicationManagerTest, CreatedWindowsAreLoggedAndRememberedEvenWhenRejected) {
-  const pid_t pid = apps().addApplication(editor({}));
-  startManagers();
-  advance(1.0);
-  const AXUIElement dialog = apps().createWindow(pid, {.title = "Save", .subrole = std::string("AXDialog")});
-  drain();
-  EXPECT_EQ(log.count("window created"), 1u);
-  EXPECT_TRUE(managed().empty());
-  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(dialog));
-
-  const AXUIElement document = apps().createWindow(pid, {.title = "Notes"});
-  drain();
-  EXPECT_EQ(managed(), std::vector<SIWindow>{SIWindow(document)});
-  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(document));
-}
-
-TEST_F(ApplicationManagerTest, DeminiaturisingAdmitsOnlyWindowsNotHeldYet) {
+TEST_F(ApplicationManagerTest, CreatedWindowsAreRememberedEvenWhenRejectedAndDeminiaturisingAdmitsWhatIsNotHeld) {
   const pid_t pid = apps().addApplication(editor({{.title = "A"}, {.title = "B", .minimized = true}}));
   startManagers();
   advance(1.0);
   const auto windows = apps().windowsOf(pid);
-  ASSERT_EQ(managed().size(), 1u);
+  const AXUIElement dialog = apps().createWindow(pid, {.title = "Save", .subrole = std::string("AXDialog")});
+  drain();
+  EXPECT_EQ(log.count("window created"), 1u);
+  EXPECT_EQ(managed(), std::vector<SIWindow>{SIWindow(windows[0])});
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(dialog));
+  const AXUIElement document = apps().createWindow(pid, {.title = "Notes"});
+  drain();
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(document));
+
   apps().minimizeWindow(windows[0]);
   apps().deminiaturizeWindow(windows[0]);
   apps().deminiaturizeWindow(windows[1]);
   drain();
-  EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(windows[1])}));
-  EXPECT_EQ(log.count("add window("), 2u);
+  EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(document), SIWindow(windows[1])}));
+  EXPECT_EQ(log.count("add window("), 3u);
 }
 
-TEST_F(ApplicationManagerTest, QuittingRemovesEveryWindowOfTheProcessAndTheApplication) {
+TEST_F(ApplicationManagerTest, OnlyApplicationsOfInterestAreTrackedAndAQuitRemovesTheApplicationWithItsWindows) {
   const pid_t pid = apps().addApplication(editor());
-  const pid_t other = apps().addApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
-  const pid_t tray = apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  const pid_t mail = apps().addApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
+  apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  const pid_t helper = apps().addApplication({.bundleIdentifier = "com.apple.QuickTimePlayerX", .windows = {{}}});
+  apps().addApplication({.windows = {{}}});
   startManagers();
   advance(1.0);
+  ASSERT_EQ(manager().apps().size(), 2u);
   ASSERT_EQ(managed().size(), 3u);
   log.clear();
   apps().quitApplication(pid);
@@ -101,22 +79,23 @@ TEST_F(ApplicationManagerTest, QuittingRemovesEveryWindowOfTheProcessAndTheAppli
   EXPECT_EQ(logLines("window("), (std::vector<std::string>{"ℹ️ remove window(2), , ", "ℹ️ remove window(1), , "}));
   EXPECT_EQ(LayoutManager::shared().layoutItems().size(), 1u);
   ASSERT_EQ(manager().apps().size(), 1u);
-  EXPECT_EQ(manager().apps()[0].processIdentifier(), other);
+  EXPECT_EQ(manager().apps()[0].processIdentifier(), mail);
 
   // Quits of nothing or of untracked applications only log.
   log.clear();
   apps().notifyTerminate({});
-  apps().quitApplication(tray);
+  apps().quitApplication(helper);
   drain();
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"ℹ️ did quit app", "ℹ️ did quit app"}));
-  EXPECT_EQ(managed().size(), 1u);
-  // An application that quits before its windows' step: the step admits nothing.
-  const pid_t mail = apps().launchApplication({.bundleIdentifier = "org.example.Mail2", .windows = {{}}});
+  // An agent launched later is tracked; an application that quits before its windows' step gets nothing.
+  apps().launchApplication({.bundleIdentifier = "org.example.Tray2", .agent = true, .windows = {{}}});
+  const pid_t brief = apps().launchApplication({.bundleIdentifier = "org.example.Brief", .windows = {{}}});
   drain();
-  apps().quitApplication(mail);
+  apps().quitApplication(brief);
   advance(1.0);
-  EXPECT_EQ(managed().size(), 1u);
-  EXPECT_EQ(manager().apps().size(), 1u);
+  EXPECT_EQ(manager().apps().size(), 2u);
+  EXPECT_EQ(managed().size(), 2u);
+  EXPECT_EQ(log.count("did launch app"), 2u);
 }
 
 TEST_F(ApplicationManagerTest, ARelaunchedApplicationsWindowsFindTheirSlotsAgain) {
