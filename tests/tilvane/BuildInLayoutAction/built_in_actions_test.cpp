@@ -121,17 +121,5 @@ TEST_F(BuiltInActionsTest, ActionsApplyToTheFocusedWindowDialogsIncluded) {
   EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 800, 600));
 }
 
-TEST_F(BuiltInActionsTest, DesktopMovesHappenOneTenthOfASecondLater) {
-  const AXUIElement w = focusedWindow();
-  apply(w, Type::moveToDesktop(2));
-  advance(0.099);
-  EXPECT_TRUE(shownOn(w, 0));
-  advance(0.001);
-  EXPECT_TRUE(shownOn(w, 2));
-  apply(w, Type::moveToRightDesktop);
-  advance(0.1);
-  EXPECT_TRUE(shownOn(w, 3));
-}
-
 }  // namespace
 }  // namespace tilvane

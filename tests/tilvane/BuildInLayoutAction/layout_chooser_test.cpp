@@ -157,10 +157,13 @@ TEST_F(LayoutChooserTest, DesktopKeysCloseTheChooserAndMoveTheWindow) {
   EXPECT_TRUE(shownOn(w, 1));
 
   chooser_.startChooser();
-  press(kVK_ANSI_4, kShift);  // digits come before modifiers
+  press(kVK_ANSI_4, kShift);  // digits come before modifiers; the move follows a tenth of a second later
   EXPECT_FALSE(chooser_.isVisible());
   EXPECT_EQ(focusNow(), w);
-  advance(0.1);
+  advance(0.099);
+  EXPECT_TRUE(isShown(w));
+  advance(0.001);
+  EXPECT_FALSE(isShown(w));
   EXPECT_TRUE(shownOn(w, 3));
 }
 
