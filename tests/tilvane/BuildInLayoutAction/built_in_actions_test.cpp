@@ -98,12 +98,6 @@ TEST_F(BuiltInActionsTest, SwitchScreenWithOneDisplayReappliesTheRememberedPlace
   drain();
   apply(w, Type::switchScreen);
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
-
-  // Not managed, so nothing is remembered of it.
-  const pid_t pid = apps().addApplication({.bundleIdentifier = "org.example.Other"});
-  const AXUIElement other = apps().addWindow(pid, {.frame = CGRectMake(100, 100, 800, 600)});
-  apply(other, Type::switchScreen);
-  EXPECT_EQ(frameOf(other), CGRectMake(100, 100, 800, 600));
 }
 
 TEST_F(BuiltInActionsTest, ActionsApplyToTheFocusedWindowDialogsIncluded) {

@@ -98,51 +98,42 @@ TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAKeyHeldElsewhereWaitsAn
   EXPECT_FALSE(registered(20, kControlOption));
 }
 
-TEST_F(ShortcutsManagerTest, ChangesReRegisterAtTheEndAndRemovalsUnregister) {
+TEST_F(ShortcutsManagerTest, OnlyCompleteHotKeysAreRegisteredAndEachChangeReplacesTheOldCombination) {
   const auto first = layout("First", 18, kControlOption);
   const auto plain = layout("Plain", -1, -1);
-  store({first, plain, layout("Other", 19, kControlOption)});
+  store({first, plain, layout("No key", -1, kControlOption), layout("No modifiers", 5, -1)});
   start();
-  const std::size_t requests = hotKeys.grabRequests();
-  CustomLayoutBridge::layoutChanged().onNext(renamed(*first, "Renamed"));
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Plain", "Other", "Renamed"}));
-  EXPECT_EQ(hotKeys.grabRequests(), requests + 1);
+  EXPECT_EQ(hotKeys.grabRequests(), 1u);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*first, "Renamed"));  // the same key again, at the end
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Plain", "No key", "No modifiers", "Renamed"}));
+  EXPECT_EQ(hotKeys.grabRequests(), 2u);
   EXPECT_TRUE(registered(18, kControlOption));
+  CustomLayoutBridge::layoutAdded().onNext(layout("Added", 22, kControlOption));
+  EXPECT_TRUE(registered(22, kControlOption));
 
-  CustomLayoutBridge::layoutRemoved().onNext(first);
-  EXPECT_FALSE(registered(18, kControlOption));
-  EXPECT_FALSE(hotKeys.press(18, kControlOption));
-  CustomLayoutBridge::layoutRemoved().onNext(plain);
-  // Changes of nothing or of unknown layouts are ignored.
-  CustomLayoutBridge::layoutChanged().onNext(nullptr);
-  CustomLayoutBridge::layoutChanged().onNext(layout("Unknown", 20, kControlOption));
-  CustomLayoutBridge::layoutRemoved().onNext(layout("Unknown too", 19, kControlOption));
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Other"}));
-  EXPECT_TRUE(registered(19, kControlOption));
-  EXPECT_FALSE(registered(20, kControlOption));
-}
-
-TEST_F(ShortcutsManagerTest, LayoutsGetWorkingKeysOnlyWithACompleteHotKey) {
-  store({layout("No key", -1, kControlOption), layout("No modifiers", 5, -1)});
-  start();
-  const auto added = layout("Added", -1, -1);
-  CustomLayoutBridge::layoutAdded().onNext(added);
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"No key", "No modifiers", "Added"}));
-  for (const auto& pair : manager().shortcutLayouts()) EXPECT_FALSE(pair.shortcut.has_value());
-  EXPECT_EQ(hotKeys.grabRequests(), 0u);
-
-  auto keyed = store::unmanagedCopy(*added);
+  auto keyed = store::unmanagedCopy(*plain);
   keyed->setKeyCode(20);
   keyed->setModifierFlags(kCGEventFlagMaskCommand);
   CustomLayoutBridge::layoutChanged().onNext(keyed);
   EXPECT_TRUE(registered(20, kCGEventFlagMaskCommand));
-
-  // Its old combination goes when it changes again.
-  auto moved = store::unmanagedCopy(*keyed);
-  moved->setKeyCode(21);
-  CustomLayoutBridge::layoutChanged().onNext(moved);
+  keyed = store::unmanagedCopy(*keyed);
+  keyed->setKeyCode(21);
+  CustomLayoutBridge::layoutChanged().onNext(keyed);
   EXPECT_FALSE(registered(20, kCGEventFlagMaskCommand));
   EXPECT_TRUE(registered(21, kCGEventFlagMaskCommand));
+
+  CustomLayoutBridge::layoutRemoved().onNext(first);
+  CustomLayoutBridge::layoutRemoved().onNext(plain);
+  EXPECT_FALSE(registered(18, kControlOption));
+  EXPECT_FALSE(hotKeys.press(18, kControlOption));
+  EXPECT_FALSE(registered(21, kCGEventFlagMaskCommand));
+  // Changes of nothing or of unknown layouts are ignored.
+  CustomLayoutBridge::layoutChanged().onNext(nullptr);
+  CustomLayoutBridge::layoutChanged().onNext(layout("Unknown", 23, kControlOption));
+  CustomLayoutBridge::layoutRemoved().onNext(layout("Unknown too", 22, kControlOption));
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"No key", "No modifiers", "Added"}));
+  EXPECT_TRUE(registered(22, kControlOption));
+  EXPECT_FALSE(registered(23, kControlOption));
 }
 
 }  // namespace

@@ -86,7 +86,6 @@ TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited)
   scriptApp("org.example.Terminal", "/usr/bin/xterm");
   restore({workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
            workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm", "-e top")});
-  EXPECT_TRUE(manager().workspaceRunning());
   drain();
   EXPECT_EQ(shown(), text("StartLayoutSpaces"));
 
@@ -117,7 +116,6 @@ TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited)
 
   advanceTo(7.59);
   const AXUIElement terminal = apps().focusedWindow().value();
-  EXPECT_NE(terminal, editor);
   EXPECT_TRUE(isShown(terminal));  // opened on the desktop shown now
   advanceTo(7.6);                     // 0.3 s after it was taken at 7.3: off to desktop 1
   EXPECT_FALSE(isShown(terminal));
