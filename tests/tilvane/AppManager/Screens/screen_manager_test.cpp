@@ -147,7 +147,7 @@ TEST(ScreenOrder, ManyDisplaysAndNaNsAreSortedTheSameWay) {
   for (std::size_t i = 0; i < v.size(); ++i) EXPECT_EQ(v[i].id, ids[i]) << i;
 }
 
-TEST_F(ScreenManagerTest, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
+TEST_F(ScreenManagerTest, LookupsAndTheNextScreenAnswerFromTheRightDisplayOrTheirFallback) {
   auto& s = make(SpacesMode::separate);
   const CGRect rightVisible = CGRectMake(1440, 0, 1920, 1050);
   s.addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = CGRectMake(0, 0, 1440, 877),
@@ -175,19 +175,12 @@ TEST_F(ScreenManagerTest, LookupsAnswerFromTheRightDisplayOrTheirFallback) {
   EXPECT_TRUE(manager().screenHasSpace(4, rightScreen));
   EXPECT_FALSE(manager().screenHasSpace(4, leftScreen));
   EXPECT_FALSE(manager().screenHasSpace(0, elsewhere));
-}
 
-TEST_F(ScreenManagerTest, NextScreenWrapsAndFallsBack) {
-  auto& s = make(SpacesMode::shared);
-  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
-  const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100)});
-  s.setMainDisplay(second);
-  const NSScreen first = screenAt(CGRectMake(0, 0, 100, 100));
-  const NSScreen last = screenAt(CGRectMake(100, 0, 100, 100));
-  EXPECT_EQ(manager().nextScreen(first), last);
-  EXPECT_EQ(manager().nextScreen(last), first);
-  EXPECT_EQ(manager().nextScreen(NSScreen{CGRectMake(-999, -999, 1, 1), {}}), first);
-  EXPECT_EQ(manager().nextScreen(std::nullopt), last) << "the main screen";
+  EXPECT_EQ(manager().nextScreen(leftScreen), rightScreen);
+  EXPECT_EQ(manager().nextScreen(rightScreen), leftScreen);
+  EXPECT_EQ(manager().nextScreen(elsewhere), leftScreen);
+  s.setMainDisplay(right);
+  EXPECT_EQ(manager().nextScreen(std::nullopt), rightScreen) << "the main screen";
 }
 
 TEST_F(ScreenManagerTest, ADisplayTheWindowServerDoesNotNameMatchesNothing) {
