@@ -91,15 +91,6 @@ TEST_F(BuiltInActionsTest, NudgesAndZoomsMoveByTenPointsAndRememberNothing) {
   EXPECT_EQ(remembered(w), before);
 }
 
-TEST_F(BuiltInActionsTest, SwitchScreenWithOneDisplayReappliesTheRememberedPlacementIfThereIsOne) {
-  const AXUIElement w = focusedWindow();
-  apply(w, Type::halfLeft);
-  apps().userMoveWindow(w, CGRectMake(300, 300, 500, 400));
-  drain();
-  apply(w, Type::switchScreen);
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
-}
-
 TEST_F(BuiltInActionsTest, ActionsApplyToTheFocusedWindowDialogsIncluded) {
   const AXUIElement w = settledWindow();
   apps().clearRequests();

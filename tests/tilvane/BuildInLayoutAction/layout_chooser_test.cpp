@@ -41,7 +41,6 @@ TEST_F(LayoutChooserTest, OpensOverTheFocusedWindowAndClosesOneAndAHalfSecondsAf
   EXPECT_TRUE(chooser_.isVisible());
   EXPECT_EQ(chooser_.focusedWindow(), SIWindow(w));
   EXPECT_EQ(chooser_.frame(), CGRectMake(100, 200, 800, 600));  // flipped about the primary display's 900
-  EXPECT_EQ(chooser_.borderWidth(), 10);
   advance(1.0);
   press(kVK_LeftArrow);
   advance(1.0);
@@ -125,12 +124,10 @@ TEST_F(LayoutChooserTest, FirstReturnPicksCentreForAWindowFillingMoreThanNineTen
   chooser_.startChooser();
   press(kVK_Return);
   EXPECT_EQ(chooser_.currentLayoutNode(), &actions_->layoutCenter());
-  EXPECT_EQ(frameOf(w), CGRectMake(360, 242.25, 720, 438.5));
   press(kVK_Escape);
   chooser_.startChooser();
   press(kVK_Return, kShift);
   EXPECT_EQ(chooser_.currentLayoutNode(), &actions_->layoutFullscreen());
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 1440, 877));
 
   const std::pair<CGRect, bool> sizes[] = {{CGRectMake(0, 23, 1296, 800), false},  // exactly 0.9 wide
                                            {CGRectMake(0, 23, 1297, 790), true},

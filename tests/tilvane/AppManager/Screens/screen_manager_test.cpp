@@ -28,6 +28,12 @@ TEST_F(ScreenManagerTest, SeparateDesktopsAreSummedAndNumberedInWindowServerOrde
   EXPECT_EQ(manager().spaceCount(), 5);
   EXPECT_EQ(manager().currentSpaces(), (std::set<int>{0, 2}));
   EXPECT_EQ(manager().spacesToVisit(), (std::vector<int>{1, 3, 4}));
+  const NSScreen leftScreen = screenAt(CGRectMake(0, 0, 1440, 900));
+  s.switchToSpace(s.spaceUuids(left)[2]);
+  EXPECT_EQ(manager().currentSpaceIndex(leftScreen), 4);
+  EXPECT_EQ(manager().currentSpaceIndex(std::nullopt), 0) << "separate desktops need a screen";
+  s.switchToSpace(s.addSpace(left));  // a desktop made after the last rebuild has no number yet
+  EXPECT_EQ(manager().currentSpaceIndex(leftScreen), 0);
   s.scriptManagedDisplaySpaces(std::nullopt);  // without the window server's listing
   manager().reloadScreens();
   EXPECT_EQ(manager().spaceCount(), 1);
@@ -71,21 +77,6 @@ TEST_F(ScreenManagerTest, VisitedDesktopsGrowAsTheUserSwitches) {
   EXPECT_EQ(manager().currentSpaceIndex(NSScreen{CGRectMake(-50, -50, 1, 1), {}}), 2) << "shared: any screen";
   manager().clearActivedSpaces();
   EXPECT_EQ(manager().spacesToVisit(), (Numbers{0, 1, 2}));
-}
-
-TEST_F(ScreenManagerTest, CurrentDesktopOfADisplay) {
-  auto& s = make(SpacesMode::separate);
-  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 3});
-  const auto second = s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .spaceCount = 3});
-  s.switchToSpace(s.spaceUuids(second)[2]);
-  manager().reloadScreens();
-  const NSScreen right = screenAt(CGRectMake(100, 0, 100, 100));
-  EXPECT_EQ(manager().currentSpaceIndex(right), 5);
-  EXPECT_EQ(manager().currentSpaceIndex(screenAt(CGRectMake(0, 0, 100, 100))), 0);
-  EXPECT_EQ(manager().currentSpaceIndex(std::nullopt), 0) << "separate desktops need a screen";
-  // A desktop made after the last rebuild has no number yet.
-  s.switchToSpace(s.addSpace(second));
-  EXPECT_EQ(manager().currentSpaceIndex(right), 0);
 }
 
 TEST_F(ScreenManagerTest, ListingEntriesNumberDesktopsInListedOrderAndMalformedOnesAreSkipped) {
@@ -181,20 +172,6 @@ TEST_F(ScreenManagerTest, LookupsAndTheNextScreenAnswerFromTheRightDisplayOrThei
   EXPECT_EQ(manager().nextScreen(elsewhere), leftScreen);
   s.setMainDisplay(right);
   EXPECT_EQ(manager().nextScreen(std::nullopt), rightScreen) << "the main screen";
-}
-
-TEST_F(ScreenManagerTest, ADisplayTheWindowServerDoesNotNameMatchesNothing) {
-  auto& s = make(SpacesMode::separate);
-  s.addDisplay({.frame = CGRectMake(0, 0, 100, 100), .spaceCount = 2});
-  s.addDisplay({.frame = CGRectMake(100, 0, 100, 100), .named = false, .spaceCount = 2});
-  manager().reloadScreens();
-  const NSScreen unnamed = screenAt(CGRectMake(100, 0, 100, 100));
-  EXPECT_TRUE(manager().screens()[1].spaces.empty());
-  EXPECT_EQ(manager().screenIndex(unnamed), 0);
-  EXPECT_TRUE(manager().spaceNumbers(unnamed).empty());
-  EXPECT_EQ(manager().screenFrameAtIndex(1), CGRectMake(0, 0, 100, 100));
-  // Two displays without a name count as the same one here: the next after it is the first.
-  EXPECT_EQ(manager().nextScreen(unnamed), screenAt(CGRectMake(0, 0, 100, 100)));
 }
 
 TEST_F(ScreenManagerTest, WithoutAnyDisplayOrBackendEveryLookupAnswers) {

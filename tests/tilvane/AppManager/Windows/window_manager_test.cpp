@@ -53,8 +53,6 @@ TEST_F(WindowManagerTest, AClosedWindowIsRemovedAndNoLongerObservedAndRemoveWind
   EXPECT_TRUE(apps().isObserved(windows[0].pid, "AXUIElementDestroyed", windows[0]));
   apps().closeWindow(windows[0]);
   drain();
-  EXPECT_TRUE(log.contains("close:" + SIWindow(windows[0]).description()));
-  EXPECT_EQ(manager().windows().size(), 2u);
   EXPECT_EQ(items(), 2u);
   log.clear();
   manager().removeWindows();

@@ -39,7 +39,6 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   EXPECT_EQ(items[1]->screenIndex(), record->screenIndex());
   EXPECT_EQ(items[1]->spaceIndex(), record->spaceIndex());
   EXPECT_EQ(items[0]->devicesIdentifier(), ScreenManager::shared().makeDisplayIdentifier());
-  EXPECT_EQ(items[0]->screenCount(), 1);
   EXPECT_EQ(items[0]->spaceCount(), 4);
   EXPECT_NE(items[0]->id(), items[1]->id());
 
