@@ -72,7 +72,8 @@ TEST_P(ItemFrameTest, SharedDesktopsTakeTheDisplayAtTheItemsIndexSeparateOnesThe
   EXPECT_EQ(operation(3, 0)->file(), "notes.txt");
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ItemFrameTest, ::testing::Values(sim::SpacesMode::shared, sim::SpacesMode::separate));
+INSTANTIATE_TEST_SUITE_P(Modes, ItemFrameTest, ::testing::Values(sim::SpacesMode::shared, sim::SpacesMode::separate),
+                         [](const auto& info) { return info.param == sim::SpacesMode::shared ? "Shared" : "Separate"; });
 
 }  // namespace
 }  // namespace tilvane
