@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/LayoutFractions.h"
@@ -15,14 +14,6 @@ namespace {
 using Type = LayoutNode::Type;
 using Kind = sim::SimWindowRequest::Kind;
 
-// Counts the unavailable signals instead of flashing a window.
-class CountingController : public BuildInLayoutActionController {
- public:
-  using BuildInLayoutActionController::BuildInLayoutActionController;
-  void showUnavailable() override { ++unavailable; }
-  int unavailable = 0;
-};
-
 // The 1440 × 900 display (visible frame (0, 0, 1440, 877): a 23-point menu bar, no dock) with four shared
 // desktops; one managed, settled window that has the focus.
 class BuiltInActionsTest : public test::WindowWorld {
@@ -35,11 +26,11 @@ class BuiltInActionsTest : public test::WindowWorld {
     apps().clearRequests();
     return w;
   }
-  void apply(const AXUIElement& w, const Type& type) { controller_->applyLayoutType(SIWindow(w), type); }
+  void apply(const AXUIElement& w, const Type& type) {
+    BuildInLayoutActionController::shared().applyLayoutType(SIWindow(w), type);
+  }
   void gaps(bool on) { defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), on); }
   CGRect remembered(const AXUIElement& w) { return test::fractionsOf(*itemOf(w)->layoutModel()); }
-
-  std::unique_ptr<CountingController> controller_ = VkRxController::make<CountingController>();
 };
 
 TEST_F(BuiltInActionsTest, EveryPlacingActionUsesItsPartOfTheVisibleFrame) {
@@ -100,33 +91,6 @@ TEST_F(BuiltInActionsTest, NudgesAndZoomsMoveByTenPointsAndRememberNothing) {
   EXPECT_EQ(remembered(w), before);
 }
 
-TEST_F(BuiltInActionsTest, SwitchScreenCarriesTheRememberedPlacementToTheNextDisplay) {
-  sim().addDisplay({.frame = CGRectMake(1440, 0, 1280, 800)});
-  ScreenManager::shared().reloadScreens();
-  const AXUIElement w = focusedWindow();
-  apply(w, Type::halfLeft);
-  apply(w, Type::switchScreen);
-  EXPECT_EQ(frameOf(w), CGRectMake(1440, 100, 640, 800));
-  EXPECT_EQ(remembered(w), CGRectMake(0, 0, 0.5, 1));
-  apply(w, Type::switchScreen);
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
-}
-
-TEST_F(BuiltInActionsTest, SwitchScreenWithOneDisplayReappliesTheRememberedPlacementIfThereIsOne) {
-  const AXUIElement w = focusedWindow();
-  apply(w, Type::halfLeft);
-  apps().userMoveWindow(w, CGRectMake(300, 300, 500, 400));
-  drain();
-  apply(w, Type::switchScreen);
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
-
-  // Not managed, so nothing is remembered of it.
-  const pid_t pid = apps().addApplication({.bundleIdentifier = "org.example.Other"});
-  const AXUIElement other = apps().addWindow(pid, {.frame = CGRectMake(100, 100, 800, 600)});
-  apply(other, Type::switchScreen);
-  EXPECT_EQ(frameOf(other), CGRectMake(100, 100, 800, 600));
-}
-
 TEST_F(BuiltInActionsTest, ActionsApplyToTheFocusedWindowDialogsIncluded) {
   const AXUIElement w = settledWindow();
   apps().clearRequests();
@@ -140,22 +104,6 @@ TEST_F(BuiltInActionsTest, ActionsApplyToTheFocusedWindowDialogsIncluded) {
   BuildInLayoutActionController::shared().performLayout(Type::fullscreen);
   EXPECT_EQ(frameOf(dialog), CGRectMake(0, 23, 1440, 877));
   EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 800, 600));
-}
-
-TEST_F(BuiltInActionsTest, DesktopMovesHappenOneTenthOfASecondLaterOrShowTheUnavailableSignal) {
-  const AXUIElement w = focusedWindow();
-  apply(w, Type::moveToLeftDesktop);
-  EXPECT_EQ(controller_->unavailable, 1);
-  apply(w, Type::moveToDesktop(2));
-  advance(0.099);
-  EXPECT_TRUE(shownOn(w, 0));
-  advance(0.001);
-  EXPECT_TRUE(shownOn(w, 2));
-
-  apply(w, Type::moveToRightDesktop);
-  advance(0.1);
-  EXPECT_TRUE(shownOn(w, 3));
-  EXPECT_EQ(controller_->unavailable, 1);
 }
 
 }  // namespace

@@ -68,103 +68,71 @@ class ShortcutsManagerTest : public test::WindowWorld {
   HotKeyServer::Scope hotKeyScope{hotKeys};
 };
 
-TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAndRemembersWhere) {
-  store({layout("Left", 18, kControlOption)});
+TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAKeyHeldElsewhereWaitsAndEveryKeyGoesWithTheManager) {
+  hotKeys.setHeldByOtherProgram(MASShortcut(19, kControlOption), true);
+  const auto held = layout("Held", 19, kControlOption);
+  store({layout("Left", 18, kControlOption), held});
   start();
-  ASSERT_TRUE(registered(18, kControlOption));
   const AXUIElement w = settledWindow();
   apps().focusWindow(w);
-
   EXPECT_TRUE(hotKeys.press(18, kControlOption));
   drain();
   EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877));
   const AutoLayoutModel& model = *itemOf(w)->layoutModel();
   EXPECT_EQ(test::fractionsOf(model), CGRectMake(0, 0, 0.5, 1));
-  EXPECT_EQ(model.screenIndex(), 0);
   EXPECT_EQ(model.spaceIndex(), 1);
-}
 
-TEST_F(ShortcutsManagerTest, RenamingRegistersTheSameKeyAgainAndMovesThePairToTheEnd) {
-  const auto first = layout("First", 18, kControlOption);
-  store({first, layout("Second", 19, kControlOption)});
-  start();
-  const std::size_t requests = hotKeys.grabRequests();
-
-  CustomLayoutBridge::layoutChanged().onNext(renamed(*first, "Renamed"));
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Second", "Renamed"}));
-  EXPECT_EQ(hotKeys.grabRequests(), requests + 1);
-  EXPECT_TRUE(registered(18, kControlOption));
+  // The held key is logged with the layout's name, and registered on the layout's next change.
+  EXPECT_FALSE(registered(19, kControlOption));
+  const auto warnings = logLines("Control+Option+key 19");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("\"Held\""), std::string::npos);
+  hotKeys.setHeldByOtherProgram(MASShortcut(19, kControlOption), false);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*held, "Held no more"));
   EXPECT_TRUE(registered(19, kControlOption));
-}
 
-TEST_F(ShortcutsManagerTest, RemovingALayoutUnregistersItsKey) {
-  const auto keyed = layout("Keyed", 18, kControlOption);
-  const auto plain = layout("Plain", -1, -1);
-  store({keyed, plain, layout("Other", 19, kControlOption)});
-  start();
-
-  CustomLayoutBridge::layoutRemoved().onNext(keyed);
+  SharedInstance<ShortcutsManager>::reset();
   EXPECT_FALSE(registered(18, kControlOption));
-  EXPECT_FALSE(hotKeys.press(18, kControlOption));
-  CustomLayoutBridge::layoutRemoved().onNext(plain);
-  // Changes of nothing or of unknown layouts are ignored.
-  CustomLayoutBridge::layoutChanged().onNext(nullptr);
-  CustomLayoutBridge::layoutChanged().onNext(layout("Unknown", 20, kControlOption));
-  CustomLayoutBridge::layoutRemoved().onNext(layout("Unknown too", 19, kControlOption));
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Other"}));
-  EXPECT_TRUE(registered(19, kControlOption));
+  EXPECT_FALSE(registered(19, kControlOption));
+  CustomLayoutBridge::layoutAdded().onNext(layout("Late", 20, kControlOption));  // its subscriptions went too
   EXPECT_FALSE(registered(20, kControlOption));
 }
 
-TEST_F(ShortcutsManagerTest, LayoutsGetWorkingKeysOnlyWithACompleteHotKey) {
-  store({layout("No key", -1, kControlOption), layout("No modifiers", 5, -1)});
+TEST_F(ShortcutsManagerTest, OnlyCompleteHotKeysAreRegisteredAndEachChangeReplacesTheOldCombination) {
+  const auto first = layout("First", 18, kControlOption);
+  const auto plain = layout("Plain", -1, -1);
+  store({first, plain, layout("No key", -1, kControlOption), layout("No modifiers", 5, -1)});
   start();
-  const auto added = layout("Added", -1, -1);
-  CustomLayoutBridge::layoutAdded().onNext(added);
-  EXPECT_EQ(pairNames(), (std::vector<std::string>{"No key", "No modifiers", "Added"}));
-  for (const auto& pair : manager().shortcutLayouts()) EXPECT_FALSE(pair.shortcut.has_value());
-  EXPECT_EQ(hotKeys.grabRequests(), 0u);
+  EXPECT_EQ(hotKeys.grabRequests(), 1u);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*first, "Renamed"));  // the same key again, at the end
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"Plain", "No key", "No modifiers", "Renamed"}));
+  EXPECT_EQ(hotKeys.grabRequests(), 2u);
+  EXPECT_TRUE(registered(18, kControlOption));
+  CustomLayoutBridge::layoutAdded().onNext(layout("Added", 22, kControlOption));
+  EXPECT_TRUE(registered(22, kControlOption));
 
-  auto keyed = store::unmanagedCopy(*added);
+  auto keyed = store::unmanagedCopy(*plain);
   keyed->setKeyCode(20);
   keyed->setModifierFlags(kCGEventFlagMaskCommand);
   CustomLayoutBridge::layoutChanged().onNext(keyed);
   EXPECT_TRUE(registered(20, kCGEventFlagMaskCommand));
-
-  // Its old combination goes when it changes again.
-  auto moved = store::unmanagedCopy(*keyed);
-  moved->setKeyCode(21);
-  CustomLayoutBridge::layoutChanged().onNext(moved);
+  keyed = store::unmanagedCopy(*keyed);
+  keyed->setKeyCode(21);
+  CustomLayoutBridge::layoutChanged().onNext(keyed);
   EXPECT_FALSE(registered(20, kCGEventFlagMaskCommand));
   EXPECT_TRUE(registered(21, kCGEventFlagMaskCommand));
-}
 
-TEST_F(ShortcutsManagerTest, AKeyHeldElsewhereIsLoggedAndRegisteredOnTheNextChange) {
-  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), true);
-  const auto left = layout("Left", 18, kControlOption);
-  store({left});
-  start();
+  CustomLayoutBridge::layoutRemoved().onNext(first);
+  CustomLayoutBridge::layoutRemoved().onNext(plain);
   EXPECT_FALSE(registered(18, kControlOption));
-  const auto warnings = logLines("Control+Option+key 18");
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find("\"Left\""), std::string::npos);
-  ASSERT_EQ(manager().shortcutLayouts().size(), 1u);
-  EXPECT_TRUE(manager().shortcutLayouts()[0].shortcut.has_value());
-
-  hotKeys.setHeldByOtherProgram(MASShortcut(18, kControlOption), false);
-  CustomLayoutBridge::layoutChanged().onNext(renamed(*left, "Left again"));
-  EXPECT_TRUE(registered(18, kControlOption));
-}
-
-TEST_F(ShortcutsManagerTest, TheManagerLetsItsKeysGoWhenItEnds) {
-  store({layout("Left", 18, kControlOption)});
-  start();
-  ASSERT_TRUE(registered(18, kControlOption));
-  SharedInstance<ShortcutsManager>::reset();
-  EXPECT_FALSE(registered(18, kControlOption));
-  // Its subscriptions went with it.
-  CustomLayoutBridge::layoutAdded().onNext(layout("Late", 19, kControlOption));
-  EXPECT_FALSE(registered(19, kControlOption));
+  EXPECT_FALSE(registered(21, kCGEventFlagMaskCommand));
+  // Changes of nothing or of unknown layouts are ignored.
+  CustomLayoutBridge::layoutChanged().onNext(nullptr);
+  CustomLayoutBridge::layoutChanged().onNext(layout("Unknown", 23, kControlOption));
+  CustomLayoutBridge::layoutRemoved().onNext(layout("Unknown too", 22, kControlOption));
+  EXPECT_EQ(pairNames(), (std::vector<std::string>{"No key", "No modifiers", "Added"}));
+  EXPECT_TRUE(registered(22, kControlOption));
+  EXPECT_FALSE(registered(23, kControlOption));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Applications/ApplicationManager.h"
-#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
@@ -9,8 +8,6 @@
 
 namespace tilvane {
 namespace {
-
-using test::fractionsOf;
 
 class ApplicationManagerTest : public test::WindowWorld {
  protected:
@@ -21,103 +18,83 @@ class ApplicationManagerTest : public test::WindowWorld {
   const std::vector<SIWindow>& managed() { return WindowManager::shared().windows(); }
 };
 
-TEST_F(ApplicationManagerTest, StartUpAdmitsRunningWindowsOneSecondLaterAtTheirRememberedFrames) {
+TEST_F(ApplicationManagerTest, EachApplicationsWindowsAreAdmittedOneSecondLaterAtTheirRememberedFrames) {
   const pid_t pid = apps().addApplication(editor());
   storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
   storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 0.5));
   startManagers();
   const auto windows = apps().windowsOf(pid);
-
-  advance(0.999);
-  EXPECT_TRUE(managed().empty());
-  EXPECT_FALSE(log.contains("add window("));
-  advance(0.001);
-  EXPECT_EQ(logLines("add window("), (std::vector<std::string>{"ℹ️ add window(1), org.example.Editor, A",
-                                             "ℹ️ add window(2), org.example.Editor, B"}));
-  loop().drain();
-  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(frameOf(windows[1]), CGRectMake(0, 23, 720, 438.5));
-}
-
-TEST_F(ApplicationManagerTest, AgentsAndListedHelpersAreTrackedOnlyWhenLaunchedLater) {
-  apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
-  apps().addApplication({.bundleIdentifier = "com.apple.QuickTimePlayerX", .windows = {{}}});
-  apps().addApplication({.windows = {{}}});
-  startManagers();
-  advance(1.0);
-  EXPECT_TRUE(manager().apps().empty());
-  EXPECT_TRUE(managed().empty());
-
-  const pid_t tray = apps().launchApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
-  advance(1.0);
-  ASSERT_EQ(manager().apps().size(), 1u);
-  EXPECT_EQ(manager().apps()[0].processIdentifier(), tray);
-  EXPECT_EQ(managed().size(), 1u);
-  EXPECT_EQ(log.count("did launch app"), 1u);
-}
-
-TEST_F(ApplicationManagerTest, EachApplicationGetsItsOwnDelayedStep) {
-  apps().addApplication(editor({{.title = "A"}}));
-  startManagers();
   advance(0.5);
   apps().launchApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
-  advance(0.5);
-  EXPECT_EQ(managed().size(), 1u);
   advance(0.499);
-  EXPECT_EQ(managed().size(), 1u);
-  advance(0.001);
-  EXPECT_EQ(managed().size(), 2u);
-}
-
-TEST_F(ApplicationManagerTest, CreatedWindowsAreLoggedAndRememberedEvenWhenRejected) {
-  const pid_t pid = apps().addApplication(editor({}));
-  startManagers();
-  advance(1.0);
-  const AXUIElement dialog = apps().createWindow(pid, {.title = "Save", .subrole = std::string("AXDialog")});
-  drain();
-  EXPECT_EQ(log.count("window created"), 1u);
   EXPECT_TRUE(managed().empty());
-  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(dialog));
-
-  const AXUIElement document = apps().createWindow(pid, {.title = "Notes"});
+  advance(0.001);
+  EXPECT_EQ(logLines("add window("), (std::vector<std::string>{"ℹ️ add window(1), org.example.Editor, A",
+                                                             "ℹ️ add window(2), org.example.Editor, B"}));
   drain();
-  EXPECT_EQ(managed(), std::vector<SIWindow>{SIWindow(document)});
-  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(document));
+  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[1]), CGRectMake(0, 23, 720, 438.5));
+  advance(0.499);
+  EXPECT_EQ(managed().size(), 2u);
+  advance(0.001);  // the launched one has its own second
+  EXPECT_EQ(managed().size(), 3u);
 }
 
-TEST_F(ApplicationManagerTest, DeminiaturisingAdmitsOnlyWindowsNotHeldYet) {
+TEST_F(ApplicationManagerTest, CreatedWindowsAreRememberedEvenWhenRejectedAndDeminiaturisingAdmitsWhatIsNotHeld) {
   const pid_t pid = apps().addApplication(editor({{.title = "A"}, {.title = "B", .minimized = true}}));
   startManagers();
   advance(1.0);
   const auto windows = apps().windowsOf(pid);
-  ASSERT_EQ(managed().size(), 1u);
+  const AXUIElement dialog = apps().createWindow(pid, {.title = "Save", .subrole = std::string("AXDialog")});
+  drain();
+  EXPECT_EQ(managed(), std::vector<SIWindow>{SIWindow(windows[0])});
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(dialog));
+  const AXUIElement document = apps().createWindow(pid, {.title = "Notes"});
+  drain();
+  EXPECT_EQ(manager().lastCreatedWindow(), SIWindow(document));
+
   apps().minimizeWindow(windows[0]);
   apps().deminiaturizeWindow(windows[0]);
   apps().deminiaturizeWindow(windows[1]);
   drain();
-  EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(windows[1])}));
-  EXPECT_EQ(log.count("add window("), 2u);
+  EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(document), SIWindow(windows[1])}));
+  EXPECT_EQ(log.count("add window("), 3u);
 }
 
-TEST_F(ApplicationManagerTest, QuittingRemovesEveryWindowOfTheProcessAndTheApplication) {
+TEST_F(ApplicationManagerTest, OnlyApplicationsOfInterestAreTrackedAndAQuitRemovesTheApplicationWithItsWindows) {
   const pid_t pid = apps().addApplication(editor());
-  const pid_t other = apps().addApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
+  const pid_t mail = apps().addApplication({.bundleIdentifier = "org.example.Mail", .windows = {{.title = "Inbox"}}});
+  apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
+  const pid_t helper = apps().addApplication({.bundleIdentifier = "com.apple.QuickTimePlayerX", .windows = {{}}});
+  apps().addApplication({.windows = {{}}});
   startManagers();
   advance(1.0);
+  ASSERT_EQ(manager().apps().size(), 2u);
   ASSERT_EQ(managed().size(), 3u);
   log.clear();
-
   apps().quitApplication(pid);
   drain();
-  EXPECT_EQ(log.count("did quit app"), 1u);
   // The process is gone, so neither its identifier nor its windows' titles can be read any more.
-  EXPECT_EQ(log.count("remove window("), 2u);
-  EXPECT_TRUE(log.contains("remove window(2), , "));
-  EXPECT_TRUE(log.contains("remove window(1), , "));
-  EXPECT_EQ(managed().size(), 1u);
+  EXPECT_EQ(logLines("window("), (std::vector<std::string>{"ℹ️ remove window(2), , ", "ℹ️ remove window(1), , "}));
   EXPECT_EQ(LayoutManager::shared().layoutItems().size(), 1u);
   ASSERT_EQ(manager().apps().size(), 1u);
-  EXPECT_EQ(manager().apps()[0].processIdentifier(), other);
+  EXPECT_EQ(manager().apps()[0].processIdentifier(), mail);
+
+  // Quits of nothing or of untracked applications only log.
+  log.clear();
+  apps().notifyTerminate({});
+  apps().quitApplication(helper);
+  drain();
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"ℹ️ did quit app", "ℹ️ did quit app"}));
+  // An agent launched later is tracked; an application that quits before its windows' step gets nothing.
+  apps().launchApplication({.bundleIdentifier = "org.example.Tray2", .agent = true, .windows = {{}}});
+  const pid_t brief = apps().launchApplication({.bundleIdentifier = "org.example.Brief", .windows = {{}}});
+  drain();
+  apps().quitApplication(brief);
+  advance(1.0);
+  EXPECT_EQ(manager().apps().size(), 2u);
+  EXPECT_EQ(managed().size(), 2u);
+  EXPECT_EQ(log.count("did launch app"), 2u);
 }
 
 TEST_F(ApplicationManagerTest, ARelaunchedApplicationsWindowsFindTheirSlotsAgain) {
@@ -134,26 +111,6 @@ TEST_F(ApplicationManagerTest, ARelaunchedApplicationsWindowsFindTheirSlotsAgain
   ASSERT_EQ(managed().size(), 1u);
   EXPECT_EQ(managed()[0].processIdentifier(), again);
   EXPECT_EQ(frameOf(apps().windowsOf(again)[0]), CGRectMake(720, 23, 720, 877));
-}
-
-TEST_F(ApplicationManagerTest, QuitsOfUntrackedApplicationsOrBeforeTheWindowsStepOnlyLog) {
-  const pid_t tray = apps().addApplication({.bundleIdentifier = "org.example.Tray", .agent = true, .windows = {{}}});
-  apps().addApplication(editor({{.title = "A"}}));
-  startManagers();
-  advance(1.0);
-  log.clear();
-  apps().notifyTerminate({});
-  apps().quitApplication(tray);
-  drain();
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{"ℹ️ did quit app", "ℹ️ did quit app"}));
-  EXPECT_EQ(managed().size(), 1u);
-  // An application that quits before its windows' step: the step admits nothing.
-  const pid_t pid = apps().launchApplication({.bundleIdentifier = "org.example.Mail", .windows = {{}}});
-  drain();
-  apps().quitApplication(pid);
-  advance(1.0);
-  EXPECT_EQ(managed().size(), 1u);
-  EXPECT_EQ(manager().apps().size(), 1u);
 }
 
 }  // namespace

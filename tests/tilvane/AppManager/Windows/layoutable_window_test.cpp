@@ -14,7 +14,7 @@ class LayoutableWindowTest : public test::WindowWorld {
   }
 };
 
-TEST_F(LayoutableWindowTest, StandardMovableWindowsOnADisplayOfNamedApplicationsQualify) {
+TEST_F(LayoutableWindowTest, StandardMovableWindowsOnADisplayOfNamedApplicationsQualifyButSystemDialogs) {
   EXPECT_TRUE(layoutable("org.example.Editor", {.title = "Notes"}));
   EXPECT_TRUE(layoutable("org.example.Editor", {}));
   EXPECT_FALSE(layoutable("org.example.Editor", {.subrole = std::string("AXDialog")}));
@@ -23,9 +23,7 @@ TEST_F(LayoutableWindowTest, StandardMovableWindowsOnADisplayOfNamedApplications
   EXPECT_FALSE(layoutable("org.example.Editor", {.frame = CGRectMake(5000, 5000, 100, 100)}));
   EXPECT_FALSE(layoutable(std::nullopt, {}));
   EXPECT_FALSE(layoutable("app.tilvane.Tilvane", {.title = "Preferences"}));
-}
-
-TEST_F(LayoutableWindowTest, SystemDialogsAreKeptOut) {
+  // System dialogs are kept out.
   EXPECT_FALSE(layoutable("com.apple.finder", {.title = "Report.pdf Info"}));
   EXPECT_TRUE(layoutable("com.apple.finder", {.title = " Info"}));
   EXPECT_TRUE(layoutable("com.apple.finder", {.title = "Information"}));

@@ -5,9 +5,9 @@
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
-#include "platform/base/SharedInstance.h"
 #include "platform/desktop/sim/SimDesktop.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
 namespace tilvane {
 namespace {
@@ -39,7 +39,6 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   EXPECT_EQ(items[1]->screenIndex(), record->screenIndex());
   EXPECT_EQ(items[1]->spaceIndex(), record->spaceIndex());
   EXPECT_EQ(items[0]->devicesIdentifier(), ScreenManager::shared().makeDisplayIdentifier());
-  EXPECT_EQ(items[0]->screenCount(), 1);
   EXPECT_EQ(items[0]->spaceCount(), 4);
   EXPECT_NE(items[0]->id(), items[1]->id());
 
@@ -48,50 +47,33 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   EXPECT_EQ(LayoutManager::shared().snapshotWorkspace().at(0)->screenCount(), 1);
 }
 
-// Two 1000 × 800 displays side by side, two desktops each (0, 1 on the left; 2, 3 on the right when separate).
-class ItemFrameTest : public test::WorldTest {
+// Two displays side by side, 1440 × 900 (visible frame (0, 0, 1440, 877)) and 1440 × 900 on its right, two
+// desktops each when separate (0, 1 on the left; 2, 3 on the right).
+class ItemFrameTest : public test::WindowWorld, public ::testing::WithParamInterface<sim::SpacesMode> {
  protected:
-  void start(sim::SpacesMode mode) {
-    sim_ = std::make_unique<sim::SimDesktop>(mode, 2);
-    sim_->addDisplay({.frame = CGRectMake(0, 0, 1000, 800), .spaceCount = 2});
-    sim_->addDisplay({.frame = CGRectMake(1000, 0, 1000, 800), .spaceCount = 2});
-    scope_ = std::make_unique<Desktop::Scope>(*sim_);
+  ItemFrameTest() : WindowWorld(2, GetParam()) {
+    sim().addDisplay({.frame = CGRectMake(1440, 0, 1440, 900), .spaceCount = 2});
     ScreenManager::shared().reloadScreens();
   }
-  ~ItemFrameTest() override {
-    SharedInstances::resetAll();
-    scope_.reset();
-  }
-  static WorkspaceLayoutItemModelPtr item(std::int64_t space, std::int64_t screen) {
-    auto item = std::make_shared<WorkspaceLayoutItemModel>();
-    item->setSpaceIndex(space);
+  static std::shared_ptr<WorkspaceItemLayoutOperation> operation(std::int64_t space, std::int64_t screen) {
+    auto item = test::workspaceItem("org.example.Editor", space, CGRectMake(0, 0, 0.5, 1), "/opt/editor", "notes.txt");
     item->setScreenIndex(screen);
-    item->setWidth(0.5);
-    item->setHeight(1);
-    item->setBundleIdentifier("org.example.Editor");
-    item->setAppPath("/opt/editor");
-    item->setFilePath("notes.txt");
-    return item;
+    return LayoutManager::shared().makeWorkspaceItemOperation(*item);
   }
-
-  std::unique_ptr<sim::SimDesktop> sim_;
-  std::unique_ptr<Desktop::Scope> scope_;
 };
 
-TEST_F(ItemFrameTest, SharedDesktopsTakeTheDisplayAtTheItemsIndex) {
-  start(sim::SpacesMode::shared);
-  const auto operation = LayoutManager::shared().makeWorkspaceItemOperation(*item(1, 1));
-  EXPECT_EQ(operation->frame(), CGRectMake(1000, 0, 500, 800));
-  EXPECT_EQ(operation->space(), 1);
-  EXPECT_EQ(operation->file(), "notes.txt");
+TEST_P(ItemFrameTest, SharedDesktopsTakeTheDisplayAtTheItemsIndexSeparateOnesTheDisplayHoldingItsDesktop) {
+  const bool shared = GetParam() == sim::SpacesMode::shared;
+  const CGRect left = CGRectMake(0, 23, 720, 877);
+  const CGRect right = CGRectMake(1440, 0, 720, 900);
+  EXPECT_EQ(operation(1, 1)->frame(), shared ? right : left);
+  EXPECT_EQ(operation(3, 0)->frame(), shared ? left : right);
+  EXPECT_EQ(operation(3, 0)->space(), 3);
+  EXPECT_EQ(operation(3, 0)->file(), "notes.txt");
 }
 
-TEST_F(ItemFrameTest, SeparateDesktopsTakeTheDisplayHoldingTheItemsDesktop) {
-  start(sim::SpacesMode::separate);
-  EXPECT_EQ(LayoutManager::shared().makeWorkspaceItemOperation(*item(3, 0))->frame(),
-            CGRectMake(1000, 0, 500, 800));
-  EXPECT_EQ(LayoutManager::shared().makeWorkspaceItemOperation(*item(1, 1))->frame(), CGRectMake(0, 0, 500, 800));
-}
+INSTANTIATE_TEST_SUITE_P(Modes, ItemFrameTest, ::testing::Values(sim::SpacesMode::shared, sim::SpacesMode::separate),
+                         [](const auto& info) { return info.param == sim::SpacesMode::shared ? "Shared" : "Separate"; });
 
 }  // namespace
 }  // namespace tilvane
