@@ -88,12 +88,6 @@ TEST_F(X11DisplaysTest, TheListingNamesTheDisplayWithFourSharedDesktops) {
   for (const ManagedSpace& s : *d.spaces) EXPECT_TRUE(s.uuid && isUuidString(*s.uuid));
 }
 
-TEST_F(X11DisplaysTest, OpenboxPassesTheWindowManagerCheck) {
-  const auto status = desktop().checkWindowManager();
-  EXPECT_TRUE(status.usable) << status.problem;
-  EXPECT_EQ(status.name, "Openbox");
-}
-
 class X11DesktopSwitchTest : public X11BackendTest {
  protected:
   void SetUp() override {
@@ -120,23 +114,6 @@ TEST_F(X11DesktopSwitchTest, EverySwitchIsNotifiedOnceWhoeverMadeIt) {
   ASSERT_TRUE(waitUntil([&] { return changes_ >= 3 && probe().currentDesktop() == 3; }));
   EXPECT_EQ(changes_, 3);
   EXPECT_FALSE(desktop().switchToDesktop(4));
-}
-
-TEST_F(X11DesktopSwitchTest, ControlDigitKeyEventsSwitchTheDesktopAndReachNoWindow) {
-  auto down = CGEventCreateKeyboardEvent(kVK_ANSI_3, true);
-  auto up = CGEventCreateKeyboardEvent(kVK_ANSI_3, false);
-  ASSERT_TRUE(down && up);
-  CGEventSetFlags(*down, kCGEventFlagMaskControl);
-  CGEventPost(CGEventTapLocation::hid, *down);
-  CGEventPost(CGEventTapLocation::hid, *up);
-  ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == 2 && changes_ == 1; }));
-  // Control+9 names a desktop that does not exist: nothing happens (Control+1 after it is the next change).
-  for (const CGKeyCode key : {kVK_ANSI_9, kVK_ANSI_1}) {
-    auto event = CGEventCreateKeyboardEvent(key, true);
-    CGEventSetFlags(*event, kCGEventFlagMaskControl);
-    CGEventPost(CGEventTapLocation::hid, *event);
-  }
-  ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == 0 && changes_ == 2; }));
 }
 
 TEST(DesktopChoiceTest, TheSimulationOnlyWhenAskedAndNoSilentFallback) {

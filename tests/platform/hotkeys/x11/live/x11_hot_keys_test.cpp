@@ -168,27 +168,33 @@ TEST_F(X11HotKeysTest, UnknownKeysAndKeysNotOnTheKeyboardAreReported) {
 TEST_F(X11HotKeysTest, WhenTheKeyboardMappingChangesTheHotKeyFollowsItsKey) {
   const MASShortcut shortcut(kVK_ANSI_6, kControlOption);
   int runs = 0;
+  LogManager::Capture capture;
   ASSERT_TRUE(registerCounting(shortcut, runs));
   const xcb_keycode_t six = user_->keycodeOf('6');
   ASSERT_NE(six, 0);
   const xcb_keycode_t spare = 248;  // a key code the test desktop's keyboard leaves without symbols
+  const auto heldOn = [&](xcb_keycode_t key) {
+    const auto combination = server_->combinationOf(shortcut);
+    return combination && combination->keycodes == std::vector<xcb_keycode_t>{key};
+  };
+  const auto state = [&] {
+    const auto combination = server_->combinationOf(shortcut);
+    std::string keys = combination ? "" : " none";
+    for (const auto key : combination ? combination->keycodes : std::vector<xcb_keycode_t>{})
+      keys += " " + std::to_string(key);
+    return "keys" + keys + ", runs " + std::to_string(runs) + ", log " + ::testing::PrintToString(capture.lines());
+  };
   {
     MovedKey moved(*user_, six, spare);
-    ASSERT_TRUE(waitUntil([&] {
-      const auto combination = server_->combinationOf(shortcut);
-      return combination && combination->keycodes == std::vector<xcb_keycode_t>{spare};
-    }));
+    ASSERT_TRUE(waitUntil([&] { return heldOn(spare); })) << state();
     user_->type({kControlL, kAltL}, spare);
-    ASSERT_TRUE(waitUntil([&] { return runs == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return runs == 1; })) << state();
     // The old key is no longer ours: another program may take it.
     EXPECT_EQ(user_->grab(six, kControlMod1), 0);
     user_->ungrab(six, kControlMod1);
   }
-  ASSERT_TRUE(waitUntil([&] {
-    const auto combination = server_->combinationOf(shortcut);
-    return combination && combination->keycodes == std::vector<xcb_keycode_t>{six};
-  }));
-  ASSERT_TRUE(pressReaches('6', runs, 2));
+  ASSERT_TRUE(waitUntil([&] { return heldOn(six); })) << state();
+  ASSERT_TRUE(pressReaches('6', runs, 2)) << state();
 }
 
 TEST_F(X11HotKeysTest, AHotKeyWhoseKeyVanishesWaitsForItToComeBack) {
