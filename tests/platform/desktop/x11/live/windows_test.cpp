@@ -1,6 +1,6 @@
 // Applications and windows on the test desktop beyond the desktop contract: the test client's plain windows (no
-// size hints, so sizes are exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left and right, 20 on top
-// and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
+// size hints, so sizes are exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left
+// and right, 20 on top and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -28,7 +28,7 @@ class X11WindowsTest : public X11BackendTest {
   }
 };
 
-TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindows) {
+TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindowsAndTheTrayAnAgent) {
   auto& client = launchClient({"--class", "tilvane-alpha,TilvaneAlpha", "--title", "Alpha", "--windows", "2"});
   ASSERT_TRUE(element(client.window(1)));
   const auto app = NSRunningApplication::runningApplicationWithProcessIdentifier(client.pid());
@@ -47,17 +47,10 @@ TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindows) {
   EXPECT_EQ(windows[0].frame(), CGRectMake(outer->x, outer->y, outer->width, outer->height));
   EXPECT_EQ(outer->width, 400 + kLeft + kRight);
   EXPECT_TRUE(windows[0].screen().has_value());
-}
-
-TEST_F(X11WindowsTest, TheTrayIsAnAgent) {
-  bool found = false;
-  for (const auto& app : NSWorkspace::runningApplications()) {
-    if (app.bundleIdentifier == "trayer") {
-      found = true;
-      EXPECT_TRUE(app.isAgent);
-    }
-  }
-  EXPECT_TRUE(found);
+  const auto all = NSWorkspace::runningApplications();
+  const auto tray = std::find_if(all.begin(), all.end(), [](const auto& a) { return a.bundleIdentifier == "trayer"; });
+  ASSERT_NE(tray, all.end());
+  EXPECT_TRUE(tray->isAgent);
 }
 
 TEST_F(X11WindowsTest, SetFramePutsTheOuterFrameExactlyWhereAsked) {
