@@ -108,17 +108,5 @@ TEST_F(SimDesktopTest, DisplayChangesAndWakeAreNotifiedButSetUpIsSilent) {
   EXPECT_EQ(CGSCopyManagedDisplaySpaces()->front().displayIdentifier, b);
 }
 
-TEST_F(SimDesktopTest, ScriptedListingAndRefusedEventsStandInForAnUnwillingWindowServer) {
-  auto& sim = make(SpacesMode::shared);
-  sim.addDisplay({.frame = CGRectMake(0, 0, 100, 100)});
-  sim.scriptManagedDisplaySpaces(std::nullopt);
-  EXPECT_FALSE(CGSCopyManagedDisplaySpaces());
-  sim.clearScriptedManagedDisplaySpaces();
-  EXPECT_EQ(CGSCopyManagedDisplaySpaces()->size(), 1u);
-  sim.refuseEventCreation([](const CGEvent& e) { return e.type == CGEventType::keyUp; });
-  EXPECT_TRUE(CGEventCreateKeyboardEvent(18, true));
-  EXPECT_FALSE(CGEventCreateKeyboardEvent(18, false));
-}
-
 }  // namespace
 }  // namespace tilvane::sim
