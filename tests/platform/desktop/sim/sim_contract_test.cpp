@@ -36,7 +36,7 @@ class SimBackend : public WorldTest {
   Desktop::Scope scope_{sim_};
 };
 
-INSTANTIATE_TYPED_TEST_SUITE_P(Sim, DesktopContract, SimBackend);
+INSTANTIATE_TYPED_TEST_SUITE_P(OnSim, DesktopContract, SimBackend);
 
 }  // namespace
 }  // namespace tilvane::test

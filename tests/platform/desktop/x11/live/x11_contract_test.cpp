@@ -36,7 +36,7 @@ class X11Backend : public x11::X11BackendTest {
   std::vector<x11::TestClient*> clients_;
 };
 
-INSTANTIATE_TYPED_TEST_SUITE_P(X11, DesktopContract, X11Backend);
+INSTANTIATE_TYPED_TEST_SUITE_P(OnX11, DesktopContract, X11Backend);
 
 }  // namespace
 }  // namespace tilvane::test
