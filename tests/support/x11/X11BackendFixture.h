@@ -51,6 +51,13 @@ class X11BackendTest : public X11DesktopTest {
     desktop_.reset();
   }
 
+  /// Handles every event the server sent the backend so far: after a round trip on its connection they are all
+  /// queued, and the pump hands them over.
+  void catchUp() {
+    desktop_->connection().sync();
+    waitUntil([] { return true; });
+  }
+
   /// The backend's element of a client window, once the backend has seen it.
   std::optional<AXUIElement> element(std::uint32_t window) {
     std::optional<AXUIElement> found;

@@ -88,16 +88,11 @@ std::optional<XRectangle> XProbe::clientRect(xcb_window_t window) {
   return XRectangle{t->dst_x, t->dst_y, g->width, g->height};
 }
 
-std::vector<std::uint32_t> XProbe::frameExtents(xcb_window_t window) {
-  auto v = cardinals(window, "_NET_FRAME_EXTENTS");
-  if (v.size() != 4) v.assign(4, 0);
-  return v;
-}
-
 std::optional<XRectangle> XProbe::frameRect(xcb_window_t window) {
   auto client = clientRect(window);
   if (!client) return std::nullopt;
-  const auto e = frameExtents(window);
+  auto e = cardinals(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom
+  if (e.size() != 4) e.assign(4, 0);
   return XRectangle{client->x - e[0], client->y - e[2], client->width + e[0] + e[1], client->height + e[2] + e[3]};
 }
 
@@ -161,12 +156,6 @@ std::optional<std::pair<int, int>> XProbe::pointer() {
   Reply<xcb_query_pointer_reply_t> r(xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
   if (!r) return std::nullopt;
   return std::make_pair(static_cast<int>(r->root_x), static_cast<int>(r->root_y));
-}
-
-void XProbe::setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
-                         const void* data, std::uint32_t items) {
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(property), type, format, items, data);
-  sync();
 }
 
 }  // namespace tilvane::test::x11

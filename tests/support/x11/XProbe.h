@@ -54,8 +54,6 @@ class XProbe {
   std::optional<XRectangle> clientRect(xcb_window_t window);
   /// The outer frame (client area plus the window manager's _NET_FRAME_EXTENTS) in root coordinates.
   std::optional<XRectangle> frameRect(xcb_window_t window);
-  /// Left, right, top, bottom frame extents (zeros when missing).
-  std::vector<std::uint32_t> frameExtents(xcb_window_t window);
 
   /// Asks the window manager to move and resize a client as a program would (_NET_MOVERESIZE_WINDOW: x, y of
   /// the outer frame, width and height of the client).
@@ -73,10 +71,6 @@ class XProbe {
   std::optional<xcb_key_press_event_t> nextKeyPress();
   /// Where the pointer is, in root pixels.
   std::optional<std::pair<int, int>> pointer();
-
-  /// Replaces a property of any window.
-  void setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
-                   const void* data, std::uint32_t items);
 
  private:
   void clientMessage(xcb_window_t window, const std::string& type, const std::uint32_t (&data)[5]);

@@ -39,7 +39,9 @@ int X11EventTap::desktopShortcutPosition(const CGEvent& event) {
 }
 
 void X11EventTap::keyboardMappingChanged(const xcb_mapping_notify_event_t& event) {
-  if (symbols_) xcb_refresh_keyboard_mapping(symbols_.get(), const_cast<xcb_mapping_notify_event_t*>(&event));
+  // A new table asks the server now. Refreshing the old one does nothing while an earlier refresh is still
+  // unanswered, and that answer may come from before this change.
+  if (event.request == XCB_MAPPING_KEYBOARD) symbols_.reset(xcb_key_symbols_alloc(x_.get()));
 }
 
 std::optional<CGEvent> X11EventTap::createEvent(const CGEvent& proposed) { return proposed; }

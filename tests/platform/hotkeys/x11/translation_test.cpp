@@ -47,10 +47,6 @@ TEST(KeyboardMapTest, ReadsNothingOutsideTheMap) {
 
 TEST(ModifierMasksTest, PcKeyboardRolesAndLockVariants) {
   const ModifierMasks masks = ModifierMasks::fromModifierKeys(pcModifiers());
-  EXPECT_EQ(masks.option, XCB_MOD_MASK_1);
-  EXPECT_EQ(masks.numLock, XCB_MOD_MASK_2);
-  EXPECT_EQ(masks.command, XCB_MOD_MASK_4);
-  EXPECT_EQ(masks.maskFor(kControlOption), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
   EXPECT_EQ(masks.maskFor(kCGEventModifierMask),
             XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
   EXPECT_EQ(masks.maskFor(0), 0);
@@ -99,12 +95,6 @@ TEST(TranslationTest, ShortcutsBecomeKeysAndModifiers) {
   ASSERT_TRUE(one.combination) << one.problem;
   EXPECT_EQ(one.combination->keycodes, std::vector<xcb_keycode_t>{10});
   EXPECT_EQ(one.combination->modifiers, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
-  EXPECT_TRUE(one.problem.empty());
-
-  const auto letter = translateShortcut(MASShortcut(0x00 /* A */, kCGEventFlagMaskShift), smallKeyboard(), masks);
-  ASSERT_TRUE(letter.combination);
-  EXPECT_EQ(letter.combination->keycodes, std::vector<xcb_keycode_t>{11});
-  EXPECT_EQ(letter.combination->modifiers, XCB_MOD_MASK_SHIFT);
 }
 
 TEST(TranslationTest, WhatCannotBeGrabbedSaysWhy) {

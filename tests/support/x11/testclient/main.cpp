@@ -2,9 +2,8 @@
 // hints (so the window manager keeps any size it is given), prints their ids, and then idles until it is
 // terminated or loses its display.
 //
-//   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--size WxH] [--pid N | --no-pid]
-//                      [--type normal|dialog|dock|utility|none] [--no-net-name] [--strut L,R,T,B[,12 values]]
-//                      [--garbage] [--quit-after-map]
+//   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--size WxH]
+//                      [--type normal|dialog|dock|utility|none] [--strut L,R,T,B[,12 values]] [--garbage]
 //
 // Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
 // manages the window), then "ready". With --garbage every window also gets malformed
@@ -24,17 +23,13 @@ namespace {
 struct Options {
   std::string instance = "testclient";
   std::string klass = "TestClient";
-  bool wmClass = true;
   std::string title = "Test window";
-  bool netName = true;
   int windows = 1;
   int width = 400;
   int height = 300;
-  long pid = -1;  // -1: our own; -2: none
   std::string type = "normal";
   std::vector<unsigned long> strut;
   bool garbage = false;
-  bool quitAfterMap = false;
 };
 
 [[noreturn]] void usage(const char* why) {
@@ -56,20 +51,12 @@ Options parse(int argc, char** argv) {
       if (comma == std::string::npos) usage("--class takes INSTANCE,CLASS");
       o.instance = v.substr(0, comma);
       o.klass = v.substr(comma + 1);
-    } else if (a == "--no-class") {
-      o.wmClass = false;
     } else if (a == "--title") {
       o.title = value();
-    } else if (a == "--no-net-name") {
-      o.netName = false;
     } else if (a == "--windows") {
       o.windows = std::atoi(value().c_str());
     } else if (a == "--size") {
       if (std::sscanf(value().c_str(), "%dx%d", &o.width, &o.height) != 2) usage("--size takes WxH");
-    } else if (a == "--pid") {
-      o.pid = std::atol(value().c_str());
-    } else if (a == "--no-pid") {
-      o.pid = -2;
     } else if (a == "--type") {
       o.type = value();
     } else if (a == "--strut") {
@@ -81,8 +68,6 @@ Options parse(int argc, char** argv) {
       }
     } else if (a == "--garbage") {
       o.garbage = true;
-    } else if (a == "--quit-after-map") {
-      o.quitAfterMap = true;
     } else {
       usage(("unknown option " + a).c_str());
     }
@@ -172,16 +157,11 @@ int main(int argc, char** argv) {
                       mask, values);
     const std::string title = o.windows > 1 ? o.title + " " + std::to_string(i + 1) : o.title;
     setString(c, w, "WM_NAME", XCB_ATOM_STRING, title);
-    if (o.netName) setString(c, w, "_NET_WM_NAME", utf8, title);
-    if (o.wmClass) {
-      const std::string wmClass = o.instance + '\0' + o.klass + '\0';
-      setString(c, w, "WM_CLASS", XCB_ATOM_STRING, wmClass);
-    }
+    setString(c, w, "_NET_WM_NAME", utf8, title);
+    setString(c, w, "WM_CLASS", XCB_ATOM_STRING, o.instance + '\0' + o.klass + '\0');
     setString(c, w, "WM_CLIENT_MACHINE", XCB_ATOM_STRING, host);
-    if (o.pid != -2) {
-      const uint32_t pid = static_cast<uint32_t>(o.pid == -1 ? getpid() : o.pid);
-      setProperty(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, &pid, 1);
-    }
+    const auto pid = static_cast<uint32_t>(getpid());
+    setProperty(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, &pid, 1);
     setWindowType(c, w, o.type);
     if (!o.strut.empty()) {
       std::vector<uint32_t> strut(o.strut.begin(), o.strut.end());
@@ -215,10 +195,6 @@ int main(int argc, char** argv) {
   for (const xcb_window_t w : windows) std::printf("window 0x%x\n", w);
   std::printf("ready\n");
   std::fflush(stdout);
-  if (o.quitAfterMap) {
-    xcb_disconnect(c);
-    return 0;
-  }
 
   // Idle: the windows stay until the process is terminated or the display goes away.
   pollfd pfd{xcb_get_file_descriptor(c), POLLIN, 0};

@@ -3,8 +3,13 @@
 // decoration (1 pixel left and right, 20 on top, 5 below) lies inside the rectangle the layout gives.
 #include <gtest/gtest.h>
 
+#include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
+#include "Shortcuts/ShortcutsManager.h"
 #include "TilvaneOnX11.h"
+#include "platform/desktop/KeyCodes.h"
+#include "platform/hotkeys/x11/X11DesktopHotKeys.h"
+#include "platform/hotkeys/x11/user/KeyboardUser.h"
 
 namespace tilvane::test::x11 {
 namespace {
@@ -107,6 +112,34 @@ TEST_F(TilvaneLayoutTest, GarbagePropertiesAndAWindowDestroyedMidLayoutCrashNoth
   ASSERT_TRUE(waitUntil([&] { return tracked(later.pid()); }));
   advance(1.0);
   ASSERT_TRUE(frameBecomes(later.window(), {960, 528, 960, 528})) << *probe().frameRect(later.window());
+}
+
+TEST_F(TilvaneLayoutTest, ALayoutsHotKeyTypedByTheUserMovesTheFocusedWindow) {
+  auto layout = std::make_shared<CustomLayoutModel>();
+  layout->setId("Right half");
+  layout->setName("Right half");
+  layout->setType(1);  // fixed: a 2 x 1 grid with its right cell selected
+  layout->setWidth(2);
+  layout->setHeight(1);
+  layout->setMatrixValue(1);
+  layout->setKeyCode(kVK_ANSI_1);
+  layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
+  const auto database = store::Database::open();
+  database->write([&] { database->add(layout); });
+  tilvane::x11::X11DesktopHotKeys hotKeys(desktop());
+  HotKeyServer::Scope scope(hotKeys.server());
+  const std::shared_ptr<void> stop(nullptr, [this](void*) { stopTilvane(); });  // keys go while the server is here
+  startTilvane();
+  ShortcutsManager::shared().registerAll();
+
+  auto& client = launchClient({"--class", "hotkey,TilvaneHotKey", "--title", "Hot key target"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return managed(client.window()); }));
+  ASSERT_TRUE(SIWindow(*element(client.window())).focusWindow());
+  ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == client.window(); }));
+  KeyboardUser(display()).typeKeysym({0xffe3, 0xffe9}, '1');  // Control_L, Alt_L
+  ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
 }
 
 }  // namespace

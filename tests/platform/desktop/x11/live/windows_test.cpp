@@ -1,6 +1,6 @@
-// Applications and windows on the test desktop: the test client's plain windows (no size hints, so sizes are
-// exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left and right, 20 on top
-// and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
+// Applications and windows on the test desktop beyond the desktop contract: the test client's plain windows (no
+// size hints, so sizes are exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left
+// and right, 20 on top and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -28,19 +28,16 @@ class X11WindowsTest : public X11BackendTest {
   }
 };
 
-TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindows) {
+TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindowsAndTheTrayAnAgent) {
   auto& client = launchClient({"--class", "tilvane-alpha,TilvaneAlpha", "--title", "Alpha", "--windows", "2"});
   ASSERT_TRUE(element(client.window(1)));
   const auto app = NSRunningApplication::runningApplicationWithProcessIdentifier(client.pid());
   ASSERT_TRUE(app);
-  EXPECT_EQ(app->bundleIdentifier, "TilvaneAlpha");  // no desktop entry claims the class
-  EXPECT_EQ(app->localizedName, "TilvaneAlpha");
+  EXPECT_EQ(app->localizedName, "TilvaneAlpha");  // no desktop entry claims the class
   EXPECT_FALSE(app->isAgent);
 
   const auto windows = SIApplication(client.pid()).windows();
   ASSERT_EQ(windows.size(), 2u);
-  EXPECT_EQ(windows[0].windowID(), client.window(0));
-  EXPECT_EQ(windows[0].title(), "Alpha 1");
   EXPECT_EQ(windows[1].title(), "Alpha 2");
   EXPECT_EQ(windows[0].stringForKey("AXSubrole"), "AXStandardWindow");
   EXPECT_TRUE(windows[0].isMovable());
@@ -50,17 +47,10 @@ TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindows) {
   EXPECT_EQ(windows[0].frame(), CGRectMake(outer->x, outer->y, outer->width, outer->height));
   EXPECT_EQ(outer->width, 400 + kLeft + kRight);
   EXPECT_TRUE(windows[0].screen().has_value());
-}
-
-TEST_F(X11WindowsTest, TheTrayIsAnAgent) {
-  bool found = false;
-  for (const auto& app : NSWorkspace::runningApplications()) {
-    if (app.bundleIdentifier == "trayer") {
-      found = true;
-      EXPECT_TRUE(app.isAgent);
-    }
-  }
-  EXPECT_TRUE(found);
+  const auto all = NSWorkspace::runningApplications();
+  const auto tray = std::find_if(all.begin(), all.end(), [](const auto& a) { return a.bundleIdentifier == "trayer"; });
+  ASSERT_NE(tray, all.end());
+  EXPECT_TRUE(tray->isAgent);
 }
 
 TEST_F(X11WindowsTest, SetFramePutsTheOuterFrameExactlyWhereAsked) {
@@ -93,58 +83,6 @@ TEST_F(X11WindowsTest, AMaximizedWindowIsUnmaximizedBeforeItMoves) {
   EXPECT_EQ(std::count(states.begin(), states.end(), probe().atom("_NET_WM_STATE_MAXIMIZED_VERT")), 0);
 }
 
-TEST_F(X11WindowsTest, MovesResizesAndClosingAreNotified) {
-  auto& client = launchClient({"--title", "Watched"});
-  const auto e = element(client.window());
-  ASSERT_TRUE(e);
-  std::vector<std::string> seen;
-  const SIApplication app(client.pid());
-  for (const auto name : {kAXWindowMovedNotification, kAXWindowResizedNotification})
-    ASSERT_TRUE(app.observeNotification(name, app.axElement(), [&seen, name](const AXUIElement& w) {
-      seen.push_back(std::string(name) + ":" + std::to_string(w.id));
-    }));
-  ASSERT_TRUE(app.observeNotification(kAXUIElementDestroyedNotification, *e, [&seen](const AXUIElement& w) {
-    seen.push_back("destroyed:" + std::to_string(w.id));
-  }));
-  const std::string id = std::to_string(client.window());
-
-  // Another program (the user, a pager) moves the window, then resizes it.
-  const auto start = *probe().frameRect(client.window());
-  probe().moveResize(client.window(), {start.x + 40, start.y + 30, 400, 300});
-  ASSERT_TRUE(waitUntil([&] { return !seen.empty(); }));
-  EXPECT_EQ(seen, std::vector<std::string>{"AXWindowMoved:" + id});
-  probe().moveResize(client.window(), {start.x + 40, start.y + 30, 420, 310});
-  ASSERT_TRUE(waitUntil([&] { return seen.size() >= 2; }));
-  EXPECT_EQ(seen.back(), "AXWindowResized:" + id);
-
-  probe().destroy(client.window());
-  ASSERT_TRUE(waitUntil([&] { return seen.back() == "destroyed:" + id; }));
-  EXPECT_FALSE(desktop().applications().elementOf(client.window()));
-}
-
-TEST_F(X11WindowsTest, LaunchesNewWindowsAndQuitsAreNotified) {
-  std::vector<std::string> seen;
-  auto launches = desktop().notificationCenter().didLaunchApplication().subscribe(
-      [&](const NSWorkspaceApplicationNotification& n) {
-        ASSERT_TRUE(n.application);
-        seen.push_back("launch:" + n.application->bundleIdentifier.value_or("?"));
-        // As the application manager does: observe the new application's windows at once.
-        SIApplication(n.application->processIdentifier)
-            .observeNotification(kAXWindowCreatedNotification, AXUIElementCreateApplication(n.application->processIdentifier),
-                                 [&](const AXUIElement& w) { seen.push_back("created:" + std::to_string(w.id)); });
-      });
-  auto quits = desktop().notificationCenter().didTerminateApplication().subscribe(
-      [&](const NSWorkspaceApplicationNotification& n) { seen.push_back("quit:" + std::to_string(n.application->processIdentifier)); });
-
-  auto& client = launchClient({"--class", "beta,TilvaneBeta"});
-  ASSERT_TRUE(waitUntil([&] { return seen.size() >= 2; }));
-  EXPECT_EQ(seen, (std::vector<std::string>{"launch:TilvaneBeta", "created:" + std::to_string(client.window())}));
-  const pid_t pid = client.pid();
-  client.quit();
-  ASSERT_TRUE(waitUntil([&] { return seen.back() == "quit:" + std::to_string(pid); }));
-  EXPECT_FALSE(NSRunningApplication::runningApplicationWithProcessIdentifier(pid));
-}
-
 TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScreenList) {
   auto& client = launchClient({"--title", "Small"});
   const auto e = element(client.window());
@@ -156,9 +94,8 @@ TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScree
   ASSERT_EQ(runCommand({"xdotool", "windowminimize", std::to_string(client.window())}), 0);
   ASSERT_TRUE(waitUntil([&] { return SIApplication(client.pid()).visibleWindows().empty(); }));
   // Let the backend's event handling see the window minimised before it is restored: a minimise and a restore
-  // read in one batch look like no change at all. After the round trip the server has sent the state change.
-  probe().sync();
-  waitUntil([] { return true; });
+  // read in one batch look like no change at all.
+  catchUp();
   const auto onScreen = CGWindowListCopyWindowInfo(kCGWindowListOptionOnScreenOnly, kCGNullWindowID);
   ASSERT_TRUE(onScreen);
   EXPECT_TRUE(std::none_of(onScreen->begin(), onScreen->end(), [&](const CGWindowInfo& i) { return i.windowNumber == client.window(); }));
@@ -243,19 +180,6 @@ TEST_F(X11WindowsTest, AHostileDockCannotTakeAwayTheWholeScreen) {
   ASSERT_EQ(screens.size(), 1u);
   EXPECT_GT(screens[0].visibleFrame.size.width, 0);
   EXPECT_GT(screens[0].visibleFrame.size.height, 0);
-}
-
-TEST_F(X11WindowsTest, AWindowThatVanishedReadsAsGoneAndRefusesChanges) {
-  auto& client = launchClient({"--title", "Ghost"});
-  const auto e = element(client.window());
-  ASSERT_TRUE(e);
-  probe().destroy(client.window());  // the backend has not heard of it yet
-  SIWindow window(*e);
-  EXPECT_EQ(window.frame(), CGRect{});
-  EXPECT_FALSE(window.title());
-  EXPECT_FALSE(window.setFrame(CGRectMake(0, 0, 100, 100)));
-  EXPECT_FALSE(window.isMovable());
-  ASSERT_TRUE(waitUntil([&] { return !desktop().applications().elementOf(client.window()); }));
 }
 
 TEST_F(X11WindowsTest, LosingTheConnectionIsReportedOnce) {

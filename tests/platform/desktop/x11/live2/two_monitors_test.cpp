@@ -37,34 +37,6 @@ TEST_F(X11TwoMonitorsTest, BothMonitorsAreDisplaysAndOnlyTheLeftLosesTheTray) {
   EXPECT_EQ((*listing)[0].spaces->size(), 4u);
 }
 
-TEST_F(X11TwoMonitorsTest, AWindowCarriedToTheOtherDisplayKeepsItsFractions) {
-  auto& client = launchClient({"--title", "Carried"});
-  const auto e = element(client.window());
-  ASSERT_TRUE(e);
-  SIWindow window(*e);
-  const auto screens = NSScreen::screens();
-  // A quarter-sized window at (0.25, 0.5) of the left display's visible frame, in the window space (y down
-  // from the primary display's top: the visible frame's top is 1080 - (24 + 1056) = 0).
-  const auto place = [&](const NSScreen& s) {
-    const CGRect v = s.visibleFrame;
-    const double top = 1080 - v.maxY();
-    return CGRectMake(v.minX() + 0.25 * v.size.width, top + 0.5 * v.size.height, 0.5 * v.size.width,
-                      0.25 * v.size.height);
-  };
-  ASSERT_TRUE(window.setFrame(place(screens[0])));
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 528, 960, 264}); }))
-      << *probe().frameRect(client.window());
-  EXPECT_EQ(window.screen(), screens[0]);
-
-  ASSERT_TRUE(window.setFrame(place(screens[1])));
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{2400, 540, 960, 270}); }))
-      << *probe().frameRect(client.window());
-  EXPECT_EQ(window.screen(), screens[1]);
-  // The display of the active window is the main one.
-  ASSERT_TRUE(window.focusWindow());
-  ASSERT_TRUE(waitUntil([&] { return NSScreen::mainScreen() == screens[1]; }));
-}
-
 TEST_F(X11TwoMonitorsTest, ChangingTheMonitorsIsNotified) {
   int changes = 0;
   auto subscription = desktop().notificationCenter().screenParametersDidChange().subscribe(

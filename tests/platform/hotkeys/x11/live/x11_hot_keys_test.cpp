@@ -64,9 +64,11 @@ class X11HotKeysTest : public X11DesktopTest {
     user_->typeKeysym({kControlL, kAltL}, keysym);
     return waitUntil([&] { return runs >= expected; }) && runs == expected;
   }
-  /// Waits a little for presses that should not arrive, pumping everything.
-  void settle() {
-    waitUntil([] { return false; }, 0.1);
+  /// Handles every event the server sent so far: the typing has been processed (the user synced), so after a
+  /// round trip on our connection any press it made is queued here and handled.
+  void catchUp() {
+    x_->sync();
+    waitUntil([] { return true; });
   }
 
   std::unique_ptr<XConnection> x_;
@@ -95,7 +97,7 @@ TEST_F(X11HotKeysTest, APressRunsItsActionWhateverLocksAreOn) {
   user_->typeKeysym({kControlL, kAltL, kShiftL}, '1');
   ASSERT_TRUE(waitUntil([&] { return others == 1; }));
   user_->typeKeysym({kControlL}, '1');
-  settle();
+  catchUp();
   EXPECT_EQ(runs, 4);
   EXPECT_EQ(others, 1);
 }
@@ -154,7 +156,7 @@ TEST_F(X11HotKeysTest, HeldKeysAreTakenFromOthersAndLetGoOnUnregister) {
     user_->ungrab(five, mods);
   }
   user_->typeKeysym({kControlL, kAltL}, '5');
-  settle();
+  catchUp();
   EXPECT_EQ(runs, 0);
 }
 
@@ -168,27 +170,33 @@ TEST_F(X11HotKeysTest, UnknownKeysAndKeysNotOnTheKeyboardAreReported) {
 TEST_F(X11HotKeysTest, WhenTheKeyboardMappingChangesTheHotKeyFollowsItsKey) {
   const MASShortcut shortcut(kVK_ANSI_6, kControlOption);
   int runs = 0;
+  LogManager::Capture capture;
   ASSERT_TRUE(registerCounting(shortcut, runs));
   const xcb_keycode_t six = user_->keycodeOf('6');
   ASSERT_NE(six, 0);
   const xcb_keycode_t spare = 248;  // a key code the test desktop's keyboard leaves without symbols
+  const auto heldOn = [&](xcb_keycode_t key) {
+    const auto combination = server_->combinationOf(shortcut);
+    return combination && combination->keycodes == std::vector<xcb_keycode_t>{key};
+  };
+  const auto state = [&] {
+    const auto combination = server_->combinationOf(shortcut);
+    std::string keys = combination ? "" : " none";
+    for (const auto key : combination ? combination->keycodes : std::vector<xcb_keycode_t>{})
+      keys += " " + std::to_string(key);
+    return "keys" + keys + ", runs " + std::to_string(runs) + ", log " + ::testing::PrintToString(capture.lines());
+  };
   {
     MovedKey moved(*user_, six, spare);
-    ASSERT_TRUE(waitUntil([&] {
-      const auto combination = server_->combinationOf(shortcut);
-      return combination && combination->keycodes == std::vector<xcb_keycode_t>{spare};
-    }));
+    ASSERT_TRUE(waitUntil([&] { return heldOn(spare); })) << state();
     user_->type({kControlL, kAltL}, spare);
-    ASSERT_TRUE(waitUntil([&] { return runs == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return runs == 1; })) << state();
     // The old key is no longer ours: another program may take it.
     EXPECT_EQ(user_->grab(six, kControlMod1), 0);
     user_->ungrab(six, kControlMod1);
   }
-  ASSERT_TRUE(waitUntil([&] {
-    const auto combination = server_->combinationOf(shortcut);
-    return combination && combination->keycodes == std::vector<xcb_keycode_t>{six};
-  }));
-  ASSERT_TRUE(pressReaches('6', runs, 2));
+  ASSERT_TRUE(waitUntil([&] { return heldOn(six); })) << state();
+  ASSERT_TRUE(pressReaches('6', runs, 2)) << state();
 }
 
 TEST_F(X11HotKeysTest, AHotKeyWhoseKeyVanishesWaitsForItToComeBack) {

@@ -21,12 +21,21 @@ KeyboardUser::KeyboardUser(const std::string& display) {
   }
   connection_ = c;
   root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  std::unique_ptr<xcb_get_keyboard_control_reply_t, decltype(&std::free)> control(
+      xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr), &std::free);
+  autoRepeatWasOn_ = control && control->global_auto_repeat;
+  const std::uint32_t off = XCB_AUTO_REPEAT_MODE_OFF;
+  xcb_change_keyboard_control(c, XCB_KB_AUTO_REPEAT_MODE, &off);
+  sync();
 }
 
 KeyboardUser::~KeyboardUser() {
   if (!connection_) return;
   setCapsLock(false);
   setNumLock(false);
+  const std::uint32_t mode = autoRepeatWasOn_ ? XCB_AUTO_REPEAT_MODE_ON : XCB_AUTO_REPEAT_MODE_OFF;
+  xcb_change_keyboard_control(connection_, XCB_KB_AUTO_REPEAT_MODE, &mode);
+  sync();
   xcb_disconnect(connection_);
 }
 
@@ -39,19 +48,19 @@ xcb_keycode_t KeyboardUser::keycodeOf(std::uint32_t keysym) {
   return code == XCB_NO_SYMBOL ? 0 : code;
 }
 
-void KeyboardUser::sendPress(xcb_keycode_t key, bool down) {
+void KeyboardUser::fake(xcb_keycode_t key, bool down) {
   xcb_test_fake_input(connection_, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0,
                       0, 0);
-  xcb_flush(connection_);
 }
 
 void KeyboardUser::type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key) {
   std::vector<xcb_keycode_t> held;
   for (const std::uint32_t m : modifiers) held.push_back(keycodeOf(m));
-  for (const xcb_keycode_t m : held) sendPress(m, true);
-  sendPress(key, true);
-  sendPress(key, false);
-  for (auto it = held.rbegin(); it != held.rend(); ++it) sendPress(*it, false);
+  // One flush: the server takes the whole stroke in one read.
+  for (const xcb_keycode_t m : held) fake(m, true);
+  fake(key, true);
+  fake(key, false);
+  for (auto it = held.rbegin(); it != held.rend(); ++it) fake(*it, false);
   sync();
 }
 

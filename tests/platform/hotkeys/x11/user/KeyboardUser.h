@@ -12,7 +12,9 @@ namespace tilvane::test::x11 {
 
 /// Someone at the keyboard of an X display, on a connection of their own: types keys through XTEST, toggles
 /// the lock keys and, as another program would, grabs keys. Plain xcb, independent of the code under test.
-/// Lock keys left on are turned off when the object goes, so the next test finds the keyboard as it was.
+/// While it lives the server's auto-repeat is off: a typed key is pressed and released at once, and a test
+/// stalled between the two by a loaded machine must not turn it into a held, repeating key. Lock keys left on
+/// and the auto-repeat are put back when the object goes, so the next test finds the keyboard as it was.
 class KeyboardUser {
  public:
   /// Connects to `display`; check ok().
@@ -31,8 +33,6 @@ class KeyboardUser {
   void type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key);
   /// The same for the key that types `keysym`.
   void typeKeysym(std::initializer_list<std::uint32_t> modifiers, std::uint32_t keysym);
-  /// Sends the key down and up without waiting for the server (for timing the path of one press).
-  void sendPress(xcb_keycode_t key, bool down);
 
   /// Whether the modifier bits of `mask` are set in the keyboard's state now (e.g. XCB_MOD_MASK_LOCK).
   bool isOn(std::uint16_t mask);
@@ -50,9 +50,11 @@ class KeyboardUser {
 
  private:
   void setLock(std::uint16_t mask, std::uint32_t keysym, bool on);
+  void fake(xcb_keycode_t key, bool down);
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_WINDOW_NONE;
+  bool autoRepeatWasOn_ = false;
 };
 
 /// Moves the symbols of one key onto another (or off the keyboard) for a test, as a keymap tool would, and

@@ -1,0 +1,42 @@
+// The desktop contract on the simulated desktop.
+#include "platform/desktop/contract/DesktopContract.h"
+#include "platform/desktop/sim/SimDesktop.h"
+#include "support/TestEnvironment.h"
+
+namespace tilvane::test {
+namespace {
+
+class SimBackend : public WorldTest {
+ protected:
+  SimBackend() { sim_.addDisplay({.frame = CGRectMake(0, 0, 1920, 1080)}); }
+
+  ContractApp launch(const std::string& name) {
+    const pid_t pid = apps().launchApplication({.bundleIdentifier = name, .name = name});
+    AXUIElement window;
+    // Its window opens once it runs, after its launch has been told.
+    loop().async([&] { window = apps().createWindow(pid, {.title = name}); });
+    drain();
+    return {pid, window};
+  }
+  void quit(const ContractApp& app) { apps().quitApplication(app.pid); }
+  void userMove(const AXUIElement& window, const CGRect& delta) {
+    const CGRect f = apps().frameOf(window).value_or(CGRect{});
+    apps().userMoveWindow(window, CGRectMake(f.origin.x + delta.origin.x, f.origin.y + delta.origin.y,
+                                             f.size.width + delta.size.width, f.size.height + delta.size.height));
+  }
+  void close(const AXUIElement& window) { apps().closeWindow(window); }
+  bool eventually(const std::function<bool()>& condition) {
+    drain();
+    return condition();
+  }
+
+ private:
+  sim::SimApplications& apps() { return sim_.applications(); }
+  sim::SimDesktop sim_{sim::SpacesMode::shared, 4};
+  Desktop::Scope scope_{sim_};
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(OnSim, DesktopContract, SimBackend);
+
+}  // namespace
+}  // namespace tilvane::test
