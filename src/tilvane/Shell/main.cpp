@@ -1,7 +1,7 @@
 // Entry point and composition root. It chooses the desktop before Qt starts (so a missing X server is told in
 // the program's words), then makes Qt's event loop the main queue, the chosen backends, the Qt views, and
-// runs the delegate's launch. The end is ordered: the inputs that stop the loop, then the shutdown (pending
-// moves written, the shared instances ended in order), then the backends, the loop and Qt.
+// runs the delegate's launch. The end is ordered: the connection-lost subscription, then the shutdown (pending
+// moves written, the shared instances ended in order), then the signal pipe, the backends, the loop and Qt.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
 
   AppDelegate delegate;
   Shutdown shutdown(delegate);
+  // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
+  SignalPipe stopOnSignal([&](int) { loop.quit(0); });
   int status = 0;
   {
     rx::DisposeBag bag;
@@ -61,7 +63,6 @@ int main(int argc, char** argv) {
           })
           .disposed(bag);
     }
-    SignalPipe stopOnSignal([&](int) { loop.quit(0); });
 
     loop.async([&] {
       delegate.applicationDidFinishLaunching();
