@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });
   int status = 0;
+  bool connectionLost = false;
   {
     rx::DisposeBag bag;
     if (x11::X11Desktop* x11 = backends.x11()) {
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
           .subscribe([&](const std::string& message) {
             LogManager::error("lost the X connection: " + message);
             std::fprintf(stderr, "tilvane: lost the X connection: %s\n", message.c_str());
+            connectionLost = true;
             loop.quit(1);
           })
           .disposed(bag);
@@ -72,5 +74,8 @@ int main(int argc, char** argv) {
     status = loop.run();
   }
   shutdown.run();
+  // Qt cannot take down what it holds of a broken X connection; end here, as Qt itself does when it sees the
+  // loss first.
+  if (connectionLost) std::exit(status);
   return status;
 }
