@@ -2,18 +2,20 @@
 # A desktop to run Tilvane on when the machine has no X display: the test desktop (Xvfb, openbox with 4
 # desktops, trayer as the tray) with a few terminal windows to arrange.
 #
-#   scripts/test-desktop.sh run -- COMMAND [ARGS...]   start it, run COMMAND on it, stop it when COMMAND ends
-#   scripts/test-desktop.sh start                      start it; prints "export DISPLAY=:N" for eval
-#   scripts/test-desktop.sh stop                       stop what start started
+#   scripts/test-desktop.sh run -- COMMAND [ARGS...]   start one, run COMMAND on it, stop it when COMMAND ends
+#   scripts/test-desktop.sh start                      start one more; prints "export DISPLAY=:N" for eval
+#   scripts/test-desktop.sh stop [:N]                  stop the one on :N (default: $DISPLAY)
 #
-# The desktop's state (process ids, logs) lives in $TILVANE_TEST_DESKTOP_DIR, by default
-# ${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$UID. Only processes started here are ever stopped. Messages go to
-# stderr; "start" prints nothing else on stdout, so `eval "$(scripts/test-desktop.sh start)"` works.
+# Each desktop keeps its state (process ids, logs) in a folder of its own, $BASE/N for display :N, where BASE
+# is $TILVANE_TEST_DESKTOP_DIR or ${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$UID; starting another never touches
+# a running one. Its programs run in a session of their own, so Ctrl+C on a command run on it reaches the
+# command alone. Only processes started here are ever stopped. Messages go to stderr; "start" prints nothing
+# else on stdout, so `eval "$(scripts/test-desktop.sh start)"` works.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 desktop="$root/tests/support/x11/test-desktop.sh"
-state="${TILVANE_TEST_DESKTOP_DIR:-${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$(id -u)}"
+base="${TILVANE_TEST_DESKTOP_DIR:-${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$(id -u)}"
 
 say() { echo "test-desktop: $*" >&2; }
 
@@ -25,17 +27,18 @@ CLIENTS=(
 )
 
 start_clients() {
-  local display="$1" entry name title geometry i=0
+  local state="$1" display="$2" entry name title geometry i=0
   for entry in "${CLIENTS[@]}"; do
     IFS='|' read -r name title geometry <<<"$entry"
-    DISPLAY="$display" xterm -name "$name" -T "$title" -geometry "$geometry" </dev/null >"$state/xterm-$i.log" 2>&1 &
+    DISPLAY="$display" setsid xterm -name "$name" -T "$title" -geometry "$geometry" </dev/null \
+      >"$state/xterm-$i.log" 2>&1 &
     echo $! >"$state/xterm-$i.pid"
     i=$((i + 1))
   done
 }
 
 stop_clients() {
-  local file pid comm
+  local state="$1" file pid comm
   for file in "$state"/xterm-*.pid; do
     [ -f "$file" ] || continue
     pid="$(cat "$file")"
@@ -45,35 +48,56 @@ stop_clients() {
   done
 }
 
+# Starts a desktop in a new folder, then names the folder after the display the server took.
 cmd_start() {
-  mkdir -p "$state"
-  stop_clients
-  local line display
+  mkdir -p "$base"
+  local state line display number
+  state="$(mktemp -d "$base/starting.XXXXXX")"
   line="$(bash "$desktop" start "$state")" || { say "the test desktop did not start (logs in $state)"; exit 1; }
   display="${line#DISPLAY=}"
-  start_clients "$display"
+  number="${display#:}"
+  # The server took a free display, so a folder of that number is left from a desktop that is gone.
+  rm -rf "${base:?}/$number"
+  mv "$state" "$base/$number"
+  start_clients "$base/$number" "$display"
   say "started a test desktop on $display (Xvfb 1920x1080, openbox with 4 desktops, trayer) with ${#CLIENTS[@]} terminals"
   say "look at it:  import -display $display -window root /tmp/tilvane-desktop.png"
-  say "stop it:     bash scripts/test-desktop.sh stop"
+  say "stop it:     bash scripts/test-desktop.sh stop $display"
   echo "export DISPLAY=$display"
 }
 
 cmd_stop() {
-  stop_clients
-  bash "$desktop" stop "$state"
+  local display="${1:-${DISPLAY:-}}"
+  local number="${display#:}"
+  number="${number%%.*}"
+  if ! [[ "$number" =~ ^[0-9]+$ ]] || [ ! -d "$base/$number" ]; then
+    local running
+    running="$(cd "$base" 2>/dev/null && ls -d [0-9]* 2>/dev/null | sed 's/^/:/' | tr '\n' ' ' || true)"
+    say "no test desktop of ours on \"$display\"; ours: ${running:-none}"
+    exit 1
+  fi
+  stop_clients "$base/$number"
+  bash "$desktop" stop "$base/$number"
+  rm -rf "${base:?}/$number"
 }
 
 cmd_run() {
   [ $# -gt 0 ] || { say "run needs a command after --"; exit 2; }
-  local exports
+  local exports child="" status
   exports="$(cmd_start)"
   eval "$exports"
-  trap 'cmd_stop' EXIT
-  trap 'exit 130' INT TERM
-  set +e
-  "$@"
-  local status=$?
-  set -e
+  trap 'cmd_stop "$DISPLAY"' EXIT
+  # Ctrl+C reaches the command too (the desktop is in a session of its own): let it end the orderly way, then
+  # stop the desktop. A TERM for this script is passed on to the command.
+  trap ':' INT
+  trap 'kill -TERM "$child" 2>/dev/null || true' TERM
+  (trap - INT; exec "$@") <&0 &
+  child=$!
+  while :; do
+    status=0
+    wait "$child" || status=$?
+    kill -0 "$child" 2>/dev/null || break # a trap interrupted the wait; the command still runs
+  done
   return "$status"
 }
 
@@ -81,13 +105,13 @@ action="${1:-}"
 shift || true
 case "$action" in
   start) cmd_start ;;
-  stop) cmd_stop ;;
+  stop) cmd_stop "$@" ;;
   run)
     [ "${1:-}" = "--" ] && shift
     cmd_run "$@"
     ;;
   *)
-    say "usage: test-desktop.sh run -- COMMAND... | start | stop"
+    say "usage: test-desktop.sh run -- COMMAND... | start | stop [:N]"
     exit 2
     ;;
 esac

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace tilvane {
 
@@ -16,6 +17,10 @@ class SharedInstances {
 
 /// The lazily made shared instance of T (`X::shared()`). Main thread only, like its users.
 /// Use: `static LayoutManager& shared() { return SharedInstance<LayoutManager>::get(); }`
+///
+/// Only resets end an instance, never the exit handlers: those would destroy the instances in the order their
+/// slots happened to be made, after the main loop and the backends they use are gone. The composition root
+/// ends them in its own order; one it did not end stays reachable until the process is gone.
 template <class T>
 class SharedInstance {
  public:
@@ -33,8 +38,9 @@ class SharedInstance {
 
  private:
   static std::unique_ptr<T>& instance() {
-    static std::unique_ptr<T> slot;
-    return slot;
+    alignas(std::unique_ptr<T>) static unsigned char storage[sizeof(std::unique_ptr<T>)];
+    static std::unique_ptr<T>* const slot = ::new (storage) std::unique_ptr<T>();  // no destructor at exit
+    return *slot;
   }
 };
 

@@ -7,7 +7,8 @@
 #   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
 #
 # STATE_DIR receives the display number, the process ids and each program's output; nothing goes to the
-# caller's stdout but the one line above, so ctest never waits on a background program's pipe. Only processes
+# caller's stdout but the one line above, so ctest never waits on a background program's pipe. The programs run
+# in a session of their own, so a Ctrl+C meant for a program on the desktop does not take the desktop with it. Only processes
 # this script started (checked by PID and program name) are ever stopped. One monitor is a 1920x1080 screen; two
 # monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
 set -Eeuo pipefail
@@ -140,7 +141,7 @@ cmd_start() {
   local width=1920 height=1080
   [ "$monitors" = 2 ] && width=3840
 
-  Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${width}x${height}x24" \
+  setsid Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${width}x${height}x24" \
     3>"$dir/display.fd" </dev/null >"$dir/xvfb.log" 2>&1 &
   children+=($!)
   echo $! >"$dir/xvfb.pid"
@@ -161,13 +162,13 @@ cmd_start() {
     [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
   fi
 
-  DISPLAY=":$display" openbox --sm-disable --config-file "$here/openbox-rc.xml" \
+  DISPLAY=":$display" setsid openbox --sm-disable --config-file "$here/openbox-rc.xml" \
     </dev/null >"$dir/openbox.log" 2>&1 &
   children+=($!)
   echo $! >"$dir/openbox.pid"
   wait_for "openbox" "$(cat "$dir/openbox.pid")" openbox wm_ready "$display"
 
-  DISPLAY=":$display" trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
+  DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
     --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
     </dev/null >"$dir/trayer.log" 2>&1 &
   children+=($!)

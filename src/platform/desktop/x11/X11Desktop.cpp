@@ -9,7 +9,12 @@ namespace tilvane::x11 {
 std::unique_ptr<X11Desktop> X11Desktop::connect(const std::string& display, std::string* error) {
   auto x = XConnection::open(display, error);
   if (!x) return nullptr;
-  return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(x)));
+  return adopt(std::move(x));
+}
+
+std::unique_ptr<X11Desktop> X11Desktop::adopt(std::unique_ptr<XConnection> connection) {
+  if (!connection) return nullptr;
+  return std::unique_ptr<X11Desktop>(new X11Desktop(std::move(connection)));
 }
 
 X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)

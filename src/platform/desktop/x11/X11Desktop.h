@@ -30,6 +30,8 @@ class X11Desktop final : public Desktop {
  public:
   /// Connects to `display` (empty: $DISPLAY). Null, with the reason in `error`, when no X server answers.
   static std::unique_ptr<X11Desktop> connect(const std::string& display, std::string* error);
+  /// The backend on a connection opened already (checked before the rest of the program starts).
+  static std::unique_ptr<X11Desktop> adopt(std::unique_ptr<XConnection> connection);
   ~X11Desktop() override;
   X11Desktop(const X11Desktop&) = delete;
   X11Desktop& operator=(const X11Desktop&) = delete;

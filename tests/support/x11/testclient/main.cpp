@@ -201,6 +201,9 @@ int main(int argc, char** argv) {
   for (;;) {
     if (poll(&pfd, 1, -1) < 0) continue;
     while (xcb_generic_event_t* e = xcb_poll_for_event(c)) std::free(e);
-    if (xcb_connection_has_error(c)) return 0;
+    if (xcb_connection_has_error(c)) {
+      xcb_disconnect(c);  // frees what xcb holds, broken or not
+      return 0;
+    }
   }
 }

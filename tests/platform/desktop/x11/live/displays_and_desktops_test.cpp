@@ -7,7 +7,6 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/NSScreen.h"
 #include "platform/desktop/WindowServer.h"
-#include "platform/desktop/x11/DesktopChoice.h"
 #include "platform/desktop/x11/ScreenLayout.h"
 #include "support/x11/X11BackendFixture.h"
 
@@ -97,43 +96,6 @@ TEST_F(X11DesktopSwitchTest, EverySwitchIsNotifiedOnceWhoeverMadeIt) {
   ASSERT_TRUE(waitUntil([&] { return changes_ >= 3 && probe().currentDesktop() == 3; }));
   EXPECT_EQ(changes_, 3);
   EXPECT_FALSE(desktop().switchToDesktop(4));
-}
-
-TEST(DesktopChoiceTest, TheSimulationOnlyWhenAskedAndNoSilentFallback) {
-  const auto sim = tilvane::x11::chooseDesktop("sim", "");
-  ASSERT_TRUE(sim.desktop);
-  EXPECT_EQ(sim.x11, nullptr);
-  EXPECT_TRUE(sim.canMoveWindows);
-  EXPECT_EQ(sim.desktop->displayServer().screens().size(), 1u);
-
-  const auto nowhere = tilvane::x11::chooseDesktop("", ":65000");
-  EXPECT_FALSE(nowhere.desktop);
-  EXPECT_NE(nowhere.problem.find(":65000"), std::string::npos) << nowhere.problem;
-
-  const auto bogus = tilvane::x11::chooseDesktop("wayland", "");
-  EXPECT_FALSE(bogus.desktop);
-  EXPECT_NE(bogus.problem.find("wayland"), std::string::npos);
-}
-
-class X11DesktopChoiceTest : public X11DesktopTest {};
-
-TEST_F(X11DesktopChoiceTest, TheTestDesktopIsChosenWithItsWindowManager) {
-  const auto choice = tilvane::x11::chooseDesktop("x11", display());
-  ASSERT_TRUE(choice.desktop) << choice.problem;
-  EXPECT_EQ(choice.x11, choice.desktop.get());
-  EXPECT_TRUE(choice.canMoveWindows);
-  EXPECT_NE(choice.description.find("Openbox"), std::string::npos) << choice.description;
-}
-
-TEST_F(X11DesktopChoiceTest, ADisplayWithoutWindowManagerIsSaidToBeUnusable) {
-  // A bare X server of our own, next to the test desktop.
-  auto& server = spawn({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-  std::string number;
-  ASSERT_TRUE(server.readLine(number, 10.0));
-  const auto choice = tilvane::x11::chooseDesktop("x11", ":" + number);
-  ASSERT_TRUE(choice.desktop) << choice.problem;
-  EXPECT_FALSE(choice.canMoveWindows);
-  EXPECT_NE(choice.problem.find("no window manager"), std::string::npos) << choice.problem;
 }
 
 }  // namespace

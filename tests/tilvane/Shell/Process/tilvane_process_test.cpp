@@ -1,0 +1,192 @@
+// The tilvane program as a user runs it: what it says when it cannot start, and that each road out (SIGTERM,
+// SIGINT, the X server going away) ends it cleanly with the user's last move written. Each run has an X test
+// desktop of its own, so a test may take the server away.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <fstream>
+
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/Store/StoreService.h"
+#include "Models/AutoLayoutModel.h"
+#include "Models/CustomLayoutModel.h"
+#include "platform/base/SharedInstance.h"
+#include "platform/desktop/CGEvent.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/desktop/KeyCodes.h"
+#include "platform/hotkeys/x11/user/KeyboardUser.h"
+#include "platform/store/Database.h"
+#include "support/TestEnvironment.h"
+#include "support/windows/StoredRecord.h"
+#include "support/x11/TestClient.h"
+#include "support/x11/XProbe.h"
+
+namespace tilvane::test::x11 {
+namespace {
+
+constexpr std::uint8_t kBadAccess = 10;
+constexpr const char* kBundle = "TilvaneRoadOut";  // the test window's class
+
+/// Runs the program with its standard error on the same pipe, so a test reads all it tells the user.
+std::unique_ptr<ChildProcess> startTilvane() {
+  return ChildProcess::spawn({"sh", "-c", "exec \"$0\" 2>&1", TILVANE_BINARY_PATH});
+}
+
+/// Reads the program's output into `output` until a line containing `text` (true), its end or a minute.
+bool readUntil(ChildProcess& program, const std::string& text, std::string& output) {
+  std::string line;
+  while (program.readLine(line, 60.0)) {
+    output += line + "\n";
+    if (!text.empty() && line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+/// Reads the rest of the output and returns the exit code; -1 when the program did not exit by itself.
+int exitCode(ChildProcess& program, std::string& output) {
+  readUntil(program, "", output);
+  const int status = program.wait(60.0);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/// An X test desktop of the test's own (Xvfb, openbox, the tray), stopped when the object goes.
+class PrivateDesktop {
+ public:
+  explicit PrivateDesktop(std::filesystem::path state) : state_(std::move(state)) {
+    auto start = ChildProcess::spawn({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "start", state_.string()});
+    std::string line;
+    if (start && start->readLine(line, 30.0) && line.rfind("DISPLAY=", 0) == 0) display_ = line.substr(8);
+    if (start) start->wait(10.0);
+  }
+  ~PrivateDesktop() { runCommand({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "stop", state_.string()}); }
+
+  /// ":N"; empty when the desktop did not start.
+  const std::string& display() const { return display_; }
+  /// Ends the X server at once, as a crash of the server would.
+  void killServer() const {
+    pid_t pid = 0;
+    std::ifstream(state_ / "xvfb.pid") >> pid;
+    if (pid > 0) kill(pid, SIGKILL);
+  }
+
+ private:
+  std::filesystem::path state_;
+  std::string display_;
+};
+
+class TilvaneProcessTest : public WorldTest {
+ protected:
+  ScopedEnv qtPlatform_{"QT_QPA_PLATFORM", std::nullopt};  // the program's own Qt, on the X display
+  std::string output_;
+};
+
+struct RoadOut {
+  const char* name;
+  int signal;  // 0: the X server goes away
+  int exitCode;
+  friend void PrintTo(const RoadOut& road, std::ostream* out) { *out << road.name; }
+};
+
+class RoadOutTest : public TilvaneProcessTest, public ::testing::WithParamInterface<RoadOut> {
+ protected:
+  /// A fixed layout of the whole screen on Control+Option+1, the test window's remembered placement, and no
+  /// automatic layout: a window the program lays out ignores the user's moves for 2.5 s, which this test would
+  /// have to wait out.
+  static void setUpUser() {
+    defaults::UserDefaults::standard().setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
+    StoreService::shared().configureRealm();
+    {
+      auto layout = std::make_shared<CustomLayoutModel>();
+      layout->setType(1);
+      layout->setKeyCode(kVK_ANSI_1);
+      layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
+      const auto database = store::Database::open();
+      database->write([&] { database->add(layout, store::UpdatePolicy::all); });
+      storeAutoLayoutRecord({.bundle = kBundle, .fractions = CGRectMake(0, 0, 0.2, 0.3)});
+    }
+    SharedInstances::resetAll();  // the program has the database to itself
+  }
+
+  PrivateDesktop desktop_{tempDir() / "desktop"};
+  ScopedEnv displayEnv_{"DISPLAY", desktop_.display()};
+};
+
+TEST_P(RoadOutTest, EndsCleanlyWithTheLastMoveWritten) {
+  ASSERT_FALSE(desktop_.display().empty()) << "the test desktop did not start";
+  setUpUser();
+  auto client = TestClient::launch({"--class", "roadout,TilvaneRoadOut", "--title", "Road out"});
+  ASSERT_TRUE(client);
+  auto program = startTilvane();
+  ASSERT_TRUE(program);
+  ASSERT_TRUE(readUntil(*program, ", Road out", output_)) << output_;  // the window is admitted
+  {
+    KeyboardUser user(desktop_.display());
+    EXPECT_EQ(user.grab(user.keycodeOf('1'), XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), kBadAccess)
+        << "the layout's hot key is not the program's";
+  }
+  XProbe(desktop_.display()).moveResize(client->window(), {480, 264, 400, 300});
+  ASSERT_TRUE(readUntil(*program, "window moved", output_)) << output_;
+
+  // Well inside the 2.0 s in which the move waits to be written.
+  if (GetParam().signal) {
+    kill(program->pid(), GetParam().signal);
+  } else {
+    desktop_.killServer();
+  }
+  EXPECT_EQ(exitCode(*program, output_), GetParam().exitCode) << output_;
+  EXPECT_EQ(output_.find("Sanitizer"), std::string::npos) << output_;
+  EXPECT_EQ(output_.find("runtime error"), std::string::npos) << output_;
+
+  StoreService::shared().configureRealm();
+  const auto stored = StoreService::shared().autoLayoutModels(store::Predicate::equals("bundleIdentifier", kBundle));
+  ASSERT_TRUE(stored && stored->size() == 1u);
+  EXPECT_DOUBLE_EQ(stored->front()->x(), 0.25) << output_;  // 480 of 1920
+  EXPECT_DOUBLE_EQ(stored->front()->y(), 0.25) << output_;  // 264 of the 1056 above the tray
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, RoadOutTest,
+                         ::testing::Values(RoadOut{"SIGTERM", SIGTERM, 0}, RoadOut{"SIGINT", SIGINT, 0},
+                                           RoadOut{"LostXServer", 0, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Refusal {
+  const char* name;
+  const char* display;  // "bare": an X server of the test's own without a window manager; null: unset
+  const char* request;  // TILVANE_DESKTOP; null: unset
+  const char* says;
+  friend void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
+};
+
+class RefusalTest : public TilvaneProcessTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, SaysWhatIsWrongAndExitsWithTwo) {
+  std::unique_ptr<ChildProcess> server;
+  std::optional<std::string> display;
+  if (GetParam().display && std::string(GetParam().display) == "bare") {
+    server = ChildProcess::spawn({"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+    std::string number;
+    ASSERT_TRUE(server && server->readLine(number, 10.0));
+    display = ":" + number;
+  } else if (GetParam().display) {
+    display = GetParam().display;
+  }
+  const ScopedEnv displayEnv("DISPLAY", display);
+  const ScopedEnv request("TILVANE_DESKTOP",
+                          GetParam().request ? std::optional<std::string>(GetParam().request) : std::nullopt);
+  auto program = startTilvane();
+  ASSERT_TRUE(program);
+  EXPECT_EQ(exitCode(*program, output_), 2) << output_;
+  EXPECT_NE(output_.find(std::string("tilvane: ") + GetParam().says), std::string::npos) << output_;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RefusalTest,
+    ::testing::Values(Refusal{"NoDisplay", nullptr, nullptr, "no X display: DISPLAY is not set"},
+                      Refusal{"NoServer", ":65000", nullptr, "cannot open X display \":65000\""},
+                      Refusal{"NoWindowManager", "bare", nullptr, "no window manager"},
+                      Refusal{"UnknownDesktop", ":65000", "wayland", "unknown desktop \"wayland\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tilvane::test::x11
