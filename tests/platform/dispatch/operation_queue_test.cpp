@@ -5,7 +5,6 @@
 
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/OperationQueue.h"
-#include "platform/dispatch/Semaphore.h"
 #include "platform/dispatch/VirtualMainLoop.h"
 
 namespace tilvane::dispatch {
@@ -72,16 +71,6 @@ TEST_F(OperationQueueTest, CompletionRunsAfterFinishAndCancelledOperationsSkipTh
   EXPECT_EQ(log, (std::vector<std::string>{"first:start", "first:end", "first:done", "second:done"}));
   EXPECT_TRUE(first->isFinished());
   EXPECT_TRUE(second->isFinished());
-}
-
-TEST(Semaphore, HandsOffBetweenThreads) {
-  Semaphore sem;
-  EXPECT_FALSE(sem.waitFor(0.0));
-  std::thread t([&] { sem.signal(); });
-  sem.wait();
-  t.join();
-  sem.signal();
-  EXPECT_TRUE(sem.waitFor(0.0));
 }
 
 }  // namespace

