@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "AppManager/Logging/LogManager.h"
-#include "platform/base/SharedInstance.h"
 #include "platform/defaults/UserDefaults.h"
 #include "support/AsNobody.h"
 #include "support/TestEnvironment.h"
@@ -44,7 +43,8 @@ TEST_F(UserDefaultsTest, EveryTypeIsWrittenAtOnceAndReadBackUnchanged) {
                           {"list", Value(Array{Value(1), Value("two"), Value(Array{})})},
                           {"shortcut", Value(Dictionary{{"keyCode", Value(18)}, {"modifierFlags", Value(0x100000)}})}};
   {
-    UserDefaults d(file());
+    UserDefaults& d = UserDefaults::standard();
+    EXPECT_EQ(d.filePath(), file());
     EXPECT_EQ(d.objectForKey("max"), std::nullopt);
     EXPECT_FALSE(fs::exists(file()));  // reading creates nothing
     for (const auto& [key, value] : values) d.setObject(key, value);
@@ -57,16 +57,6 @@ TEST_F(UserDefaultsTest, EveryTypeIsWrittenAtOnceAndReadBackUnchanged) {
   EXPECT_EQ(d.objectForKey("removed"), std::nullopt);
   EXPECT_EQ(folderEntries(), std::vector<std::string>{"defaults.plist"});  // no temporary file left behind
   EXPECT_EQ(log_.lines().size(), 0u);
-}
-
-TEST_F(UserDefaultsTest, StandardDefaultsLiveInTheConfigFolderAndStartAfreshAfterAReset) {
-  EXPECT_EQ(UserDefaults::standard().filePath(), file());
-  UserDefaults::standard().setInteger("hideInMenuBar", 1);
-  SharedInstances::resetAll();
-  EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 1);  // read back from the file
-  fs::remove(file());
-  SharedInstances::resetAll();
-  EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 0);  // nothing kept in memory
 }
 
 // Files that are not a dictionary property list, or are not ours.

@@ -5,12 +5,14 @@
 
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "StoreTestSupport.h"
+#include "platform/defaults/PlistCodec.h"
 #include "support/AsNobody.h"
 
 namespace tilvane::test {
 namespace {
 
-using Entries = std::map<std::string, std::string>;
+using defaults::Value;
+using Entries = defaults::Dictionary;
 
 class AlfredSpacesTest : public StoreServiceTest {
  protected:
@@ -20,6 +22,11 @@ class AlfredSpacesTest : public StoreServiceTest {
     for (int i = 0; i < items; ++i) group->items().append(std::make_shared<WorkspaceLayoutItemModel>());
     return stored(group);
   }
+  // The workspace list file as id -> name; absent when it is missing or not a property list.
+  std::optional<Entries> alfredEntries() const {
+    std::string error;
+    return defaults::decodePlistDictionary(readFile(alfredFile()), error);
+  }
 };
 
 TEST_F(AlfredSpacesTest, ListFileMapsEachWorkspaceIdToItsNameAndFollowsDeletes) {
@@ -27,7 +34,7 @@ TEST_F(AlfredSpacesTest, ListFileMapsEachWorkspaceIdToItsNameAndFollowsDeletes) 
   const auto kept = storedWorkspace("Same", 1);
   const auto doomedItems = doomed->items().toVector();
   store().deleteWorkspace(WorkspaceLayoutGroupModel());  // unknown: nothing deleted, the file written anew
-  EXPECT_EQ(alfredEntries(), (Entries{{doomed->id(), "Same"}, {kept->id(), "Same"}}));
+  EXPECT_EQ(alfredEntries(), (Entries{{doomed->id(), Value("Same")}, {kept->id(), Value("Same")}}));
 
   WorkspaceLayoutGroupModel byId;  // only the id of the argument counts
   byId.setId(doomed->id());
@@ -35,7 +42,7 @@ TEST_F(AlfredSpacesTest, ListFileMapsEachWorkspaceIdToItsNameAndFollowsDeletes) 
   EXPECT_TRUE(doomed->isInvalidated());
   for (const auto& item : doomedItems) EXPECT_TRUE(item->isInvalidated());
   EXPECT_EQ(kept->items().size(), 1u);
-  EXPECT_EQ(alfredEntries(), (Entries{{kept->id(), "Same"}}));
+  EXPECT_EQ(alfredEntries(), (Entries{{kept->id(), Value("Same")}}));
 
   store().deleteWorkspace(*kept);
   EXPECT_EQ(alfredEntries(), Entries{});  // a property list with an empty dictionary

@@ -53,16 +53,14 @@ TEST_F(StoreServiceTest, PlacementQueriesTakeTheThreeFormsAndBindQuotes) {
 TEST_F(StoreServiceTest, DeletesRemoveOnlyTheObjectWithTheId) {
   auto a = stored(std::make_shared<CustomLayoutModel>());
   auto b = stored(std::make_shared<CustomLayoutModel>());
-  auto app = stored(std::make_shared<ExtensionAppModel>());
   auto rule = std::make_shared<RuleLayoutModel>();
   rule->setId("com.o'brien.app' OR '1'='1");
-  stored(rule);
   RuleLayoutModel copy;  // only the id of the argument counts
-  copy.setId(rule->id());
+  copy.setId(stored(rule)->id());
   store().deleteRule(copy);
   store().deleteCustomLayout(*a);
-  store().deleteExtensionApp(*app);
   store().deleteCustomLayout(CustomLayoutModel());
+  store().deleteExtensionApp(*stored(std::make_shared<ExtensionAppModel>()));
   EXPECT_EQ(store().customLayouts(), std::vector<CustomLayoutModelPtr>{b});
   EXPECT_TRUE(a->isInvalidated());
   EXPECT_TRUE(store().extensionApps().empty());
