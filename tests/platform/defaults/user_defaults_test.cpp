@@ -59,30 +59,6 @@ TEST_F(UserDefaultsTest, EveryTypeIsWrittenAtOnceAndReadBackUnchanged) {
   EXPECT_EQ(log_.lines().size(), 0u);
 }
 
-// Files that are not a dictionary property list, or are not ours.
-struct Damage {
-  const char* name;
-  std::string bytes;
-};
-
-class DamagedDefaultsFile : public UserDefaultsTest, public testing::WithParamInterface<Damage> {};
-
-TEST_P(DamagedDefaultsFile, GivesDefaultsLogsAnErrorAndIsKeptUntilTheNextWrite) {
-  writeRaw(GetParam().bytes);
-  UserDefaults d(file());
-  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
-  ASSERT_EQ(log_.lines().size(), 1u);
-  EXPECT_EQ(log_.lines()[0].rfind("\U0001F534 UserDefaults: ", 0), 0u) << log_.lines()[0];
-
-  // Reading and synchronising with nothing changed leave the file as it was.
-  EXPECT_TRUE(d.synchronize());
-  EXPECT_EQ(test::readFile(file()), GetParam().bytes);
-
-  d.setInteger("hideInMenuBar", 1);
-  EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
-  EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly
-}
-
 std::string deeplyNested() {
   std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>deep</key>";
   for (int i = 0; i < 200; ++i) xml += "<array>";
@@ -90,15 +66,32 @@ std::string deeplyNested() {
   return xml + "</dict></plist>";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Contents, DamagedDefaultsFile,
-    testing::Values(Damage{"Empty", ""}, Damage{"NotAPropertyList", "not a property list <<<"},
-                    Damage{"CutShort", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key>"
-                                       "<integer>1</integer>"},
-                    Damage{"RootIsAnArray", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
-                                            "</array></plist>"},
-                    Damage{"NestedTooDeeply", deeplyNested()}, Damage{"Oversized", std::string(17 << 20, ' ')}),
-    [](const testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+// Files that are not a dictionary property list, or are not ours.
+TEST_F(UserDefaultsTest, ADamagedFileGivesDefaultsLogsAnErrorAndIsKeptUntilTheNextWrite) {
+  const std::pair<const char*, std::string> damages[] = {
+      {"empty", ""},
+      {"not a property list", "not a property list <<<"},
+      {"cut short", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key><integer>1</integer>"},
+      {"root is an array", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer></array></plist>"},
+      {"nested too deeply", deeplyNested()},
+      {"oversized", std::string(17 << 20, ' ')}};
+  for (const auto& [name, bytes] : damages) {
+    SCOPED_TRACE(name);
+    writeRaw(bytes);
+    log_.clear();
+    UserDefaults d(file());
+    EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
+    ASSERT_EQ(log_.lines().size(), 1u);
+    EXPECT_EQ(log_.lines()[0].rfind("\U0001F534 UserDefaults: ", 0), 0u) << log_.lines()[0];
+    // Reading and synchronising with nothing changed leave the file as it was.
+    EXPECT_TRUE(d.synchronize());
+    EXPECT_EQ(test::readFile(file()), bytes);
+
+    d.setInteger("hideInMenuBar", 1);
+    EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
+    EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly
+  }
+}
 
 // Root reads and writes anything: the settings are used by user nobody, owning the test's folders.
 TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndNeverAnException) {

@@ -36,21 +36,6 @@ TEST(VirtualMainLoop, RunsWorkInDueTimeOrderThenSchedulingOrderIncludingWorkThat
   EXPECT_DOUBLE_EQ(loop.now(), 103.0);
 }
 
-TEST(MainQueue, ForwardsToTheInstalledLoopAndDoesNothingWithoutOne) {
-  int ran = 0;
-  MainQueue::async([&] { ++ran; });
-  EXPECT_EQ(MainQueue::asyncAfter(1.0, [&] { ++ran; }), 0u);
-  {
-    VirtualMainLoop loop(50.0);
-    MainQueue::Scope scope(loop);
-    EXPECT_DOUBLE_EQ(MainQueue::clock().now(), 50.0);
-    MainQueue::async([&] { ++ran; });
-    loop.drain();
-  }
-  EXPECT_EQ(ran, 1);
-  EXPECT_EQ(MainQueue::loop(), nullptr);
-}
-
 TEST(Timers, ScopedTimerCancelsOnDestructionAndRescheduleReplacesRepeatingTimerRepeatsUntilStopped) {
   VirtualMainLoop loop;
   MainQueue::Scope scope(loop);
