@@ -8,12 +8,6 @@ namespace tilvane::test {
 /// read or write the user's settings, database or logs, even one that forgets to redirect them. Put back and
 /// removed when it goes.
 class ProcessSandbox {
- public:
-  ProcessSandbox() = default;
-  ProcessSandbox(const ProcessSandbox&) = delete;
-  ProcessSandbox& operator=(const ProcessSandbox&) = delete;
-
- private:
   ScopedTempDir root_;
   ScopedEnv home_{"HOME", root_.path().string()};
   ScopedEnv data_{"XDG_DATA_HOME", (root_.path() / "data").string()};

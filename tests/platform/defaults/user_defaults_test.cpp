@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "AppManager/Logging/LogManager.h"
-#include "platform/base/SharedInstance.h"
 #include "platform/defaults/UserDefaults.h"
 #include "support/AsNobody.h"
 #include "support/TestEnvironment.h"
@@ -34,73 +33,30 @@ class UserDefaultsTest : public test::WorldTest {
 };
 
 TEST_F(UserDefaultsTest, EveryTypeIsWrittenAtOnceAndReadBackUnchanged) {
-  const Dictionary shortcut{{"keyCode", Value(18)}, {"modifierFlags", Value(0x100000)}};
-  const std::string text = "a<b & \"c\" \xC3\xA9 \xF0\x9F\x94\xB4";
+  const Dictionary values{{"max", Value(std::numeric_limits<std::int64_t>::max())},
+                          {"min", Value(std::numeric_limits<std::int64_t>::min())},
+                          {"yes", Value(true)},
+                          {"tenth", Value(0.1)},
+                          {"infinite", Value(std::numeric_limits<double>::infinity())},
+                          {"text", Value("a<b & \"c\" \xC3\xA9 \xF0\x9F\x94\xB4")},
+                          {"bytes", Value(Data{0, 1, 0, 255})},
+                          {"list", Value(Array{Value(1), Value("two"), Value(Array{})})},
+                          {"shortcut", Value(Dictionary{{"keyCode", Value(18)}, {"modifierFlags", Value(0x100000)}})}};
   {
-    UserDefaults d(file());
+    UserDefaults& d = UserDefaults::standard();
+    EXPECT_EQ(d.filePath(), file());
     EXPECT_EQ(d.objectForKey("max"), std::nullopt);
     EXPECT_FALSE(fs::exists(file()));  // reading creates nothing
-    d.setInteger("max", std::numeric_limits<std::int64_t>::max());
-    d.setInteger("min", std::numeric_limits<std::int64_t>::min());
-    d.setBool("yes", true);
-    d.setDouble("tenth", 0.1);
-    d.setDouble("infinite", std::numeric_limits<double>::infinity());
-    d.setString("text", text);
-    d.setObject("bytes", Data{0, 1, 0, 255});
-    d.setObject("list", Array{Value(1), Value("two"), Value(Array{})});
-    d.setObject("shortcut", shortcut);
+    for (const auto& [key, value] : values) d.setObject(key, value);
     d.setInteger("removed", 1);
     d.removeObjectForKey("removed");
     // No synchronize(): each change is already on disk.
   }
   const UserDefaults d(file());
-  EXPECT_EQ(d.integerForKey("max"), std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(d.integerForKey("min"), std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(d.objectForKey("yes"), Value(true));
-  EXPECT_EQ(d.doubleForKey("tenth"), 0.1);
-  EXPECT_EQ(d.doubleForKey("infinite"), std::numeric_limits<double>::infinity());
-  EXPECT_EQ(d.stringForKey("text"), text);
-  EXPECT_EQ(d.dataForKey("bytes"), (Data{0, 1, 0, 255}));
-  EXPECT_EQ(d.arrayForKey("list"), (Array{Value(1), Value("two"), Value(Array{})}));
-  EXPECT_EQ(d.dictionaryForKey("shortcut"), shortcut);
+  for (const auto& [key, value] : values) EXPECT_EQ(d.objectForKey(key), value) << key;
   EXPECT_EQ(d.objectForKey("removed"), std::nullopt);
   EXPECT_EQ(folderEntries(), std::vector<std::string>{"defaults.plist"});  // no temporary file left behind
   EXPECT_EQ(log_.lines().size(), 0u);
-}
-
-TEST_F(UserDefaultsTest, StandardDefaultsLiveInTheConfigFolderAndStartAfreshAfterAReset) {
-  EXPECT_EQ(UserDefaults::standard().filePath(), file());
-  UserDefaults::standard().setInteger("hideInMenuBar", 1);
-  SharedInstances::resetAll();
-  EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 1);  // read back from the file
-  fs::remove(file());
-  SharedInstances::resetAll();
-  EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 0);  // nothing kept in memory
-}
-
-// Files that are not a dictionary property list, or are not ours.
-struct Damage {
-  const char* name;
-  std::string bytes;
-};
-void PrintTo(const Damage& d, std::ostream* os) { *os << d.name; }
-
-class DamagedDefaultsFile : public UserDefaultsTest, public testing::WithParamInterface<Damage> {};
-
-TEST_P(DamagedDefaultsFile, GivesDefaultsLogsAnErrorAndIsKeptUntilTheNextWrite) {
-  writeRaw(GetParam().bytes);
-  UserDefaults d(file());
-  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
-  ASSERT_EQ(log_.lines().size(), 1u);
-  EXPECT_EQ(log_.lines()[0].rfind("\U0001F534 UserDefaults: ", 0), 0u) << log_.lines()[0];
-
-  // Reading and synchronising with nothing changed leave the file as it was.
-  EXPECT_TRUE(d.synchronize());
-  EXPECT_EQ(test::readFile(file()), GetParam().bytes);
-
-  d.setInteger("hideInMenuBar", 1);
-  EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
-  EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly
 }
 
 std::string deeplyNested() {
@@ -110,15 +66,32 @@ std::string deeplyNested() {
   return xml + "</dict></plist>";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Contents, DamagedDefaultsFile,
-    testing::Values(Damage{"Empty", ""}, Damage{"NotAPropertyList", "not a property list <<<"},
-                    Damage{"CutShort", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key>"
-                                       "<integer>1</integer>"},
-                    Damage{"RootIsAnArray", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
-                                            "</array></plist>"},
-                    Damage{"NestedTooDeeply", deeplyNested()}, Damage{"Oversized", std::string(17 << 20, ' ')}),
-    [](const testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+// Files that are not a dictionary property list, or are not ours.
+TEST_F(UserDefaultsTest, ADamagedFileGivesDefaultsLogsAnErrorAndIsKeptUntilTheNextWrite) {
+  const std::pair<const char*, std::string> damages[] = {
+      {"empty", ""},
+      {"not a property list", "not a property list <<<"},
+      {"cut short", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key><integer>1</integer>"},
+      {"root is an array", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer></array></plist>"},
+      {"nested too deeply", deeplyNested()},
+      {"oversized", std::string(17 << 20, ' ')}};
+  for (const auto& [name, bytes] : damages) {
+    SCOPED_TRACE(name);
+    writeRaw(bytes);
+    log_.clear();
+    UserDefaults d(file());
+    EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
+    ASSERT_EQ(log_.lines().size(), 1u);
+    EXPECT_EQ(log_.lines()[0].rfind("\U0001F534 UserDefaults: ", 0), 0u) << log_.lines()[0];
+    // Reading and synchronising with nothing changed leave the file as it was.
+    EXPECT_TRUE(d.synchronize());
+    EXPECT_EQ(test::readFile(file()), bytes);
+
+    d.setInteger("hideInMenuBar", 1);
+    EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
+    EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly
+  }
+}
 
 // Root reads and writes anything: the settings are used by user nobody, owning the test's folders.
 TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndNeverAnException) {
@@ -143,29 +116,22 @@ TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndNeverAnExc
     fs::permissions(locked, fs::perms::owner_all);
     EXPECT_EQ(code, 0) << "1: a value was read, 2: nothing logged, 3: the file was replaced, 4: the value was "
                           "lost, 5: the write went wrong, 122: an exception escaped";
-    if (folder) EXPECT_EQ(test::readFile(file()), original);
+    if (folder) {
+      EXPECT_EQ(test::readFile(file()), original);
+    }
   }
 }
 
-TEST_F(UserDefaultsTest, FolderInPlaceOfTheFileIsReportedAndLeftAlone) {
+TEST_F(UserDefaultsTest, FolderInPlaceOfTheFileIsReportedAndAFailedWriteIsRetriedBySynchronize) {
   fs::create_directories(file() / "inside");
   UserDefaults d(file());
   EXPECT_TRUE(log_.contains("is not a regular file"));
-  d.setInteger("hideInMenuBar", 1);
+  d.setInteger("autoLayoutEnabled", 0);
   EXPECT_TRUE(log_.contains("cannot save the settings"));
   EXPECT_FALSE(d.synchronize());
-  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 1);  // kept in memory for the session
+  EXPECT_EQ(d.integerForKey("autoLayoutEnabled"), 0);  // kept in memory for the session
   EXPECT_EQ(folderEntries(), std::vector<std::string>{"defaults.plist"});  // the failed write left nothing
-}
-
-TEST_F(UserDefaultsTest, FailedWriteIsRetriedBySynchronize) {
-  // A file where the Tilvane folder should be stops the folder from being made.
-  fs::create_directories(file().parent_path().parent_path());
-  std::ofstream(file().parent_path()) << "blocker";
-  UserDefaults d(file());
-  d.setInteger("autoLayoutEnabled", 0);
-  EXPECT_FALSE(d.synchronize());
-  fs::remove(file().parent_path());
+  fs::remove_all(file());
   EXPECT_TRUE(d.synchronize());
   EXPECT_EQ(UserDefaults(file()).objectForKey("autoLayoutEnabled"), Value(0));
 }

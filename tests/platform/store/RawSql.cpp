@@ -2,41 +2,30 @@
 
 #include <sqlite3.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace tilvane::store::test {
-namespace {
-
-struct Handle {
-  explicit Handle(const std::filesystem::path& file) {
-    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + file.string());
-  }
-  ~Handle() { sqlite3_close(db); }
-  sqlite3* db = nullptr;
-};
-
-}  // namespace
-
-void execSql(const std::filesystem::path& file, const std::string& sql) {
-  Handle h(file);
-  char* message = nullptr;
-  if (sqlite3_exec(h.db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    std::string what = message ? message : "?";
-    sqlite3_free(message);
-    throw std::runtime_error(what);
-  }
-}
 
 std::string querySql(const std::filesystem::path& file, const std::string& sql) {
-  Handle h(file);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(h.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-    throw std::runtime_error(sqlite3_errmsg(h.db));
-  std::string result;
-  if (sqlite3_step(stmt) == SQLITE_ROW)
-    if (const auto* text = sqlite3_column_text(stmt, 0)) result = reinterpret_cast<const char*>(text);
-  sqlite3_finalize(stmt);
-  return result;
+  sqlite3* db = nullptr;
+  std::optional<std::string> first;
+  char* message = nullptr;
+  int rc = sqlite3_open(file.c_str(), &db);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int, char** values, char**) {
+          auto& kept = *static_cast<std::optional<std::string>*>(out);
+          if (!kept) kept = values[0] ? values[0] : "";
+          return 0;
+        },
+        &first, &message);
+  const std::string error = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) throw std::runtime_error(error);
+  return first.value_or("");
 }
 
 }  // namespace tilvane::store::test

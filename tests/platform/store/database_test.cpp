@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "platform/store/Database.h"
 #include "platform/store/RawSql.h"
 #include "platform/store/TestModels.h"
@@ -10,79 +8,65 @@
 namespace tilvane::store::test {
 namespace {
 
+using Notes = std::vector<std::shared_ptr<Note>>;
+using Heard = std::vector<std::set<std::string>>;
+
+std::shared_ptr<Note> note(std::string id, std::string text = "untitled") {
+  auto n = std::make_shared<Note>();
+  n->setId(std::move(id));
+  n->setText(std::move(text));
+  return n;
+}
+
 class DatabaseTest : public ::testing::Test {
  protected:
   std::shared_ptr<Database> open() { return Database::open(notesConfiguration(file())); }
   std::filesystem::path file() const { return temp_.path() / "notes.sqlite"; }
-
-  std::shared_ptr<Note> storedNote(const std::shared_ptr<Database>& db, std::string id, std::string text) {
-    auto note = std::make_shared<Note>();
-    note->setId(std::move(id));
-    note->setText(std::move(text));
-    db->write([&] { db->add(note); });
-    return note;
+  std::shared_ptr<Note> stored(const std::shared_ptr<Database>& db, std::string id, std::string text = "x") {
+    auto n = note(std::move(id), std::move(text));
+    db->write([&] { db->add(n); });
+    return n;
   }
+  // Records the classes of every change notification of `db`.
+  void listen(const std::shared_ptr<Database>& db) {
+    db->changes().subscribe([this](const ChangeNotification& n) { heard.push_back(n.classNames); });
+  }
+
+  Heard heard;
 
  private:
   tilvane::test::ScopedTempDir temp_;
 };
 
-// ---- objects and values ----
-
-TEST_F(DatabaseTest, StoredValuesAndDefaultsSurviveReopening) {
+TEST_F(DatabaseTest, StoredValuesAndDefaultsSurviveReopeningAndOneRowIsOneObject) {
   {
     auto db = open();
-    auto changed = std::make_shared<Note>();
-    changed->setId("changed");
-    changed->setText("hello");
+    auto changed = note("changed", "hello");
     changed->setCount(-42);
     changed->setWeight(0.125);
     db->write([&] {
       db->add(changed);
       db->add(std::make_shared<Note>());
     });
+    EXPECT_EQ(Database::open(notesConfiguration(file())), db);
+    EXPECT_EQ(db->object<Note>("changed"), changed);
   }
   auto db = open();  // nothing held the first instance: a new connection and identity map
   const auto notes = db->objects<Note>();
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_EQ(notes[0]->description(), "Note { id = changed; text = hello; count = -42; weight = 0.125 }");
-  EXPECT_EQ(notes[1]->text(), "untitled");
-  EXPECT_EQ(notes[1]->count(), 7);
-  EXPECT_EQ(notes[1]->weight(), 0.5);
+  EXPECT_EQ(notes[1]->description(), "Note { id = " + notes[1]->id() + "; text = untitled; count = 7; weight = 0.5 }");
+  EXPECT_THROW(notes[0]->setText("lost"), LogicError);  // outside a write
+  db->write([&] { db->object<Note>("changed")->setText("second"); });
+  EXPECT_EQ(notes[0]->text(), "second");
 }
 
-TEST_F(DatabaseTest, OneThreadSeesOneObjectPerStoredRow) {
+TEST_F(DatabaseTest, CancelledWriteRestoresValuesAndDeletionsForgetsAdditionsAndIsNotHeard) {
   auto db = open();
-  auto note = storedNote(db, "n1", "first");
-  EXPECT_EQ(Database::open(notesConfiguration(file())), db);
-  EXPECT_EQ(db->object<Note>("n1"), note);
-  EXPECT_EQ(db->objects<Note>().front(), note);
-  db->write([&] { db->object<Note>("n1")->setText("second"); });
-  EXPECT_EQ(note->text(), "second");
-}
-
-TEST_F(DatabaseTest, MisuseIsAProgrammingErrorAndChangesNothing) {
-  auto db = open();
-  auto note = storedNote(db, "n1", "kept");
-  EXPECT_THROW(note->setText("lost"), LogicError);  // outside a write
-  EXPECT_THROW(db->remove(note), LogicError);
-  EXPECT_THROW(db->commitWrite(), LogicError);
-  db->beginWrite();
-  EXPECT_THROW(db->beginWrite(), LogicError);
-  EXPECT_THROW(note->setId("n2"), LogicError);  // the primary key is fixed once stored
-  EXPECT_THROW(db->remove(std::make_shared<Note>()), LogicError);
-  db->cancelWrite();
-  db->refresh();
-  EXPECT_EQ(note->description(), "Note { id = n1; text = kept; count = 7; weight = 0.5 }");
-}
-
-// ---- transactions ----
-
-TEST_F(DatabaseTest, CancelledWriteRestoresValuesDeletionsAndForgetsAdditions) {
-  auto db = open();
-  auto kept = storedNote(db, "kept", "before");
-  auto removed = storedNote(db, "removed", "x");
+  auto kept = stored(db, "kept", "before");
+  auto removed = stored(db, "removed");
   auto added = std::make_shared<Note>();
+  listen(db);
   db->beginWrite();
   kept->setText("during");
   db->remove(removed);
@@ -95,12 +79,14 @@ TEST_F(DatabaseTest, CancelledWriteRestoresValuesDeletionsAndForgetsAdditions) {
   EXPECT_EQ(db->object<Note>("removed"), removed);
   EXPECT_TRUE(added->isInvalidated());
   EXPECT_EQ(db->count<Note>(), 2u);
+  db->write([&] { db->add(std::make_shared<Notebook>()); });
+  EXPECT_EQ(heard, (Heard{{"Notebook"}}));
 }
 
 TEST_F(DatabaseTest, AThrowingBodyOrAnAbandonedTransactionIsRolledBack) {
   {
     auto db = open();
-    auto note = storedNote(db, "n1", "kept");
+    auto kept = stored(db, "n1", "kept");
     EXPECT_THROW(db->write([&] {
       db->add(std::make_shared<Note>());
       throw std::runtime_error("stop");
@@ -108,7 +94,7 @@ TEST_F(DatabaseTest, AThrowingBodyOrAnAbandonedTransactionIsRolledBack) {
                  std::runtime_error);
     EXPECT_FALSE(db->isInWriteTransaction());
     db->beginWrite();
-    note->setText("abandoned");
+    kept->setText("abandoned");
     db->add(std::make_shared<Note>());
   }  // no commit, no cancel: the last handle and object go
   auto db = open();
@@ -116,26 +102,11 @@ TEST_F(DatabaseTest, AThrowingBodyOrAnAbandonedTransactionIsRolledBack) {
   EXPECT_EQ(db->object<Note>("n1")->text(), "kept");
 }
 
-TEST_F(DatabaseTest, ObserversHearEachCommitButNoCancel) {
-  auto db = open();
-  std::vector<std::set<std::string>> heard;
-  auto subscription = db->changes().subscribe([&](const ChangeNotification& n) { heard.push_back(n.classNames); });
-  storedNote(db, "n1", "x");
-  db->beginWrite();
-  db->add(std::make_shared<Note>());
-  db->cancelWrite();
-  db->write([&] { db->add(std::make_shared<Notebook>()); });
-  subscription.dispose();
-  EXPECT_EQ(heard, (std::vector<std::set<std::string>>{{"Note"}, {"Notebook"}}));
-}
-
 TEST_F(DatabaseTest, AWriteGroupCommitsItsWritesTogetherAndOthersSeeThemOnlyThen) {
   auto db = open();
-  std::vector<std::set<std::string>> heard;
-  auto subscription = db->changes().subscribe([&](const ChangeNotification& n) { heard.push_back(n.classNames); });
+  listen(db);
   db->beginWriteGroup();
-  EXPECT_THROW(db->beginWriteGroup(), LogicError);
-  const auto one = storedNote(db, "a", "one");
+  auto one = stored(db, "a", "one");
   EXPECT_THROW(db->write([&] {
     one->setText("cancelled");
     db->remove(one);
@@ -145,164 +116,98 @@ TEST_F(DatabaseTest, AWriteGroupCommitsItsWritesTogetherAndOthersSeeThemOnlyThen
                std::runtime_error);
   EXPECT_EQ(one->text(), "one") << "a cancelled write undoes itself only";
   EXPECT_FALSE(one->isInvalidated());
-  auto book = std::make_shared<Notebook>();
-  db->write([&] { db->add(book); });
+  db->write([&] { db->add(std::make_shared<Notebook>()); });
   EXPECT_EQ(querySql(file(), "SELECT count(*) FROM Note"), "0");
   EXPECT_TRUE(heard.empty());
-  db->beginWrite();
-  EXPECT_THROW(db->commitWriteGroup(), LogicError);
-  db->cancelWrite();
   db->commitWriteGroup();
   EXPECT_FALSE(db->isInWriteGroup());
   EXPECT_EQ(querySql(file(), "SELECT group_concat(text) FROM Note"), "one");
-  EXPECT_EQ(heard, (std::vector<std::set<std::string>>{{"Note", "Notebook"}}));
+  EXPECT_EQ(heard, (Heard{{"Note", "Notebook"}}));
+
+  db->beginWriteGroup();
+  stored(db, "b", "two");
+  one.reset();
+  db.reset();  // a group still open when the instance goes is committed
+  EXPECT_EQ(querySql(file(), "SELECT group_concat(text) FROM Note"), "one,two");
 }
 
-TEST_F(DatabaseTest, AGroupStillOpenWhenTheInstanceGoesIsCommitted) {
-  {
-    auto db = open();
-    db->beginWriteGroup();
-    storedNote(db, "a", "one");
-  }
-  EXPECT_EQ(querySql(file(), "SELECT text FROM Note"), "one");
-}
-
-// ---- add, update, delete ----
-
-TEST_F(DatabaseTest, AddingATakenPrimaryKeyFailsUnlessUpdating) {
-  auto db = open();
-  auto original = storedNote(db, "n1", "original");
-  storedNote(db, "n2", "second");
-  auto duplicate = unmanagedCopy(*original);
-  duplicate->setText("copy");
-  EXPECT_EQ(original->text(), "original");
-  db->beginWrite();
-  EXPECT_THROW(db->add(duplicate), Error);
-  db->cancelWrite();
-  EXPECT_EQ(original->text(), "original");
-
-  db->write([&] { db->add(duplicate, UpdatePolicy::all); });
-  EXPECT_EQ(original->text(), "copy");  // the live object follows the replaced row
-  db->write([&] { duplicate->setCount(1); });
-  EXPECT_EQ(original->count(), 1);
-  EXPECT_EQ(db->objects<Note>()[0]->id(), "n1");  // replaced in place, not moved to the end
-}
-
-TEST_F(DatabaseTest, DeletedObjectIsInvalidatedAndLeavesEveryList) {
+TEST_F(DatabaseTest, AddingATakenPrimaryKeyFailsUnlessUpdatingWhichReplacesValuesAndListsInPlace) {
   auto db = open();
   auto book = std::make_shared<Notebook>();
-  auto a = std::make_shared<Note>();
-  auto b = std::make_shared<Note>();
-  book->notes().append(a);
-  book->notes().append(b);
-  db->write([&] { db->add(book); });
+  book->setId("book");
+  book->notes().append(note("old"));
   db->write([&] {
-    db->remove(a);
-    db->remove(a);  // twice is harmless
+    db->add(book);
+    db->add(std::make_shared<Notebook>());
   });
-  EXPECT_TRUE(a->isInvalidated());
-  EXPECT_EQ(db->object<Note>(a->id()), nullptr);
-  EXPECT_EQ(book->notes().toVector(), std::vector<std::shared_ptr<Note>>{b});
-  EXPECT_THROW(db->write([&] { a->setText("ghost"); }), LogicError);
+  auto copy = std::make_shared<Notebook>();
+  copy->setId("book");
+  copy->setTitle("copy");
+  copy->notes().append(note("new"));
+  db->beginWrite();
+  EXPECT_THROW(db->add(copy), Error);
+  db->cancelWrite();
+  EXPECT_EQ(book->title(), "");
 
-  db->write([&] { book->notes().remove(0); });  // out of the list, still stored
-  EXPECT_EQ(db->object<Note>(b->id()), b);
-  EXPECT_THROW(book->notes().at(0), std::out_of_range);
-  EXPECT_THROW(book->notes().append(std::make_shared<Note>()), LogicError);  // outside a write
+  db->write([&] { db->add(copy, UpdatePolicy::all); });
+  EXPECT_EQ(book->description(), "Notebook { id = book; title = copy; notes = [new] }");  // live object follows
+  db->write([&] { copy->setTitle("shared"); });
+  EXPECT_EQ(book->title(), "shared");
+  EXPECT_EQ(db->objects<Notebook>()[0], book);  // replaced in place, not moved to the end
 }
 
-// ---- lists ----
-
-TEST_F(DatabaseTest, ListsKeepTheirOrderAcrossReopening) {
-  std::vector<std::string> ids;
+TEST_F(DatabaseTest, ListsKeepTheirOrderAcrossReopeningAndADeletedObjectLeavesThem) {
   {
     auto db = open();
     auto book = std::make_shared<Notebook>();
     book->setId("book");
-    for (int i = 0; i < 5; ++i) {
-      auto note = std::make_shared<Note>();
-      ids.push_back(note->id());
-      book->notes().append(note);
-    }
+    for (const char* id : {"n0", "n1", "n2", "n3", "n4"}) book->notes().append(note(id));
     db->write([&] { db->add(book); });
-    // A later insert of a note stored before must land at the end, not by row order.
+    const auto n1 = db->object<Note>("n1");
+    const auto n2 = db->object<Note>("n2");
     db->write([&] {
+      // A later insert of a note stored before must land at the end, not by row order.
       book->notes().remove(0);
-      book->notes().append(db->object<Note>(ids[0]));
+      book->notes().append(db->object<Note>("n0"));
+      book->notes().remove(0);  // n1 leaves the list, still stored
+      db->remove(n2);
+      db->remove(n2);  // twice is harmless
     });
+    EXPECT_EQ(db->object<Note>("n1"), n1);
+    EXPECT_TRUE(n2->isInvalidated());
+    EXPECT_EQ(db->object<Note>("n2"), nullptr);
+    EXPECT_THROW(db->write([&] { n2->setText("ghost"); }), LogicError);
   }
-  std::rotate(ids.begin(), ids.begin() + 1, ids.end());
   auto db = open();
-  std::vector<std::string> read;
-  for (const auto& n : db->object<Notebook>("book")->notes().toVector()) read.push_back(n->id());
-  EXPECT_EQ(read, ids);
-  EXPECT_EQ(db->count<Note>(), 5u);
+  std::string read;
+  for (const auto& n : db->object<Notebook>("book")->notes().toVector()) read += n->id();
+  EXPECT_EQ(read, "n3n4n0");
+  EXPECT_EQ(db->count<Note>(), 4u);
 }
-
-TEST_F(DatabaseTest, AddingWithUpdateReplacesTheStoredList) {
-  auto db = open();
-  auto book = std::make_shared<Notebook>();
-  book->setId("book");
-  book->notes().append(std::make_shared<Note>());
-  db->write([&] { db->add(book); });
-  auto replacement = std::make_shared<Notebook>();
-  replacement->setId("book");
-  auto only = std::make_shared<Note>();
-  replacement->notes().append(only);
-  db->write([&] { db->add(replacement, UpdatePolicy::all); });
-  EXPECT_EQ(book->notes().toVector(), std::vector<std::shared_ptr<Note>>{only});
-  EXPECT_EQ(book->description(), "Notebook { id = book; title = ; notes = [" + only->id() + "] }");
-}
-
-// ---- queries ----
 
 TEST_F(DatabaseTest, ValuesWithQuotesAreBoundAndConditionsAreJoined) {
   auto db = open();
   const std::string tricky = R"(it's "quoted" \ and ' OR 1=1 --)";
-  auto found = storedNote(db, tricky, "same");
-  auto other = storedNote(db, "plain", "same");
+  auto found = stored(db, tricky, "same");
+  auto other = stored(db, "plain", "same");
   db->write([&] { other->setCount(3); });
-  EXPECT_EQ(db->objects<Note>(Predicate::equals("id", tricky)), std::vector<std::shared_ptr<Note>>{found});
-  EXPECT_EQ(db->objects<Note>(Predicate::parse("id = " + quoteText(tricky))), std::vector<std::shared_ptr<Note>>{found});
-  EXPECT_EQ(db->objects<Note>(Predicate::parse("text = 'same' AND count = 3")),
-            std::vector<std::shared_ptr<Note>>{other});
+  EXPECT_EQ(db->objects<Note>(Predicate::equals("id", tricky)), Notes{found});
+  EXPECT_EQ(db->objects<Note>(Predicate::equals("text", "same").andEquals("count", 3)), Notes{other});
   EXPECT_THROW(db->objects<Note>(Predicate::equals("colour", "red")), QueryError);
   EXPECT_THROW(db->objects<Note>(Predicate::equals("count", "three")), QueryError);
   EXPECT_THROW(db->objects<Notebook>(Predicate::equals("notes", "x")), QueryError);
 }
-
-// ---- files and threads ----
 
 TEST_F(DatabaseTest, AnOlderTableGainsTheMissingColumnsWithTheirDefaults) {
   // "Note" as an older version of the program made it: no "weight".
   execSql(file(), "CREATE TABLE Note (id TEXT, text TEXT, count INTEGER); INSERT INTO Note VALUES ('old', 'kept', 3);"
                   "PRAGMA user_version = 1;");
   auto db = open();
-  auto note = db->object<Note>("old");
-  ASSERT_TRUE(note);
-  EXPECT_EQ(note->text(), "kept");
-  EXPECT_EQ(note->weight(), 0.5);
-  db->write([&] { note->setWeight(0.25); });
+  auto old = db->object<Note>("old");
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->description(), "Note { id = old; text = kept; count = 3; weight = 0.5 }");
+  db->write([&] { old->setWeight(0.25); });
   EXPECT_EQ(querySql(file(), "SELECT weight FROM Note"), "0.25");
-}
-
-TEST_F(DatabaseTest, AnInstanceBelongsToItsThread) {
-  auto db = open();
-  auto note = storedNote(db, "n1", "main");
-  bool threw = false;
-  std::thread([&] {
-    try {
-      db->objects<Note>();
-    } catch (const LogicError&) {
-      threw = true;
-    }
-    auto other = Database::open(notesConfiguration(file()));
-    other->write([&] { other->object<Note>("n1")->setText("from the other thread"); });
-  }).join();
-  EXPECT_TRUE(threw);
-  EXPECT_EQ(note->text(), "main");
-  db->objects<Note>();  // a read brings live objects up to date
-  EXPECT_EQ(note->text(), "from the other thread");
 }
 
 }  // namespace

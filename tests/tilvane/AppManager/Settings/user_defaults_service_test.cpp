@@ -29,15 +29,13 @@ class UserDefaultsServiceTest : public test::WorldTest {
   LayoutAllTarget::Scope scope_{target_};
 };
 
-TEST_F(UserDefaultsServiceTest, BooleanSettingsReadStoredBooleansAndIntegers) {
-  auto& d = UserDefaults::standard();
+TEST_F(UserDefaultsServiceTest, BooleanSettingsAreOffUntilStoredUnderTheirKeys) {
   EXPECT_FALSE(UserDefaultsService::gutterEnabled());
-  d.setBool("gutterEnabled", true);
-  EXPECT_TRUE(UserDefaultsService::gutterEnabled());
-  d.setInteger("showBuildInLayoutAction", 1);
-  EXPECT_TRUE(UserDefaultsService::showBuildInLayoutAction());
-  d.setInteger("showBuildInLayoutAction", 0);
   EXPECT_FALSE(UserDefaultsService::showBuildInLayoutAction());
+  UserDefaults::standard().setBool("gutterEnabled", true);
+  UserDefaults::standard().setInteger("showBuildInLayoutAction", 1);
+  EXPECT_TRUE(UserDefaultsService::gutterEnabled());
+  EXPECT_TRUE(UserDefaultsService::showBuildInLayoutAction());
 }
 
 TEST_F(UserDefaultsServiceTest, AutoLayoutIsStoredAndOnlyOneLaysOutEverythingOnceAfterTheSetterReturns) {

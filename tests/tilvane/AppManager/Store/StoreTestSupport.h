@@ -1,9 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <optional>
-#include <string>
 
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Store/StoreService.h"
@@ -15,13 +12,14 @@ namespace tilvane::test {
 /// workspace list file redirected into the temporary folder, and the log captured.
 class StoreServiceTest : public WorldTest {
  protected:
-  StoreServiceTest();
+  StoreServiceTest() {
+    store().configureRealm();
+    log.clear();
+  }
 
   StoreService& store() { return StoreService::shared(); }
   std::filesystem::path databaseFile() const { return store::Configuration::defaultFileURL(); }
   std::filesystem::path alfredFile() const { return tempDir() / "var" / "tilvane" / "afredsupport" / "space.xml"; }
-  /// The workspace list file as id → name; absent when it is missing or not a property list of strings.
-  std::optional<std::map<std::string, std::string>> alfredEntries() const;
 
   /// Stores the object (replacing one with its id) in the default database and returns it.
   template <class T>
@@ -34,7 +32,7 @@ class StoreServiceTest : public WorldTest {
   LogManager::Capture log;
 
  private:
-  ScopedEnv alfred_;
+  ScopedEnv alfred_{"TILVANE_ALFRED_FILE", alfredFile().string()};
 };
 
 }  // namespace tilvane::test
