@@ -45,20 +45,5 @@ TEST_F(ScreenExtension, DesktopSwitchesPostControlAndTheDigitOfThePosition) {
   EXPECT_EQ(keysFor(5), Posted{controlDigit(23)[1]});
 }
 
-TEST_F(ScreenExtension, MouseCentringPostsOneMoveToTheCentreInWindowSpace) {
-  const NSScreen upper{CGRectMake(-1920, 900, 1920, 1080), CGRectMake(-1920, 900, 1920, 1080)};
-  NSScreenExtension::moveMouseToCenter(upper);
-  EXPECT_TRUE(sim().postedEvents().empty()) << "no display";
-  sim().addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
-  NSScreenExtension::moveMouseToCenter(upper);
-  // The centre is 1,440 points up from the bottom of the primary display: 540 points above its top edge.
-  const CGEvent move{CGEventType::mouseMoved, 0, 0, {-960, -540}, CGMouseButton::left};
-  EXPECT_EQ(sim().postedEvents(), (Posted{PostedEvent{CGEventTapLocation::hid, move}}));
-  sim().clearPostedEvents();
-  sim().refuseEventCreation([](const CGEvent&) { return true; });
-  NSScreenExtension::moveMouseToCenter(upper);
-  EXPECT_TRUE(sim().postedEvents().empty());
-}
-
 }  // namespace
 }  // namespace tilvane

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "AppManager/Geometry/TransformUtils.h"
@@ -37,14 +36,12 @@ TEST(GridValue, PacksInReadingOrderFromTheHighestUsedBit) {
 TEST(GridValue, SignBitOversizedAndDegenerateShapes) {
   // The full 8 × 8 grid is -1; the top-left cell alone is bit 63, the most negative value.
   EXPECT_EQ(TransformUtils::matrixValue(full(8, 8)), -1);
-  EXPECT_EQ(TransformUtils::matrix(-1, 8, 8), full(8, 8));
   EXPECT_EQ(TransformUtils::matrixValue(grid(8, 8, {{0, 0}})), kMin);
   // 9 × 8 = 72 cells: bits 64..71 repeat the sign bit, and packing ignores them.
   const Matrix negative = TransformUtils::matrix(kMin, 9, 8);
   EXPECT_EQ(negative[0], std::vector<bool>(9, true));
   EXPECT_FALSE(negative[1][0]);
   EXPECT_EQ(TransformUtils::matrixValue(negative), kMin);
-  EXPECT_EQ(TransformUtils::matrixValue(full(20, 20)), -1);
   // Empty, negative and damaged huge dimensions.
   EXPECT_TRUE(TransformUtils::matrix(65535, 4, 0).empty());
   EXPECT_TRUE(TransformUtils::matrix(65535, -4, -4).empty());
@@ -72,20 +69,6 @@ TEST(CellRect, WalksTheSelectedCellsAndWrapsAround) {
   EXPECT_EQ(TransformUtils::cellRect(three, -1), CGRectMake(0, 0.5, 0.25, 0.5));
   EXPECT_EQ(TransformUtils::cellRect(three, std::numeric_limits<int>::min()), CGRectMake(0.75, 0, 0.25, 0.5));
   EXPECT_EQ(TransformUtils::cellRect(grid(4, 4, {}), 3), CGRectMake(0, 0, 1, 1));
-}
-
-TEST(MatrixRect, SelectsTheCellsWhoseTopLeftCornerLiesInTheRectangle) {
-  Matrix want(8, std::vector<bool>(8, false));
-  for (std::size_t r = 4; r <= 7; ++r)
-    for (std::size_t c = 2; c <= 5; ++c) want[r][c] = true;
-  EXPECT_EQ(TransformUtils::matrixRect(8, 8, CGRectMake(0.25, 0.5, 0.5, 0.5)), want);
-  // Negative extents count by magnitude.
-  EXPECT_EQ(TransformUtils::matrixRect(8, 8, CGRectMake(0.25, 0.5, -0.5, -0.5)), want);
-  // Fractions that are not finite select nothing.
-  const Matrix none(4, std::vector<bool>(4, false));
-  EXPECT_EQ(TransformUtils::matrixRect(4, 4, CGRectMake(std::nan(""), 0, 1, 1)), none);
-  EXPECT_EQ(TransformUtils::matrixRect(4, 4, CGRectMake(0, 0, INFINITY, std::nan(""))), none);
-  EXPECT_TRUE(TransformUtils::matrixRect(4, -1, CGRectMake(0, 0, 1, 1)).empty());
 }
 
 }  // namespace
