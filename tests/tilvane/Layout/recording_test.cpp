@@ -56,7 +56,6 @@ TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheLastOne) 
   const auto written = history();
   ASSERT_EQ(written.size(), historyBefore + 2);
   const WindowMovingModel& record = *written.back();
-  EXPECT_EQ(record.bundleIdentifier(), "org.example.Editor");
   EXPECT_EQ((std::vector<std::int64_t>{record.x(), record.y(), record.width(), record.height(), record.screenX(),
                                        record.screenY(), record.screenWidth(), record.screenHeight()}),
             (std::vector<std::int64_t>{360, 23, 1080, 877, 0, 0, 1440, 900}));

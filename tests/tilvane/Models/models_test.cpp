@@ -65,16 +65,6 @@ TEST_F(ModelsTest, StoredTypeValuesOutsideTheTablesNameNoType) {
   EXPECT_EQ(ruleLayoutTypes.fromRaw(-1), std::nullopt);
 }
 
-TEST_F(ModelsTest, MakeIdJoinsBundleIndexAndScreenCountOnlyWhenAsked) {
-  AutoLayoutModel model;
-  model.setBundleIdentifier("com.apple.Terminal");
-  model.setWindowIndex(12);
-  model.setScreenCount(-1);
-  model.makeId();
-  model.setWindowIndex(3);
-  EXPECT_EQ(model.id(), "com.apple.Terminal-12--1");
-}
-
 TEST_F(ModelsTest, WindowMoveCutsCoordinatesTowardZeroAndStoresZeroWithoutAWholeNumber) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -58,7 +58,6 @@ TEST(FrameMaths, ExtentsAreLimitedAndSnappedAndNothingNonFiniteComesOut) {
        CGRectMake(0, 0, 0, 0)},
       {"magnitudes", true, CGRectMake(0.5, 0, -0.25, 0.5), CGRectMake(0, 0, 100, 100), 0,
        CGRectMake(50, -100, 25, 50)},
-      {"no pivot", false, CGRectMake(0, -50, 100, 50), CGRectMake(0, 0, 100, 100), 0, CGRectMake(0, 0.5, 1, 0.5)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

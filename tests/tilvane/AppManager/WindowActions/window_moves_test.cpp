@@ -60,9 +60,7 @@ TEST_F(SeparateDesktopsMoveTest, ADesktopOfAnotherDisplayCarriesTheWindowThereFi
   EXPECT_EQ(frameOf(w), CGRectMake(1760, 100, 640, 800));
   EXPECT_FALSE(isShown(w));
   EXPECT_TRUE(shownOn(w, 4));
-  const auto& model = *itemOf(w)->layoutModel();
-  EXPECT_EQ(test::fractionsOf(model), CGRectMake(0.25, 0, 0.5, 1));
-  EXPECT_EQ(model.screenIndex(), 1);
+  EXPECT_EQ(itemOf(w)->layoutModel()->screenIndex(), 1) << "its record names the new display";
 }
 
 TEST_F(SeparateDesktopsMoveTest, ACarriedWindowThatCannotShrinkIsPulledBackInside) {

@@ -52,32 +52,13 @@ TEST_F(ApplyCustomLayoutTest, AnArrangedLayoutWalksItsCellsWrapsAndRestartsForAn
   EXPECT_EQ(remembered(a), CGRectMake(0, 0, 0.5, 0.5));
   EXPECT_EQ(press(b, threeCorners()), kTopLeft);
   EXPECT_EQ(press(a, threeCorners()), kTopLeft);
+  // Without cells an arranged layout takes the whole frame.
+  EXPECT_EQ(press(a, layout(CustomLayoutType::arranged, 0, 2, 2)), CGRectMake(0, 23, 1440, 877));
 }
 
-TEST_F(ApplyCustomLayoutTest, AFixedBlockIsRememberedBeforeTheWindowMoves) {
-  const AXUIElement w = settledWindow();
-  const CGRect before = frameOf(w);
-  apps().focusWindow(w);
-  // The middle two columns of the top two rows of the 4 × 4 grid.
-  LayoutManager::shared().applyCustomLayout(*layout(CustomLayoutType::fix, (0b0110 << 12) | (0b0110 << 8), 4, 4));
-  EXPECT_EQ(frameOf(w), before);
-  EXPECT_EQ(remembered(w), CGRectMake(0.25, 0, 0.5, 0.5));
-  drain();
-  EXPECT_EQ(frameOf(w), CGRectMake(360, 23, 720, 438.5));
-}
-
-TEST_F(ApplyCustomLayoutTest, WithoutCellsAnArrangedLayoutTakesTheWholeFrameAndAFixedOneDoesNothing) {
+TEST_F(ApplyCustomLayoutTest, NothingHappensWithoutAFrameOrALayoutableFocusedWindow) {
   const AXUIElement w = settledWindow();
   const CGRect rememberedBefore = remembered(w);
-  apps().clearRequests();
-  press(w, layout(CustomLayoutType::fix, 0, 4, 4));
-  EXPECT_TRUE(apps().requests().empty());
-  EXPECT_EQ(remembered(w), rememberedBefore);
-  EXPECT_EQ(press(w, layout(CustomLayoutType::arranged, 0, 2, 2)), CGRectMake(0, 23, 1440, 877));
-}
-
-TEST_F(ApplyCustomLayoutTest, NothingHappensToWindowsThatMayNotBeLaidOut) {
-  const AXUIElement w = settledWindow();
   apps().clearRequests();
   // Nothing focused.
   LayoutManager::shared().applyCustomLayout(*threeCorners());
@@ -85,9 +66,11 @@ TEST_F(ApplyCustomLayoutTest, NothingHappensToWindowsThatMayNotBeLaidOut) {
   const AXUIElement dialog = apps().addWindow(pidOf("org.example.Editor"),
                                               {.frame = CGRectMake(10, 50, 300, 200), .subrole = "AXDialog"});
   press(dialog, threeCorners());
-  // A layout that is switched off.
+  // A layout that is switched off, and a fixed one without cells.
   press(w, layout(CustomLayoutType::ignore, -1, 4, 4));
+  press(w, layout(CustomLayoutType::fix, 0, 4, 4));
   EXPECT_TRUE(apps().requests().empty());
+  EXPECT_EQ(remembered(w), rememberedBefore);
 }
 
 }  // namespace

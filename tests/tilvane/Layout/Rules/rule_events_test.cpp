@@ -5,7 +5,6 @@
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
 
 namespace tilvane {
@@ -30,7 +29,7 @@ constexpr CGRect kLeftHalf = CGRectMake(0, 23, 720, 877);
 
 class RuleEventsTest : public test::WindowWorld {
  protected:
-  void start() {
+  RuleEventsTest() {
     startManagers();
     LayoutManager::shared().bindRules();
   }
@@ -47,16 +46,13 @@ class RuleEventsTest : public test::WindowWorld {
 };
 
 TEST_F(RuleEventsTest, AFixedRuleSendsOnlyTheApplicationsRememberedWindowsOntoItsRectangle) {
-  start();
   const AXUIElement mine = window(CGRectMake(0.25, 0.25, 0.5, 0.5));
   const AXUIElement other = window(CGRectMake(0.25, 0.25, 0.5, 0.5), 0, "org.example.Other");
   const AXUIElement unremembered = settledWindow({.frame = CGRectMake(30, 40, 500, 400)});
   itemOf(unremembered)->setLayoutModel(nullptr);
   const CGRect otherBefore = frameOf(other);
   const CGRect unrememberedBefore = frameOf(unremembered);
-  const RuleLayoutModelPtr saved = leftHalf();
-  save(kEditor, saved);
-  EXPECT_EQ(rules().at("org.example.Editor"), saved);
+  save(kEditor, leftHalf());
   EXPECT_EQ(frameOf(mine), kLeftHalf);
   EXPECT_EQ(test::fractionsOf(*itemOf(mine)->layoutModel()), CGRectMake(0, 0, 0.5, 1)) << "a fixed rule is saved";
   EXPECT_EQ(frameOf(other), otherBefore);
@@ -64,7 +60,6 @@ TEST_F(RuleEventsTest, AFixedRuleSendsOnlyTheApplicationsRememberedWindowsOntoIt
 }
 
 TEST_F(RuleEventsTest, RulesThatGiveNoFrameSendTheWindowsBackToTheirRememberedFrames) {
-  start();
   const AXUIElement w = window(CGRectMake(0.25, 0.25, 0.5, 0.5));
   const CGRect rememberedFrame = frameOf(w);
   // No rule and an auto rule leave the table; an ignore rule and a fixed one without cells stay in it.
@@ -82,12 +77,8 @@ TEST_F(RuleEventsTest, RulesThatGiveNoFrameSendTheWindowsBackToTheirRememberedFr
   }
 }
 
-TEST_F(RuleEventsTest, AStoredArrangedRuleGivesEachWindowTheNextCell) {
-  {
-    const auto database = store::Database::open();
-    database->write([&] { database->add(rule(RuleLayoutType::arranged, 0b11, 2, 1)); });
-  }
-  start();
+TEST_F(RuleEventsTest, AnArrangedRuleGivesEachWindowTheNextCell) {
+  save(kEditor, rule(RuleLayoutType::arranged, 0b11, 2, 1));
   const CGRect fractions = CGRectMake(0.1, 0.1, 0.3, 0.3);
   EXPECT_EQ(frameOf(window(fractions, 0)), kLeftHalf);
   EXPECT_EQ(frameOf(window(fractions, 1)), CGRectMake(720, 23, 720, 877));
@@ -95,7 +86,6 @@ TEST_F(RuleEventsTest, AStoredArrangedRuleGivesEachWindowTheNextCell) {
 }
 
 TEST_F(RuleEventsTest, TheEditorLearnsTheRuleInForce) {
-  start();
   std::vector<AppRule> answers;
   rx::DisposeBag bag;
   bag.insert(RuleLayoutBridge::detailRule().subscribe([&](const AppRule& answer) { answers.push_back(answer); }));

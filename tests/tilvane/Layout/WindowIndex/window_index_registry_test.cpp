@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
-#include "platform/desktop/sim/SimDesktop.h"
-#include "support/TestEnvironment.h"
+#include "support/windows/WindowWorld.h"
 
 namespace tilvane {
 namespace {
@@ -22,15 +21,11 @@ TEST(WindowIndexRegistry, HandsOutTheLowestFreeIndexPerApplication) {
   EXPECT_EQ(registry.lowestFreeIndex("a"), 1);
 }
 
-class WindowIndexClaimTest : public test::WorldTest {
+class WindowIndexClaimTest : public test::WindowWorld {
  protected:
-  WindowIndexClaimTest() : scope_(sim_) { sim_.addDisplay({.frame = CGRectMake(0, 0, 1440, 900)}); }
   SIWindow window() {
-    const pid_t pid = sim_.applications().addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});
-    return SIWindow(sim_.applications().windowsOf(pid).front());
+    return SIWindow(apps().addWindow(apps().addApplication({.bundleIdentifier = "org.example.Editor"}), {}));
   }
-  sim::SimDesktop sim_;
-  Desktop::Scope scope_;
 };
 
 TEST_F(WindowIndexClaimTest, AClaimGoesBackOnlyToTheRegistryItWasMadeIn) {
