@@ -52,8 +52,8 @@ TEST_F(LayoutOperationTest, AWindowPastTheRightOrBottomEdgeOfItsDisplayIsPulledB
       {false, CGRectMake(640, 23, 800, 600), CGRectMake(640, 23, 800, 600)},  // ending at the edge
       {false, CGRectMake(641, 23, 800, 600), CGRectMake(640, 23, 800, 600)},
       {true, CGRectMake(700, 23, 800, 600), CGRectMake(1440 - 784 - 8, 31, 784, 584)},
-      // Taller than the display: it ends at the bottom, its top above the visible frame.
-      {false, CGRectMake(0, 23, 800, 1000), CGRectMake(0, -100, 800, 1000)},
+      // Taller than the display: it ends at the bottom (8 points inside with gaps), its top above the display.
+      {true, CGRectMake(0, 23, 800, 1000), CGRectMake(8, 900 - 984 - 8, 784, 984)},
       {false, CGRectMake(10, 1000, 400, 700), CGRectMake(10, 900 + 768 - 700, 400, 700)},
   };
   for (const auto& c : cases) {

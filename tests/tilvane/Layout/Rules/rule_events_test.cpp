@@ -68,6 +68,7 @@ TEST_F(RuleEventsTest, RulesThatGiveNoFrameSendTheWindowsBackToTheirRememberedFr
                                                               {rule(RuleLayoutType::ignore, 65535, 4, 4), 1u},
                                                               {rule(RuleLayoutType::fix, 0, 4, 4), 1u}};
   for (const auto& [removing, kept] : cases) {
+    SCOPED_TRACE(removing ? removing->type() : -1);
     rules()["org.example.Editor"] = leftHalf();  // in force, but not saved into the record
     apps().userMoveWindow(w, CGRectMake(50, 60, 500, 400));
     drain();
