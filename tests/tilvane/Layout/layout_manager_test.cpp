@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
-#include "Models/RuleLayoutModel.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
@@ -13,39 +13,26 @@ namespace {
 
 using test::fractionsOf;
 
+// One display with three shared desktops.
 class LayoutManagerTest : public test::WindowWorld {
  protected:
-  LayoutManagerTest() { startManagers(); }
+  LayoutManagerTest() : WindowWorld(3) { startManagers(); }
   LayoutManager& manager() { return LayoutManager::shared(); }
+  static void write(const std::function<void()>& change) { store::Database::open()->write(change); }
+  /// A window of the editor that is not admitted.
+  SIWindow window() {
+    return SIWindow(apps().addWindow(apps().addApplication({.bundleIdentifier = "org.example.Editor"}), {}));
+  }
 };
-
-TEST_F(LayoutManagerTest, ANewWindowMovesToItsRememberedFraction) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
-  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)});
-  drain();
-  EXPECT_EQ(frameOf(w), CGRectMake(720, 23, 720, 877));
-
-  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
-  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 1));
-  const AXUIElement gapped = admitWindow({.frame = CGRectMake(100, 100, 400, 300)});
-  drain();
-  EXPECT_EQ(frameOf(gapped), CGRectMake(8, 31, 704, 861));
-}
 
 TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRefreshedButNotMoved) {
   defaults::UserDefaults::standard().setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
   const auto record = storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
-  store::Database::open()->write([&] {
-    record->setScreenIndex(-1);
-    record->setSpaceIndex(-1);
-  });
+  write([&] { record->setScreenIndex(-1); });
   const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)});
   drain();
   EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 400, 300));
-  ASSERT_TRUE(itemOf(w));
-  EXPECT_EQ(itemOf(w)->layoutModel(), record);
-  EXPECT_EQ(record->screenIndex(), 0);
-  EXPECT_EQ(record->spaceIndex(), 0);
+  EXPECT_EQ(record->screenIndex(), 0) << "the record is bound to the window and completed";
 
   // Switching it on lays out every window again, after the switch has returned.
   UserDefaultsService::setAutoLayoutEnabled(1);
@@ -55,8 +42,7 @@ TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRef
 }
 
 TEST_F(LayoutManagerTest, TheLayoutingMarkLastsUntilTwoAndAHalfSecondsAfterTheOperation) {
-  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)});
-  const auto item = itemOf(w);
+  const auto item = itemOf(admitWindow({}));
   ASSERT_TRUE(item);
   EXPECT_TRUE(item->isLayouting());
   drain();
@@ -64,24 +50,16 @@ TEST_F(LayoutManagerTest, TheLayoutingMarkLastsUntilTwoAndAHalfSecondsAfterTheOp
   EXPECT_TRUE(item->isLayouting());
   advance(0.001);
   EXPECT_FALSE(item->isLayouting());
-  EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 400, 300)) << "its own new record puts it where it is";
-  EXPECT_EQ(records().size(), 1u) << "laying out stores the new record";
 }
 
-TEST_F(LayoutManagerTest, DuringAWorkspaceRestoreWindowsAreRecordedNotMovedAndReleasedLater) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
+TEST_F(LayoutManagerTest, DuringAWorkspaceRestoreANewWindowIsRecordedAndReleasedLater) {
   manager().setWorkspaceRunning(true);
-  const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)});
   const AXUIElement fresh = admitWindow({.frame = CGRectMake(50, 60, 400, 300)});
   drain();
-  EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 400, 300));
-  EXPECT_EQ(manager().layoutOperationQueue().operationCount(), 0u);
-  EXPECT_EQ(records().size(), 2u) << "the new window's record is stored";
-  EXPECT_TRUE(itemOf(fresh)->isLayouting());
+  EXPECT_EQ(frameOf(fresh), CGRectMake(50, 60, 400, 300));
+  EXPECT_EQ(records().size(), 1u) << "its record is stored";
+  // Its mark is cleared all the same, so the user's later moves of it are remembered.
   advance(2.5);
-  EXPECT_FALSE(itemOf(fresh)->isLayouting());
-
-  // So the user's later moves of it are remembered.
   apps().userMoveWindow(fresh, CGRectMake(0, 23, 720, 877));
   advance(2.0);
   EXPECT_EQ(fractionsOf(*itemOf(fresh)->layoutModel()), CGRectMake(0, 0, 0.5, 1));
@@ -91,30 +69,42 @@ TEST_F(LayoutManagerTest, RemovingAWindowDropsEveryItemThatHoldsIt) {
   const AXUIElement w = admitWindow({});
   manager().addWindow(SIWindow(w));
   const AXUIElement other = admitWindow({});
-  ASSERT_EQ(manager().layoutItems().size(), 3u);
-  manager().removeWindow(SIWindow(AXUIElement{AXUIElement::Role::window, 1, 99}));
-  EXPECT_EQ(manager().layoutItems().size(), 3u);
   manager().removeWindow(SIWindow(w));
   ASSERT_EQ(manager().layoutItems().size(), 1u);
   EXPECT_EQ(manager().layoutItems()[0]->window(), SIWindow(other));
 }
 
-TEST_F(LayoutManagerTest, AnApplicationRuleWinsOverTheRememberedFrame) {
+TEST_F(LayoutManagerTest, AClosedWindowsIndexGoesToTheNextNewWindowAtOnce) {
   storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
-  auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId("org.example.Editor");
-  rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
-  rule->setMatrixValue(52224);  // the top-left 2 x 2 block of 4 x 4
-  manager().rules()[rule->id()] = rule;
-  const AXUIElement w = admitWindow({});
+  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 1));
+  const AXUIElement first = admitWindow({});
+  EXPECT_EQ(itemOf(admitWindow({}))->layoutModel()->windowIndex(), 1);
+  // A recorded move keeps the item alive until the next write; the index must not wait for it.
+  advance(2.5);
+  apps().userMoveWindow(first, CGRectMake(0, 23, 400, 300));
   drain();
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 438.5));
-  EXPECT_EQ(fractionsOf(*itemOf(w)->layoutModel()), CGRectMake(0, 0, 0.5, 0.5)) << "a fixed rule saves its frame";
+  ASSERT_FALSE(manager().updateQueue().empty());
+  apps().closeWindow(first);
+  drain();
+  const AXUIElement third = admitWindow({});
+  drain();
+  EXPECT_EQ(itemOf(third)->layoutModel()->id(), "org.example.Editor-0-1");
+  EXPECT_EQ(frameOf(third), CGRectMake(720, 23, 720, 877));
+}
 
-  rule->setType(static_cast<std::int64_t>(RuleLayoutType::ignore));
-  manager().layoutAll();
-  drain();
-  EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 438.5)) << "an ignore rule falls back to the remembered frame";
+TEST_F(LayoutManagerTest, UpdateModelPositionFillsOnlyWhatIsUnknownAndLeavesADeletedRecordAlone) {
+  sim().switchToSpace(sim().spaceUuids()[1]);
+  ScreenManager::shared().reloadScreens();
+  LayoutItem item{window()};
+  const auto record = storeRecord("org.example.Editor", 0, CGRectMake(0, 0, 1, 1), 1, 0, 5);
+  write([&] { record->setSpaceIndex(-1); });
+  item.setLayoutModel(record);
+  item.updateModelPosition();
+  EXPECT_EQ(record->screenIndex(), 5);
+  EXPECT_EQ(record->spaceIndex(), 1);
+  write([&] { store::Database::open()->remove(record); });
+  item.updateModelPosition();
+  EXPECT_TRUE(record->isInvalidated());
 }
 
 }  // namespace

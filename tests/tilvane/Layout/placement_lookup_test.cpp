@@ -16,6 +16,7 @@ using test::fractionsOf;
 class PlacementLookupTest : public test::WindowWorld {
  protected:
   PlacementLookupTest() : WindowWorld(2) { ScreenManager::shared().reloadScreens(); }
+  /// A window of `bundle` a quarter of the display wide at its left edge.
   SIWindow window(const std::string& bundle = "org.example.Editor", CGRect frame = CGRectMake(0, 23, 360, 877)) {
     const pid_t pid = apps().addApplication({.bundleIdentifier = bundle, .windows = {{.frame = frame}}});
     return SIWindow(apps().windowsOf(pid).front());
@@ -43,44 +44,39 @@ TEST_F(PlacementLookupTest, TheSameSlotKeepsItsFractionsAndOnlyTakesTheIndex) {
   EXPECT_EQ(fractionsOf(*found), CGRectMake(0.5, 0, 0.5, 1));
 }
 
-TEST_F(PlacementLookupTest, ANewWindowInheritsASiblingsFractionsButKeepsItsOwnPlace) {
-  WindowIndexRegistry::current()->claim("org.example.Editor", 0);
-  storeRecord("org.example.Editor", 0, CGRectMake(0.1, 0.1, 0.2, 0.5));
-  storeRecord("org.example.Editor", 3, CGRectMake(0.75, 0, 0.25, 1));
-  const auto made = store().autoLayoutModelForWindow(window());
-  ASSERT_TRUE(made);
-  EXPECT_FALSE(made->isManaged());
-  EXPECT_EQ(made->id(), "org.example.Editor-1-1");
-  EXPECT_EQ(fractionsOf(*made), CGRectMake(0.1, 0.1, 0.2, 0.5)) << "the first sibling with the same display count";
-  EXPECT_EQ(made->spaceCount(), 2);
-}
-
-TEST_F(PlacementLookupTest, SiblingsOfAnotherDisplayCountLendTheFirstRecordsFractions) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.1, 0.2, 0.3, 0.4), 2);
-  storeRecord("org.example.Editor", 1, CGRectMake(0.5, 0.5, 0.5, 0.5), 2);
-  const auto made = store().autoLayoutModelForWindow(window());
-  ASSERT_TRUE(made);
-  EXPECT_EQ(made->screenCount(), 1);
-  EXPECT_EQ(fractionsOf(*made), CGRectMake(0.1, 0.2, 0.3, 0.4));
-}
-
-TEST_F(PlacementLookupTest, AnApplicationWithoutRecordsGetsItsOwnFractions) {
-  const auto made = store().autoLayoutModelForWindow(window());
-  ASSERT_TRUE(made);
-  EXPECT_EQ(fractionsOf(*made), CGRectMake(0, 0, 0.25, 1));
-  EXPECT_EQ(made->id(), "org.example.Editor-0-1");
-}
-
-TEST_F(PlacementLookupTest, OnAFirstRunDesktopAWindowKeepsItsOwnFrameUntilTheDesktopWasSeen) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1));
-  WindowIndexRegistry::current()->claim("org.example.Editor", 0);
-  store().setFirstRunSpaces({0, 1});
-  const auto made = store().autoLayoutModelForWindow(window());
-  EXPECT_EQ(fractionsOf(*made), CGRectMake(0, 0, 0.25, 1));
-  advance(2.9);
-  EXPECT_EQ(store().firstRunSpaces(), (std::set<int>{0, 1}));
-  advance(0.1);
-  EXPECT_EQ(store().firstRunSpaces(), std::set<int>{1}) << "desktop 0 is shown";
+TEST_F(PlacementLookupTest, ANewSlotTakesASiblingsFractionsElseTheWindowsOwn) {
+  using Record = std::tuple<std::int64_t, CGRect, std::int64_t>;  // index, fractions, display count
+  struct Case {
+    std::string bundle;
+    std::vector<Record> records;
+    std::set<int> firstRunSpaces;
+    CGRect fractions;
+  };
+  const CGRect own = CGRectMake(0, 0, 0.25, 1);
+  const Case cases[] = {
+      // The first sibling with the same display count.
+      {"org.example.A", {{0, CGRectMake(0.1, 0.1, 0.2, 0.5), 1}, {3, CGRectMake(0.75, 0, 0.25, 1), 1}}, {},
+       CGRectMake(0.1, 0.1, 0.2, 0.5)},
+      // Else the first record of the application.
+      {"org.example.B", {{0, CGRectMake(0.1, 0.2, 0.3, 0.4), 2}, {2, CGRectMake(0.5, 0.5, 0.5, 0.5), 2}}, {},
+       CGRectMake(0.1, 0.2, 0.3, 0.4)},
+      {"org.example.C", {}, {}, own},
+      // On a desktop not seen since the first run the window keeps its own frame.
+      {"org.example.D", {{0, CGRectMake(0.5, 0, 0.5, 1), 1}}, {0, 1}, own},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bundle);
+    WindowIndexRegistry::current()->claim(c.bundle, 0);  // another window holds 0
+    for (const auto& [index, fractions, displays] : c.records) storeRecord(c.bundle, index, fractions, displays);
+    store().setFirstRunSpaces(c.firstRunSpaces);
+    const auto made = store().autoLayoutModelForWindow(window(c.bundle));
+    ASSERT_TRUE(made);
+    EXPECT_FALSE(made->isManaged());
+    EXPECT_EQ(made->id(), c.bundle + "-1-1");
+    EXPECT_EQ(fractionsOf(*made), c.fractions);
+  }
+  advance(3.0);
+  EXPECT_EQ(store().firstRunSpaces(), std::set<int>{1}) << "the lookup has the shown desktop 0 reconciled";
 }
 
 TEST_F(PlacementLookupTest, WindowsWithoutIdentityOrDisplayGetNoRecord) {
@@ -90,16 +86,6 @@ TEST_F(PlacementLookupTest, WindowsWithoutIdentityOrDisplayGetNoRecord) {
   const SIWindow offscreen = window("org.example.Editor", CGRectMake(5000, 5000, 100, 100));
   EXPECT_FALSE(store().autoLayoutModelForWindow(offscreen));
   EXPECT_EQ(store().windowRecordId(offscreen), "org.example.Editor-0-1");
-}
-
-TEST_F(PlacementLookupTest, IdentifiersAreValuesNotQueryText) {
-  storeRecord("org.example.O'Neil", 0, CGRectMake(0.5, 0, 0.5, 1));
-  storeRecord("x' OR '1'='1", 0, CGRectMake(0.1, 0, 0.1, 1));
-  const auto found = store().autoLayoutModelForWindow(window("org.example.O'Neil"));
-  ASSERT_TRUE(found);
-  EXPECT_EQ(found->bundleIdentifier(), "org.example.O'Neil");
-  const auto other = store().autoLayoutModelForWindow(window("x' OR 'a'='a"));
-  EXPECT_FALSE(other->isManaged());
 }
 
 }  // namespace

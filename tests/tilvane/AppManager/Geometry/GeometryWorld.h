@@ -1,22 +1,18 @@
 #pragma once
 
-#include <memory>
-#include <optional>
-
 #include "platform/desktop/sim/SimDesktop.h"
 #include "support/TestEnvironment.h"
 
 namespace tilvane::test {
 
-/// A fresh world with a sim desktop of shared desktops installed.
+/// A fresh world with a sim desktop of four shared desktops installed, and no display yet.
 class GeometryWorld : public WorldTest {
  protected:
-  GeometryWorld() : sim_(std::make_unique<sim::SimDesktop>(sim::SpacesMode::shared, 4)) { scope_.emplace(*sim_); }
-  sim::SimDesktop& sim() { return *sim_; }
+  sim::SimDesktop& sim() { return sim_; }
 
  private:
-  std::unique_ptr<sim::SimDesktop> sim_;
-  std::optional<Desktop::Scope> scope_;
+  sim::SimDesktop sim_{sim::SpacesMode::shared, 4};
+  Desktop::Scope scope_{sim_};
 };
 
 }  // namespace tilvane::test

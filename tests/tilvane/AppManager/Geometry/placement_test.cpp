@@ -19,35 +19,25 @@ class PlacementTest : public test::GeometryWorld {};
 // Every placement of the program (layout operations, built-in actions, workspace items, window moves) comes here.
 // Without the gap each caller keeps its own order; with it every caller goes size, position, size.
 TEST_F(PlacementTest, GaplessInTheCallersOrderElseSizePositionSizeInsetByTheGap) {
-  struct Case {
-    bool gapSetting;
-    GaplessOrder order;
-    double gap;
-    Sent sent;
+  const std::pair<GaplessOrder, Sent> cases[] = {
+      {GaplessOrder::positionSizePosition, {{Kind::position, 0, 23}, {Kind::size, 800, 600}, {Kind::position, 0, 23}}},
+      {GaplessOrder::sizePositionSize, {{Kind::size, 800, 600}, {Kind::position, 0, 23}, {Kind::size, 800, 600}}},
+      {GaplessOrder::setFrame, {{Kind::position, 0, 23}, {Kind::size, 800, 600}}},
   };
   const Sent gapped{{Kind::size, 784, 584}, {Kind::position, 8, 31}, {Kind::size, 784, 584}};
-  const Case cases[] = {
-      {false, GaplessOrder::positionSizePosition, 0,
-       {{Kind::position, 0, 23}, {Kind::size, 800, 600}, {Kind::position, 0, 23}}},
-      {false, GaplessOrder::sizePositionSize, 0,
-       {{Kind::size, 800, 600}, {Kind::position, 0, 23}, {Kind::size, 800, 600}}},
-      {false, GaplessOrder::setFrame, 0, {{Kind::position, 0, 23}, {Kind::size, 800, 600}}},
-      {true, GaplessOrder::positionSizePosition, 8, gapped},
-      {true, GaplessOrder::sizePositionSize, 8, gapped},
-      {true, GaplessOrder::setFrame, 8, gapped},
-  };
   sim().addDisplay({.frame = CGRectMake(0, 0, 1440, 900)});
   auto& apps = sim().applications();
   const pid_t pid = apps.addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});
   SIWindow window(apps.windowsOf(pid).front());
-  for (const auto& c : cases) {
-    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), c.gapSetting);
-    apps.clearRequests();
-    placeFrame(window, CGRectMake(0, 23, 800, 600), c.order);
-    Sent sent;
-    for (const auto& r : apps.requests()) sent.emplace_back(r.kind, r.a, r.b);
-    EXPECT_EQ(sent, c.sent) << "gap " << c.gap << ", order " << static_cast<int>(c.order);
-    EXPECT_EQ(placementGap(), c.gap);
+  for (const auto& [order, gapless] : cases) {
+    for (const bool gap : {false, true}) {
+      defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gap);
+      apps.clearRequests();
+      placeFrame(window, CGRectMake(0, 23, 800, 600), order);
+      Sent sent;
+      for (const auto& r : apps.requests()) sent.emplace_back(r.kind, r.a, r.b);
+      EXPECT_EQ(sent, gap ? gapped : gapless) << "gap " << gap << ", order " << static_cast<int>(order);
+    }
   }
 }
 
