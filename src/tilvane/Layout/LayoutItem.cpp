@@ -55,6 +55,10 @@ void LayoutItem::releaseWindowIndexClaim() {
   claim_.reset();
 }
 
+std::int64_t LayoutItem::registeredWindowIndexes(const SIWindow& window) {
+  return WindowIndexRegistry::registeredWindowIndexes(window);
+}
+
 std::optional<WindowIndexRegistry::Claim> LayoutItem::claimWindowIndex(const SIWindow& window, std::int64_t index) {
   return WindowIndexRegistry::claimWindowIndex(window, index);
 }

@@ -48,6 +48,8 @@ class LayoutItem {
   /// Gives the held window index back, once.
   void releaseWindowIndexClaim();
 
+  /// The lowest window index that no managed window of the window's application holds.
+  static std::int64_t registeredWindowIndexes(const SIWindow& window);
   /// Records `index` as held by a window of the window's application; absent when it has no bundle identifier.
   static std::optional<WindowIndexRegistry::Claim> claimWindowIndex(const SIWindow& window, std::int64_t index);
   /// Gives a claimed index back to the registry it was claimed in.

@@ -101,6 +101,29 @@ CGRect TransformUtils::cellRect(const Matrix& grid, int index) {
   return CGRectMake(0, 0, 1.0, 1.0);  // not reached: k < selected
 }
 
+TransformUtils::Matrix TransformUtils::matrixRect(int width, int height, const CGRect& rect) {
+  const std::size_t columns = static_cast<std::size_t>(std::max(width, 0));
+  const std::size_t rows = static_cast<std::size_t>(std::max(height, 0));
+  const double w = static_cast<double>(columns);
+  const double h = static_cast<double>(rows);
+  const double x0 = w * rect.origin.x;
+  const double x1 = w * (rect.origin.x + std::fabs(rect.size.width));
+  const double y0 = h * rect.origin.y;
+  const double y1 = h * (rect.origin.y + std::fabs(rect.size.height));
+  Matrix grid;
+  grid.reserve(rows);
+  for (std::size_t r = 0; r < rows; ++r) {
+    const double rd = static_cast<double>(r);
+    std::vector<bool> row(columns, false);
+    for (std::size_t c = 0; c < columns; ++c) {
+      const double cd = static_cast<double>(c);
+      row[c] = rd >= y0 && rd < y1 && cd >= x0 && cd < x1;  // NaN bounds select nothing
+    }
+    grid.push_back(std::move(row));
+  }
+  return grid;
+}
+
 CGRect TransformUtils::convert(const CGRect& fraction, const CGRect& frame) {
   return convert(fraction, frame, primaryHeight());
 }

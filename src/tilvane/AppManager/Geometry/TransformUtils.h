@@ -38,6 +38,9 @@ struct TransformUtils {
   /// reading order); the whole reference (0, 0, 1, 1) when nothing is selected.
   static CGRect cellRect(const Matrix& grid, int index);
 
+  /// The `height` × `width` grid of the cells whose top-left corner lies in `rect` (fractions, half-open).
+  static Matrix matrixRect(int width, int height, const CGRect& rect);
+
   /// The window frame that covers `fraction` of the display frame `frame`, pivoting on the primary display
   /// (read now; height 0 when there is no display). Never non-finite: a component that would be is 0.
   static CGRect convert(const CGRect& fraction, const CGRect& frame);

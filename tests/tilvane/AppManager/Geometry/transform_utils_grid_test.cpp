@@ -50,6 +50,15 @@ TEST(GridValue, SignBitOversizedAndDegenerateShapes) {
   EXPECT_EQ(huge.front().size(), 64u);
 }
 
+TEST(GridValue, ARectangleSelectsTheCellsWhoseCornerItCovers) {
+  const Matrix quarter = TransformUtils::matrixRect(8, 8, CGRectMake(0.25, 0.5, 0.5, 0.5));
+  Matrix expected = grid(8, 8, {});
+  for (int r = 4; r < 8; ++r)
+    for (int c = 2; c < 6; ++c) expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = true;
+  EXPECT_EQ(quarter, expected);
+  EXPECT_TRUE(TransformUtils::matrixRect(8, 0, CGRectMake(0, 0, 1, 1)).empty());
+}
+
 TEST(SpanRect, SpansFromTheFirstToTheLastSelectedCell) {
   // Quarters and halves are exact in binary.
   const Matrix block = grid(4, 4, {{1, 1}, {1, 3}, {2, 1}, {2, 3}});
