@@ -132,12 +132,15 @@ void XProbe::destroy(xcb_window_t window) {
   sync();
 }
 
+xcb_keycode_t XProbe::keycodeOf(std::uint32_t keysym) {
+  std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(connection_),
+                                                                           xcb_key_symbols_free);
+  Reply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), keysym));
+  return codes ? codes.get()[0] : 0;  // the list ends with 0 (NoSymbol)
+}
+
 xcb_keycode_t XProbe::grabKey(std::uint32_t keysym) {
-  xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
-  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-  const xcb_keycode_t code = codes ? codes[0] : 0;
-  std::free(codes);
-  xcb_key_symbols_free(symbols);
+  const xcb_keycode_t code = keycodeOf(keysym);
   if (code == 0) return 0;
   xcb_grab_key(connection_, 1, root_, XCB_MOD_MASK_ANY, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
   sync();

@@ -9,7 +9,7 @@
 #include "TilvaneOnX11.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
-#include "platform/hotkeys/x11/user/KeyboardUser.h"
+#include "support/x11/KeyboardUser.h"
 
 namespace tilvane::test::x11 {
 namespace {

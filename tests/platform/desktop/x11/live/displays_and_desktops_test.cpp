@@ -9,6 +9,7 @@
 #include "platform/desktop/WindowServer.h"
 #include "platform/desktop/x11/DesktopChoice.h"
 #include "platform/desktop/x11/ScreenLayout.h"
+#include "support/x11/KeyboardUser.h"
 #include "support/x11/X11BackendFixture.h"
 
 namespace tilvane::test::x11 {
@@ -136,28 +137,32 @@ TEST_F(X11DesktopChoiceTest, ADisplayWithoutWindowManagerIsSaidToBeUnusable) {
   EXPECT_NE(choice.problem.find("no window manager"), std::string::npos) << choice.problem;
 }
 
-}  // namespace
-}  // namespace tilvane::test::x11
-
-namespace tilvane::test::x11 {
-namespace {
-
 class X11EventTapTest : public X11BackendTest {};
 
-TEST_F(X11EventTapTest, OtherKeysAreTypedWithTheirModifiers) {
+TEST_F(X11EventTapTest, OtherKeysAreTypedWithTheirModifiersOnTheKeyThatTypesThemNow) {
+  const auto postA = [] {
+    auto down = CGEventCreateKeyboardEvent(0x00, true);  // the virtual key of "A"
+    CGEventSetFlags(*down, kCGEventFlagMaskShift | kCGEventFlagMaskAlternate);
+    CGEventPost(CGEventTapLocation::hid, *down);
+    CGEventPost(CGEventTapLocation::hid, *CGEventCreateKeyboardEvent(0x00, false));
+  };
+  std::optional<xcb_key_press_event_t> press;
+  const auto pressed = [&] { return waitUntil([&] { return (press = probe().nextKeyPress()).has_value(); }); };
   const xcb_keycode_t a = probe().grabKey('a');
   ASSERT_NE(a, 0);
-  auto down = CGEventCreateKeyboardEvent(0x00, true);  // the virtual key of "A"
-  ASSERT_TRUE(down);
-  CGEventSetFlags(*down, kCGEventFlagMaskShift | kCGEventFlagMaskAlternate);
-  CGEventPost(CGEventTapLocation::hid, *down);
-  CGEventPost(CGEventTapLocation::hid, *CGEventCreateKeyboardEvent(0x00, false));
-  std::optional<xcb_key_press_event_t> press;
-  ASSERT_TRUE(waitUntil([&] { return (press = probe().nextKeyPress()).has_value(); }));
+  postA();
+  ASSERT_TRUE(pressed());
   EXPECT_EQ(press->detail, a);
-  EXPECT_TRUE(press->state & XCB_MOD_MASK_SHIFT);
-  EXPECT_TRUE(press->state & XCB_MOD_MASK_1);  // Alt
-  EXPECT_FALSE(press->state & XCB_MOD_MASK_CONTROL);
+  EXPECT_EQ(press->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_CONTROL),
+            XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1);  // Shift and Alt
+
+  KeyboardUser user(display());
+  MovedKey moved(user, a, xcb_keycode_t{248});  // a key code the test keyboard leaves without symbols
+  catchUp();                                     // the backend hears of both changes
+  ASSERT_EQ(probe().grabKey('a'), 248);
+  postA();
+  ASSERT_TRUE(pressed());
+  EXPECT_EQ(press->detail, 248);
 }
 
 TEST_F(X11EventTapTest, MouseMovesWarpThePointerInTheWindowSpace) {
