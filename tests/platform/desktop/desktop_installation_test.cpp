@@ -2,6 +2,7 @@
 
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventPosting.h"
+#include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSApplication.h"
 #include "platform/desktop/WindowServer.h"
 #include "platform/desktop/sim/SimDesktop.h"
@@ -20,6 +21,8 @@ TEST(DesktopInstallation, WithoutABackendThereIsNothingAndNothingBreaks) {
   EXPECT_FALSE(CGEventCreateKeyboardEvent(18, true));
   EXPECT_FALSE(CGEventCreateMouseEvent(CGEventType::mouseMoved, {1, 2}, CGMouseButton::left));
   CGEventPost(CGEventTapLocation::hid, CGEvent{});  // goes nowhere
+  EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
   NSApplication::activateIgnoringOtherApps(true);
   NSApplication::setWindowLevel(1, CGWindowLevelForKey(CGWindowLevelKey::kCGFloatingWindowLevelKey));
 }

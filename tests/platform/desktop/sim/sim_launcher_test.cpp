@@ -1,8 +1,8 @@
-// The simulated launcher's refusals and lifetime; its scripted starts are exercised by the workspace restores.
+// What the open tool hands a launcher: an application, then its arguments each on its own; the scripted starts
+// are exercised by the workspace restores.
 #include <gtest/gtest.h>
 
 #include "platform/desktop/Launcher.h"
-#include "platform/desktop/SIWindow.h"
 #include "platform/desktop/sim/SimDesktop.h"
 #include "support/TestEnvironment.h"
 
@@ -33,26 +33,6 @@ TEST_F(SimLauncherTest, OpenToolTakesAnApplicationThenItsArgumentsEachOnItsOwn) 
   EXPECT_FALSE(NSWorkspaceLaunch::launchApplication(""));
   EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Unknown"));
   EXPECT_EQ(launcher().launches().size(), 3u);
-}
-
-TEST_F(SimLauncherTest, AStartingApplicationStartsOnceAndAPendingStartGoesWithItsDesktop) {
-  launcher().script("org.example.Editor", {.application = {.bundleIdentifier = "org.example.Editor"}});
-  EXPECT_TRUE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));
-  EXPECT_TRUE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));  // still starting
-  {
-    SimDesktop other;
-    Desktop::Scope scope(other);
-    other.simLauncher().script("org.example.Editor", {.application = {.bundleIdentifier = "org.example.Editor"}});
-    EXPECT_TRUE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));
-  }
-  advance(2);  // the start scheduled by the gone desktop must not run
-  EXPECT_EQ(NSWorkspace::runningApplications().size(), 1u);
-  EXPECT_EQ(SIWindow::focusedWindow()->processIdentifier(), NSWorkspace::runningApplications()[0].processIdentifier);
-}
-
-TEST(LauncherWithoutDesktop, EveryLaunchIsRefused) {
-  EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));
-  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
 }
 
 }  // namespace

@@ -122,17 +122,6 @@ TEST_F(X11WindowsTest, TheWindowListIsFrontToBackWithOwners) {
   EXPECT_EQ(at(first.window())->ownerPID, first.pid());
 }
 
-TEST_F(X11WindowsTest, MoveToSpacePutsTheWindowOnTheRequestedDesktop) {
-  auto& client = launchClient({"--title", "Traveller"});
-  const auto e = element(client.window());
-  ASSERT_TRUE(e);
-  ASSERT_TRUE(SIWindow(*e).moveToSpace(3));  // desktop number 2
-  ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
-  // No longer on the desktop shown: not among the application's windows, nor on screen; still listed in all.
-  EXPECT_TRUE(SIApplication(client.pid()).windows().empty());
-  EXPECT_FALSE(SIWindow(*e).moveToSpace(5));
-}
-
 TEST_F(X11WindowsTest, AnXtermIsNamedByItsDesktopEntryAndTitledByWmName) {
   spawn({"xterm", "-T", "Real terminal", "-geometry", "80x24+10+10"});
   std::optional<NSRunningApplication> xterm;
