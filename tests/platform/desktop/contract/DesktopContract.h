@@ -170,8 +170,9 @@ TYPED_TEST_P(DesktopContract, AWindowSentToAnotherDesktopIsAnApplicationsWindowO
   ASSERT_TRUE(this->eventually([&] { return SIApplication(app.pid).windows().empty(); }));
   const auto listed = [&](CGWindowListOption option) {
     const auto list = CGWindowListCopyWindowInfo(option, kCGNullWindowID);
-    return list && std::any_of(list->begin(), list->end(),
-                               [&](const CGWindowInfo& i) { return i.windowNumber == app.window.id; });
+    return list && std::any_of(list->begin(), list->end(), [&](const CGWindowInfo& i) {
+             return i.windowNumber == app.window.id && i.ownerPID == app.pid;
+           });
   };
   EXPECT_FALSE(listed(kCGWindowListOptionOnScreenOnly));
   EXPECT_TRUE(listed(kCGWindowListOptionAll));

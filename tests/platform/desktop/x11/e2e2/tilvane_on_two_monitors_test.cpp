@@ -26,6 +26,24 @@ TEST_F(TilvaneTwoMonitorsTest, DisplaysAreNumberedAsOnTheSimulatedDesktopAndKnow
   EXPECT_EQ(ScreenManager::shared().makeDisplayIdentifier(), identifier);
 }
 
+TEST_F(TilvaneTwoMonitorsTest, AMonitorThatGoesAndComesBackIsSeenAndKnownAgain) {
+  startTilvane();
+  const std::string both = ScreenManager::shared().displayIdentifier();
+  const std::vector<std::string> addRight{"xrandr", "--setmonitor", "right", "1920/508x1080/286+1920+0", "none"};
+  const std::shared_ptr<void> restore(nullptr, [&](void*) { runCommand(addRight); });
+
+  ASSERT_EQ(runCommand({"xrandr", "--delmonitor", "right"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return ScreenManager::shared().screens().size() == 1u; }));
+  EXPECT_TRUE(ScreenManager::shared().isScreenChanging());
+  EXPECT_NE(ScreenManager::shared().displayIdentifier(), both);
+  advance(1.0);
+  EXPECT_FALSE(ScreenManager::shared().isScreenChanging());
+
+  ASSERT_EQ(runCommand(addRight), 0);
+  ASSERT_TRUE(waitUntil([&] { return ScreenManager::shared().screens().size() == 2u; }));
+  EXPECT_EQ(ScreenManager::shared().displayIdentifier(), both);  // the same monitor: the same identifier
+}
+
 TEST_F(TilvaneTwoMonitorsTest, APlacementRememberedOnTheOtherDisplayKeepsItsFractionsThere) {
   storeRecord("TilvaneRight", 0, CGRectMake(0.25, 0.25, 0.5, 0.5), 2, 1);
   startTilvane();

@@ -106,22 +106,6 @@ TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScree
   ASSERT_TRUE(waitUntil([&] { return SIWindow::focusedWindow() == SIWindow(*e); }));
 }
 
-TEST_F(X11WindowsTest, TheWindowListIsFrontToBackWithOwners) {
-  auto& first = launchClient({"--title", "Back"});
-  auto& second = launchClient({"--title", "Front"});
-  ASSERT_TRUE(element(first.window()) && element(second.window()));
-  ASSERT_TRUE(SIWindow(*element(second.window())).focusWindow());
-  ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == second.window(); }));
-  const auto all = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID);
-  ASSERT_TRUE(all);
-  const auto at = [&](std::uint32_t w) {
-    return std::find_if(all->begin(), all->end(), [&](const CGWindowInfo& i) { return i.windowNumber == w; });
-  };
-  ASSERT_NE(at(first.window()), all->end());
-  EXPECT_LT(at(second.window()), at(first.window()));
-  EXPECT_EQ(at(first.window())->ownerPID, first.pid());
-}
-
 TEST_F(X11WindowsTest, AnXtermIsNamedByItsDesktopEntryAndTitledByWmName) {
   spawn({"xterm", "-T", "Real terminal", "-geometry", "80x24+10+10"});
   std::optional<NSRunningApplication> xterm;
