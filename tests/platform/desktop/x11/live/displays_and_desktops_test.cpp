@@ -38,32 +38,15 @@ TEST_F(X11DisplaysTest, TheMonitorIsOneDisplayLessTheTrayWithFourSharedDesktopsK
   EXPECT_EQ(CGSCopyManagedDisplaySpaces(), listing);
 }
 
-// Sets the test monitor to another resolution (Xvfb can only go below the size it started with) and puts it
-// back when it goes.
-class ScopedResolution {
- public:
-  ScopedResolution(const std::string& mode, const std::vector<std::string>& modeline) {
-    std::vector<std::string> newMode{"xrandr", "--newmode", mode};
-    newMode.insert(newMode.end(), modeline.begin(), modeline.end());
-    runCommand(newMode);  // fails harmlessly when an earlier run made it
-    runCommand({"xrandr", "--addmode", "screen", mode});
-    changed_ = runCommand({"xrandr", "--output", "screen", "--mode", mode}) == 0;
-  }
-  ~ScopedResolution() {
-    if (changed_) runCommand({"xrandr", "--output", "screen", "--mode", "1920x1080"});
-  }
-  ScopedResolution(const ScopedResolution&) = delete;
-  ScopedResolution& operator=(const ScopedResolution&) = delete;
-  bool changed() const { return changed_; }
-
- private:
-  bool changed_ = false;
-};
-
 TEST_F(X11DisplaysTest, AfterAResolutionChangeTheTrayStillComesOffTheBottomEdge) {
-  // The backend connected at 1920x1080; its connection's setup data keeps that size.
-  const ScopedResolution smaller("1600x900", {"118.25", "1600", "1696", "1856", "2112", "900", "903", "908", "934"});
-  ASSERT_TRUE(smaller.changed());
+  // The backend connected at 1920x1080; its connection's setup data keeps that size. Xvfb can only go below
+  // the size it started with.
+  runCommand({"xrandr", "--newmode", "1600x900", "118.25", "1600", "1696", "1856", "2112", "900", "903", "908",
+              "934"});  // fails harmlessly when an earlier run made it
+  runCommand({"xrandr", "--addmode", "screen", "1600x900"});
+  ASSERT_EQ(runCommand({"xrandr", "--output", "screen", "--mode", "1600x900"}), 0);
+  const std::shared_ptr<void> restore(
+      nullptr, [](void*) { runCommand({"xrandr", "--output", "screen", "--mode", "1920x1080"}); });
   const auto layout = tilvane::x11::ScreenLayout::query(desktop().connection());
   ASSERT_EQ(layout.displays().size(), 1u);
   const auto& only = layout.displays()[0];

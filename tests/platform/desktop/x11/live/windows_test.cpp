@@ -146,8 +146,8 @@ TEST_F(X11WindowsTest, GarbagePropertiesNeitherCrashNorLeakInvalidText) {
 }
 
 TEST_F(X11WindowsTest, AHostileDockCannotTakeAwayTheWholeScreen) {
-  launchClient({"--type", "dock", "--size", "10x10",
-                "--strut", "4294967295,4294967295,4294967295,4294967295,0,4294967295,0,4294967295,0,4294967295,0,4294967295"});
+  launchClient({"--dock", "4294967295,4294967295,4294967295,4294967295,0,4294967295,0,4294967295,0,4294967295,0,"
+                          "4294967295"});
   ASSERT_TRUE(waitUntil([&] { return probe().clientList().size() >= 2; }));
   const auto screens = NSScreen::screens();
   ASSERT_EQ(screens.size(), 1u);
