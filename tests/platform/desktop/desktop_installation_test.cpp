@@ -40,16 +40,6 @@ TEST(DesktopInstallation, ScopesNestAndRestoreThePreviousBackend) {
   EXPECT_EQ(Desktop::current(), nullptr);
 }
 
-TEST(CGRectEdges, NegativeExtentsReachLeftAndDownFromTheOrigin) {
-  const CGRect r = CGRectMake(10, 20, -4, 6);
-  EXPECT_DOUBLE_EQ(r.minX(), 6);
-  EXPECT_DOUBLE_EQ(r.maxX(), 10);
-  EXPECT_DOUBLE_EQ(r.midX(), 8);
-  EXPECT_DOUBLE_EQ(r.minY(), 20);
-  EXPECT_DOUBLE_EQ(r.maxY(), 26);
-  EXPECT_DOUBLE_EQ(r.midY(), 23);
-}
-
 class NotificationDelivery : public test::WorldTest {};
 
 TEST_F(NotificationDelivery, ArrivesOnALaterTurnOfTheMainLoopEvenAfterTheCentreIsGone) {

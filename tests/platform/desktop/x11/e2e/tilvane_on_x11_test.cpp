@@ -78,18 +78,8 @@ TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule)
   ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
 }
 
-TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeenAndWindowsMoveToTheDesktopAsked) {
+TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeen) {
   startTilvane();
-  auto& client = launchClient({"--class", "mover,TilvaneMover", "--title", "Mover"});
-  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
-  advance(1.0);
-  ASSERT_TRUE(waitUntil([&] { return managed(client.window()); }));
-
-  // The wrapper's moveToSpace takes the desktop number plus one.
-  SIWindow window = WindowManager::shared().windows().front();
-  ASSERT_TRUE(window.moveToSpace(3));
-  ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
-
   probe().switchDesktop(2);
   ASSERT_TRUE(waitUntil([&] { return ScreenManager::shared().activedSpaces().count(2) == 1; }));
   EXPECT_EQ(ScreenManager::shared().currentSpaces(), std::set<int>{2});
