@@ -101,9 +101,8 @@ TEST(CoordinateSpaceTest, WindowSpaceRoundsClampsAndRefusesNonFiniteValues) {
 }
 
 TEST(DisplayIdentityTest, KeysComeFromEdidThenOutputThenName) {
-  std::string edid(128, '\0');
-  const unsigned char header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-  for (int i = 0; i < 8; ++i) edid[static_cast<std::size_t>(i)] = static_cast<char>(header[i]);
+  std::string edid("\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00", 8);
+  edid.resize(128);
   edid[8] = 0x10;
   edid[12] = 0x7f;
   EXPECT_EQ(edidKey(edid), "edid:100000007f0000000000");
