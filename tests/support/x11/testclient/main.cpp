@@ -160,20 +160,11 @@ int main(int argc, char** argv) {
 
   // The window manager maps a window once it manages it (reparented, frame extents set); without one the map
   // request takes effect at once. Either way MapNotify says the window stands where a test may look at it.
-  std::vector<bool> managed(windows.size(), false);
-  std::size_t pending = windows.size();
-  while (pending > 0) {
+  // Structure events come for our own windows only, and each is mapped once.
+  for (std::size_t pending = windows.size(); pending > 0;) {
     xcb_generic_event_t* e = xcb_wait_for_event(c);
     if (!e) return 1;
-    const uint8_t type = e->response_type & 0x7f;
-    xcb_window_t subject = XCB_WINDOW_NONE;
-    if (type == XCB_MAP_NOTIFY) subject = reinterpret_cast<xcb_map_notify_event_t*>(e)->window;
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-      if (windows[i] == subject && !managed[i]) {
-        managed[i] = true;
-        --pending;
-      }
-    }
+    if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) --pending;
     std::free(e);
   }
   for (const xcb_window_t w : windows) std::printf("window 0x%x\n", w);

@@ -104,26 +104,6 @@ TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScree
   ASSERT_TRUE(waitUntil([&] { return SIWindow::focusedWindow() == SIWindow(*e); }));
 }
 
-TEST_F(X11WindowsTest, AnXtermIsNamedByItsDesktopEntryAndTitledByWmName) {
-  spawn({"xterm", "-T", "Real terminal", "-geometry", "80x24+10+10"});
-  std::optional<NSRunningApplication> xterm;
-  ASSERT_TRUE(waitUntil([&] {
-    for (const auto& app : NSWorkspace::runningApplications())
-      if (app.bundleIdentifier == "debian-xterm") xterm = app;
-    return xterm && !SIApplication(xterm->processIdentifier).windows().empty();
-  }));
-  EXPECT_EQ(xterm->localizedName, "XTerm");
-  SIWindow window = SIApplication(xterm->processIdentifier).windows().front();
-  EXPECT_EQ(window.title(), "Real terminal");
-  EXPECT_EQ(window.stringForKey("AXSubrole"), "AXStandardWindow");
-  // Terminals keep their size to whole character cells; the position is still exact.
-  ASSERT_TRUE(window.setFrame(CGRectMake(200, 100, 600, 400)));
-  EXPECT_TRUE(waitUntil([&] {
-    const CGRect f = window.frame();
-    return f.origin == CGPoint{200, 100} && std::abs(f.size.width - 600) < 6 && std::abs(f.size.height - 400) < 13;
-  })) << window.frame();
-}
-
 TEST_F(X11WindowsTest, GarbagePropertiesNeitherCrashNorLeakInvalidText) {
   auto& client = launchClient({"--garbage", "--title", "ignored"});
   const auto e = element(client.window());  // its _NET_WM_PID is malformed: the X-Resource extension names it

@@ -150,13 +150,6 @@ TEST_F(X11HotKeysTest, HeldKeysAreLetGoOnUnregisterAndWhenTheHotKeysGo) {
   EXPECT_EQ(runs, 0);
 }
 
-TEST_F(X11HotKeysTest, UnknownKeysAndKeysNotOnTheKeyboardAreReported) {
-  LogManager::Capture capture;
-  EXPECT_FALSE(monitor().registerShortcut(MASShortcut(0x0A, kControlOption), [] {}));  // no keysym
-  EXPECT_FALSE(monitor().registerShortcut(MASShortcut(70000, kControlOption), [] {}));
-  EXPECT_EQ(capture.count("is not available: no key has the key code"), 2u) << ::testing::PrintToString(capture.lines());
-}
-
 TEST_F(X11HotKeysTest, WhenTheKeyboardMappingChangesTheHotKeyFollowsItsKeyOrWaitsForItToComeBack) {
   const MASShortcut shortcut(kVK_ANSI_6, kControlOption);
   int runs = 0;
