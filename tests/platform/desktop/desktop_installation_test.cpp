@@ -40,6 +40,27 @@ TEST(DesktopInstallation, ScopesNestAndRestoreThePreviousBackend) {
   EXPECT_EQ(Desktop::current(), nullptr);
 }
 
+class OpenToolTest : public test::WorldTest {};
+
+TEST_F(OpenToolTest, TakesAnApplicationThenItsArgumentsEachOnItsOwn) {
+  sim::SimDesktop sim;
+  Desktop::Scope scope(sim);
+  const auto& launches = sim.simLauncher().launches();
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a", "/usr/bin/xterm", "-e", "", "top"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
+  ASSERT_EQ(launches.size(), 2u);
+  EXPECT_EQ(launches[0], (LaunchRequest{LaunchTarget::path, "/usr/bin/xterm", {"-e", "", "top"}, true}));
+  EXPECT_EQ(launches[1], (LaunchRequest{LaunchTarget::bundleIdentifier, "org.example.Editor", {}, true}));
+
+  // Nothing but the open tool, and only with an application named, reaches the launcher.
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath("/bin/sh", {"-a", "x", "-c", "rm -rf ~"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"--args", "x"}));
+  EXPECT_FALSE(NSWorkspaceLaunch::launchApplication(""));
+  EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Unknown"));
+  EXPECT_EQ(launches.size(), 3u);
+}
+
 class NotificationDelivery : public test::WorldTest {};
 
 TEST_F(NotificationDelivery, ArrivesOnALaterTurnOfTheMainLoopEvenAfterTheCentreIsGone) {

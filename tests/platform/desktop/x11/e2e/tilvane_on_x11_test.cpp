@@ -14,13 +14,7 @@
 namespace tilvane::test::x11 {
 namespace {
 
-class TilvaneLayoutTest : public TilvaneOnX11Test {
- protected:
-  /// Waits for the window's outer frame to stand at `frame`, pumping X and the main loop (not the clock).
-  bool frameBecomes(std::uint32_t window, const XRectangle& frame) {
-    return waitUntil([&] { return probe().frameRect(window) == frame; });
-  }
-};
+class TilvaneLayoutTest : public TilvaneOnX11Test {};
 
 TEST_F(TilvaneLayoutTest, ANewWindowGoesToItsRememberedPlace) {
   storeRecord("TilvaneE2E", 0, CGRectMake(0.25, 0.25, 0.5, 0.5));

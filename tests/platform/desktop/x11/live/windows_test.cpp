@@ -1,10 +1,9 @@
 // Applications and windows on the test desktop beyond the desktop contract: the test client's plain windows (no
-// size hints, so sizes are exact) and a real xterm. openbox's test theme decorates a window with 1 pixel left
+// size hints, so sizes are exact). openbox's test theme decorates a window with 1 pixel left
 // and right, 20 on top and 5 at the bottom; frames are the outer frames, so that decoration is inside them.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -20,13 +19,7 @@ namespace {
 
 constexpr std::int64_t kLeft = 1, kRight = 1, kTop = 20, kBottom = 5;
 
-class X11WindowsTest : public X11BackendTest {
- protected:
-  /// Waits until the window's outer frame stands at `frame` (window space = root pixels here).
-  bool frameBecomes(std::uint32_t window, const XRectangle& frame) {
-    return waitUntil([&] { return probe().frameRect(window) == frame; });
-  }
-};
+class X11WindowsTest : public X11BackendTest {};
 
 TEST_F(X11WindowsTest, AClientIsOneApplicationWithItsWindowsAndTheTrayAnAgent) {
   auto& client = launchClient({"--class", "tilvane-alpha,TilvaneAlpha", "--title", "Alpha", "--windows", "2"});
