@@ -2,6 +2,7 @@
 
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/EventPosting.h"
+#include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSApplication.h"
 #include "platform/desktop/WindowServer.h"
 #include "platform/desktop/sim/SimDesktop.h"
@@ -20,6 +21,8 @@ TEST(DesktopInstallation, WithoutABackendThereIsNothingAndNothingBreaks) {
   EXPECT_FALSE(CGEventCreateKeyboardEvent(18, true));
   EXPECT_FALSE(CGEventCreateMouseEvent(CGEventType::mouseMoved, {1, 2}, CGMouseButton::left));
   CGEventPost(CGEventTapLocation::hid, CGEvent{});  // goes nowhere
+  EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Editor"));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
   NSApplication::activateIgnoringOtherApps(true);
   NSApplication::setWindowLevel(1, CGWindowLevelForKey(CGWindowLevelKey::kCGFloatingWindowLevelKey));
 }
@@ -37,14 +40,25 @@ TEST(DesktopInstallation, ScopesNestAndRestoreThePreviousBackend) {
   EXPECT_EQ(Desktop::current(), nullptr);
 }
 
-TEST(CGRectEdges, NegativeExtentsReachLeftAndDownFromTheOrigin) {
-  const CGRect r = CGRectMake(10, 20, -4, 6);
-  EXPECT_DOUBLE_EQ(r.minX(), 6);
-  EXPECT_DOUBLE_EQ(r.maxX(), 10);
-  EXPECT_DOUBLE_EQ(r.midX(), 8);
-  EXPECT_DOUBLE_EQ(r.minY(), 20);
-  EXPECT_DOUBLE_EQ(r.maxY(), 26);
-  EXPECT_DOUBLE_EQ(r.midY(), 23);
+class OpenToolTest : public test::WorldTest {};
+
+TEST_F(OpenToolTest, TakesAnApplicationThenItsArgumentsEachOnItsOwn) {
+  sim::SimDesktop sim;
+  Desktop::Scope scope(sim);
+  const auto& launches = sim.simLauncher().launches();
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a", "/usr/bin/xterm", "-e", "", "top"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
+  ASSERT_EQ(launches.size(), 2u);
+  EXPECT_EQ(launches[0], (LaunchRequest{LaunchTarget::path, "/usr/bin/xterm", {"-e", "", "top"}, true}));
+  EXPECT_EQ(launches[1], (LaunchRequest{LaunchTarget::bundleIdentifier, "org.example.Editor", {}, true}));
+
+  // Nothing but the open tool, and only with an application named, reaches the launcher.
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath("/bin/sh", {"-a", "x", "-c", "rm -rf ~"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"--args", "x"}));
+  EXPECT_FALSE(NSWorkspaceLaunch::launchApplication(""));
+  EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Unknown"));
+  EXPECT_EQ(launches.size(), 3u);
 }
 
 class NotificationDelivery : public test::WorldTest {};

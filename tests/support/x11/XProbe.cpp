@@ -44,19 +44,22 @@ xcb_atom_t XProbe::atom(const std::string& name) {
 
 void XProbe::sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
 
+namespace {
+Reply<xcb_get_property_reply_t> getProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+  return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16), nullptr));
+}
+}  // namespace
+
 std::vector<std::uint32_t> XProbe::cardinals(xcb_window_t window, const std::string& property) {
-  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-      connection_, xcb_get_property(connection_, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
-      nullptr));
+  const auto r = getProperty(connection_, window, atom(property));
   if (!r || r->format != 32) return {};
   const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
   return std::vector<std::uint32_t>(v, v + xcb_get_property_value_length(r.get()) / 4);
 }
 
 std::string XProbe::text(xcb_window_t window, const std::string& property) {
-  Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
-      connection_, xcb_get_property(connection_, 0, window, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16),
-      nullptr));
+  const auto r = getProperty(connection_, window, atom(property));
   if (!r || r->format != 8) return {};
   return std::string(static_cast<const char*>(xcb_get_property_value(r.get())),
                      static_cast<std::size_t>(xcb_get_property_value_length(r.get())));
@@ -132,12 +135,15 @@ void XProbe::destroy(xcb_window_t window) {
   sync();
 }
 
+xcb_keycode_t XProbe::keycodeOf(std::uint32_t keysym) {
+  std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(connection_),
+                                                                           xcb_key_symbols_free);
+  Reply<xcb_keycode_t> codes(xcb_key_symbols_get_keycode(symbols.get(), keysym));
+  return codes ? codes.get()[0] : 0;  // the list ends with 0 (NoSymbol)
+}
+
 xcb_keycode_t XProbe::grabKey(std::uint32_t keysym) {
-  xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection_);
-  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
-  const xcb_keycode_t code = codes ? codes[0] : 0;
-  std::free(codes);
-  xcb_key_symbols_free(symbols);
+  const xcb_keycode_t code = keycodeOf(keysym);
   if (code == 0) return 0;
   xcb_grab_key(connection_, 1, root_, XCB_MOD_MASK_ANY, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
   sync();

@@ -151,8 +151,6 @@ std::vector<AXUIElement> SimApplications::windowsOf(pid_t pid) const {
   return out;
 }
 
-std::size_t SimApplications::observerCount() const { return observers_->size(); }
-
 bool SimApplications::isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const {
   return observers_->count(keyOf(pid, notification, element)) > 0;
 }

@@ -118,8 +118,6 @@ class SimApplications final : public ApplicationServer {
   std::optional<CGRect> frameOf(const AXUIElement& window) const { return windowFrame(window); }
   /// The windows of an application, in creation order (every desktop).
   std::vector<AXUIElement> windowsOf(pid_t pid) const;
-  /// Number of registered observers (all applications).
-  std::size_t observerCount() const;
   /// Whether an observer is registered for the triple.
   bool isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const;
   /// Every position and size request that reached the backend, in order.

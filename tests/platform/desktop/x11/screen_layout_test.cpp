@@ -1,7 +1,6 @@
 // Monitors, struts and coordinate spaces: what the displays look like to the program, computed without X.
 #include <gtest/gtest.h>
 
-#include "platform/base/Uuid.h"
 #include "platform/desktop/x11/NameUuid.h"
 #include "platform/desktop/x11/ScreenLayout.h"
 
@@ -102,9 +101,8 @@ TEST(CoordinateSpaceTest, WindowSpaceRoundsClampsAndRefusesNonFiniteValues) {
 }
 
 TEST(DisplayIdentityTest, KeysComeFromEdidThenOutputThenName) {
-  std::string edid(128, '\0');
-  const unsigned char header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-  for (int i = 0; i < 8; ++i) edid[static_cast<std::size_t>(i)] = static_cast<char>(header[i]);
+  std::string edid("\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00", 8);
+  edid.resize(128);
   edid[8] = 0x10;
   edid[12] = 0x7f;
   EXPECT_EQ(edidKey(edid), "edid:100000007f0000000000");
@@ -130,14 +128,10 @@ TEST(DisplayIdentityTest, KeysComeFromEdidThenOutputThenName) {
   EXPECT_NE(twins[0].identityKey, twins[1].identityKey);
 }
 
-TEST(DisplayIdentityTest, NameUuidsAreStableWellFormedAndDistinct) {
+TEST(DisplayIdentityTest, NameUuidsAreStableAndDistinct) {
   EXPECT_EQ(displayUuid("output:screen"), displayUuid("output:screen"));
   EXPECT_NE(displayUuid("output:screen"), displayUuid("monitor:left"));
   EXPECT_NE(desktopUuid(0), desktopUuid(1));
-  const std::string uuid = desktopUuid(3);
-  EXPECT_TRUE(isUuidString(uuid)) << uuid;
-  EXPECT_EQ(uuid[14], '5');  // version 5
-  EXPECT_NE(std::string("89AB").find(uuid[19]), std::string::npos);  // RFC 4122 variant
   // Stored identifiers must never change between versions: RFC 4122 version-5 values (checked against
   // Python's uuid.uuid5 in Tilvane's namespace).
   EXPECT_EQ(desktopUuid(0), "20CE71E9-4FE8-5197-9DDF-F9D4DAFCE04A");

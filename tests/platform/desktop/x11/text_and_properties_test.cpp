@@ -8,8 +8,6 @@
 namespace tilvane::x11 {
 namespace {
 
-bool isValidUtf8(const std::string& s) { return sanitizeUtf8(s) == s; }
-
 TEST(Utf8Test, KeepsValidTextAndReplacesEachBadSequence) {
   EXPECT_EQ(sanitizeUtf8("Grüße 日本 🎉"), "Grüße 日本 🎉");
   EXPECT_EQ(sanitizeUtf8("a\x80" "b"), "a\xEF\xBF\xBD" "b");              // stray continuation byte
@@ -19,11 +17,6 @@ TEST(Utf8Test, KeepsValidTextAndReplacesEachBadSequence) {
   EXPECT_EQ(sanitizeUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF
   EXPECT_EQ(sanitizeUtf8("x\xE2\x82"), "x\xEF\xBF\xBD");                  // cut short at the end: one replacement
   EXPECT_EQ(sanitizeUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
-}
-
-TEST(Utf8Test, Latin1BecomesUtf8) {
-  EXPECT_EQ(latin1ToUtf8("caf\xE9 \xFF"), "café ÿ");
-  EXPECT_TRUE(isValidUtf8(latin1ToUtf8("\x80\x81\xFE")));
 }
 
 PropertyValue value(xcb_atom_t type, std::uint8_t format, std::string bytes) {

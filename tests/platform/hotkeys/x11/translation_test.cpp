@@ -89,14 +89,6 @@ TEST(ModifierMasksTest, UnusualMappings) {
   EXPECT_EQ(ModifierMasks::fromModifierKeys({}).maskFor(kCGEventFlagMaskAlternate), std::nullopt);
 }
 
-TEST(TranslationTest, ShortcutsBecomeKeysAndModifiers) {
-  const ModifierMasks masks = ModifierMasks::fromModifierKeys(pcModifiers());
-  const auto one = translateShortcut(MASShortcut(kVK_ANSI_1, kControlOption), smallKeyboard(), masks);
-  ASSERT_TRUE(one.combination) << one.problem;
-  EXPECT_EQ(one.combination->keycodes, std::vector<xcb_keycode_t>{10});
-  EXPECT_EQ(one.combination->modifiers, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1);
-}
-
 TEST(TranslationTest, WhatCannotBeGrabbedSaysWhy) {
   const ModifierMasks masks = ModifierMasks::fromModifierKeys(pcModifiers());
   // A stored key code past 16 bits must not wrap onto the digit 1.

@@ -2,9 +2,10 @@
 // hints (so the window manager keeps any size it is given), prints their ids, and then idles until it is
 // terminated or loses its display.
 //
-//   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--size WxH]
-//                      [--type normal|dialog|dock|utility|none] [--strut L,R,T,B[,12 values]] [--garbage]
+//   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--dock STRUT] [--garbage]
 //
+// Windows are 400x300 and of the normal type; with --dock they are 10x10 docks reserving STRUT (the twelve
+// comma-separated values of _NET_WM_STRUT_PARTIAL, set as given).
 // Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
 // manages the window), then "ready". With --garbage every window also gets malformed
 // properties: wrong types and formats, huge and short values and invalid UTF-8, as a hostile client would set.
@@ -25,10 +26,7 @@ struct Options {
   std::string klass = "TestClient";
   std::string title = "Test window";
   int windows = 1;
-  int width = 400;
-  int height = 300;
-  std::string type = "normal";
-  std::vector<unsigned long> strut;
+  std::vector<uint32_t> strut;  // a dock's, when not empty
   bool garbage = false;
 };
 
@@ -55,16 +53,11 @@ Options parse(int argc, char** argv) {
       o.title = value();
     } else if (a == "--windows") {
       o.windows = std::atoi(value().c_str());
-    } else if (a == "--size") {
-      if (std::sscanf(value().c_str(), "%dx%d", &o.width, &o.height) != 2) usage("--size takes WxH");
-    } else if (a == "--type") {
-      o.type = value();
-    } else if (a == "--strut") {
+    } else if (a == "--dock") {
       std::string v = value();
-      char* p = v.data();
-      while (*p) {
-        o.strut.push_back(std::strtoul(p, &p, 10));
-        if (*p == ',') ++p;
+      for (char* p = v.data(); *p;) {
+        o.strut.push_back(static_cast<uint32_t>(std::strtoul(p, &p, 10)));
+        if (*p && *p++ != ',') usage("--dock takes comma-separated numbers");
       }
     } else if (a == "--garbage") {
       o.garbage = true;
@@ -73,7 +66,6 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.windows < 1 || o.windows > 64) usage("--windows takes 1..64");
-  if (o.width < 1 || o.height < 1) usage("--size must be positive");
   return o;
 }
 
@@ -121,14 +113,6 @@ void setGarbage(xcb_connection_t* c, xcb_window_t w) {
   setProperty(c, w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, 32, three, 0);
 }
 
-void setWindowType(xcb_connection_t* c, xcb_window_t w, const std::string& type) {
-  if (type == "none") return;
-  std::string name = "_NET_WM_WINDOW_TYPE_";
-  for (char ch : type) name += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
-  const xcb_atom_t value = atom(c, name.c_str());
-  setProperty(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32, &value, 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,8 +136,9 @@ int main(int argc, char** argv) {
     const xcb_window_t w = xcb_generate_id(c);
     const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK;
     const uint32_t values[2] = {0x3050a0u + static_cast<uint32_t>(i) * 0x201000u, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, static_cast<uint16_t>(o.width),
-                      static_cast<uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+    const uint16_t size[2] = {static_cast<uint16_t>(o.strut.empty() ? 400 : 10),
+                              static_cast<uint16_t>(o.strut.empty() ? 300 : 10)};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, size[0], size[1], 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       mask, values);
     const std::string title = o.windows > 1 ? o.title + " " + std::to_string(i + 1) : o.title;
     setString(c, w, "WM_NAME", XCB_ATOM_STRING, title);
@@ -162,12 +147,11 @@ int main(int argc, char** argv) {
     setString(c, w, "WM_CLIENT_MACHINE", XCB_ATOM_STRING, host);
     const auto pid = static_cast<uint32_t>(getpid());
     setProperty(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, &pid, 1);
-    setWindowType(c, w, o.type);
-    if (!o.strut.empty()) {
-      std::vector<uint32_t> strut(o.strut.begin(), o.strut.end());
-      const char* name = strut.size() == 4 ? "_NET_WM_STRUT" : "_NET_WM_STRUT_PARTIAL";
-      setProperty(c, w, name, XCB_ATOM_CARDINAL, 32, strut.data(), static_cast<uint32_t>(strut.size()));
-    }
+    const xcb_atom_t type = atom(c, o.strut.empty() ? "_NET_WM_WINDOW_TYPE_NORMAL" : "_NET_WM_WINDOW_TYPE_DOCK");
+    setProperty(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 32, &type, 1);
+    if (!o.strut.empty())
+      setProperty(c, w, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, o.strut.data(),
+                  static_cast<uint32_t>(o.strut.size()));
     if (o.garbage) setGarbage(c, w);
     xcb_map_window(c, w);
     windows.push_back(w);
@@ -176,20 +160,11 @@ int main(int argc, char** argv) {
 
   // The window manager maps a window once it manages it (reparented, frame extents set); without one the map
   // request takes effect at once. Either way MapNotify says the window stands where a test may look at it.
-  std::vector<bool> managed(windows.size(), false);
-  std::size_t pending = windows.size();
-  while (pending > 0) {
+  // Structure events come for our own windows only, and each is mapped once.
+  for (std::size_t pending = windows.size(); pending > 0;) {
     xcb_generic_event_t* e = xcb_wait_for_event(c);
     if (!e) return 1;
-    const uint8_t type = e->response_type & 0x7f;
-    xcb_window_t subject = XCB_WINDOW_NONE;
-    if (type == XCB_MAP_NOTIFY) subject = reinterpret_cast<xcb_map_notify_event_t*>(e)->window;
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-      if (windows[i] == subject && !managed[i]) {
-        managed[i] = true;
-        --pending;
-      }
-    }
+    if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) --pending;
     std::free(e);
   }
   for (const xcb_window_t w : windows) std::printf("window 0x%x\n", w);

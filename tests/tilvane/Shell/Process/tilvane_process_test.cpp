@@ -15,7 +15,7 @@
 #include "platform/desktop/CGEvent.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
-#include "platform/hotkeys/x11/user/KeyboardUser.h"
+#include "support/x11/KeyboardUser.h"
 #include "platform/store/Database.h"
 #include "support/TestEnvironment.h"
 #include "support/windows/StoredRecord.h"

@@ -12,7 +12,7 @@ namespace {
 
 class TilvaneTwoMonitorsTest : public TilvaneOnX11Test {};
 
-TEST_F(TilvaneTwoMonitorsTest, DisplaysAreNumberedAsOnTheSimulatedDesktopAndKnownAgainAfterARestart) {
+TEST_F(TilvaneTwoMonitorsTest, DisplaysAreNumberedAsOnTheSimulatedDesktopAndAMonitorThatComesBackIsKnownAgain) {
   startTilvane();
   const ScreenManager& screens = ScreenManager::shared();
   ASSERT_EQ(screens.screens().size(), 2u);
@@ -21,9 +21,21 @@ TEST_F(TilvaneTwoMonitorsTest, DisplaysAreNumberedAsOnTheSimulatedDesktopAndKnow
   for (const auto& [uuid, number] : screens.screens()[0].spaces) numbers.insert(number);
   EXPECT_EQ(numbers, (std::set<int>{0, 1, 2, 3}));
   EXPECT_EQ(screens.screenFrameAtIndex(0), CGRectMake(0, 24, 1920, 1056));
-  const std::string identifier = screens.makeDisplayIdentifier();
-  restartTilvane();
-  EXPECT_EQ(ScreenManager::shared().makeDisplayIdentifier(), identifier);
+
+  const std::string both = screens.displayIdentifier();
+  const std::vector<std::string> addRight{"xrandr", "--setmonitor", "right", "1920/508x1080/286+1920+0", "none"};
+  const std::shared_ptr<void> restore(nullptr, [&](void*) { runCommand(addRight); });
+
+  ASSERT_EQ(runCommand({"xrandr", "--delmonitor", "right"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return screens.screens().size() == 1u; }));
+  EXPECT_TRUE(screens.isScreenChanging());
+  EXPECT_NE(screens.displayIdentifier(), both);
+  advance(1.0);
+  EXPECT_FALSE(screens.isScreenChanging());
+
+  ASSERT_EQ(runCommand(addRight), 0);
+  ASSERT_TRUE(waitUntil([&] { return screens.screens().size() == 2u; }));
+  EXPECT_EQ(screens.displayIdentifier(), both);  // the same monitor: the same identifier
 }
 
 TEST_F(TilvaneTwoMonitorsTest, APlacementRememberedOnTheOtherDisplayKeepsItsFractionsThere) {
@@ -32,8 +44,7 @@ TEST_F(TilvaneTwoMonitorsTest, APlacementRememberedOnTheOtherDisplayKeepsItsFrac
   auto& client = launchClient({"--class", "right,TilvaneRight", "--title", "Right"});
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
   advance(1.0);
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{2400, 270, 960, 540}); }))
-      << *probe().frameRect(client.window());
+  ASSERT_TRUE(frameBecomes(client.window(), {2400, 270, 960, 540})) << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*element(client.window())).screen(), NSScreen::screens()[1]);
 }
 
@@ -45,15 +56,13 @@ TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOt
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
   advance(1.0);
   // The left display's visible frame is 1920 x 1056 (the tray), the right one's 1920 x 1080.
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 264, 960, 528}); }))
-      << *probe().frameRect(client.window());
+  ASSERT_TRUE(frameBecomes(client.window(), {480, 264, 960, 528})) << *probe().frameRect(client.window());
   const auto window = element(client.window());
   ASSERT_TRUE(window);
 
   BuildInLayoutActionController& actions = BuildInLayoutActionController::shared();
   actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
-  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{2400, 270, 960, 540}); }))
-      << *probe().frameRect(client.window());
+  EXPECT_TRUE(frameBecomes(client.window(), {2400, 270, 960, 540})) << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[1]);
   EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
   // The record names the display the window was sent to, whenever the window manager applies the move.
@@ -61,8 +70,7 @@ TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOt
   EXPECT_EQ(records("TilvaneLeft")[0]->screenIndex(), ScreenManager::shared().screenIndex(NSScreen::screens()[1]));
 
   actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
-  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window()) == (XRectangle{480, 264, 960, 528}); }))
-      << *probe().frameRect(client.window());
+  EXPECT_TRUE(frameBecomes(client.window(), {480, 264, 960, 528})) << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[0]);
   EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
   // What the program wrote down: the same record, the same fractions, the display it was sent back to.

@@ -1,27 +1,23 @@
-#include "KeyboardUser.h"
+#include "support/x11/KeyboardUser.h"
 
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 namespace tilvane::test::x11 {
 namespace {
 constexpr std::uint32_t kCapsLockKeysym = 0xffe5;
 constexpr std::uint32_t kNumLockKeysym = 0xff7f;
+
+template <class T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
 }  // namespace
 
-KeyboardUser::KeyboardUser(const std::string& display) {
-  xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-  if (xcb_connection_has_error(c)) {
-    xcb_disconnect(c);
-    return;
-  }
-  connection_ = c;
-  root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-  std::unique_ptr<xcb_get_keyboard_control_reply_t, decltype(&std::free)> control(
+KeyboardUser::KeyboardUser(const std::string& display) : XProbe(display) {
+  if (!ok()) return;
+  xcb_connection_t* c = connection();
+  Reply<xcb_get_keyboard_control_reply_t> control(
       xcb_get_keyboard_control_reply(c, xcb_get_keyboard_control(c), nullptr), &std::free);
   autoRepeatWasOn_ = control && control->global_auto_repeat;
   const std::uint32_t off = XCB_AUTO_REPEAT_MODE_OFF;
@@ -30,27 +26,17 @@ KeyboardUser::KeyboardUser(const std::string& display) {
 }
 
 KeyboardUser::~KeyboardUser() {
-  if (!connection_) return;
+  if (!ok()) return;
   setCapsLock(false);
   setNumLock(false);
   const std::uint32_t mode = autoRepeatWasOn_ ? XCB_AUTO_REPEAT_MODE_ON : XCB_AUTO_REPEAT_MODE_OFF;
-  xcb_change_keyboard_control(connection_, XCB_KB_AUTO_REPEAT_MODE, &mode);
+  xcb_change_keyboard_control(connection(), XCB_KB_AUTO_REPEAT_MODE, &mode);
   sync();
-  xcb_disconnect(connection_);
-}
-
-xcb_keycode_t KeyboardUser::keycodeOf(std::uint32_t keysym) {
-  std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(connection_),
-                                                                           xcb_key_symbols_free);
-  xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols.get(), keysym);
-  const xcb_keycode_t code = codes ? codes[0] : 0;
-  std::free(codes);
-  return code == XCB_NO_SYMBOL ? 0 : code;
 }
 
 void KeyboardUser::fake(xcb_keycode_t key, bool down) {
-  xcb_test_fake_input(connection_, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0,
-                      0, 0);
+  xcb_test_fake_input(connection(), down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_WINDOW_NONE,
+                      0, 0, 0);
 }
 
 void KeyboardUser::type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key) {
@@ -69,36 +55,29 @@ void KeyboardUser::typeKeysym(std::initializer_list<std::uint32_t> modifiers, st
 }
 
 bool KeyboardUser::isOn(std::uint16_t mask) {
-  std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
-      xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr), &std::free);
+  Reply<xcb_query_pointer_reply_t> reply(
+      xcb_query_pointer_reply(connection(), xcb_query_pointer(connection(), root()), nullptr), &std::free);
   return reply && (reply->mask & mask) == mask;
 }
 
 void KeyboardUser::setLock(std::uint16_t mask, std::uint32_t keysym, bool on) {
-  if (isOn(mask) == on) return;
-  type({}, keycodeOf(keysym));
+  if (isOn(mask) != on) type({}, keycodeOf(keysym));
 }
 
 void KeyboardUser::setCapsLock(bool on) { setLock(XCB_MOD_MASK_LOCK, kCapsLockKeysym, on); }
 void KeyboardUser::setNumLock(bool on) { setLock(XCB_MOD_MASK_2, kNumLockKeysym, on); }
 
 std::uint8_t KeyboardUser::grab(xcb_keycode_t key, std::uint16_t modifiers) {
-  const xcb_void_cookie_t cookie =
-      xcb_grab_key_checked(connection_, 1, root_, modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-  xcb_generic_error_t* error = xcb_request_check(connection_, cookie);
-  if (!error) return 0;
-  const std::uint8_t code = error->error_code;
-  std::free(error);
-  return code;
+  Reply<xcb_generic_error_t> error(
+      xcb_request_check(connection(), xcb_grab_key_checked(connection(), 1, root(), modifiers, key,
+                                                           XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+      &std::free);
+  return error ? error->error_code : 0;
 }
 
 void KeyboardUser::ungrab(xcb_keycode_t key, std::uint16_t modifiers) {
-  xcb_ungrab_key(connection_, key, root_, modifiers);
+  xcb_ungrab_key(connection(), key, root(), modifiers);
   sync();
-}
-
-void KeyboardUser::sync() {
-  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 MovedKey::MovedKey(KeyboardUser& user, xcb_keycode_t from, std::optional<xcb_keycode_t> to)
@@ -116,8 +95,8 @@ MovedKey::~MovedKey() {
 
 std::vector<xcb_keysym_t> MovedKey::row(xcb_keycode_t key) {
   xcb_connection_t* c = user_.connection();
-  std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> r(
-      xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, key, 1), nullptr), &std::free);
+  Reply<xcb_get_keyboard_mapping_reply_t> r(xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, key, 1), nullptr),
+                                            &std::free);
   if (!r) return {};
   const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(r.get());
   return std::vector<xcb_keysym_t>(syms, syms + xcb_get_keyboard_mapping_keysyms_length(r.get()));

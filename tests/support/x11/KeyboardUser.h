@@ -1,12 +1,10 @@
 #pragma once
 
-#include <xcb/xcb.h>
-
-#include <cstdint>
 #include <initializer_list>
 #include <optional>
-#include <string>
 #include <vector>
+
+#include "support/x11/XProbe.h"
 
 namespace tilvane::test::x11 {
 
@@ -15,19 +13,12 @@ namespace tilvane::test::x11 {
 /// While it lives the server's auto-repeat is off: a typed key is pressed and released at once, and a test
 /// stalled between the two by a loaded machine must not turn it into a held, repeating key. Lock keys left on
 /// and the auto-repeat are put back when the object goes, so the next test finds the keyboard as it was.
-class KeyboardUser {
+class KeyboardUser : public XProbe {
  public:
   /// Connects to `display`; check ok().
   explicit KeyboardUser(const std::string& display);
   ~KeyboardUser();
-  KeyboardUser(const KeyboardUser&) = delete;
-  KeyboardUser& operator=(const KeyboardUser&) = delete;
 
-  bool ok() const { return connection_ != nullptr; }
-  xcb_connection_t* connection() const { return connection_; }
-
-  /// The first key code that types `keysym` now (0 when none); the mapping is read afresh each time.
-  xcb_keycode_t keycodeOf(std::uint32_t keysym);
   /// Holds the `modifiers` keys (keysyms, e.g. Control_L), presses and releases `key`, lets the modifiers go,
   /// and waits until the server has taken it all.
   void type(std::initializer_list<std::uint32_t> modifiers, xcb_keycode_t key);
@@ -45,15 +36,10 @@ class KeyboardUser {
   std::uint8_t grab(xcb_keycode_t key, std::uint16_t modifiers);
   void ungrab(xcb_keycode_t key, std::uint16_t modifiers);
 
-  /// Waits until the server processed every request sent so far.
-  void sync();
-
  private:
   void setLock(std::uint16_t mask, std::uint32_t keysym, bool on);
   void fake(xcb_keycode_t key, bool down);
 
-  xcb_connection_t* connection_ = nullptr;
-  xcb_window_t root_ = XCB_WINDOW_NONE;
   bool autoRepeatWasOn_ = false;
 };
 
