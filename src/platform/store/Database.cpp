@@ -55,6 +55,13 @@ bool comparable(const Value& value, PropertyType type) {
 // A file that this user may not write, or that lies in such a folder, is opened read-only, so what it holds is
 // still read. Reading a write-ahead-log file needs its shared-memory file, which a read-only folder may lack:
 // then the file is read as it stands.
+// The primary key has its unique index already.
+bool hasOwnIndex(const Property& p) {
+  return p.indexed && p.type != PropertyType::list && p.name != ObjectSchema::primaryKey;
+}
+
+std::string columnIndexName(const ObjectSchema& schema, const Property& p) { return schema.className() + "." + p.name; }
+
 std::unique_ptr<detail::Connection> connect(const std::filesystem::path& path) {
   using detail::Connection;
   std::error_code ec;
@@ -227,6 +234,8 @@ bool Database::tableComplete(const ObjectSchema& schema) {
   for (const auto& p : schema.properties()) {
     if (p.type != PropertyType::list) {
       if (!columns.count(p.name)) return false;
+      // A missing index only slows queries down: a read-only file does without it.
+      if (hasOwnIndex(p) && !readOnly_) wanted.insert(columnIndexName(schema, p));
       continue;
     }
     const auto link = schema.className() + "." + p.name;
@@ -264,6 +273,10 @@ void Database::ensureTable(const ObjectSchema& schema) {
       connection_->exec("ALTER TABLE " + table + " ADD COLUMN " + quoteIdentifier(p.name) + " " + sqlType(p.type));
   connection_->exec("CREATE UNIQUE INDEX IF NOT EXISTS " + quoteIdentifier(schema.className() + ".id") + " ON " +
                     table + " (" + quoteIdentifier(ObjectSchema::primaryKey) + ")");
+  for (const auto& p : schema.properties())
+    if (hasOwnIndex(p))
+      connection_->exec("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(columnIndexName(schema, p)) + " ON " + table +
+                        " (" + quoteIdentifier(p.name) + ")");
   schemas_.emplace(schema.className(), &schema);
   for (std::size_t i = 0; i < schema.properties().size(); ++i) {
     const auto& p = schema.properties()[i];

@@ -286,6 +286,14 @@ TEST_F(DatabaseTest, AnOlderTableGainsTheMissingColumnsWithTheirDefaults) {
   EXPECT_EQ(querySql(file(), "SELECT weight FROM Note"), "0.25");
 }
 
+TEST_F(DatabaseTest, AFileWithoutAnIndexGainsItOnOpen) {
+  storedNote(open(), "n1", "kept");
+  execSql(file(), "DROP INDEX \"Note.text\"");
+  auto db = open();
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'Note.text'"), "1");
+  EXPECT_EQ(db->objects<Note>(Predicate::equals("text", "kept")).size(), 1u);
+}
+
 TEST_F(DatabaseTest, AnInstanceBelongsToItsThread) {
   auto db = open();
   auto note = storedNote(db, "n1", "main");
