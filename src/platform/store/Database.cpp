@@ -305,14 +305,41 @@ std::string Database::linkTable(const ObjectSchema& owner, std::size_t property)
 }
 
 std::string Database::selectColumns(const ObjectSchema& schema, std::string_view tableAlias) const {
+  if (tableAlias.empty()) return sqlOf(schema).columns;
+  if (tableAlias == "t") return sqlOf(schema).aliasedColumns;
   std::string columns;
   for (const auto& p : schema.properties()) {
     if (p.type == PropertyType::list) continue;
     if (!columns.empty()) columns += ", ";
-    if (!tableAlias.empty()) columns += std::string(tableAlias) + ".";
-    columns += quoteIdentifier(p.name);
+    columns += std::string(tableAlias) + "." + quoteIdentifier(p.name);
   }
   return columns;
+}
+
+const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
+  SchemaSql& sql = sql_[schema.className()];
+  if (sql.schema == &schema) return sql;
+  sql = SchemaSql{&schema, {}, {}, {}};
+  const auto& properties = schema.properties();
+  std::string placeholders, updates;
+  int bound = 0;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    const auto column = quoteIdentifier(properties[i].name);
+    if (bound > 0) {
+      sql.columns += ", ";
+      sql.aliasedColumns += ", ";
+      placeholders += ", ";
+    }
+    sql.columns += column;
+    sql.aliasedColumns += "t." + column;
+    placeholders += "?" + std::to_string(++bound);
+    if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
+  }
+  sql.upsert = "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + sql.columns + ") VALUES (" +
+               placeholders + ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
+               (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+  return sql;
 }
 
 // ---- identity map ----
@@ -485,7 +512,11 @@ void Database::beginWrite() {
   if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
   if (readOnly_)
     throw Error("the database file \"" + configuration_.fileURL.string() + "\" is read-only", Failure::readOnly);
-  connection_->exec(inGroup_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE");
+  // Inside a group every write opens and releases a savepoint: prepared once, not parsed each time.
+  if (inGroup_)
+    connection_->statement("SAVEPOINT write")->step();
+  else
+    connection_->exec("BEGIN IMMEDIATE");
   inWrite_ = true;
   changedClasses_.clear();
   deletedInWrite_.clear();
@@ -502,7 +533,10 @@ void Database::commitWrite() {
   checkThread();
   if (!inWrite_) throw LogicError("no write transaction to commit");
   try {
-    connection_->exec(inGroup_ ? "RELEASE write" : "COMMIT");
+    if (inGroup_)
+      connection_->statement("RELEASE write")->step();
+    else
+      connection_->exec("COMMIT");
   } catch (const Error&) {
     cancelWrite();
     throw;
@@ -580,25 +614,10 @@ void Database::restoreAfterRollback(std::vector<std::weak_ptr<Row>> deleted) {
 
 void Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& values) {
   const auto& properties = schema.properties();
-  std::string columns, placeholders, updates;
-  std::vector<const Value*> bound;
-  for (std::size_t i = 0; i < properties.size(); ++i) {
-    if (properties[i].type == PropertyType::list) continue;
-    const auto column = quoteIdentifier(properties[i].name);
-    if (!columns.empty()) {
-      columns += ", ";
-      placeholders += ", ";
-    }
-    columns += column;
-    bound.push_back(&values[i]);
-    placeholders += "?" + std::to_string(bound.size());
-    if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
-  }
-  auto statement = connection_->statement(
-      "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + columns + ") VALUES (" + placeholders +
-      ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
-      (updates.empty() ? "NOTHING" : "UPDATE SET " + updates));
-  for (std::size_t i = 0; i < bound.size(); ++i) statement->bind(static_cast<int>(i + 1), *bound[i]);
+  auto statement = connection_->statement(sqlOf(schema).upsert);
+  int bound = 0;
+  for (std::size_t i = 0; i < properties.size(); ++i)
+    if (properties[i].type != PropertyType::list) statement->bind(++bound, values[i]);
   statement->step();
 }
 
