@@ -21,13 +21,21 @@ DesktopState queryDesktops(const XConnection& x) {
 }
 
 std::optional<xcb_window_t> queryActiveWindow(const XConnection& x) {
-  const auto w = decodeFirst(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4), XCB_ATOM_WINDOW);
+  return activeWindowFrom(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4));
+}
+
+std::optional<xcb_window_t> activeWindowFrom(const std::optional<PropertyValue>& value) {
+  const auto w = decodeFirst(value, XCB_ATOM_WINDOW);
   if (!w || *w == XCB_WINDOW_NONE) return std::nullopt;
   return *w;
 }
 
 FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window) {
-  const auto v = decodeFixed(readProperty(x, window, x.atoms()._NET_FRAME_EXTENTS, 16), XCB_ATOM_CARDINAL, 4);
+  return frameExtentsFrom(readProperty(x, window, x.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
+}
+
+FrameExtents frameExtentsFrom(const std::optional<PropertyValue>& value) {
+  const auto v = decodeFixed(value, XCB_ATOM_CARDINAL, 4);
   if (!v) return {};
   const auto clamp = [](std::uint32_t e) { return std::min(e, kMaxExtent); };
   return FrameExtents{clamp((*v)[0]), clamp((*v)[1]), clamp((*v)[2]), clamp((*v)[3])};
@@ -45,9 +53,12 @@ std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t wind
 std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window) {
   const auto client = queryClientRect(x, window);
   if (!client) return std::nullopt;
-  const FrameExtents e = queryFrameExtents(x, window);
-  return PixelRect{client->x - e.left, client->y - e.top, client->width + e.left + e.right,
-                   client->height + e.top + e.bottom};
+  return outerFrameOf(*client, queryFrameExtents(x, window));
+}
+
+PixelRect outerFrameOf(const PixelRect& client, const FrameExtents& e) {
+  return PixelRect{client.x - e.left, client.y - e.top, client.width + e.left + e.right,
+                   client.height + e.top + e.bottom};
 }
 
 void sendClientMessage(const XConnection& x, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/desktop/x11/PixelRect.h"
+#include "platform/desktop/x11/Properties.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -33,6 +34,14 @@ struct FrameExtents {
 };
 /// _NET_FRAME_EXTENTS, each side clamped to 4096; zeros when missing or malformed.
 FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window);
+/// The same from a value read already.
+FrameExtents frameExtentsFrom(const std::optional<PropertyValue>& value);
+/// How much of _NET_FRAME_EXTENTS is read.
+inline constexpr std::uint32_t kFrameExtentsBytes = 16;
+/// The active window from a value of _NET_ACTIVE_WINDOW read already.
+std::optional<xcb_window_t> activeWindowFrom(const std::optional<PropertyValue>& value);
+/// The outer frame of a client area with the decoration around it.
+PixelRect outerFrameOf(const PixelRect& client, const FrameExtents& extents);
 
 /// The client area of a window in root pixels; absent when the window is gone.
 std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window);

@@ -36,6 +36,8 @@ X11Applications::X11Applications(const XConnection& x, DesktopNotificationCenter
       primary_(std::move(primary)),
       hostName_(localHostName()),
       ownPid_(getpid()),
+      properties_(x),
+      clientRects_(x),
       self_(std::make_shared<X11Applications*>(this)) {}
 
 X11Applications::~X11Applications() = default;
@@ -55,6 +57,7 @@ void X11Applications::handle(const xcb_generic_event_t& event) {
     case XCB_PROPERTY_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
       const Atoms& a = x_.atoms();
+      if (e.window == x_.root() || clients_.count(e.window)) properties_.changed(e.window, e.atom);
       if (e.window == x_.root()) {
         if (e.atom == a._NET_CLIENT_LIST) clientListDirty_ = true;
       } else if (clients_.count(e.window)) {
@@ -65,13 +68,22 @@ void X11Applications::handle(const xcb_generic_event_t& event) {
     }
     case XCB_CONFIGURE_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
-      if (clients_.count(e.window)) geometryDirty_.insert(e.window);
-      if (const auto it = frameToClient_.find(e.window); it != frameToClient_.end()) geometryDirty_.insert(it->second);
+      if (clients_.count(e.window)) {
+        geometryDirty_.insert(e.window);
+        clientRects_.forget(e.window);
+      }
+      if (const auto it = frameToClient_.find(e.window); it != frameToClient_.end()) {
+        geometryDirty_.insert(it->second);
+        clientRects_.forget(it->second);
+      }
       break;
     }
     case XCB_REPARENT_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
-      if (clients_.count(e.window)) reparented_.insert(e.window);
+      if (clients_.count(e.window)) {
+        reparented_.insert(e.window);
+        clientRects_.forget(e.window);
+      }
       break;
     }
     case XCB_DESTROY_NOTIFY: {
@@ -127,8 +139,11 @@ void X11Applications::track(xcb_window_t window, bool notify) {
   const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(x_.get(), window, XCB_CW_EVENT_MASK, &events);
   Client client;
-  client.outer = outerFrame(window);
-  if (!client.outer) return;  // gone already
+  client.outer = freshOuterFrame(window);
+  if (!client.outer) {  // gone already
+    properties_.forget(window);
+    return;
+  }
   client.pid = queryWindowPid(x_, window, hostName_);
   client.minimized = queryMinimized(x_, window, currentDesktop());
   findFrame(window, client);
@@ -151,6 +166,8 @@ void X11Applications::untrack(xcb_window_t window, bool notify) {
   reparented_.erase(window);
   settling_.erase(window);
   requested_.erase(window);
+  properties_.forget(window);
+  clientRects_.forget(window);
   if (client.frame != window) frameToClient_.erase(client.frame);
   if (!client.pid) return;
   if (notify) {
@@ -178,7 +195,29 @@ void X11Applications::findFrame(xcb_window_t window, Client& client) {
 }
 
 std::optional<PixelRect> X11Applications::outerFrame(xcb_window_t window) const {
-  return queryFrameRect(x_, window);
+  const auto client = clientRects_.get(window);
+  if (!client) return std::nullopt;
+  return outerFrameOf(*client, frameExtents(window));
+}
+
+std::optional<PixelRect> X11Applications::freshOuterFrame(xcb_window_t window) {
+  const auto client = clientRects_.refresh(window);
+  if (!client) return std::nullopt;
+  return outerFrameOf(*client, frameExtents(window));
+}
+
+FrameExtents X11Applications::frameExtents(xcb_window_t window) const {
+  return frameExtentsFrom(properties_.get(window, x_.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
+}
+
+bool X11Applications::maximized(xcb_window_t window) const {
+  return maximizedFrom(properties_.get(window, x_.atoms()._NET_WM_STATE, kMaxStateBytes), x_.atoms());
+}
+
+bool X11Applications::movable(xcb_window_t window) const {
+  const auto v = properties_.get(
+      window, {{x_.atoms()._NET_WM_ALLOWED_ACTIONS, kMaxStateBytes}, {x_.atoms()._NET_WM_WINDOW_TYPE, kMaxTypeBytes}});
+  return movableFrom(v[0], v[1], x_.atoms());
 }
 
 X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify) {
@@ -232,7 +271,7 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   const auto it = clients_.find(window);
   if (it == clients_.end()) return;
   Client& client = it->second;
-  const auto now = outerFrame(window);
+  const auto now = freshOuterFrame(window);
   if (!now) return;
   const auto before = client.outer;
   client.outer = now;
@@ -320,14 +359,19 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
   }
   if (!clientOf(element)) return AXError::invalidUIElement;
   const auto window = static_cast<xcb_window_t>(element.id);
+  // Kept properties outlive a window that vanished before the program heard of it: ask whether it is there.
+  if (!clientRects_.get(window)) return AXError::invalidUIElement;
+  const Atoms& a = x_.atoms();
   if (attribute == kAXTitleAttribute) {
-    auto title = queryTitle(x_, window);
+    const auto v = properties_.get(window, {{a._NET_WM_NAME, kMaxTextBytes}, {XCB_ATOM_WM_NAME, kMaxTextBytes}});
+    auto title = titleFrom(v[0], v[1], a);
     if (!title) return AXError::noValue;
     value = std::move(*title);
     return AXError::success;
   }
   if (attribute == kAXSubroleAttribute) {
-    value = querySubrole(x_, window);
+    const auto v = properties_.get(window, {{a._NET_WM_WINDOW_TYPE, kMaxTypeBytes}, {XCB_ATOM_WM_TRANSIENT_FOR, 4}});
+    value = subroleFrom(v[0], v[1], a);
     return AXError::success;
   }
   if (attribute == kAXMinimizedAttribute) {
@@ -364,7 +408,7 @@ double X11Applications::settleDeadline() { return dispatch::MainQueue::clock().n
 
 bool X11Applications::unmaximize(xcb_window_t window) {
   // A maximised window ignores moves and resizes.
-  if (!queryMaximized(x_, window)) return false;
+  if (!maximized(window)) return false;
   sendClientMessage(x_, window, x_.atoms()._NET_WM_STATE, kStateRemove, x_.atoms()._NET_WM_STATE_MAXIMIZED_VERT,
                     x_.atoms()._NET_WM_STATE_MAXIMIZED_HORZ, kSourcePager);
   return true;
@@ -390,7 +434,7 @@ void X11Applications::moveResize(xcb_window_t window, std::uint32_t flags, std::
 
 FrameExtents X11Applications::sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height) {
   // The size asked for is the outer frame's; the client gets it less the decoration.
-  const FrameExtents e = queryFrameExtents(x_, window);
+  const FrameExtents e = frameExtents(window);
   moveResize(window, kMoveResizeWidth | kMoveResizeHeight, 0, 0, std::max<std::int64_t>(1, width - e.left - e.right),
              std::max<std::int64_t>(1, height - e.top - e.bottom));
   return e;
@@ -404,7 +448,7 @@ void X11Applications::settleUnmaximized() {
       it = settling_.erase(it);
       continue;
     }
-    if (s.size && !queryMaximized(x_, it->first) && queryFrameExtents(x_, it->first) != s.extents)
+    if (s.size && !maximized(it->first) && frameExtents(it->first) != s.extents)
       s.extents = sendOuterSize(it->first, s.size->width, s.size->height);
     ++it;
   }
@@ -413,16 +457,30 @@ void X11Applications::settleUnmaximized() {
 bool X11Applications::canMove(const AXUIElement& window) const {
   // A window that vanished reads as movable (it has no property saying otherwise): ask for its geometry too.
   const auto w = static_cast<xcb_window_t>(window.id);
-  return clientOf(window) && queryClientRect(x_, w) && queryMovable(x_, w);
+  return clientOf(window) && clientRects_.get(w) && movable(w);
+}
+
+bool X11Applications::mayMove(const AXUIElement& window, bool& unchecked) {
+  const auto w = static_cast<xcb_window_t>(window.id);
+  if (!clientOf(window) || !movable(w)) return false;
+  unchecked = !clientRects_.has(w);
+  return unchecked || clientRects_.get(w).has_value();
+}
+
+bool X11Applications::confirmSent(xcb_window_t window, bool unchecked) {
+  // A request about a window that is gone changes nothing; it is refused all the same.
+  return !unchecked || clientRects_.refresh(window).has_value();
 }
 
 bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint position) {
-  if (!canMove(window)) return false;
+  bool unchecked = false;
+  if (!mayMove(window, unchecked)) return false;
   const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
   if (!target) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
   moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
+  if (!confirmSent(w, unchecked)) return false;
   Requested& r = requested_[w];
   r.x = target->x;
   r.y = target->y;
@@ -431,14 +489,16 @@ bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint posit
 }
 
 bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
-  if (!canMove(window)) return false;
   if (!std::isfinite(size.width) || !std::isfinite(size.height)) return false;
+  bool unchecked = false;
+  if (!mayMove(window, unchecked)) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   const std::int64_t width = roundedExtent(size.width), height = roundedExtent(size.height);
   // An un-maximised window gets its normal decoration back some time after the window manager took the request:
   // the size goes out now with the extents of now, and again whenever they change while the window settles.
   const bool settles = unmaximize(w) || settling_.count(w);
   const FrameExtents used = sendOuterSize(w, width, height);
+  if (!confirmSent(w, unchecked)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   Requested& r = requested_[w];
   r.width = width;
@@ -449,14 +509,14 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
 
 bool X11Applications::focusWindow(const AXUIElement& window) {
   if (!clientOf(window)) return false;
-  const auto active = queryActiveWindow(x_);
+  const auto active = activeWindowFrom(properties_.get(x_.root(), x_.atoms()._NET_ACTIVE_WINDOW, 4));
   sendClientMessage(x_, static_cast<xcb_window_t>(window.id), x_.atoms()._NET_ACTIVE_WINDOW, kSourcePager,
                     XCB_CURRENT_TIME, active.value_or(XCB_WINDOW_NONE));
   return true;
 }
 
 std::optional<AXUIElement> X11Applications::focusedWindow() const {
-  const auto active = queryActiveWindow(x_);
+  const auto active = activeWindowFrom(properties_.get(x_.root(), x_.atoms()._NET_ACTIVE_WINDOW, 4));
   return active ? elementOf(*active) : std::nullopt;
 }
 

@@ -12,11 +12,13 @@
 
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/DesktopNotificationCenter.h"
+#include "platform/desktop/x11/ClientRectCache.h"
 #include "platform/desktop/x11/DesktopEntries.h"
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/ObserverRegistry.h"
 #include "platform/desktop/x11/PixelRect.h"
 #include "platform/desktop/x11/ProcessExitWatch.h"
+#include "platform/desktop/x11/PropertyCache.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -88,13 +90,24 @@ class X11Applications final : public ApplicationServer {
   const Client* clientOf(const AXUIElement& window) const;
   /// Whether the window is ours, still there, and movable.
   bool canMove(const AXUIElement& window) const;
+  /// Whether the window manager lets others move the window, from its kept properties.
+  bool movable(xcb_window_t window) const;
+  bool maximized(xcb_window_t window) const;
+  FrameExtents frameExtents(xcb_window_t window) const;
+  /// Whether a move may go out to the window: it is ours and movable, and not known to be gone this turn.
+  /// `unchecked` tells that this turn has not seen it yet: the caller sends its request first and then makes
+  /// sure the window is still there (confirmSent), so no round trip comes before the request.
+  bool mayMove(const AXUIElement& window, bool& unchecked);
+  bool confirmSent(xcb_window_t window, bool unchecked);
   std::optional<std::uint32_t> currentDesktop() const;
   std::vector<xcb_window_t> readClientList() const;
   void syncClientList(bool notify);
   void track(xcb_window_t window, bool notify);
   void untrack(xcb_window_t window, bool notify);
   void findFrame(xcb_window_t window, Client& client);
+  /// The outer frame as this turn knows it; freshOuterFrame() reads the server again.
   std::optional<PixelRect> outerFrame(xcb_window_t window) const;
+  std::optional<PixelRect> freshOuterFrame(xcb_window_t window);
   Application& applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify);
   void applicationEnded(pid_t pid);
   void checkGeometry(xcb_window_t window);
@@ -123,6 +136,9 @@ class X11Applications final : public ApplicationServer {
   std::map<pid_t, Application> applications_;
   std::vector<pid_t> applicationOrder_;
   ObserverRegistry observers_;
+  /// Properties of the root and the clients (the program listens to their changes), and this turn's client areas.
+  mutable PropertyCache properties_;
+  mutable ClientRectCache clientRects_;
   mutable std::optional<DesktopEntryIndex> desktopEntries_;
 
   bool clientListDirty_ = false;

@@ -59,8 +59,15 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
   applications_.handle(event);
   if (type == XCB_PROPERTY_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-    if (e.window != x_->root()) return;
     const Atoms& a = x_->atoms();
+    if (e.window != x_->root()) {
+      // A dock's reserved edges shape the usable areas even where the window manager keeps no work area.
+      if (e.atom == a._NET_WM_STRUT || e.atom == a._NET_WM_STRUT_PARTIAL) {
+        displaysMayHaveChanged_ = true;
+        displayServer_.displaysMayHaveChanged();
+      }
+      return;
+    }
     if (e.atom == a._NET_CURRENT_DESKTOP) desktopMayHaveChanged_ = true;
     if (e.atom == a._NET_WORKAREA) displaysMayHaveChanged_ = true;
     // A dock that comes or goes brings or takes its strut.

@@ -28,7 +28,7 @@ class X11DisplayServer final : public DisplayServer {
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
 
-  /// The displays as the server has them now (read once per turn of the main loop, see ScreenLayoutCache).
+  /// The displays as the server has them (kept until an event says they changed, see ScreenLayoutCache).
   ScreenLayout layout() const { return layouts_.get(); }
   /// Forgets the displays read in this turn: an event says they may have changed.
   void displaysMayHaveChanged() { layouts_.invalidate(); }
