@@ -14,8 +14,9 @@ std::optional<PixelRect> ClientRectCache::get(xcb_window_t window) {
   return refresh(window);
 }
 
-std::optional<PixelRect> ClientRectCache::refresh(xcb_window_t window) {
-  const auto rect = queryClientRect(x_, window);
+std::optional<PixelRect> ClientRectCache::refresh(xcb_window_t window) { return keep(window, queryClientRect(x_, window)); }
+
+std::optional<PixelRect> ClientRectCache::keep(xcb_window_t window, std::optional<PixelRect> rect) {
   if (dispatch::MainQueue::loop() == nullptr) return rect;
   rects_[window] = rect;
   if (!dropScheduled_) {

@@ -30,6 +30,8 @@ class ClientRectCache {
   bool has(xcb_window_t window) const { return rects_.count(window) > 0; }
   /// Reads the window again now, as after an event about it.
   std::optional<PixelRect> refresh(xcb_window_t window);
+  /// Keeps what a read made elsewhere answered (a read that travelled with other requests).
+  std::optional<PixelRect> keep(xcb_window_t window, std::optional<PixelRect> rect);
   void forget(xcb_window_t window) { rects_.erase(window); }
 
  private:

@@ -13,9 +13,13 @@ constexpr std::uint32_t kMaxExtent = 4096;
 DesktopState queryDesktops(const XConnection& x) {
   PropertyRequest count(x, x.root(), x.atoms()._NET_NUMBER_OF_DESKTOPS, 4);
   PropertyRequest current(x, x.root(), x.atoms()._NET_CURRENT_DESKTOP, 4);
+  return desktopsFrom(count.get(), current.get());
+}
+
+DesktopState desktopsFrom(const std::optional<PropertyValue>& count, const std::optional<PropertyValue>& current) {
   DesktopState state;
-  state.count = std::min(decodeFirst(count.get(), XCB_ATOM_CARDINAL).value_or(0), kMaxDesktops);
-  const auto c = decodeFirst(current.get(), XCB_ATOM_CARDINAL);
+  state.count = std::min(decodeFirst(count, XCB_ATOM_CARDINAL).value_or(0), kMaxDesktops);
+  const auto c = decodeFirst(current, XCB_ATOM_CARDINAL);
   if (c && *c < state.count) state.current = *c;
   return state;
 }
@@ -42,10 +46,25 @@ FrameExtents frameExtentsFrom(const std::optional<PropertyValue>& value) {
 }
 
 std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window) {
-  const auto geometryCookie = xcb_get_geometry(x.get(), window);
-  const auto translateCookie = xcb_translate_coordinates(x.get(), window, x.root(), 0, 0);
-  const auto geometry = x.reply(xcb_get_geometry_reply, geometryCookie);
-  const auto origin = x.reply(xcb_translate_coordinates_reply, translateCookie);
+  return ClientRectRequest(x, window).get();
+}
+
+ClientRectRequest::ClientRectRequest(const XConnection& x, xcb_window_t window)
+    : x_(&x),
+      geometry_(xcb_get_geometry(x.get(), window)),
+      origin_(xcb_translate_coordinates(x.get(), window, x.root(), 0, 0)) {}
+
+ClientRectRequest::~ClientRectRequest() {
+  if (done_) return;
+  xcb_discard_reply(x_->get(), geometry_.sequence);
+  xcb_discard_reply(x_->get(), origin_.sequence);
+}
+
+std::optional<PixelRect> ClientRectRequest::get() {
+  if (done_) return std::nullopt;
+  done_ = true;
+  const auto geometry = x_->reply(xcb_get_geometry_reply, geometry_);
+  const auto origin = x_->reply(xcb_translate_coordinates_reply, origin_);
   if (!geometry || !origin) return std::nullopt;
   return PixelRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
 }

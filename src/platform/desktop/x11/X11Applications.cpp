@@ -29,14 +29,14 @@ constexpr double kRequestSeconds = 0.5;  // how long a move request counts befor
 std::int64_t roundedExtent(double v) { return static_cast<std::int64_t>(std::clamp(std::round(v), 1.0, kMaxExtent)); }
 }  // namespace
 
-X11Applications::X11Applications(const XConnection& x, DesktopNotificationCenter& center,
+X11Applications::X11Applications(const XConnection& x, PropertyCache& properties, DesktopNotificationCenter& center,
                                  std::function<PixelRect()> primary)
     : x_(x),
       center_(center),
       primary_(std::move(primary)),
       hostName_(localHostName()),
       ownPid_(getpid()),
-      properties_(x),
+      properties_(properties),
       clientRects_(x),
       self_(std::make_shared<X11Applications*>(this)) {}
 
@@ -321,7 +321,10 @@ const X11Applications::Client* X11Applications::clientOf(const AXUIElement& wind
   return &it->second;
 }
 
-std::optional<std::uint32_t> X11Applications::currentDesktop() const { return queryDesktops(x_).current; }
+std::optional<std::uint32_t> X11Applications::currentDesktop() const {
+  const auto v = properties_.get(x_.root(), {{x_.atoms()._NET_NUMBER_OF_DESKTOPS, 4}, {x_.atoms()._NET_CURRENT_DESKTOP, 4}});
+  return desktopsFrom(v[0], v[1]).current;
+}
 
 const DesktopEntryIndex& X11Applications::desktopEntries() const {
   if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(apps::xdgApplicationFolders());
@@ -460,27 +463,29 @@ bool X11Applications::canMove(const AXUIElement& window) const {
   return clientOf(window) && clientRects_.get(w) && movable(w);
 }
 
-bool X11Applications::mayMove(const AXUIElement& window, bool& unchecked) {
+bool X11Applications::mayMove(const AXUIElement& window, std::optional<ClientRectRequest>& check) {
   const auto w = static_cast<xcb_window_t>(window.id);
   if (!clientOf(window) || !movable(w)) return false;
-  unchecked = !clientRects_.has(w);
-  return unchecked || clientRects_.get(w).has_value();
+  if (clientRects_.has(w)) return clientRects_.get(w).has_value();
+  check.emplace(x_, w);
+  return true;
 }
 
-bool X11Applications::confirmSent(xcb_window_t window, bool unchecked) {
-  // A request about a window that is gone changes nothing; it is refused all the same.
-  return !unchecked || clientRects_.refresh(window).has_value();
+bool X11Applications::confirmSent(xcb_window_t window, std::optional<ClientRectRequest>& check) {
+  // The server answers the check before it passes the request on. A request about a window that is gone
+  // changes nothing; it is refused all the same.
+  return !check || clientRects_.keep(window, check->get()).has_value();
 }
 
 bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint position) {
-  bool unchecked = false;
-  if (!mayMove(window, unchecked)) return false;
+  std::optional<ClientRectRequest> check;
+  if (!mayMove(window, check)) return false;
   const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
   if (!target) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
   moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
-  if (!confirmSent(w, unchecked)) return false;
+  if (!confirmSent(w, check)) return false;
   Requested& r = requested_[w];
   r.x = target->x;
   r.y = target->y;
@@ -490,15 +495,15 @@ bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint posit
 
 bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   if (!std::isfinite(size.width) || !std::isfinite(size.height)) return false;
-  bool unchecked = false;
-  if (!mayMove(window, unchecked)) return false;
+  std::optional<ClientRectRequest> check;
+  if (!mayMove(window, check)) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   const std::int64_t width = roundedExtent(size.width), height = roundedExtent(size.height);
   // An un-maximised window gets its normal decoration back some time after the window manager took the request:
   // the size goes out now with the extents of now, and again whenever they change while the window settles.
   const bool settles = unmaximize(w) || settling_.count(w);
   const FrameExtents used = sendOuterSize(w, width, height);
-  if (!confirmSent(w, unchecked)) return false;
+  if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   Requested& r = requested_[w];
   r.width = width;

@@ -41,7 +41,9 @@ class X11Applications final : public ApplicationServer {
  public:
   /// `center` receives launches and quits; `primary` answers the primary display's monitor in root pixels,
   /// whose top-left corner is the window space's origin.
-  X11Applications(const XConnection& x, DesktopNotificationCenter& center, std::function<PixelRect()> primary);
+  /// `properties` keeps the values of the root's and the clients' properties; this object tells it of changes.
+  X11Applications(const XConnection& x, PropertyCache& properties, DesktopNotificationCenter& center,
+                  std::function<PixelRect()> primary);
   ~X11Applications() override;
   X11Applications(const X11Applications&) = delete;
   X11Applications& operator=(const X11Applications&) = delete;
@@ -95,10 +97,10 @@ class X11Applications final : public ApplicationServer {
   bool maximized(xcb_window_t window) const;
   FrameExtents frameExtents(xcb_window_t window) const;
   /// Whether a move may go out to the window: it is ours and movable, and not known to be gone this turn.
-  /// `unchecked` tells that this turn has not seen it yet: the caller sends its request first and then makes
-  /// sure the window is still there (confirmSent), so no round trip comes before the request.
-  bool mayMove(const AXUIElement& window, bool& unchecked);
-  bool confirmSent(xcb_window_t window, bool unchecked);
+  /// When this turn has not seen the window yet, `check` asks whether it is still there; the caller sends its
+  /// request with it and awaits the answer only then (confirmSent), so no round trip comes before the request.
+  bool mayMove(const AXUIElement& window, std::optional<ClientRectRequest>& check);
+  bool confirmSent(xcb_window_t window, std::optional<ClientRectRequest>& check);
   std::optional<std::uint32_t> currentDesktop() const;
   std::vector<xcb_window_t> readClientList() const;
   void syncClientList(bool notify);
@@ -137,7 +139,7 @@ class X11Applications final : public ApplicationServer {
   std::vector<pid_t> applicationOrder_;
   ObserverRegistry observers_;
   /// Properties of the root and the clients (the program listens to their changes), and this turn's client areas.
-  mutable PropertyCache properties_;
+  PropertyCache& properties_;
   mutable ClientRectCache clientRects_;
   mutable std::optional<DesktopEntryIndex> desktopEntries_;
 
