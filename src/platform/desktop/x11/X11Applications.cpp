@@ -210,6 +210,16 @@ FrameExtents X11Applications::frameExtents(xcb_window_t window) const {
   return frameExtentsFrom(properties_.get(window, x_.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
 }
 
+std::optional<std::uint32_t> X11Applications::windowDesktop(xcb_window_t window) const {
+  return decodeFirst(properties_.get(window, x_.atoms()._NET_WM_DESKTOP, 4), XCB_ATOM_CARDINAL);
+}
+
+bool X11Applications::minimized(xcb_window_t window) const {
+  const Atoms& a = x_.atoms();
+  const auto v = properties_.get(window, {{a._NET_WM_STATE, kMaxStateBytes}, {a.WM_STATE, 8}, {a._NET_WM_DESKTOP, 4}});
+  return minimizedFrom(v[0], v[1], v[2], currentDesktop(), a);
+}
+
 bool X11Applications::maximized(xcb_window_t window) const {
   return maximizedFrom(properties_.get(window, x_.atoms()._NET_WM_STATE, kMaxStateBytes), x_.atoms());
 }
@@ -294,9 +304,9 @@ void X11Applications::checkState(xcb_window_t window) {
   const auto it = clients_.find(window);
   if (it == clients_.end()) return;
   Client& client = it->second;
-  const bool minimized = queryMinimized(x_, window, currentDesktop());
-  const bool restored = client.minimized && !minimized;
-  client.minimized = minimized;
+  const bool now = minimized(window);
+  const bool restored = client.minimized && !now;
+  client.minimized = now;
   if (restored && client.pid)
     observers_.post(*client.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(*client.pid),
                     windowElement(window, *client.pid));
@@ -354,7 +364,7 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
     std::vector<AXUIElement> windows;
     for (const xcb_window_t w : clientOrder_) {
       const Client& c = clients_.at(w);
-      if (c.pid == element.pid && isOnDesktop(queryWindowDesktop(x_, w), current))
+      if (c.pid == element.pid && isOnDesktop(windowDesktop(w), current))
         windows.push_back(windowElement(w, element.pid));
     }
     value = std::move(windows);
@@ -378,7 +388,7 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
     return AXError::success;
   }
   if (attribute == kAXMinimizedAttribute) {
-    value = queryMinimized(x_, window, currentDesktop());
+    value = minimized(window);
     return AXError::success;
   }
   return AXError::attributeUnsupported;
@@ -559,7 +569,7 @@ std::optional<std::vector<CGWindowInfo>> X11Applications::copyWindowInfo(CGWindo
     const auto it = clients_.find(w);
     if (it == clients_.end()) continue;
     if (option == kCGWindowListOptionOnScreenOnly &&
-        (!isOnDesktop(queryWindowDesktop(x_, w), current) || queryMinimized(x_, w, current)))
+        (!isOnDesktop(windowDesktop(w), current) || minimized(w)))
       continue;
     CGWindowInfo info;
     info.windowNumber = w;

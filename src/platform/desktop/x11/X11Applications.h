@@ -95,6 +95,9 @@ class X11Applications final : public ApplicationServer {
   /// Whether the window manager lets others move the window, from its kept properties.
   bool movable(xcb_window_t window) const;
   bool maximized(xcb_window_t window) const;
+  bool minimized(xcb_window_t window) const;
+  /// _NET_WM_DESKTOP, kept.
+  std::optional<std::uint32_t> windowDesktop(xcb_window_t window) const;
   FrameExtents frameExtents(xcb_window_t window) const;
   /// Whether a move may go out to the window: it is ours and movable, and not known to be gone this turn.
   /// When this turn has not seen the window yet, `check` asks whether it is still there; the caller sends its
