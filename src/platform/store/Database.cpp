@@ -386,19 +386,16 @@ std::vector<std::shared_ptr<Row>> Database::liveRows() {
 std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail::Statement& statement,
                                               int firstColumn) {
   const auto& properties = schema.properties();
-  std::vector<Value> values(properties.size());
-  int column = firstColumn;
-  for (std::size_t i = 0; i < properties.size(); ++i)
-    if (properties[i].type != PropertyType::list) values[i] = statement.value(column++, properties[i].type);
-  const auto* key = std::get_if<std::string>(&values[schema.primaryKeyIndex()]);
+  int keyColumn = firstColumn;
+  for (std::size_t i = 0; i < schema.primaryKeyIndex(); ++i)
+    if (properties[i].type != PropertyType::list) ++keyColumn;
+  const Value keyValue = statement.value(keyColumn, PropertyType::string);
+  const auto* key = std::get_if<std::string>(&keyValue);
   if (!key) return nullptr;  // a row without a primary key cannot be presented
 
-  auto apply = [&](Row& row) {
-    for (std::size_t i = 0; i < values.size(); ++i)
-      if (!std::holds_alternative<std::monostate>(values[i])) row.values[i] = values[i];
-  };
+  // A live row holds the stored values already: every write goes through it, and a rollback or another
+  // connection's commit reloads it.
   if (auto row = liveRow(schema, *key)) {
-    apply(*row);
     if (auto accessor = row->accessor()) return accessor;
     auto object = schema.makeObject();
     object->row_ = row;
@@ -407,7 +404,12 @@ std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail
   }
   auto object = schema.makeObject();
   auto& row = *object->row_;
-  apply(row);
+  int column = firstColumn;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    Value v = statement.value(column++, properties[i].type);
+    if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
+  }
   row.owner = shared_from_this();
   row.lists.assign(properties.size(), {});
   row.accessors = {object};
