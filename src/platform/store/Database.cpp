@@ -55,6 +55,13 @@ bool comparable(const Value& value, PropertyType type) {
 // A file that this user may not write, or that lies in such a folder, is opened read-only, so what it holds is
 // still read. Reading a write-ahead-log file needs its shared-memory file, which a read-only folder may lack:
 // then the file is read as it stands.
+// The primary key has its unique index already.
+bool hasOwnIndex(const Property& p) {
+  return p.indexed && p.type != PropertyType::list && p.name != ObjectSchema::primaryKey;
+}
+
+std::string columnIndexName(const ObjectSchema& schema, const Property& p) { return schema.className() + "." + p.name; }
+
 std::unique_ptr<detail::Connection> connect(const std::filesystem::path& path) {
   using detail::Connection;
   std::error_code ec;
@@ -227,6 +234,8 @@ bool Database::tableComplete(const ObjectSchema& schema) {
   for (const auto& p : schema.properties()) {
     if (p.type != PropertyType::list) {
       if (!columns.count(p.name)) return false;
+      // A missing index only slows queries down: a read-only file does without it.
+      if (hasOwnIndex(p) && !readOnly_) wanted.insert(columnIndexName(schema, p));
       continue;
     }
     const auto link = schema.className() + "." + p.name;
@@ -264,6 +273,10 @@ void Database::ensureTable(const ObjectSchema& schema) {
       connection_->exec("ALTER TABLE " + table + " ADD COLUMN " + quoteIdentifier(p.name) + " " + sqlType(p.type));
   connection_->exec("CREATE UNIQUE INDEX IF NOT EXISTS " + quoteIdentifier(schema.className() + ".id") + " ON " +
                     table + " (" + quoteIdentifier(ObjectSchema::primaryKey) + ")");
+  for (const auto& p : schema.properties())
+    if (hasOwnIndex(p))
+      connection_->exec("CREATE INDEX IF NOT EXISTS " + quoteIdentifier(columnIndexName(schema, p)) + " ON " + table +
+                        " (" + quoteIdentifier(p.name) + ")");
   schemas_.emplace(schema.className(), &schema);
   for (std::size_t i = 0; i < schema.properties().size(); ++i) {
     const auto& p = schema.properties()[i];
@@ -292,14 +305,41 @@ std::string Database::linkTable(const ObjectSchema& owner, std::size_t property)
 }
 
 std::string Database::selectColumns(const ObjectSchema& schema, std::string_view tableAlias) const {
+  if (tableAlias.empty()) return sqlOf(schema).columns;
+  if (tableAlias == "t") return sqlOf(schema).aliasedColumns;
   std::string columns;
   for (const auto& p : schema.properties()) {
     if (p.type == PropertyType::list) continue;
     if (!columns.empty()) columns += ", ";
-    if (!tableAlias.empty()) columns += std::string(tableAlias) + ".";
-    columns += quoteIdentifier(p.name);
+    columns += std::string(tableAlias) + "." + quoteIdentifier(p.name);
   }
   return columns;
+}
+
+const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
+  SchemaSql& sql = sql_[schema.className()];
+  if (sql.schema == &schema) return sql;
+  sql = SchemaSql{&schema, {}, {}, {}};
+  const auto& properties = schema.properties();
+  std::string placeholders, updates;
+  int bound = 0;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    const auto column = quoteIdentifier(properties[i].name);
+    if (bound > 0) {
+      sql.columns += ", ";
+      sql.aliasedColumns += ", ";
+      placeholders += ", ";
+    }
+    sql.columns += column;
+    sql.aliasedColumns += "t." + column;
+    placeholders += "?" + std::to_string(++bound);
+    if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
+  }
+  sql.upsert = "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + sql.columns + ") VALUES (" +
+               placeholders + ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
+               (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+  return sql;
 }
 
 // ---- identity map ----
@@ -346,19 +386,16 @@ std::vector<std::shared_ptr<Row>> Database::liveRows() {
 std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail::Statement& statement,
                                               int firstColumn) {
   const auto& properties = schema.properties();
-  std::vector<Value> values(properties.size());
-  int column = firstColumn;
-  for (std::size_t i = 0; i < properties.size(); ++i)
-    if (properties[i].type != PropertyType::list) values[i] = statement.value(column++, properties[i].type);
-  const auto* key = std::get_if<std::string>(&values[schema.primaryKeyIndex()]);
+  int keyColumn = firstColumn;
+  for (std::size_t i = 0; i < schema.primaryKeyIndex(); ++i)
+    if (properties[i].type != PropertyType::list) ++keyColumn;
+  const Value keyValue = statement.value(keyColumn, PropertyType::string);
+  const auto* key = std::get_if<std::string>(&keyValue);
   if (!key) return nullptr;  // a row without a primary key cannot be presented
 
-  auto apply = [&](Row& row) {
-    for (std::size_t i = 0; i < values.size(); ++i)
-      if (!std::holds_alternative<std::monostate>(values[i])) row.values[i] = values[i];
-  };
+  // A live row holds the stored values already: every write goes through it, and a rollback or another
+  // connection's commit reloads it.
   if (auto row = liveRow(schema, *key)) {
-    apply(*row);
     if (auto accessor = row->accessor()) return accessor;
     auto object = schema.makeObject();
     object->row_ = row;
@@ -367,7 +404,12 @@ std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail
   }
   auto object = schema.makeObject();
   auto& row = *object->row_;
-  apply(row);
+  int column = firstColumn;
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (properties[i].type == PropertyType::list) continue;
+    Value v = statement.value(column++, properties[i].type);
+    if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
+  }
   row.owner = shared_from_this();
   row.lists.assign(properties.size(), {});
   row.accessors = {object};
@@ -472,7 +514,11 @@ void Database::beginWrite() {
   if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
   if (readOnly_)
     throw Error("the database file \"" + configuration_.fileURL.string() + "\" is read-only", Failure::readOnly);
-  connection_->exec(inGroup_ ? "SAVEPOINT write" : "BEGIN IMMEDIATE");
+  // Inside a group every write opens and releases a savepoint: prepared once, not parsed each time.
+  if (inGroup_)
+    connection_->statement("SAVEPOINT write")->step();
+  else
+    connection_->exec("BEGIN IMMEDIATE");
   inWrite_ = true;
   changedClasses_.clear();
   deletedInWrite_.clear();
@@ -489,7 +535,10 @@ void Database::commitWrite() {
   checkThread();
   if (!inWrite_) throw LogicError("no write transaction to commit");
   try {
-    connection_->exec(inGroup_ ? "RELEASE write" : "COMMIT");
+    if (inGroup_)
+      connection_->statement("RELEASE write")->step();
+    else
+      connection_->exec("COMMIT");
   } catch (const Error&) {
     cancelWrite();
     throw;
@@ -567,25 +616,10 @@ void Database::restoreAfterRollback(std::vector<std::weak_ptr<Row>> deleted) {
 
 void Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& values) {
   const auto& properties = schema.properties();
-  std::string columns, placeholders, updates;
-  std::vector<const Value*> bound;
-  for (std::size_t i = 0; i < properties.size(); ++i) {
-    if (properties[i].type == PropertyType::list) continue;
-    const auto column = quoteIdentifier(properties[i].name);
-    if (!columns.empty()) {
-      columns += ", ";
-      placeholders += ", ";
-    }
-    columns += column;
-    bound.push_back(&values[i]);
-    placeholders += "?" + std::to_string(bound.size());
-    if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
-  }
-  auto statement = connection_->statement(
-      "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + columns + ") VALUES (" + placeholders +
-      ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
-      (updates.empty() ? "NOTHING" : "UPDATE SET " + updates));
-  for (std::size_t i = 0; i < bound.size(); ++i) statement->bind(static_cast<int>(i + 1), *bound[i]);
+  auto statement = connection_->statement(sqlOf(schema).upsert);
+  int bound = 0;
+  for (std::size_t i = 0; i < properties.size(); ++i)
+    if (properties[i].type != PropertyType::list) statement->bind(++bound, values[i]);
   statement->step();
 }
 

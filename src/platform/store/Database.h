@@ -205,6 +205,14 @@ class Database : public std::enable_shared_from_this<Database> {
   std::thread::id thread_;
   /// Class name → schema, for every class whose table this instance made sure of.
   std::map<std::string, const ObjectSchema*, std::less<>> schemas_;
+  /// SQL text made once per class: the column list of a row read (plain and with the alias "t.") and the
+  /// statement that writes a row.
+  struct SchemaSql {
+    const ObjectSchema* schema = nullptr;
+    std::string columns, aliasedColumns, upsert;
+  };
+  mutable std::map<std::string, SchemaSql, std::less<>> sql_;
+  const SchemaSql& sqlOf(const ObjectSchema& schema) const;
   /// Class name → primary key → the row's shared values (the identity map).
   std::map<std::string, std::unordered_map<std::string, std::weak_ptr<detail::Row>>, std::less<>> rows_;
   std::size_t registrationsSinceSweep_ = 0;

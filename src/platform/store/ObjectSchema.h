@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/store/Value.h"
@@ -25,6 +26,15 @@ struct Property {
   std::function<Value()> makeDefault;
   /// The element class of a list property.
   const ObjectSchema& (*targetSchema)() = nullptr;
+  /// Whether the column has an index of its own, for the queries that select by it. Not part of the stored
+  /// format: a file without the index gains it when it is opened for writing.
+  bool indexed = false;
+
+  /// This property with an index on its column.
+  Property withIndex() && {
+    indexed = true;
+    return std::move(*this);
+  }
 
   static Property integer(std::string name, std::int64_t defaultValue = 0);
   static Property integer(std::string name, std::function<std::int64_t()> makeDefault);

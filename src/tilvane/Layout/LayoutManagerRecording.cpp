@@ -91,9 +91,12 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
 }
 
 void LayoutManager::queueFrameUpdate(const SIWindow& window) {
-  const auto items = layoutItems_;
+  // Held apart from the list, which may change meanwhile; only the window's own items, since every move of
+  // every window comes here.
+  std::vector<std::shared_ptr<LayoutItem>> items;
+  for (const auto& item : layoutItems_)
+    if (item->window() == window) items.push_back(item);
   for (const auto& item : items) {
-    if (item->window() != window) continue;
     if (item->isLayouting()) return;
     const auto screen = window.screen();
     if (!screen) return;

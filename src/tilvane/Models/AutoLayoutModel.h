@@ -6,7 +6,7 @@
 // fractions and the creation time in whole seconds since 1970.
 #define TILVANE_AUTO_LAYOUT_MODEL_FIELDS(F)                   \
   F(Text, id, Id)                                             \
-  F(Text, bundleIdentifier, BundleIdentifier)                 \
+  F(IndexedText, bundleIdentifier, BundleIdentifier)          \
   F(Int, windowID, WindowID, 0)                               \
   F(Int, windowIndex, WindowIndex, 0)                         \
   F(Int, spaceIndex, SpaceIndex, 0)                           \

@@ -2,7 +2,8 @@
 
 // A stored model lists its fields once, in stored column order, in a table macro of lines
 //   F(Kind, name, Name, default)
-// Kind is Int (std::int64_t), Real (double), Text (std::string) or List (ordered links to objects of the class
+// Kind is Int (std::int64_t), Real (double), Text (std::string), IndexedText (a text that queries select by, kept
+// in an index) or List (ordered links to objects of the class
 // given as the default); Name is the capitalised name the setter takes (setName). The default is a value or a
 // function making one, and may be left out (0, 0.0, ""). TILVANE_MODEL_FIELDS makes the field indexes and the
 // accessors from the table, TILVANE_MODEL_SCHEMA the class's constructor and schema(), whose properties come
@@ -29,6 +30,7 @@
 #define TILVANE_ACCESSORS_Text(name, Name, ...)                 \
   std::string name() const { return stringValue(k##Name); } \
   void set##Name(std::string v) { setValue(k##Name, std::move(v)); }
+#define TILVANE_ACCESSORS_IndexedText(name, Name, ...) TILVANE_ACCESSORS_Text(name, Name, __VA_ARGS__)
 #define TILVANE_ACCESSORS_List(name, Name, Target)                                          \
   store::List<Target> name() const { return store::List<Target>(listRef(k##Name)); } \
   void set##Name(const std::vector<std::shared_ptr<Target>>& v) {                       \
@@ -39,6 +41,7 @@
 #define TILVANE_PROPERTY_Int(...) store::Property::integer(__VA_ARGS__)
 #define TILVANE_PROPERTY_Real(...) store::Property::real(__VA_ARGS__)
 #define TILVANE_PROPERTY_Text(...) store::Property::string(__VA_ARGS__)
+#define TILVANE_PROPERTY_IndexedText(...) store::Property::string(__VA_ARGS__).withIndex()
 #define TILVANE_PROPERTY_List(name, Target) store::Property::list(name, &Target::schema)
 
 /// In the class body (ends in the public section): the field indexes and every field's getter and setter.

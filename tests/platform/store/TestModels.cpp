@@ -7,7 +7,7 @@ namespace tilvane::store::test {
 const ObjectSchema& Note::schema() {
   static const ObjectSchema s("Note",
                               {Property::string("id", [] { return makeUuidString(); }),
-                               Property::string("text", "untitled"), Property::integer("count", 7),
+                               Property::string("text", "untitled").withIndex(), Property::integer("count", 7),
                                Property::real("weight", 0.5)},
                               [] { return std::make_shared<Note>(); });
   return s;

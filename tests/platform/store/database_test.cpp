@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/store/Database.h"
 #include "platform/store/RawSql.h"
 #include "platform/store/TestModels.h"
@@ -208,6 +210,33 @@ TEST_F(DatabaseTest, AnOlderTableGainsTheMissingColumnsWithTheirDefaults) {
   EXPECT_EQ(old->description(), "Note { id = old; text = kept; count = 3; weight = 0.5 }");
   db->write([&] { old->setWeight(0.25); });
   EXPECT_EQ(querySql(file(), "SELECT weight FROM Note"), "0.25");
+}
+
+TEST_F(DatabaseTest, AFileWithoutAnIndexGainsItOnOpen) {
+  stored(open(), "n1", "kept");
+  execSql(file(), "DROP INDEX \"Note.text\"");
+  auto db = open();
+  EXPECT_EQ(querySql(file(), "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'Note.text'"), "1");
+  EXPECT_EQ(db->objects<Note>(Predicate::equals("text", "kept")).size(), 1u);
+}
+
+TEST_F(DatabaseTest, AnInstanceBelongsToItsThread) {
+  auto db = open();
+  auto note = stored(db, "n1", "main");
+  bool threw = false;
+  std::thread([&] {
+    try {
+      db->objects<Note>();
+    } catch (const LogicError&) {
+      threw = true;
+    }
+    auto other = Database::open(notesConfiguration(file()));
+    other->write([&] { other->object<Note>("n1")->setText("from the other thread"); });
+  }).join();
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(note->text(), "main");
+  db->objects<Note>();  // a read brings live objects up to date
+  EXPECT_EQ(note->text(), "from the other thread");
 }
 
 }  // namespace

@@ -164,4 +164,10 @@ std::optional<std::pair<int, int>> XProbe::pointer() {
   return std::make_pair(static_cast<int>(r->root_x), static_cast<int>(r->root_y));
 }
 
+void XProbe::setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
+                         const void* data, std::uint32_t items) {
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(property), type, format, items, data);
+  sync();
+}
+
 }  // namespace tilvane::test::x11

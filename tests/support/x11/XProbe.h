@@ -64,6 +64,9 @@ class XProbe {
   void setState(xcb_window_t window, bool add, const std::string& first, const std::string& second = {});
   /// Destroys a window of another client, as if the client closed it.
   void destroy(xcb_window_t window);
+  /// Replaces a property of any window.
+  void setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
+                   const void* data, std::uint32_t items);
   /// The first key code that types `keysym` now (0 when none); the mapping is read afresh each time.
   xcb_keycode_t keycodeOf(std::uint32_t keysym);
   /// Grabs the key of `keysym` with any modifiers on the root, so its presses come to this connection.

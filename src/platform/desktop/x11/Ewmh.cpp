@@ -13,31 +13,58 @@ constexpr std::uint32_t kMaxExtent = 4096;
 DesktopState queryDesktops(const XConnection& x) {
   PropertyRequest count(x, x.root(), x.atoms()._NET_NUMBER_OF_DESKTOPS, 4);
   PropertyRequest current(x, x.root(), x.atoms()._NET_CURRENT_DESKTOP, 4);
+  return desktopsFrom(count.get(), current.get());
+}
+
+DesktopState desktopsFrom(const std::optional<PropertyValue>& count, const std::optional<PropertyValue>& current) {
   DesktopState state;
-  state.count = std::min(decodeFirst(count.get(), XCB_ATOM_CARDINAL).value_or(0), kMaxDesktops);
-  const auto c = decodeFirst(current.get(), XCB_ATOM_CARDINAL);
+  state.count = std::min(decodeFirst(count, XCB_ATOM_CARDINAL).value_or(0), kMaxDesktops);
+  const auto c = decodeFirst(current, XCB_ATOM_CARDINAL);
   if (c && *c < state.count) state.current = *c;
   return state;
 }
 
 std::optional<xcb_window_t> queryActiveWindow(const XConnection& x) {
-  const auto w = decodeFirst(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4), XCB_ATOM_WINDOW);
+  return activeWindowFrom(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4));
+}
+
+std::optional<xcb_window_t> activeWindowFrom(const std::optional<PropertyValue>& value) {
+  const auto w = decodeFirst(value, XCB_ATOM_WINDOW);
   if (!w || *w == XCB_WINDOW_NONE) return std::nullopt;
   return *w;
 }
 
 FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window) {
-  const auto v = decodeFixed(readProperty(x, window, x.atoms()._NET_FRAME_EXTENTS, 16), XCB_ATOM_CARDINAL, 4);
+  return frameExtentsFrom(readProperty(x, window, x.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
+}
+
+FrameExtents frameExtentsFrom(const std::optional<PropertyValue>& value) {
+  const auto v = decodeFixed(value, XCB_ATOM_CARDINAL, 4);
   if (!v) return {};
   const auto clamp = [](std::uint32_t e) { return std::min(e, kMaxExtent); };
   return FrameExtents{clamp((*v)[0]), clamp((*v)[1]), clamp((*v)[2]), clamp((*v)[3])};
 }
 
 std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window) {
-  const auto geometryCookie = xcb_get_geometry(x.get(), window);
-  const auto translateCookie = xcb_translate_coordinates(x.get(), window, x.root(), 0, 0);
-  const auto geometry = x.reply(xcb_get_geometry_reply, geometryCookie);
-  const auto origin = x.reply(xcb_translate_coordinates_reply, translateCookie);
+  return ClientRectRequest(x, window).get();
+}
+
+ClientRectRequest::ClientRectRequest(const XConnection& x, xcb_window_t window)
+    : x_(&x),
+      geometry_(xcb_get_geometry(x.get(), window)),
+      origin_(xcb_translate_coordinates(x.get(), window, x.root(), 0, 0)) {}
+
+ClientRectRequest::~ClientRectRequest() {
+  if (done_) return;
+  xcb_discard_reply(x_->get(), geometry_.sequence);
+  xcb_discard_reply(x_->get(), origin_.sequence);
+}
+
+std::optional<PixelRect> ClientRectRequest::get() {
+  if (done_) return std::nullopt;
+  done_ = true;
+  const auto geometry = x_->reply(xcb_get_geometry_reply, geometry_);
+  const auto origin = x_->reply(xcb_translate_coordinates_reply, origin_);
   if (!geometry || !origin) return std::nullopt;
   return PixelRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
 }
@@ -45,9 +72,12 @@ std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t wind
 std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window) {
   const auto client = queryClientRect(x, window);
   if (!client) return std::nullopt;
-  const FrameExtents e = queryFrameExtents(x, window);
-  return PixelRect{client->x - e.left, client->y - e.top, client->width + e.left + e.right,
-                   client->height + e.top + e.bottom};
+  return outerFrameOf(*client, queryFrameExtents(x, window));
+}
+
+PixelRect outerFrameOf(const PixelRect& client, const FrameExtents& e) {
+  return PixelRect{client.x - e.left, client.y - e.top, client.width + e.left + e.right,
+                   client.height + e.top + e.bottom};
 }
 
 void sendClientMessage(const XConnection& x, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/desktop/x11/PixelRect.h"
+#include "platform/desktop/x11/Properties.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -22,6 +23,8 @@ struct DesktopState {
   std::optional<std::uint32_t> current;
 };
 DesktopState queryDesktops(const XConnection& x);
+/// The same from values of _NET_NUMBER_OF_DESKTOPS and _NET_CURRENT_DESKTOP read already.
+DesktopState desktopsFrom(const std::optional<PropertyValue>& count, const std::optional<PropertyValue>& current);
 
 /// The active window (_NET_ACTIVE_WINDOW), absent when none.
 std::optional<xcb_window_t> queryActiveWindow(const XConnection& x);
@@ -33,9 +36,33 @@ struct FrameExtents {
 };
 /// _NET_FRAME_EXTENTS, each side clamped to 4096; zeros when missing or malformed.
 FrameExtents queryFrameExtents(const XConnection& x, xcb_window_t window);
+/// The same from a value read already.
+FrameExtents frameExtentsFrom(const std::optional<PropertyValue>& value);
+/// How much of _NET_FRAME_EXTENTS is read.
+inline constexpr std::uint32_t kFrameExtentsBytes = 16;
+/// The active window from a value of _NET_ACTIVE_WINDOW read already.
+std::optional<xcb_window_t> activeWindowFrom(const std::optional<PropertyValue>& value);
+/// The outer frame of a client area with the decoration around it.
+PixelRect outerFrameOf(const PixelRect& client, const FrameExtents& extents);
 
 /// The client area of a window in root pixels; absent when the window is gone.
 std::optional<PixelRect> queryClientRect(const XConnection& x, xcb_window_t window);
+/// The same read in flight: asked on construction, answered by get(), so other requests can go out meanwhile.
+class ClientRectRequest {
+ public:
+  ClientRectRequest(const XConnection& x, xcb_window_t window);
+  /// An answer never asked for is discarded.
+  ~ClientRectRequest();
+  ClientRectRequest(const ClientRectRequest&) = delete;
+  ClientRectRequest& operator=(const ClientRectRequest&) = delete;
+  std::optional<PixelRect> get();
+
+ private:
+  const XConnection* x_;
+  xcb_get_geometry_cookie_t geometry_;
+  xcb_translate_coordinates_cookie_t origin_;
+  bool done_ = false;
+};
 /// The outer frame (client area plus frame extents) in root pixels; absent when the window is gone.
 std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window);
 

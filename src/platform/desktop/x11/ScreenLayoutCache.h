@@ -1,28 +1,23 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "platform/desktop/x11/ScreenLayout.h"
 
 namespace tilvane::x11 {
 
-/// The displays as last read, kept for the rest of the current turn of the main loop: one operation that asks
-/// for the displays many times (a window move converts frames through the primary display again and again)
-/// reads the server once, about six round trips. The layout is dropped when the next turn starts, and at once
-/// when an event says the displays may have changed (invalidate()). Within a turn no event is handled, so the
-/// answer is what the program could know anyway. Main thread only.
+/// The displays as last read, kept until an event says they may have changed (invalidate()): RandR changes, the
+/// root's size, the work area, the client list (docks come and go) and a client's struts. Reading them costs
+/// about six round trips, and a hot key converts frames through the primary display at every step of a move;
+/// with the displays kept, nothing stands between the key and the move request. Without an installed main loop
+/// no event is delivered, so every call reads the server. Main thread only.
 class ScreenLayoutCache {
  public:
   /// `query` reads the layout from the server.
-  explicit ScreenLayoutCache(std::function<ScreenLayout()> query);
-  ~ScreenLayoutCache();
-  ScreenLayoutCache(const ScreenLayoutCache&) = delete;
-  ScreenLayoutCache& operator=(const ScreenLayoutCache&) = delete;
+  explicit ScreenLayoutCache(std::function<ScreenLayout()> query) : query_(std::move(query)) {}
 
-  /// The layout of this turn, read now when there is none. Without an installed main loop there are no turns
-  /// to bound a cache by, and every call reads the server.
+  /// The layout kept, read now when there is none.
   ScreenLayout get();
   /// Drops the layout: the next get() reads the server.
   void invalidate() { layout_.reset(); }
@@ -30,9 +25,6 @@ class ScreenLayoutCache {
  private:
   std::function<ScreenLayout()> query_;
   std::optional<ScreenLayout> layout_;
-  bool dropScheduled_ = false;
-  /// Expires with the cache, so a scheduled drop never touches a destroyed one.
-  std::shared_ptr<ScreenLayoutCache*> self_;
 };
 
 }  // namespace tilvane::x11

@@ -29,13 +29,15 @@ constexpr double kRequestSeconds = 0.5;  // how long a move request counts befor
 std::int64_t roundedExtent(double v) { return static_cast<std::int64_t>(std::clamp(std::round(v), 1.0, kMaxExtent)); }
 }  // namespace
 
-X11Applications::X11Applications(const XConnection& x, DesktopNotificationCenter& center,
+X11Applications::X11Applications(const XConnection& x, PropertyCache& properties, DesktopNotificationCenter& center,
                                  std::function<PixelRect()> primary)
     : x_(x),
       center_(center),
       primary_(std::move(primary)),
       hostName_(localHostName()),
       ownPid_(getpid()),
+      properties_(properties),
+      clientRects_(x),
       self_(std::make_shared<X11Applications*>(this)) {}
 
 X11Applications::~X11Applications() = default;
@@ -55,6 +57,7 @@ void X11Applications::handle(const xcb_generic_event_t& event) {
     case XCB_PROPERTY_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
       const Atoms& a = x_.atoms();
+      if (e.window == x_.root() || clients_.count(e.window)) properties_.changed(e.window, e.atom);
       if (e.window == x_.root()) {
         if (e.atom == a._NET_CLIENT_LIST) clientListDirty_ = true;
       } else if (clients_.count(e.window)) {
@@ -65,13 +68,22 @@ void X11Applications::handle(const xcb_generic_event_t& event) {
     }
     case XCB_CONFIGURE_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
-      if (clients_.count(e.window)) geometryDirty_.insert(e.window);
-      if (const auto it = frameToClient_.find(e.window); it != frameToClient_.end()) geometryDirty_.insert(it->second);
+      if (clients_.count(e.window)) {
+        geometryDirty_.insert(e.window);
+        clientRects_.forget(e.window);
+      }
+      if (const auto it = frameToClient_.find(e.window); it != frameToClient_.end()) {
+        geometryDirty_.insert(it->second);
+        clientRects_.forget(it->second);
+      }
       break;
     }
     case XCB_REPARENT_NOTIFY: {
       const auto& e = reinterpret_cast<const xcb_reparent_notify_event_t&>(event);
-      if (clients_.count(e.window)) reparented_.insert(e.window);
+      if (clients_.count(e.window)) {
+        reparented_.insert(e.window);
+        clientRects_.forget(e.window);
+      }
       break;
     }
     case XCB_DESTROY_NOTIFY: {
@@ -127,8 +139,11 @@ void X11Applications::track(xcb_window_t window, bool notify) {
   const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(x_.get(), window, XCB_CW_EVENT_MASK, &events);
   Client client;
-  client.outer = outerFrame(window);
-  if (!client.outer) return;  // gone already
+  client.outer = freshOuterFrame(window);
+  if (!client.outer) {  // gone already
+    properties_.forget(window);
+    return;
+  }
   client.pid = queryWindowPid(x_, window, hostName_);
   client.minimized = queryMinimized(x_, window, currentDesktop());
   findFrame(window, client);
@@ -151,6 +166,8 @@ void X11Applications::untrack(xcb_window_t window, bool notify) {
   reparented_.erase(window);
   settling_.erase(window);
   requested_.erase(window);
+  properties_.forget(window);
+  clientRects_.forget(window);
   if (client.frame != window) frameToClient_.erase(client.frame);
   if (!client.pid) return;
   if (notify) {
@@ -178,7 +195,39 @@ void X11Applications::findFrame(xcb_window_t window, Client& client) {
 }
 
 std::optional<PixelRect> X11Applications::outerFrame(xcb_window_t window) const {
-  return queryFrameRect(x_, window);
+  const auto client = clientRects_.get(window);
+  if (!client) return std::nullopt;
+  return outerFrameOf(*client, frameExtents(window));
+}
+
+std::optional<PixelRect> X11Applications::freshOuterFrame(xcb_window_t window) {
+  const auto client = clientRects_.refresh(window);
+  if (!client) return std::nullopt;
+  return outerFrameOf(*client, frameExtents(window));
+}
+
+FrameExtents X11Applications::frameExtents(xcb_window_t window) const {
+  return frameExtentsFrom(properties_.get(window, x_.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
+}
+
+std::optional<std::uint32_t> X11Applications::windowDesktop(xcb_window_t window) const {
+  return decodeFirst(properties_.get(window, x_.atoms()._NET_WM_DESKTOP, 4), XCB_ATOM_CARDINAL);
+}
+
+bool X11Applications::minimized(xcb_window_t window) const {
+  const Atoms& a = x_.atoms();
+  const auto v = properties_.get(window, {{a._NET_WM_STATE, kMaxStateBytes}, {a.WM_STATE, 8}, {a._NET_WM_DESKTOP, 4}});
+  return minimizedFrom(v[0], v[1], v[2], currentDesktop(), a);
+}
+
+bool X11Applications::maximized(xcb_window_t window) const {
+  return maximizedFrom(properties_.get(window, x_.atoms()._NET_WM_STATE, kMaxStateBytes), x_.atoms());
+}
+
+bool X11Applications::movable(xcb_window_t window) const {
+  const auto v = properties_.get(
+      window, {{x_.atoms()._NET_WM_ALLOWED_ACTIONS, kMaxStateBytes}, {x_.atoms()._NET_WM_WINDOW_TYPE, kMaxTypeBytes}});
+  return movableFrom(v[0], v[1], x_.atoms());
 }
 
 X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify) {
@@ -232,7 +281,7 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   const auto it = clients_.find(window);
   if (it == clients_.end()) return;
   Client& client = it->second;
-  const auto now = outerFrame(window);
+  const auto now = freshOuterFrame(window);
   if (!now) return;
   const auto before = client.outer;
   client.outer = now;
@@ -255,9 +304,9 @@ void X11Applications::checkState(xcb_window_t window) {
   const auto it = clients_.find(window);
   if (it == clients_.end()) return;
   Client& client = it->second;
-  const bool minimized = queryMinimized(x_, window, currentDesktop());
-  const bool restored = client.minimized && !minimized;
-  client.minimized = minimized;
+  const bool now = minimized(window);
+  const bool restored = client.minimized && !now;
+  client.minimized = now;
   if (restored && client.pid)
     observers_.post(*client.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(*client.pid),
                     windowElement(window, *client.pid));
@@ -282,7 +331,10 @@ const X11Applications::Client* X11Applications::clientOf(const AXUIElement& wind
   return &it->second;
 }
 
-std::optional<std::uint32_t> X11Applications::currentDesktop() const { return queryDesktops(x_).current; }
+std::optional<std::uint32_t> X11Applications::currentDesktop() const {
+  const auto v = properties_.get(x_.root(), {{x_.atoms()._NET_NUMBER_OF_DESKTOPS, 4}, {x_.atoms()._NET_CURRENT_DESKTOP, 4}});
+  return desktopsFrom(v[0], v[1]).current;
+}
 
 const DesktopEntryIndex& X11Applications::desktopEntries() const {
   if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(apps::xdgApplicationFolders());
@@ -312,7 +364,7 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
     std::vector<AXUIElement> windows;
     for (const xcb_window_t w : clientOrder_) {
       const Client& c = clients_.at(w);
-      if (c.pid == element.pid && isOnDesktop(queryWindowDesktop(x_, w), current))
+      if (c.pid == element.pid && isOnDesktop(windowDesktop(w), current))
         windows.push_back(windowElement(w, element.pid));
     }
     value = std::move(windows);
@@ -320,18 +372,23 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
   }
   if (!clientOf(element)) return AXError::invalidUIElement;
   const auto window = static_cast<xcb_window_t>(element.id);
+  // Kept properties outlive a window that vanished before the program heard of it: ask whether it is there.
+  if (!clientRects_.get(window)) return AXError::invalidUIElement;
+  const Atoms& a = x_.atoms();
   if (attribute == kAXTitleAttribute) {
-    auto title = queryTitle(x_, window);
+    const auto v = properties_.get(window, {{a._NET_WM_NAME, kMaxTextBytes}, {XCB_ATOM_WM_NAME, kMaxTextBytes}});
+    auto title = titleFrom(v[0], v[1], a);
     if (!title) return AXError::noValue;
     value = std::move(*title);
     return AXError::success;
   }
   if (attribute == kAXSubroleAttribute) {
-    value = querySubrole(x_, window);
+    const auto v = properties_.get(window, {{a._NET_WM_WINDOW_TYPE, kMaxTypeBytes}, {XCB_ATOM_WM_TRANSIENT_FOR, 4}});
+    value = subroleFrom(v[0], v[1], a);
     return AXError::success;
   }
   if (attribute == kAXMinimizedAttribute) {
-    value = queryMinimized(x_, window, currentDesktop());
+    value = minimized(window);
     return AXError::success;
   }
   return AXError::attributeUnsupported;
@@ -364,7 +421,7 @@ double X11Applications::settleDeadline() { return dispatch::MainQueue::clock().n
 
 bool X11Applications::unmaximize(xcb_window_t window) {
   // A maximised window ignores moves and resizes.
-  if (!queryMaximized(x_, window)) return false;
+  if (!maximized(window)) return false;
   sendClientMessage(x_, window, x_.atoms()._NET_WM_STATE, kStateRemove, x_.atoms()._NET_WM_STATE_MAXIMIZED_VERT,
                     x_.atoms()._NET_WM_STATE_MAXIMIZED_HORZ, kSourcePager);
   return true;
@@ -390,7 +447,7 @@ void X11Applications::moveResize(xcb_window_t window, std::uint32_t flags, std::
 
 FrameExtents X11Applications::sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height) {
   // The size asked for is the outer frame's; the client gets it less the decoration.
-  const FrameExtents e = queryFrameExtents(x_, window);
+  const FrameExtents e = frameExtents(window);
   moveResize(window, kMoveResizeWidth | kMoveResizeHeight, 0, 0, std::max<std::int64_t>(1, width - e.left - e.right),
              std::max<std::int64_t>(1, height - e.top - e.bottom));
   return e;
@@ -404,7 +461,7 @@ void X11Applications::settleUnmaximized() {
       it = settling_.erase(it);
       continue;
     }
-    if (s.size && !queryMaximized(x_, it->first) && queryFrameExtents(x_, it->first) != s.extents)
+    if (s.size && !maximized(it->first) && frameExtents(it->first) != s.extents)
       s.extents = sendOuterSize(it->first, s.size->width, s.size->height);
     ++it;
   }
@@ -413,16 +470,32 @@ void X11Applications::settleUnmaximized() {
 bool X11Applications::canMove(const AXUIElement& window) const {
   // A window that vanished reads as movable (it has no property saying otherwise): ask for its geometry too.
   const auto w = static_cast<xcb_window_t>(window.id);
-  return clientOf(window) && queryClientRect(x_, w) && queryMovable(x_, w);
+  return clientOf(window) && clientRects_.get(w) && movable(w);
+}
+
+bool X11Applications::mayMove(const AXUIElement& window, std::optional<ClientRectRequest>& check) {
+  const auto w = static_cast<xcb_window_t>(window.id);
+  if (!clientOf(window) || !movable(w)) return false;
+  if (clientRects_.has(w)) return clientRects_.get(w).has_value();
+  check.emplace(x_, w);
+  return true;
+}
+
+bool X11Applications::confirmSent(xcb_window_t window, std::optional<ClientRectRequest>& check) {
+  // The server answers the check before it passes the request on. A request about a window that is gone
+  // changes nothing; it is refused all the same.
+  return !check || clientRects_.keep(window, check->get()).has_value();
 }
 
 bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint position) {
-  if (!canMove(window)) return false;
+  std::optional<ClientRectRequest> check;
+  if (!mayMove(window, check)) return false;
   const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
   if (!target) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
   moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
+  if (!confirmSent(w, check)) return false;
   Requested& r = requested_[w];
   r.x = target->x;
   r.y = target->y;
@@ -431,14 +504,16 @@ bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint posit
 }
 
 bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
-  if (!canMove(window)) return false;
   if (!std::isfinite(size.width) || !std::isfinite(size.height)) return false;
+  std::optional<ClientRectRequest> check;
+  if (!mayMove(window, check)) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
   const std::int64_t width = roundedExtent(size.width), height = roundedExtent(size.height);
   // An un-maximised window gets its normal decoration back some time after the window manager took the request:
   // the size goes out now with the extents of now, and again whenever they change while the window settles.
   const bool settles = unmaximize(w) || settling_.count(w);
   const FrameExtents used = sendOuterSize(w, width, height);
+  if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   Requested& r = requested_[w];
   r.width = width;
@@ -449,14 +524,14 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
 
 bool X11Applications::focusWindow(const AXUIElement& window) {
   if (!clientOf(window)) return false;
-  const auto active = queryActiveWindow(x_);
+  const auto active = activeWindowFrom(properties_.get(x_.root(), x_.atoms()._NET_ACTIVE_WINDOW, 4));
   sendClientMessage(x_, static_cast<xcb_window_t>(window.id), x_.atoms()._NET_ACTIVE_WINDOW, kSourcePager,
                     XCB_CURRENT_TIME, active.value_or(XCB_WINDOW_NONE));
   return true;
 }
 
 std::optional<AXUIElement> X11Applications::focusedWindow() const {
-  const auto active = queryActiveWindow(x_);
+  const auto active = activeWindowFrom(properties_.get(x_.root(), x_.atoms()._NET_ACTIVE_WINDOW, 4));
   return active ? elementOf(*active) : std::nullopt;
 }
 
@@ -494,7 +569,7 @@ std::optional<std::vector<CGWindowInfo>> X11Applications::copyWindowInfo(CGWindo
     const auto it = clients_.find(w);
     if (it == clients_.end()) continue;
     if (option == kCGWindowListOptionOnScreenOnly &&
-        (!isOnDesktop(queryWindowDesktop(x_, w), current) || queryMinimized(x_, w, current)))
+        (!isOnDesktop(windowDesktop(w), current) || minimized(w)))
       continue;
     CGWindowInfo info;
     info.windowNumber = w;

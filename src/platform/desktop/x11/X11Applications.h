@@ -12,11 +12,13 @@
 
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/DesktopNotificationCenter.h"
+#include "platform/desktop/x11/ClientRectCache.h"
 #include "platform/desktop/x11/DesktopEntries.h"
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/ObserverRegistry.h"
 #include "platform/desktop/x11/PixelRect.h"
 #include "platform/desktop/x11/ProcessExitWatch.h"
+#include "platform/desktop/x11/PropertyCache.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -39,7 +41,9 @@ class X11Applications final : public ApplicationServer {
  public:
   /// `center` receives launches and quits; `primary` answers the primary display's monitor in root pixels,
   /// whose top-left corner is the window space's origin.
-  X11Applications(const XConnection& x, DesktopNotificationCenter& center, std::function<PixelRect()> primary);
+  /// `properties` keeps the values of the root's and the clients' properties; this object tells it of changes.
+  X11Applications(const XConnection& x, PropertyCache& properties, DesktopNotificationCenter& center,
+                  std::function<PixelRect()> primary);
   ~X11Applications() override;
   X11Applications(const X11Applications&) = delete;
   X11Applications& operator=(const X11Applications&) = delete;
@@ -88,13 +92,27 @@ class X11Applications final : public ApplicationServer {
   const Client* clientOf(const AXUIElement& window) const;
   /// Whether the window is ours, still there, and movable.
   bool canMove(const AXUIElement& window) const;
+  /// Whether the window manager lets others move the window, from its kept properties.
+  bool movable(xcb_window_t window) const;
+  bool maximized(xcb_window_t window) const;
+  bool minimized(xcb_window_t window) const;
+  /// _NET_WM_DESKTOP, kept.
+  std::optional<std::uint32_t> windowDesktop(xcb_window_t window) const;
+  FrameExtents frameExtents(xcb_window_t window) const;
+  /// Whether a move may go out to the window: it is ours and movable, and not known to be gone this turn.
+  /// When this turn has not seen the window yet, `check` asks whether it is still there; the caller sends its
+  /// request with it and awaits the answer only then (confirmSent), so no round trip comes before the request.
+  bool mayMove(const AXUIElement& window, std::optional<ClientRectRequest>& check);
+  bool confirmSent(xcb_window_t window, std::optional<ClientRectRequest>& check);
   std::optional<std::uint32_t> currentDesktop() const;
   std::vector<xcb_window_t> readClientList() const;
   void syncClientList(bool notify);
   void track(xcb_window_t window, bool notify);
   void untrack(xcb_window_t window, bool notify);
   void findFrame(xcb_window_t window, Client& client);
+  /// The outer frame as this turn knows it; freshOuterFrame() reads the server again.
   std::optional<PixelRect> outerFrame(xcb_window_t window) const;
+  std::optional<PixelRect> freshOuterFrame(xcb_window_t window);
   Application& applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify);
   void applicationEnded(pid_t pid);
   void checkGeometry(xcb_window_t window);
@@ -123,6 +141,9 @@ class X11Applications final : public ApplicationServer {
   std::map<pid_t, Application> applications_;
   std::vector<pid_t> applicationOrder_;
   ObserverRegistry observers_;
+  /// Properties of the root and the clients (the program listens to their changes), and this turn's client areas.
+  PropertyCache& properties_;
+  mutable ClientRectCache clientRects_;
   mutable std::optional<DesktopEntryIndex> desktopEntries_;
 
   bool clientListDirty_ = false;

@@ -19,9 +19,9 @@ std::unique_ptr<X11Desktop> X11Desktop::adopt(std::unique_ptr<XConnection> conne
 
 X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)
     : x_(std::move(x)),
-      displayServer_(*x_),
+      displayServer_(*x_, properties_),
       eventTap_(*x_, [this](int position) { return position >= 1 && switchToDesktop(static_cast<std::uint32_t>(position - 1)); }),
-      applications_(*x_, center_, [this] { return displayServer_.layout().space().primary(); }) {
+      applications_(*x_, properties_, center_, [this] { return displayServer_.layout().space().primary(); }) {
   // The root's own changes (properties, size) and those of its children: the window manager's frames.
   const std::uint32_t rootEvents =
       XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -45,7 +45,7 @@ X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)
 X11Desktop::~X11Desktop() = default;
 
 bool X11Desktop::switchToDesktop(std::uint32_t n) {
-  if (lost_ || n >= queryDesktops(*x_).count) return false;
+  if (lost_ || n >= displayServer_.desktops().count) return false;
   requestCurrentDesktop(*x_, n);
   return true;
 }
@@ -64,8 +64,15 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
   applications_.handle(event);
   if (type == XCB_PROPERTY_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-    if (e.window != x_->root()) return;
     const Atoms& a = x_->atoms();
+    if (e.window != x_->root()) {
+      // A dock's reserved edges shape the usable areas even where the window manager keeps no work area.
+      if (e.atom == a._NET_WM_STRUT || e.atom == a._NET_WM_STRUT_PARTIAL) {
+        displaysMayHaveChanged_ = true;
+        displayServer_.displaysMayHaveChanged();
+      }
+      return;
+    }
     if (e.atom == a._NET_CURRENT_DESKTOP) desktopMayHaveChanged_ = true;
     if (e.atom == a._NET_WORKAREA) displaysMayHaveChanged_ = true;
     // A dock that comes or goes brings or takes its strut.
@@ -91,7 +98,7 @@ void X11Desktop::endOfBatch() {
   applications_.endOfBatch();
   if (desktopMayHaveChanged_) {
     desktopMayHaveChanged_ = false;
-    const auto current = queryDesktops(*x_).current;
+    const auto current = displayServer_.desktops().current;
     if (current != currentDesktop_) {
       currentDesktop_ = current;
       DesktopNotificationCenter::post(center_.activeSpaceDidChange());

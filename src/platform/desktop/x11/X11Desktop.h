@@ -10,6 +10,7 @@
 #include "platform/desktop/x11/EventPump.h"
 #include "platform/desktop/x11/WindowManagerCheck.h"
 #include "platform/desktop/x11/X11Applications.h"
+#include "platform/desktop/x11/PropertyCache.h"
 #include "platform/desktop/x11/X11DisplayServer.h"
 #include "platform/desktop/x11/X11EventTap.h"
 #include "platform/desktop/x11/X11Launcher.h"
@@ -78,6 +79,8 @@ class X11Desktop final : public Desktop {
   std::vector<std::pair<std::string, NSScreen>> displaySignature() const;
 
   std::unique_ptr<XConnection> x_;
+  /// Property values of the root and the clients, shared by the displays and the applications.
+  PropertyCache properties_{*x_};
   X11DisplayServer displayServer_;
   X11EventTap eventTap_;
   DesktopNotificationCenter center_;

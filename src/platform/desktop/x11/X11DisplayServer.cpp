@@ -20,8 +20,13 @@ std::optional<NSScreen> X11DisplayServer::mainScreen() const {
   return NSScreen{l.space().toDisplaySpace(main->monitor.rect), l.space().toDisplaySpace(main->usable)};
 }
 
+DesktopState X11DisplayServer::desktops() const {
+  const auto v = properties_.get(x_.root(), {{x_.atoms()._NET_NUMBER_OF_DESKTOPS, 4}, {x_.atoms()._NET_CURRENT_DESKTOP, 4}});
+  return desktopsFrom(v[0], v[1]);
+}
+
 std::optional<ManagedDisplaySpaces> X11DisplayServer::copyManagedDisplaySpaces() const {
-  const DesktopState desktops = queryDesktops(x_);
+  const DesktopState desktops = this->desktops();
   if (desktops.count == 0) return std::nullopt;
   std::vector<ManagedSpace> spaces;
   for (std::uint32_t i = 0; i < desktops.count; ++i) spaces.push_back(ManagedSpace{desktopUuid(i)});

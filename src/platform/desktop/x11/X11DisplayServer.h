@@ -2,13 +2,14 @@
 
 #include "platform/desktop/DisplayServer.h"
 #include "platform/desktop/x11/Ewmh.h"
+#include "platform/desktop/x11/PropertyCache.h"
 #include "platform/desktop/x11/ScreenLayout.h"
 #include "platform/desktop/x11/ScreenLayoutCache.h"
 
 namespace tilvane::x11 {
 
-/// The displays and desktops of an X screen with an EWMH window manager. Every answer is read from the server
-/// (the displays once per turn of the main loop and again after any event that may change them):
+/// The displays and desktops of an X screen with an EWMH window manager. The displays are read once and again
+/// after any event that may change them, the desktops whenever the root says they changed:
 /// - displays are the RandR monitors (the whole screen without RandR), the primary first; frames are in the
 ///   display space with the primary display's height as the pivot; visible frames leave out the docks' struts;
 /// - desktops are the EWMH desktops, one numbering shared by every display, with UUIDs made from their numbers;
@@ -17,7 +18,9 @@ namespace tilvane::x11 {
 /// Main thread only.
 class X11DisplayServer final : public DisplayServer {
  public:
-  explicit X11DisplayServer(const XConnection& x) : x_(x), layouts_([&x] { return ScreenLayout::query(x); }) {}
+  /// `properties` keeps the root's properties (the desktops).
+  X11DisplayServer(const XConnection& x, PropertyCache& properties)
+      : x_(x), properties_(properties), layouts_([&x] { return ScreenLayout::query(x); }) {}
 
   std::vector<NSScreen> screens() const override;
   /// The display of the active window, else the one under the pointer, else the primary.
@@ -28,14 +31,15 @@ class X11DisplayServer final : public DisplayServer {
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
 
-  /// The displays as the server has them now (read once per turn of the main loop, see ScreenLayoutCache).
+  /// The displays as the server has them (kept until an event says they changed, see ScreenLayoutCache).
   ScreenLayout layout() const { return layouts_.get(); }
   /// Forgets the displays read in this turn: an event says they may have changed.
   void displaysMayHaveChanged() { layouts_.invalidate(); }
-  DesktopState desktops() const { return queryDesktops(x_); }
+  DesktopState desktops() const;
 
  private:
   const XConnection& x_;
+  PropertyCache& properties_;
   mutable ScreenLayoutCache layouts_;
 };
 

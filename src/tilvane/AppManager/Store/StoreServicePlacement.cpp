@@ -72,13 +72,17 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   if (!id || !bundle) return nullptr;
   const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
 
-  // The same window seen before.
-  const auto sameWindow = autoLayoutModels(
-      store::Predicate::equals("bundleIdentifier", *bundle).andEquals("windowID", std::int64_t{window.windowID()}));
-  if (sameWindow && !sameWindow->empty()) {
-    const AutoLayoutModelPtr found = sameWindow->back();
-    setWindowIndex(found, index);
-    return found;
+  // Every record of the application, found through the index on bundleIdentifier; the same window seen
+  // before is the latest of them with its number.
+  const auto siblings = autoLayoutModels(store::Predicate::equals("bundleIdentifier", *bundle));
+  if (siblings) {
+    const std::int64_t windowID = window.windowID();
+    const auto same = std::find_if(siblings->rbegin(), siblings->rend(),
+                                   [&](const AutoLayoutModelPtr& m) { return m && m->windowID() == windowID; });
+    if (same != siblings->rend()) {
+      setWindowIndex(*same, index);
+      return *same;
+    }
   }
 
   // The same place among the application's windows.
@@ -90,7 +94,6 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   }
 
   // A sibling whose frame the window inherits.
-  const auto siblings = autoLayoutModels(store::Predicate::equals("bundleIdentifier", *bundle));
   if (!siblings || siblings->empty()) return makeAutoLayoutModel(window);
   const std::int64_t screenCount = displayCount();
   auto chosen = std::find_if(siblings->begin(), siblings->end(), [&](const AutoLayoutModelPtr& m) {

@@ -127,6 +127,8 @@ TEST_F(StoreServiceTest, AnUnusableDatabaseIsSaidOnceAndTheProgramGoesOnWithoutI
 
 TEST_F(StoreServiceTest, AReadOnlyDatabaseStillGivesItsPlacementsSaysSoOnceAndIsNeverChanged) {
   stored(placement("com.a", 0, 11));
+  // As an older version left it: without the lookup index, which a read-only file cannot gain.
+  store::test::execSql(databaseFile(), "DROP INDEX \"AutoLayoutModel.bundleIdentifier\"");
   for (const bool folder : {true, false}) {
     SCOPED_TRACE(folder ? "read-only folder" : "read-only file");
     const auto locked = folder ? databaseFile().parent_path() : databaseFile();

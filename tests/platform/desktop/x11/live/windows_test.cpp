@@ -74,6 +74,30 @@ TEST_F(X11WindowsTest, AMaximizedWindowIsUnmaximizedBeforeItMoves) {
   EXPECT_EQ(std::count(states.begin(), states.end(), probe().atom("_NET_WM_STATE_MAXIMIZED_VERT")), 0);
 }
 
+TEST_F(X11WindowsTest, WhatTheBackendKeepsFollowsWhatOthersChange) {
+  auto& client = launchClient({"--title", "Before", "--windows", "2"});
+  const auto e = element(client.window(0)), other = element(client.window(1));
+  ASSERT_TRUE(e && other);
+  SIWindow window(*e);
+  // Everything a move needs is read once now: not maximised, the decoration, the focus, the title.
+  ASSERT_TRUE(window.setFrame(CGRectMake(100, 100, 400, 300)));
+  ASSERT_TRUE(frameBecomes(client.window(), {100, 100, 400, 300}));
+  EXPECT_EQ(window.title(), "Before 1");
+  for (const auto& focused : {*e, *other}) {
+    ASSERT_TRUE(SIWindow(focused).focusWindow());
+    ASSERT_TRUE(waitUntil([&] { return SIWindow::focusedWindow() == SIWindow(focused); }));
+  }
+
+  const std::string title = "After";
+  probe().setProperty(client.window(), "_NET_WM_NAME", probe().atom("UTF8_STRING"), 8, title.data(),
+                      static_cast<std::uint32_t>(title.size()));
+  ASSERT_TRUE(waitUntil([&] { return window.title() == "After"; }));
+  probe().setState(client.window(), true, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+  ASSERT_TRUE(waitUntil([&] { return window.frame().size.width == 1920; }));
+  ASSERT_TRUE(window.setFrame(CGRectMake(50, 60, 700, 500)));
+  EXPECT_TRUE(frameBecomes(client.window(), {50, 60, 700, 500})) << *probe().frameRect(client.window());
+}
+
 TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScreenList) {
   auto& client = launchClient({"--title", "Small"});
   const auto e = element(client.window());
@@ -117,13 +141,21 @@ TEST_F(X11WindowsTest, GarbagePropertiesNeitherCrashNorLeakInvalidText) {
 }
 
 TEST_F(X11WindowsTest, AHostileDockCannotTakeAwayTheWholeScreen) {
-  launchClient({"--dock", "4294967295,4294967295,4294967295,4294967295,0,4294967295,0,4294967295,0,4294967295,0,"
+  auto& dock = launchClient({"--dock", "4294967295,4294967295,4294967295,4294967295,0,4294967295,0,4294967295,0,4294967295,0,"
                           "4294967295"});
   ASSERT_TRUE(waitUntil([&] { return probe().clientList().size() >= 2; }));
   const auto screens = NSScreen::screens();
   ASSERT_EQ(screens.size(), 1u);
   EXPECT_GT(screens[0].visibleFrame.size.width, 0);
   EXPECT_GT(screens[0].visibleFrame.size.height, 0);
+
+  // It settles for 30 pixels at the top: the usable area follows.
+  const std::uint32_t strut[12] = {0, 0, 30, 0, 0, 0, 0, 0, 0, 1919, 0, 0};
+  probe().setProperty(dock.window(), "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, strut, 12);
+  EXPECT_TRUE(waitUntil([&] {
+    const NSScreen s = NSScreen::screens().front();
+    return s.visibleFrame.maxY() == s.frame.maxY() - 30;
+  })) << NSScreen::screens().front().visibleFrame;
 }
 
 TEST_F(X11WindowsTest, LosingTheConnectionIsReportedOnce) {
