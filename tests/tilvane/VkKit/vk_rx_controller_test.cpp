@@ -4,7 +4,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "AppManager/Logging/LogManager.h"
 #include "VkKit/VkRxController.h"
+#include "VkKit/VkRxViewController.h"
 #include "platform/rx/PublishSubject.h"
 
 namespace tilvane {
@@ -70,6 +72,46 @@ TEST(VkRxController, SubscriptionsInTheBagEndWithTheController) {
   controller.reset();
   EXPECT_EQ(source.observerCount(), 0u);
   source.onNext(2);  // would touch a destroyed controller if the subscription had survived
+}
+
+// Records each hook with the number of lines logged before it ran, so hooks and log lines are ordered together.
+class RecordingViewController : public VkRxViewController {
+ public:
+  explicit RecordingViewController(const LogManager::Capture& log) : log_(log) {}
+  std::vector<std::string> calls;
+
+ protected:
+  void loadView() override { record("loadView"); }
+  void setupUI() override { record("setupUI"); }
+  void setupLayout() override { record("setupLayout"); }
+  void setupViewModel() override { record("setupViewModel"); }
+
+ private:
+  void record(const std::string& hook) { calls.push_back(hook + "@" + std::to_string(log_.lines().size())); }
+  const LogManager::Capture& log_;
+};
+
+TEST(VkRxViewController, HooksWaitForTheViewAndRunOnceInOrderAroundTheThreeLogLines) {
+  LogManager::Capture log;
+  RecordingViewController controller(log);
+  controller.updateViewConstraints();  // no view yet: nothing to lay out
+  EXPECT_TRUE(controller.calls.empty());
+  EXPECT_TRUE(log.lines().empty());
+
+  controller.loadViewIfNeeded();
+  controller.loadViewIfNeeded();
+  controller.updateViewConstraints();
+  controller.updateViewConstraints();
+  EXPECT_EQ(controller.calls,
+            (std::vector<std::string>{"loadView@0", "setupUI@2", "setupViewModel@3", "setupLayout@3"}));
+  EXPECT_TRUE(controller.layoutInited());
+
+  // The base class's own file, whichever subclass logs.
+  const std::string path = "/src/tilvane/VkKit/VkRxViewController.cpp";
+  const std::vector<std::string> lines = log.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  const char* const endings[] = {" controller setup", " UI setup", " viewmodel setup"};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(lines[i].ends_with(path + endings[i])) << lines[i];
 }
 
 }  // namespace
