@@ -34,10 +34,10 @@ TEST(DefaultsValue, RealAndTextFormsReadTheLeadingText) {
 }
 
 TEST(DefaultsValue, BooleanForms) {
-  for (const Value yes : {Value(2), Value(-1), Value(0.5), Value("YES"), Value("true"), Value("T"), Value("  +007"),
+  for (const Value& yes : {Value(2), Value(-1), Value(0.5), Value("YES"), Value("true"), Value("T"), Value("  +007"),
                           Value("9 lives")})
     EXPECT_TRUE(yes.boolValue()) << yes.stringValue().value_or("?");
-  for (const Value no : {Value(0), Value(0.0), Value("NO"), Value("false"), Value(""), Value("000"), Value("-0"),
+  for (const Value& no : {Value(0), Value(0.0), Value("NO"), Value("false"), Value(""), Value("000"), Value("-0"),
                          Value("x"), Value(Data{1})})
     EXPECT_FALSE(no.boolValue()) << no.stringValue().value_or("?");
 }

@@ -64,10 +64,11 @@ void assignIdentityKeys(std::vector<Monitor>& monitors) {
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     Monitor& m = monitors[i];
     if (seen[m.identityKey] < 2) continue;
+    // Appended piece by piece: g++ 12 warns falsely on "x" + std::string temporaries.
     if (!m.outputs.empty() && !m.outputs.front().name.empty())
-      m.identityKey += "@" + m.outputs.front().name;
+      m.identityKey.append("@").append(m.outputs.front().name);
     else
-      m.identityKey += "#" + std::to_string(i);
+      m.identityKey.append("#").append(std::to_string(i));
   }
 }
 
