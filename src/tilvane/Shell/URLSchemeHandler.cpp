@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Logging/LogManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
@@ -23,7 +24,10 @@ class SharedLayoutManager final : public URLSchemeHandler::Layouts {
   void layoutWorkspace(const WorkspaceLayoutGroupModel& group) override {
     LayoutManager::shared().layoutWorkspace(group);
   }
-  void layoutAll() override { LayoutManager::shared().layoutAll(); }
+  void layoutAll() override {
+    LogManager::debug("layout all");
+    LayoutManager::shared().layoutAll();
+  }
 };
 
 SharedLayoutManager& sharedLayoutManager() {

@@ -1,12 +1,14 @@
-// Entry point and composition root. It chooses the desktop before Qt starts (so a missing X server is told in
+// Entry point and composition root. It hands its argument to an instance already running, or chooses the desktop before Qt starts (so a missing X server is told in
 // the program's words), then makes Qt's event loop the main queue, the chosen backends, the Qt views, and
 // runs the delegate's launch. The end is ordered: the connection-lost subscription, then the shutdown (pending
 // moves written, the shared instances ended in order), then the signal pipe, the backends, the loop and Qt.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "AppManager/Logging/LogManager.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
@@ -15,16 +17,45 @@
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
 #include "Shell/Shutdown.h"
+#include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
+#include "platform/ipc/InstanceChannel.h"
 #include "platform/rx/Disposable.h"
+
+namespace {
+constexpr std::string_view kScheme = "tilvane:";
+
+bool isOurURL(std::string_view text) { return text.substr(0, kScheme.size()) == kScheme; }
+
+// What the running instance does with a message from a later start.
+void handleInstanceMessage(const std::string& message) {
+  if (message == "reopen") {
+    tilvane::LogManager::debug("reopen");
+  } else if (isOurURL(message)) {
+    tilvane::URLSchemeHandler().handleGetURLEvent(message);
+  }
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace tilvane;
+  if (argc > 2 || (argc == 2 && !isOurURL(argv[1]))) {
+    std::fprintf(stderr, "tilvane: unexpected argument \"%s\"; usage: tilvane [tilvane://URL]\n",
+                 argc > 2 ? argv[2] : argv[1]);
+    return 2;
+  }
+  const std::string url = argc == 2 ? argv[1] : "";
+  const std::filesystem::path socketPath = ipc::instanceSocketPath();
+  if (ipc::sendToRunningInstance(socketPath, url.empty() ? "reopen" : url)) return 0;
+  std::string listenError = socketPath.empty() ? "no private folder for the instance socket" : "";
+  std::unique_ptr<ipc::InstanceServer> instanceServer =
+      socketPath.empty() ? nullptr : ipc::InstanceServer::listen(socketPath, listenError);
+
   DesktopChoice choice = chooseDesktopFromEnvironment();
   if (!choice.problem.empty()) {
     std::fprintf(stderr, "tilvane: %s\n", choice.problem.c_str());
@@ -70,8 +101,15 @@ int main(int argc, char** argv) {
       delegate.applicationDidFinishLaunching();
       LogManager::debug(description);
       shutdown.coverExit();
+      if (instanceServer) {
+        instanceServer->serve(loop, handleInstanceMessage);
+      } else {
+        LogManager::warning("a second start cannot reach this one: " + listenError);
+      }
+      if (!url.empty()) URLSchemeHandler().handleGetURLEvent(url);
     });
     status = loop.run();
+    instanceServer.reset();  // no message reaches the managers once they start to end
   }
   shutdown.run();
   // Qt cannot take down what it holds of a broken X connection; end here, as Qt itself does when it sees the

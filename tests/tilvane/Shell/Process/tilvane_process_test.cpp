@@ -16,6 +16,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "support/x11/KeyboardUser.h"
+#include "tilvane/Shell/Process/ProgramOutput.h"
 #include "platform/store/Database.h"
 #include "support/TestEnvironment.h"
 #include "support/windows/StoredRecord.h"
@@ -27,28 +28,6 @@ namespace {
 
 constexpr std::uint8_t kBadAccess = 10;
 constexpr const char* kBundle = "TilvaneRoadOut";  // the test window's class
-
-/// Runs the program with its standard error on the same pipe, so a test reads all it tells the user.
-std::unique_ptr<ChildProcess> startTilvane() {
-  return ChildProcess::spawn({"sh", "-c", "exec \"$0\" 2>&1", TILVANE_BINARY_PATH});
-}
-
-/// Reads the program's output into `output` until a line containing `text` (true), its end or a minute.
-bool readUntil(ChildProcess& program, const std::string& text, std::string& output) {
-  std::string line;
-  while (program.readLine(line, 60.0)) {
-    output += line + "\n";
-    if (!text.empty() && line.find(text) != std::string::npos) return true;
-  }
-  return false;
-}
-
-/// Reads the rest of the output and returns the exit code; -1 when the program did not exit by itself.
-int exitCode(ChildProcess& program, std::string& output) {
-  readUntil(program, "", output);
-  const int status = program.wait(60.0);
-  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 /// An X test desktop of the test's own (Xvfb, openbox, the tray), stopped when the object goes.
 class PrivateDesktop {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sys/wait.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/x11/TestClient.h"
+
+namespace tilvane::test::x11 {
+
+/// Runs the program with `args` and its standard error on the same pipe, so a test reads all it tells the user.
+inline std::unique_ptr<ChildProcess> startTilvane(const std::vector<std::string>& args = {}) {
+  std::vector<std::string> argv{"sh", "-c", "exec \"$0\" \"$@\" 2>&1", TILVANE_BINARY_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ChildProcess::spawn(argv);
+}
+
+/// Reads the program's output into `output` until a line containing `text` (true), its end or `seconds`.
+inline bool readUntil(ChildProcess& program, const std::string& text, std::string& output, double seconds = 60.0) {
+  std::string line;
+  while (program.readLine(line, seconds)) {
+    output += line + "\n";
+    if (!text.empty() && line.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+/// Reads the rest of the output and returns the exit code; -1 when the program did not exit by itself within
+/// `seconds`.
+inline int exitCode(ChildProcess& program, std::string& output, double seconds = 60.0) {
+  readUntil(program, "", output, seconds);
+  const int status = program.wait(seconds);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace tilvane::test::x11
