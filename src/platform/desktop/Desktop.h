@@ -48,6 +48,8 @@ class Desktop {
   /// Activating this program and stacking its own windows (see ProgramServer.h). The default leaves both to
   /// the window toolkit.
   virtual ProgramServer& programServer();
+  /// Whether this program may read and move other programs' windows here (the desktop's "trust").
+  virtual bool canMoveWindows() = 0;
 };
 
 }  // namespace tilvane

@@ -7,6 +7,10 @@
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Shortcuts/ShortcutsManager.h"
+#include "AppManager/Bridges/Bridges.h"
+#include "Shell/AnalyticsManager.h"
+#include "Shell/UpdateManager.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/base/SharedInstance.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
@@ -15,6 +19,9 @@ namespace tilvane {
 
 void AppDelegate::applicationDidFinishLaunching() {
   LogManager::setup();
+  LogManager::debug("setup DevMate");
+  services_.updater.sendTrackingReport();
+  services_.updater.setupIssuesController(true);
   LogManager::debug("setup App");
   setupApp();
   LogManager::debug("start App");
@@ -27,9 +34,17 @@ void AppDelegate::setupApp() {
   UserDefaultsService::autoLayoutEnabled();
   LogManager::debug("setup Manager");
   setupManagers();
+  LogManager::debug("setup Controller");
+  LogManager::debug("init main controller");
+  mainController_ = VkRxController::make<MainController>(services_);
+  LogManager::debug("main controller setup");
+  mainController_->setup();
 }
 
 void AppDelegate::setupManagers() {
+  LogManager::debug("UpdateManager setup");
+  UpdateManager::shared().setup(services_.updater);
+
   LogManager::debug("AppManager setup");
   AppManager::shared().loadApps();
 
@@ -56,6 +71,20 @@ void AppDelegate::setupManagers() {
   LogManager::debug("ShortcutsManager setup");
   ShortcutsManager::shared().registerAll();
   ShortcutsManager::shared().observe();
+
+  LogManager::debug("AnalyticsManager setup");
+  AnalyticsManager::shared().schedule();
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+  if (isTrusted()) {
+    // With the tray icon hidden, starting the program again is the way back to its preferences.
+    if (defaults::UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()) == 1)
+      AppBridge::openPreferences().onNext(0);
+  } else if (mainController_) {
+    mainController_->setup();
+  }
+  return true;
 }
 
 // Moves still inside their quiet period are written now rather than lost.

@@ -16,6 +16,7 @@
 #include "Shell/AppDelegate.h"
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
+#include "Shell/InterimServices.h"
 #include "Shell/Shutdown.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
@@ -33,9 +34,10 @@ constexpr std::string_view kScheme = "tilvane:";
 bool isOurURL(std::string_view text) { return text.substr(0, kScheme.size()) == kScheme; }
 
 // What the running instance does with a message from a later start.
-void handleInstanceMessage(const std::string& message) {
+void handleInstanceMessage(tilvane::AppDelegate& delegate, const std::string& message) {
   if (message == "reopen") {
     tilvane::LogManager::debug("reopen");
+    delegate.applicationShouldHandleReopen();
   } else if (isOurURL(message)) {
     tilvane::URLSchemeHandler().handleGetURLEvent(message);
   }
@@ -78,7 +80,10 @@ int main(int argc, char** argv) {
   VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
   BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
 
-  AppDelegate delegate;
+  InterimUpdater updater;
+  InterimLandingWindow landing;
+  InterimAnnouncements announcements;
+  AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); }});
   Shutdown shutdown(delegate);
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });
@@ -102,7 +107,7 @@ int main(int argc, char** argv) {
       LogManager::debug(description);
       shutdown.coverExit();
       if (instanceServer) {
-        instanceServer->serve(loop, handleInstanceMessage);
+        instanceServer->serve(loop, [&](const std::string& message) { handleInstanceMessage(delegate, message); });
       } else {
         LogManager::warning("a second start cannot reach this one: " + listenError);
       }

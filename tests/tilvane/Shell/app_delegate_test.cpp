@@ -2,14 +2,20 @@
 // virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "AppManager/Store/StoreService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
+#include "AppManager/Bridges/Bridges.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/Shutdown.h"
+#include "AppManager/Settings/Constants.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/CGEvent.h"
@@ -22,8 +28,28 @@
 namespace tilvane::test {
 namespace {
 
+struct RecordingServices final : Updater, LandingWindow, AnnouncementRequester {
+  void sendTrackingReport() override { calls.push_back("report"); }
+  void setupIssuesController(bool on) override { calls.push_back(on ? "issues on" : "issues off"); }
+  void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
+  void checkForUpdates() override { calls.push_back("check"); }
+  void show() override { calls.push_back("landing"); }
+  void requestAfter(double seconds) override { calls.push_back("announcement after " + std::to_string(seconds)); }
+  std::vector<std::string> calls;
+  int terminations = 0;
+};
+
 class AppDelegateTest : public WindowWorld {
  protected:
+  /// The log's lines among `wanted`, in the order they were written.
+  std::vector<std::string> linesAmong(const std::vector<std::string>& wanted) {
+    std::vector<std::string> found;
+    for (const std::string& line : log.lines())
+      for (const std::string& step : wanted)
+        if (line == "\u2139\uFE0F " + step) found.push_back(step);
+    return found;
+  }
+
   /// Launches with a custom layout on a hot key and one window laid out at its stored right half, then lets
   /// the user move the window to the left half: a move still inside its 2.0 s quiet period.
   void launchWithPendingMove() {
@@ -58,20 +84,63 @@ class AppDelegateTest : public WindowWorld {
 
   sim::SimHotKeys hotKeys_;
   HotKeyServer::Scope hotKeyScope_{hotKeys_};
-  AppDelegate delegate_;
+  RecordingServices services_;
+  AppDelegate delegate_{{services_, services_, services_, [this] { ++services_.terminations; }}};
 };
 
-TEST_F(AppDelegateTest, LaunchAnnouncesEachStepInOrder) {
+const std::vector<std::string> kTrustedLines = {"main controllers setup", "menubar setup", "preference setup",
+                                                "advance setup", "main contorller rx setup",
+                                                "main notification setup"};
+
+TEST_F(AppDelegateTest, UntrustedLaunchSetsUpEveryManagerAndShowsOnlyTheLanding) {
+  sim().setCanMoveWindows(false);
   delegate_.applicationDidFinishLaunching();
   const std::vector<std::string> expected = {
-      "setup App",           "setup Data",          "setup Manager",           "AppManager setup",
-      "ScreenManager setup", "setupFirstRun",       "LayoutManager setup",     "WindowManager setup",
-      "ApplicationManager setup", "ShortcutsManager setup", "start App"};
-  std::vector<std::string> steps;
-  for (const std::string& line : log.lines())
-    for (const std::string& step : expected)
-      if (line == "\u2139\uFE0F " + step) steps.push_back(step);
-  EXPECT_EQ(steps, expected);
+      "setup DevMate", "setup App", "setup Data", "setup Manager", "UpdateManager setup", "AppManager setup",
+      "ScreenManager setup", "setupFirstRun", "LayoutManager setup", "WindowManager setup",
+      "ApplicationManager setup", "ShortcutsManager setup", "AnalyticsManager setup", "setup Controller",
+      "init main controller", "main controller setup", "check trusted", "start App"};
+  EXPECT_EQ(linesAmong(expected), expected);
+  EXPECT_EQ(log.lines().back(), "\u2139\uFE0F start App");
+  EXPECT_TRUE(linesAmong(kTrustedLines).empty());
+  EXPECT_EQ(delegate_.mainController()->menuBarViewController(), nullptr);
+  EXPECT_EQ(services_.calls, (std::vector<std::string>{"report", "issues on",
+                                                       "feed " + Constants::Url::updateFeed(), "landing"}));
+  // The first ping follows the launch, never inside it.
+  EXPECT_TRUE(linesAmong({"analytics ping"}).empty());
+  drain();
+  EXPECT_EQ(linesAmong({"analytics ping"}).size(), 1u);
+
+  AppBridge::quit().onNext();  // nothing is bound before the trusted set-up
+  EXPECT_EQ(services_.terminations, 0);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());  // a new landing window
+  EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "landing"), 2);
+}
+
+TEST_F(AppDelegateTest, TrustedLaunchMakesTheControllersAndAsksForTheAnnouncementOnce) {
+  delegate_.applicationDidFinishLaunching();
+  EXPECT_EQ(linesAmong(kTrustedLines), kTrustedLines);
+  const MainController& main = *delegate_.mainController();
+  EXPECT_TRUE(main.menuBarViewController() && main.preferencesViewController() && main.advancedViewController());
+  EXPECT_EQ(services_.calls.back(), "announcement after 10.000000");
+  EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "landing"), 0);
+
+  AppBridge::checkForUpdates().onNext();
+  EXPECT_EQ(services_.calls.back(), "check");
+  AppBridge::quit().onNext();
+  EXPECT_EQ(services_.terminations, 1);
+}
+
+TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesOnlyWhenTheIconIsHidden) {
+  delegate_.applicationDidFinishLaunching();
+  std::vector<int> opened;
+  rx::DisposeBag bag;
+  AppBridge::openPreferences().subscribe([&](int pane) { opened.push_back(pane); }).disposed(bag);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_TRUE(opened.empty());
+  UserDefaultsService::setHideInMenuBar(1);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_EQ(opened, std::vector<int>{0});
 }
 
 TEST_F(AppDelegateTest, ShutdownWritesThePendingMoveAndEndsEveryManagerWhileTheLoopAndKeysAreThere) {

@@ -41,6 +41,9 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   ApplicationServer& applicationServer() override { return applications_; }
   Launcher& launcher() override { return launcher_; }
   ProgramServer& programServer() override { return program_; }
+  bool canMoveWindows() override { return canMoveWindows_; }
+  /// Withholds (or gives back) the right to move windows; given at first.
+  void setCanMoveWindows(bool can) { canMoveWindows_ = can; }
 
   /// The running applications and their windows.
   SimApplications& applications() { return applications_; }
@@ -133,6 +136,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::size_t sharedCurrent_ = 0;
   std::string mainDisplay_;
   bool listingScripted_ = false;
+  bool canMoveWindows_ = true;
   std::optional<ManagedDisplaySpaces> scriptedListing_;
   std::function<bool(const CGEvent&)> refuse_;
   std::vector<PostedEvent> posted_;

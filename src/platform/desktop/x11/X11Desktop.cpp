@@ -44,6 +44,8 @@ X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)
 
 X11Desktop::~X11Desktop() = default;
 
+bool X11Desktop::canMoveWindows() { return !lost_ && checkWindowManager().usable; }
+
 bool X11Desktop::switchToDesktop(std::uint32_t n) {
   if (lost_ || n >= displayServer_.desktops().count) return false;
   requestCurrentDesktop(*x_, n);

@@ -42,6 +42,8 @@ class X11Desktop final : public Desktop {
   DesktopNotificationCenter& notificationCenter() override { return center_; }
   ApplicationServer& applicationServer() override { return applications_; }
   Launcher& launcher() override { return launcher_; }
+  /// Asks again each time: the window manager may have gone or been replaced since the start.
+  bool canMoveWindows() override;
   X11Applications& applications() { return applications_; }
 
   /// Whether windows can be read and moved here, and if not, why.

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "AppManager/Logging/LogManager.h"
+#include "Shell/ShellServices.h"
+
+namespace tilvane {
+
+// Until the update client, the landing window and the announcement client exist, their requests are logged so
+// that none of them passes unseen.
+class InterimUpdater final : public Updater {
+ public:
+  void sendTrackingReport() override {}
+  void setupIssuesController(bool) override {}
+  void setFeedURL(const std::string& url) override { feed_ = url; }
+  void checkForUpdates() override { LogManager::warning("no update client yet to read " + feed_); }
+
+ private:
+  std::string feed_;
+};
+
+class InterimLandingWindow final : public LandingWindow {
+ public:
+  void show() override { LogManager::warning("this desktop does not let the program move windows"); }
+};
+
+class InterimAnnouncements final : public AnnouncementRequester {
+ public:
+  void requestAfter(double) override {}
+};
+
+}  // namespace tilvane

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace tilvane {
+
+/// The update framework: usage report, unhandled-issue reporting, the feed and update checks.
+class Updater {
+ public:
+  virtual ~Updater() = default;
+  virtual void sendTrackingReport() = 0;
+  virtual void setupIssuesController(bool reportingUnhandledIssues) = 0;
+  /// The appcast describing the versions on offer; set once at start, before any check.
+  virtual void setFeedURL(const std::string& url) = 0;
+  /// Looks for a newer version, with the framework's own user interface.
+  virtual void checkForUpdates() = 0;
+};
+
+}  // namespace tilvane
