@@ -1,8 +1,10 @@
 #include "platform/base/XdgPaths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -34,8 +36,18 @@ std::filesystem::path configHome() {
 }
 
 std::filesystem::path runtimeDir() {
-  auto p = absoluteEnv("XDG_RUNTIME_DIR");
-  return p.empty() ? std::filesystem::path("/tmp") / ("tilvane-" + std::to_string(getuid())) : p;
+  if (auto p = absoluteEnv("XDG_RUNTIME_DIR"); !p.empty()) {
+    mkdir(p.c_str(), 0700);  // the session normally makes it; a missing one is made private
+    return p;
+  }
+  // /tmp is shared ground: the fallback is used only as a folder of ours that no one else may enter (made
+  // 0700 here, or found so, and not a link).
+  const std::filesystem::path folder = std::filesystem::path("/tmp") / ("tilvane-" + std::to_string(getuid()));
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  struct stat info {};
+  const bool own = lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+                   (info.st_mode & 077) == 0;
+  return own ? folder : std::filesystem::path();
 }
 
 std::vector<std::filesystem::path> dataDirs() {

@@ -10,7 +10,8 @@ namespace tilvane::xdg {
 std::filesystem::path dataHome();
 /// $XDG_CONFIG_HOME, else ~/.config
 std::filesystem::path configHome();
-/// $XDG_RUNTIME_DIR, else /tmp/tilvane-<uid>
+/// $XDG_RUNTIME_DIR (made 0700 when missing), else /tmp/tilvane-<uid> when it is a private folder of ours;
+/// empty when there is no safe place.
 std::filesystem::path runtimeDir();
 /// $XDG_DATA_DIRS split at ':', else /usr/local/share and /usr/share
 std::vector<std::filesystem::path> dataDirs();

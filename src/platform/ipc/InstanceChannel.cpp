@@ -1,5 +1,7 @@
 #include "platform/ipc/InstanceChannel.h"
 
+#include "platform/base/XdgPaths.h"
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,14 +27,6 @@ std::optional<sockaddr_un> addressOf(const std::filesystem::path& socket) {
   return address;
 }
 
-// A folder only we can enter: made 0700, or already there as our own 0700 folder (not a link).
-bool privateFolder(const std::filesystem::path& folder) {
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  struct stat info {};
-  return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
-         (info.st_mode & 077) == 0;
-}
-
 int connectTo(const sockaddr_un& address) {
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
@@ -49,13 +43,8 @@ int connectTo(const sockaddr_un& address) {
 }  // namespace
 
 std::filesystem::path instanceSocketPath() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
-    const std::filesystem::path folder(runtime);
-    mkdir(folder.c_str(), 0700);  // the session normally makes it; a missing one is made private
-    return folder / "tilvane.socket";
-  }
-  const std::filesystem::path folder = "/tmp/tilvane-" + std::to_string(getuid());
-  return privateFolder(folder) ? folder / "instance.socket" : std::filesystem::path();
+  const std::filesystem::path folder = xdg::runtimeDir();
+  return folder.empty() ? folder : folder / "tilvane.socket";
 }
 
 bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message) {

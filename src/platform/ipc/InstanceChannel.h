@@ -13,8 +13,8 @@
 
 namespace tilvane::ipc {
 
-/// The per-user socket of the running instance: $XDG_RUNTIME_DIR/tilvane.socket, else a 0700 folder of ours
-/// under /tmp. Empty when no safe place exists (the /tmp folder is someone else's or not a private folder).
+/// The per-user socket of the running instance: tilvane.socket in the user's runtime folder (xdg::runtimeDir).
+/// Empty when no safe place exists.
 std::filesystem::path instanceSocketPath();
 
 /// Hands `message` to the instance listening on `socket`. False when none listens there (nothing was sent).
