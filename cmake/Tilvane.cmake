@@ -33,6 +33,8 @@ function(tilvane_test name)
   add_executable(${name} ${sources} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_test_support GTest::gmock)
+  # Screenshots that tests keep for people to look at (support/Artefacts.h).
+  target_compile_definitions(${name} PRIVATE TILVANE_TEST_ARTEFACTS="${CMAKE_BINARY_DIR}/artefacts")
   if(NOT ARG_NO_MAIN)
     target_link_libraries(${name} PRIVATE tilvane_test_main)
   endif()

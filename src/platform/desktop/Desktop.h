@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/DesktopNotificationCenter.h"
 #include "platform/desktop/DisplayServer.h"
@@ -50,6 +52,8 @@ class Desktop {
   virtual ProgramServer& programServer();
   /// Whether this program may read and move other programs' windows here (the desktop's "trust").
   virtual bool canMoveWindows() = 0;
+  /// Why canMoveWindows() is false, in a sentence a user can act on.
+  virtual std::string trustProblem() { return "This desktop does not let programs move other programs' windows."; }
 };
 
 }  // namespace tilvane

@@ -34,10 +34,9 @@ DesktopChoice chooseDesktop(const std::string& request, const std::string& displ
   const x11::WindowManagerStatus wm = x11::checkWindowManager(*connection);
   choice.description = "X11 display \"" + connection->displayName() + "\"";
   if (!wm.name.empty()) choice.description += ", window manager \"" + wm.name + "\"";
-  if (!wm.usable) {
-    choice.problem = wm.problem;
-    return choice;
-  }
+  // Without a usable window manager the program still starts: its landing window says what is missing and
+  // waits for one.
+  if (!wm.usable) choice.description += ", no usable window manager";
   choice.connection = std::move(connection);
   return choice;
 }

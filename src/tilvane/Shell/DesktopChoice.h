@@ -8,7 +8,7 @@
 namespace tilvane {
 
 /// The desktop the program is to run on, chosen from the environment before Qt starts, so that a missing
-/// display or window manager is told in the program's own words instead of ending in the toolkit's abort.
+/// display is told in the program's own words instead of ending in the toolkit's abort.
 struct DesktopChoice {
   /// The simulated desktop was asked for.
   bool simulated = false;
@@ -21,9 +21,9 @@ struct DesktopChoice {
 };
 
 /// `request` "sim" chooses the simulated desktop; "x11" or empty chooses X11 on `display` (empty: $DISPLAY),
-/// which needs an X server answering there and an EWMH window manager on it (the Linux meaning of being
-/// allowed to move windows). No X server is a problem, never a silent fallback to the simulation; any other
-/// request is refused.
+/// which needs an X server answering there. No X server is a problem, never a silent fallback to the
+/// simulation; any other request is refused. An X server without an EWMH window manager is chosen: the program
+/// is then not allowed to move windows and shows its landing window until one runs.
 DesktopChoice chooseDesktop(const std::string& request, const std::string& display);
 
 /// chooseDesktop with TILVANE_DESKTOP as the request and DISPLAY as the display.

@@ -7,7 +7,7 @@
 
 namespace tilvane {
 
-// Until the update client, the landing window and the announcement client exist, their requests are logged so
+// Until the update client and the announcement client exist, their requests are logged so
 // that none of them passes unseen.
 class InterimUpdater final : public Updater {
  public:
@@ -18,11 +18,6 @@ class InterimUpdater final : public Updater {
 
  private:
   std::string feed_;
-};
-
-class InterimLandingWindow final : public LandingWindow {
- public:
-  void show() override { LogManager::warning("this desktop does not let the program move windows"); }
 };
 
 class InterimAnnouncements final : public AnnouncementRequester {

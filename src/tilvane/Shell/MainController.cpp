@@ -1,8 +1,14 @@
 #include "Shell/MainController.h"
 
+#include <utility>
+#include <vector>
+
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Logging/LogManager.h"
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane {
 
@@ -11,10 +17,20 @@ bool isTrusted() {
   return desktop && desktop->canMoveWindows();
 }
 
+std::string trustProblem() {
+  Desktop* desktop = Desktop::current();
+  if (!desktop) return "No desktop is installed.";
+  if (desktop->canMoveWindows()) return "";
+  std::string problem = desktop->trustProblem();
+  if (!problem.empty() && problem[0] >= 'a' && problem[0] <= 'z') problem[0] = static_cast<char>(problem[0] - 'a' + 'A');
+  if (!problem.empty() && problem.back() != '.') problem += '.';
+  return problem;
+}
+
 void MainController::setup() {
   LogManager::debug("check trusted");
   if (!isTrusted()) {
-    services_.landing.show();
+    showLanding();
     return;
   }
   LogManager::debug("main controllers setup");
@@ -36,6 +52,59 @@ void MainController::setupControllers() {
 
 void MainController::setupRx() {
   AppBridge::quit().subscribe([this](const rx::Unit&) { services_.terminate(); }).disposed(disposeBag());
+}
+
+void MainController::showLanding() {
+  // A reopen while the window is open: one window, brought forward, never a second beside it.
+  if (landing_ && landing_->isOpen()) {
+    landing_->raise();
+    return;
+  }
+  std::vector<LandingWindowItem> pages(3);
+  pages[0].nextTitle = l10n::key("LetStart");
+  pages[1].nextTitle = l10n::key("Complete");
+  pages[1].checkTitle = l10n::key("OpenSettings");
+  pages[1].checkAction = [this] { promptAccessibility(); };
+  pages[1].nextAction = [this] { return confirmAccessibility(); };
+  pages[2].nextTitle = l10n::key("OK");
+  pages[2].nextAction = [this] { return relaunch(); };
+  LandingWindowController::Environment environment{
+      [] { return isTrusted(); }, services_.terminate,
+      // Closed once trusted: record it and start afresh rather than run on with neither window nor menu.
+      [this] {
+        confirmAccessibility();
+        relaunch();
+      }};
+  landing_.reset();  // the old window (closed) goes before its successor exists
+  landing_ = std::make_unique<LandingWindowController>(services_.landing.makeView(), std::move(pages),
+                                                       std::move(environment));
+}
+
+void MainController::promptAccessibility() {
+  if (isTrusted()) return;
+  const std::string problem = trustProblem();
+  LogManager::warning(problem);
+  if (landing_) landing_->view().setNote(problem);
+}
+
+bool MainController::confirmAccessibility() {
+  if (!isTrusted()) {
+    promptAccessibility();
+    return false;
+  }
+  defaults::UserDefaults& standard = defaults::UserDefaults::standard();
+  standard.setInteger(UserDefaultsService::enabledKey(), 1);
+  standard.synchronize();
+  if (landing_) landing_->view().setNote("");
+  return true;
+}
+
+bool MainController::relaunch() {
+  if (relaunching_) return true;
+  relaunching_ = true;
+  LogManager::debug("relaunch");
+  services_.relaunch();
+  return true;
 }
 
 }  // namespace tilvane

@@ -1,17 +1,19 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
+#include "LandingWindow/LandingWindowView.h"
 #include "Shell/Updater.h"
 
 namespace tilvane {
 
-/// The first-run window shown while this program may not move windows.
-class LandingWindow {
+/// Makes the windows of the first-run landing window, shown while this program may not move windows.
+class LandingWindows {
  public:
-  virtual ~LandingWindow() = default;
-  /// Shows a new landing window in place of any earlier one.
-  virtual void show() = 0;
+  virtual ~LandingWindows() = default;
+  /// A new window, not yet shown.
+  virtual std::unique_ptr<LandingWindowView> makeView() = 0;
 };
 
 /// Fetches the remote announcement, off the main queue.
@@ -25,10 +27,12 @@ class AnnouncementRequester {
 /// What the shell reaches outside itself; every member outlives the delegate's launch and its shared instances.
 struct ShellServices {
   Updater& updater;
-  LandingWindow& landing;
+  LandingWindows& landing;
   AnnouncementRequester& announcements;
   /// Ends the program with exit status 0.
   std::function<void()> terminate;
+  /// Ends the program as terminate does, then starts it afresh in the same process.
+  std::function<void()> relaunch;
 };
 
 }  // namespace tilvane

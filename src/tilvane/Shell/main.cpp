@@ -13,6 +13,8 @@
 #include "AppManager/Logging/LogManager.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "BuildInLayoutAction/ChooserWindow/LayoutAlertWindow.h"
+#include "LandingWindow/Qt/LandingArtwork.h"
+#include "LandingWindow/Qt/QtLandingWindow.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
@@ -25,6 +27,7 @@
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
+#include "platform/base/Relaunch.h"
 #include "platform/ipc/InstanceChannel.h"
 #include "platform/rx/Disposable.h"
 
@@ -32,6 +35,13 @@ namespace {
 constexpr std::string_view kScheme = "tilvane:";
 
 bool isOurURL(std::string_view text) { return text.substr(0, kScheme.size()) == kScheme; }
+
+class QtLandingWindows final : public tilvane::LandingWindows {
+ public:
+  std::unique_ptr<tilvane::LandingWindowView> makeView() override {
+    return std::make_unique<tilvane::QtLandingWindow>(tilvane::landingArtwork());
+  }
+};
 
 // What the running instance does with a message from a later start.
 void handleInstanceMessage(tilvane::AppDelegate& delegate, const std::string& message) {
@@ -81,9 +91,14 @@ int main(int argc, char** argv) {
   BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
 
   InterimUpdater updater;
-  InterimLandingWindow landing;
+  QtLandingWindows landing;
   InterimAnnouncements announcements;
-  AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); }});
+  bool relaunch = false;
+  AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
+                        [&loop, &relaunch] {
+                          relaunch = true;
+                          loop.quit(0);
+                        }});
   Shutdown shutdown(delegate);
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });
@@ -120,5 +135,10 @@ int main(int argc, char** argv) {
   // Qt cannot take down what it holds of a broken X connection; end here, as Qt itself does when it sees the
   // loss first.
   if (connectionLost) std::exit(status);
+  if (relaunch) {
+    const std::string problem = relaunchSelf();
+    std::fprintf(stderr, "tilvane: %s\n", problem.c_str());
+    return 1;
+  }
   return status;
 }

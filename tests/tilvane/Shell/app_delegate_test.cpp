@@ -22,21 +22,29 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/HotKeyServer.h"
 #include "platform/hotkeys/sim/SimHotKeys.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/l10n/Localization.h"
 #include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/LandingWindow/FakeLandingView.h"
 
 namespace tilvane::test {
 namespace {
 
-struct RecordingServices final : Updater, LandingWindow, AnnouncementRequester {
+struct RecordingServices final : Updater, LandingWindows, AnnouncementRequester {
   void sendTrackingReport() override { calls.push_back("report"); }
   void setupIssuesController(bool on) override { calls.push_back(on ? "issues on" : "issues off"); }
   void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
   void checkForUpdates() override { calls.push_back("check"); }
-  void show() override { calls.push_back("landing"); }
+  std::unique_ptr<LandingWindowView> makeView() override {
+    calls.push_back("landing");
+    return std::make_unique<FakeLandingView>(landing);
+  }
   void requestAfter(double seconds) override { calls.push_back("announcement after " + std::to_string(seconds)); }
   std::vector<std::string> calls;
+  FakeLandingState landing;
   int terminations = 0;
+  int relaunches = 0;
 };
 
 class AppDelegateTest : public WindowWorld {
@@ -85,7 +93,8 @@ class AppDelegateTest : public WindowWorld {
   sim::SimHotKeys hotKeys_;
   HotKeyServer::Scope hotKeyScope_{hotKeys_};
   RecordingServices services_;
-  AppDelegate delegate_{{services_, services_, services_, [this] { ++services_.terminations; }}};
+  AppDelegate delegate_{{services_, services_, services_, [this] { ++services_.terminations; },
+                         [this] { ++services_.relaunches; }}};
 };
 
 const std::vector<std::string> kTrustedLines = {"main controllers setup", "menubar setup", "preference setup",
@@ -113,8 +122,58 @@ TEST_F(AppDelegateTest, UntrustedLaunchSetsUpEveryManagerAndShowsOnlyTheLanding)
 
   AppBridge::quit().onNext();  // nothing is bound before the trusted set-up
   EXPECT_EQ(services_.terminations, 0);
-  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());  // a new landing window
+}
+
+TEST_F(AppDelegateTest, LandingWalksToTrustRecordsItAndRelaunches) {
+  sim().setCanMoveWindows(false);
+  delegate_.applicationDidFinishLaunching();
+  FakeLandingState& landing = services_.landing;
+  EXPECT_EQ(landing.title, NSLocalizedString("TilvaneGuide"));
+  EXPECT_EQ(landing.next, NSLocalizedString("LetStart"));
+  landing.pressNext();
+  landing.finishSlide();
+  EXPECT_EQ(landing.next, NSLocalizedString("OpenSettings"));
+  landing.pressNext();  // the check step: the desktop has no prompt, so the page says what it lacks
+  EXPECT_EQ(landing.next, NSLocalizedString("Complete"));
+  EXPECT_EQ(landing.note, sim().trustProblem());
+
+  landing.pressNext();  // still untrusted
+  EXPECT_EQ(landing.alerts, std::vector<std::string>{"Accessibility disabled|Please enable Accessibility|OK"});
+  EXPECT_FALSE(defaults::UserDefaults::standard().objectForKey(UserDefaultsService::enabledKey()));
+  EXPECT_EQ(delegate_.mainController()->landing()->index(), -1);
+
+  // A second start meanwhile brings the open window forward; it never makes a second one.
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_EQ(landing.raises, 1);
+  EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "landing"), 1);
+
+  sim().setCanMoveWindows(true);
+  landing.pressNext();
+  EXPECT_EQ(defaults::UserDefaults::standard().integerForKey(UserDefaultsService::enabledKey()), 1);
+  EXPECT_DOUBLE_EQ(landing.stripX, -1200);
+  EXPECT_EQ(landing.note, "");
+  landing.finishSlide();
+  EXPECT_EQ(landing.next, NSLocalizedString("OK"));
+  landing.pressNext();
+  EXPECT_EQ(services_.relaunches, 1);
+  EXPECT_EQ(services_.terminations, 0);
+  EXPECT_TRUE(linesAmong(kTrustedLines).empty()) << "the trusted set-up belongs to the new process";
+}
+
+TEST_F(AppDelegateTest, ClosingTheLandingEndsTheProgramUntrustedAndRelaunchesItTrusted) {
+  sim().setCanMoveWindows(false);
+  delegate_.applicationDidFinishLaunching();
+  services_.landing.closeBox();
+  EXPECT_EQ(services_.terminations, 1);
+  EXPECT_EQ(services_.relaunches, 0);
+
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());  // closed: a new window
   EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "landing"), 2);
+  sim().setCanMoveWindows(true);
+  services_.landing.closeBox();  // granted, but the user closed the window instead of pressing on
+  EXPECT_EQ(services_.relaunches, 1);
+  EXPECT_EQ(defaults::UserDefaults::standard().integerForKey(UserDefaultsService::enabledKey()), 1);
+  EXPECT_EQ(services_.terminations, 1);
 }
 
 TEST_F(AppDelegateTest, TrustedLaunchMakesTheControllersAndAsksForTheAnnouncementOnce) {

@@ -42,6 +42,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   Launcher& launcher() override { return launcher_; }
   ProgramServer& programServer() override { return program_; }
   bool canMoveWindows() override { return canMoveWindows_; }
+  std::string trustProblem() override { return "Moving windows is switched off on the simulated desktop."; }
   /// Withholds (or gives back) the right to move windows; given at first.
   void setCanMoveWindows(bool can) { canMoveWindows_ = can; }
 

@@ -46,6 +46,11 @@ X11Desktop::~X11Desktop() = default;
 
 bool X11Desktop::canMoveWindows() { return !lost_ && checkWindowManager().usable; }
 
+std::string X11Desktop::trustProblem() {
+  if (lost_) return "The connection to the X server was lost.";
+  return checkWindowManager().problem;
+}
+
 bool X11Desktop::switchToDesktop(std::uint32_t n) {
   if (lost_ || n >= displayServer_.desktops().count) return false;
   requestCurrentDesktop(*x_, n);

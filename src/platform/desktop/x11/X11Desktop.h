@@ -44,6 +44,7 @@ class X11Desktop final : public Desktop {
   Launcher& launcher() override { return launcher_; }
   /// Asks again each time: the window manager may have gone or been replaced since the start.
   bool canMoveWindows() override;
+  std::string trustProblem() override;
   X11Applications& applications() { return applications_; }
 
   /// Whether windows can be read and moved here, and if not, why.
