@@ -23,7 +23,7 @@ std::string quotedIfNeeded(const std::string& s) {
   bool plain = !s.empty();
   for (const char c : s) {
     const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                      c == '.' || c == '$' || c == '/' || c == ':';
+                      c == '.' || c == '$' || c == '/' || c == ':' || c == '+' || c == '-';
     plain = plain && word;
   }
   if (plain) return s;
