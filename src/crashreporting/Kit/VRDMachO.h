@@ -68,7 +68,8 @@ struct VRDMachOSegment {
 };
 
 using VRDMachOSliceBlock = std::function<void(const VRDMachOSliceInfo& slice)>;
-using VRDMachOLoadCommandBlock = std::function<void(std::uint32_t cmd, std::uint32_t cmdsize, const std::uint8_t* command)>;
+using VRDMachOLoadCommandBlock =
+    std::function<void(std::uint32_t cmd, std::uint32_t cmdsize, const std::uint8_t* command)>;
 
 /// Maps a regular file of at least 16 bytes; false (with nothing left open) otherwise.
 bool VRDMachOFileInitWithPath(VRDMachOFile* file, const char* path);
@@ -77,7 +78,8 @@ void VRDMachOFileDestroy(VRDMachOFile* file);
 void VRDMachOFileEnumerateSlices(const VRDMachOFile* file, const VRDMachOSliceBlock& block);
 /// The slices of the `size` bytes at `address`: each entry of a universal file (none at all when its table or
 /// any slice runs past the end), else the one thin slice.
-void VRDMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::uint64_t size, const VRDMachOSliceBlock& block);
+void VRDMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::uint64_t size,
+                                      const VRDMachOSliceBlock& block);
 /// The last slice of that architecture name; an all-zero slice when there is none.
 VRDMachOSliceInfo VRDMachOFileSliceForArchitectureName(const VRDMachOFile* file, const char* name);
 /// "x86_64", "arm64", "armv7s", … ; "unknown" for a type the table lacks.
@@ -93,8 +95,8 @@ bool VRDMachOSliceIs64Bit(const VRDMachOSliceInfo& slice);
 bool VRDMachOSliceGetSection(const VRDMachOSliceInfo* slice, const char* segmentName, const char* sectionName,
                              VRDMachOSection* out);
 /// Where the section's bytes lie in the slice; false when they lie outside it.
-bool VRDMachOSliceGetSectionAddress(const VRDMachOSliceInfo* slice, const char* segmentName, const char* sectionName,
-                                    const std::uint8_t** out);
+bool VRDMachOSliceGetSectionAddress(const VRDMachOSliceInfo* slice, const char* segmentName,
+                                    const char* sectionName, const std::uint8_t** out);
 
 // Readers of single commands, as given by VRDMachOSliceEnumerateLoadCommands. A command too short for what is
 // asked gives null, false or zero.

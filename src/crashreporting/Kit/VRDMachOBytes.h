@@ -20,7 +20,8 @@ inline std::uint64_t read64(const std::uint8_t* p) {
 }
 
 inline std::uint32_t readBig32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+         std::uint32_t{p[3]};
 }
 
 }  // namespace crashreporting::macho

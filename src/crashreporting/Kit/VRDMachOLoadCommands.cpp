@@ -100,8 +100,8 @@ bool VRDMachOSliceGetSection(const VRDMachOSliceInfo* slice, const char* segment
   return false;
 }
 
-bool VRDMachOSliceGetSectionAddress(const VRDMachOSliceInfo* slice, const char* segmentName, const char* sectionName,
-                                    const std::uint8_t** out) {
+bool VRDMachOSliceGetSectionAddress(const VRDMachOSliceInfo* slice, const char* segmentName,
+                                    const char* sectionName, const std::uint8_t** out) {
   if (!out) return false;
   *out = nullptr;
   VRDMachOSection section;
@@ -170,7 +170,8 @@ std::string VRDMachOFormatUUID(const std::uint8_t* uuid) {
 
 std::optional<std::string> VRDMachOFormatVersion(const VRDMachOVersion* version) {
   if (!version) return std::nullopt;
-  return std::to_string(version->major) + "." + std::to_string(version->minor) + "." + std::to_string(version->bugfix);
+  return std::to_string(version->major) + "." + std::to_string(version->minor) + "." +
+         std::to_string(version->bugfix);
 }
 
 }  // namespace crashreporting

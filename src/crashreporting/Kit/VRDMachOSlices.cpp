@@ -13,7 +13,8 @@ constexpr std::uint64_t kFatHeaderSize = 8;
 constexpr std::uint64_t kFatEntrySize = 20;
 
 bool isMachOMagic(std::uint32_t magic) {
-  return magic == VRDMachOMagic32 || magic == VRDMachOCigam32 || magic == VRDMachOMagic64 || magic == VRDMachOCigam64;
+  return magic == VRDMachOMagic32 || magic == VRDMachOCigam32 || magic == VRDMachOMagic64 ||
+         magic == VRDMachOCigam64;
 }
 
 struct ArchName {
@@ -24,18 +25,34 @@ struct ArchName {
 
 // The architectures a Mach-O file names, by CPU type and subtype (capability bits masked off).
 constexpr ArchName kArchitectures[] = {
-    {7, 3, "i386"},           {7, 4, "i486"},         {7, 8, "pentium"},      {0x01000007, 3, "x86_64"},
-    {0x01000007, 8, "x86_64h"}, {18, 0, "ppc"},       {18, 100, "ppc970"},    {0x01000012, 0, "ppc64"},
-    {12, 0, "arm"},           {12, 5, "armv4t"},      {12, 6, "armv6"},       {12, 7, "armv5"},
-    {12, 9, "armv7"},         {12, 10, "armv7f"},     {12, 14, "armv6m"},     {12, 15, "armv7m"},
-    {12, 16, "armv7em"},      {0x0100000c, 1, "arm64v8"}, {0x0100000c, 2, "arm64e"},
-    {0x0100000c, 0, "arm64"},     {0x0200000c, 1, "arm64_32"},
+    {7, 3, "i386"},
+    {7, 4, "i486"},
+    {7, 8, "pentium"},
+    {0x01000007, 3, "x86_64"},
+    {0x01000007, 8, "x86_64h"},
+    {18, 0, "ppc"},
+    {18, 100, "ppc970"},
+    {0x01000012, 0, "ppc64"},
+    {12, 0, "arm"},
+    {12, 5, "armv4t"},
+    {12, 6, "armv6"},
+    {12, 7, "armv5"},
+    {12, 9, "armv7"},
+    {12, 10, "armv7f"},
+    {12, 14, "armv6m"},
+    {12, 15, "armv7m"},
+    {12, 16, "armv7em"},
+    {0x0100000c, 1, "arm64v8"},
+    {0x0100000c, 2, "arm64e"},
+    {0x0100000c, 0, "arm64"},
+    {0x0200000c, 1, "arm64_32"},
 };
 constexpr std::uint32_t kSubtypeCapabilities = 0xff000000;
 
 }  // namespace
 
-void VRDMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::uint64_t size, const VRDMachOSliceBlock& block) {
+void VRDMachOEnumerateSlicesAtAddress(const std::uint8_t* address, std::uint64_t size,
+                                      const VRDMachOSliceBlock& block) {
   if (!address || !block || size < 4) return;
   const std::uint32_t magic = read32(address);
   if (magic == VRDMachOFatMagic || magic == VRDMachOFatCigam) {
@@ -66,7 +83,8 @@ const char* VRDMachOSliceGetArchitectureName(const VRDMachOSliceInfo& slice) {
   if (slice.cputype == 0x0100000c && slice.cpusubtype == 0) return "arm64";
   if (slice.cputype == 12 && slice.cpusubtype == 11) return "armv7s";
   if (slice.cputype == 12 && slice.cpusubtype == 12) return "armv7k";
-  const auto subtype = static_cast<std::int32_t>(static_cast<std::uint32_t>(slice.cpusubtype) & ~kSubtypeCapabilities);
+  const auto subtype =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(slice.cpusubtype) & ~kSubtypeCapabilities);
   for (const auto& arch : kArchitectures) {
     if (arch.cputype == slice.cputype && arch.cpusubtype == subtype) return arch.name;
   }

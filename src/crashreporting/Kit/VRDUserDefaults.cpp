@@ -38,8 +38,8 @@ fs::path VRDUserDefaults::generateDirectoryURL() {
   return generateDirectoryURLForBaseURL(tilvane::xdg::dataHome(), getEscapedAppBundleIdentifier());
 }
 
-fs::path VRDUserDefaults::generateDirectoryURLForBaseURL(const fs::path& base,
-                                                         const std::optional<std::string>& hostAppBundleIdentifier) {
+fs::path VRDUserDefaults::generateDirectoryURLForBaseURL(
+    const fs::path& base, const std::optional<std::string>& hostAppBundleIdentifier) {
   fs::path directory = base;
   if (hostAppBundleIdentifier && !hostAppBundleIdentifier->empty()) directory /= *hostAppBundleIdentifier;
   return directory / kZIZDataFolderName;
@@ -68,13 +68,9 @@ std::optional<Dictionary> VRDUserDefaults::loadDefaults() {
     const FileRead read = tilvane::defaults::readFileBounded(fileURL_, kMaxFileBytes);
     if (read.status == FileRead::Status::absent) return std::nullopt;
     std::string error;
-    const auto root = read.status == FileRead::Status::ok ? plist::decode(read.bytes, error) : std::nullopt;
-    const auto* dict = root ? root->get<Dictionary>() : nullptr;
-    if (!dict) {
-      log("failed to read existing UserDefaults file");
-      return std::nullopt;
-    }
-    return *dict;
+    auto dict = read.status == FileRead::Status::ok ? plist::decodeDictionary(read.bytes, error) : std::nullopt;
+    if (!dict) log("failed to read existing UserDefaults file");
+    return dict;
   });
 }
 
@@ -129,7 +125,7 @@ bool VRDUserDefaults::synchronize() {
       if (ec) log("failed to create directory with error:" + ec.message());
     }
     std::string error;
-    const auto xml = plist::encodeXml(Value(snapshot), error);
+    const auto xml = plist::encodeXml(snapshot, error);
     if (!xml || !tilvane::defaults::writeFileAtomically(fileURL_, *xml, error)) {
       log("Unable to open file for writing at path " + fileURL_.string());
       return false;

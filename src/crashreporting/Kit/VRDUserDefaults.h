@@ -51,8 +51,8 @@ class VRDUserDefaults {
   const std::filesystem::path& fileURL() const { return fileURL_; }
 
   static std::filesystem::path generateDirectoryURL();
-  static std::filesystem::path generateDirectoryURLForBaseURL(const std::filesystem::path& base,
-                                                              const std::optional<std::string>& hostAppBundleIdentifier);
+  static std::filesystem::path generateDirectoryURLForBaseURL(
+      const std::filesystem::path& base, const std::optional<std::string>& hostAppBundleIdentifier);
   /// The main bundle's identifier with every "/" replaced by "_"; none without one.
   static std::optional<std::string> getEscapedAppBundleIdentifier();
 

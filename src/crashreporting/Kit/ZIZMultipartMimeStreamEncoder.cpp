@@ -16,7 +16,8 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 
 std::string ZIZMultipartMimeStreamEncoder::generateBoundary() { return ZIZCreateUUIDString(); }
 
-ZIZMultipartMimeStreamEncoder::ZIZMultipartMimeStreamEncoder(OutputStream& stream, std::optional<std::string> boundary)
+ZIZMultipartMimeStreamEncoder::ZIZMultipartMimeStreamEncoder(OutputStream& stream,
+                                                             std::optional<std::string> boundary)
     : outputStream_(&stream), boundary_(boundary ? std::move(*boundary) : generateBoundary()) {}
 
 std::string ZIZMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(std::string_view boundary) {
@@ -80,7 +81,8 @@ void ZIZMultipartMimeStreamEncoder::addFileData(std::span<const std::uint8_t> da
 }
 
 void ZIZMultipartMimeStreamEncoder::addFile(const std::filesystem::path& file, std::string_view fileName,
-                                            const std::optional<std::string>& mimeType, std::string_view fieldName) {
+                                            const std::optional<std::string>& mimeType,
+                                            std::string_view fieldName) {
   const auto read = tilvane::defaults::readFileBounded(file, kMaxFileBytes);
   addFileData(bytesOf(read.bytes), fileName, mimeType, fieldName);
 }

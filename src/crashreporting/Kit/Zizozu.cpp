@@ -80,12 +80,14 @@ void Zizozu::validateREDAzaConformance(const std::vector<const KitClass*>& kits)
     const std::string name = kit ? kit->name : "(null)";
     if (kit && kit->adoptsREDAza && kit->bundleIdentifier && kit->kitDisplayVersion) continue;
     if (kit && !kit->adoptsREDAza && kit->sharedInstance) {
-      SystemLog::write(std::string("[") + kClassName + "] Please upgrade to the latest version of \"" + name + "\"");
+      SystemLog::write(std::string("[") + kClassName + "] Please upgrade to the latest version of \"" + name +
+                       "\"");
       const LegacyKitInstance* instance = kit->sharedInstance();
       if (instance && instance->start && instance->bundleIdentifier && instance->version) continue;
     }
-    throw ZIZException(std::string("[") + kClassName + "] It appears that \"" + name +
-                       "\" is not a valid Zizozu Kit. Please make sure you only pass Zizozu Kits to [Zizozu with:].");
+    throw ZIZException(
+        std::string("[") + kClassName + "] It appears that \"" + name +
+        "\" is not a valid Zizozu Kit. Please make sure you only pass Zizozu Kits to [Zizozu with:].");
   }
 }
 
@@ -120,7 +122,8 @@ void Zizozu::initializeKit(const KitClass& kitClass) {
     if (kitClass.initializeIfNeeded) kitClass.initializeIfNeeded();
     return;
   }
-  if (LegacyKitInstance* instance = kitClass.sharedInstance ? kitClass.sharedInstance() : nullptr) instance->start();
+  if (LegacyKitInstance* instance = kitClass.sharedInstance ? kitClass.sharedInstance() : nullptr)
+    instance->start();
 }
 
 std::optional<std::string> Zizozu::APIKey() {
@@ -245,7 +248,8 @@ Dictionary Zizozu::zizozuConfig() {
     if (zizozuConfig_) return *zizozuConfig_;
   }
   const auto bundle = MainBundle::get();
-  Dictionary config = validZizozuConfigFromInfoPlist(bundle ? std::optional(bundle->infoDictionary) : std::nullopt);
+  Dictionary config =
+      validZizozuConfigFromInfoPlist(bundle ? std::optional(bundle->infoDictionary) : std::nullopt);
   const std::lock_guard lock(mutex_);
   if (!zizozuConfig_) zizozuConfig_ = std::move(config);
   return *zizozuConfig_;
@@ -272,8 +276,8 @@ std::optional<Dictionary> Zizozu::configurationDictionaryForKitClass(const KitCl
 }
 
 std::optional<std::string> Zizozu::readInstallationUUID() {
-  const auto stored = VRDUserDefaults::standardUserDefaults().objectForKeyByMigratingFromNSUserDefaults(
-      kZIZInstallationUUIDKey);
+  const auto stored =
+      VRDUserDefaults::standardUserDefaults().objectForKeyByMigratingFromNSUserDefaults(kZIZInstallationUUIDKey);
   const auto* text = stored ? stored->get<std::string>() : nullptr;
   return text ? std::optional(*text) : std::nullopt;
 }
@@ -289,7 +293,8 @@ std::string Zizozu::generateInstallationUUID() {
 void Zizozu::onboardAppAndDownloadSettings() {
   ZIZSettingsOnboardingManager* manager = settingsAndOnboardingManager();
   const auto key = APIKey();
-  if (manager && key) manager->beginSettingsAndOnboardingOperationsWithAPIKey(*key, kitVersionsByKitBundleIdentifier());
+  if (manager && key)
+    manager->beginSettingsAndOnboardingOperationsWithAPIKey(*key, kitVersionsByKitBundleIdentifier());
 }
 
 }  // namespace crashreporting

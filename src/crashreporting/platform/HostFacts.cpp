@@ -48,7 +48,8 @@ class LinuxHostFacts : public HostFacts {
         utsname names{};
         if (uname(&names) == 0) value = names.machine;
       }
-    } else if (!name.empty() && name.find("..") == std::string_view::npos && name.find('/') == std::string_view::npos) {
+    } else if (!name.empty() && name.find("..") == std::string_view::npos &&
+               name.find('/') == std::string_view::npos) {
       std::string path = "/proc/sys/";
       for (const char c : name) path.push_back(c == '.' ? '/' : c);
       value = firstLineOf(path);

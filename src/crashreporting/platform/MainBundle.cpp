@@ -25,14 +25,9 @@ std::optional<BundleInfo> BundleInfo::fromFile(const std::filesystem::path& plis
     error = read.status == tilvane::defaults::FileRead::Status::absent ? "no such file" : read.error;
     return std::nullopt;
   }
-  auto root = plist::decode(read.bytes, error);
-  if (!root) return std::nullopt;
-  const auto* dict = root->get<Dictionary>();
-  if (!dict) {
-    error = "the root is not a dictionary";
-    return std::nullopt;
-  }
-  return BundleInfo{*dict, std::nullopt};
+  auto dict = plist::decodeDictionary(read.bytes, error);
+  if (!dict) return std::nullopt;
+  return BundleInfo{std::move(*dict), std::nullopt};
 }
 
 const Value* BundleInfo::objectForInfoDictionaryKey(std::string_view key) const {

@@ -17,7 +17,9 @@ struct OperationQueue::State {
   std::vector<std::shared_ptr<Operation>> running;
 };
 
-OperationQueue::OperationQueue(std::string name) : state_(std::make_shared<State>()) { state_->name = std::move(name); }
+OperationQueue::OperationQueue(std::string name) : state_(std::make_shared<State>()) {
+  state_->name = std::move(name);
+}
 
 OperationQueue::~OperationQueue() = default;
 
@@ -57,7 +59,8 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
   schedule(state_);
 }
 
-void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>& operations, bool waitUntilFinished) {
+void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>& operations,
+                                   bool waitUntilFinished) {
   for (const auto& op : operations) addOperation(op);
   if (!waitUntilFinished) return;
   for (const auto& op : operations) {

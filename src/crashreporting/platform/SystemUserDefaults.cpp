@@ -50,9 +50,7 @@ PlistFileUserDefaults::PlistFileUserDefaults(std::filesystem::path file) : file_
   const auto read = tilvane::defaults::readFileBounded(file_, kMaxFileBytes);
   if (read.status != tilvane::defaults::FileRead::Status::ok) return;
   std::string error;
-  if (const auto root = plist::decode(read.bytes, error)) {
-    if (const auto* dict = root->get<Dictionary>()) values_ = *dict;
-  }
+  if (auto dict = plist::decodeDictionary(read.bytes, error)) values_ = std::move(*dict);
 }
 
 std::optional<Value> PlistFileUserDefaults::objectForKey(std::string_view key) {
@@ -79,7 +77,7 @@ bool PlistFileUserDefaults::synchronize() {
   const std::lock_guard lock(mutex_);
   if (!changed_) return true;
   std::string error;
-  const auto xml = plist::encodeXml(Value(values_), error);
+  const auto xml = plist::encodeXml(values_, error);
   if (!xml || !tilvane::defaults::writeFileAtomically(file_, *xml, error)) return false;
   changed_ = false;
   return true;

@@ -29,8 +29,7 @@ class Value {
   Value(Null) {}
   Value(bool v) : storage_(v) {}
   template <std::integral I>
-    requires(!std::same_as<I, bool>)
-  Value(I v) : storage_(static_cast<std::int64_t>(v)) {}
+  requires(!std::same_as<I, bool>) Value(I v) : storage_(static_cast<std::int64_t>(v)) {}
   Value(double v) : storage_(v) {}
   Value(std::string v) : storage_(std::move(v)) {}
   Value(const char* v) : storage_(std::string(v)) {}

@@ -1,10 +1,11 @@
+#include "crashreporting/Kit/VRDMachO.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fstream>
 #include <random>
 
-#include "crashreporting/Kit/VRDMachO.h"
 #include "crashreporting/support/LibraryTest.h"
 
 namespace crashreporting {
@@ -47,9 +48,41 @@ constexpr std::uint32_t kEncryptionInfo = 0x21;
 Bytes thin64() {
   Writer cmds;
   // LC_SEGMENT_64 __TEXT with two sections.
-  cmds.u32(25).u32(72 + 2 * 80).name("__TEXT").u64(0x100000000).u64(0x2000).u64(0).u64(0x2000).u32(7).u32(5).u32(2).u32(0);
-  cmds.name("__text").name("__TEXT").u64(0x100000f00).u64(0x40).u32(0xf00).u32(4).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
-  cmds.name("__unwind_info").name("__TEXT").u64(0x100000f40).u64(0x20).u32(0xf40).u32(2).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
+  cmds.u32(25)
+      .u32(72 + 2 * 80)
+      .name("__TEXT")
+      .u64(0x100000000)
+      .u64(0x2000)
+      .u64(0)
+      .u64(0x2000)
+      .u32(7)
+      .u32(5)
+      .u32(2)
+      .u32(0);
+  cmds.name("__text")
+      .name("__TEXT")
+      .u64(0x100000f00)
+      .u64(0x40)
+      .u32(0xf00)
+      .u32(4)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0);
+  cmds.name("__unwind_info")
+      .name("__TEXT")
+      .u64(0x100000f40)
+      .u64(0x20)
+      .u32(0xf40)
+      .u32(2)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0)
+      .u32(0);
   // LC_UUID
   cmds.u32(27).u32(24);
   for (int i = 0; i < 16; ++i) cmds.bytes.push_back(static_cast<std::uint8_t>(i * 0x11));
@@ -63,7 +96,14 @@ Bytes thin64() {
   // LC_ENCRYPTION_INFO
   cmds.u32(kEncryptionInfo).u32(20).u32(0x1000).u32(0x1000).u32(1);
   Writer file;
-  file.u32(0xfeedfacf).u32(0x01000007).u32(3).u32(2).u32(5).u32(static_cast<std::uint32_t>(cmds.bytes.size())).u32(0).u32(0);
+  file.u32(0xfeedfacf)
+      .u32(0x01000007)
+      .u32(3)
+      .u32(2)
+      .u32(5)
+      .u32(static_cast<std::uint32_t>(cmds.bytes.size()))
+      .u32(0)
+      .u32(0);
   file.raw(cmds.bytes);
   file.bytes.resize(0x2000, 0xCC);
   return file.bytes;
@@ -96,15 +136,15 @@ Bytes fat() {
 
 std::vector<VRDMachOSliceInfo> slicesOf(const Bytes& bytes) {
   std::vector<VRDMachOSliceInfo> slices;
-  VRDMachOEnumerateSlicesAtAddress(bytes.data(), bytes.size(), [&](const VRDMachOSliceInfo& s) { slices.push_back(s); });
+  VRDMachOEnumerateSlicesAtAddress(bytes.data(), bytes.size(),
+                                   [&](const VRDMachOSliceInfo& s) { slices.push_back(s); });
   return slices;
 }
 
 std::vector<std::uint32_t> commandsOf(VRDMachOSliceInfo slice) {
   std::vector<std::uint32_t> cmds;
-  VRDMachOSliceEnumerateLoadCommands(&slice, [&](std::uint32_t cmd, std::uint32_t, const std::uint8_t*) {
-    cmds.push_back(cmd);
-  });
+  VRDMachOSliceEnumerateLoadCommands(
+      &slice, [&](std::uint32_t cmd, std::uint32_t, const std::uint8_t*) { cmds.push_back(cmd); });
   return cmds;
 }
 
@@ -112,8 +152,8 @@ class VRDMachOTest : public test::LibraryTest {
  protected:
   std::string write(const std::string& name, const Bytes& bytes) {
     const auto path = tempDir() / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
 };
@@ -261,9 +301,7 @@ TEST_F(VRDMachOTest, TenThousandMutatedFilesAreReadWithoutAFault) {
     const int flips = 1 + static_cast<int>(rng() % 8);
     for (int i = 0; i < flips; ++i) {
       const std::size_t region = rng() % 3;
-      const std::size_t at = region == 0   ? rng() % 64
-                             : region == 1 ? 0x1000 + rng() % 400
-                                           : rng() % bytes.size();
+      const std::size_t at = region == 0 ? rng() % 64 : region == 1 ? 0x1000 + rng() % 400 : rng() % bytes.size();
       bytes[at] = static_cast<std::uint8_t>(rng());
     }
     if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());

@@ -1,8 +1,9 @@
+#include "crashreporting/Kit/VRDUserDefaults.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "crashreporting/Kit/VRDUserDefaults.h"
 #include "crashreporting/platform/PropertyList.h"
 #include "crashreporting/support/LibraryTest.h"
 
@@ -19,9 +20,7 @@ class VRDUserDefaultsTest : public test::LibraryTest {
 
   Dictionary fileContents() const {
     std::string error;
-    const auto root = plist::decode(tilvane::test::readFile(file()), error);
-    const auto* dict = root ? root->get<Dictionary>() : nullptr;
-    return dict ? *dict : Dictionary{};
+    return plist::decodeDictionary(tilvane::test::readFile(file()), error).value_or(Dictionary{});
   }
 
   /// The host's own defaults, holding `values`.
@@ -51,7 +50,7 @@ TEST_F(VRDUserDefaultsTest, ValuesLiveInMemoryUntilSynchronizeWritesThemWhereThe
   VRDUserDefaults& next = VRDUserDefaults::standardUserDefaults();
   EXPECT_EQ(next.stringForKey("text"), "abc");
   EXPECT_TRUE(next.boolForKey("flag"));
-  EXPECT_FALSE(next.boolForKey("text"));       // a string is no Boolean
+  EXPECT_FALSE(next.boolForKey("text"));               // a string is no Boolean
   EXPECT_EQ(next.stringForKey("flag"), std::nullopt);  // a number is no string
   EXPECT_EQ(next.objectForKey("gone"), std::nullopt);
   next.removeAllObjects();

@@ -1,8 +1,9 @@
+#include "crashreporting/Kit/ZIZApplication.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/support/LibraryTest.h"
 
 namespace crashreporting {

@@ -1,11 +1,11 @@
+#include "crashreporting/Kit/ZIZCompoundOperation.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
 #include <mutex>
 #include <thread>
-
-#include "crashreporting/Kit/ZIZCompoundOperation.h"
 
 namespace crashreporting {
 namespace {

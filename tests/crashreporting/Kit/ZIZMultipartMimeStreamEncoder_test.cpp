@@ -1,9 +1,10 @@
+#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
 
-#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/support/LibraryTest.h"
 
 namespace crashreporting {
@@ -56,26 +57,38 @@ TEST_F(EncoderTest, PartsAreWrittenByteForByte) {
     e.addFileData(bytes, "a.gz", std::nullopt, "file");
     e.addFileData(bytes, "b.json", "application/json", "meta");
   });
-  const std::string expected = "MIME-Version: 1.0\r\n"
-                               "--" + kBoundary + "\r\n"
-                               "Content-Disposition: form-data; name=\"report_id\"\r\n"
-                               "Content-Type: text/plain\r\n"
-                               "\r\n"
-                               "abc\r\n"
-                               "--" + kBoundary + "\r\n"
-                               "Content-Disposition: form-data; name=\"count\"\r\n"
-                               "Content-Type: text/plain\r\n\r\n"
-                               "4\r\n"
-                               "--" + kBoundary + "\r\n"
-                               "Content-Disposition: form-data; name=\"file\"; filename=\"a.gz\"\r\n"
-                               "Content-Type: application/octet-stream\r\n\r\n" +
-                               std::string("G\0\xFF", 3) + "\r\n"
-                               "--" + kBoundary + "\r\n"
-                               "Content-Disposition: form-data; name=\"meta\"; filename=\"b.json\"\r\n"
-                               "Content-Type: application/json\r\n"
-                               "Content-Transfer-Encoding: binary\r\n\r\n" +
-                               std::string("G\0\xFF", 3) + "\r\n"
-                               "--" + kBoundary + "--\r\n";
+  const std::string expected =
+      "MIME-Version: 1.0\r\n"
+      "--" +
+      kBoundary +
+      "\r\n"
+      "Content-Disposition: form-data; name=\"report_id\"\r\n"
+      "Content-Type: text/plain\r\n"
+      "\r\n"
+      "abc\r\n"
+      "--" +
+      kBoundary +
+      "\r\n"
+      "Content-Disposition: form-data; name=\"count\"\r\n"
+      "Content-Type: text/plain\r\n\r\n"
+      "4\r\n"
+      "--" +
+      kBoundary +
+      "\r\n"
+      "Content-Disposition: form-data; name=\"file\"; filename=\"a.gz\"\r\n"
+      "Content-Type: application/octet-stream\r\n\r\n" +
+      std::string("G\0\xFF", 3) +
+      "\r\n"
+      "--" +
+      kBoundary +
+      "\r\n"
+      "Content-Disposition: form-data; name=\"meta\"; filename=\"b.json\"\r\n"
+      "Content-Type: application/json\r\n"
+      "Content-Transfer-Encoding: binary\r\n\r\n" +
+      std::string("G\0\xFF", 3) +
+      "\r\n"
+      "--" +
+      kBoundary + "--\r\n";
   EXPECT_EQ(text(stream), expected);
   EXPECT_EQ(encoder.length(), expected.size());
 }
@@ -92,11 +105,12 @@ TEST_F(EncoderTest, RefusedPartsLeaveNothingBehindAndSayWhy) {
   });
   EXPECT_EQ(stream.data().size(), 61u);
   EXPECT_EQ(encoder.length(), 61u);
-  EXPECT_EQ(log_.lines(), (std::vector<std::string>{"[Zizozu] Unable to MIME encode data with zero length (file)",
-                                                    "[Zizozu] name (file) or fieldname () is invalid",
-                                                    "[Zizozu] name (report_id) or value (<null>) is invalid",
-                                                    "[Zizozu] name () or value (v) is invalid",
-                                                    "[Zizozu] Unable to MIME encode data with zero length (missing_file)"}));
+  EXPECT_EQ(log_.lines(),
+            (std::vector<std::string>{"[Zizozu] Unable to MIME encode data with zero length (file)",
+                                      "[Zizozu] name (file) or fieldname () is invalid",
+                                      "[Zizozu] name (report_id) or value (<null>) is invalid",
+                                      "[Zizozu] name () or value (v) is invalid",
+                                      "[Zizozu] Unable to MIME encode data with zero length (missing_file)"}));
 }
 
 TEST_F(EncoderTest, AFileIsSentWholeAndAFileStreamHoldsTheBody) {
@@ -105,7 +119,8 @@ TEST_F(EncoderTest, AFileIsSentWholeAndAFileStreamHoldsTheBody) {
   const auto body = tempDir() / "body";
   FileOutputStream stream(body);
   ZIZMultipartMimeStreamEncoder encoder(stream, kBoundary);
-  encoder.encode([&](ZIZMultipartMimeStreamEncoder& e) { e.addFile(source, "report.gz", "application/gzip", "r"); });
+  encoder.encode(
+      [&](ZIZMultipartMimeStreamEncoder& e) { e.addFile(source, "report.gz", "application/gzip", "r"); });
   EXPECT_FALSE(encoder.failed());
   EXPECT_EQ(std::filesystem::file_size(body), encoder.length());
   EXPECT_NE(tilvane::test::readFile(body).find(std::string(100000, 'x') + "\r\n--" + kBoundary + "--\r\n"),

@@ -1,3 +1,5 @@
+#include "crashreporting/Kit/Zizozu.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -7,7 +9,6 @@
 #include <regex>
 
 #include "crashreporting/Kit/AdmiraKit.h"
-#include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Kit/ZIZException.h"
 #include "crashreporting/platform/PropertyList.h"
 #include "crashreporting/support/LibraryTest.h"
@@ -22,7 +23,9 @@ class KitFixture : public test::LibraryTest {
     KitClass k;
     k.name = name;
     k.adoptsREDAza = true;
-    k.bundleIdentifier = [identifier = identifier.empty() ? "com.test." + name : identifier] { return identifier; };
+    k.bundleIdentifier = [identifier = identifier.empty() ? "com.test." + name : identifier] {
+      return identifier;
+    };
     k.kitDisplayVersion = [] { return std::string("1.0"); };
     k.initializeIfNeeded = [this, name] { started.push_back(name); };
     return k;
@@ -64,9 +67,10 @@ TEST_F(KitFixture, StartsTheKitsInOrderAddsTheAnalyticsKitAndHonoursOnlyTheFirst
 
   Zizozu::with({&testKit});
   EXPECT_EQ(started.size(), 3u);
-  EXPECT_EQ(log_.lines(), std::vector<std::string>{
-                              "[Zizozu] [Zizozu +with] called multiple times. Only the first call is honored, please "
-                              "pass all kits you wish to initialize"});
+  EXPECT_EQ(log_.lines(),
+            std::vector<std::string>{
+                "[Zizozu] [Zizozu +with] called multiple times. Only the first call is honored, please "
+                "pass all kits you wish to initialize"});
 }
 
 TEST_F(KitFixture, AKitInstanceCountsAsItsClassAndTheListIsCompletedByWhatIsPresent) {
@@ -100,14 +104,15 @@ TEST_F(KitFixture, AKitInstanceCountsAsItsClassAndTheListIsCompletedByWhatIsPres
 
 TEST_F(KitFixture, LegacyKitsAreStartedThroughTheirSharedInstanceAndOthersAreRefusedBeforeAnyStarts) {
   useInfo(validConfig());
-  LegacyKitInstance legacyInstance{[this] { started.push_back("legacy"); }, [] { return std::string("com.legacy"); },
-                                   [] { return std::string("0.9"); }};
+  LegacyKitInstance legacyInstance{[this] { started.push_back("legacy"); },
+                                   [] { return std::string("com.legacy"); }, [] { return std::string("0.9"); }};
   KitClass legacy{.name = "Legacy", .sharedInstance = [&] { return &legacyInstance; }};
   const KitClass good = kit("Good");
   const KitClass notAKit{.name = "NotAKit"};
-  EXPECT_EQ(startFailure({&good, &notAKit}),
-            "[Zizozu] It appears that \"NotAKit\" is not a valid Zizozu Kit. Please make sure you only pass Zizozu "
-            "Kits to [Zizozu with:].");
+  EXPECT_EQ(
+      startFailure({&good, &notAKit}),
+      "[Zizozu] It appears that \"NotAKit\" is not a valid Zizozu Kit. Please make sure you only pass Zizozu "
+      "Kits to [Zizozu with:].");
   EXPECT_TRUE(started.empty());
 
   reset();
@@ -126,7 +131,8 @@ TEST_F(KitFixture, ConfigurationFaultsRaiseWithTheirReasonsAndAMissingKitListIsO
   EXPECT_EQ(startFailure({&testKit}), "[Zizozu] Value of Info.plist key \"Zizozu\" must be a NSDictionary.");
   reset();
   useInfo(config({{"Kits", Value(Array{})}}));
-  EXPECT_EQ(startFailure({&testKit}), "[Zizozu] Value of Info.plist[Zizozu][APIKey] must contain your Zizozu API Key.");
+  EXPECT_EQ(startFailure({&testKit}),
+            "[Zizozu] Value of Info.plist[Zizozu][APIKey] must contain your Zizozu API Key.");
   EXPECT_TRUE(started.empty());
 
   reset();
@@ -152,7 +158,8 @@ TEST_F(KitFixture, TwoStartsOverOneDefaultsFileShareOneInstallationIdentifier) {
   const std::string firstID = Zizozu::sharedSDK().installID();
   const std::string firstRun = Zizozu::sharedSDK().executionIdentifier();
   EXPECT_TRUE(Zizozu::sharedSDK().isFirstInstall());
-  EXPECT_TRUE(std::regex_match(firstID, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")));
+  EXPECT_TRUE(
+      std::regex_match(firstID, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")));
   EXPECT_TRUE(std::regex_match(firstRun, std::regex("[0-9a-f]{32}")));
 
   reset();
@@ -164,8 +171,8 @@ TEST_F(KitFixture, TwoStartsOverOneDefaultsFileShareOneInstallationIdentifier) {
 
 /// Runs the host program over `info` with this test's data folder; its one line of output.
 std::string runHost(const std::filesystem::path& info, const std::filesystem::path& dataHome) {
-  const std::string command = "XDG_DATA_HOME='" + dataHome.string() + "' '" CRASHREPORTING_HOST "' '" +
-                              info.string() + "' 2>&1";
+  const std::string command =
+      "XDG_DATA_HOME='" + dataHome.string() + "' '" CRASHREPORTING_HOST "' '" + info.string() + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return "cannot run";
   std::array<char, 512> buffer{};
@@ -179,7 +186,7 @@ TEST_F(KitFixture, SeparateProcessesKeepTheInstallationAndEachHasItsOwnExecution
   std::string error;
   Dictionary info = validConfig();
   info.emplace("CFBundleIdentifier", Value("org.example.host"));
-  const auto xml = plist::encodeXml(Value(info), error);
+  const auto xml = plist::encodeXml(info, error);
   ASSERT_TRUE(xml);
   const auto file = tempDir() / "Info.plist";
   std::ofstream(file) << *xml;

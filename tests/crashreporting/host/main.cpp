@@ -3,8 +3,8 @@
 // prints "first-install=<0|1> install-id=<id> execution-id=<id>"; exit status 2 when the start fails.
 #include <cstdio>
 
-#include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Kit/ZIZException.h"
+#include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/platform/MainBundle.h"
 
 int main(int argc, char** argv) {

@@ -26,9 +26,9 @@ TEST(PropertyListTest, EveryKindReadsBackUnchangedFromXmlAndTheBinaryFormIsRead)
   Dictionary withData = *sample().get<Dictionary>();
   withData.emplace("bytes", Value(Data{0, 1, 0, 255}));
   std::string error;
-  const auto xml = plist::encodeXml(Value(withData), error);
+  const auto xml = plist::encodeXml(withData, error);
   ASSERT_TRUE(xml) << error;
-  EXPECT_EQ(plist::decode(*xml, error), Value(withData));
+  EXPECT_EQ(plist::decodeDictionary(*xml, error), withData);
 
   // The binary form, as another program writes it.
   plist_t root = plist_new_dict();
@@ -41,22 +41,25 @@ TEST(PropertyListTest, EveryKindReadsBackUnchangedFromXmlAndTheBinaryFormIsRead)
   plist_to_bin_free(bin);
   plist_free(root);
   ASSERT_EQ(binary.substr(0, 6), "bplist");
-  EXPECT_EQ(plist::decode(binary, error), Value(Dictionary{{"a", Value(true)}, {"n", Value(7)}})) << error;
+  EXPECT_EQ(plist::decodeDictionary(binary, error), (Dictionary{{"a", Value(true)}, {"n", Value(7)}})) << error;
 }
 
 TEST(PropertyListTest, RefusesWhatIsNoListOrCannotBeOne) {
   std::string error;
-  EXPECT_FALSE(plist::decode("", error));
-  EXPECT_FALSE(plist::decode("not a list", error));
+  EXPECT_FALSE(plist::decodeDictionary("", error));
+  EXPECT_FALSE(plist::decodeDictionary("<plist><array/></plist>", error));
+  EXPECT_FALSE(plist::decodeDictionary("not a list", error));
   std::string deep;
   for (int i = 0; i < 500; ++i) deep += "<array>";
   for (int i = 0; i < 500; ++i) deep += "</array>";
-  EXPECT_FALSE(plist::decode("<?xml version=\"1.0\"?><plist version=\"1.0\">" + deep + "</plist>", error));
-  EXPECT_FALSE(plist::encodeXml(Value(Dictionary{{"n", Value()}}), error));
+  EXPECT_FALSE(plist::decodeDictionary(
+      std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>") + deep + "</dict></plist>",
+      error));
+  EXPECT_FALSE(plist::encodeXml(Dictionary{{"n", Value(Array{Value()})}}, error));
   // Bad UTF-8 is cleaned, so what was written always reads back.
-  const auto xml = plist::encodeXml(Value(Dictionary{{"k", Value("a\xFF")}}), error);
+  const auto xml = plist::encodeXml(Dictionary{{"k", Value("a\xFF")}}, error);
   ASSERT_TRUE(xml);
-  EXPECT_EQ(plist::decode(*xml, error), Value(Dictionary{{"k", Value("a\xEF\xBF\xBD")}}));
+  EXPECT_EQ(plist::decodeDictionary(*xml, error), (Dictionary{{"k", Value("a\xEF\xBF\xBD")}}));
 }
 
 TEST(JsonTest, RoundTripsAndKeepsIntegersApartFromReals) {
