@@ -30,7 +30,7 @@ struct Writer {
   }
   Writer& name(const char* s) {
     char field[16] = {};
-    std::strncpy(field, s, sizeof field);
+    std::memcpy(field, s, strnlen(s, sizeof field));
     bytes.insert(bytes.end(), field, field + 16);
     return *this;
   }
