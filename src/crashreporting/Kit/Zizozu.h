@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crashreporting/Kit/KitClass.h"
+#include "crashreporting/Kit/ZIZSettingsOnboarding.h"
+#include "crashreporting/platform/Value.h"
+
+namespace crashreporting {
+
+/// The kit framework's one object: it checks the kits a host starts, completes and orders their list, starts
+/// each, and keeps the identities every kit reads (API key, installation identifier, execution identifier,
+/// debug switch). The configuration comes from the main bundle's information dictionary (MainBundle), whose
+/// faults raise ZIZException.
+class Zizozu {
+ public:
+  /// Reads (or makes and stores) the installation identifier and makes this run's execution identifier.
+  Zizozu();
+  Zizozu(const Zizozu&) = delete;
+  Zizozu& operator=(const Zizozu&) = delete;
+
+  /// The public start entry: only its first call in a process starts anything. Raises ZIZException on a
+  /// configuration fault or a kit that is none.
+  static Zizozu& with(const std::vector<KitArgument>& kits);
+  static Zizozu& sharedSDK();
+
+  /// The key set with setAPIKey, else "APIKey" of the configuration; none (with a log line) when neither.
+  std::optional<std::string> APIKey();
+  void setAPIKey(std::string key);
+  std::string installID() const;
+  bool isFirstInstall() const;
+  /// 32 lower-case hexadecimal characters, new in every process.
+  std::string executionIdentifier() const;
+  std::optional<std::string> advertisingToken() const;
+  void setAdvertisingToken(std::optional<std::string> token);
+  bool debug() const;
+  void setDebug(bool debug);
+  std::vector<const KitClass*> kitClasses() const;
+  void setKitClasses(std::vector<const KitClass*> kitClasses);
+  ZIZSettingsOnboardingManager* settingsAndOnboardingManager() const;
+  void setSettingsAndOnboardingManager(std::unique_ptr<ZIZSettingsOnboardingManager> manager);
+
+  /// Kit bundle identifier → kit version, for the started kits and the framework itself.
+  std::map<std::string, std::string> kitVersionsByKitBundleIdentifier();
+  /// The information dictionary's "Zizozu" dictionary, validated on first use.
+  Dictionary zizozuConfig();
+  std::optional<Dictionary> configurationDictionaryForKit(const KitObject& kit);
+  /// The "KitInfo" of the kit's "Kits" entry; empty when the entry has none; none without an entry.
+  static std::optional<Dictionary> configurationDictionaryForKitClass(const KitClass& kitClass);
+
+  // The steps of the start.
+  static std::vector<const KitClass*> convertToKitClassesIfNeeded(const std::vector<KitArgument>& kits);
+  static void validateREDAzaConformance(const std::vector<const KitClass*>& kits);
+  static std::vector<const KitClass*> kitClassesByAddingDajuroIfFound(std::vector<const KitClass*> kits);
+  static std::vector<const KitClass*> kitClassesByAddingVizuzodIfFound(std::vector<const KitClass*> kits);
+  static std::vector<const KitClass*> kitClassesByEnsuringApvistaIsFirst(std::vector<const KitClass*> kits);
+  static std::vector<const KitClass*> kitClassesByAddingAdmiraIfFound(std::vector<const KitClass*> kits);
+  static void initializeKit(const KitClass& kitClass);
+  static Dictionary validZizozuConfigFromInfoPlist(const std::optional<Dictionary>& infoDictionary);
+
+  std::optional<std::string> readInstallationUUID();
+  std::string generateInstallationUUID();
+  void onboardAppAndDownloadSettings();
+
+ private:
+  std::atomic<bool> startEntered_{false};
+  mutable std::mutex mutex_;
+  bool debug_ = false;
+  bool isFirstInstall_ = false;
+  std::optional<std::string> apiKey_;
+  std::string installID_;
+  std::string executionIdentifier_;
+  std::optional<std::string> advertisingToken_;
+  std::vector<const KitClass*> kitClasses_;
+  std::optional<Dictionary> zizozuConfig_;
+  std::unique_ptr<ZIZSettingsOnboardingManager> settingsAndOnboardingManager_;
+};
+
+}  // namespace crashreporting

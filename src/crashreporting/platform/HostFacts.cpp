@@ -1,0 +1,80 @@
+#include "crashreporting/platform/HostFacts.h"
+
+#include <sys/utsname.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+
+namespace crashreporting {
+namespace {
+
+constexpr std::size_t kMaxValueBytes = 127;  // a 128-byte buffer with its terminating NUL
+
+std::optional<std::string> firstLineOf(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!in || !std::getline(in, line)) return std::nullopt;
+  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+  return line;
+}
+
+class LinuxHostFacts : public HostFacts {
+ public:
+  OSVersion osVersion() const override {
+    utsname names{};
+    if (uname(&names) != 0) return {};
+    std::int64_t parts[3] = {0, 0, 0};
+    const char* p = names.release;
+    for (int i = 0; i < 3 && std::isdigit(static_cast<unsigned char>(*p)); ++i) {
+      char* end = nullptr;
+      parts[i] = std::strtoll(p, &end, 10);
+      p = end;
+      if (*p != '.') break;
+      ++p;
+    }
+    return {parts[0], parts[1], parts[2]};
+  }
+
+  std::optional<std::string> sysctlString(std::string_view name) const override {
+    std::optional<std::string> value;
+    if (name == "kern.osversion") {
+      utsname names{};
+      if (uname(&names) == 0) value = names.version;
+    } else if (name == "hw.model") {
+      value = firstLineOf("/sys/devices/virtual/dmi/id/product_name");
+      if (!value) {
+        utsname names{};
+        if (uname(&names) == 0) value = names.machine;
+      }
+    } else if (!name.empty() && name.find("..") == std::string_view::npos &&
+               name.find('/') == std::string_view::npos) {
+      std::string path = "/proc/sys/";
+      for (const char c : name) path.push_back(c == '.' ? '/' : c);
+      value = firstLineOf(path);
+    }
+    if (value && value->size() > kMaxValueBytes) value->resize(kMaxValueBytes);
+    return value;
+  }
+};
+
+std::atomic<const HostFacts*>& installed() {
+  static std::atomic<const HostFacts*> facts{nullptr};
+  return facts;
+}
+
+}  // namespace
+
+const HostFacts& HostFacts::current() {
+  static const LinuxHostFacts platform;
+  const HostFacts* facts = installed().load();
+  return facts ? *facts : platform;
+}
+
+HostFacts::Scoped::Scoped(std::unique_ptr<HostFacts> facts)
+    : facts_(std::move(facts)), previous_(installed().exchange(facts_.get())) {}
+
+HostFacts::Scoped::~Scoped() { installed().store(previous_); }
+
+}  // namespace crashreporting

@@ -1,0 +1,137 @@
+#include "crashreporting/platform/OperationQueue.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+
+#include "crashreporting/platform/ConcurrentQueue.h"
+
+namespace crashreporting {
+
+struct OperationQueue::State {
+  mutable std::mutex mutex;
+  std::condition_variable drained;
+  std::string name;
+  std::size_t maxConcurrent = kUnlimited;
+  std::vector<std::shared_ptr<Operation>> waiting;  // not started, in the order added
+  std::vector<std::shared_ptr<Operation>> running;
+};
+
+OperationQueue::OperationQueue(std::string name) : state_(std::make_shared<State>()) {
+  state_->name = std::move(name);
+}
+
+OperationQueue::~OperationQueue() = default;
+
+std::string OperationQueue::name() const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->name;
+}
+
+void OperationQueue::setMaxConcurrentOperationCount(std::size_t count) {
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->maxConcurrent = count;
+  }
+  schedule(state_);
+}
+
+std::size_t OperationQueue::maxConcurrentOperationCount() const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->maxConcurrent;
+}
+
+void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
+  if (!operation || operation->isExecuting() || operation->isFinished()) return;
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->waiting.push_back(operation);
+  }
+  const std::weak_ptr<State> weak = state_;
+  const auto wake = [weak] {
+    if (const auto state = weak.lock()) schedule(state);
+  };
+  operation->addReadinessHook(wake);
+  for (const auto& dependency : operation->dependencies()) {
+    dependency->addReadinessHook(wake);
+    dependency->whenFinished(wake);
+  }
+  schedule(state_);
+}
+
+void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>& operations,
+                                   bool waitUntilFinished) {
+  for (const auto& op : operations) addOperation(op);
+  if (!waitUntilFinished) return;
+  for (const auto& op : operations) {
+    if (op) op->waitUntilFinished();
+  }
+}
+
+void OperationQueue::addOperationWithBlock(std::function<void()> block) {
+  class BlockOperation : public Operation {
+   public:
+    explicit BlockOperation(std::function<void()> block) : block_(std::move(block)) {}
+    void main() override {
+      if (block_) block_();
+    }
+
+   private:
+    std::function<void()> block_;
+  };
+  addOperation(std::make_shared<BlockOperation>(std::move(block)));
+}
+
+std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
+  const std::lock_guard lock(state_->mutex);
+  std::vector<std::shared_ptr<Operation>> all = state_->running;
+  all.insert(all.end(), state_->waiting.begin(), state_->waiting.end());
+  return all;
+}
+
+std::size_t OperationQueue::operationCount() const {
+  const std::lock_guard lock(state_->mutex);
+  return state_->running.size() + state_->waiting.size();
+}
+
+void OperationQueue::cancelAllOperations() {
+  for (const auto& op : operations()) op->cancel();
+}
+
+void OperationQueue::waitUntilAllOperationsAreFinished() {
+  std::unique_lock lock(state_->mutex);
+  state_->drained.wait(lock, [this] { return state_->running.empty() && state_->waiting.empty(); });
+}
+
+void OperationQueue::schedule(const std::shared_ptr<State>& state) {
+  std::vector<std::shared_ptr<Operation>> starting;
+  {
+    const std::lock_guard lock(state->mutex);
+    for (auto it = state->waiting.begin(); it != state->waiting.end();) {
+      if (state->maxConcurrent != kUnlimited && state->running.size() >= state->maxConcurrent) break;
+      if (!(*it)->isReady()) {
+        ++it;
+        continue;
+      }
+      state->running.push_back(*it);
+      starting.push_back(*it);
+      it = state->waiting.erase(it);
+    }
+  }
+  const std::weak_ptr<State> weak = state;
+  for (const auto& op : starting) {
+    op->whenFinished([weak, raw = op.get()] {
+      const auto s = weak.lock();
+      if (!s) return;
+      {
+        const std::lock_guard lock(s->mutex);
+        std::erase_if(s->running, [raw](const auto& r) { return r.get() == raw; });
+        if (s->running.empty() && s->waiting.empty()) s->drained.notify_all();
+      }
+      schedule(s);
+    });
+    ConcurrentQueue::global().async([op] { op->start(); });
+  }
+}
+
+}  // namespace crashreporting

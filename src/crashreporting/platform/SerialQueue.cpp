@@ -1,0 +1,71 @@
+#include "crashreporting/platform/SerialQueue.h"
+
+namespace crashreporting {
+
+SerialQueue::SerialQueue(std::string label) : label_(std::move(label)) {}
+
+SerialQueue::~SerialQueue() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (!worker_.joinable()) return;
+  // The last owner may let go from inside one of our own tasks; the thread then ends by itself.
+  if (std::this_thread::get_id() == worker_.get_id()) {
+    worker_.detach();
+  } else {
+    worker_.join();
+  }
+}
+
+void SerialQueue::async(std::function<void()> task) {
+  {
+    const std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+    if (!worker_.joinable()) {
+      worker_ = std::thread([this] { run(); });
+      workerId_ = worker_.get_id();
+    }
+  }
+  wake_.notify_one();
+}
+
+void SerialQueue::sync(const std::function<void()>& task) {
+  if (isCurrent()) {
+    task();
+    return;
+  }
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  bool done = false;
+  async([&] {
+    task();
+    const std::lock_guard lock(doneMutex);
+    done = true;
+    doneSignal.notify_one();
+  });
+  std::unique_lock lock(doneMutex);
+  doneSignal.wait(lock, [&] { return done; });
+}
+
+bool SerialQueue::isCurrent() const {
+  const std::lock_guard lock(mutex_);
+  return worker_.joinable() && workerId_ == std::this_thread::get_id();
+}
+
+void SerialQueue::run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+    if (tasks_.empty()) return;  // stopping, and nothing left
+    auto task = std::move(tasks_.front());
+    tasks_.pop_front();
+    lock.unlock();
+    task();
+    task = nullptr;  // what the task held goes before the next one starts
+    lock.lock();
+  }
+}
+
+}  // namespace crashreporting
