@@ -4,9 +4,9 @@ namespace tilvane {
 
 class AppDelegate;
 
-/// The end of the program, the same on every road out (SIGINT, SIGTERM, a lost X connection): the delegate
-/// writes what is still pending, then the shared instances end in a fixed order (endSharedInstances) while the
-/// main loop and the backends they use still exist. The composition root makes this after the loop and the
+/// The end of the program, the same on every road out (SIGINT, SIGTERM, SIGHUP, a lost X connection): the
+/// delegate writes what is still pending, then the shared instances end in a fixed order (endSharedInstances)
+/// while the main loop and the backends they use still exist. The composition root makes this after the loop and the
 /// backends, so those go after it.
 class Shutdown {
  public:
