@@ -1,7 +1,9 @@
 // Entry point and composition root. It takes the instance lock or hands its argument to the instance that
 // holds it, chooses the desktop before Qt starts (so a missing X server is told in the program's words), then
-// makes Qt's event loop the main queue, the chosen backends, the Qt views, and runs the delegate's launch. The end is ordered: the connection-lost subscription, then the shutdown (pending
-// moves written, the shared instances ended in order), then the signal pipe, the backends, the loop and Qt.
+// makes Qt's event loop the main queue, the chosen backends, the Qt views, and runs the delegate's launch. The
+// end is ordered: the connection-lost subscription, then the shutdown (the instance socket closed, pending moves
+// written, the shared instances ended in order, the instance lock let go), then the signal pipe, the backends,
+// the loop and Qt.
 #include <QApplication>
 #include <cctype>
 #include <cstdio>
@@ -109,7 +111,9 @@ int main(int argc, char** argv) {
   InterimLandingWindow landing;
   InterimAnnouncements announcements;
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); }});
-  Shutdown shutdown(delegate);
+  // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
+  // instance starts while this one still writes.
+  Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });
   int status = 0;
@@ -140,14 +144,10 @@ int main(int argc, char** argv) {
       if (!url.empty()) URLSchemeHandler().handleGetURLEvent(url);
     });
     status = loop.run();
-    instanceServer.reset();  // no message reaches the managers once they start to end
   }
   shutdown.run();
   // Qt cannot take down what it holds of a broken X connection; end here, as Qt itself does when it sees the
   // loss first.
-  if (connectionLost) {
-    instanceLock.reset();
-    std::exit(status);
-  }
+  if (connectionLost) std::exit(status);
   return status;
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -196,14 +198,18 @@ TEST_F(AppDelegateTest, ShutdownWritesThePendingMoveAndEndsEveryManagerWhileTheL
 TEST_F(AppDelegateTest, AnExitFromInsideTheLoopStillWritesThePendingMove) {
   launchWithPendingMove();
   // Qt ends the process with exit(1) when its X connection breaks, from inside the running loop.
+  // The composition root's first and last steps (the instance socket and lock) run on this road too.
+  const std::filesystem::path marks = tempDir() / "steps";
+  const auto mark = [&](const char* step) { std::ofstream(marks, std::ios::app) << step << ' '; };
   EXPECT_EXIT(
       {
-        Shutdown shutdown(delegate_);
+        Shutdown shutdown(delegate_, [&] { mark("first"); }, [&] { mark("last"); });
         shutdown.coverExit();
         std::exit(1);
       },
       ::testing::ExitedWithCode(1), "");
   expectMoveWritten();
+  EXPECT_EQ(readFile(marks), "first last ");
 }
 
 }  // namespace
