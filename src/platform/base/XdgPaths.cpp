@@ -56,9 +56,11 @@ std::string privacyProblem(const std::filesystem::path& folder) {
 
 RuntimeFolder runtimeFolder() {
   RuntimeFolder result;
+  // Appended piece by piece: g++ 12 warns falsely on "x" + std::string temporaries.
   const auto passOver = [&](const std::filesystem::path& folder, const std::string& problem) {
-    result.problem += (result.problem.empty() ? "" : "; ") + ("\"" + folder.string() + "\" is not a private folder of "
-                      "this user (" + problem + ")");
+    if (!result.problem.empty()) result.problem.append("; ");
+    result.problem.append("\"").append(folder.string()).append("\" is not a private folder of this user (");
+    result.problem.append(problem).append(")");
   };
   if (auto p = absoluteEnv("XDG_RUNTIME_DIR"); !p.empty()) {
     mkdir(p.c_str(), 0700);  // the session normally makes it; a missing one is made private
@@ -69,8 +71,10 @@ RuntimeFolder runtimeFolder() {
     }
     passOver(p, problem);
   }
-  // /tmp is shared ground: the fallback is made 0700 here, or must be found so.
-  const std::filesystem::path folder = std::filesystem::path("/tmp") / ("tilvane-" + std::to_string(getuid()));
+  // The temporary folder is shared ground: the fallback is made 0700 here, or must be found so.
+  const std::filesystem::path temporary = absoluteEnv("TMPDIR");
+  const std::filesystem::path folder =
+      (temporary.empty() ? std::filesystem::path("/tmp") : temporary) / ("tilvane-" + std::to_string(getuid()));
   mkdir(folder.c_str(), 0700);
   if (const std::string problem = privacyProblem(folder); !problem.empty()) {
     passOver(folder, problem);

@@ -17,7 +17,7 @@ struct RuntimeFolder {
   std::string problem;         ///< why a folder was passed over, naming it; empty when none was
 };
 /// $XDG_RUNTIME_DIR (made 0700 when missing) when it is a private folder of ours (owned by the user, mode
-/// 0700, not a link), else /tmp/tilvane-<uid> on the same terms.
+/// 0700, not a link), else tilvane-<uid> in $TMPDIR (default /tmp) on the same terms.
 RuntimeFolder runtimeFolder();
 /// runtimeFolder().path
 std::filesystem::path runtimeDir();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -147,8 +148,9 @@ InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_vie
       claim.delivered = true;
       return claim;
     }
-    claim.error = "the running instance did not take it within " + std::to_string(std::lround(patience)) +
-                  " s (last try: " + why + ")";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", patience);
+    claim.error = std::string("the running instance did not take it within ") + seconds + " s (last try: " + why + ")";
     const double left = secondsUntil(deadline);
     if (left <= 0) return claim;
     std::this_thread::sleep_for(std::chrono::duration<double>(std::min(pause, left)));
