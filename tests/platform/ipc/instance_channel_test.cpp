@@ -1,19 +1,16 @@
 // One instance per user: the holder of the lock is the instance; every other start hands its message over and
 // learns whether the instance took it. Here the instance's end of the socket is played by the test.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "platform/ipc/InstanceChannel.h"
 #include "platform/ipc/InstanceLock.h"
+#include "support/ListeningSocket.h"
 #include "support/TestEnvironment.h"
 
 namespace tilvane::ipc {
@@ -23,38 +20,7 @@ namespace fs = std::filesystem;
 
 constexpr double kShortPatience = 0.3;
 
-/// A listening socket at `path` that accepts only when the test says so.
-class Listener {
- public:
-  explicit Listener(const fs::path& path) : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    listening_ = bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd_, 4) == 0;
-  }
-  ~Listener() { close(fd_); }
-  bool listening() const { return listening_; }
-  /// Whether a connection waits to be accepted.
-  bool pending() const {
-    pollfd watch{fd_, POLLIN, 0};
-    return poll(&watch, 1, 0) == 1;
-  }
-  /// The next connection's whole message (up to the sender's end), then `reply` sent back: whether the reply
-  /// reached a sender still waiting.
-  bool serveOne(std::string& message, std::string_view reply) const {
-    const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) return false;
-    char chunk[4096];
-    for (ssize_t n; (n = read(client, chunk, sizeof chunk)) > 0;) message.append(chunk, static_cast<std::size_t>(n));
-    const bool replied = send(client, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size());
-    close(client);
-    return replied;
-  }
-
- private:
-  int fd_;
-  bool listening_ = false;
-};
+using Listener = test::ListeningSocket;
 
 class InstanceChannelTest : public ::testing::Test {
  protected:
