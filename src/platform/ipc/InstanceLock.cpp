@@ -34,7 +34,7 @@ std::unique_ptr<InstanceLock> InstanceLock::tryTake(const std::filesystem::path&
       return std::unique_ptr<InstanceLock>(new InstanceLock(file, fd));
     close(fd);
   }
-  error = "\"" + file.string() + "\" keeps changing";
+  error = file.native() + " keeps being replaced";
   return nullptr;
 }
 

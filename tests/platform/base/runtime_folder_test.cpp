@@ -14,6 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Built piece by piece: g++ 12 warns falsely on "x" + std::string temporaries.
+std::string quoted(const fs::path& folder) {
+  std::string text = "\"";
+  text.append(folder.string()).append("\"");
+  return text;
+}
+
 class RuntimeFolderTest : public ::testing::Test {
  protected:
   RuntimeFolderTest() { fs::create_directories(temporary()); }
@@ -52,7 +59,7 @@ TEST_F(RuntimeFolderTest, AFolderOthersCanEnterOrReplaceIsPassedOverAndNamed) {
     make(given(), c.mode);
     const RuntimeFolder folder = runtimeFolder();
     EXPECT_EQ(folder.path, fallback());
-    EXPECT_NE(folder.problem.find("\"" + given().string() + "\" is not a private folder of this user (" + c.says),
+    EXPECT_NE(folder.problem.find(quoted(given()) + " is not a private folder of this user (" + c.says),
               std::string::npos)
         << folder.problem;
     EXPECT_NE(folder.problem.find("using " + fallback().string()), std::string::npos) << folder.problem;
@@ -80,8 +87,8 @@ TEST_F(RuntimeFolderTest, NoSafePlaceGivesNoFolderAndSaysWhy) {
   make(fallback(), 0755);  // found so: not ours to tighten
   const RuntimeFolder folder = runtimeFolder();
   EXPECT_TRUE(folder.path.empty());
-  EXPECT_NE(folder.problem.find("\"" + given().string() + "\""), std::string::npos) << folder.problem;
-  EXPECT_NE(folder.problem.find("\"" + fallback().string() + "\" is not a private folder"), std::string::npos)
+  EXPECT_NE(folder.problem.find(quoted(given())), std::string::npos) << folder.problem;
+  EXPECT_NE(folder.problem.find(quoted(fallback()) + " is not a private folder"), std::string::npos)
       << folder.problem;
   EXPECT_TRUE(runtimeDir().empty());
 
