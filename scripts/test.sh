@@ -19,5 +19,7 @@ echo "== tests"
 echo "== tests under sanitizers"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Allocations of libraries that the program cannot free, each with its reason in the file.
+export LSAN_OPTIONS="suppressions=$PWD/tests/support/sanitizers/lsan.supp:print_suppressions=0"
 (cd build-asan && ctest --output-on-failure -j "$jobs") || status=1
 exit $status

@@ -9,14 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Logging/LogManager.h"
-#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
-#include "Layout/LayoutManager.h"
 #include "Models/CustomLayoutModel.h"
-#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/sim/SimDesktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -69,17 +66,7 @@ class World {
         {.bundleIdentifier = "org.example.Editor", .windows = {{.frame = CGRectMake(100, 100, 800, 600)}}});
     window_ = sim_->applications().windowsOf(pid).front();
 
-    ScreenManager& screens = ScreenManager::shared();
-    screens.reloadScreens();
-    screens.observe();
-    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-    LayoutManager::shared().setup();
-    LayoutManager::shared().bind();
-    WindowManager::shared();
-    ApplicationManager::shared().setup();
-    ApplicationManager::shared().observe();
-    ShortcutsManager::shared().registerAll();
-    ShortcutsManager::shared().observe();
+    setupWindowManagers();  // the launch's manager steps, as the program runs them
     loop_.advance(3.0);  // the window is admitted, laid out and settled
     sim_->applications().focusWindow(window_);
   }

@@ -1,14 +1,11 @@
 #include "TilvaneInstance.h"
 
-#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Logging/LogManager.h"
-#include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Startup/WindowManagersStartup.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/CustomLayoutModel.h"
-#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/MASShortcutMonitor.h"
@@ -44,10 +41,7 @@ std::unique_ptr<TilvaneInstance> TilvaneInstance::start(const std::string& displ
   StoreService::shared().configureRealm();
   storeHalf("Left half", 2, kVK_ANSI_1);
   storeHalf("Right half", 1, kVK_ANSI_2);
-  startWindowManagers();
-  LogManager::debug("ShortcutsManager setup");
-  ShortcutsManager::shared().registerAll();
-  ShortcutsManager::shared().observe();
+  setupWindowManagers();
   return tilvane;
 }
 

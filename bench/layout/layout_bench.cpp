@@ -10,12 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Logging/LogManager.h"
-#include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
-#include "Layout/LayoutManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/sim/SimDesktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -61,17 +59,8 @@ class World {
     std::filesystem::remove_all(home_, ignored);
   }
 
-  void start() {
-    ScreenManager& screens = ScreenManager::shared();
-    screens.reloadScreens();
-    screens.observe();
-    screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-    LayoutManager::shared().setup();
-    LayoutManager::shared().bind();
-    WindowManager::shared();
-    ApplicationManager::shared().setup();
-    ApplicationManager::shared().observe();
-  }
+  /// The launch's manager steps, as the program runs them.
+  void start() { setupWindowManagers(); }
 
   dispatch::VirtualMainLoop& loop() { return loop_; }
   sim::SimDesktop& sim() { return *sim_; }

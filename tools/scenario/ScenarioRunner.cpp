@@ -3,16 +3,13 @@
 #include <iomanip>
 #include <ostream>
 
-#include "AppManager/Applications/ApplicationManager.h"
-#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
-#include "AppManager/Startup/WindowManagersStartup.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "ScenarioArgs.h"
-#include "Shortcuts/ShortcutsManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/SIWindow.h"
@@ -170,10 +167,7 @@ bool ScenarioRunner::play(const Step& step, std::string* error) {
     if (started_) return (*error = "started already"), false;
     started_ = true;
     printFrames("frames before");
-    startWindowManagers(FirstRunSetup::run);
-    LayoutManager::shared().bindRules();
-    ShortcutsManager::shared().registerAll();
-    ShortcutsManager::shared().observe();
+    setupWindowManagers();
     loop_.drain();
     return true;
   }

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -35,20 +37,55 @@ std::filesystem::path configHome() {
   return p.empty() ? home() / ".config" : p;
 }
 
-std::filesystem::path runtimeDir() {
+namespace {
+// Another user who can enter or replace the folder could read our socket's messages or answer in our place.
+// Empty when the folder is private to us; else what is wrong with it.
+std::string privacyProblem(const std::filesystem::path& folder) {
+  struct stat info {};
+  if (lstat(folder.c_str(), &info) != 0) return std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return "not a folder";
+  if (info.st_uid != getuid()) return "owned by user " + std::to_string(info.st_uid);
+  if ((info.st_mode & 0777) != 0700) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return std::string("mode ") + mode + ", not 0700";
+  }
+  return {};
+}
+}  // namespace
+
+RuntimeFolder runtimeFolder() {
+  RuntimeFolder result;
+  // Appended piece by piece: g++ 12 warns falsely on "x" + std::string temporaries.
+  const auto passOver = [&](const std::filesystem::path& folder, const std::string& problem) {
+    if (!result.problem.empty()) result.problem.append("; ");
+    result.problem.append("\"").append(folder.string()).append("\" is not a private folder of this user (");
+    result.problem.append(problem).append(")");
+  };
   if (auto p = absoluteEnv("XDG_RUNTIME_DIR"); !p.empty()) {
     mkdir(p.c_str(), 0700);  // the session normally makes it; a missing one is made private
-    return p;
+    const std::string problem = privacyProblem(p);
+    if (problem.empty()) {
+      result.path = p;
+      return result;
+    }
+    passOver(p, problem);
   }
-  // /tmp is shared ground: the fallback is used only as a folder of ours that no one else may enter (made
-  // 0700 here, or found so, and not a link).
-  const std::filesystem::path folder = std::filesystem::path("/tmp") / ("tilvane-" + std::to_string(getuid()));
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
-  struct stat info {};
-  const bool own = lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
-                   (info.st_mode & 077) == 0;
-  return own ? folder : std::filesystem::path();
+  // The temporary folder is shared ground: the fallback is made 0700 here, or must be found so.
+  const std::filesystem::path temporary = absoluteEnv("TMPDIR");
+  const std::filesystem::path folder =
+      (temporary.empty() ? std::filesystem::path("/tmp") : temporary) / ("tilvane-" + std::to_string(getuid()));
+  mkdir(folder.c_str(), 0700);
+  if (const std::string problem = privacyProblem(folder); !problem.empty()) {
+    passOver(folder, problem);
+    return result;
+  }
+  result.path = folder;
+  if (!result.problem.empty()) result.problem += ": using " + folder.string();
+  return result;
 }
+
+std::filesystem::path runtimeDir() { return runtimeFolder().path; }
 
 std::vector<std::filesystem::path> dataDirs() {
   std::vector<std::filesystem::path> dirs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace tilvane::xdg {
@@ -10,8 +11,15 @@ namespace tilvane::xdg {
 std::filesystem::path dataHome();
 /// $XDG_CONFIG_HOME, else ~/.config
 std::filesystem::path configHome();
-/// $XDG_RUNTIME_DIR (made 0700 when missing), else /tmp/tilvane-<uid> when it is a private folder of ours;
-/// empty when there is no safe place.
+/// The user's private runtime folder, and why $XDG_RUNTIME_DIR was passed over when it was.
+struct RuntimeFolder {
+  std::filesystem::path path;  ///< empty when there is no safe place
+  std::string problem;         ///< why a folder was passed over, naming it; empty when none was
+};
+/// $XDG_RUNTIME_DIR (made 0700 when missing) when it is a private folder of ours (owned by the user, mode
+/// 0700, not a link), else tilvane-<uid> in $TMPDIR (default /tmp) on the same terms.
+RuntimeFolder runtimeFolder();
+/// runtimeFolder().path
 std::filesystem::path runtimeDir();
 /// $XDG_DATA_DIRS split at ':', else /usr/local/share and /usr/share
 std::vector<std::filesystem::path> dataDirs();

@@ -1,177 +1,161 @@
 #include "platform/ipc/InstanceChannel.h"
 
-#include "platform/base/XdgPaths.h"
-
-#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <optional>
+#include <thread>
+
+#include "platform/base/XdgPaths.h"
+#include "platform/ipc/SocketAddress.h"
 
 namespace tilvane::ipc {
 namespace {
 
-constexpr int kMaxClients = 32;  // a flood of idle connections cannot use up our file descriptors
+using Clock = std::chrono::steady_clock;
 
-std::optional<sockaddr_un> addressOf(const std::filesystem::path& socket) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string text = socket.string();
-  if (text.empty() || text.size() >= sizeof(address.sun_path)) return std::nullopt;
-  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-  return address;
+double secondsUntil(Clock::time_point deadline) {
+  return std::max(0.0, std::chrono::duration<double>(deadline - Clock::now()).count());
 }
 
-int connectTo(const sockaddr_un& address) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  // A running instance that is stuck must not hold up the start of another.
-  const timeval limit{2, 0};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
+class Connection {
+ public:
+  Connection() : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
+  ~Connection() {
+    if (fd_ >= 0) close(fd_);
   }
-  return fd;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string describe(int cause) {
+  switch (cause) {
+    case ENOENT: return "it has no socket yet";
+    case ECONNREFUSED: return "it does not listen on its socket";
+    case EAGAIN: return "it takes no new connections (its queue is full)";
+    default: return std::strerror(cause);
+  }
+}
+
+// Reads what is there without waiting; true when it is the whole reply.
+bool replyArrived(int fd, std::string& reply) {
+  char chunk[16];
+  for (;;) {
+    const ssize_t n = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      reply.append(chunk, static_cast<std::size_t>(n));
+      if (reply.size() >= kTakenReply.size()) return reply.starts_with(kTakenReply);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return false;
+  }
 }
 
 }  // namespace
 
+std::filesystem::path instanceSocketIn(const std::filesystem::path& folder) { return folder / "tilvane.socket"; }
+std::filesystem::path instanceLockIn(const std::filesystem::path& folder) { return folder / "tilvane.lock"; }
+
 std::filesystem::path instanceSocketPath() {
   const std::filesystem::path folder = xdg::runtimeDir();
-  return folder.empty() ? folder : folder / "tilvane.socket";
+  return folder.empty() ? folder : instanceSocketIn(folder);
 }
 
-bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message) {
-  const auto address = addressOf(socket);
-  if (!address) return false;
-  const int fd = connectTo(*address);
-  if (fd < 0) return false;
-  bool sent = true;
-  while (!message.empty()) {
-    const ssize_t n = send(fd, message.data(), message.size(), MSG_NOSIGNAL);
+std::filesystem::path instanceLockPath() {
+  const std::filesystem::path folder = xdg::runtimeDir();
+  return folder.empty() ? folder : instanceLockIn(folder);
+}
+
+bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message, double seconds,
+                           std::string& error) {
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  const auto address = socketAddress(socket);
+  if (!address) return (error = "no usable socket path \"" + socket.string() + "\""), false;
+  if (message.size() > kMaxMessage) return (error = "the message is longer than it may be"), false;
+  const Connection connection;
+  const int fd = connection.fd();
+  if (fd < 0) return (error = std::strerror(errno)), false;
+
+  // A full queue holds the connection up; it waits no longer than the caller does.
+  const double wait = std::max(0.001, secondsUntil(deadline));
+  const timeval limit{static_cast<time_t>(wait), static_cast<suseconds_t>(std::fmod(wait, 1.0) * 1e6)};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  int connected = connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
+  while (connected != 0 && errno == EINTR)
+    connected = connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
+  if (connected != 0) return (error = describe(errno == EINPROGRESS ? EAGAIN : errno)), false;
+
+  for (std::string_view rest = message; !rest.empty();) {
+    const ssize_t n = send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      sent = false;
-      break;
-    }
-    message.remove_prefix(static_cast<std::size_t>(n));
+    if (n <= 0) return (error = std::string("it took no message: ") + std::strerror(errno)), false;
+    rest.remove_prefix(static_cast<std::size_t>(n));
   }
-  close(fd);  // the end of the message
-  return sent;
-}
+  shutdown(fd, SHUT_WR);  // the end of the message
 
-std::unique_ptr<InstanceServer> InstanceServer::listen(const std::filesystem::path& socket, std::string& error) {
-  const auto address = addressOf(socket);
-  if (!address) {
-    error = "no usable socket path \"" + socket.string() + "\"";
-    return nullptr;
-  }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return nullptr;
-  }
-  // Made with the user's permissions only; no other thread runs yet.
-  const mode_t previous = umask(0177);
-  int bound = bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
-  if (bound != 0 && errno == EADDRINUSE) {
-    // A socket file without a listener is what a killed instance leaves; one that answers is not ours to take.
-    if (const int probe = connectTo(*address); probe >= 0) {
-      close(probe);
-      errno = EADDRINUSE;
-    } else {
-      struct stat info {};
-      if (lstat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) unlink(socket.c_str());
-      bound = bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
-    }
-  }
-  const int bindErrno = errno;
-  umask(previous);
-  struct stat info {};
-  if (bound != 0 || ::listen(fd, 16) != 0 || stat(socket.c_str(), &info) != 0) {
-    error = "cannot listen on \"" + socket.string() + "\": " + std::strerror(bound != 0 ? bindErrno : errno);
-    close(fd);
-    return nullptr;
-  }
-  return std::unique_ptr<InstanceServer>(new InstanceServer(socket, fd, info.st_ino));
-}
-
-InstanceServer::~InstanceServer() {
-  while (!clients_.empty()) dropClient(clients_.begin()->first);
-  if (loop_ && watch_) loop_->unwatchFd(watch_);
-  close(fd_);
-  // Only our own file: a later instance may have replaced it.
-  struct stat info {};
-  if (stat(path_.c_str(), &info) == 0 && info.st_ino == inode_) unlink(path_.c_str());
-}
-
-void InstanceServer::serve(dispatch::MainLoop& loop, std::function<void(std::string)> onMessage) {
-  if (loop_) return;
-  loop_ = &loop;
-  onMessage_ = std::move(onMessage);
-  watch_ = loop.watchFd(fd_, [this] { acceptClients(); });
-  acceptClients();  // those that came before the loop watched
-}
-
-void InstanceServer::acceptClients() {
+  std::string reply;
   for (;;) {
-    const int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    if (static_cast<int>(clients_.size()) >= kMaxClients ||
-        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
-      close(fd);
-      continue;
-    }
-    Client& client = clients_[fd];
-    client.fd = fd;
-    client.watch = loop_->watchFd(fd, [this, fd] { readClient(fd); });
-    client.timeout = loop_->asyncAfter(kClientTimeout, [this, fd] {
-      if (const auto late = clients_.find(fd); late != clients_.end()) late->second.timeout = 0;
-      dropClient(fd);
-    });
-  }
-}
-
-void InstanceServer::readClient(int fd) {
-  const auto it = clients_.find(fd);
-  if (it == clients_.end()) return;
-  Client& client = it->second;
-  char chunk[4096];
-  for (;;) {
-    const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n > 0) {
-      client.buffer.append(chunk, static_cast<std::size_t>(n));
-      if (client.buffer.size() > kMaxMessage) return dropClient(fd);
-      continue;
-    }
+    pollfd watch{fd, POLLIN, 0};
+    const int ready = poll(&watch, 1, static_cast<int>(std::ceil(secondsUntil(deadline) * 1000)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    char chunk[16];
+    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // more to come
-    if (n < 0) return dropClient(fd);
-    // The end of the message.
-    std::string message = std::move(client.buffer);
-    dropClient(fd);
-    if (!message.empty() && onMessage_) onMessage_(std::move(message));
-    return;
+    if (n <= 0) return (error = "it closed the connection without taking the message"), false;
+    reply.append(chunk, static_cast<std::size_t>(n));
+    if (reply.size() >= kTakenReply.size()) {
+      if (reply.starts_with(kTakenReply)) return true;
+      return (error = "it gave an answer this program does not know"), false;
+    }
   }
+  // Withdraw the message: from here on the instance cannot answer (its reply fails), so it drops the message
+  // rather than act on it after this start has said it was not delivered. A reply that came first still counts.
+  shutdown(fd, SHUT_RD);
+  if (replyArrived(fd, reply)) return true;
+  error = "it did not answer";
+  return false;
 }
 
-void InstanceServer::dropClient(int fd) {
-  const auto node = clients_.extract(fd);
-  if (!node) return;
-  if (node.mapped().timeout) loop_->cancel(node.mapped().timeout);
-  loop_->unwatchFd(node.mapped().watch);
-  close(fd);
+InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_view message, double patience) {
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(patience));
+  InstanceClaim claim;
+  double pause = 0.02;
+  for (;;) {
+    std::string lockError;
+    if ((claim.lock = InstanceLock::tryTake(instanceLockIn(folder), lockError))) return claim;
+    if (!lockError.empty()) {
+      claim.error = lockError;
+      return claim;
+    }
+    // Someone holds the lock: the instance, which may still be starting or already ending.
+    std::string why;
+    if (sendToRunningInstance(instanceSocketIn(folder), message, secondsUntil(deadline), why)) {
+      claim.delivered = true;
+      return claim;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", patience);
+    claim.error = std::string("the running instance did not take it within ") + seconds + " s (last try: " + why + ")";
+    const double left = secondsUntil(deadline);
+    if (left <= 0) return claim;
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::min(pause, left)));
+    pause = std::min(pause * 2, 0.4);
+  }
 }
 
 }  // namespace tilvane::ipc

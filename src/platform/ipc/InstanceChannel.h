@@ -1,63 +1,46 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstddef>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "platform/dispatch/MainLoop.h"
+#include "platform/ipc/InstanceLock.h"
 
 namespace tilvane::ipc {
 
-/// The per-user socket of the running instance: tilvane.socket in the user's runtime folder (xdg::runtimeDir).
-/// Empty when no safe place exists.
+/// The longest message a start may hand over; longer ones are refused before anything is sent.
+inline constexpr std::size_t kMaxMessage = 8 * 1024;
+/// What the running instance answers once it has a whole message and will act on it.
+inline constexpr std::string_view kTakenReply = "ok\n";
+/// How long a start keeps trying to reach a running instance that is starting, busy or stopped.
+inline constexpr double kHandOverPatience = 5.0;
+
+/// tilvane.socket and tilvane.lock in `folder`.
+std::filesystem::path instanceSocketIn(const std::filesystem::path& folder);
+std::filesystem::path instanceLockIn(const std::filesystem::path& folder);
+/// The same in the user's runtime folder (xdg::runtimeDir); empty when no safe place exists.
 std::filesystem::path instanceSocketPath();
+std::filesystem::path instanceLockPath();
 
-/// Hands `message` to the instance listening on `socket`. False when none listens there (nothing was sent).
-bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message);
+/// Hands `message` to the instance listening on `socket` and waits up to `seconds` for it to take it: true only
+/// when the instance answered that it took the message. A message the instance has not taken when the time is
+/// up is withdrawn: the instance will not act on it later. `error` says why it was not delivered.
+bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message, double seconds,
+                           std::string& error);
 
-/// The running instance's end: a user-only socket on which each client sends one message and closes. Messages
-/// longer than kMaxMessage, clients of another user and clients silent for kClientTimeout are dropped without
-/// a word; nothing a client does blocks the main loop.
-class InstanceServer {
- public:
-  static constexpr std::size_t kMaxMessage = 8 * 1024;
-  static constexpr double kClientTimeout = 2.0;
-
-  /// Binds and listens at `socket`, replacing a socket file no one answers on (left by a killed instance).
-  /// Null when the socket cannot be made; `error` says why.
-  static std::unique_ptr<InstanceServer> listen(const std::filesystem::path& socket, std::string& error);
-  ~InstanceServer();
-  InstanceServer(const InstanceServer&) = delete;
-  InstanceServer& operator=(const InstanceServer&) = delete;
-
-  /// Starts accepting on `loop`; connections made before wait in the backlog. `onMessage` runs on the loop.
-  void serve(dispatch::MainLoop& loop, std::function<void(std::string)> onMessage);
-
- private:
-  struct Client {
-    int fd = -1;
-    dispatch::TaskId watch = 0;
-    dispatch::TaskId timeout = 0;
-    std::string buffer;
-  };
-
-  InstanceServer(std::filesystem::path socket, int fd, ino_t inode) : path_(std::move(socket)), fd_(fd), inode_(inode) {}
-  void acceptClients();
-  void readClient(int fd);
-  void dropClient(int fd);
-
-  std::filesystem::path path_;
-  int fd_;
-  ino_t inode_;
-  dispatch::MainLoop* loop_ = nullptr;
-  dispatch::TaskId watch_ = 0;
-  std::function<void(std::string)> onMessage_;
-  std::map<int, Client> clients_;
+/// What a start of the program comes to: it holds the instance lock (and is the instance), or the instance that
+/// holds it took the message, or neither, and `error` says why.
+struct InstanceClaim {
+  std::unique_ptr<InstanceLock> lock;
+  bool delivered = false;
+  std::string error;
 };
+
+/// Takes the instance lock in `folder`, or hands `message` to the holder. While the holder cannot take it
+/// (starting, busy, stopped, or ending) both are tried again, with growing pauses, for `patience` seconds.
+InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_view message,
+                            double patience = kHandOverPatience);
 
 }  // namespace tilvane::ipc

@@ -4,7 +4,12 @@
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/null_sink.h>
-#include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/sinks/base_sink.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <mutex>
 
 namespace tilvane::log {
 namespace {
@@ -18,6 +23,31 @@ spdlog::level::level_enum toSpd(Level l) {
   }
   return spdlog::level::debug;
 }
+
+bool sameFile(int a, int b) {
+  struct stat first {}, second {};
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+class ConsoleSink final : public spdlog::sinks::base_sink<std::mutex> {
+ protected:
+  void sink_it_(const spdlog::details::log_msg& message) override {
+    spdlog::memory_buf_t line;
+    formatter_->format(message, line);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    // Looked at per line: the streams may be redirected while the program runs (tests capture them).
+    if (message.level >= spdlog::level::warn && !sameFile(STDOUT_FILENO, STDERR_FILENO)) {
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+    }
+  }
+  void flush_() override {
+    std::fflush(stdout);
+    std::fflush(stderr);
+  }
+};
 
 std::shared_ptr<spdlog::sinks::sink> withPlainPattern(std::shared_ptr<spdlog::sinks::sink> sink) {
   sink->set_formatter(std::make_unique<spdlog::pattern_formatter>("%v"));
@@ -51,14 +81,14 @@ void Appender::setThresholdLevel(Level level) {
   sink_->set_level(toSpd(level));
 }
 
-StdOutAppender::StdOutAppender(std::string identifier)
-    : Appender(std::move(identifier), std::make_shared<spdlog::sinks::stdout_sink_mt>()) {}
+ConsoleAppender::ConsoleAppender(std::string identifier)
+    : Appender(std::move(identifier), std::make_shared<ConsoleSink>()) {}
 
 FileAppender::FileAppender(std::string identifier, std::string path)
     : Appender(std::move(identifier), openFileSink(path)), path_(std::move(path)) {}
 
 Logger::Logger(std::string identifier) : identifier_(std::move(identifier)) {
-  setAppenders({std::make_shared<StdOutAppender>("stdout")});
+  setAppenders({std::make_shared<ConsoleAppender>("stdout")});
 }
 
 Logger::~Logger() { flush(); }

@@ -37,10 +37,11 @@ class Appender {
   std::shared_ptr<spdlog::sinks::sink> sink_;
 };
 
-/// Writes to the process's standard output.
-class StdOutAppender final : public Appender {
+/// Writes to the process's standard output, and warnings and errors to its standard error too, where a
+/// terminal user or a session log looks for them (once only when both streams are the same file).
+class ConsoleAppender final : public Appender {
  public:
-  explicit StdOutAppender(std::string identifier);
+  explicit ConsoleAppender(std::string identifier);
 };
 
 /// Appends to a file, creating it on first use. A file that cannot be opened drops its lines silently.

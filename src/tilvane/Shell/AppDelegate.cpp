@@ -1,12 +1,9 @@
 #include "Shell/AppDelegate.h"
 
 #include "AppManager/Logging/LogManager.h"
-#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Catalogue/AppManager.h"
-#include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Windows/WindowManager.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "Layout/LayoutManager.h"
-#include "Shortcuts/ShortcutsManager.h"
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AnalyticsManager.h"
 #include "Shell/UpdateManager.h"
@@ -48,29 +45,7 @@ void AppDelegate::setupManagers() {
   LogManager::debug("AppManager setup");
   AppManager::shared().loadApps();
 
-  LogManager::debug("ScreenManager setup");
-  ScreenManager& screens = ScreenManager::shared();
-  screens.reloadScreens();
-  screens.observe();
-  StoreService::shared().setupFirstRun();
-  screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
-
-  LogManager::debug("LayoutManager setup");
-  LayoutManager& layout = LayoutManager::shared();
-  layout.setup();
-  layout.bind();
-  layout.bindRules();
-
-  LogManager::debug("WindowManager setup");
-  WindowManager::shared();
-
-  LogManager::debug("ApplicationManager setup");
-  ApplicationManager::shared().setup();
-  ApplicationManager::shared().observe();
-
-  LogManager::debug("ShortcutsManager setup");
-  ShortcutsManager::shared().registerAll();
-  ShortcutsManager::shared().observe();
+  setupWindowManagers();
 
   LogManager::debug("AnalyticsManager setup");
   AnalyticsManager::shared().schedule();

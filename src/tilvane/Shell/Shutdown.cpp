@@ -1,5 +1,7 @@
 #include "Shell/Shutdown.h"
 
+#include <utility>
+
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Screens/ScreenManager.h"
@@ -39,7 +41,8 @@ void endSharedInstances() {
   SharedInstances::resetAll();
 }
 
-Shutdown::Shutdown(AppDelegate& delegate) : delegate_(delegate) {}
+Shutdown::Shutdown(AppDelegate& delegate, std::function<void()> first, std::function<void()> last)
+    : delegate_(delegate), first_(std::move(first)), last_(std::move(last)) {}
 
 Shutdown::~Shutdown() {
   run();
@@ -54,8 +57,10 @@ void Shutdown::coverExit() {
 void Shutdown::run() {
   if (done_) return;
   done_ = true;
+  if (first_) first_();
   delegate_.applicationWillTerminate();
   endSharedInstances();
+  if (last_) last_();
 }
 
 }  // namespace tilvane

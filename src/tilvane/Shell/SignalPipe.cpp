@@ -10,6 +10,8 @@
 namespace tilvane {
 namespace {
 int pipeFds[2] = {-1, -1};
+// A stop from the terminal, from the session, or the terminal or session going away.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onSignal(int signal) {
   const unsigned char byte = static_cast<unsigned char>(signal);
@@ -28,13 +30,11 @@ SignalPipe::SignalPipe(std::function<void(int)> handler) : onSignal_(std::move(h
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int stop : kStopSignals) sigaction(stop, &action, nullptr);
 }
 
 SignalPipe::~SignalPipe() {
-  signal(SIGINT, SIG_DFL);
-  signal(SIGTERM, SIG_DFL);
+  for (const int stop : kStopSignals) signal(stop, SIG_DFL);
   if (auto* loop = dispatch::MainQueue::loop(); loop && watch_) loop->unwatchFd(watch_);
   for (int& fd : pipeFds) {
     if (fd >= 0) close(fd);

@@ -4,8 +4,9 @@
 
 namespace tilvane {
 
-/// Turns SIGINT and SIGTERM into a call on the main loop, so a stop from the terminal or the session ends the
-/// program the orderly way (pending placements written) instead of killing it mid-write.
+/// Turns SIGINT, SIGTERM and SIGHUP into a call on the main loop, so a stop from the terminal or the session, or
+/// either going away, ends the program the orderly way (pending placements written) instead of killing it
+/// mid-write.
 class SignalPipe {
  public:
   explicit SignalPipe(std::function<void(int signal)> onSignal);

@@ -1,8 +1,11 @@
-// Entry point and composition root. It hands its argument to an instance already running, or chooses the desktop before Qt starts (so a missing X server is told in
-// the program's words), then makes Qt's event loop the main queue, the chosen backends, the Qt views, and
-// runs the delegate's launch. The end is ordered: the connection-lost subscription, then the shutdown (pending
-// moves written, the shared instances ended in order), then the signal pipe, the backends, the loop and Qt.
+// Entry point and composition root. It takes the instance lock or hands its argument to the instance that
+// holds it, chooses the desktop before Qt starts (so a missing X server is told in the program's words), then
+// makes Qt's event loop the main queue, the chosen backends, the Qt views, and runs the delegate's launch. The
+// end is ordered: the connection-lost subscription, then the shutdown (the instance socket closed, pending moves
+// written, the shared instances ended in order, the instance lock let go), then the signal pipe, the backends,
+// the loop and Qt.
 #include <QApplication>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,13 +31,21 @@
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/QtMainLoop.h"
 #include "platform/base/Relaunch.h"
+#include "platform/base/XdgPaths.h"
 #include "platform/ipc/InstanceChannel.h"
+#include "platform/ipc/InstanceServer.h"
 #include "platform/rx/Disposable.h"
 
 namespace {
 constexpr std::string_view kScheme = "tilvane:";
 
-bool isOurURL(std::string_view text) { return text.substr(0, kScheme.size()) == kScheme; }
+// A scheme is named without regard to case.
+bool isOurURL(std::string_view text) {
+  if (text.size() < kScheme.size()) return false;
+  for (std::size_t i = 0; i < kScheme.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
+  return true;
+}
 
 class QtLandingWindows final : public tilvane::LandingWindows {
  public:
@@ -62,11 +73,27 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string url = argc == 2 ? argv[1] : "";
-  const std::filesystem::path socketPath = ipc::instanceSocketPath();
-  if (ipc::sendToRunningInstance(socketPath, url.empty() ? "reopen" : url)) return 0;
-  std::string listenError = socketPath.empty() ? "no private folder for the instance socket" : "";
-  std::unique_ptr<ipc::InstanceServer> instanceServer =
-      socketPath.empty() ? nullptr : ipc::InstanceServer::listen(socketPath, listenError);
+  if (url.size() > ipc::kMaxMessage) {
+    std::fprintf(stderr, "tilvane: the URL is %zu bytes long, more than the %zu accepted; nothing was done\n",
+                 url.size(), ipc::kMaxMessage);
+    return 2;
+  }
+  // One instance per user: the holder of the lock. Any other start hands its request over and ends.
+  const xdg::RuntimeFolder runtime = xdg::runtimeFolder();
+  if (runtime.path.empty()) {
+    std::fprintf(stderr, "tilvane: no private folder for the instance lock: %s\n", runtime.problem.c_str());
+    return 1;
+  }
+  ipc::InstanceClaim claim = ipc::claimInstance(runtime.path, url.empty() ? "reopen" : url);
+  if (claim.delivered) return 0;
+  if (!claim.lock) {
+    const std::string request = url.empty() ? "the reopen request" : "\"" + url + "\"";
+    std::fprintf(stderr, "tilvane: %s was not handed over: %s\n", request.c_str(), claim.error.c_str());
+    return 1;
+  }
+  std::unique_ptr<ipc::InstanceLock> instanceLock = std::move(claim.lock);
+  std::string listenError;
+  std::unique_ptr<ipc::InstanceServer> instanceServer = ipc::InstanceServer::listen(*instanceLock, listenError);
 
   DesktopChoice choice = chooseDesktopFromEnvironment();
   if (!choice.problem.empty()) {
@@ -99,7 +126,9 @@ int main(int argc, char** argv) {
                           relaunch = true;
                           loop.quit(0);
                         }});
-  Shutdown shutdown(delegate);
+  // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
+  // instance starts while this one still writes.
+  Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });
   int status = 0;
@@ -120,6 +149,7 @@ int main(int argc, char** argv) {
     loop.async([&] {
       delegate.applicationDidFinishLaunching();
       LogManager::debug(description);
+      if (!runtime.problem.empty()) LogManager::warning(runtime.problem);
       shutdown.coverExit();
       if (instanceServer) {
         instanceServer->serve(loop, [&](const std::string& message) { handleInstanceMessage(delegate, message); });
@@ -129,7 +159,6 @@ int main(int argc, char** argv) {
       if (!url.empty()) URLSchemeHandler().handleGetURLEvent(url);
     });
     status = loop.run();
-    instanceServer.reset();  // no message reaches the managers once they start to end
   }
   shutdown.run();
   // Qt cannot take down what it holds of a broken X connection; end here, as Qt itself does when it sees the

@@ -136,6 +136,16 @@ TEST_F(UserDefaultsTest, FolderInPlaceOfTheFileIsReportedAndAFailedWriteIsRetrie
   EXPECT_EQ(UserDefaults(file()).objectForKey("autoLayoutEnabled"), Value(0));
 }
 
+TEST_F(UserDefaultsTest, AFileWhereTheFolderBelongsFailsTheWriteWithoutAnException) {
+  fs::create_directories(file().parent_path().parent_path());
+  std::ofstream(file().parent_path()) << "a file where the settings folder belongs";
+  UserDefaults d(file());
+  EXPECT_NO_THROW(d.setInteger("hideInMenuBar", 1));
+  EXPECT_TRUE(log_.contains("cannot save the settings: cannot create " + file().parent_path().string()));
+  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 1);  // kept for the session
+  EXPECT_NO_THROW(EXPECT_FALSE(d.synchronize()));
+}
+
 TEST_F(UserDefaultsTest, EntriesOfForeignTypesAreSkipped) {
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>when</key><date>2024-03-05T12:00:00Z</date>"
            "<key>hideInMenuBar</key><integer>1</integer></dict></plist>");

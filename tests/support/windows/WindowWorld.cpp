@@ -2,7 +2,7 @@
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Startup/WindowManagersStartup.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -31,7 +31,7 @@ WindowWorld::~WindowWorld() {
 }
 
 void WindowWorld::startManagers() {
-  startWindowManagers();
+  setupWindowManagers();
 }
 
 AXUIElement WindowWorld::admitWindow(const sim::SimWindowConfig& config, const std::string& bundle) {

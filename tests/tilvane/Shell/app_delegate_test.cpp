@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
@@ -63,6 +67,7 @@ class AppDelegateTest : public WindowWorld {
   void launchWithPendingMove() {
     StoreService::shared().configureRealm();
     auto layout = std::make_shared<CustomLayoutModel>();
+    layout->setType(1);  // fixed, on the whole 4 x 4 grid
     layout->setKeyCode(kVK_ANSI_1);
     layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
     const auto database = store::Database::open();
@@ -190,6 +195,35 @@ TEST_F(AppDelegateTest, TrustedLaunchMakesTheControllersAndAsksForTheAnnouncemen
   EXPECT_EQ(services_.terminations, 1);
 }
 
+// What the managers' steps leave running, whether or not the process is trusted.
+TEST_F(AppDelegateTest, LaunchLeavesTheDisplaySetNamedTheObserversInstalledAndThePingRepeating) {
+  launchWithPendingMove();  // the layout's hot key and a window of a running application
+  const ScreenManager& screens = ScreenManager::shared();
+  EXPECT_FALSE(screens.displayIdentifier().empty());
+  EXPECT_EQ(screens.displayIdentifier(), screens.makeDisplayIdentifier());
+
+  // The hot key registered at launch fires.
+  const AXUIElement window = apps().windowsOf(apps().runningApplications().front().processIdentifier).front();
+  apps().focusWindow(window);
+  ASSERT_TRUE(hotKeys_.press(kVK_ANSI_1, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate));
+  drain();
+  EXPECT_EQ(frameOf(window), CGRectMake(0, 23, 1440, 877));
+
+  // Display and application changes are followed.
+  sim().connectDisplay({.frame = CGRectMake(1440, 0, 1280, 800)});
+  const pid_t launched = apps().launchApplication({.bundleIdentifier = "org.example.Mail"});
+  advance(5.0);
+  EXPECT_EQ(screens.screens().size(), 2u);
+  EXPECT_TRUE(ApplicationManager::shared().findApplication(launched).has_value());
+
+  // One ping after the launch (passed above), the next 7200 s after the timer was set.
+  EXPECT_EQ(logLines("analytics ping").size(), 1u);
+  advance(7200.0 - 10.0 - 0.5);
+  EXPECT_EQ(logLines("analytics ping").size(), 1u);
+  advance(1.0);
+  EXPECT_EQ(logLines("analytics ping").size(), 2u);
+}
+
 TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesOnlyWhenTheIconIsHidden) {
   delegate_.applicationDidFinishLaunching();
   std::vector<int> opened;
@@ -197,6 +231,9 @@ TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesOnlyWhenTheIconIsHi
   AppBridge::openPreferences().subscribe([&](int pane) { opened.push_back(pane); }).disposed(bag);
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_TRUE(opened.empty());
+  UserDefaultsService::setHideInMenuBar(2);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_TRUE(opened.empty()) << "only 1 hides the icon";
   UserDefaultsService::setHideInMenuBar(1);
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_EQ(opened, std::vector<int>{0});
@@ -220,14 +257,18 @@ TEST_F(AppDelegateTest, ShutdownWritesThePendingMoveAndEndsEveryManagerWhileTheL
 TEST_F(AppDelegateTest, AnExitFromInsideTheLoopStillWritesThePendingMove) {
   launchWithPendingMove();
   // Qt ends the process with exit(1) when its X connection breaks, from inside the running loop.
+  // The composition root's first and last steps (the instance socket and lock) run on this road too.
+  const std::filesystem::path marks = tempDir() / "steps";
+  const auto mark = [&](const char* step) { std::ofstream(marks, std::ios::app) << step << ' '; };
   EXPECT_EXIT(
       {
-        Shutdown shutdown(delegate_);
+        Shutdown shutdown(delegate_, [&] { mark("first"); }, [&] { mark("last"); });
         shutdown.coverExit();
         std::exit(1);
       },
       ::testing::ExitedWithCode(1), "");
   expectMoveWritten();
+  EXPECT_EQ(readFile(marks), "first last ");
 }
 
 }  // namespace

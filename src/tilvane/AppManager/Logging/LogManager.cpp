@@ -109,7 +109,7 @@ void LogManager::setup() {
   if (!ec) std::filesystem::create_directories(debugFolder, ec);
 
   auto logger = log::Logger::getLogger(kLoggerIdentifier);
-  auto console = std::make_shared<log::StdOutAppender>("console");
+  auto console = std::make_shared<log::ConsoleAppender>("console");
   auto errorAppender = std::make_shared<log::FileAppender>("errorFile", errorFile);
   auto debugAppender = std::make_shared<log::FileAppender>("debugFile", debugFile);
   console->setThresholdLevel(log::Level::debug);

@@ -10,9 +10,10 @@
 namespace tilvane {
 
 /// The one logging entry of the application. Lines go to the logger "Tilvane.logger" with the appenders
-/// "console" (standard output), "errorFile" (error lines only) and "debugFile" (every line), in dated files
-/// under $XDG_DATA_HOME/Tilvane/log/{error,debug}/YYYYMMDD/<launch seconds>.log. A line is the level's prefix
-/// ("ℹ️ ", "⚠️ ", "🔴 ") and the message, nothing else. Before setup() lines go to standard output only.
+/// "console" (standard output; warnings and errors on standard error too), "errorFile" (error lines only) and
+/// "debugFile" (every line), in dated files under $XDG_DATA_HOME/Tilvane/log/{error,debug}/YYYYMMDD/<launch
+/// seconds>.log. A line is the level's prefix ("ℹ️ ", "⚠️ ", "🔴 ") and the message, nothing else. Before
+/// setup() lines go to the console only.
 class LogManager {
  public:
   enum class level { debug = 0, info = 1, warning = 2, error = 3, severe = 4 };

@@ -12,6 +12,9 @@ TEST(Utf8Test, KeepsValidTextAndReplacesEachBadSequence) {
   EXPECT_EQ(sanitizeUtf8("Grüße 日本 🎉"), "Grüße 日本 🎉");
   EXPECT_EQ(sanitizeUtf8("a\x80" "b"), "a\xEF\xBF\xBD" "b");              // stray continuation byte
   EXPECT_EQ(sanitizeUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");         // overlong '/'
+  EXPECT_EQ(sanitizeUtf8("\xE0\x80\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // 3-byte overlong '/'
+  EXPECT_EQ(sanitizeUtf8("\xF0\x80\x80\xAF"),
+            "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // 4-byte overlong '/'
   EXPECT_EQ(sanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
   const std::string fffd = "\xEF\xBF\xBD";
   EXPECT_EQ(sanitizeUtf8("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // above U+10FFFF

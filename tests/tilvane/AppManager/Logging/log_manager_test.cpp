@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "AppManager/Logging/LogManager.h"
 #include "support/TestEnvironment.h"
 
@@ -43,6 +45,28 @@ TEST_F(LogManagerTest, LinesGoToTheConsoleAndAfterSetupToTheFilesOfTheirLevelWit
   EXPECT_EQ(LogManager::debugFilePath(), (logDir() / "debug" / "20240305" / "1709640000.log").string());
   EXPECT_EQ(test::readFile(LogManager::debugFilePath()), expected);
   EXPECT_EQ(test::readFile(logDir() / "error" / "20240305" / "1709640000.log"), "\U0001F534 disk full\n");
+}
+
+// Where a terminal user or a session log looks; once only when both streams are the same file.
+TEST_F(LogManagerTest, WarningsAndErrorsAlsoReachStandardError) {
+  LogManager::setup();
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  LogManager::debug("quiet");
+  LogManager::warning("slow reply");
+  LogManager::error("disk full");
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out, "\u2139\uFE0F quiet\n\u26A0\uFE0F slow reply\n\U0001F534 disk full\n");
+  EXPECT_EQ(err, "\u26A0\uFE0F slow reply\n\U0001F534 disk full\n");
+
+  testing::internal::CaptureStdout();
+  const int savedErr = dup(STDERR_FILENO);
+  dup2(STDOUT_FILENO, STDERR_FILENO);
+  LogManager::warning("said once");
+  dup2(savedErr, STDERR_FILENO);
+  close(savedErr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\u26A0\uFE0F said once\n");
 }
 
 TEST_F(LogManagerTest, EachLaunchGetsItsOwnFileInTheFolderOfItsCalendarDay) {

@@ -10,7 +10,10 @@ namespace {
 
 class WindowManagerTest : public test::WindowWorld {
  protected:
-  WindowManagerTest() { startManagers(); }
+  WindowManagerTest() {
+    startManagers();
+    log.clear();
+  }
   // A tracked application with the given windows, already past its start-up step.
   std::vector<AXUIElement> tracked(std::vector<sim::SimWindowConfig> windows, std::string bundle = "org.example.Editor") {
     const pid_t pid = apps().addApplication({.bundleIdentifier = bundle, .windows = std::move(windows)});

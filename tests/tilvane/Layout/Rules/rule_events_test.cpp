@@ -29,10 +29,7 @@ constexpr CGRect kLeftHalf = CGRectMake(0, 23, 720, 877);
 
 class RuleEventsTest : public test::WindowWorld {
  protected:
-  RuleEventsTest() {
-    startManagers();
-    LayoutManager::shared().bindRules();
-  }
+  RuleEventsTest() { startManagers(); }
   /// A window remembered at `fractions`, admitted and settled.
   AXUIElement window(const CGRect& fractions, std::int64_t index = 0, const std::string& bundle = "org.example.Editor") {
     storeRecord(bundle, index, fractions);

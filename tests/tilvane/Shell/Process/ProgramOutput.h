@@ -17,6 +17,13 @@ inline std::unique_ptr<ChildProcess> startTilvane(const std::vector<std::string>
   return ChildProcess::spawn(argv);
 }
 
+/// Runs the program with `args` and reads only its standard error, so a test sees what it tells on it.
+inline std::unique_ptr<ChildProcess> startTilvaneErrorsOnly(const std::vector<std::string>& args = {}) {
+  std::vector<std::string> argv{"sh", "-c", "exec \"$0\" \"$@\" 2>&1 >/dev/null", TILVANE_BINARY_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ChildProcess::spawn(argv);
+}
+
 /// Reads the program's output into `output` until a line containing `text` (true), its end or `seconds`.
 inline bool readUntil(ChildProcess& program, const std::string& text, std::string& output, double seconds = 60.0) {
   std::string line;

@@ -1,6 +1,7 @@
-// The tilvane program as a user runs it: what it says when it cannot start, and that each road out (SIGTERM,
-// SIGINT, the X server going away) ends it cleanly with the user's last move written. Each run has an X test
-// desktop of its own, so a test may take the server away.
+// The tilvane program as a user runs it: what it says when it cannot start, that each road out (SIGTERM,
+// SIGINT, SIGHUP, the X server going away) ends it cleanly with the user's last move written and its instance
+// files gone, and that a workspace restore leaves nothing for the sanitizers. Each run has an X test desktop of
+// its own, so a test may take the server away.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,10 +12,13 @@
 #include "AppManager/Store/StoreService.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
+#include "Models/WorkspaceLayoutGroupModel.h"
+#include "Models/WorkspaceLayoutItemModel.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/ipc/InstanceChannel.h"
 #include "support/x11/KeyboardUser.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 #include "platform/store/Database.h"
@@ -116,6 +120,8 @@ TEST_P(RoadOutTest, EndsCleanlyWithTheLastMoveWritten) {
   EXPECT_EQ(exitCode(*program, output_), GetParam().exitCode) << output_;
   EXPECT_EQ(output_.find("Sanitizer"), std::string::npos) << output_;
   EXPECT_EQ(output_.find("runtime error"), std::string::npos) << output_;
+  EXPECT_FALSE(std::filesystem::exists(ipc::instanceSocketPath())) << "the socket is left behind";
+  EXPECT_FALSE(std::filesystem::exists(ipc::instanceLockPath())) << "the lock file is left behind";
 
   StoreService::shared().configureRealm();
   const auto stored = StoreService::shared().autoLayoutModels(store::Predicate::equals("bundleIdentifier", kBundle));
@@ -126,8 +132,46 @@ TEST_P(RoadOutTest, EndsCleanlyWithTheLastMoveWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Roads, RoadOutTest,
                          ::testing::Values(RoadOut{"SIGTERM", SIGTERM, 0}, RoadOut{"SIGINT", SIGINT, 0},
-                                           RoadOut{"LostXServer", 0, 1}),
+                                           RoadOut{"SIGHUP", SIGHUP, 0}, RoadOut{"LostXServer", 0, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class WorkspaceRestoreTest : public TilvaneProcessTest {
+ protected:
+  PrivateDesktop desktop_{tempDir() / "desktop"};
+  ScopedEnv displayEnv_{"DISPLAY", desktop_.display()};
+};
+
+// The restore shows the on-screen message, a real Qt window on X: the sanitizer build must still end clean.
+TEST_F(WorkspaceRestoreTest, AWorkspaceHandedOverIsRestoredAndTheProgramEndsClean) {
+  ASSERT_FALSE(desktop_.display().empty()) << "the test desktop did not start";
+  StoreService::shared().configureRealm();
+  {
+    auto item = std::make_shared<WorkspaceLayoutItemModel>();
+    item->setBundleIdentifier(kBundle);
+    item->setSpaceIndex(1);
+    item->setWidth(0.5);
+    item->setHeight(0.5);
+    auto group = std::make_shared<WorkspaceLayoutGroupModel>();
+    group->setId("ws1");
+    group->setItems({item});
+    const auto database = store::Database::open();
+    database->write([&] { database->add(group, store::UpdatePolicy::all); });
+  }
+  SharedInstances::resetAll();
+  auto client = TestClient::launch({"--class", "roadout,TilvaneRoadOut", "--title", "Road out"});
+  ASSERT_TRUE(client);
+  auto program = startTilvane();
+  ASSERT_TRUE(program && readUntil(*program, ", Road out", output_)) << output_;
+
+  auto handOver = startTilvane({"tilvane://space?id=ws1"});
+  std::string handOverOutput;
+  ASSERT_TRUE(handOver);
+  EXPECT_EQ(exitCode(*handOver, handOverOutput, 10.0), 0) << handOverOutput;
+  ASSERT_TRUE(readUntil(*program, "end operation", output_)) << output_;
+  kill(program->pid(), SIGTERM);
+  EXPECT_EQ(exitCode(*program, output_), 0) << output_;
+  EXPECT_EQ(output_.find("Sanitizer"), std::string::npos) << output_;
+}
 
 struct Refusal {
   const char* name;

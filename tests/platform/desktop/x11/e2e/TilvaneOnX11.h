@@ -2,7 +2,7 @@
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Startup/WindowManagersStartup.h"
+#include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
@@ -32,7 +32,7 @@ class TilvaneOnX11Test : public X11BackendTest {
 
   /// The start-up of the window side, in the application's order.
   void startTilvane() {
-    startWindowManagers();
+    setupWindowManagers();
     started_ = true;
   }
 

@@ -113,8 +113,7 @@ TEST_F(TilvaneLayoutTest, ALayoutsHotKeyTypedByTheUserMovesTheFocusedWindow) {
   tilvane::x11::X11DesktopHotKeys hotKeys(desktop());
   HotKeyServer::Scope scope(hotKeys.server());
   const std::shared_ptr<void> stop(nullptr, [this](void*) { stopTilvane(); });  // keys go while the server is here
-  startTilvane();
-  ShortcutsManager::shared().registerAll();
+  startTilvane();  // registers the stored layout's hot key
 
   auto& client = launchClient({"--class", "hotkey,TilvaneHotKey", "--title", "Hot key target"});
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));

@@ -1,27 +1,40 @@
-#include "AppManager/Startup/WindowManagersStartup.h"
+#include "AppManager/Startup/ManagerSetup.h"
 
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
+#include "Shortcuts/ShortcutsManager.h"
 
 namespace tilvane {
 
-void startWindowManagers(FirstRunSetup firstRun) {
+void setupWindowManagers() {
+  LogManager::debug("ScreenManager setup");
   ScreenManager& screens = ScreenManager::shared();
   screens.reloadScreens();
   screens.observe();
   // The first run's desktops are stored for the displays just read, before the display set is named.
-  if (firstRun == FirstRunSetup::run) StoreService::shared().setupFirstRun();
+  StoreService::shared().setupFirstRun();
   screens.setDisplayIdentifier(screens.makeDisplayIdentifier());
+
+  LogManager::debug("LayoutManager setup");
   LayoutManager& layout = LayoutManager::shared();
   layout.setup();
   layout.bind();
+  layout.bindRules();
+
+  LogManager::debug("WindowManager setup");
   WindowManager::shared();
-  ApplicationManager& applications = ApplicationManager::shared();
-  applications.setup();
-  applications.observe();
+
+  LogManager::debug("ApplicationManager setup");
+  ApplicationManager::shared().setup();
+  ApplicationManager::shared().observe();
+
+  LogManager::debug("ShortcutsManager setup");
+  ShortcutsManager::shared().registerAll();
+  ShortcutsManager::shared().observe();
 }
 
 }  // namespace tilvane
