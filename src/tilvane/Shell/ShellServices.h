@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "Shell/Updater.h"
 
@@ -29,6 +30,8 @@ struct ShellServices {
   AnnouncementRequester& announcements;
   /// Ends the program with exit status 0.
   std::function<void()> terminate;
+  /// Opens an address in the user's browser; false when it could not. Empty: nothing to open with.
+  std::function<bool(const std::string&)> openURL;
 };
 
 }  // namespace tilvane

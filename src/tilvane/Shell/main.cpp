@@ -3,6 +3,8 @@
 // runs the delegate's launch. The end is ordered: the connection-lost subscription, then the shutdown (pending
 // moves written, the shared instances ended in order), then the signal pipe, the backends, the loop and Qt.
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,8 @@
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
 #include "Shell/InterimServices.h"
+#include "Shell/MenuBar/StatusItem.h"
+#include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
@@ -79,11 +83,15 @@ int main(int argc, char** argv) {
 
   VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
   BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
+  StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<QtStatusItemView>(); });
 
   InterimUpdater updater;
   InterimLandingWindow landing;
   InterimAnnouncements announcements;
-  AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); }});
+  const auto openURL = [](const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+  };
+  AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); }, openURL});
   Shutdown shutdown(delegate);
   // Lives on through the shutdown, so a second Ctrl+C cannot cut the last writes short.
   SignalPipe stopOnSignal([&](int) { loop.quit(0); });

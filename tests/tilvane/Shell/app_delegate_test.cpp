@@ -33,6 +33,7 @@ struct RecordingServices final : Updater, LandingWindow, AnnouncementRequester {
   void setupIssuesController(bool on) override { calls.push_back(on ? "issues on" : "issues off"); }
   void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
   void checkForUpdates() override { calls.push_back("check"); }
+  void showFeedbackDialog() override { calls.push_back("feedback"); }
   void show() override { calls.push_back("landing"); }
   void requestAfter(double seconds) override { calls.push_back("announcement after " + std::to_string(seconds)); }
   std::vector<std::string> calls;
