@@ -13,6 +13,7 @@
 #include "Models/CustomLayoutModel.h"
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/MenuBar/StatusItem.h"
 #include "Shell/Shutdown.h"
 #include "AppManager/Settings/Constants.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -140,6 +141,22 @@ TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesOnlyWhenTheIconIsHi
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_TRUE(opened.empty());
   UserDefaultsService::setHideInMenuBar(1);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_EQ(opened, std::vector<int>{0});
+}
+
+TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesWhenNoTrayCanShowTheIcon) {
+  struct NoTray final : StatusItemView {
+    void setImage(const std::string&, bool) override {}
+    void setVisible(bool) override {}
+    void setMenu(const Menu&) override {}
+    bool isSystemTrayAvailable() const override { return false; }
+  };
+  StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<NoTray>(); });
+  delegate_.applicationDidFinishLaunching();
+  std::vector<int> opened;
+  rx::DisposeBag bag;
+  AppBridge::openPreferences().subscribe([&](int pane) { opened.push_back(pane); }).disposed(bag);
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_EQ(opened, std::vector<int>{0});
 }
