@@ -32,7 +32,11 @@ CGEventFlags flagsOf(Qt::KeyboardModifiers modifiers) {
 }
 
 std::string nameOf(int qtKey, Qt::KeyboardModifiers modifiers, CGEventFlags& flags) {
-  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F15) return "F" + std::to_string(qtKey - Qt::Key_F1 + 1);
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F15) {
+    std::string name = "F";
+    name += std::to_string(qtKey - Qt::Key_F1 + 1);
+    return name;
+  }
   for (const auto& [key, name] : kNamed)
     if (key == qtKey) return std::string(name);
   if (qtKey <= 0x20 || qtKey >= 0x7F) return {};
