@@ -1,5 +1,8 @@
 #include "platform/hotkeys/MASShortcut.h"
 
+#include "platform/hotkeys/KeyNames.h"
+
+#include <cctype>
 #include <string_view>
 #include <utility>
 
@@ -21,6 +24,17 @@ std::string MASShortcut::description() const {
   text += "key ";
   text += std::to_string(keyCode_);
   return text;
+}
+
+std::string MASShortcut::keyCodeStringForKeyEquivalent() const {
+  std::string name = keyName(keyCode_);
+  if (name.size() == 1) name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+  return name;
+}
+
+std::string MASShortcut::readableString() const {
+  const std::string key = keyName(keyCode_);
+  return key.empty() ? std::string() : modifierNames(modifierFlags_) + key;
 }
 
 }  // namespace tilvane

@@ -28,6 +28,12 @@ class MASShortcut {
   /// The shortcut as a user reads it in a log line, modifiers first: "Control+Option+key 18".
   std::string description() const;
 
+  /// The text a menu entry takes as key equivalent for the key alone: a letter in lower case ("a"), a digit or
+  /// sign as typed ("1", ","), a named key by its name ("F5", "Left"). Empty when no key has the code.
+  std::string keyCodeStringForKeyEquivalent() const;
+  /// The whole chord as a Linux user reads it: "Ctrl+Alt+1", "Shift+Super+F5". Empty when no key has the code.
+  std::string readableString() const;
+
   auto operator<=>(const MASShortcut&) const = default;
 
  private:

@@ -53,8 +53,11 @@ void AppDelegate::setupManagers() {
 
 bool AppDelegate::applicationShouldHandleReopen() {
   if (isTrusted()) {
-    // With the tray icon hidden, starting the program again is the way back to its preferences.
-    if (defaults::UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()) == 1)
+    // With the tray icon hidden, or no tray to show it in, starting the program again is the way back to its
+    // preferences.
+    const MenuBarController* menuBar = mainController_ ? mainController_->menuBarViewController() : nullptr;
+    if (defaults::UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()) == 1 ||
+        (menuBar && !menuBar->isReachable()))
       AppBridge::openPreferences().onNext(0);
   } else if (mainController_) {
     mainController_->setup();

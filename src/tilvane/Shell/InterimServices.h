@@ -15,6 +15,7 @@ class InterimUpdater final : public Updater {
   void setupIssuesController(bool) override {}
   void setFeedURL(const std::string& url) override { feed_ = url; }
   void checkForUpdates() override { LogManager::warning("no update client yet to read " + feed_); }
+  void showFeedbackDialog() override { LogManager::warning("no update client yet to send feedback through"); }
 
  private:
   std::string feed_;

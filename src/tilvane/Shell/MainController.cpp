@@ -43,7 +43,7 @@ void MainController::setup() {
 
 void MainController::setupControllers() {
   LogManager::debug("menubar setup");
-  menuBarViewController_ = make<MenuBarController>();
+  menuBarViewController_ = make<MenuBarController>(services_);
   LogManager::debug("preference setup");
   preferencesViewController_ = make<PreferencesViewController>();
   LogManager::debug("advance setup");

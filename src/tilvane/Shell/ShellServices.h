@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "LandingWindow/LandingWindowView.h"
 #include "Shell/Updater.h"
@@ -33,6 +34,8 @@ struct ShellServices {
   std::function<void()> terminate;
   /// Ends the program as terminate does, then starts it afresh in the same process.
   std::function<void()> relaunch;
+  /// Opens an address in the user's browser; false when it could not. Empty: nothing to open with.
+  std::function<bool(const std::string&)> openURL;
 };
 
 }  // namespace tilvane

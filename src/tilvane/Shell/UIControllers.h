@@ -1,13 +1,9 @@
 #pragma once
 
+#include "Shell/MenuBar/MenuBarController.h"
 #include "VkKit/VkRxController.h"
 
 namespace tilvane {
-
-class MenuBarController : public VkRxController {
- public:
-  explicit MenuBarController(Passkey key) : VkRxController(key) {}
-};
 
 class PreferencesViewController : public VkRxController {
  public:

@@ -14,6 +14,8 @@ class Updater {
   virtual void setFeedURL(const std::string& url) = 0;
   /// Looks for a newer version, with the framework's own user interface.
   virtual void checkForUpdates() = 0;
+  /// Shows the framework's feedback dialog.
+  virtual void showFeedbackDialog() = 0;
 };
 
 }  // namespace tilvane

@@ -6,6 +6,8 @@
 // the loop and Qt.
 #include <QApplication>
 #include <cctype>
+#include <QDesktopServices>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +24,8 @@
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
 #include "Shell/InterimServices.h"
+#include "Shell/MenuBar/StatusItem.h"
+#include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
@@ -116,16 +120,21 @@ int main(int argc, char** argv) {
 
   VkHUD::shared().setView(std::make_unique<QtHUDWindow>());
   BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
+  StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<QtStatusItemView>(); });
 
   InterimUpdater updater;
   QtLandingWindows landing;
   InterimAnnouncements announcements;
   bool relaunch = false;
+  const auto openURL = [](const std::string& url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+  };
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
                         [&loop, &relaunch] {
                           relaunch = true;
                           loop.quit(0);
-                        }});
+                        },
+                        openURL});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });

@@ -17,6 +17,7 @@
 #include "Models/CustomLayoutModel.h"
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/MenuBar/StatusItem.h"
 #include "Shell/Shutdown.h"
 #include "AppManager/Settings/Constants.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -40,6 +41,7 @@ struct RecordingServices final : Updater, LandingWindows, AnnouncementRequester 
   void setupIssuesController(bool on) override { calls.push_back(on ? "issues on" : "issues off"); }
   void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
   void checkForUpdates() override { calls.push_back("check"); }
+  void showFeedbackDialog() override { calls.push_back("feedback"); }
   std::unique_ptr<LandingWindowView> makeView() override {
     calls.push_back("landing");
     return std::make_unique<FakeLandingView>(landing);
@@ -235,6 +237,22 @@ TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesOnlyWhenTheIconIsHi
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_TRUE(opened.empty()) << "only 1 hides the icon";
   UserDefaultsService::setHideInMenuBar(1);
+  EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
+  EXPECT_EQ(opened, std::vector<int>{0});
+}
+
+TEST_F(AppDelegateTest, ReopenWhileTrustedOpensThePreferencesWhenNoTrayCanShowTheIcon) {
+  struct NoTray final : StatusItemView {
+    void setImage(const std::string&, bool) override {}
+    void setVisible(bool) override {}
+    void setMenu(const Menu&) override {}
+    bool isSystemTrayAvailable() const override { return false; }
+  };
+  StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<NoTray>(); });
+  delegate_.applicationDidFinishLaunching();
+  std::vector<int> opened;
+  rx::DisposeBag bag;
+  AppBridge::openPreferences().subscribe([&](int pane) { opened.push_back(pane); }).disposed(bag);
   EXPECT_TRUE(delegate_.applicationShouldHandleReopen());
   EXPECT_EQ(opened, std::vector<int>{0});
 }

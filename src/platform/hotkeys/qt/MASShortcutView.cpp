@@ -1,0 +1,161 @@
+#include "platform/hotkeys/qt/MASShortcutView.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/hotkeys/qt/QtKeyChord.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+QString messageFor(RecorderMessage message) {
+  switch (message) {
+    case RecorderMessage::takenByBinding:
+      return qs(NSLocalizedString("ShortcutTakenByBinding"));
+    case RecorderMessage::takenByProgram:
+      return qs(NSLocalizedString("ShortcutTakenByProgram"));
+    case RecorderMessage::needsModifier:
+      return qs(NSLocalizedString("ShortcutNeedsModifier"));
+    case RecorderMessage::none:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+MASShortcutView::MASShortcutView(QWidget* parent)
+    : QWidget(parent), field_(new QPushButton(this)), clearButton_(new QToolButton(this)), message_(new QLabel(this)) {
+  setFocusPolicy(Qt::StrongFocus);
+  field_->setFocusPolicy(Qt::NoFocus);
+  field_->setMinimumWidth(140);
+  clearButton_->setText(QString::fromUtf8("\u2715"));
+  clearButton_->setFocusPolicy(Qt::NoFocus);
+  clearButton_->setToolTip(qs(NSLocalizedString("ClearShortcut")));
+  QFont small = message_->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  message_->setFont(small);
+  message_->setStyleSheet("color: #b3261e;");
+  message_->setWordWrap(true);
+
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(field_, 1);
+  row->addWidget(clearButton_);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+  column->addLayout(row);
+  column->addWidget(message_);
+
+  connect(field_, &QPushButton::clicked, this, [this] {
+    if (recorder_.isRecording()) {
+      recorder_.cancelRecording();
+      releaseKeyboard();
+      refresh();
+    } else {
+      startRecording();
+    }
+  });
+  connect(clearButton_, &QToolButton::clicked, this, [this] {
+    recorder_.clear();
+    releaseKeyboard();
+    refresh();
+  });
+  refresh();
+}
+
+MASShortcutView::~MASShortcutView() {
+  if (recorder_.isRecording()) releaseKeyboard();
+}
+
+void MASShortcutView::setAssociatedUserDefaultsKey(const std::string& key) {
+  recorder_.setAssociatedUserDefaultsKey(key);
+  refresh();
+}
+
+void MASShortcutView::setShortcutValue(const std::optional<MASShortcut>& value) {
+  recorder_.setShortcutValue(value);
+  refresh();
+}
+
+void MASShortcutView::setShortcutValueChange(std::function<void(MASShortcutView&)> change) {
+  if (!change) {
+    recorder_.setShortcutValueChange(nullptr);
+    return;
+  }
+  recorder_.setShortcutValueChange([this, change = std::move(change)](ShortcutRecorder&) { change(*this); });
+}
+
+QString MASShortcutView::fieldText() const { return field_->text(); }
+QString MASShortcutView::messageText() const { return message_->text(); }
+
+void MASShortcutView::startRecording() {
+  recorder_.startRecording();
+  setFocus(Qt::OtherFocusReason);
+  grabKeyboard();
+  refresh();
+}
+
+bool MASShortcutView::event(QEvent* event) {
+  // While recording every chord is ours, including Tab and the application's own shortcuts.
+  if (recorder_.isRecording() && event->type() == QEvent::ShortcutOverride) {
+    event->accept();
+    return true;
+  }
+  if (recorder_.isRecording() && event->type() == QEvent::KeyPress) {
+    keyPressEvent(static_cast<QKeyEvent*>(event));
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void MASShortcutView::keyPressEvent(QKeyEvent* event) {
+  if (!recorder_.isRecording()) {
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) {
+      startRecording();
+      return;
+    }
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  if (const auto chord = keyChordOf(*event)) recorder_.handleKeyDown(chord->keyCode, chord->flags);
+  if (!recorder_.isRecording()) releaseKeyboard();
+  refresh();
+}
+
+void MASShortcutView::focusOutEvent(QFocusEvent* event) {
+  if (recorder_.isRecording()) {
+    recorder_.cancelRecording();
+    releaseKeyboard();
+    refresh();
+  }
+  QWidget::focusOutEvent(event);
+}
+
+void MASShortcutView::refresh() {
+  const auto& value = recorder_.shortcutValue();
+  QString shown;
+  if (recorder_.isRecording()) {
+    shown = qs(NSLocalizedString("TypeShortcut"));
+  } else if (value && !value->readableString().empty()) {
+    shown = QString::fromStdString(value->readableString());
+  } else {
+    shown = qs(NSLocalizedString("RecordShortcut"));
+  }
+  field_->setText(shown);
+  field_->setDown(recorder_.isRecording());
+  clearButton_->setEnabled(value.has_value());
+  const QString message = messageFor(recorder_.message());
+  message_->setText(message);
+  message_->setVisible(!message.isEmpty());
+}
+
+}  // namespace tilvane

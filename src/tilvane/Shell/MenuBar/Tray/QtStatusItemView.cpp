@@ -1,0 +1,71 @@
+#include "Shell/MenuBar/Tray/QtStatusItemView.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QPalette>
+#include <QTimer>
+
+#include "Shell/MenuBar/Tray/NamedImages.h"
+
+namespace tilvane {
+
+QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(std::make_unique<QSystemTrayIcon>()) {
+  menu_->setObjectName("TilvaneMenu");
+  menu_->setWindowTitle(QApplication::applicationName());
+  tray_->setToolTip(QApplication::applicationName());
+  tray_->setContextMenu(menu_.get());
+  // The context menu answers the right button; the left one opens the same menu, as a tray user expects.
+  QObject::connect(tray_.get(), &QSystemTrayIcon::activated, menu_.get(),
+                   [this](QSystemTrayIcon::ActivationReason reason) {
+                     if (reason == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+                   });
+}
+
+QtStatusItemView::~QtStatusItemView() {
+  tray_->setContextMenu(nullptr);
+  tray_.reset();
+}
+
+void QtStatusItemView::setImage(const std::string& name, bool isTemplate) {
+  tray_->setIcon(namedImage(name, isTemplate, QApplication::palette().color(QPalette::WindowText)));
+}
+
+void QtStatusItemView::setVisible(bool visible) { tray_->setVisible(visible); }
+
+bool QtStatusItemView::isSystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void QtStatusItemView::setMenu(const Menu& menu) {
+  menu_->clear();
+  fill(*menu_, menu);
+}
+
+void QtStatusItemView::fill(QMenu& target, const Menu& menu) {
+  const QColor text = target.palette().color(QPalette::Text);
+  for (const auto& item : menu.items()) {
+    if (item->isSeparatorItem()) {
+      target.addSeparator();
+      continue;
+    }
+    QString title = QString::fromStdString(item->title());
+    // Text after a tab is the chord column of a Qt menu.
+    if (const std::string chord = item->keyEquivalentText(); !chord.empty())
+      title += '\t' + QString::fromStdString(chord);
+    if (item->submenu()) {
+      QMenu* submenu = target.addMenu(title);
+      fill(*submenu, *item->submenu());
+      continue;
+    }
+    QAction* action = target.addAction(title);
+    action->setIcon(namedImage(item->image(), item->isTemplateImage(), text));
+    action->setIconVisibleInMenu(!item->image().empty());
+    action->setEnabled(item->isActionable());
+    std::weak_ptr<MenuItem> weak = item;
+    QObject::connect(action, &QAction::triggered, menu_.get(), [weak] {
+      QTimer::singleShot(0, [weak] {
+        if (const auto chosen = weak.lock()) chosen->performAction();
+      });
+    });
+  }
+}
+
+}  // namespace tilvane

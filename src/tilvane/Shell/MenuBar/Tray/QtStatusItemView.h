@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <memory>
+#include <string>
+
+#include "Shell/MenuBar/StatusItem.h"
+
+namespace tilvane {
+
+/// The tray icon and its menu on the desktop: a QSystemTrayIcon (an XEmbed tray or a StatusNotifierItem host)
+/// with a QMenu drawn from the menu model. A click of either button opens the menu. Choosing an entry runs its
+/// action on the next turn of the loop, once the menu has closed, so an action that rebuilds the menu never
+/// deletes the entry being chosen. Main thread only.
+class QtStatusItemView final : public StatusItemView {
+ public:
+  QtStatusItemView();
+  ~QtStatusItemView() override;
+
+  void setImage(const std::string& name, bool isTemplate) override;
+  void setVisible(bool visible) override;
+  void setMenu(const Menu& menu) override;
+  bool isSystemTrayAvailable() const override;
+
+  QSystemTrayIcon& trayIcon() { return *tray_; }
+  QMenu& qmenu() { return *menu_; }
+
+ private:
+  /// Fills `target` with the entries of `menu`.
+  void fill(QMenu& target, const Menu& menu);
+
+  std::unique_ptr<QMenu> menu_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
+};
+
+}  // namespace tilvane
