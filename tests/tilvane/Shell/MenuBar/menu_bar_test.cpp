@@ -35,8 +35,8 @@ struct RecordingUpdater final : Updater {
   int feedbacks = 0;
 };
 
-struct NoLanding final : LandingWindow, AnnouncementRequester {
-  void show() override {}
+struct NoLanding final : LandingWindows, AnnouncementRequester {
+  std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
   void requestAfter(double) override {}
 };
 
@@ -61,7 +61,7 @@ class MenuBarTest : public WindowWorld {
 
   std::unique_ptr<MenuBarController> makeController() {
     return VkRxController::make<MenuBarController>(
-        ShellServices{updater_, landing_, landing_, [] {}, [this](const std::string& url) {
+        ShellServices{updater_, landing_, landing_, [] {}, [] {}, [this](const std::string& url) {
                         opened_.push_back(url);
                         return true;
                       }});
