@@ -165,10 +165,10 @@ TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAHostThreadW
   }
 }
 
-TEST_F(CrashDriver, TwoThreadsCrashingAtOnceLeaveExactlyOneCompleteRecord) {
-  for (int round = 0; round < 5; ++round) {
+TEST_F(CrashDriver, TwoThreadsCrashingAtOnceOrDuringTheRecordLeaveExactlyOneCompleteRecord) {
+  for (int round = 0; round < 6; ++round) {
     std::filesystem::remove(directory_ / "signal.vrdrecord");
-    const Child child = crash("two-threads-crash");
+    const Child child = crash(round % 2 == 0 ? "two-threads-crash" : "crash-during-record");
     EXPECT_TRUE(child.diedBy(SIGSEGV) || child.exitedWith(1)) << child.status;
     const auto lines = signalRecord();
     ASSERT_EQ(lines.size(), 2u) << "round " << round;

@@ -1,10 +1,10 @@
 // Starts the crash capture, then crashes in the way asked, so tests can read what a real crash leaves:
 //   crashreporting_crashdriver <mode> <report-dir> [<marker-file>]
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
-// Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash, ro-write,
-// debugger, heap-check. The heap is poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per
-// line, the symbol dladdr finds for each pc of an earlier run whose executable lay at <executable-base> ("?"
-// when none).
+// Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
+// crash-during-record, ro-write, debugger, heap-check. The heap is poisoned (HeapPoison.h) just before each
+// crash. "resolve" prints, one per line, the symbol dladdr finds for each pc of an earlier run whose executable
+// lay at <executable-base> ("?" when none).
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -114,6 +114,14 @@ __attribute__((noinline)) void crashdriverSegvOnThread() {
   *static_cast<volatile int*>(nullptr) = 2;
 }
 
+// Faults once another thread has begun to record its crash.
+__attribute__((noinline)) void crashdriverSegvWhileRecording() {
+  arrived.fetch_add(1);
+  while (std::atomic_ref(VRDContextWritable()->crashed).load() == 0) {
+  }
+  *static_cast<volatile int*>(nullptr) = 3;
+}
+
 __attribute__((noinline)) void crashdriverWriteReadOnlyContext() {
   crashdriver::poisonHeap();
   *const_cast<volatile bool*>(&VRDContextReadOnly()->debuggerAttached) = true;
@@ -165,9 +173,9 @@ int run(const std::string& mode, const char* directory, int depth) {
     });
     worker.join();
     return result;
-  } else if (mode == "two-threads-crash") {
+  } else if (mode == "two-threads-crash" || mode == "crash-during-record") {
     std::thread first(crashdriverSegvOnThread);
-    std::thread second(crashdriverSegvOnThread);
+    std::thread second(mode == "two-threads-crash" ? crashdriverSegvOnThread : crashdriverSegvWhileRecording);
     while (arrived.load() < 2) {
     }
     crashdriver::poisonHeap();
