@@ -147,8 +147,14 @@ int resolve(int argc, char** argv) {
 int run(const std::string& mode, const char* directory, int depth) {
   std::snprintf(recordPath, sizeof recordPath, "%s/signal.vrdrecord", directory);
   if (mode == "chained-segv") {
+    // A host with its own handler, an ignored signal and its own alternate stack.
     signal(SIGSEGV, earlierHandler);
     signal(SIGTRAP, SIG_IGN);
+    static char hostStack[65536];
+    stack_t stack{};
+    stack.ss_sp = hostStack;
+    stack.ss_size = sizeof hostStack;
+    sigaltstack(&stack, nullptr);
   }
   if (mode == "debugger") VRDProcessSetDebuggerAttachedOverride(true);
   if (!startCapture(directory)) return 2;
