@@ -35,7 +35,7 @@ VRDAllocator* VRDAllocatorCreate(std::uint64_t writableSize, std::uint64_t readO
   const std::uint64_t total = 3 * page + w + r;
   void* mapping = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
   if (mapping == MAP_FAILED) {
-    VRDLogError("Mapping failed %s\n", strerror(errno));
+    VRDLogError("Mapping failed %s\n", VRDErrorText(errno));
     return nullptr;
   }
   auto* start = static_cast<std::uint8_t*>(mapping);
@@ -44,15 +44,15 @@ VRDAllocator* VRDAllocatorCreate(std::uint64_t writableSize, std::uint64_t readO
   VRDLogInfo("Mapping: %p %p %p, total: %zu K\n", mapping, static_cast<void*>(writableStart),
              static_cast<void*>(readOnlyStart), static_cast<std::size_t>(total / 1024));
   if (mprotect(start, page, PROT_NONE) != 0) {
-    VRDLogError("First guard protection failed %s\n", strerror(errno));
+    VRDLogError("First guard protection failed %s\n", VRDErrorText(errno));
     return nullptr;
   }
   if (mprotect(writableStart + w, page, PROT_NONE) != 0) {
-    VRDLogError("Middle guard protection failed %s\n", strerror(errno));
+    VRDLogError("Middle guard protection failed %s\n", VRDErrorText(errno));
     return nullptr;
   }
   if (mprotect(readOnlyStart + r, page, PROT_NONE) != 0) {
-    VRDLogError("Last guard protection failed %s\n", strerror(errno));
+    VRDLogError("Last guard protection failed %s\n", VRDErrorText(errno));
     return nullptr;
   }
   VRDAllocatorRegion readOnly{r, reinterpret_cast<std::uint64_t>(readOnlyStart),

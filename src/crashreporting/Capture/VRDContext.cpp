@@ -100,7 +100,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
   readOnly->internalLogPath = dupPath(directory, "sdk.log");
   if (!VRDUnlinkIfExists(readOnly->internalLogPath)) {
     SystemLog::write(std::string("[Vuveradarad:Crash] Unable to write initialize SDK write paths ") +
-                     strerror(errno));
+                     VRDErrorText(errno));
   }
   readOnly->debuggerAttached = VRDProcessDebuggerAttached();
   readOnly->submittableCrashDelegate = initData->submittableCrashDelegate;

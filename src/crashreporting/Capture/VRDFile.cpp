@@ -11,6 +11,7 @@
 #include "crashreporting/Capture/VRDFormat.h"
 #include "crashreporting/Capture/VRDHex.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDUtilities.h"
 
 namespace crashreporting {
 namespace {
@@ -22,7 +23,7 @@ ssize_t writeToDescriptor(void* context, const char* bytes, std::size_t length) 
   do {
     n = write(fd, bytes, length);
   } while (n < 0 && errno == EINTR);
-  if (n < 0) VRDLogError("Failed to write: %s\n", strerror(errno));
+  if (n < 0) VRDLogError("Failed to write: %s\n", VRDErrorText(errno));
   return n;
 }
 
@@ -166,7 +167,7 @@ bool VRDFileInitWithPathMode(VRDFile* file, const char* path, bool append, bool 
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   file->fd = ::open(path, flags, 0644);
   if (file->fd < 0) {
-    VRDLogWarn("Error: Unable to open file %s\n", strerror(errno));
+    VRDLogWarn("Error: Unable to open file %s\n", VRDErrorText(errno));
     VRDLogWarn("Error: file descriptor invalid\n");
     file->fd = -1;
     return false;
@@ -199,7 +200,7 @@ bool VRDFileCloseWithOffset(VRDFile* file, std::uint64_t* bytesWritten) noexcept
   }
   if (bytesWritten != nullptr) *bytesWritten = file->bytesWritten;
   if (::close(file->fd) != 0) {
-    VRDLogWarn("Error: Unable to close file %s\n", strerror(errno));
+    VRDLogWarn("Error: Unable to close file %s\n", VRDErrorText(errno));
     return false;
   }
   *file = VRDFile{};

@@ -46,10 +46,10 @@ void writeApplication(VRDFile* file, const VRDContextInitData* initData) {
 
 bool VRDContextRecordMetadata(const VRDContextInitData* initData, std::int64_t startedAt) {
   const std::string path = std::string(initData->reportDirectory) + "/metadata.vrdrecord";
-  if (!VRDUnlinkIfExists(path.c_str())) VRDLogWarn("Unable to unlink existing metadata file %s\n", strerror(errno));
+  if (!VRDUnlinkIfExists(path.c_str())) VRDLogWarn("Unable to unlink existing metadata file %s\n", VRDErrorText(errno));
   VRDFile file;
   if (!VRDFileInitWithPath(&file, path.c_str(), false)) {
-    VRDLogWarn("Unable to open metadata file %s\n", strerror(errno));
+    VRDLogWarn("Unable to open metadata file %s\n", VRDErrorText(errno));
     VRDLogWarn("Unable to record context metadata\n");
     return false;
   }

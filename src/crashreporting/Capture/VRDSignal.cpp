@@ -30,7 +30,7 @@ bool installAltStack(VRDSignalContext* context) {
   stack.ss_size = VRDAltStackSize;
   stack_t previous{};
   if (sigaltstack(&stack, &previous) != 0) {
-    VRDLogWarn("Unable to setup stack %s\n", strerror(errno));
+    VRDLogWarn("Unable to setup stack %s\n", VRDErrorText(errno));
     return false;
   }
   if ((previous.ss_flags & SS_DISABLE) == 0) context->savedAltStack = previous;
@@ -66,7 +66,7 @@ const char* VRDSignalName(int signal) noexcept {
 const char* VRDSignalCodeName(int signal) noexcept { return signal == SIGABRT ? "ABORT" : nullptr; }
 
 void VRDSignalInitialize(VRDSignalContext* context) {
-  if (!VRDUnlinkIfExists(context->recordPath)) VRDLogWarn("Unable to reset the signal log file %s\n", strerror(errno));
+  if (!VRDUnlinkIfExists(context->recordPath)) VRDLogWarn("Unable to reset the signal log file %s\n", VRDErrorText(errno));
   installAltStack(context);
   for (std::size_t i = 0; i < VRDSignalCount; ++i) {
     struct sigaction action {};
@@ -75,7 +75,7 @@ void VRDSignalInitialize(VRDSignalContext* context) {
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     struct sigaction previous {};
     if (sigaction(VRDSignals[i], &action, &previous) != 0) {
-      VRDLogWarn("Unable to install handler for %d (%s)\n", VRDSignals[i], strerror(errno));
+      VRDLogWarn("Unable to install handler for %d (%s)\n", VRDSignals[i], VRDErrorText(errno));
       continue;
     }
     // Our own handler (a second set-up in one process) is nothing to go back to.
@@ -152,7 +152,7 @@ void VRDSignalSafeRemoveHandlers(bool all) noexcept {
     sigemptyset(&action.sa_mask);
     action.sa_handler = SIG_DFL;
     if (sigaction(VRDSignals[i], &action, nullptr) != 0) {
-      VRDLogWarn("Unable to set default handler for %d (%s)\n", VRDSignals[i], strerror(errno));
+      VRDLogWarn("Unable to set default handler for %d (%s)\n", VRDSignals[i], VRDErrorText(errno));
     }
   }
 }
@@ -163,14 +163,14 @@ bool VRDSignalSafeInstallPreexistingHandlers(const VRDSignalContext* context) no
   if (context->savedAltStack.ss_sp != nullptr) {
     // Refused while this thread runs on the alternate stack; the actions are put back all the same.
     if (sigaltstack(&context->savedAltStack, nullptr) != 0) {
-      VRDLogWarn("Unable to setup stack %s\n", strerror(errno));
+      VRDLogWarn("Unable to setup stack %s\n", VRDErrorText(errno));
       ok = false;
     }
   }
   for (std::size_t i = 0; i < VRDSignalCount; ++i) {
     if (context->savedActions[i].sa_handler == SIG_DFL) continue;
     if (sigaction(VRDSignals[i], &context->savedActions[i], nullptr) != 0) {
-      VRDLogWarn("Unable to install handler for %d (%s)\n", VRDSignals[i], strerror(errno));
+      VRDLogWarn("Unable to install handler for %d (%s)\n", VRDSignals[i], VRDErrorText(errno));
       ok = false;
     }
   }
@@ -211,7 +211,7 @@ bool VRDSignalInstallAltStackOnCurrentThread() {
   stack.ss_sp = static_cast<char*>(mapping) + page;
   stack.ss_size = VRDAltStackSize;
   if (sigaltstack(&stack, nullptr) != 0) {
-    VRDLogWarn("Unable to setup stack %s\n", strerror(errno));
+    VRDLogWarn("Unable to setup stack %s\n", VRDErrorText(errno));
     munmap(mapping, VRDAltStackSize + page);
     return false;
   }

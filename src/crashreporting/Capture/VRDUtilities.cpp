@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 
 #include "crashreporting/Capture/VRDHex.h"
 #include "crashreporting/platform/Sha1.h"
@@ -15,6 +16,11 @@ namespace crashreporting {
 bool VRDUnlinkIfExists(const char* path) noexcept {
   if (unlink(path) == 0) return true;
   return errno == ENOENT;
+}
+
+const char* VRDErrorText(int error) noexcept {
+  const char* text = strerrordesc_np(error);
+  return text != nullptr ? text : "Unknown error";
 }
 
 std::uint64_t VRDHostGetPageSize() noexcept {

@@ -15,6 +15,9 @@ namespace crashreporting {
 /// Removes `path`; a path that does not exist counts as removed. False (errno set) on any other failure.
 bool VRDUnlinkIfExists(const char* path) noexcept;
 
+/// The text of an errno value without translation or allocation (strerror may do both), for crash-time logs.
+const char* VRDErrorText(int error) noexcept;
+
 /// The page size (sysconf); 4096 when it cannot be read.
 std::uint64_t VRDHostGetPageSize() noexcept;
 
