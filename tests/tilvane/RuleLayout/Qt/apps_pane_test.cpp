@@ -138,16 +138,21 @@ TEST_F(AppsPaneTest, AddingSelectsTheNewLastRowAndWhatCannotBeAddedIsAnAlert) {
   EXPECT_EQ(pane.deatilViewController.titleLabel->text(), "Terminal");
 
   writeText(tempDir() / "notes.txt", "text");
-  nextChoice = (tempDir() / "notes.txt").string();
-  QTest::mouseClick(pane.addButton, Qt::LeftButton);
-  ASSERT_TRUE(pane.alert());
-  EXPECT_EQ(pane.alert()->text().toStdString(), NSLocalizedString("UnsupportType"));
-  ASSERT_EQ(pane.alert()->buttons().size(), 1);
-  EXPECT_EQ(pane.alert()->buttons().front()->text().toStdString(), NSLocalizedString("Close"));
-  EXPECT_EQ(pane.alert()->windowModality(), Qt::WindowModal);
-  EXPECT_EQ(rows().size(), 2u);
-  pane.alert()->buttons().front()->click();
-  QTest::qWait(0);
+  fs::create_directories(tempDir() / "Plain folder");
+  for (const char* unsupported : {"notes.txt", "Plain folder"}) {
+    SCOPED_TRACE(unsupported);
+    nextChoice = (tempDir() / unsupported).string();
+    QTest::mouseClick(pane.addButton, Qt::LeftButton);
+    ASSERT_TRUE(pane.alert());
+    EXPECT_EQ(pane.alert()->text().toStdString(), NSLocalizedString("UnsupportType"));
+    ASSERT_EQ(pane.alert()->buttons().size(), 1);
+    EXPECT_EQ(pane.alert()->buttons().front()->text().toStdString(), NSLocalizedString("Close"));
+    EXPECT_EQ(pane.alert()->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(rows().size(), 2u);
+    pane.alert()->buttons().front()->click();
+    QTest::qWait(0);
+    EXPECT_FALSE(pane.alert());  // dismissed, and gone
+  }
   EXPECT_EQ(chosen.size(), 1u);
 
   QTest::mouseClick(pane.addButton, Qt::LeftButton);  // cancelled
