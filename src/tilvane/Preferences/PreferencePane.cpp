@@ -6,7 +6,11 @@
 namespace tilvane {
 
 std::string PreferencePane::toolbarLabelFor(const std::string& labelKey) {
-  return " " + NSLocalizedString(labelKey) + "\u3000";
+  // Appended rather than " " + text: g++ 12 warns falsely (-Wrestrict) on a literal before a string.
+  std::string label(1, ' ');
+  label += NSLocalizedString(labelKey);
+  label += "\u3000";
+  return label;
 }
 
 PreferencePane::PreferencePane(const std::string& labelKey, std::string imageName)
