@@ -51,6 +51,7 @@ void QtPaneWindow::setToolbar(const std::string& title, const std::vector<Toolba
   for (std::size_t i = 0; i < items.size(); ++i) {
     const QPixmap image = preferenceImage(items[i].image, QSize(kToolbarImage, kToolbarImage));
     auto* action = new QAction(QIcon(image), QString::fromStdString(items[i].label), group_);
+    action->setIconText(action->text());  // as given: the derived icon text drops the label's spaces
     action->setCheckable(true);
     QObject::connect(action, &QAction::triggered, action, [this, index = static_cast<int>(i)] {
       if (onSelect_) onSelect_(index);
@@ -60,6 +61,7 @@ void QtPaneWindow::setToolbar(const std::string& title, const std::vector<Toolba
     } else {
       toolbar_->addAction(action);
     }
+    if (QWidget* button = toolbar_->widgetForAction(action)) button->setFocusPolicy(Qt::NoFocus);
     actions_.push_back(action);
   }
 }
