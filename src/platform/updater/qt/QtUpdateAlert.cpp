@@ -1,5 +1,6 @@
 #include "platform/updater/qt/QtUpdateAlert.h"
 
+#include <QApplication>
 #include <QPushButton>
 
 namespace tilvane::updates {
@@ -11,7 +12,7 @@ void QtUpdateAlert::show(const UpdateAlert& alert, std::function<void()> open) {
   auto* box = new QMessageBox;
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setIcon(QMessageBox::Information);
-  box->setWindowTitle(QString::fromStdString(alert.title));
+  box->setWindowTitle(QApplication::applicationName());
   box->setText(QString::fromStdString(alert.title));
   box->setInformativeText(QString::fromStdString(alert.text));
   if (!alert.openTitle.empty()) {
