@@ -16,17 +16,7 @@
 namespace tilvane::test::x11 {
 namespace {
 
-std::vector<std::string> outputOf(const std::vector<std::string>& argv) {
-  std::vector<std::string> lines;
-  auto child = ChildProcess::spawn(argv);
-  if (!child) return lines;
-  std::string line;
-  while (child->readLine(line, 10.0)) lines.push_back(line);
-  child->wait(10.0);
-  return lines;
-}
-
-/// The visible windows of the program taller than 100 pixels (not the tray icon), as "WxH" sizes.
+/// The visible windows of the program taller than 100 pixels (not the tray icon); with `name`, those of that name.
 std::vector<std::uint32_t> visibleProgramWindows(const std::string& name = {}) {
   std::vector<std::string> argv{"xdotool", "search", "--onlyvisible", "--classname", "tilvane"};
   if (!name.empty()) argv = {"xdotool", "search", "--onlyvisible", "--name", name};
