@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -227,7 +228,9 @@ HttpResponse finish(Transfer& transfer, CURLcode result) {
     code = HttpErrorCode::tooLarge;
     message = "the reply's header is longer than " + std::to_string(kMaxHeaderBytes) + " bytes";
   } else if (code == HttpErrorCode::timedOut) {
-    message = "no complete reply within " + std::to_string(transfer.request.timeout) + " s (" + message + ")";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", transfer.request.timeout);
+    message = std::string("no complete reply within ") + seconds + " s (" + message + ")";
   }
   response.error = HttpError{code, std::move(message)};
   return response;

@@ -9,6 +9,20 @@
 
 namespace tilvane {
 
+namespace net {
+class HttpClient;
+}
+
+/// What the shell's web services use: the client that sends their requests and where they go.
+struct WebServices {
+  /// Sends the requests; null: nothing is sent.
+  net::HttpClient* http = nullptr;
+  /// The product web site's root (Constants::Url::home(), or a test's server).
+  std::string home;
+  /// The build version the analytics ping reports; empty: none ("no_version").
+  std::string buildVersion;
+};
+
 /// Makes the windows of the first-run landing window, shown while this program may not move windows.
 class LandingWindows {
  public:
@@ -36,6 +50,8 @@ struct ShellServices {
   std::function<void()> relaunch;
   /// Opens an address in the user's browser; false when it could not. Empty: nothing to open with.
   std::function<bool(const std::string&)> openURL;
+  /// The analytics ping's client and addresses.
+  WebServices web{};
 };
 
 }  // namespace tilvane

@@ -27,6 +27,8 @@
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
+#include "Shell/Web/RemoteNotificationManager.h"
+#include "Shell/Web/WebAddresses.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
 #include "UI/HUD/QtHUDWindow.h"
@@ -38,6 +40,7 @@
 #include "platform/base/XdgPaths.h"
 #include "platform/ipc/InstanceChannel.h"
 #include "platform/ipc/InstanceServer.h"
+#include "platform/net/HttpClient.h"
 #include "platform/rx/Disposable.h"
 
 namespace {
@@ -124,7 +127,10 @@ int main(int argc, char** argv) {
 
   InterimUpdater updater;
   QtLandingWindows landing;
-  InterimAnnouncements announcements;
+  // Exchanges run on the client's worker; their completions come back to the main loop.
+  net::HttpClient http([&loop](std::function<void()> task) { loop.async(std::move(task)); });
+  const WebAddresses web = WebAddresses::fromEnvironment();
+  RemoteNotificationManager announcements(http, web.remoteNotification);
   bool relaunch = false;
   const auto openURL = [](const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
@@ -134,7 +140,7 @@ int main(int argc, char** argv) {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL});
+                        openURL, WebServices{&http, web.home, TILVANE_BUILD_VERSION}});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });
