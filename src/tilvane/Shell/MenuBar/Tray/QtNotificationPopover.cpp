@@ -72,7 +72,7 @@ QRect QtNotificationPopover::placement(const QRect& anchor, const QRect& availab
   }
   frame.moveTop(anchor.bottom() + 1);
   if (frame.bottom() > available.bottom()) frame.moveBottom(anchor.top() - 1);  // a tray at the bottom
-  const int left = anchor.center().x() - kWidth / 2;
+  const int left = anchor.left() + anchor.width() / 2 - kWidth / 2;
   frame.moveLeft(std::clamp(left, available.left(), std::max(available.left(), available.right() + 1 - kWidth)));
   return frame;
 }
