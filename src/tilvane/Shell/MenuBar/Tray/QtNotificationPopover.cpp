@@ -56,7 +56,10 @@ QtNotificationPopover::QtNotificationPopover(QSystemTrayIcon* icon)
 QtNotificationPopover::~QtNotificationPopover() = default;
 
 void QtNotificationPopover::setTitle(const std::string& title) {
-  titleLabel_->setText(QString::fromStdString(title));
+  // The label keeps its width: a longer title ends in an ellipsis and shows whole as the tooltip.
+  const QString text = QString::fromStdString(title);
+  titleLabel_->setText(titleLabel_->fontMetrics().elidedText(text, Qt::ElideRight, titleLabel_->width()));
+  titleLabel_->setToolTip(text);
 }
 
 void QtNotificationPopover::setActions(std::function<void()> detail, std::function<void()> dismiss) {

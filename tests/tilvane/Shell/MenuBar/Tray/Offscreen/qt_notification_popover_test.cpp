@@ -28,6 +28,12 @@ TEST(QtNotificationPopoverTest, AFramelessWindowOf600By60WithItsTitleAndTwoButto
   EXPECT_EQ(popover.closeButton().geometry(), QRect(580, 2, 18, 18));
   saveArtefact("notification-popover-offscreen", window.grab().toImage());
 
+  const std::string longTitle(200, 'W');
+  popover.setTitle(longTitle);
+  EXPECT_TRUE(popover.titleLabel().text().endsWith(QChar(0x2026)));
+  EXPECT_EQ(popover.titleLabel().toolTip().toStdString(), longTitle);
+  EXPECT_EQ(popover.titleLabel().width(), 340);
+
   QTest::mousePress(&popover.closeButton(), Qt::LeftButton);
   EXPECT_EQ(dismissals, 1);
   EXPECT_EQ(details, 0);
