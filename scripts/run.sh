@@ -11,7 +11,10 @@ bash scripts/build.sh build -DTILVANE_BUILD_TESTS=OFF -DTILVANE_BUILD_BENCH=OFF
 
 applications="${XDG_DATA_HOME:-$HOME/.local/share}/applications"
 mkdir -p "$applications"
-sed "s|^Exec=tilvane |Exec=\"$PWD/build/bin/tilvane\" |" resources/tilvane.desktop >"$applications/tilvane.desktop"
+# Quoted only where the path needs it: the generic xdg-open cannot run a quoted program path.
+program="$PWD/build/bin/tilvane"
+case "$program" in *[[:space:]\"\'\\\$\`]*) program="\"$program\"" ;; esac
+sed "s|^Exec=tilvane |Exec=$program |" resources/tilvane.desktop >"$applications/tilvane.desktop"
 if command -v xdg-mime >/dev/null; then
   xdg-mime default tilvane.desktop x-scheme-handler/tilvane || echo "run.sh: xdg-mime could not register tilvane://" >&2
 fi

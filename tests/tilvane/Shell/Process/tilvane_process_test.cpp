@@ -20,6 +20,7 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/ipc/InstanceChannel.h"
 #include "support/x11/KeyboardUser.h"
+#include "tilvane/Shell/Process/PrivateDesktop.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 #include "platform/store/Database.h"
 #include "support/TestEnvironment.h"
@@ -32,31 +33,6 @@ namespace {
 
 constexpr std::uint8_t kBadAccess = 10;
 constexpr const char* kBundle = "TilvaneRoadOut";  // the test window's class
-
-/// An X test desktop of the test's own (Xvfb, openbox, the tray), stopped when the object goes.
-class PrivateDesktop {
- public:
-  explicit PrivateDesktop(std::filesystem::path state) : state_(std::move(state)) {
-    auto start = ChildProcess::spawn({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "start", state_.string()});
-    std::string line;
-    if (start && start->readLine(line, 30.0) && line.rfind("DISPLAY=", 0) == 0) display_ = line.substr(8);
-    if (start) start->wait(10.0);
-  }
-  ~PrivateDesktop() { runCommand({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "stop", state_.string()}); }
-
-  /// ":N"; empty when the desktop did not start.
-  const std::string& display() const { return display_; }
-  /// Ends the X server at once, as a crash of the server would.
-  void killServer() const {
-    pid_t pid = 0;
-    std::ifstream(state_ / "xvfb.pid") >> pid;
-    if (pid > 0) kill(pid, SIGKILL);
-  }
-
- private:
-  std::filesystem::path state_;
-  std::string display_;
-};
 
 class TilvaneProcessTest : public WorldTest {
  protected:
