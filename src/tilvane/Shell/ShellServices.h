@@ -11,6 +11,19 @@ namespace tilvane {
 
 class LaunchAtLogin;
 class PreferencesViews;
+namespace net {
+class HttpClient;
+}
+
+/// What the shell's web services use: the client that sends their requests and where they go.
+struct WebServices {
+  /// Sends the requests; null: nothing is sent.
+  net::HttpClient* http = nullptr;
+  /// The product web site's root (Constants::Url::home(), or a test's server).
+  std::string home;
+  /// The build version the analytics ping reports; empty: none ("no_version").
+  std::string buildVersion;
+};
 
 /// Makes the windows of the first-run landing window, shown while this program may not move windows.
 class LandingWindows {
@@ -43,6 +56,8 @@ struct ShellServices {
   PreferencesViews* preferencesViews = nullptr;
   /// Start at login; null: the XDG autostart entry.
   LaunchAtLogin* launchAtLogin = nullptr;
+  /// The analytics ping's client and addresses.
+  WebServices web{};
 };
 
 }  // namespace tilvane
