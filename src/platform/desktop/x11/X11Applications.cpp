@@ -229,6 +229,9 @@ bool X11Applications::maximized(xcb_window_t window) const {
 bool X11Applications::movable(xcb_window_t window) const {
   const auto v = properties_.get(
       window, {{x_.atoms()._NET_WM_ALLOWED_ACTIONS, kMaxStateBytes}, {x_.atoms()._NET_WM_WINDOW_TYPE, kMaxTypeBytes}});
+  // xfwm4 takes moving and resizing out of the allowed actions of a window on a desktop not shown, yet moves it
+  // when asked: there the list says nothing.
+  if (!isOnDesktop(windowDesktop(window), currentDesktop())) return movableFrom(std::nullopt, v[1], x_.atoms());
   return movableFrom(v[0], v[1], x_.atoms());
 }
 
