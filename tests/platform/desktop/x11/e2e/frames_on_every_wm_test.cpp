@@ -12,6 +12,7 @@
 #include "Models/CustomLayoutModel.h"
 #include "TilvaneOnX11.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/SIApplication.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
 
@@ -106,10 +107,17 @@ TEST_F(FramesOnEveryWindowManagerTest, AWindowWithShadowsReturnsWhereItWasSeenWh
 
   // The compositor goes: the shadows with it. The backend follows the property (the area is the same, so the
   // window shows larger) and tells of the change.
+  std::vector<std::string> told;
+  const SIApplication app(client.pid());
+  for (const std::string_view name : {kAXWindowMovedNotification, kAXWindowResizedNotification})
+    ASSERT_TRUE(app.observeNotification(name, app.axElement(), [&told, name](const AXUIElement&) {
+      told.emplace_back(name);
+    }));
   const std::uint32_t none[4] = {0, 0, 0, 0};
   probe().setProperty(client.window(), "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 32, none, 4);
-  ASSERT_TRUE(waitUntil([&] { return SIWindow(*element).frame().size.width == 960 + 46; }))
-      << SIWindow(*element).frame().size.width;
+  ASSERT_TRUE(waitUntil([&] { return told.size() == 2; })) << ::testing::PrintToString(told);
+  EXPECT_EQ(told, (std::vector<std::string>{std::string(kAXWindowMovedNotification),
+                                            std::string(kAXWindowResizedNotification)}));
   EXPECT_EQ(SIWindow(*element).frame(), CGRectMake(480 - 23, 264 - 15, 960 + 46, 528 + 46));
 
   // A restart puts the window back where it was seen, whatever its margins are now.
