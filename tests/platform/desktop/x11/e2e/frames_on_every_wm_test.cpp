@@ -142,6 +142,10 @@ TEST_F(FramesOnEveryWindowManagerTest, AFixedLayoutsHotKeyPutsAWindowWithShadows
   ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == window; }));
   KeyboardUser(display()).typeKeysym({kControlL, kAltL}, '1');
   ASSERT_TRUE(landsOn(window, {960, 0, 960, 528}, true)) << *probe().frameRect(window);
+  // A picture to look at: the dark shadow margins reach past the top-right quarter, the blue area fills it.
+  EXPECT_EQ(runCommand({"import", "-display", display(), "-window", "root",
+                        std::string(TILVANE_ARTEFACT_DIR) + "/shadowed-top-right-" + windowManager() + ".png"}),
+            0);
 }
 
 TEST_F(FramesOnEveryWindowManagerTest, AHotKeyTheWindowManagerHoldsIsReportedOnceAndTheOthersWork) {
