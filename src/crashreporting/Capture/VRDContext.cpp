@@ -150,6 +150,9 @@ SerialQueue& VRDContextBinaryImageQueue() { return ensureQueues().binaryImages; 
 SerialQueue& VRDContextExceptionQueue() { return ensureQueues().exception; }
 
 void VRDContextResetForTesting() {
+  // What is queued still writes into this context's files before it is forgotten.
+  VRDBinaryImageStopTracking();
+  queues().reset();
   VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   if (readOnly != nullptr && !readOnly->debuggerAttached && readOnly->signal.recordPath != nullptr) {
     VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
@@ -159,7 +162,6 @@ void VRDContextResetForTesting() {
   gReadOnly.store(nullptr);
   gWritable.store(nullptr);
   gAllocator.store(nullptr);
-  queues().reset();
 }
 
 std::int32_t VRDCurrentThreadID() noexcept { return static_cast<std::int32_t>(syscall(SYS_gettid)); }

@@ -25,13 +25,16 @@ inline constexpr std::size_t VRDBinaryImageNodeCount = 512;
 inline constexpr std::size_t VRDContextStringSpace = 16384;
 
 /// One loaded image: base (its ELF header in memory), size (up to the end of its last executable segment),
-/// and the addresses of its unwind sections (0 when absent). A node with base 0 is free.
+/// and the addresses of its unwind sections (0 when absent): `.eh_frame`, and `.eh_frame_hdr` whose sorted
+/// table finds an address's DWARF row. ELF has no compact unwind information and no crash-info section, so
+/// unwindInfo and crashInfo stay 0. A node with base 0 is free; one with size 0 matches no address.
 struct VRDBinaryImageNode {
   std::uint64_t base;
   std::uint64_t size;
   std::uint64_t ehFrame;
   std::uint64_t unwindInfo;
   std::uint64_t crashInfo;
+  std::uint64_t ehFrameHdr;
 };
 
 struct VRDSignalContext {

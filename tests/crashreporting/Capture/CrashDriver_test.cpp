@@ -194,6 +194,72 @@ TEST_F(CrashDriver, WithTheDebuggerCheckForcedNoHandlerIsInstalledButTheMetadata
   EXPECT_EQ(recordLines(directory_ / "metadata.vrdrecord").size(), 4u);
 }
 
+// The next launch: a new driver process names the crashed thread's frames with the symbol resolver.
+struct NamedFrame {
+  std::string symbol;  // "?" when the frame stays unnamed
+  std::uint64_t offset = 0;
+  std::string library;
+};
+
+// The driver's run() is inlined into main in an optimised build; without optimisation it is a frame of its own.
+bool isDriverEntry(const std::string& symbol) {
+  return symbol == "main" || symbol == "_ZN12_GLOBAL__N_13runERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEPKci";
+}
+
+std::vector<NamedFrame> symbolicate(const std::filesystem::path& directory) {
+  const Child child = run({"symbolicate", directory.string()});
+  EXPECT_TRUE(child.exitedWith(0)) << child.status;
+  std::vector<NamedFrame> frames;
+  std::istringstream lines(child.output);
+  for (std::string line; std::getline(lines, line);) {
+    NamedFrame frame;
+    std::istringstream(line) >> frame.symbol >> frame.offset >> frame.library;
+    frames.push_back(frame);
+  }
+  return frames;
+}
+
+TEST_F(CrashDriver, TheNextLaunchNamesTheCrashingFunctionAndItsCaller) {
+  const char* driverName = "crashreporting_crashdriver";
+  crash("segv");
+  auto frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverSegv");
+  EXPECT_GT(frames[0].offset, 0u);
+  EXPECT_EQ(frames[0].library, driverName);
+  EXPECT_TRUE(isDriverEntry(frames[1].symbol)) << frames[1].symbol;
+
+  // On the first instruction: frame 0 is that function at offset 0, not the one before it.
+  crash("first-instruction");
+  frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverFirstInstruction");
+  EXPECT_EQ(frames[0].offset, 0u);
+  EXPECT_EQ(frames[1].symbol, "crashdriverCallFirstInstruction");
+  EXPECT_EQ(frames[1].library, driverName);
+}
+
+TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndLeavesAnAbsentLibrarysFramesUnnamed) {
+  crash("static-segv");
+  auto frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverStaticSegv");
+  EXPECT_EQ(frames[1].symbol, "crashdriverStaticCaller");
+  EXPECT_EQ(frames[1].library, "crashreporting_crashdriver");
+
+  // A library loaded only by the crashed run: its frame between the driver's stays unnamed.
+  crash("library-segv");
+  const auto images = recordLines(directory_ / "binary_images.vrdrecord");
+  EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const nlohmann::json& line) {
+    return line.contains("load") && line["load"]["path"] == CRASHREPORTING_TESTLIB;
+  }));
+  frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverSegvFromLibrary");
+  EXPECT_EQ(frames[1].symbol, "?");
+  EXPECT_TRUE(isDriverEntry(frames[2].symbol)) << frames[2].symbol;
+}
+
 TEST_F(CrashDriver, TheHeapGuardCatchesAnAllocationAfterTheCrashBegan) {
   const Child child = run({"heap-check", directory_.string()});
   EXPECT_TRUE(child.exitedWith(kHeapUsedStatus)) << child.status;

@@ -1,10 +1,13 @@
 // Starts the crash capture, then crashes in the way asked, so tests can read what a real crash leaves:
 //   crashreporting_crashdriver <mode> <report-dir> [<marker-file>]
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
+//   crashreporting_crashdriver symbolicate <report-dir>
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
-// crash-during-record, ro-write, debugger, heap-check. The heap is poisoned (HeapPoison.h) just before each
-// crash. "resolve" prints, one per line, the symbol dladdr finds for each pc of an earlier run whose executable
-// lay at <executable-base> ("?" when none).
+// crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv. The heap is
+// poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
+// each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
+// next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
+// prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -20,9 +23,12 @@
 #include "HeapPoison.h"
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Capture/VRDSignal.h"
+#include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/platform/MainBundle.h"
+#include "crashreporting/platform/SerialQueue.h"
 
 using namespace crashreporting;
 
@@ -127,6 +133,43 @@ __attribute__((noinline)) void crashdriverWriteReadOnlyContext() {
   *const_cast<volatile bool*>(&VRDContextReadOnly()->debuggerAttached) = true;
 }
 
+// Faults on its very first instruction, before it has a frame of its own.
+void crashdriverFirstInstruction();
+asm(R"(
+  .text
+  .p2align 4
+  .globl crashdriverFirstInstruction
+  .type crashdriverFirstInstruction, @function
+crashdriverFirstInstruction:
+  movl $1, 0
+  ret
+  .size crashdriverFirstInstruction, .-crashdriverFirstInstruction
+)");
+
+__attribute__((noinline)) int crashdriverCallFirstInstruction() {
+  crashdriver::poisonHeap();
+  crashdriverFirstInstruction();
+  return 1;
+}
+
+// Local functions: in no dynamic symbol table, so only the file's own symbol table names them.
+[[gnu::noipa]] static void crashdriverStaticSegv() {
+  crashdriver::poisonHeap();
+  *static_cast<volatile int*>(nullptr) = 4;
+}
+
+[[gnu::noipa]] static int crashdriverStaticCaller() {
+  crashdriverStaticSegv();
+  return 1;
+}
+
+// Called back from the test library.
+__attribute__((noinline)) int crashdriverSegvFromLibrary() {
+  crashdriver::poisonHeap();
+  *static_cast<volatile int*>(nullptr) = 5;
+  return 1;
+}
+
 }  // extern "C"
 
 namespace {
@@ -140,6 +183,37 @@ int resolve(int argc, char** argv) {
     Dl_info info{};
     const bool found = dladdr(reinterpret_cast<void*>(pc), &info) != 0 && info.dli_sname != nullptr;
     std::printf("%s\n", found ? info.dli_sname : "?");
+  }
+  return 0;
+}
+
+// The next launch's symbolication of the crashed thread in an earlier run's record.
+int symbolicate(const char* directory) {
+  const std::string folder = directory;
+  VRDSymbolResolver resolver;
+  if (!resolver.loadBinaryImagesFromFile(folder + "/binary_images.vrdrecord")) return 3;
+  const auto lines = VRDFileReadSections((folder + "/signal.vrdrecord").c_str(), false);
+  if (!lines) return 4;
+  for (const Value& line : *lines) {
+    const Value* threads = line.member("threads");
+    if (threads == nullptr || threads->get<Array>() == nullptr) continue;
+    for (const Value& thread : *threads->get<Array>()) {
+      const Value* crashed = thread.member("crashed");
+      const Value* stack = thread.member("stacktrace");
+      if (crashed == nullptr || !crashed->boolValue() || stack == nullptr || stack->get<Array>() == nullptr) continue;
+      bool first = true;
+      for (const Value& pc : *stack->get<Array>()) {
+        const auto* address = pc.get<std::int64_t>();
+        const auto frame = address ? resolver.frameForAddress(static_cast<std::uint64_t>(*address), !first) : std::nullopt;
+        first = false;
+        if (frame && frame->symbol) {
+          std::printf("%s %llu %s\n", frame->symbol->c_str(), static_cast<unsigned long long>(frame->offset),
+                      frame->library.value_or("?").c_str());
+        } else {
+          std::printf("?\n");
+        }
+      }
+    }
   }
   return 0;
 }
@@ -158,6 +232,8 @@ int run(const std::string& mode, const char* directory, int depth) {
   }
   if (mode == "debugger") VRDProcessSetDebuggerAttachedOverride(true);
   if (!startCapture(directory)) return 2;
+  // The image lines are written on the binary-image queue; let them reach the record before crashing.
+  VRDContextBinaryImageQueue().sync([] {});
 
   if (mode == "segv" || mode == "chained-segv") {
     crashdriverSegv();
@@ -196,6 +272,18 @@ int run(const std::string& mode, const char* directory, int depth) {
     std::printf("handlers=%s\n", current.sa_handler == SIG_DFL ? "default" : "installed");
     std::fflush(stdout);
     crashdriverSegv();
+  } else if (mode == "first-instruction") {
+    return crashdriverCallFirstInstruction();
+  } else if (mode == "static-segv") {
+    return crashdriverStaticCaller();
+  } else if (mode == "library-segv") {
+    void* library = dlopen(CRASHREPORTING_TESTLIB, RTLD_NOW);
+    if (library == nullptr) return 2;
+    auto* call = reinterpret_cast<int (*)(int (*)())>(dlsym(library, "crashreportingTestlibCall"));
+    if (call == nullptr) return 2;
+    VRDBinaryImageCheckForChanges();
+    VRDContextBinaryImageQueue().sync([] {});
+    return call(crashdriverSegvFromLibrary);
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
     return std::malloc(16) != nullptr ? 0 : 1;
@@ -210,6 +298,7 @@ int run(const std::string& mode, const char* directory, int depth) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "resolve") return resolve(argc, argv);
+  if (argc >= 3 && std::string(argv[1]) == "symbolicate") return symbolicate(argv[2]);
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s <mode> <report-dir> [<marker-file>]\n", argv[0]);
     return 2;
