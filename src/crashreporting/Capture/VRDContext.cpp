@@ -16,6 +16,7 @@
 #include "crashreporting/Capture/VRDMetadata.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSignal.h"
+#include "crashreporting/Capture/VRDThreadCapture.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/platform/SerialQueue.h"
@@ -26,7 +27,9 @@ namespace {
 
 // Sizes asked of the allocator: the signal stack and the writable context; the read-only context and the
 // copied path strings.
-constexpr std::uint64_t kWritableSize = VRDAltStackSize + sizeof(VRDWritableContext);
+constexpr std::uint64_t kThreadSlotsSize = VRDProcessMaximumThreads * sizeof(VRDThreadCaptureSlot);
+// Each block is rounded up to 16 bytes.
+constexpr std::uint64_t kWritableSize = VRDAltStackSize + sizeof(VRDWritableContext) + kThreadSlotsSize + 64;
 constexpr std::uint64_t kReadOnlySize = sizeof(VRDReadOnlyContext) + VRDContextStringSpace;
 
 std::atomic<VRDAllocator*> gAllocator{nullptr};
@@ -62,6 +65,9 @@ void baseInit() {
   auto* writable = static_cast<VRDWritableContext*>(
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDWritableContext), VRDAllocationTypeWritable));
   std::memset(static_cast<void*>(writable), 0, sizeof *writable);
+  // Fresh mapping, already zero: the slots are touched only when a crash fills them.
+  readOnly->threadCapture.slots = static_cast<VRDThreadCaptureSlot*>(
+      VRDAllocatorSafeAllocate(allocator, kThreadSlotsSize, VRDAllocationTypeWritable));
   writable->internalLogFd = -1;
   writable->minimumLogLevel = VRDLogLevelDebug;
   writable->binaryImageFile.fd = -1;
@@ -115,6 +121,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
   readOnly->machException.recordPath = dupPath(directory, "mach_exception.vrdrecord");
   if (!readOnly->debuggerAttached) {
     VRDSignalInitialize(&readOnly->signal);
+    VRDThreadCaptureInitialize(&readOnly->threadCapture);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");
   }
@@ -156,6 +163,7 @@ void VRDContextResetForTesting() {
   VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   if (readOnly != nullptr && !readOnly->debuggerAttached && readOnly->signal.recordPath != nullptr) {
     VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+    VRDThreadCaptureRestore(&readOnly->threadCapture);
   }
   VRDWritableContext* writable = VRDContextWritable();
   if (writable != nullptr && writable->internalLogFd >= 0) close(writable->internalLogFd);

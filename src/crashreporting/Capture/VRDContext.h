@@ -21,6 +21,8 @@ class VRDCrashCallbackTarget;
 inline constexpr std::size_t VRDSignalCount = 7;
 inline constexpr std::size_t VRDAltStackSize = 0x40000;
 inline constexpr std::size_t VRDBinaryImageNodeCount = 512;
+/// At most this many threads are stopped and recorded.
+inline constexpr std::size_t VRDProcessMaximumThreads = 512;
 /// Room in the read-only region for the copied path strings.
 inline constexpr std::size_t VRDContextStringSpace = 16384;
 
@@ -51,6 +53,16 @@ struct VRDMachExceptionContext {
   std::uint32_t claimedMask;
 };
 
+struct VRDThreadCaptureSlot;
+
+/// How the crashing thread stops the others: a real-time signal chosen at set-up among those nobody handles,
+/// whose handler copies its thread's state into that thread's slot and parks until released.
+struct VRDThreadCaptureContext {
+  std::int32_t signal;  // 0: none could be had, no other thread can be stopped
+  struct sigaction savedAction;
+  VRDThreadCaptureSlot* slots;  // VRDProcessMaximumThreads of them, in writable memory
+};
+
 struct VRDHostContext {
   const char* documentsDirectory;
   std::uint64_t pageSize;
@@ -70,6 +82,7 @@ struct VRDReadOnlyContext {
   VRDHostContext host;
   VRDSignalContext signal;
   VRDMachExceptionContext machException;
+  VRDThreadCaptureContext threadCapture;
 };
 
 struct VRDWritableContext {
@@ -82,6 +95,10 @@ struct VRDWritableContext {
   std::int32_t crashedThread;
   VRDFile binaryImageFile;
   VRDBinaryImageNode binaryImages[VRDBinaryImageNodeCount];
+  /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads.
+  std::uint32_t captureRequested;
+  std::uint32_t captureAnswered;
+  std::uint32_t captureRelease;
 };
 
 /// What the crash-reporting controller hands to the set-up, in this order.

@@ -1,5 +1,7 @@
 #include "crashreporting/platform/SerialQueue.h"
 
+#include "crashreporting/platform/QueueThreadTable.h"
+
 namespace crashreporting {
 
 SerialQueue::SerialQueue(std::string label) : label_(std::move(label)) {}
@@ -55,6 +57,10 @@ bool SerialQueue::isCurrent() const {
 }
 
 void SerialQueue::run() {
+  QueueThreadTableEnter(label_.c_str());
+  struct Leave {
+    ~Leave() { QueueThreadTableLeave(); }
+  } leave;
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });

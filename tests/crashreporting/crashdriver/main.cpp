@@ -3,14 +3,18 @@
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
 //   crashreporting_crashdriver symbolicate <report-dir>
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
-// crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv. The heap is
+// crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
+// recurse, exiting-threads, blocked-thread. The heap is
 // poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
 // next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
 // prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -43,6 +47,8 @@ bool startCapture(const char* directory) {
   info.infoDictionary.emplace("CFBundleVersion", Value("7"));
   info.infoDictionary.emplace("CFBundleShortVersionString", Value("1.2"));
   MainBundle::set(std::move(info));
+  // The storage figures are those of the documents folder's file system.
+  setenv("XDG_DOCUMENTS_DIR", directory, 1);
   VRDContextInitData data;
   data.apiKey = "driver-api-key";
   data.reportDirectory = directory;
@@ -77,6 +83,21 @@ void earlierHandler(int) {
 
 std::atomic<int> arrived{0};
 std::atomic<bool> go{false};
+std::uint32_t neverReleased = 0;
+
+// Blocks in the calling function itself: the system call instruction is inlined, so the thread's interrupted
+// pc lies in that function.
+[[gnu::always_inline]] inline void waitForever() {
+  for (;;) {
+    register long timeout asm("r10") = 0;
+    long result;
+    asm volatile("syscall"
+                 : "=a"(result)
+                 : "0"(static_cast<long>(SYS_futex)), "D"(&neverReleased), "S"(static_cast<long>(FUTEX_WAIT_PRIVATE)),
+                   "d"(0L), "r"(timeout)
+                 : "rcx", "r11", "memory");
+  }
+}
 
 }  // namespace
 
@@ -170,9 +191,56 @@ __attribute__((noinline)) int crashdriverSegvFromLibrary() {
   return 1;
 }
 
+// Each blocked in a function of its own.
+__attribute__((noinline)) void crashdriverWorker1() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker2() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker3() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker4() { arrived.fetch_add(1); waitForever(); }
+
+// With every signal blocked: no one can ask it for its registers.
+__attribute__((noinline)) void crashdriverBlockedWorker() {
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
+  arrived.fetch_add(1);
+  waitForever();
+}
+
+// Ends itself (a bare exit, no heap) once the threads have been listed and are being asked for their state.
+__attribute__((noinline)) void crashdriverExitingWorker() {
+  arrived.fetch_add(1);
+  while (std::atomic_ref(VRDContextWritable()->captureRequested).load() == 0) {
+  }
+  syscall(SYS_exit, 0);
+}
+
+__attribute__((noinline)) int crashdriverRecurseDeep(int depth) {
+  volatile char frame[64];
+  frame[0] = static_cast<char>(depth);
+  if (depth == 0) {
+    crashdriver::poisonHeap();
+    *static_cast<volatile int*>(nullptr) = 6;
+    return 0;
+  }
+  return crashdriverRecurseDeep(depth - 1) + frame[0];
+}
+
 }  // extern "C"
 
 namespace {
+
+// Starts `count` detached threads running `body`, named by `names` where given, and waits until each has arrived.
+void startThreads(int count, void (*const* bodies)(), const char* const* names) {
+  arrived.store(0);
+  for (int i = 0; i < count; ++i) {
+    std::thread([body = bodies[i], name = names ? names[i] : nullptr] {
+      if (name != nullptr) pthread_setname_np(pthread_self(), name);
+      body();
+    }).detach();
+  }
+  while (arrived.load() < count) {
+  }
+}
 
 int resolve(int argc, char** argv) {
   VRDBinaryImageDetails self;
@@ -284,6 +352,23 @@ int run(const std::string& mode, const char* directory, int depth) {
     VRDBinaryImageCheckForChanges();
     VRDContextBinaryImageQueue().sync([] {});
     return call(crashdriverSegvFromLibrary);
+  } else if (mode == "threads") {
+    void (*const bodies[])() = {crashdriverWorker1, crashdriverWorker2, crashdriverWorker3, crashdriverWorker4};
+    const char* const names[] = {"w1", "w2", "w3", "w4"};
+    startThreads(4, bodies, names);
+    crashdriverSegv();
+  } else if (mode == "recurse") {
+    return crashdriverRecurseDeep(10000);
+  } else if (mode == "exiting-threads") {
+    void (*const bodies[])() = {crashdriverExitingWorker, crashdriverExitingWorker, crashdriverExitingWorker,
+                                crashdriverExitingWorker, crashdriverExitingWorker, crashdriverExitingWorker};
+    startThreads(6, bodies, nullptr);
+    crashdriverSegv();
+  } else if (mode == "blocked-thread") {
+    void (*const bodies[])() = {crashdriverBlockedWorker};
+    const char* const names[] = {"blocked"};
+    startThreads(1, bodies, names);
+    crashdriverSegv();
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
     return std::malloc(16) != nullptr ? 0 : 1;
