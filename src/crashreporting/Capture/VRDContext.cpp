@@ -17,6 +17,7 @@
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/platform/SerialQueue.h"
@@ -115,6 +116,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
 
   // The set-up jobs run in order on the starting thread, so the alternate signal stack lands on it.
   VRDHostInitialize();
+  VRDUserLoggingInitialize(initData, directory);
   readOnly->binaryImagePath = dupPath(directory, "binary_images.vrdrecord");
   VRDBinaryImageInit();
   readOnly->signal.recordPath = dupPath(directory, "signal.vrdrecord");

@@ -63,6 +63,33 @@ struct VRDThreadCaptureContext {
   VRDThreadCaptureSlot* slots;  // VRDProcessMaximumThreads of them, in writable memory
 };
 
+/// Key/value pairs: appended to the incremental file, compacted into the compacted one every threshold writes.
+struct VRDUserLoggingKVStorage {
+  const char* incrementalPath;
+  const char* compactedPath;
+  std::uint32_t compactionThreshold;
+  std::uint32_t maximumCount;
+};
+
+/// Logs, errors and custom exceptions: two files used in turn, the current one swapped when it is full (by size
+/// or by entry count).
+struct VRDUserLoggingABStorage {
+  const char* aPath;
+  const char* bPath;
+  std::uint32_t maximumSize;
+  std::uint32_t maximumEntries;
+  bool restrictBySize;
+  std::uint32_t* entryCount;  // in the writable context; null for size-restricted storage
+};
+
+struct VRDUserLoggingContext {
+  VRDUserLoggingKVStorage userKVStorage;
+  VRDUserLoggingKVStorage internalKVStorage;
+  VRDUserLoggingABStorage logStorage;
+  VRDUserLoggingABStorage errorStorage;
+  VRDUserLoggingABStorage customExceptionStorage;
+};
+
 struct VRDHostContext {
   const char* documentsDirectory;
   std::uint64_t pageSize;
@@ -83,6 +110,7 @@ struct VRDReadOnlyContext {
   VRDSignalContext signal;
   VRDMachExceptionContext machException;
   VRDThreadCaptureContext threadCapture;
+  VRDUserLoggingContext logging;
 };
 
 struct VRDWritableContext {
@@ -99,6 +127,15 @@ struct VRDWritableContext {
   std::uint32_t captureRequested;
   std::uint32_t captureAnswered;
   std::uint32_t captureRelease;
+  /// Writes since the last compaction, and entries in the current A/B files.
+  std::uint32_t userKVCount;
+  std::uint32_t internalKVCount;
+  std::uint32_t errorCount;
+  std::uint32_t customExceptionCount;
+  /// The current file of each A/B storage (its A or B path).
+  const char* logStorageCurrent;
+  const char* errorStorageCurrent;
+  const char* customExceptionStorageCurrent;
 };
 
 /// What the crash-reporting controller hands to the set-up, in this order.

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDMetadata.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
@@ -349,6 +351,19 @@ TEST_F(CrashDriver, ThreadsThatExitOrBlockEverySignalKeepTheirPlaceWithEmptyStat
       EXPECT_TRUE(thread == empty || thread["registers"]["rip"] != 0) << mode << " " << thread;
     }
   }
+}
+
+TEST_F(CrashDriver, TheNextLaunchReadsTheCrashedRunsCustomKeysAndLog) {
+  const Child child = crash("custom-keys");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  const Dictionary keys = VRDUserLoggingReadKeyValues((directory_ / "user_incremental_kv.vrdrecord").string(),
+                                                     (directory_ / "user_compacted_kv.vrdrecord").string(), true);
+  EXPECT_EQ(keys, (Dictionary{{"color", Value("blue")}, {"name", Value("na\u00efve \u2603")}}));
+  const auto log = recordLines(directory_ / "log_a.vrdrecord");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(VRDFileHexDecodeString(log[0]["log"]["msg"].get<std::string>().c_str()), "about to crash after 3 keys");
+  const auto queues = signalRecord().at(3)["dispatch_queue_names"];
+  EXPECT_NE(std::find(queues.begin(), queues.end(), "com.zizozu.logging"), queues.end()) << queues;
 }
 
 TEST_F(CrashDriver, TheHeapGuardCatchesAnAllocationAfterTheCrashBegan) {

@@ -4,7 +4,7 @@
 //   crashreporting_crashdriver symbolicate <report-dir>
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread. The heap is
+// recurse, exiting-threads, blocked-thread, custom-keys. The heap is
 // poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
 // next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
@@ -30,6 +30,7 @@
 #include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Capture/VRDSignal.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/SerialQueue.h"
@@ -54,6 +55,10 @@ bool startCapture(const char* directory) {
   data.reportDirectory = directory;
   data.sessionIdentifier = "session-\"quoted\"";
   data.installIdentifier = "install-1";
+  data.maxCustomKeys = 64;
+  data.logBufferSize = 65536;
+  data.errorReportingEnabled = true;
+  data.maxCustomExceptions = 8;
   return VRDContextInitialize(&data);
 }
 
@@ -368,6 +373,16 @@ int run(const std::string& mode, const char* directory, int depth) {
     void (*const bodies[])() = {crashdriverBlockedWorker};
     const char* const names[] = {"blocked"};
     startThreads(1, bodies, names);
+    crashdriverSegv();
+  } else if (mode == "custom-keys") {
+    const Value blue("blue");
+    const Value name("na\u00efve \u2603");
+    const Value number(42);
+    VRDUserLoggingRecordUserKeyValue("color", &blue);
+    VRDUserLoggingRecordUserKeyValue("name", &name);
+    VRDUserLoggingRecordUserKeyValue("removed", &number);
+    VRDUserLoggingRecordUserKeyValue("removed", nullptr);
+    VRDLog("about to crash after %d keys", 3);
     crashdriverSegv();
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
