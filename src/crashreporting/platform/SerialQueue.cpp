@@ -21,34 +21,32 @@ SerialQueue::~SerialQueue() {
   }
 }
 
-void SerialQueue::async(std::function<void()> task) {
+std::uint64_t SerialQueue::enqueue(std::function<void()> task) {
+  std::uint64_t ticket;
   {
     const std::lock_guard lock(mutex_);
     tasks_.push_back(std::move(task));
+    ticket = ++submitted_;
     if (!worker_.joinable()) {
       worker_ = std::thread([this] { run(); });
       workerId_ = worker_.get_id();
     }
   }
   wake_.notify_one();
+  return ticket;
 }
+
+void SerialQueue::async(std::function<void()> task) { enqueue(std::move(task)); }
 
 void SerialQueue::sync(const std::function<void()>& task) {
   if (isCurrent()) {
     task();
     return;
   }
-  std::mutex doneMutex;
-  std::condition_variable doneSignal;
-  bool done = false;
-  async([&] {
-    task();
-    const std::lock_guard lock(doneMutex);
-    done = true;
-    doneSignal.notify_one();
-  });
-  std::unique_lock lock(doneMutex);
-  doneSignal.wait(lock, [&] { return done; });
+  const std::uint64_t ticket = enqueue([&task] { task(); });
+  // Counted once the worker has released the task, so nothing of it is still being freed when sync returns.
+  std::unique_lock lock(mutex_);
+  finished_.wait(lock, [&] { return completed_ >= ticket; });
 }
 
 bool SerialQueue::isCurrent() const {
@@ -71,6 +69,8 @@ void SerialQueue::run() {
     task();
     task = nullptr;  // what the task held goes before the next one starts
     lock.lock();
+    ++completed_;
+    finished_.notify_all();
   }
 }
 

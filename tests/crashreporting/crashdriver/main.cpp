@@ -383,6 +383,8 @@ int run(const std::string& mode, const char* directory, int depth) {
     VRDUserLoggingRecordUserKeyValue("removed", &number);
     VRDUserLoggingRecordUserKeyValue("removed", nullptr);
     VRDLog("about to crash after %d keys", 3);
+    // The swap check the log line queued runs (and its memory is freed) before the heap is poisoned.
+    VRDContextLoggingQueue().sync([] {});
     crashdriverSegv();
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
