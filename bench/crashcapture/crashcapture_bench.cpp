@@ -1,6 +1,7 @@
 // How long starting the crash capture takes (context, handlers, metadata), and how long a real fault takes
-// from the signal to the complete record of the crashed thread. Every iteration is a forked child that starts
-// the capture and crashes; it hands its times to the parent through shared memory.
+// from the signal to the complete record: alone, and with 10 and 100 other threads to stop, unwind and name.
+// Every iteration is a forked child that starts the capture and crashes; it hands its times to the parent
+// through shared memory.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -8,9 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "crashreporting/Capture/VRDContext.h"
 
@@ -42,10 +45,19 @@ __attribute__((noinline)) void crash() {
   *static_cast<volatile int*>(nullptr) = 1;
 }
 
-// Runs one child; false when it did not end by SIGSEGV.
-bool runChild() {
+// Runs one child with `threads` other threads waiting in a system call; false when it did not end by SIGSEGV.
+bool runChild(int threads = 0) {
   const pid_t pid = fork();
   if (pid == 0) {
+    std::atomic<int> started{0};
+    for (int i = 0; i < threads; ++i) {
+      std::thread([&started] {
+        started.fetch_add(1);
+        for (;;) pause();
+      }).detach();
+    }
+    while (started.load() < threads) {
+    }
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     signal(SIGSEGV, recorded);
@@ -83,6 +95,14 @@ void BM_SignalToRecord(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SignalToRecord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_SignalToRecordWithThreads(benchmark::State& state) {
+  for (auto _ : state) {
+    if (!runChild(static_cast<int>(state.range(0)))) state.SkipWithError("the child did not crash");
+    state.SetIterationTime(since(shared->fault, shared->recorded));
+  }
+}
+BENCHMARK(BM_SignalToRecordWithThreads)->Arg(10)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 }  // namespace
 }  // namespace crashreporting

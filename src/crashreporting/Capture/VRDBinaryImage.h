@@ -1,32 +1,67 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "crashreporting/Capture/VRDContext.h"
 
-// The image table that crash-time code searches instead of asking the dynamic loader (which takes locks).
-// ELF stands in for Mach-O: an image's base is its ELF header in memory, its size reaches the end of its last
-// executable segment, its UUID is the start of its GNU build-id. The table is filled once at set-up from the
-// images loaded then.
+// The image table that crash-time code searches instead of asking the dynamic loader (which takes locks), and
+// the record of every image load and unload (`binary_images.vrdrecord`) that the next launch symbolicates
+// against. ELF stands in for Mach-O: an image's base is its ELF header in memory, its size reaches the end of
+// its last executable segment, its UUID is the start of its GNU build-id.
+//
+// glibc tells nobody when an image comes or goes, so changes are found by looking: the loader's counters of
+// images added and removed (dl_iterate_phdr) are compared with the last look, and on a change the loaded images
+// are diffed against the known ones. That happens at set-up, at every public call of the crash kit
+// (VRDBinaryImageCheckForChanges) and on a timer of the binary-image queue; never at crash time, so an image
+// loaded since the last look has no node when the process crashes.
 
 namespace crashreporting {
 
 struct VRDBinaryImageDetails {
-  char uuid[33];  // 32 lower-case hex digits; empty without a build-id
-  bool encrypted;
-  std::uint32_t builtSDKVersion[3];
-  std::uint32_t minimumOSVersion[3];
-  VRDBinaryImageNode node;
+  /// 32 lower-case hex digits: the first 16 bytes of the build-id (zero-padded when shorter), or of the SHA-1 of
+  /// the first page of the first executable segment when the image has no build-id.
+  char uuid[33] = {};
+  bool encrypted = false;
+  /// ELF records neither version: 0.0.0.
+  std::uint32_t builtSDKVersion[3] = {};
+  std::uint32_t minimumOSVersion[3] = {};
+  VRDBinaryImageNode node{};
+  /// What the loader added to the file's addresses.
+  std::uint64_t slide = 0;
+  /// The image's file (the running executable's real path for the program itself).
+  std::string path;
 };
 
-/// Set-up job: fills the writable context's nodes with the loaded images.
+/// How often the binary-image queue looks for images loaded or unloaded in between.
+inline constexpr std::chrono::milliseconds VRDBinaryImageRescanInterval{1000};
+
+/// Set-up job: starts `binary_images.vrdrecord` afresh, records and stores a node for every loaded image, and
+/// starts the periodic look for changes.
 void VRDBinaryImageInit();
+/// Looks for images loaded or unloaded since the last look; stores or clears their nodes and queues their
+/// `load`/`unload` lines. Cheap when nothing changed. Not at crash time.
+void VRDBinaryImageCheckForChanges();
+/// Stops the periodic look (the context is going).
+void VRDBinaryImageStopTracking();
+
+/// A load claims the first free node; an unload clears the live node of that base (size 0, so no address
+/// matches it any more; the slot is not reused). Either way a line for the record file is queued.
+void VRDBinaryImageStoreNode(bool loaded, const VRDBinaryImageDetails& details);
+
 /// The first node with base ≤ address < base + size; false before set-up or when no image holds it.
 bool VRDBinaryImageSafeFindImageForAddress(std::uint64_t address, VRDBinaryImageNode* out) noexcept;
 bool VRDBinaryImageHasUnwindInfo(const VRDBinaryImageNode* node) noexcept;
+/// The first image loaded in this process whose UUID text equals `uuid`; false for null or none.
+bool VRDBinaryImageFindImageForUUID(const char* uuid, VRDBinaryImageDetails* out);
 /// The running executable's details; false when the loader does not list it.
 bool VRDBinaryImageMainExecutableDetails(VRDBinaryImageDetails* out);
 /// The metadata's `executable` section; true.
 bool VRDBinaryImageRecordMainExecutable(VRDFile* file);
+
+/// Opens the record file unless it is open; `openedNow` says whether this call opened it.
+bool VRDBinaryImageOpenIfNeeded(bool* openedNow) noexcept;
+void VRDBinaryImageCloseFile() noexcept;
 
 }  // namespace crashreporting

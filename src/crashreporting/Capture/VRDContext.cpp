@@ -16,6 +16,8 @@
 #include "crashreporting/Capture/VRDMetadata.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSignal.h"
+#include "crashreporting/Capture/VRDThreadCapture.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/platform/SerialQueue.h"
@@ -26,7 +28,9 @@ namespace {
 
 // Sizes asked of the allocator: the signal stack and the writable context; the read-only context and the
 // copied path strings.
-constexpr std::uint64_t kWritableSize = VRDAltStackSize + sizeof(VRDWritableContext);
+constexpr std::uint64_t kThreadSlotsSize = VRDProcessMaximumThreads * sizeof(VRDThreadCaptureSlot);
+// Each block is rounded up to 16 bytes.
+constexpr std::uint64_t kWritableSize = VRDAltStackSize + sizeof(VRDWritableContext) + kThreadSlotsSize + 64;
 constexpr std::uint64_t kReadOnlySize = sizeof(VRDReadOnlyContext) + VRDContextStringSpace;
 
 std::atomic<VRDAllocator*> gAllocator{nullptr};
@@ -62,6 +66,9 @@ void baseInit() {
   auto* writable = static_cast<VRDWritableContext*>(
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDWritableContext), VRDAllocationTypeWritable));
   std::memset(static_cast<void*>(writable), 0, sizeof *writable);
+  // Fresh mapping, already zero: the slots are touched only when a crash fills them.
+  readOnly->threadCapture.slots = static_cast<VRDThreadCaptureSlot*>(
+      VRDAllocatorSafeAllocate(allocator, kThreadSlotsSize, VRDAllocationTypeWritable));
   writable->internalLogFd = -1;
   writable->minimumLogLevel = VRDLogLevelDebug;
   writable->binaryImageFile.fd = -1;
@@ -109,12 +116,14 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
 
   // The set-up jobs run in order on the starting thread, so the alternate signal stack lands on it.
   VRDHostInitialize();
+  VRDUserLoggingInitialize(initData, directory);
   readOnly->binaryImagePath = dupPath(directory, "binary_images.vrdrecord");
   VRDBinaryImageInit();
   readOnly->signal.recordPath = dupPath(directory, "signal.vrdrecord");
   readOnly->machException.recordPath = dupPath(directory, "mach_exception.vrdrecord");
   if (!readOnly->debuggerAttached) {
     VRDSignalInitialize(&readOnly->signal);
+    VRDThreadCaptureInitialize(&readOnly->threadCapture);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");
   }
@@ -150,16 +159,19 @@ SerialQueue& VRDContextBinaryImageQueue() { return ensureQueues().binaryImages; 
 SerialQueue& VRDContextExceptionQueue() { return ensureQueues().exception; }
 
 void VRDContextResetForTesting() {
+  // What is queued still writes into this context's files before it is forgotten.
+  VRDBinaryImageStopTracking();
+  queues().reset();
   VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   if (readOnly != nullptr && !readOnly->debuggerAttached && readOnly->signal.recordPath != nullptr) {
     VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+    VRDThreadCaptureRestore(&readOnly->threadCapture);
   }
   VRDWritableContext* writable = VRDContextWritable();
   if (writable != nullptr && writable->internalLogFd >= 0) close(writable->internalLogFd);
   gReadOnly.store(nullptr);
   gWritable.store(nullptr);
   gAllocator.store(nullptr);
-  queues().reset();
 }
 
 std::int32_t VRDCurrentThreadID() noexcept { return static_cast<std::int32_t>(syscall(SYS_gettid)); }

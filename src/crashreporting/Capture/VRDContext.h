@@ -21,17 +21,22 @@ class VRDCrashCallbackTarget;
 inline constexpr std::size_t VRDSignalCount = 7;
 inline constexpr std::size_t VRDAltStackSize = 0x40000;
 inline constexpr std::size_t VRDBinaryImageNodeCount = 512;
+/// At most this many threads are stopped and recorded.
+inline constexpr std::size_t VRDProcessMaximumThreads = 512;
 /// Room in the read-only region for the copied path strings.
 inline constexpr std::size_t VRDContextStringSpace = 16384;
 
 /// One loaded image: base (its ELF header in memory), size (up to the end of its last executable segment),
-/// and the addresses of its unwind sections (0 when absent). A node with base 0 is free.
+/// and the addresses of its unwind sections (0 when absent): `.eh_frame`, and `.eh_frame_hdr` whose sorted
+/// table finds an address's DWARF row. ELF has no compact unwind information and no crash-info section, so
+/// unwindInfo and crashInfo stay 0. A node with base 0 is free; one with size 0 matches no address.
 struct VRDBinaryImageNode {
   std::uint64_t base;
   std::uint64_t size;
   std::uint64_t ehFrame;
   std::uint64_t unwindInfo;
   std::uint64_t crashInfo;
+  std::uint64_t ehFrameHdr;
 };
 
 struct VRDSignalContext {
@@ -46,6 +51,43 @@ struct VRDSignalContext {
 struct VRDMachExceptionContext {
   const char* recordPath;
   std::uint32_t claimedMask;
+};
+
+struct VRDThreadCaptureSlot;
+
+/// How the crashing thread stops the others: a real-time signal chosen at set-up among those nobody handles,
+/// whose handler copies its thread's state into that thread's slot and parks until released.
+struct VRDThreadCaptureContext {
+  std::int32_t signal;  // 0: none could be had, no other thread can be stopped
+  struct sigaction savedAction;
+  VRDThreadCaptureSlot* slots;  // VRDProcessMaximumThreads of them, in writable memory
+};
+
+/// Key/value pairs: appended to the incremental file, compacted into the compacted one every threshold writes.
+struct VRDUserLoggingKVStorage {
+  const char* incrementalPath;
+  const char* compactedPath;
+  std::uint32_t compactionThreshold;
+  std::uint32_t maximumCount;
+};
+
+/// Logs, errors and custom exceptions: two files used in turn, the current one swapped when it is full (by size
+/// or by entry count).
+struct VRDUserLoggingABStorage {
+  const char* aPath;
+  const char* bPath;
+  std::uint32_t maximumSize;
+  std::uint32_t maximumEntries;
+  bool restrictBySize;
+  std::uint32_t* entryCount;  // in the writable context; null for size-restricted storage
+};
+
+struct VRDUserLoggingContext {
+  VRDUserLoggingKVStorage userKVStorage;
+  VRDUserLoggingKVStorage internalKVStorage;
+  VRDUserLoggingABStorage logStorage;
+  VRDUserLoggingABStorage errorStorage;
+  VRDUserLoggingABStorage customExceptionStorage;
 };
 
 struct VRDHostContext {
@@ -67,6 +109,8 @@ struct VRDReadOnlyContext {
   VRDHostContext host;
   VRDSignalContext signal;
   VRDMachExceptionContext machException;
+  VRDThreadCaptureContext threadCapture;
+  VRDUserLoggingContext logging;
 };
 
 struct VRDWritableContext {
@@ -79,6 +123,19 @@ struct VRDWritableContext {
   std::int32_t crashedThread;
   VRDFile binaryImageFile;
   VRDBinaryImageNode binaryImages[VRDBinaryImageNodeCount];
+  /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads.
+  std::uint32_t captureRequested;
+  std::uint32_t captureAnswered;
+  std::uint32_t captureRelease;
+  /// Writes since the last compaction, and entries in the current A/B files.
+  std::uint32_t userKVCount;
+  std::uint32_t internalKVCount;
+  std::uint32_t errorCount;
+  std::uint32_t customExceptionCount;
+  /// The current file of each A/B storage (its A or B path).
+  const char* logStorageCurrent;
+  const char* errorStorageCurrent;
+  const char* customExceptionStorageCurrent;
 };
 
 /// What the crash-reporting controller hands to the set-up, in this order.

@@ -6,8 +6,12 @@
 #include <cstring>
 
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Capture/VRDProcessStats.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDThreadCapture.h"
+#include "crashreporting/Capture/VRDThreadList.h"
 #include "crashreporting/Capture/VRDUnwind.h"
+#include "crashreporting/platform/QueueThreadTable.h"
 
 namespace crashreporting {
 namespace {
@@ -30,19 +34,32 @@ void setLogLevel(std::int32_t level) noexcept {
   if (VRDWritableContext* writable = VRDContextWritable()) std::atomic_ref(writable->minimumLogLevel).store(level);
 }
 
-// One thread object; false when its state or unwind context cannot be had.
-bool recordThread(const VRDProcess* process, std::uint32_t index, VRDFile* file) noexcept {
+void writeEmptyThread(VRDFile* file) noexcept {
+  VRDFileWriteHashStart(file);
+  VRDFileWriteHashKey(file, "registers");
+  VRDFileWriteHashStart(file);
+  VRDFileWriteHashEnd(file);
+  VRDFileWriteHashKey(file, "stacktrace");
+  VRDFileWriteArrayStart(file);
+  VRDFileWriteArrayEnd(file);
+  VRDFileWriteHashEnd(file);
+}
+
+// One thread object; a thread whose state or unwind context cannot be had is written empty.
+void recordThread(const VRDProcess* process, std::uint32_t index, VRDFile* file) noexcept {
   VRDLogInfo("recording thread %d data\n", static_cast<int>(index));
   const std::int32_t thread = process->threadList[index];
   VRDThreadState state;
   if (!VRDProcessGetThreadState(process, thread, &state)) {
     VRDLogError("unable to get thread state\n");
-    return false;
+    writeEmptyThread(file);
+    return;
   }
   VRDUnwindContext unwind;
   if (!VRDUnwindInit(&unwind, &state)) {
     VRDLogWarn("unable to init unwind context\n");
-    return false;
+    writeEmptyThread(file);
+    return;
   }
   VRDFileWriteHashStart(file);
   writeRegisters(file, state);
@@ -78,26 +95,41 @@ bool recordThread(const VRDProcess* process, std::uint32_t index, VRDFile* file)
   }
   setLogLevel(savedLevel);
   VRDFileWriteHashEnd(file);
-  return true;
 }
 
 }  // namespace
 
 bool VRDProcessInit(VRDProcess* process, std::int32_t crashedThread, const void* userContext) noexcept {
   if (process == nullptr) return false;
-  std::memset(process, 0, sizeof *process);
   process->task = getpid();
   process->currentThread = VRDCurrentThreadID();
   process->crashedThread = crashedThread;
   process->userContext = userContext;
-  // The crashed thread alone; the other threads join the list once they can be stopped and read.
-  process->threads[0] = crashedThread;
   process->threadList = process->threads;
-  process->threadCount = 1;
+  const int listed = VRDThreadListRead(process->threads, VRDProcessMaximumThreads);
+  if (listed <= 0) {
+    VRDLogWarn("Error: unable to get task threads\n");
+    process->threads[0] = crashedThread;
+    process->threadCount = 1;
+    return true;
+  }
+  process->threadCount = static_cast<std::uint32_t>(listed);
   return true;
 }
 
 void VRDProcessDestroy(VRDProcess*) noexcept {}
+
+bool VRDProcessSuspendAllOtherThreads(VRDProcess* process) noexcept {
+  std::uint32_t asked = 0;
+  const std::uint32_t answered =
+      VRDThreadCaptureStop(process->threadList, process->threadCount, process->currentThread, &asked);
+  return answered == asked;
+}
+
+bool VRDProcessResumeAllOtherThreads(VRDProcess*) noexcept {
+  VRDThreadCaptureRelease();
+  return true;
+}
 
 __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread,
                                                         VRDThreadState* out) noexcept {
@@ -118,6 +150,7 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
     out->registers[VRDRegisterRSP] = frame + 16;
     return true;
   }
+  if (VRDThreadCaptureGetState(thread, out)) return true;
   VRDLogError("failed to get thread state\n");
   return false;
 }
@@ -125,19 +158,58 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept {
   VRDFileWriteSectionStart(file, "threads");
   VRDFileWriteArrayStart(file);
-  for (std::uint32_t i = 0; i < process->threadCount; ++i) {
-    if (!recordThread(process, i, file)) return false;
-  }
+  for (std::uint32_t i = 0; i < process->threadCount; ++i) recordThread(process, i, file);
   VRDFileWriteArrayEnd(file);
   VRDFileWriteSectionEnd(file);
   VRDLogInfo("completed recording all thread data\n");
   return true;
 }
 
+void VRDProcessRecordRuntimeInfo(const VRDProcess*, VRDFile* file) noexcept {
+  VRDFileWriteSectionStart(file, "runtime");
+  VRDFileWriteHashStart(file);
+  VRDFileWriteHashEntryString(file, "objc_selector", "");
+  VRDFileWriteHashKey(file, "crash_info_entries");
+  VRDFileWriteArrayStart(file);
+  VRDFileWriteArrayEnd(file);
+  VRDFileWriteHashEnd(file);
+  VRDFileWriteSectionEnd(file);
+}
+
+void VRDProcessRecordDispatchQueueNames(const VRDProcess* process, VRDFile* file) noexcept {
+  VRDFileWriteSectionStart(file, "dispatch_queue_names");
+  VRDFileWriteArrayStart(file);
+  for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+    char label[QueueThreadLabelSize];
+    VRDFileWriteArrayEntryString(file, QueueThreadTableLabel(process->threadList[i], label) ? label : "");
+  }
+  VRDFileWriteArrayEnd(file);
+  VRDFileWriteSectionEnd(file);
+}
+
+void VRDProcessRecordThreadNames(const VRDProcess* process, VRDFile* file) noexcept {
+  VRDFileWriteSectionStart(file, "thread_names");
+  VRDFileWriteArrayStart(file);
+  for (std::uint32_t i = 0; i < process->threadCount; ++i) {
+    char name[64];
+    VRDThreadGetName(process->threadList[i], name, sizeof name);
+    VRDFileWriteArrayEntryString(file, name);
+  }
+  VRDFileWriteArrayEnd(file);
+  VRDFileWriteSectionEnd(file);
+}
+
 void VRDHandler(VRDFile* file, std::int32_t crashedThread, const void* userContext) noexcept {
   VRDProcess process;
   VRDProcessInit(&process, crashedThread, userContext);
+  if (!VRDProcessSuspendAllOtherThreads(&process)) VRDLogWarn("Not every thread could be stopped\n");
   VRDProcessRecordAllThreads(&process, file);
+  VRDProcessRecordRuntimeInfo(&process, file);
+  VRDProcessRecordDispatchQueueNames(&process, file);
+  VRDProcessRecordThreadNames(&process, file);
+  VRDProcessRecordStats(file);
+  VRDHostRecordStorage(file);
+  VRDProcessResumeAllOtherThreads(&process);
   VRDProcessDestroy(&process);
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   if (readOnly != nullptr && reinterpret_cast<std::uintptr_t>(readOnly->crashCallbackTarget) >= VRDMinimumValidAddress) {

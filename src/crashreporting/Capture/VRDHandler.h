@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDFile.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 
-// The crash entry: after a catcher has written the first line of a fatal record, VRDHandler appends the state
-// of the process. It records the crashed thread: its registers from the signal's ucontext and its stack,
-// unwound frame by frame, with a run of one repeated frame (deep recursion) cut short.
+// The crash entry: after a catcher has written the first line of a fatal record, VRDHandler stops the other
+// threads (VRDThreadCapture) and appends the state of the whole process: every thread's registers and unwound
+// stack (a run of one repeated frame, deep recursion, cut short), the runtime line, the queue and thread names,
+// memory and CPU figures, and free storage; then lets the threads go on.
 
 namespace crashreporting {
 
@@ -25,6 +27,7 @@ class VRDCrashCallbackTarget {
 /// A run of this many repeats of one frame is cut.
 inline constexpr std::uint32_t VRDRepeatedFrameThreshold = 10;
 
+/// Held on the handler's stack.
 struct VRDProcess {
   pid_t task;
   std::int32_t currentThread;  // the thread running the handler
@@ -32,17 +35,30 @@ struct VRDProcess {
   const std::int32_t* threadList;
   std::uint32_t threadCount;
   const void* userContext;  // the signal's ucontext, or null
-  std::int32_t threads[1];  // the list's storage
+  std::int32_t threads[VRDProcessMaximumThreads];  // the list's storage
 };
 
+/// Lists the process's threads (/proc/self/task). When they cannot be listed the crashed thread stands alone
+/// (WARN "Error: unable to get task threads").
 bool VRDProcessInit(VRDProcess* process, std::int32_t crashedThread, const void* userContext) noexcept;
 void VRDProcessDestroy(VRDProcess* process) noexcept;
+/// Stops every listed thread but the current one; true when all of them answered in time.
+bool VRDProcessSuspendAllOtherThreads(VRDProcess* process) noexcept;
+bool VRDProcessResumeAllOtherThreads(VRDProcess* process) noexcept;
 /// The crashed thread's state from the user context; the current thread's faked at the caller's frame (rip =
-/// return address, rbp = frame address, rsp = frame + 16). False for any other thread.
+/// return address, rbp = frame address, rsp = frame + 16); another thread's as it gave it when stopped.
 bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread, VRDThreadState* out) noexcept;
 /// The `threads` line: one object per listed thread with `registers`, `stacktrace`, `crashed` for the crashed
-/// thread, and `repeated_pc`/`repeat_count` when a repeated frame was cut.
+/// thread, and `repeated_pc`/`repeat_count` when a repeated frame was cut. A thread whose state cannot be had
+/// keeps its place as {"registers":{},"stacktrace":[]}; the line is always complete.
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept;
+/// {"runtime":{"objc_selector":"","crash_info_entries":[]}}: Linux has no message-send selector to probe and ELF
+/// images carry no crash-info section.
+void VRDProcessRecordRuntimeInfo(const VRDProcess* process, VRDFile* file) noexcept;
+/// The label of the library queue each thread serves ("" for none), in list order.
+void VRDProcessRecordDispatchQueueNames(const VRDProcess* process, VRDFile* file) noexcept;
+/// Each thread's name ("" when unnamed or gone), in list order.
+void VRDProcessRecordThreadNames(const VRDProcess* process, VRDFile* file) noexcept;
 
 /// The crash entry: records the process into `file`, then runs the crash callback when one is set.
 void VRDHandler(VRDFile* file, std::int32_t crashedThread, const void* userContext) noexcept;

@@ -1,5 +1,7 @@
 #include "crashreporting/platform/SerialQueue.h"
 
+#include "crashreporting/platform/QueueThreadTable.h"
+
 namespace crashreporting {
 
 SerialQueue::SerialQueue(std::string label) : label_(std::move(label)) {}
@@ -19,34 +21,32 @@ SerialQueue::~SerialQueue() {
   }
 }
 
-void SerialQueue::async(std::function<void()> task) {
+std::uint64_t SerialQueue::enqueue(std::function<void()> task) {
+  std::uint64_t ticket;
   {
     const std::lock_guard lock(mutex_);
     tasks_.push_back(std::move(task));
+    ticket = ++submitted_;
     if (!worker_.joinable()) {
       worker_ = std::thread([this] { run(); });
       workerId_ = worker_.get_id();
     }
   }
   wake_.notify_one();
+  return ticket;
 }
+
+void SerialQueue::async(std::function<void()> task) { enqueue(std::move(task)); }
 
 void SerialQueue::sync(const std::function<void()>& task) {
   if (isCurrent()) {
     task();
     return;
   }
-  std::mutex doneMutex;
-  std::condition_variable doneSignal;
-  bool done = false;
-  async([&] {
-    task();
-    const std::lock_guard lock(doneMutex);
-    done = true;
-    doneSignal.notify_one();
-  });
-  std::unique_lock lock(doneMutex);
-  doneSignal.wait(lock, [&] { return done; });
+  const std::uint64_t ticket = enqueue([&task] { task(); });
+  // Counted once the worker has released the task, so nothing of it is still being freed when sync returns.
+  std::unique_lock lock(mutex_);
+  finished_.wait(lock, [&] { return completed_ >= ticket; });
 }
 
 bool SerialQueue::isCurrent() const {
@@ -55,6 +55,10 @@ bool SerialQueue::isCurrent() const {
 }
 
 void SerialQueue::run() {
+  QueueThreadTableEnter(label_.c_str());
+  struct Leave {
+    ~Leave() { QueueThreadTableLeave(); }
+  } leave;
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
@@ -65,6 +69,8 @@ void SerialQueue::run() {
     task();
     task = nullptr;  // what the task held goes before the next one starts
     lock.lock();
+    ++completed_;
+    finished_.notify_all();
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -22,8 +23,9 @@ class SerialQueue {
 
   const std::string& label() const { return label_; }
   void async(std::function<void()> task);
-  /// Runs `task` on the queue after what is queued before it, and waits for it. Called from a task of this
-  /// queue, it runs at once (where a dispatch queue would deadlock).
+  /// Runs `task` on the queue after what is queued before it, and waits until it has run and what the queue held
+  /// for it is released. Called from a task of this queue, it runs at once (where a dispatch queue would
+  /// deadlock).
   void sync(const std::function<void()>& task);
   /// sync() that hands back what `task` answers.
   template <class F>
@@ -36,12 +38,17 @@ class SerialQueue {
   bool isCurrent() const;
 
  private:
+  /// Queues `task`, starting the thread with the first one; its number in submission order.
+  std::uint64_t enqueue(std::function<void()> task);
   void run();
 
   const std::string label_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable finished_;
   std::deque<std::function<void()>> tasks_;
+  std::uint64_t submitted_ = 0;
+  std::uint64_t completed_ = 0;  // tasks run and released
   bool stopping_ = false;
   std::thread worker_;
   std::thread::id workerId_;

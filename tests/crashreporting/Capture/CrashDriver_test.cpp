@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDMetadata.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
@@ -49,6 +51,20 @@ Child run(const std::vector<std::string>& arguments) {
   return child;
 }
 
+// The sections a complete crash record holds after its `signal` line, in order.
+const std::vector<std::string> kProcessSections = {"threads",      "runtime",       "dispatch_queue_names",
+                                                   "thread_names", "process_stats", "storage"};
+constexpr std::size_t kRecordLines = 7;
+
+// The thread object marked crashed.
+nlohmann::json crashedThread(const std::vector<nlohmann::json>& lines) {
+  for (const auto& thread : lines.at(1)["threads"]) {
+    if (thread.value("crashed", false)) return thread;
+  }
+  ADD_FAILURE() << "no crashed thread";
+  return {};
+}
+
 class CrashDriver : public ::testing::Test {
  protected:
   Child crash(const std::string& mode) {
@@ -87,7 +103,8 @@ TEST_F(CrashDriver, ASegmentationFaultLeavesTheSignalTheCrashedThreadAndTheMetad
   const Child child = crash("segv");
   EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
   const auto lines = signalRecord();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), kRecordLines);
+  for (std::size_t i = 0; i < kProcessSections.size(); ++i) EXPECT_TRUE(lines[i + 1].contains(kProcessSections[i]));
   const auto& signal = lines[0]["signal"];
   EXPECT_EQ(signal["number"], 11);
   EXPECT_EQ(signal["name"], "SIGSEGV");
@@ -95,11 +112,9 @@ TEST_F(CrashDriver, ASegmentationFaultLeavesTheSignalTheCrashedThreadAndTheMetad
   EXPECT_EQ(signal["address"], 0);
   EXPECT_TRUE(signal.contains("errno") && signal.contains("time"));
 
-  const auto& threads = lines[1]["threads"];
-  ASSERT_EQ(threads.size(), 1u);
-  EXPECT_EQ(threads[0]["crashed"], true);
-  const auto& stack = threads[0]["stacktrace"];
-  EXPECT_EQ(stack[0], threads[0]["registers"]["rip"]);
+  const auto thread = crashedThread(lines);
+  const auto& stack = thread["stacktrace"];
+  EXPECT_EQ(stack[0], thread["registers"]["rip"]);
   const auto names = symbols(stack);
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names[0], "crashdriverSegv");
@@ -121,7 +136,7 @@ TEST_F(CrashDriver, AbortAndTrapAreRecordedUnderTheirNamesAndEndTheProcessTheirW
   Child child = crash("abort");
   EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
   auto lines = signalRecord();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), kRecordLines);
   EXPECT_EQ(lines[0]["signal"]["name"], "SIGABRT");
   EXPECT_EQ(lines[0]["signal"]["code_name"], "ABORT");
 
@@ -129,10 +144,10 @@ TEST_F(CrashDriver, AbortAndTrapAreRecordedUnderTheirNamesAndEndTheProcessTheirW
   child = crash("trap");
   ASSERT_TRUE(child.diedBy(SIGILL) || child.diedBy(SIGTRAP)) << child.status;
   lines = signalRecord();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), kRecordLines);
   EXPECT_EQ(lines[0]["signal"]["number"], WTERMSIG(child.status));
   EXPECT_EQ(lines[0]["signal"]["name"], child.diedBy(SIGILL) ? "SIGILL" : "SIGTRAP");
-  EXPECT_EQ(symbols(lines[1]["threads"][0]["stacktrace"]).at(0), "crashdriverTrap");
+  EXPECT_EQ(symbols(crashedThread(lines)["stacktrace"]).at(0), "crashdriverTrap");
 }
 
 TEST_F(CrashDriver, ARaisedSignalIsRaisedAgainAfterRecordingInsteadOfRunningOn) {
@@ -140,7 +155,7 @@ TEST_F(CrashDriver, ARaisedSignalIsRaisedAgainAfterRecordingInsteadOfRunningOn) 
   EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status << " " << child.output;
   EXPECT_EQ(child.output.find("ran on"), std::string::npos);
   const auto lines = signalRecord();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), kRecordLines);
   EXPECT_LE(lines[0]["signal"]["code"].get<int>(), 0) << "sent, not a fault";
 }
 
@@ -148,7 +163,7 @@ TEST_F(CrashDriver, AnEarlierHandlerRunsAfterTheRecordExistsAndAnIgnoredSignalSt
   const Child child = crash("chained-segv");
   EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
   EXPECT_EQ(readText(temp_.path() / "marker"), "record=1 trap-ignored=1\n");
-  EXPECT_EQ(signalRecord().size(), 2u);
+  EXPECT_EQ(signalRecord().size(), kRecordLines);
 }
 
 TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAHostThreadWithItsOwnStack) {
@@ -157,8 +172,8 @@ TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAHostThreadW
     const Child child = crash(mode);
     EXPECT_TRUE(child.diedBy(SIGSEGV)) << mode << " " << child.status;
     const auto lines = signalRecord();
-    ASSERT_EQ(lines.size(), 2u) << mode;
-    const auto& thread = lines[1]["threads"][0];
+    ASSERT_EQ(lines.size(), kRecordLines) << mode;
+    const auto thread = crashedThread(lines);
     EXPECT_TRUE(thread.contains("repeated_pc")) << mode;
     EXPECT_LT(thread["stacktrace"].size(), 100u) << mode;
     EXPECT_EQ(symbols(thread["stacktrace"]).at(0), "crashdriverRecurse") << mode;
@@ -171,10 +186,10 @@ TEST_F(CrashDriver, TwoThreadsCrashingAtOnceOrDuringTheRecordLeaveExactlyOneComp
     const Child child = crash(round % 2 == 0 ? "two-threads-crash" : "crash-during-record");
     EXPECT_TRUE(child.diedBy(SIGSEGV) || child.exitedWith(1)) << child.status;
     const auto lines = signalRecord();
-    ASSERT_EQ(lines.size(), 2u) << "round " << round;
+    ASSERT_EQ(lines.size(), kRecordLines) << "round " << round;
     EXPECT_TRUE(lines[0].contains("signal"));
-    EXPECT_EQ(lines[1]["threads"].size(), 1u);
-    EXPECT_EQ(symbols(lines[1]["threads"][0]["stacktrace"]).at(0), "crashdriverSegvOnThread");
+    EXPECT_GE(lines[1]["threads"].size(), 3u);
+    EXPECT_EQ(symbols(crashedThread(lines)["stacktrace"]).at(0), "crashdriverSegvOnThread");
   }
 }
 
@@ -182,7 +197,7 @@ TEST_F(CrashDriver, WritingIntoTheProtectedContextFaults) {
   const Child child = crash("ro-write");
   EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
   const auto lines = signalRecord();
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), kRecordLines);
   EXPECT_EQ(lines[0]["signal"]["code"], SEGV_ACCERR);
 }
 
@@ -192,6 +207,163 @@ TEST_F(CrashDriver, WithTheDebuggerCheckForcedNoHandlerIsInstalledButTheMetadata
   EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
   EXPECT_FALSE(std::filesystem::exists(directory_ / "signal.vrdrecord"));
   EXPECT_EQ(recordLines(directory_ / "metadata.vrdrecord").size(), 4u);
+}
+
+// The next launch: a new driver process names the crashed thread's frames with the symbol resolver.
+struct NamedFrame {
+  std::string symbol;  // "?" when the frame stays unnamed
+  std::uint64_t offset = 0;
+  std::string library;
+};
+
+// The driver's run() is inlined into main in an optimised build; without optimisation it is a frame of its own.
+bool isDriverEntry(const std::string& symbol) {
+  return symbol == "main" || symbol == "_ZN12_GLOBAL__N_13runERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEPKci";
+}
+
+std::vector<NamedFrame> symbolicate(const std::filesystem::path& directory) {
+  const Child child = run({"symbolicate", directory.string()});
+  EXPECT_TRUE(child.exitedWith(0)) << child.status;
+  std::vector<NamedFrame> frames;
+  std::istringstream lines(child.output);
+  for (std::string line; std::getline(lines, line);) {
+    NamedFrame frame;
+    std::istringstream(line) >> frame.symbol >> frame.offset >> frame.library;
+    frames.push_back(frame);
+  }
+  return frames;
+}
+
+TEST_F(CrashDriver, TheNextLaunchNamesTheCrashingFunctionAndItsCaller) {
+  const char* driverName = "crashreporting_crashdriver";
+  crash("segv");
+  auto frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverSegv");
+  EXPECT_GT(frames[0].offset, 0u);
+  EXPECT_EQ(frames[0].library, driverName);
+  EXPECT_TRUE(isDriverEntry(frames[1].symbol)) << frames[1].symbol;
+
+  // On the first instruction: frame 0 is that function at offset 0, not the one before it.
+  crash("first-instruction");
+  frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverFirstInstruction");
+  EXPECT_EQ(frames[0].offset, 0u);
+  EXPECT_EQ(frames[1].symbol, "crashdriverCallFirstInstruction");
+  EXPECT_EQ(frames[1].library, driverName);
+}
+
+TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndLeavesAnAbsentLibrarysFramesUnnamed) {
+  crash("static-segv");
+  auto frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverStaticSegv");
+  EXPECT_EQ(frames[1].symbol, "crashdriverStaticCaller");
+  EXPECT_EQ(frames[1].library, "crashreporting_crashdriver");
+
+  // A library loaded only by the crashed run: its frame between the driver's stays unnamed.
+  crash("library-segv");
+  const auto images = recordLines(directory_ / "binary_images.vrdrecord");
+  EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const nlohmann::json& line) {
+    return line.contains("load") && line["load"]["path"] == CRASHREPORTING_TESTLIB;
+  }));
+  frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverSegvFromLibrary");
+  EXPECT_EQ(frames[1].symbol, "?");
+  EXPECT_TRUE(isDriverEntry(frames[2].symbol)) << frames[2].symbol;
+}
+
+TEST_F(CrashDriver, EveryThreadIsRecordedWithItsNameQueueRegistersAndStackBesideTheProcessFigures) {
+  const Child child = crash("threads");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  const auto lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  const auto& threads = lines[1]["threads"];
+  const auto& names = lines[4]["thread_names"];
+  const auto& queues = lines[3]["dispatch_queue_names"];
+  ASSERT_GE(threads.size(), 5u);
+  ASSERT_EQ(names.size(), threads.size());
+  ASSERT_EQ(queues.size(), threads.size());
+  for (const auto& thread : threads) {
+    EXPECT_NE(thread["registers"]["rip"], 0) << thread;
+    EXPECT_NE(thread["registers"]["rsp"], 0) << thread;
+  }
+  EXPECT_EQ(std::count_if(threads.begin(), threads.end(), [](const auto& t) { return t.contains("crashed"); }), 1);
+  for (int k = 1; k <= 4; ++k) {
+    const std::string name = "w" + std::to_string(k);
+    const auto at = std::find(names.begin(), names.end(), name);
+    ASSERT_NE(at, names.end()) << name;
+    const auto stack = symbols(threads[static_cast<std::size_t>(at - names.begin())]["stacktrace"]);
+    EXPECT_NE(std::find(stack.begin(), stack.end(), "crashdriverWorker" + std::to_string(k)), stack.end())
+        << name << ": " << ::testing::PrintToString(stack);
+  }
+  EXPECT_NE(std::find(queues.begin(), queues.end(), "com.zizozu.binary-images"), queues.end()) << queues;
+  EXPECT_EQ(lines[2]["runtime"], nlohmann::json::parse(R"({"objc_selector":"","crash_info_entries":[]})"));
+
+  const auto& stats = lines[5]["process_stats"];
+  for (const char* key : {"active", "inactive", "wired", "freeMem", "free_mem", "virtual", "resident", "user_time",
+                          "sys_time"}) {
+    EXPECT_TRUE(stats.contains(key)) << key;
+  }
+  EXPECT_EQ(stats.size(), 9u);
+  EXPECT_GT(stats["resident"].get<std::uint64_t>(), 0u);
+  EXPECT_EQ(stats["freeMem"], stats["free_mem"]);
+  const auto& storage = lines[6]["storage"];
+  ASSERT_TRUE(storage.contains("free") && storage.contains("total")) << storage;
+  EXPECT_GT(storage["total"].get<std::uint64_t>(), 0u);
+  EXPECT_LE(storage["free"].get<std::uint64_t>(), storage["total"].get<std::uint64_t>());
+}
+
+TEST_F(CrashDriver, ADeepRecursionIsCutToAFewFramesAndTheFramesAfterIt) {
+  crash("recurse");
+  const auto lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  const auto thread = crashedThread(lines);
+  ASSERT_TRUE(thread.contains("repeated_pc") && thread.contains("repeat_count")) << thread;
+  EXPECT_GT(thread["repeat_count"].get<std::uint64_t>(), 9000u);
+  EXPECT_LT(thread["stacktrace"].size(), 100u);
+  const auto names = symbols(thread["stacktrace"]);
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0], "crashdriverRecurseDeep");
+  EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end()) << ::testing::PrintToString(names);
+}
+
+TEST_F(CrashDriver, ThreadsThatExitOrBlockEverySignalKeepTheirPlaceWithEmptyStates) {
+  for (const char* mode : {"exiting-threads", "blocked-thread"}) {
+    std::filesystem::remove(directory_ / "signal.vrdrecord");
+    const Child child = crash(mode);
+    EXPECT_TRUE(child.diedBy(SIGSEGV)) << mode << " " << child.status;
+    const auto lines = signalRecord();
+    ASSERT_EQ(lines.size(), kRecordLines) << mode;
+    const auto& threads = lines[1]["threads"];
+    const auto& names = lines[4]["thread_names"];
+    ASSERT_EQ(names.size(), threads.size()) << mode;
+    EXPECT_FALSE(crashedThread(lines)["stacktrace"].empty()) << mode;
+    const nlohmann::json empty = nlohmann::json::parse(R"({"registers":{},"stacktrace":[]})");
+    if (std::string(mode) == "blocked-thread") {
+      const auto at = std::find(names.begin(), names.end(), "blocked");
+      ASSERT_NE(at, names.end());
+      EXPECT_EQ(threads[static_cast<std::size_t>(at - names.begin())], empty);
+    }
+    for (const auto& thread : threads) {
+      EXPECT_TRUE(thread == empty || thread["registers"]["rip"] != 0) << mode << " " << thread;
+    }
+  }
+}
+
+TEST_F(CrashDriver, TheNextLaunchReadsTheCrashedRunsCustomKeysAndLog) {
+  const Child child = crash("custom-keys");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  const Dictionary keys = VRDUserLoggingReadKeyValues((directory_ / "user_incremental_kv.vrdrecord").string(),
+                                                     (directory_ / "user_compacted_kv.vrdrecord").string(), true);
+  EXPECT_EQ(keys, (Dictionary{{"color", Value("blue")}, {"name", Value("na\u00efve \u2603")}}));
+  const auto log = recordLines(directory_ / "log_a.vrdrecord");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(VRDFileHexDecodeString(log[0]["log"]["msg"].get<std::string>().c_str()), "about to crash after 3 keys");
+  const auto queues = signalRecord().at(3)["dispatch_queue_names"];
+  EXPECT_NE(std::find(queues.begin(), queues.end(), "com.zizozu.logging"), queues.end()) << queues;
 }
 
 TEST_F(CrashDriver, TheHeapGuardCatchesAnAllocationAfterTheCrashBegan) {

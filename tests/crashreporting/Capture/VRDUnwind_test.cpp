@@ -90,9 +90,17 @@ TEST_F(Unwinder, TheThreadRecordCutsARunOfOneRepeatedFrame) {
   ASSERT_TRUE(VRDFileClose(&file));
 
   const auto lines = recordLines(path);
-  ASSERT_EQ(lines.size(), 1u);
-  ASSERT_EQ(lines[0]["threads"].size(), 1u);
-  const auto& thread = lines[0]["threads"][0];
+  ASSERT_EQ(lines.size(), 6u) << "threads, runtime, queue and thread names, process figures, storage";
+  // The test's other threads cannot be stopped here (no capture signal while a debugger is assumed): they keep
+  // their places with empty states.
+  nlohmann::json thread;
+  for (const auto& candidate : lines[0]["threads"]) {
+    if (candidate.contains("crashed")) {
+      thread = candidate;
+    } else {
+      EXPECT_EQ(candidate, nlohmann::json::parse(R"({"registers":{},"stacktrace":[]})"));
+    }
+  }
   EXPECT_EQ(thread["registers"]["rax"], 77);
   EXPECT_EQ(thread["registers"]["rip"].get<std::uint64_t>(), code(0));
   EXPECT_EQ(thread["registers"].size(), VRDGeneralRegisterCount);

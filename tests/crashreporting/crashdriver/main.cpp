@@ -1,13 +1,20 @@
 // Starts the crash capture, then crashes in the way asked, so tests can read what a real crash leaves:
 //   crashreporting_crashdriver <mode> <report-dir> [<marker-file>]
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
+//   crashreporting_crashdriver symbolicate <report-dir>
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
-// crash-during-record, ro-write, debugger, heap-check. The heap is poisoned (HeapPoison.h) just before each
-// crash. "resolve" prints, one per line, the symbol dladdr finds for each pc of an earlier run whose executable
-// lay at <executable-base> ("?" when none).
+// crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
+// recurse, exiting-threads, blocked-thread, custom-keys. The heap is
+// poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
+// each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
+// next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
+// prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,9 +27,13 @@
 #include "HeapPoison.h"
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Capture/VRDSignal.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
+#include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/platform/MainBundle.h"
+#include "crashreporting/platform/SerialQueue.h"
 
 using namespace crashreporting;
 
@@ -37,11 +48,17 @@ bool startCapture(const char* directory) {
   info.infoDictionary.emplace("CFBundleVersion", Value("7"));
   info.infoDictionary.emplace("CFBundleShortVersionString", Value("1.2"));
   MainBundle::set(std::move(info));
+  // The storage figures are those of the documents folder's file system.
+  setenv("XDG_DOCUMENTS_DIR", directory, 1);
   VRDContextInitData data;
   data.apiKey = "driver-api-key";
   data.reportDirectory = directory;
   data.sessionIdentifier = "session-\"quoted\"";
   data.installIdentifier = "install-1";
+  data.maxCustomKeys = 64;
+  data.logBufferSize = 65536;
+  data.errorReportingEnabled = true;
+  data.maxCustomExceptions = 8;
   return VRDContextInitialize(&data);
 }
 
@@ -71,6 +88,21 @@ void earlierHandler(int) {
 
 std::atomic<int> arrived{0};
 std::atomic<bool> go{false};
+std::uint32_t neverReleased = 0;
+
+// Blocks in the calling function itself: the system call instruction is inlined, so the thread's interrupted
+// pc lies in that function.
+[[gnu::always_inline]] inline void waitForever() {
+  for (;;) {
+    register long timeout asm("r10") = 0;
+    long result;
+    asm volatile("syscall"
+                 : "=a"(result)
+                 : "0"(static_cast<long>(SYS_futex)), "D"(&neverReleased), "S"(static_cast<long>(FUTEX_WAIT_PRIVATE)),
+                   "d"(0L), "r"(timeout)
+                 : "rcx", "r11", "memory");
+  }
+}
 
 }  // namespace
 
@@ -127,9 +159,93 @@ __attribute__((noinline)) void crashdriverWriteReadOnlyContext() {
   *const_cast<volatile bool*>(&VRDContextReadOnly()->debuggerAttached) = true;
 }
 
+// Faults on its very first instruction, before it has a frame of its own.
+void crashdriverFirstInstruction();
+asm(R"(
+  .text
+  .p2align 4
+  .globl crashdriverFirstInstruction
+  .type crashdriverFirstInstruction, @function
+crashdriverFirstInstruction:
+  movl $1, 0
+  ret
+  .size crashdriverFirstInstruction, .-crashdriverFirstInstruction
+)");
+
+__attribute__((noinline)) int crashdriverCallFirstInstruction() {
+  crashdriver::poisonHeap();
+  crashdriverFirstInstruction();
+  return 1;
+}
+
+// Local functions: in no dynamic symbol table, so only the file's own symbol table names them.
+[[gnu::noipa]] static void crashdriverStaticSegv() {
+  crashdriver::poisonHeap();
+  *static_cast<volatile int*>(nullptr) = 4;
+}
+
+[[gnu::noipa]] static int crashdriverStaticCaller() {
+  crashdriverStaticSegv();
+  return 1;
+}
+
+// Called back from the test library.
+__attribute__((noinline)) int crashdriverSegvFromLibrary() {
+  crashdriver::poisonHeap();
+  *static_cast<volatile int*>(nullptr) = 5;
+  return 1;
+}
+
+// Each blocked in a function of its own.
+__attribute__((noinline)) void crashdriverWorker1() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker2() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker3() { arrived.fetch_add(1); waitForever(); }
+__attribute__((noinline)) void crashdriverWorker4() { arrived.fetch_add(1); waitForever(); }
+
+// With every signal blocked: no one can ask it for its registers.
+__attribute__((noinline)) void crashdriverBlockedWorker() {
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
+  arrived.fetch_add(1);
+  waitForever();
+}
+
+// Ends itself (a bare exit, no heap) once the threads have been listed and are being asked for their state.
+__attribute__((noinline)) void crashdriverExitingWorker() {
+  arrived.fetch_add(1);
+  while (std::atomic_ref(VRDContextWritable()->captureRequested).load() == 0) {
+  }
+  syscall(SYS_exit, 0);
+}
+
+__attribute__((noinline)) int crashdriverRecurseDeep(int depth) {
+  volatile char frame[64];
+  frame[0] = static_cast<char>(depth);
+  if (depth == 0) {
+    crashdriver::poisonHeap();
+    *static_cast<volatile int*>(nullptr) = 6;
+    return 0;
+  }
+  return crashdriverRecurseDeep(depth - 1) + frame[0];
+}
+
 }  // extern "C"
 
 namespace {
+
+// Starts `count` detached threads running `body`, named by `names` where given, and waits until each has arrived.
+void startThreads(int count, void (*const* bodies)(), const char* const* names) {
+  arrived.store(0);
+  for (int i = 0; i < count; ++i) {
+    std::thread([body = bodies[i], name = names ? names[i] : nullptr] {
+      if (name != nullptr) pthread_setname_np(pthread_self(), name);
+      body();
+    }).detach();
+  }
+  while (arrived.load() < count) {
+  }
+}
 
 int resolve(int argc, char** argv) {
   VRDBinaryImageDetails self;
@@ -140,6 +256,37 @@ int resolve(int argc, char** argv) {
     Dl_info info{};
     const bool found = dladdr(reinterpret_cast<void*>(pc), &info) != 0 && info.dli_sname != nullptr;
     std::printf("%s\n", found ? info.dli_sname : "?");
+  }
+  return 0;
+}
+
+// The next launch's symbolication of the crashed thread in an earlier run's record.
+int symbolicate(const char* directory) {
+  const std::string folder = directory;
+  VRDSymbolResolver resolver;
+  if (!resolver.loadBinaryImagesFromFile(folder + "/binary_images.vrdrecord")) return 3;
+  const auto lines = VRDFileReadSections((folder + "/signal.vrdrecord").c_str(), false);
+  if (!lines) return 4;
+  for (const Value& line : *lines) {
+    const Value* threads = line.member("threads");
+    if (threads == nullptr || threads->get<Array>() == nullptr) continue;
+    for (const Value& thread : *threads->get<Array>()) {
+      const Value* crashed = thread.member("crashed");
+      const Value* stack = thread.member("stacktrace");
+      if (crashed == nullptr || !crashed->boolValue() || stack == nullptr || stack->get<Array>() == nullptr) continue;
+      bool first = true;
+      for (const Value& pc : *stack->get<Array>()) {
+        const auto* address = pc.get<std::int64_t>();
+        const auto frame = address ? resolver.frameForAddress(static_cast<std::uint64_t>(*address), !first) : std::nullopt;
+        first = false;
+        if (frame && frame->symbol) {
+          std::printf("%s %llu %s\n", frame->symbol->c_str(), static_cast<unsigned long long>(frame->offset),
+                      frame->library.value_or("?").c_str());
+        } else {
+          std::printf("?\n");
+        }
+      }
+    }
   }
   return 0;
 }
@@ -158,6 +305,8 @@ int run(const std::string& mode, const char* directory, int depth) {
   }
   if (mode == "debugger") VRDProcessSetDebuggerAttachedOverride(true);
   if (!startCapture(directory)) return 2;
+  // The image lines are written on the binary-image queue; let them reach the record before crashing.
+  VRDContextBinaryImageQueue().sync([] {});
 
   if (mode == "segv" || mode == "chained-segv") {
     crashdriverSegv();
@@ -196,6 +345,47 @@ int run(const std::string& mode, const char* directory, int depth) {
     std::printf("handlers=%s\n", current.sa_handler == SIG_DFL ? "default" : "installed");
     std::fflush(stdout);
     crashdriverSegv();
+  } else if (mode == "first-instruction") {
+    return crashdriverCallFirstInstruction();
+  } else if (mode == "static-segv") {
+    return crashdriverStaticCaller();
+  } else if (mode == "library-segv") {
+    void* library = dlopen(CRASHREPORTING_TESTLIB, RTLD_NOW);
+    if (library == nullptr) return 2;
+    auto* call = reinterpret_cast<int (*)(int (*)())>(dlsym(library, "crashreportingTestlibCall"));
+    if (call == nullptr) return 2;
+    VRDBinaryImageCheckForChanges();
+    VRDContextBinaryImageQueue().sync([] {});
+    return call(crashdriverSegvFromLibrary);
+  } else if (mode == "threads") {
+    void (*const bodies[])() = {crashdriverWorker1, crashdriverWorker2, crashdriverWorker3, crashdriverWorker4};
+    const char* const names[] = {"w1", "w2", "w3", "w4"};
+    startThreads(4, bodies, names);
+    crashdriverSegv();
+  } else if (mode == "recurse") {
+    return crashdriverRecurseDeep(10000);
+  } else if (mode == "exiting-threads") {
+    void (*const bodies[])() = {crashdriverExitingWorker, crashdriverExitingWorker, crashdriverExitingWorker,
+                                crashdriverExitingWorker, crashdriverExitingWorker, crashdriverExitingWorker};
+    startThreads(6, bodies, nullptr);
+    crashdriverSegv();
+  } else if (mode == "blocked-thread") {
+    void (*const bodies[])() = {crashdriverBlockedWorker};
+    const char* const names[] = {"blocked"};
+    startThreads(1, bodies, names);
+    crashdriverSegv();
+  } else if (mode == "custom-keys") {
+    const Value blue("blue");
+    const Value name("na\u00efve \u2603");
+    const Value number(42);
+    VRDUserLoggingRecordUserKeyValue("color", &blue);
+    VRDUserLoggingRecordUserKeyValue("name", &name);
+    VRDUserLoggingRecordUserKeyValue("removed", &number);
+    VRDUserLoggingRecordUserKeyValue("removed", nullptr);
+    VRDLog("about to crash after %d keys", 3);
+    // The swap check the log line queued runs (and its memory is freed) before the heap is poisoned.
+    VRDContextLoggingQueue().sync([] {});
+    crashdriverSegv();
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
     return std::malloc(16) != nullptr ? 0 : 1;
@@ -210,6 +400,7 @@ int run(const std::string& mode, const char* directory, int depth) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "resolve") return resolve(argc, argv);
+  if (argc >= 3 && std::string(argv[1]) == "symbolicate") return symbolicate(argv[2]);
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s <mode> <report-dir> [<marker-file>]\n", argv[0]);
     return 2;

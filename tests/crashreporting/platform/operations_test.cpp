@@ -10,6 +10,7 @@
 #include "crashreporting/platform/ConcurrentQueue.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/platform/OperationQueue.h"
+#include "crashreporting/platform/RepeatingTimer.h"
 #include "crashreporting/platform/SerialQueue.h"
 
 namespace crashreporting {
@@ -185,6 +186,30 @@ TEST(OperationTest, AnnouncesExecutingThenFinishedAndStartsOnlyOnce) {
   step->start();
   EXPECT_EQ(journal.entries(), std::vector<std::string>{"step"});
   EXPECT_EQ(seen, (std::vector<std::string>{"isExecuting=1", "isExecuting=0", "isFinished=1"}));
+}
+
+TEST(RepeatingTimer, QueuesItsTaskOnTheQueueAgainAndAgainUntilItGoes) {
+  SerialQueue queue("timer");
+  std::mutex mutex;
+  std::condition_variable ticked;
+  int ticks = 0;
+  bool onQueue = true;
+  {
+    RepeatingTimer timer(std::chrono::milliseconds(1), queue, [&] {
+      const std::lock_guard lock(mutex);
+      onQueue = onQueue && queue.isCurrent();
+      ++ticks;
+      ticked.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(ticked.wait_for(lock, std::chrono::seconds(30), [&] { return ticks >= 3; }));
+  }
+  queue.sync([] {});
+  const std::lock_guard lock(mutex);
+  const int stoppedAt = ticks;
+  EXPECT_TRUE(onQueue);
+  queue.sync([] {});
+  EXPECT_EQ(ticks, stoppedAt) << "nothing is queued once the timer has gone";
 }
 
 }  // namespace

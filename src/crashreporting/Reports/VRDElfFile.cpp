@@ -1,0 +1,163 @@
+#include "crashreporting/Reports/VRDElfFile.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "crashreporting/Capture/VRDHex.h"
+
+namespace crashreporting {
+namespace {
+
+// Whether [offset, offset + length) lies within `size` bytes, without overflowing.
+bool inRange(std::uint64_t offset, std::uint64_t length, std::uint64_t size) {
+  return offset <= size && length <= size - offset;
+}
+
+template <class T>
+bool readAt(const std::uint8_t* bytes, std::size_t size, std::uint64_t offset, T* out) {
+  if (!inRange(offset, sizeof(T), size)) return false;
+  std::memcpy(out, bytes + offset, sizeof(T));
+  return true;
+}
+
+struct Image {
+  const std::uint8_t* bytes;
+  std::size_t size;
+  std::vector<Elf64_Shdr> sections;
+};
+
+bool readSections(Image& image) {
+  Elf64_Ehdr header;
+  if (!readAt(image.bytes, image.size, 0, &header)) return false;
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
+      header.e_ident[EI_DATA] != ELFDATA2LSB) {
+    return false;
+  }
+  if (header.e_shoff == 0) return true;  // no section table: nothing to read, but an ELF file all the same
+  if (header.e_shentsize < sizeof(Elf64_Shdr)) return false;
+  std::uint64_t count = header.e_shnum;
+  if (count == 0) {
+    // Extended numbering: the real count is section 0's size.
+    Elf64_Shdr first;
+    if (!readAt(image.bytes, image.size, header.e_shoff, &first)) return false;
+    count = first.sh_size;
+  }
+  if (count > (image.size - std::min<std::uint64_t>(image.size, header.e_shoff)) / header.e_shentsize) return false;
+  image.sections.resize(count);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (!readAt(image.bytes, image.size, header.e_shoff + i * header.e_shentsize, &image.sections[i])) return false;
+  }
+  return true;
+}
+
+// The bytes of a section that has them in the file; null when it has none or they run past the end.
+const std::uint8_t* sectionBytes(const Image& image, const Elf64_Shdr& section) {
+  if (section.sh_type == SHT_NOBITS || !inRange(section.sh_offset, section.sh_size, image.size)) return nullptr;
+  return image.bytes + section.sh_offset;
+}
+
+std::string buildIDFromNotes(const std::uint8_t* notes, std::uint64_t size) {
+  std::uint64_t offset = 0;
+  Elf64_Nhdr note;
+  while (readAt(notes, size, offset, &note)) {
+    const std::uint64_t name = offset + sizeof note;
+    const std::uint64_t nameSize = (static_cast<std::uint64_t>(note.n_namesz) + 3) & ~std::uint64_t{3};
+    const std::uint64_t descSize = (static_cast<std::uint64_t>(note.n_descsz) + 3) & ~std::uint64_t{3};
+    if (!inRange(name, nameSize, size) || !inRange(name + nameSize, descSize, size)) break;
+    const std::uint8_t* desc = notes + name + nameSize;
+    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0 &&
+        note.n_descsz > 0) {
+      std::string hex(2 * note.n_descsz + 1, '\0');
+      VRDHexEncodeBytes(desc, note.n_descsz, hex.data());
+      hex.pop_back();
+      return hex;
+    }
+    offset = name + nameSize + descSize;
+  }
+  return {};
+}
+
+void readSymbols(const Image& image, const Elf64_Shdr& table, std::vector<VRDElfSymbol>& out) {
+  if (table.sh_link >= image.sections.size() || table.sh_entsize < sizeof(Elf64_Sym)) return;
+  const Elf64_Shdr& strings = image.sections[table.sh_link];
+  const std::uint8_t* symbols = sectionBytes(image, table);
+  const std::uint8_t* names = sectionBytes(image, strings);
+  if (symbols == nullptr || names == nullptr || strings.sh_type != SHT_STRTAB) return;
+  const std::uint64_t count = table.sh_size / table.sh_entsize;
+  for (std::uint64_t i = 1; i < count; ++i) {
+    Elf64_Sym symbol;
+    std::memcpy(&symbol, symbols + i * table.sh_entsize, sizeof symbol);
+    const unsigned type = ELF64_ST_TYPE(symbol.st_info);
+    if ((type != STT_FUNC && type != STT_GNU_IFUNC) || symbol.st_shndx == SHN_UNDEF || symbol.st_value == 0) continue;
+    if (symbol.st_name >= strings.sh_size) continue;
+    const auto* name = reinterpret_cast<const char*>(names + symbol.st_name);
+    const void* end = std::memchr(name, '\0', strings.sh_size - symbol.st_name);
+    if (end == nullptr || end == name) continue;
+    out.push_back({symbol.st_value, symbol.st_size, std::string(name, static_cast<const char*>(end))});
+  }
+}
+
+}  // namespace
+
+std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t* bytes, std::size_t size) {
+  if (bytes == nullptr) return std::nullopt;
+  Image image{bytes, size, {}};
+  if (!readSections(image)) return std::nullopt;
+  VRDElfSymbolTable table;
+  for (const Elf64_Shdr& section : image.sections) {
+    if (section.sh_type == SHT_NOTE && table.buildID_.empty()) {
+      if (const std::uint8_t* notes = sectionBytes(image, section)) table.buildID_ = buildIDFromNotes(notes, section.sh_size);
+    } else if (section.sh_type == SHT_SYMTAB || section.sh_type == SHT_DYNSYM) {
+      readSymbols(image, section, table.symbols_);
+    }
+  }
+  // Sorted by address, sized ones first; a function listed by both tables is kept once.
+  std::sort(table.symbols_.begin(), table.symbols_.end(), [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
+    return a.address != b.address ? a.address < b.address : a.size > b.size;
+  });
+  table.symbols_.erase(std::unique(table.symbols_.begin(), table.symbols_.end(),
+                                   [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
+                                     return a.address == b.address && a.size == b.size && a.name == b.name;
+                                   }),
+                       table.symbols_.end());
+  return table;
+}
+
+std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromFile(const std::filesystem::path& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<VRDElfSymbolTable> table;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapping != MAP_FAILED) {
+      table = fromBytes(static_cast<const std::uint8_t*>(mapping), size);
+      munmap(mapping, size);
+    }
+  }
+  close(fd);
+  return table;
+}
+
+const VRDElfSymbol* VRDElfSymbolTable::symbolForAddress(std::uint64_t address) const {
+  auto it = std::upper_bound(symbols_.begin(), symbols_.end(), address,
+                             [](std::uint64_t a, const VRDElfSymbol& s) { return a < s.address; });
+  // Among the symbols that start at the greatest address not above `address`, the first whose range holds it.
+  if (it == symbols_.begin()) return nullptr;
+  const std::uint64_t start = std::prev(it)->address;
+  for (auto candidate = std::lower_bound(symbols_.begin(), it, start,
+                                         [](const VRDElfSymbol& s, std::uint64_t a) { return s.address < a; });
+       candidate != it; ++candidate) {
+    if (address == candidate->address || address - candidate->address < candidate->size) return &*candidate;
+  }
+  return nullptr;
+}
+
+}  // namespace crashreporting

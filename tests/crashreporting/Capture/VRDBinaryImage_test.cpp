@@ -1,0 +1,174 @@
+#include <dlfcn.h>
+#include <elf.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Reports/VRDElfFile.h"
+#include "crashreporting/platform/SerialQueue.h"
+#include "crashreporting/support/CaptureTest.h"
+
+namespace crashreporting::test {
+namespace {
+
+class BinaryImages : public ContextTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
+  void TearDown() override {
+    if (library_ != nullptr) dlclose(library_);
+  }
+
+  // The record's lines once the queue has written what it holds.
+  std::vector<nlohmann::json> records() {
+    VRDContextBinaryImageQueue().sync([] {});
+    return recordLines(temp_.path() / "binary_images.vrdrecord");
+  }
+  static std::vector<nlohmann::json> linesFor(const std::vector<nlohmann::json>& lines, const char* kind,
+                                              const std::string& pathPart) {
+    std::vector<nlohmann::json> found;
+    for (const auto& line : lines) {
+      if (line.contains(kind) && line[kind]["path"].get<std::string>().find(pathPart) != std::string::npos) {
+        found.push_back(line[kind]);
+      }
+    }
+    return found;
+  }
+  std::uint64_t loadLibrary(const std::string& path) {
+    library_ = dlopen(path.c_str(), RTLD_NOW);
+    EXPECT_NE(library_, nullptr) << dlerror();
+    return library_ ? reinterpret_cast<std::uint64_t>(dlsym(library_, "crashreportingTestlibAdd")) : 0;
+  }
+  void unloadLibrary() {
+    dlclose(library_);
+    library_ = nullptr;
+  }
+
+  void* library_ = nullptr;
+};
+
+TEST_F(BinaryImages, TheStartRecordsTheExecutableAndLibcUnderTheirBuildIDs) {
+  const auto lines = records();
+  ASSERT_FALSE(lines.empty());
+  const auto self = linesFor(lines, "load", std::filesystem::read_symlink("/proc/self/exe").string());
+  const auto libc = linesFor(lines, "load", "/libc.so");
+  ASSERT_EQ(self.size(), 1u);
+  ASSERT_EQ(libc.size(), 1u);
+  for (const auto& image : {self[0], libc[0]}) {
+    const auto file = VRDElfSymbolTable::fromFile(image["path"].get<std::string>());
+    ASSERT_TRUE(file && file->buildID().size() >= 32) << image;
+    EXPECT_EQ(image["uuid"], file->buildID().substr(0, 32));
+  }
+  // Keys in their order, on every line of the first look.
+  std::istringstream text(readText(temp_.path() / "binary_images.vrdrecord"));
+  const std::regex form(R"(\{"load":\{"path":"[^"]+","uuid":"[0-9a-f]{32}","base":[0-9]+,"size":[0-9]+\}\})");
+  for (std::string line; std::getline(text, line);) EXPECT_TRUE(std::regex_match(line, form)) << line;
+  VRDBinaryImageNode node{};
+  const auto code = reinterpret_cast<std::uint64_t>(&VRDBinaryImageInit);
+  ASSERT_TRUE(VRDBinaryImageSafeFindImageForAddress(code, &node));
+  EXPECT_EQ(node.base, self[0]["base"].get<std::uint64_t>());
+  EXPECT_EQ(node.size, self[0]["size"].get<std::uint64_t>());
+  EXPECT_EQ(node.unwindInfo, 0u);
+  EXPECT_EQ(node.crashInfo, 0u);
+  // .eh_frame begins with a CIE: a non-zero length, then the CIE id 0.
+  ASSERT_NE(node.ehFrameHdr, 0u);
+  ASSERT_NE(node.ehFrame, 0u);
+  std::uint32_t cie[2];
+  std::memcpy(cie, reinterpret_cast<const void*>(node.ehFrame), sizeof cie);
+  EXPECT_NE(cie[0], 0u);
+  EXPECT_EQ(cie[1], 0u);
+}
+
+TEST_F(BinaryImages, ALoadedAndUnloadedLibraryIsRecordedAndItsAddressesGoWithIt) {
+  const std::uint64_t function = loadLibrary(CRASHREPORTING_TESTLIB);
+  VRDBinaryImageNode node{};
+  EXPECT_FALSE(VRDBinaryImageSafeFindImageForAddress(function, &node)) << "not looked for yet";
+  VRDBinaryImageCheckForChanges();
+  ASSERT_TRUE(VRDBinaryImageSafeFindImageForAddress(function, &node));
+  auto loads = linesFor(records(), "load", "libcrashreporting_testlib");
+  ASSERT_EQ(loads.size(), 1u);
+  EXPECT_EQ(loads[0]["base"].get<std::uint64_t>(), node.base);
+  EXPECT_FALSE(loads[0].contains("bundle_id"));
+
+  unloadLibrary();
+  VRDBinaryImageCheckForChanges();
+  EXPECT_FALSE(VRDBinaryImageSafeFindImageForAddress(function, &node));
+  const auto lines = records();
+  const auto unloads = linesFor(lines, "unload", "libcrashreporting_testlib");
+  ASSERT_EQ(unloads.size(), 1u);
+  EXPECT_EQ(unloads[0], loads[0]);
+  // Nothing changed since: another look writes nothing.
+  VRDBinaryImageCheckForChanges();
+  EXPECT_EQ(records().size(), lines.size());
+}
+
+TEST_F(BinaryImages, AnUnloadClearsTheLiveNodeNotOneUnloadedBeforeAtTheSameBase) {
+  VRDBinaryImageDetails image;
+  image.node = {0x7e0000000000, 0x1000, 0, 0, 0, 0};
+  std::snprintf(image.uuid, sizeof image.uuid, "%032d", 7);
+  image.path = "/opt/plugin.so";
+  VRDBinaryImageNode node{};
+  VRDBinaryImageStoreNode(true, image);
+  VRDBinaryImageStoreNode(false, image);
+  EXPECT_FALSE(VRDBinaryImageSafeFindImageForAddress(0x7e0000000010, &node));
+  VRDBinaryImageStoreNode(true, image);
+  EXPECT_TRUE(VRDBinaryImageSafeFindImageForAddress(0x7e0000000010, &node));
+  VRDBinaryImageStoreNode(false, image);
+  EXPECT_FALSE(VRDBinaryImageSafeFindImageForAddress(0x7e0000000010, &node));
+  EXPECT_EQ(linesFor(records(), "unload", "/opt/plugin.so").size(), 2u);
+}
+
+TEST_F(BinaryImages, AnImageBeyondTheTableIsRecordedWithAWarningButGetsNoNode) {
+  // Take every free node, so the next image is the 513th.
+  std::uint64_t fake = 0x100000;
+  for (VRDBinaryImageNode& node : VRDContextWritable()->binaryImages) {
+    if (node.base == 0) node = {fake += 0x1000, 0x10, 0, 0, 0, 0};
+  }
+  const std::uint64_t function = loadLibrary(CRASHREPORTING_TESTLIB);
+  VRDBinaryImageCheckForChanges();
+  VRDBinaryImageNode node{};
+  EXPECT_FALSE(VRDBinaryImageSafeFindImageForAddress(function, &node));
+  const auto loads = linesFor(records(), "load", "libcrashreporting_testlib");
+  ASSERT_EQ(loads.size(), 1u);
+  char base[32];
+  std::snprintf(base, sizeof base, "%llx", static_cast<unsigned long long>(loads[0]["base"].get<std::uint64_t>()));
+  const std::string log = readText(temp_.path() / "sdk.log");
+  EXPECT_TRUE(std::regex_search(
+      log, std::regex(std::string("WARN  \\[VRDBinaryImageStoreNode:[0-9]+\\] Error: Unable to track a loaded node 0x") +
+                      base + "\n")))
+      << log;
+}
+
+TEST_F(BinaryImages, AFrameworkOutsideSystemCarriesItsBundleKeys) {
+  const auto bundle = temp_.path() / "Plugin.framework";
+  std::filesystem::create_directories(bundle / "Versions/A");
+  std::filesystem::create_directories(bundle / "Resources");
+  std::filesystem::copy_file(CRASHREPORTING_TESTLIB, bundle / "Versions/A/Plugin");
+  std::ofstream(bundle / "Resources/Info.plist")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+         "<key>CFBundleIdentifier</key><string>org.example.plugin</string>"
+         "<key>CFBundleVersion</key><string>42</string>"
+         "<key>CFBundleShortVersionString</key><string></string></dict></plist>\n";
+  loadLibrary((bundle / "Versions/A/Plugin").string());
+  VRDBinaryImageCheckForChanges();
+  const auto loads = linesFor(records(), "load", "Plugin.framework");
+  ASSERT_EQ(loads.size(), 1u);
+  EXPECT_EQ(loads[0]["bundle_id"], "org.example.plugin");
+  EXPECT_EQ(loads[0]["build_version"], "42");
+  EXPECT_FALSE(loads[0].contains("display_version")) << "empty texts are left out";
+}
+
+TEST_F(BinaryImages, AnImageIsFoundByItsUUIDOnlyWhenLoaded) {
+  VRDBinaryImageDetails self;
+  ASSERT_TRUE(VRDBinaryImageMainExecutableDetails(&self));
+  VRDBinaryImageDetails found;
+  ASSERT_TRUE(VRDBinaryImageFindImageForUUID(self.uuid, &found));
+  EXPECT_EQ(found.node.base, self.node.base);
+  EXPECT_EQ(found.path, std::filesystem::read_symlink("/proc/self/exe").string());
+  EXPECT_FALSE(VRDBinaryImageFindImageForUUID("00000000000000000000000000000000", &found));
+  EXPECT_FALSE(VRDBinaryImageFindImageForUUID(nullptr, &found));
+}
+
+}  // namespace
+}  // namespace crashreporting::test

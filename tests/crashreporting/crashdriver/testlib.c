@@ -1,0 +1,11 @@
+// A small library the tests load and unload at run time, and in which the crash driver places a frame that a
+// later process does not have loaded. Built with frame pointers so the unwinder can walk through it.
+#include <stdint.h>
+
+__attribute__((noinline)) int crashreportingTestlibAdd(int a, int b) { return a + b; }
+
+// Calls `step` and adds one afterwards, so this frame stays on the stack while `step` runs.
+__attribute__((noinline)) int crashreportingTestlibCall(int (*step)(void)) {
+  volatile int result = step();
+  return result + 1;
+}
