@@ -52,6 +52,11 @@ std::shared_ptr<VRDURLSessionDelegate> VRDURLSession::delegate() const {
   return delegate_;
 }
 
+bool VRDURLSession::isInvalidated() const {
+  const std::lock_guard lock(mutex_);
+  return invalidated_;
+}
+
 std::string VRDURLSession::sessionDescription() const {
   const std::lock_guard lock(mutex_);
   return sessionDescription_;

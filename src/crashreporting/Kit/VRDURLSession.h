@@ -70,6 +70,8 @@ class VRDURLSession : public std::enable_shared_from_this<VRDURLSession> {
   void finishTasksAndInvalidate();
 
   std::shared_ptr<VRDURLSessionDelegate> delegate() const;
+  /// Whether the session was invalidated (it then makes no tasks).
+  bool isInvalidated() const;
   const std::shared_ptr<OperationQueue>& delegateQueue() const { return delegateQueue_; }
   const VRDURLSessionConfiguration& configuration() const { return configuration_; }
   std::string sessionDescription() const;
