@@ -66,6 +66,28 @@ void retryOrGiveUp(const std::weak_ptr<ZIZNetworkClient>& weak, const URLRequest
   });
 }
 
+/// Makes a task (data or download) whose outcome is judged: delivered as it is, or retried after the back-off.
+template <class Completion, class MakeTask, class Restart>
+void startWithRetries(const std::weak_ptr<ZIZNetworkClient>& weak, const URLRequest& request, std::uint64_t limit,
+                      std::uint64_t tries, Completion completion, MakeTask makeTask, Restart restart) {
+  const auto task = makeTask([weak, request, limit, tries, completion, restart](
+                                 auto payload, std::optional<URLResponse> response, std::optional<Error> error) {
+    ZIZNetworkResponseHandler::handleCompletedResponse(
+        response, request, error, [&](bool retry, const std::optional<Error>& judged) {
+          if (retry) {
+            retryOrGiveUp(weak, request, limit, tries, response, completion, restart);
+          } else {
+            completion(std::move(payload), response, judged);
+          }
+        });
+  });
+  if (!task) {
+    completion(std::nullopt, std::nullopt, ZIZNetworkResponseHandler::errorForCode(ZIZNetworkErrorNoTask));
+    return;
+  }
+  task->resume();
+}
+
 }  // namespace
 
 std::shared_ptr<ZIZNetworkClient> ZIZNetworkClient::create(std::shared_ptr<OperationQueue> queue,
@@ -112,29 +134,11 @@ void ZIZNetworkClient::startDataTaskWithRequest(const URLRequest& request, std::
 
 void ZIZNetworkClient::startDataTaskWithRequest(const URLRequest& request, std::uint64_t retryLimit,
                                                 std::uint64_t tries, DataCompletion completion) {
-  const std::weak_ptr<ZIZNetworkClient> weak = weak_from_this();
-  const auto task = session_->dataTaskWithRequest(
-      request, [weak, request, retryLimit, tries, completion](std::optional<Data> data,
-                                                              std::optional<URLResponse> response,
-                                                              std::optional<Error> error) {
-        ZIZNetworkResponseHandler::handleCompletedResponse(
-            response, request, error, [&](bool retry, const std::optional<Error>& judged) {
-              if (!retry) {
-                completion(std::move(data), response, judged);
-                return;
-              }
-              retryOrGiveUp(weak, request, retryLimit, tries, response, completion,
-                            [](ZIZNetworkClient& client, const URLRequest& again, std::uint64_t limit,
-                               std::uint64_t next, const DataCompletion& done) {
-                              client.startDataTaskWithRequest(again, limit, next, done);
-                            });
-            });
-      });
-  if (!task) {
-    completion(std::nullopt, std::nullopt, ZIZNetworkResponseHandler::errorForCode(ZIZNetworkErrorNoTask));
-    return;
-  }
-  task->resume();
+  startWithRetries(
+      weak_from_this(), request, retryLimit, tries, std::move(completion),
+      [&](auto handler) { return session_->dataTaskWithRequest(request, std::move(handler)); },
+      [](ZIZNetworkClient& client, const URLRequest& again, std::uint64_t limit, std::uint64_t next,
+         const DataCompletion& done) { client.startDataTaskWithRequest(again, limit, next, done); });
 }
 
 void ZIZNetworkClient::startDownloadTaskWithRequest(const URLRequest& request, DownloadCompletion completion) {
@@ -148,29 +152,11 @@ void ZIZNetworkClient::startDownloadTaskWithRequest(const URLRequest& request, s
 
 void ZIZNetworkClient::startDownloadTaskWithRequest(const URLRequest& request, std::uint64_t retryLimit,
                                                     std::uint64_t tries, DownloadCompletion completion) {
-  const std::weak_ptr<ZIZNetworkClient> weak = weak_from_this();
-  const auto task = session_->downloadTaskWithRequest(
-      request, [weak, request, retryLimit, tries, completion](std::optional<std::filesystem::path> location,
-                                                              std::optional<URLResponse> response,
-                                                              std::optional<Error> error) {
-        ZIZNetworkResponseHandler::handleCompletedResponse(
-            response, request, error, [&](bool retry, const std::optional<Error>& judged) {
-              if (!retry) {
-                completion(location, response, judged);
-                return;
-              }
-              retryOrGiveUp(weak, request, retryLimit, tries, response, completion,
-                            [](ZIZNetworkClient& client, const URLRequest& again, std::uint64_t limit,
-                               std::uint64_t next, const DownloadCompletion& done) {
-                              client.startDownloadTaskWithRequest(again, limit, next, done);
-                            });
-            });
-      });
-  if (!task) {
-    completion(std::nullopt, std::nullopt, ZIZNetworkResponseHandler::errorForCode(ZIZNetworkErrorNoTask));
-    return;
-  }
-  task->resume();
+  startWithRetries(
+      weak_from_this(), request, retryLimit, tries, std::move(completion),
+      [&](auto handler) { return session_->downloadTaskWithRequest(request, std::move(handler)); },
+      [](ZIZNetworkClient& client, const URLRequest& again, std::uint64_t limit, std::uint64_t next,
+         const DownloadCompletion& done) { client.startDownloadTaskWithRequest(again, limit, next, done); });
 }
 
 double ZIZNetworkClient::computeDelayForResponse(const std::optional<URLResponse>& response,
