@@ -35,7 +35,11 @@ Zizozu::Zizozu() {
   std::transform(execution.begin(), execution.end(), execution.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   executionIdentifier_ = execution;
+  applicationIdentifierModel_ = ZIZApplicationIdentiferModel::initWithInstallID(installID_);
+  settingsAndOnboardingManager_ = std::make_shared<ZIZSettingsOnboardingManager>(applicationIdentifierModel_);
 }
+
+bool ZIZIsDebugEnabled() { return Shared<Zizozu>::exists() && Zizozu::sharedSDK().debug(); }
 
 Zizozu& Zizozu::sharedSDK() { return Shared<Zizozu>::get(); }
 
@@ -194,14 +198,23 @@ void Zizozu::setKitClasses(std::vector<const KitClass*> kitClasses) {
   kitClasses_ = std::move(kitClasses);
 }
 
-ZIZSettingsOnboardingManager* Zizozu::settingsAndOnboardingManager() const {
+std::shared_ptr<ZIZSettingsOnboardingManager> Zizozu::settingsAndOnboardingManager() const {
   const std::lock_guard lock(mutex_);
-  return settingsAndOnboardingManager_.get();
+  return settingsAndOnboardingManager_;
 }
 
-void Zizozu::setSettingsAndOnboardingManager(std::unique_ptr<ZIZSettingsOnboardingManager> manager) {
+void Zizozu::setSettingsAndOnboardingManager(std::shared_ptr<ZIZSettingsOnboardingManager> manager) {
   const std::lock_guard lock(mutex_);
   settingsAndOnboardingManager_ = std::move(manager);
+}
+
+std::optional<Dictionary> Zizozu::settings() const {
+  const auto manager = settingsAndOnboardingManager();
+  return manager ? manager->settingsModel().settingsDictionary() : std::nullopt;
+}
+
+std::optional<std::string> Zizozu::instanceIdentifier() const {
+  return applicationIdentifierModel_ ? std::optional(applicationIdentifierModel_->instanceIdentifier()) : std::nullopt;
 }
 
 std::map<std::string, std::string> Zizozu::kitVersionsByKitBundleIdentifier() {
@@ -291,7 +304,7 @@ std::string Zizozu::generateInstallationUUID() {
 }
 
 void Zizozu::onboardAppAndDownloadSettings() {
-  ZIZSettingsOnboardingManager* manager = settingsAndOnboardingManager();
+  const auto manager = settingsAndOnboardingManager();
   const auto key = APIKey();
   if (manager && key)
     manager->beginSettingsAndOnboardingOperationsWithAPIKey(*key, kitVersionsByKitBundleIdentifier());

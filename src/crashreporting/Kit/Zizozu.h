@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "crashreporting/Kit/KitClass.h"
-#include "crashreporting/Kit/ZIZSettingsOnboarding.h"
+#include "crashreporting/Kit/ZIZApplicationIdentiferModel.h"
+#include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/platform/Value.h"
 
 namespace crashreporting {
@@ -20,7 +21,9 @@ namespace crashreporting {
 /// faults raise ZIZException.
 class Zizozu {
  public:
-  /// Reads (or makes and stores) the installation identifier and makes this run's execution identifier.
+  /// Reads (or makes and stores) the installation identifier, makes this run's execution identifier, the
+  /// application identifier model (none when the executable cannot be read) and the settings-and-onboarding
+  /// manager.
   Zizozu();
   Zizozu(const Zizozu&) = delete;
   Zizozu& operator=(const Zizozu&) = delete;
@@ -43,8 +46,15 @@ class Zizozu {
   void setDebug(bool debug);
   std::vector<const KitClass*> kitClasses() const;
   void setKitClasses(std::vector<const KitClass*> kitClasses);
-  ZIZSettingsOnboardingManager* settingsAndOnboardingManager() const;
-  void setSettingsAndOnboardingManager(std::unique_ptr<ZIZSettingsOnboardingManager> manager);
+  std::shared_ptr<ZIZSettingsOnboardingManager> settingsAndOnboardingManager() const;
+  void setSettingsAndOnboardingManager(std::shared_ptr<ZIZSettingsOnboardingManager> manager);
+  const std::optional<ZIZApplicationIdentiferModel>& applicationIdentifierModel() const {
+    return applicationIdentifierModel_;
+  }
+  /// The saved settings; none before a settings file exists.
+  std::optional<Dictionary> settings() const;
+  /// The application identifier model's instance identifier; none without a model.
+  std::optional<std::string> instanceIdentifier() const;
 
   /// Kit bundle identifier → kit version, for the started kits and the framework itself.
   std::map<std::string, std::string> kitVersionsByKitBundleIdentifier();
@@ -79,7 +89,11 @@ class Zizozu {
   std::optional<std::string> advertisingToken_;
   std::vector<const KitClass*> kitClasses_;
   std::optional<Dictionary> zizozuConfig_;
-  std::unique_ptr<ZIZSettingsOnboardingManager> settingsAndOnboardingManager_;
+  std::optional<ZIZApplicationIdentiferModel> applicationIdentifierModel_;
+  std::shared_ptr<ZIZSettingsOnboardingManager> settingsAndOnboardingManager_;
 };
+
+/// Whether the kit framework's debug switch is on; false while no Zizozu instance exists (never makes one).
+bool ZIZIsDebugEnabled();
 
 }  // namespace crashreporting

@@ -9,6 +9,10 @@ std::string Error::localizedDescription() const {
   return "The operation couldn't be completed. (" + domain + " error " + std::to_string(code) + ".)";
 }
 
+std::string Error::description() const {
+  return "Error Domain=" + domain + " Code=" + std::to_string(code) + " \"" + localizedDescription() + "\"";
+}
+
 const std::vector<Error>& Error::errorList(std::string_view key) const {
   static const std::vector<Error> none;
   const auto it = errorLists.find(key);

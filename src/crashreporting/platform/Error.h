@@ -22,6 +22,8 @@ struct Error {
 
   /// The description under kLocalizedDescriptionKey, else a text made of domain and code.
   std::string localizedDescription() const;
+  /// "Error Domain=<domain> Code=<code> \"<localized description>\"", for log lines.
+  std::string description() const;
   /// The list under `key`; empty when there is none.
   const std::vector<Error>& errorList(std::string_view key) const;
 

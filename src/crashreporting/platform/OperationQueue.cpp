@@ -28,6 +28,11 @@ std::string OperationQueue::name() const {
   return state_->name;
 }
 
+void OperationQueue::setName(std::string name) {
+  const std::lock_guard lock(state_->mutex);
+  state_->name = std::move(name);
+}
+
 void OperationQueue::setMaxConcurrentOperationCount(std::size_t count) {
   {
     const std::lock_guard lock(state_->mutex);

@@ -24,6 +24,7 @@ class OperationQueue {
   OperationQueue& operator=(const OperationQueue&) = delete;
 
   std::string name() const;
+  void setName(std::string name);
   void setMaxConcurrentOperationCount(std::size_t count);
   std::size_t maxConcurrentOperationCount() const;
 

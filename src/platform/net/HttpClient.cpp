@@ -155,7 +155,13 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!request.caFile.empty()) {
+  if (!request.caCertificates.empty()) {
+    curl_blob anchors{const_cast<char*>(request.caCertificates.data()), request.caCertificates.size(),
+                      CURL_BLOB_COPY};
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &anchors);
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);  // the anchors alone: no bundle file, no folder
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+  } else if (!request.caFile.empty()) {
     curl_easy_setopt(easy, CURLOPT_CAINFO, request.caFile.c_str());
     curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);  // that file alone, not the system's folder beside it
   }

@@ -35,6 +35,9 @@ struct HttpRequest {
   /// A PEM file of the certificate authorities to trust instead of the system's (a test authority, a
   /// service's own). Empty: the system's store. Certificates and host names are always verified.
   std::string caFile;
+  /// The certificate authorities to trust, as PEM text held in memory (a program's own anchors). When set,
+  /// these alone are trusted: neither `caFile` nor the system's store is read.
+  std::string caCertificates;
   /// The server's public key must match one of these pins ("sha256//<base64>", several joined by ";").
   /// Empty: no pinning.
   std::string pinnedPublicKey;

@@ -2,6 +2,7 @@
 // verification, cancelling, and completions that run on the main loop.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -250,6 +251,23 @@ TEST_F(HttpsClientTest, APinnedPublicKeyMustMatch) {
 
   pinned.pinnedPublicKey = stranger_->publicKeyPin();
   const HttpResponse refused = exchange(pinned);
+  ASSERT_TRUE(refused.error);
+  EXPECT_EQ(refused.error->code, HttpErrorCode::tls) << refused.errorText();
+}
+
+TEST_F(HttpsClientTest, AnchorsHeldInMemoryAreTheOnlyAuthoritiesTrusted) {
+  const auto pem = [](const std::string& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  HttpRequest anchored{.url = tls_.url("/secure"), .timeout = 10, .caCertificates = pem(authority_->caFile())};
+  const HttpResponse trusted = exchange(anchored);
+  EXPECT_EQ(trusted.body, "sealed") << trusted.errorText();
+
+  // The anchors win over a file that would trust the server, and a stranger's anchors trust nothing here.
+  anchored.caCertificates = pem(stranger_->caFile());
+  anchored.caFile = authority_->caFile();
+  const HttpResponse refused = exchange(anchored);
   ASSERT_TRUE(refused.error);
   EXPECT_EQ(refused.error->code, HttpErrorCode::tls) << refused.errorText();
 }

@@ -1,0 +1,124 @@
+#include "crashreporting/Kit/ZIZDownloadAndSaveSettingsOperation.h"
+
+#include <system_error>
+
+#include "crashreporting/Kit/KitConstants.h"
+#include "crashreporting/Kit/ZIZApplication.h"
+#include "crashreporting/Kit/ZIZNetworkResponseHandler.h"
+#include "crashreporting/Kit/ZIZSettings.h"
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/platform/SystemLog.h"
+
+namespace crashreporting {
+namespace fs = std::filesystem;
+namespace {
+
+Error fileError(const std::error_code& code, const std::string& what) {
+  Error error{"NSPOSIXErrorDomain", code.value(), {}, {}};
+  error.userInfo.emplace(kLocalizedDescriptionKey, Value(what + ": " + code.message()));
+  return error;
+}
+
+}  // namespace
+
+ZIZDownloadAndSaveSettingsOperation::ZIZDownloadAndSaveSettingsOperation(
+    std::string APIKey, std::weak_ptr<ZIZDownloadAndSaveSettingsOperationDelegate> delegate, std::string settingsURL,
+    fs::path settingsDirectoryPath, fs::path settingsFilePath, std::string installIdentifier,
+    const std::optional<std::string>& advertisingToken, std::weak_ptr<ZIZNetworkClient> networkClient)
+    : ZIZNetworkOperation(std::move(APIKey)),
+      delegate_(std::move(delegate)),
+      settingsURL_(std::move(settingsURL)),
+      settingsDirectoryPath_(std::move(settingsDirectoryPath)),
+      settingsFilePath_(std::move(settingsFilePath)),
+      installIdentifier_(std::move(installIdentifier)),
+      networkClient_(std::move(networkClient)) {
+  if (ZIZShouldCollectDeviceIdentifiers()) {
+    advertisingToken_ = advertisingToken;
+  } else if (ZIZIsDebugEnabled()) {
+    SystemLog::write("[Zizozu] Suppressing device identifier reporting");
+  }
+}
+
+URLRequest ZIZDownloadAndSaveSettingsOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+    const std::string& url) const {
+  URLRequest request = ZIZNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(url);
+  request.setHTTPMethod("GET");
+  request.setValue("application/json", "Accept");
+  request.setValue(installIdentifier_, "X-Vuveradarad-Installation-ID");
+  request.setValue(ZIZHostGetModel().value_or(""), "X-Vuveradarad-Device-Model");
+  request.setValue(ZIZHostGetOSBuildVersion().value_or(""), "X-Vuveradarad-OS-Build-Version");
+  request.setValue(ZIZHostGetOSDisplayVersion(), "X-Vuveradarad-OS-Display-Version");
+  request.setValue(ZIZFrameworkDisplayVersion, "X-Vuveradarad-API-Client-Version");
+  if (advertisingToken_ && !advertisingToken_->empty())
+    request.setValue(*advertisingToken_, "X-Vuveradarad-Advertising-Token");
+  return request;
+}
+
+std::optional<Error> ZIZDownloadAndSaveSettingsOperation::error() const {
+  const std::lock_guard lock(errorMutex_);
+  return error_;
+}
+
+void ZIZDownloadAndSaveSettingsOperation::main() {
+  const auto client = networkClient_.lock();
+  if (!client) {
+    report(ZIZNetworkResponseHandler::errorForCode(ZIZNetworkErrorNoTask));
+    return;
+  }
+  const auto self = std::static_pointer_cast<ZIZDownloadAndSaveSettingsOperation>(shared_from_this());
+  client->startDownloadTaskWithRequest(
+      mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(settingsURL_), 1,
+      [self](std::optional<fs::path> location, std::optional<URLResponse>, std::optional<Error> error) {
+        self->downloadFinished(location, error);
+      });
+}
+
+void ZIZDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<fs::path>& location,
+                                                           const std::optional<Error>& error) {
+  if (error) {
+    report(error);
+    return;
+  }
+  std::optional<Error> saved =
+      location ? saveDownloadedFile(*location) : fileError(std::make_error_code(std::errc::no_such_file_or_directory),
+                                                           "the download left no file");
+  if (saved) SystemLog::write("[Zizozu] Unable to complete settings download " + saved->description());
+  report(saved);
+}
+
+std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(const fs::path& location) const {
+  std::error_code code;
+  fs::create_directories(settingsDirectoryPath_, code);
+  if (code) return fileError(code, "cannot make " + settingsDirectoryPath_.string());
+  fs::path aside = settingsFilePath_;
+  aside += ".download";
+  // The download may lie on another file system, where it can only be copied.
+  fs::rename(location, aside, code);
+  if (code) {
+    code.clear();
+    fs::copy_file(location, aside, fs::copy_options::overwrite_existing, code);
+  }
+  if (code) {
+    std::error_code ignored;
+    if (!fs::is_directory(aside, ignored)) fs::remove(aside, ignored);
+    return fileError(code, "cannot write " + aside.string());
+  }
+  fs::rename(aside, settingsFilePath_, code);
+  if (code) {
+    std::error_code ignored;
+    fs::remove(aside, ignored);
+    return fileError(code, "cannot replace " + settingsFilePath_.string());
+  }
+  return std::nullopt;
+}
+
+void ZIZDownloadAndSaveSettingsOperation::report(const std::optional<Error>& error) {
+  {
+    const std::lock_guard lock(errorMutex_);
+    error_ = error;
+  }
+  if (const auto delegate = delegate_.lock()) delegate->operationDidDownloadAndSaveSettingsWithError(*this, error);
+  finishWithError(error);
+}
+
+}  // namespace crashreporting
