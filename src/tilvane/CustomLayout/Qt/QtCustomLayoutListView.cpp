@@ -65,6 +65,9 @@ void QtCustomLayoutListView::reloadData() {
   const QSignalBlocker quiet(tableView_->selectionModel());
   const auto& layouts = controller_.layouts();
   tableView_->clearSelection();
+  // Replaced cells are deleted later, on the loop: hidden now so they never show under the new ones.
+  for (int row = 0; row < tableView_->rowCount(); ++row)
+    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
   tableView_->setRowCount(0);
   tableView_->setRowCount(static_cast<int>(layouts.size()));
   for (std::size_t row = 0; row < layouts.size(); ++row) reloadRow(row);
@@ -76,7 +79,8 @@ void QtCustomLayoutListView::reloadData() {
 void QtCustomLayoutListView::reloadRow(std::size_t row) {
   const auto& layouts = controller_.layouts();
   if (row >= layouts.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
-  // A fresh cell each time: cells are never reused.
+  // A fresh cell each time: cells are never reused. The old one is deleted later, so hidden now.
+  if (QWidget* old = tableView_->cellWidget(static_cast<int>(row), 0)) old->hide();
   auto* cell = new CustomLayoutTableCellView;
   cell->label()->setText(QString::fromStdString(layouts[row]->name()));
   tableView_->setCellWidget(static_cast<int>(row), 0, cell);
