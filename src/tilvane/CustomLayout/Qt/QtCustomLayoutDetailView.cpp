@@ -33,20 +33,20 @@ QtCustomLayoutDetailView::QtCustomLayoutDetailView(CustomLayoutDetailViewControl
   QWidget* view = owned_.widget();
   componentsContainer_ = new QWidget(view);
   QWidget* box = componentsContainer_;
-  titleLabel_ = caption("NameLabel", Qt::AlignRight, box);
+  titleLabel_ = caption(l10n::key("NameLabel"), Qt::AlignRight, box);
   titleInput_ = new QLineEdit(box);
   titleInput_->setAttribute(Qt::WA_MacShowFocusRect, false);
   titleInput_->setStyleSheet("QLineEdit { background: white; border: 1px solid lightgray; }");
-  shortcutLabel_ = caption("ShortcutKey", Qt::AlignRight, box);
+  shortcutLabel_ = caption(l10n::key("ShortcutKey"), Qt::AlignRight, box);
   shortcutButton_ = new MASShortcutView(box);
-  ruleTitleLable_ = caption("LayoutRule", Qt::AlignLeft, box);
+  ruleTitleLable_ = caption(l10n::key("LayoutRule"), Qt::AlignLeft, box);
   rulePopUpButton_ = new QComboBox(box);
   rulePopUpButton_->setFocusPolicy(Qt::NoFocus);
-  for (const char* key : {"Disabled", "FixedPositionAndSize", "MatrixArrangedLayout"})
+  for (const char* key : {l10n::key("Disabled"), l10n::key("FixedPositionAndSize"), l10n::key("MatrixArrangedLayout")})
     rulePopUpButton_->addItem(localized(key));
-  rowTitleLable_ = caption("RowLabel", Qt::AlignRight, box);
+  rowTitleLable_ = caption(l10n::key("RowLabel"), Qt::AlignRight, box);
   rowPopUpButton_ = countPopUp(box);
-  columnTitleLable_ = caption("ColumnLabel", Qt::AlignRight, box);
+  columnTitleLable_ = caption(l10n::key("ColumnLabel"), Qt::AlignRight, box);
   columnPopUpButton_ = countPopUp(box);
   fixPositionMatrixView_ = new QtMatrixView(controller.fixPositionMatrixView(), box);
   arrangedMatrixView_ = new QtMatrixView(controller.arrangedMatrixView(), box);
