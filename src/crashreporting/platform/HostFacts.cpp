@@ -20,6 +20,20 @@ std::optional<std::string> firstLineOf(const std::string& path) {
   return line;
 }
 
+// The first "model name" of /proc/cpuinfo.
+std::optional<std::string> cpuModelName() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("model name", 0) != 0) continue;
+    const auto colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    auto begin = line.find_first_not_of(" \t", colon + 1);
+    return begin == std::string::npos ? std::string() : line.substr(begin);
+  }
+  return std::nullopt;
+}
+
 class LinuxHostFacts : public HostFacts {
  public:
   OSVersion osVersion() const override {
@@ -48,6 +62,11 @@ class LinuxHostFacts : public HostFacts {
         utsname names{};
         if (uname(&names) == 0) value = names.machine;
       }
+    } else if (name == "hw.machine") {
+      utsname names{};
+      if (uname(&names) == 0) value = names.machine;
+    } else if (name == "machdep.cpu.brand_string") {
+      value = cpuModelName();
     } else if (!name.empty() && name.find("..") == std::string_view::npos &&
                name.find('/') == std::string_view::npos) {
       std::string path = "/proc/sys/";

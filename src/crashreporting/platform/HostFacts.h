@@ -22,7 +22,8 @@ class HostFacts {
   /// The running kernel's release, as three numbers (Linux has no other single OS version).
   virtual OSVersion osVersion() const = 0;
   /// The value of a system setting by its sysctl name, at most 127 bytes; none when there is no such value.
-  /// "kern.osversion" is the kernel's build text and "hw.model" the machine's product name; other names are read
+  /// "kern.osversion" is the kernel's build text, "hw.model" the machine's product name, "hw.machine" the
+  /// architecture (uname) and "machdep.cpu.brand_string" the processor's model name; other names are read
   /// from /proc/sys (dots as folder steps).
   virtual std::optional<std::string> sysctlString(std::string_view name) const = 0;
 

@@ -1,24 +1,30 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "AppManager/Logging/LogManager.h"
 #include "Shell/ShellServices.h"
+#include "platform/dispatch/MainQueue.h"
+#include "platform/updater/FeedSource.h"
 
 namespace tilvane {
 
-// Until the update client and the announcement client exist, their requests are logged so
-// that none of them passes unseen.
-class InterimUpdater final : public Updater {
+// Until the network client exists, every fetch of the update feed fails, on the main loop as a real one does,
+// so a check says it could not check instead of passing unseen.
+class InterimFeedSource final : public updates::FeedSource {
  public:
-  void sendTrackingReport() override {}
-  void setupIssuesController(bool) override {}
-  void setFeedURL(const std::string& url) override { feed_ = url; }
-  void checkForUpdates() override { LogManager::warning("no update client yet to read " + feed_); }
-  void showFeedbackDialog() override { LogManager::warning("no update client yet to send feedback through"); }
+  std::unique_ptr<updates::FeedRequest> fetch(const std::string&, std::size_t, double, Completion done) override {
+    auto request = std::make_unique<Request>();
+    dispatch::MainQueue::async([alive = std::weak_ptr<bool>(request->alive), done = std::move(done)] {
+      if (alive.lock()) done({"this build has no network client yet", 0, {}});
+    });
+    return request;
+  }
 
  private:
-  std::string feed_;
+  struct Request final : updates::FeedRequest {
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  };
 };
 
 class InterimAnnouncements final : public AnnouncementRequester {

@@ -45,7 +45,8 @@ void MainController::setupControllers() {
   LogManager::debug("menubar setup");
   menuBarViewController_ = make<MenuBarController>(services_);
   LogManager::debug("preference setup");
-  preferencesViewController_ = make<PreferencesViewController>();
+  preferencesViewController_ = make<PreferencesViewController>(PreferencesServices{
+      services_.updater, services_.openURL, services_.launchAtLogin, services_.preferencesViews});
   LogManager::debug("advance setup");
   advancedViewController_ = make<AdvancedViewController>();
 }

@@ -9,6 +9,9 @@
 
 namespace tilvane {
 
+class LaunchAtLogin;
+class PreferencesViews;
+
 /// Makes the windows of the first-run landing window, shown while this program may not move windows.
 class LandingWindows {
  public:
@@ -36,6 +39,10 @@ struct ShellServices {
   std::function<void()> relaunch;
   /// Opens an address in the user's browser; false when it could not. Empty: nothing to open with.
   std::function<bool(const std::string&)> openURL;
+  /// Makes the preferences window and its panes; null: the preferences have no window.
+  PreferencesViews* preferencesViews = nullptr;
+  /// Start at login; null: the XDG autostart entry.
+  LaunchAtLogin* launchAtLogin = nullptr;
 };
 
 }  // namespace tilvane

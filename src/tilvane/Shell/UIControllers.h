@@ -1,14 +1,10 @@
 #pragma once
 
+#include "Preferences/PreferencesViewController.h"
 #include "Shell/MenuBar/MenuBarController.h"
 #include "VkKit/VkRxController.h"
 
 namespace tilvane {
-
-class PreferencesViewController : public VkRxController {
- public:
-  explicit PreferencesViewController(Passkey key) : VkRxController(key) {}
-};
 
 class AdvancedViewController : public VkRxController {
  public:

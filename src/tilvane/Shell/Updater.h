@@ -16,6 +16,14 @@ class Updater {
   virtual void checkForUpdates() = 0;
   /// Shows the framework's feedback dialog.
   virtual void showFeedbackDialog() = 0;
+
+  /// The stored automatic-check flag; automatic checks follow it.
+  virtual bool automaticallyChecksForUpdates() const = 0;
+  virtual void setAutomaticallyChecksForUpdates(bool on) = 0;
+  /// Stores the automatic-download flag.
+  virtual void setAutomaticallyDownloadsUpdates(bool on) = 0;
+  /// The interval between automatic checks, in seconds.
+  virtual void setUpdateCheckInterval(double seconds) = 0;
 };
 
 }  // namespace tilvane

@@ -23,12 +23,15 @@
 #include "Shell/AppDelegate.h"
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
+#include "AppManager/Settings/BundleVersion.h"
+#include "Preferences/Qt/QtPreferencesViews.h"
 #include "Shell/InterimServices.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
+#include "Shell/Updates/LinuxUpdater.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/x11/X11Desktop.h"
@@ -39,6 +42,7 @@
 #include "platform/ipc/InstanceChannel.h"
 #include "platform/ipc/InstanceServer.h"
 #include "platform/rx/Disposable.h"
+#include "platform/updater/qt/QtUpdateAlert.h"
 
 namespace {
 constexpr std::string_view kScheme = "tilvane:";
@@ -122,19 +126,22 @@ int main(int argc, char** argv) {
   BuildInLayoutActionController::shared().chooser().setView(std::make_unique<LayoutAlertWindow>());
   StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<QtStatusItemView>(); });
 
-  InterimUpdater updater;
   QtLandingWindows landing;
   InterimAnnouncements announcements;
   bool relaunch = false;
   const auto openURL = [](const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
   };
+  InterimFeedSource feedSource;
+  updates::QtUpdateAlert updateAlert;
+  LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
+  QtPreferencesViews preferencesViews;
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
                         [&loop, &relaunch] {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL});
+                        openURL, &preferencesViews});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });

@@ -42,6 +42,10 @@ struct RecordingServices final : Updater, LandingWindows, AnnouncementRequester 
   void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
   void checkForUpdates() override { calls.push_back("check"); }
   void showFeedbackDialog() override { calls.push_back("feedback"); }
+  bool automaticallyChecksForUpdates() const override { return false; }
+  void setAutomaticallyChecksForUpdates(bool on) override { calls.push_back(on ? "checks on" : "checks off"); }
+  void setAutomaticallyDownloadsUpdates(bool on) override { calls.push_back(on ? "downloads on" : "downloads off"); }
+  void setUpdateCheckInterval(double seconds) override { calls.push_back("interval " + std::to_string(seconds)); }
   std::unique_ptr<LandingWindowView> makeView() override {
     calls.push_back("landing");
     return std::make_unique<FakeLandingView>(landing);

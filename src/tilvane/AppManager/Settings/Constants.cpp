@@ -21,6 +21,11 @@ const std::string& guide() {
   return url;
 }
 
+const std::string& feedback() {
+  static const std::string url = home() + "/feedback";
+  return url;
+}
+
 const std::string& remoteNotification() {
   static const std::string url = std::string(kContentHost) + "/@/" + kSiteDomain + "/notification/remote";
   return url;

@@ -19,6 +19,8 @@ const std::string& home();
 const std::string& guide();
 /// The announcement feed on the content host; requested with "?" and the current time appended.
 const std::string& remoteNotification();
+/// Where feedback goes: the product web site's feedback page, "https://tilvane.app/feedback".
+const std::string& feedback();
 /// The update feed: the update service's host, "/", our bundle identifier and ".xml".
 const std::string& updateFeed();
 }  // namespace Url

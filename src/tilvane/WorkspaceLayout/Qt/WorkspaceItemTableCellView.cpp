@@ -2,17 +2,9 @@
 
 #include <QPixmap>
 
-#include "Shell/MenuBar/Tray/NamedImages.h"
+#include "RuleLayout/Qt/AppImages.h"
 
 namespace tilvane {
-namespace {
-
-QPixmap named(const std::string& name) {
-  return namedImage(name, false, {}).pixmap(WorkspaceItemTableCellView::kIconSide,
-                                           WorkspaceItemTableCellView::kIconSide);
-}
-
-}  // namespace
 
 WorkspaceItemTableCellView::WorkspaceItemTableCellView(const QRect& frame, QWidget* parent)
     : QWidget(parent), icon_(new QLabel(this)) {
@@ -22,13 +14,12 @@ WorkspaceItemTableCellView::WorkspaceItemTableCellView(const QRect& frame, QWidg
 }
 
 void WorkspaceItemTableCellView::setIcon(const std::optional<std::string>& path) {
-  const QPixmap image(QString::fromStdString(path.value_or("")));
+  const QPixmap image = declaredAppImage(path.value_or(""), kIconSide);
   icon_->setPixmap(image);
   shown_ = image.isNull() ? Image::none : Image::file;
   if (!image.isNull() || !path) return;
-  // The artwork of "Finder.png" and "MacApp.png" is ours, drawn as SVG.
   const bool finder = *path == "Finder";
-  icon_->setPixmap(named(finder ? "Finder" : "MacApp"));
+  icon_->setPixmap(namedAppImage(finder ? "Finder.png" : "MacApp.png", kIconSide));
   shown_ = finder ? Image::finder : Image::genericApp;
 }
 

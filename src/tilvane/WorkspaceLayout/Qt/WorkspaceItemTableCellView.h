@@ -25,8 +25,9 @@ class WorkspaceItemTableCellView final : public QWidget {
   /// The cell at `frame` (its parent's coordinates).
   explicit WorkspaceItemTableCellView(const QRect& frame = {}, QWidget* parent = nullptr);
 
-  /// Shows the image of the icon file at `path`; when it gives none, "Finder.png" for the word "Finder" (exactly
-  /// so) and "MacApp.png" for any other path. Without a path, and so without an image, the icon is empty.
+  /// Shows the image of the icon file at `path` (or, for a name, the desktop's icon of that name); when it gives
+  /// none, "Finder.png" for the word "Finder" (exactly so) and "MacApp.png" for any other path. Without a path,
+  /// and so without an image, the icon is empty.
   void setIcon(const std::optional<std::string>& path);
 
   QLabel* icon() const { return icon_; }

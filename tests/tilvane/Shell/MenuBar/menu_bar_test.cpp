@@ -31,6 +31,10 @@ struct RecordingUpdater final : Updater {
   void setFeedURL(const std::string&) override {}
   void checkForUpdates() override { ++checks; }
   void showFeedbackDialog() override { ++feedbacks; }
+  bool automaticallyChecksForUpdates() const override { return false; }
+  void setAutomaticallyChecksForUpdates(bool) override {}
+  void setAutomaticallyDownloadsUpdates(bool) override {}
+  void setUpdateCheckInterval(double) override {}
   int checks = 0;
   int feedbacks = 0;
 };

@@ -10,6 +10,17 @@
 
 namespace tilvane::test::x11 {
 
+/// The lines a command prints, until it ends.
+inline std::vector<std::string> outputOf(const std::vector<std::string>& argv) {
+  std::vector<std::string> lines;
+  auto child = ChildProcess::spawn(argv);
+  if (!child) return lines;
+  std::string line;
+  while (child->readLine(line, 10.0)) lines.push_back(line);
+  child->wait(10.0);
+  return lines;
+}
+
 /// Runs the program with `args` and its standard error on the same pipe, so a test reads all it tells the user.
 inline std::unique_ptr<ChildProcess> startTilvane(const std::vector<std::string>& args = {}) {
   std::vector<std::string> argv{"sh", "-c", "exec \"$0\" \"$@\" 2>&1", TILVANE_BINARY_PATH};

@@ -15,17 +15,6 @@
 namespace tilvane::test::x11 {
 namespace {
 
-/// The lines a command prints, until it ends.
-std::vector<std::string> outputOf(const std::vector<std::string>& argv) {
-  std::vector<std::string> lines;
-  auto child = ChildProcess::spawn(argv);
-  if (!child) return lines;
-  std::string line;
-  while (child->readLine(line, 10.0)) lines.push_back(line);
-  child->wait(10.0);
-  return lines;
-}
-
 struct Placed {
   std::uint32_t window = 0;
   int x = 0, y = 0, width = 0, height = 0;

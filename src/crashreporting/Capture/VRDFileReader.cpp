@@ -1,0 +1,68 @@
+#include "crashreporting/Capture/VRDFileReader.h"
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "crashreporting/Capture/VRDHex.h"
+#include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDSafeRead.h"
+#include "crashreporting/platform/Json.h"
+#include "platform/base/Utf8.h"
+
+namespace crashreporting {
+
+std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
+                                         const VRDFileSectionTransform& transform) {
+  if (reinterpret_cast<std::uintptr_t>(path) < VRDMinimumValidAddress) {
+    VRDLogError("Error: input path is invalid\n");
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (deleteOnFailure) std::remove(path);
+    VRDLogWarn("Unable to read file %s\n", path);
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  Array sections;
+  const std::string all = text.str();
+  std::size_t start = 0;
+  while (start < all.size()) {
+    std::size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    std::string error;
+    if (auto value = json::decode(std::string_view(all).substr(start, end - start), error)) {
+      if (transform) {
+        if (auto replaced = transform(std::move(*value))) sections.push_back(std::move(*replaced));
+      } else {
+        sections.push_back(std::move(*value));
+      }
+    }
+    start = end + 1;
+  }
+  return sections;
+}
+
+std::string VRDFileHexEncodeString(const char* text) {
+  const std::size_t length = std::strlen(text);
+  std::string out(2 * length, '\0');
+  for (std::size_t i = 0; i < length; ++i) VRDHexEncodeByte(static_cast<std::uint8_t>(text[i]), out.data() + 2 * i);
+  return out;
+}
+
+std::optional<std::string> VRDFileHexDecodeString(const char* text) {
+  std::string bytes;
+  for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += 2) {
+    const std::uint8_t high = VRDHexDigitValue(p[0]);
+    const std::uint8_t low = VRDHexDigitValue(p[1]);
+    if (high == 255 || low == 255) break;
+    bytes.push_back(static_cast<char>((high << 4) | low));
+  }
+  if (tilvane::sanitizeUtf8(bytes) != bytes) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace crashreporting

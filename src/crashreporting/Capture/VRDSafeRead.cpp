@@ -1,0 +1,85 @@
+#include "crashreporting/Capture/VRDSafeRead.h"
+
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace crashreporting {
+namespace {
+
+// Set once process_vm_readv has been refused (seccomp, old kernel); every later read goes through a pipe.
+std::atomic<bool> processReadRefused{false};
+
+}  // namespace
+
+bool VRDReadMemoryThroughPipe(std::uint64_t address, void* destination, std::size_t length) noexcept {
+  if (address < VRDMinimumValidAddress) return false;
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  bool ok = true;
+  auto* out = static_cast<char*>(destination);
+  std::size_t done = 0;
+  while (ok && done < length) {
+    // A pipe holds at least one page; a write of that much is all or nothing.
+    const std::size_t chunk = length - done < 4096 ? length - done : 4096;
+    const ssize_t written = write(fds[1], reinterpret_cast<const void*>(address + done), chunk);
+    if (written != static_cast<ssize_t>(chunk)) {
+      ok = false;
+      break;
+    }
+    std::size_t got = 0;
+    while (got < chunk) {
+      const ssize_t n = read(fds[0], out + done + got, chunk - got);
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      got += static_cast<std::size_t>(n);
+    }
+    done += chunk;
+  }
+  close(fds[0]);
+  close(fds[1]);
+  return ok;
+}
+
+bool VRDReadMemory(std::uint64_t address, void* destination, std::size_t length) noexcept {
+  if (address < VRDMinimumValidAddress || destination == nullptr) return false;
+  if (length == 0) return true;
+  if (address + length < address) return false;
+  if (!processReadRefused.load(std::memory_order_relaxed)) {
+    const int savedErrno = errno;
+    iovec local{destination, length};
+    iovec remote{reinterpret_cast<void*>(address), length};
+    const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    const int error = errno;
+    errno = savedErrno;
+    if (n == static_cast<ssize_t>(length)) return true;
+    if (n >= 0 || (error != ENOSYS && error != EPERM)) return false;
+    processReadRefused.store(true, std::memory_order_relaxed);
+  }
+  const int savedErrno = errno;
+  const bool ok = VRDReadMemoryThroughPipe(address, destination, length);
+  errno = savedErrno;
+  return ok;
+}
+
+bool VRDReadString(std::uint64_t address, const char** out, std::size_t maximumLength) noexcept {
+  if (out == nullptr) return false;
+  if (maximumLength == 0) {
+    *out = reinterpret_cast<const char*>(address);
+    return true;
+  }
+  for (std::size_t i = 0; i < maximumLength; ++i) {
+    char c = 1;
+    if (!VRDReadMemory(address + i, &c, 1)) return false;
+    if (c == '\0') break;
+  }
+  *out = reinterpret_cast<const char*>(address);
+  return true;
+}
+
+}  // namespace crashreporting

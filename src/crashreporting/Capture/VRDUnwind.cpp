@@ -1,0 +1,153 @@
+#include "crashreporting/Capture/VRDUnwind.h"
+
+#include <cstring>
+
+#include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDSafeRead.h"
+
+namespace crashreporting {
+namespace {
+
+bool valid(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) >= VRDMinimumValidAddress; }
+
+bool unwindWithStackScan(VRDUnwindContext* context) noexcept {
+  const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
+  std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
+  if (fp > sp + VRDUnwindMaximumScanWords * 8) fp = sp + VRDUnwindMaximumScanWords * 8;
+  std::uint64_t pc = 0;
+  if (!VRDUnwindFirstExecutableAddress(sp, fp, &pc)) return false;
+  return VRDThreadContextSetPC(&context->registers, pc);
+}
+
+bool unwindWithFramePointerChain(VRDUnwindContext* context) noexcept {
+  const std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
+  std::uint64_t frame[2];
+  if (!VRDReadMemory(fp, frame, sizeof frame)) {
+    VRDLogWarn("Error: failed to read memory at address %p\n", reinterpret_cast<void*>(fp));
+    return false;
+  }
+  // A caller's frame lies above its callee's; a chain that does not climb ends after this frame.
+  const std::uint64_t savedFP = frame[0] > fp ? frame[0] : 0;
+  return VRDThreadContextSetPC(&context->registers, frame[1]) &&
+         VRDThreadContextSetFramePointer(&context->registers, savedFP) &&
+         VRDThreadContextSetStackPointer(&context->registers, fp + 16);
+}
+
+bool unwindWithFramePointer(VRDUnwindContext* context, bool tryStackScan) noexcept {
+  if (tryStackScan) {
+    VRDLogInfo("Attempting stack scan\n");
+    if (unwindWithStackScan(context)) {
+      VRDLogInfo("Stack scan successful\n");
+      return true;
+    }
+  }
+  return unwindWithFramePointerChain(context);
+}
+
+bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
+  if (context->frameCount >= VRDUnwindMaximumFrames) {
+    VRDLogWarn("Exceeded maximum number of frames\n");
+    return false;
+  }
+  const std::uint64_t pc = VRDThreadContextGetPC(&context->registers);
+  if (pc < VRDMinimumValidAddress) {
+    VRDLogError("PC is invalid\n");
+    return false;
+  }
+  if (context->frameCount > 0) {
+    // A return address points after its call; the exact PC of the first frame does not.
+    const std::uint64_t lookup = context->frameCount > 1 ? pc - 1 : pc;
+    VRDBinaryImageNode image;
+    if (!VRDBinaryImageSafeFindImageForAddress(lookup, &image)) {
+      VRDLogWarn("Unable to find binary for %p\n", reinterpret_cast<void*>(lookup));
+    } else {
+      VRDLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(lookup), reinterpret_cast<void*>(image.base));
+      if (!VRDBinaryImageHasUnwindInfo(&image)) {
+        VRDLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.base));
+      }
+    }
+    if (VRDThreadContextGetFramePointer(&context->registers) == 0) {
+      VRDLogWarn("FP is zero, aborting unwind\n");
+      if (!VRDThreadContextSetPC(&context->registers, 0)) return false;
+    } else if (!unwindWithFramePointer(context, context->frameCount == 1)) {
+      VRDLogError("Unable to use frame pointer\n");
+      return false;
+    }
+  }
+  const std::uint64_t newPC = VRDThreadContextGetPC(&context->registers);
+  const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
+  if (newPC < VRDMinimumValidAddress) return false;
+  if (sp < VRDMinimumValidAddress) {
+    VRDLogWarn("Error: SP (%p) isn't a valid pointer\n", reinterpret_cast<void*>(sp));
+    return false;
+  }
+  context->repeatCount = context->lastPC == newPC ? context->repeatCount + 1 : 0;
+  ++context->frameCount;
+  context->lastPC = newPC;
+  return true;
+}
+
+}  // namespace
+
+bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state) noexcept {
+  if (!valid(context) || !valid(state)) return false;
+  std::memset(context, 0, sizeof *context);
+  context->registers = *state;
+  return true;
+}
+
+bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept {
+  if (!valid(context)) {
+    VRDLogWarn("Error: invalid inputs\n");
+    return false;
+  }
+  const std::uint64_t pc = VRDThreadContextGetPC(&context->registers);
+  const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
+  if (pc < VRDMinimumValidAddress || sp < VRDMinimumValidAddress) {
+    if (context->frameCount == 0) {
+      VRDLogWarn("Cancelling unwind for thread with invalid PC/SP\n");
+    } else {
+      VRDLogWarn("Error: thread PC/SP invalid before unwind\n");
+    }
+    return false;
+  }
+  if (!nextFrameUsingAllStrategies(context)) {
+    VRDLogError("Failed to advance to the next frame\n");
+    return false;
+  }
+  return true;
+}
+
+std::uint64_t VRDUnwindGetPC(const VRDUnwindContext* context) noexcept {
+  return valid(context) ? VRDThreadContextGetPC(&context->registers) : 0;
+}
+
+std::uint64_t VRDUnwindGetStackPointer(const VRDUnwindContext* context) noexcept {
+  return valid(context) ? VRDThreadContextGetStackPointer(&context->registers) : 0;
+}
+
+std::uint32_t VRDUnwindGetFrameRepeatCount(const VRDUnwindContext* context) noexcept {
+  return valid(context) ? context->repeatCount : 0;
+}
+
+bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept {
+  VRDBinaryImageNode image;
+  return VRDBinaryImageSafeFindImageForAddress(address, &image);
+}
+
+bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value) noexcept {
+  for (std::uint64_t address = start; address + 8 <= end; address += 8) {
+    std::uint64_t word = 0;
+    if (!VRDReadMemory(address, &word, sizeof word)) return false;
+    VRDLogDebug("Checking address %p => %p\n", reinterpret_cast<void*>(address), reinterpret_cast<void*>(word));
+    VRDLogDebug("Checking for executable %p\n", reinterpret_cast<void*>(word));
+    if (VRDUnwindIsAddressExecutable(word)) {
+      *value = word;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace crashreporting

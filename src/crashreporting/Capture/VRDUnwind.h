@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+#include "crashreporting/Capture/VRDThreadState.h"
+
+// The stack unwinder: turns a register state into return addresses, frame by frame, reading stack memory only
+// through safe reads and allocating nothing. The first frame is the state's own PC; the second tries a scan of
+// the stack for a code address (a crash in a function that has set up no frame), then the frame-pointer chain.
+
+namespace crashreporting {
+
+struct VRDUnwindContext {
+  VRDThreadState registers;
+  std::uint32_t frameCount;
+  std::uint64_t lastPC;
+  std::uint32_t repeatCount;  // how many frames in a row had the same PC
+};
+
+inline constexpr std::uint32_t VRDUnwindMaximumFrames = 600000;
+/// The stack scan looks at no more words than this.
+inline constexpr std::uint64_t VRDUnwindMaximumScanWords = 2048;
+
+/// Zeroes the context and copies the state.
+bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state) noexcept;
+/// Advances to the next frame; the first call yields the state's own PC. False when the walk has ended.
+bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept;
+std::uint64_t VRDUnwindGetPC(const VRDUnwindContext* context) noexcept;
+std::uint64_t VRDUnwindGetStackPointer(const VRDUnwindContext* context) noexcept;
+std::uint32_t VRDUnwindGetFrameRepeatCount(const VRDUnwindContext* context) noexcept;
+
+/// True when a known image holds `address`.
+bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept;
+/// The first 8-byte word in [start, end) whose value lies in a known image; false when none is, or a word
+/// cannot be read.
+bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value) noexcept;
+
+}  // namespace crashreporting

@@ -1,0 +1,46 @@
+#include "Preferences/UpdatesPreferencesViewController.h"
+
+#include "AppManager/Bridges/Bridges.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+
+UpdatesPreferencesViewController::UpdatesPreferencesViewController(Updater& updater, PreferencesViews* views)
+    : PreferencePane("Updates", "PreferenceUpdates"),
+      updatesLabel(NSLocalizedString("Updates") + " :"),
+      updatesButton(NSLocalizedString("CheckForUpdate")),
+      updatesCheckbox(NSLocalizedString("CheckforUpdatesAutomatically")),
+      updatesIntroLabel(NSLocalizedString("AutomaticallyCheckforUpdates")),
+      updater_(updater),
+      views_(views) {}
+
+std::unique_ptr<PaneView> UpdatesPreferencesViewController::makeView() {
+  return views_ ? views_->makeView(*this) : nullptr;
+}
+
+void UpdatesPreferencesViewController::setupUI() {
+  logHook("UI");
+  applyPaneSize();
+  updatesCheckbox.setState(updater_.automaticallyChecksForUpdates() ? Checkbox::on : Checkbox::off);
+}
+
+void UpdatesPreferencesViewController::setupLayout() { logHook("Layout"); }
+
+void UpdatesPreferencesViewController::setupViewModel() {
+  logHook("ViewModel");
+  updatesButton.rxTap().subscribe([](const rx::Unit&) { AppBridge::checkForUpdates().onNext(); }).disposed(disposeBag());
+  updatesCheckbox.rxState().subscribe([this](const int& state) { automaticCheckChanged(state); }).disposed(disposeBag());
+}
+
+void UpdatesPreferencesViewController::automaticCheckChanged(int state) {
+  if (state == Checkbox::on) {
+    updater_.setAutomaticallyChecksForUpdates(true);
+    updater_.setAutomaticallyDownloadsUpdates(false);
+    updater_.setUpdateCheckInterval(kCheckInterval);
+  } else if (state == Checkbox::off) {
+    updater_.setAutomaticallyChecksForUpdates(false);
+    updater_.setAutomaticallyDownloadsUpdates(false);
+  }
+}
+
+}  // namespace tilvane

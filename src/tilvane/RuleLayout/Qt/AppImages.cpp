@@ -1,0 +1,59 @@
+#include "RuleLayout/Qt/AppImages.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace tilvane {
+namespace {
+
+// Icon files are other programs' data: a bound on what is decoded.
+constexpr qint64 kMaxIconFileBytes = 8 * 1024 * 1024;
+
+QPixmap readImageFile(const QString& path, int side) {
+  QFile file(path);
+  if (!file.exists() || file.size() > kMaxIconFileBytes) return {};
+  QImageReader reader(path);
+  QImage image;
+  if (!reader.read(&image) || image.isNull()) return {};
+  return QPixmap::fromImage(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QPixmap renderSvg(const QString& resource, int side) {
+  QSvgRenderer renderer(resource);
+  if (!renderer.isValid()) return {};
+  QPixmap pixmap(side, side);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter);
+  return pixmap;
+}
+
+}  // namespace
+
+QPixmap declaredAppImage(const std::string& icon, int side) {
+  if (icon.empty()) return {};
+  const QString name = QString::fromStdString(icon);
+  if (name.startsWith('/')) return readImageFile(name, side);
+  const QIcon themed = QIcon::fromTheme(name);
+  if (themed.isNull()) return {};
+  return themed.pixmap(side, side);
+}
+
+QPixmap namedAppImage(const std::string& name, int side) {
+  // The names carry the image type of the original artwork; ours are vector drawings of the same names.
+  if (name == "MacApp.png") return renderSvg(":/apps/MacApp.svg", side);
+  if (name == "Finder" || name == "Finder.png") return renderSvg(":/apps/Finder.svg", side);
+  return {};
+}
+
+QPixmap appImage(const AppDescriptor& app, const std::string& finderImage, int side) {
+  QPixmap image = declaredAppImage(app.icon, side);
+  if (!image.isNull()) return image;
+  return namedAppImage(app.name == "Finder" ? finderImage : "MacApp.png", side);
+}
+
+}  // namespace tilvane

@@ -1,0 +1,133 @@
+#include <sys/mman.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "crashreporting/Capture/VRDAllocator.h"
+#include "crashreporting/Capture/VRDSafeRead.h"
+#include "crashreporting/Capture/VRDUtilities.h"
+#include "crashreporting/support/CaptureTest.h"
+
+namespace crashreporting::test {
+namespace {
+
+// A page that is mapped but unreadable, and the address of one that is not mapped at all.
+struct BadPages {
+  BadPages() {
+    page = VRDHostGetPageSize();
+    auto* two = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0));
+    mprotect(two, page, PROT_NONE);
+    munmap(two + page, page);
+    noAccess = reinterpret_cast<std::uint64_t>(two);
+    unmapped = noAccess + page;
+  }
+  ~BadPages() { munmap(reinterpret_cast<void*>(noAccess), page); }
+  std::uint64_t page;
+  std::uint64_t noAccess;
+  std::uint64_t unmapped;
+};
+
+bool canWrite(std::uint64_t address) {
+  char byte = 1;
+  iovec local{&byte, 1};
+  iovec remote{reinterpret_cast<void*>(address), 1};
+  return process_vm_writev(getpid(), &local, 1, &remote, 1, 0) == 1;
+}
+
+TEST(SafeRead, ReadsGoodMemoryAndRefusesLowUnmappedAndUnreadableAddressesWithoutFaulting) {
+  const BadPages bad;
+  for (auto read : {VRDReadMemory, VRDReadMemoryThroughPipe}) {
+    const char source[] = "readable";
+    char copy[sizeof source] = {};
+    EXPECT_TRUE(read(reinterpret_cast<std::uint64_t>(source), copy, sizeof source));
+    EXPECT_STREQ(copy, "readable");
+    std::uint64_t word = 0;
+    EXPECT_FALSE(read(8, &word, sizeof word));
+    EXPECT_FALSE(read(bad.unmapped, &word, sizeof word));
+    EXPECT_FALSE(read(bad.noAccess, &word, sizeof word));
+    // A read that runs off the end of readable memory fails as a whole.
+    EXPECT_FALSE(read(bad.noAccess - 4, &word, sizeof word));
+  }
+}
+
+TEST(SafeRead, ProbesStringsUpToTheirEndOrTheMaximum) {
+  const BadPages bad;
+  const char text[] = "name";
+  const char* out = nullptr;
+  EXPECT_TRUE(VRDReadString(reinterpret_cast<std::uint64_t>(text), &out, 128));
+  EXPECT_EQ(out, text);
+  EXPECT_FALSE(VRDReadString(bad.noAccess, &out, 128));
+  EXPECT_TRUE(VRDReadString(bad.noAccess, &out, 0));
+  // The last readable bytes before an unreadable page, without a NUL, read up to the maximum only.
+  auto* page = static_cast<char*>(mmap(nullptr, 2 * bad.page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0));
+  std::memset(page, 'x', bad.page);
+  mprotect(page + bad.page, bad.page, PROT_NONE);
+  const auto tail = reinterpret_cast<std::uint64_t>(page + bad.page - 4);
+  EXPECT_TRUE(VRDReadString(tail, &out, 4));
+  EXPECT_FALSE(VRDReadString(tail, &out, 5));
+  munmap(page, 2 * bad.page);
+}
+
+TEST(Allocator, RegionSizesAlwaysGetOnePageMore) {
+  EXPECT_EQ(VRDAllocatorWritableRegionSize(0, 4096), 0u);
+  EXPECT_EQ(VRDAllocatorWritableRegionSize(1, 4096), 4096u);
+  EXPECT_EQ(VRDAllocatorWritableRegionSize(4096, 4096), 8192u);
+  EXPECT_EQ(VRDAllocatorReadOnlyRegionSize(0, 4096), 4096u);
+  EXPECT_EQ(VRDAllocatorReadOnlyRegionSize(4096 - 64, 4096), 8192u);
+}
+
+TEST(Allocator, BlocksAreAlignedGuardedAndFallBackToTheHeapWhenARegionRunsOut) {
+  VRDAllocator* allocator = VRDAllocatorCreate(100, 100);
+  ASSERT_NE(allocator, nullptr);
+  const std::uint64_t page = VRDHostGetPageSize();
+  const std::uint64_t writableStart = allocator->writable.start;
+  EXPECT_EQ(writableStart, allocator->mappingStart + page);
+  EXPECT_EQ(allocator->readOnly.start, writableStart + allocator->writable.size + page);
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(allocator), allocator->readOnly.start);
+
+  void* odd = VRDAllocatorSafeAllocate(allocator, 3, VRDAllocationTypeWritable);
+  void* next = VRDAllocatorSafeAllocate(allocator, 8, VRDAllocationTypeWritable);
+  void* readOnly = VRDAllocatorSafeAllocate(allocator, 5, VRDAllocationTypeReadOnly);
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(odd), writableStart);
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(next), writableStart + 16);
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(readOnly) % 16, 0u);
+  EXPECT_EQ(VRDAllocatorSafeAllocate(allocator, 8, 7), nullptr);
+
+  void* tooBig = VRDAllocatorSafeAllocate(allocator, page * 4, VRDAllocationTypeWritable);
+  ASSERT_NE(tooBig, nullptr);
+  const auto bigAddress = reinterpret_cast<std::uint64_t>(tooBig);
+  EXPECT_TRUE(bigAddress < allocator->mappingStart || bigAddress >= allocator->readOnly.start + allocator->readOnly.size);
+  std::free(tooBig);
+  void* small = VRDAllocatorSafeAllocate(allocator, 8, VRDAllocationTypeWritable);
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(small), writableStart + 32);
+
+  std::uint64_t word = 0;
+  EXPECT_FALSE(VRDReadMemory(allocator->mappingStart, &word, sizeof word));
+  EXPECT_FALSE(VRDReadMemory(writableStart + allocator->writable.size, &word, sizeof word));
+  EXPECT_FALSE(VRDReadMemory(allocator->readOnly.start + allocator->readOnly.size, &word, sizeof word));
+
+  EXPECT_TRUE(canWrite(reinterpret_cast<std::uint64_t>(readOnly)));
+  EXPECT_TRUE(VRDAllocatorProtect(allocator));
+  EXPECT_FALSE(canWrite(reinterpret_cast<std::uint64_t>(readOnly)));
+  EXPECT_TRUE(canWrite(reinterpret_cast<std::uint64_t>(odd)));
+  EXPECT_TRUE(VRDAllocatorProtect(allocator));
+  void* afterProtection = VRDAllocatorSafeAllocate(allocator, 8, VRDAllocationTypeWritable);
+  EXPECT_TRUE(canWrite(reinterpret_cast<std::uint64_t>(afterProtection)));
+  std::free(afterProtection);
+  EXPECT_FALSE(VRDAllocatorProtect(nullptr));
+}
+
+TEST(Allocator, AnEmptyWritableRegionStillLeavesTheReadOnlyOne) {
+  VRDAllocator* allocator = VRDAllocatorCreate(0, 0);
+  ASSERT_NE(allocator, nullptr);
+  EXPECT_EQ(allocator->writable.size, 0u);
+  EXPECT_EQ(allocator->readOnly.size, VRDHostGetPageSize());
+  void* fromHeap = VRDAllocatorSafeAllocate(allocator, 1, VRDAllocationTypeWritable);
+  EXPECT_NE(fromHeap, nullptr);
+  std::free(fromHeap);
+}
+
+}  // namespace
+}  // namespace crashreporting::test

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Preferences/PreferencesViews.h"
+#include "Shell/ShellServices.h"
+#include "platform/autostart/LaunchAtLogin.h"
+
+namespace tilvane::test {
+
+/// An updater that records the calls it gets, in order.
+struct RecordingUpdater final : Updater {
+  void sendTrackingReport() override {}
+  void setupIssuesController(bool) override {}
+  void setFeedURL(const std::string&) override {}
+  void checkForUpdates() override { calls.push_back("check"); }
+  void showFeedbackDialog() override { calls.push_back("feedback"); }
+  bool automaticallyChecksForUpdates() const override { return checks; }
+  void setAutomaticallyChecksForUpdates(bool on) override {
+    checks = on;
+    calls.push_back(on ? "checks on" : "checks off");
+  }
+  void setAutomaticallyDownloadsUpdates(bool on) override { calls.push_back(on ? "downloads on" : "downloads off"); }
+  void setUpdateCheckInterval(double seconds) override { calls.push_back("interval " + std::to_string(int(seconds))); }
+  bool checks = false;
+  std::vector<std::string> calls;
+};
+
+/// A login item that answers as told and counts its calls.
+struct FakeLoginItem final : LaunchAtLogin {
+  bool enableLaunchAtLogin() override {
+    ++enables;
+    return succeeds;
+  }
+  bool disableLaunchAtLogin() override {
+    ++disables;
+    return succeeds;
+  }
+  bool succeeds = true;
+  int enables = 0;
+  int disables = 0;
+};
+
+/// What a fake pane window was told.
+struct FakeWindowState {
+  std::string title;
+  std::vector<ToolbarItem> items;
+  std::function<void(int)> onSelect;
+  AccessoryButton accessory;
+  std::vector<std::pair<int, Constants::Size>> shownPanes;
+  int shows = 0;
+};
+
+struct FakePaneWindow final : PaneWindowView {
+  explicit FakePaneWindow(FakeWindowState& state) : state(state) {}
+  void setToolbar(const std::string& title, const std::vector<ToolbarItem>& items,
+                  std::function<void(int)> onSelect) override {
+    state.title = title;
+    state.items = items;
+    state.onSelect = std::move(onSelect);
+  }
+  void setAccessoryButton(AccessoryButton button) override { state.accessory = std::move(button); }
+  void showPane(int index, PaneView*, const Constants::Size& size) override { state.shownPanes.push_back({index, size}); }
+  void showWindow() override { ++state.shows; }
+  bool isVisible() const override { return state.shows > 0; }
+  FakeWindowState& state;
+};
+
+struct FakePaneView final : PaneView {
+  void setFrameSize(const Constants::Size&) override {}
+};
+
+/// Views without a toolkit: a recording window and empty pane views.
+struct FakeViews final : PreferencesViews {
+  std::unique_ptr<PaneWindowView> makeWindow() override { return std::make_unique<FakePaneWindow>(window); }
+  std::unique_ptr<PaneView> makeView(GeneralPreferencesViewController&) override { return made("General"); }
+  std::unique_ptr<PaneView> makeView(HotKeysPreferencesViewController&) override { return made("HotKeys"); }
+  std::unique_ptr<PaneView> makeView(UpdatesPreferencesViewController&) override { return made("Updates"); }
+  std::unique_ptr<PaneView> makeView(AboutPreferencesViewController&) override { return made("About"); }
+  std::unique_ptr<PaneView> made(const std::string& pane) {
+    views.push_back(pane);
+    return std::make_unique<FakePaneView>();
+  }
+  FakeWindowState window;
+  std::vector<std::string> views;
+};
+
+}  // namespace tilvane::test

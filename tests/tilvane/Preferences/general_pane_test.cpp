@@ -1,0 +1,178 @@
+// The General pane without a screen, among the managers and the tray menu: what each row stores and whom it
+// tells, and start at login through the XDG autostart entry or a login item that fails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "Layout/LayoutManager.h"
+#include "Preferences/GeneralPreferencesViewController.h"
+#include "Shell/MenuBar/MenuBarController.h"
+#include "platform/autostart/XdgAutostart.h"
+#include "platform/base/XdgPaths.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/l10n/Localization.h"
+#include "support/windows/WindowWorld.h"
+#include "tilvane/Preferences/PreferencesFakes.h"
+
+namespace tilvane::test {
+namespace {
+
+struct NoLanding final : LandingWindows, AnnouncementRequester {
+  std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
+  void requestAfter(double) override {}
+};
+
+class GeneralPaneTest : public WindowWorld {
+ protected:
+  GeneralPaneTest() {
+    startManagers();
+    menuBar_ = VkRxController::make<MenuBarController>(
+        ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
+    advance(0.5);  // the menu's first build
+  }
+
+  /// A pane whose view has loaded, with `loginItem` (default: the fake).
+  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr) {
+    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, nullptr);
+    pane->loadViewIfNeeded();
+    pane->updateViewConstraints();
+    return pane;
+  }
+  std::size_t rebuilds() { return logLines("menubar update items end").size(); }
+  bool menuHas(const std::string& key) {
+    for (const auto& item : menuBar_->menu().items())
+      if (item->title() == NSLocalizedString(key)) return true;
+    return false;
+  }
+  defaults::UserDefaults& stored() { return defaults::UserDefaults::standard(); }
+  /// The requests one layout of every window makes.
+  std::size_t requestsOfOneLayoutAll() {
+    const std::size_t before = requests().size();
+    LayoutManager::shared().layoutAll();
+    drain();
+    return requests().size() - before;
+  }
+
+  RecordingUpdater updater_;
+  NoLanding landing_;
+  FakeLoginItem login_;
+  std::unique_ptr<MenuBarController> menuBar_;
+};
+
+TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesEachRowOnce) {
+  settledWindow();
+  const std::size_t perLayout = requestsOfOneLayoutAll();
+  ASSERT_GT(perLayout, 0u);
+  std::vector<bool> hidden;
+  rx::DisposeBag bag;
+  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
+  const std::size_t builds = rebuilds();
+  const std::size_t before = requests().size();
+
+  auto pane = loadedPane();
+  for (const Checkbox* box : {&pane->startupCheckbox, &pane->hideMenuCheckbox, &pane->hideLayoutCheckbox,
+                              &pane->gapLayoutCheckbox})
+    EXPECT_EQ(box->state(), Checkbox::off);
+  EXPECT_EQ(login_.disables, 1);
+  EXPECT_EQ(hidden, std::vector<bool>{false});
+  drain();
+  EXPECT_EQ(requests().size() - before, perLayout) << "one layout of all windows";
+  advance(0.5);
+  EXPECT_EQ(rebuilds(), builds + 1);
+  EXPECT_EQ(pane->startupLabel, NSLocalizedString("Startup") + " :");
+  EXPECT_EQ(pane->hideLayoutCheckbox.title(), pane->hideLayoutIntroLabel);
+  EXPECT_EQ(logLines("GeneralPreferencesViewController setup Layout").size(), 1u);
+}
+
+TEST_F(GeneralPaneTest, HideIconStoresAnIntegerAndHidesTheTrayIcon) {
+  auto pane = loadedPane();
+  std::vector<bool> hidden;
+  rx::DisposeBag bag;
+  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
+  pane->hideMenuCheckbox.click();
+  const auto value = stored().objectForKey(UserDefaultsService::hideInMenuBarKey());
+  ASSERT_TRUE(value);
+  EXPECT_EQ(*value, defaults::Value(std::int64_t{1})) << "an integer, not a Boolean";
+  EXPECT_EQ(hidden, std::vector<bool>{true});
+  EXPECT_FALSE(menuBar_->statusBarItem().isVisible());
+  pane->hideMenuCheckbox.click();
+  EXPECT_EQ(stored().integerForKey(UserDefaultsService::hideInMenuBarKey()), 0);
+  EXPECT_TRUE(menuBar_->statusBarItem().isVisible());
+}
+
+TEST_F(GeneralPaneTest, HideLayoutActionsRebuildsTheMenuOnceWithoutThem) {
+  auto pane = loadedPane();
+  advance(0.5);
+  ASSERT_TRUE(menuHas("LeftHalf"));
+  const std::size_t builds = rebuilds();
+  pane->hideLayoutCheckbox.click();
+  EXPECT_EQ(stored().objectForKey(UserDefaultsService::showBuildInLayoutActionKey()), defaults::Value(true));
+  advance(0.5);
+  EXPECT_EQ(rebuilds(), builds + 1);
+  EXPECT_FALSE(menuHas("LeftHalf"));
+  EXPECT_FALSE(menuHas("FullScreen"));
+}
+
+TEST_F(GeneralPaneTest, GapsLayOutAllWindowsOnceAtOnceEitherWay) {
+  settledWindow();
+  auto pane = loadedPane();
+  drain();
+  const std::size_t perLayout = requestsOfOneLayoutAll();
+  for (int i = 0; i < 2; ++i) {
+    const std::size_t before = requests().size();
+    pane->gapLayoutCheckbox.click();
+    EXPECT_EQ(stored().boolForKey(UserDefaultsService::gutterEnabledKey()), i == 0);
+    drain();
+    EXPECT_EQ(requests().size() - before, perLayout);
+  }
+}
+
+TEST_F(GeneralPaneTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry) {
+  XdgAutostart autostart("/usr/bin/tilvane");
+  const std::filesystem::path entry = xdg::configHome() / "autostart" / "tilvane.desktop";
+  auto pane = loadedPane(&autostart);
+  EXPECT_FALSE(std::filesystem::exists(entry));
+  pane->startupCheckbox.click();
+  EXPECT_TRUE(std::filesystem::exists(entry));
+  EXPECT_EQ(stored().objectForKey(UserDefaultsService::launchAtLoginKey()), defaults::Value(std::int64_t{1}));
+  pane->startupCheckbox.click();
+  EXPECT_FALSE(std::filesystem::exists(entry));
+  EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 0);
+
+  // The stored state is applied again when a new pane loads.
+  pane->startupCheckbox.click();
+  std::filesystem::remove(entry);
+  auto again = loadedPane(&autostart);
+  EXPECT_EQ(again->startupCheckbox.state(), Checkbox::on);
+  EXPECT_TRUE(std::filesystem::exists(entry));
+}
+
+TEST_F(GeneralPaneTest, AFailedEnableUnticksTheBoxAndTheNextTickTriesAgain) {
+  auto pane = loadedPane();
+  login_.succeeds = false;
+  pane->startupCheckbox.click();
+  EXPECT_EQ(login_.enables, 1);
+  EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::off);
+  EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 0) << "the 0 stored at load stays";
+  pane->startupCheckbox.click();
+  EXPECT_EQ(login_.enables, 2) << "not taken for a repeat";
+  login_.succeeds = true;
+  pane->startupCheckbox.click();
+  EXPECT_EQ(login_.enables, 3);
+  EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::on);
+  EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 1);
+
+  // A failed disable puts the tick back, and the next untick tries again.
+  login_.succeeds = false;
+  const int disables = login_.disables;
+  pane->startupCheckbox.click();
+  EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::on);
+  pane->startupCheckbox.click();
+  EXPECT_EQ(login_.disables, disables + 2);
+  EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 1);
+}
+
+}  // namespace
+}  // namespace tilvane::test
