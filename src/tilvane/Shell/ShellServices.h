@@ -11,6 +11,7 @@ namespace tilvane {
 
 class LaunchAtLogin;
 class PreferencesViews;
+class AdvancedViews;
 
 /// Makes the windows of the first-run landing window, shown while this program may not move windows.
 class LandingWindows {
@@ -43,6 +44,8 @@ struct ShellServices {
   PreferencesViews* preferencesViews = nullptr;
   /// Start at login; null: the XDG autostart entry.
   LaunchAtLogin* launchAtLogin = nullptr;
+  /// Makes the advanced window and its panes; null: the advanced window has no window.
+  AdvancedViews* advancedViews = nullptr;
 };
 
 }  // namespace tilvane

@@ -25,6 +25,7 @@
 #include "Shell/DesktopChoice.h"
 #include "AppManager/Settings/BundleVersion.h"
 #include "Preferences/Qt/QtPreferencesViews.h"
+#include "Advanced/Qt/QtAdvancedViews.h"
 #include "Shell/InterimServices.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
@@ -136,12 +137,13 @@ int main(int argc, char** argv) {
   updates::QtUpdateAlert updateAlert;
   LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
   QtPreferencesViews preferencesViews;
+  QtAdvancedViews advancedViews;
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
                         [&loop, &relaunch] {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL, &preferencesViews});
+                        openURL, &preferencesViews, nullptr, &advancedViews});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });
