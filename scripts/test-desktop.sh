@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# A desktop to run Tilvane on when the machine has no X display: the test desktop (Xvfb, openbox with 4
-# desktops, trayer as the tray) with a few terminal windows to arrange.
+# A desktop to run Tilvane on when the machine has no X display: the test desktop (Xvfb, a window manager with
+# 4 desktops, trayer as the tray) with a few terminal windows to arrange.
 #
-#   scripts/test-desktop.sh run -- COMMAND [ARGS...]   start one, run COMMAND on it, stop it when COMMAND ends
-#   scripts/test-desktop.sh start                      start one more; prints "export DISPLAY=:N" for eval
+#   scripts/test-desktop.sh run [--wm WM] -- COMMAND [ARGS...]
+#                                                      start one, run COMMAND on it, stop it when COMMAND ends
+#   scripts/test-desktop.sh start [--wm WM]            start one more; prints "export DISPLAY=:N" for eval
 #   scripts/test-desktop.sh stop [:N]                  stop the one on :N (default: $DISPLAY)
 #
-# Each desktop keeps its state (process ids, logs) in a folder of its own, $BASE/N for display :N, where BASE
-# is $TILVANE_TEST_DESKTOP_DIR or ${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$UID; starting another never touches
+# WM: openbox (the default), icewm, xfwm4, xfwm4-compositor (xfwm4 with its compositor on) or fluxbox; each runs
+# in a session of its own and is stopped with every helper it started.
+#
+# Each desktop keeps its state (process ids, logs) in a folder of its own, reached as $BASE/N for display :N (a
+# link: the folder keeps the name it was started under, which the window manager's settings daemon writes to),
+# where BASE is $TILVANE_TEST_DESKTOP_DIR or ${XDG_RUNTIME_DIR:-/tmp}/tilvane-desktop-$UID; starting another never touches
 # a running one. Its programs run in a session of their own, so Ctrl+C on a command run on it reaches the
 # command alone. Only processes started here are ever stopped. Messages go to stderr; "start" prints nothing
 # else on stdout, so `eval "$(scripts/test-desktop.sh start)"` works.
@@ -48,19 +53,36 @@ stop_clients() {
   done
 }
 
-# Starts a desktop in a new folder, then names the folder after the display the server took.
+# Removes $BASE/N: the link and the folder it names (or a folder of that name, as older runs left).
+remove_state() {
+  local link="$1"
+  if [ -L "$link" ]; then
+    local target; target="$(readlink -f "$link")"
+    rm -f "$link"
+    case "$target" in "$base"/desktop.*) rm -rf "$target" ;; esac
+  else
+    rm -rf "$link"
+  fi
+}
+
+# Starts a desktop in a new folder, then links the display the server took to it.
 cmd_start() {
+  local wm=openbox
+  if [ "${1:-}" = "--wm" ]; then
+    [ -n "${2:-}" ] || { say "--wm needs a window manager"; exit 2; }
+    wm="$2"
+  fi
   mkdir -p "$base"
   local state line display number
-  state="$(mktemp -d "$base/starting.XXXXXX")"
-  line="$(bash "$desktop" start "$state")" || { say "the test desktop did not start (logs in $state)"; exit 1; }
+  state="$(mktemp -d "$base/desktop.XXXXXX")"
+  line="$(bash "$desktop" start "$state" --wm "$wm")" || { say "the test desktop did not start (logs in $state)"; exit 1; }
   display="${line#DISPLAY=}"
   number="${display#:}"
   # The server took a free display, so a folder of that number is left from a desktop that is gone.
-  rm -rf "${base:?}/$number"
-  mv "$state" "$base/$number"
+  remove_state "${base:?}/$number"
+  ln -s "$(basename "$state")" "$base/$number"
   start_clients "$base/$number" "$display"
-  say "started a test desktop on $display (Xvfb 1920x1080, openbox with 4 desktops, trayer) with ${#CLIENTS[@]} terminals"
+  say "started a test desktop on $display (Xvfb 1920x1080, $wm with 4 desktops, trayer) with ${#CLIENTS[@]} terminals"
   say "look at it:  import -display $display -window root /tmp/tilvane-desktop.png"
   say "stop it:     bash scripts/test-desktop.sh stop $display"
   echo "export DISPLAY=$display"
@@ -78,13 +100,19 @@ cmd_stop() {
   fi
   stop_clients "$base/$number"
   bash "$desktop" stop "$base/$number"
-  rm -rf "${base:?}/$number"
+  remove_state "${base:?}/$number"
 }
 
 cmd_run() {
+  local -a wm=()
+  if [ "${1:-}" = "--wm" ]; then
+    wm=(--wm "${2:-}")
+    shift 2 || { say "--wm needs a window manager"; exit 2; }
+  fi
+  [ "${1:-}" = "--" ] && shift
   [ $# -gt 0 ] || { say "run needs a command after --"; exit 2; }
   local exports child="" status
-  exports="$(cmd_start)"
+  exports="$(cmd_start "${wm[@]}")"
   eval "$exports"
   trap 'cmd_stop "$DISPLAY"' EXIT
   # Ctrl+C reaches the command too (the desktop is in a session of its own): let it end the orderly way, then
@@ -104,14 +132,11 @@ cmd_run() {
 action="${1:-}"
 shift || true
 case "$action" in
-  start) cmd_start ;;
+  start) cmd_start "$@" ;;
   stop) cmd_stop "$@" ;;
-  run)
-    [ "${1:-}" = "--" ] && shift
-    cmd_run "$@"
-    ;;
+  run) cmd_run "$@" ;;
   *)
-    say "usage: test-desktop.sh run -- COMMAND... | start | stop [:N]"
+    say "usage: test-desktop.sh run [--wm WM] -- COMMAND... | start [--wm WM] | stop [:N]"
     exit 2
     ;;
 esac

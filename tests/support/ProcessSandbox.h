@@ -6,13 +6,16 @@ namespace tilvane::test {
 
 /// What every test process runs inside: HOME and the XDG folders under a temporary directory, so no test can
 /// read or write the user's settings, database or logs, even one that forgets to redirect them. Put back and
-/// removed when it goes.
+/// removed when it goes. The program's web addresses point at a closed port of this machine, so no test, nor a
+/// program it starts, sends anything elsewhere; a test that wants the requests points them at its own server.
 class ProcessSandbox {
   ScopedTempDir root_;
   ScopedEnv home_{"HOME", root_.path().string()};
   ScopedEnv data_{"XDG_DATA_HOME", (root_.path() / "data").string()};
   ScopedEnv config_{"XDG_CONFIG_HOME", (root_.path() / "config").string()};
   ScopedEnv run_{"XDG_RUNTIME_DIR", (root_.path() / "run").string()};
+  ScopedEnv home_url_{"TILVANE_HOME_URL", "http://127.0.0.1:9/"};
+  ScopedEnv announcement_url_{"TILVANE_REMOTE_NOTIFICATION_URL", "http://127.0.0.1:9/notification/remote"};
 };
 
 }  // namespace tilvane::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/hotkeys/MASShortcut.h"
 
 namespace tilvane {
@@ -33,6 +35,12 @@ class HotKeyServer {
   /// Takes the combination for the program. False when it cannot: another program holds it, or no key has that
   /// code. Taking a combination the program holds already answers true.
   virtual bool grab(const MASShortcut& shortcut) = 0;
+  /// The same for a caller that reports a refusal itself, with what the hot key is for: the backend reports
+  /// nothing and says why in `refusal` (left as it is when the backend cannot tell).
+  virtual bool grab(const MASShortcut& shortcut, std::string& refusal) {
+    (void)refusal;
+    return grab(shortcut);
+  }
   /// Lets the combination go; one the program does not hold is ignored.
   virtual void ungrab(const MASShortcut& shortcut) = 0;
 

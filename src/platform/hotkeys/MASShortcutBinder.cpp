@@ -51,15 +51,18 @@ void MASShortcutBinder::refresh(const std::string& key) {
   const std::optional<MASShortcut> stored = ShortcutDefaults::shared().shortcutForKey(key);
   if (!stored) return;
   // The action is looked up at each press, so a later bind of the same key changes what runs.
-  const bool registered = monitor.registerShortcut(*stored, [this, key] {
-    const auto found = bindings_.find(key);
-    if (found != bindings_.end() && found->second.action) found->second.action();
-  });
+  std::string refusal = "another program holds it";
+  const bool registered = monitor.registerShortcut(
+      *stored,
+      [this, key] {
+        const auto found = bindings_.find(key);
+        if (found != bindings_.end() && found->second.action) found->second.action();
+      },
+      refusal);
   if (registered) {
     binding.active = stored;
   } else {
-    log::reportWarning("the hot key " + stored->readableString() + " of \"" + key +
-                       "\" cannot be taken: another program holds it");
+    log::reportWarning("the hot key " + stored->readableString() + " of \"" + key + "\" cannot be taken: " + refusal);
   }
 }
 
@@ -75,7 +78,9 @@ ShortcutAvailability MASShortcutBinder::availability(const std::string& key, con
   HotKeyServer* server = HotKeyServer::current();
   if (!server) return ShortcutAvailability::available;
   // A grab answers whether another program holds the combination; give it straight back.
-  if (!server->grab(shortcut)) return ShortcutAvailability::takenByProgram;
+  // A question, not a registration: nothing is reported.
+  std::string refusal;
+  if (!server->grab(shortcut, refusal)) return ShortcutAvailability::takenByProgram;
   server->ungrab(shortcut);
   return ShortcutAvailability::available;
 }

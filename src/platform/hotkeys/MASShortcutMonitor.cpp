@@ -26,6 +26,21 @@ bool MASShortcutMonitor::registerShortcut(const MASShortcut& shortcut, Action ac
   return true;
 }
 
+bool MASShortcutMonitor::registerShortcut(const MASShortcut& shortcut, Action action, std::string& refusal) {
+  if (auto found = actions_.find(shortcut); found != actions_.end()) {
+    found->second = std::move(action);
+    return true;
+  }
+  HotKeyServer* server = HotKeyServer::current();
+  if (server == nullptr) {
+    refusal = "no hot-key backend is installed";
+    return false;
+  }
+  if (!server->grab(shortcut, refusal)) return false;
+  actions_.emplace(shortcut, std::move(action));
+  return true;
+}
+
 void MASShortcutMonitor::unregisterShortcut(const MASShortcut& shortcut) {
   if (actions_.erase(shortcut) == 0) return;
   if (HotKeyServer* server = HotKeyServer::current()) server->ungrab(shortcut);

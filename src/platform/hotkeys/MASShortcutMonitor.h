@@ -32,6 +32,9 @@ class MASShortcutMonitor {
   /// program holds it, no key has that code, or no backend is installed); nothing is registered then. A
   /// shortcut registered already keeps its combination and gets the new action (true).
   bool registerShortcut(const MASShortcut& shortcut, Action action);
+  /// The same for a caller that reports a refusal itself (once, with what the hot key is for): why the
+  /// combination cannot be taken goes to `refusal`, and the backend reports nothing.
+  bool registerShortcut(const MASShortcut& shortcut, Action action, std::string& refusal);
   /// Lets the combination go and forgets its action; a shortcut not registered is ignored.
   void unregisterShortcut(const MASShortcut& shortcut);
   /// Whether the shortcut is registered (its combination taken by this monitor).

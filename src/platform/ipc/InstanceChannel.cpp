@@ -101,6 +101,9 @@ bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view
   for (std::string_view rest = message; !rest.empty();) {
     const ssize_t n = send(fd, rest.data(), rest.size(), MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
+    // A peer that closed before the message was all sent dropped it, just as one that closes after.
+    if (n < 0 && (errno == EPIPE || errno == ECONNRESET))
+      return (error = "it closed the connection without taking the message"), false;
     if (n <= 0) return (error = std::string("it took no message: ") + std::strerror(errno)), false;
     rest.remove_prefix(static_cast<std::size_t>(n));
   }

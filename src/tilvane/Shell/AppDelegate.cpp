@@ -48,6 +48,7 @@ void AppDelegate::setupManagers() {
   setupWindowManagers();
 
   LogManager::debug("AnalyticsManager setup");
+  AnalyticsManager::shared().setup(services_.web);
   AnalyticsManager::shared().schedule();
 }
 

@@ -12,6 +12,19 @@ namespace tilvane {
 class LaunchAtLogin;
 class PreferencesViews;
 class AdvancedViews;
+namespace net {
+class HttpClient;
+}
+
+/// What the shell's web services use: the client that sends their requests and where they go.
+struct WebServices {
+  /// Sends the requests; null: nothing is sent.
+  net::HttpClient* http = nullptr;
+  /// The product web site's root (Constants::Url::home(), or a test's server).
+  std::string home;
+  /// The build version the analytics ping reports; empty: none ("no_version").
+  std::string buildVersion;
+};
 
 /// Makes the windows of the first-run landing window, shown while this program may not move windows.
 class LandingWindows {
@@ -44,6 +57,8 @@ struct ShellServices {
   PreferencesViews* preferencesViews = nullptr;
   /// Start at login; null: the XDG autostart entry.
   LaunchAtLogin* launchAtLogin = nullptr;
+  /// The analytics ping's client and addresses.
+  WebServices web{};
   /// Makes the advanced window and its panes; null: the advanced window has no window.
   AdvancedViews* advancedViews = nullptr;
 };

@@ -25,11 +25,13 @@
 #include "Shell/DesktopChoice.h"
 #include "AppManager/Settings/BundleVersion.h"
 #include "Preferences/Qt/QtPreferencesViews.h"
+#include "platform/updater/HttpFeedSource.h"
 #include "Advanced/Qt/QtAdvancedViews.h"
-#include "Shell/InterimServices.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
+#include "Shell/Web/RemoteNotificationManager.h"
+#include "Shell/Web/WebAddresses.h"
 #include "Shell/URLSchemeHandler.h"
 #include "Shell/SignalPipe.h"
 #include "Shell/Updates/LinuxUpdater.h"
@@ -42,6 +44,7 @@
 #include "platform/base/XdgPaths.h"
 #include "platform/ipc/InstanceChannel.h"
 #include "platform/ipc/InstanceServer.h"
+#include "platform/net/HttpClient.h"
 #include "platform/rx/Disposable.h"
 #include "platform/updater/qt/QtUpdateAlert.h"
 
@@ -128,12 +131,15 @@ int main(int argc, char** argv) {
   StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<QtStatusItemView>(); });
 
   QtLandingWindows landing;
-  InterimAnnouncements announcements;
+  // Exchanges run on the client's worker; their completions come back to the main loop.
+  net::HttpClient http([&loop](std::function<void()> task) { loop.async(std::move(task)); });
+  const WebAddresses web = WebAddresses::fromEnvironment();
+  RemoteNotificationManager announcements(http, web.remoteNotification);
   bool relaunch = false;
   const auto openURL = [](const std::string& url) {
     return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
   };
-  InterimFeedSource feedSource;
+  updates::HttpFeedSource feedSource(http);
   updates::QtUpdateAlert updateAlert;
   LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
   QtPreferencesViews preferencesViews;
@@ -143,7 +149,8 @@ int main(int argc, char** argv) {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL, &preferencesViews, nullptr, &advancedViews});
+                        openURL, &preferencesViews, nullptr, WebServices{&http, web.home, TILVANE_BUILD_VERSION},
+                        &advancedViews});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });

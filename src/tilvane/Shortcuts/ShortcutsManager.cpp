@@ -56,15 +56,20 @@ void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) {
 
   std::weak_ptr<ShortcutsManager*> weakSelf = self_;
   std::weak_ptr<CustomLayoutModel> weakLayout = layout;
-  const bool registered = MASShortcutMonitor::sharedMonitor().registerShortcut(shortcut, [weakSelf, weakLayout] {
-    auto self = weakSelf.lock();
-    auto target = weakLayout.lock();
-    if (self && target) (*self)->performShortcut(target);
-  });
+  // One report of a refusal, with the key, the layout and why (another program such as the window manager
+  // holds the key, or no key has that code).
+  std::string refusal = "another program holds it or no key has that code";
+  const bool registered = MASShortcutMonitor::sharedMonitor().registerShortcut(
+      shortcut,
+      [weakSelf, weakLayout] {
+        auto self = weakSelf.lock();
+        auto target = weakLayout.lock();
+        if (self && target) (*self)->performShortcut(target);
+      },
+      refusal);
   if (!registered) {
-    LogManager::warning(fmt::format(
-        "hot key {} of custom layout \"{}\" not registered: another program holds it or no key has that code",
-        shortcut.description(), layout->name()));
+    LogManager::warning(fmt::format("hot key {} of custom layout \"{}\" not registered: {}", shortcut.description(),
+                                    layout->name(), refusal));
   }
 }
 

@@ -63,6 +63,8 @@ void X11DesktopTest::SetUp() {
   const auto display = findTestDisplay(&why);
   ASSERT_TRUE(display.has_value()) << why;
   display_ = *display;
+  windowManager_ = firstLine(std::filesystem::path(std::getenv("TILVANE_TEST_DESKTOP")) / "wm");
+  if (windowManager_.empty()) windowManager_ = "openbox";
   displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
   probe_ = std::make_unique<XProbe>(display_);
   ASSERT_TRUE(probe_->ok());

@@ -35,6 +35,8 @@ class X11DesktopTest : public WorldTest {
   void TearDown() override;
 
   const std::string& display() const { return display_; }
+  /// The test desktop's window manager: "openbox", "icewm", "xfwm4", "xfwm4-compositor" or "fluxbox".
+  const std::string& windowManager() const { return windowManager_; }
   XProbe& probe() { return *probe_; }
 
   /// Starts a test client (see tilvane-testclient) and keeps it until the test ends; fails the test when it
@@ -54,6 +56,7 @@ class X11DesktopTest : public WorldTest {
 
  private:
   std::string display_;
+  std::string windowManager_;
   std::unique_ptr<ScopedEnv> displayEnv_;
   std::unique_ptr<XProbe> probe_;
   std::vector<std::unique_ptr<TestClient>> clients_;

@@ -1,10 +1,18 @@
-# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two])
+# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr]])
 # Like tilvane_test(), for tests that need the X test desktop: every test of the binary requires the desktop's
 # ctest fixture, holds its resource lock (tests share one desktop, one at a time), and finds the desktop through
 # TILVANE_TEST_DESKTOP (the one environment variable: gtest_discover_tests splits a list of them into
 # separate properties). Include this file from the tests' CMakeLists.txt.
+#
+# MATRIX runs the tests (those MATRIX_FILTER, a gtest filter, selects) once more under each other window manager
+# of TILVANE_X11_MATRIX, on a one-monitor desktop of its own, named "<wm>.<test>"; the desktops have their own
+# locks, so ctest runs the window managers side by side. Matrix tests carry the label x11_matrix (x11 otherwise).
+
+# The window managers the X11 end-to-end group runs under besides openbox (tests/support/x11/test-desktop.sh --wm).
+set(TILVANE_X11_MATRIX icewm xfwm4 xfwm4-compositor fluxbox)
+
 function(tilvane_x11_test name)
-  cmake_parse_arguments(ARG "" "DESKTOP" "DEPS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES" ${ARGN})
   if(NOT ARG_DESKTOP)
     set(ARG_DESKTOP one)
   endif()
@@ -13,6 +21,11 @@ function(tilvane_x11_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane
                                               ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_x11_test_support tilvane_test_main GTest::gmock)
+  # One label each (a list would be split into properties): -L x11 matches both.
+  set(label x11)
+  if(ARG_MATRIX)
+    set(label x11_matrix)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES
@@ -20,5 +33,24 @@ function(tilvane_x11_test name)
       FIXTURES_REQUIRED x11_desktop_${ARG_DESKTOP}
       RESOURCE_LOCK x11_desktop_${ARG_DESKTOP}
       TIMEOUT 60
-      LABELS x11)
+      LABELS ${label})
+  if(NOT ARG_MATRIX)
+    return()
+  endif()
+  set(filter "*")
+  if(ARG_MATRIX_FILTER)
+    set(filter "${ARG_MATRIX_FILTER}")
+  endif()
+  foreach(wm ${TILVANE_X11_MATRIX})
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      TEST_PREFIX "${wm}."
+      TEST_FILTER "${filter}"
+      PROPERTIES
+        ENVIRONMENT "TILVANE_TEST_DESKTOP=${CMAKE_BINARY_DIR}/x11-desktop/one-${wm}"
+        FIXTURES_REQUIRED x11_desktop_one-${wm}
+        RESOURCE_LOCK x11_desktop_one-${wm}
+        TIMEOUT 60
+        LABELS x11_matrix)
+  endforeach()
 endfunction()

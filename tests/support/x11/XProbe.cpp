@@ -94,9 +94,16 @@ std::optional<XRectangle> XProbe::clientRect(xcb_window_t window) {
 std::optional<XRectangle> XProbe::frameRect(xcb_window_t window) {
   auto client = clientRect(window);
   if (!client) return std::nullopt;
-  auto e = cardinals(window, "_NET_FRAME_EXTENTS");  // left, right, top, bottom
-  if (e.size() != 4) e.assign(4, 0);
-  return XRectangle{client->x - e[0], client->y - e[2], client->width + e[0] + e[1], client->height + e[2] + e[3]};
+  const auto e = extents(window, "_NET_FRAME_EXTENTS");
+  const auto s = extents(window, "_GTK_FRAME_EXTENTS");  // inside the client: taken off
+  return XRectangle{client->x - e[0] + s[0], client->y - e[2] + s[2], client->width + e[0] + e[1] - s[0] - s[1],
+                    client->height + e[2] + e[3] - s[2] - s[3]};
+}
+
+std::array<std::int64_t, 4> XProbe::extents(xcb_window_t window, const std::string& property) {
+  const auto v = cardinals(window, property);
+  if (v.size() != 4) return {0, 0, 0, 0};
+  return {v[0], v[1], v[2], v[3]};
 }
 
 void XProbe::clientMessage(xcb_window_t window, const std::string& type, const std::uint32_t (&data)[5]) {

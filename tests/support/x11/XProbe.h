@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -52,8 +53,11 @@ class XProbe {
 
   /// The client area of a window in root coordinates.
   std::optional<XRectangle> clientRect(xcb_window_t window);
-  /// The outer frame (client area plus the window manager's _NET_FRAME_EXTENTS) in root coordinates.
+  /// The visible frame in root coordinates: the client area plus the window manager's _NET_FRAME_EXTENTS, less
+  /// the shadow margins a client drawing its own frame sets in _GTK_FRAME_EXTENTS.
   std::optional<XRectangle> frameRect(xcb_window_t window);
+  /// Left, right, top and bottom of _NET_FRAME_EXTENTS or _GTK_FRAME_EXTENTS (zeros when missing).
+  std::array<std::int64_t, 4> extents(xcb_window_t window, const std::string& property);
 
   /// Asks the window manager to move and resize a client as a program would (_NET_MOVERESIZE_WINDOW: x, y of
   /// the outer frame, width and height of the client).

@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Starts and stops a private X desktop for tests: Xvfb, openbox with the test configuration (4 desktops, no key
-# bindings, click to focus) and trayer as a dock with a partial strut along the bottom of the first monitor.
+# Starts and stops a private X desktop for tests: Xvfb, a window manager with its test configuration (4 desktops,
+# click to focus, no key bindings but Control+Alt+0, which tests expect the window manager to hold) and trayer as
+# a dock with a partial strut along the bottom of the first monitor.
 #
-#   test-desktop.sh start STATE_DIR [--monitors 1|2]   start one; prints "DISPLAY=:N" when it is ready
+#   test-desktop.sh start STATE_DIR [--monitors 1|2] [--wm WM]
+#                                                      start one; prints "DISPLAY=:N" when it is ready
 #   test-desktop.sh stop STATE_DIR                     stop what a start with this STATE_DIR started
 #   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
 #
+# WM is one of: openbox (the default), icewm, xfwm4 (its compositor off), xfwm4-compositor, fluxbox. xfwm4 runs
+# in a session bus of its own (dbus-run-session), which also starts its settings daemon on the configuration
+# written into STATE_DIR; STATE_DIR/wm names the window manager that runs.
+#
 # STATE_DIR receives the display number, the process ids and each program's output; nothing goes to the
 # caller's stdout but the one line above, so ctest never waits on a background program's pipe. The programs run
-# in a session of their own, so a Ctrl+C meant for a program on the desktop does not take the desktop with it. Only processes
-# this script started (checked by PID and program name) are ever stopped. One monitor is a 1920x1080 screen; two
-# monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
+# in sessions of their own, so a Ctrl+C meant for a program on the desktop does not take the desktop with it. The
+# window manager's session is one process group: it is stopped as a group, with the helpers it started (a session
+# bus, a settings daemon). Only processes this script started (checked by PID and program name) are ever stopped.
+# One monitor is a 1920x1080 screen; two monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
 set -Eeuo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -22,6 +29,7 @@ children=()
 die() {
   echo "test-desktop: $*" >&2
   local pid
+  [ -n "${started_dir:-}" ] && stop_group "$started_dir"
   for pid in "${children[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
   for pid in "${children[@]}"; do wait "$pid" 2>/dev/null || true; done
   [ -n "${started_dir:-}" ] && rm -f "$started_dir"/*.pid "$started_dir/display" "$started_dir/token"
@@ -62,11 +70,39 @@ stop_one() {
   rm -f "$dir/$file"
 }
 
+# Stops the window manager's process group (its leader is the window manager, or the session bus runner around
+# it): TERM to the group while its leader is ours, then KILL to whatever of the group is left after 2 s.
+stop_group() {
+  local dir="$1"
+  [ -f "$dir/wm.pid" ] && [ -f "$dir/wm.comm" ] || { rm -f "$dir/wm.pid" "$dir/wm.comm"; return 0; }
+  local pid name; pid="$(cat "$dir/wm.pid")"; name="$(cat "$dir/wm.comm")"
+  if runs "$pid" "$name"; then
+    kill -TERM -- "-$pid" 2>/dev/null || true
+    local i
+    for ((i = 0; i < 200; i++)); do group_alive "$pid" || break; sleep 0.01; done
+    if group_alive "$pid"; then kill -KILL -- "-$pid" 2>/dev/null || true; fi
+  fi
+  rm -f "$dir/wm.pid" "$dir/wm.comm"
+}
+
+# Whether a process of group PGID still runs (zombies waiting for their reaper do not count).
+group_alive() {
+  local want="$1" file line fields
+  for file in /proc/[0-9]*/stat; do
+    { read -r line <"$file"; } 2>/dev/null || continue
+    line="${line##*) }"
+    read -r -a fields <<<"$line"
+    [ "${fields[2]:-}" = "$want" ] && [ "${fields[0]}" != "Z" ] && return 0
+  done
+  return 1
+}
+
 cmd_stop() {
   local dir="$1"
   [ -d "$dir" ] || return 0
   stop_one "$dir" trayer.pid trayer
-  stop_one "$dir" openbox.pid openbox
+  stop_group "$dir"
+  stop_one "$dir" openbox.pid openbox # left by a desktop started before the window manager was a parameter
   local display=""
   [ -f "$dir/display" ] && display="$(cat "$dir/display")"
   stop_one "$dir" xvfb.pid Xvfb
@@ -77,7 +113,7 @@ cmd_stop() {
       rm -f "/tmp/.X$display-lock" "/tmp/.X11-unix/X$display"
     fi
   fi
-  rm -f "$dir/display" "$dir/ready" "$dir/token"
+  rm -f "$dir/display" "$dir/ready" "$dir/token" "$dir/wm"
 }
 
 # Removes lock files of X servers whose process is gone (left by killed servers); they would make Xvfb skip or
@@ -109,6 +145,46 @@ wait_for() {
   die "$what: timed out"
 }
 
+# Starts the window manager WM in a session (and so a process group) of its own, with its test configuration
+# copied into the state folder; records the group leader's PID and program name.
+start_wm() {
+  local dir="$1" display="$2" wm="$3" conf="$here/wm" name
+  local -a env=() cmd=()
+  case "$wm" in
+    openbox) cmd=(openbox --sm-disable --config-file "$here/openbox-rc.xml") ;;
+    icewm)
+      rm -rf "$dir/icewm" && mkdir -p "$dir/icewm" && cp "$conf/icewm/"* "$dir/icewm/"
+      env=("ICEWM_PRIVCFG=$dir/icewm")
+      cmd=(icewm)
+      ;;
+    fluxbox)
+      sed "s|@STATE@|$dir|g" "$conf/fluxbox/init" >"$dir/fluxbox-init"
+      cp "$conf/fluxbox/keys" "$dir/fluxbox-keys"
+      : >"$dir/fluxbox-menu"
+      : >"$dir/fluxbox-apps"
+      cmd=(fluxbox -rc "$dir/fluxbox-init")
+      ;;
+    xfwm4 | xfwm4-compositor)
+      local compositor=off channels="$dir/xfwm4/xdg/xfce4/xfconf/xfce-perchannel-xml"
+      [ "$wm" = xfwm4-compositor ] && compositor=on
+      rm -rf "$dir/xfwm4" && mkdir -p "$channels" "$dir/xfwm4/home"
+      cp "$conf/xfwm4/xfce4-keyboard-shortcuts.xml" "$channels/"
+      sed "s|@COMPOSITING@|$([ $compositor = on ] && echo true || echo false)|" "$conf/xfwm4/xfwm4.xml" \
+        >"$channels/xfwm4.xml"
+      # Settings only from these files (not the user's nor the system's); no accessibility bus.
+      env=("XDG_CONFIG_DIRS=$dir/xfwm4/xdg" "XDG_CONFIG_HOME=$dir/xfwm4/home" NO_AT_BRIDGE=1)
+      cmd=(dbus-run-session -- xfwm4 --compositor="$compositor")
+      ;;
+  esac
+  name="${cmd[0]:0:15}" # as /proc/PID/comm shows it
+  DISPLAY=":$display" env "${env[@]}" setsid "${cmd[@]}" </dev/null >"$dir/wm.log" 2>&1 &
+  children+=($!)
+  echo $! >"$dir/wm.pid"
+  echo "$name" >"$dir/wm.comm"
+  echo "$wm" >"$dir/wm"
+  wait_for "$wm" "$(cat "$dir/wm.pid")" "$name" wm_ready "$display"
+}
+
 display_written() { [ -s "$1/display.fd" ] && grep -q '^[0-9][0-9]*$' "$1/display.fd"; }
 wm_ready() {
   root_prop "$1" _NET_SUPPORTING_WM_CHECK | grep -q 'window id' &&
@@ -119,14 +195,16 @@ strut_ready() { local h; h="$(workarea_height "$1")"; [ -n "$h" ] && [ "$h" -lt 
 
 cmd_start() {
   local dir="$1"; shift
-  local monitors=1
+  local monitors=1 wm=openbox
   while [ $# -gt 0 ]; do
     case "$1" in
       --monitors) monitors="$2"; shift 2 ;;
+      --wm) wm="$2"; shift 2 ;;
       *) die "unknown option $1" ;;
     esac
   done
   case "$monitors" in 1 | 2) ;; *) die "--monitors takes 1 or 2" ;; esac
+  case "$wm" in openbox | icewm | xfwm4 | xfwm4-compositor | fluxbox) ;; *) die "unknown window manager $wm" ;; esac
   command -v Xvfb >/dev/null || die "Xvfb is not installed (bash scripts/install-deps.sh)"
 
   mkdir -p "$dir"
@@ -162,11 +240,7 @@ cmd_start() {
     [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
   fi
 
-  DISPLAY=":$display" setsid openbox --sm-disable --config-file "$here/openbox-rc.xml" \
-    </dev/null >"$dir/openbox.log" 2>&1 &
-  children+=($!)
-  echo $! >"$dir/openbox.pid"
-  wait_for "openbox" "$(cat "$dir/openbox.pid")" openbox wm_ready "$display"
+  start_wm "$dir" "$display" "$wm"
 
   DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
     --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
@@ -188,7 +262,7 @@ cmd_display() {
   echo ":$(cat "$dir/display")"
 }
 
-[ $# -ge 2 ] || die "usage: test-desktop.sh start|stop|display STATE_DIR [--monitors 1|2]"
+[ $# -ge 2 ] || die "usage: test-desktop.sh start|stop|display STATE_DIR [--monitors 1|2] [--wm WM]"
 action="$1"; state="$2"; shift 2
 case "$action" in
   start) cmd_start "$state" "$@" ;;

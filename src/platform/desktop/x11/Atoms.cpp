@@ -51,6 +51,7 @@ Atoms Atoms::intern(xcb_connection_t* c) {
       TILVANE_ATOM(_NET_FRAME_EXTENTS),
       TILVANE_ATOM(_NET_MOVERESIZE_WINDOW),
       TILVANE_ATOM(_NET_REQUEST_FRAME_EXTENTS),
+      TILVANE_ATOM(_GTK_FRAME_EXTENTS),
   };
 #undef TILVANE_ATOM
   std::array<xcb_intern_atom_cookie_t, entries.size()> cookies{};

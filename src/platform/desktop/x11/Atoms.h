@@ -46,6 +46,7 @@ struct Atoms {
   xcb_atom_t _NET_FRAME_EXTENTS = XCB_ATOM_NONE;
   xcb_atom_t _NET_MOVERESIZE_WINDOW = XCB_ATOM_NONE;
   xcb_atom_t _NET_REQUEST_FRAME_EXTENTS = XCB_ATOM_NONE;
+  xcb_atom_t _GTK_FRAME_EXTENTS = XCB_ATOM_NONE;
 
   /// Interns every atom on `c` (pipelined: one round trip).
   static Atoms intern(xcb_connection_t* c);

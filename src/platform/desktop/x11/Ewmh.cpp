@@ -69,12 +69,6 @@ std::optional<PixelRect> ClientRectRequest::get() {
   return PixelRect{origin->dst_x, origin->dst_y, geometry->width, geometry->height};
 }
 
-std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window) {
-  const auto client = queryClientRect(x, window);
-  if (!client) return std::nullopt;
-  return outerFrameOf(*client, queryFrameExtents(x, window));
-}
-
 PixelRect outerFrameOf(const PixelRect& client, const FrameExtents& e) {
   return PixelRect{client.x - e.left, client.y - e.top, client.width + e.left + e.right,
                    client.height + e.top + e.bottom};

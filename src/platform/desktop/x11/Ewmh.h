@@ -63,8 +63,6 @@ class ClientRectRequest {
   xcb_translate_coordinates_cookie_t origin_;
   bool done_ = false;
 };
-/// The outer frame (client area plus frame extents) in root pixels; absent when the window is gone.
-std::optional<PixelRect> queryFrameRect(const XConnection& x, xcb_window_t window);
 
 /// Sends an EWMH client message about `window` to the root, as the specification asks programs to.
 void sendClientMessage(const XConnection& x, xcb_window_t window, xcb_atom_t type, std::uint32_t d0,

@@ -62,7 +62,7 @@ void X11Applications::handle(const xcb_generic_event_t& event) {
         if (e.atom == a._NET_CLIENT_LIST) clientListDirty_ = true;
       } else if (clients_.count(e.window)) {
         if (e.atom == a._NET_WM_STATE || e.atom == a.WM_STATE || e.atom == a._NET_WM_DESKTOP) stateDirty_.insert(e.window);
-        if (e.atom == a._NET_FRAME_EXTENTS) geometryDirty_.insert(e.window);
+        if (e.atom == a._NET_FRAME_EXTENTS || e.atom == a._GTK_FRAME_EXTENTS) geometryDirty_.insert(e.window);
       }
       break;
     }
@@ -139,8 +139,8 @@ void X11Applications::track(xcb_window_t window, bool notify) {
   const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
   xcb_change_window_attributes(x_.get(), window, XCB_CW_EVENT_MASK, &events);
   Client client;
-  client.outer = freshOuterFrame(window);
-  if (!client.outer) {  // gone already
+  client.visible = freshVisibleFrame(window);
+  if (!client.visible) {  // gone already
     properties_.forget(window);
     return;
   }
@@ -194,20 +194,22 @@ void X11Applications::findFrame(xcb_window_t window, Client& client) {
   if (current != window) frameToClient_[current] = window;
 }
 
-std::optional<PixelRect> X11Applications::outerFrame(xcb_window_t window) const {
+std::optional<PixelRect> X11Applications::visibleFrame(xcb_window_t window) const {
   const auto client = clientRects_.get(window);
   if (!client) return std::nullopt;
-  return outerFrameOf(*client, frameExtents(window));
+  return margins(window).visibleFrame(*client);
 }
 
-std::optional<PixelRect> X11Applications::freshOuterFrame(xcb_window_t window) {
+std::optional<PixelRect> X11Applications::freshVisibleFrame(xcb_window_t window) {
   const auto client = clientRects_.refresh(window);
   if (!client) return std::nullopt;
-  return outerFrameOf(*client, frameExtents(window));
+  return margins(window).visibleFrame(*client);
 }
 
-FrameExtents X11Applications::frameExtents(xcb_window_t window) const {
-  return frameExtentsFrom(properties_.get(window, x_.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes));
+FrameMargins X11Applications::margins(xcb_window_t window) const {
+  const auto v = properties_.get(window, {{x_.atoms()._NET_FRAME_EXTENTS, kFrameExtentsBytes},
+                                          {x_.atoms()._GTK_FRAME_EXTENTS, kGtkFrameExtentsBytes}});
+  return frameMarginsFrom(v[0], v[1]);
 }
 
 std::optional<std::uint32_t> X11Applications::windowDesktop(xcb_window_t window) const {
@@ -227,6 +229,9 @@ bool X11Applications::maximized(xcb_window_t window) const {
 bool X11Applications::movable(xcb_window_t window) const {
   const auto v = properties_.get(
       window, {{x_.atoms()._NET_WM_ALLOWED_ACTIONS, kMaxStateBytes}, {x_.atoms()._NET_WM_WINDOW_TYPE, kMaxTypeBytes}});
+  // xfwm4 takes moving and resizing out of the allowed actions of a window on a desktop not shown, yet moves it
+  // when asked: there the list says nothing.
+  if (!isOnDesktop(windowDesktop(window), currentDesktop())) return movableFrom(std::nullopt, v[1], x_.atoms());
   return movableFrom(v[0], v[1], x_.atoms());
 }
 
@@ -281,10 +286,10 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   const auto it = clients_.find(window);
   if (it == clients_.end()) return;
   Client& client = it->second;
-  const auto now = freshOuterFrame(window);
+  const auto now = freshVisibleFrame(window);
   if (!now) return;
-  const auto before = client.outer;
-  client.outer = now;
+  const auto before = client.visible;
+  client.visible = now;
   // A request the server now shows (or that ran out) no longer stands over the real frame.
   if (const auto r = requested_.find(window); r != requested_.end()) {
     const Requested& q = r->second;
@@ -396,23 +401,26 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
 
 // --- ApplicationServer: windows ---
 
-std::optional<PixelRect> X11Applications::expectedOuterFrame(xcb_window_t window) const {
-  auto outer = outerFrame(window);
+std::optional<PixelRect> X11Applications::expectedVisibleFrame(xcb_window_t window) const {
+  return withRequested(window, visibleFrame(window));
+}
+
+std::optional<PixelRect> X11Applications::withRequested(xcb_window_t window, std::optional<PixelRect> frame) const {
   const auto it = requested_.find(window);
-  if (!outer || it == requested_.end() || dispatch::MainQueue::clock().now() > it->second.until) return outer;
+  if (!frame || it == requested_.end() || dispatch::MainQueue::clock().now() > it->second.until) return frame;
   const Requested& r = it->second;
-  outer->x = r.x.value_or(outer->x);
-  outer->y = r.y.value_or(outer->y);
-  outer->width = r.width.value_or(outer->width);
-  outer->height = r.height.value_or(outer->height);
-  return outer;
+  frame->x = r.x.value_or(frame->x);
+  frame->y = r.y.value_or(frame->y);
+  frame->width = r.width.value_or(frame->width);
+  frame->height = r.height.value_or(frame->height);
+  return frame;
 }
 
 std::optional<CGRect> X11Applications::windowFrame(const AXUIElement& window) const {
   if (!clientOf(window)) return std::nullopt;
-  const auto outer = expectedOuterFrame(static_cast<xcb_window_t>(window.id));
-  if (!outer) return std::nullopt;
-  return CoordinateSpace(primary_()).toWindowSpace(*outer);
+  const auto visible = expectedVisibleFrame(static_cast<xcb_window_t>(window.id));
+  if (!visible) return std::nullopt;
+  return CoordinateSpace(primary_()).toWindowSpace(*visible);
 }
 
 bool X11Applications::isWindowMovable(const AXUIElement& window) const { return canMove(window); }
@@ -445,12 +453,14 @@ void X11Applications::moveResize(xcb_window_t window, std::uint32_t flags, std::
   x_.flush();
 }
 
-FrameExtents X11Applications::sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height) {
-  // The size asked for is the outer frame's; the client gets it less the decoration.
-  const FrameExtents e = frameExtents(window);
-  moveResize(window, kMoveResizeWidth | kMoveResizeHeight, 0, 0, std::max<std::int64_t>(1, width - e.left - e.right),
-             std::max<std::int64_t>(1, height - e.top - e.bottom));
-  return e;
+FrameMargins X11Applications::sendFrame(xcb_window_t window, const PixelRect& frame) {
+  // The whole geometry each time: a window manager may fill in a field left out from its own frame rather than
+  // from the client (fluxbox grows a window by its title bar and handle on a move alone).
+  const FrameMargins m = margins(window);
+  const PixelRect r = m.request(frame);
+  moveResize(window, kMoveResizeX | kMoveResizeY | kMoveResizeWidth | kMoveResizeHeight, r.x, r.y, r.width,
+             r.height);
+  return m;
 }
 
 void X11Applications::settleUnmaximized() {
@@ -461,8 +471,9 @@ void X11Applications::settleUnmaximized() {
       it = settling_.erase(it);
       continue;
     }
-    if (s.size && !maximized(it->first) && frameExtents(it->first) != s.extents)
-      s.extents = sendOuterSize(it->first, s.size->width, s.size->height);
+    if (s.size && !maximized(it->first) && margins(it->first) != s.margins)
+      if (const auto known = knownVisibleFrame(it->first))
+        s.margins = sendFrame(it->first, {known->x, known->y, s.size->width, s.size->height});
     ++it;
   }
 }
@@ -487,14 +498,28 @@ bool X11Applications::confirmSent(xcb_window_t window, std::optional<ClientRectR
   return !check || clientRects_.keep(window, check->get()).has_value();
 }
 
+std::optional<PixelRect> X11Applications::knownVisibleFrame(xcb_window_t window) const {
+  const auto it = clients_.find(window);
+  if (it == clients_.end()) return std::nullopt;
+  return withRequested(window, it->second.visible);
+}
+
 bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint position) {
   std::optional<ClientRectRequest> check;
   if (!mayMove(window, check)) return false;
   const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
   if (!target) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
-  if (unmaximize(w) && !settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
-  moveResize(w, kMoveResizeX | kMoveResizeY, target->x, target->y, 0, 0);
+  const auto known = knownVisibleFrame(w);
+  if (!known) return false;
+  if (unmaximize(w)) {
+    // The window manager gives the window back its size from before; only the place is asked for.
+    if (!settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
+    const PixelRect r = margins(w).request({target->x, target->y, known->width, known->height});
+    moveResize(w, kMoveResizeX | kMoveResizeY, r.x, r.y, 0, 0);
+  } else {
+    sendFrame(w, {target->x, target->y, known->width, known->height});
+  }
   if (!confirmSent(w, check)) return false;
   Requested& r = requested_[w];
   r.x = target->x;
@@ -508,11 +533,13 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   std::optional<ClientRectRequest> check;
   if (!mayMove(window, check)) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
+  const auto known = knownVisibleFrame(w);
+  if (!known) return false;
   const std::int64_t width = roundedExtent(size.width), height = roundedExtent(size.height);
   // An un-maximised window gets its normal decoration back some time after the window manager took the request:
-  // the size goes out now with the extents of now, and again whenever they change while the window settles.
+  // the size goes out now with the margins of now, and again whenever they change while the window settles.
   const bool settles = unmaximize(w) || settling_.count(w);
-  const FrameExtents used = sendOuterSize(w, width, height);
+  const FrameMargins used = sendFrame(w, {known->x, known->y, width, height});
   if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   Requested& r = requested_[w];

@@ -19,6 +19,7 @@
 #include "platform/desktop/x11/PixelRect.h"
 #include "platform/desktop/x11/ProcessExitWatch.h"
 #include "platform/desktop/x11/PropertyCache.h"
+#include "platform/desktop/x11/VisibleFrame.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -32,9 +33,10 @@ namespace tilvane::x11 {
 /// application ends when its process does (a pidfd tells), or, where that cannot be watched, with its last
 /// window.
 ///
-/// Frames are the outer frames (client plus _NET_FRAME_EXTENTS) in the window space; setting a position or size
-/// asks the window manager (_NET_MOVERESIZE_WINDOW) so the outer frame lands where asked, un-maximising a
-/// maximised window first. Notifications follow the X events of the root, the clients and their frames, checked
+/// Frames are the visible frames (see FrameMargins: the client plus _NET_FRAME_EXTENTS, less _GTK_FRAME_EXTENTS)
+/// in the window space, followed when either property changes; setting a position or size asks the window
+/// manager (_NET_MOVERESIZE_WINDOW, always with the whole geometry) so the visible frame lands where asked,
+/// un-maximising a maximised window first. Notifications follow the X events of the root, the clients and their frames, checked
 /// at the end of each batch of events: launches, new windows (AXWindowCreated), moves and resizes (compared
 /// with the last frame seen), de-minimising, closed windows (AXUIElementDestroyed) and quits. Main thread only.
 class X11Applications final : public ApplicationServer {
@@ -80,7 +82,7 @@ class X11Applications final : public ApplicationServer {
     std::optional<pid_t> pid;
     /// The top-level window holding the client (the window manager's frame), or the client itself.
     xcb_window_t frame = XCB_WINDOW_NONE;
-    std::optional<PixelRect> outer;
+    std::optional<PixelRect> visible;
     bool minimized = false;
   };
   struct Application {
@@ -98,7 +100,8 @@ class X11Applications final : public ApplicationServer {
   bool minimized(xcb_window_t window) const;
   /// _NET_WM_DESKTOP, kept.
   std::optional<std::uint32_t> windowDesktop(xcb_window_t window) const;
-  FrameExtents frameExtents(xcb_window_t window) const;
+  /// The window's decoration and shadow margins, kept.
+  FrameMargins margins(xcb_window_t window) const;
   /// Whether a move may go out to the window: it is ours and movable, and not known to be gone this turn.
   /// When this turn has not seen the window yet, `check` asks whether it is still there; the caller sends its
   /// request with it and awaits the answer only then (confirmSent), so no round trip comes before the request.
@@ -110,9 +113,9 @@ class X11Applications final : public ApplicationServer {
   void track(xcb_window_t window, bool notify);
   void untrack(xcb_window_t window, bool notify);
   void findFrame(xcb_window_t window, Client& client);
-  /// The outer frame as this turn knows it; freshOuterFrame() reads the server again.
-  std::optional<PixelRect> outerFrame(xcb_window_t window) const;
-  std::optional<PixelRect> freshOuterFrame(xcb_window_t window);
+  /// The visible frame as this turn knows it; freshVisibleFrame() reads the server again.
+  std::optional<PixelRect> visibleFrame(xcb_window_t window) const;
+  std::optional<PixelRect> freshVisibleFrame(xcb_window_t window);
   Application& applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify);
   void applicationEnded(pid_t pid);
   void checkGeometry(xcb_window_t window);
@@ -122,8 +125,8 @@ class X11Applications final : public ApplicationServer {
   bool unmaximize(xcb_window_t window);
   void moveResize(xcb_window_t window, std::uint32_t flags, std::int64_t x, std::int64_t y, std::int64_t width,
                   std::int64_t height);
-  /// Asks for an outer size; answers the frame extents it was computed with.
-  FrameExtents sendOuterSize(xcb_window_t window, std::int64_t width, std::int64_t height);
+  /// Asks for the visible frame `frame`; answers the margins it was converted with.
+  FrameMargins sendFrame(xcb_window_t window, const PixelRect& frame);
   /// Sends the outer size again to windows being un-maximised whose decoration changed since.
   void settleUnmaximized();
   static double settleDeadline();
@@ -150,15 +153,15 @@ class X11Applications final : public ApplicationServer {
   std::set<xcb_window_t> geometryDirty_;
   std::set<xcb_window_t> stateDirty_;
   std::set<xcb_window_t> reparented_;
-  /// Windows being un-maximised: the outer size asked for (width and height), the extents it was computed
+  /// Windows being un-maximised: the visible size asked for (width and height), the margins it was converted
   /// with, and until when (main-loop clock) their decoration may still change.
   struct Settling {
     std::optional<PixelRect> size;
-    FrameExtents extents;
+    FrameMargins margins;
     double until = 0;
   };
   std::map<xcb_window_t, Settling> settling_;
-  /// The outer frame last asked for, field by field, until the server shows it or a short while has passed:
+  /// The visible frame last asked for, field by field, until the server shows it or a short while has passed:
   /// the window manager applies a move after the request returns, and what the program reads right after its
   /// own move (to keep the window on its display, to record its display) must be where it sent the window.
   struct Requested {
@@ -166,8 +169,11 @@ class X11Applications final : public ApplicationServer {
     double until = 0;
   };
   std::map<xcb_window_t, Requested> requested_;
-  /// The outer frame with what is still on its way from the program's own requests laid over it.
-  std::optional<PixelRect> expectedOuterFrame(xcb_window_t window) const;
+  /// The visible frame with what is still on its way from the program's own requests laid over it.
+  std::optional<PixelRect> expectedVisibleFrame(xcb_window_t window) const;
+  /// The same over the frame last seen in the events handled (no round trip): what a request is made from.
+  std::optional<PixelRect> knownVisibleFrame(xcb_window_t window) const;
+  std::optional<PixelRect> withRequested(xcb_window_t window, std::optional<PixelRect> frame) const;
   std::shared_ptr<X11Applications*> self_;
 };
 

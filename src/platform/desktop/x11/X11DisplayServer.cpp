@@ -1,6 +1,7 @@
 #include "platform/desktop/x11/X11DisplayServer.h"
 
 #include "platform/desktop/x11/NameUuid.h"
+#include "platform/desktop/x11/VisibleFrame.h"
 
 namespace tilvane::x11 {
 
@@ -11,7 +12,7 @@ std::optional<NSScreen> X11DisplayServer::mainScreen() const {
   if (l.displays().empty()) return std::nullopt;
   const Display* main = nullptr;
   if (const auto active = queryActiveWindow(x_))
-    if (const auto frame = queryFrameRect(x_, *active)) main = l.displayForRect(*frame);
+    if (const auto frame = queryVisibleFrame(x_, *active)) main = l.displayForRect(*frame);
   if (!main) {
     if (auto pointer = x_.reply(xcb_query_pointer_reply, xcb_query_pointer(x_.get(), x_.root())))
       main = l.displayAt(pointer->root_x, pointer->root_y);

@@ -18,6 +18,7 @@ class SimHotKeys final : public HotKeyServer {
   SimHotKeys& operator=(const SimHotKeys&) = delete;
 
   // HotKeyServer
+  using HotKeyServer::grab;
   bool grab(const MASShortcut& shortcut) override;
   void ungrab(const MASShortcut& shortcut) override;
 

@@ -31,19 +31,26 @@ X11HotKeys::~X11HotKeys() {
 }
 
 bool X11HotKeys::grab(const MASShortcut& shortcut) {
+  std::string refusal;
+  if (grab(shortcut, refusal)) return true;
+  report(shortcut, refusal);
+  return false;
+}
+
+bool X11HotKeys::grab(const MASShortcut& shortcut, std::string& refusal) {
   if (auto found = held_.find(shortcut); found != held_.end() && found->second) return true;
   const HotKeyTranslation translation = translateShortcut(shortcut, keyboard_, modifiers_);
   if (!translation.combination) {
-    report(shortcut, translation.problem);
+    refusal = translation.problem;
     return false;
   }
   // Two shortcuts on one X combination could not be told apart when pressed.
   if (const MASShortcut* other = overlapping(*translation.combination, shortcut)) {
-    report(shortcut, "it types the same keys as the hot key " + other->description());
+    refusal = "it types the same keys as the hot key " + other->description();
     return false;
   }
   if (auto problem = grabCombination(*translation.combination)) {
-    report(shortcut, *problem);
+    refusal = *problem;
     return false;
   }
   held_[shortcut] = translation.combination;

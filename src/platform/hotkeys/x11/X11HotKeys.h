@@ -33,6 +33,7 @@ class X11HotKeys final : public HotKeyServer {
   X11HotKeys& operator=(const X11HotKeys&) = delete;
 
   bool grab(const MASShortcut& shortcut) override;
+  bool grab(const MASShortcut& shortcut, std::string& refusal) override;
   void ungrab(const MASShortcut& shortcut) override;
 
   /// Looks at one event of the connection: a key press of a held combination is delivered (true: the event

@@ -13,13 +13,17 @@
 #include "platform/desktop/WindowBundleIdentifier.h"
 
 namespace tilvane {
-namespace {
-// "<count>), <bundle identifier>, <title>", a missing identifier or title written as empty text.
-std::string describeForLog(std::size_t count, const SIWindow& window) {
-  return std::to_string(count) + "), " + bundleIdentifierOfWindow(window).value_or(std::string()) + ", " +
-         window.title().value_or(std::string());
+std::pair<pid_t, std::uint64_t> WindowManager::labelKey(const SIWindow& window) {
+  return {window.axElement().pid, window.axElement().id};
 }
-}  // namespace
+
+std::string WindowManager::describeForLog(std::size_t count, const SIWindow& window) const {
+  const auto kept = labels_.find(labelKey(window));
+  const Label none;
+  const Label& label = kept != labels_.end() ? kept->second : none;
+  return std::to_string(count) + "), " + bundleIdentifierOfWindow(window).value_or(label.bundleIdentifier) + ", " +
+         window.title().value_or(label.title);
+}
 
 WindowManager& WindowManager::shared() { return SharedInstance<WindowManager>::get(); }
 
@@ -41,6 +45,8 @@ void WindowManager::addWindow(const std::optional<SIWindow>& window) {
                              if (alive.lock()) windowDestroyed(element);
                            });
   windows_.push_back(*window);
+  labels_[labelKey(*window)] = Label{bundleIdentifierOfWindow(*window).value_or(std::string()),
+                                     window->title().value_or(std::string())};
   LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
   LayoutManager::shared().addWindow(*window);
 }
@@ -52,6 +58,7 @@ void WindowManager::removeWindow(const std::optional<SIWindow>& window) {
   if (it != windows_.end()) {
     windows_.erase(it);
     LogManager::debug("remove window(" + describeForLog(windows_.size(), *window));
+    labels_.erase(labelKey(*window));
   }
   if (const auto app = window->app()) app->unobserveNotification(kAXUIElementDestroyedNotification, window->axElement());
 }
@@ -63,6 +70,7 @@ void WindowManager::removeWindows() {
     if (const auto app = window.app()) app->unobserveNotification(kAXUIElementDestroyedNotification, window.axElement());
   }
   windows_.clear();
+  labels_.clear();
 }
 
 void WindowManager::loadWindows() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,6 +58,16 @@ class WindowManager {
  private:
   rx::DisposeBag disposeBag_;
   std::vector<SIWindow> windows_;
+  /// What each held window was called when admitted: a closed window (whose application may have ended with
+  /// it) can no longer be asked, and its log line still names it.
+  struct Label {
+    std::string bundleIdentifier;
+    std::string title;
+  };
+  std::map<std::pair<pid_t, std::uint64_t>, Label> labels_;
+  static std::pair<pid_t, std::uint64_t> labelKey(const SIWindow& window);
+  /// "<count>), <bundle identifier>, <title>", each read now, else as the window was called when admitted.
+  std::string describeForLog(std::size_t count, const SIWindow& window) const;
   // Handlers registered with the desktop check it, so none reaches a manager that is gone.
   std::shared_ptr<bool> alive_;
 };

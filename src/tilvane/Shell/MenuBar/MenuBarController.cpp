@@ -100,6 +100,21 @@ void MenuBarController::setupViewModel() {
         updateAutoLayoutState();
       })
       .disposed(disposeBag());
+  // Announcements and the popover's buttons act on a later turn of the main loop, after their sender returned.
+  AppBridge::remoteNotification()
+      .subscribe([weak](const RemoteNotification& notification) {
+        dispatch::MainQueue::async([weak, notification] {
+          if (const auto self = weak.lock()) (*self)->showNotification(notification.title, notification.url);
+        });
+      })
+      .disposed(disposeBag());
+  AppBridge::remoteNotificationDetail()
+      .subscribe([weak](const rx::Unit&) {
+        dispatch::MainQueue::async([weak] {
+          if (const auto self = weak.lock()) (*self)->closeNotificationPopover();
+        });
+      })
+      .disposed(disposeBag());
   CustomLayoutBridge::layoutChanged()
       .subscribe([weak](const CustomLayoutModelPtr&) {
         // Every change has its own rebuild; none replaces another.
@@ -111,6 +126,28 @@ void MenuBarController::setupViewModel() {
   LogManager::debug("menubar viewmodel setup end");
   launched_.onNext(rx::Unit{});
 }
+
+void MenuBarController::showNotification(const std::string& title, const std::string& url) {
+  if (!notificationPopover_) {
+    StatusItemView* view = statusBarItem_->view();
+    notificationPopover_ =
+        std::make_unique<NotificationPopover>(view ? view->makePopoverView() : nullptr, services_.openURL);
+  }
+  // Every announcement shows its own title and link, not the first one's.
+  notificationPopover_->setContent(title, url);
+  if (!statusBarItem_->button()) return;
+  setIconHidden(false);
+  const std::weak_ptr<MenuBarController*> weak = self_;
+  dispatch::MainQueue::asyncAfter(0.5, [weak] {
+    if (const auto self = weak.lock()) (*self)->showPopover(*(*self)->notificationPopover_);
+  });
+}
+
+void MenuBarController::closeNotificationPopover() {
+  if (notificationPopover_) notificationPopover_->close();
+}
+
+void MenuBarController::showPopover(NotificationPopover& popover) { popover.show(); }
 
 void MenuBarController::setIconHidden(bool hidden) {
   statusBarItem_->setLength(hidden ? 0 : StatusItem::kVariableLength);

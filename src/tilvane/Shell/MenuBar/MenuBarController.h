@@ -47,6 +47,14 @@ class MenuBarController : public VkRxController {
   void onOpenGuide(const MenuItem& sender);
   void onQuit(const MenuItem& sender);
 
+  /// An announcement: the popover (made by the first one) takes its title and link, the icon is shown even
+  /// when "hideInMenuBar" hid it, and the popover opens under it 0.5 s later.
+  void showNotification(const std::string& title, const std::string& url);
+  /// Hides the popover, when there is one.
+  void closeNotificationPopover();
+  /// Shows `popover` under the status item's icon, in front.
+  void showPopover(NotificationPopover& popover);
+
   // --- the fields, for the view and the tests ---
   StatusItem& statusBarItem() const { return *statusBarItem_; }
   const Menu& menu() const { return *menu_; }
@@ -66,6 +74,8 @@ class MenuBarController : public VkRxController {
   const std::shared_ptr<MenuItem>& preferenceMenuItem() const { return preferenceMenuItem_; }
   const std::shared_ptr<MenuItem>& checkUpdateMenuItem() const { return checkUpdateMenuItem_; }
   const std::shared_ptr<MenuItem>& quitMenuItem() const { return quitMenuItem_; }
+  /// Null until the first announcement.
+  NotificationPopover* notificationPopover() const { return notificationPopover_.get(); }
 
  protected:
   void setupUI() override;
@@ -116,6 +126,7 @@ class MenuBarController : public VkRxController {
   std::shared_ptr<MenuItem> feedbackMenuItem_;
   std::shared_ptr<MenuItem> guideMenuItem_;
   std::shared_ptr<MenuItem> quitMenuItem_;
+  std::unique_ptr<NotificationPopover> notificationPopover_;
 
   /// Feeds the debounced rebuild once, when the controller is set up, for the menu's first build.
   rx::PublishSubject<rx::Unit> launched_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Shell/MenuBar/Menu.h"
+#include "Shell/MenuBar/NotificationPopover.h"
 
 namespace tilvane {
 
@@ -21,6 +22,8 @@ class StatusItemView {
   virtual void setMenu(const Menu& menu) = 0;
   /// Whether the desktop has a tray to show the icon in.
   virtual bool isSystemTrayAvailable() const = 0;
+  /// A view for a popover that hangs from the icon; none by default (the popover is kept but not drawn).
+  virtual std::unique_ptr<NotificationPopoverView> makePopoverView() { return nullptr; }
 };
 
 /// The status item's button: its image.

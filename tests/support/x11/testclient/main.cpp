@@ -3,9 +3,13 @@
 // terminated or loses its display.
 //
 //   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--dock STRUT] [--garbage]
+//                      [--own-frame LEFT,RIGHT,TOP,BOTTOM]
 //
 // Windows are 400x300 and of the normal type; with --dock they are 10x10 docks reserving STRUT (the twelve
-// comma-separated values of _NET_WM_STRUT_PARTIAL, set as given).
+// comma-separated values of _NET_WM_STRUT_PARTIAL, set as given). With --own-frame a window draws its own frame as
+// toolkits with client-side decorations do: it asks for no decoration (_MOTIF_WM_HINTS) and keeps invisible
+// shadow margins of the given widths inside its area, published in _GTK_FRAME_EXTENTS (the margins are painted in
+// a darker colour, so a screenshot shows them).
 // Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
 // manages the window), then "ready". With --garbage every window also gets malformed
 // properties: wrong types and formats, huge and short values and invalid UTF-8, as a hostile client would set.
@@ -13,6 +17,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +32,7 @@ struct Options {
   std::string title = "Test window";
   int windows = 1;
   std::vector<uint32_t> strut;  // a dock's, when not empty
+  std::vector<uint32_t> ownFrame;  // shadow margins, when not empty
   bool garbage = false;
 };
 
@@ -43,7 +49,14 @@ Options parse(int argc, char** argv) {
       if (i + 1 >= argc) usage(("missing value for " + a).c_str());
       return argv[++i];
     };
-    if (a == "--class") {
+    if (a == "--own-frame") {
+      std::string v = value();
+      for (char* p = v.data(); *p;) {
+        o.ownFrame.push_back(static_cast<uint32_t>(std::strtoul(p, &p, 10)));
+        if (*p && *p++ != ',') usage("--own-frame takes LEFT,RIGHT,TOP,BOTTOM");
+      }
+      if (o.ownFrame.size() != 4) usage("--own-frame takes LEFT,RIGHT,TOP,BOTTOM");
+    } else if (a == "--class") {
       const std::string v = value();
       const auto comma = v.find(',');
       if (comma == std::string::npos) usage("--class takes INSTANCE,CLASS");
@@ -113,6 +126,13 @@ void setGarbage(xcb_connection_t* c, xcb_window_t w) {
   setProperty(c, w, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS, 32, three, 0);
 }
 
+// Sizes the visible part of a window drawing its own frame to the window less its shadow margins.
+void fitArea(xcb_connection_t* c, xcb_window_t area, const std::vector<uint32_t>& margins, int width, int height) {
+  const uint32_t size[2] = {static_cast<uint32_t>(std::max(1, width - static_cast<int>(margins[0] + margins[1]))),
+                            static_cast<uint32_t>(std::max(1, height - static_cast<int>(margins[2] + margins[3])))};
+  xcb_configure_window(c, area, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,6 +152,7 @@ int main(int argc, char** argv) {
   const xcb_atom_t utf8 = atom(c, "UTF8_STRING");
 
   std::vector<xcb_window_t> windows;
+  std::vector<std::pair<xcb_window_t, xcb_window_t>> areas;  // --own-frame: window, its visible part
   for (int i = 0; i < o.windows; ++i) {
     const xcb_window_t w = xcb_generate_id(c);
     const uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK;
@@ -152,6 +173,23 @@ int main(int argc, char** argv) {
     if (!o.strut.empty())
       setProperty(c, w, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL, 32, o.strut.data(),
                   static_cast<uint32_t>(o.strut.size()));
+    if (!o.ownFrame.empty()) {
+      // flags: decorations given; decorations: none.
+      const uint32_t motif[5] = {2, 0, 0, 0, 0};
+      const xcb_atom_t motifAtom = atom(c, "_MOTIF_WM_HINTS");
+      xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, motifAtom, motifAtom, 32, 5, motif);
+      setProperty(c, w, "_GTK_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 32, o.ownFrame.data(), 4);
+      const uint32_t shadowColour[] = {0x202020u}, inner[] = {0x3050a0u};
+      xcb_change_window_attributes(c, w, XCB_CW_BACK_PIXEL, shadowColour);
+      const xcb_window_t area = xcb_generate_id(c);
+      // The visible part, kept inside the margins whatever size the window gets (see the idle loop).
+      xcb_create_window(c, XCB_COPY_FROM_PARENT, area, w, static_cast<int16_t>(o.ownFrame[0]),
+                        static_cast<int16_t>(o.ownFrame[2]), 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                        screen->root_visual, XCB_CW_BACK_PIXEL, inner);
+      fitArea(c, area, o.ownFrame, 400, 300);
+      xcb_map_window(c, area);
+      areas.push_back({w, area});
+    }
     if (o.garbage) setGarbage(c, w);
     xcb_map_window(c, w);
     windows.push_back(w);
@@ -175,7 +213,15 @@ int main(int argc, char** argv) {
   pollfd pfd{xcb_get_file_descriptor(c), POLLIN, 0};
   for (;;) {
     if (poll(&pfd, 1, -1) < 0) continue;
-    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) std::free(e);
+    while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+      if ((e->response_type & 0x7f) == XCB_CONFIGURE_NOTIFY) {
+        const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(e);
+        for (const auto& [window, area] : areas)
+          if (configure->window == window) fitArea(c, area, o.ownFrame, configure->width, configure->height);
+        xcb_flush(c);
+      }
+      std::free(e);
+    }
     if (xcb_connection_has_error(c)) {
       xcb_disconnect(c);  // frees what xcb holds, broken or not
       return 0;

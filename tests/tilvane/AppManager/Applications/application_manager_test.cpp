@@ -74,8 +74,10 @@ TEST_F(ApplicationManagerTest, OnlyApplicationsOfInterestAreTrackedAndAQuitRemov
   log.clear();
   apps().quitApplication(pid);
   drain();
-  // The process is gone, so neither its identifier nor its windows' titles can be read any more.
-  EXPECT_EQ(logLines("window("), (std::vector<std::string>{"ℹ️ remove window(2), , ", "ℹ️ remove window(1), , "}));
+  // The process is gone, so neither its identifier nor its windows' titles can be read any more: the lines name
+  // the windows as they were when admitted.
+  EXPECT_EQ(logLines("window("), (std::vector<std::string>{"ℹ️ remove window(2), org.example.Editor, A",
+                                                    "ℹ️ remove window(1), org.example.Editor, B"}));
   EXPECT_EQ(LayoutManager::shared().layoutItems().size(), 1u);
   ASSERT_EQ(manager().apps().size(), 1u);
   EXPECT_EQ(manager().apps()[0].processIdentifier(), mail);

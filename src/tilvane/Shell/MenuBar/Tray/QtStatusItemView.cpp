@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "Shell/MenuBar/Tray/NamedImages.h"
+#include "Shell/MenuBar/Tray/QtNotificationPopover.h"
 
 namespace tilvane {
 
@@ -33,6 +34,10 @@ void QtStatusItemView::setImage(const std::string& name, bool isTemplate) {
 void QtStatusItemView::setVisible(bool visible) { tray_->setVisible(visible); }
 
 bool QtStatusItemView::isSystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+std::unique_ptr<NotificationPopoverView> QtStatusItemView::makePopoverView() {
+  return std::make_unique<QtNotificationPopover>(tray_.get());
+}
 
 void QtStatusItemView::setMenu(const Menu& menu) {
   menu_->clear();

@@ -22,6 +22,7 @@ class QtStatusItemView final : public StatusItemView {
   void setVisible(bool visible) override;
   void setMenu(const Menu& menu) override;
   bool isSystemTrayAvailable() const override;
+  std::unique_ptr<NotificationPopoverView> makePopoverView() override;
 
   QSystemTrayIcon& trayIcon() { return *tray_; }
   QMenu& qmenu() { return *menu_; }

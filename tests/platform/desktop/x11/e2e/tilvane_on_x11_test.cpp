@@ -1,6 +1,6 @@
-// Tilvane arranging real windows on the test desktop: one 1920x1080 monitor whose visible frame, less the
-// 24-pixel tray at the bottom, is (0, 0, 1920, 1056) in the window space. Frames are outer frames: openbox's
-// decoration (1 pixel left and right, 20 on top, 5 below) lies inside the rectangle the layout gives.
+// Tilvane arranging real windows on the test desktop, under each window manager of the matrix: one 1920x1080
+// monitor whose visible frame, less the 24-pixel tray at the bottom, is (0, 0, 1920, 1056) in the window space.
+// Frames are visible frames: the window manager's decoration lies inside the rectangle the layout gives.
 #include <gtest/gtest.h>
 
 #include "Models/CustomLayoutModel.h"
@@ -23,7 +23,9 @@ TEST_F(TilvaneLayoutTest, ANewWindowGoesToItsRememberedPlace) {
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
   advance(1.0);  // the application's visible windows are admitted a second after it is tracked
   ASSERT_TRUE(frameBecomes(client.window(0), {480, 264, 960, 528})) << *probe().frameRect(client.window(0));
-  EXPECT_EQ(probe().clientRect(client.window(0)), (XRectangle{481, 284, 958, 503}));
+  const auto e = probe().extents(client.window(0), "_NET_FRAME_EXTENTS");  // left, right, top, bottom
+  EXPECT_EQ(probe().clientRect(client.window(0)),
+            (XRectangle{480 + e[0], 264 + e[2], 960 - e[0] - e[1], 528 - e[2] - e[3]}));
   // The second window has no place of its own: it inherits its sibling's, and has its own record from now on.
   ASSERT_TRUE(frameBecomes(client.window(1), {480, 264, 960, 528})) << *probe().frameRect(client.window(1));
   EXPECT_EQ(records("TilvaneE2E").size(), 2u);
@@ -44,6 +46,8 @@ TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
   ASSERT_EQ(records("TilvaneDrag").size(), 1u);
   EXPECT_DOUBLE_EQ(records("TilvaneDrag")[0]->x(), 300.0 / 1920.0);
   EXPECT_DOUBLE_EQ(records("TilvaneDrag")[0]->y(), 200.0 / 1056.0);
+  const auto seen = probe().frameRect(client.window());
+  ASSERT_TRUE(seen);
 
   restartTilvane([&] {
     // While Tilvane is not running the window goes elsewhere.
@@ -52,7 +56,7 @@ TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
   });
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
   advance(1.0);
-  ASSERT_TRUE(frameBecomes(client.window(), {300, 200, 402, 325})) << *probe().frameRect(client.window());
+  ASSERT_TRUE(frameBecomes(client.window(), {300, 200, seen->width, seen->height})) << *probe().frameRect(client.window());
 }
 
 TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {

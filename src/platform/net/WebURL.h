@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tilvane::net {
+
+/// Whether `text` is an absolute http or https address with a host: printable ASCII only (no spaces or
+/// controls), at most 8 KB, "http://" or "https://" in any case, and accepted by curl's URL parser. Anything
+/// else (a relative path, "file:", "javascript:", a bare word) is not.
+bool isWebURL(std::string_view text);
+
+/// `text` with every byte but the unreserved ones (A-Z a-z 0-9 - . _ ~) written as %XX, so it can stand in
+/// a query or a path segment as it is.
+std::string percentEncode(std::string_view text);
+
+}  // namespace tilvane::net

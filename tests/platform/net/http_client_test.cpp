@@ -1,0 +1,270 @@
+// The HTTP client against the local test server (127.0.0.1 only): replies, errors, caps, time-outs, TLS
+// verification, cancelling, and completions that run on the main loop.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/net/HttpClient.h"
+#include "platform/net/WebURL.h"
+#include "support/TestEnvironment.h"
+#include "support/http/AwaitCompletions.h"
+#include "support/http/TestCertificateAuthority.h"
+#include "support/http/TestHttpServer.h"
+
+namespace tilvane::test {
+namespace {
+
+using net::HttpErrorCode;
+using net::HttpRequest;
+using net::HttpResponse;
+
+class HttpClientTest : public WorldTest {
+ protected:
+  /// Sends `request` and runs the loop until its completion ran there.
+  HttpResponse exchange(HttpRequest request) {
+    std::optional<HttpResponse> response;
+    client_.send(std::move(request), [&](HttpResponse reply) {
+      EXPECT_TRUE(loop().isMainThread());
+      response = std::move(reply);
+    });
+    EXPECT_TRUE(inbox_.runUntil([&] { return response.has_value(); }));
+    return response.value_or(HttpResponse{});
+  }
+  HttpResponse get(const std::string& url, double timeout = 10, std::size_t cap = 1024 * 1024) {
+    HttpRequest request;
+    request.url = url;
+    request.timeout = timeout;
+    request.maxBodyBytes = cap;
+    return exchange(std::move(request));
+  }
+
+  TestHttpServer server_;
+  AwaitCompletions inbox_{loop()};
+  net::HttpClient client_{inbox_.executor()};
+};
+
+TEST_F(HttpClientTest, GetDeliversStatusFieldsAndBodyOnTheMainLoop) {
+  ASSERT_TRUE(server_.started()) << server_.error();
+  server_.setReply("/feed", {200, {{"Content-Type", "application/json"}, {"X-Note", "  spaced  "}}, "{\"a\":1}"});
+  server_.setReply("/gone", ScriptedReply::withStatus(304));
+
+  const HttpResponse ok = get(server_.url("/feed?123.5"));
+  EXPECT_TRUE(ok.succeeded()) << ok.errorText();
+  EXPECT_EQ(ok.status, 200);
+  EXPECT_EQ(ok.body, "{\"a\":1}");
+  EXPECT_EQ(ok.header("content-type"), "application/json");
+  EXPECT_EQ(ok.header("X-NOTE"), "spaced");
+  EXPECT_FALSE(ok.header("X-Absent"));
+
+  // A status other than 200 is a reply, not an error; so is a path the server does not know.
+  EXPECT_EQ(get(server_.url("/gone")).status, 304);
+  const HttpResponse missing = get(server_.url("/nothing"));
+  EXPECT_TRUE(missing.succeeded());
+  EXPECT_EQ(missing.status, 404);
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].path, "/feed");
+  EXPECT_EQ(requests[0].query, "123.5");
+  EXPECT_EQ(client_.pendingCount(), 0u);
+}
+
+TEST_F(HttpClientTest, PostSendsItsFieldsAndBodyExactly) {
+  server_.setReply("/upload", ScriptedReply::withStatus(201, "made"));
+  std::string body(3 * 1024 * 1024, '\0');  // large enough for curl to ask "Expect: 100-continue"
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + 3);
+  HttpRequest request;
+  request.method = "POST";
+  request.url = server_.url("/upload");
+  request.headers = {{"Content-Type", "application/octet-stream"}, {"X-Api-Key", "k1"}};
+  request.body = body;
+  const HttpResponse response = exchange(request);
+  EXPECT_EQ(response.status, 201) << response.errorText();
+  EXPECT_EQ(response.body, "made");
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].header("X-Api-Key"), "k1");
+  EXPECT_EQ(requests[0].header("Content-Type"), "application/octet-stream");
+  EXPECT_TRUE(requests[0].body == body);
+}
+
+TEST_F(HttpClientTest, TheBodyCapHoldsWithAndWithoutALength) {
+  const std::string twentyMiB(20 * 1024 * 1024, 'a');
+  server_.setReply("/big", ScriptedReply::ok(twentyMiB));
+  ScriptedReply unsized = ScriptedReply::ok(std::string(300 * 1024, 'b'));
+  unsized.sendLength = false;  // the body ends where the connection does
+  server_.setReply("/unsized", unsized);
+  server_.setReply("/exact", ScriptedReply::ok("12345"));
+
+  const HttpResponse big = get(server_.url("/big"));
+  ASSERT_TRUE(big.error);
+  EXPECT_EQ(big.error->code, HttpErrorCode::tooLarge) << big.errorText();
+  EXPECT_TRUE(big.body.empty());
+
+  const HttpResponse stream = get(server_.url("/unsized"), 10, 100 * 1024);
+  ASSERT_TRUE(stream.error);
+  EXPECT_EQ(stream.error->code, HttpErrorCode::tooLarge) << stream.errorText();
+  EXPECT_EQ(get(server_.url("/unsized"), 10, 300 * 1024).body.size(), 300u * 1024);
+
+  EXPECT_EQ(get(server_.url("/exact"), 10, 5).body, "12345");
+  EXPECT_EQ(get(server_.url("/exact"), 10, 4).error.value_or(net::HttpError{}).code, HttpErrorCode::tooLarge);
+}
+
+TEST_F(HttpClientTest, ServersThatNeverEndOrHangUpOrAreAbsentAreErrors) {
+  server_.setReply("/endless", ScriptedReply::neverEnding());
+  ScriptedReply slow = ScriptedReply::ok("late");
+  slow.delay = 5;
+  server_.setReply("/slow", slow);
+  server_.setReply("/hangup", ScriptedReply::closed());
+
+  const HttpResponse endless = get(server_.url("/endless"), 0.5);
+  ASSERT_TRUE(endless.error);
+  EXPECT_EQ(endless.error->code, HttpErrorCode::timedOut) << endless.errorText();
+  EXPECT_EQ(get(server_.url("/slow"), 0.3).error.value_or(net::HttpError{}).code, HttpErrorCode::timedOut);
+
+  const HttpResponse hangup = get(server_.url("/hangup"));
+  ASSERT_TRUE(hangup.error);
+  EXPECT_EQ(hangup.error->code, HttpErrorCode::transport) << hangup.errorText();
+  EXPECT_EQ(hangup.status, 0);
+
+  // A port nobody listens on: this server's, once it has gone.
+  std::string closedPort;
+  {
+    TestHttpServer gone;
+    closedPort = gone.url("/x");
+  }
+  const HttpResponse refused = get(closedPort);
+  ASSERT_TRUE(refused.error);
+  EXPECT_EQ(refused.error->code, HttpErrorCode::couldNotConnect) << refused.errorText();
+}
+
+TEST_F(HttpClientTest, RequestsThatCannotBeSentFailWithoutReachingAnyServer) {
+  server_.setReply("/", ScriptedReply::ok("root"));
+  const auto code = [&](HttpRequest request) {
+    return exchange(std::move(request)).error.value_or(net::HttpError{HttpErrorCode::cancelled, ""}).code;
+  };
+  for (const std::string url : {"file:///etc/passwd", "ftp://127.0.0.1/", "javascript:alert(1)", "/relative", "",
+                                "http://", "http://127.0.0.1:1/a b"})
+    EXPECT_EQ(code({.url = url}), HttpErrorCode::invalidRequest) << url;
+  EXPECT_EQ(code({.method = "GE T", .url = server_.url()}), HttpErrorCode::invalidRequest);
+  EXPECT_EQ(code({.url = server_.url(), .headers = {{"X-A", "1\r\nX-Injected: 2"}}}), HttpErrorCode::invalidRequest);
+  EXPECT_EQ(code({.url = server_.url(), .timeout = 0}), HttpErrorCode::invalidRequest);
+  EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+TEST_F(HttpClientTest, RedirectsAreFollowedOnlyToWebAddresses) {
+  server_.setReply("/old", {302, {{"Location", "/new"}}, ""});
+  server_.setReply("/new", {200, {{"X-Final", "yes"}}, "moved"});
+  server_.setReply("/evil", {302, {{"Location", "file:///etc/passwd"}}, ""});
+
+  const HttpResponse followed = get(server_.url("/old"));
+  EXPECT_EQ(followed.status, 200);
+  EXPECT_EQ(followed.body, "moved");
+  EXPECT_EQ(followed.header("X-Final"), "yes");
+  EXPECT_FALSE(followed.header("Location"));  // the redirect's own fields are not the reply's
+
+  EXPECT_TRUE(get(server_.url("/evil")).error);
+  EXPECT_EQ(exchange({.url = server_.url("/old"), .followRedirects = false}).status, 302);
+}
+
+TEST_F(HttpClientTest, ACancelledRequestOrAClientThatWentNeverCompletes) {
+  ScriptedReply slow = ScriptedReply::ok("late");
+  slow.delay = 0.3;
+  server_.setReply("/slow", slow);
+  server_.setReply("/endless", ScriptedReply::neverEnding());
+  server_.setReply("/fast", ScriptedReply::ok("fast"));
+
+  int cancelledRuns = 0;
+  const auto id = client_.send({.url = server_.url("/slow")}, [&](HttpResponse) { ++cancelledRuns; });
+  ASSERT_TRUE(server_.waitForRequests(1));
+  client_.cancel(id);
+  // A later request on the same client completes, and the cancelled one stays silent after its reply time.
+  EXPECT_EQ(get(server_.url("/fast")).body, "fast");
+  ScriptedReply later = ScriptedReply::ok("");
+  later.delay = 0.6;
+  server_.setReply("/later", later);
+  EXPECT_TRUE(get(server_.url("/later")).succeeded());
+  EXPECT_EQ(cancelledRuns, 0);
+  EXPECT_EQ(client_.pendingCount(), 0u);
+
+  int orphanRuns = 0;
+  {
+    net::HttpClient shortLived(inbox_.executor());
+    shortLived.send({.url = server_.url("/endless")}, [&](HttpResponse) { ++orphanRuns; });
+    shortLived.send({.url = server_.url("/fast")}, [&](HttpResponse) { ++orphanRuns; });
+    ASSERT_TRUE(server_.waitForRequests(5));
+  }  // goes with an endless exchange running
+  inbox_.runUntil([] { return false; }, 0.3);
+  EXPECT_EQ(orphanRuns, 0);
+}
+
+class HttpsClientTest : public HttpClientTest {
+ protected:
+  static void SetUpTestSuite() {
+    authority_ = new TestCertificateAuthority();
+    stranger_ = new TestCertificateAuthority();
+  }
+  static void TearDownTestSuite() {
+    delete authority_;
+    delete stranger_;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(authority_->ok()) << authority_->error();
+    ASSERT_TRUE(stranger_->ok()) << stranger_->error();
+    ASSERT_TRUE(tls_.started()) << tls_.error();
+    tls_.setReply("/secure", ScriptedReply::ok("sealed"));
+  }
+  HttpRequest secure(std::string caFile, std::string url = "") {
+    return {.url = url.empty() ? tls_.url("/secure") : url, .timeout = 10, .caFile = std::move(caFile)};
+  }
+
+  static inline TestCertificateAuthority* authority_ = nullptr;
+  static inline TestCertificateAuthority* stranger_ = nullptr;
+  TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
+};
+
+TEST_F(HttpsClientTest, CertificatesAreVerifiedAgainstTheTrustedAuthorityAndTheHostName) {
+  const HttpResponse trusted = exchange(secure(authority_->caFile()));
+  EXPECT_TRUE(trusted.succeeded()) << trusted.errorText();
+  EXPECT_EQ(trusted.body, "sealed");
+
+  const auto failure = [&](HttpRequest request) {
+    const HttpResponse response = exchange(std::move(request));
+    return response.error ? response.error->code : HttpErrorCode::cancelled;
+  };
+  EXPECT_EQ(failure(secure("")), HttpErrorCode::tls);                      // the system does not know it
+  EXPECT_EQ(failure(secure(stranger_->caFile())), HttpErrorCode::tls);     // another authority
+  const std::string byName = "https://localhost:" + std::to_string(tls_.port()) + "/secure";
+  EXPECT_EQ(failure(secure(authority_->caFile(), byName)), HttpErrorCode::tls);  // issued for 127.0.0.1 only
+  EXPECT_EQ(tls_.requestCount(), 1u);  // only the verified exchange got as far as a request
+}
+
+TEST_F(HttpsClientTest, APinnedPublicKeyMustMatch) {
+  HttpRequest pinned = secure(authority_->caFile());
+  pinned.pinnedPublicKey = authority_->publicKeyPin();
+  EXPECT_EQ(exchange(pinned).body, "sealed");
+
+  pinned.pinnedPublicKey = stranger_->publicKeyPin();
+  const HttpResponse refused = exchange(pinned);
+  ASSERT_TRUE(refused.error);
+  EXPECT_EQ(refused.error->code, HttpErrorCode::tls) << refused.errorText();
+}
+
+TEST(WebURLTest, OnlyAbsoluteWebAddressesPass) {
+  for (const char* good : {"http://127.0.0.1:8080/x?y=1#z", "HTTPS://Example.org", "https://a.b/c%20d"})
+    EXPECT_TRUE(net::isWebURL(good)) << good;
+  for (const char* bad : {"", "example.org", "file:///etc/passwd", "javascript:alert(1)", "https:///path",
+                          "http:/x", "https://exa mple.org", "https://example.org/\n", "mailto:a@b.c",
+                          "https://\xC3\xA9.org"})
+    EXPECT_FALSE(net::isWebURL(bad)) << bad;
+  EXPECT_FALSE(net::isWebURL("https://a.b/" + std::string(9000, 'x')));
+  EXPECT_EQ(net::percentEncode("1.2.3-b_4~"), "1.2.3-b_4~");
+  EXPECT_EQ(net::percentEncode("1.2 beta&x=#/\xC3\xA9"), "1.2%20beta%26x%3D%23%2F%C3%A9");
+}
+
+}  // namespace
+}  // namespace tilvane::test
