@@ -5,7 +5,7 @@
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "Models/RuleLayoutModel.h"
-#include "RuleLayout/MatrixResize.h"
+#include "RuleLayout/Grid/MatrixResize.h"
 #include "RuleLayout/PaneStoreWrites.h"
 
 namespace tilvane {

@@ -48,7 +48,8 @@ void MainController::setupControllers() {
   preferencesViewController_ = make<PreferencesViewController>(PreferencesServices{
       services_.updater, services_.openURL, services_.launchAtLogin, services_.preferencesViews});
   LogManager::debug("advance setup");
-  advancedViewController_ = make<AdvancedViewController>();
+  advancedViewController_ =
+      make<AdvancedViewController>(AdvancedServices{services_.openURL, services_.advancedViews});
 }
 
 void MainController::setupRx() {

@@ -11,6 +11,7 @@ namespace tilvane {
 
 class LaunchAtLogin;
 class PreferencesViews;
+class AdvancedViews;
 namespace net {
 class HttpClient;
 }
@@ -58,6 +59,8 @@ struct ShellServices {
   LaunchAtLogin* launchAtLogin = nullptr;
   /// The analytics ping's client and addresses.
   WebServices web{};
+  /// Makes the advanced window and its panes; null: the advanced window has no window.
+  AdvancedViews* advancedViews = nullptr;
 };
 
 }  // namespace tilvane

@@ -26,6 +26,7 @@
 #include "AppManager/Settings/BundleVersion.h"
 #include "Preferences/Qt/QtPreferencesViews.h"
 #include "platform/updater/HttpFeedSource.h"
+#include "Advanced/Qt/QtAdvancedViews.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "Shell/Shutdown.h"
@@ -142,12 +143,14 @@ int main(int argc, char** argv) {
   updates::QtUpdateAlert updateAlert;
   LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
   QtPreferencesViews preferencesViews;
+  QtAdvancedViews advancedViews;
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
                         [&loop, &relaunch] {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL, &preferencesViews, nullptr, WebServices{&http, web.home, TILVANE_BUILD_VERSION}});
+                        openURL, &preferencesViews, nullptr, WebServices{&http, web.home, TILVANE_BUILD_VERSION},
+                        &advancedViews});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.
   Shutdown shutdown(delegate, [&] { instanceServer.reset(); }, [&] { instanceLock.reset(); });

@@ -7,7 +7,7 @@
 #include "PaneWorld.h"
 #include "RuleLayout/AppRuleEditor.h"
 #include "RuleLayout/AppRuleList.h"
-#include "RuleLayout/MatrixResize.h"
+#include "RuleLayout/Grid/MatrixResize.h"
 
 namespace tilvane::test {
 namespace {

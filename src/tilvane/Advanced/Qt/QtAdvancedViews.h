@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Advanced/AdvancedViews.h"
+#include "CustomLayout/Qt/QtCustomLayoutViews.h"
+
+namespace tilvane {
+
+/// The advanced window and its panes in Qt Widgets.
+class QtAdvancedViews final : public AdvancedViews {
+ public:
+  std::unique_ptr<PaneWindowView> makeWindow() override;
+  std::unique_ptr<PaneView> makeView(WorkspacePreferencesViewController& pane) override;
+  std::unique_ptr<PaneView> makeView(RuleLayoutPreferencesViewController& pane) override;
+  std::unique_ptr<PaneView> makeView(CustomLayoutPreferencesViewController& pane) override;
+  CustomLayoutViews* customLayoutViews() override { return &customLayoutViews_; }
+
+ private:
+  QtCustomLayoutViews customLayoutViews_;
+};
+
+}  // namespace tilvane

@@ -1,0 +1,121 @@
+#include "CustomLayout/Qt/QtCustomLayoutListView.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
+
+#include "CustomLayout/Qt/CustomLayoutTableCellView.h"
+#include "CustomLayout/Qt/QtCustomLayoutDetailView.h"
+#include "Models/CustomLayoutModel.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+namespace {
+
+QToolButton* squareButton(const QString& text, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(text);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setAutoRaise(false);
+  return button;
+}
+
+}  // namespace
+
+QtCustomLayoutListView::QtCustomLayoutListView(CustomLayoutViewController& controller)
+    : controller_(controller), owned_(controller) {
+  QWidget* view = owned_.widget();
+  tableView_ = new QTableWidget(view);
+  tableView_->setColumnCount(1);
+  tableView_->horizontalHeader()->hide();
+  tableView_->verticalHeader()->hide();
+  tableView_->horizontalHeader()->setStretchLastSection(true);
+  tableView_->verticalHeader()->setDefaultSectionSize(static_cast<int>(CustomLayoutViewController::kRowHeight));
+  tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tableView_->setShowGrid(false);
+  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  tableView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  line_ = new QFrame(view);
+  line_->setStyleSheet("background: rgba(128, 128, 128, 77);");
+  addButton_ = squareButton(QStringLiteral("+"), view);
+  removeButton_ = squareButton(QString::fromUtf8("\u2212"), view);
+  introLabel_ = new Label(QString::fromStdString(NSLocalizedString("CustomLayoutForFocusedWindow")), 12, Qt::black,
+                          Qt::AlignCenter, view);
+
+  QObject::connect(tableView_->selectionModel(), &QItemSelectionModel::selectionChanged, view,
+                   [this] { controller_.tableViewSelectionDidChange(selectedTableRow()); });
+  QObject::connect(addButton_, &QToolButton::clicked, view, [this] { controller_.addButtonTap().onNext(); });
+  QObject::connect(removeButton_, &QToolButton::clicked, view, [this] { controller_.removeButtonTap().onNext(); });
+  owned_.setLayoutSubviews([this] { layoutSubviews(); });
+}
+
+void QtCustomLayoutListView::addDetailView(CustomLayoutDetailView* detail) {
+  auto* qtDetail = dynamic_cast<QtCustomLayoutDetailView*>(detail);
+  if (!qtDetail || !qtDetail->widget() || !widget()) return;
+  detail_ = qtDetail->widget();
+  detail_->setParent(widget());
+  detail_->show();
+  introLabel_->raise();
+  layoutSubviews();
+}
+
+void QtCustomLayoutListView::reloadData() {
+  const QSignalBlocker quiet(tableView_->selectionModel());
+  const auto& layouts = controller_.layouts();
+  tableView_->clearSelection();
+  // Replaced cells are deleted later, on the loop: hidden now so they never show under the new ones.
+  for (int row = 0; row < tableView_->rowCount(); ++row)
+    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
+  tableView_->setRowCount(0);
+  tableView_->setRowCount(static_cast<int>(layouts.size()));
+  for (std::size_t row = 0; row < layouts.size(); ++row) reloadRow(row);
+  // Rows still there keep their selection, as the controller's does.
+  const int selected = controller_.selectedRow();
+  if (selected >= 0 && selected < tableView_->rowCount()) tableView_->selectRow(selected);
+}
+
+void QtCustomLayoutListView::reloadRow(std::size_t row) {
+  const auto& layouts = controller_.layouts();
+  if (row >= layouts.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
+  // A fresh cell each time: cells are never reused. The old one is deleted later, so hidden now.
+  if (QWidget* old = tableView_->cellWidget(static_cast<int>(row), 0)) old->hide();
+  auto* cell = new CustomLayoutTableCellView;
+  cell->label()->setText(QString::fromStdString(layouts[row]->name()));
+  tableView_->setCellWidget(static_cast<int>(row), 0, cell);
+}
+
+void QtCustomLayoutListView::selectRow(int row) {
+  const QSignalBlocker quiet(tableView_->selectionModel());
+  tableView_->clearSelection();
+  if (row >= 0 && row < tableView_->rowCount()) tableView_->selectRow(row);
+}
+
+void QtCustomLayoutListView::setIntroHidden(bool hidden) { introLabel_->setVisible(!hidden); }
+
+CustomLayoutTableCellView* QtCustomLayoutListView::cellAt(int row) const {
+  return dynamic_cast<CustomLayoutTableCellView*>(tableView_->cellWidget(row, 0));
+}
+
+int QtCustomLayoutListView::selectedTableRow() const {
+  const auto rows = tableView_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void QtCustomLayoutListView::layoutSubviews() {
+  QWidget* view = owned_.widget();
+  if (!view) return;
+  const int width = view->width();
+  const int height = view->height();
+  tableView_->setGeometry(0, 0, 200, std::max(0, height - 40));
+  addButton_->setGeometry(5, tableView_->geometry().bottom() + 1 + 10, 20, 20);
+  removeButton_->setGeometry(addButton_->geometry().right() + 1 + 5, addButton_->y(), 20, 20);
+  line_->setGeometry(200, 0, 1, height + 5);
+  const QRect detail(220, 10, std::max(0, width - 240), std::max(0, height - 15));
+  if (detail_) detail_->setGeometry(detail);
+  introLabel_->adjustSize();
+  introLabel_->move(detail.center().x() - introLabel_->width() / 2, 20);
+}
+
+}  // namespace tilvane
