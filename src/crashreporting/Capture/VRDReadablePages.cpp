@@ -8,13 +8,11 @@ namespace {
 constexpr std::uint64_t kPageSize = 4096;
 
 bool knownReadable(VRDReadablePages* cache, std::uint64_t page) noexcept {
-  for (const std::uint64_t known : cache->pages) {
-    if (known == page + 1) return true;
-  }
+  std::uint64_t& slot = cache->pages[page % VRDReadablePages::kSlots];
+  if (slot == page + 1) return true;
   std::uint8_t probe = 0;
   if (!VRDReadMemory(page * kPageSize, &probe, 1)) return false;
-  cache->pages[cache->next] = page + 1;
-  cache->next = (cache->next + 1) % VRDReadablePages::kSlots;
+  slot = page + 1;
   return true;
 }
 
@@ -31,7 +29,6 @@ __attribute__((no_sanitize("address", "undefined"))) void copyBytes(std::uint64_
 
 void VRDReadablePagesReset(VRDReadablePages* cache) noexcept {
   for (std::uint64_t& page : cache->pages) page = 0;
-  cache->next = 0;
 }
 
 bool VRDReadablePagesRead(VRDReadablePages* cache, std::uint64_t address, void* out, std::size_t length) noexcept {

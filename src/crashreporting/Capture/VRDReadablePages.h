@@ -10,9 +10,8 @@
 namespace crashreporting {
 
 struct VRDReadablePages {
-  static constexpr std::size_t kSlots = 32;
-  std::uint64_t pages[kSlots];  // page number + 1; 0 is a free slot
-  std::uint32_t next;
+  static constexpr std::size_t kSlots = 256;
+  std::uint64_t pages[kSlots];  // direct-mapped by page number: page number + 1, or 0 for none
 };
 
 /// Forgets every page.
