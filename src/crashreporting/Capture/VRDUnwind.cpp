@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Capture/VRDEhFrameHdr.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
 
@@ -23,7 +24,7 @@ bool unwindWithStackScan(VRDUnwindContext* context) noexcept {
 bool unwindWithFramePointerChain(VRDUnwindContext* context) noexcept {
   const std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
   std::uint64_t frame[2];
-  if (!VRDReadMemory(fp, frame, sizeof frame)) {
+  if (!VRDReadablePagesRead(&context->pages, fp, frame, sizeof frame)) {
     VRDLogWarn("Error: failed to read memory at address %p\n", reinterpret_cast<void*>(fp));
     return false;
   }
@@ -45,6 +46,19 @@ bool unwindWithFramePointer(VRDUnwindContext* context, bool tryStackScan) noexce
   return unwindWithFramePointerChain(context);
 }
 
+VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, std::uint64_t ehFrameHdr, std::uint64_t pc) noexcept {
+  VRDDwarfFDERecord fde;
+  if (!VRDEhFrameHdrFindFDE(ehFrameHdr, pc, &fde, &context->pages)) {
+    VRDLogInfo("No DWARF frame for %p\n", reinterpret_cast<void*>(pc));
+    return VRDDwarfStep::Failed;
+  }
+  const VRDDwarfStep step = VRDDwarfUnwindComputeRegisters(&fde, pc, &context->registers, &context->pages);
+  if (step == VRDDwarfStep::Failed) VRDLogError("Failed to compute DWARF registers\n");
+  // Past a signal frame the PC is the interrupted instruction itself.
+  if (step == VRDDwarfStep::Unwound) context->pcIsReturnAddress = !fde.cie.signalFrame;
+  return step;
+}
+
 bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
   if (context->frameCount >= VRDUnwindMaximumFrames) {
     VRDLogWarn("Exceeded maximum number of frames\n");
@@ -56,23 +70,30 @@ bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
     return false;
   }
   if (context->frameCount > 0) {
-    // A return address points after its call; the exact PC of the first frame does not.
-    const std::uint64_t lookup = context->frameCount > 1 ? pc - 1 : pc;
+    // A return address points after its call; an exact PC from a register state does not.
+    const std::uint64_t lookup = context->pcIsReturnAddress ? pc - 1 : pc;
+    VRDDwarfStep step = VRDDwarfStep::Failed;
     VRDBinaryImageNode image;
     if (!VRDBinaryImageSafeFindImageForAddress(lookup, &image)) {
       VRDLogWarn("Unable to find binary for %p\n", reinterpret_cast<void*>(lookup));
     } else {
       VRDLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(lookup), reinterpret_cast<void*>(image.base));
-      if (!VRDBinaryImageHasUnwindInfo(&image)) {
+      if (image.ehFrameHdr == 0) {
         VRDLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.base));
+      } else {
+        step = unwindWithDwarf(context, image.ehFrameHdr, lookup);
       }
     }
-    if (VRDThreadContextGetFramePointer(&context->registers) == 0) {
-      VRDLogWarn("FP is zero, aborting unwind\n");
-      if (!VRDThreadContextSetPC(&context->registers, 0)) return false;
-    } else if (!unwindWithFramePointer(context, context->frameCount == 1)) {
-      VRDLogError("Unable to use frame pointer\n");
-      return false;
+    if (step == VRDDwarfStep::EndOfStack) return false;
+    if (step == VRDDwarfStep::Failed) {
+      if (VRDThreadContextGetFramePointer(&context->registers) == 0) {
+        VRDLogWarn("FP is zero, aborting unwind\n");
+        if (!VRDThreadContextSetPC(&context->registers, 0)) return false;
+      } else if (!unwindWithFramePointer(context, context->frameCount == 1)) {
+        VRDLogError("Unable to use frame pointer\n");
+        return false;
+      }
+      context->pcIsReturnAddress = true;
     }
   }
   const std::uint64_t newPC = VRDThreadContextGetPC(&context->registers);

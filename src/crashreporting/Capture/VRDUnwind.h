@@ -2,11 +2,14 @@
 
 #include <cstdint>
 
+#include "crashreporting/Capture/VRDReadablePages.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 
-// The stack unwinder: turns a register state into return addresses, frame by frame, reading stack memory only
-// through safe reads and allocating nothing. The first frame is the state's own PC; the second tries a scan of
-// the stack for a code address (a crash in a function that has set up no frame), then the frame-pointer chain.
+// The stack unwinder: turns a register state into return addresses, frame by frame, reading stack and image
+// memory only through safe reads and allocating nothing. The first frame is the state's own PC. Each step uses
+// the DWARF call-frame information of the image holding the PC (found through its `.eh_frame_hdr`); where
+// there is none, or it fails, the frame-pointer chain, with a scan of the stack for a code address on the
+// second frame (a crash in a function that has set up no frame).
 
 namespace crashreporting {
 
@@ -15,6 +18,9 @@ struct VRDUnwindContext {
   std::uint32_t frameCount;
   std::uint64_t lastPC;
   std::uint32_t repeatCount;  // how many frames in a row had the same PC
+  /// The PC is a return address (points after its call), not an exact PC of a register state.
+  bool pcIsReturnAddress;
+  VRDReadablePages pages;
 };
 
 inline constexpr std::uint32_t VRDUnwindMaximumFrames = 600000;

@@ -373,3 +373,44 @@ TEST_F(CrashDriver, TheHeapGuardCatchesAnAllocationAfterTheCrashBegan) {
 
 }  // namespace
 }  // namespace crashreporting::test
+
+namespace crashreporting::test {
+namespace {
+
+// Frames built without frame pointers, and libc's own, are unwound by their call-frame information.
+TEST_F(CrashDriver, StacksWithoutFramePointersKeepEveryCaller) {
+  crash("frameless-leaf");
+  auto lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  auto names = symbols(crashedThread(lines)["stacktrace"]);
+  ASSERT_GE(names.size(), 4u);
+  EXPECT_EQ(std::vector(names.begin(), names.begin() + 3),
+            (std::vector<std::string>{"crashdriverFramelessLeaf", "crashdriverFramelessCaller",
+                                      "crashdriverFramelessCallersCaller"}));
+  EXPECT_NE(std::find(names.begin() + 3, names.end(), "main"), names.end()) << ::testing::PrintToString(names);
+
+  // Frame 0 lies in libc (not the driver); the frames after it include its caller.
+  crash("libc-strlen");
+  lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  names = symbols(crashedThread(lines)["stacktrace"]);
+  ASSERT_GE(names.size(), 3u);
+  EXPECT_EQ(names[0], "?");
+  EXPECT_EQ(names[1], "crashdriverStrlenCaller") << ::testing::PrintToString(names);
+  EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end()) << ::testing::PrintToString(names);
+
+  crash("frameless-overflow");
+  lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  const auto thread = crashedThread(lines);
+  EXPECT_TRUE(thread.contains("repeated_pc")) << thread;
+  EXPECT_LT(thread["stacktrace"].size(), 100u);
+  names = symbols(thread["stacktrace"]);
+  ASSERT_GE(names.size(), 2u);
+  EXPECT_EQ(names[0], "crashdriverFramelessRecurse");
+  EXPECT_EQ(names[1], "crashdriverFramelessRecurse");
+  EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end()) << ::testing::PrintToString(names);
+}
+
+}  // namespace
+}  // namespace crashreporting::test

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "CodeWithoutUnwindInfo.h"
 #include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUnwind.h"
@@ -13,12 +14,14 @@ namespace crashreporting::test {
 namespace {
 
 // Walks made-up stacks: frames of saved frame pointer and return address, with code addresses taken from this
-// program (so the image table knows them).
+// program (so the image table knows them) where no DWARF frame describes them.
 class Unwinder : public ContextTest {
  protected:
   void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
 
-  std::uint64_t code(int n) const { return reinterpret_cast<std::uint64_t>(&VRDUnwindInit) + 16 * n; }
+  std::uint64_t code(int n) const {
+    return reinterpret_cast<std::uint64_t>(crashreporting_test_code_without_unwind_info) + 16 * n;
+  }
   std::uint64_t slot(std::size_t i) { return reinterpret_cast<std::uint64_t>(&stack_[i]); }
   // A frame at index i: saved frame pointer (the frame at `caller`, or 0) and return address.
   void frame(std::size_t i, std::size_t caller, std::uint64_t returnAddress) {

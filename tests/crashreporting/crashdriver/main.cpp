@@ -4,7 +4,7 @@
 //   crashreporting_crashdriver symbolicate <report-dir>
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread, custom-keys. The heap is
+// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow. The heap is
 // poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
 // next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
@@ -24,6 +24,7 @@
 #include <string>
 #include <thread>
 
+#include "Frameless.h"
 #include "HeapPoison.h"
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Capture/VRDContext.h"
@@ -316,6 +317,15 @@ int run(const std::string& mode, const char* directory, int depth) {
     crashdriverTrap();
   } else if (mode == "raise-segv") {
     return crashdriverRaiseSegv();
+  } else if (mode == "frameless-leaf") {
+    crashdriver::poisonHeap();
+    return crashdriverFramelessCallersCaller(depth);
+  } else if (mode == "libc-strlen") {
+    crashdriver::poisonHeap();
+    return crashdriverStrlenCaller(depth);
+  } else if (mode == "frameless-overflow") {
+    crashdriver::poisonHeap();
+    return crashdriverFramelessRecurse(depth);
   } else if (mode == "overflow") {
     crashdriver::poisonHeap();
     return crashdriverRecurse(depth);

@@ -1,0 +1,604 @@
+#include "crashreporting/Capture/VRDDwarf.h"
+
+#include <cstring>
+
+#include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDSafeRead.h"
+
+namespace crashreporting {
+namespace {
+
+constexpr std::uint64_t kFailed = ~std::uint64_t{0};
+// DWARF number → index in the recorded register order (rax rbx rcx rdx rdi rsi rbp rsp r8–r15 rip).
+constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+
+template <typename T>
+bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
+  if (cursor->address + sizeof(T) < cursor->address || cursor->address + sizeof(T) > cursor->end) return false;
+  if (!VRDReadablePagesRead(cursor->pages, cursor->address, out, sizeof(T))) return false;
+  cursor->address += sizeof(T);
+  return true;
+}
+
+bool skip(VRDDwarfCursor* cursor, std::uint64_t length) noexcept {
+  if (length > cursor->end - cursor->address) return false;
+  cursor->address += length;
+  return true;
+}
+
+// The initial length of a record: 32 bits, or all ones and 64 bits. `end` becomes the record's end.
+bool readInitialLength(VRDDwarfCursor* cursor, std::uint64_t* length) noexcept {
+  std::uint32_t short_length = 0;
+  if (!readValue(cursor, &short_length)) return false;
+  *length = short_length;
+  if (short_length == 0xFFFFFFFFu && !readValue(cursor, length)) return false;
+  if (*length == 0 || *length > cursor->end - cursor->address) return false;
+  cursor->end = cursor->address + *length;
+  return true;
+}
+
+bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
+
+struct ExpressionMachine {
+  std::uint64_t stack[VRDDwarfExpressionStackSize];
+  std::uint32_t depth;
+  bool push(std::uint64_t value) {
+    if (depth >= VRDDwarfExpressionStackSize) return false;
+    stack[depth++] = value;
+    return true;
+  }
+  bool pop(std::uint64_t* value) {
+    if (depth == 0) return false;
+    *value = stack[--depth];
+    return true;
+  }
+};
+
+bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRDThreadState* state) noexcept {
+  std::uint8_t op = 0;
+  if (!VRDDwarfReadU8(cursor, &op)) return false;
+  std::uint64_t a = 0;
+  std::uint64_t b = 0;
+  if (op >= 0x30 && op <= 0x4f) return machine->push(op - 0x30u);
+  if (op >= 0x70 && op <= 0x8f) {
+    std::int64_t offset = 0;
+    const std::uint64_t number = op - 0x70u;
+    if (!validRegister(number)) {
+      VRDLogWarn("Error: DW_OP_breg invalid register number\n");
+      return false;
+    }
+    if (!VRDDwarfReadSLEB128(cursor, &offset)) return false;
+    return machine->push(VRDDwarfUnwindGetRegisterValue(state, number) + static_cast<std::uint64_t>(offset));
+  }
+  switch (op) {
+    case 0x06:  // deref
+      if (!machine->pop(&a) || !VRDReadablePagesRead(cursor->pages, a, &b, 8)) {
+        VRDLogWarn("Error: DW_OP_deref failed to read memory\n");
+        return false;
+      }
+      return machine->push(b);
+    case 0x12:  // dup
+      return machine->depth > 0 && machine->push(machine->stack[machine->depth - 1]);
+    case 0x16:  // swap
+      if (machine->depth < 2) return false;
+      a = machine->stack[machine->depth - 1];
+      machine->stack[machine->depth - 1] = machine->stack[machine->depth - 2];
+      machine->stack[machine->depth - 2] = a;
+      return true;
+    case 0x1a:  // and
+      return machine->pop(&a) && machine->pop(&b) && machine->push(a & b);
+    case 0x22:  // plus
+      return machine->pop(&a) && machine->pop(&b) && machine->push(a + b);
+    case 0x23:  // plus_uconst
+      return VRDDwarfReadULEB128(cursor, &b) && machine->pop(&a) && machine->push(a + b);
+    case 0x2e:  // ne
+      return machine->pop(&a) && machine->pop(&b) && machine->push(a != b ? 1 : 0);
+    case 0x94: {  // deref_size
+      std::uint8_t size = 0;
+      if (!VRDDwarfReadU8(cursor, &size) || !machine->pop(&a)) return false;
+      if (size != 1 && size != 2 && size != 4 && size != 8) {
+        VRDLogWarn("Error: unrecognized DW_OP_deref_size argument %x\n", size);
+        return false;
+      }
+      b = 0;
+      if (!VRDReadablePagesRead(cursor->pages, a, &b, size)) return false;
+      return machine->push(b);
+    }
+    default:
+      VRDLogWarn("Error: Unrecognized DWARF expression opcode 0x%x\n", op);
+      return false;
+  }
+}
+
+bool readRegister(VRDDwarfCursor* cursor, std::uint64_t* number) noexcept {
+  return VRDDwarfReadULEB128(cursor, number) && validRegister(*number);
+}
+
+// Skips an expression block, handing back its address (at its length).
+bool skipBlock(VRDDwarfCursor* cursor, std::uint64_t* block) noexcept {
+  *block = cursor->address;
+  std::uint64_t length = 0;
+  return VRDDwarfReadULEB128(cursor, &length) && skip(cursor, length);
+}
+
+bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadState* state,
+                   VRDReadablePages* pages, std::uint64_t* value) noexcept {
+  switch (rule.kind) {
+    case VRDDwarfRuleAtCFAOffset:
+      if (!VRDReadablePagesRead(pages, cfa + rule.value, value, 8)) {
+        VRDLogWarn("Error: Unable to read CFA value\n");
+        return false;
+      }
+      return true;
+    case VRDDwarfRuleInRegister:
+      *value = VRDDwarfUnwindGetRegisterValue(state, rule.value);
+      return true;
+    case VRDDwarfRuleAtExpression: {
+      std::uint64_t address = 0;
+      return VRDDwarfEvalulateExpression(rule.value, state, cfa, &address, pages) &&
+             VRDReadablePagesRead(pages, address, value, 8);
+    }
+    case VRDDwarfRuleValueExpression:
+      return VRDDwarfEvalulateExpression(rule.value, state, cfa, value, pages);
+    default:
+      VRDLogWarn("Error: Unrecognized register save location 0x%x\n", rule.kind);
+      return false;
+  }
+}
+
+}  // namespace
+
+bool VRDDwarfReadU8(VRDDwarfCursor* cursor, std::uint8_t* out) noexcept { return readValue(cursor, out); }
+
+bool VRDDwarfReadULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  std::uint64_t value = 0;
+  for (unsigned shift = 0; shift < 64; shift += 7) {
+    std::uint8_t byte = 0;
+    if (!readValue(cursor, &byte)) return false;
+    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+    if ((byte & 0x80) == 0) {
+      *out = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept {
+  std::uint64_t value = 0;
+  for (unsigned shift = 0; shift < 64; shift += 7) {
+    std::uint8_t byte = 0;
+    if (!readValue(cursor, &byte)) return false;
+    value |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+    if ((byte & 0x80) == 0) {
+      if (shift + 7 < 64 && (byte & 0x40) != 0) value |= ~std::uint64_t{0} << (shift + 7);
+      *out = static_cast<std::int64_t>(value);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept {
+  if (encoding == 0xFF) return 0;
+  if (cursor == nullptr) return kFailed;
+  const std::uint64_t start = cursor->address;
+  std::uint64_t value = 0;
+  bool ok = false;
+  switch (encoding & 0x0F) {
+    case 0x00:
+    case 0x04:
+    case 0x0C: ok = readValue(cursor, &value); break;
+    case 0x01: ok = VRDDwarfReadULEB128(cursor, &value); break;
+    case 0x02: { std::uint16_t v = 0; ok = readValue(cursor, &v); value = v; break; }
+    case 0x03: { std::uint32_t v = 0; ok = readValue(cursor, &v); value = v; break; }
+    case 0x09: { std::int64_t v = 0; ok = VRDDwarfReadSLEB128(cursor, &v); value = static_cast<std::uint64_t>(v); break; }
+    case 0x0A: { std::int16_t v = 0; ok = readValue(cursor, &v); value = static_cast<std::uint64_t>(std::int64_t{v}); break; }
+    case 0x0B: { std::int32_t v = 0; ok = readValue(cursor, &v); value = static_cast<std::uint64_t>(std::int64_t{v}); break; }
+    default:
+      VRDLogWarn("Unhandled: encoding 0x%02x\n", encoding);
+      return kFailed;
+  }
+  if (!ok) return kFailed;
+  switch (encoding & 0x70) {
+    case 0x00: break;
+    case 0x10: value += start; break;
+    default:
+      VRDLogWarn("Unhandled: relative encoding 0x%02x\n", encoding);
+      return kFailed;
+  }
+  if ((encoding & 0x80) != 0) {
+    std::uint64_t target = 0;
+    if (value == 0 || !VRDReadablePagesRead(cursor->pages, value, &target, 8)) return kFailed;
+    value = target;
+  }
+  return value;
+}
+
+bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept {
+  if (cie == nullptr || address < VRDMinimumValidAddress) return false;
+  std::memset(cie, 0, sizeof *cie);
+  cie->fdeEncoding = 0;
+  cie->lsdaEncoding = 0xFF;
+  cie->personalityEncoding = 0xFF;
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  if (!readInitialLength(&cursor, &cie->length)) {
+    VRDLogWarn("Error: CIE length invalid\n");
+    return false;
+  }
+  std::uint32_t id = 1;
+  if (!readValue(&cursor, &id) || id != 0) {
+    VRDLogWarn("Error: CIE flag not found\n");
+    return false;
+  }
+  if (!VRDDwarfReadU8(&cursor, &cie->version) || (cie->version != 1 && cie->version != 3)) {
+    VRDLogWarn("Error: CIE version %u unsupported\n", cie->version);
+    return false;
+  }
+  cie->augmentation = cursor.address;
+  char augmentation[8] = {};
+  std::size_t augmentationLength = 0;
+  for (;;) {
+    std::uint8_t c = 0;
+    if (!VRDDwarfReadU8(&cursor, &c)) return false;
+    if (c == 0) break;
+    if (augmentationLength + 1 >= sizeof augmentation) {
+      VRDLogWarn("Error: Unimplemented: augmentation string too long\n");
+      return false;
+    }
+    augmentation[augmentationLength++] = static_cast<char>(c);
+  }
+  if (!VRDDwarfReadULEB128(&cursor, &cie->codeAlignment) || !VRDDwarfReadSLEB128(&cursor, &cie->dataAlignment)) {
+    return false;
+  }
+  if (cie->version == 3) {
+    if (!VRDDwarfReadULEB128(&cursor, &cie->returnAddressRegister)) return false;
+  } else {
+    std::uint8_t ra = 0;
+    if (!VRDDwarfReadU8(&cursor, &ra)) return false;
+    cie->returnAddressRegister = ra;
+  }
+  if (augmentationLength > 0) {
+    if (augmentation[0] != 'z') {
+      VRDLogWarn("Error: Unimplemented: augmentation string %s\n", augmentation);
+      return false;
+    }
+    cie->hasAugmentationData = true;
+    std::uint64_t dataLength = 0;
+    if (!VRDDwarfReadULEB128(&cursor, &dataLength) || dataLength > cursor.end - cursor.address) return false;
+    VRDDwarfCursor data{cursor.address, cursor.address + dataLength, pages};
+    for (std::size_t i = 1; i < augmentationLength; ++i) {
+      switch (augmentation[i]) {
+        case 'L':
+          if (!VRDDwarfReadU8(&data, &cie->lsdaEncoding)) return false;
+          break;
+        case 'P':
+          if (!VRDDwarfReadU8(&data, &cie->personalityEncoding)) return false;
+          cie->personality = VRDParseAddressWithEncodingAndAdvance(&data, cie->personalityEncoding);
+          if (cie->personality == kFailed || cie->personality == kFailed - 1) {
+            VRDLogWarn("Error: Found an invalid start address\n");
+            return false;
+          }
+          break;
+        case 'R':
+          if (!VRDDwarfReadU8(&data, &cie->fdeEncoding)) return false;
+          break;
+        case 'S': cie->signalFrame = true; break;
+        default:
+          VRDLogWarn("Error: Unhandled augmentation string entry %c\n", augmentation[i]);
+          return false;
+      }
+    }
+    cursor.address += dataLength;
+  }
+  cie->instructions = cursor.address;
+  cie->instructionsEnd = cursor.end;
+  return true;
+}
+
+bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept {
+  if (fde == nullptr || address < VRDMinimumValidAddress) return false;
+  std::memset(fde, 0, sizeof *fde);
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  if (!readInitialLength(&cursor, &fde->length)) {
+    VRDLogWarn("Error: FDE has zero length\n");
+    return false;
+  }
+  const std::uint64_t pointerField = cursor.address;
+  std::uint32_t ciePointer = 0;
+  if (!readValue(&cursor, &ciePointer) || ciePointer == 0 || ciePointer > pointerField) {
+    VRDLogWarn("Error: CIE offset invalid\n");
+    return false;
+  }
+  fde->ciePointer = ciePointer;
+  if (!VRDDwarfParseCIERecord(&fde->cie, pointerField - ciePointer, pages)) {
+    VRDLogWarn("Error: Unable to parse CIE record\n");
+    return false;
+  }
+  fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(&cursor, fde->cie.fdeEncoding);
+  if (fde->pcBegin == kFailed) {
+    VRDLogWarn("Error: Found an invalid start address\n");
+    return false;
+  }
+  fde->pcRange = VRDParseAddressWithEncodingAndAdvance(&cursor, fde->cie.fdeEncoding & 0x0F);
+  if (fde->pcRange == kFailed) {
+    VRDLogWarn("Error: Found an invalid address range\n");
+    return false;
+  }
+  if (fde->cie.hasAugmentationData) {
+    std::uint64_t length = 0;
+    if (!VRDDwarfReadULEB128(&cursor, &length) || !skip(&cursor, length)) return false;
+  }
+  fde->instructions = cursor.address;
+  fde->instructionsEnd = cursor.end;
+  return true;
+}
+
+bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  if (cie == nullptr || rules == nullptr || start > end) {
+    VRDLogWarn("Error: inputs invalid\n");
+    return false;
+  }
+  VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
+  std::uint32_t rememberedCount = 0;
+  VRDDwarfCursor cursor{start, end, pages};
+  std::uint64_t location = 0;
+  const std::int64_t dataAlignment = cie->dataAlignment;
+  // A row applies while its location is at or below the PC offset; the first advance past it ends the run.
+  auto advance = [&](std::uint64_t delta) {
+    location += delta * cie->codeAlignment;
+    return location <= pcOffset;
+  };
+  while (cursor.address < cursor.end) {
+    std::uint8_t op = 0;
+    if (!VRDDwarfReadU8(&cursor, &op)) return false;
+    const std::uint8_t high = op & 0xC0;
+    const std::uint8_t low = op & 0x3F;
+    std::uint64_t number = 0;
+    std::uint64_t operand = 0;
+    std::int64_t signedOperand = 0;
+    bool ok = true;
+    if (high == 0x40) {
+      if (!advance(low)) return true;
+      continue;
+    }
+    if (high == 0x80) {
+      ok = validRegister(low) && VRDDwarfReadULEB128(&cursor, &operand);
+      if (ok) rules->registers[low] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+    } else if (high == 0xC0) {
+      ok = validRegister(low) && initial != nullptr;
+      if (ok) rules->registers[low] = initial->registers[low];
+    } else {
+      switch (op) {
+        case 0x00: break;  // nop
+        case 0x01: {       // set_loc
+          const std::uint64_t address = VRDParseAddressWithEncodingAndAdvance(&cursor, cie->fdeEncoding);
+          if (address == kFailed || address < pcBegin) return false;
+          location = address - pcBegin;
+          if (location > pcOffset) return true;
+          break;
+        }
+        case 0x02: {
+          std::uint8_t delta = 0;
+          if (!readValue(&cursor, &delta)) return false;
+          if (!advance(delta)) return true;
+          break;
+        }
+        case 0x03: {
+          std::uint16_t delta = 0;
+          if (!readValue(&cursor, &delta)) return false;
+          if (!advance(delta)) return true;
+          break;
+        }
+        case 0x04: {
+          std::uint32_t delta = 0;
+          if (!readValue(&cursor, &delta)) return false;
+          if (!advance(delta)) return true;
+          break;
+        }
+        case 0x05:  // offset_extended
+          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+          break;
+        case 0x06:  // restore_extended
+          ok = readRegister(&cursor, &number) && initial != nullptr;
+          if (ok) rules->registers[number] = initial->registers[number];
+          break;
+        case 0x07:  // undefined
+          ok = readRegister(&cursor, &number);
+          if (ok) rules->registers[number] = {VRDDwarfRuleUndefined, 0};
+          break;
+        case 0x08:  // same_value
+          ok = readRegister(&cursor, &number);
+          if (ok) rules->registers[number] = {VRDDwarfRuleUnchanged, 0};
+          break;
+        case 0x09:  // register
+          ok = readRegister(&cursor, &number) && readRegister(&cursor, &operand);
+          if (ok) rules->registers[number] = {VRDDwarfRuleInRegister, operand};
+          break;
+        case 0x0a:  // remember_state
+          ok = rememberedCount < VRDDwarfRememberDepth;
+          if (ok) remembered[rememberedCount++] = *rules;
+          break;
+        case 0x0b:  // restore_state
+          ok = rememberedCount > 0;
+          if (ok) *rules = remembered[--rememberedCount];
+          break;
+        case 0x0c:  // def_cfa
+          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          if (ok) {
+            rules->cfaRegister = number;
+            rules->cfaOffset = static_cast<std::int64_t>(operand);
+          }
+          break;
+        case 0x0d:  // def_cfa_register
+          ok = readRegister(&cursor, &number);
+          if (ok) rules->cfaRegister = number;
+          break;
+        case 0x0e:  // def_cfa_offset
+          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          if (ok) rules->cfaOffset = static_cast<std::int64_t>(operand);
+          break;
+        case 0x0f:  // def_cfa_expression
+          ok = skipBlock(&cursor, &operand);
+          if (ok) {
+            rules->cfaRegister = VRDDwarfCFAExpressionRegister;
+            rules->cfaExpression = operand;
+          }
+          break;
+        case 0x10:  // expression
+        case 0x16:  // val_expression
+          ok = readRegister(&cursor, &number) && skipBlock(&cursor, &operand);
+          if (ok) rules->registers[number] = {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand};
+          break;
+        case 0x11:  // offset_extended_sf
+          ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
+          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, static_cast<std::uint64_t>(signedOperand * dataAlignment)};
+          break;
+        case 0x12:  // def_cfa_sf
+          ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
+          if (ok) {
+            rules->cfaRegister = number;
+            rules->cfaOffset = signedOperand * dataAlignment;
+          }
+          break;
+        case 0x13:  // def_cfa_offset_sf
+          ok = VRDDwarfReadSLEB128(&cursor, &signedOperand);
+          if (ok) rules->cfaOffset = signedOperand * dataAlignment;
+          break;
+        case 0x2e:  // GNU_args_size: the callee pops no arguments on x86-64 unwinding; read and ignore
+          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          break;
+        case 0x14:
+        case 0x15:
+        case 0x2d:
+        case 0x2f:
+          VRDLogWarn("Error: Unimplemented DWARF instruction 0x%x\n", op);
+          return false;
+        default:
+          VRDLogWarn("Error: Unrecognized DWARF instruction 0x%x\n", op);
+          ok = false;
+          break;
+      }
+    }
+    if (!ok) {
+      VRDLogWarn("Error: Failed to execute dwarf instruction 0x%x\n", op);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,
+                                 std::uint64_t* result, VRDReadablePages* pages) noexcept {
+  if (expression < VRDMinimumValidAddress || result == nullptr || state == nullptr) {
+    VRDLogWarn("Error: inputs invalid\n");
+    return false;
+  }
+  ExpressionMachine machine;
+  machine.depth = 0;
+  machine.push(initial);
+  VRDDwarfCursor cursor{expression, ~std::uint64_t{0}, pages};
+  std::uint64_t length = 0;
+  if (!VRDDwarfReadULEB128(&cursor, &length) || length == 0 || cursor.address + length < cursor.address) {
+    VRDLogWarn("Error: DWARF expression length is zero\n");
+    return false;
+  }
+  cursor.end = cursor.address + length;
+  while (cursor.address < cursor.end) {
+    if (!executeOpcode(&machine, &cursor, state)) {
+      VRDLogWarn("Error: failed to execute DWARF machine opcode\n");
+      return false;
+    }
+  }
+  if (machine.depth == 0) return false;
+  *result = machine.stack[machine.depth - 1];
+  return true;
+}
+
+std::uint64_t VRDDwarfUnwindGetRegisterValue(const VRDThreadState* state, std::uint64_t number) noexcept {
+  if (!validRegister(number) || state == nullptr) {
+    VRDLogWarn("Error: Unrecognized get register number %llu\n", static_cast<unsigned long long>(number));
+    return 0;
+  }
+  return state->registers[kStateIndex[number]];
+}
+
+bool VRDDwarfUnwindSetRegisterValue(VRDThreadState* state, std::uint64_t number, std::uint64_t value) noexcept {
+  if (!validRegister(number) || state == nullptr) {
+    VRDLogWarn("Unrecognized set register number %llu\n", static_cast<unsigned long long>(number));
+    return false;
+  }
+  state->registers[kStateIndex[number]] = value;
+  return true;
+}
+
+bool VRDDwarfRulesForPC(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDDwarfRegisterRules* rules,
+                        VRDReadablePages* pages) noexcept {
+  std::memset(rules, 0, sizeof *rules);
+  const VRDDwarfCIERecord& cie = fde->cie;
+  if (!VRDDwarfInstructionsEnumerate(cie.instructions, cie.instructionsEnd, &cie, rules, nullptr, 0, ~std::uint64_t{0},
+                                     pages)) {
+    VRDLogWarn("Error: Unable to run CIE instructions\n");
+    return false;
+  }
+  if (pc < fde->pcBegin) {
+    VRDLogWarn("Error: The FDE pcOffset value cannot be negative\n");
+    return false;
+  }
+  const VRDDwarfRegisterRules initial = *rules;
+  if (!VRDDwarfInstructionsEnumerate(fde->instructions, fde->instructionsEnd, &cie, rules, &initial, fde->pcBegin,
+                                     pc - fde->pcBegin, pages)) {
+    VRDLogWarn("Error: Unable to run FDE instructions\n");
+    return false;
+  }
+  return true;
+}
+
+VRDDwarfStep VRDDwarfUnwindComputeRegisters(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDThreadState* state,
+                                            VRDReadablePages* pages) noexcept {
+  if (fde == nullptr || state == nullptr) {
+    VRDLogError("Error: input invalid\n");
+    return VRDDwarfStep::Failed;
+  }
+  if (fde->cie.returnAddressRegister != VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
+  VRDDwarfRegisterRules rules;
+  if (!VRDDwarfRulesForPC(fde, pc, &rules, pages)) return VRDDwarfStep::Failed;
+  std::uint64_t cfa = 0;
+  if (rules.cfaRegister == VRDDwarfCFAExpressionRegister) {
+    if (!VRDDwarfEvalulateExpression(rules.cfaExpression, state, 0, &cfa, pages)) {
+      VRDLogWarn("Error: failed to compute CFA expression\n");
+      return VRDDwarfStep::Failed;
+    }
+  } else if (rules.cfaRegister == 0 && rules.cfaOffset == 0) {
+    VRDLogWarn("Error: failed to get CFA\n");  // no CFA rule at all
+    return VRDDwarfStep::Failed;
+  } else {
+    cfa = VRDDwarfUnwindGetRegisterValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
+  }
+  if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
+  VRDThreadState next = *state;
+  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
+    const VRDDwarfRule& rule = rules.registers[number];
+    if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
+    std::uint64_t value = 0;
+    if (!savedRegister(rule, cfa, state, pages, &value)) {
+      // A register that cannot be restored is unknown to the caller; the return address must be known.
+      if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
+      value = 0;
+    }
+    VRDDwarfUnwindSetRegisterValue(&next, number, value);
+  }
+  VRDDwarfUnwindSetRegisterValue(&next, 7, cfa);
+  if (cfa == VRDThreadContextGetStackPointer(state)) {
+    VRDLogWarn("Error: Stack pointer hasn't changed\n");
+    return VRDDwarfStep::Failed;
+  }
+  // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
+  *state = next;
+  return VRDDwarfStep::Unwound;
+}
+
+}  // namespace crashreporting

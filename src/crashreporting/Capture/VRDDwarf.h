@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+
+#include "crashreporting/Capture/VRDReadablePages.h"
+#include "crashreporting/Capture/VRDThreadState.h"
+
+// DWARF call-frame unwinding from an image's `.eh_frame`: CIE and FDE records with their pointer encodings, the
+// call-frame instructions run up to a PC, the register rules and the expression machine. Every byte is read
+// through safe reads bounded by its record; nothing allocates. Register numbers are x86-64 DWARF numbers
+// (0 rax, 1 rdx, 2 rcx, 3 rbx, 4 rsi, 5 rdi, 6 rbp, 7 rsp, 8–15 r8–r15, 16 the return address).
+
+namespace crashreporting {
+
+inline constexpr std::uint64_t VRDDwarfRegisterCount = 17;
+inline constexpr std::uint64_t VRDDwarfReturnAddressRegister = 16;
+/// The CFA "register" that says an expression computes the CFA.
+inline constexpr std::uint64_t VRDDwarfCFAExpressionRegister = 17;
+inline constexpr std::uint32_t VRDDwarfExpressionStackSize = 100;
+/// How many rows DW_CFA_remember_state can keep.
+inline constexpr std::uint32_t VRDDwarfRememberDepth = 8;
+
+/// A bounded read position: reads past `end` fail.
+struct VRDDwarfCursor {
+  std::uint64_t address;
+  std::uint64_t end;
+  VRDReadablePages* pages;
+};
+
+struct VRDDwarfCIERecord {
+  std::uint64_t length;
+  std::uint8_t version;
+  std::uint64_t augmentation;  // address of the NUL-terminated string
+  bool hasAugmentationData;
+  std::uint64_t codeAlignment;
+  std::int64_t dataAlignment;
+  std::uint64_t returnAddressRegister;
+  bool signalFrame;
+  std::uint8_t fdeEncoding;
+  std::uint8_t lsdaEncoding;
+  std::uint8_t personalityEncoding;
+  std::uint64_t personality;
+  std::uint64_t instructions;
+  std::uint64_t instructionsEnd;
+};
+
+struct VRDDwarfFDERecord {
+  std::uint64_t length;
+  std::uint64_t ciePointer;
+  std::uint64_t pcBegin;
+  std::uint64_t pcRange;
+  std::uint64_t instructions;
+  std::uint64_t instructionsEnd;
+  VRDDwarfCIERecord cie;
+};
+
+enum VRDDwarfRuleKind : std::uint32_t {
+  VRDDwarfRuleUnchanged = 0,
+  VRDDwarfRuleAtCFAOffset = 1,
+  VRDDwarfRuleValueCFAOffset = 2,  // not supported
+  VRDDwarfRuleInRegister = 3,
+  VRDDwarfRuleAtExpression = 4,
+  VRDDwarfRuleValueExpression = 5,
+  VRDDwarfRuleUndefined = 6,  // the register has no value: for the return address, the outermost frame
+};
+
+struct VRDDwarfRule {
+  std::uint32_t kind;
+  std::uint64_t value;  // offset, register number or expression address (at its ULEB128 length)
+};
+
+struct VRDDwarfRegisterRules {
+  std::uint64_t cfaRegister;
+  std::int64_t cfaOffset;
+  std::uint64_t cfaExpression;
+  VRDDwarfRule registers[VRDDwarfRegisterCount];
+};
+
+/// What a DWARF step came to.
+enum class VRDDwarfStep { Failed, Unwound, EndOfStack };
+
+bool VRDDwarfReadU8(VRDDwarfCursor* cursor, std::uint8_t* out) noexcept;
+bool VRDDwarfReadULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept;
+bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept;
+/// A pointer in a DW_EH_PE encoding (absolute or pc-relative, optionally indirect); 0xFF (omit) gives 0.
+/// All ones on failure.
+std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept;
+
+bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept;
+/// Parses the FDE at `address` and the CIE it points to.
+bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
+
+/// Runs the instructions in [start, end) into `rules`. Rows whose location is at or below `pcOffset` apply.
+/// `initial` (the CIE's rules) serves DW_CFA_restore; null while the CIE's own instructions run. `pcBegin` turns
+/// DW_CFA_set_loc addresses into locations.
+bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept;
+
+/// Runs the expression at `expression` (its ULEB128 length first) with `initial` pushed; the top of the stack.
+bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,
+                                 std::uint64_t* result, VRDReadablePages* pages) noexcept;
+
+std::uint64_t VRDDwarfUnwindGetRegisterValue(const VRDThreadState* state, std::uint64_t number) noexcept;
+bool VRDDwarfUnwindSetRegisterValue(VRDThreadState* state, std::uint64_t number, std::uint64_t value) noexcept;
+
+/// The rules in force at `pc` (inside the FDE's range).
+bool VRDDwarfRulesForPC(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDDwarfRegisterRules* rules,
+                        VRDReadablePages* pages) noexcept;
+/// Replaces `state` by its caller's registers. `pc` is the address the rows are looked up for (a return
+/// address already stepped back into its call).
+VRDDwarfStep VRDDwarfUnwindComputeRegisters(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDThreadState* state,
+                                            VRDReadablePages* pages) noexcept;
+
+}  // namespace crashreporting

@@ -1,0 +1,52 @@
+#include "crashreporting/Capture/VRDEhFrameHdr.h"
+
+#include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Capture/VRDSafeRead.h"
+
+namespace crashreporting {
+namespace {
+
+constexpr std::uint8_t kDataRelativeSigned4 = 0x3b;
+// No image holds more functions than this; a larger count is a broken header.
+constexpr std::uint64_t kMaximumEntries = std::uint64_t{1} << 26;
+
+}  // namespace
+
+bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERecord* fde,
+                          VRDReadablePages* pages) noexcept {
+  if (header < VRDMinimumValidAddress || fde == nullptr) return false;
+  std::uint8_t head[4] = {};
+  if (!VRDReadablePagesRead(pages, header, head, sizeof head) || head[0] != 1) {
+    VRDLogWarn("Error: unreadable eh_frame_hdr at %p\n", reinterpret_cast<void*>(header));
+    return false;
+  }
+  VRDDwarfCursor cursor{header + 4, header + 4 + 32, pages};
+  if (VRDParseAddressWithEncodingAndAdvance(&cursor, head[1]) == ~std::uint64_t{0}) return false;
+  const std::uint64_t count = VRDParseAddressWithEncodingAndAdvance(&cursor, head[2]);
+  if (head[2] == 0xFF || count == ~std::uint64_t{0} || count == 0 || count > kMaximumEntries) return false;
+  if (head[3] != kDataRelativeSigned4) {
+    VRDLogWarn("Error: eh_frame_hdr table encoding 0x%02x is not searchable\n", head[3]);
+    return false;
+  }
+  const std::uint64_t table = cursor.address;
+  // The last entry whose start is at or below pc.
+  std::uint64_t low = 0;
+  std::uint64_t high = count;
+  while (high - low > 1) {
+    const std::uint64_t middle = low + (high - low) / 2;
+    std::int32_t start = 0;
+    if (!VRDReadablePagesRead(pages, table + middle * 8, &start, sizeof start)) return false;
+    if (header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc) {
+      low = middle;
+    } else {
+      high = middle;
+    }
+  }
+  std::int32_t entry[2] = {};
+  if (!VRDReadablePagesRead(pages, table + low * 8, entry, sizeof entry)) return false;
+  if (header + static_cast<std::uint64_t>(std::int64_t{entry[0]}) > pc) return false;
+  if (!VRDDwarfParseFDERecord(fde, header + static_cast<std::uint64_t>(std::int64_t{entry[1]}), pages)) return false;
+  return pc >= fde->pcBegin && pc - fde->pcBegin < fde->pcRange;
+}
+
+}  // namespace crashreporting

@@ -1,0 +1,86 @@
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "UnwindFrames.h"
+#include "crashreporting/Capture/VRDDwarf.h"
+#include "crashreporting/Capture/VRDUnwind.h"
+#include "crashreporting/support/CaptureTest.h"
+
+namespace crashreporting::test {
+namespace {
+
+// 100,000 random and mutated call-frame records, expressions and stacks go through the parser, the rules, the
+// expression machine and the whole unwinder: each must end, without a fault (the sanitizer tree checks every
+// access) and within its bounds.
+class DwarfFuzz : public ContextTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
+
+  // A valid "zR" CIE and FDE with a prologue and an expression rule, to mutate.
+  std::vector<std::uint8_t> seedRecords(std::uint64_t base) {
+    std::vector<std::uint8_t> b = {20, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'R', 0, 1, 0x78, 16, 1, 0x1b,
+                                   0x0c, 7, 8, 0x90, 1, 0, 0};
+    const std::uint8_t fde[] = {32, 0, 0, 0, 28, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0,
+                                0x41, 0x0e, 16, 0x86, 2, 0x0a, 0x43, 0x10, 3, 3, 0x77, 8, 0x06, 0x0b, 0x2e, 8, 0};
+    b.insert(b.end(), std::begin(fde), std::end(fde));
+    const auto pc = static_cast<std::int32_t>(base + 0x1000 - (base + 32));
+    std::memcpy(&b[32], &pc, 4);
+    return b;
+  }
+};
+
+TEST_F(DwarfFuzz, HundredThousandRandomAndMutatedInputsEndWithoutAFault) {
+  std::mt19937_64 random(29);
+  alignas(16) std::uint8_t records[512];
+  alignas(16) std::uint64_t stack[64];
+  const std::uint64_t code = reinterpret_cast<std::uint64_t>(&unwindFramesFiveDeep);
+  VRDReadablePages pages;
+  int parsed = 0;
+  int unwound = 0;
+  for (int round = 0; round < 100000; ++round) {
+    VRDReadablePagesReset(&pages);
+    const auto base = reinterpret_cast<std::uint64_t>(records);
+    const auto seed = seedRecords(base);
+    if (round % 2 == 0) {
+      std::memcpy(records, seed.data(), seed.size());
+      for (std::size_t i = seed.size(); i < sizeof records; ++i) records[i] = static_cast<std::uint8_t>(random());
+      const int flips = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < flips; ++i) records[random() % seed.size()] = static_cast<std::uint8_t>(random());
+    } else {
+      for (auto& byte : records) byte = static_cast<std::uint8_t>(random());
+    }
+    for (auto& word : stack) {
+      const auto kind = random() % 4;
+      word = kind == 0 ? code + random() % 256 : kind == 1 ? reinterpret_cast<std::uint64_t>(&stack[random() % 64]) : random();
+    }
+    VRDThreadState state{};
+    for (auto& r : state.registers) r = random() % 2 ? reinterpret_cast<std::uint64_t>(&stack[random() % 64]) : random();
+
+    VRDDwarfFDERecord fde;
+    const std::size_t offset = round % 2 == 0 ? 24 : random() % 64;
+    if (VRDDwarfParseFDERecord(&fde, base + offset, &pages)) {
+      ++parsed;
+      const std::uint64_t pc = fde.pcBegin + (fde.pcRange == 0 ? 0 : random() % fde.pcRange);
+      VRDThreadState copy = state;
+      if (VRDDwarfUnwindComputeRegisters(&fde, pc, &copy, &pages) == VRDDwarfStep::Unwound) ++unwound;
+    }
+    std::uint64_t result = 0;
+    VRDDwarfEvalulateExpression(base + random() % 256, &state, random(), &result, &pages);
+
+    // The whole unwinder on a random stack that starts in real code without frame pointers.
+    state.registers[VRDRegisterRIP] = code + random() % 64;
+    state.registers[VRDRegisterRSP] = reinterpret_cast<std::uint64_t>(&stack[random() % 32]);
+    VRDUnwindContext unwind;
+    ASSERT_TRUE(VRDUnwindInit(&unwind, &state));
+    for (int frames = 0; frames < 64 && VRDUnwindNextFrame(&unwind); ++frames) {
+    }
+  }
+  // The mutations must reach the rules, not stop at the parser.
+  EXPECT_GT(parsed, 10000);
+  EXPECT_GT(unwound, 1000);
+}
+
+}  // namespace
+}  // namespace crashreporting::test

@@ -1,0 +1,67 @@
+#include <ucontext.h>
+#include <unwind.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "UnwindFrames.h"
+#include "crashreporting/Capture/VRDThreadState.h"
+#include "crashreporting/Capture/VRDUnwind.h"
+#include "crashreporting/support/CaptureTest.h"
+
+namespace crashreporting::test {
+namespace {
+
+// Both unwinders on the same frames: the probe captures its registers with getcontext and asks the compiler
+// runtime's unwinder from the same place; both lists start with a PC in the probe itself, which differ, so
+// what is compared is every return address after it.
+struct Traces {
+  std::vector<std::uint64_t> ours;
+  std::vector<std::uint64_t> runtime;
+};
+
+// The runtime reports the outermost frame (no return address) as 0; ours ends before it.
+_Unwind_Reason_Code collect(_Unwind_Context* context, void* argument) {
+  const std::uint64_t ip = _Unwind_GetIP(context);
+  if (ip == 0) return _URC_END_OF_STACK;
+  static_cast<std::vector<std::uint64_t>*>(argument)->push_back(ip);
+  return _URC_NO_REASON;
+}
+
+__attribute__((noinline)) void probe(void* argument) {
+  auto* traces = static_cast<Traces*>(argument);
+  ucontext_t context;
+  getcontext(&context);
+  VRDThreadState state;
+  VRDUnwindContext unwind;
+  if (VRDThreadStateFromUserContext(&context, &state) && VRDUnwindInit(&unwind, &state)) {
+    while (traces->ours.size() < 512 && VRDUnwindNextFrame(&unwind)) traces->ours.push_back(VRDUnwindGetPC(&unwind));
+  }
+  _Unwind_Backtrace(collect, &traces->runtime);
+}
+
+std::vector<std::uint64_t> afterProbe(const std::vector<std::uint64_t>& trace) {
+  return trace.size() < 2 ? std::vector<std::uint64_t>{} : std::vector<std::uint64_t>(trace.begin() + 1, trace.end());
+}
+
+class DwarfUnwinder : public ContextTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
+};
+
+TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughFramesWithoutFramePointers) {
+  Traces traces;
+  unwindFramesFiveDeep(probe, &traces, 3);
+  ASSERT_GE(traces.runtime.size(), 8u);
+  EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
+}
+
+TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
+  Traces traces;
+  unwindFramesThroughQsort(probe, &traces, 5);
+  ASSERT_GE(traces.runtime.size(), 8u);
+  EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
+}
+
+}  // namespace
+}  // namespace crashreporting::test

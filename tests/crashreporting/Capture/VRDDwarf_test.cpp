@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "crashreporting/Capture/VRDDwarf.h"
+
+namespace crashreporting::test {
+namespace {
+
+constexpr std::uint64_t kReturnAddress = 0x400999;
+
+// Call-frame records assembled byte by byte in a buffer, as an assembler lays them out in `.eh_frame`.
+class Bytes {
+ public:
+  Bytes() { bytes_.reserve(4096); }
+  std::uint64_t here() const { return address(bytes_.size()); }
+  std::uint64_t address(std::size_t offset) const { return reinterpret_cast<std::uint64_t>(bytes_.data()) + offset; }
+  std::size_t size() const { return bytes_.size(); }
+  void u8(std::initializer_list<int> values) {
+    for (const int v : values) bytes_.push_back(static_cast<std::uint8_t>(v));
+  }
+  void u32(std::uint32_t v) { raw(&v, 4); }
+  void u64(std::uint64_t v) { raw(&v, 8); }
+  void raw(const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    bytes_.insert(bytes_.end(), p, p + n);
+  }
+  void pcrel32(std::uint64_t target) { u32(static_cast<std::uint32_t>(target - here())); }
+  void patch32(std::size_t offset, std::uint32_t v) { std::memcpy(&bytes_[offset], &v, 4); }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// A CIE "zR" (pc-relative signed 4-byte pointers) whose initial rules are CFA = rsp + 8, return address at
+// CFA − 8; then an FDE for [pcBegin, pcBegin + range) with `instructions`. Returns the FDE's offset.
+// The made-up function lies near the records, as code lies near its `.eh_frame`.
+std::uint64_t codeNear(const Bytes& b) { return b.address(0) + 0x10000; }
+
+std::size_t cieAndFde(Bytes& b, std::uint64_t pcBegin, std::uint32_t range, std::initializer_list<int> instructions) {
+  b.u32(0);  // length, patched
+  b.u32(0);  // CIE id
+  b.u8({1, 'z', 'R', 0, 1, 0x78, 16, 1, 0x1b, 0x0c, 7, 8, 0x90, 1});
+  while (b.size() % 4 != 0) b.u8({0});
+  b.patch32(0, static_cast<std::uint32_t>(b.size() - 4));
+  const std::size_t fde = b.size();
+  b.u32(0);
+  b.u32(static_cast<std::uint32_t>(b.size()));  // back to the CIE at 0
+  b.pcrel32(pcBegin);
+  b.u32(range);
+  b.u8({0});  // augmentation data length
+  b.u8(instructions);
+  while (b.size() % 4 != 0) b.u8({0});
+  b.patch32(fde, static_cast<std::uint32_t>(b.size() - fde - 4));
+  return fde;
+}
+
+
+TEST(DwarfRecords, ParsesAzRCieWithPcRelativeFdeAddresses) {
+  Bytes b;
+  const std::uint64_t kCode = codeNear(b);
+  const std::size_t fde = cieAndFde(b, kCode, 0x40, {0x0e, 16});
+  VRDDwarfFDERecord record;
+  ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+  EXPECT_EQ(record.pcBegin, kCode);
+  EXPECT_EQ(record.pcRange, 0x40u);
+  EXPECT_EQ(record.cie.codeAlignment, 1u);
+  EXPECT_EQ(record.cie.dataAlignment, -8);
+  EXPECT_EQ(record.cie.returnAddressRegister, 16u);
+  EXPECT_EQ(record.cie.fdeEncoding, 0x1b);
+  EXPECT_EQ(record.instructionsEnd - record.instructions, 3u);  // def_cfa_offset 16 and a padding nop
+}
+
+TEST(DwarfRecords, ParsesAzPLRCieWithAnIndirectPersonality) {
+  Bytes b;
+  const std::uint64_t personality = 0x12345678;
+  b.u64(personality);  // the word the indirect pointer points at
+  const std::size_t cie = b.size();
+  b.u32(0);
+  b.u32(0);
+  b.u8({1, 'z', 'P', 'L', 'R', 0, 1, 0x78, 16, 7, 0x9b});
+  b.pcrel32(b.address(0));
+  b.u8({0x1b, 0x1b, 0x0c, 7, 8});
+  b.patch32(cie, static_cast<std::uint32_t>(b.size() - cie - 4));
+  VRDDwarfCIERecord record;
+  ASSERT_TRUE(VRDDwarfParseCIERecord(&record, b.address(cie), nullptr));
+  EXPECT_EQ(record.personality, personality);
+  EXPECT_EQ(record.lsdaEncoding, 0x1b);
+  EXPECT_EQ(record.fdeEncoding, 0x1b);
+}
+
+TEST(DwarfRecords, RefusesBrokenRecords) {
+  Bytes b;
+  const std::uint64_t kCode = codeNear(b);
+  const std::size_t fde = cieAndFde(b, kCode, 0x40, {});
+  VRDDwarfFDERecord record;
+  Bytes zero;
+  zero.u32(0);
+  zero.u32(0);
+  EXPECT_FALSE(VRDDwarfParseFDERecord(&record, zero.address(0), nullptr));  // zero length
+  Bytes cieAsFde;
+  cieAsFde.u32(4);
+  cieAsFde.u32(0);  // a CIE pointer of 0
+  EXPECT_FALSE(VRDDwarfParseFDERecord(&record, cieAsFde.address(0), nullptr));
+  EXPECT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+  Bytes badAugmentation;
+  badAugmentation.u32(12);
+  badAugmentation.u32(0);
+  badAugmentation.u8({1, 'x', 0, 1, 0x78, 16, 0, 0});
+  VRDDwarfCIERecord cie;
+  EXPECT_FALSE(VRDDwarfParseCIERecord(&cie, badAugmentation.address(0), nullptr));
+  Bytes pastEnd;  // a length that reaches past the record's bytes is only read as far as it is mapped
+  pastEnd.u32(0xFFFFFFF0u);
+  pastEnd.u32(0);
+  EXPECT_FALSE(VRDDwarfParseCIERecord(&cie, pastEnd.address(0), nullptr));
+}
+
+// Registers for a made-up stack: stack[0] the saved rbp, stack[1] the return address.
+struct Frame {
+  alignas(16) std::uint64_t stack[8] = {0x7000, kReturnAddress, 0, 0, 0, 0, 0, 0};
+  VRDThreadState state{};
+  Frame(std::uint64_t pc, std::size_t spIndex) {
+    state.registers[VRDRegisterRIP] = pc;
+    state.registers[VRDRegisterRSP] = reinterpret_cast<std::uint64_t>(&stack[spIndex]);
+    state.registers[VRDRegisterRBP] = 0x5000;
+  }
+  std::uint64_t slot(std::size_t i) const { return reinterpret_cast<std::uint64_t>(&stack[i]); }
+};
+
+// push rbp (1 byte) then mov rbp, rsp (3 bytes): advance 1; CFA offset 16; rbp at CFA − 16; advance 3; CFA = rbp + 16.
+std::initializer_list<int> kPrologue = {0x41, 0x0e, 16, 0x86, 2, 0x43, 0x0d, 6};
+
+TEST(DwarfRules, APCAtTheStartOfARowGetsThatRow) {
+  Bytes b;
+  const std::uint64_t kCode = codeNear(b);
+  const std::size_t fde = cieAndFde(b, kCode, 0x40, kPrologue);
+  VRDDwarfFDERecord record;
+  ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+  VRDDwarfRegisterRules rules;
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode, &rules, nullptr));
+  EXPECT_EQ(rules.cfaOffset, 8);
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));  // right after push rbp
+  EXPECT_EQ(rules.cfaRegister, 7u);
+  EXPECT_EQ(rules.cfaOffset, 16);
+  EXPECT_EQ(rules.registers[6].kind, VRDDwarfRuleAtCFAOffset);
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 3, &rules, nullptr));  // before the advance to 4
+  EXPECT_EQ(rules.cfaRegister, 7u);
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 4, &rules, nullptr));
+  EXPECT_EQ(rules.cfaRegister, 6u);
+
+  // A stack overflow faulting right after push rbp: CFA = rsp + 16, so the caller is the return address.
+  Frame frame(kCode + 1, 0);
+  ASSERT_EQ(VRDDwarfUnwindComputeRegisters(&record, kCode + 1, &frame.state, nullptr), VRDDwarfStep::Unwound);
+  EXPECT_EQ(VRDThreadContextGetPC(&frame.state), kReturnAddress);
+  EXPECT_EQ(VRDThreadContextGetStackPointer(&frame.state), frame.slot(2));
+  EXPECT_EQ(VRDThreadContextGetFramePointer(&frame.state), 0x7000u);
+}
+
+TEST(DwarfRules, RememberAndRestoreStateAndRestoreFromTheCie) {
+  Bytes b;
+  const std::uint64_t kCode = codeNear(b);
+  // def_cfa_offset 16; remember; def_cfa_offset 48; offset r3; advance 2 → restore_state; restore r16 (its CIE
+  // rule); advance 2 → def_cfa_sf rsp, -3 × -8 = 24; offset_extended_sf rbx 2 × -8; GNU_args_size 8.
+  const std::size_t fde = cieAndFde(
+      b, kCode, 0x40,
+      {0x0e, 16, 0x0a, 0x0e, 48, 0x83, 3, 0x90, 4, 0x42, 0x0b, 0xd0, 0x42, 0x12, 7, 0x7d, 0x11, 3, 0x02, 0x2e, 8});
+  VRDDwarfFDERecord record;
+  ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+  VRDDwarfRegisterRules rules;
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));
+  EXPECT_EQ(rules.cfaOffset, 48);
+  EXPECT_EQ(rules.registers[3].kind, VRDDwarfRuleAtCFAOffset);
+  EXPECT_EQ(rules.registers[16].value, static_cast<std::uint64_t>(-32));
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 2, &rules, nullptr));
+  EXPECT_EQ(rules.cfaOffset, 16);
+  EXPECT_EQ(rules.registers[3].kind, VRDDwarfRuleUnchanged);
+  EXPECT_EQ(rules.registers[16].value, static_cast<std::uint64_t>(-8));
+  ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 4, &rules, nullptr));
+  EXPECT_EQ(rules.cfaOffset, 24);
+  EXPECT_EQ(rules.registers[3].value, static_cast<std::uint64_t>(-16));
+}
+
+TEST(DwarfRules, RefusesUnbalancedStateAndUnknownInstructions) {
+  for (const auto& instructions : {std::initializer_list<int>{0x0b}, {0x14, 1, 1}, {0x20}, {0x0c, 40, 8}}) {
+    Bytes b;
+    const std::uint64_t kCode = codeNear(b);
+    const std::size_t fde = cieAndFde(b, kCode, 0x40, instructions);
+    VRDDwarfFDERecord record;
+    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    VRDDwarfRegisterRules rules;
+    EXPECT_FALSE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));
+  }
+}
+
+std::uint64_t evaluate(std::initializer_list<int> ops, bool* ok, const VRDThreadState* state = nullptr) {
+  Bytes b;
+  b.u8({static_cast<int>(ops.size())});
+  b.u8(ops);
+  VRDThreadState empty{};
+  std::uint64_t result = 0;
+  *ok = VRDDwarfEvalulateExpression(b.address(0), state ? state : &empty, 100, &result, nullptr);
+  return result;
+}
+
+TEST(DwarfExpressions, RunTheStackMachine) {
+  bool ok = false;
+  EXPECT_EQ(evaluate({0x35, 0x37}, &ok), 7u);  // two values left: the top one
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(evaluate({0x35, 0x22, 0x23, 10}, &ok), 115u);  // 100 + 5 + 10
+  EXPECT_EQ(evaluate({0x12, 0x2e}, &ok), 0u);              // dup, ne
+  EXPECT_EQ(evaluate({0x3f, 0x1a}, &ok), 100u & 15u);
+  EXPECT_EQ(evaluate({0x31, 0x16}, &ok), 100u);  // swap
+  EXPECT_TRUE(ok);
+  Frame frame(0x400000, 0);
+  EXPECT_EQ(evaluate({0x77, 8, 0x06}, &ok, &frame.state), kReturnAddress);  // breg7 (rsp) + 8, deref
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(evaluate({0x77, 8, 0x94, 2}, &ok, &frame.state), (kReturnAddress) & 0xFFFF);
+  EXPECT_TRUE(ok);
+  evaluate({0x22, 0x22}, &ok);  // popping an empty stack
+  EXPECT_FALSE(ok);
+  evaluate({0x30, 0x06}, &ok);  // deref of address 0
+  EXPECT_FALSE(ok);
+  evaluate({0x96}, &ok);  // not supported
+  EXPECT_FALSE(ok);
+}
+
+TEST(DwarfExpressions, TheStackHoldsAHundredEntries) {
+  for (const int pushes : {99, 100}) {
+    Bytes b;
+    b.u8({pushes});  // plus the initial value: 100 or 101 pushes
+    for (int i = 0; i < pushes; ++i) b.u8({0x31});
+    std::uint64_t result = 0;
+    VRDThreadState state{};
+    EXPECT_EQ(VRDDwarfEvalulateExpression(b.address(0), &state, 0, &result, nullptr), pushes == 99) << pushes;
+  }
+}
+
+}  // namespace
+}  // namespace crashreporting::test
