@@ -12,6 +12,13 @@ double VZDNow() {
 
 VZDEvent::VZDEvent() : timestamp_(VZDNow()), identifier_(ZIZCreateUUIDString()) {}
 
+std::string VZDEvent::description() const {
+  std::string text = "<";
+  text += name();
+  text += '>';
+  return text;
+}
+
 VZDPredefinedEvent::VZDPredefinedEvent(std::string predefinedEventName, const std::optional<Dictionary>& custom)
     : predefinedEventName_(std::move(predefinedEventName)), customAttributes_(custom) {}
 

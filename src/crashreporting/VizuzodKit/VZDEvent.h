@@ -24,7 +24,7 @@ class VZDEvent {
   /// Seconds since 1970.
   virtual double timestamp() const { return timestamp_; }
   const std::string& identifier() const { return identifier_; }
-  virtual std::string description() const { return "<" + name() + ">"; }
+  virtual std::string description() const;
 
  private:
   double timestamp_;

@@ -192,9 +192,11 @@ void VZDRotateCrashMetadataOperation::main() {
 
 std::set<fs::path> VZDFilesWithExtension(const fs::path& directory, std::string_view extension) {
   std::set<fs::path> files;
+  std::string dotted(".");
+  dotted += extension;
   std::error_code ec;
   for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().extension() == "." + std::string(extension)) files.insert(it->path());
+    if (it->path().extension() == dotted) files.insert(it->path());
   }
   return files;
 }
