@@ -1,0 +1,255 @@
+#include "crashreporting/VizuzodKit/VZDLogOperations.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
+#include "crashreporting/Kit/ZIZNetworkOperation.h"
+#include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/platform/Json.h"
+#include "crashreporting/platform/OutputStream.h"
+
+namespace crashreporting {
+namespace {
+
+std::optional<std::string> readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint64_t wholeSeconds(double seconds) { return seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0; }
+
+}  // namespace
+
+std::optional<std::string> VZDLogLine(double timestampSeconds, const std::string& name, const Dictionary& payload) {
+  std::string error;
+  const auto json = json::encode(Value(payload), error);
+  if (!json) return std::nullopt;
+  const double ms = timestampSeconds * 1000.0;
+  const std::uint64_t millis = ms > 0 ? static_cast<std::uint64_t>(ms) : 0;
+  return std::to_string(millis) + "\t" + name + "\t" + std::to_string(json->size()) + "\t" + *json;
+}
+
+VZDWriteEventOperation::VZDWriteEventOperation(const VZDEvent& event, const VZDMetadataSerializable& metadata,
+                                               fs::path logFile)
+    : formattedEvent_(VZDLogLine(event.timestamp(), event.name(), event.dictionaryRepresentation())),
+      logFile_(std::move(logFile)) {
+  if (const auto payload = metadata.dictionaryRepresentationWithStartTime(wholeSeconds(event.timestamp())))
+    formattedMetadata_ = VZDLogLine(event.timestamp(), metadata.eventName(), *payload);
+}
+
+bool VZDWriteEventOperation::append(int fd, const std::string& line) const {
+  const std::string bytes = line + "\n";
+  std::size_t done = 0;
+  for (int attempt = 0; attempt < 3 && done < bytes.size(); ++attempt) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      VZDLogger::sharedLogger().logWithLabel("WriteOperation", std::string("Failed to write: ") + std::strerror(errno));
+      return false;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  if (done < bytes.size()) VZDLogger::sharedLogger().log("Error: exited write loop without success");
+  return done == bytes.size();
+}
+
+void VZDWriteEventOperation::main() {
+  success_ = false;
+  std::error_code ec;
+  if (fs::is_directory(logFile_, ec)) return;
+  // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
+  if (!formattedEvent_ || !formattedMetadata_) return;
+  const bool preexisting = fs::exists(logFile_, ec);
+  const int fd = ::open(logFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  bool ok = preexisting || append(fd, *formattedMetadata_);
+  ok = ok && append(fd, *formattedEvent_);
+  if (::close(fd) != 0) {
+    VZDLogger::sharedLogger().logWithLabel("WriteOperation",
+                                           std::string("Failed to close file, error: ") + std::strerror(errno));
+    ok = false;
+  }
+  success_ = ok;
+}
+
+void VZDCompressLogOperation::main() {
+  std::error_code ec;
+  if (!fs::is_regular_file(log_, ec)) {
+    VZDLogger::sharedLogger().log("Error: attempting to compress nonexistent file: " + log_.string());
+    return;
+  }
+  if (fs::exists(gz_, ec)) {
+    success_ = true;
+    return;
+  }
+  const auto bytes = readFile(log_);
+  gzFile out = bytes ? gzopen(gz_.c_str(), "w") : nullptr;
+  if (!out) {
+    VZDLogger::sharedLogger().log("Failed to compress file at " + log_.string());
+    return;
+  }
+  const int written = bytes->empty() ? 0 : gzwrite(out, bytes->data(), static_cast<unsigned>(bytes->size()));
+  const bool closed = gzclose(out) == Z_OK;
+  success_ = closed && written == static_cast<int>(bytes->size());
+  if (!success_) {
+    VZDLogger::sharedLogger().log("Failed to compress file at " + log_.string());
+    fs::remove(gz_, ec);  // a cut gz would be sent as if whole; the log stays for the next try
+  }
+}
+
+void VZDPackageLogOperation::main() {
+  std::error_code ec;
+  if (!fs::is_regular_file(gz_, ec)) {
+    VZDLogger::sharedLogger().log("Error: attempting to package nonexistent file: " + gz_.string());
+    return;
+  }
+  FileOutputStream stream(packaged_);
+  if (!stream.open()) return;
+  ZIZMultipartMimeStreamEncoder encoder(stream, boundary_);
+  const std::string name = gz_.filename().string();
+  encoder.encode([&](ZIZMultipartMimeStreamEncoder& e) {
+    e.addFile(gz_, name, std::string("application/vnd.vuveradarad.mac.events"), name);
+  });
+  stream.close();
+  success_ = !encoder.failed();
+  if (!success_) fs::remove(packaged_, ec);
+}
+
+URLRequest VZDUploadOperation::request() const {
+  URLRequest request(url_);
+  std::error_code ec;
+  const auto size = fs::file_size(multipart_, ec);
+  const auto now = static_cast<std::uint64_t>(VZDNow());
+  request.setValue(ZIZMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(boundary_), "Content-Type");
+  request.setValue(std::to_string(ec ? 0 : size), "Content-Length");
+  request.setValue("Vizuzod Mac SDK/1.3.6", "User-Agent");
+  request.setValue(kZIZDeveloperToken, "X-VUVERADARAD-DEVELOPER-TOKEN");
+  request.setValue("Vizuzod Mac SDK", "X-VUVERADARAD-API-CLIENT-TYPE");
+  request.setValue("29", "X-VUVERADARAD-API-CLIENT-VERSION");
+  request.setValue("1.3.6", "X-VUVERADARAD-API-CLIENT-DISPLAY-VERSION");
+  request.setValue("29", "X-VUVERADARAD-API-CLIENT-BUILD-VERSION");
+  if (apiKey_) request.setValue(*apiKey_, "X-VUVERADARAD-API-KEY");
+  request.setValue(std::to_string(now), "X-Vuveradarad-Api-Client-Packaged-Timestamp");
+  request.setHTTPMethod("POST");
+  request.setHTTPBodyFile(multipart_);
+  return request;
+}
+
+void VZDUploadOperation::main() {
+  const std::string uniqueName = multipart_.stem().string();
+  VZDLogger::sharedLogger().log("Transmitting packaged events for '" + uniqueName + "'.");
+  if (const auto uploader = uploader_.lock()) uploader->startUploadRequest(request(), multipart_, uniqueName);
+}
+
+std::optional<Dictionary> VZDCrashMetadata::readSerializedDictionaryFromURL(const fs::path& file) {
+  const auto text = readFile(file);
+  if (!text) return std::nullopt;
+  std::string error;
+  const auto value = json::decode(*text, error);
+  const auto* dictionary = value ? value->get<Dictionary>() : nullptr;
+  return dictionary ? std::optional(*dictionary) : std::nullopt;
+}
+
+bool VZDCrashMetadata::writeSerializedDictionary(const Dictionary& dictionary, const fs::path& file) {
+  std::string error;
+  const auto text = json::encode(Value(dictionary), error);
+  if (!text) return false;
+  const fs::path temporary = fs::path(file).concat(".tmp");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!(out << *text) || !out.flush()) return false;
+  }
+  std::error_code ec;
+  fs::rename(temporary, file, ec);
+  return !ec;
+}
+
+VZDRotateCrashMetadataOperation::VZDRotateCrashMetadataOperation(fs::path file, const VZDMetadata& current)
+    : file_(std::move(file)), currentDictionary_(current.dictionaryRepresentationWithStartTime(wholeSeconds(VZDNow()))) {}
+
+void VZDRotateCrashMetadataOperation::main() {
+  std::error_code ec;
+  if (fs::exists(file_, ec)) {
+    crashMetadata_ = std::make_shared<VZDCrashMetadata>(VZDCrashMetadata::readSerializedDictionaryFromURL(file_));
+    fs::remove(file_, ec);
+  } else {
+    crashMetadata_ = std::make_shared<VZDCrashMetadata>(Dictionary{});
+  }
+  if (currentDictionary_) VZDCrashMetadata::writeSerializedDictionary(*currentDictionary_, file_);
+}
+
+std::set<fs::path> VZDFilesWithExtension(const fs::path& directory, std::string_view extension) {
+  std::set<fs::path> files;
+  std::string dotted(".");
+  dotted += extension;
+  std::error_code ec;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().extension() == dotted) files.insert(it->path());
+  }
+  return files;
+}
+
+VZDCleanupFilesOperation::URLs VZDCleanupFilesOperation::URLsByRemovingOldFiles(const URLs& files,
+                                                                                std::int64_t maximum) {
+  if (maximum < 0 || static_cast<std::int64_t>(files.size()) <= maximum) return files;
+  std::vector<std::pair<fs::file_time_type, fs::path>> dated;
+  for (const auto& file : files) {
+    std::error_code ec;
+    const auto time = fs::last_write_time(file, ec);
+    dated.emplace_back(ec ? fs::file_time_type::min() : time, file);
+  }
+  std::sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  URLs kept;
+  for (std::size_t i = 0; i < dated.size(); ++i) {
+    std::error_code ec;
+    if (static_cast<std::int64_t>(i) < maximum) kept.insert(dated[i].second);
+    else fs::remove(dated[i].second, ec);
+  }
+  return kept;
+}
+
+void VZDCleanupFilesOperation::main() {
+  std::map<std::string, fs::path> logs, gzs, multiparts;
+  std::error_code ec;
+  for (fs::directory_iterator it(directory_, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& path = it->path();
+    const std::string extension = path.extension().string();
+    const std::string base = path.stem().string();
+    if (extension == ".log") logs[base] = path;
+    else if (extension == ".gz") gzs[base] = path;
+    else if (extension == ".multipartmime") multiparts[base] = path;
+    else {
+      std::error_code removeError;
+      fs::remove_all(path, removeError);
+    }
+  }
+  for (const auto& [base, log] : logs) {
+    const auto gz = gzs.find(base);
+    if (gz == gzs.end()) continue;
+    std::error_code removeError;
+    if (!fs::remove(gz->second, removeError) && removeError)
+      VZDLogger::sharedLogger().logWithLabel("CleanupOperation",
+                                             "Failed to remove " + gz->second.string() + ": " + removeError.message());
+    gzs.erase(gz);
+  }
+  URLs logSet, gzSet, multipartSet;
+  for (const auto& [base, path] : logs) logSet.insert(path);
+  for (const auto& [base, path] : gzs) gzSet.insert(path);
+  for (const auto& [base, path] : multiparts) multipartSet.insert(path);
+  multipartSet = URLsByRemovingOldFiles(multipartSet, maximum_);
+  if (successBlock_) successBlock_(logSet, gzSet, multipartSet);
+}
+
+}  // namespace crashreporting
