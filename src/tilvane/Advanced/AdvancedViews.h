@@ -11,6 +11,8 @@ class WorkspacePreferencesViewController;
 class RuleLayoutPreferencesViewController;
 class CustomLayoutPreferencesViewController;
 class CustomLayoutViews;
+class WorkspaceViews;
+class WorkspaceDialogs;
 
 /// Makes the advanced window and its panes' views in a toolkit; installed by the composition root. Without one
 /// the advanced window's controllers work without a window.
@@ -24,6 +26,9 @@ class AdvancedViews {
   virtual std::unique_ptr<PaneView> makeView(CustomLayoutPreferencesViewController& pane) = 0;
   /// The views of the Layouts pane's list and editor.
   virtual CustomLayoutViews* customLayoutViews() = 0;
+  /// The views of the Workspaces pane's list and editor, and the dialogs they ask on the pane's window.
+  virtual WorkspaceViews* workspaceViews() = 0;
+  virtual WorkspaceDialogs* workspaceDialogs() = 0;
 };
 
 }  // namespace tilvane

@@ -19,6 +19,8 @@ struct FakeAdvancedViews final : AdvancedViews {
   std::unique_ptr<PaneView> makeView(RuleLayoutPreferencesViewController&) override { return made("Apps"); }
   std::unique_ptr<PaneView> makeView(CustomLayoutPreferencesViewController&) override { return made("Layouts"); }
   CustomLayoutViews* customLayoutViews() override { return nullptr; }
+  WorkspaceViews* workspaceViews() override { return nullptr; }
+  WorkspaceDialogs* workspaceDialogs() override { return nullptr; }
   std::unique_ptr<PaneView> made(const std::string& pane) {
     views.push_back(pane);
     return std::make_unique<FakePaneView>();

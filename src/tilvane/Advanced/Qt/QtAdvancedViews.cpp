@@ -7,13 +7,16 @@
 #include "RuleLayout/Qt/AppRuleViewController.h"
 #include "RuleLayout/Host/RuleLayoutPreferencesViewController.h"
 #include "WorkspaceLayout/Host/WorkspacePreferencesViewController.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceListView.h"
 
 namespace tilvane {
 
 std::unique_ptr<PaneWindowView> QtAdvancedViews::makeWindow() { return std::make_unique<QtPaneWindow>(); }
 
 std::unique_ptr<PaneView> QtAdvancedViews::makeView(WorkspacePreferencesViewController& pane) {
-  return std::make_unique<QtHostPaneView>(pane, nullptr);
+  // Asking for the list's view loads it, and its editor's, with their set-up.
+  auto* list = dynamic_cast<QtWorkspaceListView*>(pane.workspaceViewController().view());
+  return std::make_unique<QtHostPaneView>(pane, list ? list->widget() : nullptr);
 }
 
 std::unique_ptr<PaneView> QtAdvancedViews::makeView(RuleLayoutPreferencesViewController& pane) {

@@ -2,6 +2,7 @@
 
 #include "Advanced/AdvancedViews.h"
 #include "CustomLayout/Qt/QtCustomLayoutViews.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceViews.h"
 
 namespace tilvane {
 
@@ -13,9 +14,12 @@ class QtAdvancedViews final : public AdvancedViews {
   std::unique_ptr<PaneView> makeView(RuleLayoutPreferencesViewController& pane) override;
   std::unique_ptr<PaneView> makeView(CustomLayoutPreferencesViewController& pane) override;
   CustomLayoutViews* customLayoutViews() override { return &customLayoutViews_; }
+  WorkspaceViews* workspaceViews() override { return &workspaceViews_; }
+  WorkspaceDialogs* workspaceDialogs() override { return &workspaceViews_.dialogs(); }
 
  private:
   QtCustomLayoutViews customLayoutViews_;
+  QtWorkspaceViews workspaceViews_;
 };
 
 }  // namespace tilvane

@@ -5,17 +5,20 @@
 
 #include "Advanced/AdvancedViews.h"
 #include "Preferences/PreferencePane.h"
+#include "WorkspaceLayout/Editor/WorkspaceViewController.h"
 
 namespace tilvane {
 
-/// The advanced window's "Workspaces" pane: 800 × 480. Empty until the workspace list is built.
+/// The advanced window's "Workspaces" pane: an 800 × 480 pane filled by the workspace list, which it makes.
 class WorkspacePreferencesViewController final : public PreferencePane {
  public:
-  /// `views` may be null (no toolkit).
+  /// `views` may be null (no toolkit): the pane and its list then work without views.
   explicit WorkspacePreferencesViewController(AdvancedViews* views = nullptr);
 
   std::string className() const override { return "WorkspacePreferencesViewController"; }
   Constants::Size paneSize() const override { return Constants::Advanced::paneSize(); }
+
+  WorkspaceViewController& workspaceViewController() { return *workspaceViewController_; }
 
  protected:
   void setupUI() override;
@@ -23,6 +26,7 @@ class WorkspacePreferencesViewController final : public PreferencePane {
 
  private:
   AdvancedViews* views_;
+  std::unique_ptr<WorkspaceViewController> workspaceViewController_;
 };
 
 }  // namespace tilvane

@@ -50,6 +50,7 @@ class WorkspaceListTest : public WorkspacePaneTest {
     s.dialogs = &dialogs;
     // The desktop walk: two desktops, a second each, as steps of the main loop.
     s.visitSpaces = [this] {
+      ++walks;
       return std::make_shared<AsyncBlockOperation>([this](AsyncBlockOperation::Done done) {
         walkThread = std::this_thread::get_id();
         dispatch::MainQueue::asyncAfter(2.0, std::move(done));
@@ -74,6 +75,7 @@ class WorkspaceListTest : public WorkspacePaneTest {
   RecordingViews views;
   std::unique_ptr<WorkspaceViewController> list;
   std::vector<WorkspaceLayoutItemModelPtr> snapshotItems;
+  int walks = 0;
   std::thread::id walkThread, storeThread;
 };
 
@@ -165,6 +167,7 @@ TEST_F(WorkspaceListTest, ASnapshotWalksOffTheCriticalPathStoresOnTheMainThreadA
   EXPECT_TRUE(list->snapshotRunning());
   EXPECT_FALSE(views.list->snapshotEnabled);
   list->snapshotButtonTap().onNext();  // ignored while one runs
+  EXPECT_EQ(walks, 1);
   bool mainLoopFree = false;
   dispatch::MainQueue::asyncAfter(1.0, [&] { mainLoopFree = true; });
   advance(1.5);
@@ -177,6 +180,7 @@ TEST_F(WorkspaceListTest, ASnapshotWalksOffTheCriticalPathStoresOnTheMainThreadA
   EXPECT_EQ(storeThread, std::this_thread::get_id());
   ASSERT_EQ(list->numberOfRows(), 1u);
   EXPECT_EQ(added, 1);
+  EXPECT_EQ(walks, 1);
   EXPECT_EQ(list->selectedRow(), 0);
   const auto stored = StoreService::shared().workspaces();
   ASSERT_EQ(stored.size(), 1u);

@@ -1,0 +1,130 @@
+#include "WorkspaceLayout/Qt/QtWorkspaceListView.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "CustomLayout/Qt/CustomLayoutTableCellView.h"
+#include "Models/WorkspaceLayoutGroupModel.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceDetailView.h"
+#include "platform/l10n/Localization.h"
+
+namespace tilvane {
+namespace {
+
+QToolButton* squareButton(const QString& text, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(text);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+}  // namespace
+
+QtWorkspaceListView::QtWorkspaceListView(WorkspaceViewController& controller)
+    : controller_(controller), owned_(controller) {
+  QWidget* view = owned_.widget();
+  tableView_ = new QTableWidget(view);
+  tableView_->setColumnCount(1);
+  tableView_->horizontalHeader()->hide();
+  tableView_->verticalHeader()->hide();
+  tableView_->horizontalHeader()->setStretchLastSection(true);
+  tableView_->verticalHeader()->setDefaultSectionSize(static_cast<int>(WorkspaceViewController::kRowHeight));
+  tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tableView_->setShowGrid(false);
+  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  tableView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  line_ = new QFrame(view);
+  line_->setStyleSheet("background: rgba(128, 128, 128, 77);");
+  addButton_ = squareButton(QStringLiteral("+"), view);
+  removeButton_ = squareButton(QString::fromUtf8("\u2212"), view);
+  snapshotButton_ = new QPushButton(QString::fromStdString(NSLocalizedString("SnapshotSpace")), view);
+  snapshotButton_->setFocusPolicy(Qt::NoFocus);
+  introLabel_ = new Label(QString(), 12, Qt::black, Qt::AlignCenter, view);
+
+  QObject::connect(tableView_->selectionModel(), &QItemSelectionModel::selectionChanged, view,
+                   [this] { controller_.tableViewSelectionDidChange(selectedTableRow()); });
+  QObject::connect(addButton_, &QToolButton::clicked, view, [this] { controller_.addButtonTap().onNext(); });
+  QObject::connect(removeButton_, &QToolButton::clicked, view, [this] { controller_.removeButtonTap().onNext(); });
+  QObject::connect(snapshotButton_, &QPushButton::clicked, view,
+                   [this] { controller_.snapshotButtonTap().onNext(); });
+  owned_.setLayoutSubviews([this] { layoutSubviews(); });
+}
+
+void QtWorkspaceListView::addDetailView(WorkspaceDetailView* detail) {
+  auto* qtDetail = dynamic_cast<QtWorkspaceDetailView*>(detail);
+  if (!qtDetail || !qtDetail->widget() || !widget()) return;
+  detail_ = qtDetail->widget();
+  detail_->setParent(widget());
+  introLabel_->raise();
+  layoutSubviews();
+  qtDetail->refresh();
+}
+
+void QtWorkspaceListView::reloadData() {
+  const QSignalBlocker quiet(tableView_->selectionModel());
+  tableView_->clearSelection();
+  // Replaced cells are deleted later, on the loop: hidden now so they never show under the new ones.
+  for (int row = 0; row < tableView_->rowCount(); ++row)
+    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
+  tableView_->setRowCount(0);
+  tableView_->setRowCount(static_cast<int>(controller_.numberOfRows()));
+  for (std::size_t row = 0; row < controller_.numberOfRows(); ++row) reloadRow(row);
+  const int selected = controller_.selectedRow();
+  if (selected >= 0 && selected < tableView_->rowCount()) tableView_->selectRow(selected);
+}
+
+void QtWorkspaceListView::reloadRow(std::size_t row) {
+  const auto& workspaces = controller_.workspaces();
+  if (row >= workspaces.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
+  if (QWidget* old = tableView_->cellWidget(static_cast<int>(row), 0)) old->hide();
+  // A workspace row is drawn as a layout row is: one name at (10, 2), 200 × 20, size 14.
+  auto* cell = new CustomLayoutTableCellView;
+  cell->label()->setText(QString::fromStdString(workspaces[row]->name()));
+  tableView_->setCellWidget(static_cast<int>(row), 0, cell);
+}
+
+void QtWorkspaceListView::selectRow(int row) {
+  const QSignalBlocker quiet(tableView_->selectionModel());
+  tableView_->clearSelection();
+  if (row >= 0 && row < tableView_->rowCount()) {
+    tableView_->selectRow(row);
+    tableView_->scrollTo(tableView_->model()->index(row, 0));
+  }
+}
+
+void QtWorkspaceListView::setIntroHidden(bool hidden) { introLabel_->setVisible(!hidden); }
+
+void QtWorkspaceListView::setSnapshotEnabled(bool enabled) { snapshotButton_->setEnabled(enabled); }
+
+QLabel* QtWorkspaceListView::labelAt(int row) const {
+  auto* cell = dynamic_cast<CustomLayoutTableCellView*>(tableView_->cellWidget(row, 0));
+  return cell ? cell->label() : nullptr;
+}
+
+int QtWorkspaceListView::selectedTableRow() const {
+  const auto rows = tableView_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void QtWorkspaceListView::layoutSubviews() {
+  QWidget* view = owned_.widget();
+  if (!view) return;
+  const int width = view->width();
+  const int height = view->height();
+  tableView_->setGeometry(0, 0, 200, std::max(0, height - 40));
+  addButton_->setGeometry(5, tableView_->geometry().bottom() + 1 + 10, 20, 20);
+  removeButton_->setGeometry(addButton_->geometry().right() + 1 + 5, addButton_->y(), 20, 20);
+  line_->setGeometry(200, 0, 1, height + 5);
+  const int snapshotLeft = removeButton_->geometry().right() + 1 + 10;
+  snapshotButton_->setGeometry(snapshotLeft, removeButton_->y(), line_->x() - 10 - snapshotLeft, 20);
+  const QRect detail(201, 0, std::max(0, width - 201), height);
+  if (detail_) detail_->setGeometry(detail);
+  introLabel_->adjustSize();
+  introLabel_->move(detail.center().x() - introLabel_->width() / 2, 20);
+}
+
+}  // namespace tilvane

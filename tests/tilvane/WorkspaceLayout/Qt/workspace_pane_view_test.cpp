@@ -1,0 +1,136 @@
+// The Workspaces pane on screen (offscreen platform): where the list, its buttons and the editor stand in an
+// 800 × 480 pane, clicks reaching the controllers (the item list's right edge included), the delete sheet, and a
+// screenshot to look at.
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "../Editor/WorkspacePaneFixture.h"
+#include "Models/WorkspaceLayoutItemModel.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceDetailView.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceListView.h"
+#include "WorkspaceLayout/Qt/QtWorkspaceViews.h"
+#include "WorkspaceLayout/Qt/WorkspaceItemTableCellView.h"
+#include "platform/l10n/Localization.h"
+#include "support/Artefacts.h"
+
+namespace tilvane::test {
+namespace {
+
+class WorkspacePaneViewTest : public WorkspacePaneTest {
+ protected:
+  WorkspacePaneViewTest() : WorkspacePaneTest(4) { startManagers(); }
+  void open() {
+    view = dynamic_cast<QtWorkspaceListView*>(list.view());
+    ASSERT_NE(view, nullptr);
+    detail = dynamic_cast<QtWorkspaceDetailView*>(list.deatilViewController().view());
+    ASSERT_NE(detail, nullptr);
+    view->widget()->resize(800, 480);
+    view->widget()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view->widget()));
+  }
+  static QPoint rowCentre(QTableWidget& table, int row) {
+    return table.visualRect(table.model()->index(row, 0)).center();
+  }
+  WorkspaceLayoutGroupModelPtr workspaceWithItems(const std::string& name, int items) {
+    auto group = storedWorkspace(name);
+    auto database = StoreService::shared().database();
+    for (int n = 0; n < items; ++n) {
+      auto item = std::make_shared<WorkspaceLayoutItemModel>();
+      item->setAppPath((tempDir() / ("app" + std::to_string(n) + ".desktop")).string());
+      item->setSpaceIndex(n);
+      item->setSpaceCount(4);
+      item->setScreenCount(1);
+      database->write([&] { group->items().append(item); });
+    }
+    return group;
+  }
+
+  QtWorkspaceViews views;
+  WorkspaceViewController list{WorkspaceServices{&views, &views.dialogs(), {}, {}}};
+  QtWorkspaceListView* view = nullptr;
+  QtWorkspaceDetailView* detail = nullptr;
+};
+
+TEST_F(WorkspacePaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActionsReachTheControllers) {
+  storedWorkspace("Home");
+  workspaceWithItems("Work", 3);
+  open();
+  EXPECT_EQ(view->tableView()->geometry(), QRect(0, 0, 200, 440));
+  EXPECT_EQ(view->addButton()->geometry(), QRect(5, 450, 20, 20));
+  EXPECT_EQ(view->removeButton()->geometry(), QRect(30, 450, 20, 20));
+  EXPECT_EQ(view->snapshotButton()->geometry(), QRect(60, 450, 130, 20));
+  EXPECT_EQ(view->line()->geometry(), QRect(200, 0, 1, 485));
+  EXPECT_EQ(detail->widget()->geometry(), QRect(201, 0, 599, 480));
+  EXPECT_TRUE(view->snapshotButton()->isEnabled());
+  EXPECT_TRUE(view->introLabel()->isVisible());
+  EXPECT_FALSE(detail->tableViewContainer()->isVisible());
+  ASSERT_EQ(view->tableView()->rowCount(), 2);
+  EXPECT_EQ(view->tableView()->rowHeight(1), 25);
+  EXPECT_EQ(view->labelAt(1)->text(), "Work");
+
+  // A click on a workspace shows its name and items; a click on an item shows the item editor.
+  QTest::mouseClick(view->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*view->tableView(), 1));
+  EXPECT_EQ(list.selectedRow(), 1);
+  EXPECT_FALSE(view->introLabel()->isVisible());
+  EXPECT_TRUE(detail->tableViewContainer()->isVisible());
+  EXPECT_FALSE(detail->componentsContainer()->isVisible());
+  EXPECT_EQ(detail->titleInput()->text(), "Work");
+  ASSERT_EQ(detail->tableView()->rowCount(), 3);
+  EXPECT_EQ(detail->tableView()->rowHeight(0), 50);
+  ASSERT_NE(detail->cellAt(0), nullptr);
+  EXPECT_EQ(detail->cellAt(0)->icon()->geometry(), QRect(10, 10, 30, 30));
+  EXPECT_EQ(detail->tableView()->width(), 80);
+  QTest::mouseClick(detail->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*detail->tableView(), 0));
+  EXPECT_EQ(list.deatilViewController().controls().selectedItemRow, 0);
+  EXPECT_TRUE(detail->componentsContainer()->isVisible());
+  EXPECT_EQ(detail->spaceButton()->count(), 4);
+  EXPECT_EQ(detail->layoutView()->size(), QSize(200, 120));
+
+  // The item editor leaves the list's right edge alone: a click there selects the item under it.
+  EXPECT_GT(detail->componentsContainer()->x(), detail->line()->x());
+  const QPoint edge = detail->tableView()->mapTo(detail->widget(), QPoint(77, rowCentre(*detail->tableView(), 2).y()));
+  QWidget* hit = detail->widget()->childAt(edge);
+  ASSERT_NE(hit, nullptr);
+  EXPECT_FALSE(detail->componentsContainer()->isAncestorOf(hit));
+  QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(detail->widget(), edge));
+  EXPECT_EQ(list.deatilViewController().controls().selectedItemRow, 2);
+  EXPECT_EQ(detail->spaceButton()->currentIndex(), 2);
+  EXPECT_FALSE(saveArtefact("workspaces-pane-item", view->widget()->grab().toImage()).empty());
+
+  // A desktop picked is stored; typing renames the list's row at once.
+  detail->spaceButton()->activated(1);
+  EXPECT_EQ(list.workspaces()[1]->items().at(2)->spaceIndex(), 1);
+  detail->titleInput()->selectAll();
+  QTest::keyClicks(detail->titleInput(), "Desk");
+  EXPECT_EQ(view->labelAt(1)->text(), "Desk");
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"Home", "Desk"}));
+}
+
+TEST_F(WorkspacePaneViewTest, RemoveAsksOnTheWindowAndDeletesOnlyOnDelete) {
+  storedWorkspace("Home");
+  storedWorkspace("Work");
+  open();
+  QTest::mouseClick(view->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*view->tableView(), 0));
+  const auto answer = [&](const char* button) {
+    QTest::mouseClick(view->removeButton(), Qt::LeftButton);
+    auto* sheet = view->widget()->window()->findChild<QMessageBox*>();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->text().toStdString(), NSLocalizedString("DeleteWorkspaceAlert"));
+    for (QAbstractButton* choice : sheet->buttons())
+      if (choice->text().toStdString() == NSLocalizedString(button)) choice->click();
+    delete sheet;
+  };
+  answer("Cancel");
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"Home", "Work"}));
+  answer("Delete");
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"Work"}));
+  EXPECT_EQ(view->tableView()->rowCount(), 1);
+  EXPECT_EQ(removed, 1);
+}
+
+}  // namespace
+}  // namespace tilvane::test
