@@ -37,6 +37,11 @@ std::filesystem::path configHome() {
   return p.empty() ? home() / ".config" : p;
 }
 
+std::filesystem::path cacheHome() {
+  auto p = absoluteEnv("XDG_CACHE_HOME");
+  return p.empty() ? home() / ".cache" : p;
+}
+
 namespace {
 // Another user who can enter or replace the folder could read our socket's messages or answer in our place.
 // Empty when the folder is private to us; else what is wrong with it.

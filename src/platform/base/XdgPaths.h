@@ -11,6 +11,8 @@ namespace tilvane::xdg {
 std::filesystem::path dataHome();
 /// $XDG_CONFIG_HOME, else ~/.config
 std::filesystem::path configHome();
+/// $XDG_CACHE_HOME, else ~/.cache
+std::filesystem::path cacheHome();
 /// The user's private runtime folder, and why $XDG_RUNTIME_DIR was passed over when it was.
 struct RuntimeFolder {
   std::filesystem::path path;  ///< empty when there is no safe place
