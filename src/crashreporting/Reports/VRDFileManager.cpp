@@ -15,6 +15,7 @@ namespace crashreporting {
 namespace {
 
 constexpr const char* kDataFolder = "com.zizozu";
+constexpr const char* kDiscardedSuffix = ".discarded";
 
 std::string join(const std::string& directory, const std::string& name) { return (fs::path(directory) / name).string(); }
 
@@ -45,6 +46,19 @@ bool VRDFileManager::removeItemAtPath(const std::string& path) const {
   if (!error && !fs::exists(fs::symlink_status(path))) return true;
   log("[FileManager] Failed to remove file '" + path + "' : " + (error ? error.message() : "still present"));
   return false;
+}
+
+bool VRDFileManager::discardItemAtPath(const std::string& path) const {
+  const fs::path item(path);
+  const fs::path hidden = item.parent_path() / ("." + item.filename().string() + kDiscardedSuffix);
+  std::error_code error;
+  fs::rename(item, hidden, error);
+  if (error) {
+    log("[FileManager] Failed to remove file '" + path + "' : " + error.message());
+    return false;
+  }
+  fs::remove_all(hidden, error);
+  return true;
 }
 
 bool VRDFileManager::removeContentsOfDirectoryAtPath(const std::string& path) const {
@@ -122,8 +136,19 @@ std::string VRDFileManager::preparedPath() const { return join(structurePath(), 
 bool VRDFileManager::prepareForNewLaunch() {
   removeLegacyDirectories();
   prepared_ = true;
-  return createDirectoryAtPath(activePath()) && createDirectoryAtPath(processingPath()) &&
-         createDirectoryAtPath(preparedPath());
+  if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
+      !createDirectoryAtPath(preparedPath())) {
+    return false;
+  }
+  std::error_code error;
+  for (fs::directory_iterator it(processingPath(), error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name[0] == '.' && name.ends_with(kDiscardedSuffix)) {
+      std::error_code ignored;
+      fs::remove_all(it->path(), ignored);
+    }
+  }
+  return true;
 }
 
 std::optional<std::string> VRDFileManager::setupNewPathForExecutionIdentifier(const std::string& identifier) const {

@@ -31,6 +31,9 @@ class VRDFileManager {
   /// Creates the folder and its parents with mode 0755.
   bool createDirectoryAtPath(const std::string& path) const;
   bool removeItemAtPath(const std::string& path) const;
+  /// Takes the item out of its folder's listing at once (a rename to a hidden name), then removes it; what a
+  /// process ended half-way leaves is swept by the next prepareForNewLaunch().
+  bool discardItemAtPath(const std::string& path) const;
   /// Removes every visible entry; a failure does not stop the others. True when every removal succeeded.
   bool removeContentsOfDirectoryAtPath(const std::string& path) const;
   /// Moves the item into `directory` under its own name.
@@ -53,7 +56,7 @@ class VRDFileManager {
   std::vector<std::string> preparedPathContents() const { return contentsOfDirectory(preparedPath()); }
 
   /// Removes the layout of earlier versions first, then creates active, processing and prepared (not pending),
-  /// stopping at the first failure.
+  /// stopping at the first failure; sweeps what an interrupted discard left in processing.
   bool prepareForNewLaunch();
   /// active / identifier, created; none when it cannot be.
   std::optional<std::string> setupNewPathForExecutionIdentifier(const std::string& identifier) const;
