@@ -59,24 +59,27 @@ const Dictionary& VRDReport::customKeys() {
   });
 }
 
-VRDUserLoggingKVStorage VRDReport::internalKVStorage() const {
-  const VRDReadOnlyContext* context = VRDContextReadOnly();
-  VRDUserLoggingKVStorage storage{internalIncrementalKVFile_.c_str(), internalCompactedKVFile_.c_str(), 0, 0};
-  if (context != nullptr) {
-    storage.compactionThreshold = context->logging.internalKVStorage.compactionThreshold;
-    storage.maximumCount = context->logging.internalKVStorage.maximumCount;
+namespace {
+
+// The report's own files with the limits this run's context holds for that store.
+VRDUserLoggingKVStorage storageFor(const std::string& incremental, const std::string& compacted,
+                                   VRDUserLoggingKVStorage VRDUserLoggingContext::*store) {
+  VRDUserLoggingKVStorage storage{incremental.c_str(), compacted.c_str(), 0, 0};
+  if (const VRDReadOnlyContext* context = VRDContextReadOnly()) {
+    storage.compactionThreshold = (context->logging.*store).compactionThreshold;
+    storage.maximumCount = (context->logging.*store).maximumCount;
   }
   return storage;
 }
 
+}  // namespace
+
+VRDUserLoggingKVStorage VRDReport::internalKVStorage() const {
+  return storageFor(internalIncrementalKVFile_, internalCompactedKVFile_, &VRDUserLoggingContext::internalKVStorage);
+}
+
 VRDUserLoggingKVStorage VRDReport::userKVStorage() const {
-  const VRDReadOnlyContext* context = VRDContextReadOnly();
-  VRDUserLoggingKVStorage storage{userIncrementalKVFile_.c_str(), userCompactedKVFile_.c_str(), 0, 0};
-  if (context != nullptr) {
-    storage.compactionThreshold = context->logging.userKVStorage.compactionThreshold;
-    storage.maximumCount = context->logging.userKVStorage.maximumCount;
-  }
-  return storage;
+  return storageFor(userIncrementalKVFile_, userCompactedKVFile_, &VRDUserLoggingContext::userKVStorage);
 }
 
 bool VRDReport::canRecordNewValues() const { return !readOnly_ && VRDContextIsInitialized(); }
