@@ -23,6 +23,18 @@ TEST(Demangle, CppAndCppBlockNamesOnly) {
   EXPECT_EQ(VRDDemangleOperation::demangleSymbol(nullptr), std::nullopt);
 }
 
+TEST(ThreadArray, ACancelSkipsTheRestOfEachThreadAfterItsFirstFrame) {
+  VRDDemangleOperation walk;
+  auto threads = std::make_shared<VRDThreadArray>(3, std::vector<VRDStackFrame>(3));
+  walk.setThreadArray(threads);
+  std::vector<std::size_t> seen;
+  walk.enumerateFramesWithBlock([&](VRDStackFrame&, std::size_t index) {
+    seen.push_back(index);
+    if (seen.size() == 2) walk.cancel();
+  });
+  EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 0, 0}));
+}
+
 TEST(SymbolicatedFrames, UnresolvedFramesAreNullAndOnlyChangedNamesKeepTheirRawSymbol) {
   tilvane::test::ScopedTempDir temp;
   auto threads = std::make_shared<VRDThreadArray>();
