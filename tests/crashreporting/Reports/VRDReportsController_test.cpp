@@ -24,13 +24,12 @@ TEST(Demangle, CppAndCppBlockNamesOnly) {
 }
 
 TEST(ThreadArray, ACancelSkipsTheRestOfEachThreadAfterItsFirstFrame) {
-  VRDDemangleOperation walk;
-  auto threads = std::make_shared<VRDThreadArray>(3, std::vector<VRDStackFrame>(3));
-  walk.setThreadArray(threads);
+  auto walk = std::make_shared<VRDDemangleOperation>();
+  walk->setThreadArray(std::make_shared<VRDThreadArray>(3, std::vector<VRDStackFrame>(3)));
   std::vector<std::size_t> seen;
-  walk.enumerateFramesWithBlock([&](VRDStackFrame&, std::size_t index) {
+  walk->enumerateFramesWithBlock([&](VRDStackFrame&, std::size_t index) {
     seen.push_back(index);
-    if (seen.size() == 2) walk.cancel();
+    if (seen.size() == 2) walk->cancel();
   });
   EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 0, 0}));
 }
