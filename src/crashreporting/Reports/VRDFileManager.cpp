@@ -50,7 +50,9 @@ bool VRDFileManager::removeItemAtPath(const std::string& path) const {
 
 bool VRDFileManager::discardItemAtPath(const std::string& path) const {
   const fs::path item(path);
-  const fs::path hidden = item.parent_path() / ("." + item.filename().string() + kDiscardedSuffix);
+  std::string name(".");
+  name.append(item.filename().string()).append(kDiscardedSuffix);
+  const fs::path hidden = item.parent_path() / name;
   std::error_code error;
   fs::rename(item, hidden, error);
   if (error) {

@@ -64,7 +64,9 @@ std::optional<std::string> VRDDemangleOperation::demangleBlockInvokeCppSymbol(co
 
 void VRDSerializeSymbolicatedFramesOperation::main() {
   const std::filesystem::path output(outputPath_);
-  const std::string partial = (output.parent_path() / ("." + output.filename().string() + ".partial")).string();
+  std::string name(".");
+  name.append(output.filename().string()).append(".partial");
+  const std::string partial = (output.parent_path() / name).string();
   VRDFile file;
   if (!VRDFileInitWithPathMode(&file, partial.c_str(), false, false)) {
     SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
