@@ -23,10 +23,14 @@ __attribute__((noinline)) int crashdriverStrlenCaller(int value) {
   return static_cast<int>(std::strlen(crashdriverNullString)) + value;
 }
 
+// Meant to recurse until the stack runs out.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
 __attribute__((noinline)) int crashdriverFramelessRecurse(int depth) {
   volatile char frame[64];
   frame[depth & 63] = static_cast<char>(depth);
   return crashdriverFramelessRecurse(depth + 1) + frame[depth & 63];
 }
+#pragma GCC diagnostic pop
 
 }  // extern "C"

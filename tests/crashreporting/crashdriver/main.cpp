@@ -2,13 +2,17 @@
 //   crashreporting_crashdriver <mode> <report-dir> [<marker-file>]
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
 //   crashreporting_crashdriver symbolicate <report-dir>
+//   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
 // recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow. The heap is
 // poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
 // next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
-// prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place.
+// prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place. "package" is
+// the next launch's processing: with capture started for a new run, every earlier report of the store (under
+// $XDG_CACHE_HOME) is moved to processing, symbolicated and packaged, and every report left in processing is
+// packaged; one line "<identifier> <submitted 0/1>" per report.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -32,6 +36,8 @@
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
+#include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/Reports/VRDReportsController.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/SerialQueue.h"
@@ -43,12 +49,16 @@ namespace {
 char markerPath[4096];
 char recordPath[4096];
 
-bool startCapture(const char* directory) {
+void setBundle() {
   BundleInfo info;
   info.infoDictionary.emplace("CFBundleIdentifier", Value("org.example/driver"));
   info.infoDictionary.emplace("CFBundleVersion", Value("7"));
   info.infoDictionary.emplace("CFBundleShortVersionString", Value("1.2"));
   MainBundle::set(std::move(info));
+}
+
+bool startCapture(const char* directory) {
+  setBundle();
   // The storage figures are those of the documents folder's file system.
   setenv("XDG_DOCUMENTS_DIR", directory, 1);
   VRDContextInitData data;
@@ -292,6 +302,46 @@ int symbolicate(const char* directory) {
   return 0;
 }
 
+// The crash kit's side of the next launch, without the upload client.
+class PackageDelegate : public VRDReportsControllerDelegate, public VRDPackageUploader {
+ public:
+  VRDSettings settingsForReportsController(VRDReportsController&) override { return VRDSettings(); }
+  std::optional<std::string> bundleIdentifierForReportsController(VRDReportsController&) override {
+    return "org.example_driver";
+  }
+  std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "driver-api-key"; }
+  void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
+                                                     const std::optional<Error>&) override {}
+  bool submitPackageMultipartMimeAtPath(const std::string& path, bool) override {
+    std::printf("upload %s\n", path.c_str());
+    return true;
+  }
+};
+
+int package() {
+  setBundle();
+  VRDFileManager store;
+  if (!store.prepareForNewLaunch()) return 2;
+  const std::string executionIdentifier = "next-" + std::to_string(getpid());
+  const auto thisRun = store.setupNewPathForExecutionIdentifier(executionIdentifier);
+  if (!thisRun || !startCapture(thisRun->c_str())) return 2;
+  PackageDelegate delegate;
+  VRDReportsController controller(delegate, &delegate, store);
+  for (const std::string& path : store.processingPathContents()) {
+    auto report = VRDInternalReport::reportWithPath(path);
+    if (!report) continue;
+    std::printf("%s %d\n", report->identifier().c_str(), controller.prepareAndSubmitReport(*report, false, true));
+  }
+  for (const std::string& path : store.activePathContents()) {
+    if (path == *thisRun) continue;
+    auto report = VRDInternalReport::reportWithPath(path);
+    if (!report || !report->needsToBeSubmitted()) continue;
+    std::printf("%s %d\n", report->identifier().c_str(), controller.prepareAndSubmitReport(*report, false, true));
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
 int run(const std::string& mode, const char* directory, int depth) {
   std::snprintf(recordPath, sizeof recordPath, "%s/signal.vrdrecord", directory);
   if (mode == "chained-segv") {
@@ -411,6 +461,7 @@ int run(const std::string& mode, const char* directory, int depth) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "resolve") return resolve(argc, argv);
   if (argc >= 3 && std::string(argv[1]) == "symbolicate") return symbolicate(argv[2]);
+  if (argc == 2 && std::string(argv[1]) == "package") return package();
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s <mode> <report-dir> [<marker-file>]\n", argv[0]);
     return 2;

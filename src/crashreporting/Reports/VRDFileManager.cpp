@@ -1,0 +1,186 @@
+#include "crashreporting/Reports/VRDFileManager.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "crashreporting/Kit/ZIZApplication.h"
+#include "crashreporting/Reports/VRDInternalReport.h"
+#include "crashreporting/platform/SystemLog.h"
+#include "platform/base/XdgPaths.h"
+
+namespace fs = std::filesystem;
+
+namespace crashreporting {
+
+namespace {
+
+constexpr const char* kDataFolder = "com.zizozu";
+constexpr const char* kDiscardedSuffix = ".discarded";
+
+std::string join(const std::string& directory, const std::string& name) { return (fs::path(directory) / name).string(); }
+
+void log(const std::string& text) { SystemLog::write(text); }
+
+}  // namespace
+
+VRDFileManager::VRDFileManager()
+    : rootPath_((tilvane::xdg::cacheHome() / kDataFolder / ZIZApplicationGetBundleIdentifier().value_or("")).string()) {
+}
+
+VRDFileManager::VRDFileManager(std::string rootPath) : rootPath_(std::move(rootPath)) {}
+
+bool VRDFileManager::createDirectoryAtPath(const std::string& path) const {
+  std::error_code error;
+  fs::create_directories(path, error);
+  if (!error) fs::permissions(path, fs::perms(0755), error);
+  if (error || !fs::is_directory(path)) {
+    log("[FileManager] Unable to create directory " + path + " " + (error ? error.message() : "not a directory"));
+    return false;
+  }
+  return true;
+}
+
+bool VRDFileManager::removeItemAtPath(const std::string& path) const {
+  std::error_code error;
+  fs::remove_all(path, error);
+  if (!error && !fs::exists(fs::symlink_status(path))) return true;
+  log("[FileManager] Failed to remove file '" + path + "' : " + (error ? error.message() : "still present"));
+  return false;
+}
+
+bool VRDFileManager::discardItemAtPath(const std::string& path) const {
+  const fs::path item(path);
+  std::string name(".");
+  name.append(item.filename().string()).append(kDiscardedSuffix);
+  const fs::path hidden = item.parent_path() / name;
+  std::error_code error;
+  fs::rename(item, hidden, error);
+  if (error) {
+    log("[FileManager] Failed to remove file '" + path + "' : " + error.message());
+    return false;
+  }
+  fs::remove_all(hidden, error);
+  return true;
+}
+
+bool VRDFileManager::removeContentsOfDirectoryAtPath(const std::string& path) const {
+  bool all = true;
+  for (const std::string& entry : contentsOfDirectory(path)) all = removeItemAtPath(entry) && all;
+  return all;
+}
+
+bool VRDFileManager::moveItemAtPath(const std::string& path, const std::string& directory) const {
+  if (path.empty() || directory.empty()) {
+    log("[FileManager] Failed to move file, inputs invalid");
+    return false;
+  }
+  const fs::path destination = fs::path(directory) / fs::path(path).filename();
+  std::error_code error;
+  // rename() would quietly replace an empty folder of the same name; never merge over another report.
+  if (fs::exists(fs::symlink_status(destination))) {
+    error = std::make_error_code(std::errc::file_exists);
+  } else {
+    fs::rename(path, destination, error);
+  }
+  if (error) {
+    log("[FileManager] Failed to move file: " + error.message());
+    return false;
+  }
+  return true;
+}
+
+bool VRDFileManager::moveItemsFromDirectory(const std::string& from, const std::string& to) const {
+  for (const std::string& entry : contentsOfDirectory(from)) {
+    if (!moveItemAtPath(entry, to)) return false;
+  }
+  return true;
+}
+
+void VRDFileManager::enumerateFilesInDirectory(const std::string& directory, const FileBlock& block) const {
+  std::vector<fs::path> entries;
+  std::error_code error;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (!name.empty() && name[0] != '.') entries.push_back(it->path());
+  }
+  if (error) return;
+  std::sort(entries.begin(), entries.end());
+  for (const fs::path& entry : entries) {
+    std::string extension = entry.extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    block(entry.string(), extension);
+  }
+}
+
+std::vector<std::string> VRDFileManager::contentsOfDirectory(const std::string& directory) const {
+  std::vector<std::string> paths;
+  enumerateFilesInDirectory(directory, [&](const std::string& path, const std::string&) { paths.push_back(path); });
+  return paths;
+}
+
+std::optional<std::uint64_t> VRDFileManager::fileSizeAtPath(const std::string& path) const {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (error) {
+    log("[Client] Unable to read file size: " + error.message());
+    return std::nullopt;
+  }
+  return size;
+}
+
+std::string VRDFileManager::pathNamespace() const { return ZIZApplicationGetBundleIdentifier().value_or(""); }
+std::string VRDFileManager::structurePath() const { return join(rootPath_, "v3"); }
+std::string VRDFileManager::activePath() const { return join(structurePath(), "active"); }
+std::string VRDFileManager::pendingPath() const { return join(structurePath(), "pending"); }
+std::string VRDFileManager::processingPath() const { return join(structurePath(), "processing"); }
+std::string VRDFileManager::preparedPath() const { return join(structurePath(), "prepared"); }
+
+bool VRDFileManager::prepareForNewLaunch() {
+  removeLegacyDirectories();
+  prepared_ = true;
+  if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
+      !createDirectoryAtPath(preparedPath())) {
+    return false;
+  }
+  std::error_code error;
+  for (fs::directory_iterator it(processingPath(), error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name[0] == '.' && name.ends_with(kDiscardedSuffix)) {
+      std::error_code ignored;
+      fs::remove_all(it->path(), ignored);
+    }
+  }
+  return true;
+}
+
+std::optional<std::string> VRDFileManager::setupNewPathForExecutionIdentifier(const std::string& identifier) const {
+  if (identifier.empty()) return std::nullopt;
+  std::string path = join(activePath(), identifier);
+  if (!createDirectoryAtPath(path)) return std::nullopt;
+  return path;
+}
+
+void VRDFileManager::removeLegacyDirectories() {
+  if (prepared_) return;
+  std::error_code error;
+  if (!fs::exists(fs::symlink_status(fs::path(rootPath_) / "sendable", error))) return;
+  fs::remove_all(rootPath_, error);
+  if (error) log("[Vuveradarad:FileManager] Unable to remove legacy directory structure " + error.message());
+  log("[Vuveradarad:FileManager] Removed legacy structure at " + rootPath_);
+}
+
+void VRDFileManager::enumerateReportsInProcessingDirectory(const ReportBlock& block) const {
+  enumerateFilesInDirectory(processingPath(), [&](const std::string& path, const std::string&) {
+    block(VRDInternalReport::reportWithPath(path), path);
+  });
+}
+
+bool VRDFileManager::removeContentsOfAllPaths() const {
+  bool all = removeContentsOfProcessingPath();
+  all = removeContentsOfPendingPath() && all;
+  all = removeContentsOfDirectoryAtPath(preparedPath()) && all;
+  all = removeContentsOfDirectoryAtPath(activePath()) && all;
+  return all;
+}
+
+}  // namespace crashreporting

@@ -1,0 +1,165 @@
+#include "crashreporting/Reports/VRDPackageReportOperation.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "crashreporting/Capture/VRDFile.h"
+#include "crashreporting/Capture/VRDSDKLog.h"
+
+namespace fs = std::filesystem;
+
+namespace crashreporting {
+
+namespace {
+
+constexpr const char* kPartialName = ".package.partial";
+constexpr const char* kNoteName = ".package";
+
+std::optional<std::vector<std::uint8_t>> readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+bool syncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+// Written whole or not at all: to a side file, synced, then renamed over the target.
+bool writeFileAtomically(const std::string& path, const std::string& text) {
+  const std::string side = path + ".new";
+  {
+    std::ofstream out(side, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) return false;
+  }
+  return syncPath(side, O_RDONLY) && std::rename(side.c_str(), path.c_str()) == 0;
+}
+
+struct GZWrite {
+  gzFile file;
+};
+
+ssize_t gzWriteStep(void* context, const char* bytes, std::size_t length) {
+  auto* write = static_cast<GZWrite*>(context);
+  errno = 0;
+  const int written = gzwrite(write->file, bytes, static_cast<unsigned>(length));
+  if (written == 0) {
+    int number = 0;
+    const char* text = gzerror(write->file, &number);
+    VRDLogError("Error: failed to write compressed bytes %d, %s, %s \n", number, text ? text : "",
+                std::strerror(errno));
+  }
+  return written;
+}
+
+}  // namespace
+
+std::string VRDPackageReportOperation::packagedPathWithName(const std::string& name) const {
+  return (fs::path(destinationDirectory()) / (name + ".multipartmime")).string();
+}
+
+std::optional<std::string> VRDPackageReportOperation::alreadyPackaged() const {
+  std::ifstream in(fs::path(reportPath()) / kNoteName);
+  std::string name;
+  if (!in || !std::getline(in, name) || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  const std::string path = (fs::path(destinationDirectory()) / name).string();
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return std::nullopt;
+  return path;
+}
+
+void VRDPackageReportOperation::main() {
+  finalPath_.reset();
+  if (auto done = alreadyPackaged()) {
+    finalPath_ = std::move(done);
+    return;
+  }
+  const std::string boundary = ZIZMultipartMimeStreamEncoder::generateBoundary();
+  const std::string packagePath = packagedPathWithName(boundary);
+  const std::string partialPath = (fs::path(reportPath()) / kPartialName).string();
+
+  bool whole = false;
+  {
+    FileOutputStream stream(partialPath);
+    ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
+    encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
+      if (const auto key = report_.APIKey()) parts.addValue(Value(*key), "api_key");
+      if (!report_.identifier().empty()) parts.addValue(Value(report_.identifier()), "report_id");
+      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string& extension) {
+        if (isCancelled() || extension == "gz") return;
+        const auto data = readAll(path);
+        if (!data || data->empty()) {
+          VRDLogError("Error: unable to read data for compression: %s\n", fs::path(path).filename().c_str());
+          return;
+        }
+        encode(parts, *data, path);
+      });
+    });
+    whole = !encoder.failed();
+  }
+  if (isCancelled() || !whole || !syncPath(partialPath, O_RDONLY)) {
+    std::remove(partialPath.c_str());
+    return;
+  }
+  // Note the name first: once the package is in place, the folder knows it is done.
+  if (!writeFileAtomically((fs::path(reportPath()) / kNoteName).string(), fs::path(packagePath).filename().string()) ||
+      std::rename(partialPath.c_str(), packagePath.c_str()) != 0) {
+    std::remove(partialPath.c_str());
+    return;
+  }
+  syncPath(destinationDirectory(), O_RDONLY | O_DIRECTORY);
+  finalPath_ = packagePath;
+}
+
+void VRDPackageReportOperation::encode(ZIZMultipartMimeStreamEncoder& encoder, std::span<const std::uint8_t> data,
+                                       const std::string& path) {
+  if (path.empty()) {
+    VRDLogError("Error: path is invalid\n");
+    return;
+  }
+  const std::string name = fs::path(path).filename().string();
+  const std::string compressed = path + ".gz";
+  const std::string compressedName = name + ".gz";
+  if (compressData(data, compressed)) {
+    encoder.addFile(compressed, compressedName, std::string("application/x-gzip"), name);
+    return;
+  }
+  VRDLogError("Error: compression failed for %s\n", compressedName.c_str());
+  // Plain bytes go under their own name, never under a ".gz" one.
+  std::remove(compressed.c_str());
+  encoder.addFileData(data, name, std::string("text/plain"), name);
+}
+
+bool VRDPackageReportOperation::compressData(std::span<const std::uint8_t> data, const std::string& path) {
+  gzFile file = gzopen(path.c_str(), "w");
+  if (file == nullptr) {
+    VRDLogError("Error: unable to open file for compression %s\n", std::strerror(errno));
+    return false;
+  }
+  bool written = !data.empty() && writeBytesToGZFile(data.data(), data.size(), file);
+  // A file that cannot be finished is no file.
+  written = gzclose(file) == Z_OK && written;
+  return written;
+}
+
+bool VRDPackageReportOperation::writeBytesToGZFile(const std::uint8_t* bytes, std::size_t length, gzFile file) {
+  GZWrite write{file};
+  return VRDFileLoopWithWriteBlock(reinterpret_cast<const char*>(bytes), length, gzWriteStep, &write);
+}
+
+}  // namespace crashreporting

@@ -1,0 +1,94 @@
+#include "crashreporting/Reports/VRDReportsController.h"
+
+#include <time.h>
+
+#include <filesystem>
+
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/Reports/VRDApplication.h"
+#include "crashreporting/Reports/VRDPackageReportOperation.h"
+#include "crashreporting/Reports/VRDProcessReportOperation.h"
+#include "crashreporting/Reports/VRDSymbolResolver.h"
+#include "crashreporting/platform/SystemLog.h"
+
+namespace crashreporting {
+
+namespace {
+
+void log(const std::string& text) { SystemLog::write("[Vuveradarad:Crash:Reports] " + text); }
+
+bool debug() { return Zizozu::sharedSDK().debug(); }
+
+}  // namespace
+
+bool VRDReportsController::prepareAndSubmitReport(VRDInternalReport& report, bool urgent, bool processing) {
+  bool result = false;
+  VRDApplicationActivity(VRDActivitySuddenTerminationDisabled | VRDActivityAutomaticTerminationDisabled,
+                         "Vuveradarad Crash Report Processing",
+                         [&] { result = runPipeline(report, urgent, processing); });
+  return result;
+}
+
+bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, bool processing) {
+  if (processing) {
+    const std::string processingPath =
+        (std::filesystem::path(fileManager_.processingPath()) / report.directoryName()).string();
+    // A report already in processing (its processing was cut short) is symbolicated again where it lies.
+    if (report.path() != processingPath &&
+        !fileManager_.moveItemAtPath(report.path(), fileManager_.processingPath())) {
+      log("Unable to move report for processing");
+      return false;
+    }
+    report.setPath(processingPath);
+    VRDSymbolResolver resolver;
+    std::make_shared<VRDProcessReportOperation>(report, resolver)->start();
+  }
+  if (!packagingEnabled()) {
+    log("Report packaging disabled");
+    return false;
+  }
+  auto package = std::make_shared<VRDPackageReportOperation>(report, fileManager_);
+  package->start();
+  if (!package->finalPath()) {
+    log("Unable to package report");
+    return false;
+  }
+  // Out of the listing in one step: a folder half removed would be packaged again from what is left.
+  if (!fileManager_.discardItemAtPath(report.path())) log("Unable to remove a processing item");
+  log("Packaged report with id '" + report.identifier() + "' for submission");
+  return uploadPackagedReportAtPath(*package->finalPath(), urgent);
+}
+
+bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, bool urgent) {
+  if (!submissionEnabled()) {
+    log("Submission disabled");
+    return false;
+  }
+  if (debug()) log(std::string("Submitting report") + (urgent ? " as urgent" : ""));
+  return networkClient_ != nullptr && networkClient_->submitPackageMultipartMimeAtPath(path, urgent);
+}
+
+bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path) {
+  if (fileManager_.removeItemAtPath(path)) return true;
+  log("Unable to remove packaged submission");
+  return false;
+}
+
+void VRDReportsController::reportUploadAtPathCompletedWithError(const std::string& path,
+                                                                const std::optional<Error>& error) {
+  if (debug()) log("completed submission of " + path);
+  if (!error) cleanUpSubmittedReportAtPath(path);
+  delegate_.reportsControllerDidCompletePackageSubmission(*this, path, error);
+}
+
+std::uint64_t VRDProfileMark() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+double VRDProfileMillisecondsSinceMark(std::uint64_t mark) {
+  return static_cast<double>(VRDProfileMark() - mark) / 1000000.0;
+}
+
+}  // namespace crashreporting

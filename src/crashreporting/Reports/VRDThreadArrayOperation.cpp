@@ -1,0 +1,101 @@
+#include "crashreporting/Reports/VRDThreadArrayOperation.h"
+
+#include <cxxabi.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "crashreporting/Capture/VRDFile.h"
+#include "crashreporting/platform/SystemLog.h"
+
+namespace crashreporting {
+
+void VRDThreadArrayOperation::enumerateFramesWithBlock(
+    const std::function<void(VRDStackFrame& frame, std::size_t index)>& block) {
+  if (!threadArray_) return;
+  for (auto& thread : *threadArray_) {
+    for (std::size_t i = 0; i < thread.size(); ++i) {
+      block(thread[i], i);
+      if (isCancelled()) break;
+    }
+  }
+}
+
+void VRDSymbolicationOperation::main() {
+  enumerateFramesWithBlock(
+      [&](VRDStackFrame& frame, std::size_t index) { symbolResolver_.updateStackFrame(frame, index != 0); });
+}
+
+void VRDDemangleOperation::main() {
+  enumerateFramesWithBlock([](VRDStackFrame& frame, std::size_t) {
+    if (!frame.rawSymbol) return;
+    if (auto demangled = demangleSymbol(frame.rawSymbol->c_str())) frame.symbol = std::move(demangled);
+  });
+}
+
+std::optional<std::string> VRDDemangleOperation::demangleSymbol(const char* symbol) {
+  if (symbol == nullptr) return std::nullopt;
+  if (std::strncmp(symbol, "_Z", 2) == 0) return demangleCppSymbol(symbol);
+  if (std::strncmp(symbol, "__Z", 3) == 0) return demangleBlockInvokeCppSymbol(symbol);
+  return std::nullopt;
+}
+
+std::optional<std::string> VRDDemangleOperation::demangleCppSymbol(const char* symbol) {
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(symbol, nullptr, nullptr, &status);
+  if (demangled == nullptr) return std::nullopt;
+  std::string result(demangled);
+  std::free(demangled);
+  return result;
+}
+
+std::optional<std::string> VRDDemangleOperation::demangleBlockInvokeCppSymbol(const char* symbol) {
+  const std::string text(symbol);
+  const std::size_t block = text.rfind("_block_invoke");
+  if (block == std::string::npos || block < 5) return std::nullopt;
+  const std::string inner = text.substr(1, block - 1);
+  const auto demangled = demangleSymbol(inner.c_str());
+  if (!demangled) return std::nullopt;
+  return *demangled + text.substr(block);
+}
+
+void VRDSerializeSymbolicatedFramesOperation::main() {
+  const std::filesystem::path output(outputPath_);
+  std::string name(".");
+  name.append(output.filename().string()).append(".partial");
+  const std::string partial = (output.parent_path() / name).string();
+  VRDFile file;
+  if (!VRDFileInitWithPathMode(&file, partial.c_str(), false, false)) {
+    SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
+    return;
+  }
+  VRDFileWriteSectionStart(&file, "threads");
+  VRDFileWriteArrayStart(&file);
+  for (const auto& thread : threadArray() ? *threadArray() : VRDThreadArray{}) {
+    VRDFileWriteArrayStart(&file);
+    for (const VRDStackFrame& frame : thread) {
+      VRDFileWriteHashStart(&file);
+      VRDFileWriteHashEntryNSString(&file, "symbol", frame.symbol);
+      // An absent raw symbol never equals the symbol.
+      if (!frame.rawSymbol || !frame.symbol || *frame.rawSymbol != *frame.symbol) {
+        VRDFileWriteHashEntryNSString(&file, "raw_symbol", frame.rawSymbol);
+      }
+      VRDFileWriteHashEntryUint64(&file, "offset", frame.offset);
+      VRDFileWriteHashEntryNSString(&file, "library", frame.library);
+      VRDFileWriteHashEnd(&file);
+    }
+    VRDFileWriteArrayEnd(&file);
+  }
+  VRDFileWriteArrayEnd(&file);
+  VRDFileWriteSectionEnd(&file);
+  const bool synced = ::fsync(file.fd) == 0;
+  if (!VRDFileClose(&file) || !synced || std::rename(partial.c_str(), outputPath_.c_str()) != 0) {
+    SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
+    std::remove(partial.c_str());
+  }
+}
+
+}  // namespace crashreporting
