@@ -7,36 +7,14 @@
 #include "CustomLayout/Qt/CustomLayoutTableCellView.h"
 #include "CustomLayout/Qt/QtCustomLayoutDetailView.h"
 #include "Models/CustomLayoutModel.h"
+#include "UI/Widgets/RowTable.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
-namespace {
-
-QToolButton* squareButton(const QString& text, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setFocusPolicy(Qt::NoFocus);
-  button->setAutoRaise(false);
-  return button;
-}
-
-}  // namespace
-
 QtCustomLayoutListView::QtCustomLayoutListView(CustomLayoutViewController& controller)
     : controller_(controller), owned_(controller) {
   QWidget* view = owned_.widget();
-  tableView_ = new QTableWidget(view);
-  tableView_->setColumnCount(1);
-  tableView_->horizontalHeader()->hide();
-  tableView_->verticalHeader()->hide();
-  tableView_->horizontalHeader()->setStretchLastSection(true);
-  tableView_->verticalHeader()->setDefaultSectionSize(static_cast<int>(CustomLayoutViewController::kRowHeight));
-  tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
-  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tableView_->setShowGrid(false);
-  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  tableView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  tableView_ = makeRowTable(view, static_cast<int>(CustomLayoutViewController::kRowHeight));
   line_ = new QFrame(view);
   line_->setStyleSheet("background: rgba(128, 128, 128, 77);");
   addButton_ = squareButton(QStringLiteral("+"), view);
@@ -65,11 +43,7 @@ void QtCustomLayoutListView::reloadData() {
   const QSignalBlocker quiet(tableView_->selectionModel());
   const auto& layouts = controller_.layouts();
   tableView_->clearSelection();
-  // Replaced cells are deleted later, on the loop: hidden now so they never show under the new ones.
-  for (int row = 0; row < tableView_->rowCount(); ++row)
-    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
-  tableView_->setRowCount(0);
-  tableView_->setRowCount(static_cast<int>(layouts.size()));
+  resetRows(*tableView_, static_cast<int>(layouts.size()));
   for (std::size_t row = 0; row < layouts.size(); ++row) reloadRow(row);
   // Rows still there keep their selection, as the controller's does.
   const int selected = controller_.selectedRow();
@@ -79,17 +53,13 @@ void QtCustomLayoutListView::reloadData() {
 void QtCustomLayoutListView::reloadRow(std::size_t row) {
   const auto& layouts = controller_.layouts();
   if (row >= layouts.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
-  // A fresh cell each time: cells are never reused. The old one is deleted later, so hidden now.
-  if (QWidget* old = tableView_->cellWidget(static_cast<int>(row), 0)) old->hide();
   auto* cell = new CustomLayoutTableCellView;
   cell->label()->setText(QString::fromStdString(layouts[row]->name()));
-  tableView_->setCellWidget(static_cast<int>(row), 0, cell);
+  replaceRowCell(*tableView_, static_cast<int>(row), cell);
 }
 
 void QtCustomLayoutListView::selectRow(int row) {
-  const QSignalBlocker quiet(tableView_->selectionModel());
-  tableView_->clearSelection();
-  if (row >= 0 && row < tableView_->rowCount()) tableView_->selectRow(row);
+  selectOnlyRow(*tableView_, row);
 }
 
 void QtCustomLayoutListView::setIntroHidden(bool hidden) { introLabel_->setVisible(!hidden); }
@@ -99,8 +69,7 @@ CustomLayoutTableCellView* QtCustomLayoutListView::cellAt(int row) const {
 }
 
 int QtCustomLayoutListView::selectedTableRow() const {
-  const auto rows = tableView_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.front().row();
+  return selectedRow(*tableView_);
 }
 
 void QtCustomLayoutListView::layoutSubviews() {

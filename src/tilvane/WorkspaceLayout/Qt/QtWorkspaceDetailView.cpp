@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "WorkspaceLayout/Qt/WorkspaceItemTableCellView.h"
+#include "UI/Widgets/RowTable.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -17,13 +18,6 @@ QFrame* rule(QWidget* parent) {
   auto* line = new QFrame(parent);
   line->setStyleSheet("background: rgba(128, 128, 128, 77);");
   return line;
-}
-
-QToolButton* squareButton(const QString& text, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setFocusPolicy(Qt::NoFocus);
-  return button;
 }
 
 Label* rowTitle(const char* key, QWidget* parent) {
@@ -77,18 +71,7 @@ QtWorkspaceDetailView::QtWorkspaceDetailView(WorkspaceDetailViewController& cont
   titleInput_->setAttribute(Qt::WA_MacShowFocusRect, false);
   titleInput_->setStyleSheet("QLineEdit { background: white; border: 1px solid lightgray; }");
   titleLine_ = rule(list);
-  tableView_ = new QTableWidget(list);
-  tableView_->setColumnCount(1);
-  tableView_->horizontalHeader()->hide();
-  tableView_->verticalHeader()->hide();
-  tableView_->horizontalHeader()->setStretchLastSection(true);
-  tableView_->verticalHeader()->setDefaultSectionSize(static_cast<int>(WorkspaceDetailViewController::kRowHeight));
-  tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
-  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tableView_->setShowGrid(false);
-  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  tableView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  tableView_ = makeRowTable(list, static_cast<int>(WorkspaceDetailViewController::kRowHeight));
   line_ = rule(list);
   addButton_ = squareButton(QStringLiteral("+"), list);
   removeButton_ = squareButton(QString::fromUtf8("\u2212"), list);
@@ -152,10 +135,7 @@ void QtWorkspaceDetailView::refresh() {
 void QtWorkspaceDetailView::reloadItems() {
   const QSignalBlocker quiet(tableView_->selectionModel());
   tableView_->clearSelection();
-  for (int row = 0; row < tableView_->rowCount(); ++row)
-    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
-  tableView_->setRowCount(0);
-  tableView_->setRowCount(static_cast<int>(controller_.numberOfRows()));
+  resetRows(*tableView_, static_cast<int>(controller_.numberOfRows()));
   for (int row = 0; row < tableView_->rowCount(); ++row) reloadItemRow(row);
   const int selected = controller_.controls().selectedItemRow;
   if (selected >= 0 && selected < tableView_->rowCount()) {
@@ -173,12 +153,10 @@ void QtWorkspaceDetailView::refreshSelectedItemIcon() {
 }
 
 void QtWorkspaceDetailView::reloadItemRow(int row) {
-  // A fresh cell each time: cells are never reused. The old one is deleted later, so hidden now.
-  if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
   auto* cell = new WorkspaceItemTableCellView;
   cell->setAttribute(Qt::WA_TransparentForMouseEvents);
   cell->setIcon(controller_.iconReference(static_cast<std::size_t>(row)));
-  tableView_->setCellWidget(row, 0, cell);
+  replaceRowCell(*tableView_, row, cell);
 }
 
 WorkspaceItemTableCellView* QtWorkspaceDetailView::cellAt(int row) const {
@@ -187,8 +165,7 @@ WorkspaceItemTableCellView* QtWorkspaceDetailView::cellAt(int row) const {
 }
 
 int QtWorkspaceDetailView::selectedTableRow() const {
-  const auto rows = tableView_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.front().row();
+  return selectedRow(*tableView_);
 }
 
 void QtWorkspaceDetailView::layoutSubviews() {

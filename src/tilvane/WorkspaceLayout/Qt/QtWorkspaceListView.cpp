@@ -8,35 +8,14 @@
 #include "CustomLayout/Qt/CustomLayoutTableCellView.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "WorkspaceLayout/Qt/QtWorkspaceDetailView.h"
+#include "UI/Widgets/RowTable.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
-namespace {
-
-QToolButton* squareButton(const QString& text, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setFocusPolicy(Qt::NoFocus);
-  return button;
-}
-
-}  // namespace
-
 QtWorkspaceListView::QtWorkspaceListView(WorkspaceViewController& controller)
     : controller_(controller), owned_(controller) {
   QWidget* view = owned_.widget();
-  tableView_ = new QTableWidget(view);
-  tableView_->setColumnCount(1);
-  tableView_->horizontalHeader()->hide();
-  tableView_->verticalHeader()->hide();
-  tableView_->horizontalHeader()->setStretchLastSection(true);
-  tableView_->verticalHeader()->setDefaultSectionSize(static_cast<int>(WorkspaceViewController::kRowHeight));
-  tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
-  tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tableView_->setShowGrid(false);
-  tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  tableView_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  tableView_ = makeRowTable(view, static_cast<int>(WorkspaceViewController::kRowHeight));
   line_ = new QFrame(view);
   line_->setStyleSheet("background: rgba(128, 128, 128, 77);");
   addButton_ = squareButton(QStringLiteral("+"), view);
@@ -67,11 +46,7 @@ void QtWorkspaceListView::addDetailView(WorkspaceDetailView* detail) {
 void QtWorkspaceListView::reloadData() {
   const QSignalBlocker quiet(tableView_->selectionModel());
   tableView_->clearSelection();
-  // Replaced cells are deleted later, on the loop: hidden now so they never show under the new ones.
-  for (int row = 0; row < tableView_->rowCount(); ++row)
-    if (QWidget* old = tableView_->cellWidget(row, 0)) old->hide();
-  tableView_->setRowCount(0);
-  tableView_->setRowCount(static_cast<int>(controller_.numberOfRows()));
+  resetRows(*tableView_, static_cast<int>(controller_.numberOfRows()));
   for (std::size_t row = 0; row < controller_.numberOfRows(); ++row) reloadRow(row);
   const int selected = controller_.selectedRow();
   if (selected >= 0 && selected < tableView_->rowCount()) tableView_->selectRow(selected);
@@ -80,20 +55,14 @@ void QtWorkspaceListView::reloadData() {
 void QtWorkspaceListView::reloadRow(std::size_t row) {
   const auto& workspaces = controller_.workspaces();
   if (row >= workspaces.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
-  if (QWidget* old = tableView_->cellWidget(static_cast<int>(row), 0)) old->hide();
   // A workspace row is drawn as a layout row is: one name at (10, 2), 200 × 20, size 14.
   auto* cell = new CustomLayoutTableCellView;
   cell->label()->setText(QString::fromStdString(workspaces[row]->name()));
-  tableView_->setCellWidget(static_cast<int>(row), 0, cell);
+  replaceRowCell(*tableView_, static_cast<int>(row), cell);
 }
 
 void QtWorkspaceListView::selectRow(int row) {
-  const QSignalBlocker quiet(tableView_->selectionModel());
-  tableView_->clearSelection();
-  if (row >= 0 && row < tableView_->rowCount()) {
-    tableView_->selectRow(row);
-    tableView_->scrollTo(tableView_->model()->index(row, 0));
-  }
+  selectOnlyRow(*tableView_, row, true);
 }
 
 void QtWorkspaceListView::setIntroHidden(bool hidden) { introLabel_->setVisible(!hidden); }
@@ -106,8 +75,7 @@ QLabel* QtWorkspaceListView::labelAt(int row) const {
 }
 
 int QtWorkspaceListView::selectedTableRow() const {
-  const auto rows = tableView_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.front().row();
+  return selectedRow(*tableView_);
 }
 
 void QtWorkspaceListView::layoutSubviews() {
