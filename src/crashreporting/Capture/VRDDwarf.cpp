@@ -13,7 +13,7 @@ constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 template <typename T>
-bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
+__attribute__((always_inline)) inline bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
   if (cursor->address + sizeof(T) < cursor->address || cursor->address + sizeof(T) > cursor->end) return false;
   if (!VRDReadablePagesRead(cursor->pages, cursor->address, out, sizeof(T))) return false;
   cursor->address += sizeof(T);
