@@ -132,6 +132,7 @@ void BM_UnwindThirtyFramesDwarfVersusRuntime(benchmark::State& state) {
 BENCHMARK(BM_UnwindThirtyFramesDwarfVersusRuntime)
     ->ArgNames({"stack", "cache", "log"})
     ->ArgsProduct({{0, 1}, {0, 1, 2}, {0}})
+    ->Args({0, 0, 1})
     ->Args({1, 1, 1});
 
 }  // namespace
