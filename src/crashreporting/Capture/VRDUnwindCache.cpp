@@ -1,7 +1,5 @@
 #include "crashreporting/Capture/VRDUnwindCache.h"
 
-#include <cstring>
-
 #include "crashreporting/Capture/VRDSDKLog.h"
 
 namespace crashreporting {
@@ -61,8 +59,9 @@ const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t
     lookUp(nullptr, header, pc, scratch);
     return scratch;
   }
-  // A multiplicative hash spreads nearby return addresses over the slots.
-  const std::size_t slot = static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58) % VRDUnwindCache::kRows;
+  // A multiplicative hash spreads nearby return addresses over the slots; its top six bits pick one.
+  static_assert(VRDUnwindCache::kRows == 64);
+  const auto slot = static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58);
   VRDUnwindRows& rows = cache->rows[slot];
   if (rows.pc != pc || pc == 0) lookUp(cache, header, pc, &rows);
   return &rows;
