@@ -29,7 +29,7 @@ struct CompressedPageHeader {
 static_assert(sizeof(CompressedPageHeader) == 12);
 
 bool read(VRDUnwindContext* unwind, std::uint64_t address, void* out, std::size_t length) noexcept {
-  return VRDReadablePagesRead(unwind == nullptr ? nullptr : &unwind->pages, address, out, length);
+  return VRDReadablePagesRead(unwind == nullptr ? nullptr : VRDUnwindCachePages(unwind->cache), address, out, length);
 }
 
 bool lookupFirstLevel(VRDCompactUnwindContext* context, std::uint64_t pc) noexcept {
@@ -210,11 +210,20 @@ bool unwindFrameless(std::uint32_t encoding, bool indirect, std::uint64_t functi
 }
 
 bool unwindDwarf(const VRDCompactUnwindContext* context, std::uint32_t fdeOffset, VRDUnwindContext* unwind) noexcept {
-  if (context->ehFrame < VRDMinimumValidAddress) return false;
+  VRDLogInfo("Trying to read dwarf data with offset %x\n", fdeOffset);
   VRDDwarfFDERecord fde;
-  if (!VRDDwarfParseFDERecord(&fde, context->ehFrame + fdeOffset, &unwind->pages)) return false;
+  VRDReadablePages* pages = VRDUnwindCachePages(unwind->cache);
+  if (context->ehFrame < VRDMinimumValidAddress || fdeOffset == 0 ||
+      !VRDDwarfParseFDERecord(&fde, context->ehFrame + fdeOffset, pages)) {
+    VRDLogError("Unable to init FDE\n");
+    return false;
+  }
   const std::uint64_t pc = VRDThreadContextGetPC(&unwind->registers);
-  return VRDDwarfUnwindComputeRegisters(&fde, pc, &unwind->registers, &unwind->pages) == VRDDwarfStep::Unwound;
+  if (VRDDwarfUnwindComputeRegisters(&fde, pc, &unwind->registers, pages) != VRDDwarfStep::Unwound) {
+    VRDLogError("Failed to compute DWARF registers\n");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace

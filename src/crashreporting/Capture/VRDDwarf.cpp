@@ -13,7 +13,7 @@ constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 template <typename T>
-bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
+__attribute__((always_inline)) inline bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
   if (cursor->address + sizeof(T) < cursor->address || cursor->address + sizeof(T) > cursor->end) return false;
   if (!VRDReadablePagesRead(cursor->pages, cursor->address, out, sizeof(T))) return false;
   cursor->address += sizeof(T);
@@ -296,42 +296,102 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
   return true;
 }
 
-bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept {
+namespace {
+
+// The FDE's length and CIE pointer; `cursor` is left after the pointer, bounded by the record.
+bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor* cursor,
+                  std::uint64_t* cieAddress) noexcept {
   if (fde == nullptr || address < VRDMinimumValidAddress) return false;
   std::memset(fde, 0, sizeof *fde);
-  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
-  if (!readInitialLength(&cursor, &fde->length)) {
+  if (!readInitialLength(cursor, &fde->length)) {
     VRDLogWarn("Error: FDE has zero length\n");
     return false;
   }
-  const std::uint64_t pointerField = cursor.address;
+  const std::uint64_t pointerField = cursor->address;
   std::uint32_t ciePointer = 0;
-  if (!readValue(&cursor, &ciePointer) || ciePointer == 0 || ciePointer > pointerField) {
+  if (!readValue(cursor, &ciePointer) || ciePointer == 0 || ciePointer > pointerField) {
     VRDLogWarn("Error: CIE offset invalid\n");
     return false;
   }
   fde->ciePointer = ciePointer;
-  if (!VRDDwarfParseCIERecord(&fde->cie, pointerField - ciePointer, pages)) {
-    VRDLogWarn("Error: Unable to parse CIE record\n");
-    return false;
-  }
-  fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(&cursor, fde->cie.fdeEncoding);
+  *cieAddress = pointerField - ciePointer;
+  return true;
+}
+
+// The rest of the FDE once its CIE is known.
+bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
+  fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding);
   if (fde->pcBegin == kFailed) {
     VRDLogWarn("Error: Found an invalid start address\n");
     return false;
   }
-  fde->pcRange = VRDParseAddressWithEncodingAndAdvance(&cursor, fde->cie.fdeEncoding & 0x0F);
+  fde->pcRange = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding & 0x0F);
   if (fde->pcRange == kFailed) {
     VRDLogWarn("Error: Found an invalid address range\n");
     return false;
   }
   if (fde->cie.hasAugmentationData) {
     std::uint64_t length = 0;
-    if (!VRDDwarfReadULEB128(&cursor, &length) || !skip(&cursor, length)) return false;
+    if (!VRDDwarfReadULEB128(cursor, &length) || !skip(cursor, length)) return false;
   }
-  fde->instructions = cursor.address;
-  fde->instructionsEnd = cursor.end;
+  fde->instructions = cursor->address;
+  fde->instructionsEnd = cursor->end;
   return true;
+}
+
+bool runInitialInstructions(const VRDDwarfCIERecord* cie, VRDDwarfRegisterRules* rules,
+                            VRDReadablePages* pages) noexcept {
+  std::memset(rules, 0, sizeof *rules);
+  if (!VRDDwarfInstructionsEnumerate(cie->instructions, cie->instructionsEnd, cie, rules, nullptr, 0,
+                                     ~std::uint64_t{0}, pages)) {
+    VRDLogWarn("Error: Unable to run CIE instructions\n");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept {
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  std::uint64_t cieAddress = 0;
+  if (!parseFDEHead(fde, address, &cursor, &cieAddress)) return false;
+  if (!VRDDwarfParseCIERecord(&fde->cie, cieAddress, pages)) {
+    VRDLogWarn("Error: Unable to parse CIE record\n");
+    return false;
+  }
+  return parseFDEBody(fde, &cursor);
+}
+
+void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept {
+  for (VRDDwarfCIECache::Entry& entry : cache->entries) entry.address = 0;
+  cache->next = 0;
+}
+
+bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCIECache* cache,
+                                      const VRDDwarfRegisterRules** initial, VRDReadablePages* pages) noexcept {
+  if (cache == nullptr || initial == nullptr) return false;
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  std::uint64_t cieAddress = 0;
+  if (!parseFDEHead(fde, address, &cursor, &cieAddress)) return false;
+  const VRDDwarfCIECache::Entry* found = nullptr;
+  for (const VRDDwarfCIECache::Entry& entry : cache->entries) {
+    if (entry.address == cieAddress) found = &entry;
+  }
+  if (found == nullptr) {
+    VRDDwarfCIECache::Entry& entry = cache->entries[cache->next++ % VRDDwarfCIECache::kEntries];
+    entry.address = 0;
+    if (!VRDDwarfParseCIERecord(&entry.cie, cieAddress, pages)) {
+      VRDLogWarn("Error: Unable to parse CIE record\n");
+      return false;
+    }
+    if (!runInitialInstructions(&entry.cie, &entry.initial, pages)) return false;
+    entry.address = cieAddress;
+    found = &entry;
+  }
+  fde->cie = found->cie;
+  *initial = &found->initial;
+  return parseFDEBody(fde, &cursor);
 }
 
 bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
@@ -537,19 +597,19 @@ bool VRDDwarfUnwindSetRegisterValue(VRDThreadState* state, std::uint64_t number,
 
 bool VRDDwarfRulesForPC(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDDwarfRegisterRules* rules,
                         VRDReadablePages* pages) noexcept {
-  std::memset(rules, 0, sizeof *rules);
-  const VRDDwarfCIERecord& cie = fde->cie;
-  if (!VRDDwarfInstructionsEnumerate(cie.instructions, cie.instructionsEnd, &cie, rules, nullptr, 0, ~std::uint64_t{0},
-                                     pages)) {
-    VRDLogWarn("Error: Unable to run CIE instructions\n");
-    return false;
-  }
+  VRDDwarfRegisterRules initial;
+  return runInitialInstructions(&fde->cie, &initial, pages) &&
+         VRDDwarfRulesForPCFromInitial(fde, &initial, pc, rules, pages);
+}
+
+bool VRDDwarfRulesForPCFromInitial(const VRDDwarfFDERecord* fde, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pc, VRDDwarfRegisterRules* rules, VRDReadablePages* pages) noexcept {
   if (pc < fde->pcBegin) {
     VRDLogWarn("Error: The FDE pcOffset value cannot be negative\n");
     return false;
   }
-  const VRDDwarfRegisterRules initial = *rules;
-  if (!VRDDwarfInstructionsEnumerate(fde->instructions, fde->instructionsEnd, &cie, rules, &initial, fde->pcBegin,
+  *rules = *initial;
+  if (!VRDDwarfInstructionsEnumerate(fde->instructions, fde->instructionsEnd, &fde->cie, rules, initial, fde->pcBegin,
                                      pc - fde->pcBegin, pages)) {
     VRDLogWarn("Error: Unable to run FDE instructions\n");
     return false;
@@ -566,6 +626,16 @@ VRDDwarfStep VRDDwarfUnwindComputeRegisters(const VRDDwarfFDERecord* fde, std::u
   if (fde->cie.returnAddressRegister != VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
   VRDDwarfRegisterRules rules;
   if (!VRDDwarfRulesForPC(fde, pc, &rules, pages)) return VRDDwarfStep::Failed;
+  return VRDDwarfUnwindApplyRules(&rules, state, pages);
+}
+
+VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDThreadState* state,
+                                      VRDReadablePages* pages) noexcept {
+  if (ruleSet == nullptr || state == nullptr) {
+    VRDLogError("Error: input invalid\n");
+    return VRDDwarfStep::Failed;
+  }
+  const VRDDwarfRegisterRules& rules = *ruleSet;
   std::uint64_t cfa = 0;
   if (rules.cfaRegister == VRDDwarfCFAExpressionRegister) {
     if (!VRDDwarfEvalulateExpression(rules.cfaExpression, state, 0, &cfa, pages)) {
@@ -579,25 +649,27 @@ VRDDwarfStep VRDDwarfUnwindComputeRegisters(const VRDDwarfFDERecord* fde, std::u
     cfa = VRDDwarfUnwindGetRegisterValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
   }
   if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
-  VRDThreadState next = *state;
-  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
-    const VRDDwarfRule& rule = rules.registers[number];
-    if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
-    std::uint64_t value = 0;
-    if (!savedRegister(rule, cfa, state, pages, &value)) {
-      // A register that cannot be restored is unknown to the caller; the return address must be known.
-      if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
-      value = 0;
-    }
-    VRDDwarfUnwindSetRegisterValue(&next, number, value);
-  }
-  VRDDwarfUnwindSetRegisterValue(&next, 7, cfa);
   if (cfa == VRDThreadContextGetStackPointer(state)) {
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
     return VRDDwarfStep::Failed;
   }
+  // Every rule reads the callee's registers, so the caller's are collected apart and set at the end.
+  std::uint64_t values[VRDDwarfRegisterCount];
+  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
+    const VRDDwarfRule& rule = rules.registers[number];
+    values[number] = VRDDwarfUnwindGetRegisterValue(state, number);
+    if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
+    if (!savedRegister(rule, cfa, state, pages, &values[number])) {
+      // A register that cannot be restored is unknown to the caller; the return address must be known.
+      if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
+      values[number] = 0;
+    }
+  }
+  values[7] = cfa;
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
-  *state = next;
+  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
+    VRDDwarfUnwindSetRegisterValue(state, number, values[number]);
+  }
   return VRDDwarfStep::Unwound;
 }
 

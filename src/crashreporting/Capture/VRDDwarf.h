@@ -76,6 +76,18 @@ struct VRDDwarfRegisterRules {
   VRDDwarfRule registers[VRDDwarfRegisterCount];
 };
 
+/// CIEs parsed before, each with the rules its initial instructions set: an image's FDEs share a few CIEs.
+struct VRDDwarfCIECache {
+  static constexpr std::size_t kEntries = 8;
+  struct Entry {
+    std::uint64_t address;  // 0: free
+    VRDDwarfCIERecord cie;
+    VRDDwarfRegisterRules initial;
+  };
+  Entry entries[kEntries];
+  std::uint32_t next;  // the entry the next new CIE takes, in turn
+};
+
 /// What a DWARF step came to.
 enum class VRDDwarfStep { Failed, Unwound, EndOfStack };
 
@@ -89,6 +101,11 @@ std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std:
 bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept;
 /// Parses the FDE at `address` and the CIE it points to.
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
+void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept;
+/// The same, taking the CIE from `cache` when it was parsed before (a new one is parsed, its initial
+/// instructions run, and kept); `initial` receives its initial rules, which live in the cache.
+bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCIECache* cache,
+                                      const VRDDwarfRegisterRules** initial, VRDReadablePages* pages) noexcept;
 
 /// Runs the instructions in [start, end) into `rules`. Rows whose location is at or below `pcOffset` apply.
 /// `initial` (the CIE's rules) serves DW_CFA_restore; null while the CIE's own instructions run. `pcBegin` turns
@@ -107,9 +124,15 @@ bool VRDDwarfUnwindSetRegisterValue(VRDThreadState* state, std::uint64_t number,
 /// The rules in force at `pc` (inside the FDE's range).
 bool VRDDwarfRulesForPC(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDDwarfRegisterRules* rules,
                         VRDReadablePages* pages) noexcept;
+/// The same from the rules the CIE's initial instructions set.
+bool VRDDwarfRulesForPCFromInitial(const VRDDwarfFDERecord* fde, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pc, VRDDwarfRegisterRules* rules, VRDReadablePages* pages) noexcept;
 /// Replaces `state` by its caller's registers. `pc` is the address the rows are looked up for (a return
 /// address already stepped back into its call).
 VRDDwarfStep VRDDwarfUnwindComputeRegisters(const VRDDwarfFDERecord* fde, std::uint64_t pc, VRDThreadState* state,
                                             VRDReadablePages* pages) noexcept;
+/// The second half of that: the caller's registers from the rules in force at the PC.
+VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* rules, VRDThreadState* state,
+                                      VRDReadablePages* pages) noexcept;
 
 }  // namespace crashreporting

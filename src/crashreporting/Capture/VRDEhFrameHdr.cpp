@@ -12,9 +12,8 @@ constexpr std::uint64_t kMaximumEntries = std::uint64_t{1} << 26;
 
 }  // namespace
 
-bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERecord* fde,
-                          VRDReadablePages* pages) noexcept {
-  if (header < VRDMinimumValidAddress || fde == nullptr) return false;
+bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRDReadablePages* pages) noexcept {
+  if (header < VRDMinimumValidAddress || table == nullptr) return false;
   std::uint8_t head[4] = {};
   if (!VRDReadablePagesRead(pages, header, head, sizeof head) || head[0] != 1) {
     VRDLogWarn("Error: unreadable eh_frame_hdr at %p\n", reinterpret_cast<void*>(header));
@@ -28,14 +27,21 @@ bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERec
     VRDLogWarn("Error: eh_frame_hdr table encoding 0x%02x is not searchable\n", head[3]);
     return false;
   }
-  const std::uint64_t table = cursor.address;
+  *table = VRDEhFrameHdrTable{header, cursor.address, count};
+  return true;
+}
+
+bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint64_t* fde,
+                                 VRDReadablePages* pages) noexcept {
+  if (table == nullptr || fde == nullptr || table->count == 0) return false;
+  const std::uint64_t header = table->header;
   // The last entry whose start is at or below pc.
   std::uint64_t low = 0;
-  std::uint64_t high = count;
+  std::uint64_t high = table->count;
   while (high - low > 1) {
     const std::uint64_t middle = low + (high - low) / 2;
     std::int32_t start = 0;
-    if (!VRDReadablePagesRead(pages, table + middle * 8, &start, sizeof start)) return false;
+    if (!VRDReadablePagesRead(pages, table->entries + middle * 8, &start, sizeof start)) return false;
     if (header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc) {
       low = middle;
     } else {
@@ -43,10 +49,25 @@ bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERec
     }
   }
   std::int32_t entry[2] = {};
-  if (!VRDReadablePagesRead(pages, table + low * 8, entry, sizeof entry)) return false;
+  if (!VRDReadablePagesRead(pages, table->entries + low * 8, entry, sizeof entry)) return false;
   if (header + static_cast<std::uint64_t>(std::int64_t{entry[0]}) > pc) return false;
-  if (!VRDDwarfParseFDERecord(fde, header + static_cast<std::uint64_t>(std::int64_t{entry[1]}), pages)) return false;
+  *fde = header + static_cast<std::uint64_t>(std::int64_t{entry[1]});
+  return true;
+}
+
+bool VRDEhFrameHdrFindFDEInTable(const VRDEhFrameHdrTable* table, std::uint64_t pc, VRDDwarfFDERecord* fde,
+                                 VRDReadablePages* pages) noexcept {
+  std::uint64_t address = 0;
+  if (fde == nullptr || !VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages)) return false;
+  if (!VRDDwarfParseFDERecord(fde, address, pages)) return false;
   return pc >= fde->pcBegin && pc - fde->pcBegin < fde->pcRange;
+}
+
+bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERecord* fde,
+                          VRDReadablePages* pages) noexcept {
+  VRDEhFrameHdrTable table;
+  return fde != nullptr && VRDEhFrameHdrReadTable(header, &table, pages) &&
+         VRDEhFrameHdrFindFDEInTable(&table, pc, fde, pages);
 }
 
 }  // namespace crashreporting

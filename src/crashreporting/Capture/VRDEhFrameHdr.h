@@ -9,8 +9,23 @@
 
 namespace crashreporting {
 
-/// Finds and parses the FDE whose range holds `pc`; false when the header is unreadable, its table is not in
-/// the searchable form (4-byte signed offsets from the header), or no FDE covers `pc`.
+/// Where a header's table lies; read once per image and capture.
+struct VRDEhFrameHdrTable {
+  std::uint64_t header;
+  std::uint64_t entries;  // the first (start, FDE) pair
+  std::uint64_t count;
+};
+
+/// Reads the header; false when it is unreadable or its table is not in the searchable form (4-byte signed
+/// offsets from the header).
+bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRDReadablePages* pages) noexcept;
+/// The FDE of the last table entry that starts at or below `pc` (whose range may still end before it).
+bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint64_t* fde,
+                                 VRDReadablePages* pages) noexcept;
+/// Finds and parses the FDE whose range holds `pc`; false when no FDE covers `pc`.
+bool VRDEhFrameHdrFindFDEInTable(const VRDEhFrameHdrTable* table, std::uint64_t pc, VRDDwarfFDERecord* fde,
+                                 VRDReadablePages* pages) noexcept;
+/// Both steps.
 bool VRDEhFrameHdrFindFDE(std::uint64_t header, std::uint64_t pc, VRDDwarfFDERecord* fde,
                           VRDReadablePages* pages) noexcept;
 

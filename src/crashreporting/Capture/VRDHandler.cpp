@@ -46,7 +46,7 @@ void writeEmptyThread(VRDFile* file) noexcept {
 }
 
 // One thread object; a thread whose state or unwind context cannot be had is written empty.
-void recordThread(const VRDProcess* process, std::uint32_t index, VRDFile* file) noexcept {
+void recordThread(const VRDProcess* process, std::uint32_t index, VRDUnwindCache* cache, VRDFile* file) noexcept {
   VRDLogInfo("recording thread %d data\n", static_cast<int>(index));
   const std::int32_t thread = process->threadList[index];
   VRDThreadState state;
@@ -55,8 +55,10 @@ void recordThread(const VRDProcess* process, std::uint32_t index, VRDFile* file)
     writeEmptyThread(file);
     return;
   }
+  // A running thread could unmap what an earlier walk proved readable.
+  if (!process->othersStopped) VRDUnwindCacheReset(cache);
   VRDUnwindContext unwind;
-  if (!VRDUnwindInit(&unwind, &state)) {
+  if (!VRDUnwindInit(&unwind, &state, cache)) {
     VRDLogWarn("unable to init unwind context\n");
     writeEmptyThread(file);
     return;
@@ -106,6 +108,8 @@ bool VRDProcessInit(VRDProcess* process, std::int32_t crashedThread, const void*
   process->crashedThread = crashedThread;
   process->userContext = userContext;
   process->threadList = process->threads;
+  process->allListed = false;
+  process->othersStopped = false;
   const int listed = VRDThreadListRead(process->threads, VRDProcessMaximumThreads);
   if (listed <= 0) {
     VRDLogWarn("Error: unable to get task threads\n");
@@ -114,6 +118,7 @@ bool VRDProcessInit(VRDProcess* process, std::int32_t crashedThread, const void*
     return true;
   }
   process->threadCount = static_cast<std::uint32_t>(listed);
+  process->allListed = process->threadCount < VRDProcessMaximumThreads;
   return true;
 }
 
@@ -123,6 +128,7 @@ bool VRDProcessSuspendAllOtherThreads(VRDProcess* process) noexcept {
   std::uint32_t asked = 0;
   const std::uint32_t answered =
       VRDThreadCaptureStop(process->threadList, process->threadCount, process->currentThread, &asked);
+  process->othersStopped = answered == asked && process->allListed;
   return answered == asked;
 }
 
@@ -158,7 +164,9 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept {
   VRDFileWriteSectionStart(file, "threads");
   VRDFileWriteArrayStart(file);
-  for (std::uint32_t i = 0; i < process->threadCount; ++i) recordThread(process, i, file);
+  VRDUnwindCache cache;
+  VRDUnwindCacheReset(&cache);
+  for (std::uint32_t i = 0; i < process->threadCount; ++i) recordThread(process, i, &cache, file);
   VRDFileWriteArrayEnd(file);
   VRDFileWriteSectionEnd(file);
   VRDLogInfo("completed recording all thread data\n");

@@ -35,6 +35,8 @@ struct VRDProcess {
   const std::int32_t* threadList;
   std::uint32_t threadCount;
   const void* userContext;  // the signal's ucontext, or null
+  bool allListed;           // the list holds every thread of the process
+  bool othersStopped;       // all threads were listed and every other one answered the stop
   std::int32_t threads[VRDProcessMaximumThreads];  // the list's storage
 };
 
@@ -50,7 +52,8 @@ bool VRDProcessResumeAllOtherThreads(VRDProcess* process) noexcept;
 bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread, VRDThreadState* out) noexcept;
 /// The `threads` line: one object per listed thread with `registers`, `stacktrace`, `crashed` for the crashed
 /// thread, and `repeated_pc`/`repeat_count` when a repeated frame was cut. A thread whose state cannot be had
-/// keeps its place as {"registers":{},"stacktrace":[]}; the line is always complete.
+/// keeps its place as {"registers":{},"stacktrace":[]}; the line is always complete. The walks share their
+/// proofs and lookups while every other thread is stopped; otherwise each walk starts afresh.
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept;
 /// {"runtime":{"objc_selector":"","crash_info_entries":[]}}: Linux has no message-send selector to probe and ELF
 /// images carry no crash-info section.

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "crashreporting/Capture/VRDBinaryImage.h"
-#include "crashreporting/Capture/VRDEhFrameHdr.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
 
@@ -24,7 +23,7 @@ bool unwindWithStackScan(VRDUnwindContext* context) noexcept {
 bool unwindWithFramePointerChain(VRDUnwindContext* context) noexcept {
   const std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
   std::uint64_t frame[2];
-  if (!VRDReadablePagesRead(&context->pages, fp, frame, sizeof frame)) {
+  if (!VRDReadablePagesRead(VRDUnwindCachePages(context->cache), fp, frame, sizeof frame)) {
     VRDLogWarn("Error: failed to read memory at address %p\n", reinterpret_cast<void*>(fp));
     return false;
   }
@@ -47,15 +46,14 @@ bool unwindWithFramePointer(VRDUnwindContext* context, bool tryStackScan) noexce
 }
 
 VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, std::uint64_t ehFrameHdr, std::uint64_t pc) noexcept {
-  VRDDwarfFDERecord fde;
-  if (!VRDEhFrameHdrFindFDE(ehFrameHdr, pc, &fde, &context->pages)) {
-    VRDLogInfo("No DWARF frame for %p\n", reinterpret_cast<void*>(pc));
-    return VRDDwarfStep::Failed;
-  }
-  const VRDDwarfStep step = VRDDwarfUnwindComputeRegisters(&fde, pc, &context->registers, &context->pages);
+  VRDUnwindRows scratch;
+  const VRDUnwindRows* rows = VRDUnwindCacheFindRows(context->cache, ehFrameHdr, pc, &scratch);
+  if (!rows->found) return VRDDwarfStep::Failed;
+  const VRDDwarfStep step =
+      VRDDwarfUnwindApplyRules(&rows->rules, &context->registers, VRDUnwindCachePages(context->cache));
   if (step == VRDDwarfStep::Failed) VRDLogError("Failed to compute DWARF registers\n");
   // Past a signal frame the PC is the interrupted instruction itself.
-  if (step == VRDDwarfStep::Unwound) context->pcIsReturnAddress = !fde.cie.signalFrame;
+  if (step == VRDDwarfStep::Unwound) context->pcIsReturnAddress = !rows->signalFrame;
   return step;
 }
 
@@ -111,10 +109,11 @@ bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
 
 }  // namespace
 
-bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state) noexcept {
+bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state, VRDUnwindCache* cache) noexcept {
   if (!valid(context) || !valid(state)) return false;
   std::memset(context, 0, sizeof *context);
   context->registers = *state;
+  context->cache = cache;
   return true;
 }
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "crashreporting/Capture/VRDReadablePages.h"
 #include "crashreporting/Capture/VRDThreadState.h"
+#include "crashreporting/Capture/VRDUnwindCache.h"
 
 // The stack unwinder: turns a register state into return addresses, frame by frame, reading stack and image
 // memory only through safe reads and allocating nothing. The first frame is the state's own PC. Each step uses
@@ -20,15 +20,17 @@ struct VRDUnwindContext {
   std::uint32_t repeatCount;  // how many frames in a row had the same PC
   /// The PC is a return address (points after its call), not an exact PC of a register state.
   bool pcIsReturnAddress;
-  VRDReadablePages pages;
+  /// Proofs and lookups shared with the capture's other walks; null for none.
+  VRDUnwindCache* cache;
 };
 
 inline constexpr std::uint32_t VRDUnwindMaximumFrames = 600000;
 /// The stack scan looks at no more words than this.
 inline constexpr std::uint64_t VRDUnwindMaximumScanWords = 2048;
 
-/// Zeroes the context and copies the state.
-bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state) noexcept;
+/// Zeroes the context and copies the state. The walk keeps what it learns in `cache`, which the caller resets
+/// when memory may have changed since its last use; without a cache every read is a system call.
+bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state, VRDUnwindCache* cache = nullptr) noexcept;
 /// Advances to the next frame; the first call yields the state's own PC. False when the walk has ended.
 bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept;
 std::uint64_t VRDUnwindGetPC(const VRDUnwindContext* context) noexcept;

@@ -83,8 +83,11 @@ __attribute__((noinline)) std::vector<std::uint64_t> currentStack() {
   ucontext_t context;
   if (getcontext(&context) != 0) return addresses;
   VRDThreadState state;
+  // Other threads run on: the proofs serve this one walk only.
+  VRDUnwindCache cache;
+  VRDUnwindCacheReset(&cache);
   VRDUnwindContext unwind;
-  if (!VRDThreadStateFromUserContext(&context, &state) || !VRDUnwindInit(&unwind, &state)) return addresses;
+  if (!VRDThreadStateFromUserContext(&context, &state) || !VRDUnwindInit(&unwind, &state, &cache)) return addresses;
   while (addresses.size() < kErrorStackFrames && VRDUnwindNextFrame(&unwind)) addresses.push_back(VRDUnwindGetPC(&unwind));
   return addresses;
 }

@@ -145,6 +145,60 @@ TEST_F(CompactUnwind, FramelessIndirectReadsTheStackSizeFromTheCode) {
   EXPECT_FALSE(VRDCompactUnwindComputeRegisters(&context, &bad, &unwind));
 }
 
+// An eh_frame section of one CIE ("zR", absolute 8-byte addresses; CFA = rsp + 8, return address at CFA − 8)
+// and one FDE at offset 24 for the page's third function: after its `push rbp` at offset 0, CFA = rsp + 16 and
+// rbp saved at CFA − 16.
+std::vector<std::uint8_t> ehFrameForThirdFunction() {
+  std::vector<std::uint8_t> b = {20, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 'R', 0, 1, 0x78, 16, 1, 0x00,
+                                 0x0c, 7, 8, 0x90, 1, 0, 0};
+  const std::uint8_t fde[] = {28, 0, 0, 0, 28, 0, 0, 0};
+  b.insert(b.end(), std::begin(fde), std::end(fde));
+  const std::uint64_t range[2] = {kLoad + 0x1100, 0x100};
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(range);
+  b.insert(b.end(), bytes, bytes + sizeof range);
+  const std::uint8_t instructions[] = {0, 0x41, 0x0e, 16, 0x86, 2, 0, 0};  // no augmentation data, then the rows
+  b.insert(b.end(), std::begin(instructions), std::end(instructions));
+  b.insert(b.end(), {0, 0, 0, 0});  // the section's terminator, at offset 56
+  return b;
+}
+
+TEST_F(CompactUnwind, DwarfEncodingRunsTheFDEAtItsOffsetInTheEhFrame) {
+  constexpr std::uint32_t kDwarf = 0x04000000;
+  const std::vector<std::uint8_t> ehFrame = ehFrameForThirdFunction();
+  const auto ehFrameAddress = reinterpret_cast<std::uint64_t>(ehFrame.data());
+  build(3, kDwarf | 24);
+  std::uint64_t stack[3] = {0xbbbb, 0x7400, 0};
+  const auto sp = reinterpret_cast<std::uint64_t>(stack);
+  VRDUnwindContext unwind;
+  prepare(&unwind, kLoad + 0x1110, sp, 0x4444);
+  VRDCompactUnwindContext context;
+  ASSERT_TRUE(VRDCompactUnwindInit(&context, info(), ehFrameAddress, kLoad));
+  ASSERT_TRUE(VRDCompactUnwindLookupAndCompute(&context, &unwind));
+  EXPECT_EQ(VRDUnwindGetPC(&unwind), 0x7400u);
+  EXPECT_EQ(VRDUnwindGetStackPointer(&unwind), sp + 16);
+  EXPECT_EQ(unwind.registers.registers[VRDRegisterRBP], 0xbbbbu);
+
+  // At the function's first byte the push has not happened: CFA = rsp + 8 and rbp is the callee's.
+  std::uint64_t entry[2] = {0x7500, 0};
+  prepare(&unwind, kLoad + 0x1100, reinterpret_cast<std::uint64_t>(entry), 0x4444);
+  ASSERT_TRUE(VRDCompactUnwindLookupAndCompute(&context, &unwind));
+  EXPECT_EQ(VRDUnwindGetPC(&unwind), 0x7500u);
+  EXPECT_EQ(unwind.registers.registers[VRDRegisterRBP], 0x4444u);
+
+  // An offset of 0, one at the terminator, or no eh_frame at all leave the frame untouched.
+  for (const std::uint32_t encoding : {kDwarf, kDwarf | 56}) {
+    build(3, encoding);
+    ASSERT_TRUE(VRDCompactUnwindInit(&context, info(), ehFrameAddress, kLoad));
+    prepare(&unwind, kLoad + 0x1110, sp, 0x4444);
+    EXPECT_FALSE(VRDCompactUnwindLookupAndCompute(&context, &unwind)) << std::hex << encoding;
+    EXPECT_EQ(VRDUnwindGetPC(&unwind), kLoad + 0x1110);
+  }
+  build(3, kDwarf | 24);
+  ASSERT_TRUE(VRDCompactUnwindInit(&context, info(), 0, kLoad));
+  EXPECT_FALSE(VRDCompactUnwindLookupAndCompute(&context, &unwind));
+  EXPECT_EQ(VRDUnwindGetPC(&unwind), kLoad + 0x1110);
+}
+
 TEST_F(CompactUnwind, PermutationDecodesForEveryRegisterCount) {
   std::uint32_t regs[6] = {};
   EXPECT_TRUE(VRDCompactUnwindDecodeRegisters(0, 0, regs));

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -14,6 +15,23 @@ namespace {
 // 100,000 random and mutated call-frame records, expressions and stacks go through the parser, the rules, the
 // expression machine and the whole unwinder: each must end, without a fault (the sanitizer tree checks every
 // access) and within its bounds.
+bool sameRecord(const VRDDwarfFDERecord& a, const VRDDwarfFDERecord& b) {
+  return a.length == b.length && a.pcBegin == b.pcBegin && a.pcRange == b.pcRange &&
+         a.instructions == b.instructions && a.instructionsEnd == b.instructionsEnd &&
+         a.cie.instructions == b.cie.instructions && a.cie.instructionsEnd == b.cie.instructionsEnd &&
+         a.cie.codeAlignment == b.cie.codeAlignment && a.cie.dataAlignment == b.cie.dataAlignment &&
+         a.cie.fdeEncoding == b.cie.fdeEncoding && a.cie.signalFrame == b.cie.signalFrame &&
+         a.cie.returnAddressRegister == b.cie.returnAddressRegister;
+}
+
+bool sameRules(const VRDDwarfRegisterRules& a, const VRDDwarfRegisterRules& b) {
+  if (a.cfaRegister != b.cfaRegister || a.cfaOffset != b.cfaOffset || a.cfaExpression != b.cfaExpression) return false;
+  for (std::uint64_t i = 0; i < VRDDwarfRegisterCount; ++i) {
+    if (a.registers[i].kind != b.registers[i].kind || a.registers[i].value != b.registers[i].value) return false;
+  }
+  return true;
+}
+
 class DwarfFuzz : public ContextTest {
  protected:
   void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
@@ -37,10 +55,14 @@ TEST_F(DwarfFuzz, HundredThousandRandomAndMutatedInputsEndWithoutAFault) {
   alignas(16) std::uint64_t stack[64];
   const std::uint64_t code = reinterpret_cast<std::uint64_t>(&unwindFramesFiveDeep);
   VRDReadablePages pages;
+  auto cache = std::make_unique<VRDUnwindCache>();
+  VRDDwarfCIECache cies;
   int parsed = 0;
   int unwound = 0;
   for (int round = 0; round < 100000; ++round) {
     VRDReadablePagesReset(&pages);
+    VRDUnwindCacheReset(cache.get());  // the records change every round
+    VRDDwarfCIECacheReset(&cies);
     const auto base = reinterpret_cast<std::uint64_t>(records);
     const auto seed = seedRecords(base);
     if (round % 2 == 0) {
@@ -60,9 +82,29 @@ TEST_F(DwarfFuzz, HundredThousandRandomAndMutatedInputsEndWithoutAFault) {
 
     VRDDwarfFDERecord fde;
     const std::size_t offset = round % 2 == 0 ? 24 : random() % 64;
-    if (VRDDwarfParseFDERecord(&fde, base + offset, &pages)) {
+    const bool parsedPlain = VRDDwarfParseFDERecord(&fde, base + offset, &pages);
+    // With the CIE kept (its initial instructions run at once): the same record, and the same rules.
+    VRDDwarfFDERecord keptFDE;
+    const VRDDwarfRegisterRules* initial = nullptr;
+    const bool parsedKept = VRDDwarfParseFDERecordCachingCIE(&keptFDE, base + offset, &cies, &initial, &pages);
+    if (parsedKept) {
+      ASSERT_TRUE(parsedPlain);
+    }
+    if (parsedPlain) {
       ++parsed;
       const std::uint64_t pc = fde.pcBegin + (fde.pcRange == 0 ? 0 : random() % fde.pcRange);
+      VRDDwarfRegisterRules plainRules;
+      VRDDwarfRegisterRules keptRules;
+      const bool plainOk = VRDDwarfRulesForPC(&fde, pc, &plainRules, &pages);
+      if (!parsedKept) {
+        ASSERT_FALSE(plainOk) << "only a CIE whose instructions fail is refused when kept";
+      } else {
+        ASSERT_TRUE(sameRecord(keptFDE, fde));
+        ASSERT_EQ(VRDDwarfRulesForPCFromInitial(&keptFDE, initial, pc, &keptRules, &pages), plainOk);
+        if (plainOk) {
+          ASSERT_TRUE(sameRules(plainRules, keptRules));
+        }
+      }
       VRDThreadState copy = state;
       if (VRDDwarfUnwindComputeRegisters(&fde, pc, &copy, &pages) == VRDDwarfStep::Unwound) ++unwound;
     }
@@ -73,7 +115,7 @@ TEST_F(DwarfFuzz, HundredThousandRandomAndMutatedInputsEndWithoutAFault) {
     state.registers[VRDRegisterRIP] = code + random() % 64;
     state.registers[VRDRegisterRSP] = reinterpret_cast<std::uint64_t>(&stack[random() % 32]);
     VRDUnwindContext unwind;
-    ASSERT_TRUE(VRDUnwindInit(&unwind, &state));
+    ASSERT_TRUE(VRDUnwindInit(&unwind, &state, round % 4 == 0 ? nullptr : cache.get()));
     for (int frames = 0; frames < 64 && VRDUnwindNextFrame(&unwind); ++frames) {
     }
   }

@@ -2,6 +2,7 @@
 #include <unwind.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "UnwindFrames.h"
@@ -17,8 +18,18 @@ namespace {
 // what is compared is every return address after it.
 struct Traces {
   std::vector<std::uint64_t> ours;
+  std::vector<std::uint64_t> cached;  // a second walk with the first one's cache, as a capture's threads share it
   std::vector<std::uint64_t> runtime;
 };
+
+std::vector<std::uint64_t> walk(const VRDThreadState& state, VRDUnwindCache* cache) {
+  std::vector<std::uint64_t> pcs;
+  VRDUnwindContext unwind;
+  if (VRDUnwindInit(&unwind, &state, cache)) {
+    while (pcs.size() < 512 && VRDUnwindNextFrame(&unwind)) pcs.push_back(VRDUnwindGetPC(&unwind));
+  }
+  return pcs;
+}
 
 // The runtime reports the outermost frame (no return address) as 0; ours ends before it.
 _Unwind_Reason_Code collect(_Unwind_Context* context, void* argument) {
@@ -33,9 +44,12 @@ __attribute__((noinline)) void probe(void* argument) {
   ucontext_t context;
   getcontext(&context);
   VRDThreadState state;
-  VRDUnwindContext unwind;
-  if (VRDThreadStateFromUserContext(&context, &state) && VRDUnwindInit(&unwind, &state)) {
-    while (traces->ours.size() < 512 && VRDUnwindNextFrame(&unwind)) traces->ours.push_back(VRDUnwindGetPC(&unwind));
+  if (VRDThreadStateFromUserContext(&context, &state)) {
+    traces->ours = walk(state, nullptr);
+    auto cache = std::make_unique<VRDUnwindCache>();
+    VRDUnwindCacheReset(cache.get());
+    walk(state, cache.get());
+    traces->cached = walk(state, cache.get());
   }
   _Unwind_Backtrace(collect, &traces->runtime);
 }
@@ -54,6 +68,7 @@ TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughFramesWithoutFramePointers)
   unwindFramesFiveDeep(probe, &traces, 3);
   ASSERT_GE(traces.runtime.size(), 8u);
   EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
+  EXPECT_EQ(traces.cached, traces.ours);
 }
 
 TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
@@ -61,6 +76,7 @@ TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
   unwindFramesThroughQsort(probe, &traces, 5);
   ASSERT_GE(traces.runtime.size(), 8u);
   EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
+  EXPECT_EQ(traces.cached, traces.ours);
 }
 
 }  // namespace

@@ -1,0 +1,70 @@
+#include "crashreporting/Capture/VRDUnwindCache.h"
+
+#include "crashreporting/Capture/VRDSDKLog.h"
+
+namespace crashreporting {
+namespace {
+
+const VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, std::uint64_t header, VRDEhFrameHdrTable* scratch) noexcept {
+  if (cache != nullptr) {
+    for (const VRDEhFrameHdrTable& table : cache->tables) {
+      if (table.header == header) return &table;
+    }
+  }
+  if (!VRDEhFrameHdrReadTable(header, scratch, VRDUnwindCachePages(cache))) return nullptr;
+  if (cache == nullptr) return scratch;
+  VRDEhFrameHdrTable& slot = cache->tables[cache->nextTable++ % VRDUnwindCache::kTables];
+  slot = *scratch;
+  return &slot;
+}
+
+void lookUp(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc, VRDUnwindRows* rows) noexcept {
+  VRDReadablePages* pages = VRDUnwindCachePages(cache);
+  VRDDwarfCIECache ownCIEs;
+  VRDDwarfCIECache* cies = &ownCIEs;
+  if (cache != nullptr) {
+    cies = &cache->cies;
+  } else {
+    VRDDwarfCIECacheReset(&ownCIEs);
+  }
+  VRDEhFrameHdrTable scratch;
+  const VRDEhFrameHdrTable* table = tableFor(cache, header, &scratch);
+  std::uint64_t address = 0;
+  VRDDwarfFDERecord fde;
+  const VRDDwarfRegisterRules* initial = nullptr;
+  const bool found = table != nullptr && VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages) &&
+                     VRDDwarfParseFDERecordCachingCIE(&fde, address, cies, &initial, pages) && pc >= fde.pcBegin &&
+                     pc - fde.pcBegin < fde.pcRange &&
+                     fde.cie.returnAddressRegister == VRDDwarfReturnAddressRegister &&
+                     VRDDwarfRulesForPCFromInitial(&fde, initial, pc, &rows->rules, pages);
+  if (!found) VRDLogInfo("No DWARF frame for %p\n", reinterpret_cast<void*>(pc));
+  rows->pc = pc;
+  rows->found = found;
+  rows->signalFrame = found && fde.cie.signalFrame;
+}
+
+}  // namespace
+
+void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept {
+  VRDReadablePagesReset(&cache->pages);
+  for (VRDEhFrameHdrTable& table : cache->tables) table.header = 0;
+  cache->nextTable = 0;
+  VRDDwarfCIECacheReset(&cache->cies);
+  for (VRDUnwindRows& rows : cache->rows) rows.pc = 0;
+}
+
+const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
+                                            VRDUnwindRows* scratch) noexcept {
+  if (cache == nullptr) {
+    lookUp(nullptr, header, pc, scratch);
+    return scratch;
+  }
+  // A multiplicative hash spreads nearby return addresses over the slots; its top six bits pick one.
+  static_assert(VRDUnwindCache::kRows == 64);
+  const auto slot = static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58);
+  VRDUnwindRows& rows = cache->rows[slot];
+  if (rows.pc != pc || pc == 0) lookUp(cache, header, pc, &rows);
+  return &rows;
+}
+
+}  // namespace crashreporting

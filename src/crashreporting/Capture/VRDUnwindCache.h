@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crashreporting/Capture/VRDDwarf.h"
+#include "crashreporting/Capture/VRDEhFrameHdr.h"
+#include "crashreporting/Capture/VRDReadablePages.h"
+
+// What the unwinder learns while it walks, kept for every walk of one crash capture: the pages proved
+// readable, each image's `.eh_frame_hdr` table, the CIEs with their initial rules, and the DWARF rows found for
+// a PC (a recursion, or threads
+// parked in the same calls, repeat them). It holds only while no page can be unmapped and no unwind section
+// changes, so a capture keeps it only while every other thread is stopped. Plain memory for the handler's
+// stack: no heap, no locks.
+
+namespace crashreporting {
+
+/// The DWARF rows in force at one PC.
+struct VRDUnwindRows {
+  std::uint64_t pc;  // the address looked up; 0 marks a free cache slot
+  bool found;        // an FDE covers the PC and its rules could be run
+  bool signalFrame;  // the FDE's CIE marks a signal frame
+  VRDDwarfRegisterRules rules;
+};
+
+struct VRDUnwindCache {
+  static constexpr std::size_t kTables = 16;
+  static constexpr std::size_t kRows = 64;
+  VRDReadablePages pages;
+  VRDEhFrameHdrTable tables[kTables];  // header 0: free
+  std::uint32_t nextTable;             // the slot the next new table takes, in turn
+  VRDDwarfCIECache cies;
+  VRDUnwindRows rows[kRows];           // direct-mapped by PC
+};
+
+/// Forgets everything: a new capture, or memory that may have changed.
+void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept;
+/// The proofs of `cache`, or null (every read a system call) for no cache.
+inline VRDReadablePages* VRDUnwindCachePages(VRDUnwindCache* cache) noexcept {
+  return cache == nullptr ? nullptr : &cache->pages;
+}
+/// The rows for `pc` in the image whose `.eh_frame_hdr` is at `header`: kept ones, or looked up (and kept). A
+/// null cache looks them up every time. The result lives in the cache or in `scratch`.
+const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
+                                            VRDUnwindRows* scratch) noexcept;
+
+}  // namespace crashreporting
