@@ -20,17 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "Advanced/AdvancedViewController.h"
-#include "Advanced/Qt/QtAdvancedViews.h"
 #include "AppManager/Store/StoreService.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
-#include "Preferences/Qt/QtPaneWindow.h"
 #include "WorkspaceLayout/Qt/QtWorkspaceDetailView.h"
 #include "WorkspaceLayout/Qt/QtWorkspaceListView.h"
 #include "support/Artefacts.h"
 #include "support/x11/TestDesktop.h"
+#include "tilvane/Advanced/X11/MeasuredAdvancedWindow.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 
 namespace tilvane::test::x11 {
@@ -47,22 +45,13 @@ using Spots = std::map<std::string, QPoint>;
 /// editor's first item row stand. Nothing is stored.
 Spots spotsOfTheWorkspacesPane() {
   Spots spots;
-  QtAdvancedViews views;
-  auto advanced = VkRxController::make<AdvancedViewController>(AdvancedServices{nullptr, &views});
-  auto& window = dynamic_cast<QtPaneWindow&>(*advanced->advancedViewController()->window());
-  advanced->advancedViewController()->selectControllerAtIndex(0);
-  advanced->advancedViewController()->showWindow();
-  QWidget& top = window.window();
-  for (int i = 0; i < 20; ++i) QApplication::processEvents();
-  auto at = [&](const QWidget* widget, QPoint point) { return widget->mapTo(&top, point); };
-  auto centre = [&](const QWidget* widget) { return at(widget, widget->rect().center()); };
-  spots["Workspaces"] = centre(window.paneButtons().at(0));
-  auto& list = advanced->workspaces().workspaceViewController();
-  spots["snapshot"] = centre(dynamic_cast<QtWorkspaceListView*>(list.view())->snapshotButton());
+  MeasuredAdvancedWindow measured(0);
+  spots["Workspaces"] = measured.centre(measured.window().paneButtons().at(0));
+  auto& list = measured.advanced().workspaces().workspaceViewController();
+  spots["snapshot"] = measured.centre(dynamic_cast<QtWorkspaceListView*>(list.view())->snapshotButton());
   const QTableWidget* items = dynamic_cast<QtWorkspaceDetailView*>(list.deatilViewController().view())->tableView();
-  spots["first item"] =
-      at(items->viewport(), QPoint(items->viewport()->width() / 2, items->verticalHeader()->defaultSectionSize() / 2));
-  top.close();
+  spots["first item"] = measured.at(
+      items->viewport(), QPoint(items->viewport()->width() / 2, items->verticalHeader()->defaultSectionSize() / 2));
   return spots;
 }
 
