@@ -26,26 +26,32 @@ Launcher& Desktop::launcher() {
 }
 
 bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments) {
-  if (launchPath != kOpenToolPath || arguments.size() < 2) return false;
+  if (launchPath != kOpenToolPath) return false;
   LaunchRequest request;
-  if (arguments[0] == "-a")
+  const std::size_t first = !arguments.empty() && arguments[0] == "-n" ? 1 : 0;
+  if (arguments.size() < first + 2) return false;
+  if (arguments[first] == "-a")
     request.target = LaunchTarget::path;
-  else if (arguments[0] == "-b")
+  else if (arguments[first] == "-b")
     request.target = LaunchTarget::bundleIdentifier;
   else
     return false;
-  request.application = arguments[1];
-  request.arguments.assign(arguments.begin() + 2, arguments.end());
+  request.application = arguments[first + 1];
+  request.arguments.assign(arguments.begin() + static_cast<std::ptrdiff_t>(first + 2), arguments.end());
   request.viaOpenTool = true;
+  request.newInstance = first == 1;
   return launchThroughDesktop(request);
 }
 
-bool NSWorkspaceLaunch::launchApplication(const std::string& path) {
-  return launchThroughDesktop(LaunchRequest{LaunchTarget::path, path, {}, false});
+bool NSWorkspaceLaunch::launchApplication(const std::string& path, NSWorkspaceLaunchOptions options) {
+  return launchThroughDesktop(
+      LaunchRequest{LaunchTarget::path, path, {}, false, options == NSWorkspaceLaunchOptions::newInstance});
 }
 
-bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleIdentifier) {
-  return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false});
+bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
+                                                      NSWorkspaceLaunchOptions options) {
+  return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false,
+                                            options == NSWorkspaceLaunchOptions::newInstance});
 }
 
 }  // namespace tilvane

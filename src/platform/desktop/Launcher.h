@@ -19,6 +19,8 @@ struct LaunchRequest {
   std::vector<std::string> arguments;
   /// True when the request came through the open tool ("/usr/bin/open"), false for the shared workspace.
   bool viaOpenTool = false;
+  /// Start another instance even when the application runs already (the open tool's "-n").
+  bool newInstance = false;
   bool operator==(const LaunchRequest&) const = default;
 };
 
@@ -28,8 +30,9 @@ class Launcher {
  public:
   virtual ~Launcher() = default;
 
-  /// Starts the application, or brings it forward when it runs already, without waiting for it. False when the
-  /// request is refused at once (nothing by that name can be started); a later failure is not reported.
+  /// Starts the application, or brings it forward when it runs already (unless the request asks for a new
+  /// instance), without waiting for it. False when the request is refused at once (nothing by that name can be
+  /// started); a later failure is not reported.
   virtual bool launch(const LaunchRequest& request) = 0;
 };
 
@@ -38,20 +41,30 @@ inline constexpr std::string_view kOpenToolPath = "/usr/bin/open";
 
 /// Stand-in of a task that runs a program detached and is never waited for.
 struct NSTask {
-  /// Runs the open tool: `launchPath` must be kOpenToolPath, and `arguments` are "-a" and an application path
-  /// or "-b" and a bundle identifier, followed by the arguments for the application. Answered by the
-  /// installed desktop's launcher (Desktop::current()). False when the path is another program, the arguments
-  /// name no application, or no desktop is installed.
+  /// Runs the open tool: `launchPath` must be kOpenToolPath, and `arguments` are, after an optional "-n" (a
+  /// new instance), "-a" and an application path or "-b" and a bundle identifier, followed by the arguments for
+  /// the application. Answered by the installed desktop's launcher (Desktop::current()). False when the path is
+  /// another program, the arguments name no application, or no desktop is installed.
   static bool launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments);
+};
+
+/// The launch options of the shared workspace's launch calls that matter here.
+enum class NSWorkspaceLaunchOptions {
+  /// A running application is brought forward.
+  defaults,
+  /// Another instance is started even when the application runs.
+  newInstance,
 };
 
 /// Stand-in of the shared workspace's launch calls, answered by the installed desktop's launcher.
 struct NSWorkspaceLaunch {
   /// Starts the application at `path` with no arguments. False when refused or no desktop is installed.
-  static bool launchApplication(const std::string& path);
+  static bool launchApplication(const std::string& path,
+                                NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults);
   /// Starts the application with this bundle identifier, asynchronously, with no arguments. False when
   /// refused or no desktop is installed.
-  static bool launchAppWithBundleIdentifier(const std::string& bundleIdentifier);
+  static bool launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
+                                            NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults);
 };
 
 }  // namespace tilvane

@@ -23,6 +23,7 @@ namespace tilvane {
 
 struct AppDescriptor;
 class WorkspaceItemLayoutOperation;
+class WorkspaceRestoreClaims;
 
 /// The one place that knows every managed window and decides when one is moved automatically. The window
 /// manager hands it each new layoutable window and tells it when one goes; it wraps each in a LayoutItem bound
@@ -148,9 +149,10 @@ class LayoutManager final : public LayoutAllTarget {
   /// step (a restore queued behind it keeps it true until its own end).
   void layoutWorkspace(const WorkspaceLayoutGroupModel& group);
   /// The operation restoring one item: its fractions on the display that holds its desktop (each display with
-  /// its own desktops) or on the display at its display index (shared desktops).
+  /// its own desktops) or on the display at its display index (shared desktops). `claims`: the windows the
+  /// restore's items share (null: the item on its own).
   std::shared_ptr<WorkspaceItemLayoutOperation> makeWorkspaceItemOperation(
-      const WorkspaceLayoutItemModel& item) const;
+      const WorkspaceLayoutItemModel& item, std::shared_ptr<WorkspaceRestoreClaims> claims = nullptr) const;
   /// Shows every desktop not seen yet, in ascending order, one a second (Control + its digit; desktops past the
   /// tenth have no key but take their second), then calls `completion`; with none to show, 0.5 s later.
   static void visitSpaces(std::function<void()> completion);

@@ -48,17 +48,23 @@ TEST_F(OpenToolTest, TakesAnApplicationThenItsArgumentsEachOnItsOwn) {
   const auto& launches = sim.simLauncher().launches();
   EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a", "/usr/bin/xterm", "-e", "", "top"}));
   EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-b", "org.example.Editor"}));
-  ASSERT_EQ(launches.size(), 2u);
+  // "-n" first asks for a new instance; anywhere else it is the application's argument.
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-n", "-b", "org.example.Editor", "-n"}));
+  EXPECT_FALSE(NSWorkspaceLaunch::launchApplication("/usr/bin/xterm", NSWorkspaceLaunchOptions::newInstance));
+  ASSERT_EQ(launches.size(), 4u);
   EXPECT_EQ(launches[0], (LaunchRequest{LaunchTarget::path, "/usr/bin/xterm", {"-e", "", "top"}, true}));
   EXPECT_EQ(launches[1], (LaunchRequest{LaunchTarget::bundleIdentifier, "org.example.Editor", {}, true}));
+  EXPECT_EQ(launches[2], (LaunchRequest{LaunchTarget::bundleIdentifier, "org.example.Editor", {"-n"}, true, true}));
+  EXPECT_EQ(launches[3], (LaunchRequest{LaunchTarget::path, "/usr/bin/xterm", {}, false, true}));
 
   // Nothing but the open tool, and only with an application named, reaches the launcher.
   EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath("/bin/sh", {"-a", "x", "-c", "rm -rf ~"}));
   EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-a"}));
+  EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"-n", "-a"}));
   EXPECT_FALSE(NSTask::launchedTaskWithLaunchPath(kOpenToolPath, {"--args", "x"}));
   EXPECT_FALSE(NSWorkspaceLaunch::launchApplication(""));
   EXPECT_FALSE(NSWorkspaceLaunch::launchAppWithBundleIdentifier("org.example.Unknown"));
-  EXPECT_EQ(launches.size(), 3u);
+  EXPECT_EQ(launches.size(), 5u);
 }
 
 class NotificationDelivery : public test::WorldTest {};

@@ -162,6 +162,7 @@ start_wm() {
       cp "$conf/fluxbox/keys" "$dir/fluxbox-keys"
       : >"$dir/fluxbox-menu"
       : >"$dir/fluxbox-apps"
+      echo "background: none" >"$dir/fluxbox-overlay"
       cmd=(fluxbox -rc "$dir/fluxbox-init")
       ;;
     xfwm4 | xfwm4-compositor)

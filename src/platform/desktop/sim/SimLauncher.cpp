@@ -38,6 +38,14 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   if (!scripted.script.starts || scripted.starting) return true;
 
   std::weak_ptr<SimLauncher*> weak = self_;
+  if (request.newInstance) {
+    if (scripted.instanceStarting) return true;
+    scripted.instanceStarting = true;
+    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
+      if (auto self = weak.lock()) (*self)->start(application, true);
+    });
+    return true;
+  }
   if (const auto pid = runningPid(applications_, scripted.script.application.bundleIdentifier)) {
     dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, pid = *pid] {
       if (auto self = weak.lock()) (*self)->bringForward(pid);
@@ -46,27 +54,33 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   }
   scripted.starting = true;
   dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
-    if (auto self = weak.lock()) (*self)->start(application);
+    if (auto self = weak.lock()) (*self)->start(application, false);
   });
   return true;
 }
 
-void SimLauncher::start(const std::string& application) {
+void SimLauncher::start(const std::string& application, bool newInstance) {
   const auto it = scripts_.find(application);
   if (it == scripts_.end()) return;
-  it->second.starting = false;
+  if (!newInstance) it->second.starting = false;
   const SimLaunchScript& script = it->second.script;
   SimApplicationConfig config = script.application;
   config.windows.clear();
   const pid_t pid = applications_.launchApplication(config);
-  if (!script.opensWindow) return;
+  if (!script.opensWindow) {
+    if (newInstance) it->second.instanceStarting = false;
+    return;
+  }
   std::weak_ptr<SimLauncher*> weak = self_;
-  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {
+  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window, application, newInstance] {
     auto self = weak.lock();
     if (!self) return;
     SimApplications& applications = (*self)->applications_;
     const AXUIElement element = applications.createWindow(pid, window);
     if (element.isWindow()) applications.focusWindow(element);
+    if (!newInstance) return;
+    const auto scripted = (*self)->scripts_.find(application);
+    if (scripted != (*self)->scripts_.end()) scripted->second.instanceStarting = false;
   });
 }
 

@@ -90,7 +90,7 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
 
 bool X11Launcher::launch(const LaunchRequest& request) {
   // A running application is brought forward even when no desktop entry could start it.
-  if (request.arguments.empty() && request.target == LaunchTarget::bundleIdentifier &&
+  if (request.arguments.empty() && request.target == LaunchTarget::bundleIdentifier && !request.newInstance &&
       bringForward(request.application))
     return true;
   const auto argv = commandFor(request);
@@ -99,7 +99,10 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   const double now = dispatch::MainQueue::clock().now();
   if (request.arguments.empty()) {
     const auto it = started_.find(key);
-    if (it != started_.end() && now - it->second.time < kStartingWindow && isRunning(it->second.pid)) return true;
+    // A new instance is wanted beside the windows there are: only one still starting holds it back.
+    if (it != started_.end() && now - it->second.time < kStartingWindow && isRunning(it->second.pid) &&
+        !(request.newInstance && hasWindow(it->second.pid)))
+      return true;
   }
   reap();
   const auto pid = spawnDetached(*argv);
@@ -145,6 +148,14 @@ void X11Launcher::reap() {
 bool X11Launcher::isRunning(pid_t pid) {
   reap();
   return children_.count(pid) != 0;
+}
+
+bool X11Launcher::hasWindow(pid_t pid) const {
+  const auto all = applications_.copyWindowInfo(kCGWindowListOptionAll);
+  if (!all) return false;
+  for (const CGWindowInfo& info : *all)
+    if (info.ownerPID == pid && info.windowNumber != kCGNullWindowID) return true;
+  return false;
 }
 
 std::vector<pid_t> X11Launcher::runningChildren() {

@@ -26,7 +26,10 @@ namespace tilvane::x11 {
 ///
 /// A request without arguments for an application that runs already brings it forward (its first window
 /// takes the focus) instead of starting another instance, also one that no desktop entry names; a request
-/// repeated while the process started for it less than 10 s ago still runs starts nothing. Main thread only.
+/// repeated while the process started for it less than 10 s ago still runs starts nothing. A request for a new
+/// instance is never brought forward, and is held back only while that process still starts (it runs, is less
+/// than 10 s old and has shown no window yet), so each window it waits for is a window of its own. Main thread
+/// only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -64,6 +67,7 @@ class X11Launcher final : public Launcher {
   /// Reaps the children that ended.
   void reap();
   bool isRunning(pid_t pid);
+  bool hasWindow(pid_t pid) const;
 
   ApplicationServer& applications_;
   FocusWindow focus_;

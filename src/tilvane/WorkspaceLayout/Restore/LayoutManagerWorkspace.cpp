@@ -13,6 +13,7 @@
 #include "UI/HUD/VkHUD.h"
 #include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
+#include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
 #include "platform/desktop/NSScreen.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/l10n/Localization.h"
@@ -62,20 +63,22 @@ void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
   queue.addOperation([position] {
     if (position != 0) switchToDesktop(position);
   });
-  for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i]));
+  // The items share what they took, so two items of one application end as two windows.
+  const auto claims = std::make_shared<WorkspaceRestoreClaims>();
+  for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i], claims));
   queue.addOperation([this] { finishWorkspace(); });
   queue.setSuspended(false);
 }
 
 std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOperation(
-    const WorkspaceLayoutItemModel& item) const {
+    const WorkspaceLayoutItemModel& item, std::shared_ptr<WorkspaceRestoreClaims> claims) const {
   ScreenManager& screens = ScreenManager::shared();
   const int space = toInt(item.spaceIndex());
   const CGRect display = NSScreen::screensHaveSeparateSpaces() ? screens.screenFrameForSpace(space)
                                                                 : screens.screenFrameAtIndex(toInt(item.screenIndex()));
   const CGRect frame = TransformUtils::convert(CGRectMake(item.x(), item.y(), item.width(), item.height()), display);
   return std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
-                                                        item.filePath());
+                                                        item.filePath(), std::move(claims));
 }
 
 void LayoutManager::visitSpaces(std::function<void()> completion) {

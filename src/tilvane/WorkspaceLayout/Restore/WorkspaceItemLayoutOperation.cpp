@@ -23,8 +23,14 @@ bool belongsTo(const std::optional<SIWindow>& window, const std::string& bundleI
 }  // namespace
 
 WorkspaceItemLayoutOperation::WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID,
-                                                           std::string app, std::string file)
-    : frame_(frame), space_(space), bundleID_(std::move(bundleID)), app_(std::move(app)), file_(std::move(file)) {}
+                                                           std::string app, std::string file,
+                                                           std::shared_ptr<WorkspaceRestoreClaims> claims)
+    : frame_(frame),
+      space_(space),
+      bundleID_(std::move(bundleID)),
+      app_(std::move(app)),
+      file_(std::move(file)),
+      claims_(claims ? std::move(claims) : std::make_shared<WorkspaceRestoreClaims>()) {}
 
 WorkspaceItemLayoutOperation::~WorkspaceItemLayoutOperation() { LogManager::debug("deinit workspace operation"); }
 
@@ -42,18 +48,26 @@ std::vector<std::string> WorkspaceItemLayoutOperation::parameterWords(std::strin
 }
 
 void WorkspaceItemLayoutOperation::launchApp() const {
+  // Bringing the running application forward would only offer the window an earlier item placed.
+  const bool newInstance = claims_->hasClaimedWindowOf(bundleID_);
+  const NSWorkspaceLaunchOptions options =
+      newInstance ? NSWorkspaceLaunchOptions::newInstance : NSWorkspaceLaunchOptions::defaults;
   if (!file_.empty()) {
     std::vector<std::string> arguments;
-    if (!app_.empty())
-      arguments = {"-a", app_};
-    else
-      arguments = {"-b", bundleID_};
+    if (newInstance) arguments.emplace_back("-n");
+    if (!app_.empty()) {
+      arguments.emplace_back("-a");
+      arguments.push_back(app_);
+    } else {
+      arguments.emplace_back("-b");
+      arguments.push_back(bundleID_);
+    }
     for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
     NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
   } else if (!app_.empty()) {
-    NSWorkspaceLaunch::launchApplication(app_);
+    NSWorkspaceLaunch::launchApplication(app_, options);
   } else {
-    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_);
+    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, options);
   }
 }
 
@@ -63,11 +77,15 @@ void WorkspaceItemLayoutOperation::main() {
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
 }
 
+bool WorkspaceItemLayoutOperation::isFree(const std::optional<SIWindow>& window) const {
+  return belongsTo(window, bundleID_) && !claims_->isClaimed(*window);
+}
+
 void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
   const std::optional<SIWindow> focused = SIWindow::focusedWindow();
-  if (belongsTo(focused, bundleID_)) return take(*focused);
-  const std::optional<SIWindow>& created = ApplicationManager::shared().lastCreatedWindow();
-  if (belongsTo(created, bundleID_)) return take(*created);
+  if (isFree(focused)) return take(*focused);
+  const std::optional<SIWindow> created = ApplicationManager::shared().lastCreatedWindow();
+  if (isFree(created)) return take(*created);
 
   // Every attempt without a window of the application counts, whether or not other applications created
   // windows meanwhile: the wait always ends.
@@ -77,6 +95,7 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
 }
 
 void WorkspaceItemLayoutOperation::take(SIWindow window) {
+  claims_->claim(window, bundleID_);
   LogManager::debugOptional(bundleIdentifierOfWindow(window));
   window.focusWindow();
   after(kDesktopMoveDelay, [window](WorkspaceItemLayoutOperation& self) { self.moveToDesktop(window); });

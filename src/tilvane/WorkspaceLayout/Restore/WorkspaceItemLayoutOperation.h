@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
 #include "platform/desktop/Geometry.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/dispatch/OperationQueue.h"
@@ -17,9 +19,11 @@ namespace tilvane {
 /// queue starts the next item after this one is done.
 ///
 /// The wait is a poll once a second: the focused window, else the window created last (of any application), is
-/// taken when its application has the item's bundle identifier. Each attempt that finds none relaunches the
-/// application, at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the bundle
-/// identifier, and nothing is moved. The wait is so bounded whatever windows other applications create.
+/// taken when its application has the item's bundle identifier and no other item of the same restore took it
+/// (WorkspaceRestoreClaims). Each attempt that finds none relaunches the application, at most 5 times; the
+/// sixth such attempt gives up with the message "CanNotOpen" and the bundle identifier, and nothing is moved.
+/// The wait is so bounded whatever windows other applications create. When an earlier item took a window of
+/// the same application, every launch asks for a new instance, so the item waits for a window of its own.
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
@@ -34,9 +38,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
   /// `frame`: the target in the window space; `space`: the saved desktop number (a negative one leaves the
   /// window on its desktop); `app`: the application path (may be empty); `file`: the parameters, a text split
-  /// at each blank into arguments (may be empty).
+  /// at each blank into arguments (may be empty); `claims`: the windows of the restore this item belongs to
+  /// (null: an item on its own).
   WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID, std::string app,
-                               std::string file);
+                               std::string file, std::shared_ptr<WorkspaceRestoreClaims> claims = nullptr);
   /// Logs "deinit workspace operation".
   ~WorkspaceItemLayoutOperation() override;
 
@@ -48,7 +53,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
   /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
   /// "-b" and the bundle identifier, then each parameter word), without them through the shared workspace (by
-  /// path, else by bundle identifier).
+  /// path, else by bundle identifier). A new instance ("-n", or the new-instance option) when an earlier item
+  /// of the restore took a window of the application.
   void launchApp() const;
 
   /// `file` split at each blank; two blanks in a row give an empty word; nothing for an empty text.
@@ -59,6 +65,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
  private:
   void attempt(int failedAttempts);
+  /// A window of the item's application that no other item of the restore took.
+  bool isFree(const std::optional<SIWindow>& window) const;
   void take(SIWindow window);
   void moveToDesktop(SIWindow window);
   void place(SIWindow window);
@@ -72,6 +80,7 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const std::string bundleID_;
   const std::string app_;
   const std::string file_;
+  const std::shared_ptr<WorkspaceRestoreClaims> claims_;
 };
 
 }  // namespace tilvane

@@ -120,5 +120,30 @@ TEST_F(X11LauncherTest, ARepeatedLaunchWhileStartingDoesNotStartASecondInstance)
   EXPECT_EQ(launcher_.runningChildren().size(), 2u);
 }
 
+TEST_F(X11LauncherTest, ANewInstanceStartsBesideARunningOneAndWaitsOnlyForItsOwnStart) {
+  entry("org.example.Term.desktop", "Exec=sleep 30\n");
+  const pid_t running = sim_.applications().addApplication({.bundleIdentifier = "org.example.Term", .windows = {{}}});
+  const pid_t other = sim_.applications().addApplication({.bundleIdentifier = "org.example.Other", .windows = {{}}});
+  const AXUIElement otherWindow = sim_.applications().windowsOf(other).front();
+  sim_.applications().focusWindow(otherWindow);
+  const LaunchRequest newOne{LaunchTarget::bundleIdentifier, "org.example.Term", {}, false, true};
+
+  // Not brought forward: started, though it runs.
+  EXPECT_TRUE(launcher_.launch(newOne));
+  EXPECT_EQ(SIWindow::focusedWindow()->axElement(), otherWindow);
+  ASSERT_EQ(launcher_.runningChildren().size(), 1u);
+  const pid_t started = launcher_.runningChildren()[0];
+  // Asked again while the new one has no window: nothing more.
+  EXPECT_TRUE(launcher_.launch(newOne));
+  EXPECT_EQ(launcher_.runningChildren().size(), 1u);
+  // Once it shows a window another new instance starts, where a plain request brings a window forward.
+  sim_.applications().scriptWindowList(std::vector<CGWindowInfo>{{.windowNumber = 7, .ownerPID = started}});
+  EXPECT_TRUE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Term", {}, false}));
+  EXPECT_EQ(SIWindow::focusedWindow()->processIdentifier(), running);
+  EXPECT_EQ(launcher_.runningChildren().size(), 1u);
+  EXPECT_TRUE(launcher_.launch(newOne));
+  EXPECT_EQ(launcher_.runningChildren().size(), 2u);
+}
+
 }  // namespace
 }  // namespace tilvane::x11

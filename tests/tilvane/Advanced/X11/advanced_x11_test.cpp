@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "Advanced/AdvancedViewController.h"
-#include "Advanced/Qt/QtAdvancedViews.h"
 #include "AppManager/Store/StoreService.h"
 #include "CustomLayout/Qt/QtCustomLayoutDetailView.h"
 #include "CustomLayout/Qt/QtCustomLayoutListView.h"
 #include "Models/CustomLayoutModel.h"
-#include "Preferences/Qt/QtPaneWindow.h"
 #include "support/x11/TestDesktop.h"
+#include "tilvane/Advanced/X11/MeasuredAdvancedWindow.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 
 namespace tilvane::test::x11 {
@@ -41,38 +39,29 @@ using Spots = std::map<std::string, QPoint>;
 /// fixed 2 × 1 layout and reads where each control stands. Nothing is stored.
 Spots spotsOfTheAdvancedWindow() {
   Spots spots;
-  QtAdvancedViews views;
-  auto advanced = VkRxController::make<AdvancedViewController>(AdvancedServices{nullptr, &views});
-  auto& window = dynamic_cast<QtPaneWindow&>(*advanced->advancedViewController()->window());
-  advanced->advancedViewController()->selectControllerAtIndex(2);
-  advanced->advancedViewController()->showWindow();
-  QWidget& top = window.window();
-  for (int i = 0; i < 20; ++i) QApplication::processEvents();
-  auto at = [&](const QWidget* widget, QPoint point) { return widget->mapTo(&top, point); };
-  auto centre = [&](const QWidget* widget) { return at(widget, widget->rect().center()); };
-  spots["Layouts"] = centre(window.paneButtons().at(2));
-  auto& list = advanced->layouts().customLayoutViewController();
+  MeasuredAdvancedWindow measured(2);
+  spots["Layouts"] = measured.centre(measured.window().paneButtons().at(2));
+  auto& list = measured.advanced().layouts().customLayoutViewController();
   auto* listView = dynamic_cast<QtCustomLayoutListView*>(list.view());
-  spots["add"] = centre(listView->addButton());
+  spots["add"] = measured.centre(listView->addButton());
   auto& editor = list.deatilViewController();
   auto layout = std::make_shared<CustomLayoutModel>();
   layout->setType(1);
   layout->setWidth(2);
   layout->setHeight(1);
   editor.showLayout(layout);
-  for (int i = 0; i < 20; ++i) QApplication::processEvents();
+  MeasuredAdvancedWindow::settle();
   auto* detail = dynamic_cast<QtCustomLayoutDetailView*>(editor.view());
-  spots["type"] = centre(detail->rulePopUpButton());
-  spots["rows"] = centre(detail->rowPopUpButton());
-  spots["columns"] = centre(detail->columnPopUpButton());
+  spots["type"] = measured.centre(detail->rulePopUpButton());
+  spots["rows"] = measured.centre(detail->rowPopUpButton());
+  spots["columns"] = measured.centre(detail->columnPopUpButton());
   const MatrixRect* right = editor.fixPositionMatrixView().cellAt(0, 1);
-  spots["right cell"] = at(detail->fixPositionMatrixView(),
-                           QPoint(static_cast<int>(right->frame().origin.x + right->frame().size.width / 2),
-                                  static_cast<int>(right->frame().size.height / 2)));
+  spots["right cell"] = measured.at(detail->fixPositionMatrixView(),
+                                    QPoint(static_cast<int>(right->frame().origin.x + right->frame().size.width / 2),
+                                           static_cast<int>(right->frame().size.height / 2)));
   // The recorder's field is its left part; its clear button is at the right end.
   const QWidget* recorder = detail->shortcutButton();
-  spots["recorder"] = at(recorder, QPoint(recorder->width() / 3, 12));
-  top.close();
+  spots["recorder"] = measured.at(recorder, QPoint(recorder->width() / 3, 12));
   return spots;
 }
 

@@ -53,6 +53,14 @@ class WorkspaceRestoreTest : public test::WindowWorld {
     manager().layoutWorkspace(group);
   }
   std::size_t launches() { return launcher().launches().size(); }
+  /// The windows of every process of `bundle`, in the order the processes started.
+  std::vector<AXUIElement> windowsOf(const std::string& bundle) {
+    std::vector<AXUIElement> windows;
+    for (const NSRunningApplication& app : apps().runningApplications())
+      if (app.bundleIdentifier == bundle)
+        for (const AXUIElement& w : apps().windowsOf(app.processIdentifier)) windows.push_back(w);
+    return windows;
+  }
   /// The key codes of the Control key-downs posted so far, in order.
   Keys desktopKeys() {
     Keys keys;
@@ -134,6 +142,59 @@ TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited)
   advance(10);
   EXPECT_EQ(desktopKeys().size(), 4u);
   EXPECT_EQ(launches(), 2u);
+}
+
+TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
+  scriptApp("org.example.Terminal");
+  restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
+           workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1))});
+  // The first item starts the terminal (4.0) and places its window (6.3). The second does not take that
+  // window again: it asks for a new instance, whose window shows at 7.0 and is placed at 8.6.
+  advanceTo(6.3);
+  ASSERT_EQ(windowsOf("org.example.Terminal").size(), 1u);
+  const AXUIElement first = windowsOf("org.example.Terminal")[0];
+  EXPECT_EQ(frameOf(first), CGRectMake(0, 23, 720, 877));
+  advanceTo(8.6);
+  drain();
+  EXPECT_EQ(shown(), text("LayoutComplete"));
+  const auto windows = windowsOf("org.example.Terminal");
+  ASSERT_EQ(windows.size(), 2u);
+  EXPECT_EQ(windows[0], first);
+  EXPECT_EQ(frameOf(first), CGRectMake(0, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(launcher().launches(),
+            (std::vector<LaunchRequest>{{LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
+                                        {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true}}));
+  EXPECT_TRUE(shownOn(first, 0));
+  EXPECT_FALSE(shownOn(windows[1], 0));
+  EXPECT_TRUE(shownOn(windows[1], 1));
+}
+
+TEST_F(WorkspaceRestoreTest, ARunningWindowServesOneItemAndEachFurtherItemStartsAnInstanceOfItsOwn) {
+  const AXUIElement running = admitWindow({.frame = CGRectMake(10, 10, 300, 200)}, "org.example.Terminal");
+  advance(3);
+  launcher().script("org.example.Terminal", {.application = {.bundleIdentifier = "org.example.Terminal"},
+                                             .window = {.frame = CGRectMake(50, 60, 400, 300)},
+                                             .startDelay = 0.2,
+                                             .windowDelay = 1.5});  // slower than an attempt
+  // Parameters go through the open tool, which asks for a new instance with "-n".
+  restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
+           workspaceItem("org.example.Terminal", 0, CGRectMake(0.5, 0, 0.5, 1), {}, "-e top"),
+           workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 0.5))});
+  advance(30);
+  drain();
+  EXPECT_EQ(shown(), text("LayoutComplete"));
+  const auto windows = windowsOf("org.example.Terminal");
+  ASSERT_EQ(windows.size(), 3u);
+  EXPECT_EQ(windows[0], running);
+  EXPECT_EQ(frameOf(running), CGRectMake(0, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[2]), CGRectMake(0, 23, 720, 438.5));
+  // The new instances were asked for again while they started (no window after a second), and started once.
+  std::vector<bool> newInstance;
+  for (const LaunchRequest& request : launcher().launches()) newInstance.push_back(request.newInstance);
+  EXPECT_EQ(newInstance, (std::vector<bool>{false, true, true, true, true}));
+  EXPECT_EQ(launcher().launches()[1].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
 TEST_F(WorkspaceRestoreTest, WithEveryDesktopVisitedTheVisitTakesHalfASecondAndPostsNoKeys) {

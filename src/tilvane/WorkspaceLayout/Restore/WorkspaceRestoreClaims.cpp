@@ -1,0 +1,19 @@
+#include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
+
+#include <algorithm>
+
+namespace tilvane {
+
+void WorkspaceRestoreClaims::claim(const SIWindow& window, const std::string& bundleID) {
+  if (!isClaimed(window)) claims_.emplace_back(window, bundleID);
+}
+
+bool WorkspaceRestoreClaims::isClaimed(const SIWindow& window) const {
+  return std::any_of(claims_.begin(), claims_.end(), [&](const auto& claim) { return claim.first == window; });
+}
+
+bool WorkspaceRestoreClaims::hasClaimedWindowOf(const std::string& bundleID) const {
+  return std::any_of(claims_.begin(), claims_.end(), [&](const auto& claim) { return claim.second == bundleID; });
+}
+
+}  // namespace tilvane
