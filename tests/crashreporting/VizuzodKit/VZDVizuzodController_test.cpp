@@ -1,0 +1,291 @@
+#include "crashreporting/VizuzodKit/VZDVizuzodController.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/platform/Json.h"
+#include "crashreporting/platform/MainBundle.h"
+#include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/LibraryTest.h"
+#include "crashreporting/support/VirtualScheduler.h"
+#include "support/http/TestCertificateAuthority.h"
+#include "support/http/TestHttpServer.h"
+
+namespace crashreporting {
+namespace {
+
+using test::eventually;
+using tilvane::test::ScriptedReply;
+
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// The events log inside a packaged file (its one gzip part), decompressed.
+std::string logInPackage(const std::string& multipart) {
+  const auto start = multipart.find("\x1f\x8b", multipart.find("\r\n\r\n"));
+  if (start == std::string::npos) return {};
+  z_stream stream{};
+  inflateInit2(&stream, 16 + MAX_WBITS);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(multipart.data() + start));
+  stream.avail_in = static_cast<uInt>(multipart.size() - start);
+  std::string out;
+  char buffer[4096];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return status == Z_STREAM_END ? out : std::string();
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class VZDVizuzodControllerTest : public test::LibraryTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(authority_.ok()) << authority_.error();
+    ASSERT_TRUE(server_->started()) << server_->error();
+    server_->setReply("/spi/v2/events", ScriptedReply::withStatus(200));
+    MainBundle::set(BundleInfo{Dictionary{{"CFBundleIdentifier", Value("org/test")},
+                                          {"Zizozu", Value(Dictionary{{"APIKey", Value("key-1")}})}},
+                               {}});
+  }
+  void TearDown() override {
+    if (controller_) drain();
+    controller_.reset();
+  }
+
+  fs::path root() const { return tempDir() / "analytics"; }
+  fs::path events() const { return root() / "events"; }
+
+  /// Starts a controller; unless `firstInstall`, as in a later run of an installed application.
+  void start(bool firstInstall = false) {
+    if (!firstInstall) {
+      Zizozu::sharedSDK();  // stores the installation identifier
+      ProcessShared::resetAll();
+    }
+    ASSERT_EQ(Zizozu::sharedSDK().isFirstInstall(), firstInstall);
+    auto handler = std::make_shared<VZDNetworkRetryHandler>(Certificate::fromPEM(readAll(authority_.caFile())));
+    handler->setScheduler(clock_.scheduler());
+    controller_ = VZDVizuzodController::initWithBetaToken(std::nullopt, {root(), handler, clock_.scheduler()});
+    drain();
+  }
+  /// Waits until the event queue has run everything, including what its steps queued.
+  void drain() {
+    do controller_->eventQueue()->waitUntilAllOperationsAreFinished();
+    while (controller_->eventQueue()->operationCount() > 0);
+  }
+  std::set<fs::path> files(const std::string& extension) const { return VZDFilesWithExtension(events(), extension); }
+  std::size_t fileCount() const {
+    std::error_code ec;
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(events(), ec), fs::directory_iterator()));
+  }
+  /// The logs of every packaged file, in no particular order.
+  std::vector<std::string> packagedLogs() const {
+    std::vector<std::string> logs;
+    for (const auto& file : files("multipartmime")) logs.push_back(logInPackage(readAll(file)));
+    return logs;
+  }
+  Dictionary settings(Dictionary analytics, bool collect = true) const {
+    analytics.emplace("url", Value(server_->url("/spi/v2/events")));
+    return {{"analytics", Value(std::move(analytics))},
+            {"features", Value(Dictionary{{"collect_analytics", Value(collect)}})}};
+  }
+  /// Saves settings as a download would and announces them.
+  void deliverSettings(const Dictionary& dictionary) {
+    std::string error;
+    fs::create_directories(ZIZSettingsOnboardingManager::settingsDirectoryPath());
+    std::ofstream(ZIZSettingsOnboardingManager::settingsPath()) << *json::encode(Value(dictionary), error);
+    NotificationCenter::defaultCenter().postNotificationName(ZIZSettingsAvailableNotification);
+    drain();
+  }
+  void log(const std::string& name, std::size_t padding = 0) {
+    controller_->logEvent(std::make_shared<VZDCustomEvent>(
+        name, Dictionary{{"pad", Value(std::string(padding, 'p'))}}));
+  }
+  void post(const char* notification) { NotificationCenter::defaultCenter().postNotificationName(notification); }
+
+  tilvane::test::TestCertificateAuthority authority_;
+  std::unique_ptr<tilvane::test::TestHttpServer> server_ =
+      std::make_unique<tilvane::test::TestHttpServer>(authority_.certificateFile(), authority_.keyFile());
+  test::VirtualScheduler clock_;
+  std::shared_ptr<VZDVizuzodController> controller_;
+};
+
+TEST_F(VZDVizuzodControllerTest, BeforeSettingsEventsAreWrittenAndRotatedThenSettingsSendAndDeleteThePackages) {
+  start();
+  log("first");
+  post(kVZDWillTerminateNotification);  // no flush: stays in the current log
+  drain();
+  EXPECT_NE(readAll(controller_->currentLogURL()).find("app_terminated"), std::string::npos);
+  post(kVZDWillResignActiveNotification);  // flushes
+  drain();
+  ASSERT_EQ(files("multipartmime").size(), 1u);
+  EXPECT_EQ(fileCount(), 1u);  // the log and its gz went once packaged
+  const std::string sent = packagedLogs().front();
+  for (const char* line : {"\tmetadata\t", "\tapp_launched\t", "\"custom_type\":\"first\"", "\tapp_terminated\t",
+                           "\tapp_became_inactive\t"})
+    EXPECT_EQ(count(sent, line), 1u) << line;
+  EXPECT_EQ(server_->requestCount(), 0u);
+
+  const std::string packaged = readAll(*files("multipartmime").begin());
+  deliverSettings(settings({}));
+  ASSERT_TRUE(server_->waitForRequests(1));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+  const auto request = server_->requests().front();
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.body, packaged);
+  EXPECT_EQ(request.header("Content-Length"), std::to_string(packaged.size()));
+  EXPECT_EQ(request.header("X-VUVERADARAD-API-KEY"), "key-1");
+  EXPECT_EQ(server_->requestCount(), 1u);
+}
+
+TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndOneAtItDoesNot) {
+  start();
+  for (const std::uintmax_t size : {8000u, 8001u}) {
+    const fs::path current = controller_->currentLogURL();
+    fs::resize_file(current, size);
+    log("next");
+    drain();
+    if (size == 8000u) {
+      EXPECT_EQ(controller_->currentLogURL(), current);
+      EXPECT_TRUE(files("multipartmime").empty());
+      EXPECT_GT(fs::file_size(current), 8000u);
+      fs::remove(current);
+      log("fresh");  // starts the file again, with its metadata line
+      drain();
+    } else {
+      EXPECT_NE(controller_->currentLogURL(), current);
+      ASSERT_EQ(files("multipartmime").size(), 1u);
+      const std::string sent = packagedLogs().front();
+      ASSERT_GT(sent.size(), 8001u);
+      EXPECT_EQ(count(sent.substr(8001), "\"custom_type\":\"next\""), 1u);  // the event lands in the rotated file
+    }
+  }
+}
+
+TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
+  start();
+  for (int i = 0; i < 200; ++i) log("burst", 200);
+  drain();
+  const auto logs = packagedLogs();
+  ASSERT_GE(logs.size(), 4u);
+  std::size_t lines = 0;
+  for (const auto& sent : logs) {
+    EXPECT_LT(sent.size(), 8000u + 2 * 400u);  // past the limit by at most the line that crossed it
+    lines += count(sent, "\"custom_type\":\"burst\"");
+  }
+  lines += count(readAll(controller_->currentLogURL()), "\"custom_type\":\"burst\"");
+  EXPECT_EQ(lines, 200u);
+}
+
+TEST_F(VZDVizuzodControllerTest, SettingsThatSwitchAnalyticsOffEmptyTheFolderAndStopRecording) {
+  start();
+  log("kept until the settings come");
+  post(kVZDDidBecomeActiveNotification);
+  log("after");
+  drain();
+  ASSERT_GT(fileCount(), 0u);
+  deliverSettings(settings({}, false));
+  EXPECT_EQ(fileCount(), 0u);
+  log("dropped");
+  post(kVZDWillResignActiveNotification);
+  controller_->logCrashEvent(std::make_shared<VZDCrashEvent>(5.0, 0));
+  drain();
+  EXPECT_EQ(fileCount(), 0u);
+  EXPECT_EQ(server_->requestCount(), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, StartUpKeepsTheNewestHundredPackagesAndTakesUpHalfDoneFiles) {
+  fs::create_directories(events());
+  const auto now = fs::file_time_type::clock::now();
+  for (int i = 0; i < 105; ++i) {
+    const fs::path file = events() / ("P" + std::to_string(1000 + i) + ".multipartmime");
+    std::ofstream(file) << "x";
+    fs::last_write_time(file, now - std::chrono::minutes(200 - i));  // P1000 is the oldest
+  }
+  std::ofstream(events() / "notes.txt") << "stray";
+  start();
+  const auto kept = files("multipartmime");
+  EXPECT_EQ(kept.size(), 100u);
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(kept.contains(events() / ("P" + std::to_string(1000 + i) + ".multipartmime")));
+  EXPECT_FALSE(fs::exists(events() / "notes.txt"));
+  EXPECT_EQ(server_->requestCount(), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, ACrashEventIsSentInAFileOfItsOwnUnderTheCrashedRunsMetadata) {
+  fs::create_directories(root());
+  std::ofstream(root() / "crash_metadata") << R"({"session_id":"crashed-run"})";
+  start();
+  post(kVZDWillResignActiveNotification);  // sends the launch: the next event starts a new file
+  drain();
+  log("before");
+  controller_->logCrashEvent(std::make_shared<VZDCrashEvent>(1000.0, 0));
+  drain();
+  const auto logs = packagedLogs();
+  ASSERT_EQ(logs.size(), 3u);
+  const auto crash = std::find_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "app_crashed") > 0; });
+  ASSERT_NE(crash, logs.end());
+  EXPECT_EQ(count(*crash, "\n"), 2u);
+  EXPECT_EQ(count(*crash, R"(1000000	metadata	28	{"session_id":"crashed-run"})"), 1u);
+  EXPECT_EQ(count(*crash, R"("crash_state":"unknown")"), 1u);
+  // The event queued just before the crash stays in a file of this run.
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "\"custom_type\":\"before\"") == 1; }), 1);
+  EXPECT_EQ(count(readAll(root() / "crash_metadata"), "crashed-run"), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
+  VZDLogger::sharedLogger().setDebugMode(true);
+  start();
+  const fs::path current = controller_->currentLogURL();
+  // A gz twin that cannot be created: a link into a folder that does not exist.
+  fs::create_symlink(tempDir() / "missing" / "x.gz", fs::path(current).replace_extension("gz"));
+  post(kVZDWillResignActiveNotification);
+  drain();
+  ASSERT_TRUE(fs::exists(current));
+  EXPECT_EQ(count(readAll(current), "app_became_inactive"), 1u);
+  EXPECT_TRUE(files("multipartmime").empty());
+  EXPECT_EQ(log_.count("[Vizuzod] Error: attempting to package nonexistent file: " +
+                       fs::path(current).replace_extension("gz").string()),
+            0u);
+  VZDLogger::sharedLogger().setDebugMode(false);
+}
+
+TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {
+  server_->queueReply("/spi/v2/events", ScriptedReply::withStatus(503));
+  start();
+  deliverSettings(settings({}));
+  post(kVZDWillResignActiveNotification);
+  ASSERT_TRUE(clock_.waitForScheduled(1));
+  EXPECT_EQ(files("multipartmime").size(), 1u);  // waits for its retry
+  ASSERT_GE(clock_.delays().front(), 1.8);
+  ASSERT_LT(clock_.delays().front(), 2.2);
+  clock_.runNext();
+  ASSERT_TRUE(server_->waitForRequests(2));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+
+  server_->setReply("/spi/v2/events", ScriptedReply::withStatus(400));
+  post(kVZDWillResignActiveNotification);
+  ASSERT_TRUE(server_->waitForRequests(3));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+  EXPECT_EQ(clock_.delays().size(), 1u);
+}
+
+}  // namespace
+}  // namespace crashreporting
