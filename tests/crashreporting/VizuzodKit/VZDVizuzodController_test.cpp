@@ -9,6 +9,7 @@
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/VizuzodKit/VZDRavumaAnalyticsBridge.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/NotificationCenter.h"
@@ -65,6 +66,8 @@ class VZDVizuzodControllerTest : public test::LibraryTest {
     MainBundle::set(BundleInfo{Dictionary{{"CFBundleIdentifier", Value("org/test")},
                                           {"Zizozu", Value(Dictionary{{"APIKey", Value("key-1")}})}},
                                {}});
+    Zizozu::sharedSDK();  // an installed application (no install event): the identifier is stored
+    ProcessShared::resetAll();
   }
   void TearDown() override {
     if (controller_) drain();
@@ -74,13 +77,7 @@ class VZDVizuzodControllerTest : public test::LibraryTest {
   fs::path root() const { return tempDir() / "analytics"; }
   fs::path events() const { return root() / "events"; }
 
-  /// Starts a controller; unless `firstInstall`, as in a later run of an installed application.
-  void start(bool firstInstall = false) {
-    if (!firstInstall) {
-      Zizozu::sharedSDK();  // stores the installation identifier
-      ProcessShared::resetAll();
-    }
-    ASSERT_EQ(Zizozu::sharedSDK().isFirstInstall(), firstInstall);
+  void start() {
     auto handler = std::make_shared<VZDNetworkRetryHandler>(Certificate::fromPEM(readAll(authority_.caFile())));
     handler->setScheduler(clock_.scheduler());
     controller_ = VZDVizuzodController::initWithBetaToken(std::nullopt, {root(), handler, clock_.scheduler()});
@@ -285,6 +282,57 @@ TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARej
   ASSERT_TRUE(server_->waitForRequests(3));
   ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
   EXPECT_EQ(clock_.delays().size(), 1u);
+}
+
+TEST_F(VZDVizuzodControllerTest, TheFlushTimerSendsOnlyALogPastThePayloadSize) {
+  start();  // the launch line is written under the default limit of 8,000 bytes
+  deliverSettings(settings({{"flush_interval_secs", Value(30)}, {"max_byte_size_per_file", Value(100)}}));
+  ASSERT_TRUE(controller_->hasFlushTimer());
+  clock_.advance(29);
+  drain();
+  EXPECT_EQ(server_->requestCount(), 0u);
+  clock_.advance(1);
+  drain();
+  ASSERT_TRUE(server_->waitForRequests(1));
+  EXPECT_NE(logInPackage(server_->requests().front().body).find("\tapp_launched\t"), std::string::npos);
+  log("small");
+  drain();
+  fs::resize_file(controller_->currentLogURL(), 100);  // at the limit, not past it
+  clock_.advance(30);
+  drain();
+  EXPECT_TRUE(fs::exists(controller_->currentLogURL()));
+  EXPECT_EQ(server_->requestCount(), 1u);
+}
+
+struct RecordingHost : VZDHostAnalytics {
+  void logInternalEventWithOrigin(const std::string&, const std::string& name, const Dictionary&) override {
+    const std::lock_guard lock(mutex);
+    names.push_back(name);
+  }
+  std::mutex mutex;
+  std::vector<std::string> names;
+};
+
+TEST_F(VZDVizuzodControllerTest, SettingsDecideSamplingAndForwardingToTheHostFramework) {
+  const auto host = std::make_shared<RecordingHost>();
+  VZDHostAnalytics::registerHost(host);
+  start();
+  // A rate this installation's identifier does not divide: it reports no lifecycle events.
+  const std::int32_t hash = VZDEventFilter::javaHashCodeForString(Zizozu::sharedSDK().installID());
+  std::int64_t rate = 2;
+  while (static_cast<std::int64_t>(hash) % rate == 0) ++rate;
+  deliverSettings(settings({{"sampling_rate", Value(rate)}, {"forward_to_host_analytics", Value(true)}}));
+  const fs::path current = controller_->currentLogURL();
+  post(kVZDDidBecomeActiveNotification);  // sampled out: neither written nor flushed
+  controller_->logEvent(VZDPredefinedEvent::purchase(1.99, "EUR", true, "hat", "clothes", "h1", std::nullopt));
+  controller_->logEvent(VZDPredefinedEvent::search("maps", std::nullopt));
+  drain();
+  EXPECT_EQ(controller_->currentLogURL(), current);
+  const std::string written = readAll(current);
+  EXPECT_EQ(count(written, "app_became_active"), 0u);
+  EXPECT_EQ(count(written, "\"predefined_type\":\"purchase\""), 1u);
+  EXPECT_EQ(host->names, std::vector<std::string>{"search"});  // purchases are forwarded only when asked for
+  VZDHostAnalytics::registerHost(nullptr);
 }
 
 }  // namespace
