@@ -29,7 +29,7 @@ struct Scratch {
     for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
       setenv(name, (folder / name).c_str(), 1);
     MainBundle::set(BundleInfo{Dictionary{{"CFBundleIdentifier", Value("org/bench")},
-                                          {"Zizozu", Value(Dictionary{{"APIKey", Value("key")}})}},
+                                          {"Zizozu", Value(Dictionary{{"APIKey", Value("key")}, {"Kits", Value(Array{})}})}},
                                {}});
   }
   ~Scratch() {
