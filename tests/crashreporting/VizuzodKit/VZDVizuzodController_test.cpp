@@ -1,7 +1,6 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/LibraryTest.h"
+#include "crashreporting/support/Package.h"
 #include "crashreporting/support/VirtualScheduler.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
@@ -30,25 +30,15 @@ std::string readAll(const fs::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-/// The events log inside a packaged file (its one gzip part), decompressed.
-std::string logInPackage(const std::string& multipart) {
-  const auto start = multipart.find("\x1f\x8b", multipart.find("\r\n\r\n"));
-  if (start == std::string::npos) return {};
-  z_stream stream{};
-  inflateInit2(&stream, 16 + MAX_WBITS);
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(multipart.data() + start));
-  stream.avail_in = static_cast<uInt>(multipart.size() - start);
-  std::string out;
-  char buffer[4096];
-  int status = Z_OK;
-  while (status == Z_OK) {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer);
-    stream.avail_out = sizeof buffer;
-    status = inflate(&stream, Z_NO_FLUSH);
-    out.append(buffer, sizeof buffer - stream.avail_out);
+/// The events log inside a packaged file: its one part, a gzip named after the compressed log.
+std::string logInPackage(const std::string& multipart, const std::string& boundary) {
+  const auto parts = test::parsePackage(multipart, boundary);
+  if (parts.size() != 1 || !parts[0].fileName || *parts[0].fileName != parts[0].name ||
+      !parts[0].name.ends_with(".gz")) {
+    ADD_FAILURE() << "not one gzip part";
+    return {};
   }
-  inflateEnd(&stream);
-  return status == Z_STREAM_END ? out : std::string();
+  return test::gunzip(parts[0].body).value_or("");
 }
 
 std::size_t count(const std::string& text, const std::string& part) {
@@ -96,7 +86,7 @@ class VZDVizuzodControllerTest : public test::LibraryTest {
   /// The logs of every packaged file, in no particular order.
   std::vector<std::string> packagedLogs() const {
     std::vector<std::string> logs;
-    for (const auto& file : files("multipartmime")) logs.push_back(logInPackage(readAll(file)));
+    for (const auto& file : files("multipartmime")) logs.push_back(logInPackage(readAll(file), file.stem()));
     return logs;
   }
   Dictionary settings(Dictionary analytics, bool collect = true) const {
@@ -294,7 +284,10 @@ TEST_F(VZDVizuzodControllerTest, TheFlushTimerSendsOnlyALogPastThePayloadSize) {
   clock_.advance(1);
   drain();
   ASSERT_TRUE(server_->waitForRequests(1));
-  EXPECT_NE(logInPackage(server_->requests().front().body).find("\tapp_launched\t"), std::string::npos);
+  const auto request = server_->requests().front();
+  const std::string type = request.header("Content-Type").value_or("");
+  const std::string boundary = type.substr(type.find("boundary=") + 9);
+  EXPECT_NE(logInPackage(request.body, boundary).find("\tapp_launched\t"), std::string::npos);
   log("small");
   drain();
   fs::resize_file(controller_->currentLogURL(), 100);  // at the limit, not past it
