@@ -1,6 +1,7 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -208,11 +209,25 @@ TEST_F(VZDVizuzodControllerTest, StartUpKeepsTheNewestHundredPackagesAndTakesUpH
     fs::last_write_time(file, now - std::chrono::minutes(200 - i));  // P1000 is the oldest
   }
   std::ofstream(events() / "notes.txt") << "stray";
+  // Left half-done: a log with a gz beside it (compressed again from the log), and a gz alone.
+  std::ofstream(events() / "half.log") << "1\tcustom\t2\t{}\n";
+  std::ofstream(events() / "half.gz") << "cut short";
+  gzFile lone = gzopen((events() / "lone.gz").c_str(), "w");
+  gzputs(lone, "2\tcustom\t2\t{}\n");
+  gzclose(lone);
   start();
-  const auto kept = files("multipartmime");
-  EXPECT_EQ(kept.size(), 100u);
-  for (int i = 0; i < 5; ++i) EXPECT_FALSE(kept.contains(events() / ("P" + std::to_string(1000 + i) + ".multipartmime")));
-  EXPECT_FALSE(fs::exists(events() / "notes.txt"));
+  auto kept = files("multipartmime");
+  EXPECT_EQ(kept.size(), 102u);
+  for (int i = 0; i < 105; ++i) {
+    const fs::path old = events() / ("P" + std::to_string(1000 + i) + ".multipartmime");
+    EXPECT_EQ(kept.erase(old), i < 5 ? 0u : 1u) << old;
+  }
+  std::set<std::string> resumed;
+  for (const auto& file : kept) resumed.insert(logInPackage(readAll(file), file.stem()));
+  EXPECT_EQ(resumed, (std::set<std::string>{"1\tcustom\t2\t{}\n", "2\tcustom\t2\t{}\n"}));
+  // The stray file and the half-done files are gone; beside the packages only this run's log is there.
+  EXPECT_EQ(fileCount(), 103u);
+  EXPECT_EQ(files("log"), std::set<fs::path>{controller_->currentLogURL()});
   EXPECT_EQ(server_->requestCount(), 0u);
 }
 
