@@ -412,13 +412,6 @@ TEST_F(CrashDriver, StacksWithoutFramePointersKeepEveryCaller) {
   EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end()) << ::testing::PrintToString(names);
 }
 
-std::string hex(const std::string& text) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string out;
-  for (const unsigned char c : text) out += {digits[c >> 4], digits[c & 15]};
-  return out;
-}
-
 bool contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -430,8 +423,8 @@ TEST_F(CrashDriver, AnUncaughtExceptionIsRecordedOnItsThreadThenTheEarlierHandle
   ASSERT_EQ(lines.size(), kRecordLines);
   const auto& exception = lines[0]["exception"];
   EXPECT_EQ(exception["type"], "c++");
-  EXPECT_EQ(exception["name"], hex("std::runtime_error"));
-  EXPECT_EQ(exception["reason"], hex("boom"));
+  EXPECT_EQ(exception["name"], hexText("std::runtime_error"));
+  EXPECT_EQ(exception["reason"], hexText("boom"));
   EXPECT_GT(exception["time"].get<std::int64_t>(), 0);
   EXPECT_FALSE(exception.contains("frames"));
   for (std::size_t i = 0; i < kProcessSections.size(); ++i) EXPECT_TRUE(lines[i + 1].contains(kProcessSections[i]));
@@ -451,15 +444,15 @@ TEST_F(CrashDriver, AThrownCStringAndAnExceptionOnAnotherThreadAreRecorded) {
   EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
   auto lines = recordLines(directory_ / "exception.vrdrecord");
   ASSERT_EQ(lines.size(), kRecordLines);
-  EXPECT_EQ(lines[0]["exception"]["name"], hex("const char *"));
-  EXPECT_EQ(lines[0]["exception"]["reason"], hex("boom"));
+  EXPECT_EQ(lines[0]["exception"]["name"], hexText("const char *"));
+  EXPECT_EQ(lines[0]["exception"]["reason"], hexText("boom"));
 
   child = crash("throw-thread");
   EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
   lines = recordLines(directory_ / "exception.vrdrecord");
   ASSERT_EQ(lines.size(), kRecordLines) << "the earlier run's record was removed at set-up";
-  EXPECT_EQ(lines[0]["exception"]["name"], hex("std::logic_error"));
-  EXPECT_EQ(lines[0]["exception"]["reason"], hex("from a thread"));
+  EXPECT_EQ(lines[0]["exception"]["name"], hexText("std::logic_error"));
+  EXPECT_EQ(lines[0]["exception"]["reason"], hexText("from a thread"));
   EXPECT_GE(lines[1]["threads"].size(), 2u);
   const auto names = symbols(crashedThread(lines)["stacktrace"]);
   EXPECT_TRUE(contains(names, "crashdriverThrowLogicError")) << ::testing::PrintToString(names);
@@ -476,7 +469,7 @@ TEST_F(CrashDriver, TwoThreadsEndingByExceptionsAtOnceLeaveOneWholeExceptionReco
     // The second thread's end (through the earlier handler, or an abort) waits for the first one's record.
     const auto lines = recordLines(directory_ / "exception.vrdrecord");
     ASSERT_EQ(lines.size(), kRecordLines) << "run " << run;
-    EXPECT_EQ(lines[0]["exception"]["name"], hex("std::logic_error"));
+    EXPECT_EQ(lines[0]["exception"]["name"], hexText("std::logic_error"));
     EXPECT_TRUE(lines.back().contains("storage"));
     const auto signal = signalRecord();
     ASSERT_EQ(signal.size(), kRecordLines) << "run " << run;

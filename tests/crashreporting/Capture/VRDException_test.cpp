@@ -11,13 +11,6 @@
 namespace crashreporting::test {
 namespace {
 
-std::string hex(const std::string& text) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string out;
-  for (const unsigned char c : text) out += {digits[c >> 4], digits[c & 15]};
-  return out;
-}
-
 struct LocalError {};
 
 class CountingDelegate : public VRDSubmittableCrashDelegate {
@@ -79,8 +72,8 @@ TEST_F(Exceptions, EachKindOfThrownValueIsNamedAndFollowedByTheProcessLines) {
       {"std::exception*", ""},  {"int", ""},                    {"crashreporting::test::(anonymous namespace)::LocalError", ""}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(found[i]["type"], "c++") << i;
-    EXPECT_EQ(found[i]["name"], hex(expected[i].first)) << expected[i].first;
-    EXPECT_EQ(found[i]["reason"], hex(expected[i].second)) << expected[i].first;
+    EXPECT_EQ(found[i]["name"], hexText(expected[i].first)) << expected[i].first;
+    EXPECT_EQ(found[i]["reason"], hexText(expected[i].second)) << expected[i].first;
     EXPECT_FALSE(found[i].contains("frames"));
   }
   EXPECT_EQ(delegate_.calls, 6) << "every fatal record is delivered";
@@ -104,18 +97,18 @@ TEST_F(Exceptions, CustomExceptionsKeepTheirFramesAndAlternateFilesByTheMaximum)
   const auto a = exceptions("custom_exception_a.vrdrecord");
   ASSERT_EQ(a.size(), 2u);
   EXPECT_EQ(a[0]["type"], "custom");
-  EXPECT_EQ(a[0]["name"], hex("First"));
-  EXPECT_EQ(a[0]["reason"], hex("one"));
+  EXPECT_EQ(a[0]["name"], hexText("First"));
+  EXPECT_EQ(a[0]["reason"], hexText("one"));
   ASSERT_EQ(a[0]["frames"].size(), 2u);
-  EXPECT_EQ(a[0]["frames"][0], nlohmann::json::parse(R"({"pc":4096,"symbol":")" + hex("doWork") +
-                                                     R"(","offset":16,"library":")" + hex("libwork.so") +
-                                                     R"(","file":")" + hex("work.cpp") + R"(","line":42})"));
+  EXPECT_EQ(a[0]["frames"][0], nlohmann::json::parse(R"({"pc":4096,"symbol":")" + hexText("doWork") +
+                                                     R"(","offset":16,"library":")" + hexText("libwork.so") +
+                                                     R"(","file":")" + hexText("work.cpp") + R"(","line":42})"));
   EXPECT_EQ(a[0]["frames"][1], nlohmann::json::parse(R"({"pc":8192,"offset":0,"line":0})")) << "unknown texts left out";
   EXPECT_EQ(a[1]["type"], "javascript");
   EXPECT_FALSE(a[1].contains("frames"));
   const auto b = exceptions("custom_exception_b.vrdrecord");
   ASSERT_EQ(b.size(), 1u) << "the third goes to the B file";
-  EXPECT_EQ(b[0]["name"], hex("Third"));
+  EXPECT_EQ(b[0]["name"], hexText("Third"));
   EXPECT_FALSE(std::filesystem::exists(temp_.path() / "exception.vrdrecord")) << "custom exceptions are not fatal";
   EXPECT_EQ(delegate_.calls, 0);
 }
