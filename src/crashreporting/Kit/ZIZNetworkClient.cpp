@@ -162,7 +162,10 @@ void ZIZNetworkClient::startDownloadTaskWithRequest(const URLRequest& request, s
 double ZIZNetworkClient::computeDelayForResponse(const std::optional<URLResponse>& response,
                                                  std::uint64_t retryCount) {
   const double retryValue = ZIZNetworkResponseHandler::retryValueForResponse(response);
-  const double jitter = generateRandomJitter();
+  return backOffDelay(retryValue, retryCount, generateRandomJitter());
+}
+
+double ZIZNetworkClient::backOffDelay(double retryValue, std::uint64_t retryCount, double jitter) {
   const double exponent = retryCount == 0 ? 1.0 : static_cast<double>(retryCount);
   const double delay = std::pow(std::max(kMinimumRetryBase, retryValue), exponent) * jitter;
   // A large Retry-After or many retries must not overflow the timer's nanoseconds.

@@ -52,7 +52,9 @@ class ZIZNetworkClient : public std::enable_shared_from_this<ZIZNetworkClient> {
   void startDownloadTaskWithRequest(const URLRequest& request, std::uint64_t retryLimit, std::uint64_t tries,
                                     DownloadCompletion completion);
 
-  /// Seconds: max(2, Retry-After) to the power n (1 when n is 0), times the jitter; at most kZIZMaxRetryDelay.
+  /// Seconds: max(2, retryValue) to the power n (1 when n is 0), times the jitter; at most kZIZMaxRetryDelay.
+  static double backOffDelay(double retryValue, std::uint64_t retryCount, double jitter);
+  /// backOffDelay of the reply's Retry-After and a new jitter.
   double computeDelayForResponse(const std::optional<URLResponse>& response, std::uint64_t retryCount);
   /// A factor in [0.9, 1.1) with the bounds taken as single-precision values.
   double generateRandomJitter();

@@ -65,7 +65,8 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
     return false;
   }
   if (debug()) log(std::string("Submitting report") + (urgent ? " as urgent" : ""));
-  return networkClient_ != nullptr && networkClient_->submitPackageMultipartMimeAtPath(path, urgent);
+  if (uploader_ != nullptr) return uploader_->submitPackageMultipartMimeAtPath(path, urgent);
+  return submitPackageMultipartMimeAtPath(path, urgent);
 }
 
 bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path) {

@@ -8,6 +8,7 @@
 #include "crashreporting/Reports/VRDInternalReport.h"
 #include "crashreporting/Reports/VRDSettings.h"
 #include "crashreporting/platform/Error.h"
+#include "crashreporting/platform/URLRequest.h"
 
 // The pipeline from a report folder to an upload: move it into processing, symbolicate its crash records,
 // package it into prepared, remove the folder, hand the package to the upload. Runs synchronously on the
@@ -16,6 +17,7 @@
 namespace crashreporting {
 
 class VRDReportsController;
+class VRDNetworkClient;
 
 class VRDReportsControllerDelegate {
  public:
@@ -28,7 +30,7 @@ class VRDReportsControllerDelegate {
                                                              const std::optional<Error>& error) = 0;
 };
 
-/// What uploads a package (the report upload client).
+/// What takes a package in place of the controller's own submission (tests, tools).
 class VRDPackageUploader {
  public:
   virtual ~VRDPackageUploader() = default;
@@ -41,13 +43,27 @@ class VRDReportsController {
   /// The delegate, uploader and store must outlive the controller.
   VRDReportsController(VRDReportsControllerDelegate& delegate, VRDPackageUploader* networkClient,
                        VRDFileManager& fileManager)
-      : delegate_(delegate), networkClient_(networkClient), fileManager_(fileManager) {}
+      : delegate_(delegate), uploader_(networkClient), fileManager_(fileManager) {}
+  /// Packages are submitted by the controller itself, as requests that `networkClient` uploads.
+  VRDReportsController(VRDReportsControllerDelegate& delegate, VRDNetworkClient& networkClient,
+                       VRDFileManager& fileManager)
+      : delegate_(delegate), networkClient_(&networkClient), fileManager_(fileManager) {}
 
   /// The whole pipeline; true when the package was handed to the upload and the upload started. With
   /// `processing`, the report is first moved into processing and symbolicated there (its path follows it); one
   /// already in processing is symbolicated again where it lies.
   bool prepareAndSubmitReport(VRDInternalReport& report, bool urgent, bool processing);
   bool uploadPackagedReportAtPath(const std::string& path, bool urgent);
+  /// Builds the upload request of the package and hands it to the network client; false when the package is
+  /// empty or gone (already submitted), its size is unknown, or there is no client or no address.
+  bool submitPackageMultipartMimeAtPath(const std::string& path, bool synchronously);
+  /// <reports endpoint>/sdk-api/v1/platforms/mac/apps/<bundle identifier>/reports; none when not a URL.
+  std::optional<std::string> reportURL();
+  /// A request with the kit's header fields in their order and the API key.
+  URLRequest mutableRequestWithURL(const std::string& url, double timeout);
+  /// Sets the multipart Content-Type (the boundary is the package's name without its extension) and the
+  /// Content-Length of the file; false when its size is unknown.
+  bool fillInRequestForMultipartMimeDataAtPath(URLRequest& request, const std::string& path);
   bool cleanUpSubmittedReportAtPath(const std::string& path);
   void reportUploadAtPathCompletedWithError(const std::string& path, const std::optional<Error>& error);
 
@@ -61,7 +77,8 @@ class VRDReportsController {
   bool runPipeline(VRDInternalReport& report, bool urgent, bool processing);
 
   VRDReportsControllerDelegate& delegate_;
-  VRDPackageUploader* networkClient_;
+  VRDPackageUploader* uploader_ = nullptr;
+  VRDNetworkClient* networkClient_ = nullptr;
   VRDFileManager& fileManager_;
 };
 

@@ -83,7 +83,7 @@ URLLoader::ConnectionId URLLoader::start(const URLRequest& request,
       });
       return 0;
     }
-    http.body.assign(std::istreambuf_iterator<char>(in), {});
+    http.bodyFile = file->string();  // streamed while sent
   } else {
     http.body.assign(request.HTTPBody().begin(), request.HTTPBody().end());
   }

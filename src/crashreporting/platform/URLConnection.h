@@ -43,8 +43,8 @@ class URLLoader {
   URLLoader(const URLLoader&) = delete;
   URLLoader& operator=(const URLLoader&) = delete;
 
-  /// Starts `request` (its body file is read now). `anchorCertificates` (PEM): the only authorities trusted
-  /// for https; none: the system's store. The delegate is held weakly: once it is gone, nothing is reported.
+  /// Starts `request` (its body file is streamed from disk while sent). `anchorCertificates` (PEM): the only
+  /// authorities trusted for https; none: the system's store. The delegate is held weakly: once it is gone, nothing is reported.
   ConnectionId start(const URLRequest& request, const std::optional<std::string>& anchorCertificates,
                      std::weak_ptr<URLConnectionDelegate> delegate);
   /// Stops the connection; it reports nothing more. Unknown or finished ids are ignored.

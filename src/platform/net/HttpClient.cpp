@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <csignal>
@@ -29,6 +30,9 @@ struct EasyDeleter {
 };
 struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 void initialiseCurlOnce() {
@@ -81,6 +85,7 @@ struct Transfer {
   HttpRequest request;
   std::unique_ptr<CURL, EasyDeleter> easy;
   std::unique_ptr<curl_slist, ListDeleter> fields;
+  std::unique_ptr<std::FILE, FileCloser> bodyFile;
   HttpHeaders headers;
   std::string body;
   std::size_t headerBytes = 0;
@@ -117,6 +122,10 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* cont
   return bytes;
 }
 
+std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* context) {
+  return std::fread(buffer, 1, size * count, static_cast<std::FILE*>(context));
+}
+
 HttpResponse failure(HttpErrorCode code, std::string message) {
   HttpResponse response;
   response.error = HttpError{code, std::move(message)};
@@ -138,6 +147,18 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
     curl_slist* grown = curl_slist_append(transfer.fields.get(), (name + ": " + value).c_str());
     if (!grown) return failure(HttpErrorCode::transport, "out of memory");
     if (!transfer.fields) transfer.fields.reset(grown);  // later appends keep the same head
+  }
+  curl_off_t bodyFileSize = 0;
+  if (!request.bodyFile.empty()) {
+    transfer.bodyFile.reset(std::fopen(request.bodyFile.c_str(), "rbe"));
+    struct stat status {};
+    if (!transfer.bodyFile || fstat(fileno(transfer.bodyFile.get()), &status) != 0 || !S_ISREG(status.st_mode))
+      return failure(HttpErrorCode::invalidRequest, "cannot read the body file \"" + request.bodyFile + "\"");
+    bodyFileSize = static_cast<curl_off_t>(status.st_size);
+    // No "Expect: 100-continue" round trip: the body follows the header at once, as with a body in memory.
+    curl_slist* grown = curl_slist_append(transfer.fields.get(), "Expect:");
+    if (!grown) return failure(HttpErrorCode::transport, "out of memory");
+    if (!transfer.fields) transfer.fields.reset(grown);
   }
   transfer.easy.reset(curl_easy_init());
   if (!transfer.easy) return failure(HttpErrorCode::transport, "out of memory");
@@ -168,7 +189,7 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
   if (!request.pinnedPublicKey.empty()) curl_easy_setopt(easy, CURLOPT_PINNEDPUBLICKEY, request.pinnedPublicKey.c_str());
   if (transfer.fields) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.fields.get());
 
-  const bool sendsBody = !request.body.empty() || request.method == "POST" || request.method == "PUT";
+  const bool sendsBody = !request.body.empty() || transfer.bodyFile || request.method == "POST" || request.method == "PUT";
   if (request.method == "HEAD") {
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
   } else if (request.method == "GET" && !sendsBody) {
@@ -177,8 +198,14 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
     if (request.method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     if (sendsBody) {
       curl_easy_setopt(easy, CURLOPT_POST, 1L);
-      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+      if (transfer.bodyFile) {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, bodyFileSize);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, onRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, transfer.bodyFile.get());
+      } else {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+      }
     }
   }
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);

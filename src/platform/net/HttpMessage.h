@@ -26,6 +26,10 @@ struct HttpRequest {
   HttpHeaders headers;
   /// Sent as the body when not empty (and, for POST and PUT, even when empty).
   std::string body;
+  /// When set, the body is read from this file while it is sent (never held in memory whole), in place of
+  /// `body`; its length is the file's size when the request starts. A file that cannot be opened fails the
+  /// request with HttpErrorCode::invalidRequest.
+  std::string bodyFile;
   /// Seconds for the whole exchange: connecting, sending and the reply to its last byte.
   double timeout = 60.0;
   /// The reply's body may be at most this long; a longer one fails with HttpErrorCode::tooLarge.
