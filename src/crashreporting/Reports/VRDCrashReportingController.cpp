@@ -36,36 +36,21 @@ struct VRDCrashReportingController::Life {
 
 VRDCrashReportingController::VRDCrashReportingController(VRDFileManager& fileManager,
                                                          VRDCrashReportingControllerDelegate& delegate,
-                                                         Environment environment)
+                                                         VRDCrashReportingEnvironment environment)
     : fileManager_(fileManager),
       delegate_(delegate),
       scheduler_(std::move(environment.scheduler)),
       operationQueue_(std::make_shared<OperationQueue>(kWorkQueueLabel)),
-      life_(std::make_shared<Life>()) {
+      life_(std::make_shared<Life>()),
+      uploader_(environment.uploader) {
   operationQueue_->setMaxConcurrentOperationCount(1);
   if (!scheduler_) {
     scheduler_ = [](std::chrono::nanoseconds delay, std::function<void()> block) {
       DelayedDispatch::after(delay, std::move(block));
     };
   }
-  if (environment.uploadClientFactory) {
-    VRDUploadClientContext context;
-    context.operationQueue = operationQueue_;
-    context.fileManager = &fileManager_;
-    const auto life = life_;
-    context.canUseBackgroundSessions = [this, life] {
-      const std::lock_guard lock(life->mutex);
-      return life->alive && networkClientCanUseBackgroundSessions();
-    };
-    context.settings = [this] { return settings(); };
-    context.APIKey = [this] { return APIKey(); };
-    context.bundleIdentifier = [this] { return bundleIdentifier(); };
-    context.didFinishUploadWithPath = [this, life](const std::string& path, const std::optional<Error>& error) {
-      const std::lock_guard lock(life->mutex);
-      if (life->alive) networkClientDidFinishUploadWithPath(path, error);
-    };
-    networkClient_ = environment.uploadClientFactory(context);
-  }
+  networkClient_ = VRDNetworkClient::create(operationQueue_, fileManager_, this);
+  networkClient_->setScheduler(scheduler_);
 }
 
 VRDCrashReportingController::~VRDCrashReportingController() {
@@ -74,8 +59,8 @@ VRDCrashReportingController::~VRDCrashReportingController() {
     life_->alive = false;
   }
   for (const std::uint64_t id : observers_) NotificationCenter::defaultCenter().removeObserver(id);
+  networkClient_->setDelegate(nullptr);
   operationQueue_->waitUntilAllOperationsAreFinished();
-  networkClient_.reset();
 }
 
 void VRDCrashReportingController::ifAlive(const std::shared_ptr<Life>& life, const std::function<void()>& block) {
@@ -120,7 +105,8 @@ std::optional<std::string> VRDCrashReportingController::bundleIdentifier() { ret
 VRDReportsController& VRDCrashReportingController::reportsController() {
   const std::lock_guard lock(mutex_);
   if (!reportsController_) {
-    reportsController_ = std::make_unique<VRDReportsController>(*this, networkClient_.get(), fileManager_);
+    reportsController_ = uploader_ ? std::make_unique<VRDReportsController>(*this, uploader_, fileManager_)
+                                   : std::make_unique<VRDReportsController>(*this, *networkClient_, fileManager_);
   }
   return *reportsController_;
 }

@@ -13,10 +13,10 @@
 #include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Reports/VRDCrashReportingControllerDelegate.h"
 #include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/Reports/VRDReportsController.h"
 #include "crashreporting/Reports/VRDSendPrompt.h"
 #include "crashreporting/Reports/VRDSettings.h"
-#include "crashreporting/Reports/VRDUploadClient.h"
 #include "crashreporting/platform/OperationQueue.h"
 
 // The crash-reporting life cycle of one process: start-up checks, this run's report folder and the launch marker,
@@ -42,7 +42,18 @@ inline constexpr const char* VRDInternalKeyInBackground = "com.zizozu.app.in_bac
 inline constexpr const char* VRDApplicationWillBecomeActiveNotification = "NSApplicationWillBecomeActiveNotification";
 inline constexpr const char* VRDApplicationDidResignActiveNotification = "NSApplicationDidResignActiveNotification";
 
-class VRDCrashReportingController final : public VRDReportsControllerDelegate, public VRDCrashCallbackTarget {
+/// What the controller works with besides the store and its delegate.
+struct VRDCrashReportingEnvironment {
+  /// The timer of the 2-second checks, the upload retries and the upload client's restarts (DelayedDispatch by
+  /// default).
+  VRDScheduler scheduler;
+  /// Takes the packages instead of the upload client (tests); must outlive the controller.
+  VRDPackageUploader* uploader = nullptr;
+};
+
+class VRDCrashReportingController final : public VRDReportsControllerDelegate,
+                                          public VRDNetworkClientDelegate,
+                                          public VRDCrashCallbackTarget {
  public:
   /// The send prompt's answer in this process.
   enum PromptChoice : std::int64_t { notAsked = 0, dontSend = 1, send = 2, alwaysSend = 3 };
@@ -50,16 +61,9 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate, p
   static constexpr std::chrono::seconds kPostStartCheckDelay{2};
   static constexpr std::chrono::seconds kUploadRetryDelay{600};
 
-  struct Environment {
-    /// Makes the upload client; none uploads nothing.
-    VRDUploadClientFactory uploadClientFactory;
-    /// The timer of the 2-second checks and the upload retries (DelayedDispatch by default).
-    VRDScheduler scheduler;
-  };
-
   /// The store and the delegate must outlive the controller.
   VRDCrashReportingController(VRDFileManager& fileManager, VRDCrashReportingControllerDelegate& delegate,
-                              Environment environment = {});
+                              VRDCrashReportingEnvironment environment = {});
   /// Waits for the work queue; what is scheduled later does nothing.
   ~VRDCrashReportingController() override;
   VRDCrashReportingController(const VRDCrashReportingController&) = delete;
@@ -95,9 +99,12 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate, p
   /// Crash time: the delegate's synchronous crash callback.
   void deliverCrashDelegateCallback() noexcept override;
 
-  /// The upload client's answers.
-  bool networkClientCanUseBackgroundSessions() { return delegate_.reportingControllerCanUseBackgroundSessions(*this); }
-  void networkClientDidFinishUploadWithPath(const std::string& path, const std::optional<Error>& error);
+  // VRDNetworkClientDelegate
+  bool networkClientCanUseBackgroundSessions(VRDNetworkClient&) override {
+    return delegate_.reportingControllerCanUseBackgroundSessions(*this);
+  }
+  void networkClientDidFinishUploadWithPath(VRDNetworkClient& client, const std::string& path,
+                                            const std::optional<Error>& error) override;
 
   // VRDReportsControllerDelegate
   VRDSettings settingsForReportsController(VRDReportsController&) override { return settings(); }
@@ -110,7 +117,7 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate, p
 
   /// The work queue (tests wait on it).
   OperationQueue& operationQueue() { return *operationQueue_; }
-  VRDUploadClient* networkClient() { return networkClient_.get(); }
+  VRDNetworkClient& networkClient() { return *networkClient_; }
 
  private:
   struct Life;
@@ -148,7 +155,8 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate, p
   VRDScheduler scheduler_;
   std::shared_ptr<OperationQueue> operationQueue_;
   std::shared_ptr<Life> life_;
-  std::unique_ptr<VRDUploadClient> networkClient_;
+  VRDPackageUploader* uploader_;
+  std::shared_ptr<VRDNetworkClient> networkClient_;
   std::mutex mutex_;  // the lazy members below
   std::optional<VRDSettings> settings_;
   std::unique_ptr<VRDReportsController> reportsController_;

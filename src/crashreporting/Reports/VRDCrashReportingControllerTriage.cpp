@@ -152,8 +152,8 @@ void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vec
 }
 
 void VRDCrashReportingController::handleExistingFilesInPrepared(const std::vector<std::string>& entries) {
-  if (entries.empty() || !networkClient_) return;
-  networkClient_->attemptToReconnectBackgroundSession([this, life = life_, entries] {
+  if (entries.empty()) return;
+  networkClient_->attemptToReconnectBackgroundSessionWithCompletionBlock([this, life = life_, entries] {
     ifAlive(life, [&] { addOperation([this, entries] { uploadPreexistingFiles(entries); }); });
   });
 }
@@ -165,7 +165,7 @@ void VRDCrashReportingController::uploadPreexistingFiles(const std::vector<std::
   }
 }
 
-void VRDCrashReportingController::networkClientDidFinishUploadWithPath(const std::string& path,
+void VRDCrashReportingController::networkClientDidFinishUploadWithPath(VRDNetworkClient&, const std::string& path,
                                                                        const std::optional<Error>& error) {
   reportsController().reportUploadAtPathCompletedWithError(path, error);
 }

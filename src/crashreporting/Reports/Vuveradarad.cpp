@@ -83,7 +83,7 @@ VRDCrashReportingController* Vuveradarad::crashReportingController() {
   return crashReportingController_.get();
 }
 
-void Vuveradarad::setControllerEnvironment(VRDCrashReportingController::Environment environment) {
+void Vuveradarad::setControllerEnvironment(VRDCrashReportingEnvironment environment) {
   const std::lock_guard lock(mutex_);
   environment_ = std::move(environment);
 }

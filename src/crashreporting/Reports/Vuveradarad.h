@@ -11,6 +11,7 @@
 #include "crashreporting/Kit/KitClass.h"
 #include "crashreporting/Reports/VRDCrashReportingController.h"
 #include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/Reports/VRDKitConstants.h"
 #include "crashreporting/Reports/VuveradaradDelegate.h"
 
 // The crash kit's single object and its public start: a host calls Vuveradarad::startWithAPIKey (or Zizozu::with
@@ -22,9 +23,9 @@ namespace crashreporting {
 
 class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDelegate {
  public:
-  static constexpr const char* kKitDisplayVersion = "3.8.6";
-  static constexpr const char* kKitBuildVersion = "124";
-  static constexpr const char* kBundleIdentifier = "com.zizozu.vuveradarad.mac";
+  static constexpr const char* kKitDisplayVersion = kVRDKitDisplayVersion;
+  static constexpr const char* kKitBuildVersion = kVRDKitBuildVersion;
+  static constexpr const char* kBundleIdentifier = kVRDKitBundleIdentifier;
 
   /// Made on first use, once per process (reset with the library's other single instances).
   static Vuveradarad& sharedInstance();
@@ -51,7 +52,7 @@ class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDe
 
   /// What the controller is made with (tests and hosts that need another upload client or timer). Takes
   /// effect at the start.
-  void setControllerEnvironment(VRDCrashReportingController::Environment environment);
+  void setControllerEnvironment(VRDCrashReportingEnvironment environment);
   /// The controller; null before the start.
   VRDCrashReportingController* crashReportingController();
 
@@ -89,7 +90,7 @@ class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDe
   // Every delegate ever set stays alive, so the crash handler can read the current one without a lock.
   std::vector<std::shared_ptr<const VuveradaradDelegate>> delegates_;
   std::atomic<const VuveradaradDelegate*> crashDelegate_{nullptr};
-  VRDCrashReportingController::Environment environment_;
+  VRDCrashReportingEnvironment environment_;
   std::unique_ptr<VRDFileManager> fileManager_;
   std::unique_ptr<VRDCrashReportingController> crashReportingController_;
   std::atomic<bool> controllerCreated_{false};

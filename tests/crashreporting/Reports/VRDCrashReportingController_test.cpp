@@ -70,7 +70,7 @@ class Controller : public ControllerTest {
  protected:
   std::unique_ptr<VRDCrashReportingController> make() {
     return std::make_unique<VRDCrashReportingController>(
-        store_, kit_, VRDCrashReportingController::Environment{uploadFactory(), timer_.scheduler()});
+        store_, kit_, VRDCrashReportingEnvironment{timer_.scheduler(), &uploader_});
   }
   /// Starts a controller and waits until its work queue is idle.
   bool start(VRDCrashReportingController& controller) {
@@ -147,7 +147,7 @@ TEST_F(Controller, RefusesToStartWithoutBundleIdentifierAndEmptiesTheStoreWhenRe
   EXPECT_TRUE(store_.activePathContents().empty());
   EXPECT_TRUE(store_.preparedPathContents().empty());
   EXPECT_FALSE(controller->launchFailureMarkerPresent());
-  EXPECT_TRUE(client_->uploads().empty());
+  EXPECT_TRUE(uploader_.uploads().empty());
 }
 
 TEST_F(Controller, TriagesEarlierReportsThroughTheDelegate) {
@@ -167,7 +167,7 @@ TEST_F(Controller, TriagesEarlierReportsThroughTheDelegate) {
   EXPECT_FALSE(fs::exists(empty));
   EXPECT_FALSE(fs::exists(declined));
   EXPECT_FALSE(fs::exists(accepted));
-  const auto uploads = client_->uploads();
+  const auto uploads = uploader_.uploads();
   ASSERT_EQ(uploads.size(), 1u);
   EXPECT_FALSE(uploads[0].synchronously);
   EXPECT_EQ(store_.preparedPathContents(), std::vector<std::string>{uploads[0].path});
@@ -180,7 +180,7 @@ TEST_F(Controller, AfterACrashAtStartEarlierReportsAreUploadedBeforeStartUpRetur
   auto controller = make();
   ASSERT_TRUE(controller->createLaunchFailureMarker());
   ASSERT_TRUE(controller->startWithProfilingMark(VRDProfileMark(), std::nullopt));
-  const auto uploads = client_->uploads();
+  const auto uploads = uploader_.uploads();
   ASSERT_EQ(uploads.size(), 1u);
   EXPECT_TRUE(uploads[0].synchronously);
   EXPECT_TRUE(kit_.asked.empty());
@@ -195,8 +195,8 @@ TEST_F(Controller, ADecidingDelegateOrAPromptMakesNoReportUrgent) {
   auto controller = make();
   ASSERT_TRUE(controller->createLaunchFailureMarker());
   ASSERT_TRUE(start(*controller));
-  ASSERT_EQ(client_->uploads().size(), 1u);
-  EXPECT_FALSE(client_->uploads()[0].synchronously);
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  EXPECT_FALSE(uploader_.uploads()[0].synchronously);
   EXPECT_EQ(kit_.asked, std::vector<std::string>{"crashed"});
 }
 
@@ -236,7 +236,7 @@ TEST_F(PromptedController, DontSendRemovesThisAndEveryLaterReportWithoutAskingAg
   answerNext(*controller);
   EXPECT_EQ(prompt->shown.size(), 1u);
   EXPECT_FALSE(fs::exists(second));
-  EXPECT_TRUE(client_->uploads().empty());
+  EXPECT_TRUE(uploader_.uploads().empty());
 }
 
 TEST_F(PromptedController, SendAndAlwaysSendSendEveryLaterReportWithoutAsking) {
@@ -252,7 +252,7 @@ TEST_F(PromptedController, SendAndAlwaysSendSendEveryLaterReportWithoutAsking) {
     EXPECT_EQ(prompt->shown.size(), 1u);
     EXPECT_EQ(controller->promptChoice(),
               button == 0 ? VRDCrashReportingController::send : VRDCrashReportingController::alwaysSend);
-    EXPECT_EQ(client_->uploads().size(), 2u);
+    EXPECT_EQ(uploader_.uploads().size(), 2u * (button + 1));
     controller.reset();
     VRDContextResetForTesting();
     for (const auto& path : store_.activePathContents()) fs::remove_all(path);
@@ -271,7 +271,7 @@ TEST_F(PromptedController, TheChoiceIsSharedSafelyBetweenTheMainAndTheWorkQueue)
   auto controller = make();
   ASSERT_TRUE(controller->startWithProfilingMark(VRDProfileMark(), std::nullopt));
   for (auto& handler : handlers_) handler(true);
-  ASSERT_TRUE(eventually([&] { return client_->uploads().size() == 20; }));
+  ASSERT_TRUE(eventually([&] { return uploader_.uploads().size() == 20; }));
   EXPECT_GE(prompt->shown.size(), 1u);
   EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::send);
 }
@@ -298,7 +298,7 @@ TEST_F(Controller, WithoutARegisteredPromptReportsAreSentWithoutAskingAndThatIsL
   auto controller = make();
   ASSERT_TRUE(start(*controller));
   settle(*controller);
-  EXPECT_EQ(client_->uploads().size(), 2u);
+  EXPECT_EQ(uploader_.uploads().size(), 2u);
   EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::notAsked);
   EXPECT_EQ(log_.count("[Vuveradarad:Crash] No send prompt is registered by the application: reports are sent "
                        "without asking"),
@@ -313,7 +313,7 @@ TEST_F(Controller, ResumesReportsLeftInProcessingAndPackagesLeftInPrepared) {
   std::ofstream(package) << "x";
   auto controller = make();
   ASSERT_TRUE(start(*controller));
-  const auto uploads = client_->uploads();
+  const auto uploads = uploader_.uploads();
   ASSERT_EQ(uploads.size(), 2u);
   EXPECT_TRUE(store_.processingPathContents().empty());
   EXPECT_EQ(fs::path(uploads[0].path).parent_path(), fs::path(store_.preparedPath()));
@@ -327,29 +327,29 @@ TEST_F(Controller, AReportTriagedDuringStartUpIsUploadedOnceEvenWhenItsPackageIs
   kit_.answer = [this](const VRDInternalReport&, const auto& handler) {
     handler(true);
     // The work queue packages and hands it over while start-up is still going on.
-    ASSERT_TRUE(eventually([&] { return client_->uploads().size() == 1; }, 20.0));
+    ASSERT_TRUE(eventually([&] { return uploader_.uploads().size() == 1; }, 20.0));
   };
   kit_.decides = true;
   auto controller = make();
   ASSERT_TRUE(start(*controller));
-  EXPECT_EQ(client_->uploads().size(), 1u);
+  EXPECT_EQ(uploader_.uploads().size(), 1u);
 }
 
 TEST_F(Controller, AFailedUploadIsRetriedAfter600SecondsUntilItSucceeds) {
   earlierReport("a");
   auto controller = make();
   ASSERT_TRUE(start(*controller));
-  ASSERT_EQ(client_->uploads().size(), 1u);
-  const std::string package = client_->uploads()[0].path;
-  client_->complete(package, Error{"ZIZNetworkError", -6, {}, {}});
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  const std::string package = uploader_.uploads()[0].path;
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), package, Error{"ZIZNetworkError", -6, {}, {}});
   EXPECT_TRUE(fs::exists(package));
   ASSERT_EQ(timer_.fire(seconds(600)), 1);
   controller->operationQueue().waitUntilAllOperationsAreFinished();
-  ASSERT_EQ(client_->uploads().size(), 2u);
-  EXPECT_EQ(client_->uploads()[1].path, package);
-  EXPECT_FALSE(client_->uploads()[1].synchronously);
+  ASSERT_EQ(uploader_.uploads().size(), 2u);
+  EXPECT_EQ(uploader_.uploads()[1].path, package);
+  EXPECT_FALSE(uploader_.uploads()[1].synchronously);
 
-  client_->complete(package, std::nullopt);
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), package, std::nullopt);
   EXPECT_FALSE(fs::exists(package));
   EXPECT_EQ(timer_.fire(seconds(600)), 0);
 }
@@ -380,7 +380,7 @@ TEST_F(Controller, WorkScheduledForLaterDoesNothingOnceTheControllerHasGone) {
   earlierReport("a");
   auto controller = make();
   ASSERT_TRUE(start(*controller));
-  client_->complete(client_->uploads()[0].path, Error{"d", 1, {}, {}});
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), uploader_.uploads()[0].path, Error{"d", 1, {}, {}});
   controller.reset();
   EXPECT_EQ(timer_.fire(seconds(600)), 1);
   EXPECT_EQ(timer_.fire(seconds(2)), 1);

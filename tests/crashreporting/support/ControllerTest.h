@@ -13,7 +13,7 @@
 #include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Reports/VRDFileManager.h"
-#include "crashreporting/Reports/VRDUploadClient.h"
+#include "crashreporting/Reports/VRDCrashReportingController.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/support/LibraryTest.h"
@@ -62,31 +62,24 @@ class ManualScheduler {
   std::vector<std::pair<std::chrono::nanoseconds, std::function<void()>>> pending_;
 };
 
-/// Records the uploads; the test ends them with complete().
-class RecordingUploadClient : public VRDUploadClient {
+/// Records the packages it is given instead of uploading them.
+class RecordingUploader : public VRDPackageUploader {
  public:
   struct Upload {
     std::string path;
     bool synchronously;
   };
-  explicit RecordingUploadClient(VRDUploadClientContext context) : context_(std::move(context)) {}
   bool submitPackageMultipartMimeAtPath(const std::string& path, bool synchronously) override {
     const std::lock_guard lock(mutex_);
     uploads_.push_back({path, synchronously});
     return true;
   }
-  void attemptToReconnectBackgroundSession(std::function<void()> completion) override { completion(); }
   std::vector<Upload> uploads() {
     const std::lock_guard lock(mutex_);
     return uploads_;
   }
-  void complete(const std::string& path, const std::optional<Error>& error) {
-    context_.didFinishUploadWithPath(path, error);
-  }
-  const VRDUploadClientContext& context() const { return context_; }
 
  private:
-  VRDUploadClientContext context_;
   std::mutex mutex_;
   std::vector<Upload> uploads_;
 };
@@ -118,14 +111,6 @@ class ControllerTest : public LibraryTest {
     return folder;
   }
 
-  VRDUploadClientFactory uploadFactory() {
-    return [this](const VRDUploadClientContext& context) {
-      auto client = std::make_unique<RecordingUploadClient>(context);
-      client_ = client.get();
-      return client;
-    };
-  }
-
   static void drainMainQueue() {
     while (MainExecutor::shared().pump() > 0) {
     }
@@ -134,7 +119,7 @@ class ControllerTest : public LibraryTest {
   bool bundleSet_ = setBundle();  // before the store, whose root names the application
   VRDFileManager store_;
   ManualScheduler timer_;
-  RecordingUploadClient* client_ = nullptr;
+  RecordingUploader uploader_;
 };
 
 }  // namespace crashreporting::test
