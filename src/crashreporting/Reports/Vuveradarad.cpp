@@ -64,13 +64,18 @@ void Vuveradarad::runStart() {
   }
   MainExecutor::shared().async([] { withKit([](Vuveradarad& kit) { kit.warnDelegateAboutMethods(); }); });
   // No beta builds on Linux: there is no beta-token source, so no beta checker is made.
-  VRDCrashReportingController* controller = nullptr;
+  VRDCrashReportingEnvironment environment;
   {
     const std::lock_guard lock(mutex_);
+    environment = std::move(environment_);
     fileManager_ = std::make_unique<VRDFileManager>();
-    crashReportingController_ =
-        std::make_unique<VRDCrashReportingController>(*fileManager_, *this, std::move(environment_));
-    controller = crashReportingController_.get();
+  }
+  // Made outside the lock: making it asks this kit (the delegate) for answers.
+  auto made = std::make_unique<VRDCrashReportingController>(*fileManager_, *this, std::move(environment));
+  VRDCrashReportingController* controller = made.get();
+  {
+    const std::lock_guard lock(mutex_);
+    crashReportingController_ = std::move(made);
   }
   controllerCreated_.store(true);
   if (!controller->startWithProfilingMark(mark, std::nullopt)) log("Crash reporting could not be initialized");
