@@ -2,9 +2,9 @@
 
 #include <fstream>
 
-#include "HostProcess.h"
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/HostProcess.h"
 #include "crashreporting/support/Package.h"
 #include "support/TestEnvironment.h"
 #include "support/http/TestHttpServer.h"

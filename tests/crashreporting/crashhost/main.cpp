@@ -6,7 +6,8 @@
 //   --debug             the kit framework's debug output
 //   --time-scale=<n>    the library's timers (2 s checks, upload retries and restarts) run n times faster
 // Steps, in order:
-//   start      Vuveradarad::startWithAPIKey; prints "started prepared=<packages in prepared>" once it returns
+//   start      Vuveradarad::startWithAPIKey; prints "started prepared=<packages in prepared> ms=<its duration>"
+//              once it returns
 //   wait:<ms>  runs the main queue for that long
 //   crash      an invalid-instruction trap, at once
 //   serve      runs the main queue until standard input ends
@@ -103,8 +104,10 @@ int main(int argc, char** argv) {
       Vuveradarad::sharedInstance().setControllerEnvironment(std::move(environment));
     } else if (argument == "start") {
       try {
+        const auto began = std::chrono::steady_clock::now();
         Vuveradarad::startWithAPIKey(key, delegate);
-        std::printf("started prepared=%zu\n", VRDFileManager().preparedPathContents().size());
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
+        std::printf("started prepared=%zu ms=%.3f\n", VRDFileManager().preparedPathContents().size(), took.count());
       } catch (const ZIZException& e) {
         std::fprintf(stderr, "%s: %s\n", ZIZException::name(), e.what());
         return 2;

@@ -7,14 +7,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "crashreporting/support/CaptureTest.h"
-
-// One run of the host program: its own environment, standard output and error kept in files, standard input a
-// pipe the test holds (closing it ends a "serve" step).
+// One run of the host program (CRASHREPORTING_CRASHHOST, which the includer defines): its own environment,
+// standard output and error kept in files, standard input a pipe the caller holds (closing it ends a "serve"
+// step).
 
 namespace crashreporting::test {
 
@@ -67,10 +68,17 @@ class HostProcess {
     }
     return status_;
   }
-  std::string output() const { return readText(out_); }
-  std::string errors() const { return readText(err_); }
+  std::string output() const { return read(out_); }
+  std::string errors() const { return read(err_); }
 
  private:
+  static std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
   std::string out_;
   std::string err_;
   pid_t pid_ = -1;
