@@ -63,12 +63,18 @@ void Vuveradarad::runStart() {
         ZIZHostGetOSBuildVersion().value_or("") + ")");
   }
   MainExecutor::shared().async([] { withKit([](Vuveradarad& kit) { kit.warnDelegateAboutMethods(); }); });
-  // No beta builds on Linux: there is no beta-token source, so no beta checker is made.
   VRDCrashReportingEnvironment environment;
   {
     const std::lock_guard lock(mutex_);
     environment = std::move(environment_);
     fileManager_ = std::make_unique<VRDFileManager>();
+  }
+  std::shared_ptr<VRDBetaController> beta;
+  if (VRDBetaController::isBetaSupported()) {
+    beta = VRDBetaController::create(*this);
+    if (!beta->start()) log("Beta could not be initialized");
+    const std::lock_guard lock(mutex_);
+    betaController_ = beta;
   }
   // Made outside the lock: making it asks this kit (the delegate) for answers.
   auto made = std::make_unique<VRDCrashReportingController>(*fileManager_, *this, std::move(environment));
@@ -78,7 +84,14 @@ void Vuveradarad::runStart() {
     crashReportingController_ = std::move(made);
   }
   controllerCreated_.store(true);
-  if (!controller->startWithProfilingMark(mark, std::nullopt)) log("Crash reporting could not be initialized");
+  // The kit's beta-token source gives none on Linux, so the token is empty in any case.
+  const std::optional<std::string> betaToken = beta ? beta->betaToken() : std::nullopt;
+  if (!controller->startWithProfilingMark(mark, betaToken)) log("Crash reporting could not be initialized");
+}
+
+std::shared_ptr<VRDBetaController> Vuveradarad::betaController() const {
+  const std::lock_guard lock(mutex_);
+  return betaController_;
 }
 
 bool Vuveradarad::isVuveradaradStarted() const { return controllerCreated_.load(); }
@@ -199,6 +212,10 @@ bool Vuveradarad::reportingControllerEnsureDeliveryOfUnixSignal(VRDCrashReportin
 }
 
 VRDSettings Vuveradarad::settingsForCrashReportingController(VRDCrashReportingController&) {
+  return VRDSettings(Zizozu::sharedSDK().settings().value_or(Dictionary{}));
+}
+
+VRDSettings Vuveradarad::settingsForBetaController(VRDBetaController&) {
   return VRDSettings(Zizozu::sharedSDK().settings().value_or(Dictionary{}));
 }
 

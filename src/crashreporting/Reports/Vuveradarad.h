@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crashreporting/Kit/KitClass.h"
+#include "crashreporting/Reports/VRDBetaController.h"
 #include "crashreporting/Reports/VRDCrashReportingController.h"
 #include "crashreporting/Reports/VRDFileManager.h"
 #include "crashreporting/Reports/VRDKitConstants.h"
@@ -21,7 +22,9 @@
 
 namespace crashreporting {
 
-class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDelegate {
+class Vuveradarad final : public KitObject,
+                          public VRDCrashReportingControllerDelegate,
+                          public VRDBetaControllerDelegate {
  public:
   static constexpr const char* kKitDisplayVersion = kVRDKitDisplayVersion;
   static constexpr const char* kKitBuildVersion = kVRDKitBuildVersion;
@@ -55,6 +58,8 @@ class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDe
   void setControllerEnvironment(VRDCrashReportingEnvironment environment);
   /// The controller; null before the start.
   VRDCrashReportingController* crashReportingController();
+  /// The beta checker; null where beta builds are not supported.
+  std::shared_ptr<VRDBetaController> betaController() const;
 
   /// Logged on the main queue after the start.
   void warnDelegateAboutMethods();
@@ -78,6 +83,10 @@ class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDe
   bool isFirstInstallForCrashReportingController(VRDCrashReportingController&) override { return isFirstInstall(); }
   VRDSettings settingsForCrashReportingController(VRDCrashReportingController& controller) override;
 
+  // VRDBetaControllerDelegate
+  VRDSettings settingsForBetaController(VRDBetaController&) override;
+  std::optional<std::string> APIKeyForBetaController(VRDBetaController&) override { return APIKey(); }
+
   Vuveradarad();
   ~Vuveradarad() override;
 
@@ -93,6 +102,7 @@ class Vuveradarad final : public KitObject, public VRDCrashReportingControllerDe
   VRDCrashReportingEnvironment environment_;
   std::unique_ptr<VRDFileManager> fileManager_;
   std::unique_ptr<VRDCrashReportingController> crashReportingController_;
+  std::shared_ptr<VRDBetaController> betaController_;
   std::atomic<bool> controllerCreated_{false};
 };
 
