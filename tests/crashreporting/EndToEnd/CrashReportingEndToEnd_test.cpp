@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "crashreporting/Reports/VRDNetworkClient.h"
+#include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/HostProcess.h"
+#include "crashreporting/support/Package.h"
+#include "support/TestEnvironment.h"
+#include "support/http/TestHttpServer.h"
+
+namespace crashreporting::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBundleIdentifier = "org.example.crashhost";
+constexpr const char* kReportsPath = "/sdk-api/v1/platforms/mac/apps/org.example.crashhost/reports";
+
+std::vector<std::string> entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+/// A host application with its own folders, a reports service on this machine, and runs of the host program.
+class EndToEnd : public ::testing::Test {
+ protected:
+  EndToEnd() {
+    std::ofstream(plist_) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>org.example.crashhost</string>
+<key>CFBundleVersion</key><string>7</string>
+<key>CFBundleShortVersionString</key><string>1.2</string>
+<key>Zizozu</key><dict><key>APIKey</key><string>plist-key</string><key>Kits</key><array/></dict>
+</dict></plist>
+)";
+    server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
+  }
+
+  std::unique_ptr<HostProcess> run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {plist_.string(), "k"});
+    const std::map<std::string, std::string> environment = {
+        {"XDG_CACHE_HOME", (temp_.path() / "cache").string()},
+        {"XDG_DATA_HOME", (temp_.path() / "data").string()},
+        {"XDG_CONFIG_HOME", (temp_.path() / "config").string()},
+        {"VuveradaradReportsEndpoint", server_.url("")},
+    };
+    return std::make_unique<HostProcess>(arguments, environment, temp_.path() / ("run" + std::to_string(++runs_)));
+  }
+  /// Run A: starts, crashes, and leaves its report folder in active; its name.
+  std::string crashedRun(std::vector<std::string> steps = {"start", "wait:300", "crash"}) {
+    auto host = run(std::move(steps));
+    const int status = host->wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGILL) << status << host->errors();
+    const auto active = entries(store() / "active");
+    EXPECT_EQ(active.size(), 1u);
+    EXPECT_TRUE(fs::exists(store() / "active" / active.at(0) / "signal.vrdrecord"));
+    return active.at(0);
+  }
+  void writeSettings(const std::string& json) {
+    const fs::path folder = temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data";
+    fs::create_directories(folder);
+    std::ofstream(folder / "settings.json") << json;
+  }
+  fs::path store() const { return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "v3"; }
+  std::size_t reportRequests() const {
+    std::size_t count = 0;
+    for (const auto& request : server_.requests()) count += request.path == kReportsPath ? 1 : 0;
+    return count;
+  }
+
+  tilvane::test::ScopedTempDir temp_;
+  fs::path plist_ = temp_.path() / "Info.plist";
+  tilvane::test::TestHttpServer server_;
+  int runs_ = 0;
+};
+
+TEST_F(EndToEnd, ACrashReachesTheServerOnceAtTheNextStartAndOnlyTheNewRunIsLeft) {
+  const std::string crashed = crashedRun();
+  auto host = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return reportRequests() >= 1; }, 5.0)) << host->errors();
+  ASSERT_TRUE(eventually([&] { return entries(store() / "prepared").empty(); }, 5.0));
+  host->finish();
+
+  const auto requests = server_.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  const auto& request = requests[0];
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.path, kReportsPath);
+  EXPECT_EQ(request.header("X-Vuveradarad-API-Key"), "k");
+  EXPECT_EQ(request.header("User-Agent"), "Vuveradarad Mac SDK/3.8.6");
+  const std::string contentType = request.header("Content-Type").value_or("");
+  const std::string prefix = "multipart/form-data; boundary=";
+  ASSERT_EQ(contentType.rfind(prefix, 0), 0u) << contentType;
+  const std::string boundary = contentType.substr(prefix.size());
+  EXPECT_FALSE(boundary.empty());
+  EXPECT_EQ(request.header("Content-Length"), std::to_string(request.body.size()));
+  const auto parts = parsePackage(request.body, boundary);
+  const auto signal = std::find_if(parts.begin(), parts.end(),
+                                   [](const PackagePart& part) { return part.name == "signal.vrdrecord"; });
+  ASSERT_NE(signal, parts.end());
+  const auto record = gunzip(signal->body);
+  ASSERT_TRUE(record);
+  EXPECT_NE(record->find(R"("signal")"), std::string::npos);
+
+  EXPECT_TRUE(entries(store() / "prepared").empty());
+  EXPECT_TRUE(entries(store() / "processing").empty());
+  const auto active = entries(store() / "active");
+  ASSERT_EQ(active.size(), 1u);
+  EXPECT_NE(active[0], crashed);
+  EXPECT_FALSE(fs::exists(store() / "active" / active[0] / "signal.vrdrecord"));
+}
+
+TEST_F(EndToEnd, ACrashRightAtStartIsUploadedBeforeTheNextStartReturns) {
+  crashedRun({"start", "crash"});  // no main-queue turn: the launch marker stays
+  ASSERT_TRUE(fs::exists(store() / "launchmarker"));
+  // A slow reply: an upload still under way when start returned would leave its package in prepared.
+  auto reply = tilvane::test::ScriptedReply::ok("{}");
+  reply.delay = 0.5;
+  server_.setReply(kReportsPath, reply);
+  auto host = run({"start"});
+  host->wait();
+  EXPECT_NE(host->output().find("started prepared=0"), std::string::npos) << host->output() << host->errors();
+  EXPECT_EQ(reportRequests(), 1u);
+}
+
+TEST_F(EndToEnd, APackageTheServerRefusedStaysInPreparedAndTheNextRunUploadsIt) {
+  crashedRun();
+  server_.setReply(kReportsPath, tilvane::test::ScriptedReply::withStatus(500));
+  auto refused = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return reportRequests() >= 1; }, 5.0)) << refused->errors();
+  refused->finish();
+  ASSERT_EQ(entries(store() / "prepared").size(), 1u);
+
+  server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
+  const std::size_t before = reportRequests();
+  auto next = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return reportRequests() > before; }, 5.0)) << next->errors();
+  ASSERT_TRUE(eventually([&] { return entries(store() / "prepared").empty(); }, 5.0));
+  next->finish();
+}
+
+TEST_F(EndToEnd, AServerThatIsDownGetsBoundedRestartsThenTheRetryTakesOver) {
+  crashedRun();
+  server_.setReply(kReportsPath, tilvane::test::ScriptedReply::withStatus(500));
+  // 2000 times faster: the restarts' back-off (2 s, 4 s, … 1024 s) takes about a second, the retry 0.3 s.
+  auto host = run({"--debug", "--time-scale=2000", "start", "serve"});
+  const auto logged = [&](const std::string& line) { return host->errors().find(line) != std::string::npos; };
+  ASSERT_TRUE(eventually([&] { return logged("[Vuveradarad:Crash] report submission failed with error"); }, 10.0))
+      << host->errors();
+  // The error reached the controller once the restarts were used up, and nothing was sent since.
+  EXPECT_EQ(reportRequests(), 1 + VRDNetworkClient::kRestartLimit);
+  ASSERT_TRUE(eventually([&] { return logged("[Vuveradarad:Crash] re-attempting report submission"); }, 5.0));
+  server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
+  ASSERT_TRUE(eventually([&] { return entries(store() / "prepared").empty(); }, 10.0));
+  host->finish();
+  EXPECT_GT(reportRequests(), 1 + VRDNetworkClient::kRestartLimit);
+}
+
+TEST_F(EndToEnd, ReportsTheDelegateOrTheUserDeclinesAreRemovedUnsent) {
+  const std::string declined = crashedRun();
+  auto host = run({"--delegate=no", "start", "serve"});
+  ASSERT_TRUE(eventually([&] { return !fs::exists(store() / "active" / declined); }, 5.0)) << host->errors();
+  host->finish();
+
+  writeSettings(R"({"features":{"prompt_enabled":true}})");
+  const std::string unwanted = crashedRun();
+  auto prompted = run({"--prompt=dont-send", "start", "serve"});
+  ASSERT_TRUE(eventually([&] { return !fs::exists(store() / "active" / unwanted); }, 5.0)) << prompted->errors();
+  prompted->finish();
+  EXPECT_NE(prompted->output().find("prompt \"Send Crash Report?\""), std::string::npos);
+  EXPECT_TRUE(entries(store() / "prepared").empty());
+  EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+TEST_F(EndToEnd, WithReportingSwitchedOffEveryStageIsEmptiedAndTheStartFails) {
+  crashedRun();
+  writeSettings(R"({"features":{"collect_reports":false}})");
+  auto host = run({"start"});
+  host->wait();
+  EXPECT_NE(host->errors().find("[Vuveradarad:Crash] Reporting is disabled"), std::string::npos);
+  EXPECT_NE(host->errors().find("[Vuveradarad] Crash reporting could not be initialized"), std::string::npos);
+  for (const char* stage : {"active", "processing", "prepared"}) EXPECT_TRUE(entries(store() / stage).empty()) << stage;
+  EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+}  // namespace
+}  // namespace crashreporting::test

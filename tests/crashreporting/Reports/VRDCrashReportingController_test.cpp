@@ -1,0 +1,391 @@
+#include "crashreporting/Reports/VRDCrashReportingController.h"
+
+#include <atomic>
+#include <fstream>
+
+#include "crashreporting/Capture/VRDMachException.h"
+#include "crashreporting/Capture/VRDUserLogging.h"
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/Reports/VRDReport.h"
+#include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/ControllerTest.h"
+
+namespace crashreporting::test {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::seconds;
+
+/// The crash kit as the controller sees it; the answers are the test's to choose.
+class FakeKit : public VRDCrashReportingControllerDelegate {
+ public:
+  bool shouldInstallCrashCallback() override { return false; }
+  void detectedCrash() noexcept override {}
+  bool reportingControllerCanUseBackgroundSessions(VRDCrashReportingController&) override { return false; }
+  bool reportingControllerMustInformDelegateOfReports(VRDCrashReportingController&) override { return decides; }
+  void reportingControllerDidDetectReportForLastExecution(VRDCrashReportingController&, const VRDInternalReport& report,
+                                                          SubmitHandler handler) override {
+    asked.push_back(report.identifier());
+    if (answer) answer(report, handler);
+    else handler(true);
+  }
+  void reportingControllerInternalDidDetectReportForLastExecution(VRDCrashReportingController&,
+                                                                  const VRDInternalReport& report) override {
+    detected.push_back(report.identifier());
+  }
+  bool reportingControllerEnsureDeliveryOfUnixSignal(VRDCrashReportingController&, std::int32_t signal) override {
+    return delivered.count(signal) != 0;
+  }
+  std::optional<std::string> APIKeyForCrashReportingController(VRDCrashReportingController&) override { return "k"; }
+  std::string installIDForCrashReportingController(VRDCrashReportingController&) override { return "install"; }
+  bool isFirstInstallForCrashReportingController(VRDCrashReportingController&) override { return false; }
+  VRDSettings settingsForCrashReportingController(VRDCrashReportingController&) override {
+    return VRDSettings(settings);
+  }
+
+  bool decides = false;
+  std::function<void(const VRDInternalReport&, const SubmitHandler&)> answer;
+  std::vector<std::string> asked;
+  std::vector<std::string> detected;
+  std::set<int> delivered;
+  Dictionary settings;
+};
+
+/// A prompt whose user presses the button the test names.
+class ScriptedPrompt : public VRDSendPrompt {
+ public:
+  explicit ScriptedPrompt(std::size_t button) : button_(button) {}
+  std::size_t runModal(const VRDSendPromptAlert& alert) override {
+    shown.push_back(alert);
+    return button_;
+  }
+  std::vector<VRDSendPromptAlert> shown;
+
+ private:
+  std::size_t button_;
+};
+
+class Controller : public ControllerTest {
+ protected:
+  std::unique_ptr<VRDCrashReportingController> make() {
+    return std::make_unique<VRDCrashReportingController>(
+        store_, kit_, VRDCrashReportingEnvironment{timer_.scheduler(), &uploader_});
+  }
+  /// Starts a controller and waits until its work queue is idle.
+  bool start(VRDCrashReportingController& controller) {
+    const bool started = controller.startWithProfilingMark(VRDProfileMark(), std::nullopt);
+    controller.operationQueue().waitUntilAllOperationsAreFinished();
+    return started;
+  }
+  void settle(VRDCrashReportingController& controller) {
+    drainMainQueue();
+    controller.operationQueue().waitUntilAllOperationsAreFinished();
+    drainMainQueue();
+  }
+  Dictionary internalKeys() {
+    VRDContextLoggingQueue().sync([] {});
+    const auto current = store_.activePathContents();
+    const auto self = std::find_if(current.begin(), current.end(), [](const std::string& path) {
+      return fs::exists(fs::path(path) / "metadata.vrdrecord") && !fs::exists(fs::path(path) / "signal.vrdrecord");
+    });
+    if (self == current.end()) return {};
+    const VRDReport report(*VRDInternalReport::reportWithPath(*self));
+    const auto storage = report.internalKVStorage();
+    return VRDUserLoggingReadKeyValues(storage.incrementalPath, storage.compactedPath, true);
+  }
+  static std::string text(const Dictionary& keys, const char* key) {
+    const auto found = keys.find(key);
+    return found == keys.end() || !found->second.get<std::string>() ? "(none)" : *found->second.get<std::string>();
+  }
+  void enablePrompt() { kit_.settings = {{"features", Value(Dictionary{{"prompt_enabled", Value(true)}})}}; }
+
+  FakeKit kit_;
+};
+
+TEST_F(Controller, StartsTheRunWithFoldersMarkerAndTimingValuesAndRemovesTheMarkerAtTheFirstMainTurn) {
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  for (const auto& path : {store_.activePath(), store_.processingPath(), store_.preparedPath()}) {
+    EXPECT_TRUE(fs::is_directory(path)) << path;
+  }
+  ASSERT_EQ(store_.activePathContents().size(), 1u);
+  EXPECT_EQ(fs::path(store_.activePathContents()[0]).filename(), Zizozu::sharedSDK().executionIdentifier());
+  EXPECT_TRUE(controller->launchFailureMarkerPresent());
+  Dictionary keys = internalKeys();
+  EXPECT_EQ(text(keys, VRDInternalKeyInBackground), "0");
+  EXPECT_GE(std::stod(text(keys, VRDInternalKeyKitStartTime)), 0.0);
+  EXPECT_EQ(text(keys, VRDInternalKeyFirstRunLoopTime), "(none)");
+
+  drainMainQueue();
+  EXPECT_FALSE(controller->launchFailureMarkerPresent());
+  keys = internalKeys();
+  EXPECT_GE(std::stod(text(keys, VRDInternalKeyFirstRunLoopTime)), 0.0);
+
+  // Activity changes that the host posts are recorded.
+  NotificationCenter::defaultCenter().postNotificationName(VRDApplicationDidResignActiveNotification);
+  EXPECT_EQ(text(internalKeys(), VRDInternalKeyInBackground), "1");
+  NotificationCenter::defaultCenter().postNotificationName(VRDApplicationWillBecomeActiveNotification);
+  EXPECT_EQ(text(internalKeys(), VRDInternalKeyInBackground), "0");
+}
+
+TEST_F(Controller, RefusesToStartWithoutBundleIdentifierAndEmptiesTheStoreWhenReportingIsOff) {
+  MainBundle::clear();
+  EXPECT_FALSE(make()->startWithProfilingMark(VRDProfileMark(), std::nullopt));
+  EXPECT_NE(log_.count("[Vuveradarad] An application must have a valid bundle idenifier in its Info.plist"), 0u);
+
+  BundleInfo info;
+  info.infoDictionary.emplace("CFBundleIdentifier", Value("org.example.host"));
+  MainBundle::set(std::move(info));
+  earlierReport("old");
+  ASSERT_TRUE(store_.prepareForNewLaunch());
+  std::ofstream(fs::path(store_.preparedPath()) / "p.multipartmime") << "x";
+  kit_.settings = {{"features", Value(Dictionary{{"collect_reports", Value(false)}})}};
+  auto controller = make();
+  EXPECT_FALSE(start(*controller));
+  EXPECT_NE(log_.count("[Vuveradarad:Crash] Reporting is disabled"), 0u);
+  EXPECT_TRUE(store_.activePathContents().empty());
+  EXPECT_TRUE(store_.preparedPathContents().empty());
+  EXPECT_FALSE(controller->launchFailureMarkerPresent());
+  EXPECT_TRUE(uploader_.uploads().empty());
+}
+
+TEST_F(Controller, TriagesEarlierReportsThroughTheDelegate) {
+  const fs::path empty = earlierReport("nothing", false);
+  const fs::path declined = earlierReport("declined");
+  const fs::path accepted = earlierReport("accepted");
+  kit_.decides = true;
+  kit_.answer = [](const VRDInternalReport& report, const auto& handler) {
+    handler(report.identifier() == "accepted");
+    handler(true);  // a second answer is ignored
+  };
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+
+  EXPECT_EQ(kit_.detected, (std::vector<std::string>{"accepted", "declined"}));
+  EXPECT_EQ(kit_.asked, kit_.detected);
+  EXPECT_FALSE(fs::exists(empty));
+  EXPECT_FALSE(fs::exists(declined));
+  EXPECT_FALSE(fs::exists(accepted));
+  const auto uploads = uploader_.uploads();
+  ASSERT_EQ(uploads.size(), 1u);
+  EXPECT_FALSE(uploads[0].synchronously);
+  EXPECT_EQ(store_.preparedPathContents(), std::vector<std::string>{uploads[0].path});
+  EXPECT_EQ(store_.activePathContents().size(), 1u);  // this run's folder
+}
+
+TEST_F(Controller, AfterACrashAtStartEarlierReportsAreUploadedBeforeStartUpReturns) {
+  earlierReport("crashed");
+  ASSERT_TRUE(store_.prepareForNewLaunch());
+  auto controller = make();
+  ASSERT_TRUE(controller->createLaunchFailureMarker());
+  ASSERT_TRUE(controller->startWithProfilingMark(VRDProfileMark(), std::nullopt));
+  const auto uploads = uploader_.uploads();
+  ASSERT_EQ(uploads.size(), 1u);
+  EXPECT_TRUE(uploads[0].synchronously);
+  EXPECT_TRUE(kit_.asked.empty());
+
+  // With a deciding delegate the same report is not urgent: the delegate is asked first.
+}
+
+TEST_F(Controller, ADecidingDelegateOrAPromptMakesNoReportUrgent) {
+  earlierReport("crashed");
+  ASSERT_TRUE(store_.prepareForNewLaunch());
+  kit_.decides = true;
+  auto controller = make();
+  ASSERT_TRUE(controller->createLaunchFailureMarker());
+  ASSERT_TRUE(start(*controller));
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  EXPECT_FALSE(uploader_.uploads()[0].synchronously);
+  EXPECT_EQ(kit_.asked, std::vector<std::string>{"crashed"});
+}
+
+/// Reports answered by the delegate one at a time, each when the test says.
+class PromptedController : public Controller {
+ protected:
+  PromptedController() {
+    enablePrompt();
+    kit_.decides = true;
+    kit_.answer = [this](const VRDInternalReport&, const auto& handler) { handlers_.push_back(handler); };
+  }
+  /// The delegate says "submit" to the next report; then the queues run until all is done.
+  void answerNext(VRDCrashReportingController& controller) {
+    handlers_.at(next_++)(true);
+    settle(controller);
+    settle(controller);
+  }
+  std::vector<VRDCrashReportingControllerDelegate::SubmitHandler> handlers_;
+  std::size_t next_ = 0;
+};
+
+TEST_F(PromptedController, DontSendRemovesThisAndEveryLaterReportWithoutAskingAgain) {
+  const fs::path first = earlierReport("a");
+  const fs::path second = earlierReport("b");
+  auto prompt = std::make_shared<ScriptedPrompt>(2);
+  VRDSendPrompt::registerPrompt(prompt);
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  answerNext(*controller);
+  ASSERT_EQ(prompt->shown.size(), 1u);
+  EXPECT_EQ(prompt->shown[0].messageText, "Send Crash Report?");
+  EXPECT_EQ(prompt->shown[0].buttons, (std::vector<std::string>{"Send", "Always Send", "Don't Send"}));
+  EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::dontSend);
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_TRUE(fs::exists(second));
+
+  answerNext(*controller);
+  EXPECT_EQ(prompt->shown.size(), 1u);
+  EXPECT_FALSE(fs::exists(second));
+  EXPECT_TRUE(uploader_.uploads().empty());
+}
+
+TEST_F(PromptedController, SendAndAlwaysSendSendEveryLaterReportWithoutAsking) {
+  for (const std::size_t button : {0u, 1u}) {
+    earlierReport("a" + std::to_string(button));
+    earlierReport("b" + std::to_string(button));
+    auto prompt = std::make_shared<ScriptedPrompt>(button);
+    VRDSendPrompt::registerPrompt(prompt);
+    auto controller = make();
+    ASSERT_TRUE(start(*controller));
+    answerNext(*controller);
+    answerNext(*controller);
+    EXPECT_EQ(prompt->shown.size(), 1u);
+    EXPECT_EQ(controller->promptChoice(),
+              button == 0 ? VRDCrashReportingController::send : VRDCrashReportingController::alwaysSend);
+    EXPECT_EQ(uploader_.uploads().size(), 2u * (button + 1));
+    controller.reset();
+    VRDContextResetForTesting();
+    for (const auto& path : store_.activePathContents()) fs::remove_all(path);
+    for (const auto& path : store_.preparedPathContents()) fs::remove_all(path);
+  }
+}
+
+TEST_F(PromptedController, TheChoiceIsSharedSafelyBetweenTheMainAndTheWorkQueue) {
+  // The main queue on a thread of its own reads the choice while the work queue writes it.
+  for (int i = 0; i < 20; ++i) earlierReport("r" + std::to_string(100 + i));
+  auto prompt = std::make_shared<ScriptedPrompt>(0);
+  VRDSendPrompt::registerPrompt(prompt);
+  ProcessShared::resetAll();  // a main queue that runs on its own thread
+  setBundle();
+  VRDSendPrompt::registerPrompt(prompt);
+  auto controller = make();
+  ASSERT_TRUE(controller->startWithProfilingMark(VRDProfileMark(), std::nullopt));
+  for (auto& handler : handlers_) handler(true);
+  ASSERT_TRUE(eventually([&] { return uploader_.uploads().size() == 20; }));
+  EXPECT_GE(prompt->shown.size(), 1u);
+  EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::send);
+}
+
+TEST_F(Controller, WithoutAlwaysSendTitleTheSecondButtonDeclines) {
+  kit_.settings = {{"features", Value(Dictionary{{"prompt_enabled", Value(true)}})},
+                   {"prompt", Value(Dictionary{{"always_send_button_title", Value("")}})}};
+  const fs::path report = earlierReport("a");
+  auto prompt = std::make_shared<ScriptedPrompt>(1);
+  VRDSendPrompt::registerPrompt(prompt);
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  settle(*controller);
+  ASSERT_EQ(prompt->shown.size(), 1u);
+  EXPECT_EQ(prompt->shown[0].buttons.size(), 2u);
+  EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::dontSend);
+  EXPECT_FALSE(fs::exists(report));
+}
+
+TEST_F(Controller, WithoutARegisteredPromptReportsAreSentWithoutAskingAndThatIsLoggedOnce) {
+  enablePrompt();
+  earlierReport("a");
+  earlierReport("b");
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  settle(*controller);
+  EXPECT_EQ(uploader_.uploads().size(), 2u);
+  EXPECT_EQ(controller->promptChoice(), VRDCrashReportingController::notAsked);
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash] No send prompt is registered by the application: reports are sent "
+                       "without asking"),
+            1u);
+}
+
+TEST_F(Controller, ResumesReportsLeftInProcessingAndPackagesLeftInPrepared) {
+  ASSERT_TRUE(store_.prepareForNewLaunch());
+  const fs::path half = earlierReport("half");
+  ASSERT_TRUE(store_.moveItemAtPath(half.string(), store_.processingPath()));
+  const fs::path package = fs::path(store_.preparedPath()) / "left.multipartmime";
+  std::ofstream(package) << "x";
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  const auto uploads = uploader_.uploads();
+  ASSERT_EQ(uploads.size(), 2u);
+  EXPECT_TRUE(store_.processingPathContents().empty());
+  EXPECT_EQ(fs::path(uploads[0].path).parent_path(), fs::path(store_.preparedPath()));
+  EXPECT_EQ(uploads[1].path, package.string());
+  EXPECT_FALSE(uploads[1].synchronously);
+  EXPECT_TRUE(kit_.asked.empty());
+}
+
+TEST_F(Controller, AReportTriagedDuringStartUpIsUploadedOnceEvenWhenItsPackageIsReadyBeforeTheListings) {
+  earlierReport("quick");
+  kit_.answer = [this](const VRDInternalReport&, const auto& handler) {
+    handler(true);
+    // The work queue packages and hands it over while start-up is still going on.
+    ASSERT_TRUE(eventually([&] { return uploader_.uploads().size() == 1; }, 20.0));
+  };
+  kit_.decides = true;
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  EXPECT_EQ(uploader_.uploads().size(), 1u);
+}
+
+TEST_F(Controller, AFailedUploadIsRetriedAfter600SecondsUntilItSucceeds) {
+  earlierReport("a");
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  const std::string package = uploader_.uploads()[0].path;
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), package, Error{"ZIZNetworkError", -6, {}, {}});
+  EXPECT_TRUE(fs::exists(package));
+  ASSERT_EQ(timer_.fire(seconds(600)), 1);
+  controller->operationQueue().waitUntilAllOperationsAreFinished();
+  ASSERT_EQ(uploader_.uploads().size(), 2u);
+  EXPECT_EQ(uploader_.uploads()[1].path, package);
+  EXPECT_FALSE(uploader_.uploads()[1].synchronously);
+
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), package, std::nullopt);
+  EXPECT_FALSE(fs::exists(package));
+  EXPECT_EQ(timer_.fire(seconds(600)), 0);
+}
+
+TEST_F(Controller, TheTwoSecondCheckWarnsOfAPromptNobodyImplements) {
+  enablePrompt();
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  EXPECT_EQ(timer_.delays(), std::vector<std::chrono::nanoseconds>{seconds(2)});
+  const std::string warning =
+      "[Vuveradarad:Crash] WARNING: the user prompt feature is enabled. As of Vuveradarad 3.0.0, implementing a user "
+      "prompt is the application's responsibility. See Vuveradarad's notes about "
+      "-vuveradaradDidDetectReportForLastExecution:completionHandler:";
+  timer_.fire(seconds(2));
+  EXPECT_EQ(log_.count(warning), 0u);  // it runs on the main queue
+  drainMainQueue();
+  EXPECT_EQ(log_.count(warning), 1u);
+}
+
+TEST_F(Controller, SignalsTheDelegateWantsDeliveredLeaveTheirExceptionKindsUnclaimed) {
+  auto controller = make();
+  EXPECT_EQ(controller->machExceptionMask(), 0u);
+  kit_.delivered = {SIGSEGV, SIGTRAP};
+  EXPECT_EQ(controller->machExceptionMask(), VRDMachExceptionMaskBadAccess | VRDMachExceptionMaskBreakpoint);
+}
+
+TEST_F(Controller, WorkScheduledForLaterDoesNothingOnceTheControllerHasGone) {
+  earlierReport("a");
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  controller->networkClientDidFinishUploadWithPath(controller->networkClient(), uploader_.uploads()[0].path, Error{"d", 1, {}, {}});
+  controller.reset();
+  EXPECT_EQ(timer_.fire(seconds(600)), 1);
+  EXPECT_EQ(timer_.fire(seconds(2)), 1);
+  drainMainQueue();
+}
+
+}  // namespace
+}  // namespace crashreporting::test

@@ -1,0 +1,128 @@
+// A host application of the crash kit for the end-to-end tests:
+//   crashreporting_crashhost <Info.plist> <api-key> [option...] <step...>
+// Options:
+//   --delegate=yes|no   a delegate that decides about each earlier report with this answer
+//   --prompt=send|dont-send   a send prompt whose user presses that button
+//   --debug             the kit framework's debug output
+//   --time-scale=<n>    the library's timers (2 s checks, upload retries and restarts) run n times faster
+// Steps, in order:
+//   start      Vuveradarad::startWithAPIKey; prints "started prepared=<packages in prepared> ms=<its duration>"
+//              once it returns
+//   wait:<ms>  runs the main queue for that long
+//   crash      an invalid-instruction trap, at once
+//   serve      runs the main queue until standard input ends
+// The host drives the library's main queue from its own loop, as an application's run loop would: a crash
+// before the first turn leaves the launch marker in place.
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crashreporting/Kit/ZIZException.h"
+#include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/Reports/VRDSendPrompt.h"
+#include "crashreporting/Reports/Vuveradarad.h"
+#include "crashreporting/platform/DelayedDispatch.h"
+#include "crashreporting/platform/MainBundle.h"
+#include "crashreporting/platform/MainExecutor.h"
+
+using namespace crashreporting;
+
+namespace {
+
+class ButtonPrompt : public VRDSendPrompt {
+ public:
+  explicit ButtonPrompt(bool send) : send_(send) {}
+  std::size_t runModal(const VRDSendPromptAlert& alert) override {
+    std::printf("prompt \"%s\"\n", alert.messageText.c_str());
+    std::fflush(stdout);
+    return send_ ? 0 : alert.buttons.size() - 1;
+  }
+
+ private:
+  bool send_;
+};
+
+void runMainQueueFor(std::chrono::milliseconds duration) {
+  const auto end = std::chrono::steady_clock::now() + duration;
+  while (std::chrono::steady_clock::now() < end) {
+    MainExecutor::shared().pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+void runMainQueueUntilInputEnds() {
+  char buffer[256];
+  while (true) {
+    MainExecutor::shared().pump();
+    pollfd input{0, POLLIN, 0};
+    if (poll(&input, 1, 5) > 0 && read(0, buffer, sizeof buffer) <= 0) return;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s <Info.plist> <api-key> [option...] <step...>\n", argv[0]);
+    return 2;
+  }
+  std::string error;
+  auto info = BundleInfo::fromFile(argv[1], error);
+  if (!info) {
+    std::fprintf(stderr, "cannot read %s: %s\n", argv[1], error.c_str());
+    return 2;
+  }
+  MainBundle::set(std::move(*info));
+  MainExecutor::shared().driveByHost();
+  const std::string key = argv[2];
+  auto delegate = std::make_shared<VuveradaradDelegate>();
+  for (int i = 3; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--delegate=yes" || argument == "--delegate=no") {
+      const bool submit = argument == "--delegate=yes";
+      delegate->vuveradaradDidDetectReportForLastExecutionCompletionHandler =
+          [submit](const std::shared_ptr<VRDReport>&, std::function<void(bool)> handler) { handler(submit); };
+    } else if (argument == "--prompt=send" || argument == "--prompt=dont-send") {
+      VRDSendPrompt::registerPrompt(std::make_shared<ButtonPrompt>(argument == "--prompt=send"));
+    } else if (argument == "--debug") {
+      Vuveradarad::sharedInstance().setDebugMode(true);
+    } else if (argument.rfind("--time-scale=", 0) == 0) {
+      const double scale = std::atof(argument.c_str() + 13);
+      if (scale <= 0) return 2;
+      VRDCrashReportingEnvironment environment;
+      environment.scheduler = [scale](std::chrono::nanoseconds delay, std::function<void()> block) {
+        DelayedDispatch::after(std::chrono::nanoseconds(static_cast<std::int64_t>(delay.count() / scale)),
+                               std::move(block));
+      };
+      Vuveradarad::sharedInstance().setControllerEnvironment(std::move(environment));
+    } else if (argument == "start") {
+      try {
+        const auto began = std::chrono::steady_clock::now();
+        Vuveradarad::startWithAPIKey(key, delegate);
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
+        std::printf("started prepared=%zu ms=%.3f\n", VRDFileManager().preparedPathContents().size(), took.count());
+      } catch (const ZIZException& e) {
+        std::fprintf(stderr, "%s: %s\n", ZIZException::name(), e.what());
+        return 2;
+      }
+      std::fflush(stdout);
+    } else if (argument.rfind("wait:", 0) == 0) {
+      runMainQueueFor(std::chrono::milliseconds(std::atol(argument.c_str() + 5)));
+    } else if (argument == "crash") {
+      __builtin_trap();
+    } else if (argument == "serve") {
+      runMainQueueUntilInputEnds();
+    } else {
+      std::fprintf(stderr, "unknown argument %s\n", argument.c_str());
+      return 2;
+    }
+  }
+  return 0;
+}
