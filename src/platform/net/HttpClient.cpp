@@ -305,9 +305,11 @@ struct HttpClient::Shared {
   }
 
   static void run(std::weak_ptr<Shared> weak, Shared& shared) {
-    // Signals are the main thread's business; a peer that goes away must not raise SIGPIPE here.
+    // Signals are the main thread's business; a peer that goes away must not raise SIGPIPE here. Real-time
+    // signals stay open: they are sent to one thread, as a crash reporter does to stop every thread it records.
     sigset_t all;
     sigfillset(&all);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigdelset(&all, signal);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
 
     std::map<RequestId, std::unique_ptr<Transfer>> active;

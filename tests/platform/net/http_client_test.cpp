@@ -2,7 +2,10 @@
 // verification, cancelling, and completions that run on the main loop.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <optional>
 #include <string>
 
@@ -70,6 +73,39 @@ TEST_F(HttpClientTest, GetDeliversStatusFieldsAndBodyOnTheMainLoop) {
   EXPECT_EQ(requests[0].path, "/feed");
   EXPECT_EQ(requests[0].query, "123.5");
   EXPECT_EQ(client_.pendingCount(), 0u);
+}
+
+// The threads of this process, by id.
+std::set<std::string> threadIds() {
+  std::set<std::string> ids;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ids.insert(entry.path().filename());
+  return ids;
+}
+
+// The thread's blocked-signal mask, as /proc shows it.
+unsigned long long blockedSignals(const std::string& thread) {
+  std::ifstream status("/proc/self/task/" + thread + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigBlk:", 0) == 0) return std::stoull(line.substr(7), nullptr, 16);
+  return ~0ULL;
+}
+
+TEST_F(HttpClientTest, TheWorkerBlocksSignalsButTheRealTimeOnesThatStopAThreadForACrashRecord) {
+  const std::set<std::string> before = threadIds();
+  EXPECT_FALSE(get("http://127.0.0.1:1/", 5).succeeded()) << "nothing listens on port 1";
+  std::set<std::string> started;
+  for (const std::string& id : threadIds())
+    if (!before.count(id)) started.insert(id);
+  ASSERT_FALSE(started.empty()) << "the client's worker thread";
+
+  unsigned long long realTime = 0;
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) realTime |= 1ULL << (signal - 1);
+  for (const std::string& id : started) {
+    const unsigned long long blocked = blockedSignals(id);
+    EXPECT_EQ(blocked & realTime, 0u) << "thread " << id;
+    EXPECT_NE(blocked & (1ULL << (SIGPIPE - 1)), 0u) << "thread " << id;
+    EXPECT_NE(blocked & (1ULL << (SIGTERM - 1)), 0u) << "thread " << id;
+  }
 }
 
 TEST_F(HttpClientTest, PostSendsItsFieldsAndBodyExactly) {
