@@ -11,45 +11,16 @@
 #include "crashreporting/Capture/VRDMetadata.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/ChildProcess.h"
 
 namespace crashreporting::test {
 namespace {
 
 constexpr int kHeapUsedStatus = 86;  // the driver's heap guard
 
-struct Child {
-  int status = 0;
-  std::string output;
-  bool diedBy(int signal) const { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
-  bool exitedWith(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-};
+using Child = FinishedChild;
 
-// Runs the crash driver as a child, outside any debugger, without core dumps; collects its standard output.
-Child run(const std::vector<std::string>& arguments) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return {};
-  std::vector<char*> argv{const_cast<char*>(CRASHREPORTING_CRASHDRIVER)};
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-    dup2(pipeFds[1], 1);
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipeFds[1]);
-  Child child;
-  std::array<char, 512> buffer{};
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer.data(), buffer.size())) > 0) child.output.append(buffer.data(), static_cast<std::size_t>(n));
-  close(pipeFds[0]);
-  waitpid(pid, &child.status, 0);
-  return child;
-}
+Child run(const std::vector<std::string>& arguments) { return runChild(CRASHREPORTING_CRASHDRIVER, arguments); }
 
 // The sections a complete crash record holds after its `signal` line, in order.
 const std::vector<std::string> kProcessSections = {"threads",      "runtime",       "dispatch_queue_names",

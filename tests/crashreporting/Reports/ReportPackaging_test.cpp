@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/ChildProcess.h"
 #include "crashreporting/support/Package.h"
 
 // The next launch's processing of a real crash: the crash driver crashes into the store's active folder, then
@@ -20,41 +21,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Child {
-  pid_t pid = -1;
-  int out = -1;
-};
+using Child = RunningChild;
 
 Child spawn(const std::vector<std::string>& arguments, const std::map<std::string, std::string>& environment) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return {};
-  std::vector<char*> argv{const_cast<char*>(CRASHREPORTING_CRASHDRIVER)};
-  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const rlimit noCore{0, 0};
-    setrlimit(RLIMIT_CORE, &noCore);
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    dup2(pipeFds[1], 1);
-    close(pipeFds[0]);
-    close(pipeFds[1]);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(pipeFds[1]);
-  return {pid, pipeFds[0]};
+  return spawnChild(CRASHREPORTING_CRASHDRIVER, arguments, environment);
 }
 
 std::string finish(Child child, int* status = nullptr) {
-  std::string output;
-  std::array<char, 512> buffer{};
-  ssize_t n;
-  while ((n = read(child.out, buffer.data(), buffer.size())) > 0) output.append(buffer.data(), static_cast<std::size_t>(n));
-  close(child.out);
-  int ignored = 0;
-  waitpid(child.pid, status ? status : &ignored, 0);
-  return output;
+  FinishedChild finished = finishChild(child);
+  if (status) *status = finished.status;
+  return finished.output;
 }
 
 std::vector<std::string> visible(const fs::path& folder) {

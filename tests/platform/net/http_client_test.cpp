@@ -91,6 +91,23 @@ TEST_F(HttpClientTest, PostSendsItsFieldsAndBodyExactly) {
   EXPECT_EQ(requests[0].header("X-Api-Key"), "k1");
   EXPECT_EQ(requests[0].header("Content-Type"), "application/octet-stream");
   EXPECT_TRUE(requests[0].body == body);
+
+  // The same body streamed from a file: the file's bytes and its length, no "Expect" round trip.
+  const ScopedTempDir temp;
+  const std::string file = (temp.path() / "body").string();
+  std::ofstream(file, std::ios::binary) << body;
+  request.body.clear();
+  request.bodyFile = file;
+  EXPECT_EQ(exchange(request).status, 201);
+  const auto streamed = server_.requests().at(1);
+  EXPECT_EQ(streamed.header("Content-Length"), std::to_string(body.size()));
+  EXPECT_FALSE(streamed.header("Expect"));
+  EXPECT_TRUE(streamed.body == body);
+  request.bodyFile = (temp.path() / "missing").string();
+  const HttpResponse missing = exchange(request);
+  ASSERT_TRUE(missing.error);
+  EXPECT_EQ(missing.error->code, HttpErrorCode::invalidRequest);
+  EXPECT_EQ(server_.requestCount(), 2u);
 }
 
 TEST_F(HttpClientTest, TheBodyCapHoldsWithAndWithoutALength) {

@@ -6,27 +6,10 @@
 
 #include "Preferences/PreferencesViews.h"
 #include "Shell/ShellServices.h"
+#include "tilvane/Shell/RecordingUpdater.h"
 #include "platform/autostart/LaunchAtLogin.h"
 
 namespace tilvane::test {
-
-/// An updater that records the calls it gets, in order.
-struct RecordingUpdater final : Updater {
-  void sendTrackingReport() override {}
-  void setupIssuesController(bool) override {}
-  void setFeedURL(const std::string&) override {}
-  void checkForUpdates() override { calls.push_back("check"); }
-  void showFeedbackDialog() override { calls.push_back("feedback"); }
-  bool automaticallyChecksForUpdates() const override { return checks; }
-  void setAutomaticallyChecksForUpdates(bool on) override {
-    checks = on;
-    calls.push_back(on ? "checks on" : "checks off");
-  }
-  void setAutomaticallyDownloadsUpdates(bool on) override { calls.push_back(on ? "downloads on" : "downloads off"); }
-  void setUpdateCheckInterval(double seconds) override { calls.push_back("interval " + std::to_string(int(seconds))); }
-  bool checks = false;
-  std::vector<std::string> calls;
-};
 
 /// A login item that answers as told and counts its calls.
 struct FakeLoginItem final : LaunchAtLogin {

@@ -124,7 +124,7 @@ TEST_F(PreferencesWindowTest, UpdatesPaneWritesTheUpdatersSettingsAndItsButtonRu
 }
 
 TEST_F(PreferencesWindowTest, UpdatesPaneShowsAutomaticChecksOnAndSetsTheirTerms) {
-  updater_.checks = true;
+  updater_.automaticChecks = true;
   auto preferences = make(nullptr);
   preferences->updates().loadViewIfNeeded();
   EXPECT_EQ(preferences->updates().updatesCheckbox.state(), Checkbox::on);

@@ -31,27 +31,18 @@
 #include "platform/l10n/Localization.h"
 #include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/Shell/RecordingUpdater.h"
 #include "tilvane/LandingWindow/FakeLandingView.h"
 
 namespace tilvane::test {
 namespace {
 
-struct RecordingServices final : Updater, LandingWindows, AnnouncementRequester {
-  void sendTrackingReport() override { calls.push_back("report"); }
-  void setupIssuesController(bool on) override { calls.push_back(on ? "issues on" : "issues off"); }
-  void setFeedURL(const std::string& url) override { calls.push_back("feed " + url); }
-  void checkForUpdates() override { calls.push_back("check"); }
-  void showFeedbackDialog() override { calls.push_back("feedback"); }
-  bool automaticallyChecksForUpdates() const override { return false; }
-  void setAutomaticallyChecksForUpdates(bool on) override { calls.push_back(on ? "checks on" : "checks off"); }
-  void setAutomaticallyDownloadsUpdates(bool on) override { calls.push_back(on ? "downloads on" : "downloads off"); }
-  void setUpdateCheckInterval(double seconds) override { calls.push_back("interval " + std::to_string(seconds)); }
+struct RecordingServices final : RecordingUpdater, LandingWindows, AnnouncementRequester {
   std::unique_ptr<LandingWindowView> makeView() override {
     calls.push_back("landing");
     return std::make_unique<FakeLandingView>(landing);
   }
   void requestAfter(double seconds) override { calls.push_back("announcement after " + std::to_string(seconds)); }
-  std::vector<std::string> calls;
   FakeLandingState landing;
   int terminations = 0;
   int relaunches = 0;

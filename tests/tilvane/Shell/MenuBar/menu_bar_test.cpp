@@ -20,24 +20,11 @@
 #include "platform/l10n/Localization.h"
 #include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/Shell/RecordingUpdater.h"
 #include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
 namespace tilvane::test {
 namespace {
-
-struct RecordingUpdater final : Updater {
-  void sendTrackingReport() override {}
-  void setupIssuesController(bool) override {}
-  void setFeedURL(const std::string&) override {}
-  void checkForUpdates() override { ++checks; }
-  void showFeedbackDialog() override { ++feedbacks; }
-  bool automaticallyChecksForUpdates() const override { return false; }
-  void setAutomaticallyChecksForUpdates(bool) override {}
-  void setAutomaticallyDownloadsUpdates(bool) override {}
-  void setUpdateCheckInterval(double) override {}
-  int checks = 0;
-  int feedbacks = 0;
-};
 
 struct NoLanding final : LandingWindows, AnnouncementRequester {
   std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
@@ -265,7 +252,7 @@ TEST_F(MenuBarTest, ApplicationEntriesPublishOrCallTheirService) {
   choose(menuBar.preferenceMenuItem());
   EXPECT_EQ(panes, std::vector<int>{-1});
   choose(menuBar.checkUpdateMenuItem());
-  EXPECT_EQ(updater_.checks, 1);
+  EXPECT_EQ(updater_.count("check"), 1);
   choose(menuBar.quitMenuItem());
   EXPECT_EQ(quits, 1);
   MenuItem& guide = entryTitled(text("Guide"));

@@ -12,20 +12,12 @@
 #include "Shell/MenuBar/MenuBarController.h"
 #include "platform/defaults/UserDefaults.h"
 #include "support/windows/WindowWorld.h"
+#include "tilvane/Shell/RecordingUpdater.h"
 
 namespace tilvane::test {
 namespace {
 
-struct NoServices final : Updater, LandingWindows, AnnouncementRequester {
-  void sendTrackingReport() override {}
-  void setupIssuesController(bool) override {}
-  void setFeedURL(const std::string&) override {}
-  void checkForUpdates() override {}
-  void showFeedbackDialog() override {}
-  bool automaticallyChecksForUpdates() const override { return false; }
-  void setAutomaticallyChecksForUpdates(bool) override {}
-  void setAutomaticallyDownloadsUpdates(bool) override {}
-  void setUpdateCheckInterval(double) override {}
+struct NoServices final : RecordingUpdater, LandingWindows, AnnouncementRequester {
   std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
   void requestAfter(double) override {}
 };
