@@ -12,6 +12,7 @@
 
 #include "crashreporting/Capture/VRDAllocator.h"
 #include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Capture/VRDException.h"
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Capture/VRDMetadata.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
@@ -40,7 +41,6 @@ std::atomic<VRDWritableContext*> gWritable{nullptr};
 struct Queues {
   SerialQueue logging{std::string(kZIZReverseDNSPrefix) + ".logging"};
   SerialQueue binaryImages{std::string(kZIZReverseDNSPrefix) + ".binary-images"};
-  SerialQueue exception{std::string(kZIZReverseDNSPrefix) + ".exception"};
 };
 
 std::unique_ptr<Queues>& queues() {
@@ -121,9 +121,13 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
   VRDBinaryImageInit();
   readOnly->signal.recordPath = dupPath(directory, "signal.vrdrecord");
   readOnly->machException.recordPath = dupPath(directory, "mach_exception.vrdrecord");
+  // Custom exceptions are recorded with a debugger attached too; only the handlers wait for its absence.
+  readOnly->exception.recordPath = dupPath(directory, "exception.vrdrecord");
+  readOnly->exception.maxCustomExceptions = initData->customExceptionsEnabled ? initData->maxCustomExceptions : 0;
   if (!readOnly->debuggerAttached) {
     VRDSignalInitialize(&readOnly->signal);
     VRDThreadCaptureInitialize(&readOnly->threadCapture);
+    VRDExceptionInitialize(&readOnly->exception, &VRDContextWritable()->customExceptionCount);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");
   }
@@ -149,6 +153,26 @@ bool VRDContextMarkAndCheckIfCrashed() noexcept {
   return already;
 }
 
+VRDRecorderClaim VRDContextClaimRecorder() noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  if (writable == nullptr) return VRDRecorderClaim::Failed;
+  std::atomic_ref word(writable->recorderThread);
+  const std::int32_t self = VRDCurrentThreadID();
+  const timespec step{0, 1000000};
+  for (long waited = 0;; ++waited) {
+    std::int32_t expected = 0;
+    if (word.compare_exchange_strong(expected, self)) return VRDRecorderClaim::Taken;
+    if (expected == self) return VRDRecorderClaim::AlreadyHeld;
+    if (waited >= VRDSecondCrashWaitMilliseconds) return VRDRecorderClaim::Failed;
+    nanosleep(&step, nullptr);
+  }
+}
+
+void VRDContextReleaseRecorder(VRDRecorderClaim claim) noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  if (claim == VRDRecorderClaim::Taken && writable != nullptr) std::atomic_ref(writable->recorderThread).store(0);
+}
+
 bool VRDContextIsDebuggerAttached() noexcept {
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   return readOnly != nullptr && readOnly->debuggerAttached;
@@ -156,7 +180,6 @@ bool VRDContextIsDebuggerAttached() noexcept {
 
 SerialQueue& VRDContextLoggingQueue() { return ensureQueues().logging; }
 SerialQueue& VRDContextBinaryImageQueue() { return ensureQueues().binaryImages; }
-SerialQueue& VRDContextExceptionQueue() { return ensureQueues().exception; }
 
 void VRDContextResetForTesting() {
   // What is queued still writes into this context's files before it is forgotten.
@@ -166,6 +189,7 @@ void VRDContextResetForTesting() {
   if (readOnly != nullptr && !readOnly->debuggerAttached && readOnly->signal.recordPath != nullptr) {
     VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
     VRDThreadCaptureRestore(&readOnly->threadCapture);
+    VRDExceptionRestoreTerminateHandler(&readOnly->exception);
   }
   VRDWritableContext* writable = VRDContextWritable();
   if (writable != nullptr && writable->internalLogFd >= 0) close(writable->internalLogFd);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 
 #include "crashreporting/Capture/VRDFile.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
@@ -17,6 +18,7 @@ namespace crashreporting {
 
 class SerialQueue;
 class VRDCrashCallbackTarget;
+class VRDSubmittableCrashDelegate;
 
 inline constexpr std::size_t VRDSignalCount = 7;
 inline constexpr std::size_t VRDAltStackSize = 0x40000;
@@ -90,6 +92,15 @@ struct VRDUserLoggingContext {
   VRDUserLoggingABStorage customExceptionStorage;
 };
 
+/// Uncaught exceptions: the record file, the terminate handler ours replaced, and how many custom exceptions a
+/// report keeps (0 unless custom exceptions are enabled). There is no Objective-C runtime, so no replaced
+/// `reportException:` implementation is kept.
+struct VRDExceptionContext {
+  const char* recordPath;
+  std::terminate_handler previousTerminateHandler;
+  std::uint32_t maxCustomExceptions;
+};
+
 struct VRDHostContext {
   const char* documentsDirectory;
   std::uint64_t pageSize;
@@ -102,10 +113,11 @@ struct VRDReadOnlyContext {
   void* signalStack;
   /// Null on Linux (no Mach exception server).
   void* machExceptionServerStack;
-  void* submittableCrashDelegate;
+  VRDSubmittableCrashDelegate* submittableCrashDelegate;
   VRDCrashCallbackTarget* crashCallbackTarget;
   bool firstInstall;
   const char* binaryImagePath;
+  VRDExceptionContext exception;
   VRDHostContext host;
   VRDSignalContext signal;
   VRDMachExceptionContext machException;
@@ -121,6 +133,8 @@ struct VRDWritableContext {
   std::uint8_t recordComplete;
   /// Thread id of the thread that marked the crash.
   std::int32_t crashedThread;
+  /// Thread id of the thread recording the process (VRDContextClaimRecorder), 0 when none.
+  std::int32_t recorderThread;
   VRDFile binaryImageFile;
   VRDBinaryImageNode binaryImages[VRDBinaryImageNodeCount];
   /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads.
@@ -141,7 +155,7 @@ struct VRDWritableContext {
 /// What the crash-reporting controller hands to the set-up, in this order.
 struct VRDContextInitData {
   const char* apiKey = nullptr;
-  void* submittableCrashDelegate = nullptr;
+  VRDSubmittableCrashDelegate* submittableCrashDelegate = nullptr;
   bool firstInstall = false;
   VRDCrashCallbackTarget* crashCallbackTarget = nullptr;
   const char* customBundleIdentifier = nullptr;
@@ -172,16 +186,24 @@ bool VRDContextIsInitialized() noexcept;
 /// set-up.
 bool VRDContextMarkAndCheckIfCrashed() noexcept;
 bool VRDContextIsDebuggerAttached() noexcept;
+
+/// The whole process (its threads stopped, their stacks written) is recorded by one thread at a time: the signal
+/// path and a fatal exception take this claim first, so two recorders never stop each other. Waits, in 1 ms
+/// steps and at most 5 s, while another thread holds it. Async-signal-safe.
+enum class VRDRecorderClaim { Failed, Taken, AlreadyHeld };
+VRDRecorderClaim VRDContextClaimRecorder() noexcept;
+/// Lets go of a claim this thread took (Taken); nothing for the other results.
+void VRDContextReleaseRecorder(VRDRecorderClaim claim) noexcept;
 /// A copy of `text` in the read-only region (the heap once that is full); null for null.
 char* VRDDupString(const char* text) noexcept;
 
-/// The serial queues made at set-up: key/value, log and error writes; image records; fatal exception records.
+/// The serial queues made at set-up: key/value, log and error writes; image records. Fatal exception records
+/// are written on the thread that throws (see VRDException.h).
 SerialQueue& VRDContextLoggingQueue();
 SerialQueue& VRDContextBinaryImageQueue();
-SerialQueue& VRDContextExceptionQueue();
 
-/// For a test process that builds contexts one after another: puts back the signal actions this context
-/// replaced and forgets it (its mapping stays). Never called by the library.
+/// For a test process that builds contexts one after another: puts back the signal actions and the terminate
+/// handler this context replaced and forgets it (its mapping stays). Never called by the library.
 void VRDContextResetForTesting();
 
 /// The calling thread's kernel thread id (raw syscall).

@@ -126,6 +126,9 @@ void VRDSignalHandler(int signal, siginfo_t* info, void* userContext) {
       }
       _exit(1);
     }
+    // An exception being recorded on another thread is finished first; signals are unmasked, so that thread
+    // can still stop this one while it waits. Past the wait the record is written all the same.
+    const VRDRecorderClaim claim = VRDContextClaimRecorder();
     VRDFile file;
     if (!VRDFileInitWithPath(&file, readOnly->signal.recordPath, false)) {
       VRDLogWarn("Unable to open signal file\n");
@@ -136,6 +139,7 @@ void VRDSignalHandler(int signal, siginfo_t* info, void* userContext) {
       VRDFileClose(&file);
     }
     std::atomic_ref(VRDContextWritable()->recordComplete).store(1);
+    VRDContextReleaseRecorder(claim);
   }
   VRDSignalSafeRemoveHandlers(true);
   if (readOnly != nullptr) VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);

@@ -24,6 +24,9 @@ inline constexpr std::uint32_t VRDMachOLCSegment64 = 25;
 inline constexpr std::uint32_t VRDMachOLCUUID = 27;
 inline constexpr std::uint32_t VRDMachOLCVersionMinMacOSX = 36;
 inline constexpr std::uint32_t VRDMachOLCVersionMinIPhoneOS = 37;
+inline constexpr std::uint32_t VRDMachOLCVersionMinTVOS = 0x2F;
+inline constexpr std::uint32_t VRDMachOLCVersionMinWatchOS = 0x30;
+inline constexpr std::uint32_t VRDMachOLCLoadDylib = 0x0C;
 
 /// A file mapped read-only. Not open: descriptor -1, nothing mapped. Closed when it goes.
 struct VRDMachOFile {

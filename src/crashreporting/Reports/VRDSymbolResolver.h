@@ -8,7 +8,7 @@
 
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Reports/VRDElfFile.h"
-#include "crashreporting/Reports/VRDStackFrame.h"
+#include "crashreporting/Capture/VRDStackFrame.h"
 #include "crashreporting/platform/Value.h"
 
 // Names the frames of a crashed run at the next launch: an address of that run is placed in the image that

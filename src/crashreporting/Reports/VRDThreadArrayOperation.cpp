@@ -1,13 +1,12 @@
 #include "crashreporting/Reports/VRDThreadArrayOperation.h"
 
-#include <cxxabi.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include "crashreporting/Capture/VRDDemangle.h"
 #include "crashreporting/Capture/VRDFile.h"
 #include "crashreporting/platform/SystemLog.h"
 
@@ -44,12 +43,7 @@ std::optional<std::string> VRDDemangleOperation::demangleSymbol(const char* symb
 }
 
 std::optional<std::string> VRDDemangleOperation::demangleCppSymbol(const char* symbol) {
-  int status = 0;
-  char* demangled = abi::__cxa_demangle(symbol, nullptr, nullptr, &status);
-  if (demangled == nullptr) return std::nullopt;
-  std::string result(demangled);
-  std::free(demangled);
-  return result;
+  return VRDDemangleCppName(symbol);
 }
 
 std::optional<std::string> VRDDemangleOperation::demangleBlockInvokeCppSymbol(const char* symbol) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "crashreporting/Reports/VRDStackFrame.h"
+#include "crashreporting/Capture/VRDStackFrame.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/platform/Operation.h"
 

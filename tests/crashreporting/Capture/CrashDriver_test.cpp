@@ -383,5 +383,70 @@ TEST_F(CrashDriver, StacksWithoutFramePointersKeepEveryCaller) {
   EXPECT_NE(std::find(names.begin(), names.end(), "main"), names.end()) << ::testing::PrintToString(names);
 }
 
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+TEST_F(CrashDriver, AnUncaughtExceptionIsRecordedOnItsThreadThenTheEarlierHandlerRunsAndTheAbortIsRecorded) {
+  const Child child = crash("throw-runtime");
+  EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
+  const auto lines = recordLines(directory_ / "exception.vrdrecord");
+  ASSERT_EQ(lines.size(), kRecordLines);
+  const auto& exception = lines[0]["exception"];
+  EXPECT_EQ(exception["type"], "c++");
+  EXPECT_EQ(exception["name"], hexText("std::runtime_error"));
+  EXPECT_EQ(exception["reason"], hexText("boom"));
+  EXPECT_GT(exception["time"].get<std::int64_t>(), 0);
+  EXPECT_FALSE(exception.contains("frames"));
+  for (std::size_t i = 0; i < kProcessSections.size(); ++i) EXPECT_TRUE(lines[i + 1].contains(kProcessSections[i]));
+  // The throwing thread's stack, walked through the exception machinery up to the throw.
+  const auto names = symbols(crashedThread(lines)["stacktrace"]);
+  EXPECT_TRUE(contains(names, "crashdriverThrowRuntime")) << ::testing::PrintToString(names);
+  EXPECT_EQ(names.back(), "_start") << ::testing::PrintToString(names);
+
+  EXPECT_EQ(readText(temp_.path() / "marker"), "chained record=1\n") << "the earlier handler ran after the record";
+  const auto signal = signalRecord();
+  ASSERT_EQ(signal.size(), kRecordLines);
+  EXPECT_EQ(signal[0]["signal"]["name"], "SIGABRT");
+}
+
+TEST_F(CrashDriver, AThrownCStringAndAnExceptionOnAnotherThreadAreRecorded) {
+  Child child = crash("throw-cstr");
+  EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
+  auto lines = recordLines(directory_ / "exception.vrdrecord");
+  ASSERT_EQ(lines.size(), kRecordLines);
+  EXPECT_EQ(lines[0]["exception"]["name"], hexText("const char *"));
+  EXPECT_EQ(lines[0]["exception"]["reason"], hexText("boom"));
+
+  child = crash("throw-thread");
+  EXPECT_TRUE(child.diedBy(SIGABRT)) << child.status;
+  lines = recordLines(directory_ / "exception.vrdrecord");
+  ASSERT_EQ(lines.size(), kRecordLines) << "the earlier run's record was removed at set-up";
+  EXPECT_EQ(lines[0]["exception"]["name"], hexText("std::logic_error"));
+  EXPECT_EQ(lines[0]["exception"]["reason"], hexText("from a thread"));
+  EXPECT_GE(lines[1]["threads"].size(), 2u);
+  const auto names = symbols(crashedThread(lines)["stacktrace"]);
+  EXPECT_TRUE(contains(names, "crashdriverThrowLogicError")) << ::testing::PrintToString(names);
+  EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const std::string& name) {
+    return name.find("thread11_State_impl") != std::string::npos;
+  })) << "the thread's own stack: " << ::testing::PrintToString(names);
+  EXPECT_EQ(readText(temp_.path() / "marker"), "chained record=1\n");
+}
+
+TEST_F(CrashDriver, TwoThreadsEndingByExceptionsAtOnceLeaveOneWholeExceptionRecordAndAWholeAbortRecord) {
+  for (int run = 0; run < 10; ++run) {
+    const Child child = crash("throw-two-threads");
+    EXPECT_TRUE(child.diedBy(SIGABRT) || child.exitedWith(1)) << child.status;
+    // The second thread's end (through the earlier handler, or an abort) waits for the first one's record.
+    const auto lines = recordLines(directory_ / "exception.vrdrecord");
+    ASSERT_EQ(lines.size(), kRecordLines) << "run " << run;
+    EXPECT_EQ(lines[0]["exception"]["name"], hexText("std::logic_error"));
+    EXPECT_TRUE(lines.back().contains("storage"));
+    const auto signal = signalRecord();
+    ASSERT_EQ(signal.size(), kRecordLines) << "run " << run;
+    EXPECT_EQ(signal[0]["signal"]["name"], "SIGABRT");
+  }
+}
+
 }  // namespace
 }  // namespace crashreporting::test

@@ -7,38 +7,13 @@
 #include <random>
 
 #include "crashreporting/support/LibraryTest.h"
+#include "crashreporting/support/MachOWriter.h"
 
 namespace crashreporting {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-/// Appends little-endian words (the byte order of the machines these files come from) or big-endian ones.
-struct Writer {
-  Bytes bytes;
-  Writer& u32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Writer& u64(std::uint64_t v) {
-    u32(static_cast<std::uint32_t>(v));
-    return u32(static_cast<std::uint32_t>(v >> 32));
-  }
-  Writer& be32(std::uint32_t v) {
-    for (int i = 3; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    return *this;
-  }
-  Writer& name(const char* s) {
-    char field[16] = {};
-    std::memcpy(field, s, strnlen(s, sizeof field));
-    bytes.insert(bytes.end(), field, field + 16);
-    return *this;
-  }
-  Writer& raw(const Bytes& b) {
-    bytes.insert(bytes.end(), b.begin(), b.end());
-    return *this;
-  }
-};
+using test::Bytes;
+using Writer = test::MachOWriter;
 
 constexpr std::uint32_t kLoadDylib = 0xc;
 constexpr std::uint32_t kEncryptionInfo = 0x21;

@@ -5,8 +5,10 @@
 //   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow. The heap is
-// poisoned (HeapPoison.h) just before each crash. "resolve" prints, one per line, the symbol dladdr finds for
+// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow, throw-runtime,
+// throw-cstr, throw-thread, throw-two-threads. The heap is poisoned (HeapPoison.h) just before each crash; in the
+// throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
+// exception record itself may use the heap). "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
 // next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
 // prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place. "package" is
@@ -25,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -73,28 +77,47 @@ bool startCapture(const char* directory) {
   return VRDContextInitialize(&data);
 }
 
-// The earlier handler of the chained mode: runs after the capture has put it back. Writes what it found to the
-// marker file, then lets SIGSEGV end the process.
-void earlierHandler(int) {
-  char record[65536];
+// Whether the record file at `path` holds a threads line and ends with a whole line (read without the heap).
+bool recordComplete(const char* path) {
+  static char record[262144];
   std::size_t fill = 0;
-  const int in = open(recordPath, O_RDONLY);
+  const int in = open(path, O_RDONLY);
   if (in >= 0) {
     ssize_t n;
     while (fill < sizeof record && (n = read(in, record + fill, sizeof record - fill)) > 0) fill += static_cast<std::size_t>(n);
     close(in);
   }
-  const bool complete = fill > 0 && record[fill - 1] == '\n' && memmem(record, fill, "{\"threads\":", 11) != nullptr;
+  return fill > 0 && record[fill - 1] == '\n' && memmem(record, fill, "{\"threads\":", 11) != nullptr;
+}
+
+void writeMarker(const char* text) {
+  const int out = open(markerPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  [[maybe_unused]] const ssize_t n = write(out, text, strlen(text));
+  close(out);
+}
+
+// The earlier handler of the chained mode: runs after the capture has put it back. Writes what it found to the
+// marker file, then lets SIGSEGV end the process.
+void earlierHandler(int) {
+  const bool complete = recordComplete(recordPath);
   struct sigaction trap {};
   sigaction(SIGTRAP, nullptr, &trap);
   const bool ignored = trap.sa_handler == SIG_IGN;
-  const int out = open(markerPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const char* text = complete && ignored ? "record=1 trap-ignored=1\n"
-                     : complete         ? "record=1 trap-ignored=0\n"
-                                        : "record=0\n";
-  [[maybe_unused]] const ssize_t n = write(out, text, strlen(text));
-  close(out);
+  writeMarker(complete && ignored ? "record=1 trap-ignored=1\n"
+              : complete         ? "record=1 trap-ignored=0\n"
+                                 : "record=0\n");
   signal(SIGSEGV, SIG_DFL);
+}
+
+char exceptionRecordPath[4096];
+// Set where only one thread ends by an exception: the abort after it then runs under the heap guard.
+bool poisonOnTerminate = false;
+
+// The host's terminate handler, which the capture must chain to once the exception is recorded.
+[[noreturn]] void earlierTerminateHandler() {
+  writeMarker(recordComplete(exceptionRecordPath) ? "chained record=1\n" : "chained record=0\n");
+  if (poisonOnTerminate) crashdriver::poisonHeap();
+  std::abort();
 }
 
 std::atomic<int> arrived{0};
@@ -230,6 +253,21 @@ __attribute__((noinline)) void crashdriverExitingWorker() {
   syscall(SYS_exit, 0);
 }
 
+__attribute__((noinline)) void crashdriverThrowRuntime() { throw std::runtime_error("boom"); }
+
+__attribute__((noinline)) void crashdriverThrowCString() { throw "boom"; }
+
+// Throws and nothing else: the compiler moves a throw that follows other code into a cold part, which has no
+// exported name.
+__attribute__((noinline)) void crashdriverThrowLogicError() { throw std::logic_error("from a thread"); }
+
+__attribute__((noinline)) void crashdriverThrowOnThread() {
+  arrived.fetch_add(1);
+  while (!go.load()) {
+  }
+  crashdriverThrowLogicError();
+}
+
 __attribute__((noinline)) int crashdriverRecurseDeep(int depth) {
   volatile char frame[64];
   frame[0] = static_cast<char>(depth);
@@ -354,6 +392,11 @@ int run(const std::string& mode, const char* directory, int depth) {
     stack.ss_size = sizeof hostStack;
     sigaltstack(&stack, nullptr);
   }
+  if (mode.starts_with("throw-")) {
+    std::snprintf(exceptionRecordPath, sizeof exceptionRecordPath, "%s/exception.vrdrecord", directory);
+    std::set_terminate(earlierTerminateHandler);
+    poisonOnTerminate = mode != "throw-two-threads";
+  }
   if (mode == "debugger") VRDProcessSetDebuggerAttachedOverride(true);
   if (!startCapture(directory)) return 2;
   // The image lines are written on the binary-image queue; let them reach the record before crashing.
@@ -397,6 +440,19 @@ int run(const std::string& mode, const char* directory, int depth) {
     go.store(true);
     first.join();
     second.join();
+  } else if (mode == "throw-runtime") {
+    crashdriverThrowRuntime();
+  } else if (mode == "throw-cstr") {
+    crashdriverThrowCString();
+  } else if (mode == "throw-thread" || mode == "throw-two-threads") {
+    std::thread first(crashdriverThrowOnThread);
+    std::thread second;
+    if (mode == "throw-two-threads") second = std::thread(crashdriverThrowOnThread);
+    while (arrived.load() < (second.joinable() ? 2 : 1)) {
+    }
+    go.store(true);
+    first.join();
+    if (second.joinable()) second.join();
   } else if (mode == "ro-write") {
     crashdriverWriteReadOnlyContext();
   } else if (mode == "debugger") {

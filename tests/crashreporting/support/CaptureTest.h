@@ -22,6 +22,14 @@ inline std::string readText(const std::filesystem::path& path) {
   return text.str();
 }
 
+/// The bytes of `text` as record files hex-encode them.
+inline std::string hexText(const std::string& text) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const unsigned char c : text) out += {digits[c >> 4], digits[c & 15]};
+  return out;
+}
+
 /// Every line of a record file parsed as JSON; a line that does not parse fails the test.
 inline std::vector<nlohmann::json> recordLines(const std::filesystem::path& path) {
   std::vector<nlohmann::json> lines;

@@ -1,4 +1,4 @@
-#include "crashreporting/Reports/VRDStackFrame.h"
+#include "crashreporting/Capture/VRDStackFrame.h"
 
 #include <cinttypes>
 #include <cstdio>
