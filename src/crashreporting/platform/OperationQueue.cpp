@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "crashreporting/platform/ConcurrentQueue.h"
@@ -13,7 +14,7 @@ struct OperationQueue::State {
   std::condition_variable drained;
   std::string name;
   std::size_t maxConcurrent = kUnlimited;
-  std::vector<std::shared_ptr<Operation>> waiting;  // not started, in the order added
+  std::deque<std::shared_ptr<Operation>> waiting;  // not started, in the order added (taken from the front)
   std::vector<std::shared_ptr<Operation>> running;
 };
 

@@ -1,0 +1,341 @@
+#include "crashreporting/VizuzodKit/VZDVizuzodController.h"
+
+#include <chrono>
+
+#include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDActivity.h"
+#include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/platform/Json.h"
+#include "crashreporting/platform/NotificationCenter.h"
+
+namespace crashreporting {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEventQueueLabel = "com.zizozu.vizuzod.event-queue";
+constexpr const char* kRecordEventActivity = "com.zizozu.vizuzod.record-event";
+constexpr const char* kRecordCrashEventActivity = "com.zizozu.vizuzod.record-crash-event";
+constexpr const char* kRotateActivity = "com.zizozu.vizuzod.rotate-and-submit";
+constexpr const char* kFlushTimerIdentifier = "com.zizozu.vizuzod.timed-flush";
+// Sudden and automatic termination disabled; rotation adds the background bits.
+constexpr std::uint64_t kRecordActivityOptions = VZDActivityRecordingOptions;
+constexpr std::uint64_t kRotateActivityOptions = VZDActivitySubmittingOptions;
+
+constexpr const char* kLifecycleNotifications[] = {kVZDWillTerminateNotification, kVZDWillResignActiveNotification,
+                                                   kVZDDidBecomeActiveNotification};
+
+const VZDLogger& logger() { return VZDLogger::sharedLogger(); }
+
+std::string describe(const Value& value) {
+  std::string error;
+  return json::encode(value, error).value_or(value.description());
+}
+
+}  // namespace
+
+std::shared_ptr<VZDVizuzodController> VZDVizuzodController::initWithBetaToken(std::optional<std::string> betaToken,
+                                                                            VZDVizuzodControllerOptions options) {
+  std::shared_ptr<VZDVizuzodController> controller(new VZDVizuzodController(std::move(betaToken), std::move(options)));
+  controller->start();
+  return controller;
+}
+
+VZDVizuzodController::VZDVizuzodController(std::optional<std::string> betaToken, VZDVizuzodControllerOptions options)
+    : betaToken_(std::move(betaToken)),
+      rootDirectory_(options.rootDirectory.empty() ? rootDirectory() : options.rootDirectory),
+      options_(std::move(options)),
+      eventQueue_(std::make_shared<OperationQueue>(kEventQueueLabel)) {
+  eventQueue_->setMaxConcurrentOperationCount(1);
+}
+
+VZDVizuzodController::~VZDVizuzodController() {
+  for (const auto id : observers_) NotificationCenter::defaultCenter().removeObserver(id);
+}
+
+void VZDVizuzodController::start() {
+  const std::weak_ptr<VZDVizuzodController> weak = weak_from_this();
+  eventQueue_->addOperationWithBlock([weak] {
+    if (const auto self = weak.lock()) self->setUp();
+  });
+
+  auto& center = NotificationCenter::defaultCenter();
+  for (const char* name : kLifecycleNotifications) {
+    observers_.push_back(center.addObserver(name, [weak](std::string_view posted) {
+      if (const auto self = weak.lock()) self->applicationLifecycleEvent(posted);
+    }));
+  }
+  observers_.push_back(center.addObserver(ZIZSettingsAvailableNotification, [weak](std::string_view) {
+    if (const auto self = weak.lock()) self->zizozuSettingsDidBecomeAvailable();
+  }));
+
+  Zizozu& zizozu = Zizozu::sharedSDK();
+  if (zizozu.isFirstInstall()) enqueueEvent(VZDLifecycleEvent::installEvent());
+  enqueueEvent(VZDLifecycleEvent::appLaunchedEvent());
+  initializeSettingsIfNeededWithZizozuSettings(zizozu.settings());
+  zizozu.setAdvertisingToken(VZDMetadata::identifierForAdvertising());
+}
+
+void VZDVizuzodController::setUp() {
+  rootEventDirectory_ = VZDEventPaths::eventDirectoryForRootDirectory(rootDirectory_);
+  std::error_code ec;
+  fs::create_directories(rootEventDirectory_, ec);
+  currentLogURL_ = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  settings_.emplace();
+  metadata_ = std::make_unique<VZDMetadata>(Zizozu::sharedSDK(), betaToken_);
+
+  // The previous run's metadata is taken before this run's replaces it in the file.
+  VZDRotateCrashMetadataOperation rotate(VZDEventPaths::crashMetadataPathForRootDirectory(rootDirectory_), *metadata_);
+  rotate.main();
+  previousExecutionMetadata_ = rotate.crashMetadata();
+
+  networkRetryHandler_ = options_.retryHandler ? options_.retryHandler : std::make_shared<VZDNetworkRetryHandler>();
+  uploader_ = VZDUploader::create(eventQueue_, weak_from_this());
+  ravumaAnalyticsBridge_ = std::make_unique<VZDRavumaAnalyticsBridge>();
+  cleanupAndProcessExistingFiles();
+}
+
+void VZDVizuzodController::enqueueUnderActivity(const char* activityName, std::uint64_t options,
+                                               std::function<void(VZDVizuzodController&)> step) {
+  // The activity begins now and ends once the step has run (the event's line is written within the step), or
+  // when the step is let go of unrun: one operation per event rather than a second one for the activity.
+  std::shared_ptr<VZDActivity> activity = VZDActivity::beginActivity(activityName, options);
+  eventQueue_->addOperation(std::make_shared<VZDBlockOperation>(
+      [weak = weak_from_this(), step = std::move(step), activity = std::move(activity)] {
+        if (const auto self = weak.lock()) step(*self);
+        activity->end();
+      }));
+}
+
+void VZDVizuzodController::logEvent(std::shared_ptr<const VZDEvent> event) {
+  if (!event) return;
+  if (logger().debugMode()) logger().log("Logging Vizuzod event: " + event->description());
+  enqueueEvent(std::move(event));
+}
+
+void VZDVizuzodController::enqueueEvent(std::shared_ptr<const VZDEvent> event) {
+  if (!event) return;
+  enqueueUnderActivity(kRecordEventActivity, kRecordActivityOptions,
+                       [event = std::move(event)](VZDVizuzodController& self) { self.recordEvent(*event); });
+}
+
+void VZDVizuzodController::logCrashEvent(std::shared_ptr<const VZDCrashEvent> event) {
+  if (!event) return;
+  enqueueUnderActivity(kRecordCrashEventActivity, kRecordActivityOptions,
+                       [event = std::move(event)](VZDVizuzodController& self) { self.recordCrashEvent(*event); });
+}
+
+void VZDVizuzodController::applicationLifecycleEvent(std::string_view notificationName) {
+  enqueueEvent(VZDLifecycleEvent::eventWithNotification(notificationName));
+}
+
+bool VZDVizuzodController::passesSampling(const VZDEvent& event) const {
+  if (!eventFilter_.shouldDiscardEvent(&event, metadata_->betaToken(), metadata_->installationId(),
+                                       settings_->samplingRate()))
+    return true;
+  logger().log("Application is enabled for sampling, skipping " + event.description());
+  return false;
+}
+
+void VZDVizuzodController::forwardToHostAnalytics(const VZDEvent& event) const {
+  if (!settings_->shouldForwardToRavumaAnalytics()) return;
+  const auto* predefined = dynamic_cast<const VZDPredefinedEvent*>(&event);
+  if (predefined && predefined->predefinedEventName() == "purchase" &&
+      !settings_->shouldIncludePurchaseEventsInForwardedRavumaEvents())
+    return;
+  ravumaAnalyticsBridge_->logEvent(event);
+}
+
+void VZDVizuzodController::write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const fs::path& log) {
+  // Written here, inside the event's own step, rather than as a later step of the queue: a burst of events
+  // would otherwise all be judged against the file as it was before any of them was written.
+  const auto operation = std::make_shared<VZDWriteEventOperation>(event, metadata, log);
+  operation->start();
+}
+
+void VZDVizuzodController::recordEvent(const VZDEvent& event) {
+  if (!shouldLogEvent() || !passesSampling(event)) return;
+  forwardToHostAnalytics(event);
+  // The size is read before this event's line is written; the line still goes into the rotated file.
+  const bool rotate = shouldSubmitLogAtURL(currentLogURL_) || event.triggersFlush();
+  write(event, *metadata_, currentLogURL_);
+  if (rotate) rotateAndSubmitCurrentLog();
+}
+
+void VZDVizuzodController::recordCrashEvent(const VZDCrashEvent& event) {
+  logger().log("Attempting to log " + event.name());
+  if (!shouldLogEvent() || !passesSampling(event)) return;
+  // The crash gets a file of its own, headed by the metadata of the run that crashed, and is sent at once.
+  std::error_code ec;
+  if (fs::is_regular_file(currentLogURL_, ec)) rotateAndSubmitCurrentLog();
+  write(event, *previousExecutionMetadata_, currentLogURL_);
+  rotateAndSubmitCurrentLog();
+}
+
+void VZDVizuzodController::rotateAndSubmitCurrentLog() {
+  const auto activity = VZDActivityOperation::operationByStartingActivityName(kRotateActivity, kRotateActivityOptions);
+  const fs::path log = currentLogURL_;
+  currentLogURL_ = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  auto operations = pipeline().operationsForUncompressedLog(log);
+  for (const auto& operation : operations) activity->addDependency(operation);
+  operations.push_back(activity);
+  eventQueue_->addOperations(operations, false);
+}
+
+VZDLogPipeline VZDVizuzodController::pipeline() const {
+  return VZDLogPipeline(rootEventDirectory_,
+                        [weak = weak_from_this()](const fs::path& packaged, const std::string& boundary) {
+                          const auto self = weak.lock();
+                          std::shared_ptr<Operation> upload =
+                              self ? self->uploadOperationForFileAtURL(packaged, boundary) : nullptr;
+                          if (!upload) {
+                            upload = std::make_shared<VZDBlockOperation>(nullptr);
+                            upload->cancel();
+                          }
+                          return upload;
+                        });
+}
+
+std::shared_ptr<Operation> VZDVizuzodController::uploadOperationForFileAtURL(const fs::path& packaged,
+                                                                           const std::string& boundary) const {
+  auto upload = std::make_shared<VZDUploadOperation>(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(),
+                                                     metadata_->APIKey(), packaged, boundary);
+  // Without settings the packaged file waits for them (or for the next start).
+  if (!settings_->valid()) upload->cancel();
+  return upload;
+}
+
+void VZDVizuzodController::zizozuSettingsDidBecomeAvailable() {
+  initializeSettingsIfNeededWithZizozuSettings(Zizozu::sharedSDK().settings());
+}
+
+void VZDVizuzodController::initializeSettingsIfNeededWithZizozuSettings(std::optional<Dictionary> settings) {
+  eventQueue_->addOperationWithBlock([weak = weak_from_this(), settings = std::move(settings)] {
+    if (const auto self = weak.lock()) self->takeSettings(settings);
+  });
+}
+
+void VZDVizuzodController::takeSettings(const std::optional<Dictionary>& dictionary) {
+  if (!dictionary || (settings_ && settings_->valid())) return;
+  settings_.emplace(*dictionary);
+  if (!settings_->shouldCollectAnalytics()) {
+    logger().log("Vizuzod is disabled. Cleaning up.");
+    removeAllLogs();
+    return;
+  }
+  const auto analytics = dictionary->find("analytics");
+  logger().log("Vizuzod enabled with settings: " +
+               (analytics == dictionary->end() ? std::string("(null)") : describe(analytics->second)));
+  logger().log("Logging events to " + rootEventDirectory_.string());
+  setupFlushTimer();
+  uploader_->setDefaultUploadTimeout(settings_->defaultUploadTimeout());
+  uploader_->setLowPowerUploadTimeout(settings_->lowPowerUploadTimeout());
+  uploadAllMultipartFiles();
+}
+
+bool VZDVizuzodController::shouldLogEvent() const {
+  if (!settings_) return false;
+  if (!settings_->valid()) return true;  // recorded until the first settings decide
+  return settings_->shouldCollectAnalytics();
+}
+
+bool VZDVizuzodController::shouldSubmitLogAtURL(const fs::path& log) const {
+  std::error_code ec;
+  const auto size = fs::file_size(log, ec);
+  return !ec && static_cast<std::int64_t>(std::min<std::uintmax_t>(size, INT64_MAX)) > settings_->maximumPayloadSize();
+}
+
+void VZDVizuzodController::removeAllLogs() {
+  std::error_code ec;
+  for (fs::directory_iterator it(rootEventDirectory_, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code removeError;
+    fs::remove_all(it->path(), removeError);
+  }
+}
+
+void VZDVizuzodController::cleanupAndProcessExistingFiles() {
+  // Run here, within the start-up step, so the earlier run's files are sorted (and the surplus packages
+  // deleted) before any upload of this run may take one of them.
+  const auto cleanup =
+      std::make_shared<VZDCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles());
+  cleanup->setSuccessBlock([this](const auto& logs, const auto& gzs, const auto& multiparts) {
+    const VZDLogPipeline chains = pipeline();
+    for (const auto& log : logs) eventQueue_->addOperations(chains.operationsForUncompressedLog(log), false);
+    for (const auto& gz : gzs) eventQueue_->addOperations(chains.operationsForCompressedLog(gz), false);
+    uploader_->attemptToReconnectBackgroundSessionWithCompletionBlock(
+        [weak = weak_from_this(), multiparts] {
+          if (const auto self = weak.lock()) self->uploadMultipartFiles(multiparts);
+        });
+  });
+  cleanup->start();
+}
+
+void VZDVizuzodController::uploadAllMultipartFiles() {
+  uploadMultipartFiles(VZDFilesWithExtension(rootEventDirectory_, "multipartmime"));
+}
+
+void VZDVizuzodController::uploadMultipartFiles(const std::set<fs::path>& files) {
+  for (const auto& file : files) {
+    const auto boundary = VZDEventPaths::boundaryFromURL(file);
+    if (!boundary) continue;
+    eventQueue_->addOperation(uploadOperationForFileAtURL(file, *boundary));
+  }
+}
+
+void VZDVizuzodController::setupFlushTimer() {
+  const double interval = settings_->flushInterval();
+  if (!(interval > 0)) {
+    flushTimer_.reset();
+    return;
+  }
+  flushTimer_ = std::make_unique<VZDTimer>(
+      interval, eventQueue_, kFlushTimerIdentifier,
+      [weak = weak_from_this()] {
+        if (const auto self = weak.lock()) self->flushTimerFired();
+      },
+      options_.timerScheduler);
+}
+
+void VZDVizuzodController::flushTimerFired() {
+  if (!(settings_->flushInterval() > 0)) {
+    flushTimer_.reset();
+    return;
+  }
+  if (shouldSubmitLogAtURL(currentLogURL_)) rotateAndSubmitCurrentLog();
+}
+
+fs::path VZDVizuzodController::uploaderFilePathForUniqueName(VZDUploader&, const std::string& uniqueName) {
+  return VZDEventPaths::multipartMimeURLWithBoundary(rootEventDirectory_, uniqueName);
+}
+
+void VZDVizuzodController::uploaderCompletedRequest(VZDUploader&, const URLRequest& request,
+                                                    const std::optional<URLResponse>& response,
+                                                    const std::string& uniqueName, const std::optional<Error>& error,
+                                                    CompletionHandler completionHandler) {
+  networkRetryHandler_->handleCompletedRequest(
+      request, response, uniqueName, error,
+      [uniqueName, completionHandler = std::move(completionHandler)](bool retry, const std::optional<Error>& judged) {
+        if (judged) logger().log("Error transmitting '" + uniqueName + "': " + judged->description());
+        if (retry) logger().log("Scheduling retry for '" + uniqueName + "'.");
+        completionHandler(retry, judged);
+      });
+}
+
+void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& uploader, const std::string& uniqueName,
+                                                                 const std::optional<Error>& error) {
+  if (error) logger().log("Failed to upload '" + uniqueName + "': " + error->description());
+  logger().log("Finished transmission of '" + uniqueName + "'.");
+  // Our names are multipart boundaries: anything else names no file of ours.
+  if (uniqueName.empty() || uniqueName.find('/') != std::string::npos || uniqueName == "..") return;
+  std::error_code ec;
+  fs::remove(uploaderFilePathForUniqueName(uploader, uniqueName), ec);
+}
+
+void VZDVizuzodController::uploaderSessionDidReceiveChallenge(
+    VZDUploader&, VRDURLSession& session, const URLAuthenticationChallenge& challenge,
+    const VRDURLSessionDelegate::ChallengeCompletion& completion) {
+  networkRetryHandler_->handleChallenge(challenge, session, completion);
+}
+
+}  // namespace crashreporting

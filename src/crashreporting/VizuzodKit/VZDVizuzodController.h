@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crashreporting/VizuzodKit/VZDEvent.h"
+#include "crashreporting/VizuzodKit/VZDEventFilter.h"
+#include "crashreporting/VizuzodKit/VZDLogOperations.h"
+#include "crashreporting/VizuzodKit/VZDLogPipeline.h"
+#include "crashreporting/VizuzodKit/VZDMetadata.h"
+#include "crashreporting/VizuzodKit/VZDNetworkRetryHandler.h"
+#include "crashreporting/VizuzodKit/VZDRavumaAnalyticsBridge.h"
+#include "crashreporting/VizuzodKit/VZDScheduler.h"
+#include "crashreporting/VizuzodKit/VZDSettings.h"
+#include "crashreporting/VizuzodKit/VZDTimer.h"
+#include "crashreporting/VizuzodKit/VZDUploader.h"
+#include "crashreporting/VizuzodKit/VZDUploaderDelegate.h"
+#include "crashreporting/platform/OperationQueue.h"
+
+namespace crashreporting {
+
+/// Where a controller keeps its files and what it waits and uploads with. The defaults are the library's.
+struct VZDVizuzodControllerOptions {
+  /// Empty: VZDEventPaths::rootDirectory().
+  std::filesystem::path rootDirectory;
+  /// Decides retries and judges the server; none: one that pins the library's anchors.
+  std::shared_ptr<VZDNetworkRetryHandler> retryHandler;
+  /// Where the periodic flush waits; none: real time.
+  VZDScheduler timerScheduler;
+};
+
+/// The engine of the analytics kit. Every step runs on one serial operation queue, the event queue: each
+/// accepted event becomes one line of the current events log; a log is rotated once it has grown past the
+/// settings' payload size or when an event asks for a flush, and is then compressed, packaged and handed to
+/// the uploader. Until settings arrive events are recorded but nothing is sent; settings that switch
+/// analytics off empty the events folder and stop recording. The host posts its activity changes as the
+/// lifecycle notifications ("NSApplicationDidBecomeActiveNotification", …) on NotificationCenter.
+///
+/// Hold it in a std::shared_ptr (initWithBetaToken): the queued steps hold it weakly, so a controller that
+/// goes lets its queued steps pass as no-ops.
+class VZDVizuzodController final : public VZDUploaderDelegate,
+                                   public std::enable_shared_from_this<VZDVizuzodController> {
+ public:
+  /// Starts a controller: queues the start-up (files, metadata, uploader, clean-up of an earlier run),
+  /// observes the lifecycle and settings notifications, records the install and launch events and takes the
+  /// settings Zizozu already holds.
+  static std::shared_ptr<VZDVizuzodController> initWithBetaToken(std::optional<std::string> betaToken,
+                                                                 VZDVizuzodControllerOptions options = {});
+  ~VZDVizuzodController() override;
+  VZDVizuzodController(const VZDVizuzodController&) = delete;
+  VZDVizuzodController& operator=(const VZDVizuzodController&) = delete;
+
+  static std::filesystem::path rootDirectory() { return VZDEventPaths::rootDirectory(); }
+
+  // From any thread: these only queue work.
+  void logEvent(std::shared_ptr<const VZDEvent> event);
+  void logCrashEvent(std::shared_ptr<const VZDCrashEvent> event);
+  void enqueueEvent(std::shared_ptr<const VZDEvent> event);
+  void applicationLifecycleEvent(std::string_view notificationName);
+  void zizozuSettingsDidBecomeAvailable();
+  void initializeSettingsIfNeededWithZizozuSettings(std::optional<Dictionary> settings);
+
+  // On the event queue.
+  void rotateAndSubmitCurrentLog();
+  void removeAllLogs();
+  void cleanupAndProcessExistingFiles();
+  void uploadAllMultipartFiles();
+  void uploadMultipartFiles(const std::set<std::filesystem::path>& files);
+  bool shouldLogEvent() const;
+  bool shouldSubmitLogAtURL(const std::filesystem::path& log) const;
+  void setupFlushTimer();
+  void flushTimerFired();
+
+  const std::shared_ptr<OperationQueue>& eventQueue() const { return eventQueue_; }
+  const std::filesystem::path& rootEventDirectory() const { return rootEventDirectory_; }
+  /// Read these on the event queue (or once it is idle).
+  const std::filesystem::path& currentLogURL() const { return currentLogURL_; }
+  const std::optional<VZDSettings>& settings() const { return settings_; }
+  const std::shared_ptr<VZDUploader>& uploader() const { return uploader_; }
+  const std::shared_ptr<VZDCrashMetadata>& previousExecutionMetadata() const { return previousExecutionMetadata_; }
+  bool hasFlushTimer() const { return flushTimer_ != nullptr; }
+
+  // VZDUploaderDelegate, on the event queue.
+  std::filesystem::path uploaderFilePathForUniqueName(VZDUploader& uploader, const std::string& uniqueName) override;
+  void uploaderCompletedRequest(VZDUploader& uploader, const URLRequest& request,
+                                const std::optional<URLResponse>& response, const std::string& uniqueName,
+                                const std::optional<Error>& error, CompletionHandler completionHandler) override;
+  void uploaderDidFinishUploadWithUniqueName(VZDUploader& uploader, const std::string& uniqueName,
+                                             const std::optional<Error>& error) override;
+  void uploaderSessionDidReceiveChallenge(VZDUploader& uploader, VRDURLSession& session,
+                                          const URLAuthenticationChallenge& challenge,
+                                          const VRDURLSessionDelegate::ChallengeCompletion& completion) override;
+
+ private:
+  VZDVizuzodController(std::optional<std::string> betaToken, VZDVizuzodControllerOptions options);
+  void start();
+  void setUp();
+  /// Queues `step` (run with the controller, while it lives) under a process activity.
+  void enqueueUnderActivity(const char* activityName, std::uint64_t options,
+                            std::function<void(VZDVizuzodController&)> step);
+  void recordEvent(const VZDEvent& event);
+  void recordCrashEvent(const VZDCrashEvent& event);
+  bool passesSampling(const VZDEvent& event) const;
+  void forwardToHostAnalytics(const VZDEvent& event) const;
+  /// Appends the event (and, in a new file, the metadata line) to `log` now.
+  static void write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const std::filesystem::path& log);
+  void takeSettings(const std::optional<Dictionary>& dictionary);
+  std::shared_ptr<Operation> uploadOperationForFileAtURL(const std::filesystem::path& packaged,
+                                                         const std::string& boundary) const;
+  VZDLogPipeline pipeline() const;
+
+  const std::optional<std::string> betaToken_;
+  const std::filesystem::path rootDirectory_;
+  VZDVizuzodControllerOptions options_;
+  std::vector<std::uint64_t> observers_;
+
+  // Set up before the first step runs; only read afterwards.
+  const std::shared_ptr<OperationQueue> eventQueue_;
+  // Touched on the event queue only.
+  std::filesystem::path rootEventDirectory_;
+  std::unique_ptr<VZDMetadata> metadata_;
+  std::shared_ptr<VZDCrashMetadata> previousExecutionMetadata_;
+  std::shared_ptr<VZDUploader> uploader_;
+  std::shared_ptr<VZDNetworkRetryHandler> networkRetryHandler_;
+  std::filesystem::path currentLogURL_;
+  VZDEventFilter eventFilter_;
+  std::optional<VZDSettings> settings_;
+  std::unique_ptr<VZDTimer> flushTimer_;
+  std::unique_ptr<VZDRavumaAnalyticsBridge> ravumaAnalyticsBridge_;
+};
+
+}  // namespace crashreporting

@@ -1,0 +1,347 @@
+#include "crashreporting/VizuzodKit/VZDVizuzodController.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
+#include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/VizuzodKit/VZDRavumaAnalyticsBridge.h"
+#include "crashreporting/platform/Json.h"
+#include "crashreporting/platform/MainBundle.h"
+#include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/LibraryTest.h"
+#include "crashreporting/support/Package.h"
+#include "crashreporting/support/VirtualScheduler.h"
+#include "support/http/TestCertificateAuthority.h"
+#include "support/http/TestHttpServer.h"
+
+namespace crashreporting {
+namespace {
+
+using test::eventually;
+using tilvane::test::ScriptedReply;
+
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+/// The events log inside a packaged file: its one part, a gzip named after the compressed log.
+std::string logInPackage(const std::string& multipart, const std::string& boundary) {
+  const auto parts = test::parsePackage(multipart, boundary);
+  if (parts.size() != 1 || !parts[0].fileName || *parts[0].fileName != parts[0].name ||
+      !parts[0].name.ends_with(".gz")) {
+    ADD_FAILURE() << "not one gzip part";
+    return {};
+  }
+  return test::gunzip(parts[0].body).value_or("");
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class VZDVizuzodControllerTest : public test::LibraryTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(authority_.ok()) << authority_.error();
+    ASSERT_TRUE(server_->started()) << server_->error();
+    server_->setReply("/spi/v2/events", ScriptedReply::withStatus(200));
+    MainBundle::set(BundleInfo{Dictionary{{"CFBundleIdentifier", Value("org/test")},
+                                          {"Zizozu", Value(Dictionary{{"APIKey", Value("key-1")}})}},
+                               {}});
+    Zizozu::sharedSDK();  // an installed application (no install event): the identifier is stored
+    ProcessShared::resetAll();
+  }
+  void TearDown() override {
+    if (controller_) drain();
+    controller_.reset();
+  }
+
+  fs::path root() const { return tempDir() / "analytics"; }
+  fs::path events() const { return root() / "events"; }
+
+  void start() {
+    auto handler = std::make_shared<VZDNetworkRetryHandler>(Certificate::fromPEM(readAll(authority_.caFile())));
+    handler->setScheduler(clock_.scheduler());
+    controller_ = VZDVizuzodController::initWithBetaToken(std::nullopt, {root(), handler, clock_.scheduler()});
+    drain();
+  }
+  /// Waits until the event queue has run everything, including what its steps queued.
+  void drain() {
+    do controller_->eventQueue()->waitUntilAllOperationsAreFinished();
+    while (controller_->eventQueue()->operationCount() > 0);
+  }
+  std::set<fs::path> files(const std::string& extension) const { return VZDFilesWithExtension(events(), extension); }
+  std::size_t fileCount() const {
+    std::error_code ec;
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(events(), ec), fs::directory_iterator()));
+  }
+  /// The logs of every packaged file, in no particular order.
+  std::vector<std::string> packagedLogs() const {
+    std::vector<std::string> logs;
+    for (const auto& file : files("multipartmime")) logs.push_back(logInPackage(readAll(file), file.stem()));
+    return logs;
+  }
+  Dictionary settings(Dictionary analytics, bool collect = true) const {
+    analytics.emplace("url", Value(server_->url("/spi/v2/events")));
+    return {{"analytics", Value(std::move(analytics))},
+            {"features", Value(Dictionary{{"collect_analytics", Value(collect)}})}};
+  }
+  /// Saves settings as a download would and announces them.
+  void deliverSettings(const Dictionary& dictionary) {
+    std::string error;
+    fs::create_directories(ZIZSettingsOnboardingManager::settingsDirectoryPath());
+    std::ofstream(ZIZSettingsOnboardingManager::settingsPath()) << *json::encode(Value(dictionary), error);
+    NotificationCenter::defaultCenter().postNotificationName(ZIZSettingsAvailableNotification);
+    drain();
+  }
+  void log(const std::string& name, std::size_t padding = 0) {
+    controller_->logEvent(std::make_shared<VZDCustomEvent>(
+        name, Dictionary{{"pad", Value(std::string(padding, 'p'))}}));
+  }
+  void post(const char* notification) { NotificationCenter::defaultCenter().postNotificationName(notification); }
+
+  tilvane::test::TestCertificateAuthority authority_;
+  std::unique_ptr<tilvane::test::TestHttpServer> server_ =
+      std::make_unique<tilvane::test::TestHttpServer>(authority_.certificateFile(), authority_.keyFile());
+  test::VirtualScheduler clock_;
+  std::shared_ptr<VZDVizuzodController> controller_;
+};
+
+TEST_F(VZDVizuzodControllerTest, BeforeSettingsEventsAreWrittenAndRotatedThenSettingsSendAndDeleteThePackages) {
+  start();
+  log("first");
+  post(kVZDWillTerminateNotification);  // no flush: stays in the current log
+  drain();
+  EXPECT_NE(readAll(controller_->currentLogURL()).find("app_terminated"), std::string::npos);
+  post(kVZDWillResignActiveNotification);  // flushes
+  drain();
+  ASSERT_EQ(files("multipartmime").size(), 1u);
+  EXPECT_EQ(fileCount(), 1u);  // the log and its gz went once packaged
+  const std::string sent = packagedLogs().front();
+  for (const char* line : {"\tmetadata\t", "\tapp_launched\t", "\"custom_type\":\"first\"", "\tapp_terminated\t",
+                           "\tapp_became_inactive\t"})
+    EXPECT_EQ(count(sent, line), 1u) << line;
+  EXPECT_EQ(server_->requestCount(), 0u);
+
+  const std::string packaged = readAll(*files("multipartmime").begin());
+  deliverSettings(settings({}));
+  ASSERT_TRUE(server_->waitForRequests(1));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+  const auto request = server_->requests().front();
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.body, packaged);
+  EXPECT_EQ(request.header("Content-Length"), std::to_string(packaged.size()));
+  EXPECT_EQ(request.header("X-VUVERADARAD-API-KEY"), "key-1");
+  EXPECT_EQ(server_->requestCount(), 1u);
+}
+
+TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndOneAtItDoesNot) {
+  start();
+  for (const std::uintmax_t size : {8000u, 8001u}) {
+    const fs::path current = controller_->currentLogURL();
+    fs::resize_file(current, size);
+    log("next");
+    drain();
+    if (size == 8000u) {
+      EXPECT_EQ(controller_->currentLogURL(), current);
+      EXPECT_TRUE(files("multipartmime").empty());
+      EXPECT_GT(fs::file_size(current), 8000u);
+      fs::remove(current);
+      log("fresh");  // starts the file again, with its metadata line
+      drain();
+    } else {
+      EXPECT_NE(controller_->currentLogURL(), current);
+      ASSERT_EQ(files("multipartmime").size(), 1u);
+      const std::string sent = packagedLogs().front();
+      ASSERT_GT(sent.size(), 8001u);
+      EXPECT_EQ(count(sent.substr(8001), "\"custom_type\":\"next\""), 1u);  // the event lands in the rotated file
+    }
+  }
+}
+
+TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
+  start();
+  for (int i = 0; i < 200; ++i) log("burst", 200);
+  drain();
+  const auto logs = packagedLogs();
+  ASSERT_GE(logs.size(), 4u);
+  std::size_t lines = 0;
+  for (const auto& sent : logs) {
+    EXPECT_LT(sent.size(), 8000u + 2 * 400u);  // past the limit by at most the line that crossed it
+    lines += count(sent, "\"custom_type\":\"burst\"");
+  }
+  lines += count(readAll(controller_->currentLogURL()), "\"custom_type\":\"burst\"");
+  EXPECT_EQ(lines, 200u);
+}
+
+TEST_F(VZDVizuzodControllerTest, SettingsThatSwitchAnalyticsOffEmptyTheFolderAndStopRecording) {
+  start();
+  log("kept until the settings come");
+  post(kVZDDidBecomeActiveNotification);
+  log("after");
+  drain();
+  ASSERT_GT(fileCount(), 0u);
+  deliverSettings(settings({}, false));
+  EXPECT_EQ(fileCount(), 0u);
+  log("dropped");
+  post(kVZDWillResignActiveNotification);
+  controller_->logCrashEvent(std::make_shared<VZDCrashEvent>(5.0, 0));
+  drain();
+  EXPECT_EQ(fileCount(), 0u);
+  EXPECT_EQ(server_->requestCount(), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, StartUpKeepsTheNewestHundredPackagesAndTakesUpHalfDoneFiles) {
+  fs::create_directories(events());
+  const auto now = fs::file_time_type::clock::now();
+  for (int i = 0; i < 105; ++i) {
+    const fs::path file = events() / ("P" + std::to_string(1000 + i) + ".multipartmime");
+    std::ofstream(file) << "x";
+    fs::last_write_time(file, now - std::chrono::minutes(200 - i));  // P1000 is the oldest
+  }
+  std::ofstream(events() / "notes.txt") << "stray";
+  // Left half-done: a log with a gz beside it (compressed again from the log), and a gz alone.
+  std::ofstream(events() / "half.log") << "1\tcustom\t2\t{}\n";
+  std::ofstream(events() / "half.gz") << "cut short";
+  gzFile lone = gzopen((events() / "lone.gz").c_str(), "w");
+  gzputs(lone, "2\tcustom\t2\t{}\n");
+  gzclose(lone);
+  start();
+  auto kept = files("multipartmime");
+  EXPECT_EQ(kept.size(), 102u);
+  for (int i = 0; i < 105; ++i) {
+    const fs::path old = events() / ("P" + std::to_string(1000 + i) + ".multipartmime");
+    EXPECT_EQ(kept.erase(old), i < 5 ? 0u : 1u) << old;
+  }
+  std::set<std::string> resumed;
+  for (const auto& file : kept) resumed.insert(logInPackage(readAll(file), file.stem()));
+  EXPECT_EQ(resumed, (std::set<std::string>{"1\tcustom\t2\t{}\n", "2\tcustom\t2\t{}\n"}));
+  // The stray file and the half-done files are gone; beside the packages only this run's log is there.
+  EXPECT_EQ(fileCount(), 103u);
+  EXPECT_EQ(files("log"), std::set<fs::path>{controller_->currentLogURL()});
+  EXPECT_EQ(server_->requestCount(), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, ACrashEventIsSentInAFileOfItsOwnUnderTheCrashedRunsMetadata) {
+  fs::create_directories(root());
+  std::ofstream(root() / "crash_metadata") << R"({"session_id":"crashed-run"})";
+  start();
+  post(kVZDWillResignActiveNotification);  // sends the launch: the next event starts a new file
+  drain();
+  log("before");
+  controller_->logCrashEvent(std::make_shared<VZDCrashEvent>(1000.0, 0));
+  drain();
+  const auto logs = packagedLogs();
+  ASSERT_EQ(logs.size(), 3u);
+  const auto crash = std::find_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "app_crashed") > 0; });
+  ASSERT_NE(crash, logs.end());
+  EXPECT_EQ(count(*crash, "\n"), 2u);
+  EXPECT_EQ(count(*crash, R"(1000000	metadata	28	{"session_id":"crashed-run"})"), 1u);
+  EXPECT_EQ(count(*crash, R"("crash_state":"unknown")"), 1u);
+  // The event queued just before the crash stays in a file of this run.
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "\"custom_type\":\"before\"") == 1; }), 1);
+  EXPECT_EQ(count(readAll(root() / "crash_metadata"), "crashed-run"), 0u);
+}
+
+TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
+  VZDLogger::sharedLogger().setDebugMode(true);
+  start();
+  const fs::path current = controller_->currentLogURL();
+  // A gz twin that cannot be created: a link into a folder that does not exist.
+  fs::create_symlink(tempDir() / "missing" / "x.gz", fs::path(current).replace_extension("gz"));
+  post(kVZDWillResignActiveNotification);
+  drain();
+  ASSERT_TRUE(fs::exists(current));
+  EXPECT_EQ(count(readAll(current), "app_became_inactive"), 1u);
+  EXPECT_TRUE(files("multipartmime").empty());
+  EXPECT_EQ(log_.count("[Vizuzod] Error: attempting to package nonexistent file: " +
+                       fs::path(current).replace_extension("gz").string()),
+            0u);
+  VZDLogger::sharedLogger().setDebugMode(false);
+}
+
+TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {
+  server_->queueReply("/spi/v2/events", ScriptedReply::withStatus(503));
+  start();
+  deliverSettings(settings({}));
+  post(kVZDWillResignActiveNotification);
+  ASSERT_TRUE(clock_.waitForScheduled(1));
+  EXPECT_EQ(files("multipartmime").size(), 1u);  // waits for its retry
+  ASSERT_GE(clock_.delays().front(), 1.8);
+  ASSERT_LT(clock_.delays().front(), 2.2);
+  clock_.runNext();
+  ASSERT_TRUE(server_->waitForRequests(2));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+
+  server_->setReply("/spi/v2/events", ScriptedReply::withStatus(400));
+  post(kVZDWillResignActiveNotification);
+  ASSERT_TRUE(server_->waitForRequests(3));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+  EXPECT_EQ(clock_.delays().size(), 1u);
+}
+
+TEST_F(VZDVizuzodControllerTest, TheFlushTimerSendsOnlyALogPastThePayloadSize) {
+  start();  // the launch line is written under the default limit of 8,000 bytes
+  deliverSettings(settings({{"flush_interval_secs", Value(30)}, {"max_byte_size_per_file", Value(100)}}));
+  ASSERT_TRUE(controller_->hasFlushTimer());
+  clock_.advance(29);
+  drain();
+  EXPECT_EQ(server_->requestCount(), 0u);
+  clock_.advance(1);
+  drain();
+  ASSERT_TRUE(server_->waitForRequests(1));
+  const auto request = server_->requests().front();
+  const std::string type = request.header("Content-Type").value_or("");
+  const std::string boundary = type.substr(type.find("boundary=") + 9);
+  EXPECT_NE(logInPackage(request.body, boundary).find("\tapp_launched\t"), std::string::npos);
+  log("small");
+  drain();
+  fs::resize_file(controller_->currentLogURL(), 100);  // at the limit, not past it
+  clock_.advance(30);
+  drain();
+  EXPECT_TRUE(fs::exists(controller_->currentLogURL()));
+  EXPECT_EQ(server_->requestCount(), 1u);
+}
+
+struct RecordingHost : VZDHostAnalytics {
+  void logInternalEventWithOrigin(const std::string&, const std::string& name, const Dictionary&) override {
+    const std::lock_guard lock(mutex);
+    names.push_back(name);
+  }
+  std::mutex mutex;
+  std::vector<std::string> names;
+};
+
+TEST_F(VZDVizuzodControllerTest, SettingsDecideSamplingAndForwardingToTheHostFramework) {
+  const auto host = std::make_shared<RecordingHost>();
+  VZDHostAnalytics::registerHost(host);
+  start();
+  // A rate this installation's identifier does not divide: it reports no lifecycle events.
+  const std::int32_t hash = VZDEventFilter::javaHashCodeForString(Zizozu::sharedSDK().installID());
+  std::int64_t rate = 2;
+  while (static_cast<std::int64_t>(hash) % rate == 0) ++rate;
+  deliverSettings(settings({{"sampling_rate", Value(rate)}, {"forward_to_host_analytics", Value(true)}}));
+  const fs::path current = controller_->currentLogURL();
+  post(kVZDDidBecomeActiveNotification);  // sampled out: neither written nor flushed
+  controller_->logEvent(VZDPredefinedEvent::purchase(1.99, "EUR", true, "hat", "clothes", "h1", std::nullopt));
+  controller_->logEvent(VZDPredefinedEvent::search("maps", std::nullopt));
+  drain();
+  EXPECT_EQ(controller_->currentLogURL(), current);
+  const std::string written = readAll(current);
+  EXPECT_EQ(count(written, "app_became_active"), 0u);
+  EXPECT_EQ(count(written, "\"predefined_type\":\"purchase\""), 1u);
+  EXPECT_EQ(host->names, std::vector<std::string>{"search"});  // purchases are forwarded only when asked for
+  VZDHostAnalytics::registerHost(nullptr);
+}
+
+}  // namespace
+}  // namespace crashreporting
