@@ -1,10 +1,12 @@
 #include "crashreporting/Reports/Vuveradarad.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDApplication.h"
+#include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -63,12 +65,22 @@ void Vuveradarad::runStart() {
         ZIZHostGetOSBuildVersion().value_or("") + ")");
   }
   MainExecutor::shared().async([] { withKit([](Vuveradarad& kit) { kit.warnDelegateAboutMethods(); }); });
-  // No beta builds on Linux: there is no beta-token source, so no beta checker is made.
   VRDCrashReportingEnvironment environment;
   {
     const std::lock_guard lock(mutex_);
     environment = std::move(environment_);
     fileManager_ = std::make_unique<VRDFileManager>();
+  }
+  // The token source gives none here, so a supported beta build still logs that beta is off.
+  std::optional<std::string> betaToken;
+  if (VRDBetaController::isBetaSupported()) {
+    auto beta = VRDBetaController::create(*this);
+    {
+      const std::lock_guard lock(mutex_);
+      betaController_ = beta;
+    }
+    if (!beta->start()) log("Beta could not be initialized");
+    betaToken = beta->betaToken();
   }
   // Made outside the lock: making it asks this kit (the delegate) for answers.
   auto made = std::make_unique<VRDCrashReportingController>(*fileManager_, *this, std::move(environment));
@@ -78,7 +90,8 @@ void Vuveradarad::runStart() {
     crashReportingController_ = std::move(made);
   }
   controllerCreated_.store(true);
-  if (!controller->startWithProfilingMark(mark, std::nullopt)) log("Crash reporting could not be initialized");
+  if (!controller->startWithProfilingMark(mark, betaToken)) log("Crash reporting could not be initialized");
+  Vizuzod::startWithBetaToken(betaToken);
 }
 
 bool Vuveradarad::isVuveradaradStarted() const { return controllerCreated_.load(); }
@@ -111,15 +124,15 @@ std::shared_ptr<const VuveradaradDelegate> Vuveradarad::delegate() const {
   return delegate_;
 }
 
-void Vuveradarad::setDebugMode(bool) {
-  // Whatever the argument: debug output cannot be switched off again.
-  Zizozu::sharedSDK().setDebug(true);
-  if (isVuveradaradStarted()) log("Warning, consider enabling debug mode before starting Vuveradarad");
+void Vuveradarad::setDebugMode(bool debugMode) {
+  // The argument counts: debug mode also turns certificate pinning off, so it must be possible to leave it.
+  Zizozu::sharedSDK().setDebug(debugMode);
+  if (debugMode && isVuveradaradStarted()) log("Warning, consider enabling debug mode before starting Vuveradarad");
 }
 
 bool Vuveradarad::debugMode() const { return Zizozu::sharedSDK().debug(); }
 std::optional<std::string> Vuveradarad::APIKey() { return Zizozu::sharedSDK().APIKey(); }
-std::string Vuveradarad::installID() { return Zizozu::sharedSDK().installID(); }
+std::string Vuveradarad::installID() { return getHistoricInstallID().value_or(Zizozu::sharedSDK().installID()); }
 bool Vuveradarad::isFirstInstall() { return Zizozu::sharedSDK().isFirstInstall(); }
 
 void Vuveradarad::warnDelegateAboutMethods() {
@@ -188,8 +201,15 @@ void Vuveradarad::reportingControllerDidDetectReportForLastExecution(VRDCrashRep
 }
 
 void Vuveradarad::reportingControllerInternalDidDetectReportForLastExecution(VRDCrashReportingController&,
-                                                                             const VRDInternalReport&) {
-  // The analytics kit's notice of an earlier crash goes here once that kit has its entry.
+                                                                             const VRDInternalReport& report) {
+  VRDReport made(report);
+  if (!made.isCrash()) return;
+  // Read now: by the time the main queue runs, the report may have moved on to processing.
+  std::optional<double> date;
+  if (const auto& created = made.dateCreated()) {
+    date = std::chrono::duration<double>(created->time_since_epoch()).count();
+  }
+  MainExecutor::shared().async([date] { Vizuzod::logPreviousSessionCrashedOnDate(date); });
 }
 
 bool Vuveradarad::reportingControllerEnsureDeliveryOfUnixSignal(VRDCrashReportingController&, std::int32_t signal) {
