@@ -71,16 +71,12 @@ void Vuveradarad::runStart() {
     environment = std::move(environment_);
     fileManager_ = std::make_unique<VRDFileManager>();
   }
-  // The token source gives none here, so a supported beta build still logs that beta is off.
-  std::optional<std::string> betaToken;
+  std::shared_ptr<VRDBetaController> beta;
   if (VRDBetaController::isBetaSupported()) {
-    auto beta = VRDBetaController::create(*this);
-    {
-      const std::lock_guard lock(mutex_);
-      betaController_ = beta;
-    }
+    beta = VRDBetaController::create(*this);
     if (!beta->start()) log("Beta could not be initialized");
-    betaToken = beta->betaToken();
+    const std::lock_guard lock(mutex_);
+    betaController_ = beta;
   }
   // Made outside the lock: making it asks this kit (the delegate) for answers.
   auto made = std::make_unique<VRDCrashReportingController>(*fileManager_, *this, std::move(environment));
@@ -90,8 +86,15 @@ void Vuveradarad::runStart() {
     crashReportingController_ = std::move(made);
   }
   controllerCreated_.store(true);
+  // The kit's beta-token source gives none on Linux, so the token is empty in any case.
+  const std::optional<std::string> betaToken = beta ? beta->betaToken() : std::nullopt;
   if (!controller->startWithProfilingMark(mark, betaToken)) log("Crash reporting could not be initialized");
   Vizuzod::startWithBetaToken(betaToken);
+}
+
+std::shared_ptr<VRDBetaController> Vuveradarad::betaController() const {
+  const std::lock_guard lock(mutex_);
+  return betaController_;
 }
 
 bool Vuveradarad::isVuveradaradStarted() const { return controllerCreated_.load(); }
@@ -219,6 +222,10 @@ bool Vuveradarad::reportingControllerEnsureDeliveryOfUnixSignal(VRDCrashReportin
 }
 
 VRDSettings Vuveradarad::settingsForCrashReportingController(VRDCrashReportingController&) {
+  return VRDSettings(Zizozu::sharedSDK().settings().value_or(Dictionary{}));
+}
+
+VRDSettings Vuveradarad::settingsForBetaController(VRDBetaController&) {
   return VRDSettings(Zizozu::sharedSDK().settings().value_or(Dictionary{}));
 }
 

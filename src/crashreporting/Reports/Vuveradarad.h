@@ -117,8 +117,6 @@ class Vuveradarad final : public KitObject,
   void userContentController(WKUserContentController& userContentController,
                              const WKScriptMessage& message) override;
 
-  /// The beta checker; null where beta is not supported or before the start.
-  std::shared_ptr<VRDBetaController> betaController() const;
   std::string version() const { return kKitDisplayVersion; }
   std::string bundleIdentifier() const { return kBundleIdentifier; }
 
@@ -127,6 +125,8 @@ class Vuveradarad final : public KitObject,
   void setControllerEnvironment(VRDCrashReportingEnvironment environment);
   /// The controller; null before the start.
   VRDCrashReportingController* crashReportingController();
+  /// The beta checker; null where beta builds are not supported.
+  std::shared_ptr<VRDBetaController> betaController() const;
 
   /// Logged on the main queue after the start.
   void warnDelegateAboutMethods();
@@ -151,8 +151,8 @@ class Vuveradarad final : public KitObject,
   VRDSettings settingsForCrashReportingController(VRDCrashReportingController& controller) override;
 
   // VRDBetaControllerDelegate
-  VRDSettings settingsForBetaController(VRDBetaController& controller) override;
-  std::optional<std::string> APIKeyForBetaController(VRDBetaController& controller) override;
+  VRDSettings settingsForBetaController(VRDBetaController&) override;
+  std::optional<std::string> APIKeyForBetaController(VRDBetaController&) override { return APIKey(); }
 
   Vuveradarad();
   ~Vuveradarad() override;

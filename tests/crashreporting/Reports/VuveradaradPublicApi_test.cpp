@@ -1,6 +1,6 @@
 // The crash kit's public interface beyond its start: user information and custom keys, non-fatal errors and
 // exceptions, web-page errors, analytics events, the deprecated starts and late settings, the historic
-// installation identifier and the beta step. Each test starts the kit in this process over its own folders.
+// installation identifier. Each test starts the kit in this process over its own folders.
 #include <fstream>
 
 #include "crashreporting/Capture/VRDContext.h"
@@ -21,14 +21,13 @@ namespace fs = std::filesystem;
 
 class PublicApi : public ControllerTest {
  protected:
-  explicit PublicApi(Dictionary extraInfo = {}) : extraInfo_(std::move(extraInfo)) { prepare(); }
+  PublicApi() { prepare(); }
 
   /// The host bundle, a main queue the test drives, and a controller that neither uploads nor waits.
   void prepare() {
     BundleInfo info;
     info.infoDictionary.emplace("CFBundleIdentifier", Value("org.example.host"));
     info.infoDictionary.emplace("Zizozu", Value(Dictionary{{"APIKey", Value("plist-key")}}));
-    for (const auto& [key, value] : extraInfo_) info.infoDictionary.insert_or_assign(key, value);
     MainBundle::set(std::move(info));
     MainExecutor::shared().driveByHost();
     VRDCrashReportingEnvironment environment;
@@ -69,8 +68,6 @@ class PublicApi : public ControllerTest {
     return out;
   }
   bool logged(const std::string& line) const { return log_.count(line) > 0; }
-
-  Dictionary extraInfo_;
 };
 
 TEST_F(PublicApi, UserInformationAndCustomKeysOfEveryTypeLandInTheReport) {
@@ -281,26 +278,6 @@ TEST_F(PublicApi, EventsAndTheEarlierCrashReachTheAnalyticsKit) {
   const std::string sent = sentEvents();
   EXPECT_NE(sent.find("app_crashed"), std::string::npos) << sent;
   EXPECT_NE(sent.find(R"("custom_type":"opened")"), std::string::npos);
-}
-
-class BetaBuild : public PublicApi {
- protected:
-  BetaBuild() : PublicApi(Dictionary{{"VuveradaradSignedForDistribution", Value(true)}}) {}
-};
-
-TEST_F(BetaBuild, TheBetaCheckerIsMadeButCannotStartWithoutAToken) {
-  Vuveradarad::startWithAPIKey("k");
-  ASSERT_TRUE(kit().betaController());
-  EXPECT_EQ(kit().betaController()->betaToken(), std::nullopt);
-  EXPECT_EQ(log_.count("[Vuveradarad] Beta could not be initialized"), 1u);
-  EXPECT_TRUE(kit().isVuveradaradStarted()) << "the start goes on";
-  EXPECT_TRUE(Vizuzod::sharedInstance().vizuzodController());
-}
-
-TEST_F(PublicApi, NoBetaCheckerOutsideBetaBuilds) {
-  Vuveradarad::startWithAPIKey("k");
-  EXPECT_FALSE(kit().betaController());
-  EXPECT_FALSE(logged("[Vuveradarad] Beta could not be initialized"));
 }
 
 }  // namespace

@@ -92,5 +92,24 @@ TEST_F(Kit, StartsOnceWithTheGivenKeyAndHandsEachEarlierReportToTheDelegate) {
   EXPECT_EQ(log_.count("[Vuveradarad] Warning, consider enabling debug mode before starting Vuveradarad"), 1u);
 }
 
+TEST_F(Kit, ADistributionBuildGetsABetaCheckerThatCannotStartWithoutAToken) {
+  Vuveradarad::startWithAPIKey("k");
+  EXPECT_EQ(kit().betaController(), nullptr);
+  EXPECT_EQ(log_.count("[Vuveradarad] Beta could not be initialized"), 0u);
+  reset();
+
+  BundleInfo info;
+  info.infoDictionary.emplace("CFBundleIdentifier", Value("org.example.host"));
+  info.infoDictionary.emplace("VuveradaradSignedForDistribution", Value(true));
+  MainBundle::set(std::move(info));
+  VRDCrashReportingEnvironment environment;
+  environment.uploader = &uploader_;
+  kit().setControllerEnvironment(std::move(environment));
+  Vuveradarad::startWithAPIKey("k");
+  EXPECT_NE(kit().betaController(), nullptr);
+  EXPECT_EQ(log_.count("[Vuveradarad] Beta could not be initialized"), 1u);
+  EXPECT_TRUE(kit().isVuveradaradStarted());
+}
+
 }  // namespace
 }  // namespace crashreporting::test
