@@ -19,8 +19,6 @@ class ProcessSandbox {
   // The crash library's settings and registration services.
   ScopedEnv settings_endpoint_{"SettingsEndpoint", "http://127.0.0.1:9"};
   ScopedEnv configure_endpoint_{"ConfigureEndpoint", "http://127.0.0.1:9"};
-  // The crash library's reports service.
-  ScopedEnv reports_endpoint_{"VuveradaradReportsEndpoint", "http://127.0.0.1:9"};
 };
 
 }  // namespace tilvane::test

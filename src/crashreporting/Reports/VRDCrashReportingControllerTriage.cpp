@@ -108,7 +108,11 @@ void VRDCrashReportingController::setupAndDisplayAlert(const VRDSendPromptAlert&
       break;
   }
   const std::shared_ptr<VRDSendPrompt> prompt = VRDSendPrompt::registered();
-  if (!prompt) return handlePromptCompleteForReport(report, true, false);
+  if (!prompt) {
+    // Unregistered meanwhile: sent without asking, as with none.
+    addOperation([this, report] { prepareAndSubmitReport(report, false, true); });
+    return;
+  }
   const std::size_t last = alert.buttons.size() - 1;
   const std::size_t chosen = std::min(prompt->runModal(alert), last);
   const bool submit = chosen != last;

@@ -116,6 +116,8 @@ class ControllerTest : public LibraryTest {
     }
   }
 
+  // Nothing a test starts may reach the real reports service.
+  tilvane::test::ScopedEnv reportsEndpoint_{"VuveradaradReportsEndpoint", "http://127.0.0.1:9"};
   bool bundleSet_ = setBundle();  // before the store, whose root names the application
   VRDFileManager store_;
   ManualScheduler timer_;
