@@ -5,6 +5,7 @@
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/HostProcess.h"
 #include "crashreporting/support/Package.h"
 #include "support/TestEnvironment.h"
@@ -64,7 +65,7 @@ class EndToEnd : public ::testing::Test {
   void writeSettings(const std::string& json) {
     const fs::path folder = temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data";
     fs::create_directories(folder);
-    std::ofstream(folder / "settings.json") << json;
+    std::ofstream(folder / "settings.json") << withLocalAnalytics(json);
   }
   fs::path store() const { return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "v3"; }
   std::size_t reportRequests() const {

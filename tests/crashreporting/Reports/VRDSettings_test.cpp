@@ -16,8 +16,6 @@ class Settings : public LibraryTest {
     bundle.bundlePath = std::move(folder);
     MainBundle::set(std::move(bundle));
   }
-  // Test processes point the reports service at a closed port; these tests read the default and the order.
-  tilvane::test::ScopedEnv noEndpoint_{"VuveradaradReportsEndpoint", std::nullopt};
 };
 
 TEST_F(Settings, WithoutDownloadedSettingsEveryValueHasItsDefault) {

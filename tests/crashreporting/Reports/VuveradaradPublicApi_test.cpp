@@ -11,6 +11,7 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/ControllerTest.h"
 #include "crashreporting/support/Package.h"
 
@@ -47,7 +48,7 @@ class PublicApi : public ControllerTest {
   void writeSettings(const std::string& json) {
     const fs::path folder = tempDir() / "cache" / "org.example.host" / "com.zizozu" / "com.zizozu.sdk.mac.data";
     fs::create_directories(folder);
-    std::ofstream(folder / "settings.json") << json;
+    std::ofstream(folder / "settings.json") << withLocalAnalytics(json);
   }
   /// This run's report folder (the only one in active once the kit started with no earlier report).
   fs::path currentReport() const {
