@@ -11,7 +11,6 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/support/CaptureTest.h"
-#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/ControllerTest.h"
 #include "crashreporting/support/Package.h"
 
@@ -44,11 +43,14 @@ class PublicApi : public ControllerTest {
   }
   static Vuveradarad& kit() { return Vuveradarad::sharedInstance(); }
 
-  /// Settings as the last download left them, read by the framework when it is made.
+  /// Settings as the last download left them, read by the framework when it is made. Analytics are off, so no
+  /// upload of theirs outlives the test.
   void writeSettings(const std::string& json) {
     const fs::path folder = tempDir() / "cache" / "org.example.host" / "com.zizozu" / "com.zizozu.sdk.mac.data";
     fs::create_directories(folder);
-    std::ofstream(folder / "settings.json") << withLocalAnalytics(json);
+    auto settings = nlohmann::json::parse(json);
+    settings["features"]["collect_analytics"] = false;
+    std::ofstream(folder / "settings.json") << settings.dump();
   }
   /// This run's report folder (the only one in active once the kit started with no earlier report).
   fs::path currentReport() const {
@@ -244,14 +246,10 @@ TEST_F(PublicApi, EventsAndTheEarlierCrashReachTheAnalyticsKit) {
   Vuveradarad::startWithAPIKey("k");
   const auto analytics = Vizuzod::sharedInstance().vizuzodController();
   ASSERT_TRUE(analytics) << "the crash kit starts analytics";
-  const auto drain = [&] {
-    do analytics->eventQueue()->waitUntilAllOperationsAreFinished();
-    while (analytics->eventQueue()->operationCount() > 0);
-  };
-  drain();
+  waitForAnalytics();
   Vuveradarad::logEvent("opened", Dictionary{{"from", Value("menu")}});
   kit().logEvent("closed");
-  drain();
+  waitForAnalytics();
   std::ifstream in(analytics->currentLogURL());
   const std::string log((std::istreambuf_iterator<char>(in)), {});
   EXPECT_NE(log.find(R"("custom_type":"opened")"), std::string::npos) << log;
@@ -275,7 +273,7 @@ TEST_F(PublicApi, EventsAndTheEarlierCrashReachTheAnalyticsKit) {
   EXPECT_EQ(sentEvents().find("app_crashed"), std::string::npos) << "not before the main queue ran";
   kit().crashReportingController()->operationQueue().waitUntilAllOperationsAreFinished();
   drainMainQueue();
-  drain();
+  waitForAnalytics();
   const std::string sent = sentEvents();
   EXPECT_NE(sent.find("app_crashed"), std::string::npos) << sent;
   EXPECT_NE(sent.find(R"("custom_type":"opened")"), std::string::npos);
