@@ -53,6 +53,17 @@ Vuveradarad& Vuveradarad::startWithAPIKey(const std::string& key,
   return kit;
 }
 
+Vuveradarad& Vuveradarad::startWithAPIKey(const std::string& key, double) {
+  log("Warning, startWithAPIKey:afterDelay: is deprecated.");
+  return startWithAPIKey(key);
+}
+
+Vuveradarad& Vuveradarad::startWithAPIKey(const std::string& key, std::shared_ptr<const VuveradaradDelegate> delegate,
+                                          double) {
+  log("Warning, startWithAPIKey:delegate:afterDelay: is deprecated.");
+  return startWithAPIKey(key, std::move(delegate));
+}
+
 void Vuveradarad::start() {
   std::call_once(started_, [this] { runStart(); });
 }

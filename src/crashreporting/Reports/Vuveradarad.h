@@ -49,6 +49,10 @@ class Vuveradarad final : public KitObject,
   static Vuveradarad& startWithAPIKey(const std::string& key);
   /// Sets the delegate when one is given, sets the framework's API key and starts the framework with this kit.
   static Vuveradarad& startWithAPIKey(const std::string& key, std::shared_ptr<const VuveradaradDelegate> delegate);
+  /// Deprecated: logged, and started at once (the delay is not used).
+  static Vuveradarad& startWithAPIKey(const std::string& key, double afterDelay);
+  static Vuveradarad& startWithAPIKey(const std::string& key, std::shared_ptr<const VuveradaradDelegate> delegate,
+                                      double afterDelay);
 
   /// Deprecated: each logs its warning line and starts at once; the delay is not used.
   static Vuveradarad& startWithAPIKey(const std::string& key, double afterDelay);

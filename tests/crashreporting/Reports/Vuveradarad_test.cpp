@@ -93,7 +93,9 @@ TEST_F(Kit, StartsOnceWithTheGivenKeyAndHandsEachEarlierReportToTheDelegate) {
 }
 
 TEST_F(Kit, ADistributionBuildGetsABetaCheckerThatCannotStartWithoutAToken) {
-  Vuveradarad::startWithAPIKey("k");
+  Vuveradarad::startWithAPIKey("k", 5.0);  // deprecated: at once
+  EXPECT_TRUE(kit().isVuveradaradStarted());
+  EXPECT_EQ(log_.count("[Vuveradarad] Warning, startWithAPIKey:afterDelay: is deprecated."), 1u);
   EXPECT_EQ(kit().betaController(), nullptr);
   EXPECT_EQ(log_.count("[Vuveradarad] Beta could not be initialized"), 0u);
   reset();

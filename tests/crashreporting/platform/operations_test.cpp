@@ -73,19 +73,21 @@ TEST(SerialQueueTest, RunsInOrderOneAtATimeAndSyncFromItsOwnTaskDoesNotDeadlock)
 TEST(ConcurrentQueueTest, RunsTasksSideBySide) {
   ConcurrentQueue queue("test.concurrent", 4);
   // Each task waits for the other: only side by side can both end.
-  std::promise<void> first;
-  std::promise<void> second;
-  std::promise<void> done;
-  queue.async([&] {
-    first.set_value();
-    second.get_future().wait();
+  // The futures are taken here: a task still on its way out must not reach a promise the test has let go of.
+  auto first = std::make_shared<std::promise<void>>();
+  auto second = std::make_shared<std::promise<void>>();
+  auto done = std::make_shared<std::promise<void>>();
+  const auto finished = done->get_future();
+  queue.async([first, second, secondSet = second->get_future().share()] {
+    first->set_value();
+    secondSet.wait();
   });
-  queue.async([&] {
-    first.get_future().wait();
-    second.set_value();
-    done.set_value();
+  queue.async([first, second, firstSet = first->get_future().share(), done] {
+    firstSet.wait();
+    second->set_value();
+    done->set_value();
   });
-  EXPECT_EQ(done.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(finished.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 TEST(MainExecutorTest, DrivenByTheHostItRunsOnlyInsidePumpOnTheHostsThread) {
