@@ -54,11 +54,6 @@ class Vuveradarad final : public KitObject,
   static Vuveradarad& startWithAPIKey(const std::string& key, std::shared_ptr<const VuveradaradDelegate> delegate,
                                       double afterDelay);
 
-  /// Deprecated: each logs its warning line and starts at once; the delay is not used.
-  static Vuveradarad& startWithAPIKey(const std::string& key, double afterDelay);
-  static Vuveradarad& startWithAPIKey(const std::string& key, std::shared_ptr<const VuveradaradDelegate> delegate,
-                                      double afterDelay);
-
   /// The kit start, once per process; later calls do nothing.
   void start();
   bool isVuveradaradStarted() const;
