@@ -1,6 +1,7 @@
 #include "crashreporting/Reports/VRDInternalReport.h"
 
 #include <filesystem>
+#include <new>
 
 #include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -59,16 +60,20 @@ std::optional<Array> VRDInternalReport::readVRDFileAtPath(const std::string& pat
 }
 
 bool VRDInternalReport::needsToBeSubmitted() const {
-  static const std::vector<std::string> names = {
+  // Never destroyed, as the crash files' list below.
+  alignas(std::vector<std::string>) static unsigned char storage[sizeof(std::vector<std::string>)];
+  static const auto* const names = ::new (storage) std::vector<std::string>{
       "exception.vrdrecord",     "signal.vrdrecord",   "custom_exception_a.vrdrecord", "custom_exception_b.vrdrecord",
       "mach_exception.vrdrecord", "errors_a.vrdrecord", "errors_b.vrdrecord"};
-  return checkExistenceOfAtLeastOneFileInArray(names);
+  return checkExistenceOfAtLeastOneFileInArray(*names);
 }
 
 const std::vector<std::string>& VRDInternalReport::crashFilenames() {
-  static const std::vector<std::string> names = {"exception.vrdrecord", "mach_exception.vrdrecord",
-                                                 "signal.vrdrecord"};
-  return names;
+  // Never destroyed: the controller's work queue may still triage a report while the process exits.
+  alignas(std::vector<std::string>) static unsigned char storage[sizeof(std::vector<std::string>)];
+  static const auto* const names =
+      ::new (storage) std::vector<std::string>{"exception.vrdrecord", "mach_exception.vrdrecord", "signal.vrdrecord"};
+  return *names;
 }
 
 bool VRDInternalReport::isCrash() const { return checkExistenceOfAtLeastOneFileInArray(crashFilenames()); }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
 
 #include "crashreporting/platform/MainBundle.h"
@@ -95,12 +96,14 @@ std::optional<Dictionary> VRDSettings::configuration() {
 }
 
 const Dictionary& VRDSettings::defaultConfiguration() {
-  static const Dictionary defaults = {{"ReportsEndpoint", Value(kReportsEndpoint)},
-                                      {"BetaEndpoint", Value(kBetaEndpoint)},
-                                      {"PackageReports", Value(true)},
-                                      {"SubmitReports", Value(true)},
-                                      {"UrgentReports", Value(true)}};
-  return defaults;
+  // Never destroyed: the controller's work queue may still read it while the process exits.
+  alignas(Dictionary) static unsigned char storage[sizeof(Dictionary)];
+  static const Dictionary* const defaults = ::new (storage) Dictionary{{"ReportsEndpoint", Value(kReportsEndpoint)},
+                                                                      {"BetaEndpoint", Value(kBetaEndpoint)},
+                                                                      {"PackageReports", Value(true)},
+                                                                      {"SubmitReports", Value(true)},
+                                                                      {"UrgentReports", Value(true)}};
+  return *defaults;
 }
 
 std::optional<Value> VRDSettings::valueForConfigurationKey(std::string_view key) {

@@ -1,10 +1,12 @@
 #include "crashreporting/Reports/Vuveradarad.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDApplication.h"
+#include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -98,6 +100,7 @@ void Vuveradarad::runStart() {
   // The kit's beta-token source gives none on Linux, so the token is empty in any case.
   const std::optional<std::string> betaToken = beta ? beta->betaToken() : std::nullopt;
   if (!controller->startWithProfilingMark(mark, betaToken)) log("Crash reporting could not be initialized");
+  Vizuzod::startWithBetaToken(betaToken);
 }
 
 std::shared_ptr<VRDBetaController> Vuveradarad::betaController() const {
@@ -135,15 +138,15 @@ std::shared_ptr<const VuveradaradDelegate> Vuveradarad::delegate() const {
   return delegate_;
 }
 
-void Vuveradarad::setDebugMode(bool) {
-  // Whatever the argument: debug output cannot be switched off again.
-  Zizozu::sharedSDK().setDebug(true);
-  if (isVuveradaradStarted()) log("Warning, consider enabling debug mode before starting Vuveradarad");
+void Vuveradarad::setDebugMode(bool debugMode) {
+  // The argument counts: debug mode also turns certificate pinning off, so it must be possible to leave it.
+  Zizozu::sharedSDK().setDebug(debugMode);
+  if (debugMode && isVuveradaradStarted()) log("Warning, consider enabling debug mode before starting Vuveradarad");
 }
 
 bool Vuveradarad::debugMode() const { return Zizozu::sharedSDK().debug(); }
 std::optional<std::string> Vuveradarad::APIKey() { return Zizozu::sharedSDK().APIKey(); }
-std::string Vuveradarad::installID() { return Zizozu::sharedSDK().installID(); }
+std::string Vuveradarad::installID() { return getHistoricInstallID().value_or(Zizozu::sharedSDK().installID()); }
 bool Vuveradarad::isFirstInstall() { return Zizozu::sharedSDK().isFirstInstall(); }
 
 void Vuveradarad::warnDelegateAboutMethods() {
@@ -212,8 +215,15 @@ void Vuveradarad::reportingControllerDidDetectReportForLastExecution(VRDCrashRep
 }
 
 void Vuveradarad::reportingControllerInternalDidDetectReportForLastExecution(VRDCrashReportingController&,
-                                                                             const VRDInternalReport&) {
-  // The analytics kit's notice of an earlier crash goes here once that kit has its entry.
+                                                                             const VRDInternalReport& report) {
+  VRDReport made(report);
+  if (!made.isCrash()) return;
+  // Read now: by the time the main queue runs, the report may have moved on to processing.
+  std::optional<double> date;
+  if (const auto& created = made.dateCreated()) {
+    date = std::chrono::duration<double>(created->time_since_epoch()).count();
+  }
+  MainExecutor::shared().async([date] { Vizuzod::logPreviousSessionCrashedOnDate(date); });
 }
 
 bool Vuveradarad::reportingControllerEnsureDeliveryOfUnixSignal(VRDCrashReportingController&, std::int32_t signal) {

@@ -2,18 +2,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "crashreporting/Capture/VRDStackFrame.h"
 #include "crashreporting/Kit/KitClass.h"
 #include "crashreporting/Reports/VRDBetaController.h"
 #include "crashreporting/Reports/VRDCrashReportingController.h"
 #include "crashreporting/Reports/VRDFileManager.h"
 #include "crashreporting/Reports/VRDKitConstants.h"
 #include "crashreporting/Reports/VuveradaradDelegate.h"
+#include "crashreporting/platform/Error.h"
+#include "crashreporting/platform/ScriptMessage.h"
+#include "crashreporting/platform/Value.h"
 
 // The crash kit's single object and its public start: a host calls Vuveradarad::startWithAPIKey (or Zizozu::with
 // with the kit), which starts crash reporting for this run and triages the reports of earlier runs. Towards the
@@ -22,9 +27,14 @@
 
 namespace crashreporting {
 
+/// The internal keys of the development platform's name and version.
+inline constexpr const char* VRDInternalKeyDevelopmentPlatformName = "com.zizozu.development_platform.name";
+inline constexpr const char* VRDInternalKeyDevelopmentPlatformVersion = "com.zizozu.development_platform.version";
+
 class Vuveradarad final : public KitObject,
                           public VRDCrashReportingControllerDelegate,
-                          public VRDBetaControllerDelegate {
+                          public VRDBetaControllerDelegate,
+                          public WKScriptMessageHandler {
  public:
   static constexpr const char* kKitDisplayVersion = kVRDKitDisplayVersion;
   static constexpr const char* kKitBuildVersion = kVRDKitBuildVersion;
@@ -49,11 +59,63 @@ class Vuveradarad final : public KitObject,
   bool isVuveradaradStarted() const;
   void setDelegate(std::shared_ptr<const VuveradaradDelegate> delegate);
   std::shared_ptr<const VuveradaradDelegate> delegate() const;
+  /// Switches the framework's debug output (which also turns certificate pinning off) on or off.
   void setDebugMode(bool debugMode);
   bool debugMode() const;
   std::optional<std::string> APIKey();
+  /// The installation identifier a historic defaults file holds, else the framework's.
   std::string installID();
   bool isFirstInstall();
+  /// The kit keeps no kit information or settings of its own.
+  std::optional<Dictionary> kitInfo() const { return std::nullopt; }
+  void setKitInfo(const std::optional<Dictionary>&) {}
+  std::optional<Dictionary> settingsDictionary() const { return std::nullopt; }
+
+  /// $XDG_DATA_HOME/com.zizozu.vuveradarad/VRDUserDefaults.plist: where earlier versions kept their defaults.
+  static std::filesystem::path historicDefaultsPath();
+  /// The historic defaults file's dictionary; none when it is missing, a folder or unreadable.
+  static std::optional<Dictionary> attemptToLoadMacHistoricDefaults();
+  /// The installation identifier the historic defaults hold; none when they hold none.
+  static std::optional<std::string> getHistoricInstallID();
+
+  // User information and custom keys, recorded into the current report. Class functions: the kit has one
+  // instance, so `Vuveradarad::sharedInstance().setUserName(…)` and `Vuveradarad::setUserName(…)` are the same
+  // call. A value of none removes the key.
+  static void setUserIdentifier(const std::optional<std::string>& identifier);
+  static void setUserName(const std::optional<std::string>& name);
+  static void setUserEmail(const std::optional<std::string>& email);
+  static void setObjectValue(const std::optional<Value>& value, const std::string& key);
+  static void setIntValue(std::int32_t value, const std::string& key);
+  static void setBoolValue(bool value, const std::string& key);
+  /// Kept as the number the float shows as (0.1f as 0.1), not as its widened double.
+  static void setFloatValue(float value, const std::string& key);
+  static void setDevelopmentPlatformName(const std::optional<std::string>& name);
+  static void setDevelopmentPlatformVersion(const std::optional<std::string>& version);
+  /// Write-only: each logs so and answers none.
+  static std::optional<std::string> developmentPlatformName();
+  static std::optional<std::string> developmentPlatformVersion();
+
+  // Errors, custom exceptions and analytics events.
+  void recordError(const Error& error);
+  void recordError(const Error& error, const std::optional<Dictionary>& additionalUserInfo);
+  /// A non-fatal exception with its frames into the custom-exception files (type "custom").
+  void recordCustomExceptionName(const std::string& name, const std::string& reason,
+                                 const std::vector<VRDStackFrame>& frameArray);
+  /// A custom analytics event (class functions, as the setters).
+  static void logEvent(const std::string& name);
+  static void logEvent(const std::string& name, const std::optional<Dictionary>& attributes);
+
+  /// Test entries: an invalid-instruction trap, recorded as a SIGILL crash; and the library's test exception
+  /// (VuveradaradTestException), uncaught.
+  [[noreturn]] void crash();
+  [[noreturn]] void throwException();
+
+  /// A script message of a web page: a dictionary body's "msg" is recorded as a "javascript" exception;
+  /// anything else is logged and dropped. (There are no web views here; a host with a page engine of its own
+  /// feeds the page's error messages in.)
+  void userContentController(WKUserContentController& userContentController,
+                             const WKScriptMessage& message) override;
+
   std::string version() const { return kKitDisplayVersion; }
   std::string bundleIdentifier() const { return kBundleIdentifier; }
 

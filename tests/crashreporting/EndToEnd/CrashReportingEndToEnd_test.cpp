@@ -4,6 +4,8 @@
 
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/HostProcess.h"
 #include "crashreporting/support/Package.h"
 #include "support/TestEnvironment.h"
@@ -63,7 +65,7 @@ class EndToEnd : public ::testing::Test {
   void writeSettings(const std::string& json) {
     const fs::path folder = temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data";
     fs::create_directories(folder);
-    std::ofstream(folder / "settings.json") << json;
+    std::ofstream(folder / "settings.json") << withLocalAnalytics(json);
   }
   fs::path store() const { return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "v3"; }
   std::size_t reportRequests() const {
@@ -185,6 +187,31 @@ TEST_F(EndToEnd, WithReportingSwitchedOffEveryStageIsEmptiedAndTheStartFails) {
   EXPECT_NE(host->errors().find("[Vuveradarad] Crash reporting could not be initialized"), std::string::npos);
   for (const char* stage : {"active", "processing", "prepared"}) EXPECT_TRUE(entries(store() / stage).empty()) << stage;
   EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+// The kit's two test entries, as a host calls them.
+TEST_F(EndToEnd, TheKitsCrashIsRecordedAsSIGILLAndItsTestExceptionAsAnUncaughtException) {
+  const std::string crashed = crashedRun({"start", "crash"});
+  const auto signal = recordLines(store() / "active" / crashed / "signal.vrdrecord");
+  ASSERT_FALSE(signal.empty());
+  EXPECT_EQ(signal[0]["signal"]["name"], "SIGILL");
+  EXPECT_EQ(signal[0]["signal"]["number"], SIGILL);
+  fs::remove_all(store() / "active" / crashed);
+
+  auto host = run({"start", "throw"});
+  const int status = host->wait();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT) << status << host->errors();
+  const auto active = entries(store() / "active");
+  ASSERT_EQ(active.size(), 1u);
+  const auto lines = recordLines(store() / "active" / active[0] / "exception.vrdrecord");
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["exception"]["type"], "c++");
+  EXPECT_EQ(lines[0]["exception"]["name"], hexText("VuveradaradTestException"));
+  EXPECT_EQ(lines[0]["exception"]["reason"], hexText("This is an Objective-C exception using for testing."));
+  EXPECT_TRUE(lines[1].contains("threads"));
+  const auto abort = recordLines(store() / "active" / active[0] / "signal.vrdrecord");
+  ASSERT_FALSE(abort.empty());
+  EXPECT_EQ(abort[0]["signal"]["name"], "SIGABRT");
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(Kit, StartsOnceWithTheGivenKeyAndHandsEachEarlierReportToTheDelegate) {
   VRDCrashReportingController* first = &controller();
   kit().start();
   EXPECT_EQ(&controller(), first);
-  kit().setDebugMode(false);
+  kit().setDebugMode(true);
   EXPECT_TRUE(kit().debugMode());
   EXPECT_EQ(log_.count("[Vuveradarad] Warning, consider enabling debug mode before starting Vuveradarad"), 1u);
 }

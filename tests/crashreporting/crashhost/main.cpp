@@ -9,7 +9,8 @@
 //   start      Vuveradarad::startWithAPIKey; prints "started prepared=<packages in prepared> ms=<its duration>"
 //              once it returns
 //   wait:<ms>  runs the main queue for that long
-//   crash      an invalid-instruction trap, at once
+//   crash      the kit's crash(): an invalid-instruction trap, at once
+//   throw      the kit's throwException(): its test exception, uncaught
 //   serve      runs the main queue until standard input ends
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
@@ -116,7 +117,9 @@ int main(int argc, char** argv) {
     } else if (argument.rfind("wait:", 0) == 0) {
       runMainQueueFor(std::chrono::milliseconds(std::atol(argument.c_str() + 5)));
     } else if (argument == "crash") {
-      __builtin_trap();
+      Vuveradarad::sharedInstance().crash();
+    } else if (argument == "throw") {
+      Vuveradarad::sharedInstance().throwException();
     } else if (argument == "serve") {
       runMainQueueUntilInputEnds();
     } else {

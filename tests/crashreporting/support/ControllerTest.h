@@ -14,6 +14,8 @@
 #include "crashreporting/Capture/VRDHost.h"
 #include "crashreporting/Reports/VRDFileManager.h"
 #include "crashreporting/Reports/VRDCrashReportingController.h"
+#include "crashreporting/VizuzodKit/VZDVizuzodController.h"
+#include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/support/LibraryTest.h"
@@ -90,6 +92,19 @@ class ControllerTest : public LibraryTest {
     VRDProcessSetDebuggerAttachedOverride(true);
     MainExecutor::shared().driveByHost();
   }
+  /// As LibraryTest::reset, once the analytics kit that a started crash kit starts has done its queued work:
+  /// its set-up reads the framework, which after a reset would be made afresh without a bundle.
+  static void reset() {
+    waitForAnalytics();
+    LibraryTest::reset();
+  }
+  static void waitForAnalytics() {
+    if (!Shared<Vizuzod>::exists()) return;
+    if (const auto controller = Vizuzod::sharedInstance().vizuzodController()) {
+      do controller->eventQueue()->waitUntilAllOperationsAreFinished();
+      while (controller->eventQueue()->operationCount() > 0);
+    }
+  }
   static bool setBundle() {
     BundleInfo info;
     info.infoDictionary.emplace("CFBundleIdentifier", Value("org.example.host"));
@@ -97,6 +112,7 @@ class ControllerTest : public LibraryTest {
     return true;
   }
   ~ControllerTest() override {
+    waitForAnalytics();
     VRDContextResetForTesting();
     VRDProcessSetDebuggerAttachedOverride(std::nullopt);
   }
