@@ -208,7 +208,7 @@ bool VRDCrashReportingController::installCrashReportingHandlers(const VRDContext
 
 void VRDCrashReportingController::crashReportingSetupCompleted(std::uint64_t profilingMark) {
   onMainQueueAfter(kPostStartCheckDelay, [this] {
-    // The exception hooks' check joins here once uncaught exceptions are captured.
+    VRDExceptionCheckHandlers();
     VRDSignalCheckHandlers();
     checkForUserPromptSetting();
   });

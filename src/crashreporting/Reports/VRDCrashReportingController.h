@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "crashreporting/Capture/VRDException.h"
 #include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Reports/VRDCrashReportingControllerDelegate.h"
 #include "crashreporting/Reports/VRDFileManager.h"
@@ -53,7 +54,8 @@ struct VRDCrashReportingEnvironment {
 
 class VRDCrashReportingController final : public VRDReportsControllerDelegate,
                                           public VRDNetworkClientDelegate,
-                                          public VRDCrashCallbackTarget {
+                                          public VRDCrashCallbackTarget,
+                                          public VRDSubmittableCrashDelegate {
  public:
   /// The send prompt's answer in this process.
   enum PromptChoice : std::int64_t { notAsked = 0, dontSend = 1, send = 2, alwaysSend = 3 };
@@ -98,6 +100,11 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
 
   /// Crash time: the delegate's synchronous crash callback.
   void deliverCrashDelegateCallback() noexcept override;
+  /// Last chance, from the exception capture: submits this run's report at once where urgent processing is
+  /// allowed. The start-up record does not arm it.
+  void potentiallySubmittableCrashOccurred() noexcept override;
+  /// Copies the one folder in active to "<folder>-submit" and processes and uploads the copy synchronously.
+  bool attemptCurrentReportSubmission();
 
   // VRDNetworkClientDelegate
   bool networkClientCanUseBackgroundSessions(VRDNetworkClient&) override {

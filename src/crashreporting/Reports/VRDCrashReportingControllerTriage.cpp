@@ -197,4 +197,33 @@ void VRDCrashReportingController::retryUploadForReportAtPath(const std::string& 
   });
 }
 
+void VRDCrashReportingController::potentiallySubmittableCrashOccurred() noexcept {
+  try {
+    if (!canProcessUrgentReports()) return;
+    VRDLogWarn("Attempting submission\n");
+    attemptCurrentReportSubmission();
+  } catch (...) {
+    VRDLogError("Last effort exception\n");
+  }
+}
+
+bool VRDCrashReportingController::attemptCurrentReportSubmission() {
+  VRDLogInfo("Attempting to submit the current report\n");
+  const std::vector<std::string> active = fileManager_.activePathContents();
+  if (active.size() != 1) {
+    VRDLogError("More than one directory in active - cannot submit\n");
+    return false;
+  }
+  // A copy, so the crash capture can go on writing the original.
+  const std::string copy = active[0] + "-submit";
+  std::error_code error;
+  std::filesystem::copy(active[0], copy, std::filesystem::copy_options::recursive, error);
+  if (error) {
+    VRDLogError("Error: unable to copy report for submission\n");
+    return false;
+  }
+  std::optional<VRDInternalReport> report = VRDInternalReport::reportWithPath(copy);
+  return report && reportsController().prepareAndSubmitReport(*report, true, true);
+}
+
 }  // namespace crashreporting

@@ -354,6 +354,29 @@ TEST_F(Controller, AFailedUploadIsRetriedAfter600SecondsUntilItSucceeds) {
   EXPECT_EQ(timer_.fire(seconds(600)), 0);
 }
 
+TEST_F(Controller, TheLastChanceSubmitsACopyOfThisRunsOnlyReportAtOnce) {
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  ASSERT_EQ(store_.activePathContents().size(), 1u);
+  const fs::path current = store_.activePathContents()[0];
+  std::ofstream(current / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n";
+
+  // A second folder in active: which one crashed is unclear, so nothing is sent.
+  const fs::path other = earlierReport("other");
+  EXPECT_FALSE(controller->attemptCurrentReportSubmission());
+  EXPECT_TRUE(uploader_.uploads().empty());
+  EXPECT_FALSE(fs::exists(current.string() + "-submit"));
+  fs::remove_all(other);
+
+  controller->potentiallySubmittableCrashOccurred();
+  const auto uploads = uploader_.uploads();
+  ASSERT_EQ(uploads.size(), 1u);
+  EXPECT_TRUE(uploads[0].synchronously);
+  EXPECT_EQ(fs::path(uploads[0].path).parent_path(), fs::path(store_.preparedPath()));
+  EXPECT_TRUE(fs::exists(current / "signal.vrdrecord")) << "the crash capture goes on writing the original";
+  EXPECT_FALSE(fs::exists(current.string() + "-submit"));
+}
+
 TEST_F(Controller, TheTwoSecondCheckWarnsOfAPromptNobodyImplements) {
   enablePrompt();
   auto controller = make();
