@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "crashreporting/Kit/ZIZNetworkClient.h"
 #include "crashreporting/Kit/ZIZNetworkOperation.h"
@@ -248,12 +249,12 @@ TEST_F(ZIZNetworkClientTest, ServerErrorsBackOffFromTwoSecondsAndSuccessEndsTheR
 class ZIZPinningTest : public ZIZNetworkClientTest {
  protected:
   static void SetUpTestSuite() {
-    authority_ = new TestCertificateAuthority();
-    stranger_ = new TestCertificateAuthority();
+    authority_ = std::make_unique<TestCertificateAuthority>();
+    stranger_ = std::make_unique<TestCertificateAuthority>();
   }
   static void TearDownTestSuite() {
-    delete authority_;
-    delete stranger_;
+    authority_.reset();
+    stranger_.reset();
   }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
@@ -265,8 +266,8 @@ class ZIZPinningTest : public ZIZNetworkClientTest {
     return Certificate::fromPEM(std::string(std::istreambuf_iterator<char>(in), {}));
   }
 
-  static inline TestCertificateAuthority* authority_ = nullptr;
-  static inline TestCertificateAuthority* stranger_ = nullptr;
+  static inline std::unique_ptr<TestCertificateAuthority> authority_;
+  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
   TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
 };
 

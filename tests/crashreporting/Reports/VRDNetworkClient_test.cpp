@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include "crashreporting/Kit/ZIZNetworkResponseHandler.h"
@@ -256,8 +257,8 @@ TEST_F(UploadClient, TaskPathsLoseOnlyTheRootPrefixAndFilesElsewhereAreRefused) 
 
 class PinnedUploadClient : public UploadClient {
  protected:
-  static void SetUpTestSuite() { authority_ = new TestCertificateAuthority(); }
-  static void TearDownTestSuite() { delete authority_; }
+  static void SetUpTestSuite() { authority_ = std::make_unique<TestCertificateAuthority>(); }
+  static void TearDownTestSuite() { authority_.reset(); }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
     ASSERT_TRUE(tls_.started()) << tls_.error();
@@ -267,7 +268,7 @@ class PinnedUploadClient : public UploadClient {
     return std::make_shared<const ZIZCertificatePinner>(Certificate::fromPEM(read(authority.caFile())));
   }
 
-  static inline TestCertificateAuthority* authority_ = nullptr;
+  static inline std::unique_ptr<TestCertificateAuthority> authority_;
   TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
   tilvane::test::ScopedEnv tlsEndpoint_{"VuveradaradReportsEndpoint", tls_.url("")};
 };

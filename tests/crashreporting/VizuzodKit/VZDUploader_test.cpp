@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
@@ -198,12 +199,12 @@ TEST_F(VZDUploaderTest, AnUploadRunningWhenTheSessionIsDroppedStillFinishesAndSt
 class VZDUploaderPinningTest : public VZDUploaderTest {
  protected:
   static void SetUpTestSuite() {
-    authority_ = new TestCertificateAuthority();
-    stranger_ = new TestCertificateAuthority();
+    authority_ = std::make_unique<TestCertificateAuthority>();
+    stranger_ = std::make_unique<TestCertificateAuthority>();
   }
   static void TearDownTestSuite() {
-    delete authority_;
-    delete stranger_;
+    authority_.reset();
+    stranger_.reset();
   }
   void SetUp() override {
     VZDUploaderTest::SetUp();
@@ -223,8 +224,8 @@ class VZDUploaderPinningTest : public VZDUploaderTest {
     return VZDUploader::create(queue_, pinnedDelegate_);
   }
 
-  static inline TestCertificateAuthority* authority_ = nullptr;
-  static inline TestCertificateAuthority* stranger_ = nullptr;
+  static inline std::unique_ptr<TestCertificateAuthority> authority_;
+  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
   TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
   std::unique_ptr<VZDNetworkRetryHandler> pinned_;
   std::shared_ptr<RecordingDelegate> pinnedDelegate_;

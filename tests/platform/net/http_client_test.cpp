@@ -5,8 +5,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/net/HttpClient.h"
@@ -259,12 +260,12 @@ TEST_F(HttpClientTest, ACancelledRequestOrAClientThatWentNeverCompletes) {
 class HttpsClientTest : public HttpClientTest {
  protected:
   static void SetUpTestSuite() {
-    authority_ = new TestCertificateAuthority();
-    stranger_ = new TestCertificateAuthority();
+    authority_ = std::make_unique<TestCertificateAuthority>();
+    stranger_ = std::make_unique<TestCertificateAuthority>();
   }
   static void TearDownTestSuite() {
-    delete authority_;
-    delete stranger_;
+    authority_.reset();
+    stranger_.reset();
   }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
@@ -276,8 +277,8 @@ class HttpsClientTest : public HttpClientTest {
     return {.url = url.empty() ? tls_.url("/secure") : url, .timeout = 10, .caFile = std::move(caFile)};
   }
 
-  static inline TestCertificateAuthority* authority_ = nullptr;
-  static inline TestCertificateAuthority* stranger_ = nullptr;
+  static inline std::unique_ptr<TestCertificateAuthority> authority_;
+  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
   TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
 };
 
