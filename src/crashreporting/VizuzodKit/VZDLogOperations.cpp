@@ -14,6 +14,7 @@
 
 #include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Kit/ZIZNetworkOperation.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/OutputStream.h"
@@ -190,26 +191,11 @@ void VZDRotateCrashMetadataOperation::main() {
   if (currentDictionary_) VZDCrashMetadata::writeSerializedDictionary(*currentDictionary_, file_);
 }
 
-std::set<fs::path> VZDFilesWithExtension(const fs::path& directory, std::string_view extension) {
-  std::set<fs::path> files;
-  std::string dotted(".");
-  dotted += extension;
-  std::error_code ec;
-  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().extension() == dotted) files.insert(it->path());
-  }
-  return files;
-}
-
 VZDCleanupFilesOperation::URLs VZDCleanupFilesOperation::URLsByRemovingOldFiles(const URLs& files,
                                                                                 std::int64_t maximum) {
   if (maximum < 0 || static_cast<std::int64_t>(files.size()) <= maximum) return files;
-  std::vector<std::pair<fs::file_time_type, fs::path>> dated;
-  for (const auto& file : files) {
-    std::error_code ec;
-    const auto time = fs::last_write_time(file, ec);
-    dated.emplace_back(ec ? fs::file_time_type::min() : time, file);
-  }
+  std::vector<std::pair<VZDFileUtils::Date, fs::path>> dated;
+  for (const auto& file : files) dated.emplace_back(VZDFileUtils::fileCreatedDateAtURL(file, VZDFileUtils::Date::min()), file);
   std::sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   URLs kept;
   for (std::size_t i = 0; i < dated.size(); ++i) {

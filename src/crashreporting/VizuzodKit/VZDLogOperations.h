@@ -138,7 +138,4 @@ class VZDCleanupFilesOperation : public Operation {
   SuccessBlock successBlock_;
 };
 
-/// The entries of a folder with this extension (without the dot).
-std::set<fs::path> VZDFilesWithExtension(const fs::path& directory, std::string_view extension);
-
 }  // namespace crashreporting

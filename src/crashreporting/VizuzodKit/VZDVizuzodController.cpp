@@ -5,6 +5,7 @@
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDActivity.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/NotificationCenter.h"
@@ -241,9 +242,8 @@ bool VZDVizuzodController::shouldLogEvent() const {
 }
 
 bool VZDVizuzodController::shouldSubmitLogAtURL(const fs::path& log) const {
-  std::error_code ec;
-  const auto size = fs::file_size(log, ec);
-  return !ec && static_cast<std::int64_t>(std::min<std::uintmax_t>(size, INT64_MAX)) > settings_->maximumPayloadSize();
+  const std::uintmax_t size = VZDFileUtils::fileSizeAtURL(log);
+  return static_cast<std::int64_t>(std::min<std::uintmax_t>(size, INT64_MAX)) > settings_->maximumPayloadSize();
 }
 
 void VZDVizuzodController::removeAllLogs() {
@@ -272,7 +272,7 @@ void VZDVizuzodController::cleanupAndProcessExistingFiles() {
 }
 
 void VZDVizuzodController::uploadAllMultipartFiles() {
-  uploadMultipartFiles(VZDFilesWithExtension(rootEventDirectory_, "multipartmime"));
+  uploadMultipartFiles(VZDFileUtils::filesWithExtension("multipartmime", rootEventDirectory_));
 }
 
 void VZDVizuzodController::uploadMultipartFiles(const std::set<fs::path>& files) {

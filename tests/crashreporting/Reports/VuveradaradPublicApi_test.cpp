@@ -7,6 +7,7 @@
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/Vuveradarad.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogOperations.h"
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/VizuzodKit/Vizuzod.h"
@@ -257,7 +258,7 @@ TEST_F(PublicApi, EventsAndTheEarlierCrashReachTheAnalyticsKit) {
   EXPECT_NE(log.find(R"("custom_type":"closed")"), std::string::npos) << log;
 
   // The earlier run crashed: the notice reaches analytics on the main queue, which sends the log on with it.
-  const auto packages = [&] { return VZDFilesWithExtension(analytics->rootEventDirectory(), "multipartmime"); };
+  const auto packages = [&] { return VZDFileUtils::filesWithExtension("multipartmime", analytics->rootEventDirectory()); };
   // The events of every package, unpacked.
   const auto sentEvents = [&] {
     std::string sent;

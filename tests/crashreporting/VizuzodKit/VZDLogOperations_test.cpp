@@ -4,7 +4,10 @@
 #include <zlib.h>
 
 #include <fstream>
+#include <set>
 
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
+#include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/support/LibraryTest.h"
 
@@ -153,6 +156,24 @@ TEST_F(VZDLogOperationsTest, CleanupSortsTheFolder) {
   EXPECT_FALSE(fs::exists(dir / "A.gz"));
   EXPECT_FALSE(fs::exists(dir / "notes.txt"));
   EXPECT_FALSE(fs::exists(dir / "1.multipartmime"));
+}
+
+TEST_F(VZDLogOperationsTest, FileQuestionsAnswerSafelyWhenTheFileSystemRefuses) {
+  VZDLogger::sharedLogger().setDebugMode(true);
+  const fs::path missing = tempDir() / "missing";
+  EXPECT_TRUE(VZDFileUtils::allFilesInDirectory(missing).empty());
+  EXPECT_EQ(log_.count("[Vizuzod] Unable to read contents of " + missing.string() +
+                       ": No such file or directory"), 1u);
+  EXPECT_EQ(VZDFileUtils::fileSizeAtURL(missing), 0u);
+  const VZDFileUtils::Date fallback{std::chrono::seconds(7)};
+  EXPECT_EQ(VZDFileUtils::fileCreatedDateAtURL(missing, fallback), fallback);
+  VZDLogger::sharedLogger().setDebugMode(false);
+
+  const fs::path dir = tempDir() / "events";
+  fs::create_directories(dir / "sub.log");
+  for (const char* name : {"a.log", "b.log.gz", "c.LOG", "log"}) std::ofstream(dir / name) << "12345";
+  EXPECT_EQ(VZDFileUtils::filesWithExtension("log", dir), (std::set<fs::path>{dir / "a.log", dir / "sub.log"}));
+  EXPECT_EQ(VZDFileUtils::fileSizeAtURL(dir / "a.log"), 5u);
 }
 
 }  // namespace

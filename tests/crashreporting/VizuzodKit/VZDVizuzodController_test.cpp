@@ -8,6 +8,7 @@
 
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/VizuzodKit/VZDRavumaAnalyticsBridge.h"
 #include "crashreporting/platform/Json.h"
@@ -79,7 +80,7 @@ class VZDVizuzodControllerTest : public test::LibraryTest {
     do controller_->eventQueue()->waitUntilAllOperationsAreFinished();
     while (controller_->eventQueue()->operationCount() > 0);
   }
-  std::set<fs::path> files(const std::string& extension) const { return VZDFilesWithExtension(events(), extension); }
+  std::set<fs::path> files(const std::string& extension) const { return VZDFileUtils::filesWithExtension(extension, events()); }
   std::size_t fileCount() const {
     std::error_code ec;
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(events(), ec), fs::directory_iterator()));

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/ProcessShared.h"
@@ -88,7 +89,7 @@ TEST_F(VizuzodTest, ClassFunctionsHandTheirEventsToTheController) {
   Vizuzod::logPreviousSessionCrashedOnDate(1.5);
   drain(*controller);
   EXPECT_FALSE(fs::exists(current));  // sent on: the crash rotated it first
-  EXPECT_EQ(VZDFilesWithExtension(controller->rootEventDirectory(), "multipartmime").size(), 2u);
+  EXPECT_EQ(VZDFileUtils::filesWithExtension("multipartmime", controller->rootEventDirectory()).size(), 2u);
 }
 
 }  // namespace
