@@ -61,6 +61,10 @@ bool VRDHostRecord(VRDFile* file) {
 
 std::int32_t VRDHostGetOSVersionNumber() { return ZIZHostGetOSVersionNumber(); }
 
+__attribute__((noinline)) std::uintptr_t VRDProcessGetCurrentPC() noexcept {
+  return reinterpret_cast<std::uintptr_t>(__builtin_extract_return_addr(__builtin_return_address(0)));
+}
+
 bool VRDProcessDebuggerAttached() noexcept {
   const int forced = debuggerOverride.load();
   if (forced >= 0) return forced == 1;

@@ -19,6 +19,8 @@ std::int32_t VRDHostGetOSVersionNumber();
 
 /// Whether a tracer is attached (TracerPid in /proc/self/status, read into a stack buffer).
 bool VRDProcessDebuggerAttached() noexcept;
+/// The caller's return address: a code address inside the function that called this one.
+std::uintptr_t VRDProcessGetCurrentPC() noexcept;
 /// Puts a fixed answer in place of the check (none: back to the real check). For tests and the crash driver.
 void VRDProcessSetDebuggerAttachedOverride(std::optional<bool> attached) noexcept;
 
