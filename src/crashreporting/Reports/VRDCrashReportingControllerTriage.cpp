@@ -171,7 +171,7 @@ void VRDCrashReportingController::uploadPreexistingFiles(const std::vector<std::
 
 void VRDCrashReportingController::networkClientDidFinishUploadWithPath(VRDNetworkClient&, const std::string& path,
                                                                        const std::optional<Error>& error) {
-  reportsController().reportUploadAtPathCompletedWithError(path, error);
+  reportsController().reportUploadAtPath(path, error);
 }
 
 void VRDCrashReportingController::reportsControllerDidCompletePackageSubmission(VRDReportsController&,

@@ -223,7 +223,7 @@ std::string VRDNetworkClient::absolutePathForRelativeTaskPath(const std::string&
   return (std::filesystem::path(rootPath()) / relativePath).string();
 }
 
-void VRDNetworkClient::checkSessionForTasksMatchingDescription(const std::shared_ptr<VRDURLSession>& session,
+void VRDNetworkClient::checkSession(const std::shared_ptr<VRDURLSession>& session,
                                                                const std::string& description,
                                                                MatchBlock completion) {
   if (!session) {
@@ -232,9 +232,9 @@ void VRDNetworkClient::checkSessionForTasksMatchingDescription(const std::shared
   }
   session->getTasksWithCompletionHandler(
       [description, completion = std::move(completion)](auto dataTasks, auto uploadTasks, auto downloadTasks) {
-        completion(taskArrayHasTaskMatchingDescription(uploadTasks, description) ||
-                   taskArrayHasTaskMatchingDescription(dataTasks, description) ||
-                   taskArrayHasTaskMatchingDescription(downloadTasks, description));
+        completion(taskArray(uploadTasks, description) ||
+                   taskArray(dataTasks, description) ||
+                   taskArray(downloadTasks, description));
       });
 }
 
@@ -251,7 +251,7 @@ void VRDNetworkClient::checkForExistingTaskMatchingDescription(const std::string
       completion(true);
       return;
     }
-    self->checkSessionForTasksMatchingDescription(self->session(), description, completion);
+    self->checkSession(self->session(), description, completion);
   });
 }
 
@@ -306,7 +306,7 @@ void VRDNetworkClient::restartTask(VRDURLSessionTask& task) {
   });
 }
 
-void VRDNetworkClient::handleTaskCompletedWithError(VRDURLSessionTask& task, const std::optional<Error>& error) {
+void VRDNetworkClient::handleTask(VRDURLSessionTask& task, const std::optional<Error>& error) {
   handleTaskDescriptionCompletedWithError(task.taskDescription(), error);
 }
 
@@ -361,7 +361,7 @@ void VRDNetworkClient::URLSessionTaskDidCompleteWithError(VRDURLSessionTask& tas
         if (retry) {
           restartTask(task);
         } else {
-          handleTaskCompletedWithError(task, judged);
+          handleTask(task, judged);
         }
       });
 }

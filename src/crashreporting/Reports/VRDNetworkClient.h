@@ -91,14 +91,14 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   std::string absolutePathForRelativeTaskPath(const std::string& relativePath) const;
 
   template <class Task>
-  static bool taskArrayHasTaskMatchingDescription(const std::vector<std::shared_ptr<Task>>& tasks,
+  static bool taskArray(const std::vector<std::shared_ptr<Task>>& tasks,
                                                   const std::string& description) {
     for (const auto& task : tasks)
       if (task && task->taskDescription() == description) return true;
     return false;
   }
   /// Whether the session has an upload, data or download task with that description (no for no session).
-  void checkSessionForTasksMatchingDescription(const std::shared_ptr<VRDURLSession>& session,
+  void checkSession(const std::shared_ptr<VRDURLSession>& session,
                                                const std::string& description, MatchBlock completion);
   /// On the queue: whether an upload of that description is under way (a task, or a restart waiting).
   void checkForExistingTaskMatchingDescription(const std::string& description, MatchBlock completion);
@@ -109,7 +109,7 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   /// Starts the task's upload again after the back-off, or, once the restart limit is reached, reports the
   /// limit's error.
   void restartTask(VRDURLSessionTask& task);
-  void handleTaskCompletedWithError(VRDURLSessionTask& task, const std::optional<Error>& error);
+  void handleTask(VRDURLSessionTask& task, const std::optional<Error>& error);
   void handleTaskDescriptionCompletedWithError(const std::string& description, const std::optional<Error>& error);
 
   // The session's delegate calls, on the queue.

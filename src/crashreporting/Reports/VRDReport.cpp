@@ -84,7 +84,7 @@ VRDUserLoggingKVStorage VRDReport::userKVStorage() const {
 
 bool VRDReport::canRecordNewValues() const { return !readOnly_ && VRDContextIsInitialized(); }
 
-void VRDReport::recordValueForInternalKey(const Value* value, const char* key) {
+void VRDReport::recordValue(const Value* value, const char* key) {
   if (!canRecordNewValues()) return;
   const VRDUserLoggingKVStorage storage = internalKVStorage();
   VRDUserLoggingRecordKeyValue(key, value, &storage, &internalKVCounter_);
@@ -98,9 +98,9 @@ void VRDReport::recordValueForUserKey(const Value* value, const char* key) {
 }
 
 void VRDReport::recordInternal(const char* key, const std::optional<std::string>& text) {
-  if (!text) return recordValueForInternalKey(nullptr, key);
+  if (!text) return recordValue(nullptr, key);
   const Value value(*text);
-  recordValueForInternalKey(&value, key);
+  recordValue(&value, key);
 }
 
 void VRDReport::setUserIdentifier(const std::optional<std::string>& identifier) {

@@ -44,7 +44,7 @@ class VRDReport {
   VRDUserLoggingKVStorage userKVStorage() const;
   /// False when read ahead or before the crash context exists.
   bool canRecordNewValues() const;
-  void recordValueForInternalKey(const Value* value, const char* key);
+  void recordValue(const Value* value, const char* key);
   void recordValueForUserKey(const Value* value, const char* key);
   void setObjectValue(const Value* value, const char* key) { recordValueForUserKey(value, key); }
   void setUserIdentifier(const std::optional<std::string>& identifier);

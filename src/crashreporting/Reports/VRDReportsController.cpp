@@ -75,7 +75,7 @@ bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path)
   return false;
 }
 
-void VRDReportsController::reportUploadAtPathCompletedWithError(const std::string& path,
+void VRDReportsController::reportUploadAtPath(const std::string& path,
                                                                 const std::optional<Error>& error) {
   if (debug()) log("completed submission of " + path);
   if (!error) cleanUpSubmittedReportAtPath(path);

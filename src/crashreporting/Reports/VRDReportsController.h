@@ -65,7 +65,7 @@ class VRDReportsController {
   /// Content-Length of the file; false when its size is unknown.
   bool fillInRequestForMultipartMimeDataAtPath(URLRequest& request, const std::string& path);
   bool cleanUpSubmittedReportAtPath(const std::string& path);
-  void reportUploadAtPathCompletedWithError(const std::string& path, const std::optional<Error>& error);
+  void reportUploadAtPath(const std::string& path, const std::optional<Error>& error);
 
   VRDSettings settings() { return delegate_.settingsForReportsController(*this); }
   std::optional<std::string> appBundleIdentifier() { return delegate_.bundleIdentifierForReportsController(*this); }

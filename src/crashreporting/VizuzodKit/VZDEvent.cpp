@@ -48,22 +48,27 @@ std::shared_ptr<VZDPredefinedEvent> make(const char* name, const std::optional<D
 }
 }  // namespace
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::signUp(Text method, std::optional<bool> success, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::signUpEventWithMethod(Text method,
+                                                                              std::optional<bool> success,
+                                                                              Attrs c) {
   auto e = make("sign_up", c);
   e->addText(method, "method");
   e->predefinedAttributes_.addBooleanAttribute(success, "success");
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::login(Text method, std::optional<bool> success, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::loginEventWithMethod(Text method,
+                                                                             std::optional<bool> success,
+                                                                             Attrs c) {
   auto e = make("login", c);
   e->addText(method, "method");
   e->predefinedAttributes_.addBooleanAttribute(success, "success");
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::share(Text method, Text contentName, Text contentType,
-                                                              Text contentId, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::shareEventWithMethod(Text method, Text contentName,
+                                                                             Text contentType, Text contentId,
+                                                                             Attrs c) {
   auto e = make("share", c);
   e->addText(method, "method");
   e->addText(contentName, "content_name");
@@ -72,15 +77,17 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::share(Text method, Text 
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::invite(Text method, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::inviteEventWithMethod(Text method, Attrs c) {
   auto e = make("invite", c);
   e->addText(method, "method");
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::purchase(std::optional<double> price, Text currency,
-                                                                 std::optional<bool> success, Text itemName,
-                                                                 Text itemType, Text itemId, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::purchaseEventWithPrice(std::optional<double> price,
+                                                                               Text currency,
+                                                                               std::optional<bool> success,
+                                                                               Text itemName, Text itemType,
+                                                                               Text itemId, Attrs c) {
   auto e = make("purchase", c);
   e->predefinedAttributes_.addPriceAttribute(price, "item_price");
   e->addText(currency, "currency");
@@ -91,14 +98,16 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::purchase(std::optional<d
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::levelStart(Text levelName, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::levelStartEventWithLevelName(Text levelName, Attrs c) {
   auto e = make("level_start", c);
   e->addText(levelName, "level_name");
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::levelEnd(Text levelName, std::optional<Value> score,
-                                                                 std::optional<bool> success, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::levelEndEventWithLevelName(Text levelName,
+                                                                                   std::optional<Value> score,
+                                                                                   std::optional<bool> success,
+                                                                                   Attrs c) {
   auto e = make("level_end", c);
   e->addText(levelName, "level_name");
   e->addNumber(score, "score");
@@ -106,9 +115,10 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::levelEnd(Text levelName,
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::addToCart(std::optional<double> price, Text currency,
-                                                                  Text itemName, Text itemType, Text itemId,
-                                                                  Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::addToCartEventWithPrice(std::optional<double> price,
+                                                                                Text currency, Text itemName,
+                                                                                Text itemType, Text itemId,
+                                                                                Attrs c) {
   auto e = make("add_to_cart", c);
   e->predefinedAttributes_.addPriceAttribute(price, "item_price");
   e->addText(currency, "currency");
@@ -118,9 +128,8 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::addToCart(std::optional<
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::startCheckout(std::optional<double> totalPrice,
-                                                                      Text currency, std::optional<Value> itemCount,
-                                                                      Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::startCheckoutEventWithPrice(
+    std::optional<double> totalPrice, Text currency, std::optional<Value> itemCount, Attrs c) {
   auto e = make("start_checkout", c);
   e->predefinedAttributes_.addPriceAttribute(totalPrice, "total_price");
   e->addText(currency, "currency");
@@ -128,8 +137,9 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::startCheckout(std::optio
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::rating(std::optional<Value> rating, Text contentName,
-                                                               Text contentType, Text contentId, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::ratingEventWithRating(std::optional<Value> rating,
+                                                                              Text contentName, Text contentType,
+                                                                              Text contentId, Attrs c) {
   auto e = make("rating", c);
   e->addNumber(rating, "rating");
   e->addText(contentName, "content_name");
@@ -138,8 +148,9 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::rating(std::optional<Val
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::contentView(Text contentName, Text contentType,
-                                                                    Text contentId, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::contentViewEventWithName(Text contentName,
+                                                                                 Text contentType, Text contentId,
+                                                                                 Attrs c) {
   auto e = make("content_view", c);
   e->addText(contentName, "content_name");
   e->addText(contentType, "content_type");
@@ -147,7 +158,7 @@ std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::contentView(Text content
   return e;
 }
 
-std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::search(Text query, Attrs c) {
+std::shared_ptr<VZDPredefinedEvent> VZDPredefinedEvent::searchEventWithQuery(Text query, Attrs c) {
   auto e = make("search", c);
   e->addText(query, "query");
   return e;

@@ -45,26 +45,31 @@ class VZDPredefinedEvent : public VZDEvent {
 
   using Attrs = std::optional<Dictionary>;
   using Text = std::optional<std::string>;
-  static std::shared_ptr<VZDPredefinedEvent> signUp(Text method, std::optional<bool> success, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> login(Text method, std::optional<bool> success, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> share(Text method, Text contentName, Text contentType, Text contentId,
-                                                   Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> invite(Text method, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> purchase(std::optional<double> price, Text currency,
-                                                      std::optional<bool> success, Text itemName, Text itemType,
-                                                      Text itemId, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> levelStart(Text levelName, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> levelEnd(Text levelName, std::optional<Value> score,
-                                                      std::optional<bool> success, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> addToCart(std::optional<double> price, Text currency, Text itemName,
-                                                       Text itemType, Text itemId, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> startCheckout(std::optional<double> totalPrice, Text currency,
-                                                           std::optional<Value> itemCount, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> rating(std::optional<Value> rating, Text contentName, Text contentType,
-                                                    Text contentId, Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> contentView(Text contentName, Text contentType, Text contentId,
-                                                         Attrs custom);
-  static std::shared_ptr<VZDPredefinedEvent> search(Text query, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> signUpEventWithMethod(Text method, std::optional<bool> success,
+                                                                   Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> loginEventWithMethod(Text method, std::optional<bool> success,
+                                                                  Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> shareEventWithMethod(Text method, Text contentName, Text contentType,
+                                                                  Text contentId, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> inviteEventWithMethod(Text method, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> purchaseEventWithPrice(std::optional<double> price, Text currency,
+                                                                    std::optional<bool> success, Text itemName,
+                                                                    Text itemType, Text itemId, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> levelStartEventWithLevelName(Text levelName, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> levelEndEventWithLevelName(Text levelName, std::optional<Value> score,
+                                                                        std::optional<bool> success, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> addToCartEventWithPrice(std::optional<double> price, Text currency,
+                                                                     Text itemName, Text itemType, Text itemId,
+                                                                     Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> startCheckoutEventWithPrice(std::optional<double> totalPrice,
+                                                                         Text currency,
+                                                                         std::optional<Value> itemCount,
+                                                                         Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> ratingEventWithRating(std::optional<Value> rating, Text contentName,
+                                                                   Text contentType, Text contentId, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> contentViewEventWithName(Text contentName, Text contentType,
+                                                                      Text contentId, Attrs custom);
+  static std::shared_ptr<VZDPredefinedEvent> searchEventWithQuery(Text query, Attrs custom);
 
  private:
   void addText(const Text& value, const std::string& key);

@@ -69,61 +69,61 @@ void Vizuzod::logEvent(std::shared_ptr<const VZDEvent> event) {
 }
 
 void Vizuzod::logSignUpWithMethod(Text method, std::optional<bool> success, Attrs custom) {
-  logEvent(VZDPredefinedEvent::signUp(std::move(method), success, std::move(custom)));
+  logEvent(VZDPredefinedEvent::signUpEventWithMethod(std::move(method), success, std::move(custom)));
 }
 
 void Vizuzod::logLoginWithMethod(Text method, std::optional<bool> success, Attrs custom) {
-  logEvent(VZDPredefinedEvent::login(std::move(method), success, std::move(custom)));
+  logEvent(VZDPredefinedEvent::loginEventWithMethod(std::move(method), success, std::move(custom)));
 }
 
 void Vizuzod::logShareWithMethod(Text method, Text contentName, Text contentType, Text contentId, Attrs custom) {
-  logEvent(VZDPredefinedEvent::share(std::move(method), std::move(contentName), std::move(contentType),
+  logEvent(VZDPredefinedEvent::shareEventWithMethod(std::move(method), std::move(contentName), std::move(contentType),
                                      std::move(contentId), std::move(custom)));
 }
 
 void Vizuzod::logInviteWithMethod(Text method, Attrs custom) {
-  logEvent(VZDPredefinedEvent::invite(std::move(method), std::move(custom)));
+  logEvent(VZDPredefinedEvent::inviteEventWithMethod(std::move(method), std::move(custom)));
 }
 
 void Vizuzod::logPurchaseWithPrice(std::optional<double> price, Text currency, std::optional<bool> success,
                                    Text itemName, Text itemType, Text itemId, Attrs custom) {
-  logEvent(VZDPredefinedEvent::purchase(price, std::move(currency), success, std::move(itemName),
+  logEvent(VZDPredefinedEvent::purchaseEventWithPrice(price, std::move(currency), success, std::move(itemName),
                                         std::move(itemType), std::move(itemId), std::move(custom)));
 }
 
 void Vizuzod::logLevelStart(Text levelName, Attrs custom) {
-  logEvent(VZDPredefinedEvent::levelStart(std::move(levelName), std::move(custom)));
+  logEvent(VZDPredefinedEvent::levelStartEventWithLevelName(std::move(levelName), std::move(custom)));
 }
 
 void Vizuzod::logLevelEnd(Text levelName, std::optional<Value> score, std::optional<bool> success, Attrs custom) {
-  logEvent(VZDPredefinedEvent::levelEnd(std::move(levelName), std::move(score), success, std::move(custom)));
+  logEvent(VZDPredefinedEvent::levelEndEventWithLevelName(std::move(levelName), std::move(score), success, std::move(custom)));
 }
 
 void Vizuzod::logAddToCartWithPrice(std::optional<double> price, Text currency, Text itemName, Text itemType,
                                     Text itemId, Attrs custom) {
-  logEvent(VZDPredefinedEvent::addToCart(price, std::move(currency), std::move(itemName), std::move(itemType),
+  logEvent(VZDPredefinedEvent::addToCartEventWithPrice(price, std::move(currency), std::move(itemName), std::move(itemType),
                                          std::move(itemId), std::move(custom)));
 }
 
 void Vizuzod::logStartCheckoutWithPrice(std::optional<double> totalPrice, Text currency,
                                         std::optional<Value> itemCount, Attrs custom) {
-  logEvent(VZDPredefinedEvent::startCheckout(totalPrice, std::move(currency), std::move(itemCount),
+  logEvent(VZDPredefinedEvent::startCheckoutEventWithPrice(totalPrice, std::move(currency), std::move(itemCount),
                                              std::move(custom)));
 }
 
 void Vizuzod::logRating(std::optional<Value> rating, Text contentName, Text contentType, Text contentId,
                         Attrs custom) {
-  logEvent(VZDPredefinedEvent::rating(std::move(rating), std::move(contentName), std::move(contentType),
+  logEvent(VZDPredefinedEvent::ratingEventWithRating(std::move(rating), std::move(contentName), std::move(contentType),
                                       std::move(contentId), std::move(custom)));
 }
 
 void Vizuzod::logContentViewWithName(Text contentName, Text contentType, Text contentId, Attrs custom) {
-  logEvent(VZDPredefinedEvent::contentView(std::move(contentName), std::move(contentType), std::move(contentId),
+  logEvent(VZDPredefinedEvent::contentViewEventWithName(std::move(contentName), std::move(contentType), std::move(contentId),
                                            std::move(custom)));
 }
 
 void Vizuzod::logSearchWithQuery(Text query, Attrs custom) {
-  logEvent(VZDPredefinedEvent::search(std::move(query), std::move(custom)));
+  logEvent(VZDPredefinedEvent::searchEventWithQuery(std::move(query), std::move(custom)));
 }
 
 void Vizuzod::logCustomEventWithName(Text name, Attrs custom) {

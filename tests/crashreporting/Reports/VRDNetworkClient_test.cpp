@@ -95,7 +95,7 @@ class UploadClient : public ::testing::Test, public VRDReportsControllerDelegate
   bool networkClientCanUseBackgroundSessions(VRDNetworkClient&) override { return true; }
   void networkClientDidFinishUploadWithPath(VRDNetworkClient&, const std::string& path,
                                             const std::optional<Error>& error) override {
-    reports_->reportUploadAtPathCompletedWithError(path, error);  // as the crash-reporting controller passes it on
+    reports_->reportUploadAtPath(path, error);  // as the crash-reporting controller passes it on
     {
       const std::lock_guard lock(mutex_);
       finished_.emplace_back(path, error);

@@ -113,9 +113,9 @@ TEST_F(Reports, PackagesEveryFileAndHandsThePackageToTheUpload) {
                                          R"({"signal":{"time":3}})" "\n" R"({"threads":[{"stacktrace":[1,2]}]})" "\n");
 
   // A successful upload removes the package; a failed one leaves it for the retry.
-  controller_.reportUploadAtPathCompletedWithError(submitted_[0].first, Error{"d", 1, {}, {}});
+  controller_.reportUploadAtPath(submitted_[0].first, Error{"d", 1, {}, {}});
   EXPECT_TRUE(fs::exists(submitted_[0].first));
-  controller_.reportUploadAtPathCompletedWithError(submitted_[0].first, std::nullopt);
+  controller_.reportUploadAtPath(submitted_[0].first, std::nullopt);
   EXPECT_FALSE(fs::exists(submitted_[0].first));
   EXPECT_EQ(completed_, (std::vector<std::pair<std::string, bool>>{{submitted_[0].first, true},
                                                                   {submitted_[0].first, false}}));

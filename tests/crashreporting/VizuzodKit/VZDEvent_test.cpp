@@ -55,12 +55,12 @@ TEST_F(VZDEventTest, ChecksKeysValuesBooleansPricesAndNaN) {
   attributes.addAttribute(Value(std::nan("")), Value("n"));
   EXPECT_FALSE(attributes.dictionaryRepresentation().contains("n"));
 
-  const auto purchase = VZDPredefinedEvent::purchase(9.99, "USD", true, "item", std::nullopt, "id", std::nullopt);
+  const auto purchase = VZDPredefinedEvent::purchaseEventWithPrice(9.99, "USD", true, "item", std::nullopt, "id", std::nullopt);
   const Dictionary& p = purchase->predefinedAttributes().dictionaryRepresentation();
   EXPECT_EQ(p.at("item_price"), Value(9990000));
   EXPECT_EQ(p.at("success"), Value("true"));
   EXPECT_FALSE(p.contains("item_type"));
-  const auto huge = VZDPredefinedEvent::purchase(1e200, "USD", std::nullopt, {}, {}, {}, {});
+  const auto huge = VZDPredefinedEvent::purchaseEventWithPrice(1e200, "USD", std::nullopt, {}, {}, {}, {});
   EXPECT_FALSE(huge->predefinedAttributes().dictionaryRepresentation().contains("item_price"));
   EXPECT_FALSE(huge->predefinedAttributes().dictionaryRepresentation().contains("success"));
   EXPECT_EQ(log_.count("[Vizuzod] Maximum value for a price attribute exceeded. Ignoring price attribute with value: "
@@ -69,7 +69,7 @@ TEST_F(VZDEventTest, ChecksKeysValuesBooleansPricesAndNaN) {
 }
 
 TEST_F(VZDEventTest, EventsCarryTheirNamesAndPayloads) {
-  const auto login = VZDPredefinedEvent::login("mail", false, Dictionary{{"a", Value(1)}});
+  const auto login = VZDPredefinedEvent::loginEventWithMethod("mail", false, Dictionary{{"a", Value(1)}});
   const Dictionary payload = login->dictionaryRepresentation();
   EXPECT_EQ(login->name(), "predefined");
   EXPECT_EQ(payload.at("predefined_type"), Value("login"));

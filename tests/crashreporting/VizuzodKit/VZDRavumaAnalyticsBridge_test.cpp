@@ -46,11 +46,11 @@ TEST_F(VZDBridgeTest, CleansCustomEventAndParameterNames) {
 }
 
 TEST_F(VZDBridgeTest, TranslatesPredefinedEvents) {
-  bridge_.logEvent(*VZDPredefinedEvent::login("mail", false, Dictionary{{"c", Value("d")}}));
-  bridge_.logEvent(*VZDPredefinedEvent::login("mail", true, std::nullopt));
-  bridge_.logEvent(*VZDPredefinedEvent::purchase(1.99, "EUR", true, {}, {}, {}, Dictionary{{"value", Value(7)}}));
-  bridge_.logEvent(*VZDPredefinedEvent::addToCart(2.5, "EUR", {}, {}, {}, std::nullopt));
-  bridge_.logEvent(*VZDPredefinedEvent::levelEnd("one", Value(10), true, std::nullopt));
+  bridge_.logEvent(*VZDPredefinedEvent::loginEventWithMethod("mail", false, Dictionary{{"c", Value("d")}}));
+  bridge_.logEvent(*VZDPredefinedEvent::loginEventWithMethod("mail", true, std::nullopt));
+  bridge_.logEvent(*VZDPredefinedEvent::purchaseEventWithPrice(1.99, "EUR", true, {}, {}, {}, Dictionary{{"value", Value(7)}}));
+  bridge_.logEvent(*VZDPredefinedEvent::addToCartEventWithPrice(2.5, "EUR", {}, {}, {}, std::nullopt));
+  bridge_.logEvent(*VZDPredefinedEvent::levelEndEventWithLevelName("one", Value(10), true, std::nullopt));
   ASSERT_EQ(host_->calls.size(), 6u);
   EXPECT_EQ(host_->calls[0].name, "failed_login");
   EXPECT_EQ(host_->calls[0].parameters, (Dictionary{{"c", Value("d")}}));

@@ -333,8 +333,8 @@ TEST_F(VZDVizuzodControllerTest, SettingsDecideSamplingAndForwardingToTheHostFra
   deliverSettings(settings({{"sampling_rate", Value(rate)}, {"forward_to_host_analytics", Value(true)}}));
   const fs::path current = controller_->currentLogURL();
   post(kVZDDidBecomeActiveNotification);  // sampled out: neither written nor flushed
-  controller_->logEvent(VZDPredefinedEvent::purchase(1.99, "EUR", true, "hat", "clothes", "h1", std::nullopt));
-  controller_->logEvent(VZDPredefinedEvent::search("maps", std::nullopt));
+  controller_->logEvent(VZDPredefinedEvent::purchaseEventWithPrice(1.99, "EUR", true, "hat", "clothes", "h1", std::nullopt));
+  controller_->logEvent(VZDPredefinedEvent::searchEventWithQuery("maps", std::nullopt));
   drain();
   EXPECT_EQ(controller_->currentLogURL(), current);
   const std::string written = readAll(current);
