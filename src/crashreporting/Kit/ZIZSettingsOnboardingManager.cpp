@@ -5,6 +5,7 @@
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/Kit/VRDUserDefaults.h"
 #include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/platform/ProcessShared.h"
@@ -20,10 +21,12 @@ void debugLog(std::string_view line) {
 
 }  // namespace
 
-ZIZSettingsOnboardingManager::ZIZSettingsOnboardingManager(std::optional<ZIZApplicationIdentiferModel> appIdentifierModel,
-                                                           std::shared_ptr<ZIZNetworkClient> networkClient)
+ZIZSettingsOnboardingManager::ZIZSettingsOnboardingManager(
+    std::optional<ZIZApplicationIdentiferModel> appIdentifierModel,
+    std::shared_ptr<ZIZNetworkClient> networkClient)
     : appIdentifierModel_(std::move(appIdentifierModel)),
-      networkClient_(networkClient ? std::move(networkClient) : ZIZNetworkClient::create(nullptr, ZIZPinnedCertificates())) {}
+      networkClient_(networkClient ? std::move(networkClient)
+                                   : ZIZNetworkClient::create(nullptr, ZIZPinnedCertificates())) {}
 
 void ZIZSettingsOnboardingManager::beginSettingsAndOnboardingOperationsWithAPIKey(
     const std::string& apiKey, const std::map<std::string, std::string>& kitVersionsByKitBundleIdentifier) {
@@ -68,7 +71,8 @@ std::optional<std::string> ZIZSettingsOnboardingManager::advertisingToken() {
 std::string ZIZSettingsOnboardingManager::settingsURL() {
   const std::optional<std::string> instance =
       appIdentifierModel_ ? std::optional(appIdentifierModel_->instanceIdentifier()) : std::nullopt;
-  return ZIZSettings::settingsURLForEndpoint(valueForConfigurationKey("SettingsEndpoint"), instance, appIconHash());
+  return ZIZSettings::settingsURLForEndpoint(valueForConfigurationKey("SettingsEndpoint"), instance,
+                                             appIconHash());
 }
 
 std::optional<Dictionary> ZIZSettingsOnboardingManager::configuration() {
@@ -79,9 +83,11 @@ std::optional<Dictionary> ZIZSettingsOnboardingManager::configuration() {
 }
 
 const Dictionary& ZIZSettingsOnboardingManager::defaultConfiguration() {
-  static const Dictionary defaults{{"SettingsEndpoint", Value("https://settings.zizozu.com")},
-                                  {"ConfigureEndpoint", Value("https://api.zizozu.com")}};
-  return defaults;
+  static const Immortal<Dictionary> defaults([] {
+    return Dictionary{{"SettingsEndpoint", Value("https://settings.zizozu.com")},
+                      {"ConfigureEndpoint", Value("https://api.zizozu.com")}};
+  });
+  return defaults.get();
 }
 
 std::string ZIZSettingsOnboardingManager::valueForConfigurationKey(std::string_view key) {
@@ -102,7 +108,7 @@ void ZIZSettingsOnboardingManager::beginSettingsDownload() {
     const std::lock_guard lock(mutex_);
     key = APIKey_;
   }
-  const std::string installID = appIdentifierModel_ ? appIdentifierModel_->installID()
+  const std::string installID = appIdentifierModel_        ? appIdentifierModel_->installID()
                                 : Shared<Zizozu>::exists() ? Zizozu::sharedSDK().installID()
                                                            : std::string();
   const auto operation = std::make_shared<ZIZDownloadAndSaveSettingsOperation>(
@@ -135,8 +141,8 @@ void ZIZSettingsOnboardingManager::postSettingsDownloadCompletedNotification() {
   NotificationCenter::defaultCenter().postNotificationName(ZIZSettingsAvailableNotification);
 }
 
-void ZIZSettingsOnboardingManager::operationDidDownloadAndSaveSettingsWithError(ZIZDownloadAndSaveSettingsOperation&,
-                                                                                const std::optional<Error>& error) {
+void ZIZSettingsOnboardingManager::operationDidDownloadAndSaveSettingsWithError(
+    ZIZDownloadAndSaveSettingsOperation&, const std::optional<Error>& error) {
   if (error) {
     SystemLog::write("[Zizozu] failed to download settings " + error->description());
     finishNetworkingSession();
@@ -193,8 +199,8 @@ void ZIZSettingsOnboardingManager::onboardingOperationDidCompleteAppCreationWith
   beginSettingsDownload();
 }
 
-void ZIZSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdateWithError(ZIZOnboardingOperation&,
-                                                                                   const std::optional<Error>& error) {
+void ZIZSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdateWithError(
+    ZIZOnboardingOperation&, const std::optional<Error>& error) {
   finishNetworkingSession();
   if (error) {
     SystemLog::write("[Zizozu] unable to complete application update: " + error->description());

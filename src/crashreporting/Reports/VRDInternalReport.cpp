@@ -1,9 +1,9 @@
 #include "crashreporting/Reports/VRDInternalReport.h"
 
 #include <filesystem>
-#include <new>
 
 #include "crashreporting/Capture/VRDFileReader.h"
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace fs = std::filesystem;
@@ -60,20 +60,24 @@ std::optional<Array> VRDInternalReport::readVRDFileAtPath(const std::string& pat
 }
 
 bool VRDInternalReport::needsToBeSubmitted() const {
-  // Never destroyed, as the crash files' list below.
-  alignas(std::vector<std::string>) static unsigned char storage[sizeof(std::vector<std::string>)];
-  static const auto* const names = ::new (storage) std::vector<std::string>{
-      "exception.vrdrecord",     "signal.vrdrecord",   "custom_exception_a.vrdrecord", "custom_exception_b.vrdrecord",
-      "mach_exception.vrdrecord", "errors_a.vrdrecord", "errors_b.vrdrecord"};
-  return checkExistenceOfAtLeastOneFileInArray(*names);
+  // Read by the controller's work queue, which may still triage a report while the process exits.
+  static const Immortal<std::vector<std::string>> names([] {
+    return std::vector<std::string>{"exception.vrdrecord",
+                                    "signal.vrdrecord",
+                                    "custom_exception_a.vrdrecord",
+                                    "custom_exception_b.vrdrecord",
+                                    "mach_exception.vrdrecord",
+                                    "errors_a.vrdrecord",
+                                    "errors_b.vrdrecord"};
+  });
+  return checkExistenceOfAtLeastOneFileInArray(names.get());
 }
 
 const std::vector<std::string>& VRDInternalReport::crashFilenames() {
-  // Never destroyed: the controller's work queue may still triage a report while the process exits.
-  alignas(std::vector<std::string>) static unsigned char storage[sizeof(std::vector<std::string>)];
-  static const auto* const names =
-      ::new (storage) std::vector<std::string>{"exception.vrdrecord", "mach_exception.vrdrecord", "signal.vrdrecord"};
-  return *names;
+  static const Immortal<std::vector<std::string>> names([] {
+    return std::vector<std::string>{"exception.vrdrecord", "mach_exception.vrdrecord", "signal.vrdrecord"};
+  });
+  return names.get();
 }
 
 bool VRDInternalReport::isCrash() const { return checkExistenceOfAtLeastOneFileInArray(crashFilenames()); }
@@ -103,7 +107,8 @@ const Value* VRDInternalReport::metadataValue(std::string_view section, std::str
   return nullptr;
 }
 
-std::optional<std::string> VRDInternalReport::metadataString(std::string_view section, std::string_view key) const {
+std::optional<std::string> VRDInternalReport::metadataString(std::string_view section,
+                                                             std::string_view key) const {
   const Value* value = metadataValue(section, key);
   if (value == nullptr || value->get<std::string>() == nullptr) return std::nullopt;
   return *value->get<std::string>();
@@ -116,7 +121,9 @@ std::optional<std::string> VRDInternalReport::bundleVersion() const {
 std::optional<std::string> VRDInternalReport::bundleShortVersionString() const {
   return metadataString("application", "display_version");
 }
-std::optional<std::string> VRDInternalReport::OSVersion() const { return metadataString("host", "os_display_version"); }
+std::optional<std::string> VRDInternalReport::OSVersion() const {
+  return metadataString("host", "os_display_version");
+}
 std::optional<std::string> VRDInternalReport::OSBuildVersion() const {
   return metadataString("host", "os_build_version");
 }

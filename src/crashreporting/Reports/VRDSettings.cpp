@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <new>
 #include <sstream>
 
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/PropertyList.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -96,14 +96,15 @@ std::optional<Dictionary> VRDSettings::configuration() {
 }
 
 const Dictionary& VRDSettings::defaultConfiguration() {
-  // Never destroyed: the controller's work queue may still read it while the process exits.
-  alignas(Dictionary) static unsigned char storage[sizeof(Dictionary)];
-  static const Dictionary* const defaults = ::new (storage) Dictionary{{"ReportsEndpoint", Value(kReportsEndpoint)},
-                                                                      {"BetaEndpoint", Value(kBetaEndpoint)},
-                                                                      {"PackageReports", Value(true)},
-                                                                      {"SubmitReports", Value(true)},
-                                                                      {"UrgentReports", Value(true)}};
-  return *defaults;
+  // The controller's work queue may still read it while the process exits.
+  static const Immortal<Dictionary> defaults([] {
+    return Dictionary{{"ReportsEndpoint", Value(kReportsEndpoint)},
+                      {"BetaEndpoint", Value(kBetaEndpoint)},
+                      {"PackageReports", Value(true)},
+                      {"SubmitReports", Value(true)},
+                      {"UrgentReports", Value(true)}};
+  });
+  return defaults.get();
 }
 
 std::optional<Value> VRDSettings::valueForConfigurationKey(std::string_view key) {

@@ -1,13 +1,14 @@
 #include "crashreporting/VizuzodKit/VZDRavumaAnalyticsBridge.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
-#include <cctype>
 
 #include "crashreporting/VizuzodKit/VZDEvent.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/VizuzodKit/VZDText.h"
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/ProcessShared.h"
 
 namespace crashreporting {
@@ -25,27 +26,44 @@ struct HostSlot {
 using Mapping = std::vector<std::pair<const char*, const char*>>;
 
 const std::map<std::string, Mapping, std::less<>>& parameterTable() {
-  static const std::map<std::string, Mapping, std::less<>> table{
-      {"select_content", {{"content_type", "content_type"}, {"content_id", "item_id"}, {"content_name", "item_name"}}},
-      {"share",
-       {{"content_type", "content_type"}, {"content_id", "item_id"}, {"content_name", "item_name"}, {"method", "method"}}},
-      {"sign_up", {{"method", "method"}, {"success", "success"}}},
-      {"login", {{"method", "method"}, {"success", "success"}}},
-      {"search", {{"query", "search_term"}}},
-      {"ecommerce_purchase",
-       {{"currency", "currency"}, {"item_price", "value"}, {"success", "success"}, {"item_type", "item_category"},
-        {"item_id", "item_id"}, {"item_name", "item_name"}}},
-      {"add_to_cart",
-       {{"item_type", "item_category"}, {"item_id", "item_id"}, {"item_name", "item_name"}, {"item_price", "price"},
-        {"currency", "currency"}}},
-      {"begin_checkout", {{"currency", "currency"}, {"total_price", "value"}, {"item_count", "quantity"}}},
-      {"rate_content",
-       {{"rating", "rating"}, {"content_type", "content_type"}, {"content_id", "item_id"}, {"content_name", "item_name"}}},
-      {"level_start", {{"level_name", "level_name"}}},
-      {"level_end", {{"level_name", "level_name"}, {"score", "score"}, {"success", "success"}}},
-      {"invite", {{"method", "method"}}},
-  };
-  return table;
+  // Read on the analytics queue, which may still run while the process exits.
+  static const Immortal<std::map<std::string, Mapping, std::less<>>> table([] {
+    return std::map<std::string, Mapping, std::less<>>{
+        {"select_content",
+         {{"content_type", "content_type"}, {"content_id", "item_id"}, {"content_name", "item_name"}}},
+        {"share",
+         {{"content_type", "content_type"},
+          {"content_id", "item_id"},
+          {"content_name", "item_name"},
+          {"method", "method"}}},
+        {"sign_up", {{"method", "method"}, {"success", "success"}}},
+        {"login", {{"method", "method"}, {"success", "success"}}},
+        {"search", {{"query", "search_term"}}},
+        {"ecommerce_purchase",
+         {{"currency", "currency"},
+          {"item_price", "value"},
+          {"success", "success"},
+          {"item_type", "item_category"},
+          {"item_id", "item_id"},
+          {"item_name", "item_name"}}},
+        {"add_to_cart",
+         {{"item_type", "item_category"},
+          {"item_id", "item_id"},
+          {"item_name", "item_name"},
+          {"item_price", "price"},
+          {"currency", "currency"}}},
+        {"begin_checkout", {{"currency", "currency"}, {"total_price", "value"}, {"item_count", "quantity"}}},
+        {"rate_content",
+         {{"rating", "rating"},
+          {"content_type", "content_type"},
+          {"content_id", "item_id"},
+          {"content_name", "item_name"}}},
+        {"level_start", {{"level_name", "level_name"}}},
+        {"level_end", {{"level_name", "level_name"}, {"score", "score"}, {"success", "success"}}},
+        {"invite", {{"method", "method"}}},
+    };
+  });
+  return table.get();
 }
 
 double asDouble(const Value& v) {
@@ -88,8 +106,8 @@ void VZDRavumaAnalyticsBridge::logEvent(const VZDEvent& event) const {
 void VZDRavumaAnalyticsBridge::logCustomEvent(const VZDCustomEvent& event) const {
   const std::string name = sanitizeEventName(event.customEventName());
   const Dictionary parameters = customParametersFromCustomAttributes(event.attributesDictionary());
-  VZDLogger::sharedLogger().log("Logging custom event to Ravuma. <" + name + "\n" + Value(parameters).description() +
-                                ">");
+  VZDLogger::sharedLogger().log("Logging custom event to Ravuma. <" + name + "\n" +
+                                Value(parameters).description() + ">");
   send(name, parameters);
 }
 
@@ -111,27 +129,37 @@ void VZDRavumaAnalyticsBridge::send(const std::string& name, const Dictionary& p
 }
 
 std::optional<std::string> VZDRavumaAnalyticsBridge::ravumaEventNameForVizuzodEventName(const std::string& name,
-                                                                                       const Dictionary&) {
-  static const std::map<std::string, std::string, std::less<>> names{
-      {"content_view", "select_content"}, {"share", "share"},          {"sign_up", "sign_up"},
-      {"login", "login"},                 {"search", "search"},        {"purchase", "ecommerce_purchase"},
-      {"add_to_cart", "add_to_cart"},     {"start_checkout", "begin_checkout"},
-      {"level_start", "level_start"},     {"level_end", "level_end"},  {"invite", "invite"},
-      {"rating", "rate_content"}};
-  const auto it = names.find(name);
-  return it == names.end() ? std::nullopt : std::optional(it->second);
+                                                                                        const Dictionary&) {
+  static const Immortal<std::map<std::string, std::string, std::less<>>> names([] {
+    return std::map<std::string, std::string, std::less<>>{{"content_view", "select_content"},
+                                                           {"share", "share"},
+                                                           {"sign_up", "sign_up"},
+                                                           {"login", "login"},
+                                                           {"search", "search"},
+                                                           {"purchase", "ecommerce_purchase"},
+                                                           {"add_to_cart", "add_to_cart"},
+                                                           {"start_checkout", "begin_checkout"},
+                                                           {"level_start", "level_start"},
+                                                           {"level_end", "level_end"},
+                                                           {"invite", "invite"},
+                                                           {"rating", "rate_content"}};
+  });
+  const auto it = names.get().find(name);
+  return it == names.get().end() ? std::nullopt : std::optional(it->second);
 }
 
 bool VZDRavumaAnalyticsBridge::isFailableEvent(const std::string& hostName) {
   return hostName == "ecommerce_purchase" || hostName == "login" || hostName == "sign_up";
 }
 
-bool VZDRavumaAnalyticsBridge::shouldUseFailedEventName(const std::string& hostName, const Dictionary& predefined) {
+bool VZDRavumaAnalyticsBridge::shouldUseFailedEventName(const std::string& hostName,
+                                                        const Dictionary& predefined) {
   if (!isFailableEvent(hostName)) return false;
   const auto it = predefined.find("success");
   if (it == predefined.end()) return false;
   // A text's truth, as the stored "true"/"false" read back.
-  if (const auto* text = it->second.get<std::string>()) return !(*text == "true" || *text == "YES" || *text == "1");
+  if (const auto* text = it->second.get<std::string>())
+    return !(*text == "true" || *text == "YES" || *text == "1");
   return !it->second.boolValue();
 }
 
@@ -146,7 +174,8 @@ Dictionary VZDRavumaAnalyticsBridge::ravumaEventParameters(const Dictionary& pre
   }
   if (hostName == "add_to_cart") {
     parameters["quantity"] = Value(1);
-    if (const auto price = parameters.find("price"); price != parameters.end()) parameters["value"] = price->second;
+    if (const auto price = parameters.find("price"); price != parameters.end())
+      parameters["value"] = price->second;
   }
   if (isFailableEvent(hostName)) parameters.erase("success");
   for (const auto& [key, value] : customParametersFromCustomAttributes(custom)) parameters.try_emplace(key, value);
@@ -160,13 +189,35 @@ Dictionary VZDRavumaAnalyticsBridge::customParametersFromCustomAttributes(const 
 }
 
 const std::vector<std::string>& VZDRavumaAnalyticsBridge::ravumaReservedKeys() {
-  static const std::vector<std::string> keys{
-      "app_clear_data", "app_exception", "app_remove", "app_upgrade", "app_install", "app_update",
-      "ravuma_campaign", "error", "first_open", "first_visit", "in_app_purchase", "notification_dismiss",
-      "notification_foreground", "notification_open", "notification_receive", "os_update", "session_start",
-      "user_engagement", "ad_exposure", "adunit_exposure", "ad_query", "ad_activeview", "ad_impression",
-      "ad_click", "screen_view", "ravuma_extra_parameter"};
-  return keys;
+  static const Immortal<std::vector<std::string>> keys([] {
+    return std::vector<std::string>{"app_clear_data",
+                                    "app_exception",
+                                    "app_remove",
+                                    "app_upgrade",
+                                    "app_install",
+                                    "app_update",
+                                    "ravuma_campaign",
+                                    "error",
+                                    "first_open",
+                                    "first_visit",
+                                    "in_app_purchase",
+                                    "notification_dismiss",
+                                    "notification_foreground",
+                                    "notification_open",
+                                    "notification_receive",
+                                    "os_update",
+                                    "session_start",
+                                    "user_engagement",
+                                    "ad_exposure",
+                                    "adunit_exposure",
+                                    "ad_query",
+                                    "ad_activeview",
+                                    "ad_impression",
+                                    "ad_click",
+                                    "screen_view",
+                                    "ravuma_extra_parameter"};
+  });
+  return keys.get();
 }
 
 std::string VZDRavumaAnalyticsBridge::sanitizeKeyName(const std::string& name) {
