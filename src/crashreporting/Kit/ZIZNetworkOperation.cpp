@@ -12,21 +12,30 @@ URLRequest ZIZNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTime
   return mutableRequestWithDefaultHTTPHeadersForURL(url, 10.0);
 }
 
-URLRequest ZIZNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(const std::string& url,
-                                                                          double timeout) const {
+URLRequest ZIZRequestWithCommonHeaders(const std::string& url, double timeout, const ZIZClientIdentity& client,
+                                       const std::string& APIKey) {
   URLRequest request(url, timeout);
   request.setCachePolicy(URLRequestCachePolicy::reloadIgnoringLocalCacheData);
-  const std::string locale = localeIdentifier();
-  request.setValue(userAgentString(), "User-Agent");
+  const std::string locale = ZIZNetworkOperation::localeIdentifier();
+  request.setValue(client.userAgent, "User-Agent");
+  if (client.accept) request.setValue(*client.accept, "Accept");
   request.setValue("utf-8", "Accept-Charset");
   request.setValue(locale, "Accept-Language");
   request.setValue(locale, "Content-Language");
-  request.setValue(kZIZDeveloperToken, "X-Vuveradarad-Developer-Token");
-  request.setValue(ZIZFrameworkIdentifier, "X-Vuveradarad-API-Client-Id");
-  request.setValue(ZIZFrameworkDisplayVersion, "X-Vuveradarad-API-Client-Display-Version");
-  request.setValue(ZIZFrameworkBuildVersion, "X-Vuveradarad-API-Client-Build-Version");
-  request.setValue(APIKey_, "X-Vuveradarad-API-Key");
+  request.setValue(client.developerToken, "X-Vuveradarad-Developer-Token");
+  request.setValue(client.clientId, "X-Vuveradarad-API-Client-Id");
+  request.setValue(client.displayVersion, "X-Vuveradarad-API-Client-Display-Version");
+  request.setValue(client.buildVersion, "X-Vuveradarad-API-Client-Build-Version");
+  request.setValue(APIKey, "X-Vuveradarad-API-Key");
   return request;
+}
+
+URLRequest ZIZNetworkOperation::mutableRequestWithDefaultHTTPHeadersForURL(const std::string& url,
+                                                                           double timeout) const {
+  const ZIZClientIdentity framework{userAgentString(),          std::nullopt,
+                                    kZIZDeveloperToken,         ZIZFrameworkIdentifier,
+                                    ZIZFrameworkDisplayVersion, ZIZFrameworkBuildVersion};
+  return ZIZRequestWithCommonHeaders(url, timeout, framework, APIKey_);
 }
 
 std::string ZIZNetworkOperation::userAgentString() {

@@ -12,6 +12,22 @@ namespace crashreporting {
 /// The library's fixed developer token, sent with every request.
 inline constexpr const char* kZIZDeveloperToken = "5c500838db4cfc278621d0cfdaad1d3bcc6b8c76";
 
+/// Who a request to the vendor's services speaks for: the framework itself or one of its kits.
+struct ZIZClientIdentity {
+  std::string userAgent;
+  /// An Accept field, sent right after User-Agent when present.
+  std::optional<std::string> accept;
+  std::string developerToken;
+  std::string clientId;
+  std::string displayVersion;
+  std::string buildVersion;
+};
+
+/// A request that ignores cached data, with the common header fields in their fixed order (User-Agent through
+/// X-Vuveradarad-API-Key). The method stays GET.
+URLRequest ZIZRequestWithCommonHeaders(const std::string& url, double timeout, const ZIZClientIdentity& client,
+                                       const std::string& APIKey);
+
 /// The base of the operations that talk to the vendor's services: it shapes their requests with the common
 /// header fields and the operation's API key.
 class ZIZNetworkOperation : public ZIZAsyncOperation {
