@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QLabel>
+#include <QTableWidget>
 #include <QWidget>
+
+#include <cstddef>
+#include <functional>
+#include <string>
 
 namespace tilvane {
 
@@ -15,5 +20,13 @@ class CustomLayoutTableCellView final : public QWidget {
  private:
   QLabel* label_;
 };
+
+/// Lists of names drawn with this cell (the layouts, the workspaces).
+/// Sets `table` to `count` rows named `name(row)` and selects `selected` again while it is still a row, without
+/// telling the selection's listeners.
+void reloadNameRows(QTableWidget& table, std::size_t count, const std::function<std::string(std::size_t)>& name,
+                    int selected);
+/// Puts a new cell showing `name` in `row`; nothing for a row the table does not have.
+void replaceNameCell(QTableWidget& table, std::size_t row, const std::string& name);
 
 }  // namespace tilvane

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QSignalBlocker>
 
 #include "CustomLayout/Qt/CustomLayoutTableCellView.h"
 #include "CustomLayout/Qt/QtCustomLayoutDetailView.h"
@@ -40,22 +39,15 @@ void QtCustomLayoutListView::addDetailView(CustomLayoutDetailView* detail) {
 }
 
 void QtCustomLayoutListView::reloadData() {
-  const QSignalBlocker quiet(tableView_->selectionModel());
   const auto& layouts = controller_.layouts();
-  tableView_->clearSelection();
-  resetRows(*tableView_, static_cast<int>(layouts.size()));
-  for (std::size_t row = 0; row < layouts.size(); ++row) reloadRow(row);
   // Rows still there keep their selection, as the controller's does.
-  const int selected = controller_.selectedRow();
-  if (selected >= 0 && selected < tableView_->rowCount()) tableView_->selectRow(selected);
+  reloadNameRows(*tableView_, layouts.size(), [&](std::size_t row) { return layouts[row]->name(); },
+                 controller_.selectedRow());
 }
 
 void QtCustomLayoutListView::reloadRow(std::size_t row) {
   const auto& layouts = controller_.layouts();
-  if (row >= layouts.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
-  auto* cell = new CustomLayoutTableCellView;
-  cell->label()->setText(QString::fromStdString(layouts[row]->name()));
-  replaceRowCell(*tableView_, static_cast<int>(row), cell);
+  if (row < layouts.size()) replaceNameCell(*tableView_, row, layouts[row]->name());
 }
 
 void QtCustomLayoutListView::selectRow(int row) {

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QSignalBlocker>
 #include <algorithm>
 
 #include "CustomLayout/Qt/CustomLayoutTableCellView.h"
@@ -44,21 +43,15 @@ void QtWorkspaceListView::addDetailView(WorkspaceDetailView* detail) {
 }
 
 void QtWorkspaceListView::reloadData() {
-  const QSignalBlocker quiet(tableView_->selectionModel());
-  tableView_->clearSelection();
-  resetRows(*tableView_, static_cast<int>(controller_.numberOfRows()));
-  for (std::size_t row = 0; row < controller_.numberOfRows(); ++row) reloadRow(row);
-  const int selected = controller_.selectedRow();
-  if (selected >= 0 && selected < tableView_->rowCount()) tableView_->selectRow(selected);
+  const auto& workspaces = controller_.workspaces();
+  reloadNameRows(*tableView_, workspaces.size(), [&](std::size_t row) { return workspaces[row]->name(); },
+                 controller_.selectedRow());
 }
 
+// A workspace row is drawn as a layout row is: one name at (10, 2), 200 × 20, size 14.
 void QtWorkspaceListView::reloadRow(std::size_t row) {
   const auto& workspaces = controller_.workspaces();
-  if (row >= workspaces.size() || static_cast<int>(row) >= tableView_->rowCount()) return;
-  // A workspace row is drawn as a layout row is: one name at (10, 2), 200 × 20, size 14.
-  auto* cell = new CustomLayoutTableCellView;
-  cell->label()->setText(QString::fromStdString(workspaces[row]->name()));
-  replaceRowCell(*tableView_, static_cast<int>(row), cell);
+  if (row < workspaces.size()) replaceNameCell(*tableView_, row, workspaces[row]->name());
 }
 
 void QtWorkspaceListView::selectRow(int row) {
