@@ -16,6 +16,7 @@
 #include "support/TestEnvironment.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
+#include "support/http/TlsTestSuite.h"
 
 namespace crashreporting::test {
 namespace {
@@ -246,16 +247,8 @@ TEST_F(ZIZNetworkClientTest, ServerErrorsBackOffFromTwoSecondsAndSuccessEndsTheR
   EXPECT_EQ(fetch(*client, server_.url("/gone"), 4)->code, -3);  // no task once invalidated
 }
 
-class ZIZPinningTest : public ZIZNetworkClientTest {
+class ZIZPinningTest : public tilvane::test::TlsTestSuite<ZIZNetworkClientTest> {
  protected:
-  static void SetUpTestSuite() {
-    authority_ = std::make_unique<TestCertificateAuthority>();
-    stranger_ = std::make_unique<TestCertificateAuthority>();
-  }
-  static void TearDownTestSuite() {
-    authority_.reset();
-    stranger_.reset();
-  }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
     ASSERT_TRUE(tls_.started()) << tls_.error();
@@ -266,9 +259,6 @@ class ZIZPinningTest : public ZIZNetworkClientTest {
     return Certificate::fromPEM(std::string(std::istreambuf_iterator<char>(in), {}));
   }
 
-  static inline std::unique_ptr<TestCertificateAuthority> authority_;
-  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
-  TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
 };
 
 TEST_F(ZIZPinningTest, OnlyThePinnedAuthorityIsTrustedExceptInDebugMode) {

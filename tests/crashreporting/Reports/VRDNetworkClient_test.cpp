@@ -20,6 +20,7 @@
 #include "support/TestEnvironment.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
+#include "support/http/TlsTestSuite.h"
 
 namespace crashreporting::test {
 namespace {
@@ -255,10 +256,8 @@ TEST_F(UploadClient, TaskPathsLoseOnlyTheRootPrefixAndFilesElsewhereAreRefused) 
   EXPECT_FALSE(reports_->submitPackageMultipartMimeAtPath(package("EMPTY", 0), false));
 }
 
-class PinnedUploadClient : public UploadClient {
+class PinnedUploadClient : public tilvane::test::TlsTestSuite<UploadClient> {
  protected:
-  static void SetUpTestSuite() { authority_ = std::make_unique<TestCertificateAuthority>(); }
-  static void TearDownTestSuite() { authority_.reset(); }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
     ASSERT_TRUE(tls_.started()) << tls_.error();
@@ -268,8 +267,6 @@ class PinnedUploadClient : public UploadClient {
     return std::make_shared<const ZIZCertificatePinner>(Certificate::fromPEM(read(authority.caFile())));
   }
 
-  static inline std::unique_ptr<TestCertificateAuthority> authority_;
-  TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
   tilvane::test::ScopedEnv tlsEndpoint_{"VuveradaradReportsEndpoint", tls_.url("")};
 };
 

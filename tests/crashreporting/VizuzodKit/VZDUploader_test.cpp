@@ -17,6 +17,7 @@
 #include "crashreporting/support/VirtualScheduler.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
+#include "support/http/TlsTestSuite.h"
 
 namespace crashreporting::test {
 namespace {
@@ -196,16 +197,8 @@ TEST_F(VZDUploaderTest, AnUploadRunningWhenTheSessionIsDroppedStillFinishesAndSt
   EXPECT_EQ(uploader_->defaultUploadTimeout(), 600.0);
 }
 
-class VZDUploaderPinningTest : public VZDUploaderTest {
+class VZDUploaderPinningTest : public tilvane::test::TlsTestSuite<VZDUploaderTest> {
  protected:
-  static void SetUpTestSuite() {
-    authority_ = std::make_unique<TestCertificateAuthority>();
-    stranger_ = std::make_unique<TestCertificateAuthority>();
-  }
-  static void TearDownTestSuite() {
-    authority_.reset();
-    stranger_.reset();
-  }
   void SetUp() override {
     VZDUploaderTest::SetUp();
     ASSERT_TRUE(authority_->ok()) << authority_->error();
@@ -224,9 +217,6 @@ class VZDUploaderPinningTest : public VZDUploaderTest {
     return VZDUploader::create(queue_, pinnedDelegate_);
   }
 
-  static inline std::unique_ptr<TestCertificateAuthority> authority_;
-  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
-  TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
   std::unique_ptr<VZDNetworkRetryHandler> pinned_;
   std::shared_ptr<RecordingDelegate> pinnedDelegate_;
 };

@@ -16,6 +16,7 @@
 #include "support/http/AwaitCompletions.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
+#include "support/http/TlsTestSuite.h"
 
 namespace tilvane::test {
 namespace {
@@ -257,16 +258,8 @@ TEST_F(HttpClientTest, ACancelledRequestOrAClientThatWentNeverCompletes) {
   EXPECT_EQ(orphanRuns, 0);
 }
 
-class HttpsClientTest : public HttpClientTest {
+class HttpsClientTest : public TlsTestSuite<HttpClientTest> {
  protected:
-  static void SetUpTestSuite() {
-    authority_ = std::make_unique<TestCertificateAuthority>();
-    stranger_ = std::make_unique<TestCertificateAuthority>();
-  }
-  static void TearDownTestSuite() {
-    authority_.reset();
-    stranger_.reset();
-  }
   void SetUp() override {
     ASSERT_TRUE(authority_->ok()) << authority_->error();
     ASSERT_TRUE(stranger_->ok()) << stranger_->error();
@@ -277,9 +270,6 @@ class HttpsClientTest : public HttpClientTest {
     return {.url = url.empty() ? tls_.url("/secure") : url, .timeout = 10, .caFile = std::move(caFile)};
   }
 
-  static inline std::unique_ptr<TestCertificateAuthority> authority_;
-  static inline std::unique_ptr<TestCertificateAuthority> stranger_;
-  TestHttpServer tls_{authority_->certificateFile(), authority_->keyFile()};
 };
 
 TEST_F(HttpsClientTest, CertificatesAreVerifiedAgainstTheTrustedAuthorityAndTheHostName) {
