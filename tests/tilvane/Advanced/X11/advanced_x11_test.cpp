@@ -22,16 +22,6 @@
 namespace tilvane::test::x11 {
 namespace {
 
-std::vector<std::string> outputOf(const std::vector<std::string>& argv) {
-  std::vector<std::string> lines;
-  auto child = ChildProcess::spawn(argv);
-  if (!child) return lines;
-  std::string line;
-  while (child->readLine(line, 10.0)) lines.push_back(line);
-  child->wait(10.0);
-  return lines;
-}
-
 /// Where the user clicks, in the advanced window's own pixels.
 using Spots = std::map<std::string, QPoint>;
 
