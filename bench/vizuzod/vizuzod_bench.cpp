@@ -10,6 +10,7 @@
 #include <string>
 
 #include "crashreporting/Kit/Zizozu.h"
+#include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/platform/MainBundle.h"
@@ -62,7 +63,7 @@ void BM_EventsThroughThePipelineToDisk(benchmark::State& state) {
   state.counters["events_per_s"] = events / totalSeconds;
   state.counters["caller_us_per_event"] = callerSeconds / events * 1e6;
   state.counters["packages"] =
-      static_cast<double>(VZDFilesWithExtension(controller->rootEventDirectory(), "multipartmime").size());
+      static_cast<double>(VZDFileUtils::filesWithExtension("multipartmime", controller->rootEventDirectory()).size());
 }
 BENCHMARK(BM_EventsThroughThePipelineToDisk)->Iterations(3)->Unit(benchmark::kMillisecond);
 
