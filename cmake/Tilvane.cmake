@@ -24,13 +24,27 @@ function(tilvane_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# tilvane_test(NAME DEPS target... [MAIN gtest|none] [PROPERTIES ...])
+# tilvane_test(NAME DEPS target... [NO_MAIN] [SOURCES extra.cpp...] [LABELS label])
 # Sources are the *_test.cpp files of the current folder. Tests run with the offscreen Qt platform and their own
 # temporary XDG folders (see tests/support/TestEnvironment.h), so they never touch the user's files or screen.
+# A test without LABELS takes its area's, TILVANE_TEST_LABEL, which an area's folder sets for all below it. One
+# label only: gtest_discover_tests would split a list into separate properties.
 function(tilvane_test name)
   cmake_parse_arguments(ARG "NO_MAIN" "" "DEPS;SOURCES;LABELS" ${ARGN})
+  if(NOT ARG_LABELS)
+    set(ARG_LABELS ${TILVANE_TEST_LABEL})
+  endif()
+  # A ThreadSanitizer tree builds and runs the checked areas' tests only.
+  if(TILVANE_SANITIZE_THREAD)
+    if(NOT ARG_LABELS IN_LIST TILVANE_THREAD_CHECKED_LABELS)
+      return()
+    endif()
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   add_executable(${name} ${sources} ${ARG_SOURCES})
+  if(TILVANE_SANITIZE_THREAD)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL OFF)
+  endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_test_support GTest::gmock)
   # g++ 12 misreads the tests' inlined string building as out-of-bounds memcpy (its known false positive).

@@ -12,6 +12,10 @@ bash scripts/build.sh build-test -DCMAKE_BUILD_TYPE=Release -DTILVANE_BUILD_BENC
 echo "== build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 bash scripts/build.sh build-asan -DTILVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
   -DTILVANE_BUILD_BENCH=OFF
+# The threads of the crash library and the platform under ThreadSanitizer: a tree of their tests alone.
+echo "== build (ThreadSanitizer: the crash library's and the platform's tests)"
+bash scripts/build.sh build-tsan -DTILVANE_SANITIZE_THREAD=ON -DCMAKE_BUILD_TYPE=Debug \
+  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DTILVANE_BUILD_BENCH=OFF
 
 status=0
 echo "== tests"
@@ -22,4 +26,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # Allocations of libraries that the program cannot free, each with its reason in the file.
 export LSAN_OPTIONS="suppressions=$PWD/tests/support/sanitizers/lsan.supp:print_suppressions=0"
 (cd build-asan && ctest --output-on-failure -j "$jobs") || status=1
+echo "== tests under ThreadSanitizer"
+# Races in libraries built without it, each with its reason in the file.
+(export TSAN_OPTIONS="second_deadlock_stack=1:suppressions=$PWD/tests/support/sanitizers/tsan.supp"
+ cd build-tsan && ctest --output-on-failure -j "$jobs" -L '^(crashreporting|platform)$') || status=1
 exit $status

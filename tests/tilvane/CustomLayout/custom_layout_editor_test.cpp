@@ -166,6 +166,43 @@ TEST_F(CustomLayoutEditorTest, RowsAndColumnsRescaleTheGridAndAFullEightByEightG
   EXPECT_EQ(selected, 64u);
 }
 
+TEST_F(CustomLayoutEditorTest, ANonSquareGridKeepsItsColumnsAndRowsApartWhenEitherChanges) {
+  using M = TransformUtils::Matrix;
+  constexpr bool T = true, F = false;
+  // 3 columns of 2 rows, the top-left and the bottom-right cell.
+  select(stored(layout("Diagonal", 2, 3, 2, 0b100'001)));
+  const std::string id = editor.rule()->id();
+  auto stored = [&] {
+    const auto fields = storedFields(id);
+    return fields ? TransformUtils::matrix(std::get<2>(*fields), static_cast<int>(std::get<3>(*fields)),
+                                           static_cast<int>(std::get<4>(*fields)))
+                  : M{};
+  };
+
+  editor.setRuleRows(3);  // 4 rows: each old row twice
+  const M fourRows{{T, F, F}, {T, F, F}, {F, F, T}, {F, F, T}};
+  EXPECT_EQ(editor.arrangedMatrixView().matrix, fourRows);
+  EXPECT_EQ(stored(), fourRows);
+  EXPECT_EQ(editor.controls().rowIndex, 3);
+  EXPECT_EQ(editor.controls().columnIndex, 2);
+
+  editor.setRuleColumns(4);  // 5 columns sample old columns 0, 0, 1, 1, 2
+  const M fiveColumns{{T, T, F, F, F}, {T, T, F, F, F}, {F, F, F, F, T}, {F, F, F, F, T}};
+  EXPECT_EQ(editor.arrangedMatrixView().matrix, fiveColumns);
+  EXPECT_EQ(stored(), fiveColumns);
+
+  editor.setRuleRows(0);  // the first row alone
+  EXPECT_EQ(stored(), (M{{T, T, F, F, F}}));
+  editor.setRuleColumns(1);  // columns 0 and 2 of 5
+  EXPECT_EQ(stored(), (M{{T, F}}));
+  EXPECT_EQ(storedFields(id), (LayoutFields{"Diagonal", 2, 0b10, 2, 1, -1, -1}));
+
+  // The fixed grid resizes the same way.
+  select(stored(layout("Top right", 1, 2, 3, 0b010'000)));
+  editor.setRuleColumns(3);
+  EXPECT_EQ(fieldsOf(*editor.rule()), (LayoutFields{"Top right", 1, 0b0011'0000'0000, 4, 3, -1, -1}));
+}
+
 TEST_F(CustomLayoutEditorTest, DamagedRecordsAreShownWithinTheGridsBounds) {
   auto damaged = layout("Damaged", 2, 0, 1000, -1);
   damaged->setKeyCode(-7);

@@ -126,17 +126,19 @@ TEST_F(MenuBarTest, EntriesFollowTheStoreAndTheDesktops) {
   storeLayout("Wide", kVK_ANSI_1, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
   storeLayout("Loose", 200, kCGEventFlagMaskControl);  // no key has this code
   storeLayout("Bare");
+  storeLayout("Left", 0, kCGEventFlagMaskShift);  // key code 0 is the A key, a real key
   startManagers();
   MenuBarController& menuBar = built();
   const std::vector<std::string> shown = titles(menuBar.menu());
-  ASSERT_GE(shown.size(), 12u);
-  EXPECT_EQ(std::vector<std::string>(shown.begin() + 5, shown.begin() + 12),
-            (std::vector<std::string>{"Mail", "Code", "-", "Wide", "Loose", "Bare", "-"}));
+  ASSERT_GE(shown.size(), 13u);
+  EXPECT_EQ(std::vector<std::string>(shown.begin() + 5, shown.begin() + 13),
+            (std::vector<std::string>{"Mail", "Code", "-", "Wide", "Loose", "Bare", "Left", "-"}));
   EXPECT_EQ(menuBar.menu().indexOfItem(*menuBar.customLayoutItems()[0]), 8);
   // The chord that really acts, not a fixed modifier; an entry without a usable chord is still there.
   EXPECT_EQ(menuBar.customLayoutItems()[0]->keyEquivalentText(), "Ctrl+Alt+1");
   EXPECT_EQ(menuBar.customLayoutItems()[1]->keyEquivalentText(), "");
   EXPECT_EQ(menuBar.customLayoutItems()[2]->keyEquivalentText(), "");
+  EXPECT_EQ(menuBar.customLayoutItems()[3]->keyEquivalentText(), "Shift+A");
 
   // Built-in actions: ten placements, the other display, left and right, then the desktops.
   const long left = menuBar.menu().indexOfItem(*menuBar.halfLeftLayoutMenuItem());

@@ -47,6 +47,48 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   EXPECT_EQ(LayoutManager::shared().snapshotWorkspace().at(0)->screenCount(), 1);
 }
 
+// Two displays side by side with desktops of their own, 0 and 1 on the left, 2 and 3 on the right.
+class SeparateDesktopsSnapshotTest : public test::WindowWorld {
+ protected:
+  SeparateDesktopsSnapshotTest() : WindowWorld(2, sim::SpacesMode::separate) {
+    left_ = sim().displayUuids().front();
+    right_ = sim().addDisplay({.frame = CGRectMake(1440, 0, 1440, 900), .spaceCount = 2});
+    startManagers();
+  }
+  void show(const std::string& display, std::size_t desktop) {
+    ASSERT_TRUE(sim().switchToSpace(sim().spaceUuids(display).at(desktop)));
+    advance(0.1);
+  }
+  std::string left_, right_;
+};
+
+TEST_F(SeparateDesktopsSnapshotTest, EachItemKeepsTheDisplayAndTheDesktopItsWindowWasPlacedOn) {
+  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1), 2, 0, 1);
+  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 1), 2, 0, 0);
+  storeRecord("org.example.Mail", 0, CGRectMake(0, 0.5, 1, 0.5), 2, 0, 0);
+  show(right_, 1);
+  show(left_, 1);
+  admitWindow({.frame = CGRectMake(1600, 100, 800, 600)});  // placed on the right display, desktop 3
+  admitWindow({.frame = CGRectMake(100, 100, 800, 600)});   // on the left one, desktop 1
+  advance(3.0);
+  show(left_, 0);
+  admitWindow({.frame = CGRectMake(100, 100, 800, 600)}, "org.example.Mail");  // on the left one, desktop 0
+  advance(3.0);
+
+  const auto items = LayoutManager::shared().snapshotWorkspace();
+  ASSERT_EQ(items.size(), 3u);
+  using Place = std::pair<std::int64_t, std::int64_t>;  // (display, desktop)
+  std::vector<Place> places;
+  for (const auto& item : items) {
+    places.emplace_back(item->screenIndex(), item->spaceIndex());
+    EXPECT_EQ(item->screenCount(), 2);
+    EXPECT_EQ(item->spaceCount(), 4);
+  }
+  EXPECT_EQ(places, (std::vector<Place>{{1, 3}, {0, 1}, {0, 0}}));
+  EXPECT_EQ(fractionsOf(*items[0]), CGRectMake(0.5, 0, 0.5, 1));
+  EXPECT_EQ(items[2]->bundleIdentifier(), "org.example.Mail");
+}
+
 // Two displays side by side, 1440 × 900 (visible frame (0, 0, 1440, 877)) and 1440 × 900 on its right, two
 // desktops each when separate (0, 1 on the left; 2, 3 on the right).
 class ItemFrameTest : public test::WindowWorld, public ::testing::WithParamInterface<sim::SpacesMode> {
