@@ -12,10 +12,6 @@
 set(TILVANE_X11_MATRIX icewm xfwm4 xfwm4-compositor fluxbox)
 
 function(tilvane_x11_test name)
-  # The X backends run on the main thread alone: a ThreadSanitizer tree has nothing to check there.
-  if(TILVANE_SANITIZE_THREAD)
-    return()
-  endif()
   cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES" ${ARGN})
   if(NOT ARG_DESKTOP)
     set(ARG_DESKTOP one)
@@ -25,6 +21,11 @@ function(tilvane_x11_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/tilvane
                                               ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tilvane_x11_test_support tilvane_test_main GTest::gmock)
+  # The X backends run on the main thread alone: a ThreadSanitizer tree leaves these tests out (unbuilt: the
+  # folder is out of its default build).
+  if(TILVANE_SANITIZE_THREAD)
+    return()
+  endif()
   # One label each (a list would be split into properties): -L x11 matches both.
   set(label x11)
   if(ARG_MATRIX)

@@ -172,7 +172,7 @@ TEST_F(CustomLayoutEditorTest, ANonSquareGridKeepsItsColumnsAndRowsApartWhenEith
   // 3 columns of 2 rows, the top-left and the bottom-right cell.
   select(stored(layout("Diagonal", 2, 3, 2, 0b100'001)));
   const std::string id = editor.rule()->id();
-  auto stored = [&] {
+  auto storedGrid = [&] {
     const auto fields = storedFields(id);
     return fields ? TransformUtils::matrix(std::get<2>(*fields), static_cast<int>(std::get<3>(*fields)),
                                            static_cast<int>(std::get<4>(*fields)))
@@ -182,19 +182,19 @@ TEST_F(CustomLayoutEditorTest, ANonSquareGridKeepsItsColumnsAndRowsApartWhenEith
   editor.setRuleRows(3);  // 4 rows: each old row twice
   const M fourRows{{T, F, F}, {T, F, F}, {F, F, T}, {F, F, T}};
   EXPECT_EQ(editor.arrangedMatrixView().matrix, fourRows);
-  EXPECT_EQ(stored(), fourRows);
+  EXPECT_EQ(storedGrid(), fourRows);
   EXPECT_EQ(editor.controls().rowIndex, 3);
   EXPECT_EQ(editor.controls().columnIndex, 2);
 
   editor.setRuleColumns(4);  // 5 columns sample old columns 0, 0, 1, 1, 2
   const M fiveColumns{{T, T, F, F, F}, {T, T, F, F, F}, {F, F, F, F, T}, {F, F, F, F, T}};
   EXPECT_EQ(editor.arrangedMatrixView().matrix, fiveColumns);
-  EXPECT_EQ(stored(), fiveColumns);
+  EXPECT_EQ(storedGrid(), fiveColumns);
 
   editor.setRuleRows(0);  // the first row alone
-  EXPECT_EQ(stored(), (M{{T, T, F, F, F}}));
+  EXPECT_EQ(storedGrid(), (M{{T, T, F, F, F}}));
   editor.setRuleColumns(1);  // columns 0 and 2 of 5
-  EXPECT_EQ(stored(), (M{{T, F}}));
+  EXPECT_EQ(storedGrid(), (M{{T, F}}));
   EXPECT_EQ(storedFields(id), (LayoutFields{"Diagonal", 2, 0b10, 2, 1, -1, -1}));
 
   // The fixed grid resizes the same way.

@@ -135,7 +135,7 @@ TEST_F(AppRuleEditorTest, ResizingResamplesTheGridAndKeepsACellOn) {
 
 TEST_F(AppRuleEditorTest, ANonSquareGridKeepsItsColumnsAndRowsApartWhenEitherChanges) {
   constexpr bool T = true, F = false;
-  auto stored = [] {
+  auto storedGrid = [] {
     const RuleLayoutModelPtr rule = storedRule(kApp.bundleID);
     return rule ? TransformUtils::matrix(rule->matrixValue(), static_cast<int>(rule->width()),
                                          static_cast<int>(rule->height()))
@@ -145,17 +145,17 @@ TEST_F(AppRuleEditorTest, ANonSquareGridKeepsItsColumnsAndRowsApartWhenEitherCha
   show(store(kApp.bundleID, 2, 3, 2, 0b100'001));
   editor.saveRows(3);  // 4 rows: each old row twice
   EXPECT_EQ(fields(storedRule(kApp.bundleID)).width, 3);
-  EXPECT_EQ(stored(), (M{{T, F, F}, {T, F, F}, {F, F, T}, {F, F, T}}));
+  EXPECT_EQ(storedGrid(), (M{{T, F, F}, {T, F, F}, {F, F, T}, {F, F, T}}));
   EXPECT_EQ(editor.arrangedMatrixView().rects().size(), 4u);
   EXPECT_EQ(editor.arrangedMatrixView().rects().front().size(), 3u);
 
   editor.saveColumns(4);  // 5 columns sample old columns 0, 0, 1, 1, 2
-  EXPECT_EQ(stored(), (M{{T, T, F, F, F}, {T, T, F, F, F}, {F, F, F, F, T}, {F, F, F, F, T}}));
+  EXPECT_EQ(storedGrid(), (M{{T, T, F, F, F}, {T, T, F, F, F}, {F, F, F, F, T}, {F, F, F, F, T}}));
   EXPECT_EQ(editor.rowIndex(), 3);
   EXPECT_EQ(editor.columnIndex(), 4);
 
   editor.saveRows(0);  // the first row alone
-  EXPECT_EQ(stored(), (M{{T, T, F, F, F}}));
+  EXPECT_EQ(storedGrid(), (M{{T, T, F, F, F}}));
   editor.saveColumns(1);  // columns 0 and 2 of 5
   EXPECT_EQ(fields(storedRule(kApp.bundleID)), (Stored{2, 2, 1, 0b10}));
 

@@ -62,17 +62,15 @@ class SeparateDesktopsSnapshotTest : public test::WindowWorld {
   std::string left_, right_;
 };
 
-TEST_F(SeparateDesktopsSnapshotTest, EachItemKeepsTheDisplayAndTheDesktopItsWindowWasPlacedOn) {
-  storeRecord("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1), 2, 0, 1);
-  storeRecord("org.example.Editor", 1, CGRectMake(0, 0, 0.5, 1), 2, 0, 0);
-  storeRecord("org.example.Mail", 0, CGRectMake(0, 0.5, 1, 0.5), 2, 0, 0);
+TEST_F(SeparateDesktopsSnapshotTest, EachItemKeepsTheDisplayAndTheDesktopItsWindowOpenedOn) {
+  // New windows without a remembered placement: each gets a record of where it opened.
   show(right_, 1);
   show(left_, 1);
-  admitWindow({.frame = CGRectMake(1600, 100, 800, 600)});  // placed on the right display, desktop 3
-  admitWindow({.frame = CGRectMake(100, 100, 800, 600)});   // on the left one, desktop 1
+  admitWindow({.frame = CGRectMake(1800, 225, 720, 450)});  // the right display, desktop 3
+  admitWindow({.frame = CGRectMake(100, 100, 800, 600)});   // the left one, desktop 1
   advance(3.0);
   show(left_, 0);
-  admitWindow({.frame = CGRectMake(100, 100, 800, 600)}, "org.example.Mail");  // on the left one, desktop 0
+  admitWindow({.frame = CGRectMake(100, 100, 800, 600)}, "org.example.Mail");  // the left one, desktop 0
   advance(3.0);
 
   const auto items = LayoutManager::shared().snapshotWorkspace();
@@ -85,7 +83,7 @@ TEST_F(SeparateDesktopsSnapshotTest, EachItemKeepsTheDisplayAndTheDesktopItsWind
     EXPECT_EQ(item->spaceCount(), 4);
   }
   EXPECT_EQ(places, (std::vector<Place>{{1, 3}, {0, 1}, {0, 0}}));
-  EXPECT_EQ(fractionsOf(*items[0]), CGRectMake(0.5, 0, 0.5, 1));
+  EXPECT_EQ(fractionsOf(*items[0]), CGRectMake(0.25, 0.25, 0.5, 0.5));
   EXPECT_EQ(items[2]->bundleIdentifier(), "org.example.Mail");
 }
 
