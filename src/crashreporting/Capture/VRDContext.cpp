@@ -139,7 +139,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
 }
 
 bool VRDContextIsInitialized() noexcept {
-  std::atomic_thread_fence(std::memory_order_seq_cst);
+  // Both reads are atomic (the pointer acquires, the flag is sequentially consistent): no fence is needed.
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   return reinterpret_cast<std::uintptr_t>(readOnly) >= VRDMinimumValidAddress &&
          std::atomic_ref(const_cast<VRDReadOnlyContext*>(readOnly)->initialized).load();

@@ -273,10 +273,12 @@ void VRDUserLoggingCompactKVEntries(const VRDUserLoggingKVStorage* storage) {
 
 void VRDUserLoggingWriteAndCheckABFiles(const VRDUserLoggingABStorage* storage, const char** slot,
                                         const VRDUserLoggingWriteStep& step) {
-  if (!valid(storage) || !valid(slot) || !step || !valid(*slot)) return;
+  if (!valid(storage) || !valid(slot) || !step) return;
   const bool allowed = storage->restrictBySize ? storage->maximumSize > 0 : storage->maximumEntries > 0;
   if (!allowed) return;
   VRDContextLoggingQueue().sync([&] {
+    // The slot is swapped on this queue (below): it is read here only.
+    if (!valid(*slot)) return;
     VRDFile file;
     if (!VRDFileInitWithPath(&file, *slot, true)) {
       VRDLogWarn("Unable to open log file\n");

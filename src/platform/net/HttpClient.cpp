@@ -58,18 +58,16 @@ bool isFieldValue(std::string_view text) {
   return true;
 }
 
-// Loopback addresses are never reached through a proxy, whatever the environment says.
-const std::string& noProxyList() {
-  static const std::string list = [] {
-    std::string value;
-    if (const char* env = std::getenv("no_proxy"); env && *env)
-      value = env;
-    else if (const char* upper = std::getenv("NO_PROXY"); upper && *upper)
-      value = upper;
-    if (!value.empty()) value += ',';
-    return value + "localhost,127.0.0.1,::1";
-  }();
-  return list;
+// Loopback addresses are never reached through a proxy, whatever the environment says. Read on the thread that
+// makes the client: the worker must neither read the environment nor a static that exit() destroys under it.
+std::string noProxyList() {
+  std::string value;
+  if (const char* env = std::getenv("no_proxy"); env && *env)
+    value = env;
+  else if (const char* upper = std::getenv("NO_PROXY"); upper && *upper)
+    value = upper;
+  if (!value.empty()) value += ',';
+  return value + "localhost,127.0.0.1,::1";
 }
 
 std::string_view trim(std::string_view text) {
@@ -133,7 +131,7 @@ HttpResponse failure(HttpErrorCode code, std::string message) {
 }
 
 /// Checks the request and makes its curl handle; an error response when the request cannot be sent.
-std::optional<HttpResponse> prepare(Transfer& transfer) {
+std::optional<HttpResponse> prepare(Transfer& transfer, const std::string& noProxy) {
   const HttpRequest& request = transfer.request;
   if (!isWebURL(request.url))
     return failure(HttpErrorCode::invalidRequest, "not an absolute http or https address: \"" + request.url + "\"");
@@ -173,7 +171,7 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, std::max(timeoutMs, 1L));
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(timeoutMs, 1L));
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str());
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
   if (!request.caCertificates.empty()) {
@@ -273,6 +271,7 @@ HttpResponse finish(Transfer& transfer, CURLcode result) {
 
 struct HttpClient::Shared {
   Executor executor;
+  std::string noProxy = noProxyList();
   CURLM* multi = nullptr;
   std::thread worker;
 
@@ -329,7 +328,7 @@ struct HttpClient::Shared {
         }
       }
       for (auto& transfer : arrived) {
-        if (std::optional<HttpResponse> refused = prepare(*transfer)) {
+        if (std::optional<HttpResponse> refused = prepare(*transfer, shared.noProxy)) {
           deliver(weak, shared, transfer->id, std::move(*refused));
           continue;
         }

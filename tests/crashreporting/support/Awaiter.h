@@ -12,10 +12,9 @@ namespace crashreporting::test {
 class Awaiter {
  public:
   void notify() {
-    {
-      const std::lock_guard lock(mutex_);
-      ++count_;
-    }
+    // Under the lock: a waiter that sees the count may return and destroy this before an unlocked notify ends.
+    const std::lock_guard lock(mutex_);
+    ++count_;
     changed_.notify_all();
   }
   bool waitFor(int count, double seconds = 20.0) {
