@@ -112,7 +112,9 @@ class ControllerTest : public LibraryTest {
     return true;
   }
   ~ControllerTest() override {
-    waitForAnalytics();
+    // The library's instances and their threads (the main executor's among them, when a reset left it on a
+    // thread of its own) end before the crash context they write into is forgotten.
+    reset();
     VRDContextResetForTesting();
     VRDProcessSetDebuggerAttachedOverride(std::nullopt);
   }
