@@ -1,6 +1,7 @@
 #include "crashreporting/Reports/VRDFileManager.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -140,17 +141,15 @@ std::string VRDFileManager::damagedPath() const { return join(structurePath(), "
 
 std::optional<std::string> VRDFileManager::setAsideItemAtPath(const std::string& path, const std::string& name) const {
   if (!createDirectoryAtPath(damagedPath())) return std::nullopt;
-  // Name order is age order: a fixed-width time first.
+  // Name order is age order: a fixed-width time first, then this process's count within the millisecond.
+  static std::atomic<std::uint32_t> sequence{0};
   const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::system_clock::now().time_since_epoch());
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%016lld", static_cast<long long>(now.count()));
-  std::string kept;
+  char stamp[48];
+  std::snprintf(stamp, sizeof stamp, "%016lld-%010u-", static_cast<long long>(now.count()),
+                static_cast<unsigned>(sequence++));
+  const std::string kept = join(damagedPath(), stamp + name);
   std::error_code error;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    kept = join(damagedPath(), std::string(stamp) + "-" + std::to_string(attempt) + "-" + name);
-    if (!fs::exists(fs::symlink_status(kept, error))) break;
-  }
   fs::rename(path, kept, error);
   if (error) {
     log("[Vuveradarad:Crash] Unable to set aside '" + path + "': " + error.message());

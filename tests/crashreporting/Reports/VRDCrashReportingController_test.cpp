@@ -1,6 +1,7 @@
 #include "crashreporting/Reports/VRDCrashReportingController.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -30,6 +31,20 @@ std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
+}
+
+/// A whole package of one text part, in prepared, named by its boundary.
+fs::path writePackage(const VRDFileManager& store, const std::string& boundary) {
+  const fs::path path = fs::path(store.preparedPath()) / (boundary + ".multipartmime");
+  FileOutputStream stream(path.string());
+  ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
+  encoder.encode([](ZIZMultipartMimeStreamEncoder& parts) {
+    parts.addValue(Value("k"), "api_key");
+    const std::string record = R"({"signal":{"time":3}})" "\n";
+    parts.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(record.data()), record.size()), "notes.txt",
+                      std::string("text/plain"), "notes.txt");
+  });
+  return path;
 }
 
 /// The crash kit as the controller sees it; the answers are the test's to choose.
@@ -324,8 +339,7 @@ TEST_F(Controller, ResumesReportsLeftInProcessingAndPackagesLeftInPrepared) {
   ASSERT_TRUE(store_.prepareForNewLaunch());
   const fs::path half = earlierReport("half");
   ASSERT_TRUE(store_.moveItemAtPath(half.string(), store_.processingPath()));
-  const fs::path package = fs::path(store_.preparedPath()) / "left.multipartmime";
-  std::ofstream(package) << "x";
+  const fs::path package = writePackage(store_, "left");
   auto controller = make();
   ASSERT_TRUE(start(*controller));
   const auto uploads = uploader_.uploads();
@@ -387,12 +401,13 @@ TEST_F(Controller, TheLastChanceSubmitsACopyOfThisRunsOnlyReportAtOnce) {
   EXPECT_EQ(logged("] More than one directory in active - cannot submit\n"), 1u);
   fs::remove_all(other);
 
-  // A copy that cannot be made (a file stands where it would go): nothing is sent either.
-  std::ofstream(current.string() + "-submit") << "in the way";
+  // A copy that cannot be made (a pipe in the folder is no file to copy): nothing is sent either.
+  ASSERT_EQ(mkfifo((current / "pipe").c_str(), 0600), 0);
   EXPECT_FALSE(controller->attemptCurrentReportSubmission());
   EXPECT_EQ(logged("] Error: unable to copy report for submission\n"), 1u);
   EXPECT_TRUE(uploader_.uploads().empty());
-  fs::remove(current.string() + "-submit");
+  fs::remove(current / "pipe");
+  fs::remove_all(current.string() + "-submit");
 
   EXPECT_EQ(logged("] Attempting submission\n"), 0u);
   controller->potentiallySubmittableCrashOccurred();
@@ -511,20 +526,6 @@ TEST_F(Controller, AReportCutShortByAFullDiskIsSymbolicatedAgainAndSentWholeByTh
   EXPECT_EQ(threads[0].size(), 3u);
   EXPECT_EQ(threads[1].size(), 1u);
   EXPECT_FALSE(fs::exists(kept));
-}
-
-/// A whole package of one text part, in prepared, named by its boundary.
-fs::path writePackage(const VRDFileManager& store, const std::string& boundary) {
-  const fs::path path = fs::path(store.preparedPath()) / (boundary + ".multipartmime");
-  FileOutputStream stream(path.string());
-  ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
-  encoder.encode([](ZIZMultipartMimeStreamEncoder& parts) {
-    parts.addValue(Value("k"), "api_key");
-    const std::string record = R"({"signal":{"time":3}})" "\n";
-    parts.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(record.data()), record.size()), "notes.txt",
-                      std::string("text/plain"), "notes.txt");
-  });
-  return path;
 }
 
 TEST_F(Controller, DamagedPackagesAreSetAsideWithALineEachAndOnlyTheWholeOneIsSent) {
