@@ -97,7 +97,8 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
     return false;
   }
   // An empty or missing package was submitted already; anything else must be whole to go.
-  if (fileManager_.fileSizeAtPath(path).value_or(0) != 0) {
+  std::error_code sizeError;
+  if (std::filesystem::file_size(path, sizeError) != 0 && !sizeError) {
     if (const auto damage = VRDPackageDamage(path)) {
       setAside(path, std::filesystem::path(path).filename().string(), "package", *damage);
       return false;

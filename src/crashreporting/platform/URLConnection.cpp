@@ -201,8 +201,9 @@ void URLLoader::send(const std::shared_ptr<Shared>& shared, std::shared_ptr<Hop>
         const bool sameOrigin = tilvane::net::webOrigin(*next).value_or("-") == following->origin;
         http.headers.clear();
         for (const auto& field : following->fields) {
-          if (sameOrigin || named(field.first, kPlainFields) || (keepsBody && named(field.first, kBodyFields)))
-            http.headers.push_back(field);
+          // A body's own fields go only with the body: a GET that claims a length would leave the server waiting.
+          const bool bodyField = named(field.first, kBodyFields);
+          if (bodyField ? keepsBody : sameOrigin || named(field.first, kPlainFields)) http.headers.push_back(field);
         }
         http.url = *next;
         send(alive, std::move(following));

@@ -73,6 +73,7 @@ URLRequest keyedRequest(const std::string& url) {
   request.setHTTPBody({'r', 'e', 'p', 'o', 'r', 't'});
   request.setValue("Vuveradarad Mac SDK/3.8.6", "User-Agent");
   request.setValue("application/octet-stream", "Content-Type");
+  request.setValue("6", "Content-Length");
   request.setValue("secret-key", "X-Vuveradarad-API-Key");
   request.setValue("install-7", "X-Vuveradarad-Installation-ID");
   return request;
@@ -125,6 +126,8 @@ TEST_F(URLLoaderLimits, ASeeOtherBecomesAGetAndEndlessRedirectsStop) {
   ASSERT_EQ(server_.requestCount(), 2u);
   EXPECT_EQ(server_.requests()[1].method, "GET");
   EXPECT_EQ(server_.requests()[1].body, "");
+  EXPECT_EQ(server_.requests()[1].header("Content-Type"), std::nullopt);
+  EXPECT_EQ(server_.requests()[1].header("X-Vuveradarad-API-Key"), "secret-key");  // the same origin
 
   server_.setReply("/loop", {302, {{"Location", "/loop"}}, ""});
   const auto looping = std::make_shared<Collector>();

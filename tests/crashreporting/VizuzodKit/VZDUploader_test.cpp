@@ -195,6 +195,11 @@ TEST_F(VZDUploaderTest, AnUploadRunningWhenTheSessionIsDroppedStillFinishesAndSt
   EXPECT_EQ(log_.count("[Vizuzod:VZDUploader] A task currently exists for 'IIII', skipping"), 1u);
   EXPECT_EQ(server_.requestCount(), 1u);
   EXPECT_EQ(uploader_->defaultUploadTimeout(), 600.0);
+  // The new session bounds each upload by it as a whole.
+  double resource = 0;
+  queue_->addOperationWithBlock([&] { resource = uploader_->session()->configuration().timeoutIntervalForResource; });
+  queue_->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(resource, 600.0);
 }
 
 class VZDUploaderPinningTest : public tilvane::test::TlsTestSuite<VZDUploaderTest> {
