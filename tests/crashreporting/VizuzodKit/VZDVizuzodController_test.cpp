@@ -162,7 +162,7 @@ TEST_F(VZDVizuzodControllerTest, EveryPackageMadeBeforeTheSettingsIsSentWhenThey
   release.set_value();
   drain();
   // All of them at once: the virtual clock has not moved, so well within one flush interval.
-  ASSERT_TRUE(server_->waitForRequests(57));
+  ASSERT_TRUE(server_->waitForRequests(57, 60));
   ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
   EXPECT_EQ(server_->requestCount(), 57u);
   std::set<std::string> bodies;
