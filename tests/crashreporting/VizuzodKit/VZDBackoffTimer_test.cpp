@@ -178,7 +178,9 @@ TEST_F(VZDNetworkRetryHandlerTest, UploadsFinishingOnManyThreadsAtOnceEachKeepTh
           if (retry) ++retries;
         });
         // Another thread's reader of the same map at the same time.
-        if (const auto timer = handler.timerForIdentifier(name, 2.0)) EXPECT_GE(timer->retryCount(), 1u);
+        if (const auto timer = handler.timerForIdentifier(name, 2.0)) {
+          EXPECT_GE(timer->retryCount(), 1u);
+        }
       }
     });
   }
