@@ -117,41 +117,37 @@ RebuildResult rebuildDamagedFile(const Configuration& configuration, const fs::p
     int code = SQLITE_OK;
     const Handle db = openRaw(fresh.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, code);
     if (code != SQLITE_OK) throw Error("cannot open \"" + fresh.string() + "\" to rebuild the database");
-    bool attached = false;
-    if (const auto attach = prepare(db.get(), "ATTACH DATABASE ?1 AS old")) {
-      const std::string uri = "file:" + detail::uriPath(file) + "?mode=ro";
-      sqlite3_bind_text(attach.get(), 1, uri.c_str(), -1, SQLITE_TRANSIENT);
-      attached = sqlite3_step(attach.get()) == SQLITE_DONE;
-    }
     std::vector<std::string> tables;
     if (const auto list = prepare(db.get(), "SELECT name FROM main.sqlite_master WHERE type = 'table' ORDER BY rowid"))
       while (sqlite3_step(list.get()) == SQLITE_ROW)
         tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
+    const std::string uri = "file:" + detail::uriPath(file) + "?mode=ro";
     for (const auto& table : tables) {
+      // Attached afresh for each table: damage met while reading one table is not held against the next.
+      bool attached = false;
+      if (const auto attach = prepare(db.get(), "ATTACH DATABASE ?1 AS old")) {
+        sqlite3_bind_text(attach.get(), 1, uri.c_str(), -1, SQLITE_TRANSIENT);
+        attached = sqlite3_step(attach.get()) == SQLITE_DONE;
+      }
       const auto wanted = columnsOf(db.get(), "main", table);
       const auto there = attached ? columnsOf(db.get(), "old", table) : std::vector<std::string>{};
       const std::set<std::string> known(there.begin(), there.end());
       std::string columns;
       for (const auto& c : wanted)
         if (known.count(c)) columns += (columns.empty() ? "" : ", ") + quoteIdentifier(c);
-      if (columns.empty()) {
-        result.lost.push_back(table);
-        continue;
+      bool copied = false;
+      if (!columns.empty()) {
+        // A table is carried whole or not at all: a read that meets damage rolls its part back (the whole
+        // transaction, since the damaged file's pages are then in doubt).
+        exec(db.get(), "BEGIN");
+        copied = exec(db.get(), "INSERT OR IGNORE INTO main." + quoteIdentifier(table) + " (" + columns + ") SELECT " +
+                                    columns + " FROM old." + quoteIdentifier(table) + " ORDER BY rowid");
+        copied = copied && exec(db.get(), "COMMIT");
+        if (!copied) exec(db.get(), "ROLLBACK");
       }
-      // A table is carried whole or not at all: a read that meets damage undoes its part.
-      exec(db.get(), "SAVEPOINT carry");
-      const bool copied = exec(db.get(), "INSERT OR IGNORE INTO main." + quoteIdentifier(table) + " (" + columns +
-                                             ") SELECT " + columns + " FROM old." + quoteIdentifier(table) +
-                                             " ORDER BY rowid");
-      if (copied) {
-        exec(db.get(), "RELEASE carry");
-        result.carried.push_back(table);
-      } else {
-        exec(db.get(), "ROLLBACK TO carry; RELEASE carry");
-        result.lost.push_back(table);
-      }
+      (copied ? result.carried : result.lost).push_back(table);
+      if (attached) exec(db.get(), "DETACH DATABASE old");
     }
-    if (attached) exec(db.get(), "DETACH DATABASE old");
   }
   // The copy is kept: only now does the damaged file go.
   std::error_code ec;

@@ -215,7 +215,9 @@ void LayoutManager::flushUpdateQueue() {
   entryTimers_.clear();
   if (outcome != WriteOutcome::written) return;
   writesGoOn();
-  for (const auto& [id, entry] : entries) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+  // A placement that waited for the lock has its history record from saveLayout already.
+  for (const auto& [id, entry] : entries)
+    if (!entry.fromPlacement) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
 }
 
 void LayoutManager::writesHeldUp() {

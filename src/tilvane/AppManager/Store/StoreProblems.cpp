@@ -158,10 +158,8 @@ std::shared_ptr<store::Database> StoreService::database() const {
 
 void StoreService::reportFailure(const store::Error& error) const {
   if (error.failure() == store::Failure::busy) {
-    tellUser(true,
-             "Tilvane could not save a change: another program keeps its database " + quotedFileName() +
-                 " locked. Try again once that program has finished.",
-             "Tilvane could not save a change: its database is locked");
+    LogManager::warning("Tilvane could not save a change: another program keeps its database " + quotedFileName() +
+                        " locked. Try again once that program has finished.");
     return;
   }
   if (told_.exchange(true)) {

@@ -60,7 +60,7 @@ class StoreService {
   /// elsewhere, which passes). A read-only file is used for reading, and said once too.
   std::shared_ptr<store::Database> database() const;
   /// Reports a failed read or write: in plain words when nothing was said yet, else in the debug log only. A
-  /// write refused because another program holds the lock is said each time (the change was not saved).
+  /// write refused because another program holds the lock is a warning each time (that change was not saved).
   void reportFailure(const store::Error& error) const;
 
   /// Tells the user about the store: `logLine` in the log (a warning, else a debug line), `screenLine`
