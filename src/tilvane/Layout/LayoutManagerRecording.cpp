@@ -251,6 +251,10 @@ void LayoutManager::flushPendingUpdates() {
   }
   flushUpdateQueue();
   commits_.commit();
+  if (!updateQueue_.empty())
+    LogManager::warning("Tilvane could not save " + std::to_string(updateQueue_.size()) +
+                        " window positions before quitting: another program keeps its database " +
+                        StoreService::quotedFileName() + " locked.");
 }
 
 }  // namespace tilvane
