@@ -170,7 +170,8 @@ void BM_LongestStepWhileAnotherProgramHoldsTheLock(benchmark::State& state) {
         LayoutManager::shared().saveLayout(window, CGRectMake(0, 0, 0.5, 1));
       }
       world.loop().advance(0.1);
-      longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      longest = std::max(longest, took);
     }
     state.PauseTiming();
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -56,7 +56,7 @@ void LayoutManager::scheduleFlush() {
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
-  commits_.join();
+  if (heldUpSince_ < 0) commits_.join();
   const auto items = layoutItems_;
   for (const auto& item : items) {
     if (item->window() != window) continue;
@@ -107,7 +107,7 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
                                      screen->frame.size.height}));
   if (historyBacklog_.size() > kBacklogLimit) historyBacklog_.erase(historyBacklog_.begin());
-  commits_.join();
+  if (heldUpSince_ < 0) commits_.join();
   writeHistoryBacklog();
 }
 
@@ -193,7 +193,8 @@ void LayoutManager::flushUpdateQueue() {
     writeHistoryBacklog();
     return;
   }
-  commits_.join();
+  // While another program holds the lock one attempt a retry is enough: no shared commit is tried too.
+  if (heldUpSince_ < 0) commits_.join();
   const auto outcome = tryWriteTransaction([&](store::Database& database) {
     for (const auto& [id, entry] : updateQueue_) {
       const AutoLayoutModelPtr model = entry.layoutItem->layoutModel();
