@@ -34,7 +34,7 @@ void AppDelegate::setupApp() {
   StoreService::shared().configureRealm();
   // What keeps windows from being remembered is seen on the screen, not only in a log nobody reads.
   StoreService::shared().setNotifier([](const std::string& text) {
-    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::medium, VkHUDStyle::dark, false);
+    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
   });
   // Reads the settings file once; a damaged one is reported here, at start, and left as it is.
   UserDefaultsService::autoLayoutEnabled();
