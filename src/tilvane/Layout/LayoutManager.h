@@ -205,6 +205,8 @@ class LayoutManager final : public LayoutAllTarget {
   bool writeHistoryBacklog();
   /// Runs the timer for the earliest entry that falls due.
   void scheduleFlush();
+  /// Tries the held-up writes again kRetryInterval from now (unless a try is due already).
+  void retryLater();
   /// A write found the file locked / went through: the pause notices.
   void writesHeldUp();
   void writesGoOn();

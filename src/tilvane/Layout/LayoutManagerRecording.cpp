@@ -71,6 +71,7 @@ void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const st
         PendingUpdate& entry = updateQueue_[model->id()];
         entry = PendingUpdate{item, r, screen, true, false, now(), now()};
         writesHeldUp();
+        retryLater();
       } else if (outcome == WriteOutcome::written) {
         writesGoOn();
       }
@@ -119,7 +120,7 @@ bool LayoutManager::writeHistoryBacklog() {
   });
   if (outcome == WriteOutcome::heldUp) {
     writesHeldUp();
-    if (!flushTimer_.isPending()) flushTimer_.schedule(kRetryInterval, [this] { flushUpdateQueue(); });
+    retryLater();
     return false;
   }
   // Written, or refused for good (reported): either way these records are done with.
@@ -184,7 +185,7 @@ void LayoutManager::queueInsert(const std::shared_ptr<LayoutItem>& item) {
   PendingUpdate& entry = updateQueue_[model->id()];
   if (!entry.layoutItem) entry = PendingUpdate{item, fractionsOf(*model), std::nullopt, true, true, now(), now()};
   entry.needsInsert = true;
-  if (!flushTimer_.isPending()) flushTimer_.schedule(kRetryInterval, [this] { flushUpdateQueue(); });
+  retryLater();
 }
 
 void LayoutManager::flushUpdateQueue() {
@@ -209,7 +210,7 @@ void LayoutManager::flushUpdateQueue() {
     // Kept, merged with later moves, and tried again: the lock is another program's and passes.
     entryTimers_.clear();
     writesHeldUp();
-    flushTimer_.schedule(kRetryInterval, [this] { flushUpdateQueue(); });
+    retryLater();
     return;
   }
   const auto entries = std::exchange(updateQueue_, {});
@@ -219,6 +220,10 @@ void LayoutManager::flushUpdateQueue() {
   // A placement that waited for the lock has its history record from saveLayout already.
   for (const auto& [id, entry] : entries)
     if (!entry.fromPlacement) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+}
+
+void LayoutManager::retryLater() {
+  if (!flushTimer_.isPending()) flushTimer_.schedule(kRetryInterval, [this] { flushUpdateQueue(); });
 }
 
 void LayoutManager::writesHeldUp() {

@@ -99,6 +99,20 @@ TEST_F(StoreLockTest, WhileAnotherProgramHoldsTheLockNothingWaitsAndNoMoveIsLost
   EXPECT_EQ(shown.size(), 2u);
 }
 
+TEST_F(StoreLockTest, APlacementAloneIsWrittenOnceTheLockGoes) {
+  const AXUIElement placed = settled(720);
+  {
+    const ExclusiveLock lock(store::Configuration::defaultFileURL());
+    ASSERT_TRUE(lock.held());
+    LayoutManager::shared().saveLayout(SIWindow(placed), CGRectMake(0, 0, 1, 1));
+    advance(2.0);
+    EXPECT_EQ(onDisk(placed), "0.5 0.5");
+  }
+  advance(1.0);
+  EXPECT_EQ(onDisk(placed), "0.0 1.0");
+  EXPECT_TRUE(LayoutManager::shared().updateQueue().empty());
+}
+
 TEST_F(StoreLockTest, AWindowAdmittedWhileTheFileIsLockedHasItsRecordStoredOnceItIsFree) {
   std::optional<AXUIElement> w;
   {
