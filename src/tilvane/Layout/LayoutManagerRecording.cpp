@@ -135,6 +135,12 @@ void LayoutManager::dropEcho(const LayoutItem& item) {
   const auto queued = updateQueue_.find(model->id());
   // A placement held up by a lock is still to be written; a move queued on its way here is not.
   if (queued == updateQueue_.end() || queued->second.fromPlacement) return;
+  if (queued->second.needsInsert) {
+    // The record still has to be stored, as it stands.
+    queued->second.frame = fractionsOf(*model);
+    queued->second.fromPlacement = true;
+    return;
+  }
   updateQueue_.erase(queued);
   entryTimers_.erase(model->id());
 }
@@ -220,6 +226,7 @@ void LayoutManager::flushUpdateQueue() {
   // A placement that waited for the lock has its history record from saveLayout already.
   for (const auto& [id, entry] : entries)
     if (!entry.fromPlacement) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+  writeHistoryBacklog();  // records held back while the file was locked
 }
 
 void LayoutManager::retryLater() {

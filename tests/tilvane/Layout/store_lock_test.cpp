@@ -101,6 +101,7 @@ TEST_F(StoreLockTest, WhileAnotherProgramHoldsTheLockNothingWaitsAndNoMoveIsLost
 
 TEST_F(StoreLockTest, APlacementAloneIsWrittenOnceTheLockGoes) {
   const AXUIElement placed = settled(720);
+  const std::size_t historyBefore = history().size();
   {
     const ExclusiveLock lock(store::Configuration::defaultFileURL());
     ASSERT_TRUE(lock.held());
@@ -111,6 +112,7 @@ TEST_F(StoreLockTest, APlacementAloneIsWrittenOnceTheLockGoes) {
   advance(1.0);
   EXPECT_EQ(onDisk(placed), "0.0 1.0");
   EXPECT_TRUE(LayoutManager::shared().updateQueue().empty());
+  EXPECT_EQ(history().size(), historyBefore + 1) << "the placement's history record, held back meanwhile";
 }
 
 TEST_F(StoreLockTest, AWindowAdmittedWhileTheFileIsLockedHasItsRecordStoredOnceItIsFree) {
