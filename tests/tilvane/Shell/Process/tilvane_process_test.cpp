@@ -1,7 +1,7 @@
 // The tilvane program as a user runs it: what it says when it cannot start, that each road out (SIGTERM,
 // SIGINT, SIGHUP, the X server going away) ends it cleanly with the user's last move written and its instance
-// files gone, and that a workspace restore leaves nothing for the sanitizers. Each run has an X test desktop of
-// its own, so a test may take the server away.
+// files gone, that a window moving without end holds no other move back, and that a workspace restore leaves
+// nothing for the sanitizers. Each run has an X test desktop of its own, so a test may take the server away.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
