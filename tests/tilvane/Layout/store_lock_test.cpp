@@ -80,7 +80,9 @@ TEST_F(StoreLockTest, WhileAnotherProgramHoldsTheLockNothingWaitsAndNoMoveIsLost
       secondPasses();
       // The user keeps moving it: later moves of the same window replace the waiting one.
       if (second == 10) apps().userMoveWindow(moved, CGRectMake(360, 23, 720, 877));
-      if (second == 4) EXPECT_TRUE(shown.empty()) << "told before 5 s had passed";
+      if (second == 4) {
+        EXPECT_TRUE(shown.empty()) << "told before 5 s had passed";
+      }
     }
     EXPECT_EQ(onDisk(moved), movedBefore);
     EXPECT_EQ(onDisk(placed), placedBefore);
