@@ -84,8 +84,9 @@ TEST_F(RecordingTest, AWindowThatNeverStopsMovingHoldsBackNoOtherWindowsMove) {
     move(restless, second % 2 ? 100 : 200);
     if (second == 3) move(w, 360, 1080);
     advance(1.0);
-    if (second == 3 + static_cast<int>(LayoutManager::kLongestWait) - 1)
+    if (second == 3 + static_cast<int>(LayoutManager::kLongestWait) - 1) {
       EXPECT_NE(onDisk(), before) << "not written within " << LayoutManager::kLongestWait << " s of the move";
+    }
   }
   EXPECT_EQ(stored(w), CGRectMake(0.25, 0, 0.75, 1));
 }
