@@ -9,7 +9,7 @@ PACKAGES=(
   libxcb-res0-dev libsqlite3-dev libspdlog-dev libfmt-dev nlohmann-json3-dev libplist-dev
   libcurl4-openssl-dev libssl-dev openssl ca-certificates zlib1g-dev
   xvfb openbox icewm xfwm4 fluxbox dbus-daemon trayer xterm xdotool wmctrl x11-utils x11-xserver-utils imagemagick
-  fonts-dejavu-core xdg-utils
+  fonts-dejavu-core xdg-utils libxml2-utils
 )
 
 missing=()

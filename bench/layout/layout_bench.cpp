@@ -10,10 +10,17 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
+#include "Layout/LayoutManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/sim/SimDesktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -133,6 +140,49 @@ void BM_RecordMoves(benchmark::State& state) {
                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RecordMoves)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Another program holds the database's write lock for 30 s while the user moves windows and presses a hot key:
+// the longest single step of the main loop (0.1 s of virtual time: every task falling due in it) in real time.
+void BM_LongestStepWhileAnotherProgramHoldsTheLock(benchmark::State& state) {
+  QuietLog quiet;
+  double longest = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    World world;
+    world.start();
+    world.loop().advance(3.5);
+    std::vector<AXUIElement> windows;
+    for (const SIWindow& w : WindowManager::shared().windows()) windows.push_back(w.axElement());
+    sqlite3* other = nullptr;
+    sqlite3_open(store::Configuration::defaultFileURL().c_str(), &other);
+    if (sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+      state.SkipWithError("could not take the lock");
+    state.ResumeTiming();
+    for (int step = 0; step < 300; ++step) {
+      const auto start = std::chrono::steady_clock::now();
+      if (step % 10 == 0) {
+        const AXUIElement& w = windows[static_cast<std::size_t>(step / 10) % windows.size()];
+        world.sim().applications().userMoveWindow(w, CGRectMake(10.0 + step, 40.0, 900, 700));
+      }
+      if (step == 55) {
+        SIWindow window(windows.front());
+        placeFrame(window, CGRectMake(0, 25, 1280, 1415), GaplessOrder::positionSizePosition);
+        LayoutManager::shared().saveLayout(window, CGRectMake(0, 0, 0.5, 1));
+      }
+      world.loop().advance(0.1);
+      const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      longest = std::max(longest, took);
+    }
+    state.PauseTiming();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    world.loop().advance(1.5);
+    if (!LayoutManager::shared().updateQueue().empty()) state.SkipWithError("moves left unwritten after the lock");
+    state.ResumeTiming();
+  }
+  state.counters["longest_step_ms"] = longest * 1000;
+}
+BENCHMARK(BM_LongestStepWhileAnotherProgramHoldsTheLock)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 }  // namespace tilvane

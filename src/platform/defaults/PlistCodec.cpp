@@ -95,6 +95,32 @@ class Reader {
   }
 };
 
+// Decodes one UTF-8 sequence at `i`; -1 when it is ill-formed (overlong, surrogate, beyond U+10FFFF, cut short).
+long nextCodePoint(std::string_view s, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(s[i++]);
+  if (lead < 0x80) return lead;
+  int extra = 0;
+  long cp = 0;
+  long minimum = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, cp = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, cp = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    return -1;
+  }
+  for (int k = 0; k < extra; ++k) {
+    if (i >= s.size()) return -1;
+    const auto next = static_cast<unsigned char>(s[i++]);
+    if ((next & 0xC0) != 0x80) return -1;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+  return cp;
+}
+
 plist_t toNode(const Value& value) {
   return std::visit(
       [](const auto& v) -> plist_t {
@@ -111,11 +137,13 @@ plist_t toNode(const Value& value) {
           return plist_new_data(reinterpret_cast<const char*>(v.data()), v.size());
         } else if constexpr (std::is_same_v<T, Array>) {
           plist_t array = plist_new_array();
-          for (const auto& item : v) plist_array_append_item(array, toNode(item));
+          for (const auto& item : v)
+            if (fitsPlistXml(item)) plist_array_append_item(array, toNode(item));
           return array;
         } else {
           plist_t dict = plist_new_dict();
-          for (const auto& [key, item] : v) plist_dict_set_item(dict, key.c_str(), toNode(item));
+          for (const auto& [key, item] : v)
+            if (isXmlText(key) && fitsPlistXml(item)) plist_dict_set_item(dict, key.c_str(), toNode(item));
           return dict;
         }
       },
@@ -123,6 +151,30 @@ plist_t toNode(const Value& value) {
 }
 
 }  // namespace
+
+bool isXmlText(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const long cp = nextCodePoint(text, i);
+    if (cp < 0) return false;
+    if (cp < 0x20 && cp != 0x09 && cp != 0x0A && cp != 0x0D) return false;
+    if (cp == 0xFFFE || cp == 0xFFFF) return false;
+  }
+  return true;
+}
+
+bool fitsPlistXml(const Value& value) {
+  if (const auto* s = value.get<std::string>()) return isXmlText(*s);
+  if (const auto* array = value.get<Array>()) {
+    for (const auto& item : *array)
+      if (!fitsPlistXml(item)) return false;
+    return true;
+  }
+  if (const auto* dict = value.get<Dictionary>()) {
+    for (const auto& [key, item] : *dict)
+      if (!isXmlText(key) || !fitsPlistXml(item)) return false;
+  }
+  return true;
+}
 
 std::optional<Dictionary> decodePlistDictionary(std::string_view bytes, std::string& error) {
   if (bytes.empty()) {

@@ -13,7 +13,14 @@ namespace tilvane::defaults {
 /// are left out.
 std::optional<Dictionary> decodePlistDictionary(std::string_view bytes, std::string& error);
 
-/// `dictionary` as an XML property list.
+/// Whether `text` can stand in an XML property list as it is: valid UTF-8 of characters XML allows (no NUL, no
+/// control characters but tab, line feed and carriage return, no U+FFFE or U+FFFF).
+bool isXmlText(std::string_view text);
+/// Whether every key and string inside `value` is XML text.
+bool fitsPlistXml(const Value& value);
+
+/// `dictionary` as an XML property list. Entries whose key or string is not XML text are left out (the format
+/// has no way to write them), so the result is always well-formed.
 std::string encodePlistXml(const Dictionary& dictionary);
 
 }  // namespace tilvane::defaults

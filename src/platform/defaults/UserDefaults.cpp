@@ -1,6 +1,7 @@
 #include "platform/defaults/UserDefaults.h"
 
 #include "platform/base/SharedInstance.h"
+#include "platform/base/Utf8.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
 #include "platform/defaults/PlistCodec.h"
@@ -10,6 +11,21 @@ namespace tilvane::defaults {
 namespace {
 // Far above any real settings file; a larger one is not ours.
 constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+
+// A key as a log line can show it: control characters as \xNN, at most 80 bytes.
+std::string printable(std::string_view key) {
+  std::string out;
+  for (const char c : sanitizeUtf8(key.substr(0, 80))) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7f) {
+      out += c;
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+  }
+  return out;
+}
 }  // namespace
 
 UserDefaults::UserDefaults() : UserDefaults(defaultFilePath()) {}
@@ -83,6 +99,12 @@ std::optional<Dictionary> UserDefaults::dictionaryForKey(std::string_view key) c
 }
 
 void UserDefaults::setObject(std::string_view key, Value value) {
+  // The file could not hold it: refused here rather than written as a file no reader accepts.
+  if (!isXmlText(key) || !fitsPlistXml(value)) {
+    log::reportError("UserDefaults: a setting was not saved: its key or value holds characters a settings file "
+                     "cannot hold (key \"" + printable(key) + "\")");
+    return;
+  }
   std::lock_guard io(ioMutex_);
   {
     std::lock_guard lock(mutex_);

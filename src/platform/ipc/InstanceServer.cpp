@@ -15,10 +15,6 @@
 #include <optional>
 
 namespace tilvane::ipc {
-namespace {
-constexpr int kMaxClients = 32;  // a flood of idle connections cannot use up our file descriptors
-}  // namespace
-
 std::unique_ptr<InstanceServer> InstanceServer::listen(const InstanceLock& lock, std::string& error) {
   const std::filesystem::path socket = instanceSocketIn(lock.folder());
   const auto address = socketAddress(socket);
@@ -75,13 +71,14 @@ void InstanceServer::acceptClients() {
     }
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (static_cast<int>(clients_.size()) >= kMaxClients ||
-        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
       close(fd);
       continue;
     }
+    if (static_cast<int>(clients_.size()) >= kMaxClients) dropOldestClient();
     Client& client = clients_[fd];
     client.fd = fd;
+    client.order = ++accepted_;
     client.watch = loop_->watchFd(fd, [this, fd] { readClient(fd); });
     client.timeout = loop_->asyncAfter(kClientTimeout, [this, fd] {
       if (const auto late = clients_.find(fd); late != clients_.end()) late->second.timeout = 0;
@@ -115,6 +112,18 @@ void InstanceServer::readClient(int fd) {
     if (taken && onMessage_) onMessage_(std::move(message));
     return;
   }
+}
+
+void InstanceServer::dropOldestClient() {
+  auto oldest = clients_.end();
+  auto oldestIdle = clients_.end();
+  for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+    if (oldest == clients_.end() || it->second.order < oldest->second.order) oldest = it;
+    if (it->second.buffer.empty() && (oldestIdle == clients_.end() || it->second.order < oldestIdle->second.order))
+      oldestIdle = it;
+  }
+  const auto chosen = oldestIdle != clients_.end() ? oldestIdle : oldest;
+  if (chosen != clients_.end()) dropClient(chosen->first);
 }
 
 void InstanceServer::dropClient(int fd) {

@@ -25,6 +25,9 @@ struct Configuration {
   /// The classes whose tables are made when the file is opened. A class outside the list gets its table when
   /// first used.
   std::vector<const ObjectSchema*> objectTypes;
+  /// How long a write waits for another connection's write lock before it fails with Failure::busy. A thread
+  /// that must never stall (the main loop) keeps this to a few milliseconds and retries later itself.
+  double busyTimeout = 10.0;
 
   /// $XDG_DATA_HOME/Tilvane/default.sqlite, read from the environment at each call.
   static std::filesystem::path defaultFileURL();

@@ -146,7 +146,8 @@ Database::~Database() {
 }
 
 void Database::prepare() {
-  connection_->exec("PRAGMA busy_timeout = 10000");
+  const double wait = std::clamp(configuration_.busyTimeout, 0.0, 3600.0);
+  connection_->exec("PRAGMA busy_timeout = " + std::to_string(static_cast<int>(wait * 1000)));
   readOnly_ = connection_->isReadOnly();
   const auto target = static_cast<std::int64_t>(configuration_.schemaVersion);
   // Checked before anything is written: a file of a newer version belongs to a newer program and keeps its
@@ -696,6 +697,51 @@ void Database::remove(const std::shared_ptr<Object>& object) {
   forgetRow(*row);
   deletedInWrite_.push_back(row);
   changedClasses_.insert(schema.className());
+}
+
+std::size_t Database::removeOldest(const ObjectSchema& schema, std::size_t keep) {
+  checkWrite("delete objects");
+  for (const auto& p : schema.properties())
+    if (p.type == PropertyType::list)
+      throw LogicError("removeOldest: class '" + schema.className() + "' has lists");
+  ensureTable(schema);
+  const auto table = quoteIdentifier(schema.className());
+  // The newest `keep` rows by rowid stay; the cut is found through the rowid, not by counting the table.
+  const std::string older = " WHERE rowid < (SELECT rowid FROM " + table + " ORDER BY rowid DESC LIMIT 1 OFFSET ?1)";
+  const auto cut = static_cast<std::int64_t>(keep == 0 ? 0 : keep - 1);
+  if (keep == 0) {
+    const auto n = count(schema, nullptr);
+    if (n == 0) return 0;
+    connection_->exec("DELETE FROM " + table);
+    for (const auto& row : liveRows())
+      if (row->schema->className() == schema.className()) {
+        row->invalidated = true;
+        forgetRow(*row);
+        deletedInWrite_.push_back(row);
+      }
+    changedClasses_.insert(schema.className());
+    return n;
+  }
+  if (const auto live = rows_.find(schema.className()); live != rows_.end() && !live->second.empty()) {
+    auto ids = connection_->statement("SELECT " + quoteIdentifier(ObjectSchema::primaryKey) + " FROM " + table + older);
+    ids->bind(1, cut);
+    while (ids->step()) {
+      const Value id = ids->value(0);
+      const auto* key = std::get_if<std::string>(&id);
+      if (!key) continue;
+      if (auto row = liveRow(schema, *key)) {
+        row->invalidated = true;
+        forgetRow(*row);
+        deletedInWrite_.push_back(row);
+      }
+    }
+  }
+  auto statement = connection_->statement("DELETE FROM " + table + older);
+  statement->bind(1, cut);
+  statement->step();
+  const auto removed = static_cast<std::size_t>(asInt(connection_->scalar("SELECT changes()")));
+  if (removed > 0) changedClasses_.insert(schema.className());
+  return removed;
 }
 
 void Database::setValue(Row& row, std::size_t property, Value value) {

@@ -143,6 +143,10 @@ class Database : public std::enable_shared_from_this<Database> {
   void remove(const std::vector<std::shared_ptr<T>>& objects) {
     for (const auto& o : objects) remove(std::static_pointer_cast<Object>(o));
   }
+  /// Deletes the oldest objects of a class (in insertion order) so that at most `keep` remain; returns how
+  /// many went. For classes without lists that no list holds (logs); live objects of the deleted rows become
+  /// invalidated. Throws LogicError outside a write transaction or for a class with lists.
+  std::size_t removeOldest(const ObjectSchema& schema, std::size_t keep);
 
   /// Commits of this instance, delivered synchronously on its thread after each commit.
   rx::Observable<ChangeNotification> changes() const { return changes_.asObservable(); }

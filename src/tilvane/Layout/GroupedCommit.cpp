@@ -29,9 +29,13 @@ void GroupedCommit::join() {
   const std::shared_ptr<store::Database> database = StoreService::shared().database();
   if (!database || database->isReadOnly() || database->isInWriteGroup() || database->isInWriteTransaction())
     return;
+  const double now = dispatch::MainQueue::clock().now();
+  if (now < retryAt_) return;
   try {
     database->beginWriteGroup();
-  } catch (const store::Error&) {
+  } catch (const store::Error& error) {
+    // Another program holds the lock: each write then finds out on its own, without a second wait here.
+    if (error.failure() == store::Failure::busy) retryAt_ = now + kBusyPause;
     return;
   }
   database_ = database;

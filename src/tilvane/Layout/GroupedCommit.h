@@ -21,14 +21,17 @@ class GroupedCommit {
   GroupedCommit& operator=(const GroupedCommit&) = delete;
 
   /// Opens the shared transaction unless one is open, and queues its commit. When none can be opened (no
-  /// database, its write lock taken, a write transaction open) writes commit one by one.
+  /// database, its write lock taken, a write transaction open) writes commit one by one; after finding the lock
+  /// held by another program it tries no more for kBusyPause.
   void join();
   /// Commits the open shared transaction now. A failed commit is logged; its writes are rolled back.
   void commit();
 
  private:
+  static constexpr double kBusyPause = 1.0;
   dispatch::OperationQueue& moves_;
   std::weak_ptr<store::Database> database_;
+  double retryAt_ = 0;
 };
 
 }  // namespace tilvane

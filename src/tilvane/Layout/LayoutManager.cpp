@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AppManager/Geometry/PlacedFrames.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/LayoutableWindow.h"
@@ -50,6 +51,7 @@ void LayoutManager::addWindow(const SIWindow& window) {
 }
 
 void LayoutManager::removeWindow(const SIWindow& window) {
+  PlacedFrames::shared().forget(window);
   std::erase_if(layoutItems_, [&](const std::shared_ptr<LayoutItem>& item) {
     if (item->window() != window) return false;
     // The window stops being managed now, whoever still holds the item.
@@ -75,6 +77,11 @@ void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {
   };
   layoutOperationQueue_.addOperation(operation);
   if (item->layoutModel()) StoreService::shared().updateLayout(item->layoutModel());
+  // Not stored while the file is writable: another program held its lock; stored with the next write instead.
+  if (item->layoutModel() && !item->layoutModel()->isManaged()) {
+    const auto database = StoreService::shared().database();
+    if (database && !database->isReadOnly()) queueInsert(item);
+  }
 }
 
 void LayoutManager::layoutAll() {

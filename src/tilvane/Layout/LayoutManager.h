@@ -15,6 +15,7 @@
 #include "platform/desktop/Geometry.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/dispatch/MainLoop.h"
+#include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/OperationQueue.h"
 #include "platform/rx/Disposable.h"
 #include "platform/rx/PublishSubject.h"
@@ -29,7 +30,10 @@ class WorkspaceRestoreClaims;
 /// manager hands it each new layoutable window and tells it when one goes; it wraps each in a LayoutItem bound
 /// to the window's remembered placement and, with automatic layout on, queues the item's layout operation on
 /// its serial layout queue. It remembers where the program puts windows at once (saveLayout) and where the
-/// user puts them after 2.0 s of quiet (queueFrameUpdate), with a history record for each.
+/// user puts them once each window has been quiet for 2.0 s, or 5.0 s after its first move at the latest
+/// (queueFrameUpdate), with a history record for each. Writes that find the file locked by another program
+/// stay queued and are tried again every second; the user hears once when remembering has been held up for
+/// 5 s, and once when it goes on.
 ///
 /// It is the settings' layout-all target while it lives. Main thread only.
 class LayoutManager final : public LayoutAllTarget {
@@ -38,6 +42,15 @@ class LayoutManager final : public LayoutAllTarget {
   struct PendingUpdate {
     std::shared_ptr<LayoutItem> layoutItem;
     CGRect frame;
+    /// The display a placement named (a move is written on the display the window stands on then).
+    std::optional<NSScreen> screen;
+    /// A placement that could not be written at once (the file was locked), not a move.
+    bool fromPlacement = false;
+    /// The record was never stored (its first write found the file locked): written as a new record.
+    bool needsInsert = false;
+    /// When the entry was first queued and when the window last moved (main-loop clock).
+    double queuedAt = 0;
+    double movedAt = 0;
   };
 
   /// The one instance, made on first use.
@@ -76,7 +89,7 @@ class LayoutManager final : public LayoutAllTarget {
 
   /// Loads every stored application rule into rules().
   void setup();
-  /// Subscriptions: the recorded frame changes are written 2.0 s after the last one.
+  /// Subscriptions: the recorded frame changes are written once their window has been quiet (see the class).
   void bind();
 
   // --- windows ---
@@ -132,8 +145,18 @@ class LayoutManager final : public LayoutAllTarget {
   void saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen);
   /// The window moved or was resized: unless it is being laid out, its new fractions are queued for writing.
   void queueFrameUpdate(const SIWindow& window);
-  /// Writes every queued frame change in one transaction, then a history record of each.
+  /// Writes every queued frame change in one transaction, then a history record of each. An entry leaves the
+  /// queue only once written; while the file is locked the entries stay (later moves of a window replace its
+  /// entry) and a retry follows 1.0 s later.
   void flushUpdateQueue();
+  /// Seconds a window's moves must be quiet before they are written, and the longest an entry waits.
+  static constexpr double kQuietPeriod = 2.0;
+  static constexpr double kLongestWait = 5.0;
+  /// Retries of writes held up by another program's lock, and how long before the user is told.
+  static constexpr double kRetryInterval = 1.0;
+  static constexpr double kPauseNotice = 5.0;
+  /// History records kept; older ones go first.
+  static constexpr std::size_t kHistoryLimit = 5000;
   /// Clears the item's mark and writes a history record of its placement.
   void recordWindowMoving(const std::shared_ptr<LayoutItem>& item, const SIWindow& window);
   /// Writes and commits at once what is still waiting: queued frame changes, history records not yet due and
@@ -175,8 +198,22 @@ class LayoutManager final : public LayoutAllTarget {
     SIWindow window;
   };
 
-  /// Writes a history record of the item's placement on the window's display.
+  /// Writes a history record of the item's placement on the window's display (kept for later while the file is
+  /// locked).
   void writeHistoryRecord(const LayoutItem& item, const SIWindow& window);
+  /// Writes the history records held back by a lock, then trims the history; false when still locked.
+  bool writeHistoryBacklog();
+  /// Runs the timer for the earliest entry that falls due.
+  void scheduleFlush();
+  /// Tries the held-up writes again kRetryInterval from now (unless a try is due already).
+  void retryLater();
+  /// A write found the file locked / went through: the pause notices.
+  void writesHeldUp();
+  void writesGoOn();
+  /// Drops the queued move of `item`'s record: the window stands where a placement or its record puts it.
+  void dropEcho(const LayoutItem& item);
+  /// The item's record could not be stored (the file was locked): stored with the queue's next write.
+  void queueInsert(const std::shared_ptr<LayoutItem>& item);
 
   rx::DisposeBag disposeBag_;
   std::vector<std::shared_ptr<LayoutItem>> layoutItems_;
@@ -190,6 +227,19 @@ class LayoutManager final : public LayoutAllTarget {
   rx::PublishSubject<rx::Unit> updateQueueRun_;
   /// History records due 0.5 s after a saved placement, by the task that writes them.
   std::map<dispatch::TaskId, PendingRecord> pendingRecords_;
+  /// Each entry's timers: quiet since the window's last move, and the longest wait since its first.
+  struct EntryTimers {
+    dispatch::ScopedTimer quiet, longest;
+    double quietFrom = -1;
+  };
+  std::map<std::string, EntryTimers> entryTimers_;
+  /// Retries a write held up by a lock.
+  dispatch::ScopedTimer flushTimer_;
+  /// History records that found the file locked, oldest first (bounded).
+  std::vector<std::shared_ptr<store::Object>> historyBacklog_;
+  /// Since when writes have been held up by a lock (negative: they are not), and whether the user was told.
+  double heldUpSince_ = -1;
+  bool heldUpTold_ = false;
   LayoutAllTarget::Scope layoutAllScope_{*this};
   /// Workspace restores requested and not yet at their last step.
   int workspaceRestores_ = 0;

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "AppManager/Geometry/NSScreenExtension.h"
+#include "AppManager/Geometry/PlacedFrames.h"
 #include "AppManager/Geometry/Placement.h"
 #include "Layout/LayoutManager.h"
 
@@ -18,14 +19,20 @@ void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
   // Right edge: the x axis is shared by both spaces.
   CGRect frame = w.frame();
   const double right = visible.origin.x + std::fabs(visible.size.width);
-  if (frame.origin.x + frame.size.width > right) w.setPosition({right - frame.size.width - g, frame.origin.y});
+  if (frame.origin.x + frame.size.width > right) {
+    w.setPosition({right - frame.size.width - g, frame.origin.y});
+    PlacedFrames::shared().movedOn(w, CGRect{{right - frame.size.width - g, frame.origin.y}, frame.size});
+  }
 
   // Bottom edge, flipped into the window space on the primary display's height.
   frame = w.frame();
   const auto primary = NSScreenExtension::primary();
   if (!primary) return;
   const double bottom = std::fabs(primary->frame.size.height) - visible.origin.y;
-  if (frame.origin.y + frame.size.height > bottom) w.setPosition({frame.origin.x, bottom - frame.size.height - g});
+  if (frame.origin.y + frame.size.height > bottom) {
+    w.setPosition({frame.origin.x, bottom - frame.size.height - g});
+    PlacedFrames::shared().movedOn(w, CGRect{{frame.origin.x, bottom - frame.size.height - g}, frame.size});
+  }
 }
 
 }  // namespace tilvane

@@ -1,7 +1,9 @@
-// Remembering where windows are put: at once for the program's own placements, after 2.0 s of quiet for the
-// user's moves, and a history record of each.
+// Remembering where windows are put: at once for the program's own placements, once each window's moves have
+// been quiet for the user's moves, and a history record of each. Nothing here waits for another program's lock
+// on the file: what cannot be written yet stays queued and is tried again.
 #include <cmath>
 
+#include "AppManager/Geometry/PlacedFrames.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
@@ -14,8 +16,9 @@
 
 namespace tilvane {
 namespace {
-constexpr double kQuietPeriod = 2.0;
 constexpr double kHistoryDelay = 0.5;
+// History records kept in memory while the file is locked; the oldest go first.
+constexpr std::size_t kBacklogLimit = 1000;
 
 // Sets the record's fractions (extents as magnitudes) and where the window is now.
 void placeRecord(AutoLayoutModel& model, const CGRect& r, const std::optional<NSScreen>& screen) {
@@ -30,25 +33,49 @@ void placeRecord(AutoLayoutModel& model, const CGRect& r, const std::optional<NS
 CGRect fractionsOf(const AutoLayoutModel& model) {
   return CGRectMake(model.x(), model.y(), model.width(), model.height());
 }
+
+double now() { return dispatch::MainQueue::clock().now(); }
 }  // namespace
 
 void LayoutManager::bind() {
-  disposeBag_.insert(updateQueueRun_.asObservable().debounce(kQuietPeriod).subscribe([this](rx::Unit) {
-    flushUpdateQueue();
-  }));
+  // Each entry keeps its own timers (see queueFrameUpdate), so one window's moves never put off another's.
+  disposeBag_.insert(updateQueueRun_.asObservable().subscribe([this](rx::Unit) { scheduleFlush(); }));
+}
+
+void LayoutManager::scheduleFlush() {
+  for (const auto& [id, entry] : updateQueue_) {
+    auto& timers = entryTimers_[id];
+    if (timers.quietFrom != entry.movedAt || !timers.quiet.isPending()) {
+      timers.quietFrom = entry.movedAt;
+      timers.quiet.schedule(kQuietPeriod, [this] { flushUpdateQueue(); });
+    }
+    if (!timers.longest.isPending()) timers.longest.schedule(kLongestWait, [this] { flushUpdateQueue(); });
+  }
 }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
-  commits_.join();
+  if (heldUpSince_ < 0) commits_.join();
   const auto items = layoutItems_;
   for (const auto& item : items) {
     if (item->window() != window) continue;
-    item->setLayouting(true);
     const AutoLayoutModelPtr model = item->layoutModel();
     // Fractions that are not numbers would make the record useless; keep the last good ones.
-    if (isWritable(model) && isFinite(r)) writeTransaction([&] { placeRecord(*model, r, screen); });
+    if (isWritable(model) && isFinite(r)) {
+      // The placement is newer than any move still waiting for this record.
+      updateQueue_.erase(model->id());
+      entryTimers_.erase(model->id());
+      const auto outcome = tryWriteTransaction([&](store::Database&) { placeRecord(*model, r, screen); });
+      if (outcome == WriteOutcome::heldUp) {
+        PendingUpdate& entry = updateQueue_[model->id()];
+        entry = PendingUpdate{item, r, screen, true, false, now(), now()};
+        writesHeldUp();
+        retryLater();
+      } else if (outcome == WriteOutcome::written) {
+        writesGoOn();
+      }
+    }
     const auto task = std::make_shared<dispatch::TaskId>(0);
     *task = dispatch::MainQueue::asyncAfter(kHistoryDelay, [this, task] {
       const auto pending = pendingRecords_.find(*task);
@@ -75,19 +102,47 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
   ScreenManager& screens = ScreenManager::shared();
   const CGRect frame = TransformUtils::convert(fractionsOf(*model), screen->visibleFrame);
   const auto displays = static_cast<std::int64_t>(NSScreen::screens().size());
-  auto record = std::make_shared<WindowMovingModel>(
+  historyBacklog_.push_back(std::make_shared<WindowMovingModel>(
       screens.currentSpaceIndex(screen), model->bundleIdentifier(), std::max<std::int64_t>(displays, 1),
       screens.spaceCount(), frame.origin.x, frame.origin.y, frame.size.width, frame.size.height,
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
-                                     screen->frame.size.height});
-  const auto database = StoreService::shared().database();
-  if (!database) return;
-  commits_.join();
-  try {
-    database->write([&] { StoreService::shared().addUpdating(*database, record); });
-  } catch (const store::Error& error) {
-    StoreService::shared().reportFailure(error);
+                                     screen->frame.size.height}));
+  if (historyBacklog_.size() > kBacklogLimit) historyBacklog_.erase(historyBacklog_.begin());
+  if (heldUpSince_ < 0) commits_.join();
+  writeHistoryBacklog();
+}
+
+bool LayoutManager::writeHistoryBacklog() {
+  if (historyBacklog_.empty()) return true;
+  const auto outcome = tryWriteTransaction([&](store::Database& database) {
+    for (const auto& record : historyBacklog_) StoreService::shared().addUpdating(database, record);
+    database.removeOldest(WindowMovingModel::schema(), kHistoryLimit);
+  });
+  if (outcome == WriteOutcome::heldUp) {
+    writesHeldUp();
+    retryLater();
+    return false;
   }
+  // Written, or refused for good (reported): either way these records are done with.
+  historyBacklog_.clear();
+  if (outcome == WriteOutcome::written) writesGoOn();
+  return true;
+}
+
+void LayoutManager::dropEcho(const LayoutItem& item) {
+  const AutoLayoutModelPtr& model = item.layoutModel();
+  if (!model) return;
+  const auto queued = updateQueue_.find(model->id());
+  // A placement held up by a lock is still to be written; a move queued on its way here is not.
+  if (queued == updateQueue_.end() || queued->second.fromPlacement) return;
+  if (queued->second.needsInsert) {
+    // The record still has to be stored, as it stands.
+    queued->second.frame = fractionsOf(*model);
+    queued->second.fromPlacement = true;
+    return;
+  }
+  updateQueue_.erase(queued);
+  entryTimers_.erase(model->id());
 }
 
 void LayoutManager::queueFrameUpdate(const SIWindow& window) {
@@ -96,33 +151,108 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
   std::vector<std::shared_ptr<LayoutItem>> items;
   for (const auto& item : layoutItems_)
     if (item->window() == window) items.push_back(item);
+  if (items.empty()) return;
+  // Every report counts for the placement's progress, also those of a window being laid out.
+  const CGRect frame = window.frame();
+  const bool echo = PlacedFrames::shared().isEcho(window, frame);
   for (const auto& item : items) {
     if (item->isLayouting()) return;
     const auto screen = window.screen();
     if (!screen) return;
-    const CGRect fractions = TransformUtils::ratio(window.frame(), screen->visibleFrame);
+    const CGRect fractions = TransformUtils::ratio(frame, screen->visibleFrame);
     const int space = ScreenManager::shared().currentSpaceIndex(screen);
     const int display = ScreenManager::shared().screenIndex(screen);
     const AutoLayoutModelPtr model = item->layoutModel();
     if (!model) continue;
-    if (fractions == fractionsOf(*model) && model->spaceIndex() == space && model->screenIndex() == display) return;
-    updateQueue_[model->id()] = PendingUpdate{item, fractions};
+    // The window stands where the program last put it: this report is that placement's own echo.
+    if (echo) {
+      dropEcho(*item);
+      return;
+    }
+    if (fractions == fractionsOf(*model) && model->spaceIndex() == space && model->screenIndex() == display) {
+      dropEcho(*item);  // back where its record puts it
+      return;
+    }
+    PendingUpdate& entry = updateQueue_[model->id()];
+    const double at = now();
+    if (!entry.layoutItem) entry.queuedAt = at;
+    entry.layoutItem = item;
+    entry.frame = fractions;
+    entry.screen.reset();
+    entry.fromPlacement = false;
+    entry.movedAt = at;
     updateQueueRun_.onNext();
   }
 }
 
+void LayoutManager::queueInsert(const std::shared_ptr<LayoutItem>& item) {
+  const AutoLayoutModelPtr& model = item->layoutModel();
+  if (!model || model->isManaged()) return;
+  PendingUpdate& entry = updateQueue_[model->id()];
+  if (!entry.layoutItem) entry = PendingUpdate{item, fractionsOf(*model), std::nullopt, true, true, now(), now()};
+  entry.needsInsert = true;
+  retryLater();
+}
+
 void LayoutManager::flushUpdateQueue() {
-  if (updateQueue_.empty()) return;
-  // Taken out first, so a change queued while the records are written waits for the next flush.
-  const auto entries = std::exchange(updateQueue_, {});
-  commits_.join();
-  writeTransaction([&] {
-    for (const auto& [id, entry] : entries) {
+  flushTimer_.cancel();
+  if (updateQueue_.empty()) {
+    writeHistoryBacklog();
+    return;
+  }
+  // While another program holds the lock one attempt a retry is enough: no shared commit is tried too.
+  if (heldUpSince_ < 0) commits_.join();
+  const auto outcome = tryWriteTransaction([&](store::Database& database) {
+    for (const auto& [id, entry] : updateQueue_) {
       const AutoLayoutModelPtr model = entry.layoutItem->layoutModel();
-      if (isWritable(model)) placeRecord(*model, entry.frame, entry.layoutItem->window().screen());
+      if (!isWritable(model)) continue;
+      placeRecord(*model, entry.frame, entry.screen ? entry.screen : entry.layoutItem->window().screen());
+      // Stored unless a record of that id was meanwhile, as a first save would.
+      if (entry.needsInsert && !model->isManaged() && !database.object<AutoLayoutModel>(model->id()))
+        database.add(model);
     }
   });
-  for (const auto& [id, entry] : entries) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+  if (outcome == WriteOutcome::heldUp) {
+    // Kept, merged with later moves, and tried again: the lock is another program's and passes.
+    entryTimers_.clear();
+    writesHeldUp();
+    retryLater();
+    return;
+  }
+  const auto entries = std::exchange(updateQueue_, {});
+  entryTimers_.clear();
+  if (outcome != WriteOutcome::written) return;
+  writesGoOn();
+  // A placement that waited for the lock has its history record from saveLayout already.
+  for (const auto& [id, entry] : entries)
+    if (!entry.fromPlacement) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+  writeHistoryBacklog();  // records held back while the file was locked
+}
+
+void LayoutManager::retryLater() {
+  if (!flushTimer_.isPending()) flushTimer_.schedule(kRetryInterval, [this] { flushUpdateQueue(); });
+}
+
+void LayoutManager::writesHeldUp() {
+  const double at = now();
+  if (heldUpSince_ < 0) heldUpSince_ = at;
+  if (heldUpTold_ || at - heldUpSince_ < kPauseNotice) return;
+  heldUpTold_ = true;
+  StoreService::shared().tellUser(
+      true,
+      "Tilvane cannot save window positions for now: another program keeps its database " +
+          StoreService::quotedFileName() + " locked. Moves are kept and saved as soon as it lets go.",
+      "Tilvane cannot save window positions for now: its database is locked");
+}
+
+void LayoutManager::writesGoOn() {
+  if (heldUpSince_ < 0) return;
+  heldUpSince_ = -1;
+  if (!std::exchange(heldUpTold_, false)) return;
+  StoreService::shared().tellUser(false,
+                                  "Tilvane saves window positions again: its database " +
+                                      StoreService::quotedFileName() + " is no longer locked.",
+                                  "Tilvane saves window positions again");
 }
 
 void LayoutManager::flushPendingUpdates() {
@@ -134,6 +264,10 @@ void LayoutManager::flushPendingUpdates() {
   }
   flushUpdateQueue();
   commits_.commit();
+  if (!updateQueue_.empty())
+    LogManager::warning("Tilvane could not save " + std::to_string(updateQueue_.size()) +
+                        " window positions before quitting: another program keeps its database " +
+                        StoreService::quotedFileName() + " locked.");
 }
 
 }  // namespace tilvane

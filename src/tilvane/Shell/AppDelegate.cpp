@@ -11,8 +11,13 @@
 #include "platform/base/SharedInstance.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
+#include "UI/HUD/VkHUD.h"
 
 namespace tilvane {
+namespace {
+// Long enough to read a sentence.
+constexpr double kStoreNoticeSeconds = 6.0;
+}  // namespace
 
 void AppDelegate::applicationDidFinishLaunching() {
   LogManager::setup();
@@ -27,6 +32,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::setupApp() {
   LogManager::debug("setup Data");
   StoreService::shared().configureRealm();
+  // What keeps windows from being remembered is seen on the screen, not only in a log nobody reads.
+  StoreService::shared().setNotifier([](const std::string& text) {
+    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
+  });
   // Reads the settings file once; a damaged one is reported here, at start, and left as it is.
   UserDefaultsService::autoLayoutEnabled();
   LogManager::debug("setup Manager");

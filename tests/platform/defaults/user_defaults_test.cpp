@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <plist/plist.h>
 
 #include "AppManager/Logging/LogManager.h"
 #include "platform/defaults/UserDefaults.h"
@@ -153,6 +154,49 @@ TEST_F(UserDefaultsTest, EntriesOfForeignTypesAreSkipped) {
   EXPECT_EQ(d.objectForKey("when"), std::nullopt);
   EXPECT_EQ(d.integerForKey("hideInMenuBar"), 1);
   EXPECT_EQ(log_.lines().size(), 0u);
+}
+
+// What a reader of the format would refuse is never written: a file other programs read stays well-formed.
+bool xmllintAccepts(const fs::path& file) {
+  const std::string command = "xmllint --noout '" + file.string() + "' 2>/dev/null";
+  return std::system(command.c_str()) == 0;
+}
+
+TEST_F(UserDefaultsTest, TextAnXmlFileCannotHoldIsRefusedAndTheFileStaysWellFormed) {
+  UserDefaults& d = UserDefaults::standard();
+  d.setString("kept", "tab\tline\n \xF0\x9F\x94\xB4");
+  const std::pair<std::string, Value> refused[] = {
+      {std::string("remoteNotification-\x01\x02\x1b[31m"), Value("read")},
+      {std::string("nul\0cut", 7), Value("read")},
+      {"controlValue", Value(std::string("a\x07" "b"))},
+      {"badUtf8", Value(std::string("\xC0\xAF"))},
+      {"nonCharacter", Value(std::string("\xEF\xBF\xBF"))},
+      {"nested", Value(Array{Value(1), Value(Dictionary{{"k\x1f", Value(1)}})})},
+  };
+  for (const auto& [key, value] : refused) {
+    log_.clear();
+    d.setObject(key, value);
+    EXPECT_EQ(d.objectForKey(key), std::nullopt) << key;
+    EXPECT_TRUE(log_.contains("a setting was not saved")) << key;
+  }
+  EXPECT_EQ(d.objectForKey("nul"), std::nullopt) << "a key cut at its NUL";
+  EXPECT_TRUE(xmllintAccepts(file())) << test::readFile(file());
+  EXPECT_EQ(UserDefaults(file()).stringForKey("kept"), "tab\tline\n \xF0\x9F\x94\xB4");
+
+  // A binary file may hold anything; such an entry is not carried into the XML written at the next change.
+  plist_t root = plist_new_dict();
+  plist_dict_set_item(root, "bell\x07", plist_new_string("x"));
+  plist_dict_set_item(root, "hideInMenuBar", plist_new_uint(1));
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(root, &bytes, &length);
+  writeRaw(std::string(bytes, length));
+  plist_to_bin_free(bytes);
+  plist_free(root);
+  UserDefaults binary(file());
+  binary.setInteger("autoLayoutEnabled", 1);
+  EXPECT_TRUE(xmllintAccepts(file())) << test::readFile(file());
+  EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
 }
 
 }  // namespace

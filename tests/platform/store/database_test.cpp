@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
 
 #include <thread>
 
@@ -237,6 +240,54 @@ TEST_F(DatabaseTest, AnInstanceBelongsToItsThread) {
   EXPECT_EQ(note->text(), "main");
   db->objects<Note>();  // a read brings live objects up to date
   EXPECT_EQ(note->text(), "from the other thread");
+}
+
+
+TEST_F(DatabaseTest, RemovingTheOldestKeepsTheNewestInOrderAndInvalidatesLiveOnes) {
+  auto db = open();
+  std::vector<std::shared_ptr<Note>> held;
+  for (int i = 0; i < 10; ++i) held.push_back(stored(db, "n" + std::to_string(i)));
+  listen(db);
+  std::size_t removed = 0;
+  db->write([&] { removed = db->removeOldest(Note::schema(), 4); });
+  EXPECT_EQ(removed, 6u);
+  const auto left = db->objects<Note>();
+  ASSERT_EQ(left.size(), 4u);
+  EXPECT_EQ(left.front()->id(), "n6");
+  EXPECT_EQ(left.back()->id(), "n9");
+  EXPECT_TRUE(held[5]->isInvalidated());
+  EXPECT_FALSE(held[6]->isInvalidated());
+  EXPECT_EQ(heard, (Heard{{"Note"}}));
+  db->write([&] { EXPECT_EQ(db->removeOldest(Note::schema(), 4), 0u); });
+  EXPECT_EQ(heard.back(), std::set<std::string>{}) << "nothing removed, nothing changed";
+  EXPECT_THROW(db->removeOldest(Note::schema(), 1), LogicError) << "outside a write";
+  EXPECT_THROW(db->write([&] { db->removeOldest(Notebook::schema(), 1); }), LogicError) << "a class with lists";
+}
+
+// Another connection holding the write lock: a write waits no longer than the configuration says, then fails
+// as busy and leaves everything as it was.
+TEST_F(DatabaseTest, AWriteGivesUpOnAHeldLockAfterTheConfiguredWait) {
+  auto configuration = notesConfiguration(file());
+  configuration.busyTimeout = 0.005;
+  auto db = Database::open(configuration);
+  const auto kept = stored(db, "kept", "before");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    db->write([&] { kept->setText("after"); });
+    ADD_FAILURE() << "the write went through a held lock";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.failure(), Failure::busy) << e.what();
+  }
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+  EXPECT_EQ(kept->text(), "before");
+  EXPECT_EQ(db->objects<Note>().size(), 1u) << "reads go on while another program writes";
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  db->write([&] { kept->setText("after"); });
+  EXPECT_EQ(querySql(file(), "SELECT text FROM Note"), "after");
 }
 
 }  // namespace

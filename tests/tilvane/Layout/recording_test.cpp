@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "AppManager/Geometry/Placement.h"
+#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/WindowMovingModel.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/store/Database.h"
+#include "platform/store/RawSql.h"
 #include "support/windows/WindowWorld.h"
 
 namespace tilvane {
@@ -37,7 +42,7 @@ class RecordingTest : public test::WindowWorld {
   rx::DisposeBag bag_;
 };
 
-TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheLastOne) {
+TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheirWindowsLastOne) {
   const AXUIElement a = settled();
   const AXUIElement b = settled(720);
   watchCommits(a);
@@ -47,8 +52,9 @@ TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheLastOne) 
   move(a, 360);
   advance(0.5);
   move(b, 360, 1080);
-  advance(1.999);
+  advance(1.499);
   EXPECT_EQ(stored(a), CGRectMake(0, 0, 0.5, 1));
+  // a has been quiet for 2.0 s: everything queued goes in the same transaction, b's move too.
   advance(0.001);
   EXPECT_EQ(framesAtCommit.size(), 1u);
   EXPECT_EQ(stored(a), CGRectMake(0.25, 0, 0.5, 1));
@@ -59,6 +65,30 @@ TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheLastOne) 
   EXPECT_EQ((std::vector<std::int64_t>{record.x(), record.y(), record.width(), record.height(), record.screenX(),
                                        record.screenY(), record.screenWidth(), record.screenHeight()}),
             (std::vector<std::int64_t>{360, 23, 1080, 877, 0, 0, 1440, 900}));
+  advance(3.0);
+  EXPECT_EQ(framesAtCommit.size(), 1u) << "nothing left to write";
+}
+
+// However another window behaves, a move is on disk (committed: a killed process keeps it) within the longest
+// wait.
+TEST_F(RecordingTest, AWindowThatNeverStopsMovingHoldsBackNoOtherWindowsMove) {
+  const AXUIElement restless = settled();
+  const AXUIElement w = settled(720);
+  const std::string id = itemOf(w)->layoutModel()->id();
+  const auto onDisk = [&] {
+    return store::test::querySql(store::Configuration::defaultFileURL(),
+                                 "SELECT width FROM AutoLayoutModel WHERE id = '" + id + "'");
+  };
+  const std::string before = onDisk();
+  for (int second = 0; second < 30; ++second) {
+    move(restless, second % 2 ? 100 : 200);
+    if (second == 3) move(w, 360, 1080);
+    advance(1.0);
+    if (second == 3 + static_cast<int>(LayoutManager::kLongestWait) - 1) {
+      EXPECT_NE(onDisk(), before) << "not written within " << LayoutManager::kLongestWait << " s of the move";
+    }
+  }
+  EXPECT_EQ(stored(w), CGRectMake(0.25, 0, 0.75, 1));
 }
 
 TEST_F(RecordingTest, MovesWhileLayoutingOrToTheSamePlaceQueueNothing) {
@@ -79,9 +109,10 @@ TEST_F(RecordingTest, ASavedPlacementsHistoryFollowsHalfASecondLaterAndQuittingW
   const std::size_t historyBefore = history().size();
   manager().saveLayout(SIWindow(w), CGRectMake(0.5, 0, 0.5, 1));
   EXPECT_EQ(stored(w), CGRectMake(0.5, 0, 0.5, 1)) << "saved at once";
+  advance(0.1);
   move(w, 300);
-  advance(0.499);
-  EXPECT_TRUE(manager().updateQueue().empty()) << "moves are ignored until the history is written";
+  advance(0.399);
+  EXPECT_EQ(manager().updateQueue().size(), 1u) << "a move right after a placement is the user's";
   EXPECT_EQ(history().size(), historyBefore);
   advance(0.001);
   EXPECT_EQ(history().size(), historyBefore + 1);
@@ -97,6 +128,49 @@ TEST_F(RecordingTest, ASavedPlacementsHistoryFollowsHalfASecondLaterAndQuittingW
   EXPECT_EQ(history().size(), historyBefore + 3);
   advance(3.0);
   EXPECT_EQ(history().size(), historyBefore + 3) << "nothing is written twice when the timers come due";
+}
+
+TEST_F(RecordingTest, AUserMoveRightAfterAHotKeysPlacementIsRememberedButThePlacementsOwnReportsAreNot) {
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  const AXUIElement w = settled();
+  const AXUIElement other = settled(720);
+  for (const double after : {0.1, 0.3}) {
+    SCOPED_TRACE(after);
+    // As the hot key does: three requests for the right half (with gaps), and the placement saved.
+    SIWindow window(w);
+    placeFrame(window, CGRectMake(720, 23, 720, 877), GaplessOrder::positionSizePosition);
+    manager().saveLayout(window, CGRectMake(0.5, 0, 0.5, 1));
+    drain();
+    EXPECT_EQ(frameOf(w), CGRectMake(728, 31, 704, 861));
+    EXPECT_TRUE(manager().updateQueue().empty()) << "the placement's own reports are not moves";
+    advance(after);
+    move(w, 100, 704);
+    advance(LayoutManager::kQuietPeriod);
+    EXPECT_EQ(stored(w), TransformUtils::ratio(CGRectMake(100, 23, 704, 877), NSScreen::screens()[0].visibleFrame));
+    EXPECT_TRUE(manager().updateQueue().empty());
+  }
+  // A placement that ends elsewhere than asked (bent by the window system) swallows no later move.
+  SIWindow bent(other);
+  placeFrame(bent, CGRectMake(0, 23, 720, 877), GaplessOrder::setFrame);
+  apps().userMoveWindow(other, CGRectMake(8, 23, 720, 877));
+  drain();
+  EXPECT_EQ(manager().updateQueue().size(), 1u) << "a frame the placement did not ask for is recorded";
+}
+
+TEST_F(RecordingTest, TheHistoryKeepsItsNewestRecordsOnly) {
+  const AXUIElement w = settled();
+  const auto file = store::Configuration::defaultFileURL();
+  store::test::execSql(file, "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                                 std::to_string(LayoutManager::kHistoryLimit - 1) +
+                                 ") INSERT INTO WindowMovingModel (id) SELECT 'old-' || i FROM n");
+  move(w, 360);
+  advance(LayoutManager::kQuietPeriod);
+  EXPECT_EQ(store::test::querySql(file, "SELECT count(*) FROM WindowMovingModel"),
+            std::to_string(LayoutManager::kHistoryLimit));
+  EXPECT_EQ(store::test::querySql(file, "SELECT count(*) FROM WindowMovingModel WHERE id LIKE 'old-%'"),
+            std::to_string(LayoutManager::kHistoryLimit - 1))
+      << "the records written before them went first, then the oldest of them";
+  EXPECT_EQ(store::test::querySql(file, "SELECT id FROM WindowMovingModel ORDER BY rowid LIMIT 1"), "old-1");
 }
 
 TEST_F(RecordingTest, PlacementsSavedTogetherAreCommittedOnceAfterTheMoveQueuedBeforeThem) {

@@ -30,6 +30,8 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/l10n/Localization.h"
 #include "platform/store/Database.h"
+#include "UI/HUD/VkHUD.h"
+#include "platform/store/RawSql.h"
 #include "support/windows/WindowWorld.h"
 #include "tilvane/Shell/RecordingUpdater.h"
 #include "tilvane/LandingWindow/FakeLandingView.h"
@@ -282,6 +284,23 @@ TEST_F(AppDelegateTest, AnExitFromInsideTheLoopStillWritesThePendingMove) {
       ::testing::ExitedWithCode(1), "");
   expectMoveWritten();
   EXPECT_EQ(readFile(marks), "first last ");
+}
+
+
+// A store the program cannot use is seen on the screen, not only in the log.
+TEST_F(AppDelegateTest, AStoreThatCannotBeUsedIsShownOnTheMessageWindowOnce) {
+  const auto file = store::Configuration::defaultFileURL();
+  std::filesystem::create_directories(file.parent_path());
+  store::test::execSql(file, "CREATE TABLE RuleLayoutModel (id TEXT); PRAGMA user_version = 99");
+  VkHUD::shared();  // made before the launch, as the composition root does
+  delegate_.applicationDidFinishLaunching();
+  drain();
+  EXPECT_TRUE(VkHUD::shared().isVisible());
+  EXPECT_EQ(VkHUD::shared().text(), "Tilvane cannot remember window positions: it was written by a newer version "
+                                    "of Tilvane");
+  EXPECT_EQ(log.count("Tilvane cannot use its database"), 1u);
+  advance(10.0);
+  EXPECT_FALSE(VkHUD::shared().isVisible()) << "said once, then gone";
 }
 
 }  // namespace

@@ -140,6 +140,23 @@ TEST_F(RemoteNotificationTest, EveryBadReplyStopsWithItsWarningAndPublishesNothi
   EXPECT_EQ(warnings()[0].rfind("Optional(could not connect: ", 0), 0u) << warnings()[0];
 }
 
+// The id names a settings key: one a settings file cannot hold is refused where it arrives, and the file other
+// programs read stays well-formed.
+TEST_F(RemoteNotificationTest, AnIdOfControlCharactersIsRefusedAndTheSettingsFileStaysWellFormed) {
+  defaults::UserDefaults::standard().setInteger("hideInMenuBar", 0);  // a settings file to check
+  const std::vector<std::string> ids = {R"(\u0001\u0002\u001b[31m)", R"(A\u0000B)", "", std::string(300, 'i')};
+  for (const std::string& id : ids) {
+    server_.setReply("/bad", ScriptedReply::ok(R"({"id":")" + id + R"(","title":"T","url":"https://a.b/"})"));
+    log_.clear();
+    launch("/bad");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"\"id\" holds control characters or is empty or too long"}) << id;
+  }
+  EXPECT_TRUE(published_.empty());
+  EXPECT_FALSE(marker("A"));
+  const auto file = defaults::UserDefaults::standard().filePath();
+  EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0) << readFile(file);
+}
+
 TEST_F(RemoteNotificationTest, RepliesWithoutStatusOrBodyHaveTheirOwnLines) {
   RemoteNotificationManager manager(client_, server_.url("/unused"));
   manager.handleResponse(std::string("{}"), std::nullopt, std::nullopt);

@@ -36,6 +36,8 @@ Failure failureOf(int code) {
   throw Error(std::string(what) + ": " + sqlite3_errmsg(db), failureOf(sqlite3_extended_errcode(db)));
 }
 
+}  // namespace
+
 // The path for a "file:" URI: every byte outside the unreserved set percent-encoded.
 std::string uriPath(const std::filesystem::path& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -51,8 +53,6 @@ std::string uriPath(const std::filesystem::path& path) {
   }
   return out;
 }
-
-}  // namespace
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
   if (sql.size() > static_cast<std::size_t>(INT_MAX)) throw Error("statement too long");

@@ -100,6 +100,9 @@ class Connection {
   std::map<std::string, Cached, std::less<>> cache_;
 };
 
+/// The path for a "file:" URI: every byte outside the unreserved set percent-encoded.
+std::string uriPath(const std::filesystem::path& path);
+
 /// A name as an SQL identifier: in double quotes, inner quotes doubled.
 std::string quoteIdentifier(std::string_view name);
 

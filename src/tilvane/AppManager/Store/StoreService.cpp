@@ -32,6 +32,7 @@ void StoreService::configureRealm() {
   configuration.schemaVersion = schemaVersion;
   configuration.migrationBlock = &StoreService::migrate;
   configuration.objectTypes = modelSchemas();
+  configuration.busyTimeout = kBusyWait;
   LogManager::debug(configuration.fileURL.string());
   store::Configuration::setDefaultConfiguration(std::move(configuration));
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -47,13 +48,28 @@ class StoreService {
   /// An old "LayoutModel" that lacks a field the conversion needs is skipped with a warning line.
   static void migrate(store::Migration& migration, std::uint64_t oldSchemaVersion);
 
-  /// This thread's instance of the configured database, or null when it cannot be used. The first failure is
-  /// said once, in plain words naming the file and what the user can do; the program then goes on without
-  /// remembering, and tries no more until it is restarted (except after a lock held elsewhere, which passes).
-  /// A read-only file is used for reading, and said once too.
+  /// The main thread never waits longer than this for another program's write lock; writes that find the file
+  /// locked fail with Failure::busy and are retried by their owner.
+  static constexpr double kBusyWait = 0.005;
+
+  /// This thread's instance of the configured database, or null when it cannot be used. Before the first
+  /// opening the file gets a quick check: a damaged file is copied aside and what reads whole is carried into a
+  /// fresh file in its place (said once, naming the copy). The first failure is said once, in plain words
+  /// naming the file and what the user can do (never to move aside a file that passes its check); the program
+  /// then goes on without remembering, and tries no more until it is restarted (except after a lock held
+  /// elsewhere, which passes). A read-only file is used for reading, and said once too.
   std::shared_ptr<store::Database> database() const;
-  /// Reports a failed read or write: in plain words when nothing was said yet, else in the debug log only.
+  /// Reports a failed read or write: in plain words when nothing was said yet, else in the debug log only. A
+  /// write refused because another program holds the lock is a warning each time (that change was not saved).
   void reportFailure(const store::Error& error) const;
+
+  /// Tells the user about the store: `logLine` in the log (a warning, else a debug line), `screenLine`
+  /// on the screen through the notifier when one is installed.
+  void tellUser(bool warning, const std::string& logLine, const std::string& screenLine) const;
+  /// Installs what shows a short line on the screen (the composition root: the message window).
+  void setNotifier(std::function<void(const std::string&)> notifier) { notifier_ = std::move(notifier); }
+  /// The configured database file in quotes, for messages.
+  static std::string quotedFileName();
 
   // Lists, in the database's order; when the database cannot be used (reported once) the list is empty.
   std::vector<WorkspaceLayoutGroupModelPtr> workspaces() const;
@@ -129,9 +145,14 @@ class StoreService {
 
  private:
   std::set<int> firstRunSpaces_;
+  /// Checks the file before its first opening and rebuilds a damaged one; false when it must not be opened.
+  bool examineFile() const;
+
   // Whether a database problem was said already, and whether the database is given up for this run.
   mutable std::atomic<bool> told_{false};
   mutable std::atomic<bool> givenUp_{false};
+  mutable std::atomic<bool> examined_{false};
+  std::function<void(const std::string&)> notifier_;
 };
 
 }  // namespace tilvane

@@ -6,6 +6,7 @@
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Logging/LogManager.h"
+#include "platform/defaults/PlistCodec.h"
 #include "platform/defaults/UserDefaults.h"
 
 namespace tilvane {
@@ -14,6 +15,18 @@ namespace {
 const std::string kWarning = "Remote Notification Request -> Error: ";
 
 void warn(const std::string& what) { LogManager::warning(kWarning + what); }
+
+// The id becomes part of a settings key: printable text of a sane length, so the settings file stays well-formed
+// and the marker is found again under the same key.
+constexpr std::size_t kMaxIdBytes = 256;
+bool usableId(const std::string& id) {
+  if (id.empty() || id.size() > kMaxIdBytes) return false;
+  for (const char c : id) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return false;
+  }
+  return defaults::isXmlText(id);
+}
 
 }  // namespace
 
@@ -65,6 +78,7 @@ void RemoteNotificationManager::handleResponse(const std::optional<std::string>&
   const auto id = feed.find("id");
   if (id == feed.end()) return;
   if (!id->is_string()) return warn("\"id\" is not a string");
+  if (!usableId(id->get<std::string>())) return warn("\"id\" holds control characters or is empty or too long");
 
   const std::string key = "remoteNotification-" + id->get<std::string>();
   defaults::UserDefaults& standard = defaults::UserDefaults::standard();

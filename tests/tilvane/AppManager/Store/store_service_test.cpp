@@ -88,7 +88,6 @@ TEST_F(StoreServiceTest, AnUnusableDatabaseIsSaidOnceAndTheProgramGoesOnWithoutI
     std::function<void(const fs::path&)> make;
     const char* words;
   } cases[] = {
-      {"damaged", [](const fs::path& f) { std::ofstream(f) << std::string(4096, 'x'); }, "is damaged"},
       {"newer",
        [](const fs::path& f) { store::test::execSql(f, "CREATE TABLE RuleLayoutModel (id TEXT); PRAGMA user_version = 99"); },
        "a newer version"},

@@ -1,11 +1,12 @@
 // The tilvane program as a user runs it: what it says when it cannot start, that each road out (SIGTERM,
 // SIGINT, SIGHUP, the X server going away) ends it cleanly with the user's last move written and its instance
-// files gone, and that a workspace restore leaves nothing for the sanitizers. Each run has an X test desktop of
-// its own, so a test may take the server away.
+// files gone, that a window moving without end holds no other move back, and that a workspace restore leaves
+// nothing for the sanitizers. Each run has an X test desktop of its own, so a test may take the server away.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <fstream>
 
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -110,6 +111,53 @@ INSTANTIATE_TEST_SUITE_P(Roads, RoadOutTest,
                          ::testing::Values(RoadOut{"SIGTERM", SIGTERM, 0}, RoadOut{"SIGINT", SIGINT, 0},
                                            RoadOut{"SIGHUP", SIGHUP, 0}, RoadOut{"LostXServer", 0, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class RestlessWindowTest : public TilvaneProcessTest {
+ protected:
+  /// The user's window's remembered x, as committed on disk; absent when not found.
+  std::optional<double> storedX() {
+    StoreService::shared().configureRealm();
+    const auto stored = StoreService::shared().autoLayoutModels(store::Predicate::equals("bundleIdentifier", kBundle));
+    SharedInstances::resetAll();
+    if (!stored || stored->size() != 1u) return std::nullopt;
+    return stored->front()->x();
+  }
+  PrivateDesktop desktop_{tempDir() / "desktop"};
+  ScopedEnv displayEnv_{"DISPLAY", desktop_.display()};
+};
+
+// Another window that never stops moving (a program placing itself over and over) cannot hold the user's move
+// back: it is committed within the longest wait, so a kill -9 right after keeps it.
+TEST_F(RestlessWindowTest, TheUsersMoveIsOnDiskWhileAnotherWindowKeepsMovingAndSurvivesAKill) {
+  ASSERT_FALSE(desktop_.display().empty()) << "the test desktop did not start";
+  defaults::UserDefaults::standard().setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
+  StoreService::shared().configureRealm();
+  storeAutoLayoutRecord({.bundle = kBundle, .fractions = CGRectMake(0, 0, 0.2, 0.3)});
+  storeAutoLayoutRecord({.bundle = "TilvaneRestless", .fractions = CGRectMake(0.5, 0, 0.2, 0.3)});
+  SharedInstances::resetAll();
+  auto client = TestClient::launch({"--class", "roadout,TilvaneRoadOut", "--title", "Road out"});
+  auto restless = TestClient::launch({"--class", "restless,TilvaneRestless", "--title", "Restless"});
+  ASSERT_TRUE(client && restless);
+  auto program = startTilvane();
+  ASSERT_TRUE(program);
+  ASSERT_TRUE(readUntil(*program, ", Road out", output_)) << output_;
+  ASSERT_TRUE(readUntil(*program, ", Restless", output_)) << output_;
+  XProbe probe(desktop_.display());
+  probe.moveResize(client->window(), {480, 264, 400, 300});
+  ASSERT_TRUE(readUntil(*program, "window moved", output_)) << output_;
+  const auto moved = std::chrono::steady_clock::now();
+  // Each move of the other window waits for the program to have seen the one before.
+  std::optional<double> x;
+  for (int i = 0; x != 0.25 && std::chrono::steady_clock::now() - moved < std::chrono::seconds(15); ++i) {
+    probe.moveResize(restless->window(), {900 + (i % 2) * 40, 100, 300, 200});
+    if (!readUntil(*program, "window moved", output_, 5.0)) break;
+    x = storedX();
+  }
+  EXPECT_EQ(x, 0.25) << "the user's move was not written while the other window moved";
+  kill(program->pid(), SIGKILL);
+  program->wait(10.0);
+  EXPECT_EQ(storedX(), 0.25);
+}
 
 class WorkspaceRestoreTest : public TilvaneProcessTest {
  protected:

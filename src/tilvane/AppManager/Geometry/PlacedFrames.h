@@ -1,0 +1,46 @@
+#pragma once
+
+#include <vector>
+
+#include "platform/base/SharedInstance.h"
+#include "platform/desktop/Geometry.h"
+#include "platform/desktop/SIWindow.h"
+
+namespace tilvane {
+
+/// What the last placement of each window asked for (window space), to tell its own move and resize reports
+/// from changes made by someone else, however soon these follow.
+///
+/// A placement sends a few requests, and each report of the window shows it at the frame of one of them: on
+/// its way (the new origin with the old size, or the other way round) or at the asked frame. Once it has been
+/// seen at the asked frame the placement has arrived, and only reports of the window still standing there are
+/// its echo. A report of any other frame ends the placement: it is a change to record. Main thread.
+class PlacedFrames {
+ public:
+  /// Frames closer than this (each edge, in points) are the same place: the window system rounds to pixels.
+  static constexpr double kTolerance = 2.0;
+
+  static PlacedFrames& shared() { return SharedInstance<PlacedFrames>::get(); }
+
+  /// `window` is asked to take `frame`, passing through `onTheWay`; replaces an earlier placement.
+  void placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& frame);
+  /// A further request of the same placement moves the window on from where it was asked to `frame`.
+  void movedOn(const SIWindow& window, const CGRect& frame);
+  /// Whether a report finding `window` at `frame` is the echo of its placement. Anything else ends the
+  /// placement.
+  bool isEcho(const SIWindow& window, const CGRect& frame);
+  /// Forgets the window (it is no longer managed).
+  void forget(const SIWindow& window);
+
+ private:
+  struct Placement {
+    SIWindow window;
+    std::vector<CGRect> onTheWay;
+    CGRect frame;
+    bool arrived = false;
+  };
+  Placement* find(const SIWindow& window);
+  std::vector<Placement> placements_;
+};
+
+}  // namespace tilvane
