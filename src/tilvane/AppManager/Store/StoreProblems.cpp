@@ -68,6 +68,7 @@ std::shared_ptr<store::Database> StoreService::database() const {
 }
 
 void StoreService::reportFailure(const store::Error& error) const {
+  placements_.forget();
   if (told_.exchange(true)) {
     LogManager::debug(std::string("database: ") + error.what());
     return;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AppManager/Store/PlacementRecords.h"
 #include "Models/ModelsFwd.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
@@ -129,6 +130,8 @@ class StoreService {
 
  private:
   std::set<int> firstRunSpaces_;
+  // What admission asks of the remembered placements, answered from memory; forgotten after a failure.
+  mutable PlacementRecords placements_;
   // Whether a database problem was said already, and whether the database is given up for this run.
   mutable std::atomic<bool> told_{false};
   mutable std::atomic<bool> givenUp_{false};
