@@ -10,7 +10,8 @@
 //
 // Then both programs run side by side at idle (--watch S, default 60; 0 leaves it out): from --settle S after
 // their start (default 15) for S seconds, the wake-ups of each (context switches of all its threads, Tilvane's
-// by thread), its CPU ticks, and its memory at the end of the watch.
+// by thread), its CPU ticks, and its memory at the end of the watch. --tilvane PATH measures another build of
+// Tilvane (an earlier one, say) against the same floor.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -45,6 +46,7 @@ struct Options {
   double idle = 2.0;
   double watch = 60;
   double settle = 15;
+  std::string tilvane = TILVANE_BINARY_PATH;
 };
 
 /// The WM_CLASS instance of a window; empty when it has none.
@@ -225,7 +227,7 @@ void watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, 
                                             "XDG_RUNTIME_DIR=" + (home / "run").string()};
   const auto start = Clock::now();
   const pid_t floor = spawn(TILVANE_FLOOR_PATH, floorEnv);
-  const pid_t tilvane = spawn(TILVANE_BINARY_PATH, tilvaneEnv);
+  const pid_t tilvane = spawn(options.tilvane, tilvaneEnv);
   if (floor < 0 || tilvane < 0) {
     std::fprintf(stderr, "bench_tray: could not start both programs\n");
     return;
@@ -286,6 +288,7 @@ int main(int argc, char** argv) {
     const std::string name = argv[i];
     if (name == "--runs") options.runs = std::max(0, std::atoi(argv[i + 1]));
     if (name == "--idle") options.idle = std::max(0.0, std::atof(argv[i + 1]));
+    if (name == "--tilvane") options.tilvane = argv[i + 1];
     if (name == "--watch") options.watch = std::max(0.0, std::atof(argv[i + 1]));
     if (name == "--settle") options.settle = std::max(0.0, std::atof(argv[i + 1]));
   }
@@ -314,7 +317,7 @@ int main(int argc, char** argv) {
                                               "XDG_DATA_HOME=" + (home / "data").string(),
                                               "XDG_CONFIG_HOME=" + (home / "config").string(),
                                               "XDG_RUNTIME_DIR=" + (home / "run").string()};
-    const Sample tilvane = measure(c, *panel, TILVANE_BINARY_PATH, "tilvane", tilvaneEnv, options.idle);
+    const Sample tilvane = measure(c, *panel, options.tilvane, "tilvane", tilvaneEnv, options.idle);
     if (floor.ms < 0 || tilvane.ms < 0) {
       std::fprintf(stderr, "bench_tray: run %d: an icon never reached the tray\n", run);
       continue;
