@@ -152,6 +152,14 @@ Sample measure(xcb_connection_t* c, xcb_window_t panel, const std::string& progr
   return sample;
 }
 
+/// Tilvane's environment with fresh, empty data folders of its own under `home`.
+std::vector<std::string> freshEnvironment(const fs::path& home, const char* display) {
+  fs::create_directories(home / "run");
+  fs::permissions(home / "run", fs::perms::owner_all);
+  return {std::string("DISPLAY=") + display, "HOME=" + home.string(), "XDG_DATA_HOME=" + (home / "data").string(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_RUNTIME_DIR=" + (home / "run").string()};
+}
+
 /// A field of /proc/<pid>/task/<tid>/status (or the process's, with an empty tid) as a number; 0 when absent.
 long statusField(pid_t pid, const std::string& tid, const std::string& field) {
   const std::string where = "/proc/" + std::to_string(pid) + (tid.empty() ? "" : "/task/" + tid) + "/status";
@@ -218,18 +226,14 @@ struct IdleFigures {
 void watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, const fs::path& base,
                const char* display) {
   const std::vector<std::string> floorEnv{std::string("DISPLAY=") + display, "HOME=" + base.string()};
-  const fs::path home = base / "idle";
-  fs::create_directories(home / "run");
-  fs::permissions(home / "run", fs::perms::owner_all);
-  const std::vector<std::string> tilvaneEnv{std::string("DISPLAY=") + display, "HOME=" + home.string(),
-                                            "XDG_DATA_HOME=" + (home / "data").string(),
-                                            "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                            "XDG_RUNTIME_DIR=" + (home / "run").string()};
+  const std::vector<std::string> tilvaneEnv = freshEnvironment(base / "idle", display);
   const auto start = Clock::now();
   const pid_t floor = spawn(TILVANE_FLOOR_PATH, floorEnv);
   const pid_t tilvane = spawn(options.tilvane, tilvaneEnv);
   if (floor < 0 || tilvane < 0) {
     std::fprintf(stderr, "bench_tray: could not start both programs\n");
+    if (floor > 0) stop(floor);
+    if (tilvane > 0) stop(tilvane);
     return;
   }
   bool shown = false;
@@ -310,13 +314,7 @@ int main(int argc, char** argv) {
   for (int run = 0; run < options.runs; ++run) {
     const std::vector<std::string> floorEnv{std::string("DISPLAY=") + display, "HOME=" + base.string()};
     const Sample floor = measure(c, *panel, TILVANE_FLOOR_PATH, "floor_tray", floorEnv, options.idle);
-    const fs::path home = base / std::to_string(run);
-    fs::create_directories(home / "run");
-    fs::permissions(home / "run", fs::perms::owner_all);
-    const std::vector<std::string> tilvaneEnv{std::string("DISPLAY=") + display, "HOME=" + home.string(),
-                                              "XDG_DATA_HOME=" + (home / "data").string(),
-                                              "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                              "XDG_RUNTIME_DIR=" + (home / "run").string()};
+    const std::vector<std::string> tilvaneEnv = freshEnvironment(base / std::to_string(run), display);
     const Sample tilvane = measure(c, *panel, options.tilvane, "tilvane", tilvaneEnv, options.idle);
     if (floor.ms < 0 || tilvane.ms < 0) {
       std::fprintf(stderr, "bench_tray: run %d: an icon never reached the tray\n", run);

@@ -3,11 +3,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "Models/ModelsFwd.h"
@@ -22,7 +21,8 @@ namespace tilvane {
 /// database instance or forget() make every application be read afresh. Main thread only.
 class PlacementRecords {
  public:
-  /// One application's records, indexed by what admission asks.
+  /// One application's records, indexed by what admission asks. Positions are in the store's order; the
+  /// indexes hold positions only, so a managed window costs a few words here.
   class Application {
    public:
     bool empty() { return !first(); }
@@ -39,19 +39,19 @@ class PlacementRecords {
 
    private:
     friend class PlacementRecords;
-    using Positions = std::set<std::size_t>;
+    using Position = std::uint32_t;
+    static std::uint64_t slotKey(std::int64_t windowIndex, std::int64_t screenCount);
     void append(const AutoLayoutModelPtr& record);
-    /// The first position of the set whose record is live and still matches; passed-over ones leave the set.
-    template <class Matches>
-    AutoLayoutModelPtr firstOf(Positions& positions, Matches matches);
+    bool live(Position at) const;
+    /// Where the record is; absent when it is not one of these.
+    std::optional<Position> positionOf(const AutoLayoutModelPtr& record) const;
 
     std::vector<AutoLayoutModelPtr> records_;
-    std::size_t firstLive_ = 0;
-    std::unordered_map<std::int64_t, std::size_t> byWindow_;
-    std::unordered_map<std::string, std::size_t> byId_;
-    std::map<std::pair<std::int64_t, std::int64_t>, Positions> bySlot_;
-    std::map<std::int64_t, Positions> byScreenCount_;
-    std::unordered_map<const void*, std::size_t> positionOf_;
+    Position firstLive_ = 0;
+    std::unordered_map<std::int64_t, Position> byWindow_;
+    std::unordered_multimap<std::size_t, Position> byId_;  // by the id's hash; equal hashes are told apart
+    std::unordered_multimap<std::uint64_t, Position> bySlot_;
+    std::map<std::int64_t, Position> firstByScreenCount_;
   };
 
   /// The application's records in `database`, read now when not known yet or no longer trusted. Throws
