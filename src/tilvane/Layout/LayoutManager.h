@@ -127,8 +127,9 @@ class LayoutManager final : public LayoutAllTarget {
   void relayoutApplication(const std::string& bundleIdentifier);
   /// Applies a custom layout to the focused window when it may be laid out and lies on a display: a fixed
   /// layout gives the rectangle of its selected cells (nothing when none is selected), an arranged one the next
-  /// cell of the cycle (restarted when the focused window changed). The move is queued on the layout queue and
-  /// the placement saved at once.
+  /// cell of the cycle (restarted when the focused window changed). Decided on what the desktop knows already
+  /// (no round trip to the window server), the move goes out at once, in one frame request, unless layout
+  /// operations are still queued (it then queues behind them); the placement is saved after it.
   void applyCustomLayout(const CustomLayoutModel& layout);
 
   /// Pulls the window back inside its display's visible frame at the right and bottom edges (8 points inside
