@@ -2,6 +2,7 @@
 
 #include <linux/futex.h>
 #include <signal.h>
+#include <ucontext.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,13 +36,17 @@ VRDThreadCaptureSlot* slots() noexcept {
 }
 
 // On the asked thread, for a set-up that predates it: takes the offered alternate stack unless it has one.
-VRDThreadCaptureStatus takeAltStack(void* offered) noexcept {
+// The return from the handler puts back the alternate stack its ucontext holds, so the stack goes there too.
+VRDThreadCaptureStatus takeAltStack(void* offered, void* userContext) noexcept {
   stack_t current{};
   if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) return VRDThreadCaptureAltStackHadOne;
+  if (reinterpret_cast<std::uintptr_t>(userContext) < VRDMinimumValidAddress) return VRDThreadCaptureFailed;
   stack_t stack{};
   stack.ss_sp = offered;
   stack.ss_size = VRDAltStackSize;
-  return sigaltstack(&stack, nullptr) == 0 ? VRDThreadCaptureAltStackTaken : VRDThreadCaptureFailed;
+  if (sigaltstack(&stack, nullptr) != 0) return VRDThreadCaptureFailed;
+  static_cast<ucontext_t*>(userContext)->uc_stack = stack;
+  return VRDThreadCaptureAltStackTaken;
 }
 
 // Runs on the asked thread, on its alternate stack when it has one.
@@ -59,7 +64,7 @@ void captureHandler(int, siginfo_t* info, void* userContext) {
       if (std::atomic_ref(slot.tid).load() != self) continue;
       const std::uint32_t status = std::atomic_ref(slot.status).load();
       if (status == VRDThreadCaptureAltStackRequested) {
-        std::atomic_ref(slot.status).store(takeAltStack(slot.altStack));
+        std::atomic_ref(slot.status).store(takeAltStack(slot.altStack, userContext));
       } else if (status == VRDThreadCaptureRequested) {
         VRDThreadStateFromUserContext(userContext, &slot.state);
         std::atomic_ref(slot.status).store(VRDThreadCaptureCaptured);
@@ -109,7 +114,7 @@ int takeFreeSignal(int except, struct sigaction* saved) noexcept {
 // Sends the capture signal to each thread whose slot asks for something, and waits a bounded time for them.
 // Returns how many answered; `asked` how many were asked.
 std::uint32_t askAndWait(VRDWritableContext* writable, VRDThreadCaptureSlot* all, std::uint32_t count, int signal,
-                         long waitMilliseconds, std::uint32_t* asked) noexcept {
+                         long waitMilliseconds, const char* what, std::uint32_t* asked) noexcept {
   *asked = 0;
   const pid_t pid = getpid();
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -128,7 +133,7 @@ std::uint32_t askAndWait(VRDWritableContext* writable, VRDThreadCaptureSlot* all
   while ((answered = std::atomic_ref(writable->captureAnswered).load()) < *asked) {
     const std::int64_t left = deadline - nowNanoseconds();
     if (left <= 0) {
-      VRDLogWarn("Error: %u of %u threads did not stop in time\n", *asked - answered, *asked);
+      VRDLogWarn("Error: %u of %u threads did not %s in time\n", *asked - answered, *asked, what);
       break;
     }
     const timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
@@ -199,7 +204,7 @@ std::uint32_t VRDThreadCaptureStop(const std::int32_t* threads, std::uint32_t co
   for (std::uint32_t i = 0; i < count; ++i) {
     if (threads[i] != except) std::atomic_ref(all[i].status).store(VRDThreadCaptureRequested);
   }
-  return askAndWait(writable, all, count, signal, VRDThreadCaptureWaitMilliseconds, asked);
+  return askAndWait(writable, all, count, signal, VRDThreadCaptureWaitMilliseconds, "stop", asked);
 }
 
 void VRDThreadCaptureGiveAltStacks(const std::int32_t* threads, void* const* stacks, std::uint32_t* outcomes,
@@ -219,7 +224,7 @@ void VRDThreadCaptureGiveAltStacks(const std::int32_t* threads, void* const* sta
     std::atomic_ref(all[i].status).store(VRDThreadCaptureAltStackRequested);
   }
   std::uint32_t asked = 0;
-  askAndWait(writable, all, count, signal, waitMilliseconds, &asked);
+  askAndWait(writable, all, count, signal, waitMilliseconds, "take an alternate stack", &asked);
   for (std::uint32_t i = 0; i < count; ++i) outcomes[i] = std::atomic_ref(all[i].status).load();
   // A late answer finds nothing asked and leaves its stack alone.
   std::atomic_ref(writable->captureRequested).store(0);
