@@ -111,6 +111,8 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
                      VRDErrorText(errno));
   }
   readOnly->debuggerAttached = VRDProcessDebuggerAttached();
+  // Before the set-up jobs start the library's queue threads: they get their alternate stacks as they start.
+  if (!readOnly->debuggerAttached) VRDThreadStartEnable();
   readOnly->submittableCrashDelegate = initData->submittableCrashDelegate;
   readOnly->crashCallbackTarget = initData->crashCallbackTarget;
   readOnly->firstInstall = initData->firstInstall;
@@ -128,7 +130,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
   if (!readOnly->debuggerAttached) {
     VRDSignalInitialize(&readOnly->signal);
     VRDThreadCaptureInitialize(&readOnly->threadCapture);
-    VRDThreadStartInitialize();
+    VRDThreadStartGiveRunningThreadsAltStacks();
     VRDExceptionInitialize(&readOnly->exception, &VRDContextWritable()->customExceptionCount);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");

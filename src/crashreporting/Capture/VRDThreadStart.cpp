@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "crashreporting/Capture/VRDContext.h"
@@ -24,6 +26,17 @@ using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void
 
 std::atomic<bool> giveStacks{false};
 
+// The threads running with a stack this file gave them: the set-up's pass need not ask them.
+struct Covered {
+  std::mutex mutex;
+  std::unordered_set<std::int32_t> threads;
+};
+
+Covered& covered() {
+  static Covered instance;
+  return instance;
+}
+
 CreateFunction libcCreate() {
   static const auto function = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
   return function;
@@ -37,14 +50,24 @@ struct Start {
 // The thread's stack, taken back however the thread ends: pthread_exit and cancellation unwind through here.
 class AltStackScope {
  public:
-  AltStackScope() : installed_(VRDSignalInstallAltStackOnCurrentThread()) {}
+  AltStackScope() : installed_(VRDSignalInstallAltStackOnCurrentThread()) {
+    if (!installed_) return;
+    const std::lock_guard lock(covered().mutex);
+    covered().threads.insert(tid_);
+  }
   ~AltStackScope() {
-    if (installed_) VRDSignalRemoveAltStackFromCurrentThread();
+    if (!installed_) return;
+    {
+      const std::lock_guard lock(covered().mutex);
+      covered().threads.erase(tid_);
+    }
+    VRDSignalRemoveAltStackFromCurrentThread();
   }
   AltStackScope(const AltStackScope&) = delete;
   AltStackScope& operator=(const AltStackScope&) = delete;
 
  private:
+  std::int32_t tid_ = VRDCurrentThreadID();
   bool installed_;
 };
 
@@ -60,16 +83,20 @@ constexpr long kAnswerMilliseconds = 200;
 
 }  // namespace
 
-int VRDThreadStartInitialize() {
-  giveStacks.store(true);
+void VRDThreadStartEnable() noexcept { giveStacks.store(true); }
+
+int VRDThreadStartGiveRunningThreadsAltStacks() {
   std::vector<std::int32_t> threads(VRDProcessMaximumThreads);
   const int listed = VRDThreadListRead(threads.data(), threads.size());
   if (listed <= 0) return 0;
   const auto count = static_cast<std::uint32_t>(listed);
   const std::int32_t self = VRDCurrentThreadID();
   std::vector<void*> stacks(count, nullptr);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (threads[i] != self) stacks[i] = VRDSignalMapAltStack();
+  {
+    const std::lock_guard lock(covered().mutex);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (threads[i] != self && !covered().threads.contains(threads[i])) stacks[i] = VRDSignalMapAltStack();
+    }
   }
   std::vector<std::uint32_t> outcomes(count, VRDThreadCaptureIdle);
   VRDThreadCaptureGiveAltStacks(threads.data(), stacks.data(), outcomes.data(), count, kAnswerMilliseconds);

@@ -10,9 +10,11 @@
 
 namespace crashreporting {
 
-/// Set-up job (after the thread-capture signal is chosen): new threads get stacks from now on, and the threads
-/// running now are given theirs. Returns how many running threads could not be given one.
-int VRDThreadStartInitialize();
+/// Set-up, before the library starts threads of its own: new threads get stacks from now on.
+void VRDThreadStartEnable() noexcept;
+/// Set-up job (after the thread-capture signal is chosen): the threads running now that have no alternate stack
+/// are given one; returns how many could not be (they are named in the log).
+int VRDThreadStartGiveRunningThreadsAltStacks();
 /// New threads start without a stack of ours again (a test process that resets its context).
 void VRDThreadStartStop() noexcept;
 /// Whether threads started now get a stack.

@@ -111,7 +111,8 @@ TEST_F(ThreadCapture, ASignalTheHostTookSinceTheStartIsReplacedAtCaptureTime) {
 TEST_F(ThreadCapture, ThreadsRunningAtTheStartAndThreadsStartedLaterHaveAlternateStacks) {
   VRDThreadStartStop();
   Waiter before;
-  VRDThreadStartInitialize();
+  VRDThreadStartEnable();
+  EXPECT_EQ(VRDThreadStartGiveRunningThreadsAltStacks(), 0);
   EXPECT_TRUE(VRDThreadStartGivesAltStacks());
   EXPECT_TRUE(before.hasAltStack());
   Waiter after;
