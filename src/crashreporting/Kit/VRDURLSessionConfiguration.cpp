@@ -23,6 +23,8 @@ std::optional<VRDURLSessionConfiguration> VRDURLSessionConfiguration::background
 VRDURLSessionConfiguration VRDURLSessionConfiguration::copy() const {
   VRDURLSessionConfiguration kept;
   kept.HTTPAdditionalHeaders = HTTPAdditionalHeaders;
+  kept.timeoutIntervalForRequest = timeoutIntervalForRequest;
+  kept.timeoutIntervalForResource = timeoutIntervalForResource;
   kept.downloadDirectory = downloadDirectory;
   kept.downloadStreamFactory = downloadStreamFactory;
   return kept;

@@ -12,8 +12,8 @@
 
 namespace crashreporting {
 
-/// The settings of a VRDURLSession. Only the additional header fields take effect; the other values are kept
-/// for callers that set them. Linux has no background transfer service, so there are no background
+/// The settings of a VRDURLSession. The additional header fields, the resource time-out and the download sink
+/// take effect; the other values are kept for callers that set them. Linux has no background transfer service, so there are no background
 /// configurations: asking for one gives none, and callers use the default configuration.
 struct VRDURLSessionConfiguration {
   /// Makes the stream a download task writes its file through.
@@ -30,7 +30,9 @@ struct VRDURLSessionConfiguration {
   HeaderFields HTTPAdditionalHeaders;
   std::uint64_t HTTPCookieAcceptPolicy = 0;
   bool allowsCellularAccess = true;
+  /// The idle time-out of a request that names none (every URLRequest names one, so it is only kept).
   double timeoutIntervalForRequest = 60.0;
+  /// The longest a task may take as a whole, however busy its transfer.
   double timeoutIntervalForResource = 604800.0;
   bool sessionSendsLaunchEvents() const { return false; }
   void setSessionSendsLaunchEvents(bool) {}
@@ -40,7 +42,7 @@ struct VRDURLSessionConfiguration {
   std::filesystem::path downloadDirectory;
   DownloadStreamFactory downloadStreamFactory;
 
-  /// What a session keeps of a configuration: the header fields and the download sink; the rest is dropped.
+  /// What a session keeps of a configuration: the header fields, the time-outs and the download sink.
   VRDURLSessionConfiguration copy() const;
 };
 

@@ -103,7 +103,8 @@ void VRDURLSessionTask::startConnection(const VRDServerTrustDecision& decision) 
     return;
   }
   trustsAnchors_ = decision.anchorCertificates.has_value();
-  connection_ = owner->loader().start(request_, decision.anchorCertificates, weak_from_this());
+  connection_ = owner->loader().start(request_, decision.anchorCertificates, weak_from_this(),
+                                      owner->configuration().timeoutIntervalForResource);
 }
 
 void VRDURLSessionTask::cancelOnQueue() {

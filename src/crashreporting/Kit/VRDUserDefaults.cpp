@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "crashreporting/Kit/KitConstants.h"
+#include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/PropertyList.h"
@@ -45,15 +46,7 @@ fs::path VRDUserDefaults::generateDirectoryURLForBaseURL(
   return directory / kZIZDataFolderName;
 }
 
-std::optional<std::string> VRDUserDefaults::getEscapedAppBundleIdentifier() {
-  const auto bundle = MainBundle::get();
-  auto identifier = bundle ? bundle->bundleIdentifier() : std::nullopt;
-  if (!identifier) return std::nullopt;
-  for (char& c : *identifier) c = c == '/' ? '_' : c;
-  // A name of dots alone would climb out of the data folder.
-  if (*identifier == "." || *identifier == "..") return std::nullopt;
-  return identifier;
-}
+std::optional<std::string> VRDUserDefaults::getEscapedAppBundleIdentifier() { return ZIZApplicationGetFolderName(); }
 
 std::optional<Dictionary> VRDUserDefaults::loadDefaults() {
   return synchronizationQueue_.syncResult([this]() -> std::optional<Dictionary> {

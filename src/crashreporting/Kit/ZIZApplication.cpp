@@ -43,6 +43,12 @@ std::optional<std::string> ZIZApplicationGetBundleIdentifier() {
   return identifier;
 }
 
+std::optional<std::string> ZIZApplicationGetFolderName() {
+  auto identifier = ZIZApplicationGetBundleIdentifier();
+  if (!identifier || identifier->empty() || *identifier == "." || *identifier == "..") return std::nullopt;
+  return identifier;
+}
+
 std::optional<std::string> ZIZApplicationGetBuildVersion() { return infoString("CFBundleVersion"); }
 
 std::optional<std::string> ZIZApplicationGetDisplayVersion() { return infoString("CFBundleShortVersionString"); }

@@ -14,6 +14,9 @@ namespace crashreporting {
 
 /// The main bundle's identifier with every "/" replaced by "_".
 std::optional<std::string> ZIZApplicationGetBundleIdentifier();
+/// The bundle identifier as the name of the application's own folders: ZIZApplicationGetBundleIdentifier, or
+/// none when it is empty, "." or ".." (a name that would climb out of the folder it is put in).
+std::optional<std::string> ZIZApplicationGetFolderName();
 /// "CFBundleVersion".
 std::optional<std::string> ZIZApplicationGetBuildVersion();
 /// "CFBundleShortVersionString".

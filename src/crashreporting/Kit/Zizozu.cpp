@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "crashreporting/Kit/AdmiraKit.h"
 #include "crashreporting/Kit/KitConstants.h"
@@ -45,7 +46,8 @@ Zizozu& Zizozu::sharedSDK() { return Shared<Zizozu>::get(); }
 
 Zizozu& Zizozu::with(const std::vector<KitArgument>& kits) {
   Zizozu& sdk = sharedSDK();
-  if (sdk.startEntered_.exchange(true)) {
+  const std::lock_guard start(sdk.startMutex_);
+  if (std::exchange(sdk.startEntered_, true)) {
     SystemLog::write(
         "[Zizozu] [Zizozu +with] called multiple times. Only the first call is honored, please pass all kits you "
         "wish to initialize");

@@ -28,8 +28,10 @@ class Zizozu {
   Zizozu(const Zizozu&) = delete;
   Zizozu& operator=(const Zizozu&) = delete;
 
-  /// The public start entry: only its first call in a process starts anything. Raises ZIZException on a
-  /// configuration fault or a kit that is none.
+  /// The public start entry: only its first call in a process starts anything. A call made while that start
+  /// runs on another thread waits for it to end (the kits are started when it returns); a call from within the
+  /// start, on its own thread, returns at once. Raises ZIZException on a configuration fault or a kit that is
+  /// none.
   static Zizozu& with(const std::vector<KitArgument>& kits);
   static Zizozu& sharedSDK();
 
@@ -79,7 +81,8 @@ class Zizozu {
   void onboardAppAndDownloadSettings();
 
  private:
-  std::atomic<bool> startEntered_{false};
+  std::recursive_mutex startMutex_;  // held by the start, so later callers wait for it
+  bool startEntered_ = false;        // guarded by startMutex_
   mutable std::mutex mutex_;
   bool debug_ = false;
   bool isFirstInstall_ = false;

@@ -148,8 +148,10 @@ void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vec
   if (entries.empty()) return;
   addOperation([this, entries] {
     for (const std::string& entry : entries) {
+      // Symbolicated again where it lies: its processing was cut short (a kill, a full disk), so its copies
+      // may be missing.
       if (auto report = VRDInternalReport::reportWithPath(entry)) {
-        reportsController().prepareAndSubmitReport(*report, false, false);
+        reportsController().prepareAndSubmitReport(*report, false, true);
       }
     }
   });

@@ -1,6 +1,9 @@
 #include "crashreporting/Reports/VRDFileManager.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <system_error>
 
 #include "crashreporting/Kit/ZIZApplication.h"
@@ -24,7 +27,7 @@ void log(const std::string& text) { SystemLog::write(text); }
 }  // namespace
 
 VRDFileManager::VRDFileManager()
-    : rootPath_((tilvane::xdg::cacheHome() / kDataFolder / ZIZApplicationGetBundleIdentifier().value_or("")).string()) {
+    : rootPath_((tilvane::xdg::cacheHome() / kDataFolder / ZIZApplicationGetFolderName().value_or("")).string()) {
 }
 
 VRDFileManager::VRDFileManager(std::string rootPath) : rootPath_(std::move(rootPath)) {}
@@ -134,6 +137,28 @@ std::string VRDFileManager::activePath() const { return join(structurePath(), "a
 std::string VRDFileManager::pendingPath() const { return join(structurePath(), "pending"); }
 std::string VRDFileManager::processingPath() const { return join(structurePath(), "processing"); }
 std::string VRDFileManager::preparedPath() const { return join(structurePath(), "prepared"); }
+std::string VRDFileManager::damagedPath() const { return join(structurePath(), "damaged"); }
+
+std::optional<std::string> VRDFileManager::setAsideItemAtPath(const std::string& path, const std::string& name) const {
+  if (!createDirectoryAtPath(damagedPath())) return std::nullopt;
+  // Name order is age order: a fixed-width time first, then this process's count within the millisecond.
+  static std::atomic<std::uint32_t> sequence{0};
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  char stamp[48];
+  std::snprintf(stamp, sizeof stamp, "%016lld-%010u-", static_cast<long long>(now.count()),
+                static_cast<unsigned>(sequence++));
+  const std::string kept = join(damagedPath(), stamp + name);
+  std::error_code error;
+  fs::rename(path, kept, error);
+  if (error) {
+    log("[Vuveradarad:Crash] Unable to set aside '" + path + "': " + error.message());
+    return std::nullopt;
+  }
+  std::vector<std::string> items = contentsOfDirectory(damagedPath());
+  for (std::size_t i = 0; i + kMaxDamagedItems < items.size(); ++i) removeItemAtPath(items[i]);
+  return kept;
+}
 
 bool VRDFileManager::prepareForNewLaunch() {
   removeLegacyDirectories();
@@ -180,6 +205,7 @@ bool VRDFileManager::removeContentsOfAllPaths() const {
   all = removeContentsOfPendingPath() && all;
   all = removeContentsOfDirectoryAtPath(preparedPath()) && all;
   all = removeContentsOfDirectoryAtPath(activePath()) && all;
+  if (fs::exists(damagedPath())) all = removeContentsOfDirectoryAtPath(damagedPath()) && all;
   return all;
 }
 

@@ -51,6 +51,13 @@ class VRDFileManager {
   std::string pendingPath() const;
   std::string processingPath() const;
   std::string preparedPath() const;
+  /// Where damaged packages and records are kept aside: never sent, never taken for reports, and never more
+  /// than kMaxDamagedItems (the oldest go first), so a source of damage cannot fill the disk.
+  std::string damagedPath() const;
+  static constexpr std::size_t kMaxDamagedItems = 10;
+  /// Moves the item into damagedPath() under a name that begins with the time and ends with `name`, then trims
+  /// that folder; the path it now has, or none when it could not be moved (it is then left where it was).
+  std::optional<std::string> setAsideItemAtPath(const std::string& path, const std::string& name) const;
   std::vector<std::string> activePathContents() const { return contentsOfDirectory(activePath()); }
   std::vector<std::string> processingPathContents() const { return contentsOfDirectory(processingPath()); }
   std::vector<std::string> preparedPathContents() const { return contentsOfDirectory(preparedPath()); }
@@ -73,7 +80,7 @@ class VRDFileManager {
   bool movePendingToProcessing() const { return moveItemsFromDirectory(pendingPath(), processingPath()); }
   bool removeContentsOfProcessingPath() const { return removeContentsOfDirectoryAtPath(processingPath()); }
   bool removeContentsOfPendingPath() const { return removeContentsOfDirectoryAtPath(pendingPath()); }
-  /// Empties processing, pending, prepared and active, every one whatever the others gave.
+  /// Empties processing, pending, prepared, active and the damaged items, every one whatever the others gave.
   bool removeContentsOfAllPaths() const;
 
  private:

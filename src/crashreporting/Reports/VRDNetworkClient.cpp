@@ -175,10 +175,38 @@ void VRDNetworkClient::startImmediateUploadRequest(const URLRequest& request, co
   streamed.setHTTPBody({});
   streamed.setHTTPBodyFile(filePath);
   const URLSynchronousReply reply = sendSynchronousRequest(streamed, anchorsFor(certPinner_.get()));
-  ZIZNetworkResponseHandler::clientResponseType(reply.response, [&](ZIZNetworkClientResponseType type, long) {
-    // Anything but success leaves the file for a later launch.
-    if (type == ZIZNetworkClientResponseType::success && !reply.error) reportCompletion(filePath, std::nullopt);
-  });
+  // Anything but acceptance leaves the file for a later launch.
+  if (isAccepted(reply.response)) {
+    reportCompletion(filePath, std::nullopt);
+    return;
+  }
+  noteFailure(relativeTaskPathForAbsolutePath(filePath).value_or(filePath), reply.response, reply.error);
+}
+
+bool VRDNetworkClient::isAccepted(const std::optional<URLResponse>& response) {
+  return response && response->statusCode && *response->statusCode >= 200 && *response->statusCode <= 299;
+}
+
+void VRDNetworkClient::noteFailure(const std::string& description, const std::optional<URLResponse>& response,
+                                   const std::optional<Error>& error) {
+  std::string what = "no reply";
+  if (response && response->statusCode) {
+    what = "status " + std::to_string(*response->statusCode);
+  } else if (error) {
+    what = error->description();
+  }
+  bool first = false;
+  {
+    const std::lock_guard lock(mutex_);
+    first = warned_.insert(description).second;
+  }
+  // Said once per package, whatever the debug switch: a server that refuses every report must not go unseen.
+  if (first) {
+    log("WARNING: the upload of '" + description + "' failed (" + what + "); it will be tried again");
+    VRDLogWarn("Error: upload of '%s' failed (%s)\n", description.c_str(), what.c_str());
+  } else if (ZIZIsDebugEnabled()) {
+    log("The upload of '" + description + "' failed again (" + what + ")");
+  }
 }
 
 void VRDNetworkClient::startNewUploadRequest(const URLRequest& request, const std::string& filePath) {
@@ -356,6 +384,14 @@ void VRDNetworkClient::URLSessionDidFinishEventsForBackgroundURLSession() {
 }
 
 void VRDNetworkClient::URLSessionTaskDidCompleteWithError(VRDURLSessionTask& task, const std::optional<Error>& error) {
+  const std::optional<URLResponse> response = task.response();
+  // The server took the report once it answered 2xx, whatever its body or its type: sending it again would
+  // give the engineer the same crash twice.
+  if (isAccepted(response)) {
+    handleTask(task, std::nullopt);
+    return;
+  }
+  noteFailure(task.taskDescription(), response, error);
   ZIZNetworkResponseHandler::handleCompletedResponse(
       task.response(), task.originalRequest(), error, [&](bool retry, const std::optional<Error>& judged) {
         if (retry) {

@@ -133,6 +133,11 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   VRDNetworkClient(std::shared_ptr<OperationQueue> queue, const VRDFileManager& fileManager,
                    VRDNetworkClientDelegate* delegate, std::shared_ptr<const ZIZCertificatePinner> certPinner);
   void reportCompletion(const std::string& path, const std::optional<Error>& error);
+  /// Whether the reply says the server took the upload: any 2xx status.
+  static bool isAccepted(const std::optional<URLResponse>& response);
+  /// Logs a failed attempt: the first of a package as a warning, later ones in debug mode only.
+  void noteFailure(const std::string& description, const std::optional<URLResponse>& response,
+                   const std::optional<Error>& error);
   /// Ends the upload of `description`: forgets its restarts.
   void forget(const std::string& description);
 
@@ -152,6 +157,8 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   std::mt19937 random_{std::random_device{}()};
   /// Uploads under way by description: restarts made so far.
   std::map<std::string, std::uint64_t> uploads_;
+  /// Packages whose failed upload was already warned of.
+  std::set<std::string> warned_;
 };
 
 }  // namespace crashreporting

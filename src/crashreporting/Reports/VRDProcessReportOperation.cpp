@@ -10,7 +10,9 @@ void VRDProcessReportOperation::main() {
   if (!symbolResolver_.loadBinaryImagesFromFile(binaryImagePath())) return;
   report_.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
     // Absent records are not asked for, so the reader logs only what it really failed to read.
-    if (std::filesystem::exists(path)) symbolicateFile(path, symbolResolver_);
+    bool notWritten = false;
+    if (std::filesystem::exists(path) && !symbolicateFile(path, symbolResolver_, &notWritten) && notWritten)
+      unwritten_.push_back(path);
   });
 }
 
@@ -46,7 +48,8 @@ std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(c
   return result;
 }
 
-bool VRDProcessReportOperation::symbolicateFile(const std::string& path, VRDSymbolResolver& resolver) {
+bool VRDProcessReportOperation::symbolicateFile(const std::string& path, VRDSymbolResolver& resolver,
+                                                bool* notWritten) {
   auto threads = threadArrayFromFile(path);
   if (!threads) return false;
   auto symbolicate = std::make_shared<VRDSymbolicationOperation>(resolver);
@@ -57,6 +60,10 @@ bool VRDProcessReportOperation::symbolicateFile(const std::string& path, VRDSymb
                                         static_cast<VRDThreadArrayOperation*>(serialize.get())}) {
     step->setThreadArray(threads);
     step->start();
+  }
+  if (!serialize->written()) {
+    if (notWritten) *notWritten = true;
+    return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "crashreporting/Reports/VRDInternalReport.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
@@ -22,11 +23,16 @@ class VRDProcessReportOperation : public Operation {
   std::string binaryImagePath() const { return report_.binaryImagePath(); }
   /// The first `threads` line's stacks as frames; none when the file has no such line.
   static std::shared_ptr<VRDThreadArray> threadArrayFromFile(const std::string& path);
-  static bool symbolicateFile(const std::string& path, VRDSymbolResolver& resolver);
+  /// Writes the symbolicated copy of the record at `path`; false when the record has no stacks or the copy
+  /// could not be written whole (then `*notWritten` is set, when given).
+  static bool symbolicateFile(const std::string& path, VRDSymbolResolver& resolver, bool* notWritten = nullptr);
+  /// The records whose copy could not be written (a full disk): the report is not whole without them.
+  const std::vector<std::string>& unwritten() const { return unwritten_; }
 
  private:
   const VRDInternalReport& report_;
   VRDSymbolResolver& symbolResolver_;
+  std::vector<std::string> unwritten_;
 };
 
 }  // namespace crashreporting

@@ -6,6 +6,7 @@
 
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDApplication.h"
+#include "crashreporting/Reports/VRDDamage.h"
 #include "crashreporting/Reports/VRDPackageReportOperation.h"
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
@@ -18,6 +19,12 @@ namespace {
 void log(const std::string& text) { SystemLog::write("[Vuveradarad:Crash:Reports] " + text); }
 
 bool debug() { return Zizozu::sharedSDK().debug(); }
+
+std::string describeNames(const std::vector<std::string>& paths) {
+  std::string names;
+  for (const auto& path : paths) names += (names.empty() ? "" : ", ") + std::filesystem::path(path).filename().string();
+  return names;
+}
 
 }  // namespace
 
@@ -40,8 +47,18 @@ bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, b
       return false;
     }
     report.setPath(processingPath);
+    setAsideDamagedRecords(report);
     VRDSymbolResolver resolver;
-    std::make_shared<VRDProcessReportOperation>(report, resolver)->start();
+    const auto process = std::make_shared<VRDProcessReportOperation>(report, resolver);
+    process->start();
+    if (!process->unwritten().empty()) {
+      // Packaged now it would go without its symbols for good; kept, the next launch symbolicates it again.
+      log("Could not write the symbolicated copy of " + describeNames(process->unwritten()) + " of report '" +
+          report.identifier() + "' (is the disk full?): the report is kept in processing for the next launch");
+      return false;
+    }
+  } else {
+    setAsideDamagedRecords(report);
   }
   if (!packagingEnabled()) {
     log("Report packaging disabled");
@@ -59,10 +76,33 @@ bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, b
   return uploadPackagedReportAtPath(*package->finalPath(), urgent);
 }
 
+void VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& report) {
+  report.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
+    if (const auto damage = VRDRecordDamage(path)) {
+      setAside(path, report.identifier() + "-" + std::filesystem::path(path).filename().string(), "record", *damage);
+    }
+  });
+}
+
+void VRDReportsController::setAside(const std::string& path, const std::string& name, const char* kind,
+                                    const std::string& damage) {
+  const auto kept = fileManager_.setAsideItemAtPath(path, name);
+  log(std::string("Damaged ") + kind + " '" + path + "': " + damage + "; " +
+      (kept ? "kept aside as '" + *kept + "'" : std::string("left where it is")) + ", not sent");
+}
+
 bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, bool urgent) {
   if (!submissionEnabled()) {
     log("Submission disabled");
     return false;
+  }
+  // An empty or missing package was submitted already; anything else must be whole to go.
+  std::error_code sizeError;
+  if (std::filesystem::file_size(path, sizeError) != 0 && !sizeError) {
+    if (const auto damage = VRDPackageDamage(path)) {
+      setAside(path, std::filesystem::path(path).filename().string(), "package", *damage);
+      return false;
+    }
   }
   if (debug()) log(std::string("Submitting report") + (urgent ? " as urgent" : ""));
   if (uploader_ != nullptr) return uploader_->submitPackageMultipartMimeAtPath(path, urgent);

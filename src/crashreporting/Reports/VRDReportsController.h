@@ -51,8 +51,11 @@ class VRDReportsController {
 
   /// The whole pipeline; true when the package was handed to the upload and the upload started. With
   /// `processing`, the report is first moved into processing and symbolicated there (its path follows it); one
-  /// already in processing is symbolicated again where it lies.
+  /// already in processing is symbolicated again where it lies. A symbolicated copy that cannot be written whole
+  /// leaves the report in processing, unpackaged. Crash records that are no records are set aside first.
   bool prepareAndSubmitReport(VRDInternalReport& report, bool urgent, bool processing);
+  /// Hands the package to the upload, unless submission is off or the package is damaged (then it is set aside
+  /// with a log line and never sent).
   bool uploadPackagedReportAtPath(const std::string& path, bool urgent);
   /// Builds the upload request of the package and hands it to the network client; false when the package is
   /// empty or gone (already submitted), its size is unknown, or there is no client or no address.
@@ -75,6 +78,9 @@ class VRDReportsController {
 
  private:
   bool runPipeline(VRDInternalReport& report, bool urgent, bool processing);
+  /// Crash records that are no records go aside (logged), so the rest of the report is sent without them.
+  void setAsideDamagedRecords(const VRDInternalReport& report);
+  void setAside(const std::string& path, const std::string& name, const char* kind, const std::string& damage);
 
   VRDReportsControllerDelegate& delegate_;
   VRDPackageUploader* uploader_ = nullptr;

@@ -18,27 +18,7 @@ namespace {
 constexpr const char* kReportsEndpoint = "https://reports.zizozu.com";
 constexpr const char* kBetaEndpoint = "https://api.zizozu.com";
 
-std::size_t skipSignAndZeros(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  while (i < text.size() && text[i] == '0') ++i;
-  return i;
-}
-
 }  // namespace
-
-bool VRDBoolFromText(std::string_view text) {
-  const std::size_t i = skipSignAndZeros(text);
-  if (i >= text.size()) return false;
-  const char c = text[i];
-  return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
-}
-
-bool VRDBoolValue(const Value& value) {
-  if (const auto* text = value.get<std::string>()) return VRDBoolFromText(*text);
-  return value.boolValue();
-}
 
 std::uint32_t VRDUnsignedIntValue(const Value& value) {
   if (const auto* whole = value.get<std::int64_t>()) return static_cast<std::uint32_t>(*whole);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "crashreporting/platform/TruthValue.h"
 #include "crashreporting/platform/Value.h"
 
 // The crash kit's read-only view of its configuration: the downloaded settings (with a fixed default for every
@@ -13,11 +14,6 @@
 
 namespace crashreporting {
 
-/// A text read as a truth value the way the platform's string-to-bool does: leading spaces, an optional sign
-/// and leading zeros, then "Y", "y", "T", "t" or a digit 1–9 is true; anything else is false.
-bool VRDBoolFromText(std::string_view text);
-/// A number's truth, or a text's as above; false for anything else.
-bool VRDBoolValue(const Value& value);
 /// A number, or a text's leading decimal number, as an unsigned 32-bit value (wrapping as the platform does).
 std::uint32_t VRDUnsignedIntValue(const Value& value);
 

@@ -1,5 +1,6 @@
 #include "crashreporting/Reports/VRDThreadArrayOperation.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,9 +9,21 @@
 
 #include "crashreporting/Capture/VRDDemangle.h"
 #include "crashreporting/Capture/VRDFile.h"
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
+namespace {
+
+bool syncFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+}  // namespace
 
 void VRDThreadArrayOperation::enumerateFramesWithBlock(
     const std::function<void(VRDStackFrame& frame, std::size_t index)>& block) {
@@ -62,8 +75,9 @@ void VRDSerializeSymbolicatedFramesOperation::main() {
   std::string name(".");
   name.append(output.filename().string()).append(".partial");
   const std::string partial = (output.parent_path() / name).string();
+  written_ = false;
   VRDFile file;
-  if (!VRDFileInitWithPathMode(&file, partial.c_str(), false, false)) {
+  if (!VRDFileInitWithPathMode(&file, partial.c_str(), false, true)) {
     SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
     return;
   }
@@ -86,11 +100,29 @@ void VRDSerializeSymbolicatedFramesOperation::main() {
   }
   VRDFileWriteArrayEnd(&file);
   VRDFileWriteSectionEnd(&file);
-  const bool synced = ::fsync(file.fd) == 0;
-  if (!VRDFileClose(&file) || !synced || std::rename(partial.c_str(), outputPath_.c_str()) != 0) {
+  const bool closed = VRDFileClose(&file);  // flushes the buffer first
+  if (!closed || !syncFile(partial) || !readsBackWhole(partial) ||
+      std::rename(partial.c_str(), outputPath_.c_str()) != 0) {
     SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
     std::remove(partial.c_str());
+    return;
   }
+  written_ = true;
+}
+
+bool VRDSerializeSymbolicatedFramesOperation::readsBackWhole(const std::string& path) const {
+  const auto lines = VRDFileReadSections(path.c_str(), false);
+  if (!lines || lines->size() != 1) return false;
+  const Value* threads = lines->front().member("threads");
+  const Array* read = threads ? threads->get<Array>() : nullptr;
+  const VRDThreadArray empty;
+  const VRDThreadArray& wrote = threadArray() ? *threadArray() : empty;
+  if (read == nullptr || read->size() != wrote.size()) return false;
+  for (std::size_t i = 0; i < wrote.size(); ++i) {
+    const Array* frames = (*read)[i].get<Array>();
+    if (frames == nullptr || frames->size() != wrote[i].size()) return false;
+  }
+  return true;
 }
 
 }  // namespace crashreporting

@@ -54,12 +54,18 @@ class VRDSerializeSymbolicatedFramesOperation : public VRDThreadArrayOperation {
  public:
   explicit VRDSerializeSymbolicatedFramesOperation(std::string outputPath) : outputPath_(std::move(outputPath)) {}
   const std::string& outputPath() const { return outputPath_; }
-  /// Writes the `threads` record beside the output path and renames it into place, so an interrupted write
-  /// never leaves a torn file under the final name.
+  /// Writes the `threads` record beside the output path and renames it into place only once it reads back whole
+  /// (a full disk refuses writes without a word to the writer), so no torn file ever stands under the final name.
   void main() override;
+  /// Whether the copy is in place, whole.
+  bool written() const { return written_; }
 
  private:
+  /// Whether the file at `path` holds exactly the one `threads` line of this operation's frames.
+  bool readsBackWhole(const std::string& path) const;
+
   std::string outputPath_;
+  bool written_ = false;
 };
 
 }  // namespace crashreporting

@@ -24,7 +24,7 @@ void removeFile(const fs::path& file) {
 }  // namespace
 
 fs::path VZDEventPaths::rootDirectory() {
-  return tilvane::xdg::cacheHome() / kZIZDataFolderName / ZIZApplicationGetBundleIdentifier().value_or("") /
+  return tilvane::xdg::cacheHome() / kZIZDataFolderName / ZIZApplicationGetFolderName().value_or("") /
          "analytics" / "v2";
 }
 

@@ -1,5 +1,7 @@
 #include "crashreporting/VizuzodKit/VZDSettings.h"
 
+#include "crashreporting/platform/TruthValue.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -29,12 +31,7 @@ const Value* VZDSettings::entry(std::string_view section, std::string_view key) 
 bool VZDSettings::boolean(std::string_view section, std::string_view key, bool fallback) const {
   const Value* value = entry(section, key);
   if (!value) return fallback;
-  if (const auto* s = value->get<std::string>()) {
-    // A text is true when it starts with Y, y, T, t or a non-zero digit.
-    const char c = s->empty() ? '0' : (*s)[0];
-    return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
-  }
-  return numberOf(*value) != 0;
+  return VRDBoolValue(*value);
 }
 
 std::int64_t VZDSettings::integer(std::string_view section, std::string_view key, std::int64_t fallback) const {

@@ -1,6 +1,7 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 
 #include <chrono>
+#include <future>
 
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
@@ -184,7 +185,7 @@ void VZDVizuzodController::rotateAndSubmitCurrentLog() {
   eventQueue_->addOperations(operations, false);
 }
 
-VZDLogPipeline VZDVizuzodController::pipeline() const {
+VZDLogPipeline VZDVizuzodController::pipeline() {
   return VZDLogPipeline(rootEventDirectory_,
                         [weak = weak_from_this()](const fs::path& packaged, const std::string& boundary) {
                           const auto self = weak.lock();
@@ -199,12 +200,35 @@ VZDLogPipeline VZDVizuzodController::pipeline() const {
 }
 
 std::shared_ptr<Operation> VZDVizuzodController::uploadOperationForFileAtURL(const fs::path& packaged,
-                                                                           const std::string& boundary) const {
-  auto upload = std::make_shared<VZDUploadOperation>(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(),
-                                                     metadata_->APIKey(), packaged, boundary);
+                                                                           const std::string& boundary) {
+  // Decided when the step runs, not when it is made: a package that is finished after the settings arrived goes
+  // at once, even when its log was rotated before them.
+  return std::make_shared<VZDBlockOperation>([weak = weak_from_this(), packaged, boundary] {
+    if (const auto self = weak.lock()) self->submitPackagedFile(packaged, boundary);
+  });
+}
+
+void VZDVizuzodController::submitPackagedFile(const fs::path& packaged, const std::string& boundary) {
   // Without settings the packaged file waits for them (or for the next start).
-  if (!settings_->valid()) upload->cancel();
-  return upload;
+  if (!settings_ || !settings_->valid() || !settings_->shouldCollectAnalytics()) return;
+  // Once per package: settings that arrive list every package on disk, and its own chain may still be queued.
+  if (!uploadsUnderWay_.insert(boundary).second) return;
+  VZDUploadOperation upload(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(), metadata_->APIKey(),
+                            packaged, boundary);
+  upload.main();
+}
+
+bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  // The steps that events queued may queue more (rotation, packaging): wait until a marker finds nothing left.
+  for (;;) {
+    const auto done = std::make_shared<std::promise<void>>();
+    std::future<void> marked = done->get_future();
+    eventQueue_->addOperationWithBlock([done] { done->set_value(); });
+    if (marked.wait_until(deadline) != std::future_status::ready) return false;
+    if (eventQueue_->operationCount() == 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+  }
 }
 
 void VZDVizuzodController::zizozuSettingsDidBecomeAvailable() {
@@ -324,6 +348,7 @@ void VZDVizuzodController::uploaderCompletedRequest(VZDUploader&, const URLReque
 
 void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& uploader, const std::string& uniqueName,
                                                                  const std::optional<Error>& error) {
+  uploadsUnderWay_.erase(uniqueName);
   if (error) logger().log("Failed to upload '" + uniqueName + "': " + error->description());
   logger().log("Finished transmission of '" + uniqueName + "'.");
   // Our names are multipart boundaries: anything else names no file of ours.

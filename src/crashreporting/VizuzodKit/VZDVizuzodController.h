@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -77,6 +78,10 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   void setupFlushTimer();
   void flushTimerFired();
 
+  /// From any thread but the event queue's: waits until the queue has run everything queued before the call
+  /// and all that work queued in turn, at most `bound`; whether it did.
+  bool waitForQueuedWork(std::chrono::steady_clock::duration bound);
+
   const std::shared_ptr<OperationQueue>& eventQueue() const { return eventQueue_; }
   const std::filesystem::path& rootEventDirectory() const { return rootEventDirectory_; }
   /// Read these on the event queue (or once it is idle).
@@ -112,8 +117,10 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   static void write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const std::filesystem::path& log);
   void takeSettings(const std::optional<Dictionary>& dictionary);
   std::shared_ptr<Operation> uploadOperationForFileAtURL(const std::filesystem::path& packaged,
-                                                         const std::string& boundary) const;
-  VZDLogPipeline pipeline() const;
+                                                         const std::string& boundary);
+  /// On the event queue: uploads the package once valid settings allow it, unless it is already under way.
+  void submitPackagedFile(const std::filesystem::path& packaged, const std::string& boundary);
+  VZDLogPipeline pipeline();
 
   const std::optional<std::string> betaToken_;
   const std::filesystem::path rootDirectory_;
@@ -133,6 +140,8 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   std::optional<VZDSettings> settings_;
   std::unique_ptr<VZDTimer> flushTimer_;
   std::unique_ptr<VZDRavumaAnalyticsBridge> ravumaAnalyticsBridge_;
+  /// Unique names handed to the uploader and not yet finished.
+  std::set<std::string> uploadsUnderWay_;
 };
 
 }  // namespace crashreporting

@@ -1,5 +1,9 @@
 #include "crashreporting/VizuzodKit/Vizuzod.h"
 
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
@@ -49,7 +53,18 @@ void Vizuzod::start(std::optional<std::string> betaToken) {
     VZDLogger::sharedLogger().setDebugMode(Zizozu::sharedSDK().debug());
     VZDLogger::sharedLogger().log("Initialized");
     setVizuzodController(VZDVizuzodController::initWithBetaToken(std::move(betaToken)));
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit([] { flush(); }); });
   });
+}
+
+bool Vizuzod::flush(double seconds) {
+  if (!Shared<Vizuzod>::exists()) return true;
+  const auto controller = sharedInstance().vizuzodController();
+  if (!controller) return true;
+  const auto bound = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(std::isfinite(seconds) && seconds > 0 ? std::min(seconds, 3600.0) : 0.0));
+  return controller->waitForQueuedWork(bound);
 }
 
 std::shared_ptr<VZDVizuzodController> Vizuzod::vizuzodController() const {

@@ -65,6 +65,13 @@ class Vizuzod final : public KitObject {
   /// The crash of the previous run, at `date` (seconds since 1970); nothing without a date.
   static void logPreviousSessionCrashedOnDate(std::optional<double> date);
 
+  /// Waits until every event logged before the call is on disk (and the rotation and packaging it started are
+  /// done), at most `seconds`; whether everything was. A started kit also does this when the process exits
+  /// normally (returning from main, or exit()), so the last events of a run are not lost. Not from the kit's
+  /// own queue: it would wait its whole bound.
+  static bool flush(double seconds = kFlushSeconds);
+  static constexpr double kFlushSeconds = 5.0;
+
  private:
   static void logEvent(std::shared_ptr<const VZDEvent> event);
 

@@ -60,7 +60,9 @@ URLSynchronousReply sendSynchronousRequest(const URLRequest& request,
                                            const std::optional<std::string>& anchorCertificates) {
   const auto collector = std::make_shared<Collector>();
   URLLoader loader;
-  const URLLoader::ConnectionId connection = loader.start(request, anchorCertificates, collector);
+  const URLLoader::ConnectionId connection = loader.start(request, anchorCertificates, collector,
+                                                                // the caller waits: the whole send is bounded too
+                                                                request.timeoutInterval());
   const double timeout = request.timeoutInterval();
   const double limit = (std::isfinite(timeout) && timeout > 0 ? std::min(timeout, 3600.0) : 60.0) + kMarginSeconds;
   if (auto reply = collector->wait(limit)) return std::move(*reply);

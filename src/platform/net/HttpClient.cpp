@@ -141,6 +141,8 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
     return failure(HttpErrorCode::invalidRequest, "not a request method: \"" + request.method + "\"");
   if (!std::isfinite(request.timeout) || request.timeout <= 0)
     return failure(HttpErrorCode::invalidRequest, "the time-out must be a positive number of seconds");
+  if (!std::isfinite(request.idleTimeout) || request.idleTimeout < 0)
+    return failure(HttpErrorCode::invalidRequest, "the idle time-out must be a number of seconds, 0 or more");
   for (const auto& [name, value] : request.headers) {
     if (!isToken(name) || !isFieldValue(value))
       return failure(HttpErrorCode::invalidRequest, "not a header field: \"" + name + "\"");
@@ -171,7 +173,15 @@ std::optional<HttpResponse> prepare(Transfer& transfer) {
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, std::max(timeoutMs, 1L));
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(timeoutMs, 1L));
+  long connectMs = timeoutMs;
+  if (request.idleTimeout > 0) {
+    // Under one byte a second for that long: curl measures in whole seconds.
+    const double idle = std::min(request.idleTimeout, kMaxTimeout);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(idle))));
+    connectMs = std::min(connectMs, static_cast<long>(idle * 1000.0));
+  }
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(connectMs, 1L));
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxBodyBytes));
   curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -261,9 +271,13 @@ HttpResponse finish(Transfer& transfer, CURLcode result) {
     code = HttpErrorCode::tooLarge;
     message = "the reply's header is longer than " + std::to_string(kMaxHeaderBytes) + " bytes";
   } else if (code == HttpErrorCode::timedOut) {
+    double elapsed = 0;
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_TOTAL_TIME, &elapsed);
+    const bool idle = transfer.request.idleTimeout > 0 && elapsed + 0.5 < transfer.request.timeout;
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%g", transfer.request.timeout);
-    message = std::string("no complete reply within ") + seconds + " s (" + message + ")";
+    std::snprintf(seconds, sizeof seconds, "%g", idle ? transfer.request.idleTimeout : transfer.request.timeout);
+    message = (idle ? std::string("nothing moved for ") : std::string("no complete reply within ")) + seconds +
+              " s (" + message + ")";
   }
   response.error = HttpError{code, std::move(message)};
   return response;

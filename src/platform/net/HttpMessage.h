@@ -32,6 +32,10 @@ struct HttpRequest {
   std::string bodyFile;
   /// Seconds for the whole exchange: connecting, sending and the reply to its last byte.
   double timeout = 60.0;
+  /// Seconds in which no byte goes either way before the exchange fails as timed out (curl's low-speed limit, in
+  /// whole seconds; connecting counts too), so a slow but live peer may take up to `timeout` while a silent one
+  /// costs only this. 0: none, `timeout` alone.
+  double idleTimeout = 0;
   /// The reply's body may be at most this long; a longer one fails with HttpErrorCode::tooLarge.
   std::size_t maxBodyBytes = 1024 * 1024;
   /// Follows at most five redirects, to http or https addresses only.

@@ -26,6 +26,13 @@ struct CurlTextDeleter {
   void operator()(char* text) const { curl_free(text); }
 };
 
+std::optional<std::string> part(CURLU* url, CURLUPart which, unsigned flags) {
+  char* text = nullptr;
+  if (curl_url_get(url, which, &text, flags) != CURLUE_OK || text == nullptr) return std::nullopt;
+  const std::unique_ptr<char, CurlTextDeleter> owned(text);
+  return std::string(text);
+}
+
 }  // namespace
 
 bool isWebURL(std::string_view text) {
@@ -45,6 +52,33 @@ bool isWebURL(std::string_view text) {
   if (curl_url_get(url.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) return false;
   const std::unique_ptr<char, CurlTextDeleter> owned(host);
   return host && host[0] != '\0';
+}
+
+std::optional<std::string> resolveWebURL(std::string_view base, std::string_view reference) {
+  if (!isWebURL(base) || reference.empty() || reference.size() > kMaxLength) return std::nullopt;
+  const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url) return std::nullopt;
+  // Setting a relative reference over a whole address resolves it against that address.
+  if (curl_url_set(url.get(), CURLUPART_URL, std::string(base).c_str(), 0) != CURLUE_OK ||
+      curl_url_set(url.get(), CURLUPART_URL, std::string(reference).c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
+    return std::nullopt;
+  auto resolved = part(url.get(), CURLUPART_URL, 0);
+  if (!resolved || !isWebURL(*resolved)) return std::nullopt;
+  return resolved;
+}
+
+std::optional<std::string> webOrigin(std::string_view text) {
+  if (!isWebURL(text)) return std::nullopt;
+  const std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, std::string(text).c_str(), 0) != CURLUE_OK) return std::nullopt;
+  auto scheme = part(url.get(), CURLUPART_SCHEME, 0);
+  auto host = part(url.get(), CURLUPART_HOST, 0);
+  const auto port = part(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+  if (!scheme || !host || !port) return std::nullopt;
+  for (std::string* piece : {&*scheme, &*host})
+    for (char& c : *piece)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return *scheme + "://" + *host + ":" + *port;
 }
 
 std::string percentEncode(std::string_view text) {

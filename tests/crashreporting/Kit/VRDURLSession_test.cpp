@@ -258,9 +258,13 @@ TEST(VRDURLSessionConfigurationTest, ThereAreNoBackgroundSessionsOnLinux) {
   VRDURLSessionConfiguration configuration;
   configuration.HTTPAdditionalHeaders = {{"A", "b"}};
   configuration.timeoutIntervalForRequest = 5;
+  configuration.timeoutIntervalForResource = 90;
+  configuration.allowsCellularAccess = false;
   const auto kept = configuration.copy();
   EXPECT_EQ(kept.HTTPAdditionalHeaders, configuration.HTTPAdditionalHeaders);
-  EXPECT_EQ(kept.timeoutIntervalForRequest, 60.0);  // only the header fields travel
+  EXPECT_EQ(kept.timeoutIntervalForRequest, 5.0);  // the time-outs travel: the resource one bounds each task
+  EXPECT_EQ(kept.timeoutIntervalForResource, 90.0);
+  EXPECT_TRUE(kept.allowsCellularAccess);  // nothing here has cellular access to decide
   EXPECT_EQ(VRDURLSession::newDefaultDelegateQueue()->maxConcurrentOperationCount(), 1u);
 }
 

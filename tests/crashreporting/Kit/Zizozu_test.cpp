@@ -4,9 +4,13 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <regex>
+#include <thread>
 
 #include "crashreporting/Kit/AdmiraKit.h"
 #include "crashreporting/Kit/ZIZException.h"
@@ -71,6 +75,39 @@ TEST_F(KitFixture, StartsTheKitsInOrderAddsTheAnalyticsKitAndHonoursOnlyTheFirst
             std::vector<std::string>{
                 "[Zizozu] [Zizozu +with] called multiple times. Only the first call is honored, please "
                 "pass all kits you wish to initialize"});
+}
+
+TEST_F(KitFixture, ASecondCallerWaitsUntilTheFirstStartHasStartedTheKits) {
+  useInfo(validConfig());
+  std::promise<void> entered;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> kitStarted{false};
+  KitClass slow = kit("SlowKit");
+  slow.initializeIfNeeded = [&] {
+    entered.set_value();
+    released.wait();
+    kitStarted = true;
+  };
+  std::thread first([&] { Zizozu::with({&slow}); });
+  entered.get_future().wait();
+
+  std::promise<bool> secondSaw;
+  std::future<bool> seen = secondSaw.get_future();
+  std::thread second([&] {
+    Zizozu::with({&slow});
+    secondSaw.set_value(kitStarted.load());
+  });
+  // While the first start is held, the second call must not have returned; this wait cannot end early on the
+  // guard that waits, only on one that lets the second caller through.
+  EXPECT_EQ(seen.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  release.set_value();
+  first.join();
+  second.join();
+  EXPECT_TRUE(seen.get());
+  EXPECT_EQ(log_.count("[Zizozu] [Zizozu +with] called multiple times. Only the first call is honored, please "
+                       "pass all kits you wish to initialize"),
+            1u);
 }
 
 TEST_F(KitFixture, AKitInstanceCountsAsItsClassAndTheListIsCompletedByWhatIsPresent) {

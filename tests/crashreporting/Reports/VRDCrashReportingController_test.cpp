@@ -1,21 +1,51 @@
 #include "crashreporting/Reports/VRDCrashReportingController.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <fstream>
+#include <random>
 
 #include "crashreporting/Capture/VRDMachException.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
+#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDReport.h"
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ControllerTest.h"
+#include "crashreporting/support/Package.h"
 
 namespace crashreporting::test {
 namespace {
 
 namespace fs = std::filesystem;
 using std::chrono::seconds;
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+/// A whole package of one text part, in prepared, named by its boundary.
+fs::path writePackage(const VRDFileManager& store, const std::string& boundary) {
+  const fs::path path = fs::path(store.preparedPath()) / (boundary + ".multipartmime");
+  FileOutputStream stream(path.string());
+  ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
+  encoder.encode([](ZIZMultipartMimeStreamEncoder& parts) {
+    parts.addValue(Value("k"), "api_key");
+    const std::string record = R"({"signal":{"time":3}})" "\n";
+    parts.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(record.data()), record.size()), "notes.txt",
+                      std::string("text/plain"), "notes.txt");
+  });
+  return path;
+}
 
 /// The crash kit as the controller sees it; the answers are the test's to choose.
 class FakeKit : public VRDCrashReportingControllerDelegate {
@@ -309,8 +339,7 @@ TEST_F(Controller, ResumesReportsLeftInProcessingAndPackagesLeftInPrepared) {
   ASSERT_TRUE(store_.prepareForNewLaunch());
   const fs::path half = earlierReport("half");
   ASSERT_TRUE(store_.moveItemAtPath(half.string(), store_.processingPath()));
-  const fs::path package = fs::path(store_.preparedPath()) / "left.multipartmime";
-  std::ofstream(package) << "x";
+  const fs::path package = writePackage(store_, "left");
   auto controller = make();
   ASSERT_TRUE(start(*controller));
   const auto uploads = uploader_.uploads();
@@ -360,15 +389,29 @@ TEST_F(Controller, TheLastChanceSubmitsACopyOfThisRunsOnlyReportAtOnce) {
   ASSERT_EQ(store_.activePathContents().size(), 1u);
   const fs::path current = store_.activePathContents()[0];
   std::ofstream(current / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n";
+  // Its lines go to this run's own log.
+  const auto logged = [&](const std::string& line) { return count(readText(current / "sdk.log"), line); };
 
   // A second folder in active: which one crashed is unclear, so nothing is sent.
   const fs::path other = earlierReport("other");
   EXPECT_FALSE(controller->attemptCurrentReportSubmission());
   EXPECT_TRUE(uploader_.uploads().empty());
   EXPECT_FALSE(fs::exists(current.string() + "-submit"));
+  EXPECT_EQ(logged("] Attempting to submit the current report\n"), 1u);
+  EXPECT_EQ(logged("] More than one directory in active - cannot submit\n"), 1u);
   fs::remove_all(other);
 
+  // A copy that cannot be made (a pipe in the folder is no file to copy): nothing is sent either.
+  ASSERT_EQ(mkfifo((current / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(controller->attemptCurrentReportSubmission());
+  EXPECT_EQ(logged("] Error: unable to copy report for submission\n"), 1u);
+  EXPECT_TRUE(uploader_.uploads().empty());
+  fs::remove(current / "pipe");
+  fs::remove_all(current.string() + "-submit");
+
+  EXPECT_EQ(logged("] Attempting submission\n"), 0u);
   controller->potentiallySubmittableCrashOccurred();
+  EXPECT_EQ(logged("] Attempting submission\n"), 1u);
   const auto uploads = uploader_.uploads();
   ASSERT_EQ(uploads.size(), 1u);
   EXPECT_TRUE(uploads[0].synchronously);
@@ -408,6 +451,129 @@ TEST_F(Controller, WorkScheduledForLaterDoesNothingOnceTheControllerHasGone) {
   EXPECT_EQ(timer_.fire(seconds(600)), 1);
   EXPECT_EQ(timer_.fire(seconds(2)), 1);
   drainMainQueue();
+}
+
+/// Writes past `bytes` fail for every file of this process while it lives, as they would on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of ending the process
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = SIG_DFL;
+};
+
+/// The crash kit's side of a report's processing, without a controller.
+class PipelineDelegate : public VRDReportsControllerDelegate {
+ public:
+  VRDSettings settingsForReportsController(VRDReportsController&) override { return VRDSettings(); }
+  std::optional<std::string> bundleIdentifierForReportsController(VRDReportsController&) override { return "b"; }
+  std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "k"; }
+  void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
+                                                     const std::optional<Error>&) override {}
+};
+
+TEST_F(Controller, AReportCutShortByAFullDiskIsSymbolicatedAgainAndSentWholeByTheNextStart) {
+  const fs::path folder = earlierReport("earlier", false);
+  std::ofstream(folder / "binary_images.vrdrecord") << R"({"load":{"base":4096,"size":4096}})" "\n";
+  std::ofstream(folder / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n"
+                                             << R"({"threads":[{"stacktrace":[4100,4200,9]},{"stacktrace":[4101]}]})"
+                                                "\n";
+  fs::create_directories(store_.processingPath());
+  fs::create_directories(store_.preparedPath());
+  {
+    // An earlier run processed the report on a full disk.
+    PipelineDelegate delegate;
+    VRDReportsController reports(delegate, &uploader_, store_);
+    auto report = VRDInternalReport::reportWithPath(folder.string());
+    ASSERT_TRUE(report);
+    const FileSizeLimit full(64);
+    EXPECT_FALSE(reports.prepareAndSubmitReport(*report, false, true));
+  }
+  EXPECT_TRUE(uploader_.uploads().empty());
+  EXPECT_TRUE(store_.preparedPathContents().empty());
+  const fs::path kept = fs::path(store_.processingPath()) / "earlier";
+  EXPECT_TRUE(fs::exists(kept / "signal.vrdrecord"));
+  EXPECT_FALSE(fs::exists(kept / "signal.vrdrecord.symbolicated"));
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Reports] Could not write the symbolicated copy of signal.vrdrecord of "
+                       "report 'earlier' (is the disk full?): the report is kept in processing for the next launch"),
+            1u);
+
+  // The next start, with room again.
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  settle(*controller);
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  const std::string package = uploader_.uploads()[0].path;
+  std::optional<std::string> symbolicated;
+  for (const PackagePart& part : parsePackage(readText(package), fs::path(package).stem().string()))
+    if (part.name == "signal.vrdrecord.symbolicated") symbolicated = gunzip(part.body);
+  ASSERT_TRUE(symbolicated);
+  const auto threads = nlohmann::json::parse(*symbolicated)["threads"];
+  ASSERT_EQ(threads.size(), 2u);
+  EXPECT_EQ(threads[0].size(), 3u);
+  EXPECT_EQ(threads[1].size(), 1u);
+  EXPECT_FALSE(fs::exists(kept));
+}
+
+TEST_F(Controller, DamagedPackagesAreSetAsideWithALineEachAndOnlyTheWholeOneIsSent) {
+  fs::create_directories(store_.preparedPath());
+  const fs::path good = writePackage(store_, "A-WHOLE");
+  const fs::path truncated = writePackage(store_, "B-TRUNCATED");
+  fs::resize_file(truncated, fs::file_size(truncated) - 20);
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::string noise(4096, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  const fs::path garbled = fs::path(store_.preparedPath()) / "C-RANDOM.multipartmime";
+  std::ofstream(garbled, std::ios::binary) << noise;
+  const fs::path zeroed = fs::path(store_.preparedPath()) / "D-ZEROED.multipartmime";
+  std::ofstream(zeroed, std::ios::binary) << std::string(4096, '\0');
+
+  auto controller = make();
+  ASSERT_TRUE(start(*controller));
+  settle(*controller);
+  ASSERT_EQ(uploader_.uploads().size(), 1u);
+  EXPECT_EQ(uploader_.uploads()[0].path, good.string());
+  const auto lines = log_.lines();
+  for (const fs::path& damaged : {truncated, garbled, zeroed}) {
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.starts_with("[Vuveradarad:Crash:Reports] Damaged package '" + damaged.string() + "': ");
+              }),
+              1)
+        << damaged;
+    EXPECT_FALSE(fs::exists(damaged));
+  }
+  const auto aside = store_.contentsOfDirectory(store_.damagedPath());
+  ASSERT_EQ(aside.size(), 3u);
+  EXPECT_TRUE(aside[0].ends_with("B-TRUNCATED.multipartmime") || aside[1].ends_with("B-TRUNCATED.multipartmime") ||
+              aside[2].ends_with("B-TRUNCATED.multipartmime"));
+}
+
+TEST_F(Controller, NoMoreThanTenDamagedItemsAreKeptTheNewestOnes) {
+  fs::create_directories(store_.preparedPath());
+  for (int i = 0; i < 12; ++i) {
+    const fs::path item = fs::path(store_.preparedPath()) / ("item" + std::to_string(i));
+    std::ofstream(item) << i;
+    ASSERT_TRUE(store_.setAsideItemAtPath(item.string(), "item" + std::to_string(i)));
+  }
+  const auto aside = store_.contentsOfDirectory(store_.damagedPath());
+  ASSERT_EQ(aside.size(), VRDFileManager::kMaxDamagedItems);
+  EXPECT_TRUE(aside.front().ends_with("item2"));
+  EXPECT_TRUE(aside.back().ends_with("item11"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -185,7 +186,11 @@ TEST_F(UploadClient, AServerThatStaysDownGetsBoundedRestartsAndThePackageIsKept)
 
 TEST_F(UploadClient, APackageUnderWayIsNotStartedTwice) {
   server_.setReply(kReports, {200, {{"Content-Type", "application/json"}}, "{}", 0.5});
+  Zizozu::sharedSDK().setDebug(true);  // the client's lines below are written in debug mode only
   makeClient();
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Client] Background session uploading not supported, asynchronous "
+                       "uploading will be used"),
+            1u);
   const std::string path = package("ONCE", 100);
   ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(path, false));
   ASSERT_TRUE(server_.waitForRequests(1));
@@ -194,6 +199,67 @@ TEST_F(UploadClient, APackageUnderWayIsNotStartedTwice) {
   queue_->waitUntilAllOperationsAreFinished();
   EXPECT_EQ(server_.requestCount(), 1u);
   EXPECT_EQ(finished().size(), 1u);
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Client] A task currently exists for this upload, skipping"), 1u);
+  client_->URLSessionDidBecomeInvalidWithError(Error{"d", 7, {}, {}});
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Client] session became invalid: " + Error{"d", 7, {}, {}}.description()),
+            1u);
+}
+
+TEST_F(UploadClient, AnUploadTheServerAcceptedIsDoneWhateverItsReplysBodyAndIsNotSentAgain) {
+  // Past the 16 MiB a reply may hold, and of another type than asked for: still the server took the report.
+  server_.setReply(kReports, {200, {{"Content-Type", "text/html"}}, std::string(20 << 20, 'x')});
+  makeClient();
+  const std::string path = package("ACCEPTED", 100);
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(path, false));
+  ASSERT_TRUE(done_.waitFor(1));
+  ASSERT_EQ(finished().size(), 1u);
+  EXPECT_FALSE(finished()[0].second) << finished()[0].second->description();
+  EXPECT_FALSE(fs::exists(path));
+
+  // The same for an urgent, synchronous send.
+  const std::string urgent = package("ACCEPTEDNOW", 100);
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(urgent, true));
+  ASSERT_EQ(finished().size(), 2u);
+  EXPECT_FALSE(finished()[1].second);
+  EXPECT_FALSE(fs::exists(urgent));
+  EXPECT_EQ(server_.requestCount(), 2u);
+  EXPECT_EQ(clock_->delays.size(), 0u);
+}
+
+TEST_F(UploadClient, TheFirstFailedAttemptOfAPackageIsAWarningAndItsRetriesAreNot) {
+  server_.setReply(kReports, ScriptedReply::withStatus(500));
+  makeClient();
+  // Restarts wait here until the test lets them go.
+  std::mutex mutex;
+  std::vector<std::function<void()>> held;
+  Awaiter scheduled;
+  client_->setScheduler([&](std::chrono::nanoseconds, std::function<void()> block) {
+    {
+      const std::lock_guard lock(mutex);
+      held.push_back(std::move(block));
+    }
+    scheduled.notify();
+  });
+  const std::string path = package("WARNED", 100);
+  const std::string warning = "[Vuveradarad:Crash:Client] WARNING: the upload of 'v3/prepared/WARNED.multipartmime' "
+                              "failed (status 500); it will be tried again";
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(path, false));
+  ASSERT_TRUE(scheduled.waitFor(1));  // the first attempt failed and its restart waits
+  EXPECT_EQ(log_.count(warning), 1u);
+  std::function<void()> restart;
+  {
+    const std::lock_guard lock(mutex);
+    restart = held.back();
+  }
+  restart();
+  ASSERT_TRUE(scheduled.waitFor(2));
+  EXPECT_EQ(server_.requestCount(), 2u);
+  EXPECT_EQ(log_.count(warning), 1u);  // without debug mode a retry says nothing more
+  const auto lines = log_.lines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+              return line.find("WARNED") != std::string::npos;
+            }),
+            1);
 }
 
 TEST_F(UploadClient, UrgentUploadsAreSentBeforeTheCallReturnsAndOnlySuccessIsReported) {

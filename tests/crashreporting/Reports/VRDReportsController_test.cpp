@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 
 #include "crashreporting/Reports/VRDPackageReportOperation.h"
@@ -147,6 +148,28 @@ TEST_F(Reports, WithPackagingDisabledTheReportStaysInProcessing) {
   EXPECT_EQ(report->path(), (fs::path(store_.processingPath()) / "earlier").string());
   EXPECT_TRUE(store_.preparedPathContents().empty());
   EXPECT_TRUE(submitted_.empty());
+}
+
+TEST_F(Reports, ACrashRecordThatIsNoRecordIsSetAsideWithItsReasonAndTheRestIsSent) {
+  std::ofstream(folder_ / "signal.vrdrecord", std::ios::binary) << std::string(512, '\0');
+  std::ofstream(folder_ / "exception.vrdrecord") << "{\"exception\":{\"time\":3}}\n{\"threads\":[{\"stack";  // torn: fine
+  auto report = VRDInternalReport::reportWithPath(folder_.string());
+  ASSERT_TRUE(controller_.prepareAndSubmitReport(*report, false, true));
+  ASSERT_EQ(submitted_.size(), 1u);
+  std::vector<std::string> names;
+  for (const auto& part : parts(submitted_[0].first)) names.push_back(part.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"api_key", "report_id", "exception.vrdrecord", "metadata.vrdrecord"}));
+  const std::string moved = (fs::path(store_.processingPath()) / "earlier" / "signal.vrdrecord").string();
+  const auto lines = log_.lines();
+  ASSERT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+              return line.starts_with("[Vuveradarad:Crash:Reports] Damaged record '" + moved +
+                                      "': it holds only zero bytes; kept aside as '" + store_.damagedPath());
+            }),
+            1);
+  const auto aside = store_.contentsOfDirectory(store_.damagedPath());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_TRUE(aside[0].ends_with("-s-1-signal.vrdrecord"));
+  EXPECT_EQ(readText(aside[0]), std::string(512, '\0'));
 }
 
 TEST_F(Reports, ACancelledPackagingLeavesNoPackage) {

@@ -6,6 +6,7 @@
 #include "crashreporting/VizuzodKit/VZDEvent.h"
 #include "crashreporting/VizuzodKit/VZDEventFilter.h"
 #include "crashreporting/VizuzodKit/VZDMetadata.h"
+#include "crashreporting/platform/TruthValue.h"
 #include "crashreporting/support/LibraryTest.h"
 
 namespace crashreporting {
@@ -41,6 +42,18 @@ TEST_F(VZDSettingsTest, ReadsEachValueOrItsDefault) {
   EXPECT_TRUE(given.shouldForwardToRavumaAnalytics());
   EXPECT_EQ(given.vizuzodURL(), "https://127.0.0.1:1/e");
   EXPECT_EQ(VZDSettings(Dictionary{}).maxPendingSendFiles(), 100);
+}
+
+TEST_F(VZDSettingsTest, TextSwitchesReadAsThePlatformReadsThemAndTheCrashKitAgrees) {
+  for (const auto& [text, truth] : std::vector<std::pair<std::string, bool>>{
+           {"007", true}, {"  yes", true}, {"-1", true}, {"+0", false}, {"00", false}, {"0x1", false},
+           {"no", false}, {"", false}, {"True", true}}) {
+    const Dictionary dictionary{{"features", Value(Dictionary{{"collect_analytics", Value(text)}})},
+                                {"analytics", Value(Dictionary{{"forward_to_host_analytics", Value(text)}})}};
+    EXPECT_EQ(VZDSettings(dictionary).shouldCollectAnalytics(), truth) << '"' << text << '"';
+    EXPECT_EQ(VZDSettings(dictionary).shouldForwardToRavumaAnalytics(), truth) << '"' << text << '"';
+    EXPECT_EQ(VRDBoolFromText(text), truth) << '"' << text << '"';
+  }
 }
 
 TEST_F(VZDSettingsTest, SamplesLifecycleEventsByTheInstallationHash) {

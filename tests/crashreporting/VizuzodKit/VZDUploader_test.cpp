@@ -197,6 +197,21 @@ TEST_F(VZDUploaderTest, AnUploadRunningWhenTheSessionIsDroppedStillFinishesAndSt
   EXPECT_EQ(uploader_->defaultUploadTimeout(), 600.0);
 }
 
+// Real seconds, kept short: the upload time-out bounds a whole upload, however alive its server.
+TEST_F(VZDUploaderTest, TheUploadTimeOutBoundsTheWholeUploadAndTheNextSessionTakesANewOne) {
+  server_.setReply("/trickle", ScriptedReply::trickled(std::string(25, 'x'), 0.1));  // about 2.5 s, never idle
+  uploader_->setDefaultUploadTimeout(1);
+  upload("TTTT", server_.url("/trickle"));
+  ASSERT_TRUE(clock_.waitForScheduled(1));  // ended by the limit: a retry waits
+  EXPECT_EQ(server_.requestCount(), 1u);
+  uploader_->setDefaultUploadTimeout(60);
+  clock_.runNext();
+  const auto finished = delegate_->finished(1);
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_FALSE(finished[0].second);
+  EXPECT_EQ(server_.requestCount(), 2u);
+}
+
 class VZDUploaderPinningTest : public tilvane::test::TlsTestSuite<VZDUploaderTest> {
  protected:
   void SetUp() override {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
@@ -145,6 +146,30 @@ TEST_F(VZDVizuzodControllerTest, BeforeSettingsEventsAreWrittenAndRotatedThenSet
   EXPECT_EQ(server_->requestCount(), 1u);
 }
 
+TEST_F(VZDVizuzodControllerTest, EveryPackageMadeBeforeTheSettingsIsSentWhenTheyArriveInTheSameRun) {
+  start();
+  // The queue is held while 57 flushes and the settings' arrival are queued: every rotation then packages its
+  // log after the settings were taken, as in a burst that meets the first download.
+  std::promise<void> release;
+  const std::shared_future<void> held = release.get_future().share();
+  controller_->eventQueue()->addOperationWithBlock([held] { held.wait(); });
+  for (int i = 0; i < 57; ++i) post(kVZDWillResignActiveNotification);
+  std::string error;
+  fs::create_directories(ZIZSettingsOnboardingManager::settingsDirectoryPath());
+  std::ofstream(ZIZSettingsOnboardingManager::settingsPath())
+      << *json::encode(Value(settings({{"flush_interval_secs", Value(30)}})), error);
+  NotificationCenter::defaultCenter().postNotificationName(ZIZSettingsAvailableNotification);
+  release.set_value();
+  drain();
+  // All of them at once: the virtual clock has not moved, so well within one flush interval.
+  ASSERT_TRUE(server_->waitForRequests(57, 60));
+  ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
+  EXPECT_EQ(server_->requestCount(), 57u);
+  std::set<std::string> bodies;
+  for (const auto& request : server_->requests()) bodies.insert(request.body);
+  EXPECT_EQ(bodies.size(), 57u);  // each package once
+}
+
 TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndOneAtItDoesNot) {
   start();
   for (const std::uintmax_t size : {8000u, 8001u}) {
@@ -272,6 +297,7 @@ TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
 
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {
   server_->queueReply("/spi/v2/events", ScriptedReply::withStatus(503));
+  VZDLogger::sharedLogger().setDebugMode(true);
   start();
   deliverSettings(settings({}));
   post(kVZDWillResignActiveNotification);
@@ -288,6 +314,19 @@ TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARej
   ASSERT_TRUE(server_->waitForRequests(3));
   ASSERT_TRUE(eventually([&] { return files("multipartmime").empty(); }));
   EXPECT_EQ(clock_.delays().size(), 1u);
+  VZDLogger::sharedLogger().setDebugMode(false);
+
+  // What the uploader's delegate said of the three attempts: one retry, two ends, one of them a failure.
+  const auto lines = log_.lines();
+  const auto starting = [&](const std::string& prefix) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.starts_with(prefix); });
+  };
+  EXPECT_EQ(starting("[Vizuzod] Transmitting packaged events for '"), 2);
+  EXPECT_EQ(starting("[Vizuzod] Error transmitting '"), 2);
+  EXPECT_EQ(starting("[Vizuzod] Scheduling retry for '"), 1);
+  EXPECT_EQ(starting("[Vizuzod] Retrying task with name "), 1);
+  EXPECT_EQ(starting("[Vizuzod] Failed to upload '"), 1);
+  EXPECT_EQ(starting("[Vizuzod] Finished transmission of '"), 2);
 }
 
 TEST_F(VZDVizuzodControllerTest, TheFlushTimerSendsOnlyALogPastThePayloadSize) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 #include "crashreporting/Kit/Zizozu.h"
@@ -9,7 +11,10 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/ProcessShared.h"
+#include "crashreporting/platform/PropertyList.h"
 #include "crashreporting/support/LibraryTest.h"
+#include "platform/base/XdgPaths.h"
+#include "crashreporting/support/Package.h"
 
 namespace crashreporting {
 namespace {
@@ -90,6 +95,49 @@ TEST_F(VizuzodTest, ClassFunctionsHandTheirEventsToTheController) {
   drain(*controller);
   EXPECT_FALSE(fs::exists(current));  // sent on: the crash rotated it first
   EXPECT_EQ(VZDFileUtils::filesWithExtension("multipartmime", controller->rootEventDirectory()).size(), 2u);
+}
+
+TEST_F(VizuzodTest, ABundleIdentifierOfDotsCannotMoveTheEventsFolderOutOfTheLibrarysOwn) {
+  for (const char* identifier : {"..", ".", "org/.."}) {
+    MainBundle::set(BundleInfo{Dictionary{{"CFBundleIdentifier", Value(identifier)}}, {}});
+    const fs::path root = VZDVizuzodController::rootDirectory().lexically_normal();
+    const fs::path library = (fs::path(tilvane::xdg::cacheHome()) / "com.zizozu").lexically_normal();
+    EXPECT_EQ(std::mismatch(library.begin(), library.end(), root.begin(), root.end()).first, library.end())
+        << identifier << " gave " << root;
+    EXPECT_EQ(root.filename(), "v2");
+  }
+}
+
+// Events logged just before the process ends normally are on disk: the kit waits for its queue at exit.
+TEST_F(VizuzodTest, EveryEventLoggedBeforeANormalExitIsOnDisk) {
+  std::string error;
+  const auto xml = plist::encodeXml(Dictionary{{"CFBundleIdentifier", Value("org.example.exit")},
+                                               {"Zizozu", Value(Dictionary{{"APIKey", Value("key-1")}})}},
+                                    error);
+  ASSERT_TRUE(xml) << error;
+  const fs::path info = tempDir() / "Info.plist";
+  std::ofstream(info) << *xml;
+  const std::string command = "XDG_CACHE_HOME='" + (tempDir() / "cache").string() + "' XDG_DATA_HOME='" +
+                              dataHome().string() + "' XDG_CONFIG_HOME='" + configHome().string() + "' '" +
+                              CRASHREPORTING_HOST "' '" + info.string() + "' events 1000 >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  // Wherever each line is now: the current log, a rotated log, its gzip, or a package.
+  const fs::path events = tempDir() / "cache" / "com.zizozu" / "org.example.exit" / "analytics" / "v2" / "events";
+  const std::string line = "\"custom_type\":\"exit-test\"";
+  std::size_t written = 0;
+  const auto countIn = [&](const std::string& text) {
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++written;
+  };
+  for (const auto& log : VZDFileUtils::filesWithExtension("log", events)) countIn(readAll(log));
+  for (const auto& gz : VZDFileUtils::filesWithExtension("gz", events)) {
+    if (!fs::exists(fs::path(gz).replace_extension("log"))) countIn(test::gunzip(readAll(gz)).value_or(""));
+  }
+  for (const auto& package : VZDFileUtils::filesWithExtension("multipartmime", events)) {
+    for (const auto& part : test::parsePackage(readAll(package), package.stem().string()))
+      countIn(test::gunzip(part.body).value_or(""));
+  }
+  EXPECT_EQ(written, 1000u);
 }
 
 }  // namespace

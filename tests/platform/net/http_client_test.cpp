@@ -198,6 +198,42 @@ TEST_F(HttpClientTest, ServersThatNeverEndOrHangUpOrAreAbsentAreErrors) {
   EXPECT_EQ(refused.error->code, HttpErrorCode::couldNotConnect) << refused.errorText();
 }
 
+TEST_F(HttpClientTest, AnIdleTimeOutEndsASilentExchangeButNotAMovingOne) {
+  ScriptedReply silent = ScriptedReply::ok("late");
+  silent.delay = 20;
+  server_.setReply("/silent", silent);
+  server_.setReply("/endless", ScriptedReply::neverEnding());  // a byte every 0.1 s
+
+  const HttpResponse quiet = exchange({.url = server_.url("/silent"), .timeout = 60, .idleTimeout = 1});
+  ASSERT_TRUE(quiet.error);
+  EXPECT_EQ(quiet.error->code, HttpErrorCode::timedOut);
+  EXPECT_EQ(quiet.error->message.rfind("nothing moved for 1 s", 0), 0u) << quiet.errorText();
+
+  // Alive, so only the whole exchange's limit ends it.
+  const HttpResponse moving = exchange({.url = server_.url("/endless"), .timeout = 2.5, .idleTimeout = 1});
+  ASSERT_TRUE(moving.error);
+  EXPECT_EQ(moving.error->code, HttpErrorCode::timedOut);
+  EXPECT_EQ(moving.error->message.rfind("no complete reply within 2.5 s", 0), 0u) << moving.errorText();
+
+  EXPECT_EQ(exchange({.url = server_.url("/silent"), .idleTimeout = -1}).error.value_or(net::HttpError{}).code,
+            HttpErrorCode::invalidRequest);
+}
+
+TEST(WebURLTest, LocationsResolveAgainstTheirAddressAndOriginsCompareAsTheyShould) {
+  EXPECT_EQ(net::resolveWebURL("https://a.example/x/y?q", "/z"), "https://a.example/z");
+  EXPECT_EQ(net::resolveWebURL("https://a.example/x/y", "w"), "https://a.example/x/w");
+  EXPECT_EQ(net::resolveWebURL("https://a.example/x", "//b.example/p"), "https://b.example/p");
+  EXPECT_EQ(net::resolveWebURL("https://a.example/x", "HTTP://c.example:81/"), "http://c.example:81/");
+  EXPECT_EQ(net::resolveWebURL("https://a.example/x", "file:///etc/passwd"), std::nullopt);
+  EXPECT_EQ(net::resolveWebURL("not a url", "/z"), std::nullopt);
+
+  EXPECT_EQ(net::webOrigin("HTTPS://A.Example/p"), "https://a.example:443");
+  EXPECT_EQ(net::webOrigin("https://a.example:443/q"), net::webOrigin("https://a.example/"));
+  EXPECT_NE(net::webOrigin("http://a.example/"), net::webOrigin("https://a.example/"));
+  EXPECT_NE(net::webOrigin("http://127.0.0.1:80/"), net::webOrigin("http://127.0.0.1:81/"));
+  EXPECT_EQ(net::webOrigin("ftp://a.example/"), std::nullopt);
+}
+
 TEST_F(HttpClientTest, RequestsThatCannotBeSentFailWithoutReachingAnyServer) {
   server_.setReply("/", ScriptedReply::ok("root"));
   const auto code = [&](HttpRequest request) {

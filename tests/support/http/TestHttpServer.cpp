@@ -292,6 +292,13 @@ void TestHttpServer::serve(int fd) {
       }
       if (!hasLength && reply.sendLength) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
       out += "Connection: close\r\n\r\n";
+      if (reply.ending == ScriptedReply::Ending::trickle) {
+        if (!stream.write(out)) return;
+        for (const char byte : reply.body)
+          if (!pause(reply.trickleInterval) || !stream.write(std::string(1, byte))) return;
+        stream.finish();
+        return;
+      }
       if (stream.write(out) && stream.write(reply.body)) stream.finish();
     }();
   }

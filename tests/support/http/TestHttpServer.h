@@ -24,6 +24,7 @@ struct ScriptedReply {
     complete,           ///< status line, fields, Content-Length and the body, then the connection closes
     closeWithoutReply,  ///< the connection closes once the request was read, with nothing sent
     neverEnding,        ///< status line and fields, then one byte of body every 0.1 s until the client goes
+    trickle,            ///< as complete, but the body one byte every `trickleInterval` seconds: slow, yet alive
   };
   int status = 200;
   Fields headers;
@@ -33,12 +34,18 @@ struct ScriptedReply {
   Ending ending = Ending::complete;
   /// Without a Content-Length field the body ends where the connection closes.
   bool sendLength = true;
+  double trickleInterval = 0.1;
 
   static ScriptedReply ok(std::string body, std::string contentType = "application/json") {
     return {200, {{"Content-Type", std::move(contentType)}}, std::move(body)};
   }
   static ScriptedReply withStatus(int status, std::string body = "") { return {status, {}, std::move(body)}; }
   static ScriptedReply closed() { return {0, {}, "", 0, Ending::closeWithoutReply}; }
+  static ScriptedReply trickled(std::string body, double interval) {
+    ScriptedReply reply{200, {{"Content-Type", "application/json"}}, std::move(body), 0, Ending::trickle};
+    reply.trickleInterval = interval;
+    return reply;
+  }
   static ScriptedReply neverEnding() { return {200, {{"Content-Type", "application/json"}}, "", 0, Ending::neverEnding}; }
 };
 

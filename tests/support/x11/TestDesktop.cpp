@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -69,6 +70,24 @@ void X11DesktopTest::SetUp() {
   probe_ = std::make_unique<XProbe>(display_);
   ASSERT_TRUE(probe_->ok());
   desktopAtStart_ = probe_->currentDesktop();
+  // Tests count and admit the desktop's windows, so each starts on a desktop holding nothing but its dock: the
+  // windows of the test before may still be closing, and a window nobody asked for must fail here, by name,
+  // rather than be taken for the test's own.
+  std::vector<std::string> strangers;
+  const bool empty = waitUntil(
+      [&] {
+        strangers.clear();
+        for (const xcb_window_t w : probe_->clientList()) {
+          const auto types = probe_->cardinals(w, "_NET_WM_WINDOW_TYPE");
+          if (types.size() == 1 && types[0] == probe_->atom("_NET_WM_WINDOW_TYPE_DOCK")) continue;
+          std::string cls = probe_->text(w, "WM_CLASS");
+          std::replace(cls.begin(), cls.end(), '\0', ' ');
+          strangers.push_back(cls.empty() ? std::to_string(w) : cls);
+        }
+        return strangers.empty();
+      },
+      10.0);
+  ASSERT_TRUE(empty) << "the test desktop holds windows no test made: " << ::testing::PrintToString(strangers);
 }
 
 void X11DesktopTest::TearDown() {

@@ -158,11 +158,19 @@ start_wm() {
       cmd=(icewm)
       ;;
     fluxbox)
+      # A home of its own that already holds every file fluxbox looks for: without ~/.fluxbox (a fresh machine)
+      # its first start writes its defaults over the -rc file, and their wallpaper's setter opens an xmessage.
+      local fbhome="$dir/fluxbox-home"
+      rm -rf "$fbhome" && mkdir -p "$fbhome/.fluxbox"
       sed "s|@STATE@|$dir|g" "$conf/fluxbox/init" >"$dir/fluxbox-init"
       cp "$conf/fluxbox/keys" "$dir/fluxbox-keys"
       : >"$dir/fluxbox-menu"
       : >"$dir/fluxbox-apps"
       echo "background: none" >"$dir/fluxbox-overlay"
+      local f
+      for f in init keys menu apps overlay; do cp "$dir/fluxbox-$f" "$fbhome/.fluxbox/$f"; done
+      : >"$fbhome/.fluxbox/windowmenu"
+      env=("HOME=$fbhome")
       cmd=(fluxbox -rc "$dir/fluxbox-init")
       ;;
     xfwm4 | xfwm4-compositor)

@@ -122,7 +122,12 @@ TEST_F(AdvancedWindowDesktopTest, ALayoutMadeInTheWindowMovesTheFocusedTerminalB
   EXPECT_EQ(runCommand({"import", "-window", window, std::string(TILVANE_ARTEFACT_DIR) + "/x11-advanced-layouts.png"}),
             0);
 
-  const auto stored = StoreService::shared().customLayouts();
+  // The program writes its store on its own time: wait until the layout holds its hot key.
+  std::vector<CustomLayoutModelPtr> stored;
+  EXPECT_TRUE(waitUntil([&] {
+    stored = StoreService::shared().customLayouts();
+    return stored.size() == 1 && stored[0]->keyCode() == 15;
+  }, 15.0)) << output_;
   ASSERT_EQ(stored.size(), 1u) << output_;
   EXPECT_EQ(stored[0]->type(), 1);
   EXPECT_EQ(stored[0]->width(), 2);

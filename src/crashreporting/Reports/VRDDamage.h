@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Whether a package or a crash record is what the library wrote, checked before either is sent: a server that is
+// handed a truncated or overwritten file stores garbage that no engineer can read, and nobody learns why.
+
+namespace crashreporting {
+
+/// Why the package at `path` is not whole, in a few words; none when it is: it opens with the boundary its
+/// file name gives, every part is complete and names its field, every gzip part decodes to its end, and the
+/// closing boundary ends the file.
+std::optional<std::string> VRDPackageDamage(const std::string& path);
+
+/// Why the crash record at `path` is no record, or none when it is one (or is empty or absent): a record whose
+/// last line was torn by the crash still counts, one with no line that is a JSON object does not.
+std::optional<std::string> VRDRecordDamage(const std::string& path);
+
+}  // namespace crashreporting
