@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -53,7 +54,11 @@ class AltStackScope {
   AltStackScope() : installed_(VRDSignalInstallAltStackOnCurrentThread()) {
     if (!installed_) return;
     const std::lock_guard lock(covered().mutex);
-    covered().threads.insert(tid_);
+    try {
+      covered().threads.insert(tid_);
+    } catch (const std::bad_alloc&) {
+      // Not noted: the set-up's pass, if it comes, asks this thread too, and it answers that it has a stack.
+    }
   }
   ~AltStackScope() {
     if (!installed_) return;
@@ -129,7 +134,13 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
   const crashreporting::CreateFunction create = crashreporting::libcCreate();
   if (create == nullptr) return EAGAIN;
   if (!crashreporting::giveStacks.load(std::memory_order_relaxed)) return create(thread, attributes, routine, argument);
-  auto start = std::make_unique<crashreporting::Start>(crashreporting::Start{routine, argument});
+  std::unique_ptr<crashreporting::Start> start;
+  try {
+    start = std::make_unique<crashreporting::Start>(crashreporting::Start{routine, argument});
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the thread starts without a stack of ours rather than not at all.
+    return create(thread, attributes, routine, argument);
+  }
   const int result = create(thread, attributes, crashreporting::startWithAltStack, start.get());
   if (result == 0) start.release();
   return result;
