@@ -6,6 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -37,6 +41,10 @@ Covered& covered() {
   static Covered instance;
   return instance;
 }
+
+// Threads started here that have not yet noted themselves as covered (they run with every signal blocked until
+// then, so the set-up's pass would take them for threads that never answer).
+std::atomic<int> starting{0};
 
 CreateFunction libcCreate() {
   static const auto function = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
@@ -79,38 +87,68 @@ class AltStackScope {
 void* startWithAltStack(void* data) {
   const Start start = *std::unique_ptr<Start>(static_cast<Start*>(data));
   const AltStackScope scope;
+  starting.fetch_sub(1);
   return start.routine(start.argument);
+}
+
+// Waits, briefly, until the threads being started are under way.
+void waitForStartingThreads() {
+  const timespec step{0, 100000};
+  for (int i = 0; i < 2000 && starting.load() > 0; ++i) nanosleep(&step, nullptr);
 }
 
 // Up to 200 ms for the running threads to take their stacks: each answers from its signal handler at once
 // unless it blocks the signal.
 constexpr long kAnswerMilliseconds = 200;
 
+// Whether thread `tid` blocks `signal` now (the SigBlk mask of its status file); false when that cannot be read.
+bool blocksSignal(std::int32_t tid, int signal) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/status", tid);
+  std::vector<char> status(8192);
+  if (VRDReadSmallFile(path, status.data(), status.size()) <= 0) return false;
+  const char* line = std::strstr(status.data(), "\nSigBlk:");
+  if (line == nullptr) return false;
+  const unsigned long long mask = std::strtoull(line + 8, nullptr, 16);
+  return signal >= 1 && signal <= 64 && (mask >> (signal - 1) & 1) != 0;
+}
+
 }  // namespace
 
 void VRDThreadStartEnable() noexcept { giveStacks.store(true); }
 
 int VRDThreadStartGiveRunningThreadsAltStacks() {
+  waitForStartingThreads();
   std::vector<std::int32_t> threads(VRDProcessMaximumThreads);
   const int listed = VRDThreadListRead(threads.data(), threads.size());
   if (listed <= 0) return 0;
   const auto count = static_cast<std::uint32_t>(listed);
   const std::int32_t self = VRDCurrentThreadID();
+  const int signal = VRDThreadCaptureCurrentSignal();
   std::vector<void*> stacks(count, nullptr);
+  // A thread that blocks the signal would never answer: it is not asked, so the start does not wait for it.
+  std::vector<bool> blocking(count, false);
   {
     const std::lock_guard lock(covered().mutex);
     for (std::uint32_t i = 0; i < count; ++i) {
-      if (threads[i] != self && !covered().threads.contains(threads[i])) stacks[i] = VRDSignalMapAltStack();
+      if (threads[i] == self || covered().threads.contains(threads[i])) continue;
+      if (signal != 0 && blocksSignal(threads[i], signal)) {
+        blocking[i] = true;
+      } else {
+        stacks[i] = VRDSignalMapAltStack();
+      }
     }
   }
   std::vector<std::uint32_t> outcomes(count, VRDThreadCaptureIdle);
   VRDThreadCaptureGiveAltStacks(threads.data(), stacks.data(), outcomes.data(), count, kAnswerMilliseconds);
   int without = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (stacks[i] == nullptr || outcomes[i] == VRDThreadCaptureAltStackTaken) continue;
-    // A thread that has not answered may still take its stack: that one stays mapped.
-    if (outcomes[i] != VRDThreadCaptureAltStackRequested) VRDSignalUnmapAltStack(stacks[i]);
-    if (outcomes[i] == VRDThreadCaptureAltStackHadOne) continue;
+    if (!blocking[i]) {
+      if (stacks[i] == nullptr || outcomes[i] == VRDThreadCaptureAltStackTaken) continue;
+      // A thread that has not answered may still take its stack: that one stays mapped.
+      if (outcomes[i] != VRDThreadCaptureAltStackRequested) VRDSignalUnmapAltStack(stacks[i]);
+      if (outcomes[i] == VRDThreadCaptureAltStackHadOne) continue;
+    }
     char name[64];
     if (!VRDThreadGetName(threads[i], name, sizeof name)) continue;  // gone
     ++without;
@@ -141,7 +179,12 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
     // Out of memory: the thread starts without a stack of ours rather than not at all.
     return create(thread, attributes, routine, argument);
   }
+  crashreporting::starting.fetch_add(1);
   const int result = create(thread, attributes, crashreporting::startWithAltStack, start.get());
-  if (result == 0) start.release();
+  if (result == 0) {
+    start.release();
+  } else {
+    crashreporting::starting.fetch_sub(1);
+  }
   return result;
 }
