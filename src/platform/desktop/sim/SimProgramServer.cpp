@@ -5,6 +5,12 @@ namespace tilvane::sim {
 void SimProgramServer::activateIgnoringOtherApps(bool flag) {
   ++activations_;
   if (flag) ++ignoringOthers_;
+  if (keyWindow_) ++broughtForward_;
+}
+
+void SimProgramServer::orderFront(std::uint64_t windowNumber) {
+  keyWindow_ = windowNumber;
+  ++broughtForward_;
 }
 
 void SimProgramServer::setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) {
