@@ -6,6 +6,7 @@ void SimProgramServer::activateIgnoringOtherApps(bool flag) {
   ++activations_;
   if (flag) ++ignoringOthers_;
   if (keyWindow_) ++broughtForward_;
+  if (activationObserver_) activationObserver_();
 }
 
 void SimProgramServer::orderFront(std::uint64_t windowNumber) {

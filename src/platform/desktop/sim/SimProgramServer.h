@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -29,6 +30,8 @@ class SimProgramServer final : public ProgramServer {
   /// How many times a window was brought to the user: ordered front, or brought back by an activation while
   /// there was a key window.
   int windowsBroughtForward() const { return broughtForward_; }
+  /// Called at each activation, after it is counted (to see what the desktop showed then).
+  void onActivation(std::function<void()> observer) { activationObserver_ = std::move(observer); }
   /// The level last set for the window; absent when none was.
   std::optional<CGWindowLevel> windowLevel(std::uint64_t windowNumber) const;
 
@@ -37,6 +40,7 @@ class SimProgramServer final : public ProgramServer {
   int ignoringOthers_ = 0;
   int broughtForward_ = 0;
   std::optional<std::uint64_t> keyWindow_;
+  std::function<void()> activationObserver_;
   std::map<std::uint64_t, CGWindowLevel> levels_;
 };
 

@@ -148,15 +148,20 @@ void QtWorkspaceDetailView::reloadItems() {
 
 void QtWorkspaceDetailView::refreshSelectedItemIcon() {
   const int row = controller_.controls().selectedItemRow;
-  if (WorkspaceItemTableCellView* cell = cellAt(row))
-    cell->setIcon(controller_.iconReference(static_cast<std::size_t>(row)));
+  if (WorkspaceItemTableCellView* cell = cellAt(row)) showItem(*cell, row);
 }
 
 void QtWorkspaceDetailView::reloadItemRow(int row) {
   auto* cell = new WorkspaceItemTableCellView;
   cell->setAttribute(Qt::WA_TransparentForMouseEvents);
-  cell->setIcon(controller_.iconReference(static_cast<std::size_t>(row)));
+  showItem(*cell, row);
   replaceRowCell(*tableView_, row, cell);
+}
+
+void QtWorkspaceDetailView::showItem(WorkspaceItemTableCellView& cell, int row) const {
+  const ItemApplication application = controller_.itemApplication(static_cast<std::size_t>(row));
+  cell.setIcon(application.icon);
+  cell.setName(itemRowText(application), application.found);
 }
 
 WorkspaceItemTableCellView* QtWorkspaceDetailView::cellAt(int row) const {

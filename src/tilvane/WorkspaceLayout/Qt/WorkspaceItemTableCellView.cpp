@@ -1,5 +1,7 @@
 #include "WorkspaceLayout/Qt/WorkspaceItemTableCellView.h"
 
+#include <QFontMetrics>
+#include <algorithm>
 #include <QPixmap>
 
 #include "RuleLayout/Qt/AppImages.h"
@@ -7,10 +9,29 @@
 namespace tilvane {
 
 WorkspaceItemTableCellView::WorkspaceItemTableCellView(const QRect& frame, QWidget* parent)
-    : QWidget(parent), icon_(new QLabel(this)) {
+    : QWidget(parent), icon_(new QLabel(this)), name_(new QLabel(this)) {
   setGeometry(frame);
   icon_->setGeometry(kIconInset, kIconInset, kIconSide, kIconSide);
   icon_->setScaledContents(true);
+  name_->setTextFormat(Qt::PlainText);
+  elide();
+}
+
+void WorkspaceItemTableCellView::setName(const std::string& text, bool found) {
+  fullName_ = QString::fromStdString(text);
+  name_->setStyleSheet(found ? QString() : QStringLiteral("color: gray;"));
+  name_->setToolTip(fullName_);
+  elide();
+}
+
+void WorkspaceItemTableCellView::resizeEvent(QResizeEvent*) { elide(); }
+
+void WorkspaceItemTableCellView::elide() {
+  constexpr int kGap = 8;
+  const int left = kIconInset + kIconSide + kGap;
+  const int width = std::max(0, this->width() - left - kGap);
+  name_->setGeometry(left, kIconInset, width, kIconSide);
+  name_->setText(QFontMetrics(name_->font()).elidedText(fullName_, Qt::ElideRight, width));
 }
 
 void WorkspaceItemTableCellView::setIcon(const std::optional<std::string>& path) {

@@ -159,18 +159,30 @@ TEST_F(AppsPaneTest, AddingSelectsTheNewLastRowAndWhatCannotBeAddedIsAnAlert) {
   EXPECT_EQ(rows().size(), 2u);
 }
 
-TEST(AppFileDialogTest, TakesAnExistingFileOrFolder) {
+TEST(AppFileDialogTest, TakesADesktopEntryAndStartsInTheApplicationsFolders) {
   ScopedTempDir temp;
-  fs::create_directories(temp.path() / "Notes.app");
-  for (const fs::path& pick : {temp.path() / "Notes.app", temp.path() / "entry.desktop"}) {
-    writeText(temp.path() / "entry.desktop", "[Desktop Entry]\n");
-    AppFileDialog dialog;
-    dialog.setDirectory(QString::fromStdString(temp.path().string()));
-    dialog.selectFile(QString::fromStdString(pick.string()));
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted) << pick;
-    EXPECT_EQ(dialog.selectedFiles().value(0).toStdString(), pick.string());
-  }
+  const fs::path data = temp.path() / "data";
+  fs::create_directories(data / "applications" / "Notes.app");
+  writeText(data / "applications" / "entry.desktop", "[Desktop Entry]\n");
+  const ScopedEnv dataHome("XDG_DATA_HOME", data.string());
+  const ScopedEnv dataDirs("XDG_DATA_DIRS", (temp.path() / "none").string());
+  AppFileDialog dialog;
+  EXPECT_EQ(dialog.windowTitle().toStdString(), NSLocalizedString("ChooseApplication"));
+  EXPECT_EQ(dialog.directory().absolutePath().toStdString(), (data / "applications").string());
+  ASSERT_EQ(dialog.sidebarUrls().size(), 1) << "the folder that does not exist is left out";
+  EXPECT_TRUE(dialog.nameFilters().value(0).endsWith("(*.desktop)"));
+
+  dialog.selectFile(QString::fromStdString((data / "applications" / "entry.desktop").string()));
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.selectedFiles().value(0).toStdString(), (data / "applications" / "entry.desktop").string());
+
+  // A folder is no application here: "Open" goes into it.
+  AppFileDialog folder;
+  folder.selectFile(QString::fromStdString((data / "applications" / "Notes.app").string()));
+  folder.accept();
+  EXPECT_NE(folder.result(), QDialog::Accepted);
+  EXPECT_EQ(folder.directory().absolutePath().toStdString(), (data / "applications" / "Notes.app").string());
 }
 
 }  // namespace
