@@ -71,7 +71,7 @@ class OwnWindowsTest : public X11DesktopTest {
   xcb_window_t open(const std::string& target, const std::string& title) {
     startAgain({"tilvane://action?target=" + target});
     std::optional<xcb_window_t> window;
-    EXPECT_TRUE(waitUntil([&] { return (window = windowTitled(title)).has_value() && withTheUser(*window); }))
+    EXPECT_TRUE(waitUntil([&] { return (window = windowTitled(title)).has_value() && withTheUser(*window); }, 20.0))
         << title << "\n" << output_;
     return window.value_or(0);
   }
