@@ -33,10 +33,11 @@ TEST(CommandLineTest, ReadsHelpVersionAURLOrNothingAndRefusesTheRest) {
       {{"-v"}, Action::refuse, ""},
       {{"tilvane://space?id=a", "tilvane://space?id=b"}, Action::refuse, ""},
       {{"http://example.invalid"}, Action::refuse, ""},
-      {{std::string("tilvane://") + std::string(20, 'a')}, Action::refuse, ""},  // over the 16 bytes allowed
+      {{std::string("tilvane://") + std::string(31, 'a')}, Action::refuse, ""},  // over the 40 bytes allowed
+      {{std::string("tilvane://") + std::string(30, 'a')}, Action::run, std::string("tilvane://") + std::string(30, 'a')},
   };
   for (const auto& c : cases) {
-    const CommandLine line = readCommandLine(c.args, 16 + 10);
+    const CommandLine line = readCommandLine(c.args, 40);
     const std::string shown = c.args.empty() ? "(none)" : c.args[0];
     EXPECT_EQ(line.action, c.action) << shown;
     EXPECT_EQ(line.url, c.url) << shown;

@@ -1,10 +1,10 @@
 #include "WorkspaceLayout/Qt/WorkspaceItemTableCellView.h"
 
-#include <QFontMetrics>
 #include <algorithm>
 #include <QPixmap>
 
 #include "RuleLayout/Qt/AppImages.h"
+#include "UI/Widgets/Elision.h"
 
 namespace tilvane {
 
@@ -20,7 +20,6 @@ WorkspaceItemTableCellView::WorkspaceItemTableCellView(const QRect& frame, QWidg
 void WorkspaceItemTableCellView::setName(const std::string& text, bool found) {
   fullName_ = QString::fromStdString(text);
   name_->setStyleSheet(found ? QString() : QStringLiteral("color: gray;"));
-  name_->setToolTip(fullName_);
   elide();
 }
 
@@ -31,7 +30,7 @@ void WorkspaceItemTableCellView::elide() {
   const int left = kIconInset + kIconSide + kGap;
   const int width = std::max(0, this->width() - left - kGap);
   name_->setGeometry(left, kIconInset, width, kIconSide);
-  name_->setText(QFontMetrics(name_->font()).elidedText(fullName_, Qt::ElideRight, width));
+  showElided(*name_, fullName_);
 }
 
 void WorkspaceItemTableCellView::setIcon(const std::optional<std::string>& path) {
