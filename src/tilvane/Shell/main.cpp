@@ -6,8 +6,7 @@
 // the loop and Qt.
 #include <QApplication>
 #include <cctype>
-#include <QDesktopServices>
-#include <QUrl>
+#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,8 +37,10 @@
 #include "Shell/Updates/LinuxUpdater.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/desktop/x11/BrowserOpener.h"
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/l10n/Localization.h"
 #include "platform/dispatch/QtMainLoop.h"
 #include "platform/base/Relaunch.h"
 #include "platform/base/XdgPaths.h"
@@ -133,9 +134,17 @@ int main(int argc, char** argv) {
   const WebAddresses web = WebAddresses::fromEnvironment();
   RemoteNotificationManager announcements(http, web.remoteNotification);
   bool relaunch = false;
-  const auto openURL = [](const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
-  };
+  // A desktop without a browser fails only when its opener ends: the user is then given the address.
+  x11::BrowserOpener browser([](const std::string& url) {
+    LogManager::warning("no web browser opened " + url);
+    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
+                                QString::fromStdString(NSLocalizedString("NoBrowser")), QMessageBox::Ok);
+    box->setInformativeText(QString::fromStdString(url));
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+  });
+  const auto openURL = [&browser](const std::string& url) { return browser.open(url); };
   updates::HttpFeedSource feedSource(http);
   updates::QtUpdateAlert updateAlert;
   LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
