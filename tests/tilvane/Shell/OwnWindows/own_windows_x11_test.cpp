@@ -8,6 +8,7 @@
 #include <chrono>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,23 @@ TEST_F(OwnWindowsTest, WithTheIconShowingASecondStartOpensNothing) {
   startAgain({"tilvane://action?target=advanced"});
   ASSERT_TRUE(waitUntil([&] { return windowTitled("Tilvane Advanced").has_value(); }));
   EXPECT_FALSE(windowTitled("Tilvane Preferences").has_value());
+}
+
+// Only the program's own log lines reach the terminal: no toolkit warning (an icon shown before it has its
+// image, say) among them, from the start to the end.
+TEST_F(OwnWindowsTest, ANormalStartPrintsOnlyItsOwnLogLines) {
+  start();
+  open("preferences", "Tilvane Preferences");
+  kill(program_->pid(), SIGTERM);
+  EXPECT_EQ(exitCode(*program_, output_, 20.0), 0);
+  program_.reset();
+  std::istringstream lines(output_);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    const bool ours = line.rfind("ℹ️ ", 0) == 0 || line.rfind("⚠️ ", 0) == 0 || line.rfind("🔴 ", 0) == 0;
+    EXPECT_TRUE(ours) << "not a line of the program's log: \"" << line << "\"";
+  }
+  EXPECT_GT(count, 10);
 }
 
 }  // namespace
