@@ -68,11 +68,10 @@ TEST_F(GridDragDesktopTest, APressDragAndReleaseOnTheGridStoresTheRectangle) {
     left = centreOf(0);
     right = centreOf(1);
   }
+  // That window must be gone before the program's own is looked for.
   ASSERT_TRUE(waitUntil([&] {
     QApplication::processEvents();
-    for (const std::uint32_t w : probe().clientList())
-      if (probe().text(w, "WM_NAME") == "Tilvane Advanced") return false;
-    return true;
+    return !MeasuredAdvancedWindow::listed(probe());
   }));
 
   auto program = startTilvane();
@@ -83,8 +82,7 @@ TEST_F(GridDragDesktopTest, APressDragAndReleaseOnTheGridStoresTheRectangle) {
   EXPECT_EQ(exitCode(*opener, output_, 10.0), 0) << output_;
   std::optional<std::uint32_t> window;
   ASSERT_TRUE(waitUntil([&] {
-    for (const std::uint32_t w : probe().clientList())
-      if (probe().text(w, "WM_NAME") == "Tilvane Advanced") window = w;
+    window = MeasuredAdvancedWindow::listed(probe());
     return window && probe().activeWindow() == window;
   }, 20.0)) << "no advanced window\n" << output_;
   const std::string id = std::to_string(*window);

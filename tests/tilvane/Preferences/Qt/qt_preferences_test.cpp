@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "AppManager/Bridges/Bridges.h"
@@ -128,6 +129,19 @@ TEST_F(QtPreferencesTest, HotKeyRecordersShowWhatIsStoredUnderTheirKeys) {
   }
   EXPECT_EQ(rows[0].caption->geometry().bottom() + 1, 50);
   EXPECT_EQ(rows[3].caption->y(), 210);
+}
+
+TEST_F(QtPreferencesTest, TheWindowOpensInTheMiddleOfTheScreenAndStaysWhereTheUserPutsIt) {
+  AppBridge::openPreferences().onNext(0);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_->window()));
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint middle = window_->window().geometry().center();
+  EXPECT_LE(std::abs(middle.x() - area.center().x()), 1);
+  EXPECT_LE(std::abs(middle.y() - area.center().y()), 1);
+  window_->window().move(area.topLeft() + QPoint(20, 30));
+  AppBridge::openPreferences().onNext(2);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->window().pos(), area.topLeft() + QPoint(20, 30)) << "shown again, it is not moved back";
 }
 
 TEST_F(QtPreferencesTest, ARefusalPushesTheRowsBelowItDownInsteadOfCoveringThem) {

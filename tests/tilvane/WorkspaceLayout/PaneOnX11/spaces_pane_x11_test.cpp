@@ -131,9 +131,7 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   // That window must be gone before the program starts, or the snapshot would hold it too.
   ASSERT_TRUE(waitUntil([&] {
     QApplication::processEvents();
-    for (const std::uint32_t w : probe().clientList())
-      if (probe().text(w, "WM_NAME") == "Tilvane Advanced") return false;
-    return true;
+    return !MeasuredAdvancedWindow::listed(probe());
   }));
 
   // The user's terminals, one on desktop 1 and one on desktop 2; closing them is the user's, not the fixture's.
