@@ -30,28 +30,37 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, std::option
 }
 
 void X11ProgramServer::activateIgnoringOtherApps(bool) {
-  // A key window the user closed stays closed: activation only brings back one that is still shown.
-  if (key_) bringForward(*key_);
+  // The latest window is still being mapped: it comes forward once managed, and no older one goes before it.
+  if (waiting_ && !fronted_.empty() && fronted_.front() == *waiting_) return;
+  // A window the user closed stays closed: activation brings back the latest one still shown.
+  for (const xcb_window_t window : fronted_)
+    if (bringForward(window)) return;
 }
 
 void X11ProgramServer::orderFront(std::uint64_t windowNumber) {
+  constexpr std::size_t kRemembered = 8;
   const auto window = static_cast<xcb_window_t>(windowNumber);
   if (window == XCB_WINDOW_NONE) return;
-  key_ = window;
+  std::erase(fronted_, window);
+  fronted_.insert(fronted_.begin(), window);
+  if (fronted_.size() > kRemembered) fronted_.pop_back();
   waiting_.reset();
   if (!bringForward(window)) waiting_ = window;
 }
 
 void X11ProgramServer::clientListChanged() {
   if (!waiting_) return;
-  if (bringForward(*waiting_)) waiting_.reset();
+  if (bringForward(*waiting_, true)) waiting_.reset();
 }
 
-bool X11ProgramServer::bringForward(xcb_window_t window) {
+bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
   const Atoms& a = x_.atoms();
   const auto state = decodeFirst(readProperty(x_, window, a.WM_STATE, 8), a.WM_STATE);
   const FrontRequests requests = frontRequestsFor(state, queryWindowDesktop(x_, window), queryDesktops(x_).current);
   if (requests.notManagedYet) return false;
+  // A window is mapped on the desktop shown: one found minimised or elsewhere by the time its mapping is seen
+  // was put there since, by the user, and stays.
+  if (newlyManaged && (requests.map || requests.moveToDesktop)) return true;
   if (requests.map) xcb_map_window(x_.get(), window);
   if (requests.moveToDesktop) sendClientMessage(x_, window, a._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
   const auto active = queryActiveWindow(x_);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/desktop/ProgramServer.h"
 #include "platform/desktop/x11/XConnection.h"
@@ -23,8 +24,9 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, std::option
 
 /// The program server of an X11 session: the toolkit's show, raise and activate do not reach a window that is
 /// minimised or on another desktop, so bringing a window to the user goes through the window manager's EWMH
-/// requests. The key window is the one last brought forward; activating the program brings it back while it
-/// is still shown (minimised or on another desktop counts as shown; closed does not). Main thread only.
+/// requests. The key window is the one last brought forward that is still shown (minimised or on another desktop
+/// counts as shown; closed does not): activating the program brings it back, so a small window that came and
+/// went meanwhile (the chooser) leaves the key to the window before it. Main thread only.
 class X11ProgramServer final : public ProgramServer {
  public:
   explicit X11ProgramServer(const XConnection& x) : x_(x) {}
@@ -37,11 +39,13 @@ class X11ProgramServer final : public ProgramServer {
   void clientListChanged();
 
  private:
-  /// Sends what frontRequestsFor asks; false when the window is not managed (yet).
-  bool bringForward(xcb_window_t window);
+  /// Sends what frontRequestsFor asks; false when the window is not managed (yet). `newlyManaged`: the window
+  /// waited to be managed, and is only activated where it stands.
+  bool bringForward(xcb_window_t window, bool newlyManaged = false);
 
   const XConnection& x_;
-  std::optional<xcb_window_t> key_;
+  /// The windows brought forward, the latest first, each once.
+  std::vector<xcb_window_t> fronted_;
   /// A window ordered front before the window manager took it on.
   std::optional<xcb_window_t> waiting_;
 };
