@@ -80,14 +80,14 @@ class OwnWindowsTest : public X11DesktopTest {
 
   void minimise(xcb_window_t w) {
     ASSERT_EQ(runCommand({"xdotool", "windowminimize", std::to_string(w)}), 0);
-    ASSERT_TRUE(waitUntil([&] { return wmState(w) == kIconicState; })) << "not minimised";
+    ASSERT_TRUE(waitUntil([&] { return wmState(w) == kIconicState; }, 15.0)) << "not minimised";
   }
 
   /// Leaves the window on desktop `away` and the user on desktop `here` (0-based).
   void leaveAway(xcb_window_t w, int away, int here) {
     ASSERT_EQ(runCommand({"xdotool", "set_desktop_for_window", std::to_string(w), std::to_string(away)}), 0);
     probe().switchDesktop(here);
-    ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(w) == away && probe().currentDesktop() == here; }));
+    ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(w) == away && probe().currentDesktop() == here; }, 15.0));
     ASSERT_FALSE(withTheUser(w));
   }
 
@@ -135,7 +135,7 @@ class OwnWindowsTest : public X11DesktopTest {
   /// Waits until the window is with the user again, and says how long that took.
   void expectBroughtBack(xcb_window_t w, const std::string& road) {
     const auto began = std::chrono::steady_clock::now();
-    EXPECT_TRUE(waitUntil([&] { return withTheUser(w); }))
+    EXPECT_TRUE(waitUntil([&] { return withTheUser(w); }, 15.0))
         << road << ": active " << probe().activeWindow().value_or(0) << ", state " << wmState(w) << ", desktop "
         << probe().desktopOf(w) << " of " << probe().currentDesktop() << "\n"
         << output_;
