@@ -27,9 +27,6 @@ class SimProgramServer final : public ProgramServer {
   int activationsIgnoringOtherApps() const { return ignoringOthers_; }
   /// The window last ordered front (the key window); absent before any was.
   std::optional<std::uint64_t> keyWindow() const { return keyWindow_; }
-  /// How many times a window was brought to the user: ordered front, or brought back by an activation while
-  /// there was a key window.
-  int windowsBroughtForward() const { return broughtForward_; }
   /// Called at each activation, after it is counted (to see what the desktop showed then).
   void onActivation(std::function<void()> observer) { activationObserver_ = std::move(observer); }
   /// The level last set for the window; absent when none was.
@@ -38,7 +35,6 @@ class SimProgramServer final : public ProgramServer {
  private:
   int activations_ = 0;
   int ignoringOthers_ = 0;
-  int broughtForward_ = 0;
   std::optional<std::uint64_t> keyWindow_;
   std::function<void()> activationObserver_;
   std::map<std::uint64_t, CGWindowLevel> levels_;
