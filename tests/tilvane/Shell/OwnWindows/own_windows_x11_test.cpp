@@ -26,12 +26,20 @@ constexpr std::uint32_t kIconicState = 3;
 
 class OwnWindowsTest : public X11DesktopTest {
  protected:
+  void SetUp() override {
+    X11DesktopTest::SetUp();
+    if (!HasFatalFailure()) pointerAtStart_ = probe().pointer();
+  }
   void TearDown() override {
     if (program_) {
       kill(program_->pid(), SIGTERM);
       std::string rest;
       exitCode(*program_, rest, 20.0);
     }
+    // The tray is at the bottom edge: a window manager that places new windows under the pointer would put the
+    // next test's windows there.
+    if (pointerAtStart_)
+      runCommand({"xdotool", "mousemove", std::to_string(pointerAtStart_->first), std::to_string(pointerAtStart_->second)});
     X11DesktopTest::TearDown();
   }
 
@@ -146,6 +154,7 @@ class OwnWindowsTest : public X11DesktopTest {
   ScopedEnv qtPlatform_{"QT_QPA_PLATFORM", std::nullopt};  // the program's own Qt, on the X display
   std::unique_ptr<ChildProcess> program_;
   std::string output_;
+  std::optional<std::pair<int, int>> pointerAtStart_;
 };
 
 TEST_F(OwnWindowsTest, MinimisedPreferencesComeBackThroughTheURLAndTheTray) {
