@@ -114,7 +114,9 @@ class OwnWindowsTest : public X11DesktopTest {
       return icon.has_value();
     })) << "no tray icon";
     for (int attempt = 0; attempt < 3; ++attempt) {
-      if (menuOpen()) ASSERT_EQ(runCommand({"xdotool", "key", "Escape"}), 0);
+      if (menuOpen()) {
+        ASSERT_EQ(runCommand({"xdotool", "key", "Escape"}), 0);
+      }
       ASSERT_TRUE(waitUntil([&] { return !menuOpen(); }));
       ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
                             "click", "3"}),
