@@ -184,8 +184,9 @@ class LayoutManager final : public LayoutAllTarget {
   static std::shared_ptr<dispatch::Operation> makeVisitSpacesOperation();
   /// The first step: the message "StartLayoutSpaces", then `completion` 1 s later.
   void announceWorkspaceStart(std::function<void()> completion);
-  /// The last step: this restore no longer holds workspaceRunning(), and the message "LayoutComplete".
-  void finishWorkspace();
+  /// The last step: this restore no longer holds workspaceRunning(), and the message "LayoutComplete", followed
+  /// by the names of the `skipped` items when there are any.
+  void finishWorkspace(const std::vector<std::string>& skipped = {});
   /// Shows the localised text of `key` on the message window: centred, medium, dark, no border, for 3.0 s.
   static void showHUD(const std::string& key);
   /// One new (unstored) workspace item per layout item with a remembered placement, in admission order: its

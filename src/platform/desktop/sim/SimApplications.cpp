@@ -33,6 +33,7 @@ pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   app.info.processIdentifier = nextPid_++;
   app.info.bundleIdentifier = config.bundleIdentifier;
   app.info.localizedName = config.name;
+  app.info.executableURL = config.executable;
   app.info.isAgent = config.agent;
   applications_.push_back(std::move(app));
   Application& added = applications_.back();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/desktop/NSBundle.h"
@@ -249,6 +250,10 @@ X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_win
   Application app;
   app.info.processIdentifier = pid;
   const auto wmClass = queryWmClass(x_, firstWindow);
+  std::error_code unreadable;
+  if (const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", unreadable);
+      !unreadable)
+    app.info.executableURL = program.string();
   if (pid == ownPid_) {
     app.info.bundleIdentifier = NSBundle::mainBundleIdentifier();
     app.info.localizedName = std::string("Tilvane");
