@@ -6,8 +6,7 @@ namespace {
 bool knownReadable(VRDReadablePages* cache, std::uint64_t page) noexcept {
   std::uint64_t& slot = cache->pages[page % VRDReadablePages::kSlots];
   if (slot == page + 1) return true;
-  std::uint8_t probe = 0;
-  if (!VRDReadMemory(page * VRDReadablePageSize, &probe, 1)) return false;
+  if (!VRDProbeReadable(page * VRDReadablePageSize)) return false;
   slot = page + 1;
   return true;
 }
