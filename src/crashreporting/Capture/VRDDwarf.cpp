@@ -12,8 +12,23 @@ constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 // DWARF number → index in the recorded register order (rax rbx rcx rdx rdi rsi rbp rsp r8–r15 rip).
 constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
+// Records are small: one whose bytes all lie on readable pages is proved at once, and read with plain loads.
+constexpr std::uint64_t kLargestProvedRecord = 2 * VRDReadablePageSize;
+
+void proveRest(VRDDwarfCursor* cursor) noexcept {
+  if (cursor->pages != nullptr && cursor->end - cursor->address <= kLargestProvedRecord &&
+      VRDReadablePagesProve(cursor->pages, cursor->address, cursor->end - cursor->address)) {
+    cursor->proved = cursor->end;
+  }
+}
+
 template <typename T>
 __attribute__((always_inline)) inline bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
+  if (cursor->address < cursor->proved && cursor->proved - cursor->address >= sizeof(T)) {
+    VRDReadablePagesCopy(cursor->address, out, sizeof(T));
+    cursor->address += sizeof(T);
+    return true;
+  }
   if (cursor->address + sizeof(T) < cursor->address || cursor->address + sizeof(T) > cursor->end) return false;
   if (!VRDReadablePagesRead(cursor->pages, cursor->address, out, sizeof(T))) return false;
   cursor->address += sizeof(T);
@@ -34,6 +49,7 @@ bool readInitialLength(VRDDwarfCursor* cursor, std::uint64_t* length) noexcept {
   if (short_length == 0xFFFFFFFFu && !readValue(cursor, length)) return false;
   if (*length == 0 || *length > cursor->end - cursor->address) return false;
   cursor->end = cursor->address + *length;
+  proveRest(cursor);
   return true;
 }
 
@@ -404,6 +420,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
   VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
   std::uint32_t rememberedCount = 0;
   VRDDwarfCursor cursor{start, end, pages};
+  proveRest(&cursor);
   std::uint64_t location = 0;
   const std::int64_t dataAlignment = cie->dataAlignment;
   // A row applies while its location is at or below the PC offset; the first advance past it ends the run.

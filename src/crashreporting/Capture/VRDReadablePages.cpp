@@ -20,14 +20,19 @@ void VRDReadablePagesReset(VRDReadablePages* cache) noexcept {
 bool VRDReadablePagesReadProving(VRDReadablePages* cache, std::uint64_t address, void* out,
                                  std::size_t length) noexcept {
   if (cache == nullptr) return VRDReadMemory(address, out, length);
-  if (address < VRDMinimumValidAddress || out == nullptr) return false;
+  if (out == nullptr || !VRDReadablePagesProve(cache, address, length)) return false;
+  if (length > 0) VRDReadablePagesCopy(address, out, length);
+  return true;
+}
+
+bool VRDReadablePagesProve(VRDReadablePages* cache, std::uint64_t address, std::size_t length) noexcept {
+  if (cache == nullptr || address < VRDMinimumValidAddress) return false;
   if (length == 0) return true;
   if (address + length < address) return false;
   const std::uint64_t last = (address + length - 1) / VRDReadablePageSize;
   for (std::uint64_t page = address / VRDReadablePageSize; page <= last; ++page) {
     if (!knownReadable(cache, page)) return false;
   }
-  VRDReadablePagesCopy(address, out, length);
   return true;
 }
 
