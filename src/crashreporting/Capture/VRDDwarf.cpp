@@ -55,6 +55,14 @@ bool readInitialLength(VRDDwarfCursor* cursor, std::uint64_t* length) noexcept {
 
 bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
 
+// The register a rule names; every rule's register number was checked when its instruction was read.
+inline std::uint64_t& registerSlot(VRDThreadState* state, std::uint64_t number) noexcept {
+  return state->registers[kStateIndex[number]];
+}
+inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t number) noexcept {
+  return validRegister(number) ? state->registers[kStateIndex[number]] : 0;
+}
+
 struct ExpressionMachine {
   std::uint64_t stack[VRDDwarfExpressionStackSize];
   std::uint32_t depth;
@@ -147,7 +155,7 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
       }
       return true;
     case VRDDwarfRuleInRegister:
-      *value = VRDDwarfUnwindGetRegisterValue(state, rule.value);
+      *value = registerValue(state, rule.value);
       return true;
     case VRDDwarfRuleAtExpression: {
       std::uint64_t address = 0;
@@ -167,6 +175,16 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
 bool VRDDwarfReadU8(VRDDwarfCursor* cursor, std::uint8_t* out) noexcept { return readValue(cursor, out); }
 
 bool VRDDwarfReadULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  // Most operands are a single byte.
+  if (cursor->address < cursor->proved) {
+    std::uint8_t first = 0;
+    VRDReadablePagesCopy(cursor->address, &first, 1);
+    if ((first & 0x80) == 0) {
+      ++cursor->address;
+      *out = first;
+      return true;
+    }
+  }
   std::uint64_t value = 0;
   for (unsigned shift = 0; shift < 64; shift += 7) {
     std::uint8_t byte = 0;
@@ -663,7 +681,7 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
     VRDLogWarn("Error: failed to get CFA\n");  // no CFA rule at all
     return VRDDwarfStep::Failed;
   } else {
-    cfa = VRDDwarfUnwindGetRegisterValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
+    cfa = registerValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
   }
   if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
   if (cfa == VRDThreadContextGetStackPointer(state)) {
@@ -674,7 +692,7 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   std::uint64_t values[VRDDwarfRegisterCount];
   for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
     const VRDDwarfRule& rule = rules.registers[number];
-    values[number] = VRDDwarfUnwindGetRegisterValue(state, number);
+    values[number] = registerSlot(state, number);
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
     if (!savedRegister(rule, cfa, state, pages, &values[number])) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
@@ -685,7 +703,7 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   values[7] = cfa;
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
   for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
-    VRDDwarfUnwindSetRegisterValue(state, number, values[number]);
+    registerSlot(state, number) = values[number];
   }
   return VRDDwarfStep::Unwound;
 }
