@@ -16,8 +16,14 @@ constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6,
 constexpr std::uint64_t kLargestProvedRecord = 2 * VRDReadablePageSize;
 
 void proveRest(VRDDwarfCursor* cursor) noexcept {
-  if (cursor->pages != nullptr && cursor->end - cursor->address <= kLargestProvedRecord &&
-      VRDReadablePagesProve(cursor->pages, cursor->address, cursor->end - cursor->address)) {
+  VRDReadablePages* const pages = cursor->pages;
+  if (pages == nullptr || cursor->end - cursor->address > kLargestProvedRecord) return;
+  // Most records lie on one page, and that page is usually known already.
+  const std::uint64_t first = cursor->address / VRDReadablePageSize;
+  const bool knownPage = cursor->end > cursor->address && cursor->address >= VRDMinimumValidAddress &&
+                         (cursor->end - 1) / VRDReadablePageSize == first &&
+                         pages->pages[first % VRDReadablePages::kSlots] == first + 1;
+  if (knownPage || VRDReadablePagesProve(pages, cursor->address, cursor->end - cursor->address)) {
     cursor->proved = cursor->end;
   }
 }
@@ -53,12 +59,23 @@ bool readInitialLength(VRDDwarfCursor* cursor, std::uint64_t* length) noexcept {
   return true;
 }
 
+// Most operands are a single byte: read at once from a proved record, the caller's call saved.
+__attribute__((always_inline)) inline bool readShortULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  if (cursor->address >= cursor->proved) return false;
+  std::uint8_t first = 0;
+  VRDReadablePagesCopy(cursor->address, &first, 1);
+  if ((first & 0x80) != 0) return false;
+  ++cursor->address;
+  *out = first;
+  return true;
+}
+
+__attribute__((always_inline)) inline bool readULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  return readShortULEB128(cursor, out) || VRDDwarfReadULEB128(cursor, out);
+}
+
 bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
 
-// The register a rule names; every rule's register number was checked when its instruction was read.
-inline std::uint64_t& registerSlot(VRDThreadState* state, std::uint64_t number) noexcept {
-  return state->registers[kStateIndex[number]];
-}
 inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t number) noexcept {
   return validRegister(number) ? state->registers[kStateIndex[number]] : 0;
 }
@@ -135,7 +152,7 @@ bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRD
 }
 
 bool readRegister(VRDDwarfCursor* cursor, std::uint64_t* number) noexcept {
-  return VRDDwarfReadULEB128(cursor, number) && validRegister(*number);
+  return readULEB128(cursor, number) && validRegister(*number);
 }
 
 // Skips an expression block, handing back its address (at its length).
@@ -175,16 +192,7 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
 bool VRDDwarfReadU8(VRDDwarfCursor* cursor, std::uint8_t* out) noexcept { return readValue(cursor, out); }
 
 bool VRDDwarfReadULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
-  // Most operands are a single byte.
-  if (cursor->address < cursor->proved) {
-    std::uint8_t first = 0;
-    VRDReadablePagesCopy(cursor->address, &first, 1);
-    if ((first & 0x80) == 0) {
-      ++cursor->address;
-      *out = first;
-      return true;
-    }
-  }
+  if (readShortULEB128(cursor, out)) return true;
   std::uint64_t value = 0;
   for (unsigned shift = 0; shift < 64; shift += 7) {
     std::uint8_t byte = 0;
@@ -214,6 +222,14 @@ bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept {
 }
 
 std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept {
+  // What compilers emit: signed 4-byte values, absolute or pc-relative, not indirect.
+  if (cursor != nullptr && (encoding == 0x1b || encoding == 0x0b)) {
+    const std::uint64_t start = cursor->address;
+    std::int32_t v = 0;
+    if (!readValue(cursor, &v)) return kFailed;
+    const auto value = static_cast<std::uint64_t>(std::int64_t{v});
+    return encoding == 0x1b ? value + start : value;
+  }
   if (encoding == 0xFF) return 0;
   if (cursor == nullptr) return kFailed;
   const std::uint64_t start = cursor->address;
@@ -366,7 +382,7 @@ bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
   }
   if (fde->cie.hasAugmentationData) {
     std::uint64_t length = 0;
-    if (!VRDDwarfReadULEB128(cursor, &length) || !skip(cursor, length)) return false;
+    if (!readULEB128(cursor, &length) || !skip(cursor, length)) return false;
   }
   fde->instructions = cursor->address;
   fde->instructionsEnd = cursor->end;
@@ -460,7 +476,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
       continue;
     }
     if (high == 0x80) {
-      ok = validRegister(low) && VRDDwarfReadULEB128(&cursor, &operand);
+      ok = validRegister(low) && readULEB128(&cursor, &operand);
       if (ok) rules->registers[low] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
     } else if (high == 0xC0) {
       ok = validRegister(low) && initial != nullptr;
@@ -494,7 +510,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           break;
         }
         case 0x05:  // offset_extended
-          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
           if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
           break;
         case 0x06:  // restore_extended
@@ -522,7 +538,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) *rules = remembered[--rememberedCount];
           break;
         case 0x0c:  // def_cfa
-          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
           if (ok) {
             rules->cfaRegister = number;
             rules->cfaOffset = static_cast<std::int64_t>(operand);
@@ -533,7 +549,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) rules->cfaRegister = number;
           break;
         case 0x0e:  // def_cfa_offset
-          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readULEB128(&cursor, &operand);
           if (ok) rules->cfaOffset = static_cast<std::int64_t>(operand);
           break;
         case 0x0f:  // def_cfa_expression
@@ -564,7 +580,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) rules->cfaOffset = signedOperand * dataAlignment;
           break;
         case 0x2e:  // GNU_args_size: the callee pops no arguments on x86-64 unwinding; read and ignore
-          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readULEB128(&cursor, &operand);
           break;
         case 0x14:
         case 0x15:
@@ -688,23 +704,24 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
     return VRDDwarfStep::Failed;
   }
-  // Every rule reads the callee's registers, so the caller's are collected apart and set at the end.
+  // Every rule reads the callee's registers, so the caller's are collected apart (in the recorded order, which
+  // holds the DWARF registers in its first slots) and set at the end.
+  static_assert(VRDGeneralRegisterCount >= VRDDwarfRegisterCount);
   std::uint64_t values[VRDDwarfRegisterCount];
+  std::memcpy(values, state->registers, sizeof values);
   for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
     const VRDDwarfRule& rule = rules.registers[number];
-    values[number] = registerSlot(state, number);
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
-    if (!savedRegister(rule, cfa, state, pages, &values[number])) {
+    std::uint64_t& value = values[kStateIndex[number]];
+    if (!savedRegister(rule, cfa, state, pages, &value)) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
       if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
-      values[number] = 0;
+      value = 0;
     }
   }
-  values[7] = cfa;
+  values[kStateIndex[7]] = cfa;
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
-  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
-    registerSlot(state, number) = values[number];
-  }
+  std::memcpy(state->registers, values, sizeof values);
   return VRDDwarfStep::Unwound;
 }
 
