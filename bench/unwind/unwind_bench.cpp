@@ -11,7 +11,8 @@
 //        every frame writes its "Binary image" line to sdk.log (one write(2) per frame), 2 = no log at all (the
 //        walk alone: at WARN the end of every walk is still written as an error line).
 // libgcc keeps nothing between walks (it asks the loader for each frame's object), so its one walk serves as
-// both its cold and its warm figure; libunwind is timed cold (its caches flushed before each walk) and warm.
+// both its cold and its warm figure; libunwind is timed cold (its caches flushed, stepping frame by frame) and
+// warm (unw_backtrace with what it kept).
 // Counters are microseconds per walk and our time over each peer's.
 //
 // BM_FirstWalkOfAFreshProcess is the state of a crash: each sample is a new process (this program again) that
@@ -62,14 +63,25 @@ struct LibUnwind {
   int (*backtrace)(void**, int) = nullptr;
   void (*flushCache)(unw_addr_space_t, unw_word_t, unw_word_t) = nullptr;
   unw_addr_space_t* space = nullptr;
+  int (*getContext)(unw_context_t*) = nullptr;
+  int (*initLocal)(unw_cursor_t*, unw_context_t*) = nullptr;
+  int (*step)(unw_cursor_t*) = nullptr;
+  template <typename F>
+  static void find(void* library, F* function, const char* name) {
+    *function = reinterpret_cast<F>(dlsym(library, name));
+  }
   bool open() {
+    if (backtrace != nullptr) return true;
     void* library = dlopen("libunwind.so.8", RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) return false;
-    backtrace = reinterpret_cast<int (*)(void**, int)>(dlsym(library, "unw_backtrace"));
-    flushCache = reinterpret_cast<void (*)(unw_addr_space_t, unw_word_t, unw_word_t)>(
-        dlsym(library, BENCH_SYMBOL(unw_flush_cache)));
+    find(library, &backtrace, "unw_backtrace");
+    find(library, &flushCache, BENCH_SYMBOL(unw_flush_cache));
+    find(library, &getContext, BENCH_SYMBOL(unw_tdep_getcontext));
+    find(library, &initLocal, BENCH_SYMBOL(unw_init_local));
+    find(library, &step, BENCH_SYMBOL(unw_step));
     space = static_cast<unw_addr_space_t*>(dlsym(library, BENCH_SYMBOL(unw_local_addr_space)));
-    return backtrace != nullptr && flushCache != nullptr && space != nullptr;
+    return backtrace != nullptr && flushCache != nullptr && space != nullptr && getContext != nullptr &&
+           initLocal != nullptr && step != nullptr;
   }
 };
 
@@ -101,10 +113,21 @@ __attribute__((noinline)) int libgccWalk() {
   return frames;
 }
 
+// Warm: unw_backtrace, which keeps what it learnt of each frame between walks. Cold: its caches flushed, then
+// the plain step-by-step walk, which keeps nothing of the fast path's.
 __attribute__((noinline)) int libunwindWalk(bool cold) {
-  if (cold) libunwind().flushCache(*libunwind().space, 0, 0);
-  void* frames[128];
-  return libunwind().backtrace(frames, 128);
+  LibUnwind& library = libunwind();
+  if (!cold) {
+    void* frames[128];
+    return library.backtrace(frames, 128);
+  }
+  library.flushCache(*library.space, 0, 0);
+  unw_context_t context;
+  unw_cursor_t cursor;
+  if (library.getContext(&context) != 0 || library.initLocal(&cursor, &context) != 0) return 0;
+  int frames = 1;
+  while (frames < 128 && library.step(&cursor) > 0) ++frames;
+  return frames;
 }
 
 struct Walker {
@@ -155,6 +178,7 @@ __attribute__((noinline)) void measure(benchmark::State& state) {
   state.counters["dwarf_frames"] = static_cast<double>(ours.frames) / static_cast<double>(walks);
   state.counters["libgcc_frames"] = static_cast<double>(gcc.frames) / static_cast<double>(walks);
   state.counters["libunwind_frames"] = static_cast<double>(unwindWarm.frames) / static_cast<double>(walks);
+  state.counters["libunwind_cold_frames"] = static_cast<double>(unwindCold.frames) / static_cast<double>(walks);
 }
 
 // What the bottom of the stack does: the benchmark's measurement, or one first walk in a fresh process.
