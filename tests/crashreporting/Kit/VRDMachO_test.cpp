@@ -269,8 +269,8 @@ TEST_F(VRDMachOTest, FilesThatRunPastTheirEndAreRefused) {
 
 TEST_F(VRDMachOTest, TenThousandMutatedFilesAreReadWithoutAFault) {
   const Bytes valid = fat();
-  const std::uint64_t seed = testSeed(20240601);
-  SCOPED_TRACE(seedNote(seed));
+  const std::uint64_t seed = test::testSeed(20240601);
+  SCOPED_TRACE(test::seedNote(seed));
   std::mt19937 rng(static_cast<std::uint32_t>(seed));
   std::size_t slicesSeen = 0;
   for (int round = 0; round < 10000; ++round) {
