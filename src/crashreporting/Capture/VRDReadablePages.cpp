@@ -6,7 +6,14 @@ namespace {
 bool knownReadable(VRDReadablePages* cache, std::uint64_t page) noexcept {
   std::uint64_t& slot = cache->pages[page % VRDReadablePages::kSlots];
   if (slot == page + 1) return true;
-  if (!VRDProbeReadable(page * VRDReadablePageSize)) return false;
+  // A probe across the boundary with the next page proves both at once: walks climb the stack, and unwind data
+  // for nearby code lies side by side. At the end of a mapping it fails, and the page is probed alone.
+  const std::uint64_t next = page + 1;
+  if (next < ~std::uint64_t{0} / VRDReadablePageSize && VRDProbeReadable(next * VRDReadablePageSize - 4)) {
+    cache->pages[next % VRDReadablePages::kSlots] = next + 1;
+  } else if (!VRDProbeReadable(page * VRDReadablePageSize)) {
+    return false;
+  }
   slot = page + 1;
   return true;
 }

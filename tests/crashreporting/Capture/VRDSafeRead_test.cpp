@@ -98,6 +98,29 @@ TEST(ReadablePages, KeepsOnlyThePagesItProvedReadable) {
   munmap(two, 2 * bad.page);
 }
 
+// A proof that reaches across into the next page proves that one too; one whose next page is unreadable still
+// proves its own.
+TEST(ReadablePages, OneProofCoversTheNextPageWhenItIsReadable) {
+  const std::uint64_t size = VRDReadablePageSize;
+  auto* three = static_cast<char*>(mmap(nullptr, 3 * size, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0));
+  ASSERT_NE(three, MAP_FAILED);
+  mprotect(three + 2 * size, size, PROT_NONE);
+  const auto first = reinterpret_cast<std::uint64_t>(three) / size;
+  const auto slot = [](std::uint64_t page) { return page % VRDReadablePages::kSlots; };
+  VRDReadablePages pages;
+  VRDReadablePagesReset(&pages);
+  char byte = 0;
+  EXPECT_TRUE(VRDReadablePagesRead(&pages, first * size + 100, &byte, 1));
+  EXPECT_EQ(pages.pages[slot(first)], first + 1);
+  EXPECT_EQ(pages.pages[slot(first + 1)], first + 2);
+  VRDReadablePagesReset(&pages);
+  EXPECT_TRUE(VRDReadablePagesRead(&pages, (first + 1) * size + 100, &byte, 1));
+  EXPECT_EQ(pages.pages[slot(first + 1)], first + 2);
+  EXPECT_EQ(pages.pages[slot(first + 2)], 0u);
+  EXPECT_FALSE(VRDReadablePagesRead(&pages, (first + 2) * size, &byte, 1));
+  munmap(three, 3 * size);
+}
+
 TEST(SafeRead, ProbesStringsUpToTheirEndOrTheMaximum) {
   const BadPages bad;
   const char text[] = "name";
