@@ -112,20 +112,24 @@ TEST_F(ThreadCapture, ThreadsRunningAtTheStartAndThreadsStartedLaterHaveAlternat
   VRDThreadStartStop();
   Waiter before;
   VRDThreadStartEnable();
-  EXPECT_EQ(VRDThreadStartGiveRunningThreadsAltStacks(), 0);
+  // The start waits a bounded time for each thread's answer; a machine too busy to run one in time leaves it
+  // without (and says so), and the next call asks it again.
+  int without = -1;
+  for (int attempt = 0; attempt < 50 && without != 0; ++attempt) without = VRDThreadStartGiveRunningThreadsAltStacks();
+  EXPECT_EQ(without, 0);
   EXPECT_TRUE(VRDThreadStartGivesAltStacks());
   EXPECT_TRUE(before.hasAltStack());
   Waiter after;
   EXPECT_TRUE(after.hasAltStack());
   VRDThreadStartStop();
   // A thread that ends gives its stack back; one started now has none of ours.
-  bool without = true;
+  bool none = true;
   std::thread([&] {
     stack_t current{};
-    without = sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0;
+    none = sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0;
   }).join();
 #if !defined(__SANITIZE_ADDRESS__)
-  EXPECT_TRUE(without);
+  EXPECT_TRUE(none);
 #endif
 }
 
