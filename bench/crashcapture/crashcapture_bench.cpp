@@ -1,7 +1,8 @@
 // How long starting the crash capture takes (context, handlers, metadata), and how long a real fault takes
 // from the signal to the complete record: alone, and with 10 and 100 other threads to stop, unwind and name.
-// Every iteration is a forked child that starts the capture and crashes; it hands its times to the parent
-// through shared memory.
+// And from an uncaught exception (out of a noexcept function, or on a std::thread) to the process's death: its
+// record, the abort's record after it, and the abort itself. Every iteration is a forked child that starts the
+// capture and crashes; it hands its times to the parent through shared memory.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <stdexcept>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -79,6 +81,66 @@ bool runChild(int threads = 0) {
   waitpid(pid, &status, 0);
   return WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV;
 }
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wterminate"
+__attribute__((noinline)) void throwFromNoexcept() noexcept {
+  clock_gettime(CLOCK_MONOTONIC, &shared->fault);
+  throw std::runtime_error("bench");
+}
+#pragma GCC diagnostic pop
+
+__attribute__((noinline)) void throwOnThread() {
+  clock_gettime(CLOCK_MONOTONIC, &shared->fault);
+  throw std::runtime_error("bench");
+}
+
+// Runs one child that throws (on a std::thread when `onThread`), with four other threads waiting; the seconds
+// from the throw to the parent seeing the child dead, or a negative number when it did not die by SIGABRT.
+double throwToDeath(bool onThread) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (int i = 0; i < 4; ++i) {
+      std::thread([] {
+        for (;;) pause();
+      }).detach();
+    }
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    VRDContextInitData data;
+    data.apiKey = "bench";
+    data.reportDirectory = directory.c_str();
+    data.sessionIdentifier = "session";
+    data.installIdentifier = "install";
+    VRDContextInitialize(&data);
+    if (onThread) {
+      std::thread(throwOnThread).join();
+    } else {
+      throwFromNoexcept();
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  timespec dead{};
+  clock_gettime(CLOCK_MONOTONIC, &dead);
+  if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGABRT) return -1;
+  return since(shared->fault, dead);
+}
+
+void BM_ThrowToDeath(benchmark::State& state) {
+  double longest = 0;
+  for (auto _ : state) {
+    const double seconds = throwToDeath(state.range(0) != 0);
+    if (seconds < 0) state.SkipWithError("the child did not abort");
+    state.SetIterationTime(seconds);
+    if (seconds > longest) longest = seconds;
+  }
+  // The slowest death: one capture waiting for a thread that never answers shows here, not in the mean.
+  state.counters["longest_ms"] = longest * 1000;
+}
+// 0: out of a noexcept function on the main thread; 1: uncaught on a std::thread.
+BENCHMARK(BM_ThrowToDeath)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_CaptureStart(benchmark::State& state) {
   for (auto _ : state) {

@@ -34,13 +34,20 @@ constexpr int kWindowsPerApplication = 20;
 constexpr int kWindows = kApplications * kWindowsPerApplication;
 constexpr int kMoves = 10000;
 
+// How the windows are shared out: many applications of a few windows, or one application holding them all.
+struct Population {
+  int applications = kApplications;
+  int windowsPerApplication = kWindowsPerApplication;
+  int windows() const { return applications * windowsPerApplication; }
+};
+
 std::size_t heapInUse() { return mallinfo2().uordblks; }
 
-// A fresh world: temporary folders, a virtual main loop, one display, kApplications applications with
-// kWindowsPerApplication windows each running, the managers started. Torn down in the right order.
+// A fresh world: temporary folders, a virtual main loop, one display, the population's applications and
+// windows running, the managers started. Torn down in the right order.
 class World {
  public:
-  World() : scope_(loop_) {
+  explicit World(Population population = {}) : scope_(loop_) {
     std::string pattern = (std::filesystem::temp_directory_path() / "tilvane-bench-XXXXXX").string();
     if (mkdtemp(pattern.data())) home_ = pattern;
     setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
@@ -50,11 +57,11 @@ class World {
     sim_->addDisplay({.frame = CGRectMake(0, 0, 2560, 1440), .visibleFrame = CGRectMake(0, 0, 2560, 1415)});
     desktop_ = std::make_unique<Desktop::Scope>(*sim_);
     StoreService::shared().configureRealm();
-    for (int a = 0; a < kApplications; ++a) {
+    for (int a = 0; a < population.applications; ++a) {
       sim::SimApplicationConfig config{.bundleIdentifier = "org.example.App" + std::to_string(a)};
-      for (int w = 0; w < kWindowsPerApplication; ++w)
+      for (int w = 0; w < population.windowsPerApplication; ++w)
         config.windows.push_back({.title = "Window " + std::to_string(w),
-                                .frame = CGRectMake(20.0 * w, 30.0 + 10 * a, 800, 600)});
+                                  .frame = CGRectMake(20.0 * (w % 50), 30.0 + 10 * (a % 50), 800, 600)});
       sim_->applications().addApplication(config);
     }
   }
@@ -86,31 +93,41 @@ struct QuietLog {
   ~QuietLog() { LogManager::levels().clear(); }
 };
 
+// Arguments: applications, windows of each.
 void BM_AdmitAndLayOutWindows(benchmark::State& state) {
   QuietLog quiet;
+  const Population population{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
+  const int windows = population.windows();
   double bytesPerWindow = 0;
   for (auto _ : state) {
     state.PauseTiming();
     {
-      World world;
+      World world(population);
       world.start();
       const std::size_t before = heapInUse();
       state.ResumeTiming();
       world.loop().advance(1.0);  // the running applications' windows are admitted
       world.loop().drain();       // and moved to their places
       state.PauseTiming();
-      if (WindowManager::shared().windows().size() != kWindows) state.SkipWithError("not every window was admitted");
-      bytesPerWindow = static_cast<double>(heapInUse() - before) / kWindows;
+      if (WindowManager::shared().windows().size() != static_cast<std::size_t>(windows))
+        state.SkipWithError("not every window was admitted");
+      bytesPerWindow = static_cast<double>(heapInUse() - before) / windows;
     }
     state.ResumeTiming();
   }
-  state.counters["windows"] = kWindows;
+  state.counters["windows"] = windows;
   state.counters["time_per_window"] =
-      benchmark::Counter(kWindows * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
-                                                                                benchmark::Counter::kInvert);
+      benchmark::Counter(windows * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                               benchmark::Counter::kInvert);
   state.counters["bytes_per_managed_window"] = bytesPerWindow;
 }
-BENCHMARK(BM_AdmitAndLayOutWindows)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+// 1,000 windows: 20 for each of 50 applications, then all of one application (where a cost per sibling shows).
+BENCHMARK(BM_AdmitAndLayOutWindows)
+    ->Args({kApplications, kWindowsPerApplication})
+    ->Args({1, kWindows})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseRealTime();
 
 void BM_RecordMoves(benchmark::State& state) {
   QuietLog quiet;

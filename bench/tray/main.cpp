@@ -7,6 +7,11 @@
 //
 // Options: --runs N (starts per program, default 20), --idle S (seconds before reading the memory, default 2).
 // Each Tilvane run has fresh, empty data folders of its own. Prints medians and the goal's verdict.
+//
+// Then both programs run side by side at idle (--watch S, default 60; 0 leaves it out): from --settle S after
+// their start (default 15) for S seconds, the wake-ups of each (context switches of all its threads, Tilvane's
+// by thread), its CPU ticks, and its memory at the end of the watch. --tilvane PATH measures another build of
+// Tilvane (an earlier one, say) against the same floor.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -21,8 +26,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +44,9 @@ using Clock = std::chrono::steady_clock;
 struct Options {
   int runs = 20;
   double idle = 2.0;
+  double watch = 60;
+  double settle = 15;
+  std::string tilvane = TILVANE_BINARY_PATH;
 };
 
 /// The WM_CLASS instance of a window; empty when it has none.
@@ -142,6 +152,132 @@ Sample measure(xcb_connection_t* c, xcb_window_t panel, const std::string& progr
   return sample;
 }
 
+/// Tilvane's environment with fresh, empty data folders of its own under `home`.
+std::vector<std::string> freshEnvironment(const fs::path& home, const char* display) {
+  fs::create_directories(home / "run");
+  fs::permissions(home / "run", fs::perms::owner_all);
+  return {std::string("DISPLAY=") + display, "HOME=" + home.string(), "XDG_DATA_HOME=" + (home / "data").string(),
+          "XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_RUNTIME_DIR=" + (home / "run").string()};
+}
+
+/// A field of /proc/<pid>/task/<tid>/status (or the process's, with an empty tid) as a number; 0 when absent.
+long statusField(pid_t pid, const std::string& tid, const std::string& field) {
+  const std::string where = "/proc/" + std::to_string(pid) + (tid.empty() ? "" : "/task/" + tid) + "/status";
+  std::ifstream status(where);
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+  return 0;
+}
+
+/// Context switches of each thread of the process, by "name tid": every time a thread was put to sleep and
+/// woken again, or taken off the processor.
+std::map<std::string, long> wakeUpsByThread(pid_t pid) {
+  std::map<std::string, long> out;
+  const fs::path tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(tasks, error)) {
+    const std::string tid = entry.path().filename();
+    std::string name;
+    std::getline(std::ifstream(entry.path() / "comm"), name);
+    out[name + " " + tid] = statusField(pid, tid, "voluntary_ctxt_switches") +
+                            statusField(pid, tid, "nonvoluntary_ctxt_switches");
+  }
+  return out;
+}
+
+/// User and system clock ticks the process has used, its threads included.
+long cpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {  // field 3 is the state; utime is 14, stime 15
+    if (i == 14) utime = std::atol(field.c_str());
+    if (i == 15) {
+      stime = std::atol(field.c_str());
+      break;
+    }
+  }
+  return utime + stime;
+}
+
+/// A "Name:   N kB" line of /proc/<pid>/smaps_rollup, in MiB.
+double rollupMiB(pid_t pid, const std::string& name) {
+  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  std::string line;
+  while (std::getline(rollup, line))
+    if (line.rfind(name + ":", 0) == 0) return std::strtol(line.c_str() + name.size() + 1, nullptr, 10) / 1024.0;
+  return -1;
+}
+
+struct IdleFigures {
+  long wakeUps = 0;
+  long ticks = 0;
+  double rssMiB = 0;
+  double pssMiB = 0;
+  std::map<std::string, long> byThread;
+};
+
+/// Both programs at once: started together, left alone for `settle` seconds, then watched for `watch` seconds.
+void watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, const fs::path& base,
+               const char* display) {
+  const std::vector<std::string> floorEnv{std::string("DISPLAY=") + display, "HOME=" + base.string()};
+  const std::vector<std::string> tilvaneEnv = freshEnvironment(base / "idle", display);
+  const auto start = Clock::now();
+  const pid_t floor = spawn(TILVANE_FLOOR_PATH, floorEnv);
+  const pid_t tilvane = spawn(options.tilvane, tilvaneEnv);
+  if (floor < 0 || tilvane < 0) {
+    std::fprintf(stderr, "bench_tray: could not start both programs\n");
+    if (floor > 0) stop(floor);
+    if (tilvane > 0) stop(tilvane);
+    return;
+  }
+  bool shown = false;
+  while (!shown && Clock::now() - start < std::chrono::seconds(10)) {
+    shown = embedded(c, panel, "floor_tray") && embedded(c, panel, "tilvane");
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (!shown) std::fprintf(stderr, "bench_tray: an icon never reached the tray; watching all the same\n");
+  std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                            std::chrono::duration<double>(options.settle)));
+  IdleFigures figures[2];
+  const pid_t pids[2] = {floor, tilvane};
+  std::map<std::string, long> before[2];
+  for (int i = 0; i < 2; ++i) {
+    before[i] = wakeUpsByThread(pids[i]);
+    figures[i].ticks = -cpuTicks(pids[i]);
+  }
+  std::this_thread::sleep_for(std::chrono::duration<double>(options.watch));
+  for (int i = 0; i < 2; ++i) {
+    figures[i].ticks += cpuTicks(pids[i]);
+    for (const auto& [thread, count] : wakeUpsByThread(pids[i])) {
+      const auto was = before[i].find(thread);
+      const long grown = count - (was == before[i].end() ? 0 : was->second);
+      figures[i].wakeUps += grown;
+      if (grown > 0) figures[i].byThread[thread] = grown;
+    }
+    figures[i].rssMiB = statusField(pids[i], "", "VmRSS") / 1024.0;
+    figures[i].pssMiB = rollupMiB(pids[i], "Pss");
+  }
+  stop(tilvane);
+  stop(floor);
+
+  std::printf("\nidle, %.0f s watched from %.0f s after the start (both running side by side):\n", options.watch,
+              options.settle);
+  std::printf("  wake-ups: floor %ld, Tilvane %ld (goal <= floor + 2: %s)\n", figures[0].wakeUps,
+              figures[1].wakeUps, figures[1].wakeUps <= figures[0].wakeUps + 2 ? "met" : "missed");
+  for (const auto& [thread, count] : figures[1].byThread) std::printf("    Tilvane %s: %ld\n", thread.c_str(), count);
+  std::printf("  CPU ticks: floor %ld, Tilvane %ld (goal 0: %s)\n", figures[0].ticks, figures[1].ticks,
+              figures[1].ticks == 0 ? "met" : "missed");
+  std::printf("  resident: floor %.1f MiB, Tilvane %.1f MiB (+%.1f MiB; goal <= +10 MiB: %s); PSS %.1f / %.1f MiB\n",
+              figures[0].rssMiB, figures[1].rssMiB, figures[1].rssMiB - figures[0].rssMiB,
+              figures[1].rssMiB - figures[0].rssMiB <= 10 ? "met" : "missed", figures[0].pssMiB, figures[1].pssMiB);
+}
+
 double median(std::vector<double> values) {
   if (values.empty()) return -1;
   std::sort(values.begin(), values.end());
@@ -154,8 +290,11 @@ int main(int argc, char** argv) {
   Options options;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
-    if (name == "--runs") options.runs = std::max(1, std::atoi(argv[i + 1]));
+    if (name == "--runs") options.runs = std::max(0, std::atoi(argv[i + 1]));
     if (name == "--idle") options.idle = std::max(0.0, std::atof(argv[i + 1]));
+    if (name == "--tilvane") options.tilvane = argv[i + 1];
+    if (name == "--watch") options.watch = std::max(0.0, std::atof(argv[i + 1]));
+    if (name == "--settle") options.settle = std::max(0.0, std::atof(argv[i + 1]));
   }
   const char* display = std::getenv("DISPLAY");
   xcb_connection_t* c = xcb_connect(display, nullptr);
@@ -175,14 +314,8 @@ int main(int argc, char** argv) {
   for (int run = 0; run < options.runs; ++run) {
     const std::vector<std::string> floorEnv{std::string("DISPLAY=") + display, "HOME=" + base.string()};
     const Sample floor = measure(c, *panel, TILVANE_FLOOR_PATH, "floor_tray", floorEnv, options.idle);
-    const fs::path home = base / std::to_string(run);
-    fs::create_directories(home / "run");
-    fs::permissions(home / "run", fs::perms::owner_all);
-    const std::vector<std::string> tilvaneEnv{std::string("DISPLAY=") + display, "HOME=" + home.string(),
-                                              "XDG_DATA_HOME=" + (home / "data").string(),
-                                              "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                              "XDG_RUNTIME_DIR=" + (home / "run").string()};
-    const Sample tilvane = measure(c, *panel, TILVANE_BINARY_PATH, "tilvane", tilvaneEnv, options.idle);
+    const std::vector<std::string> tilvaneEnv = freshEnvironment(base / std::to_string(run), display);
+    const Sample tilvane = measure(c, *panel, options.tilvane, "tilvane", tilvaneEnv, options.idle);
     if (floor.ms < 0 || tilvane.ms < 0) {
       std::fprintf(stderr, "bench_tray: run %d: an icon never reached the tray\n", run);
       continue;
@@ -192,14 +325,16 @@ int main(int argc, char** argv) {
     tilvaneMs.push_back(tilvane.ms);
     tilvaneRss.push_back(tilvane.rssKiB / 1024.0);
   }
+  if (!tilvaneMs.empty()) {
+    const double fMs = median(floorMs), tMs = median(tilvaneMs), fRss = median(floorRss), tRss = median(tilvaneRss);
+    std::printf("spawn -> icon embedded (median of %zu): floor %.1f ms, Tilvane %.1f ms (%.2fx; goal <= 2x: %s)\n",
+                tilvaneMs.size(), fMs, tMs, tMs / fMs, tMs <= 2 * fMs ? "met" : "missed");
+    std::printf("idle resident memory (median): floor %.1f MiB, Tilvane %.1f MiB (+%.1f MiB; goal <= +10 MiB: %s)\n",
+                fRss, tRss, tRss - fRss, tRss - fRss <= 10 ? "met" : "missed");
+  }
+  std::fflush(stdout);
+  if (options.watch > 0) watchIdle(c, *panel, options, base, display);
   fs::remove_all(base);
   xcb_disconnect(c);
-  if (tilvaneMs.empty()) return 1;
-
-  const double fMs = median(floorMs), tMs = median(tilvaneMs), fRss = median(floorRss), tRss = median(tilvaneRss);
-  std::printf("spawn -> icon embedded (median of %zu): floor %.1f ms, Tilvane %.1f ms (%.2fx; goal <= 2x: %s)\n",
-              tilvaneMs.size(), fMs, tMs, tMs / fMs, tMs <= 2 * fMs ? "met" : "missed");
-  std::printf("idle resident memory (median): floor %.1f MiB, Tilvane %.1f MiB (+%.1f MiB; goal <= +10 MiB: %s)\n",
-              fRss, tRss, tRss - fRss, tRss - fRss <= 10 ? "met" : "missed");
-  return 0;
+  return options.runs > 0 && tilvaneMs.empty() ? 1 : 0;
 }

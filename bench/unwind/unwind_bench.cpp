@@ -1,33 +1,94 @@
-// Unwinds the same 30-deep stack (frames without frame pointers) with the crash unwinder and with
-// _Unwind_Backtrace, alternately in one run, and reports both rates and their ratio. Arguments:
+// The crash unwinder against the compiler runtime's _Unwind_Backtrace (libgcc) and libunwind's unw_backtrace,
+// on the same 30-deep stack of frames without frame pointers, all timed in one run.
+//
+// BM_Walks times the walkers in alternating rounds, so that none gets a quieter machine. Arguments:
 // - stack: 0 = one function recursing 30 times (one return address repeated), 1 = 30 different functions;
-// - cache: 0 = every walk starts with an empty cache (a capture of one thread: every page proved anew),
+// - cache: 0 = every walk of ours starts with an empty cache (a capture of one thread: every page proved anew),
 //          1 = the walks share the proved pages and image tables but look every frame's rows up afresh (the
 //              lookup itself, as for threads whose stacks share no return address),
 //          2 = the walks share the whole cache (threads parked in the same calls);
 // - log: 0 = the crash log at WARN, as the handler sets it while it cuts a repeated frame, 1 = at DEBUG, where
-//        every frame writes its "Binary image" line to sdk.log (one write(2) per frame).
+//        every frame writes its "Binary image" line to sdk.log (one write(2) per frame), 2 = no log at all (the
+//        walk alone: at WARN the end of every walk is still written as an error line).
+// libgcc keeps nothing between walks (it asks the loader for each frame's object), so its one walk serves as
+// both its cold and its warm figure; libunwind is timed cold (its caches flushed, stepping frame by frame) and
+// warm (unw_backtrace with what it kept).
+// Counters are microseconds of processor time per walk and our time over each peer's.
+//
+// BM_FirstWalkOfAFreshProcess is the state of a crash: each sample is a new process (this program again) that
+// builds the 30-function stack and times the first walk it ever makes, with one of the three unwinders; nothing
+// is in the processor's caches, no page of unwind data has been touched, nothing is bound lazily yet. Counters
+// are the medians in microseconds and the ratios.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <time.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <ucontext.h>
+#include <unistd.h>
 #include <unwind.h>
 
+#define UNW_LOCAL_ONLY
+#include <libunwind.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 #include "crashreporting/Capture/VRDUnwind.h"
 
+extern char** environ;
+
 namespace crashreporting {
 namespace {
 
 constexpr int kDepth = 30;
-constexpr int kWalksPerRound = 100;
+constexpr int kWalksPerRound = 10;
+constexpr int kFreshProcesses = 25;
 volatile int sink = 0;
+
+// libunwind is opened privately: it defines _Unwind_Backtrace too, and linking it would take libgcc's place.
+#define BENCH_NAME(x) #x
+#define BENCH_SYMBOL(x) BENCH_NAME(x)
+struct LibUnwind {
+  int (*backtrace)(void**, int) = nullptr;
+  void (*flushCache)(unw_addr_space_t, unw_word_t, unw_word_t) = nullptr;
+  unw_addr_space_t* space = nullptr;
+  int (*getContext)(unw_context_t*) = nullptr;
+  int (*initLocal)(unw_cursor_t*, unw_context_t*) = nullptr;
+  int (*step)(unw_cursor_t*) = nullptr;
+  template <typename F>
+  static void find(void* library, F* function, const char* name) {
+    *function = reinterpret_cast<F>(dlsym(library, name));
+  }
+  bool open() {
+    if (backtrace != nullptr) return true;
+    void* library = dlopen("libunwind.so.8", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return false;
+    find(library, &backtrace, "unw_backtrace");
+    find(library, &flushCache, BENCH_SYMBOL(unw_flush_cache));
+    find(library, &getContext, BENCH_SYMBOL(unw_tdep_getcontext));
+    find(library, &initLocal, BENCH_SYMBOL(unw_init_local));
+    find(library, &step, BENCH_SYMBOL(unw_step));
+    space = static_cast<unw_addr_space_t*>(dlsym(library, BENCH_SYMBOL(unw_local_addr_space)));
+    return backtrace != nullptr && flushCache != nullptr && space != nullptr && getContext != nullptr &&
+           initLocal != nullptr && step != nullptr;
+  }
+};
+
+LibUnwind& libunwind() {
+  static LibUnwind library;
+  return library;
+}
 
 _Unwind_Reason_Code count(_Unwind_Context* context, void* argument) {
   ++*static_cast<int*>(argument);
@@ -46,72 +107,119 @@ int ourWalk(const VRDThreadState& state, VRDUnwindCache* cache, std::int64_t sha
   return frames;
 }
 
-__attribute__((noinline)) int runtimeWalk() {
+__attribute__((noinline)) int libgccWalk() {
   int frames = 0;
   _Unwind_Backtrace(count, &frames);
   return frames;
 }
 
-// At the bottom of the stack: time both unwinders, alternating in rounds so neither gets a quieter machine.
+// Warm: unw_backtrace, which keeps what it learnt of each frame between walks. Cold: its caches flushed, then
+// the plain step-by-step walk, which keeps nothing of the fast path's.
+__attribute__((noinline)) int libunwindWalk(bool cold) {
+  LibUnwind& library = libunwind();
+  if (!cold) {
+    void* frames[128];
+    return library.backtrace(frames, 128);
+  }
+  library.flushCache(*library.space, 0, 0);
+  unw_context_t context;
+  unw_cursor_t cursor;
+  if (library.getContext(&context) != 0 || library.initLocal(&cursor, &context) != 0) return 0;
+  int frames = 1;
+  while (frames < 128 && library.step(&cursor) > 0) ++frames;
+  return frames;
+}
+
+// The thread's processor time (system calls included) rather than the wall clock: on a machine busy with other
+// work a walker that is preempted is not charged for it.
+double threadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+struct Walker {
+  double seconds = 0;
+  std::int64_t frames = 0;
+  template <typename Walk>
+  void round(Walk walk) {
+    const double start = threadSeconds();
+    for (int i = 0; i < kWalksPerRound; ++i) frames += walk();
+    seconds += threadSeconds() - start;
+  }
+  double microsecondsPerWalk(std::int64_t walks) const { return seconds * 1e6 / static_cast<double>(walks); }
+};
+
+// At the bottom of the stack: time every walker, alternating in rounds.
 __attribute__((noinline)) void measure(benchmark::State& state) {
   ucontext_t context;
   getcontext(&context);
   VRDThreadState registers;
   VRDThreadStateFromUserContext(&context, &registers);
   const std::int64_t sharing = state.range(1);
-  VRDContextWritable()->minimumLogLevel = state.range(2) != 0 ? VRDLogLevelDebug : VRDLogLevelWarn;
+  const std::int64_t log = state.range(2);
+  VRDContextWritable()->minimumLogLevel = log == 1 ? VRDLogLevelDebug : log == 2 ? VRDLogLevelError + 1 : VRDLogLevelWarn;
   const auto cache = std::make_unique<VRDUnwindCache>();
   VRDUnwindCacheReset(cache.get());
-  using Clock = std::chrono::steady_clock;
-  Clock::duration ours{};
-  Clock::duration runtime{};
-  std::int64_t ourFrames = 0;
-  std::int64_t runtimeFrames = 0;
+  Walker ours;
+  Walker gcc;
+  Walker unwindCold;
+  Walker unwindWarm;
   for (auto _ : state) {
-    auto start = Clock::now();
-    for (int i = 0; i < kWalksPerRound; ++i) ourFrames += ourWalk(registers, cache.get(), sharing);
-    auto middle = Clock::now();
-    for (int i = 0; i < kWalksPerRound; ++i) runtimeFrames += runtimeWalk();
-    auto end = Clock::now();
-    ours += middle - start;
-    runtime += end - middle;
+    ours.round([&] { return ourWalk(registers, cache.get(), sharing); });
+    gcc.round(libgccWalk);
+    unwindCold.round([] { return libunwindWalk(true); });
+    unwindWarm.round([] { return libunwindWalk(false); });
   }
   VRDContextWritable()->minimumLogLevel = VRDLogLevelDebug;
-  const double ourRate = static_cast<double>(ourFrames) / std::chrono::duration<double>(ours).count();
-  const double runtimeRate = static_cast<double>(runtimeFrames) / std::chrono::duration<double>(runtime).count();
-  const auto walks = static_cast<double>(state.iterations() * kWalksPerRound);
-  state.counters["dwarf_frames_per_s"] = ourRate;
-  state.counters["runtime_frames_per_s"] = runtimeRate;
-  state.counters["runtime_over_dwarf"] = runtimeRate / ourRate;
-  state.counters["dwarf_frames_per_walk"] = static_cast<double>(ourFrames) / walks;
-  state.counters["runtime_frames_per_walk"] = static_cast<double>(runtimeFrames) / walks;
+  const auto walks = static_cast<std::int64_t>(state.iterations()) * kWalksPerRound;
+  const double ourTime = ours.microsecondsPerWalk(walks);
+  state.counters["dwarf_us"] = ourTime;
+  state.counters["libgcc_us"] = gcc.microsecondsPerWalk(walks);
+  state.counters["libunwind_cold_us"] = unwindCold.microsecondsPerWalk(walks);
+  state.counters["libunwind_warm_us"] = unwindWarm.microsecondsPerWalk(walks);
+  state.counters["dwarf_over_libgcc"] = ourTime / gcc.microsecondsPerWalk(walks);
+  state.counters["dwarf_over_libunwind_cold"] = ourTime / unwindCold.microsecondsPerWalk(walks);
+  state.counters["dwarf_over_libunwind_warm"] = ourTime / unwindWarm.microsecondsPerWalk(walks);
+  state.counters["dwarf_frames"] = static_cast<double>(ours.frames) / static_cast<double>(walks);
+  state.counters["libgcc_frames"] = static_cast<double>(gcc.frames) / static_cast<double>(walks);
+  state.counters["libunwind_frames"] = static_cast<double>(unwindWarm.frames) / static_cast<double>(walks);
+  state.counters["libunwind_cold_frames"] = static_cast<double>(unwindCold.frames) / static_cast<double>(walks);
 }
 
-__attribute__((noinline)) int recurse(benchmark::State& state, int depth) {
+// What the bottom of the stack does: the benchmark's measurement, or one first walk in a fresh process.
+using Bottom = void (*)(void*);
+
+__attribute__((noinline)) int recurse(Bottom bottom, void* argument, int depth) {
   if (depth == 0) {
-    measure(state);
+    bottom(argument);
     return sink;
   }
-  return recurse(state, depth - 1) + sink;
+  return recurse(bottom, argument, depth - 1) + sink;
 }
 
 // Thirty different functions, each with its own return address and FDE.
 template <int N>
-__attribute__((noinline)) int distinct(benchmark::State& state) {
+__attribute__((noinline)) int distinct(Bottom bottom, void* argument) {
   if constexpr (N == 0) {
-    measure(state);
+    bottom(argument);
     return sink;
   } else {
-    return distinct<N - 1>(state) + sink;
+    return distinct<N - 1>(bottom, argument) + sink;
   }
 }
 
-void BM_UnwindThirtyFramesDwarfVersusRuntime(benchmark::State& state) {
-  static std::string directory = [] {
+std::string reportDirectory() {
+  static const std::string directory = [] {
     char path[] = "/tmp/bench_unwind.XXXXXX";
     return std::string(mkdtemp(path));
   }();
-  static bool started = [] {
+  return directory;
+}
+
+bool startCapture() {
+  static const bool started = [] {
+    const std::string directory = reportDirectory();
     VRDContextInitData data;
     data.apiKey = "bench";
     data.reportDirectory = directory.c_str();
@@ -119,23 +227,130 @@ void BM_UnwindThirtyFramesDwarfVersusRuntime(benchmark::State& state) {
     data.installIdentifier = "install";
     return VRDContextInitialize(&data);
   }();
-  if (!started) {
-    state.SkipWithError("the crash context did not start");
+  return started;
+}
+
+void BM_Walks(benchmark::State& state) {
+  if (!startCapture() || !libunwind().open()) {
+    state.SkipWithError("the crash context did not start, or libunwind.so.8 is missing");
     return;
   }
+  const Bottom bottom = [](void* argument) { measure(*static_cast<benchmark::State*>(argument)); };
   if (state.range(0) == 0) {
-    recurse(state, kDepth);
+    recurse(bottom, &state, kDepth);
   } else {
-    distinct<kDepth>(state);
+    distinct<kDepth>(bottom, &state);
   }
 }
-BENCHMARK(BM_UnwindThirtyFramesDwarfVersusRuntime)
+BENCHMARK(BM_Walks)
     ->ArgNames({"stack", "cache", "log"})
-    ->ArgsProduct({{0, 1}, {0, 1, 2}, {0}})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}, {0, 2}})
     ->Args({0, 0, 1})
     ->Args({1, 1, 1});
+
+// One first walk, in the fresh process started with "--first-walk=<walker>": prints its nanoseconds.
+void firstWalk(void* argument) {
+  const std::string walker = static_cast<const char*>(argument);
+  ucontext_t context;
+  getcontext(&context);
+  VRDThreadState registers;
+  VRDThreadStateFromUserContext(&context, &registers);
+  VRDContextWritable()->minimumLogLevel = VRDLogLevelWarn;
+  int frames = 0;
+  const double start = threadSeconds();
+  if (walker == "dwarf") {
+    // As the crash handler does: its cache on its own stack, emptied at the start of the capture.
+    VRDUnwindCache cache;
+    frames = ourWalk(registers, &cache, 0);
+  } else if (walker == "libgcc") {
+    frames = libgccWalk();
+  } else {
+    frames = libunwindWalk(false);
+  }
+  const auto elapsed = static_cast<long long>((threadSeconds() - start) * 1e9);
+  std::printf("%lld %d\n", elapsed, frames);
+}
+
+int firstWalkChild(const char* walker) {
+  if (!startCapture() || !libunwind().open()) return 1;
+  distinct<kDepth>(firstWalk, const_cast<char*>(walker));
+  return 0;
+}
+
+// Runs this program as a fresh process for one first walk; its nanoseconds, or a negative number.
+double freshProcessWalk(const char* walker) {
+  int output[2];
+  if (pipe(output) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, output[0]);
+  const std::string flag = std::string("--first-walk=") + walker;
+  char program[] = "/proc/self/exe";
+  char* arguments[] = {program, const_cast<char*>(flag.c_str()), nullptr};
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, program, &actions, nullptr, arguments, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(output[1]);
+  char text[64] = {};
+  std::size_t got = 0;
+  for (ssize_t n = 0; got + 1 < sizeof text && (n = read(output[0], text + got, sizeof text - 1 - got)) > 0;) {
+    got += static_cast<std::size_t>(n);
+  }
+  close(output[0]);
+  int status = 0;
+  if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return -1;
+  }
+  long long nanoseconds = -1;
+  int frames = 0;
+  return std::sscanf(text, "%lld %d", &nanoseconds, &frames) == 2 && frames > kDepth
+             ? static_cast<double>(nanoseconds)
+             : -1;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void BM_FirstWalkOfAFreshProcess(benchmark::State& state) {
+  const char* walkers[] = {"dwarf", "libgcc", "libunwind"};
+  std::vector<double> times[3];
+  for (auto _ : state) {
+    for (int sample = 0; sample < kFreshProcesses; ++sample) {
+      // A different walker goes first in each sample.
+      for (int k = 0; k < 3; ++k) {
+        const int which = (sample + k) % 3;
+        const double nanoseconds = freshProcessWalk(walkers[which]);
+        if (nanoseconds < 0) {
+          state.SkipWithError("a fresh process did not walk its stack");
+          return;
+        }
+        times[which].push_back(nanoseconds / 1000);
+      }
+    }
+  }
+  const double ours = median(times[0]);
+  state.counters["dwarf_us"] = ours;
+  state.counters["libgcc_us"] = median(times[1]);
+  state.counters["libunwind_us"] = median(times[2]);
+  state.counters["dwarf_over_libgcc"] = ours / median(times[1]);
+  state.counters["dwarf_over_libunwind"] = ours / median(times[2]);
+}
+BENCHMARK(BM_FirstWalkOfAFreshProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace crashreporting
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  constexpr const char* kFirstWalk = "--first-walk=";
+  if (argc == 2 && std::strncmp(argv[1], kFirstWalk, std::strlen(kFirstWalk)) == 0) {
+    return crashreporting::firstWalkChild(argv[1] + std::strlen(kFirstWalk));
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -34,28 +34,36 @@ std::string executablePath() {
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
-// The first 16 bytes of the image's GNU build-id note as hex (zero-padded); false when it has none.
+// The first 16 bytes of the GNU build-id in the notes at `p` (`size` bytes) as hex (zero-padded); false when
+// there is none. No heap: crash-time code calls it on a copy of an image's notes.
+bool buildIDFromNotesIn(const std::uint8_t* p, std::uint64_t size, char* uuid) noexcept {
+  const std::uint8_t* end = p + size;
+  while (p + sizeof(ElfW(Nhdr)) <= end) {
+    ElfW(Nhdr) note;
+    std::memcpy(&note, p, sizeof note);
+    const std::uint8_t* name = p + sizeof note;
+    const std::uint8_t* desc = name + ((note.n_namesz + 3) & ~3u);
+    const std::uint8_t* next = desc + ((note.n_descsz + 3) & ~3u);
+    if (next > end || next < p) break;
+    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0 &&
+        note.n_descsz > 0) {
+      std::uint8_t bytes[kUUIDBytes] = {};
+      std::memcpy(bytes, desc, note.n_descsz < kUUIDBytes ? note.n_descsz : kUUIDBytes);
+      VRDHexEncodeBytes(bytes, kUUIDBytes, uuid);
+      return true;
+    }
+    p = next;
+  }
+  return false;
+}
+
 bool readBuildID(const dl_phdr_info* info, char* uuid) {
   for (int i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr)& segment = info->dlpi_phdr[i];
     if (segment.p_type != PT_NOTE) continue;
-    auto* p = reinterpret_cast<const std::uint8_t*>(info->dlpi_addr + segment.p_vaddr);
-    const std::uint8_t* end = p + segment.p_memsz;
-    while (p + sizeof(ElfW(Nhdr)) <= end) {
-      ElfW(Nhdr) note;
-      std::memcpy(&note, p, sizeof note);
-      const std::uint8_t* name = p + sizeof note;
-      const std::uint8_t* desc = name + ((note.n_namesz + 3) & ~3u);
-      const std::uint8_t* next = desc + ((note.n_descsz + 3) & ~3u);
-      if (next > end || next < p) break;
-      if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0 &&
-          note.n_descsz > 0) {
-        std::uint8_t bytes[kUUIDBytes] = {};
-        std::memcpy(bytes, desc, note.n_descsz < kUUIDBytes ? note.n_descsz : kUUIDBytes);
-        VRDHexEncodeBytes(bytes, kUUIDBytes, uuid);
-        return true;
-      }
-      p = next;
+    if (buildIDFromNotesIn(reinterpret_cast<const std::uint8_t*>(info->dlpi_addr + segment.p_vaddr), segment.p_memsz,
+                         uuid)) {
+      return true;
     }
   }
   return false;
@@ -78,7 +86,7 @@ void hashFirstTextPage(const dl_phdr_info* info, char* uuid) {
 
 // A pointer of the encoding of `.eh_frame_hdr` (DWARF pointer encodings: the common formats, absolute,
 // PC-relative or relative to the header); 0 when it cannot be read or the encoding is another.
-std::uint64_t readEncodedPointer(std::uint64_t address, std::uint8_t encoding, std::uint64_t header) {
+std::uint64_t readEncodedPointer(std::uint64_t address, std::uint8_t encoding, std::uint64_t header) noexcept {
   if (encoding == 0xff) return 0;
   std::uint64_t value = 0;
   switch (encoding & 0x0f) {
@@ -113,32 +121,38 @@ std::uint64_t readEncodedPointer(std::uint64_t address, std::uint8_t encoding, s
 }
 
 // `.eh_frame` found through the pointer at the start of `.eh_frame_hdr`.
-std::uint64_t ehFrameFromHeader(std::uint64_t header) {
+std::uint64_t ehFrameFromHeader(std::uint64_t header) noexcept {
   std::uint8_t start[4];
   if (header == 0 || !VRDReadMemory(header, start, sizeof start) || start[0] != 1) return 0;
   return readEncodedPointer(header + 4, start[1], header);
 }
 
-bool fillNode(const dl_phdr_info* info, VRDBinaryImageNode* node) {
+// The node of an image loaded `bias` above its file's addresses, from its program headers.
+bool fillNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segments, std::size_t count,
+                          VRDBinaryImageNode* node) noexcept {
   std::uint64_t base = 0;
   std::uint64_t end = 0;
   std::uint64_t ehFrameHdr = 0;
   bool haveBase = false;
-  for (int i = 0; i < info->dlpi_phnum; ++i) {
-    const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+  for (std::size_t i = 0; i < count; ++i) {
+    const ElfW(Phdr)& segment = segments[i];
     if (segment.p_type == PT_LOAD && segment.p_offset == 0 && !haveBase) {
-      base = info->dlpi_addr + segment.p_vaddr;
+      base = bias + segment.p_vaddr;
       haveBase = true;
     }
     if (segment.p_type == PT_LOAD && (segment.p_flags & PF_X) != 0) {
-      const std::uint64_t segmentEnd = info->dlpi_addr + segment.p_vaddr + segment.p_memsz;
+      const std::uint64_t segmentEnd = bias + segment.p_vaddr + segment.p_memsz;
       if (segmentEnd > end) end = segmentEnd;
     }
-    if (segment.p_type == PT_GNU_EH_FRAME) ehFrameHdr = info->dlpi_addr + segment.p_vaddr;
+    if (segment.p_type == PT_GNU_EH_FRAME) ehFrameHdr = bias + segment.p_vaddr;
   }
   if (!haveBase || end <= base) return false;
   *node = VRDBinaryImageNode{base, end - base, ehFrameFromHeader(ehFrameHdr), 0, 0, ehFrameHdr};
   return true;
+}
+
+bool fillNode(const dl_phdr_info* info, VRDBinaryImageNode* node) {
+  return fillNodeFromSegments(info->dlpi_addr, info->dlpi_phdr, info->dlpi_phnum, node);
 }
 
 bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
@@ -313,6 +327,41 @@ void VRDBinaryImageStopTracking() {
   }
 }
 
+bool VRDBinaryImageNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segments, std::size_t count,
+                                    VRDBinaryImageNode* node) noexcept {
+  return fillNodeFromSegments(bias, segments, count, node);
+}
+
+bool VRDBinaryImageBuildIDFromNotes(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept {
+  return buildIDFromNotesIn(notes, size, uuid);
+}
+
+bool VRDBinaryImageClaimNode(const VRDBinaryImageNode& image) noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  if (writable == nullptr) return false;
+  for (VRDBinaryImageNode& node : writable->binaryImages) {
+    std::uint64_t expected = 0;
+    if (!std::atomic_ref(node.base).compare_exchange_strong(expected, image.base)) continue;
+    node.ehFrame = image.ehFrame;
+    node.unwindInfo = image.unwindInfo;
+    node.crashInfo = image.crashInfo;
+    node.ehFrameHdr = image.ehFrameHdr;
+    // The size last: a reader that sees it sees the rest.
+    std::atomic_ref(node.size).store(image.size);
+    return true;
+  }
+  return false;
+}
+
+bool VRDBinaryImageHasLiveNode(std::uint64_t base) noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  if (writable == nullptr) return false;
+  for (VRDBinaryImageNode& node : writable->binaryImages) {
+    if (std::atomic_ref(node.base).load() == base && std::atomic_ref(node.size).load() != 0) return true;
+  }
+  return false;
+}
+
 void VRDBinaryImageStoreNode(bool loaded, const VRDBinaryImageDetails& details) {
   const std::uint64_t base = details.node.base;
   VRDWritableContext* writable = VRDContextWritable();
@@ -320,17 +369,11 @@ void VRDBinaryImageStoreNode(bool loaded, const VRDBinaryImageDetails& details) 
     VRDLogWarn("Error: Writable context is NULL\n");
   } else {
     bool stored = false;
-    for (VRDBinaryImageNode& node : writable->binaryImages) {
-      if (loaded) {
-        std::uint64_t expected = 0;
-        if (!std::atomic_ref(node.base).compare_exchange_strong(expected, base)) continue;
-        node.ehFrame = details.node.ehFrame;
-        node.unwindInfo = details.node.unwindInfo;
-        node.crashInfo = details.node.crashInfo;
-        node.ehFrameHdr = details.node.ehFrameHdr;
-        // The size last: a reader that sees it sees the rest.
-        std::atomic_ref(node.size).store(details.node.size);
-      } else {
+    if (loaded) {
+      // Crash-time code may have given it a node already (an exception recorded, then the process kept on).
+      stored = VRDBinaryImageHasLiveNode(base) || VRDBinaryImageClaimNode(details.node);
+    } else {
+      for (VRDBinaryImageNode& node : writable->binaryImages) {
         // Only a live node: one unloaded before at the same base keeps its base with size 0.
         std::uint64_t size = std::atomic_ref(node.size).load();
         if (std::atomic_ref(node.base).load() != base || size == 0) continue;
@@ -342,9 +385,9 @@ void VRDBinaryImageStoreNode(bool loaded, const VRDBinaryImageDetails& details) 
         node.unwindInfo = 0;
         node.crashInfo = 0;
         node.ehFrameHdr = 0;
+        stored = true;
+        break;
       }
-      stored = true;
-      break;
     }
     if (!stored) {
       VRDLogWarn("Error: Unable to track a %s node %p\n", loaded ? "loaded" : "unloaded", reinterpret_cast<void*>(base));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <link.h>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -14,8 +16,8 @@
 // glibc tells nobody when an image comes or goes, so changes are found by looking: the loader's counters of
 // images added and removed (dl_iterate_phdr) are compared with the last look, and on a change the loaded images
 // are diffed against the known ones. That happens at set-up, at every public call of the crash kit
-// (VRDBinaryImageCheckForChanges) and on a timer of the binary-image queue; never at crash time, so an image
-// loaded since the last look has no node when the process crashes.
+// (VRDBinaryImageCheckForChanges) and on a timer of the binary-image queue. At crash time the loader's own list
+// is read as well (VRDLoadedImages.h), so an image loaded since the last look is found and recorded all the same.
 
 namespace crashreporting {
 
@@ -49,6 +51,19 @@ void VRDBinaryImageStopTracking();
 /// A load claims the first free node; an unload clears the live node of that base (size 0, so no address
 /// matches it any more; the slot is not reused). Either way a line for the record file is queued.
 void VRDBinaryImageStoreNode(bool loaded, const VRDBinaryImageDetails& details);
+
+/// Claims the first free node for a loaded image and fills it (the size last); false when every node is taken.
+/// Async-signal-safe.
+bool VRDBinaryImageClaimNode(const VRDBinaryImageNode& image) noexcept;
+/// Whether a live node (size not 0) has this base. Async-signal-safe.
+bool VRDBinaryImageHasLiveNode(std::uint64_t base) noexcept;
+/// The node of an image loaded `bias` above its file's addresses, from its `count` program headers (read
+/// through safe reads where they point into the image); false for an image with no executable segment.
+bool VRDBinaryImageNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segments, std::size_t count,
+                                    VRDBinaryImageNode* node) noexcept;
+/// The first 16 bytes of the GNU build-id among `size` bytes of ELF notes, as 32 hex digits (zero-padded);
+/// false when there is none. No heap.
+bool VRDBinaryImageBuildIDFromNotes(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept;
 
 /// The first node with base ≤ address < base + size; false before set-up or when no image holds it.
 bool VRDBinaryImageSafeFindImageForAddress(std::uint64_t address, VRDBinaryImageNode* out) noexcept;

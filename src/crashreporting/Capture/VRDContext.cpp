@@ -18,6 +18,7 @@
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
+#include "crashreporting/Capture/VRDThreadStart.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/Kit/KitConstants.h"
@@ -110,6 +111,8 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
                      VRDErrorText(errno));
   }
   readOnly->debuggerAttached = VRDProcessDebuggerAttached();
+  // Before the set-up jobs start the library's queue threads: they get their alternate stacks as they start.
+  if (!readOnly->debuggerAttached) VRDThreadStartEnable();
   readOnly->submittableCrashDelegate = initData->submittableCrashDelegate;
   readOnly->crashCallbackTarget = initData->crashCallbackTarget;
   readOnly->firstInstall = initData->firstInstall;
@@ -127,6 +130,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
   if (!readOnly->debuggerAttached) {
     VRDSignalInitialize(&readOnly->signal);
     VRDThreadCaptureInitialize(&readOnly->threadCapture);
+    VRDThreadStartGiveRunningThreadsAltStacks();
     VRDExceptionInitialize(&readOnly->exception, &VRDContextWritable()->customExceptionCount);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");
@@ -184,6 +188,7 @@ SerialQueue& VRDContextBinaryImageQueue() { return ensureQueues().binaryImages; 
 void VRDContextResetForTesting() {
   // What is queued still writes into this context's files before it is forgotten.
   VRDBinaryImageStopTracking();
+  VRDThreadStartStop();
   queues().reset();
   VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   if (readOnly != nullptr && !readOnly->debuggerAttached && readOnly->signal.recordPath != nullptr) {

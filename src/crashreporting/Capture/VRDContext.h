@@ -137,10 +137,15 @@ struct VRDWritableContext {
   std::int32_t recorderThread;
   VRDFile binaryImageFile;
   VRDBinaryImageNode binaryImages[VRDBinaryImageNodeCount];
-  /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads.
+  /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads (a
+  /// count of releases: a parked thread waits for it to move on from the value it saw before it answered, so a
+  /// capture that follows at once never catches it still parked from the one before).
   std::uint32_t captureRequested;
   std::uint32_t captureAnswered;
   std::uint32_t captureRelease;
+  /// The signal the capture stops threads with now: the set-up's choice, or another one taken at capture time
+  /// when the host has since installed its own handler for it. 0: none.
+  std::int32_t captureSignal;
   /// Writes since the last compaction, and entries in the current A/B files.
   std::uint32_t userKVCount;
   std::uint32_t internalKVCount;

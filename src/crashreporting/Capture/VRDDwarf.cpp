@@ -12,8 +12,29 @@ constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 // DWARF number → index in the recorded register order (rax rbx rcx rdx rdi rsi rbp rsp r8–r15 rip).
 constexpr std::size_t kStateIndex[VRDDwarfRegisterCount] = {0, 3, 2, 1, 5, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
+// Records are small: one whose bytes all lie on readable pages is proved at once, and read with plain loads.
+constexpr std::uint64_t kLargestProvedRecord = 2 * VRDReadablePageSize;
+
+void proveRest(VRDDwarfCursor* cursor) noexcept {
+  VRDReadablePages* const pages = cursor->pages;
+  if (pages == nullptr || cursor->end - cursor->address > kLargestProvedRecord) return;
+  // Most records lie on one page, and that page is usually known already.
+  const std::uint64_t first = cursor->address / VRDReadablePageSize;
+  const bool knownPage = cursor->end > cursor->address && cursor->address >= VRDMinimumValidAddress &&
+                         (cursor->end - 1) / VRDReadablePageSize == first &&
+                         pages->pages[first % VRDReadablePages::kSlots] == first + 1;
+  if (knownPage || VRDReadablePagesProve(pages, cursor->address, cursor->end - cursor->address)) {
+    cursor->proved = cursor->end;
+  }
+}
+
 template <typename T>
 __attribute__((always_inline)) inline bool readValue(VRDDwarfCursor* cursor, T* out) noexcept {
+  if (cursor->address < cursor->proved && cursor->proved - cursor->address >= sizeof(T)) {
+    VRDReadablePagesCopy(cursor->address, out, sizeof(T));
+    cursor->address += sizeof(T);
+    return true;
+  }
   if (cursor->address + sizeof(T) < cursor->address || cursor->address + sizeof(T) > cursor->end) return false;
   if (!VRDReadablePagesRead(cursor->pages, cursor->address, out, sizeof(T))) return false;
   cursor->address += sizeof(T);
@@ -34,10 +55,30 @@ bool readInitialLength(VRDDwarfCursor* cursor, std::uint64_t* length) noexcept {
   if (short_length == 0xFFFFFFFFu && !readValue(cursor, length)) return false;
   if (*length == 0 || *length > cursor->end - cursor->address) return false;
   cursor->end = cursor->address + *length;
+  proveRest(cursor);
   return true;
 }
 
+// Most operands are a single byte: read at once from a proved record, the caller's call saved.
+__attribute__((always_inline)) inline bool readShortULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  if (cursor->address >= cursor->proved) return false;
+  std::uint8_t first = 0;
+  VRDReadablePagesCopy(cursor->address, &first, 1);
+  if ((first & 0x80) != 0) return false;
+  ++cursor->address;
+  *out = first;
+  return true;
+}
+
+__attribute__((always_inline)) inline bool readULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  return readShortULEB128(cursor, out) || VRDDwarfReadULEB128(cursor, out);
+}
+
 bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
+
+inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t number) noexcept {
+  return validRegister(number) ? state->registers[kStateIndex[number]] : 0;
+}
 
 struct ExpressionMachine {
   std::uint64_t stack[VRDDwarfExpressionStackSize];
@@ -111,7 +152,7 @@ bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRD
 }
 
 bool readRegister(VRDDwarfCursor* cursor, std::uint64_t* number) noexcept {
-  return VRDDwarfReadULEB128(cursor, number) && validRegister(*number);
+  return readULEB128(cursor, number) && validRegister(*number);
 }
 
 // Skips an expression block, handing back its address (at its length).
@@ -131,7 +172,7 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
       }
       return true;
     case VRDDwarfRuleInRegister:
-      *value = VRDDwarfUnwindGetRegisterValue(state, rule.value);
+      *value = registerValue(state, rule.value);
       return true;
     case VRDDwarfRuleAtExpression: {
       std::uint64_t address = 0;
@@ -151,6 +192,7 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
 bool VRDDwarfReadU8(VRDDwarfCursor* cursor, std::uint8_t* out) noexcept { return readValue(cursor, out); }
 
 bool VRDDwarfReadULEB128(VRDDwarfCursor* cursor, std::uint64_t* out) noexcept {
+  if (readShortULEB128(cursor, out)) return true;
   std::uint64_t value = 0;
   for (unsigned shift = 0; shift < 64; shift += 7) {
     std::uint8_t byte = 0;
@@ -180,6 +222,14 @@ bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept {
 }
 
 std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept {
+  // What compilers emit: signed 4-byte values, absolute or pc-relative, not indirect.
+  if (cursor != nullptr && (encoding == 0x1b || encoding == 0x0b)) {
+    const std::uint64_t start = cursor->address;
+    std::int32_t v = 0;
+    if (!readValue(cursor, &v)) return kFailed;
+    const auto value = static_cast<std::uint64_t>(std::int64_t{v});
+    return encoding == 0x1b ? value + start : value;
+  }
   if (encoding == 0xFF) return 0;
   if (cursor == nullptr) return kFailed;
   const std::uint64_t start = cursor->address;
@@ -332,7 +382,7 @@ bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
   }
   if (fde->cie.hasAugmentationData) {
     std::uint64_t length = 0;
-    if (!VRDDwarfReadULEB128(cursor, &length) || !skip(cursor, length)) return false;
+    if (!readULEB128(cursor, &length) || !skip(cursor, length)) return false;
   }
   fde->instructions = cursor->address;
   fde->instructionsEnd = cursor->end;
@@ -404,6 +454,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
   VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
   std::uint32_t rememberedCount = 0;
   VRDDwarfCursor cursor{start, end, pages};
+  proveRest(&cursor);
   std::uint64_t location = 0;
   const std::int64_t dataAlignment = cie->dataAlignment;
   // A row applies while its location is at or below the PC offset; the first advance past it ends the run.
@@ -425,7 +476,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
       continue;
     }
     if (high == 0x80) {
-      ok = validRegister(low) && VRDDwarfReadULEB128(&cursor, &operand);
+      ok = validRegister(low) && readULEB128(&cursor, &operand);
       if (ok) rules->registers[low] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
     } else if (high == 0xC0) {
       ok = validRegister(low) && initial != nullptr;
@@ -459,7 +510,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           break;
         }
         case 0x05:  // offset_extended
-          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
           if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
           break;
         case 0x06:  // restore_extended
@@ -487,7 +538,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) *rules = remembered[--rememberedCount];
           break;
         case 0x0c:  // def_cfa
-          ok = readRegister(&cursor, &number) && VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
           if (ok) {
             rules->cfaRegister = number;
             rules->cfaOffset = static_cast<std::int64_t>(operand);
@@ -498,7 +549,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) rules->cfaRegister = number;
           break;
         case 0x0e:  // def_cfa_offset
-          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readULEB128(&cursor, &operand);
           if (ok) rules->cfaOffset = static_cast<std::int64_t>(operand);
           break;
         case 0x0f:  // def_cfa_expression
@@ -529,7 +580,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) rules->cfaOffset = signedOperand * dataAlignment;
           break;
         case 0x2e:  // GNU_args_size: the callee pops no arguments on x86-64 unwinding; read and ignore
-          ok = VRDDwarfReadULEB128(&cursor, &operand);
+          ok = readULEB128(&cursor, &operand);
           break;
         case 0x14:
         case 0x15:
@@ -646,30 +697,31 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
     VRDLogWarn("Error: failed to get CFA\n");  // no CFA rule at all
     return VRDDwarfStep::Failed;
   } else {
-    cfa = VRDDwarfUnwindGetRegisterValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
+    cfa = registerValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
   }
   if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
   if (cfa == VRDThreadContextGetStackPointer(state)) {
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
     return VRDDwarfStep::Failed;
   }
-  // Every rule reads the callee's registers, so the caller's are collected apart and set at the end.
+  // Every rule reads the callee's registers, so the caller's are collected apart (in the recorded order, which
+  // holds the DWARF registers in its first slots) and set at the end.
+  static_assert(VRDGeneralRegisterCount >= VRDDwarfRegisterCount);
   std::uint64_t values[VRDDwarfRegisterCount];
+  std::memcpy(values, state->registers, sizeof values);
   for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
     const VRDDwarfRule& rule = rules.registers[number];
-    values[number] = VRDDwarfUnwindGetRegisterValue(state, number);
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
-    if (!savedRegister(rule, cfa, state, pages, &values[number])) {
+    std::uint64_t& value = values[kStateIndex[number]];
+    if (!savedRegister(rule, cfa, state, pages, &value)) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
       if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
-      values[number] = 0;
+      value = 0;
     }
   }
-  values[7] = cfa;
+  values[kStateIndex[7]] = cfa;
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
-  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
-    VRDDwarfUnwindSetRegisterValue(state, number, values[number]);
-  }
+  std::memcpy(state->registers, values, sizeof values);
   return VRDDwarfStep::Unwound;
 }
 

@@ -20,11 +20,13 @@ inline constexpr std::uint32_t VRDDwarfExpressionStackSize = 100;
 /// How many rows DW_CFA_remember_state can keep.
 inline constexpr std::uint32_t VRDDwarfRememberDepth = 8;
 
-/// A bounded read position: reads past `end` fail.
+/// A bounded read position: reads past `end` fail. Reads that end at or below `proved` (never past `end`) are
+/// from pages already proved readable: plain loads.
 struct VRDDwarfCursor {
   std::uint64_t address;
   std::uint64_t end;
   VRDReadablePages* pages;
+  std::uint64_t proved = 0;
 };
 
 struct VRDDwarfCIERecord {

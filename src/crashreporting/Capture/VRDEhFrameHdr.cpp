@@ -10,6 +10,16 @@ constexpr std::uint8_t kDataRelativeSigned4 = 0x3b;
 // No image holds more functions than this; a larger count is a broken header.
 constexpr std::uint64_t kMaximumEntries = std::uint64_t{1} << 26;
 
+// A table word: a plain load when its page is known (the words are aligned, so never straddle two pages).
+inline bool readTableWord(VRDReadablePages* pages, std::uint64_t address, std::int32_t* out) noexcept {
+  const std::uint64_t page = address / VRDReadablePageSize;
+  if (pages != nullptr && address % sizeof *out == 0 && pages->pages[page % VRDReadablePages::kSlots] == page + 1) {
+    VRDReadablePagesCopy(address, out, sizeof *out);
+    return true;
+  }
+  return VRDReadablePagesRead(pages, address, out, sizeof *out);
+}
+
 }  // namespace
 
 bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRDReadablePages* pages) noexcept {
@@ -41,7 +51,7 @@ bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t 
   while (high - low > 1) {
     const std::uint64_t middle = low + (high - low) / 2;
     std::int32_t start = 0;
-    if (!VRDReadablePagesRead(pages, table->entries + middle * 8, &start, sizeof start)) return false;
+    if (!readTableWord(pages, table->entries + middle * 8, &start)) return false;
     if (header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc) {
       low = middle;
     } else {

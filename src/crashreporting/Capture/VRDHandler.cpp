@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Capture/VRDLoadedImages.h"
 #include "crashreporting/Capture/VRDProcessStats.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
@@ -63,6 +64,12 @@ void recordThread(const VRDProcess* process, std::uint32_t index, VRDUnwindCache
     writeEmptyThread(file);
     return;
   }
+  // A thread recording itself starts from a return address of its own.
+  unwind.pcIsReturnAddress = VRDProcessThreadStateIsFaked(process, thread);
+  // The written frames whose address is the instruction itself, not a return address.
+  std::uint32_t exactFrames[VRDExactFramesLimit];
+  std::uint32_t exactCount = 0;
+  std::uint32_t written = 0;
   VRDFileWriteHashStart(file);
   writeRegisters(file, state);
   VRDFileWriteHashKey(file, "stacktrace");
@@ -87,9 +94,18 @@ void recordThread(const VRDProcess* process, std::uint32_t index, VRDUnwindCache
       continue;
     }
     if (cutting) setLogLevel(savedLevel);
+    if (!VRDUnwindPCIsReturnAddress(&unwind) && exactCount < VRDExactFramesLimit) exactFrames[exactCount++] = written;
     VRDFileWriteArrayEntryUint64(file, pc);
+    ++written;
   }
   VRDFileWriteArrayEnd(file);
+  // Only where it differs from the usual: the first frame alone.
+  if (written > 0 && !(exactCount == 1 && exactFrames[0] == 0)) {
+    VRDFileWriteHashKey(file, "exact_frames");
+    VRDFileWriteArrayStart(file);
+    for (std::uint32_t i = 0; i < exactCount; ++i) VRDFileWriteArrayEntryUint64(file, exactFrames[i]);
+    VRDFileWriteArrayEnd(file);
+  }
   if (thread == process->crashedThread) VRDFileWriteHashEntryBoolean(file, "crashed", true);
   if (cutting) {
     VRDFileWriteHashEntryUint64(file, "repeated_pc", repeatedPC);
@@ -119,6 +135,19 @@ bool VRDProcessInit(VRDProcess* process, std::int32_t crashedThread, const void*
   }
   process->threadCount = static_cast<std::uint32_t>(listed);
   process->allListed = process->threadCount < VRDProcessMaximumThreads;
+  // A full list may have left out the crashed thread (or the one recording): they take the last places.
+  for (const std::int32_t needed : {crashedThread, process->currentThread}) {
+    bool listedAlready = false;
+    for (std::uint32_t i = 0; i < process->threadCount && !listedAlready; ++i) listedAlready = process->threads[i] == needed;
+    if (listedAlready) continue;
+    if (process->threadCount < VRDProcessMaximumThreads) {
+      process->threads[process->threadCount++] = needed;
+      continue;
+    }
+    std::uint32_t place = process->threadCount - 1;
+    if (needed == process->currentThread && place > 0 && process->threads[place] == crashedThread) --place;
+    process->threads[place] = needed;
+  }
   return true;
 }
 
@@ -137,6 +166,12 @@ bool VRDProcessResumeAllOtherThreads(VRDProcess*) noexcept {
   return true;
 }
 
+bool VRDProcessThreadStateIsFaked(const VRDProcess* process, std::int32_t thread) noexcept {
+  const bool fromSignal = thread == process->crashedThread &&
+                          reinterpret_cast<std::uintptr_t>(process->userContext) >= VRDMinimumValidAddress;
+  return thread == process->currentThread && !fromSignal;
+}
+
 __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread,
                                                         VRDThreadState* out) noexcept {
   if (reinterpret_cast<std::uintptr_t>(out) < VRDMinimumValidAddress) {
@@ -147,7 +182,7 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
       reinterpret_cast<std::uintptr_t>(process->userContext) >= VRDMinimumValidAddress) {
     return VRDThreadStateFromUserContext(process->userContext, out);
   }
-  if (thread == process->currentThread) {
+  if (VRDProcessThreadStateIsFaked(process, thread)) {
     VRDLogWarn("Faking current thread\n");
     std::memset(out, 0, sizeof *out);
     const auto frame = reinterpret_cast<std::uint64_t>(__builtin_frame_address(0));
@@ -211,6 +246,8 @@ void VRDHandler(VRDFile* file, std::int32_t crashedThread, const void* userConte
   VRDProcess process;
   VRDProcessInit(&process, crashedThread, userContext);
   if (!VRDProcessSuspendAllOtherThreads(&process)) VRDLogWarn("Not every thread could be stopped\n");
+  // Before any walk: an image loaded a moment ago is unwound with its own tables.
+  VRDLoadedImagesCatchUp();
   VRDProcessRecordAllThreads(&process, file);
   VRDProcessRecordRuntimeInfo(&process, file);
   VRDProcessRecordDispatchQueueNames(&process, file);

@@ -24,6 +24,8 @@ class VRDCrashCallbackTarget {
   ~VRDCrashCallbackTarget() = default;
 };
 
+/// At most this many `exact_frames` are recorded per thread.
+inline constexpr std::uint32_t VRDExactFramesLimit = 64;
 /// A run of this many repeats of one frame is cut.
 inline constexpr std::uint32_t VRDRepeatedFrameThreshold = 10;
 
@@ -50,8 +52,14 @@ bool VRDProcessResumeAllOtherThreads(VRDProcess* process) noexcept;
 /// The crashed thread's state from the user context; the current thread's faked at the caller's frame (rip =
 /// return address, rbp = frame address, rsp = frame + 16); another thread's as it gave it when stopped.
 bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread, VRDThreadState* out) noexcept;
+/// Whether `thread`'s state is faked at the caller's frame (the current thread, unless it is the crashed one with
+/// a signal's ucontext): its first frame is then a return address.
+bool VRDProcessThreadStateIsFaked(const VRDProcess* process, std::int32_t thread) noexcept;
 /// The `threads` line: one object per listed thread with `registers`, `stacktrace`, `crashed` for the crashed
-/// thread, and `repeated_pc`/`repeat_count` when a repeated frame was cut. A thread whose state cannot be had
+/// thread, and `repeated_pc`/`repeat_count` when a repeated frame was cut. `exact_frames` lists the indices of
+/// the frames whose address is an interrupted instruction rather than a return address, when that is not just
+/// the first frame (a thread recording itself: none; a walk through a signal frame: also the frame after it);
+/// symbolication looks up every other frame one byte before its address. A thread whose state cannot be had
 /// keeps its place as {"registers":{},"stacktrace":[]}; the line is always complete. The walks share their
 /// proofs and lookups while every other thread is stopped; otherwise each walk starts afresh.
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept;

@@ -48,7 +48,8 @@ bool VRDContextRecordMetadata(const VRDContextInitData* initData, std::int64_t s
   const std::string path = std::string(initData->reportDirectory) + "/metadata.vrdrecord";
   if (!VRDUnlinkIfExists(path.c_str())) VRDLogWarn("Unable to unlink existing metadata file %s\n", VRDErrorText(errno));
   VRDFile file;
-  if (!VRDFileInitWithPath(&file, path.c_str(), false)) {
+  // Written at start, not at crash time: buffered, so the file goes out in a few writes rather than a token each.
+  if (!VRDFileInitWithPath(&file, path.c_str(), true)) {
     VRDLogWarn("Unable to open metadata file %s\n", VRDErrorText(errno));
     VRDLogWarn("Unable to record context metadata\n");
     return false;

@@ -6,8 +6,14 @@ namespace {
 bool knownReadable(VRDReadablePages* cache, std::uint64_t page) noexcept {
   std::uint64_t& slot = cache->pages[page % VRDReadablePages::kSlots];
   if (slot == page + 1) return true;
-  std::uint8_t probe = 0;
-  if (!VRDReadMemory(page * VRDReadablePageSize, &probe, 1)) return false;
+  // A probe across the boundary with the next page proves both at once: walks climb the stack, and unwind data
+  // for nearby code lies side by side. At the end of a mapping it fails, and the page is probed alone.
+  const std::uint64_t next = page + 1;
+  if (next < ~std::uint64_t{0} / VRDReadablePageSize && VRDProbeReadable(next * VRDReadablePageSize - 4)) {
+    cache->pages[next % VRDReadablePages::kSlots] = next + 1;
+  } else if (!VRDProbeReadable(page * VRDReadablePageSize)) {
+    return false;
+  }
   slot = page + 1;
   return true;
 }
@@ -21,14 +27,19 @@ void VRDReadablePagesReset(VRDReadablePages* cache) noexcept {
 bool VRDReadablePagesReadProving(VRDReadablePages* cache, std::uint64_t address, void* out,
                                  std::size_t length) noexcept {
   if (cache == nullptr) return VRDReadMemory(address, out, length);
-  if (address < VRDMinimumValidAddress || out == nullptr) return false;
+  if (out == nullptr || !VRDReadablePagesProve(cache, address, length)) return false;
+  if (length > 0) VRDReadablePagesCopy(address, out, length);
+  return true;
+}
+
+bool VRDReadablePagesProve(VRDReadablePages* cache, std::uint64_t address, std::size_t length) noexcept {
+  if (cache == nullptr || address < VRDMinimumValidAddress) return false;
   if (length == 0) return true;
   if (address + length < address) return false;
   const std::uint64_t last = (address + length - 1) / VRDReadablePageSize;
   for (std::uint64_t page = address / VRDReadablePageSize; page <= last; ++page) {
     if (!knownReadable(cache, page)) return false;
   }
-  VRDReadablePagesCopy(address, out, length);
   return true;
 }
 

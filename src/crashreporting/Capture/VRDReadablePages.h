@@ -21,6 +21,8 @@ struct VRDReadablePages {
 
 /// Forgets every page.
 void VRDReadablePagesReset(VRDReadablePages* cache) noexcept;
+/// Proves every page of [address, address + length) that is not yet known; false when one is not readable.
+bool VRDReadablePagesProve(VRDReadablePages* cache, std::uint64_t address, std::size_t length) noexcept;
 /// VRDReadablePagesRead without the fast path: proves the pages that are not yet known.
 bool VRDReadablePagesReadProving(VRDReadablePages* cache, std::uint64_t address, void* out,
                                  std::size_t length) noexcept;

@@ -1,6 +1,7 @@
 #include "crashreporting/Capture/VRDSafeRead.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -65,6 +66,21 @@ bool VRDReadMemory(std::uint64_t address, void* destination, std::size_t length)
   const bool ok = VRDReadMemoryThroughPipe(address, destination, length);
   errno = savedErrno;
   return ok;
+}
+
+bool VRDProbeReadable(std::uint64_t address) noexcept {
+  if (address < VRDMinimumValidAddress || address + 8 < address) return false;
+  // rt_sigprocmask copies the new mask in before it looks at `how`: a readable mask gets EINVAL for the
+  // unknown `how`, an unreadable one EFAULT, and the thread's mask stays as it was either way.
+  constexpr long kNoSuchHow = 0x7fff;
+  const int savedErrno = errno;
+  const long result = syscall(SYS_rt_sigprocmask, kNoSuchHow, reinterpret_cast<const void*>(address), nullptr, 8);
+  const int error = errno;
+  errno = savedErrno;
+  if (result != 0 && error == EINVAL) return true;
+  if (result != 0 && error == EFAULT) return false;
+  std::uint64_t copy = 0;
+  return VRDReadMemory(address, &copy, sizeof copy);
 }
 
 bool VRDReadString(std::uint64_t address, const char** out, std::size_t maximumLength) noexcept {

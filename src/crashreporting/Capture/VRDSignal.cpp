@@ -19,8 +19,8 @@
 namespace crashreporting {
 namespace {
 
-// The stack VRDSignalInstallAltStackOnCurrentThread mapped for this thread (its guard page first).
-thread_local void* ownAltStackMapping = nullptr;
+// The stack VRDSignalInstallAltStackOnCurrentThread mapped for this thread.
+thread_local void* ownAltStack = nullptr;
 
 bool installAltStack(VRDSignalContext* context) {
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
@@ -203,33 +203,45 @@ void VRDSignalEnumerate(const std::function<void(std::size_t, int)>& step) {
   for (std::size_t i = 0; i < VRDSignalCount; ++i) step(i, VRDSignals[i]);
 }
 
+void* VRDSignalMapAltStack() noexcept {
+  const std::size_t page = VRDHostGetPageSize();
+  void* mapping = mmap(nullptr, VRDAltStackSize + page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
+  if (mapping == MAP_FAILED) return nullptr;
+  // A guard page below, so an overflow of the handler's own stack faults instead of writing past it.
+  mprotect(mapping, page, PROT_NONE);
+  return static_cast<char*>(mapping) + page;
+}
+
+void VRDSignalUnmapAltStack(void* stack) noexcept {
+  if (stack == nullptr) return;
+  const std::size_t page = VRDHostGetPageSize();
+  munmap(static_cast<char*>(stack) - page, VRDAltStackSize + page);
+}
+
 bool VRDSignalInstallAltStackOnCurrentThread() {
   stack_t current{};
   if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) == 0) return true;
-  const std::size_t page = VRDHostGetPageSize();
-  void* mapping = mmap(nullptr, VRDAltStackSize + page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
-  if (mapping == MAP_FAILED) return false;
-  // A guard page below, so an overflow of the handler's own stack faults instead of writing past it.
-  mprotect(mapping, page, PROT_NONE);
+  void* mapped = VRDSignalMapAltStack();
+  if (mapped == nullptr) return false;
   stack_t stack{};
-  stack.ss_sp = static_cast<char*>(mapping) + page;
+  stack.ss_sp = mapped;
   stack.ss_size = VRDAltStackSize;
   if (sigaltstack(&stack, nullptr) != 0) {
     VRDLogWarn("Unable to setup stack %s\n", VRDErrorText(errno));
-    munmap(mapping, VRDAltStackSize + page);
+    VRDSignalUnmapAltStack(mapped);
     return false;
   }
-  ownAltStackMapping = mapping;
+  ownAltStack = mapped;
   return true;
 }
 
 void VRDSignalRemoveAltStackFromCurrentThread() {
-  if (ownAltStackMapping == nullptr) return;
+  if (ownAltStack == nullptr) return;
   stack_t disable{};
   disable.ss_flags = SS_DISABLE;
   if (sigaltstack(&disable, nullptr) != 0) return;
-  munmap(ownAltStackMapping, VRDAltStackSize + VRDHostGetPageSize());
-  ownAltStackMapping = nullptr;
+  VRDSignalUnmapAltStack(ownAltStack);
+  ownAltStack = nullptr;
 }
 
 }  // namespace crashreporting

@@ -37,12 +37,17 @@ void VRDSignalCheckHandlers();
 /// Calls `step` with (index, signal) for each table entry in order.
 void VRDSignalEnumerate(const std::function<void(std::size_t index, int signal)>& step);
 
-/// Gives the calling thread a 256 KiB alternate signal stack of its own (a host calls it on threads it wants a
-/// stack overflow recorded on); true when the thread has one. The stack lives until
+/// Gives the calling thread a 256 KiB alternate signal stack of its own (every thread started with
+/// pthread_create gets one this way once capture has started, see VRDThreadStart.h); true when the thread has one. The stack lives until
 /// VRDSignalRemoveAltStackFromCurrentThread or the process ends.
 bool VRDSignalInstallAltStackOnCurrentThread();
 /// Takes back a stack given by VRDSignalInstallAltStackOnCurrentThread (call before the thread ends).
 void VRDSignalRemoveAltStackFromCurrentThread();
+
+/// A 256 KiB alternate stack with a guard page below it (mmap); null when it cannot be mapped.
+void* VRDSignalMapAltStack() noexcept;
+/// Unmaps a stack of VRDSignalMapAltStack.
+void VRDSignalUnmapAltStack(void* stack) noexcept;
 
 /// The `signal` line; `info` counts as present when it is at least 4096.
 void VRDSignalRecordLine(VRDFile* file, int signal, const siginfo_t* info, int savedErrno, std::int64_t time) noexcept;

@@ -16,6 +16,9 @@ struct VRDStackFrame {
   std::optional<std::string> fileName;
   std::uint64_t offset = 0;
   std::uint64_t address = 0;
+  /// Whether the address points after a call rather than at the instruction a thread was stopped at, where the
+  /// record says; unset: by position (a thread's first frame is the instruction, the others return addresses).
+  std::optional<bool> returnAddress;
 
   static VRDStackFrame stackFrame() { return {}; }
   static VRDStackFrame stackFrameWithAddress(std::uint64_t address);

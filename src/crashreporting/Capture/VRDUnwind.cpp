@@ -57,15 +57,18 @@ VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, std::uint64_t ehFrameHdr
   return step;
 }
 
-bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
+// How a step ended: a new frame, the normal end of the stack, or a failure.
+enum class Step { Advanced, Ended, Failed };
+
+Step nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
   if (context->frameCount >= VRDUnwindMaximumFrames) {
     VRDLogWarn("Exceeded maximum number of frames\n");
-    return false;
+    return Step::Failed;
   }
   const std::uint64_t pc = VRDThreadContextGetPC(&context->registers);
   if (pc < VRDMinimumValidAddress) {
     VRDLogError("PC is invalid\n");
-    return false;
+    return Step::Failed;
   }
   if (context->frameCount > 0) {
     // A return address points after its call; an exact PC from a register state does not.
@@ -82,29 +85,32 @@ bool nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
         step = unwindWithDwarf(context, image.ehFrameHdr, lookup);
       }
     }
-    if (step == VRDDwarfStep::EndOfStack) return false;
+    // The call-frame information says this is the outermost frame (`_start`, a thread's start).
+    if (step == VRDDwarfStep::EndOfStack) return Step::Ended;
     if (step == VRDDwarfStep::Failed) {
       if (VRDThreadContextGetFramePointer(&context->registers) == 0) {
-        VRDLogWarn("FP is zero, aborting unwind\n");
-        if (!VRDThreadContextSetPC(&context->registers, 0)) return false;
+        // The end of a frame-pointer chain.
+        VRDLogDebug("FP is zero, aborting unwind\n");
+        if (!VRDThreadContextSetPC(&context->registers, 0)) return Step::Failed;
       } else if (!unwindWithFramePointer(context, context->frameCount == 1)) {
         VRDLogError("Unable to use frame pointer\n");
-        return false;
+        return Step::Failed;
       }
       context->pcIsReturnAddress = true;
     }
   }
   const std::uint64_t newPC = VRDThreadContextGetPC(&context->registers);
   const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
-  if (newPC < VRDMinimumValidAddress) return false;
+  // A return address of 0 ends the chain.
+  if (newPC < VRDMinimumValidAddress) return newPC == 0 ? Step::Ended : Step::Failed;
   if (sp < VRDMinimumValidAddress) {
     VRDLogWarn("Error: SP (%p) isn't a valid pointer\n", reinterpret_cast<void*>(sp));
-    return false;
+    return Step::Failed;
   }
   context->repeatCount = context->lastPC == newPC ? context->repeatCount + 1 : 0;
   ++context->frameCount;
   context->lastPC = newPC;
-  return true;
+  return Step::Advanced;
 }
 
 }  // namespace
@@ -132,11 +138,15 @@ bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept {
     }
     return false;
   }
-  if (!nextFrameUsingAllStrategies(context)) {
-    VRDLogError("Failed to advance to the next frame\n");
-    return false;
+  switch (nextFrameUsingAllStrategies(context)) {
+    case Step::Advanced: return true;
+    case Step::Ended:
+      VRDLogDebug("Reached the end of the stack after %u frames\n", context->frameCount);
+      return false;
+    case Step::Failed: break;
   }
-  return true;
+  VRDLogError("Failed to advance to the next frame\n");
+  return false;
 }
 
 std::uint64_t VRDUnwindGetPC(const VRDUnwindContext* context) noexcept {
@@ -149,6 +159,10 @@ std::uint64_t VRDUnwindGetStackPointer(const VRDUnwindContext* context) noexcept
 
 std::uint32_t VRDUnwindGetFrameRepeatCount(const VRDUnwindContext* context) noexcept {
   return valid(context) ? context->repeatCount : 0;
+}
+
+bool VRDUnwindPCIsReturnAddress(const VRDUnwindContext* context) noexcept {
+  return valid(context) && context->pcIsReturnAddress;
 }
 
 bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept {

@@ -31,11 +31,16 @@ inline constexpr std::uint64_t VRDUnwindMaximumScanWords = 2048;
 /// Zeroes the context and copies the state. The walk keeps what it learns in `cache`, which the caller resets
 /// when memory may have changed since its last use; without a cache every read is a system call.
 bool VRDUnwindInit(VRDUnwindContext* context, const VRDThreadState* state, VRDUnwindCache* cache = nullptr) noexcept;
-/// Advances to the next frame; the first call yields the state's own PC. False when the walk has ended.
+/// Advances to the next frame; the first call yields the state's own PC. False when the walk has ended: at the
+/// outermost frame (logged at DEBUG only: the end of a stack is no error) or on a failure (ERROR).
 bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept;
 std::uint64_t VRDUnwindGetPC(const VRDUnwindContext* context) noexcept;
 std::uint64_t VRDUnwindGetStackPointer(const VRDUnwindContext* context) noexcept;
 std::uint32_t VRDUnwindGetFrameRepeatCount(const VRDUnwindContext* context) noexcept;
+/// Whether the current frame's PC is a return address (it points after its call), rather than the instruction a
+/// thread was stopped at: the state's own PC, or one restored from a signal frame. A state whose PC is itself a
+/// return address (a thread recording itself) sets `pcIsReturnAddress` after VRDUnwindInit.
+bool VRDUnwindPCIsReturnAddress(const VRDUnwindContext* context) noexcept;
 
 /// True when a known image holds `address`.
 bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept;

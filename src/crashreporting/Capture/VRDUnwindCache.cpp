@@ -59,12 +59,18 @@ const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t
     lookUp(nullptr, header, pc, scratch);
     return scratch;
   }
-  // A multiplicative hash spreads nearby return addresses over the slots; its top six bits pick one.
-  static_assert(VRDUnwindCache::kRows == 64);
-  const auto slot = static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58);
-  VRDUnwindRows& rows = cache->rows[slot];
-  if (rows.pc != pc || pc == 0) lookUp(cache, header, pc, &rows);
-  return &rows;
+  // A PC may take any of a few slots from the one its hash picks, so that a stack of distinct functions keeps
+  // all its rows rather than evicting its own.
+  const std::size_t first = VRDUnwindCacheRowSlot(pc);
+  VRDUnwindRows* free = nullptr;
+  for (std::size_t probe = 0; probe < VRDUnwindCache::kRowProbes; ++probe) {
+    VRDUnwindRows& rows = cache->rows[(first + probe) % VRDUnwindCache::kRows];
+    if (rows.pc == pc && pc != 0) return &rows;
+    if (rows.pc == 0 && free == nullptr) free = &rows;
+  }
+  VRDUnwindRows* const rows = free != nullptr ? free : &cache->rows[first];
+  lookUp(cache, header, pc, rows);
+  return rows;
 }
 
 }  // namespace crashreporting

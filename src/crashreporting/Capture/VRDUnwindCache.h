@@ -27,11 +27,12 @@ struct VRDUnwindRows {
 struct VRDUnwindCache {
   static constexpr std::size_t kTables = 16;
   static constexpr std::size_t kRows = 64;
+  static constexpr std::size_t kRowProbes = 4;  // slots a PC may take, from the one its hash picks
   VRDReadablePages pages;
   VRDEhFrameHdrTable tables[kTables];  // header 0: free
   std::uint32_t nextTable;             // the slot the next new table takes, in turn
   VRDDwarfCIECache cies;
-  VRDUnwindRows rows[kRows];           // direct-mapped by PC
+  VRDUnwindRows rows[kRows];           // by a hash of the PC, in the first free of kRowProbes slots
 };
 
 /// Forgets everything: a new capture, or memory that may have changed.
@@ -39,6 +40,12 @@ void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept;
 /// The proofs of `cache`, or null (every read a system call) for no cache.
 inline VRDReadablePages* VRDUnwindCachePages(VRDUnwindCache* cache) noexcept {
   return cache == nullptr ? nullptr : &cache->pages;
+}
+/// The first slot the rows of `pc` may take: a multiplicative hash spreads nearby return addresses, and its top
+/// six bits pick one.
+inline std::size_t VRDUnwindCacheRowSlot(std::uint64_t pc) noexcept {
+  static_assert(VRDUnwindCache::kRows == 64);
+  return static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58);
 }
 /// The rows for `pc` in the image whose `.eh_frame_hdr` is at `header`: kept ones, or looked up (and kept). A
 /// null cache looks them up every time. The result lives in the cache or in `scratch`.

@@ -83,6 +83,18 @@ std::string buildIDFromNotes(const std::uint8_t* notes, std::uint64_t size) {
   return {};
 }
 
+// The virtual address of the loadable segment at file offset 0; 0 when the program headers name none.
+std::uint64_t imageAddressOf(const std::uint8_t* bytes, std::size_t size) {
+  Elf64_Ehdr header;
+  if (!readAt(bytes, size, 0, &header) || header.e_phentsize < sizeof(Elf64_Phdr)) return 0;
+  for (std::uint64_t i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment;
+    if (!readAt(bytes, size, header.e_phoff + i * header.e_phentsize, &segment)) return 0;
+    if (segment.p_type == PT_LOAD && segment.p_offset == 0) return segment.p_vaddr;
+  }
+  return 0;
+}
+
 void readSymbols(const Image& image, const Elf64_Shdr& table, std::vector<VRDElfSymbol>& out) {
   if (table.sh_link >= image.sections.size() || table.sh_entsize < sizeof(Elf64_Sym)) return;
   const Elf64_Shdr& strings = image.sections[table.sh_link];
@@ -110,6 +122,7 @@ std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t
   Image image{bytes, size, {}};
   if (!readSections(image)) return std::nullopt;
   VRDElfSymbolTable table;
+  table.imageAddress_ = imageAddressOf(bytes, size);
   for (const Elf64_Shdr& section : image.sections) {
     if (section.sh_type == SHT_NOTE && table.buildID_.empty()) {
       if (const std::uint8_t* notes = sectionBytes(image, section)) table.buildID_ = buildIDFromNotes(notes, section.sh_size);

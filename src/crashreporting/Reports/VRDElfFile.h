@@ -28,6 +28,9 @@ class VRDElfSymbolTable {
   /// Maps the regular file at `path` read-only and parses it.
   static std::optional<VRDElfSymbolTable> fromFile(const std::filesystem::path& path);
 
+  /// The file address of the ELF header as loaded: that of the loadable segment that starts the file (0 for a
+  /// shared library, where a position-dependent program has its link address); 0 when none does.
+  std::uint64_t imageAddress() const { return imageAddress_; }
   /// The GNU build-id as lower-case hex (all of it); empty when the file has none.
   const std::string& buildID() const { return buildID_; }
   /// The functions by address.
@@ -38,6 +41,7 @@ class VRDElfSymbolTable {
 
  private:
   std::string buildID_;
+  std::uint64_t imageAddress_ = 0;
   std::vector<VRDElfSymbol> symbols_;
 };
 

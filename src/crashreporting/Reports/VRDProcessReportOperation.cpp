@@ -33,6 +33,16 @@ std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(c
         const auto* number = address.get<std::int64_t>();
         frames.push_back(VRDStackFrame::stackFrameWithAddress(number ? static_cast<std::uint64_t>(*number) : 0));
       }
+      // Where the walk knew better than the position: the frames that are instructions, not return addresses.
+      const Value* exact = thread.member("exact_frames");
+      if (exact == nullptr || exact->get<Array>() == nullptr) continue;
+      for (VRDStackFrame& frame : frames) frame.returnAddress = true;
+      for (const Value& index : *exact->get<Array>()) {
+        const auto* number = index.get<std::int64_t>();
+        if (number != nullptr && *number >= 0 && static_cast<std::uint64_t>(*number) < frames.size()) {
+          frames[static_cast<std::size_t>(*number)].returnAddress = false;
+        }
+      }
     }
   }
   return result;

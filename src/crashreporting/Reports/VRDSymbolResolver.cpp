@@ -61,15 +61,17 @@ bool VRDSymbolResolver::fillInImageDetails(VRDBinaryImageDetails* details,
   return VRDBinaryImageFindImageForUUID(uuid->c_str(), details);
 }
 
-const VRDElfSymbolTable* VRDSymbolResolver::symbolTable(const VRDBinaryImageDetails& image) {
-  auto it = symbolTables_.find(image.path);
-  if (it == symbolTables_.end()) {
-    auto table = VRDElfSymbolTable::fromFile(image.path);
-    // A file replaced on disk since it was loaded would give names of another build.
-    if (table && !table->buildID().empty() && table->buildID().compare(0, 32, image.uuid) != 0) table.reset();
-    it = symbolTables_.emplace(image.path, std::move(table)).first;
-  }
+const VRDElfSymbolTable* VRDSymbolResolver::fileSymbols(const std::string& path) {
+  auto it = symbolTables_.find(path);
+  if (it == symbolTables_.end()) it = symbolTables_.emplace(path, VRDElfSymbolTable::fromFile(path)).first;
   return it->second ? &*it->second : nullptr;
+}
+
+const VRDElfSymbolTable* VRDSymbolResolver::symbolTable(const VRDBinaryImageDetails& image) {
+  const VRDElfSymbolTable* table = fileSymbols(image.path);
+  // A file replaced on disk since it was loaded would give names of another build.
+  if (table != nullptr && !table->buildID().empty() && table->buildID().compare(0, 32, image.uuid) != 0) return nullptr;
+  return table;
 }
 
 std::optional<VRDSymbolResolver::Symbol> VRDSymbolResolver::lookUp(std::uint64_t address,
@@ -90,24 +92,33 @@ std::optional<VRDSymbolResolver::Symbol> VRDSymbolResolver::lookUp(std::uint64_t
 
 bool VRDSymbolResolver::updateStackFrame(VRDStackFrame& frame, bool returnAddress) {
   if (frame.address == 0) return false;
-  const Dictionary* image = loadedBinaryImageForPC(frame.address);
+  const std::uint64_t lookup = returnAddress ? frame.address - 1 : frame.address;
+  const Dictionary* image = loadedBinaryImageForPC(lookup);
   if (image == nullptr) return false;
+  const std::uint64_t recordedBase = *number(*image, "base");
+  const auto uuid = text(*image, "uuid");
+  const auto path = text(*image, "path");
+  std::optional<Symbol> symbol;
+  std::uint64_t shift = 0;  // from the crashed run's addresses to where the names are looked up
   VRDBinaryImageDetails details;
-  if (!fillInImageDetails(&details, text(*image, "uuid"))) return false;
-  std::uint64_t address = frame.address - *number(*image, "base") + details.node.base;
-  auto symbol = lookUp(address, details);
-  if (!symbol) return false;
-  if (returnAddress && symbol->name && symbol->address == address) {
-    address -= 2;
-    symbol = lookUp(address, details);
-    if (!symbol) return false;
+  if (fillInImageDetails(&details, uuid)) {
+    shift = details.node.base - recordedBase;
+    symbol = lookUp(lookup + shift, details);
+  } else if (const VRDElfSymbolTable* table = path && uuid ? fileSymbols(*path) : nullptr;
+             table != nullptr && table->buildID().size() >= 32 && table->buildID().compare(0, 32, *uuid) == 0) {
+    // Not loaded here: the file's own addresses, the file being the very build that ran.
+    shift = table->imageAddress() - recordedBase;
+    const VRDElfSymbol* found = table->symbolForAddress(lookup + shift);
+    symbol = found != nullptr ? Symbol{found->name, found->address} : Symbol{};
   }
+  if (!symbol) return false;
+  const std::uint64_t address = frame.address + shift;
   if (symbol->name) {
     frame.symbol = symbol->name;
     frame.rawSymbol = symbol->name;
     if (symbol->address < address) frame.offset = address - symbol->address;
   }
-  if (const auto path = text(*image, "path")) frame.library = std::filesystem::path(*path).filename().string();
+  if (path) frame.library = std::filesystem::path(*path).filename().string();
   return true;
 }
 

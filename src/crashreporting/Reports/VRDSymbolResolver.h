@@ -14,8 +14,9 @@
 // Names the frames of a crashed run at the next launch: an address of that run is placed in the image that
 // held it (from the run's `binary_images.vrdrecord`), that image is found among the images loaded now by its
 // UUID (build-id), the address is moved to where the image lies now, and dladdr names it; where dladdr knows no
-// name (a static function is in no dynamic symbol table), the image file's own symbol tables do. Images of
-// another build, or not loaded now, leave the frame unnamed.
+// name (a static function is in no dynamic symbol table), the image file's own symbol tables do. An image not
+// loaded now (a plugin the crashed run loaded) is named from the file at its recorded path, provided the file's
+// build-id is the recorded one. Images of another build leave the frame unnamed.
 
 namespace crashreporting {
 
@@ -29,9 +30,10 @@ class VRDSymbolResolver {
   /// The image loaded now with that UUID; false for a missing details record or UUID, or no such image.
   bool fillInImageDetails(VRDBinaryImageDetails* details, const std::optional<std::string>& uuid) const;
   /// Sets symbol, raw symbol, offset and library of `frame`; false when the address is 0 or cannot be placed.
-  /// A return address (every frame but the first of a thread) that lands exactly on a symbol's first byte
-  /// belongs to the call before it, so it is looked up 2 bytes earlier; the first frame's address is the
-  /// faulting instruction itself and is looked up as it is.
+  /// A return address (every frame but the first of a thread, and those the record marks as exact) points
+  /// after its call, which may be the last instruction of its function: it is placed and looked up one byte
+  /// earlier. The first frame's address is the faulting instruction itself and is looked up as it is. The
+  /// offset is the frame's own address from the symbol's start.
   bool updateStackFrame(VRDStackFrame& frame, bool returnAddress = true);
   /// A new frame for `address`, updated; none when the update fails.
   std::optional<VRDStackFrame> frameForAddress(std::uint64_t address, bool returnAddress = true);
@@ -45,6 +47,8 @@ class VRDSymbolResolver {
   };
   std::optional<Symbol> lookUp(std::uint64_t address, const VRDBinaryImageDetails& image);
   const VRDElfSymbolTable* symbolTable(const VRDBinaryImageDetails& image);
+  /// The symbols of the file at `path`, read once; null when it cannot be read.
+  const VRDElfSymbolTable* fileSymbols(const std::string& path);
 
   Array binaryImages_;
   std::map<std::string, std::optional<VRDElfSymbolTable>> symbolTables_;

@@ -37,8 +37,9 @@ void VRDThreadArrayOperation::enumerateFramesWithBlock(
 }
 
 void VRDSymbolicationOperation::main() {
-  enumerateFramesWithBlock(
-      [&](VRDStackFrame& frame, std::size_t index) { symbolResolver_.updateStackFrame(frame, index != 0); });
+  enumerateFramesWithBlock([&](VRDStackFrame& frame, std::size_t index) {
+    symbolResolver_.updateStackFrame(frame, frame.returnAddress.value_or(index != 0));
+  });
 }
 
 void VRDDemangleOperation::main() {

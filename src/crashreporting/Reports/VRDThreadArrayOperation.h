@@ -32,7 +32,8 @@ class VRDThreadArrayOperation : public Operation {
 class VRDSymbolicationOperation : public VRDThreadArrayOperation {
  public:
   explicit VRDSymbolicationOperation(VRDSymbolResolver& resolver) : symbolResolver_(resolver) {}
-  /// A thread's first frame is the faulting instruction itself; the others are return addresses.
+  /// A thread's first frame is the faulting instruction itself; the others are return addresses, unless the
+  /// frame says otherwise (the record's `exact_frames`).
   void main() override;
 
  private:

@@ -9,7 +9,7 @@ namespace crashreporting {
 
 using Sha1Digest = std::array<std::uint8_t, 20>;
 
-/// The SHA-1 digest of `bytes` (OpenSSL).
+/// The SHA-1 digest of `bytes`.
 Sha1Digest sha1(std::string_view bytes);
 
 /// The digest as 40 lower-case hexadecimal characters.

@@ -25,6 +25,16 @@ class ApplicationSource {
 
   /// The icon the application at `path` declares; absent when it declares none or cannot be read.
   virtual std::optional<std::string> iconForPath(const std::string& path) const = 0;
+  /// The application that opens folders for the user, the catalogue's first entry; by default the file
+  /// manager of a system of bundles.
+  virtual std::optional<InstalledApplication> fileManager() const {
+    return InstalledApplication{"Finder", "com.apple.finder", "finder"};
+  }
+  /// The path of the application with bundle identifier `identifier`, absent when the source cannot say.
+  virtual std::optional<std::string> pathForIdentifier(const std::string& identifier) const {
+    (void)identifier;
+    return std::nullopt;
+  }
 };
 
 }  // namespace tilvane::apps

@@ -82,6 +82,8 @@ std::optional<DesktopEntryFile> parseDesktopEntryFile(std::string_view bytes) {
       entry.exec = unescape(value);
     else if (key == "StartupWMClass")
       entry.startupWmClass = unescape(value);
+    else if (key == "MimeType")
+      entry.mimeTypes = unescape(value);
     else if (key == "NoDisplay")
       entry.noDisplay = isTrue(value);
     else if (key == "Hidden")

@@ -19,6 +19,8 @@ struct DesktopEntryFile {
   std::string exec;
   /// "StartupWMClass": the WM_CLASS its windows carry, when the entry says.
   std::string startupWmClass;
+  /// "MimeType": the media types it opens, as listed (';' between them).
+  std::string mimeTypes;
   /// "NoDisplay=true": installed but not shown among the user's applications.
   bool noDisplay = false;
   /// "Hidden=true": the entry counts as deleted.

@@ -5,7 +5,9 @@
 
 #include "platform/apps/BundleReader.h"
 #include "platform/apps/DesktopEntryFile.h"
+#include "platform/apps/FileManagerEntry.h"
 #include "platform/base/XdgPaths.h"
+#include "platform/defaults/FileIo.h"
 
 namespace tilvane::apps {
 namespace {
@@ -14,6 +16,7 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxEntries = 10000;
 constexpr int kMaxDepth = 4;
+constexpr std::size_t kMaxListBytes = 256 * 1024;
 
 std::vector<fs::path> environmentDataDirs() {
   std::vector<fs::path> dirs{xdg::dataHome()};
@@ -73,6 +76,27 @@ std::optional<std::string> XdgApplicationSource::iconForPath(const std::string& 
   const auto entry = readDesktopEntryFile(path);
   if (!entry || entry->icon.empty()) return std::nullopt;
   return entry->icon;
+}
+
+std::optional<InstalledApplication> XdgApplicationSource::fileManager() const {
+  for (const fs::path& file : mimeappsFiles(folders_)) {
+    const defaults::FileRead read = defaults::readFileBounded(file, kMaxListBytes);
+    if (read.status != defaults::FileRead::Status::ok) continue;
+    for (const std::string& id : defaultApplicationsIn(read.bytes, kFolderMediaType))
+      if (const auto entry = findDesktopEntry(id, folders_))
+        if (auto app = applicationInfo(entry->string())) return app;
+  }
+  for (const std::string& path : applicationPaths()) {
+    const auto entry = readDesktopEntryFile(path);
+    if (entry && listsMediaType(entry->mimeTypes, kFolderMediaType)) return applicationInfo(path);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> XdgApplicationSource::pathForIdentifier(const std::string& identifier) const {
+  const auto file = findDesktopEntry(identifier, folders_);
+  if (!file) return std::nullopt;
+  return file->string();
 }
 
 }  // namespace tilvane::apps

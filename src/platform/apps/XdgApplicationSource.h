@@ -30,6 +30,12 @@ class XdgApplicationSource final : public ApplicationSource {
   std::optional<InstalledApplication> applicationInfo(const std::string& path) const override;
   /// A desktop entry: its Icon, absent when empty. A bundle: bundleIconPath.
   std::optional<std::string> iconForPath(const std::string& path) const override;
+  /// The user's file manager: the first readable application entry that the mimeapps.list files name as the
+  /// default for folders, else the first application entry (in id order) whose MimeType lists folders; absent
+  /// when there is none.
+  std::optional<InstalledApplication> fileManager() const override;
+  /// The desktop entry with this desktop-file id (see findDesktopEntry).
+  std::optional<std::string> pathForIdentifier(const std::string& identifier) const override;
 
  private:
   std::vector<std::filesystem::path> folders_;

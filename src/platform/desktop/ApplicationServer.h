@@ -56,6 +56,18 @@ class ApplicationServer {
   /// Asks the window to take `size` (the application may keep a minimum). Callers send only finite sizes
   /// above 0. False when the window refused or is gone.
   virtual bool setWindowSize(const AXUIElement& window, CGSize size) = 0;
+  /// Asks the window to take `frame`: by default its position, then its size; a backend that can ask for both
+  /// at once does so in one request. False when the window refused or is gone.
+  virtual bool setWindowFrame(const AXUIElement& window, const CGRect& frame) {
+    const bool moved = setWindowPosition(window, frame.origin);
+    const bool sized = setWindowSize(window, frame.size);
+    return moved && sized;
+  }
+  /// While on, reads of windows answer from what the backend knows already, without asking the window server
+  /// whether the window is still there (X11: from the events handled so far). For a decision whose request
+  /// carries its own check, so that nothing waits for the server before the request goes out. Calls pair up
+  /// and nest; off by default.
+  virtual void setReadsFromKnownState(bool) {}
   /// Raises the window and gives it the focus.
   virtual bool focusWindow(const AXUIElement& window) = 0;
   /// The window that has the focus, if any.

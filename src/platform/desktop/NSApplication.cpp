@@ -10,6 +10,7 @@ namespace {
 class ToolkitProgramServer final : public ProgramServer {
  public:
   void activateIgnoringOtherApps(bool) override {}
+  void orderFront(std::uint64_t) override {}
   void setWindowLevel(std::uint64_t, CGWindowLevel) override {}
 };
 
@@ -23,6 +24,10 @@ ProgramServer& Desktop::programServer() {
 
 void NSApplication::activateIgnoringOtherApps(bool flag) {
   if (Desktop* desktop = Desktop::current()) desktop->programServer().activateIgnoringOtherApps(flag);
+}
+
+void NSApplication::makeKeyAndOrderFront(std::uint64_t windowNumber) {
+  if (Desktop* desktop = Desktop::current()) desktop->programServer().orderFront(windowNumber);
 }
 
 void NSApplication::setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) {

@@ -18,6 +18,8 @@ struct NSRunningApplication {
   std::optional<std::string> bundleIdentifier;
   /// The name shown to the user; absent when unknown.
   std::optional<std::string> localizedName;
+  /// The program file the process runs; absent when unknown.
+  std::optional<std::string> executableURL;
   /// An agent runs without a presence of its own among the user's applications (no dock or task-bar entry:
   /// a tray helper, a background service).
   bool isAgent = false;

@@ -92,9 +92,16 @@ std::optional<std::string> SIWindow::stringForKey(std::string_view key) const {
 
 bool SIWindow::setFrame(const CGRect& frame) {
   if (!isFinitePoint(frame.origin) || !isSendableSize(frame.size)) return false;
-  const bool moved = setPosition(frame.origin);
-  const bool sized = setSize(frame.size);
-  return moved && sized;
+  ApplicationServer* s = server();
+  return s && s->setWindowFrame(element_, frame);
+}
+
+SIWindow::KnownStateReads::KnownStateReads() : server_(server()) {
+  if (server_) server_->setReadsFromKnownState(true);
+}
+
+SIWindow::KnownStateReads::~KnownStateReads() {
+  if (server_) server_->setReadsFromKnownState(false);
 }
 
 bool SIWindow::setPosition(CGPoint position) {

@@ -13,6 +13,8 @@
 
 namespace tilvane {
 
+class ApplicationServer;
+
 /// The Accessibility wrapper of one window: a value naming the window's element, the unit of every window
 /// operation. Two wrappers are equal when they name the same element. Frames and positions are in the window
 /// space (origin at the top-left corner of the primary display, y growing downwards, points).
@@ -48,7 +50,8 @@ class SIWindow {
   /// A text attribute of the window (for instance "AXSubrole"); absent when missing or not a text.
   std::optional<std::string> stringForKey(std::string_view key) const;
 
-  /// Moves the window's top-left corner to frame's origin, then sizes it. False when refused.
+  /// Moves the window's top-left corner to frame's origin and sizes it, in one request where the backend can.
+  /// False when refused.
   bool setFrame(const CGRect& frame);
   /// Moves the window's top-left corner. False when refused.
   bool setPosition(CGPoint position);
@@ -63,6 +66,19 @@ class SIWindow {
   std::string description() const;
 
   bool operator==(const SIWindow&) const = default;
+
+  /// While one lives, window reads answer from what the backend knows already, without a round trip to the
+  /// window server: for deciding a move whose request checks for itself that the window is still there.
+  class KnownStateReads {
+   public:
+    KnownStateReads();
+    ~KnownStateReads();
+    KnownStateReads(const KnownStateReads&) = delete;
+    KnownStateReads& operator=(const KnownStateReads&) = delete;
+
+   private:
+    ApplicationServer* server_;
+  };
 
  private:
   AXUIElement element_;

@@ -4,7 +4,9 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +40,13 @@ struct FileCloser {
 void initialiseCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// How long the worker may wait on its transfers' sockets: until curl's next timer, or until a socket or a
+// wake-up when curl has none (-1). Never a fixed tick: an idle worker must not wake.
+int pollTimeoutMs(long curlTimeout) {
+  if (curlTimeout < 0 || curlTimeout > INT_MAX) return INT_MAX;
+  return static_cast<int>(curlTimeout);
 }
 
 bool isTokenChar(char c) {
@@ -286,10 +295,14 @@ HttpResponse finish(Transfer& transfer, CURLcode result) {
 struct HttpClient::Shared {
   Executor executor;
   std::string noProxy = noProxyList();
-  CURLM* multi = nullptr;
   std::thread worker;
 
   mutable std::mutex mutex;
+  // Made with the first request: a program that never sends one never loads the TLS stack's state.
+  CURLM* multi = nullptr;
+  bool curlTried = false;
+  // Wakes the worker while it has no transfer, when curl's own wake-up has nothing to interrupt.
+  std::condition_variable work;
   std::map<RequestId, Completion> completions;  // requests whose completion is still to run
   std::vector<std::unique_ptr<Transfer>> incoming;
   std::vector<RequestId> cancels;
@@ -324,6 +337,7 @@ struct HttpClient::Shared {
     sigfillset(&all);
     for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigdelset(&all, signal);
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pthread_setname_np(pthread_self(), "http-worker");
 
     std::map<RequestId, std::unique_ptr<Transfer>> active;
     for (;;) {
@@ -368,26 +382,39 @@ struct HttpClient::Shared {
         active.erase(id);
         deliver(weak, shared, id, std::move(response));
       }
-      curl_multi_poll(shared.multi, nullptr, 0, 1000, nullptr);
+      if (active.empty()) {
+        // Nothing in flight and no curl timer that matters: sleep until a request, a cancel or the end.
+        std::unique_lock lock(shared.mutex);
+        shared.work.wait(lock, [&] { return shared.stopping || !shared.incoming.empty() || !shared.cancels.empty(); });
+        continue;
+      }
+      long curlTimeout = -1;
+      curl_multi_timeout(shared.multi, &curlTimeout);
+      curl_multi_poll(shared.multi, nullptr, 0, pollTimeoutMs(curlTimeout), nullptr);
     }
     for (auto& [id, transfer] : active) curl_multi_remove_handle(shared.multi, transfer->easy.get());
   }
 };
 
 HttpClient::HttpClient(Executor executor) : shared_(std::make_shared<Shared>()) {
+  // curl's global set-up (and the TLS library's under it) runs here, on the thread that makes the client, not at
+  // the first request: a library queue's first request can come while the host returns from main, and setting up
+  // OpenSSL after its exit handler ran crashes the exiting process. The worker and its multi handle stay lazy.
   initialiseCurlOnce();
   shared_->executor = std::move(executor);
-  shared_->multi = curl_multi_init();
 }
 
 HttpClient::~HttpClient() {
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
     shared_->stopping = true;
     shared_->completions.clear();
     shared_->incoming.clear();
+    multi = shared_->multi;
   }
-  if (shared_->multi) curl_multi_wakeup(shared_->multi);
+  shared_->work.notify_all();
+  if (multi) curl_multi_wakeup(multi);
   if (shared_->worker.joinable()) shared_->worker.join();
   if (shared_->multi) curl_multi_cleanup(shared_->multi);
   shared_->multi = nullptr;
@@ -397,21 +424,28 @@ HttpClient::RequestId HttpClient::send(HttpRequest request, Completion completio
   auto transfer = std::make_unique<Transfer>();
   transfer->request = std::move(request);
   RequestId id = 0;
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
+    if (!std::exchange(shared_->curlTried, true)) {
+      initialiseCurlOnce();
+      shared_->multi = curl_multi_init();
+    }
+    multi = shared_->multi;
     id = shared_->nextId++;
     transfer->id = id;
     shared_->completions.emplace(id, std::move(completion));
-    shared_->incoming.push_back(std::move(transfer));
-    if (!shared_->worker.joinable() && shared_->multi)
+    if (multi) shared_->incoming.push_back(std::move(transfer));
+    if (!shared_->worker.joinable() && multi)
       shared_->worker = std::thread(&Shared::run, std::weak_ptr<Shared>(shared_), std::ref(*shared_));
   }
-  if (!shared_->multi) {
+  if (!multi) {
     // No curl at all: the request fails on the executor like any other.
     Shared::deliver(shared_, *shared_, id, failure(HttpErrorCode::transport, "libcurl could not be set up"));
     return id;
   }
-  curl_multi_wakeup(shared_->multi);
+  shared_->work.notify_one();
+  curl_multi_wakeup(multi);
   return id;
 }
 
@@ -425,6 +459,7 @@ HttpClient::RequestId HttpClient::get(std::string url, double timeout, std::size
 }
 
 void HttpClient::cancel(RequestId id) {
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
     if (!shared_->completions.erase(id)) return;
@@ -436,8 +471,10 @@ void HttpClient::cancel(RequestId id) {
       }
     }
     shared_->cancels.push_back(id);
+    multi = shared_->multi;
   }
-  if (shared_->multi) curl_multi_wakeup(shared_->multi);
+  shared_->work.notify_one();
+  if (multi) curl_multi_wakeup(multi);
 }
 
 std::size_t HttpClient::pendingCount() const {

@@ -441,8 +441,16 @@ void Database::reload(Row& row) {
 
 void Database::refresh() {
   checkThread();
+  ++refreshes_;
   dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
   for (const auto& row : liveRows()) reload(*row);
+}
+
+std::uint64_t Database::rowsComeOrGone(const std::string& className) {
+  checkThread();
+  refreshIfChanged();
+  const auto it = rowsComeOrGone_.find(className);
+  return refreshes_ + (it == rowsComeOrGone_.end() ? 0 : it->second);
 }
 
 bool Database::dataVersionChanged() { return asInt(connection_->scalar("PRAGMA data_version")) != dataVersion_; }
@@ -643,6 +651,7 @@ void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) {
     throw Error("an object of class '" + schema.className() + "' with primary key '" + key + "' is stored already");
   writeRow(schema, object->row_->values);
   changedClasses_.insert(schema.className());
+  ++rowsComeOrGone_[schema.className()];
 
   auto lists = std::move(object->row_->lists);
   if (auto existing = liveRow(schema, key)) {
@@ -697,6 +706,7 @@ void Database::remove(const std::shared_ptr<Object>& object) {
   forgetRow(*row);
   deletedInWrite_.push_back(row);
   changedClasses_.insert(schema.className());
+  ++rowsComeOrGone_[schema.className()];
 }
 
 std::size_t Database::removeOldest(const ObjectSchema& schema, std::size_t keep) {

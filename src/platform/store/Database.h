@@ -153,6 +153,10 @@ class Database : public std::enable_shared_from_this<Database> {
 
   /// Brings every live object up to date with commits made elsewhere (also done by every read).
   void refresh();
+  /// A count that grows whenever rows of the class are added or deleted on this instance, or commits made
+  /// elsewhere are picked up (which may have done either); new commits are looked for first. What a cache of
+  /// query results compares to know that rows may have come or gone behind its back.
+  std::uint64_t rowsComeOrGone(const std::string& className);
 
  private:
   friend class Object;
@@ -227,6 +231,8 @@ class Database : public std::enable_shared_from_this<Database> {
   /// presents matter, and a strong reference would keep this instance alive through the row's owner).
   std::vector<std::weak_ptr<detail::Row>> deletedInWrite_;
   std::int64_t dataVersion_ = 0;
+  std::uint64_t refreshes_ = 0;
+  std::unordered_map<std::string, std::uint64_t> rowsComeOrGone_;
   bool inGroup_ = false;
   /// Whether a write transaction was committed inside the open group, the classes it changed and the rows it
   /// deleted (brought back if the group fails).

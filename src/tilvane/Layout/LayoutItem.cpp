@@ -37,12 +37,19 @@ std::optional<CGRect> LayoutItem::savedFrame() const {
 
 void LayoutItem::updateModelPosition() {
   if (!isWritable(layoutModel_)) return;
-  writeTransaction([&] {
+  // Most records know both already; a write for nothing would cost every admission a transaction.
+  if (layoutModel_->screenIndex() >= 0 && layoutModel_->spaceIndex() >= 0) return;
+  const auto fill = [&] {
     const auto screen = window_.screen();
     if (layoutModel_->screenIndex() < 0) layoutModel_->setScreenIndex(ScreenManager::shared().screenIndex(screen));
     if (layoutModel_->spaceIndex() < 0)
       layoutModel_->setSpaceIndex(ScreenManager::shared().currentSpaceIndex(screen));
-  });
+  };
+  // A record not stored yet changes in memory alone.
+  if (layoutModel_->isManaged())
+    writeTransaction(fill);
+  else
+    fill();
 }
 
 void LayoutItem::holdWindowIndexClaim(std::optional<WindowIndexRegistry::Claim> claim) {

@@ -127,8 +127,9 @@ class LayoutManager final : public LayoutAllTarget {
   void relayoutApplication(const std::string& bundleIdentifier);
   /// Applies a custom layout to the focused window when it may be laid out and lies on a display: a fixed
   /// layout gives the rectangle of its selected cells (nothing when none is selected), an arranged one the next
-  /// cell of the cycle (restarted when the focused window changed). The move is queued on the layout queue and
-  /// the placement saved at once.
+  /// cell of the cycle (restarted when the focused window changed). Decided on what the desktop knows already
+  /// (no round trip to the window server), the move goes out at once, in one frame request, unless layout
+  /// operations are still queued (it then queues behind them); the placement is saved after it.
   void applyCustomLayout(const CustomLayoutModel& layout);
 
   /// Pulls the window back inside its display's visible frame at the right and bottom edges (8 points inside
@@ -183,8 +184,9 @@ class LayoutManager final : public LayoutAllTarget {
   static std::shared_ptr<dispatch::Operation> makeVisitSpacesOperation();
   /// The first step: the message "StartLayoutSpaces", then `completion` 1 s later.
   void announceWorkspaceStart(std::function<void()> completion);
-  /// The last step: this restore no longer holds workspaceRunning(), and the message "LayoutComplete".
-  void finishWorkspace();
+  /// The last step: this restore no longer holds workspaceRunning(), and the message "LayoutComplete", followed
+  /// by the names of the `skipped` items when there are any.
+  void finishWorkspace(const std::vector<std::string>& skipped = {});
   /// Shows the localised text of `key` on the message window: centred, medium, dark, no border, for 3.0 s.
   static void showHUD(const std::string& key);
   /// One new (unstored) workspace item per layout item with a remembered placement, in admission order: its

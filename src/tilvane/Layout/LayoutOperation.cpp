@@ -21,7 +21,7 @@ void LayoutOperationType::main() {
 void LayoutOperationType::apply(double x, double y, double width, double height) {
   if (window_) {
     SIWindow window = *window_;
-    placeFrame(window, CGRectMake(x, y, width, height), GaplessOrder::positionSizePosition);
+    placeFrame(window, CGRectMake(x, y, width, height), order());
   }
   LayoutManager::shared().keepOnScreen(window_);
 }

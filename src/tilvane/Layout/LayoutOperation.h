@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "AppManager/Geometry/Placement.h"
 #include "platform/desktop/Geometry.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/dispatch/OperationQueue.h"
@@ -29,16 +30,21 @@ class LayoutOperationType : public dispatch::Operation,
 
  protected:
   void main() override;
+  /// How placeFrame goes without a gap.
+  virtual GaplessOrder order() const { return GaplessOrder::positionSizePosition; }
 
  private:
   const std::optional<SIWindow> window_;
   const std::optional<CGRect> frame_;
 };
 
-/// A custom layout applied to the focused window.
+/// A custom layout applied to the focused window: a hot key's move, one frame request.
 class CustomLayoutOperation final : public LayoutOperationType {
  public:
   using LayoutOperationType::LayoutOperationType;
+
+ protected:
+  GaplessOrder order() const override { return GaplessOrder::setFrame; }
 };
 
 /// The frame of the window's application rule.

@@ -87,6 +87,12 @@ void MainController::promptAccessibility() {
   const std::string problem = trustProblem();
   LogManager::warning(problem);
   if (landing_) landing_->view().setNote(problem);
+  trustWatch_.start(1.0, [this] {
+    if (!isTrusted()) return;
+    trustWatch_.stop();
+    LogManager::debug("trusted now");
+    if (landing_) landing_->view().setNote(NSLocalizedString("TrustedNow"));
+  });
 }
 
 bool MainController::confirmAccessibility() {
@@ -97,6 +103,7 @@ bool MainController::confirmAccessibility() {
   defaults::UserDefaults& standard = defaults::UserDefaults::standard();
   standard.setInteger(UserDefaultsService::enabledKey(), 1);
   standard.synchronize();
+  trustWatch_.stop();
   if (landing_) landing_->view().setNote("");
   return true;
 }

@@ -6,6 +6,7 @@
 #include "Shell/ShellServices.h"
 #include "Shell/UIControllers.h"
 #include "VkKit/VkRxController.h"
+#include "platform/dispatch/MainQueue.h"
 
 namespace tilvane {
 
@@ -28,7 +29,8 @@ class MainController : public VkRxController {
   void setupRx();
   /// Shows the landing window's pages; an open one is brought to the front instead of a second one made.
   void showLanding();
-  /// The landing window's check step. The desktop has no prompt of its own: the page says what it lacks.
+  /// The landing window's check step. The desktop has no prompt of its own: the page says what it lacks, until
+  /// the desktop has it.
   void promptAccessibility();
   /// Once this program may move windows, records "enabled" = 1 and answers true; else prompts again.
   bool confirmAccessibility();
@@ -41,6 +43,9 @@ class MainController : public VkRxController {
   std::unique_ptr<AdvancedViewController> advancedViewController_;
   std::unique_ptr<LandingWindowController> landing_;
   bool relaunching_ = false;
+  /// While the landing page says what the desktop lacks: asks again each second, so the page tells as soon as
+  /// a window manager has started.
+  dispatch::RepeatingTimer trustWatch_;
 };
 
 /// Whether the installed desktop lets this program read and move windows (none installed: no).

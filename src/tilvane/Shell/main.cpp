@@ -6,8 +6,7 @@
 // the loop and Qt.
 #include <QApplication>
 #include <cctype>
-#include <QDesktopServices>
-#include <QUrl>
+#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include "LandingWindow/Qt/LandingArtwork.h"
 #include "LandingWindow/Qt/QtLandingWindow.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/CommandLine.h"
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
 #include "AppManager/Settings/BundleVersion.h"
@@ -37,8 +37,10 @@
 #include "Shell/Updates/LinuxUpdater.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/desktop/x11/BrowserOpener.h"
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/l10n/Localization.h"
 #include "platform/dispatch/QtMainLoop.h"
 #include "platform/base/Relaunch.h"
 #include "platform/base/XdgPaths.h"
@@ -49,15 +51,7 @@
 #include "platform/updater/qt/QtUpdateAlert.h"
 
 namespace {
-constexpr std::string_view kScheme = "tilvane:";
-
-// A scheme is named without regard to case.
-bool isOurURL(std::string_view text) {
-  if (text.size() < kScheme.size()) return false;
-  for (std::size_t i = 0; i < kScheme.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
-  return true;
-}
+using tilvane::isOurURL;
 
 class QtLandingWindows final : public tilvane::LandingWindows {
  public:
@@ -79,17 +73,21 @@ void handleInstanceMessage(tilvane::AppDelegate& delegate, const std::string& me
 
 int main(int argc, char** argv) {
   using namespace tilvane;
-  if (argc > 2 || (argc == 2 && !isOurURL(argv[1]))) {
-    std::fprintf(stderr, "tilvane: unexpected argument \"%s\"; usage: tilvane [tilvane://URL]\n",
-                 argc > 2 ? argv[2] : argv[1]);
-    return 2;
+  const CommandLine line = readCommandLine(std::vector<std::string>(argv + 1, argv + argc), ipc::kMaxMessage);
+  switch (line.action) {
+    case CommandLine::Action::help:
+      std::fputs(usageText().c_str(), stdout);
+      return 0;
+    case CommandLine::Action::version:
+      std::fputs(versionText(BundleVersion::main()).c_str(), stdout);
+      return 0;
+    case CommandLine::Action::refuse:
+      std::fprintf(stderr, "tilvane: %s\n", line.problem.c_str());
+      return 2;
+    case CommandLine::Action::run:
+      break;
   }
-  const std::string url = argc == 2 ? argv[1] : "";
-  if (url.size() > ipc::kMaxMessage) {
-    std::fprintf(stderr, "tilvane: the URL is %zu bytes long, more than the %zu accepted; nothing was done\n",
-                 url.size(), ipc::kMaxMessage);
-    return 2;
-  }
+  const std::string& url = line.url;
   // One instance per user: the holder of the lock. Any other start hands its request over and ends.
   const xdg::RuntimeFolder runtime = xdg::runtimeFolder();
   if (runtime.path.empty()) {
@@ -136,9 +134,17 @@ int main(int argc, char** argv) {
   const WebAddresses web = WebAddresses::fromEnvironment();
   RemoteNotificationManager announcements(http, web.remoteNotification);
   bool relaunch = false;
-  const auto openURL = [](const std::string& url) {
-    return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
-  };
+  // A desktop without a browser fails only when its opener ends: the user is then given the address.
+  x11::BrowserOpener browser([](const std::string& url) {
+    LogManager::warning("no web browser opened " + url);
+    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
+                                QString::fromStdString(NSLocalizedString("NoBrowser")), QMessageBox::Ok);
+    box->setInformativeText(QString::fromStdString(url));
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+  });
+  const auto openURL = [&browser](const std::string& url) { return browser.open(url); };
   updates::HttpFeedSource feedSource(http);
   updates::QtUpdateAlert updateAlert;
   LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));

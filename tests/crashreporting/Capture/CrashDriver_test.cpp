@@ -137,8 +137,10 @@ TEST_F(CrashDriver, AnEarlierHandlerRunsAfterTheRecordExistsAndAnIgnoredSignalSt
   EXPECT_EQ(signalRecord().size(), kRecordLines);
 }
 
-TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAHostThreadWithItsOwnStack) {
-  for (const char* mode : {"overflow", "thread-overflow"}) {
+TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAnyOtherWithoutTheHostsHelp) {
+  // The starting thread, a host thread that asked for its own stack, a plain std::thread started after the
+  // capture, and a thread that was running before it.
+  for (const char* mode : {"overflow", "thread-overflow", "plain-thread-overflow", "early-thread-overflow"}) {
     std::filesystem::remove(directory_ / "signal.vrdrecord");
     const Child child = crash(mode);
     EXPECT_TRUE(child.diedBy(SIGSEGV)) << mode << " " << child.status;
@@ -146,9 +148,16 @@ TEST_F(CrashDriver, AStackOverflowIsRecordedOnTheStartingThreadAndOnAHostThreadW
     ASSERT_EQ(lines.size(), kRecordLines) << mode;
     const auto thread = crashedThread(lines);
     EXPECT_TRUE(thread.contains("repeated_pc")) << mode;
+    EXPECT_GT(thread["repeat_count"].get<std::uint64_t>(), 1000u) << mode;
     EXPECT_LT(thread["stacktrace"].size(), 100u) << mode;
-    EXPECT_EQ(symbols(thread["stacktrace"]).at(0), "crashdriverRecurse") << mode;
+    const auto names = symbols(thread["stacktrace"]);
+    ASSERT_GE(names.size(), 2u) << mode;
+    EXPECT_EQ(names[0], "crashdriverRecurse") << mode;
+    EXPECT_EQ(names[1], "crashdriverRecurse") << mode;
   }
+  // The thread that blocks every signal could not be given a stack: the log says so, by its name.
+  const std::string log = readText(directory_ / "sdk.log");
+  EXPECT_NE(log.find("(blocker) has no alternate signal stack"), std::string::npos) << log;
 }
 
 TEST_F(CrashDriver, TwoThreadsCrashingAtOnceOrDuringTheRecordLeaveExactlyOneCompleteRecord) {
@@ -192,8 +201,11 @@ bool isDriverEntry(const std::string& symbol) {
   return symbol == "main" || symbol == "_ZN12_GLOBAL__N_13runERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEEPKci";
 }
 
-std::vector<NamedFrame> symbolicate(const std::filesystem::path& directory) {
-  const Child child = run({"symbolicate", directory.string()});
+std::vector<NamedFrame> symbolicate(const std::filesystem::path& directory, const std::string& record = "signal.vrdrecord",
+                                    const std::string& loadFirst = "") {
+  std::vector<std::string> arguments{"symbolicate", directory.string(), record};
+  if (!loadFirst.empty()) arguments.push_back(loadFirst);
+  const Child child = run(arguments);
   EXPECT_TRUE(child.exitedWith(0)) << child.status;
   std::vector<NamedFrame> frames;
   std::istringstream lines(child.output);
@@ -225,7 +237,7 @@ TEST_F(CrashDriver, TheNextLaunchNamesTheCrashingFunctionAndItsCaller) {
   EXPECT_EQ(frames[1].library, driverName);
 }
 
-TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndLeavesAnAbsentLibrarysFramesUnnamed) {
+TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndAnAbsentLibrarysFramesFromItsFile) {
   crash("static-segv");
   auto frames = symbolicate(directory_);
   ASSERT_GE(frames.size(), 2u);
@@ -233,7 +245,7 @@ TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndLeavesAnAbsentLibrarysFr
   EXPECT_EQ(frames[1].symbol, "crashdriverStaticCaller");
   EXPECT_EQ(frames[1].library, "crashreporting_crashdriver");
 
-  // A library loaded only by the crashed run: its frame between the driver's stays unnamed.
+  // A library loaded only by the crashed run: its frame between the driver's is named from the library's file.
   crash("library-segv");
   const auto images = recordLines(directory_ / "binary_images.vrdrecord");
   EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const nlohmann::json& line) {
@@ -242,7 +254,8 @@ TEST_F(CrashDriver, TheNextLaunchNamesStaticFunctionsAndLeavesAnAbsentLibrarysFr
   frames = symbolicate(directory_);
   ASSERT_GE(frames.size(), 3u);
   EXPECT_EQ(frames[0].symbol, "crashdriverSegvFromLibrary");
-  EXPECT_EQ(frames[1].symbol, "?");
+  EXPECT_EQ(frames[1].symbol, "crashreportingTestlibCall");
+  EXPECT_EQ(frames[1].library, std::filesystem::path(CRASHREPORTING_TESTLIB).filename());
   EXPECT_TRUE(isDriverEntry(frames[2].symbol)) << frames[2].symbol;
 }
 
@@ -445,6 +458,117 @@ TEST_F(CrashDriver, TwoThreadsEndingByExceptionsAtOnceLeaveOneWholeExceptionReco
     const auto signal = signalRecord();
     ASSERT_EQ(signal.size(), kRecordLines) << "run " << run;
     EXPECT_EQ(signal[0]["signal"]["name"], "SIGABRT");
+  }
+}
+
+}  // namespace
+}  // namespace crashreporting::test
+
+namespace crashreporting::test {
+namespace {
+
+std::vector<std::string> symbolNames(const std::vector<NamedFrame>& frames) {
+  std::vector<std::string> names;
+  for (const auto& frame : frames) names.push_back(frame.symbol);
+  return names;
+}
+
+bool everyThreadHasAStack(const std::vector<nlohmann::json>& lines) {
+  if (lines.size() != kRecordLines) return false;
+  const auto& threads = lines[1]["threads"];
+  return !threads.empty() && std::all_of(threads.begin(), threads.end(), [](const nlohmann::json& thread) {
+    return !thread["stacktrace"].empty() && thread["registers"]["rip"] != 0;
+  });
+}
+
+TEST_F(CrashDriver, ACrashInAPluginLoadedAMomentAgoKeepsEveryFrameAndIsNamedWithOrWithoutThePlugin) {
+  const Child child = crash("plugin-segv");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  // The image table had not looked yet: the crash handler found the plugin in the loader's list.
+  const auto images = recordLines(directory_ / "binary_images.vrdrecord");
+  EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const nlohmann::json& line) {
+    return line.contains("load") && line["load"]["path"] == CRASHREPORTING_PLUGIN;
+  }));
+  const std::string plugin = std::filesystem::path(CRASHREPORTING_PLUGIN).filename();
+  // As gdb shows the thread: the plugin's three frames, then the driver's entry (run, when it is not inlined,
+  // and main), libc's start and _start.
+  for (const std::string& loadFirst : {std::string(), std::string(CRASHREPORTING_PLUGIN)}) {
+    const auto frames = symbolicate(directory_, "signal.vrdrecord", loadFirst);
+    const std::size_t withRun = isDriverEntry(frames.size() > 4 ? frames[4].symbol : "") ? 1 : 0;
+    ASSERT_EQ(frames.size(), 7u + withRun) << ::testing::PrintToString(symbolNames(frames));
+    const std::vector<std::string> inPlugin{"crashreportingPluginLeaf", "crashreportingPluginMiddle",
+                                            "crashreportingPluginEntry"};
+    for (std::size_t i = 0; i < inPlugin.size(); ++i) {
+      EXPECT_EQ(frames[i].symbol, inPlugin[i]) << loadFirst;
+      EXPECT_EQ(frames[i].library, plugin) << loadFirst;
+    }
+    EXPECT_TRUE(isDriverEntry(frames[3].symbol)) << frames[3].symbol;
+    EXPECT_EQ(frames[4 + withRun].symbol, "?") << "libc's static caller of main";
+    EXPECT_EQ(frames[5 + withRun].symbol, "__libc_start_main");
+    EXPECT_EQ(frames[6 + withRun].symbol, "_start");
+  }
+}
+
+TEST_F(CrashDriver, AnExceptionAndTheAbortAfterItEachRecordEveryThreadsStack) {
+  for (const char* mode : {"throw-noexcept", "throw-thread"}) {
+    for (int round = 0; round < 20; ++round) {
+      const Child child = crash(mode);
+      EXPECT_TRUE(child.diedBy(SIGABRT)) << mode << " " << child.status;
+      EXPECT_TRUE(everyThreadHasAStack(recordLines(directory_ / "exception.vrdrecord"))) << mode << " " << round;
+      EXPECT_TRUE(everyThreadHasAStack(signalRecord())) << mode << " " << round;
+      const std::string log = readText(directory_ / "sdk.log");
+      ASSERT_EQ(log.find("did not stop in time"), std::string::npos) << mode << " " << round;
+    }
+  }
+}
+
+TEST_F(CrashDriver, AnUncaughtExceptionsStackNamesTerminateTheThrowAndTheThreadsRunFunction) {
+  crash("throw-thread");
+  const auto names = symbolNames(symbolicate(directory_, "exception.vrdrecord"));
+  EXPECT_TRUE(contains(names, "_ZSt9terminatev")) << ::testing::PrintToString(names);
+  EXPECT_TRUE(contains(names, "__cxa_throw")) << ::testing::PrintToString(names);
+  EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const std::string& name) {
+    return name.find("thread11_State_impl") != std::string::npos && name.find("_M_runEv") != std::string::npos;
+  })) << ::testing::PrintToString(names);
+  const auto throwing = std::find(names.begin(), names.end(), "crashdriverThrowLogicError");
+  ASSERT_NE(throwing, names.end());
+  EXPECT_EQ(*std::prev(throwing), "__cxa_throw");
+}
+
+TEST_F(CrashDriver, TheCrashedThreadIsRecordedPastTheThreadLimit) {
+  const Child child = crash("many-threads");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  const auto lines = signalRecord();
+  ASSERT_EQ(lines.size(), kRecordLines);
+  EXPECT_EQ(lines[1]["threads"].size(), 512u);
+  EXPECT_EQ(lines[4]["thread_names"].size(), 512u);
+  const auto thread = crashedThread(lines);
+  const auto names = symbols(thread["stacktrace"]);
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names[0], "crashdriverSegvOnThread");
+}
+
+TEST_F(CrashDriver, AnOrdinaryCrashAmongTwentyThreadsLogsNoErrorAndAHostTakingTheStopSignalChangesNothing) {
+  Child child = crash("twenty-threads");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  auto lines = signalRecord();
+  ASSERT_TRUE(everyThreadHasAStack(lines));
+  EXPECT_GE(lines[1]["threads"].size(), 21u);
+  std::string log = readText(directory_ / "sdk.log");
+  EXPECT_EQ(log.find("ERROR"), std::string::npos) << log.substr(log.find("ERROR") == std::string::npos ? 0 : log.find("ERROR"), 400);
+
+  // The host installs its own handler for the signal chosen at start: the capture takes another one.
+  std::filesystem::remove(directory_ / "signal.vrdrecord");
+  child = crash("signal-taken");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  lines = signalRecord();
+  ASSERT_TRUE(everyThreadHasAStack(lines)) << lines.at(1);
+  const auto& names = lines[4]["thread_names"];
+  for (int k = 1; k <= 4; ++k) {
+    const auto at = std::find(names.begin(), names.end(), "w" + std::to_string(k));
+    ASSERT_NE(at, names.end());
+    const auto stack = symbols(lines[1]["threads"][static_cast<std::size_t>(at - names.begin())]["stacktrace"]);
+    EXPECT_TRUE(contains(stack, "crashdriverWorker" + std::to_string(k))) << ::testing::PrintToString(stack);
   }
 }
 

@@ -5,7 +5,13 @@
 #include <regex>
 #include <string>
 
+#include <sys/mman.h>
+
+#include <fstream>
+#include <sstream>
+
 #include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Capture/VRDLoadedImages.h"
 #include "crashreporting/Reports/VRDElfFile.h"
 #include "crashreporting/platform/SerialQueue.h"
 #include "crashreporting/support/CaptureTest.h"
@@ -157,6 +163,54 @@ TEST_F(BinaryImages, AFrameworkOutsideSystemCarriesItsBundleKeys) {
   EXPECT_EQ(loads[0]["bundle_id"], "org.example.plugin");
   EXPECT_EQ(loads[0]["build_version"], "42");
   EXPECT_FALSE(loads[0].contains("display_version")) << "empty texts are left out";
+}
+
+TEST_F(BinaryImages, AtCrashTimeTheLoadersListAddsAnImageLoadedSinceTheLastLookOnALineOfItsOwn) {
+  records();
+  // A line the binary-image queue was writing when its thread was stopped.
+  std::ofstream(temp_.path() / "binary_images.vrdrecord", std::ios::app) << R"({"load":{"path":"/tor)";
+  const std::uint64_t address = loadLibrary(CRASHREPORTING_TESTLIB);
+  VRDBinaryImageNode node;
+  ASSERT_FALSE(VRDBinaryImageSafeFindImageForAddress(address, &node)) << "not looked for yet";
+
+  EXPECT_EQ(VRDLoadedImagesCatchUp(), 1);
+  ASSERT_TRUE(VRDBinaryImageSafeFindImageForAddress(address, &node));
+  EXPECT_NE(node.ehFrameHdr, 0u) << "unwound with its own tables";
+  EXPECT_EQ(VRDLoadedImagesCatchUp(), 0) << "known now";
+
+  std::istringstream text(readText(temp_.path() / "binary_images.vrdrecord"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], R"({"load":{"path":"/tor)");
+  const auto added = nlohmann::json::parse(lines.back())["load"];
+  const auto file = VRDElfSymbolTable::fromFile(CRASHREPORTING_TESTLIB);
+  ASSERT_TRUE(file && file->buildID().size() >= 32);
+  EXPECT_EQ(added, nlohmann::json({{"path", CRASHREPORTING_TESTLIB},
+                                   {"uuid", file->buildID().substr(0, 32)},
+                                   {"base", node.base},
+                                   {"size", node.size}}));
+}
+
+TEST(LoadedImages, AStringIsReadUpToUnreadableMemoryAndNeverPastItsRoom) {
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  auto* pages = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(pages, MAP_FAILED);
+  ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+  char* end = pages + page;
+  std::memcpy(end - 4, "abc", 4);  // ends on the last byte of the readable page
+  char out[64];
+  EXPECT_TRUE(VRDLoadedImagesReadString(reinterpret_cast<std::uint64_t>(end - 4), out, sizeof out));
+  EXPECT_STREQ(out, "abc");
+  std::memcpy(end - 3, "xyz", 3);  // runs into the unreadable page
+  EXPECT_TRUE(VRDLoadedImagesReadString(reinterpret_cast<std::uint64_t>(end - 3), out, sizeof out));
+  EXPECT_STREQ(out, "xyz");
+  EXPECT_FALSE(VRDLoadedImagesReadString(reinterpret_cast<std::uint64_t>(end), out, sizeof out));
+  EXPECT_STREQ(out, "");
+  std::memset(pages, 'q', 100);
+  EXPECT_TRUE(VRDLoadedImagesReadString(reinterpret_cast<std::uint64_t>(pages), out, 8));
+  EXPECT_STREQ(out, "qqqqqqq");
+  munmap(pages, 2 * page);
 }
 
 TEST_F(BinaryImages, AnImageIsFoundByItsUUIDOnlyWhenLoaded) {

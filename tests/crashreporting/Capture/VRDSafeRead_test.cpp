@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <cstring>
 
 #include "crashreporting/Capture/VRDAllocator.h"
+#include "crashreporting/Capture/VRDReadablePages.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/support/CaptureTest.h"
@@ -50,6 +52,73 @@ TEST(SafeRead, ReadsGoodMemoryAndRefusesLowUnmappedAndUnreadableAddressesWithout
     // A read that runs off the end of readable memory fails as a whole.
     EXPECT_FALSE(read(bad.noAccess - 4, &word, sizeof word));
   }
+}
+
+// The probe behind the unwinder's page proofs: readable, low, unmapped, unreadable and straddling memory each
+// get the right answer, and the signal mask it hands to the kernel as a bait never becomes the thread's.
+TEST(SafeRead, ProbeAnswersLikeAReadAndLeavesTheSignalMaskAlone) {
+  const BadPages bad;
+  sigset_t before;
+  ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &before), 0);
+  sigset_t everything;
+  sigfillset(&everything);
+  EXPECT_TRUE(VRDProbeReadable(reinterpret_cast<std::uint64_t>(&everything)));
+  EXPECT_FALSE(VRDProbeReadable(8));
+  EXPECT_FALSE(VRDProbeReadable(bad.unmapped));
+  EXPECT_FALSE(VRDProbeReadable(bad.noAccess));
+  EXPECT_FALSE(VRDProbeReadable(bad.noAccess - 4));
+  EXPECT_FALSE(VRDProbeReadable(~std::uint64_t{0} - 3));
+  sigset_t after;
+  ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &after), 0);
+  for (int signal = 1; signal < NSIG; ++signal) EXPECT_EQ(sigismember(&after, signal), sigismember(&before, signal)) << signal;
+}
+
+// Proved pages are kept and read without a proof; an unreadable page is refused, also at the end of a read that
+// starts on a proved one, and never kept.
+TEST(ReadablePages, KeepsOnlyThePagesItProvedReadable) {
+  const BadPages bad;
+  auto* two = static_cast<char*>(mmap(nullptr, 2 * bad.page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0));
+  ASSERT_NE(two, MAP_FAILED);
+  std::memcpy(two + bad.page - 8, "12345678", 8);
+  mprotect(two + bad.page, bad.page, PROT_NONE);
+  const auto first = reinterpret_cast<std::uint64_t>(two) / VRDReadablePageSize;
+  const auto slot = [](std::uint64_t page) { return page % VRDReadablePages::kSlots; };
+  VRDReadablePages pages;
+  VRDReadablePagesReset(&pages);
+  char word[8] = {};
+  EXPECT_TRUE(VRDReadablePagesRead(&pages, reinterpret_cast<std::uint64_t>(two) + bad.page - 8, word, 8));
+  EXPECT_EQ(std::memcmp(word, "12345678", 8), 0);
+  EXPECT_EQ(pages.pages[slot(first)], first + 1);
+  EXPECT_FALSE(VRDReadablePagesRead(&pages, reinterpret_cast<std::uint64_t>(two) + bad.page - 4, word, 8));
+  EXPECT_FALSE(VRDReadablePagesRead(&pages, reinterpret_cast<std::uint64_t>(two) + bad.page, word, 1));
+  EXPECT_EQ(pages.pages[slot(first + 1)], 0u);
+  EXPECT_FALSE(VRDReadablePagesRead(&pages, bad.unmapped, word, 1));
+  VRDReadablePagesReset(&pages);
+  EXPECT_EQ(pages.pages[slot(first)], 0u);
+  munmap(two, 2 * bad.page);
+}
+
+// A proof that reaches across into the next page proves that one too; one whose next page is unreadable still
+// proves its own.
+TEST(ReadablePages, OneProofCoversTheNextPageWhenItIsReadable) {
+  const std::uint64_t size = VRDReadablePageSize;
+  auto* three = static_cast<char*>(mmap(nullptr, 3 * size, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0));
+  ASSERT_NE(three, MAP_FAILED);
+  mprotect(three + 2 * size, size, PROT_NONE);
+  const auto first = reinterpret_cast<std::uint64_t>(three) / size;
+  const auto slot = [](std::uint64_t page) { return page % VRDReadablePages::kSlots; };
+  VRDReadablePages pages;
+  VRDReadablePagesReset(&pages);
+  char byte = 0;
+  EXPECT_TRUE(VRDReadablePagesRead(&pages, first * size + 100, &byte, 1));
+  EXPECT_EQ(pages.pages[slot(first)], first + 1);
+  EXPECT_EQ(pages.pages[slot(first + 1)], first + 2);
+  VRDReadablePagesReset(&pages);
+  EXPECT_TRUE(VRDReadablePagesRead(&pages, (first + 1) * size + 100, &byte, 1));
+  EXPECT_EQ(pages.pages[slot(first + 1)], first + 2);
+  EXPECT_EQ(pages.pages[slot(first + 2)], 0u);
+  EXPECT_FALSE(VRDReadablePagesRead(&pages, (first + 2) * size, &byte, 1));
+  munmap(three, 3 * size);
 }
 
 TEST(SafeRead, ProbesStringsUpToTheirEndOrTheMaximum) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -125,6 +126,26 @@ TEST(UnwindCache, KeepsWhatItFoundUntilReset) {
   EXPECT_EQ(find(&cache, sections, sections.code() + 2).cfaOffset, 32) << "a new PC reads its FDE";
   VRDUnwindCacheReset(&cache);
   EXPECT_EQ(find(&cache, sections, sections.code() + 1).cfaOffset, 32);
+}
+
+// Two PCs whose hash picks the same slot are both kept, as a stack of distinct functions needs.
+TEST(UnwindCache, KeepsPCsWhoseSlotsCollide) {
+  Sections sections;
+  VRDUnwindCache cache;
+  VRDUnwindCacheReset(&cache);
+  std::vector<std::uint64_t> bySlot[VRDUnwindCache::kRows];
+  for (std::uint64_t offset = 1; offset < 0x40; ++offset) {
+    bySlot[VRDUnwindCacheRowSlot(sections.code() + offset)].push_back(sections.code() + offset);
+  }
+  const auto* pair = std::find_if(std::begin(bySlot), std::end(bySlot), [](const auto& pcs) { return pcs.size() >= 2; });
+  ASSERT_NE(pair, std::end(bySlot)) << "63 PCs in 64 slots share one";
+  const std::uint64_t a = (*pair)[0];
+  const std::uint64_t b = (*pair)[1];
+  EXPECT_EQ(find(&cache, sections, a).cfaOffset, 16);
+  EXPECT_EQ(find(&cache, sections, b).cfaOffset, 16);
+  sections.setFirstRowCFAOffset(32);
+  EXPECT_EQ(find(&cache, sections, a).cfaOffset, 16) << "kept, not evicted by the other";
+  EXPECT_EQ(find(&cache, sections, b).cfaOffset, 16);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/CaptureTest.h"
@@ -114,6 +115,42 @@ TEST_F(EndToEnd, ACrashReachesTheServerOnceAtTheNextStartAndOnlyTheNewRunIsLeft)
   ASSERT_EQ(active.size(), 1u);
   EXPECT_NE(active[0], crashed);
   EXPECT_FALSE(fs::exists(store() / "active" / active[0] / "signal.vrdrecord"));
+}
+
+TEST_F(EndToEnd, AStackOverflowOnAPlainHostThreadIsRecordedAndUploadedAtTheNextStart) {
+  auto crashing = run({"start", "wait:100", "overflow-thread"});
+  const int status = crashing->wait();
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status << crashing->errors();
+
+  auto host = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return reportRequests() >= 1; }, 5.0)) << host->errors();
+  host->finish();
+  const auto requests = server_.requests();
+  const auto request = std::find_if(requests.begin(), requests.end(),
+                                    [](const auto& candidate) { return candidate.path == kReportsPath; });
+  ASSERT_NE(request, requests.end());
+  const std::string contentType = request->header("Content-Type").value_or("");
+  const auto parts = parsePackage(request->body, contentType.substr(contentType.find('=') + 1));
+  const auto signal = std::find_if(parts.begin(), parts.end(),
+                                   [](const PackagePart& part) { return part.name == "signal.vrdrecord"; });
+  ASSERT_NE(signal, parts.end());
+  const auto record = gunzip(signal->body);
+  ASSERT_TRUE(record);
+  std::istringstream lines(*record);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(nlohmann::json::parse(line)["signal"]["name"], "SIGSEGV");
+  std::getline(lines, line);
+  const auto threads = nlohmann::json::parse(line)["threads"];
+  const auto crashed = std::find_if(threads.begin(), threads.end(),
+                                    [](const auto& thread) { return thread.value("crashed", false); });
+  ASSERT_NE(crashed, threads.end()) << line;
+  // The overflowing function, cut after its first repeats; the thread's start below it.
+  ASSERT_TRUE(crashed->contains("repeated_pc")) << *crashed;
+  EXPECT_GT((*crashed)["repeat_count"].get<std::uint64_t>(), 1000u);
+  const auto& stack = (*crashed)["stacktrace"];
+  ASSERT_GT(stack.size(), VRDRepeatedFrameThreshold);
+  EXPECT_EQ(std::count(stack.begin(), stack.end(), (*crashed)["repeated_pc"]), VRDRepeatedFrameThreshold);
 }
 
 TEST_F(EndToEnd, ACrashRightAtStartIsUploadedBeforeTheNextStartReturns) {

@@ -8,6 +8,7 @@
 
 #include "crashreporting/support/LibraryTest.h"
 #include "crashreporting/support/MachOWriter.h"
+#include "crashreporting/support/TestSeed.h"
 
 namespace crashreporting {
 namespace {
@@ -268,7 +269,9 @@ TEST_F(VRDMachOTest, FilesThatRunPastTheirEndAreRefused) {
 
 TEST_F(VRDMachOTest, TenThousandMutatedFilesAreReadWithoutAFault) {
   const Bytes valid = fat();
-  std::mt19937 rng(20240601);
+  const std::uint64_t seed = test::testSeed(20240601);
+  SCOPED_TRACE(test::seedNote(seed));
+  std::mt19937 rng(static_cast<std::uint32_t>(seed));
   std::size_t slicesSeen = 0;
   for (int round = 0; round < 10000; ++round) {
     Bytes bytes = valid;

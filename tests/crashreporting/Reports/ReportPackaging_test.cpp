@@ -12,6 +12,7 @@
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ChildProcess.h"
 #include "crashreporting/support/Package.h"
+#include "crashreporting/support/TestSeed.h"
 
 // The next launch's processing of a real crash: the crash driver crashes into the store's active folder, then
 // a new driver process (which holds the crashed executable's image) symbolicates and packages it.
@@ -128,7 +129,10 @@ TEST_F(ReportPackaging, AKillAtAnyMomentNeverLosesOrHalfPackagesTheReport) {
   const auto started = std::chrono::steady_clock::now();
   package();
   const auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
-  std::mt19937 random(std::random_device{}());
+  // The kill moments are drawn anew on every run unless a seed is given.
+  const std::uint64_t seed = testSeed(std::random_device{}());
+  SCOPED_TRACE(seedNote(seed));
+  std::mt19937 random(static_cast<std::uint32_t>(seed));
   std::uniform_int_distribution<long> delay(0, full.count() * 6 / 5);
   int packagedBeforeKill = 0;
   int leftInFolder = 0;

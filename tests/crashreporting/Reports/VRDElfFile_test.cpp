@@ -7,6 +7,7 @@
 
 #include "crashreporting/Reports/VRDElfFile.h"
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/TestSeed.h"
 
 namespace crashreporting::test {
 namespace {
@@ -74,7 +75,9 @@ TEST(ElfFile, SurvivesTenThousandDamagedCopiesOfARealFile) {
   std::memcpy(&header, original.data(), sizeof header);
   const std::size_t tableStart = header.e_shoff;
   const std::size_t tableSize = std::size_t{header.e_shnum} * header.e_shentsize;
-  std::mt19937_64 random(20240611);
+  const std::uint64_t seed = testSeed(20240611);
+  SCOPED_TRACE(seedNote(seed));
+  std::mt19937_64 random(seed);
   auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
   std::size_t parsed = 0;
   for (int round = 0; round < 10000; ++round) {

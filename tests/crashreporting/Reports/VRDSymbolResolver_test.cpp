@@ -3,6 +3,8 @@
 #include <fstream>
 
 #include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Reports/VRDElfFile.h"
+#include "crashreporting/Reports/VRDProcessReportOperation.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
 #include "crashreporting/support/CaptureTest.h"
 
@@ -56,7 +58,7 @@ TEST_F(SymbolResolver, NamesAnAddressOfTheEarlierRunInTheImageWithTheSameBuildID
   EXPECT_EQ(symbolResolverTestStatic(1), 4);
 }
 
-TEST_F(SymbolResolver, OnlyAReturnAddressOnAFunctionsFirstByteBelongsToTheCallBeforeIt) {
+TEST_F(SymbolResolver, AReturnAddressBelongsToTheByteBeforeItSoALastCallKeepsItsFunctionsName) {
   VRDSymbolResolver resolver;
   loadSelf(resolver);
   const std::uint64_t start = earlier(reinterpret_cast<const void*>(&symbolResolverTestStatic));
@@ -67,6 +69,43 @@ TEST_F(SymbolResolver, OnlyAReturnAddressOnAFunctionsFirstByteBelongsToTheCallBe
   const auto returning = resolver.frameForAddress(start, true);
   ASSERT_TRUE(returning);
   EXPECT_NE(returning->symbol, "_ZL24symbolResolverTestStatici");
+
+  // A call to a function that does not return, as the last instruction: its return address is the end.
+  const auto file = VRDElfSymbolTable::fromFile(self_.path);
+  ASSERT_TRUE(file);
+  const auto symbol = std::find_if(file->symbols().begin(), file->symbols().end(),
+                                   [](const VRDElfSymbol& s) { return s.name == "_ZL24symbolResolverTestStatici"; });
+  ASSERT_NE(symbol, file->symbols().end());
+  const auto atEnd = resolver.frameForAddress(start + symbol->size, true);
+  ASSERT_TRUE(atEnd);
+  EXPECT_EQ(atEnd->symbol, "_ZL24symbolResolverTestStatici");
+  EXPECT_EQ(atEnd->offset, symbol->size) << "the offset is the return address's own";
+}
+
+TEST_F(SymbolResolver, AnImageNotLoadedNowIsNamedFromItsFileOnlyWhenTheFileIsTheBuildThatRan) {
+  ASSERT_EQ(dlopen(CRASHREPORTING_TESTLIB, RTLD_NOW | RTLD_NOLOAD), nullptr) << "not loaded in this process";
+  const auto file = VRDElfSymbolTable::fromFile(CRASHREPORTING_TESTLIB);
+  ASSERT_TRUE(file && file->buildID().size() >= 32);
+  const auto symbol = std::find_if(file->symbols().begin(), file->symbols().end(),
+                                   [](const VRDElfSymbol& s) { return s.name == "crashreportingTestlibCall"; });
+  ASSERT_NE(symbol, file->symbols().end());
+  constexpr std::uint64_t kBase = 0x7f1234560000;
+  const std::uint64_t address = kBase + symbol->address - file->imageAddress() + 4;
+
+  VRDSymbolResolver resolver;
+  ASSERT_TRUE(resolver.loadBinaryImagesFromFile(
+      writeRecord({load(CRASHREPORTING_TESTLIB, file->buildID().substr(0, 32), kBase, 0x10000)})));
+  const auto frame = resolver.frameForAddress(address);
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->symbol, "crashreportingTestlibCall");
+  EXPECT_EQ(frame->offset, 4u);
+  EXPECT_EQ(frame->library, std::filesystem::path(CRASHREPORTING_TESTLIB).filename());
+
+  VRDSymbolResolver rebuilt;
+  ASSERT_TRUE(rebuilt.loadBinaryImagesFromFile(
+      writeRecord({load(CRASHREPORTING_TESTLIB, "0123456789abcdef0123456789abcdef", kBase, 0x10000)})));
+  const auto unnamed = rebuilt.frameForAddress(address);
+  EXPECT_FALSE(unnamed && unnamed->symbol) << "a file of another build names nothing";
 }
 
 TEST_F(SymbolResolver, PlacesAddressesByTheLowestBaseAndNeverAtTheEnd) {
@@ -101,6 +140,21 @@ TEST_F(SymbolResolver, LeavesUnnamedWhatNoLoadedImageOfTheSameBuildHolds) {
   EXPECT_FALSE(resolver.fillInImageDetails(nullptr, std::string(self_.uuid)));
   EXPECT_FALSE(VRDSymbolResolver().loadBinaryImagesFromFile(""));
   EXPECT_FALSE(VRDSymbolResolver().loadBinaryImagesFromFile((temp_.path() / "missing").string()));
+}
+
+TEST_F(SymbolResolver, TheRecordsExactFramesDecideWhichAddressesAreReturnAddresses) {
+  const auto path = temp_.path() / "signal.vrdrecord";
+  std::ofstream(path) << R"({"threads":[{"registers":{},"stacktrace":[16,32,48],"exact_frames":[2]},)"
+                      << R"({"registers":{},"stacktrace":[64,80]}]})" << "\n";
+  const auto threads = VRDProcessReportOperation::threadArrayFromFile(path.string());
+  ASSERT_TRUE(threads);
+  ASSERT_EQ(threads->size(), 2u);
+  const auto& listed = threads->at(0);
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[0].returnAddress, true) << "a thread recording itself starts from a return address";
+  EXPECT_EQ(listed[1].returnAddress, true);
+  EXPECT_EQ(listed[2].returnAddress, false) << "restored from a signal frame";
+  for (const auto& frame : threads->at(1)) EXPECT_FALSE(frame.returnAddress) << "by position";
 }
 
 TEST(StackFrame, DescribesItselfWithOrWithoutAFileName) {

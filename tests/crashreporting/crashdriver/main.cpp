@@ -1,17 +1,21 @@
 // Starts the crash capture, then crashes in the way asked, so tests can read what a real crash leaves:
 //   crashreporting_crashdriver <mode> <report-dir> [<marker-file>]
 //   crashreporting_crashdriver resolve <executable-base> <pc>...
-//   crashreporting_crashdriver symbolicate <report-dir>
+//   crashreporting_crashdriver symbolicate <report-dir> [<record file name>] [<library to load first>]
 //   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
 // recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow, throw-runtime,
-// throw-cstr, throw-thread, throw-two-threads. The heap is poisoned (HeapPoison.h) just before each crash; in the
+// throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread of no special
+// kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
+// was too), plugin-segv (a crash in a plugin right after dlopen), many-threads (600 threads, the last one
+// crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start). The heap is poisoned (HeapPoison.h) just before each crash; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
 // exception record itself may use the heap). "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
-// next launch: it names the crashed thread's frames of an earlier run's record with the symbol resolver and
-// prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it cannot place. "package" is
+// next launch: it names the crashed thread's frames of an earlier run's record (signal.vrdrecord unless named)
+// with the symbol resolver and prints one line per frame, "<symbol> <offset> <library>", or "?" for a frame it
+// cannot place; given a library, it loads that first. "package" is
 // the next launch's processing: with capture started for a new run, every earlier report of the store (under
 // $XDG_CACHE_HOME) is moved to processing, symbolicated and packaged, and every report left in processing is
 // packaged; one line "<identifier> <submitted 0/1>" per report.
@@ -23,6 +27,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +36,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Frameless.h"
 #include "HeapPoison.h"
@@ -268,6 +274,23 @@ __attribute__((noinline)) void crashdriverThrowOnThread() {
   crashdriverThrowLogicError();
 }
 
+// Ends the process by throwing out of a function that promises not to.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wterminate"
+__attribute__((noinline)) void crashdriverThrowFromNoexcept() noexcept {
+  throw std::runtime_error("from noexcept");
+}
+#pragma GCC diagnostic pop
+
+// Recurses once told to; started before the capture.
+__attribute__((noinline)) void crashdriverEarlyWorker() {
+  arrived.fetch_add(1);
+  while (!go.load()) {
+  }
+  crashdriver::poisonHeap();
+  crashdriverRecurse(1);
+}
+
 __attribute__((noinline)) int crashdriverRecurseDeep(int depth) {
   volatile char frame[64];
   frame[0] = static_cast<char>(depth);
@@ -310,11 +333,12 @@ int resolve(int argc, char** argv) {
 }
 
 // The next launch's symbolication of the crashed thread in an earlier run's record.
-int symbolicate(const char* directory) {
+int symbolicate(const char* directory, const char* recordName, const char* library) {
+  if (library != nullptr && dlopen(library, RTLD_NOW) == nullptr) return 5;
   const std::string folder = directory;
   VRDSymbolResolver resolver;
   if (!resolver.loadBinaryImagesFromFile(folder + "/binary_images.vrdrecord")) return 3;
-  const auto lines = VRDFileReadSections((folder + "/signal.vrdrecord").c_str(), false);
+  const auto lines = VRDFileReadSections((folder + "/" + recordName).c_str(), false);
   if (!lines) return 4;
   for (const Value& line : *lines) {
     const Value* threads = line.member("threads");
@@ -323,11 +347,20 @@ int symbolicate(const char* directory) {
       const Value* crashed = thread.member("crashed");
       const Value* stack = thread.member("stacktrace");
       if (crashed == nullptr || !crashed->boolValue() || stack == nullptr || stack->get<Array>() == nullptr) continue;
-      bool first = true;
+      // Frame 0 and the frames the record lists as exact are instructions; the others return addresses.
+      std::vector<std::int64_t> exact{0};
+      if (const Value* listed = thread.member("exact_frames"); listed != nullptr && listed->get<Array>() != nullptr) {
+        exact.clear();
+        for (const Value& index : *listed->get<Array>()) {
+          if (const auto* number = index.get<std::int64_t>()) exact.push_back(*number);
+        }
+      }
+      std::int64_t index = 0;
       for (const Value& pc : *stack->get<Array>()) {
         const auto* address = pc.get<std::int64_t>();
-        const auto frame = address ? resolver.frameForAddress(static_cast<std::uint64_t>(*address), !first) : std::nullopt;
-        first = false;
+        const bool returnAddress = std::find(exact.begin(), exact.end(), index++) == exact.end();
+        const auto frame =
+            address ? resolver.frameForAddress(static_cast<std::uint64_t>(*address), returnAddress) : std::nullopt;
         if (frame && frame->symbol) {
           std::printf("%s %llu %s\n", frame->symbol->c_str(), static_cast<unsigned long long>(frame->offset),
                       frame->library.value_or("?").c_str());
@@ -398,6 +431,16 @@ int run(const std::string& mode, const char* directory, int depth) {
     poisonOnTerminate = mode != "throw-two-threads";
   }
   if (mode == "debugger") VRDProcessSetDebuggerAttachedOverride(true);
+  if (mode == "early-thread-overflow") {
+    // Before the capture starts: one thread that will overflow, one that blocks every signal.
+    std::thread(crashdriverEarlyWorker).detach();
+    std::thread([] {
+      pthread_setname_np(pthread_self(), "blocker");
+      crashdriverBlockedWorker();
+    }).detach();
+    while (arrived.load() < 2) {
+    }
+  }
   if (!startCapture(directory)) return 2;
   // The image lines are written on the binary-image queue; let them reach the record before crashing.
   VRDContextBinaryImageQueue().sync([] {});
@@ -431,6 +474,44 @@ int run(const std::string& mode, const char* directory, int depth) {
     });
     worker.join();
     return result;
+  } else if (mode == "plain-thread-overflow") {
+    int result = 0;
+    std::thread([&] {
+      crashdriver::poisonHeap();
+      result = crashdriverRecurse(depth);
+    }).join();
+    return result;
+  } else if (mode == "early-thread-overflow") {
+    crashdriver::poisonHeap();
+    go.store(true);
+    waitForever();
+  } else if (mode == "plugin-segv") {
+    void* plugin = dlopen(CRASHREPORTING_PLUGIN, RTLD_NOW);
+    auto* entry = plugin ? reinterpret_cast<int (*)(int)>(dlsym(plugin, "crashreportingPluginEntry")) : nullptr;
+    if (entry == nullptr) return 2;
+    crashdriver::poisonHeap();
+    return entry(depth);
+  } else if (mode == "many-threads" || mode == "twenty-threads") {
+    const int others = mode == "many-threads" ? 599 : 20;
+    std::vector<void (*)()> bodies(static_cast<std::size_t>(others), crashdriverWorker1);
+    startThreads(others, bodies.data(), nullptr);
+    if (mode == "twenty-threads") crashdriverSegv();
+    // The last thread started crashes.
+    arrived.store(0);
+    std::thread last(crashdriverSegvOnThread);
+    while (arrived.load() < 1) {
+    }
+    crashdriver::poisonHeap();
+    go.store(true);
+    last.join();
+  } else if (mode == "signal-taken") {
+    struct sigaction own {};
+    own.sa_handler = [](int) {};
+    sigaction(VRDContextReadOnly()->threadCapture.signal, &own, nullptr);
+    void (*const bodies[])() = {crashdriverWorker1, crashdriverWorker2, crashdriverWorker3, crashdriverWorker4};
+    const char* const names[] = {"w1", "w2", "w3", "w4"};
+    startThreads(4, bodies, names);
+    crashdriverSegv();
   } else if (mode == "two-threads-crash" || mode == "crash-during-record") {
     std::thread first(crashdriverSegvOnThread);
     std::thread second(mode == "two-threads-crash" ? crashdriverSegvOnThread : crashdriverSegvWhileRecording);
@@ -444,6 +525,8 @@ int run(const std::string& mode, const char* directory, int depth) {
     crashdriverThrowRuntime();
   } else if (mode == "throw-cstr") {
     crashdriverThrowCString();
+  } else if (mode == "throw-noexcept") {
+    crashdriverThrowFromNoexcept();
   } else if (mode == "throw-thread" || mode == "throw-two-threads") {
     std::thread first(crashdriverThrowOnThread);
     std::thread second;
@@ -516,7 +599,9 @@ int run(const std::string& mode, const char* directory, int depth) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "resolve") return resolve(argc, argv);
-  if (argc >= 3 && std::string(argv[1]) == "symbolicate") return symbolicate(argv[2]);
+  if (argc >= 3 && std::string(argv[1]) == "symbolicate") {
+    return symbolicate(argv[2], argc >= 4 ? argv[3] : "signal.vrdrecord", argc >= 5 ? argv[4] : nullptr);
+  }
   if (argc == 2 && std::string(argv[1]) == "package") return package();
   if (argc < 3) {
     std::fprintf(stderr, "usage: %s <mode> <report-dir> [<marker-file>]\n", argv[0]);

@@ -11,6 +11,7 @@
 //   wait:<ms>  runs the main queue for that long
 //   crash      the kit's crash(): an invalid-instruction trap, at once
 //   throw      the kit's throwException(): its test exception, uncaught
+//   overflow-thread   a plain std::thread recurses until its stack runs out
 //   serve      runs the main queue until standard input ends
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
@@ -67,6 +68,16 @@ void runMainQueueUntilInputEnds() {
   }
 }
 
+// Never ends: the addition after the call keeps it from becoming a loop.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+__attribute__((noinline)) int crashhostRecurse(int depth) {
+  volatile char frame[64];
+  frame[0] = static_cast<char>(depth);
+  return crashhostRecurse(depth + 1) + frame[0];
+}
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,6 +131,11 @@ int main(int argc, char** argv) {
       Vuveradarad::sharedInstance().crash();
     } else if (argument == "throw") {
       Vuveradarad::sharedInstance().throwException();
+    } else if (argument == "overflow-thread") {
+      // The host does nothing for the thread's sake: no alternate stack of its own, no call into the library.
+      int result = 0;
+      std::thread([&result, argc] { result = crashhostRecurse(argc); }).join();
+      return result;
     } else if (argument == "serve") {
       runMainQueueUntilInputEnds();
     } else {

@@ -99,5 +99,18 @@ TEST(Sha1Test, MatchesTheStandardVectors) {
   EXPECT_EQ(sha1Hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
+TEST(Sha1Test, LengthsAtTheBlockAndPaddingEdges) {
+  const std::pair<std::size_t, const char*> expected[] = {
+      {55, "04bb34aef4880b625e6b1564a014abd25fc02bfe"},  {56, "83b9fcb6d3e3b20f376ab989a1b6353bcc6c0f44"},
+      {63, "ab15090e8dbe512f3733350f9623ab11f9b5165b"},  {64, "54305ee7e4c7bc5a96afc6d1994fc52d9bcb665f"},
+      {65, "5985422a25357371ebd2a7f6ecd7eebed43db42c"},  {119, "6839d6c27f22ed884ac43ae6bd3bfcee9e04b938"},
+      {120, "8c40517a14ab8b78fd4b8958f4e31254a34c3fb0"}};
+  for (const auto& [length, hex] : expected) {
+    std::string bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 7 + 1) & 0xFF);
+    EXPECT_EQ(sha1Hex(bytes), hex) << length;
+  }
+}
+
 }  // namespace
 }  // namespace crashreporting

@@ -2,6 +2,9 @@
 // verification, cancelling, and completions that run on the main loop.
 #include <gtest/gtest.h>
 
+#include <sys/syscall.h>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +12,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/net/HttpClient.h"
 #include "platform/net/WebURL.h"
@@ -108,6 +113,46 @@ TEST_F(HttpClientTest, TheWorkerBlocksSignalsButTheRealTimeOnesThatStopAThreadFo
     EXPECT_NE(blocked & (1ULL << (SIGPIPE - 1)), 0u) << "thread " << id;
     EXPECT_NE(blocked & (1ULL << (SIGTERM - 1)), 0u) << "thread " << id;
   }
+}
+
+// The threads of this process called `name`.
+std::vector<std::string> threadsNamed(const std::string& name) {
+  std::vector<std::string> found;
+  for (const std::string& id : threadIds()) {
+    std::string comm;
+    std::getline(std::ifstream("/proc/self/task/" + id + "/comm"), comm);
+    if (comm == name) found.push_back(id);
+  }
+  return found;
+}
+
+// Whether the thread is blocked in a futex wait without a time limit (/proc's view of its system call: the
+// number, then the arguments; the fourth is the time-out).
+bool waitsWithoutTimeLimit(const std::string& thread) {
+  std::ifstream file("/proc/self/task/" + thread + "/syscall");
+  std::string number, address, operation, value, timeout;
+  file >> number >> address >> operation >> value >> timeout;
+  return number == std::to_string(SYS_futex) && timeout == "0x0";
+}
+
+TEST_F(HttpClientTest, TheWorkerStartsWithTheFirstRequestAndSleepsWithoutATimerOnceItIsDone) {
+  EXPECT_TRUE(threadsNamed("http-worker").empty()) << "no worker before a request";
+  server_.setReply("/a", ScriptedReply::withStatus(200, "a"));
+  EXPECT_EQ(get(server_.url("/a")).body, "a");
+  const auto workers = threadsNamed("http-worker");
+  ASSERT_EQ(workers.size(), 1u);
+  // An idle worker that polls on a tick would wake every tick all day; it must wait for work alone.
+  bool sleeping = false;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!sleeping && std::chrono::steady_clock::now() < giveUp) {
+    sleeping = waitsWithoutTimeLimit(workers.front());
+    if (!sleeping) std::this_thread::yield();
+  }
+  EXPECT_TRUE(sleeping) << "the idle worker waits with a time-out";
+  // Woken by the next request, and asleep again after it.
+  server_.setReply("/b", ScriptedReply::withStatus(200, "b"));
+  EXPECT_EQ(get(server_.url("/b")).body, "b");
+  EXPECT_EQ(threadsNamed("http-worker"), workers);
 }
 
 TEST_F(HttpClientTest, PostSendsItsFieldsAndBodyExactly) {

@@ -136,6 +136,25 @@ TEST_F(DatabaseTest, AWriteGroupCommitsItsWritesTogetherAndOthersSeeThemOnlyThen
   EXPECT_EQ(querySql(file(), "SELECT group_concat(text) FROM Note"), "one,two");
 }
 
+TEST_F(DatabaseTest, RowsComingOrGoingAreCountedPerClassAndOtherConnectionsCommitsToo) {
+  auto db = open();
+  const auto count = [&] { return db->rowsComeOrGone("Note"); };
+  const std::uint64_t start = count();
+  auto kept = stored(db, "a");
+  EXPECT_EQ(count(), start + 1);
+  db->write([&] { kept->setText("changed in place"); });
+  db->write([&] { db->add(std::make_shared<Notebook>()); });
+  EXPECT_EQ(count(), start + 1) << "a changed value or another class's row is no row of this class coming";
+  db->write([&] { db->remove(kept); });
+  EXPECT_EQ(count(), start + 2);
+  // A commit of another thread's connection may have added or deleted anything.
+  std::thread([&] {
+    auto other = open();
+    other->write([&] { other->add(note("b")); });
+  }).join();
+  EXPECT_GT(count(), start + 2);
+}
+
 TEST_F(DatabaseTest, AddingATakenPrimaryKeyFailsUnlessUpdatingWhichReplacesValuesAndListsInPlace) {
   auto db = open();
   auto book = std::make_shared<Notebook>();

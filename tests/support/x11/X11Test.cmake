@@ -1,4 +1,4 @@
-# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr]])
+# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr] [MATRIX_WMS wm...]])
 # Like tilvane_test(), for tests that need the X test desktop: every test of the binary requires the desktop's
 # ctest fixture, holds its resource lock (tests share one desktop, one at a time), and finds the desktop through
 # TILVANE_TEST_DESKTOP (the one environment variable: gtest_discover_tests splits a list of them into
@@ -6,13 +6,14 @@
 #
 # MATRIX runs the tests (those MATRIX_FILTER, a gtest filter, selects) once more under each other window manager
 # of TILVANE_X11_MATRIX, on a one-monitor desktop of its own, named "<wm>.<test>"; the desktops have their own
-# locks, so ctest runs the window managers side by side. Matrix tests carry the label x11_matrix (x11 otherwise).
+# locks, so ctest runs the window managers side by side. MATRIX_WMS names the window managers to use instead of
+# all of TILVANE_X11_MATRIX. Matrix tests carry the label x11_matrix (x11 otherwise).
 
 # The window managers the X11 end-to-end group runs under besides openbox (tests/support/x11/test-desktop.sh --wm).
 set(TILVANE_X11_MATRIX icewm xfwm4 xfwm4-compositor fluxbox)
 
 function(tilvane_x11_test name)
-  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES;MATRIX_WMS" ${ARGN})
   if(NOT ARG_DESKTOP)
     set(ARG_DESKTOP one)
   endif()
@@ -46,7 +47,11 @@ function(tilvane_x11_test name)
   if(ARG_MATRIX_FILTER)
     set(filter "${ARG_MATRIX_FILTER}")
   endif()
-  foreach(wm ${TILVANE_X11_MATRIX})
+  set(wms ${TILVANE_X11_MATRIX})
+  if(ARG_MATRIX_WMS)
+    set(wms ${ARG_MATRIX_WMS})
+  endif()
+  foreach(wm ${wms})
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       TEST_PREFIX "${wm}."

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
@@ -77,6 +79,62 @@ TEST_F(PlacementLookupTest, ANewSlotTakesASiblingsFractionsElseTheWindowsOwn) {
   }
   advance(3.0);
   EXPECT_EQ(store().firstRunSpaces(), std::set<int>{1}) << "the lookup has the shown desktop 0 reconciled";
+}
+
+// The lookup answers from what it read of the application once; each case changes the store after that read
+// and checks the next answer follows.
+TEST_F(PlacementLookupTest, AnswersFollowTheStoreAfterTheFirstRead) {
+  const std::string bundle = "org.example.Editor";
+  const SIWindow first = window(bundle, CGRectMake(0, 23, 720, 877));  // the left half
+  const auto made = store().autoLayoutModelForWindow(first);
+  ASSERT_TRUE(made);
+  store().updateLayout(made);
+  ASSERT_TRUE(made->isManaged());
+
+  // A record the service stored is a sibling at once: the next window inherits its half.
+  WindowIndexRegistry::current()->claim(bundle, 0);
+  const SIWindow second = window(bundle);
+  const auto inherited = store().autoLayoutModelForWindow(second);
+  ASSERT_TRUE(inherited);
+  EXPECT_EQ(fractionsOf(*inherited), CGRectMake(0, 0, 0.5, 1));
+
+  // A record stored by another connection (another thread's instance) is found as the window's own.
+  std::thread([&] {
+    const auto database = store::Database::open();
+    auto record = std::make_shared<AutoLayoutModel>();
+    record->setBundleIdentifier(bundle);
+    record->setWindowID(second.windowID());
+    record->setWindowIndex(6);
+    record->setScreenCount(1);
+    record->setX(0.75), record->setY(0), record->setWidth(0.25), record->setHeight(1);
+    record->makeId();
+    database->write([&] { database->add(record); });
+  }).join();
+  const auto own = store().autoLayoutModelForWindow(second);
+  ASSERT_TRUE(own);
+  EXPECT_EQ(own->id(), bundle + "-6-1");
+
+  // A deleted record is nobody's sibling any more.
+  const auto database = store::Database::open();
+  database->write([&] { database->remove(std::vector<AutoLayoutModelPtr>{made, own}); });
+  const auto alone = store().autoLayoutModelForWindow(window(bundle));
+  ASSERT_TRUE(alone);
+  EXPECT_EQ(fractionsOf(*alone), CGRectMake(0, 0, 0.25, 1)) << "its own quarter, nothing inherited";
+}
+
+TEST_F(PlacementLookupTest, ARecordTakingAnotherIndexIsThatSlotsSiblingNext) {
+  const std::string bundle = "org.example.Editor";
+  const SIWindow moved = window(bundle);
+  storeRecord(bundle, 9, CGRectMake(0.1, 0.1, 0.2, 0.2));  // the first record with the display count
+  storeRecord(bundle, 5, CGRectMake(0.5, 0, 0.5, 1), 1, moved.windowID());
+  WindowIndexRegistry::current()->claim(bundle, 0);
+  const auto found = store().autoLayoutModelForWindow(moved);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->windowIndex(), 1);
+  // A new window of index 1 takes the fractions of the record now at index 1, not of the first record.
+  const auto next = store().autoLayoutModelForWindow(window(bundle));
+  ASSERT_TRUE(next);
+  EXPECT_EQ(fractionsOf(*next), CGRectMake(0.5, 0, 0.5, 1));
 }
 
 TEST_F(PlacementLookupTest, WindowsWithoutIdentityOrDisplayGetNoRecord) {

@@ -82,7 +82,14 @@ TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesEachRo
   advance(0.5);
   EXPECT_EQ(rebuilds(), builds + 1);
   EXPECT_EQ(pane->startupLabel, NSLocalizedString("Startup") + " :");
-  EXPECT_EQ(pane->hideLayoutCheckbox.title(), pane->hideLayoutIntroLabel);
+  // Each grey line explains its box instead of repeating it.
+  const std::pair<const Checkbox*, const std::string*> rows[] = {
+      {&pane->startupCheckbox, &pane->startupIntroLabel}, {&pane->hideMenuCheckbox, &pane->hideMenuIntroLabel},
+      {&pane->hideLayoutCheckbox, &pane->hideLayoutIntroLabel}, {&pane->gapLayoutCheckbox, &pane->gapLayoutIntroLabel}};
+  for (const auto& [box, intro] : rows) {
+    EXPECT_FALSE(intro->empty());
+    EXPECT_NE(box->title(), *intro);
+  }
   EXPECT_EQ(logLines("GeneralPreferencesViewController setup Layout").size(), 1u);
 }
 

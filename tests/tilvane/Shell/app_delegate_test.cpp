@@ -151,7 +151,12 @@ TEST_F(AppDelegateTest, LandingWalksToTrustRecordsItAndRelaunches) {
   EXPECT_EQ(landing.raises, 1);
   EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "landing"), 1);
 
+  // A window manager starts: within a second the page says so instead of what was missing.
   sim().setCanMoveWindows(true);
+  advance(0.9);
+  EXPECT_EQ(landing.note, sim().trustProblem());
+  advance(0.2);
+  EXPECT_EQ(landing.note, NSLocalizedString("TrustedNow"));
   landing.pressNext();
   EXPECT_EQ(defaults::UserDefaults::standard().integerForKey(UserDefaultsService::enabledKey()), 1);
   EXPECT_DOUBLE_EQ(landing.stripX, -1200);

@@ -33,6 +33,7 @@ pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   app.info.processIdentifier = nextPid_++;
   app.info.bundleIdentifier = config.bundleIdentifier;
   app.info.localizedName = config.name;
+  app.info.executableURL = config.executable;
   app.info.isAgent = config.agent;
   applications_.push_back(std::move(app));
   Application& added = applications_.back();
@@ -314,9 +315,10 @@ SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) 
   if (!window.isWindow()) return nullptr;
   Application* app = findApplication(window.pid);
   if (!app) return nullptr;
-  for (Window& w : app->windows)
-    if (w.element == window) return &w;
-  return nullptr;
+  // Windows are made with growing numbers and kept in that order: halving finds one among thousands.
+  const auto it = std::lower_bound(app->windows.begin(), app->windows.end(), window.id,
+                                   [](const Window& w, std::uint64_t id) { return w.element.id < id; });
+  return it != app->windows.end() && it->element == window ? &*it : nullptr;
 }
 
 const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {

@@ -35,6 +35,8 @@ struct SimWindowConfig {
 struct SimApplicationConfig {
   std::optional<std::string> bundleIdentifier;
   std::optional<std::string> name;
+  /// The program file its process runs.
+  std::optional<std::string> executable;
   bool agent = false;
   std::vector<SimWindowConfig> windows;
 };

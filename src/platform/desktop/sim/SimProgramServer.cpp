@@ -5,6 +5,11 @@ namespace tilvane::sim {
 void SimProgramServer::activateIgnoringOtherApps(bool flag) {
   ++activations_;
   if (flag) ++ignoringOthers_;
+  if (activationObserver_) activationObserver_();
+}
+
+void SimProgramServer::orderFront(std::uint64_t windowNumber) {
+  keyWindow_ = windowNumber;
 }
 
 void SimProgramServer::setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -14,6 +15,7 @@ class SimProgramServer final : public ProgramServer {
  public:
   // ProgramServer
   void activateIgnoringOtherApps(bool flag) override;
+  void orderFront(std::uint64_t windowNumber) override;
   void setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) override;
 
   // --- inspection ---
@@ -23,12 +25,18 @@ class SimProgramServer final : public ProgramServer {
   /// Number of activations asked for so far, and how many of them ignored other applications.
   int activations() const { return activations_; }
   int activationsIgnoringOtherApps() const { return ignoringOthers_; }
+  /// The window last ordered front (the key window); absent before any was.
+  std::optional<std::uint64_t> keyWindow() const { return keyWindow_; }
+  /// Called at each activation, after it is counted (to see what the desktop showed then).
+  void onActivation(std::function<void()> observer) { activationObserver_ = std::move(observer); }
   /// The level last set for the window; absent when none was.
   std::optional<CGWindowLevel> windowLevel(std::uint64_t windowNumber) const;
 
  private:
   int activations_ = 0;
   int ignoringOthers_ = 0;
+  std::optional<std::uint64_t> keyWindow_;
+  std::function<void()> activationObserver_;
   std::map<std::uint64_t, CGWindowLevel> levels_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/desktop/NSBundle.h"
@@ -194,7 +195,16 @@ void X11Applications::findFrame(xcb_window_t window, Client& client) {
   if (current != window) frameToClient_[current] = window;
 }
 
+bool X11Applications::present(xcb_window_t window) const {
+  if (knownStateReads_ > 0) return clients_.count(window) > 0;
+  return clientRects_.get(window).has_value();
+}
+
 std::optional<PixelRect> X11Applications::visibleFrame(xcb_window_t window) const {
+  if (knownStateReads_ > 0) {
+    const auto it = clients_.find(window);
+    return it == clients_.end() ? std::nullopt : it->second.visible;
+  }
   const auto client = clientRects_.get(window);
   if (!client) return std::nullopt;
   return margins(window).visibleFrame(*client);
@@ -240,6 +250,10 @@ X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_win
   Application app;
   app.info.processIdentifier = pid;
   const auto wmClass = queryWmClass(x_, firstWindow);
+  std::error_code unreadable;
+  if (const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", unreadable);
+      !unreadable)
+    app.info.executableURL = program.string();
   if (pid == ownPid_) {
     app.info.bundleIdentifier = NSBundle::mainBundleIdentifier();
     app.info.localizedName = std::string("Tilvane");
@@ -378,7 +392,7 @@ AXError X11Applications::copyAttributeValue(const AXUIElement& element, std::str
   if (!clientOf(element)) return AXError::invalidUIElement;
   const auto window = static_cast<xcb_window_t>(element.id);
   // Kept properties outlive a window that vanished before the program heard of it: ask whether it is there.
-  if (!clientRects_.get(window)) return AXError::invalidUIElement;
+  if (!present(window)) return AXError::invalidUIElement;
   const Atoms& a = x_.atoms();
   if (attribute == kAXTitleAttribute) {
     const auto v = properties_.get(window, {{a._NET_WM_NAME, kMaxTextBytes}, {XCB_ATOM_WM_NAME, kMaxTextBytes}});
@@ -481,7 +495,7 @@ void X11Applications::settleUnmaximized() {
 bool X11Applications::canMove(const AXUIElement& window) const {
   // A window that vanished reads as movable (it has no property saying otherwise): ask for its geometry too.
   const auto w = static_cast<xcb_window_t>(window.id);
-  return clientOf(window) && clientRects_.get(w) && movable(w);
+  return clientOf(window) && present(w) && movable(w);
 }
 
 bool X11Applications::mayMove(const AXUIElement& window, std::optional<ClientRectRequest>& check) {
@@ -546,6 +560,24 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   r.width = width;
   r.height = height;
   r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
+  return true;
+}
+
+bool X11Applications::setWindowFrame(const AXUIElement& window, const CGRect& frame) {
+  if (!std::isfinite(frame.size.width) || !std::isfinite(frame.size.height)) return false;
+  const auto w = static_cast<xcb_window_t>(window.id);
+  // A maximised window takes a place and a size only once it is back to normal: the two steps it needs.
+  if (maximized(w)) return ApplicationServer::setWindowFrame(window, frame);
+  std::optional<ClientRectRequest> check;
+  if (!mayMove(window, check)) return false;
+  const auto target = CoordinateSpace(primary_()).fromWindowSpace(frame.origin);
+  if (!target) return false;
+  const std::int64_t width = roundedExtent(frame.size.width), height = roundedExtent(frame.size.height);
+  const bool settles = settling_.count(w) > 0;
+  const FrameMargins used = sendFrame(w, {target->x, target->y, width, height});
+  if (!confirmSent(w, check)) return false;
+  if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
+  requested_[w] = Requested{target->x, target->y, width, height, dispatch::MainQueue::clock().now() + kRequestSeconds};
   return true;
 }
 

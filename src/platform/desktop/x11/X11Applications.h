@@ -65,6 +65,8 @@ class X11Applications final : public ApplicationServer {
   bool isWindowMovable(const AXUIElement& window) const override;
   bool setWindowPosition(const AXUIElement& window, CGPoint position) override;
   bool setWindowSize(const AXUIElement& window, CGSize size) override;
+  bool setWindowFrame(const AXUIElement& window, const CGRect& frame) override;
+  void setReadsFromKnownState(bool on) override { knownStateReads_ += on ? 1 : -1; }
   bool focusWindow(const AXUIElement& window) override;
   std::optional<AXUIElement> focusedWindow() const override;
   bool moveWindowToSpace(const AXUIElement& window, int position) override;
@@ -113,8 +115,12 @@ class X11Applications final : public ApplicationServer {
   void track(xcb_window_t window, bool notify);
   void untrack(xcb_window_t window, bool notify);
   void findFrame(xcb_window_t window, Client& client);
-  /// The visible frame as this turn knows it; freshVisibleFrame() reads the server again.
+  /// The visible frame as this turn knows it; freshVisibleFrame() reads the server again. While reads answer
+  /// from the known state, the frame last seen in the events handled.
   std::optional<PixelRect> visibleFrame(xcb_window_t window) const;
+  /// Whether the window is still there: asked of the server once a turn, or as the events handled tell while
+  /// reads answer from the known state.
+  bool present(xcb_window_t window) const;
   std::optional<PixelRect> freshVisibleFrame(xcb_window_t window);
   Application& applicationFor(pid_t pid, xcb_window_t firstWindow, bool notify);
   void applicationEnded(pid_t pid);
@@ -138,6 +144,7 @@ class X11Applications final : public ApplicationServer {
   std::string hostName_;
   pid_t ownPid_;
   bool hasMoveResize_ = false;
+  int knownStateReads_ = 0;
   std::map<xcb_window_t, Client> clients_;
   std::vector<xcb_window_t> clientOrder_;           // _NET_CLIENT_LIST order (mapping order)
   std::map<xcb_window_t, xcb_window_t> frameToClient_;

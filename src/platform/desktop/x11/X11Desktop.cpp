@@ -81,6 +81,7 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
       return;
     }
     if (e.atom == a._NET_CURRENT_DESKTOP) desktopMayHaveChanged_ = true;
+    if (e.atom == a._NET_CLIENT_LIST) program_.clientListChanged();
     if (e.atom == a._NET_WORKAREA) displaysMayHaveChanged_ = true;
     // A dock that comes or goes brings or takes its strut.
     if (e.atom == a._NET_WORKAREA || e.atom == a._NET_CLIENT_LIST) displayServer_.displaysMayHaveChanged();

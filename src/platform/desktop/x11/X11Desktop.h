@@ -14,6 +14,7 @@
 #include "platform/desktop/x11/X11DisplayServer.h"
 #include "platform/desktop/x11/X11EventTap.h"
 #include "platform/desktop/x11/X11Launcher.h"
+#include "platform/desktop/x11/X11ProgramServer.h"
 #include "platform/rx/PublishSubject.h"
 
 namespace tilvane::x11 {
@@ -42,6 +43,7 @@ class X11Desktop final : public Desktop {
   DesktopNotificationCenter& notificationCenter() override { return center_; }
   ApplicationServer& applicationServer() override { return applications_; }
   Launcher& launcher() override { return launcher_; }
+  ProgramServer& programServer() override { return program_; }
   /// Asks again each time: the window manager may have gone or been replaced since the start.
   bool canMoveWindows() override;
   std::string trustProblem() override;
@@ -89,6 +91,7 @@ class X11Desktop final : public Desktop {
   DesktopNotificationCenter center_;
   X11Applications applications_;
   X11Launcher launcher_{applications_, [this](const AXUIElement& window) { return showAndFocus(window); }};
+  X11ProgramServer program_{*x_};
   rx::PublishSubject<std::string> connectionLost_;
   KeyboardEventHandler keyboardEvents_;
   std::unique_ptr<EventPump> pump_;

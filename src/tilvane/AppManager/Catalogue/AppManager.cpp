@@ -32,10 +32,14 @@ AppManager::AppManager(std::unique_ptr<apps::ApplicationSource> source) : source
 AppManager::~AppManager() = default;
 
 void AppManager::loadApps() {
-  std::vector<AppDescriptor> found{finderApp()};
+  std::vector<AppDescriptor> found;
+  // The file manager is there once, whether or not the source lists it among the others.
+  const auto fileManager = source_->fileManager();
+  if (fileManager) found.push_back(descriptorOf(*fileManager));
   for (const std::string& path : source_->applicationPaths()) {
     const auto app = appInfo(path);
-    if (app && !app->bundleID.empty()) found.push_back(*app);
+    if (app && !app->bundleID.empty() && (!fileManager || app->bundleID != fileManager->bundleIdentifier))
+      found.push_back(*app);
   }
   // Byte order of the UTF-8 names: code-point order, the same on every machine.
   std::stable_sort(found.begin(), found.end(),
@@ -56,6 +60,11 @@ std::optional<AppDescriptor> AppManager::appInfo(const std::string& path) const 
   const auto app = source_->applicationInfo(path);
   if (!app) return std::nullopt;
   return descriptorOf(*app);
+}
+
+std::optional<std::string> AppManager::applicationPath(const std::string& bundleIdentifier) const {
+  if (bundleIdentifier.empty()) return std::nullopt;
+  return source_->pathForIdentifier(bundleIdentifier);
 }
 
 std::optional<std::string> AppManager::icon(const std::string& fileOrURL, const std::string& bundleIdentifier) const {

@@ -157,6 +157,7 @@ std::shared_ptr<store::Database> StoreService::database() const {
 }
 
 void StoreService::reportFailure(const store::Error& error) const {
+  placements_.forget();
   if (error.failure() == store::Failure::busy) {
     LogManager::warning("Tilvane could not save a change: another program keeps its database " + quotedFileName() +
                         " locked. Try again once that program has finished.");

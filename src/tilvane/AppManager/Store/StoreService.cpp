@@ -103,16 +103,17 @@ void StoreService::addUpdating(store::Database& database, const std::shared_ptr<
 
 void StoreService::updateLayout(const AutoLayoutModelPtr& model) {
   if (!model) return;
-  const auto stored = autoLayoutModels(idPredicate(model->id()));
-  if (stored && !stored->empty()) return;
   const auto db = database();
   if (!db) return;
   try {
+    // Known without a query: the application's records were read when its window was admitted.
+    if (model->isManaged() || placements_.of(*db, model->bundleIdentifier()).withId(model->id())) return;
     db->write([&] { db->add(model); });
   } catch (const store::Error& e) {
     reportFailure(e);
     return;
   }
+  placements_.add(*db, model);
   LogManager::debug("update layout: " + model->description());
 }
 

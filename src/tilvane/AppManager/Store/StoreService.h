@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AppManager/Store/PlacementRecords.h"
 #include "Models/ModelsFwd.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
@@ -148,6 +149,8 @@ class StoreService {
   /// Checks the file before its first opening and rebuilds a damaged one; false when it must not be opened.
   bool examineFile() const;
 
+  // What admission asks of the remembered placements, answered from memory; forgotten after a failure.
+  mutable PlacementRecords placements_;
   // Whether a database problem was said already, and whether the database is given up for this run.
   mutable std::atomic<bool> told_{false};
   mutable std::atomic<bool> givenUp_{false};

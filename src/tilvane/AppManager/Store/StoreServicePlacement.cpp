@@ -18,15 +18,18 @@ std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int
 
 // Sets a found record's window index; it is changed only inside a write transaction of its own database, and a
 // failed write leaves it as it was.
-void setWindowIndex(const AutoLayoutModelPtr& model, std::int64_t index) {
-  if (!model || model->isInvalidated()) return;
+void setWindowIndex(const AutoLayoutModelPtr& model, std::int64_t index, PlacementRecords& placements) {
+  if (!model || model->isInvalidated() || model->windowIndex() == index) return;
   const auto database = model->isManaged() ? model->database() : StoreService::shared().database();
   if (!database) return;
+  const std::int64_t old = model->windowIndex();
   try {
     database->write([&] { model->setWindowIndex(index); });
   } catch (const store::Error& e) {
     StoreService::shared().reportFailure(e);
+    return;
   }
+  placements.moved(model, old);
 }
 
 void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
@@ -72,39 +75,38 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   if (!id || !bundle) return nullptr;
   const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
 
-  // Every record of the application, found through the index on bundleIdentifier; the same window seen
-  // before is the latest of them with its number.
-  const auto siblings = autoLayoutModels(store::Predicate::equals("bundleIdentifier", *bundle));
-  if (siblings) {
-    const std::int64_t windowID = window.windowID();
-    const auto same = std::find_if(siblings->rbegin(), siblings->rend(),
-                                   [&](const AutoLayoutModelPtr& m) { return m && m->windowID() == windowID; });
-    if (same != siblings->rend()) {
-      setWindowIndex(*same, index);
-      return *same;
+  // Every record of the application, read once and kept in step with the store: windows are admitted by the
+  // thousand, and a query or a scan of the application's records for each grows with the square of them.
+  const auto database = this->database();
+  PlacementRecords::Application* siblings = nullptr;
+  if (database) {
+    try {
+      siblings = &placements_.of(*database, *bundle);
+    } catch (const store::Error& e) {
+      reportFailure(e);
     }
   }
-
-  // The same place among the application's windows.
-  const auto sameSlot = autoLayoutModels(idPredicate(*id));
-  if (sameSlot && !sameSlot->empty()) {
-    const AutoLayoutModelPtr found = sameSlot->front();
-    setWindowIndex(found, index);
-    return found;
+  if (siblings) {
+    // The same window seen before: the latest record with its number.
+    if (const AutoLayoutModelPtr same = siblings->ofWindow(window.windowID())) {
+      setWindowIndex(same, index, placements_);
+      return same;
+    }
+    // The same place among the application's windows.
+    if (const AutoLayoutModelPtr sameSlot = siblings->withId(*id)) {
+      setWindowIndex(sameSlot, index, placements_);
+      return sameSlot;
+    }
   }
 
   // A sibling whose frame the window inherits.
   if (!siblings || siblings->empty()) return makeAutoLayoutModel(window);
   const std::int64_t screenCount = displayCount();
-  auto chosen = std::find_if(siblings->begin(), siblings->end(), [&](const AutoLayoutModelPtr& m) {
-    return m->windowIndex() == index && m->screenCount() == screenCount;
-  });
-  if (chosen == siblings->end())
-    chosen = std::find_if(siblings->begin(), siblings->end(),
-                          [&](const AutoLayoutModelPtr& m) { return m->screenCount() == screenCount; });
-  if (chosen == siblings->end()) {
+  AutoLayoutModelPtr chosen = siblings->firstInSlot(index, screenCount);
+  if (!chosen) chosen = siblings->firstWithScreenCount(screenCount);
+  if (!chosen) {
     AutoLayoutModelPtr made = makeAutoLayoutModel(window);
-    if (made) copyFractions(*made, *siblings->front());
+    if (made) copyFractions(*made, *siblings->first());
     return made;
   }
 
@@ -115,7 +117,7 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   }
 
   AutoLayoutModelPtr made = makeAutoLayoutModel(window);
-  if (made) copyFractions(*made, **chosen);
+  if (made) copyFractions(*made, *chosen);
   return made;
 }
 

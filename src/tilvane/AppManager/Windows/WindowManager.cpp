@@ -32,7 +32,9 @@ WindowManager::WindowManager() : alive_(std::make_shared<bool>(true)) {}
 WindowManager::~WindowManager() = default;
 
 bool WindowManager::contains(const SIWindow& window) const {
-  return std::find(windows_.begin(), windows_.end(), window) != windows_.end();
+  // Asked of every window the desktop reports: looked up, never searched for among thousands.
+  const auto kept = labels_.find(labelKey(window));
+  return kept != labels_.end() && kept->second.role == window.axElement().role;
 }
 
 void WindowManager::addWindow(const std::optional<SIWindow>& window) {
@@ -46,7 +48,7 @@ void WindowManager::addWindow(const std::optional<SIWindow>& window) {
                            });
   windows_.push_back(*window);
   labels_[labelKey(*window)] = Label{bundleIdentifierOfWindow(*window).value_or(std::string()),
-                                     window->title().value_or(std::string())};
+                                     window->title().value_or(std::string()), window->axElement().role};
   LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
   LayoutManager::shared().addWindow(*window);
 }

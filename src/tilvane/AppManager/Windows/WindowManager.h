@@ -58,11 +58,12 @@ class WindowManager {
  private:
   rx::DisposeBag disposeBag_;
   std::vector<SIWindow> windows_;
-  /// What each held window was called when admitted: a closed window (whose application may have ended with
+  /// What each held window was called when admitted (also the index that tells whether a window is held): a closed window (whose application may have ended with
   /// it) can no longer be asked, and its log line still names it.
   struct Label {
     std::string bundleIdentifier;
     std::string title;
+    AXUIElement::Role role = AXUIElement::Role::window;
   };
   std::map<std::pair<pid_t, std::uint64_t>, Label> labels_;
   static std::pair<pid_t, std::uint64_t> labelKey(const SIWindow& window);

@@ -111,6 +111,8 @@ void LayoutAlertWindow::setIsVisible(bool visible) {
   window_.raise();
   window_.activateWindow();
   window_.setFocus(Qt::ActiveWindowFocusReason);
+  // The chooser takes the keyboard: it is the key window the program's activation brings forward.
+  NSApplication::makeKeyAndOrderFront(window_.winId());
 }
 
 void LayoutAlertWindow::setLevel(CGWindowLevel level) {

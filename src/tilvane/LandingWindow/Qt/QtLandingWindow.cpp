@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <utility>
 
+#include "platform/desktop/NSApplication.h"
+
 namespace tilvane {
 namespace {
 constexpr int kWidth = 600;
@@ -122,6 +124,7 @@ void QtLandingWindow::raise() {
   window_.show();
   window_.raise();
   window_.activateWindow();
+  NSApplication::makeKeyAndOrderFront(window_.winId());
 }
 
 bool QtLandingWindow::isOpen() const { return window_.isVisible(); }

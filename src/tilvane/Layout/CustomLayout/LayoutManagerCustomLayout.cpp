@@ -10,16 +10,28 @@
 namespace tilvane {
 
 void LayoutManager::applyCustomLayout(const CustomLayoutModel& layout) {
-  std::optional<SIWindow> window = SIWindow::focusedWindow();
-  if (!window || !isLayoutableWindow(*window)) return;
-  const std::optional<NSScreen> screen = window->screen();
-  if (!screen) return;
-  const std::optional<CGRect> fractions =
-      customLayoutFractions(layout, window->windowID(), customLayoutArrangedIndex, customLayoutArrangedID);
-  if (!fractions) return;
+  std::optional<SIWindow> window;
+  std::optional<NSScreen> screen;
+  std::optional<CGRect> fractions;
+  {
+    // Decided on what the desktop knows already: the move's request checks by itself that the window is still
+    // there, so nothing waits for the window server before it goes out.
+    const SIWindow::KnownStateReads known;
+    window = SIWindow::focusedWindow();
+    if (!window || !isLayoutableWindow(*window)) return;
+    screen = window->screen();
+    if (!screen) return;
+    fractions = customLayoutFractions(layout, window->windowID(), customLayoutArrangedIndex, customLayoutArrangedID);
+    if (!fractions) return;
+  }
   const CGRect frame = TransformUtils::convert(*fractions, screen->visibleFrame);
-  layoutOperationQueue_.addOperation(std::make_shared<CustomLayoutOperation>(*window, frame));
-  // The display is known already: asking the window again would put another round trip before the move.
+  const auto move = std::make_shared<CustomLayoutOperation>(*window, frame);
+  // The move first, then the bookkeeping. Behind moves still queued it waits its turn, so it stays the last.
+  if (layoutOperationQueue_.operationCount() == 0 && !layoutOperationQueue_.isSuspended())
+    move->apply(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+  else
+    layoutOperationQueue_.addOperation(move);
+  // The display is known already: asking the window again would cost another round trip.
   saveLayout(*window, *fractions, screen);
 }
 

@@ -24,15 +24,23 @@ void QtHotKeysPane::layoutSubviews() {
   const int centreY = view->height() / 2;
   const int right = centreX * 2 / 3;
   const int offsets[4] = {-90, -50, 10, 70};
+  constexpr int kRowGap = 6;
+  int below = 0;  // the bottom of the row above, plus the gap
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const Row& row = rows_[i];
     panes::placeCaption(*row.caption, right, centreY + offsets[i], i == 0);
-    const QSize wanted = row.recorder->sizeHint();
-    row.recorder->resize(std::max(160, wanted.width()), std::max(22, wanted.height()));
-    // Centred on the caption as a 22-point field; a refusal message below it grows downwards.
-    row.recorder->move(right + 15, row.caption->geometry().center().y() - 11);
+    const int width = std::max(160, row.recorder->sizeHint().width());
+    // The height its message needs at that width: a refusal wraps below the field and grows the row.
+    const int height = std::max(22, row.recorder->hasHeightForWidth() ? row.recorder->heightForWidth(width)
+                                                                        : row.recorder->sizeHint().height());
+    row.recorder->resize(width, height);
+    // Centred on the caption as a 22-point field, unless the row above reaches further down.
+    const int top = std::max(row.caption->geometry().center().y() - 11, below);
+    row.recorder->move(right + 15, top);
+    row.caption->move(row.caption->x(), top + 11 - row.caption->height() / 2);
     panes::fitToContents(*row.intro);
     row.intro->move(row.recorder->x(), row.recorder->geometry().bottom() + 1);
+    below = row.intro->geometry().bottom() + 1 + kRowGap;
   }
 }
 

@@ -1,10 +1,13 @@
 #include "Preferences/Qt/QtPaneWindow.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "Preferences/Qt/PreferenceImages.h"
 #include "Preferences/Qt/QtPaneView.h"
+#include "platform/desktop/NSApplication.h"
 
 namespace tilvane {
 namespace {
@@ -105,9 +108,21 @@ void QtPaneWindow::showPane(int index, PaneView* view, const Constants::Size& si
 }
 
 void QtPaneWindow::showWindow() {
+  if (!placed_) {
+    // Left to the window manager, some put a new window in a corner; the middle of the screen is where a user
+    // looks.
+    placed_ = true;
+    window_->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      window_->move(area.x() + (area.width() - window_->width()) / 2,
+                    area.y() + (area.height() - window_->height()) / 2);
+    }
+  }
   window_->show();
   window_->raise();
   window_->activateWindow();
+  NSApplication::makeKeyAndOrderFront(window_->winId());
 }
 
 bool QtPaneWindow::isVisible() const { return window_->isVisible(); }

@@ -48,6 +48,8 @@ class QtPaneWindow final : public PaneWindowView {
   std::function<void(int)> onSelect_;
   std::function<void()> onAccessory_;
   int shown_ = -1;
+  /// Whether the window has been given its first place.
+  bool placed_ = false;
 };
 
 }  // namespace tilvane

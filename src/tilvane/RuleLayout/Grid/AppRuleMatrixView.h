@@ -33,6 +33,14 @@ class AppRuleMatrixView {
   /// A cell for the next position of a layout: the last one put back in the pool, else a new one.
   virtual MatrixRect* dequeueRect();
   virtual void mouseClick(MatrixRect& cell);
+  /// The pointer's button went down on `cell`; by default the cell's own press.
+  virtual void pressed(MatrixRect& cell) { cell.mouseDown(); }
+  /// The button came up over `over` (null: over no cell) after going down on `pressedCell`; by default the
+  /// pressed cell's release, a tap.
+  virtual void released(MatrixRect& pressedCell, MatrixRect* over) {
+    (void)over;
+    pressedCell.mouseUp();
+  }
   virtual void onEntered(MatrixRect& cell);
   virtual void onExited(MatrixRect& cell);
 

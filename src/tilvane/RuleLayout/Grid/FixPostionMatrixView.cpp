@@ -16,6 +16,29 @@ void FixPostionMatrixView::mouseClick(MatrixRect& cell) {
   updateSelection();
 }
 
+void FixPostionMatrixView::pressed(MatrixRect& cell) {
+  startedByPress_ = !startRect;
+  if (!startedByPress_) {
+    cell.mouseDown();
+    return;
+  }
+  startRect = &cell;
+  endRects.assign(1, &cell);
+  updateSelection();
+}
+
+void FixPostionMatrixView::released(MatrixRect& pressedCell, MatrixRect* over) {
+  if (!startedByPress_) {
+    pressedCell.mouseUp();
+    return;
+  }
+  startedByPress_ = false;
+  if (!startRect || !over || over == startRect) return;
+  if (endRects.empty() || endRects.back() != over) endRects.push_back(over);
+  endRect = over;
+  updateSelection();
+}
+
 void FixPostionMatrixView::onEntered(MatrixRect& cell) {
   if (!startRect) return;
   endRects.push_back(&cell);

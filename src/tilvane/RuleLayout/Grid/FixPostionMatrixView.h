@@ -8,8 +8,9 @@
 namespace tilvane {
 
 /// A rectangle picker for a fixed position and size: a tap on a first cell, a pointer move and a tap on a
-/// second cell choose the cells between them, published as a packed grid value. Idle while startRect is null;
-/// choosing otherwise. An owner returns it to idle by clearing the three choice fields.
+/// second cell choose the cells between them, published as a packed grid value; so does a press on the first
+/// cell, a drag and a release on the second. The rectangle shows while it is drawn. Idle while startRect is
+/// null; choosing otherwise. An owner returns it to idle by clearing the three choice fields.
 class FixPostionMatrixView final : public AppRuleMatrixView {
  public:
   static constexpr double kChoosingFill = 0.3;
@@ -29,11 +30,18 @@ class FixPostionMatrixView final : public AppRuleMatrixView {
   void updateSelection();
 
   void mouseClick(MatrixRect& cell) override;
+  /// Idle, a press starts the choice at once, so a drag draws the rectangle; choosing, it is a tap's press.
+  void pressed(MatrixRect& cell) override;
+  /// After a press that started the choice: a release on another cell ends it there; on the same cell (a
+  /// tap) or outside the grid, the choice goes on, to be ended by a tap.
+  void released(MatrixRect& pressedCell, MatrixRect* over) override;
   void onEntered(MatrixRect& cell) override;
   void onExited(MatrixRect& cell) override;
 
  private:
   rx::PublishSubject<std::int64_t> matrixValueChanged_;
+  /// The button is down and its press started the choice.
+  bool startedByPress_ = false;
 };
 
 }  // namespace tilvane

@@ -1,6 +1,7 @@
 #include "RuleLayout/Qt/AppRuleDetailViewController.h"
 
 #include <QFontMetrics>
+#include <algorithm>
 
 #include "Models/RuleLayoutType.h"
 #include "RuleLayout/Qt/AppImages.h"
@@ -57,7 +58,7 @@ void AppRuleDetailViewController::setupUI() {
   line->setPalette(linePalette);
 
   ruleTitleLable = caption(NSLocalizedString("LayoutRule"), componentsContainer);
-  rulePopUpButton = new QComboBox(componentsContainer);
+  rulePopUpButton = new ElidingComboBox(componentsContainer);
   rulePopUpButton->setFocusPolicy(Qt::NoFocus);
   for (const std::string_view key : ruleLayoutTypes.titleKeys)
     rulePopUpButton->addItem(QString::fromStdString(NSLocalizedString(key)));
@@ -86,7 +87,9 @@ void AppRuleDetailViewController::placeControls() {
   const int ruleTop = line->geometry().bottom() + 1 + 10;
   ruleTitleLable->setGeometry(0, ruleTop, 100, ruleTitleLable->sizeHint().height());
   const int ruleCentre = ruleTitleLable->geometry().center().y();
-  placeCentred(rulePopUpButton, 105, ruleCentre, 200);
+  // As wide as its longest entry where the pane has room (at least 200); narrower, the entry ends in "…".
+  const int ruleWidth = std::clamp(rulePopUpButton->sizeHint().width(), 200, std::max(200, size.width() - 105 - 20));
+  placeCentred(rulePopUpButton, 105, ruleCentre, ruleWidth);
   const int rowTop = ruleTitleLable->geometry().bottom() + 1 + 15;
   rowTitleLable->setGeometry(100 - 60, rowTop, 60, rowTitleLable->sizeHint().height());
   const int rowCentre = rowTitleLable->geometry().center().y();

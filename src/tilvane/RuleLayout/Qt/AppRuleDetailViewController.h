@@ -7,6 +7,7 @@
 #include "RuleLayout/AppRuleEditor.h"
 #include "RuleLayout/Grid/Qt/QtMatrixView.h"
 #include "RuleLayout/Qt/ResizeHook.h"
+#include "UI/Widgets/Elision.h"
 #include "VkKit/Qt/QtViewController.h"
 
 namespace tilvane {
@@ -32,7 +33,7 @@ class AppRuleDetailViewController final : private AppRuleDetailParts, public QtV
   QLabel* titleLabel = nullptr;
   QWidget* line = nullptr;
   QLabel* ruleTitleLable = nullptr;
-  QComboBox* rulePopUpButton = nullptr;
+  ElidingComboBox* rulePopUpButton = nullptr;
   QLabel* rowTitleLable = nullptr;
   QComboBox* rowPopUpButton = nullptr;
   QLabel* columnTitleLable = nullptr;

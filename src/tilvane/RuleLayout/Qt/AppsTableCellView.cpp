@@ -1,5 +1,9 @@
 #include "RuleLayout/Qt/AppsTableCellView.h"
 
+#include <algorithm>
+
+#include "UI/Widgets/Elision.h"
+
 namespace tilvane {
 
 AppsTableCellView::AppsTableCellView(QWidget* parent)
@@ -16,7 +20,17 @@ AppsTableCellView::AppsTableCellView(QWidget* parent)
 
 void AppsTableCellView::configure(const QPixmap& image, const std::string& name) {
   icon_->setPixmap(image);
-  label_->setText(QString::fromStdString(name));
+  name_ = QString::fromStdString(name);
+  fitName();
+}
+
+void AppsTableCellView::resizeEvent(QResizeEvent*) { fitName(); }
+
+void AppsTableCellView::fitName() {
+  // At most 200 wide, and never past the row's end, so a long name ends in "…" where it is cut.
+  constexpr int kRightMargin = 6;
+  label_->resize(std::clamp(width() - label_->x() - kRightMargin, 0, 200), label_->height());
+  showElided(*label_, name_);
 }
 
 }  // namespace tilvane

@@ -8,7 +8,8 @@
 namespace tilvane {
 
 /// One row of the Apps list: the application's icon (22 × 22 at (10, 4)) and its name (at (40, 5), 200 × 20, a
-/// 14-pixel system font). The row lets the pointer through to the list, which selects it.
+/// 14-pixel system font), cut with "…" at the row's end. The row lets the pointer through to the list, which
+/// selects it.
 class AppsTableCellView final : public QWidget {
  public:
   explicit AppsTableCellView(QWidget* parent = nullptr);
@@ -19,7 +20,13 @@ class AppsTableCellView final : public QWidget {
   QLabel& icon() { return *icon_; }
   QLabel& label() { return *label_; }
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void fitName();
+
+  QString name_;
   QLabel* icon_;
   QLabel* label_;
 };

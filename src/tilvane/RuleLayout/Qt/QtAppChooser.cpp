@@ -1,28 +1,29 @@
 #include "RuleLayout/Qt/QtAppChooser.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
+#include <QUrl>
+#include <filesystem>
+
+#include "platform/apps/DesktopEntryFile.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane {
 
 AppFileDialog::AppFileDialog(QWidget* parent) : QFileDialog(parent) {
-  // The platform's own dialog cannot take a file and a folder alike.
+  // The desktop's own dialog may not offer the applications folders in its side bar.
   setOption(QFileDialog::DontUseNativeDialog);
-  // Directory mode lists files too, and hands over whatever row is selected; accept() decides.
-  setFileMode(QFileDialog::Directory);
-  setOption(QFileDialog::ShowDirsOnly, false);
+  setWindowTitle(QString::fromStdString(NSLocalizedString("ChooseApplication")));
+  setFileMode(QFileDialog::ExistingFile);
   setAcceptMode(QFileDialog::AcceptOpen);
-  const QStringList applications = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
-  if (!applications.isEmpty()) setDirectory(applications.front());
-}
-
-void AppFileDialog::accept() {
-  const QStringList files = selectedFiles();
-  if (files.size() == 1 && QFileInfo::exists(files.front())) {
-    QDialog::accept();
-    return;
+  setNameFilter(QString::fromStdString(NSLocalizedString("ApplicationEntries")) + " (*.desktop)");
+  QList<QUrl> folders;
+  for (const std::filesystem::path& folder : apps::xdgApplicationFolders()) {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error)) folders.push_back(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
   }
-  QFileDialog::accept();
+  if (!folders.isEmpty()) {
+    setSidebarUrls(folders);
+    setDirectoryUrl(folders.front());
+  }
 }
 
 std::optional<std::string> QtAppChooser::chooseApplication() {

@@ -7,12 +7,12 @@
 
 namespace tilvane {
 
-/// An open panel that takes one existing file or folder: "Open" on a folder chooses it (a bundle is a folder),
-/// a double-click on a folder goes into it, as usual.
+/// An open panel for an application's desktop entry: it lists folders and "*.desktop" files, starts in the
+/// first applications folder there is (the others are in its side bar) and takes one existing file; a folder
+/// is gone into, as usual.
 class AppFileDialog final : public QFileDialog {
  public:
   explicit AppFileDialog(QWidget* parent = nullptr);
-  void accept() override;
 };
 
 /// The Apps pane's chooser: an AppFileDialog shown modally over the pane's window.

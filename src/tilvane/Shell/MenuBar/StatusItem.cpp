@@ -5,17 +5,23 @@
 namespace tilvane {
 
 StatusItem::StatusItem(double length, std::unique_ptr<StatusItemView> view) : length_(length), view_(std::move(view)) {
-  if (view_) view_->setVisible(isVisible());
+  showIfReady();
 }
 
 void StatusItem::setLength(double length) {
   length_ = length;
-  if (view_) view_->setVisible(isVisible());
+  showIfReady();
 }
 
 void StatusItem::setImage(const std::string& name) {
   button_.image_ = name;
   if (view_) view_->setImage(button_.image_, button_.template_);
+  showIfReady();
+}
+
+void StatusItem::showIfReady() {
+  // A tray entry shown without its image is an empty slot (and the toolkit complains): it waits for one.
+  if (view_) view_->setVisible(isVisible() && !button_.image_.empty());
 }
 
 void StatusItem::setImageTemplate(bool isTemplate) {

@@ -66,6 +66,9 @@ class StatusItem {
   StatusItemView* view() const { return view_.get(); }
 
  private:
+  /// Shows the view when the item is visible and has an image; hides it otherwise.
+  void showIfReady();
+
   double length_;
   StatusBarButton button_;
   std::shared_ptr<Menu> menu_;

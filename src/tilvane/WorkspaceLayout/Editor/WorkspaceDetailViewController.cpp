@@ -72,9 +72,12 @@ std::size_t WorkspaceDetailViewController::numberOfRows() const {
 }
 
 std::optional<std::string> WorkspaceDetailViewController::iconReference(std::size_t row) const {
-  if (row >= numberOfRows()) return std::nullopt;
-  const auto item = workspaceGroup_->items().at(row);
-  return AppManager::shared().icon(item->appPath(), item->bundleIdentifier());
+  return itemApplication(row).icon;
+}
+
+ItemApplication WorkspaceDetailViewController::itemApplication(std::size_t row) const {
+  if (row >= numberOfRows()) return {};
+  return describeItemApplication(*workspaceGroup_->items().at(row));
 }
 
 void WorkspaceDetailViewController::showWorkspace(const WorkspaceLayoutGroupModelPtr& group) {

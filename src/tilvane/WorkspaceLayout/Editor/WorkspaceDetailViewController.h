@@ -9,6 +9,7 @@
 #include "Models/ModelsFwd.h"
 #include "RuleLayout/Grid/FixPostionMatrixView.h"
 #include "VkKit/VkRxViewController.h"
+#include "WorkspaceLayout/Restore/ItemApplication.h"
 #include "WorkspaceLayout/Editor/WorkspaceViews.h"
 #include "platform/rx/PublishSubject.h"
 
@@ -68,6 +69,8 @@ class WorkspaceDetailViewController : public VkRxViewController {
   std::size_t numberOfRows() const;
   /// The icon reference of the item at `row` (a file, or a name such as "Finder"); none without one.
   std::optional<std::string> iconReference(std::size_t row) const;
+  /// The name, icon and whereabouts of the application of the item at `row` (empty past the last row).
+  ItemApplication itemApplication(std::size_t row) const;
 
   const WorkspaceLayoutGroupModelPtr& workspaceGroup() const { return workspaceGroup_; }
   const WorkspaceLayoutItemModelPtr& workspaceItem() const { return workspaceItem_; }

@@ -6,6 +6,7 @@
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "WorkspaceLayout/Editor/WorkspaceStore.h"
 #include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
+#include "WorkspaceLayout/Restore/DesktopReturn.h"
 #include "platform/desktop/NSApplication.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/l10n/Localization.h"
@@ -104,7 +105,11 @@ void WorkspaceViewController::takeSnapshot() {
   if (view_) view_->setSnapshotEnabled(false);
   dispatch::OperationQueue& queue = *snapshotQueue_;
   queue.setSuspended(true);
+  // The walk ends on the last desktop it showed; the user is taken back to the one they started from, where
+  // the window they started it in is.
+  const int startDesktop = shownDesktop();
   queue.addOperation(services_.visitSpaces());
+  queue.addOperation(makeReturnToDesktopOperation(startDesktop));
   std::weak_ptr<bool> alive = alive_;
   queue.addOperation(std::make_shared<AsyncBlockOperation>([this, alive](AsyncBlockOperation::Done done) {
     // The result is stored by the main queue; the step ends once it is.

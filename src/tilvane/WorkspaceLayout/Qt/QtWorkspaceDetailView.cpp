@@ -148,15 +148,20 @@ void QtWorkspaceDetailView::reloadItems() {
 
 void QtWorkspaceDetailView::refreshSelectedItemIcon() {
   const int row = controller_.controls().selectedItemRow;
-  if (WorkspaceItemTableCellView* cell = cellAt(row))
-    cell->setIcon(controller_.iconReference(static_cast<std::size_t>(row)));
+  if (WorkspaceItemTableCellView* cell = cellAt(row)) showItem(*cell, row);
 }
 
 void QtWorkspaceDetailView::reloadItemRow(int row) {
   auto* cell = new WorkspaceItemTableCellView;
   cell->setAttribute(Qt::WA_TransparentForMouseEvents);
-  cell->setIcon(controller_.iconReference(static_cast<std::size_t>(row)));
+  showItem(*cell, row);
   replaceRowCell(*tableView_, row, cell);
+}
+
+void QtWorkspaceDetailView::showItem(WorkspaceItemTableCellView& cell, int row) const {
+  const ItemApplication application = controller_.itemApplication(static_cast<std::size_t>(row));
+  cell.setIcon(application.icon);
+  cell.setName(itemRowText(application), application.found);
 }
 
 WorkspaceItemTableCellView* QtWorkspaceDetailView::cellAt(int row) const {
@@ -178,10 +183,12 @@ void QtWorkspaceDetailView::layoutSubviews() {
   titleInput_->setGeometry(110, centredTop(*titleLabel_, 20), std::max(0, width - 20 - 110), 20);
   titleLine_->setGeometry(0, titleInput_->geometry().bottom() + 1 + 10, width, 1);
   const int listTop = titleLine_->geometry().bottom() + 1 + 1;
-  tableView_->setGeometry(0, listTop, 80, std::max(0, height - 40 - listTop));
+  // Wide enough for an application's name beside its icon.
+  constexpr int kListWidth = 150;
+  tableView_->setGeometry(0, listTop, kListWidth, std::max(0, height - 40 - listTop));
   addButton_->setGeometry(5, tableView_->geometry().bottom() + 1 + 10, 20, 20);
   removeButton_->setGeometry(addButton_->geometry().right() + 1 + 5, addButton_->y(), 20, 20);
-  line_->setGeometry(80, listTop, 1, std::max(0, height + 5 - listTop));
+  line_->setGeometry(kListWidth, listTop, 1, std::max(0, height + 5 - listTop));
 
   // The item editor begins right of the list's line, never over the list.
   const int left = line_->geometry().right() + 1;
@@ -195,11 +202,14 @@ void QtWorkspaceDetailView::layoutSubviews() {
   }
   const int controlsLeft = appTitleLabel_->geometry().right() + 1 + 10;
   const int fieldHeight = std::max(20, appLabel_->sizeHint().height());
-  appLabel_->setGeometry(controlsLeft, centredTop(*appTitleLabel_, fieldHeight), 330, fieldHeight);
+  // The path fields take what the Browse buttons leave.
+  constexpr int kBrowseWidth = 60;
+  const int fieldWidth = std::max(120, boxWidth - 20 - kBrowseWidth - 10 - controlsLeft);
+  appLabel_->setGeometry(controlsLeft, centredTop(*appTitleLabel_, fieldHeight), fieldWidth, fieldHeight);
   const int browseLeft = appLabel_->geometry().right() + 1 + 10;
-  const int browseWidth = std::max(30, boxWidth - 20 - browseLeft);
+  const int browseWidth = kBrowseWidth;
   appBrowserButton_->setGeometry(browseLeft, centredTop(*appTitleLabel_, 20), browseWidth, 20);
-  fileLabel_->setGeometry(controlsLeft, centredTop(*fileTitleLabel_, fieldHeight), 330, fieldHeight);
+  fileLabel_->setGeometry(controlsLeft, centredTop(*fileTitleLabel_, fieldHeight), fieldWidth, fieldHeight);
   fileBrowserButton_->setGeometry(browseLeft, centredTop(*fileTitleLabel_, 20), browseWidth, 20);
   spaceButton_->setGeometry(controlsLeft, centredTop(*spaceLabel_, 20), 120, 20);
   screenButton_->setGeometry(controlsLeft, centredTop(*screenLabel_, 20), 120, 20);

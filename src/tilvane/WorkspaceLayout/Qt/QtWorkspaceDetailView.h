@@ -51,6 +51,7 @@ class QtWorkspaceDetailView final : public WorkspaceDetailView {
  private:
   void layoutSubviews();
   void reloadItemRow(int row);
+  void showItem(WorkspaceItemTableCellView& cell, int row) const;
   int selectedTableRow() const;
 
   WorkspaceDetailViewController& controller_;

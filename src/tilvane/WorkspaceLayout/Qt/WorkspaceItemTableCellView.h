@@ -8,7 +8,8 @@
 namespace tilvane {
 
 /// A row of the workspace editor's item list: the icon of the application of one saved window, a 30 × 30
-/// square 10 points from the cell's top and left edges.
+/// square 10 points from the cell's top and left edges, and the application's name to its right (cut with "…"
+/// where the row is too narrow; grey when the application cannot be found).
 class WorkspaceItemTableCellView final : public QWidget {
  public:
   /// What the icon shows.
@@ -30,14 +31,27 @@ class WorkspaceItemTableCellView final : public QWidget {
   /// and so without an image, the icon is empty.
   void setIcon(const std::optional<std::string>& path);
 
+  /// Shows the application's name; `found` false greys it.
+  void setName(const std::string& text, bool found);
+
   QLabel* icon() const { return icon_; }
+  QLabel* name() const { return name_; }
+  /// The whole name, as given (the label may show it cut).
+  const QString& fullName() const { return fullName_; }
   Image shownImage() const { return shown_; }
 
   static constexpr int kIconSide = 30;
   static constexpr int kIconInset = 10;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void elide();
+
   QLabel* icon_;
+  QLabel* name_;
+  QString fullName_;
   Image shown_ = Image::none;
 };
 

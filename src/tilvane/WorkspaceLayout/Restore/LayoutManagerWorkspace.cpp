@@ -7,10 +7,12 @@
 #include "AppManager/Geometry/DesktopSwitch.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Logging/LogManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "UI/HUD/VkHUD.h"
+#include "WorkspaceLayout/Restore/ItemApplication.h"
 #include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 #include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
@@ -66,7 +68,7 @@ void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
   // The items share what they took, so two items of one application end as two windows.
   const auto claims = std::make_shared<WorkspaceRestoreClaims>();
   for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i], claims));
-  queue.addOperation([this] { finishWorkspace(); });
+  queue.addOperation([this, claims] { finishWorkspace(claims->skipped()); });
   queue.setSuspended(false);
 }
 
@@ -77,8 +79,10 @@ std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOp
   const CGRect display = NSScreen::screensHaveSeparateSpaces() ? screens.screenFrameForSpace(space)
                                                                 : screens.screenFrameAtIndex(toInt(item.screenIndex()));
   const CGRect frame = TransformUtils::convert(CGRectMake(item.x(), item.y(), item.width(), item.height()), display);
-  return std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
-                                                        item.filePath(), std::move(claims));
+  auto operation = std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
+                                                                  item.filePath(), std::move(claims));
+  operation->setName(describeItemApplication(item).name);
+  return operation;
 }
 
 void LayoutManager::visitSpaces(std::function<void()> completion) {
@@ -101,11 +105,20 @@ void LayoutManager::announceWorkspaceStart(std::function<void()> completion) {
   dispatch::MainQueue::asyncAfter(kAnnouncePause, std::move(completion));
 }
 
-void LayoutManager::finishWorkspace() {
+void LayoutManager::finishWorkspace(const std::vector<std::string>& skipped) {
   // Each restore holds the recording pause until its own end, so a second one queued behind the first keeps it.
   if (workspaceRestores_ > 0) --workspaceRestores_;
   setWorkspaceRunning(workspaceRestores_ > 0);
-  showHUD(l10n::key("LayoutComplete"));
+  if (skipped.empty()) {
+    showHUD(l10n::key("LayoutComplete"));
+    return;
+  }
+  // The message lasts: whatever each skipped item said has been covered by the messages after it.
+  std::string names;
+  for (const std::string& name : skipped) names += (names.empty() ? " " : ", ") + name;
+  const std::string message = NSLocalizedString("LayoutComplete") + ". " + NSLocalizedString("WorkspaceSkipped") + names;
+  LogManager::warning("workspace restored without:" + names);
+  VkHUD::shared().show(message, 3.0, VkHUDPosition::center, VkHUDSize::medium, VkHUDStyle::dark, false);
 }
 
 void LayoutManager::showHUD(const std::string& key) {

@@ -127,7 +127,10 @@ void WorkspaceItemLayoutOperation::record(const SIWindow& window) const {
 }
 
 void WorkspaceItemLayoutOperation::giveUp() {
-  VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + bundleID_, 3.0, VkHUDPosition::center,
+  LogManager::warning("workspace item skipped: " + name() + " (" + (app_.empty() ? bundleID_ : app_) +
+                      ") showed no window");
+  claims_->skip(name());
+  VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + name(), 3.0, VkHUDPosition::center,
                        VkHUDSize::medium, VkHUDStyle::dark, false);
   finish();
 }

@@ -48,6 +48,9 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const CGRect& frame() const { return frame_; }
   int space() const { return space_; }
   const std::string& bundleID() const { return bundleID_; }
+  /// What the user knows the item's application as, in the messages (default: its bundle identifier).
+  void setName(std::string name) { name_ = std::move(name); }
+  const std::string& name() const { return name_.empty() ? bundleID_ : name_; }
   const std::string& app() const { return app_; }
   const std::string& file() const { return file_; }
 
@@ -78,6 +81,7 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const CGRect frame_;
   const int space_;
   const std::string bundleID_;
+  std::string name_;
   const std::string app_;
   const std::string file_;
   const std::shared_ptr<WorkspaceRestoreClaims> claims_;

@@ -10,7 +10,8 @@ namespace tilvane {
 
 /// The windows the items of one workspace restore have taken, shared by that restore's item operations. Two
 /// items of one application are two windows: a window one item took is never taken by another, and an item
-/// whose application already gave a window to an earlier item starts a new instance of it. Main thread only.
+/// whose application already gave a window to an earlier item starts a new instance of it. The restore's end
+/// names the items that had to be skipped. Main thread only.
 class WorkspaceRestoreClaims {
  public:
   /// `window` belongs to the item of application `bundleID` from now on.
@@ -19,8 +20,13 @@ class WorkspaceRestoreClaims {
   /// Whether an item has taken a window of this application.
   bool hasClaimedWindowOf(const std::string& bundleID) const;
 
+  /// The item named `name` got no window and was left out.
+  void skip(std::string name) { skipped_.push_back(std::move(name)); }
+  const std::vector<std::string>& skipped() const { return skipped_; }
+
  private:
   std::vector<std::pair<SIWindow, std::string>> claims_;
+  std::vector<std::string> skipped_;
 };
 
 }  // namespace tilvane

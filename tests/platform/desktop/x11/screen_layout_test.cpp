@@ -138,5 +138,14 @@ TEST(DisplayIdentityTest, NameUuidsAreStableAndDistinct) {
   EXPECT_EQ(displayUuid("monitor:left"), "C4EBB9C3-B6C8-5E15-A055-54F2E93B2276");
 }
 
+TEST(DisplayIdentityTest, NameUuidsOfNamesAtTheHashBlockEdges) {
+  // With the 16-byte namespace these names end right before, at and after the hash's block and padding edges.
+  const std::pair<std::size_t, const char*> expected[] = {
+      {39, "C99C41F8-C62F-50FE-B446-D22BD7996EAC"},  {40, "2F6007FF-9F83-523E-AE7D-F9A4AE7FFD83"},
+      {47, "B4D52F5C-8E44-5D01-8E80-66A3820921E0"},  {48, "B20C58D4-D570-5E5E-95D0-2C293BEA6200"},
+      {103, "0974FC8E-8C1B-5CA8-8B7C-54C9B1B89BD2"}, {104, "7762F14C-1CB8-5DA2-AE1E-030EDDC14AAE"}};
+  for (const auto& [length, uuid] : expected) EXPECT_EQ(nameUuid(std::string(length, 'n')), uuid) << length;
+}
+
 }  // namespace
 }  // namespace tilvane::x11

@@ -4,10 +4,12 @@
 #include <QPoint>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "Advanced/AdvancedViewController.h"
 #include "Advanced/Qt/QtAdvancedViews.h"
 #include "Preferences/Qt/QtPaneWindow.h"
+#include "support/x11/XProbe.h"
 
 namespace tilvane::test::x11 {
 
@@ -36,6 +38,13 @@ class MeasuredAdvancedWindow {
   /// `point` of `widget` in the window's own pixels.
   QPoint at(const QWidget* widget, QPoint point) { return widget->mapTo(&window_.window(), point); }
   QPoint centre(const QWidget* widget) { return at(widget, widget->rect().center()); }
+
+  /// The advanced window among the window manager's clients (this one or the program's); absent when none is.
+  static std::optional<std::uint32_t> listed(XProbe& probe) {
+    for (const std::uint32_t w : probe.clientList())
+      if (probe.text(w, "WM_NAME") == "Tilvane Advanced") return w;
+    return std::nullopt;
+  }
 
  private:
   QtAdvancedViews views_;

@@ -90,8 +90,16 @@ TEST_F(AppManagerTest, SharedInstanceReadsTheEnvironmentsDesktopEntries) {
   test::ScopedEnv dirs("XDG_DATA_DIRS", (tempDir() / "none").string());
   test::writeText(tempDir() / "data" / "applications" / "org.example.Notes.desktop",
                   "[Desktop Entry]\nType=Application\nName=Notes\nExec=notes\n");
+  const test::ScopedEnv configDirs("XDG_CONFIG_DIRS", (tempDir() / "etc").string());
   AppManager::shared().loadApps();
-  EXPECT_EQ(AppManager::shared().apps(), (std::vector<AppDescriptor>{AppManager::finderApp(),
+  // Nothing here opens folders: no file manager stands first.
+  EXPECT_EQ(AppManager::shared().apps(), (std::vector<AppDescriptor>{{"Notes", "org.example.Notes", ""}}));
+
+  // The file manager takes the place of the bundles' Finder, once, under its own name, sorted with the rest.
+  test::writeText(tempDir() / "data" / "applications" / "org.example.Files.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Files\nIcon=folder\nExec=files\nMimeType=inode/directory;\n");
+  AppManager::shared().loadApps();
+  EXPECT_EQ(AppManager::shared().apps(), (std::vector<AppDescriptor>{{"Files", "org.example.Files", "folder"},
                                                                      {"Notes", "org.example.Notes", ""}}));
 }
 

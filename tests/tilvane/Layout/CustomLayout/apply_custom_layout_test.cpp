@@ -56,6 +56,34 @@ TEST_F(ApplyCustomLayoutTest, AnArrangedLayoutWalksItsCellsWrapsAndRestartsForAn
   EXPECT_EQ(press(a, layout(CustomLayoutType::arranged, 0, 2, 2)), CGRectMake(0, 23, 1440, 877));
 }
 
+TEST_F(ApplyCustomLayoutTest, TheMoveGoesOutAtTheKeyBeforeTheBookkeepingAndOnce) {
+  const AXUIElement w = settledWindow();
+  const CGRect rememberedBefore = remembered(w);
+  apps().clearRequests();
+  apps().focusWindow(w);
+  LayoutManager::shared().applyCustomLayout(*layout(CustomLayoutType::fix, 0b01, 2, 1));
+  // Sent within the key's own turn, each field of the frame once: the position, then the size.
+  ASSERT_EQ(apps().requests().size(), 2u);
+  EXPECT_EQ(apps().requests()[0].kind, sim::SimWindowRequest::Kind::position);
+  EXPECT_EQ(apps().requests()[1].kind, sim::SimWindowRequest::Kind::size);
+  EXPECT_EQ(frameOf(w), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(remembered(w), CGRectMake(0.5, 0, 0.5, 1)) << "the placement is saved in the same turn, after the move";
+  EXPECT_NE(rememberedBefore, remembered(w));
+  drain();
+  EXPECT_EQ(apps().requests().size(), 2u) << "nothing sent again once the queue ran";
+}
+
+TEST_F(ApplyCustomLayoutTest, BehindQueuedMovesTheHotKeyWaitsItsTurnAndStillWins) {
+  const AXUIElement w = settledWindow();
+  apps().focusWindow(w);
+  LayoutManager::shared().layoutAll();  // the window's own remembered frame is queued first
+  apps().clearRequests();
+  LayoutManager::shared().applyCustomLayout(*layout(CustomLayoutType::fix, 0b01, 2, 1));
+  EXPECT_TRUE(apps().requests().empty()) << "not ahead of the moves queued before it";
+  drain();
+  EXPECT_EQ(frameOf(w), CGRectMake(720, 23, 720, 877));
+}
+
 TEST_F(ApplyCustomLayoutTest, NothingHappensWithoutAFrameOrALayoutableFocusedWindow) {
   const AXUIElement w = settledWindow();
   const CGRect rememberedBefore = remembered(w);

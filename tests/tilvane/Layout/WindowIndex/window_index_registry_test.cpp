@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "support/windows/WindowWorld.h"
 
@@ -19,6 +22,27 @@ TEST(WindowIndexRegistry, HandsOutTheLowestFreeIndexPerApplication) {
   registry.release("a", 1);
   EXPECT_EQ(registry.indexes("a"), (Indexes{0, 3}));
   EXPECT_EQ(registry.lowestFreeIndex("a"), 1);
+}
+
+TEST(WindowIndexRegistry, TheLowestFreeIndexIsTheFirstGapWhateverHoldsAndGoes) {
+  // Random claims and releases against the plain definition: the smallest index not held.
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  WindowIndexRegistry registry;
+  std::set<std::int64_t> held;
+  for (int step = 0; step < 2000; ++step) {
+    const std::int64_t index = std::uniform_int_distribution<std::int64_t>(0, 40)(random);
+    if (random() % 3 == 0) {
+      registry.release("a", index);
+      held.erase(index);
+    } else {
+      registry.claim("a", index);
+      held.insert(index);
+    }
+    std::int64_t expected = 0;
+    while (held.count(expected)) ++expected;
+    ASSERT_EQ(registry.lowestFreeIndex("a"), expected) << "seed " << seed << ", step " << step;
+  }
 }
 
 class WindowIndexClaimTest : public test::WindowWorld {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "AppManager/Bridges/Bridges.h"
@@ -128,6 +129,44 @@ TEST_F(QtPreferencesTest, HotKeyRecordersShowWhatIsStoredUnderTheirKeys) {
   }
   EXPECT_EQ(rows[0].caption->geometry().bottom() + 1, 50);
   EXPECT_EQ(rows[3].caption->y(), 210);
+}
+
+TEST_F(QtPreferencesTest, TheWindowOpensInTheMiddleOfTheScreenAndStaysWhereTheUserPutsIt) {
+  AppBridge::openPreferences().onNext(0);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_->window()));
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint middle = window_->window().geometry().center();
+  EXPECT_LE(std::abs(middle.x() - area.center().x()), 4);
+  EXPECT_LE(std::abs(middle.y() - area.center().y()), 4);
+  window_->window().move(area.topLeft() + QPoint(20, 30));
+  AppBridge::openPreferences().onNext(2);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->window().pos(), area.topLeft() + QPoint(20, 30)) << "shown again, it is not moved back";
+}
+
+TEST_F(QtPreferencesTest, ARefusalPushesTheRowsBelowItDownInsteadOfCoveringThem) {
+  AppBridge::openPreferences().onNext(1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_->window()));
+  const auto& rows = viewOf<QtHotKeysPane>(preferences_->hotKeys()).rows();
+  rows[0].recorder->startRecording();
+  QTest::keyClick(rows[0].recorder, Qt::Key_L, Qt::ControlModifier | Qt::AltModifier);  // the restore key's
+  QApplication::processEvents();
+  ASSERT_FALSE(rows[0].recorder->messageText().isEmpty());
+  const auto* message = rows[0].recorder->findChild<QLabel*>();
+  ASSERT_NE(message, nullptr);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_GE(rows[i].intro->y(), rows[i].recorder->geometry().bottom() + 1) << i;
+    if (i + 1 < rows.size()) {
+      EXPECT_GT(rows[i + 1].caption->y(), rows[i].intro->geometry().bottom()) << i;
+      EXPECT_GT(rows[i + 1].recorder->y(), rows[i].intro->geometry().bottom()) << i;
+    }
+  }
+  // The message's text fits its label, which the recorder holds whole.
+  EXPECT_GE(message->height(), message->heightForWidth(message->width()));
+  EXPECT_LE(rows[0].recorder->mapToParent(message->geometry().bottomLeft()).y(),
+            rows[0].recorder->geometry().bottom());
+  EXPECT_LE(rows[3].intro->geometry().bottom(), rows[3].intro->parentWidget()->height());
+  EXPECT_FALSE(saveArtefact("preferences-hotkeys-conflict", window_->window().grab().toImage()).empty());
 }
 
 TEST_F(QtPreferencesTest, UpdatesButtonAsksForACheckAndTheBoxSetsTheUpdater) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QTest>
 
 #include "AppManager/Catalogue/AppManager.h"
@@ -106,6 +107,30 @@ TEST_F(AppsPaneTest, ThePopupsActOnEveryChoiceAlsoOfTheItemOnShow) {
   EXPECT_FALSE(saveArtefact("apps-pane-arranged", pane.view().grab().toImage()).empty());
 }
 
+TEST_F(AppsPaneTest, TextCutToItsPlaceEndsInAnEllipsisAndKeepsTheWholeAsItsTip) {
+  const std::string longName = "Integrated Development Environment for Scientific Python Notebooks";
+  const fs::path entry = tempDir() / "ide.desktop";
+  writeText(entry, "[Desktop Entry]\nType=Application\nName=" + longName + "\nExec=ide\n");
+  nextChoice = entry.string();
+  QTest::mouseClick(pane.addButton, Qt::LeftButton);
+  pane.searchTextField->setText("Scientific");
+  QApplication::processEvents();  // the list places its cells on its next layout pass
+  ASSERT_EQ(pane.tableView->rowCount(), 1);
+  QLabel& label = cell(0)->label();
+  EXPECT_TRUE(label.text().endsWith(QChar(0x2026))) << label.text().toStdString();
+  EXPECT_EQ(label.toolTip().toStdString(), longName);
+  EXPECT_LE(cell(0)->mapToParent(label.geometry().topRight()).x(), pane.tableView->viewport()->width());
+  EXPECT_EQ(cell(0)->label().fontMetrics().horizontalAdvance(label.text()) <= label.width(), true);
+
+  clickRow(0);  // no rule: "automatic" on show, longer than the pop-up
+  auto& editor = pane.deatilViewController;
+  ASSERT_EQ(editor.rulePopUpButton->currentText().toStdString(), NSLocalizedString("AutoLayoutWithTilvane"));
+  EXPECT_EQ(editor.rulePopUpButton->shownText(), editor.rulePopUpButton->currentText()) << "the pane has room for it";
+  EXPECT_FALSE(saveArtefact("apps-pane-long-name", window.grab().toImage()).empty());
+  editor.rulePopUpButton->resize(80, editor.rulePopUpButton->height());
+  EXPECT_TRUE(editor.rulePopUpButton->shownText().endsWith(QChar(0x2026)));
+}
+
 TEST_F(AppsPaneTest, RowsAndTheEditorFallBackToTheirOwnImages) {
   const QImage finder = namedAppImage("Finder", 22).toImage();
   const QImage generic = namedAppImage("MacApp.png", 22).toImage();
@@ -159,18 +184,30 @@ TEST_F(AppsPaneTest, AddingSelectsTheNewLastRowAndWhatCannotBeAddedIsAnAlert) {
   EXPECT_EQ(rows().size(), 2u);
 }
 
-TEST(AppFileDialogTest, TakesAnExistingFileOrFolder) {
+TEST(AppFileDialogTest, TakesADesktopEntryAndStartsInTheApplicationsFolders) {
   ScopedTempDir temp;
-  fs::create_directories(temp.path() / "Notes.app");
-  for (const fs::path& pick : {temp.path() / "Notes.app", temp.path() / "entry.desktop"}) {
-    writeText(temp.path() / "entry.desktop", "[Desktop Entry]\n");
-    AppFileDialog dialog;
-    dialog.setDirectory(QString::fromStdString(temp.path().string()));
-    dialog.selectFile(QString::fromStdString(pick.string()));
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted) << pick;
-    EXPECT_EQ(dialog.selectedFiles().value(0).toStdString(), pick.string());
-  }
+  const fs::path data = temp.path() / "data";
+  fs::create_directories(data / "applications" / "Notes.app");
+  writeText(data / "applications" / "entry.desktop", "[Desktop Entry]\n");
+  const ScopedEnv dataHome("XDG_DATA_HOME", data.string());
+  const ScopedEnv dataDirs("XDG_DATA_DIRS", (temp.path() / "none").string());
+  AppFileDialog dialog;
+  EXPECT_EQ(dialog.windowTitle().toStdString(), NSLocalizedString("ChooseApplication"));
+  EXPECT_EQ(dialog.directory().absolutePath().toStdString(), (data / "applications").string());
+  ASSERT_EQ(dialog.sidebarUrls().size(), 1) << "the folder that does not exist is left out";
+  EXPECT_TRUE(dialog.nameFilters().value(0).endsWith("(*.desktop)"));
+
+  dialog.selectFile(QString::fromStdString((data / "applications" / "entry.desktop").string()));
+  static_cast<QDialog&>(dialog).accept();  // as the Open button does
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.selectedFiles().value(0).toStdString(), (data / "applications" / "entry.desktop").string());
+
+  // A folder is no application here: "Open" goes into it.
+  AppFileDialog folder;
+  folder.selectFile(QString::fromStdString((data / "applications" / "Notes.app").string()));
+  static_cast<QDialog&>(folder).accept();
+  EXPECT_NE(folder.result(), QDialog::Accepted);
+  EXPECT_EQ(folder.directory().absolutePath().toStdString(), (data / "applications" / "Notes.app").string());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -130,9 +131,7 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   // That window must be gone before the program starts, or the snapshot would hold it too.
   ASSERT_TRUE(waitUntil([&] {
     QApplication::processEvents();
-    for (const std::uint32_t w : probe().clientList())
-      if (probe().text(w, "WM_NAME") == "Tilvane Advanced") return false;
-    return true;
+    return !MeasuredAdvancedWindow::listed(probe());
   }));
 
   // The user's terminals, one on desktop 1 and one on desktop 2; closing them is the user's, not the fixture's.
@@ -181,13 +180,20 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   const auto items = StoreService::shared().workspaces()[0]->items();
   for (std::size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i]->bundleIdentifier(), kTerminal);
+    EXPECT_EQ(std::filesystem::path(items[i]->appPath()).filename(), std::string(kTerminal) + ".desktop")
+        << "the item keeps where its application is found again";
     desktops.push_back(items[i]->spaceIndex());
   }
   std::sort(desktops.begin(), desktops.end());
   EXPECT_EQ(desktops, (std::vector<std::int64_t>{1, 2}));
 
-  // The snapshot showed the desktop never seen (3); the window is on desktop 0, where the user goes back.
-  showDesktop(0);
+  // The snapshot showed the desktop never seen (3), then took the user back to desktop 0, where they started it,
+  // with the advanced window active and the new workspace selected.
+  const auto advanced = static_cast<std::uint32_t>(std::stoul(window));
+  EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 0 && probe().activeWindow() == advanced; }))
+      << "desktop " << probe().currentDesktop() << ", active " << probe().activeWindow().value_or(0) << "\n"
+      << output();
+  EXPECT_EQ(probe().desktopOf(advanced), 0);
   click(window, spots.at("first item"));
   settle();
   EXPECT_FALSE(saveArtefact("x11-spaces-pane-" + windowManager(), screenshot()).empty());

@@ -82,7 +82,12 @@ TEST_F(WorkspacePaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActio
   EXPECT_EQ(detail->tableView()->rowHeight(0), 50);
   ASSERT_NE(detail->cellAt(0), nullptr);
   EXPECT_EQ(detail->cellAt(0)->icon()->geometry(), QRect(10, 10, 30, 30));
-  EXPECT_EQ(detail->tableView()->width(), 80);
+  EXPECT_EQ(detail->tableView()->width(), 150);
+  // Each row names its application; one whose desktop entry is gone says so, cut with "…" to the row.
+  const std::string missing = "app0.desktop " + NSLocalizedString("ApplicationNotFound");
+  EXPECT_EQ(detail->cellAt(0)->fullName().toStdString(), missing);
+  EXPECT_TRUE(detail->cellAt(0)->name()->text().endsWith(QChar(0x2026))) << detail->cellAt(0)->name()->text().toStdString();
+  EXPECT_LE(detail->cellAt(0)->name()->geometry().right(), detail->tableView()->viewport()->width());
   QTest::mouseClick(detail->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*detail->tableView(), 0));
   EXPECT_EQ(list.deatilViewController().controls().selectedItemRow, 0);
   EXPECT_TRUE(detail->componentsContainer()->isVisible());
@@ -91,7 +96,7 @@ TEST_F(WorkspacePaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActio
 
   // The item editor leaves the list's right edge alone: a click there selects the item under it.
   EXPECT_GT(detail->componentsContainer()->x(), detail->line()->x());
-  const QPoint edge = detail->tableView()->mapTo(detail->widget(), QPoint(77, rowCentre(*detail->tableView(), 2).y()));
+  const QPoint edge = detail->tableView()->mapTo(detail->widget(), QPoint(147, rowCentre(*detail->tableView(), 2).y()));
   QWidget* hit = detail->widget()->childAt(edge);
   ASSERT_NE(hit, nullptr);
   EXPECT_FALSE(detail->componentsContainer()->isAncestorOf(hit));

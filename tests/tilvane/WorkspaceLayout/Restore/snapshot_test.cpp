@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Windows/WindowManager.h"
+#include "WorkspaceLayout/Restore/ItemApplication.h"
+#include "platform/base/XdgPaths.h"
+#include "platform/l10n/Localization.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
@@ -45,6 +54,48 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   // With the display gone (before the change is handled) the display count is still one.
   ASSERT_TRUE(sim().disconnectDisplay(sim().displayUuids().front()));
   EXPECT_EQ(LayoutManager::shared().snapshotWorkspace().at(0)->screenCount(), 1);
+}
+
+TEST_F(SnapshotTest, ItemsKeepWhereTheirApplicationIsFoundAgainAndAreNamedFromIt) {
+  namespace fs = std::filesystem;
+  const fs::path entry = xdg::dataHome() / "applications" / "org.example.Editor.desktop";
+  fs::create_directories(entry.parent_path());
+  std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Editor\nExec=editor\n";
+  // A program without a desktop entry (a Tk script's interpreter, say): only its process knows it.
+  const fs::path program = tempDir() / "bin" / "wish8.6";
+  fs::create_directories(program.parent_path());
+  std::ofstream(program) << "#!/bin/sh\n";
+  ::chmod(program.c_str(), 0755);
+  storeRecord("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 1));
+  storeRecord("Wish", 0, CGRectMake(0.5, 0, 0.5, 1));
+  admitWindow({.frame = CGRectMake(10, 10, 300, 200)});
+  const pid_t wish = apps().addApplication({.bundleIdentifier = "Wish", .executable = program.string()});
+  ApplicationManager::shared().addApplication(SIApplication(wish));
+  WindowManager::shared().addWindow(SIWindow(apps().addWindow(wish, {.frame = CGRectMake(20, 20, 300, 200)})));
+  drain();
+
+  const auto items = LayoutManager::shared().snapshotWorkspace();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0]->appPath(), entry.string());
+  EXPECT_EQ(items[1]->appPath(), program.string());
+  const ItemApplication editor = describeItemApplication(*items[0]);
+  EXPECT_EQ(editor.name, "Editor");
+  EXPECT_TRUE(editor.found);
+  const ItemApplication interpreter = describeItemApplication(*items[1]);
+  EXPECT_EQ(interpreter.name, "wish8.6");
+  EXPECT_TRUE(interpreter.found);
+  EXPECT_EQ(itemRowText(interpreter), "wish8.6");
+
+  // Uninstalled, each row says so, still under its name.
+  fs::remove(program);
+  fs::remove(entry);
+  const ItemApplication gone = describeItemApplication(*items[1]);
+  EXPECT_FALSE(gone.found);
+  EXPECT_EQ(itemRowText(gone), "wish8.6 " + NSLocalizedString("ApplicationNotFound"));
+  EXPECT_FALSE(describeItemApplication(*items[0]).found);
+  WorkspaceLayoutItemModel nothing;
+  EXPECT_EQ(itemRowText(describeItemApplication(nothing)),
+            NSLocalizedString("UnnamedApplication") + " " + NSLocalizedString("ApplicationNotFound"));
 }
 
 // Two displays side by side with desktops of their own, 0 and 1 on the left, 2 and 3 on the right.

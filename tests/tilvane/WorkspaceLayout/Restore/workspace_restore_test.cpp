@@ -233,7 +233,10 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   EXPECT_TRUE(apps().requests().empty());  // nothing moved
   advance(3);
   EXPECT_EQ(frameOf(apps().focusedWindow().value()), CGRectMake(0, 23, 720, 877));  // the editor's
-  EXPECT_EQ(shown(), text("LayoutComplete"));
+  // The end says what was left out, in the message and the log: the item's own message is long covered.
+  EXPECT_EQ(shown(), text("LayoutComplete") + ". " + text("WorkspaceSkipped") + " org.example.Ghost");
+  EXPECT_EQ(log.count("⚠️ workspace restored without: org.example.Ghost"), 1u);
+  EXPECT_EQ(log.count("⚠️ workspace item skipped: org.example.Ghost (org.example.Ghost) showed no window"), 1u);
 }
 
 TEST_F(WorkspaceRestoreTest, GapsShrinkTheWindowButTheTargetIsRemembered) {

@@ -46,13 +46,13 @@ MatrixRect* QtMatrixView::cellUnder(const QPointF& point, bool trackingArea) con
 
 void QtMatrixView::mousePressEvent(QMouseEvent* event) {
   pressed_ = cellUnder(event->position(), false);
-  if (pressed_) pressed_->mouseDown();
+  if (pressed_) grid_.pressed(*pressed_);
 }
 
-void QtMatrixView::mouseReleaseEvent(QMouseEvent*) {
+void QtMatrixView::mouseReleaseEvent(QMouseEvent* event) {
   MatrixRect* cell = pressed_;
   pressed_ = nullptr;
-  if (cell) cell->mouseUp();
+  if (cell) grid_.released(*cell, cellUnder(event->position(), false));
 }
 
 void QtMatrixView::mouseMoveEvent(QMouseEvent* event) { hover(cellUnder(event->position(), true)); }

@@ -7,8 +7,8 @@
 namespace tilvane {
 
 /// Shows a grid editor in Qt Widgets: paints its cells (blue at each cell's opacity, a grey border of width 1)
-/// and hands them the pointer: a press and the release that follows go to the pressed cell, and the pointer
-/// entering and leaving a cell's tracking area go to that cell. The grid outlives the widget. Main thread only.
+/// and hands them the pointer: a press and the release that follows go to the grid (with the pressed cell and
+/// the cell under the release), and the pointer entering and leaving a cell's tracking area go to that cell. The grid outlives the widget. Main thread only.
 class QtMatrixView final : public QWidget {
  public:
   explicit QtMatrixView(AppRuleMatrixView& grid, QWidget* parent = nullptr);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QPalette>
 #include <QTimer>
 
@@ -10,8 +12,21 @@
 
 namespace tilvane {
 
+QKeySequence menuChord(const MenuItem& item) {
+  const std::string& key = item.keyEquivalent();
+  if (key.empty()) return {};
+  const CGEventFlags flags = item.keyEquivalentModifierMask();
+  QString text;
+  if (flags & kCGEventFlagMaskControl) text += "Ctrl+";
+  if (flags & kCGEventFlagMaskAlternate) text += "Alt+";
+  if (flags & kCGEventFlagMaskShift) text += "Shift+";
+  if (flags & kCGEventFlagMaskCommand) text += "Meta+";
+  return QKeySequence::fromString(text + QString::fromStdString(key).toUpper(), QKeySequence::PortableText);
+}
+
 QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(std::make_unique<QSystemTrayIcon>()) {
   menu_->setObjectName("TilvaneMenu");
+  menu_->installEventFilter(this);
   menu_->setWindowTitle(QApplication::applicationName());
   tray_->setToolTip(QApplication::applicationName());
   tray_->setContextMenu(menu_.get());
@@ -39,6 +54,21 @@ std::unique_ptr<NotificationPopoverView> QtStatusItemView::makePopoverView() {
   return std::make_unique<QtNotificationPopover>(tray_.get());
 }
 
+bool QtStatusItemView::eventFilter(QObject* watched, QEvent* event) {
+  // The open menu has the keyboard to itself: a chord it shows is typed into it, so it acts from there.
+  auto* menu = qobject_cast<QMenu*>(watched);
+  if (!menu || !menu->isVisible() || event->type() != QEvent::KeyPress) return false;
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const QKeySequence typed(key->keyCombination());
+  for (QAction* action : menu->actions()) {
+    if (action->shortcut().isEmpty() || action->shortcut() != typed || !action->isEnabled()) continue;
+    menu_->hide();
+    action->trigger();
+    return true;
+  }
+  return false;
+}
+
 void QtStatusItemView::setMenu(const Menu& menu) {
   menu_->clear();
   fill(*menu_, menu);
@@ -57,6 +87,7 @@ void QtStatusItemView::fill(QMenu& target, const Menu& menu) {
       title += '\t' + QString::fromStdString(chord);
     if (item->submenu()) {
       QMenu* submenu = target.addMenu(title);
+      submenu->installEventFilter(this);
       fill(*submenu, *item->submenu());
       continue;
     }
@@ -64,6 +95,9 @@ void QtStatusItemView::fill(QMenu& target, const Menu& menu) {
     action->setIcon(namedImage(item->image(), item->isTemplateImage(), text));
     action->setIconVisibleInMenu(!item->image().empty());
     action->setEnabled(item->isActionable());
+    // Kept for the menu's own key handling (see eventFilter): the chord column shows the text above.
+    action->setShortcut(menuChord(*item));
+    action->setShortcutContext(Qt::WidgetShortcut);
     std::weak_ptr<MenuItem> weak = item;
     QObject::connect(action, &QAction::triggered, menu_.get(), [weak] {
       QTimer::singleShot(0, [weak] {

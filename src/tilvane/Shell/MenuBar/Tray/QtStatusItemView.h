@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <memory>
@@ -9,11 +10,15 @@
 
 namespace tilvane {
 
+/// The key sequence of an entry's key equivalent and its modifiers (Command is Meta); empty without one.
+QKeySequence menuChord(const MenuItem& item);
+
 /// The tray icon and its menu on the desktop: a QSystemTrayIcon (an XEmbed tray or a StatusNotifierItem host)
 /// with a QMenu drawn from the menu model. A click of either button opens the menu. Choosing an entry runs its
 /// action on the next turn of the loop, once the menu has closed, so an action that rebuilds the menu never
-/// deletes the entry being chosen. Main thread only.
-class QtStatusItemView final : public StatusItemView {
+/// deletes the entry being chosen. While the menu is open it has the keyboard, so the chords its entries show
+/// are taken there too. Main thread only.
+class QtStatusItemView final : public QObject, public StatusItemView {
  public:
   QtStatusItemView();
   ~QtStatusItemView() override;
@@ -26,6 +31,9 @@ class QtStatusItemView final : public StatusItemView {
 
   QSystemTrayIcon& trayIcon() { return *tray_; }
   QMenu& qmenu() { return *menu_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   /// Fills `target` with the entries of `menu`.

@@ -98,6 +98,27 @@ TEST_F(X11WindowsTest, WhatTheBackendKeepsFollowsWhatOthersChange) {
   EXPECT_TRUE(frameBecomes(client.window(), {50, 60, 700, 500})) << *probe().frameRect(client.window());
 }
 
+TEST_F(X11WindowsTest, KnownStateReadsAskTheServerNothingButAMoveStillChecksTheWindowIsThere) {
+  auto& client = launchClient({"--title", "Known"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  SIWindow window(*e);
+  ASSERT_TRUE(window.setFrame(CGRectMake(100, 100, 400, 300)));
+  ASSERT_TRUE(frameBecomes(client.window(), {100, 100, 400, 300}));
+  ASSERT_EQ(window.title(), "Known");  // read once, so the backend keeps it
+  catchUp();
+  // Gone before the backend has heard of it.
+  probe().destroy(client.window());
+  probe().sync();
+  {
+    const SIWindow::KnownStateReads known;
+    EXPECT_EQ(window.title(), "Known") << "answered from what the events told";
+    EXPECT_EQ(window.frame(), CGRectMake(100, 100, 400, 300));
+    EXPECT_FALSE(window.setFrame(CGRectMake(0, 0, 200, 200))) << "the move's own check sees the window gone";
+  }
+  EXPECT_FALSE(window.title()) << "outside the scope a read asks whether the window is there";
+}
+
 TEST_F(X11WindowsTest, DeminiaturizingIsNotifiedAndMinimisedWindowsLeaveTheScreenList) {
   auto& client = launchClient({"--title", "Small"});
   const auto e = element(client.window());

@@ -1,0 +1,141 @@
+#include "AppManager/Store/PlacementRecords.h"
+
+#include <functional>
+
+#include "Models/AutoLayoutModel.h"
+
+namespace tilvane {
+
+std::uint64_t PlacementRecords::Application::slotKey(std::int64_t windowIndex, std::int64_t screenCount) {
+  // Equal keys of different slots only cost a comparison: every hit is checked against the record.
+  return static_cast<std::uint64_t>(windowIndex) * 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(screenCount);
+}
+
+bool PlacementRecords::Application::live(Position at) const { return !records_[at]->isInvalidated(); }
+
+AutoLayoutModelPtr PlacementRecords::Application::first() {
+  while (firstLive_ < records_.size() && !live(firstLive_)) ++firstLive_;
+  return firstLive_ < records_.size() ? records_[firstLive_] : nullptr;
+}
+
+AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID) {
+  const auto it = byWindow_.find(windowID);
+  if (it == byWindow_.end()) return nullptr;
+  // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
+  for (Position at = it->second + 1; at-- > 0;) {
+    if (live(at) && records_[at]->windowID() == windowID) {
+      it->second = at;
+      return records_[at];
+    }
+  }
+  byWindow_.erase(it);
+  return nullptr;
+}
+
+AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) {
+  const auto [from, to] = byId_.equal_range(std::hash<std::string>{}(id));
+  for (auto it = from; it != to; ++it)
+    if (live(it->second) && records_[it->second]->id() == id) return records_[it->second];
+  return nullptr;
+}
+
+AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(std::int64_t windowIndex, std::int64_t screenCount) {
+  const auto [from, to] = bySlot_.equal_range(slotKey(windowIndex, screenCount));
+  std::optional<Position> best;
+  for (auto it = from; it != to; ++it) {
+    const AutoLayoutModel& r = *records_[it->second];
+    if (live(it->second) && r.windowIndex() == windowIndex && r.screenCount() == screenCount &&
+        (!best || it->second < *best))
+      best = it->second;
+  }
+  return best ? records_[*best] : nullptr;
+}
+
+AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int64_t screenCount) {
+  const auto it = firstByScreenCount_.find(screenCount);
+  if (it == firstByScreenCount_.end()) return nullptr;
+  // Display counts never change, so the next one left is found walking on from the first.
+  for (Position at = it->second; at < records_.size(); ++at) {
+    if (live(at) && records_[at]->screenCount() == screenCount) {
+      it->second = at;
+      return records_[at];
+    }
+  }
+  firstByScreenCount_.erase(it);
+  return nullptr;
+}
+
+std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
+    const AutoLayoutModelPtr& record) const {
+  const auto [from, to] = byId_.equal_range(std::hash<std::string>{}(record->id()));
+  for (auto it = from; it != to; ++it)
+    if (records_[it->second] == record) return it->second;
+  return std::nullopt;
+}
+
+void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
+  if (!record || record->isInvalidated()) return;
+  const auto at = static_cast<Position>(records_.size());
+  records_.push_back(record);
+  byWindow_[record->windowID()] = at;  // the later record of a window wins, as in the store's order
+  byId_.emplace(std::hash<std::string>{}(record->id()), at);
+  bySlot_.emplace(slotKey(record->windowIndex(), record->screenCount()), at);
+  firstByScreenCount_.emplace(record->screenCount(), at);  // kept when there is one already
+}
+
+void PlacementRecords::checkInStep(store::Database& database) {
+  const std::uint64_t changes = database.rowsComeOrGone(AutoLayoutModel::schema().className());
+  const auto known = database_.lock();
+  if (known.get() == &database && changes == rowsComeOrGone_) return;
+  applications_.clear();
+  database_ = database.weak_from_this();
+  thread_ = std::this_thread::get_id();
+  rowsComeOrGone_ = changes;
+}
+
+void PlacementRecords::forget() {
+  if (std::this_thread::get_id() == thread_) applications_.clear();
+}
+
+PlacementRecords::Application& PlacementRecords::of(store::Database& database, const std::string& bundleIdentifier) {
+  checkInStep(database);
+  const auto found = applications_.find(bundleIdentifier);
+  if (found != applications_.end()) return found->second;
+  Application application;
+  for (const AutoLayoutModelPtr& record :
+       database.objects<AutoLayoutModel>(store::Predicate::equals("bundleIdentifier", bundleIdentifier)))
+    application.append(record);
+  return applications_.insert_or_assign(bundleIdentifier, std::move(application)).first->second;
+}
+
+void PlacementRecords::add(store::Database& database, const AutoLayoutModelPtr& record) {
+  // The record's own row is the one change expected since the last look; anything more is someone else's.
+  const auto known = database_.lock();
+  if (known.get() == &database &&
+      database.rowsComeOrGone(AutoLayoutModel::schema().className()) == rowsComeOrGone_ + 1)
+    ++rowsComeOrGone_;
+  checkInStep(database);
+  if (!record) return;
+  const auto found = applications_.find(record->bundleIdentifier());
+  // An application not read yet reads the record with the rest when it is first asked for.
+  if (found != applications_.end()) found->second.append(record);
+}
+
+void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex) {
+  if (!record) return;
+  const auto found = applications_.find(record->bundleIdentifier());
+  if (found == applications_.end()) return;
+  Application& application = found->second;
+  const auto at = application.positionOf(record);
+  if (!at) return;
+  const auto [from, to] = application.bySlot_.equal_range(Application::slotKey(oldIndex, record->screenCount()));
+  for (auto it = from; it != to; ++it) {
+    if (it->second == *at) {
+      application.bySlot_.erase(it);
+      break;
+    }
+  }
+  application.bySlot_.emplace(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
+}
+
+}  // namespace tilvane

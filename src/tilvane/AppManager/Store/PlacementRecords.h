@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "Models/ModelsFwd.h"
+#include "platform/store/Database.h"
+
+namespace tilvane {
+
+/// The remembered placements of each application met so far, read from the store once per application and
+/// kept in step with it, so admitting a window asks no query and scans no list: records stored and announced
+/// with add() join at once, a record whose window index changes is moved with moved(), deleted or cancelled
+/// ones are passed over when met, and rows added or deleted by anyone else (another connection too), another
+/// database instance or forget() make every application be read afresh. Main thread only.
+class PlacementRecords {
+ public:
+  /// One application's records, indexed by what admission asks. Positions are in the store's order; the
+  /// indexes hold positions only, so a managed window costs a few words here.
+  class Application {
+   public:
+    bool empty() { return !first(); }
+    /// The first live record in the store's order; null when none.
+    AutoLayoutModelPtr first();
+    /// The latest record of the window with this number; null when none.
+    AutoLayoutModelPtr ofWindow(std::int64_t windowID);
+    /// The record with this id; null when none.
+    AutoLayoutModelPtr withId(const std::string& id);
+    /// The first record, in the store's order, with this window index and display count; null when none.
+    AutoLayoutModelPtr firstInSlot(std::int64_t windowIndex, std::int64_t screenCount);
+    /// The first record with this display count; null when none.
+    AutoLayoutModelPtr firstWithScreenCount(std::int64_t screenCount);
+
+   private:
+    friend class PlacementRecords;
+    using Position = std::uint32_t;
+    static std::uint64_t slotKey(std::int64_t windowIndex, std::int64_t screenCount);
+    void append(const AutoLayoutModelPtr& record);
+    bool live(Position at) const;
+    /// Where the record is; absent when it is not one of these.
+    std::optional<Position> positionOf(const AutoLayoutModelPtr& record) const;
+
+    std::vector<AutoLayoutModelPtr> records_;
+    Position firstLive_ = 0;
+    std::unordered_map<std::int64_t, Position> byWindow_;
+    std::unordered_multimap<std::size_t, Position> byId_;  // by the id's hash; equal hashes are told apart
+    std::unordered_multimap<std::uint64_t, Position> bySlot_;
+    std::map<std::int64_t, Position> firstByScreenCount_;
+  };
+
+  /// The application's records in `database`, read now when not known yet or no longer trusted. Throws
+  /// store::Error when the read fails.
+  Application& of(store::Database& database, const std::string& bundleIdentifier);
+  /// A record just stored in `database`, the only row added or deleted since the last call.
+  void add(store::Database& database, const AutoLayoutModelPtr& record);
+  /// The record's window index was `oldIndex` and has just been changed.
+  void moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex);
+  /// Trusts nothing read so far (after a failed write, whose rollback brings back values behind our back).
+  /// Called from another thread, there is nothing of that thread's to forget.
+  void forget();
+
+ private:
+  /// Forgets everything when the instance changed or rows came or went since the last look.
+  void checkInStep(store::Database& database);
+
+  std::weak_ptr<store::Database> database_;
+  std::thread::id thread_;
+  std::uint64_t rowsComeOrGone_ = 0;
+  std::unordered_map<std::string, Application> applications_;
+};
+
+}  // namespace tilvane

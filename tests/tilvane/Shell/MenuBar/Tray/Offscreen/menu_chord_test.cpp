@@ -1,0 +1,75 @@
+// The tray menu's chords while the menu is open (offscreen): the menu has the keyboard then, so a chord it
+// shows must act from there.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Store/StoreService.h"
+#include "Shell/MenuBar/MenuBarController.h"
+#include "Shell/MenuBar/StatusItem.h"
+#include "Shell/MenuBar/Tray/QtStatusItemView.h"
+#include "platform/desktop/CGEvent.h"
+#include "support/windows/WindowWorld.h"
+#include "tilvane/Shell/RecordingUpdater.h"
+
+namespace tilvane::test {
+namespace {
+
+struct NoLanding final : LandingWindows, AnnouncementRequester {
+  std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
+  void requestAfter(double) override {}
+};
+
+TEST(MenuChordTest, EveryModifierAndTheKeyMakeTheSequence) {
+  MenuItem item;
+  EXPECT_TRUE(menuChord(item).isEmpty());
+  item.setKeyEquivalent("q");
+  EXPECT_EQ(menuChord(item), QKeySequence(Qt::CTRL | Qt::Key_Q));  // Control by default
+  item.setKeyEquivalent("1");
+  item.setKeyEquivalentModifierMask(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate | kCGEventFlagMaskShift |
+                                    kCGEventFlagMaskCommand);
+  EXPECT_EQ(menuChord(item), QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::META | Qt::Key_1));
+  item.setKeyEquivalent(",");
+  item.setKeyEquivalentModifierMask(kCGEventFlagMaskControl);
+  EXPECT_EQ(menuChord(item), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+}
+
+class OpenMenuTest : public WindowWorld {
+ protected:
+  OpenMenuTest() { StoreService::shared().configureRealm(); }
+  RecordingUpdater updater_;
+  NoLanding landing_;
+};
+
+TEST_F(OpenMenuTest, CtrlQTypedIntoTheOpenMenuQuits) {
+  QtStatusItemView* view = nullptr;
+  StatusBar::systemStatusBar().setViewFactory([&view] {
+    auto made = std::make_unique<QtStatusItemView>();
+    view = made.get();
+    return made;
+  });
+  int quits = 0;
+  rx::DisposeBag bag;
+  AppBridge::quit().subscribe([&](const rx::Unit&) { ++quits; }).disposed(bag);
+  auto controller = VkRxController::make<MenuBarController>(
+      ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
+  advance(0.5);  // the first build
+  ASSERT_NE(view, nullptr);
+
+  QTest::keyClick(&view->qmenu(), Qt::Key_Q, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(quits, 0) << "a closed menu takes no chord";
+
+  view->qmenu().popup(QPoint(10, 10));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view->qmenu()));
+  QTest::keyClick(&view->qmenu(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
+  EXPECT_FALSE(view->qmenu().isVisible()) << "the chosen entry closes the menu";
+  controller.reset();
+  StatusBar::systemStatusBar().setViewFactory(nullptr);
+}
+
+}  // namespace
+}  // namespace tilvane::test

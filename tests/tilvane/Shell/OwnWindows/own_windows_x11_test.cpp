@@ -1,0 +1,255 @@
+// Tilvane's own windows reached from wherever they are, as a user meets them on the X test desktop: the
+// preferences minimised, or the advanced window left on another desktop, come back on the desktop shown,
+// mapped and active, through the tray menu, the program's URL and (with the icon hidden) a second start.
+// The running program is the real one; every wait is for a state of the X server.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "platform/defaults/UserDefaults.h"
+#include "support/x11/TestDesktop.h"
+#include "tilvane/Shell/Process/ProgramOutput.h"
+
+namespace tilvane::test::x11 {
+namespace {
+
+constexpr std::uint32_t kNormalState = 1;
+constexpr std::uint32_t kIconicState = 3;
+
+class OwnWindowsTest : public X11DesktopTest {
+ protected:
+  void SetUp() override {
+    X11DesktopTest::SetUp();
+    if (!HasFatalFailure()) pointerAtStart_ = probe().pointer();
+  }
+  void TearDown() override {
+    if (program_) {
+      kill(program_->pid(), SIGTERM);
+      std::string rest;
+      exitCode(*program_, rest, 20.0);
+    }
+    // The tray is at the bottom edge: a window manager that places new windows under the pointer would put the
+    // next test's windows there.
+    if (pointerAtStart_)
+      runCommand({"xdotool", "mousemove", std::to_string(pointerAtStart_->first), std::to_string(pointerAtStart_->second)});
+    X11DesktopTest::TearDown();
+  }
+
+  /// Starts the program and waits until its tray menu is built (the whole launch has run).
+  void start(bool hideIcon = false) {
+    if (hideIcon) defaults::UserDefaults::standard().setInteger(UserDefaultsService::hideInMenuBarKey(), 1);
+    program_ = startTilvane();
+    ASSERT_TRUE(program_);
+    ASSERT_TRUE(readUntil(*program_, "menubar update items end", output_, 30.0)) << output_;
+  }
+
+  /// A later start of the program with `args`, which hands them to the running one and ends with 0.
+  void startAgain(const std::vector<std::string>& args = {}) {
+    auto later = startTilvane(args);
+    ASSERT_TRUE(later);
+    std::string said;
+    ASSERT_EQ(exitCode(*later, said, 20.0), 0) << said;
+  }
+
+  std::optional<xcb_window_t> windowTitled(const std::string& title) {
+    for (const xcb_window_t w : probe().clientList())
+      if (probe().text(w, "_NET_WM_NAME") == title || probe().text(w, "WM_NAME") == title) return w;
+    return std::nullopt;
+  }
+
+  std::uint32_t wmState(xcb_window_t w) {
+    const auto state = probe().cardinals(w, "WM_STATE");
+    return state.empty() ? 0 : state[0];
+  }
+
+  /// Shown to the user: on the desktop shown (or on all), not minimised, and the active window.
+  bool withTheUser(xcb_window_t w) {
+    const std::int64_t desktop = probe().desktopOf(w);
+    return probe().activeWindow() == w && wmState(w) == kNormalState &&
+           (desktop == -1 || desktop == probe().currentDesktop());
+  }
+
+  /// Opens the window through its URL and waits until it is with the user.
+  xcb_window_t open(const std::string& target, const std::string& title) {
+    startAgain({"tilvane://action?target=" + target});
+    std::optional<xcb_window_t> window;
+    EXPECT_TRUE(waitUntil([&] { return (window = windowTitled(title)).has_value() && withTheUser(*window); }, 20.0))
+        << title << "\n" << output_;
+    return window.value_or(0);
+  }
+
+  /// Does the user's `act` until `done` holds. The program activates a window it shows once the window manager
+  /// has taken it, and on a busy machine that request can land after the user's act and undo it (as it would
+  /// for a user quicker than the window manager): the user then does it again, as a user would.
+  void actUntil(const std::function<void()>& act, const std::function<bool()>& done, const std::string& what) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      act();
+      if (waitUntil(done, 5.0)) return;
+    }
+    FAIL() << what;
+  }
+
+  void minimise(xcb_window_t w) {
+    actUntil([&] { runCommand({"xdotool", "windowminimize", std::to_string(w)}); },
+             [&] { return wmState(w) == kIconicState; }, "not minimised");
+  }
+
+  /// Leaves the window on desktop `away` and the user on desktop `here` (0-based).
+  void leaveAway(xcb_window_t w, int away, int here) {
+    actUntil(
+        [&] {
+          runCommand({"xdotool", "set_desktop_for_window", std::to_string(w), std::to_string(away)});
+          probe().switchDesktop(here);
+        },
+        [&] { return probe().desktopOf(w) == away && probe().currentDesktop() == here; }, "not left away");
+    ASSERT_FALSE(withTheUser(w));
+  }
+
+  /// Chooses the tray menu entry `fromBottom` places above the menu's end ("Quit" is 1), until `done` holds:
+  /// keys typed before the menu has taken the keyboard are lost, so the choice is made again (choosing the same
+  /// entry twice does no harm).
+  void chooseFromTray(int fromBottom, const std::function<bool()>& done) {
+    static const std::regex row(R"(^\s*(0x[0-9a-f]+) .*\("tilvane" "Tilvane"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))");
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] {
+      for (const std::string& line : outputOf({"xwininfo", "-root", "-tree"})) {
+        std::smatch m;
+        if (std::regex_search(line, m, row) && std::stoi(m[3]) <= 64)
+          icon = {std::stoi(m[4]) + std::stoi(m[2]) / 2, std::stoi(m[5]) + std::stoi(m[3]) / 2};
+      }
+      return icon.has_value();
+    })) << "no tray icon";
+    // The keys go to the menu's own window: typed at the keyboard they reach the menu only once it has grabbed
+    // the keyboard, which nothing on the server shows, and before that they go to whichever window has the focus
+    // (an Escape there can close the very window the test is about).
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (const auto open = openMenu()) {
+        ASSERT_EQ(runCommand({"xdotool", "key", "--window", *open, "Escape"}), 0);
+      }
+      ASSERT_TRUE(waitUntil([&] { return !openMenu(); }));
+      ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
+                            "click", "3"}),
+                0);
+      std::optional<std::string> menu;
+      if (!waitUntil([&] { return (menu = openMenu()).has_value(); })) continue;
+      std::vector<std::string> keys{"xdotool", "key", "--window", *menu, "--delay", "30"};
+      for (int i = 0; i < fromBottom; ++i) keys.push_back("Up");
+      keys.push_back("Return");
+      runCommand(keys);  // fails on the release of Return when the chosen entry closed the menu's window
+      if (waitUntil(done)) return;
+    }
+  }
+
+  /// The program's open menu: a viewable window named as the program, taller than a tray icon.
+  std::optional<std::string> openMenu() {
+    static const std::regex height(R"(^\s*Height:\s*(\d+))");
+    for (const std::string& id : outputOf({"xdotool", "search", "--onlyvisible", "--name", "^Tilvane$"})) {
+      for (const std::string& line : outputOf({"xwininfo", "-id", id})) {
+        std::smatch m;
+        if (std::regex_search(line, m, height) && std::stoi(m[1]) > 100) return id;
+      }
+    }
+    return std::nullopt;
+  }
+
+  /// Waits until the window is with the user again, and says how long that took.
+  void expectBroughtBack(xcb_window_t w, const std::string& road) {
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitUntil([&] { return withTheUser(w); }, 15.0))
+        << road << ": active " << probe().activeWindow().value_or(0) << ", state " << wmState(w) << ", desktop "
+        << probe().desktopOf(w) << " of " << probe().currentDesktop() << "\n"
+        << output_;
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    RecordProperty(road, std::to_string(took));
+  }
+
+  ScopedEnv qtPlatform_{"QT_QPA_PLATFORM", std::nullopt};  // the program's own Qt, on the X display
+  std::unique_ptr<ChildProcess> program_;
+  std::string output_;
+  std::optional<std::pair<int, int>> pointerAtStart_;
+};
+
+TEST_F(OwnWindowsTest, MinimisedPreferencesComeBackThroughTheURLAndTheTray) {
+  start();
+  const xcb_window_t preferences = open("preferences", "Tilvane Preferences");
+  ASSERT_NE(preferences, 0u);
+
+  minimise(preferences);
+  startAgain({"tilvane://action?target=preferences"});
+  expectBroughtBack(preferences, "url");
+
+  minimise(preferences);
+  chooseFromTray(5, [&] { return withTheUser(preferences); });  // "Preferences…"
+  expectBroughtBack(preferences, "tray");
+}
+
+TEST_F(OwnWindowsTest, TheAdvancedWindowOnAnotherDesktopComesToTheDesktopShown) {
+  start();
+  const xcb_window_t advanced = open("advanced", "Tilvane Advanced");
+  ASSERT_NE(advanced, 0u);
+
+  leaveAway(advanced, 2, 0);
+  startAgain({"tilvane://action?target=advanced"});
+  expectBroughtBack(advanced, "url");
+  EXPECT_EQ(probe().currentDesktop(), 0) << "the window comes to the user, not the user to the window";
+
+  leaveAway(advanced, 2, 0);
+  chooseFromTray(6, [&] { return withTheUser(advanced); });  // "Advanced…"
+  expectBroughtBack(advanced, "tray");
+  EXPECT_EQ(probe().currentDesktop(), 0);
+}
+
+TEST_F(OwnWindowsTest, WithTheIconHiddenASecondStartBringsThePreferencesBack) {
+  start(/*hideIcon=*/true);
+  startAgain();
+  std::optional<xcb_window_t> preferences;
+  ASSERT_TRUE(waitUntil([&] { return (preferences = windowTitled("Tilvane Preferences")).has_value(); }));
+  expectBroughtBack(*preferences, "first reopen");
+
+  minimise(*preferences);
+  startAgain();
+  expectBroughtBack(*preferences, "reopen after minimising");
+
+  leaveAway(*preferences, 1, 0);
+  startAgain();
+  expectBroughtBack(*preferences, "reopen from another desktop");
+}
+
+TEST_F(OwnWindowsTest, WithTheIconShowingASecondStartOpensNothing) {
+  start();
+  startAgain();
+  ASSERT_TRUE(readUntil(*program_, "reopen", output_, 10.0)) << output_;
+  // The reopen is handled on the loop turn it arrives in; a URL handed over after it opens the advanced window,
+  // so once that is there the reopen has long been acted on.
+  startAgain({"tilvane://action?target=advanced"});
+  ASSERT_TRUE(waitUntil([&] { return windowTitled("Tilvane Advanced").has_value(); }));
+  EXPECT_FALSE(windowTitled("Tilvane Preferences").has_value());
+}
+
+// Only the program's own log lines reach the terminal: no toolkit warning (an icon shown before it has its
+// image, say) among them, from the start to the end.
+TEST_F(OwnWindowsTest, ANormalStartPrintsOnlyItsOwnLogLines) {
+  start();
+  open("preferences", "Tilvane Preferences");
+  kill(program_->pid(), SIGTERM);
+  EXPECT_EQ(exitCode(*program_, output_, 20.0), 0);
+  program_.reset();
+  std::istringstream lines(output_);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    const bool ours = line.rfind("ℹ️ ", 0) == 0 || line.rfind("⚠️ ", 0) == 0 || line.rfind("🔴 ", 0) == 0;
+    EXPECT_TRUE(ours) << "not a line of the program's log: \"" << line << "\"";
+  }
+  EXPECT_GT(count, 10);
+}
+
+}  // namespace
+}  // namespace tilvane::test::x11
