@@ -518,9 +518,12 @@ TEST_F(Controller, AReportCutShortByAFullDiskIsSymbolicatedAgainAndSentWholeByTh
   ASSERT_EQ(uploader_.uploads().size(), 1u);
   const std::string package = uploader_.uploads()[0].path;
   std::optional<std::string> symbolicated;
-  for (const PackagePart& part : parsePackage(readText(package), fs::path(package).stem().string()))
+  std::vector<std::string> parts;
+  for (const PackagePart& part : parsePackage(readText(package), fs::path(package).stem().string())) {
+    parts.push_back(part.name);
     if (part.name == "signal.vrdrecord.symbolicated") symbolicated = gunzip(part.body);
-  ASSERT_TRUE(symbolicated);
+  }
+  ASSERT_TRUE(symbolicated) << ::testing::PrintToString(parts) << "\n" << ::testing::PrintToString(log_.lines());
   const auto threads = nlohmann::json::parse(*symbolicated)["threads"];
   ASSERT_EQ(threads.size(), 2u);
   EXPECT_EQ(threads[0].size(), 3u);
