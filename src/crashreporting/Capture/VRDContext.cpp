@@ -63,7 +63,8 @@ void baseInit() {
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDReadOnlyContext), VRDAllocationTypeReadOnly));
   std::memset(readOnly, 0, sizeof *readOnly);
   void* signalStack = VRDAllocatorSafeAllocate(allocator, VRDAltStackSize, VRDAllocationTypeWritable);
-  std::memset(signalStack, 0, VRDAltStackSize);
+  // Fresh mapping, already zero: only the part a crash uses is faulted in now.
+  VRDSignalWarmAltStack(signalStack);
   auto* writable = static_cast<VRDWritableContext*>(
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDWritableContext), VRDAllocationTypeWritable));
   std::memset(static_cast<void*>(writable), 0, sizeof *writable);

@@ -44,7 +44,13 @@ bool VRDSignalInstallAltStackOnCurrentThread();
 /// Takes back a stack given by VRDSignalInstallAltStackOnCurrentThread (call before the thread ends).
 void VRDSignalRemoveAltStackFromCurrentThread();
 
-/// A 256 KiB alternate stack with a guard page below it (mmap); null when it cannot be mapped.
+/// The top of an alternate stack that a crash capture uses: faulted in when the stack is set up, so the crash
+/// does not pay a page fault for each of its pages while it walks.
+inline constexpr std::size_t VRDAltStackWarmSize = 48 * 1024;
+/// Faults in the top VRDAltStackWarmSize bytes of the VRDAltStackSize-byte stack at `stack` (writing zeros
+/// where the kernel cannot populate them itself): call it before the stack is in use.
+void VRDSignalWarmAltStack(void* stack) noexcept;
+/// A 256 KiB alternate stack with a guard page below it (mmap), its top warmed; null when it cannot be mapped.
 void* VRDSignalMapAltStack() noexcept;
 /// Unmaps a stack of VRDSignalMapAltStack.
 void VRDSignalUnmapAltStack(void* stack) noexcept;

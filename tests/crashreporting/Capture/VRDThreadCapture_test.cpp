@@ -1,8 +1,11 @@
 #include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
@@ -131,6 +134,32 @@ TEST_F(ThreadCapture, ThreadsRunningAtTheStartAndThreadsStartedLaterHaveAlternat
 #if !defined(__SANITIZE_ADDRESS__)
   EXPECT_TRUE(none);
 #endif
+}
+
+// Which pages of the alternate stack at `stack` are resident, from its bottom up; empty when that cannot be told.
+std::vector<bool> residentPages(const void* stack) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> flags(VRDAltStackSize / page);
+  if (mincore(const_cast<void*>(stack), VRDAltStackSize, flags.data()) != 0) return {};
+  std::vector<bool> resident;
+  for (const unsigned char flag : flags) resident.push_back((flag & 1) != 0);
+  return resident;
+}
+
+TEST_F(ThreadCapture, AlternateStacksHaveThePartACrashUsesFaultedInAndNoMore) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t warm = (VRDAltStackWarmSize + page - 1) / page;
+  void* mapped = VRDSignalMapAltStack();
+  ASSERT_NE(mapped, nullptr);
+  // The set-up thread's stack, and a thread's own.
+  for (const void* stack : {static_cast<const void*>(VRDContextReadOnly()->signalStack), static_cast<const void*>(mapped)}) {
+    const std::vector<bool> resident = residentPages(stack);
+    ASSERT_EQ(resident.size(), VRDAltStackSize / page);
+    for (std::size_t i = resident.size() - warm; i < resident.size(); ++i) EXPECT_TRUE(resident[i]) << "page " << i;
+    // The rest costs no memory until a deeper handler needs it.
+    for (std::size_t i = 0; i < resident.size() / 2; ++i) EXPECT_FALSE(resident[i]) << "page " << i;
+  }
+  VRDSignalUnmapAltStack(mapped);
 }
 
 }  // namespace
