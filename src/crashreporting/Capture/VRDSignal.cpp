@@ -14,7 +14,6 @@
 
 #include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
-#include "crashreporting/Capture/VRDUnwindCache.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 
 namespace crashreporting {
@@ -204,9 +203,7 @@ void VRDSignalEnumerate(const std::function<void(std::size_t, int)>& step) {
   for (std::size_t i = 0; i < VRDSignalCount; ++i) step(i, VRDSignals[i]);
 }
 
-// The crash handler's own record and the unwinder's cache sit in the first part of the stack it uses; a
-// capture on a thread was measured to reach 11 pages down.
-static_assert(VRDAltStackWarmSize >= sizeof(VRDUnwindCache) + 8192 && VRDAltStackWarmSize <= VRDAltStackSize);
+static_assert(VRDAltStackWarmSize <= VRDAltStackSize);
 
 void VRDSignalWarmAltStack(void* stack) noexcept {
   if (stack == nullptr) return;
@@ -225,9 +222,7 @@ void* VRDSignalMapAltStack() noexcept {
   if (mapping == MAP_FAILED) return nullptr;
   // A guard page below, so an overflow of the handler's own stack faults instead of writing past it.
   mprotect(mapping, page, PROT_NONE);
-  void* const stack = static_cast<char*>(mapping) + page;
-  VRDSignalWarmAltStack(stack);
-  return stack;
+  return static_cast<char*>(mapping) + page;
 }
 
 void VRDSignalUnmapAltStack(void* stack) noexcept {

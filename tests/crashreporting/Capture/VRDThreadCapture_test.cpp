@@ -2,6 +2,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
 #include "crashreporting/Capture/VRDThreadStart.h"
+#include "crashreporting/Capture/VRDUnwindCache.h"
 #include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
@@ -146,20 +148,45 @@ std::vector<bool> residentPages(const void* stack) {
   return resident;
 }
 
-TEST_F(ThreadCapture, AlternateStacksHaveThePartACrashUsesFaultedInAndNoMore) {
+// Whether every page of [start, start + size) is resident.
+bool allResident(const void* start, std::size_t size) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = reinterpret_cast<std::uintptr_t>(start) / page * page;
+  const std::size_t pages = (reinterpret_cast<std::uintptr_t>(start) + size - from + page - 1) / page;
+  std::vector<unsigned char> flags(pages);
+  if (mincore(reinterpret_cast<void*>(from), pages * page, flags.data()) != 0) return false;
+  for (const unsigned char flag : flags) {
+    if ((flag & 1) == 0) return false;
+  }
+  return true;
+}
+
+TEST_F(ThreadCapture, WhatACrashWalksWithIsFaultedInAtTheStartAndThreadStacksCostNothingUntilUsed) {
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
+  ASSERT_NE(readOnly->unwindCache, nullptr);
+  EXPECT_TRUE(allResident(readOnly->unwindCache, sizeof(VRDUnwindCache)));
+  // The set-up thread's stack: its top, where the handler runs, and no more.
+  const std::vector<bool> setUp = residentPages(readOnly->signalStack);
+  ASSERT_EQ(setUp.size(), VRDAltStackSize / page);
   const std::size_t warm = (VRDAltStackWarmSize + page - 1) / page;
+  for (std::size_t i = setUp.size() - warm; i < setUp.size(); ++i) EXPECT_TRUE(setUp[i]) << "page " << i;
+  for (std::size_t i = 0; i < setUp.size() / 2; ++i) EXPECT_FALSE(setUp[i]) << "page " << i;
+  // A thread's own stack is mapped only.
   void* mapped = VRDSignalMapAltStack();
   ASSERT_NE(mapped, nullptr);
-  // The set-up thread's stack, and a thread's own.
-  for (const void* stack : {static_cast<const void*>(VRDContextReadOnly()->signalStack), static_cast<const void*>(mapped)}) {
-    const std::vector<bool> resident = residentPages(stack);
-    ASSERT_EQ(resident.size(), VRDAltStackSize / page);
-    for (std::size_t i = resident.size() - warm; i < resident.size(); ++i) EXPECT_TRUE(resident[i]) << "page " << i;
-    // The rest costs no memory until a deeper handler needs it.
-    for (std::size_t i = 0; i < resident.size() / 2; ++i) EXPECT_FALSE(resident[i]) << "page " << i;
-  }
+  const std::vector<bool> own = residentPages(mapped);
+  EXPECT_EQ(std::count(own.begin(), own.end(), true), 0);
   VRDSignalUnmapAltStack(mapped);
+}
+
+TEST_F(ThreadCapture, TheContextsUnwinderCacheServesOneCaptureAtATime) {
+  VRDUnwindCache* first = VRDContextTakeUnwindCache();
+  ASSERT_EQ(first, VRDContextReadOnly()->unwindCache);
+  EXPECT_EQ(VRDContextTakeUnwindCache(), nullptr) << "a second capture walks with a cache of its own";
+  VRDContextReturnUnwindCache();
+  EXPECT_EQ(VRDContextTakeUnwindCache(), first);
+  VRDContextReturnUnwindCache();
 }
 
 }  // namespace
