@@ -2,7 +2,8 @@
 // from the signal to the complete record: alone, and with 10 and 100 other threads to stop, unwind and name.
 // And from an uncaught exception (out of a noexcept function, or on a std::thread) to the process's death: its
 // record, the abort's record after it, and the abort itself. Every iteration is a forked child that starts the
-// capture and crashes; it hands its times to the parent through shared memory.
+// capture and crashes; it hands its times to the parent through shared memory. And what a thread start costs with
+// the capture started (each thread maps its own alternate signal stack) against one without it.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -24,6 +25,7 @@ namespace {
 
 struct Times {
   double startSeconds;
+  double threadStartSeconds;  // processor time per thread started and joined
   timespec fault;
   timespec recorded;
 };
@@ -141,6 +143,44 @@ void BM_ThrowToDeath(benchmark::State& state) {
 }
 // 0: out of a noexcept function on the main thread; 1: uncaught on a std::thread.
 BENCHMARK(BM_ThrowToDeath)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Starts and joins kThreadStarts threads in a child, with the capture started when `captured`; false when the
+// child failed.
+constexpr int kThreadStarts = 500;
+bool threadStarts(bool captured) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (captured) {
+      VRDContextInitData data;
+      data.apiKey = "bench";
+      data.reportDirectory = directory.c_str();
+      data.sessionIdentifier = "session";
+      data.installIdentifier = "install";
+      VRDContextInitialize(&data);
+    }
+    // Processor time of the whole process (both threads, system calls included): a busy machine's waits for a
+    // processor are not the thread start's cost.
+    timespec before{};
+    timespec after{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+    for (int i = 0; i < kThreadStarts; ++i) std::thread([] {}).join();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+    shared->threadStartSeconds = since(before, after) / kThreadStarts;
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void BM_ThreadStart(benchmark::State& state) {
+  for (auto _ : state) {
+    if (!threadStarts(state.range(0) != 0)) state.SkipWithError("the child failed");
+    state.SetIterationTime(shared->threadStartSeconds);
+  }
+}
+// 0: no capture; 1: the capture started, so every thread gets its alternate signal stack.
+BENCHMARK(BM_ThreadStart)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(20);
 
 void BM_CaptureStart(benchmark::State& state) {
   for (auto _ : state) {

@@ -17,10 +17,16 @@
 //
 // BM_FirstWalkOfAFreshProcess is the state of a crash: each sample is a new process (this program again) that
 // builds the 30-function stack and times the first walk it ever makes, with one of the three unwinders; nothing
-// is in the processor's caches, no page of unwind data has been touched, nothing is bound lazily yet. Counters
-// are the medians in microseconds and the ratios.
+// is in the processor's caches, no page of unwind data has been touched, nothing is bound lazily yet. Ours walks
+// twice over: called on the thread's stack with a cache there ("dwarf"), and as the crash handler walks
+// ("dwarf_handler"): on a thread started after the capture, from a signal handler running on the alternate
+// signal stack the capture gave that thread, with the context's cache; libgcc walks that thread's stack too
+// ("libgcc_thread"), whose bottom frames differ from the main thread's. Counters are the medians in
+// microseconds and the ratios.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
 #include <time.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -39,6 +45,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crashreporting/Capture/VRDContext.h"
@@ -248,6 +255,26 @@ BENCHMARK(BM_Walks)
     ->Args({0, 0, 1})
     ->Args({1, 1, 1});
 
+// The handler's walk: the registers taken at the bottom of the stack, and what the walk found.
+struct HandlerWalk {
+  const VRDThreadState* registers = nullptr;
+  double seconds = 0;
+  int frames = 0;
+};
+HandlerWalk handlerWalk;
+
+void walkInHandler(int, siginfo_t*, void*) {
+  const double start = threadSeconds();
+  // As the crash handler does: the context's cache, emptied at the start of the capture.
+  VRDUnwindCache* cache = VRDContextTakeUnwindCache();
+  handlerWalk.frames = cache == nullptr ? 0 : ourWalk(*handlerWalk.registers, cache, 0);
+  handlerWalk.seconds = threadSeconds() - start;
+  VRDContextReturnUnwindCache();
+  // Not on the capture's alternate stack: no figure.
+  stack_t stack{};
+  if (sigaltstack(nullptr, &stack) != 0 || (stack.ss_flags & SS_ONSTACK) == 0) handlerWalk.frames = 0;
+}
+
 // One first walk, in the fresh process started with "--first-walk=<walker>": prints its nanoseconds.
 void firstWalk(void* argument) {
   const std::string walker = static_cast<const char*>(argument);
@@ -262,7 +289,12 @@ void firstWalk(void* argument) {
     // As the crash handler does: its cache on its own stack, emptied at the start of the capture.
     VRDUnwindCache cache;
     frames = ourWalk(registers, &cache, 0);
-  } else if (walker == "libgcc") {
+  } else if (walker == "dwarf_handler") {
+    handlerWalk.registers = &registers;
+    pthread_kill(pthread_self(), SIGUSR1);
+    std::printf("%lld %d\n", static_cast<long long>(handlerWalk.seconds * 1e9), handlerWalk.frames);
+    return;
+  } else if (walker == "libgcc" || walker == "libgcc_thread") {
     frames = libgccWalk();
   } else {
     frames = libunwindWalk(false);
@@ -273,7 +305,18 @@ void firstWalk(void* argument) {
 
 int firstWalkChild(const char* walker) {
   if (!startCapture() || !libunwind().open()) return 1;
-  distinct<kDepth>(firstWalk, const_cast<char*>(walker));
+  // The thread's walks: the same frames below the 30 (a thread's start) for both.
+  const bool onThread = std::strcmp(walker, "dwarf_handler") == 0 || std::strcmp(walker, "libgcc_thread") == 0;
+  if (!onThread) {
+    distinct<kDepth>(firstWalk, const_cast<char*>(walker));
+    return 0;
+  }
+  struct sigaction action {};
+  action.sa_sigaction = walkInHandler;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGUSR1, &action, nullptr) != 0) return 1;
+  std::thread([walker] { distinct<kDepth>(firstWalk, const_cast<char*>(walker)); }).join();
   return 0;
 }
 
@@ -315,13 +358,14 @@ double median(std::vector<double> values) {
 }
 
 void BM_FirstWalkOfAFreshProcess(benchmark::State& state) {
-  const char* walkers[] = {"dwarf", "libgcc", "libunwind"};
-  std::vector<double> times[3];
+  const char* walkers[] = {"dwarf", "libgcc", "libunwind", "dwarf_handler", "libgcc_thread"};
+  constexpr int kWalkers = 5;
+  std::vector<double> times[kWalkers];
   for (auto _ : state) {
     for (int sample = 0; sample < kFreshProcesses; ++sample) {
       // A different walker goes first in each sample.
-      for (int k = 0; k < 3; ++k) {
-        const int which = (sample + k) % 3;
+      for (int k = 0; k < kWalkers; ++k) {
+        const int which = (sample + k) % kWalkers;
         const double nanoseconds = freshProcessWalk(walkers[which]);
         if (nanoseconds < 0) {
           state.SkipWithError("a fresh process did not walk its stack");
@@ -337,6 +381,9 @@ void BM_FirstWalkOfAFreshProcess(benchmark::State& state) {
   state.counters["libunwind_us"] = median(times[2]);
   state.counters["dwarf_over_libgcc"] = ours / median(times[1]);
   state.counters["dwarf_over_libunwind"] = ours / median(times[2]);
+  state.counters["dwarf_handler_us"] = median(times[3]);
+  state.counters["libgcc_thread_us"] = median(times[4]);
+  state.counters["dwarf_handler_over_libgcc_thread"] = median(times[3]) / median(times[4]);
 }
 BENCHMARK(BM_FirstWalkOfAFreshProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 

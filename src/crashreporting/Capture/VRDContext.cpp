@@ -19,6 +19,7 @@
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
 #include "crashreporting/Capture/VRDThreadStart.h"
+#include "crashreporting/Capture/VRDUnwindCache.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/Kit/KitConstants.h"
@@ -32,7 +33,8 @@ namespace {
 // copied path strings.
 constexpr std::uint64_t kThreadSlotsSize = VRDProcessMaximumThreads * sizeof(VRDThreadCaptureSlot);
 // Each block is rounded up to 16 bytes.
-constexpr std::uint64_t kWritableSize = VRDAltStackSize + sizeof(VRDWritableContext) + kThreadSlotsSize + 64;
+constexpr std::uint64_t kWritableSize =
+    VRDAltStackSize + sizeof(VRDWritableContext) + kThreadSlotsSize + sizeof(VRDUnwindCache) + 64;
 constexpr std::uint64_t kReadOnlySize = sizeof(VRDReadOnlyContext) + VRDContextStringSpace;
 
 std::atomic<VRDAllocator*> gAllocator{nullptr};
@@ -63,7 +65,8 @@ void baseInit() {
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDReadOnlyContext), VRDAllocationTypeReadOnly));
   std::memset(readOnly, 0, sizeof *readOnly);
   void* signalStack = VRDAllocatorSafeAllocate(allocator, VRDAltStackSize, VRDAllocationTypeWritable);
-  std::memset(signalStack, 0, VRDAltStackSize);
+  // Fresh mapping, already zero: only the part a crash uses is faulted in now.
+  VRDSignalWarmAltStack(signalStack);
   auto* writable = static_cast<VRDWritableContext*>(
       VRDAllocatorSafeAllocate(allocator, sizeof(VRDWritableContext), VRDAllocationTypeWritable));
   std::memset(static_cast<void*>(writable), 0, sizeof *writable);
@@ -74,6 +77,10 @@ void baseInit() {
   writable->minimumLogLevel = VRDLogLevelDebug;
   writable->binaryImageFile.fd = -1;
   readOnly->signalStack = signalStack;
+  // Written now so that its pages are resident when a crash walks with it.
+  readOnly->unwindCache = static_cast<VRDUnwindCache*>(
+      VRDAllocatorSafeAllocate(allocator, sizeof(VRDUnwindCache), VRDAllocationTypeWritable));
+  if (readOnly->unwindCache != nullptr) std::memset(static_cast<void*>(readOnly->unwindCache), 0, sizeof(VRDUnwindCache));
   std::atomic_ref(readOnly->initialized).store(false);
   gWritable.store(writable);
   gReadOnly.store(readOnly);
@@ -155,6 +162,20 @@ bool VRDContextMarkAndCheckIfCrashed() noexcept {
   const bool already = std::atomic_ref(writable->crashed).exchange(1) != 0;
   if (!already) std::atomic_ref(writable->crashedThread).store(VRDCurrentThreadID());
   return already;
+}
+
+VRDUnwindCache* VRDContextTakeUnwindCache() noexcept {
+  const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
+  VRDWritableContext* writable = VRDContextWritable();
+  if (readOnly == nullptr || writable == nullptr || readOnly->unwindCache == nullptr) return nullptr;
+  std::uint32_t free = 0;
+  if (!std::atomic_ref(writable->unwindCacheTaken).compare_exchange_strong(free, 1)) return nullptr;
+  return readOnly->unwindCache;
+}
+
+void VRDContextReturnUnwindCache() noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  if (writable != nullptr) std::atomic_ref(writable->unwindCacheTaken).store(0);
 }
 
 VRDRecorderClaim VRDContextClaimRecorder() noexcept {

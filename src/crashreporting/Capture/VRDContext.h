@@ -19,6 +19,7 @@ namespace crashreporting {
 class SerialQueue;
 class VRDCrashCallbackTarget;
 class VRDSubmittableCrashDelegate;
+struct VRDUnwindCache;
 
 inline constexpr std::size_t VRDSignalCount = 7;
 inline constexpr std::size_t VRDAltStackSize = 0x40000;
@@ -111,6 +112,8 @@ struct VRDReadOnlyContext {
   bool debuggerAttached;
   const char* internalLogPath;
   void* signalStack;
+  /// The unwinder's cache for a crash capture, faulted in at set-up (VRDContextTakeUnwindCache).
+  VRDUnwindCache* unwindCache;
   /// Null on Linux (no Mach exception server).
   void* machExceptionServerStack;
   VRDSubmittableCrashDelegate* submittableCrashDelegate;
@@ -135,6 +138,8 @@ struct VRDWritableContext {
   std::int32_t crashedThread;
   /// Thread id of the thread recording the process (VRDContextClaimRecorder), 0 when none.
   std::int32_t recorderThread;
+  /// 1 while a capture uses the context's unwinder cache.
+  std::uint32_t unwindCacheTaken;
   VRDFile binaryImageFile;
   VRDBinaryImageNode binaryImages[VRDBinaryImageNodeCount];
   /// Futex words of the thread capture: slots asked, slots answered, and the release of parked threads (a
@@ -197,6 +202,11 @@ bool VRDContextIsDebuggerAttached() noexcept;
 /// steps and at most 5 s, while another thread holds it. Async-signal-safe.
 enum class VRDRecorderClaim { Failed, Taken, AlreadyHeld };
 VRDRecorderClaim VRDContextClaimRecorder() noexcept;
+/// The context's unwinder cache, for one capture at a time: its pages are resident from the set-up on, so a
+/// crash's walk takes no page fault for it. Null when another capture holds it or there is no context (the
+/// caller then uses a cache of its own). Give it back with VRDContextReturnUnwindCache.
+VRDUnwindCache* VRDContextTakeUnwindCache() noexcept;
+void VRDContextReturnUnwindCache() noexcept;
 /// Lets go of a claim this thread took (Taken); nothing for the other results.
 void VRDContextReleaseRecorder(VRDRecorderClaim claim) noexcept;
 /// A copy of `text` in the read-only region (the heap once that is full); null for null.

@@ -196,12 +196,30 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
   return false;
 }
 
+namespace {
+
+void recordThreadsWith(const VRDProcess* process, VRDUnwindCache* cache, VRDFile* file) noexcept {
+  VRDUnwindCacheReset(cache);
+  for (std::uint32_t i = 0; i < process->threadCount; ++i) recordThread(process, i, cache, file);
+}
+
+// Kept out of line: only a capture that cannot have the context's cache puts one on its own stack.
+__attribute__((noinline)) void recordThreadsWithOwnCache(const VRDProcess* process, VRDFile* file) noexcept {
+  VRDUnwindCache cache;
+  recordThreadsWith(process, &cache, file);
+}
+
+}  // namespace
+
 bool VRDProcessRecordAllThreads(const VRDProcess* process, VRDFile* file) noexcept {
   VRDFileWriteSectionStart(file, "threads");
   VRDFileWriteArrayStart(file);
-  VRDUnwindCache cache;
-  VRDUnwindCacheReset(&cache);
-  for (std::uint32_t i = 0; i < process->threadCount; ++i) recordThread(process, i, &cache, file);
+  if (VRDUnwindCache* shared = VRDContextTakeUnwindCache(); shared != nullptr) {
+    recordThreadsWith(process, shared, file);
+    VRDContextReturnUnwindCache();
+  } else {
+    recordThreadsWithOwnCache(process, file);
+  }
   VRDFileWriteArrayEnd(file);
   VRDFileWriteSectionEnd(file);
   VRDLogInfo("completed recording all thread data\n");

@@ -203,6 +203,19 @@ void VRDSignalEnumerate(const std::function<void(std::size_t, int)>& step) {
   for (std::size_t i = 0; i < VRDSignalCount; ++i) step(i, VRDSignals[i]);
 }
 
+static_assert(VRDAltStackWarmSize <= VRDAltStackSize);
+
+void VRDSignalWarmAltStack(void* stack) noexcept {
+  if (stack == nullptr) return;
+  const std::size_t page = VRDHostGetPageSize();
+  const std::size_t size = (VRDAltStackWarmSize + page - 1) / page * page;
+  char* const top = static_cast<char*>(stack) + VRDAltStackSize;
+  char* const from = top - size;
+  // One call for all of the pages where the kernel has it; otherwise a write to each.
+  if (madvise(from, size, MADV_POPULATE_WRITE) == 0) return;
+  for (char* at = from; at < top; at += page) *static_cast<volatile char*>(at) = 0;
+}
+
 void* VRDSignalMapAltStack() noexcept {
   const std::size_t page = VRDHostGetPageSize();
   void* mapping = mmap(nullptr, VRDAltStackSize + page, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);

@@ -44,6 +44,14 @@ bool VRDSignalInstallAltStackOnCurrentThread();
 /// Takes back a stack given by VRDSignalInstallAltStackOnCurrentThread (call before the thread ends).
 void VRDSignalRemoveAltStackFromCurrentThread();
 
+/// The top of an alternate stack that a crash capture uses (the kernel's signal frame and the handler's own
+/// frames; the unwinder's cache is the context's): faulted in for the set-up thread's stack, so a crash there
+/// takes no page fault for them. A thread's own stack is left cold: faulting it in would cost every thread
+/// start more than the few faults cost the one crash.
+inline constexpr std::size_t VRDAltStackWarmSize = 16 * 1024;
+/// Faults in the top VRDAltStackWarmSize bytes of the VRDAltStackSize-byte stack at `stack` (writing zeros
+/// where the kernel cannot populate them itself): call it before the stack is in use.
+void VRDSignalWarmAltStack(void* stack) noexcept;
 /// A 256 KiB alternate stack with a guard page below it (mmap); null when it cannot be mapped.
 void* VRDSignalMapAltStack() noexcept;
 /// Unmaps a stack of VRDSignalMapAltStack.

@@ -1,12 +1,17 @@
 #include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
 #include "crashreporting/Capture/VRDThreadStart.h"
+#include "crashreporting/Capture/VRDUnwindCache.h"
 #include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
@@ -131,6 +136,57 @@ TEST_F(ThreadCapture, ThreadsRunningAtTheStartAndThreadsStartedLaterHaveAlternat
 #if !defined(__SANITIZE_ADDRESS__)
   EXPECT_TRUE(none);
 #endif
+}
+
+// Which pages of the alternate stack at `stack` are resident, from its bottom up; empty when that cannot be told.
+std::vector<bool> residentPages(const void* stack) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> flags(VRDAltStackSize / page);
+  if (mincore(const_cast<void*>(stack), VRDAltStackSize, flags.data()) != 0) return {};
+  std::vector<bool> resident;
+  for (const unsigned char flag : flags) resident.push_back((flag & 1) != 0);
+  return resident;
+}
+
+// Whether every page of [start, start + size) is resident.
+bool allResident(const void* start, std::size_t size) {
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = reinterpret_cast<std::uintptr_t>(start) / page * page;
+  const std::size_t pages = (reinterpret_cast<std::uintptr_t>(start) + size - from + page - 1) / page;
+  std::vector<unsigned char> flags(pages);
+  if (mincore(reinterpret_cast<void*>(from), pages * page, flags.data()) != 0) return false;
+  for (const unsigned char flag : flags) {
+    if ((flag & 1) == 0) return false;
+  }
+  return true;
+}
+
+TEST_F(ThreadCapture, WhatACrashWalksWithIsFaultedInAtTheStartAndThreadStacksCostNothingUntilUsed) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
+  ASSERT_NE(readOnly->unwindCache, nullptr);
+  EXPECT_TRUE(allResident(readOnly->unwindCache, sizeof(VRDUnwindCache)));
+  // The set-up thread's stack: its top, where the handler runs, and no more.
+  const std::vector<bool> setUp = residentPages(readOnly->signalStack);
+  ASSERT_EQ(setUp.size(), VRDAltStackSize / page);
+  const std::size_t warm = (VRDAltStackWarmSize + page - 1) / page;
+  for (std::size_t i = setUp.size() - warm; i < setUp.size(); ++i) EXPECT_TRUE(setUp[i]) << "page " << i;
+  for (std::size_t i = 0; i < setUp.size() / 2; ++i) EXPECT_FALSE(setUp[i]) << "page " << i;
+  // A thread's own stack is mapped only.
+  void* mapped = VRDSignalMapAltStack();
+  ASSERT_NE(mapped, nullptr);
+  const std::vector<bool> own = residentPages(mapped);
+  EXPECT_EQ(std::count(own.begin(), own.end(), true), 0);
+  VRDSignalUnmapAltStack(mapped);
+}
+
+TEST_F(ThreadCapture, TheContextsUnwinderCacheServesOneCaptureAtATime) {
+  VRDUnwindCache* first = VRDContextTakeUnwindCache();
+  ASSERT_EQ(first, VRDContextReadOnly()->unwindCache);
+  EXPECT_EQ(VRDContextTakeUnwindCache(), nullptr) << "a second capture walks with a cache of its own";
+  VRDContextReturnUnwindCache();
+  EXPECT_EQ(VRDContextTakeUnwindCache(), first);
+  VRDContextReturnUnwindCache();
 }
 
 }  // namespace
