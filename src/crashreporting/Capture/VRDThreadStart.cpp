@@ -22,6 +22,7 @@
 #include "crashreporting/Capture/VRDSignal.h"
 #include "crashreporting/Capture/VRDThreadCapture.h"
 #include "crashreporting/Capture/VRDThreadList.h"
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
@@ -37,9 +38,11 @@ struct Covered {
   std::unordered_set<std::int32_t> threads;
 };
 
+// Never destroyed: the library's queue threads end, and threads still start, while static destructors run at
+// exit.
 Covered& covered() {
-  static Covered instance;
-  return instance;
+  static Immortal<Covered> instance([] { return Covered{}; });
+  return instance.get();
 }
 
 // Threads started here that have not yet noted themselves as covered (they run with every signal blocked until

@@ -5,9 +5,10 @@
 
 namespace crashreporting {
 
-/// A constant that is never destroyed. The library's queues may still read a function-local table while the
-/// host returns from main and static destructors run; a destroyed table would crash the exit and leave a crash
-/// report of a clean run. What it holds stays reachable, so leak checkers do not count it.
+/// An object that is never destroyed. The library's queues may still read a function-local table while the
+/// host returns from main and static destructors run, and threads still start and end then; a destroyed table
+/// would crash the exit and leave a crash report of a clean run. What it holds stays reachable, so leak checkers
+/// do not count it.
 template <class T>
 class Immortal {
  public:
@@ -20,6 +21,7 @@ class Immortal {
   Immortal& operator=(const Immortal&) = delete;
 
   const T& get() const { return *std::launder(reinterpret_cast<const T*>(storage_)); }
+  T& get() { return *std::launder(reinterpret_cast<T*>(storage_)); }
 
  private:
   alignas(T) unsigned char storage_[sizeof(T)];

@@ -572,5 +572,11 @@ TEST_F(CrashDriver, AnOrdinaryCrashAmongTwentyThreadsLogsNoErrorAndAHostTakingTh
   }
 }
 
+TEST_F(CrashDriver, ThreadsStartingAndEndingAfterMainReturnsLeaveACleanExit) {
+  const Child child = run({"threads-at-exit", directory_.string(), (temp_.path() / "marker").string()});
+  EXPECT_TRUE(child.exitedWith(0)) << child.status;
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "signal.vrdrecord"));
+}
+
 }  // namespace
 }  // namespace crashreporting::test

@@ -9,7 +9,8 @@
 // throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread of no special
 // kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
 // was too), plugin-segv (a crash in a plugin right after dlopen), many-threads (600 threads, the last one
-// crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start). The heap is poisoned (HeapPoison.h) just before each crash; in the
+// crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start), threads-at-exit
+// (no crash: threads start and end while static destructors run, after main returns). The heap is poisoned (HeapPoison.h) just before each crash; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
 // exception record itself may use the heap). "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
@@ -441,10 +442,17 @@ int run(const std::string& mode, const char* directory, int depth) {
     while (arrived.load() < 2) {
     }
   }
+  if (mode == "threads-at-exit") {
+    // Registered before the capture's statics exist, so it runs after their destructors.
+    std::atexit([] {
+      for (int i = 0; i < 200; ++i) std::thread([] {}).join();
+    });
+  }
   if (!startCapture(directory)) return 2;
   // The image lines are written on the binary-image queue; let them reach the record before crashing.
   VRDContextBinaryImageQueue().sync([] {});
 
+  if (mode == "threads-at-exit") return 0;
   if (mode == "segv" || mode == "chained-segv") {
     crashdriverSegv();
   } else if (mode == "abort") {
