@@ -1,10 +1,8 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,7 +10,8 @@
 namespace crashreporting {
 
 /// A concurrent queue: tasks start in the order given and run side by side on a pool of threads that grows
-/// while every thread is busy, up to `maxThreads`. The stand-in for a global dispatch queue.
+/// while every thread is busy, up to `maxThreads`. The stand-in for a global dispatch queue. The threads share the
+/// queue's state, so a task may drop the last owner of its own queue.
 class ConcurrentQueue {
  public:
   explicit ConcurrentQueue(std::string label, std::size_t maxThreads = 64);
@@ -24,20 +23,16 @@ class ConcurrentQueue {
   /// The process-wide queue that operation queues and completion blocks run on. It lives until the process ends.
   static ConcurrentQueue& global();
 
-  const std::string& label() const { return label_; }
+  const std::string& label() const;
   void async(std::function<void()> task);
 
  private:
-  void run();
+  struct State;
 
-  const std::string label_;
-  const std::size_t maxThreads_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> tasks_;
-  std::vector<std::thread> threads_;
-  std::size_t idle_ = 0;
-  bool stopping_ = false;
+  static void run(const std::shared_ptr<State>& state);
+
+  const std::shared_ptr<State> state_;
+  std::vector<std::thread> threads_;  // grown under the state's lock
 };
 
 }  // namespace crashreporting

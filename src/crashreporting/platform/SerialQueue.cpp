@@ -1,19 +1,40 @@
 #include "crashreporting/platform/SerialQueue.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 #include "crashreporting/platform/QueueThreadTable.h"
 
 namespace crashreporting {
 
-SerialQueue::SerialQueue(std::string label) : label_(std::move(label)) {}
+// What the thread works on. The thread holds its own reference, so it never touches freed memory when the
+// queue goes from inside one of its tasks.
+struct SerialQueue::State {
+  explicit State(std::string l) : label(std::move(l)) {}
+
+  const std::string label;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable finished;
+  std::deque<std::function<void()>> tasks;
+  std::uint64_t submitted = 0;
+  std::uint64_t completed = 0;  // tasks run and released
+  bool stopping = false;
+  std::thread::id workerId;  // set once the thread starts; a default id matches no thread
+};
+
+SerialQueue::SerialQueue(std::string label) : state_(std::make_shared<State>(std::move(label))) {}
 
 SerialQueue::~SerialQueue() {
   {
-    const std::lock_guard lock(mutex_);
-    stopping_ = true;
+    const std::lock_guard lock(state_->mutex);
+    state_->stopping = true;
   }
-  wake_.notify_all();
+  state_->wake.notify_all();
   if (!worker_.joinable()) return;
-  // The last owner may let go from inside one of our own tasks; the thread then ends by itself.
+  // The last owner may let go from inside one of our own tasks; the thread then ends by itself, on its own
+  // reference to the state.
   if (std::this_thread::get_id() == worker_.get_id()) {
     worker_.detach();
   } else {
@@ -21,18 +42,20 @@ SerialQueue::~SerialQueue() {
   }
 }
 
+const std::string& SerialQueue::label() const { return state_->label; }
+
 std::uint64_t SerialQueue::enqueue(std::function<void()> task) {
   std::uint64_t ticket;
   {
-    const std::lock_guard lock(mutex_);
-    tasks_.push_back(std::move(task));
-    ticket = ++submitted_;
+    const std::lock_guard lock(state_->mutex);
+    state_->tasks.push_back(std::move(task));
+    ticket = ++state_->submitted;
     if (!worker_.joinable()) {
-      worker_ = std::thread([this] { run(); });
-      workerId_ = worker_.get_id();
+      worker_ = std::thread([state = state_] { run(state); });
+      state_->workerId = worker_.get_id();
     }
   }
-  wake_.notify_one();
+  state_->wake.notify_one();
   return ticket;
 }
 
@@ -45,32 +68,32 @@ void SerialQueue::sync(const std::function<void()>& task) {
   }
   const std::uint64_t ticket = enqueue([&task] { task(); });
   // Counted once the worker has released the task, so nothing of it is still being freed when sync returns.
-  std::unique_lock lock(mutex_);
-  finished_.wait(lock, [&] { return completed_ >= ticket; });
+  std::unique_lock lock(state_->mutex);
+  state_->finished.wait(lock, [&] { return state_->completed >= ticket; });
 }
 
 bool SerialQueue::isCurrent() const {
-  const std::lock_guard lock(mutex_);
-  return worker_.joinable() && workerId_ == std::this_thread::get_id();
+  const std::lock_guard lock(state_->mutex);
+  return state_->workerId == std::this_thread::get_id();
 }
 
-void SerialQueue::run() {
-  QueueThreadTableEnter(label_.c_str());
+void SerialQueue::run(const std::shared_ptr<State>& state) {
+  QueueThreadTableEnter(state->label.c_str());
   struct Leave {
     ~Leave() { QueueThreadTableLeave(); }
   } leave;
-  std::unique_lock lock(mutex_);
+  std::unique_lock lock(state->mutex);
   for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-    if (tasks_.empty()) return;  // stopping, and nothing left
-    auto task = std::move(tasks_.front());
-    tasks_.pop_front();
+    state->wake.wait(lock, [&] { return state->stopping || !state->tasks.empty(); });
+    if (state->tasks.empty()) return;  // stopping, and nothing left
+    auto task = std::move(state->tasks.front());
+    state->tasks.pop_front();
     lock.unlock();
     task();
     task = nullptr;  // what the task held goes before the next one starts
     lock.lock();
-    ++completed_;
-    finished_.notify_all();
+    ++state->completed;
+    state->finished.notify_all();
   }
 }
 

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -12,7 +10,8 @@
 namespace crashreporting {
 
 /// A serial queue: tasks run one at a time, in the order given, on the queue's own thread (started with the
-/// first task). The library's stand-in for a serial dispatch queue.
+/// first task). The library's stand-in for a serial dispatch queue. The thread shares the queue's state, so a task
+/// may drop the last owner of its own queue: the thread then runs what is left and ends by itself.
 class SerialQueue {
  public:
   explicit SerialQueue(std::string label);
@@ -21,7 +20,7 @@ class SerialQueue {
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
-  const std::string& label() const { return label_; }
+  const std::string& label() const;
   void async(std::function<void()> task);
   /// Runs `task` on the queue after what is queued before it, and waits until it has run and what the queue held
   /// for it is released. Called from a task of this queue, it runs at once (where a dispatch queue would
@@ -38,20 +37,14 @@ class SerialQueue {
   bool isCurrent() const;
 
  private:
+  struct State;
+
   /// Queues `task`, starting the thread with the first one; its number in submission order.
   std::uint64_t enqueue(std::function<void()> task);
-  void run();
+  static void run(const std::shared_ptr<State>& state);
 
-  const std::string label_;
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable finished_;
-  std::deque<std::function<void()>> tasks_;
-  std::uint64_t submitted_ = 0;
-  std::uint64_t completed_ = 0;  // tasks run and released
-  bool stopping_ = false;
-  std::thread worker_;
-  std::thread::id workerId_;
+  const std::shared_ptr<State> state_;
+  std::thread worker_;  // only the owner touches it
 };
 
 }  // namespace crashreporting
