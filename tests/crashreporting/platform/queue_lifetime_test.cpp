@@ -23,10 +23,15 @@ void readyAtThreadExit(std::promise<void>& ended) { ended.set_value_at_thread_ex
 template <class Queue>
 void dropFromItsOwnTask(std::shared_ptr<Queue> queue, std::promise<void>& ended) {
   Queue* const raw = queue.get();
-  raw->async([&ended, owner = std::move(queue)]() mutable {
+  // The task lets go only once async() has returned: the caller of async() must hold the queue until then.
+  std::promise<void> queued;
+  auto handedOver = queued.get_future().share();
+  raw->async([&ended, handedOver, owner = std::move(queue)]() mutable {
     readyAtThreadExit(ended);
+    handedOver.wait();
     owner.reset();
   });
+  queued.set_value();
 }
 
 TEST(QueueLifetimeTest, ASerialQueueDroppedInsideItsOwnTaskEndsItsThreadCleanly) {
