@@ -33,6 +33,16 @@ struct Times {
 Times* shared = nullptr;
 std::string directory;
 
+// What every child's capture starts with.
+VRDContextInitData benchCapture() {
+  VRDContextInitData data;
+  data.apiKey = "bench";
+  data.reportDirectory = directory.c_str();
+  data.sessionIdentifier = "session";
+  data.installIdentifier = "install";
+  return data;
+}
+
 double since(const timespec& from, const timespec& to) {
   return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
 }
@@ -65,11 +75,7 @@ bool runChild(int threads = 0) {
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     signal(SIGSEGV, recorded);
-    VRDContextInitData data;
-    data.apiKey = "bench";
-    data.reportDirectory = directory.c_str();
-    data.sessionIdentifier = "session";
-    data.installIdentifier = "install";
+    const VRDContextInitData data = benchCapture();
     timespec before{};
     timespec after{};
     clock_gettime(CLOCK_MONOTONIC, &before);
@@ -109,11 +115,7 @@ double throwToDeath(bool onThread) {
     }
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-    VRDContextInitData data;
-    data.apiKey = "bench";
-    data.reportDirectory = directory.c_str();
-    data.sessionIdentifier = "session";
-    data.installIdentifier = "install";
+    const VRDContextInitData data = benchCapture();
     VRDContextInitialize(&data);
     if (onThread) {
       std::thread(throwOnThread).join();
@@ -151,11 +153,7 @@ bool threadStarts(bool captured) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (captured) {
-      VRDContextInitData data;
-      data.apiKey = "bench";
-      data.reportDirectory = directory.c_str();
-      data.sessionIdentifier = "session";
-      data.installIdentifier = "install";
+      const VRDContextInitData data = benchCapture();
       VRDContextInitialize(&data);
     }
     // Processor time of the whole process (both threads, system calls included): a busy machine's waits for a
