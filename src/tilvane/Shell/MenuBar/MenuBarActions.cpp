@@ -16,10 +16,15 @@ namespace tilvane {
 
 void MenuBarController::updateAutoLayoutState() {
   const bool enabled = UserDefaultsService::autoLayoutEnabled() == 1;
-  autoLayoutMenuItem_->setTitle(enabled ? NSLocalizedString("DisableAutoLayout") : NSLocalizedString("EnableAutoLayout"));
-  autoLayoutMenuItem_->setTarget(this);
   statusBarItem_->setImage(enabled ? "Menu" : "MenuDisabled");
   statusBarItem_->setImageTemplate(true);
+  // As with a rebuild, the open menu is left as it is until it closes; the rebuild titles the entry then.
+  if (statusBarItem_->isMenuOpen()) {
+    itemsOutdated_ = true;
+    return;
+  }
+  autoLayoutMenuItem_->setTitle(enabled ? NSLocalizedString("DisableAutoLayout") : NSLocalizedString("EnableAutoLayout"));
+  autoLayoutMenuItem_->setTarget(this);
   statusBarItem_->menuDidChange();
 }
 

@@ -64,6 +64,10 @@ MenuBarController::~MenuBarController() = default;
 void MenuBarController::setupUI() {
   LogManager::debug("menubar controller setup start");
   statusBarItem_->setMenu(menu_);
+  const std::weak_ptr<MenuBarController*> weak = self_;
+  statusBarItem_->setMenuClosedHandler([weak] {
+    if (const auto self = weak.lock(); self && (*self)->itemsOutdated_) (*self)->updateItems();
+  });
   statusBarItem_->setImage(iconName());
   statusBarItem_->setImageTemplate(true);
   // A hidden icon stays hidden from the start, not only from the setting's next change.
@@ -166,6 +170,13 @@ bool MenuBarController::isReachable() const {
 }
 
 void MenuBarController::updateItems() {
+  // Rebuilt under the user's eyes, the open menu's entries would move under the pointer, and the one being
+  // chosen could lose its action: the rebuild waits until the menu has closed.
+  if (statusBarItem_->isMenuOpen()) {
+    itemsOutdated_ = true;
+    return;
+  }
+  itemsOutdated_ = false;
   LogManager::debug("menubar update items");
   for (const auto& item : desktopMenuItems_) {
     item->setTarget(nullptr);

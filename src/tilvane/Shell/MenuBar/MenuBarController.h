@@ -131,6 +131,8 @@ class MenuBarController : public VkRxController {
   /// Feeds the debounced rebuild once, when the controller is set up, for the menu's first build.
   rx::PublishSubject<rx::Unit> launched_;
   bool warnedUnreachable_ = false;
+  /// A rebuild came while the menu was open; it runs once the menu has closed.
+  bool itemsOutdated_ = false;
   /// Delayed rebuilds hold this weakly, so none runs after the controller went.
   std::shared_ptr<MenuBarController*> self_;
 };

@@ -24,6 +24,11 @@ class StatusItemView {
   virtual bool isSystemTrayAvailable() const = 0;
   /// A view for a popover that hangs from the icon; none by default (the popover is kept but not drawn).
   virtual std::unique_ptr<NotificationPopoverView> makePopoverView() { return nullptr; }
+  /// Whether the menu is open on the screen.
+  virtual bool isMenuOpen() const { return false; }
+  /// `closed` runs each time the open menu has closed, on a later turn of the loop, after the action of an
+  /// entry chosen in it.
+  virtual void setMenuClosedHandler(std::function<void()> closed) { (void)closed; }
 };
 
 /// The status item's button: its image.
@@ -60,6 +65,12 @@ class StatusItem {
   void setMenu(std::shared_ptr<Menu> menu);
   /// Tells the view that the menu's entries changed.
   void menuDidChange();
+  /// Whether the menu is open on the screen (never without a view).
+  bool isMenuOpen() const { return view_ && view_->isMenuOpen(); }
+  /// See StatusItemView::setMenuClosedHandler.
+  void setMenuClosedHandler(std::function<void()> closed) {
+    if (view_) view_->setMenuClosedHandler(std::move(closed));
+  }
 
   /// Whether the desktop has a tray for the item; true without a view (nothing says otherwise).
   bool isSystemTrayAvailable() const { return !view_ || view_->isSystemTrayAvailable(); }

@@ -36,9 +36,21 @@ struct FakeTray final : StatusItemView {
   explicit FakeTray(bool available) : available(available) {}
   void setImage(const std::string& name, bool) override { image = name; }
   void setVisible(bool v) override { visible = v; }
-  void setMenu(const Menu& menu) override { entries = menu.numberOfItems(); }
+  void setMenu(const Menu& menu) override {
+    entries = menu.numberOfItems();
+    ++menus;
+  }
   bool isSystemTrayAvailable() const override { return available; }
+  bool isMenuOpen() const override { return open; }
+  void setMenuClosedHandler(std::function<void()> handler) override { closed = std::move(handler); }
+  void close() {
+    open = false;
+    if (closed) closed();
+  }
   bool available;
+  bool open = false;
+  int menus = 0;
+  std::function<void()> closed;
   bool visible = false;
   std::string image;
   std::size_t entries = 0;
@@ -192,6 +204,39 @@ TEST_F(MenuBarTest, BurstsOfSettingsAndWorkspaceEventsFoldIntoOneRebuildButEvery
   controller_.reset();
   advance(2.0);
   EXPECT_EQ(rebuilds(), 8u);
+}
+
+TEST_F(MenuBarTest, AnOpenMenuIsLeftAsItIsUntilItClosesAndThenRebuiltOnce) {
+  StatusBar::systemStatusBar().setViewFactory([] { return std::make_unique<FakeTray>(true); });
+  MenuBarController& menuBar = built();
+  auto& tray = *static_cast<FakeTray*>(menuBar.statusBarItem().view());
+  const std::vector<std::string> before = titles(menuBar.menu());
+  const int drawn = tray.menus;
+  const std::size_t built = rebuilds();
+
+  tray.open = true;
+  storeWorkspace("Mail", "org.example.Mail");
+  WorkspaceBridge::workspaceAdded().onNext({});
+  CustomLayoutBridge::layoutChanged().onNext(nullptr);
+  AppBridge::toggleAutoLayout().onNext({});
+  advance(2.0);
+  EXPECT_EQ(titles(menuBar.menu()), before) << "the open menu's model changed under it";
+  EXPECT_EQ(tray.menus, drawn) << "the open menu was redrawn";
+  EXPECT_EQ(rebuilds(), built);
+
+  tray.close();
+  EXPECT_EQ(rebuilds(), built + 1);
+  EXPECT_EQ(tray.menus, drawn + 1);
+  const std::vector<std::string> after = titles(menuBar.menu());
+  EXPECT_NE(std::find(after.begin(), after.end(), "Mail"), after.end());
+  EXPECT_NE(std::find(after.begin(), after.end(), text("EnableAutoLayout")), after.end());
+  EXPECT_EQ(tray.entries, menuBar.menu().numberOfItems());
+
+  // Nothing came while it was open: closing it leaves the menu alone.
+  tray.open = true;
+  tray.close();
+  EXPECT_EQ(rebuilds(), built + 1);
+  EXPECT_EQ(tray.menus, drawn + 1);
 }
 
 TEST_F(MenuBarTest, TheSwitchFlipsTheSettingAndLaysOutAllWindowsWhenTurnedBackOn) {

@@ -1,8 +1,6 @@
 // Tilvane's own windows reached from wherever they are, as a user meets them on the X test desktop: the
 // preferences minimised, or the advanced window left on another desktop, come back on the desktop shown,
-// mapped and active, through the program's URL and (with the icon hidden) a second start. The tray menu's road
-// ends in the same activation; driving the menu's keys is left out here, since nothing on the server tells when
-// the menu has grabbed the keyboard.
+// mapped and active, through the tray menu, the program's URL and (with the icon hidden) a second start.
 // The running program is the real one; every wait is for a state of the X server.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -114,6 +113,51 @@ class OwnWindowsTest : public X11DesktopTest {
     ASSERT_FALSE(withTheUser(w));
   }
 
+  /// Chooses the tray menu entry `fromBottom` places above the menu's end ("Quit" is 1) until `done` holds.
+  /// The toolkit closes a menu opened within a tenth of a second after the program lost the focus (here to the
+  /// minimise or desktop move just before), as it would for a user that quick: the user then opens it again.
+  void chooseFromTray(int fromBottom, const std::function<bool()>& done) {
+    static const std::regex row(R"(^\s*(0x[0-9a-f]+) .*\("tilvane" "Tilvane"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))");
+    std::optional<std::pair<int, int>> icon;
+    ASSERT_TRUE(waitUntil([&] {
+      for (const std::string& line : outputOf({"xwininfo", "-root", "-tree"})) {
+        std::smatch m;
+        if (std::regex_search(line, m, row) && std::stoi(m[3]) <= 64)
+          icon = {std::stoi(m[4]) + std::stoi(m[2]) / 2, std::stoi(m[5]) + std::stoi(m[3]) / 2};
+      }
+      return icon.has_value();
+    })) << "no tray icon";
+    actUntil(
+        [&] {
+          if (const auto open = openMenu()) runCommand({"xdotool", "key", "--window", *open, "Escape"});
+          ASSERT_TRUE(waitUntil([&] { return !openMenu(); }));
+          ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(icon->first), std::to_string(icon->second),
+                                "click", "3"}),
+                    0);
+          std::optional<std::string> menu;
+          if (!waitUntil([&] { return (menu = openMenu()).has_value(); })) return;  // closed at once, or not opened
+          // The keys go to the menu's own window: typed at the keyboard they would reach it only once it has
+          // grabbed the keyboard, which nothing on the server shows, and before that whichever window has the focus.
+          std::vector<std::string> keys{"xdotool", "key", "--window", *menu, "--delay", "30"};
+          for (int i = 0; i < fromBottom; ++i) keys.push_back("Up");
+          keys.push_back("Return");
+          runCommand(keys);  // fails on the release of Return: the chosen entry closed the menu, and its window
+        },
+        done, "not brought back through the tray menu");
+  }
+
+  /// The program's open menu: a viewable window named as the program, taller than a tray icon.
+  std::optional<std::string> openMenu() {
+    static const std::regex height(R"(^\s*Height:\s*(\d+))");
+    for (const std::string& id : outputOf({"xdotool", "search", "--onlyvisible", "--name", "^Tilvane$"})) {
+      for (const std::string& line : outputOf({"xwininfo", "-id", id})) {
+        std::smatch m;
+        if (std::regex_search(line, m, height) && std::stoi(m[1]) > 100) return id;
+      }
+    }
+    return std::nullopt;
+  }
+
   /// Waits until the window is with the user again, and says how long that took.
   void expectBroughtBack(xcb_window_t w, const std::string& road) {
     const auto began = std::chrono::steady_clock::now();
@@ -131,7 +175,7 @@ class OwnWindowsTest : public X11DesktopTest {
   std::optional<std::pair<int, int>> pointerAtStart_;
 };
 
-TEST_F(OwnWindowsTest, MinimisedPreferencesComeBackThroughTheURL) {
+TEST_F(OwnWindowsTest, MinimisedPreferencesComeBackThroughTheURLAndTheTray) {
   start();
   const xcb_window_t preferences = open("preferences", "Tilvane Preferences");
   ASSERT_NE(preferences, 0u);
@@ -140,6 +184,9 @@ TEST_F(OwnWindowsTest, MinimisedPreferencesComeBackThroughTheURL) {
   startAgain({"tilvane://action?target=preferences"});
   expectBroughtBack(preferences, "url");
 
+  minimise(preferences);
+  chooseFromTray(5, [&] { return withTheUser(preferences); });  // "Preferences…"
+  expectBroughtBack(preferences, "tray");
 }
 
 TEST_F(OwnWindowsTest, TheAdvancedWindowOnAnotherDesktopComesToTheDesktopShown) {
@@ -151,6 +198,11 @@ TEST_F(OwnWindowsTest, TheAdvancedWindowOnAnotherDesktopComesToTheDesktopShown) 
   startAgain({"tilvane://action?target=advanced"});
   expectBroughtBack(advanced, "url");
   EXPECT_EQ(probe().currentDesktop(), 0) << "the window comes to the user, not the user to the window";
+
+  leaveAway(advanced, 2, 0);
+  chooseFromTray(6, [&] { return withTheUser(advanced); });  // "Advanced…"
+  expectBroughtBack(advanced, "tray");
+  EXPECT_EQ(probe().currentDesktop(), 0);
 }
 
 TEST_F(OwnWindowsTest, WithTheIconHiddenASecondStartBringsThePreferencesBack) {

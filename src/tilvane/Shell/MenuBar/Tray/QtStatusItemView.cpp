@@ -35,6 +35,15 @@ QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(s
                    [this](QSystemTrayIcon::ActivationReason reason) {
                      if (reason == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
                    });
+  // The menu hides before a chosen entry's action is queued (see fill), so the first hop would run before that
+  // action; the second runs after it.
+  QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), [this] {
+    QTimer::singleShot(0, menu_.get(), [this] {
+      QTimer::singleShot(0, menu_.get(), [this] {
+        if (closed_ && !menu_->isVisible()) closed_();
+      });
+    });
+  });
 }
 
 QtStatusItemView::~QtStatusItemView() {
@@ -47,6 +56,8 @@ void QtStatusItemView::setImage(const std::string& name, bool isTemplate) {
 }
 
 void QtStatusItemView::setVisible(bool visible) { tray_->setVisible(visible); }
+
+bool QtStatusItemView::isMenuOpen() const { return menu_->isVisible(); }
 
 bool QtStatusItemView::isSystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
 

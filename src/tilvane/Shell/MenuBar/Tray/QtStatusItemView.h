@@ -28,6 +28,8 @@ class QtStatusItemView final : public QObject, public StatusItemView {
   void setMenu(const Menu& menu) override;
   bool isSystemTrayAvailable() const override;
   std::unique_ptr<NotificationPopoverView> makePopoverView() override;
+  bool isMenuOpen() const override;
+  void setMenuClosedHandler(std::function<void()> closed) override { closed_ = std::move(closed); }
 
   QSystemTrayIcon& trayIcon() { return *tray_; }
   QMenu& qmenu() { return *menu_; }
@@ -41,6 +43,7 @@ class QtStatusItemView final : public QObject, public StatusItemView {
 
   std::unique_ptr<QMenu> menu_;
   std::unique_ptr<QSystemTrayIcon> tray_;
+  std::function<void()> closed_;
 };
 
 }  // namespace tilvane

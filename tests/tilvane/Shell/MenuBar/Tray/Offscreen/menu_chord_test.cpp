@@ -4,13 +4,16 @@
 
 #include <QApplication>
 #include <QTest>
+#include <vector>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Store/StoreService.h"
+#include "Models/WorkspaceLayoutGroupModel.h"
 #include "Shell/MenuBar/MenuBarController.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/MenuBar/Tray/QtStatusItemView.h"
 #include "platform/desktop/CGEvent.h"
+#include "platform/store/Database.h"
 #include "support/windows/WindowWorld.h"
 #include "tilvane/Shell/RecordingUpdater.h"
 
@@ -67,6 +70,42 @@ TEST_F(OpenMenuTest, CtrlQTypedIntoTheOpenMenuQuits) {
   QTest::keyClick(&view->qmenu(), Qt::Key_Q, Qt::ControlModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
   EXPECT_FALSE(view->qmenu().isVisible()) << "the chosen entry closes the menu";
+  controller.reset();
+  StatusBar::systemStatusBar().setViewFactory(nullptr);
+}
+
+TEST_F(OpenMenuTest, ARebuildWaitsForTheOpenMenuToCloseAndComesAfterTheChosenEntrysAction) {
+  QtStatusItemView* view = nullptr;
+  StatusBar::systemStatusBar().setViewFactory([&view] {
+    auto made = std::make_unique<QtStatusItemView>();
+    view = made.get();
+    return made;
+  });
+  auto controller = VkRxController::make<MenuBarController>(
+      ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
+  advance(0.5);  // the first build
+  ASSERT_NE(view, nullptr);
+  QMenu& menu = view->qmenu();
+  const qsizetype entries = menu.actions().size();
+  std::vector<qsizetype> entriesWhenQuitting;
+  rx::DisposeBag bag;
+  AppBridge::quit().subscribe([&](const rx::Unit&) { entriesWhenQuitting.push_back(menu.actions().size()); }).disposed(bag);
+
+  menu.popup(QPoint(10, 10));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+  EXPECT_TRUE(view->isMenuOpen());
+  auto workspace = std::make_shared<WorkspaceLayoutGroupModel>();
+  workspace->setName("Mail");
+  const auto database = store::Database::open();
+  database->write([&] { database->add(workspace, store::UpdatePolicy::all); });
+  WorkspaceBridge::workspaceAdded().onNext({});
+  advance(0.5);
+  QApplication::processEvents();
+  EXPECT_EQ(menu.actions().size(), entries) << "rebuilt while open";
+
+  QTest::keyClick(&menu, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return menu.actions().size() > entries; })) << "not rebuilt once closed";
+  EXPECT_EQ(entriesWhenQuitting, std::vector<qsizetype>{entries}) << "the chosen entry acts from the menu it was chosen in";
   controller.reset();
   StatusBar::systemStatusBar().setViewFactory(nullptr);
 }
