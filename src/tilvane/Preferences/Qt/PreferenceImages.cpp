@@ -1,26 +1,13 @@
 #include "Preferences/Qt/PreferenceImages.h"
 
-#include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QSvgRenderer>
+
+#include "Shell/MenuBar/Tray/NamedImages.h"
 
 namespace tilvane {
 
 QPixmap preferenceImage(const std::string& name, QSize size) {
-  const QString path = QStringLiteral(":/icons/%1.svg").arg(QString::fromStdString(name));
-  if (name.empty() || size.isEmpty() || !QFile::exists(path)) return {};
-  QSvgRenderer renderer(path);
-  if (!renderer.isValid()) return {};
-  const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-  QPixmap pixmap(size * ratio);
-  pixmap.setDevicePixelRatio(ratio);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
-  renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-  return pixmap;
+  return namedPixmap(name, size, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
 }
 
 }  // namespace tilvane

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QIcon>
 #include <QImageReader>
-#include <QPainter>
-#include <QSvgRenderer>
+
+#include "UI/Widgets/SvgDrawing.h"
 
 namespace tilvane {
 namespace {
@@ -21,17 +21,6 @@ QPixmap readImageFile(const QString& path, int side) {
   return QPixmap::fromImage(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-QPixmap renderSvg(const QString& resource, int side) {
-  QSvgRenderer renderer(resource);
-  if (!renderer.isValid()) return {};
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  renderer.render(&painter);
-  return pixmap;
-}
-
 }  // namespace
 
 QPixmap declaredAppImage(const std::string& icon, int side) {
@@ -45,8 +34,8 @@ QPixmap declaredAppImage(const std::string& icon, int side) {
 
 QPixmap namedAppImage(const std::string& name, int side) {
   // The names carry the image type of the original artwork; ours are vector drawings of the same names.
-  if (name == "MacApp.png") return renderSvg(":/apps/MacApp.svg", side);
-  if (name == "Finder" || name == "Finder.png") return renderSvg(":/apps/Finder.svg", side);
+  if (name == "MacApp.png") return drawSvg(QStringLiteral(":/apps/MacApp.svg"), QSize(side, side));
+  if (name == "Finder" || name == "Finder.png") return drawSvg(QStringLiteral(":/apps/Finder.svg"), QSize(side, side));
   return {};
 }
 
