@@ -22,7 +22,7 @@
 // ("dwarf_handler"): on a thread started after the capture, from a signal handler running on the alternate
 // signal stack the capture gave that thread, with the context's cache; libgcc walks that thread's stack too
 // ("libgcc_thread"), whose bottom frames differ from the main thread's. Counters are the medians in
-// microseconds and the ratios.
+// microseconds, the ratios and the page faults each walk took (first touches of code, unwind data and stack).
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -30,6 +30,7 @@
 #include <time.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -139,6 +140,13 @@ __attribute__((noinline)) int libunwindWalk(bool cold) {
 
 // The thread's processor time (system calls included) rather than the wall clock: on a machine busy with other
 // work a walker that is preempted is not charged for it.
+// Page faults the calling thread has taken so far (first touches of code, unwind data and stack).
+long threadFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_minflt + usage.ru_majflt;
+}
+
 double threadSeconds() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -259,23 +267,27 @@ BENCHMARK(BM_Walks)
 struct HandlerWalk {
   const VRDThreadState* registers = nullptr;
   double seconds = 0;
+  long faults = 0;
   int frames = 0;
 };
 HandlerWalk handlerWalk;
 
 void walkInHandler(int, siginfo_t*, void*) {
+  const long faults = threadFaults();
   const double start = threadSeconds();
   // As the crash handler does: the context's cache, emptied at the start of the capture.
   VRDUnwindCache* cache = VRDContextTakeUnwindCache();
   handlerWalk.frames = cache == nullptr ? 0 : ourWalk(*handlerWalk.registers, cache, 0);
   handlerWalk.seconds = threadSeconds() - start;
+  handlerWalk.faults = threadFaults() - faults;
   VRDContextReturnUnwindCache();
   // Not on the capture's alternate stack: no figure.
   stack_t stack{};
   if (sigaltstack(nullptr, &stack) != 0 || (stack.ss_flags & SS_ONSTACK) == 0) handlerWalk.frames = 0;
 }
 
-// One first walk, in the fresh process started with "--first-walk=<walker>": prints its nanoseconds.
+// One first walk, in the fresh process started with "--first-walk=<walker>": prints its nanoseconds, its frames
+// and the page faults it took.
 void firstWalk(void* argument) {
   const std::string walker = static_cast<const char*>(argument);
   ucontext_t context;
@@ -284,6 +296,7 @@ void firstWalk(void* argument) {
   VRDThreadStateFromUserContext(&context, &registers);
   VRDContextWritable()->minimumLogLevel = VRDLogLevelWarn;
   int frames = 0;
+  const long faults = threadFaults();
   const double start = threadSeconds();
   if (walker == "dwarf") {
     // As the crash handler does: its cache on its own stack, emptied at the start of the capture.
@@ -292,7 +305,8 @@ void firstWalk(void* argument) {
   } else if (walker == "dwarf_handler") {
     handlerWalk.registers = &registers;
     pthread_kill(pthread_self(), SIGUSR1);
-    std::printf("%lld %d\n", static_cast<long long>(handlerWalk.seconds * 1e9), handlerWalk.frames);
+    std::printf("%lld %d %ld\n", static_cast<long long>(handlerWalk.seconds * 1e9), handlerWalk.frames,
+                handlerWalk.faults);
     return;
   } else if (walker == "libgcc" || walker == "libgcc_thread") {
     frames = libgccWalk();
@@ -300,7 +314,7 @@ void firstWalk(void* argument) {
     frames = libunwindWalk(false);
   }
   const auto elapsed = static_cast<long long>((threadSeconds() - start) * 1e9);
-  std::printf("%lld %d\n", elapsed, frames);
+  std::printf("%lld %d %ld\n", elapsed, frames, threadFaults() - faults);
 }
 
 int firstWalkChild(const char* walker) {
@@ -320,10 +334,15 @@ int firstWalkChild(const char* walker) {
   return 0;
 }
 
-// Runs this program as a fresh process for one first walk; its nanoseconds, or a negative number.
-double freshProcessWalk(const char* walker) {
+struct FirstWalk {
+  double nanoseconds = -1;  // negative: the walk failed
+  double faults = 0;
+};
+
+// Runs this program as a fresh process for one first walk.
+FirstWalk freshProcessWalk(const char* walker) {
   int output[2];
-  if (pipe(output) != 0) return -1;
+  if (pipe(output) != 0) return {};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
@@ -343,13 +362,13 @@ double freshProcessWalk(const char* walker) {
   close(output[0]);
   int status = 0;
   if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return -1;
+    return {};
   }
   long long nanoseconds = -1;
   int frames = 0;
-  return std::sscanf(text, "%lld %d", &nanoseconds, &frames) == 2 && frames > kDepth
-             ? static_cast<double>(nanoseconds)
-             : -1;
+  long faults = 0;
+  if (std::sscanf(text, "%lld %d %ld", &nanoseconds, &frames, &faults) != 3 || frames <= kDepth) return {};
+  return {static_cast<double>(nanoseconds), static_cast<double>(faults)};
 }
 
 double median(std::vector<double> values) {
@@ -361,17 +380,19 @@ void BM_FirstWalkOfAFreshProcess(benchmark::State& state) {
   const char* walkers[] = {"dwarf", "libgcc", "libunwind", "dwarf_handler", "libgcc_thread"};
   constexpr int kWalkers = 5;
   std::vector<double> times[kWalkers];
+  std::vector<double> faults[kWalkers];
   for (auto _ : state) {
     for (int sample = 0; sample < kFreshProcesses; ++sample) {
       // A different walker goes first in each sample.
       for (int k = 0; k < kWalkers; ++k) {
         const int which = (sample + k) % kWalkers;
-        const double nanoseconds = freshProcessWalk(walkers[which]);
-        if (nanoseconds < 0) {
+        const FirstWalk walk = freshProcessWalk(walkers[which]);
+        if (walk.nanoseconds < 0) {
           state.SkipWithError("a fresh process did not walk its stack");
           return;
         }
-        times[which].push_back(nanoseconds / 1000);
+        times[which].push_back(walk.nanoseconds / 1000);
+        faults[which].push_back(walk.faults);
       }
     }
   }
@@ -384,6 +405,10 @@ void BM_FirstWalkOfAFreshProcess(benchmark::State& state) {
   state.counters["dwarf_handler_us"] = median(times[3]);
   state.counters["libgcc_thread_us"] = median(times[4]);
   state.counters["dwarf_handler_over_libgcc_thread"] = median(times[3]) / median(times[4]);
+  state.counters["dwarf_faults"] = median(faults[0]);
+  state.counters["libgcc_faults"] = median(faults[1]);
+  state.counters["dwarf_handler_faults"] = median(faults[3]);
+  state.counters["libgcc_thread_faults"] = median(faults[4]);
 }
 BENCHMARK(BM_FirstWalkOfAFreshProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -265,7 +265,13 @@ std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std:
   return value;
 }
 
-bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept {
+namespace {
+
+// `resolvePersonality` false: an indirect personality pointer is skipped rather than followed. Unwinding never
+// calls the personality, and its slot lies in the image's writable data, a page no other step of a walk reads
+// (a system call to prove it, and a CIE lost with it if it cannot be read).
+bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
+                    bool resolvePersonality) noexcept {
   if (cie == nullptr || address < VRDMinimumValidAddress) return false;
   std::memset(cie, 0, sizeof *cie);
   cie->fdeEncoding = 0;
@@ -324,11 +330,13 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
           break;
         case 'P':
           if (!VRDDwarfReadU8(&data, &cie->personalityEncoding)) return false;
-          cie->personality = VRDParseAddressWithEncodingAndAdvance(&data, cie->personalityEncoding);
+          cie->personality = VRDParseAddressWithEncodingAndAdvance(
+              &data, resolvePersonality ? cie->personalityEncoding : cie->personalityEncoding & 0x7F);
           if (cie->personality == kFailed || cie->personality == kFailed - 1) {
             VRDLogWarn("Error: Found an invalid start address\n");
             return false;
           }
+          if (!resolvePersonality && (cie->personalityEncoding & 0x80) != 0) cie->personality = 0;
           break;
         case 'R':
           if (!VRDDwarfReadU8(&data, &cie->fdeEncoding)) return false;
@@ -345,8 +353,6 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
   cie->instructionsEnd = cursor.end;
   return true;
 }
-
-namespace {
 
 // The FDE's length and CIE pointer; `cursor` is left after the pointer, bounded by the record.
 bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor* cursor,
@@ -402,6 +408,10 @@ bool runInitialInstructions(const VRDDwarfCIERecord* cie, VRDDwarfRegisterRules*
 
 }  // namespace
 
+bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept {
+  return parseCIERecord(cie, address, pages, true);
+}
+
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept {
   VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
   std::uint64_t cieAddress = 0;
@@ -431,7 +441,7 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
   if (found == nullptr) {
     VRDDwarfCIECache::Entry& entry = cache->entries[cache->next++ % VRDDwarfCIECache::kEntries];
     entry.address = 0;
-    if (!VRDDwarfParseCIERecord(&entry.cie, cieAddress, pages)) {
+    if (!parseCIERecord(&entry.cie, cieAddress, pages, false)) {
       VRDLogWarn("Error: Unable to parse CIE record\n");
       return false;
     }

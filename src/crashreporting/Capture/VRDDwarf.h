@@ -105,7 +105,8 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept;
 /// The same, taking the CIE from `cache` when it was parsed before (a new one is parsed, its initial
-/// instructions run, and kept); `initial` receives its initial rules, which live in the cache.
+/// instructions run, and kept); `initial` receives its initial rules, which live in the cache. For the unwinder:
+/// an indirect personality pointer is not followed (the CIE's `personality` is 0).
 bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCIECache* cache,
                                       const VRDDwarfRegisterRules** initial, VRDReadablePages* pages) noexcept;
 

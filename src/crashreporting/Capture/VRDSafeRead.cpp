@@ -14,6 +14,26 @@ namespace {
 // Set once process_vm_readv has been refused (seccomp, old kernel); every later read goes through a pipe.
 std::atomic<bool> processReadRefused{false};
 
+// rt_sigprocmask(how, set, nullptr, 8), its error as a negative number. On x86-64 the instruction itself: no
+// call through the loader's table (bound on first use, at crash time the first use), and errno stays untouched.
+long rawSigprocmask(long how, const void* set) noexcept {
+#if defined(__x86_64__)
+  long result = SYS_rt_sigprocmask;
+  register long sizeArgument asm("r10") = 8;
+  asm volatile("syscall"
+               : "+a"(result)
+               : "D"(how), "S"(set), "d"(nullptr), "r"(sizeArgument)
+               : "rcx", "r11", "memory");
+  return result;
+#else
+  const int savedErrno = errno;
+  const long result = syscall(SYS_rt_sigprocmask, how, set, nullptr, 8);
+  const long error = result == 0 ? 0 : -errno;
+  errno = savedErrno;
+  return error;
+#endif
+}
+
 }  // namespace
 
 bool VRDReadMemoryThroughPipe(std::uint64_t address, void* destination, std::size_t length) noexcept {
@@ -73,12 +93,9 @@ bool VRDProbeReadable(std::uint64_t address) noexcept {
   // rt_sigprocmask copies the new mask in before it looks at `how`: a readable mask gets EINVAL for the
   // unknown `how`, an unreadable one EFAULT, and the thread's mask stays as it was either way.
   constexpr long kNoSuchHow = 0x7fff;
-  const int savedErrno = errno;
-  const long result = syscall(SYS_rt_sigprocmask, kNoSuchHow, reinterpret_cast<const void*>(address), nullptr, 8);
-  const int error = errno;
-  errno = savedErrno;
-  if (result != 0 && error == EINVAL) return true;
-  if (result != 0 && error == EFAULT) return false;
+  const long result = rawSigprocmask(kNoSuchHow, reinterpret_cast<const void*>(address));
+  if (result == -EINVAL) return true;
+  if (result == -EFAULT) return false;
   std::uint64_t copy = 0;
   return VRDReadMemory(address, &copy, sizeof copy);
 }

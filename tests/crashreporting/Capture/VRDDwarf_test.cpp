@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -90,6 +92,49 @@ TEST(DwarfRecords, ParsesAzPLRCieWithAnIndirectPersonality) {
   EXPECT_EQ(record.personality, personality);
   EXPECT_EQ(record.lsdaEncoding, 0x1b);
   EXPECT_EQ(record.fdeEncoding, 0x1b);
+}
+
+// The unwinder never calls a personality: its pointer's slot (the image's writable data) is not read, so a CIE
+// whose slot cannot be read still unwinds, and no page is proved for it.
+TEST(DwarfRecords, TheUnwindersParseLeavesAnIndirectPersonalityUnread) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* slotPage = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(slotPage, MAP_FAILED);
+  const auto slot = reinterpret_cast<std::uint64_t>(slotPage);
+  Bytes b;
+  const std::uint64_t kCode = codeNear(b);
+  b.u32(0);
+  b.u32(0);
+  b.u8({1, 'z', 'P', 'R', 0, 1, 0x78, 16, 10, 0x80});  // personality: absolute 8 bytes, indirect
+  b.u64(slot);
+  b.u8({0x1b, 0x0c, 7, 8, 0x90, 1});
+  while (b.size() % 4 != 0) b.u8({0});
+  b.patch32(0, static_cast<std::uint32_t>(b.size() - 4));
+  const std::size_t fde = b.size();
+  b.u32(0);
+  b.u32(static_cast<std::uint32_t>(b.size()));
+  b.pcrel32(kCode);
+  b.u32(0x40);
+  b.u8({0, 0x0e, 16});
+  while (b.size() % 4 != 0) b.u8({0});
+  b.patch32(fde, static_cast<std::uint32_t>(b.size() - fde - 4));
+
+  VRDReadablePages pages;
+  VRDReadablePagesReset(&pages);
+  VRDDwarfCIECache cies;
+  VRDDwarfCIECacheReset(&cies);
+  VRDDwarfFDERecord record;
+  const VRDDwarfRegisterRules* initial = nullptr;
+  ASSERT_TRUE(VRDDwarfParseFDERecordCachingCIE(&record, b.address(fde), &cies, &initial, &pages));
+  EXPECT_EQ(record.pcBegin, kCode);
+  EXPECT_EQ(record.cie.personalityEncoding, 0x80);
+  EXPECT_EQ(record.cie.personality, 0u);
+  EXPECT_EQ(record.cie.fdeEncoding, 0x1b);
+  ASSERT_NE(initial, nullptr);
+  EXPECT_EQ(initial->cfaOffset, 8);
+  // The plain parse still follows the pointer, and fails on an unreadable slot.
+  EXPECT_FALSE(VRDDwarfParseCIERecord(&record.cie, b.address(0), &pages));
+  munmap(slotPage, page);
 }
 
 TEST(DwarfRecords, RefusesBrokenRecords) {
