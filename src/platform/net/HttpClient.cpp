@@ -1,7 +1,6 @@
 #include "platform/net/HttpClient.h"
 
 #include <curl/curl.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <sys/stat.h>
 
@@ -347,9 +346,6 @@ struct HttpClient::Shared {
     }
     curl_multi_cleanup(own);
     own = nullptr;
-    // What a kept TLS connection held (some 0.8 MiB with the system's authorities) was freed on this thread's
-    // heap, between blocks still in use: hand the free pages back rather than keep them for the next request.
-    malloc_trim(0);
   }
 
   static void run(std::weak_ptr<Shared> weak, Shared& shared) {
