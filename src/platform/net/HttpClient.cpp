@@ -298,9 +298,9 @@ struct HttpClient::Shared {
   std::thread worker;
 
   mutable std::mutex mutex;
-  // The worker's multi handle while it has transfers; null while it sleeps. Made and ended by the worker alone,
-  // published here (under the mutex) so that others can wake it: they call curl_multi_wakeup with the mutex held.
+  // Made with the first request: a program that never sends one never loads the TLS stack's state.
   CURLM* multi = nullptr;
+  bool curlTried = false;
   // Wakes the worker while it has no transfer, when curl's own wake-up has nothing to interrupt.
   std::condition_variable work;
   std::map<RequestId, Completion> completions;  // requests whose completion is still to run
@@ -330,24 +330,6 @@ struct HttpClient::Shared {
     });
   }
 
-  /// Wakes the worker wherever it waits. The caller holds the mutex.
-  void wakeLocked() {
-    if (multi) curl_multi_wakeup(multi);
-  }
-
-  /// Ends the worker's multi handle, and with it the connections curl keeps for reuse and the TLS state they
-  /// hold (the trusted authorities it read, the sessions): a client that sends a few requests a day keeps none
-  /// of that in memory between them.
-  void endMulti(CURLM*& own) {
-    if (!own) return;
-    {
-      const std::lock_guard lock(mutex);
-      multi = nullptr;
-    }
-    curl_multi_cleanup(own);
-    own = nullptr;
-  }
-
   static void run(std::weak_ptr<Shared> weak, Shared& shared) {
     // Signals are the main thread's business; a peer that goes away must not raise SIGPIPE here. Real-time
     // signals stay open: they are sent to one thread, as a crash reporter does to stop every thread it records.
@@ -357,7 +339,6 @@ struct HttpClient::Shared {
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
     pthread_setname_np(pthread_self(), "http-worker");
 
-    CURLM* multi = nullptr;
     std::map<RequestId, std::unique_ptr<Transfer>> active;
     for (;;) {
       std::vector<std::unique_ptr<Transfer>> arrived;
@@ -370,69 +351,48 @@ struct HttpClient::Shared {
       }
       for (const RequestId id : cancelled) {
         if (const auto it = active.find(id); it != active.end()) {
-          curl_multi_remove_handle(multi, it->second->easy.get());
+          curl_multi_remove_handle(shared.multi, it->second->easy.get());
           active.erase(it);
         }
       }
-      if (!arrived.empty() && !multi) {
-        multi = curl_multi_init();
-        const std::lock_guard lock(shared.mutex);
-        shared.multi = multi;
-      }
       for (auto& transfer : arrived) {
-        if (!multi) {
-          deliver(weak, shared, transfer->id, failure(HttpErrorCode::transport, "libcurl could not be set up"));
-          continue;
-        }
         if (std::optional<HttpResponse> refused = prepare(*transfer, shared.noProxy)) {
           deliver(weak, shared, transfer->id, std::move(*refused));
           continue;
         }
-        if (curl_multi_add_handle(multi, transfer->easy.get()) != CURLM_OK) {
+        if (curl_multi_add_handle(shared.multi, transfer->easy.get()) != CURLM_OK) {
           deliver(weak, shared, transfer->id, failure(HttpErrorCode::transport, "the request could not be started"));
           continue;
         }
         const RequestId id = transfer->id;
         active.emplace(id, std::move(transfer));
       }
-      if (multi) {
-        int running = 0;
-        curl_multi_perform(multi, &running);
-        int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
-          if (message->msg != CURLMSG_DONE) continue;
-          Transfer* transfer = nullptr;
-          curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
-          const CURLcode result = message->data.result;
-          curl_multi_remove_handle(multi, message->easy_handle);
-          if (!transfer) continue;
-          const RequestId id = transfer->id;
-          HttpResponse response = finish(*transfer, result);
-          active.erase(id);
-          deliver(weak, shared, id, std::move(response));
-        }
+      int running = 0;
+      curl_multi_perform(shared.multi, &running);
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(shared.multi, &left)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        Transfer* transfer = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+        const CURLcode result = message->data.result;
+        curl_multi_remove_handle(shared.multi, message->easy_handle);
+        if (!transfer) continue;
+        const RequestId id = transfer->id;
+        HttpResponse response = finish(*transfer, result);
+        active.erase(id);
+        deliver(weak, shared, id, std::move(response));
       }
       if (active.empty()) {
-        // Nothing in flight: let go of what curl keeps between transfers, then sleep until a request, a cancel
-        // or the end. A request that came meanwhile is taken at once, with a fresh multi handle.
-        const auto hasWork = [&] { return shared.stopping || !shared.incoming.empty() || !shared.cancels.empty(); };
-        bool more = false;
-        {
-          const std::lock_guard lock(shared.mutex);
-          more = hasWork();
-        }
-        if (!more) shared.endMulti(multi);
+        // Nothing in flight and no curl timer that matters: sleep until a request, a cancel or the end.
         std::unique_lock lock(shared.mutex);
-        shared.work.wait(lock, hasWork);
+        shared.work.wait(lock, [&] { return shared.stopping || !shared.incoming.empty() || !shared.cancels.empty(); });
         continue;
       }
       long curlTimeout = -1;
-      curl_multi_timeout(multi, &curlTimeout);
-      curl_multi_poll(multi, nullptr, 0, pollTimeoutMs(curlTimeout), nullptr);
+      curl_multi_timeout(shared.multi, &curlTimeout);
+      curl_multi_poll(shared.multi, nullptr, 0, pollTimeoutMs(curlTimeout), nullptr);
     }
-    for (auto& [id, transfer] : active) curl_multi_remove_handle(multi, transfer->easy.get());
-    active.clear();
-    shared.endMulti(multi);
+    for (auto& [id, transfer] : active) curl_multi_remove_handle(shared.multi, transfer->easy.get());
   }
 };
 
@@ -445,32 +405,47 @@ HttpClient::HttpClient(Executor executor) : shared_(std::make_shared<Shared>()) 
 }
 
 HttpClient::~HttpClient() {
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
     shared_->stopping = true;
     shared_->completions.clear();
     shared_->incoming.clear();
-    shared_->wakeLocked();
+    multi = shared_->multi;
   }
   shared_->work.notify_all();
+  if (multi) curl_multi_wakeup(multi);
   if (shared_->worker.joinable()) shared_->worker.join();
+  if (shared_->multi) curl_multi_cleanup(shared_->multi);
+  shared_->multi = nullptr;
 }
 
 HttpClient::RequestId HttpClient::send(HttpRequest request, Completion completion) {
   auto transfer = std::make_unique<Transfer>();
   transfer->request = std::move(request);
   RequestId id = 0;
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
+    if (!std::exchange(shared_->curlTried, true)) {
+      initialiseCurlOnce();
+      shared_->multi = curl_multi_init();
+    }
+    multi = shared_->multi;
     id = shared_->nextId++;
     transfer->id = id;
     shared_->completions.emplace(id, std::move(completion));
-    shared_->incoming.push_back(std::move(transfer));
-    if (!shared_->worker.joinable())
+    if (multi) shared_->incoming.push_back(std::move(transfer));
+    if (!shared_->worker.joinable() && multi)
       shared_->worker = std::thread(&Shared::run, std::weak_ptr<Shared>(shared_), std::ref(*shared_));
-    shared_->wakeLocked();
+  }
+  if (!multi) {
+    // No curl at all: the request fails on the executor like any other.
+    Shared::deliver(shared_, *shared_, id, failure(HttpErrorCode::transport, "libcurl could not be set up"));
+    return id;
   }
   shared_->work.notify_one();
+  curl_multi_wakeup(multi);
   return id;
 }
 
@@ -484,6 +459,7 @@ HttpClient::RequestId HttpClient::get(std::string url, double timeout, std::size
 }
 
 void HttpClient::cancel(RequestId id) {
+  CURLM* multi = nullptr;
   {
     const std::lock_guard lock(shared_->mutex);
     if (!shared_->completions.erase(id)) return;
@@ -495,9 +471,10 @@ void HttpClient::cancel(RequestId id) {
       }
     }
     shared_->cancels.push_back(id);
-    shared_->wakeLocked();
+    multi = shared_->multi;
   }
   shared_->work.notify_one();
+  if (multi) curl_multi_wakeup(multi);
 }
 
 std::size_t HttpClient::pendingCount() const {

@@ -155,20 +155,6 @@ TEST_F(HttpClientTest, TheWorkerStartsWithTheFirstRequestAndSleepsWithoutATimerO
   EXPECT_EQ(threadsNamed("http-worker"), workers);
 }
 
-TEST_F(HttpClientTest, AnIdleClientKeepsNoConnectionOpenAndItsNextRequestGoesThrough) {
-  server_.setReply("/kept", ScriptedReply::keptOpen("kept"));
-  EXPECT_EQ(get(server_.url("/kept")).body, "kept");
-  // The server would take another request on that connection; with nothing more to send, the client hangs up
-  // rather than keep it (and whatever it holds) for a request that may come hours later.
-  EXPECT_TRUE(server_.waitForHangUps(1)) << "the idle connection is still open";
-  const HttpResponse again = get(server_.url("/kept"));
-  EXPECT_TRUE(again.succeeded()) << again.errorText();
-  EXPECT_EQ(again.body, "kept");
-  EXPECT_TRUE(server_.waitForHangUps(2));
-  EXPECT_EQ(server_.connectionCount(), 2u);
-  EXPECT_EQ(server_.requestCount(), 2u);
-}
-
 TEST_F(HttpClientTest, PostSendsItsFieldsAndBodyExactly) {
   server_.setReply("/upload", ScriptedReply::withStatus(201, "made"));
   std::string body(3 * 1024 * 1024, '\0');  // large enough for curl to ask "Expect: 100-continue"
@@ -392,17 +378,6 @@ TEST_F(HttpsClientTest, APinnedPublicKeyMustMatch) {
   const HttpResponse refused = exchange(pinned);
   ASSERT_TRUE(refused.error);
   EXPECT_EQ(refused.error->code, HttpErrorCode::tls) << refused.errorText();
-}
-
-TEST_F(HttpsClientTest, AnIdleClientHangsUpItsTlsConnectionAndVerifiesTheNextOneAfresh) {
-  tls_.setReply("/kept", ScriptedReply::keptOpen("sealed"));
-  EXPECT_EQ(exchange(secure(authority_->caFile(), tls_.url("/kept"))).body, "sealed");
-  EXPECT_TRUE(tls_.waitForHangUps(1)) << "the idle TLS connection is still open";
-  const HttpResponse again = exchange(secure(authority_->caFile(), tls_.url("/kept")));
-  EXPECT_EQ(again.body, "sealed") << again.errorText();
-  const HttpResponse stranger = exchange(secure(stranger_->caFile(), tls_.url("/kept")));
-  ASSERT_TRUE(stranger.error);
-  EXPECT_EQ(stranger.error->code, HttpErrorCode::tls);
 }
 
 TEST_F(HttpsClientTest, AnchorsHeldInMemoryAreTheOnlyAuthoritiesTrusted) {

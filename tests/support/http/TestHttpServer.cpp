@@ -173,16 +173,6 @@ std::size_t TestHttpServer::requestCount() const {
   return requests_.size();
 }
 
-bool TestHttpServer::waitForHangUps(std::size_t count, double seconds) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return hangUps_ >= count; });
-}
-
-std::size_t TestHttpServer::connectionCount() const {
-  const std::lock_guard lock(mutex_);
-  return accepted_;
-}
-
 bool TestHttpServer::waitForRequests(std::size_t count, double seconds) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return requests_.size() >= count; });
@@ -223,7 +213,6 @@ void TestHttpServer::acceptLoop() {
       return;
     }
     open_.insert(fd);
-    ++accepted_;
     connections_.emplace_back(&TestHttpServer::serve, this, fd);
   }
 }
@@ -233,27 +222,16 @@ void TestHttpServer::serve(int fd) {
     SSL* ssl = tls_ ? SSL_new(tls_->context) : nullptr;
     if (ssl) SSL_set_fd(ssl, fd);
     Stream stream(fd, ssl);
-    std::string data;
-    bool keptOpen = false;        // whether the reply just sent left the connection open for another request
-    bool keptOpenBefore = false;  // whether the one before did: a hang-up now is the client's
-    const auto serveOne = [&] {
-      keptOpen = false;
+    [&] {
+      if ((tls_ && !ssl) || !stream.handshake()) return;
       // The head, up to the empty line.
+      std::string data;
       std::size_t headEnd = std::string::npos;
       char chunk[16384];
       while ((headEnd = data.find("\r\n\r\n")) == std::string::npos) {
         if (data.size() > kMaxHead) return;
         const long n = stream.read(chunk, sizeof chunk);
-        if (n <= 0) {
-          if (data.empty() && keptOpenBefore) {
-            {
-              const std::lock_guard lock(mutex_);
-              if (!stopping_) ++hangUps_;
-            }
-            changed_.notify_all();
-          }
-          return;
-        }
+        if (n <= 0) return;
         data.append(chunk, static_cast<std::size_t>(n));
       }
       RecordedRequest request;
@@ -289,7 +267,6 @@ void TestHttpServer::serve(int fd) {
         if (n <= 0) return;
         request.body.append(chunk, static_cast<std::size_t>(n));
       }
-      data.erase(0, headEnd + 4 + std::min(request.body.size(), length));
       request.body.resize(std::min(request.body.size(), length));
       const std::string path = request.path;
       {
@@ -314,10 +291,6 @@ void TestHttpServer::serve(int fd) {
         return;
       }
       if (!hasLength && reply.sendLength) out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
-      if (reply.ending == ScriptedReply::Ending::keptOpen) {
-        keptOpen = stream.write(out + "\r\n") && stream.write(reply.body);
-        return;
-      }
       out += "Connection: close\r\n\r\n";
       if (reply.ending == ScriptedReply::Ending::trickle) {
         if (!stream.write(out)) return;
@@ -327,13 +300,7 @@ void TestHttpServer::serve(int fd) {
         return;
       }
       if (stream.write(out) && stream.write(reply.body)) stream.finish();
-    };
-    if ((!tls_ || ssl) && stream.handshake()) {
-      do {
-        keptOpenBefore = keptOpen;
-        serveOne();
-      } while (keptOpen);
-    }
+    }();
   }
   {
     const std::lock_guard lock(mutex_);

@@ -25,7 +25,6 @@ struct ScriptedReply {
     closeWithoutReply,  ///< the connection closes once the request was read, with nothing sent
     neverEnding,        ///< status line and fields, then one byte of body every 0.1 s until the client goes
     trickle,            ///< as complete, but the body one byte every `trickleInterval` seconds: slow, yet alive
-    keptOpen,           ///< as complete, but the connection stays open for the client's next request
   };
   int status = 200;
   Fields headers;
@@ -47,7 +46,6 @@ struct ScriptedReply {
     reply.trickleInterval = interval;
     return reply;
   }
-  static ScriptedReply keptOpen(std::string body) { return {200, {}, std::move(body), 0, Ending::keptOpen}; }
   static ScriptedReply neverEnding() { return {200, {{"Content-Type", "application/json"}}, "", 0, Ending::neverEnding}; }
 };
 
@@ -67,9 +65,8 @@ struct RecordedRequest {
 
 /// A local HTTP or HTTPS server for tests: on 127.0.0.1 and a port the system picks, it answers every request
 /// from a script (per path: replies queued for the next requests, then a standing one; 404 for a path without
-/// either) and records every request it read. One request per connection (but after a kept-open reply, which
-/// leaves it open for the client's next one); each connection on a thread of its own, so a reply that never ends
-/// holds up no other. The server stops (and cuts every connection) when it goes.
+/// either) and records every request it read. One request per connection; each connection on a thread of its
+/// own, so a reply that never ends holds up no other. The server stops (and cuts every connection) when it goes.
 class TestHttpServer {
  public:
   /// Plain HTTP.
@@ -96,10 +93,6 @@ class TestHttpServer {
   std::size_t requestCount() const;
   /// Waits (real time) until at least `count` requests were recorded; whether they were.
   bool waitForRequests(std::size_t count, double seconds = 10.0) const;
-  /// Waits (real time) until the client hung up at least `count` connections that kept-open replies left open.
-  bool waitForHangUps(std::size_t count, double seconds = 10.0) const;
-  /// The connections the server accepted.
-  std::size_t connectionCount() const;
 
  private:
   struct Tls;
@@ -123,8 +116,6 @@ class TestHttpServer {
   std::map<std::string, ScriptedReply> standing_;
   std::map<std::string, std::deque<ScriptedReply>> queued_;
   std::vector<RecordedRequest> requests_;
-  std::size_t hangUps_ = 0;
-  std::size_t accepted_ = 0;
   std::set<int> open_;
   std::vector<std::thread> connections_;
 };
