@@ -42,23 +42,32 @@ TEST(MenuChordTest, EveryModifierAndTheKeyMakeTheSequence) {
 class OpenMenuTest : public WindowWorld {
  protected:
   OpenMenuTest() { StoreService::shared().configureRealm(); }
+  ~OpenMenuTest() override { StatusBar::systemStatusBar().setViewFactory(nullptr); }
+
+  /// A menu bar drawn by the Qt view, after its first build; `view_` is that view.
+  std::unique_ptr<MenuBarController> builtMenuBar() {
+    StatusBar::systemStatusBar().setViewFactory([this] {
+      auto made = std::make_unique<QtStatusItemView>();
+      view_ = made.get();
+      return made;
+    });
+    auto controller = VkRxController::make<MenuBarController>(
+        ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
+    advance(0.5);  // the first build
+    return controller;
+  }
+
+  QtStatusItemView* view_ = nullptr;
   RecordingUpdater updater_;
   NoLanding landing_;
 };
 
 TEST_F(OpenMenuTest, CtrlQTypedIntoTheOpenMenuQuits) {
-  QtStatusItemView* view = nullptr;
-  StatusBar::systemStatusBar().setViewFactory([&view] {
-    auto made = std::make_unique<QtStatusItemView>();
-    view = made.get();
-    return made;
-  });
   int quits = 0;
   rx::DisposeBag bag;
   AppBridge::quit().subscribe([&](const rx::Unit&) { ++quits; }).disposed(bag);
-  auto controller = VkRxController::make<MenuBarController>(
-      ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
-  advance(0.5);  // the first build
+  auto controller = builtMenuBar();
+  QtStatusItemView* view = view_;
   ASSERT_NE(view, nullptr);
 
   QTest::keyClick(&view->qmenu(), Qt::Key_Q, Qt::ControlModifier);
@@ -71,19 +80,11 @@ TEST_F(OpenMenuTest, CtrlQTypedIntoTheOpenMenuQuits) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }));
   EXPECT_FALSE(view->qmenu().isVisible()) << "the chosen entry closes the menu";
   controller.reset();
-  StatusBar::systemStatusBar().setViewFactory(nullptr);
 }
 
 TEST_F(OpenMenuTest, ARebuildWaitsForTheOpenMenuToCloseAndComesAfterTheChosenEntrysAction) {
-  QtStatusItemView* view = nullptr;
-  StatusBar::systemStatusBar().setViewFactory([&view] {
-    auto made = std::make_unique<QtStatusItemView>();
-    view = made.get();
-    return made;
-  });
-  auto controller = VkRxController::make<MenuBarController>(
-      ShellServices{updater_, landing_, landing_, [] {}, [] {}, [](const std::string&) { return true; }});
-  advance(0.5);  // the first build
+  auto controller = builtMenuBar();
+  QtStatusItemView* view = view_;
   ASSERT_NE(view, nullptr);
   QMenu& menu = view->qmenu();
   const qsizetype entries = menu.actions().size();
@@ -107,7 +108,6 @@ TEST_F(OpenMenuTest, ARebuildWaitsForTheOpenMenuToCloseAndComesAfterTheChosenEnt
   EXPECT_TRUE(QTest::qWaitFor([&] { return menu.actions().size() > entries; })) << "not rebuilt once closed";
   EXPECT_EQ(entriesWhenQuitting, std::vector<qsizetype>{entries}) << "the chosen entry acts from the menu it was chosen in";
   controller.reset();
-  StatusBar::systemStatusBar().setViewFactory(nullptr);
 }
 
 }  // namespace
