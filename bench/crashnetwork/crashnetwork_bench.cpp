@@ -1,6 +1,7 @@
 // The cost of one small request through the crash library's network client (session, task queues, delegate
-// queue, the libcurl worker and back), against the local test server on 127.0.0.1: 1,000 requests one after
-// the other, each timed from the start to its completion; the median and the 90th percentile are reported.
+// queue, the HTTP client and its network process, and back), against the local test server on 127.0.0.1: 1,000
+// requests one after the other, each timed from the start to its completion; the median and the 90th percentile
+// are reported.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

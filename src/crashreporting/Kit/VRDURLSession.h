@@ -17,7 +17,7 @@
 
 namespace crashreporting {
 
-/// The library's URL session: data, upload-from-file and download tasks over the program's libcurl client,
+/// The library's URL session: data, upload-from-file and download tasks over the program's HTTP client,
 /// reporting to a delegate on a delegate queue or to per-task completion handlers. Linux offers no system
 /// session with background transfers, so this session is always the one used, and background requests are
 /// not possible (VRDURLSessionConfiguration has no background configuration).

@@ -28,7 +28,7 @@ class URLConnectionDelegate {
 };
 
 /// Sends requests over HTTP(S) for the library's URL sessions: the stand-in for the platform's URL connection,
-/// on the program's libcurl client. Certificates and host names are always verified, against the system's store
+/// on the program's HTTP client. Certificates and host names are always verified, against the system's store
 /// or against anchors given per request (then those alone). A reply's body is held in memory, up to
 /// kMaxBodyBytes.
 ///

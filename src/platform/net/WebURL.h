@@ -7,7 +7,7 @@
 namespace tilvane::net {
 
 /// Whether `text` is an absolute http or https address with a host: printable ASCII only (no spaces or
-/// controls), at most 8 KB, "http://" or "https://" in any case, and accepted by curl's URL parser. Anything
+/// controls), at most 8 KB, "http://" or "https://" in any case, with a well-formed host and port (RFC 3986). Anything
 /// else (a relative path, "file:", "javascript:", a bare word) is not.
 bool isWebURL(std::string_view text);
 
