@@ -76,6 +76,17 @@ __attribute__((always_inline)) inline bool readULEB128(VRDDwarfCursor* cursor, s
 
 bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
 
+// `number` is a valid register.
+inline void setRule(VRDDwarfRegisterRules* rules, std::uint64_t number, VRDDwarfRule rule) noexcept {
+  const std::uint32_t bit = std::uint32_t{1} << number;
+  if (rule.kind == VRDDwarfRuleUnchanged) {
+    rules->ruled &= ~bit;
+    return;
+  }
+  rules->registers[number] = rule;
+  rules->ruled |= bit;
+}
+
 inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t number) noexcept {
   return validRegister(number) ? state->registers[kStateIndex[number]] : 0;
 }
@@ -423,6 +434,17 @@ bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDRe
   return parseFDEBody(fde, &cursor);
 }
 
+void VRDDwarfCopyRules(VRDDwarfRegisterRules* to, const VRDDwarfRegisterRules* from) noexcept {
+  to->cfaRegister = from->cfaRegister;
+  to->cfaOffset = from->cfaOffset;
+  to->cfaExpression = from->cfaExpression;
+  to->ruled = from->ruled & ((std::uint32_t{1} << VRDDwarfRegisterCount) - 1);
+  for (std::uint32_t ruled = to->ruled; ruled != 0; ruled &= ruled - 1) {
+    const int number = __builtin_ctz(ruled);
+    to->registers[number] = from->registers[number];
+  }
+}
+
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept {
   for (VRDDwarfCIECache::Entry& entry : cache->entries) entry.address = 0;
   cache->next = 0;
@@ -487,10 +509,10 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
     }
     if (high == 0x80) {
       ok = validRegister(low) && readULEB128(&cursor, &operand);
-      if (ok) rules->registers[low] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+      if (ok) setRule(rules, low, {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)});
     } else if (high == 0xC0) {
       ok = validRegister(low) && initial != nullptr;
-      if (ok) rules->registers[low] = initial->registers[low];
+      if (ok) setRule(rules, low, VRDDwarfRuleForRegister(initial, low));
     } else {
       switch (op) {
         case 0x00: break;  // nop
@@ -521,31 +543,31 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         }
         case 0x05:  // offset_extended
           ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+          if (ok) setRule(rules, number, {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)});
           break;
         case 0x06:  // restore_extended
           ok = readRegister(&cursor, &number) && initial != nullptr;
-          if (ok) rules->registers[number] = initial->registers[number];
+          if (ok) setRule(rules, number, VRDDwarfRuleForRegister(initial, number));
           break;
         case 0x07:  // undefined
           ok = readRegister(&cursor, &number);
-          if (ok) rules->registers[number] = {VRDDwarfRuleUndefined, 0};
+          if (ok) setRule(rules, number, {VRDDwarfRuleUndefined, 0});
           break;
         case 0x08:  // same_value
           ok = readRegister(&cursor, &number);
-          if (ok) rules->registers[number] = {VRDDwarfRuleUnchanged, 0};
+          if (ok) setRule(rules, number, {VRDDwarfRuleUnchanged, 0});
           break;
         case 0x09:  // register
           ok = readRegister(&cursor, &number) && readRegister(&cursor, &operand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleInRegister, operand};
+          if (ok) setRule(rules, number, {VRDDwarfRuleInRegister, operand});
           break;
         case 0x0a:  // remember_state
           ok = rememberedCount < VRDDwarfRememberDepth;
-          if (ok) remembered[rememberedCount++] = *rules;
+          if (ok) VRDDwarfCopyRules(&remembered[rememberedCount++], rules);
           break;
         case 0x0b:  // restore_state
           ok = rememberedCount > 0;
-          if (ok) *rules = remembered[--rememberedCount];
+          if (ok) VRDDwarfCopyRules(rules, &remembered[--rememberedCount]);
           break;
         case 0x0c:  // def_cfa
           ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
@@ -572,11 +594,11 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         case 0x10:  // expression
         case 0x16:  // val_expression
           ok = readRegister(&cursor, &number) && skipBlock(&cursor, &operand);
-          if (ok) rules->registers[number] = {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand};
+          if (ok) setRule(rules, number, {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand});
           break;
         case 0x11:  // offset_extended_sf
           ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, static_cast<std::uint64_t>(signedOperand * dataAlignment)};
+          if (ok) setRule(rules, number, {VRDDwarfRuleAtCFAOffset, static_cast<std::uint64_t>(signedOperand * dataAlignment)});
           break;
         case 0x12:  // def_cfa_sf
           ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
@@ -669,7 +691,7 @@ bool VRDDwarfRulesForPCFromInitial(const VRDDwarfFDERecord* fde, const VRDDwarfR
     VRDLogWarn("Error: The FDE pcOffset value cannot be negative\n");
     return false;
   }
-  *rules = *initial;
+  VRDDwarfCopyRules(rules, initial);
   if (!VRDDwarfInstructionsEnumerate(fde->instructions, fde->instructionsEnd, &fde->cie, rules, initial, fde->pcBegin,
                                      pc - fde->pcBegin, pages)) {
     VRDLogWarn("Error: Unable to run FDE instructions\n");
@@ -709,7 +731,9 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   } else {
     cfa = registerValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
   }
-  if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
+  if (VRDDwarfRuleForRegister(&rules, VRDDwarfReturnAddressRegister).kind == VRDDwarfRuleUndefined) {
+    return VRDDwarfStep::EndOfStack;
+  }
   if (cfa == VRDThreadContextGetStackPointer(state)) {
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
     return VRDDwarfStep::Failed;
@@ -719,7 +743,10 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   static_assert(VRDGeneralRegisterCount >= VRDDwarfRegisterCount);
   std::uint64_t values[VRDDwarfRegisterCount];
   std::memcpy(values, state->registers, sizeof values);
-  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
+  // Only the registers that have a rule: a frame saves a few.
+  for (std::uint32_t ruled = rules.ruled & ((std::uint32_t{1} << VRDDwarfRegisterCount) - 1); ruled != 0;
+       ruled &= ruled - 1) {
+    const auto number = static_cast<std::uint64_t>(__builtin_ctz(ruled));
     const VRDDwarfRule& rule = rules.registers[number];
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
     std::uint64_t& value = values[kStateIndex[number]];

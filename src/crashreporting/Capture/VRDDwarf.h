@@ -71,12 +71,27 @@ struct VRDDwarfRule {
   std::uint64_t value;  // offset, register number or expression address (at its ULEB128 length)
 };
 
+/// Only the registers whose bit is set in `ruled` have a rule in `registers`; every other one is unchanged and
+/// its slot is not read (nor copied: a frame's rules are its CIE's few plus the FDE's few). Read a register's
+/// rule with VRDDwarfRuleForRegister.
 struct VRDDwarfRegisterRules {
   std::uint64_t cfaRegister;
   std::int64_t cfaOffset;
   std::uint64_t cfaExpression;
+  std::uint32_t ruled;
   VRDDwarfRule registers[VRDDwarfRegisterCount];
 };
+static_assert(VRDDwarfRegisterCount <= 32);
+
+/// The rule of register `number` (below VRDDwarfRegisterCount): "unchanged" where the rules set none.
+inline VRDDwarfRule VRDDwarfRuleForRegister(const VRDDwarfRegisterRules* rules, std::uint64_t number) noexcept {
+  if (number >= VRDDwarfRegisterCount || (rules->ruled & (std::uint32_t{1} << number)) == 0) {
+    return {VRDDwarfRuleUnchanged, 0};
+  }
+  return rules->registers[number];
+}
+/// Copies the CFA rule and the registers' rules, only the slots that hold one.
+void VRDDwarfCopyRules(VRDDwarfRegisterRules* to, const VRDDwarfRegisterRules* from) noexcept;
 
 /// CIEs parsed before, each with the rules its initial instructions set: an image's FDEs share a few CIEs.
 struct VRDDwarfCIECache {

@@ -30,7 +30,9 @@ bool sameRecord(const VRDDwarfFDERecord& a, const VRDDwarfFDERecord& b) {
 bool sameRules(const VRDDwarfRegisterRules& a, const VRDDwarfRegisterRules& b) {
   if (a.cfaRegister != b.cfaRegister || a.cfaOffset != b.cfaOffset || a.cfaExpression != b.cfaExpression) return false;
   for (std::uint64_t i = 0; i < VRDDwarfRegisterCount; ++i) {
-    if (a.registers[i].kind != b.registers[i].kind || a.registers[i].value != b.registers[i].value) return false;
+    const VRDDwarfRule ruleA = VRDDwarfRuleForRegister(&a, i);
+    const VRDDwarfRule ruleB = VRDDwarfRuleForRegister(&b, i);
+    if (ruleA.kind != ruleB.kind || ruleA.value != ruleB.value) return false;
   }
   return true;
 }

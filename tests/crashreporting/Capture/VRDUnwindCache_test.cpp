@@ -91,7 +91,7 @@ Found find(VRDUnwindCache* cache, const Sections& sections, std::uint64_t pc) {
   VRDUnwindRows scratch;
   const VRDUnwindRows* rows = VRDUnwindCacheFindRows(cache, sections.header(), pc, &scratch);
   EXPECT_EQ(rows->pc, pc);
-  return rows->found ? Found{true, rows->rules.cfaOffset, rows->rules.registers[6].kind} : Found{false, 0, 0};
+  return rows->found ? Found{true, rows->rules.cfaOffset, VRDDwarfRuleForRegister(&rows->rules, 6).kind} : Found{false, 0, 0};
 }
 
 TEST(UnwindCache, KeptRowsAreThoseOfEachPCAndItsOwnCIE) {
