@@ -369,7 +369,13 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
 bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor* cursor,
                   std::uint64_t* cieAddress) noexcept {
   if (fde == nullptr || address < VRDMinimumValidAddress) return false;
-  std::memset(fde, 0, sizeof *fde);
+  // The CIE part is filled by its own parse or from the cache.
+  fde->length = 0;
+  fde->ciePointer = 0;
+  fde->pcBegin = 0;
+  fde->pcRange = 0;
+  fde->instructions = 0;
+  fde->instructionsEnd = 0;
   if (!readInitialLength(cursor, &fde->length)) {
     VRDLogWarn("Error: FDE has zero length\n");
     return false;

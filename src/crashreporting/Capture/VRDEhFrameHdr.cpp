@@ -45,18 +45,31 @@ bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t 
                                  VRDReadablePages* pages) noexcept {
   if (table == nullptr || fde == nullptr || table->count == 0) return false;
   const std::uint64_t header = table->header;
-  // The last entry whose start is at or below pc.
+  // The last entry whose start is at or below pc (the first one when none is): `low` moves up by half of what
+  // is left or stays, without a branch the processor could guess wrong, half the time, at every step.
   std::uint64_t low = 0;
-  std::uint64_t high = table->count;
-  while (high - low > 1) {
-    const std::uint64_t middle = low + (high - low) / 2;
-    std::int32_t start = 0;
-    if (!readTableWord(pages, table->entries + middle * 8, &start)) return false;
-    if (header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc) {
-      low = middle;
-    } else {
-      high = middle;
+  std::uint64_t left = table->count;
+  while (left > 1) {
+    // Once the entries left lie on one known page, the rest of the search is plain loads.
+    const std::uint64_t first = table->entries + low * 8;
+    const std::uint64_t last = first + left * 8 - 1;
+    const std::uint64_t page = first / VRDReadablePageSize;
+    if (pages != nullptr && last > first && last / VRDReadablePageSize == page &&
+        pages->pages[page % VRDReadablePages::kSlots] == page + 1) {
+      break;
     }
+    const std::uint64_t half = left / 2;
+    std::int32_t start = 0;
+    if (!readTableWord(pages, table->entries + (low + half) * 8, &start)) return false;
+    low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
+    left -= half;
+  }
+  while (left > 1) {
+    const std::uint64_t half = left / 2;
+    std::int32_t start = 0;
+    VRDReadablePagesCopy(table->entries + (low + half) * 8, &start, sizeof start);
+    low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
+    left -= half;
   }
   std::int32_t entry[2] = {};
   if (!VRDReadablePagesRead(pages, table->entries + low * 8, entry, sizeof entry)) return false;
