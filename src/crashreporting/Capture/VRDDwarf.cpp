@@ -482,18 +482,34 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
   return parseFDEBody(fde, &cursor);
 }
 
-bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
-                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
-                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
-  if (cie == nullptr || rules == nullptr || start > end) {
-    VRDLogWarn("Error: inputs invalid\n");
-    return false;
-  }
-  VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
-  std::uint32_t rememberedCount = 0;
-  VRDDwarfCursor cursor{start, end, pages};
-  proveRest(&cursor);
-  std::uint64_t location = 0;
+namespace {
+
+// Where a run of call-frame instructions stands.
+struct InstructionRun {
+  VRDDwarfCursor cursor;
+  std::uint64_t location;
+  const VRDDwarfCIERecord* cie;
+  VRDDwarfRegisterRules* rules;
+  const VRDDwarfRegisterRules* initial;
+  std::uint64_t pcBegin;
+  std::uint64_t pcOffset;
+  std::uint32_t rememberedCount;
+};
+
+enum class RunEnd { Done, Failed, NeedsRoom };
+
+// Runs the instructions on from `run`. Without room for remembered rows (`remembered` null) it stops before the
+// first DW_CFA_remember_state: most FDEs have none, and the rows' 2.4 KiB would be another page of the crash
+// handler's stack, touched for the first time.
+RunEnd runInstructions(InstructionRun* run, VRDDwarfRegisterRules* remembered) noexcept {
+  VRDDwarfCursor cursor = run->cursor;
+  std::uint64_t location = run->location;
+  const VRDDwarfCIERecord* const cie = run->cie;
+  VRDDwarfRegisterRules* const rules = run->rules;
+  const VRDDwarfRegisterRules* const initial = run->initial;
+  const std::uint64_t pcBegin = run->pcBegin;
+  const std::uint64_t pcOffset = run->pcOffset;
+  std::uint32_t& rememberedCount = run->rememberedCount;
   const std::int64_t dataAlignment = cie->dataAlignment;
   // A row applies while its location is at or below the PC offset; the first advance past it ends the run.
   auto advance = [&](std::uint64_t delta) {
@@ -502,7 +518,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
   };
   while (cursor.address < cursor.end) {
     std::uint8_t op = 0;
-    if (!VRDDwarfReadU8(&cursor, &op)) return false;
+    if (!VRDDwarfReadU8(&cursor, &op)) return RunEnd::Failed;
     const std::uint8_t high = op & 0xC0;
     const std::uint8_t low = op & 0x3F;
     std::uint64_t number = 0;
@@ -510,7 +526,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
     std::int64_t signedOperand = 0;
     bool ok = true;
     if (high == 0x40) {
-      if (!advance(low)) return true;
+      if (!advance(low)) return RunEnd::Done;
       continue;
     }
     if (high == 0x80) {
@@ -524,27 +540,27 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         case 0x00: break;  // nop
         case 0x01: {       // set_loc
           const std::uint64_t address = VRDParseAddressWithEncodingAndAdvance(&cursor, cie->fdeEncoding);
-          if (address == kFailed || address < pcBegin) return false;
+          if (address == kFailed || address < pcBegin) return RunEnd::Failed;
           location = address - pcBegin;
-          if (location > pcOffset) return true;
+          if (location > pcOffset) return RunEnd::Done;
           break;
         }
         case 0x02: {
           std::uint8_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x03: {
           std::uint16_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x04: {
           std::uint32_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x05:  // offset_extended
@@ -568,6 +584,12 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
           if (ok) setRule(rules, number, {VRDDwarfRuleInRegister, operand});
           break;
         case 0x0a:  // remember_state
+          if (remembered == nullptr) {
+            cursor.address -= 1;  // taken again by the run that has room for the rows
+            run->cursor = cursor;
+            run->location = location;
+            return RunEnd::NeedsRoom;
+          }
           ok = rememberedCount < VRDDwarfRememberDepth;
           if (ok) VRDDwarfCopyRules(&remembered[rememberedCount++], rules);
           break;
@@ -625,7 +647,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         case 0x2d:
         case 0x2f:
           VRDLogWarn("Error: Unimplemented DWARF instruction 0x%x\n", op);
-          return false;
+          return RunEnd::Failed;
         default:
           VRDLogWarn("Error: Unrecognized DWARF instruction 0x%x\n", op);
           ok = false;
@@ -634,10 +656,31 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
     }
     if (!ok) {
       VRDLogWarn("Error: Failed to execute dwarf instruction 0x%x\n", op);
-      return false;
+      return RunEnd::Failed;
     }
   }
-  return true;
+  return RunEnd::Done;
+}
+
+__attribute__((noinline)) RunEnd runRemembering(InstructionRun* run) noexcept {
+  VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
+  return runInstructions(run, remembered);
+}
+
+}  // namespace
+
+bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  if (cie == nullptr || rules == nullptr || start > end) {
+    VRDLogWarn("Error: inputs invalid\n");
+    return false;
+  }
+  InstructionRun run{{start, end, pages}, 0, cie, rules, initial, pcBegin, pcOffset, 0};
+  proveRest(&run.cursor);
+  RunEnd result = runInstructions(&run, nullptr);
+  if (result == RunEnd::NeedsRoom) result = runRemembering(&run);
+  return result == RunEnd::Done;
 }
 
 bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,

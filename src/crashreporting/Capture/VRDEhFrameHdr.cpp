@@ -64,10 +64,15 @@ bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t 
     low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
     left -= half;
   }
+  const std::uint64_t entries = table->entries;
   while (left > 1) {
     const std::uint64_t half = left / 2;
+    // Both words the next step may read are fetched while this one is compared.
+    const std::uint64_t next = (left - half) / 2;
+    __builtin_prefetch(reinterpret_cast<const void*>(entries + (low + next) * 8));
+    __builtin_prefetch(reinterpret_cast<const void*>(entries + (low + half + next) * 8));
     std::int32_t start = 0;
-    VRDReadablePagesCopy(table->entries + (low + half) * 8, &start, sizeof start);
+    VRDReadablePagesCopy(entries + (low + half) * 8, &start, sizeof start);
     low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
     left -= half;
   }

@@ -18,15 +18,9 @@ const VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, std::uint64_t header, 
   return &slot;
 }
 
-void lookUp(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc, VRDUnwindRows* rows) noexcept {
+void lookUp(VRDUnwindCache* cache, VRDDwarfCIECache* cies, std::uint64_t header, std::uint64_t pc,
+            VRDUnwindRows* rows) noexcept {
   VRDReadablePages* pages = VRDUnwindCachePages(cache);
-  VRDDwarfCIECache ownCIEs;
-  VRDDwarfCIECache* cies = &ownCIEs;
-  if (cache != nullptr) {
-    cies = &cache->cies;
-  } else {
-    VRDDwarfCIECacheReset(&ownCIEs);
-  }
   VRDEhFrameHdrTable scratch;
   const VRDEhFrameHdrTable* table = tableFor(cache, header, &scratch);
   std::uint64_t address = 0;
@@ -43,6 +37,13 @@ void lookUp(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc, VRDUn
   rows->signalFrame = found && fde.cie.signalFrame;
 }
 
+// Kept out of line: only a walk without a cache puts CIEs (3 KiB) on the stack, a page more of it.
+__attribute__((noinline)) void lookUpWithoutCache(std::uint64_t header, std::uint64_t pc, VRDUnwindRows* rows) noexcept {
+  VRDDwarfCIECache cies;
+  VRDDwarfCIECacheReset(&cies);
+  lookUp(nullptr, &cies, header, pc, rows);
+}
+
 }  // namespace
 
 void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept {
@@ -56,7 +57,7 @@ void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept {
 const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
                                             VRDUnwindRows* scratch) noexcept {
   if (cache == nullptr) {
-    lookUp(nullptr, header, pc, scratch);
+    lookUpWithoutCache(header, pc, scratch);
     return scratch;
   }
   // A PC may take any of a few slots from the one its hash picks, so that a stack of distinct functions keeps
@@ -69,7 +70,7 @@ const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t
     if (rows.pc == 0 && free == nullptr) free = &rows;
   }
   VRDUnwindRows* const rows = free != nullptr ? free : &cache->rows[first];
-  lookUp(cache, header, pc, rows);
+  lookUp(cache, &cache->cies, header, pc, rows);
   return rows;
 }
 
