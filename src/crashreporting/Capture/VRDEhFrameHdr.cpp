@@ -30,14 +30,15 @@ bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRD
     return false;
   }
   VRDDwarfCursor cursor{header + 4, header + 4 + 32, pages};
-  if (VRDParseAddressWithEncodingAndAdvance(&cursor, head[1]) == ~std::uint64_t{0}) return false;
+  const std::uint64_t ehFrame = VRDParseAddressWithEncodingAndAdvance(&cursor, head[1]);
+  if (ehFrame == ~std::uint64_t{0}) return false;
   const std::uint64_t count = VRDParseAddressWithEncodingAndAdvance(&cursor, head[2]);
   if (head[2] == 0xFF || count == ~std::uint64_t{0} || count == 0 || count > kMaximumEntries) return false;
   if (head[3] != kDataRelativeSigned4) {
     VRDLogWarn("Error: eh_frame_hdr table encoding 0x%02x is not searchable\n", head[3]);
     return false;
   }
-  *table = VRDEhFrameHdrTable{header, cursor.address, count};
+  *table = VRDEhFrameHdrTable{header, cursor.address, count, ehFrame};
   return true;
 }
 

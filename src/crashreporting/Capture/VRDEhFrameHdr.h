@@ -14,6 +14,7 @@ struct VRDEhFrameHdrTable {
   std::uint64_t header;
   std::uint64_t entries;  // the first (start, FDE) pair
   std::uint64_t count;
+  std::uint64_t ehFrame;  // where the header's `.eh_frame` pointer leads
 };
 
 /// Reads the header; false when it is unreadable or its table is not in the searchable form (4-byte signed

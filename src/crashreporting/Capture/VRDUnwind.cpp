@@ -45,9 +45,10 @@ bool unwindWithFramePointer(VRDUnwindContext* context, bool tryStackScan) noexce
   return unwindWithFramePointerChain(context);
 }
 
-VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, std::uint64_t ehFrameHdr, std::uint64_t pc) noexcept {
+VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, const VRDBinaryImageNode& image, std::uint64_t pc) noexcept {
   VRDUnwindRows scratch;
-  const VRDUnwindRows* rows = VRDUnwindCacheFindRows(context->cache, ehFrameHdr, pc, &scratch);
+  const VRDUnwindImage sections{image.ehFrameHdr, image.ehFrame, image.unwindSegmentStart, image.unwindSegmentEnd};
+  const VRDUnwindRows* rows = VRDUnwindCacheFindRowsInImage(context->cache, sections, pc, &scratch);
   if (!rows->found) return VRDDwarfStep::Failed;
   const VRDDwarfStep step =
       VRDDwarfUnwindApplyRules(&rows->rules, &context->registers, VRDUnwindCachePages(context->cache));
@@ -82,7 +83,7 @@ Step nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
       if (image.ehFrameHdr == 0) {
         VRDLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.base));
       } else {
-        step = unwindWithDwarf(context, image.ehFrameHdr, lookup);
+        step = unwindWithDwarf(context, image, lookup);
       }
     }
     // The call-frame information says this is the outermost frame (`_start`, a thread's start).
