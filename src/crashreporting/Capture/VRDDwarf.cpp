@@ -518,7 +518,7 @@ RunEnd runInstructions(InstructionRun* run, VRDDwarfRegisterRules* remembered) n
   };
   while (cursor.address < cursor.end) {
     std::uint8_t op = 0;
-    if (!VRDDwarfReadU8(&cursor, &op)) return RunEnd::Failed;
+    if (!readValue(&cursor, &op)) return RunEnd::Failed;
     const std::uint8_t high = op & 0xC0;
     const std::uint8_t low = op & 0x3F;
     std::uint64_t number = 0;
@@ -790,24 +790,27 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   // Every rule reads the callee's registers, so the caller's are collected apart (in the recorded order, which
   // holds the DWARF registers in its first slots) and set at the end.
   static_assert(VRDGeneralRegisterCount >= VRDDwarfRegisterCount);
+  // Only the registers that have a rule (a frame saves a few), set when all are known.
   std::uint64_t values[VRDDwarfRegisterCount];
-  std::memcpy(values, state->registers, sizeof values);
-  // Only the registers that have a rule: a frame saves a few.
+  std::uint32_t restored = 0;
   for (std::uint32_t ruled = rules.ruled & ((std::uint32_t{1} << VRDDwarfRegisterCount) - 1); ruled != 0;
        ruled &= ruled - 1) {
     const auto number = static_cast<std::uint64_t>(__builtin_ctz(ruled));
     const VRDDwarfRule& rule = rules.registers[number];
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
-    std::uint64_t& value = values[kStateIndex[number]];
-    if (!savedRegister(rule, cfa, state, pages, &value)) {
+    if (!savedRegister(rule, cfa, state, pages, &values[number])) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
       if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
-      value = 0;
+      values[number] = 0;
     }
+    restored |= std::uint32_t{1} << number;
   }
-  values[kStateIndex[7]] = cfa;
+  for (; restored != 0; restored &= restored - 1) {
+    const int number = __builtin_ctz(restored);
+    state->registers[kStateIndex[number]] = values[number];
+  }
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
-  std::memcpy(state->registers, values, sizeof values);
+  state->registers[kStateIndex[7]] = cfa;
   return VRDDwarfStep::Unwound;
 }
 
