@@ -501,7 +501,8 @@ enum class RunEnd { Done, Failed, NeedsRoom };
 // Runs the instructions on from `run`. Without room for remembered rows (`remembered` null) it stops before the
 // first DW_CFA_remember_state: most FDEs have none, and the rows' 2.4 KiB would be another page of the crash
 // handler's stack, touched for the first time.
-RunEnd runInstructions(InstructionRun* run, VRDDwarfRegisterRules* remembered) noexcept {
+__attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run,
+                                                              VRDDwarfRegisterRules* remembered) noexcept {
   VRDDwarfCursor cursor = run->cursor;
   std::uint64_t location = run->location;
   const VRDDwarfCIERecord* const cie = run->cie;

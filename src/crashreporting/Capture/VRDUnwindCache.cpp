@@ -5,11 +5,11 @@
 namespace crashreporting {
 namespace {
 
-const VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, const VRDUnwindImage& image,
-                                   VRDEhFrameHdrTable* scratch) noexcept {
+VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, const VRDUnwindImage& image,
+                             VRDEhFrameHdrTable* scratch) noexcept {
   const std::uint64_t header = image.ehFrameHdr;
   if (cache != nullptr) {
-    for (const VRDEhFrameHdrTable& table : cache->tables) {
+    for (VRDEhFrameHdrTable& table : cache->tables) {
       if (table.header == header) return &table;
     }
   }
@@ -32,11 +32,11 @@ void lookUp(VRDUnwindCache* cache, VRDDwarfCIECache* cies, const VRDUnwindImage&
             VRDUnwindRows* rows) noexcept {
   VRDReadablePages* pages = VRDUnwindCachePages(cache);
   VRDEhFrameHdrTable scratch;
-  const VRDEhFrameHdrTable* table = tableFor(cache, image, &scratch);
+  VRDEhFrameHdrTable* table = tableFor(cache, image, &scratch);
   std::uint64_t address = 0;
   VRDDwarfFDERecord fde;
   const VRDDwarfRegisterRules* initial = nullptr;
-  const bool found = table != nullptr && VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages) &&
+  const bool found = table != nullptr && VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages, &table->lastFound) &&
                      VRDDwarfParseFDERecordCachingCIE(&fde, address, cies, &initial, pages) && pc >= fde.pcBegin &&
                      pc - fde.pcBegin < fde.pcRange &&
                      fde.cie.returnAddressRegister == VRDDwarfReturnAddressRegister &&
