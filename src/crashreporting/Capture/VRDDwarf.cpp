@@ -663,6 +663,61 @@ __attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run
   return RunEnd::Done;
 }
 
+// The instructions of the usual prologues and epilogues with one-byte operands (advances, def_cfa,
+// def_cfa_register, def_cfa_offset, offset, nop), read straight from a record proved readable. True when a row
+// starts past the PC (the run is over); false at the first instruction it leaves to the interpreter, which
+// takes every instruction alike, with the cursor on it.
+__attribute__((always_inline)) inline bool runUsualInstructions(InstructionRun* run) noexcept {
+  VRDDwarfCursor& cursor = run->cursor;
+  if (cursor.proved <= cursor.address) return false;
+  const std::uint64_t end = cursor.proved < cursor.end ? cursor.proved : cursor.end;
+  const std::uint64_t codeAlignment = run->cie->codeAlignment;
+  const auto dataAlignment = static_cast<std::uint64_t>(run->cie->dataAlignment);
+  VRDDwarfRegisterRules* const rules = run->rules;
+  std::uint64_t at = cursor.address;
+  std::uint64_t location = run->location;
+  bool over = false;
+  while (at < end) {
+    std::uint8_t op = 0;
+    VRDReadablePagesCopy(at, &op, 1);
+    if ((op & 0xC0) == 0x40) {
+      location += (op & 0x3Fu) * codeAlignment;
+      ++at;
+      if (location > run->pcOffset) {
+        over = true;
+        break;
+      }
+      continue;
+    }
+    if (op == 0x00) {
+      ++at;
+      continue;
+    }
+    // One operand byte, or two for def_cfa, each below 0x80 (a one-byte LEB128).
+    const std::uint64_t operands = op == 0x0c ? 2 : 1;
+    if (end - at <= operands || ((op & 0xC0) != 0x80 && op != 0x0c && op != 0x0d && op != 0x0e)) break;
+    std::uint8_t first = 0;
+    std::uint8_t second = 0;
+    VRDReadablePagesCopy(at + 1, &first, 1);
+    if (operands == 2) VRDReadablePagesCopy(at + 2, &second, 1);
+    if (((first | second) & 0x80) != 0) break;
+    if ((op & 0xC0) == 0x80) {
+      if (!validRegister(op & 0x3Fu)) break;
+      setRule(rules, op & 0x3Fu, {VRDDwarfRuleAtCFAOffset, first * dataAlignment});
+    } else if (op == 0x0e) {
+      rules->cfaOffset = first;
+    } else {
+      if (!validRegister(first)) break;
+      rules->cfaRegister = first;
+      if (op == 0x0c) rules->cfaOffset = second;
+    }
+    at += 1 + operands;
+  }
+  cursor.address = at;
+  run->location = location;
+  return over;
+}
+
 __attribute__((noinline)) RunEnd runRemembering(InstructionRun* run) noexcept {
   VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
   return runInstructions(run, remembered);
@@ -670,18 +725,36 @@ __attribute__((noinline)) RunEnd runRemembering(InstructionRun* run) noexcept {
 
 }  // namespace
 
-bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
-                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
-                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+namespace {
+
+__attribute__((always_inline)) inline bool enumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                                     VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                                     std::uint64_t pcBegin, std::uint64_t pcOffset,
+                                                     VRDReadablePages* pages, bool usual) noexcept {
   if (cie == nullptr || rules == nullptr || start > end) {
     VRDLogWarn("Error: inputs invalid\n");
     return false;
   }
   InstructionRun run{{start, end, pages}, 0, cie, rules, initial, pcBegin, pcOffset, 0};
   proveRest(&run.cursor);
+  if (usual && runUsualInstructions(&run)) return true;
   RunEnd result = runInstructions(&run, nullptr);
   if (result == RunEnd::NeedsRoom) result = runRemembering(&run);
   return result == RunEnd::Done;
+}
+
+}  // namespace
+
+bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  return enumerate(start, end, cie, rules, initial, pcBegin, pcOffset, pages, true);
+}
+
+bool VRDDwarfInstructionsInterpret(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  return enumerate(start, end, cie, rules, initial, pcBegin, pcOffset, pages, false);
 }
 
 bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,

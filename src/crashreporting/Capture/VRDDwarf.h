@@ -131,6 +131,12 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
 bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
                                    VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
                                    std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept;
+/// The same, every instruction through the general interpreter: VRDDwarfInstructionsEnumerate takes the usual
+/// prologue and epilogue instructions (one-byte operands, a record proved readable) on a shorter road first, and
+/// must come to the same rules.
+bool VRDDwarfInstructionsInterpret(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept;
 
 /// Runs the expression at `expression` (its ULEB128 length first) with `initial` pushed; the top of the stack.
 bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,
