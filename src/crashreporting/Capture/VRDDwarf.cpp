@@ -391,8 +391,30 @@ bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor*
   return true;
 }
 
+bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept;
+
 // The rest of the FDE once its CIE is known.
 bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
+  // What compilers emit, from a proved record: a pc-relative signed 4-byte start and its 4-byte length.
+  if (fde->cie.fdeEncoding == 0x1b && cursor->address < cursor->proved && cursor->proved - cursor->address >= 8) {
+    std::int32_t fields[2];
+    VRDReadablePagesCopy(cursor->address, fields, sizeof fields);
+    fde->pcBegin = cursor->address + static_cast<std::uint64_t>(std::int64_t{fields[0]});
+    fde->pcRange = static_cast<std::uint64_t>(std::int64_t{fields[1]});
+    cursor->address += sizeof fields;
+  } else if (!parseFDEAddresses(fde, cursor)) {
+    return false;
+  }
+  if (fde->cie.hasAugmentationData) {
+    std::uint64_t length = 0;
+    if (!readULEB128(cursor, &length) || !skip(cursor, length)) return false;
+  }
+  fde->instructions = cursor->address;
+  fde->instructionsEnd = cursor->end;
+  return true;
+}
+
+bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
   fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding);
   if (fde->pcBegin == kFailed) {
     VRDLogWarn("Error: Found an invalid start address\n");
@@ -403,12 +425,6 @@ bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
     VRDLogWarn("Error: Found an invalid address range\n");
     return false;
   }
-  if (fde->cie.hasAugmentationData) {
-    std::uint64_t length = 0;
-    if (!readULEB128(cursor, &length) || !skip(cursor, length)) return false;
-  }
-  fde->instructions = cursor->address;
-  fde->instructionsEnd = cursor->end;
   return true;
 }
 
