@@ -284,10 +284,21 @@ namespace {
 bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
                     bool resolvePersonality) noexcept {
   if (cie == nullptr || address < VRDMinimumValidAddress) return false;
-  std::memset(cie, 0, sizeof *cie);
+  // Field by field: a memset of the record is a slow string instruction on some processors.
+  cie->length = 0;
+  cie->version = 0;
+  cie->augmentation = 0;
+  cie->hasAugmentationData = false;
+  cie->codeAlignment = 0;
+  cie->dataAlignment = 0;
+  cie->returnAddressRegister = 0;
+  cie->signalFrame = false;
   cie->fdeEncoding = 0;
   cie->lsdaEncoding = 0xFF;
   cie->personalityEncoding = 0xFF;
+  cie->personality = 0;
+  cie->instructions = 0;
+  cie->instructionsEnd = 0;
   VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
   if (!readInitialLength(&cursor, &cie->length)) {
     VRDLogWarn("Error: CIE length invalid\n");
@@ -430,7 +441,11 @@ bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept 
 
 bool runInitialInstructions(const VRDDwarfCIERecord* cie, VRDDwarfRegisterRules* rules,
                             VRDReadablePages* pages) noexcept {
-  std::memset(rules, 0, sizeof *rules);
+  // No rule yet: the registers' slots are not read until one is set.
+  rules->cfaRegister = 0;
+  rules->cfaOffset = 0;
+  rules->cfaExpression = 0;
+  rules->ruled = 0;
   if (!VRDDwarfInstructionsEnumerate(cie->instructions, cie->instructionsEnd, cie, rules, nullptr, 0,
                                      ~std::uint64_t{0}, pages)) {
     VRDLogWarn("Error: Unable to run CIE instructions\n");
