@@ -230,7 +230,7 @@ TEST_F(DwarfFuzz, TheUsualInstructionsShortRoadComesToTheInterpretersRules) {
     if (!bytes.empty() && pick(8) == 0) bytes.pop_back();  // an operand cut off at the record's end
     ASSERT_LE(bytes.size(), RecordsPage::kSize);
     const std::uint64_t start = base + RecordsPage::kSize - bytes.size();
-    std::memcpy(reinterpret_cast<void*>(start), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(reinterpret_cast<void*>(start), bytes.data(), bytes.size());
 
     VRDDwarfCIERecord cie{};
     cie.codeAlignment = pick(2) == 0 ? 1 : 4;
