@@ -147,7 +147,20 @@ bool fillNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segments, std::s
     if (segment.p_type == PT_GNU_EH_FRAME) ehFrameHdr = bias + segment.p_vaddr;
   }
   if (!haveBase || end <= base) return false;
-  *node = VRDBinaryImageNode{base, end - base, ehFrameFromHeader(ehFrameHdr), 0, 0, ehFrameHdr};
+  const std::uint64_t ehFrame = ehFrameFromHeader(ehFrameHdr);
+  *node = VRDBinaryImageNode{base, end - base, ehFrame, 0, 0, ehFrameHdr, 0, 0};
+  // The readable segment that holds both unwind sections, where a crash-time walk may read without proofs.
+  for (std::size_t i = 0; i < count && ehFrameHdr != 0 && ehFrame != 0; ++i) {
+    const ElfW(Phdr)& segment = segments[i];
+    const std::uint64_t start = bias + segment.p_vaddr;
+    const std::uint64_t segmentEnd = start + segment.p_memsz;
+    if (segment.p_type != PT_LOAD || (segment.p_flags & PF_R) == 0 || segmentEnd <= start) continue;
+    if (ehFrameHdr >= start && ehFrameHdr < segmentEnd && ehFrame >= start && ehFrame < segmentEnd) {
+      node->unwindSegmentStart = start;
+      node->unwindSegmentEnd = segmentEnd;
+      break;
+    }
+  }
   return true;
 }
 
@@ -346,6 +359,8 @@ bool VRDBinaryImageClaimNode(const VRDBinaryImageNode& image) noexcept {
     node.unwindInfo = image.unwindInfo;
     node.crashInfo = image.crashInfo;
     node.ehFrameHdr = image.ehFrameHdr;
+    node.unwindSegmentStart = image.unwindSegmentStart;
+    node.unwindSegmentEnd = image.unwindSegmentEnd;
     // The size last: a reader that sees it sees the rest.
     std::atomic_ref(node.size).store(image.size);
     return true;
@@ -403,7 +418,14 @@ bool VRDBinaryImageSafeFindImageForAddress(std::uint64_t address, VRDBinaryImage
     const std::uint64_t base = std::atomic_ref(node.base).load();
     const std::uint64_t size = std::atomic_ref(node.size).load();
     if (base != 0 && base <= address && address - base < size) {
-      *out = VRDBinaryImageNode{base, size, node.ehFrame, node.unwindInfo, node.crashInfo, node.ehFrameHdr};
+      *out = VRDBinaryImageNode{base,
+                                size,
+                                node.ehFrame,
+                                node.unwindInfo,
+                                node.crashInfo,
+                                node.ehFrameHdr,
+                                node.unwindSegmentStart,
+                                node.unwindSegmentEnd};
       return true;
     }
   }

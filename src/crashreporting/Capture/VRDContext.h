@@ -33,6 +33,8 @@ inline constexpr std::size_t VRDContextStringSpace = 16384;
 /// and the addresses of its unwind sections (0 when absent): `.eh_frame`, and `.eh_frame_hdr` whose sorted
 /// table finds an address's DWARF row. ELF has no compact unwind information and no crash-info section, so
 /// unwindInfo and crashInfo stay 0. A node with base 0 is free; one with size 0 matches no address.
+/// [unwindSegmentStart, unwindSegmentEnd) is the readable loaded segment that holds both unwind sections (both
+/// 0 when they lie elsewhere): while the image is loaded, every byte of it can be read.
 struct VRDBinaryImageNode {
   std::uint64_t base;
   std::uint64_t size;
@@ -40,6 +42,8 @@ struct VRDBinaryImageNode {
   std::uint64_t unwindInfo;
   std::uint64_t crashInfo;
   std::uint64_t ehFrameHdr;
+  std::uint64_t unwindSegmentStart;
+  std::uint64_t unwindSegmentEnd;
 };
 
 struct VRDSignalContext {

@@ -76,6 +76,17 @@ __attribute__((always_inline)) inline bool readULEB128(VRDDwarfCursor* cursor, s
 
 bool validRegister(std::uint64_t number) { return number < VRDDwarfRegisterCount; }
 
+// `number` is a valid register.
+inline void setRule(VRDDwarfRegisterRules* rules, std::uint64_t number, VRDDwarfRule rule) noexcept {
+  const std::uint32_t bit = std::uint32_t{1} << number;
+  if (rule.kind == VRDDwarfRuleUnchanged) {
+    rules->ruled &= ~bit;
+    return;
+  }
+  rules->registers[number] = rule;
+  rules->ruled |= bit;
+}
+
 inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t number) noexcept {
   return validRegister(number) ? state->registers[kStateIndex[number]] : 0;
 }
@@ -273,10 +284,21 @@ namespace {
 bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
                     bool resolvePersonality) noexcept {
   if (cie == nullptr || address < VRDMinimumValidAddress) return false;
-  std::memset(cie, 0, sizeof *cie);
+  // Field by field: a memset of the record is a slow string instruction on some processors.
+  cie->length = 0;
+  cie->version = 0;
+  cie->augmentation = 0;
+  cie->hasAugmentationData = false;
+  cie->codeAlignment = 0;
+  cie->dataAlignment = 0;
+  cie->returnAddressRegister = 0;
+  cie->signalFrame = false;
   cie->fdeEncoding = 0;
   cie->lsdaEncoding = 0xFF;
   cie->personalityEncoding = 0xFF;
+  cie->personality = 0;
+  cie->instructions = 0;
+  cie->instructionsEnd = 0;
   VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
   if (!readInitialLength(&cursor, &cie->length)) {
     VRDLogWarn("Error: CIE length invalid\n");
@@ -358,7 +380,13 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
 bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor* cursor,
                   std::uint64_t* cieAddress) noexcept {
   if (fde == nullptr || address < VRDMinimumValidAddress) return false;
-  std::memset(fde, 0, sizeof *fde);
+  // The CIE part is filled by its own parse or from the cache.
+  fde->length = 0;
+  fde->ciePointer = 0;
+  fde->pcBegin = 0;
+  fde->pcRange = 0;
+  fde->instructions = 0;
+  fde->instructionsEnd = 0;
   if (!readInitialLength(cursor, &fde->length)) {
     VRDLogWarn("Error: FDE has zero length\n");
     return false;
@@ -374,16 +402,18 @@ bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor*
   return true;
 }
 
+bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept;
+
 // The rest of the FDE once its CIE is known.
 bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
-  fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding);
-  if (fde->pcBegin == kFailed) {
-    VRDLogWarn("Error: Found an invalid start address\n");
-    return false;
-  }
-  fde->pcRange = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding & 0x0F);
-  if (fde->pcRange == kFailed) {
-    VRDLogWarn("Error: Found an invalid address range\n");
+  // What compilers emit, from a proved record: a pc-relative signed 4-byte start and its 4-byte length.
+  if (fde->cie.fdeEncoding == 0x1b && cursor->address < cursor->proved && cursor->proved - cursor->address >= 8) {
+    std::int32_t fields[2];
+    VRDReadablePagesCopy(cursor->address, fields, sizeof fields);
+    fde->pcBegin = cursor->address + static_cast<std::uint64_t>(std::int64_t{fields[0]});
+    fde->pcRange = static_cast<std::uint64_t>(std::int64_t{fields[1]});
+    cursor->address += sizeof fields;
+  } else if (!parseFDEAddresses(fde, cursor)) {
     return false;
   }
   if (fde->cie.hasAugmentationData) {
@@ -395,9 +425,27 @@ bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
   return true;
 }
 
+bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
+  fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding);
+  if (fde->pcBegin == kFailed) {
+    VRDLogWarn("Error: Found an invalid start address\n");
+    return false;
+  }
+  fde->pcRange = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding & 0x0F);
+  if (fde->pcRange == kFailed) {
+    VRDLogWarn("Error: Found an invalid address range\n");
+    return false;
+  }
+  return true;
+}
+
 bool runInitialInstructions(const VRDDwarfCIERecord* cie, VRDDwarfRegisterRules* rules,
                             VRDReadablePages* pages) noexcept {
-  std::memset(rules, 0, sizeof *rules);
+  // No rule yet: the registers' slots are not read until one is set.
+  rules->cfaRegister = 0;
+  rules->cfaOffset = 0;
+  rules->cfaExpression = 0;
+  rules->ruled = 0;
   if (!VRDDwarfInstructionsEnumerate(cie->instructions, cie->instructionsEnd, cie, rules, nullptr, 0,
                                      ~std::uint64_t{0}, pages)) {
     VRDLogWarn("Error: Unable to run CIE instructions\n");
@@ -421,6 +469,17 @@ bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDRe
     return false;
   }
   return parseFDEBody(fde, &cursor);
+}
+
+void VRDDwarfCopyRules(VRDDwarfRegisterRules* to, const VRDDwarfRegisterRules* from) noexcept {
+  to->cfaRegister = from->cfaRegister;
+  to->cfaOffset = from->cfaOffset;
+  to->cfaExpression = from->cfaExpression;
+  to->ruled = from->ruled & ((std::uint32_t{1} << VRDDwarfRegisterCount) - 1);
+  for (std::uint32_t ruled = to->ruled; ruled != 0; ruled &= ruled - 1) {
+    const int number = __builtin_ctz(ruled);
+    to->registers[number] = from->registers[number];
+  }
 }
 
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept {
@@ -454,18 +513,35 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
   return parseFDEBody(fde, &cursor);
 }
 
-bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
-                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
-                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
-  if (cie == nullptr || rules == nullptr || start > end) {
-    VRDLogWarn("Error: inputs invalid\n");
-    return false;
-  }
-  VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
-  std::uint32_t rememberedCount = 0;
-  VRDDwarfCursor cursor{start, end, pages};
-  proveRest(&cursor);
-  std::uint64_t location = 0;
+namespace {
+
+// Where a run of call-frame instructions stands.
+struct InstructionRun {
+  VRDDwarfCursor cursor;
+  std::uint64_t location;
+  const VRDDwarfCIERecord* cie;
+  VRDDwarfRegisterRules* rules;
+  const VRDDwarfRegisterRules* initial;
+  std::uint64_t pcBegin;
+  std::uint64_t pcOffset;
+  std::uint32_t rememberedCount;
+};
+
+enum class RunEnd { Done, Failed, NeedsRoom };
+
+// Runs the instructions on from `run`. Without room for remembered rows (`remembered` null) it stops before the
+// first DW_CFA_remember_state: most FDEs have none, and the rows' 2.4 KiB would be another page of the crash
+// handler's stack, touched for the first time.
+__attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run,
+                                                              VRDDwarfRegisterRules* remembered) noexcept {
+  VRDDwarfCursor cursor = run->cursor;
+  std::uint64_t location = run->location;
+  const VRDDwarfCIERecord* const cie = run->cie;
+  VRDDwarfRegisterRules* const rules = run->rules;
+  const VRDDwarfRegisterRules* const initial = run->initial;
+  const std::uint64_t pcBegin = run->pcBegin;
+  const std::uint64_t pcOffset = run->pcOffset;
+  std::uint32_t& rememberedCount = run->rememberedCount;
   const std::int64_t dataAlignment = cie->dataAlignment;
   // A row applies while its location is at or below the PC offset; the first advance past it ends the run.
   auto advance = [&](std::uint64_t delta) {
@@ -474,7 +550,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
   };
   while (cursor.address < cursor.end) {
     std::uint8_t op = 0;
-    if (!VRDDwarfReadU8(&cursor, &op)) return false;
+    if (!readValue(&cursor, &op)) return RunEnd::Failed;
     const std::uint8_t high = op & 0xC0;
     const std::uint8_t low = op & 0x3F;
     std::uint64_t number = 0;
@@ -482,70 +558,76 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
     std::int64_t signedOperand = 0;
     bool ok = true;
     if (high == 0x40) {
-      if (!advance(low)) return true;
+      if (!advance(low)) return RunEnd::Done;
       continue;
     }
     if (high == 0x80) {
       ok = validRegister(low) && readULEB128(&cursor, &operand);
-      if (ok) rules->registers[low] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+      if (ok) setRule(rules, low, {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)});
     } else if (high == 0xC0) {
       ok = validRegister(low) && initial != nullptr;
-      if (ok) rules->registers[low] = initial->registers[low];
+      if (ok) setRule(rules, low, VRDDwarfRuleForRegister(initial, low));
     } else {
       switch (op) {
         case 0x00: break;  // nop
         case 0x01: {       // set_loc
           const std::uint64_t address = VRDParseAddressWithEncodingAndAdvance(&cursor, cie->fdeEncoding);
-          if (address == kFailed || address < pcBegin) return false;
+          if (address == kFailed || address < pcBegin) return RunEnd::Failed;
           location = address - pcBegin;
-          if (location > pcOffset) return true;
+          if (location > pcOffset) return RunEnd::Done;
           break;
         }
         case 0x02: {
           std::uint8_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x03: {
           std::uint16_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x04: {
           std::uint32_t delta = 0;
-          if (!readValue(&cursor, &delta)) return false;
-          if (!advance(delta)) return true;
+          if (!readValue(&cursor, &delta)) return RunEnd::Failed;
+          if (!advance(delta)) return RunEnd::Done;
           break;
         }
         case 0x05:  // offset_extended
           ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)};
+          if (ok) setRule(rules, number, {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)});
           break;
         case 0x06:  // restore_extended
           ok = readRegister(&cursor, &number) && initial != nullptr;
-          if (ok) rules->registers[number] = initial->registers[number];
+          if (ok) setRule(rules, number, VRDDwarfRuleForRegister(initial, number));
           break;
         case 0x07:  // undefined
           ok = readRegister(&cursor, &number);
-          if (ok) rules->registers[number] = {VRDDwarfRuleUndefined, 0};
+          if (ok) setRule(rules, number, {VRDDwarfRuleUndefined, 0});
           break;
         case 0x08:  // same_value
           ok = readRegister(&cursor, &number);
-          if (ok) rules->registers[number] = {VRDDwarfRuleUnchanged, 0};
+          if (ok) setRule(rules, number, {VRDDwarfRuleUnchanged, 0});
           break;
         case 0x09:  // register
           ok = readRegister(&cursor, &number) && readRegister(&cursor, &operand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleInRegister, operand};
+          if (ok) setRule(rules, number, {VRDDwarfRuleInRegister, operand});
           break;
         case 0x0a:  // remember_state
+          if (remembered == nullptr) {
+            cursor.address -= 1;  // taken again by the run that has room for the rows
+            run->cursor = cursor;
+            run->location = location;
+            return RunEnd::NeedsRoom;
+          }
           ok = rememberedCount < VRDDwarfRememberDepth;
-          if (ok) remembered[rememberedCount++] = *rules;
+          if (ok) VRDDwarfCopyRules(&remembered[rememberedCount++], rules);
           break;
         case 0x0b:  // restore_state
           ok = rememberedCount > 0;
-          if (ok) *rules = remembered[--rememberedCount];
+          if (ok) VRDDwarfCopyRules(rules, &remembered[--rememberedCount]);
           break;
         case 0x0c:  // def_cfa
           ok = readRegister(&cursor, &number) && readULEB128(&cursor, &operand);
@@ -572,11 +654,11 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         case 0x10:  // expression
         case 0x16:  // val_expression
           ok = readRegister(&cursor, &number) && skipBlock(&cursor, &operand);
-          if (ok) rules->registers[number] = {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand};
+          if (ok) setRule(rules, number, {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand});
           break;
         case 0x11:  // offset_extended_sf
           ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
-          if (ok) rules->registers[number] = {VRDDwarfRuleAtCFAOffset, static_cast<std::uint64_t>(signedOperand * dataAlignment)};
+          if (ok) setRule(rules, number, {VRDDwarfRuleAtCFAOffset, static_cast<std::uint64_t>(signedOperand * dataAlignment)});
           break;
         case 0x12:  // def_cfa_sf
           ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
@@ -597,7 +679,7 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
         case 0x2d:
         case 0x2f:
           VRDLogWarn("Error: Unimplemented DWARF instruction 0x%x\n", op);
-          return false;
+          return RunEnd::Failed;
         default:
           VRDLogWarn("Error: Unrecognized DWARF instruction 0x%x\n", op);
           ok = false;
@@ -606,10 +688,104 @@ bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const
     }
     if (!ok) {
       VRDLogWarn("Error: Failed to execute dwarf instruction 0x%x\n", op);
-      return false;
+      return RunEnd::Failed;
     }
   }
-  return true;
+  return RunEnd::Done;
+}
+
+// The instructions of the usual prologues and epilogues with one-byte operands (advances, def_cfa,
+// def_cfa_register, def_cfa_offset, offset, nop), read straight from a record proved readable. True when a row
+// starts past the PC (the run is over); false at the first instruction it leaves to the interpreter, which
+// takes every instruction alike, with the cursor on it.
+__attribute__((always_inline)) inline bool runUsualInstructions(InstructionRun* run) noexcept {
+  VRDDwarfCursor& cursor = run->cursor;
+  if (cursor.proved <= cursor.address) return false;
+  const std::uint64_t end = cursor.proved < cursor.end ? cursor.proved : cursor.end;
+  const std::uint64_t codeAlignment = run->cie->codeAlignment;
+  const auto dataAlignment = static_cast<std::uint64_t>(run->cie->dataAlignment);
+  VRDDwarfRegisterRules* const rules = run->rules;
+  std::uint64_t at = cursor.address;
+  std::uint64_t location = run->location;
+  bool over = false;
+  while (at < end) {
+    std::uint8_t op = 0;
+    VRDReadablePagesCopy(at, &op, 1);
+    if ((op & 0xC0) == 0x40) {
+      location += (op & 0x3Fu) * codeAlignment;
+      ++at;
+      if (location > run->pcOffset) {
+        over = true;
+        break;
+      }
+      continue;
+    }
+    if (op == 0x00) {
+      ++at;
+      continue;
+    }
+    // One operand byte, or two for def_cfa, each below 0x80 (a one-byte LEB128).
+    const std::uint64_t operands = op == 0x0c ? 2 : 1;
+    if (end - at <= operands || ((op & 0xC0) != 0x80 && op != 0x0c && op != 0x0d && op != 0x0e)) break;
+    std::uint8_t first = 0;
+    std::uint8_t second = 0;
+    VRDReadablePagesCopy(at + 1, &first, 1);
+    if (operands == 2) VRDReadablePagesCopy(at + 2, &second, 1);
+    if (((first | second) & 0x80) != 0) break;
+    if ((op & 0xC0) == 0x80) {
+      if (!validRegister(op & 0x3Fu)) break;
+      setRule(rules, op & 0x3Fu, {VRDDwarfRuleAtCFAOffset, first * dataAlignment});
+    } else if (op == 0x0e) {
+      rules->cfaOffset = first;
+    } else {
+      if (!validRegister(first)) break;
+      rules->cfaRegister = first;
+      if (op == 0x0c) rules->cfaOffset = second;
+    }
+    at += 1 + operands;
+  }
+  cursor.address = at;
+  run->location = location;
+  return over;
+}
+
+__attribute__((noinline)) RunEnd runRemembering(InstructionRun* run) noexcept {
+  VRDDwarfRegisterRules remembered[VRDDwarfRememberDepth];
+  return runInstructions(run, remembered);
+}
+
+}  // namespace
+
+namespace {
+
+__attribute__((always_inline)) inline bool enumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                                     VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                                     std::uint64_t pcBegin, std::uint64_t pcOffset,
+                                                     VRDReadablePages* pages, bool usual) noexcept {
+  if (cie == nullptr || rules == nullptr || start > end) {
+    VRDLogWarn("Error: inputs invalid\n");
+    return false;
+  }
+  InstructionRun run{{start, end, pages}, 0, cie, rules, initial, pcBegin, pcOffset, 0};
+  proveRest(&run.cursor);
+  if (usual && runUsualInstructions(&run)) return true;
+  RunEnd result = runInstructions(&run, nullptr);
+  if (result == RunEnd::NeedsRoom) result = runRemembering(&run);
+  return result == RunEnd::Done;
+}
+
+}  // namespace
+
+bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  return enumerate(start, end, cie, rules, initial, pcBegin, pcOffset, pages, true);
+}
+
+bool VRDDwarfInstructionsInterpret(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept {
+  return enumerate(start, end, cie, rules, initial, pcBegin, pcOffset, pages, false);
 }
 
 bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState* state, std::uint64_t initial,
@@ -669,7 +845,7 @@ bool VRDDwarfRulesForPCFromInitial(const VRDDwarfFDERecord* fde, const VRDDwarfR
     VRDLogWarn("Error: The FDE pcOffset value cannot be negative\n");
     return false;
   }
-  *rules = *initial;
+  VRDDwarfCopyRules(rules, initial);
   if (!VRDDwarfInstructionsEnumerate(fde->instructions, fde->instructionsEnd, &fde->cie, rules, initial, fde->pcBegin,
                                      pc - fde->pcBegin, pages)) {
     VRDLogWarn("Error: Unable to run FDE instructions\n");
@@ -709,7 +885,9 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   } else {
     cfa = registerValue(state, rules.cfaRegister) + static_cast<std::uint64_t>(rules.cfaOffset);
   }
-  if (rules.registers[VRDDwarfReturnAddressRegister].kind == VRDDwarfRuleUndefined) return VRDDwarfStep::EndOfStack;
+  if (VRDDwarfRuleForRegister(&rules, VRDDwarfReturnAddressRegister).kind == VRDDwarfRuleUndefined) {
+    return VRDDwarfStep::EndOfStack;
+  }
   if (cfa == VRDThreadContextGetStackPointer(state)) {
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
     return VRDDwarfStep::Failed;
@@ -717,21 +895,27 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   // Every rule reads the callee's registers, so the caller's are collected apart (in the recorded order, which
   // holds the DWARF registers in its first slots) and set at the end.
   static_assert(VRDGeneralRegisterCount >= VRDDwarfRegisterCount);
+  // Only the registers that have a rule (a frame saves a few), set when all are known.
   std::uint64_t values[VRDDwarfRegisterCount];
-  std::memcpy(values, state->registers, sizeof values);
-  for (std::uint64_t number = 0; number < VRDDwarfRegisterCount; ++number) {
+  std::uint32_t restored = 0;
+  for (std::uint32_t ruled = rules.ruled & ((std::uint32_t{1} << VRDDwarfRegisterCount) - 1); ruled != 0;
+       ruled &= ruled - 1) {
+    const auto number = static_cast<std::uint64_t>(__builtin_ctz(ruled));
     const VRDDwarfRule& rule = rules.registers[number];
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
-    std::uint64_t& value = values[kStateIndex[number]];
-    if (!savedRegister(rule, cfa, state, pages, &value)) {
+    if (!savedRegister(rule, cfa, state, pages, &values[number])) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
       if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
-      value = 0;
+      values[number] = 0;
     }
+    restored |= std::uint32_t{1} << number;
   }
-  values[kStateIndex[7]] = cfa;
+  for (; restored != 0; restored &= restored - 1) {
+    const int number = __builtin_ctz(restored);
+    state->registers[kStateIndex[number]] = values[number];
+  }
   // The same PC again is a recursion, not a stuck walk: only a stack pointer that stays put is.
-  std::memcpy(state->registers, values, sizeof values);
+  state->registers[kStateIndex[7]] = cfa;
   return VRDDwarfStep::Unwound;
 }
 

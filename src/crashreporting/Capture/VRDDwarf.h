@@ -71,12 +71,27 @@ struct VRDDwarfRule {
   std::uint64_t value;  // offset, register number or expression address (at its ULEB128 length)
 };
 
+/// Only the registers whose bit is set in `ruled` have a rule in `registers`; every other one is unchanged and
+/// its slot is not read (nor copied: a frame's rules are its CIE's few plus the FDE's few). Read a register's
+/// rule with VRDDwarfRuleForRegister.
 struct VRDDwarfRegisterRules {
   std::uint64_t cfaRegister;
   std::int64_t cfaOffset;
   std::uint64_t cfaExpression;
+  std::uint32_t ruled;
   VRDDwarfRule registers[VRDDwarfRegisterCount];
 };
+static_assert(VRDDwarfRegisterCount <= 32);
+
+/// The rule of register `number` (below VRDDwarfRegisterCount): "unchanged" where the rules set none.
+inline VRDDwarfRule VRDDwarfRuleForRegister(const VRDDwarfRegisterRules* rules, std::uint64_t number) noexcept {
+  if (number >= VRDDwarfRegisterCount || (rules->ruled & (std::uint32_t{1} << number)) == 0) {
+    return {VRDDwarfRuleUnchanged, 0};
+  }
+  return rules->registers[number];
+}
+/// Copies the CFA rule and the registers' rules, only the slots that hold one.
+void VRDDwarfCopyRules(VRDDwarfRegisterRules* to, const VRDDwarfRegisterRules* from) noexcept;
 
 /// CIEs parsed before, each with the rules its initial instructions set: an image's FDEs share a few CIEs.
 struct VRDDwarfCIECache {
@@ -114,6 +129,12 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
 /// `initial` (the CIE's rules) serves DW_CFA_restore; null while the CIE's own instructions run. `pcBegin` turns
 /// DW_CFA_set_loc addresses into locations.
 bool VRDDwarfInstructionsEnumerate(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
+                                   VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
+                                   std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept;
+/// The same, every instruction through the general interpreter: VRDDwarfInstructionsEnumerate takes the usual
+/// prologue and epilogue instructions (one-byte operands, a record proved readable) on a shorter road first, and
+/// must come to the same rules.
+bool VRDDwarfInstructionsInterpret(std::uint64_t start, std::uint64_t end, const VRDDwarfCIERecord* cie,
                                    VRDDwarfRegisterRules* rules, const VRDDwarfRegisterRules* initial,
                                    std::uint64_t pcBegin, std::uint64_t pcOffset, VRDReadablePages* pages) noexcept;
 

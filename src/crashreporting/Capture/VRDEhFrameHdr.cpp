@@ -30,38 +30,110 @@ bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRD
     return false;
   }
   VRDDwarfCursor cursor{header + 4, header + 4 + 32, pages};
-  if (VRDParseAddressWithEncodingAndAdvance(&cursor, head[1]) == ~std::uint64_t{0}) return false;
+  const std::uint64_t ehFrame = VRDParseAddressWithEncodingAndAdvance(&cursor, head[1]);
+  if (ehFrame == ~std::uint64_t{0}) return false;
   const std::uint64_t count = VRDParseAddressWithEncodingAndAdvance(&cursor, head[2]);
   if (head[2] == 0xFF || count == ~std::uint64_t{0} || count == 0 || count > kMaximumEntries) return false;
   if (head[3] != kDataRelativeSigned4) {
     VRDLogWarn("Error: eh_frame_hdr table encoding 0x%02x is not searchable\n", head[3]);
     return false;
   }
-  *table = VRDEhFrameHdrTable{header, cursor.address, count};
+  *table = VRDEhFrameHdrTable{header, cursor.address, count, ehFrame, count};
   return true;
 }
 
+namespace {
+
+// The start of entry `index`, as an address.
+inline bool entryStart(const VRDEhFrameHdrTable* table, std::uint64_t index, VRDReadablePages* pages,
+                       std::uint64_t* start) noexcept {
+  std::int32_t word = 0;
+  if (!readTableWord(pages, table->entries + index * 8, &word)) return false;
+  *start = table->header + static_cast<std::uint64_t>(std::int64_t{word});
+  return true;
+}
+
+// Narrows the search to [*low, *low + *left) from the entry found last: steps of 1, 2, 4… away from it until
+// an entry lies on the other side of pc. Callers of one image's functions often lie close to them.
+bool narrowFromHint(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint64_t hint, std::uint64_t* low,
+                    std::uint64_t* left, VRDReadablePages* pages) noexcept {
+  const std::uint64_t count = table->count;
+  std::uint64_t start = 0;
+  if (!entryStart(table, hint, pages, &start)) return false;
+  std::uint64_t step = 1;
+  if (start <= pc) {
+    std::uint64_t from = hint;  // its start is at or below pc
+    for (; step < count - from; step *= 2) {
+      if (!entryStart(table, from + step, pages, &start)) return false;
+      if (start > pc) {
+        *low = from;
+        *left = step;
+        return true;
+      }
+      from += step;
+    }
+    *low = from;
+    *left = count - from;
+    return true;
+  }
+  std::uint64_t to = hint;  // its start is above pc
+  for (; step <= to; step *= 2) {
+    if (!entryStart(table, to - step, pages, &start)) return false;
+    if (start <= pc) {
+      *low = to - step;
+      *left = step;
+      return true;
+    }
+    to -= step;
+  }
+  *low = 0;
+  *left = to > 0 ? to : 1;
+  return true;
+}
+
+}  // namespace
+
 bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint64_t* fde,
-                                 VRDReadablePages* pages) noexcept {
+                                 VRDReadablePages* pages, std::uint64_t* hint) noexcept {
   if (table == nullptr || fde == nullptr || table->count == 0) return false;
   const std::uint64_t header = table->header;
-  // The last entry whose start is at or below pc.
+  // The last entry whose start is at or below pc (the first one when none is): `low` moves up by half of what
+  // is left or stays, without a branch the processor could guess wrong, half the time, at every step.
   std::uint64_t low = 0;
-  std::uint64_t high = table->count;
-  while (high - low > 1) {
-    const std::uint64_t middle = low + (high - low) / 2;
-    std::int32_t start = 0;
-    if (!readTableWord(pages, table->entries + middle * 8, &start)) return false;
-    if (header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc) {
-      low = middle;
-    } else {
-      high = middle;
+  std::uint64_t left = table->count;
+  if (hint != nullptr && *hint < table->count && !narrowFromHint(table, pc, *hint, &low, &left, pages)) return false;
+  while (left > 1) {
+    // Once the entries left lie on one known page, the rest of the search is plain loads.
+    const std::uint64_t first = table->entries + low * 8;
+    const std::uint64_t last = first + left * 8 - 1;
+    const std::uint64_t page = first / VRDReadablePageSize;
+    if (pages != nullptr && last > first && last / VRDReadablePageSize == page &&
+        pages->pages[page % VRDReadablePages::kSlots] == page + 1) {
+      break;
     }
+    const std::uint64_t half = left / 2;
+    std::uint64_t start = 0;
+    if (!entryStart(table, low + half, pages, &start)) return false;
+    low = start <= pc ? low + half : low;
+    left -= half;
+  }
+  const std::uint64_t entries = table->entries;
+  while (left > 1) {
+    const std::uint64_t half = left / 2;
+    // Both words the next step may read are fetched while this one is compared.
+    const std::uint64_t next = (left - half) / 2;
+    __builtin_prefetch(reinterpret_cast<const void*>(entries + (low + next) * 8));
+    __builtin_prefetch(reinterpret_cast<const void*>(entries + (low + half + next) * 8));
+    std::int32_t start = 0;
+    VRDReadablePagesCopy(entries + (low + half) * 8, &start, sizeof start);
+    low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
+    left -= half;
   }
   std::int32_t entry[2] = {};
   if (!VRDReadablePagesRead(pages, table->entries + low * 8, entry, sizeof entry)) return false;
   if (header + static_cast<std::uint64_t>(std::int64_t{entry[0]}) > pc) return false;
   *fde = header + static_cast<std::uint64_t>(std::int64_t{entry[1]});
+  if (hint != nullptr) *hint = low;
   return true;
 }
 

@@ -16,11 +16,19 @@ inline constexpr std::uint64_t VRDReadablePageSize = 4096;
 
 struct VRDReadablePages {
   static constexpr std::size_t kSlots = 1024;
+  static constexpr std::size_t kTrustedRanges = 16;
   std::uint64_t pages[kSlots];  // direct-mapped by page number: page number + 1, or 0 for none
+  /// Ranges readable without a proof: the segment of a loaded image that holds its unwind sections.
+  std::uint64_t trustedStart[kTrustedRanges];
+  std::uint64_t trustedEnd[kTrustedRanges];
+  std::uint32_t trustedCount;
 };
 
-/// Forgets every page.
+/// Forgets every page and range.
 void VRDReadablePagesReset(VRDReadablePages* cache) noexcept;
+/// Takes every page of [start, end) as readable from now on, without a proof: only for memory that cannot be
+/// unmapped while the proofs are kept. Past kTrustedRanges ranges, later ones are proved as usual.
+void VRDReadablePagesTrust(VRDReadablePages* cache, std::uint64_t start, std::uint64_t end) noexcept;
 /// Proves every page of [address, address + length) that is not yet known; false when one is not readable.
 bool VRDReadablePagesProve(VRDReadablePages* cache, std::uint64_t address, std::size_t length) noexcept;
 /// VRDReadablePagesRead without the fast path: proves the pages that are not yet known.

@@ -11,6 +11,11 @@
 
 namespace crashreporting {
 
+bool VRDSDKLogWants(std::int32_t level) noexcept {
+  VRDWritableContext* writable = VRDContextWritable();
+  return writable != nullptr && level >= std::atomic_ref(writable->minimumLogLevel).load(std::memory_order_relaxed);
+}
+
 void VRDSDKLog(std::int32_t level, const char* format, ...) noexcept {
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   VRDWritableContext* writable = VRDContextWritable();

@@ -17,6 +17,8 @@ enum VRDLogLevel : std::int32_t {
 /// Writes one message when the crash context exists and `level` is at least its minimum level. The log file is
 /// opened (create, append, 0644) on first use and its descriptor kept in the writable context.
 void VRDSDKLog(std::int32_t level, const char* format, ...) noexcept __attribute__((format(printf, 2, 3)));
+/// Whether a message at `level` would be written now (the context exists and its minimum level allows it).
+bool VRDSDKLogWants(std::int32_t level) noexcept;
 
 }  // namespace crashreporting
 

@@ -45,9 +45,10 @@ bool unwindWithFramePointer(VRDUnwindContext* context, bool tryStackScan) noexce
   return unwindWithFramePointerChain(context);
 }
 
-VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, std::uint64_t ehFrameHdr, std::uint64_t pc) noexcept {
+VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, const VRDBinaryImageNode& image, std::uint64_t pc) noexcept {
   VRDUnwindRows scratch;
-  const VRDUnwindRows* rows = VRDUnwindCacheFindRows(context->cache, ehFrameHdr, pc, &scratch);
+  const VRDUnwindImage sections{image.ehFrameHdr, image.ehFrame, image.unwindSegmentStart, image.unwindSegmentEnd};
+  const VRDUnwindRows* rows = VRDUnwindCacheFindRowsInImage(context->cache, sections, pc, &scratch);
   if (!rows->found) return VRDDwarfStep::Failed;
   const VRDDwarfStep step =
       VRDDwarfUnwindApplyRules(&rows->rules, &context->registers, VRDUnwindCachePages(context->cache));
@@ -74,15 +75,20 @@ Step nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
     // A return address points after its call; an exact PC from a register state does not.
     const std::uint64_t lookup = context->pcIsReturnAddress ? pc - 1 : pc;
     VRDDwarfStep step = VRDDwarfStep::Failed;
-    VRDBinaryImageNode image;
-    if (!VRDBinaryImageSafeFindImageForAddress(lookup, &image)) {
+    VRDBinaryImageNode& image = context->image;
+    const bool sameImage = image.base != 0 && lookup >= image.base && lookup - image.base < image.size;
+    if (!sameImage && !VRDBinaryImageSafeFindImageForAddress(lookup, &image)) {
+      image.base = 0;
       VRDLogWarn("Unable to find binary for %p\n", reinterpret_cast<void*>(lookup));
     } else {
-      VRDLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(lookup), reinterpret_cast<void*>(image.base));
+      // Every frame at DEBUG: the level is looked at first, so a walk at a higher one makes no call per frame.
+      if (VRDSDKLogWants(VRDLogLevelDebug)) {
+        VRDLogDebug("Binary image for %p at %p\n", reinterpret_cast<void*>(lookup), reinterpret_cast<void*>(image.base));
+      }
       if (image.ehFrameHdr == 0) {
         VRDLogInfo("Binary image at %p has no unwind info\n", reinterpret_cast<void*>(image.base));
       } else {
-        step = unwindWithDwarf(context, image.ehFrameHdr, lookup);
+        step = unwindWithDwarf(context, image, lookup);
       }
     }
     // The call-frame information says this is the outermost frame (`_start`, a thread's start).

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 #include "crashreporting/Capture/VRDUnwindCache.h"
 
@@ -22,6 +23,8 @@ struct VRDUnwindContext {
   bool pcIsReturnAddress;
   /// Proofs and lookups shared with the capture's other walks; null for none.
   VRDUnwindCache* cache;
+  /// The image of the last frame (base 0: none yet): most callers lie in their callee's image.
+  VRDBinaryImageNode image;
 };
 
 inline constexpr std::uint32_t VRDUnwindMaximumFrames = 600000;

@@ -5,34 +5,38 @@
 namespace crashreporting {
 namespace {
 
-const VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, std::uint64_t header, VRDEhFrameHdrTable* scratch) noexcept {
+VRDEhFrameHdrTable* tableFor(VRDUnwindCache* cache, const VRDUnwindImage& image,
+                             VRDEhFrameHdrTable* scratch) noexcept {
+  const std::uint64_t header = image.ehFrameHdr;
   if (cache != nullptr) {
-    for (const VRDEhFrameHdrTable& table : cache->tables) {
+    for (VRDEhFrameHdrTable& table : cache->tables) {
       if (table.header == header) return &table;
     }
   }
   if (!VRDEhFrameHdrReadTable(header, scratch, VRDUnwindCachePages(cache))) return nullptr;
   if (cache == nullptr) return scratch;
+  // An image unloaded since the table last looked has left no readable header there, or (another image in
+  // its place) one that leads elsewhere.
+  const std::uint64_t tableEnd = scratch->entries + scratch->count * 8;
+  if (image.ehFrame != 0 && scratch->ehFrame == image.ehFrame && image.segmentStart < image.segmentEnd &&
+      header >= image.segmentStart && tableEnd > scratch->entries && tableEnd <= image.segmentEnd &&
+      image.ehFrame >= image.segmentStart && image.ehFrame < image.segmentEnd) {
+    VRDReadablePagesTrust(&cache->pages, image.segmentStart, image.segmentEnd);
+  }
   VRDEhFrameHdrTable& slot = cache->tables[cache->nextTable++ % VRDUnwindCache::kTables];
   slot = *scratch;
   return &slot;
 }
 
-void lookUp(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc, VRDUnwindRows* rows) noexcept {
+void lookUp(VRDUnwindCache* cache, VRDDwarfCIECache* cies, const VRDUnwindImage& image, std::uint64_t pc,
+            VRDUnwindRows* rows) noexcept {
   VRDReadablePages* pages = VRDUnwindCachePages(cache);
-  VRDDwarfCIECache ownCIEs;
-  VRDDwarfCIECache* cies = &ownCIEs;
-  if (cache != nullptr) {
-    cies = &cache->cies;
-  } else {
-    VRDDwarfCIECacheReset(&ownCIEs);
-  }
   VRDEhFrameHdrTable scratch;
-  const VRDEhFrameHdrTable* table = tableFor(cache, header, &scratch);
+  VRDEhFrameHdrTable* table = tableFor(cache, image, &scratch);
   std::uint64_t address = 0;
   VRDDwarfFDERecord fde;
   const VRDDwarfRegisterRules* initial = nullptr;
-  const bool found = table != nullptr && VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages) &&
+  const bool found = table != nullptr && VRDEhFrameHdrFindFDEAddress(table, pc, &address, pages, &table->lastFound) &&
                      VRDDwarfParseFDERecordCachingCIE(&fde, address, cies, &initial, pages) && pc >= fde.pcBegin &&
                      pc - fde.pcBegin < fde.pcRange &&
                      fde.cie.returnAddressRegister == VRDDwarfReturnAddressRegister &&
@@ -41,6 +45,14 @@ void lookUp(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc, VRDUn
   rows->pc = pc;
   rows->found = found;
   rows->signalFrame = found && fde.cie.signalFrame;
+}
+
+// Kept out of line: only a walk without a cache puts CIEs (3 KiB) on the stack, a page more of it.
+__attribute__((noinline)) void lookUpWithoutCache(const VRDUnwindImage& image, std::uint64_t pc,
+                                                  VRDUnwindRows* rows) noexcept {
+  VRDDwarfCIECache cies;
+  VRDDwarfCIECacheReset(&cies);
+  lookUp(nullptr, &cies, image, pc, rows);
 }
 
 }  // namespace
@@ -53,10 +65,10 @@ void VRDUnwindCacheReset(VRDUnwindCache* cache) noexcept {
   for (VRDUnwindRows& rows : cache->rows) rows.pc = 0;
 }
 
-const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
-                                            VRDUnwindRows* scratch) noexcept {
+const VRDUnwindRows* VRDUnwindCacheFindRowsInImage(VRDUnwindCache* cache, const VRDUnwindImage& image,
+                                                   std::uint64_t pc, VRDUnwindRows* scratch) noexcept {
   if (cache == nullptr) {
-    lookUp(nullptr, header, pc, scratch);
+    lookUpWithoutCache(image, pc, scratch);
     return scratch;
   }
   // A PC may take any of a few slots from the one its hash picks, so that a stack of distinct functions keeps
@@ -69,7 +81,7 @@ const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t
     if (rows.pc == 0 && free == nullptr) free = &rows;
   }
   VRDUnwindRows* const rows = free != nullptr ? free : &cache->rows[first];
-  lookUp(cache, header, pc, rows);
+  lookUp(cache, &cache->cies, image, pc, rows);
   return rows;
 }
 

@@ -47,9 +47,27 @@ inline std::size_t VRDUnwindCacheRowSlot(std::uint64_t pc) noexcept {
   static_assert(VRDUnwindCache::kRows == 64);
   return static_cast<std::size_t>((pc * 0x9E3779B97F4A7C15ull) >> 58);
 }
-/// The rows for `pc` in the image whose `.eh_frame_hdr` is at `header`: kept ones, or looked up (and kept). A
-/// null cache looks them up every time. The result lives in the cache or in `scratch`.
-const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
-                                            VRDUnwindRows* scratch) noexcept;
+/// An image's unwind sections as the image table knows them.
+struct VRDUnwindImage {
+  std::uint64_t ehFrameHdr;
+  /// Where the header's `.eh_frame` pointer led when the image was loaded (0: unknown), and the readable
+  /// segment that held both sections then (start = end: none).
+  std::uint64_t ehFrame;
+  std::uint64_t segmentStart;
+  std::uint64_t segmentEnd;
+};
+
+/// The rows for `pc` in the image: kept ones, or looked up (and kept). A null cache looks them up every time.
+/// The result lives in the cache or in `scratch`. The first lookup in an image reads its header with a proof;
+/// when the header still leads to the `.eh_frame` the table knew, the image is still the one loaded there, and
+/// the rest of its segment is read without proofs (a proof is a system call; the table's search and the FDEs
+/// would take one per page or two).
+const VRDUnwindRows* VRDUnwindCacheFindRowsInImage(VRDUnwindCache* cache, const VRDUnwindImage& image,
+                                                   std::uint64_t pc, VRDUnwindRows* scratch) noexcept;
+/// The same for an image known only by its header: every page proved.
+inline const VRDUnwindRows* VRDUnwindCacheFindRows(VRDUnwindCache* cache, std::uint64_t header, std::uint64_t pc,
+                                                   VRDUnwindRows* scratch) noexcept {
+  return VRDUnwindCacheFindRowsInImage(cache, VRDUnwindImage{header, 0, 0, 0}, pc, scratch);
+}
 
 }  // namespace crashreporting

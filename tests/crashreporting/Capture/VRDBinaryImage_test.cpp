@@ -2,8 +2,10 @@
 #include <elf.h>
 
 #include <cstdio>
+#include <cstring>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -190,6 +192,59 @@ TEST_F(BinaryImages, AtCrashTimeTheLoadersListAddsAnImageLoadedSinceTheLastLookO
                                    {"uuid", file->buildID().substr(0, 32)},
                                    {"base", node.base},
                                    {"size", node.size}}));
+}
+
+// The node keeps the readable segment that holds both unwind sections, which crash-time walks read without
+// proofs; none when the sections lie in different segments or the segment is not readable.
+TEST(BinaryImageNodes, KeepTheReadableSegmentHoldingBothUnwindSections) {
+  alignas(16) static std::uint8_t image[0x1000] = {};
+  const auto bias = reinterpret_cast<std::uint64_t>(image);
+  // `.eh_frame_hdr` at 0x100 (version 1, pc-relative 4-byte `.eh_frame` pointer), `.eh_frame` at 0x200.
+  const std::uint8_t header[] = {1, 0x1b, 0x03, 0x3b};
+  std::memcpy(image + 0x100, header, sizeof header);
+  const std::int32_t toEhFrame = 0x200 - 0x104;
+  std::memcpy(image + 0x104, &toEhFrame, sizeof toEhFrame);
+  const auto load = [](std::uint64_t vaddr, std::uint64_t size, std::uint32_t flags) {
+    ElfW(Phdr) segment{};
+    segment.p_type = PT_LOAD;
+    segment.p_flags = flags;
+    segment.p_offset = vaddr;
+    segment.p_vaddr = vaddr;
+    segment.p_memsz = size;
+    return segment;
+  };
+  ElfW(Phdr) ehFrameHdr{};
+  ehFrameHdr.p_type = PT_GNU_EH_FRAME;
+  ehFrameHdr.p_vaddr = 0x100;
+  struct Case {
+    std::vector<ElfW(Phdr)> segments;
+    std::uint64_t start;
+    std::uint64_t end;
+  };
+  const Case cases[] = {
+      {{load(0, 0x1000, PF_R | PF_X), ehFrameHdr}, bias, bias + 0x1000},
+      {{load(0, 0x80, PF_R | PF_X), load(0x80, 0xf80, PF_R), ehFrameHdr}, bias + 0x80, bias + 0x1000},
+      {{load(0, 0x180, PF_R | PF_X), load(0x180, 0xe80, PF_R), ehFrameHdr}, 0, 0},  // split between two
+      {{load(0, 0x80, PF_R | PF_X), load(0x80, 0xf80, PF_W), ehFrameHdr}, 0, 0},     // not readable
+  };
+  for (const Case& c : cases) {
+    VRDBinaryImageNode node{};
+    ASSERT_TRUE(VRDBinaryImageNodeFromSegments(bias, c.segments.data(), c.segments.size(), &node));
+    EXPECT_EQ(node.ehFrameHdr, bias + 0x100);
+    EXPECT_EQ(node.ehFrame, bias + 0x200);
+    EXPECT_EQ(node.unwindSegmentStart, c.start);
+    EXPECT_EQ(node.unwindSegmentEnd, c.end);
+  }
+}
+
+// So do the nodes of loaded images, the table's and those the loader's list adds at crash time.
+TEST_F(BinaryImages, ALoadedImagesNodeHoldsItsUnwindSectionsInOneReadableSegment) {
+  VRDBinaryImageNode node{};
+  ASSERT_TRUE(VRDBinaryImageSafeFindImageForAddress(reinterpret_cast<std::uint64_t>(&std::fopen), &node));
+  EXPECT_LE(node.unwindSegmentStart, node.ehFrameHdr);
+  EXPECT_LT(node.ehFrameHdr, node.unwindSegmentEnd);
+  EXPECT_LE(node.unwindSegmentStart, node.ehFrame);
+  EXPECT_LT(node.ehFrame, node.unwindSegmentEnd);
 }
 
 TEST(LoadedImages, AStringIsReadUpToUnreadableMemoryAndNeverPastItsRoom) {

@@ -190,7 +190,7 @@ TEST(DwarfRules, APCAtTheStartOfARowGetsThatRow) {
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));  // right after push rbp
   EXPECT_EQ(rules.cfaRegister, 7u);
   EXPECT_EQ(rules.cfaOffset, 16);
-  EXPECT_EQ(rules.registers[6].kind, VRDDwarfRuleAtCFAOffset);
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 6).kind, VRDDwarfRuleAtCFAOffset);
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 3, &rules, nullptr));  // before the advance to 4
   EXPECT_EQ(rules.cfaRegister, 7u);
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 4, &rules, nullptr));
@@ -217,15 +217,15 @@ TEST(DwarfRules, RememberAndRestoreStateAndRestoreFromTheCie) {
   VRDDwarfRegisterRules rules;
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));
   EXPECT_EQ(rules.cfaOffset, 48);
-  EXPECT_EQ(rules.registers[3].kind, VRDDwarfRuleAtCFAOffset);
-  EXPECT_EQ(rules.registers[16].value, static_cast<std::uint64_t>(-32));
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 3).kind, VRDDwarfRuleAtCFAOffset);
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 16).value, static_cast<std::uint64_t>(-32));
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 2, &rules, nullptr));
   EXPECT_EQ(rules.cfaOffset, 16);
-  EXPECT_EQ(rules.registers[3].kind, VRDDwarfRuleUnchanged);
-  EXPECT_EQ(rules.registers[16].value, static_cast<std::uint64_t>(-8));
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 3).kind, VRDDwarfRuleUnchanged);
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 16).value, static_cast<std::uint64_t>(-8));
   ASSERT_TRUE(VRDDwarfRulesForPC(&record, kCode + 4, &rules, nullptr));
   EXPECT_EQ(rules.cfaOffset, 24);
-  EXPECT_EQ(rules.registers[3].value, static_cast<std::uint64_t>(-16));
+  EXPECT_EQ(VRDDwarfRuleForRegister(&rules, 3).value, static_cast<std::uint64_t>(-16));
 }
 
 TEST(DwarfRules, RefusesUnbalancedStateAndUnknownInstructions) {

@@ -121,6 +121,31 @@ TEST(ReadablePages, OneProofCoversTheNextPageWhenItIsReadable) {
   munmap(three, 3 * size);
 }
 
+// A trusted range is taken as readable without a proof (here an unreadable page, which a proof would refuse:
+// trust is for memory known to be mapped), only within its bounds, only up to the room for ranges, and only until
+// the next reset.
+TEST(ReadablePages, TakesATrustedRangeWithoutAProofUntilReset) {
+  const BadPages bad;
+  VRDReadablePages pages;
+  VRDReadablePagesReset(&pages);
+  EXPECT_FALSE(VRDReadablePagesProve(&pages, bad.noAccess, 8));
+  VRDReadablePagesTrust(&pages, bad.noAccess + 16, bad.noAccess + 32);
+  EXPECT_TRUE(VRDReadablePagesProve(&pages, bad.noAccess, 8)) << "the whole page of a trusted byte";
+  EXPECT_FALSE(VRDReadablePagesProve(&pages, bad.unmapped, 8)) << "the page after the range";
+  VRDReadablePagesReset(&pages);
+  EXPECT_FALSE(VRDReadablePagesProve(&pages, bad.noAccess, 8));
+  for (std::size_t i = 0; i < VRDReadablePages::kTrustedRanges; ++i) {
+    VRDReadablePagesTrust(&pages, 0x10000 * (i + 1), 0x10000 * (i + 1) + 8);
+  }
+  VRDReadablePagesTrust(&pages, bad.noAccess, bad.noAccess + bad.page);
+  EXPECT_FALSE(VRDReadablePagesProve(&pages, bad.noAccess, 8)) << "no room left: proved as usual";
+  VRDReadablePagesReset(&pages);
+  VRDReadablePagesTrust(&pages, bad.noAccess + 8, bad.noAccess + 8);
+  VRDReadablePagesTrust(&pages, 8, 4096);
+  EXPECT_FALSE(VRDReadablePagesProve(&pages, bad.noAccess, 8)) << "an empty range";
+  EXPECT_EQ(pages.trustedCount, 0u) << "nor one that starts below the lowest valid address";
+}
+
 TEST(SafeRead, ProbesStringsUpToTheirEndOrTheMaximum) {
   const BadPages bad;
   const char text[] = "name";

@@ -25,6 +25,7 @@ class Sections {
     const std::size_t table = size();
     for (int i = 0; i < 6; ++i) u32(0);
     patch32(ehFramePointer, static_cast<std::uint32_t>(size() - ehFramePointer));
+    ehFrame_ = size();
     const std::size_t cieA = cie(8);
     fde(table, cieA, 0x000, {0x41, 0x0e, 16, 0x86, 2});
     operandOfFirstRow_ = size() - 5;
@@ -36,6 +37,8 @@ class Sections {
   std::uint64_t address(std::size_t offset) const { return reinterpret_cast<std::uint64_t>(bytes_.data()) + offset; }
   std::uint64_t header() const { return address(0); }
   std::uint64_t code() const { return address(0) + 0x10000; }
+  std::uint64_t ehFrame() const { return address(ehFrame_); }
+  std::uint64_t end() const { return address(size()); }
   void setFirstRowCFAOffset(std::uint8_t offset) { bytes_[operandOfFirstRow_] = offset; }
 
  private:
@@ -77,6 +80,7 @@ class Sections {
   }
 
   std::vector<std::uint8_t> bytes_;
+  std::size_t ehFrame_ = 0;
   std::size_t operandOfFirstRow_ = 0;
 };
 
@@ -91,7 +95,7 @@ Found find(VRDUnwindCache* cache, const Sections& sections, std::uint64_t pc) {
   VRDUnwindRows scratch;
   const VRDUnwindRows* rows = VRDUnwindCacheFindRows(cache, sections.header(), pc, &scratch);
   EXPECT_EQ(rows->pc, pc);
-  return rows->found ? Found{true, rows->rules.cfaOffset, rows->rules.registers[6].kind} : Found{false, 0, 0};
+  return rows->found ? Found{true, rows->rules.cfaOffset, VRDDwarfRuleForRegister(&rows->rules, 6).kind} : Found{false, 0, 0};
 }
 
 TEST(UnwindCache, KeptRowsAreThoseOfEachPCAndItsOwnCIE) {
@@ -146,6 +150,40 @@ TEST(UnwindCache, KeepsPCsWhoseSlotsCollide) {
   sections.setFirstRowCFAOffset(32);
   EXPECT_EQ(find(&cache, sections, a).cfaOffset, 16) << "kept, not evicted by the other";
   EXPECT_EQ(find(&cache, sections, b).cfaOffset, 16);
+}
+
+// The image's segment is read without proofs only when its header, read now, leads to the `.eh_frame` the
+// image table recorded and the table lies in that segment; the rows are the same either way.
+TEST(UnwindCache, TrustsAnImagesSegmentOnlyWhileItsHeaderLeadsWhereTheTableRecorded) {
+  const Sections sections;
+  const std::uint64_t start = sections.header();
+  const std::uint64_t end = sections.end();
+  const std::uint64_t pc = sections.code() + 1;
+  struct Case {
+    VRDUnwindImage image;
+    bool trusted;
+  };
+  const Case cases[] = {
+      {{sections.header(), sections.ehFrame(), start, end}, true},
+      {{sections.header(), sections.ehFrame() + 8, start, end}, false},  // another image in its place
+      {{sections.header(), 0, start, end}, false},                       // recorded without one
+      {{sections.header(), sections.ehFrame(), start, start + 16}, false},  // the table runs past the segment
+      {{sections.header(), sections.ehFrame(), start + 4, end}, false},     // the header lies before it
+      {{sections.header(), sections.ehFrame(), 0, 0}, false},               // no segment holds both
+  };
+  for (const Case& c : cases) {
+    VRDUnwindCache cache;
+    VRDUnwindCacheReset(&cache);
+    VRDUnwindRows scratch;
+    const VRDUnwindRows* rows = VRDUnwindCacheFindRowsInImage(&cache, c.image, pc, &scratch);
+    ASSERT_TRUE(rows->found);
+    EXPECT_EQ(rows->rules.cfaOffset, 16);
+    EXPECT_EQ(cache.pages.trustedCount, c.trusted ? 1u : 0u) << c.image.ehFrame - sections.ehFrame();
+    if (c.trusted) {
+      EXPECT_EQ(cache.pages.trustedStart[0], start);
+      EXPECT_EQ(cache.pages.trustedEnd[0], end);
+    }
+  }
 }
 
 }  // namespace
