@@ -63,6 +63,9 @@ class Wakeup {
 struct HttpClient::Shared {
   Executor executor;
   Options options;
+  // Both read on the thread that makes the client (see NetworkProcess::currentEnvironment).
+  std::string program;
+  std::vector<std::string> environment;
   Wakeup wakeup;
   std::thread worker;
 
@@ -105,7 +108,6 @@ struct HttpClient::Shared {
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
     pthread_setname_np(pthread_self(), "http-worker");
 
-    const std::string program = NetworkProcess::locate(shared.options.program);
     const auto linger = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(std::isfinite(shared.options.linger) ? std::max(shared.options.linger, 0.0) : 0));
     std::unique_ptr<NetworkProcess> process;
@@ -142,7 +144,7 @@ struct HttpClient::Shared {
         if (inFlight.erase(id)) out += wire::encode(wire::Cancel{id});
       if (!arrived.empty() && !process) {
         std::string error;
-        process = NetworkProcess::start(program, error);
+        process = NetworkProcess::start(shared.program, shared.environment, error);
         reader = wire::FrameReader(kMaxFrameBytes);
         out.clear();
         if (!process) {
@@ -196,6 +198,8 @@ struct HttpClient::Shared {
 
 HttpClient::HttpClient(Executor executor, Options options) : shared_(std::make_shared<Shared>()) {
   shared_->executor = std::move(executor);
+  shared_->program = NetworkProcess::locate(options.program);
+  shared_->environment = NetworkProcess::currentEnvironment();
   shared_->options = std::move(options);
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 extern char** environ;
 
@@ -56,7 +57,14 @@ std::string NetworkProcess::locate(const std::string& configured) {
   return beside.empty() ? "tilvane-net" : beside;
 }
 
-std::unique_ptr<NetworkProcess> NetworkProcess::start(const std::string& path, std::string& error) {
+std::vector<std::string> NetworkProcess::currentEnvironment() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry && *entry; ++entry) entries.emplace_back(*entry);
+  return entries;
+}
+
+std::unique_ptr<NetworkProcess> NetworkProcess::start(const std::string& path,
+                                                      const std::vector<std::string>& environment, std::string& error) {
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     error = std::string("no socket for the network process: ") + std::strerror(errno);
@@ -76,8 +84,11 @@ std::unique_ptr<NetworkProcess> NetworkProcess::start(const std::string& path, s
   posix_spawnattr_setflags(&attributes.value, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   char name[] = "tilvane-net";
   char* const argv[] = {name, nullptr};
+  std::vector<char*> envp;
+  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  const int failed = posix_spawn(&pid, path.c_str(), &actions.value, &attributes.value, argv, environ);
+  const int failed = posix_spawn(&pid, path.c_str(), &actions.value, &attributes.value, argv, envp.data());
   close(ends[1]);
   if (failed != 0) {
     close(ends[0]);

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tilvane::net {
 
@@ -11,8 +12,13 @@ namespace tilvane::net {
 /// a stream socket is its standard input, the other is socket(). Ending the object ends the process.
 class NetworkProcess {
  public:
-  /// Starts the program at `path`; none, with `error` saying why, when it cannot be started.
-  static std::unique_ptr<NetworkProcess> start(const std::string& path, std::string& error);
+  /// Starts the program at `path` with `environment` ("NAME=value" entries); none, with `error` saying why, when
+  /// it cannot be started.
+  static std::unique_ptr<NetworkProcess> start(const std::string& path, const std::vector<std::string>& environment,
+                                               std::string& error);
+  /// This process's environment now. Taken on the thread that makes the client: another thread may change the
+  /// environment while the worker starts a process, and reading it there would race with that.
+  static std::vector<std::string> currentEnvironment();
   /// The program to start: `configured` when given, else $TILVANE_NET, else tilvane-net beside the running program,
   /// in ../libexec/tilvane from it, or in the build tree, whichever is there first.
   static std::string locate(const std::string& configured);

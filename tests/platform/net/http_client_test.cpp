@@ -4,6 +4,7 @@
 
 #include <sys/syscall.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -211,6 +212,24 @@ TEST_F(HttpClientTest, ANetworkProcessThatDiesFailsItsRequestsAndTheNextRequestS
 
   EXPECT_EQ(get(server_.url("/fast")).body, "fast");
   EXPECT_EQ(client_.pendingCount(), 0u);
+}
+
+// The worker starts processes with the environment the client was made with: another thread changing the
+// environment meanwhile (as a test's teardown does) must not race with the start (ThreadSanitizer's tree sees it).
+TEST_F(HttpClientTest, ProcessesStartWithTheClientsEnvironmentWhileAnotherThreadChangesItsOwn) {
+  server_.setReply("/a", ScriptedReply::ok("a"));
+  net::HttpClient client(inbox_.executor(), {.linger = 0});
+  std::atomic<bool> done{false};
+  std::thread changer([&] {
+    for (int i = 0; !done; ++i) setenv("TILVANE_TEST_CHURN", std::to_string(i).c_str(), 1);
+    unsetenv("TILVANE_TEST_CHURN");
+  });
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(exchange({.url = server_.url("/a")}, client).body, "a");
+    ASSERT_TRUE(eventually([&] { return children().empty(); }));  // the next request starts a new process
+  }
+  done = true;
+  changer.join();
 }
 
 TEST_F(HttpClientTest, ANetworkProcessThatCannotBeStartedFailsEachRequestSayingWhy) {
