@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -78,3 +79,12 @@ AXError AXUIElementCopyAttributeValue(const AXUIElement& element, std::string_vi
 std::string describe(const AXUIElement& element);
 
 }  // namespace tilvane
+
+/// Elements as keys of hashed containers.
+template <>
+struct std::hash<tilvane::AXUIElement> {
+  std::size_t operator()(const tilvane::AXUIElement& e) const noexcept {
+    return std::hash<std::uint64_t>{}(e.id * 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(e.pid) << 8 ^
+                                      static_cast<std::uint64_t>(e.role));
+  }
+};

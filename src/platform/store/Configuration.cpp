@@ -1,5 +1,6 @@
 #include "platform/store/Configuration.h"
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -12,6 +13,8 @@ namespace {
 struct DefaultSlot {
   std::mutex mutex;
   std::optional<Configuration> configuration;  // absent: a fresh plain one at each request
+  std::uint64_t lastGeneration = 0;
+  std::atomic<std::uint64_t> generation{0};
 };
 
 DefaultSlot& slot() {
@@ -32,16 +35,20 @@ Configuration Configuration::defaultConfiguration() {
   return s.configuration ? *s.configuration : Configuration{};
 }
 
+std::uint64_t Configuration::defaultGeneration() { return slot().generation.load(std::memory_order_acquire); }
+
 void Configuration::setDefaultConfiguration(Configuration configuration) {
   auto& s = slot();
   std::lock_guard lock(s.mutex);
   s.configuration = std::move(configuration);
+  s.generation.store(++s.lastGeneration, std::memory_order_release);
 }
 
 void Configuration::resetDefaultConfiguration() {
   auto& s = slot();
   std::lock_guard lock(s.mutex);
   s.configuration.reset();
+  s.generation.store(0, std::memory_order_release);
 }
 
 }  // namespace tilvane::store

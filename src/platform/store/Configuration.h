@@ -34,6 +34,9 @@ struct Configuration {
 
   /// The configuration that Database::open() uses without an argument (a copy; safe from any thread).
   static Configuration defaultConfiguration();
+  /// Which default is set: a number of its own for each setDefaultConfiguration, 0 while none is (a plain
+  /// configuration follows the environment). Lets a caller keep what it made of the default until it changes.
+  static std::uint64_t defaultGeneration();
   static void setDefaultConfiguration(Configuration configuration);
   /// Back to a plain configuration at defaultFileURL(); also done by SharedInstances::resetAll().
   static void resetDefaultConfiguration();

@@ -86,7 +86,23 @@ Error newerVersion(const std::filesystem::path& file, std::int64_t stored, std::
 
 }  // namespace
 
-std::shared_ptr<Database> Database::open() { return open(Configuration::defaultConfiguration()); }
+std::shared_ptr<Database> Database::open() {
+  // The usual call, asked for every window admitted: the set default's instance of this thread, still open,
+  // found without copying the configuration. The number is read first, so a default set meanwhile is a miss.
+  thread_local std::weak_ptr<Database> last;
+  thread_local std::uint64_t lastGeneration = 0;
+  const std::uint64_t generation = Configuration::defaultGeneration();
+  if (generation != 0 && generation == lastGeneration) {
+    if (auto db = last.lock()) {
+      db->refreshIfChanged();
+      return db;
+    }
+  }
+  auto db = open(Configuration::defaultConfiguration());
+  last = db;
+  lastGeneration = generation;
+  return db;
+}
 
 std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   if (configuration.fileURL.empty()) throw Error("no database file given");
@@ -320,7 +336,7 @@ std::string Database::selectColumns(const ObjectSchema& schema, std::string_view
 const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
   SchemaSql& sql = sql_[schema.className()];
   if (sql.schema == &schema) return sql;
-  sql = SchemaSql{&schema, {}, {}, {}};
+  sql = SchemaSql{.schema = &schema};
   const auto& properties = schema.properties();
   std::string placeholders, updates;
   int bound = 0;
@@ -337,9 +353,14 @@ const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
     placeholders += "?" + std::to_string(++bound);
     if (i != schema.primaryKeyIndex()) updates += (updates.empty() ? "" : ", ") + column + " = excluded." + column;
   }
-  sql.upsert = "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + sql.columns + ") VALUES (" +
-               placeholders + ") ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO " +
-               (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+  const auto table = quoteIdentifier(schema.className());
+  const auto key = quoteIdentifier(ObjectSchema::primaryKey);
+  const auto insert = "INSERT INTO " + table + " (" + sql.columns + ") VALUES (" + placeholders + ") ON CONFLICT (" +
+                      key + ") DO ";
+  sql.upsert = insert + (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
+  sql.insertNew = insert + "NOTHING";
+  sql.exists = "SELECT 1 FROM " + table + " WHERE " + key + " = ?1";
+  sql.hasLists = bound != static_cast<int>(properties.size());
   return sql;
 }
 
@@ -510,8 +531,7 @@ std::size_t Database::count(const ObjectSchema& schema, const Predicate* predica
 }
 
 bool Database::rowExists(const ObjectSchema& schema, const std::string& primaryKey) {
-  auto statement = connection_->statement("SELECT 1 FROM " + quoteIdentifier(schema.className()) + " WHERE " +
-                                          quoteIdentifier(ObjectSchema::primaryKey) + " = ?1");
+  auto statement = connection_->statement(sqlOf(schema).exists);
   statement->bind(1, primaryKey);
   return statement->step();
 }
@@ -529,6 +549,7 @@ void Database::beginWrite() {
   else
     connection_->exec("BEGIN IMMEDIATE");
   inWrite_ = true;
+  ++writesBegun_;
   changedClasses_.clear();
   deletedInWrite_.clear();
   if (inGroup_) return;  // the group holds the write lock: nothing changed since it began
@@ -623,16 +644,22 @@ void Database::restoreAfterRollback(std::vector<std::weak_ptr<Row>> deleted) {
 
 // ---- writes ----
 
-void Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& values) {
+bool Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& values, bool onlyNew) {
   const auto& properties = schema.properties();
-  auto statement = connection_->statement(sqlOf(schema).upsert);
+  const auto& sql = sqlOf(schema);
+  auto statement = connection_->statement(onlyNew ? sql.insertNew : sql.upsert);
   int bound = 0;
   for (std::size_t i = 0; i < properties.size(); ++i)
     if (properties[i].type != PropertyType::list) statement->bind(++bound, values[i]);
   statement->step();
+  return !onlyNew || connection_->changes() > 0;
 }
 
-void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) {
+void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) { addObject(object, policy, false); }
+
+bool Database::addNew(const std::shared_ptr<Object>& object) { return addObject(object, UpdatePolicy::error, true); }
+
+bool Database::addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken) {
   checkWrite("add an object");
   if (!object) throw LogicError("cannot add a null object");
   const auto& schema = object->objectSchema();
@@ -641,15 +668,19 @@ void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) {
     if (row.owner) {
       if (row.owner.get() != this) throw LogicError("the object is managed by another database instance");
       if (row.invalidated) throw LogicError("cannot add an object of class '" + schema.className() + "' that was deleted");
-      return;
+      return true;
     }
   }
   ensureTable(schema);
   const std::string key = object->row_->primaryKeyValue();
-  const bool exists = rowExists(schema, key);
-  if (exists && policy == UpdatePolicy::error)
+  // Without lists, whether the key was taken matters only to refuse it, which the insert itself tells.
+  const bool hasLists = sqlOf(schema).hasLists;
+  const bool exists = hasLists && rowExists(schema, key);
+  if ((exists && policy == UpdatePolicy::error) ||
+      !writeRow(schema, object->row_->values, !hasLists && policy == UpdatePolicy::error)) {
+    if (quietWhenTaken) return false;
     throw Error("an object of class '" + schema.className() + "' with primary key '" + key + "' is stored already");
-  writeRow(schema, object->row_->values);
+  }
   changedClasses_.insert(schema.className());
   ++rowsComeOrGone_[schema.className()];
 
@@ -672,6 +703,7 @@ void Database::add(const std::shared_ptr<Object>& object, UpdatePolicy policy) {
     if (i < lists.size())
       for (const auto& element : lists[i]) listAppend(*object->row_, i, element, policy);
   }
+  return true;
 }
 
 void Database::remove(const std::shared_ptr<Object>& object) {

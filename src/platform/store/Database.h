@@ -106,6 +106,8 @@ class Database : public std::enable_shared_from_this<Database> {
   /// become invalidated, objects deleted in it come back.
   void cancelWrite();
   bool isInWriteTransaction() const { return inWrite_; }
+  /// Write transactions begun on this instance so far (those inside a group too): what a batch of writes saves.
+  std::uint64_t writesBegun() const { return writesBegun_; }
 
   /// Opens a write group: the write transactions that follow on this instance share one SQLite transaction
   /// (each commitWrite ends a savepoint; a cancelWrite rolls back its own transaction only) until
@@ -136,6 +138,9 @@ class Database : public std::enable_shared_from_this<Database> {
   /// object with the same primary key is replaced in place (it keeps its position) and its live accessors
   /// show the new values.
   void add(const std::shared_ptr<Object>& object, UpdatePolicy policy = UpdatePolicy::error);
+  /// add() with UpdatePolicy::error, except that a primary key stored already is no error: false, nothing is
+  /// stored and the object stays unmanaged. True when stored (or managed by this instance already).
+  bool addNew(const std::shared_ptr<Object>& object);
   /// Deletes a managed object; references to it disappear from every list. Deleting a deleted object does
   /// nothing.
   void remove(const std::shared_ptr<Object>& object);
@@ -191,7 +196,9 @@ class Database : public std::enable_shared_from_this<Database> {
   bool dataVersionChanged();
   void restoreAfterRollback(std::vector<std::weak_ptr<detail::Row>> deleted);
   bool rowExists(const ObjectSchema& schema, const std::string& primaryKey);
-  void writeRow(const ObjectSchema& schema, const std::vector<Value>& values);
+  bool addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken);
+  /// Returns false when `onlyNew` and a row with that key was stored already (nothing is written then).
+  bool writeRow(const ObjectSchema& schema, const std::vector<Value>& values, bool onlyNew = false);
   std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
   void registerRow(const std::shared_ptr<detail::Row>& row);
   void forgetRow(const detail::Row& row);
@@ -218,6 +225,9 @@ class Database : public std::enable_shared_from_this<Database> {
   struct SchemaSql {
     const ObjectSchema* schema = nullptr;
     std::string columns, aliasedColumns, upsert;
+    std::string insertNew;  ///< stores nothing when the key is taken
+    std::string exists;
+    bool hasLists = false;
   };
   mutable std::map<std::string, SchemaSql, std::less<>> sql_;
   const SchemaSql& sqlOf(const ObjectSchema& schema) const;
@@ -232,6 +242,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::vector<std::weak_ptr<detail::Row>> deletedInWrite_;
   std::int64_t dataVersion_ = 0;
   std::uint64_t refreshes_ = 0;
+  std::uint64_t writesBegun_ = 0;
   std::unordered_map<std::string, std::uint64_t> rowsComeOrGone_;
   bool inGroup_ = false;
   /// Whether a write transaction was committed inside the open group, the classes it changed and the rows it

@@ -40,7 +40,10 @@ void GroupedCommit::join() {
   }
   database_ = database;
   // The task holds the instance, so the group cannot end with the last other handle before it commits.
-  auto task = [database] { commitGroup(database); };
+  auto task = [database, hook = std::weak_ptr(beforeCommit_)] {
+    if (const auto before = hook.lock(); before && *before && database->isInWriteGroup()) (*before)();
+    commitGroup(database);
+  };
   if (moves_.isSuspended())
     dispatch::MainQueue::async(std::move(task));
   else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/dispatch/OperationQueue.h"
@@ -13,8 +14,10 @@ namespace tilvane {
 /// other connections see none of the writes, and a killed process loses them. Main thread only.
 class GroupedCommit {
  public:
-  /// `moves`: the queue whose operations already queued go before the commit.
-  explicit GroupedCommit(dispatch::OperationQueue& moves) : moves_(moves) {}
+  /// `moves`: the queue whose operations already queued go before the commit. `beforeCommit`: writes still
+  /// waiting for the turn to end, made into the group just before it commits.
+  explicit GroupedCommit(dispatch::OperationQueue& moves, std::function<void()> beforeCommit = {})
+      : moves_(moves), beforeCommit_(std::make_shared<std::function<void()>>(std::move(beforeCommit))) {}
   /// Commits what is still open.
   ~GroupedCommit() { commit(); }
   GroupedCommit(const GroupedCommit&) = delete;
@@ -30,6 +33,8 @@ class GroupedCommit {
  private:
   static constexpr double kBusyPause = 1.0;
   dispatch::OperationQueue& moves_;
+  // Held by this object alone: a commit task that outlives it runs no hook.
+  std::shared_ptr<std::function<void()>> beforeCommit_;
   std::weak_ptr<store::Database> database_;
   double retryAt_ = 0;
 };

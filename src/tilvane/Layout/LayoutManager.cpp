@@ -30,6 +30,12 @@ LayoutManager::~LayoutManager() {
 void LayoutManager::removeAllLayoutItems() {
   for (const auto& item : layoutItems_) item->releaseWindowIndexClaim();
   layoutItems_.clear();
+  itemsByWindow_.clear();
+}
+
+std::vector<std::shared_ptr<LayoutItem>> LayoutManager::itemsOf(const SIWindow& window) const {
+  const auto found = itemsByWindow_.find(window.axElement());
+  return found == itemsByWindow_.end() ? std::vector<std::shared_ptr<LayoutItem>>{} : found->second;
 }
 
 void LayoutManager::setup() {
@@ -38,7 +44,10 @@ void LayoutManager::setup() {
 }
 
 void LayoutManager::addWindow(const SIWindow& window) {
-  if (!isLayoutableWindow(window)) return;
+  if (isLayoutableWindow(window)) addLayoutableWindow(window);
+}
+
+void LayoutManager::addLayoutableWindow(const SIWindow& window) {
   commits_.join();
   auto item = std::make_shared<LayoutItem>(window);
   if (AutoLayoutModelPtr model = StoreService::shared().autoLayoutModelForWindow(window)) {
@@ -47,11 +56,13 @@ void LayoutManager::addWindow(const SIWindow& window) {
     item->updateModelPosition();
   }
   layoutItems_.push_back(item);
+  itemsByWindow_[window.axElement()].push_back(item);
   if (UserDefaultsService::autoLayoutEnabled() == 1) layout(item);
 }
 
 void LayoutManager::removeWindow(const SIWindow& window) {
   PlacedFrames::shared().forget(window);
+  itemsByWindow_.erase(window.axElement());
   std::erase_if(layoutItems_, [&](const std::shared_ptr<LayoutItem>& item) {
     if (item->window() != window) return false;
     // The window stops being managed now, whoever still holds the item.
@@ -76,12 +87,31 @@ void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {
     if (auto held = weak.lock()) clearLayoutingLater(held);
   };
   layoutOperationQueue_.addOperation(operation);
-  if (item->layoutModel()) StoreService::shared().updateLayout(item->layoutModel());
+  if (const AutoLayoutModelPtr& model = item->layoutModel(); model && !model->isManaged()) storeSoon(item);
+}
+
+void LayoutManager::storeSoon(const std::shared_ptr<LayoutItem>& item) {
+  // Windows are admitted by the dozen (an application starting, the program starting): one write for all the
+  // turn's new records, where one each would copy the pages it touches every time.
+  StoreService::shared().expectLayout(item->layoutModel());
+  newRecords_.emplace_back(item, item->layoutModel());
+  if (!newRecordsTimer_.isPending()) newRecordsTimer_.schedule(0, [this] { storeNewRecords(); });
+}
+
+void LayoutManager::storeNewRecords() {
+  newRecordsTimer_.cancel();
+  const auto records = std::exchange(newRecords_, {});
+  if (records.empty()) return;
+  commits_.join();
+  std::vector<AutoLayoutModelPtr> models;
+  models.reserve(records.size());
+  for (const auto& [item, model] : records) models.push_back(model);
+  StoreService::shared().updateLayouts(models);
   // Not stored while the file is writable: another program held its lock; stored with the next write instead.
-  if (item->layoutModel() && !item->layoutModel()->isManaged()) {
-    const auto database = StoreService::shared().database();
-    if (database && !database->isReadOnly()) queueInsert(item);
-  }
+  const auto database = StoreService::shared().database();
+  if (!database || database->isReadOnly()) return;
+  for (const auto& [item, model] : records)
+    if (item->layoutModel() == model && !model->isManaged()) queueInsert(item);
 }
 
 void LayoutManager::layoutAll() {
@@ -90,10 +120,10 @@ void LayoutManager::layoutAll() {
 }
 
 std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) const {
-  const auto it = std::find_if(layoutItems_.begin(), layoutItems_.end(),
-                               [&](const std::shared_ptr<LayoutItem>& item) { return item->window() == window; });
-  if (it == layoutItems_.end() || !(*it)->layoutModel()) return std::nullopt;
-  const AutoLayoutModel& model = *(*it)->layoutModel();
+  const auto found = itemsByWindow_.find(window.axElement());
+  if (found == itemsByWindow_.end() || found->second.empty() || !found->second.front()->layoutModel())
+    return std::nullopt;
+  const AutoLayoutModel& model = *found->second.front()->layoutModel();
   return CGRectMake(model.x(), model.y(), model.width(), model.height());
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "AppManager/Settings/LayoutAllTarget.h"
@@ -97,10 +98,13 @@ class LayoutManager final : public LayoutAllTarget {
   /// Admits a new layoutable window: an item bound to its remembered placement (whose window index it claims
   /// and whose display and desktop it fills in), laid out at once when automatic layout is on.
   void addWindow(const SIWindow& window);
+  /// addWindow for a window the caller has just found layoutable (isLayoutableWindow), not asked again.
+  void addLayoutableWindow(const SIWindow& window);
   /// Forgets every item of the window.
   void removeWindow(const SIWindow& window);
   /// Lays one item out: marks it layouting, queues its operation (nothing during a workspace restore) and
-  /// stores its record when new. The mark is cleared 2.5 s after the operation ran.
+  /// stores its record when new: at once during a restore, else with the turn's other new records (see
+  /// storeNewRecords). The mark is cleared 2.5 s after the operation ran.
   void layout(const std::shared_ptr<LayoutItem>& item);
   /// Lays every item out again, in order.
   void layoutAll() override;
@@ -160,9 +164,13 @@ class LayoutManager final : public LayoutAllTarget {
   static constexpr std::size_t kHistoryLimit = 5000;
   /// Clears the item's mark and writes a history record of its placement.
   void recordWindowMoving(const std::shared_ptr<LayoutItem>& item, const SIWindow& window);
-  /// Writes and commits at once what is still waiting: queued frame changes, history records not yet due and
-  /// writes whose shared commit is still queued. Called when the program quits, so nothing the user did is lost.
+  /// Writes and commits at once what is still waiting: new records, queued frame changes, history records not
+  /// yet due and writes whose shared commit is still queued. Called when the program quits, so nothing the user
+  /// did is lost.
   void flushPendingUpdates();
+  /// Stores the new records of the items laid out since the last call, in one write (the turn's own, soon
+  /// after the items are laid out); those the file's lock kept out are queued for the next write.
+  void storeNewRecords();
 
   // --- workspaces (defined in WorkspaceLayout/Restore, library tilvane_workspace_restore) ---
 
@@ -216,12 +224,18 @@ class LayoutManager final : public LayoutAllTarget {
   void dropEcho(const LayoutItem& item);
   /// The item's record could not be stored (the file was locked): stored with the queue's next write.
   void queueInsert(const std::shared_ptr<LayoutItem>& item);
+  /// The item's new record is stored with the other new records of this turn, in one write.
+  void storeSoon(const std::shared_ptr<LayoutItem>& item);
 
   rx::DisposeBag disposeBag_;
   std::vector<std::shared_ptr<LayoutItem>> layoutItems_;
+  /// The same items by window, in the same order: every move report and placement asks for one window's.
+  std::unordered_map<AXUIElement, std::vector<std::shared_ptr<LayoutItem>>> itemsByWindow_;
+  /// The window's items (usually one); held apart from the lists, which may change while they are used.
+  std::vector<std::shared_ptr<LayoutItem>> itemsOf(const SIWindow& window) const;
   dispatch::OperationQueue layoutOperationQueue_{"layout"};
   /// The writes of a turn share one commit, behind the moves queued before them.
-  GroupedCommit commits_{layoutOperationQueue_};
+  GroupedCommit commits_{layoutOperationQueue_, [this] { storeNewRecords(); }};
   std::map<std::string, RuleLayoutModelPtr> rules_;
   dispatch::OperationQueue workspaceOperationQueue_{"workspace"};
   bool workspaceRunning_ = false;
@@ -237,6 +251,9 @@ class LayoutManager final : public LayoutAllTarget {
   std::map<std::string, EntryTimers> entryTimers_;
   /// Retries a write held up by a lock.
   dispatch::ScopedTimer flushTimer_;
+  /// New records waiting for the turn's one write, with the record each item had then.
+  std::vector<std::pair<std::shared_ptr<LayoutItem>, AutoLayoutModelPtr>> newRecords_;
+  dispatch::ScopedTimer newRecordsTimer_;
   /// History records that found the file locked, oldest first (bounded).
   std::vector<std::shared_ptr<store::Object>> historyBacklog_;
   /// Since when writes have been held up by a lock (negative: they are not), and whether the user was told.

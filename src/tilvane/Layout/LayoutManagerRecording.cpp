@@ -57,9 +57,7 @@ void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLa
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
   if (heldUpSince_ < 0) commits_.join();
-  const auto items = layoutItems_;
-  for (const auto& item : items) {
-    if (item->window() != window) continue;
+  for (const auto& item : itemsOf(window)) {
     const AutoLayoutModelPtr model = item->layoutModel();
     // Fractions that are not numbers would make the record useless; keep the last good ones.
     if (isWritable(model) && isFinite(r)) {
@@ -146,11 +144,8 @@ void LayoutManager::dropEcho(const LayoutItem& item) {
 }
 
 void LayoutManager::queueFrameUpdate(const SIWindow& window) {
-  // Held apart from the list, which may change meanwhile; only the window's own items, since every move of
-  // every window comes here.
-  std::vector<std::shared_ptr<LayoutItem>> items;
-  for (const auto& item : layoutItems_)
-    if (item->window() == window) items.push_back(item);
+  // Only the window's own items, looked up: every move of every window comes here.
+  const auto items = itemsOf(window);
   if (items.empty()) return;
   // Every report counts for the placement's progress, also those of a window being laid out.
   const CGRect frame = window.frame();
@@ -256,6 +251,7 @@ void LayoutManager::writesGoOn() {
 }
 
 void LayoutManager::flushPendingUpdates() {
+  storeNewRecords();
   // The history of saved placements first: those placements came before any move still queued.
   auto pending = std::exchange(pendingRecords_, {});
   for (auto& [task, record] : pending) {

@@ -1,9 +1,11 @@
 #include "Models/AutoLayoutModel.h"
 
-#include <fmt/format.h>
+#include <string>
 
 namespace tilvane {
 
-void AutoLayoutModel::makeId() { setId(fmt::format("{}-{}-{}", bundleIdentifier(), windowIndex(), screenCount())); }
+void AutoLayoutModel::makeId() {
+  setId(bundleIdentifier() + "-" + std::to_string(windowIndex()) + "-" + std::to_string(screenCount()));
+}
 
 }  // namespace tilvane

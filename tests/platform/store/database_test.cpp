@@ -180,6 +180,53 @@ TEST_F(DatabaseTest, AddingATakenPrimaryKeyFailsUnlessUpdatingWhichReplacesValue
   EXPECT_EQ(db->objects<Notebook>()[0], book);  // replaced in place, not moved to the end
 }
 
+// addNew is add() for records that may have been stored meanwhile: a taken key is no error and changes nothing,
+// with or without lists; add() still refuses it.
+TEST_F(DatabaseTest, AddingNewSkipsATakenPrimaryKeyQuietlyAndAddStillRefusesIt) {
+  auto db = open();
+  stored(db, "taken", "first");
+  auto book = std::make_shared<Notebook>();
+  book->setId("book");
+  book->notes().append(note("kept"));
+  db->write([&] { db->add(book); });
+
+  auto again = note("taken", "second");
+  auto fresh = note("fresh");
+  auto copy = std::make_shared<Notebook>();
+  copy->setId("book");
+  copy->notes().append(note("other"));
+  db->write([&] {
+    EXPECT_FALSE(db->addNew(again));
+    EXPECT_FALSE(db->addNew(copy));
+    EXPECT_TRUE(db->addNew(fresh));
+    EXPECT_TRUE(db->addNew(fresh)) << "managed by this instance already";
+  });
+  EXPECT_FALSE(again->isManaged());
+  EXPECT_FALSE(copy->isManaged());
+  EXPECT_TRUE(fresh->isManaged());
+  db->beginWrite();
+  EXPECT_THROW(db->add(note("taken", "third")), Error);
+  db->cancelWrite();
+
+  const auto reopened = open();
+  EXPECT_EQ(reopened->object<Note>("taken")->text(), "first");
+  EXPECT_EQ(book->description(), "Notebook { id = book; title = ; notes = [kept] }");
+  EXPECT_EQ(reopened->objects<Note>().size(), 3u) << "the refused notebook's note is not stored either";
+}
+
+// Database::open() keeps the default's instance for the next call, and lets it go when another default is set.
+TEST_F(DatabaseTest, OpeningTheDefaultFollowsEachNewDefault) {
+  Configuration::setDefaultConfiguration(notesConfiguration(file()));
+  const auto first = Database::open();
+  EXPECT_EQ(Database::open(), first);
+  const auto other = file().parent_path() / "other.sqlite";
+  Configuration::setDefaultConfiguration(notesConfiguration(other));
+  const auto second = Database::open();
+  EXPECT_EQ(second->configuration().fileURL, other);
+  Configuration::resetDefaultConfiguration();
+  EXPECT_NE(Database::open(), second) << "the plain default's file, not the last one set";
+}
+
 TEST_F(DatabaseTest, ListsKeepTheirOrderAcrossReopeningAndADeletedObjectLeavesThem) {
   {
     auto db = open();

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Store/StoreService.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
@@ -105,6 +108,34 @@ TEST_F(LayoutManagerTest, UpdateModelPositionFillsOnlyWhatIsUnknownAndLeavesADel
   write([&] { store::Database::open()->remove(record); });
   item.updateModelPosition();
   EXPECT_TRUE(record->isInvalidated());
+}
+
+// Windows come by the dozen (an application starting, the program starting): the turn's new records are stored
+// by one write, and meanwhile each window finds those admitted before it, as if they were stored already.
+TEST_F(LayoutManagerTest, WindowsAdmittedTogetherAreStoredByOneWriteAndFindEachOther) {
+  StoreService::shared().setFirstRunSpaces({});
+  sim::SimApplicationConfig viewer{.bundleIdentifier = "org.example.Viewer"};
+  viewer.windows.push_back({.frame = CGRectMake(0, 23, 720, 877)});  // the left half
+  for (int w = 1; w < 20; ++w) viewer.windows.push_back({.frame = CGRectMake(100.0 + w, 100, 400, 300)});
+  const auto database = store::Database::open();
+  const std::uint64_t before = database->writesBegun();
+  const pid_t pid = apps().launchApplication(viewer);
+  advance(1.0);  // its windows are admitted and laid out
+  EXPECT_LE(database->writesBegun() - before, 2u) << "the turn's shared commit and one write in it, not one per window";
+  for (const AXUIElement& w : apps().windowsOf(pid))
+    EXPECT_EQ(frameOf(w), CGRectMake(0, 23, 720, 877)) << "each later window takes the first one's half";
+  std::size_t committed = 0;
+  std::thread([&] { committed = store::Database::open()->objects<AutoLayoutModel>().size(); }).join();
+  EXPECT_EQ(committed, 20u) << "stored and committed by the end of the turn";
+}
+
+TEST_F(LayoutManagerTest, ANewRecordStillWaitingForItsWriteIsStoredWhenTheProgramQuits) {
+  admitWindow({});
+  ASSERT_TRUE(records().empty()) << "the turn's write is still to come";
+  manager().flushPendingUpdates();
+  std::size_t committed = 0;
+  std::thread([&] { committed = store::Database::open()->objects<AutoLayoutModel>().size(); }).join();
+  EXPECT_EQ(committed, 1u);
 }
 
 }  // namespace

@@ -300,15 +300,14 @@ SimApplications::ObserverKey SimApplications::keyOf(pid_t pid, std::string_view 
 }
 
 SimApplications::Application* SimApplications::findApplication(pid_t pid) {
-  for (Application& app : applications_)
-    if (app.info.processIdentifier == pid) return &app;
-  return nullptr;
+  // Process numbers are handed out growing and applications kept in that order: every read asks this.
+  const auto it = std::lower_bound(applications_.begin(), applications_.end(), pid,
+                                   [](const Application& a, pid_t p) { return a.info.processIdentifier < p; });
+  return it != applications_.end() && it->info.processIdentifier == pid ? &*it : nullptr;
 }
 
 const SimApplications::Application* SimApplications::findApplication(pid_t pid) const {
-  for (const Application& app : applications_)
-    if (app.info.processIdentifier == pid) return &app;
-  return nullptr;
+  return const_cast<SimApplications*>(this)->findApplication(pid);
 }
 
 SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) {

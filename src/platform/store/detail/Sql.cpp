@@ -168,6 +168,8 @@ Connection::Connection(const std::filesystem::path& path, Access access) {
   sqlite3_extended_result_codes(db_, 1);
 }
 
+int Connection::changes() const { return sqlite3_changes(db_); }
+
 bool Connection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 
 void Connection::keepFileOnClose() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/store/Value.h"
 
@@ -83,6 +83,8 @@ class Connection {
   StatementLease statement(const std::string& sql);
   /// The value of the first column of the first row of `sql`, or std::monostate.
   Value scalar(const std::string& sql);
+  /// Rows changed by the last insert, update or delete.
+  int changes() const;
   /// Whether the file was opened (or fell back to) read-only.
   bool isReadOnly() const;
   /// Closing will not fold the write-ahead log into the file, so a file this program must not change keeps its
@@ -97,7 +99,8 @@ class Connection {
     std::unique_ptr<Statement> statement;
     bool busy = false;
   };
-  std::map<std::string, Cached, std::less<>> cache_;
+  // Hashed: statements sharing long prefixes make ordered comparisons slow, and nodes keep leases' flags in place.
+  std::unordered_map<std::string, Cached> cache_;
 };
 
 /// The path for a "file:" URI: every byte outside the unreserved set percent-encoded.

@@ -13,18 +13,12 @@ bool near(const CGRect& a, const CGRect& b) {
 }  // namespace
 
 PlacedFrames::Placement* PlacedFrames::find(const SIWindow& window) {
-  const auto it = std::find_if(placements_.begin(), placements_.end(),
-                               [&](const Placement& p) { return p.window == window; });
-  return it == placements_.end() ? nullptr : &*it;
+  const auto it = placements_.find(window.axElement());
+  return it == placements_.end() ? nullptr : &it->second;
 }
 
 void PlacedFrames::placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& frame) {
-  Placement placement{window, std::move(onTheWay), frame, false};
-  if (Placement* p = find(window)) {
-    *p = std::move(placement);
-    return;
-  }
-  placements_.push_back(std::move(placement));
+  placements_.insert_or_assign(window.axElement(), Placement{std::move(onTheWay), frame, false});
 }
 
 void PlacedFrames::movedOn(const SIWindow& window, const CGRect& frame) {
@@ -49,8 +43,6 @@ bool PlacedFrames::isEcho(const SIWindow& window, const CGRect& frame) {
   return false;
 }
 
-void PlacedFrames::forget(const SIWindow& window) {
-  std::erase_if(placements_, [&](const Placement& p) { return p.window == window; });
-}
+void PlacedFrames::forget(const SIWindow& window) { placements_.erase(window.axElement()); }
 
 }  // namespace tilvane

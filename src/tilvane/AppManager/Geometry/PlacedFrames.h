@@ -1,5 +1,6 @@
 #pragma once
 
+#include <unordered_map>
 #include <vector>
 
 #include "platform/base/SharedInstance.h"
@@ -34,13 +35,13 @@ class PlacedFrames {
 
  private:
   struct Placement {
-    SIWindow window;
     std::vector<CGRect> onTheWay;
     CGRect frame;
     bool arrived = false;
   };
   Placement* find(const SIWindow& window);
-  std::vector<Placement> placements_;
+  // By window: every report of every window asks, and windows are managed by the thousand.
+  std::unordered_map<AXUIElement, Placement> placements_;
 };
 
 }  // namespace tilvane

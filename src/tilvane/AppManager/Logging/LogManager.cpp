@@ -61,8 +61,7 @@ std::string dayFolderName(std::time_t t) {
 }
 
 void write(LogManager::level l, std::string_view message) {
-  const auto& levels = LogManager::levels();
-  if (!levels.empty() && std::find(levels.begin(), levels.end(), l) == levels.end()) return;
+  if (!LogManager::writes(l)) return;
 
   std::shared_ptr<log::Logger> logger;
   std::vector<LogManager::Capture*> captures;
@@ -89,6 +88,11 @@ void write(LogManager::level l, std::string_view message) {
 std::vector<LogManager::level>& LogManager::levels() {
   static std::vector<level> l;
   return l;
+}
+
+bool LogManager::writes(level l) {
+  const auto& written = levels();
+  return written.empty() || std::find(written.begin(), written.end(), l) != written.end();
 }
 
 void LogManager::setup() {

@@ -20,6 +20,8 @@ class LogManager {
 
   /// The levels that are written; empty (the default) writes every level.
   static std::vector<level>& levels();
+  /// Whether lines of this level are written: a line whose text costs something to build is built only then.
+  static bool writes(level l);
 
   /// Attaches the console and the two dated files, reading the launch instant from the main loop's clock.
   /// Called once at launch before every other step; a second call replaces the logger (new files).

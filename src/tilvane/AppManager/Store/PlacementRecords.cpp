@@ -67,6 +67,10 @@ AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int6
 
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
     const AutoLayoutModelPtr& record) const {
+  // Usually the window's latest record, found without its id.
+  if (const auto latest = byWindow_.find(record->windowID());
+      latest != byWindow_.end() && records_[latest->second] == record)
+    return latest->second;
   const auto [from, to] = byId_.equal_range(std::hash<std::string>{}(record->id()));
   for (auto it = from; it != to; ++it)
     if (records_[it->second] == record) return it->second;
@@ -108,17 +112,21 @@ PlacementRecords::Application& PlacementRecords::of(store::Database& database, c
   return applications_.insert_or_assign(bundleIdentifier, std::move(application)).first->second;
 }
 
-void PlacementRecords::add(store::Database& database, const AutoLayoutModelPtr& record) {
-  // The record's own row is the one change expected since the last look; anything more is someone else's.
+void PlacementRecords::stored(store::Database& database, const std::vector<AutoLayoutModelPtr>& records) {
+  // The records' own rows are the changes expected since the last look; anything more is someone else's.
   const auto known = database_.lock();
   if (known.get() == &database &&
-      database.rowsComeOrGone(AutoLayoutModel::schema().className()) == rowsComeOrGone_ + 1)
-    ++rowsComeOrGone_;
+      database.rowsComeOrGone(AutoLayoutModel::schema().className()) == rowsComeOrGone_ + records.size())
+    rowsComeOrGone_ += records.size();
   checkInStep(database);
+  for (const AutoLayoutModelPtr& record : records) expect(record);
+}
+
+void PlacementRecords::expect(const AutoLayoutModelPtr& record) {
   if (!record) return;
   const auto found = applications_.find(record->bundleIdentifier());
-  // An application not read yet reads the record with the rest when it is first asked for.
-  if (found != applications_.end()) found->second.append(record);
+  // An application not read yet reads the record with the rest once it is stored and asked for.
+  if (found != applications_.end() && !found->second.positionOf(record)) found->second.append(record);
 }
 
 void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex) {

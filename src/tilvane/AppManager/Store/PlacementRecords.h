@@ -16,7 +16,7 @@ namespace tilvane {
 
 /// The remembered placements of each application met so far, read from the store once per application and
 /// kept in step with it, so admitting a window asks no query and scans no list: records stored and announced
-/// with add() join at once, a record whose window index changes is moved with moved(), deleted or cancelled
+/// with stored() join at once (expect() lets them join before their write), a record whose window index changes is moved with moved(), deleted or cancelled
 /// ones are passed over when met, and rows added or deleted by anyone else (another connection too), another
 /// database instance or forget() make every application be read afresh. Main thread only.
 class PlacementRecords {
@@ -57,8 +57,10 @@ class PlacementRecords {
   /// The application's records in `database`, read now when not known yet or no longer trusted. Throws
   /// store::Error when the read fails.
   Application& of(store::Database& database, const std::string& bundleIdentifier);
-  /// A record just stored in `database`, the only row added or deleted since the last call.
-  void add(store::Database& database, const AutoLayoutModelPtr& record);
+  /// Records just stored in `database` by one write, the only rows added or deleted since the last call.
+  void stored(store::Database& database, const std::vector<AutoLayoutModelPtr>& records);
+  /// A record about to be stored: its application's lookups find it from now on.
+  void expect(const AutoLayoutModelPtr& record);
   /// The record's window index was `oldIndex` and has just been changed.
   void moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex);
   /// Trusts nothing read so far (after a failed write, whose rollback brings back values behind our back).

@@ -1,5 +1,7 @@
 #include "AppManager/Store/StoreService.h"
 
+#include <algorithm>
+
 #include "AppManager/Logging/LogManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
@@ -101,20 +103,27 @@ void StoreService::addUpdating(store::Database& database, const std::shared_ptr<
   database.add(object, store::UpdatePolicy::all);
 }
 
-void StoreService::updateLayout(const AutoLayoutModelPtr& model) {
-  if (!model) return;
+void StoreService::updateLayout(const AutoLayoutModelPtr& model) { updateLayouts({model}); }
+
+void StoreService::updateLayouts(const std::vector<AutoLayoutModelPtr>& models) {
+  if (std::none_of(models.begin(), models.end(), [](const auto& m) { return m && !m->isManaged(); })) return;
   const auto db = database();
   if (!db) return;
+  std::vector<AutoLayoutModelPtr> stored;
   try {
-    // Known without a query: the application's records were read when its window was admitted.
-    if (model->isManaged() || placements_.of(*db, model->bundleIdentifier()).withId(model->id())) return;
-    db->write([&] { db->add(model); });
+    db->write([&] {
+      for (const AutoLayoutModelPtr& model : models)
+        if (model && !model->isManaged() && db->addNew(model)) stored.push_back(model);
+    });
   } catch (const store::Error& e) {
     reportFailure(e);
     return;
   }
-  placements_.add(*db, model);
-  LogManager::debug("update layout: " + model->description());
+  placements_.stored(*db, stored);
+  if (LogManager::writes(LogManager::level::debug))
+    for (const AutoLayoutModelPtr& model : stored) LogManager::debug("update layout: " + model->description());
 }
+
+void StoreService::expectLayout(const AutoLayoutModelPtr& model) { placements_.expect(model); }
 
 }  // namespace tilvane

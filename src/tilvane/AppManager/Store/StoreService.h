@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -106,6 +107,11 @@ class StoreService {
   /// Stores a new remembered placement unless one with its id is stored already; after a successful write
   /// logs "update layout: " and the record's description. Errors are reported; nothing is stored then.
   void updateLayout(const AutoLayoutModelPtr& model);
+  /// updateLayout for many records in one write: each unmanaged one is stored unless one with its id is stored
+  /// already (a record met twice is stored once).
+  void updateLayouts(const std::vector<AutoLayoutModelPtr>& models);
+  /// A record to be stored with updateLayouts soon: admission finds it among its application's records already.
+  void expectLayout(const AutoLayoutModelPtr& model);
 
   /// Rewrites the workspace list file: an XML property list whose root dictionary maps each workspace id to
   /// its name. The folder is made with its parents; the file is written aside and renamed over the old one.
@@ -146,6 +152,10 @@ class StoreService {
 
  private:
   std::set<int> firstRunSpaces_;
+  /// reconcileFirstRunSpaces kFirstRunReconcileDelay from now, unless one is due within a tenth of a second
+  /// of that: windows admitted together need one look, not one each.
+  void reconcileFirstRunSpacesLater();
+  double lastReconcileDue_ = std::numeric_limits<double>::lowest();
   /// Checks the file before its first opening and rebuilds a damaged one; false when it must not be opened.
   bool examineFile() const;
 

@@ -38,28 +38,37 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
   to.setWidth(from.width());
   to.setHeight(from.height());
 }
-}  // namespace
 
-std::optional<std::string> StoreService::windowRecordId(const SIWindow& window) const {
-  const auto bundle = bundleIdentifierOfWindow(window);
-  if (!bundle) return std::nullopt;
-  return *bundle + "-" + std::to_string(WindowIndexRegistry::registeredWindowIndexes(window)) + "-" +
-         std::to_string(displayCount());
+std::string recordId(const std::string& bundle, std::int64_t windowIndex) {
+  return bundle + "-" + std::to_string(windowIndex) + "-" + std::to_string(displayCount());
 }
 
-AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) const {
-  const auto bundle = bundleIdentifierOfWindow(window);
-  const auto screen = window.screen();
-  if (!bundle || !screen) return nullptr;
+// Where a window is: its display and that display's current desktop.
+struct Place {
+  std::optional<NSScreen> screen;  // never empty
+  int space = 0;
+};
+
+std::optional<Place> placeOf(const SIWindow& window) {
+  auto screen = window.screen();
+  if (!screen) return std::nullopt;
+  const int space = ScreenManager::shared().currentSpaceIndex(screen);
+  return Place{std::move(screen), space};
+}
+
+// What the window's record needs is passed in: its bundle identifier and lowest free index each cost a lookup
+// of its process, and its place a round of the desktop's lists.
+AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, std::int64_t windowIndex,
+                             const Place& place) {
   ScreenManager& screens = ScreenManager::shared();
-  const CGRect fractions = TransformUtils::ratio(window.frame(), screen->visibleFrame);
+  const CGRect fractions = TransformUtils::ratio(window.frame(), place.screen->visibleFrame);
   auto model = std::make_shared<AutoLayoutModel>();
-  model->setBundleIdentifier(*bundle);
+  model->setBundleIdentifier(bundle);
   model->setWindowID(window.windowID());
-  model->setWindowIndex(WindowIndexRegistry::registeredWindowIndexes(window));
-  model->setSpaceIndex(screens.currentSpaceIndex(screen));
+  model->setWindowIndex(windowIndex);
+  model->setSpaceIndex(place.space);
   model->setSpaceCount(screens.spaceCount());
-  model->setScreenIndex(screens.screenIndex(screen));
+  model->setScreenIndex(screens.screenIndex(place.screen));
   model->setScreenCount(displayCount());
   model->setX(fractions.origin.x);
   model->setY(fractions.origin.y);
@@ -68,12 +77,33 @@ AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) con
   model->makeId();
   return model;
 }
+}  // namespace
+
+std::optional<std::string> StoreService::windowRecordId(const SIWindow& window) const {
+  const auto bundle = bundleIdentifierOfWindow(window);
+  if (!bundle) return std::nullopt;
+  return recordId(*bundle, WindowIndexRegistry::registeredWindowIndexes(window));
+}
+
+AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) const {
+  const auto bundle = bundleIdentifierOfWindow(window);
+  const auto place = placeOf(window);
+  if (!bundle || !place) return nullptr;
+  return makeModel(window, *bundle, WindowIndexRegistry::registeredWindowIndexes(window), *place);
+}
+
+void StoreService::reconcileFirstRunSpacesLater() {
+  const double due = dispatch::MainQueue::clock().now() + kFirstRunReconcileDelay;
+  if (due - lastReconcileDue_ < 0.1) return;
+  lastReconcileDue_ = due;
+  dispatch::MainQueue::asyncAfter(kFirstRunReconcileDelay, [] { StoreService::shared().reconcileFirstRunSpaces(); });
+}
 
 AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window) {
-  const auto id = windowRecordId(window);
   const auto bundle = bundleIdentifierOfWindow(window);
-  if (!id || !bundle) return nullptr;
+  if (!bundle) return nullptr;
   const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
+  const std::string id = recordId(*bundle, index);
 
   // Every record of the application, read once and kept in step with the store: windows are admitted by the
   // thousand, and a query or a scan of the application's records for each grows with the square of them.
@@ -93,31 +123,31 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
       return same;
     }
     // The same place among the application's windows.
-    if (const AutoLayoutModelPtr sameSlot = siblings->withId(*id)) {
+    if (const AutoLayoutModelPtr sameSlot = siblings->withId(id)) {
       setWindowIndex(sameSlot, index, placements_);
       return sameSlot;
     }
   }
 
   // A sibling whose frame the window inherits.
-  if (!siblings || siblings->empty()) return makeAutoLayoutModel(window);
+  const auto place = placeOf(window);
+  if (!place) return nullptr;
+  if (!siblings || siblings->empty()) return makeModel(window, *bundle, index, *place);
   const std::int64_t screenCount = displayCount();
   AutoLayoutModelPtr chosen = siblings->firstInSlot(index, screenCount);
   if (!chosen) chosen = siblings->firstWithScreenCount(screenCount);
+  AutoLayoutModelPtr made = makeModel(window, *bundle, index, *place);
   if (!chosen) {
-    AutoLayoutModelPtr made = makeAutoLayoutModel(window);
-    if (made) copyFractions(*made, *siblings->first());
+    copyFractions(*made, *siblings->first());
     return made;
   }
 
   // A window met on a desktop not yet seen since the first run stays where the user left it.
-  if (firstRunSpaces().count(ScreenManager::shared().currentSpaceIndex(window.screen())) > 0) {
-    dispatch::MainQueue::asyncAfter(kFirstRunReconcileDelay, [] { StoreService::shared().reconcileFirstRunSpaces(); });
-    return makeAutoLayoutModel(window);
+  if (firstRunSpaces().count(place->space) > 0) {
+    reconcileFirstRunSpacesLater();
+    return made;
   }
-
-  AutoLayoutModelPtr made = makeAutoLayoutModel(window);
-  if (made) copyFractions(*made, *chosen);
+  copyFractions(*made, *chosen);
   return made;
 }
 

@@ -32,14 +32,16 @@ bool isQuickTimeDialog(const std::optional<std::string>& bundle, const std::opti
 
 bool isLayoutableWindow(const SIWindow& window) {
   const auto title = window.title();
-  if (isFinderInfoWindow(bundleIdentifierOfWindow(window), title)) return false;
-  if (isQuickTimeDialog(bundleIdentifierOfWindow(window), title)) return false;
-  if (bundleIdentifierOfWindow(window) == "com.apple.systempreferences") return false;
-  if (bundleIdentifierOfWindow(window) == "com.apple.systempreference") return false;
-  if (bundleIdentifierOfWindow(window) == NSBundle::mainBundleIdentifier()) return false;
+  // Asked once: each answer is a lookup of the window's process.
+  const auto bundle = bundleIdentifierOfWindow(window);
+  if (isFinderInfoWindow(bundle, title)) return false;
+  if (isQuickTimeDialog(bundle, title)) return false;
+  if (bundle == "com.apple.systempreferences") return false;
+  if (bundle == "com.apple.systempreference") return false;
+  if (bundle == NSBundle::mainBundleIdentifier()) return false;
   if (!window.isMovable()) return false;
   if (!window.screen()) return false;
-  if (!bundleIdentifierOfWindow(window)) return false;
+  if (!bundle) return false;
   return window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole;
 }
 

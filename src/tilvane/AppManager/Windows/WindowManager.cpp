@@ -38,7 +38,7 @@ bool WindowManager::contains(const SIWindow& window) const {
 }
 
 void WindowManager::addWindow(const std::optional<SIWindow>& window) {
-  if (!window || !isLayoutableWindow(*window) || contains(*window)) return;
+  if (!window || contains(*window) || !isLayoutableWindow(*window)) return;
   const auto app = ApplicationManager::shared().findApplication(window->processIdentifier());
   if (!app) return;
   std::weak_ptr<bool> alive = alive_;
@@ -49,8 +49,9 @@ void WindowManager::addWindow(const std::optional<SIWindow>& window) {
   windows_.push_back(*window);
   labels_[labelKey(*window)] = Label{bundleIdentifierOfWindow(*window).value_or(std::string()),
                                      window->title().value_or(std::string()), window->axElement().role};
-  LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
-  LayoutManager::shared().addWindow(*window);
+  if (LogManager::writes(LogManager::level::debug))
+    LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
+  LayoutManager::shared().addLayoutableWindow(*window);
 }
 
 void WindowManager::removeWindow(const std::optional<SIWindow>& window) {
@@ -59,7 +60,8 @@ void WindowManager::removeWindow(const std::optional<SIWindow>& window) {
   const auto it = std::find(windows_.begin(), windows_.end(), *window);
   if (it != windows_.end()) {
     windows_.erase(it);
-    LogManager::debug("remove window(" + describeForLog(windows_.size(), *window));
+    if (LogManager::writes(LogManager::level::debug))
+      LogManager::debug("remove window(" + describeForLog(windows_.size(), *window));
     labels_.erase(labelKey(*window));
   }
   if (const auto app = window->app()) app->unobserveNotification(kAXUIElementDestroyedNotification, window->axElement());
