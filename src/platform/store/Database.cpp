@@ -649,8 +649,9 @@ bool Database::writeRow(const ObjectSchema& schema, const std::vector<Value>& va
   const auto& sql = sqlOf(schema);
   auto statement = connection_->statement(onlyNew ? sql.insertNew : sql.upsert);
   int bound = 0;
+  // The values outlive the lease, which resets the statement.
   for (std::size_t i = 0; i < properties.size(); ++i)
-    if (properties[i].type != PropertyType::list) statement->bind(++bound, values[i]);
+    if (properties[i].type != PropertyType::list) statement->bindUncopied(++bound, values[i]);
   statement->step();
   return !onlyNew || connection_->changes() > 0;
 }

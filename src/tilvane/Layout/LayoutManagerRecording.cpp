@@ -203,8 +203,7 @@ void LayoutManager::flushUpdateQueue() {
       if (!isWritable(model)) continue;
       placeRecord(*model, entry.frame, entry.screen ? entry.screen : entry.layoutItem->window().screen());
       // Stored unless a record of that id was meanwhile, as a first save would.
-      if (entry.needsInsert && !model->isManaged() && !database.object<AutoLayoutModel>(model->id()))
-        database.add(model);
+      if (entry.needsInsert && !model->isManaged()) database.addNew(model);
     }
   });
   if (outcome == WriteOutcome::heldUp) {

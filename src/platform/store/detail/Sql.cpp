@@ -64,7 +64,11 @@ Statement::~Statement() { sqlite3_finalize(stmt_); }
 
 Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
 
-Statement& Statement::bind(int index, const Value& value) {
+Statement& Statement::bind(int index, const Value& value) { return bindValue(index, value, SQLITE_TRANSIENT); }
+
+Statement& Statement::bindUncopied(int index, const Value& value) { return bindValue(index, value, SQLITE_STATIC); }
+
+Statement& Statement::bindValue(int index, const Value& value, void (*textLifetime)(void*)) {
   int rc = SQLITE_OK;
   if (const auto* i = std::get_if<std::int64_t>(&value)) {
     rc = sqlite3_bind_int64(stmt_, index, *i);
@@ -72,7 +76,7 @@ Statement& Statement::bind(int index, const Value& value) {
     rc = sqlite3_bind_double(stmt_, index, *d);
   } else if (const auto* s = std::get_if<std::string>(&value)) {
     if (s->size() > static_cast<std::size_t>(INT_MAX)) throw Error("text too long to store");
-    rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), textLifetime);
   } else {
     rc = sqlite3_bind_null(stmt_, index);
   }

@@ -26,6 +26,8 @@ class Statement {
 
   /// Binds parameter `index` (1-based); std::monostate binds NULL.
   Statement& bind(int index, const Value& value);
+  /// bind() without copying a text: `value` must stay unchanged until the statement is next reset.
+  Statement& bindUncopied(int index, const Value& value);
   /// Runs to the next row: true when a row is ready, false when done.
   bool step();
   /// Rewinds for another run and clears the bindings.
@@ -41,6 +43,7 @@ class Statement {
   std::int64_t int64(int column) const;
 
  private:
+  Statement& bindValue(int index, const Value& value, void (*textLifetime)(void*));
   sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
 };

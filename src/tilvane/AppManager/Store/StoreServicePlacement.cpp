@@ -39,21 +39,22 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
   to.setHeight(from.height());
 }
 
-std::string recordId(const std::string& bundle, std::int64_t windowIndex) {
-  return bundle + "-" + std::to_string(windowIndex) + "-" + std::to_string(displayCount());
+std::string recordId(const std::string& bundle, std::int64_t windowIndex, std::int64_t displays) {
+  return bundle + "-" + std::to_string(windowIndex) + "-" + std::to_string(displays);
 }
 
-// Where a window is: its display and that display's current desktop.
+// Where a window is: its display, that display's current desktop and the number of displays.
 struct Place {
   std::optional<NSScreen> screen;  // never empty
   int space = 0;
+  std::int64_t displays = 1;
 };
 
-std::optional<Place> placeOf(const SIWindow& window) {
+std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
   auto screen = window.screen();
   if (!screen) return std::nullopt;
   const int space = ScreenManager::shared().currentSpaceIndex(screen);
-  return Place{std::move(screen), space};
+  return Place{std::move(screen), space, displays};
 }
 
 // What the window's record needs is passed in: its bundle identifier and lowest free index each cost a lookup
@@ -69,7 +70,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
   model->setSpaceIndex(place.space);
   model->setSpaceCount(screens.spaceCount());
   model->setScreenIndex(screens.screenIndex(place.screen));
-  model->setScreenCount(displayCount());
+  model->setScreenCount(place.displays);
   model->setX(fractions.origin.x);
   model->setY(fractions.origin.y);
   model->setWidth(fractions.size.width);
@@ -82,12 +83,12 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
 std::optional<std::string> StoreService::windowRecordId(const SIWindow& window) const {
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
-  return recordId(*bundle, WindowIndexRegistry::registeredWindowIndexes(window));
+  return recordId(*bundle, WindowIndexRegistry::registeredWindowIndexes(window), displayCount());
 }
 
 AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) const {
   const auto bundle = bundleIdentifierOfWindow(window);
-  const auto place = placeOf(window);
+  const auto place = placeOf(window, displayCount());
   if (!bundle || !place) return nullptr;
   return makeModel(window, *bundle, WindowIndexRegistry::registeredWindowIndexes(window), *place);
 }
@@ -103,7 +104,8 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return nullptr;
   const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
-  const std::string id = recordId(*bundle, index);
+  const std::int64_t screenCount = displayCount();
+  const std::string id = recordId(*bundle, index, screenCount);
 
   // Every record of the application, read once and kept in step with the store: windows are admitted by the
   // thousand, and a query or a scan of the application's records for each grows with the square of them.
@@ -130,10 +132,9 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   }
 
   // A sibling whose frame the window inherits.
-  const auto place = placeOf(window);
+  const auto place = placeOf(window, screenCount);
   if (!place) return nullptr;
   if (!siblings || siblings->empty()) return makeModel(window, *bundle, index, *place);
-  const std::int64_t screenCount = displayCount();
   AutoLayoutModelPtr chosen = siblings->firstInSlot(index, screenCount);
   if (!chosen) chosen = siblings->firstWithScreenCount(screenCount);
   AutoLayoutModelPtr made = makeModel(window, *bundle, index, *place);
