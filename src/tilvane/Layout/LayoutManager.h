@@ -211,9 +211,11 @@ class LayoutManager final : public LayoutAllTarget {
   /// Writes a history record of the item's placement on the window's display (kept for later while the file is
   /// locked).
   void writeHistoryRecord(const LayoutItem& item, const SIWindow& window);
+  /// The same record, kept for the next writeHistoryBacklog.
+  void queueHistoryRecord(const LayoutItem& item, const SIWindow& window);
   /// Writes the history records held back by a lock, then trims the history; false when still locked.
   bool writeHistoryBacklog();
-  /// Runs the timer for the earliest entry that falls due.
+  /// Sets the timers of the entries moved since the last call.
   void scheduleFlush();
   /// Tries the held-up writes again kRetryInterval from now (unless a try is due already).
   void retryLater();
@@ -241,6 +243,8 @@ class LayoutManager final : public LayoutAllTarget {
   bool workspaceRunning_ = false;
   std::map<std::string, PendingUpdate> updateQueue_;
   rx::PublishSubject<rx::Unit> updateQueueRun_;
+  /// Ids of the entries moved since scheduleFlush last ran.
+  std::vector<std::string> movedEntries_;
   /// History records due 0.5 s after a saved placement, by the task that writes them.
   std::map<dispatch::TaskId, PendingRecord> pendingRecords_;
   /// Each entry's timers: quiet since the window's last move, and the longest wait since its first.

@@ -43,7 +43,12 @@ void LayoutManager::bind() {
 }
 
 void LayoutManager::scheduleFlush() {
-  for (const auto& [id, entry] : updateQueue_) {
+  // Only the entries moved since the last call: every move of every window comes here, and the others' timers
+  // stand as they were set.
+  for (const std::string& id : std::exchange(movedEntries_, {})) {
+    const auto found = updateQueue_.find(id);
+    if (found == updateQueue_.end()) continue;
+    const PendingUpdate& entry = found->second;
     auto& timers = entryTimers_[id];
     if (timers.quietFrom != entry.movedAt || !timers.quiet.isPending()) {
       timers.quietFrom = entry.movedAt;
@@ -93,6 +98,12 @@ void LayoutManager::recordWindowMoving(const std::shared_ptr<LayoutItem>& item, 
 }
 
 void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& window) {
+  queueHistoryRecord(item, window);
+  if (heldUpSince_ < 0) commits_.join();
+  writeHistoryBacklog();
+}
+
+void LayoutManager::queueHistoryRecord(const LayoutItem& item, const SIWindow& window) {
   const AutoLayoutModelPtr model = item.layoutModel();
   if (!model) return;
   const auto screen = window.screen();
@@ -105,9 +116,6 @@ void LayoutManager::writeHistoryRecord(const LayoutItem& item, const SIWindow& w
       screens.spaceCount(), frame.origin.x, frame.origin.y, frame.size.width, frame.size.height,
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
                                      screen->frame.size.height}));
-  if (historyBacklog_.size() > kBacklogLimit) historyBacklog_.erase(historyBacklog_.begin());
-  if (heldUpSince_ < 0) commits_.join();
-  writeHistoryBacklog();
 }
 
 bool LayoutManager::writeHistoryBacklog() {
@@ -117,6 +125,8 @@ bool LayoutManager::writeHistoryBacklog() {
     database.removeOldest(WindowMovingModel::schema(), kHistoryLimit);
   });
   if (outcome == WriteOutcome::heldUp) {
+    if (historyBacklog_.size() > kBacklogLimit)
+      historyBacklog_.erase(historyBacklog_.begin(), historyBacklog_.end() - kBacklogLimit);
     writesHeldUp();
     retryLater();
     return false;
@@ -176,6 +186,7 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
     entry.screen.reset();
     entry.fromPlacement = false;
     entry.movedAt = at;
+    movedEntries_.push_back(model->id());
     updateQueueRun_.onNext();
   }
 }
@@ -215,12 +226,14 @@ void LayoutManager::flushUpdateQueue() {
   }
   const auto entries = std::exchange(updateQueue_, {});
   entryTimers_.clear();
+  movedEntries_.clear();
   if (outcome != WriteOutcome::written) return;
   writesGoOn();
-  // A placement that waited for the lock has its history record from saveLayout already.
+  // A placement that waited for the lock has its history record from saveLayout already. One write for all,
+  // with the records held back while the file was locked: each write also trims the history.
   for (const auto& [id, entry] : entries)
-    if (!entry.fromPlacement) writeHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
-  writeHistoryBacklog();  // records held back while the file was locked
+    if (!entry.fromPlacement) queueHistoryRecord(*entry.layoutItem, entry.layoutItem->window());
+  writeHistoryBacklog();
 }
 
 void LayoutManager::retryLater() {

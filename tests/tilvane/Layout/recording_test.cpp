@@ -69,6 +69,20 @@ TEST_F(RecordingTest, MovesAreWrittenInOneTransactionTwoSecondsAfterTheirWindows
   EXPECT_EQ(framesAtCommit.size(), 1u) << "nothing left to write";
 }
 
+// Each write of the history also trims it to its newest records: one write for every window's record of a
+// flush, not one each.
+TEST_F(RecordingTest, AFlushWritesTheHistoryOfEveryMovedWindowInOneWrite) {
+  std::vector<AXUIElement> windows;
+  for (int i = 0; i < 6; ++i) windows.push_back(settled(100.0 * i));
+  const std::size_t historyBefore = history().size();
+  for (std::size_t i = 0; i < windows.size(); ++i) move(windows[i], 40.0 + 100.0 * static_cast<double>(i));
+  const std::uint64_t writesBefore = store::Database::open()->writesBegun();
+  advance(LayoutManager::kQuietPeriod);
+  EXPECT_EQ(history().size(), historyBefore + windows.size());
+  EXPECT_LE(store::Database::open()->writesBegun() - writesBefore, 3u)
+      << "the turn's shared commit, the records' write and the history's";
+}
+
 // However another window behaves, a move is on disk (committed: a killed process keeps it) within the longest
 // wait.
 TEST_F(RecordingTest, AWindowThatNeverStopsMovingHoldsBackNoOtherWindowsMove) {
