@@ -6,6 +6,7 @@
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/LayoutableWindow.h"
+#include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
 #include "platform/base/SharedInstance.h"
@@ -52,7 +53,9 @@ void LayoutManager::addLayoutableWindow(const SIWindow& window) {
   auto item = std::make_shared<LayoutItem>(window);
   if (AutoLayoutModelPtr model = StoreService::shared().autoLayoutModelForWindow(window)) {
     item->setLayoutModel(model);
-    item->holdWindowIndexClaim(LayoutItem::claimWindowIndex(window, model->windowIndex()));
+    // The record is one of the window's application: its bundle identifier needs no asking again.
+    item->holdWindowIndexClaim(
+        WindowIndexRegistry::claimWindowIndex(model->bundleIdentifier(), model->windowIndex()));
     item->updateModelPosition();
   }
   layoutItems_.push_back(item);

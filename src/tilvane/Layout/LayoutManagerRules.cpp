@@ -18,6 +18,7 @@ TransformUtils::Matrix gridOf(const RuleLayoutModel& rule) {
 }  // namespace
 
 std::optional<CGRect> LayoutManager::ruleLayout(const SIWindow& window) {
+  if (rules_.empty()) return std::nullopt;
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
   const auto found = rules_.find(*bundle);

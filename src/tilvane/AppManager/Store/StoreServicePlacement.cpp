@@ -103,7 +103,7 @@ void StoreService::reconcileFirstRunSpacesLater() {
 AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window) {
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return nullptr;
-  const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
+  const std::int64_t index = WindowIndexRegistry::current()->lowestFreeIndex(*bundle);
   const std::int64_t screenCount = displayCount();
   const std::string id = recordId(*bundle, index, screenCount);
 

@@ -31,9 +31,11 @@ bool isQuickTimeDialog(const std::optional<std::string>& bundle, const std::opti
 }  // namespace
 
 bool isLayoutableWindow(const SIWindow& window) {
-  const auto title = window.title();
-  // Asked once: each answer is a lookup of the window's process.
-  const auto bundle = bundleIdentifierOfWindow(window);
+  return isLayoutableWindow(window, bundleIdentifierOfWindow(window), window.title());
+}
+
+bool isLayoutableWindow(const SIWindow& window, const std::optional<std::string>& bundle,
+                        const std::optional<std::string>& title) {
   if (isFinderInfoWindow(bundle, title)) return false;
   if (isQuickTimeDialog(bundle, title)) return false;
   if (bundle == "com.apple.systempreferences") return false;

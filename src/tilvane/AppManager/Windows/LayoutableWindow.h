@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/desktop/SIWindow.h"
 
 namespace tilvane {
@@ -9,5 +12,8 @@ namespace tilvane {
 /// that cannot move or lie on no display, windows whose application has no bundle identifier, and every
 /// window that does not report itself as a standard window. Main thread; no side effects.
 bool isLayoutableWindow(const SIWindow& window);
+/// The same test for a caller that has asked for the window's bundle identifier and title already.
+bool isLayoutableWindow(const SIWindow& window, const std::optional<std::string>& bundle,
+                        const std::optional<std::string>& title);
 
 }  // namespace tilvane

@@ -38,7 +38,11 @@ bool WindowManager::contains(const SIWindow& window) const {
 }
 
 void WindowManager::addWindow(const std::optional<SIWindow>& window) {
-  if (!window || contains(*window) || !isLayoutableWindow(*window)) return;
+  if (!window || contains(*window)) return;
+  // Asked once, for the test and the window's label: each is a round to the window's process.
+  auto bundle = bundleIdentifierOfWindow(*window);
+  auto title = window->title();
+  if (!isLayoutableWindow(*window, bundle, title)) return;
   const auto app = ApplicationManager::shared().findApplication(window->processIdentifier());
   if (!app) return;
   std::weak_ptr<bool> alive = alive_;
@@ -47,8 +51,9 @@ void WindowManager::addWindow(const std::optional<SIWindow>& window) {
                              if (alive.lock()) windowDestroyed(element);
                            });
   windows_.push_back(*window);
-  labels_[labelKey(*window)] = Label{bundleIdentifierOfWindow(*window).value_or(std::string()),
-                                     window->title().value_or(std::string()), window->axElement().role};
+  labels_[labelKey(*window)] =
+      Label{std::move(bundle).value_or(std::string()), std::move(title).value_or(std::string()),
+            window->axElement().role};
   if (LogManager::writes(LogManager::level::debug))
     LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
   LayoutManager::shared().addLayoutableWindow(*window);

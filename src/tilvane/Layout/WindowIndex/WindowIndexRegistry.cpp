@@ -67,9 +67,14 @@ std::optional<WindowIndexRegistry::Claim> WindowIndexRegistry::claimWindowIndex(
                                                                                 std::int64_t index) {
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
+  return claimWindowIndex(*bundle, index);
+}
+
+WindowIndexRegistry::Claim WindowIndexRegistry::claimWindowIndex(const std::string& bundleIdentifier,
+                                                                std::int64_t index) {
   auto registry = current();
-  registry->claim(*bundle, index);
-  return Claim{registry, *bundle, index};
+  registry->claim(bundleIdentifier, index);
+  return Claim{registry, bundleIdentifier, index};
 }
 
 void WindowIndexRegistry::releaseWindowIndex(const Claim& claim) {

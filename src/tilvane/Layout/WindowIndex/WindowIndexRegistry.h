@@ -49,6 +49,8 @@ class WindowIndexRegistry {
   /// Claims `index` for the window's application in the current registry; absent when it has no bundle
   /// identifier.
   static std::optional<Claim> claimWindowIndex(const SIWindow& window, std::int64_t index);
+  /// The same for an application already known by its bundle identifier.
+  static Claim claimWindowIndex(const std::string& bundleIdentifier, std::int64_t index);
   /// Gives a claim back to the registry it was made in, if that still exists.
   static void releaseWindowIndex(const Claim& claim);
 
