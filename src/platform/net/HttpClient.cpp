@@ -28,12 +28,6 @@ using Clock = std::chrono::steady_clock;
 // A reply holds at most its request's body cap and a capped header; anything larger is not one of ours.
 constexpr std::size_t kMaxFrameBytes = std::size_t{1} << 30;
 
-HttpResponse failure(HttpErrorCode code, std::string message) {
-  HttpResponse response;
-  response.error = HttpError{code, std::move(message)};
-  return response;
-}
-
 /// Wakes the worker from its poll: a counter that is readable while signalled.
 class Wakeup {
  public:
@@ -127,7 +121,7 @@ struct HttpClient::Shared {
       const std::string how = endProcess();
       for (const RequestId id : inFlight)
         deliver(weak, shared, id,
-                failure(HttpErrorCode::transport, "the network process " + why + " (" + how + ") before the reply"));
+                HttpResponse::failure(HttpErrorCode::transport, "the network process " + why + " (" + how + ") before the reply"));
       inFlight.clear();
     };
 
@@ -149,7 +143,7 @@ struct HttpClient::Shared {
         out.clear();
         if (!process) {
           for (const wire::Start& start : arrived)
-            deliver(weak, shared, start.id, failure(HttpErrorCode::transport, error));
+            deliver(weak, shared, start.id, HttpResponse::failure(HttpErrorCode::transport, error));
           arrived.clear();
         }
       }

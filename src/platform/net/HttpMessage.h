@@ -85,6 +85,13 @@ struct HttpResponse {
   std::optional<std::string> header(std::string_view name) const { return headerValue(headers, name); }
   /// The error's description, or "" when the request succeeded.
   std::string errorText() const { return error ? error->description() : std::string(); }
+
+  /// A response carrying only the error.
+  static HttpResponse failure(HttpErrorCode code, std::string message) {
+    HttpResponse response;
+    response.error = HttpError{code, std::move(message)};
+    return response;
+  }
 };
 
 }  // namespace tilvane::net

@@ -120,28 +120,22 @@ std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* cont
   return std::fread(buffer, 1, size * count, static_cast<std::FILE*>(context));
 }
 
-HttpResponse failure(HttpErrorCode code, std::string message) {
-  HttpResponse response;
-  response.error = HttpError{code, std::move(message)};
-  return response;
-}
-
 /// Checks the request and makes its curl handle; an error response when the request cannot be sent.
 std::optional<HttpResponse> prepare(Transfer& transfer, const std::string& noProxy) {
   const HttpRequest& request = transfer.request;
   if (!isWebURL(request.url))
-    return failure(HttpErrorCode::invalidRequest, "not an absolute http or https address: \"" + request.url + "\"");
+    return HttpResponse::failure(HttpErrorCode::invalidRequest, "not an absolute http or https address: \"" + request.url + "\"");
   if (!isToken(request.method))
-    return failure(HttpErrorCode::invalidRequest, "not a request method: \"" + request.method + "\"");
+    return HttpResponse::failure(HttpErrorCode::invalidRequest, "not a request method: \"" + request.method + "\"");
   if (!std::isfinite(request.timeout) || request.timeout <= 0)
-    return failure(HttpErrorCode::invalidRequest, "the time-out must be a positive number of seconds");
+    return HttpResponse::failure(HttpErrorCode::invalidRequest, "the time-out must be a positive number of seconds");
   if (!std::isfinite(request.idleTimeout) || request.idleTimeout < 0)
-    return failure(HttpErrorCode::invalidRequest, "the idle time-out must be a number of seconds, 0 or more");
+    return HttpResponse::failure(HttpErrorCode::invalidRequest, "the idle time-out must be a number of seconds, 0 or more");
   for (const auto& [name, value] : request.headers) {
     if (!isToken(name) || !isFieldValue(value))
-      return failure(HttpErrorCode::invalidRequest, "not a header field: \"" + name + "\"");
+      return HttpResponse::failure(HttpErrorCode::invalidRequest, "not a header field: \"" + name + "\"");
     curl_slist* grown = curl_slist_append(transfer.fields.get(), (name + ": " + value).c_str());
-    if (!grown) return failure(HttpErrorCode::transport, "out of memory");
+    if (!grown) return HttpResponse::failure(HttpErrorCode::transport, "out of memory");
     if (!transfer.fields) transfer.fields.reset(grown);  // later appends keep the same head
   }
   curl_off_t bodyFileSize = 0;
@@ -149,15 +143,15 @@ std::optional<HttpResponse> prepare(Transfer& transfer, const std::string& noPro
     transfer.bodyFile.reset(std::fopen(request.bodyFile.c_str(), "rbe"));
     struct stat status {};
     if (!transfer.bodyFile || fstat(fileno(transfer.bodyFile.get()), &status) != 0 || !S_ISREG(status.st_mode))
-      return failure(HttpErrorCode::invalidRequest, "cannot read the body file \"" + request.bodyFile + "\"");
+      return HttpResponse::failure(HttpErrorCode::invalidRequest, "cannot read the body file \"" + request.bodyFile + "\"");
     bodyFileSize = static_cast<curl_off_t>(status.st_size);
     // No "Expect: 100-continue" round trip: the body follows the header at once, as with a body in memory.
     curl_slist* grown = curl_slist_append(transfer.fields.get(), "Expect:");
-    if (!grown) return failure(HttpErrorCode::transport, "out of memory");
+    if (!grown) return HttpResponse::failure(HttpErrorCode::transport, "out of memory");
     if (!transfer.fields) transfer.fields.reset(grown);
   }
   transfer.easy.reset(curl_easy_init());
-  if (!transfer.easy) return failure(HttpErrorCode::transport, "out of memory");
+  if (!transfer.easy) return HttpResponse::failure(HttpErrorCode::transport, "out of memory");
   CURL* easy = transfer.easy.get();
   const auto timeoutMs = static_cast<long>(std::min(request.timeout, kMaxTimeout) * 1000.0);
   curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
@@ -297,10 +291,10 @@ void CurlExchanges::start(std::uint64_t id, HttpRequest request, const Done& don
   auto transfer = std::make_unique<Transfer>();
   transfer->id = id;
   transfer->request = std::move(request);
-  if (!multi_) return done(id, failure(HttpErrorCode::transport, "libcurl could not be set up"));
+  if (!multi_) return done(id, HttpResponse::failure(HttpErrorCode::transport, "libcurl could not be set up"));
   if (std::optional<HttpResponse> refused = prepare(*transfer, noProxy_)) return done(id, std::move(*refused));
   if (curl_multi_add_handle(multi_, transfer->easy.get()) != CURLM_OK)
-    return done(id, failure(HttpErrorCode::transport, "the request could not be started"));
+    return done(id, HttpResponse::failure(HttpErrorCode::transport, "the request could not be started"));
   active_.emplace(id, std::move(transfer));
 }
 
