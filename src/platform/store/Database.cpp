@@ -182,7 +182,11 @@ void Database::prepare() {
                      std::all_of(configuration_.objectTypes.begin(), configuration_.objectTypes.end(),
                                  [this](const ObjectSchema* schema) { return tableComplete(*schema); });
   if (ready) {
-    for (const auto* schema : configuration_.objectTypes) ensureTable(*schema);
+    // Every table was found complete just now: each is known without a second look.
+    for (const auto* schema : configuration_.objectTypes) schemas_.emplace(schema->className(), schema);
+    for (const auto* schema : configuration_.objectTypes)
+      for (const auto& p : schema->properties())
+        if (p.type == PropertyType::list) ensureTable(p.targetSchema());
     dataVersion_ = asInt(connection_->scalar("PRAGMA data_version"));
     return;
   }
