@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "platform/store/Migration.h"
 #include "platform/store/detail/Row.h"
@@ -363,6 +364,13 @@ const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
                       key + ") DO ";
   sql.upsert = insert + (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
   sql.insertNew = insert + "NOTHING";
+  std::string rows;
+  for (std::size_t r = 0; r < kRowsPerInsert; ++r) {
+    rows += r == 0 ? "(" : ", (";
+    for (int b = 0; b < bound; ++b) rows += b == 0 ? "?" : ", ?";
+    rows += ")";
+  }
+  sql.insertNewRows = "INSERT INTO " + table + " (" + sql.columns + ") VALUES " + rows;
   sql.exists = "SELECT 1 FROM " + table + " WHERE " + key + " = ?1";
   sql.hasLists = bound != static_cast<int>(properties.size());
   return sql;
@@ -686,10 +694,22 @@ bool Database::addObject(const std::shared_ptr<Object>& object, UpdatePolicy pol
     if (quietWhenTaken) return false;
     throw Error("an object of class '" + schema.className() + "' with primary key '" + key + "' is stored already");
   }
+  auto lists = std::move(object->row_->lists);
+  adoptStored(object, key);
+
+  for (std::size_t i = 0; i < schema.properties().size(); ++i) {
+    if (schema.properties()[i].type != PropertyType::list) continue;
+    if (exists) listClear(*object->row_, i);
+    if (i < lists.size())
+      for (const auto& element : lists[i]) listAppend(*object->row_, i, element, policy);
+  }
+  return true;
+}
+
+void Database::adoptStored(const std::shared_ptr<Object>& object, const std::string& key) {
+  const auto& schema = object->objectSchema();
   changedClasses_.insert(schema.className());
   ++rowsComeOrGone_[schema.className()];
-
-  auto lists = std::move(object->row_->lists);
   if (auto existing = liveRow(schema, key)) {
     existing->values = object->row_->values;
     existing->accessors.push_back(object);
@@ -701,14 +721,67 @@ bool Database::addObject(const std::shared_ptr<Object>& object, UpdatePolicy pol
     row.accessors = {object};
     registerRow(object->row_);
   }
+}
 
-  for (std::size_t i = 0; i < schema.properties().size(); ++i) {
-    if (schema.properties()[i].type != PropertyType::list) continue;
-    if (exists) listClear(*object->row_, i);
-    if (i < lists.size())
-      for (const auto& element : lists[i]) listAppend(*object->row_, i, element, policy);
+std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& objects) {
+  checkWrite("add an object");
+  std::vector<bool> stored(objects.size(), false);
+  // Runs of unmanaged objects of one class without lists, no key twice in a run, go kRowsPerInsert to a
+  // statement; the rest, and a run with a key stored already, one by one.
+  std::vector<std::size_t> run;
+  std::unordered_set<std::string> runKeys;
+  std::size_t next = 0;
+  while (next < objects.size()) {
+    const auto& first = objects[next];
+    if (!first || first->row_->owner || sqlOf(first->objectSchema()).hasLists) {
+      stored[next] = addNew(first);
+      ++next;
+      continue;
+    }
+    const ObjectSchema& schema = first->objectSchema();
+    run.clear();
+    runKeys.clear();
+    for (std::size_t i = next; i < objects.size() && run.size() < kRowsPerInsert; ++i) {
+      const auto& object = objects[i];
+      if (!object || &object->objectSchema() != &schema || object->row_->owner) break;
+      if (!runKeys.insert(object->row_->primaryKeyValue()).second) break;
+      run.push_back(i);
+    }
+    if (run.size() < kRowsPerInsert) {
+      for (const std::size_t i : run) stored[i] = addNew(objects[i]);
+      next += run.size();
+      continue;
+    }
+    ensureTable(schema);
+    const auto& properties = schema.properties();
+    bool taken = false;
+    {
+      auto statement = connection_->statement(sqlOf(schema).insertNewRows);
+      int bound = 0;
+      // The values outlive the lease, which resets the statement.
+      for (const std::size_t i : run)
+        for (std::size_t p = 0; p < properties.size(); ++p)
+          statement->bindUncopied(++bound, objects[i]->row_->values[p]);
+      try {
+        statement->step();
+      } catch (const Error&) {
+        // A key stored already undoes the statement alone: the run goes one by one instead.
+        if (!connection_->failedOnConstraint()) throw;
+        taken = true;
+      }
+    }
+    if (taken) {
+      for (const std::size_t i : run) stored[i] = addNew(objects[i]);
+      next += run.size();
+      continue;
+    }
+    for (const std::size_t i : run) {
+      stored[i] = true;
+      adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
+    }
+    next += run.size();
   }
-  return true;
+  return stored;
 }
 
 void Database::remove(const std::shared_ptr<Object>& object) {

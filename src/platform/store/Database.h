@@ -141,6 +141,9 @@ class Database : public std::enable_shared_from_this<Database> {
   /// add() with UpdatePolicy::error, except that a primary key stored already is no error: false, nothing is
   /// stored and the object stays unmanaged. True when stored (or managed by this instance already).
   bool addNew(const std::shared_ptr<Object>& object);
+  /// addNew for each object, in order; what each answered. Objects of a class without lists go to the file a
+  /// few rows to a statement.
+  std::vector<bool> addNew(const std::vector<std::shared_ptr<Object>>& objects);
   /// Deletes a managed object; references to it disappear from every list. Deleting a deleted object does
   /// nothing.
   void remove(const std::shared_ptr<Object>& object);
@@ -197,6 +200,11 @@ class Database : public std::enable_shared_from_this<Database> {
   void restoreAfterRollback(std::vector<std::weak_ptr<detail::Row>> deleted);
   bool rowExists(const ObjectSchema& schema, const std::string& primaryKey);
   bool addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken);
+  /// The object's row was just stored under `key`: the object becomes managed (sharing a live row of that key).
+  void adoptStored(const std::shared_ptr<Object>& object, const std::string& key);
+  /// Rows per statement of a batch of new objects: most of a statement's own cost is shared, and a batch of
+  /// windows is usually larger.
+  static constexpr std::size_t kRowsPerInsert = 8;
   /// Returns false when `onlyNew` and a row with that key was stored already (nothing is written then).
   bool writeRow(const ObjectSchema& schema, const std::vector<Value>& values, bool onlyNew = false);
   std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
@@ -226,6 +234,7 @@ class Database : public std::enable_shared_from_this<Database> {
     const ObjectSchema* schema = nullptr;
     std::string columns, aliasedColumns, upsert;
     std::string insertNew;  ///< stores nothing when the key is taken
+    std::string insertNewRows;  ///< kRowsPerInsert rows at once, refused whole when a key is taken
     std::string exists;
     bool hasLists = false;
   };

@@ -214,6 +214,37 @@ TEST_F(DatabaseTest, AddingNewSkipsATakenPrimaryKeyQuietlyAndAddStillRefusesIt) 
   EXPECT_EQ(reopened->objects<Note>().size(), 3u) << "the refused notebook's note is not stored either";
 }
 
+// Many new objects at once answer as one by one would: a key stored already (even in the middle of a run that
+// goes to the file in one statement), a key twice, an object managed already, another class in between.
+TEST_F(DatabaseTest, AddingManyNewAnswersForEachAsOneByOneWould) {
+  auto db = open();
+  stored(db, "n7", "kept");
+  const auto managed = stored(db, "managed");
+  std::vector<std::shared_ptr<Object>> batch;
+  for (int i = 0; i < 30; ++i) batch.push_back(note("n" + std::to_string(i), "new"));
+  batch.insert(batch.begin() + 20, note("n3", "again"));  // the same key as an earlier one of the batch
+  batch.insert(batch.begin() + 25, managed);
+  auto book = std::make_shared<Notebook>();
+  book->setId("book");
+  book->notes().append(note("listed"));
+  batch.insert(batch.begin() + 26, book);
+
+  std::vector<bool> added;
+  db->write([&] { added = db->addNew(batch); });
+  ASSERT_EQ(added.size(), batch.size());
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    const auto* n = dynamic_cast<const Note*>(batch[i].get());
+    const bool refused = n && ((n->id() == "n7" && n->text() == "new") || n->text() == "again");
+    EXPECT_EQ(added[i], !refused) << i;
+    EXPECT_EQ(batch[i]->isManaged(), !refused) << i;
+  }
+  const auto reopened = open();
+  EXPECT_EQ(reopened->object<Note>("n7")->text(), "kept");
+  EXPECT_EQ(reopened->object<Note>("n3")->text(), "new");
+  EXPECT_EQ(reopened->objects<Note>().size(), 32u) << "n0 to n29, managed, and the notebook's note";
+  EXPECT_EQ(book->description(), "Notebook { id = book; title = ; notes = [listed] }");
+}
+
 // Database::open() keeps the default's instance for the next call, and lets it go when another default is set.
 TEST_F(DatabaseTest, OpeningTheDefaultFollowsEachNewDefault) {
   Configuration::setDefaultConfiguration(notesConfiguration(file()));

@@ -174,6 +174,8 @@ Connection::Connection(const std::filesystem::path& path, Access access) {
 
 int Connection::changes() const { return sqlite3_changes(db_); }
 
+bool Connection::failedOnConstraint() const { return (sqlite3_extended_errcode(db_) & 0xff) == SQLITE_CONSTRAINT; }
+
 bool Connection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 
 void Connection::keepFileOnClose() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }

@@ -1,6 +1,6 @@
 #include "AppManager/Store/StoreService.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "AppManager/Logging/LogManager.h"
 #include "Models/AutoLayoutModel.h"
@@ -106,14 +106,20 @@ void StoreService::addUpdating(store::Database& database, const std::shared_ptr<
 void StoreService::updateLayout(const AutoLayoutModelPtr& model) { updateLayouts({model}); }
 
 void StoreService::updateLayouts(const std::vector<AutoLayoutModelPtr>& models) {
-  if (std::none_of(models.begin(), models.end(), [](const auto& m) { return m && !m->isManaged(); })) return;
+  // Each record once: a window laid out twice in a turn names its record twice.
+  std::vector<std::shared_ptr<store::Object>> unstored;
+  std::unordered_set<const store::Object*> seen;
+  for (const AutoLayoutModelPtr& model : models)
+    if (model && !model->isManaged() && seen.insert(model.get()).second) unstored.push_back(model);
+  if (unstored.empty()) return;
   const auto db = database();
   if (!db) return;
   std::vector<AutoLayoutModelPtr> stored;
   try {
     db->write([&] {
-      for (const AutoLayoutModelPtr& model : models)
-        if (model && !model->isManaged() && db->addNew(model)) stored.push_back(model);
+      const std::vector<bool> added = db->addNew(unstored);
+      for (std::size_t i = 0; i < unstored.size(); ++i)
+        if (added[i]) stored.push_back(std::static_pointer_cast<AutoLayoutModel>(unstored[i]));
     });
   } catch (const store::Error& e) {
     reportFailure(e);
