@@ -2,6 +2,10 @@
 
 namespace tilvane {
 
-std::optional<std::string> NSBundle::mainBundleIdentifier() { return std::string("app.tilvane.Tilvane"); }
+const std::optional<std::string>& NSBundle::mainBundleIdentifier() {
+  // Asked for every window admitted: made once.
+  static const std::optional<std::string> identifier = std::string("app.tilvane.Tilvane");
+  return identifier;
+}
 
 }  // namespace tilvane

@@ -9,7 +9,7 @@ namespace tilvane {
 struct NSBundle {
   /// The program's own bundle identifier, "app.tilvane.Tilvane": the name under which every desktop backend
   /// reports the program's own process among the running applications.
-  static std::optional<std::string> mainBundleIdentifier();
+  static const std::optional<std::string>& mainBundleIdentifier();
 };
 
 }  // namespace tilvane
