@@ -165,6 +165,9 @@ Database::~Database() {
 void Database::prepare() {
   const double wait = std::clamp(configuration_.busyTimeout, 0.0, 3600.0);
   connection_->exec("PRAGMA busy_timeout = " + std::to_string(static_cast<int>(wait * 1000)));
+  // Savepoint and statement journals stay in memory: past 64 KiB they would otherwise go to a file in the
+  // temporary folder, a disk write for every page a burst of writes touches.
+  connection_->exec("PRAGMA temp_store = MEMORY");
   readOnly_ = connection_->isReadOnly();
   const auto target = static_cast<std::int64_t>(configuration_.schemaVersion);
   // Checked before anything is written: a file of a newer version belongs to a newer program and keeps its
