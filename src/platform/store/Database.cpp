@@ -750,41 +750,36 @@ std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& o
       if (!runKeys.insert(object->row_->primaryKeyValue()).second) break;
       run.push_back(i);
     }
-    if (run.size() < kRowsPerInsert) {
-      for (const std::size_t i : run) stored[i] = addNew(objects[i]);
-      next += run.size();
-      continue;
-    }
-    ensureTable(schema);
-    const auto& properties = schema.properties();
-    bool taken = false;
-    {
-      auto statement = connection_->statement(sqlOf(schema).insertNewRows);
-      int bound = 0;
-      // The values outlive the lease, which resets the statement.
-      for (const std::size_t i : run)
-        for (std::size_t p = 0; p < properties.size(); ++p)
-          statement->bindUncopied(++bound, objects[i]->row_->values[p]);
-      try {
-        statement->step();
-      } catch (const Error&) {
-        // A key stored already undoes the statement alone: the run goes one by one instead.
-        if (!connection_->failedOnConstraint()) throw;
-        taken = true;
+    if (run.size() == kRowsPerInsert && insertRun(schema, objects, run)) {
+      for (const std::size_t i : run) {
+        stored[i] = true;
+        adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
       }
-    }
-    if (taken) {
+    } else {
       for (const std::size_t i : run) stored[i] = addNew(objects[i]);
-      next += run.size();
-      continue;
-    }
-    for (const std::size_t i : run) {
-      stored[i] = true;
-      adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
     }
     next += run.size();
   }
   return stored;
+}
+
+bool Database::insertRun(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
+                         const std::vector<std::size_t>& run) {
+  ensureTable(schema);
+  const auto& properties = schema.properties();
+  auto statement = connection_->statement(sqlOf(schema).insertNewRows);
+  int bound = 0;
+  // The values outlive the lease, which resets the statement.
+  for (const std::size_t i : run)
+    for (std::size_t p = 0; p < properties.size(); ++p) statement->bindUncopied(++bound, objects[i]->row_->values[p]);
+  try {
+    statement->step();
+  } catch (const Error&) {
+    // A key stored already undoes the statement alone.
+    if (!connection_->failedOnConstraint()) throw;
+    return false;
+  }
+  return true;
 }
 
 void Database::remove(const std::shared_ptr<Object>& object) {

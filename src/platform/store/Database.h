@@ -202,6 +202,10 @@ class Database : public std::enable_shared_from_this<Database> {
   bool addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken);
   /// The object's row was just stored under `key`: the object becomes managed (sharing a live row of that key).
   void adoptStored(const std::shared_ptr<Object>& object, const std::string& key);
+  /// Stores the objects at `run` (kRowsPerInsert of one class without lists) by one statement; false, with
+  /// nothing stored, when one of their keys is taken.
+  bool insertRun(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
+                 const std::vector<std::size_t>& run);
   /// Rows per statement of a batch of new objects: most of a statement's own cost is shared, and a batch of
   /// windows is usually larger.
   static constexpr std::size_t kRowsPerInsert = 8;
