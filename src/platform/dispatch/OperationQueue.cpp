@@ -31,6 +31,8 @@ struct OperationQueue::State : std::enable_shared_from_this<State> {
   std::deque<std::shared_ptr<Operation>> waiting;
   std::shared_ptr<Operation> running;
   bool startPosted = false;
+  bool starting = false;  // inside an operation's begin()
+  std::shared_ptr<Operation> finishedWhileStarting;
   bool suspended = false;
   int maxConcurrent = 1;
 
@@ -51,14 +53,21 @@ struct OperationQueue::State : std::enable_shared_from_this<State> {
     waiting.pop_front();
     std::weak_ptr<State> weak = shared_from_this();
     Operation* op = running.get();
+    starting = true;
     op->begin([weak, op] {
       if (auto self = weak.lock(); self && self->running.get() == op) {
-        // Keep the operation alive until its finish() has returned.
-        MainQueue::async([keep = std::move(self->running)] {});
+        // Keep the operation alive until its finish() has returned: one that finishes while it starts (most
+        // do) is let go right after, a later finisher by a task of its own.
+        if (self->starting)
+          self->finishedWhileStarting = std::move(self->running);
+        else
+          MainQueue::async([keep = std::move(self->running)] {});
         self->running.reset();
         self->schedule();
       }
     });
+    starting = false;
+    finishedWhileStarting.reset();
   }
 };
 

@@ -131,11 +131,24 @@ std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) const {
 }
 
 void LayoutManager::clearLayoutingLater(const std::shared_ptr<LayoutItem>& item) {
-  // A weak hold: an item dropped meanwhile has no mark worth clearing.
-  std::weak_ptr<LayoutItem> weak = item;
-  dispatch::MainQueue::asyncAfter(kLayoutingHold, [weak] {
-    if (auto held = weak.lock()) held->setLayouting(false);
-  });
+  // Windows are laid out by the hundred when an application starts: one timer serves the whole queue of marks,
+  // which fall due in the order they were set, where a timer each would cost the loop a timer each. A weak
+  // hold: an item dropped meanwhile has no mark worth clearing.
+  layoutingHolds_.emplace_back(dispatch::MainQueue::clock().now() + kLayoutingHold, item);
+  if (!layoutingHoldTimer_.isPending()) layoutingHoldTimer_.schedule(kLayoutingHold, [this] { clearDueLayoutingMarks(); });
+}
+
+void LayoutManager::clearDueLayoutingMarks() {
+  // A timer may fire a hair early by the clock's rounding; a millisecond is no difference to a mark.
+  constexpr double kTolerance = 0.001;
+  const double now = dispatch::MainQueue::clock().now();
+  while (!layoutingHolds_.empty() && layoutingHolds_.front().first <= now + kTolerance) {
+    const auto held = layoutingHolds_.front().second.lock();
+    layoutingHolds_.pop_front();
+    if (held) held->setLayouting(false);
+  }
+  if (!layoutingHolds_.empty())
+    layoutingHoldTimer_.schedule(layoutingHolds_.front().first - now, [this] { clearDueLayoutingMarks(); });
 }
 
 }  // namespace tilvane

@@ -65,5 +65,26 @@ TEST_F(OperationQueueTest, RunsOneOperationAtATimeInOrderOnceResumedSkippingTheW
   EXPECT_TRUE(a->isFinished() && cancelled->isFinished());
 }
 
+TEST_F(OperationQueueTest, AFinishedOperationIsLetGoOnceOffItsOwnStackWithoutATaskForEachQuickOne) {
+  OperationQueue queue;
+  std::vector<std::weak_ptr<Operation>> quick;
+  for (int i = 0; i < 10; ++i) {
+    auto op = std::make_shared<BlockOperation>([&, i] { log.push_back("quick" + std::to_string(i)); });
+    quick.push_back(op);
+    queue.addOperation(std::move(op));
+  }
+  auto slow = std::make_shared<SleepOperation>(log, "slow", 1.0);
+  const std::weak_ptr<Operation> slowHeld = slow;
+  queue.addOperation(std::move(slow));
+  const std::size_t ran = loop.drain();
+  EXPECT_EQ(log.size(), 11u);
+  EXPECT_LE(ran, 12u) << "a start each, not a second task to let each go";
+  for (const auto& op : quick) EXPECT_TRUE(op.expired());
+  EXPECT_FALSE(slowHeld.expired()) << "still running";
+  loop.advance(1.0);
+  EXPECT_EQ(log.back(), "slow:end");
+  EXPECT_TRUE(slowHeld.expired()) << "let go after its finish() returned";
+}
+
 }  // namespace
 }  // namespace tilvane::dispatch

@@ -55,6 +55,26 @@ TEST_F(LayoutManagerTest, TheLayoutingMarkLastsUntilTwoAndAHalfSecondsAfterTheOp
   EXPECT_FALSE(item->isLayouting());
 }
 
+TEST_F(LayoutManagerTest, ManyWindowsHoldTheirMarksOnOneTimerAndEachIsClearedOnTime) {
+  std::vector<std::shared_ptr<LayoutItem>> first;
+  for (int w = 0; w < 20; ++w)
+    first.push_back(itemOf(admitWindow({.frame = CGRectMake(100.0 + w, 100, 400, 300)}, "org.example.Viewer")));
+  drain();
+  EXPECT_LT(loop().pendingCount(), 10u) << "not a timer for each window's mark";
+  advance(1.0);
+  const auto later = itemOf(admitWindow({}));
+  drain();
+  advance(1.499);  // 2.499 s after the first twenty
+  for (const auto& item : first) EXPECT_TRUE(item->isLayouting());
+  advance(0.001);
+  for (const auto& item : first) EXPECT_FALSE(item->isLayouting());
+  EXPECT_TRUE(later->isLayouting());
+  advance(0.998);
+  EXPECT_TRUE(later->isLayouting());
+  advance(0.002);
+  EXPECT_FALSE(later->isLayouting());
+}
+
 TEST_F(LayoutManagerTest, DuringAWorkspaceRestoreANewWindowIsRecordedAndReleasedLater) {
   manager().setWorkspaceRunning(true);
   const AXUIElement fresh = admitWindow({.frame = CGRectMake(50, 60, 400, 300)});
