@@ -367,13 +367,8 @@ const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
                       key + ") DO ";
   sql.upsert = insert + (updates.empty() ? "NOTHING" : "UPDATE SET " + updates);
   sql.insertNew = insert + "NOTHING";
-  std::string rows;
-  for (std::size_t r = 0; r < kRowsPerInsert; ++r) {
-    rows += r == 0 ? "(" : ", (";
-    for (int b = 0; b < bound; ++b) rows += b == 0 ? "?" : ", ?";
-    rows += ")";
-  }
-  sql.insertNewRows = "INSERT INTO " + table + " (" + sql.columns + ") VALUES " + rows;
+  sql.boundColumns = bound;
+  sql.keysInRowidRange = "SELECT " + key + " FROM " + table + " WHERE rowid > ?1 AND rowid <= ?2";
   sql.exists = "SELECT 1 FROM " + table + " WHERE " + key + " = ?1";
   sql.hasLists = bound != static_cast<int>(properties.size());
   return sql;
@@ -729,8 +724,8 @@ void Database::adoptStored(const std::shared_ptr<Object>& object, const std::str
 std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& objects) {
   checkWrite("add an object");
   std::vector<bool> stored(objects.size(), false);
-  // Runs of unmanaged objects of one class without lists, no key twice in a run, go kRowsPerInsert to a
-  // statement; the rest, and a run with a key stored already, one by one.
+  // Runs of unmanaged objects of one class without lists, no key twice in a run, go many rows to a statement;
+  // the rest one by one.
   std::vector<std::size_t> run;
   std::unordered_set<std::string> runKeys;
   std::size_t next = 0;
@@ -744,42 +739,80 @@ std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& o
     const ObjectSchema& schema = first->objectSchema();
     run.clear();
     runKeys.clear();
-    for (std::size_t i = next; i < objects.size() && run.size() < kRowsPerInsert; ++i) {
+    for (std::size_t i = next; i < objects.size() && run.size() < kMaxRowsPerInsert; ++i) {
       const auto& object = objects[i];
       if (!object || &object->objectSchema() != &schema || object->row_->owner) break;
       if (!runKeys.insert(object->row_->primaryKeyValue()).second) break;
       run.push_back(i);
     }
-    if (run.size() == kRowsPerInsert && insertRun(schema, objects, run)) {
-      for (const std::size_t i : run) {
-        stored[i] = true;
-        adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
-      }
-    } else {
-      for (const std::size_t i : run) stored[i] = addNew(objects[i]);
-    }
+    if (run.size() == 1)
+      stored[next] = addNew(first);
+    else
+      insertRows(schema, objects, run, stored);
     next += run.size();
   }
   return stored;
 }
 
-bool Database::insertRun(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
-                         const std::vector<std::size_t>& run) {
+void Database::insertRows(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
+                          const std::vector<std::size_t>& rows, std::vector<bool>& stored) {
   ensureTable(schema);
+  const SchemaSql& sql = sqlOf(schema);
   const auto& properties = schema.properties();
-  auto statement = connection_->statement(sqlOf(schema).insertNewRows);
-  int bound = 0;
-  // The values outlive the lease, which resets the statement.
-  for (const std::size_t i : run)
-    for (std::size_t p = 0; p < properties.size(); ++p) statement->bindUncopied(++bound, objects[i]->row_->values[p]);
-  try {
-    statement->step();
-  } catch (const Error&) {
-    // A key stored already undoes the statement alone.
-    if (!connection_->failedOnConstraint()) throw;
-    return false;
+  // Doing nothing on a key stored already, a statement of many rows never has to undo itself: SQLite then
+  // keeps no journal of the pages it touches.
+  std::string& text = sql.insertNewRows[rows.size()];
+  if (text.empty()) {
+    std::string values;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      values += r == 0 ? "(" : ", (";
+      for (int b = 0; b < sql.boundColumns; ++b) values += b == 0 ? "?" : ", ?";
+      values += ")";
+    }
+    text = "INSERT INTO " + quoteIdentifier(schema.className()) + " (" + sql.columns + ") VALUES " + values +
+           " ON CONFLICT (" + quoteIdentifier(ObjectSchema::primaryKey) + ") DO NOTHING";
   }
-  return true;
+  int inserted = 0;
+  {
+    auto statement = connection_->statement(text);
+    int bound = 0;
+    // The values outlive the lease, which resets the statement.
+    for (const std::size_t i : rows)
+      for (std::size_t p = 0; p < properties.size(); ++p)
+        statement->bindUncopied(++bound, objects[i]->row_->values[p]);
+    statement->step();
+    inserted = connection_->changes();
+  }
+  if (inserted == static_cast<int>(rows.size())) {
+    for (const std::size_t i : rows) {
+      stored[i] = true;
+      adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
+    }
+    return;
+  }
+  if (inserted == 0) return;
+  // Some keys were stored already and their rows skipped. A new row takes the rowid after the largest, so the
+  // statement's rows are the last `inserted` rowids.
+  const std::int64_t last = connection_->lastInsertRowid();
+  std::unordered_set<std::string> ours;
+  {
+    auto statement = connection_->statement(sql.keysInRowidRange);
+    statement->bind(1, Value{last - inserted});
+    statement->bind(2, Value{last});
+    while (statement->step())
+      if (Value key = statement->value(0); std::holds_alternative<std::string>(key))
+        ours.insert(std::get<std::string>(std::move(key)));
+  }
+  std::size_t matched = 0;
+  for (const std::size_t i : rows) matched += ours.count(objects[i]->row_->primaryKeyValue());
+  if (matched != static_cast<std::size_t>(inserted))
+    throw Error("cannot tell which of the new rows of \"" + schema.className() + "\" were stored");
+  for (const std::size_t i : rows) {
+    auto key = objects[i]->row_->primaryKeyValue();
+    if (!ours.count(key)) continue;
+    stored[i] = true;
+    adoptStored(objects[i], key);
+  }
 }
 
 void Database::remove(const std::shared_ptr<Object>& object) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -202,13 +203,13 @@ class Database : public std::enable_shared_from_this<Database> {
   bool addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken);
   /// The object's row was just stored under `key`: the object becomes managed (sharing a live row of that key).
   void adoptStored(const std::shared_ptr<Object>& object, const std::string& key);
-  /// Stores the objects at `run` (kRowsPerInsert of one class without lists) by one statement; false, with
-  /// nothing stored, when one of their keys is taken.
-  bool insertRun(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
-                 const std::vector<std::size_t>& run);
-  /// Rows per statement of a batch of new objects: most of a statement's own cost is shared, and a batch of
-  /// windows is usually larger.
-  static constexpr std::size_t kRowsPerInsert = 8;
+  /// Stores the objects at `rows` (2 to kMaxRowsPerInsert unmanaged ones of one class without lists, no key
+  /// twice) by one statement, skipping those whose key is stored already; marks in `stored` those it stored.
+  void insertRows(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
+                  const std::vector<std::size_t>& rows, std::vector<bool>& stored);
+  /// Rows per statement of a batch of new objects at most: most of a statement's own cost is shared up to
+  /// about eight rows, and longer statements cost more per row again.
+  static constexpr std::size_t kMaxRowsPerInsert = 8;
   /// Returns false when `onlyNew` and a row with that key was stored already (nothing is written then).
   bool writeRow(const ObjectSchema& schema, const std::vector<Value>& values, bool onlyNew = false);
   std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
@@ -238,7 +239,10 @@ class Database : public std::enable_shared_from_this<Database> {
     const ObjectSchema* schema = nullptr;
     std::string columns, aliasedColumns, upsert;
     std::string insertNew;  ///< stores nothing when the key is taken
-    std::string insertNewRows;  ///< kRowsPerInsert rows at once, refused whole when a key is taken
+    /// By number of rows, made when first needed: skip the rows whose key is taken.
+    mutable std::array<std::string, kMaxRowsPerInsert + 1> insertNewRows;
+    std::string keysInRowidRange;
+    int boundColumns = 0;  ///< columns of a row, lists left out
     std::string exists;
     bool hasLists = false;
   };

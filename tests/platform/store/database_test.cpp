@@ -243,6 +243,18 @@ TEST_F(DatabaseTest, AddingManyNewAnswersForEachAsOneByOneWould) {
   EXPECT_EQ(reopened->object<Note>("n3")->text(), "new");
   EXPECT_EQ(reopened->objects<Note>().size(), 32u) << "n0 to n29, managed, and the notebook's note";
   EXPECT_EQ(book->description(), "Notebook { id = book; title = ; notes = [listed] }");
+
+  // A longer run goes by larger statements; a key stored already inside one skips that row alone.
+  stored(db, "m5", "kept");
+  std::vector<std::shared_ptr<Object>> longer;
+  for (int i = 0; i < 45; ++i) longer.push_back(note("m" + std::to_string(i), "new"));
+  db->write([&] { added = db->addNew(longer); });
+  for (std::size_t i = 0; i < longer.size(); ++i) {
+    EXPECT_EQ(added[i], i != 5) << i;
+    EXPECT_EQ(longer[i]->isManaged(), i != 5) << i;
+  }
+  EXPECT_EQ(open()->object<Note>("m5")->text(), "kept");
+  EXPECT_EQ(open()->objects<Note>().size(), 32u + 45u);
 }
 
 // Database::open() keeps the default's instance for the next call, and lets it go when another default is set.

@@ -174,7 +174,7 @@ Connection::Connection(const std::filesystem::path& path, Access access) {
 
 int Connection::changes() const { return sqlite3_changes(db_); }
 
-bool Connection::failedOnConstraint() const { return (sqlite3_extended_errcode(db_) & 0xff) == SQLITE_CONSTRAINT; }
+std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
 
 bool Connection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 

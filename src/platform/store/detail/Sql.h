@@ -88,8 +88,8 @@ class Connection {
   Value scalar(const std::string& sql);
   /// Rows changed by the last insert, update or delete.
   int changes() const;
-  /// Whether the last failure was a constraint's (a key stored already): only that statement was undone.
-  bool failedOnConstraint() const;
+  /// The rowid of the last row inserted.
+  std::int64_t lastInsertRowid() const;
   /// Whether the file was opened (or fell back to) read-only.
   bool isReadOnly() const;
   /// Closing will not fold the write-ahead log into the file, so a file this program must not change keeps its
