@@ -41,7 +41,7 @@ std::string Object::stringValue(std::size_t property) const {
 
 void Object::setValue(std::size_t property, Value value) {
   const auto& p = schema_->properties().at(property);
-  Value coerced = coerceValue(value, p.type);
+  Value coerced = coerceValue(std::move(value), p.type);
   if (std::holds_alternative<std::monostate>(coerced))
     throw LogicError("wrong type of value for '" + schema_->className() + "." + p.name + "'");
   if (row_->owner)

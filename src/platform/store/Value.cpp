@@ -1,5 +1,7 @@
 #include "platform/store/Value.h"
 
+#include <utility>
+
 #include <fmt/format.h>
 
 namespace tilvane::store {
@@ -30,6 +32,11 @@ Value coerceValue(const Value& value, PropertyType type) {
       break;
   }
   return std::monostate{};
+}
+
+Value coerceValue(Value&& value, PropertyType type) {
+  if (type == PropertyType::string && std::holds_alternative<std::string>(value)) return std::move(value);
+  return coerceValue(std::as_const(value), type);
 }
 
 }  // namespace tilvane::store

@@ -22,5 +22,7 @@ std::string describeValue(const Value& value);
 /// `value` converted to the property type, or std::monostate when it cannot be: an integer becomes a double
 /// for a real property; nothing else is converted.
 Value coerceValue(const Value& value, PropertyType type);
+/// coerceValue taking the value over: a text of the right type is moved, not copied.
+Value coerceValue(Value&& value, PropertyType type);
 
 }  // namespace tilvane::store

@@ -9,6 +9,7 @@
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
+#include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/dispatch/MainQueue.h"
 
@@ -45,13 +46,14 @@ void LayoutManager::setup() {
 }
 
 void LayoutManager::addWindow(const SIWindow& window) {
-  if (isLayoutableWindow(window)) addLayoutableWindow(window);
+  const auto bundle = bundleIdentifierOfWindow(window);
+  if (isLayoutableWindow(window, bundle, window.title())) addLayoutableWindow(window, *bundle);
 }
 
-void LayoutManager::addLayoutableWindow(const SIWindow& window) {
+void LayoutManager::addLayoutableWindow(const SIWindow& window, const std::string& bundleIdentifier) {
   commits_.join();
   auto item = std::make_shared<LayoutItem>(window);
-  if (AutoLayoutModelPtr model = StoreService::shared().autoLayoutModelForWindow(window)) {
+  if (AutoLayoutModelPtr model = StoreService::shared().autoLayoutModelForWindow(window, bundleIdentifier)) {
     item->setLayoutModel(model);
     // The record is one of the window's application: its bundle identifier needs no asking again.
     item->holdWindowIndexClaim(

@@ -99,8 +99,9 @@ class LayoutManager final : public LayoutAllTarget {
   /// Admits a new layoutable window: an item bound to its remembered placement (whose window index it claims
   /// and whose display and desktop it fills in), laid out at once when automatic layout is on.
   void addWindow(const SIWindow& window);
-  /// addWindow for a window the caller has just found layoutable (isLayoutableWindow), not asked again.
-  void addLayoutableWindow(const SIWindow& window);
+  /// addWindow for a window the caller has just found layoutable (isLayoutableWindow), not asked again, with
+  /// its application's bundle identifier.
+  void addLayoutableWindow(const SIWindow& window, const std::string& bundleIdentifier);
   /// Forgets every item of the window.
   void removeWindow(const SIWindow& window);
   /// Lays one item out: marks it layouting, queues its operation (nothing during a workspace restore) and

@@ -131,6 +131,8 @@ class StoreService {
   /// else one of the same display count, else the first), except on a desktop not yet seen since the first
   /// run, where it keeps its own. Null when the window's application, bundle identifier or display is missing.
   AutoLayoutModelPtr autoLayoutModelForWindow(const SIWindow& window);
+  /// autoLayoutModelForWindow for a window whose application's bundle identifier the caller has asked already.
+  AutoLayoutModelPtr autoLayoutModelForWindow(const SIWindow& window, const std::string& bundleIdentifier);
   /// A new, unstored record of where the window is now: fractions of its display's visible frame, its desktop,
   /// display, counts and the lowest free window index of its application. Null without bundle identifier or
   /// display.

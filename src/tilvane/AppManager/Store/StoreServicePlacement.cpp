@@ -60,7 +60,7 @@ std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
 // What the window's record needs is passed in: its bundle identifier and lowest free index each cost a lookup
 // of its process, and its place a round of the desktop's lists.
 AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, std::int64_t windowIndex,
-                             const Place& place) {
+                             const Place& place, std::string id) {
   ScreenManager& screens = ScreenManager::shared();
   const CGRect fractions = TransformUtils::ratio(window.frame(), place.screen->visibleFrame);
   auto model = std::make_shared<AutoLayoutModel>();
@@ -75,7 +75,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
   model->setY(fractions.origin.y);
   model->setWidth(fractions.size.width);
   model->setHeight(fractions.size.height);
-  model->makeId();
+  model->setId(std::move(id));  // what makeId() would make
   return model;
 }
 }  // namespace
@@ -90,7 +90,8 @@ AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) con
   const auto bundle = bundleIdentifierOfWindow(window);
   const auto place = placeOf(window, displayCount());
   if (!bundle || !place) return nullptr;
-  return makeModel(window, *bundle, WindowIndexRegistry::registeredWindowIndexes(window), *place);
+  const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
+  return makeModel(window, *bundle, index, *place, recordId(*bundle, index, place->displays));
 }
 
 void StoreService::reconcileFirstRunSpacesLater() {
@@ -102,10 +103,13 @@ void StoreService::reconcileFirstRunSpacesLater() {
 
 AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window) {
   const auto bundle = bundleIdentifierOfWindow(window);
-  if (!bundle) return nullptr;
-  const std::int64_t index = WindowIndexRegistry::current()->lowestFreeIndex(*bundle);
+  return bundle ? autoLayoutModelForWindow(window, *bundle) : nullptr;
+}
+
+AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window, const std::string& bundle) {
+  const std::int64_t index = WindowIndexRegistry::current()->lowestFreeIndex(bundle);
   const std::int64_t screenCount = displayCount();
-  const std::string id = recordId(*bundle, index, screenCount);
+  std::string id = recordId(bundle, index, screenCount);
 
   // Every record of the application, read once and kept in step with the store: windows are admitted by the
   // thousand, and a query or a scan of the application's records for each grows with the square of them.
@@ -113,7 +117,7 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   PlacementRecords::Application* siblings = nullptr;
   if (database) {
     try {
-      siblings = &placements_.of(*database, *bundle);
+      siblings = &placements_.of(*database, bundle);
     } catch (const store::Error& e) {
       reportFailure(e);
     }
@@ -134,10 +138,10 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   // A sibling whose frame the window inherits.
   const auto place = placeOf(window, screenCount);
   if (!place) return nullptr;
-  if (!siblings || siblings->empty()) return makeModel(window, *bundle, index, *place);
+  if (!siblings || siblings->empty()) return makeModel(window, bundle, index, *place, std::move(id));
   AutoLayoutModelPtr chosen = siblings->firstInSlot(index, screenCount);
   if (!chosen) chosen = siblings->firstWithScreenCount(screenCount);
-  AutoLayoutModelPtr made = makeModel(window, *bundle, index, *place);
+  AutoLayoutModelPtr made = makeModel(window, bundle, index, *place, std::move(id));
   if (!chosen) {
     copyFractions(*made, *siblings->first());
     return made;

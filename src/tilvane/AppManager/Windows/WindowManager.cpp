@@ -51,12 +51,12 @@ void WindowManager::addWindow(const std::optional<SIWindow>& window) {
                              if (alive.lock()) windowDestroyed(element);
                            });
   windows_.push_back(*window);
-  labels_[labelKey(*window)] =
-      Label{std::move(bundle).value_or(std::string()), std::move(title).value_or(std::string()),
-            window->axElement().role};
+  Label& label = labels_[labelKey(*window)];
+  label = Label{std::move(bundle).value_or(std::string()), std::move(title).value_or(std::string()),
+                window->axElement().role};
   if (LogManager::writes(LogManager::level::debug))
     LogManager::debug("add window(" + describeForLog(windows_.size(), *window));
-  LayoutManager::shared().addLayoutableWindow(*window);
+  LayoutManager::shared().addLayoutableWindow(*window, label.bundleIdentifier);
 }
 
 void WindowManager::removeWindow(const std::optional<SIWindow>& window) {
