@@ -466,7 +466,8 @@ void Database::reload(Row& row) {
   for (std::size_t i = 0; i < properties.size(); ++i) {
     if (properties[i].type == PropertyType::list) continue;
     Value v = statement->value(column++, properties[i].type);
-    if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
+    // A value read as it was stays in place, so the texts callers were handed stay valid.
+    if (!std::holds_alternative<std::monostate>(v) && row.values[i] != v) row.values[i] = std::move(v);
   }
 }
 

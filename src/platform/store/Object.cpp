@@ -22,7 +22,7 @@ bool Object::isInvalidated() const { return row_->invalidated; }
 
 std::shared_ptr<Database> Object::database() const { return row_->owner; }
 
-std::string Object::primaryKeyValue() const { return row_->primaryKeyValue(); }
+const std::string& Object::primaryKeyValue() const { return row_->primaryKeyValue(); }
 
 std::int64_t Object::intValue(std::size_t property) const {
   const auto* v = std::get_if<std::int64_t>(&row_->values.at(property));
@@ -34,9 +34,10 @@ double Object::realValue(std::size_t property) const {
   return v ? *v : 0.0;
 }
 
-std::string Object::stringValue(std::size_t property) const {
+const std::string& Object::stringValue(std::size_t property) const {
+  static const std::string none;
   const auto* v = std::get_if<std::string>(&row_->values.at(property));
-  return v ? *v : std::string();
+  return v ? *v : none;
 }
 
 void Object::setValue(std::size_t property, Value value) {

@@ -43,8 +43,9 @@ class Object : public std::enable_shared_from_this<Object> {
   bool isInvalidated() const;
   /// The database instance that stores the object; null while unmanaged.
   std::shared_ptr<Database> database() const;
-  /// The value of the primary key.
-  std::string primaryKeyValue() const;
+  /// The value of the primary key. Like every text read, the reference holds while the object lives and the
+  /// value is not changed.
+  const std::string& primaryKeyValue() const;
 
   /// "ClassName { field = value; ...; list = [id, ...] }" on one line.
   std::string description() const;
@@ -55,7 +56,8 @@ class Object : public std::enable_shared_from_this<Object> {
 
   std::int64_t intValue(std::size_t property) const;
   double realValue(std::size_t property) const;
-  std::string stringValue(std::size_t property) const;
+  /// Empty for a property that holds no text.
+  const std::string& stringValue(std::size_t property) const;
   /// Sets a scalar property (see the class comment for the rules on managed objects).
   void setValue(std::size_t property, Value value);
   detail::ListRef listRef(std::size_t property) const;
