@@ -388,6 +388,10 @@ std::shared_ptr<Row> Database::liveRow(const ObjectSchema& schema, const std::st
 
 void Database::registerRow(const std::shared_ptr<Row>& row) {
   rows_[row->schema->className()][row->primaryKeyValue()] = row;
+  sweepSoon();
+}
+
+void Database::sweepSoon() {
   if (++registrationsSinceSweep_ < 1024) return;
   registrationsSinceSweep_ = 0;
   for (auto& [name, byKey] : rows_) std::erase_if(byKey, [](const auto& entry) { return entry.second.expired(); });
@@ -707,19 +711,34 @@ bool Database::addObject(const std::shared_ptr<Object>& object, UpdatePolicy pol
 
 void Database::adoptStored(const std::shared_ptr<Object>& object, const std::string& key) {
   const auto& schema = object->objectSchema();
+  noteRowsAdded(schema, 1);
+  adoptStored(object, key, rows_[schema.className()]);
+}
+
+void Database::noteRowsAdded(const ObjectSchema& schema, std::size_t count) {
   changedClasses_.insert(schema.className());
-  ++rowsComeOrGone_[schema.className()];
-  if (auto existing = liveRow(schema, key)) {
-    existing->values = object->row_->values;
-    existing->accessors.push_back(object);
-    object->row_ = existing;
-  } else {
-    auto& row = *object->row_;
-    row.owner = shared_from_this();
-    row.lists.assign(schema.properties().size(), {});
-    row.accessors = {object};
-    registerRow(object->row_);
+  rowsComeOrGone_[schema.className()] += count;
+}
+
+void Database::adoptStored(const std::shared_ptr<Object>& object, const std::string& key, LiveRows& live) {
+  const auto found = live.find(key);
+  if (found != live.end()) {
+    if (auto existing = found->second.lock()) {
+      existing->values = object->row_->values;
+      existing->accessors.push_back(object);
+      object->row_ = std::move(existing);
+      return;
+    }
   }
+  auto& row = *object->row_;
+  row.owner = shared_from_this();
+  row.lists.assign(object->objectSchema().properties().size(), {});
+  row.accessors = {object};
+  if (found != live.end())
+    found->second = object->row_;
+  else
+    live.emplace(key, object->row_);
+  sweepSoon();
 }
 
 std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& objects) {
@@ -784,14 +803,16 @@ void Database::insertRows(const ObjectSchema& schema, const std::vector<std::sha
     statement->step();
     inserted = connection_->changes();
   }
+  if (inserted == 0) return;
+  noteRowsAdded(schema, static_cast<std::size_t>(inserted));
+  LiveRows& live = rows_[schema.className()];
   if (inserted == static_cast<int>(rows.size())) {
     for (const std::size_t i : rows) {
       stored[i] = true;
-      adoptStored(objects[i], objects[i]->row_->primaryKeyValue());
+      adoptStored(objects[i], objects[i]->row_->primaryKeyValue(), live);
     }
     return;
   }
-  if (inserted == 0) return;
   // Some keys were stored already and their rows skipped. A new row takes the rowid after the largest, so the
   // statement's rows are the last `inserted` rowids.
   const std::int64_t last = connection_->lastInsertRowid();
@@ -809,10 +830,10 @@ void Database::insertRows(const ObjectSchema& schema, const std::vector<std::sha
   if (matched != static_cast<std::size_t>(inserted))
     throw Error("cannot tell which of the new rows of \"" + schema.className() + "\" were stored");
   for (const std::size_t i : rows) {
-    auto key = objects[i]->row_->primaryKeyValue();
+    const std::string& key = objects[i]->row_->primaryKeyValue();
     if (!ours.count(key)) continue;
     stored[i] = true;
-    adoptStored(objects[i], key);
+    adoptStored(objects[i], key, live);
   }
 }
 

@@ -203,6 +203,11 @@ class Database : public std::enable_shared_from_this<Database> {
   bool addObject(const std::shared_ptr<Object>& object, UpdatePolicy policy, bool quietWhenTaken);
   /// The object's row was just stored under `key`: the object becomes managed (sharing a live row of that key).
   void adoptStored(const std::shared_ptr<Object>& object, const std::string& key);
+  using LiveRows = std::unordered_map<std::string, std::weak_ptr<detail::Row>>;
+  /// adoptStored for a batch: `live` is the class's live rows; noteRowsAdded has counted the row.
+  void adoptStored(const std::shared_ptr<Object>& object, const std::string& key, LiveRows& live);
+  /// `count` rows of the class were just added.
+  void noteRowsAdded(const ObjectSchema& schema, std::size_t count);
   /// Stores the objects at `rows` (2 to kMaxRowsPerInsert unmanaged ones of one class without lists, no key
   /// twice) by one statement, skipping those whose key is stored already; marks in `stored` those it stored.
   void insertRows(const ObjectSchema& schema, const std::vector<std::shared_ptr<Object>>& objects,
@@ -214,6 +219,8 @@ class Database : public std::enable_shared_from_this<Database> {
   bool writeRow(const ObjectSchema& schema, const std::vector<Value>& values, bool onlyNew = false);
   std::shared_ptr<detail::Row> liveRow(const ObjectSchema& schema, const std::string& primaryKey);
   void registerRow(const std::shared_ptr<detail::Row>& row);
+  /// Drops the expired entries of the live rows now and then.
+  void sweepSoon();
   void forgetRow(const detail::Row& row);
   std::vector<std::shared_ptr<detail::Row>> liveRows();
 
@@ -249,7 +256,7 @@ class Database : public std::enable_shared_from_this<Database> {
   mutable std::map<std::string, SchemaSql, std::less<>> sql_;
   const SchemaSql& sqlOf(const ObjectSchema& schema) const;
   /// Class name → primary key → the row's shared values (the identity map).
-  std::map<std::string, std::unordered_map<std::string, std::weak_ptr<detail::Row>>, std::less<>> rows_;
+  std::map<std::string, LiveRows, std::less<>> rows_;
   std::size_t registrationsSinceSweep_ = 0;
   bool inWrite_ = false;
   bool readOnly_ = false;

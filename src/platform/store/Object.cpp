@@ -51,6 +51,20 @@ void Object::setValue(std::size_t property, Value value) {
     row_->values[property] = std::move(coerced);
 }
 
+void Object::setValue(std::size_t property, std::int64_t value) {
+  if (!row_->owner && schema_->properties().at(property).type == PropertyType::integer)
+    row_->values[property] = value;
+  else
+    setValue(property, Value{value});
+}
+
+void Object::setValue(std::size_t property, double value) {
+  if (!row_->owner && schema_->properties().at(property).type == PropertyType::real)
+    row_->values[property] = value;
+  else
+    setValue(property, Value{value});
+}
+
 void Object::assignUnmanaged(std::size_t property, Value value) { row_->values.at(property) = std::move(value); }
 
 detail::ListRef Object::listRef(std::size_t property) const {

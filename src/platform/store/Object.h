@@ -60,6 +60,9 @@ class Object : public std::enable_shared_from_this<Object> {
   const std::string& stringValue(std::size_t property) const;
   /// Sets a scalar property (see the class comment for the rules on managed objects).
   void setValue(std::size_t property, Value value);
+  /// setValue for a number: an unmanaged object of a new record takes it without the general conversion.
+  void setValue(std::size_t property, std::int64_t value);
+  void setValue(std::size_t property, double value);
   detail::ListRef listRef(std::size_t property) const;
 
  private:
