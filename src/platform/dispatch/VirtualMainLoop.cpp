@@ -16,15 +16,9 @@ std::int64_t toNanos(double seconds) {
 
 double VirtualClock::now() const { return start_ + static_cast<double>(elapsedNanos()) / 1e9; }
 
-std::int64_t VirtualClock::elapsedNanos() const {
-  std::lock_guard lock(mutex_);
-  return elapsed_;
-}
+std::int64_t VirtualClock::elapsedNanos() const { return elapsed_.load(); }
 
-void VirtualClock::setElapsedNanos(std::int64_t ns) {
-  std::lock_guard lock(mutex_);
-  elapsed_ = ns;
-}
+void VirtualClock::setElapsedNanos(std::int64_t ns) { elapsed_.store(ns); }
 
 VirtualMainLoop::VirtualMainLoop(double startTime) : clock_(startTime), owner_(std::this_thread::get_id()) {}
 

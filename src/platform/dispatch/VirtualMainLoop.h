@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -20,8 +21,7 @@ class VirtualClock final : public Clock {
 
  private:
   const double start_;
-  mutable std::mutex mutex_;
-  std::int64_t elapsed_ = 0;
+  std::atomic<std::int64_t> elapsed_{0};  // read from any thread
 };
 
 /// The main loop of tests: nothing runs until the test drains or advances it, and time is virtual, so every

@@ -144,7 +144,16 @@ Value Statement::value(int column, PropertyType type) const {
 
 std::int64_t Statement::int64(int column) const { return sqlite3_column_int64(stmt_, column); }
 
+namespace {
+// Before SQLite's first use in the process: without memory statistics, which nothing reads, its allocations take
+// no global lock. Where something used SQLite first the call is refused, and changes nothing.
+void configureOnce() {
+  [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+}  // namespace
+
 Connection::Connection(const std::filesystem::path& path, Access access) {
+  configureOnce();
   int flags = SQLITE_OPEN_NOMUTEX;
   std::string name = path.string();
   switch (access) {

@@ -84,7 +84,7 @@ void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
   byWindow_[record->windowID()] = at;  // the later record of a window wins, as in the store's order
   byId_.emplace(std::hash<std::string>{}(record->id()), at);
   bySlot_.emplace(slotKey(record->windowIndex(), record->screenCount()), at);
-  firstByScreenCount_.emplace(record->screenCount(), at);  // kept when there is one already
+  firstByScreenCount_.try_emplace(record->screenCount(), at);  // kept when there is one already
 }
 
 void PlacementRecords::checkInStep(store::Database& database) {
