@@ -8,9 +8,8 @@ namespace tilvane::store {
 
 Object::Object(const ObjectSchema& schema) : schema_(&schema), row_(std::make_shared<detail::Row>(schema)) {
   const auto& properties = schema.properties();
-  row_->values.reserve(properties.size());
-  for (const auto& p : properties)
-    row_->values.push_back(p.type == PropertyType::list ? Value{} : p.makeDefault());
+  row_->values = schema.fixedDefaults();
+  for (const std::size_t i : schema.freshDefaults()) row_->values[i] = properties[i].makeDefault();
   row_->lists.resize(properties.size());
 }
 

@@ -12,7 +12,7 @@ Property Property::integer(std::string name, std::int64_t defaultValue) {
 }
 
 Property Property::integer(std::string name, std::function<std::int64_t()> makeDefault) {
-  return {std::move(name), PropertyType::integer, [f = std::move(makeDefault)] { return Value(f()); }, nullptr};
+  return {std::move(name), PropertyType::integer, [f = std::move(makeDefault)] { return Value(f()); }, nullptr, true};
 }
 
 Property Property::real(std::string name, double defaultValue) {
@@ -24,7 +24,7 @@ Property Property::string(std::string name, std::string defaultValue) {
 }
 
 Property Property::string(std::string name, std::function<std::string()> makeDefault) {
-  return {std::move(name), PropertyType::string, [f = std::move(makeDefault)] { return Value(f()); }, nullptr};
+  return {std::move(name), PropertyType::string, [f = std::move(makeDefault)] { return Value(f()); }, nullptr, true};
 }
 
 Property Property::list(std::string name, const ObjectSchema& (*targetSchema)()) {
@@ -49,6 +49,12 @@ ObjectSchema::ObjectSchema(std::string className, std::vector<Property> properti
     }
   }
   if (!hasKey) throw LogicError("class '" + className_ + "' has no primary key \"id\"");
+  for (std::size_t i = 0; i < properties_.size(); ++i) {
+    const auto& p = properties_[i];
+    const bool fixed = p.type != PropertyType::list && !p.freshDefault;
+    fixedDefaults_.push_back(fixed ? p.makeDefault() : Value{});
+    if (p.type != PropertyType::list && p.freshDefault) freshDefaults_.push_back(i);
+  }
 }
 
 std::optional<std::size_t> ObjectSchema::propertyIndex(std::string_view name) const {

@@ -26,6 +26,8 @@ struct Property {
   std::function<Value()> makeDefault;
   /// The element class of a list property.
   const ObjectSchema& (*targetSchema)() = nullptr;
+  /// Whether makeDefault makes a fresh value each time; otherwise it is made once, with the schema.
+  bool freshDefault = false;
   /// Whether the column has an index of its own, for the queries that select by it. Not part of the stored
   /// format: a file without the index gains it when it is opened for writing.
   bool indexed = false;
@@ -59,6 +61,10 @@ class ObjectSchema {
   const std::vector<Property>& properties() const { return properties_; }
   std::optional<std::size_t> propertyIndex(std::string_view name) const;
   std::size_t primaryKeyIndex() const { return primaryKeyIndex_; }
+  /// Every property's default made once (nothing for lists and fresh defaults), and the properties whose
+  /// default is made afresh for each object.
+  const std::vector<Value>& fixedDefaults() const { return fixedDefaults_; }
+  const std::vector<std::size_t>& freshDefaults() const { return freshDefaults_; }
 
   /// A new unmanaged object holding the defaults.
   std::shared_ptr<Object> makeObject() const;
@@ -71,6 +77,8 @@ class ObjectSchema {
   std::vector<Property> properties_;
   Factory factory_;
   std::size_t primaryKeyIndex_ = 0;
+  std::vector<Value> fixedDefaults_;
+  std::vector<std::size_t> freshDefaults_;
 };
 
 }  // namespace tilvane::store
