@@ -447,7 +447,7 @@ std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail
     if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
   }
   row.owner = shared_from_this();
-  row.lists.assign(properties.size(), {});
+  row.lists.clear();  // a stored row keeps its lists in the file
   row.accessors = {object};
   registerRow(object->row_);
   return object;
@@ -732,7 +732,7 @@ void Database::adoptStored(const std::shared_ptr<Object>& object, const std::str
   }
   auto& row = *object->row_;
   row.owner = shared_from_this();
-  row.lists.assign(object->objectSchema().properties().size(), {});
+  row.lists.clear();  // a stored row keeps its lists in the file
   row.accessors = {object};
   if (found != live.end())
     found->second = object->row_;

@@ -10,7 +10,8 @@ Object::Object(const ObjectSchema& schema) : schema_(&schema), row_(std::make_sh
   const auto& properties = schema.properties();
   row_->values = schema.fixedDefaults();
   for (const std::size_t i : schema.freshDefaults()) row_->values[i] = properties[i].makeDefault();
-  row_->lists.resize(properties.size());
+  // Only an unmanaged object's list properties use these.
+  if (schema.hasLists()) row_->lists.resize(properties.size());
 }
 
 Object::~Object() = default;
@@ -97,9 +98,9 @@ void detail::copyValues(const Object& from, Object& to) {
   to.row_->values = from.row_->values;
   const auto& properties = from.schema_->properties();
   for (std::size_t i = 0; i < properties.size(); ++i) {
-    to.row_->values[i] = properties[i].type == PropertyType::list ? Value{} : from.row_->values[i];
-    to.row_->lists[i] = properties[i].type == PropertyType::list ? ListRef(from.row_, i).snapshot()
-                                                                  : std::vector<std::shared_ptr<Object>>{};
+    if (properties[i].type != PropertyType::list) continue;
+    to.row_->values[i] = Value{};
+    to.row_->lists[i] = ListRef(from.row_, i).snapshot();
   }
 }
 

@@ -54,6 +54,7 @@ ObjectSchema::ObjectSchema(std::string className, std::vector<Property> properti
     const bool fixed = p.type != PropertyType::list && !p.freshDefault;
     fixedDefaults_.push_back(fixed ? p.makeDefault() : Value{});
     if (p.type != PropertyType::list && p.freshDefault) freshDefaults_.push_back(i);
+    hasLists_ = hasLists_ || p.type == PropertyType::list;
   }
 }
 

@@ -65,6 +65,8 @@ class ObjectSchema {
   /// default is made afresh for each object.
   const std::vector<Value>& fixedDefaults() const { return fixedDefaults_; }
   const std::vector<std::size_t>& freshDefaults() const { return freshDefaults_; }
+  /// Whether any property is a list.
+  bool hasLists() const { return hasLists_; }
 
   /// A new unmanaged object holding the defaults.
   std::shared_ptr<Object> makeObject() const;
@@ -79,6 +81,7 @@ class ObjectSchema {
   std::size_t primaryKeyIndex_ = 0;
   std::vector<Value> fixedDefaults_;
   std::vector<std::size_t> freshDefaults_;
+  bool hasLists_ = false;
 };
 
 }  // namespace tilvane::store
