@@ -39,10 +39,6 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
   to.setHeight(from.height());
 }
 
-std::string recordId(const std::string& bundle, std::int64_t windowIndex, std::int64_t displays) {
-  return bundle + "-" + std::to_string(windowIndex) + "-" + std::to_string(displays);
-}
-
 // Where a window is: its display, that display's current desktop and the number of displays.
 struct Place {
   std::optional<NSScreen> screen;  // never empty
@@ -83,7 +79,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
 std::optional<std::string> StoreService::windowRecordId(const SIWindow& window) const {
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
-  return recordId(*bundle, WindowIndexRegistry::registeredWindowIndexes(window), displayCount());
+  return AutoLayoutModel::idFor(*bundle, WindowIndexRegistry::registeredWindowIndexes(window), displayCount());
 }
 
 AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) const {
@@ -91,7 +87,7 @@ AutoLayoutModelPtr StoreService::makeAutoLayoutModel(const SIWindow& window) con
   const auto place = placeOf(window, displayCount());
   if (!bundle || !place) return nullptr;
   const std::int64_t index = WindowIndexRegistry::registeredWindowIndexes(window);
-  return makeModel(window, *bundle, index, *place, recordId(*bundle, index, place->displays));
+  return makeModel(window, *bundle, index, *place, AutoLayoutModel::idFor(*bundle, index, place->displays));
 }
 
 void StoreService::reconcileFirstRunSpacesLater() {
@@ -109,7 +105,7 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
 AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window, const std::string& bundle) {
   const std::int64_t index = WindowIndexRegistry::current()->lowestFreeIndex(bundle);
   const std::int64_t screenCount = displayCount();
-  std::string id = recordId(bundle, index, screenCount);
+  std::string id = AutoLayoutModel::idFor(bundle, index, screenCount);
 
   // Every record of the application, read once and kept in step with the store: windows are admitted by the
   // thousand, and a query or a scan of the application's records for each grows with the square of them.
