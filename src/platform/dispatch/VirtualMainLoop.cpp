@@ -22,7 +22,10 @@ void VirtualClock::setElapsedNanos(std::int64_t ns) { elapsed_.store(ns); }
 
 VirtualMainLoop::VirtualMainLoop(double startTime) : clock_(startTime), owner_(std::this_thread::get_id()) {}
 
-void VirtualMainLoop::async(Task task) { asyncAfter(0, std::move(task)); }
+void VirtualMainLoop::async(Task task) {
+  std::lock_guard lock(mutex_);
+  posted_.emplace_back(Key{clock_.elapsedNanos(), nextId_++}, std::move(task));
+}
 
 TaskId VirtualMainLoop::asyncAfter(double seconds, Task task) {
   std::lock_guard lock(mutex_);
@@ -59,11 +62,18 @@ bool VirtualMainLoop::runOne(std::int64_t limit) {
   Task task;
   {
     std::lock_guard lock(mutex_);
-    if (tasks_.empty() || tasks_.begin()->first.due > limit) return false;
-    auto node = tasks_.extract(tasks_.begin());
-    dueById_.erase(node.key().id);
-    if (node.key().due > clock_.elapsedNanos()) clock_.setElapsedNanos(node.key().due);
-    task = std::move(node.mapped());
+    // The earlier of the two queues' first tasks, by due time and then by the order they were scheduled.
+    if (!posted_.empty() && (tasks_.empty() || posted_.front().first < tasks_.begin()->first)) {
+      if (posted_.front().first.due > limit) return false;
+      task = std::move(posted_.front().second);
+      posted_.pop_front();
+    } else {
+      if (tasks_.empty() || tasks_.begin()->first.due > limit) return false;
+      auto node = tasks_.extract(tasks_.begin());
+      dueById_.erase(node.key().id);
+      if (node.key().due > clock_.elapsedNanos()) clock_.setElapsedNanos(node.key().due);
+      task = std::move(node.mapped());
+    }
   }
   task();
   return true;
@@ -86,12 +96,15 @@ std::size_t VirtualMainLoop::runUntilIdle(double limit) {
 
 std::size_t VirtualMainLoop::pendingCount() const {
   std::lock_guard lock(mutex_);
-  return tasks_.size();
+  return tasks_.size() + posted_.size();
 }
 
 double VirtualMainLoop::nextDueTime() const {
   std::lock_guard lock(mutex_);
-  return tasks_.empty() ? -1.0 : clock_.now() + static_cast<double>(tasks_.begin()->first.due - clock_.elapsedNanos()) / 1e9;
+  if (tasks_.empty() && posted_.empty()) return -1.0;
+  std::int64_t due = tasks_.empty() ? posted_.front().first.due : tasks_.begin()->first.due;
+  if (!posted_.empty()) due = std::min(due, posted_.front().first.due);
+  return clock_.now() + static_cast<double>(due - clock_.elapsedNanos()) / 1e9;
 }
 
 void VirtualMainLoop::notifyReadable(int fd) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -68,6 +69,8 @@ class VirtualMainLoop final : public MainLoop {
   VirtualClock clock_;
   mutable std::mutex mutex_;
   std::map<Key, Task> tasks_;
+  /// async() work, in order: it cannot be cancelled and falls due in the order it was posted.
+  std::deque<std::pair<Key, Task>> posted_;
   std::map<TaskId, std::int64_t> dueById_;
   std::map<TaskId, std::pair<int, Task>> watchers_;
   TaskId nextId_ = 1;

@@ -34,6 +34,25 @@ TEST(VirtualMainLoop, RunsWorkInDueTimeOrderThenSchedulingOrderIncludingWorkThat
   EXPECT_EQ(ran, (Ran{0, 5, 6, 20, 21, 25}));
   EXPECT_EQ(loop.pendingCount(), 1u);
   EXPECT_DOUBLE_EQ(loop.now(), 103.0);
+
+  // Posted work and zero-delay timers keep one order between them, also against timers falling due meanwhile.
+  ran.clear();
+  loop.asyncAfter(0, [&] { ran.push_back(1); });
+  loop.async([&] {
+    ran.push_back(2);
+    loop.async([&] { ran.push_back(5); });
+  });
+  loop.asyncAfter(0, [&] { ran.push_back(3); });
+  loop.async([&] { ran.push_back(4); });
+  EXPECT_EQ(loop.pendingCount(), 5u);
+  EXPECT_DOUBLE_EQ(loop.nextDueTime(), 103.0);
+  loop.drain();
+  EXPECT_EQ(ran, (Ran{1, 2, 3, 4, 5}));
+  loop.advance(4.0);  // the timer at 107.0 runs
+  loop.async([&] { ran.push_back(8); });
+  EXPECT_EQ(ran, (Ran{1, 2, 3, 4, 5, 70}));
+  loop.drain();
+  EXPECT_EQ(ran.back(), 8);
 }
 
 TEST(Timers, ScopedTimerCancelsOnDestructionAndRescheduleReplacesRepeatingTimerRepeatsUntilStopped) {
