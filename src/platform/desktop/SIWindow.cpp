@@ -52,8 +52,9 @@ CGRect SIWindow::frame() const {
   return frame && isFinite(*frame) ? *frame : CGRect{};
 }
 
-std::optional<NSScreen> SIWindow::screen() const {
-  const CGRect window = frame();
+std::optional<NSScreen> SIWindow::screen() const { return screenHolding(frame()); }
+
+std::optional<NSScreen> SIWindow::screenHolding(const CGRect& window) {
   const auto screens = NSScreen::screens();
   const double pivot = primaryHeight(screens);
   std::optional<NSScreen> best;

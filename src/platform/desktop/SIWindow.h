@@ -41,6 +41,9 @@ class SIWindow {
   CGRect frame() const;
   /// The display that holds the largest part of the window; absent when the window lies on none.
   std::optional<NSScreen> screen() const;
+  /// The display that holds the largest part of a window at `frame` (window space), for a caller that has read
+  /// the frame already.
+  static std::optional<NSScreen> screenHolding(const CGRect& frame);
   /// The window's title ("AXTitle"); absent when it has none.
   std::optional<std::string> title() const;
   /// The window's application (the process that owns it); absent for an element without a process.

@@ -10,22 +10,22 @@ namespace tilvane {
 
 void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
   if (!window) return;
-  const auto screen = window->screen();
+  SIWindow w = *window;
+  CGRect frame = w.frame();
+  const auto screen = SIWindow::screenHolding(frame);
   if (!screen) return;
   const double g = placementGap();
   const CGRect& visible = screen->visibleFrame;
-  SIWindow w = *window;
 
   // Right edge: the x axis is shared by both spaces.
-  CGRect frame = w.frame();
   const double right = visible.origin.x + std::fabs(visible.size.width);
   if (frame.origin.x + frame.size.width > right) {
     w.setPosition({right - frame.size.width - g, frame.origin.y});
     PlacedFrames::shared().movedOn(w, CGRect{{right - frame.size.width - g, frame.origin.y}, frame.size});
+    frame = w.frame();  // where the window went
   }
 
   // Bottom edge, flipped into the window space on the primary display's height.
-  frame = w.frame();
   const auto primary = NSScreenExtension::primary();
   if (!primary) return;
   const double bottom = std::fabs(primary->frame.size.height) - visible.origin.y;

@@ -39,18 +39,20 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
   to.setHeight(from.height());
 }
 
-// Where a window is: its display, that display's current desktop and the number of displays.
+// Where a window is: its frame, its display, that display's current desktop and the number of displays.
 struct Place {
+  CGRect frame;
   std::optional<NSScreen> screen;  // never empty
   int space = 0;
   std::int64_t displays = 1;
 };
 
 std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
-  auto screen = window.screen();
+  const CGRect frame = window.frame();
+  auto screen = SIWindow::screenHolding(frame);
   if (!screen) return std::nullopt;
   const int space = ScreenManager::shared().currentSpaceIndex(screen);
-  return Place{std::move(screen), space, displays};
+  return Place{frame, std::move(screen), space, displays};
 }
 
 // What the window's record needs is passed in: its bundle identifier and lowest free index each cost a lookup
@@ -58,7 +60,7 @@ std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
 AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, std::int64_t windowIndex,
                              const Place& place, std::string id) {
   ScreenManager& screens = ScreenManager::shared();
-  const CGRect fractions = TransformUtils::ratio(window.frame(), place.screen->visibleFrame);
+  const CGRect fractions = TransformUtils::ratio(place.frame, place.screen->visibleFrame);
   auto model = std::make_shared<AutoLayoutModel>();
   model->setBundleIdentifier(bundle);
   model->setWindowID(window.windowID());
