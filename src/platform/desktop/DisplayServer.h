@@ -33,6 +33,10 @@ class DisplayServer {
   virtual std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const = 0;
   /// The UUID of the display that holds most of `rect`; absent when none does or it has no name.
   virtual std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const = 0;
+  /// The current desktop's UUID that copyManagedDisplaySpaces() gives the display named `displayIdentifier`
+  /// (the first listed display when absent); absent where it gives none. Asked for every window met, so a
+  /// backend may answer it without making the listing; by default it is read from the listing.
+  virtual std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const;
 };
 
 }  // namespace tilvane

@@ -14,4 +14,9 @@ std::optional<std::string> CGSCopyBestManagedDisplayForRect(const CGRect& rect) 
   return desktop ? desktop->displayServer().bestManagedDisplayForRect(rect) : std::nullopt;
 }
 
+std::optional<std::string> CGSManagedDisplayGetCurrentSpace(const std::optional<std::string>& displayIdentifier) {
+  Desktop* desktop = Desktop::current();
+  return desktop ? desktop->displayServer().currentSpaceOfDisplay(displayIdentifier) : std::nullopt;
+}
+
 }  // namespace tilvane

@@ -19,4 +19,8 @@ std::optional<ManagedDisplaySpaces> CGSCopyManagedDisplaySpaces();
 /// display holds it or the window server names none for it.
 std::optional<std::string> CGSCopyBestManagedDisplayForRect(const CGRect& rect);
 
+/// The "Current Space" UUID that CGSCopyManagedDisplaySpaces lists for the display named `displayIdentifier`
+/// (for the first listed display when absent), without making the whole listing; absent where it lists none.
+std::optional<std::string> CGSManagedDisplayGetCurrentSpace(const std::optional<std::string>& displayIdentifier);
+
 }  // namespace tilvane

@@ -46,6 +46,22 @@ std::optional<ManagedDisplaySpaces> SimDesktop::copyManagedDisplaySpaces() const
   return listing;
 }
 
+std::optional<std::string> SimDesktop::currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const {
+  if (listingScripted_) return DisplayServer::currentSpaceOfDisplay(displayIdentifier);
+  // What copyManagedDisplaySpaces() lists, read in place.
+  for (const auto& uuid : managedOrder_) {
+    const Display* d = findDisplay(uuid);
+    if (!d) continue;
+    if (displayIdentifier && (!d->named || d->uuid != *displayIdentifier)) continue;
+    const bool shared = mode_ == SpacesMode::shared;
+    const auto& spaces = shared ? sharedSpaces_ : d->spaces;
+    const std::size_t current = shared ? sharedCurrent_ : d->current;
+    if (current < spaces.size()) return spaces[current];
+    if (!displayIdentifier) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> SimDesktop::bestManagedDisplayForRect(const CGRect& rect) const {
   const Display* best = nullptr;
   double bestArea = 0;

@@ -1,5 +1,7 @@
 #include "platform/desktop/x11/X11DisplayServer.h"
 
+#include <algorithm>
+
 #include "platform/desktop/x11/NameUuid.h"
 #include "platform/desktop/x11/VisibleFrame.h"
 
@@ -41,6 +43,19 @@ std::optional<ManagedDisplaySpaces> X11DisplayServer::copyManagedDisplaySpaces()
     listing.push_back(std::move(entry));
   }
   return listing;
+}
+
+std::optional<std::string> X11DisplayServer::currentSpaceOfDisplay(
+    const std::optional<std::string>& displayIdentifier) const {
+  // What copyManagedDisplaySpaces() lists: the shared current desktop for every display.
+  const DesktopState desktops = this->desktops();
+  if (desktops.count == 0 || !desktops.current) return std::nullopt;
+  const ScreenLayout l = layout();
+  const auto& displays = l.displays();
+  const bool listed = displayIdentifier ? std::any_of(displays.begin(), displays.end(),
+                                                      [&](const Display& d) { return d.uuid == *displayIdentifier; })
+                                        : !displays.empty();
+  return listed ? std::optional<std::string>(desktopUuid(*desktops.current)) : std::nullopt;
 }
 
 std::optional<std::string> X11DisplayServer::bestManagedDisplayForRect(const CGRect& rect) const {

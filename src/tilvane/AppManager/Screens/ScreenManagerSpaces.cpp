@@ -8,29 +8,25 @@
 namespace tilvane {
 
 int ScreenManager::currentSpaceIndex(const std::optional<NSScreen>& screen) const {
-  const std::optional<ManagedDisplaySpaces> listing = CGSCopyManagedDisplaySpaces();
-  if (!listing) return 0;
-
+  // Asked for every window met: the one current desktop wanted, not the whole listing.
   if (NSScreen::screensHaveSeparateSpaces()) {
     const std::optional<std::string> uuid = screenDisplayUuid(screen);
-    for (const ManagedDisplay& display : *listing) {
-      if (!display.displayIdentifier) continue;
-      if (!uuid || *uuid != *display.displayIdentifier) continue;
-      if (!display.currentSpace || !display.currentSpace->uuid) continue;
-      for (const ScreenInfo& info : screens_) {
-        if (info.id != *display.displayIdentifier) continue;
-        if (const auto it = info.spaces.find(*display.currentSpace->uuid); it != info.spaces.end()) return it->second;
-      }
+    if (!uuid) return 0;
+    const std::optional<std::string> current = CGSManagedDisplayGetCurrentSpace(uuid);
+    if (!current) return 0;
+    for (const ScreenInfo& info : screens_) {
+      if (info.id != *uuid) continue;
+      if (const auto it = info.spaces.find(*current); it != info.spaces.end()) return it->second;
     }
     return 0;
   }
 
   // Shared desktops: the first listed display's current desktop, whatever the screen.
-  if (listing->empty() || screens_.empty()) return 0;
-  const ManagedDisplay& first = listing->front();
-  if (!first.currentSpace || !first.currentSpace->uuid) return 0;
+  if (screens_.empty()) return 0;
+  const std::optional<std::string> current = CGSManagedDisplayGetCurrentSpace(std::nullopt);
+  if (!current) return 0;
   const auto& spaces = screens_.front().spaces;
-  const auto it = spaces.find(*first.currentSpace->uuid);
+  const auto it = spaces.find(*current);
   return it == spaces.end() ? 0 : it->second;
 }
 

@@ -48,6 +48,19 @@ class DesktopContract : public Backend {
     return -1;
   }
 
+  /// Whether the current desktop asked of one display alone is the listing's, for each display it lists, for
+  /// the first listed when none is named, and absent for a display it does not list.
+  static bool currentSpaceAgreesWithTheListing() {
+    const auto listing = CGSCopyManagedDisplaySpaces();
+    if (!listing || listing->empty()) return !CGSManagedDisplayGetCurrentSpace(std::nullopt);
+    const auto currentOf = [](const ManagedDisplay& d) { return d.currentSpace ? d.currentSpace->uuid : std::nullopt; };
+    bool agrees = CGSManagedDisplayGetCurrentSpace(std::nullopt) == currentOf(listing->front()) &&
+                  !CGSManagedDisplayGetCurrentSpace(std::string("no such display"));
+    for (const ManagedDisplay& d : *listing)
+      if (d.displayIdentifier) agrees = agrees && CGSManagedDisplayGetCurrentSpace(d.displayIdentifier) == currentOf(d);
+    return agrees;
+  }
+
   static void postKey(CGKeyCode key, bool down, CGEventFlags flags) {
     auto event = CGEventCreateKeyboardEvent(key, down);
     ASSERT_TRUE(event);
@@ -150,6 +163,7 @@ TYPED_TEST_P(DesktopContract, ControlDigitShowsThatDesktopAndNothingElseSwitches
   this->postKey(kVK_ANSI_3, true, kCGEventFlagMaskControl);
   this->postKey(kVK_ANSI_3, false, 0);
   ASSERT_TRUE(this->eventually([&] { return this->currentDesktop() == 2 && changes == 1; }));
+  EXPECT_TRUE(this->currentSpaceAgreesWithTheListing());
 
   // Nothing changes: the desktop already shown, another modifier with it, a key-up, a desktop that does not
   // exist. The Control+1 after them is the next change.
@@ -160,6 +174,7 @@ TYPED_TEST_P(DesktopContract, ControlDigitShowsThatDesktopAndNothingElseSwitches
   this->postKey(kVK_ANSI_1, true, kCGEventFlagMaskControl);
   ASSERT_TRUE(this->eventually([&] { return this->currentDesktop() == 0 && changes >= 2; }));
   EXPECT_EQ(changes, 2);
+  EXPECT_TRUE(this->currentSpaceAgreesWithTheListing());
 }
 
 TYPED_TEST_P(DesktopContract, AWindowSentToAnotherDesktopIsAnApplicationsWindowOnlyWhileThatOneIsShown) {
