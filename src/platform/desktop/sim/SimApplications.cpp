@@ -188,8 +188,9 @@ AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::str
         break;
     }
     std::vector<AXUIElement> windows;
+    const auto shown = shownSpaces();
     for (const Window& w : app->windows)
-      if (isShown(w)) windows.push_back(w.element);
+      if (isShown(w, shown)) windows.push_back(w.element);
     value = std::move(windows);
     return AXError::success;
   }
@@ -285,9 +286,10 @@ bool SimApplications::removeObserver(const AXUIElement& application, std::string
 std::optional<std::vector<CGWindowInfo>> SimApplications::copyWindowInfo(CGWindowListOption option) const {
   if (windowListScripted_) return scriptedWindowList_;
   std::vector<CGWindowInfo> list;
+  const auto shown = shownSpaces();
   for (const Application& app : applications_)
     for (const Window& w : app.windows)
-      if (option != kCGWindowListOptionOnScreenOnly || (isShown(w) && !w.config.minimized))
+      if (option != kCGWindowListOptionOnScreenOnly || (isShown(w, shown) && !w.config.minimized))
         list.push_back(CGWindowInfo{static_cast<CGWindowID>(w.element.id), app.info.processIdentifier});
   return list;
 }
@@ -335,9 +337,8 @@ std::vector<std::string> SimApplications::shownSpaces() const {
   return shown;
 }
 
-bool SimApplications::isShown(const Window& window) const {
+bool SimApplications::isShown(const Window& window, const std::vector<std::string>& shown) {
   if (window.space.empty()) return true;  // a desktop without desktops shows everything
-  const auto shown = shownSpaces();
   return std::find(shown.begin(), shown.end(), window.space) != shown.end();
 }
 

@@ -165,7 +165,8 @@ class SimApplications final : public ApplicationServer {
   const Window* findWindow(const AXUIElement& window) const;
   /// The desktops the displays show now.
   std::vector<std::string> shownSpaces() const;
-  bool isShown(const Window& window) const;
+  /// Whether the window is on one of the desktops shownSpaces() gave (read once for a walk over many windows).
+  static bool isShown(const Window& window, const std::vector<std::string>& shown);
   /// The desktop shown by the display that holds `frame`.
   std::string spaceForFrame(const CGRect& frame) const;
   AXUIElement makeWindow(Application& app, const SimWindowConfig& config);
