@@ -2,6 +2,10 @@
 
 namespace tilvane {
 
+void DisplayServer::visitScreens(const std::function<void(const NSScreen&)>& visit) const {
+  for (const NSScreen& screen : screens()) visit(screen);
+}
+
 std::optional<std::string> DisplayServer::currentSpaceOfDisplay(
     const std::optional<std::string>& displayIdentifier) const {
   const std::optional<ManagedDisplaySpaces> listing = copyManagedDisplaySpaces();

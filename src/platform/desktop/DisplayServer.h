@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ class DisplayServer {
 
   /// Every display, in the system's order.
   virtual std::vector<NSScreen> screens() const = 0;
+  /// Calls `visit` with each display of screens(), in order, without making the list: displays are looked
+  /// through several times for every window met. By default it walks screens().
+  virtual void visitScreens(const std::function<void(const NSScreen&)>& visit) const;
   /// The display that holds the focus; absent without displays.
   virtual std::optional<NSScreen> mainScreen() const = 0;
   /// Whether each display has desktops of its own.

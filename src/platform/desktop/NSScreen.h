@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,6 +26,12 @@ struct NSScreen {
 
   /// Every display, in the desktop's order; empty when none is attached or no desktop is installed.
   static std::vector<NSScreen> screens();
+  /// The number of screens(), without listing them.
+  static std::size_t count();
+  /// The primary display: the first at origin (0, 0), else the first; absent without displays.
+  static std::optional<NSScreen> primary();
+  /// Calls `visit` with each of screens(), in order, without listing them.
+  static void visitScreens(const std::function<void(const NSScreen&)>& visit);
   /// The display that holds the focus (the active window, else the pointer); absent without displays.
   static std::optional<NSScreen> mainScreen();
   /// Whether each display has desktops of its own (true) or all displays share one set (false).

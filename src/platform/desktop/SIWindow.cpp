@@ -21,10 +21,9 @@ bool isSendableSize(CGSize s) {
 
 // The height of the primary display (the first at origin (0, 0), else the first): the pivot between the
 // display space and the window space.
-double primaryHeight(const std::vector<NSScreen>& screens) {
-  for (const NSScreen& s : screens)
-    if (s.frame.origin.x == 0 && s.frame.origin.y == 0) return std::fabs(s.frame.size.height);
-  return screens.empty() ? 0.0 : std::fabs(screens.front().frame.size.height);
+double primaryHeight() {
+  const auto primary = NSScreen::primary();
+  return primary ? std::fabs(primary->frame.size.height) : 0.0;
 }
 
 double overlapArea(const CGRect& a, const CGRect& b) {
@@ -55,21 +54,24 @@ CGRect SIWindow::frame() const {
 std::optional<NSScreen> SIWindow::screen() const { return screenHolding(frame()); }
 
 std::optional<NSScreen> SIWindow::screenHolding(const CGRect& window) {
-  const auto screens = NSScreen::screens();
-  const double pivot = primaryHeight(screens);
-  std::optional<NSScreen> best;
-  double bestArea = 0;
-  for (const NSScreen& candidate : screens) {
+  // One reference captured: the visitor then needs no allocation.
+  struct {
+    const CGRect& window;
+    double pivot;
+    std::optional<NSScreen> best;
+    double bestArea = 0;
+  } search{window, primaryHeight(), std::nullopt};
+  NSScreen::visitScreens([&search](const NSScreen& candidate) {
     // The display's frame in the window space.
-    const CGRect flipped = CGRectMake(candidate.frame.minX(), pivot - candidate.frame.maxY(),
+    const CGRect flipped = CGRectMake(candidate.frame.minX(), search.pivot - candidate.frame.maxY(),
                                       std::fabs(candidate.frame.size.width), std::fabs(candidate.frame.size.height));
-    const double area = overlapArea(window, flipped);
-    if (area > bestArea) {
-      bestArea = area;
-      best = candidate;
+    const double area = overlapArea(search.window, flipped);
+    if (area > search.bestArea) {
+      search.bestArea = area;
+      search.best = candidate;
     }
-  }
-  return best;
+  });
+  return search.best;
 }
 
 std::optional<std::string> SIWindow::title() const { return stringForKey(kAXTitleAttribute); }

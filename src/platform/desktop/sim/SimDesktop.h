@@ -117,6 +117,7 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::vector<NSScreen> screens() const override;
   std::optional<NSScreen> mainScreen() const override;
   bool screensHaveSeparateSpaces() const override { return mode_ == SpacesMode::separate; }
+  void visitScreens(const std::function<void(const NSScreen&)>& visit) const override;
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;

@@ -22,6 +22,10 @@ std::vector<NSScreen> SimDesktop::screens() const {
   return out;
 }
 
+void SimDesktop::visitScreens(const std::function<void(const NSScreen&)>& visit) const {
+  for (const Display& d : displays_) visit(NSScreen{d.frame, d.visibleFrame});
+}
+
 std::optional<NSScreen> SimDesktop::mainScreen() const {
   const Display* main = findDisplay(mainDisplay_);
   if (!main && !displays_.empty()) main = &displays_.front();

@@ -4,10 +4,9 @@
 
 namespace tilvane::x11 {
 
-ScreenLayout ScreenLayoutCache::get() {
-  if (layout_) return *layout_;
-  if (dispatch::MainQueue::loop() == nullptr) return query_();
-  layout_ = query_();
+const ScreenLayout& ScreenLayoutCache::get() {
+  // Without a loop no event would ever drop it, so it is read afresh.
+  if (!layout_ || dispatch::MainQueue::loop() == nullptr) layout_ = query_();
   return *layout_;
 }
 

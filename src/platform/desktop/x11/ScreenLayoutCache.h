@@ -17,8 +17,9 @@ class ScreenLayoutCache {
   /// `query` reads the layout from the server.
   explicit ScreenLayoutCache(std::function<ScreenLayout()> query) : query_(std::move(query)) {}
 
-  /// The layout kept, read now when there is none.
-  ScreenLayout get();
+  /// The layout kept, read now when there is none. Without a main loop it is read at every call, and the
+  /// reference holds until the next one.
+  const ScreenLayout& get();
   /// Drops the layout: the next get() reads the server.
   void invalidate() { layout_.reset(); }
 

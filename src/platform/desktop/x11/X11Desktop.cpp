@@ -123,7 +123,7 @@ void X11Desktop::endOfBatch() {
 }
 
 std::vector<std::pair<std::string, NSScreen>> X11Desktop::displaySignature() const {
-  const ScreenLayout l = displayServer_.layout();
+  const ScreenLayout& l = displayServer_.layout();
   const auto screens = l.screens();
   std::vector<std::pair<std::string, NSScreen>> signature;
   for (std::size_t i = 0; i < screens.size(); ++i) signature.emplace_back(l.displays()[i].uuid, screens[i]);

@@ -9,8 +9,14 @@ namespace tilvane::x11 {
 
 std::vector<NSScreen> X11DisplayServer::screens() const { return layout().screens(); }
 
+void X11DisplayServer::visitScreens(const std::function<void(const NSScreen&)>& visit) const {
+  const ScreenLayout& l = layout();
+  for (const Display& d : l.displays())
+    visit(NSScreen{l.space().toDisplaySpace(d.monitor.rect), l.space().toDisplaySpace(d.usable)});
+}
+
 std::optional<NSScreen> X11DisplayServer::mainScreen() const {
-  const ScreenLayout l = layout();
+  const ScreenLayout& l = layout();
   if (l.displays().empty()) return std::nullopt;
   const Display* main = nullptr;
   if (const auto active = queryActiveWindow(x_))
@@ -34,7 +40,7 @@ std::optional<ManagedDisplaySpaces> X11DisplayServer::copyManagedDisplaySpaces()
   std::vector<ManagedSpace> spaces;
   for (std::uint32_t i = 0; i < desktops.count; ++i) spaces.push_back(ManagedSpace{desktopUuid(i)});
   ManagedDisplaySpaces listing;
-  const ScreenLayout l = layout();
+  const ScreenLayout& l = layout();
   for (const Display& d : l.displays()) {
     ManagedDisplay entry;
     entry.displayIdentifier = d.uuid;
@@ -50,7 +56,7 @@ std::optional<std::string> X11DisplayServer::currentSpaceOfDisplay(
   // What copyManagedDisplaySpaces() lists: the shared current desktop for every display.
   const DesktopState desktops = this->desktops();
   if (desktops.count == 0 || !desktops.current) return std::nullopt;
-  const ScreenLayout l = layout();
+  const ScreenLayout& l = layout();
   const auto& displays = l.displays();
   const bool listed = displayIdentifier ? std::any_of(displays.begin(), displays.end(),
                                                       [&](const Display& d) { return d.uuid == *displayIdentifier; })
@@ -59,7 +65,7 @@ std::optional<std::string> X11DisplayServer::currentSpaceOfDisplay(
 }
 
 std::optional<std::string> X11DisplayServer::bestManagedDisplayForRect(const CGRect& rect) const {
-  const ScreenLayout l = layout();
+  const ScreenLayout& l = layout();
   if (l.displays().empty()) return std::nullopt;
   const auto r = l.space().fromDisplaySpace(rect);
   if (!r) return std::nullopt;

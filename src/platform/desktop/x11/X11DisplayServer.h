@@ -23,6 +23,7 @@ class X11DisplayServer final : public DisplayServer {
       : x_(x), properties_(properties), layouts_([&x] { return ScreenLayout::query(x); }) {}
 
   std::vector<NSScreen> screens() const override;
+  void visitScreens(const std::function<void(const NSScreen&)>& visit) const override;
   /// The display of the active window, else the one under the pointer, else the primary.
   std::optional<NSScreen> mainScreen() const override;
   bool screensHaveSeparateSpaces() const override { return false; }
@@ -33,7 +34,7 @@ class X11DisplayServer final : public DisplayServer {
   std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const override;
 
   /// The displays as the server has them (kept until an event says they changed, see ScreenLayoutCache).
-  ScreenLayout layout() const { return layouts_.get(); }
+  const ScreenLayout& layout() const { return layouts_.get(); }
   /// Forgets the displays read in this turn: an event says they may have changed.
   void displaysMayHaveChanged() { layouts_.invalidate(); }
   DesktopState desktops() const;

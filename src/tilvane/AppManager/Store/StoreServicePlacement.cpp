@@ -14,7 +14,7 @@ namespace tilvane {
 namespace {
 constexpr double kFirstRunReconcileDelay = 3.0;
 
-std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int64_t>(NSScreen::screens().size()), 1); }
+std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int64_t>(NSScreen::count()), 1); }
 
 // Sets a found record's window index; it is changed only inside a write transaction of its own database, and a
 // failed write leaves it as it was.

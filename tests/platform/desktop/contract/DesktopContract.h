@@ -199,9 +199,27 @@ TYPED_TEST_P(DesktopContract, AWindowSentToAnotherDesktopIsAnApplicationsWindowO
   EXPECT_TRUE(this->eventually([&] { return shown(1); }));
 }
 
+TYPED_TEST_P(DesktopContract, TheDisplaysVisitedAreTheDisplaysListed) {
+  const std::vector<NSScreen> listed = NSScreen::screens();
+  ASSERT_FALSE(listed.empty());
+  std::vector<NSScreen> visited;
+  NSScreen::visitScreens([&](const NSScreen& screen) { visited.push_back(screen); });
+  EXPECT_EQ(visited, listed);
+  EXPECT_EQ(NSScreen::count(), listed.size());
+  const auto atOrigin = std::find_if(listed.begin(), listed.end(), [](const NSScreen& s) {
+    return s.frame.origin.x == 0 && s.frame.origin.y == 0;
+  });
+  const NSScreen primary = atOrigin != listed.end() ? *atOrigin : listed.front();
+  EXPECT_EQ(NSScreen::primary(), primary);
+  // A window near the primary display's top-left corner (window space) lies on it; one far off lies on none.
+  EXPECT_EQ(SIWindow::screenHolding(CGRectMake(primary.frame.minX() + 10, 10, 100, 100)), primary);
+  EXPECT_FALSE(SIWindow::screenHolding(CGRectMake(-1e6, -1e6, 10, 10)));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(DesktopContract, ALaunchIsToldBeforeItsWindowAndAQuitEndsTheApplication,
                             UserMovesAndResizesAreToldAndReadBack, AClosedWindowRefusesChangesAtOnceAndIsToldGone,
                             ControlDigitShowsThatDesktopAndNothingElseSwitches,
-                            AWindowSentToAnotherDesktopIsAnApplicationsWindowOnlyWhileThatOneIsShown);
+                            AWindowSentToAnotherDesktopIsAnApplicationsWindowOnlyWhileThatOneIsShown,
+                            TheDisplaysVisitedAreTheDisplaysListed);
 
 }  // namespace tilvane::test
