@@ -32,8 +32,15 @@ CGRect ScreenManager::screenFrameAtIndex(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= screens_.size()) return screens_.front().frame;
   const std::string& id = screens_[static_cast<std::size_t>(index)].id;
   if (id.empty()) return screens_.front().frame;
-  const std::optional<NSScreen> screen = screenWithUuid(NSScreen::screens(), id);
-  return screen ? screen->visibleFrame : screens_.front().frame;
+  // Asked for every window laid out: the displays are walked in place, not listed.
+  struct {
+    const std::string& id;
+    std::optional<CGRect> visible;
+  } search{id, std::nullopt};
+  NSScreen::visitScreens([&search](const NSScreen& screen) {
+    if (!search.visible && screenDisplayUuid(screen) == search.id) search.visible = screen.visibleFrame;
+  });
+  return search.visible.value_or(screens_.front().frame);
 }
 
 CGRect ScreenManager::visibleFrame(const std::string& displayUuid) const {
