@@ -40,7 +40,8 @@ class DisplayServer {
   /// The current desktop's UUID that copyManagedDisplaySpaces() gives the display named `displayIdentifier`
   /// (the first listed display when absent); absent where it gives none. Asked for every window met, so a
   /// backend may answer it without making the listing; by default it is read from the listing.
-  virtual std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const;
+  virtual std::optional<std::string> currentSpaceOfDisplay(
+      const std::optional<std::string>& displayIdentifier) const;
 };
 
 }  // namespace tilvane

@@ -63,8 +63,9 @@ std::optional<NSScreen> SIWindow::screenHolding(const CGRect& window) {
   } search{window, primaryHeight(), std::nullopt};
   NSScreen::visitScreens([&search](const NSScreen& candidate) {
     // The display's frame in the window space.
-    const CGRect flipped = CGRectMake(candidate.frame.minX(), search.pivot - candidate.frame.maxY(),
-                                      std::fabs(candidate.frame.size.width), std::fabs(candidate.frame.size.height));
+    const CGRect flipped =
+        CGRectMake(candidate.frame.minX(), search.pivot - candidate.frame.maxY(),
+                   std::fabs(candidate.frame.size.width), std::fabs(candidate.frame.size.height));
     const double area = overlapArea(search.window, flipped);
     if (area > search.bestArea) {
       search.bestArea = area;

@@ -12,7 +12,8 @@ Property Property::integer(std::string name, std::int64_t defaultValue) {
 }
 
 Property Property::integer(std::string name, std::function<std::int64_t()> makeDefault) {
-  return {std::move(name), PropertyType::integer, [f = std::move(makeDefault)] { return Value(f()); }, nullptr, true};
+  return {std::move(name), PropertyType::integer, [f = std::move(makeDefault)] { return Value(f()); }, nullptr,
+          true};
 }
 
 Property Property::real(std::string name, double defaultValue) {
@@ -24,7 +25,8 @@ Property Property::string(std::string name, std::string defaultValue) {
 }
 
 Property Property::string(std::string name, std::function<std::string()> makeDefault) {
-  return {std::move(name), PropertyType::string, [f = std::move(makeDefault)] { return Value(f()); }, nullptr, true};
+  return {std::move(name), PropertyType::string, [f = std::move(makeDefault)] { return Value(f()); }, nullptr,
+          true};
 }
 
 Property Property::list(std::string name, const ObjectSchema& (*targetSchema)()) {

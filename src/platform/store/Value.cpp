@@ -1,8 +1,8 @@
 #include "platform/store/Value.h"
 
-#include <utility>
-
 #include <fmt/format.h>
+
+#include <utility>
 
 namespace tilvane::store {
 

@@ -9,8 +9,8 @@
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/base/SharedInstance.h"
+#include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/dispatch/MainQueue.h"
 
 namespace tilvane {
@@ -133,24 +133,26 @@ std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) const {
 }
 
 void LayoutManager::clearLayoutingLater(const std::shared_ptr<LayoutItem>& item) {
-  // Windows are laid out by the hundred when an application starts: one timer serves the whole queue of marks,
-  // which fall due in the order they were set, where a timer each would cost the loop a timer each. A weak
-  // hold: an item dropped meanwhile has no mark worth clearing.
-  layoutingHolds_.emplace_back(dispatch::MainQueue::clock().now() + kLayoutingHold, item);
-  if (!layoutingHoldTimer_.isPending()) layoutingHoldTimer_.schedule(kLayoutingHold, [this] { clearDueLayoutingMarks(); });
+  // Windows are laid out by the hundred when an application starts: the marks set within a moment share one
+  // timer, where a timer each would cost the loop a timer each. Timers count their own time, so a change of the
+  // wall clock holds no mark longer. A weak hold: an item dropped meanwhile has no mark worth clearing.
+  constexpr double kMoment = 0.01;
+  const double now = dispatch::MainQueue::clock().now();
+  if (layoutingHolds_.empty() || now < layoutingHolds_.back().setAt ||
+      now - layoutingHolds_.back().setAt >= kMoment) {
+    LayoutingHold& hold = layoutingHolds_.emplace_back();
+    hold.setAt = now;
+    hold.timer.schedule(kLayoutingHold,
+                        [this, held = std::prev(layoutingHolds_.end())] { clearLayoutingMarks(held); });
+  }
+  layoutingHolds_.back().items.push_back(item);
 }
 
-void LayoutManager::clearDueLayoutingMarks() {
-  // A timer may fire a hair early by the clock's rounding; a millisecond is no difference to a mark.
-  constexpr double kTolerance = 0.001;
-  const double now = dispatch::MainQueue::clock().now();
-  while (!layoutingHolds_.empty() && layoutingHolds_.front().first <= now + kTolerance) {
-    const auto held = layoutingHolds_.front().second.lock();
-    layoutingHolds_.pop_front();
-    if (held) held->setLayouting(false);
-  }
-  if (!layoutingHolds_.empty())
-    layoutingHoldTimer_.schedule(layoutingHolds_.front().first - now, [this] { clearDueLayoutingMarks(); });
+void LayoutManager::clearLayoutingMarks(std::list<LayoutingHold>::iterator hold) {
+  const auto items = std::move(hold->items);
+  layoutingHolds_.erase(hold);
+  for (const auto& weak : items)
+    if (const auto item = weak.lock()) item->setLayouting(false);
 }
 
 }  // namespace tilvane

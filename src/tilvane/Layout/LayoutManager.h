@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -173,8 +173,6 @@ class LayoutManager final : public LayoutAllTarget {
   /// Stores the new records of the items laid out since the last call, in one write (the turn's own, soon
   /// after the items are laid out); those the file's lock kept out are queued for the next write.
   void storeNewRecords();
-  /// Clears the layouting marks that have fallen due and waits for the next.
-  void clearDueLayoutingMarks();
 
   // --- workspaces (defined in WorkspaceLayout/Restore, library tilvane_workspace_restore) ---
 
@@ -262,9 +260,15 @@ class LayoutManager final : public LayoutAllTarget {
   /// New records waiting for the turn's one write, with the record each item had then.
   std::vector<std::pair<std::shared_ptr<LayoutItem>, AutoLayoutModelPtr>> newRecords_;
   dispatch::ScopedTimer newRecordsTimer_;
-  /// Layouting marks to clear, with when, in the order they fall due; one timer for the earliest.
-  std::deque<std::pair<double, std::weak_ptr<LayoutItem>>> layoutingHolds_;
-  dispatch::ScopedTimer layoutingHoldTimer_;
+  /// The layouting marks set within a moment, cleared together by their timer.
+  struct LayoutingHold {
+    double setAt = 0;
+    std::vector<std::weak_ptr<LayoutItem>> items;
+    dispatch::ScopedTimer timer;
+  };
+  std::list<LayoutingHold> layoutingHolds_;
+  /// Clears the marks of `hold`, whose time has come, and forgets it.
+  void clearLayoutingMarks(std::list<LayoutingHold>::iterator hold);
   /// History records that found the file locked, oldest first (bounded).
   std::vector<std::shared_ptr<store::Object>> historyBacklog_;
   /// Since when writes have been held up by a lock (negative: they are not), and whether the user was told.

@@ -32,7 +32,8 @@ class AutoLayoutModel final : public store::Object {
   /// Call it after setting those fields and before storing; later changes of them do not touch the id.
   void makeId();
   /// The id makeId() makes of these fields.
-  static std::string idFor(const std::string& bundleIdentifier, std::int64_t windowIndex, std::int64_t screenCount);
+  static std::string idFor(const std::string& bundleIdentifier, std::int64_t windowIndex,
+                           std::int64_t screenCount);
 
   TILVANE_MODEL_FIELDS(TILVANE_AUTO_LAYOUT_MODEL_FIELDS)
 };

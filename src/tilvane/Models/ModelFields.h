@@ -27,7 +27,7 @@
 #define TILVANE_ACCESSORS_Real(name, Name, ...)           \
   double name() const { return realValue(k##Name); } \
   void set##Name(double v) { setValue(k##Name, v); }
-#define TILVANE_ACCESSORS_Text(name, Name, ...)                        \
+#define TILVANE_ACCESSORS_Text(name, Name, ...)                    \
   const std::string& name() const { return stringValue(k##Name); } \
   void set##Name(std::string v) { setValue(k##Name, std::move(v)); }
 #define TILVANE_ACCESSORS_IndexedText(name, Name, ...) TILVANE_ACCESSORS_Text(name, Name, __VA_ARGS__)

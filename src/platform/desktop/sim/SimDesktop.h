@@ -119,7 +119,8 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   bool screensHaveSeparateSpaces() const override { return mode_ == SpacesMode::separate; }
   void visitScreens(const std::function<void(const NSScreen&)>& visit) const override;
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
-  std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const override;
+  std::optional<std::string> currentSpaceOfDisplay(
+      const std::optional<std::string>& displayIdentifier) const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
 
   // EventTap

@@ -50,7 +50,8 @@ std::optional<ManagedDisplaySpaces> SimDesktop::copyManagedDisplaySpaces() const
   return listing;
 }
 
-std::optional<std::string> SimDesktop::currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const {
+std::optional<std::string> SimDesktop::currentSpaceOfDisplay(
+    const std::optional<std::string>& displayIdentifier) const {
   if (listingScripted_) return DisplayServer::currentSpaceOfDisplay(displayIdentifier);
   // What copyManagedDisplaySpaces() lists, read in place.
   for (const auto& uuid : managedOrder_) {

@@ -58,9 +58,10 @@ std::optional<std::string> X11DisplayServer::currentSpaceOfDisplay(
   if (desktops.count == 0 || !desktops.current) return std::nullopt;
   const ScreenLayout& l = layout();
   const auto& displays = l.displays();
-  const bool listed = displayIdentifier ? std::any_of(displays.begin(), displays.end(),
-                                                      [&](const Display& d) { return d.uuid == *displayIdentifier; })
-                                        : !displays.empty();
+  const bool listed = displayIdentifier
+                          ? std::any_of(displays.begin(), displays.end(),
+                                        [&](const Display& d) { return d.uuid == *displayIdentifier; })
+                          : !displays.empty();
   return listed ? std::optional<std::string>(desktopUuid(*desktops.current)) : std::nullopt;
 }
 

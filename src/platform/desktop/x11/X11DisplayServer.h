@@ -31,7 +31,8 @@ class X11DisplayServer final : public DisplayServer {
   /// no desktops.
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> bestManagedDisplayForRect(const CGRect& rect) const override;
-  std::optional<std::string> currentSpaceOfDisplay(const std::optional<std::string>& displayIdentifier) const override;
+  std::optional<std::string> currentSpaceOfDisplay(
+      const std::optional<std::string>& displayIdentifier) const override;
 
   /// The displays as the server has them (kept until an event says they changed, see ScreenLayoutCache).
   const ScreenLayout& layout() const { return layouts_.get(); }

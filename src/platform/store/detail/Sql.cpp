@@ -147,9 +147,7 @@ std::int64_t Statement::int64(int column) const { return sqlite3_column_int64(st
 namespace {
 // Before SQLite's first use in the process: without memory statistics, which nothing reads, its allocations take
 // no global lock. Where something used SQLite first the call is refused, and changes nothing.
-void configureOnce() {
-  [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-}
+void configureOnce() { [[maybe_unused]] static const int configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); }
 }  // namespace
 
 Connection::Connection(const std::filesystem::path& path, Access access) {

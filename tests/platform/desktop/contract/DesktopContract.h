@@ -53,11 +53,14 @@ class DesktopContract : public Backend {
   static bool currentSpaceAgreesWithTheListing() {
     const auto listing = CGSCopyManagedDisplaySpaces();
     if (!listing || listing->empty()) return !CGSManagedDisplayGetCurrentSpace(std::nullopt);
-    const auto currentOf = [](const ManagedDisplay& d) { return d.currentSpace ? d.currentSpace->uuid : std::nullopt; };
+    const auto currentOf = [](const ManagedDisplay& d) {
+      return d.currentSpace ? d.currentSpace->uuid : std::nullopt;
+    };
     bool agrees = CGSManagedDisplayGetCurrentSpace(std::nullopt) == currentOf(listing->front()) &&
                   !CGSManagedDisplayGetCurrentSpace(std::string("no such display"));
     for (const ManagedDisplay& d : *listing)
-      if (d.displayIdentifier) agrees = agrees && CGSManagedDisplayGetCurrentSpace(d.displayIdentifier) == currentOf(d);
+      if (d.displayIdentifier)
+        agrees = agrees && CGSManagedDisplayGetCurrentSpace(d.displayIdentifier) == currentOf(d);
     return agrees;
   }
 
