@@ -10,12 +10,18 @@ bool holdsSpace(const ScreenInfo& info, int space) {
   return std::any_of(info.spaces.begin(), info.spaces.end(), [space](const auto& entry) { return entry.second == space; });
 }
 
-// The listed display whose UUID is `uuid`; absent for an absent UUID or when none has it.
-std::optional<NSScreen> screenWithUuid(const std::vector<NSScreen>& screens, const std::optional<std::string>& uuid) {
+// The listed display whose UUID is `uuid`; absent for an absent UUID or when none has it. Asked for every window
+// laid out: the displays are walked in place, not listed.
+std::optional<NSScreen> screenWithUuid(const std::optional<std::string>& uuid) {
   if (!uuid) return std::nullopt;
-  for (const NSScreen& screen : screens)
-    if (screenDisplayUuid(screen) == uuid) return screen;
-  return std::nullopt;
+  struct {
+    const std::string& uuid;
+    std::optional<NSScreen> found;
+  } search{*uuid, std::nullopt};
+  NSScreen::visitScreens([&search](const NSScreen& screen) {
+    if (!search.found && screenDisplayUuid(screen) == search.uuid) search.found = screen;
+  });
+  return search.found;
 }
 }  // namespace
 
@@ -30,23 +36,12 @@ int ScreenManager::screenIndex(const std::optional<NSScreen>& screen) const {
 CGRect ScreenManager::screenFrameAtIndex(int index) const {
   if (screens_.empty()) return CGRect{};
   if (index < 0 || static_cast<std::size_t>(index) >= screens_.size()) return screens_.front().frame;
-  const std::string& id = screens_[static_cast<std::size_t>(index)].id;
-  if (id.empty()) return screens_.front().frame;
-  // Asked for every window laid out: the displays are walked in place, not listed.
-  struct {
-    const std::string& id;
-    std::optional<CGRect> visible;
-  } search{id, std::nullopt};
-  NSScreen::visitScreens([&search](const NSScreen& screen) {
-    if (!search.visible && screenDisplayUuid(screen) == search.id) search.visible = screen.visibleFrame;
-  });
-  return search.visible.value_or(screens_.front().frame);
+  return visibleFrame(screens_[static_cast<std::size_t>(index)].id);
 }
 
 CGRect ScreenManager::visibleFrame(const std::string& displayUuid) const {
   if (!displayUuid.empty()) {
-    if (const std::optional<NSScreen> screen = screenWithUuid(NSScreen::screens(), displayUuid))
-      return screen->visibleFrame;
+    if (const std::optional<NSScreen> screen = screenWithUuid(displayUuid)) return screen->visibleFrame;
   }
   return screens_.empty() ? CGRect{} : screens_.front().frame;
 }
@@ -64,7 +59,7 @@ std::optional<NSScreen> ScreenManager::screenForSpace(int space) const {
   for (const ScreenInfo& info : screens_) {
     if (!holdsSpace(info, space)) continue;
     if (info.id.empty()) break;
-    if (std::optional<NSScreen> screen = screenWithUuid(screens, info.id)) return screen;
+    if (std::optional<NSScreen> screen = screenWithUuid(info.id)) return screen;
     break;
   }
   return screens.front();
