@@ -94,7 +94,7 @@ std::shared_ptr<Database> Database::open() {
   thread_local std::uint64_t lastGeneration = 0;
   const std::uint64_t generation = Configuration::defaultGeneration();
   if (generation != 0 && generation == lastGeneration) {
-    if (auto db = last.lock()) {
+    if (auto db = last.lock(); db && !db->isDetached()) {
       db->refreshIfChanged();
       return db;
     }
@@ -114,7 +114,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
   auto& byName = openedNames();
   if (configuration.fileURL.is_absolute()) {
     if (const auto it = byName.find(configuration.fileURL.native()); it != byName.end()) {
-      if (auto db = it->second.lock()) {
+      if (auto db = it->second.lock(); db && !db->isDetached()) {
         db->refreshIfChanged();
         return db;
       }
@@ -129,7 +129,7 @@ std::shared_ptr<Database> Database::open(const Configuration& configuration) {
 
   auto& cache = instances();
   if (const auto it = cache.find(key.string()); it != cache.end()) {
-    if (auto db = it->second.lock()) {
+    if (auto db = it->second.lock(); db && !db->isDetached()) {
       if (configuration.fileURL.is_absolute()) byName[configuration.fileURL.native()] = db;
       db->refreshIfChanged();
       return db;
@@ -558,6 +558,13 @@ void Database::beginWrite() {
   if (inWrite_) throw LogicError("a write transaction is open already on this database instance");
   if (readOnly_)
     throw Error("the database file \"" + configuration_.fileURL.string() + "\" is read-only", Failure::readOnly);
+  // An instance is kept open for long: a file removed or replaced meanwhile is found here, before a change
+  // goes where nobody will read it. A group checked when it began.
+  if (!inGroup_ && (detached_ || connection_->fileMoved())) {
+    detached_ = true;
+    throw Error("the database file \"" + configuration_.fileURL.string() + "\" was removed or replaced while open",
+                Failure::cannotOpen);
+  }
   // Inside a group every write opens and releases a savepoint: prepared once, not parsed each time.
   if (inGroup_)
     connection_->statement("SAVEPOINT write")->step();
@@ -747,7 +754,7 @@ std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& o
   // Runs of unmanaged objects of one class without lists, no key twice in a run, go many rows to a statement;
   // the rest one by one.
   std::vector<std::size_t> run;
-  std::unordered_set<std::string> runKeys;
+  run.reserve(kMaxRowsPerInsert);
   std::size_t next = 0;
   while (next < objects.size()) {
     const auto& first = objects[next];
@@ -758,11 +765,14 @@ std::vector<bool> Database::addNew(const std::vector<std::shared_ptr<Object>>& o
     }
     const ObjectSchema& schema = first->objectSchema();
     run.clear();
-    runKeys.clear();
     for (std::size_t i = next; i < objects.size() && run.size() < kMaxRowsPerInsert; ++i) {
       const auto& object = objects[i];
       if (!object || &object->objectSchema() != &schema || object->row_->owner) break;
-      if (!runKeys.insert(object->row_->primaryKeyValue()).second) break;
+      // A run is a few rows: comparing with each is cheaper than hashing.
+      const std::string& key = object->row_->primaryKeyValue();
+      if (std::any_of(run.begin(), run.end(),
+                      [&](std::size_t r) { return objects[r]->row_->primaryKeyValue() == key; }))
+        break;
       run.push_back(i);
     }
     if (run.size() == 1)

@@ -69,6 +69,9 @@ class Database : public std::enable_shared_from_this<Database> {
   /// Whether the file was opened read-only (it, or its folder, may not be written): reads work, beginWrite
   /// throws Error with Failure::readOnly.
   bool isReadOnly() const { return readOnly_; }
+  /// Whether a write found the file removed or replaced since the opening: open() then makes a new instance,
+  /// and this one refuses writes, which would go to a file nobody reads.
+  bool isDetached() const { return detached_; }
   /// The schema version stored in the file.
   std::uint64_t schemaVersion();
 
@@ -260,6 +263,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::size_t registrationsSinceSweep_ = 0;
   bool inWrite_ = false;
   bool readOnly_ = false;
+  bool detached_ = false;
   std::set<std::string> changedClasses_;
   /// Rows deleted in the open transaction, to bring back if it is cancelled (weak: only rows someone still
   /// presents matter, and a strong reference would keep this instance alive through the row's owner).

@@ -1,11 +1,12 @@
+#include "platform/store/Database.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <chrono>
-
+#include <filesystem>
 #include <thread>
 
-#include "platform/store/Database.h"
 #include "platform/store/RawSql.h"
 #include "platform/store/TestModels.h"
 #include "support/TestEnvironment.h"
@@ -268,6 +269,36 @@ TEST_F(DatabaseTest, OpeningTheDefaultFollowsEachNewDefault) {
   EXPECT_EQ(second->configuration().fileURL, other);
   Configuration::resetDefaultConfiguration();
   EXPECT_NE(Database::open(), second) << "the plain default's file, not the last one set";
+}
+
+// An instance held open while its file is removed, or another file is put in its place, refuses the next write
+// instead of writing where nobody reads; opening again gives a new instance on the file now there.
+TEST_F(DatabaseTest, AFileRemovedOrReplacedWhileOpenIsFoundAtTheNextWrite) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "removed");
+    const auto held = open();
+    const auto kept = stored(held, "kept");
+    std::filesystem::remove(file());
+    if (replaced) stored(Database::open(notesConfiguration(file().parent_path() / "fresh.sqlite")), "other");
+    if (replaced) std::filesystem::rename(file().parent_path() / "fresh.sqlite", file());
+    try {
+      held->write([&] { kept->setText("lost"); });
+      ADD_FAILURE() << "the write went to the removed file";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.failure(), Failure::cannotOpen);
+    }
+    EXPECT_TRUE(held->isDetached());
+    EXPECT_EQ(kept->text(), "x");
+    EXPECT_THROW(held->write([&] { held->add(note("later")); }), Error) << "refused from then on";
+
+    const auto fresh = open();
+    ASSERT_NE(fresh, held);
+    EXPECT_FALSE(fresh->isDetached());
+    stored(fresh, "new");
+    EXPECT_NE(fresh->object<Note>("new"), nullptr);
+    if (!replaced) EXPECT_EQ(fresh->objects<Note>().size(), 1u) << "a new file";
+    std::filesystem::remove(file());
+  }
 }
 
 TEST_F(DatabaseTest, ListsKeepTheirOrderAcrossReopeningAndADeletedObjectLeavesThem) {

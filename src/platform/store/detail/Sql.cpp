@@ -185,6 +185,11 @@ std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_ro
 
 bool Connection::isReadOnly() const { return sqlite3_db_readonly(db_, "main") == 1; }
 
+bool Connection::fileMoved() const {
+  int moved = 0;
+  return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
 void Connection::keepFileOnClose() { sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }
 
 Connection::~Connection() {

@@ -92,6 +92,8 @@ class Connection {
   std::int64_t lastInsertRowid() const;
   /// Whether the file was opened (or fell back to) read-only.
   bool isReadOnly() const;
+  /// Whether the file was removed, or another put in its place, since it was opened (one stat of its name).
+  bool fileMoved() const;
   /// Closing will not fold the write-ahead log into the file, so a file this program must not change keeps its
   /// bytes.
   void keepFileOnClose();

@@ -111,7 +111,13 @@ void ApplicationManager::unobserveWindows(const SIApplication& application) {
 }
 
 void ApplicationManager::addVisibleWindows(const SIApplication& application) {
-  for (const SIWindow& window : application.visibleWindows()) WindowManager::shared().addWindow(window);
+  const std::vector<SIWindow> windows = application.visibleWindows();
+  if (windows.empty()) return;
+  // Every one of them belongs to this process: its bundle identifier is asked once, not once per window.
+  const auto running =
+      NSRunningApplication::runningApplicationWithProcessIdentifier(application.processIdentifier());
+  const std::optional<std::string> bundle = running ? running->bundleIdentifier : std::nullopt;
+  for (const SIWindow& window : windows) WindowManager::shared().addWindow(window, bundle);
 }
 
 void ApplicationManager::removeApplicationWindows(const SIApplication& application) {

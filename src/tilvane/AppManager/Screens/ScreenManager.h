@@ -61,6 +61,8 @@ class ScreenManager {
   /// Index in screens() of the entry for the screen's display; 0 when no screen is given, it has no display
   /// UUID or nothing matches.
   int screenIndex(const std::optional<NSScreen>& screen) const;
+  /// The same, for the display UUID screenDisplayUuid() gave (one asking of the window server for both).
+  int screenIndexOfDisplay(const std::optional<std::string>& displayUuid) const;
 
   /// The visible frame of the display of screens()[index]; the stored frame of the first entry when the index
   /// is out of range or no display matches; the zero rectangle without displays.
@@ -90,6 +92,8 @@ class ScreenManager {
   /// Number of the desktop the screen's display shows, read from the window server now; 0 when it cannot be
   /// found. With shared desktops the screen is not used.
   int currentSpaceIndex(const std::optional<NSScreen>& screen) const;
+  /// The same, for the display UUID screenDisplayUuid() gave.
+  int currentSpaceIndexOfDisplay(const std::optional<std::string>& displayUuid) const;
 
   /// Adds the current desktop of every display to activedSpaces().
   void markCurrentSpacesVisited();

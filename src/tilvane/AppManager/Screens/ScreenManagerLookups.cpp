@@ -26,7 +26,10 @@ std::optional<NSScreen> screenWithUuid(const std::optional<std::string>& uuid) {
 }  // namespace
 
 int ScreenManager::screenIndex(const std::optional<NSScreen>& screen) const {
-  const std::optional<std::string> uuid = screenDisplayUuid(screen);
+  return screenIndexOfDisplay(screenDisplayUuid(screen));
+}
+
+int ScreenManager::screenIndexOfDisplay(const std::optional<std::string>& uuid) const {
   if (!uuid) return 0;
   for (std::size_t i = 0; i < screens_.size(); ++i)
     if (screens_[i].id == *uuid) return static_cast<int>(i);

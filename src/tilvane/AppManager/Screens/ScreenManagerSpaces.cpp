@@ -8,9 +8,14 @@
 namespace tilvane {
 
 int ScreenManager::currentSpaceIndex(const std::optional<NSScreen>& screen) const {
+  // With shared desktops the screen's display is not asked for.
+  return currentSpaceIndexOfDisplay(NSScreen::screensHaveSeparateSpaces() ? screenDisplayUuid(screen)
+                                                                          : std::nullopt);
+}
+
+int ScreenManager::currentSpaceIndexOfDisplay(const std::optional<std::string>& uuid) const {
   // Asked for every window met: the one current desktop wanted, not the whole listing.
   if (NSScreen::screensHaveSeparateSpaces()) {
-    const std::optional<std::string> uuid = screenDisplayUuid(screen);
     if (!uuid) return 0;
     const std::optional<std::string> current = CGSManagedDisplayGetCurrentSpace(uuid);
     if (!current) return 0;

@@ -19,35 +19,42 @@ AutoLayoutModelPtr PlacementRecords::Application::first() {
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID) {
-  const auto it = byWindow_.find(windowID);
-  if (it == byWindow_.end()) return nullptr;
-  // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
-  for (Position at = it->second + 1; at-- > 0;) {
-    if (live(at) && records_[at]->windowID() == windowID) {
-      it->second = at;
-      return records_[at];
+  const auto key = static_cast<std::uint64_t>(windowID);
+  AutoLayoutModelPtr found;
+  bool known = false;
+  byWindow_.visit(key, [&](Position& latest) {
+    known = true;
+    // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
+    for (Position at = latest + 1; at-- > 0;) {
+      if (live(at) && records_[at]->windowID() == windowID) {
+        latest = at;
+        found = records_[at];
+        return false;
+      }
     }
-  }
-  byWindow_.erase(it);
-  return nullptr;
+    return false;
+  });
+  if (known && !found) byWindowForget(key);
+  return found;
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) {
-  const auto [from, to] = byId_.equal_range(std::hash<std::string>{}(id));
-  for (auto it = from; it != to; ++it)
-    if (live(it->second) && records_[it->second]->id() == id) return records_[it->second];
-  return nullptr;
+  AutoLayoutModelPtr found;
+  byId_.visit(std::hash<std::string>{}(id), [&](Position& at) {
+    if (live(at) && records_[at]->id() == id) found = records_[at];
+    return !found;
+  });
+  return found;
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(std::int64_t windowIndex, std::int64_t screenCount) {
-  const auto [from, to] = bySlot_.equal_range(slotKey(windowIndex, screenCount));
   std::optional<Position> best;
-  for (auto it = from; it != to; ++it) {
-    const AutoLayoutModel& r = *records_[it->second];
-    if (live(it->second) && r.windowIndex() == windowIndex && r.screenCount() == screenCount &&
-        (!best || it->second < *best))
-      best = it->second;
-  }
+  bySlot_.visit(slotKey(windowIndex, screenCount), [&](Position& at) {
+    const AutoLayoutModel& r = *records_[at];
+    if (live(at) && r.windowIndex() == windowIndex && r.screenCount() == screenCount && (!best || at < *best))
+      best = at;
+    return true;
+  });
   return best ? records_[*best] : nullptr;
 }
 
@@ -65,25 +72,45 @@ AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int6
   return nullptr;
 }
 
+void PlacementRecords::Application::byWindowForget(std::uint64_t key) {
+  std::optional<Position> held;
+  byWindow_.visit(key, [&](Position& at) {
+    held = at;
+    return false;
+  });
+  if (held) byWindow_.erase(key, *held);
+}
+
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
-    const AutoLayoutModelPtr& record) const {
+    const AutoLayoutModelPtr& record) {
   // Usually the window's latest record, found without its id.
-  if (const auto latest = byWindow_.find(record->windowID());
-      latest != byWindow_.end() && records_[latest->second] == record)
-    return latest->second;
-  const auto [from, to] = byId_.equal_range(std::hash<std::string>{}(record->id()));
-  for (auto it = from; it != to; ++it)
-    if (records_[it->second] == record) return it->second;
-  return std::nullopt;
+  std::optional<Position> found;
+  byWindow_.visit(static_cast<std::uint64_t>(record->windowID()), [&](Position& latest) {
+    if (records_[latest] == record) found = latest;
+    return false;
+  });
+  if (found) return found;
+  byId_.visit(std::hash<std::string>{}(record->id()), [&](Position& at) {
+    if (records_[at] == record) found = at;
+    return !found;
+  });
+  return found;
 }
 
 void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
   if (!record || record->isInvalidated()) return;
   const auto at = static_cast<Position>(records_.size());
   records_.push_back(record);
-  byWindow_[record->windowID()] = at;  // the later record of a window wins, as in the store's order
-  byId_.emplace(std::hash<std::string>{}(record->id()), at);
-  bySlot_.emplace(slotKey(record->windowIndex(), record->screenCount()), at);
+  // The later record of a window wins, as in the store's order.
+  bool replaced = false;
+  byWindow_.visit(static_cast<std::uint64_t>(record->windowID()), [&](Position& latest) {
+    latest = at;
+    replaced = true;
+    return false;
+  });
+  if (!replaced) byWindow_.insert(static_cast<std::uint64_t>(record->windowID()), at);
+  byId_.insert(std::hash<std::string>{}(record->id()), at);
+  bySlot_.insert(slotKey(record->windowIndex(), record->screenCount()), at);
   firstByScreenCount_.try_emplace(record->screenCount(), at);  // kept when there is one already
 }
 
@@ -136,14 +163,8 @@ void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldI
   Application& application = found->second;
   const auto at = application.positionOf(record);
   if (!at) return;
-  const auto [from, to] = application.bySlot_.equal_range(Application::slotKey(oldIndex, record->screenCount()));
-  for (auto it = from; it != to; ++it) {
-    if (it->second == *at) {
-      application.bySlot_.erase(it);
-      break;
-    }
-  }
-  application.bySlot_.emplace(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
+  application.bySlot_.erase(Application::slotKey(oldIndex, record->screenCount()), *at);
+  application.bySlot_.insert(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
 }
 
 }  // namespace tilvane

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "AppManager/Store/PositionIndex.h"
 #include "Models/ModelsFwd.h"
 #include "platform/store/Database.h"
 
@@ -39,18 +40,20 @@ class PlacementRecords {
 
    private:
     friend class PlacementRecords;
-    using Position = std::uint32_t;
+    using Position = PositionIndex::Position;
     static std::uint64_t slotKey(std::int64_t windowIndex, std::int64_t screenCount);
     void append(const AutoLayoutModelPtr& record);
     bool live(Position at) const;
     /// Where the record is; absent when it is not one of these.
-    std::optional<Position> positionOf(const AutoLayoutModelPtr& record) const;
+    std::optional<Position> positionOf(const AutoLayoutModelPtr& record);
+    /// Drops the window number's entry (none of its records is left).
+    void byWindowForget(std::uint64_t key);
 
     std::vector<AutoLayoutModelPtr> records_;
     Position firstLive_ = 0;
-    std::unordered_map<std::int64_t, Position> byWindow_;
-    std::unordered_multimap<std::size_t, Position> byId_;  // by the id's hash; equal hashes are told apart
-    std::unordered_multimap<std::uint64_t, Position> bySlot_;
+    PositionIndex byWindow_;  // one position per window number: its latest record
+    PositionIndex byId_;      // by the id's hash; equal hashes are told apart
+    PositionIndex bySlot_;
     std::map<std::int64_t, Position> firstByScreenCount_;
   };
 

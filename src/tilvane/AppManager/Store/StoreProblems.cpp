@@ -140,6 +140,10 @@ std::shared_ptr<store::Database> StoreService::database() const {
                           "Make the file and its folder writable to save them.");
       if (notifier_) notifier_("Tilvane cannot save window positions: its database is read-only");
     }
+    // The main thread's instance stays open: closed whenever nothing held it, it was opened again (its schema
+    // checked, its files locked and mapped) at the next window or hot key, and closing it checkpointed and
+    // synced the log every time.
+    if (dispatch::MainQueue::loop() && dispatch::MainQueue::isMainThread() && kept_ != db) kept_ = db;
     return db;
   } catch (const store::Error& e) {
     // A lock held elsewhere passes; anything else stays until the user has done something about it.

@@ -167,6 +167,8 @@ class StoreService {
   mutable std::atomic<bool> told_{false};
   mutable std::atomic<bool> givenUp_{false};
   mutable std::atomic<bool> examined_{false};
+  // The main thread's database instance, kept open for the run (see database()).
+  mutable std::shared_ptr<store::Database> kept_;
   std::function<void(const std::string&)> notifier_;
 };
 

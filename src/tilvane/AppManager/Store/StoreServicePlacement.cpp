@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Screens/DisplayUuid.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
@@ -43,6 +44,7 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
 struct Place {
   CGRect frame;
   std::optional<NSScreen> screen;  // never empty
+  std::optional<std::string> display;  // the screen's display UUID, asked once for its index and desktop
   int space = 0;
   std::int64_t displays = 1;
 };
@@ -51,8 +53,9 @@ std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
   const CGRect frame = window.frame();
   auto screen = SIWindow::screenHolding(frame);
   if (!screen) return std::nullopt;
-  const int space = ScreenManager::shared().currentSpaceIndex(screen);
-  return Place{frame, std::move(screen), space, displays};
+  auto display = screenDisplayUuid(screen);
+  const int space = ScreenManager::shared().currentSpaceIndexOfDisplay(display);
+  return Place{frame, std::move(screen), std::move(display), space, displays};
 }
 
 // What the window's record needs is passed in: its bundle identifier and lowest free index each cost a lookup
@@ -67,7 +70,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
   model->setWindowIndex(windowIndex);
   model->setSpaceIndex(place.space);
   model->setSpaceCount(screens.spaceCount());
-  model->setScreenIndex(screens.screenIndex(place.screen));
+  model->setScreenIndex(screens.screenIndexOfDisplay(place.display));
   model->setScreenCount(place.displays);
   model->setX(fractions.origin.x);
   model->setY(fractions.origin.y);

@@ -40,7 +40,11 @@ bool WindowManager::contains(const SIWindow& window) const {
 void WindowManager::addWindow(const std::optional<SIWindow>& window) {
   if (!window || contains(*window)) return;
   // Asked once, for the test and the window's label: each is a round to the window's process.
-  auto bundle = bundleIdentifierOfWindow(*window);
+  addWindow(window, bundleIdentifierOfWindow(*window));
+}
+
+void WindowManager::addWindow(const std::optional<SIWindow>& window, std::optional<std::string> bundle) {
+  if (!window || contains(*window)) return;
   auto title = window->title();
   if (!isLayoutableWindow(*window, bundle, title)) return;
   const auto app = ApplicationManager::shared().findApplication(window->processIdentifier());

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/desktop/SIWindow.h"
@@ -36,6 +37,9 @@ class WindowManager {
   /// destruction, holds it, logs "add window(<count>), <bundle identifier>, <title>" and hands it to the layout
   /// manager. Anything else is dropped silently.
   void addWindow(const std::optional<SIWindow>& window);
+  /// The same, for a window of an application whose bundle identifier the caller asked already (windows
+  /// admitted together ask it once).
+  void addWindow(const std::optional<SIWindow>& window, std::optional<std::string> bundleIdentifier);
 
   /// Tells the layout manager the window is gone (held or not), lets go of it with "remove window(<count>), ..."
   /// when held, and stops observing its destruction.

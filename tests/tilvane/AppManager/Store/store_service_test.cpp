@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
@@ -78,6 +79,32 @@ TEST_F(StoreServiceTest, UpdateLayoutStoresTheFirstRecordOfAnIdOnly) {
   ASSERT_EQ(log.count("update layout: "), 1u);
   EXPECT_TRUE(log.contains("update layout: AutoLayoutModel { id = com.apple.Safari-0-1; bundleIdentifier = "
                            "com.apple.Safari; windowID = 1;"));
+}
+
+// The main thread's instance stays open between bursts of work (each opening checked the schema and locked and
+// mapped files, each closing synced the log); another thread's goes with its last holder. A file removed
+// meanwhile is found at the next write, and the write after that goes to a new file.
+TEST_F(StoreServiceTest, TheMainThreadsDatabaseStaysOpenUntilItsFileIsRemoved) {
+  const std::weak_ptr<store::Database> first = store().database();
+  ASSERT_FALSE(first.expired()) << "nothing else holds it";
+  EXPECT_EQ(store().database(), first.lock());
+  std::weak_ptr<store::Database> otherThreads;
+  std::thread([&] { otherThreads = store().database(); }).join();
+  EXPECT_TRUE(otherThreads.expired());
+
+  auto record = placement("com.apple.Safari", 0, 1);
+  store().updateLayout(record);
+  ASSERT_TRUE(record->isManaged());
+  std::filesystem::remove(databaseFile());
+  store().updateLayout(placement("com.apple.Safari", 1, 1));
+  EXPECT_TRUE(log.contains("could not read or write its database")) << "said, not written where nobody reads";
+  const auto fresh = store().database();
+  EXPECT_NE(fresh, first.lock());
+  store().updateLayout(placement("com.apple.Safari", 2, 1));
+  const auto found = store().autoLayoutModels(StoreService::idPredicate("com.apple.Safari-2-1"));
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(found->size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(databaseFile()));
 }
 
 // Each is said once, in plain words naming the file; then nothing is remembered, nothing more is said, and the
