@@ -1,5 +1,6 @@
 #include "AppManager/Store/StoreService.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "AppManager/Logging/LogManager.h"
@@ -107,10 +108,18 @@ void StoreService::updateLayout(const AutoLayoutModelPtr& model) { updateLayouts
 
 void StoreService::updateLayouts(const std::vector<AutoLayoutModelPtr>& models) {
   // Each record once: a window laid out twice in a turn names its record twice.
-  std::vector<std::shared_ptr<store::Object>> unstored;
-  std::unordered_set<const store::Object*> seen;
+  // Found repeated by sorting their addresses (no set of them to build); kept in the given order, the store's.
+  std::vector<const AutoLayoutModel*> sorted;
+  sorted.reserve(models.size());
   for (const AutoLayoutModelPtr& model : models)
-    if (model && !model->isManaged() && seen.insert(model.get()).second) unstored.push_back(model);
+    if (model && !model->isManaged()) sorted.push_back(model.get());
+  std::sort(sorted.begin(), sorted.end());
+  const bool repeats = std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+  std::unordered_set<const AutoLayoutModel*> seen;
+  std::vector<std::shared_ptr<store::Object>> unstored;
+  unstored.reserve(sorted.size());
+  for (const AutoLayoutModelPtr& model : models)
+    if (model && !model->isManaged() && (!repeats || seen.insert(model.get()).second)) unstored.push_back(model);
   if (unstored.empty()) return;
   const auto db = database();
   if (!db) return;

@@ -81,6 +81,16 @@ TEST_F(StoreServiceTest, UpdateLayoutStoresTheFirstRecordOfAnIdOnly) {
                            "com.apple.Safari; windowID = 1;"));
 }
 
+// A record named twice in one batch (a window laid out twice in a turn) is stored once, in the order first named.
+TEST_F(StoreServiceTest, ABatchStoresEachRecordOnceInTheOrderFirstNamed) {
+  const auto c = placement("com.c", 0, 3), a = placement("com.a", 0, 1), b = placement("com.b", 0, 2);
+  store().updateLayouts({c, a, c, b, a, nullptr, c});
+  EXPECT_EQ(log.count("update layout: "), 3u);
+  EXPECT_EQ(store::Database::open()->objects<AutoLayoutModel>(), (std::vector<AutoLayoutModelPtr>{c, a, b}));
+  store().updateLayouts({a, b});
+  EXPECT_EQ(log.count("update layout: "), 3u) << "stored already";
+}
+
 // The main thread's instance stays open between bursts of work (each opening checked the schema and locked and
 // mapped files, each closing synced the log); another thread's goes with its last holder. A file removed
 // meanwhile is found at the next write, and the write after that goes to a new file.
