@@ -6,6 +6,23 @@ void DisplayServer::visitScreens(const std::function<void(const NSScreen&)>& vis
   for (const NSScreen& screen : screens()) visit(screen);
 }
 
+std::size_t DisplayServer::screenCount() const {
+  std::size_t count = 0;
+  visitScreens([&count](const NSScreen&) { ++count; });
+  return count;
+}
+
+std::optional<NSScreen> DisplayServer::primaryScreen() const {
+  struct {
+    std::optional<NSScreen> first, atOrigin;
+  } found;
+  visitScreens([&found](const NSScreen& screen) {
+    if (!found.first) found.first = screen;
+    if (!found.atOrigin && screen.frame.origin.x == 0.0 && screen.frame.origin.y == 0.0) found.atOrigin = screen;
+  });
+  return found.atOrigin ? found.atOrigin : found.first;
+}
+
 std::optional<std::string> DisplayServer::currentSpaceOfDisplay(
     const std::optional<std::string>& displayIdentifier) const {
   const std::optional<ManagedDisplaySpaces> listing = copyManagedDisplaySpaces();

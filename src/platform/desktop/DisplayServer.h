@@ -28,6 +28,11 @@ class DisplayServer {
   /// Calls `visit` with each display of screens(), in order, without making the list: displays are looked
   /// through several times for every window met. By default it walks screens().
   virtual void visitScreens(const std::function<void(const NSScreen&)>& visit) const;
+  /// How many displays screens() lists, and its primary display (the first at origin (0, 0), else the first;
+  /// absent without displays). Asked several times for every window met, so a backend may answer them from
+  /// what it keeps; by default they walk visitScreens().
+  virtual std::size_t screenCount() const;
+  virtual std::optional<NSScreen> primaryScreen() const;
   /// The display that holds the focus; absent without displays.
   virtual std::optional<NSScreen> mainScreen() const = 0;
   /// Whether each display has desktops of its own.

@@ -14,20 +14,13 @@ void NSScreen::visitScreens(const std::function<void(const NSScreen&)>& visit) {
 }
 
 std::size_t NSScreen::count() {
-  std::size_t count = 0;
-  visitScreens([&](const NSScreen&) { ++count; });
-  return count;
+  Desktop* desktop = Desktop::current();
+  return desktop ? desktop->displayServer().screenCount() : 0;
 }
 
 std::optional<NSScreen> NSScreen::primary() {
-  struct {
-    std::optional<NSScreen> first, atOrigin;
-  } found;
-  visitScreens([&found](const NSScreen& screen) {
-    if (!found.first) found.first = screen;
-    if (!found.atOrigin && screen.frame.origin.x == 0.0 && screen.frame.origin.y == 0.0) found.atOrigin = screen;
-  });
-  return found.atOrigin ? found.atOrigin : found.first;
+  Desktop* desktop = Desktop::current();
+  return desktop ? desktop->displayServer().primaryScreen() : std::nullopt;
 }
 
 std::optional<NSScreen> NSScreen::mainScreen() {

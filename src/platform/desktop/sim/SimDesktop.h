@@ -118,6 +118,8 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   std::optional<NSScreen> mainScreen() const override;
   bool screensHaveSeparateSpaces() const override { return mode_ == SpacesMode::separate; }
   void visitScreens(const std::function<void(const NSScreen&)>& visit) const override;
+  std::size_t screenCount() const override { return displays_.size(); }
+  std::optional<NSScreen> primaryScreen() const override;
   std::optional<ManagedDisplaySpaces> copyManagedDisplaySpaces() const override;
   std::optional<std::string> currentSpaceOfDisplay(
       const std::optional<std::string>& displayIdentifier) const override;

@@ -26,6 +26,17 @@ void SimDesktop::visitScreens(const std::function<void(const NSScreen&)>& visit)
   for (const Display& d : displays_) visit(NSScreen{d.frame, d.visibleFrame});
 }
 
+std::optional<NSScreen> SimDesktop::primaryScreen() const {
+  const Display* primary = displays_.empty() ? nullptr : &displays_.front();
+  for (const Display& d : displays_) {
+    if (d.frame.origin.x == 0.0 && d.frame.origin.y == 0.0) {
+      primary = &d;
+      break;
+    }
+  }
+  return primary ? std::optional(NSScreen{primary->frame, primary->visibleFrame}) : std::nullopt;
+}
+
 std::optional<NSScreen> SimDesktop::mainScreen() const {
   const Display* main = findDisplay(mainDisplay_);
   if (!main && !displays_.empty()) main = &displays_.front();

@@ -15,6 +15,23 @@ void X11DisplayServer::visitScreens(const std::function<void(const NSScreen&)>& 
     visit(NSScreen{l.space().toDisplaySpace(d.monitor.rect), l.space().toDisplaySpace(d.usable)});
 }
 
+std::size_t X11DisplayServer::screenCount() const { return layout().displays().size(); }
+
+std::optional<NSScreen> X11DisplayServer::primaryScreen() const {
+  const ScreenLayout& l = layout();
+  const Display* primary = nullptr;
+  for (const Display& d : l.displays()) {
+    const CGRect frame = l.space().toDisplaySpace(d.monitor.rect);
+    if (frame.origin.x == 0.0 && frame.origin.y == 0.0) {
+      primary = &d;
+      break;
+    }
+  }
+  if (!primary && !l.displays().empty()) primary = &l.displays().front();
+  if (!primary) return std::nullopt;
+  return NSScreen{l.space().toDisplaySpace(primary->monitor.rect), l.space().toDisplaySpace(primary->usable)};
+}
+
 std::optional<NSScreen> X11DisplayServer::mainScreen() const {
   const ScreenLayout& l = layout();
   if (l.displays().empty()) return std::nullopt;

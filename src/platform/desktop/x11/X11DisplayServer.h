@@ -24,6 +24,8 @@ class X11DisplayServer final : public DisplayServer {
 
   std::vector<NSScreen> screens() const override;
   void visitScreens(const std::function<void(const NSScreen&)>& visit) const override;
+  std::size_t screenCount() const override;
+  std::optional<NSScreen> primaryScreen() const override;
   /// The display of the active window, else the one under the pointer, else the primary.
   std::optional<NSScreen> mainScreen() const override;
   bool screensHaveSeparateSpaces() const override { return false; }

@@ -214,6 +214,10 @@ TYPED_TEST_P(DesktopContract, TheDisplaysVisitedAreTheDisplaysListed) {
   });
   const NSScreen primary = atOrigin != listed.end() ? *atOrigin : listed.front();
   EXPECT_EQ(NSScreen::primary(), primary);
+  // A backend's own answers agree with the walk every backend gets by default.
+  const DisplayServer& server = Desktop::current()->displayServer();
+  EXPECT_EQ(server.primaryScreen(), server.DisplayServer::primaryScreen());
+  EXPECT_EQ(server.screenCount(), server.DisplayServer::screenCount());
   // A window near the primary display's top-left corner (window space) lies on it; one far off lies on none.
   EXPECT_EQ(SIWindow::screenHolding(CGRectMake(primary.frame.minX() + 10, 10, 100, 100)), primary);
   EXPECT_FALSE(SIWindow::screenHolding(CGRectMake(-1e6, -1e6, 10, 10)));

@@ -38,5 +38,21 @@ class SimBackend : public WorldTest {
 
 INSTANTIATE_TYPED_TEST_SUITE_P(OnSim, DesktopContract, SimBackend);
 
+// The primary display is the one at the origin wherever it is listed, else the first; none without displays.
+TEST(SimDisplays, ThePrimaryIsTheDisplayAtTheOriginWhereverItIsListed) {
+  sim::SimDesktop sim;
+  Desktop::Scope scope{sim};
+  EXPECT_EQ(NSScreen::count(), 0u);
+  EXPECT_FALSE(NSScreen::primary());
+  sim.addDisplay({.frame = CGRectMake(1920, 0, 1280, 1024)});
+  EXPECT_EQ(NSScreen::primary()->frame, CGRectMake(1920, 0, 1280, 1024)) << "none at the origin: the first";
+  sim.addDisplay({.frame = CGRectMake(0, 0, 1920, 1080)});
+  sim.addDisplay({.frame = CGRectMake(-1280, 0, 1280, 1024)});
+  EXPECT_EQ(NSScreen::count(), 3u);
+  EXPECT_EQ(NSScreen::primary()->frame, CGRectMake(0, 0, 1920, 1080));
+  const DisplayServer& server = sim.displayServer();
+  EXPECT_EQ(server.primaryScreen(), server.DisplayServer::primaryScreen());
+}
+
 }  // namespace
 }  // namespace tilvane::test
