@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,7 +55,7 @@ class WindowIndexRegistry {
   static void releaseWindowIndex(const Claim& claim);
 
  private:
-  std::map<std::string, std::vector<std::int64_t>> lists_;
+  std::unordered_map<std::string, std::vector<std::int64_t>> lists_;  // asked at every admission
 };
 
 }  // namespace tilvane
