@@ -20,22 +20,17 @@ AutoLayoutModelPtr PlacementRecords::Application::first() {
 
 AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID) {
   const auto key = static_cast<std::uint64_t>(windowID);
-  AutoLayoutModelPtr found;
-  bool known = false;
-  byWindow_.visit(key, [&](Position& latest) {
-    known = true;
-    // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
-    for (Position at = latest + 1; at-- > 0;) {
-      if (live(at) && records_[at]->windowID() == windowID) {
-        latest = at;
-        found = records_[at];
-        return false;
-      }
+  Position* latest = byWindow_.find(key);
+  if (!latest) return nullptr;
+  // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
+  for (Position at = *latest + 1; at-- > 0;) {
+    if (live(at) && records_[at]->windowID() == windowID) {
+      *latest = at;
+      return records_[at];
     }
-    return false;
-  });
-  if (known && !found) byWindowForget(key);
-  return found;
+  }
+  byWindow_.erase(key, *latest);
+  return nullptr;
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) {
@@ -72,24 +67,13 @@ AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int6
   return nullptr;
 }
 
-void PlacementRecords::Application::byWindowForget(std::uint64_t key) {
-  std::optional<Position> held;
-  byWindow_.visit(key, [&](Position& at) {
-    held = at;
-    return false;
-  });
-  if (held) byWindow_.erase(key, *held);
-}
-
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
     const AutoLayoutModelPtr& record) {
   // Usually the window's latest record, found without its id.
+  if (const Position* latest = byWindow_.find(static_cast<std::uint64_t>(record->windowID()));
+      latest && records_[*latest] == record)
+    return *latest;
   std::optional<Position> found;
-  byWindow_.visit(static_cast<std::uint64_t>(record->windowID()), [&](Position& latest) {
-    if (records_[latest] == record) found = latest;
-    return false;
-  });
-  if (found) return found;
   byId_.visit(std::hash<std::string>{}(record->id()), [&](Position& at) {
     if (records_[at] == record) found = at;
     return !found;
@@ -102,13 +86,10 @@ void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
   const auto at = static_cast<Position>(records_.size());
   records_.push_back(record);
   // The later record of a window wins, as in the store's order.
-  bool replaced = false;
-  byWindow_.visit(static_cast<std::uint64_t>(record->windowID()), [&](Position& latest) {
-    latest = at;
-    replaced = true;
-    return false;
-  });
-  if (!replaced) byWindow_.insert(static_cast<std::uint64_t>(record->windowID()), at);
+  if (Position* latest = byWindow_.find(static_cast<std::uint64_t>(record->windowID())))
+    *latest = at;
+  else
+    byWindow_.insert(static_cast<std::uint64_t>(record->windowID()), at);
   byId_.insert(std::hash<std::string>{}(record->id()), at);
   bySlot_.insert(slotKey(record->windowIndex(), record->screenCount()), at);
   firstByScreenCount_.try_emplace(record->screenCount(), at);  // kept when there is one already

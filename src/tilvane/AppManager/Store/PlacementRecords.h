@@ -46,8 +46,6 @@ class PlacementRecords {
     bool live(Position at) const;
     /// Where the record is; absent when it is not one of these.
     std::optional<Position> positionOf(const AutoLayoutModelPtr& record);
-    /// Drops the window number's entry (none of its records is left).
-    void byWindowForget(std::uint64_t key);
 
     std::vector<AutoLayoutModelPtr> records_;
     Position firstLive_ = 0;

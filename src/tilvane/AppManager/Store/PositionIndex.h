@@ -31,6 +31,16 @@ class PositionIndex {
     }
   }
 
+  /// The first position held under `key`, to read or change in place; null when none. For keys that hold one.
+  Position* find(std::uint64_t key) {
+    Position* found = nullptr;
+    visit(key, [&found](Position& p) {
+      found = &p;
+      return false;
+    });
+    return found;
+  }
+
   /// Removes one entry of `key` at `position`; false when there is none.
   bool erase(std::uint64_t key, Position position) {
     bool erased = false;
