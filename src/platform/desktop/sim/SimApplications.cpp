@@ -76,7 +76,7 @@ bool SimApplications::quitApplication(pid_t pid) {
   if (focused_ && focused_->pid == pid) focused_.reset();
   applications_.erase(it);
   // A process that ends takes its observers with it.
-  std::erase_if(*observers_, [pid](const auto& entry) { return std::get<0>(entry.first) == pid; });
+  std::erase_if(*observers_, [pid](const auto& entry) { return entry.first.pid == pid; });
   notifyTerminate(NSWorkspaceApplicationNotification{info});
   return true;
 }
@@ -153,7 +153,8 @@ std::vector<AXUIElement> SimApplications::windowsOf(pid_t pid) const {
 }
 
 bool SimApplications::isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const {
-  return observers_->count(keyOf(pid, notification, element)) > 0;
+  const auto key = knownKeyOf(pid, notification, element);
+  return key && observers_->contains(*key);
 }
 
 // --- ApplicationServer ---
@@ -274,13 +275,14 @@ bool SimApplications::moveWindowToSpace(const AXUIElement& window, int position)
 bool SimApplications::addObserver(const AXUIElement& application, std::string_view notification,
                                   const AXUIElement& element, AXObserverHandler handler) {
   if (!application.isApplication() || !findApplication(application.pid) || !handler) return false;
-  (*observers_)[keyOf(application.pid, notification, element)] = std::move(handler);
+  observers_->insert_or_assign(keyOf(application.pid, notification, element), std::move(handler));
   return true;
 }
 
 bool SimApplications::removeObserver(const AXUIElement& application, std::string_view notification,
                                      const AXUIElement& element) {
-  return observers_->erase(keyOf(application.pid, notification, element)) > 0;
+  const auto key = knownKeyOf(application.pid, notification, element);
+  return key && observers_->erase(*key) > 0;
 }
 
 std::optional<std::vector<CGWindowInfo>> SimApplications::copyWindowInfo(CGWindowListOption option) const {
@@ -296,16 +298,35 @@ std::optional<std::vector<CGWindowInfo>> SimApplications::copyWindowInfo(CGWindo
 
 // --- helpers ---
 
+std::size_t SimApplications::ObserverKeyHash::operator()(const ObserverKey& key) const noexcept {
+  return std::hash<AXUIElement>{}(key.element) ^ (static_cast<std::size_t>(key.notification) << 40) ^
+         (static_cast<std::size_t>(key.pid) << 20);
+}
+
 SimApplications::ObserverKey SimApplications::keyOf(pid_t pid, std::string_view notification,
                                                     const AXUIElement& element) {
-  return {pid, std::string(notification), static_cast<int>(element.role), element.pid, element.id};
+  if (auto key = knownKeyOf(pid, notification, element)) return *key;
+  notificationNames_.emplace_back(notification);
+  return {pid, static_cast<std::uint32_t>(notificationNames_.size() - 1), element};
+}
+
+std::optional<SimApplications::ObserverKey> SimApplications::knownKeyOf(pid_t pid, std::string_view notification,
+                                                                        const AXUIElement& element) const {
+  // A handful of names: a walk is quicker than hashing the text.
+  for (std::size_t i = 0; i < notificationNames_.size(); ++i)
+    if (notificationNames_[i] == notification) return ObserverKey{pid, static_cast<std::uint32_t>(i), element};
+  return std::nullopt;
 }
 
 SimApplications::Application* SimApplications::findApplication(pid_t pid) {
+  if (lastApplication_ < applications_.size() && applications_[lastApplication_].info.processIdentifier == pid)
+    return &applications_[lastApplication_];
   // Process numbers are handed out growing and applications kept in that order: every read asks this.
   const auto it = std::lower_bound(applications_.begin(), applications_.end(), pid,
                                    [](const Application& a, pid_t p) { return a.info.processIdentifier < p; });
-  return it != applications_.end() && it->info.processIdentifier == pid ? &*it : nullptr;
+  if (it == applications_.end() || it->info.processIdentifier != pid) return nullptr;
+  lastApplication_ = static_cast<std::size_t>(it - applications_.begin());
+  return &*it;
 }
 
 const SimApplications::Application* SimApplications::findApplication(pid_t pid) const {
@@ -316,10 +337,18 @@ SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) 
   if (!window.isWindow()) return nullptr;
   Application* app = findApplication(window.pid);
   if (!app) return nullptr;
+  // The same window again, or the next one of a walk through them.
+  for (std::size_t i = lastWindow_; i < app->windows.size() && i <= lastWindow_ + 1; ++i)
+    if (app->windows[i].element == window) {
+      lastWindow_ = i;
+      return &app->windows[i];
+    }
   // Windows are made with growing numbers and kept in that order: halving finds one among thousands.
   const auto it = std::lower_bound(app->windows.begin(), app->windows.end(), window.id,
                                    [](const Window& w, std::uint64_t id) { return w.element.id < id; });
-  return it != app->windows.end() && it->element == window ? &*it : nullptr;
+  if (it == app->windows.end() || it->element != window) return nullptr;
+  lastWindow_ = static_cast<std::size_t>(it - app->windows.begin());
+  return &*it;
 }
 
 const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {

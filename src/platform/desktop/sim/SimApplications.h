@@ -2,11 +2,12 @@
 
 #include <sys/types.h>
 
-#include <map>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/desktop/ApplicationServer.h"
@@ -154,11 +155,24 @@ class SimApplications final : public ApplicationServer {
     SimWindowsRead windowsRead = SimWindowsRead::windows;
     std::vector<Window> windows;
   };
-  // (process, notification, observed element) -> handler.
-  using ObserverKey = std::tuple<pid_t, std::string, int, pid_t, std::uint64_t>;
-  using Observers = std::map<ObserverKey, AXObserverHandler>;
+  // (process, notification, observed element) -> handler. The notification is its number in
+  // notificationNames_, so that a key is a few integers: observers are added for every window met.
+  struct ObserverKey {
+    pid_t pid = 0;
+    std::uint32_t notification = 0;
+    AXUIElement element;
+    bool operator==(const ObserverKey&) const = default;
+  };
+  struct ObserverKeyHash {
+    std::size_t operator()(const ObserverKey& key) const noexcept;
+  };
+  using Observers = std::unordered_map<ObserverKey, AXObserverHandler, ObserverKeyHash>;
 
-  static ObserverKey keyOf(pid_t pid, std::string_view notification, const AXUIElement& element);
+  /// The key for the triple; a name not met before is given the next number.
+  ObserverKey keyOf(pid_t pid, std::string_view notification, const AXUIElement& element);
+  /// The key for the triple; absent when the name was never met (so nothing observes it).
+  std::optional<ObserverKey> knownKeyOf(pid_t pid, std::string_view notification,
+                                        const AXUIElement& element) const;
   Application* findApplication(pid_t pid);
   const Application* findApplication(pid_t pid) const;
   Window* findWindow(const AXUIElement& window);
@@ -178,6 +192,11 @@ class SimApplications final : public ApplicationServer {
   SimDesktop& desktop_;
   std::vector<Application> applications_;
   std::shared_ptr<Observers> observers_;
+  std::vector<std::string> notificationNames_;
+  // Where the last lookups found their application and window, checked before use (process and window
+  // numbers are never given twice): successive reads mostly name the same window, or the next one.
+  mutable std::size_t lastApplication_ = 0;
+  mutable std::size_t lastWindow_ = 0;
   std::optional<AXUIElement> focused_;
   bool windowListScripted_ = false;
   std::optional<std::vector<CGWindowInfo>> scriptedWindowList_;
