@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/desktop/sim/SimDesktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -36,6 +37,7 @@ pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   app.info.executableURL = config.executable;
   app.info.isAgent = config.agent;
   applications_.push_back(std::move(app));
+  lastFound_ = nullptr;
   Application& added = applications_.back();
   for (const SimWindowConfig& w : config.windows) makeWindow(added, w);
   return added.info.processIdentifier;
@@ -75,6 +77,7 @@ bool SimApplications::quitApplication(pid_t pid) {
   const NSRunningApplication info = it->info;
   if (focused_ && focused_->pid == pid) focused_.reset();
   applications_.erase(it);
+  lastFound_ = nullptr;
   // A process that ends takes its observers with it.
   std::erase_if(*observers_, [pid](const auto& entry) { return entry.first.pid == pid; });
   notifyTerminate(NSWorkspaceApplicationNotification{info});
@@ -104,6 +107,7 @@ bool SimApplications::closeWindow(const AXUIElement& window) {
                                [&](const Window& w) { return w.element == window; });
   if (it == app->windows.end()) return false;
   app->windows.erase(it);
+  lastFound_ = nullptr;
   if (focused_ == window) focused_.reset();
   post(window.pid, kAXUIElementDestroyedNotification, window, window);
   return true;
@@ -319,6 +323,10 @@ std::optional<SimApplications::ObserverKey> SimApplications::knownKeyOf(pid_t pi
 }
 
 SimApplications::Application* SimApplications::findApplication(pid_t pid) {
+  return const_cast<Application*>(std::as_const(*this).findApplication(pid));
+}
+
+const SimApplications::Application* SimApplications::findApplication(pid_t pid) const {
   if (lastApplication_ < applications_.size() && applications_[lastApplication_].info.processIdentifier == pid)
     return &applications_[lastApplication_];
   // Process numbers are handed out growing and applications kept in that order: every read asks this.
@@ -329,30 +337,28 @@ SimApplications::Application* SimApplications::findApplication(pid_t pid) {
   return &*it;
 }
 
-const SimApplications::Application* SimApplications::findApplication(pid_t pid) const {
-  return const_cast<SimApplications*>(this)->findApplication(pid);
-}
-
 SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) {
-  if (!window.isWindow()) return nullptr;
-  Application* app = findApplication(window.pid);
-  if (!app) return nullptr;
-  // The same window again, or the next one of a walk through them.
-  for (std::size_t i = lastWindow_; i < app->windows.size() && i <= lastWindow_ + 1; ++i)
-    if (app->windows[i].element == window) {
-      lastWindow_ = i;
-      return &app->windows[i];
-    }
-  // Windows are made with growing numbers and kept in that order: halving finds one among thousands.
-  const auto it = std::lower_bound(app->windows.begin(), app->windows.end(), window.id,
-                                   [](const Window& w, std::uint64_t id) { return w.element.id < id; });
-  if (it == app->windows.end() || it->element != window) return nullptr;
-  lastWindow_ = static_cast<std::size_t>(it - app->windows.begin());
-  return &*it;
+  return const_cast<Window*>(std::as_const(*this).findWindow(window));
 }
 
 const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {
-  return const_cast<SimApplications*>(this)->findWindow(window);
+  if (lastFound_ && lastFound_->element == window) return lastFound_;
+  if (!window.isWindow()) return nullptr;
+  const Application* app = findApplication(window.pid);
+  if (!app) return nullptr;
+  const auto& windows = app->windows;
+  // The next one of a walk through them; else halving (windows are made with growing numbers and kept in that
+  // order) finds one among thousands.
+  std::size_t i = lastWindow_ + 1;
+  if (i >= windows.size() || windows[i].element != window) {
+    const auto it = std::lower_bound(windows.begin(), windows.end(), window.id,
+                                     [](const Window& w, std::uint64_t id) { return w.element.id < id; });
+    if (it == windows.end() || it->element != window) return nullptr;
+    i = static_cast<std::size_t>(it - windows.begin());
+  }
+  lastWindow_ = i;
+  lastFound_ = &windows[i];
+  return lastFound_;
 }
 
 std::vector<std::string> SimApplications::shownSpaces() const {
@@ -397,6 +403,7 @@ AXUIElement SimApplications::makeWindow(Application& app, const SimWindowConfig&
   w.config = config;
   w.space = config.spaceUuid ? *config.spaceUuid : spaceForFrame(config.frame);
   app.windows.push_back(std::move(w));
+  lastFound_ = nullptr;
   return app.windows.back().element;
 }
 

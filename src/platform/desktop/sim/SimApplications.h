@@ -193,8 +193,11 @@ class SimApplications final : public ApplicationServer {
   std::vector<Application> applications_;
   std::shared_ptr<Observers> observers_;
   std::vector<std::string> notificationNames_;
-  // Where the last lookups found their application and window, checked before use (process and window
-  // numbers are never given twice): successive reads mostly name the same window, or the next one.
+  // Successive reads mostly name the same window, or the next one. The window last found; forgotten by every
+  // change to applications_ or a window list, which may move it.
+  mutable const Window* lastFound_ = nullptr;
+  // Where the last lookups found an application and a window in its list, checked before use (process and
+  // window numbers are never given twice).
   mutable std::size_t lastApplication_ = 0;
   mutable std::size_t lastWindow_ = 0;
   std::optional<AXUIElement> focused_;

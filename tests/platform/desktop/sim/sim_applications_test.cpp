@@ -68,6 +68,20 @@ TEST_F(SimApplicationsTest, ReadsFollowWindowsClosedAddedAndApplicationsQuitBetw
   EXPECT_FALSE(apps().runningApplication(a));
   EXPECT_EQ(titleOf(added[0]), "w100");
 
+  // A window read just before it goes, or before its list grows, is read afresh.
+  EXPECT_EQ(titleOf(added[39]), "w139");
+  ASSERT_TRUE(apps().closeWindow(added[39]));
+  EXPECT_FALSE(apps().frameOf(added[39]));
+  EXPECT_EQ(apps().frameOf(added[38]), window(138).frame);
+  for (int i = 0; i < 40; ++i) apps().addWindow(b, window(200 + i));
+  ASSERT_TRUE(apps().setWindowPosition(added[38], {7, 8}));
+  EXPECT_EQ(apps().frameOf(wb[0]), window(4).frame);
+  EXPECT_EQ(apps().frameOf(added[38])->origin, (CGPoint{7, 8}));
+  const AXUIElement wc = apps().windowsOf(c)[0];
+  EXPECT_EQ(titleOf(wc), "w6");
+  ASSERT_TRUE(apps().quitApplication(c));
+  EXPECT_FALSE(titleOf(wc));
+
   // Elements that name no window of the process never match one.
   EXPECT_FALSE(apps().frameOf(AXUIElement{AXUIElement::Role::window, c, wb[0].id}));
   EXPECT_FALSE(apps().frameOf(AXUIElement{AXUIElement::Role::other, b, wb[0].id}));
