@@ -192,23 +192,23 @@ AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::str
       case SimWindowsRead::windows:
         break;
     }
-    std::vector<AXUIElement> windows;
+    auto& windows = value.emplace<std::vector<AXUIElement>>();
+    windows.reserve(app->windows.size());
     const auto shown = shownSpaces();
     for (const Window& w : app->windows)
       if (isShown(w, shown)) windows.push_back(w.element);
-    value = std::move(windows);
     return AXError::success;
   }
   const Window* w = findWindow(element);
   if (!w) return AXError::invalidUIElement;
   if (attribute == kAXTitleAttribute) {
     if (!w->config.title) return AXError::noValue;
-    value = *w->config.title;
+    value.emplace<std::string>(*w->config.title);
     return AXError::success;
   }
   if (attribute == kAXSubroleAttribute) {
     if (!w->config.subrole) return AXError::noValue;
-    value = *w->config.subrole;
+    value.emplace<std::string>(*w->config.subrole);
     return AXError::success;
   }
   if (attribute == kAXMinimizedAttribute) {
@@ -316,10 +316,13 @@ SimApplications::ObserverKey SimApplications::keyOf(pid_t pid, std::string_view 
 
 std::optional<SimApplications::ObserverKey> SimApplications::knownKeyOf(pid_t pid, std::string_view notification,
                                                                         const AXUIElement& element) const {
-  // A handful of names: a walk is quicker than hashing the text.
-  for (std::size_t i = 0; i < notificationNames_.size(); ++i)
-    if (notificationNames_[i] == notification) return ObserverKey{pid, static_cast<std::uint32_t>(i), element};
-  return std::nullopt;
+  // A handful of names, mostly asked for in runs of the same one: a walk is quicker than hashing the text.
+  if (lastNotification_ >= notificationNames_.size() || notificationNames_[lastNotification_] != notification) {
+    const auto it = std::find(notificationNames_.begin(), notificationNames_.end(), notification);
+    if (it == notificationNames_.end()) return std::nullopt;
+    lastNotification_ = static_cast<std::size_t>(it - notificationNames_.begin());
+  }
+  return ObserverKey{pid, static_cast<std::uint32_t>(lastNotification_), element};
 }
 
 SimApplications::Application* SimApplications::findApplication(pid_t pid) {
@@ -342,22 +345,19 @@ SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) 
 }
 
 const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {
-  if (lastFound_ && lastFound_->element == window) return lastFound_;
+  if (lastFound_) {
+    if (lastFound_->element == window) return lastFound_;
+    if (lastFound_ + 1 != lastListEnd_ && lastFound_[1].element == window) return ++lastFound_;
+  }
   if (!window.isWindow()) return nullptr;
   const Application* app = findApplication(window.pid);
   if (!app) return nullptr;
-  const auto& windows = app->windows;
-  // The next one of a walk through them; else halving (windows are made with growing numbers and kept in that
-  // order) finds one among thousands.
-  std::size_t i = lastWindow_ + 1;
-  if (i >= windows.size() || windows[i].element != window) {
-    const auto it = std::lower_bound(windows.begin(), windows.end(), window.id,
-                                     [](const Window& w, std::uint64_t id) { return w.element.id < id; });
-    if (it == windows.end() || it->element != window) return nullptr;
-    i = static_cast<std::size_t>(it - windows.begin());
-  }
-  lastWindow_ = i;
-  lastFound_ = &windows[i];
+  // Windows are made with growing numbers and kept in that order: halving finds one among thousands.
+  const auto it = std::lower_bound(app->windows.begin(), app->windows.end(), window.id,
+                                   [](const Window& w, std::uint64_t id) { return w.element.id < id; });
+  if (it == app->windows.end() || it->element != window) return nullptr;
+  lastFound_ = &*it;
+  lastListEnd_ = app->windows.data() + app->windows.size();
   return lastFound_;
 }
 

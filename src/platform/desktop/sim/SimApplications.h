@@ -193,13 +193,13 @@ class SimApplications final : public ApplicationServer {
   std::vector<Application> applications_;
   std::shared_ptr<Observers> observers_;
   std::vector<std::string> notificationNames_;
-  // Successive reads mostly name the same window, or the next one. The window last found; forgotten by every
-  // change to applications_ or a window list, which may move it.
+  mutable std::size_t lastNotification_ = 0;
+  // Successive reads mostly name the same window, or the next one. The window last found and the end of its
+  // list; forgotten by every change to applications_ or a window list, which may move them.
   mutable const Window* lastFound_ = nullptr;
-  // Where the last lookups found an application and a window in its list, checked before use (process and
-  // window numbers are never given twice).
+  mutable const Window* lastListEnd_ = nullptr;
+  // Where the last lookup found an application, checked before use (process numbers are never given twice).
   mutable std::size_t lastApplication_ = 0;
-  mutable std::size_t lastWindow_ = 0;
   std::optional<AXUIElement> focused_;
   bool windowListScripted_ = false;
   std::optional<std::vector<CGWindowInfo>> scriptedWindowList_;

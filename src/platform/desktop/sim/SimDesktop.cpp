@@ -20,8 +20,7 @@ std::string SimDesktop::addDisplay(const SimDisplayConfig& config) {
   Display d;
   d.uuid = config.uuid.empty() ? makeUuidString() : config.uuid;
   d.named = config.named;
-  d.frame = config.frame;
-  d.visibleFrame = config.visibleFrame.value_or(config.frame);
+  d.screen = NSScreen{config.frame, config.visibleFrame.value_or(config.frame)};
   d.spaces = makeSpaces(config.spaceCount);
   displays_.push_back(d);
   managedOrder_.push_back(d.uuid);
@@ -121,8 +120,7 @@ bool SimDesktop::rearrangeDisplay(const std::string& displayUuid, const CGRect& 
                                   std::optional<CGRect> visibleFrame) {
   Display* d = findDisplay(displayUuid);
   if (!d) return false;
-  d->frame = frame;
-  d->visibleFrame = visibleFrame.value_or(frame);
+  d->screen = NSScreen{frame, visibleFrame.value_or(frame)};
   notifyScreenParameters();
   return true;
 }

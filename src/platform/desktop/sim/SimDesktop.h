@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/desktop/Desktop.h"
+#include "platform/desktop/NSScreen.h"
 #include "platform/desktop/sim/SimApplications.h"
 #include "platform/desktop/sim/SimDisplayConfig.h"
 #include "platform/desktop/sim/SimLauncher.h"
@@ -107,8 +108,8 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   struct Display {
     std::string uuid;
     bool named = true;
-    CGRect frame;
-    CGRect visibleFrame;
+    /// Its frame and visible frame, as handed to visitors.
+    NSScreen screen;
     std::vector<std::string> spaces;
     std::size_t current = 0;
   };

@@ -18,30 +18,30 @@ bool containsPoint(const CGRect& r, double x, double y) {
 
 std::vector<NSScreen> SimDesktop::screens() const {
   std::vector<NSScreen> out;
-  for (const Display& d : displays_) out.push_back(NSScreen{d.frame, d.visibleFrame});
+  for (const Display& d : displays_) out.push_back(d.screen);
   return out;
 }
 
 void SimDesktop::visitScreens(const std::function<void(const NSScreen&)>& visit) const {
-  for (const Display& d : displays_) visit(NSScreen{d.frame, d.visibleFrame});
+  for (const Display& d : displays_) visit(d.screen);
 }
 
 std::optional<NSScreen> SimDesktop::primaryScreen() const {
   const Display* primary = displays_.empty() ? nullptr : &displays_.front();
   for (const Display& d : displays_) {
-    if (d.frame.origin.x == 0.0 && d.frame.origin.y == 0.0) {
+    if (d.screen.frame.origin.x == 0.0 && d.screen.frame.origin.y == 0.0) {
       primary = &d;
       break;
     }
   }
-  return primary ? std::optional(NSScreen{primary->frame, primary->visibleFrame}) : std::nullopt;
+  return primary ? std::optional(primary->screen) : std::nullopt;
 }
 
 std::optional<NSScreen> SimDesktop::mainScreen() const {
   const Display* main = findDisplay(mainDisplay_);
   if (!main && !displays_.empty()) main = &displays_.front();
   if (!main) return std::nullopt;
-  return NSScreen{main->frame, main->visibleFrame};
+  return main->screen;
 }
 
 std::optional<ManagedDisplaySpaces> SimDesktop::copyManagedDisplaySpaces() const {
@@ -82,7 +82,7 @@ std::optional<std::string> SimDesktop::bestManagedDisplayForRect(const CGRect& r
   const Display* best = nullptr;
   double bestArea = 0;
   for (const Display& d : displays_) {
-    const double area = overlapArea(rect, d.frame);
+    const double area = overlapArea(rect, d.screen.frame);
     if (area > bestArea) {
       bestArea = area;
       best = &d;
@@ -91,7 +91,7 @@ std::optional<std::string> SimDesktop::bestManagedDisplayForRect(const CGRect& r
   if (!best) {
     // A rectangle without area (a point, a line) belongs to the display that holds its centre.
     for (const Display& d : displays_) {
-      if (containsPoint(d.frame, rect.midX(), rect.midY())) {
+      if (containsPoint(d.screen.frame, rect.midX(), rect.midY())) {
         best = &d;
         break;
       }
