@@ -20,7 +20,7 @@ std::string SimDesktop::addDisplay(const SimDisplayConfig& config) {
   Display d;
   d.uuid = config.uuid.empty() ? makeUuidString() : config.uuid;
   d.named = config.named;
-  d.screen = NSScreen{config.frame, config.visibleFrame.value_or(config.frame)};
+  d.place(config.frame, config.visibleFrame.value_or(config.frame));
   d.spaces = makeSpaces(config.spaceCount);
   displays_.push_back(d);
   managedOrder_.push_back(d.uuid);
@@ -120,7 +120,7 @@ bool SimDesktop::rearrangeDisplay(const std::string& displayUuid, const CGRect& 
                                   std::optional<CGRect> visibleFrame) {
   Display* d = findDisplay(displayUuid);
   if (!d) return false;
-  d->screen = NSScreen{frame, visibleFrame.value_or(frame)};
+  d->place(frame, visibleFrame.value_or(frame));
   notifyScreenParameters();
   return true;
 }
@@ -150,6 +150,11 @@ std::optional<std::string> SimDesktop::currentSpaceUuid(const std::string& displ
   const Display* d = findDisplay(displayUuid);
   if (!d || d->current >= d->spaces.size()) return std::nullopt;
   return d->spaces[d->current];
+}
+
+void SimDesktop::Display::place(const CGRect& frame, const CGRect& visibleFrame) {
+  screen = NSScreen{frame, visibleFrame};
+  edges = {frame.minX(), frame.minY(), frame.maxX(), frame.maxY()};
 }
 
 SimDesktop::Display* SimDesktop::findDisplay(const std::string& uuid) {

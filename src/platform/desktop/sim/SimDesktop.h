@@ -105,13 +105,21 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   void clearPostedEvents() { posted_.clear(); }
 
  private:
+  /// A rectangle's extent on each axis, whatever the signs of its size.
+  struct Edges {
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  };
   struct Display {
     std::string uuid;
     bool named = true;
     /// Its frame and visible frame, as handed to visitors.
     NSScreen screen;
+    /// The frame's, worked out when it is placed: every window met asks which display holds it.
+    Edges edges;
     std::vector<std::string> spaces;
     std::size_t current = 0;
+
+    void place(const CGRect& frame, const CGRect& visibleFrame);
   };
 
   // DisplayServer

@@ -5,11 +5,6 @@
 
 namespace tilvane::sim {
 namespace {
-double overlapArea(const CGRect& a, const CGRect& b) {
-  const double w = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
-  const double h = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
-  return (w > 0 && h > 0) ? w * h : 0.0;
-}
 
 bool containsPoint(const CGRect& r, double x, double y) {
   return x >= r.minX() && x < r.maxX() && y >= r.minY() && y < r.maxY();
@@ -66,9 +61,9 @@ std::optional<std::string> SimDesktop::currentSpaceOfDisplay(
   if (listingScripted_) return DisplayServer::currentSpaceOfDisplay(displayIdentifier);
   // What copyManagedDisplaySpaces() lists, read in place.
   for (const auto& uuid : managedOrder_) {
+    if (displayIdentifier && uuid != *displayIdentifier) continue;
     const Display* d = findDisplay(uuid);
-    if (!d) continue;
-    if (displayIdentifier && (!d->named || d->uuid != *displayIdentifier)) continue;
+    if (!d || (displayIdentifier && !d->named)) continue;
     const bool shared = mode_ == SpacesMode::shared;
     const auto& spaces = shared ? sharedSpaces_ : d->spaces;
     const std::size_t current = shared ? sharedCurrent_ : d->current;
@@ -79,10 +74,13 @@ std::optional<std::string> SimDesktop::currentSpaceOfDisplay(
 }
 
 std::optional<std::string> SimDesktop::bestManagedDisplayForRect(const CGRect& rect) const {
+  const Edges r{rect.minX(), rect.minY(), rect.maxX(), rect.maxY()};
   const Display* best = nullptr;
   double bestArea = 0;
   for (const Display& d : displays_) {
-    const double area = overlapArea(rect, d.screen.frame);
+    const double w = std::min(r.maxX, d.edges.maxX) - std::max(r.minX, d.edges.minX);
+    const double h = std::min(r.maxY, d.edges.maxY) - std::max(r.minY, d.edges.minY);
+    const double area = (w > 0 && h > 0) ? w * h : 0.0;
     if (area > bestArea) {
       bestArea = area;
       best = &d;
