@@ -340,15 +340,8 @@ const SimApplications::Application* SimApplications::findApplication(pid_t pid) 
   return &*it;
 }
 
-SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) {
-  return const_cast<Window*>(std::as_const(*this).findWindow(window));
-}
-
-const SimApplications::Window* SimApplications::findWindow(const AXUIElement& window) const {
-  if (lastFound_) {
-    if (lastFound_->element == window) return lastFound_;
-    if (lastFound_ + 1 != lastListEnd_ && lastFound_[1].element == window) return ++lastFound_;
-  }
+const SimApplications::Window* SimApplications::findWindowAfterLast(const AXUIElement& window) const {
+  if (lastFound_ && lastFound_ + 1 != lastListEnd_ && lastFound_[1].element == window) return ++lastFound_;
   if (!window.isWindow()) return nullptr;
   const Application* app = findApplication(window.pid);
   if (!app) return nullptr;
@@ -412,9 +405,11 @@ void SimApplications::changeFrame(Window& window, CGRect frame) {
   frame.size.height = std::max(frame.size.height, window.config.minimumSize.height);
   const CGRect old = window.config.frame;
   window.config.frame = frame;
-  const AXUIElement app = AXUIElementCreateApplication(window.element.pid);
-  if (old.origin != frame.origin) post(window.element.pid, kAXWindowMovedNotification, app, window.element);
-  if (old.size != frame.size) post(window.element.pid, kAXWindowResizedNotification, app, window.element);
+  const pid_t pid = window.element.pid;
+  if (old.origin != frame.origin)
+    post(pid, kAXWindowMovedNotification, AXUIElementCreateApplication(pid), window.element);
+  if (old.size != frame.size)
+    post(pid, kAXWindowResizedNotification, AXUIElementCreateApplication(pid), window.element);
 }
 
 void SimApplications::post(pid_t pid, std::string_view notification, const AXUIElement& observed,

@@ -175,8 +175,14 @@ class SimApplications final : public ApplicationServer {
                                         const AXUIElement& element) const;
   Application* findApplication(pid_t pid);
   const Application* findApplication(pid_t pid) const;
-  Window* findWindow(const AXUIElement& window);
-  const Window* findWindow(const AXUIElement& window) const;
+  Window* findWindow(const AXUIElement& window) {
+    return const_cast<Window*>(static_cast<const SimApplications*>(this)->findWindow(window));
+  }
+  /// Every read asks this, mostly for the window found last.
+  const Window* findWindow(const AXUIElement& window) const {
+    return lastFound_ && lastFound_->element == window ? lastFound_ : findWindowAfterLast(window);
+  }
+  const Window* findWindowAfterLast(const AXUIElement& window) const;
   /// The desktops the displays show now.
   std::vector<std::string> shownSpaces() const;
   /// Whether the window is on one of the desktops shownSpaces() gave (read once for a walk over many windows).
