@@ -367,7 +367,9 @@ std::vector<std::string> SimApplications::shownSpaces() const {
 
 bool SimApplications::isShown(const Window& window, const std::vector<std::string>& shown) {
   if (window.space.empty()) return true;  // a desktop without desktops shows everything
-  return std::find(shown.begin(), shown.end(), window.space) != shown.end();
+  for (const std::string& space : shown)  // one or two: a plain walk
+    if (space == window.space) return true;
+  return false;
 }
 
 std::string SimApplications::spaceForFrame(const CGRect& frame) const {
