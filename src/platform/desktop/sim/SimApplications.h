@@ -198,6 +198,8 @@ class SimApplications final : public ApplicationServer {
   SimDesktop& desktop_;
   std::vector<Application> applications_;
   std::shared_ptr<Observers> observers_;
+  // The notification names met so far, never dropped: a name's number is its place. The last one asked for is
+  // tried first.
   std::vector<std::string> notificationNames_;
   mutable std::size_t lastNotification_ = 0;
   // Successive reads mostly name the same window, or the next one. The window last found and the end of its
