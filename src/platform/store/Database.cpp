@@ -370,6 +370,11 @@ const Database::SchemaSql& Database::sqlOf(const ObjectSchema& schema) const {
   sql.boundColumns = bound;
   sql.keysInRowidRange = "SELECT " + key + " FROM " + table + " WHERE rowid > ?1 AND rowid <= ?2";
   sql.exists = "SELECT 1 FROM " + table + " WHERE " + key + " = ?1";
+  sql.updateColumn.resize(properties.size());
+  for (std::size_t i = 0; i < properties.size(); ++i)
+    if (properties[i].type != PropertyType::list && i != schema.primaryKeyIndex())
+      sql.updateColumn[i] =
+          "UPDATE " + table + " SET " + quoteIdentifier(properties[i].name) + " = ?1 WHERE " + key + " = ?2";
   sql.hasLists = bound != static_cast<int>(properties.size());
   return sql;
 }
@@ -937,11 +942,11 @@ void Database::setValue(Row& row, std::size_t property, Value value) {
                      "' outside a write transaction");
   if (property == schema.primaryKeyIndex())
     throw LogicError("the primary key of a stored object of class '" + schema.className() + "' cannot change");
-  auto statement = connection_->statement("UPDATE " + quoteIdentifier(schema.className()) + " SET " +
-                                          quoteIdentifier(schema.properties()[property].name) + " = ?1 WHERE " +
-                                          quoteIdentifier(ObjectSchema::primaryKey) + " = ?2");
-  statement->bind(1, value).bind(2, row.primaryKeyValue());
-  statement->step();
+  {
+    auto statement = connection_->statement(sqlOf(schema).updateColumn[property]);
+    statement->bindUncopied(1, value).bindUncopied(2, row.primaryKeyValue());
+    statement->step();
+  }
   row.values[property] = std::move(value);
   changedClasses_.insert(schema.className());
 }

@@ -254,6 +254,8 @@ class Database : public std::enable_shared_from_this<Database> {
     std::string keysInRowidRange;
     int boundColumns = 0;  ///< columns of a row, lists left out
     std::string exists;
+    /// By property: the statement that changes that one column of a row (empty for lists and the key).
+    std::vector<std::string> updateColumn;
     bool hasLists = false;
   };
   mutable std::map<std::string, SchemaSql, std::less<>> sql_;

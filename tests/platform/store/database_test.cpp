@@ -9,12 +9,22 @@
 
 #include "platform/store/RawSql.h"
 #include "platform/store/TestModels.h"
+#include "platform/store/detail/Sql.h"
 #include "support/TestEnvironment.h"
 
 namespace tilvane::store::test {
 namespace {
 
 using Notes = std::vector<std::shared_ptr<Note>>;
+
+// A text bound without a copy must outlive the statement's run: a temporary is refused when compiling.
+template <class T>
+concept BindsUncopied = requires(detail::Statement& s, T&& v) {
+  s.bindUncopied(1, std::forward<T>(v));
+};
+static_assert(BindsUncopied<const std::string&> && BindsUncopied<const Value&>);
+static_assert(!BindsUncopied<std::string> && !BindsUncopied<Value>, "a temporary would dangle");
+static_assert(!BindsUncopied<const char*>, "made into a temporary on the way");
 using Heard = std::vector<std::set<std::string>>;
 
 std::shared_ptr<Note> note(std::string id, std::string text = "untitled") {

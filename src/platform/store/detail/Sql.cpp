@@ -68,6 +68,13 @@ Statement& Statement::bind(int index, const Value& value) { return bindValue(ind
 
 Statement& Statement::bindUncopied(int index, const Value& value) { return bindValue(index, value, SQLITE_STATIC); }
 
+Statement& Statement::bindUncopied(int index, const std::string& text) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) throw Error("text too long to store");
+  if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK)
+    fail(db_, "cannot bind a value");
+  return *this;
+}
+
 Statement& Statement::bindValue(int index, const Value& value, void (*textLifetime)(void*)) {
   int rc = SQLITE_OK;
   if (const auto* i = std::get_if<std::int64_t>(&value)) {

@@ -26,8 +26,12 @@ class Statement {
 
   /// Binds parameter `index` (1-based); std::monostate binds NULL.
   Statement& bind(int index, const Value& value);
-  /// bind() without copying a text: `value` must stay unchanged until the statement is next reset.
+  /// bind() without copying a text: `value` must stay unchanged until the statement is next reset. A temporary
+  /// (a text turned into a Value on the way, say) would be gone before that: refused.
   Statement& bindUncopied(int index, const Value& value);
+  Statement& bindUncopied(int index, const std::string& text);
+  Statement& bindUncopied(int index, Value&& value) = delete;
+  Statement& bindUncopied(int index, std::string&& text) = delete;
   /// Runs to the next row: true when a row is ready, false when done.
   bool step();
   /// Rewinds for another run and clears the bindings.
