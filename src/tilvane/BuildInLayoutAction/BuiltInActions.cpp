@@ -16,7 +16,13 @@ constexpr double kStep = 10;
 }  // namespace
 
 void BuildInLayoutActionController::performLayout(const LayoutNode::Type& type) {
-  if (std::optional<SIWindow> window = SIWindow::focusedWindow()) applyLayoutType(*window, type);
+  std::optional<SIWindow> window;
+  {
+    // The focus as the desktop last told it: a hot key's move waits for no answer of the window server.
+    const SIWindow::KnownStateReads known;
+    window = SIWindow::focusedWindow();
+  }
+  if (window) applyLayoutType(*window, type);
 }
 
 void BuildInLayoutActionController::applyLayoutType(SIWindow window, const LayoutNode::Type& type) {
@@ -47,12 +53,19 @@ void BuildInLayoutActionController::applyLayoutType(SIWindow window, const Layou
 
 void BuildInLayoutActionController::applyFractions(SIWindow& window, const LayoutNode::Type& type,
                                                    const CGRect& fractions) {
-  const std::optional<NSScreen> screen = window.screen();
-  if (!screen) return;
-  const CGRect frame = TransformUtils::convert(fractions, screen->visibleFrame);
-  placeFrame(window, frame, GaplessOrder::setFrame);
+  std::optional<NSScreen> screen;
+  CGRect frame;
   LayoutManager& layout = LayoutManager::shared();
-  layout.keepOnScreen(window);
+  {
+    // Decided and sent on what the desktop knows already: the move's request checks by itself that the window
+    // is still there, so nothing waits for the window server before it goes out.
+    const SIWindow::KnownStateReads known;
+    screen = window.screen();
+    if (!screen) return;
+    frame = TransformUtils::convert(fractions, screen->visibleFrame);
+    placeFrame(window, frame, GaplessOrder::setFrame);
+    layout.keepOnScreen(window);
+  }
   layout.saveLayout(window, fractions, screen);
   if (type != LayoutNode::Type::center) return;
 

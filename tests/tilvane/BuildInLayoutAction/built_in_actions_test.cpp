@@ -44,7 +44,11 @@ TEST_F(BuiltInActionsTest, EveryPlacingActionUsesItsPartOfTheVisibleFrame) {
   const AXUIElement w = focusedWindow();
   for (const auto& [type, frame] : expected) {
     SCOPED_TRACE(::testing::PrintToString(type));
+    apps().clearRequests();
     BuildInLayoutActionController::shared().performLayout(type);  // on the focused window
+    ASSERT_FALSE(apps().requests().empty());
+    EXPECT_EQ(apps().requests().front().readsBefore, 0u)
+        << "decided on what the desktop knows: no round trip first";
     EXPECT_EQ(frameOf(w), frame);
     EXPECT_EQ(remembered(w), *layoutFractions(type));
   }

@@ -176,6 +176,7 @@ std::optional<NSRunningApplication> SimApplications::runningApplication(pid_t pi
 
 AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::string_view attribute,
                                             AXValue& value) const {
+  noteRead();
   if (element.isApplication()) {
     const Application* app = findApplication(element.pid);
     if (!app) return AXError::cannotComplete;
@@ -219,17 +220,19 @@ AXError SimApplications::copyAttributeValue(const AXUIElement& element, std::str
 }
 
 std::optional<CGRect> SimApplications::windowFrame(const AXUIElement& window) const {
+  noteRead();
   const Window* w = findWindow(window);
   return w ? std::optional(w->config.frame) : std::nullopt;
 }
 
 bool SimApplications::isWindowMovable(const AXUIElement& window) const {
+  noteRead();
   const Window* w = findWindow(window);
   return w && w->config.movable;
 }
 
 bool SimApplications::setWindowPosition(const AXUIElement& window, CGPoint position) {
-  requests_.push_back({SimWindowRequest::Kind::position, window, position.x, position.y});
+  requests_.push_back({SimWindowRequest::Kind::position, window, position.x, position.y, serverReads_});
   Window* w = findWindow(window);
   if (!w || !w->config.movable) return false;
   CGRect frame = w->config.frame;
@@ -239,7 +242,7 @@ bool SimApplications::setWindowPosition(const AXUIElement& window, CGPoint posit
 }
 
 bool SimApplications::setWindowSize(const AXUIElement& window, CGSize size) {
-  requests_.push_back({SimWindowRequest::Kind::size, window, size.width, size.height});
+  requests_.push_back({SimWindowRequest::Kind::size, window, size.width, size.height, serverReads_});
   Window* w = findWindow(window);
   if (!w || !w->config.movable) return false;
   CGRect frame = w->config.frame;
@@ -255,6 +258,7 @@ bool SimApplications::focusWindow(const AXUIElement& window) {
 }
 
 std::optional<AXUIElement> SimApplications::focusedWindow() const {
+  noteRead();
   if (focused_ && findWindow(*focused_)) return focused_;
   return std::nullopt;
 }

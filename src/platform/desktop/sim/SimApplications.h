@@ -62,6 +62,9 @@ struct SimWindowRequest {
   /// position: (x, y); size: (width, height).
   double a = 0;
   double b = 0;
+  /// Window reads made outside a known-state scope (each a round trip to a real window server) since the
+  /// requests were last cleared, before this one went.
+  std::size_t readsBefore = 0;
 };
 
 /// The running applications and windows of a SimDesktop, deterministic and scriptable:
@@ -125,7 +128,10 @@ class SimApplications final : public ApplicationServer {
   bool isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const;
   /// Every position and size request that reached the backend, in order.
   const std::vector<SimWindowRequest>& requests() const { return requests_; }
-  void clearRequests() { requests_.clear(); }
+  void clearRequests() {
+    requests_.clear();
+    serverReads_ = 0;
+  }
 
   // ApplicationServer
   std::vector<NSRunningApplication> runningApplications() const override;
@@ -143,6 +149,7 @@ class SimApplications final : public ApplicationServer {
   bool removeObserver(const AXUIElement& application, std::string_view notification,
                       const AXUIElement& element) override;
   std::optional<std::vector<CGWindowInfo>> copyWindowInfo(CGWindowListOption option) const override;
+  void setReadsFromKnownState(bool on) override { knownStateReads_ += on ? 1 : -1; }
 
  private:
   struct Window {
@@ -212,6 +219,12 @@ class SimApplications final : public ApplicationServer {
   bool windowListScripted_ = false;
   std::optional<std::vector<CGWindowInfo>> scriptedWindowList_;
   std::vector<SimWindowRequest> requests_;
+  // Reads asked of the "window server" since the requests were cleared, and the known-state scopes open.
+  mutable std::size_t serverReads_ = 0;
+  int knownStateReads_ = 0;
+  void noteRead() const {
+    if (knownStateReads_ == 0) ++serverReads_;
+  }
   pid_t nextPid_ = 1001;
   std::uint64_t nextWindowId_ = 0x400001;
 };

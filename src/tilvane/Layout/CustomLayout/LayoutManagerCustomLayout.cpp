@@ -14,8 +14,9 @@ void LayoutManager::applyCustomLayout(const CustomLayoutModel& layout) {
   std::optional<NSScreen> screen;
   std::optional<CGRect> fractions;
   {
-    // Decided on what the desktop knows already: the move's request checks by itself that the window is still
-    // there, so nothing waits for the window server before it goes out.
+    // Decided and sent on what the desktop knows already: the move's request checks by itself that the window
+    // is still there, so nothing waits for the window server before it goes out (the frame the placement
+    // starts from included).
     const SIWindow::KnownStateReads known;
     window = SIWindow::focusedWindow();
     if (!window || !isLayoutableWindow(*window)) return;
@@ -23,14 +24,14 @@ void LayoutManager::applyCustomLayout(const CustomLayoutModel& layout) {
     if (!screen) return;
     fractions = customLayoutFractions(layout, window->windowID(), customLayoutArrangedIndex, customLayoutArrangedID);
     if (!fractions) return;
+    const CGRect frame = TransformUtils::convert(*fractions, screen->visibleFrame);
+    const auto move = std::make_shared<CustomLayoutOperation>(*window, frame);
+    // The move first, then the bookkeeping. Behind moves still queued it waits its turn, so it stays the last.
+    if (layoutOperationQueue_.operationCount() == 0 && !layoutOperationQueue_.isSuspended())
+      move->apply(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
+    else
+      layoutOperationQueue_.addOperation(move);
   }
-  const CGRect frame = TransformUtils::convert(*fractions, screen->visibleFrame);
-  const auto move = std::make_shared<CustomLayoutOperation>(*window, frame);
-  // The move first, then the bookkeeping. Behind moves still queued it waits its turn, so it stays the last.
-  if (layoutOperationQueue_.operationCount() == 0 && !layoutOperationQueue_.isSuspended())
-    move->apply(frame.origin.x, frame.origin.y, frame.size.width, frame.size.height);
-  else
-    layoutOperationQueue_.addOperation(move);
   // The display is known already: asking the window again would cost another round trip.
   saveLayout(*window, *fractions, screen);
 }

@@ -64,6 +64,8 @@ TEST_F(ApplyCustomLayoutTest, TheMoveGoesOutAtTheKeyBeforeTheBookkeepingAndOnce)
   LayoutManager::shared().applyCustomLayout(*layout(CustomLayoutType::fix, 0b01, 2, 1));
   // Sent within the key's own turn, each field of the frame once: the position, then the size.
   ASSERT_EQ(apps().requests().size(), 2u);
+  EXPECT_EQ(apps().requests()[0].readsBefore, 0u)
+      << "decided and sent on what the desktop knows: no round trip first";
   EXPECT_EQ(apps().requests()[0].kind, sim::SimWindowRequest::Kind::position);
   EXPECT_EQ(apps().requests()[1].kind, sim::SimWindowRequest::Kind::size);
   EXPECT_EQ(frameOf(w), CGRectMake(720, 23, 720, 877));
