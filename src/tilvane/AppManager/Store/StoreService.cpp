@@ -107,8 +107,8 @@ void StoreService::addUpdating(store::Database& database, const std::shared_ptr<
 void StoreService::updateLayout(const AutoLayoutModelPtr& model) { updateLayouts({model}); }
 
 void StoreService::updateLayouts(const std::vector<AutoLayoutModelPtr>& models) {
-  // Each record once: a window laid out twice in a turn names its record twice.
-  // Found repeated by sorting their addresses (no set of them to build); kept in the given order, the store's.
+  // Each record once, in the order given (the store's): a window laid out twice in a turn names its record twice.
+  // Repeats are found by sorting the addresses, so a batch without any builds no set.
   std::vector<const AutoLayoutModel*> sorted;
   sorted.reserve(models.size());
   for (const AutoLayoutModelPtr& model : models)
