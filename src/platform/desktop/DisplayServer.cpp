@@ -13,14 +13,9 @@ std::size_t DisplayServer::screenCount() const {
 }
 
 std::optional<NSScreen> DisplayServer::primaryScreen() const {
-  struct {
-    std::optional<NSScreen> first, atOrigin;
-  } found;
-  visitScreens([&found](const NSScreen& screen) {
-    if (!found.first) found.first = screen;
-    if (!found.atOrigin && screen.frame.origin.x == 0.0 && screen.frame.origin.y == 0.0) found.atOrigin = screen;
-  });
-  return found.atOrigin ? found.atOrigin : found.first;
+  const std::vector<NSScreen> listed = screens();
+  const NSScreen* primary = primaryOf(listed, [](const NSScreen& s) { return s.frame; });
+  return primary ? std::optional(*primary) : std::nullopt;
 }
 
 std::optional<std::string> DisplayServer::currentSpaceOfDisplay(

@@ -33,6 +33,17 @@ class DisplayServer {
   /// what it keeps; by default they walk visitScreens().
   virtual std::size_t screenCount() const;
   virtual std::optional<NSScreen> primaryScreen() const;
+
+  /// The primary among `displays`, whose frames in the display space `frameOf` gives: the first at the origin,
+  /// else the first; null without displays. The one rule for every backend's primaryScreen().
+  template <class Display, class FrameOf>
+  static const Display* primaryOf(const std::vector<Display>& displays, FrameOf frameOf) {
+    for (const Display& d : displays) {
+      const CGRect frame = frameOf(d);
+      if (frame.origin.x == 0.0 && frame.origin.y == 0.0) return &d;
+    }
+    return displays.empty() ? nullptr : &displays.front();
+  }
   /// The display that holds the focus; absent without displays.
   virtual std::optional<NSScreen> mainScreen() const = 0;
   /// Whether each display has desktops of its own.

@@ -451,9 +451,7 @@ std::shared_ptr<Object> Database::materialize(const ObjectSchema& schema, detail
     Value v = statement.value(column++, properties[i].type);
     if (!std::holds_alternative<std::monostate>(v)) row.values[i] = std::move(v);
   }
-  row.owner = shared_from_this();
-  row.lists.clear();  // a stored row keeps its lists in the file
-  row.accessors = {object};
+  ownRow(object);
   registerRow(object->row_);
   return object;
 }
@@ -732,6 +730,13 @@ void Database::noteRowsAdded(const ObjectSchema& schema, std::size_t count) {
   rowsComeOrGone_[schema.className()] += count;
 }
 
+void Database::ownRow(const std::shared_ptr<Object>& object) {
+  detail::Row& row = *object->row_;
+  row.owner = shared_from_this();
+  row.lists.clear();  // a stored row keeps its lists in the file
+  row.accessors = {object};
+}
+
 void Database::adoptStored(const std::shared_ptr<Object>& object, const std::string& key, LiveRows& live) {
   const auto found = live.find(key);
   if (found != live.end()) {
@@ -742,10 +747,7 @@ void Database::adoptStored(const std::shared_ptr<Object>& object, const std::str
       return;
     }
   }
-  auto& row = *object->row_;
-  row.owner = shared_from_this();
-  row.lists.clear();  // a stored row keeps its lists in the file
-  row.accessors = {object};
+  ownRow(object);
   if (found != live.end())
     found->second = object->row_;
   else

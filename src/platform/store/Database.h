@@ -209,6 +209,8 @@ class Database : public std::enable_shared_from_this<Database> {
   using LiveRows = std::unordered_map<std::string, std::weak_ptr<detail::Row>>;
   /// adoptStored for a batch: `live` is the class's live rows; noteRowsAdded has counted the row.
   void adoptStored(const std::shared_ptr<Object>& object, const std::string& key, LiveRows& live);
+  /// Makes the object's row this instance's, presented by the object alone.
+  void ownRow(const std::shared_ptr<Object>& object);
   /// `count` rows of the class were just added.
   void noteRowsAdded(const ObjectSchema& schema, std::size_t count);
   /// Stores the objects at `rows` (2 to kMaxRowsPerInsert unmanaged ones of one class without lists, no key

@@ -306,7 +306,9 @@ TEST_F(DatabaseTest, AFileRemovedOrReplacedWhileOpenIsFoundAtTheNextWrite) {
     EXPECT_FALSE(fresh->isDetached());
     stored(fresh, "new");
     EXPECT_NE(fresh->object<Note>("new"), nullptr);
-    if (!replaced) EXPECT_EQ(fresh->objects<Note>().size(), 1u) << "a new file";
+    if (!replaced) {
+      EXPECT_EQ(fresh->objects<Note>().size(), 1u) << "a new file";
+    }
     std::filesystem::remove(file());
   }
 }

@@ -15,11 +15,6 @@ double overlapArea(const CGRect& a, const CGRect& b) {
   return (w > 0 && h > 0) ? w * h : 0.0;
 }
 
-double primaryHeight(const std::vector<NSScreen>& screens) {
-  for (const NSScreen& s : screens)
-    if (s.frame.origin.x == 0 && s.frame.origin.y == 0) return std::fabs(s.frame.size.height);
-  return screens.empty() ? 0.0 : std::fabs(screens.front().frame.size.height);
-}
 }  // namespace
 
 SimApplications::SimApplications(SimDesktop& desktop)
@@ -380,7 +375,8 @@ std::string SimApplications::spaceForFrame(const CGRect& frame) const {
   if (desktop_.mode() == SpacesMode::shared) return desktop_.currentSpaceUuid().value_or(std::string());
   const auto screens = desktop_.displayServer().screens();
   const auto uuids = desktop_.displayUuids();
-  const double pivot = primaryHeight(screens);
+  const auto primary = desktop_.displayServer().primaryScreen();
+  const double pivot = primary ? std::fabs(primary->frame.size.height) : 0.0;
   std::size_t best = 0;
   double bestArea = 0;
   for (std::size_t i = 0; i < screens.size() && i < uuids.size(); ++i) {

@@ -22,13 +22,7 @@ void SimDesktop::visitScreens(const std::function<void(const NSScreen&)>& visit)
 }
 
 std::optional<NSScreen> SimDesktop::primaryScreen() const {
-  const Display* primary = displays_.empty() ? nullptr : &displays_.front();
-  for (const Display& d : displays_) {
-    if (d.screen.frame.origin.x == 0.0 && d.screen.frame.origin.y == 0.0) {
-      primary = &d;
-      break;
-    }
-  }
+  const Display* primary = primaryOf(displays_, [](const Display& d) { return d.screen.frame; });
   return primary ? std::optional(primary->screen) : std::nullopt;
 }
 

@@ -19,15 +19,8 @@ std::size_t X11DisplayServer::screenCount() const { return layout().displays().s
 
 std::optional<NSScreen> X11DisplayServer::primaryScreen() const {
   const ScreenLayout& l = layout();
-  const Display* primary = nullptr;
-  for (const Display& d : l.displays()) {
-    const CGRect frame = l.space().toDisplaySpace(d.monitor.rect);
-    if (frame.origin.x == 0.0 && frame.origin.y == 0.0) {
-      primary = &d;
-      break;
-    }
-  }
-  if (!primary && !l.displays().empty()) primary = &l.displays().front();
+  const Display* primary =
+      primaryOf(l.displays(), [&l](const Display& d) { return l.space().toDisplaySpace(d.monitor.rect); });
   if (!primary) return std::nullopt;
   return NSScreen{l.space().toDisplaySpace(primary->monitor.rect), l.space().toDisplaySpace(primary->usable)};
 }
