@@ -66,6 +66,8 @@ inline constexpr std::string_view kAXWindowDeminiaturizedNotification = "AXWindo
 inline constexpr std::string_view kAXWindowResizedNotification = "AXWindowResized";
 inline constexpr std::string_view kAXWindowMovedNotification = "AXWindowMoved";
 inline constexpr std::string_view kAXUIElementDestroyedNotification = "AXUIElementDestroyed";
+/// Raised for a window put on another desktop, by anyone (X11 windows carry their desktop as their own property).
+inline constexpr std::string_view kAXWindowDesktopChangedNotification = "AXWindowDesktopChanged";
 
 /// The element of the application with process `pid` (made without asking anyone; it may name no process).
 AXUIElement AXUIElementCreateApplication(pid_t pid);

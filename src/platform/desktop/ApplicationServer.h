@@ -74,6 +74,9 @@ class ApplicationServer {
   virtual std::optional<AXUIElement> focusedWindow() const = 0;
   /// Moves the window to the desktop at `position`, counted from 1 in the window server's listing order.
   virtual bool moveWindowToSpace(const AXUIElement& window, int position) = 0;
+  /// The desktop the window is on, as moveWindowToSpace counts it less one; absent when the window is on every
+  /// desktop, or the backend cannot tell.
+  virtual std::optional<int> windowSpace(const AXUIElement&) const { return std::nullopt; }
 
   // --- notifications ---
 

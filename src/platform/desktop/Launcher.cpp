@@ -43,15 +43,23 @@ bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::
   return launchThroughDesktop(request);
 }
 
-bool NSWorkspaceLaunch::launchApplication(const std::string& path, NSWorkspaceLaunchOptions options) {
-  return launchThroughDesktop(
-      LaunchRequest{LaunchTarget::path, path, {}, false, options == NSWorkspaceLaunchOptions::newInstance});
+bool NSWorkspaceLaunch::launchApplication(const std::string& path, NSWorkspaceLaunchOptions options,
+                                          std::vector<AXUIElement> passOver) {
+  return launchThroughDesktop(LaunchRequest{LaunchTarget::path, path, {}, false,
+                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
 }
 
 bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
-                                                      NSWorkspaceLaunchOptions options) {
+                                                      NSWorkspaceLaunchOptions options,
+                                                      std::vector<AXUIElement> passOver) {
   return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false,
-                                            options == NSWorkspaceLaunchOptions::newInstance});
+                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
+}
+
+std::optional<std::string> launchedProgramPath(const LaunchRequest& request) {
+  Desktop* desktop = Desktop::current();
+  if (!desktop || request.application.empty()) return std::nullopt;
+  return desktop->launcher().programPath(request);
 }
 
 }  // namespace tilvane

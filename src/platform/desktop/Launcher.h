@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/desktop/AXUIElement.h"
 
 namespace tilvane {
 
@@ -21,6 +24,9 @@ struct LaunchRequest {
   bool viaOpenTool = false;
   /// Start another instance even when the application runs already (the open tool's "-n").
   bool newInstance = false;
+  /// Windows that bringing the running application forward passes over (taken by someone already): when it has
+  /// no other, another instance starts.
+  std::vector<AXUIElement> passOver;
   bool operator==(const LaunchRequest&) const = default;
 };
 
@@ -34,7 +40,14 @@ class Launcher {
   /// instance), without waiting for it. False when the request is refused at once (nothing by that name can be
   /// started); a later failure is not reported.
   virtual bool launch(const LaunchRequest& request) = 0;
+
+  /// The program file a launch of `request` runs, its links resolved: a running process of that program is the
+  /// application, whatever name its windows carry. Absent when the backend cannot tell.
+  virtual std::optional<std::string> programPath(const LaunchRequest&) const { return std::nullopt; }
 };
+
+/// Launcher::programPath of the installed desktop's launcher; absent without one.
+std::optional<std::string> launchedProgramPath(const LaunchRequest& request);
 
 /// The open tool's path, the only program a task may be launched with.
 inline constexpr std::string_view kOpenToolPath = "/usr/bin/open";
@@ -59,12 +72,16 @@ enum class NSWorkspaceLaunchOptions {
 /// Stand-in of the shared workspace's launch calls, answered by the installed desktop's launcher.
 struct NSWorkspaceLaunch {
   /// Starts the application at `path` with no arguments. False when refused or no desktop is installed.
+  /// A running application is brought forward with a window not in `passOver`. False when refused or no desktop
+  /// is installed.
   static bool launchApplication(const std::string& path,
-                                NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults);
-  /// Starts the application with this bundle identifier, asynchronously, with no arguments. False when
+                                NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults,
+                                std::vector<AXUIElement> passOver = {});
+  /// Starts the application with this bundle identifier, asynchronously, with no arguments, as above. False when
   /// refused or no desktop is installed.
   static bool launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
-                                            NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults);
+                                            NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults,
+                                            std::vector<AXUIElement> passOver = {});
 };
 
 }  // namespace tilvane

@@ -128,6 +128,11 @@ bool SIWindow::moveToSpace(int position) {
   return s && position >= 1 && s->moveWindowToSpace(element_, position);
 }
 
+std::optional<int> SIWindow::space() const {
+  const ApplicationServer* s = server();
+  return s ? s->windowSpace(element_) : std::nullopt;
+}
+
 std::string SIWindow::description() const {
   std::ostringstream out;
   out << "<SIWindow 0x" << std::hex << element_.id << std::dec << " pid " << element_.pid << '>';

@@ -64,6 +64,9 @@ class SIWindow {
   bool focusWindow();
   /// Moves the window to the desktop at `position`, counted from 1 (desktop number + 1).
   bool moveToSpace(int position);
+  /// The desktop number (from 0, as moveToSpace counts less one) the window is on; absent when it shows on every
+  /// desktop or the desktop cannot tell.
+  std::optional<int> space() const;
 
   /// Short text naming the window, for logs.
   std::string description() const;

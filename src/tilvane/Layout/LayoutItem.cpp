@@ -43,7 +43,7 @@ void LayoutItem::updateModelPosition() {
     const auto screen = window_.screen();
     if (layoutModel_->screenIndex() < 0) layoutModel_->setScreenIndex(ScreenManager::shared().screenIndex(screen));
     if (layoutModel_->spaceIndex() < 0)
-      layoutModel_->setSpaceIndex(ScreenManager::shared().currentSpaceIndex(screen));
+      layoutModel_->setSpaceIndex(ScreenManager::shared().spaceIndexOfWindow(window_, screen));
   };
   // A record not stored yet changes in memory alone.
   if (layoutModel_->isManaged())

@@ -20,14 +20,15 @@ constexpr double kHistoryDelay = 0.5;
 // History records kept in memory while the file is locked; the oldest go first.
 constexpr std::size_t kBacklogLimit = 1000;
 
-// Sets the record's fractions (extents as magnitudes) and where the window is now.
-void placeRecord(AutoLayoutModel& model, const CGRect& r, const std::optional<NSScreen>& screen) {
+// Sets the record's fractions (extents as magnitudes) and where the window is now: its display and desktop.
+void placeRecord(AutoLayoutModel& model, const CGRect& r, const SIWindow& window,
+                 const std::optional<NSScreen>& screen) {
   model.setX(r.origin.x);
   model.setY(r.origin.y);
   model.setWidth(std::fabs(r.size.width));
   model.setHeight(std::fabs(r.size.height));
   model.setScreenIndex(ScreenManager::shared().screenIndex(screen));
-  model.setSpaceIndex(ScreenManager::shared().currentSpaceIndex(screen));
+  model.setSpaceIndex(ScreenManager::shared().spaceIndexOfWindow(window, screen));
 }
 
 CGRect fractionsOf(const AutoLayoutModel& model) {
@@ -69,7 +70,7 @@ void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const st
       // The placement is newer than any move still waiting for this record.
       updateQueue_.erase(model->id());
       entryTimers_.erase(model->id());
-      const auto outcome = tryWriteTransaction([&](store::Database&) { placeRecord(*model, r, screen); });
+      const auto outcome = tryWriteTransaction([&](store::Database&) { placeRecord(*model, r, window, screen); });
       if (outcome == WriteOutcome::heldUp) {
         PendingUpdate& entry = updateQueue_[model->id()];
         entry = PendingUpdate{item, r, screen, true, false, now(), now()};
@@ -112,7 +113,7 @@ void LayoutManager::queueHistoryRecord(const LayoutItem& item, const SIWindow& w
   const CGRect frame = TransformUtils::convert(fractionsOf(*model), screen->visibleFrame);
   const auto displays = static_cast<std::int64_t>(NSScreen::screens().size());
   historyBacklog_.push_back(std::make_shared<WindowMovingModel>(
-      screens.currentSpaceIndex(screen), model->bundleIdentifier(), std::max<std::int64_t>(displays, 1),
+      screens.spaceIndexOfWindow(window, screen), model->bundleIdentifier(), std::max<std::int64_t>(displays, 1),
       screens.spaceCount(), frame.origin.x, frame.origin.y, frame.size.width, frame.size.height,
       WindowMovingModel::ScreenFrame{screen->frame.origin.x, screen->frame.origin.y, screen->frame.size.width,
                                      screen->frame.size.height}));
@@ -165,24 +166,24 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
     const auto screen = window.screen();
     if (!screen) return;
     const CGRect fractions = TransformUtils::ratio(frame, screen->visibleFrame);
-    const int space = ScreenManager::shared().currentSpaceIndex(screen);
+    const int space = ScreenManager::shared().spaceIndexOfWindow(window, screen);
     const int display = ScreenManager::shared().screenIndex(screen);
     const AutoLayoutModelPtr model = item->layoutModel();
     if (!model) continue;
-    // The window stands where the program last put it: this report is that placement's own echo.
-    if (echo) {
+    // The window stands where the program last put it (this report is that placement's own echo), or where its
+    // record puts it: nothing to record unless it went to another desktop or display meanwhile.
+    if ((echo || fractions == fractionsOf(*model)) && model->spaceIndex() == space &&
+        model->screenIndex() == display) {
       dropEcho(*item);
-      return;
-    }
-    if (fractions == fractionsOf(*model) && model->spaceIndex() == space && model->screenIndex() == display) {
-      dropEcho(*item);  // back where its record puts it
       return;
     }
     PendingUpdate& entry = updateQueue_[model->id()];
     const double at = now();
     if (!entry.layoutItem) entry.queuedAt = at;
+    // On another desktop at the place the program gave it: the place its record (or the queue) holds stays.
+    const CGRect place = !echo ? fractions : entry.layoutItem ? entry.frame : fractionsOf(*model);
     entry.layoutItem = item;
-    entry.frame = fractions;
+    entry.frame = place;
     entry.screen.reset();
     entry.fromPlacement = false;
     entry.movedAt = at;
@@ -212,7 +213,8 @@ void LayoutManager::flushUpdateQueue() {
     for (const auto& [id, entry] : updateQueue_) {
       const AutoLayoutModelPtr model = entry.layoutItem->layoutModel();
       if (!isWritable(model)) continue;
-      placeRecord(*model, entry.frame, entry.screen ? entry.screen : entry.layoutItem->window().screen());
+      const SIWindow& window = entry.layoutItem->window();
+      placeRecord(*model, entry.frame, window, entry.screen ? entry.screen : window.screen());
       // Stored unless a record of that id was meanwhile, as a first save would.
       if (entry.needsInsert && !model->isManaged()) database.addNew(model);
     }

@@ -133,8 +133,38 @@ bool SimApplications::deminiaturizeWindow(const AXUIElement& window) {
 bool SimApplications::setWindowSpace(const AXUIElement& window, const std::string& spaceUuid) {
   Window* w = findWindow(window);
   if (!w) return false;
-  w->space = spaceUuid;
+  putOnSpace(*w, spaceUuid);
   return true;
+}
+
+void SimApplications::putOnSpace(Window& window, const std::string& space) {
+  if (window.space == space) return;
+  window.space = space;
+  const pid_t pid = window.element.pid;
+  post(pid, kAXWindowDesktopChangedNotification, AXUIElementCreateApplication(pid), window.element);
+}
+
+std::vector<std::string> SimApplications::numberedSpaces() const {
+  std::vector<std::string> ordered;
+  const auto listing = desktop_.displayServer().copyManagedDisplaySpaces();
+  if (!listing) return ordered;
+  for (const ManagedDisplay& display : *listing) {
+    if (!display.spaces) continue;
+    for (const ManagedSpace& space : *display.spaces)
+      if (space.uuid) ordered.push_back(*space.uuid);
+    if (desktop_.mode() == SpacesMode::shared) break;
+  }
+  return ordered;
+}
+
+std::optional<int> SimApplications::windowSpace(const AXUIElement& window) const {
+  noteRead();
+  const Window* w = findWindow(window);
+  if (!w || w->space.empty()) return std::nullopt;
+  const auto ordered = numberedSpaces();
+  const auto at = std::find(ordered.begin(), ordered.end(), w->space);
+  if (at == ordered.end()) return std::nullopt;
+  return static_cast<int>(at - ordered.begin());
 }
 
 void SimApplications::notify(pid_t pid, const std::string& notification, const AXUIElement& observedElement,
@@ -260,18 +290,11 @@ std::optional<AXUIElement> SimApplications::focusedWindow() const {
 
 bool SimApplications::moveWindowToSpace(const AXUIElement& window, int position) {
   Window* w = findWindow(window);
-  const auto listing = desktop_.displayServer().copyManagedDisplaySpaces();
-  if (!w || !listing || position < 1) return false;
-  std::vector<std::string> ordered;
-  for (const ManagedDisplay& display : *listing) {
-    if (!display.spaces) continue;
-    for (const ManagedSpace& space : *display.spaces)
-      if (space.uuid) ordered.push_back(*space.uuid);
-    if (desktop_.mode() == SpacesMode::shared) break;
-  }
+  if (!w || position < 1) return false;
+  const std::vector<std::string> ordered = numberedSpaces();
   const auto index = static_cast<std::size_t>(position - 1);
   if (index >= ordered.size()) return false;
-  w->space = ordered[index];
+  putOnSpace(*w, ordered[index]);
   return true;
 }
 

@@ -112,7 +112,7 @@ class SimApplications final : public ApplicationServer {
   /// The user minimises the window, or brings it back ("AXWindowDeminiaturized").
   bool minimizeWindow(const AXUIElement& window);
   bool deminiaturizeWindow(const AXUIElement& window);
-  /// Puts the window on another desktop (silently, as the window server does).
+  /// Puts the window on another desktop ("AXWindowDesktopChanged" when it changed).
   bool setWindowSpace(const AXUIElement& window, const std::string& spaceUuid);
   /// Raises an arbitrary notification of the application for `notified`, to observers of `observedElement`.
   void notify(pid_t pid, const std::string& notification, const AXUIElement& observedElement,
@@ -144,6 +144,7 @@ class SimApplications final : public ApplicationServer {
   bool focusWindow(const AXUIElement& window) override;
   std::optional<AXUIElement> focusedWindow() const override;
   bool moveWindowToSpace(const AXUIElement& window, int position) override;
+  std::optional<int> windowSpace(const AXUIElement& window) const override;
   bool addObserver(const AXUIElement& application, std::string_view notification, const AXUIElement& element,
                    AXObserverHandler handler) override;
   bool removeObserver(const AXUIElement& application, std::string_view notification,
@@ -197,6 +198,10 @@ class SimApplications final : public ApplicationServer {
   /// The desktop shown by the display that holds `frame`.
   std::string spaceForFrame(const CGRect& frame) const;
   AXUIElement makeWindow(Application& app, const SimWindowConfig& config);
+  /// Every desktop's UUID, in the numbering of moveWindowToSpace (from 0).
+  std::vector<std::string> numberedSpaces() const;
+  /// Puts the window on `space` and reports it when that is a change.
+  void putOnSpace(Window& window, const std::string& space);
   /// Applies a new frame (minimum size kept) and reports what changed.
   void changeFrame(Window& window, CGRect frame);
   /// Delivers `notification` for `notified` to the observer of (pid, notification, observed) on the main loop.

@@ -1,15 +1,27 @@
 #include "platform/desktop/sim/SimLauncher.h"
 
+#include <algorithm>
+
 #include "platform/dispatch/MainQueue.h"
 
 namespace tilvane::sim {
 namespace {
 
-/// The running application with this bundle identifier, if any.
-std::optional<pid_t> runningPid(const SimApplications& applications, const std::optional<std::string>& bundleId) {
-  if (!bundleId) return std::nullopt;
+/// The processes of the running application with this bundle identifier, in the order they started.
+std::vector<pid_t> runningPids(const SimApplications& applications, const std::optional<std::string>& bundleId) {
+  std::vector<pid_t> pids;
+  if (!bundleId) return pids;
   for (const NSRunningApplication& app : applications.runningApplications())
-    if (app.bundleIdentifier == bundleId) return app.processIdentifier;
+    if (app.bundleIdentifier == bundleId) pids.push_back(app.processIdentifier);
+  return pids;
+}
+
+/// The first window of `pids` not passed over.
+std::optional<AXUIElement> freeWindow(const SimApplications& applications, const std::vector<pid_t>& pids,
+                                      const std::vector<AXUIElement>& passOver) {
+  for (const pid_t pid : pids)
+    for (const AXUIElement& window : applications.windowsOf(pid))
+      if (std::find(passOver.begin(), passOver.end(), window) == passOver.end()) return window;
   return std::nullopt;
 }
 
@@ -38,7 +50,10 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   if (!scripted.script.starts || scripted.starting) return true;
 
   std::weak_ptr<SimLauncher*> weak = self_;
-  if (request.newInstance) {
+  const std::vector<pid_t> running = runningPids(applications_, scripted.script.application.bundleIdentifier);
+  const auto free = request.newInstance ? std::nullopt : freeWindow(applications_, running, request.passOver);
+  // Running, with every window passed over: another instance, as one asked for.
+  if (request.newInstance || (!free && !running.empty() && !request.passOver.empty())) {
     if (scripted.instanceStarting) return true;
     scripted.instanceStarting = true;
     dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
@@ -46,9 +61,10 @@ bool SimLauncher::launch(const LaunchRequest& request) {
     });
     return true;
   }
-  if (const auto pid = runningPid(applications_, scripted.script.application.bundleIdentifier)) {
-    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, pid = *pid] {
-      if (auto self = weak.lock()) (*self)->bringForward(pid);
+  if (free || !running.empty()) {
+    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, window = free] {
+      if (auto self = weak.lock())
+        if (window) (*self)->applications_.focusWindow(*window);
     });
     return true;
   }
@@ -82,11 +98,6 @@ void SimLauncher::start(const std::string& application, bool newInstance) {
     const auto scripted = (*self)->scripts_.find(application);
     if (scripted != (*self)->scripts_.end()) scripted->second.instanceStarting = false;
   });
-}
-
-void SimLauncher::bringForward(pid_t pid) {
-  const auto windows = applications_.windowsOf(pid);
-  if (!windows.empty()) applications_.focusWindow(windows.front());
 }
 
 }  // namespace tilvane::sim

@@ -31,9 +31,9 @@ struct SimLaunchScript {
 /// the path or bundle identifier given to script()) the way a real one does, on the main loop:
 /// - not running: it starts after startDelay and opens its window, focused, windowDelay later; further
 ///   launches before it has started do not start it twice;
-/// - running: it is brought forward startDelay later (its first window takes the focus);
-/// - a new instance asked for: another process starts as above, running or not; further such launches before
-///   its window shows start nothing more.
+/// - running: it is brought forward startDelay later (its first window not passed over takes the focus);
+/// - a new instance asked for, or running with every window passed over: another process starts as above;
+///   further such launches before its window shows start nothing more.
 /// A launch naming no scripted application is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
@@ -62,7 +62,6 @@ class SimLauncher final : public Launcher {
     bool instanceStarting = false;
   };
   void start(const std::string& application, bool newInstance);
-  void bringForward(pid_t pid);
 
   SimApplications& applications_;
   std::map<std::string, Scripted> scripts_;

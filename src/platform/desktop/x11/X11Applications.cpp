@@ -11,6 +11,7 @@
 #include "platform/desktop/x11/CoordinateSpace.h"
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/Properties.h"
+#include "platform/desktop/x11/SizeHints.h"
 #include "platform/desktop/x11/WindowOwner.h"
 #include "platform/desktop/x11/WindowProperties.h"
 #include "platform/dispatch/MainQueue.h"
@@ -147,6 +148,7 @@ void X11Applications::track(xcb_window_t window, bool notify) {
   }
   client.pid = queryWindowPid(x_, window, hostName_);
   client.minimized = queryMinimized(x_, window, currentDesktop());
+  client.desktop = windowDesktop(window);
   findFrame(window, client);
   clients_[window] = client;
   if (!client.pid) return;
@@ -214,6 +216,15 @@ std::optional<PixelRect> X11Applications::freshVisibleFrame(xcb_window_t window)
   const auto client = clientRects_.refresh(window);
   if (!client) return std::nullopt;
   return margins(window).visibleFrame(*client);
+}
+
+PixelRect X11Applications::expectedFrame(xcb_window_t window, const FrameMargins& used, PixelRect visible) const {
+  const PixelRect asked = used.request(visible);
+  const auto [width, height] =
+      sizeHintsFrom(properties_.get(window, XCB_ATOM_WM_NORMAL_HINTS, kNormalHintsBytes)).constrain(asked.width, asked.height);
+  visible.width += width - asked.width;
+  visible.height += height - asked.height;
+  return visible;
 }
 
 FrameMargins X11Applications::margins(xcb_window_t window) const {
@@ -305,11 +316,12 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   const auto before = client.visible;
   client.visible = now;
   // A request the server now shows (or that ran out) no longer stands over the real frame.
+  // Field by field: a place shown while the size is still on its way must not hide a move someone makes next.
   if (const auto r = requested_.find(window); r != requested_.end()) {
-    const Requested& q = r->second;
-    const bool shown = q.x.value_or(now->x) == now->x && q.y.value_or(now->y) == now->y &&
-                       q.width.value_or(now->width) == now->width && q.height.value_or(now->height) == now->height;
-    if (shown || dispatch::MainQueue::clock().now() > q.until) requested_.erase(r);
+    Requested& q = r->second;
+    for (auto [asked, shown] : {std::pair{&q.x, now->x}, {&q.y, now->y}, {&q.width, now->width}, {&q.height, now->height}})
+      if (*asked == shown) asked->reset();
+    if ((!q.x && !q.y && !q.width && !q.height) || dispatch::MainQueue::clock().now() > q.until) requested_.erase(r);
   }
   if (!client.pid || !before) return;
   const AXUIElement app = AXUIElementCreateApplication(*client.pid);
@@ -326,9 +338,13 @@ void X11Applications::checkState(xcb_window_t window) {
   const bool now = minimized(window);
   const bool restored = client.minimized && !now;
   client.minimized = now;
-  if (restored && client.pid)
-    observers_.post(*client.pid, kAXWindowDeminiaturizedNotification, AXUIElementCreateApplication(*client.pid),
-                    windowElement(window, *client.pid));
+  const auto desktop = windowDesktop(window);
+  const bool moved = desktop != client.desktop;
+  client.desktop = desktop;
+  if (!client.pid) return;
+  const AXUIElement app = AXUIElementCreateApplication(*client.pid);
+  if (restored) observers_.post(*client.pid, kAXWindowDeminiaturizedNotification, app, windowElement(window, *client.pid));
+  if (moved) observers_.post(*client.pid, kAXWindowDesktopChangedNotification, app, windowElement(window, *client.pid));
 }
 
 // --- helpers ---
@@ -556,9 +572,10 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   const FrameMargins used = sendFrame(w, {known->x, known->y, width, height});
   if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
+  const PixelRect expected = expectedFrame(w, used, {known->x, known->y, width, height});
   Requested& r = requested_[w];
-  r.width = width;
-  r.height = height;
+  r.width = expected.width;
+  r.height = expected.height;
   r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
   return true;
 }
@@ -577,7 +594,9 @@ bool X11Applications::setWindowFrame(const AXUIElement& window, const CGRect& fr
   const FrameMargins used = sendFrame(w, {target->x, target->y, width, height});
   if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
-  requested_[w] = Requested{target->x, target->y, width, height, dispatch::MainQueue::clock().now() + kRequestSeconds};
+  const PixelRect expected = expectedFrame(w, used, {target->x, target->y, width, height});
+  requested_[w] = Requested{target->x, target->y, expected.width, expected.height,
+                            dispatch::MainQueue::clock().now() + kRequestSeconds};
   return true;
 }
 
@@ -592,6 +611,14 @@ bool X11Applications::focusWindow(const AXUIElement& window) {
 std::optional<AXUIElement> X11Applications::focusedWindow() const {
   const auto active = activeWindowFrom(properties_.get(x_.root(), x_.atoms()._NET_ACTIVE_WINDOW, 4));
   return active ? elementOf(*active) : std::nullopt;
+}
+
+std::optional<int> X11Applications::windowSpace(const AXUIElement& window) const {
+  if (!clientOf(window)) return std::nullopt;
+  const auto desktop = windowDesktop(static_cast<xcb_window_t>(window.id));
+  // Desktops are shared by every monitor and numbered as the window manager lists them.
+  if (!desktop || *desktop == kAllDesktops || *desktop > static_cast<std::uint32_t>(INT32_MAX)) return std::nullopt;
+  return static_cast<int>(*desktop);
 }
 
 bool X11Applications::moveWindowToSpace(const AXUIElement& window, int position) {

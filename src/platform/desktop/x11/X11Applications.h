@@ -70,6 +70,7 @@ class X11Applications final : public ApplicationServer {
   bool focusWindow(const AXUIElement& window) override;
   std::optional<AXUIElement> focusedWindow() const override;
   bool moveWindowToSpace(const AXUIElement& window, int position) override;
+  std::optional<int> windowSpace(const AXUIElement& window) const override;
   bool addObserver(const AXUIElement& application, std::string_view notification, const AXUIElement& element,
                    AXObserverHandler handler) override;
   bool removeObserver(const AXUIElement& application, std::string_view notification,
@@ -86,6 +87,8 @@ class X11Applications final : public ApplicationServer {
     xcb_window_t frame = XCB_WINDOW_NONE;
     std::optional<PixelRect> visible;
     bool minimized = false;
+    /// _NET_WM_DESKTOP as last seen.
+    std::optional<std::uint32_t> desktop;
   };
   struct Application {
     NSRunningApplication info;
@@ -181,6 +184,9 @@ class X11Applications final : public ApplicationServer {
   /// The same over the frame last seen in the events handled (no round trip): what a request is made from.
   std::optional<PixelRect> knownVisibleFrame(xcb_window_t window) const;
   std::optional<PixelRect> withRequested(xcb_window_t window, std::optional<PixelRect> frame) const;
+  /// The visible frame the window manager gives for a request of `visible` sent with margins `used`: the size
+  /// as the client's size hints allow (a terminal's whole character cells).
+  PixelRect expectedFrame(xcb_window_t window, const FrameMargins& used, PixelRect visible) const;
   std::shared_ptr<X11Applications*> self_;
 };
 

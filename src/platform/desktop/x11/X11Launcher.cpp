@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/dispatch/MainQueue.h"
@@ -33,6 +36,34 @@ std::optional<std::vector<std::string>> commandOfEntry(const fs::path& file, con
   const auto entry = apps::readDesktopEntryFile(file);
   if (!entry || entry->type != "Application" || entry->hidden || entry->exec.empty()) return std::nullopt;
   return apps::splitExec(entry->exec, args);
+}
+
+/// `name` as a program: a path as it stands, a bare name searched on PATH.
+std::optional<std::string> findProgram(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  if (name.find('/') != std::string::npos) return isExecutableFile(name) ? std::optional(name) : std::nullopt;
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!dirs.empty()) {
+    const std::size_t colon = dirs.find(':');
+    const std::string_view dir = dirs.substr(0, colon);
+    dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+    if (dir.empty()) continue;
+    std::string candidate = std::string(dir) + "/" + name;
+    if (isExecutableFile(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+/// The program a window's application runs when no desktop entry names it: X11 names such an application by
+/// its windows' class, which toolkits make of the program's name ("Wish" for wish, "Wish8.6" for wish8.6).
+std::optional<std::string> programOfClass(const std::string& className) {
+  // Only a bare name: a stored identifier never names a file elsewhere.
+  if (className.find('/') != std::string::npos) return std::nullopt;
+  if (auto program = findProgram(className)) return program;
+  std::string lower = className;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower == className ? std::nullopt : findProgram(lower);
 }
 
 std::string keyOf(const LaunchRequest& request) {
@@ -77,9 +108,13 @@ std::vector<fs::path> X11Launcher::folders() const { return folders_ ? *folders_
 std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequest& request) const {
   if (request.application.empty()) return std::nullopt;
   if (request.target == LaunchTarget::bundleIdentifier) {
-    const auto file = apps::findDesktopEntry(request.application, folders());
-    if (!file) return std::nullopt;
-    return commandOfEntry(*file, request.arguments);
+    if (const auto file = apps::findDesktopEntry(request.application, folders()))
+      return commandOfEntry(*file, request.arguments);
+    const auto program = programOfClass(request.application);
+    if (!program) return std::nullopt;
+    std::vector<std::string> argv{*program};
+    argv.insert(argv.end(), request.arguments.begin(), request.arguments.end());
+    return argv;
   }
   if (apps::isDesktopEntryPath(request.application)) return commandOfEntry(request.application, request.arguments);
   if (!isExecutableFile(request.application)) return std::nullopt;
@@ -88,20 +123,31 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
   return argv;
 }
 
+std::optional<std::string> X11Launcher::programPath(const LaunchRequest& request) const {
+  LaunchRequest plain = request;
+  plain.arguments.clear();
+  const auto argv = commandFor(plain);
+  if (!argv) return std::nullopt;
+  const auto program = findProgram(argv->front());
+  if (!program) return std::nullopt;
+  std::error_code error;
+  const fs::path canonical = fs::canonical(*program, error);
+  return error ? std::nullopt : std::optional(canonical.string());
+}
+
 bool X11Launcher::launch(const LaunchRequest& request) {
   // A running application is brought forward even when no desktop entry could start it.
-  if (request.arguments.empty() && request.target == LaunchTarget::bundleIdentifier && !request.newInstance &&
-      bringForward(request.application))
-    return true;
+  if (request.arguments.empty() && !request.newInstance && bringForward(request)) return true;
   const auto argv = commandFor(request);
   if (!argv) return false;
   const std::string key = keyOf(request);
   const double now = dispatch::MainQueue::clock().now();
   if (request.arguments.empty()) {
     const auto it = started_.find(key);
-    // A new instance is wanted beside the windows there are: only one still starting holds it back.
+    // Another instance is wanted beside the windows there are: only one still starting holds it back.
+    const bool another = request.newInstance || !request.passOver.empty();
     if (it != started_.end() && now - it->second.time < kStartingWindow && isRunning(it->second.pid) &&
-        !(request.newInstance && hasWindow(it->second.pid)))
+        !(another && hasWindow(it->second.pid)))
       return true;
   }
   reap();
@@ -112,24 +158,42 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   return true;
 }
 
-bool X11Launcher::bringForward(const std::string& bundleIdentifier) {
-  for (const NSRunningApplication& app : applications_.runningApplications()) {
-    if (app.bundleIdentifier != bundleIdentifier) continue;
-    const pid_t pid = app.processIdentifier;
+bool X11Launcher::bringForward(const LaunchRequest& request) {
+  const auto running = applications_.runningApplications();
+  const auto takes = [&](const AXUIElement& window) {
+    return std::find(request.passOver.begin(), request.passOver.end(), window) == request.passOver.end() &&
+           focus_(window);
+  };
+  const auto bringsForward = [&](pid_t pid) {
     // Its front-most window on the desktops shown, else on any desktop (the window manager then shows that one).
     AXValue value;
     if (applications_.copyAttributeValue(AXUIElementCreateApplication(pid), kAXWindowsAttribute, value) ==
-        AXError::success) {
-      const auto* windows = std::get_if<std::vector<AXUIElement>>(&value);
-      if (windows && !windows->empty() && focus_(windows->front())) return true;
-    }
+        AXError::success)
+      if (const auto* windows = std::get_if<std::vector<AXUIElement>>(&value))
+        for (const AXUIElement& window : *windows)
+          if (takes(window)) return true;
     const auto all = applications_.copyWindowInfo(kCGWindowListOptionAll);
-    if (!all) continue;
-    for (const CGWindowInfo& info : *all) {
-      if (info.ownerPID != pid || info.windowNumber == kCGNullWindowID) continue;
-      if (focus_(AXUIElement{AXUIElement::Role::window, pid, info.windowNumber})) return true;
-    }
-  }
+    if (!all) return false;
+    for (const CGWindowInfo& info : *all)
+      if (info.ownerPID == pid && info.windowNumber != kCGNullWindowID &&
+          takes(AXUIElement{AXUIElement::Role::window, pid, info.windowNumber}))
+        return true;
+    return false;
+  };
+  // The application by its name; else, when none carries it, the processes of the program it runs (started
+  // through a link, its windows may carry another name).
+  bool named = false;
+  if (request.target == LaunchTarget::bundleIdentifier)
+    for (const NSRunningApplication& app : running)
+      if (app.bundleIdentifier == request.application) {
+        named = true;
+        if (bringsForward(app.processIdentifier)) return true;
+      }
+  if (named) return false;
+  const auto program = programPath(request);
+  if (!program) return false;
+  for (const NSRunningApplication& app : running)
+    if (app.executableURL == program && bringsForward(app.processIdentifier)) return true;
   return false;
 }
 

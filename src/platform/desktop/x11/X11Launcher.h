@@ -18,14 +18,16 @@ namespace tilvane::x11 {
 
 /// Starts applications on a Linux desktop. By bundle identifier: the XDG desktop entry with that desktop-file
 /// id, its Exec line split by the entry format's rules with the request's arguments put in for its file codes
-/// (or appended). By path: a desktop entry file, or an executable program with the arguments after it.
+/// (or appended); without such an entry, the program on PATH that the identifier (a window class) names, as it
+/// stands or in lower case. By path: a desktop entry file, or an executable program with the arguments after it.
 ///
 /// Programs are started directly (posix_spawn, searching PATH for a bare name), never through a shell, in a
 /// session of their own with standard input and output on /dev/null, default signal handling and the
 /// program's environment; the program's own child is reaped when it ends.
 ///
-/// A request without arguments for an application that runs already brings it forward (its first window
-/// takes the focus) instead of starting another instance, also one that no desktop entry names; a request
+/// A request without arguments for an application that runs already brings it forward (its first window not
+/// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
+/// by path too; a process of the same program counts when no application carries the identifier. A request
 /// repeated while the process started for it less than 10 s ago still runs starts nothing. A request for a new
 /// instance is never brought forward, and is held back only while that process still starts (it runs, is less
 /// than 10 s old and has shown no window yet), so each window it waits for is a window of its own. Main thread
@@ -46,6 +48,7 @@ class X11Launcher final : public Launcher {
   X11Launcher& operator=(const X11Launcher&) = delete;
 
   bool launch(const LaunchRequest& request) override;
+  std::optional<std::string> programPath(const LaunchRequest& request) const override;
 
   /// The command line `request` runs; absent when nothing can be run for it.
   std::optional<std::vector<std::string>> commandFor(const LaunchRequest& request) const;
@@ -63,7 +66,7 @@ class X11Launcher final : public Launcher {
     double time = 0;
   };
   std::vector<std::filesystem::path> folders() const;
-  bool bringForward(const std::string& bundleIdentifier);
+  bool bringForward(const LaunchRequest& request);
   /// Reaps the children that ended.
   void reap();
   bool isRunning(pid_t pid);

@@ -100,6 +100,11 @@ void ApplicationManager::observeWindows(const SIApplication& application) {
   application.observeNotification(kAXWindowMovedNotification, element, [this, alive](const AXUIElement& e) {
     if (alive.lock()) windowFrameChanged(e, "window moved");
   });
+  // The record's desktop follows the window, so that a snapshot saves where each window is.
+  application.observeNotification(kAXWindowDesktopChangedNotification, element,
+                                  [this, alive](const AXUIElement& e) {
+                                    if (alive.lock()) windowFrameChanged(e, "window desktop changed");
+                                  });
 }
 
 void ApplicationManager::unobserveWindows(const SIApplication& application) {
@@ -108,6 +113,7 @@ void ApplicationManager::unobserveWindows(const SIApplication& application) {
   application.unobserveNotification(kAXWindowDeminiaturizedNotification, element);
   application.unobserveNotification(kAXWindowResizedNotification, element);
   application.unobserveNotification(kAXWindowMovedNotification, element);
+  application.unobserveNotification(kAXWindowDesktopChangedNotification, element);
 }
 
 void ApplicationManager::addVisibleWindows(const SIApplication& application) {

@@ -13,6 +13,8 @@
 
 namespace tilvane {
 
+class SIWindow;
+
 /// The live model of the displays and of the desktops on each. Displays are known by their index in screens()
 /// (kept in the screen order of sortScreens), desktops by their number: 0-based in the window server's order,
 /// one numbering shared by every display when desktops are shared, running on across displays (in the window
@@ -94,6 +96,11 @@ class ScreenManager {
   int currentSpaceIndex(const std::optional<NSScreen>& screen) const;
   /// The same, for the display UUID screenDisplayUuid() gave.
   int currentSpaceIndexOfDisplay(const std::optional<std::string>& displayUuid) const;
+  /// Number of the desktop a window is on: its own where the desktop says (a window on a desktop not shown), else
+  /// the current desktop of `screen` (the window's) as currentSpaceIndex gives it.
+  int spaceIndexOfWindow(const SIWindow& window, const std::optional<NSScreen>& screen) const;
+  /// The same, for the display UUID screenDisplayUuid() gave of the window's screen.
+  int spaceIndexOfWindowOnDisplay(const SIWindow& window, const std::optional<std::string>& displayUuid) const;
 
   /// Adds the current desktop of every display to activedSpaces().
   void markCurrentSpacesVisited();

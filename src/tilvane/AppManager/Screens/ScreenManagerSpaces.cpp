@@ -3,6 +3,7 @@
 
 #include "AppManager/Screens/DisplayUuid.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "platform/desktop/SIWindow.h"
 #include "platform/desktop/WindowServer.h"
 
 namespace tilvane {
@@ -11,6 +12,25 @@ int ScreenManager::currentSpaceIndex(const std::optional<NSScreen>& screen) cons
   // With shared desktops the screen's display is not asked for.
   return currentSpaceIndexOfDisplay(NSScreen::screensHaveSeparateSpaces() ? screenDisplayUuid(screen)
                                                                           : std::nullopt);
+}
+
+namespace {
+// A number the desktop listing has: a window's own desktop can be newer than the listing.
+std::optional<int> listedSpace(const SIWindow& window, int spaceCount) {
+  const auto own = window.space();
+  return own && *own >= 0 && *own < spaceCount ? own : std::nullopt;
+}
+}  // namespace
+
+int ScreenManager::spaceIndexOfWindow(const SIWindow& window, const std::optional<NSScreen>& screen) const {
+  if (const auto own = listedSpace(window, spaceCount())) return *own;
+  return currentSpaceIndex(screen);
+}
+
+int ScreenManager::spaceIndexOfWindowOnDisplay(const SIWindow& window,
+                                               const std::optional<std::string>& displayUuid) const {
+  if (const auto own = listedSpace(window, spaceCount())) return *own;
+  return currentSpaceIndexOfDisplay(displayUuid);
 }
 
 int ScreenManager::currentSpaceIndexOfDisplay(const std::optional<std::string>& uuid) const {

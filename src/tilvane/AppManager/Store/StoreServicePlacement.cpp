@@ -40,7 +40,7 @@ void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
   to.setHeight(from.height());
 }
 
-// Where a window is: its frame, its display, that display's current desktop and the number of displays.
+// Where a window is: its frame, its display, its desktop and the number of displays.
 struct Place {
   CGRect frame;
   std::optional<NSScreen> screen;  // never empty
@@ -54,7 +54,7 @@ std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
   auto screen = SIWindow::screenHolding(frame);
   if (!screen) return std::nullopt;
   auto display = screenDisplayUuid(screen);
-  const int space = ScreenManager::shared().currentSpaceIndexOfDisplay(display);
+  const int space = ScreenManager::shared().spaceIndexOfWindowOnDisplay(window, display);
   return Place{frame, std::move(screen), std::move(display), space, displays};
 }
 

@@ -7,6 +7,8 @@
 
 #include "AppManager/Catalogue/AppManager.h"
 #include "Models/WorkspaceLayoutItemModel.h"
+#include "platform/desktop/Launcher.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -29,10 +31,17 @@ ItemApplication describeItemApplication(const WorkspaceLayoutItemModel& item) {
   const auto entry =
       std::find_if(apps.begin(), apps.end(), [&](const AppDescriptor& app) { return app.bundleID == bundle; });
   if (!bundle.empty() && entry != apps.end()) return {entry->name, catalogue.iconForBundleID(bundle), true};
-  if (!path.empty()) {
-    // A program without a desktop entry: its own file's name, and the generic application image.
-    return {std::filesystem::path(path).filename().string(), std::string(), isProgramFile(path)};
-  }
+  // A program without a desktop entry: its own file's name, and the generic application image.
+  const auto program = [](const std::string& file) {
+    return ItemApplication{std::filesystem::path(file).filename().string(), std::string(), isProgramFile(file)};
+  };
+  if (!path.empty()) return program(path);
+  if (bundle.empty()) return {bundle, std::nullopt, false};
+  // Named by its identifier alone: the program it runs now, else the one a launch would start.
+  for (const NSRunningApplication& app : NSWorkspace::runningApplications())
+    if (app.bundleIdentifier == bundle && app.executableURL && isProgramFile(*app.executableURL))
+      return program(*app.executableURL);
+  if (const auto file = launchedProgramPath({LaunchTarget::bundleIdentifier, bundle})) return program(*file);
   return {bundle, std::nullopt, false};
 }
 

@@ -19,7 +19,8 @@ struct ItemApplication {
 };
 
 /// Describes the item's application: the application at its path (a desktop entry) when it can be read; the
-/// catalogue's entry with its bundle identifier; the program file at its path when that is one; else not found.
+/// catalogue's entry with its bundle identifier; the program file at its path when that is one; without a path,
+/// the program that runs under the bundle identifier or that a launch of it would start; else not found.
 ItemApplication describeItemApplication(const WorkspaceLayoutItemModel& item);
 
 /// The row's text: the name, with a note when the application cannot be found.

@@ -1,26 +1,13 @@
 // Capturing the managed windows as the items of a new workspace.
 #include <algorithm>
 
-#include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
-#include "platform/desktop/NSRunningApplication.h"
 #include "platform/desktop/NSScreen.h"
 
 namespace tilvane {
-namespace {
-
-/// Where a restore finds the window's application again: its desktop entry, else the program its process runs
-/// (a program without a desktop entry is still named and started by that); empty when neither is known.
-std::string applicationPathOf(const std::string& bundleIdentifier, pid_t pid) {
-  if (auto entry = AppManager::shared().applicationPath(bundleIdentifier)) return *entry;
-  const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(pid);
-  return running && running->executableURL ? *running->executableURL : std::string();
-}
-
-}  // namespace
 
 std::vector<WorkspaceLayoutItemModelPtr> LayoutManager::snapshotWorkspace() const {
   ScreenManager& screens = ScreenManager::shared();
@@ -33,8 +20,9 @@ std::vector<WorkspaceLayoutItemModelPtr> LayoutManager::snapshotWorkspace() cons
     const AutoLayoutModelPtr& record = layoutItem->layoutModel();
     if (!record) continue;
     auto item = std::make_shared<WorkspaceLayoutItemModel>();
+    // By its bundle identifier alone (no path): restoring it brings a running application forward, and
+    // starts it only when it does not run.
     item->setBundleIdentifier(record->bundleIdentifier());
-    item->setAppPath(applicationPathOf(record->bundleIdentifier(), layoutItem->window().processIdentifier()));
     item->setDevicesIdentifier(devices);
     item->setScreenIndex(record->screenIndex());
     item->setScreenCount(screenCount);

@@ -1,5 +1,7 @@
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 
+#include <algorithm>
+
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
@@ -8,6 +10,7 @@
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/Launcher.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/desktop/WindowServer.h"
 #include "platform/dispatch/MainQueue.h"
@@ -16,8 +19,9 @@
 namespace tilvane {
 namespace {
 
-bool belongsTo(const std::optional<SIWindow>& window, const std::string& bundleID) {
-  return window && bundleIdentifierOfWindow(*window) == bundleID;
+bool runs(const std::string& bundleID) {
+  const auto apps = NSWorkspace::runningApplications();
+  return std::any_of(apps.begin(), apps.end(), [&](const auto& app) { return app.bundleIdentifier == bundleID; });
 }
 
 }  // namespace
@@ -47,14 +51,16 @@ std::vector<std::string> WorkspaceItemLayoutOperation::parameterWords(std::strin
   return words;
 }
 
+LaunchRequest WorkspaceItemLayoutOperation::request() const {
+  return app_.empty() ? LaunchRequest{LaunchTarget::bundleIdentifier, bundleID_} : LaunchRequest{LaunchTarget::path, app_};
+}
+
 void WorkspaceItemLayoutOperation::launchApp() const {
-  // Bringing the running application forward would only offer the window an earlier item placed.
-  const bool newInstance = claims_->hasClaimedWindowOf(bundleID_);
-  const NSWorkspaceLaunchOptions options =
-      newInstance ? NSWorkspaceLaunchOptions::newInstance : NSWorkspaceLaunchOptions::defaults;
   if (!file_.empty()) {
+    // Parameters start a process of their own; bringing the application forward would only offer the window an
+    // earlier item placed.
     std::vector<std::string> arguments;
-    if (newInstance) arguments.emplace_back("-n");
+    if (claims_->hasClaimedWindowOf(bundleID_)) arguments.emplace_back("-n");
     if (!app_.empty()) {
       arguments.emplace_back("-a");
       arguments.push_back(app_);
@@ -65,20 +71,31 @@ void WorkspaceItemLayoutOperation::launchApp() const {
     for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
     NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
   } else if (!app_.empty()) {
-    NSWorkspaceLaunch::launchApplication(app_, options);
+    NSWorkspaceLaunch::launchApplication(app_, NSWorkspaceLaunchOptions::defaults, claims_->windows());
   } else {
-    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, options);
+    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, NSWorkspaceLaunchOptions::defaults,
+                                                     claims_->windows());
   }
 }
 
 void WorkspaceItemLayoutOperation::main() {
   LogManager::debug("start operation");
+  program_ = launchedProgramPath(request());
   launchApp();
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
 }
 
+bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window) const {
+  if (bundleIdentifierOfWindow(window) == bundleID_) return true;
+  // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
+  // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
+  if (!program_) return false;
+  const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(window.processIdentifier());
+  return running && running->executableURL == program_ && !runs(bundleID_);
+}
+
 bool WorkspaceItemLayoutOperation::isFree(const std::optional<SIWindow>& window) const {
-  return belongsTo(window, bundleID_) && !claims_->isClaimed(*window);
+  return window && belongs(*window) && !claims_->isClaimed(*window);
 }
 
 void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {

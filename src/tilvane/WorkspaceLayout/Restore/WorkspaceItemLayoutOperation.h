@@ -8,6 +8,7 @@
 
 #include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
 #include "platform/desktop/Geometry.h"
+#include "platform/desktop/Launcher.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/dispatch/OperationQueue.h"
 
@@ -55,9 +56,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const std::string& file() const { return file_; }
 
   /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
-  /// "-b" and the bundle identifier, then each parameter word), without them through the shared workspace (by
-  /// path, else by bundle identifier). A new instance ("-n", or the new-instance option) when an earlier item
-  /// of the restore took a window of the application.
+  /// "-b" and the bundle identifier, then each parameter word; "-n" for a new instance when an earlier item of
+  /// the restore took a window of the application), without them through the shared workspace (by path, else by
+  /// bundle identifier), which brings a running application forward with a window no earlier item took and
+  /// starts a process only when there is none.
   void launchApp() const;
 
   /// `file` split at each blank; two blanks in a row give an empty word; nothing for an empty text.
@@ -68,6 +70,11 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
  private:
   void attempt(int failedAttempts);
+  /// What launchApp names, without its parameters.
+  LaunchRequest request() const;
+  /// Whether `window` is of the item's application: by its bundle identifier, or a process of the program a
+  /// launch of the item runs.
+  bool belongs(const SIWindow& window) const;
   /// A window of the item's application that no other item of the restore took.
   bool isFree(const std::optional<SIWindow>& window) const;
   void take(SIWindow window);
@@ -85,6 +92,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const std::string app_;
   const std::string file_;
   const std::shared_ptr<WorkspaceRestoreClaims> claims_;
+  /// The program file a launch of the item runs, found when the operation starts.
+  std::optional<std::string> program_;
 };
 
 }  // namespace tilvane

@@ -16,4 +16,11 @@ bool WorkspaceRestoreClaims::hasClaimedWindowOf(const std::string& bundleID) con
   return std::any_of(claims_.begin(), claims_.end(), [&](const auto& claim) { return claim.second == bundleID; });
 }
 
+std::vector<AXUIElement> WorkspaceRestoreClaims::windows() const {
+  std::vector<AXUIElement> windows;
+  windows.reserve(claims_.size());
+  for (const auto& [window, bundleID] : claims_) windows.push_back(window.axElement());
+  return windows;
+}
+
 }  // namespace tilvane

@@ -10,7 +10,7 @@ namespace tilvane {
 
 /// The windows the items of one workspace restore have taken, shared by that restore's item operations. Two
 /// items of one application are two windows: a window one item took is never taken by another, and an item
-/// whose application already gave a window to an earlier item starts a new instance of it. The restore's end
+/// whose application has no window left that no earlier item took starts a new instance of it. The restore's end
 /// names the items that had to be skipped. Main thread only.
 class WorkspaceRestoreClaims {
  public:
@@ -19,6 +19,8 @@ class WorkspaceRestoreClaims {
   bool isClaimed(const SIWindow& window) const;
   /// Whether an item has taken a window of this application.
   bool hasClaimedWindowOf(const std::string& bundleID) const;
+  /// Every window taken so far.
+  std::vector<AXUIElement> windows() const;
 
   /// The item named `name` got no window and was left out.
   void skip(std::string name) { skipped_.push_back(std::move(name)); }

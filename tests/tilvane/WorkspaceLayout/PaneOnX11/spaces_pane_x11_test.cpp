@@ -180,8 +180,7 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   const auto items = StoreService::shared().workspaces()[0]->items();
   for (std::size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i]->bundleIdentifier(), kTerminal);
-    EXPECT_EQ(std::filesystem::path(items[i]->appPath()).filename(), std::string(kTerminal) + ".desktop")
-        << "the item keeps where its application is found again";
+    EXPECT_EQ(items[i]->appPath(), "") << "the item names its application by its identifier alone";
     desktops.push_back(items[i]->spaceIndex());
   }
   std::sort(desktops.begin(), desktops.end());

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "WorkspaceLayout/Restore/ItemApplication.h"
@@ -56,11 +57,12 @@ TEST_F(SnapshotTest, OneItemPerWindowWithARecordInAdmissionOrder) {
   EXPECT_EQ(LayoutManager::shared().snapshotWorkspace().at(0)->screenCount(), 1);
 }
 
-TEST_F(SnapshotTest, ItemsKeepWhereTheirApplicationIsFoundAgainAndAreNamedFromIt) {
+TEST_F(SnapshotTest, ItemsNameTheirApplicationByItsIdentifierAloneAndAreNamedFromWhatItFinds) {
   namespace fs = std::filesystem;
   const fs::path entry = xdg::dataHome() / "applications" / "org.example.Editor.desktop";
   fs::create_directories(entry.parent_path());
   std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Editor\nExec=editor\n";
+  AppManager::shared().loadApps();
   // A program without a desktop entry (a Tk script's interpreter, say): only its process knows it.
   const fs::path program = tempDir() / "bin" / "wish8.6";
   fs::create_directories(program.parent_path());
@@ -76,8 +78,9 @@ TEST_F(SnapshotTest, ItemsKeepWhereTheirApplicationIsFoundAgainAndAreNamedFromIt
 
   const auto items = LayoutManager::shared().snapshotWorkspace();
   ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0]->appPath(), entry.string());
-  EXPECT_EQ(items[1]->appPath(), program.string());
+  // No path: a restore launches by identifier, which brings a running application forward.
+  EXPECT_EQ(items[0]->appPath(), "");
+  EXPECT_EQ(items[1]->appPath(), "");
   const ItemApplication editor = describeItemApplication(*items[0]);
   EXPECT_EQ(editor.name, "Editor");
   EXPECT_TRUE(editor.found);
@@ -86,13 +89,20 @@ TEST_F(SnapshotTest, ItemsKeepWhereTheirApplicationIsFoundAgainAndAreNamedFromIt
   EXPECT_TRUE(interpreter.found);
   EXPECT_EQ(itemRowText(interpreter), "wish8.6");
 
-  // Uninstalled, each row says so, still under its name.
+  // Uninstalled, each row says so; a program that no longer runs is known by its identifier only.
   fs::remove(program);
   fs::remove(entry);
+  AppManager::shared().loadApps();
+  apps().quitApplication(wish);
   const ItemApplication gone = describeItemApplication(*items[1]);
   EXPECT_FALSE(gone.found);
-  EXPECT_EQ(itemRowText(gone), "wish8.6 " + NSLocalizedString("ApplicationNotFound"));
+  EXPECT_EQ(itemRowText(gone), "Wish " + NSLocalizedString("ApplicationNotFound"));
   EXPECT_FALSE(describeItemApplication(*items[0]).found);
+  // An item saved with the program's path is still named from it.
+  WorkspaceLayoutItemModel saved;
+  saved.setBundleIdentifier("Wish");
+  saved.setAppPath(program.string());
+  EXPECT_EQ(itemRowText(describeItemApplication(saved)), "wish8.6 " + NSLocalizedString("ApplicationNotFound"));
   WorkspaceLayoutItemModel nothing;
   EXPECT_EQ(itemRowText(describeItemApplication(nothing)),
             NSLocalizedString("UnnamedApplication") + " " + NSLocalizedString("ApplicationNotFound"));

@@ -149,7 +149,8 @@ TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
            workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1))});
   // The first item starts the terminal (4.0) and places its window (6.3). The second does not take that
-  // window again: it asks for a new instance, whose window shows at 7.0 and is placed at 8.6.
+  // window again: its launch passes over it, so a new instance starts, whose window shows at 7.0 and is placed
+  // at 8.6.
   advanceTo(6.3);
   ASSERT_EQ(windowsOf("org.example.Terminal").size(), 1u);
   const AXUIElement first = windowsOf("org.example.Terminal")[0];
@@ -164,7 +165,8 @@ TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(launcher().launches(),
             (std::vector<LaunchRequest>{{LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
-                                        {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true}}));
+                                        {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false,
+                                         {first}}}));
   EXPECT_TRUE(shownOn(first, 0));
   EXPECT_FALSE(shownOn(windows[1], 0));
   EXPECT_TRUE(shownOn(windows[1], 1));
@@ -190,10 +192,16 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesOneItemAndEachFurtherItemStarts
   EXPECT_EQ(frameOf(running), CGRectMake(0, 23, 720, 877));
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(frameOf(windows[2]), CGRectMake(0, 23, 720, 438.5));
-  // The new instances were asked for again while they started (no window after a second), and started once.
+  // The new instances were asked for again while they started (no window after a second), and started once:
+  // the parameters' through the open tool's "-n", the third item's by passing over the windows taken.
   std::vector<bool> newInstance;
-  for (const LaunchRequest& request : launcher().launches()) newInstance.push_back(request.newInstance);
-  EXPECT_EQ(newInstance, (std::vector<bool>{false, true, true, true, true}));
+  std::vector<std::size_t> passedOver;
+  for (const LaunchRequest& request : launcher().launches()) {
+    newInstance.push_back(request.newInstance);
+    passedOver.push_back(request.passOver.size());
+  }
+  EXPECT_EQ(newInstance, (std::vector<bool>{false, true, true, false, false}));
+  EXPECT_EQ(passedOver, (std::vector<std::size_t>{0, 0, 0, 2, 2}));
   EXPECT_EQ(launcher().launches()[1].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 

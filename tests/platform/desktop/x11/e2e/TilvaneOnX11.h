@@ -73,6 +73,19 @@ class TilvaneOnX11Test : public X11BackendTest {
                            .screenIndex = screenIndex});
   }
 
+  /// Starts an xterm (its size steps by character cells) with WM_CLASS ("tilvaneterm", `klass`) and `title`;
+  /// its window once the window manager shows it.
+  std::optional<std::uint32_t> startTerminal(const std::string& klass, const std::string& title) {
+    spawn({"xterm", "-name", "tilvaneterm", "-class", klass, "-T", title, "-geometry", "80x24+100+100"});
+    std::optional<std::uint32_t> window;
+    waitUntil([&] {
+      for (const std::uint32_t w : probe().clientList())
+        if (probe().text(w, "WM_NAME") == title) window = w;
+      return window.has_value();
+    });
+    return window;
+  }
+
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {
     std::vector<AutoLayoutModelPtr> out;
     for (auto& r : store::Database::open()->objects<AutoLayoutModel>())
