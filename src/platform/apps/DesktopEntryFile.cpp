@@ -103,16 +103,32 @@ bool isDesktopEntryPath(const std::string& path) {
   return path.size() > kSuffix.size() && path.compare(path.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
 }
 
-std::string desktopEntryId(const fs::path& file, const std::vector<fs::path>& applicationFolders) {
+namespace {
+
+/// `file` relative to the first of `applicationFolders` that holds it; absent when none does.
+std::optional<fs::path> pathInApplicationFolders(const fs::path& file, const std::vector<fs::path>& folders) {
   const fs::path normal = file.lexically_normal();
-  std::string id = normal.filename().string();
-  for (const fs::path& folder : applicationFolders) {
-    const fs::path relative = normal.lexically_relative(folder.lexically_normal());
-    if (relative.empty() || *relative.begin() == "..") continue;
-    id = relative.generic_string();
+  for (const fs::path& folder : folders) {
+    fs::path relative = normal.lexically_relative(folder.lexically_normal());
+    if (!relative.empty() && *relative.begin() != "..") return relative;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool isInApplicationFolders(const fs::path& file, const std::vector<fs::path>& applicationFolders) {
+  return pathInApplicationFolders(file, applicationFolders).has_value();
+}
+
+std::string desktopEntryId(const fs::path& file, const std::vector<fs::path>& applicationFolders) {
+  std::string id;
+  if (const auto relative = pathInApplicationFolders(file, applicationFolders)) {
+    id = relative->generic_string();
     for (char& c : id)
       if (c == '/') c = '-';
-    break;
+  } else {
+    id = file.lexically_normal().filename().string();
   }
   if (isDesktopEntryPath(id)) id.resize(id.size() - kSuffix.size());
   return id;

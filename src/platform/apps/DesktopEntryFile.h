@@ -36,6 +36,10 @@ std::optional<DesktopEntryFile> readDesktopEntryFile(const std::filesystem::path
 /// Whether the path names a desktop entry (ends in ".desktop").
 bool isDesktopEntryPath(const std::string& path);
 
+/// Whether `file` lies below one of `applicationFolders` (lexically, as desktopEntryId sees it).
+bool isInApplicationFolders(const std::filesystem::path& file,
+                            const std::vector<std::filesystem::path>& applicationFolders);
+
 /// The desktop-file id of `file`: its path below the first of `applicationFolders` that holds it, with '/'
 /// turned into '-' and without ".desktop" ("kde/konsole.desktop" gives "kde-konsole"); for a file in none of
 /// them, its file name without ".desktop".

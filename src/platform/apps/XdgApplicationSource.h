@@ -4,15 +4,17 @@
 #include <vector>
 
 #include "platform/apps/ApplicationSource.h"
+#include "platform/apps/DesktopEntryFile.h"
 
 namespace tilvane::apps {
 
 /// The applications of the XDG desktop entries: the "*.desktop" files below the "applications" folder of each
 /// data folder (sub-folders included), an id found in an earlier data folder hiding the same id in later ones.
 /// An entry is an application when its Type is "Application"; "Hidden=true" counts as deleted and
-/// "NoDisplay=true" marks an agent, both left out. The desktop-file id is the bundle identifier, "Name" the name
-/// and "Icon" the icon (a path or an icon-theme name). Paths that are not desktop entries are read as
-/// application bundles, so an application added by hand may be either.
+/// "NoDisplay=true" marks an agent, both left out. The bundle identifier is the id the desktop gives the
+/// entry's windows (see windowIdentifier), "Name" the name and "Icon" the icon (a path or an icon-theme
+/// name). Paths that are not desktop entries are read as application bundles, so an application added by hand
+/// may be either.
 class XdgApplicationSource final : public ApplicationSource {
  public:
   /// Over the XDG data folders of the environment, read now: $XDG_DATA_HOME, then $XDG_DATA_DIRS.
@@ -25,7 +27,7 @@ class XdgApplicationSource final : public ApplicationSource {
 
   /// The desktop entries of the applications, in id order.
   std::vector<std::string> applicationPaths() const override;
-  /// A desktop entry: (Name, else the id; the id; Icon). A bundle: readBundle. Absent when unreadable or, for
+  /// A desktop entry: (Name, else the id; windowIdentifier; Icon). A bundle: readBundle. Absent when unreadable or, for
   /// a desktop entry, not an application.
   std::optional<InstalledApplication> applicationInfo(const std::string& path) const override;
   /// A desktop entry: its Icon, absent when empty. A bundle: bundleIconPath.
@@ -38,6 +40,11 @@ class XdgApplicationSource final : public ApplicationSource {
   std::optional<std::string> pathForIdentifier(const std::string& identifier) const override;
 
  private:
+  /// The bundle identifier the X11 desktop gives the windows of the entry at `path`: for an entry in the
+  /// applications folders its desktop-file id; for one elsewhere with a StartupWMClass, the id of the installed
+  /// entry that claims that class, else the class itself; otherwise the file's name less ".desktop".
+  std::string windowIdentifier(const std::string& path, const DesktopEntryFile& entry) const;
+
   std::vector<std::filesystem::path> folders_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "FakeBundles.h"
 #include "platform/apps/DesktopEntryFile.h"
+#include "platform/apps/DesktopEntryIndex.h"
 #include "platform/apps/XdgApplicationSource.h"
 #include "support/TestEnvironment.h"
 
@@ -56,6 +57,30 @@ TEST(DesktopEntryFile, ExecIsSplitWithoutAShell) {
   EXPECT_EQ(splitExec("%F", {}), std::nullopt);
 }
 
+TEST(DesktopEntryTest, AClassIsMatchedByStartupWmClassFirstThenByIdInTheEarliestFolder) {
+  test::ScopedTempDir dir;
+  const auto home = dir.path() / "home", system = dir.path() / "system";
+  const auto entry = [](const std::filesystem::path& file, const std::string& lines) {
+    test::writeText(file, "[Desktop Entry]\nType=Application\n" + lines);
+  };
+  entry(system / "org.example.Editor.desktop", "Name=System Editor\nStartupWMClass=ExEdit\n");
+  entry(home / "org.example.Editor.desktop", "Name=My Editor\nStartupWMClass=ExEdit\n");
+  entry(system / "foo.desktop", "Name=Foo by id\n");
+  entry(system / "bar.desktop", "Name=Bar\nStartupWMClass=Foo\n");
+  test::writeText(system / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nStartupWMClass=Link\n");
+  const auto index = DesktopEntryIndex::scan({home, system, dir.path() / "missing"});
+  const auto nameOf = [&](const std::string& instance, const std::string& className) {
+    const DesktopEntry* e = index.match(className, instance);
+    return e ? e->name : "none";
+  };
+  EXPECT_EQ(nameOf("exedit", "ExEdit"), "My Editor");  // the earlier folder wins
+  EXPECT_EQ(nameOf("foo", "Foo"), "Bar");              // StartupWMClass beats an id that merely matches
+  EXPECT_EQ(nameOf("x", "FOO"), "Foo by id");          // ids match whatever the case
+  EXPECT_EQ(nameOf("link", "Link"), "none");           // not an application
+  EXPECT_EQ(nameOf("unknown", "Unknown"), "none");
+}
+
+
 class XdgSourceTest : public ::testing::Test {
  protected:
   fs::path home() const { return temp_.path() / "home"; }
@@ -96,6 +121,25 @@ TEST_F(XdgSourceTest, ListsApplicationsOnceLeavingOutAgentsAndDeletedOnes) {
             (InstalledApplication{"tool", "tool", "/i/t.png"}));
   EXPECT_EQ(source().applicationInfo((temp_.path() / "picked" / "Old.app").string())->bundleIdentifier, "o");
   EXPECT_EQ(source().applicationInfo((temp_.path() / "picked" / "missing.desktop").string()), std::nullopt);
+}
+
+TEST_F(XdgSourceTest, AnEntryOutsideTheFoldersIsKnownByTheIdItsWindowsCarry) {
+  write(system(), "org.example.Terminal.desktop", entry("Terminal", "StartupWMClass=Example-terminal\n"));
+  write(home(), "ruled.desktop", entry("Ruled", "StartupWMClass=RuledClass\n"));
+  const auto picked = [&](const std::string& name, const std::string& text) {
+    test::writeText(temp_.path() / "Desktop" / name, text);
+    const auto app = source().applicationInfo((temp_.path() / "Desktop" / name).string());
+    return app ? app->bundleIdentifier : "unreadable";
+  };
+  // Its windows are named by their class, which the entry gives.
+  EXPECT_EQ(picked("myterm.desktop", entry("My Term", "StartupWMClass=MyTerm\n")), "MyTerm");
+  // A launcher copied from an installed entry: its windows are that entry's.
+  EXPECT_EQ(picked("terminal.desktop", entry("Terminal", "StartupWMClass=Example-terminal\n")),
+            "org.example.Terminal");
+  // Without a class there is nothing better than its name.
+  EXPECT_EQ(picked("tool.desktop", entry("Tool")), "tool");
+  // Inside the folders the desktop-file id stays, whatever the class.
+  EXPECT_EQ(source().applicationInfo((home() / "applications/ruled.desktop").string())->bundleIdentifier, "ruled");
 }
 
 TEST_F(XdgSourceTest, EnvironmentGivesDataHomeThenDataDirs) {

@@ -269,7 +269,7 @@ X11Applications::Application& X11Applications::applicationFor(pid_t pid, xcb_win
     app.info.bundleIdentifier = NSBundle::mainBundleIdentifier();
     app.info.localizedName = std::string("Tilvane");
   } else if (wmClass) {
-    const DesktopEntry* entry = desktopEntries().match(*wmClass);
+    const apps::DesktopEntry* entry = desktopEntries().match(wmClass->className, wmClass->instance);
     app.info.bundleIdentifier = entry ? entry->id : wmClass->className;
     app.info.localizedName = entry && !entry->name.empty() ? entry->name : wmClass->className;
   }
@@ -371,8 +371,8 @@ std::optional<std::uint32_t> X11Applications::currentDesktop() const {
   return desktopsFrom(v[0], v[1]).current;
 }
 
-const DesktopEntryIndex& X11Applications::desktopEntries() const {
-  if (!desktopEntries_) desktopEntries_ = DesktopEntryIndex::scan(apps::xdgApplicationFolders());
+const apps::DesktopEntryIndex& X11Applications::desktopEntries() const {
+  if (!desktopEntries_) desktopEntries_ = apps::DesktopEntryIndex::scan(apps::xdgApplicationFolders());
   return *desktopEntries_;
 }
 

@@ -13,7 +13,7 @@
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/DesktopNotificationCenter.h"
 #include "platform/desktop/x11/ClientRectCache.h"
-#include "platform/desktop/x11/DesktopEntries.h"
+#include "platform/apps/DesktopEntryIndex.h"
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/ObserverRegistry.h"
 #include "platform/desktop/x11/PixelRect.h"
@@ -139,7 +139,7 @@ class X11Applications final : public ApplicationServer {
   /// Sends the outer size again to windows being un-maximised whose decoration changed since.
   void settleUnmaximized();
   static double settleDeadline();
-  const DesktopEntryIndex& desktopEntries() const;
+  const apps::DesktopEntryIndex& desktopEntries() const;
 
   const XConnection& x_;
   DesktopNotificationCenter& center_;
@@ -157,7 +157,7 @@ class X11Applications final : public ApplicationServer {
   /// Properties of the root and the clients (the program listens to their changes), and this turn's client areas.
   PropertyCache& properties_;
   mutable ClientRectCache clientRects_;
-  mutable std::optional<DesktopEntryIndex> desktopEntries_;
+  mutable std::optional<apps::DesktopEntryIndex> desktopEntries_;
 
   bool clientListDirty_ = false;
   std::set<xcb_window_t> geometryDirty_;

@@ -4,9 +4,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "platform/hotkeys/KeyNames.h"
 #include "platform/hotkeys/qt/QtKeyChord.h"
 #include "platform/l10n/Localization.h"
 
@@ -29,6 +32,24 @@ QString messageFor(RecorderMessage message) {
   return {};
 }
 
+constexpr int kRowSpacing = 6;
+
+/// The field's width for the widest text it usually shows: either prompt, or a chord with every modifier.
+int usualFieldWidth(const QPushButton& field) {
+  const QFontMetrics metrics(field.font());
+  const QString texts[] = {
+      qs(NSLocalizedString("RecordShortcut")), qs(NSLocalizedString("TypeShortcut")),
+      qs(modifierNames(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate | kCGEventFlagMaskShift |
+                       kCGEventFlagMaskCommand) +
+         "F12")};
+  int textWidth = 0;
+  for (const QString& text : texts) textWidth = std::max(textWidth, metrics.size(Qt::TextShowMnemonic, text).width());
+  QStyleOptionButton option;
+  option.initFrom(&field);
+  return field.style()->sizeFromContents(QStyle::CT_PushButton, &option, QSize(textWidth, metrics.height()), &field)
+      .width();
+}
+
 }  // namespace
 
 MASShortcutView::MASShortcutView(QWidget* parent)
@@ -47,6 +68,7 @@ MASShortcutView::MASShortcutView(QWidget* parent)
 
   auto* row = new QHBoxLayout;
   row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(kRowSpacing);
   row->addWidget(field_, 1);
   row->addWidget(clearButton_);
   auto* column = new QVBoxLayout(this);
@@ -92,6 +114,14 @@ void MASShortcutView::setShortcutValueChange(std::function<void(MASShortcutView&
     return;
   }
   recorder_.setShortcutValueChange([this, change = std::move(change)](ShortcutRecorder&) { change(*this); });
+}
+
+QSize MASShortcutView::sizeHint() const {
+  // The same width empty, recording or recorded, message or not, so recorders line up and the message wraps
+  // within; only a chord longer than the usual ones widens it, rather than be cut.
+  const int field = std::max(usualFieldWidth(*field_), field_->sizeHint().width());
+  const int width = field + kRowSpacing + clearButton_->sizeHint().width();
+  return {width, hasHeightForWidth() ? heightForWidth(width) : QWidget::sizeHint().height()};
 }
 
 QString MASShortcutView::fieldText() const { return field_->text(); }

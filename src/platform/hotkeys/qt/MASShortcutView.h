@@ -39,6 +39,10 @@ class MASShortcutView : public QWidget {
 
   void startRecording();
 
+  /// As wide as the field needs for its prompts and usual chords, whatever it shows now; as high as that
+  /// width needs with the message shown, if any.
+  QSize sizeHint() const override;
+
  protected:
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;

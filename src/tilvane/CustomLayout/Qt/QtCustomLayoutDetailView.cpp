@@ -66,6 +66,8 @@ QtCustomLayoutDetailView::QtCustomLayoutDetailView(CustomLayoutDetailViewControl
       [&controller](MASShortcutView& recorder) { controller.shortcutValueChange().onNext(&recorder.recorder()); });
 
   refresh();
+  // A refusal message under the recorder changes its height: the rows below make room.
+  owned_.layOutOnRequestsOf(componentsContainer_);
   owned_.setLayoutSubviews([this] { layoutSubviews(); });
 }
 
@@ -100,10 +102,12 @@ void QtCustomLayoutDetailView::layoutSubviews() {
   titleLabel_->setGeometry(0, 10, 100, labelHeight);
   titleInput_->setGeometry(110, centredTop(*titleLabel_, 20), 200, 20);
   shortcutLabel_->setGeometry(0, titleLabel_->geometry().bottom() + 1 + 15, 100, labelHeight);
-  // The recorder's field is 24 high; a refusal message under it grows it downwards.
-  const int recorderHeight = std::max(24, shortcutButton_->sizeHint().height());
-  shortcutButton_->setGeometry(110, centredTop(*shortcutLabel_, 24), 200, recorderHeight);
-  ruleTitleLable_->setGeometry(0, shortcutLabel_->geometry().bottom() + 1 + 15, 100, labelHeight);
+  // The recorder's field is 24 high; a refusal message under it grows it downwards, wrapped to its width.
+  constexpr int kRecorderWidth = 200;
+  const int recorderHeight = std::max(24, shortcutButton_->heightForWidth(kRecorderWidth));
+  shortcutButton_->setGeometry(110, centredTop(*shortcutLabel_, 24), kRecorderWidth, recorderHeight);
+  const int messageHeight = recorderHeight - 24;
+  ruleTitleLable_->setGeometry(0, shortcutLabel_->geometry().bottom() + 1 + 15 + messageHeight, 100, labelHeight);
   const int popUpHeight = rulePopUpButton_->sizeHint().height();
   rulePopUpButton_->setGeometry(110, centredTop(*ruleTitleLable_, popUpHeight), 200, popUpHeight);
   rowTitleLable_->setGeometry(40, ruleTitleLable_->geometry().bottom() + 1 + 15, 60, labelHeight);

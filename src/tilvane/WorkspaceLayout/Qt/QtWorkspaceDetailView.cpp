@@ -32,8 +32,12 @@ QLineEdit* pathField(bool editable, QWidget* parent) {
   return field;
 }
 
-TextButton* browseButton(QWidget* parent) {
-  return new TextButton(localized(l10n::key("Browse")), Qt::white, Qt::darkGray, 30, 18, parent);
+/// The desktop's own push button, as the pane's Snapshot button: a flat grey one with a white title is how this
+/// desktop draws a button that cannot be used.
+QPushButton* browseButton(QWidget* parent) {
+  auto* button = new QPushButton(localized(l10n::key("Browse")), parent);
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
 }
 
 QComboBox* popUp(QWidget* parent) {
@@ -106,11 +110,10 @@ QtWorkspaceDetailView::QtWorkspaceDetailView(WorkspaceDetailViewController& cont
                    [&controller](const QString& text) { controller.titleInputText().onNext(text.toStdString()); });
   QObject::connect(fileLabel_, &QLineEdit::textEdited, view,
                    [&controller](const QString& text) { controller.fileLabelText().onNext(text.toStdString()); });
-  appBrowserButton_->rxTap().subscribe([&controller](const rx::Unit&) { controller.appBrowserButtonTap().onNext(); })
-      .disposed(controller.disposeBag());
-  fileBrowserButton_->rxTap()
-      .subscribe([&controller](const rx::Unit&) { controller.fileBrowserButtonTap().onNext(); })
-      .disposed(controller.disposeBag());
+  QObject::connect(appBrowserButton_, &QPushButton::clicked, view,
+                   [&controller] { controller.appBrowserButtonTap().onNext(); });
+  QObject::connect(fileBrowserButton_, &QPushButton::clicked, view,
+                   [&controller] { controller.fileBrowserButtonTap().onNext(); });
 
   refresh();
   owned_.setLayoutSubviews([this] { layoutSubviews(); });
@@ -203,11 +206,10 @@ void QtWorkspaceDetailView::layoutSubviews() {
   const int controlsLeft = appTitleLabel_->geometry().right() + 1 + 10;
   const int fieldHeight = std::max(20, appLabel_->sizeHint().height());
   // The path fields take what the Browse buttons leave.
-  constexpr int kBrowseWidth = 60;
-  const int fieldWidth = std::max(120, boxWidth - 20 - kBrowseWidth - 10 - controlsLeft);
+  const int browseWidth = std::max(60, appBrowserButton_->sizeHint().width());
+  const int fieldWidth = std::max(120, boxWidth - 20 - browseWidth - 10 - controlsLeft);
   appLabel_->setGeometry(controlsLeft, centredTop(*appTitleLabel_, fieldHeight), fieldWidth, fieldHeight);
   const int browseLeft = appLabel_->geometry().right() + 1 + 10;
-  const int browseWidth = kBrowseWidth;
   appBrowserButton_->setGeometry(browseLeft, centredTop(*appTitleLabel_, 20), browseWidth, 20);
   fileLabel_->setGeometry(controlsLeft, centredTop(*fileTitleLabel_, fieldHeight), fieldWidth, fieldHeight);
   fileBrowserButton_->setGeometry(browseLeft, centredTop(*fileTitleLabel_, 20), browseWidth, 20);

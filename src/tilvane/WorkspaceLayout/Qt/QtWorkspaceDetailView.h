@@ -4,13 +4,13 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
 
 #include "CustomLayout/Qt/OwnedWidget.h"
 #include "RuleLayout/Grid/Qt/QtMatrixView.h"
 #include "UI/Widgets/Label.h"
-#include "UI/Widgets/TextButton.h"
 #include "WorkspaceLayout/Editor/WorkspaceDetailViewController.h"
 
 namespace tilvane {
@@ -39,9 +39,9 @@ class QtWorkspaceDetailView final : public WorkspaceDetailView {
   QToolButton* addButton() const { return addButton_; }
   QToolButton* removeButton() const { return removeButton_; }
   QLineEdit* appLabel() const { return appLabel_; }
-  TextButton* appBrowserButton() const { return appBrowserButton_; }
+  QPushButton* appBrowserButton() const { return appBrowserButton_; }
   QLineEdit* fileLabel() const { return fileLabel_; }
-  TextButton* fileBrowserButton() const { return fileBrowserButton_; }
+  QPushButton* fileBrowserButton() const { return fileBrowserButton_; }
   QComboBox* spaceButton() const { return spaceButton_; }
   QComboBox* screenButton() const { return screenButton_; }
   QtMatrixView* layoutView() const { return layoutView_; }
@@ -67,10 +67,10 @@ class QtWorkspaceDetailView final : public WorkspaceDetailView {
   QWidget* componentsContainer_;
   Label* appTitleLabel_;
   QLineEdit* appLabel_;
-  TextButton* appBrowserButton_;
+  QPushButton* appBrowserButton_;
   Label* fileTitleLabel_;
   QLineEdit* fileLabel_;
-  TextButton* fileBrowserButton_;
+  QPushButton* fileBrowserButton_;
   Label* spaceLabel_;
   QComboBox* spaceButton_;
   Label* screenLabel_;

@@ -1,44 +1,12 @@
-// Naming applications (desktop entries, window types) and telling the desktop shortcut from other keys.
+// Naming windows (window types) and telling the desktop shortcut from other keys.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "platform/desktop/KeyCodes.h"
-#include "platform/desktop/x11/DesktopEntries.h"
 #include "platform/desktop/x11/WindowProperties.h"
 #include "platform/desktop/x11/X11EventTap.h"
-#include "support/TestEnvironment.h"
 
 namespace tilvane::x11 {
 namespace {
-
-void write(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path) << text;
-}
-
-TEST(DesktopEntryTest, AClassIsMatchedByStartupWmClassFirstThenByIdInTheEarliestFolder) {
-  test::ScopedTempDir dir;
-  const auto home = dir.path() / "home", system = dir.path() / "system";
-  const auto entry = [](const std::filesystem::path& file, const std::string& lines) {
-    write(file, "[Desktop Entry]\nType=Application\n" + lines);
-  };
-  entry(system / "org.example.Editor.desktop", "Name=System Editor\nStartupWMClass=ExEdit\n");
-  entry(home / "org.example.Editor.desktop", "Name=My Editor\nStartupWMClass=ExEdit\n");
-  entry(system / "foo.desktop", "Name=Foo by id\n");
-  entry(system / "bar.desktop", "Name=Bar\nStartupWMClass=Foo\n");
-  write(system / "link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nStartupWMClass=Link\n");
-  const auto index = DesktopEntryIndex::scan({home, system, dir.path() / "missing"});
-  const auto nameOf = [&](const std::string& instance, const std::string& className) {
-    const DesktopEntry* e = index.match(WmClass{instance, className});
-    return e ? e->name : "none";
-  };
-  EXPECT_EQ(nameOf("exedit", "ExEdit"), "My Editor");  // the earlier folder wins
-  EXPECT_EQ(nameOf("foo", "Foo"), "Bar");              // StartupWMClass beats an id that merely matches
-  EXPECT_EQ(nameOf("x", "FOO"), "Foo by id");          // ids match whatever the case
-  EXPECT_EQ(nameOf("link", "Link"), "none");           // not an application
-  EXPECT_EQ(nameOf("unknown", "Unknown"), "none");
-}
 
 TEST(WindowTypeTest, SubroleFollowsTheFirstKnownType) {
   Atoms a;

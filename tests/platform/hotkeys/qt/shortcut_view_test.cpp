@@ -59,5 +59,30 @@ TEST_F(ShortcutViewTest, RecordsATypedChordUnderItsKeyAndSaysWhyATakenOneIsRefus
   EXPECT_EQ(changes, 1);
 }
 
+TEST_F(ShortcutViewTest, KeepsOneWidthEmptyRecordingRecordedOrRefusingAndWrapsTheMessageWithin) {
+  MASShortcutView view;
+  view.setAssociatedUserDefaultsKey("layoutShortcut");
+  view.show();
+  const int width = view.sizeHint().width();
+  const int fieldHeight = view.sizeHint().height();
+  const auto widthShowing = [&](const char* step) {
+    SCOPED_TRACE(step);
+    EXPECT_EQ(view.sizeHint().width(), width) << view.fieldText().toStdString();
+  };
+  view.startRecording();
+  widthShowing("recording");
+  QTest::keyClick(&view, Qt::Key_1);  // no modifier: refused, with a message
+  EXPECT_FALSE(view.messageText().isEmpty());
+  widthShowing("refusing");
+  // The message wraps at that width, below the field.
+  EXPECT_GT(view.sizeHint().height(), fieldHeight);
+  EXPECT_EQ(view.sizeHint().height(), view.heightForWidth(width));
+  QTest::keyClick(&view, Qt::Key_1, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(view.fieldText(), "Ctrl+Alt+1");
+  widthShowing("recorded");
+  view.setShortcutValue(MASShortcut(0x6F, kCtrlAlt | kCGEventFlagMaskShift | kCGEventFlagMaskCommand));
+  widthShowing("every modifier");
+}
+
 }  // namespace
 }  // namespace tilvane

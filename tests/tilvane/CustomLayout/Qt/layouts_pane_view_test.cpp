@@ -2,6 +2,7 @@
 // and the buttons, the editor's popups and name field reaching the controller, and a screenshot to look at.
 #include <gtest/gtest.h>
 
+#include <QPushButton>
 #include <QTest>
 
 #include "../LayoutsPaneFixture.h"
@@ -88,6 +89,29 @@ TEST_F(LayoutsPaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActions
   EXPECT_EQ(view->tableView()->rowCount(), 2);
   EXPECT_EQ(view->tableView()->selectionModel()->selectedRows().front().row(), 1);
   EXPECT_EQ(detail->titleInput()->text(), "Cells");
+}
+
+TEST_F(LayoutsPaneViewTest, ARefusedHotKeysMessageTakesRoomBelowTheRecorderWithoutSqueezingItsField) {
+  stored(layout("Left half", 1, 2, 1, 0b10));
+  open();
+  QTest::mouseClick(view->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(0));
+  MASShortcutView* recorder = detail->shortcutButton();
+  const QRect before = recorder->geometry();
+  const int ruleTop = detail->rulePopUpButton()->y();
+  ASSERT_GT(ruleTop, before.bottom());
+
+  recorder->startRecording();
+  QTest::keyClick(recorder, Qt::Key_1);  // no modifier: refused, with a message under the field
+  ASSERT_FALSE(recorder->messageText().isEmpty());
+  for (int pass = 0; pass < 3; ++pass) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const auto* field = recorder->findChild<QPushButton*>();
+  ASSERT_NE(field, nullptr);
+  EXPECT_GE(field->height(), field->sizeHint().height());
+  EXPECT_EQ(recorder->geometry().topLeft(), before.topLeft());
+  EXPECT_EQ(recorder->width(), before.width());
+  EXPECT_EQ(recorder->height(), recorder->heightForWidth(recorder->width()));
+  EXPECT_GT(detail->rulePopUpButton()->y(), recorder->geometry().bottom());
+  EXPECT_FALSE(saveArtefact("layouts-pane-refused-hot-key", view->widget()->grab().toImage()).empty());
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 #include "../Editor/WorkspacePaneFixture.h"
 #include "Models/WorkspaceLayoutItemModel.h"
@@ -112,6 +114,45 @@ TEST_F(WorkspacePaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActio
   QTest::keyClicks(detail->titleInput(), "Desk");
   EXPECT_EQ(view->labelAt(1)->text(), "Desk");
   EXPECT_EQ(storedNames(), (std::vector<std::string>{"Home", "Desk"}));
+}
+
+/// WCAG's relative luminance of a pixel.
+double luminance(QRgb pixel) {
+  const auto channel = [](int value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(qRed(pixel)) + 0.7152 * channel(qGreen(pixel)) + 0.0722 * channel(qBlue(pixel));
+}
+
+/// The contrast between the lightest and the darkest pixel of `area` of `image`: a title against its button.
+double contrastWithin(const QImage& image, const QRect& area) {
+  double lightest = 0, darkest = 1;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const double l = luminance(image.pixel(x, y));
+      lightest = std::max(lightest, l);
+      darkest = std::min(darkest, l);
+    }
+  return (lightest + 0.05) / (darkest + 0.05);
+}
+
+TEST_F(WorkspacePaneViewTest, TheBrowseButtonsReadAsEnabledButtonsBesideTheirFields) {
+  workspaceWithItems("Work", 1);
+  open();
+  QTest::mouseClick(view->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*view->tableView(), 0));
+  QTest::mouseClick(detail->tableView()->viewport(), Qt::LeftButton, {}, rowCentre(*detail->tableView(), 0));
+  ASSERT_TRUE(detail->componentsContainer()->isVisible());
+  const QImage image = detail->widget()->grab().toImage();
+  for (QWidget* button : {static_cast<QWidget*>(detail->appBrowserButton()),
+                          static_cast<QWidget*>(detail->fileBrowserButton())}) {
+    EXPECT_TRUE(button->isEnabled());
+    // Its title stands out from it as readable text does (WCAG's 4.5:1), not faded as a disabled one's.
+    const QRect area(button->mapTo(detail->widget(), QPoint(0, 0)), button->size());
+    EXPECT_GE(contrastWithin(image, area.adjusted(2, 2, -2, -2)), 4.5);
+    EXPECT_GT(button->x(), detail->appLabel()->geometry().right());
+  }
+  EXPECT_FALSE(saveArtefact("workspaces-pane-browse", detail->widget()->grab().toImage()).empty());
 }
 
 TEST_F(WorkspacePaneViewTest, RemoveAsksOnTheWindowAndDeletesOnlyOnDelete) {

@@ -3,6 +3,10 @@
 // Frames are visible frames: the window manager's decoration lies inside the rectangle the layout gives.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "AppManager/Catalogue/AppManager.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
 #include "Shortcuts/ShortcutsManager.h"
@@ -59,21 +63,43 @@ TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
   ASSERT_TRUE(frameBecomes(client.window(), {300, 200, seen->width, seen->height})) << *probe().frameRect(client.window());
 }
 
-TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {
+/// Stores a fixed rule for `bundle` on the right half of the display.
+void storeRightHalfRule(const std::string& bundle) {
   auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId("TilvaneRuled");
+  rule->setId(bundle);
   rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
   rule->setWidth(2);  // a 2 x 1 grid with its right cell selected: the right half
   rule->setHeight(1);
   rule->setMatrixValue(1);
   const auto database = store::Database::open();
   database->write([&] { database->add(rule); });
+}
 
+TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {
+  storeRightHalfRule("TilvaneRuled");
   startTilvane();
   auto& client = launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"});
   ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
   advance(1.0);
   ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
+}
+
+TEST_F(TilvaneLayoutTest, ARuleForAProgramAddedFromALauncherOutsideTheApplicationsFoldersPlacesItsNextWindow) {
+  // A launcher on the user's desktop, added by hand: the catalogue names it, the rule is stored under that name.
+  const auto launcher = tempDir() / "Desktop" / "myterm.desktop";
+  std::filesystem::create_directories(launcher.parent_path());
+  std::ofstream(launcher) << "[Desktop Entry]\nType=Application\nName=My Term\nExec=myterm\n"
+                             "StartupWMClass=TilvaneMyTerm\n";
+  const auto app = AppManager::shared().appInfo(launcher.string());
+  ASSERT_TRUE(app);
+  storeRightHalfRule(app->bundleID);
+
+  startTilvane();
+  auto& client = launchClient({"--class", "myterm,TilvaneMyTerm", "--title", "My Term"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056}))
+      << app->bundleID << " at " << *probe().frameRect(client.window());
 }
 
 TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeen) {
