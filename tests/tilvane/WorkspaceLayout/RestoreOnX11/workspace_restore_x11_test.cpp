@@ -11,6 +11,7 @@
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
+#include "platform/desktop/x11/X11Launcher.h"
 #include "platform/desktop/x11/e2e/TilvaneOnX11.h"
 #include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
@@ -47,8 +48,145 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     return std::nullopt;
   }
 
+  /// The processes the restore started, not ended yet.
+  std::vector<pid_t> started() {
+    return static_cast<tilvane::x11::X11Launcher&>(desktop().launcher()).runningChildren();
+  }
+  /// Restores `items` and runs the restore to its end. Once it started a process, its clock runs on only when
+  /// `shown` holds: a program starts in real time, which the restore's clock knows nothing of.
+  void restoreAll(const std::vector<WorkspaceLayoutItemModelPtr>& items,
+                  const std::function<bool()>& shown = [] { return true; }) {
+    auto group = std::make_shared<WorkspaceLayoutGroupModel>();
+    group->setItems(items);
+    start_ = loop().elapsed();
+    LayoutManager::shared().layoutWorkspace(*group);
+    for (int step = 0; step < 800 && LayoutManager::shared().workspaceRunning(); ++step) {
+      waitUntil([&] { return started().empty() || shown(); }, 10.0);
+      runUntil(loop().elapsed() - start_ + 0.05);
+    }
+    EXPECT_FALSE(LayoutManager::shared().workspaceRunning());
+  }
+  /// The windows on the desktop whose application has this bundle identifier, in the desktop's order.
+  std::vector<std::uint32_t> windowsOf(const std::string& bundle) {
+    std::vector<std::uint32_t> windows;
+    for (const std::uint32_t w : probe().clientList())
+      if (const auto e = desktop().applications().elementOf(w); e && bundleIdentifierOfWindow(SIWindow(*e)) == bundle)
+        windows.push_back(w);
+    return windows;
+  }
+  std::optional<std::uint32_t> titled(const std::string& title) {
+    for (const std::uint32_t w : probe().clientList())
+      if (probe().text(w, "WM_NAME") == title) return w;
+    return std::nullopt;
+  }
+  /// Whether a terminal's visible frame stands on `rect`: its size short of it by less than a character cell.
+  bool standsOn(std::uint32_t window, const XRectangle& rect) {
+    return waitUntil([&] {
+      const auto f = probe().frameRect(window);
+      return f && f->x == rect.x && f->y == rect.y && f->width <= rect.width && f->width > rect.width - 6 &&
+             f->height <= rect.height && f->height > rect.height - 13;
+    });
+  }
+  /// Ends the processes the restore started (they belong to no test fixture).
+  void endStarted() {
+    for (const pid_t pid : started()) ::kill(pid, SIGTERM);
+  }
+
   double start_ = 0;
 };
+
+TEST_F(WorkspaceRestoreOnX11Test, OpenTerminalsAreTakenAsTheyAreAndOnlyAClosedOneStartsAgain) {
+  constexpr const char* kTerminal = "debian-xterm";  // what plain xterms are known as, by their desktop entry
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  spawn({"xterm", "-T", "Term A", "-geometry", "80x24+100+100"});
+  ChildProcess& second = spawn({"xterm", "-T", "Term B", "-geometry", "80x24+600+100"});
+  ASSERT_TRUE(waitUntil([&] { return titled("Term A") && titled("Term B"); }));
+  const std::uint32_t terminals[] = {*titled("Term A"), *titled("Term B")};
+  ASSERT_TRUE(waitUntil([&] { return windowsOf(kTerminal).size() == 2; }));
+  advance(1.0);
+  for (const std::uint32_t w : terminals) ASSERT_TRUE(waitUntil([&] { return managed(w); }));
+  advance(3.0);
+
+  // Snapshot them, then give the items places of their own: the left and the right half.
+  auto items = LayoutManager::shared().snapshotWorkspace();
+  ASSERT_EQ(items.size(), 2u);
+  const XRectangle halves[] = {{0, 0, 960, 1056}, {960, 0, 960, 1056}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(items[i]->appPath(), "");
+    items[i]->setX(i * 0.5);
+    items[i]->setY(0);
+    items[i]->setWidth(0.5);
+    items[i]->setHeight(1);
+  }
+
+  // Restored while both run: the same two windows, one on each half, and no new process.
+  // Either window may serve either item: both are the same application's.
+  restoreAll(items);
+  EXPECT_TRUE(started().empty());
+  EXPECT_EQ(windowsOf(kTerminal).size(), 2u);
+  const bool inOrder = probe().frameRect(terminals[0])->x == 0;
+  EXPECT_TRUE(standsOn(terminals[0], halves[inOrder ? 0 : 1])) << *probe().frameRect(terminals[0]);
+  EXPECT_TRUE(standsOn(terminals[1], halves[inOrder ? 1 : 0])) << *probe().frameRect(terminals[1]);
+
+  // The second one closed, the first moved away: the first is taken as it is, and one new terminal is started
+  // for the second's place.
+  second.terminate();
+  ASSERT_TRUE(waitUntil([&] { return windowsOf(kTerminal).size() == 1 && !managed(terminals[1]); }));
+  probe().moveResize(terminals[0], {300, 300, 484, 316});
+  restoreAll(items, [&] { return windowsOf(kTerminal).size() == 2; });
+  EXPECT_EQ(started().size(), 1u);
+  const auto after = windowsOf(kTerminal);
+  ASSERT_EQ(after.size(), 2u);
+  const std::uint32_t fresh = after[0] == terminals[0] ? after[1] : after[0];
+  EXPECT_TRUE(after[0] == terminals[0] || after[1] == terminals[0]);
+  EXPECT_TRUE(standsOn(terminals[0], halves[0])) << *probe().frameRect(terminals[0]);
+  EXPECT_TRUE(standsOn(fresh, halves[1])) << *probe().frameRect(fresh);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AWindowPutOnAnotherDesktopIsSnapshotAndRestoredThere) {
+  startTilvane();
+  auto& client = launchClient({"--class", "elsewhere,TilvaneElsewhere", "--title", "Elsewhere"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return managed(client.window()); }));
+  advance(3.0);
+  ASSERT_EQ(records("TilvaneElsewhere").size(), 1u);
+  EXPECT_EQ(records("TilvaneElsewhere")[0]->spaceIndex(), 0);
+
+  // Another program puts it on the third desktop; the first stays shown. The record follows with the usual
+  // grouped write, after two quiet seconds.
+  ASSERT_EQ(runCommand({"wmctrl", "-i", "-r", std::to_string(client.window()), "-t", "2"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return !LayoutManager::shared().updateQueue().empty(); }));
+  advance(2.0);
+  EXPECT_EQ(records("TilvaneElsewhere")[0]->spaceIndex(), 2);
+  EXPECT_EQ(probe().currentDesktop(), 0);
+  const auto items = LayoutManager::shared().snapshotWorkspace();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0]->spaceIndex(), 2);
+
+  // Back on the first desktop, the restore puts it on the third again.
+  ASSERT_EQ(runCommand({"wmctrl", "-i", "-r", std::to_string(client.window()), "-t", "0"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 0; }));
+  restoreAll(items);
+  EXPECT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AProgramStartedThroughALinkIsTheItemsWhateverItsWindowsAreCalled) {
+  // "tilvanelinked" on PATH is a link to the test client, whose windows call themselves TestClient.
+  const auto bin = tempDir() / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_symlink(TILVANE_TESTCLIENT_PATH, bin / "tilvanelinked");
+  const ScopedEnv path("PATH", bin.string() + ":" + std::getenv("PATH"));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  restoreAll({workspaceItem("TilvaneLinked", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))},
+             [&] { return !windowsOf("TestClient").empty(); });
+  const auto windows = windowsOf("TestClient");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(windows[0]) == XRectangle{960, 528, 960, 528}; }))
+      << *probe().frameRect(windows[0]);
+}
 
 TEST_F(WorkspaceRestoreOnX11Test, ARunningWindowAndAStartedOneEndOnTheirDesktopsAndRectangles) {
   startTilvane();
