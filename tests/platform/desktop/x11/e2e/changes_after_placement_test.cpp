@@ -28,12 +28,12 @@ class ChangesAfterPlacementTest : public TilvaneOnX11Test {
 
 TEST_F(ChangesAfterPlacementTest, AMoveAMomentAfterAHotKeyPlacedATerminalIsRemembered) {
   auto layout = std::make_shared<CustomLayoutModel>();
-  layout->setId("Right half");
-  layout->setName("Right half");
-  layout->setType(1);  // fixed: a 2 x 1 grid with its right cell selected
-  layout->setWidth(2);
+  layout->setId("Middle third");
+  layout->setName("Middle third");
+  layout->setType(1);  // fixed: a 3 x 1 grid with its middle cell selected, no whole number of character cells
+  layout->setWidth(3);
   layout->setHeight(1);
-  layout->setMatrixValue(1);
+  layout->setMatrixValue(2);
   layout->setKeyCode(kVK_ANSI_1);
   layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
   const auto database = store::Database::open();
@@ -49,7 +49,7 @@ TEST_F(ChangesAfterPlacementTest, AMoveAMomentAfterAHotKeyPlacedATerminalIsRemem
   ASSERT_TRUE(SIWindow(*element(*terminal)).focusWindow());
   ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == *terminal; }));
   KeyboardUser(display()).typeKeysym({kControlL, kAltL}, '1');
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == 960; })) << *probe().frameRect(*terminal);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == 640; })) << *probe().frameRect(*terminal);
   catchUp();  // the window manager's answer is seen
 
   // 0.2 s later the user drags it elsewhere.
