@@ -62,11 +62,6 @@ std::optional<AppDescriptor> AppManager::appInfo(const std::string& path) const 
   return descriptorOf(*app);
 }
 
-std::optional<std::string> AppManager::applicationPath(const std::string& bundleIdentifier) const {
-  if (bundleIdentifier.empty()) return std::nullopt;
-  return source_->pathForIdentifier(bundleIdentifier);
-}
-
 std::optional<std::string> AppManager::icon(const std::string& fileOrURL, const std::string& bundleIdentifier) const {
   if (!fileOrURL.empty()) return iconForFileURL(fileOrURL);
   if (!bundleIdentifier.empty()) return iconForBundleID(bundleIdentifier);

@@ -40,10 +40,6 @@ class AppManager {
   /// The application at `path` (a bundle, or on Linux a desktop entry); absent when it cannot be read.
   std::optional<AppDescriptor> appInfo(const std::string& path) const;
 
-  /// The path (on Linux the desktop entry) of the application with this bundle identifier; absent when the
-  /// source knows none.
-  std::optional<std::string> applicationPath(const std::string& bundleIdentifier) const;
-
   /// The icon to show for an application: iconForFileURL(`fileOrURL`) when that is not empty (the bundle
   /// identifier is then not consulted), else iconForBundleID(`bundleIdentifier`) when that is not empty, else
   /// absent.
