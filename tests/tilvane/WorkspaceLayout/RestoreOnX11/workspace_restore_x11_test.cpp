@@ -125,6 +125,7 @@ TEST_F(WorkspaceRestoreOnX11Test, OpenTerminalsAreTakenAsTheyAreAndOnlyAClosedOn
   restoreAll(items);
   EXPECT_TRUE(started().empty());
   EXPECT_EQ(windowsOf(kTerminal).size(), 2u);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(terminals[0])->y == 0; })) << *probe().frameRect(terminals[0]);
   const bool inOrder = probe().frameRect(terminals[0])->x == 0;
   EXPECT_TRUE(standsOn(terminals[0], halves[inOrder ? 0 : 1])) << *probe().frameRect(terminals[0]);
   EXPECT_TRUE(standsOn(terminals[1], halves[inOrder ? 1 : 0])) << *probe().frameRect(terminals[1]);
