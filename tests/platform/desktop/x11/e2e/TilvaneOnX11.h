@@ -7,6 +7,8 @@
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
+#include "Models/CustomLayoutModel.h"
+#include "platform/desktop/KeyCodes.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
 #include "support/windows/StoredRecord.h"
@@ -84,6 +86,21 @@ class TilvaneOnX11Test : public X11BackendTest {
       return window.has_value();
     });
     return window;
+  }
+
+  /// A fixed custom layout: the `cells` (grid value) of a `width` x `height` grid, on Control+Option+`keyCode`.
+  static CustomLayoutModelPtr fixedLayout(const std::string& name, std::int64_t width, std::int64_t height,
+                                          std::int64_t cells, std::int64_t keyCode) {
+    auto layout = std::make_shared<CustomLayoutModel>();
+    layout->setId(name);
+    layout->setName(name);
+    layout->setType(1);  // fixed
+    layout->setWidth(width);
+    layout->setHeight(height);
+    layout->setMatrixValue(cells);
+    layout->setKeyCode(keyCode);
+    layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
+    return layout;
   }
 
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {

@@ -27,17 +27,9 @@ class ChangesAfterPlacementTest : public TilvaneOnX11Test {
 };
 
 TEST_F(ChangesAfterPlacementTest, AMoveAMomentAfterAHotKeyPlacedATerminalIsRemembered) {
-  auto layout = std::make_shared<CustomLayoutModel>();
-  layout->setId("Middle third");
-  layout->setName("Middle third");
-  layout->setType(1);  // fixed: a 3 x 1 grid with its middle cell selected, no whole number of character cells
-  layout->setWidth(3);
-  layout->setHeight(1);
-  layout->setMatrixValue(2);
-  layout->setKeyCode(kVK_ANSI_1);
-  layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
+  // The middle third: no whole number of character cells.
   const auto database = store::Database::open();
-  database->write([&] { database->add(layout); });
+  database->write([&] { database->add(fixedLayout("Middle third", 3, 1, 2, kVK_ANSI_1)); });
   tilvane::x11::X11DesktopHotKeys hotKeys(desktop());
   HotKeyServer::Scope scope(hotKeys.server());
   const std::shared_ptr<void> stop(nullptr, [this](void*) { stopTilvane(); });

@@ -50,20 +50,6 @@ class FramesOnEveryWindowManagerTest : public TilvaneOnX11Test {
       return std::abs(f->x - rect.x) <= 23 && std::abs(f->y - rect.y) <= 31;
     });
   }
-
-  static CustomLayoutModelPtr fixedLayout(const std::string& name, std::int64_t width, std::int64_t height,
-                                          std::int64_t cells, std::int64_t keyCode) {
-    auto layout = std::make_shared<CustomLayoutModel>();
-    layout->setId(name);
-    layout->setName(name);
-    layout->setType(1);  // fixed
-    layout->setWidth(width);
-    layout->setHeight(height);
-    layout->setMatrixValue(cells);
-    layout->setKeyCode(keyCode);
-    layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
-    return layout;
-  }
 };
 
 TEST_F(FramesOnEveryWindowManagerTest, EachHalfAndQuarterPutsTheVisibleFrameOnItsRectangle) {

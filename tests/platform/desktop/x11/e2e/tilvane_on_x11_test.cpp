@@ -129,17 +129,8 @@ TEST_F(TilvaneLayoutTest, GarbagePropertiesAndAWindowDestroyedMidLayoutCrashNoth
 }
 
 TEST_F(TilvaneLayoutTest, ALayoutsHotKeyTypedByTheUserMovesTheFocusedWindow) {
-  auto layout = std::make_shared<CustomLayoutModel>();
-  layout->setId("Right half");
-  layout->setName("Right half");
-  layout->setType(1);  // fixed: a 2 x 1 grid with its right cell selected
-  layout->setWidth(2);
-  layout->setHeight(1);
-  layout->setMatrixValue(1);
-  layout->setKeyCode(kVK_ANSI_1);
-  layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
   const auto database = store::Database::open();
-  database->write([&] { database->add(layout); });
+  database->write([&] { database->add(fixedLayout("Right half", 2, 1, 1, kVK_ANSI_1)); });
   tilvane::x11::X11DesktopHotKeys hotKeys(desktop());
   HotKeyServer::Scope scope(hotKeys.server());
   const std::shared_ptr<void> stop(nullptr, [this](void*) { stopTilvane(); });  // keys go while the server is here
