@@ -211,3 +211,45 @@ TEST_F(RecordingTest, AClosedWindowsLastMoveIsStillRemembered) {
 
 }  // namespace
 }  // namespace tilvane
+
+namespace tilvane {
+namespace {
+
+class DesktopRecordingTest : public test::WindowWorld {
+ protected:
+  DesktopRecordingTest() : WindowWorld(3) { startManagers(); }
+};
+
+TEST_F(DesktopRecordingTest, AWindowPutOnAnotherDesktopKeepsItsPlaceAndItsRecordTakesTheDesktop) {
+  const AXUIElement w = settledWindow({.frame = CGRectMake(0, 23, 720, 877)});
+  const AutoLayoutModelPtr record = itemOf(w)->layoutModel();
+  ASSERT_EQ(record->spaceIndex(), 0);
+
+  // Where the program put it, then on the third desktop: the placement's fractions stay, the desktop follows.
+  SIWindow window(w);
+  placeFrame(window, CGRectMake(720, 23, 720, 877), GaplessOrder::setFrame);
+  LayoutManager::shared().saveLayout(window, CGRectMake(0.5, 0, 0.5, 1));
+  drain();
+  ASSERT_TRUE(apps().moveWindowToSpace(w, 3));
+  drain();
+  EXPECT_EQ(LayoutManager::shared().updateQueue().size(), 1u);
+  advance(LayoutManager::kQuietPeriod);
+  EXPECT_EQ(record->spaceIndex(), 2);
+  EXPECT_EQ(test::fractionsOf(*record), CGRectMake(0.5, 0, 0.5, 1));
+
+  // Moved by the user there, then back to the first desktop within the quiet period: one write of both.
+  apps().userMoveWindow(w, CGRectMake(360, 23, 720, 877));
+  ASSERT_TRUE(apps().moveWindowToSpace(w, 1));
+  drain();
+  advance(LayoutManager::kQuietPeriod);
+  EXPECT_EQ(record->spaceIndex(), 0);
+  EXPECT_DOUBLE_EQ(record->x(), 0.25);
+
+  // Put on the desktop it is on already: nothing to record.
+  ASSERT_TRUE(apps().moveWindowToSpace(w, 1));
+  drain();
+  EXPECT_TRUE(LayoutManager::shared().updateQueue().empty());
+}
+
+}  // namespace
+}  // namespace tilvane
