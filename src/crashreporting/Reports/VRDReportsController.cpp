@@ -80,6 +80,11 @@ void VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& repor
   report.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
     if (const auto damage = VRDRecordDamage(path)) {
       setAside(path, report.identifier() + "-" + std::filesystem::path(path).filename().string(), "record", *damage);
+    } else if (const auto incomplete = VRDRecordIncompleteness(path)) {
+      // Still a record: what it holds goes with the report (its whole lines, and whole threads of a torn one, are
+      // symbolicated), and whoever reads the report learns why the crash is missing or short.
+      log("Damaged record '" + std::filesystem::path(path).filename().string() + "' of report '" +
+          report.identifier() + "': " + *incomplete + "; sent with what it holds");
     }
   });
 }
