@@ -483,6 +483,7 @@ class PipelineDelegate : public VRDReportsControllerDelegate {
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "k"; }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
                                                      const std::optional<Error>&) override {}
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {}
 };
 
 TEST_F(Controller, AReportCutShortByAFullDiskIsSymbolicatedAgainAndSentWholeByTheNextStart) {

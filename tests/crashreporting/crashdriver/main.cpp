@@ -410,6 +410,7 @@ class PackageDelegate : public VRDReportsControllerDelegate, public VRDPackageUp
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "driver-api-key"; }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
                                                      const std::optional<Error>&) override {}
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {}
   bool submitPackageMultipartMimeAtPath(const std::string& path, bool) override {
     std::printf("upload %s\n", path.c_str());
     return true;
