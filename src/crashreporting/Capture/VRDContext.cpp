@@ -148,6 +148,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
     VRDSignalInitialize(&readOnly->signal);
     VRDThreadCaptureInitialize(&readOnly->threadCapture);
     VRDThreadStartGiveRunningThreadsAltStacks();
+    VRDThreadStartLogCoverage(VRDThreadCaptureCurrentSignal());
     VRDExceptionInitialize(&readOnly->exception, &VRDContextWritable()->customExceptionCount);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "FramePointerFrames.h"
 #include "UnwindFrames.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 #include "crashreporting/Capture/VRDUnwind.h"
@@ -77,6 +78,24 @@ TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
   ASSERT_GE(traces.runtime.size(), 8u);
   EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
   EXPECT_EQ(traces.cached, traces.ours);
+}
+
+// A capture's own thread in code built with frame pointers: its first frame is the capturing function's caller,
+// and no frame repeats or fails to unwind.
+TEST_F(DwarfUnwinder, TheRecordingThreadsOwnStateInFramePointerCodeUnwindsLikeTheRuntime) {
+  std::vector<std::uint64_t> ours;
+  std::vector<std::uint64_t> runtime;
+  const OwnStateProbe walkFrom = [](const VRDThreadState& state, void* out) {
+    *static_cast<std::vector<std::uint64_t>*>(out) = walk(state, nullptr);
+  };
+  ASSERT_TRUE(framePointerOwnState(3, walkFrom, &ours, &runtime));
+  ASSERT_GE(runtime.size(), 6u);
+  ASSERT_GE(ours.size(), 2u);
+  EXPECT_NE(ours[0], ours[1]);
+  EXPECT_EQ(afterProbe(ours), afterProbe(runtime));
+  const std::string log = readText(temp_.path() / "sdk.log");
+  EXPECT_EQ(log.find("Stack pointer hasn't changed"), std::string::npos) << log;
+  EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
 }
 
 }  // namespace
