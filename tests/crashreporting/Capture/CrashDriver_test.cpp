@@ -605,7 +605,9 @@ TEST_F(CrashDriver, CallsThroughANullPointerOrIntoCodeWithoutUnwindInformationKe
     EXPECT_TRUE(child.diedBy(c.signal)) << c.mode << " " << child.status;
     const auto lines = signalRecord();
     ASSERT_EQ(lines.size(), kRecordLines) << c.mode;
-    const auto names = symbols(crashedThread(lines)["stacktrace"]);
+    // Named as the next launch names them: the driver's own run() is a local symbol, which dladdr cannot name.
+    std::vector<std::string> names;
+    for (const NamedFrame& frame : symbolicate(directory_)) names.push_back(frame.symbol);
     ASSERT_GE(names.size(), c.frames.size() + 1) << c.mode << " " << ::testing::PrintToString(names);
     EXPECT_EQ(std::vector(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(c.frames.size())), c.frames)
         << c.mode << " " << ::testing::PrintToString(names);

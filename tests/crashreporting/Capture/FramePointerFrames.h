@@ -1,8 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "crashreporting/Capture/VRDThreadState.h"
 
 // Functions built with frame pointers (see CMakeLists.txt), as hosts and distributions build more and more code:
@@ -13,8 +10,8 @@ namespace crashreporting::test {
 using OwnStateProbe = void (*)(const VRDThreadState& state, void* argument);
 
 /// Takes the current thread's state as the capture fakes it for itself, `depth` frame-pointer calls deep, and
-/// hands it to `probe` while those frames still stand; `runtime` gets the addresses the compiler runtime's
-/// unwinder finds from the same function. False when the state cannot be had.
-bool framePointerOwnState(int depth, OwnStateProbe probe, void* argument, std::vector<std::uint64_t>* runtime);
+/// hands it to `probe`, called from that same function while its frames still stand. False when the state
+/// cannot be had.
+bool framePointerOwnState(int depth, OwnStateProbe probe, void* argument);
 
 }  // namespace crashreporting::test

@@ -81,18 +81,22 @@ TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
 }
 
 // A capture's own thread in code built with frame pointers: its first frame is the capturing function's caller,
-// and no frame repeats or fails to unwind.
+// and no frame repeats or fails to unwind. The runtime's list, taken in the probe, starts with the probe's frames
+// and a different call site in that caller: every frame of ours after the first is the end of the runtime's.
 TEST_F(DwarfUnwinder, TheRecordingThreadsOwnStateInFramePointerCodeUnwindsLikeTheRuntime) {
-  std::vector<std::uint64_t> ours;
-  std::vector<std::uint64_t> runtime;
-  const OwnStateProbe walkFrom = [](const VRDThreadState& state, void* out) {
-    *static_cast<std::vector<std::uint64_t>*>(out) = walk(state, nullptr);
+  Traces traces;
+  const OwnStateProbe fromState = [](const VRDThreadState& state, void* argument) {
+    auto* traces = static_cast<Traces*>(argument);
+    traces->ours = walk(state, nullptr);
+    _Unwind_Backtrace(collect, &traces->runtime);
   };
-  ASSERT_TRUE(framePointerOwnState(3, walkFrom, &ours, &runtime));
-  ASSERT_GE(runtime.size(), 6u);
-  ASSERT_GE(ours.size(), 2u);
-  EXPECT_NE(ours[0], ours[1]);
-  EXPECT_EQ(afterProbe(ours), afterProbe(runtime));
+  ASSERT_TRUE(framePointerOwnState(3, fromState, &traces));
+  ASSERT_GE(traces.ours.size(), 8u);
+  ASSERT_GE(traces.runtime.size(), traces.ours.size());
+  EXPECT_NE(traces.ours[0], traces.ours[1]);
+  const std::vector<std::uint64_t> runtimeEnd(traces.runtime.end() - static_cast<std::ptrdiff_t>(traces.ours.size() - 1),
+                                              traces.runtime.end());
+  EXPECT_EQ(afterProbe(traces.ours), runtimeEnd);
   const std::string log = readText(temp_.path() / "sdk.log");
   EXPECT_EQ(log.find("Stack pointer hasn't changed"), std::string::npos) << log;
   EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
