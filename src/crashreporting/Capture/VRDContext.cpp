@@ -1,6 +1,7 @@
 #include "crashreporting/Capture/VRDContext.h"
 
 #include <sys/syscall.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "crashreporting/Capture/VRDAllocator.h"
@@ -86,6 +88,11 @@ void baseInit() {
   gReadOnly.store(readOnly);
 }
 
+// A child of fork shares the parent's report folder and open files: it records nothing there.
+void markForkedChild() {
+  if (VRDWritableContext* writable = VRDContextWritable()) std::atomic_ref(writable->forkedChild).store(1);
+}
+
 const char* dupPath(const char* directory, const char* name) {
   const std::string path = std::string(directory) + "/" + name;
   return VRDDupString(path.c_str());
@@ -118,6 +125,9 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
                      VRDErrorText(errno));
   }
   readOnly->debuggerAttached = VRDProcessDebuggerAttached();
+  readOnly->processID = static_cast<std::int32_t>(getpid());
+  static std::once_flag forkHandler;
+  std::call_once(forkHandler, [] { pthread_atfork(nullptr, nullptr, markForkedChild); });
   // Before the set-up jobs start the library's queue threads: they get their alternate stacks as they start.
   if (!readOnly->debuggerAttached) VRDThreadStartEnable();
   readOnly->submittableCrashDelegate = initData->submittableCrashDelegate;
@@ -138,6 +148,7 @@ bool VRDContextInitialize(const VRDContextInitData* initData) {
     VRDSignalInitialize(&readOnly->signal);
     VRDThreadCaptureInitialize(&readOnly->threadCapture);
     VRDThreadStartGiveRunningThreadsAltStacks();
+    VRDThreadStartLogCoverage(VRDThreadCaptureCurrentSignal());
     VRDExceptionInitialize(&readOnly->exception, &VRDContextWritable()->customExceptionCount);
   } else {
     VRDLogWarn("Debugger present - not installing handlers\n");
@@ -153,7 +164,17 @@ bool VRDContextIsInitialized() noexcept {
   // Both reads are atomic (the pointer acquires, the flag is sequentially consistent): no fence is needed.
   const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
   return reinterpret_cast<std::uintptr_t>(readOnly) >= VRDMinimumValidAddress &&
-         std::atomic_ref(const_cast<VRDReadOnlyContext*>(readOnly)->initialized).load();
+         std::atomic_ref(const_cast<VRDReadOnlyContext*>(readOnly)->initialized).load() &&
+         !VRDContextIsForeignProcess();
+}
+
+bool VRDContextIsForeignProcess() noexcept {
+  const VRDReadOnlyContext* readOnly = VRDContextReadOnly();
+  VRDWritableContext* writable = VRDContextWritable();
+  if (readOnly == nullptr || writable == nullptr || readOnly->processID == 0) return false;
+  if (std::atomic_ref(writable->forkedChild).load(std::memory_order_relaxed) != 0) return true;
+  // A child made by a raw system call ran no fork handler.
+  return static_cast<std::int32_t>(syscall(SYS_getpid)) != readOnly->processID;
 }
 
 bool VRDContextMarkAndCheckIfCrashed() noexcept {

@@ -114,6 +114,8 @@ struct VRDHostContext {
 struct VRDReadOnlyContext {
   bool initialized;  // read and written with full barriers
   bool debuggerAttached;
+  /// The process the context was made for: a child forked without exec has another id.
+  std::int32_t processID;
   const char* internalLogPath;
   void* signalStack;
   /// The unwinder's cache for a crash capture, faulted in at set-up (VRDContextTakeUnwindCache).
@@ -135,6 +137,8 @@ struct VRDReadOnlyContext {
 struct VRDWritableContext {
   std::int32_t internalLogFd;    // −1 until the log is first opened
   std::int32_t minimumLogLevel;  // starts at 1
+  /// Set in a child's copy by fork (pthread_atfork): nothing of the child goes into the parent's report.
+  std::uint8_t forkedChild;
   std::uint8_t crashed;          // 0 → 1 once per process
   /// Set when the first crash record has been written and closed; another crashing thread waits for it.
   std::uint8_t recordComplete;
@@ -195,7 +199,11 @@ VRDWritableContext* VRDContextWritable() noexcept;
 /// attached), and `metadata.vrdrecord`; then marks it initialised and protects the read-only part. False for
 /// missing start data or report directory.
 bool VRDContextInitialize(const VRDContextInitData* initData);
+/// False in a child forked from the process the context was made for: the context's files are the parent's.
 bool VRDContextIsInitialized() noexcept;
+/// True in a child forked (without exec) from the process the context was made for, whether fork ran the
+/// library's fork handler or a raw system call made the child. Async-signal-safe.
+bool VRDContextIsForeignProcess() noexcept;
 /// Marks the crash; true when it had already been marked (someone else is recording, or did). False before
 /// set-up.
 bool VRDContextMarkAndCheckIfCrashed() noexcept;

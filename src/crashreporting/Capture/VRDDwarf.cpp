@@ -94,13 +94,15 @@ inline std::uint64_t registerValue(const VRDThreadState* state, std::uint64_t nu
 struct ExpressionMachine {
   std::uint64_t stack[VRDDwarfExpressionStackSize];
   std::uint32_t depth;
+  /// Set by a push onto a full stack or a pop from an empty one.
+  bool invalid;
   bool push(std::uint64_t value) {
-    if (depth >= VRDDwarfExpressionStackSize) return false;
+    if (depth >= VRDDwarfExpressionStackSize) return !(invalid = true);
     stack[depth++] = value;
     return true;
   }
   bool pop(std::uint64_t* value) {
-    if (depth == 0) return false;
+    if (depth == 0) return !(invalid = true);
     *value = stack[--depth];
     return true;
   }
@@ -130,9 +132,10 @@ bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRD
       }
       return machine->push(b);
     case 0x12:  // dup
-      return machine->depth > 0 && machine->push(machine->stack[machine->depth - 1]);
+      if (machine->depth == 0) return !(machine->invalid = true);
+      return machine->push(machine->stack[machine->depth - 1]);
     case 0x16:  // swap
-      if (machine->depth < 2) return false;
+      if (machine->depth < 2) return !(machine->invalid = true);
       a = machine->stack[machine->depth - 1];
       machine->stack[machine->depth - 1] = machine->stack[machine->depth - 2];
       machine->stack[machine->depth - 2] = a;
@@ -166,6 +169,11 @@ bool readRegister(VRDDwarfCursor* cursor, std::uint64_t* number) noexcept {
   return readULEB128(cursor, number) && validRegister(*number);
 }
 
+// A register operand that was read but names no register the rules keep: the instruction's own message follows.
+bool invalidRegisterRead(const VRDDwarfCursor& before, const VRDDwarfCursor& after, std::uint64_t number) noexcept {
+  return after.address > before.address && !validRegister(number);
+}
+
 // Skips an expression block, handing back its address (at its length).
 bool skipBlock(VRDDwarfCursor* cursor, std::uint64_t* block) noexcept {
   *block = cursor->address;
@@ -187,8 +195,15 @@ bool savedRegister(const VRDDwarfRule& rule, std::uint64_t cfa, const VRDThreadS
       return true;
     case VRDDwarfRuleAtExpression: {
       std::uint64_t address = 0;
-      return VRDDwarfEvalulateExpression(rule.value, state, cfa, &address, pages) &&
-             VRDReadablePagesRead(pages, address, value, 8);
+      if (!VRDDwarfEvalulateExpression(rule.value, state, cfa, &address, pages)) {
+        VRDLogWarn("Error: unable to evaluate expression\n");
+        return false;
+      }
+      if (!VRDReadablePagesRead(pages, address, value, 8)) {
+        VRDLogWarn("Error: Unable to read memory computed from expression\n");
+        return false;
+      }
+      return true;
     }
     case VRDDwarfRuleValueExpression:
       return VRDDwarfEvalulateExpression(rule.value, state, cfa, value, pages);
@@ -460,12 +475,20 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
   return parseCIERecord(cie, address, pages, true);
 }
 
+bool VRDDwarfCIEIsValid(const VRDDwarfCIERecord* cie) noexcept {
+  return cie != nullptr && cie->length != 0 && (cie->version == 1 || cie->version == 3);
+}
+
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept {
   VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
   std::uint64_t cieAddress = 0;
   if (!parseFDEHead(fde, address, &cursor, &cieAddress)) return false;
   if (!VRDDwarfParseCIERecord(&fde->cie, cieAddress, pages)) {
     VRDLogWarn("Error: Unable to parse CIE record\n");
+    return false;
+  }
+  if (!VRDDwarfCIEIsValid(&fde->cie)) {
+    VRDLogWarn("Error: CIE invalid\n");
     return false;
   }
   return parseFDEBody(fde, &cursor);
@@ -562,12 +585,14 @@ __attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run
       continue;
     }
     if (high == 0x80) {
+      if (!validRegister(low)) VRDLogWarn("Error: Found an invalid DW_CFA_offset register number\n");
       ok = validRegister(low) && readULEB128(&cursor, &operand);
       if (ok) setRule(rules, low, {VRDDwarfRuleAtCFAOffset, operand * static_cast<std::uint64_t>(dataAlignment)});
     } else if (high == 0xC0) {
       ok = validRegister(low) && initial != nullptr;
       if (ok) setRule(rules, low, VRDDwarfRuleForRegister(initial, low));
     } else {
+      const VRDDwarfCursor operands = cursor;
       switch (op) {
         case 0x00: break;  // nop
         case 0x01: {       // set_loc
@@ -610,11 +635,22 @@ __attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run
         case 0x08:  // same_value
           ok = readRegister(&cursor, &number);
           if (ok) setRule(rules, number, {VRDDwarfRuleUnchanged, 0});
+          if (invalidRegisterRead(operands, cursor, number)) {
+            VRDLogWarn("Error: Found an invalid DW_CFA_same_value register number\n");
+          }
           break;
-        case 0x09:  // register
-          ok = readRegister(&cursor, &number) && readRegister(&cursor, &operand);
+        case 0x09: {  // register
+          ok = readRegister(&cursor, &number);
+          if (!ok) {
+            if (invalidRegisterRead(operands, cursor, number)) VRDLogWarn("Error: Found an invalid DW_CFA_register number\n");
+            break;
+          }
+          const VRDDwarfCursor second = cursor;
+          ok = readRegister(&cursor, &operand);
           if (ok) setRule(rules, number, {VRDDwarfRuleInRegister, operand});
+          if (invalidRegisterRead(second, cursor, operand)) VRDLogWarn("Error: Found an invalid DW_CFA_register value\n");
           break;
+        }
         case 0x0a:  // remember_state
           if (remembered == nullptr) {
             cursor.address -= 1;  // taken again by the run that has room for the rows
@@ -634,11 +670,16 @@ __attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run
           if (ok) {
             rules->cfaRegister = number;
             rules->cfaOffset = static_cast<std::int64_t>(operand);
+          } else if (invalidRegisterRead(operands, cursor, number)) {
+            VRDLogWarn("Error: Found an invalid DW_CFA_def_cfa register number\n");
           }
           break;
         case 0x0d:  // def_cfa_register
           ok = readRegister(&cursor, &number);
           if (ok) rules->cfaRegister = number;
+          if (invalidRegisterRead(operands, cursor, number)) {
+            VRDLogWarn("Error: Found an invalid DW_CFA_def_cfa_register register number\n");
+          }
           break;
         case 0x0e:  // def_cfa_offset
           ok = readULEB128(&cursor, &operand);
@@ -655,6 +696,13 @@ __attribute__((always_inline)) inline RunEnd runInstructions(InstructionRun* run
         case 0x16:  // val_expression
           ok = readRegister(&cursor, &number) && skipBlock(&cursor, &operand);
           if (ok) setRule(rules, number, {op == 0x10 ? VRDDwarfRuleAtExpression : VRDDwarfRuleValueExpression, operand});
+          if (!ok && invalidRegisterRead(operands, cursor, number)) {
+            if (op == 0x10) {
+              VRDLogWarn("Error: Found an invalid DW_CFA_expression register number\n");
+            } else {
+              VRDLogWarn("Error: Found an invalid DW_CFA_val_expression register number\n");
+            }
+          }
           break;
         case 0x11:  // offset_extended_sf
           ok = readRegister(&cursor, &number) && VRDDwarfReadSLEB128(&cursor, &signedOperand);
@@ -796,21 +844,37 @@ bool VRDDwarfEvalulateExpression(std::uint64_t expression, const VRDThreadState*
   }
   ExpressionMachine machine;
   machine.depth = 0;
-  machine.push(initial);
+  machine.invalid = false;
+  if (!machine.push(initial)) {
+    VRDLogWarn("Error: unable to init DWARF expression machine\n");
+    return false;
+  }
   VRDDwarfCursor cursor{expression, ~std::uint64_t{0}, pages};
   std::uint64_t length = 0;
-  if (!VRDDwarfReadULEB128(&cursor, &length) || length == 0 || cursor.address + length < cursor.address) {
-    VRDLogWarn("Error: DWARF expression length is zero\n");
+  const bool lengthRead = VRDDwarfReadULEB128(&cursor, &length);
+  if (lengthRead && length == 0) VRDLogWarn("Error: DWARF expression length is zero\n");
+  if (!lengthRead || length == 0 || cursor.address + length < cursor.address) {
+    VRDLogWarn("Error: unable to prepare for execution\n");
     return false;
   }
   cursor.end = cursor.address + length;
   while (cursor.address < cursor.end) {
     if (!executeOpcode(&machine, &cursor, state)) {
+      if (machine.invalid) {
+        VRDLogWarn("Error: DWARF machine stack invalid\n");
+      } else if (cursor.address >= cursor.end) {
+        // An operand would have run past the expression's end.
+        VRDLogWarn("Error: DWARF machine pointers invalid\n");
+      }
       VRDLogWarn("Error: failed to execute DWARF machine opcode\n");
       return false;
     }
   }
-  if (machine.depth == 0) return false;
+  if (cursor.address != cursor.end || machine.depth == 0) {
+    if (cursor.address != cursor.end) VRDLogWarn("Error: DWARF expression hasn't completed execution\n");
+    VRDLogWarn("Error: failed to get DWARF expression result\n");
+    return false;
+  }
   *result = machine.stack[machine.depth - 1];
   return true;
 }
@@ -890,6 +954,12 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
   }
   if (cfa == VRDThreadContextGetStackPointer(state)) {
     VRDLogWarn("Error: Stack pointer hasn't changed\n");
+    VRDLogError("Error: Unable to assign DWARF registers\n");
+    return VRDDwarfStep::Failed;
+  }
+  if (cfa < VRDMinimumValidAddress) {
+    VRDLogWarn("Error: Unable to restore SP value\n");
+    VRDLogError("Error: Unable to assign DWARF registers\n");
     return VRDDwarfStep::Failed;
   }
   // Every rule reads the callee's registers, so the caller's are collected apart (in the recorded order, which
@@ -905,7 +975,11 @@ VRDDwarfStep VRDDwarfUnwindApplyRules(const VRDDwarfRegisterRules* ruleSet, VRDT
     if (rule.kind == VRDDwarfRuleUnchanged || rule.kind == VRDDwarfRuleUndefined) continue;
     if (!savedRegister(rule, cfa, state, pages, &values[number])) {
       // A register that cannot be restored is unknown to the caller; the return address must be known.
-      if (number == VRDDwarfReturnAddressRegister) return VRDDwarfStep::Failed;
+      if (number == VRDDwarfReturnAddressRegister) {
+        VRDLogWarn("Error: Unable to restore register value\n");
+        VRDLogError("Error: Unable to assign DWARF registers\n");
+        return VRDDwarfStep::Failed;
+      }
       values[number] = 0;
     }
     restored |= std::uint32_t{1} << number;

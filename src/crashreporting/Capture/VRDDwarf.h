@@ -116,6 +116,8 @@ bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept;
 std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept;
 
 bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept;
+/// A CIE an FDE may use: it has a length and is of version 1 or 3.
+bool VRDDwarfCIEIsValid(const VRDDwarfCIERecord* cie) noexcept;
 /// Parses the FDE at `address` and the CIE it points to.
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept;

@@ -185,10 +185,12 @@ __attribute__((noinline)) bool VRDProcessGetThreadState(const VRDProcess* proces
   if (VRDProcessThreadStateIsFaked(process, thread)) {
     VRDLogWarn("Faking current thread\n");
     std::memset(out, 0, sizeof *out);
-    const auto frame = reinterpret_cast<std::uint64_t>(__builtin_frame_address(0));
+    // Asking for the frame's address gives this function a frame: the caller's RBP is the one saved in it (the
+    // frame's own address, taken for the caller's, made a caller built with frame pointers unwind to itself).
+    const auto* frame = static_cast<const std::uint64_t*>(__builtin_frame_address(0));
     out->registers[VRDRegisterRIP] = reinterpret_cast<std::uint64_t>(__builtin_return_address(0));
-    out->registers[VRDRegisterRBP] = frame;
-    out->registers[VRDRegisterRSP] = frame + 16;
+    out->registers[VRDRegisterRBP] = frame[0];
+    out->registers[VRDRegisterRSP] = reinterpret_cast<std::uint64_t>(frame) + 16;
     return true;
   }
   if (VRDThreadCaptureGetState(thread, out)) return true;

@@ -50,7 +50,8 @@ void VRDProcessDestroy(VRDProcess* process) noexcept;
 bool VRDProcessSuspendAllOtherThreads(VRDProcess* process) noexcept;
 bool VRDProcessResumeAllOtherThreads(VRDProcess* process) noexcept;
 /// The crashed thread's state from the user context; the current thread's faked at the caller's frame (rip =
-/// return address, rbp = frame address, rsp = frame + 16); another thread's as it gave it when stopped.
+/// return address, rbp = the caller's RBP saved in this frame, rsp = frame + 16); another thread's as it gave it
+/// when stopped.
 bool VRDProcessGetThreadState(const VRDProcess* process, std::int32_t thread, VRDThreadState* out) noexcept;
 /// Whether `thread`'s state is faked at the caller's frame (the current thread, unless it is the crashed one with
 /// a signal's ucontext): its first frame is then a return address.

@@ -22,6 +22,8 @@ void VRDSDKLog(std::int32_t level, const char* format, ...) noexcept {
   if (readOnly == nullptr || writable == nullptr) return;
   if (reinterpret_cast<std::uintptr_t>(readOnly->internalLogPath) < VRDMinimumValidAddress) return;
   if (level < std::atomic_ref(writable->minimumLogLevel).load(std::memory_order_relaxed)) return;
+  // The log file is the parent's.
+  if (std::atomic_ref(writable->forkedChild).load(std::memory_order_relaxed) != 0) return;
   const int savedErrno = errno;
   std::atomic_ref descriptor(writable->internalLogFd);
   int fd = descriptor.load();

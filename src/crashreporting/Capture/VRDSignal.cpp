@@ -48,6 +48,15 @@ void waitForFirstRecord() noexcept {
   }
 }
 
+// Puts the earlier actions back and lets the signal take its course: a fault recurs when the handler returns,
+// a sent signal or a trap is raised again.
+void endBySignal(const VRDReadOnlyContext* readOnly, int signal, const siginfo_t* info, int savedErrno) noexcept {
+  VRDSignalSafeRemoveHandlers(true);
+  if (readOnly != nullptr) VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
+  if (!VRDSignalReoccursByItself(signal, info)) syscall(SYS_tgkill, getpid(), VRDCurrentThreadID(), signal);
+  errno = savedErrno;
+}
+
 }  // namespace
 
 const char* VRDSignalName(int signal) noexcept {
@@ -108,6 +117,11 @@ bool VRDSignalReoccursByItself(int signal, const siginfo_t* info) noexcept {
 void VRDSignalHandler(int signal, siginfo_t* info, void* userContext) {
   const int savedErrno = errno;
   errno = 0;
+  // A child forked without exec: the report folder is its parent's, so its crash is not recorded there.
+  if (const VRDReadOnlyContext* inherited = VRDContextReadOnly(); inherited != nullptr && VRDContextIsForeignProcess()) {
+    endBySignal(inherited, signal, info, savedErrno);
+    return;
+  }
   VRDLogWarn("Signal: %d\n", signal);
   sigset_t all;
   sigfillset(&all);
@@ -121,10 +135,15 @@ void VRDSignalHandler(int signal, siginfo_t* info, void* userContext) {
     if (VRDContextMarkAndCheckIfCrashed()) {
       VRDLogWarn("Error: aborting signal handler because crash has already occurred\n");
       const VRDWritableContext* writable = VRDContextWritable();
-      if (std::atomic_ref(const_cast<VRDWritableContext*>(writable)->crashedThread).load() != VRDCurrentThreadID()) {
-        waitForFirstRecord();
+      // A fault inside this thread's own record ends the process at once.
+      if (std::atomic_ref(const_cast<VRDWritableContext*>(writable)->crashedThread).load() == VRDCurrentThreadID()) {
+        _exit(1);
       }
-      _exit(1);
+      // Another thread's crash: once its record is written this one ends the process the way its own signal
+      // does, as the first one will, so whichever gets there first the parent sees a crash, not an exit.
+      waitForFirstRecord();
+      endBySignal(readOnly, signal, info, savedErrno);
+      return;
     }
     // An exception being recorded on another thread is finished first; signals are unmasked, so that thread
     // can still stop this one while it waits. Past the wait the record is written all the same.
@@ -141,13 +160,7 @@ void VRDSignalHandler(int signal, siginfo_t* info, void* userContext) {
     std::atomic_ref(VRDContextWritable()->recordComplete).store(1);
     VRDContextReleaseRecorder(claim);
   }
-  VRDSignalSafeRemoveHandlers(true);
-  if (readOnly != nullptr) VRDSignalSafeInstallPreexistingHandlers(&readOnly->signal);
-  if (!VRDSignalReoccursByItself(signal, info)) {
-    // Sent signals and traps happen once: raise it again so the restored action ends the process.
-    syscall(SYS_tgkill, getpid(), VRDCurrentThreadID(), signal);
-  }
-  errno = savedErrno;
+  endBySignal(readOnly, signal, info, savedErrno);
 }
 
 void VRDSignalSafeRemoveHandlers(bool all) noexcept {

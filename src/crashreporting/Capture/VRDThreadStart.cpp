@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <threads.h>
 
 #include <atomic>
 #include <cerrno>
@@ -49,9 +50,41 @@ Covered& covered() {
 // then, so the set-up's pass would take them for threads that never answer).
 std::atomic<int> starting{0};
 
+}  // namespace
+}  // namespace crashreporting
+
+// libc.a's own thread start, in the member that also holds its (weak) pthread_create. A static program has no
+// next definition to look up, so it starts threads through this one. Null where it is absent (libc.so does not
+// export it).
+extern "C" int __pthread_create(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) __attribute__((weak));
+
+namespace {
+// Keeps that member in a static program: thrd_create's member calls __pthread_create, so this reference pulls
+// both in, where a weak one pulls nothing. A dynamic program finds thrd_create in libc.so. (A -u link option
+// would not do: it makes the reference strong, and a dynamic link then fails.)
+[[gnu::used]] const auto keepLibcThreadStart = &thrd_create;
+}  // namespace
+
+// The library's thread start; pthread_create below is a weak alias of it, so a host's own definition wins.
+extern "C" int crashreporting_pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                                             void* (*routine)(void*), void* argument) noexcept;
+
+namespace crashreporting {
+namespace {
+
 CreateFunction libcCreate() {
-  static const auto function = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
+  static const CreateFunction function = [] {
+    const auto next = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
+    return next != nullptr ? next : &__pthread_create;
+  }();
   return function;
+}
+
+// Whether thread starts pass through the library's pthread_create (a host may define its own).
+bool startsPassHere() {
+  // Read through a volatile, so the compiler cannot fold the comparison of a weak alias with its target.
+  CreateFunction volatile inEffect = &pthread_create;
+  return inEffect == &crashreporting_pthread_create;
 }
 
 struct Start {
@@ -163,6 +196,19 @@ int VRDThreadStartGiveRunningThreadsAltStacks() {
   return without;
 }
 
+void VRDThreadStartLogCoverage(int signal) {
+  if (libcCreate() == nullptr) {
+    VRDLogError("Error: libc's pthread_create not found - the library cannot start threads\n");
+  } else if (!startsPassHere()) {
+    VRDLogWarn("pthread_create is the host's own - threads it starts have no alternate signal stack and their "
+               "stack overflows cannot be recorded\n");
+  }
+  VRDLogInfo("Threads started by libc itself (timers, asynchronous I/O, name lookups) or by raw clone have no "
+             "alternate signal stack; a crash records at most %zu threads; the threads running at the start were "
+             "sent signal %d, which may end their sleeps and waits early with EINTR\n",
+             VRDProcessMaximumThreads, signal);
+}
+
 void VRDThreadStartStop() noexcept { giveStacks.store(false); }
 
 bool VRDThreadStartGivesAltStacks() noexcept { return giveStacks.load(); }
@@ -170,8 +216,8 @@ bool VRDThreadStartGivesAltStacks() noexcept { return giveStacks.load(); }
 }  // namespace crashreporting
 
 // Comes before libc's in the program, so every thread start passes here.
-extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*),
-                              void* argument) {
+extern "C" int crashreporting_pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                                             void* (*routine)(void*), void* argument) noexcept {
   const crashreporting::CreateFunction create = crashreporting::libcCreate();
   if (create == nullptr) return EAGAIN;
   if (!crashreporting::giveStacks.load(std::memory_order_relaxed)) return create(thread, attributes, routine, argument);
@@ -191,3 +237,6 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
   }
   return result;
 }
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*),
+                              void* argument) noexcept __attribute__((weak, alias("crashreporting_pthread_create")));

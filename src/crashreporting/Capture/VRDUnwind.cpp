@@ -13,11 +13,16 @@ bool valid(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointe
 
 bool unwindWithStackScan(VRDUnwindContext* context) noexcept {
   const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
-  std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
-  if (fp > sp + VRDUnwindMaximumScanWords * 8) fp = sp + VRDUnwindMaximumScanWords * 8;
+  const std::uint64_t fp = VRDThreadContextGetFramePointer(&context->registers);
+  // Optimised code uses RBP as it likes: a value below SP is no frame to stop at, and the scan is bounded alone.
+  // (RBP equal to SP is a frame just set up: nothing lies between, and the chain follows.)
+  const std::uint64_t limit = sp + VRDUnwindMaximumScanWords * 8;
+  const std::uint64_t end = fp >= sp && fp < limit ? fp : limit;
   std::uint64_t pc = 0;
-  if (!VRDUnwindFirstExecutableAddress(sp, fp, &pc)) return false;
-  return VRDThreadContextSetPC(&context->registers, pc);
+  std::uint64_t at = 0;
+  if (!VRDUnwindFirstExecutableAddress(sp, end, &pc, &at)) return false;
+  // The caller's SP lies past the return address, as after its `ret`: its own rules start from there.
+  return VRDThreadContextSetPC(&context->registers, pc) && VRDThreadContextSetStackPointer(&context->registers, at + 8);
 }
 
 bool unwindWithFramePointerChain(VRDUnwindContext* context) noexcept {
@@ -61,17 +66,33 @@ VRDDwarfStep unwindWithDwarf(VRDUnwindContext* context, const VRDBinaryImageNode
 // How a step ended: a new frame, the normal end of the stack, or a failure.
 enum class Step { Advanced, Ended, Failed };
 
+// A first PC that is no code address (a call through a null function pointer faults on fetching it) left the
+// call's return address at SP, exactly: it is the caller's PC.
+bool callerFromStackPointer(VRDUnwindContext* context) noexcept {
+  const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
+  std::uint64_t returnAddress = 0;
+  if (!VRDReadablePagesRead(VRDUnwindCachePages(context->cache), sp, &returnAddress, sizeof returnAddress)) {
+    VRDLogWarn("Error: failed to read memory at address %p\n", reinterpret_cast<void*>(sp));
+    return false;
+  }
+  context->pcIsReturnAddress = true;
+  return VRDThreadContextSetPC(&context->registers, returnAddress) &&
+         VRDThreadContextSetStackPointer(&context->registers, sp + 8);
+}
+
 Step nextFrameUsingAllStrategies(VRDUnwindContext* context) noexcept {
   if (context->frameCount >= VRDUnwindMaximumFrames) {
     VRDLogWarn("Exceeded maximum number of frames\n");
     return Step::Failed;
   }
   const std::uint64_t pc = VRDThreadContextGetPC(&context->registers);
-  if (pc < VRDMinimumValidAddress) {
+  if (context->callerAtStackPointer) {
+    context->callerAtStackPointer = false;
+    if (!callerFromStackPointer(context)) return Step::Failed;
+  } else if (pc < VRDMinimumValidAddress) {
     VRDLogError("PC is invalid\n");
     return Step::Failed;
-  }
-  if (context->frameCount > 0) {
+  } else if (context->frameCount > 0) {
     // A return address points after its call; an exact PC from a register state does not.
     const std::uint64_t lookup = context->pcIsReturnAddress ? pc - 1 : pc;
     VRDDwarfStep step = VRDDwarfStep::Failed;
@@ -136,7 +157,15 @@ bool VRDUnwindNextFrame(VRDUnwindContext* context) noexcept {
   }
   const std::uint64_t pc = VRDThreadContextGetPC(&context->registers);
   const std::uint64_t sp = VRDThreadContextGetStackPointer(&context->registers);
-  if (pc < VRDMinimumValidAddress || sp < VRDMinimumValidAddress) {
+  if (pc < VRDMinimumValidAddress && sp >= VRDMinimumValidAddress && context->frameCount == 0) {
+    // The fault's own PC is frame 0, as it is; the next step takes the caller from the stack.
+    VRDLogWarn("Invalid PC %p: its caller is taken from the stack pointer\n", reinterpret_cast<void*>(pc));
+    context->callerAtStackPointer = true;
+    context->frameCount = 1;
+    context->lastPC = pc;
+    return true;
+  }
+  if ((pc < VRDMinimumValidAddress && !context->callerAtStackPointer) || sp < VRDMinimumValidAddress) {
     if (context->frameCount == 0) {
       VRDLogWarn("Cancelling unwind for thread with invalid PC/SP\n");
     } else {
@@ -176,7 +205,8 @@ bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept {
   return VRDBinaryImageSafeFindImageForAddress(address, &image);
 }
 
-bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value) noexcept {
+bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value,
+                                     std::uint64_t* at) noexcept {
   for (std::uint64_t address = start; address + 8 <= end; address += 8) {
     std::uint64_t word = 0;
     if (!VRDReadMemory(address, &word, sizeof word)) return false;
@@ -184,6 +214,7 @@ bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std
     VRDLogDebug("Checking for executable %p\n", reinterpret_cast<void*>(word));
     if (VRDUnwindIsAddressExecutable(word)) {
       *value = word;
+      if (at != nullptr) *at = address;
       return true;
     }
   }

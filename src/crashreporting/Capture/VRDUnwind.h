@@ -9,8 +9,9 @@
 // The stack unwinder: turns a register state into return addresses, frame by frame, reading stack and image
 // memory only through safe reads and allocating nothing. The first frame is the state's own PC. Each step uses
 // the DWARF call-frame information of the image holding the PC (found through its `.eh_frame_hdr`); where
-// there is none, or it fails, the frame-pointer chain, with a scan of the stack for a code address on the
-// second frame (a crash in a function that has set up no frame).
+// there is none, or it fails, the frame-pointer chain, with a bounded scan of the stack for a code address on
+// the second frame (a crash in a function that has set up no frame, or in code no image holds). A first PC that
+// is no code address at all (a call through a null function pointer) takes its caller from the word at SP.
 
 namespace crashreporting {
 
@@ -25,6 +26,8 @@ struct VRDUnwindContext {
   VRDUnwindCache* cache;
   /// The image of the last frame (base 0: none yet): most callers lie in their callee's image.
   VRDBinaryImageNode image;
+  /// Frame 0 was no code address: the next step reads the caller's return address at SP.
+  bool callerAtStackPointer;
 };
 
 inline constexpr std::uint32_t VRDUnwindMaximumFrames = 600000;
@@ -47,8 +50,9 @@ bool VRDUnwindPCIsReturnAddress(const VRDUnwindContext* context) noexcept;
 
 /// True when a known image holds `address`.
 bool VRDUnwindIsAddressExecutable(std::uint64_t address) noexcept;
-/// The first 8-byte word in [start, end) whose value lies in a known image; false when none is, or a word
-/// cannot be read.
-bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value) noexcept;
+/// The first 8-byte word in [start, end) whose value lies in a known image, and the word's address in `at` when
+/// given; false when none is, or a word cannot be read.
+bool VRDUnwindFirstExecutableAddress(std::uint64_t start, std::uint64_t end, std::uint64_t* value,
+                                     std::uint64_t* at = nullptr) noexcept;
 
 }  // namespace crashreporting

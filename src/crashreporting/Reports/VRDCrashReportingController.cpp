@@ -102,13 +102,13 @@ VRDSettings VRDCrashReportingController::settings() {
 
 std::optional<std::string> VRDCrashReportingController::bundleIdentifier() { return ZIZApplicationGetBundleIdentifier(); }
 
-VRDReportsController& VRDCrashReportingController::reportsController() {
+std::shared_ptr<VRDReportsController> VRDCrashReportingController::reportsController() {
   const std::lock_guard lock(mutex_);
   if (!reportsController_) {
-    reportsController_ = uploader_ ? std::make_unique<VRDReportsController>(*this, uploader_, fileManager_)
-                                   : std::make_unique<VRDReportsController>(*this, *networkClient_, fileManager_);
+    reportsController_ = uploader_ ? std::make_shared<VRDReportsController>(*this, uploader_, fileManager_)
+                                   : std::make_shared<VRDReportsController>(*this, *networkClient_, fileManager_);
   }
-  return *reportsController_;
+  return reportsController_;
 }
 
 std::uint32_t VRDCrashReportingController::machExceptionMask() {

@@ -81,7 +81,9 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
   std::string installIdentifier() { return delegate_.installIDForCrashReportingController(*this); }
   bool firstInstall() { return delegate_.isFirstInstallForCrashReportingController(*this); }
   std::optional<std::string> bundleIdentifier();
-  VRDReportsController& reportsController();
+  /// Made on first use; let go of once all submissions have completed. Callers hold the reference they get
+  /// while they use it.
+  std::shared_ptr<VRDReportsController> reportsController();
   std::uint32_t machExceptionMask();
 
   bool needsToPrompt();
@@ -121,6 +123,8 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return APIKey(); }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController& controller, const std::string& path,
                                                      const std::optional<Error>& error) override;
+  /// On the work queue: lets go of the reports controller and logs (debug only) that submission is complete.
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController& controller) override;
 
   /// The work queue (tests wait on it).
   OperationQueue& operationQueue() { return *operationQueue_; }
@@ -166,7 +170,7 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
   std::shared_ptr<VRDNetworkClient> networkClient_;
   std::mutex mutex_;  // the lazy members below
   std::optional<VRDSettings> settings_;
-  std::unique_ptr<VRDReportsController> reportsController_;
+  std::shared_ptr<VRDReportsController> reportsController_;
   // Read by the prompt on the main queue, written by its completion on the work queue.
   std::atomic<PromptChoice> promptChoice_{notAsked};
   std::atomic<bool> promptMissingLogged_{false};

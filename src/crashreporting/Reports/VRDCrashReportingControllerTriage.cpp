@@ -46,7 +46,7 @@ void VRDCrashReportingController::processExistingActiveReportPath(const std::str
   }
   delegate_.reportingControllerInternalDidDetectReportForLastExecution(*this, *report);
   if (urgent && canProcessUrgentReports()) {
-    reportsController().prepareAndSubmitReport(*report, true, true);
+    reportsController()->prepareAndSubmitReport(*report, true, true);
     return;
   }
   // The application may call the handler more than once; only its first answer counts, so a report is never
@@ -137,7 +137,7 @@ void VRDCrashReportingController::handlePromptCompleteForReport(const VRDInterna
 void VRDCrashReportingController::prepareAndSubmitReport(const VRDInternalReport& report, bool urgent,
                                                          bool processing) {
   VRDInternalReport copy = report;
-  reportsController().prepareAndSubmitReport(copy, urgent, processing);
+  reportsController()->prepareAndSubmitReport(copy, urgent, processing);
 }
 
 void VRDCrashReportingController::removeReport(const VRDInternalReport& report) {
@@ -151,7 +151,7 @@ void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vec
       // Symbolicated again where it lies: its processing was cut short (a kill, a full disk), so its copies
       // may be missing.
       if (auto report = VRDInternalReport::reportWithPath(entry)) {
-        reportsController().prepareAndSubmitReport(*report, false, true);
+        reportsController()->prepareAndSubmitReport(*report, false, true);
       }
     }
   });
@@ -167,13 +167,13 @@ void VRDCrashReportingController::handleExistingFilesInPrepared(const std::vecto
 void VRDCrashReportingController::uploadPreexistingFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     std::error_code error;
-    if (std::filesystem::exists(path, error)) reportsController().uploadPackagedReportAtPath(path, false);
+    if (std::filesystem::exists(path, error)) reportsController()->uploadPackagedReportAtPath(path, false);
   }
 }
 
 void VRDCrashReportingController::networkClientDidFinishUploadWithPath(VRDNetworkClient&, const std::string& path,
                                                                        const std::optional<Error>& error) {
-  reportsController().reportUploadAtPath(path, error);
+  reportsController()->reportUploadAtPath(path, error);
 }
 
 void VRDCrashReportingController::reportsControllerDidCompletePackageSubmission(VRDReportsController&,
@@ -188,12 +188,23 @@ void VRDCrashReportingController::reportsControllerDidCompletePackageSubmission(
   retryUploadForReportAtPath(path);
 }
 
+void VRDCrashReportingController::reportsControllerDidCompleteAllSubmissions(VRDReportsController&) {
+  addOperation([this] {
+    {
+      // A caller still at work in it keeps its own reference; the next use makes a new one.
+      const std::lock_guard lock(mutex_);
+      reportsController_.reset();
+    }
+    debugLog("report submission complete");
+  });
+}
+
 void VRDCrashReportingController::retryUploadForReportAtPath(const std::string& path) {
   scheduler_(kUploadRetryDelay, [this, life = life_, path] {
     ifAlive(life, [&] {
       addOperation([this, path] {
         debugLog("re-attempting report submission");
-        reportsController().uploadPackagedReportAtPath(path, false);
+        reportsController()->uploadPackagedReportAtPath(path, false);
       });
     });
   });
@@ -225,7 +236,7 @@ bool VRDCrashReportingController::attemptCurrentReportSubmission() {
     return false;
   }
   std::optional<VRDInternalReport> report = VRDInternalReport::reportWithPath(copy);
-  return report && reportsController().prepareAndSubmitReport(*report, true, true);
+  return report && reportsController()->prepareAndSubmitReport(*report, true, true);
 }
 
 }  // namespace crashreporting

@@ -81,6 +81,64 @@ std::optional<std::string> VRDPackageDamage(const std::string& path) {
   }
 }
 
+std::optional<std::string> VRDRecordIncompleteness(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return std::nullopt;
+  if (size == 0) return std::string("it is empty");
+  if (size > kMaxPackageBytes) return std::nullopt;  // VRDRecordDamage's to say
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t whole = 0;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string decodeError;
+    if (!json::decode(std::string_view(bytes).substr(start, end - start), decodeError)) {
+      return "it is cut short after " + std::to_string(whole) + (whole == 1 ? " whole line" : " whole lines");
+    }
+    ++whole;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+std::optional<Value> VRDRecordSalvageThreads(std::string_view line) {
+  constexpr std::string_view kStart = "{\"threads\":[";
+  if (!line.starts_with(kStart)) return std::nullopt;
+  Array threads;
+  std::size_t at = kStart.size();
+  while (at < line.size() && line[at] == '{') {
+    // The end of this object: braces counted outside strings.
+    int depth = 0;
+    bool inString = false;
+    std::size_t end = at;
+    for (; end < line.size(); ++end) {
+      const char c = line[end];
+      if (inString) {
+        if (c == '\\') ++end;
+        else if (c == '"') inString = false;
+      } else if (c == '"') {
+        inString = true;
+      } else if (c == '{') {
+        ++depth;
+      } else if (c == '}' && --depth == 0) {
+        break;
+      }
+    }
+    if (end >= line.size()) break;
+    std::string decodeError;
+    auto thread = json::decode(line.substr(at, end + 1 - at), decodeError);
+    if (!thread || thread->get<Dictionary>() == nullptr) break;
+    threads.push_back(std::move(*thread));
+    at = end + 1;
+    if (at < line.size() && line[at] == ',') ++at;
+  }
+  if (threads.empty()) return std::nullopt;
+  return Value(std::move(threads));
+}
+
 std::optional<std::string> VRDRecordDamage(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);

@@ -2,6 +2,9 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "crashreporting/platform/Value.h"
 
 // Whether a package or a crash record is what the library wrote, checked before either is sent: a server that is
 // handed a truncated or overwritten file stores garbage that no engineer can read, and nobody learns why.
@@ -16,5 +19,13 @@ std::optional<std::string> VRDPackageDamage(const std::string& path);
 /// Why the crash record at `path` is no record, or none when it is one (or is empty or absent): a record whose
 /// last line was torn by the crash still counts, one with no line that is a JSON object does not.
 std::optional<std::string> VRDRecordDamage(const std::string& path);
+
+/// Why the crash record at `path` is not whole although it is a record (or none when it is whole, or absent):
+/// it is empty, or a line of it was torn (most often the crash or a full disk cut its last line short).
+std::optional<std::string> VRDRecordIncompleteness(const std::string& path);
+
+/// The thread objects of a `threads` line cut short, up to the last one that is whole; none when the line is no
+/// such line or holds no whole thread.
+std::optional<Value> VRDRecordSalvageThreads(std::string_view line);
 
 }  // namespace crashreporting

@@ -111,7 +111,8 @@ void readSymbols(const Image& image, const Elf64_Shdr& table, std::vector<VRDElf
     const auto* name = reinterpret_cast<const char*>(names + symbol.st_name);
     const void* end = std::memchr(name, '\0', strings.sh_size - symbol.st_name);
     if (end == nullptr || end == name) continue;
-    out.push_back({symbol.st_value, symbol.st_size, std::string(name, static_cast<const char*>(end))});
+    out.push_back({symbol.st_value, symbol.st_size, std::string(name, static_cast<const char*>(end)),
+                   ELF64_ST_BIND(symbol.st_info) != STB_LOCAL});
   }
 }
 
@@ -130,9 +131,12 @@ std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t
       readSymbols(image, section, table.symbols_);
     }
   }
-  // Sorted by address, sized ones first; a function listed by both tables is kept once.
+  // Sorted by address, sized ones first, then global ones (a self-recursive function's local alias,
+  // "<name>.localalias", shares its address and size); a function listed by both tables is kept once.
   std::sort(table.symbols_.begin(), table.symbols_.end(), [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
-    return a.address != b.address ? a.address < b.address : a.size > b.size;
+    if (a.address != b.address) return a.address < b.address;
+    if (a.size != b.size) return a.size > b.size;
+    return a.global && !b.global;
   });
   table.symbols_.erase(std::unique(table.symbols_.begin(), table.symbols_.end(),
                                    [](const VRDElfSymbol& a, const VRDElfSymbol& b) {

@@ -18,6 +18,8 @@ struct VRDElfSymbol {
   std::uint64_t address = 0;  // the symbol's virtual address as the file gives it
   std::uint64_t size = 0;
   std::string name;
+  /// Bound globally (or weakly): at one address and size it names the function before a local alias does.
+  bool global = false;
 };
 
 class VRDElfSymbolTable {

@@ -1,8 +1,13 @@
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
 
-#include "crashreporting/Capture/VRDFileReader.h"
+#include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/Reports/VRDDamage.h"
+#include "crashreporting/platform/Json.h"
 
 namespace crashreporting {
 
@@ -16,15 +21,11 @@ void VRDProcessReportOperation::main() {
   });
 }
 
-std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(const std::string& path) {
-  const auto sections = VRDFileReadSections(path.c_str(), false, [](Value line) -> std::optional<Value> {
-    const Value* threads = line.member("threads");
-    if (threads == nullptr) return std::nullopt;
-    return *threads;
-  });
-  if (!sections || sections->empty()) return nullptr;
+namespace {
+
+std::shared_ptr<VRDThreadArray> threadArrayFromThreads(const Value& section) {
   auto result = std::make_shared<VRDThreadArray>();
-  if (const Array* threads = sections->front().get<Array>()) {
+  if (const Array* threads = section.get<Array>()) {
     for (const Value& thread : *threads) {
       std::vector<VRDStackFrame>& frames = result->emplace_back();
       const Value* stack = thread.member("stacktrace");
@@ -48,19 +49,57 @@ std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(c
   return result;
 }
 
+}  // namespace
+
+std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(const std::string& path) {
+  auto sections = threadArraysFromFile(path);
+  if (sections.empty()) return nullptr;
+  return sections.front();
+}
+
+std::vector<std::shared_ptr<VRDThreadArray>> VRDProcessReportOperation::threadArraysFromFile(const std::string& path) {
+  std::vector<std::shared_ptr<VRDThreadArray>> result;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    VRDLogWarn("Unable to read file %s\n", path.c_str());
+    return result;
+  }
+  const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t start = 0;
+  while (start < all.size()) {
+    std::size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    const std::string_view text = std::string_view(all).substr(start, end - start);
+    std::string error;
+    if (const auto line = json::decode(text, error)) {
+      if (const Value* threads = line->member("threads")) result.push_back(threadArrayFromThreads(*threads));
+    } else if (const auto salvaged = VRDRecordSalvageThreads(text)) {
+      // A line the crash or a full disk cut short: the threads written whole are still named.
+      result.push_back(threadArrayFromThreads(*salvaged));
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
 bool VRDProcessReportOperation::symbolicateFile(const std::string& path, VRDSymbolResolver& resolver,
                                                 bool* notWritten) {
-  auto threads = threadArrayFromFile(path);
-  if (!threads) return false;
-  auto symbolicate = std::make_shared<VRDSymbolicationOperation>(resolver);
-  auto demangle = std::make_shared<VRDDemangleOperation>();
-  auto serialize = std::make_shared<VRDSerializeSymbolicatedFramesOperation>(path + ".symbolicated");
-  for (VRDThreadArrayOperation* step : {static_cast<VRDThreadArrayOperation*>(symbolicate.get()),
-                                        static_cast<VRDThreadArrayOperation*>(demangle.get()),
-                                        static_cast<VRDThreadArrayOperation*>(serialize.get())}) {
-    step->setThreadArray(threads);
-    step->start();
+  // Each crash section of the file (a process records one per file; more come from older damage) is named.
+  auto sections = threadArraysFromFile(path);
+  if (sections.empty()) return false;
+  for (const auto& threads : sections) {
+    auto symbolicate = std::make_shared<VRDSymbolicationOperation>(resolver);
+    auto demangle = std::make_shared<VRDDemangleOperation>();
+    for (VRDThreadArrayOperation* step : {static_cast<VRDThreadArrayOperation*>(symbolicate.get()),
+                                          static_cast<VRDThreadArrayOperation*>(demangle.get())}) {
+      step->setThreadArray(threads);
+      step->start();
+    }
   }
+  auto serialize = std::make_shared<VRDSerializeSymbolicatedFramesOperation>(path + ".symbolicated");
+  serialize->setThreadArray(sections.front());
+  serialize->setSections(std::move(sections));
+  serialize->start();
   if (!serialize->written()) {
     if (notWritten) *notWritten = true;
     return false;

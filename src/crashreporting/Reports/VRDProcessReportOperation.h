@@ -10,7 +10,8 @@
 #include "crashreporting/platform/Operation.h"
 
 // Symbolication of one report folder: each crash record gets a "<record>.symbolicated" copy of its stacks with
-// named, demangled frames, against the images of this process.
+// named, demangled frames, against the images of this process: one `threads` line per crash section of the
+// record, in its order.
 
 namespace crashreporting {
 
@@ -23,6 +24,8 @@ class VRDProcessReportOperation : public Operation {
   std::string binaryImagePath() const { return report_.binaryImagePath(); }
   /// The first `threads` line's stacks as frames; none when the file has no such line.
   static std::shared_ptr<VRDThreadArray> threadArrayFromFile(const std::string& path);
+  /// The stacks of every `threads` line, in file order; a line cut short gives the threads written whole.
+  static std::vector<std::shared_ptr<VRDThreadArray>> threadArraysFromFile(const std::string& path);
   /// Writes the symbolicated copy of the record at `path`; false when the record has no stacks or the copy
   /// could not be written whole (then `*notWritten` is set, when given).
   static bool symbolicateFile(const std::string& path, VRDSymbolResolver& resolver, bool* notWritten = nullptr);

@@ -80,6 +80,11 @@ void VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& repor
   report.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
     if (const auto damage = VRDRecordDamage(path)) {
       setAside(path, report.identifier() + "-" + std::filesystem::path(path).filename().string(), "record", *damage);
+    } else if (const auto incomplete = VRDRecordIncompleteness(path)) {
+      // Still a record: what it holds goes with the report (its whole lines, and whole threads of a torn one, are
+      // symbolicated), and whoever reads the report learns why the crash is missing or short.
+      log("Damaged record '" + std::filesystem::path(path).filename().string() + "' of report '" +
+          report.identifier() + "': " + *incomplete + "; sent with what it holds");
     }
   });
 }
@@ -105,8 +110,18 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
     }
   }
   if (debug()) log(std::string("Submitting report") + (urgent ? " as urgent" : ""));
-  if (uploader_ != nullptr) return uploader_->submitPackageMultipartMimeAtPath(path, urgent);
-  return submitPackageMultipartMimeAtPath(path, urgent);
+  {
+    // Noted before it starts: an upload may end before the call returns.
+    const std::lock_guard lock(submissionsMutex_);
+    submissions_.insert(path);
+  }
+  const bool started = uploader_ != nullptr ? uploader_->submitPackageMultipartMimeAtPath(path, urgent)
+                                            : submitPackageMultipartMimeAtPath(path, urgent);
+  if (!started) {
+    const std::lock_guard lock(submissionsMutex_);
+    submissions_.erase(path);
+  }
+  return started;
 }
 
 bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path) {
@@ -119,7 +134,13 @@ void VRDReportsController::reportUploadAtPath(const std::string& path,
                                                                 const std::optional<Error>& error) {
   if (debug()) log("completed submission of " + path);
   if (!error) cleanUpSubmittedReportAtPath(path);
+  bool allDone = false;
+  {
+    const std::lock_guard lock(submissionsMutex_);
+    allDone = submissions_.erase(path) != 0 && submissions_.empty();
+  }
   delegate_.reportsControllerDidCompletePackageSubmission(*this, path, error);
+  if (allDone) delegate_.reportsControllerDidCompleteAllSubmissions(*this);
 }
 
 std::uint64_t VRDProfileMark() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "crashreporting/Reports/VRDFileManager.h"
@@ -28,6 +30,8 @@ class VRDReportsControllerDelegate {
   virtual void reportsControllerDidCompletePackageSubmission(VRDReportsController& controller,
                                                              const std::string& path,
                                                              const std::optional<Error>& error) = 0;
+  /// Every upload this controller started has ended (with or without error); none is under way.
+  virtual void reportsControllerDidCompleteAllSubmissions(VRDReportsController& controller) = 0;
 };
 
 /// What takes a package in place of the controller's own submission (tests, tools).
@@ -78,11 +82,15 @@ class VRDReportsController {
 
  private:
   bool runPipeline(VRDInternalReport& report, bool urgent, bool processing);
-  /// Crash records that are no records go aside (logged), so the rest of the report is sent without them.
+  /// Crash records that are no records go aside (logged), so the rest of the report is sent without them; an
+  /// empty or torn one is logged with the report's identifier and sent.
   void setAsideDamagedRecords(const VRDInternalReport& report);
   void setAside(const std::string& path, const std::string& name, const char* kind, const std::string& damage);
 
   VRDReportsControllerDelegate& delegate_;
+  /// The packages whose upload was started and has not ended.
+  std::mutex submissionsMutex_;
+  std::set<std::string> submissions_;
   VRDPackageUploader* uploader_ = nullptr;
   VRDNetworkClient* networkClient_ = nullptr;
   VRDFileManager& fileManager_;

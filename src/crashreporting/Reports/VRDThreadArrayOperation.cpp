@@ -81,25 +81,29 @@ void VRDSerializeSymbolicatedFramesOperation::main() {
     SystemLog::write("[Vuveradarad:Crash:Symbolication] Failed to create output file");
     return;
   }
-  VRDFileWriteSectionStart(&file, "threads");
-  VRDFileWriteArrayStart(&file);
-  for (const auto& thread : threadArray() ? *threadArray() : VRDThreadArray{}) {
+  const auto sections = sectionsToWrite();
+  const VRDThreadArray empty;
+  for (const auto& section : sections) {
+    VRDFileWriteSectionStart(&file, "threads");
     VRDFileWriteArrayStart(&file);
-    for (const VRDStackFrame& frame : thread) {
-      VRDFileWriteHashStart(&file);
-      VRDFileWriteHashEntryNSString(&file, "symbol", frame.symbol);
-      // An absent raw symbol never equals the symbol.
-      if (!frame.rawSymbol || !frame.symbol || *frame.rawSymbol != *frame.symbol) {
-        VRDFileWriteHashEntryNSString(&file, "raw_symbol", frame.rawSymbol);
+    for (const auto& thread : section ? *section : empty) {
+      VRDFileWriteArrayStart(&file);
+      for (const VRDStackFrame& frame : thread) {
+        VRDFileWriteHashStart(&file);
+        VRDFileWriteHashEntryNSString(&file, "symbol", frame.symbol);
+        // An absent raw symbol never equals the symbol.
+        if (!frame.rawSymbol || !frame.symbol || *frame.rawSymbol != *frame.symbol) {
+          VRDFileWriteHashEntryNSString(&file, "raw_symbol", frame.rawSymbol);
+        }
+        VRDFileWriteHashEntryUint64(&file, "offset", frame.offset);
+        VRDFileWriteHashEntryNSString(&file, "library", frame.library);
+        VRDFileWriteHashEnd(&file);
       }
-      VRDFileWriteHashEntryUint64(&file, "offset", frame.offset);
-      VRDFileWriteHashEntryNSString(&file, "library", frame.library);
-      VRDFileWriteHashEnd(&file);
+      VRDFileWriteArrayEnd(&file);
     }
     VRDFileWriteArrayEnd(&file);
+    VRDFileWriteSectionEnd(&file);
   }
-  VRDFileWriteArrayEnd(&file);
-  VRDFileWriteSectionEnd(&file);
   const bool closed = VRDFileClose(&file);  // flushes the buffer first
   if (!closed || !syncFile(partial) || !readsBackWhole(partial) ||
       std::rename(partial.c_str(), outputPath_.c_str()) != 0) {
@@ -110,17 +114,25 @@ void VRDSerializeSymbolicatedFramesOperation::main() {
   written_ = true;
 }
 
+std::vector<std::shared_ptr<VRDThreadArray>> VRDSerializeSymbolicatedFramesOperation::sectionsToWrite() const {
+  if (!sections_.empty()) return sections_;
+  return {threadArray()};
+}
+
 bool VRDSerializeSymbolicatedFramesOperation::readsBackWhole(const std::string& path) const {
   const auto lines = VRDFileReadSections(path.c_str(), false);
-  if (!lines || lines->size() != 1) return false;
-  const Value* threads = lines->front().member("threads");
-  const Array* read = threads ? threads->get<Array>() : nullptr;
+  const auto sections = sectionsToWrite();
+  if (!lines || lines->size() != sections.size()) return false;
   const VRDThreadArray empty;
-  const VRDThreadArray& wrote = threadArray() ? *threadArray() : empty;
-  if (read == nullptr || read->size() != wrote.size()) return false;
-  for (std::size_t i = 0; i < wrote.size(); ++i) {
-    const Array* frames = (*read)[i].get<Array>();
-    if (frames == nullptr || frames->size() != wrote[i].size()) return false;
+  for (std::size_t s = 0; s < sections.size(); ++s) {
+    const Value* threads = (*lines)[s].member("threads");
+    const Array* read = threads ? threads->get<Array>() : nullptr;
+    const VRDThreadArray& wrote = sections[s] ? *sections[s] : empty;
+    if (read == nullptr || read->size() != wrote.size()) return false;
+    for (std::size_t i = 0; i < wrote.size(); ++i) {
+      const Array* frames = (*read)[i].get<Array>();
+      if (frames == nullptr || frames->size() != wrote[i].size()) return false;
+    }
   }
   return true;
 }

@@ -59,12 +59,17 @@ class VRDSerializeSymbolicatedFramesOperation : public VRDThreadArrayOperation {
   void main() override;
   /// Whether the copy is in place, whole.
   bool written() const { return written_; }
+  /// One `threads` line each, in order, in place of the thread array alone (a record of several crash sections).
+  void setSections(std::vector<std::shared_ptr<VRDThreadArray>> sections) { sections_ = std::move(sections); }
 
  private:
-  /// Whether the file at `path` holds exactly the one `threads` line of this operation's frames.
+  /// What is written: the sections, or the thread array as the one section.
+  std::vector<std::shared_ptr<VRDThreadArray>> sectionsToWrite() const;
+  /// Whether the file at `path` holds exactly the `threads` lines of this operation's frames.
   bool readsBackWhole(const std::string& path) const;
 
   std::string outputPath_;
+  std::vector<std::shared_ptr<VRDThreadArray>> sections_;
   bool written_ = false;
 };
 

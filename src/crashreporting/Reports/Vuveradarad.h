@@ -24,6 +24,17 @@
 // with the kit), which starts crash reporting for this run and triages the reports of earlier runs. Towards the
 // crash-reporting controller it answers from the kit framework's state and passes report decisions on to the
 // application's delegate.
+//
+// What linking and starting the library does to the host:
+// - The library defines pthread_create (weakly), so every thread it starts gets an alternate signal stack and its
+//   stack overflow is recorded; a statically linked host gets it too. A host that defines pthread_create itself
+//   keeps its own: its threads then go without such stacks, and the start logs so in sdk.log.
+// - At the start every running thread without such a stack is sent a real-time signal (the highest one no one
+//   handles): a nanosleep, poll, epoll_wait or other blocking call in progress may return early with EINTR.
+// - Threads the library cannot reach have no alternate stack: those libc starts itself (timers, asynchronous
+//   I/O, name lookups) and those made by raw clone. A thread that blocks the signal is named in the log.
+// - A crash records at most 512 threads (VRDProcessMaximumThreads).
+// The start logs these limits once, in sdk.log.
 
 namespace crashreporting {
 

@@ -580,3 +580,69 @@ TEST_F(CrashDriver, ThreadsStartingAndEndingAfterMainReturnsLeaveACleanExit) {
 
 }  // namespace
 }  // namespace crashreporting::test
+
+namespace crashreporting::test {
+namespace {
+
+// Calls that leave no caller's frame to unwind by: the stack as gdb shows it (its frame 0, an address no image
+// holds, is "?"), then on to main, without an ERROR.
+TEST_F(CrashDriver, CallsThroughANullPointerOrIntoCodeWithoutUnwindInformationKeepEveryCaller) {
+  const struct {
+    const char* mode;
+    int signal;
+    std::vector<std::string> frames;
+  } cases[] = {
+      {"null-call", SIGSEGV, {"?", "crashdriverCallThroughNull", "crashdriverCallThroughNullCaller"}},
+      // RBP is an ordinary register holding 7 at the call: no frame pointer to stop the scan at.
+      {"no-unwind-info", SIGILL, {"?", "crashdriverCallCodeWithRbpInUse", "crashdriverRbpInUseCaller"}},
+      // The frameless caller's rules start past the return address the scan took.
+      {"no-unwind-info-under-fp", SIGILL, {"?", "crashdriverCallCode", "crashdriverFramePointerCaller"}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(directory_ / "signal.vrdrecord");
+    std::filesystem::remove(directory_ / "sdk.log");
+    const Child child = crash(c.mode);
+    EXPECT_TRUE(child.diedBy(c.signal)) << c.mode << " " << child.status;
+    const auto lines = signalRecord();
+    ASSERT_EQ(lines.size(), kRecordLines) << c.mode;
+    // Named as the next launch names them: the driver's own run() is a local symbol, which dladdr cannot name.
+    std::vector<std::string> names;
+    for (const NamedFrame& frame : symbolicate(directory_)) names.push_back(frame.symbol);
+    ASSERT_GE(names.size(), c.frames.size() + 1) << c.mode << " " << ::testing::PrintToString(names);
+    EXPECT_EQ(std::vector(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(c.frames.size())), c.frames)
+        << c.mode << " " << ::testing::PrintToString(names);
+    EXPECT_TRUE(isDriverEntry(names[c.frames.size()])) << c.mode << " " << ::testing::PrintToString(names);
+    const std::string log = readText(directory_ / "sdk.log");
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << c.mode << "\n" << log;
+  }
+}
+
+// A child forked without exec shares the parent's report folder; it writes nothing there.
+TEST_F(CrashDriver, AChildForkedWithoutExecRecordsNothingIntoItsParentsReport) {
+  Child child = crash("fork-child-crash");
+  EXPECT_EQ(child.output, "child 11\ndone 0\n");
+  EXPECT_TRUE(child.exitedWith(0)) << child.status;
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "signal.vrdrecord")) << "the parent's run is no crash";
+  EXPECT_EQ(readText(directory_ / "sdk.log").find("Signal:"), std::string::npos);
+
+  // The parent crashing after its child did: the record is the parent's crash alone, named.
+  child = crash("fork-both-crash");
+  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+  ASSERT_EQ(signalRecord().size(), kRecordLines);
+  const auto frames = symbolicate(directory_);
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0].symbol, "crashdriverSegv");
+  EXPECT_TRUE(isDriverEntry(frames[1].symbol)) << frames[1].symbol;
+}
+
+TEST_F(CrashDriver, TwoThreadsFaultingTogetherEndTheProcessByTheirSignalWithOneRecord) {
+  for (int run = 0; run < 20; ++run) {
+    std::filesystem::remove(directory_ / "signal.vrdrecord");
+    const Child child = crash("two-threads-crash");
+    EXPECT_TRUE(child.diedBy(SIGSEGV)) << "run " << run << ": status " << child.status;
+    ASSERT_EQ(signalRecord().size(), kRecordLines) << "run " << run;
+  }
+}
+
+}  // namespace
+}  // namespace crashreporting::test

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "FramePointerFrames.h"
 #include "UnwindFrames.h"
 #include "crashreporting/Capture/VRDThreadState.h"
 #include "crashreporting/Capture/VRDUnwind.h"
@@ -77,6 +78,28 @@ TEST_F(DwarfUnwinder, EqualsTheRuntimeUnwinderThroughALibcCallback) {
   ASSERT_GE(traces.runtime.size(), 8u);
   EXPECT_EQ(afterProbe(traces.ours), afterProbe(traces.runtime));
   EXPECT_EQ(traces.cached, traces.ours);
+}
+
+// A capture's own thread in code built with frame pointers: its first frame is the capturing function's caller,
+// and no frame repeats or fails to unwind. The runtime's list, taken in the probe, starts with the probe's frames
+// and a different call site in that caller: every frame of ours after the first is the end of the runtime's.
+TEST_F(DwarfUnwinder, TheRecordingThreadsOwnStateInFramePointerCodeUnwindsLikeTheRuntime) {
+  Traces traces;
+  const OwnStateProbe fromState = [](const VRDThreadState& state, void* argument) {
+    auto* traces = static_cast<Traces*>(argument);
+    traces->ours = walk(state, nullptr);
+    _Unwind_Backtrace(collect, &traces->runtime);
+  };
+  ASSERT_TRUE(framePointerOwnState(3, fromState, &traces));
+  ASSERT_GE(traces.ours.size(), 8u);
+  ASSERT_GE(traces.runtime.size(), traces.ours.size());
+  EXPECT_NE(traces.ours[0], traces.ours[1]);
+  const std::vector<std::uint64_t> runtimeEnd(traces.runtime.end() - static_cast<std::ptrdiff_t>(traces.ours.size() - 1),
+                                              traces.runtime.end());
+  EXPECT_EQ(afterProbe(traces.ours), runtimeEnd);
+  const std::string log = readText(temp_.path() / "sdk.log");
+  EXPECT_EQ(log.find("Stack pointer hasn't changed"), std::string::npos) << log;
+  EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crashreporting/Capture/VRDDwarf.h"
+#include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
 namespace {
@@ -280,6 +281,101 @@ TEST(DwarfExpressions, TheStackHoldsAHundredEntries) {
     std::uint64_t result = 0;
     VRDThreadState state{};
     EXPECT_EQ(VRDDwarfEvalulateExpression(b.address(0), &state, 0, &result, nullptr), pushes == 99) << pushes;
+  }
+}
+
+// The internal log says why a record, an instruction, an expression or a rule set failed.
+class DwarfFailureLog : public ContextTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(VRDContextInitialize(&data_)); }
+  // What the log gained since the last call.
+  std::string newLines() {
+    const std::string log = readText(temp_.path() / "sdk.log");
+    std::string added = log.substr(std::min(seen_, log.size()));
+    seen_ = log.size();
+    return added;
+  }
+  std::size_t seen_ = 0;
+};
+
+TEST_F(DwarfFailureLog, InvalidRegisterOperandsNameTheirInstruction) {
+  const struct {
+    std::initializer_list<int> instructions;
+    const char* text;
+  } cases[] = {
+      {{0x80 + 20, 1}, "Error: Found an invalid DW_CFA_offset register number"},
+      {{0x08, 20}, "Error: Found an invalid DW_CFA_same_value register number"},
+      {{0x09, 20, 1}, "Error: Found an invalid DW_CFA_register number"},
+      {{0x09, 1, 20}, "Error: Found an invalid DW_CFA_register value"},
+      {{0x0c, 40, 8}, "Error: Found an invalid DW_CFA_def_cfa register number"},
+      {{0x0d, 20}, "Error: Found an invalid DW_CFA_def_cfa_register register number"},
+      {{0x10, 20, 1, 0x30}, "Error: Found an invalid DW_CFA_expression register number"},
+      {{0x16, 20, 1, 0x30}, "Error: Found an invalid DW_CFA_val_expression register number"},
+  };
+  for (const auto& c : cases) {
+    Bytes b;
+    const std::uint64_t kCode = codeNear(b);
+    const std::size_t fde = cieAndFde(b, kCode, 0x40, c.instructions);
+    VRDDwarfFDERecord record;
+    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    VRDDwarfRegisterRules rules;
+    newLines();
+    EXPECT_FALSE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr)) << c.text;
+    const std::string log = newLines();
+    EXPECT_NE(log.find(c.text), std::string::npos) << log;
+    EXPECT_NE(log.find("Error: Failed to execute dwarf instruction"), std::string::npos) << log;
+  }
+}
+
+TEST_F(DwarfFailureLog, ExpressionsSayWhyTheyHaveNoResult) {
+  const struct {
+    std::vector<int> bytes;  // the length, then the opcodes
+    std::vector<const char*> texts;
+  } cases[] = {
+      {{2, 0x22, 0x22}, {"Error: DWARF machine stack invalid", "Error: failed to execute DWARF machine opcode"}},
+      {{0}, {"Error: DWARF expression length is zero", "Error: unable to prepare for execution"}},
+      // plus_uconst's operand runs past the expression's two bytes.
+      {{2, 0x23, 0x80, 0x01}, {"Error: DWARF machine pointers invalid", "Error: failed to execute DWARF machine opcode"}},
+  };
+  for (const auto& c : cases) {
+    Bytes b;
+    for (const int byte : c.bytes) b.u8({byte});
+    std::uint64_t result = 0;
+    VRDThreadState state{};
+    newLines();
+    EXPECT_FALSE(VRDDwarfEvalulateExpression(b.address(0), &state, 100, &result, nullptr));
+    const std::string log = newLines();
+    for (const char* text : c.texts) EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+  }
+}
+
+TEST_F(DwarfFailureLog, ARuleSetThatCannotBeAssignedSaysWhich) {
+  const struct {
+    std::initializer_list<int> instructions;
+    std::uint64_t sp;  // 0: the frame's own stack
+    std::vector<const char*> texts;
+  } cases[] = {
+      {{0x0e, 0}, 0, {"Error: Stack pointer hasn't changed"}},
+      {{}, 8, {"Error: Unable to restore SP value"}},
+      {{}, 4096 * 3, {"Error: Unable to read CFA value", "Error: Unable to restore register value"}},
+      {{0x10, 16, 2, 0x22, 0x22}, 0, {"Error: unable to evaluate expression", "Error: Unable to restore register value"}},
+      {{0x10, 16, 1, 0x30}, 0, {"Error: Unable to read memory computed from expression"}},
+  };
+  for (const auto& c : cases) {
+    Bytes b;
+    const std::uint64_t kCode = codeNear(b);
+    const std::size_t fde = cieAndFde(b, kCode, 0x40, c.instructions);
+    VRDDwarfFDERecord record;
+    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    Frame frame(kCode + 1, 0);
+    if (c.sp != 0) frame.state.registers[VRDRegisterRSP] = c.sp;
+    newLines();
+    EXPECT_EQ(VRDDwarfUnwindComputeRegisters(&record, kCode + 1, &frame.state, nullptr), VRDDwarfStep::Failed)
+        << c.texts.front();
+    const std::string log = newLines();
+    for (const char* text : c.texts) EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+    EXPECT_NE(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_NE(log.find("Error: Unable to assign DWARF registers"), std::string::npos) << log;
   }
 }
 

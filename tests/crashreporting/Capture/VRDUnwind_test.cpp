@@ -65,14 +65,27 @@ TEST_F(Unwinder, EndsAChainThatDoesNotClimbAndRefusesInvalidRegisters) {
   frame(10, 20, code(1));
   frame(20, 10, code(2));  // points back down
   EXPECT_EQ(walk(state(code(0), 4, 10)), (std::vector{code(0), code(1), code(2)}));
-  EXPECT_TRUE(walk(state(100, 4, 10)).empty());
   VRDThreadState noStack = state(code(0), 4, 10);
   noStack.registers[VRDRegisterRSP] = 8;
   EXPECT_TRUE(walk(noStack).empty());
-  // An unreadable frame pointer ends the walk after the first frame.
+  // A frame pointer below SP is no frame pointer: the second frame comes from the bounded scan (code(1) at
+  // slot 11), and the unreadable chain ends the walk after it.
   VRDThreadState badFrame = state(code(0), 4, 10);
   badFrame.registers[VRDRegisterRBP] = 4096 * 3;
-  EXPECT_EQ(walk(badFrame), (std::vector{code(0)}));
+  EXPECT_EQ(walk(badFrame), (std::vector{code(0), code(1)}));
+}
+
+TEST_F(Unwinder, AnInvalidFirstPCIsFrameZeroAndItsCallerComesFromTheStackPointer) {
+  // A call through a null pointer: the call's return address is at SP, the caller's frame above it.
+  stack_[4] = code(1);
+  frame(10, 20, code(2));
+  frame(20, 0, code(3));
+  EXPECT_EQ(walk(state(0, 4, 10)), (std::vector<std::uint64_t>{0, code(1), code(2), code(3)}));
+  EXPECT_EQ(walk(state(100, 4, 10)), (std::vector<std::uint64_t>{100, code(1), code(2), code(3)}));
+  // Nothing readable at SP: frame 0 alone.
+  VRDThreadState unreadable = state(0, 4, 10);
+  unreadable.registers[VRDRegisterRSP] = 4096 * 3;
+  EXPECT_EQ(walk(unreadable), (std::vector<std::uint64_t>{0}));
 }
 
 TEST_F(Unwinder, TheThreadRecordCutsARunOfOneRepeatedFrame) {

@@ -16,6 +16,7 @@
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDReport.h"
 #include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/platform/SystemLog.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ControllerTest.h"
@@ -378,9 +379,17 @@ TEST_F(Controller, AFailedUploadIsRetriedAfter600SecondsUntilItSucceeds) {
   EXPECT_EQ(uploader_.uploads()[1].path, package);
   EXPECT_FALSE(uploader_.uploads()[1].synchronously);
 
+  // The successful end of the last upload: the reports controller is let go of, and a later use makes another.
+  Zizozu::sharedSDK().setDebug(true);
+  const SystemLog::Capture log;
+  const auto used = controller->reportsController();
   controller->networkClientDidFinishUploadWithPath(controller->networkClient(), package, std::nullopt);
+  controller->operationQueue().waitUntilAllOperationsAreFinished();
+  Zizozu::sharedSDK().setDebug(false);
   EXPECT_FALSE(fs::exists(package));
   EXPECT_EQ(timer_.fire(seconds(600)), 0);
+  EXPECT_EQ(log.count("[Vuveradarad:Crash] report submission complete"), 1u);
+  EXPECT_NE(controller->reportsController(), used);
 }
 
 TEST_F(Controller, TheLastChanceSubmitsACopyOfThisRunsOnlyReportAtOnce) {
@@ -483,6 +492,7 @@ class PipelineDelegate : public VRDReportsControllerDelegate {
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "k"; }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
                                                      const std::optional<Error>&) override {}
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {}
 };
 
 TEST_F(Controller, AReportCutShortByAFullDiskIsSymbolicatedAgainAndSentWholeByTheNextStart) {

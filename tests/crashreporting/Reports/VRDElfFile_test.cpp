@@ -36,6 +36,15 @@ TEST(ElfFile, ReadsTheFunctionsAndTheBuildIDOfARealLibrary) {
   const VRDElfSymbol* after = table->symbolForAddress(add->address + add->size);
   EXPECT_TRUE(after == nullptr || after->name != add->name);
   EXPECT_EQ(table->symbolForAddress(0), nullptr);
+
+  // A self-recursive function is named as itself, not by the local alias its own call uses.
+  const VRDElfSymbol* recurse = nullptr;
+  for (const auto& symbol : table->symbols()) {
+    if (symbol.name == "crashreportingTestlibRecurse") recurse = &symbol;
+  }
+  ASSERT_NE(recurse, nullptr);
+  ASSERT_NE(table->symbolForAddress(recurse->address + 1), nullptr);
+  EXPECT_EQ(table->symbolForAddress(recurse->address + 1)->name, "crashreportingTestlibRecurse");
 }
 
 TEST(ElfFile, RefusesWhatIsNoLittleEndianElf64AndSkipsBrokenSymbols) {

@@ -94,6 +94,7 @@ class UploadClient : public ::testing::Test, public VRDReportsControllerDelegate
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "k"; }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
                                                      const std::optional<Error>&) override {}
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {}
   bool networkClientCanUseBackgroundSessions(VRDNetworkClient&) override { return true; }
   void networkClientDidFinishUploadWithPath(VRDNetworkClient&, const std::string& path,
                                             const std::optional<Error>& error) override {

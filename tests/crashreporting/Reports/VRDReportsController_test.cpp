@@ -81,6 +81,9 @@ class Reports : public ContextTest, public VRDReportsControllerDelegate, public 
                                                      const std::optional<Error>& error) override {
     completed_.emplace_back(path, error.has_value());
   }
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {
+    completedAll_.push_back(completed_.size());
+  }
   bool submitPackageMultipartMimeAtPath(const std::string& path, bool synchronously) override {
     submitted_.emplace_back(path, synchronously);
     return true;
@@ -95,6 +98,7 @@ class Reports : public ContextTest, public VRDReportsControllerDelegate, public 
   VRDReportsController controller_{*this, this, store_};
   std::vector<std::pair<std::string, bool>> submitted_;
   std::vector<std::pair<std::string, bool>> completed_;
+  std::vector<std::size_t> completedAll_;  // how many uploads had ended each time all had
   SystemLog::Capture log_;
 };
 
@@ -170,6 +174,76 @@ TEST_F(Reports, ACrashRecordThatIsNoRecordIsSetAsideWithItsReasonAndTheRestIsSen
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_TRUE(aside[0].ends_with("-s-1-signal.vrdrecord"));
   EXPECT_EQ(readText(aside[0]), std::string(512, '\0'));
+}
+
+TEST_F(Reports, TheDelegateHearsOnceEveryStartedUploadHasEnded) {
+  auto first = VRDInternalReport::reportWithPath(folder_.string());
+  ASSERT_TRUE(controller_.prepareAndSubmitReport(*first, false, true));
+  const fs::path second = fs::path(store_.activePath()) / "second";
+  fs::create_directories(second);
+  std::ofstream(second / "signal.vrdrecord") << R"({"signal":{"time":4}})" "\n";
+  auto other = VRDInternalReport::reportWithPath(second.string());
+  ASSERT_TRUE(controller_.prepareAndSubmitReport(*other, false, true));
+  ASSERT_EQ(submitted_.size(), 2u);
+  controller_.reportUploadAtPath(submitted_[0].first, Error{"d", 1, {}, {}});
+  EXPECT_TRUE(completedAll_.empty()) << "one upload is still under way";
+  controller_.reportUploadAtPath(submitted_[1].first, std::nullopt);
+  EXPECT_EQ(completedAll_, std::vector<std::size_t>{2});
+  // A package that was never started (submission off) is no upload to wait for.
+  controller_.reportUploadAtPath("/nowhere.multipartmime", std::nullopt);
+  EXPECT_EQ(completedAll_, std::vector<std::size_t>{2});
+}
+
+// The symbolicated copy of a record: one array of thread arrays per `threads` line.
+std::vector<nlohmann::json> symbolicatedLines(const std::vector<PackagePart>& package, const std::string& name) {
+  for (const auto& part : package) {
+    if (part.name != name) continue;
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(gunzip(part.body).value_or(""));
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+  }
+  ADD_FAILURE() << "no " << name;
+  return {};
+}
+
+TEST_F(Reports, EveryCrashSectionAndTheWholeThreadsOfATornRecordAreSymbolicatedAndAnEmptyOrTornRecordIsLogged) {
+  std::ofstream(folder_ / "binary_images.vrdrecord") << R"({"load":{"base":4096,"size":4096,"uuid":"00"}})" "\n";
+  // Two crash sections, and a signal record cut in the middle of its second thread.
+  std::ofstream(folder_ / "exception.vrdrecord") << R"({"exception":{"time":3}})" "\n"
+                                                 << R"({"threads":[{"stacktrace":[1]}]})" "\n"
+                                                 << R"({"exception":{"time":4}})" "\n"
+                                                 << R"({"threads":[{"stacktrace":[2,3]},{"stacktrace":[4]}]})" "\n";
+  std::ofstream(folder_ / "signal.vrdrecord")
+      << R"({"signal":{"time":3}})" "\n" R"({"threads":[{"stacktrace":[5,6],"crashed":true},{"stackt)";
+  auto report = VRDInternalReport::reportWithPath(folder_.string());
+  ASSERT_TRUE(controller_.prepareAndSubmitReport(*report, false, true));
+  ASSERT_EQ(submitted_.size(), 1u);
+  const auto package = parts(submitted_[0].first);
+  const auto exception = symbolicatedLines(package, "exception.vrdrecord.symbolicated");
+  ASSERT_EQ(exception.size(), 2u);
+  EXPECT_EQ(exception[0]["threads"].size(), 1u);
+  EXPECT_EQ(exception[1]["threads"].size(), 2u);
+  EXPECT_EQ(exception[1]["threads"][0].size(), 2u);
+  const auto signal = symbolicatedLines(package, "signal.vrdrecord.symbolicated");
+  ASSERT_EQ(signal.size(), 1u);
+  ASSERT_EQ(signal[0]["threads"].size(), 1u) << "the thread written whole";
+  EXPECT_EQ(signal[0]["threads"][0].size(), 2u);
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Reports] Damaged record 'signal.vrdrecord' of report 's-1': it is cut short "
+                       "after 1 whole line; sent with what it holds"),
+            1u);
+  EXPECT_EQ(log_.lines().size(), 2u) << "the damage line and the packaging line";
+
+  // An emptied record: one line naming the report.
+  const fs::path emptied = fs::path(store_.activePath()) / "emptied";
+  fs::create_directories(emptied);
+  std::ofstream(emptied / "metadata.vrdrecord") << R"({"identity":{"session_id":"s-2","api_key":"k"}})" "\n";
+  std::ofstream(emptied / "signal.vrdrecord").close();
+  auto empty = VRDInternalReport::reportWithPath(emptied.string());
+  ASSERT_TRUE(controller_.prepareAndSubmitReport(*empty, false, true));
+  EXPECT_EQ(log_.count("[Vuveradarad:Crash:Reports] Damaged record 'signal.vrdrecord' of report 's-2': it is empty; "
+                       "sent with what it holds"),
+            1u);
 }
 
 TEST_F(Reports, ACancelledPackagingLeavesNoPackage) {

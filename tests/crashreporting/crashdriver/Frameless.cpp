@@ -33,4 +33,46 @@ __attribute__((noinline)) int crashdriverFramelessRecurse(int depth) {
 }
 #pragma GCC diagnostic pop
 
+// A call through a null function pointer, as a null callback or a freed object's table makes it.
+int (*volatile crashdriverNullFunction)(int) = nullptr;
+
+__attribute__((noinline)) int crashdriverCallThroughNull(int value) { return crashdriverNullFunction(value) + 1; }
+
+__attribute__((noinline)) int crashdriverCallThroughNullCaller(int value) {
+  return crashdriverCallThroughNull(value * 2) + 3;
+}
+
+// Calls code that no image holds (a JIT's page, a wild jump) with locals of its own on the stack.
+__attribute__((noinline)) int crashdriverCallCode(int (*code)(int), int value) {
+  volatile int locals[6] = {value, value + 1, value + 2, value + 3, value + 4, value + 5};
+  return code(locals[0]) + locals[5];
+}
+
+__attribute__((noinline)) int crashdriverRbpInUseCaller(int (*code)(int), int value) {
+  return crashdriverCallCodeWithRbpInUse(code, value * 2) + 3;
+}
+
 }  // extern "C"
+
+// Keeps RBP as an ordinary register holding 7, as optimised code may, while it calls the code it is given.
+asm(R"(
+  .text
+  .p2align 4
+  .globl crashdriverCallCodeWithRbpInUse
+  .type crashdriverCallCodeWithRbpInUse, @function
+crashdriverCallCodeWithRbpInUse:
+  .cfi_startproc
+  pushq %rbp
+  .cfi_def_cfa_offset 16
+  .cfi_offset %rbp, -16
+  movl $7, %ebp
+  movq %rdi, %rax
+  movl %esi, %edi
+  call *%rax
+  addl $1, %eax
+  popq %rbp
+  .cfi_def_cfa_offset 8
+  ret
+  .cfi_endproc
+  .size crashdriverCallCodeWithRbpInUse, .-crashdriverCallCodeWithRbpInUse
+)");

@@ -10,7 +10,11 @@
 // kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
 // was too), plugin-segv (a crash in a plugin right after dlopen), many-threads (600 threads, the last one
 // crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start), threads-at-exit
-// (no crash: threads start and end while static destructors run, after main returns). The heap is poisoned (HeapPoison.h) just before each crash; in the
+// (no crash: threads start and end while static destructors run, after main returns), null-call (a call through a
+// null function pointer), no-unwind-info and no-unwind-info-under-fp (a call into an executable page no image
+// holds, from frameless code with RBP in use, or from a frameless function under a frame-pointer one),
+// fork-child-crash and fork-both-crash (a child forked without exec crashes; the parent then ends normally, or
+// crashes too). The heap is poisoned (HeapPoison.h) just before each crash; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
 // exception record itself may use the heap). "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
@@ -25,7 +29,9 @@
 #include <linux/futex.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -303,9 +309,29 @@ __attribute__((noinline)) int crashdriverRecurseDeep(int depth) {
   return crashdriverRecurseDeep(depth - 1) + frame[0];
 }
 
+// Built with frame pointers, like the rest of the driver: a frame-pointer caller above a frameless one.
+__attribute__((noinline)) int crashdriverFramePointerCaller(int (*code)(int), int value) {
+  return crashdriverCallCode(code, value + 1) * 5;
+}
+
+__attribute__((noinline)) void crashdriverForkedChildSegv() {
+  crashdriver::poisonHeap();
+  *static_cast<volatile int*>(nullptr) = 7;
+}
+
 }  // extern "C"
 
 namespace {
+
+// A page of executable code that no image holds and no unwind information describes: ud2.
+int (*codeWithoutUnwindInfo())(int) {
+  void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_ANONYMOUS | MAP_PRIVATE, -1, 0);
+  if (page == MAP_FAILED) return nullptr;
+  static const unsigned char ud2[] = {0x0f, 0x0b};
+  std::memcpy(page, ud2, sizeof ud2);
+  if (mprotect(page, 4096, PROT_READ | PROT_EXEC) != 0) return nullptr;
+  return reinterpret_cast<int (*)(int)>(page);
+}
 
 // Starts `count` detached threads running `body`, named by `names` where given, and waits until each has arrived.
 void startThreads(int count, void (*const* bodies)(), const char* const* names) {
@@ -384,6 +410,7 @@ class PackageDelegate : public VRDReportsControllerDelegate, public VRDPackageUp
   std::optional<std::string> APIKeyForReportsController(VRDReportsController&) override { return "driver-api-key"; }
   void reportsControllerDidCompletePackageSubmission(VRDReportsController&, const std::string&,
                                                      const std::optional<Error>&) override {}
+  void reportsControllerDidCompleteAllSubmissions(VRDReportsController&) override {}
   bool submitPackageMultipartMimeAtPath(const std::string& path, bool) override {
     std::printf("upload %s\n", path.c_str());
     return true;
@@ -544,6 +571,23 @@ int run(const std::string& mode, const char* directory, int depth) {
     go.store(true);
     first.join();
     if (second.joinable()) second.join();
+  } else if (mode == "null-call") {
+    crashdriver::poisonHeap();
+    return crashdriverCallThroughNullCaller(depth);
+  } else if (mode == "no-unwind-info" || mode == "no-unwind-info-under-fp") {
+    auto* const code = codeWithoutUnwindInfo();
+    if (code == nullptr) return 2;
+    crashdriver::poisonHeap();
+    return mode == "no-unwind-info" ? crashdriverRbpInUseCaller(code, depth) : crashdriverFramePointerCaller(code, depth);
+  } else if (mode == "fork-child-crash" || mode == "fork-both-crash") {
+    // A child forked without exec crashes; the parent waits for it, then ends normally or crashes too.
+    const pid_t child = fork();
+    if (child == 0) crashdriverForkedChildSegv();
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return 2;
+    std::printf("child %d\n", WIFSIGNALED(status) ? WTERMSIG(status) : -1);
+    std::fflush(stdout);
+    if (mode == "fork-both-crash") crashdriverSegv();
   } else if (mode == "ro-write") {
     crashdriverWriteReadOnlyContext();
   } else if (mode == "debugger") {

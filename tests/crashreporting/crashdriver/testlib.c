@@ -9,3 +9,10 @@ __attribute__((noinline)) int crashreportingTestlibCall(int (*step)(void)) {
   volatile int result = step();
   return result + 1;
 }
+
+// Calls itself: optimised position-independent code calls a local alias of it ("<name>.localalias"), which the
+// file's symbol table lists at the same address and size.
+__attribute__((noinline, optimize("O2"))) int crashreportingTestlibRecurse(int depth) {
+  volatile int here = depth;
+  return depth <= 0 ? 0 : crashreportingTestlibRecurse(depth - 1) * 3 + here;
+}
