@@ -2,9 +2,11 @@
 
 #include <xcb/xcb_keysyms.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace tilvane::test::x11 {
 namespace {
@@ -43,6 +45,27 @@ xcb_atom_t XProbe::atom(const std::string& name) {
 }
 
 void XProbe::sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
+
+bool XProbe::syncWindowManager(double seconds) {
+  // The window manager redirects every configure request of the root's children, unmapped ones too, and must
+  // grant it: a new width of a window of the probe's shows once it handled what was sent before.
+  if (marker_ == XCB_WINDOW_NONE) {
+    marker_ = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, marker_, root_, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  }
+  markerWidth_ = markerWidth_ == 2 ? 3 : 2;
+  xcb_configure_window(connection_, marker_, XCB_CONFIG_WINDOW_WIDTH, &markerWidth_);
+  xcb_flush(connection_);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    const Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, marker_), nullptr));
+    if (geometry && geometry->width == markerWidth_) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 namespace {
 Reply<xcb_get_property_reply_t> getProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {

@@ -39,6 +39,9 @@ class XProbe {
 
   /// Waits until the server processed every request sent so far.
   void sync();
+  /// Waits (at most `seconds`) until the window manager handled every request it was sent so far, by anyone:
+  /// it grants a configure request of a window of the probe's, after those before it.
+  bool syncWindowManager(double seconds = 2.0);
 
   /// A root property or window property as 32-bit values (empty when missing).
   std::vector<std::uint32_t> cardinals(xcb_window_t window, const std::string& property);
@@ -86,6 +89,9 @@ class XProbe {
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_WINDOW_NONE;
+  // For syncWindowManager: a window made on first use, and the width last asked for it.
+  xcb_window_t marker_ = XCB_WINDOW_NONE;
+  std::uint32_t markerWidth_ = 1;
 };
 
 }  // namespace tilvane::test::x11

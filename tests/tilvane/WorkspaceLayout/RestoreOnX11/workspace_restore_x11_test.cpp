@@ -52,8 +52,9 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   std::vector<pid_t> started() {
     return static_cast<tilvane::x11::X11Launcher&>(desktop().launcher()).runningChildren();
   }
-  /// Restores `items` and runs the restore to its end. Once it started a process, its clock runs on only when
-  /// `shown` holds: a program starts in real time, which the restore's clock knows nothing of.
+  /// Restores `items` and runs the restore to its end. Its clock runs on only once the window manager has handled
+  /// what the restore asked of it, and, once it started a process, when `shown` holds: the window manager and a
+  /// program starting work in real time, which the restore's clock knows nothing of.
   void restoreAll(const std::vector<WorkspaceLayoutItemModelPtr>& items,
                   const std::function<bool()>& shown = [] { return true; }) {
     auto group = std::make_shared<WorkspaceLayoutGroupModel>();
@@ -62,6 +63,9 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     LayoutManager::shared().layoutWorkspace(*group);
     for (int step = 0; step < 800 && LayoutManager::shared().workspaceRunning(); ++step) {
       waitUntil([&] { return started().empty() || shown(); }, 10.0);
+      // The window manager has done what the restore asked (a window brought forward) before its clock runs on.
+      probe().syncWindowManager();
+      catchUp();
       runUntil(loop().elapsed() - start_ + 0.05);
     }
     EXPECT_FALSE(LayoutManager::shared().workspaceRunning());
