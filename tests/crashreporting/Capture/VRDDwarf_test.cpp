@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -59,6 +61,15 @@ std::size_t cieAndFde(Bytes& b, std::uint64_t pcBegin, std::uint32_t range, std:
   while (b.size() % 4 != 0) b.u8({0});
   b.patch32(fde, static_cast<std::uint32_t>(b.size() - fde - 4));
   return fde;
+}
+
+// A CIE and an FDE with `instructions` over 0x40 bytes of code near `b`, parsed into `record`: the code's start,
+// absent when the FDE does not parse.
+std::optional<std::uint64_t> parsedFde(Bytes& b, std::initializer_list<int> instructions, VRDDwarfFDERecord& record) {
+  const std::uint64_t code = codeNear(b);
+  const std::size_t fde = cieAndFde(b, code, 0x40, instructions);
+  if (!VRDDwarfParseFDERecord(&record, b.address(fde), nullptr)) return std::nullopt;
+  return code;
 }
 
 
@@ -232,10 +243,10 @@ TEST(DwarfRules, RememberAndRestoreStateAndRestoreFromTheCie) {
 TEST(DwarfRules, RefusesUnbalancedStateAndUnknownInstructions) {
   for (const auto& instructions : {std::initializer_list<int>{0x0b}, {0x14, 1, 1}, {0x20}, {0x0c, 40, 8}}) {
     Bytes b;
-    const std::uint64_t kCode = codeNear(b);
-    const std::size_t fde = cieAndFde(b, kCode, 0x40, instructions);
     VRDDwarfFDERecord record;
-    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    const auto code = parsedFde(b, instructions, record);
+    ASSERT_TRUE(code);
+    const std::uint64_t kCode = *code;
     VRDDwarfRegisterRules rules;
     EXPECT_FALSE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr));
   }
@@ -314,10 +325,10 @@ TEST_F(DwarfFailureLog, InvalidRegisterOperandsNameTheirInstruction) {
   };
   for (const auto& c : cases) {
     Bytes b;
-    const std::uint64_t kCode = codeNear(b);
-    const std::size_t fde = cieAndFde(b, kCode, 0x40, c.instructions);
     VRDDwarfFDERecord record;
-    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    const auto code = parsedFde(b, c.instructions, record);
+    ASSERT_TRUE(code);
+    const std::uint64_t kCode = *code;
     VRDDwarfRegisterRules rules;
     newLines();
     EXPECT_FALSE(VRDDwarfRulesForPC(&record, kCode + 1, &rules, nullptr)) << c.text;
@@ -363,10 +374,10 @@ TEST_F(DwarfFailureLog, ARuleSetThatCannotBeAssignedSaysWhich) {
   };
   for (const auto& c : cases) {
     Bytes b;
-    const std::uint64_t kCode = codeNear(b);
-    const std::size_t fde = cieAndFde(b, kCode, 0x40, c.instructions);
     VRDDwarfFDERecord record;
-    ASSERT_TRUE(VRDDwarfParseFDERecord(&record, b.address(fde), nullptr));
+    const auto code = parsedFde(b, c.instructions, record);
+    ASSERT_TRUE(code);
+    const std::uint64_t kCode = *code;
     Frame frame(kCode + 1, 0);
     if (c.sp != 0) frame.state.registers[VRDRegisterRSP] = c.sp;
     newLines();
