@@ -127,6 +127,15 @@ void MenuBarController::setupViewModel() {
         });
       })
       .disposed(disposeBag());
+  // A removed layout leaves the menu at once, so no entry lays windows out by a layout that is gone. It is
+  // announced before it leaves the store: the rebuild waits for the turn after.
+  CustomLayoutBridge::layoutRemoved()
+      .subscribe([weak](const CustomLayoutModelPtr&) {
+        dispatch::MainQueue::async([weak] {
+          if (const auto self = weak.lock()) (*self)->updateItems();
+        });
+      })
+      .disposed(disposeBag());
   LogManager::debug("menubar viewmodel setup end");
   launched_.onNext(rx::Unit{});
 }

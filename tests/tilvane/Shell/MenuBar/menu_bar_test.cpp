@@ -9,6 +9,7 @@
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
+#include "CustomLayout/CustomLayoutViewController.h"
 #include "AppManager/Settings/LayoutAllTarget.h"
 #include "Layout/LayoutManager.h"
 #include "Models/CustomLayoutModel.h"
@@ -204,6 +205,25 @@ TEST_F(MenuBarTest, BurstsOfSettingsAndWorkspaceEventsFoldIntoOneRebuildButEvery
   controller_.reset();
   advance(2.0);
   EXPECT_EQ(rebuilds(), 8u);
+}
+
+TEST_F(MenuBarTest, ALayoutRemovedInTheLayoutsPaneLeavesTheMenuAtOnceWhileOthersRemain) {
+  storeLayout("Left");
+  storeLayout("Middle");
+  storeLayout("Right");
+  MenuBarController& menuBar = built();
+  ASSERT_EQ(menuBar.customLayouts().size(), 3u);
+  CustomLayoutViewController list;
+  list.view();
+  list.tableViewSelectionDidChange(1);
+  list.removeButtonTap().onNext();
+  advance(0);
+  std::vector<std::string> names;
+  for (const auto& layout : menuBar.customLayouts()) names.push_back(layout->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"Left", "Right"}));
+  const auto shown = titles(menuBar.menu());
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "Middle"), 0);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "Right"), 1);
 }
 
 TEST_F(MenuBarTest, AnOpenMenuIsLeftAsItIsUntilItClosesAndThenRebuiltOnce) {
