@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -65,17 +66,30 @@ bool replyArrived(int fd, std::string& reply) {
 
 }  // namespace
 
-std::filesystem::path instanceSocketIn(const std::filesystem::path& folder) { return folder / "tilvane.socket"; }
-std::filesystem::path instanceLockIn(const std::filesystem::path& folder) { return folder / "tilvane.lock"; }
-
-std::filesystem::path instanceSocketPath() {
-  const std::filesystem::path folder = xdg::runtimeDir();
-  return folder.empty() ? folder : instanceSocketIn(folder);
+std::string instanceName(std::string_view desktop) {
+  std::string name(kDefaultInstance);
+  if (desktop.empty()) return name;
+  name += '-';
+  for (const char c : desktop)
+    name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == ':' || c == '-' || c == '_' ? c : '_';
+  return name;
 }
 
-std::filesystem::path instanceLockPath() {
+std::filesystem::path instanceSocketIn(const std::filesystem::path& folder, std::string_view name) {
+  return folder / (std::string(name) + ".socket");
+}
+std::filesystem::path instanceLockIn(const std::filesystem::path& folder, std::string_view name) {
+  return folder / (std::string(name) + ".lock");
+}
+
+std::filesystem::path instanceSocketPath(std::string_view name) {
   const std::filesystem::path folder = xdg::runtimeDir();
-  return folder.empty() ? folder : instanceLockIn(folder);
+  return folder.empty() ? folder : instanceSocketIn(folder, name);
+}
+
+std::filesystem::path instanceLockPath(std::string_view name) {
+  const std::filesystem::path folder = xdg::runtimeDir();
+  return folder.empty() ? folder : instanceLockIn(folder, name);
 }
 
 bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view message, double seconds,
@@ -133,21 +147,22 @@ bool sendToRunningInstance(const std::filesystem::path& socket, std::string_view
   return false;
 }
 
-InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_view message, double patience) {
+InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_view message, double patience,
+                            std::string_view name) {
   const Clock::time_point deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(patience));
   InstanceClaim claim;
   double pause = 0.02;
   for (;;) {
     std::string lockError;
-    if ((claim.lock = InstanceLock::tryTake(instanceLockIn(folder), lockError))) return claim;
+    if ((claim.lock = InstanceLock::tryTake(instanceLockIn(folder, name), lockError))) return claim;
     if (!lockError.empty()) {
       claim.error = lockError;
       return claim;
     }
     // Someone holds the lock: the instance, which may still be starting or already ending.
     std::string why;
-    if (sendToRunningInstance(instanceSocketIn(folder), message, secondsUntil(deadline), why)) {
+    if (sendToRunningInstance(instanceSocketIn(folder, name), message, secondsUntil(deadline), why)) {
       claim.delivered = true;
       return claim;
     }

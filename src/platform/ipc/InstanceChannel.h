@@ -17,12 +17,17 @@ inline constexpr std::string_view kTakenReply = "ok\n";
 /// How long a start keeps trying to reach a running instance that is starting, busy or stopped.
 inline constexpr double kHandOverPatience = 5.0;
 
-/// tilvane.socket and tilvane.lock in `folder`.
-std::filesystem::path instanceSocketIn(const std::filesystem::path& folder);
-std::filesystem::path instanceLockIn(const std::filesystem::path& folder);
+/// The name of the instance that serves `desktop` (an X display's identity, "sim", or "" for the one instance of
+/// the user): "tilvane", or "tilvane-" and the desktop with anything but letters, digits and ".:-_" made "_".
+std::string instanceName(std::string_view desktop);
+inline constexpr std::string_view kDefaultInstance = "tilvane";
+
+/// <name>.socket and <name>.lock in `folder`.
+std::filesystem::path instanceSocketIn(const std::filesystem::path& folder, std::string_view name = kDefaultInstance);
+std::filesystem::path instanceLockIn(const std::filesystem::path& folder, std::string_view name = kDefaultInstance);
 /// The same in the user's runtime folder (xdg::runtimeDir); empty when no safe place exists.
-std::filesystem::path instanceSocketPath();
-std::filesystem::path instanceLockPath();
+std::filesystem::path instanceSocketPath(std::string_view name = kDefaultInstance);
+std::filesystem::path instanceLockPath(std::string_view name = kDefaultInstance);
 
 /// Hands `message` to the instance listening on `socket` and waits up to `seconds` for it to take it: true only
 /// when the instance answered that it took the message. A message the instance has not taken when the time is
@@ -38,9 +43,9 @@ struct InstanceClaim {
   std::string error;
 };
 
-/// Takes the instance lock in `folder`, or hands `message` to the holder. While the holder cannot take it
-/// (starting, busy, stopped, or ending) both are tried again, with growing pauses, for `patience` seconds.
+/// Takes the lock of instance `name` in `folder`, or hands `message` to the holder. While the holder cannot take
+/// it (starting, busy, stopped, or ending) both are tried again, with growing pauses, for `patience` seconds.
 InstanceClaim claimInstance(const std::filesystem::path& folder, std::string_view message,
-                            double patience = kHandOverPatience);
+                            double patience = kHandOverPatience, std::string_view name = kDefaultInstance);
 
 }  // namespace tilvane::ipc

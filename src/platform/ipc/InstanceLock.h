@@ -21,6 +21,8 @@ class InstanceLock {
 
   /// The folder the lock file lies in.
   std::filesystem::path folder() const { return file_.parent_path(); }
+  /// The instance's socket: beside the lock file, of the same name.
+  std::filesystem::path socket() const { return std::filesystem::path(file_).replace_extension(".socket"); }
 
  private:
   InstanceLock(std::filesystem::path file, int fd) : file_(std::move(file)), fd_(fd) {}

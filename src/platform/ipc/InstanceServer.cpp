@@ -16,7 +16,7 @@
 
 namespace tilvane::ipc {
 std::unique_ptr<InstanceServer> InstanceServer::listen(const InstanceLock& lock, std::string& error) {
-  const std::filesystem::path socket = instanceSocketIn(lock.folder());
+  const std::filesystem::path socket = lock.socket();
   const auto address = socketAddress(socket);
   if (!address) {
     error = "no usable socket path \"" + socket.string() + "\"";

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/desktop/x11/DisplayIdentity.h"
 #include "platform/desktop/x11/WindowManagerCheck.h"
 
 namespace tilvane {
@@ -42,5 +43,11 @@ DesktopChoice chooseDesktop(const std::string& request, const std::string& displ
 }
 
 DesktopChoice chooseDesktopFromEnvironment() { return chooseDesktop(env("TILVANE_DESKTOP"), env("DISPLAY")); }
+
+std::string servedDesktop(const std::string& request, const std::string& display) {
+  return request == "sim" ? "sim" : x11::displayIdentity(display);
+}
+
+std::string servedDesktopFromEnvironment() { return servedDesktop(env("TILVANE_DESKTOP"), env("DISPLAY")); }
 
 }  // namespace tilvane

@@ -29,4 +29,10 @@ DesktopChoice chooseDesktop(const std::string& request, const std::string& displ
 /// chooseDesktop with TILVANE_DESKTOP as the request and DISPLAY as the display.
 DesktopChoice chooseDesktopFromEnvironment();
 
+/// The desktop that one instance of the program serves, known before anything is opened: "sim" for the
+/// simulation, else the X display's identity ("host:number"), so starts on one display share an instance and
+/// starts on two displays have one each.
+std::string servedDesktop(const std::string& request, const std::string& display);
+std::string servedDesktopFromEnvironment();
+
 }  // namespace tilvane

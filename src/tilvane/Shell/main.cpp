@@ -88,13 +88,15 @@ int main(int argc, char** argv) {
       break;
   }
   const std::string& url = line.url;
-  // One instance per user: the holder of the lock. Any other start hands its request over and ends.
+  // One instance per user and display: the holder of the lock. Any other start on that display hands its
+  // request over and ends.
   const xdg::RuntimeFolder runtime = xdg::runtimeFolder();
   if (runtime.path.empty()) {
     std::fprintf(stderr, "tilvane: no private folder for the instance lock: %s\n", runtime.problem.c_str());
     return 1;
   }
-  ipc::InstanceClaim claim = ipc::claimInstance(runtime.path, url.empty() ? "reopen" : url);
+  ipc::InstanceClaim claim = ipc::claimInstance(runtime.path, url.empty() ? "reopen" : url, ipc::kHandOverPatience,
+                                                ipc::instanceName(servedDesktopFromEnvironment()));
   if (claim.delivered) return 0;
   if (!claim.lock) {
     const std::string request = url.empty() ? "the reopen request" : "\"" + url + "\"";

@@ -98,6 +98,18 @@ TEST_F(InstanceChannelTest, AHolderThatDoesNotTakeTheMessageInTimeLosesItAndTheS
   EXPECT_EQ(error, "it gave an answer this program does not know");
 }
 
+TEST(InstanceNameTest, ADesktopNamesItsInstanceAndCannotLeadOutOfTheFolder) {
+  EXPECT_EQ(instanceName(""), "tilvane");
+  EXPECT_EQ(instanceName(":1"), "tilvane-:1");
+  EXPECT_EQ(instanceName("host.example:0"), "tilvane-host.example:0");
+  EXPECT_EQ(instanceName("../x/y z"), "tilvane-.._x_y_z");
+  EXPECT_EQ(instanceSocketIn("/run/u", instanceName(":1")), "/run/u/tilvane-:1.socket");
+  std::string error;
+  const auto lock = InstanceLock::tryTake(instanceLockIn(testing::TempDir(), instanceName("host.example:0")), error);
+  ASSERT_TRUE(lock) << error;
+  EXPECT_EQ(lock->socket(), instanceSocketIn(testing::TempDir(), instanceName("host.example:0")));
+}
+
 TEST_F(InstanceChannelTest, AMessageOverTheLimitIsNeverSent) {
   const Listener instance(instanceSocketIn(folder()));
   std::string error;

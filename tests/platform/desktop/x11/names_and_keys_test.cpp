@@ -1,7 +1,8 @@
-// Naming windows (window types) and telling the desktop shortcut from other keys.
+// Naming windows (window types) and displays, and telling the desktop shortcut from other keys.
 #include <gtest/gtest.h>
 
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/x11/DisplayIdentity.h"
 #include "platform/desktop/x11/WindowProperties.h"
 #include "platform/desktop/x11/X11EventTap.h"
 
@@ -21,6 +22,15 @@ TEST(WindowTypeTest, SubroleFollowsTheFirstKnownType) {
   EXPECT_EQ(subroleForTypes({12}, a, false), "AXFloatingWindow");
   EXPECT_EQ(subroleForTypes({13}, a, false), "AXUnknown");
   EXPECT_EQ(subroleForTypes({0, 999}, a, false), "AXStandardWindow");
+}
+
+// One program instance serves one display, so every way of writing a display must name it alike.
+TEST(DisplayIdentityTest, NamesTheDisplayWhateverScreenOrLocalHostIsWritten) {
+  const std::pair<const char*, const char*> cases[] = {
+      {":1", ":1"}, {":1.0", ":1"}, {":1.1", ":1"}, {"unix:1", ":1"}, {":12", ":12"},
+      {"localhost:10.0", "localhost:10"}, {"other.example:0", "other.example:0"}, {"not a display", "not a display"},
+  };
+  for (const auto& [name, identity] : cases) EXPECT_EQ(displayIdentity(name), identity) << name;
 }
 
 TEST(DesktopShortcutTest, ControlZeroIsTheTenthAndDeviceBitsDoNotMatter) {

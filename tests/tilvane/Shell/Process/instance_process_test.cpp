@@ -19,6 +19,7 @@
 #include "support/AsNobody.h"
 #include "support/ListeningSocket.h"
 #include "support/TestEnvironment.h"
+#include "tilvane/Shell/Process/PrivateDesktop.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 
 namespace tilvane::test::x11 {
@@ -27,6 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kLayoutAll = "tilvane://action?target=layoutall";
+// The instance of the simulated desktop, which these tests start.
+fs::path simSocket() { return ipc::instanceSocketPath(ipc::instanceName("sim")); }
+fs::path simLock() { return ipc::instanceLockPath(ipc::instanceName("sim")); }
+
 constexpr const char* kNotTaken = "was not handed over: the running instance did not take it within 5 s";
 
 /// A client of the running instance's socket that sends what a test says and holds the connection open.
@@ -35,7 +40,7 @@ class RawClient {
   explicit RawClient(const std::string& bytes) : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, ipc::instanceSocketPath().c_str(), sizeof address.sun_path - 1);
+    std::strncpy(address.sun_path, simSocket().c_str(), sizeof address.sun_path - 1);
     connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
                  send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
@@ -80,10 +85,10 @@ TEST_F(InstanceTest, LaterStartsHandTheirURLOrAReopenToTheRunningOne) {
   auto first = firstInstance();
   ASSERT_TRUE(first) << firstOutput_;
   struct stat socket {}, lock {};
-  ASSERT_EQ(lstat(ipc::instanceSocketPath().c_str(), &socket), 0);
+  ASSERT_EQ(lstat(simSocket().c_str(), &socket), 0);
   EXPECT_TRUE(S_ISSOCK(socket.st_mode));
   EXPECT_EQ(socket.st_mode & 077, 0u) << "others may connect";
-  ASSERT_EQ(lstat(ipc::instanceLockPath().c_str(), &lock), 0);
+  ASSERT_EQ(lstat(simLock().c_str(), &lock), 0);
   EXPECT_EQ(lock.st_mode & 0777, 0600u);
 
   EXPECT_EQ(laterStart({kLayoutAll}), 0) << output_;
@@ -117,7 +122,7 @@ TEST_F(InstanceTest, APeerOfAnotherUserIsDropped) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can connect as another user";
   auto first = firstInstance();
   ASSERT_TRUE(first) << firstOutput_;
-  const fs::path socket = ipc::instanceSocketPath();
+  const fs::path socket = simSocket();
   ASSERT_EQ(chmod(tempDir().c_str(), 0711) | chmod(socket.parent_path().c_str(), 0711) | chmod(socket.c_str(), 0666), 0);
   fs::create_directories(tempDir() / "nobody");
   const int code = runAsNobody(tempDir() / "nobody", [&] {
@@ -192,7 +197,7 @@ TEST_F(InstanceTest, StartsQueuedOnAStoppedInstanceGiveUpAndAreNotActedOnLater) 
 // Whatever lies at the socket's path is the lock holder's to replace; while an instance holds the lock, a path
 // it cannot be reached at leaves later starts to say so, never to start another.
 TEST_F(InstanceTest, AFileAtTheSocketPathNeverMakesASecondInstance) {
-  const fs::path socket = ipc::instanceSocketPath();
+  const fs::path socket = simSocket();
   std::ofstream(socket) << "in the way";
   auto first = firstInstance();
   ASSERT_TRUE(first) << firstOutput_;
@@ -217,7 +222,7 @@ TEST_F(InstanceTest, AnOpenRuntimeFolderIsNotUsed) {
   fs::permissions(open, fs::perms::all | fs::perms::sticky_bit);
   const ScopedEnv tmp("TMPDIR", temporary.string());
   const ScopedEnv runtime("XDG_RUNTIME_DIR", open.string());
-  const ListeningSocket stranger(open / "tilvane.socket");
+  const ListeningSocket stranger(ipc::instanceSocketIn(open, ipc::instanceName("sim")));
   ASSERT_TRUE(stranger.listening());
 
   auto program = startTilvane({"tilvane://space?id=ws1"});
@@ -228,7 +233,7 @@ TEST_F(InstanceTest, AnOpenRuntimeFolderIsNotUsed) {
   warning.append(open.string()).append("\" is not a private folder of this user (mode 1777, not 0700): using ");
   warning.append(fallback.string());
   EXPECT_NE(firstOutput_.find(warning), std::string::npos) << firstOutput_;
-  EXPECT_TRUE(fs::exists(fallback / "tilvane.socket"));
+  EXPECT_TRUE(fs::exists(ipc::instanceSocketIn(fallback, ipc::instanceName("sim"))));
   EXPECT_FALSE(stranger.pending()) << "the URL went to the stranger's socket";
   EXPECT_EQ(stop(*program), 0) << firstOutput_;
 }
@@ -238,13 +243,43 @@ TEST_F(InstanceTest, StartsOverTheSocketOfAKilledInstance) {
   ASSERT_TRUE(killed && readUntil(*killed, "start App", firstOutput_)) << firstOutput_;
   kill(killed->pid(), SIGKILL);
   killed->wait(10.0);
-  ASSERT_TRUE(std::filesystem::exists(ipc::instanceSocketPath()));
+  ASSERT_TRUE(std::filesystem::exists(simSocket()));
 
   auto next = startTilvane({kLayoutAll});
   ASSERT_TRUE(next && readUntil(*next, "start App", output_)) << output_;
   EXPECT_TRUE(readUntil(*next, "layout all", output_, 5.0)) << "its own URL is handled after the launch";
   EXPECT_EQ(laterStart({}), 0) << output_;
   EXPECT_TRUE(readUntil(*next, "reopen", output_, 5.0)) << output_;
+}
+
+// On X11 one instance serves one display: a start on another display is an instance of its own, and a later
+// start on a display hands over to that display's instance, however the display is written.
+TEST_F(InstanceTest, EachDisplayHasItsOwnInstance) {
+  const ScopedEnv x11("TILVANE_DESKTOP", "x11");
+  const ScopedEnv qtPlatform("QT_QPA_PLATFORM", std::nullopt);
+  const PrivateDesktop one(tempDir() / "one"), two(tempDir() / "two");
+  ASSERT_FALSE(one.display().empty() || two.display().empty()) << "a test desktop did not start";
+  std::string twoOutput;
+  std::unique_ptr<ChildProcess> first, second;
+  {
+    const ScopedEnv display("DISPLAY", one.display());
+    first = firstInstance();
+    ASSERT_TRUE(first) << firstOutput_;
+  }
+  {
+    const ScopedEnv display("DISPLAY", two.display());
+    second = startTilvane();
+    ASSERT_TRUE(second && readUntil(*second, "start App", twoOutput)) << twoOutput;
+  }
+  {
+    const ScopedEnv display("DISPLAY", one.display() + ".0");
+    EXPECT_EQ(laterStart({kLayoutAll}), 0) << output_;
+    EXPECT_TRUE(readUntil(*first, "layout all", firstOutput_, 5.0)) << firstOutput_;
+  }
+  EXPECT_EQ(twoOutput.find("layout all"), std::string::npos);
+  EXPECT_EQ(stop(*first), 0) << firstOutput_;
+  kill(second->pid(), SIGTERM);
+  EXPECT_EQ(exitCode(*second, twoOutput), 0) << twoOutput;
 }
 
 TEST_F(InstanceTest, RefusesAnArgumentThatIsNotOurURL) {

@@ -21,6 +21,7 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/ipc/InstanceChannel.h"
 #include "support/x11/KeyboardUser.h"
+#include "platform/desktop/x11/DisplayIdentity.h"
 #include "tilvane/Shell/Process/PrivateDesktop.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 #include "platform/store/Database.h"
@@ -97,8 +98,9 @@ TEST_P(RoadOutTest, EndsCleanlyWithTheLastMoveWritten) {
   EXPECT_EQ(exitCode(*program, output_), GetParam().exitCode) << output_;
   EXPECT_EQ(output_.find("Sanitizer"), std::string::npos) << output_;
   EXPECT_EQ(output_.find("runtime error"), std::string::npos) << output_;
-  EXPECT_FALSE(std::filesystem::exists(ipc::instanceSocketPath())) << "the socket is left behind";
-  EXPECT_FALSE(std::filesystem::exists(ipc::instanceLockPath())) << "the lock file is left behind";
+  const std::string instance = ipc::instanceName(tilvane::x11::displayIdentity(desktop_.display()));
+  EXPECT_FALSE(std::filesystem::exists(ipc::instanceSocketPath(instance))) << "the socket is left behind";
+  EXPECT_FALSE(std::filesystem::exists(ipc::instanceLockPath(instance))) << "the lock file is left behind";
 
   StoreService::shared().configureRealm();
   const auto stored = StoreService::shared().autoLayoutModels(store::Predicate::equals("bundleIdentifier", kBundle));
