@@ -14,10 +14,6 @@
 #include "platform/dispatch/MainQueue.h"
 
 namespace tilvane {
-namespace {
-constexpr double kLayoutingHold = 2.5;
-}  // namespace
-
 LayoutManager& LayoutManager::shared() { return SharedInstance<LayoutManager>::get(); }
 
 LayoutManager::LayoutManager() {
@@ -79,17 +75,23 @@ void LayoutManager::removeWindow(const SIWindow& window) {
 void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {
   if (!item) return;
   commits_.join();
-  item->setLayouting(true);
   if (workspaceRunning_) {
+    // Nothing moves the window now (the restore places it itself): whatever it reports is its own.
     if (item->layoutModel()) StoreService::shared().updateLayout(item->layoutModel());
-    // Nothing moves the window now, so nothing else would ever let its moves be recorded again.
-    clearLayoutingLater(item);
+    item->setLayouting(false);
     return;
   }
+  // Reports while the operation waits in the queue show where the window was, not where it is going. Once it
+  // has run, its placement's reports are told by frame: a user's move right after it is the user's, not an
+  // echo to hide for a while. The operation's move is a main-loop task queued as it ends, so a task queued from
+  // its completion comes after the move.
+  item->setLayouting(true);
   auto operation = item->makeLayoutOperation();
   std::weak_ptr<LayoutItem> weak = item;
-  operation->completionBlock = [this, weak] {
-    if (auto held = weak.lock()) clearLayoutingLater(held);
+  operation->completionBlock = [weak] {
+    dispatch::MainQueue::async([weak] {
+      if (const auto held = weak.lock()) held->setLayouting(false);
+    });
   };
   layoutOperationQueue_.addOperation(operation);
   if (const AutoLayoutModelPtr& model = item->layoutModel(); model && !model->isManaged()) storeSoon(item);
@@ -130,29 +132,6 @@ std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) const {
     return std::nullopt;
   const AutoLayoutModel& model = *found->second.front()->layoutModel();
   return CGRectMake(model.x(), model.y(), model.width(), model.height());
-}
-
-void LayoutManager::clearLayoutingLater(const std::shared_ptr<LayoutItem>& item) {
-  // Windows are laid out by the hundred when an application starts: the marks set within a moment share one
-  // timer, where a timer each would cost the loop a timer each. Timers count their own time, so a change of the
-  // wall clock holds no mark longer. A weak hold: an item dropped meanwhile has no mark worth clearing.
-  constexpr double kMoment = 0.01;
-  const double now = dispatch::MainQueue::clock().now();
-  if (layoutingHolds_.empty() || now < layoutingHolds_.back().setAt ||
-      now - layoutingHolds_.back().setAt >= kMoment) {
-    LayoutingHold& hold = layoutingHolds_.emplace_back();
-    hold.setAt = now;
-    hold.timer.schedule(kLayoutingHold,
-                        [this, held = std::prev(layoutingHolds_.end())] { clearLayoutingMarks(held); });
-  }
-  layoutingHolds_.back().items.push_back(item);
-}
-
-void LayoutManager::clearLayoutingMarks(std::list<LayoutingHold>::iterator hold) {
-  const auto items = std::move(hold->items);
-  layoutingHolds_.erase(hold);
-  for (const auto& weak : items)
-    if (const auto item = weak.lock()) item->setLayouting(false);
 }
 
 }  // namespace tilvane

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -104,16 +103,15 @@ class LayoutManager final : public LayoutAllTarget {
   void addLayoutableWindow(const SIWindow& window, const std::string& bundleIdentifier);
   /// Forgets every item of the window.
   void removeWindow(const SIWindow& window);
-  /// Lays one item out: marks it layouting, queues its operation (nothing during a workspace restore) and
-  /// stores its record when new: at once during a restore, else with the turn's other new records (see
-  /// storeNewRecords). The mark is cleared 2.5 s after the operation ran.
+  /// Lays one item out: queues its operation (nothing during a workspace restore) and stores its record when
+  /// new: at once during a restore, else with the turn's other new records (see storeNewRecords). The item is
+  /// marked layouting only until its operation has placed the window: from then on the placement's own reports
+  /// are told by frame (PlacedFrames), and any other is recorded, however soon it comes.
   void layout(const std::shared_ptr<LayoutItem>& item);
   /// Lays every item out again, in order.
   void layoutAll() override;
   /// The remembered fractions of the first item holding the window; absent when it has no record.
   std::optional<CGRect> savedFrame(const SIWindow& window) const;
-  /// Clears the item's layouting mark 2.5 s from now.
-  void clearLayoutingLater(const std::shared_ptr<LayoutItem>& item);
 
   /// The frame the window's application rule gives, in the window space; absent when it has none. A fixed or
   /// arranged rule also saves the placement.
@@ -260,15 +258,6 @@ class LayoutManager final : public LayoutAllTarget {
   /// New records waiting for the turn's one write, with the record each item had then.
   std::vector<std::pair<std::shared_ptr<LayoutItem>, AutoLayoutModelPtr>> newRecords_;
   dispatch::ScopedTimer newRecordsTimer_;
-  /// The layouting marks set within a moment, cleared together by their timer.
-  struct LayoutingHold {
-    double setAt = 0;
-    std::vector<std::weak_ptr<LayoutItem>> items;
-    dispatch::ScopedTimer timer;
-  };
-  std::list<LayoutingHold> layoutingHolds_;
-  /// Clears the marks of `hold`, whose time has come, and forgets it.
-  void clearLayoutingMarks(std::list<LayoutingHold>::iterator hold);
   /// History records that found the file locked, oldest first (bounded).
   std::vector<std::shared_ptr<store::Object>> historyBacklog_;
   /// Since when writes have been held up by a lock (negative: they are not), and whether the user was told.

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -44,35 +45,42 @@ TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRef
   EXPECT_EQ(frameOf(w), CGRectMake(720, 23, 720, 877));
 }
 
-TEST_F(LayoutManagerTest, TheLayoutingMarkLastsUntilTwoAndAHalfSecondsAfterTheOperation) {
-  const auto item = itemOf(admitWindow({}));
-  ASSERT_TRUE(item);
-  EXPECT_TRUE(item->isLayouting());
-  drain();
-  advance(2.499);
-  EXPECT_TRUE(item->isLayouting());
-  advance(0.001);
-  EXPECT_FALSE(item->isLayouting());
-}
-
-TEST_F(LayoutManagerTest, ManyWindowsHoldTheirMarksOnOneTimerAndEachIsClearedOnTime) {
-  std::vector<std::shared_ptr<LayoutItem>> first;
-  for (int w = 0; w < 20; ++w)
-    first.push_back(itemOf(admitWindow({.frame = CGRectMake(100.0 + w, 100, 400, 300)}, "org.example.Viewer")));
-  drain();
-  EXPECT_LT(loop().pendingCount(), 10u) << "not a timer for each window's mark";
-  advance(1.0);
-  const auto later = itemOf(admitWindow({}));
-  drain();
-  advance(1.499);  // 2.499 s after the first twenty
-  for (const auto& item : first) EXPECT_TRUE(item->isLayouting());
-  advance(0.001);
-  for (const auto& item : first) EXPECT_FALSE(item->isLayouting());
-  EXPECT_TRUE(later->isLayouting());
-  advance(0.998);
-  EXPECT_TRUE(later->isLayouting());
-  advance(0.002);
-  EXPECT_FALSE(later->isLayouting());
+// The program's own placements are told from the user's moves by frame, not by a quiet time after them: a
+// user's move right after a window is taken in, laid out with the others, or left where it stands is kept.
+TEST_F(LayoutManagerTest, AUsersMoveRightAfterALayoutIsRememberedButTheLayoutsOwnReportsAreNot) {
+  const CGRect visible = NSScreen::screens()[0].visibleFrame;
+  struct Case {
+    const char* what;
+    bool remembered;  // a record places the window; else it has none and stays where it is
+    bool layoutAll;
+  };
+  for (const Case& c : {Case{"taken in at its remembered frame", true, false},
+                        Case{"laid out with all windows", true, true}, Case{"taken in without a record", false, false}}) {
+    SCOPED_TRACE(c.what);
+    const std::string bundle = std::string("org.example.") + (c.layoutAll ? "All" : c.remembered ? "Kept" : "New");
+    if (c.remembered) storeRecord(bundle, 0, CGRectMake(0.5, 0, 0.5, 1));
+    const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)}, bundle);
+    const auto item = itemOf(w);
+    ASSERT_TRUE(item);
+    EXPECT_TRUE(item->isLayouting()) << "reports before the operation ran show where the window was";
+    if (c.layoutAll) {
+      advance(3.0);
+      manager().layoutAll();
+    }
+    drain();
+    EXPECT_FALSE(item->isLayouting());
+    const CGRect placed = c.remembered ? CGRectMake(720, 23, 720, 877) : CGRectMake(100, 100, 400, 300);
+    EXPECT_EQ(frameOf(w), placed);
+    advance(2.0);
+    EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(placed, visible))
+        << "the placement's own reports are not the user's";
+    for (const double after : {0.1, 1.0}) {
+      const CGRect moved = CGRectMake(200 * after + 50, 60, 500, 400);
+      apps().userMoveWindow(w, moved);
+      advance(after + LayoutManager::kQuietPeriod);
+      EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(moved, visible)) << after << " s later";
+    }
+  }
 }
 
 TEST_F(LayoutManagerTest, DuringAWorkspaceRestoreANewWindowIsRecordedAndReleasedLater) {
