@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 #include <filesystem>
 
@@ -319,8 +320,16 @@ void X11Applications::checkGeometry(xcb_window_t window) {
   // Field by field: a place shown while the size is still on its way must not hide a move someone makes next.
   if (const auto r = requested_.find(window); r != requested_.end()) {
     Requested& q = r->second;
-    for (auto [asked, shown] : {std::pair{&q.x, now->x}, {&q.y, now->y}, {&q.width, now->width}, {&q.height, now->height}})
+    for (auto [asked, shown] : {std::pair{&q.x, now->x}, {&q.y, now->y}})
       if (*asked == shown) asked->reset();
+    // A size the window manager answered otherwise than expected (not rounded to the client's steps, or rounded
+    // its own way) is the size; a window being un-maximised passes through sizes of its own first.
+    const PixelRect from = q.from.value_or(*now);
+    const bool settles = settling_.count(window) > 0;
+    for (auto [asked, shown, was] : {std::tuple{&q.width, now->width, from.width}, {&q.height, now->height, from.height}})
+      if (*asked == shown || (shown != was && !settles)) asked->reset();
+    if (!q.width) q.askedWidth.reset();
+    if (!q.height) q.askedHeight.reset();
     if ((!q.x && !q.y && !q.width && !q.height) || dispatch::MainQueue::clock().now() > q.until) requested_.erase(r);
   }
   if (!client.pid || !before) return;
@@ -540,21 +549,19 @@ bool X11Applications::setWindowPosition(const AXUIElement& window, CGPoint posit
   const auto target = CoordinateSpace(primary_()).fromWindowSpace(position);
   if (!target) return false;
   const auto w = static_cast<xcb_window_t>(window.id);
-  const auto known = knownVisibleFrame(w);
-  if (!known) return false;
+  const auto seen = knownVisibleFrame(w);
+  if (!seen) return false;
+  const PixelRect known = carriedFrame(w, *seen);
   if (unmaximize(w)) {
     // The window manager gives the window back its size from before; only the place is asked for.
     if (!settling_.count(w)) settling_[w] = Settling{std::nullopt, {}, settleDeadline()};
-    const PixelRect r = margins(w).request({target->x, target->y, known->width, known->height});
+    const PixelRect r = margins(w).request({target->x, target->y, known.width, known.height});
     moveResize(w, kMoveResizeX | kMoveResizeY, r.x, r.y, 0, 0);
   } else {
-    sendFrame(w, {target->x, target->y, known->width, known->height});
+    sendFrame(w, {target->x, target->y, known.width, known.height});
   }
   if (!confirmSent(w, check)) return false;
-  Requested& r = requested_[w];
-  r.x = target->x;
-  r.y = target->y;
-  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
+  notePlaceRequested(w, target->x, target->y);
   return true;
 }
 
@@ -573,10 +580,7 @@ bool X11Applications::setWindowSize(const AXUIElement& window, CGSize size) {
   if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   const PixelRect expected = expectedFrame(w, used, {known->x, known->y, width, height});
-  Requested& r = requested_[w];
-  r.width = expected.width;
-  r.height = expected.height;
-  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
+  noteSizeRequested(w, width, height, expected);
   return true;
 }
 
@@ -595,9 +599,42 @@ bool X11Applications::setWindowFrame(const AXUIElement& window, const CGRect& fr
   if (!confirmSent(w, check)) return false;
   if (settles) settling_[w] = Settling{PixelRect{0, 0, width, height}, used, settleDeadline()};
   const PixelRect expected = expectedFrame(w, used, {target->x, target->y, width, height});
-  requested_[w] = Requested{target->x, target->y, expected.width, expected.height,
-                            dispatch::MainQueue::clock().now() + kRequestSeconds};
+  notePlaceRequested(w, target->x, target->y);
+  noteSizeRequested(w, width, height, expected);
   return true;
+}
+
+X11Applications::Requested& X11Applications::startRequestNote(xcb_window_t window) {
+  const auto client = clients_.find(window);
+  Requested& r = requested_[window];
+  r.from = client != clients_.end() ? client->second.visible : std::nullopt;
+  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
+  return r;
+}
+
+void X11Applications::notePlaceRequested(xcb_window_t window, std::int64_t x, std::int64_t y) {
+  Requested& r = startRequestNote(window);
+  r.x = r.from && r.from->x == x ? std::nullopt : std::optional(x);
+  r.y = r.from && r.from->y == y ? std::nullopt : std::optional(y);
+}
+
+void X11Applications::noteSizeRequested(xcb_window_t window, std::int64_t width, std::int64_t height,
+                                        const PixelRect& expected) {
+  Requested& r = startRequestNote(window);
+  const bool widthStands = r.from && r.from->width == width;
+  const bool heightStands = r.from && r.from->height == height;
+  r.width = widthStands ? std::nullopt : std::optional(expected.width);
+  r.askedWidth = widthStands ? std::nullopt : std::optional(width);
+  r.height = heightStands ? std::nullopt : std::optional(expected.height);
+  r.askedHeight = heightStands ? std::nullopt : std::optional(height);
+}
+
+PixelRect X11Applications::carriedFrame(xcb_window_t window, PixelRect known) const {
+  const auto it = requested_.find(window);
+  if (it == requested_.end() || dispatch::MainQueue::clock().now() > it->second.until) return known;
+  known.width = it->second.askedWidth.value_or(known.width);
+  known.height = it->second.askedHeight.value_or(known.height);
+  return known;
 }
 
 bool X11Applications::focusWindow(const AXUIElement& window) {

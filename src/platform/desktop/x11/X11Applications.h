@@ -171,14 +171,29 @@ class X11Applications final : public ApplicationServer {
     double until = 0;
   };
   std::map<xcb_window_t, Settling> settling_;
-  /// The visible frame last asked for, field by field, until the server shows it or a short while has passed:
+  /// The visible frame last asked for, field by field, until the server answers it or a short while has passed:
   /// the window manager applies a move after the request returns, and what the program reads right after its
-  /// own move (to keep the window on its display, to record its display) must be where it sent the window.
+  /// own move (to keep the window on its display, to record its display) must be where it sent the window. A
+  /// field is answered when the server shows it as asked; a size also when the server shows it changed from what
+  /// it was when asked: the window manager had its say (some round a size to the client's steps, some do not),
+  /// and from then on the real size is the truth, also for a move someone makes a moment later.
+  /// The size is noted as expected (what reads answer) and as asked (what a later move carries: a window manager
+  /// that does not round to the client's steps must not be asked for the rounded size).
   struct Requested {
     std::optional<std::int64_t> x, y, width, height;
+    std::optional<std::int64_t> askedWidth, askedHeight;
+    std::optional<PixelRect> from;
     double until = 0;
   };
   std::map<xcb_window_t, Requested> requested_;
+  /// Note a request of a place, or of a size (as asked, and as the window manager is expected to show it); a
+  /// field asked as it stands needs no note.
+  void notePlaceRequested(xcb_window_t window, std::int64_t x, std::int64_t y);
+  void noteSizeRequested(xcb_window_t window, std::int64_t width, std::int64_t height, const PixelRect& expected);
+  /// The note of a new request of `window`, its other fields kept: the frame seen now, the time it stands.
+  Requested& startRequestNote(xcb_window_t window);
+  /// `known` with the size still on its way as it was asked: the size a move request carries.
+  PixelRect carriedFrame(xcb_window_t window, PixelRect known) const;
   /// The visible frame with what is still on its way from the program's own requests laid over it.
   std::optional<PixelRect> expectedVisibleFrame(xcb_window_t window) const;
   /// The same over the frame last seen in the events handled (no round trip): what a request is made from.
