@@ -103,7 +103,7 @@ void ApplicationManager::observeWindows(const SIApplication& application) {
   // The record's desktop follows the window, so that a snapshot saves where each window is.
   application.observeNotification(kAXWindowDesktopChangedNotification, element,
                                   [this, alive](const AXUIElement& e) {
-                                    if (alive.lock()) windowFrameChanged(e, "window desktop changed");
+                                    if (alive.lock()) windowDesktopChanged(e);
                                   });
 }
 
@@ -140,6 +140,18 @@ void ApplicationManager::windowCreated(const AXUIElement& element) {
 
 void ApplicationManager::windowDeminiaturized(const AXUIElement& element) {
   if (const auto window = SIWindow::fromElement(element)) WindowManager::shared().addWindow(window);
+}
+
+void ApplicationManager::windowDesktopChanged(const AXUIElement& element) {
+  windowFrameChanged(element, "window desktop changed");
+  // A window that comes onto the desktop shown is taken in now, as if it had been there all along: one from a
+  // desktop not shown since the start was never seen, and would otherwise wait for the next desktop switch.
+  const auto window = SIWindow::fromElement(element);
+  if (!window || WindowManager::shared().contains(*window)) return;
+  const auto application = window->app();
+  if (!application) return;
+  const std::vector<SIWindow> shown = application->visibleWindows();
+  if (std::find(shown.begin(), shown.end(), *window) != shown.end()) WindowManager::shared().addWindow(window);
 }
 
 void ApplicationManager::windowFrameChanged(const AXUIElement& element, std::string_view message) {

@@ -72,6 +72,8 @@ class ApplicationManager {
   /// "AXWindowMoved" / "AXWindowResized": unless a display change is settling, a window's new frame is queued
   /// for recording and `message` logged.
   void windowFrameChanged(const AXUIElement& element, std::string_view message);
+  /// A window went to another desktop: its record follows, and one that came onto the desktop shown is taken in.
+  void windowDesktopChanged(const AXUIElement& element);
 
  private:
   rx::DisposeBag disposeBag_;
