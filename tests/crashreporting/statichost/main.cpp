@@ -3,32 +3,28 @@
 //   crashreporting_statichost <report-dir>
 // prints "before=<n> after=<n> after-altstack=<n>": how many of the two threads of each round ran, and how many
 // of the later ones ran with an alternate signal stack. Exit status 2 when the capture does not start.
-// And a crash, then the next start, with the crash kit's report store under $XDG_CACHE_HOME:
-//   crashreporting_statichost crash
-// starts the capture in a new report folder, names the main thread "static-main", starts 18 threads that wait in
-// a read ("static-waiter") and one that writes through a null pointer ("static-crasher"), and joins it;
-//   crashreporting_statichost next <folder>
-// starts the capture for a new run, symbolicates and packages each earlier report as the reports controller
-// does, and uploads the package by copying it into <folder>; prints "upload <package file name>" for each.
+//   crashreporting_statichost crash <report-dir>
+// names the main thread "static-main", starts a thread that crashes (Crash.cpp) and joins it.
+//   crashreporting_statichost next <report-dir>
+// the next start's processing of that report, as the reports controller runs it (whose network client would
+// bring OpenSSL's sockets and module loading into the link): symbolicated, then packaged for upload into the
+// store under $XDG_CACHE_HOME; prints the package's path.
 // Built twice: linked statically, and linked as usual beside a pthread_create of the host's own.
 #include <pthread.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <thread>
 
-#include "Crash.h"
 #include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Reports/VRDFileManager.h"
-#include "crashreporting/Reports/VRDInternalReport.h"
 #include "crashreporting/Reports/VRDPackageReportOperation.h"
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
-#include "crashreporting/platform/MainBundle.h"
+
+extern "C" void* static_crash_thread(void* target);
 
 namespace {
 
@@ -65,66 +61,32 @@ bool startCapture(const char* directory) {
   return crashreporting::VRDContextInitialize(&data);
 }
 
-// A new run's folder in the crash kit's store, with the capture started there; empty when that failed.
-std::string startRun(const char* name) {
-  crashreporting::BundleInfo info;
-  info.infoDictionary.emplace("CFBundleIdentifier", crashreporting::Value("org.example.statichost"));
-  crashreporting::MainBundle::set(std::move(info));
-  crashreporting::VRDFileManager store;
-  const auto folder = store.prepareForNewLaunch() ? store.setupNewPathForExecutionIdentifier(name) : std::nullopt;
-  return folder && startCapture(folder->c_str()) ? *folder : std::string();
-}
-
-// Starts the waiting threads, then the crashing one, which main joins.
-bool startCrash(pthread_t* crasher) {
-  if (startRun("crashed").empty()) return false;
-  pthread_setname_np(pthread_self(), "static-main");
-  static int waitFor[2];
-  if (pipe(waitFor) != 0) return false;
-  constexpr int kWaiters = 18;
-  for (int i = 0; i < kWaiters; ++i) {
-    pthread_t waiter;
-    if (pthread_create(&waiter, nullptr, static_wait_thread, &waitFor[0]) != 0) return false;
-  }
-  while (staticWaitersStarted < kWaiters) sched_yield();
-  return pthread_create(crasher, nullptr, static_crash_thread, nullptr) == 0;
-}
-
-// The next start's processing of each earlier report, as the reports controller runs it: symbolicated, then
-// packaged; the upload copies the package. (The controller itself would link the network client, and with it
-// OpenSSL's sockets and module loading, whose libc.a functions warn in a static link.)
-int next(const std::filesystem::path& uploads) {
-  const std::string thisRun = startRun("next");
-  if (thisRun.empty()) return 2;
-  crashreporting::VRDFileManager store;
-  for (const std::string& path : store.activePathContents()) {
-    if (path == thisRun) continue;
-    auto report = crashreporting::VRDInternalReport::reportWithPath(path);
-    if (!report || !report->needsToBeSubmitted()) continue;
-    crashreporting::VRDSymbolResolver resolver;
-    std::make_shared<crashreporting::VRDProcessReportOperation>(*report, resolver)->start();
-    auto package = std::make_shared<crashreporting::VRDPackageReportOperation>(*report, store);
-    package->start();
-    std::error_code error;
-    if (!package->finalPath()) return 3;
-    const std::filesystem::path packagePath(*package->finalPath());
-    if (!std::filesystem::copy_file(packagePath, uploads / packagePath.filename(), error)) return 3;
-    std::printf("upload %s\n", packagePath.filename().c_str());
-    store.discardItemAtPath(report->path());
-  }
-  return 0;
+int next(const char* directory) {
+  using namespace crashreporting;
+  VRDFileManager store;
+  const auto report = VRDInternalReport::reportWithPath(directory);
+  if (!store.prepareForNewLaunch() || !report) return 2;
+  VRDSymbolResolver resolver;
+  std::make_shared<VRDProcessReportOperation>(*report, resolver)->start();
+  const auto package = std::make_shared<VRDPackageReportOperation>(*report, store);
+  package->start();
+  std::printf("%s\n", package->finalPath().value_or("").c_str());
+  return package->finalPath() ? 0 : 3;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string(argv[1]) == "crash") {
+  const std::string mode = argc == 3 ? argv[1] : "";
+  if (mode == "next") return next(argv[2]);
+  if (mode == "crash") {
     pthread_t crasher;
-    if (!startCrash(&crasher)) return 2;
-    pthread_join(crasher, nullptr);
-    return 3;  // the crash ends the process first
+    if (!startCapture(argv[2]) || pthread_setname_np(pthread_self(), "static-main") != 0 ||
+        pthread_create(&crasher, nullptr, static_crash_thread, nullptr) != 0) {
+      return 2;
+    }
+    return pthread_join(crasher, nullptr);  // the crash ends the process first
   }
-  if (argc == 3 && std::string(argv[1]) == "next") return next(argv[2]);
   if (argc != 2) return 2;
   Outcome before[2];
   startTwo(before);
