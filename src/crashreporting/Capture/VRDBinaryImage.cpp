@@ -190,7 +190,7 @@ struct Tracker {
   unsigned long long adds = 0;
   unsigned long long subs = 0;
   std::map<std::uint64_t, VRDBinaryImageDetails> known;  // by base
-  std::map<std::uint64_t, std::uint64_t> builtTables;     // by base: the table built for a known image
+  std::map<std::uint64_t, std::uint64_t> builtTables;    // by base: the table built for a known image
   std::unique_ptr<RepeatingTimer> timer;
 };
 

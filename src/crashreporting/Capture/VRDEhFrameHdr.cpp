@@ -25,7 +25,8 @@ inline bool readTableWord(VRDReadablePages* pages, std::uint64_t address, std::i
 bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRDReadablePages* pages) noexcept {
   if (header < VRDMinimumValidAddress || table == nullptr) return false;
   std::uint8_t head[4] = {};
-  if (!VRDReadablePagesRead(pages, header, head, sizeof head) || (head[0] != 1 && head[0] != VRDEhFrameHdrBuiltVersion)) {
+  if (!VRDReadablePagesRead(pages, header, head, sizeof head) ||
+      (head[0] != 1 && head[0] != VRDEhFrameHdrBuiltVersion)) {
     VRDLogWarn("Error: unreadable eh_frame_hdr at %p\n", reinterpret_cast<void*>(header));
     return false;
   }

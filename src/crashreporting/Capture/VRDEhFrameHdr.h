@@ -22,7 +22,7 @@ struct VRDEhFrameHdrTable {
   std::uint64_t count;
   std::uint64_t ehFrame;  // where the header's `.eh_frame` pointer leads
   std::uint64_t lastFound;  // the entry the last search found: the next one starts there (count: none yet)
-  std::uint64_t base;  // what the entries count from: the header, or `.eh_frame` for a built table
+  std::uint64_t base;       // what the entries count from: the header, or `.eh_frame` for a built table
 };
 
 /// Reads the header; false when it is unreadable or its table is not in the searchable form (4-byte signed

@@ -100,7 +100,8 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> listFDEs(std::uint64_t ehFr
 
 }  // namespace
 
-bool VRDEhFrameIndexFindSection(const char* path, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size) {
+bool VRDEhFrameIndexFindSection(const char* path, std::uint64_t bias, std::uint64_t* address,
+                                std::uint64_t* size) {
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool found = findSection(fd, bias, address, size);

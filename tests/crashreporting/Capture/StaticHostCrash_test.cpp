@@ -49,7 +49,8 @@ TEST(StaticHostCrash, TheNextStartsPackageNamesEveryFrameGdbShowsOfTheCrashedAnd
     const auto thread = std::find(names.begin(), names.end(), name) - names.begin();
     ASSERT_LT(thread, static_cast<std::ptrdiff_t>(threads.size())) << name;
     std::vector<std::string> symbols;
-    for (const auto& frame : threads[thread]) symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
+    for (const auto& frame : threads[thread])
+      symbols.push_back(frame["symbol"].is_string() ? frame["symbol"] : "?");
     EXPECT_EQ(std::vector(symbols.begin(), symbols.begin() + std::min(symbols.size(), frames.size())), frames)
         << name << ": " << ::testing::PrintToString(symbols);
   }
