@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "crashreporting/Capture/VRDEhFrameIndex.h"
 #include "crashreporting/Capture/VRDHex.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUtilities.h"
@@ -172,7 +173,8 @@ bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
   if (!fillNode(info, &out->node)) return false;
   if (!readBuildID(info, out->uuid)) hashFirstTextPage(info, out->uuid);
   out->slide = info->dlpi_addr;
-  out->path = info->dlpi_name != nullptr && info->dlpi_name[0] != '\0' ? info->dlpi_name : executablePath();
+  out->program = info->dlpi_name == nullptr || info->dlpi_name[0] == '\0';
+  out->path = out->program ? executablePath() : info->dlpi_name;
   return true;
 }
 
@@ -188,6 +190,7 @@ struct Tracker {
   unsigned long long adds = 0;
   unsigned long long subs = 0;
   std::map<std::uint64_t, VRDBinaryImageDetails> known;  // by base
+  std::map<std::uint64_t, std::uint64_t> builtTables;    // by base: the table built for a known image
   std::unique_ptr<RepeatingTimer> timer;
 };
 
@@ -202,6 +205,23 @@ struct Scan {
   bool changed = false;
   std::map<std::uint64_t, VRDBinaryImageDetails> images;
 };
+
+// An image linked without `.eh_frame_hdr` gets a table built from its `.eh_frame`, read from its file (the
+// program's own is /proc/self/exe, whatever has become of its path since).
+void buildTable(Tracker& state, VRDBinaryImageDetails& image) {
+  const std::string file = image.program ? "/proc/self/exe" : image.path;
+  if (VRDEhFrameIndexAddToNode(file.c_str(), image.slide, &image.node)) {
+    state.builtTables[image.node.base] = image.node.ehFrameHdr;
+  }
+}
+
+// Once the image's node is cleared, nothing finds its table any more.
+void releaseTable(Tracker& state, std::uint64_t base) {
+  const auto built = state.builtTables.find(base);
+  if (built == state.builtTables.end()) return;
+  VRDEhFrameIndexRelease(built->second);
+  state.builtTables.erase(built);
+}
 
 void rescan(Tracker& state) {
   Scan scan{&state};
@@ -232,11 +252,19 @@ void rescan(Tracker& state) {
   // Unloads first: an image replaced at the same base frees its node before the new one claims one.
   for (const auto& [base, image] : state.known) {
     const auto now = scan.images.find(base);
-    if (now == scan.images.end() || !sameImage(now->second, image)) VRDBinaryImageStoreNode(false, image);
+    if (now == scan.images.end() || !sameImage(now->second, image)) {
+      VRDBinaryImageStoreNode(false, image);
+      releaseTable(state, base);
+    }
   }
-  for (const auto& [base, image] : scan.images) {
+  for (auto& [base, image] : scan.images) {
     const auto before = state.known.find(base);
-    if (before == state.known.end() || !sameImage(before->second, image)) VRDBinaryImageStoreNode(true, image);
+    if (before != state.known.end() && sameImage(before->second, image)) {
+      image.node = before->second.node;  // with the table built for it, if any
+      continue;
+    }
+    if (image.node.ehFrameHdr == 0) buildTable(state, image);
+    VRDBinaryImageStoreNode(true, image);
   }
   state.known = std::move(scan.images);
 }
@@ -316,6 +344,8 @@ void VRDBinaryImageInit() {
     std::lock_guard lock(state.mutex);
     state.scanned = false;
     state.known.clear();
+    // The nodes were cleared above: no walk finds the tables any more.
+    while (!state.builtTables.empty()) releaseTable(state, state.builtTables.begin()->first);
     rescan(state);
     state.timer = std::make_unique<RepeatingTimer>(VRDBinaryImageRescanInterval, queue,
                                                    [] { VRDBinaryImageCheckForChanges(); });

@@ -18,6 +18,8 @@
 // are diffed against the known ones. That happens at set-up, at every public call of the crash kit
 // (VRDBinaryImageCheckForChanges) and on a timer of the binary-image queue. At crash time the loader's own list
 // is read as well (VRDLoadedImages.h), so an image loaded since the last look is found and recorded all the same.
+// An image linked without `.eh_frame_hdr` gets a search table built from its `.eh_frame` when a look first sees
+// it (VRDEhFrameIndex.h); one first found at crash time does not.
 
 namespace crashreporting {
 
@@ -32,6 +34,8 @@ struct VRDBinaryImageDetails {
   VRDBinaryImageNode node{};
   /// What the loader added to the file's addresses.
   std::uint64_t slide = 0;
+  /// The running program itself, whose file is /proc/self/exe.
+  bool program = false;
   /// The image's file (the running executable's real path for the program itself).
   std::string path;
 };

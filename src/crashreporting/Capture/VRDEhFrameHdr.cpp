@@ -25,7 +25,8 @@ inline bool readTableWord(VRDReadablePages* pages, std::uint64_t address, std::i
 bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRDReadablePages* pages) noexcept {
   if (header < VRDMinimumValidAddress || table == nullptr) return false;
   std::uint8_t head[4] = {};
-  if (!VRDReadablePagesRead(pages, header, head, sizeof head) || head[0] != 1) {
+  if (!VRDReadablePagesRead(pages, header, head, sizeof head) ||
+      (head[0] != 1 && head[0] != VRDEhFrameHdrBuiltVersion)) {
     VRDLogWarn("Error: unreadable eh_frame_hdr at %p\n", reinterpret_cast<void*>(header));
     return false;
   }
@@ -38,7 +39,7 @@ bool VRDEhFrameHdrReadTable(std::uint64_t header, VRDEhFrameHdrTable* table, VRD
     VRDLogWarn("Error: eh_frame_hdr table encoding 0x%02x is not searchable\n", head[3]);
     return false;
   }
-  *table = VRDEhFrameHdrTable{header, cursor.address, count, ehFrame, count};
+  *table = VRDEhFrameHdrTable{header, cursor.address, count, ehFrame, count, head[0] == 1 ? header : ehFrame};
   return true;
 }
 
@@ -49,7 +50,7 @@ inline bool entryStart(const VRDEhFrameHdrTable* table, std::uint64_t index, VRD
                        std::uint64_t* start) noexcept {
   std::int32_t word = 0;
   if (!readTableWord(pages, table->entries + index * 8, &word)) return false;
-  *start = table->header + static_cast<std::uint64_t>(std::int64_t{word});
+  *start = table->base + static_cast<std::uint64_t>(std::int64_t{word});
   return true;
 }
 
@@ -96,7 +97,7 @@ bool narrowFromHint(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint
 bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t pc, std::uint64_t* fde,
                                  VRDReadablePages* pages, std::uint64_t* hint) noexcept {
   if (table == nullptr || fde == nullptr || table->count == 0) return false;
-  const std::uint64_t header = table->header;
+  const std::uint64_t base = table->base;
   // The last entry whose start is at or below pc (the first one when none is): `low` moves up by half of what
   // is left or stays, without a branch the processor could guess wrong, half the time, at every step.
   std::uint64_t low = 0;
@@ -126,13 +127,13 @@ bool VRDEhFrameHdrFindFDEAddress(const VRDEhFrameHdrTable* table, std::uint64_t 
     __builtin_prefetch(reinterpret_cast<const void*>(entries + (low + half + next) * 8));
     std::int32_t start = 0;
     VRDReadablePagesCopy(entries + (low + half) * 8, &start, sizeof start);
-    low = header + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
+    low = base + static_cast<std::uint64_t>(std::int64_t{start}) <= pc ? low + half : low;
     left -= half;
   }
   std::int32_t entry[2] = {};
   if (!VRDReadablePagesRead(pages, table->entries + low * 8, entry, sizeof entry)) return false;
-  if (header + static_cast<std::uint64_t>(std::int64_t{entry[0]}) > pc) return false;
-  *fde = header + static_cast<std::uint64_t>(std::int64_t{entry[1]});
+  if (base + static_cast<std::uint64_t>(std::int64_t{entry[0]}) > pc) return false;
+  *fde = base + static_cast<std::uint64_t>(std::int64_t{entry[1]});
   if (hint != nullptr) *hint = low;
   return true;
 }

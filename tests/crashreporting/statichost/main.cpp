@@ -3,15 +3,28 @@
 //   crashreporting_statichost <report-dir>
 // prints "before=<n> after=<n> after-altstack=<n>": how many of the two threads of each round ran, and how many
 // of the later ones ran with an alternate signal stack. Exit status 2 when the capture does not start.
+//   crashreporting_statichost crash <report-dir>
+// names the main thread "static-main", starts a thread that crashes (Crash.cpp) and joins it.
+//   crashreporting_statichost next <report-dir>
+// the next start's processing of that report, as the reports controller runs it (whose network client would
+// bring OpenSSL's sockets and module loading into the link): symbolicated, then packaged for upload into the
+// store under $XDG_CACHE_HOME; prints the package's path.
 // Built twice: linked statically, and linked as usual beside a pthread_create of the host's own.
 #include <pthread.h>
 #include <signal.h>
 
 #include <cstdio>
+#include <string>
 #include <system_error>
 #include <thread>
 
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/Reports/VRDPackageReportOperation.h"
+#include "crashreporting/Reports/VRDProcessReportOperation.h"
+#include "crashreporting/Reports/VRDSymbolResolver.h"
+
+extern "C" void* static_crash_thread(void* target);
 
 namespace {
 
@@ -37,20 +50,47 @@ void startTwo(Outcome (&outcomes)[2]) {
   if (pthread_create(&thread, nullptr, note, &outcomes[1]) == 0) pthread_join(thread, nullptr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  Outcome before[2];
-  startTwo(before);
+bool startCapture(const char* directory) {
   crashreporting::VRDContextInitData data;
   data.apiKey = "static-host";
-  data.reportDirectory = argv[1];
+  data.reportDirectory = directory;
   data.sessionIdentifier = "session";
   data.installIdentifier = "install";
   data.maxCustomKeys = 8;
   data.logBufferSize = 4096;
-  if (!crashreporting::VRDContextInitialize(&data)) return 2;
+  return crashreporting::VRDContextInitialize(&data);
+}
+
+int next(const char* directory) {
+  using namespace crashreporting;
+  VRDFileManager store;
+  const auto report = VRDInternalReport::reportWithPath(directory);
+  if (!store.prepareForNewLaunch() || !report) return 2;
+  VRDSymbolResolver resolver;
+  std::make_shared<VRDProcessReportOperation>(*report, resolver)->start();
+  const auto package = std::make_shared<VRDPackageReportOperation>(*report, store);
+  package->start();
+  std::printf("%s\n", package->finalPath().value_or("").c_str());
+  return package->finalPath() ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc == 3 ? argv[1] : "";
+  if (mode == "next") return next(argv[2]);
+  if (mode == "crash") {
+    pthread_t crasher;
+    if (!startCapture(argv[2]) || pthread_setname_np(pthread_self(), "static-main") != 0 ||
+        pthread_create(&crasher, nullptr, static_crash_thread, nullptr) != 0) {
+      return 2;
+    }
+    return pthread_join(crasher, nullptr);  // the crash ends the process first
+  }
+  if (argc != 2) return 2;
+  Outcome before[2];
+  startTwo(before);
+  if (!startCapture(argv[1])) return 2;
   Outcome after[2];
   startTwo(after);
   std::printf("before=%d after=%d after-altstack=%d\n", before[0].ran + before[1].ran, after[0].ran + after[1].ran,

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "crashreporting/Capture/VRDContext.h"
+
+// The search table of an image linked without `.eh_frame_hdr` (gcc writes none for `-static`, so such a program
+// has no PT_GNU_EH_FRAME): its `.eh_frame` is found from the section headers of its file, and its FDEs are listed
+// by function start in a table of the `.eh_frame_hdr` form (VRDEhFrameHdrBuiltVersion) in a read-only mapping of
+// its own. The image's node then points at that table as at a header, and the walk takes the DWARF step there as
+// in any other image. Built when the image is first seen, never at crash time: it reads a file and takes the
+// heap. Crash time only reads the table.
+
+namespace crashreporting {
+
+/// Where the section `.eh_frame` of the ELF file at `path` lies in memory when the file's addresses are loaded
+/// `bias` higher; false when the file cannot be read, or has no section headers or no such section.
+bool VRDEhFrameIndexFindSection(const char* path, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size);
+
+/// The table of the FDEs in the loaded `.eh_frame` at [ehFrame, ehFrame + size) whose functions start in
+/// [codeStart, codeEnd), read through safe reads: the address of its header, or 0 when no FDE could be listed.
+/// VRDEhFrameIndexRelease unmaps it.
+std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
+                                   std::uint64_t codeEnd);
+void VRDEhFrameIndexRelease(std::uint64_t table) noexcept;
+
+/// Gives the node of an image without `.eh_frame_hdr`, loaded `bias` above the addresses of its file at `path`,
+/// a built table: `ehFrameHdr` is the table, `ehFrame` the section. False, the node unchanged, when there is none.
+bool VRDEhFrameIndexAddToNode(const char* path, std::uint64_t bias, VRDBinaryImageNode* node);
+
+}  // namespace crashreporting
