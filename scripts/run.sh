@@ -19,6 +19,8 @@ if command -v xdg-mime >/dev/null; then
   xdg-mime default tilvane.desktop x-scheme-handler/tilvane || echo "run.sh: xdg-mime could not register tilvane://" >&2
 fi
 
+. scripts/private-runtime-dir.sh
+
 if [ -z "${DISPLAY:-}" ] && [ "${TILVANE_DESKTOP:-}" != "sim" ]; then
   exec bash scripts/test-desktop.sh run -- build/bin/tilvane "$@"
 fi

@@ -5,7 +5,7 @@
 
 #include "platform/apps/BundleReader.h"
 #include "platform/apps/DesktopEntryFile.h"
-#include "platform/apps/DesktopEntryIndex.h"
+#include "platform/apps/EntryIdentifier.h"
 #include "platform/apps/FileManagerEntry.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
@@ -66,19 +66,10 @@ std::optional<InstalledApplication> XdgApplicationSource::applicationInfo(const 
   const auto entry = readDesktopEntryFile(path);
   if (!entry || !isApplication(*entry)) return std::nullopt;
   InstalledApplication app;
-  app.bundleIdentifier = windowIdentifier(path, *entry);
+  app.bundleIdentifier = entryWindowIdentifier(path, *entry, folders_);
   app.name = entry->name.empty() ? app.bundleIdentifier : entry->name;
   app.icon = entry->icon;
   return app;
-}
-
-std::string XdgApplicationSource::windowIdentifier(const std::string& path, const DesktopEntryFile& entry) const {
-  if (isInApplicationFolders(path, folders_) || entry.startupWmClass.empty()) return desktopEntryId(path, folders_);
-  // Outside the folders the desktop never sees the entry: its windows are named by their class, through an
-  // installed entry when one claims that class.
-  const DesktopEntryIndex installed = DesktopEntryIndex::scan(folders_);
-  const DesktopEntry* claimed = installed.match(entry.startupWmClass, {});
-  return claimed ? claimed->id : entry.startupWmClass;
 }
 
 std::optional<std::string> XdgApplicationSource::iconForPath(const std::string& path) const {

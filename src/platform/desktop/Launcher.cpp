@@ -5,6 +5,9 @@
 namespace tilvane {
 namespace {
 
+/// While the process started for a request runs, the same request repeated this soon does not start another.
+constexpr double kStartingWindow = 10.0;
+
 /// The launcher of a backend that cannot start anything.
 class RefusingLauncher final : public Launcher {
  public:
@@ -54,6 +57,23 @@ bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleI
                                                       std::vector<AXUIElement> passOver) {
   return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false,
                                             options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
+}
+
+std::string launchKey(const LaunchRequest& request) {
+  std::string key = (request.target == LaunchTarget::path ? "path:" : "id:") + request.application;
+  for (const std::string& argument : request.arguments) key.append(1, '\0').append(argument);
+  return key;
+}
+
+bool isHeldBack(const LaunchRequest& request, const StartedProcess& earlier, double now) {
+  if (!earlier.running || now - earlier.time >= kStartingWindow) return false;
+  const bool ownProcess = request.newInstance || !request.passOver.empty();
+  return !ownProcess || !earlier.hasWindow;
+}
+
+bool LSRegisterURL(const std::string& path) {
+  Desktop* desktop = Desktop::current();
+  return desktop && !path.empty() && desktop->launcher().registerApplication(path);
 }
 
 std::optional<std::string> launchedProgramPath(const LaunchRequest& request) {

@@ -44,7 +44,37 @@ class Launcher {
   /// The program file a launch of `request` runs, its links resolved: a running process of that program is the
   /// application, whatever name its windows carry. Absent when the backend cannot tell.
   virtual std::optional<std::string> programPath(const LaunchRequest&) const { return std::nullopt; }
+
+  /// Makes the application at `path`, wherever it lies (a desktop entry the user picked by hand), known to
+  /// launches by its bundle identifier from now on. False when the backend cannot read or start it.
+  virtual bool registerApplication(const std::string& path) {
+    (void)path;
+    return false;
+  }
 };
+
+/// Stand-in of registering an application with the launch services: Launcher::registerApplication of the
+/// installed desktop's launcher; false without one.
+bool LSRegisterURL(const std::string& path);
+
+/// What a launcher remembers of the process it started for a request, to hold back the same request repeated
+/// while that process still starts.
+struct StartedProcess {
+  /// The main loop's time of the start.
+  double time = 0;
+  /// The process still runs (or, on a simulated desktop, is about to start).
+  bool running = false;
+  /// It has shown a window.
+  bool hasWindow = false;
+};
+
+/// The same request, for holding back repeats: the target, the application and the arguments.
+std::string launchKey(const LaunchRequest& request);
+
+/// Whether `request` starts nothing because of `earlier`, the process started for the same request at most 10 s
+/// before `now`, still running: a request for a process of its own (a new instance, or every window of the
+/// application passed over) only while that process has shown no window yet, any other request in any case.
+bool isHeldBack(const LaunchRequest& request, const StartedProcess& earlier, double now);
 
 /// Launcher::programPath of the installed desktop's launcher; absent without one.
 std::optional<std::string> launchedProgramPath(const LaunchRequest& request);

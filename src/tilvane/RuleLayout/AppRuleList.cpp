@@ -50,7 +50,7 @@ AppRuleList::AddResult AppRuleList::add() {
   // One the catalogue cannot read would come back empty at the next start: tell the user now instead.
   const std::optional<AppDescriptor> app = AppManager::shared().appInfo(*path);
   if (!app) return AddResult::unsupported;
-  AppManager::shared().apps().push_back(*app);
+  AppManager::shared().addApplication(*path, *app);
   allApps_.push_back(*app);
   apps_.push_back(*app);
   storeExtensionApp(record);

@@ -136,8 +136,11 @@ TEST_F(XdgSourceTest, AnEntryOutsideTheFoldersIsKnownByTheIdItsWindowsCarry) {
   // A launcher copied from an installed entry: its windows are that entry's.
   EXPECT_EQ(picked("terminal.desktop", entry("Terminal", "StartupWMClass=Example-terminal\n")),
             "org.example.Terminal");
-  // Without a class there is nothing better than its name.
-  EXPECT_EQ(picked("tool.desktop", entry("Tool")), "tool");
+  // Without one, its program's, as toolkits make it: through an installed entry that claims it, else itself.
+  EXPECT_EQ(picked("tool.desktop", "[Desktop Entry]\nType=Application\nExec=/opt/bin/gizmo --big %F\n"), "Gizmo");
+  EXPECT_EQ(picked("copy.desktop", entry("ruled")), "ruled");
+  // With neither there is nothing better than its name.
+  EXPECT_EQ(picked("bare.desktop", "[Desktop Entry]\nType=Application\nName=Bare\n"), "bare");
   // Inside the folders the desktop-file id stays, whatever the class.
   EXPECT_EQ(source().applicationInfo((home() / "applications/ruled.desktop").string())->bundleIdentifier, "ruled");
 }

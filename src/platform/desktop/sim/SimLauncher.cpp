@@ -33,7 +33,7 @@ SimLauncher::SimLauncher(SimApplications& applications)
 SimLauncher::~SimLauncher() = default;
 
 void SimLauncher::script(const std::string& application, SimLaunchScript script) {
-  scripts_[application] = Scripted{std::move(script), false};
+  scripts_[application] = std::move(script);
 }
 
 void SimLauncher::clearLaunches() {
@@ -42,61 +42,66 @@ void SimLauncher::clearLaunches() {
 }
 
 bool SimLauncher::launch(const LaunchRequest& request) {
+  const double now = dispatch::MainQueue::clock().now();
   launches_.push_back(request);
-  launchTimes_.push_back(dispatch::MainQueue::clock().now());
+  launchTimes_.push_back(now);
   const auto it = scripts_.find(request.application);
   if (it == scripts_.end()) return false;
-  Scripted& scripted = it->second;
-  if (!scripted.script.starts || scripted.starting) return true;
+  const SimLaunchScript& script = it->second;
+  if (!script.starts) return true;
+  if (request.arguments.empty() && !request.newInstance && bringForward(request, script)) return true;
 
+  const std::string key = launchKey(request);
+  if (const auto earlier = started_.find(key); earlier != started_.end()) {
+    const Started& process = earlier->second;
+    const bool hasWindow = process.pid != 0 && !applications_.windowsOf(process.pid).empty();
+    if (isHeldBack(request, {process.time, isRunning(process), hasWindow}, now)) return true;
+  }
+  started_[key] = Started{0, now};
   std::weak_ptr<SimLauncher*> weak = self_;
-  const std::vector<pid_t> running = runningPids(applications_, scripted.script.application.bundleIdentifier);
-  const auto free = request.newInstance ? std::nullopt : freeWindow(applications_, running, request.passOver);
-  // Running, with every window passed over: another instance, as one asked for.
-  if (request.newInstance || (!free && !running.empty() && !request.passOver.empty())) {
-    if (scripted.instanceStarting) return true;
-    scripted.instanceStarting = true;
-    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
-      if (auto self = weak.lock()) (*self)->start(application, true);
-    });
-    return true;
-  }
-  if (free || !running.empty()) {
-    dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, window = free] {
-      if (auto self = weak.lock())
-        if (window) (*self)->applications_.focusWindow(*window);
-    });
-    return true;
-  }
-  scripted.starting = true;
-  dispatch::MainQueue::asyncAfter(scripted.script.startDelay, [weak, application = request.application] {
-    if (auto self = weak.lock()) (*self)->start(application, false);
+  dispatch::MainQueue::asyncAfter(script.startDelay, [weak, key, application = request.application] {
+    if (auto self = weak.lock()) (*self)->start(key, application);
   });
   return true;
 }
 
-void SimLauncher::start(const std::string& application, bool newInstance) {
+bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScript& script) {
+  const std::vector<pid_t> running = runningPids(applications_, script.application.bundleIdentifier);
+  if (running.empty()) return false;
+  const auto free = freeWindow(applications_, running, request.passOver);
+  // Running without a window to offer: started like one that does not run.
+  if (!free) return false;
+  std::weak_ptr<SimLauncher*> weak = self_;
+  dispatch::MainQueue::asyncAfter(script.startDelay, [weak, window = *free] {
+    if (auto self = weak.lock()) (*self)->applications_.focusWindow(window);
+  });
+  return true;
+}
+
+bool SimLauncher::isRunning(const Started& started) const {
+  if (started.pid == 0) return true;
+  const auto apps = applications_.runningApplications();
+  return std::any_of(apps.begin(), apps.end(),
+                     [&](const NSRunningApplication& app) { return app.processIdentifier == started.pid; });
+}
+
+void SimLauncher::start(const std::string& key, const std::string& application) {
   const auto it = scripts_.find(application);
   if (it == scripts_.end()) return;
-  if (!newInstance) it->second.starting = false;
-  const SimLaunchScript& script = it->second.script;
+  const SimLaunchScript& script = it->second;
   SimApplicationConfig config = script.application;
   config.windows.clear();
   const pid_t pid = applications_.launchApplication(config);
-  if (!script.opensWindow) {
-    if (newInstance) it->second.instanceStarting = false;
-    return;
-  }
+  if (const auto started = started_.find(key); started != started_.end() && started->second.pid == 0)
+    started->second.pid = pid;
+  if (!script.opensWindow) return;
   std::weak_ptr<SimLauncher*> weak = self_;
-  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window, application, newInstance] {
+  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {
     auto self = weak.lock();
     if (!self) return;
     SimApplications& applications = (*self)->applications_;
     const AXUIElement element = applications.createWindow(pid, window);
     if (element.isWindow()) applications.focusWindow(element);
-    if (!newInstance) return;
-    const auto scripted = (*self)->scripts_.find(application);
-    if (scripted != (*self)->scripts_.end()) scripted->second.instanceStarting = false;
   });
 }
 

@@ -28,12 +28,12 @@ struct SimLaunchScript {
 };
 
 /// The launcher of a SimDesktop. It records every launch and answers those naming a scripted application (by
-/// the path or bundle identifier given to script()) the way a real one does, on the main loop:
-/// - not running: it starts after startDelay and opens its window, focused, windowDelay later; further
-///   launches before it has started do not start it twice;
-/// - running: it is brought forward startDelay later (its first window not passed over takes the focus);
-/// - a new instance asked for, or running with every window passed over: another process starts as above;
-///   further such launches before its window shows start nothing more.
+/// the path or bundle identifier given to script()) as the X11 launcher does, on the main loop:
+/// - running, asked without arguments and not for a new instance: it is brought forward startDelay later (its
+///   first window not passed over takes the focus);
+/// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
+///   same request started one that still starts or runs (isHeldBack: a request for a process of its own waits
+///   only for that one's window).
 /// A launch naming no scripted application is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
@@ -55,16 +55,19 @@ class SimLauncher final : public Launcher {
   bool launch(const LaunchRequest& request) override;
 
  private:
-  struct Scripted {
-    SimLaunchScript script;
-    bool starting = false;
-    /// A new instance that has not shown its window yet.
-    bool instanceStarting = false;
+  /// A process started for a request: no pid while it is about to start.
+  struct Started {
+    pid_t pid = 0;
+    double time = 0;
   };
-  void start(const std::string& application, bool newInstance);
+  bool bringForward(const LaunchRequest& request, const SimLaunchScript& script);
+  bool isRunning(const Started& started) const;
+  void start(const std::string& key, const std::string& application);
 
   SimApplications& applications_;
-  std::map<std::string, Scripted> scripts_;
+  std::map<std::string, SimLaunchScript> scripts_;
+  /// The last process started for each request (launchKey).
+  std::map<std::string, Started> started_;
   std::vector<LaunchRequest> launches_;
   std::vector<double> launchTimes_;
   /// Tasks on the main loop hold it weakly, so none runs after the launcher is gone.

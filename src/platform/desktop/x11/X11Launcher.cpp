@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "platform/apps/DesktopEntryFile.h"
+#include "platform/apps/EntryIdentifier.h"
 #include "platform/dispatch/MainQueue.h"
 
 extern char** environ;
@@ -21,9 +22,6 @@ namespace tilvane::x11 {
 namespace {
 
 namespace fs = std::filesystem;
-
-/// While the process started for a request runs, the same request repeated this soon does not start another.
-constexpr double kStartingWindow = 10.0;
 
 bool isExecutableFile(const std::string& path) {
   struct stat st {};
@@ -66,10 +64,6 @@ std::optional<std::string> programOfClass(const std::string& className) {
   return lower == className ? std::nullopt : findProgram(lower);
 }
 
-std::string keyOf(const LaunchRequest& request) {
-  return (request.target == LaunchTarget::path ? "path:" : "id:") + request.application;
-}
-
 /// Owns the spawn attribute objects for the duration of one spawn.
 struct SpawnSetup {
   posix_spawn_file_actions_t actions{};
@@ -110,6 +104,9 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
   if (request.target == LaunchTarget::bundleIdentifier) {
     if (const auto file = apps::findDesktopEntry(request.application, folders()))
       return commandOfEntry(*file, request.arguments);
+    // An entry the user added from elsewhere, which the applications folders do not hold.
+    if (const auto added = registered_.find(request.application); added != registered_.end())
+      return commandOfEntry(added->second, request.arguments);
     const auto program = programOfClass(request.application);
     if (!program) return std::nullopt;
     std::vector<std::string> argv{*program};
@@ -140,21 +137,25 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   if (request.arguments.empty() && !request.newInstance && bringForward(request)) return true;
   const auto argv = commandFor(request);
   if (!argv) return false;
-  const std::string key = keyOf(request);
+  const std::string key = launchKey(request);
   const double now = dispatch::MainQueue::clock().now();
-  if (request.arguments.empty()) {
-    const auto it = started_.find(key);
-    // Another instance is wanted beside the windows there are: only one still starting holds it back.
-    const bool another = request.newInstance || !request.passOver.empty();
-    if (it != started_.end() && now - it->second.time < kStartingWindow && isRunning(it->second.pid) &&
-        !(another && hasWindow(it->second.pid)))
-      return true;
-  }
+  const auto it = started_.find(key);
+  if (it != started_.end() && isRunning(it->second.pid) &&
+      isHeldBack(request, {it->second.time, true, hasWindow(it->second.pid)}, now))
+    return true;
   reap();
   const auto pid = spawnDetached(*argv);
   if (!pid) return false;
   started_[key] = Started{*pid, now};
   children_[*pid] = ProcessExitWatch::watch(*pid, [this] { reap(); });
+  return true;
+}
+
+bool X11Launcher::registerApplication(const std::string& path) {
+  if (!apps::isDesktopEntryPath(path)) return false;
+  const auto entry = apps::readDesktopEntryFile(path);
+  if (!entry || !commandOfEntry(path, {})) return false;
+  registered_[apps::entryWindowIdentifier(path, *entry, folders())] = path;
   return true;
 }
 

@@ -18,8 +18,9 @@ namespace tilvane::x11 {
 
 /// Starts applications on a Linux desktop. By bundle identifier: the XDG desktop entry with that desktop-file
 /// id, its Exec line split by the entry format's rules with the request's arguments put in for its file codes
-/// (or appended); without such an entry, the program on PATH that the identifier (a window class) names, as it
-/// stands or in lower case. By path: a desktop entry file, or an executable program with the arguments after it.
+/// (or appended); else a registered entry (registerApplication) whose windows carry the identifier; without
+/// either, the program on PATH that the identifier (a window class) names, as it stands or in lower case. By
+/// path: a desktop entry file, or an executable program with the arguments after it.
 ///
 /// Programs are started directly (posix_spawn, searching PATH for a bare name), never through a shell, in a
 /// session of their own with standard input and output on /dev/null, default signal handling and the
@@ -28,10 +29,10 @@ namespace tilvane::x11 {
 /// A request without arguments for an application that runs already brings it forward (its first window not
 /// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
 /// by path too; a process of the same program counts when no application carries the identifier. A request
-/// repeated while the process started for it less than 10 s ago still runs starts nothing. A request for a new
-/// instance is never brought forward, and is held back only while that process still starts (it runs, is less
-/// than 10 s old and has shown no window yet), so each window it waits for is a window of its own. Main thread
-/// only.
+/// repeated (with the same arguments, if any) while the process started for it less than 10 s ago still runs
+/// starts nothing (isHeldBack). A request for a new instance is never brought forward, and is held back only
+/// while that process still starts (it runs, is less than 10 s old and has shown no window yet), so each window
+/// it waits for is a window of its own. Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -49,6 +50,9 @@ class X11Launcher final : public Launcher {
 
   bool launch(const LaunchRequest& request) override;
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
+  /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
+  /// (entryWindowIdentifier); a later one with the same identifier replaces it.
+  bool registerApplication(const std::string& path) override;
 
   /// The command line `request` runs; absent when nothing can be run for it.
   std::optional<std::vector<std::string>> commandFor(const LaunchRequest& request) const;
@@ -75,8 +79,10 @@ class X11Launcher final : public Launcher {
   ApplicationServer& applications_;
   FocusWindow focus_;
   std::optional<std::vector<std::filesystem::path>> folders_;
-  /// The last process started for each request key (target and application).
+  /// The last process started for each request (launchKey).
   std::map<std::string, Started> started_;
+  /// The registered desktop entries by the identifier their windows carry.
+  std::map<std::string, std::string> registered_;
   /// Every child not reaped yet, with the watch that reaps it as soon as it ends (where the loop can watch).
   std::map<pid_t, std::unique_ptr<ProcessExitWatch>> children_;
 };

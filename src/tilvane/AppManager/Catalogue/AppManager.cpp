@@ -6,6 +6,7 @@
 #include "Models/ExtensionAppModel.h"
 #include "platform/apps/XdgApplicationSource.h"
 #include "platform/base/SharedInstance.h"
+#include "platform/desktop/Launcher.h"
 
 namespace tilvane {
 namespace {
@@ -49,10 +50,15 @@ void AppManager::loadApps() {
   StoreService& store = StoreService::shared();
   for (const ExtensionAppModelPtr& extension : store.extensionApps()) {
     if (auto app = appInfo(extension->path()))
-      apps_.push_back(std::move(*app));
+      addApplication(extension->path(), std::move(*app));
     else
       store.deleteExtensionApp(*extension);
   }
+}
+
+void AppManager::addApplication(const std::string& path, AppDescriptor app) {
+  apps_.push_back(std::move(app));
+  LSRegisterURL(path);
 }
 
 std::optional<AppDescriptor> AppManager::appInfo(const std::string& path) const {

@@ -33,9 +33,13 @@ class AppManager {
   std::vector<AppDescriptor>& apps() { return apps_; }
   const std::vector<AppDescriptor>& apps() const { return apps_; }
 
-  /// Rebuilds apps() from the source and the stored hand-added applications (deleting the records of those
-  /// that cannot be read any more).
+  /// Rebuilds apps() from the source and the stored hand-added applications (addApplication; deleting the
+  /// records of those that cannot be read any more).
   void loadApps();
+
+  /// Appends `app`, which the user picked by hand at `path`, to apps() and makes it known to launches by its
+  /// bundle identifier wherever it lies (LSRegisterURL), so a restore can start it.
+  void addApplication(const std::string& path, AppDescriptor app);
 
   /// The application at `path` (a bundle, or on Linux a desktop entry); absent when it cannot be read.
   std::optional<AppDescriptor> appInfo(const std::string& path) const;

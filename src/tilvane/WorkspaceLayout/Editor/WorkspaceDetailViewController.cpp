@@ -165,8 +165,12 @@ std::optional<std::string> WorkspaceDetailViewController::choosePath() {
   return dialogs_ ? dialogs_->chooseFile() : std::nullopt;
 }
 
+std::optional<std::string> WorkspaceDetailViewController::chooseApplicationPath() {
+  return dialogs_ ? dialogs_->chooseApplication() : std::nullopt;
+}
+
 void WorkspaceDetailViewController::changeApplication() {
-  const auto path = choosePath();
+  const auto path = chooseApplicationPath();
   if (!path || !workspaceItem_) return;
   const auto app = AppManager::shared().appInfo(*path);
   if (!app) {
@@ -199,7 +203,7 @@ void WorkspaceDetailViewController::setDocumentPath(const std::optional<std::str
 }
 
 void WorkspaceDetailViewController::addItem() {
-  const auto path = choosePath();
+  const auto path = chooseApplicationPath();
   if (!path || !workspaceGroup_) return;
   const auto app = AppManager::shared().appInfo(*path);
   if (!app) {

@@ -96,8 +96,10 @@ class WorkspaceDetailViewController : public VkRxViewController {
  private:
   /// One write; false (logged, the user told) when it failed.
   bool write(const std::string& what, const std::function<void()>& change);
-  /// The path the chooser gave, none when cancelled or without a window.
+  /// The path the file chooser gave, none when cancelled or without a window.
   std::optional<std::string> choosePath();
+  /// The same of the application chooser.
+  std::optional<std::string> chooseApplicationPath();
   void selectItemRow(int row);
   void refreshView();
 

@@ -55,6 +55,9 @@ class WorkspaceDialogs {
   virtual void showAlert(const std::string& message) = 0;
   /// A modal file chooser for one file or folder; the path chosen, none when cancelled.
   virtual std::optional<std::string> chooseFile() = 0;
+  /// The modal application chooser, the Apps pane's: one desktop entry, from the applications folders on; the
+  /// path chosen, none when cancelled.
+  virtual std::optional<std::string> chooseApplication() = 0;
 };
 
 /// Makes the views of the Workspaces pane in a toolkit. Without one the controllers work without views.

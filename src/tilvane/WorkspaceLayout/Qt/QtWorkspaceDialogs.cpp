@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "RuleLayout/Qt/QtAppChooser.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -53,6 +54,10 @@ std::optional<std::string> QtWorkspaceDialogs::chooseFile() {
   chooser.setFileMode(QFileDialog::ExistingFile);
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
   return chooser.selectedFiles().front().toStdString();
+}
+
+std::optional<std::string> QtWorkspaceDialogs::chooseApplication() {
+  return QtAppChooser([this] { return window(); }).chooseApplication();
 }
 
 }  // namespace tilvane

@@ -9,6 +9,7 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSRunningApplication.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
@@ -22,6 +23,16 @@ namespace {
 bool runs(const std::string& bundleID) {
   const auto apps = NSWorkspace::runningApplications();
   return std::any_of(apps.begin(), apps.end(), [&](const auto& app) { return app.bundleIdentifier == bundleID; });
+}
+
+/// The processes running `program` as another application than `bundleID`: the identifier of their windows
+/// tells they are not the item's.
+std::vector<pid_t> othersRunning(const std::string& program, const std::string& bundleID) {
+  std::vector<pid_t> pids;
+  for (const NSRunningApplication& app : NSWorkspace::runningApplications())
+    if (app.executableURL == program && app.bundleIdentifier && *app.bundleIdentifier != bundleID)
+      pids.push_back(app.processIdentifier);
+  return pids;
 }
 
 }  // namespace
@@ -71,26 +82,40 @@ void WorkspaceItemLayoutOperation::launchApp() const {
     for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
     NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
   } else if (!app_.empty()) {
-    NSWorkspaceLaunch::launchApplication(app_, NSWorkspaceLaunchOptions::defaults, claims_->windows());
+    NSWorkspaceLaunch::launchApplication(app_, NSWorkspaceLaunchOptions::defaults, passOver());
   } else {
-    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, NSWorkspaceLaunchOptions::defaults,
-                                                     claims_->windows());
+    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, NSWorkspaceLaunchOptions::defaults, passOver());
   }
+}
+
+std::vector<AXUIElement> WorkspaceItemLayoutOperation::passOver() const {
+  std::vector<AXUIElement> windows = claims_->windows();
+  if (others_.empty()) return windows;
+  // Bringing the program forward must not offer another application's window.
+  if (const auto all = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID))
+    for (const CGWindowInfo& info : *all)
+      if (info.ownerPID && info.windowNumber != kCGNullWindowID &&
+          std::find(others_.begin(), others_.end(), *info.ownerPID) != others_.end())
+        windows.push_back(AXUIElement{AXUIElement::Role::window, *info.ownerPID, info.windowNumber});
+  return windows;
 }
 
 void WorkspaceItemLayoutOperation::main() {
   LogManager::debug("start operation");
   program_ = launchedProgramPath(request());
+  if (program_ && !bundleID_.empty()) others_ = othersRunning(*program_, bundleID_);
   launchApp();
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
 }
 
 bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window) const {
+  const pid_t pid = window.processIdentifier();
+  if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
   if (bundleIdentifierOfWindow(window) == bundleID_) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
   if (!program_) return false;
-  const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(window.processIdentifier());
+  const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(pid);
   return running && running->executableURL == program_ && !runs(bundleID_);
 }
 

@@ -24,7 +24,9 @@ namespace tilvane {
 /// (WorkspaceRestoreClaims). Each attempt that finds none relaunches the application, at most 5 times; the
 /// sixth such attempt gives up with the message "CanNotOpen" and the bundle identifier, and nothing is moved.
 /// The wait is so bounded whatever windows other applications create. When an earlier item took a window of
-/// the same application, every launch asks for a new instance, so the item waits for a window of its own.
+/// the same application, every launch asks for a new instance, so the item waits for a window of its own. A
+/// window is the item's by its application's identifier; the program it runs serves only for processes that
+/// were no other application when the item started (one started through a link names its windows otherwise).
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
@@ -58,8 +60,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
   /// "-b" and the bundle identifier, then each parameter word; "-n" for a new instance when an earlier item of
   /// the restore took a window of the application), without them through the shared workspace (by path, else by
-  /// bundle identifier), which brings a running application forward with a window no earlier item took and
-  /// starts a process only when there is none.
+  /// bundle identifier), which brings a running application forward with a window it does not pass over
+  /// (passOver) and starts a process only when there is none.
   void launchApp() const;
 
   /// `file` split at each blank; two blanks in a row give an empty word; nothing for an empty text.
@@ -72,9 +74,12 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   void attempt(int failedAttempts);
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
-  /// Whether `window` is of the item's application: by its bundle identifier, or a process of the program a
-  /// launch of the item runs.
+  /// Whether `window` is of the item's application (by its bundle identifier, else a process of the program a
+  /// launch of the item runs) and of no process in others_.
   bool belongs(const SIWindow& window) const;
+  /// The windows a launch that brings the application forward passes over: those earlier items took and those
+  /// of others_.
+  std::vector<AXUIElement> passOver() const;
   /// A window of the item's application that no other item of the restore took.
   bool isFree(const std::optional<SIWindow>& window) const;
   void take(SIWindow window);
@@ -94,6 +99,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const std::shared_ptr<WorkspaceRestoreClaims> claims_;
   /// The program file a launch of the item runs, found when the operation starts.
   std::optional<std::string> program_;
+  /// The processes that ran program_ as other applications when the operation started.
+  std::vector<pid_t> others_;
 };
 
 }  // namespace tilvane

@@ -3,13 +3,14 @@
 // terminated or loses its display.
 //
 //   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--dock STRUT] [--garbage]
-//                      [--own-frame LEFT,RIGHT,TOP,BOTTOM]
+//                      [--own-frame LEFT,RIGHT,TOP,BOTTOM] [--after FILE]
 //
 // Windows are 400x300 and of the normal type; with --dock they are 10x10 docks reserving STRUT (the twelve
 // comma-separated values of _NET_WM_STRUT_PARTIAL, set as given). With --own-frame a window draws its own frame as
 // toolkits with client-side decorations do: it asks for no decoration (_MOTIF_WM_HINTS) and keeps invisible
 // shadow margins of the given widths inside its area, published in _GTK_FRAME_EXTENTS (the margins are painted in
-// a darker colour, so a screenshot shows them).
+// a darker colour, so a screenshot shows them). With --after it opens nothing until FILE exists: a program slow
+// to show its window, for as long as a test says.
 // Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
 // manages the window), then "ready". With --garbage every window also gets malformed
 // properties: wrong types and formats, huge and short values and invalid UTF-8, as a hostile client would set.
@@ -34,6 +35,7 @@ struct Options {
   std::vector<uint32_t> strut;  // a dock's, when not empty
   std::vector<uint32_t> ownFrame;  // shadow margins, when not empty
   bool garbage = false;
+  std::string after;  // a file to wait for, when not empty
 };
 
 [[noreturn]] void usage(const char* why) {
@@ -72,6 +74,8 @@ Options parse(int argc, char** argv) {
         o.strut.push_back(static_cast<uint32_t>(std::strtoul(p, &p, 10)));
         if (*p && *p++ != ',') usage("--dock takes comma-separated numbers");
       }
+    } else if (a == "--after") {
+      o.after = value();
     } else if (a == "--garbage") {
       o.garbage = true;
     } else {
@@ -137,6 +141,7 @@ void fitArea(xcb_connection_t* c, xcb_window_t area, const std::vector<uint32_t>
 
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
+  while (!o.after.empty() && access(o.after.c_str(), F_OK) != 0) poll(nullptr, 0, 20);
   int screenNumber = 0;
   xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
   if (xcb_connection_has_error(c)) {

@@ -28,12 +28,8 @@ class ScriptedDialogs final : public WorkspaceDialogs {
     return true;
   }
   void showAlert(const std::string& message) override { alerts.push_back(message); }
-  std::optional<std::string> chooseFile() override {
-    if (files.empty()) return std::nullopt;
-    auto next = files.front();
-    files.pop_front();
-    return next;
-  }
+  std::optional<std::string> chooseFile() override { return next(files); }
+  std::optional<std::string> chooseApplication() override { return next(applications); }
   /// Answers the open confirmation sheet.
   void answer(int response) {
     auto completion = std::move(pending);
@@ -45,6 +41,15 @@ class ScriptedDialogs final : public WorkspaceDialogs {
   std::function<void(int)> pending;
   std::vector<std::string> alerts;
   std::deque<std::optional<std::string>> files;
+  std::deque<std::optional<std::string>> applications;
+
+ private:
+  static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 /// A world of `spaces` desktops with the store and the workspace list file under the temporary folder, and a

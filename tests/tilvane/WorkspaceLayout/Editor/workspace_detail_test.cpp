@@ -27,9 +27,9 @@ class WorkspaceDetailTest : public WorkspacePaneTest {
     writeText(file, "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\nX-Id=" + id + "\n");
     return file.string();
   }
-  /// Adds an item for the application at `path` through the chooser.
+  /// Adds an item for the application at `path` through the application chooser.
   void addItem(const std::string& path) {
-    dialogs.files.push_back(path);
+    dialogs.applications.push_back(path);
     editor.addButtonTap().onNext();
   }
   WorkspaceLayoutItemModelPtr item(std::size_t row) const { return group->items().at(row); }
@@ -95,13 +95,13 @@ TEST_F(WorkspaceDetailTest, ChangingTheApplicationFollowsWithItsIdentifierAndRef
   addItem(app("Editor", "editor"));
   const auto shown = item(0);
   const std::string other = app("Viewer", "viewer");
-  dialogs.files.push_back(other);
+  dialogs.applications.push_back(other);
   editor.appBrowserButtonTap().onNext();
   EXPECT_EQ(shown->appPath(), other);
   EXPECT_EQ(shown->bundleIdentifier(), AppManager::shared().appInfo(other)->bundleID);
   EXPECT_EQ(itemChanged, 1);
 
-  dialogs.files.push_back((tempDir() / "Viewer.APP").string());
+  dialogs.applications.push_back((tempDir() / "Viewer.APP").string());
   editor.appBrowserButtonTap().onNext();
   EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{NSLocalizedString("UnsupportType")}));
   EXPECT_EQ(shown->appPath(), other);

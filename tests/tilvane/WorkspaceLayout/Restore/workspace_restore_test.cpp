@@ -205,6 +205,18 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesOneItemAndEachFurtherItemStarts
   EXPECT_EQ(launcher().launches()[1].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
+TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProcess) {
+  launcher().script("org.example.Terminal", {.application = {.bundleIdentifier = "org.example.Terminal"},
+                                             .window = {.frame = CGRectMake(50, 60, 400, 300)},
+                                             .windowDelay = 2.5});  // two attempts find no window of it
+  restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0.5, 0, 0.5, 1), {}, "-e top")});
+  advance(30);
+  EXPECT_EQ(launches(), 3u);
+  const auto windows = windowsOf("org.example.Terminal");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+}
+
 TEST_F(WorkspaceRestoreTest, WithEveryDesktopVisitedTheVisitTakesHalfASecondAndPostsNoKeys) {
   expectEmptyRestoreTakes({2, 3, 4}, 1.5, {});
 }

@@ -10,15 +10,29 @@
 
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
+#include "RuleLayout/AppRuleList.h"
+#include "UI/HUD/VkHUD.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/desktop/x11/X11Launcher.h"
 #include "platform/desktop/x11/e2e/TilvaneOnX11.h"
+#include "platform/l10n/Localization.h"
 #include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
 namespace tilvane::test::x11 {
 namespace {
 
 constexpr const char* kNotesId = "org.tilvane.TestNotes";
+constexpr XRectangle kLowerRight{960, 528, 960, 528};
+
+/// The Apps pane's open panel, answering with one path.
+class PickedPath final : public AppChooser {
+ public:
+  explicit PickedPath(std::string path) : path_(std::move(path)) {}
+  std::optional<std::string> chooseApplication() override { return path_; }
+
+ private:
+  std::string path_;
+};
 
 class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
  protected:
@@ -94,6 +108,28 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   /// Ends the processes the restore started (they belong to no test fixture).
   void endStarted() {
     for (const pid_t pid : started()) ::kill(pid, SIGTERM);
+  }
+  /// The restore started one process, whose one window of `bundle` stands on the lower right quarter; it is
+  /// ended then, so the next case starts afresh.
+  void expectOneStartedOnTheLowerRightThenEnd(const std::string& bundle) {
+    EXPECT_EQ(started().size(), 1u);
+    const auto windows = windowsOf(bundle);
+    EXPECT_EQ(windows.size(), 1u);
+    for (const std::uint32_t w : windows)
+      EXPECT_TRUE(waitUntil([&] { return probe().frameRect(w) == kLowerRight; })) << *probe().frameRect(w);
+    endStarted();
+    ASSERT_TRUE(waitUntil([&] { return windowsOf(bundle).empty() && started().empty(); }));
+    advance(1.0);
+  }
+  /// "My Term": the test client with windows of class MyTerm, its desktop entry kept outside the applications
+  /// folders (on the user's desktop), added with the Apps pane's "+".
+  void addMyTermWithPlus() {
+    const auto path = tempDir() / "Desktop" / "myterm.desktop";
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "[Desktop Entry]\nType=Application\nName=My Term\nStartupWMClass=MyTerm\nExec=\""
+                        << TILVANE_TESTCLIENT_PATH << "\" --class myterm,MyTerm\n";
+    AppRuleList list(std::make_unique<PickedPath>(path.string()));
+    ASSERT_EQ(list.add(), AppRuleList::AddResult::added);
   }
 
   double start_ = 0;
@@ -237,6 +273,73 @@ TEST_F(WorkspaceRestoreOnX11Test, ARunningWindowAndAStartedOneEndOnTheirDesktops
   const auto app = SIWindow(*desktop().applications().elementOf(*notes)).app();
   ASSERT_TRUE(app);
   ::kill(app->processIdentifier(), SIGTERM);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemStartsItsOwnProgramAndLeavesAnotherApplicationRunningItAlone) {
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  addMyTermWithPlus();
+  // Another application runs the test client too; My Term's window is open for the snapshot, then closed.
+  auto& other = launchClient({"--class", "other,TilvaneOther", "--title", "Other"});
+  auto& open = launchClient({"--class", "myterm,MyTerm"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(other.pid()) && tracked(open.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(waitUntil([&] { return managed(other.window()) && managed(open.window()); }));
+  advance(3.0);
+  const auto snapshot = LayoutManager::shared().snapshotWorkspace();
+  const auto myTerm = std::find_if(snapshot.begin(), snapshot.end(),
+                                   [](const auto& item) { return item->bundleIdentifier() == "MyTerm"; });
+  ASSERT_NE(myTerm, snapshot.end());
+  EXPECT_EQ((*myTerm)->appPath(), "");
+  open.quit();
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("MyTerm").empty(); }));
+  const auto before = probe().frameRect(other.window());
+  const struct {
+    const char* how;
+    WorkspaceLayoutItemModelPtr item;
+    std::string shownAs;
+  } cases[] = {
+      {"a program added with +, by its identifier", *myTerm, "MyTerm"},
+      {"a stored program path", workspaceItem("TilvaneMine", 0, {}, TILVANE_TESTCLIENT_PATH), "TestClient"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    c.item->setX(0.5);
+    c.item->setY(0.5);
+    c.item->setWidth(0.5);
+    c.item->setHeight(0.5);
+    restoreAll({c.item}, [&] { return !windowsOf(c.shownAs).empty(); });
+    EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+    probe().syncWindowManager();  // whatever was asked of the other's window is done
+    EXPECT_EQ(probe().frameRect(other.window()), before);
+    expectOneStartedOnTheLowerRightThenEnd(c.shownAs);
+  }
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersStartsOneProcessThoughItsWindowIsSlow) {
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  const auto go = tempDir() / "go";
+  const struct {
+    const char* how;
+    std::string bundle, app, parameters;
+  } cases[] = {
+      {"by its program", "TilvaneLate", TILVANE_TESTCLIENT_PATH, "--class late,TilvaneLate --after " + go.string()},
+      {"by its desktop entry", kNotesId, "", "--after " + go.string()},
+  };
+  startTilvane();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    std::filesystem::remove(go);
+    // The program shows its window once the restore's clock is 2.5 s past its start: two polls find none.
+    std::optional<double> startedAt;
+    restoreAll({workspaceItem(c.bundle, 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.app, c.parameters)}, [&] {
+      if (!startedAt) startedAt = loop().elapsed();
+      if (loop().elapsed() - *startedAt < 2.5) return true;
+      std::ofstream(go).close();
+      return windowsOf(c.bundle).size() == started().size();
+    });
+    expectOneStartedOnTheLowerRightThenEnd(c.bundle);
+  }
 }
 
 }  // namespace
