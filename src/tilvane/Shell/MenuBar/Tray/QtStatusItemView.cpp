@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPalette>
+#include <QScreen>
 #include <QTimer>
 
 #include "Shell/MenuBar/Tray/NamedImages.h"
@@ -24,10 +25,28 @@ QKeySequence menuChord(const MenuItem& item) {
   return QKeySequence::fromString(text + QString::fromStdString(key).toUpper(), QKeySequence::PortableText);
 }
 
+namespace {
+
+/// `title` as an entry of `menu` shows it; `cut` tells whether it had to be shortened.
+QString menuTitle(const QMenu& menu, const std::string& title, bool& cut) {
+  const QString whole = QString::fromStdString(title);
+  const QScreen* screen = menu.screen();
+  const int widest = screen ? screen->availableGeometry().width() / 4 : 320;
+  // Cut in the middle: names that differ only at their end (numbered copies) stay told apart.
+  QString shown = menu.fontMetrics().elidedText(whole, Qt::ElideMiddle, widest);
+  cut = shown != whole;
+  // A name is shown as it is written, never with an "&" taken as a keyboard accelerator.
+  return shown.replace('&', "&&");
+}
+
+}  // namespace
+
 QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(std::make_unique<QSystemTrayIcon>()) {
   menu_->setObjectName("TilvaneMenu");
   menu_->installEventFilter(this);
   menu_->setWindowTitle(QApplication::applicationName());
+  // A name cut to the menu's width shows whole as the entry's tool tip.
+  menu_->setToolTipsVisible(true);
   tray_->setToolTip(QApplication::applicationName());
   tray_->setContextMenu(menu_.get());
   // The context menu answers the right button; the left one opens the same menu, as a tray user expects.
@@ -92,17 +111,22 @@ void QtStatusItemView::fill(QMenu& target, const Menu& menu) {
       target.addSeparator();
       continue;
     }
-    QString title = QString::fromStdString(item->title());
+    bool cut = false;
+    QString title = menuTitle(target, item->title(), cut);
     // Text after a tab is the chord column of a Qt menu.
     if (const std::string chord = item->keyEquivalentText(); !chord.empty())
       title += '\t' + QString::fromStdString(chord);
+    const QString toolTip = cut ? QString::fromStdString(item->title()) : QString();
     if (item->submenu()) {
       QMenu* submenu = target.addMenu(title);
+      submenu->menuAction()->setToolTip(toolTip);
+      submenu->setToolTipsVisible(true);
       submenu->installEventFilter(this);
       fill(*submenu, *item->submenu());
       continue;
     }
     QAction* action = target.addAction(title);
+    action->setToolTip(toolTip);
     action->setIcon(namedImage(item->image(), item->isTemplateImage(), text));
     action->setIconVisibleInMenu(!item->image().empty());
     action->setEnabled(item->isActionable());
