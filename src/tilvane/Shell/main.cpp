@@ -37,6 +37,7 @@
 #include "Shell/Updates/LinuxUpdater.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/desktop/x11/BrowserOpener.h"
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
     box->setInformativeText(QString::fromStdString(url));
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    takeKeyboardWhenShown(*box);
     box->show();
   });
   const auto openURL = [&browser](const std::string& url) { return browser.open(url); };

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -15,6 +16,7 @@ QMessageBox* sheet(const QString& text, QWidget* window) {
   auto* box = new QMessageBox(QMessageBox::Warning, QString(), text, QMessageBox::NoButton, window);
   box->setWindowModality(Qt::WindowModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  takeKeyboardWhenShown(*box);
   return box;
 }
 
@@ -51,6 +53,7 @@ void QtWorkspaceDialogs::showAlert(const std::string& message) {
 std::optional<std::string> QtWorkspaceDialogs::chooseFile() {
   QFileDialog chooser(window());
   chooser.setFileMode(QFileDialog::ExistingFile);
+  takeKeyboardWhenShown(chooser);
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
   return chooser.selectedFiles().front().toStdString();
 }
