@@ -73,15 +73,6 @@ class SpacesPaneDesktopTest : public X11DesktopTest {
                           std::to_string(spot.y()), "click", "1"}),
               0);
   }
-  /// Where to click in the Workspaces pane, read off a window built here, once that window has gone again.
-  Spots measuredSpots() {
-    const Spots spots = spotsOfTheWorkspacesPane();
-    EXPECT_TRUE(waitUntil([&] {
-      QApplication::processEvents();
-      return !MeasuredAdvancedWindow::listed(probe());
-    }));
-    return spots;
-  }
   /// Lets the program draw what a click changed, for a screenshot; nothing is checked by it.
   void settle() { waitUntil([] { return false; }, 0.6); }
   void showDesktop(int n) {
@@ -141,9 +132,12 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
   StoreService::shared().configureRealm();
-  // The measuring window must be gone before the program starts, or the snapshot would hold it too.
-  const Spots spots = measuredSpots();
-  ASSERT_FALSE(HasFailure());
+  const Spots spots = spotsOfTheWorkspacesPane();
+  // That window must be gone before the program starts, or the snapshot would hold it too.
+  ASSERT_TRUE(waitUntil([&] {
+    QApplication::processEvents();
+    return !MeasuredAdvancedWindow::listed(probe());
+  }));
 
   // The user's terminals, one on desktop 1 and one on desktop 2; closing them is the user's, not the fixture's.
   auto first = ChildProcess::spawn({"xterm", "-T", "Space one", "-geometry", "80x24+100+100"});
@@ -260,7 +254,11 @@ TEST_F(SpacesPaneDesktopTest, TheDeleteConfirmationAnswersEscapeAndReturnFromThe
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
   StoreService::shared().configureRealm();
-  const Spots spots = measuredSpots();
+  const Spots spots = spotsOfTheWorkspacesPane();
+  ASSERT_TRUE(waitUntil([&] {
+    QApplication::processEvents();
+    return !MeasuredAdvancedWindow::listed(probe());
+  }));
   const auto database = store::Database::open();
   for (const char* workspace : {"Deleted", "Kept"}) {
     auto stored = std::make_shared<WorkspaceLayoutGroupModel>();
