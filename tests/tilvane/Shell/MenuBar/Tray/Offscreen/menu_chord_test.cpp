@@ -35,9 +35,9 @@ TEST(MenuTitleTest, LongNamesAreCutToFitAndAnAmpersandShowsAsWritten) {
   menu.items()[1]->setSubmenu(std::make_shared<Menu>());
   QtStatusItemView view;
   view.setMenu(menu);
+  view.qmenu().popup({0, 0});
   const QList<QAction*> shown = view.qmenu().actions();
   EXPECT_TRUE(shown[0]->text().endsWith("\tCtrl+1") && shown[0]->text().contains(QChar(0x2026))) << shown[0]->text().toStdString();
-  EXPECT_EQ(shown[0]->toolTip(), QString(500, 'W'));
   EXPECT_EQ(shown[2]->text(), "Tom && Jerry");
   EXPECT_LE(view.qmenu().sizeHint().width(), view.qmenu().screen()->availableGeometry().width() / 2);
 }
