@@ -21,8 +21,8 @@ enum class ShortcutAvailability {
 
 /// Makes the hot keys stored in the user defaults act system-wide: a bound defaults key's hot key runs its
 /// action on the main loop wherever the focus is, and the binding follows every later change of the key made
-/// through ShortcutDefaults (a cleared key means no hot key). A hot key another program holds is reported and
-/// taken up again at the key's next change. Main thread only.
+/// through ShortcutDefaults (a cleared key means no hot key). A hot key another program holds is reported once
+/// and waits with the monitor, which takes it as soon as it is free. Main thread only.
 class MASShortcutBinder {
  public:
   using Action = std::function<void()>;
@@ -42,18 +42,20 @@ class MASShortcutBinder {
   /// Ends the binding of `key` and lets its hot key go; a key not bound is ignored.
   void breakBindingWithDefaultsKey(const std::string& key);
 
-  /// The hot key that acts for `key` now (registered with the monitor); absent when none does.
+  /// The hot key that acts for `key` now (its combination taken by the monitor); absent when none does, also
+  /// while it waits for another program to let it go.
   std::optional<MASShortcut> activeShortcut(const std::string& key) const;
 
   /// Whether `shortcut` may be recorded under `key` (empty: for no defaults key): not when another bound key
-  /// stores it, another hot key of this program has it, or another program holds the combination. The hot key
-  /// `key` itself has is available to it.
+  /// stores it, another hot key of this program has it or waits for it, or another program holds the
+  /// combination. The hot key `key` itself has is available to it.
   ShortcutAvailability availability(const std::string& key, const MASShortcut& shortcut) const;
 
  private:
   struct Binding {
     Action action;
-    std::optional<MASShortcut> active;
+    /// Registered with the monitor: taken, or waiting to be.
+    std::optional<MASShortcut> registered;
   };
   /// Registers the hot key stored under `key` now, after letting the earlier one go.
   void refresh(const std::string& key);

@@ -3,6 +3,7 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/KeyNames.h"
 #include "platform/hotkeys/MASShortcutBinder.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
 #include "platform/hotkeys/ShortcutDefaults.h"
 
 namespace tilvane {
@@ -24,6 +25,12 @@ void ShortcutRecorder::setAssociatedUserDefaultsKey(const std::string& key) {
 void ShortcutRecorder::setShortcutValue(const std::optional<MASShortcut>& value) {
   value_ = value;
   if (!key_.empty()) ShortcutDefaults::shared().setShortcut(key_, value);
+}
+
+RecorderMessage ShortcutRecorder::message() const {
+  if (message_ != RecorderMessage::none || recording_ || !value_) return message_;
+  const bool waiting = MASShortcutMonitor::exists() && MASShortcutMonitor::sharedMonitor().isShortcutWaiting(*value_);
+  return waiting ? RecorderMessage::takenByProgram : RecorderMessage::none;
 }
 
 void ShortcutRecorder::startRecording() {

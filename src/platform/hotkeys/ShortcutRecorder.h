@@ -22,7 +22,9 @@ enum class RecorderMessage {
 /// The behaviour of the hot-key recorder (MASShortcutView's model): it shows one hot key, records one chord
 /// when asked, and, with a defaults key associated, shows the hot key stored there and stores every hot key
 /// recorded or cleared. A chord that another binding, another hot key of the program or another program has is
-/// refused with a message and recording goes on. Main thread only.
+/// refused with a message and recording goes on. A hot key shown that waits for another program to let it go
+/// (MASShortcutMonitor::isShortcutWaiting) carries the message of a chord another program holds until it is
+/// taken. Main thread only.
 class ShortcutRecorder {
  public:
   /// Called after the user changed the hot key (recorded or cleared); never for a value set from code.
@@ -38,7 +40,9 @@ class ShortcutRecorder {
   void setShortcutValueChange(ValueChange change) { valueChange_ = std::move(change); }
 
   bool isRecording() const { return recording_; }
-  RecorderMessage message() const { return message_; }
+  /// What to tell under the field now: why the last chord was refused, else, while not recording, whether the
+  /// hot key shown waits for another program to let it go.
+  RecorderMessage message() const;
 
   /// Waits for a chord.
   void startRecording();

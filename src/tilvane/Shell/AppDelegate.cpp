@@ -6,6 +6,7 @@
 #include "Layout/LayoutManager.h"
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AnalyticsManager.h"
+#include "Shell/HotKeyNotice.h"
 #include "Shell/UpdateManager.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/base/SharedInstance.h"
@@ -45,6 +46,8 @@ void AppDelegate::setupApp() {
   mainController_ = VkRxController::make<MainController>(services_);
   LogManager::debug("main controller setup");
   mainController_->setup();
+  // Every hot key has been asked for by now: the custom layouts' and, once trusted, the preferences'.
+  announceHotKeysNotTaken();
 }
 
 void AppDelegate::setupManagers() {

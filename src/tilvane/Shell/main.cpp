@@ -37,6 +37,7 @@
 #include "Shell/Updates/LinuxUpdater.h"
 #include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/desktop/x11/BrowserOpener.h"
 #include "platform/desktop/x11/X11Desktop.h"
 #include "platform/dispatch/MainQueue.h"
@@ -144,12 +145,14 @@ int main(int argc, char** argv) {
     box->setInformativeText(QString::fromStdString(url));
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    takeKeyboardWhenShown(*box);
     box->show();
   });
   const auto openURL = [&browser](const std::string& url) { return browser.open(url); };
   updates::HttpFeedSource feedSource(http);
   updates::QtUpdateAlert updateAlert;
-  LinuxUpdater updater(feedSource, &updateAlert, openURL, BundleVersion::main().shortVersion.value_or(""));
+  const BundleVersion version = BundleVersion::main();
+  LinuxUpdater updater(feedSource, &updateAlert, openURL, version.shortVersion.value_or(""));
   QtPreferencesViews preferencesViews;
   QtAdvancedViews advancedViews;
   AppDelegate delegate({updater, landing, announcements, [&loop] { loop.quit(0); },
@@ -157,7 +160,7 @@ int main(int argc, char** argv) {
                           relaunch = true;
                           loop.quit(0);
                         },
-                        openURL, &preferencesViews, nullptr, WebServices{&http, web.home, TILVANE_BUILD_VERSION},
+                        openURL, &preferencesViews, nullptr, WebServices{&http, web.home, version.build.value_or("")},
                         &advancedViews});
   // No request of a later start reaches the managers once they start to end; the lock goes last, so no new
   // instance starts while this one still writes.

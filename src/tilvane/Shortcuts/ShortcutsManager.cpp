@@ -57,9 +57,9 @@ void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) {
   std::weak_ptr<ShortcutsManager*> weakSelf = self_;
   std::weak_ptr<CustomLayoutModel> weakLayout = layout;
   // One report of a refusal, with the key, the layout and why (another program such as the window manager
-  // holds the key, or no key has that code).
+  // holds the key, or no key has that code); the monitor takes the key once it is free.
   std::string refusal = "another program holds it or no key has that code";
-  const bool registered = MASShortcutMonitor::sharedMonitor().registerShortcut(
+  const bool registered = MASShortcutMonitor::sharedMonitor().registerShortcutWhenFree(
       shortcut,
       [weakSelf, weakLayout] {
         auto self = weakSelf.lock();
@@ -68,8 +68,9 @@ void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) {
       },
       refusal);
   if (!registered) {
-    LogManager::warning(fmt::format("hot key {} of custom layout \"{}\" not registered: {}", shortcut.description(),
-                                    layout->name(), refusal));
+    const bool waits = MASShortcutMonitor::sharedMonitor().isShortcutWaiting(shortcut);
+    LogManager::warning(fmt::format("hot key {} of custom layout \"{}\" not registered: {}{}", shortcut.description(),
+                                    layout->name(), refusal, waits ? "; it is taken as soon as it is free" : ""));
   }
 }
 

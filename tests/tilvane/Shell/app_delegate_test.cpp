@@ -26,6 +26,8 @@
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/HotKeyServer.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
+#include "platform/hotkeys/ShortcutDefaults.h"
 #include "platform/hotkeys/sim/SimHotKeys.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/l10n/Localization.h"
@@ -305,6 +307,32 @@ TEST_F(AppDelegateTest, AStoreThatCannotBeUsedIsShownOnTheMessageWindowOnce) {
                                     "of Tilvane");
   EXPECT_EQ(log.count("Tilvane cannot use its database"), 1u);
   advance(10.0);
+  EXPECT_FALSE(VkHUD::shared().isVisible()) << "said once, then gone";
+}
+
+// Hot keys another program holds at the launch, a custom layout's and a preference's, are named once on the
+// message window and taken as soon as they are free; then nothing is asked for any more.
+TEST_F(AppDelegateTest, HotKeysHeldElsewhereAtTheLaunchAreNamedOnceAndTakenWhenFree) {
+  const MASShortcut layoutKey(kVK_ANSI_1, kCGEventFlagMaskControl), restoreKey(kVK_ANSI_2, kCGEventFlagMaskControl);
+  for (const MASShortcut& key : {layoutKey, restoreKey}) hotKeys_.setHeldByOtherProgram(key, true);
+  StoreService::shared().configureRealm();
+  auto layout = std::make_shared<CustomLayoutModel>();
+  layout->setKeyCode(kVK_ANSI_1);
+  layout->setModifierFlags(kCGEventFlagMaskControl);
+  const auto database = store::Database::open();
+  database->write([&] { database->add(layout, store::UpdatePolicy::all); });
+  ShortcutDefaults::shared().setShortcut("restoreShortcut", restoreKey);
+  VkHUD::shared();
+  delegate_.applicationDidFinishLaunching();
+  drain();
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("HotKeysHeldElsewhere") + " Ctrl+1, Ctrl+2");
+
+  for (const MASShortcut& key : {layoutKey, restoreKey}) hotKeys_.setHeldByOtherProgram(key, false);
+  advance(MASShortcutMonitor::kRetryInterval);
+  EXPECT_TRUE(hotKeys_.isGrabbed(layoutKey) && hotKeys_.isGrabbed(restoreKey));
+  const std::size_t asked = hotKeys_.grabRequests();
+  advance(60.0);
+  EXPECT_EQ(hotKeys_.grabRequests(), asked);
   EXPECT_FALSE(VkHUD::shared().isVisible()) << "said once, then gone";
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/hotkeys/KeyNames.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
 #include "platform/hotkeys/qt/QtKeyChord.h"
 #include "platform/l10n/Localization.h"
 
@@ -91,6 +92,13 @@ MASShortcutView::MASShortcutView(QWidget* parent)
     releaseKeyboard();
     refresh();
   });
+  // The mark of a hot key that waited goes once the program has it.
+  MASShortcutMonitor::sharedMonitor()
+      .shortcutTaken()
+      .subscribe([this](const MASShortcut& taken) {
+        if (recorder_.shortcutValue() == taken) refresh();
+      })
+      .disposed(disposeBag_);
   refresh();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/hotkeys/ShortcutRecorder.h"
+#include "platform/rx/Disposable.h"
 
 class QLabel;
 class QPushButton;
@@ -16,7 +17,8 @@ namespace tilvane {
 /// The hot-key recorder: a field that shows one hot key ("Ctrl+Alt+1"), records a chord when clicked, and a
 /// clear button; a short message under the field says why a chord was refused. Its behaviour is a
 /// ShortcutRecorder. While it records it has the keyboard to itself, so a chord the program or the desktop
-/// would act on reaches it. Main thread only.
+/// would act on reaches it. A hot key shown that waits for another program to let it go carries that message
+/// until the program takes it. Main thread only.
 class MASShortcutView : public QWidget {
  public:
   explicit MASShortcutView(QWidget* parent = nullptr);
@@ -56,6 +58,7 @@ class MASShortcutView : public QWidget {
   QPushButton* field_;
   QToolButton* clearButton_;
   QLabel* message_;
+  rx::DisposeBag disposeBag_;
 };
 
 }  // namespace tilvane

@@ -6,6 +6,7 @@
 #include "RuleLayout/Qt/AppImages.h"
 #include "RuleLayout/Qt/AppsTableCellView.h"
 #include "RuleLayout/Qt/QtAppChooser.h"
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -127,6 +128,7 @@ void AppRuleViewController::showUnsupportedAlert() {
   alert->addButton(QString::fromStdString(NSLocalizedString("Close")), QMessageBox::AcceptRole);
   alert->setWindowModality(Qt::WindowModal);
   alert->setAttribute(Qt::WA_DeleteOnClose);
+  takeKeyboardWhenShown(*alert);
   alert_ = alert;
   alert->open();
 }

@@ -3,6 +3,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/l10n/Localization.h"
 
@@ -14,6 +15,7 @@ AppFileDialog::AppFileDialog(QWidget* parent) : QFileDialog(parent) {
   setWindowTitle(QString::fromStdString(NSLocalizedString("ChooseApplication")));
   setFileMode(QFileDialog::ExistingFile);
   setAcceptMode(QFileDialog::AcceptOpen);
+  takeKeyboardWhenShown(*this);
   setNameFilter(QString::fromStdString(NSLocalizedString("ApplicationEntries")) + " (*.desktop)");
   QList<QUrl> folders;
   for (const std::filesystem::path& folder : apps::xdgApplicationFolders()) {

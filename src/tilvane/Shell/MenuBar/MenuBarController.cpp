@@ -5,6 +5,7 @@
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Settings/BundleVersion.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
 #include "Models/CustomLayoutModel.h"
@@ -20,9 +21,6 @@ namespace {
 
 /// Where the workspace entries start: after the header, the switch, a separator, "LayoutAll" and a separator.
 constexpr std::size_t kFirstWorkspaceIndex = 5;
-
-/// The program's version as the header shows it.
-constexpr const char* kShortVersion = TILVANE_SHORT_VERSION;
 
 const char* iconName() { return UserDefaultsService::autoLayoutEnabled() == 1 ? "Menu" : "MenuDisabled"; }
 
@@ -214,7 +212,7 @@ void MenuBarController::updateItems() {
 }
 
 void MenuBarController::updateStatusItems() {
-  stateMenuItem_->setTitle(NSLocalizedString("Tilvane") + " " + kShortVersion);
+  stateMenuItem_->setTitle(NSLocalizedString("Tilvane") + " " + BundleVersion::main().shortVersion.value_or(""));
   menu_->addItem(stateMenuItem_);
   autoLayoutMenuItem_->setTitle(UserDefaultsService::autoLayoutEnabled() == 1 ? NSLocalizedString("DisableAutoLayout")
                                                                              : NSLocalizedString("EnableAutoLayout"));

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "RuleLayout/Qt/QtAppChooser.h"
+#include "UI/Widgets/DialogFocus.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -16,6 +17,7 @@ QMessageBox* sheet(const QString& text, QWidget* window) {
   auto* box = new QMessageBox(QMessageBox::Warning, QString(), text, QMessageBox::NoButton, window);
   box->setWindowModality(Qt::WindowModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  takeKeyboardWhenShown(*box);
   return box;
 }
 
@@ -52,6 +54,7 @@ void QtWorkspaceDialogs::showAlert(const std::string& message) {
 std::optional<std::string> QtWorkspaceDialogs::chooseFile() {
   QFileDialog chooser(window());
   chooser.setFileMode(QFileDialog::ExistingFile);
+  takeKeyboardWhenShown(chooser);
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
   return chooser.selectedFiles().front().toStdString();
 }

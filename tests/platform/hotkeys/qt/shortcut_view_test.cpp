@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "platform/desktop/KeyCodes.h"
+#include "platform/hotkeys/MASShortcutMonitor.h"
 #include "platform/hotkeys/ShortcutDefaults.h"
 #include "platform/hotkeys/qt/MASShortcutView.h"
 #include "platform/hotkeys/qt/QtKeyChord.h"
@@ -82,6 +83,20 @@ TEST_F(ShortcutViewTest, KeepsOneWidthEmptyRecordingRecordedOrRefusingAndWrapsTh
   widthShowing("recorded");
   view.setShortcutValue(MASShortcut(0x6F, kCtrlAlt | kCGEventFlagMaskShift | kCGEventFlagMaskCommand));
   widthShowing("every modifier");
+}
+
+// As the Layouts editor shows a layout's hot key another program held at the start: marked until it is taken.
+TEST_F(ShortcutViewTest, AHotKeyWaitingForAnotherProgramIsMarkedUntilItIsTaken) {
+  const MASShortcut held(kVK_ANSI_3, kCtrlAlt);
+  server_.setHeldByOtherProgram(held, true);
+  std::string refusal;
+  ASSERT_FALSE(MASShortcutMonitor::sharedMonitor().registerShortcutWhenFree(held, [] {}, refusal));
+  MASShortcutView view;
+  view.setShortcutValue(held);
+  EXPECT_EQ(view.messageText().toStdString(), NSLocalizedString("ShortcutTakenByProgram"));
+  server_.setHeldByOtherProgram(held, false);
+  advance(MASShortcutMonitor::kRetryInterval);
+  EXPECT_TRUE(view.messageText().isEmpty());
 }
 
 }  // namespace

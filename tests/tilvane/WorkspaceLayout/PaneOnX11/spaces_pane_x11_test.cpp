@@ -2,7 +2,8 @@
 // windows) on desktops 1 and 2, a snapshot taken with the pane's button, both terminals closed, and the new
 // workspace restored through tilvane://space?id=<id>: two terminals come back, each on its desktop at its place.
 // Where to click is read off the same window built here on the same display. Screenshots of the pane with a
-// selected item and of both restored desktops are kept as artefacts.
+// selected item and of both restored desktops are kept as artefacts. And the delete confirmation, answered from
+// the keyboard.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -27,6 +28,7 @@
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "WorkspaceLayout/Qt/QtWorkspaceDetailView.h"
 #include "WorkspaceLayout/Qt/QtWorkspaceListView.h"
+#include "platform/store/Database.h"
 #include "support/Artefacts.h"
 #include "support/x11/TestDesktop.h"
 #include "tilvane/Advanced/X11/MeasuredAdvancedWindow.h"
@@ -42,14 +44,17 @@ const std::string kTerminalClass("xterm\0XTerm\0", 12);
 
 using Spots = std::map<std::string, QPoint>;
 
-/// Builds the advanced window here and reads where the Workspaces pane's button, its snapshot button and the
-/// editor's first item row stand. Nothing is stored.
+/// Builds the advanced window here and reads where the Workspaces pane's button, its snapshot and remove
+/// buttons, its first row and the editor's first item row stand. Nothing is stored.
 Spots spotsOfTheWorkspacesPane() {
   Spots spots;
   MeasuredAdvancedWindow measured(0);
   spots["Workspaces"] = measured.centre(measured.window().paneButtons().at(0));
   auto& list = measured.advanced().workspaces().workspaceViewController();
-  spots["snapshot"] = measured.centre(dynamic_cast<QtWorkspaceListView*>(list.view())->snapshotButton());
+  const auto* listView = dynamic_cast<QtWorkspaceListView*>(list.view());
+  spots["snapshot"] = measured.centre(listView->snapshotButton());
+  spots["remove"] = measured.centre(listView->removeButton());
+  spots["first workspace"] = measured.at(listView->tableView()->viewport(), QPoint(20, 12));
   const QTableWidget* items = dynamic_cast<QtWorkspaceDetailView*>(list.deatilViewController().view())->tableView();
   spots["first item"] = measured.at(
       items->viewport(), QPoint(items->viewport()->width() / 2, items->verticalHeader()->defaultSectionSize() / 2));
@@ -238,6 +243,45 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
   // The restored terminals are the program's children, in sessions of their own.
   for (const auto& [w, desktop] : terminals())
     for (const std::uint32_t pid : probe().cardinals(w, "_NET_WM_PID")) ::kill(static_cast<pid_t>(pid), SIGTERM);
+  ::kill(program_->pid(), SIGTERM);
+  EXPECT_EQ(exitCode(*program_, output_), 0) << output_;
+}
+
+// The delete confirmation opens with the keyboard: Escape keeps the selected workspace, Return deletes it.
+TEST_F(SpacesPaneDesktopTest, TheDeleteConfirmationAnswersEscapeAndReturnFromTheKeyboard) {
+  int argc = 1;
+  char name[] = "spaces_pane_x11_test";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  StoreService::shared().configureRealm();
+  const Spots spots = spotsOfTheWorkspacesPane();
+  ASSERT_TRUE(waitUntil([&] {
+    QApplication::processEvents();
+    return !MeasuredAdvancedWindow::listed(probe());
+  }));
+  const auto database = store::Database::open();
+  for (const char* workspace : {"Deleted", "Kept"}) {
+    auto stored = std::make_shared<WorkspaceLayoutGroupModel>();
+    stored->setName(workspace);
+    database->write([&] { database->add(stored); });
+  }
+  program_ = startTilvane({"tilvane://action?target=advanced"});
+  std::optional<std::uint32_t> advanced;
+  ASSERT_TRUE(waitUntil([&] { return (advanced = MeasuredAdvancedWindow::listed(probe())).has_value(); }, 20.0))
+      << output();
+  const std::string window = std::to_string(*advanced);
+  click(window, spots.at("Workspaces"));
+  click(window, spots.at("first workspace"));
+  for (const std::string key : {"Escape", "Return"}) {
+    click(window, spots.at("remove"));
+    ASSERT_TRUE(waitUntil([&] { return probe().activeWindow().value_or(*advanced) != *advanced; }))
+        << key << ": the confirmation did not take the keyboard\n" << output();
+    if (key == "Return") saveArtefact("x11-delete-confirmation-" + windowManager(), screenshot());
+    ASSERT_EQ(runCommand({"xdotool", "key", key}), 0);
+    ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == advanced; })) << key;
+    EXPECT_EQ(StoreService::shared().workspaces().size(), key == "Escape" ? 2u : 1u) << key;
+  }
+  EXPECT_EQ(StoreService::shared().workspaces().at(0)->name(), "Kept");
   ::kill(program_->pid(), SIGTERM);
   EXPECT_EQ(exitCode(*program_, output_), 0) << output_;
 }

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPalette>
+#include <QScreen>
 #include <QTimer>
 
 #include "Shell/MenuBar/Tray/NamedImages.h"
@@ -24,10 +25,40 @@ QKeySequence menuChord(const MenuItem& item) {
   return QKeySequence::fromString(text + QString::fromStdString(key).toUpper(), QKeySequence::PortableText);
 }
 
+namespace {
+
+/// An entry's text: its name shown as written (an "&" is no keyboard accelerator), then its chord column.
+QString entryText(QString name, const QString& chord) {
+  name.replace('&', "&&");
+  return chord.isEmpty() ? name : name + '\t' + chord;
+}
+
+/// Cuts each name wider than a quarter of the screen in the middle (names that differ only at their end, such
+/// as numbered copies, stay told apart). Run as the menu is about to show, so the fonts are measured only once a
+/// menu is opened.
+void fitNames(QMenu& menu) {
+  const QScreen* screen = menu.screen();
+  const int widest = screen ? screen->availableGeometry().width() / 4 : 320;
+  for (QAction* action : menu.actions()) {
+    const QStringList nameAndChord = action->data().toStringList();
+    if (nameAndChord.size() != 2) continue;
+    const QString shown = menu.fontMetrics().elidedText(nameAndChord[0], Qt::ElideMiddle, widest);
+    action->setText(entryText(shown, nameAndChord[1]));
+  }
+}
+
+/// Gives `menu` its names cut to fit whenever it opens.
+void fitNamesWhenShown(QMenu& menu) {
+  QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&menu] { fitNames(menu); });
+}
+
+}  // namespace
+
 QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(std::make_unique<QSystemTrayIcon>()) {
   menu_->setObjectName("TilvaneMenu");
   menu_->installEventFilter(this);
   menu_->setWindowTitle(QApplication::applicationName());
+  fitNamesWhenShown(*menu_);
   tray_->setToolTip(QApplication::applicationName());
   tray_->setContextMenu(menu_.get());
   // The context menu answers the right button; the left one opens the same menu, as a tray user expects.
@@ -92,17 +123,20 @@ void QtStatusItemView::fill(QMenu& target, const Menu& menu) {
       target.addSeparator();
       continue;
     }
-    QString title = QString::fromStdString(item->title());
     // Text after a tab is the chord column of a Qt menu.
-    if (const std::string chord = item->keyEquivalentText(); !chord.empty())
-      title += '\t' + QString::fromStdString(chord);
+    const QStringList nameAndChord{QString::fromStdString(item->title()),
+                                   QString::fromStdString(item->keyEquivalentText())};
+    const QString title = entryText(nameAndChord[0], nameAndChord[1]);
     if (item->submenu()) {
       QMenu* submenu = target.addMenu(title);
+      submenu->menuAction()->setData(nameAndChord);
+      fitNamesWhenShown(*submenu);
       submenu->installEventFilter(this);
       fill(*submenu, *item->submenu());
       continue;
     }
     QAction* action = target.addAction(title);
+    action->setData(nameAndChord);
     action->setIcon(namedImage(item->image(), item->isTemplateImage(), text));
     action->setIconVisibleInMenu(!item->image().empty());
     action->setEnabled(item->isActionable());

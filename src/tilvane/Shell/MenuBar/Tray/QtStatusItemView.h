@@ -17,7 +17,8 @@ QKeySequence menuChord(const MenuItem& item);
 /// with a QMenu drawn from the menu model. A click of either button opens the menu. Choosing an entry runs its
 /// action on the next turn of the loop, once the menu has closed, so an action that rebuilds the menu never
 /// deletes the entry being chosen. While the menu is open it has the keyboard, so the chords its entries show
-/// are taken there too. Main thread only.
+/// are taken there too. When a menu opens, a name wider than a quarter of the screen is cut in the middle with
+/// "…", so the chord column and the submenu arrows stay on the screen. Main thread only.
 class QtStatusItemView final : public QObject, public StatusItemView {
  public:
   QtStatusItemView();

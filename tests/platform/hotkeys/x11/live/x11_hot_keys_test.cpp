@@ -6,7 +6,10 @@
 #include "AppManager/Logging/LogManager.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/hotkeys/MASShortcutBinder.h"
 #include "platform/hotkeys/MASShortcutMonitor.h"
+#include "platform/hotkeys/ShortcutDefaults.h"
+#include "platform/hotkeys/ShortcutRecorder.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
 #include "support/x11/X11BackendFixture.h"
@@ -183,6 +186,24 @@ TEST_F(X11HotKeysTest, WhenTheKeyboardMappingChangesTheHotKeyFollowsItsKeyOrWait
   }
   ASSERT_TRUE(waitUntil([&] { return heldOn(six); })) << state();
   ASSERT_TRUE(pressReaches('6', runs, 3)) << state();
+}
+
+// A stored hot key another client holds when the program starts: its recorder says so, and once that client
+// lets go the program takes the key by itself, within one retry on the clock.
+TEST_F(X11HotKeysTest, AStoredKeyAnotherClientHeldAtTheStartActsSoonAfterItIsLetGo) {
+  const xcb_keycode_t seven = user_->keycodeOf('7');
+  ASSERT_EQ(user_->grab(seven, kControlMod1), 0);
+  ShortcutDefaults::shared().setShortcut("restoreShortcut", MASShortcut(kVK_ANSI_7, kControlOption));
+  int runs = 0;
+  MASShortcutBinder::sharedBinder().bindShortcutWithDefaultsKey("restoreShortcut", [&runs] { ++runs; });
+  ShortcutRecorder recorder;
+  recorder.setAssociatedUserDefaultsKey("restoreShortcut");
+  EXPECT_EQ(recorder.message(), RecorderMessage::takenByProgram);
+
+  user_->ungrab(seven, kControlMod1);
+  advance(MASShortcutMonitor::kRetryInterval);
+  EXPECT_EQ(recorder.message(), RecorderMessage::none);
+  ASSERT_TRUE(pressReaches('7', runs, 1));
 }
 
 }  // namespace

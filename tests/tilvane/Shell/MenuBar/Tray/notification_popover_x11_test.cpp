@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AppManager/Settings/BundleVersion.h"
 #include "support/http/TestHttpServer.h"
 #include "support/x11/TestDesktop.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
@@ -60,7 +61,7 @@ TEST_F(NotificationPopoverX11Test, TheAnnouncementOpensUnderTheTrayIconAndTheCro
 
   // The analytics ping went out at start; the announcement comes 10 s after the trusted set-up.
   ASSERT_TRUE(server_.waitForRequests(1));
-  EXPECT_EQ(server_.requests()[0].target, "/analytics.html?0.1.0");
+  EXPECT_EQ(server_.requests()[0].target, "/analytics.html?" + BundleVersion::main().build.value_or(""));
   ASSERT_TRUE(server_.waitForRequests(2, 20.0)) << output_;
   const RecordedRequest feed = server_.requests()[1];
   EXPECT_EQ(feed.path, "/notification/remote");

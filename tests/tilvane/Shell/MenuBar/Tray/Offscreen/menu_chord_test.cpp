@@ -1,5 +1,5 @@
 // The tray menu's chords while the menu is open (offscreen): the menu has the keyboard then, so a chord it
-// shows must act from there.
+// shows must act from there. And its titles: names as written, long ones cut.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -24,6 +24,23 @@ struct NoLanding final : LandingWindows, AnnouncementRequester {
   std::unique_ptr<LandingWindowView> makeView() override { return nullptr; }
   void requestAfter(double) override {}
 };
+
+// Names of 500 characters are cut so the menu keeps within half the screen, with its chord column and arrows;
+// "&" shows as written.
+TEST(MenuTitleTest, LongNamesAreCutToFitAndAnAmpersandShowsAsWritten) {
+  Menu menu;
+  for (const std::string& name : {std::string(500, 'W'), std::string(500, 'D'), std::string("Tom & Jerry")})
+    menu.addItem(MenuItem::make(name));
+  menu.items()[0]->setKeyEquivalent("1");
+  menu.items()[1]->setSubmenu(std::make_shared<Menu>());
+  QtStatusItemView view;
+  view.setMenu(menu);
+  view.qmenu().popup({0, 0});
+  const QList<QAction*> shown = view.qmenu().actions();
+  EXPECT_TRUE(shown[0]->text().endsWith("\tCtrl+1") && shown[0]->text().contains(QChar(0x2026))) << shown[0]->text().toStdString();
+  EXPECT_EQ(shown[2]->text(), "Tom && Jerry");
+  EXPECT_LE(view.qmenu().sizeHint().width(), view.qmenu().screen()->availableGeometry().width() / 2);
+}
 
 TEST(MenuChordTest, EveryModifierAndTheKeyMakeTheSequence) {
   MenuItem item;
