@@ -23,6 +23,7 @@
 #include "crashreporting/Reports/VRDPackageReportOperation.h"
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 #include "crashreporting/Reports/VRDSymbolResolver.h"
+#include "crashreporting/platform/SerialQueue.h"
 
 extern "C" void* static_crash_thread(void* target);
 
@@ -81,7 +82,11 @@ int main(int argc, char** argv) {
   if (mode == "next") return next(argv[2]);
   if (mode == "crash") {
     pthread_t crasher;
-    if (!startCapture(argv[2]) || pthread_setname_np(pthread_self(), "static-main") != 0 ||
+    if (!startCapture(argv[2])) return 2;
+    // The record of the loaded images is written by the library's queue: a crash before it is written would
+    // leave nothing to name the frames by.
+    crashreporting::VRDContextBinaryImageQueue().sync([] {});
+    if (pthread_setname_np(pthread_self(), "static-main") != 0 ||
         pthread_create(&crasher, nullptr, static_crash_thread, nullptr) != 0) {
       return 2;
     }
