@@ -121,23 +121,33 @@ class SpacesPaneDesktopTest : public X11DesktopTest {
     return output_;
   }
 
+  /// Starts the test's own Qt and measures where the pane's controls are, on a window that is gone again
+  /// before this returns (the program's snapshot must not hold it).
+  std::optional<Spots> measurePane() {
+    app_.emplace(argc_, argv_);
+    StoreService::shared().configureRealm();
+    Spots spots = spotsOfTheWorkspacesPane();
+    if (!waitUntil([&] {
+          QApplication::processEvents();
+          return !MeasuredAdvancedWindow::listed(probe());
+        }))
+      return std::nullopt;
+    return spots;
+  }
+
   ScopedEnv qtPlatform_{"QT_QPA_PLATFORM", std::nullopt};
+  int argc_ = 1;
+  char name_[21] = "spaces_pane_x11_test";
+  char* argv_[2] = {name_, nullptr};
+  std::optional<QApplication> app_;
   std::unique_ptr<ChildProcess> program_;
   std::string output_;
 };
 
 TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBackOnTheirDesktops) {
-  int argc = 1;
-  char name[] = "spaces_pane_x11_test";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
-  StoreService::shared().configureRealm();
-  const Spots spots = spotsOfTheWorkspacesPane();
-  // That window must be gone before the program starts, or the snapshot would hold it too.
-  ASSERT_TRUE(waitUntil([&] {
-    QApplication::processEvents();
-    return !MeasuredAdvancedWindow::listed(probe());
-  }));
+  const auto measured = measurePane();
+  ASSERT_TRUE(measured);
+  const Spots& spots = *measured;
 
   // The user's terminals, one on desktop 1 and one on desktop 2; closing them is the user's, not the fixture's.
   auto first = ChildProcess::spawn({"xterm", "-T", "Space one", "-geometry", "80x24+100+100"});
@@ -249,16 +259,9 @@ TEST_F(SpacesPaneDesktopTest, ASnapshotTakenInThePaneBringsTwoClosedTerminalsBac
 
 // The delete confirmation opens with the keyboard: Escape keeps the selected workspace, Return deletes it.
 TEST_F(SpacesPaneDesktopTest, TheDeleteConfirmationAnswersEscapeAndReturnFromTheKeyboard) {
-  int argc = 1;
-  char name[] = "spaces_pane_x11_test";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
-  StoreService::shared().configureRealm();
-  const Spots spots = spotsOfTheWorkspacesPane();
-  ASSERT_TRUE(waitUntil([&] {
-    QApplication::processEvents();
-    return !MeasuredAdvancedWindow::listed(probe());
-  }));
+  const auto measured = measurePane();
+  ASSERT_TRUE(measured);
+  const Spots& spots = *measured;
   const auto database = store::Database::open();
   for (const char* workspace : {"Deleted", "Kept"}) {
     auto stored = std::make_shared<WorkspaceLayoutGroupModel>();
