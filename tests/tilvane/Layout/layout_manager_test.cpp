@@ -46,40 +46,24 @@ TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRef
 }
 
 // The program's own placements are told from the user's moves by frame, not by a quiet time after them: a
-// user's move right after a window is taken in, laid out with the others, or left where it stands is kept.
+// user's move right after a window is taken in, at its remembered frame or where it stands, is kept.
 TEST_F(LayoutManagerTest, AUsersMoveRightAfterALayoutIsRememberedButTheLayoutsOwnReportsAreNot) {
   const CGRect visible = NSScreen::screens()[0].visibleFrame;
-  struct Case {
-    const char* what;
-    bool remembered;  // a record places the window; else it has none and stays where it is
-    bool layoutAll;
-  };
-  for (const Case& c : {Case{"taken in at its remembered frame", true, false},
-                        Case{"laid out with all windows", true, true}, Case{"taken in without a record", false, false}}) {
-    SCOPED_TRACE(c.what);
-    const std::string bundle = std::string("org.example.") + (c.layoutAll ? "All" : c.remembered ? "Kept" : "New");
-    if (c.remembered) storeRecord(bundle, 0, CGRectMake(0.5, 0, 0.5, 1));
+  for (const bool remembered : {true, false}) {
+    SCOPED_TRACE(remembered ? "remembered" : "new");
+    const std::string bundle = remembered ? "org.example.Kept" : "org.example.New";
+    if (remembered) storeRecord(bundle, 0, CGRectMake(0.5, 0, 0.5, 1));
     const AXUIElement w = admitWindow({.frame = CGRectMake(100, 100, 400, 300)}, bundle);
     const auto item = itemOf(w);
-    ASSERT_TRUE(item);
-    EXPECT_TRUE(item->isLayouting()) << "reports before the operation ran show where the window was";
-    if (c.layoutAll) {
-      advance(3.0);
-      manager().layoutAll();
-    }
+    ASSERT_TRUE(item && item->isLayouting()) << "reports before the operation ran show where the window was";
     drain();
     EXPECT_FALSE(item->isLayouting());
-    const CGRect placed = c.remembered ? CGRectMake(720, 23, 720, 877) : CGRectMake(100, 100, 400, 300);
-    EXPECT_EQ(frameOf(w), placed);
-    advance(2.0);
-    EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(placed, visible))
-        << "the placement's own reports are not the user's";
-    for (const double after : {0.1, 1.0}) {
-      const CGRect moved = CGRectMake(200 * after + 50, 60, 500, 400);
-      apps().userMoveWindow(w, moved);
-      advance(after + LayoutManager::kQuietPeriod);
-      EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(moved, visible)) << after << " s later";
-    }
+    const CGRect placed = remembered ? CGRectMake(720, 23, 720, 877) : CGRectMake(100, 100, 400, 300);
+    advance(0.1);
+    EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(placed, visible)) << "the layout's own reports";
+    apps().userMoveWindow(w, CGRectMake(50, 60, 500, 400));
+    advance(LayoutManager::kQuietPeriod);
+    EXPECT_EQ(fractionsOf(*item->layoutModel()), TransformUtils::ratio(CGRectMake(50, 60, 500, 400), visible));
   }
 }
 
