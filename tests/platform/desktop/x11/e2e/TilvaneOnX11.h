@@ -18,7 +18,7 @@ namespace tilvane::test::x11 {
 
 /// Tilvane's managers of displays, applications and windows running on the X11 backend and the test desktop,
 /// with the database under the test's temporary folder. Time is the virtual loop's: the program's own delays
-/// (1.0 s admission, 2.0 s quiet period, 2.5 s layout mark) pass only when the test advances it.
+/// (1.0 s admission, 2.0 s quiet period, restore pauses) pass only when the test advances it.
 class TilvaneOnX11Test : public X11BackendTest {
  protected:
   void SetUp() override {
