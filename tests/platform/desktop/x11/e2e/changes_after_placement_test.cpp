@@ -3,9 +3,13 @@
 // asked for.
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
 #include "TilvaneOnX11.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
@@ -111,6 +115,64 @@ TEST_F(ChangesAfterPlacementTest, AMoveASecondAfterTheProgramLaidTheWindowOutIsR
     EXPECT_DOUBLE_EQ(stored[0]->x(), move.x / 1920.0);
     EXPECT_DOUBLE_EQ(stored[0]->y(), probe().frameRect(client.window())->y / 1056.0);
   }
+}
+
+// With gaps, a placement by a terminal's record stands a gap inside it and, on window managers that round to its
+// character cells, short of it: neither is the user's, so the record stays through layouts and starts.
+TEST_F(ChangesAfterPlacementTest, WithGapsATerminalsRecordStaysThroughLayoutsAndStarts) {
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  storeRecord("TilvaneGapped", 0, CGRectMake(0.25, 0.25, 0.5, 0.5));
+  const auto terminal = startTerminal("TilvaneGapped", "Gapped");
+  ASSERT_TRUE(terminal);
+  const auto recordStays = [&] {
+    EXPECT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == 488; })) << *probe().frameRect(*terminal);
+    catchUp();
+    advance(LayoutManager::kQuietPeriod + 0.1);
+    const auto stored = records("TilvaneGapped");
+    ASSERT_EQ(stored.size(), 1u);
+    const double pixels[] = {stored[0]->x() * 1920, stored[0]->y() * 1056, stored[0]->width() * 1920,
+                             stored[0]->height() * 1056};
+    for (int edge = 0; edge < 4; ++edge) EXPECT_NEAR(pixels[edge], (std::array{480, 264, 960, 528})[edge], 2);
+  };
+  for (int start = 0; start <= 3; ++start) {
+    SCOPED_TRACE("start " + std::to_string(start));
+    start == 0 ? startTilvane() : restartTilvane();
+    ASSERT_TRUE(waitUntil([&] { return tracked(pidOf(*terminal)); }));
+    advance(1.0);
+    ASSERT_TRUE(waitUntil([&] { return managed(*terminal); }));
+    recordStays();
+    for (int layout = 1; start == 0 && layout <= 3; ++layout) {
+      SCOPED_TRACE("layout " + std::to_string(layout));
+      LayoutManager::shared().layoutAll();
+      recordStays();
+    }
+  }
+}
+
+// "Lay Out All Windows" half a second after the user moved a window places it by that move, which it keeps. With
+// gaps, so that the layout moves the window: a gap inside its latest place, not inside its old record.
+TEST_F(ChangesAfterPlacementTest, ALayoutRightAfterAUsersMoveTakesTheMove) {
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  storeRecord("TilvaneMovedFirst", 0, CGRectMake(300 / 1920.0, 300 / 1056.0, 0.25, 0.25));
+  startTilvane();
+  const auto& client = launchClient({"--class", "movedfirst,TilvaneMovedFirst", "--title", "Moved first"});
+  ASSERT_NO_FATAL_FAILURE(admit(client.pid(), client.window()));
+  ASSERT_TRUE(frameBecomes(client.window(), {308, 308, 464, 248})) << *probe().frameRect(client.window());
+  ASSERT_EQ(runCommand({"xdotool", "windowmove", std::to_string(client.window()), "333", "222"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(client.window())->x == 333; }));
+  catchUp();
+  advance(0.5);
+  LayoutManager::shared().layoutAll();
+  advance(0.1);
+  EXPECT_TRUE(waitUntil([&] { return probe().frameRect(client.window())->x != 333; }));
+  EXPECT_EQ(*probe().frameRect(client.window()), (XRectangle{341, 230, 448, 232}));
+  catchUp();
+  stopTilvane();
+  StoreService::shared().configureRealm();
+  const auto stored = records("TilvaneMovedFirst");
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_DOUBLE_EQ(stored[0]->x(), 333 / 1920.0);
+  EXPECT_DOUBLE_EQ(stored[0]->y(), 222 / 1056.0);
 }
 
 // A window that comes onto the desktop shown, from a desktop not shown since the program started, is taken in at
