@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Geometry/Placement.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "Layout/LayoutManager.h"
 #include "Preferences/HotKeysPreferencesViewController.h"
@@ -77,7 +78,8 @@ TEST_F(HotKeysPaneTest, LayoutAllRunsAfterTheActionReturnedAndToggleAsksTheMenu)
   HotKeysPreferencesViewController pane(nullptr);
   record("restoreShortcut", kKeyL, kCtrlAlt);
   record("autoLayoutToggleShortcut", kKeyK, kCtrlAlt);
-  apps().userMoveWindow(window, CGRectMake(300, 300, 500, 400));
+  SIWindow moved(window);
+  placeFrame(moved, CGRectMake(300, 300, 500, 400), GaplessOrder::setFrame);  // a place its record does not hold
   drain();
   const CGRect placed = frameOf(window);
   ASSERT_TRUE(hotKeys_.press(kKeyL, kCtrlAlt));
