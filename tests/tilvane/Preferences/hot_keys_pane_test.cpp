@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Bridges/Bridges.h"
-#include "AppManager/Geometry/Placement.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
 #include "Layout/LayoutManager.h"
 #include "Preferences/HotKeysPreferencesViewController.h"

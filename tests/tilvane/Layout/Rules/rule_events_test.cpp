@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Bridges/Bridges.h"
-#include "AppManager/Geometry/Placement.h"
 #include "Layout/LayoutItem.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"

@@ -115,38 +115,34 @@ TEST_F(ChangesAfterPlacementTest, AMoveASecondAfterTheProgramLaidTheWindowOutIsR
   }
 }
 
-// With gaps, a placement by a terminal's record stands a gap inside it and, on window managers that round to its
-// character cells, short of it: neither is the user's, so the record stays through layouts and starts. A layout
-// half a second after the user's move places the window by that move, which the record keeps.
+// With gaps, a layout or a start puts a terminal a gap inside its record, and some window managers round it to its
+// cells: not the user's moves. A layout half a second after the user's move places it by that move, which stays.
 TEST_F(ChangesAfterPlacementTest, WithGapsOnlyTheUsersMoveChangesATerminalsRecordEvenRightBeforeALayout) {
   defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
   storeRecord("TilvaneGapped", 0, CGRectMake(0.25, 0.25, 0.5, 0.5));
   const auto terminal = startTerminal("TilvaneGapped", "Gapped");
   ASSERT_TRUE(terminal);
-  // The window's x once placed, and the record then, in pixels.
   const auto recorded = [&](int x, const CGRect& pixels) {
     EXPECT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == x; })) << *probe().frameRect(*terminal);
     catchUp();
     advance(LayoutManager::kQuietPeriod + 0.1);
-    const auto stored = records("TilvaneGapped");
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_NEAR(stored[0]->x() * 1920, pixels.origin.x, 2);
-    EXPECT_NEAR(stored[0]->y() * 1056, pixels.origin.y, 2);
-    EXPECT_NEAR(stored[0]->width() * 1920, pixels.size.width, 2);
-    EXPECT_NEAR(stored[0]->height() * 1056, pixels.size.height, 2);
+    const auto stored = records("TilvaneGapped").at(0);
+    EXPECT_NEAR(stored->x() * 1920, pixels.origin.x, 2);
+    EXPECT_NEAR(stored->y() * 1056, pixels.origin.y, 2);
+    EXPECT_NEAR(stored->width() * 1920, pixels.size.width, 2);
+    EXPECT_NEAR(stored->height() * 1056, pixels.size.height, 2);
   };
-  for (int start = 0; start <= 3; ++start) {
-    SCOPED_TRACE("start " + std::to_string(start));
-    start == 0 ? startTilvane() : restartTilvane();
-    ASSERT_TRUE(waitUntil([&] { return tracked(pidOf(*terminal)); }));
-    advance(1.0);
-    ASSERT_TRUE(waitUntil([&] { return managed(*terminal); }));
-    recorded(488, CGRectMake(480, 264, 960, 528));
-    for (int layout = 1; start == 0 && layout <= 3; ++layout) {
-      SCOPED_TRACE("layout " + std::to_string(layout));
+  for (const std::string what : {"start", "layout", "layout", "layout", "restart", "restart", "restart"}) {
+    SCOPED_TRACE(what);
+    if (what == "layout") {
       LayoutManager::shared().layoutAll();
-      recorded(488, CGRectMake(480, 264, 960, 528));
+    } else {
+      what == "start" ? startTilvane() : restartTilvane();
+      ASSERT_TRUE(waitUntil([&] { return tracked(pidOf(*terminal)); }));
+      advance(1.0);
+      ASSERT_TRUE(waitUntil([&] { return managed(*terminal); }));
     }
+    recorded(488, CGRectMake(480, 264, 960, 528));
   }
   const auto placed = *probe().frameRect(*terminal);
   ASSERT_EQ(runCommand({"xdotool", "windowmove", std::to_string(*terminal), "333", "222"}), 0);
@@ -155,7 +151,6 @@ TEST_F(ChangesAfterPlacementTest, WithGapsOnlyTheUsersMoveChangesATerminalsRecor
   advance(0.5);
   LayoutManager::shared().layoutAll();
   recorded(341, CGRectMake(333, 222, placed.width, placed.height));
-  EXPECT_EQ(probe().frameRect(*terminal)->y, 230);
   stopTilvane();
   StoreService::shared().configureRealm();
   EXPECT_NEAR(records("TilvaneGapped").at(0)->x() * 1920, 333, 2) << "after quitting";
