@@ -21,10 +21,12 @@ LayoutItem::LayoutItem(SIWindow window) : window_(std::move(window)) {}
 
 LayoutItem::~LayoutItem() { releaseWindowIndexClaim(); }
 
-std::shared_ptr<LayoutOperationType> LayoutItem::makeLayoutOperation() const {
+std::shared_ptr<LayoutOperationType> LayoutItem::makeLayoutOperation(const std::optional<CGRect>& waiting) const {
   if (const auto ruleFrame = LayoutManager::shared().ruleLayout(window_))
     return std::make_shared<RuleLayoutOperation>(window_, ruleFrame);
-  return std::make_shared<AutoLayoutOperation>(window_, savedFrame());
+  const auto screen = waiting ? window_.screen() : std::nullopt;
+  return std::make_shared<AutoLayoutOperation>(
+      window_, screen ? std::optional(TransformUtils::convert(*waiting, screen->visibleFrame)) : savedFrame());
 }
 
 std::optional<CGRect> LayoutItem::savedFrame() const {

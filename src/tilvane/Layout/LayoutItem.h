@@ -32,8 +32,9 @@ class LayoutItem {
   void setLayouting(bool layouting) { isLayouting_ = layouting; }
 
   /// The operation that lays the window out, not queued: the application rule's frame when it gives one,
-  /// else the remembered frame (possibly none, and then the window stays where it is).
-  std::shared_ptr<LayoutOperationType> makeLayoutOperation() const;
+  /// else the remembered frame (possibly none, and then the window stays where it is), or `waiting`, fractions
+  /// of the window's display its record is still to be given.
+  std::shared_ptr<LayoutOperationType> makeLayoutOperation(const std::optional<CGRect>& waiting = {}) const;
 
   /// Where the remembered placement puts the window now: its fractions on the visible frame of the display at
   /// its display index (the screen manager's fallback when there is none); absent without a record.

@@ -86,7 +86,7 @@ void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {
   // echo to hide for a while. The operation's move is a main-loop task queued as it ends, so a task queued from
   // its completion comes after the move.
   item->setLayouting(true);
-  auto operation = item->makeLayoutOperation();
+  auto operation = item->makeLayoutOperation(takeLatestPlace(*item));
   std::weak_ptr<LayoutItem> weak = item;
   operation->completionBlock = [weak] {
     dispatch::MainQueue::async([weak] {
@@ -126,10 +126,11 @@ void LayoutManager::layoutAll() {
   for (const auto& item : items) layout(item);
 }
 
-std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) const {
+std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) {
   const auto found = itemsByWindow_.find(window.axElement());
   if (found == itemsByWindow_.end() || found->second.empty() || !found->second.front()->layoutModel())
     return std::nullopt;
+  if (const auto waiting = takeLatestPlace(*found->second.front())) return waiting;
   const AutoLayoutModel& model = *found->second.front()->layoutModel();
   return CGRectMake(model.x(), model.y(), model.width(), model.height());
 }

@@ -110,8 +110,9 @@ class LayoutManager final : public LayoutAllTarget {
   void layout(const std::shared_ptr<LayoutItem>& item);
   /// Lays every item out again, in order.
   void layoutAll() override;
-  /// The remembered fractions of the first item holding the window; absent when it has no record.
-  std::optional<CGRect> savedFrame(const SIWindow& window) const;
+  /// The remembered fractions of the first item holding the window (a move of it still waiting to be written
+  /// is written first); absent when it has no record.
+  std::optional<CGRect> savedFrame(const SIWindow& window);
 
   /// The frame the window's application rule gives, in the window space; absent when it has none. A fixed or
   /// arranged rule also saves the placement.
@@ -222,6 +223,9 @@ class LayoutManager final : public LayoutAllTarget {
   /// A write found the file locked / went through: the pause notices.
   void writesHeldUp();
   void writesGoOn();
+  /// A change of `item`'s record still waiting to be written is the window's latest place: written now, before
+  /// a placement by the record reads it. Its fractions when it still waits (the file is locked).
+  std::optional<CGRect> takeLatestPlace(const LayoutItem& item);
   /// Drops the queued move of `item`'s record: the window stands where a placement or its record puts it.
   void dropEcho(const LayoutItem& item);
   /// The item's record could not be stored (the file was locked): stored with the queue's next write.

@@ -21,7 +21,7 @@ void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
   const double right = visible.origin.x + std::fabs(visible.size.width);
   if (frame.origin.x + frame.size.width > right) {
     w.setPosition({right - frame.size.width - g, frame.origin.y});
-    PlacedFrames::shared().movedOn(w, CGRect{{right - frame.size.width - g, frame.origin.y}, frame.size});
+    PlacedFrames::shared().movedOn(w, {right - frame.size.width - g, frame.origin.y});
     frame = w.frame();  // where the window went
   }
 
@@ -31,7 +31,7 @@ void LayoutManager::keepOnScreen(const std::optional<SIWindow>& window) {
   const double bottom = std::fabs(primary->frame.size.height) - visible.origin.y;
   if (frame.origin.y + frame.size.height > bottom) {
     w.setPosition({frame.origin.x, bottom - frame.size.height - g});
-    PlacedFrames::shared().movedOn(w, CGRect{{frame.origin.x, bottom - frame.size.height - g}, frame.size});
+    PlacedFrames::shared().movedOn(w, {frame.origin.x, bottom - frame.size.height - g});
   }
 }
 

@@ -138,6 +138,18 @@ bool LayoutManager::writeHistoryBacklog() {
   return true;
 }
 
+std::optional<CGRect> LayoutManager::takeLatestPlace(const LayoutItem& item) {
+  const AutoLayoutModelPtr& model = item.layoutModel();
+  if (!model || !updateQueue_.count(model->id())) return std::nullopt;
+  // One write for every entry: the others are due soon anyway.
+  flushUpdateQueue();
+  const auto waiting = updateQueue_.find(model->id());
+  if (waiting == updateQueue_.end()) return std::nullopt;
+  // Locked out: the change still waits, now as the place the window is put by, which its echo must not drop.
+  waiting->second.fromPlacement = true;
+  return waiting->second.frame;
+}
+
 void LayoutManager::dropEcho(const LayoutItem& item) {
   const AutoLayoutModelPtr& model = item.layoutModel();
   if (!model) return;

@@ -104,7 +104,8 @@ TEST_F(LayoutManagerTest, AClosedWindowsIndexGoesToTheNextNewWindowAtOnce) {
   const AXUIElement third = admitWindow({});
   drain();
   EXPECT_EQ(itemOf(third)->layoutModel()->id(), "org.example.Editor-0-1");
-  EXPECT_EQ(frameOf(third), CGRectMake(720, 23, 720, 877));
+  // Placed where the record's last window was last moved: its latest place, written before it was read.
+  EXPECT_EQ(frameOf(third), CGRectMake(0, 23, 400, 300));
 }
 
 TEST_F(LayoutManagerTest, UpdateModelPositionFillsOnlyWhatIsUnknownAndLeavesADeletedRecordAlone) {

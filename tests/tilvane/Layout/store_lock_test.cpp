@@ -133,5 +133,21 @@ TEST_F(StoreLockTest, AWindowAdmittedWhileTheFileIsLockedHasItsRecordStoredOnceI
   EXPECT_EQ(onDisk(*w), "0.0 0.5");
 }
 
+// "Lay Out All Windows" right after a move that waits for the lock: the window stays, the move is written later.
+TEST_F(StoreLockTest, ALayoutRightAfterAMoveStillLockedOutKeepsIt) {
+  const AXUIElement moved = settled(0);
+  {
+    const ExclusiveLock lock(store::Configuration::defaultFileURL());
+    apps().userMoveWindow(moved, CGRectMake(360, 23, 720, 877));
+    advance(0.5);
+    EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(moved)), CGRectMake(0.25, 0, 0.5, 1)) << "another display's";
+    LayoutManager::shared().layoutAll();
+    drain();
+    EXPECT_EQ(frameOf(moved), CGRectMake(360, 23, 720, 877));
+  }
+  advance(1.0);
+  EXPECT_EQ(onDisk(moved), "0.25 0.5");
+}
+
 }  // namespace
 }  // namespace tilvane

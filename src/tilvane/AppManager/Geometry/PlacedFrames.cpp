@@ -17,28 +17,35 @@ PlacedFrames::Placement* PlacedFrames::find(const SIWindow& window) {
   return it == placements_.end() ? nullptr : &it->second;
 }
 
-void PlacedFrames::placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& frame) {
-  placements_.insert_or_assign(window.axElement(), Placement{std::move(onTheWay), frame, false});
+void PlacedFrames::placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& asked,
+                          const CGRect& expected) {
+  placements_.insert_or_assign(window.axElement(), Placement{std::move(onTheWay), {asked, expected}, false});
 }
 
-void PlacedFrames::movedOn(const SIWindow& window, const CGRect& frame) {
+void PlacedFrames::movedOn(const SIWindow& window, const CGPoint& origin) {
   Placement* p = find(window);
-  if (!p) return placed(window, {}, frame);
-  p->onTheWay.push_back(p->frame);
-  p->frame = frame;
+  if (!p) {
+    const CGRect frame{origin, window.frame().size};
+    return placed(window, {}, frame, frame);
+  }
+  for (CGRect& end : p->ends) {
+    p->onTheWay.push_back(end);
+    end.origin = origin;
+  }
   p->arrived = false;
 }
 
 bool PlacedFrames::isEcho(const SIWindow& window, const CGRect& frame) {
   Placement* p = find(window);
   if (!p) return false;
-  if (near(frame, p->frame)) {
+  const auto at = [&](const std::vector<CGRect>& frames) {
+    return std::any_of(frames.begin(), frames.end(), [&](const CGRect& f) { return near(frame, f); });
+  };
+  if (at(p->ends)) {
     p->arrived = true;
     return true;
   }
-  if (!p->arrived &&
-      std::any_of(p->onTheWay.begin(), p->onTheWay.end(), [&](const CGRect& step) { return near(frame, step); }))
-    return true;
+  if (!p->arrived && at(p->onTheWay)) return true;
   forget(window);
   return false;
 }

@@ -13,9 +13,11 @@ namespace tilvane {
 /// from changes made by someone else, however soon these follow.
 ///
 /// A placement sends a few requests, and each report of the window shows it at the frame of one of them: on
-/// its way (the new origin with the old size, or the other way round) or at the asked frame. Once it has been
-/// seen at the asked frame the placement has arrived, and only reports of the window still standing there are
-/// its echo. A report of any other frame ends the placement: it is a change to record. Main thread.
+/// its way (the new origin with the old size, or the other way round) or where it ends. It may end at the frame
+/// asked for or at the one the desktop expects (a window that sizes in steps, such as a terminal, is rounded to
+/// them by some window managers and not by others). Once it has been seen at an end the placement has arrived,
+/// and only reports of the window still standing at an end are its echo. A report of any other frame ends the
+/// placement: it is a change to record. Main thread.
 class PlacedFrames {
  public:
   /// Frames closer than this (each edge, in points) are the same place: the window system rounds to pixels.
@@ -23,10 +25,11 @@ class PlacedFrames {
 
   static PlacedFrames& shared() { return SharedInstance<PlacedFrames>::get(); }
 
-  /// `window` is asked to take `frame`, passing through `onTheWay`; replaces an earlier placement.
-  void placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& frame);
-  /// A further request of the same placement moves the window on from where it was asked to `frame`.
-  void movedOn(const SIWindow& window, const CGRect& frame);
+  /// `window` is asked to take `asked`, expected to end at `expected`, passing through `onTheWay`; replaces an
+  /// earlier placement.
+  void placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& asked, const CGRect& expected);
+  /// A further request of the same placement moves the window on to `origin`, its size as it was.
+  void movedOn(const SIWindow& window, const CGPoint& origin);
   /// Whether a report finding `window` at `frame` is the echo of its placement. Anything else ends the
   /// placement.
   bool isEcho(const SIWindow& window, const CGRect& frame);
@@ -36,7 +39,7 @@ class PlacedFrames {
  private:
   struct Placement {
     std::vector<CGRect> onTheWay;
-    CGRect frame;
+    std::vector<CGRect> ends;
     bool arrived = false;
   };
   Placement* find(const SIWindow& window);

@@ -23,12 +23,16 @@ void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order) {
     window.setPosition(CGPoint{frame.origin.x + gap, frame.origin.y + gap});
     window.setSize(size);
   }
-  // Where the window is to end, as the desktop expects it: a window that sizes in steps (a terminal's character
-  // cells) ends short of the frame asked for. Noted before any report of the requests is handled, with the
-  // frames it passes through on its way (the new origin or the new size first, the other still as it was).
+  // Where the window is to end: as asked, or as the desktop expects it (a window that sizes in steps, such as a
+  // terminal's character cells, is rounded short of the frame asked for by some window managers, not by others).
+  // Noted before any report of the requests is handled, with the frames it passes through on its way (the new
+  // origin or the new size first, the other still as it was).
+  const CGRect asked{CGPoint{frame.origin.x + gap, frame.origin.y + gap}, size};
   const CGRect expected = window.frame();
-  PlacedFrames::shared().placed(
-      window, {sizeFirst ? CGRect{now.origin, expected.size} : CGRect{expected.origin, now.size}}, expected);
+  std::vector<CGRect> onTheWay;
+  for (const CGRect& end : {asked, expected})
+    onTheWay.push_back(sizeFirst ? CGRect{now.origin, end.size} : CGRect{end.origin, now.size});
+  PlacedFrames::shared().placed(window, std::move(onTheWay), asked, expected);
 }
 
 }  // namespace tilvane

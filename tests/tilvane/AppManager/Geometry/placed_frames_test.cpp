@@ -43,7 +43,7 @@ TEST_F(PlacedFramesTest, ReportsOnTheWayAndAtTheAskedFrameAreTheEchoAnythingElse
 
   // Kept on the screen by a further request: where it was asked first is now a step on the way.
   placeFrame(window(), CGRectMake(1000, 23, 720, 877), GaplessOrder::setFrame);
-  placed().movedOn(window(), CGRectMake(712, 23, 720, 877));
+  placed().movedOn(window(), {712, 23});
   EXPECT_TRUE(placed().isEcho(window(), CGRectMake(1000, 23, 720, 877)));
   EXPECT_TRUE(placed().isEcho(window(), CGRectMake(712, 23, 720, 877)));
 

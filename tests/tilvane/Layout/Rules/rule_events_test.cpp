@@ -67,7 +67,8 @@ TEST_F(RuleEventsTest, RulesThatGiveNoFrameSendTheWindowsBackToTheirRememberedFr
   for (const auto& [removing, kept] : cases) {
     SCOPED_TRACE(removing ? removing->type() : -1);
     rules()["org.example.Editor"] = leftHalf();  // in force, but not saved into the record
-    apps().userMoveWindow(w, CGRectMake(50, 60, 500, 400));
+    SIWindow placed(w);
+    placeFrame(placed, CGRectMake(50, 60, 500, 400), GaplessOrder::setFrame);
     drain();
     save(kEditor, removing);
     EXPECT_EQ(rules().count("org.example.Editor"), kept);

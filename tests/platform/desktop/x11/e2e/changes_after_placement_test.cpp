@@ -3,9 +3,11 @@
 // asked for.
 #include <gtest/gtest.h>
 
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
 #include "TilvaneOnX11.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
@@ -111,6 +113,47 @@ TEST_F(ChangesAfterPlacementTest, AMoveASecondAfterTheProgramLaidTheWindowOutIsR
     EXPECT_DOUBLE_EQ(stored[0]->x(), move.x / 1920.0);
     EXPECT_DOUBLE_EQ(stored[0]->y(), probe().frameRect(client.window())->y / 1056.0);
   }
+}
+
+// With gaps, a layout or a start puts a terminal a gap inside its record, and some window managers round it to its
+// cells: not the user's moves. A layout half a second after the user's move places it by that move, which stays.
+TEST_F(ChangesAfterPlacementTest, WithGapsOnlyTheUsersMoveChangesATerminalsRecordEvenRightBeforeALayout) {
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  storeRecord("TilvaneGapped", 0, CGRectMake(0.25, 0.25, 0.5, 0.5));
+  const auto terminal = startTerminal("TilvaneGapped", "Gapped");
+  ASSERT_TRUE(terminal);
+  const auto recorded = [&](int x, const CGRect& pixels) {
+    EXPECT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == x; })) << *probe().frameRect(*terminal);
+    catchUp();
+    advance(LayoutManager::kQuietPeriod + 0.1);
+    const auto stored = records("TilvaneGapped").at(0);
+    EXPECT_NEAR(stored->x() * 1920, pixels.origin.x, 2);
+    EXPECT_NEAR(stored->y() * 1056, pixels.origin.y, 2);
+    EXPECT_NEAR(stored->width() * 1920, pixels.size.width, 2);
+    EXPECT_NEAR(stored->height() * 1056, pixels.size.height, 2);
+  };
+  for (const std::string what : {"start", "layout", "layout", "layout", "restart", "restart", "restart"}) {
+    SCOPED_TRACE(what);
+    if (what == "layout") {
+      LayoutManager::shared().layoutAll();
+    } else {
+      what == "start" ? startTilvane() : restartTilvane();
+      ASSERT_TRUE(waitUntil([&] { return tracked(pidOf(*terminal)); }));
+      advance(1.0);
+      ASSERT_TRUE(waitUntil([&] { return managed(*terminal); }));
+    }
+    recorded(488, CGRectMake(480, 264, 960, 528));
+  }
+  const auto placed = *probe().frameRect(*terminal);
+  ASSERT_EQ(runCommand({"xdotool", "windowmove", std::to_string(*terminal), "333", "222"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(*terminal)->x == 333; }));
+  catchUp();
+  advance(0.5);
+  LayoutManager::shared().layoutAll();
+  recorded(341, CGRectMake(333, 222, placed.width, placed.height));
+  stopTilvane();
+  StoreService::shared().configureRealm();
+  EXPECT_NEAR(records("TilvaneGapped").at(0)->x() * 1920, 333, 2) << "after quitting";
 }
 
 // A window that comes onto the desktop shown, from a desktop not shown since the program started, is taken in at
