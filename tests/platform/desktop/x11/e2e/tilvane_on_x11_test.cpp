@@ -12,6 +12,7 @@
 #include "Shortcuts/ShortcutsManager.h"
 #include "TilvaneOnX11.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
 
@@ -100,6 +101,32 @@ TEST_F(TilvaneLayoutTest, ARuleForAProgramAddedFromALauncherOutsideTheApplicatio
   advance(1.0);
   ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056}))
       << app->bundleID << " at " << *probe().frameRect(client.window());
+}
+
+TEST_F(TilvaneLayoutTest, ALaunchersRuleFindsItsProgramsWindowsWhoseClassDiffersInCaseOrIsTakenFromThem) {
+  // No StartupWMClass: the class is guessed from the program, "Tilvaneclock", and the windows say "TilvaneClock".
+  const auto desktop = tempDir() / "Desktop";
+  std::filesystem::create_directories(desktop);
+  std::ofstream(desktop / "clock.desktop") << "[Desktop Entry]\nType=Application\nName=Clock\nExec=tilvaneclock\n";
+  const auto clock = AppManager::shared().appInfo((desktop / "clock.desktop").string());
+  ASSERT_TRUE(clock);
+  EXPECT_EQ(clock->bundleID, "Tilvaneclock");
+  storeRightHalfRule(clock->bundleID);
+
+  // A program that runs when its launcher is added gives its windows' class.
+  auto& running = launchClient({"--class", "taken,TilvaneTakenClass", "--title", "Taken"});
+  ASSERT_TRUE(waitUntil(
+      [&] { return NSRunningApplication::runningApplicationWithProcessIdentifier(running.pid()).has_value(); }));
+  const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(running.pid()) + "/exe");
+  std::ofstream(desktop / "taken.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Taken\nExec=" << program.string() << " --class t,TilvaneTaken\n";
+  EXPECT_EQ(AppManager::shared().appInfo((desktop / "taken.desktop").string())->bundleID, "TilvaneTakenClass");
+
+  startTilvane();
+  auto& client = launchClient({"--class", "tilvaneclock,TilvaneClock", "--title", "Clock"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
 }
 
 TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeen) {
