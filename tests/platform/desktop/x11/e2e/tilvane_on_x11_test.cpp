@@ -64,18 +64,6 @@ TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
   ASSERT_TRUE(frameBecomes(client.window(), {300, 200, seen->width, seen->height})) << *probe().frameRect(client.window());
 }
 
-/// Stores a fixed rule for `bundle` on the right half of the display.
-void storeRightHalfRule(const std::string& bundle) {
-  auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId(bundle);
-  rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
-  rule->setWidth(2);  // a 2 x 1 grid with its right cell selected: the right half
-  rule->setHeight(1);
-  rule->setMatrixValue(1);
-  const auto database = store::Database::open();
-  database->write([&] { database->add(rule); });
-}
-
 TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {
   storeRightHalfRule("TilvaneRuled");
   startTilvane();
