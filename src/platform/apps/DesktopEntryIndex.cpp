@@ -1,7 +1,6 @@
 #include "platform/apps/DesktopEntryIndex.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
 #include "platform/apps/ApplicationIdentifier.h"
