@@ -1,20 +1,14 @@
 #include "platform/apps/DesktopEntryIndex.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/DesktopEntryFile.h"
 
 namespace tilvane::apps {
 namespace {
 constexpr std::size_t kMaxEntries = 10000;
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 }  // namespace
 
 DesktopEntryIndex DesktopEntryIndex::scan(const std::vector<std::filesystem::path>& applicationFolders) {
@@ -53,7 +47,7 @@ const DesktopEntry* DesktopEntryIndex::match(std::string_view className, std::st
   for (const std::string_view name : {className, instance}) {
     if (name.empty()) continue;
     for (const DesktopEntry& e : entries_)
-      if (equalsIgnoringCase(e.id, name)) return &e;
+      if (sameApplication(e.id, name)) return &e;
   }
   return nullptr;
 }

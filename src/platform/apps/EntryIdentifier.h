@@ -18,4 +18,14 @@ namespace tilvane::apps {
 std::string entryWindowIdentifier(const std::filesystem::path& file, const DesktopEntryFile& entry,
                                   const std::vector<std::filesystem::path>& applicationFolders);
 
+/// entryWindowIdentifier, and whether it is a class guessed from the program's name (no StartupWMClass, no
+/// installed entry claiming it): right but, maybe, for case; the class of a running process of the program
+/// tells better.
+struct EntryIdentity {
+  std::string identifier;
+  bool guessed = false;
+};
+EntryIdentity entryIdentity(const std::filesystem::path& file, const DesktopEntryFile& entry,
+                            const std::vector<std::filesystem::path>& applicationFolders);
+
 }  // namespace tilvane::apps

@@ -12,6 +12,8 @@ struct InstalledApplication {
   std::string bundleIdentifier;
   /// The icon: the absolute path of an icon file, or an icon name of the desktop's icon theme.
   std::string icon;
+  /// The bundle identifier is a class guessed from the program the entry runs (EntryIdentity::guessed).
+  bool identifierGuessed = false;
   bool operator==(const InstalledApplication&) const = default;
 };
 

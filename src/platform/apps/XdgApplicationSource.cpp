@@ -66,7 +66,9 @@ std::optional<InstalledApplication> XdgApplicationSource::applicationInfo(const 
   const auto entry = readDesktopEntryFile(path);
   if (!entry || !isApplication(*entry)) return std::nullopt;
   InstalledApplication app;
-  app.bundleIdentifier = entryWindowIdentifier(path, *entry, folders_);
+  const EntryIdentity identity = entryIdentity(path, *entry, folders_);
+  app.bundleIdentifier = identity.identifier;
+  app.identifierGuessed = identity.guessed;
   app.name = entry->name.empty() ? app.bundleIdentifier : entry->name;
   app.icon = entry->icon;
   return app;

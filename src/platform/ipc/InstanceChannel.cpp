@@ -1,7 +1,10 @@
 #include "platform/ipc/InstanceChannel.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -73,6 +76,30 @@ std::string instanceName(std::string_view desktop) {
   for (const char c : desktop)
     name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == ':' || c == '-' || c == '_' ? c : '_';
   return name;
+}
+
+std::vector<std::string> runningInstances(const std::filesystem::path& folder) {
+  constexpr std::size_t kMaxEntries = 1024;
+  constexpr std::string_view kLock = ".lock";
+  const std::string prefix = std::string(kDefaultInstance) + "-";
+  std::vector<std::string> running;
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  for (std::size_t seen = 0; !error && it != std::filesystem::directory_iterator() && seen < kMaxEntries;
+       it.increment(error), ++seen) {
+    const std::string file = it->path().filename().string();
+    if (!file.starts_with(prefix) || !file.ends_with(kLock) || file.size() == prefix.size() + kLock.size()) continue;
+    const int fd = open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    int locked = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? flock(fd, LOCK_SH | LOCK_NB) : 0;
+    while (locked != 0 && errno == EINTR) locked = flock(fd, LOCK_SH | LOCK_NB);
+    const bool held = locked != 0 && errno == EWOULDBLOCK;
+    close(fd);  // lets the shared lock go
+    if (held) running.push_back(file.substr(0, file.size() - kLock.size()));
+  }
+  std::sort(running.begin(), running.end());
+  return running;
 }
 
 std::filesystem::path instanceSocketIn(const std::filesystem::path& folder, std::string_view name) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/ipc/InstanceLock.h"
 
@@ -21,6 +22,11 @@ inline constexpr double kHandOverPatience = 5.0;
 /// the user): "tilvane", or "tilvane-" and the desktop with anything but letters, digits and ".:-_" made "_".
 std::string instanceName(std::string_view desktop);
 inline constexpr std::string_view kDefaultInstance = "tilvane";
+
+/// The names of the instances that run in `folder` (their desktops' instances, "tilvane-…"): those whose lock a
+/// process holds, in name order. Looking takes each lock for a moment (shared): a start that meets it then tries
+/// again, as it does while a holder ends.
+std::vector<std::string> runningInstances(const std::filesystem::path& folder);
 
 /// <name>.socket and <name>.lock in `folder`.
 std::filesystem::path instanceSocketIn(const std::filesystem::path& folder, std::string_view name = kDefaultInstance);

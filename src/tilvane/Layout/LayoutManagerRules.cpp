@@ -5,6 +5,7 @@
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/RuleLayoutModel.h"
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 
 namespace tilvane {
@@ -21,7 +22,7 @@ std::optional<CGRect> LayoutManager::ruleLayout(const SIWindow& window) {
   if (rules_.empty()) return std::nullopt;
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
-  const auto found = rules_.find(*bundle);
+  const auto found = apps::findApplication(rules_, *bundle);
   if (found == rules_.end() || !found->second) return std::nullopt;
   const RuleLayoutModelPtr rule = found->second;
   const auto type = ruleLayoutTypes.fromRaw(rule->type());

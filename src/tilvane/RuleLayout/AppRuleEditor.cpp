@@ -85,10 +85,10 @@ void AppRuleEditor::saveRuleType(int index) {
   if (rule_ && rule_->type() == index) return;
   const auto type = ruleLayoutTypes.fromRaw(index);
   if (!type) return;
-  const RuleLayoutModelPtr next = newRule(app_->bundleID, index);
+  const RuleLayoutModelPtr next = newRule(ruleId(), index);
   switch (*type) {
     case RuleLayoutType::auto_:
-      if (!deleteStoredRule(app_->bundleID)) return rejected();
+      if (!deleteStoredRule(next->id())) return rejected();
       accept(nullptr, next);
       return;
     case RuleLayoutType::fix:
@@ -108,6 +108,8 @@ void AppRuleEditor::saveRuleType(int index) {
   if (!saveStoredRule(next)) return rejected();
   accept(next, next);
 }
+
+std::string AppRuleEditor::ruleId() const { return rule_ ? rule_->id() : app_->bundleID; }
 
 void AppRuleEditor::saveRows(int index) {
   if (!app_ || !rule_) return;

@@ -71,6 +71,9 @@ class AppRuleEditor {
   void saveGridSize(int rows, int columns);
   // The store kept the old rule: show it again.
   void rejected();
+  // The id a new rule of the application shown takes: the shown rule's, which may name the application in
+  // another case (a class guessed from its program), else the application's bundle identifier.
+  std::string ruleId() const;
 
   FixPostionMatrixView fixPositionMatrixView_;
   ArrangedMatrixView arrangedMatrixView_;

@@ -23,6 +23,7 @@
 #include "Shell/CommandLine.h"
 #include "Shell/DesktopBackends.h"
 #include "Shell/DesktopChoice.h"
+#include "Shell/InstanceChoice.h"
 #include "AppManager/Settings/BundleVersion.h"
 #include "Preferences/Qt/QtPreferencesViews.h"
 #include "platform/updater/HttpFeedSource.h"
@@ -96,11 +97,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tilvane: no private folder for the instance lock: %s\n", runtime.problem.c_str());
     return 1;
   }
+  const std::string request = url.empty() ? "the reopen request" : "\"" + url + "\"";
+  const std::string desktop = servedDesktopFromEnvironment();
+  const std::vector<std::string> running = desktop.empty() ? ipc::runningInstances(runtime.path)
+                                                           : std::vector<std::string>{};
+  const InstanceChoice instance = chooseInstance(desktop, running);
+  // A plain start without a display and none running goes on to say that it has no display.
+  if (!instance.problem.empty() && (!url.empty() || !running.empty())) {
+    std::fprintf(stderr, "tilvane: %s was not handed over: %s\n", request.c_str(), instance.problem.c_str());
+    return 1;
+  }
   ipc::InstanceClaim claim = ipc::claimInstance(runtime.path, url.empty() ? "reopen" : url, ipc::kHandOverPatience,
-                                                ipc::instanceName(servedDesktopFromEnvironment()));
+                                                instance.problem.empty() ? instance.name : ipc::instanceName(desktop));
   if (claim.delivered) return 0;
+  if (claim.lock && !running.empty()) claim = {nullptr, false, "the instance ended before it took it"};
   if (!claim.lock) {
-    const std::string request = url.empty() ? "the reopen request" : "\"" + url + "\"";
     std::fprintf(stderr, "tilvane: %s was not handed over: %s\n", request.c_str(), claim.error.c_str());
     return 1;
   }

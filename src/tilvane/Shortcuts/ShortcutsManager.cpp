@@ -42,7 +42,9 @@ void ShortcutsManager::observe() {
   }));
 }
 
-void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) {
+void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) { registerPair(layout, std::nullopt); }
+
+void ShortcutsManager::registerPair(const CustomLayoutModelPtr& layout, const std::optional<MASShortcut>& waiting) {
   if (!layout) return;
   const std::int64_t keyCode = layout->keyCode();
   const std::int64_t flags = layout->modifierFlags();
@@ -69,6 +71,8 @@ void ShortcutsManager::register_(const CustomLayoutModelPtr& layout) {
       refusal);
   if (!registered) {
     const bool waits = MASShortcutMonitor::sharedMonitor().isShortcutWaiting(shortcut);
+    // The key was waiting before this change and waits on: it was told when it started to.
+    if (waits && waiting == shortcut) return;
     LogManager::warning(fmt::format("hot key {} of custom layout \"{}\" not registered: {}{}", shortcut.description(),
                                     layout->name(), refusal, waits ? "; it is taken as soon as it is free" : ""));
   }
@@ -87,9 +91,13 @@ void ShortcutsManager::unregister(const CustomLayoutModel& layout) {
 }
 
 void ShortcutsManager::reregister(const CustomLayoutModelPtr& layout) {
-  if (!layout || findPair(layout->id()) == shortcutLayouts_.end()) return;
+  if (!layout) return;
+  const auto pair = findPair(layout->id());
+  if (pair == shortcutLayouts_.end()) return;
+  std::optional<MASShortcut> waiting;
+  if (pair->shortcut && MASShortcutMonitor::sharedMonitor().isShortcutWaiting(*pair->shortcut)) waiting = pair->shortcut;
   unregister(*layout);
-  register_(layout);
+  registerPair(layout, waiting);
 }
 
 void ShortcutsManager::performShortcut(const CustomLayoutModelPtr& layout) {

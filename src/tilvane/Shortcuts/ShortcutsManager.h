@@ -13,8 +13,8 @@ namespace tilvane {
 /// Keeps one global hot key per custom layout registered with the shared hot-key monitor, in step with the
 /// custom-layout editor's events: an added layout is registered, a removed one unregistered, a changed one
 /// registered afresh. Pressing a layout's hot key applies that layout to the focused window. A hot key the
-/// monitor cannot take (another program holds it) is logged with the key and waits with the monitor, which
-/// takes it as soon as it is free. Main thread only.
+/// monitor cannot take (another program holds it) is logged with the key when it starts to wait (not again at
+/// each edit of its layout) and waits with the monitor, which takes it as soon as it is free. Main thread only.
 class ShortcutsManager {
  public:
   /// One layout known to the manager and its hot key (absent when the layout has none).
@@ -53,6 +53,9 @@ class ShortcutsManager {
   const std::vector<ShortcutLayout>& shortcutLayouts() const { return shortcutLayouts_; }
 
  private:
+  /// register_; a refusal is not logged when the key is `waiting`, which waited before the layout changed and
+  /// was logged when it started to.
+  void registerPair(const CustomLayoutModelPtr& layout, const std::optional<MASShortcut>& waiting);
   /// The first pair whose layout has `id`.
   std::vector<ShortcutLayout>::iterator findPair(const std::string& id);
 

@@ -1,4 +1,5 @@
-# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr] [MATRIX_WMS wm...]])
+# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr] [MATRIX_WMS wm...]]
+#                  [DESKTOPS kind...])
 # Like tilvane_test(), for tests that need the X test desktop: every test of the binary requires the desktop's
 # ctest fixture, holds its resource lock (tests share one desktop, one at a time), and finds the desktop through
 # TILVANE_TEST_DESKTOP (the one environment variable: gtest_discover_tests splits a list of them into
@@ -8,12 +9,15 @@
 # of TILVANE_X11_MATRIX, on a one-monitor desktop of its own, named "<wm>.<test>"; the desktops have their own
 # locks, so ctest runs the window managers side by side. MATRIX_WMS names the window managers to use instead of
 # all of TILVANE_X11_MATRIX. Matrix tests carry the label x11_matrix (x11 otherwise).
+#
+# DESKTOPS runs the tests on these desktops instead (kinds of tests/support/x11/CMakeLists.txt, such as those with
+# the window manager's own panel), once each, named "<kind>.<test>", with the label x11_matrix.
 
 # The window managers the X11 end-to-end group runs under besides openbox (tests/support/x11/test-desktop.sh --wm).
 set(TILVANE_X11_MATRIX icewm xfwm4 xfwm4-compositor fluxbox)
 
 function(tilvane_x11_test name)
-  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES;MATRIX_WMS" ${ARGN})
+  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES;MATRIX_WMS;DESKTOPS" ${ARGN})
   if(NOT ARG_DESKTOP)
     set(ARG_DESKTOP one)
   endif()
@@ -25,6 +29,20 @@ function(tilvane_x11_test name)
   # The X backends run on the main thread alone: a ThreadSanitizer tree leaves these tests out (unbuilt: the
   # folder is out of its default build).
   if(TILVANE_SANITIZE_THREAD)
+    return()
+  endif()
+  foreach(kind ${ARG_DESKTOPS})
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      TEST_PREFIX "${kind}."
+      PROPERTIES
+        ENVIRONMENT "TILVANE_TEST_DESKTOP=${CMAKE_BINARY_DIR}/x11-desktop/${kind}"
+        FIXTURES_REQUIRED x11_desktop_${kind}
+        RESOURCE_LOCK x11_desktop_${kind}
+        TIMEOUT 60
+        LABELS x11_matrix)
+  endforeach()
+  if(ARG_DESKTOPS)
     return()
   endif()
   # One label each (a list would be split into properties): -L x11 matches both.

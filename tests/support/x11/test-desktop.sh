@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts and stops a private X desktop for tests: Xvfb, a window manager with its test configuration (4 desktops,
 # click to focus, no key bindings but Control+Alt+0, which tests expect the window manager to hold) and trayer as
-# a dock with a partial strut along the bottom of the first monitor.
+# a dock with a partial strut along the bottom of the first monitor; or, with --wm-panel, no trayer but the window
+# manager's own panel (fluxbox's toolbar, icewm's task bar: no client of the window manager, so no strut, only
+# the work area leaves its space out).
 #
-#   test-desktop.sh start STATE_DIR [--monitors 1|2] [--wm WM]
+#   test-desktop.sh start STATE_DIR [--monitors 1|2] [--wm WM] [--wm-panel]
 #                                                      start one; prints "DISPLAY=:N" when it is ready
 #   test-desktop.sh stop STATE_DIR                     stop what a start with this STATE_DIR started
 #   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
@@ -113,7 +115,7 @@ cmd_stop() {
       rm -f "/tmp/.X$display-lock" "/tmp/.X11-unix/X$display"
     fi
   fi
-  rm -f "$dir/display" "$dir/ready" "$dir/token" "$dir/wm"
+  rm -f "$dir/display" "$dir/ready" "$dir/token" "$dir/wm" "$dir/panel"
 }
 
 # Removes lock files of X servers whose process is gone (left by killed servers); they would make Xvfb skip or
@@ -148,12 +150,13 @@ wait_for() {
 # Starts the window manager WM in a session (and so a process group) of its own, with its test configuration
 # copied into the state folder; records the group leader's PID and program name.
 start_wm() {
-  local dir="$1" display="$2" wm="$3" conf="$here/wm" name
+  local dir="$1" display="$2" wm="$3" panel="$4" conf="$here/wm" name
   local -a env=() cmd=()
   case "$wm" in
     openbox) cmd=(openbox --sm-disable --config-file "$here/openbox-rc.xml") ;;
     icewm)
       rm -rf "$dir/icewm" && mkdir -p "$dir/icewm" && cp "$conf/icewm/"* "$dir/icewm/"
+      [ "$panel" = wm ] && sed -i 's/^ShowTaskBar=0$/ShowTaskBar=1/' "$dir/icewm/preferences"
       env=("ICEWM_PRIVCFG=$dir/icewm")
       cmd=(icewm)
       ;;
@@ -163,6 +166,8 @@ start_wm() {
       local fbhome="$dir/fluxbox-home"
       rm -rf "$fbhome" && mkdir -p "$fbhome/.fluxbox"
       sed "s|@STATE@|$dir|g" "$conf/fluxbox/init" >"$dir/fluxbox-init"
+      [ "$panel" = wm ] && sed -i 's/^session.screen0.toolbar.visible: false$/session.screen0.toolbar.visible: true/' \
+        "$dir/fluxbox-init"
       cp "$conf/fluxbox/keys" "$dir/fluxbox-keys"
       : >"$dir/fluxbox-menu"
       : >"$dir/fluxbox-apps"
@@ -204,16 +209,18 @@ strut_ready() { local h; h="$(workarea_height "$1")"; [ -n "$h" ] && [ "$h" -lt 
 
 cmd_start() {
   local dir="$1"; shift
-  local monitors=1 wm=openbox
+  local monitors=1 wm=openbox panel=trayer
   while [ $# -gt 0 ]; do
     case "$1" in
       --monitors) monitors="$2"; shift 2 ;;
       --wm) wm="$2"; shift 2 ;;
+      --wm-panel) panel=wm; shift ;;
       *) die "unknown option $1" ;;
     esac
   done
   case "$monitors" in 1 | 2) ;; *) die "--monitors takes 1 or 2" ;; esac
   case "$wm" in openbox | icewm | xfwm4 | xfwm4-compositor | fluxbox) ;; *) die "unknown window manager $wm" ;; esac
+  case "$panel/$wm" in trayer/* | wm/icewm | wm/fluxbox) ;; *) die "$wm has no panel of its own" ;; esac
   command -v Xvfb >/dev/null || die "Xvfb is not installed (bash scripts/install-deps.sh)"
 
   mkdir -p "$dir"
@@ -249,14 +256,19 @@ cmd_start() {
     [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
   fi
 
-  start_wm "$dir" "$display" "$wm"
+  start_wm "$dir" "$display" "$wm" "$panel"
+  echo "$panel" >"$dir/panel"
 
-  DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
-    --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
-    </dev/null >"$dir/trayer.log" 2>&1 &
-  children+=($!)
-  echo $! >"$dir/trayer.pid"
-  wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer strut_ready "$display" "$height"
+  if [ "$panel" = wm ]; then
+    wait_for "$wm's panel" "$(cat "$dir/wm.pid")" "$(cat "$dir/wm.comm")" strut_ready "$display" "$height"
+  else
+    DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
+      --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
+      </dev/null >"$dir/trayer.log" 2>&1 &
+    children+=($!)
+    echo $! >"$dir/trayer.pid"
+    wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer strut_ready "$display" "$height"
+  fi
 
   trap - ERR INT TERM
   started_dir=""

@@ -221,5 +221,22 @@ TEST_F(AppRuleEditorTest, TheListTheEngineAndTheEditorMeetOnTheBridge) {
   EXPECT_EQ(LayoutManager::shared().rules().count(kApp.bundleID), 0u);
 }
 
+// An entry known by a class guessed from its program ("Xclock") whose rule was stored under its windows' class
+// ("XClock"): the rule is the entry's, and edits go to it rather than beside it.
+TEST_F(AppRuleEditorTest, ARuleUnderTheEntrysClassInAnotherCaseIsShownAndEdited) {
+  const AppDescriptor clock{"Clock", "Xclock", ""};
+  store("XClock", 1, 4, 4, 65535);
+  LayoutManager::shared().setup();
+  LayoutManager::shared().bindRules();
+  RuleLayoutBridge::appChanged().onNext(clock);
+  ASSERT_TRUE(editor.rule());
+  editor.saveRuleType(2);
+  EXPECT_EQ(fields(storedRule("XClock")), (Stored{2, 2, 2, 15}));
+  editor.saveRuleType(0);
+  EXPECT_FALSE(storedRule("XClock"));
+  EXPECT_FALSE(storedRule("Xclock"));
+  EXPECT_TRUE(LayoutManager::shared().rules().empty());
+}
+
 }  // namespace
 }  // namespace tilvane::test

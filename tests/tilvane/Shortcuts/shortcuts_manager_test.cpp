@@ -84,6 +84,16 @@ TEST_F(ShortcutsManagerTest, APressMovesTheFocusedWindowAKeyHeldElsewhereWaitsAn
   const auto warnings = logLines("Control+Option+key 19");
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("\"Held\""), std::string::npos);
+  // Edits that leave it waiting (each letter typed in the name) say no more; a key that starts to wait is told.
+  const auto edited = renamed(*held, "Held, renamed");
+  CustomLayoutBridge::layoutChanged().onNext(edited);
+  CustomLayoutBridge::layoutChanged().onNext(renamed(*edited, "Held, renamed again"));
+  EXPECT_EQ(logLines("Control+Option+key 19").size(), 1u);
+  hotKeys.setHeldByOtherProgram(MASShortcut(20, kControlOption), true);
+  auto otherKey = renamed(*held, "Held elsewhere");
+  otherKey->setKeyCode(20);
+  CustomLayoutBridge::layoutChanged().onNext(otherKey);
+  EXPECT_EQ(logLines("Control+Option+key 20").size(), 1u);
   hotKeys.setHeldByOtherProgram(MASShortcut(19, kControlOption), false);
   CustomLayoutBridge::layoutChanged().onNext(renamed(*held, "Held no more"));
   EXPECT_TRUE(registered(19, kControlOption));

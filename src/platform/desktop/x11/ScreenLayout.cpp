@@ -8,6 +8,8 @@
 namespace tilvane::x11 {
 namespace {
 constexpr std::size_t kMaxClients = 4096;
+// Four values per desktop.
+constexpr std::size_t kMaxWorkAreaValues = 4 * 64;
 }  // namespace
 
 ScreenLayout ScreenLayout::arrange(std::vector<Monitor> monitors, std::int64_t screenWidth,
@@ -34,7 +36,13 @@ ScreenLayout ScreenLayout::arrange(std::vector<Monitor> monitors, std::int64_t s
 
 ScreenLayout ScreenLayout::query(const XConnection& x) {
   const ScreenSize screen = queryScreenSize(x);
-  return arrange(queryMonitors(x, screen), screen.width, screen.height, queryStruts(x, screen));
+  std::vector<Strut> struts = queryStruts(x, screen);
+  if (const auto area = queryWorkArea(x)) {
+    const auto panels =
+        workAreaStruts(*area, screen.width, screen.height, struts, [&x] { return queryShownTopWindows(x); });
+    struts.insert(struts.end(), panels.begin(), panels.end());
+  }
+  return arrange(queryMonitors(x, screen), screen.width, screen.height, struts);
 }
 
 std::vector<NSScreen> ScreenLayout::screens() const {
@@ -86,6 +94,44 @@ std::vector<Strut> queryStruts(const XConnection& x, ScreenSize screen) {
     }
   }
   return struts;
+}
+
+std::optional<PixelRect> queryWorkArea(const XConnection& x) {
+  const Atoms& a = x.atoms();
+  PropertyRequest currentRequest(x, x.root(), a._NET_CURRENT_DESKTOP, 4);
+  PropertyRequest areasRequest(x, x.root(), a._NET_WORKAREA, kMaxWorkAreaValues * 4);
+  const auto current = decodeFirst(currentRequest.get(), XCB_ATOM_CARDINAL);
+  const auto areas = decodeList(areasRequest.get(), XCB_ATOM_CARDINAL, kMaxWorkAreaValues);
+  if (!areas || areas->size() < 4) return std::nullopt;
+  const std::size_t desktop = current && (std::size_t{*current} + 1) * 4 <= areas->size() ? *current : 0;
+  const std::uint32_t* v = areas->data() + desktop * 4;
+  return PixelRect{v[0], v[1], v[2], v[3]};
+}
+
+std::vector<PixelRect> queryShownTopWindows(const XConnection& x) {
+  std::vector<xcb_window_t> children;
+  if (const auto tree = x.reply(xcb_query_tree_reply, xcb_query_tree(x.get(), x.root()))) {
+    const xcb_window_t* first = xcb_query_tree_children(tree.get());
+    const auto count = static_cast<std::size_t>(std::max(0, xcb_query_tree_children_length(tree.get())));
+    children.assign(first, first + std::min(count, kMaxClients));
+  }
+  std::vector<xcb_get_window_attributes_cookie_t> attributes;
+  std::vector<xcb_get_geometry_cookie_t> geometries;
+  attributes.reserve(children.size());
+  geometries.reserve(children.size());
+  for (const xcb_window_t w : children) {
+    attributes.push_back(xcb_get_window_attributes(x.get(), w));
+    geometries.push_back(xcb_get_geometry(x.get(), w));
+  }
+  std::vector<PixelRect> shown;
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const auto attribute = x.reply(xcb_get_window_attributes_reply, attributes[i]);
+    const auto geometry = x.reply(xcb_get_geometry_reply, geometries[i]);
+    if (!attribute || !geometry || attribute->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+    const std::int64_t border = 2 * std::int64_t{geometry->border_width};
+    shown.push_back(PixelRect{geometry->x, geometry->y, geometry->width + border, geometry->height + border});
+  }
+  return shown;
 }
 
 }  // namespace tilvane::x11

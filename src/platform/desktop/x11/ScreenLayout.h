@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace tilvane::x11 {
 /// One display: a monitor, the part of it windows may use, and its UUID.
 struct Display {
   Monitor monitor;
-  /// The monitor less the docks' struts, root pixels.
+  /// The monitor less every panel's strut, root pixels.
   PixelRect usable;
   /// displayUuid(monitor.identityKey).
   std::string uuid;
@@ -27,8 +28,8 @@ class ScreenLayout {
   /// origin, else the first), orders, and takes each monitor's usable area from `struts`.
   static ScreenLayout arrange(std::vector<Monitor> monitors, std::int64_t screenWidth, std::int64_t screenHeight,
                               const std::vector<Strut>& struts);
-  /// Reads the screen's current size, the monitors and the struts of every managed window from the server and
-  /// arranges them.
+  /// Reads the screen's current size, the monitors, the struts of every managed window and the window manager's
+  /// own panels (workAreaStruts) from the server and arranges them.
   static ScreenLayout query(const XConnection& x);
 
   const std::vector<Display>& displays() const { return displays_; }
@@ -50,5 +51,12 @@ class ScreenLayout {
 /// The struts of every window in _NET_CLIENT_LIST (docks and panels), read in one pipelined batch; old-style
 /// struts are measured from the edges of a screen of size `screen`.
 std::vector<Strut> queryStruts(const XConnection& x, ScreenSize screen);
+
+/// The work area (_NET_WORKAREA) of the desktop shown (the first when none is); absent when the window manager
+/// keeps none.
+std::optional<PixelRect> queryWorkArea(const XConnection& x);
+
+/// The outer rectangles of the root's children that are shown (the window managers' frames and panels).
+std::vector<PixelRect> queryShownTopWindows(const XConnection& x);
 
 }  // namespace tilvane::x11

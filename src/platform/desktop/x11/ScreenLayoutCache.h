@@ -8,10 +8,10 @@
 namespace tilvane::x11 {
 
 /// The displays as last read, kept until an event says they may have changed (invalidate()): RandR changes, the
-/// root's size, the work area, the client list (docks come and go) and a client's struts. Reading them costs
-/// about six round trips, and a hot key converts frames through the primary display at every step of a move;
-/// with the displays kept, nothing stands between the key and the move request. Without an installed main loop
-/// no event is delivered, so every call reads the server. Main thread only.
+/// root's size, the work area, the desktop shown, the client list (docks come and go) and a client's struts.
+/// Reading them costs about six round trips, and a hot key converts frames through the primary display at every
+/// step of a move; with the displays kept, nothing stands between the key and the move request. Without an
+/// installed main loop no event is delivered, so every call reads the server. Main thread only.
 class ScreenLayoutCache {
  public:
   /// `query` reads the layout from the server.

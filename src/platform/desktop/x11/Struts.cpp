@@ -56,4 +56,71 @@ PixelRect usableArea(const PixelRect& monitor, std::int64_t screenWidth, std::in
   return PixelRect{left, top, right - left, bottom - top};
 }
 
+namespace {
+enum class Edge { left, right, top, bottom };
+
+// A strut of `depth` along `edge` over [start, end) along it.
+Strut edgeStrut(Edge edge, std::int64_t depth, std::int64_t start, std::int64_t end) {
+  const auto d = static_cast<std::uint32_t>(depth);
+  const auto a = static_cast<std::uint32_t>(start);
+  const auto b = static_cast<std::uint32_t>(end - 1);
+  Strut s;
+  switch (edge) {
+    case Edge::left: s.left = d, s.leftStartY = a, s.leftEndY = b; break;
+    case Edge::right: s.right = d, s.rightStartY = a, s.rightEndY = b; break;
+    case Edge::top: s.top = d, s.topStartX = a, s.topEndX = b; break;
+    case Edge::bottom: s.bottom = d, s.bottomStartX = a, s.bottomEndX = b; break;
+  }
+  return s;
+}
+}  // namespace
+
+std::vector<Strut> workAreaStruts(const PixelRect& workArea, std::int64_t screenWidth, std::int64_t screenHeight,
+                                  const std::vector<Strut>& clientStruts,
+                                  const std::function<std::vector<PixelRect>()>& shownWindows) {
+  const PixelRect screen{0, 0, screenWidth, screenHeight};
+  if (workArea.isEmpty() || screen.overlapArea(workArea) == 0) return {};
+  std::uint32_t clientLeft = 0, clientRight = 0, clientTop = 0, clientBottom = 0;
+  for (const Strut& s : clientStruts) {
+    clientLeft = std::max(clientLeft, s.left);
+    clientRight = std::max(clientRight, s.right);
+    clientTop = std::max(clientTop, s.top);
+    clientBottom = std::max(clientBottom, s.bottom);
+  }
+  struct Band {
+    Edge edge;
+    std::int64_t depth;
+    std::uint32_t clients;
+    PixelRect rect;
+  };
+  const std::int64_t left = workArea.x, right = screenWidth - workArea.right(), top = workArea.y,
+                     bottom = screenHeight - workArea.bottom();
+  const Band bands[] = {{Edge::left, left, clientLeft, {0, 0, left, screenHeight}},
+                        {Edge::right, right, clientRight, {screenWidth - right, 0, right, screenHeight}},
+                        {Edge::top, top, clientTop, {0, 0, screenWidth, top}},
+                        {Edge::bottom, bottom, clientBottom, {0, screenHeight - bottom, screenWidth, bottom}}};
+  std::vector<Strut> struts;
+  std::optional<std::vector<PixelRect>> windows;
+  for (const Band& band : bands) {
+    const bool across = band.edge == Edge::left || band.edge == Edge::right;
+    const std::int64_t breadth = across ? screenWidth : screenHeight;
+    if (band.depth <= std::int64_t{band.clients} || band.depth >= breadth) continue;
+    if (!windows) windows = shownWindows ? shownWindows() : std::vector<PixelRect>{};
+    bool found = false;
+    for (const PixelRect& w : *windows) {
+      const PixelRect& b = band.rect;
+      if (w.isEmpty() || w.x < b.x || w.y < b.y || w.right() > b.right() || w.bottom() > b.bottom()) continue;
+      found = true;
+      switch (band.edge) {
+        case Edge::left: struts.push_back(edgeStrut(band.edge, w.right(), w.y, w.bottom())); break;
+        case Edge::right: struts.push_back(edgeStrut(band.edge, screenWidth - w.x, w.y, w.bottom())); break;
+        case Edge::top: struts.push_back(edgeStrut(band.edge, w.bottom(), w.x, w.right())); break;
+        case Edge::bottom: struts.push_back(edgeStrut(band.edge, screenHeight - w.y, w.x, w.right())); break;
+      }
+    }
+    if (!found) struts.push_back(edgeStrut(band.edge, band.depth, 0, across ? screenHeight : screenWidth));
+  }
+  return struts;
+}
+
 }  // namespace tilvane::x11

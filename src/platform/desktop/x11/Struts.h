@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,5 +29,16 @@ std::optional<Strut> strutFromFull(const std::vector<std::uint32_t>& values, std
 /// sizes; when the struts would leave nothing, the whole monitor is answered instead.
 PixelRect usableArea(const PixelRect& monitor, std::int64_t screenWidth, std::int64_t screenHeight,
                      const std::vector<Strut>& struts);
+
+/// The window manager's own panels (the fluxbox toolbar, the icewm task bar) as struts. They are no clients and
+/// publish no strut: only the work area (`workArea`, _NET_WORKAREA of the desktop shown) leaves their space out,
+/// and it is one rectangle over every monitor. Along each screen edge the work area stops short of by more than
+/// any of `clientStruts` reserves there, each window of `shownWindows()` (the root's shown children, asked for
+/// only then) lying wholly in that band is a panel and reserves its own depth over its own span, so a panel on
+/// one monitor takes nothing from the monitor beside it. With no window there the whole edge is reserved as
+/// deep as the band. A work area that lies off the screen or spans nothing is no work area.
+std::vector<Strut> workAreaStruts(const PixelRect& workArea, std::int64_t screenWidth, std::int64_t screenHeight,
+                                  const std::vector<Strut>& clientStruts,
+                                  const std::function<std::vector<PixelRect>()>& shownWindows);
 
 }  // namespace tilvane::x11

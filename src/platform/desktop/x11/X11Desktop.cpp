@@ -82,9 +82,11 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
     }
     if (e.atom == a._NET_CURRENT_DESKTOP) desktopMayHaveChanged_ = true;
     if (e.atom == a._NET_CLIENT_LIST) program_.clientListChanged();
-    if (e.atom == a._NET_WORKAREA) displaysMayHaveChanged_ = true;
+    // The work area is the desktop's: another desktop may keep other panels.
+    if (e.atom == a._NET_WORKAREA || e.atom == a._NET_CURRENT_DESKTOP) displaysMayHaveChanged_ = true;
     // A dock that comes or goes brings or takes its strut.
-    if (e.atom == a._NET_WORKAREA || e.atom == a._NET_CLIENT_LIST) displayServer_.displaysMayHaveChanged();
+    if (e.atom == a._NET_WORKAREA || e.atom == a._NET_CLIENT_LIST || e.atom == a._NET_CURRENT_DESKTOP)
+      displayServer_.displaysMayHaveChanged();
     return;
   }
   if (type == XCB_CONFIGURE_NOTIFY) {

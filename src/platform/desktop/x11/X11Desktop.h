@@ -23,8 +23,9 @@ namespace tilvane::x11 {
 /// connection's events are read by the installed main loop (which must exist when the backend is made) and
 /// become the desktop notifications, each delivered on a later turn of the loop:
 /// - activeSpaceDidChange when the window manager shows another desktop (_NET_CURRENT_DESKTOP);
-/// - screenParametersDidChange when the displays change: RandR, a resized root window, or struts that move
-///   the visible frames (_NET_WORKAREA) — only when the displays' frames or identities really changed;
+/// - screenParametersDidChange when the displays change: RandR, a resized root window, or panels that move
+///   the visible frames (struts, _NET_WORKAREA, another desktop shown) — only when the displays' frames or
+///   identities really changed;
 /// - application launches and quits, and the window notifications (see X11Applications).
 /// When the X connection breaks, connectionLost() sends a message once; nothing works afterwards.
 /// Main thread only.

@@ -11,7 +11,8 @@ namespace tilvane::x11 {
 /// The displays and desktops of an X screen with an EWMH window manager. The displays are read once and again
 /// after any event that may change them, the desktops whenever the root says they changed:
 /// - displays are the RandR monitors (the whole screen without RandR), the primary first; frames are in the
-///   display space with the primary display's height as the pivot; visible frames leave out the docks' struts;
+///   display space with the primary display's height as the pivot; visible frames leave out every panel
+///   (ScreenLayout::query);
 /// - desktops are the EWMH desktops, one numbering shared by every display, with UUIDs made from their numbers;
 /// - a display's UUID is made from its EDID or its output's name (see Monitor::identityKey), so it is the same
 ///   in every run and after the monitor is unplugged and plugged in again.

@@ -4,9 +4,11 @@
 
 #include "AppManager/Store/StoreService.h"
 #include "Models/ExtensionAppModel.h"
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/XdgApplicationSource.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/Launcher.h"
+#include "platform/desktop/NSRunningApplication.h"
 
 namespace tilvane {
 namespace {
@@ -46,6 +48,7 @@ void AppManager::loadApps() {
   std::stable_sort(found.begin(), found.end(),
                    [](const AppDescriptor& a, const AppDescriptor& b) { return a.name < b.name; });
   apps_ = std::move(found);
+  guessed_.clear();
 
   StoreService& store = StoreService::shared();
   for (const ExtensionAppModelPtr& extension : store.extensionApps()) {
@@ -57,6 +60,7 @@ void AppManager::loadApps() {
 }
 
 void AppManager::addApplication(const std::string& path, AppDescriptor app) {
+  if (const auto read = source_->applicationInfo(path); read && read->identifierGuessed) guessed_.insert(app.bundleID);
   apps_.push_back(std::move(app));
   LSRegisterURL(path);
 }
@@ -65,7 +69,23 @@ std::optional<AppDescriptor> AppManager::appInfo(const std::string& path) const 
   if (path.empty()) return std::nullopt;
   const auto app = source_->applicationInfo(path);
   if (!app) return std::nullopt;
-  return descriptorOf(*app);
+  AppDescriptor descriptor = descriptorOf(*app);
+  if (app->identifierGuessed)
+    if (auto running = runningIdentifier(path)) descriptor.bundleID = std::move(*running);
+  return descriptor;
+}
+
+std::optional<std::string> AppManager::runningIdentifier(const std::string& path) {
+  const auto program = launchedProgramPath(LaunchRequest{.target = LaunchTarget::path, .application = path});
+  if (!program) return std::nullopt;
+  std::optional<std::string> found;
+  for (const NSRunningApplication& running : NSWorkspace::runningApplications()) {
+    if (running.executableURL != program || !running.bundleIdentifier || running.bundleIdentifier->empty()) continue;
+    // Processes of one program under several names (an interpreter's scripts) tell nothing.
+    if (found && *found != *running.bundleIdentifier) return std::nullopt;
+    found = running.bundleIdentifier;
+  }
+  return found;
 }
 
 std::optional<std::string> AppManager::icon(const std::string& fileOrURL, const std::string& bundleIdentifier) const {
@@ -82,10 +102,19 @@ std::optional<std::string> AppManager::iconForFileURL(const std::string& fileOrU
 
 std::optional<std::string> AppManager::iconForBundleID(const std::string& bundleIdentifier) const {
   if (bundleIdentifier == finderApp().bundleID) return std::string("Finder");
-  const auto it = std::find_if(apps_.begin(), apps_.end(),
-                               [&](const AppDescriptor& app) { return app.bundleID == bundleIdentifier; });
-  if (it == apps_.end()) return std::nullopt;
-  return it->icon;
+  const AppDescriptor* app = appWithIdentifier(bundleIdentifier);
+  if (!app) return std::nullopt;
+  return app->icon;
+}
+
+const AppDescriptor* AppManager::appWithIdentifier(const std::string& bundleIdentifier) const {
+  const AppDescriptor* guessed = nullptr;
+  for (const AppDescriptor& app : apps_) {
+    if (app.bundleID == bundleIdentifier) return &app;
+    if (!guessed && guessed_.contains(app.bundleID) && apps::sameApplication(app.bundleID, bundleIdentifier))
+      guessed = &app;
+  }
+  return guessed;
 }
 
 }  // namespace tilvane

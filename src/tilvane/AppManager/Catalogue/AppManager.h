@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,13 @@ class AppManager {
   /// bundle identifier wherever it lies (LSRegisterURL), so a restore can start it.
   void addApplication(const std::string& path, AppDescriptor app);
 
-  /// The application at `path` (a bundle, or on Linux a desktop entry); absent when it cannot be read.
+  /// The application at `path` (a bundle, or on Linux a desktop entry); absent when it cannot be read. An entry
+  /// known by a class guessed from its program is known by its windows' class where the program runs
+  /// (runningIdentifier).
   std::optional<AppDescriptor> appInfo(const std::string& path) const;
+  /// The bundle identifier of the running processes of the program the application at `path` starts; absent
+  /// when none runs, or they run under several.
+  static std::optional<std::string> runningIdentifier(const std::string& path);
 
   /// The icon to show for an application: iconForFileURL(`fileOrURL`) when that is not empty (the bundle
   /// identifier is then not consulted), else iconForBundleID(`bundleIdentifier`) when that is not empty, else
@@ -51,9 +57,12 @@ class AppManager {
   /// The icon the application at `fileOrURL` declares ("file://" removed wherever it occurs); absent when it
   /// declares none or cannot be read.
   std::optional<std::string> iconForFileURL(const std::string& fileOrURL) const;
-  /// "Finder" for "com.apple.finder"; else the icon of the first catalogue entry with exactly this bundle
-  /// identifier; absent when none has it.
+  /// "Finder" for "com.apple.finder"; else the icon of appWithIdentifier; absent when there is none.
   std::optional<std::string> iconForBundleID(const std::string& bundleIdentifier) const;
+  /// The first catalogue entry with exactly this bundle identifier, else the first one added by hand whose
+  /// identifier is a class guessed from its program and names the same application (apps::sameApplication: the
+  /// windows' class may differ in case); null when none does.
+  const AppDescriptor* appWithIdentifier(const std::string& bundleIdentifier) const;
 
   /// The entry every catalogue starts with.
   static AppDescriptor finderApp() { return AppDescriptor{"Finder", "com.apple.finder", "finder"}; }
@@ -61,6 +70,8 @@ class AppManager {
  private:
   std::unique_ptr<apps::ApplicationSource> source_;
   std::vector<AppDescriptor> apps_;
+  /// The bundle identifiers of entries added by hand that are classes guessed from their programs.
+  std::set<std::string> guessed_;
 };
 
 }  // namespace tilvane

@@ -3,13 +3,14 @@
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
+#include "platform/apps/ApplicationIdentifier.h"
 
 namespace tilvane {
 
 void LayoutManager::bindRules() {
   // The editor learns the rule in force for the application it shows (none when the table has none).
   disposeBag_.insert(RuleLayoutBridge::appChanged().subscribe([this](const AppDescriptor& app) {
-    const auto found = rules_.find(app.bundleID);
+    const auto found = apps::findApplication(rules_, app.bundleID);
     RuleLayoutBridge::detailRule().onNext(AppRule{app, found == rules_.end() ? nullptr : found->second});
   }));
   disposeBag_.insert(
@@ -18,7 +19,7 @@ void LayoutManager::bindRules() {
 
 void LayoutManager::updateRule(const AppDescriptor& app, const RuleLayoutModelPtr& rule) {
   if (!rule) {
-    rules_.erase(app.bundleID);
+    if (const auto found = apps::findApplication(rules_, app.bundleID); found != rules_.end()) rules_.erase(found);
     relayoutApplication(app.bundleID);
     return;
   }
@@ -35,7 +36,8 @@ void LayoutManager::relayoutApplication(const std::string& bundleIdentifier) {
   // Walk a copy, so nothing a layout step does to the item list can disturb the walk.
   const auto items = layoutItems_;
   for (const auto& item : items) {
-    if (item->layoutModel() && item->layoutModel()->bundleIdentifier() == bundleIdentifier) layout(item);
+    if (item->layoutModel() && apps::sameApplication(item->layoutModel()->bundleIdentifier(), bundleIdentifier))
+      layout(item);
   }
 }
 

@@ -55,6 +55,36 @@ TEST(StrutTest, HostileStrutsNeitherOverflowNorLeaveNothing) {
   EXPECT_EQ(usableArea(screen, 1920, 1080, {*full}), (PixelRect{0, 0, 1920, 1056}));
 }
 
+// Two monitors side by side, 1920 x 1080 each: what each keeps once the window manager's work area and the shown
+// top windows are read as panels.
+TEST(StrutTest, TheWorkAreaTakesAWindowManagersPanelFromTheMonitorsItLiesOn) {
+  const PixelRect left{0, 0, 1920, 1080}, right{1920, 0, 1920, 1080};
+  struct Case {
+    const char* what;
+    PixelRect workArea;
+    std::vector<Strut> clients;
+    std::vector<PixelRect> shown;
+    PixelRect leftKeeps, rightKeeps;
+  };
+  const Case cases[] = {
+      {"a task bar on the left monitor", {0, 0, 3840, 1054}, {}, {{0, 1054, 1920, 26}, {500, 300, 400, 760}},
+       {0, 0, 1920, 1054}, right},
+      {"a panel along the right edge", {0, 0, 3800, 1080}, {}, {{3800, 100, 40, 600}}, left, {1920, 0, 1880, 1080}},
+      {"a top panel whose window is not found", {0, 30, 3840, 1050}, {}, {}, {0, 30, 1920, 1050},
+       {1920, 30, 1920, 1050}},
+      {"a dock's strut is the work area's whole story", {0, 0, 3840, 1056}, {bottomStrut(24, 0, 1919)}, {},
+       {0, 0, 1920, 1056}, right},
+      {"a work area off the screen", {5000, 0, 100, 100}, {}, {}, left, right},
+  };
+  for (const Case& c : cases) {
+    std::vector<Strut> struts = c.clients;
+    const auto panels = workAreaStruts(c.workArea, 3840, 1080, c.clients, [&] { return c.shown; });
+    struts.insert(struts.end(), panels.begin(), panels.end());
+    EXPECT_EQ(usableArea(left, 3840, 1080, struts), c.leftKeeps) << c.what;
+    EXPECT_EQ(usableArea(right, 3840, 1080, struts), c.rightKeeps) << c.what;
+  }
+}
+
 TEST(ScreenLayoutTest, PrimaryComesFirstAndAnchorsBothSpaces) {
   // RandR lists the left monitor first, but the right one is primary.
   const auto layout = ScreenLayout::arrange(

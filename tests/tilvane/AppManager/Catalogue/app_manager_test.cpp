@@ -103,5 +103,23 @@ TEST_F(AppManagerTest, SharedInstanceReadsTheEnvironmentsDesktopEntries) {
                                                                      {"Notes", "org.example.Notes", ""}}));
 }
 
+// A launcher added by hand whose class is guessed from its program ("Xclock") names the windows that say
+// "XClock"; any other entry only its own identifier, case and all.
+TEST_F(AppManagerTest, AGuessedClassOfALauncherAddedByHandFindsItsWindowsClassInAnyCase) {
+  test::ScopedEnv dirs("XDG_DATA_DIRS", (tempDir() / "none").string());
+  test::writeText(tempDir() / "data" / "applications" / "org.example.Notes.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Notes\nIcon=notes\nExec=notes\n");
+  const fs::path clock = tempDir() / "Desktop" / "clock.desktop";
+  test::writeText(clock, "[Desktop Entry]\nType=Application\nName=Clock\nIcon=/i/clock.png\nExec=xclock -d\n");
+  auto record = std::make_shared<ExtensionAppModel>();
+  record->setPath(clock.string());
+  const auto database = store::Database::open();
+  database->write([&] { database->add(record); });
+  AppManager::shared().loadApps();
+  EXPECT_EQ(AppManager::shared().apps().back().bundleID, "Xclock");
+  EXPECT_EQ(AppManager::shared().iconForBundleID("XClock"), "/i/clock.png");
+  EXPECT_EQ(AppManager::shared().iconForBundleID("org.example.NOTES"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace tilvane

@@ -282,6 +282,24 @@ TEST_F(InstanceTest, EachDisplayHasItsOwnInstance) {
   EXPECT_EQ(exitCode(*second, twoOutput), 0) << twoOutput;
 }
 
+// A script, cron or an ssh shell has no DISPLAY: its link goes to the user's one instance, whatever it serves; with
+// none or several running it says why it has nowhere to go.
+TEST_F(InstanceTest, ALinkFromAStartWithoutADisplayGoesToTheOneInstanceRunning) {
+  auto first = firstInstance();
+  ASSERT_TRUE(first) << firstOutput_;
+  const ScopedEnv noDisplay("DISPLAY", std::nullopt), desktopUnset("TILVANE_DESKTOP", std::nullopt);
+  EXPECT_EQ(laterStart({kLayoutAll}), 0) << output_;
+  EXPECT_TRUE(readUntil(*first, "layout all", firstOutput_, 5.0)) << firstOutput_;
+  std::string error;
+  auto other = ipc::InstanceLock::tryTake(ipc::instanceLockPath(ipc::instanceName(":7")), error);
+  EXPECT_EQ(laterStart({kLayoutAll}), 1) << output_;
+  EXPECT_NE(output_.find("2 instances of Tilvane run (:7, sim); set DISPLAY"), std::string::npos) << output_;
+  EXPECT_EQ(stop(*first), 0) << firstOutput_;
+  other.reset();
+  EXPECT_EQ(laterStart({kLayoutAll}), 1) << output_;
+  EXPECT_NE(output_.find("was not handed over: no instance of Tilvane runs"), std::string::npos) << output_;
+}
+
 TEST_F(InstanceTest, RefusesAnArgumentThatIsNotOurURL) {
   EXPECT_EQ(laterStart({"bogus"}), 2) << output_;
   EXPECT_NE(output_.find("tilvane: unexpected argument \"bogus\""), std::string::npos) << output_;

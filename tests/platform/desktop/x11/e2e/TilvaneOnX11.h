@@ -8,6 +8,7 @@
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
+#include "Models/RuleLayoutModel.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/Database.h"
@@ -101,6 +102,18 @@ class TilvaneOnX11Test : public X11BackendTest {
     layout->setKeyCode(keyCode);
     layout->setModifierFlags(kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
     return layout;
+  }
+
+  /// Stores a fixed rule for `bundle` on the right half of the display.
+  static void storeRightHalfRule(const std::string& bundle) {
+    auto rule = std::make_shared<RuleLayoutModel>();
+    rule->setId(bundle);
+    rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
+    rule->setWidth(2);  // a 2 x 1 grid with its right cell selected: the right half
+    rule->setHeight(1);
+    rule->setMatrixValue(1);
+    const auto database = store::Database::open();
+    database->write([&] { database->add(rule); });
   }
 
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {

@@ -12,6 +12,7 @@
 #include "Shortcuts/ShortcutsManager.h"
 #include "TilvaneOnX11.h"
 #include "platform/desktop/KeyCodes.h"
+#include "platform/desktop/NSRunningApplication.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
 #include "support/x11/KeyboardUser.h"
 
@@ -63,18 +64,6 @@ TEST_F(TilvaneLayoutTest, AWindowMovedByTheUserReturnsThereAfterARestart) {
   ASSERT_TRUE(frameBecomes(client.window(), {300, 200, seen->width, seen->height})) << *probe().frameRect(client.window());
 }
 
-/// Stores a fixed rule for `bundle` on the right half of the display.
-void storeRightHalfRule(const std::string& bundle) {
-  auto rule = std::make_shared<RuleLayoutModel>();
-  rule->setId(bundle);
-  rule->setType(static_cast<std::int64_t>(RuleLayoutType::fix));
-  rule->setWidth(2);  // a 2 x 1 grid with its right cell selected: the right half
-  rule->setHeight(1);
-  rule->setMatrixValue(1);
-  const auto database = store::Database::open();
-  database->write([&] { database->add(rule); });
-}
-
 TEST_F(TilvaneLayoutTest, ANewWindowOfAnApplicationWithAFixedRuleLandsOnTheRule) {
   storeRightHalfRule("TilvaneRuled");
   startTilvane();
@@ -100,6 +89,32 @@ TEST_F(TilvaneLayoutTest, ARuleForAProgramAddedFromALauncherOutsideTheApplicatio
   advance(1.0);
   ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056}))
       << app->bundleID << " at " << *probe().frameRect(client.window());
+}
+
+TEST_F(TilvaneLayoutTest, ALaunchersRuleFindsItsProgramsWindowsWhoseClassDiffersInCaseOrIsTakenFromThem) {
+  // No StartupWMClass: the class is guessed from the program, "Tilvaneclock", and the windows say "TilvaneClock".
+  const auto desktop = tempDir() / "Desktop";
+  std::filesystem::create_directories(desktop);
+  std::ofstream(desktop / "clock.desktop") << "[Desktop Entry]\nType=Application\nName=Clock\nExec=tilvaneclock\n";
+  const auto clock = AppManager::shared().appInfo((desktop / "clock.desktop").string());
+  ASSERT_TRUE(clock);
+  EXPECT_EQ(clock->bundleID, "Tilvaneclock");
+  storeRightHalfRule(clock->bundleID);
+
+  // A program that runs when its launcher is added gives its windows' class.
+  auto& running = launchClient({"--class", "taken,TilvaneTakenClass", "--title", "Taken"});
+  ASSERT_TRUE(waitUntil(
+      [&] { return NSRunningApplication::runningApplicationWithProcessIdentifier(running.pid()).has_value(); }));
+  const auto program = std::filesystem::read_symlink("/proc/" + std::to_string(running.pid()) + "/exe");
+  std::ofstream(desktop / "taken.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Taken\nExec=" << program.string() << " --class t,TilvaneTaken\n";
+  EXPECT_EQ(AppManager::shared().appInfo((desktop / "taken.desktop").string())->bundleID, "TilvaneTakenClass");
+
+  startTilvane();
+  auto& client = launchClient({"--class", "tilvaneclock,TilvaneClock", "--title", "Clock"});
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  advance(1.0);
+  ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
 }
 
 TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeen) {
