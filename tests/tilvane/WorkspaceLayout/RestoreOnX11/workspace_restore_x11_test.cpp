@@ -9,10 +9,12 @@
 #include <fstream>
 
 #include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "RuleLayout/AppRuleList.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/desktop/x11/X11Launcher.h"
 #include "platform/desktop/x11/e2e/TilvaneOnX11.h"
@@ -131,10 +133,12 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     EXPECT_TRUE(waitUntil([&] { return managed(client.window()); }));
     return client;
   }
-  /// A workspace item of `bundle` for the frame the window `window` has now.
-  WorkspaceLayoutItemModelPtr itemWhereItStands(const std::string& bundle, std::uint32_t window) {
-    const CGRect frame = SIWindow(*desktop().applications().elementOf(window)).frame();
-    return workspaceItem(bundle, 0, TransformUtils::ratio(frame, ScreenManager::shared().screenFrameAtIndex(0)));
+  /// A workspace item of `bundle` whose placement, keeping the gap `gap`, gives the window `window` the frame
+  /// it has now.
+  WorkspaceLayoutItemModelPtr itemWhereItStands(const std::string& bundle, std::uint32_t window, double gap) {
+    const CGRect f = SIWindow(*desktop().applications().elementOf(window)).frame();
+    const CGRect target = CGRectMake(f.origin.x - gap, f.origin.y - gap, f.size.width + 2 * gap, f.size.height + 2 * gap);
+    return workspaceItem(bundle, 0, TransformUtils::ratio(target, ScreenManager::shared().screenFrameAtIndex(0)));
   }
   /// "My Term": the test client with windows of class MyTerm, its desktop entry kept outside the applications
   /// folders (on the user's desktop), added with the Apps pane's "+".
@@ -380,22 +384,26 @@ TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhate
   catchUp();
   std::vector<XRectangle> before;
   for (const std::uint32_t window : windows) before.push_back(*probe().frameRect(window));
-  // The workspace lists them third, first, second.
-  const std::vector<WorkspaceLayoutItemModelPtr> items{itemWhereItStands("TilvaneTrio", windows[2]),
-                                                       itemWhereItStands("TilvaneTrio", windows[0]),
-                                                       itemWhereItStands("TilvaneTrio", windows[1])};
-  for (std::size_t c = 0; c < windows.size(); ++c) {
-    const std::uint32_t clicked = windows[c];
-    const XRectangle r = before[c];
-    ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(r.x + r.width / 2),
-                          std::to_string(r.y + r.height / 2), "click", "1"}), 0);
-    ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == clicked; }));
-    restoreAll(items);
-    EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
-    probe().syncWindowManager();
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-      const XRectangle now = *probe().frameRect(windows[i]);
-      EXPECT_LE(std::abs(now.x - before[i].x) + std::abs(now.y - before[i].y), 2) << i << ": " << now;
+  for (const bool gutters : {false, true}) {
+    SCOPED_TRACE(gutters ? "gutters on" : "gutters off");
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gutters);
+    // The workspace lists them third, first, second.
+    const double gap = gutters ? 8 : 0;
+    const std::vector<WorkspaceLayoutItemModelPtr> items{itemWhereItStands("TilvaneTrio", windows[2], gap),
+                                                         itemWhereItStands("TilvaneTrio", windows[0], gap),
+                                                         itemWhereItStands("TilvaneTrio", windows[1], gap)};
+    for (std::size_t c = 0; c < windows.size(); ++c) {
+      const XRectangle r = before[c];
+      ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(r.x + r.width / 2),
+                            std::to_string(r.y + r.height / 2), "click", "1"}), 0);
+      ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == windows[c]; }));
+      restoreAll(items);
+      EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+      probe().syncWindowManager();
+      for (std::size_t i = 0; i < windows.size(); ++i) {
+        const XRectangle now = *probe().frameRect(windows[i]);
+        EXPECT_LE(std::abs(now.x - before[i].x) + std::abs(now.y - before[i].y), 2) << i << ": " << now;
+      }
     }
   }
 }
@@ -403,6 +411,8 @@ TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhate
 TEST_F(WorkspaceRestoreOnX11Test, AWindowThatTakesNoFocusIsRestoredLikeAnyOther) {
   startTilvane();
   const std::uint32_t still = managedClient({"--class", "still,TilvaneStill", "--no-input"}).window();
+  // A window made after it has the focus, as a clock's never has.
+  managedClient({"--class", "other,TilvaneOther"});
   restoreAll({workspaceItem("TilvaneStill", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))});
   EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
   EXPECT_TRUE(frameBecomes(still, kLowerRight)) << *probe().frameRect(still);
