@@ -371,6 +371,22 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersStartsOneProcessAndTakesIt
   }
 }
 
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseWindowWasClosedStartsAgainThoughItsProcessRuns) {
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  const auto item = workspaceItem("TilvaneAgain", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), TILVANE_TESTCLIENT_PATH,
+                                   "--class again,TilvaneAgain");
+  restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() == started().size(); });
+  ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
+  probe().destroy(windowsOf("TilvaneAgain")[0]);  // its process keeps running
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneAgain").empty(); }));
+  restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() + 1 == started().size(); });
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  EXPECT_EQ(started().size(), 2u);
+  ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneAgain")[0], kLowerRight));
+}
+
 TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhateverTheItemsOrderAndTheFocus) {
   startTilvane();
   const XRectangle places[] = {{40, 60, 400, 300}, {420, 200, 400, 300}, {900, 500, 400, 300}};
