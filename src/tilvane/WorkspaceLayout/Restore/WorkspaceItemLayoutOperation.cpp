@@ -137,23 +137,26 @@ void WorkspaceItemLayoutOperation::main() {
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
 }
 
-bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window) const {
+bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::optional<std::string>& bundle,
+                                           bool named) const {
   const pid_t pid = window.processIdentifier();
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
-  if (bundleIdentifierOfWindow(window) == bundleID_) return true;
+  if (bundle == bundleID_) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
-  if (!program_) return false;
+  if (!program_ || named) return false;
   const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(pid);
-  return running && running->executableURL == program_ && !runs(bundleID_);
+  return running && running->executableURL == program_;
 }
 
 std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) const {
   std::vector<SIWindow> windows;
+  const bool named = runs(bundleID_);
   for (const AXUIElement& element : listedWindows()) {
     const SIWindow window(element);
-    if ((claimed || !claims_->isClaimed(window)) && belongs(window) && isLayoutableWindow(window))
-      windows.push_back(window);
+    if (!claimed && claims_->isClaimed(window)) continue;
+    const auto bundle = bundleIdentifierOfWindow(window);
+    if (belongs(window, bundle, named) && isLayoutableWindow(window, bundle, window.title())) windows.push_back(window);
   }
   return windows;
 }

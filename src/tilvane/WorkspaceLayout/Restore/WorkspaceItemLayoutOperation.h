@@ -77,9 +77,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   void attempt(int failedAttempts);
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
-  /// Whether `window` is of the item's application (by its bundle identifier, else a process of the program a
+  /// Whether `window`, whose application has the identifier `bundle`, is of the item's application (by its
+  /// bundle identifier, else, while nothing runs under that identifier (`named` false), a process of the program a
   /// launch of the item runs) and of no process in others_.
-  bool belongs(const SIWindow& window) const;
+  bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named) const;
   /// The windows a launch that brings the application forward passes over: those earlier items took and those
   /// of others_.
   std::vector<AXUIElement> passOver() const;
