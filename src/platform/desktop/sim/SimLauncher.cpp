@@ -98,8 +98,9 @@ void SimLauncher::start(const std::string& key, const std::string& application) 
   dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, key, pid, window = script.window] {
     auto self = weak.lock();
     if (!self) return;
-    if (const auto started = (*self)->started_.find(key); started != (*self)->started_.end() && started->second.pid == pid)
-      started->second.hasShownWindow = true;
+    auto& started = (*self)->started_;
+    if (const auto it = started.find(key); it != started.end() && it->second.pid == pid)
+      it->second.hasShownWindow = true;
     SimApplications& applications = (*self)->applications_;
     const AXUIElement element = applications.createWindow(pid, window);
     if (element.isWindow()) applications.focusWindow(element);

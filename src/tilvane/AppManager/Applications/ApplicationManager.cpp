@@ -25,7 +25,8 @@ ApplicationManager::~ApplicationManager() = default;
 
 std::optional<SIWindow> ApplicationManager::lastCreatedWindow() const {
   Desktop* desktop = Desktop::current();
-  if (!lastCreatedWindow_ || !desktop || !desktop->applicationServer().windowFrame(lastCreatedWindow_->axElement()))
+  if (!lastCreatedWindow_ || !desktop ||
+      !desktop->applicationServer().windowFrame(lastCreatedWindow_->axElement()))
     return std::nullopt;
   return lastCreatedWindow_;
 }

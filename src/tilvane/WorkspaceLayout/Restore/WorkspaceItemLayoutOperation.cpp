@@ -6,8 +6,8 @@
 #include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
-#include "AppManager/Windows/LayoutableWindow.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Windows/LayoutableWindow.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/CGWindowList.h"
@@ -112,8 +112,8 @@ void WorkspaceItemLayoutOperation::launchApp() {
     return;
   }
   // Every window it has serves another item: only a process of its own gives this one a window.
-  const auto options = windowsOfItem(true).empty() ? NSWorkspaceLaunchOptions::defaults
-                                                   : NSWorkspaceLaunchOptions::newInstance;
+  const auto options =
+      windowsOfItem(true).empty() ? NSWorkspaceLaunchOptions::defaults : NSWorkspaceLaunchOptions::newInstance;
   if (!app_.empty())
     NSWorkspaceLaunch::launchApplication(app_, options, passOver());
   else
@@ -156,7 +156,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) 
     const SIWindow window(element);
     if (!claimed && claims_->isClaimed(window)) continue;
     const auto bundle = bundleIdentifierOfWindow(window);
-    if (belongs(window, bundle, named) && isLayoutableWindow(window, bundle, window.title())) windows.push_back(window);
+    if (belongs(window, bundle, named) && isLayoutableWindow(window, bundle, window.title()))
+      windows.push_back(window);
   }
   return windows;
 }

@@ -25,7 +25,8 @@ void WorkspaceRestoreClaims::closePlace(std::size_t number) {
   if (number < places_.size()) places_[number].open = false;
 }
 
-std::vector<std::pair<std::size_t, WindowSpot>> WorkspaceRestoreClaims::openPlaces(const std::string& bundleID) const {
+std::vector<std::pair<std::size_t, WindowSpot>> WorkspaceRestoreClaims::openPlaces(
+    const std::string& bundleID) const {
   std::vector<std::pair<std::size_t, WindowSpot>> open;
   for (std::size_t i = 0; i < places_.size(); ++i)
     if (places_[i].open && places_[i].bundleID == bundleID) open.emplace_back(i, places_[i].spot);

@@ -165,9 +165,9 @@ TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   EXPECT_EQ(frameOf(first), CGRectMake(0, 23, 720, 877));
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(launcher().launches(),
-            (std::vector<LaunchRequest>{{LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
-                                        {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true,
-                                         {first}}}));
+            (std::vector<LaunchRequest>{
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true, {first}}}));
   EXPECT_TRUE(shownOn(first, 0));
   EXPECT_FALSE(shownOn(windows[1], 0));
   EXPECT_TRUE(shownOn(windows[1], 1));

@@ -137,7 +137,8 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   /// it has now.
   WorkspaceLayoutItemModelPtr itemWhereItStands(const std::string& bundle, std::uint32_t window, double gap) {
     const CGRect f = SIWindow(*desktop().applications().elementOf(window)).frame();
-    const CGRect target = CGRectMake(f.origin.x - gap, f.origin.y - gap, f.size.width + 2 * gap, f.size.height + 2 * gap);
+    const CGRect target =
+        CGRectMake(f.origin.x - gap, f.origin.y - gap, f.size.width + 2 * gap, f.size.height + 2 * gap);
     return workspaceItem(bundle, 0, TransformUtils::ratio(target, ScreenManager::shared().screenFrameAtIndex(0)));
   }
   /// "My Term": the test client with windows of class MyTerm, its desktop entry kept outside the applications
@@ -375,7 +376,7 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseWindowWasClosedStartsAgainThoughIts
   const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
   startTilvane();
   const auto item = workspaceItem("TilvaneAgain", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), TILVANE_TESTCLIENT_PATH,
-                                   "--class again,TilvaneAgain");
+                                  "--class again,TilvaneAgain");
   restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() == started().size(); });
   ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
   probe().destroy(windowsOf("TilvaneAgain")[0]);  // its process keeps running
@@ -411,7 +412,8 @@ TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhate
     for (std::size_t c = 0; c < windows.size(); ++c) {
       const XRectangle r = before[c];
       ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(r.x + r.width / 2),
-                            std::to_string(r.y + r.height / 2), "click", "1"}), 0);
+                            std::to_string(r.y + r.height / 2), "click", "1"}),
+                0);
       ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == windows[c]; }));
       restoreAll(items);
       EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
