@@ -7,7 +7,6 @@
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
-#include "AppManager/Windows/LayoutableWindow.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/desktop/CGWindowList.h"
@@ -156,7 +155,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) 
     const SIWindow window(element);
     if (!claimed && claims_->isClaimed(window)) continue;
     const auto bundle = bundleIdentifierOfWindow(window);
-    if (belongs(window, bundle, named) && isLayoutableWindow(window, bundle, window.title()))
+    // A document window, wherever it is: one off every display or refusing moves is still the item's to take.
+    if (belongs(window, bundle, named) && window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
       windows.push_back(window);
   }
   return windows;

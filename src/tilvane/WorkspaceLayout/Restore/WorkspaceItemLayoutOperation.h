@@ -84,8 +84,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// The windows a launch that brings the application forward passes over: those earlier items took and those
   /// of others_.
   std::vector<AXUIElement> passOver() const;
-  /// The windows of the item's application that no item of the restore took and that may be laid out, in the
-  /// window server's order; with `claimed`, also those taken.
+  /// The document windows of the item's application that no item of the restore took, in the window server's
+  /// order; with `claimed`, also those taken.
   std::vector<SIWindow> windowsOfItem(bool claimed = false) const;
   /// The open window the restore's serving of its items gives this item, if any.
   std::optional<SIWindow> openWindow() const;
