@@ -1,5 +1,6 @@
 #include "platform/desktop/Launcher.h"
 
+#include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/Desktop.h"
 
 namespace tilvane {
@@ -26,6 +27,16 @@ Launcher& Desktop::launcher() {
   // Stateless, so one instance can serve every backend without a launcher of its own.
   static RefusingLauncher refusing;
   return refusing;
+}
+
+bool Launcher::activateWindow(const AXUIElement& window) {
+  Desktop* desktop = Desktop::current();
+  return desktop && desktop->applicationServer().focusWindow(window);
+}
+
+bool bringWindowForward(const AXUIElement& window) {
+  Desktop* desktop = Desktop::current();
+  return desktop && window.isWindow() && desktop->launcher().activateWindow(window);
 }
 
 bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments) {
@@ -65,10 +76,8 @@ std::string launchKey(const LaunchRequest& request) {
   return key;
 }
 
-bool isHeldBack(const LaunchRequest& request, const StartedProcess& earlier, double now) {
-  if (!earlier.running || now - earlier.time >= kStartingWindow) return false;
-  const bool ownProcess = request.newInstance || !request.passOver.empty();
-  return !ownProcess || !earlier.hasWindow;
+bool isHeldBack(const StartedProcess& earlier, double now) {
+  return earlier.running && now - earlier.time < kStartingWindow && !earlier.hasShownWindow;
 }
 
 bool LSRegisterURL(const std::string& path) {

@@ -45,6 +45,10 @@ class Launcher {
   /// application, whatever name its windows carry. Absent when the backend cannot tell.
   virtual std::optional<std::string> programPath(const LaunchRequest&) const { return std::nullopt; }
 
+  /// Brings `window` of a running application forward, as a launch of that application offering it would: shows
+  /// the desktop it is on and gives it the focus. False when it cannot. By default only the focus.
+  virtual bool activateWindow(const AXUIElement& window);
+
   /// Makes the application at `path`, wherever it lies (a desktop entry the user picked by hand), known to
   /// launches by its bundle identifier from now on. False when the backend cannot read or start it.
   virtual bool registerApplication(const std::string& path) {
@@ -64,17 +68,20 @@ struct StartedProcess {
   double time = 0;
   /// The process still runs (or, on a simulated desktop, is about to start).
   bool running = false;
-  /// It has shown a window.
-  bool hasWindow = false;
+  /// It has shown a window, whether or not that window is still open.
+  bool hasShownWindow = false;
 };
 
 /// The same request, for holding back repeats: the target, the application and the arguments.
 std::string launchKey(const LaunchRequest& request);
 
-/// Whether `request` starts nothing because of `earlier`, the process started for the same request at most 10 s
-/// before `now`, still running: a request for a process of its own (a new instance, or every window of the
-/// application passed over) only while that process has shown no window yet, any other request in any case.
-bool isHeldBack(const LaunchRequest& request, const StartedProcess& earlier, double now);
+/// Whether a request starts nothing because of `earlier`, the process started for the same request: it still
+/// runs, started less than 10 s before `now`, and has shown no window yet. Once it has shown one, that window is
+/// there to be taken, and the same request again asks for another.
+bool isHeldBack(const StartedProcess& earlier, double now);
+
+/// Launcher::activateWindow of the installed desktop's launcher; false without one.
+bool bringWindowForward(const AXUIElement& window);
 
 /// Launcher::programPath of the installed desktop's launcher; absent without one.
 std::optional<std::string> launchedProgramPath(const LaunchRequest& request);

@@ -54,8 +54,7 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   const std::string key = launchKey(request);
   if (const auto earlier = started_.find(key); earlier != started_.end()) {
     const Started& process = earlier->second;
-    const bool hasWindow = process.pid != 0 && !applications_.windowsOf(process.pid).empty();
-    if (isHeldBack(request, {process.time, isRunning(process), hasWindow}, now)) return true;
+    if (isHeldBack({process.time, isRunning(process), process.hasShownWindow}, now)) return true;
   }
   started_[key] = Started{0, now};
   std::weak_ptr<SimLauncher*> weak = self_;
@@ -96,9 +95,12 @@ void SimLauncher::start(const std::string& key, const std::string& application) 
     started->second.pid = pid;
   if (!script.opensWindow) return;
   std::weak_ptr<SimLauncher*> weak = self_;
-  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {
+  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, key, pid, window = script.window] {
     auto self = weak.lock();
     if (!self) return;
+    auto& started = (*self)->started_;
+    if (const auto it = started.find(key); it != started.end() && it->second.pid == pid)
+      it->second.hasShownWindow = true;
     SimApplications& applications = (*self)->applications_;
     const AXUIElement element = applications.createWindow(pid, window);
     if (element.isWindow()) applications.focusWindow(element);

@@ -32,8 +32,7 @@ struct SimLaunchScript {
 /// - running, asked without arguments and not for a new instance: it is brought forward startDelay later (its
 ///   first window not passed over takes the focus);
 /// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
-///   same request started one that still starts or runs (isHeldBack: a request for a process of its own waits
-///   only for that one's window).
+///   same request started one that still starts (isHeldBack: it runs and has shown no window yet).
 /// A launch naming no scripted application is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
@@ -59,6 +58,7 @@ class SimLauncher final : public Launcher {
   struct Started {
     pid_t pid = 0;
     double time = 0;
+    bool hasShownWindow = false;
   };
   bool bringForward(const LaunchRequest& request, const SimLaunchScript& script);
   bool isRunning(const Started& started) const;

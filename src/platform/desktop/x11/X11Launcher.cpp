@@ -139,10 +139,11 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   if (!argv) return false;
   const std::string key = launchKey(request);
   const double now = dispatch::MainQueue::clock().now();
-  const auto it = started_.find(key);
-  if (it != started_.end() && isRunning(it->second.pid) &&
-      isHeldBack(request, {it->second.time, true, hasWindow(it->second.pid)}, now))
-    return true;
+  if (const auto it = started_.find(key); it != started_.end() && isRunning(it->second.pid)) {
+    Started& earlier = it->second;
+    earlier.hasShownWindow = earlier.hasShownWindow || hasShownWindow(earlier.pid);
+    if (isHeldBack({earlier.time, true, earlier.hasShownWindow}, now)) return true;
+  }
   reap();
   const auto pid = spawnDetached(*argv);
   if (!pid) return false;
@@ -215,7 +216,8 @@ bool X11Launcher::isRunning(pid_t pid) {
   return children_.count(pid) != 0;
 }
 
-bool X11Launcher::hasWindow(pid_t pid) const {
+bool X11Launcher::hasShownWindow(pid_t pid) const {
+  if (applications_.runningApplication(pid)) return true;
   const auto all = applications_.copyWindowInfo(kCGWindowListOptionAll);
   if (!all) return false;
   for (const CGWindowInfo& info : *all)

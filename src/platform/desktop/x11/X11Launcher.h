@@ -28,11 +28,10 @@ namespace tilvane::x11 {
 ///
 /// A request without arguments for an application that runs already brings it forward (its first window not
 /// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
-/// by path too; a process of the same program counts when no application carries the identifier. A request
-/// repeated (with the same arguments, if any) while the process started for it less than 10 s ago still runs
-/// starts nothing (isHeldBack). A request for a new instance is never brought forward, and is held back only
-/// while that process still starts (it runs, is less than 10 s old and has shown no window yet), so each window
-/// it waits for is a window of its own. Main thread only.
+/// by path too; a process of the same program counts when no application carries the identifier. A request for
+/// a new instance is never brought forward. A request repeated (with the same arguments, if any) starts nothing
+/// while the process started for it still starts (isHeldBack: it runs, is less than 10 s old and has shown no
+/// window yet). Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -49,6 +48,8 @@ class X11Launcher final : public Launcher {
   X11Launcher& operator=(const X11Launcher&) = delete;
 
   bool launch(const LaunchRequest& request) override;
+  /// Through the FocusWindow given.
+  bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
   /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
   /// (entryWindowIdentifier); a later one with the same identifier replaces it.
@@ -68,13 +69,16 @@ class X11Launcher final : public Launcher {
   struct Started {
     pid_t pid = 0;
     double time = 0;
+    bool hasShownWindow = false;
   };
   std::vector<std::filesystem::path> folders() const;
   bool bringForward(const LaunchRequest& request);
   /// Reaps the children that ended.
   void reap();
   bool isRunning(pid_t pid);
-  bool hasWindow(pid_t pid) const;
+  /// Whether the process has a window now, or is an application (which on X11 it becomes with its first window,
+  /// and stays while it runs).
+  bool hasShownWindow(pid_t pid) const;
 
   ApplicationServer& applications_;
   FocusWindow focus_;

@@ -23,6 +23,14 @@ ApplicationManager::ApplicationManager() : alive_(std::make_shared<bool>(true)) 
 
 ApplicationManager::~ApplicationManager() = default;
 
+std::optional<SIWindow> ApplicationManager::lastCreatedWindow() const {
+  Desktop* desktop = Desktop::current();
+  if (!lastCreatedWindow_ || !desktop ||
+      !desktop->applicationServer().windowFrame(lastCreatedWindow_->axElement()))
+    return std::nullopt;
+  return lastCreatedWindow_;
+}
+
 void ApplicationManager::setup() {
   for (const NSRunningApplication& running : NSWorkspace::runningApplications()) {
     if (isIgnoredApplication(running)) continue;

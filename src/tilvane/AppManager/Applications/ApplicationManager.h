@@ -30,8 +30,9 @@ class ApplicationManager {
 
   /// The tracked applications, in the order they were added; each at most once.
   const std::vector<SIApplication>& apps() const { return apps_; }
-  /// The window of the most recent "AXWindowCreated" notification, whether admitted or not.
-  const std::optional<SIWindow>& lastCreatedWindow() const { return lastCreatedWindow_; }
+  /// The window of the most recent "AXWindowCreated" notification, whether admitted or not, while it is still
+  /// there: a closed window is nobody's to take.
+  std::optional<SIWindow> lastCreatedWindow() const;
   /// Holds the launch and quit subscriptions made by observe().
   rx::DisposeBag& disposeBag() { return disposeBag_; }
 

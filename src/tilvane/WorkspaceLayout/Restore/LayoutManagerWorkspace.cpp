@@ -6,14 +6,15 @@
 
 #include "AppManager/Geometry/DesktopSwitch.h"
 #include "AppManager/Geometry/TransformUtils.h"
-#include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Logging/LogManager.h"
+#include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "UI/HUD/VkHUD.h"
-#include "WorkspaceLayout/Restore/ItemApplication.h"
 #include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
+#include "WorkspaceLayout/Restore/DesktopReturn.h"
+#include "WorkspaceLayout/Restore/ItemApplication.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 #include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
 #include "platform/desktop/NSScreen.h"
@@ -55,16 +56,23 @@ void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
   queue.setSuspended(true);
   queue.addOperation(std::make_shared<AsyncBlockOperation>(
       [this](AsyncBlockOperation::Done done) { announceWorkspaceStart(std::move(done)); }));
-  queue.addOperation(std::make_shared<AsyncBlockOperation>(
-      [](AsyncBlockOperation::Done done) { LayoutManager::visitSpaces(std::move(done)); }));
+  // The desktop the user is on when the visit starts: a restore with no item to go to ends there.
+  const auto userDesktop = std::make_shared<int>(0);
+  queue.addOperation(std::make_shared<AsyncBlockOperation>([userDesktop](AsyncBlockOperation::Done done) {
+    *userDesktop = shownDesktop();
+    LayoutManager::visitSpaces(std::move(done));
+  }));
 
   const auto items = group.items();
   // The only desktop switch of the restore; the items' own desktops are reached by their operations. A
   // negative desktop names none: no switch.
   const int position = items.size() > 0 && items[0]->spaceIndex() >= 0 ? toInt(items[0]->spaceIndex() + 1) : 0;
-  queue.addOperation([position] {
-    if (position != 0) switchToDesktop(position);
-  });
+  queue.addOperation(
+      std::make_shared<AsyncBlockOperation>([position, userDesktop](AsyncBlockOperation::Done done) {
+        if (position == 0) return returnToDesktop(*userDesktop, std::move(done));
+        switchToDesktop(position);
+        done();
+      }));
   // The items share what they took, so two items of one application end as two windows.
   const auto claims = std::make_shared<WorkspaceRestoreClaims>();
   for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i], claims));

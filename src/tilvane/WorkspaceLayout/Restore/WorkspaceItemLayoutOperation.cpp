@@ -35,6 +35,22 @@ std::vector<pid_t> othersRunning(const std::string& program, const std::string& 
   return pids;
 }
 
+/// Every window of the window server, on every desktop.
+std::vector<AXUIElement> listedWindows() {
+  std::vector<AXUIElement> windows;
+  if (const auto all = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID))
+    for (const CGWindowInfo& info : *all)
+      if (info.ownerPID && info.windowNumber != kCGNullWindowID)
+        windows.push_back(AXUIElement{AXUIElement::Role::window, *info.ownerPID, info.windowNumber});
+  return windows;
+}
+
+/// A frame less the gap a placement keeps to it.
+CGRect inset(const CGRect& frame, double gap) {
+  return CGRectMake(frame.origin.x + gap, frame.origin.y + gap, frame.size.width - 2 * gap,
+                    frame.size.height - 2 * gap);
+}
+
 }  // namespace
 
 WorkspaceItemLayoutOperation::WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID,
@@ -45,7 +61,11 @@ WorkspaceItemLayoutOperation::WorkspaceItemLayoutOperation(const CGRect& frame, 
       bundleID_(std::move(bundleID)),
       app_(std::move(app)),
       file_(std::move(file)),
-      claims_(claims ? std::move(claims) : std::make_shared<WorkspaceRestoreClaims>()) {}
+      claims_(claims ? std::move(claims) : std::make_shared<WorkspaceRestoreClaims>()) {
+  // Parameters ask for a process of their own: such an item never takes a window that is open already.
+  if (file_.empty())
+    place_ = claims_->addPlace(bundleID_, {frame_, space_ >= 0 ? std::optional(space_) : std::nullopt});
+}
 
 WorkspaceItemLayoutOperation::~WorkspaceItemLayoutOperation() { LogManager::debug("deinit workspace operation"); }
 
@@ -66,10 +86,17 @@ LaunchRequest WorkspaceItemLayoutOperation::request() const {
   return app_.empty() ? LaunchRequest{LaunchTarget::bundleIdentifier, bundleID_} : LaunchRequest{LaunchTarget::path, app_};
 }
 
-void WorkspaceItemLayoutOperation::launchApp() const {
+void WorkspaceItemLayoutOperation::launchApp() {
+  if (!ownProcess_ && file_.empty())
+    if (const auto window = openWindow()) {
+      bringWindowForward(window->axElement());
+      return;
+    }
+  if (!ownProcess_) {
+    ownProcess_ = true;
+    before_ = listedWindows();
+  }
   if (!file_.empty()) {
-    // Parameters start a process of their own; bringing the application forward would only offer the window an
-    // earlier item placed.
     std::vector<std::string> arguments;
     if (claims_->hasClaimedWindowOf(bundleID_)) arguments.emplace_back("-n");
     if (!app_.empty()) {
@@ -81,22 +108,23 @@ void WorkspaceItemLayoutOperation::launchApp() const {
     }
     for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
     NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
-  } else if (!app_.empty()) {
-    NSWorkspaceLaunch::launchApplication(app_, NSWorkspaceLaunchOptions::defaults, passOver());
-  } else {
-    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, NSWorkspaceLaunchOptions::defaults, passOver());
+    return;
   }
+  // Every window it has serves another item: only a process of its own gives this one a window.
+  const auto options =
+      windowsOfItem(true).empty() ? NSWorkspaceLaunchOptions::defaults : NSWorkspaceLaunchOptions::newInstance;
+  if (!app_.empty())
+    NSWorkspaceLaunch::launchApplication(app_, options, passOver());
+  else
+    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, options, passOver());
 }
 
 std::vector<AXUIElement> WorkspaceItemLayoutOperation::passOver() const {
   std::vector<AXUIElement> windows = claims_->windows();
   if (others_.empty()) return windows;
   // Bringing the program forward must not offer another application's window.
-  if (const auto all = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID))
-    for (const CGWindowInfo& info : *all)
-      if (info.ownerPID && info.windowNumber != kCGNullWindowID &&
-          std::find(others_.begin(), others_.end(), *info.ownerPID) != others_.end())
-        windows.push_back(AXUIElement{AXUIElement::Role::window, *info.ownerPID, info.windowNumber});
+  for (const AXUIElement& window : listedWindows())
+    if (std::find(others_.begin(), others_.end(), window.pid) != others_.end()) windows.push_back(window);
   return windows;
 }
 
@@ -108,26 +136,64 @@ void WorkspaceItemLayoutOperation::main() {
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
 }
 
-bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window) const {
+bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::optional<std::string>& bundle,
+                                           bool named) const {
   const pid_t pid = window.processIdentifier();
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
-  if (bundleIdentifierOfWindow(window) == bundleID_) return true;
+  if (bundle == bundleID_) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
-  if (!program_) return false;
+  if (!program_ || named) return false;
   const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(pid);
-  return running && running->executableURL == program_ && !runs(bundleID_);
+  return running && running->executableURL == program_;
 }
 
-bool WorkspaceItemLayoutOperation::isFree(const std::optional<SIWindow>& window) const {
-  return window && belongs(*window) && !claims_->isClaimed(*window);
+std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) const {
+  std::vector<SIWindow> windows;
+  const bool named = runs(bundleID_);
+  for (const AXUIElement& element : listedWindows()) {
+    const SIWindow window(element);
+    if (!claimed && claims_->isClaimed(window)) continue;
+    const auto bundle = bundleIdentifierOfWindow(window);
+    // A document window, wherever it is: one off every display or refusing moves is still the item's to take.
+    if (belongs(window, bundle, named) && window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
+      windows.push_back(window);
+  }
+  return windows;
+}
+
+std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
+  if (!place_) return std::nullopt;
+  const std::vector<SIWindow> windows = windowsOfItem();
+  if (windows.empty()) return std::nullopt;
+  std::vector<WindowSpot> spots;
+  for (const SIWindow& window : windows) spots.push_back({window.frame(), window.space()});
+  // Compared with where the items put their windows, the gap kept.
+  std::vector<WindowSpot> places;
+  std::size_t mine = 0;
+  for (const auto& [number, spot] : claims_->openPlaces(bundleID_)) {
+    if (number == *place_) mine = places.size();
+    places.push_back({inset(spot.frame, placementGap()), spot.space});
+  }
+  const auto served = assignWindows(spots, places);
+  if (mine >= served.size() || !served[mine]) return std::nullopt;
+  return windows[*served[mine]];
+}
+
+std::optional<SIWindow> WorkspaceItemLayoutOperation::newWindow() const {
+  std::vector<SIWindow> windows = windowsOfItem();
+  std::erase_if(windows, [&](const SIWindow& window) {
+    return std::find(before_.begin(), before_.end(), window.axElement()) != before_.end();
+  });
+  for (const std::optional<SIWindow>& preferred :
+       {SIWindow::focusedWindow(), ApplicationManager::shared().lastCreatedWindow()})
+    if (preferred && std::find(windows.begin(), windows.end(), *preferred) != windows.end()) return preferred;
+  if (windows.empty()) return std::nullopt;
+  return windows.front();
 }
 
 void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
-  const std::optional<SIWindow> focused = SIWindow::focusedWindow();
-  if (isFree(focused)) return take(*focused);
-  const std::optional<SIWindow> created = ApplicationManager::shared().lastCreatedWindow();
-  if (isFree(created)) return take(*created);
+  if (const auto window = ownProcess_ ? newWindow() : openWindow()) return take(*window);
 
   // Every attempt without a window of the application counts, whether or not other applications created
   // windows meanwhile: the wait always ends.
@@ -138,6 +204,7 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
 
 void WorkspaceItemLayoutOperation::take(SIWindow window) {
   claims_->claim(window, bundleID_);
+  if (place_) claims_->closePlace(*place_);
   LogManager::debugOptional(bundleIdentifierOfWindow(window));
   window.focusWindow();
   after(kDesktopMoveDelay, [window](WorkspaceItemLayoutOperation& self) { self.moveToDesktop(window); });
@@ -172,6 +239,7 @@ void WorkspaceItemLayoutOperation::giveUp() {
   LogManager::warning("workspace item skipped: " + name() + " (" + (app_.empty() ? bundleID_ : app_) +
                       ") showed no window");
   claims_->skip(name());
+  if (place_) claims_->closePlace(*place_);
   VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + name(), 3.0, VkHUDPosition::center,
                        VkHUDSize::medium, VkHUDStyle::dark, false);
   finish();

@@ -19,14 +19,17 @@ namespace tilvane {
 /// records the placement. It finishes only when the window has its frame (or it gave up), so the workspace
 /// queue starts the next item after this one is done.
 ///
-/// The wait is a poll once a second: the focused window, else the window created last (of any application), is
-/// taken when its application has the item's bundle identifier and no other item of the same restore took it
-/// (WorkspaceRestoreClaims). Each attempt that finds none relaunches the application, at most 5 times; the
-/// sixth such attempt gives up with the message "CanNotOpen" and the bundle identifier, and nothing is moved.
-/// The wait is so bounded whatever windows other applications create. When an earlier item took a window of
-/// the same application, every launch asks for a new instance, so the item waits for a window of its own. A
-/// window is the item's by its application's identifier; the program it runs serves only for processes that
-/// were no other application when the item started (one started through a link names its windows otherwise).
+/// An item without parameters takes a window of its application that is open already when one is left for it:
+/// the open windows no other item of the restore took are served to the restore's items of that application
+/// still waiting (assignWindows), so a window standing at an item's frame stays with that item and the others go
+/// to the nearest item; the item brings its window forward in place of a launch, and starts nothing. Otherwise,
+/// and always with parameters, it starts a process of its own and takes only a window that was not open at that
+/// launch: the focused one, else the one created last, else the first listed. The wait is a poll once a second;
+/// each attempt that finds no window launches again (the launcher holds a repeat back while its process shows
+/// no window), at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the item's
+/// name, and nothing is moved. A window is the item's by its application's identifier; the program it runs
+/// serves only for processes that were no other application when the item started (one started through a link
+/// names its windows otherwise).
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
@@ -59,10 +62,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
   /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
   /// "-b" and the bundle identifier, then each parameter word; "-n" for a new instance when an earlier item of
-  /// the restore took a window of the application), without them through the shared workspace (by path, else by
-  /// bundle identifier), which brings a running application forward with a window it does not pass over
-  /// (passOver) and starts a process only when there is none.
-  void launchApp() const;
+  /// the restore took a window of the application); without them, an open window left for the item is brought
+  /// forward, else the application is started through the shared workspace (by path, else by bundle identifier;
+  /// a new instance when it has windows, all of them other items').
+  void launchApp();
 
   /// `file` split at each blank; two blanks in a row give an empty word; nothing for an empty text.
   static std::vector<std::string> parameterWords(std::string_view file);
@@ -74,14 +77,21 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   void attempt(int failedAttempts);
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
-  /// Whether `window` is of the item's application (by its bundle identifier, else a process of the program a
+  /// Whether `window`, whose application has the identifier `bundle`, is of the item's application (by its
+  /// bundle identifier, else, while nothing runs under that identifier (`named` false), a process of the program a
   /// launch of the item runs) and of no process in others_.
-  bool belongs(const SIWindow& window) const;
+  bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named) const;
   /// The windows a launch that brings the application forward passes over: those earlier items took and those
   /// of others_.
   std::vector<AXUIElement> passOver() const;
-  /// A window of the item's application that no other item of the restore took.
-  bool isFree(const std::optional<SIWindow>& window) const;
+  /// The document windows of the item's application that no item of the restore took, in the window server's
+  /// order; with `claimed`, also those taken.
+  std::vector<SIWindow> windowsOfItem(bool claimed = false) const;
+  /// The open window the restore's serving of its items gives this item, if any.
+  std::optional<SIWindow> openWindow() const;
+  /// A window of the item's that was not open when it launched its process: the focused, else the last created,
+  /// else the first listed.
+  std::optional<SIWindow> newWindow() const;
   void take(SIWindow window);
   void moveToDesktop(SIWindow window);
   void place(SIWindow window);
@@ -101,6 +111,11 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   std::optional<std::string> program_;
   /// The processes that ran program_ as other applications when the operation started.
   std::vector<pid_t> others_;
+  /// The item's place among the restore's items that take open windows (items without parameters).
+  std::optional<std::size_t> place_;
+  /// The item has launched a process of its own, and every window open at that launch.
+  bool ownProcess_ = false;
+  std::vector<AXUIElement> before_;
 };
 
 }  // namespace tilvane

@@ -16,6 +16,23 @@ bool WorkspaceRestoreClaims::hasClaimedWindowOf(const std::string& bundleID) con
   return std::any_of(claims_.begin(), claims_.end(), [&](const auto& claim) { return claim.second == bundleID; });
 }
 
+std::size_t WorkspaceRestoreClaims::addPlace(std::string bundleID, const WindowSpot& place) {
+  places_.push_back({std::move(bundleID), place});
+  return places_.size() - 1;
+}
+
+void WorkspaceRestoreClaims::closePlace(std::size_t number) {
+  if (number < places_.size()) places_[number].open = false;
+}
+
+std::vector<std::pair<std::size_t, WindowSpot>> WorkspaceRestoreClaims::openPlaces(
+    const std::string& bundleID) const {
+  std::vector<std::pair<std::size_t, WindowSpot>> open;
+  for (std::size_t i = 0; i < places_.size(); ++i)
+    if (places_[i].open && places_[i].bundleID == bundleID) open.emplace_back(i, places_[i].spot);
+  return open;
+}
+
 std::vector<AXUIElement> WorkspaceRestoreClaims::windows() const {
   std::vector<AXUIElement> windows;
   windows.reserve(claims_.size());

@@ -1,17 +1,19 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "WorkspaceLayout/Restore/WindowAssignment.h"
 #include "platform/desktop/SIWindow.h"
 
 namespace tilvane {
 
-/// The windows the items of one workspace restore have taken, shared by that restore's item operations. Two
-/// items of one application are two windows: a window one item took is never taken by another, and an item
-/// whose application has no window left that no earlier item took starts a new instance of it. The restore's end
-/// names the items that had to be skipped. Main thread only.
+/// The windows the items of one workspace restore have taken, and the places of the items that may still take
+/// an open window, shared by that restore's item operations. Two items of one application are two windows: a
+/// window one item took is never taken by another, and an item whose application has no window left for it
+/// starts a new instance of it. The restore's end names the items that had to be skipped. Main thread only.
 class WorkspaceRestoreClaims {
  public:
   /// `window` belongs to the item of application `bundleID` from now on.
@@ -22,12 +24,25 @@ class WorkspaceRestoreClaims {
   /// Every window taken so far.
   std::vector<AXUIElement> windows() const;
 
+  /// An item of application `bundleID` that takes an open window puts it at `place`; its number.
+  std::size_t addPlace(std::string bundleID, const WindowSpot& place);
+  /// The item of that place has its window, or was skipped.
+  void closePlace(std::size_t number);
+  /// The places of `bundleID` not closed yet, in the restore's order, with their numbers.
+  std::vector<std::pair<std::size_t, WindowSpot>> openPlaces(const std::string& bundleID) const;
+
   /// The item named `name` got no window and was left out.
   void skip(std::string name) { skipped_.push_back(std::move(name)); }
   const std::vector<std::string>& skipped() const { return skipped_; }
 
  private:
   std::vector<std::pair<SIWindow, std::string>> claims_;
+  struct Place {
+    std::string bundleID;
+    WindowSpot spot;
+    bool open = true;
+  };
+  std::vector<Place> places_;
   std::vector<std::string> skipped_;
 };
 

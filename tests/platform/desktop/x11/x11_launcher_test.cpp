@@ -120,6 +120,19 @@ TEST_F(X11LauncherTest, ARepeatedLaunchWhileStartingDoesNotStartASecondInstance)
   EXPECT_EQ(launcher_.runningChildren().size(), 2u);
 }
 
+TEST_F(X11LauncherTest, ARepeatIsHeldBackOnlyUntilItsProcessShowsAWindow) {
+  entry("org.example.Slow.desktop", "Exec=sleep %F\n");
+  const LaunchRequest request{LaunchTarget::bundleIdentifier, "org.example.Slow", {"30"}, true};
+  EXPECT_TRUE(launcher_.launch(request));
+  EXPECT_TRUE(launcher_.launch(request));
+  ASSERT_EQ(launcher_.runningChildren().size(), 1u);
+  // Its window is there to be taken: the same request again asks for another.
+  sim_.applications().scriptWindowList(
+      std::vector<CGWindowInfo>{{.windowNumber = 7, .ownerPID = launcher_.runningChildren()[0]}});
+  EXPECT_TRUE(launcher_.launch(request));
+  EXPECT_EQ(launcher_.runningChildren().size(), 2u);
+}
+
 TEST_F(X11LauncherTest, ANewInstanceStartsBesideARunningOneAndWaitsOnlyForItsOwnStart) {
   entry("org.example.Term.desktop", "Exec=sleep 30\n");
   const pid_t running = sim_.applications().addApplication({.bundleIdentifier = "org.example.Term", .windows = {{}}});

@@ -3,14 +3,15 @@
 // terminated or loses its display.
 //
 //   tilvane-testclient [--class INSTANCE,CLASS] [--title TEXT] [--windows N] [--dock STRUT] [--garbage]
-//                      [--own-frame LEFT,RIGHT,TOP,BOTTOM] [--after FILE]
+//                      [--own-frame LEFT,RIGHT,TOP,BOTTOM] [--after FILE] [--no-input]
 //
 // Windows are 400x300 and of the normal type; with --dock they are 10x10 docks reserving STRUT (the twelve
 // comma-separated values of _NET_WM_STRUT_PARTIAL, set as given). With --own-frame a window draws its own frame as
 // toolkits with client-side decorations do: it asks for no decoration (_MOTIF_WM_HINTS) and keeps invisible
 // shadow margins of the given widths inside its area, published in _GTK_FRAME_EXTENTS (the margins are painted in
 // a darker colour, so a screenshot shows them). With --after it opens nothing until FILE exists: a program slow
-// to show its window, for as long as a test says.
+// to show its window, for as long as a test says. With --no-input the windows take no focus (WM_HINTS input false,
+// no WM_TAKE_FOCUS), as a clock's do: the window manager never makes them active.
 // Output, one line each: "window 0x<id>" per window once every window is mapped (with a window manager: once it
 // manages the window), then "ready". With --garbage every window also gets malformed
 // properties: wrong types and formats, huge and short values and invalid UTF-8, as a hostile client would set.
@@ -35,6 +36,7 @@ struct Options {
   std::vector<uint32_t> strut;  // a dock's, when not empty
   std::vector<uint32_t> ownFrame;  // shadow margins, when not empty
   bool garbage = false;
+  bool noInput = false;
   std::string after;  // a file to wait for, when not empty
 };
 
@@ -76,6 +78,8 @@ Options parse(int argc, char** argv) {
       }
     } else if (a == "--after") {
       o.after = value();
+    } else if (a == "--no-input") {
+      o.noInput = true;
     } else if (a == "--garbage") {
       o.garbage = true;
     } else {
@@ -194,6 +198,10 @@ int main(int argc, char** argv) {
       fitArea(c, area, o.ownFrame, 400, 300);
       xcb_map_window(c, area);
       areas.push_back({w, area});
+    }
+    if (o.noInput) {
+      const uint32_t hints[9] = {1 /* InputHint */, 0 /* input: none */};
+      setProperty(c, w, "WM_HINTS", XCB_ATOM_WM_HINTS, 32, hints, 9);
     }
     if (o.garbage) setGarbage(c, w);
     xcb_map_window(c, w);

@@ -59,6 +59,8 @@ TEST_F(ApplicationManagerTest, CreatedWindowsAreRememberedEvenWhenRejectedAndDem
   drain();
   EXPECT_EQ(managed(), (std::vector<SIWindow>{SIWindow(windows[0]), SIWindow(document), SIWindow(windows[1])}));
   EXPECT_EQ(log.count("add window("), 3u);
+  apps().closeWindow(document);
+  EXPECT_EQ(manager().lastCreatedWindow(), std::nullopt);  // a closed window is nobody's to take
 }
 
 TEST_F(ApplicationManagerTest, OnlyApplicationsOfInterestAreTrackedAndAQuitRemovesTheApplicationWithItsWindows) {

@@ -8,6 +8,7 @@
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "UI/HUD/VkHUD.h"
+#include "WorkspaceLayout/Restore/WindowAssignment.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/Launcher.h"
@@ -164,22 +165,22 @@ TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   EXPECT_EQ(frameOf(first), CGRectMake(0, 23, 720, 877));
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(launcher().launches(),
-            (std::vector<LaunchRequest>{{LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
-                                        {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false,
-                                         {first}}}));
+            (std::vector<LaunchRequest>{
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true, {first}}}));
   EXPECT_TRUE(shownOn(first, 0));
   EXPECT_FALSE(shownOn(windows[1], 0));
   EXPECT_TRUE(shownOn(windows[1], 1));
 }
 
-TEST_F(WorkspaceRestoreTest, ARunningWindowServesOneItemAndEachFurtherItemStartsAnInstanceOfItsOwn) {
+TEST_F(WorkspaceRestoreTest, ARunningWindowServesTheNearestItemAndEachFurtherItemStartsAnInstanceOfItsOwn) {
   const AXUIElement running = admitWindow({.frame = CGRectMake(10, 10, 300, 200)}, "org.example.Terminal");
   advance(3);
   launcher().script("org.example.Terminal", {.application = {.bundleIdentifier = "org.example.Terminal"},
                                              .window = {.frame = CGRectMake(50, 60, 400, 300)},
                                              .startDelay = 0.2,
                                              .windowDelay = 1.5});  // slower than an attempt
-  // Parameters go through the open tool, which asks for a new instance with "-n".
+  // The running window is nearer the third item's place than the first's; parameters never take it.
   restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
            workspaceItem("org.example.Terminal", 0, CGRectMake(0.5, 0, 0.5, 1), {}, "-e top"),
            workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 0.5))});
@@ -189,20 +190,15 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesOneItemAndEachFurtherItemStarts
   const auto windows = windowsOf("org.example.Terminal");
   ASSERT_EQ(windows.size(), 3u);
   EXPECT_EQ(windows[0], running);
-  EXPECT_EQ(frameOf(running), CGRectMake(0, 23, 720, 877));
-  EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(frameOf(windows[2]), CGRectMake(0, 23, 720, 438.5));
-  // The new instances were asked for again while they started (no window after a second), and started once:
-  // the parameters' through the open tool's "-n", the third item's by passing over the windows taken.
+  EXPECT_EQ(frameOf(running), CGRectMake(0, 23, 720, 438.5));
+  EXPECT_EQ(frameOf(windows[1]), CGRectMake(0, 23, 720, 877));
+  EXPECT_EQ(frameOf(windows[2]), CGRectMake(720, 23, 720, 877));
+  // The first two items asked for new instances (the parameters' through the open tool's "-n") again while
+  // they started, and each started once; the third brought the running window forward.
   std::vector<bool> newInstance;
-  std::vector<std::size_t> passedOver;
-  for (const LaunchRequest& request : launcher().launches()) {
-    newInstance.push_back(request.newInstance);
-    passedOver.push_back(request.passOver.size());
-  }
-  EXPECT_EQ(newInstance, (std::vector<bool>{false, true, true, false, false}));
-  EXPECT_EQ(passedOver, (std::vector<std::size_t>{0, 0, 0, 2, 2}));
-  EXPECT_EQ(launcher().launches()[1].arguments, (std::vector<std::string>{"-e", "top"}));
+  for (const LaunchRequest& request : launcher().launches()) newInstance.push_back(request.newInstance);
+  EXPECT_EQ(newInstance, (std::vector<bool>{true, true, true, true}));
+  EXPECT_EQ(launcher().launches()[2].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
 TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProcess) {
@@ -224,7 +220,8 @@ TEST_F(WorkspaceRestoreTest, WithEveryDesktopVisitedTheVisitTakesHalfASecondAndP
 TEST_F(WorkspaceRestoreTest, DesktopsBeyondTheTenthHaveNoKeyButTakeTheirSecond) {
   for (int i = 0; i < 8; ++i) sim().addSpace();
   ScreenManager::shared().reloadScreens();
-  expectEmptyRestoreTakes({2, 4, 5, 6, 7, 8, 9, 10, 11}, 3.0, {20});  // desktops 2 and 11 of twelve unseen
+  // Desktops 2 and 11 of twelve unseen; the visit ends back on the user's desktop (position 2).
+  expectEmptyRestoreTakes({4, 5, 6, 7, 8, 9, 10, 11, 2}, 3.0, {20, 19});
 }
 
 TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNextItemStillRestored) {
@@ -291,6 +288,42 @@ TEST_F(WorkspaceRestoreTest, TwoRestoresEachKeepRecordingPausedUntilTheirOwnEnd)
   EXPECT_TRUE(manager().workspaceRunning());
   advanceTo(5.5);
   EXPECT_FALSE(manager().workspaceRunning());
+}
+
+TEST_F(WorkspaceRestoreTest, AClosedWindowIsNeverTakenAndItsProcessStartsAgainOnceItShowedOne) {
+  scriptApp("org.example.Terminal");
+  const auto item = workspaceItem("org.example.Terminal", 0, CGRectMake(0.5, 0, 0.5, 1), {}, "-e top");
+  restore({item});
+  advanceTo(6.3);  // started at 4.0, placed
+  ASSERT_EQ(windowsOf("org.example.Terminal").size(), 1u);
+  // Its window closed, its process still running: a restore right after starts another, whose window it places.
+  apps().closeWindow(windowsOf("org.example.Terminal")[0]);
+  advance(0.5);
+  restore({item});
+  advance(30);
+  const auto windows = windowsOf("org.example.Terminal");
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(shown(), text("LayoutComplete"));
+}
+
+TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {
+  using Served = std::vector<std::optional<std::size_t>>;
+  const WindowSpot a{CGRectMake(40, 60, 400, 300), 0}, b{CGRectMake(420, 200, 400, 300), 0},
+      far{CGRectMake(900, 500, 400, 300), 0}, elsewhere{CGRectMake(40, 60, 400, 300), 2};
+  const struct {
+    const char* what;
+    std::vector<WindowSpot> windows, places;
+    Served served;
+  } cases[] = {
+      {"each window on a place, listed in another order", {a, b, far}, {far, a, b}, {2, 0, 1}},
+      {"a window near the second place", {{CGRectMake(880, 480, 420, 320), 0}}, {a, far}, {std::nullopt, 0}},
+      {"more windows than places", {a, b, far}, {{CGRectMake(400, 190, 400, 300), 0}}, {1}},
+      {"on the place, but on another desktop", {elsewhere, b}, {a}, {1}},
+      {"two places alike: the earlier one", {b}, {a, a}, {0, std::nullopt}},
+      {"no window", {}, {a}, {std::nullopt}},
+  };
+  for (const auto& t : cases) EXPECT_EQ(assignWindows(t.windows, t.places), t.served) << t.what;
 }
 
 TEST(WorkspaceItemParameters, SplitAtEachBlankKeepingEmptyWords) {

@@ -8,10 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "RuleLayout/AppRuleList.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/desktop/x11/X11Launcher.h"
 #include "platform/desktop/x11/e2e/TilvaneOnX11.h"
@@ -109,17 +112,34 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   void endStarted() {
     for (const pid_t pid : started()) ::kill(pid, SIGTERM);
   }
-  /// The restore started one process, whose one window of `bundle` stands on the lower right quarter; it is
-  /// ended then, so the next case starts afresh.
-  void expectOneStartedOnTheLowerRightThenEnd(const std::string& bundle) {
+  /// The restore started one process, whose one window of `bundle` (other than `open`) stands on the lower right
+  /// quarter; it is ended then, so the next case starts afresh.
+  void expectOneStartedOnTheLowerRightThenEnd(const std::string& bundle, std::optional<std::uint32_t> open = {}) {
     EXPECT_EQ(started().size(), 1u);
-    const auto windows = windowsOf(bundle);
+    auto windows = windowsOf(bundle);
+    std::erase(windows, open.value_or(0));
     EXPECT_EQ(windows.size(), 1u);
     for (const std::uint32_t w : windows)
       EXPECT_TRUE(waitUntil([&] { return probe().frameRect(w) == kLowerRight; })) << *probe().frameRect(w);
     endStarted();
-    ASSERT_TRUE(waitUntil([&] { return windowsOf(bundle).empty() && started().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return windowsOf(bundle).size() == (open ? 1u : 0u) && started().empty(); }));
     advance(1.0);
+  }
+  /// A test client started with `args`, once Tilvane manages its window.
+  TestClient& managedClient(const std::vector<std::string>& args) {
+    TestClient& client = launchClient(args);
+    EXPECT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+    advance(1.0);
+    EXPECT_TRUE(waitUntil([&] { return managed(client.window()); }));
+    return client;
+  }
+  /// A workspace item of `bundle` whose placement, keeping the gap `gap`, gives the window `window` the frame
+  /// it has now.
+  WorkspaceLayoutItemModelPtr itemWhereItStands(const std::string& bundle, std::uint32_t window, double gap) {
+    const CGRect f = SIWindow(*desktop().applications().elementOf(window)).frame();
+    const CGRect target =
+        CGRectMake(f.origin.x - gap, f.origin.y - gap, f.size.width + 2 * gap, f.size.height + 2 * gap);
+    return workspaceItem(bundle, 0, TransformUtils::ratio(target, ScreenManager::shared().screenFrameAtIndex(0)));
   }
   /// "My Term": the test client with windows of class MyTerm, its desktop entry kept outside the applications
   /// folders (on the user's desktop), added with the Apps pane's "+".
@@ -316,30 +336,133 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemStartsItsOwnProgramAndLeavesAnotherAppli
   }
 }
 
-TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersStartsOneProcessThoughItsWindowIsSlow) {
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersStartsOneProcessAndTakesItsSlowWindowNotAnOpenOne) {
   const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
   const auto go = tempDir() / "go";
   const struct {
     const char* how;
-    std::string bundle, app, parameters;
+    std::string bundle, app, parameters, openClass;
   } cases[] = {
-      {"by its program", "TilvaneLate", TILVANE_TESTCLIENT_PATH, "--class late,TilvaneLate --after " + go.string()},
-      {"by its desktop entry", kNotesId, "", "--after " + go.string()},
+      {"by its program", "TilvaneLate", TILVANE_TESTCLIENT_PATH, "--class late,TilvaneLate --after " + go.string(),
+       "late,TilvaneLate"},
+      {"by its desktop entry", kNotesId, "", "--after " + go.string(), "notes,TilvaneNotes"},
   };
   startTilvane();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.how);
     std::filesystem::remove(go);
+    // A window of the application is open and focused, away from the item's place.
+    TestClient& open = managedClient({"--class", c.openClass});
+    ASSERT_EQ(runCommand({"xdotool", "windowactivate", std::to_string(open.window())}), 0);
+    ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == open.window(); }));
+    const auto before = probe().frameRect(open.window());
     // The program shows its window once the restore's clock is 2.5 s past its start: two polls find none.
     std::optional<double> startedAt;
     restoreAll({workspaceItem(c.bundle, 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.app, c.parameters)}, [&] {
       if (!startedAt) startedAt = loop().elapsed();
       if (loop().elapsed() - *startedAt < 2.5) return true;
       std::ofstream(go).close();
-      return windowsOf(c.bundle).size() == started().size();
+      return windowsOf(c.bundle).size() == started().size() + 1;
     });
-    expectOneStartedOnTheLowerRightThenEnd(c.bundle);
+    probe().syncWindowManager();
+    EXPECT_EQ(probe().frameRect(open.window()), before);
+    expectOneStartedOnTheLowerRightThenEnd(c.bundle, open.window());
+    open.quit();
+    ASSERT_TRUE(waitUntil([&] { return windowsOf(c.bundle).empty(); }));
   }
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseWindowWasClosedStartsAgainThoughItsProcessRuns) {
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  const auto item = workspaceItem("TilvaneAgain", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), TILVANE_TESTCLIENT_PATH,
+                                  "--class again,TilvaneAgain");
+  restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() == started().size(); });
+  ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
+  probe().destroy(windowsOf("TilvaneAgain")[0]);  // its process keeps running
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneAgain").empty(); }));
+  restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() + 1 == started().size(); });
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  EXPECT_EQ(started().size(), 2u);
+  ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneAgain")[0], kLowerRight));
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhateverTheItemsOrderAndTheFocus) {
+  startTilvane();
+  const XRectangle places[] = {{40, 60, 400, 300}, {420, 200, 400, 300}, {900, 500, 400, 300}};
+  std::vector<std::uint32_t> windows;
+  for (const XRectangle& place : places) {
+    const std::uint32_t window = managedClient({"--class", "trio,TilvaneTrio"}).window();
+    probe().moveResize(window, place);
+    ASSERT_TRUE(waitUntil([&] { return probe().frameRect(window)->x == place.x; })) << *probe().frameRect(window);
+    windows.push_back(window);
+  }
+  catchUp();
+  std::vector<XRectangle> before;
+  for (const std::uint32_t window : windows) before.push_back(*probe().frameRect(window));
+  for (const bool gutters : {false, true}) {
+    SCOPED_TRACE(gutters ? "gutters on" : "gutters off");
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gutters);
+    // The workspace lists them third, first, second.
+    const double gap = gutters ? 8 : 0;
+    const std::vector<WorkspaceLayoutItemModelPtr> items{itemWhereItStands("TilvaneTrio", windows[2], gap),
+                                                         itemWhereItStands("TilvaneTrio", windows[0], gap),
+                                                         itemWhereItStands("TilvaneTrio", windows[1], gap)};
+    for (std::size_t c = 0; c < windows.size(); ++c) {
+      const XRectangle r = before[c];
+      ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(r.x + r.width / 2),
+                            std::to_string(r.y + r.height / 2), "click", "1"}),
+                0);
+      ASSERT_TRUE(waitUntil([&] { return probe().activeWindow() == windows[c]; }));
+      restoreAll(items);
+      EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+      probe().syncWindowManager();
+      for (std::size_t i = 0; i < windows.size(); ++i) {
+        const XRectangle now = *probe().frameRect(windows[i]);
+        EXPECT_LE(std::abs(now.x - before[i].x) + std::abs(now.y - before[i].y), 2) << i << ": " << now;
+      }
+    }
+  }
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AWindowThatTakesNoFocusIsRestoredLikeAnyOther) {
+  startTilvane();
+  const std::uint32_t still = managedClient({"--class", "still,TilvaneStill", "--no-input"}).window();
+  // A window made after it has the focus, as a clock's never has.
+  managedClient({"--class", "other,TilvaneOther"});
+  restoreAll({workspaceItem("TilvaneStill", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))});
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  EXPECT_TRUE(frameBecomes(still, kLowerRight)) << *probe().frameRect(still);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseEntryRunsAWrapperScriptStartsNothingWhileItsApplicationRuns) {
+  // As distributions start programs: the entry runs a script on PATH that runs the program.
+  const auto bin = tempDir() / "bin";
+  std::filesystem::create_directories(bin);
+  std::ofstream(bin / "tilvanewrapped") << "#!/bin/sh\nexec \"" << TILVANE_TESTCLIENT_PATH << "\" \"$@\"\n";
+  std::filesystem::permissions(bin / "tilvanewrapped", std::filesystem::perms::owner_all);
+  const ScopedEnv path("PATH", bin.string() + ":" + std::getenv("PATH"));
+  const auto entry = tempDir() / "Desktop" / "wrapped.desktop";
+  std::filesystem::create_directories(entry.parent_path());
+  std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Wrapped\nExec=tilvanewrapped --class "
+                          "wrapped,TilvaneWrapped\n";
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  const std::uint32_t running = managedClient({"--class", "wrapped,TilvaneWrapped"}).window();
+  restoreAll({workspaceItem("TilvaneWrapped", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), entry.string())});
+  EXPECT_TRUE(started().empty());
+  EXPECT_EQ(windowsOf("TilvaneWrapped"), std::vector<std::uint32_t>{running});
+  EXPECT_TRUE(frameBecomes(running, kLowerRight)) << *probe().frameRect(running);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnEmptyWorkspaceEndsOnTheDesktopTheUserWasOn) {
+  startTilvane();
+  probe().switchDesktop(1);
+  ASSERT_TRUE(waitUntil([&] { return desktop().desktops().current == 1u; }));
+  catchUp();
+  restoreAll({});
+  EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 1; })) << probe().currentDesktop();
 }
 
 }  // namespace
