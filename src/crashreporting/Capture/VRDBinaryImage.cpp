@@ -180,7 +180,8 @@ bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
   out->path = out->program ? executablePath() : info->dlpi_name;
   // Loaded by a relative path: the record names the file wherever the next start runs.
   if (!out->program && !out->path.starts_with('/')) {
-    if (std::string mapped = VRDImageFileMappedPath(out->node.base); mapped.starts_with('/')) out->path = std::move(mapped);
+    std::string mapped = VRDImageFileMappedPath(out->node.base);
+    if (mapped.starts_with('/')) out->path = std::move(mapped);
   }
   return true;
 }

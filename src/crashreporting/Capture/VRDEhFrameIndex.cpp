@@ -1,7 +1,6 @@
 #include "crashreporting/Capture/VRDEhFrameIndex.h"
 
 #include <elf.h>
-#include <fcntl.h>
 #include <link.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -35,6 +34,8 @@ constexpr std::uint64_t kMaximumTableBytes = std::uint64_t{1} << 24;
 
 std::uint64_t mappedBytes(std::uint64_t count) { return (kHeaderBytes + count * 8 + kPage - 1) / kPage * kPage; }
 
+// Where the section `.eh_frame` of the ELF file open at `fd` lies in memory when the file's addresses are loaded
+// `bias` higher; false when the file cannot be read, or has no section headers or no such section.
 bool findSection(int fd, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size) {
   ElfW(Ehdr) header;
   if (!VRDImageFileRead(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
@@ -130,10 +131,6 @@ Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeSta
 }
 
 }  // namespace
-
-bool VRDEhFrameIndexFindSection(int fd, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size) {
-  return findSection(fd, bias, address, size);
-}
 
 std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
                                    std::uint64_t codeEnd, const char* image) {

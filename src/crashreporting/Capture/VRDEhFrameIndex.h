@@ -13,10 +13,6 @@
 
 namespace crashreporting {
 
-/// Where the section `.eh_frame` of the ELF file open at `fd` lies in memory when the file's addresses are loaded
-/// `bias` higher; false when the file cannot be read, or has no section headers or no such section.
-bool VRDEhFrameIndexFindSection(int fd, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size);
-
 /// The table of the FDEs in the loaded `.eh_frame` at [ehFrame, ehFrame + size) whose functions start in
 /// [codeStart, codeEnd), read through safe reads: the address of its header, or 0 when no FDE could be listed.
 /// Damage is logged once under the name `image`: a broken CIE (its FDEs are left out), a record that runs past

@@ -666,13 +666,14 @@ bool mapFilesOpen() {
 // start_thread and clone3 are local symbols, which the next launch cannot name). A deleted plugin's own frames
 // stay unnamed (its file is gone), but are found all the same.
 TEST_F(CrashDriver, APluginWhosePathLeadsNowhereWhenFirstSeenIsWalkedFromTheFileMapped) {
-  const std::vector<std::string> below{"crashdriverPluginThread", "_ZN14crashreporting12_GLOBAL__N_117startWithAltStackEPv",
-                                       "?", "?"};
+  const std::vector<std::string> below{"crashdriverPluginThread",
+                                       "_ZN14crashreporting12_GLOBAL__N_117startWithAltStackEPv", "?", "?"};
   const struct {
     const char* mode;
     std::vector<std::string> frames;
   } cases[] = {
-      {"relative-plugin-on-thread", {"crashreportingPluginLeaf", "crashreportingPluginMiddle", "crashreportingPluginEntry"}},
+      {"relative-plugin-on-thread",
+       {"crashreportingPluginLeaf", "crashreportingPluginMiddle", "crashreportingPluginEntry"}},
       {"deleted-plugin-on-thread", {"?", "?", "?"}},
   };
   for (auto c : cases) {
