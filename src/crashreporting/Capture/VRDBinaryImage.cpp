@@ -4,6 +4,7 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -16,6 +17,7 @@
 
 #include "crashreporting/Capture/VRDEhFrameIndex.h"
 #include "crashreporting/Capture/VRDHex.h"
+#include "crashreporting/Capture/VRDImageFile.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/platform/MainBundle.h"
@@ -26,7 +28,9 @@
 namespace crashreporting {
 namespace {
 
+// Digits of an image without build-id, and of every UUID that records of older versions carry.
 constexpr std::size_t kUUIDBytes = 16;
+constexpr std::size_t kShortUUIDDigits = 2 * kUUIDBytes;
 constexpr std::uint64_t kTextPage = 4096;
 
 std::string executablePath() {
@@ -35,25 +39,24 @@ std::string executablePath() {
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
-// The first 16 bytes of the GNU build-id in the notes at `p` (`size` bytes) as hex (zero-padded); false when
-// there is none. No heap: crash-time code calls it on a copy of an image's notes.
-bool buildIDFromNotesIn(const std::uint8_t* p, std::uint64_t size, char* uuid) noexcept {
-  const std::uint8_t* end = p + size;
-  while (p + sizeof(ElfW(Nhdr)) <= end) {
+// The GNU build-id in the notes at `notes` (`size` bytes) as hex; false when there is none. No heap: crash-time
+// code calls it on a copy of an image's notes.
+bool buildIDFromNotesIn(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept {
+  std::uint64_t at = 0;
+  while (size - at >= sizeof(ElfW(Nhdr))) {
     ElfW(Nhdr) note;
-    std::memcpy(&note, p, sizeof note);
-    const std::uint8_t* name = p + sizeof note;
-    const std::uint8_t* desc = name + ((note.n_namesz + 3) & ~3u);
-    const std::uint8_t* next = desc + ((note.n_descsz + 3) & ~3u);
-    if (next > end || next < p) break;
-    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0 &&
+    std::memcpy(&note, notes + at, sizeof note);
+    const std::uint64_t name = at + sizeof note;
+    const std::uint64_t desc = name + ((std::uint64_t{note.n_namesz} + 3) & ~std::uint64_t{3});
+    const std::uint64_t next = desc + ((std::uint64_t{note.n_descsz} + 3) & ~std::uint64_t{3});
+    if (next > size) break;
+    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0 &&
         note.n_descsz > 0) {
-      std::uint8_t bytes[kUUIDBytes] = {};
-      std::memcpy(bytes, desc, note.n_descsz < kUUIDBytes ? note.n_descsz : kUUIDBytes);
-      VRDHexEncodeBytes(bytes, kUUIDBytes, uuid);
+      const std::size_t bytes = std::min<std::size_t>(note.n_descsz, VRDBinaryImageBuildIDMaximumBytes);
+      VRDHexEncodeBytes(notes + desc, bytes, uuid);
       return true;
     }
-    p = next;
+    at = next;
   }
   return false;
 }
@@ -81,8 +84,8 @@ void hashFirstTextPage(const dl_phdr_info* info, char* uuid) {
     VRDHexEncodeBytes(digest.data(), kUUIDBytes, uuid);
     return;
   }
-  std::memset(uuid, '0', 32);
-  uuid[32] = '\0';
+  std::memset(uuid, '0', kShortUUIDDigits);
+  uuid[kShortUUIDDigits] = '\0';
 }
 
 // A pointer of the encoding of `.eh_frame_hdr` (DWARF pointer encodings: the common formats, absolute,
@@ -175,6 +178,11 @@ bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
   out->slide = info->dlpi_addr;
   out->program = info->dlpi_name == nullptr || info->dlpi_name[0] == '\0';
   out->path = out->program ? executablePath() : info->dlpi_name;
+  // Loaded by a relative path: the record names the file wherever the next start runs.
+  if (!out->program && !out->path.starts_with('/')) {
+    std::string mapped = VRDImageFileMappedPath(out->node.base);
+    if (mapped.starts_with('/')) out->path = std::move(mapped);
+  }
   return true;
 }
 
@@ -206,11 +214,11 @@ struct Scan {
   std::map<std::uint64_t, VRDBinaryImageDetails> images;
 };
 
-// An image linked without `.eh_frame_hdr` gets a table built from its `.eh_frame`, read from its file (the
-// program's own is /proc/self/exe, whatever has become of its path since).
+// An image linked without `.eh_frame_hdr` gets a table built from its `.eh_frame`, read from the file mapped
+// (the program's own is /proc/self/exe, whatever has become of its path since).
 void buildTable(Tracker& state, VRDBinaryImageDetails& image) {
   const std::string file = image.program ? "/proc/self/exe" : image.path;
-  if (VRDEhFrameIndexAddToNode(file.c_str(), image.slide, &image.node)) {
+  if (VRDEhFrameIndexAddToNode(file.c_str(), image.uuid, image.slide, &image.node)) {
     state.builtTables[image.node.base] = image.node.ehFrameHdr;
   }
 }
@@ -379,6 +387,13 @@ bool VRDBinaryImageBuildIDFromNotes(const std::uint8_t* notes, std::uint64_t siz
   return buildIDFromNotesIn(notes, size, uuid);
 }
 
+bool VRDBinaryImageUUIDMatches(std::string_view recorded, std::string_view uuid) noexcept {
+  if (recorded == uuid) return true;
+  if (recorded.size() != kShortUUIDDigits || uuid.empty()) return false;
+  const std::string_view head = uuid.substr(0, kShortUUIDDigits);
+  return recorded.starts_with(head) && recorded.find_first_not_of('0', head.size()) == std::string_view::npos;
+}
+
 bool VRDBinaryImageClaimNode(const VRDBinaryImageNode& image) noexcept {
   VRDWritableContext* writable = VRDContextWritable();
   if (writable == nullptr) return false;
@@ -479,7 +494,7 @@ bool VRDBinaryImageFindImageForUUID(const char* uuid, VRDBinaryImageDetails* out
              [](dl_phdr_info* info, std::size_t, void* data) {
                auto* search = static_cast<Search*>(data);
                VRDBinaryImageDetails details;
-               if (!fillDetails(info, &details) || std::strncmp(details.uuid, search->uuid, 33) != 0) return 0;
+               if (!fillDetails(info, &details) || !VRDBinaryImageUUIDMatches(search->uuid, details.uuid)) return 0;
                *search->out = std::move(details);
                return 1;
              },

@@ -494,6 +494,15 @@ bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDRe
   return parseFDEBody(fde, &cursor);
 }
 
+bool VRDDwarfParseFDERecordWithCIE(VRDDwarfFDERecord* fde, std::uint64_t address, const VRDDwarfCIERecord* cie,
+                                   VRDReadablePages* pages) noexcept {
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  std::uint64_t cieAddress = 0;
+  if (!parseFDEHead(fde, address, &cursor, &cieAddress)) return false;
+  fde->cie = *cie;
+  return parseFDEBody(fde, &cursor);
+}
+
 void VRDDwarfCopyRules(VRDDwarfRegisterRules* to, const VRDDwarfRegisterRules* from) noexcept {
   to->cfaRegister = from->cfaRegister;
   to->cfaOffset = from->cfaOffset;

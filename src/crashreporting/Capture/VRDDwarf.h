@@ -120,6 +120,9 @@ bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDRe
 bool VRDDwarfCIEIsValid(const VRDDwarfCIERecord* cie) noexcept;
 /// Parses the FDE at `address` and the CIE it points to.
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
+/// The same with the CIE it points to parsed before.
+bool VRDDwarfParseFDERecordWithCIE(VRDDwarfFDERecord* fde, std::uint64_t address, const VRDDwarfCIERecord* cie,
+                                   VRDReadablePages* pages) noexcept;
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept;
 /// The same, taking the CIE from `cache` when it was parsed before (a new one is parsed, its initial
 /// instructions run, and kept); `initial` receives its initial rules, which live in the cache. For the unwinder:

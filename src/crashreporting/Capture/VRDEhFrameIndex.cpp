@@ -1,7 +1,6 @@
 #include "crashreporting/Capture/VRDEhFrameIndex.h"
 
 #include <elf.h>
-#include <fcntl.h>
 #include <link.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,12 +8,15 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "crashreporting/Capture/VRDDwarf.h"
 #include "crashreporting/Capture/VRDEhFrameHdr.h"
+#include "crashreporting/Capture/VRDImageFile.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 
 namespace crashreporting {
@@ -32,86 +34,113 @@ constexpr std::uint64_t kMaximumTableBytes = std::uint64_t{1} << 24;
 
 std::uint64_t mappedBytes(std::uint64_t count) { return (kHeaderBytes + count * 8 + kPage - 1) / kPage * kPage; }
 
-bool readAt(int fd, std::uint64_t offset, void* out, std::uint64_t length) {
-  auto* bytes = static_cast<char*>(out);
-  while (length > 0) {
-    const ssize_t n = pread(fd, bytes, length, static_cast<off_t>(offset));
-    if (n <= 0) return false;
-    bytes += n;
-    offset += static_cast<std::uint64_t>(n);
-    length -= static_cast<std::uint64_t>(n);
-  }
-  return true;
-}
-
+// Where the section `.eh_frame` of the ELF file open at `fd` lies in memory when the file's addresses are loaded
+// `bias` higher; false when the file cannot be read, or has no section headers or no such section.
 bool findSection(int fd, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size) {
   ElfW(Ehdr) header;
-  if (!readAt(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+  if (!VRDImageFileRead(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
       header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(ElfW(Shdr)) || header.e_shnum == 0 ||
       header.e_shstrndx == SHN_UNDEF || header.e_shstrndx >= header.e_shnum) {
     return false;
   }
   std::vector<ElfW(Shdr)> sections(header.e_shnum);
-  if (!readAt(fd, header.e_shoff, sections.data(), sections.size() * sizeof(ElfW(Shdr)))) return false;
+  if (!VRDImageFileRead(fd, header.e_shoff, sections.data(), sections.size() * sizeof(ElfW(Shdr)))) return false;
   const ElfW(Shdr)& names = sections[header.e_shstrndx];
   if (names.sh_size == 0 || names.sh_size > kMaximumTableBytes) return false;
   std::vector<char> text(names.sh_size + 1, '\0');
-  if (!readAt(fd, names.sh_offset, text.data(), names.sh_size)) return false;
+  if (!VRDImageFileRead(fd, names.sh_offset, text.data(), names.sh_size)) return false;
   for (const ElfW(Shdr)& section : sections) {
     if (section.sh_name >= names.sh_size || std::strcmp(text.data() + section.sh_name, ".eh_frame") != 0) continue;
     if ((section.sh_flags & SHF_ALLOC) == 0 || section.sh_addr == 0 || section.sh_size == 0) return false;
     *address = bias + section.sh_addr;
     *size = section.sh_size;
-    return true;
+    return *size <= ~std::uint64_t{0} - *address;
   }
   return false;
 }
 
-// The (function start, FDE address) of every FDE of the section whose function lies in [codeStart, codeEnd).
-std::vector<std::pair<std::uint64_t, std::uint64_t>> listFDEs(std::uint64_t ehFrame, std::uint64_t size,
-                                                              std::uint64_t codeStart, std::uint64_t codeEnd) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> found;
+// The FDEs of a section by (function start, FDE address), and whether a record that does not fit ended the walk.
+struct Listing {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> fdes;
+  bool damaged = false;
+  std::uint64_t damageOffset = 0;
+};
+
+// One record's place: `fields` is where its CIE id or pointer lies, `next` where the next record starts.
+struct Record {
+  std::uint64_t fields = 0;
+  std::uint64_t next = 0;
+  std::uint32_t id = 0;
+};
+
+// The record at `at`, checked against the section's `end` without overflowing; false when it does not fit.
+bool readRecord(VRDReadablePages* pages, std::uint64_t at, std::uint64_t end, std::uint32_t length, Record* out) {
+  std::uint64_t size = length;
+  out->fields = at + 4;
+  if (length == 0xffffffffu) {
+    if (end - out->fields < 8 || !VRDReadablePagesRead(pages, out->fields, &size, 8)) return false;
+    out->fields += 8;
+  }
+  // Every record holds at least its CIE id or pointer.
+  if (size < 4 || size > end - out->fields || !VRDReadablePagesRead(pages, out->fields, &out->id, 4)) return false;
+  out->next = out->fields + size;
+  return true;
+}
+
+// The FDEs of the section whose functions lie in [codeStart, codeEnd). A broken CIE is logged once and its FDEs
+// are left out; the first record that does not fit in the section ends the walk.
+Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeStart, std::uint64_t codeEnd,
+                 const char* image) {
+  Listing listing;
   auto pages = std::make_unique<VRDReadablePages>();
   VRDReadablePagesReset(pages.get());
-  const std::uint64_t end = ehFrame + size;
-  for (std::uint64_t at = ehFrame; at + 8 <= end;) {
-    std::uint32_t words[2] = {};  // length, then the CIE id or pointer
-    if (!VRDReadablePagesRead(pages.get(), at, words, sizeof words) || words[0] == 0) break;  // 0: the terminator
-    std::uint64_t length = words[0];
-    std::uint64_t next = at + 4 + length;
-    std::uint32_t id = words[1];
-    if (words[0] == 0xffffffffu) {
-      std::uint32_t wide[3] = {};
-      if (!VRDReadablePagesRead(pages.get(), at + 4, wide, sizeof wide)) break;
-      length = wide[0] | std::uint64_t{wide[1]} << 32;
-      next = at + 12 + length;
-      id = wide[2];
+  std::map<std::uint64_t, std::optional<VRDDwarfCIERecord>> cies;  // by address; empty when broken
+  for (std::uint64_t at = ehFrame; end - at >= 4;) {
+    std::uint32_t length = 0;
+    Record record;
+    if (VRDReadablePagesRead(pages.get(), at, &length, 4) && length == 0) break;  // the terminator
+    if (length == 0 || !readRecord(pages.get(), at, end, length, &record)) {
+      listing.damaged = true;
+      listing.damageOffset = at - ehFrame;
+      break;
     }
-    if (next > end || next <= at) break;
-    VRDDwarfFDERecord fde;
-    if (id != 0 && VRDDwarfParseFDERecord(&fde, at, pages.get()) && fde.pcRange > 0 && fde.pcBegin >= codeStart &&
-        fde.pcBegin < codeEnd) {
-      found.emplace_back(fde.pcBegin, at);
+    if (record.id == 0) {
+      VRDDwarfCIERecord cie;
+      const bool parsed = VRDDwarfParseCIERecord(&cie, at, pages.get()) && VRDDwarfCIEIsValid(&cie);
+      if (!parsed) {
+        VRDLogWarn("Unable to parse the CIE at offset %p of the .eh_frame of %s: its FDEs are left out\n",
+                   reinterpret_cast<void*>(at - ehFrame), image);
+      }
+      cies.emplace(at, parsed ? std::optional(cie) : std::nullopt);
+    } else if (const auto cie = record.id <= record.fields - ehFrame ? cies.find(record.fields - record.id)
+                                                                       : cies.end();
+               cie != cies.end() && cie->second) {
+      VRDDwarfFDERecord fde;
+      if (!VRDDwarfParseFDERecordWithCIE(&fde, at, &*cie->second, pages.get())) {
+        // What fails one FDE of a CIE (its pointer encoding) fails them all.
+        VRDLogWarn("Unable to parse an FDE of the CIE at offset %p of the .eh_frame of %s: its FDEs are left out\n",
+                   reinterpret_cast<void*>(cie->first - ehFrame), image);
+        cie->second.reset();
+      } else if (fde.pcRange > 0 && fde.pcBegin >= codeStart && fde.pcBegin < codeEnd) {
+        listing.fdes.emplace_back(fde.pcBegin, at);
+      }
     }
-    at = next;
+    at = record.next;
   }
-  return found;
+  return listing;
 }
 
 }  // namespace
 
-bool VRDEhFrameIndexFindSection(const char* path, std::uint64_t bias, std::uint64_t* address,
-                                std::uint64_t* size) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool found = findSection(fd, bias, address, size);
-  close(fd);
-  return found;
-}
-
 std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
-                                   std::uint64_t codeEnd) {
-  auto entries = listFDEs(ehFrame, size, codeStart, codeEnd);
+                                   std::uint64_t codeEnd, const char* image) {
+  if (size > ~std::uint64_t{0} - ehFrame) return 0;
+  Listing listing = listFDEs(ehFrame, ehFrame + size, codeStart, codeEnd, image);
+  if (listing.damaged) {
+    VRDLogWarn("The .eh_frame of %s is damaged at offset %p: %u FDEs were listed before it\n", image,
+               reinterpret_cast<void*>(listing.damageOffset), static_cast<unsigned>(listing.fdes.size()));
+  }
+  auto& entries = listing.fdes;
   std::sort(entries.begin(), entries.end());
   // A function 2 GiB or more away from `.eh_frame` is left out: no image is that large.
   const auto offset = [ehFrame](std::uint64_t address) { return static_cast<std::int64_t>(address - ehFrame); };
@@ -146,14 +175,21 @@ void VRDEhFrameIndexRelease(std::uint64_t table) noexcept {
   munmap(reinterpret_cast<void*>(table), mappedBytes(count));
 }
 
-bool VRDEhFrameIndexAddToNode(const char* path, std::uint64_t bias, VRDBinaryImageNode* node) {
+bool VRDEhFrameIndexAddToNode(const char* path, const char* uuid, std::uint64_t bias, VRDBinaryImageNode* node) {
+  const int fd = VRDImageFileOpen(node->base, path, uuid);
+  if (fd < 0) {
+    VRDLogInfo("The file mapped for %s cannot be opened: its .eh_frame is not listed\n", path);
+    return false;
+  }
   std::uint64_t ehFrame = 0;
   std::uint64_t size = 0;
-  if (!VRDEhFrameIndexFindSection(path, bias, &ehFrame, &size)) {
+  const bool found = findSection(fd, bias, &ehFrame, &size);
+  close(fd);
+  if (!found) {
     VRDLogInfo("No .eh_frame found in the sections of %s\n", path);
     return false;
   }
-  const std::uint64_t table = VRDEhFrameIndexBuild(ehFrame, size, node->base, node->base + node->size);
+  const std::uint64_t table = VRDEhFrameIndexBuild(ehFrame, size, node->base, node->base + node->size, path);
   if (table == 0) {
     VRDLogInfo("No FDE of the .eh_frame of %s could be listed\n", path);
     return false;

@@ -13,19 +13,17 @@
 
 namespace crashreporting {
 
-/// Where the section `.eh_frame` of the ELF file at `path` lies in memory when the file's addresses are loaded
-/// `bias` higher; false when the file cannot be read, or has no section headers or no such section.
-bool VRDEhFrameIndexFindSection(const char* path, std::uint64_t bias, std::uint64_t* address, std::uint64_t* size);
-
 /// The table of the FDEs in the loaded `.eh_frame` at [ehFrame, ehFrame + size) whose functions start in
 /// [codeStart, codeEnd), read through safe reads: the address of its header, or 0 when no FDE could be listed.
-/// VRDEhFrameIndexRelease unmaps it.
+/// Damage is logged once under the name `image`: a broken CIE (its FDEs are left out), a record that runs past
+/// the section (the listing ends there). VRDEhFrameIndexRelease unmaps the table.
 std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
-                                   std::uint64_t codeEnd);
+                                   std::uint64_t codeEnd, const char* image);
 void VRDEhFrameIndexRelease(std::uint64_t table) noexcept;
 
-/// Gives the node of an image without `.eh_frame_hdr`, loaded `bias` above the addresses of its file at `path`,
-/// a built table: `ehFrameHdr` is the table, `ehFrame` the section. False, the node unchanged, when there is none.
-bool VRDEhFrameIndexAddToNode(const char* path, std::uint64_t bias, VRDBinaryImageNode* node);
+/// Gives the node of an image without `.eh_frame_hdr`, loaded from `path` `bias` above its file's addresses,
+/// a built table from the file mapped there (VRDImageFile.h): `ehFrameHdr` is the table, `ehFrame` the section.
+/// False, the node unchanged, when there is none.
+bool VRDEhFrameIndexAddToNode(const char* path, const char* uuid, std::uint64_t bias, VRDBinaryImageNode* node);
 
 }  // namespace crashreporting

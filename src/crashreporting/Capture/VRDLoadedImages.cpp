@@ -24,7 +24,7 @@ constexpr std::uint64_t kPage = 4096;
 
 struct Image {
   VRDBinaryImageNode node;
-  char uuid[33];
+  char uuid[VRDBinaryImageUUIDCapacity];
   char path[1024];
 };
 

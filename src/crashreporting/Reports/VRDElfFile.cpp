@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crashreporting/Capture/VRDHex.h"
+#include "crashreporting/Capture/VRDBinaryImage.h"
 
 namespace crashreporting {
 namespace {
@@ -62,25 +62,10 @@ const std::uint8_t* sectionBytes(const Image& image, const Elf64_Shdr& section) 
   return image.bytes + section.sh_offset;
 }
 
+// As the image's UUID has it, so the two compare whole.
 std::string buildIDFromNotes(const std::uint8_t* notes, std::uint64_t size) {
-  std::uint64_t offset = 0;
-  Elf64_Nhdr note;
-  while (readAt(notes, size, offset, &note)) {
-    const std::uint64_t name = offset + sizeof note;
-    const std::uint64_t nameSize = (static_cast<std::uint64_t>(note.n_namesz) + 3) & ~std::uint64_t{3};
-    const std::uint64_t descSize = (static_cast<std::uint64_t>(note.n_descsz) + 3) & ~std::uint64_t{3};
-    if (!inRange(name, nameSize, size) || !inRange(name + nameSize, descSize, size)) break;
-    const std::uint8_t* desc = notes + name + nameSize;
-    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0 &&
-        note.n_descsz > 0) {
-      std::string hex(2 * note.n_descsz + 1, '\0');
-      VRDHexEncodeBytes(desc, note.n_descsz, hex.data());
-      hex.pop_back();
-      return hex;
-    }
-    offset = name + nameSize + descSize;
-  }
-  return {};
+  char hex[VRDBinaryImageUUIDCapacity] = {};
+  return VRDBinaryImageBuildIDFromNotes(notes, size, hex) ? hex : std::string();
 }
 
 // The virtual address of the loadable segment at file offset 0; 0 when the program headers name none.

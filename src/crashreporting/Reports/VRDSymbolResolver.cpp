@@ -70,7 +70,7 @@ const VRDElfSymbolTable* VRDSymbolResolver::fileSymbols(const std::string& path)
 const VRDElfSymbolTable* VRDSymbolResolver::symbolTable(const VRDBinaryImageDetails& image) {
   const VRDElfSymbolTable* table = fileSymbols(image.path);
   // A file replaced on disk since it was loaded would give names of another build.
-  if (table != nullptr && !table->buildID().empty() && table->buildID().compare(0, 32, image.uuid) != 0) return nullptr;
+  if (table != nullptr && !table->buildID().empty() && table->buildID() != image.uuid) return nullptr;
   return table;
 }
 
@@ -105,7 +105,7 @@ bool VRDSymbolResolver::updateStackFrame(VRDStackFrame& frame, bool returnAddres
     shift = details.node.base - recordedBase;
     symbol = lookUp(lookup + shift, details);
   } else if (const VRDElfSymbolTable* table = path && uuid ? fileSymbols(*path) : nullptr;
-             table != nullptr && table->buildID().size() >= 32 && table->buildID().compare(0, 32, *uuid) == 0) {
+             table != nullptr && !table->buildID().empty() && VRDBinaryImageUUIDMatches(*uuid, table->buildID())) {
     // Not loaded here: the file's own addresses, the file being the very build that ran.
     shift = table->imageAddress() - recordedBase;
     const VRDElfSymbol* found = table->symbolForAddress(lookup + shift);

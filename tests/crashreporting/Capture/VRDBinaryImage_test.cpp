@@ -65,12 +65,12 @@ TEST_F(BinaryImages, TheStartRecordsTheExecutableAndLibcUnderTheirBuildIDs) {
   ASSERT_EQ(libc.size(), 1u);
   for (const auto& image : {self[0], libc[0]}) {
     const auto file = VRDElfSymbolTable::fromFile(image["path"].get<std::string>());
-    ASSERT_TRUE(file && file->buildID().size() >= 32) << image;
-    EXPECT_EQ(image["uuid"], file->buildID().substr(0, 32));
+    ASSERT_TRUE(file && !file->buildID().empty()) << image;
+    EXPECT_EQ(image["uuid"], file->buildID());
   }
   // Keys in their order, on every line of the first look.
   std::istringstream text(readText(temp_.path() / "binary_images.vrdrecord"));
-  const std::regex form(R"(\{"load":\{"path":"[^"]+","uuid":"[0-9a-f]{32}","base":[0-9]+,"size":[0-9]+\}\})");
+  const std::regex form(R"(\{"load":\{"path":"[^"]+","uuid":"[0-9a-f]+","base":[0-9]+,"size":[0-9]+\}\})");
   for (std::string line; std::getline(text, line);) EXPECT_TRUE(std::regex_match(line, form)) << line;
   VRDBinaryImageNode node{};
   const auto code = reinterpret_cast<std::uint64_t>(&VRDBinaryImageInit);
@@ -187,9 +187,9 @@ TEST_F(BinaryImages, AtCrashTimeTheLoadersListAddsAnImageLoadedSinceTheLastLookO
   EXPECT_EQ(lines[lines.size() - 2], R"({"load":{"path":"/tor)");
   const auto added = nlohmann::json::parse(lines.back())["load"];
   const auto file = VRDElfSymbolTable::fromFile(CRASHREPORTING_TESTLIB);
-  ASSERT_TRUE(file && file->buildID().size() >= 32);
+  ASSERT_TRUE(file && !file->buildID().empty());
   EXPECT_EQ(added, nlohmann::json({{"path", CRASHREPORTING_TESTLIB},
-                                   {"uuid", file->buildID().substr(0, 32)},
+                                   {"uuid", file->buildID()},
                                    {"base", node.base},
                                    {"size", node.size}}));
 }
@@ -277,6 +277,26 @@ TEST_F(BinaryImages, AnImageIsFoundByItsUUIDOnlyWhenLoaded) {
   EXPECT_EQ(found.path, std::filesystem::read_symlink("/proc/self/exe").string());
   EXPECT_FALSE(VRDBinaryImageFindImageForUUID("00000000000000000000000000000000", &found));
   EXPECT_FALSE(VRDBinaryImageFindImageForUUID(nullptr, &found));
+}
+
+// A recorded UUID names an image by its whole build-id, or by the 32 digits records of older versions carry.
+TEST(BinaryImageUUIDs, MatchWholeOrInTheFormOlderRecordsCarry) {
+  const std::string sha1 = "0123456789abcdef0123456789abcdef01234567";
+  const struct {
+    std::string recorded;
+    std::string uuid;
+    bool matches;
+  } cases[] = {
+      {sha1, sha1, true},
+      {sha1.substr(0, 32), sha1, true},
+      {"0123456789abcdef", "0123456789abcdef", true},
+      {"0123456789abcdef0000000000000000", "0123456789abcdef", true},
+      {"0123456789abcdef", sha1, false},
+      {sha1.substr(0, 32), "0123456789abcdef", false},
+      {"0123456789abcdef0000000000000001", "0123456789abcdef", false},
+      {sha1.substr(0, 39), sha1, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(VRDBinaryImageUUIDMatches(c.recorded, c.uuid), c.matches) << c.recorded;
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ TEST_F(CrashContext, WithADebuggerNoHandlerIsInstalledAndTheMetadataIsStillWritt
   VRDBinaryImageDetails self;
   ASSERT_TRUE(VRDBinaryImageMainExecutableDetails(&self));
   EXPECT_EQ(executable["base"].get<std::uint64_t>(), self.node.base);
-  EXPECT_EQ(executable["uuid"].get<std::string>().size(), 32u);
+  EXPECT_EQ(executable["uuid"], self.uuid);
 }
 
 TEST_F(CrashContext, AfterSetUpTheReadOnlyPartIsProtectedAndTheWritablePartIsNot) {

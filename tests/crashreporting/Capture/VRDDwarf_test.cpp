@@ -4,12 +4,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
 
 #include "crashreporting/Capture/VRDDwarf.h"
+#include "crashreporting/Capture/VRDEhFrameIndex.h"
 #include "crashreporting/support/CaptureTest.h"
 
 namespace crashreporting::test {
@@ -388,6 +391,53 @@ TEST_F(DwarfFailureLog, ARuleSetThatCannotBeAssignedSaysWhich) {
     EXPECT_NE(log.find("ERROR"), std::string::npos) << log;
     EXPECT_NE(log.find("Error: Unable to assign DWARF registers"), std::string::npos) << log;
   }
+}
+
+}  // namespace
+}  // namespace crashreporting::test
+
+namespace crashreporting::test {
+namespace {
+
+// A good CIE with two FDEs, a broken one that 40 FDEs use, then a 64-bit record whose length would wrap the
+// address round to just past its start: the table lists the two, and the log says so in three lines.
+TEST_F(DwarfFailureLog, ListingFDEsLogsABrokenCIEOnceAndEndsAtARecordRunningPastTheSection) {
+  Bytes b;
+  const std::uint64_t code = codeNear(b);
+  const auto fde = [&b](std::size_t cie, std::uint64_t start) {
+    b.u32(16);
+    b.u32(static_cast<std::uint32_t>(b.size() - cie));
+    b.pcrel32(start);
+    b.u32(0x10);
+    b.u8({0, 0, 0, 0});
+  };
+  cieAndFde(b, code, 0x10, {});
+  fde(0, code + 0x10);
+  const std::size_t broken = b.size();
+  b.u32(12);
+  b.u32(0);
+  b.u8({9, 'z', 'R', 0, 1, 0x78, 16, 1});  // version 9
+  for (int i = 0; i < 40; ++i) fde(broken, code + 0x100 + 0x10 * static_cast<std::uint64_t>(i));
+  const std::size_t damage = b.size();
+  b.u32(0xffffffffu);
+  b.u64(~std::uint64_t{0});
+  b.u32(1);
+  newLines();
+  const std::uint64_t table = VRDEhFrameIndexBuild(b.address(0), b.size(), code, code + 0x1000, "image.so");
+  ASSERT_NE(table, 0u);
+  std::uint32_t count = 0;
+  std::memcpy(&count, reinterpret_cast<const void*>(table + 12), 4);
+  EXPECT_EQ(count, 2u);
+  VRDEhFrameIndexRelease(table);
+  const std::string log = newLines();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+  EXPECT_NE(log.find("Error: CIE version 9 unsupported"), std::string::npos) << log;
+  char broke[128];
+  std::snprintf(broke, sizeof broke, "Unable to parse the CIE at offset 0x%zx of the .eh_frame of image.so", broken);
+  EXPECT_NE(log.find(broke), std::string::npos) << log;
+  char damaged[128];
+  std::snprintf(damaged, sizeof damaged, "The .eh_frame of image.so is damaged at offset 0x%zx: 2 FDEs", damage);
+  EXPECT_NE(log.find(damaged), std::string::npos) << log;
 }
 
 }  // namespace

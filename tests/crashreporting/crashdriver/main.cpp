@@ -8,7 +8,10 @@
 // recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow, throw-runtime,
 // throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread of no special
 // kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
-// was too), plugin-segv (a crash in a plugin right after dlopen), many-threads (600 threads, the last one
+// was too), plugin-segv (a crash in a plugin right after dlopen), relative-plugin-on-thread and
+// deleted-plugin-on-thread (a crash on a thread in a plugin without .eh_frame_hdr whose path no longer led to its
+// file when the image table looked: loaded by a relative path before a chdir, or from a copy deleted at once),
+// many-threads (600 threads, the last one
 // crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start), threads-at-exit
 // (no crash: threads start and end while static destructors run, after main returns), null-call (a call through a
 // null function pointer), no-unwind-info and no-unwind-info-under-fp (a call into an executable page no image
@@ -40,6 +43,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -314,6 +318,13 @@ __attribute__((noinline)) int crashdriverFramePointerCaller(int (*code)(int), in
   return crashdriverCallCode(code, value + 1) * 5;
 }
 
+// Runs the plugin's entry given.
+__attribute__((noinline)) void* crashdriverPluginThread(void* entry) {
+  crashdriver::poisonHeap();
+  reinterpret_cast<int (*)(int)>(entry)(2);
+  return nullptr;
+}
+
 __attribute__((noinline)) void crashdriverForkedChildSegv() {
   crashdriver::poisonHeap();
   *static_cast<volatile int*>(nullptr) = 7;
@@ -344,6 +355,28 @@ void startThreads(int count, void (*const* bodies)(), const char* const* names) 
   }
   while (arrived.load() < count) {
   }
+}
+
+// Loads the plugin without .eh_frame_hdr so that its path leads nowhere by the time the image table looks, then
+// crashes in it on a thread.
+int crashInPluginOnThread(bool deleted, const char* directory) {
+  const std::filesystem::path plugin = CRASHREPORTING_PLUGIN_NOHDR;
+  const std::filesystem::path copy = std::filesystem::path(directory) / plugin.filename();
+  void* loaded = nullptr;
+  if (deleted) {
+    std::filesystem::copy_file(plugin, copy);
+    loaded = dlopen(copy.c_str(), RTLD_NOW);
+    std::filesystem::remove(copy);
+  } else if (chdir(plugin.parent_path().c_str()) == 0) {
+    loaded = dlopen(("./" + plugin.filename().string()).c_str(), RTLD_NOW);
+    if (chdir("/") != 0) return 2;
+  }
+  void* entry = loaded ? dlsym(loaded, "crashreportingPluginEntry") : nullptr;
+  if (entry == nullptr) return 2;
+  VRDBinaryImageCheckForChanges();
+  VRDContextBinaryImageQueue().sync([] {});
+  pthread_t thread;
+  return pthread_create(&thread, nullptr, crashdriverPluginThread, entry) == 0 ? pthread_join(thread, nullptr) : 2;
 }
 
 int resolve(int argc, char** argv) {
@@ -526,6 +559,8 @@ int run(const std::string& mode, const char* directory, int depth) {
     if (entry == nullptr) return 2;
     crashdriver::poisonHeap();
     return entry(depth);
+  } else if (mode == "relative-plugin-on-thread" || mode == "deleted-plugin-on-thread") {
+    return crashInPluginOnThread(mode == "deleted-plugin-on-thread", directory);
   } else if (mode == "many-threads" || mode == "twenty-threads") {
     const int others = mode == "many-threads" ? 599 : 20;
     std::vector<void (*)()> bodies(static_cast<std::size_t>(others), crashdriverWorker1);

@@ -1,0 +1,113 @@
+#include "crashreporting/Capture/VRDImageFile.h"
+
+#include <elf.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crashreporting/Capture/VRDBinaryImage.h"
+
+namespace crashreporting {
+namespace {
+
+// What /proc/self/maps says of one mapping.
+struct Mapping {
+  std::string range;  // "start-end", as /proc/self/map_files names it
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string path;
+};
+
+std::optional<Mapping> mappingAt(std::uint64_t address) {
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    unsigned major = 0;
+    unsigned minor = 0;
+    std::uint64_t inode = 0;
+    int pathAt = 0;
+    if (std::sscanf(line.c_str(), "%" SCNx64 "-%" SCNx64 " %*s %*s %x:%x %" SCNu64 " %n", &start, &end, &major,
+                    &minor, &inode, &pathAt) != 5 ||
+        address < start || address >= end) {
+      continue;
+    }
+    return Mapping{line.substr(0, line.find(' ')), makedev(major, minor), static_cast<ino_t>(inode),
+                   line.substr(static_cast<std::size_t>(pathAt))};
+  }
+  return std::nullopt;
+}
+
+// The build-id of the ELF file open at `fd`, from its note segments; empty when it has none.
+std::string fileBuildID(int fd) {
+  ElfW(Ehdr) header;
+  if (!VRDImageFileRead(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+      header.e_phentsize != sizeof(ElfW(Phdr))) {
+    return {};
+  }
+  std::vector<ElfW(Phdr)> segments(header.e_phnum);
+  if (!VRDImageFileRead(fd, header.e_phoff, segments.data(), segments.size() * sizeof(ElfW(Phdr)))) return {};
+  for (const ElfW(Phdr)& segment : segments) {
+    if (segment.p_type != PT_NOTE || segment.p_filesz > 65536) continue;
+    std::vector<std::uint8_t> notes(segment.p_filesz);
+    char uuid[VRDBinaryImageUUIDCapacity] = {};
+    if (VRDImageFileRead(fd, segment.p_offset, notes.data(), notes.size()) &&
+        VRDBinaryImageBuildIDFromNotes(notes.data(), notes.size(), uuid)) {
+      return uuid;
+    }
+  }
+  return {};
+}
+
+// `path` opened, when it leads to the mapped file; -1 otherwise.
+int openIfMapped(const std::string& path, const std::optional<Mapping>& mapping, const char* uuid) {
+  const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat status {};
+  if (mapping && fstat(fd, &status) == 0 && status.st_dev == mapping->device && status.st_ino == mapping->inode) {
+    return fd;
+  }
+  // Some file systems (overlays) show another device in the maps than stat does: the build-id decides.
+  const std::string buildID = fileBuildID(fd);
+  if (buildID.empty() ? !mapping : buildID == uuid) return fd;
+  close(fd);
+  return -1;
+}
+
+}  // namespace
+
+bool VRDImageFileRead(int fd, std::uint64_t offset, void* out, std::uint64_t length) {
+  auto* bytes = static_cast<char*>(out);
+  while (length > 0) {
+    const ssize_t n = pread(fd, bytes, length, static_cast<off_t>(offset));
+    if (n <= 0) return false;
+    bytes += n;
+    offset += static_cast<std::uint64_t>(n);
+    length -= static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+std::string VRDImageFileMappedPath(std::uint64_t address) {
+  const std::optional<Mapping> mapping = mappingAt(address);
+  return mapping && mapping->inode != 0 ? mapping->path : std::string();
+}
+
+int VRDImageFileOpen(std::uint64_t address, const char* path, const char* uuid) {
+  const std::optional<Mapping> mapping = mappingAt(address);
+  if (const int fd = openIfMapped(path, mapping, uuid); fd >= 0 || !mapping) return fd;
+  if (const int fd = openIfMapped(mapping->path, mapping, uuid); fd >= 0) return fd;
+  return open(("/proc/self/map_files/" + mapping->range).c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+}  // namespace crashreporting
