@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/apps/EntryIdentifier.h"
 #include "platform/dispatch/MainQueue.h"
@@ -105,7 +106,7 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
     if (const auto file = apps::findDesktopEntry(request.application, folders()))
       return commandOfEntry(*file, request.arguments);
     // An entry the user added from elsewhere, which the applications folders do not hold.
-    if (const auto added = registered_.find(request.application); added != registered_.end())
+    if (const auto added = apps::findApplication(registered_, request.application); added != registered_.end())
       return commandOfEntry(added->second, request.arguments);
     const auto program = programOfClass(request.application);
     if (!program) return std::nullopt;

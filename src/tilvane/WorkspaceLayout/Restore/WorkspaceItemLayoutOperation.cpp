@@ -9,6 +9,7 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSRunningApplication.h"
@@ -22,7 +23,9 @@ namespace {
 
 bool runs(const std::string& bundleID) {
   const auto apps = NSWorkspace::runningApplications();
-  return std::any_of(apps.begin(), apps.end(), [&](const auto& app) { return app.bundleIdentifier == bundleID; });
+  return std::any_of(apps.begin(), apps.end(), [&](const auto& app) {
+    return app.bundleIdentifier && apps::sameApplication(*app.bundleIdentifier, bundleID);
+  });
 }
 
 /// The processes running `program` as another application than `bundleID`: the identifier of their windows
@@ -30,7 +33,7 @@ bool runs(const std::string& bundleID) {
 std::vector<pid_t> othersRunning(const std::string& program, const std::string& bundleID) {
   std::vector<pid_t> pids;
   for (const NSRunningApplication& app : NSWorkspace::runningApplications())
-    if (app.executableURL == program && app.bundleIdentifier && *app.bundleIdentifier != bundleID)
+    if (app.executableURL == program && app.bundleIdentifier && !apps::sameApplication(*app.bundleIdentifier, bundleID))
       pids.push_back(app.processIdentifier);
   return pids;
 }
@@ -140,7 +143,7 @@ bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::op
                                            bool named) const {
   const pid_t pid = window.processIdentifier();
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
-  if (bundle == bundleID_) return true;
+  if (bundle && apps::sameApplication(*bundle, bundleID_)) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
   if (!program_ || named) return false;

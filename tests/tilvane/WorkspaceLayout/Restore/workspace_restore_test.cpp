@@ -201,6 +201,18 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesTheNearestItemAndEachFurtherIte
   EXPECT_EQ(launcher().launches()[2].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
+// An entry known by a class guessed from its program's name ("Xclock") names the windows that say "XClock".
+TEST_F(WorkspaceRestoreTest, AnItemTakesTheWindowOfItsApplicationWhoseClassDiffersInCase) {
+  const AXUIElement running = admitWindow({.frame = CGRectMake(10, 10, 300, 200)}, "XClock");
+  advance(3);
+  restore({workspaceItem("Xclock", 0, CGRectMake(0.5, 0, 0.5, 1))});
+  advance(30);
+  drain();
+  EXPECT_EQ(shown(), text("LayoutComplete"));
+  EXPECT_EQ(frameOf(running), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(windowsOf("XClock").size(), 1u);
+}
+
 TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProcess) {
   launcher().script("org.example.Terminal", {.application = {.bundleIdentifier = "org.example.Terminal"},
                                              .window = {.frame = CGRectMake(50, 60, 400, 300)},
