@@ -42,11 +42,13 @@ AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) 
   return found;
 }
 
-AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(std::int64_t windowIndex, std::int64_t screenCount) {
+AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(
+    std::int64_t windowIndex, std::int64_t screenCount, const std::function<bool(const AutoLayoutModel&)>& accept) {
   std::optional<Position> best;
   bySlot_.visit(slotKey(windowIndex, screenCount), [&](Position& at) {
     const AutoLayoutModel& r = *records_[at];
-    if (live(at) && r.windowIndex() == windowIndex && r.screenCount() == screenCount && (!best || at < *best))
+    if (live(at) && r.windowIndex() == windowIndex && r.screenCount() == screenCount && (!best || at < *best) &&
+        (!accept || accept(r)))
       best = at;
     return true;
   });
@@ -146,6 +148,21 @@ void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldI
   if (!at) return;
   application.bySlot_.erase(Application::slotKey(oldIndex, record->screenCount()), *at);
   application.bySlot_.insert(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
+}
+
+void PlacementRecords::renumbered(const AutoLayoutModelPtr& record) {
+  if (!record) return;
+  const auto found = applications_.find(record->bundleIdentifier());
+  if (found == applications_.end()) return;
+  Application& application = found->second;
+  const auto at = application.positionOf(record);
+  if (!at) return;
+  // Its old number's entry is mended when next asked for (ofWindow checks every record it finds).
+  const auto key = static_cast<std::uint64_t>(record->windowID());
+  if (Application::Position* latest = application.byWindow_.find(key))
+    *latest = *at;
+  else
+    application.byWindow_.insert(key, *at);
 }
 
 }  // namespace tilvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,8 +34,10 @@ class PlacementRecords {
     AutoLayoutModelPtr ofWindow(std::int64_t windowID);
     /// The record with this id; null when none.
     AutoLayoutModelPtr withId(const std::string& id);
-    /// The first record, in the store's order, with this window index and display count; null when none.
-    AutoLayoutModelPtr firstInSlot(std::int64_t windowIndex, std::int64_t screenCount);
+    /// The first record, in the store's order, with this window index and display count that `accept` takes (any
+    /// when it is empty); null when none.
+    AutoLayoutModelPtr firstInSlot(std::int64_t windowIndex, std::int64_t screenCount,
+                                   const std::function<bool(const AutoLayoutModel&)>& accept = {});
     /// The first record with this display count; null when none.
     AutoLayoutModelPtr firstWithScreenCount(std::int64_t screenCount);
 
@@ -64,6 +67,8 @@ class PlacementRecords {
   void expect(const AutoLayoutModelPtr& record);
   /// The record's window index was `oldIndex` and has just been changed.
   void moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex);
+  /// The record has just been given to another window: its window number is the only record's with it.
+  void renumbered(const AutoLayoutModelPtr& record);
   /// Trusts nothing read so far (after a failed write, whose rollback brings back values behind our back).
   /// Called from another thread, there is nothing of that thread's to forget.
   void forget();
