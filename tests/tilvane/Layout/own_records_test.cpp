@@ -8,6 +8,8 @@
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Startup/ManagerSetup.h"
 #include "Layout/LayoutManager.h"
+#include "AppManager/Settings/UserDefaultsService.h"
+#include "platform/defaults/UserDefaults.h"
 #include "Models/AutoLayoutModel.h"
 #include "platform/base/SharedInstance.h"
 #include "support/windows/WindowWorld.h"
@@ -18,9 +20,10 @@ namespace {
 class OwnRecordsTest : public test::WindowWorld {
  protected:
   OwnRecordsTest() { startManagers(); }
-  void restart() {
+  void restart(const std::function<void()>& whileStopped = [] {}) {
     LayoutManager::shared().flushPendingUpdates();
     SharedInstances::resetAll();
+    whileStopped();
     StoreService::shared().configureRealm();
     startManagers();
     advance(1.0);  // the running applications' windows are admitted
@@ -63,6 +66,17 @@ TEST_F(OwnRecordsTest, WindowsOpenedAndClosedInTurnKeepWhereTheUserLeftThemAcros
     }
     EXPECT_EQ(ids.size(), open.size()) << "no record is shared";
   }
+}
+
+TEST_F(OwnRecordsTest, WithAutomaticLayoutOffAUsersMoveOfANewWindowIsRememberedAcrossARestart) {
+  defaults::UserDefaults::standard().setInteger(UserDefaultsService::autoLayoutEnabledKey(), 0);
+  const AXUIElement w = settledWindow();
+  apps().userMoveWindow(w, CGRectMake(40, 30, 300, 200));
+  advance(LayoutManager::kQuietPeriod);
+  restart([&] { apps().userMoveWindow(w, CGRectMake(500, 400, 300, 200)); });
+  UserDefaultsService::setAutoLayoutEnabled(1);
+  drain();
+  EXPECT_EQ(frameOf(w), CGRectMake(40, 30, 300, 200));
 }
 
 }  // namespace
