@@ -41,6 +41,15 @@ void adopt(const AutoLayoutModelPtr& model, std::int64_t windowID, std::int64_t 
   if (renumber) placements.renumbered(model);
 }
 
+// The window's own record, found by its number, under its index, or under `freeIndex` when another window holds
+// that.
+AutoLayoutModelPtr ownRecord(const AutoLayoutModelPtr& same, const WindowIndexRegistry& registry,
+                             const std::string& bundle, std::int64_t windowID, std::int64_t freeIndex,
+                             PlacementRecords& placements) {
+  if (registry.isHeld(bundle, same->windowIndex())) adopt(same, windowID, freeIndex, placements);
+  return same;
+}
+
 // The numbers of the windows open now, asked of the desktop once, when a lookup first needs them.
 class OpenWindows {
  public:
@@ -172,12 +181,10 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
   }
   // Each open window holds a record of its own, under its own index: no two share one.
   if (siblings) {
-    // The same window seen before (its number outlives the program's restarts): the latest record with it,
-    // under its index unless another window holds that now.
-    if (const AutoLayoutModelPtr same = siblings->ofWindow(windowID)) {
-      if (registry.isHeld(bundle, same->windowIndex())) adopt(same, windowID, index, placements_);
-      return same;
-    }
+    // The same window seen before (its number outlives the program's restarts) with as many displays: the latest
+    // record with it, under its index unless another window holds that now.
+    if (const AutoLayoutModelPtr same = siblings->ofWindow(windowID, screenCount))
+      return ownRecord(same, registry, bundle, windowID, index, placements_);
     // Else the lowest free index whose record no open window keeps: that record becomes this window's.
     OpenWindows open;
     for (;; index = registry.nextFreeIndex(bundle, index + 1)) {
@@ -188,6 +195,9 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
       }
       if (!slot.reserved) break;
     }
+    // Else its own record made with another number of displays.
+    if (const AutoLayoutModelPtr same = siblings->ofWindow(windowID, std::nullopt))
+      return ownRecord(same, registry, bundle, windowID, index, placements_);
   }
   std::string id = AutoLayoutModel::idFor(bundle, index, screenCount);
 
