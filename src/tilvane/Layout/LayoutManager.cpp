@@ -58,7 +58,10 @@ void LayoutManager::addLayoutableWindow(const SIWindow& window, const std::strin
   }
   layoutItems_.push_back(item);
   itemsByWindow_[window.axElement()].push_back(item);
-  if (UserDefaultsService::autoLayoutEnabled() == 1) layout(item);
+  if (UserDefaultsService::autoLayoutEnabled() == 1)
+    layout(item);
+  else if (item->layoutModel() && !item->layoutModel()->isManaged())
+    storeSoon(item);  // nothing moves the window, but the user's moves of it are remembered all the same
 }
 
 void LayoutManager::removeWindow(const SIWindow& window) {

@@ -96,7 +96,8 @@ class LayoutManager final : public LayoutAllTarget {
   // --- windows ---
 
   /// Admits a new layoutable window: an item bound to its remembered placement (whose window index it claims
-  /// and whose display and desktop it fills in), laid out at once when automatic layout is on.
+  /// and whose display and desktop it fills in), laid out at once when automatic layout is on; a new record is
+  /// stored either way.
   void addWindow(const SIWindow& window);
   /// addWindow for a window the caller has just found layoutable (isLayoutableWindow), not asked again, with
   /// its application's bundle identifier.

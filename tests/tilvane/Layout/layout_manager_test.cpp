@@ -37,6 +37,9 @@ TEST_F(LayoutManagerTest, WithAutomaticLayoutOffAWindowIsAdmittedAndItsRecordRef
   drain();
   EXPECT_EQ(frameOf(w), CGRectMake(100, 100, 400, 300));
   EXPECT_EQ(record->screenIndex(), 0) << "the record is bound to the window and completed";
+  admitWindow({}, "org.example.Viewer");
+  drain();
+  EXPECT_EQ(records().size(), 2u) << "a new record is stored all the same, so the user's moves are kept";
 
   // Switching it on lays out every window again, after the switch has returned.
   UserDefaultsService::setAutoLayoutEnabled(1);

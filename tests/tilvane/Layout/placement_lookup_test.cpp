@@ -26,14 +26,17 @@ class PlacementLookupTest : public test::WindowWorld {
   StoreService& store() { return StoreService::shared(); }
 };
 
-TEST_F(PlacementLookupTest, TheSameWindowGetsItsLaterRecordWithTheCurrentIndex) {
+TEST_F(PlacementLookupTest, TheSameWindowGetsItsLaterRecordUnderItsOwnIndexWhileThatIsFree) {
   const SIWindow w = window();
   WindowIndexRegistry::current()->claim("org.example.Editor", 0);  // another window holds 0
   storeRecord("org.example.Editor", 4, CGRectMake(0, 0, 0.5, 1), 1, w.windowID());
   const auto later = storeRecord("org.example.Editor", 5, CGRectMake(0.5, 0, 0.5, 1), 1, w.windowID());
   const auto found = store().autoLayoutModelForWindow(w);
   EXPECT_EQ(found, later);
-  EXPECT_EQ(found->windowIndex(), 1);
+  EXPECT_EQ(found->windowIndex(), 5);
+  // Held by another window meanwhile: it takes the lowest free index, and keeps its id.
+  WindowIndexRegistry::current()->claim("org.example.Editor", 5);
+  EXPECT_EQ(store().autoLayoutModelForWindow(w)->windowIndex(), 1);
   EXPECT_EQ(found->id(), "org.example.Editor-5-1") << "the id is never rewritten";
 }
 
@@ -122,19 +125,19 @@ TEST_F(PlacementLookupTest, AnswersFollowTheStoreAfterTheFirstRead) {
   EXPECT_EQ(fractionsOf(*alone), CGRectMake(0, 0, 0.25, 1)) << "its own quarter, nothing inherited";
 }
 
-TEST_F(PlacementLookupTest, ARecordTakingAnotherIndexIsThatSlotsSiblingNext) {
+// A window without a record of its own takes the record of the lowest free index, and it becomes its own; a
+// record whose window is still open (not admitted yet, at a start) is left for it.
+TEST_F(PlacementLookupTest, ANewWindowTakesTheFreeRecordOfTheLowestFreeIndexNotAnOpenWindows) {
   const std::string bundle = "org.example.Editor";
-  const SIWindow moved = window(bundle);
-  storeRecord(bundle, 9, CGRectMake(0.1, 0.1, 0.2, 0.2));  // the first record with the display count
-  storeRecord(bundle, 5, CGRectMake(0.5, 0, 0.5, 1), 1, moved.windowID());
-  WindowIndexRegistry::current()->claim(bundle, 0);
-  const auto found = store().autoLayoutModelForWindow(moved);
-  ASSERT_TRUE(found);
-  EXPECT_EQ(found->windowIndex(), 1);
-  // A new window of index 1 takes the fractions of the record now at index 1, not of the first record.
-  const auto next = store().autoLayoutModelForWindow(window(bundle));
-  ASSERT_TRUE(next);
-  EXPECT_EQ(fractionsOf(*next), CGRectMake(0.5, 0, 0.5, 1));
+  const SIWindow owner = window(bundle);
+  const auto owners = storeRecord(bundle, 0, CGRectMake(0.5, 0, 0.5, 1), 1, owner.windowID());
+  const auto closed = storeRecord(bundle, 1, CGRectMake(0, 0, 0.5, 1), 1, 999);
+  const SIWindow fresh = window(bundle);
+  const auto found = store().autoLayoutModelForWindow(fresh);
+  EXPECT_EQ(found, closed);
+  EXPECT_EQ(found->windowID(), fresh.windowID()) << "found by its window's number next time";
+  WindowIndexRegistry::current()->claim(bundle, 1);
+  EXPECT_EQ(store().autoLayoutModelForWindow(owner), owners);
 }
 
 TEST_F(PlacementLookupTest, WindowsWithoutIdentityOrDisplayGetNoRecord) {

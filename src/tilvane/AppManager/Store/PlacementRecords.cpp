@@ -18,19 +18,45 @@ AutoLayoutModelPtr PlacementRecords::Application::first() {
   return firstLive_ < records_.size() ? records_[firstLive_] : nullptr;
 }
 
-AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID) {
-  const auto key = static_cast<std::uint64_t>(windowID);
+std::uint64_t PlacementRecords::Application::windowKey(std::int64_t windowID, std::int64_t screenCount) {
+  // Window numbers take 32 bits; a rare equal key of another window is told apart by checking the record.
+  return static_cast<std::uint64_t>(windowID) ^ static_cast<std::uint64_t>(screenCount) << 40;
+}
+
+std::uint64_t PlacementRecords::Application::windowKey(const AutoLayoutModel& record) {
+  return windowKey(record.windowID(), record.screenCount());
+}
+
+std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::latestOfWindow(
+    std::int64_t windowID, std::int64_t screenCount) {
+  const auto key = windowKey(windowID, screenCount);
   Position* latest = byWindow_.find(key);
-  if (!latest) return nullptr;
-  // When the latest was deleted, an earlier record of the window, if one is left, takes its place.
+  if (!latest) return std::nullopt;
+  // When the latest was deleted or given to another window, an earlier record of the window, if one is left,
+  // takes its place.
   for (Position at = *latest + 1; at-- > 0;) {
-    if (live(at) && records_[at]->windowID() == windowID) {
+    if (live(at) && records_[at]->windowID() == windowID && records_[at]->screenCount() == screenCount) {
       *latest = at;
-      return records_[at];
+      return at;
     }
   }
   byWindow_.erase(key, *latest);
-  return nullptr;
+  return std::nullopt;
+}
+
+AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID,
+                                                           std::optional<std::int64_t> screenCount) {
+  std::optional<Position> found;
+  if (screenCount) {
+    found = latestOfWindow(windowID, *screenCount);
+  } else {
+    // The display counts met are few.
+    std::vector<std::int64_t> counts;
+    for (const auto& [count, first] : firstByScreenCount_) counts.push_back(count);
+    for (const std::int64_t count : counts)
+      if (const auto at = latestOfWindow(windowID, count); at && (!found || *at > *found)) found = at;
+  }
+  return found ? records_[*found] : nullptr;
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) {
@@ -42,11 +68,13 @@ AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) 
   return found;
 }
 
-AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(std::int64_t windowIndex, std::int64_t screenCount) {
+AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(
+    std::int64_t windowIndex, std::int64_t screenCount, const std::function<bool(const AutoLayoutModel&)>& accept) {
   std::optional<Position> best;
   bySlot_.visit(slotKey(windowIndex, screenCount), [&](Position& at) {
     const AutoLayoutModel& r = *records_[at];
-    if (live(at) && r.windowIndex() == windowIndex && r.screenCount() == screenCount && (!best || at < *best))
+    if (live(at) && r.windowIndex() == windowIndex && r.screenCount() == screenCount && (!best || at < *best) &&
+        (!accept || accept(r)))
       best = at;
     return true;
   });
@@ -70,7 +98,7 @@ AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int6
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
     const AutoLayoutModelPtr& record) {
   // Usually the window's latest record, found without its id.
-  if (const Position* latest = byWindow_.find(static_cast<std::uint64_t>(record->windowID()));
+  if (const Position* latest = byWindow_.find(windowKey(*record));
       latest && records_[*latest] == record)
     return *latest;
   std::optional<Position> found;
@@ -86,10 +114,10 @@ void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
   const auto at = static_cast<Position>(records_.size());
   records_.push_back(record);
   // The later record of a window wins, as in the store's order.
-  if (Position* latest = byWindow_.find(static_cast<std::uint64_t>(record->windowID())))
+  if (Position* latest = byWindow_.find(windowKey(*record)))
     *latest = at;
   else
-    byWindow_.insert(static_cast<std::uint64_t>(record->windowID()), at);
+    byWindow_.insert(windowKey(*record), at);
   byId_.insert(std::hash<std::string>{}(record->id()), at);
   bySlot_.insert(slotKey(record->windowIndex(), record->screenCount()), at);
   firstByScreenCount_.try_emplace(record->screenCount(), at);  // kept when there is one already
@@ -146,6 +174,21 @@ void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldI
   if (!at) return;
   application.bySlot_.erase(Application::slotKey(oldIndex, record->screenCount()), *at);
   application.bySlot_.insert(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
+}
+
+void PlacementRecords::renumbered(const AutoLayoutModelPtr& record) {
+  if (!record) return;
+  const auto found = applications_.find(record->bundleIdentifier());
+  if (found == applications_.end()) return;
+  Application& application = found->second;
+  const auto at = application.positionOf(record);
+  if (!at) return;
+  // Its old number's entry is mended when next asked for (ofWindow checks every record it finds).
+  const auto key = Application::windowKey(*record);
+  if (Application::Position* latest = application.byWindow_.find(key))
+    *latest = *at;
+  else
+    application.byWindow_.insert(key, *at);
 }
 
 }  // namespace tilvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,9 +18,10 @@ namespace tilvane {
 
 /// The remembered placements of each application met so far, read from the store once per application and
 /// kept in step with it, so admitting a window asks no query and scans no list: records stored and announced
-/// with stored() join at once (expect() lets them join before their write), a record whose window index changes is moved with moved(), deleted or cancelled
-/// ones are passed over when met, and rows added or deleted by anyone else (another connection too), another
-/// database instance or forget() make every application be read afresh. Main thread only.
+/// with stored() join at once (expect() lets them join before their write), a record whose window index changes
+/// is moved with moved(), one given to another window with renumbered(), deleted or cancelled ones are passed
+/// over when met, and rows added or deleted by anyone else (another connection too), another database instance
+/// or forget() make every application be read afresh. Main thread only.
 class PlacementRecords {
  public:
   /// One application's records, indexed by what admission asks. Positions are in the store's order; the
@@ -29,12 +31,15 @@ class PlacementRecords {
     bool empty() { return !first(); }
     /// The first live record in the store's order; null when none.
     AutoLayoutModelPtr first();
-    /// The latest record of the window with this number; null when none.
-    AutoLayoutModelPtr ofWindow(std::int64_t windowID);
+    /// The latest record of the window with this number made for this display count (for any, when absent);
+    /// null when none.
+    AutoLayoutModelPtr ofWindow(std::int64_t windowID, std::optional<std::int64_t> screenCount);
     /// The record with this id; null when none.
     AutoLayoutModelPtr withId(const std::string& id);
-    /// The first record, in the store's order, with this window index and display count; null when none.
-    AutoLayoutModelPtr firstInSlot(std::int64_t windowIndex, std::int64_t screenCount);
+    /// The first record, in the store's order, with this window index and display count that `accept` takes (any
+    /// when it is empty); null when none.
+    AutoLayoutModelPtr firstInSlot(std::int64_t windowIndex, std::int64_t screenCount,
+                                   const std::function<bool(const AutoLayoutModel&)>& accept = {});
     /// The first record with this display count; null when none.
     AutoLayoutModelPtr firstWithScreenCount(std::int64_t screenCount);
 
@@ -42,14 +47,17 @@ class PlacementRecords {
     friend class PlacementRecords;
     using Position = PositionIndex::Position;
     static std::uint64_t slotKey(std::int64_t windowIndex, std::int64_t screenCount);
+    static std::uint64_t windowKey(const AutoLayoutModel& record);
+    static std::uint64_t windowKey(std::int64_t windowID, std::int64_t screenCount);
     void append(const AutoLayoutModelPtr& record);
     bool live(Position at) const;
+    std::optional<Position> latestOfWindow(std::int64_t windowID, std::int64_t screenCount);
     /// Where the record is; absent when it is not one of these.
     std::optional<Position> positionOf(const AutoLayoutModelPtr& record);
 
     std::vector<AutoLayoutModelPtr> records_;
     Position firstLive_ = 0;
-    PositionIndex byWindow_;  // one position per window number: its latest record
+    PositionIndex byWindow_;  // one position per window number and display count: its latest record
     PositionIndex byId_;      // by the id's hash; equal hashes are told apart
     PositionIndex bySlot_;
     std::map<std::int64_t, Position> firstByScreenCount_;
@@ -64,6 +72,8 @@ class PlacementRecords {
   void expect(const AutoLayoutModelPtr& record);
   /// The record's window index was `oldIndex` and has just been changed.
   void moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex);
+  /// The record has just been given to another window: its window number is the only record's with it.
+  void renumbered(const AutoLayoutModelPtr& record);
   /// Trusts nothing read so far (after a failed write, whose rollback brings back values behind our back).
   /// Called from another thread, there is nothing of that thread's to forget.
   void forget();

@@ -124,12 +124,13 @@ class StoreService {
 
   // The remembered placement of a window (StoreServicePlacement.cpp).
 
-  /// The record that best matches the window: the stored one of the same window (same window identifier, the
-  /// later if several), else the stored one of the same slot (the window's compound id), both with their
-  /// window index set to the window's current one; else a new, unstored record of the window's own place,
-  /// carrying the frame fractions of a sibling of its application (one of the same index and display count,
-  /// else one of the same display count, else the first), except on a desktop not yet seen since the first
-  /// run, where it keeps its own. Null when the window's application, bundle identifier or display is missing.
+  /// The window's own record, never one another open window holds (the caller claims its window index): the
+  /// latest of the same window (same window number) and display count, under its window index unless another
+  /// window holds that; else the record of the lowest free index that no open window keeps, which takes the
+  /// window's number; else the window's own record of another display count; else a new, unstored record of
+  /// the window's own place for that index, carrying the frame fractions of a sibling of its application (one
+  /// of the same display count, else the first), except on a desktop not yet seen since the first run, where
+  /// it keeps its own. Null when the window's application, bundle identifier or display is missing.
   AutoLayoutModelPtr autoLayoutModelForWindow(const SIWindow& window);
   /// autoLayoutModelForWindow for a window whose application's bundle identifier the caller has asked already.
   AutoLayoutModelPtr autoLayoutModelForWindow(const SIWindow& window, const std::string& bundleIdentifier);

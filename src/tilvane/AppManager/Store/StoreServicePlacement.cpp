@@ -1,5 +1,6 @@
 // Finding, or making, the remembered placement of a window.
 #include <algorithm>
+#include <unordered_set>
 
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/DisplayUuid.h"
@@ -7,6 +8,7 @@
 #include "AppManager/Store/StoreService.h"
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "Models/AutoLayoutModel.h"
+#include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 #include "platform/dispatch/MainQueue.h"
@@ -17,20 +19,73 @@ constexpr double kFirstRunReconcileDelay = 3.0;
 
 std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int64_t>(NSScreen::count()), 1); }
 
-// Sets a found record's window index; it is changed only inside a write transaction of its own database, and a
-// failed write leaves it as it was.
-void setWindowIndex(const AutoLayoutModelPtr& model, std::int64_t index, PlacementRecords& placements) {
-  if (!model || model->isInvalidated() || model->windowIndex() == index) return;
+// Gives a found record to the window: its number and window index. They are changed only inside a write
+// transaction of the record's database, and a failed write leaves them as they were.
+void adopt(const AutoLayoutModelPtr& model, std::int64_t windowID, std::int64_t index, PlacementRecords& placements) {
+  if (!model || model->isInvalidated()) return;
+  const std::int64_t oldIndex = model->windowIndex();
+  const bool renumber = model->windowID() != windowID;
+  if (oldIndex == index && !renumber) return;
   const auto database = model->isManaged() ? model->database() : StoreService::shared().database();
   if (!database) return;
-  const std::int64_t old = model->windowIndex();
   try {
-    database->write([&] { model->setWindowIndex(index); });
+    database->write([&] {
+      if (oldIndex != index) model->setWindowIndex(index);
+      if (renumber) model->setWindowID(windowID);
+    });
   } catch (const store::Error& e) {
     StoreService::shared().reportFailure(e);
     return;
   }
-  placements.moved(model, old);
+  if (oldIndex != index) placements.moved(model, oldIndex);
+  if (renumber) placements.renumbered(model);
+}
+
+// The window's own record, found by its number, under its index, or under `freeIndex` when another window holds
+// that.
+AutoLayoutModelPtr ownRecord(const AutoLayoutModelPtr& same, const WindowIndexRegistry& registry,
+                             const std::string& bundle, std::int64_t windowID, std::int64_t freeIndex,
+                             PlacementRecords& placements) {
+  if (registry.isHeld(bundle, same->windowIndex())) adopt(same, windowID, freeIndex, placements);
+  return same;
+}
+
+// The numbers of the windows open now, asked of the desktop once, when a lookup first needs them.
+class OpenWindows {
+ public:
+  bool contains(std::int64_t windowID) {
+    if (windowID == 0) return false;
+    if (!numbers_) {
+      numbers_.emplace();
+      if (const auto list = CGWindowListCopyWindowInfo(kCGWindowListOptionAll, kCGNullWindowID))
+        for (const CGWindowInfo& info : *list) numbers_->insert(info.windowNumber);
+    }
+    return numbers_->count(static_cast<CGWindowID>(windowID)) > 0;
+  }
+
+ private:
+  std::optional<std::unordered_set<CGWindowID>> numbers_;
+};
+
+// What one free window index of the application holds for a window without a record of its own.
+struct Slot {
+  AutoLayoutModelPtr record;  // a record the window may take
+  bool reserved = false;      // its records belong to other windows still open (or held under another index)
+};
+
+Slot slotFor(PlacementRecords::Application& siblings, const WindowIndexRegistry& registry, const std::string& bundle,
+             std::int64_t index, std::int64_t screenCount, std::int64_t windowID, OpenWindows& open) {
+  // A record whose window is open is kept for it: at a start, that window may be admitted after this one.
+  const auto free = [&](const AutoLayoutModel& r) { return r.windowID() == windowID || !open.contains(r.windowID()); };
+  if (AutoLayoutModelPtr record = siblings.firstInSlot(index, screenCount, free)) return {std::move(record)};
+  bool reserved = siblings.firstInSlot(index, screenCount) != nullptr;
+  // A record made for this index and later moved to another one, unless a window holds it there.
+  if (AutoLayoutModelPtr named = siblings.withId(AutoLayoutModel::idFor(bundle, index, screenCount))) {
+    if ((named->windowIndex() == index || !registry.isHeld(bundle, named->windowIndex())) && free(*named))
+      return {std::move(named)};
+    reserved = true;
+  }
+  return {nullptr, reserved};
 }
 
 void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
@@ -108,9 +163,10 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
 }
 
 AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window, const std::string& bundle) {
-  const std::int64_t index = WindowIndexRegistry::current()->lowestFreeIndex(bundle);
+  const WindowIndexRegistry& registry = *WindowIndexRegistry::current();
+  std::int64_t index = registry.lowestFreeIndex(bundle);
   const std::int64_t screenCount = displayCount();
-  std::string id = AutoLayoutModel::idFor(bundle, index, screenCount);
+  const auto windowID = static_cast<std::int64_t>(window.windowID());
 
   // Every record of the application, read once and kept in step with the store: windows are admitted by the
   // thousand, and a query or a scan of the application's records for each grows with the square of them.
@@ -123,25 +179,33 @@ AutoLayoutModelPtr StoreService::autoLayoutModelForWindow(const SIWindow& window
       reportFailure(e);
     }
   }
+  // Each open window holds a record of its own, under its own index: no two share one.
   if (siblings) {
-    // The same window seen before: the latest record with its number.
-    if (const AutoLayoutModelPtr same = siblings->ofWindow(window.windowID())) {
-      setWindowIndex(same, index, placements_);
-      return same;
+    // The same window seen before (its number outlives the program's restarts) with as many displays: the latest
+    // record with it, under its index unless another window holds that now.
+    if (const AutoLayoutModelPtr same = siblings->ofWindow(windowID, screenCount))
+      return ownRecord(same, registry, bundle, windowID, index, placements_);
+    // Else the lowest free index whose record no open window keeps: that record becomes this window's.
+    OpenWindows open;
+    for (;; index = registry.nextFreeIndex(bundle, index + 1)) {
+      const Slot slot = slotFor(*siblings, registry, bundle, index, screenCount, windowID, open);
+      if (slot.record) {
+        adopt(slot.record, windowID, index, placements_);
+        return slot.record;
+      }
+      if (!slot.reserved) break;
     }
-    // The same place among the application's windows.
-    if (const AutoLayoutModelPtr sameSlot = siblings->withId(id)) {
-      setWindowIndex(sameSlot, index, placements_);
-      return sameSlot;
-    }
+    // Else its own record made with another number of displays.
+    if (const AutoLayoutModelPtr same = siblings->ofWindow(windowID, std::nullopt))
+      return ownRecord(same, registry, bundle, windowID, index, placements_);
   }
+  std::string id = AutoLayoutModel::idFor(bundle, index, screenCount);
 
-  // A sibling whose frame the window inherits.
+  // A sibling whose frame the window inherits (the index has no record: the search above would have taken it).
   const auto place = placeOf(window, screenCount);
   if (!place) return nullptr;
   if (!siblings || siblings->empty()) return makeModel(window, bundle, index, *place, std::move(id));
-  AutoLayoutModelPtr chosen = siblings->firstInSlot(index, screenCount);
-  if (!chosen) chosen = siblings->firstWithScreenCount(screenCount);
+  const AutoLayoutModelPtr chosen = siblings->firstWithScreenCount(screenCount);
   AutoLayoutModelPtr made = makeModel(window, bundle, index, *place, std::move(id));
   if (!chosen) {
     copyFractions(*made, *siblings->first());

@@ -31,6 +31,21 @@ std::int64_t WindowIndexRegistry::lowestFreeIndex(const std::string& bundleIdent
   return static_cast<std::int64_t>(low);
 }
 
+std::int64_t WindowIndexRegistry::nextFreeIndex(const std::string& bundleIdentifier, std::int64_t from) const {
+  if (from <= 0) return lowestFreeIndex(bundleIdentifier);
+  const auto it = lists_.find(bundleIdentifier);
+  if (it == lists_.end()) return from;
+  for (auto at = std::lower_bound(it->second.begin(), it->second.end(), from); at != it->second.end() && *at == from;
+       ++at)
+    ++from;
+  return from;
+}
+
+bool WindowIndexRegistry::isHeld(const std::string& bundleIdentifier, std::int64_t index) const {
+  const auto it = lists_.find(bundleIdentifier);
+  return it != lists_.end() && std::binary_search(it->second.begin(), it->second.end(), index);
+}
+
 void WindowIndexRegistry::claim(const std::string& bundleIdentifier, std::int64_t index) {
   auto& list = lists_[bundleIdentifier];
   const auto at = std::lower_bound(list.begin(), list.end(), index);

@@ -29,6 +29,10 @@ class WindowIndexRegistry {
 
   /// The lowest index that no managed window of the application holds; 0 for an application without entry.
   std::int64_t lowestFreeIndex(const std::string& bundleIdentifier) const;
+  /// The lowest index from `from` on that no managed window of the application holds.
+  std::int64_t nextFreeIndex(const std::string& bundleIdentifier, std::int64_t from) const;
+  /// Whether a managed window of the application holds `index`.
+  bool isHeld(const std::string& bundleIdentifier, std::int64_t index) const;
   /// Records `index` as held (a second claim of a held index changes nothing).
   void claim(const std::string& bundleIdentifier, std::int64_t index);
   /// Gives one hold of `index` back; an index not held changes nothing. The application's entry stays.

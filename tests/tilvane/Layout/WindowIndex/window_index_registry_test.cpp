@@ -24,7 +24,7 @@ TEST(WindowIndexRegistry, HandsOutTheLowestFreeIndexPerApplication) {
   EXPECT_EQ(registry.lowestFreeIndex("a"), 1);
 }
 
-TEST(WindowIndexRegistry, TheLowestFreeIndexIsTheFirstGapWhateverHoldsAndGoes) {
+TEST(WindowIndexRegistry, TheFreeIndexesAreTheGapsWhateverHoldsAndGoes) {
   // Random claims and releases against the plain definition: the smallest index not held.
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
@@ -42,6 +42,11 @@ TEST(WindowIndexRegistry, TheLowestFreeIndexIsTheFirstGapWhateverHoldsAndGoes) {
     std::int64_t expected = 0;
     while (held.count(expected)) ++expected;
     ASSERT_EQ(registry.lowestFreeIndex("a"), expected) << "seed " << seed << ", step " << step;
+    // And from any index on.
+    std::int64_t next = index;
+    while (held.count(next)) ++next;
+    ASSERT_EQ(registry.nextFreeIndex("a", index), next) << "seed " << seed << ", step " << step;
+    ASSERT_EQ(registry.isHeld("a", index), held.count(index) > 0);
   }
 }
 
