@@ -166,8 +166,8 @@ start_wm() {
       local fbhome="$dir/fluxbox-home"
       rm -rf "$fbhome" && mkdir -p "$fbhome/.fluxbox"
       sed "s|@STATE@|$dir|g" "$conf/fluxbox/init" >"$dir/fluxbox-init"
-      [ "$panel" = wm ] && sed -i 's/^session.screen0.toolbar.visible: false$/session.screen0.toolbar.visible: true/' \
-        "$dir/fluxbox-init"
+      [ "$panel" = wm ] && sed -i -e 's/^session.screen0.toolbar.visible: false$/session.screen0.toolbar.visible: true/' \
+        -e 's/^\(session.screen0.toolbar.tools: .*\)$/\1, systemtray/' "$dir/fluxbox-init"
       cp "$conf/fluxbox/keys" "$dir/fluxbox-keys"
       : >"$dir/fluxbox-menu"
       : >"$dir/fluxbox-apps"
