@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../e2e/TilvaneOnX11.h"
-#include "AppManager/Settings/UserDefaultsService.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
-#include "Layout/LayoutManager.h"
-#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/NSScreen.h"
 
 namespace tilvane::test::x11 {
@@ -57,34 +54,6 @@ TEST_F(WindowManagerPanelTest, ARightHalfRuleKeepsATerminalsTitleBarOnTheScreenA
   EXPECT_EQ(runCommand({"import", "-display", display(), "-window", "root",
                         std::string(TILVANE_ARTEFACT_DIR) + "/right-half-over-panel-" + windowManager() + ".png"}),
             0);
-}
-
-// With gaps, "Move to the Other Display" puts a terminal a gap inside its record on each display; the window
-// manager's answer (its cells, the size asked for) is the move's own, so going back and forth changes nothing.
-TEST_F(WindowManagerPanelTest, WithGapsATerminalSentBetweenTheDisplaysKeepsItsRecord) {
-  if (NSScreen::screens().size() != 2) GTEST_SKIP() << "one monitor";
-  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
-  const CGRect fractions = CGRectMake(0.25, 0.25, 0.5, 0.5);
-  storeRecord("TilvaneSwitched", 0, fractions, 2, 0);
-  startTilvane();
-  const std::uint32_t terminal = *startTerminal("TilvaneSwitched", "Switched");
-  admitted(static_cast<pid_t>(probe().cardinals(terminal, "_NET_WM_PID").at(0)), terminal);
-  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(terminal)->x == 488; })) << *probe().frameRect(terminal);
-  const auto first = *probe().frameRect(terminal);
-  for (int move = 1; move <= 6; ++move) {
-    SCOPED_TRACE(move);
-    BuildInLayoutActionController::shared().applyLayoutType(SIWindow(*element(terminal)),
-                                                             LayoutNode::Type::switchScreen);
-    const int x = move % 2 ? 1920 + 488 : 488;
-    EXPECT_TRUE(waitUntil([&] { return probe().frameRect(terminal)->x == x; })) << *probe().frameRect(terminal);
-    catchUp();
-    advance(LayoutManager::kQuietPeriod + 0.1);
-    const auto stored = records("TilvaneSwitched").at(0);
-    EXPECT_NEAR(stored->x(), fractions.origin.x, 0.002);
-    EXPECT_NEAR(stored->width(), fractions.size.width, 0.002);
-    EXPECT_NEAR(stored->height(), fractions.size.height, 0.003);
-  }
-  EXPECT_NEAR(probe().frameRect(terminal)->width, first.width, 2);
 }
 
 }  // namespace
