@@ -165,30 +165,34 @@ void PlacementRecords::expect(const AutoLayoutModelPtr& record) {
   if (found != applications_.end() && !found->second.positionOf(record)) found->second.append(record);
 }
 
-void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex) {
-  if (!record) return;
+std::optional<std::pair<PlacementRecords::Application*, PositionIndex::Position>> PlacementRecords::locate(
+    const AutoLayoutModelPtr& record) {
+  if (!record) return std::nullopt;
   const auto found = applications_.find(record->bundleIdentifier());
-  if (found == applications_.end()) return;
-  Application& application = found->second;
-  const auto at = application.positionOf(record);
-  if (!at) return;
-  application.bySlot_.erase(Application::slotKey(oldIndex, record->screenCount()), *at);
-  application.bySlot_.insert(Application::slotKey(record->windowIndex(), record->screenCount()), *at);
+  if (found == applications_.end()) return std::nullopt;
+  const auto at = found->second.positionOf(record);
+  if (!at) return std::nullopt;
+  return std::pair{&found->second, *at};
+}
+
+void PlacementRecords::moved(const AutoLayoutModelPtr& record, std::int64_t oldIndex) {
+  const auto located = locate(record);
+  if (!located) return;
+  const auto [application, at] = *located;
+  application->bySlot_.erase(Application::slotKey(oldIndex, record->screenCount()), at);
+  application->bySlot_.insert(Application::slotKey(record->windowIndex(), record->screenCount()), at);
 }
 
 void PlacementRecords::renumbered(const AutoLayoutModelPtr& record) {
-  if (!record) return;
-  const auto found = applications_.find(record->bundleIdentifier());
-  if (found == applications_.end()) return;
-  Application& application = found->second;
-  const auto at = application.positionOf(record);
-  if (!at) return;
+  const auto located = locate(record);
+  if (!located) return;
+  const auto [application, at] = *located;
   // Its old number's entry is mended when next asked for (ofWindow checks every record it finds).
   const auto key = Application::windowKey(*record);
-  if (Application::Position* latest = application.byWindow_.find(key))
-    *latest = *at;
+  if (Application::Position* latest = application->byWindow_.find(key))
+    *latest = at;
   else
-    application.byWindow_.insert(key, *at);
+    application->byWindow_.insert(key, at);
 }
 
 }  // namespace tilvane

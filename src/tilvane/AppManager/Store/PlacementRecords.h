@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "AppManager/Store/PositionIndex.h"
@@ -79,6 +80,8 @@ class PlacementRecords {
   void forget();
 
  private:
+  /// The record's application and where the record stands in it; absent when it is not known here.
+  std::optional<std::pair<Application*, PositionIndex::Position>> locate(const AutoLayoutModelPtr& record);
   /// Forgets everything when the instance changed or rows came or went since the last look.
   void checkInStep(store::Database& database);
 
