@@ -27,6 +27,14 @@ std::uint64_t PlacementRecords::Application::windowKey(const AutoLayoutModel& re
   return windowKey(record.windowID(), record.screenCount());
 }
 
+void PlacementRecords::Application::noteLatestOfWindow(const AutoLayoutModel& record, Position at) {
+  const auto key = windowKey(record);
+  if (Position* latest = byWindow_.find(key))
+    *latest = at;
+  else
+    byWindow_.insert(key, at);
+}
+
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::latestOfWindow(
     std::int64_t windowID, std::int64_t screenCount) {
   const auto key = windowKey(windowID, screenCount);
@@ -51,9 +59,7 @@ AutoLayoutModelPtr PlacementRecords::Application::ofWindow(std::int64_t windowID
     found = latestOfWindow(windowID, *screenCount);
   } else {
     // The display counts met are few.
-    std::vector<std::int64_t> counts;
-    for (const auto& [count, first] : firstByScreenCount_) counts.push_back(count);
-    for (const std::int64_t count : counts)
+    for (const auto& [count, first] : firstByScreenCount_)
       if (const auto at = latestOfWindow(windowID, count); at && (!found || *at > *found)) found = at;
   }
   return found ? records_[*found] : nullptr;
@@ -69,7 +75,8 @@ AutoLayoutModelPtr PlacementRecords::Application::withId(const std::string& id) 
 }
 
 AutoLayoutModelPtr PlacementRecords::Application::firstInSlot(
-    std::int64_t windowIndex, std::int64_t screenCount, const std::function<bool(const AutoLayoutModel&)>& accept) {
+    std::int64_t windowIndex, std::int64_t screenCount,
+    const std::function<bool(const AutoLayoutModel&)>& accept) {
   std::optional<Position> best;
   bySlot_.visit(slotKey(windowIndex, screenCount), [&](Position& at) {
     const AutoLayoutModel& r = *records_[at];
@@ -98,8 +105,7 @@ AutoLayoutModelPtr PlacementRecords::Application::firstWithScreenCount(std::int6
 std::optional<PlacementRecords::Application::Position> PlacementRecords::Application::positionOf(
     const AutoLayoutModelPtr& record) {
   // Usually the window's latest record, found without its id.
-  if (const Position* latest = byWindow_.find(windowKey(*record));
-      latest && records_[*latest] == record)
+  if (const Position* latest = byWindow_.find(windowKey(*record)); latest && records_[*latest] == record)
     return *latest;
   std::optional<Position> found;
   byId_.visit(std::hash<std::string>{}(record->id()), [&](Position& at) {
@@ -114,10 +120,7 @@ void PlacementRecords::Application::append(const AutoLayoutModelPtr& record) {
   const auto at = static_cast<Position>(records_.size());
   records_.push_back(record);
   // The later record of a window wins, as in the store's order.
-  if (Position* latest = byWindow_.find(windowKey(*record)))
-    *latest = at;
-  else
-    byWindow_.insert(windowKey(*record), at);
+  noteLatestOfWindow(*record, at);
   byId_.insert(std::hash<std::string>{}(record->id()), at);
   bySlot_.insert(slotKey(record->windowIndex(), record->screenCount()), at);
   firstByScreenCount_.try_emplace(record->screenCount(), at);  // kept when there is one already
@@ -188,11 +191,7 @@ void PlacementRecords::renumbered(const AutoLayoutModelPtr& record) {
   if (!located) return;
   const auto [application, at] = *located;
   // Its old number's entry is mended when next asked for (ofWindow checks every record it finds).
-  const auto key = Application::windowKey(*record);
-  if (Application::Position* latest = application->byWindow_.find(key))
-    *latest = at;
-  else
-    application->byWindow_.insert(key, at);
+  application->noteLatestOfWindow(*record, at);
 }
 
 }  // namespace tilvane

@@ -53,6 +53,8 @@ class PlacementRecords {
     void append(const AutoLayoutModelPtr& record);
     bool live(Position at) const;
     std::optional<Position> latestOfWindow(std::int64_t windowID, std::int64_t screenCount);
+    /// The record at `at` is its window's latest for its display count.
+    void noteLatestOfWindow(const AutoLayoutModel& record, Position at);
     /// Where the record is; absent when it is not one of these.
     std::optional<Position> positionOf(const AutoLayoutModelPtr& record);
 

@@ -21,7 +21,8 @@ std::int64_t displayCount() { return std::max<std::int64_t>(static_cast<std::int
 
 // Gives a found record to the window: its number and window index. They are changed only inside a write
 // transaction of the record's database, and a failed write leaves them as they were.
-void adopt(const AutoLayoutModelPtr& model, std::int64_t windowID, std::int64_t index, PlacementRecords& placements) {
+void adopt(const AutoLayoutModelPtr& model, std::int64_t windowID, std::int64_t index,
+           PlacementRecords& placements) {
   if (!model || model->isInvalidated()) return;
   const std::int64_t oldIndex = model->windowIndex();
   const bool renumber = model->windowID() != windowID;
@@ -73,10 +74,13 @@ struct Slot {
   bool reserved = false;      // its records belong to other windows still open (or held under another index)
 };
 
-Slot slotFor(PlacementRecords::Application& siblings, const WindowIndexRegistry& registry, const std::string& bundle,
-             std::int64_t index, std::int64_t screenCount, std::int64_t windowID, OpenWindows& open) {
+Slot slotFor(PlacementRecords::Application& siblings, const WindowIndexRegistry& registry,
+             const std::string& bundle, std::int64_t index, std::int64_t screenCount, std::int64_t windowID,
+             OpenWindows& open) {
   // A record whose window is open is kept for it: at a start, that window may be admitted after this one.
-  const auto free = [&](const AutoLayoutModel& r) { return r.windowID() == windowID || !open.contains(r.windowID()); };
+  const auto free = [&](const AutoLayoutModel& r) {
+    return r.windowID() == windowID || !open.contains(r.windowID());
+  };
   if (AutoLayoutModelPtr record = siblings.firstInSlot(index, screenCount, free)) return {std::move(record)};
   bool reserved = siblings.firstInSlot(index, screenCount) != nullptr;
   // A record made for this index and later moved to another one, unless a window holds it there.

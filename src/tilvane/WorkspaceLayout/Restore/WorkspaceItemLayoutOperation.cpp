@@ -33,7 +33,8 @@ bool runs(const std::string& bundleID) {
 std::vector<pid_t> othersRunning(const std::string& program, const std::string& bundleID) {
   std::vector<pid_t> pids;
   for (const NSRunningApplication& app : NSWorkspace::runningApplications())
-    if (app.executableURL == program && app.bundleIdentifier && !apps::sameApplication(*app.bundleIdentifier, bundleID))
+    if (app.executableURL == program && app.bundleIdentifier &&
+        !apps::sameApplication(*app.bundleIdentifier, bundleID))
       pids.push_back(app.processIdentifier);
   return pids;
 }
