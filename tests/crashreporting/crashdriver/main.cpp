@@ -5,17 +5,19 @@
 //   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow, throw-runtime,
-// throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread of no special
-// kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
-// was too), plugin-segv (a crash in a plugin right after dlopen), relative-plugin-on-thread and
+// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow,
+// throw-runtime, throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread
+// of no special kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal,
+// "blocker", was too), plugin-segv (a crash in a plugin right after dlopen), relative-plugin-on-thread and
 // deleted-plugin-on-thread (a crash on a thread in a plugin without .eh_frame_hdr whose path no longer led to its
 // file when the image table looked: loaded by a relative path before a chdir, or from a copy deleted at once),
 // many-threads (600 threads, the last one
 // crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start), threads-at-exit
 // (no crash: threads start and end while static destructors run, after main returns), null-call (a call through a
 // null function pointer), no-unwind-info and no-unwind-info-under-fp (a call into an executable page no image
-// holds, from frameless code with RBP in use, or from a frameless function under a frame-pointer one),
+// holds, from frameless code with RBP in use, or from a frameless function under a frame-pointer one), plt-stub
+// (the test library calls libc through its PLT, whose slots were made unreadable: the fault stops the thread on
+// the stub's first instruction),
 // fork-child-crash and fork-both-crash (a child forked without exec crashes; the parent then ends normally, or
 // crashes too). The heap is poisoned (HeapPoison.h) just before each crash; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
@@ -29,6 +31,7 @@
 // packaged; one line "<identifier> <submitted 0/1>" per report.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <linux/futex.h>
 #include <pthread.h>
 #include <signal.h>
@@ -46,6 +49,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -379,6 +383,31 @@ int crashInPluginOnThread(bool deleted, const char* directory) {
   return pthread_create(&thread, nullptr, crashdriverPluginThread, entry) == 0 ? pthread_join(thread, nullptr) : 2;
 }
 
+// Makes the PLT slots of the loaded image whose path ends in `name` unreadable; false when it has none.
+bool hidePltSlots(const char* name) {
+  struct Found {
+    const char* name;
+    std::uintptr_t slots = 0;
+  } found{name};
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* data) {
+        auto* found = static_cast<Found*>(data);
+        if (!std::string_view(info->dlpi_name).ends_with(found->name)) return 0;
+        for (int i = 0; i < info->dlpi_phnum; ++i) {
+          if (info->dlpi_phdr[i].p_type != PT_DYNAMIC) continue;
+          for (auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
+               entry->d_tag != DT_NULL; ++entry) {
+            // The loader has made the pointer absolute; the first three words are the loader's own.
+            if (entry->d_tag == DT_PLTGOT) found->slots = entry->d_un.d_ptr + 3 * sizeof(void*);
+          }
+        }
+        return 1;
+      },
+      &found);
+  const std::uintptr_t page = found.slots & ~std::uintptr_t{4095};
+  return found.slots != 0 && mprotect(reinterpret_cast<void*>(page), 4096, PROT_NONE) == 0;
+}
+
 int resolve(int argc, char** argv) {
   VRDBinaryImageDetails self;
   if (!VRDBinaryImageMainExecutableDetails(&self)) return 2;
@@ -643,6 +672,16 @@ int run(const std::string& mode, const char* directory, int depth) {
     VRDBinaryImageCheckForChanges();
     VRDContextBinaryImageQueue().sync([] {});
     return call(crashdriverSegvFromLibrary);
+  } else if (mode == "plt-stub") {
+    void* library = dlopen(CRASHREPORTING_TESTLIB, RTLD_NOW);
+    auto* call =
+        library ? reinterpret_cast<int (*)()>(dlsym(library, "crashreportingTestlibCallThroughPlt")) : nullptr;
+    if (call == nullptr) return 2;
+    VRDBinaryImageCheckForChanges();
+    VRDContextBinaryImageQueue().sync([] {});
+    if (!hidePltSlots(std::filesystem::path(CRASHREPORTING_TESTLIB).filename().c_str())) return 2;
+    crashdriver::poisonHeap();
+    return call();
   } else if (mode == "threads") {
     void (*const bodies[])() = {crashdriverWorker1, crashdriverWorker2, crashdriverWorker3, crashdriverWorker4};
     const char* const names[] = {"w1", "w2", "w3", "w4"};
