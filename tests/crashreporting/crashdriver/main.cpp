@@ -49,7 +49,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -383,29 +382,17 @@ int crashInPluginOnThread(bool deleted, const char* directory) {
   return pthread_create(&thread, nullptr, crashdriverPluginThread, entry) == 0 ? pthread_join(thread, nullptr) : 2;
 }
 
-// Makes the PLT slots of the loaded image whose path ends in `name` unreadable; false when it has none.
-bool hidePltSlots(const char* name) {
-  struct Found {
-    const char* name;
-    std::uintptr_t slots = 0;
-  } found{name};
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, std::size_t, void* data) {
-        auto* found = static_cast<Found*>(data);
-        if (!std::string_view(info->dlpi_name).ends_with(found->name)) return 0;
-        for (int i = 0; i < info->dlpi_phnum; ++i) {
-          if (info->dlpi_phdr[i].p_type != PT_DYNAMIC) continue;
-          for (auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
-               entry->d_tag != DT_NULL; ++entry) {
-            // The loader has made the pointer absolute; the first three words are the loader's own.
-            if (entry->d_tag == DT_PLTGOT) found->slots = entry->d_un.d_ptr + 3 * sizeof(void*);
-          }
-        }
-        return 1;
-      },
-      &found);
-  const std::uintptr_t page = found.slots & ~std::uintptr_t{4095};
-  return found.slots != 0 && mprotect(reinterpret_cast<void*>(page), 4096, PROT_NONE) == 0;
+// Makes the PLT slots of the library loaded as `library` unreadable.
+bool hidePltSlots(void* library) {
+  link_map* map = nullptr;
+  if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0) return false;
+  for (const ElfW(Dyn)* entry = map->l_ld; entry->d_tag != DT_NULL; ++entry) {
+    if (entry->d_tag != DT_PLTGOT) continue;
+    // The loader has made the address absolute; the first three words are its own.
+    const std::uintptr_t page = (entry->d_un.d_ptr + 3 * sizeof(void*)) & ~std::uintptr_t{4095};
+    return mprotect(reinterpret_cast<void*>(page), 4096, PROT_NONE) == 0;
+  }
+  return false;
 }
 
 int resolve(int argc, char** argv) {
@@ -679,7 +666,7 @@ int run(const std::string& mode, const char* directory, int depth) {
     if (call == nullptr) return 2;
     VRDBinaryImageCheckForChanges();
     VRDContextBinaryImageQueue().sync([] {});
-    if (!hidePltSlots(std::filesystem::path(CRASHREPORTING_TESTLIB).filename().c_str())) return 2;
+    if (!hidePltSlots(library)) return 2;
     crashdriver::poisonHeap();
     return call();
   } else if (mode == "threads") {
