@@ -503,5 +503,17 @@ TEST_F(WorkspaceRestoreOnX11Test, AnEmptyWorkspaceEndsOnTheDesktopTheUserWasOn) 
   EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 1; })) << probe().currentDesktop();
 }
 
+TEST_F(WorkspaceRestoreOnX11Test, AWorkspaceWhoseOnlyItemCannotStartEndsOnTheDesktopTheUserWasOn) {
+  startTilvane();
+  for (const int user : {1, 2}) {
+    probe().switchDesktop(user);
+    ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == user; }));
+    catchUp();
+    // Nothing is known by that name: no desktop entry, no program.
+    restoreAll({workspaceItem("TilvaneNowhere", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))});
+    EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == user; })) << probe().currentDesktop();
+  }
+}
+
 }  // namespace
 }  // namespace tilvane::test::x11
