@@ -25,6 +25,8 @@ class DesktopNotificationCenter {
   rx::PublishSubject<NSWorkspaceApplicationNotification>& didTerminateApplication() {
     return didTerminateApplication_;
   }
+  /// A window appeared: the application it belongs to.
+  rx::PublishSubject<NSRunningApplication>& windowDidAppear() { return windowDidAppear_; }
 
   /// Sends `value` to the subject's observers on a later turn of the main loop; at once when no main loop is
   /// installed. Safe when the centre is gone by then: the task holds the subject, not the centre.
@@ -47,6 +49,7 @@ class DesktopNotificationCenter {
   rx::PublishSubject<rx::Unit> screensDidWake_;
   rx::PublishSubject<NSWorkspaceApplicationNotification> didLaunchApplication_;
   rx::PublishSubject<NSWorkspaceApplicationNotification> didTerminateApplication_;
+  rx::PublishSubject<NSRunningApplication> windowDidAppear_;
 };
 
 }  // namespace tilvane

@@ -6,9 +6,6 @@
 namespace tilvane {
 namespace {
 
-/// While the process started for a request runs, the same request repeated this soon does not start another.
-constexpr double kStartingWindow = 10.0;
-
 /// The launcher of a backend that cannot start anything.
 class RefusingLauncher final : public Launcher {
  public:
@@ -68,16 +65,6 @@ bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleI
                                                       std::vector<AXUIElement> passOver) {
   return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false,
                                             options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
-}
-
-std::string launchKey(const LaunchRequest& request) {
-  std::string key = (request.target == LaunchTarget::path ? "path:" : "id:") + request.application;
-  for (const std::string& argument : request.arguments) key.append(1, '\0').append(argument);
-  return key;
-}
-
-bool isHeldBack(const StartedProcess& earlier, double now) {
-  return earlier.running && now - earlier.time < kStartingWindow && !earlier.hasShownWindow;
 }
 
 bool LSRegisterURL(const std::string& path) {

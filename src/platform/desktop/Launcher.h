@@ -61,25 +61,6 @@ class Launcher {
 /// installed desktop's launcher; false without one.
 bool LSRegisterURL(const std::string& path);
 
-/// What a launcher remembers of the process it started for a request, to hold back the same request repeated
-/// while that process still starts.
-struct StartedProcess {
-  /// The main loop's time of the start.
-  double time = 0;
-  /// The process still runs (or, on a simulated desktop, is about to start).
-  bool running = false;
-  /// It has shown a window, whether or not that window is still open.
-  bool hasShownWindow = false;
-};
-
-/// The same request, for holding back repeats: the target, the application and the arguments.
-std::string launchKey(const LaunchRequest& request);
-
-/// Whether a request starts nothing because of `earlier`, the process started for the same request: it still
-/// runs, started less than 10 s before `now`, and has shown no window yet. Once it has shown one, that window is
-/// there to be taken, and the same request again asks for another.
-bool isHeldBack(const StartedProcess& earlier, double now);
-
 /// Launcher::activateWindow of the installed desktop's launcher; false without one.
 bool bringWindowForward(const AXUIElement& window);
 

@@ -178,8 +178,9 @@ class LayoutManager final : public LayoutAllTarget {
 
   /// Restores a saved workspace; returns at once. Queues on the workspace queue, held while they are added:
   /// the message "StartLayoutSpaces" and a 1 s pause, a visit of the desktops not seen yet, one switch to the
-  /// first item's desktop (none for an empty workspace or a negative desktop), one WorkspaceItemLayoutOperation
-  /// per item in order, and finishWorkspace. workspaceRunning() is true from now until this restore's own last
+  /// first item's desktop (for an empty workspace or a negative desktop, back to the desktop the user was on),
+  /// one WorkspaceItemLayoutOperation per item in order, and finishWorkspace, after going back to the user's
+  /// desktop when no item placed a window. workspaceRunning() is true from now until this restore's own last
   /// step (a restore queued behind it keeps it true until its own end).
   void layoutWorkspace(const WorkspaceLayoutGroupModel& group);
   /// The operation restoring one item: its fractions on the display that holds its desktop (each display with

@@ -92,6 +92,7 @@ AXUIElement SimApplications::createWindow(pid_t pid, const SimWindowConfig& conf
   if (!app) return AXUIElement{};
   const AXUIElement window = makeWindow(*app, config);
   post(pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(pid), window);
+  DesktopNotificationCenter::post(desktop_.notificationCenter().windowDidAppear(), app->info);
   return window;
 }
 

@@ -14,7 +14,11 @@ std::vector<std::string> makeSpaces(int count) {
 }  // namespace
 
 SimDesktop::SimDesktop(SpacesMode mode, int sharedSpaceCount)
-    : mode_(mode), sharedSpaces_(makeSpaces(sharedSpaceCount)) {}
+    : mode_(mode), sharedSpaces_(makeSpaces(sharedSpaceCount)) {
+  center_.windowDidAppear()
+      .subscribe([this](const NSRunningApplication& application) { launcher_.windowAppeared(application); })
+      .disposed(windowsAppearing_);
+}
 
 std::string SimDesktop::addDisplay(const SimDisplayConfig& config) {
   Display d;

@@ -12,6 +12,7 @@
 #include "platform/desktop/sim/SimDisplayConfig.h"
 #include "platform/desktop/sim/SimLauncher.h"
 #include "platform/desktop/sim/SimProgramServer.h"
+#include "platform/rx/Disposable.h"
 
 namespace tilvane::sim {
 
@@ -159,6 +160,8 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
   SimApplications applications_{*this};
   SimLauncher launcher_{applications_};
   SimProgramServer program_;
+  /// Tells the launcher of each window that appears.
+  rx::DisposeBag windowsAppearing_;
 };
 
 }  // namespace tilvane::sim

@@ -51,17 +51,18 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   if (!script.starts) return true;
   if (request.arguments.empty() && !request.newInstance && bringForward(request, script)) return true;
 
-  const std::string key = launchKey(request);
-  if (const auto earlier = started_.find(key); earlier != started_.end()) {
-    const Started& process = earlier->second;
-    if (isHeldBack({process.time, isRunning(process), process.hasShownWindow}, now)) return true;
-  }
-  started_[key] = Started{0, now};
+  if (holds_.isHeldBack(request, [this](pid_t pid) { return isRunning(pid); })) return true;
+  holds_.started(request, 0);
   std::weak_ptr<SimLauncher*> weak = self_;
-  dispatch::MainQueue::asyncAfter(script.startDelay, [weak, key, application = request.application] {
-    if (auto self = weak.lock()) (*self)->start(key, application);
+  dispatch::MainQueue::asyncAfter(script.startDelay, [weak, request] {
+    if (auto self = weak.lock()) (*self)->start(request);
   });
   return true;
+}
+
+void SimLauncher::windowAppeared(const NSRunningApplication& application) {
+  holds_.windowAppeared(application.processIdentifier, application.processIdentifier,
+                        application.bundleIdentifier);
 }
 
 bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScript& script) {
@@ -77,30 +78,26 @@ bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScri
   return true;
 }
 
-bool SimLauncher::isRunning(const Started& started) const {
-  if (started.pid == 0) return true;
+bool SimLauncher::isRunning(pid_t pid) const {
+  if (pid == 0) return true;
   const auto apps = applications_.runningApplications();
   return std::any_of(apps.begin(), apps.end(),
-                     [&](const NSRunningApplication& app) { return app.processIdentifier == started.pid; });
+                     [&](const NSRunningApplication& app) { return app.processIdentifier == pid; });
 }
 
-void SimLauncher::start(const std::string& key, const std::string& application) {
-  const auto it = scripts_.find(application);
+void SimLauncher::start(const LaunchRequest& request) {
+  const auto it = scripts_.find(request.application);
   if (it == scripts_.end()) return;
   const SimLaunchScript& script = it->second;
   SimApplicationConfig config = script.application;
   config.windows.clear();
   const pid_t pid = applications_.launchApplication(config);
-  if (const auto started = started_.find(key); started != started_.end() && started->second.pid == 0)
-    started->second.pid = pid;
+  holds_.startedAs(request, pid);
   if (!script.opensWindow) return;
   std::weak_ptr<SimLauncher*> weak = self_;
-  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, key, pid, window = script.window] {
+  dispatch::MainQueue::asyncAfter(script.windowDelay, [weak, pid, window = script.window] {
     auto self = weak.lock();
     if (!self) return;
-    auto& started = (*self)->started_;
-    if (const auto it = started.find(key); it != started.end() && it->second.pid == pid)
-      it->second.hasShownWindow = true;
     SimApplications& applications = (*self)->applications_;
     const AXUIElement element = applications.createWindow(pid, window);
     if (element.isWindow()) applications.focusWindow(element);

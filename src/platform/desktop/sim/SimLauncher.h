@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop/LaunchHolds.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/sim/SimApplications.h"
 
@@ -32,7 +33,8 @@ struct SimLaunchScript {
 /// - running, asked without arguments and not for a new instance: it is brought forward startDelay later (its
 ///   first window not passed over takes the focus);
 /// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
-///   same request started one that still starts (isHeldBack: it runs and has shown no window yet).
+///   same request started one that still starts (LaunchHolds: it runs, and no window of it or of the application
+///   the request names has appeared; the desktop tells of each window through windowAppeared).
 /// A launch naming no scripted application is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
@@ -53,21 +55,19 @@ class SimLauncher final : public Launcher {
   // Launcher
   bool launch(const LaunchRequest& request) override;
 
+  /// A window of `application` appeared: a start it shows is over. A simulated process leads a session of its
+  /// own.
+  void windowAppeared(const NSRunningApplication& application);
+
  private:
-  /// A process started for a request: no pid while it is about to start.
-  struct Started {
-    pid_t pid = 0;
-    double time = 0;
-    bool hasShownWindow = false;
-  };
   bool bringForward(const LaunchRequest& request, const SimLaunchScript& script);
-  bool isRunning(const Started& started) const;
-  void start(const std::string& key, const std::string& application);
+  /// Whether process `pid` runs; 0, a process about to start, does.
+  bool isRunning(pid_t pid) const;
+  void start(const LaunchRequest& request);
 
   SimApplications& applications_;
   std::map<std::string, SimLaunchScript> scripts_;
-  /// The last process started for each request (launchKey).
-  std::map<std::string, Started> started_;
+  LaunchHolds holds_;
   std::vector<LaunchRequest> launches_;
   std::vector<double> launchTimes_;
   /// Tasks on the main loop hold it weakly, so none runs after the launcher is gone.

@@ -153,10 +153,11 @@ void X11Applications::track(xcb_window_t window, bool notify) {
   findFrame(window, client);
   clients_[window] = client;
   if (!client.pid) return;
-  applicationFor(*client.pid, window, notify);
-  if (notify)
-    observers_.post(*client.pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(*client.pid),
-                    windowElement(window, *client.pid));
+  const NSRunningApplication application = applicationFor(*client.pid, window, notify).info;
+  if (!notify) return;
+  observers_.post(*client.pid, kAXWindowCreatedNotification, AXUIElementCreateApplication(*client.pid),
+                  windowElement(window, *client.pid));
+  DesktopNotificationCenter::post(center_.windowDidAppear(), application);
 }
 
 void X11Applications::untrack(xcb_window_t window, bool notify) {

@@ -37,6 +37,9 @@ X11Desktop::X11Desktop(std::unique_ptr<XConnection> x)
   currentDesktop_ = queryDesktops(*x_).current;
   displays_ = displaySignature();
   applications_.start();
+  center_.windowDidAppear()
+      .subscribe([this](const NSRunningApplication& application) { launcher_.windowAppeared(application); })
+      .disposed(windowsAppearing_);
   pump_ = std::make_unique<EventPump>(
       *x_, [this](const xcb_generic_event_t& e) { handle(e); }, [this] { endOfBatch(); },
       [this] { onConnectionLost(); });

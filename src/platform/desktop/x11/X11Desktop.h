@@ -15,6 +15,7 @@
 #include "platform/desktop/x11/X11EventTap.h"
 #include "platform/desktop/x11/X11Launcher.h"
 #include "platform/desktop/x11/X11ProgramServer.h"
+#include "platform/rx/Disposable.h"
 #include "platform/rx/PublishSubject.h"
 
 namespace tilvane::x11 {
@@ -93,6 +94,8 @@ class X11Desktop final : public Desktop {
   X11Applications applications_;
   X11Launcher launcher_{applications_, [this](const AXUIElement& window) { return showAndFocus(window); }};
   X11ProgramServer program_{*x_};
+  /// Tells the launcher of each window that appears.
+  rx::DisposeBag windowsAppearing_;
   rx::PublishSubject<std::string> connectionLost_;
   KeyboardEventHandler keyboardEvents_;
   std::unique_ptr<EventPump> pump_;

@@ -15,7 +15,6 @@
 #include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/apps/EntryIdentifier.h"
-#include "platform/dispatch/MainQueue.h"
 
 extern char** environ;
 
@@ -138,17 +137,12 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   if (request.arguments.empty() && !request.newInstance && bringForward(request)) return true;
   const auto argv = commandFor(request);
   if (!argv) return false;
-  const std::string key = launchKey(request);
-  const double now = dispatch::MainQueue::clock().now();
-  if (const auto it = started_.find(key); it != started_.end() && isRunning(it->second.pid)) {
-    Started& earlier = it->second;
-    earlier.hasShownWindow = earlier.hasShownWindow || hasShownWindow(earlier.pid);
-    if (isHeldBack({earlier.time, true, earlier.hasShownWindow}, now)) return true;
-  }
+  if (holds_.isHeldBack(request, [this](pid_t pid) { return isRunning(pid) && !hasShownWindow(pid); }))
+    return true;
   reap();
   const auto pid = spawnDetached(*argv);
   if (!pid) return false;
-  started_[key] = Started{*pid, now};
+  holds_.started(request, *pid);
   children_[*pid] = ProcessExitWatch::watch(*pid, [this] { reap(); });
   return true;
 }
@@ -224,6 +218,11 @@ bool X11Launcher::hasShownWindow(pid_t pid) const {
   for (const CGWindowInfo& info : *all)
     if (info.ownerPID == pid && info.windowNumber != kCGNullWindowID) return true;
   return false;
+}
+
+void X11Launcher::windowAppeared(const NSRunningApplication& application) {
+  const pid_t pid = application.processIdentifier;
+  holds_.windowAppeared(pid, ::getsid(pid), application.bundleIdentifier);
 }
 
 std::vector<pid_t> X11Launcher::runningChildren() {

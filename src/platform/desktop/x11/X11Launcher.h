@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/desktop/ApplicationServer.h"
+#include "platform/desktop/LaunchHolds.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/x11/ProcessExitWatch.h"
 
@@ -30,8 +31,9 @@ namespace tilvane::x11 {
 /// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
 /// by path too; a process of the same program counts when no application carries the identifier. A request for
 /// a new instance is never brought forward. A request repeated (with the same arguments, if any) starts nothing
-/// while the process started for it still starts (isHeldBack: it runs, is less than 10 s old and has shown no
-/// window yet). Main thread only.
+/// while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no window of
+/// it, of a process in its session or of the application the request names has appeared; the desktop tells of
+/// each window through windowAppeared). Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -65,12 +67,10 @@ class X11Launcher final : public Launcher {
   /// The children started and not yet reaped.
   std::vector<pid_t> runningChildren();
 
+  /// A window of `application` appeared: a start it shows is over.
+  void windowAppeared(const NSRunningApplication& application);
+
  private:
-  struct Started {
-    pid_t pid = 0;
-    double time = 0;
-    bool hasShownWindow = false;
-  };
   std::vector<std::filesystem::path> folders() const;
   bool bringForward(const LaunchRequest& request);
   /// Reaps the children that ended.
@@ -83,8 +83,7 @@ class X11Launcher final : public Launcher {
   ApplicationServer& applications_;
   FocusWindow focus_;
   std::optional<std::vector<std::filesystem::path>> folders_;
-  /// The last process started for each request (launchKey).
-  std::map<std::string, Started> started_;
+  LaunchHolds holds_;
   /// The registered desktop entries by the identifier their windows carry.
   std::map<std::string, std::string> registered_;
   /// Every child not reaped yet, with the watch that reaps it as soon as it ends (where the loop can watch).

@@ -56,7 +56,7 @@ void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
   queue.setSuspended(true);
   queue.addOperation(std::make_shared<AsyncBlockOperation>(
       [this](AsyncBlockOperation::Done done) { announceWorkspaceStart(std::move(done)); }));
-  // The desktop the user is on when the visit starts: a restore with no item to go to ends there.
+  // The desktop the user is on when the visit starts: a restore that places no window ends there.
   const auto userDesktop = std::make_shared<int>(0);
   queue.addOperation(std::make_shared<AsyncBlockOperation>([userDesktop](AsyncBlockOperation::Done done) {
     *userDesktop = shownDesktop();
@@ -76,7 +76,15 @@ void LayoutManager::layoutWorkspace(const WorkspaceLayoutGroupModel& group) {
   // The items share what they took, so two items of one application end as two windows.
   const auto claims = std::make_shared<WorkspaceRestoreClaims>();
   for (std::size_t i = 0; i < items.size(); ++i) queue.addOperation(makeWorkspaceItemOperation(*items[i], claims));
-  queue.addOperation([this, claims] { finishWorkspace(claims->skipped()); });
+  queue.addOperation(
+      std::make_shared<AsyncBlockOperation>([this, claims, userDesktop](AsyncBlockOperation::Done done) {
+        const auto finish = [this, claims, done = std::move(done)] {
+          finishWorkspace(claims->skipped());
+          done();
+        };
+        if (claims->windows().empty()) return returnToDesktop(*userDesktop, finish);
+        finish();
+      }));
   queue.setSuspended(false);
 }
 

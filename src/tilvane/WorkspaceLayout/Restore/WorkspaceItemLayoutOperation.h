@@ -25,8 +25,8 @@ namespace tilvane {
 /// to the nearest item; the item brings its window forward in place of a launch, and starts nothing. Otherwise,
 /// and always with parameters, it starts a process of its own and takes only a window that was not open at that
 /// launch: the focused one, else the one created last, else the first listed. The wait is a poll once a second;
-/// each attempt that finds no window launches again (the launcher holds a repeat back while its process shows
-/// no window), at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the item's
+/// each attempt that finds no window launches again (the launcher holds a repeat back until a window of its
+/// application appears), at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the item's
 /// name, and nothing is moved. A window is the item's by its application's identifier; the program it runs
 /// serves only for processes that were no other application when the item started (one started through a link
 /// names its windows otherwise).

@@ -388,6 +388,44 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseWindowWasClosedStartsAgainThoughIts
   EXPECT_TRUE(frameBecomes(windowsOf("TilvaneAgain")[0], kLowerRight));
 }
 
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseScriptRunsItsProgramAsAChildAndStaysStartsAgainOnceItsWindowClosed) {
+  const auto script = tempDir() / "wrapper";
+  std::ofstream(script) << "#!/bin/sh\n\"" << TILVANE_TESTCLIENT_PATH << "\" \"$@\"\nsleep 60\n";
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  const auto go = tempDir() / "go";
+  // The script's processes, the program's included, are in the group of the one started.
+  const std::shared_ptr<void> end(nullptr, [&](void*) {
+    for (const pid_t pid : started()) ::kill(-pid, SIGTERM);
+  });
+  startTilvane();
+  const auto item = workspaceItem("TilvaneChild", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), script.string(),
+                                  "--class child,TilvaneChild --after " + go.string());
+  // The program shows its window 3.5 s on the restore's clock after the `n`-th process started, as one behind
+  // a script's sleep does.
+  const auto windowOfProcess = [&](std::size_t n) -> std::function<bool()> {
+    std::filesystem::remove(go);
+    return [&, n, at = std::optional<double>()]() mutable {
+      if (started().size() < n) return true;
+      if (!at) at = loop().elapsed();
+      if (loop().elapsed() - *at < 3.5) return true;
+      std::ofstream(go).close();
+      return windowsOf("TilvaneChild").size() == 1;
+    };
+  };
+  restoreAll({item}, windowOfProcess(1));
+  EXPECT_EQ(started().size(), 1u);
+  ASSERT_EQ(windowsOf("TilvaneChild").size(), 1u);
+  // The program quits with its window, the script runs on; the workspace is restored again half a second later.
+  ::kill(SIWindow(*desktop().applications().elementOf(windowsOf("TilvaneChild")[0])).processIdentifier(), SIGTERM);
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneChild").empty(); }));
+  advance(0.5);
+  restoreAll({item}, windowOfProcess(2));
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  EXPECT_EQ(started().size(), 2u);
+  ASSERT_EQ(windowsOf("TilvaneChild").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneChild")[0], kLowerRight));
+}
+
 TEST_F(WorkspaceRestoreOnX11Test, WindowsOfOneApplicationStayWhereTheyStandWhateverTheItemsOrderAndTheFocus) {
   startTilvane();
   const XRectangle places[] = {{40, 60, 400, 300}, {420, 200, 400, 300}, {900, 500, 400, 300}};
@@ -463,6 +501,18 @@ TEST_F(WorkspaceRestoreOnX11Test, AnEmptyWorkspaceEndsOnTheDesktopTheUserWasOn) 
   catchUp();
   restoreAll({});
   EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 1; })) << probe().currentDesktop();
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AWorkspaceWhoseOnlyItemCannotStartEndsOnTheDesktopTheUserWasOn) {
+  startTilvane();
+  for (const int user : {1, 2}) {
+    probe().switchDesktop(user);
+    ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == user; }));
+    catchUp();
+    // Nothing is known by that name: no desktop entry, no program.
+    restoreAll({workspaceItem("TilvaneNowhere", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))});
+    EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == user; })) << probe().currentDesktop();
+  }
 }
 
 }  // namespace
