@@ -60,9 +60,9 @@ std::string fileBuildID(int fd) {
   for (const ElfW(Phdr)& segment : segments) {
     if (segment.p_type != PT_NOTE || segment.p_filesz > 65536) continue;
     std::vector<std::uint8_t> notes(segment.p_filesz);
-    char uuid[VRDBinaryImageUUIDCapacity] = {};
+    char uuid[VRDImageUUIDCapacity] = {};
     if (VRDImageFileRead(fd, segment.p_offset, notes.data(), notes.size()) &&
-        VRDBinaryImageBuildIDFromNotes(notes.data(), notes.size(), uuid)) {
+        VRDImageUUIDFromNotes(notes.data(), notes.size(), uuid)) {
       return uuid;
     }
   }

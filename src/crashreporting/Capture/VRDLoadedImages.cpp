@@ -24,7 +24,7 @@ constexpr std::uint64_t kPage = 4096;
 
 struct Image {
   VRDBinaryImageNode node;
-  char uuid[VRDBinaryImageUUIDCapacity];
+  char uuid[VRDImageUUIDCapacity];
   char path[1024];
 };
 
@@ -40,14 +40,12 @@ bool readImage(std::uint64_t bias, Image* out) noexcept {
   ElfW(Phdr) segments[kMaximumSegments];
   if (!VRDReadMemory(bias + header.e_phoff, segments, header.e_phnum * sizeof(ElfW(Phdr)))) return false;
   if (!VRDBinaryImageNodeFromSegments(bias, segments, header.e_phnum, &out->node)) return false;
-  std::memset(out->uuid, '0', 32);
-  out->uuid[32] = '\0';
+  VRDImageUUIDFormat(nullptr, 0, out->uuid);
   for (std::size_t i = 0; i < header.e_phnum; ++i) {
     if (segments[i].p_type != PT_NOTE) continue;
     std::uint8_t notes[kNotesBytes];
     const std::uint64_t size = segments[i].p_memsz < kNotesBytes ? segments[i].p_memsz : kNotesBytes;
-    if (VRDReadMemory(bias + segments[i].p_vaddr, notes, size) &&
-        VRDBinaryImageBuildIDFromNotes(notes, size, out->uuid)) {
+    if (VRDReadMemory(bias + segments[i].p_vaddr, notes, size) && VRDImageUUIDFromNotes(notes, size, out->uuid)) {
       break;
     }
   }

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Kit/VRDImageUUID.h"
 
 namespace crashreporting {
 namespace {
@@ -62,10 +62,10 @@ const std::uint8_t* sectionBytes(const Image& image, const Elf64_Shdr& section) 
   return image.bytes + section.sh_offset;
 }
 
-// As the image's UUID has it, so the two compare whole.
+// In the form of the image's UUID, so the two compare as they are.
 std::string buildIDFromNotes(const std::uint8_t* notes, std::uint64_t size) {
-  char hex[VRDBinaryImageUUIDCapacity] = {};
-  return VRDBinaryImageBuildIDFromNotes(notes, size, hex) ? hex : std::string();
+  char uuid[VRDImageUUIDCapacity] = {};
+  return VRDImageUUIDFromNotes(notes, size, uuid) ? uuid : std::string();
 }
 
 // The virtual address of the loadable segment at file offset 0; 0 when the program headers name none.

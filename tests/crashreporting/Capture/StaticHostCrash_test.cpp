@@ -5,6 +5,7 @@
 
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ChildProcess.h"
+#include "crashreporting/support/ImageUUIDs.h"
 #include "crashreporting/support/Package.h"
 
 namespace crashreporting::test {
@@ -35,7 +36,8 @@ void damageEhFrame(const fs::path& path) {
 // no frame pointers, as the package made at its next start names them: from frame 0, the frames gdb shows (it
 // stops at main, where the record goes on to _start; below start_thread both show clone3, by one alias or
 // another). With an 8-byte build-id (lld's default) the same; with `.eh_frame` all 0xff the crashing function,
-// and the log says so in two lines at most.
+// and the log says so in two lines at most. Either way every image UUID is in the 32-digit form the onboarding
+// sends for the host.
 using Threads = std::map<std::string, std::vector<std::string>>;
 const Threads kThreads = {
     {"static-crasher",
@@ -64,6 +66,7 @@ void expectNamedAfterCrash(const fs::path& host, const Threads& expected, const 
   for (std::string line; std::getline(record, line);) {
     if (line.starts_with("{\"thread_names\"")) names = nlohmann::json::parse(line)["thread_names"];
   }
+  expectImageUUIDsInOneForm(files["binary_images.vrdrecord"], files["metadata.vrdrecord"], host);
   const auto threads = nlohmann::json::parse(files["signal.vrdrecord.symbolicated"])["threads"];
   ASSERT_EQ(threads.size(), names.size());
   const std::string& log = files["sdk.log"];
