@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "crashreporting/Capture/VRDEhFrameIndex.h"
-#include "crashreporting/Capture/VRDImageFile.h"
+#include "crashreporting/Capture/VRDMemoryMaps.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/platform/MainBundle.h"
@@ -151,8 +151,11 @@ bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
   out->program = info->dlpi_name == nullptr || info->dlpi_name[0] == '\0';
   out->path = out->program ? executablePath() : info->dlpi_name;
   // Loaded by a relative path: the record names the file wherever the next start runs.
-  if (!out->program && !out->path.starts_with('/')) {
-    if (std::string mapped = VRDImageFileMappedPath(out->node.base); mapped.starts_with('/')) out->path = std::move(mapped);
+  if (!out->program && !out->path.starts_with('/') && out->path.size() < PATH_MAX) {
+    char path[PATH_MAX];
+    std::memcpy(path, out->path.c_str(), out->path.size() + 1);
+    VRDMemoryMapsMakeImagePathAbsolute(out->node.base, path, sizeof path);
+    out->path = path;
   }
   return true;
 }

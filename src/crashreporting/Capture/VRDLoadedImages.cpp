@@ -3,6 +3,7 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <linux/limits.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDFile.h"
+#include "crashreporting/Capture/VRDMemoryMaps.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
 
@@ -25,7 +27,7 @@ constexpr std::uint64_t kPage = 4096;
 struct Image {
   VRDBinaryImageNode node;
   char uuid[VRDImageUUIDCapacity];
-  char path[1024];
+  char path[PATH_MAX];
 };
 
 // The image whose file addresses lie `bias` below its place in memory: its ELF header sits at `bias` when its
@@ -115,6 +117,7 @@ int VRDLoadedImagesCatchUp() noexcept {
         image.path[0] == '\0' || !readImage(bias, &image) || VRDBinaryImageHasLiveNode(image.node.base)) {
       continue;
     }
+    VRDMemoryMapsMakeImagePathAbsolute(image.node.base, image.path, sizeof image.path);
     if (!VRDBinaryImageClaimNode(image.node)) {
       VRDLogWarn("Error: Unable to track a loaded node %p\n", reinterpret_cast<void*>(image.node.base));
     }

@@ -496,14 +496,15 @@ void widenImageUUIDs(const std::filesystem::path& record) {
   std::ofstream(record) << widened;
 }
 
-// A plugin: the crash handler finds it in the loader's list, the image table having not looked yet, and records
-// it in the one UUID form the onboarding uses too. Processed whether the plugin is loaded there or not, and from a
-// record with whole build-ids as well: the frames gdb shows (the plugin's three, the driver's
+// A plugin loaded by an absolute or a relative path (the process then changes its folder): the crash handler
+// finds it in the loader's list, the image table having not looked yet, and records it under its absolute path,
+// in the one UUID form the onboarding uses too. Processed in another folder, whether the plugin is loaded there
+// or not, and from a record with whole build-ids as well: the frames gdb shows (the plugin's three, the driver's
 // entry, run when it is not inlined, and main, libc's start and _start).
 TEST_F(CrashDriver, ACrashInAPluginLoadedAMomentAgoKeepsEveryFrameAndIsNamedWithOrWithoutThePlugin) {
   const std::filesystem::path plugin = CRASHREPORTING_PLUGIN;
   ASSERT_FALSE(std::filesystem::exists(plugin.filename())) << "the relative path leads nowhere from here";
-  for (const char* mode : {"plugin-segv"}) {
+  for (const char* mode : {"plugin-segv", "relative-plugin-segv"}) {
     SCOPED_TRACE(mode);
     const Child child = crash(mode);
     EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;

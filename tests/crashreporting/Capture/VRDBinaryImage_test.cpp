@@ -194,6 +194,22 @@ TEST_F(BinaryImages, AtCrashTimeTheLoadersListAddsAnImageLoadedSinceTheLastLookO
                                    {"size", node.size}}));
 }
 
+// Loaded by a path relative to a folder the process has left since: the loader keeps that path; the record
+// names the file mapped, at crash time as at the table's next look.
+TEST_F(BinaryImages, ALibraryLoadedByARelativePathIsRecordedUnderItsFilesAbsolutePath) {
+  records();
+  const std::filesystem::path library = CRASHREPORTING_TESTLIB;
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(library.parent_path());
+  loadLibrary("./" + library.filename().string());
+  std::filesystem::current_path(here);
+  EXPECT_EQ(VRDLoadedImagesCatchUp(), 1);
+  VRDBinaryImageCheckForChanges();
+  const auto loads = linesFor(records(), "load", library.filename());
+  ASSERT_EQ(loads.size(), 2u) << "at crash time, then at the look";
+  for (const auto& load : loads) EXPECT_EQ(load["path"], std::filesystem::canonical(library).string());
+}
+
 // The node keeps the readable segment that holds both unwind sections, which crash-time walks read without
 // proofs; none when the sections lie in different segments or the segment is not readable.
 TEST(BinaryImageNodes, KeepTheReadableSegmentHoldingBothUnwindSections) {
