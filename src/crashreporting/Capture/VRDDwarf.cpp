@@ -1,9 +1,16 @@
 #include "crashreporting/Capture/VRDDwarf.h"
 
 #include <cstring>
+#include <optional>
 
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
+
+// A record's parse failure, unless its cursor is quiet.
+#define VRDLogParseFailure(cursor, format, ...)                          \
+  do {                                                                   \
+    if (!(cursor)->quiet) VRDLogWarn(format __VA_OPT__(, ) __VA_ARGS__); \
+  } while (false)
 
 namespace crashreporting {
 namespace {
@@ -108,6 +115,56 @@ struct ExpressionMachine {
   }
 };
 
+// An operation on the two top entries: the one under the top (`second`) and the top, in DWARF's order (minus
+// takes the top from the second). Division, the arithmetic shift and comparisons are signed, as the unwinders
+// of the toolchains that write them read them; a shift by 64 or more shifts every bit out. None for a division
+// by zero.
+std::optional<std::uint64_t> binaryOperation(std::uint8_t op, std::uint64_t second, std::uint64_t top) noexcept {
+  const auto signedSecond = static_cast<std::int64_t>(second);
+  const auto signedTop = static_cast<std::int64_t>(top);
+  if ((op == 0x1b || op == 0x1d) && top == 0) {
+    VRDLogWarn("Error: DWARF expression opcode 0x%x divides by zero\n", op);
+    return std::nullopt;
+  }
+  switch (op) {
+    case 0x1a:
+      return second & top;
+    // The one quotient that does not fit wraps round, where the processor's division would fault.
+    case 0x1b:
+      return signedTop == -1 ? 0 - second : static_cast<std::uint64_t>(signedSecond / signedTop);
+    case 0x1c:
+      return second - top;
+    case 0x1d:
+      return second % top;
+    case 0x1e:
+      return second * top;
+    case 0x21:
+      return second | top;
+    case 0x22:
+      return second + top;
+    case 0x24:
+      return top < 64 ? second << top : 0;
+    case 0x25:
+      return top < 64 ? second >> top : 0;
+    case 0x26:
+      return static_cast<std::uint64_t>(signedSecond >> (top < 64 ? top : 63));
+    case 0x27:
+      return second ^ top;
+    case 0x29:
+      return signedSecond == signedTop;
+    case 0x2a:
+      return signedSecond >= signedTop;
+    case 0x2b:
+      return signedSecond > signedTop;
+    case 0x2c:
+      return signedSecond <= signedTop;
+    case 0x2d:
+      return signedSecond < signedTop;
+    default:
+      return signedSecond != signedTop;  // 0x2e
+  }
+}
+
 bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRDThreadState* state) noexcept {
   std::uint8_t op = 0;
   if (!VRDDwarfReadU8(cursor, &op)) return false;
@@ -140,14 +197,34 @@ bool executeOpcode(ExpressionMachine* machine, VRDDwarfCursor* cursor, const VRD
       machine->stack[machine->depth - 1] = machine->stack[machine->depth - 2];
       machine->stack[machine->depth - 2] = a;
       return true;
-    case 0x1a:  // and
-      return machine->pop(&a) && machine->pop(&b) && machine->push(a & b);
-    case 0x22:  // plus
-      return machine->pop(&a) && machine->pop(&b) && machine->push(a + b);
+    case 0x19:  // abs
+    case 0x1f:  // neg
+    case 0x20:  // not
+      if (!machine->pop(&a)) return false;
+      if (op == 0x20) return machine->push(~a);
+      return machine->push(op == 0x1f || static_cast<std::int64_t>(a) < 0 ? 0 - a : a);
     case 0x23:  // plus_uconst
       return VRDDwarfReadULEB128(cursor, &b) && machine->pop(&a) && machine->push(a + b);
+    case 0x1a:  // and
+    case 0x1b:  // div
+    case 0x1c:  // minus
+    case 0x1d:  // mod
+    case 0x1e:  // mul
+    case 0x21:  // or
+    case 0x22:  // plus
+    case 0x24:  // shl
+    case 0x25:  // shr
+    case 0x26:  // shra
+    case 0x27:  // xor
+    case 0x29:  // eq
+    case 0x2a:  // ge
+    case 0x2b:  // gt
+    case 0x2c:  // le
+    case 0x2d:  // lt
     case 0x2e:  // ne
-      return machine->pop(&a) && machine->pop(&b) && machine->push(a != b ? 1 : 0);
+      if (!machine->pop(&a) || !machine->pop(&b)) return false;
+      if (const auto result = binaryOperation(op, b, a)) return machine->push(*result);
+      return false;
     case 0x94: {  // deref_size
       std::uint8_t size = 0;
       if (!VRDDwarfReadU8(cursor, &size) || !machine->pop(&a)) return false;
@@ -272,7 +349,7 @@ std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std:
     case 0x0A: { std::int16_t v = 0; ok = readValue(cursor, &v); value = static_cast<std::uint64_t>(std::int64_t{v}); break; }
     case 0x0B: { std::int32_t v = 0; ok = readValue(cursor, &v); value = static_cast<std::uint64_t>(std::int64_t{v}); break; }
     default:
-      VRDLogWarn("Unhandled: encoding 0x%02x\n", encoding);
+      VRDLogParseFailure(cursor, "Unhandled: encoding 0x%02x\n", encoding);
       return kFailed;
   }
   if (!ok) return kFailed;
@@ -280,7 +357,7 @@ std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std:
     case 0x00: break;
     case 0x10: value += start; break;
     default:
-      VRDLogWarn("Unhandled: relative encoding 0x%02x\n", encoding);
+      VRDLogParseFailure(cursor, "Unhandled: relative encoding 0x%02x\n", encoding);
       return kFailed;
   }
   if ((encoding & 0x80) != 0) {
@@ -296,8 +373,11 @@ namespace {
 // `resolvePersonality` false: an indirect personality pointer is skipped rather than followed. Unwinding never
 // calls the personality, and its slot lies in the image's writable data, a page no other step of a walk reads
 // (a system call to prove it, and a CIE lost with it if it cannot be read).
+// The log takes only printable text: a damaged record's augmentation may hold any byte.
+char printable(char c) noexcept { return c >= ' ' && c <= '~' ? c : '?'; }
+
 bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
-                    bool resolvePersonality) noexcept {
+                    bool resolvePersonality, bool quiet) noexcept {
   if (cie == nullptr || address < VRDMinimumValidAddress) return false;
   // Field by field: a memset of the record is a slow string instruction on some processors.
   cie->length = 0;
@@ -314,18 +394,18 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
   cie->personality = 0;
   cie->instructions = 0;
   cie->instructionsEnd = 0;
-  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages, 0, quiet};
   if (!readInitialLength(&cursor, &cie->length)) {
-    VRDLogWarn("Error: CIE length invalid\n");
+    VRDLogParseFailure(&cursor, "Error: CIE length invalid\n");
     return false;
   }
   std::uint32_t id = 1;
   if (!readValue(&cursor, &id) || id != 0) {
-    VRDLogWarn("Error: CIE flag not found\n");
+    VRDLogParseFailure(&cursor, "Error: CIE flag not found\n");
     return false;
   }
   if (!VRDDwarfReadU8(&cursor, &cie->version) || (cie->version != 1 && cie->version != 3)) {
-    VRDLogWarn("Error: CIE version %u unsupported\n", cie->version);
+    VRDLogParseFailure(&cursor, "Error: CIE version %u unsupported\n", cie->version);
     return false;
   }
   cie->augmentation = cursor.address;
@@ -336,7 +416,7 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
     if (!VRDDwarfReadU8(&cursor, &c)) return false;
     if (c == 0) break;
     if (augmentationLength + 1 >= sizeof augmentation) {
-      VRDLogWarn("Error: Unimplemented: augmentation string too long\n");
+      VRDLogParseFailure(&cursor, "Error: Unimplemented: augmentation string too long\n");
       return false;
     }
     augmentation[augmentationLength++] = static_cast<char>(c);
@@ -353,13 +433,14 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
   }
   if (augmentationLength > 0) {
     if (augmentation[0] != 'z') {
-      VRDLogWarn("Error: Unimplemented: augmentation string %s\n", augmentation);
+      for (std::size_t i = 0; i < augmentationLength; ++i) augmentation[i] = printable(augmentation[i]);
+      VRDLogParseFailure(&cursor, "Error: Unimplemented: augmentation string %s\n", augmentation);
       return false;
     }
     cie->hasAugmentationData = true;
     std::uint64_t dataLength = 0;
     if (!VRDDwarfReadULEB128(&cursor, &dataLength) || dataLength > cursor.end - cursor.address) return false;
-    VRDDwarfCursor data{cursor.address, cursor.address + dataLength, pages};
+    VRDDwarfCursor data{cursor.address, cursor.address + dataLength, pages, 0, quiet};
     for (std::size_t i = 1; i < augmentationLength; ++i) {
       switch (augmentation[i]) {
         case 'L':
@@ -370,7 +451,7 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
           cie->personality = VRDParseAddressWithEncodingAndAdvance(
               &data, resolvePersonality ? cie->personalityEncoding : cie->personalityEncoding & 0x7F);
           if (cie->personality == kFailed || cie->personality == kFailed - 1) {
-            VRDLogWarn("Error: Found an invalid start address\n");
+            VRDLogParseFailure(&data, "Error: Found an invalid start address\n");
             return false;
           }
           if (!resolvePersonality && (cie->personalityEncoding & 0x80) != 0) cie->personality = 0;
@@ -380,7 +461,7 @@ bool parseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePa
           break;
         case 'S': cie->signalFrame = true; break;
         default:
-          VRDLogWarn("Error: Unhandled augmentation string entry %c\n", augmentation[i]);
+          VRDLogParseFailure(&data, "Error: Unhandled augmentation string entry %c\n", printable(augmentation[i]));
           return false;
       }
     }
@@ -403,13 +484,13 @@ bool parseFDEHead(VRDDwarfFDERecord* fde, std::uint64_t address, VRDDwarfCursor*
   fde->instructions = 0;
   fde->instructionsEnd = 0;
   if (!readInitialLength(cursor, &fde->length)) {
-    VRDLogWarn("Error: FDE has zero length\n");
+    VRDLogParseFailure(cursor, "Error: FDE has zero length\n");
     return false;
   }
   const std::uint64_t pointerField = cursor->address;
   std::uint32_t ciePointer = 0;
   if (!readValue(cursor, &ciePointer) || ciePointer == 0 || ciePointer > pointerField) {
-    VRDLogWarn("Error: CIE offset invalid\n");
+    VRDLogParseFailure(cursor, "Error: CIE offset invalid\n");
     return false;
   }
   fde->ciePointer = ciePointer;
@@ -443,12 +524,12 @@ bool parseFDEBody(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
 bool parseFDEAddresses(VRDDwarfFDERecord* fde, VRDDwarfCursor* cursor) noexcept {
   fde->pcBegin = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding);
   if (fde->pcBegin == kFailed) {
-    VRDLogWarn("Error: Found an invalid start address\n");
+    VRDLogParseFailure(cursor, "Error: Found an invalid start address\n");
     return false;
   }
   fde->pcRange = VRDParseAddressWithEncodingAndAdvance(cursor, fde->cie.fdeEncoding & 0x0F);
   if (fde->pcRange == kFailed) {
-    VRDLogWarn("Error: Found an invalid address range\n");
+    VRDLogParseFailure(cursor, "Error: Found an invalid address range\n");
     return false;
   }
   return true;
@@ -471,8 +552,9 @@ bool runInitialInstructions(const VRDDwarfCIERecord* cie, VRDDwarfRegisterRules*
 
 }  // namespace
 
-bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept {
-  return parseCIERecord(cie, address, pages, true);
+bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
+                            bool quiet) noexcept {
+  return parseCIERecord(cie, address, pages, true, quiet);
 }
 
 bool VRDDwarfCIEIsValid(const VRDDwarfCIERecord* cie) noexcept {
@@ -495,8 +577,8 @@ bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDRe
 }
 
 bool VRDDwarfParseFDERecordWithCIE(VRDDwarfFDERecord* fde, std::uint64_t address, const VRDDwarfCIERecord* cie,
-                                   VRDReadablePages* pages) noexcept {
-  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages};
+                                   VRDReadablePages* pages, bool quiet) noexcept {
+  VRDDwarfCursor cursor{address, ~std::uint64_t{0}, pages, 0, quiet};
   std::uint64_t cieAddress = 0;
   if (!parseFDEHead(fde, address, &cursor, &cieAddress)) return false;
   fde->cie = *cie;
@@ -532,7 +614,7 @@ bool VRDDwarfParseFDERecordCachingCIE(VRDDwarfFDERecord* fde, std::uint64_t addr
   if (found == nullptr) {
     VRDDwarfCIECache::Entry& entry = cache->entries[cache->next++ % VRDDwarfCIECache::kEntries];
     entry.address = 0;
-    if (!parseCIERecord(&entry.cie, cieAddress, pages, false)) {
+    if (!parseCIERecord(&entry.cie, cieAddress, pages, false, false)) {
       VRDLogWarn("Error: Unable to parse CIE record\n");
       return false;
     }

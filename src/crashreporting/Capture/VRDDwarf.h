@@ -21,12 +21,14 @@ inline constexpr std::uint32_t VRDDwarfExpressionStackSize = 100;
 inline constexpr std::uint32_t VRDDwarfRememberDepth = 8;
 
 /// A bounded read position: reads past `end` fail. Reads that end at or below `proved` (never past `end`) are
-/// from pages already proved readable: plain loads.
+/// from pages already proved readable: plain loads. A `quiet` cursor's record parses log no failure: a listing
+/// of a whole section counts them instead.
 struct VRDDwarfCursor {
   std::uint64_t address;
   std::uint64_t end;
   VRDReadablePages* pages;
   std::uint64_t proved = 0;
+  bool quiet = false;
 };
 
 struct VRDDwarfCIERecord {
@@ -115,14 +117,16 @@ bool VRDDwarfReadSLEB128(VRDDwarfCursor* cursor, std::int64_t* out) noexcept;
 /// All ones on failure.
 std::uint64_t VRDParseAddressWithEncodingAndAdvance(VRDDwarfCursor* cursor, std::uint8_t encoding) noexcept;
 
-bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages) noexcept;
+/// `quiet`: its failures are not logged (as for the record parses below).
+bool VRDDwarfParseCIERecord(VRDDwarfCIERecord* cie, std::uint64_t address, VRDReadablePages* pages,
+                            bool quiet = false) noexcept;
 /// A CIE an FDE may use: it has a length and is of version 1 or 3.
 bool VRDDwarfCIEIsValid(const VRDDwarfCIERecord* cie) noexcept;
 /// Parses the FDE at `address` and the CIE it points to.
 bool VRDDwarfParseFDERecord(VRDDwarfFDERecord* fde, std::uint64_t address, VRDReadablePages* pages) noexcept;
 /// The same with the CIE it points to parsed before.
 bool VRDDwarfParseFDERecordWithCIE(VRDDwarfFDERecord* fde, std::uint64_t address, const VRDDwarfCIERecord* cie,
-                                   VRDReadablePages* pages) noexcept;
+                                   VRDReadablePages* pages, bool quiet = false) noexcept;
 void VRDDwarfCIECacheReset(VRDDwarfCIECache* cache) noexcept;
 /// The same, taking the CIE from `cache` when it was parsed before (a new one is parsed, its initial
 /// instructions run, and kept); `initial` receives its initial rules, which live in the cache. For the unwinder:

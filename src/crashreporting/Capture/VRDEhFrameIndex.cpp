@@ -59,11 +59,17 @@ bool findSection(int fd, std::uint64_t bias, std::uint64_t* address, std::uint64
   return false;
 }
 
-// The FDEs of a section by (function start, FDE address), and whether a record that does not fit ended the walk.
+// The FDEs of a section by (function start, FDE address), and what was left out: counts of records that do not
+// parse, and where a record that does not fit ended the walk.
 struct Listing {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> fdes;
+  unsigned brokenFDEs = 0;
+  unsigned brokenCIEs = 0;
+  unsigned fdesOfBrokenCIEs = 0;
+  unsigned fdesWithoutCIE = 0;
   bool damaged = false;
   std::uint64_t damageOffset = 0;
+  bool leftOut() const { return damaged || brokenFDEs + brokenCIEs + fdesOfBrokenCIEs + fdesWithoutCIE > 0; }
 };
 
 // One record's place: `fields` is where its CIE id or pointer lies, `next` where the next record starts.
@@ -87,10 +93,10 @@ bool readRecord(VRDReadablePages* pages, std::uint64_t at, std::uint64_t end, st
   return true;
 }
 
-// The FDEs of the section whose functions lie in [codeStart, codeEnd). A broken CIE is logged once and its FDEs
-// are left out; the first record that does not fit in the section ends the walk.
-Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeStart, std::uint64_t codeEnd,
-                 const char* image) {
+// The FDEs of the section whose functions lie in [codeStart, codeEnd). A record's damage costs that record: an
+// FDE that does not parse is left out alone, a CIE that does not parse with its FDEs; the first record that does
+// not fit in the section ends the walk. The records' parses log nothing: the listing counts what it left out.
+Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeStart, std::uint64_t codeEnd) {
   Listing listing;
   auto pages = std::make_unique<VRDReadablePages>();
   VRDReadablePagesReset(pages.get());
@@ -104,28 +110,26 @@ Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeSta
       listing.damageOffset = at - ehFrame;
       break;
     }
+    const std::uint64_t recordStart = at;
+    at = record.next;
     if (record.id == 0) {
       VRDDwarfCIERecord cie;
-      const bool parsed = VRDDwarfParseCIERecord(&cie, at, pages.get()) && VRDDwarfCIEIsValid(&cie);
-      if (!parsed) {
-        VRDLogWarn("Unable to parse the CIE at offset %p of the .eh_frame of %s: its FDEs are left out\n",
-                   reinterpret_cast<void*>(at - ehFrame), image);
-      }
-      cies.emplace(at, parsed ? std::optional(cie) : std::nullopt);
-    } else if (const auto cie = record.id <= record.fields - ehFrame ? cies.find(record.fields - record.id)
-                                                                       : cies.end();
-               cie != cies.end() && cie->second) {
-      VRDDwarfFDERecord fde;
-      if (!VRDDwarfParseFDERecordWithCIE(&fde, at, &*cie->second, pages.get())) {
-        // What fails one FDE of a CIE (its pointer encoding) fails them all.
-        VRDLogWarn("Unable to parse an FDE of the CIE at offset %p of the .eh_frame of %s: its FDEs are left out\n",
-                   reinterpret_cast<void*>(cie->first - ehFrame), image);
-        cie->second.reset();
-      } else if (fde.pcRange > 0 && fde.pcBegin >= codeStart && fde.pcBegin < codeEnd) {
-        listing.fdes.emplace_back(fde.pcBegin, at);
-      }
+      const bool parsed = VRDDwarfParseCIERecord(&cie, recordStart, pages.get(), true) && VRDDwarfCIEIsValid(&cie);
+      listing.brokenCIEs += parsed ? 0 : 1;
+      cies.emplace(recordStart, parsed ? std::optional(cie) : std::nullopt);
+      continue;
     }
-    at = record.next;
+    const auto cie = record.id <= record.fields - ehFrame ? cies.find(record.fields - record.id) : cies.end();
+    VRDDwarfFDERecord fde;
+    if (cie == cies.end()) {
+      ++listing.fdesWithoutCIE;
+    } else if (!cie->second) {
+      ++listing.fdesOfBrokenCIEs;
+    } else if (!VRDDwarfParseFDERecordWithCIE(&fde, recordStart, &*cie->second, pages.get(), true)) {
+      ++listing.brokenFDEs;
+    } else if (fde.pcRange > 0 && fde.pcBegin >= codeStart && fde.pcBegin < codeEnd) {
+      listing.fdes.emplace_back(fde.pcBegin, recordStart);
+    }
   }
   return listing;
 }
@@ -135,10 +139,15 @@ Listing listFDEs(std::uint64_t ehFrame, std::uint64_t end, std::uint64_t codeSta
 std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
                                    std::uint64_t codeEnd, const char* image) {
   if (size > ~std::uint64_t{0} - ehFrame) return 0;
-  Listing listing = listFDEs(ehFrame, ehFrame + size, codeStart, codeEnd, image);
-  if (listing.damaged) {
-    VRDLogWarn("The .eh_frame of %s is damaged at offset %p: %u FDEs were listed before it\n", image,
-               reinterpret_cast<void*>(listing.damageOffset), static_cast<unsigned>(listing.fdes.size()));
+  Listing listing = listFDEs(ehFrame, ehFrame + size, codeStart, codeEnd);
+  if (listing.leftOut()) {
+    VRDLogWarn(
+        "The .eh_frame of %s is damaged: %u FDEs listed up to offset %p of %p; left out: %u FDEs that "
+        "cannot be parsed, %u CIEs that cannot be parsed and their %u FDEs, %u FDEs whose CIE pointer leads "
+        "to no CIE\n",
+        image, static_cast<unsigned>(listing.fdes.size()),
+        reinterpret_cast<void*>(listing.damaged ? listing.damageOffset : size), reinterpret_cast<void*>(size),
+        listing.brokenFDEs, listing.brokenCIEs, listing.fdesOfBrokenCIEs, listing.fdesWithoutCIE);
   }
   auto& entries = listing.fdes;
   std::sort(entries.begin(), entries.end());

@@ -15,8 +15,9 @@ namespace crashreporting {
 
 /// The table of the FDEs in the loaded `.eh_frame` at [ehFrame, ehFrame + size) whose functions start in
 /// [codeStart, codeEnd), read through safe reads: the address of its header, or 0 when no FDE could be listed.
-/// Damage is logged once under the name `image`: a broken CIE (its FDEs are left out), a record that runs past
-/// the section (the listing ends there). VRDEhFrameIndexRelease unmaps the table.
+/// A damaged record costs itself alone: an FDE that does not parse is left out, a CIE that does not parse with its
+/// FDEs, and a record that runs past the section ends the listing there. What was left out is logged in one line
+/// of counts under the name `image`, never a line per record. VRDEhFrameIndexRelease unmaps the table.
 std::uint64_t VRDEhFrameIndexBuild(std::uint64_t ehFrame, std::uint64_t size, std::uint64_t codeStart,
                                    std::uint64_t codeEnd, const char* image);
 void VRDEhFrameIndexRelease(std::uint64_t table) noexcept;

@@ -612,9 +612,10 @@ TEST_F(CrashDriver, ThreadsStartingAndEndingAfterMainReturnsLeaveACleanExit) {
 namespace crashreporting::test {
 namespace {
 
-// Calls that leave no caller's frame to unwind by: the stack as gdb shows it (its frame 0, an address no image
-// holds, is "?"), then on to main, without an ERROR.
-TEST_F(CrashDriver, CallsThroughANullPointerOrIntoCodeWithoutUnwindInformationKeepEveryCaller) {
+// Calls that leave no caller's frame to unwind by, and a thread stopped on a PLT stub, whose call-frame
+// information computes the frame by an expression: the stack as gdb shows it (its frame 0, an address no image
+// holds or a stub no symbol names, is "?"), then on to main, without an ERROR.
+TEST_F(CrashDriver, CallsThroughANullPointerIntoCodeWithoutUnwindInformationOrAPltStubKeepEveryCaller) {
   const struct {
     const char* mode;
     int signal;
@@ -625,6 +626,7 @@ TEST_F(CrashDriver, CallsThroughANullPointerOrIntoCodeWithoutUnwindInformationKe
       {"no-unwind-info", SIGILL, {"?", "crashdriverCallCodeWithRbpInUse", "crashdriverRbpInUseCaller"}},
       // The frameless caller's rules start past the return address the scan took.
       {"no-unwind-info-under-fp", SIGILL, {"?", "crashdriverCallCode", "crashdriverFramePointerCaller"}},
+      {"plt-stub", SIGSEGV, {"?", "crashreportingTestlibCallThroughPlt"}},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(directory_ / "signal.vrdrecord");

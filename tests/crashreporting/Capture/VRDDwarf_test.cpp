@@ -287,6 +287,46 @@ TEST(DwarfExpressions, RunTheStackMachine) {
   EXPECT_FALSE(ok);
 }
 
+// Each from the initial value 100: the second entry is the left operand; division, the arithmetic shift and
+// comparisons are signed. No result: a division by zero, a pop from an empty stack.
+TEST(DwarfExpressions, ArithmeticLogicShiftsAndComparisons) {
+  constexpr std::uint64_t kMinus100 = 0 - std::uint64_t{100};
+  const struct {
+    std::initializer_list<int> ops;
+    std::optional<std::uint64_t> result;
+  } cases[] = {
+      {{0x1f}, kMinus100},                                              // neg
+      {{0x1f, 0x19}, 100},                                              // abs
+      {{0x20}, ~std::uint64_t{100}},                                    // not
+      {{0x33, 0x21}, 103},                                              // or
+      {{0x3f, 0x27}, 100 ^ 15},                                         // xor
+      {{0x33, 0x1c}, 97},                                               // minus: 100 − 3
+      {{0x33, 0x1e}, 300},                                              // mul
+      {{0x33, 0x1b}, 33},                                               // div
+      {{0x1f, 0x33, 0x1b}, 0 - std::uint64_t{33}},                      // −100 / 3
+      {{0x33, 0x1d}, 1},                                                // mod
+      {{0x33, 0x24}, 800},                                              // shl
+      {{0x1f, 0x32, 0x25}, kMinus100 >> 2},                             // shr: logical
+      {{0x1f, 0x32, 0x26}, 0 - std::uint64_t{25}},                      // shra
+      {{0x40, 0x12, 0x22, 0x12, 0x22, 0x24}, 0},                        // shl by 64
+      {{0x1f, 0x40, 0x12, 0x22, 0x12, 0x22, 0x26}, ~std::uint64_t{0}},  // shra by 64
+      {{0x12, 0x29}, 1},                                                // eq
+      {{0x3b, 0x2a}, 1},                                                // ge: 100 ≥ 11
+      {{0x1f, 0x30, 0x2a}, 0},                                          // −100 ≥ 0
+      {{0x12, 0x2b}, 0},                                                // gt
+      {{0x12, 0x2c}, 1},                                                // le
+      {{0x3b, 0x2d}, 0},                                                // lt
+      {{0x30, 0x1b}, std::nullopt},                                     // div by 0
+      {{0x30, 0x1d}, std::nullopt},                                     // mod by 0
+      {{0x2a}, std::nullopt},                                           // ge with one entry
+  };
+  for (const auto& c : cases) {
+    bool ok = false;
+    const std::uint64_t result = evaluate(c.ops, &ok);
+    EXPECT_EQ(ok ? std::optional(result) : std::nullopt, c.result) << ::testing::PrintToString(std::vector(c.ops));
+  }
+}
+
 TEST(DwarfExpressions, TheStackHoldsAHundredEntries) {
   for (const int pushes : {99, 100}) {
     Bytes b;
@@ -363,6 +403,34 @@ TEST_F(DwarfFailureLog, ExpressionsSayWhyTheyHaveNoResult) {
   }
 }
 
+// A damaged CIE's augmentation may hold any byte; the log takes it in printable text.
+TEST_F(DwarfFailureLog, AnAugmentationIsLoggedInPrintableText) {
+  const struct {
+    std::initializer_list<int> augmentation;
+    const char* text;
+  } cases[] = {
+      {{'x', 0xc3, 0x28, 0x01}, "Error: Unimplemented: augmentation string x?(?\n"},
+      {{'z', 0xff}, "Error: Unhandled augmentation string entry ?\n"},
+  };
+  for (const auto& c : cases) {
+    Bytes b;
+    b.u32(0);
+    b.u32(0);
+    b.u8({1});
+    b.u8(c.augmentation);
+    b.u8({0, 1, 0x78, 16, 1, 0});
+    b.patch32(0, static_cast<std::uint32_t>(b.size() - 4));
+    VRDDwarfCIERecord cie;
+    newLines();
+    EXPECT_FALSE(VRDDwarfParseCIERecord(&cie, b.address(0), nullptr));
+    const std::string log = newLines();
+    EXPECT_NE(log.find(c.text), std::string::npos) << log;
+    EXPECT_TRUE(std::all_of(log.begin(), log.end(), [](char ch) {
+      return ch == '\n' || (ch >= ' ' && ch <= '~');
+    })) << log;
+  }
+}
+
 TEST_F(DwarfFailureLog, ARuleSetThatCannotBeAssignedSaysWhich) {
   const struct {
     std::initializer_list<int> instructions;
@@ -399,25 +467,31 @@ TEST_F(DwarfFailureLog, ARuleSetThatCannotBeAssignedSaysWhich) {
 namespace crashreporting::test {
 namespace {
 
-// A good CIE with two FDEs, a broken one that 40 FDEs use, then a 64-bit record whose length would wrap the
-// address round to just past its start: the table lists the two, and the log says so in three lines.
-TEST_F(DwarfFailureLog, ListingFDEsLogsABrokenCIEOnceAndEndsAtARecordRunningPastTheSection) {
+// A good CIE whose five FDEs hold one whose augmentation data runs past its record, a broken CIE that 40 FDEs
+// use, an FDE pointing into an FDE, then a 64-bit record whose length would wrap the address round to just past
+// its start: the table lists the other four FDEs of the good CIE, and the log says what was left out in one line.
+TEST_F(DwarfFailureLog, ListingFDEsLeavesOutADamagedRecordAloneAndSaysSoInOneLine) {
   Bytes b;
   const std::uint64_t code = codeNear(b);
-  const auto fde = [&b](std::size_t cie, std::uint64_t start) {
+  const auto fde = [&b](std::size_t cie, std::uint64_t start, int augmentationLength = 0) {
     b.u32(16);
     b.u32(static_cast<std::uint32_t>(b.size() - cie));
     b.pcrel32(start);
     b.u32(0x10);
-    b.u8({0, 0, 0, 0});
+    b.u8({augmentationLength, 0, 0, 0});
   };
   cieAndFde(b, code, 0x10, {});
   fde(0, code + 0x10);
+  fde(0, code + 0x20, 0x7f);
+  fde(0, code + 0x30);
+  const std::size_t last = b.size();
+  fde(0, code + 0x40);
   const std::size_t broken = b.size();
   b.u32(12);
   b.u32(0);
   b.u8({9, 'z', 'R', 0, 1, 0x78, 16, 1});  // version 9
   for (int i = 0; i < 40; ++i) fde(broken, code + 0x100 + 0x10 * static_cast<std::uint64_t>(i));
+  fde(last, code + 0x200);
   const std::size_t damage = b.size();
   b.u32(0xffffffffu);
   b.u64(~std::uint64_t{0});
@@ -427,17 +501,18 @@ TEST_F(DwarfFailureLog, ListingFDEsLogsABrokenCIEOnceAndEndsAtARecordRunningPast
   ASSERT_NE(table, 0u);
   std::uint32_t count = 0;
   std::memcpy(&count, reinterpret_cast<const void*>(table + 12), 4);
-  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(count, 4u);
   VRDEhFrameIndexRelease(table);
   const std::string log = newLines();
-  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
-  EXPECT_NE(log.find("Error: CIE version 9 unsupported"), std::string::npos) << log;
-  char broke[128];
-  std::snprintf(broke, sizeof broke, "Unable to parse the CIE at offset 0x%zx of the .eh_frame of image.so", broken);
-  EXPECT_NE(log.find(broke), std::string::npos) << log;
-  char damaged[128];
-  std::snprintf(damaged, sizeof damaged, "The .eh_frame of image.so is damaged at offset 0x%zx: 2 FDEs", damage);
-  EXPECT_NE(log.find(damaged), std::string::npos) << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  char expected[256];
+  std::snprintf(
+      expected, sizeof expected,
+      "The .eh_frame of image.so is damaged: 4 FDEs listed up to offset 0x%zx of 0x%zx; left out: 1 FDEs "
+      "that cannot be parsed, 1 CIEs that cannot be parsed and their 40 FDEs, 1 FDEs whose CIE pointer "
+      "leads to no CIE\n",
+      damage, b.size());
+  EXPECT_NE(log.find(expected), std::string::npos) << log;
 }
 
 }  // namespace

@@ -5,18 +5,20 @@
 //   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
 // crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow, throw-runtime,
-// throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread of no special
-// kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal, "blocker",
-// was too), plugin-segv and relative-plugin-segv (a crash in a plugin right after dlopen, by its absolute path or
-// by a relative one before a chdir), relative-plugin-on-thread and
+// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow,
+// throw-runtime, throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread
+// of no special kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal,
+// "blocker", was too), plugin-segv and relative-plugin-segv (a crash in a plugin right after dlopen, by its
+// absolute path or by a relative one before a chdir), relative-plugin-on-thread and
 // deleted-plugin-on-thread (a crash on a thread in a plugin without .eh_frame_hdr whose path no longer led to its
 // file when the image table looked: loaded by a relative path before a chdir, or from a copy deleted at once),
 // many-threads (600 threads, the last one
 // crashes), twenty-threads, signal-taken (the host takes the capture's signal after the start), threads-at-exit
 // (no crash: threads start and end while static destructors run, after main returns), null-call (a call through a
 // null function pointer), no-unwind-info and no-unwind-info-under-fp (a call into an executable page no image
-// holds, from frameless code with RBP in use, or from a frameless function under a frame-pointer one),
+// holds, from frameless code with RBP in use, or from a frameless function under a frame-pointer one), plt-stub
+// (the test library calls libc through its PLT, whose slots were made unreadable: the fault stops the thread on
+// the stub's first instruction),
 // fork-child-crash and fork-both-crash (a child forked without exec crashes; the parent then ends normally, or
 // crashes too). The heap is poisoned (HeapPoison.h) just before each crash; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
@@ -30,6 +32,7 @@
 // packaged; one line "<identifier> <submitted 0/1>" per report.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <linux/futex.h>
 #include <pthread.h>
 #include <signal.h>
@@ -386,6 +389,19 @@ int crashInPluginOnThread(bool deleted, const char* directory) {
   return pthread_create(&thread, nullptr, crashdriverPluginThread, entry) == 0 ? pthread_join(thread, nullptr) : 2;
 }
 
+// Makes the PLT slots of the library loaded as `library` unreadable.
+bool hidePltSlots(void* library) {
+  link_map* map = nullptr;
+  if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0) return false;
+  for (const ElfW(Dyn)* entry = map->l_ld; entry->d_tag != DT_NULL; ++entry) {
+    if (entry->d_tag != DT_PLTGOT) continue;
+    // The loader has made the address absolute; the first three words are its own.
+    const std::uintptr_t page = (entry->d_un.d_ptr + 3 * sizeof(void*)) & ~std::uintptr_t{4095};
+    return mprotect(reinterpret_cast<void*>(page), 4096, PROT_NONE) == 0;
+  }
+  return false;
+}
+
 int resolve(int argc, char** argv) {
   VRDBinaryImageDetails self;
   if (!VRDBinaryImageMainExecutableDetails(&self)) return 2;
@@ -651,6 +667,16 @@ int run(const std::string& mode, const char* directory, int depth) {
     VRDBinaryImageCheckForChanges();
     VRDContextBinaryImageQueue().sync([] {});
     return call(crashdriverSegvFromLibrary);
+  } else if (mode == "plt-stub") {
+    void* library = dlopen(CRASHREPORTING_TESTLIB, RTLD_NOW);
+    auto* call =
+        library ? reinterpret_cast<int (*)()>(dlsym(library, "crashreportingTestlibCallThroughPlt")) : nullptr;
+    if (call == nullptr) return 2;
+    VRDBinaryImageCheckForChanges();
+    VRDContextBinaryImageQueue().sync([] {});
+    if (!hidePltSlots(library)) return 2;
+    crashdriver::poisonHeap();
+    return call();
   } else if (mode == "threads") {
     void (*const bodies[])() = {crashdriverWorker1, crashdriverWorker2, crashdriverWorker3, crashdriverWorker4};
     const char* const names[] = {"w1", "w2", "w3", "w4"};

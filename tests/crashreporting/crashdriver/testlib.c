@@ -1,6 +1,7 @@
 // A small library the tests load and unload at run time, and in which the crash driver places a frame that a
 // later process does not have loaded. Built with frame pointers so the unwinder can walk through it.
 #include <stdint.h>
+#include <unistd.h>
 
 __attribute__((noinline)) int crashreportingTestlibAdd(int a, int b) { return a + b; }
 
@@ -15,4 +16,11 @@ __attribute__((noinline)) int crashreportingTestlibCall(int (*step)(void)) {
 __attribute__((noinline, optimize("O2"))) int crashreportingTestlibRecurse(int depth) {
   volatile int here = depth;
   return depth <= 0 ? 0 : crashreportingTestlibRecurse(depth - 1) * 3 + here;
+}
+
+// Calls getpid through this library's PLT: with the PLT's slots made unreadable, the call stops on the stub's
+// first instruction (an indirect jump through its slot).
+__attribute__((noinline)) int crashreportingTestlibCallThroughPlt(void) {
+  volatile int pid = getpid();
+  return pid + 1;
 }
