@@ -117,11 +117,14 @@ std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t
     }
   }
   // Sorted by address, sized ones first, then global ones (a self-recursive function's local alias,
-  // "<name>.localalias", shares its address and size); a function listed by both tables is kept once.
+  // "<name>.localalias", shares its address and size), then among aliases the greatest name, as gdb names them
+  // ("__libc_start_main_impl", "pthread_cond_wait"): without it the choice followed the table's order, which
+  // any change to the program's link could turn. A function listed by both tables is kept once.
   std::sort(table.symbols_.begin(), table.symbols_.end(), [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
     if (a.address != b.address) return a.address < b.address;
     if (a.size != b.size) return a.size > b.size;
-    return a.global && !b.global;
+    if (a.global != b.global) return a.global;
+    return a.name > b.name;
   });
   table.symbols_.erase(std::unique(table.symbols_.begin(), table.symbols_.end(),
                                    [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
