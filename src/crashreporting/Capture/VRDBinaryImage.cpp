@@ -4,7 +4,6 @@
 #include <link.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -16,8 +15,7 @@
 #include <vector>
 
 #include "crashreporting/Capture/VRDEhFrameIndex.h"
-#include "crashreporting/Capture/VRDHex.h"
-#include "crashreporting/Capture/VRDImageFile.h"
+#include "crashreporting/Capture/VRDMemoryMaps.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUtilities.h"
 #include "crashreporting/platform/MainBundle.h"
@@ -28,9 +26,6 @@
 namespace crashreporting {
 namespace {
 
-// Digits of an image without build-id, and of every UUID that records of older versions carry.
-constexpr std::size_t kUUIDBytes = 16;
-constexpr std::size_t kShortUUIDDigits = 2 * kUUIDBytes;
 constexpr std::uint64_t kTextPage = 4096;
 
 std::string executablePath() {
@@ -39,34 +34,12 @@ std::string executablePath() {
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
-// The GNU build-id in the notes at `notes` (`size` bytes) as hex; false when there is none. No heap: crash-time
-// code calls it on a copy of an image's notes.
-bool buildIDFromNotesIn(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept {
-  std::uint64_t at = 0;
-  while (size - at >= sizeof(ElfW(Nhdr))) {
-    ElfW(Nhdr) note;
-    std::memcpy(&note, notes + at, sizeof note);
-    const std::uint64_t name = at + sizeof note;
-    const std::uint64_t desc = name + ((std::uint64_t{note.n_namesz} + 3) & ~std::uint64_t{3});
-    const std::uint64_t next = desc + ((std::uint64_t{note.n_descsz} + 3) & ~std::uint64_t{3});
-    if (next > size) break;
-    if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && std::memcmp(notes + name, "GNU", 4) == 0 &&
-        note.n_descsz > 0) {
-      const std::size_t bytes = std::min<std::size_t>(note.n_descsz, VRDBinaryImageBuildIDMaximumBytes);
-      VRDHexEncodeBytes(notes + desc, bytes, uuid);
-      return true;
-    }
-    at = next;
-  }
-  return false;
-}
-
 bool readBuildID(const dl_phdr_info* info, char* uuid) {
   for (int i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr)& segment = info->dlpi_phdr[i];
     if (segment.p_type != PT_NOTE) continue;
-    if (buildIDFromNotesIn(reinterpret_cast<const std::uint8_t*>(info->dlpi_addr + segment.p_vaddr), segment.p_memsz,
-                         uuid)) {
+    if (VRDImageUUIDFromNotes(reinterpret_cast<const std::uint8_t*>(info->dlpi_addr + segment.p_vaddr),
+                              segment.p_memsz, uuid)) {
       return true;
     }
   }
@@ -81,11 +54,10 @@ void hashFirstTextPage(const dl_phdr_info* info, char* uuid) {
     std::string page(segment.p_filesz < kTextPage ? segment.p_filesz : kTextPage, '\0');
     if (!VRDReadMemory(info->dlpi_addr + segment.p_vaddr, page.data(), page.size())) break;
     const Sha1Digest digest = sha1(page);
-    VRDHexEncodeBytes(digest.data(), kUUIDBytes, uuid);
+    VRDImageUUIDFormat(digest.data(), digest.size(), uuid);
     return;
   }
-  std::memset(uuid, '0', kShortUUIDDigits);
-  uuid[kShortUUIDDigits] = '\0';
+  VRDImageUUIDFormat(nullptr, 0, uuid);
 }
 
 // A pointer of the encoding of `.eh_frame_hdr` (DWARF pointer encodings: the common formats, absolute,
@@ -179,9 +151,11 @@ bool fillDetails(const dl_phdr_info* info, VRDBinaryImageDetails* out) {
   out->program = info->dlpi_name == nullptr || info->dlpi_name[0] == '\0';
   out->path = out->program ? executablePath() : info->dlpi_name;
   // Loaded by a relative path: the record names the file wherever the next start runs.
-  if (!out->program && !out->path.starts_with('/')) {
-    std::string mapped = VRDImageFileMappedPath(out->node.base);
-    if (mapped.starts_with('/')) out->path = std::move(mapped);
+  if (!out->program && !out->path.starts_with('/') && out->path.size() < PATH_MAX) {
+    char path[PATH_MAX];
+    std::memcpy(path, out->path.c_str(), out->path.size() + 1);
+    VRDMemoryMapsMakeImagePathAbsolute(out->node.base, path, sizeof path);
+    out->path = path;
   }
   return true;
 }
@@ -383,17 +357,6 @@ bool VRDBinaryImageNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segmen
   return fillNodeFromSegments(bias, segments, count, node);
 }
 
-bool VRDBinaryImageBuildIDFromNotes(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept {
-  return buildIDFromNotesIn(notes, size, uuid);
-}
-
-bool VRDBinaryImageUUIDMatches(std::string_view recorded, std::string_view uuid) noexcept {
-  if (recorded == uuid) return true;
-  if (recorded.size() != kShortUUIDDigits || uuid.empty()) return false;
-  const std::string_view head = uuid.substr(0, kShortUUIDDigits);
-  return recorded.starts_with(head) && recorded.find_first_not_of('0', head.size()) == std::string_view::npos;
-}
-
 bool VRDBinaryImageClaimNode(const VRDBinaryImageNode& image) noexcept {
   VRDWritableContext* writable = VRDContextWritable();
   if (writable == nullptr) return false;
@@ -494,7 +457,7 @@ bool VRDBinaryImageFindImageForUUID(const char* uuid, VRDBinaryImageDetails* out
              [](dl_phdr_info* info, std::size_t, void* data) {
                auto* search = static_cast<Search*>(data);
                VRDBinaryImageDetails details;
-               if (!fillDetails(info, &details) || !VRDBinaryImageUUIDMatches(search->uuid, details.uuid)) return 0;
+               if (!fillDetails(info, &details) || !VRDImageUUIDMatches(search->uuid, details.uuid)) return 0;
                *search->out = std::move(details);
                return 1;
              },

@@ -5,14 +5,14 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "crashreporting/Capture/VRDContext.h"
+#include "crashreporting/Kit/VRDImageUUID.h"
 
 // The image table that crash-time code searches instead of asking the dynamic loader (which takes locks), and
 // the record of every image load and unload (`binary_images.vrdrecord`) that the next launch symbolicates
 // against. ELF stands in for Mach-O: an image's base is its ELF header in memory, its size reaches the end of
-// its last executable segment, its UUID is its GNU build-id.
+// its last executable segment, its UUID is its GNU build-id in the 32-digit form (VRDImageUUID.h).
 //
 // glibc tells nobody when an image comes or goes, so changes are found by looking: the loader's counters of
 // images added and removed (dl_iterate_phdr) are compared with the last look, and on a change the loaded images
@@ -24,15 +24,10 @@
 
 namespace crashreporting {
 
-/// Build-ids are kept whole up to this length (hashes give 8 to 32 bytes); a longer one is cut here.
-inline constexpr std::size_t VRDBinaryImageBuildIDMaximumBytes = 64;
-/// Room for an image's UUID text and its terminator.
-inline constexpr std::size_t VRDBinaryImageUUIDCapacity = 2 * VRDBinaryImageBuildIDMaximumBytes + 1;
-
 struct VRDBinaryImageDetails {
-  /// Lower-case hex digits: the whole build-id, or 32 digits of the SHA-1 of the first page of the first
+  /// 32 lower-case hex digits: of the build-id (VRDImageUUID.h), or of the SHA-1 of the first page of the first
   /// executable segment when the image has none.
-  char uuid[VRDBinaryImageUUIDCapacity] = {};
+  char uuid[VRDImageUUIDCapacity] = {};
   bool encrypted = false;
   /// ELF records neither version: 0.0.0.
   std::uint32_t builtSDKVersion[3] = {};
@@ -71,18 +66,12 @@ bool VRDBinaryImageHasLiveNode(std::uint64_t base) noexcept;
 /// through safe reads where they point into the image); false for an image with no executable segment.
 bool VRDBinaryImageNodeFromSegments(std::uint64_t bias, const ElfW(Phdr)* segments, std::size_t count,
                                     VRDBinaryImageNode* node) noexcept;
-/// The GNU build-id among `size` bytes of ELF notes as hex digits into `uuid` (VRDBinaryImageUUIDCapacity
-/// bytes); false when there is none. No heap.
-bool VRDBinaryImageBuildIDFromNotes(const std::uint8_t* notes, std::uint64_t size, char* uuid) noexcept;
-/// Whether a recorded UUID names the image whose UUID is `uuid`: the same text, or the form records written
-/// before build-ids were kept whole carry (32 digits: the first 16 bytes, zero-padded).
-bool VRDBinaryImageUUIDMatches(std::string_view recorded, std::string_view uuid) noexcept;
 
 /// The first node with base ≤ address < base + size; false before set-up or when no image holds it.
 bool VRDBinaryImageSafeFindImageForAddress(std::uint64_t address, VRDBinaryImageNode* out) noexcept;
 bool VRDBinaryImageHasUnwindInfo(const VRDBinaryImageNode* node) noexcept;
-/// The first image loaded in this process that the recorded `uuid` names (VRDBinaryImageUUIDMatches); false for
-/// null or none.
+/// The first image loaded in this process that the recorded `uuid` names (VRDImageUUIDMatches); false for null
+/// or none.
 bool VRDBinaryImageFindImageForUUID(const char* uuid, VRDBinaryImageDetails* out);
 /// The running executable's details; false when the loader does not list it.
 bool VRDBinaryImageMainExecutableDetails(VRDBinaryImageDetails* out);

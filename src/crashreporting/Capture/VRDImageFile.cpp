@@ -4,48 +4,24 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Capture/VRDMemoryMaps.h"
 
 namespace crashreporting {
 namespace {
 
-// What /proc/self/maps says of one mapping.
-struct Mapping {
-  std::string range;  // "start-end", as /proc/self/map_files names it
-  dev_t device = 0;
-  ino_t inode = 0;
-  std::string path;
-};
-
-std::optional<Mapping> mappingAt(std::uint64_t address) {
-  std::ifstream maps("/proc/self/maps");
-  for (std::string line; std::getline(maps, line);) {
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
-    unsigned major = 0;
-    unsigned minor = 0;
-    std::uint64_t inode = 0;
-    int pathAt = 0;
-    if (std::sscanf(line.c_str(), "%" SCNx64 "-%" SCNx64 " %*s %*s %x:%x %" SCNu64 " %n", &start, &end, &major,
-                    &minor, &inode, &pathAt) != 5 ||
-        address < start || address >= end) {
-      continue;
-    }
-    return Mapping{line.substr(0, line.find(' ')), makedev(major, minor), static_cast<ino_t>(inode),
-                   line.substr(static_cast<std::size_t>(pathAt))};
-  }
-  return std::nullopt;
+std::optional<VRDMemoryMap> mappingAt(std::uint64_t address) {
+  VRDMemoryMap map;
+  return VRDMemoryMapAt(address, &map) ? std::optional(map) : std::nullopt;
 }
 
 // The build-id of the ELF file open at `fd`, from its note segments; empty when it has none.
@@ -60,9 +36,9 @@ std::string fileBuildID(int fd) {
   for (const ElfW(Phdr)& segment : segments) {
     if (segment.p_type != PT_NOTE || segment.p_filesz > 65536) continue;
     std::vector<std::uint8_t> notes(segment.p_filesz);
-    char uuid[VRDBinaryImageUUIDCapacity] = {};
+    char uuid[VRDImageUUIDCapacity] = {};
     if (VRDImageFileRead(fd, segment.p_offset, notes.data(), notes.size()) &&
-        VRDBinaryImageBuildIDFromNotes(notes.data(), notes.size(), uuid)) {
+        VRDImageUUIDFromNotes(notes.data(), notes.size(), uuid)) {
       return uuid;
     }
   }
@@ -70,7 +46,7 @@ std::string fileBuildID(int fd) {
 }
 
 // `path` opened, when it leads to the mapped file; -1 otherwise.
-int openIfMapped(const std::string& path, const std::optional<Mapping>& mapping, const char* uuid) {
+int openIfMapped(const std::string& path, const std::optional<VRDMemoryMap>& mapping, const char* uuid) {
   const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat status {};
@@ -98,16 +74,14 @@ bool VRDImageFileRead(int fd, std::uint64_t offset, void* out, std::uint64_t len
   return true;
 }
 
-std::string VRDImageFileMappedPath(std::uint64_t address) {
-  const std::optional<Mapping> mapping = mappingAt(address);
-  return mapping && mapping->inode != 0 ? mapping->path : std::string();
-}
-
 int VRDImageFileOpen(std::uint64_t address, const char* path, const char* uuid) {
-  const std::optional<Mapping> mapping = mappingAt(address);
+  const std::optional<VRDMemoryMap> mapping = mappingAt(address);
   if (const int fd = openIfMapped(path, mapping, uuid); fd >= 0 || !mapping) return fd;
   if (const int fd = openIfMapped(mapping->path, mapping, uuid); fd >= 0) return fd;
-  return open(("/proc/self/map_files/" + mapping->range).c_str(), O_RDONLY | O_CLOEXEC);
+  char mapFile[64];
+  std::snprintf(mapFile, sizeof mapFile, "/proc/self/map_files/%" PRIx64 "-%" PRIx64, mapping->start,
+                mapping->end);
+  return open(mapFile, O_RDONLY | O_CLOEXEC);
 }
 
 }  // namespace crashreporting

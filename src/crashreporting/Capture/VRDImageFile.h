@@ -16,9 +16,6 @@ namespace crashreporting {
 /// build-id differs. -1 when none can be opened; the caller closes it.
 int VRDImageFileOpen(std::uint64_t address, const char* path, const char* uuid);
 
-/// The path /proc/self/maps gives the file mapped at `address`; empty when there is none.
-std::string VRDImageFileMappedPath(std::uint64_t address);
-
 /// Reads `length` bytes at `offset` of the file open at `fd`; false when they are not all there.
 bool VRDImageFileRead(int fd, std::uint64_t offset, void* out, std::uint64_t length);
 

@@ -3,6 +3,7 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <linux/limits.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "crashreporting/Capture/VRDBinaryImage.h"
 #include "crashreporting/Capture/VRDContext.h"
 #include "crashreporting/Capture/VRDFile.h"
+#include "crashreporting/Capture/VRDMemoryMaps.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
 
@@ -24,8 +26,8 @@ constexpr std::uint64_t kPage = 4096;
 
 struct Image {
   VRDBinaryImageNode node;
-  char uuid[VRDBinaryImageUUIDCapacity];
-  char path[1024];
+  char uuid[VRDImageUUIDCapacity];
+  char path[PATH_MAX];
 };
 
 // The image whose file addresses lie `bias` below its place in memory: its ELF header sits at `bias` when its
@@ -40,14 +42,12 @@ bool readImage(std::uint64_t bias, Image* out) noexcept {
   ElfW(Phdr) segments[kMaximumSegments];
   if (!VRDReadMemory(bias + header.e_phoff, segments, header.e_phnum * sizeof(ElfW(Phdr)))) return false;
   if (!VRDBinaryImageNodeFromSegments(bias, segments, header.e_phnum, &out->node)) return false;
-  std::memset(out->uuid, '0', 32);
-  out->uuid[32] = '\0';
+  VRDImageUUIDFormat(nullptr, 0, out->uuid);
   for (std::size_t i = 0; i < header.e_phnum; ++i) {
     if (segments[i].p_type != PT_NOTE) continue;
     std::uint8_t notes[kNotesBytes];
     const std::uint64_t size = segments[i].p_memsz < kNotesBytes ? segments[i].p_memsz : kNotesBytes;
-    if (VRDReadMemory(bias + segments[i].p_vaddr, notes, size) &&
-        VRDBinaryImageBuildIDFromNotes(notes, size, out->uuid)) {
+    if (VRDReadMemory(bias + segments[i].p_vaddr, notes, size) && VRDImageUUIDFromNotes(notes, size, out->uuid)) {
       break;
     }
   }
@@ -117,6 +117,7 @@ int VRDLoadedImagesCatchUp() noexcept {
         image.path[0] == '\0' || !readImage(bias, &image) || VRDBinaryImageHasLiveNode(image.node.base)) {
       continue;
     }
+    VRDMemoryMapsMakeImagePathAbsolute(image.node.base, image.path, sizeof image.path);
     if (!VRDBinaryImageClaimNode(image.node)) {
       VRDLogWarn("Error: Unable to track a loaded node %p\n", reinterpret_cast<void*>(image.node.base));
     }

@@ -6,7 +6,8 @@
 // with safe reads: the loader adds an image to that list before dlopen returns, whereas the image table learns
 // of images only when it looks (VRDBinaryImage.h). Each image the table does not know yet gets a node, so its
 // frames are unwound with its own call-frame information, and a `load` line in `binary_images.vrdrecord`, so
-// the next launch can name them. No heap, no locks, nothing of the loader called.
+// the next launch can name them, under the absolute path of the file mapped when the loader holds a relative one.
+// No heap, no locks, nothing of the loader called.
 
 namespace crashreporting {
 

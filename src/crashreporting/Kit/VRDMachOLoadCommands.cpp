@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "crashreporting/Kit/VRDImageUUID.h"
 #include "crashreporting/Kit/VRDMachO.h"
 #include "crashreporting/Kit/VRDMachOBytes.h"
 
@@ -158,14 +159,9 @@ VRDMachOSegment VRDMachOGetSegmentInfo(const std::uint8_t* command) {
 
 std::string VRDMachOFormatUUID(const std::uint8_t* uuid) {
   if (!uuid) return {};
-  static constexpr char hex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(32);
-  for (int i = 0; i < 16; ++i) {
-    out.push_back(hex[uuid[i] >> 4]);
-    out.push_back(hex[uuid[i] & 0x0F]);
-  }
-  return out;
+  char text[VRDImageUUIDCapacity];
+  VRDImageUUIDFormat(uuid, VRDImageUUIDBytes, text);
+  return text;
 }
 
 std::optional<std::string> VRDMachOFormatVersion(const VRDMachOVersion* version) {

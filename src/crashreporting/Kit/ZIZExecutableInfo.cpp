@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "crashreporting/Kit/VRDImageUUID.h"
 #include "crashreporting/Kit/VRDMachOBytes.h"
 
 namespace crashreporting {
 namespace {
 
 constexpr std::uint32_t kPTNote = 4;
-constexpr std::uint32_t kNTGNUBuildID = 3;
 
 bool isMachO(const std::uint8_t* bytes) {
   const std::uint32_t magic = macho::read32(bytes);
@@ -44,30 +44,6 @@ bool within(std::uint64_t offset, std::uint64_t length, std::uint64_t size) {
   return offset <= size && length <= size - offset;
 }
 
-/// The first 16 bytes of the GNU build-id note in the notes at [begin, end), as hex; empty when none.
-std::string buildIDInNotes(const std::uint8_t* begin, const std::uint8_t* end) {
-  const std::uint8_t* p = begin;
-  while (end - p >= 12) {
-    const std::uint64_t nameSize = macho::read32(p);
-    const std::uint64_t descSize = macho::read32(p + 4);
-    const std::uint32_t type = macho::read32(p + 8);
-    const std::uint64_t nameSpan = (nameSize + 3) & ~std::uint64_t{3};
-    const std::uint64_t descSpan = (descSize + 3) & ~std::uint64_t{3};
-    const auto left = static_cast<std::uint64_t>(end - p) - 12;
-    if (nameSpan > left || descSpan > left - nameSpan) break;
-    const std::uint8_t* name = p + 12;
-    const std::uint8_t* desc = name + nameSpan;
-    if (type == kNTGNUBuildID && nameSize == 4 && std::memcmp(name, "GNU", 4) == 0) {
-      std::uint8_t uuid[16] = {};
-      const std::size_t n = descSize < 16 ? static_cast<std::size_t>(descSize) : 16;
-      std::memcpy(uuid, desc, n);
-      return VRDMachOFormatUUID(uuid).substr(0, n * 2);
-    }
-    p = desc + descSpan;
-  }
-  return {};
-}
-
 std::optional<ZIZExecutableInfo> readELF(const std::uint8_t* bytes, std::uint64_t size) {
   if (size < 52 || std::memcmp(bytes, "\x7f" "ELF", 4) != 0 || bytes[5] != 1) return std::nullopt;  // little-endian
   const bool is64 = bytes[4] == 2;
@@ -77,16 +53,15 @@ std::optional<ZIZExecutableInfo> readELF(const std::uint8_t* bytes, std::uint64_
   const std::uint64_t phnum = read16(bytes + (is64 ? 56 : 44));
   if (phentsize < (is64 ? 56u : 32u) || !within(phoff, phentsize * phnum, size)) return std::nullopt;
   ZIZExecutableInfo info;
-  std::string uuid;
-  for (std::uint64_t i = 0; i < phnum && uuid.empty(); ++i) {
+  char uuid[VRDImageUUIDCapacity] = {};
+  for (std::uint64_t i = 0; i < phnum && uuid[0] == '\0'; ++i) {
     const std::uint8_t* header = bytes + phoff + i * phentsize;
     if (macho::read32(header) != kPTNote) continue;
     const std::uint64_t offset = is64 ? macho::read64(header + 8) : macho::read32(header + 4);
     const std::uint64_t length = is64 ? macho::read64(header + 32) : macho::read32(header + 16);
-    if (!within(offset, length, size)) continue;
-    uuid = buildIDInNotes(bytes + offset, bytes + offset + length);
+    if (within(offset, length, size)) VRDImageUUIDFromNotes(bytes + offset, length, uuid);
   }
-  if (!uuid.empty()) info.architectureUUIDMap[elfArchitectureName(read16(bytes + 18))] = uuid;
+  if (uuid[0] != '\0') info.architectureUUIDMap[elfArchitectureName(read16(bytes + 18))] = uuid;
   return info;
 }
 

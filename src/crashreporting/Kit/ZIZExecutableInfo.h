@@ -12,7 +12,7 @@ namespace crashreporting {
 /// What identifies an executable file: the UUID of each architecture slice (32 lower-case hexadecimal
 /// characters) and the SDK versions of its version-minimum command. A Mach-O file (thin or universal) is read
 /// with the Mach-O readers; an ELF file, what Linux runs, is one slice named after its machine ("x86_64",
-/// "i386", "arm64", …) whose UUID is the start of its GNU build-id, and carries no versions.
+/// "i386", "arm64", …) whose UUID is its GNU build-id in the same form (VRDImageUUID.h), and carries no versions.
 struct ZIZExecutableInfo {
   std::map<std::string, std::string> architectureUUIDMap;
   VRDMachOVersion minimumSDK;

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "crashreporting/Capture/VRDBinaryImage.h"
+#include "crashreporting/Kit/VRDImageUUID.h"
 
 namespace crashreporting {
 namespace {
@@ -62,10 +62,10 @@ const std::uint8_t* sectionBytes(const Image& image, const Elf64_Shdr& section) 
   return image.bytes + section.sh_offset;
 }
 
-// As the image's UUID has it, so the two compare whole.
+// In the form of the image's UUID, so the two compare as they are.
 std::string buildIDFromNotes(const std::uint8_t* notes, std::uint64_t size) {
-  char hex[VRDBinaryImageUUIDCapacity] = {};
-  return VRDBinaryImageBuildIDFromNotes(notes, size, hex) ? hex : std::string();
+  char uuid[VRDImageUUIDCapacity] = {};
+  return VRDImageUUIDFromNotes(notes, size, uuid) ? uuid : std::string();
 }
 
 // The virtual address of the loadable segment at file offset 0; 0 when the program headers name none.
@@ -117,11 +117,14 @@ std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t
     }
   }
   // Sorted by address, sized ones first, then global ones (a self-recursive function's local alias,
-  // "<name>.localalias", shares its address and size); a function listed by both tables is kept once.
+  // "<name>.localalias", shares its address and size), then among aliases the greatest name, as gdb names them
+  // ("__libc_start_main_impl", "pthread_cond_wait"): without it the choice followed the table's order, which
+  // any change to the program's link could turn. A function listed by both tables is kept once.
   std::sort(table.symbols_.begin(), table.symbols_.end(), [](const VRDElfSymbol& a, const VRDElfSymbol& b) {
     if (a.address != b.address) return a.address < b.address;
     if (a.size != b.size) return a.size > b.size;
-    return a.global && !b.global;
+    if (a.global != b.global) return a.global;
+    return a.name > b.name;
   });
   table.symbols_.erase(std::unique(table.symbols_.begin(), table.symbols_.end(),
                                    [](const VRDElfSymbol& a, const VRDElfSymbol& b) {

@@ -33,7 +33,7 @@ class VRDElfSymbolTable {
   /// The file address of the ELF header as loaded: that of the loadable segment that starts the file (0 for a
   /// shared library, where a position-dependent program has its link address); 0 when none does.
   std::uint64_t imageAddress() const { return imageAddress_; }
-  /// The GNU build-id as lower-case hex (all of it); empty when the file has none.
+  /// The GNU build-id as an image UUID (32 digits, VRDImageUUID.h); empty when the file has none.
   const std::string& buildID() const { return buildID_; }
   /// The functions by address.
   const std::vector<VRDElfSymbol>& symbols() const { return symbols_; }

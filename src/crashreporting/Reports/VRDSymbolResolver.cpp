@@ -105,7 +105,7 @@ bool VRDSymbolResolver::updateStackFrame(VRDStackFrame& frame, bool returnAddres
     shift = details.node.base - recordedBase;
     symbol = lookUp(lookup + shift, details);
   } else if (const VRDElfSymbolTable* table = path && uuid ? fileSymbols(*path) : nullptr;
-             table != nullptr && !table->buildID().empty() && VRDBinaryImageUUIDMatches(*uuid, table->buildID())) {
+             table != nullptr && !table->buildID().empty() && VRDImageUUIDMatches(*uuid, table->buildID())) {
     // Not loaded here: the file's own addresses, the file being the very build that ran.
     shift = table->imageAddress() - recordedBase;
     const VRDElfSymbol* found = table->symbolForAddress(lookup + shift);

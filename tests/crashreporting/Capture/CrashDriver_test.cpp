@@ -13,6 +13,7 @@
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ChildProcess.h"
+#include "crashreporting/support/ImageUUIDs.h"
 
 namespace crashreporting::test {
 namespace {
@@ -482,31 +483,57 @@ bool everyThreadHasAStack(const std::vector<nlohmann::json>& lines) {
   });
 }
 
+// Every `uuid` of a binary-image record widened to the image file's whole build-id, as records of versions that
+// kept it whole carry it.
+void widenImageUUIDs(const std::filesystem::path& record) {
+  std::string widened;
+  for (auto line : recordLines(record)) {
+    auto& image = line.begin().value();
+    const std::string whole = wholeBuildID(image["path"].get<std::string>());
+    if (!whole.empty()) image["uuid"] = whole;
+    widened += line.dump() + "\n";
+  }
+  std::ofstream(record) << widened;
+}
+
+// A plugin loaded by an absolute or a relative path (the process then changes its folder): the crash handler
+// finds it in the loader's list, the image table having not looked yet, and records it under its absolute path,
+// in the one UUID form the onboarding uses too. Processed in another folder, whether the plugin is loaded there
+// or not, and from a record with whole build-ids as well: the frames gdb shows (the plugin's three, the driver's
+// entry, run when it is not inlined, and main, libc's start and _start).
 TEST_F(CrashDriver, ACrashInAPluginLoadedAMomentAgoKeepsEveryFrameAndIsNamedWithOrWithoutThePlugin) {
-  const Child child = crash("plugin-segv");
-  EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
-  // The image table had not looked yet: the crash handler found the plugin in the loader's list.
-  const auto images = recordLines(directory_ / "binary_images.vrdrecord");
-  EXPECT_TRUE(std::any_of(images.begin(), images.end(), [](const nlohmann::json& line) {
-    return line.contains("load") && line["load"]["path"] == CRASHREPORTING_PLUGIN;
-  }));
-  const std::string plugin = std::filesystem::path(CRASHREPORTING_PLUGIN).filename();
-  // As gdb shows the thread: the plugin's three frames, then the driver's entry (run, when it is not inlined,
-  // and main), libc's start and _start.
-  for (const std::string& loadFirst : {std::string(), std::string(CRASHREPORTING_PLUGIN)}) {
-    const auto frames = symbolicate(directory_, "signal.vrdrecord", loadFirst);
-    const std::size_t withRun = isDriverEntry(frames.size() > 4 ? frames[4].symbol : "") ? 1 : 0;
-    ASSERT_EQ(frames.size(), 7u + withRun) << ::testing::PrintToString(symbolNames(frames));
-    const std::vector<std::string> inPlugin{"crashreportingPluginLeaf", "crashreportingPluginMiddle",
-                                            "crashreportingPluginEntry"};
-    for (std::size_t i = 0; i < inPlugin.size(); ++i) {
-      EXPECT_EQ(frames[i].symbol, inPlugin[i]) << loadFirst;
-      EXPECT_EQ(frames[i].library, plugin) << loadFirst;
+  const std::filesystem::path plugin = CRASHREPORTING_PLUGIN;
+  ASSERT_FALSE(std::filesystem::exists(plugin.filename())) << "the relative path leads nowhere from here";
+  for (const char* mode : {"plugin-segv", "relative-plugin-segv"}) {
+    SCOPED_TRACE(mode);
+    const Child child = crash(mode);
+    EXPECT_TRUE(child.diedBy(SIGSEGV)) << child.status;
+    const auto images = recordLines(directory_ / "binary_images.vrdrecord");
+    EXPECT_TRUE(std::any_of(images.begin(), images.end(), [&](const nlohmann::json& line) {
+      const std::filesystem::path path = line.contains("load") ? line["load"]["path"].get<std::string>() : "";
+      return path.filename() == plugin.filename() && path.is_absolute() && std::filesystem::equivalent(path, plugin);
+    })) << readText(directory_ / "binary_images.vrdrecord");
+    expectImageUUIDsInOneForm(readText(directory_ / "binary_images.vrdrecord"),
+                              readText(directory_ / "metadata.vrdrecord"), CRASHREPORTING_CRASHDRIVER);
+    for (const bool widened : {false, true}) {
+      if (widened) widenImageUUIDs(directory_ / "binary_images.vrdrecord");
+      for (const std::string& loadFirst : {std::string(), plugin.string()}) {
+        SCOPED_TRACE(std::string(widened ? "widened " : "") + loadFirst);
+        const auto frames = symbolicate(directory_, "signal.vrdrecord", loadFirst);
+        const std::size_t withRun = isDriverEntry(frames.size() > 4 ? frames[4].symbol : "") ? 1 : 0;
+        ASSERT_EQ(frames.size(), 7u + withRun) << ::testing::PrintToString(symbolNames(frames));
+        const std::vector<std::string> inPlugin{"crashreportingPluginLeaf", "crashreportingPluginMiddle",
+                                                "crashreportingPluginEntry"};
+        for (std::size_t i = 0; i < inPlugin.size(); ++i) {
+          EXPECT_EQ(frames[i].symbol, inPlugin[i]);
+          EXPECT_EQ(frames[i].library, plugin.filename());
+        }
+        EXPECT_TRUE(isDriverEntry(frames[3].symbol)) << frames[3].symbol;
+        EXPECT_EQ(frames[4 + withRun].symbol, "?") << "libc's static caller of main";
+        EXPECT_EQ(frames[5 + withRun].symbol, "__libc_start_main");
+        EXPECT_EQ(frames[6 + withRun].symbol, "_start");
+      }
     }
-    EXPECT_TRUE(isDriverEntry(frames[3].symbol)) << frames[3].symbol;
-    EXPECT_EQ(frames[4 + withRun].symbol, "?") << "libc's static caller of main";
-    EXPECT_EQ(frames[5 + withRun].symbol, "__libc_start_main");
-    EXPECT_EQ(frames[6 + withRun].symbol, "_start");
   }
 }
 

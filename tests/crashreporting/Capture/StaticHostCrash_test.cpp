@@ -8,6 +8,7 @@
 
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ChildProcess.h"
+#include "crashreporting/support/ImageUUIDs.h"
 #include "crashreporting/support/Package.h"
 
 namespace crashreporting::test {
@@ -72,7 +73,8 @@ void zeroEveryCiePointer(std::string& section) {
 // The threads of a crash in a host linked with plain -static (so without .eh_frame_hdr) whose crashing code has
 // no frame pointers, as the package made at its next start names them: from frame 0, the frames gdb shows (it
 // stops at main, where the record goes on to _start; below start_thread both show clone3, by one alias or
-// another).
+// another). Every image UUID is in the 32-digit form the onboarding sends for the host, an 8-byte build-id's
+// (lld's default) padded with zeros.
 using Threads = std::map<std::string, std::vector<std::string>>;
 const Threads kThreads = {
     {"static-crasher",
@@ -103,6 +105,7 @@ void expectNamedAfterCrash(const fs::path& host, const Threads& expected, const 
   for (std::string line; std::getline(record, line);) {
     if (line.starts_with("{\"thread_names\"")) names = nlohmann::json::parse(line)["thread_names"];
   }
+  expectImageUUIDsInOneForm(files["binary_images.vrdrecord"], files["metadata.vrdrecord"], host);
   const auto threads = nlohmann::json::parse(files["signal.vrdrecord.symbolicated"])["threads"];
   ASSERT_EQ(threads.size(), names.size());
   const std::string& log = files["sdk.log"];

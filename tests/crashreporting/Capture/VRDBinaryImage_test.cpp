@@ -70,7 +70,7 @@ TEST_F(BinaryImages, TheStartRecordsTheExecutableAndLibcUnderTheirBuildIDs) {
   }
   // Keys in their order, on every line of the first look.
   std::istringstream text(readText(temp_.path() / "binary_images.vrdrecord"));
-  const std::regex form(R"(\{"load":\{"path":"[^"]+","uuid":"[0-9a-f]+","base":[0-9]+,"size":[0-9]+\}\})");
+  const std::regex form(R"(\{"load":\{"path":"[^"]+","uuid":"[0-9a-f]{32}","base":[0-9]+,"size":[0-9]+\}\})");
   for (std::string line; std::getline(text, line);) EXPECT_TRUE(std::regex_match(line, form)) << line;
   VRDBinaryImageNode node{};
   const auto code = reinterpret_cast<std::uint64_t>(&VRDBinaryImageInit);
@@ -194,6 +194,22 @@ TEST_F(BinaryImages, AtCrashTimeTheLoadersListAddsAnImageLoadedSinceTheLastLookO
                                    {"size", node.size}}));
 }
 
+// Loaded by a path relative to a folder the process has left since: the loader keeps that path; the record
+// names the file mapped, at crash time as at the table's next look.
+TEST_F(BinaryImages, ALibraryLoadedByARelativePathIsRecordedUnderItsFilesAbsolutePath) {
+  records();
+  const std::filesystem::path library = CRASHREPORTING_TESTLIB;
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(library.parent_path());
+  loadLibrary("./" + library.filename().string());
+  std::filesystem::current_path(here);
+  EXPECT_EQ(VRDLoadedImagesCatchUp(), 1);
+  VRDBinaryImageCheckForChanges();
+  const auto loads = linesFor(records(), "load", library.filename());
+  ASSERT_EQ(loads.size(), 2u) << "at crash time, then at the look";
+  for (const auto& load : loads) EXPECT_EQ(load["path"], std::filesystem::canonical(library).string());
+}
+
 // The node keeps the readable segment that holds both unwind sections, which crash-time walks read without
 // proofs; none when the sections lie in different segments or the segment is not readable.
 TEST(BinaryImageNodes, KeepTheReadableSegmentHoldingBothUnwindSections) {
@@ -279,24 +295,26 @@ TEST_F(BinaryImages, AnImageIsFoundByItsUUIDOnlyWhenLoaded) {
   EXPECT_FALSE(VRDBinaryImageFindImageForUUID(nullptr, &found));
 }
 
-// A recorded UUID names an image by its whole build-id, or by the 32 digits records of older versions carry.
-TEST(BinaryImageUUIDs, MatchWholeOrInTheFormOlderRecordsCarry) {
+// A recorded UUID names an image when the two agree in the 32-digit form: records that carry a whole build-id
+// (40 digits of a SHA-1, 16 of lld's 8 bytes) match the image's UUID.
+TEST(BinaryImageUUIDs, MatchInTheir32DigitForm) {
   const std::string sha1 = "0123456789abcdef0123456789abcdef01234567";
+  const std::string shortID = "0123456789abcdef";
   const struct {
     std::string recorded;
     std::string uuid;
     bool matches;
   } cases[] = {
-      {sha1, sha1, true},
-      {sha1.substr(0, 32), sha1, true},
-      {"0123456789abcdef", "0123456789abcdef", true},
-      {"0123456789abcdef0000000000000000", "0123456789abcdef", true},
-      {"0123456789abcdef", sha1, false},
-      {sha1.substr(0, 32), "0123456789abcdef", false},
-      {"0123456789abcdef0000000000000001", "0123456789abcdef", false},
-      {sha1.substr(0, 39), sha1, false},
+      {sha1, sha1.substr(0, 32), true},
+      {sha1.substr(0, 32), sha1.substr(0, 32), true},
+      {shortID, shortID + std::string(16, '0'), true},
+      {shortID + std::string(16, '0'), shortID + std::string(16, '0'), true},
+      {shortID, sha1.substr(0, 32), false},
+      {sha1, shortID + std::string(16, '0'), false},
+      {shortID + std::string(15, '0') + "1", shortID + std::string(16, '0'), false},
+      {"", std::string(32, '0'), false},
   };
-  for (const auto& c : cases) EXPECT_EQ(VRDBinaryImageUUIDMatches(c.recorded, c.uuid), c.matches) << c.recorded;
+  for (const auto& c : cases) EXPECT_EQ(VRDImageUUIDMatches(c.recorded, c.uuid), c.matches) << c.recorded;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "crashreporting/Reports/VRDElfFile.h"
 #include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/ImageUUIDs.h"
 #include "crashreporting/support/TestSeed.h"
 
 namespace crashreporting::test {
@@ -24,7 +25,9 @@ std::optional<VRDElfSymbolTable> parse(const std::vector<std::uint8_t>& bytes) {
 TEST(ElfFile, ReadsTheFunctionsAndTheBuildIDOfARealLibrary) {
   const auto table = VRDElfSymbolTable::fromFile(CRASHREPORTING_TESTLIB);
   ASSERT_TRUE(table);
-  EXPECT_EQ(table->buildID().size(), 40u) << "a SHA-1 build-id";
+  const std::string sha1 = wholeBuildID(CRASHREPORTING_TESTLIB);
+  ASSERT_EQ(sha1.size(), 40u);
+  EXPECT_EQ(table->buildID(), sha1.substr(0, 32)) << "the image UUID: the SHA-1 build-id's first 16 bytes";
   const VRDElfSymbol* add = nullptr;
   for (const auto& symbol : table->symbols()) {
     if (symbol.name == "crashreportingTestlibAdd") add = &symbol;

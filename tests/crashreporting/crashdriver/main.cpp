@@ -8,7 +8,8 @@
 // recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow,
 // throw-runtime, throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread
 // of no special kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal,
-// "blocker", was too), plugin-segv (a crash in a plugin right after dlopen), relative-plugin-on-thread and
+// "blocker", was too), plugin-segv and relative-plugin-segv (a crash in a plugin right after dlopen, by its
+// absolute path or by a relative one before a chdir), relative-plugin-on-thread and
 // deleted-plugin-on-thread (a crash on a thread in a plugin without .eh_frame_hdr whose path no longer led to its
 // file when the image table looked: loaded by a relative path before a chdir, or from a copy deleted at once),
 // many-threads (600 threads, the last one
@@ -360,6 +361,13 @@ void startThreads(int count, void (*const* bodies)(), const char* const* names) 
   }
 }
 
+// Loads `library` by its path relative to its folder, then leaves for the root, where that path leads nowhere.
+void* dlopenRelative(const std::filesystem::path& library) {
+  if (chdir(library.parent_path().c_str()) != 0) return nullptr;
+  void* loaded = dlopen(("./" + library.filename().string()).c_str(), RTLD_NOW);
+  return chdir("/") == 0 ? loaded : nullptr;
+}
+
 // Loads the plugin without .eh_frame_hdr so that its path leads nowhere by the time the image table looks, then
 // crashes in it on a thread.
 int crashInPluginOnThread(bool deleted, const char* directory) {
@@ -370,9 +378,8 @@ int crashInPluginOnThread(bool deleted, const char* directory) {
     std::filesystem::copy_file(plugin, copy);
     loaded = dlopen(copy.c_str(), RTLD_NOW);
     std::filesystem::remove(copy);
-  } else if (chdir(plugin.parent_path().c_str()) == 0) {
-    loaded = dlopen(("./" + plugin.filename().string()).c_str(), RTLD_NOW);
-    if (chdir("/") != 0) return 2;
+  } else {
+    loaded = dlopenRelative(plugin);
   }
   void* entry = loaded ? dlsym(loaded, "crashreportingPluginEntry") : nullptr;
   if (entry == nullptr) return 2;
@@ -569,8 +576,9 @@ int run(const std::string& mode, const char* directory, int depth) {
     crashdriver::poisonHeap();
     go.store(true);
     waitForever();
-  } else if (mode == "plugin-segv") {
-    void* plugin = dlopen(CRASHREPORTING_PLUGIN, RTLD_NOW);
+  } else if (mode == "plugin-segv" || mode == "relative-plugin-segv") {
+    void* plugin =
+        mode == "plugin-segv" ? dlopen(CRASHREPORTING_PLUGIN, RTLD_NOW) : dlopenRelative(CRASHREPORTING_PLUGIN);
     auto* entry = plugin ? reinterpret_cast<int (*)(int)>(dlsym(plugin, "crashreportingPluginEntry")) : nullptr;
     if (entry == nullptr) return 2;
     crashdriver::poisonHeap();
