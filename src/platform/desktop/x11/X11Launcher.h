@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/x11/ProcessExitWatch.h"
@@ -85,8 +86,10 @@ class X11Launcher final : public Launcher {
   std::optional<std::vector<std::filesystem::path>> folders_;
   /// The last process started for each request (launchKey).
   std::map<std::string, Started> started_;
-  /// The registered desktop entries by the identifier their windows carry.
+  /// The registered desktop entries by the identifier their windows carry; those that are guessed classes are
+  /// found by an identifier in another case too.
   std::map<std::string, std::string> registered_;
+  apps::GuessedClasses guessed_;
   /// Every child not reaped yet, with the watch that reaps it as soon as it ends (where the loop can watch).
   std::map<pid_t, std::unique_ptr<ProcessExitWatch>> children_;
 };
