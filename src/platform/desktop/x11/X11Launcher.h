@@ -53,7 +53,7 @@ class X11Launcher final : public Launcher {
   bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
   /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
-  /// (entryWindowIdentifier); a later one with the same identifier replaces it.
+  /// (apps::entryIdentity); a later one with the same identifier replaces it.
   bool registerApplication(const std::string& path) override;
 
   /// The command line `request` runs; absent when nothing can be run for it.
