@@ -46,7 +46,7 @@ void QtHUDWindow::Window::paintEvent(QPaintEvent*) {
   const QRectF area = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
   QPainterPath path;
   path.addRoundedRect(area, kCornerRadius, kCornerRadius);
-  // Cut to its outline, the window leaves no smoothed edge for the background to blend into.
+  // Where nothing composites the mask cuts the corners; a smoothed edge there would only blend into black.
   if (look.composited())
     painter.fillPath(path, background);
   else
