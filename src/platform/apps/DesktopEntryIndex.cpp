@@ -47,7 +47,7 @@ const DesktopEntry* DesktopEntryIndex::match(std::string_view className, std::st
   for (const std::string_view name : {className, instance}) {
     if (name.empty()) continue;
     for (const DesktopEntry& e : entries_)
-      if (sameApplication(e.id, name)) return &e;
+      if (equalIgnoringCase(e.id, name)) return &e;
   }
   return nullptr;
 }

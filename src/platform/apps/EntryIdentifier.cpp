@@ -6,11 +6,6 @@
 
 namespace tilvane::apps {
 
-std::string entryWindowIdentifier(const std::filesystem::path& file, const DesktopEntryFile& entry,
-                                  const std::vector<std::filesystem::path>& applicationFolders) {
-  return entryIdentity(file, entry, applicationFolders).identifier;
-}
-
 EntryIdentity entryIdentity(const std::filesystem::path& file, const DesktopEntryFile& entry,
                             const std::vector<std::filesystem::path>& applicationFolders) {
   if (isInApplicationFolders(file, applicationFolders)) return {desktopEntryId(file, applicationFolders), false};

@@ -15,12 +15,8 @@ namespace tilvane::apps {
 /// class is the entry's StartupWMClass; without one, the toolkits' own: the name of the program the entry runs
 /// with its first letter in capitals (the instance: that name as it stands). An entry that says neither is
 /// known by its file name.
-std::string entryWindowIdentifier(const std::filesystem::path& file, const DesktopEntryFile& entry,
-                                  const std::vector<std::filesystem::path>& applicationFolders);
-
-/// entryWindowIdentifier, and whether it is a class guessed from the program's name (no StartupWMClass, no
-/// installed entry claiming it): right but, maybe, for case; the class of a running process of the program
-/// tells better.
+/// `guessed`: the identifier is a class guessed from the program's name (no StartupWMClass, no installed entry
+/// claiming it): right but, maybe, for case; the class of a running process of the program tells better.
 struct EntryIdentity {
   std::string identifier;
   bool guessed = false;

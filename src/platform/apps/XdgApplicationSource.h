@@ -12,7 +12,7 @@ namespace tilvane::apps {
 /// data folder (sub-folders included), an id found in an earlier data folder hiding the same id in later ones.
 /// An entry is an application when its Type is "Application"; "Hidden=true" counts as deleted and
 /// "NoDisplay=true" marks an agent, both left out. The bundle identifier is the id the desktop gives the
-/// entry's windows (entryWindowIdentifier), "Name" the name and "Icon" the icon (a path or an icon-theme
+/// entry's windows (entryIdentity), "Name" the name and "Icon" the icon (a path or an icon-theme
 /// name). Paths that are not desktop entries are read as application bundles, so an application added by hand
 /// may be either.
 class XdgApplicationSource final : public ApplicationSource {
@@ -27,7 +27,7 @@ class XdgApplicationSource final : public ApplicationSource {
 
   /// The desktop entries of the applications, in id order.
   std::vector<std::string> applicationPaths() const override;
-  /// A desktop entry: (Name, else the id; entryWindowIdentifier; Icon). A bundle: readBundle. Absent when
+  /// A desktop entry: (Name, else the id; entryIdentity; Icon). A bundle: readBundle. Absent when
   /// unreadable or, for a desktop entry, not an application.
   std::optional<InstalledApplication> applicationInfo(const std::string& path) const override;
   /// A desktop entry: its Icon, absent when empty. A bundle: bundleIconPath.

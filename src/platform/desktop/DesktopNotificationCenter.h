@@ -19,6 +19,8 @@ class DesktopNotificationCenter {
   rx::PublishSubject<rx::Unit>& didWake() { return didWake_; }
   /// The displays woke from sleep.
   rx::PublishSubject<rx::Unit>& screensDidWake() { return screensDidWake_; }
+  /// A compositing manager started or stopped (ProgramServer::isCompositing).
+  rx::PublishSubject<rx::Unit>& compositingDidChange() { return compositingDidChange_; }
   /// An application started (the shared workspace's launch notification).
   rx::PublishSubject<NSWorkspaceApplicationNotification>& didLaunchApplication() { return didLaunchApplication_; }
   /// An application ended (the shared workspace's quit notification).
@@ -47,6 +49,7 @@ class DesktopNotificationCenter {
   rx::PublishSubject<rx::Unit> screenParametersDidChange_;
   rx::PublishSubject<rx::Unit> didWake_;
   rx::PublishSubject<rx::Unit> screensDidWake_;
+  rx::PublishSubject<rx::Unit> compositingDidChange_;
   rx::PublishSubject<NSWorkspaceApplicationNotification> didLaunchApplication_;
   rx::PublishSubject<NSWorkspaceApplicationNotification> didTerminateApplication_;
   rx::PublishSubject<NSRunningApplication> windowDidAppear_;

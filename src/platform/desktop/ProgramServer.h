@@ -26,6 +26,10 @@ class ProgramServer {
   virtual void orderFront(std::uint64_t windowNumber) = 0;
   /// Keeps the program's own window `windowNumber` at `level` (see CGWindowLevelForKey).
   virtual void setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) = 0;
+  /// Whether a compositing manager draws the screen: only then does the translucency of the program's windows
+  /// (their alpha channel, their opacity) show what lies beneath them. The desktop's notification centre tells
+  /// when that changes (compositingDidChange).
+  virtual bool isCompositing() const { return true; }
 };
 
 }  // namespace tilvane

@@ -1,11 +1,11 @@
 // The frame an application rule gives a window.
 #include <algorithm>
 
+#include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Windows/WindowManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
 
 namespace tilvane {
@@ -22,7 +22,7 @@ std::optional<CGRect> LayoutManager::ruleLayout(const SIWindow& window) {
   if (rules_.empty()) return std::nullopt;
   const auto bundle = bundleIdentifierOfWindow(window);
   if (!bundle) return std::nullopt;
-  const auto found = apps::findApplication(rules_, *bundle);
+  const auto found = AppManager::shared().guessedClasses().find(rules_, *bundle);
   if (found == rules_.end() || !found->second) return std::nullopt;
   const RuleLayoutModelPtr rule = found->second;
   const auto type = ruleLayoutTypes.fromRaw(rule->type());

@@ -165,6 +165,19 @@ void XProbe::destroy(xcb_window_t window) {
   sync();
 }
 
+xcb_window_t XProbe::takeSelection(const std::string& selection) {
+  const xcb_window_t owner = xcb_generate_id(connection_);
+  xcb_create_window(connection_, XCB_COPY_FROM_PARENT, owner, root_, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                    XCB_COPY_FROM_PARENT, 0, nullptr);
+  setSelectionOwner(selection, owner);
+  return owner;
+}
+
+void XProbe::setSelectionOwner(const std::string& selection, xcb_window_t owner) {
+  xcb_set_selection_owner(connection_, owner, atom(selection), XCB_CURRENT_TIME);
+  sync();
+}
+
 xcb_keycode_t XProbe::keycodeOf(std::uint32_t keysym) {
   std::unique_ptr<xcb_key_symbols_t, void (*)(xcb_key_symbols_t*)> symbols(xcb_key_symbols_alloc(connection_),
                                                                            xcb_key_symbols_free);

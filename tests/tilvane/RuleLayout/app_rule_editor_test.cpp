@@ -8,6 +8,7 @@
 #include "RuleLayout/AppRuleEditor.h"
 #include "RuleLayout/AppRuleList.h"
 #include "RuleLayout/Grid/MatrixResize.h"
+#include "support/windows/LauncherByHand.h"
 
 namespace tilvane::test {
 namespace {
@@ -221,21 +222,26 @@ TEST_F(AppRuleEditorTest, TheListTheEngineAndTheEditorMeetOnTheBridge) {
   EXPECT_EQ(LayoutManager::shared().rules().count(kApp.bundleID), 0u);
 }
 
-// An entry known by a class guessed from its program ("Xclock") whose rule was stored under its windows' class
-// ("XClock"): the rule is the entry's, and edits go to it rather than beside it.
+// An entry known by a class guessed from its program ("Tilvaneclock") whose rule was stored under its windows'
+// class ("TilvaneClock"): the rule is the entry's, and edits go to it rather than beside it. Any other entry's
+// rule has its identifier, case and all.
 TEST_F(AppRuleEditorTest, ARuleUnderTheEntrysClassInAnotherCaseIsShownAndEdited) {
-  const AppDescriptor clock{"Clock", "Xclock", ""};
-  store("XClock", 1, 4, 4, 65535);
+  const AppDescriptor clock{"Clock", addLauncherByHand(tempDir() / "Desktop", "tilvaneclock"), ""};
+  ASSERT_EQ(clock.bundleID, "Tilvaneclock");
+  store("TilvaneClock", 1, 4, 4, 65535);
+  store("org.example.Mailer", 1, 4, 4, 65535);
   LayoutManager::shared().setup();
   LayoutManager::shared().bindRules();
+  RuleLayoutBridge::appChanged().onNext(kApp);
+  EXPECT_FALSE(editor.rule());
   RuleLayoutBridge::appChanged().onNext(clock);
   ASSERT_TRUE(editor.rule());
   editor.saveRuleType(2);
-  EXPECT_EQ(fields(storedRule("XClock")), (Stored{2, 2, 2, 15}));
+  EXPECT_EQ(fields(storedRule("TilvaneClock")), (Stored{2, 2, 2, 15}));
   editor.saveRuleType(0);
-  EXPECT_FALSE(storedRule("XClock"));
-  EXPECT_FALSE(storedRule("Xclock"));
-  EXPECT_TRUE(LayoutManager::shared().rules().empty());
+  EXPECT_FALSE(storedRule("TilvaneClock"));
+  EXPECT_FALSE(storedRule("Tilvaneclock"));
+  EXPECT_EQ(LayoutManager::shared().rules().count("TilvaneClock"), 0u);
 }
 
 }  // namespace

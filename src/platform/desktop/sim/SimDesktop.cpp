@@ -134,6 +134,12 @@ void SimDesktop::wake() {
   DesktopNotificationCenter::post(center_.screensDidWake());
 }
 
+void SimDesktop::setCompositing(bool compositing) {
+  if (program_.isCompositing() == compositing) return;
+  program_.setCompositing(compositing);
+  DesktopNotificationCenter::post(center_.compositingDidChange());
+}
+
 std::vector<std::string> SimDesktop::displayUuids() const {
   std::vector<std::string> uuids;
   for (const Display& d : displays_) uuids.push_back(d.uuid);

@@ -91,6 +91,8 @@ class SimDesktop final : public Desktop, private DisplayServer, private EventTap
                         std::optional<CGRect> visibleFrame = std::nullopt);
   /// The machine and its displays wake (didWake, then screensDidWake).
   void wake();
+  /// A compositing manager starts or stops (compositingDidChange when that changes anything); one runs at first.
+  void setCompositing(bool compositing);
 
   // --- inspection ---
 

@@ -17,6 +17,9 @@ class SimProgramServer final : public ProgramServer {
   void activateIgnoringOtherApps(bool flag) override;
   void orderFront(std::uint64_t windowNumber) override;
   void setWindowLevel(std::uint64_t windowNumber, CGWindowLevel level) override;
+  bool isCompositing() const override { return compositing_; }
+  /// Starts or stops the compositing manager (SimDesktop::setCompositing also tells the observers).
+  void setCompositing(bool compositing) { compositing_ = compositing; }
 
   // --- inspection ---
 
@@ -38,6 +41,7 @@ class SimProgramServer final : public ProgramServer {
   std::optional<std::uint64_t> keyWindow_;
   std::function<void()> activationObserver_;
   std::map<std::uint64_t, CGWindowLevel> levels_;
+  bool compositing_ = true;
 };
 
 }  // namespace tilvane::sim

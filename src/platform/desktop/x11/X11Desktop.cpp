@@ -72,6 +72,7 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
   if (type == XCB_MAPPING_NOTIFY)
     eventTap_.keyboardMappingChanged(reinterpret_cast<const xcb_mapping_notify_event_t&>(event));
   applications_.handle(event);
+  if (program_.handle(event)) DesktopNotificationCenter::post(center_.compositingDidChange());
   if (type == XCB_PROPERTY_NOTIFY) {
     const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const Atoms& a = x_->atoms();

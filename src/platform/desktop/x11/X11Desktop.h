@@ -27,6 +27,7 @@ namespace tilvane::x11 {
 /// - screenParametersDidChange when the displays change: RandR, a resized root window, or panels that move
 ///   the visible frames (struts, _NET_WORKAREA, another desktop shown) — only when the displays' frames or
 ///   identities really changed;
+/// - compositingDidChange when a compositing manager starts or stops;
 /// - application launches and quits, and the window notifications (see X11Applications).
 /// When the X connection breaks, connectionLost() sends a message once; nothing works afterwards.
 /// Main thread only.

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/apps/EntryIdentifier.h"
 
@@ -105,7 +104,7 @@ std::optional<std::vector<std::string>> X11Launcher::commandFor(const LaunchRequ
     if (const auto file = apps::findDesktopEntry(request.application, folders()))
       return commandOfEntry(*file, request.arguments);
     // An entry the user added from elsewhere, which the applications folders do not hold.
-    if (const auto added = apps::findApplication(registered_, request.application); added != registered_.end())
+    if (const auto added = guessed_.find(registered_, request.application); added != registered_.end())
       return commandOfEntry(added->second, request.arguments);
     const auto program = programOfClass(request.application);
     if (!program) return std::nullopt;
@@ -151,7 +150,9 @@ bool X11Launcher::registerApplication(const std::string& path) {
   if (!apps::isDesktopEntryPath(path)) return false;
   const auto entry = apps::readDesktopEntryFile(path);
   if (!entry || !commandOfEntry(path, {})) return false;
-  registered_[apps::entryWindowIdentifier(path, *entry, folders())] = path;
+  const apps::EntryIdentity identity = apps::entryIdentity(path, *entry, folders());
+  if (identity.guessed) guessed_.add(identity.identifier);
+  registered_[identity.identifier] = path;
   return true;
 }
 

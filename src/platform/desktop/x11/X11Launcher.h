@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/ApplicationServer.h"
 #include "platform/desktop/LaunchHolds.h"
 #include "platform/desktop/Launcher.h"
@@ -54,7 +55,7 @@ class X11Launcher final : public Launcher {
   bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
   /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
-  /// (entryWindowIdentifier); a later one with the same identifier replaces it.
+  /// (apps::entryIdentity); a later one with the same identifier replaces it.
   bool registerApplication(const std::string& path) override;
 
   /// The command line `request` runs; absent when nothing can be run for it.
@@ -84,8 +85,10 @@ class X11Launcher final : public Launcher {
   FocusWindow focus_;
   std::optional<std::vector<std::filesystem::path>> folders_;
   LaunchHolds holds_;
-  /// The registered desktop entries by the identifier their windows carry.
+  /// The registered desktop entries by the identifier their windows carry; those that are guessed classes are
+  /// found by an identifier in another case too.
   std::map<std::string, std::string> registered_;
+  apps::GuessedClasses guessed_;
   /// Every child not reaped yet, with the watch that reaps it as soon as it ends (where the loop can watch).
   std::map<pid_t, std::unique_ptr<ProcessExitWatch>> children_;
 };

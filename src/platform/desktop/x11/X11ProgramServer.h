@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/desktop/ProgramServer.h"
+#include "platform/desktop/x11/CompositorWatch.h"
 #include "platform/desktop/x11/XConnection.h"
 
 namespace tilvane::x11 {
@@ -29,14 +30,17 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, std::option
 /// went meanwhile (the chooser) leaves the key to the window before it. Main thread only.
 class X11ProgramServer final : public ProgramServer {
  public:
-  explicit X11ProgramServer(const XConnection& x) : x_(x) {}
+  explicit X11ProgramServer(const XConnection& x) : x_(x), compositor_(x) {}
 
   void activateIgnoringOtherApps(bool flag) override;
   void orderFront(std::uint64_t windowNumber) override;
   void setWindowLevel(std::uint64_t, CGWindowLevel) override {}
+  bool isCompositing() const override { return compositor_.active(); }
 
   /// The root's _NET_CLIENT_LIST changed: a window waiting to be managed may be now.
   void clientListChanged();
+  /// Takes an event of the connection; true when a compositing manager started or stopped.
+  bool handle(const xcb_generic_event_t& event) { return compositor_.handle(event); }
 
  private:
   /// Sends what frontRequestsFor asks; false when the window is not managed (yet). `newlyManaged`: the window
@@ -44,6 +48,7 @@ class X11ProgramServer final : public ProgramServer {
   bool bringForward(xcb_window_t window, bool newlyManaged = false);
 
   const XConnection& x_;
+  CompositorWatch compositor_;
   /// The windows brought forward, the latest first, each once.
   std::vector<xcb_window_t> fronted_;
   /// A window ordered front before the window manager took it on.

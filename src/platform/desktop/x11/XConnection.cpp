@@ -2,6 +2,7 @@
 
 #include <xcb/randr.h>
 #include <xcb/res.h>
+#include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
 namespace tilvane::x11 {
@@ -30,12 +31,14 @@ std::unique_ptr<XConnection> XConnection::open(const std::string& display, std::
   std::unique_ptr<XConnection> x(new XConnection());
   x->connection_ = c;
   x->screen_ = it.data;
+  x->screenNumber_ = screenNumber;
   x->displayName_ = name;
 
   // Extensions first (a request of an extension the server lacks would break the connection), pipelined.
   xcb_prefetch_extension_data(c, &xcb_randr_id);
   xcb_prefetch_extension_data(c, &xcb_res_id);
   xcb_prefetch_extension_data(c, &xcb_test_id);
+  xcb_prefetch_extension_data(c, &xcb_xfixes_id);
   x->atoms_ = Atoms::intern(c);
   const auto present = [c](xcb_extension_t* ext) {
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, ext);
@@ -53,6 +56,9 @@ std::unique_ptr<XConnection> XConnection::open(const std::string& display, std::
       x->hasXRes_ = v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2);
   }
   if (test) x->hasXTest_ = x->reply(xcb_test_get_version_reply, xcb_test_get_version(c, 2, 2)) != nullptr;
+  // The version must be agreed on before any other XFixes request; selection notifications came with 1.0.
+  if (present(&xcb_xfixes_id) && x->reply(xcb_xfixes_query_version_reply, xcb_xfixes_query_version(c, 1, 0)))
+    x->xfixesFirstEvent_ = xcb_get_extension_data(c, &xcb_xfixes_id)->first_event;
   return x;
 }
 

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -35,6 +36,8 @@ class XConnection {
   xcb_connection_t* get() const { return connection_; }
   const xcb_screen_t& screen() const { return *screen_; }
   xcb_window_t root() const { return screen_->root; }
+  /// The number of the screen opened (the display name's ".N").
+  int screenNumber() const { return screenNumber_; }
   const Atoms& atoms() const { return atoms_; }
   /// The display name as opened (":1", say).
   const std::string& displayName() const { return displayName_; }
@@ -45,6 +48,8 @@ class XConnection {
   bool hasRandr() const { return randrMinor_ >= 5; }
   bool hasXRes() const { return hasXRes_; }
   bool hasXTest() const { return hasXTest_; }
+  /// The first event code of XFixes (selection-owner notifications), 0 when the server lacks it.
+  std::uint8_t xfixesFirstEvent() const { return xfixesFirstEvent_; }
 
   /// Waits for the reply of `cookie`; null when the request failed. Any error is freed here.
   template <class R, class Cookie>
@@ -68,11 +73,13 @@ class XConnection {
   XConnection() = default;
   xcb_connection_t* connection_ = nullptr;
   const xcb_screen_t* screen_ = nullptr;
+  int screenNumber_ = 0;
   Atoms atoms_;
   std::string displayName_;
   int randrMinor_ = -1;
   bool hasXRes_ = false;
   bool hasXTest_ = false;
+  std::uint8_t xfixesFirstEvent_ = 0;
   std::function<void()> onReplies_;
 };
 

@@ -4,7 +4,6 @@
 
 #include "AppManager/Store/StoreService.h"
 #include "Models/ExtensionAppModel.h"
-#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/XdgApplicationSource.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/desktop/Launcher.h"
@@ -60,7 +59,8 @@ void AppManager::loadApps() {
 }
 
 void AppManager::addApplication(const std::string& path, AppDescriptor app) {
-  if (const auto read = source_->applicationInfo(path); read && read->identifierGuessed) guessed_.insert(app.bundleID);
+  if (const auto read = source_->applicationInfo(path); read && read->identifierGuessed)
+    guessed_.add(app.bundleID);
   apps_.push_back(std::move(app));
   LSRegisterURL(path);
 }
@@ -111,10 +111,13 @@ const AppDescriptor* AppManager::appWithIdentifier(const std::string& bundleIden
   const AppDescriptor* guessed = nullptr;
   for (const AppDescriptor& app : apps_) {
     if (app.bundleID == bundleIdentifier) return &app;
-    if (!guessed && guessed_.contains(app.bundleID) && apps::sameApplication(app.bundleID, bundleIdentifier))
-      guessed = &app;
+    if (!guessed && guessed_.sameApplication(app.bundleID, bundleIdentifier)) guessed = &app;
   }
   return guessed;
+}
+
+bool sameApplication(std::string_view a, std::string_view b) {
+  return AppManager::shared().guessedClasses().sameApplication(a, b);
 }
 
 }  // namespace tilvane

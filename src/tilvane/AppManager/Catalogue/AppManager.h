@@ -2,11 +2,12 @@
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Models/AppDescriptor.h"
+#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/apps/ApplicationSource.h"
 
 namespace tilvane {
@@ -60,9 +61,13 @@ class AppManager {
   /// "Finder" for "com.apple.finder"; else the icon of appWithIdentifier; absent when there is none.
   std::optional<std::string> iconForBundleID(const std::string& bundleIdentifier) const;
   /// The first catalogue entry with exactly this bundle identifier, else the first one added by hand whose
-  /// identifier is a class guessed from its program and names the same application (apps::sameApplication: the
-  /// windows' class may differ in case); null when none does.
+  /// identifier is a class guessed from its program and differs only in case (guessedClasses()); null when none
+  /// does.
   const AppDescriptor* appWithIdentifier(const std::string& bundleIdentifier) const;
+  /// The identifiers of the entries added by hand that are classes guessed from their programs: where one of
+  /// them is concerned, rules, restores and lookups by identifier take an identifier in another case as the same
+  /// application (the windows' class may differ in case from the guess); elsewhere only the identifier itself.
+  const apps::GuessedClasses& guessedClasses() const { return guessed_; }
 
   /// The entry every catalogue starts with.
   static AppDescriptor finderApp() { return AppDescriptor{"Finder", "com.apple.finder", "finder"}; }
@@ -70,8 +75,10 @@ class AppManager {
  private:
   std::unique_ptr<apps::ApplicationSource> source_;
   std::vector<AppDescriptor> apps_;
-  /// The bundle identifiers of entries added by hand that are classes guessed from their programs.
-  std::set<std::string> guessed_;
+  apps::GuessedClasses guessed_;
 };
+
+/// Whether the identifiers `a` and `b` name one application: the shared catalogue's guessedClasses().
+bool sameApplication(std::string_view a, std::string_view b);
 
 }  // namespace tilvane

@@ -26,10 +26,10 @@ QPainterPath chooserLogoOutline(const QRectF& area) {
   return path;
 }
 
-void paintChooserLogo(QPainter& painter, const QRectF& area, ChooserLogo logo) {
+void paintChooserLogo(QPainter& painter, const QRectF& area, ChooserLogo logo, const TranslucentLook& look) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillPath(chooserLogoOutline(area), fillOf(logo));
+  painter.fillPath(chooserLogoOutline(area), look.painted(fillOf(logo)));
 
   // A screen outline with the centred window the chooser's Return key gives.
   const double side = area.width();

@@ -5,6 +5,7 @@
 #include <QRectF>
 
 #include "BuildInLayoutAction/LayoutChooserLook.h"
+#include "UI/Widgets/TranslucentLook.h"
 
 namespace tilvane {
 
@@ -12,7 +13,8 @@ namespace tilvane {
 QPainterPath chooserLogoOutline(const QRectF& area);
 
 /// Paints the chooser's logo into `area`: a rounded square in the border's blue ("LayoutCenter") or in grey
-/// ("LayoutCenterDisabled"), showing a white screen with a window in its centre.
-void paintChooserLogo(QPainter& painter, const QRectF& area, ChooserLogo logo);
+/// ("LayoutCenterDisabled"), slightly translucent where `look` composites, showing a white screen with a window
+/// in its centre.
+void paintChooserLogo(QPainter& painter, const QRectF& area, ChooserLogo logo, const TranslucentLook& look);
 
 }  // namespace tilvane

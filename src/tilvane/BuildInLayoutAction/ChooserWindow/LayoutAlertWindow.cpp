@@ -67,13 +67,13 @@ void LayoutAlertWindow::Window::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), Qt::transparent);
   painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   if (borderWidth > 0) painter.fillPath(borderRing(QRectF(rect()), borderWidth), borderColor());
-  paintChooserLogo(painter, logoArea(), logo);
+  paintChooserLogo(painter, logoArea(), logo, look);
 }
 
 void LayoutAlertWindow::Window::resizeEvent(QResizeEvent*) { reshape(); }
 
 void LayoutAlertWindow::Window::reshape() {
-  QRegion shape(chooserLogoOutline(logoArea()).toFillPolygon().toPolygon());
+  QRegion shape = windowShape(chooserLogoOutline(logoArea()));
   const int border = toPixels(borderWidth);
   if (border > 0) shape += QRegion(rect()).subtracted(QRegion(rect().adjusted(border, border, -border, -border)));
   setMask(shape);

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "BuildInLayoutAction/LayoutChooserView.h"
+#include "UI/Widgets/TranslucentLook.h"
 
 namespace tilvane {
 
@@ -11,7 +12,8 @@ namespace tilvane {
 /// keyboard when shown and hands every key-down to its handler (Tab included, which widgets would otherwise
 /// use to move the focus). It draws the border (kChooserBorderColor) along its edges and the logo centred,
 /// and is shaped to exactly those, so the window underneath stays visible and clickable with or without a
-/// compositing manager. Needs a QApplication. Main thread only.
+/// compositing manager; the logo is painted opaque where none runs (TranslucentLook). Needs a QApplication. Main
+/// thread only.
 class LayoutAlertWindow final : public LayoutChooserView {
  public:
   LayoutAlertWindow();
@@ -44,6 +46,7 @@ class LayoutAlertWindow final : public LayoutChooserView {
     KeyDownHandler handler;
     ChooserLogo logo = ChooserLogo::layoutCenter;
     double borderWidth = 0;
+    TranslucentLook look{[this] { update(); }};
   };
 
   Window window_;

@@ -1,16 +1,16 @@
 // Application rules kept in step with the rule editor.
 #include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Catalogue/AppManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/apps/ApplicationIdentifier.h"
 
 namespace tilvane {
 
 void LayoutManager::bindRules() {
   // The editor learns the rule in force for the application it shows (none when the table has none).
   disposeBag_.insert(RuleLayoutBridge::appChanged().subscribe([this](const AppDescriptor& app) {
-    const auto found = apps::findApplication(rules_, app.bundleID);
+    const auto found = AppManager::shared().guessedClasses().find(rules_, app.bundleID);
     RuleLayoutBridge::detailRule().onNext(AppRule{app, found == rules_.end() ? nullptr : found->second});
   }));
   disposeBag_.insert(
@@ -19,7 +19,8 @@ void LayoutManager::bindRules() {
 
 void LayoutManager::updateRule(const AppDescriptor& app, const RuleLayoutModelPtr& rule) {
   if (!rule) {
-    if (const auto found = apps::findApplication(rules_, app.bundleID); found != rules_.end()) rules_.erase(found);
+    if (const auto found = AppManager::shared().guessedClasses().find(rules_, app.bundleID); found != rules_.end())
+      rules_.erase(found);
     relayoutApplication(app.bundleID);
     return;
   }
@@ -36,7 +37,7 @@ void LayoutManager::relayoutApplication(const std::string& bundleIdentifier) {
   // Walk a copy, so nothing a layout step does to the item list can disturb the walk.
   const auto items = layoutItems_;
   for (const auto& item : items) {
-    if (item->layoutModel() && apps::sameApplication(item->layoutModel()->bundleIdentifier(), bundleIdentifier))
+    if (item->layoutModel() && sameApplication(item->layoutModel()->bundleIdentifier(), bundleIdentifier))
       layout(item);
   }
 }

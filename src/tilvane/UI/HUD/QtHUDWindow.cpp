@@ -46,14 +46,29 @@ void QtHUDWindow::Window::paintEvent(QPaintEvent*) {
   const QRectF area = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
   QPainterPath path;
   path.addRoundedRect(area, kCornerRadius, kCornerRadius);
-  painter.fillPath(path, background);
+  // Where nothing composites the mask cuts the corners; a smoothed edge there would only blend into black.
+  if (look.composited())
+    painter.fillPath(path, background);
+  else
+    painter.fillRect(rect(), look.painted(background));
   if (borderWidth > 0) {
-    painter.setPen(QPen(border, borderWidth));
+    painter.setPen(QPen(look.painted(border), borderWidth));
     painter.drawPath(path);
   }
 }
 
-void QtHUDWindow::Window::resizeEvent(QResizeEvent*) { centreLabel(); }
+void QtHUDWindow::Window::resizeEvent(QResizeEvent*) {
+  centreLabel();
+  reshape();
+}
+
+QPainterPath QtHUDWindow::Window::outline() const {
+  QPainterPath path;
+  path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+  return path;
+}
+
+void QtHUDWindow::Window::reshape() { look.shapeUnlessComposited(*this, outline()); }
 
 void QtHUDWindow::Window::centreLabel() {
   label.move((width() - label.width()) / 2, (height() - label.height()) / 2);
@@ -100,6 +115,7 @@ void QtHUDWindow::setFrame(const CGRect& frame) {
   window_.setGeometry(toPixels(frame.origin.x), toPixels(frame.origin.y), toPixels(frame.size.width),
                       toPixels(frame.size.height));
   window_.centreLabel();
+  window_.reshape();
   window_.update();
 }
 

@@ -4,13 +4,15 @@
 #include <QWidget>
 
 #include "UI/HUD/VkHUDView.h"
+#include "UI/Widgets/TranslucentLook.h"
 
 namespace tilvane {
 
 /// The message window in Qt Widgets: a frameless tool window that stays on top, lets mouse events through,
 /// never takes the focus (a restore reads the focused window while messages show), and paints a rounded
-/// rectangle (radius 10) with the background colour and border behind a single-line label. Needs a
-/// QApplication. Main thread only.
+/// rectangle (radius 10) with the background colour and border behind a single-line label. Where no compositing
+/// manager runs it is cut to that rectangle and painted opaque (TranslucentLook). Needs a QApplication. Main
+/// thread only.
 class QtHUDWindow final : public VkHUDView {
  public:
   QtHUDWindow();
@@ -29,6 +31,7 @@ class QtHUDWindow final : public VkHUDView {
   void setAlpha(double alpha) override;
 
   /// The window widget, for tests.
+  QWidget& widget() { return window_; }
   const QWidget& widget() const { return window_; }
   /// The label, for tests.
   const QLabel& label() const { return window_.label; }
@@ -40,11 +43,18 @@ class QtHUDWindow final : public VkHUDView {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void centreLabel();
+    /// The rounded rectangle of the window's size.
+    QPainterPath outline() const;
+    void reshape();
 
     QLabel label{this};
     QColor background{0, 0, 0, 230};
     QColor border{255, 255, 255};
     double borderWidth = 0;
+    TranslucentLook look{[this] {
+      reshape();
+      update();
+    }};
   };
 
   Window window_;

@@ -7,7 +7,6 @@
 
 #include "AppManager/Catalogue/AppManager.h"
 #include "Models/WorkspaceLayoutItemModel.h"
-#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSRunningApplication.h"
 #include "platform/l10n/Localization.h"
@@ -28,11 +27,8 @@ ItemApplication describeItemApplication(const WorkspaceLayoutItemModel& item) {
   const std::string& bundle = item.bundleIdentifier();
   if (const auto app = catalogue.appInfo(path))
     return {app->name, catalogue.icon(path, bundle), true};
-  const auto& apps = catalogue.apps();
-  const auto entry = std::find_if(apps.begin(), apps.end(), [&](const AppDescriptor& app) {
-    return apps::sameApplication(app.bundleID, bundle);
-  });
-  if (!bundle.empty() && entry != apps.end()) return {entry->name, catalogue.iconForBundleID(bundle), true};
+  if (const AppDescriptor* entry = bundle.empty() ? nullptr : catalogue.appWithIdentifier(bundle))
+    return {entry->name, catalogue.iconForBundleID(bundle), true};
   // A program without a desktop entry: its own file's name, and the generic application image.
   const auto program = [](const std::string& file) {
     return ItemApplication{std::filesystem::path(file).filename().string(), std::string(), isProgramFile(file)};
@@ -41,7 +37,7 @@ ItemApplication describeItemApplication(const WorkspaceLayoutItemModel& item) {
   if (bundle.empty()) return {bundle, std::nullopt, false};
   // Named by its identifier alone: the program it runs now, else the one a launch would start.
   for (const NSRunningApplication& app : NSWorkspace::runningApplications())
-    if (app.bundleIdentifier && apps::sameApplication(*app.bundleIdentifier, bundle) && app.executableURL &&
+    if (app.bundleIdentifier && sameApplication(*app.bundleIdentifier, bundle) && app.executableURL &&
         isProgramFile(*app.executableURL))
       return program(*app.executableURL);
   if (const auto file = launchedProgramPath({LaunchTarget::bundleIdentifier, bundle})) return program(*file);

@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
-#include "platform/apps/ApplicationIdentifier.h"
 #include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSRunningApplication.h"
@@ -24,7 +24,7 @@ namespace {
 bool runs(const std::string& bundleID) {
   const auto apps = NSWorkspace::runningApplications();
   return std::any_of(apps.begin(), apps.end(), [&](const auto& app) {
-    return app.bundleIdentifier && apps::sameApplication(*app.bundleIdentifier, bundleID);
+    return app.bundleIdentifier && sameApplication(*app.bundleIdentifier, bundleID);
   });
 }
 
@@ -33,8 +33,7 @@ bool runs(const std::string& bundleID) {
 std::vector<pid_t> othersRunning(const std::string& program, const std::string& bundleID) {
   std::vector<pid_t> pids;
   for (const NSRunningApplication& app : NSWorkspace::runningApplications())
-    if (app.executableURL == program && app.bundleIdentifier &&
-        !apps::sameApplication(*app.bundleIdentifier, bundleID))
+    if (app.executableURL == program && app.bundleIdentifier && !sameApplication(*app.bundleIdentifier, bundleID))
       pids.push_back(app.processIdentifier);
   return pids;
 }
@@ -144,7 +143,7 @@ bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::op
                                            bool named) const {
   const pid_t pid = window.processIdentifier();
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
-  if (bundle && apps::sameApplication(*bundle, bundleID_)) return true;
+  if (bundle && sameApplication(*bundle, bundleID_)) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
   if (!program_ || named) return false;

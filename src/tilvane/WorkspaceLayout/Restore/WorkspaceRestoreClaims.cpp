@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/apps/ApplicationIdentifier.h"
+#include "AppManager/Catalogue/AppManager.h"
 
 namespace tilvane {
 
@@ -16,7 +16,7 @@ bool WorkspaceRestoreClaims::isClaimed(const SIWindow& window) const {
 
 bool WorkspaceRestoreClaims::hasClaimedWindowOf(const std::string& bundleID) const {
   return std::any_of(claims_.begin(), claims_.end(),
-                     [&](const auto& claim) { return apps::sameApplication(claim.second, bundleID); });
+                     [&](const auto& claim) { return sameApplication(claim.second, bundleID); });
 }
 
 std::size_t WorkspaceRestoreClaims::addPlace(std::string bundleID, const WindowSpot& place) {
@@ -32,8 +32,7 @@ std::vector<std::pair<std::size_t, WindowSpot>> WorkspaceRestoreClaims::openPlac
     const std::string& bundleID) const {
   std::vector<std::pair<std::size_t, WindowSpot>> open;
   for (std::size_t i = 0; i < places_.size(); ++i)
-    if (places_[i].open && apps::sameApplication(places_[i].bundleID, bundleID))
-      open.emplace_back(i, places_[i].spot);
+    if (places_[i].open && sameApplication(places_[i].bundleID, bundleID)) open.emplace_back(i, places_[i].spot);
   return open;
 }
 

@@ -70,6 +70,25 @@ TEST_F(X11LauncherTest, CommandLinesOfEntriesAndPrograms) {
   EXPECT_FALSE(launcher_.launch({LaunchTarget::bundleIdentifier, "org.example.Missing", {}, false}));
 }
 
+// Entries the user added from elsewhere: one known by the class guessed from its program is found by that class
+// in another case too (its windows' class may differ in case); one that names its class only by that class.
+TEST_F(X11LauncherTest, AnAddedEntryIsFoundByItsClassInAnotherCaseOnlyWhereTheClassIsGuessed) {
+  const fs::path elsewhere = tempDir() / "Desktop";
+  fs::create_directories(elsewhere);
+  std::ofstream(elsewhere / "clock.desktop") << "[Desktop Entry]\nType=Application\nName=C\nExec=tilvaneclock\n";
+  std::ofstream(elsewhere / "named.desktop")
+      << "[Desktop Entry]\nType=Application\nName=N\nExec=tilvanenamed\nStartupWMClass=TilvaneNamed\n";
+  ASSERT_TRUE(launcher_.registerApplication((elsewhere / "clock.desktop").string()));
+  ASSERT_TRUE(launcher_.registerApplication((elsewhere / "named.desktop").string()));
+  const std::pair<std::string, std::optional<Argv>> cases[] = {{"Tilvaneclock", Argv{"tilvaneclock"}},
+                                                               {"TilvaneClock", Argv{"tilvaneclock"}},
+                                                               {"TilvaneNamed", Argv{"tilvanenamed"}},
+                                                               {"Tilvanenamed", std::nullopt}};
+  for (const auto& [identifier, command] : cases)
+    EXPECT_EQ(launcher_.commandFor({LaunchTarget::bundleIdentifier, identifier, {}, false}), command)
+        << identifier;
+}
+
 TEST_F(X11LauncherTest, ArgumentsReachTheProgramUntouchedInASessionOfItsOwn) {
   entry("org.example.Touch.desktop", "Exec=touch %F\n");
   const fs::path spaced = tempDir() / "a b";

@@ -90,5 +90,19 @@ TEST_F(LayoutAlertWindowTest, TheUnavailableSignalIsAGreyLogoOverTheMainScreen) 
   EXPECT_FALSE(widget().isVisible());
 }
 
+// Shaped to the border and the logo either way; the logo is opaque where no compositing manager runs, slightly
+// translucent where one does, following one that starts or stops while the chooser is open.
+TEST_F(LayoutAlertWindowTest, TheLogoIsOpaqueOnlyWithoutACompositor) {
+  focused();
+  chooser_.startChooser();
+  for (const bool compositing : {false, true}) {
+    SCOPED_TRACE(compositing);
+    sim().setCompositing(compositing);
+    drain();
+    EXPECT_EQ(picture().pixelColor(400, 215).alpha(), compositing ? 230 : 255);
+    EXPECT_FALSE(widget().mask().contains(QPoint(200, 300)));
+  }
+}
+
 }  // namespace
 }  // namespace tilvane

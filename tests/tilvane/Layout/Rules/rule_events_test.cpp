@@ -5,6 +5,7 @@
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
+#include "support/windows/LauncherByHand.h"
 #include "support/windows/WindowWorld.h"
 
 namespace tilvane {
@@ -82,6 +83,29 @@ TEST_F(RuleEventsTest, AnArrangedRuleGivesEachWindowTheNextCell) {
   EXPECT_EQ(frameOf(window(fractions, 0)), kLeftHalf);
   EXPECT_EQ(frameOf(window(fractions, 1)), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(frameOf(window(fractions, 2)), kLeftHalf);
+}
+
+// Two programs may differ in the case of their identifiers alone; only a class guessed from a program ("+" on a
+// launcher that names none) is right but maybe for case, and takes its windows whose class differs in case.
+TEST_F(RuleEventsTest, ARuleTakesWindowsWhoseIdentifierDiffersInCaseOnlyForAGuessedClass) {
+  const std::string clock = test::addLauncherByHand(tempDir() / "Desktop", "tilvaneclock");
+  ASSERT_EQ(clock, "Tilvaneclock");
+  struct Case {
+    std::string rule, window;
+    bool placed;
+  };
+  const Case cases[] = {{"org.example.Editor", "org.example.editor", false},
+                        {"org.example.Notes", "org.example.Notes", true},
+                        {clock, "TilvaneClock", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    const AXUIElement w = window(CGRectMake(0.25, 0.25, 0.5, 0.5), 0, c.window);
+    const CGRect before = frameOf(w);
+    RuleLayoutModelPtr saved = leftHalf();
+    saved->setId(c.rule);
+    save(AppDescriptor{"", c.rule, ""}, saved);
+    EXPECT_EQ(frameOf(w), c.placed ? kLeftHalf : before);
+  }
 }
 
 TEST_F(RuleEventsTest, TheEditorLearnsTheRuleInForce) {

@@ -53,5 +53,28 @@ TEST_F(QtHUDWindowTest, ShowsOneCentredClickThroughLineForThreeSecondsWithoutTak
   EXPECT_FALSE(widget.isVisible());
 }
 
+// Where no compositing manager runs the window is cut to its rounded rectangle and painted opaque; where one
+// runs it is whole and translucent. A compositing manager starting or stopping is followed.
+TEST_F(QtHUDWindowTest, IsCutToItsRoundedShapeAndPaintedOpaqueOnlyWithoutACompositor) {
+  VkHUD::shared().show("Workspace restored", 3.0, VkHUDPosition::center, VkHUDSize::medium, VkHUDStyle::dark,
+                       false);
+  drain();
+  QWidget& widget = window_->widget();
+  const QPoint inside(4, widget.height() / 2);
+  for (const bool compositing : {false, true, false}) {
+    SCOPED_TRACE(compositing);
+    sim_.setCompositing(compositing);
+    drain();
+    const QRegion mask = widget.mask();
+    EXPECT_EQ(mask.isEmpty(), compositing);
+    if (!compositing) {
+      EXPECT_FALSE(mask.contains(QPoint(1, 1)));
+      EXPECT_FALSE(mask.contains(QPoint(widget.width() - 2, widget.height() - 2)));
+      EXPECT_TRUE(mask.contains(inside));
+    }
+    EXPECT_EQ(widget.grab().toImage().pixelColor(inside).alpha(), compositing ? 230 : 255);
+  }
+}
+
 }  // namespace
 }  // namespace tilvane

@@ -14,6 +14,7 @@
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/sim/SimLauncher.h"
 #include "platform/l10n/Localization.h"
+#include "support/windows/LauncherByHand.h"
 #include "support/windows/WindowWorld.h"
 #include "tilvane/WorkspaceLayout/WorkspaceItem.h"
 
@@ -61,6 +62,16 @@ class WorkspaceRestoreTest : public test::WindowWorld {
       if (app.bundleIdentifier == bundle)
         for (const AXUIElement& w : apps().windowsOf(app.processIdentifier)) windows.push_back(w);
     return windows;
+  }
+  /// Restores an item of "Tilvaneclock" on the right half while a window of "TilvaneClock" runs: where that
+  /// window ends.
+  CGRect restoredClock() {
+    const AXUIElement running = admitWindow({.frame = CGRectMake(10, 10, 300, 200)}, "TilvaneClock");
+    advance(3);
+    restore({workspaceItem("Tilvaneclock", 0, CGRectMake(0.5, 0, 0.5, 1))});
+    advance(30);
+    drain();
+    return frameOf(running);
   }
   /// The key codes of the Control key-downs posted so far, in order.
   Keys desktopKeys() {
@@ -201,16 +212,17 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesTheNearestItemAndEachFurtherIte
   EXPECT_EQ(launcher().launches()[2].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
-// An entry known by a class guessed from its program's name ("Xclock") names the windows that say "XClock".
+// An entry known by a class guessed from its program's name ("Tilvaneclock") names the windows that say
+// "TilvaneClock"; any other identifier only windows of its own case.
 TEST_F(WorkspaceRestoreTest, AnItemTakesTheWindowOfItsApplicationWhoseClassDiffersInCase) {
-  const AXUIElement running = admitWindow({.frame = CGRectMake(10, 10, 300, 200)}, "XClock");
-  advance(3);
-  restore({workspaceItem("Xclock", 0, CGRectMake(0.5, 0, 0.5, 1))});
-  advance(30);
-  drain();
+  ASSERT_EQ(test::addLauncherByHand(tempDir() / "Desktop", "tilvaneclock"), "Tilvaneclock");
+  EXPECT_EQ(restoredClock(), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(shown(), text("LayoutComplete"));
-  EXPECT_EQ(frameOf(running), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(windowsOf("XClock").size(), 1u);
+  EXPECT_EQ(windowsOf("TilvaneClock").size(), 1u);
+}
+
+TEST_F(WorkspaceRestoreTest, AnItemLeavesTheWindowOfAnotherApplicationWhoseIdentifierDiffersInCase) {
+  EXPECT_EQ(restoredClock(), CGRectMake(10, 10, 300, 200));
 }
 
 TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProcess) {

@@ -14,6 +14,7 @@
 #include "platform/desktop/KeyCodes.h"
 #include "platform/desktop/NSRunningApplication.h"
 #include "platform/hotkeys/x11/X11DesktopHotKeys.h"
+#include "support/windows/LauncherByHand.h"
 #include "support/x11/KeyboardUser.h"
 
 namespace tilvane::test::x11 {
@@ -92,14 +93,14 @@ TEST_F(TilvaneLayoutTest, ARuleForAProgramAddedFromALauncherOutsideTheApplicatio
 }
 
 TEST_F(TilvaneLayoutTest, ALaunchersRuleFindsItsProgramsWindowsWhoseClassDiffersInCaseOrIsTakenFromThem) {
-  // No StartupWMClass: the class is guessed from the program, "Tilvaneclock", and the windows say "TilvaneClock".
+  // Added with "+", no StartupWMClass: the class is guessed from the program, "Tilvaneclock", and the windows say
+  // "TilvaneClock".
   const auto desktop = tempDir() / "Desktop";
-  std::filesystem::create_directories(desktop);
-  std::ofstream(desktop / "clock.desktop") << "[Desktop Entry]\nType=Application\nName=Clock\nExec=tilvaneclock\n";
-  const auto clock = AppManager::shared().appInfo((desktop / "clock.desktop").string());
-  ASSERT_TRUE(clock);
-  EXPECT_EQ(clock->bundleID, "Tilvaneclock");
-  storeRightHalfRule(clock->bundleID);
+  const std::string clock = addLauncherByHand(desktop, "tilvaneclock");
+  EXPECT_EQ(clock, "Tilvaneclock");
+  storeRightHalfRule(clock);
+  // Any other rule is its application's alone, case and all.
+  storeRightHalfRule("TilvaneOther");
 
   // A program that runs when its launcher is added gives its windows' class.
   auto& running = launchClient({"--class", "taken,TilvaneTakenClass", "--title", "Taken"});
@@ -110,11 +111,21 @@ TEST_F(TilvaneLayoutTest, ALaunchersRuleFindsItsProgramsWindowsWhoseClassDiffers
       << "[Desktop Entry]\nType=Application\nName=Taken\nExec=" << program.string() << " --class t,TilvaneTaken\n";
   EXPECT_EQ(AppManager::shared().appInfo((desktop / "taken.desktop").string())->bundleID, "TilvaneTakenClass");
 
+  auto& other = launchClient({"--class", "tilvaneother,Tilvaneother", "--title", "Other"});
+  ASSERT_TRUE(probe().syncWindowManager());
+  const auto otherBefore = probe().frameRect(other.window());
+  ASSERT_TRUE(otherBefore);
+
   startTilvane();
   auto& client = launchClient({"--class", "tilvaneclock,TilvaneClock", "--title", "Clock"});
-  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()); }));
+  ASSERT_TRUE(waitUntil([&] { return tracked(client.pid()) && tracked(other.pid()); }));
   advance(1.0);
   ASSERT_TRUE(frameBecomes(client.window(), {960, 0, 960, 1056})) << *probe().frameRect(client.window());
+  ASSERT_TRUE(managed(other.window()));
+  advance(1.0);  // whatever layout the window was given is done
+  ASSERT_TRUE(probe().syncWindowManager());
+  waitUntil([] { return true; });
+  EXPECT_EQ(probe().frameRect(other.window()), otherBefore) << *otherBefore;
 }
 
 TEST_F(TilvaneLayoutTest, DesktopSwitchesAreSeen) {
