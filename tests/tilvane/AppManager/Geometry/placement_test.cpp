@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 #include <vector>
 
 #include "AppManager/Geometry/Placement.h"
+#include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "GeometryWorld.h"
 #include "platform/defaults/UserDefaults.h"
@@ -37,6 +39,38 @@ TEST_F(PlacementTest, GaplessInTheCallersOrderElseSizePositionSizeInsetByTheGap)
       Sent sent;
       for (const auto& r : apps.requests()) sent.emplace_back(r.kind, r.a, r.b);
       EXPECT_EQ(sent, gap ? gapped : gapless) << "gap " << gap << ", order " << static_cast<int>(order);
+    }
+  }
+}
+
+// A window's own frame is remembered as the place whose placement gives it that frame again: with the gap, the
+// frame with the gap added back on each side, also against the display's edges and across its whole width.
+TEST_F(PlacementTest, PlacingByTheFractionsRecordedForAFrameAsksForThatFrame) {
+  const CGRect visible = CGRectMake(0, 0, 1440, 877);  // below a bar of 23 points
+  sim().addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = visible});
+  const struct {
+    const char* what;
+    CGRect frame;
+    std::optional<CGRect> asked[2];  // without and with the gap; the frame itself where absent
+  } cases[] = {
+      {"inside the display", CGRectMake(408, 232, 942, 510), {}},
+      {"against the top-left corner", CGRectMake(0, 23, 700, 400), {}},
+      {"against the right and bottom edges", CGRectMake(840, 500, 600, 400), {}},
+      {"the whole visible frame", CGRectMake(0, 23, 1440, 877), {}},
+      {"nearly as wide: the whole width, less the gaps", CGRectMake(20, 31, 1390, 400),
+       {CGRectMake(20, 31, 1440, 400), CGRectMake(20, 31, 1424, 400)}},
+  };
+  for (const bool gap : {false, true}) {
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gap);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (gap ? ", gap" : ""));
+      const CGRect placed = insetByGap(TransformUtils::convert(recordedFractions(c.frame, visible), visible),
+                                       placementGap());
+      const CGRect want = c.asked[gap].value_or(c.frame);
+      EXPECT_NEAR(placed.origin.x, want.origin.x, 1e-9);
+      EXPECT_NEAR(placed.origin.y, want.origin.y, 1e-9);
+      EXPECT_NEAR(placed.size.width, want.size.width, 1e-9);
+      EXPECT_NEAR(placed.size.height, want.size.height, 1e-9);
     }
   }
 }

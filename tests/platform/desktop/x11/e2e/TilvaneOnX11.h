@@ -1,7 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
@@ -9,8 +15,9 @@
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/desktop/KeyCodes.h"
 #include "platform/base/SharedInstance.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/desktop/KeyCodes.h"
 #include "platform/store/Database.h"
 #include "support/windows/StoredRecord.h"
 #include "support/x11/X11BackendFixture.h"
@@ -114,6 +121,73 @@ class TilvaneOnX11Test : public X11BackendTest {
     rule->setMatrixValue(1);
     const auto database = store::Database::open();
     database->write([&] { database->add(rule); });
+  }
+
+  /// Waits until the layouts queued have moved their windows and the window manager's answers are seen.
+  void laidOut() {
+    advance(0.1);
+    const auto& items = LayoutManager::shared().layoutItems();
+    EXPECT_TRUE(waitUntil([&] {
+      return std::none_of(items.begin(), items.end(), [](const auto& item) { return item->isLayouting(); });
+    }));
+    catchUp();
+  }
+
+  /// A window and the visible frame it is to keep.
+  struct Standing {
+    std::string what;
+    std::uint32_t window;
+    XRectangle frame;
+  };
+
+  /// With gaps on or off, Tilvane running: windows the user moved or sized, each where the user left it (two
+  /// terminals, whose sizes step by character cells, one against the screen's left edge; a window against its top,
+  /// right and bottom edges), and one its rule put on the right half, less the gaps. Their records are written.
+  std::vector<Standing> arrangeByHand(bool gaps) {
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gaps);
+    storeRightHalfRule("TilvaneRuled");
+    const auto moved = startTerminal("TilvaneMoved", "Moved");
+    const auto sized = startTerminal("TilvaneSized", "Sized");
+    const std::uint32_t edges = launchClient({"--class", "edges,TilvaneEdges", "--title", "Edges"}).window();
+    const std::uint32_t ruled = launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"}).window();
+    EXPECT_TRUE(moved && sized);
+    if (!moved || !sized) return {};
+    startTilvane();
+    const std::uint32_t windows[] = {*moved, *sized, edges, ruled};
+    advance(1.0);
+    for (const std::uint32_t w : windows) EXPECT_TRUE(waitUntil([&] { return managed(w); }));
+    laidOut();
+    advance(3.0);
+
+    const auto run = [&](const std::vector<std::string>& command) { EXPECT_EQ(runCommand(command), 0); };
+    run({"xdotool", "windowmove", std::to_string(*moved), "408", "232"});
+    run({"xdotool", "windowsize", std::to_string(*sized), "700", "400"});
+    run({"xdotool", "windowmove", std::to_string(*sized), "0", "300"});
+    const auto [left, right, top, bottom] = probe().extents(edges, "_NET_FRAME_EXTENTS");
+    probe().moveResize(edges, {1920 - 600 - left - right, 0, 600, 1056 - top - bottom});
+    EXPECT_TRUE(waitUntil([&] {
+      const auto e = probe().frameRect(edges);
+      return probe().frameRect(*moved)->x == 408 && probe().frameRect(*sized)->x == 0 &&
+             *e == XRectangle{1920 - e->width, 0, e->width, 1056};
+    })) << *probe().frameRect(*moved) << " " << *probe().frameRect(*sized) << " " << *probe().frameRect(edges);
+    catchUp();
+    advance(LayoutManager::kQuietPeriod + 0.1);
+    return {{"a terminal moved", *moved, *probe().frameRect(*moved)},
+            {"a terminal sized and moved", *sized, *probe().frameRect(*sized)},
+            {"a window against the screen's edges", edges, *probe().frameRect(edges)},
+            {"a window its rule put on the right half", ruled,
+             gaps ? XRectangle{968, 8, 944, 1040} : XRectangle{960, 0, 960, 1056}}};
+  }
+
+  /// Each window stands on its frame: where it is within 2 pixels, its size the same.
+  void expectStanding(const std::vector<Standing>& windows) {
+    for (const Standing& s : windows) {
+      EXPECT_TRUE(waitUntil([&] {
+        const auto f = probe().frameRect(s.window);
+        return f && std::abs(f->x - s.frame.x) <= 2 && std::abs(f->y - s.frame.y) <= 2 &&
+               f->width == s.frame.width && f->height == s.frame.height;
+      })) << s.what << ": " << *probe().frameRect(s.window) << ", not " << s.frame;
+    }
   }
 
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {
