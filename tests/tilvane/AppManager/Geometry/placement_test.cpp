@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -54,9 +55,7 @@ TEST_F(PlacementTest, PlacingByTheFractionsRecordedForAFrameAsksForThatFrame) {
     std::optional<CGRect> asked[2];  // without and with the gap; the frame itself where absent
   } cases[] = {
       {"inside the display", CGRectMake(408, 232, 942, 510), {}},
-      {"against the top-left corner", CGRectMake(0, 23, 700, 400), {}},
-      {"against the right and bottom edges", CGRectMake(840, 500, 600, 400), {}},
-      {"the whole visible frame", CGRectMake(0, 23, 1440, 877), {}},
+      {"the whole visible frame, against every edge", CGRectMake(0, 23, 1440, 877), {}},
       {"nearly as wide: the whole width, less the gaps", CGRectMake(20, 31, 1390, 400),
        {CGRectMake(20, 31, 1440, 400), CGRectMake(20, 31, 1424, 400)}},
   };
@@ -67,10 +66,10 @@ TEST_F(PlacementTest, PlacingByTheFractionsRecordedForAFrameAsksForThatFrame) {
       const CGRect placed = insetByGap(TransformUtils::convert(recordedFractions(c.frame, visible), visible),
                                        placementGap());
       const CGRect want = c.asked[gap].value_or(c.frame);
-      EXPECT_NEAR(placed.origin.x, want.origin.x, 1e-9);
-      EXPECT_NEAR(placed.origin.y, want.origin.y, 1e-9);
-      EXPECT_NEAR(placed.size.width, want.size.width, 1e-9);
-      EXPECT_NEAR(placed.size.height, want.size.height, 1e-9);
+      EXPECT_TRUE(std::fabs(placed.minX() - want.minX()) + std::fabs(placed.minY() - want.minY()) +
+                      std::fabs(placed.maxX() - want.maxX()) + std::fabs(placed.maxY() - want.maxY()) <
+                  1e-9)
+          << placed;
     }
   }
 }

@@ -133,60 +133,52 @@ class TilvaneOnX11Test : public X11BackendTest {
     catchUp();
   }
 
-  /// A window and the visible frame it is to keep.
-  struct Standing {
-    std::string what;
-    std::uint32_t window;
-    XRectangle frame;
-  };
+  /// Windows and the visible frames they are to keep.
+  using Standing = std::vector<std::pair<std::uint32_t, XRectangle>>;
 
-  /// With gaps on or off, Tilvane running: windows the user moved or sized, each where the user left it (two
-  /// terminals, whose sizes step by character cells, one against the screen's left edge; a window against its top,
-  /// right and bottom edges), and one its rule put on the right half, less the gaps. Their records are written.
-  std::vector<Standing> arrangeByHand(bool gaps) {
+  /// With gaps on or off and Tilvane running: windows the user moved or sized (two terminals, whose sizes step by
+  /// character cells, one against the screen's left edge; a window against its top, right and bottom edges), each
+  /// where the user left it, and one where its rule put it, the right half less the gaps. Their records are
+  /// written.
+  Standing arrangeByHand(bool gaps) {
     defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gaps);
     storeRightHalfRule("TilvaneRuled");
-    const auto moved = startTerminal("TilvaneMoved", "Moved");
-    const auto sized = startTerminal("TilvaneSized", "Sized");
-    const std::uint32_t edges = launchClient({"--class", "edges,TilvaneEdges", "--title", "Edges"}).window();
-    const std::uint32_t ruled = launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"}).window();
-    EXPECT_TRUE(moved && sized);
-    if (!moved || !sized) return {};
+    const std::uint32_t windows[] = {startTerminal("TilvaneMoved", "Moved").value_or(0),
+                                     startTerminal("TilvaneSized", "Sized").value_or(0),
+                                     launchClient({"--class", "edges,TilvaneEdges", "--title", "Edges"}).window(),
+                                     launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"}).window()};
+    const auto [moved, sized, edges, ruled] = windows;
     startTilvane();
-    const std::uint32_t windows[] = {*moved, *sized, edges, ruled};
     advance(1.0);
     for (const std::uint32_t w : windows) EXPECT_TRUE(waitUntil([&] { return managed(w); }));
     laidOut();
     advance(3.0);
-
-    const auto run = [&](const std::vector<std::string>& command) { EXPECT_EQ(runCommand(command), 0); };
-    run({"xdotool", "windowmove", std::to_string(*moved), "408", "232"});
-    run({"xdotool", "windowsize", std::to_string(*sized), "700", "400"});
-    run({"xdotool", "windowmove", std::to_string(*sized), "0", "300"});
+    EXPECT_EQ(runCommand({"xdotool", "windowmove", std::to_string(moved), "408", "232"}), 0);
+    EXPECT_EQ(runCommand({"xdotool", "windowsize", std::to_string(sized), "700", "400"}), 0);
+    EXPECT_EQ(runCommand({"xdotool", "windowmove", std::to_string(sized), "0", "300"}), 0);
     const auto [left, right, top, bottom] = probe().extents(edges, "_NET_FRAME_EXTENTS");
     probe().moveResize(edges, {1920 - 600 - left - right, 0, 600, 1056 - top - bottom});
     EXPECT_TRUE(waitUntil([&] {
       const auto e = probe().frameRect(edges);
-      return probe().frameRect(*moved)->x == 408 && probe().frameRect(*sized)->x == 0 &&
-             *e == XRectangle{1920 - e->width, 0, e->width, 1056};
-    })) << *probe().frameRect(*moved) << " " << *probe().frameRect(*sized) << " " << *probe().frameRect(edges);
+      return probe().frameRect(moved)->x == 408 && probe().frameRect(sized)->x == 0 && e->y == 0 &&
+             e->height == 1056 && e->x + e->width == 1920;
+    })) << *probe().frameRect(edges);
     catchUp();
     advance(LayoutManager::kQuietPeriod + 0.1);
-    return {{"a terminal moved", *moved, *probe().frameRect(*moved)},
-            {"a terminal sized and moved", *sized, *probe().frameRect(*sized)},
-            {"a window against the screen's edges", edges, *probe().frameRect(edges)},
-            {"a window its rule put on the right half", ruled,
-             gaps ? XRectangle{968, 8, 944, 1040} : XRectangle{960, 0, 960, 1056}}};
+    Standing standing;
+    for (const std::uint32_t w : {moved, sized, edges}) standing.emplace_back(w, *probe().frameRect(w));
+    standing.emplace_back(ruled, gaps ? XRectangle{968, 8, 944, 1040} : XRectangle{960, 0, 960, 1056});
+    return standing;
   }
 
   /// Each window stands on its frame: where it is within 2 pixels, its size the same.
-  void expectStanding(const std::vector<Standing>& windows) {
-    for (const Standing& s : windows) {
+  void expectStanding(const Standing& windows) {
+    for (const auto& [window, frame] : windows) {
       EXPECT_TRUE(waitUntil([&] {
-        const auto f = probe().frameRect(s.window);
-        return f && std::abs(f->x - s.frame.x) <= 2 && std::abs(f->y - s.frame.y) <= 2 &&
-               f->width == s.frame.width && f->height == s.frame.height;
-      })) << s.what << ": " << *probe().frameRect(s.window) << ", not " << s.frame;
+        const auto f = probe().frameRect(window);
+        return f && std::abs(f->x - frame.x) <= 2 && std::abs(f->y - frame.y) <= 2 && f->width == frame.width &&
+               f->height == frame.height;
+      })) << probe().text(window, "WM_NAME") << ": " << *probe().frameRect(window) << ", not " << frame;
     }
   }
 

@@ -18,7 +18,7 @@ TEST_P(GapsTest, WindowsTheUserMovedOrSizedStandWhereTheUserLeftThemAfterStartsA
     if (restart) {
       restartTilvane();
       advance(1.0);
-      for (const Standing& s : windows) ASSERT_TRUE(waitUntil([&] { return managed(s.window); }));
+      for (const auto& [window, frame] : windows) ASSERT_TRUE(waitUntil([&] { return managed(window); }));
     } else {
       LayoutManager::shared().layoutAll();
     }
