@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "AppManager/Geometry/PlacedFrames.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
@@ -177,7 +178,8 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
     if (item->isLayouting()) return;
     const auto screen = window.screen();
     if (!screen) return;
-    const CGRect fractions = TransformUtils::ratio(frame, screen->visibleFrame);
+    // The place a placement asks for to give the window this frame again: with gaps, more than the frame.
+    const CGRect fractions = recordedFractions(frame, screen->visibleFrame);
     const int space = ScreenManager::shared().spaceIndexOfWindow(window, screen);
     const int display = ScreenManager::shared().screenIndex(screen);
     const AutoLayoutModelPtr model = item->layoutModel();

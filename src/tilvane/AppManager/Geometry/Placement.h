@@ -22,4 +22,15 @@ enum class GaplessOrder {
 /// or less, never reach the window. Main thread.
 void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order);
 
+/// Where a placement onto `frame` puts a window: `frame` less `gap` on each side.
+CGRect insetByGap(const CGRect& frame, double gap);
+
+/// The fractions of the visible frame `visible` (display space) that a placement is to ask for to put a window
+/// back on `windowFrame` (window space): the window's frame with the gap added back on each side, the inverse of
+/// placeFrame(), also against the display's edges. A window's own frame is remembered as these.
+CGRect recordedFractions(const CGRect& windowFrame, const CGRect& visible);
+
+/// The fractions of `visible` that `asked`, the frame a placement asked for (window space), covers.
+CGRect placementFractions(const CGRect& asked, const CGRect& visible);
+
 }  // namespace tilvane

@@ -18,15 +18,18 @@ double primaryHeight() {
   return primary ? primary->frame.size.height : 0.0;
 }
 
-// Width and height of a stored placement: at most the whole frame, nothing below 0, and nearly the whole
-// frame counts as the whole frame.
-double snapExtent(double v) {
+// Width and height of a stored placement: at most `limit` (the whole frame, or more by the gaps a placement
+// takes off), nothing below 0, and nearly the whole frame counts as the whole frame.
+double snapExtent(double v, double limit) {
   if (std::isnan(v)) return 0.0;
-  if (v > 1.0) v = 1.0;
+  if (v > limit) v = limit;
   if (v <= 0.0) v = 0.0;
-  if (v > 0.96) v = 1.0;
+  if (v > 0.96 && v <= 1.0) v = 1.0;
   return v;
 }
+
+// The limit of an extent of `side` points whose placement takes off `gap` at each end.
+double extentLimit(double side, double gap) { return side > 0 && gap > 0 ? 1.0 + 2 * gap / side : 1.0; }
 }  // namespace
 
 constexpr int kMaxGridSide = 64;
@@ -142,11 +145,20 @@ CGRect TransformUtils::ratio(const CGRect& window, const CGRect& frame) {
 }
 
 CGRect TransformUtils::ratio(const CGRect& window, const CGRect& frame, double primaryHeight) {
+  return placementRatio(window, frame, 0, primaryHeight);
+}
+
+CGRect TransformUtils::placementRatio(const CGRect& asked, const CGRect& frame, double gap) {
+  return placementRatio(asked, frame, gap, primaryHeight());
+}
+
+CGRect TransformUtils::placementRatio(const CGRect& asked, const CGRect& frame, double gap, double primaryHeight) {
   const double fw = std::fabs(frame.size.width);
   const double fh = std::fabs(frame.size.height);
-  return CGRectMake(finiteOrZero((window.origin.x - frame.origin.x) / fw),
-                    finiteOrZero((fh - primaryHeight + frame.origin.y + window.origin.y) / fh),
-                    snapExtent(std::fabs(window.size.width) / fw), snapExtent(std::fabs(window.size.height) / fh));
+  return CGRectMake(finiteOrZero((asked.origin.x - frame.origin.x) / fw),
+                    finiteOrZero((fh - primaryHeight + frame.origin.y + asked.origin.y) / fh),
+                    snapExtent(std::fabs(asked.size.width) / fw, extentLimit(fw, gap)),
+                    snapExtent(std::fabs(asked.size.height) / fh, extentLimit(fh, gap)));
 }
 
 }  // namespace tilvane

@@ -53,6 +53,13 @@ struct TransformUtils {
   static CGRect ratio(const CGRect& window, const CGRect& frame);
   /// ratio() with the primary display's height given.
   static CGRect ratio(const CGRect& window, const CGRect& frame, double primaryHeight);
+
+  /// ratio() of `asked`, a frame that a placement keeping `gap` to it asks for: its width and height are limited
+  /// to the whole frame plus twice the gap (the window then stands against both edges), not to 1.0, and are 1.0
+  /// when above 0.96 and at most 1.0. With a gap of 0, ratio().
+  static CGRect placementRatio(const CGRect& asked, const CGRect& frame, double gap, double primaryHeight);
+  /// placementRatio() pivoting on the primary display read now.
+  static CGRect placementRatio(const CGRect& asked, const CGRect& frame, double gap);
 };
 
 }  // namespace tilvane

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Screens/DisplayUuid.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
@@ -122,7 +122,8 @@ std::optional<Place> placeOf(const SIWindow& window, std::int64_t displays) {
 AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, std::int64_t windowIndex,
                              const Place& place, std::string id) {
   ScreenManager& screens = ScreenManager::shared();
-  const CGRect fractions = TransformUtils::ratio(place.frame, place.screen->visibleFrame);
+  // Where the window stands, as a placement asks for it: placing the window by its record leaves it there.
+  const CGRect fractions = recordedFractions(place.frame, place.screen->visibleFrame);
   auto model = std::make_shared<AutoLayoutModel>();
   model->setBundleIdentifier(bundle);
   model->setWindowID(window.windowID());

@@ -5,7 +5,6 @@
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Catalogue/AppManager.h"
 #include "AppManager/Geometry/Placement.h"
-#include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
@@ -46,12 +45,6 @@ std::vector<AXUIElement> listedWindows() {
       if (info.ownerPID && info.windowNumber != kCGNullWindowID)
         windows.push_back(AXUIElement{AXUIElement::Role::window, *info.ownerPID, info.windowNumber});
   return windows;
-}
-
-/// A frame less the gap a placement keeps to it.
-CGRect inset(const CGRect& frame, double gap) {
-  return CGRectMake(frame.origin.x + gap, frame.origin.y + gap, frame.size.width - 2 * gap,
-                    frame.size.height - 2 * gap);
 }
 
 }  // namespace
@@ -176,7 +169,7 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
   std::size_t mine = 0;
   for (const auto& [number, spot] : claims_->openPlaces(bundleID_)) {
     if (number == *place_) mine = places.size();
-    places.push_back({inset(spot.frame, placementGap()), spot.space});
+    places.push_back({insetByGap(spot.frame, placementGap()), spot.space});
   }
   const auto served = assignWindows(spots, places);
   if (mine >= served.size() || !served[mine]) return std::nullopt;
@@ -235,7 +228,7 @@ void WorkspaceItemLayoutOperation::record(const SIWindow& window) const {
   if (!display) return;
   const CGRect visible = ScreenManager::shared().visibleFrame(*display);
   // The fractions of the target, not of the frame the gaps gave the window.
-  LayoutManager::shared().saveLayout(window, TransformUtils::ratio(frame_, visible));
+  LayoutManager::shared().saveLayout(window, placementFractions(frame_, visible));
 }
 
 void WorkspaceItemLayoutOperation::giveUp() {

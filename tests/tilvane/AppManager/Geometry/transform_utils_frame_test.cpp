@@ -37,10 +37,11 @@ TEST_F(FrameTransform, RoundTripPivotsOnThePrimaryDisplaysHeight) {
 TEST(FrameMaths, ExtentsAreLimitedAndSnappedAndNothingNonFiniteComesOut) {
   struct Case {
     const char* what;
-    bool toWindow;  // convert() when true, else ratio()
+    bool toWindow;  // convert() when true, else ratio() (placementRatio() with a gap)
     CGRect in, frame;
     double pivot;
     CGRect want;
+    double gap = 0;
   };
   const Case cases[] = {
       {"above 0.96 snaps", false, CGRectMake(0, 0, 1400, 90), CGRectMake(0, 0, 1440, 900), 900,
@@ -58,11 +59,18 @@ TEST(FrameMaths, ExtentsAreLimitedAndSnappedAndNothingNonFiniteComesOut) {
        CGRectMake(0, 0, 0, 0)},
       {"magnitudes", true, CGRectMake(0.5, 0, -0.25, 0.5), CGRectMake(0, 0, 100, 100), 0,
        CGRectMake(50, -100, 25, 50)},
+      {"with a gap, at most the whole frame and a gap beyond each edge", false, CGRectMake(-8, -8, 1016, 3000),
+       CGRectMake(0, 0, 1000, 900), 900, CGRectMake(-0.008, -8.0 / 900, 1.016, 916.0 / 900), 8},
+      {"with a gap, above 0.96 up to 1 snaps", false, CGRectMake(0, 0, 970, 90), CGRectMake(0, 0, 1000, 900), 900,
+       CGRectMake(0, 0, 1, 0.1), 8},
+      {"with a gap, an empty frame", false, CGRectMake(10, 10, 100, 0), CGRectMake(0, 0, 0, 0), 900,
+       CGRectMake(0, 0, 1, 0), 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     expectRect(c.toWindow ? TransformUtils::convert(c.in, c.frame, c.pivot)
-                          : TransformUtils::ratio(c.in, c.frame, c.pivot),
+               : c.gap > 0    ? TransformUtils::placementRatio(c.in, c.frame, c.gap, c.pivot)
+                              : TransformUtils::ratio(c.in, c.frame, c.pivot),
                c.want);
   }
 }

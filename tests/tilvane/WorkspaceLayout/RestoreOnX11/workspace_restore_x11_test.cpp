@@ -494,6 +494,20 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseEntryRunsAWrapperScriptStartsNothin
   EXPECT_TRUE(frameBecomes(running, kLowerRight)) << *probe().frameRect(running);
 }
 
+class SnapshotOnX11Test : public WorkspaceRestoreOnX11Test, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SnapshotOnX11Test, ASnapshotRestoredAtOnceMovesNoWindow) {
+  const auto windows = arrangeByHand(GetParam());
+  ASSERT_EQ(windows.size(), 4u);
+  restoreAll(LayoutManager::shared().snapshotWorkspace());
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  probe().syncWindowManager();
+  expectStanding(windows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gaps, SnapshotOnX11Test, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "On" : "Off"; });
+
 TEST_F(WorkspaceRestoreOnX11Test, AnEmptyWorkspaceEndsOnTheDesktopTheUserWasOn) {
   startTilvane();
   probe().switchDesktop(1);

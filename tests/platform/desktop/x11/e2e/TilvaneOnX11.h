@@ -1,7 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Startup/ManagerSetup.h"
 #include "AppManager/Store/StoreService.h"
 #include "AppManager/Windows/WindowManager.h"
@@ -9,8 +15,9 @@
 #include "Models/AutoLayoutModel.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "platform/desktop/KeyCodes.h"
 #include "platform/base/SharedInstance.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/desktop/KeyCodes.h"
 #include "platform/store/Database.h"
 #include "support/windows/StoredRecord.h"
 #include "support/x11/X11BackendFixture.h"
@@ -114,6 +121,65 @@ class TilvaneOnX11Test : public X11BackendTest {
     rule->setMatrixValue(1);
     const auto database = store::Database::open();
     database->write([&] { database->add(rule); });
+  }
+
+  /// Waits until the layouts queued have moved their windows and the window manager's answers are seen.
+  void laidOut() {
+    advance(0.1);
+    const auto& items = LayoutManager::shared().layoutItems();
+    EXPECT_TRUE(waitUntil([&] {
+      return std::none_of(items.begin(), items.end(), [](const auto& item) { return item->isLayouting(); });
+    }));
+    catchUp();
+  }
+
+  /// Windows and the visible frames they are to keep.
+  using Standing = std::vector<std::pair<std::uint32_t, XRectangle>>;
+
+  /// With gaps on or off and Tilvane running: windows the user moved or sized (two terminals, whose sizes step by
+  /// character cells, one against the screen's left edge; a window against its top, right and bottom edges), each
+  /// where the user left it, and one where its rule put it, the right half less the gaps. Their records are
+  /// written.
+  Standing arrangeByHand(bool gaps) {
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gaps);
+    storeRightHalfRule("TilvaneRuled");
+    const std::uint32_t windows[] = {startTerminal("TilvaneMoved", "Moved").value_or(0),
+                                     startTerminal("TilvaneSized", "Sized").value_or(0),
+                                     launchClient({"--class", "edges,TilvaneEdges", "--title", "Edges"}).window(),
+                                     launchClient({"--class", "ruled,TilvaneRuled", "--title", "Ruled"}).window()};
+    const auto [moved, sized, edges, ruled] = windows;
+    startTilvane();
+    advance(1.0);
+    for (const std::uint32_t w : windows) EXPECT_TRUE(waitUntil([&] { return managed(w); }));
+    laidOut();
+    advance(3.0);
+    EXPECT_EQ(runCommand({"xdotool", "windowmove", std::to_string(moved), "408", "232"}), 0);
+    EXPECT_EQ(runCommand({"xdotool", "windowsize", std::to_string(sized), "700", "400"}), 0);
+    EXPECT_EQ(runCommand({"xdotool", "windowmove", std::to_string(sized), "0", "300"}), 0);
+    const auto [left, right, top, bottom] = probe().extents(edges, "_NET_FRAME_EXTENTS");
+    probe().moveResize(edges, {1920 - 600 - left - right, 0, 600, 1056 - top - bottom});
+    EXPECT_TRUE(waitUntil([&] {
+      const auto e = probe().frameRect(edges);
+      return probe().frameRect(moved)->x == 408 && probe().frameRect(sized)->x == 0 && e->y == 0 &&
+             e->height == 1056 && e->x + e->width == 1920;
+    })) << *probe().frameRect(edges);
+    catchUp();
+    advance(LayoutManager::kQuietPeriod + 0.1);
+    Standing standing;
+    for (const std::uint32_t w : {moved, sized, edges}) standing.emplace_back(w, *probe().frameRect(w));
+    standing.emplace_back(ruled, gaps ? XRectangle{968, 8, 944, 1040} : XRectangle{960, 0, 960, 1056});
+    return standing;
+  }
+
+  /// Each window stands on its frame: where it is within 2 pixels, its size the same.
+  void expectStanding(const Standing& windows) {
+    for (const auto& [window, frame] : windows) {
+      EXPECT_TRUE(waitUntil([&] {
+        const auto f = probe().frameRect(window);
+        return f && std::abs(f->x - frame.x) <= 2 && std::abs(f->y - frame.y) <= 2 && f->width == frame.width &&
+               f->height == frame.height;
+      })) << probe().text(window, "WM_NAME") << ": " << *probe().frameRect(window) << ", not " << frame;
+    }
   }
 
   std::vector<AutoLayoutModelPtr> records(const std::string& bundle) {

@@ -38,15 +38,6 @@ class OwnRecordsTest : public TilvaneOnX11Test {
     catchUp();
     advance(5.0);
   }
-  /// Waits until the layouts queued have moved their windows and the window manager's answers are seen.
-  void laidOut() {
-    advance(0.1);
-    const auto& items = LayoutManager::shared().layoutItems();
-    EXPECT_TRUE(waitUntil([&] {
-      return std::none_of(items.begin(), items.end(), [](const auto& item) { return item->isLayouting(); });
-    }));
-    catchUp();
-  }
   void restart() {
     restartTilvane();
     advance(1.0);
