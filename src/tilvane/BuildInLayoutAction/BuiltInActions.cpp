@@ -82,9 +82,9 @@ void BuildInLayoutActionController::switchScreen(SIWindow& window) {
   const std::optional<NSScreen> next = ScreenManager::shared().nextScreen(window.screen());
   if (!next) return;
   LayoutManager& layout = LayoutManager::shared();
-  const std::optional<CGRect> fractions = layout.savedFrame(window);
+  const std::optional<RecordedPlace> fractions = layout.savedFrame(window);
   if (!fractions) return;
-  placeFrame(window, TransformUtils::convert(*fractions, next->visibleFrame), GaplessOrder::setFrame);
+  placeFrame(window, askedFrame(*fractions, next->visibleFrame), GaplessOrder::setFrame);
   layout.saveLayout(window, *fractions, next);
   layout.keepOnScreen(window);
 }

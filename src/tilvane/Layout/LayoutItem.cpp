@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "Layout/StoreWrite.h"
@@ -21,20 +20,19 @@ LayoutItem::LayoutItem(SIWindow window) : window_(std::move(window)) {}
 
 LayoutItem::~LayoutItem() { releaseWindowIndexClaim(); }
 
-std::shared_ptr<LayoutOperationType> LayoutItem::makeLayoutOperation(const std::optional<CGRect>& waiting) const {
+std::shared_ptr<LayoutOperationType> LayoutItem::makeLayoutOperation(
+    const std::optional<RecordedPlace>& waiting) const {
   if (const auto ruleFrame = LayoutManager::shared().ruleLayout(window_))
     return std::make_shared<RuleLayoutOperation>(window_, ruleFrame);
   const auto screen = waiting ? window_.screen() : std::nullopt;
   return std::make_shared<AutoLayoutOperation>(
-      window_, screen ? std::optional(TransformUtils::convert(*waiting, screen->visibleFrame)) : savedFrame());
+      window_, screen ? std::optional(askedFrame(*waiting, screen->visibleFrame)) : savedFrame());
 }
 
 std::optional<CGRect> LayoutItem::savedFrame() const {
   if (!layoutModel_) return std::nullopt;
   const CGRect display = ScreenManager::shared().screenFrameAtIndex(displayIndex(layoutModel_->screenIndex()));
-  const CGRect fractions =
-      CGRectMake(layoutModel_->x(), layoutModel_->y(), layoutModel_->width(), layoutModel_->height());
-  return TransformUtils::convert(fractions, display);
+  return askedFrame(recordedPlaceOf(*layoutModel_), display);
 }
 
 void LayoutItem::updateModelPosition() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "AppManager/Geometry/Placement.h"
 #include "Layout/LayoutOperation.h"
 #include "Layout/WindowIndex/WindowIndexRegistry.h"
 #include "Models/ModelsFwd.h"
@@ -32,11 +33,11 @@ class LayoutItem {
   void setLayouting(bool layouting) { isLayouting_ = layouting; }
 
   /// The operation that lays the window out, not queued: the application rule's frame when it gives one,
-  /// else the remembered frame (possibly none, and then the window stays where it is), or `waiting`, fractions
-  /// of the window's display its record is still to be given.
-  std::shared_ptr<LayoutOperationType> makeLayoutOperation(const std::optional<CGRect>& waiting = {}) const;
+  /// else the remembered frame (possibly none, and then the window stays where it is), or `waiting`, a place
+  /// on the window's display its record is still to be given.
+  std::shared_ptr<LayoutOperationType> makeLayoutOperation(const std::optional<RecordedPlace>& waiting = {}) const;
 
-  /// Where the remembered placement puts the window now: its fractions on the visible frame of the display at
+  /// Where the remembered placement puts the window now: its place on the visible frame of the display at
   /// its display index (the screen manager's fallback when there is none); absent without a record.
   std::optional<CGRect> savedFrame() const;
 

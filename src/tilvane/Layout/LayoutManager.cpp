@@ -129,13 +129,12 @@ void LayoutManager::layoutAll() {
   for (const auto& item : items) layout(item);
 }
 
-std::optional<CGRect> LayoutManager::savedFrame(const SIWindow& window) {
+std::optional<RecordedPlace> LayoutManager::savedFrame(const SIWindow& window) {
   const auto found = itemsByWindow_.find(window.axElement());
   if (found == itemsByWindow_.end() || found->second.empty() || !found->second.front()->layoutModel())
     return std::nullopt;
   if (const auto waiting = takeLatestPlace(*found->second.front())) return waiting;
-  const AutoLayoutModel& model = *found->second.front()->layoutModel();
-  return CGRectMake(model.x(), model.y(), model.width(), model.height());
+  return recordedPlaceOf(*found->second.front()->layoutModel());
 }
 
 }  // namespace tilvane

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AppManager/Settings/LayoutAllTarget.h"
+#include "AppManager/Geometry/Placement.h"
 #include "Layout/GroupedCommit.h"
 #include "Layout/LayoutItem.h"
 #include "Models/ModelsFwd.h"
@@ -39,10 +40,10 @@ class WorkspaceRestoreClaims;
 /// It is the settings' layout-all target while it lives. Main thread only.
 class LayoutManager final : public LayoutAllTarget {
  public:
-  /// A recorded frame change waiting to be written: the item and the window's new fractions.
+  /// A recorded frame change waiting to be written: the item and the window's new place.
   struct PendingUpdate {
     std::shared_ptr<LayoutItem> layoutItem;
-    CGRect frame;
+    RecordedPlace frame;
     /// The display a placement named (a move is written on the display the window stands on then).
     std::optional<NSScreen> screen;
     /// A placement that could not be written at once (the file was locked), not a move.
@@ -111,9 +112,9 @@ class LayoutManager final : public LayoutAllTarget {
   void layout(const std::shared_ptr<LayoutItem>& item);
   /// Lays every item out again, in order.
   void layoutAll() override;
-  /// The remembered fractions of the first item holding the window (a move of it still waiting to be written
+  /// The remembered place of the first item holding the window (a move of it still waiting to be written
   /// is written first); absent when it has no record.
-  std::optional<CGRect> savedFrame(const SIWindow& window);
+  std::optional<RecordedPlace> savedFrame(const SIWindow& window);
 
   /// The frame the window's application rule gives, in the window space; absent when it has none. A fixed or
   /// arranged rule also saves the placement.
@@ -144,9 +145,12 @@ class LayoutManager final : public LayoutAllTarget {
 
   // --- recording ---
 
-  /// The program placed the window at fractions `r`: every item of it is marked layouting, its record gets
-  /// the fractions, display and desktop at once, and a history record follows 0.5 s later.
+  /// The program placed the window at fractions `r` of its display's visible frame: every item of it is marked
+  /// layouting, its record gets the fractions, display and desktop at once, and a history record follows 0.5 s
+  /// later.
   void saveLayout(const SIWindow& window, const CGRect& r);
+  /// The same for a remembered place.
+  void saveLayout(const SIWindow& window, const RecordedPlace& place, const std::optional<NSScreen>& screen);
   /// The same, for a window just placed on `screen`: the record names that display even when the desktop
   /// applies moves later than it answers the request (X11), so the window may still stand on the old one.
   void saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen);
@@ -226,8 +230,8 @@ class LayoutManager final : public LayoutAllTarget {
   void writesHeldUp();
   void writesGoOn();
   /// A change of `item`'s record still waiting to be written is the window's latest place: written now, before
-  /// a placement by the record reads it. Its fractions when it still waits (the file is locked).
-  std::optional<CGRect> takeLatestPlace(const LayoutItem& item);
+  /// a placement by the record reads it. Its place when it still waits (the file is locked).
+  std::optional<RecordedPlace> takeLatestPlace(const LayoutItem& item);
   /// Drops the queued move of `item`'s record: the window stands where a placement or its record puts it.
   void dropEcho(const LayoutItem& item);
   /// The item's record could not be stored (the file was locked): stored with the queue's next write.

@@ -21,19 +21,19 @@ constexpr double kHistoryDelay = 0.5;
 // History records kept in memory while the file is locked; the oldest go first.
 constexpr std::size_t kBacklogLimit = 1000;
 
-// Sets the record's fractions (extents as magnitudes) and where the window is now: its display and desktop.
-void placeRecord(AutoLayoutModel& model, const CGRect& r, const SIWindow& window,
+// Sets the record's place (extents as magnitudes) and where the window is now: its display and desktop.
+void placeRecord(AutoLayoutModel& model, const RecordedPlace& place, const SIWindow& window,
                  const std::optional<NSScreen>& screen) {
-  model.setX(r.origin.x);
-  model.setY(r.origin.y);
-  model.setWidth(std::fabs(r.size.width));
-  model.setHeight(std::fabs(r.size.height));
+  setRecordedPlace(model, place);
   model.setScreenIndex(ScreenManager::shared().screenIndex(screen));
   model.setSpaceIndex(ScreenManager::shared().spaceIndexOfWindow(window, screen));
 }
 
-CGRect fractionsOf(const AutoLayoutModel& model) {
-  return CGRectMake(model.x(), model.y(), model.width(), model.height());
+// Whether placing the window by `place` now would leave it on `frame` (to within a rounding of the desktop's).
+bool placesAt(const RecordedPlace& place, const CGRect& visible, const CGRect& frame) {
+  const CGRect placed = insetByGap(askedFrame(place, visible), placementGap());
+  return std::fabs(placed.minX() - frame.minX()) < 0.5 && std::fabs(placed.minY() - frame.minY()) < 0.5 &&
+         std::fabs(placed.maxX() - frame.maxX()) < 0.5 && std::fabs(placed.maxY() - frame.maxY()) < 0.5;
 }
 
 double now() { return dispatch::MainQueue::clock().now(); }
@@ -63,11 +63,15 @@ void LayoutManager::scheduleFlush() {
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r) { saveLayout(window, r, window.screen()); }
 
 void LayoutManager::saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen) {
+  saveLayout(window, RecordedPlace{r, 0}, screen);
+}
+
+void LayoutManager::saveLayout(const SIWindow& window, const RecordedPlace& r, const std::optional<NSScreen>& screen) {
   if (heldUpSince_ < 0) commits_.join();
   for (const auto& item : itemsOf(window)) {
     const AutoLayoutModelPtr model = item->layoutModel();
     // Fractions that are not numbers would make the record useless; keep the last good ones.
-    if (isWritable(model) && isFinite(r)) {
+    if (isWritable(model) && isFinite(r.fractions) && std::isfinite(r.gutter)) {
       // The placement is newer than any move still waiting for this record.
       updateQueue_.erase(model->id());
       entryTimers_.erase(model->id());
@@ -111,7 +115,7 @@ void LayoutManager::queueHistoryRecord(const LayoutItem& item, const SIWindow& w
   const auto screen = window.screen();
   if (!screen) return;
   ScreenManager& screens = ScreenManager::shared();
-  const CGRect frame = TransformUtils::convert(fractionsOf(*model), screen->visibleFrame);
+  const CGRect frame = askedFrame(recordedPlaceOf(*model), screen->visibleFrame);
   const auto displays = static_cast<std::int64_t>(NSScreen::screens().size());
   historyBacklog_.push_back(std::make_shared<WindowMovingModel>(
       screens.spaceIndexOfWindow(window, screen), model->bundleIdentifier(), std::max<std::int64_t>(displays, 1),
@@ -139,7 +143,7 @@ bool LayoutManager::writeHistoryBacklog() {
   return true;
 }
 
-std::optional<CGRect> LayoutManager::takeLatestPlace(const LayoutItem& item) {
+std::optional<RecordedPlace> LayoutManager::takeLatestPlace(const LayoutItem& item) {
   const AutoLayoutModelPtr& model = item.layoutModel();
   if (!model || !updateQueue_.count(model->id())) return std::nullopt;
   // One write for every entry: the others are due soon anyway.
@@ -159,7 +163,7 @@ void LayoutManager::dropEcho(const LayoutItem& item) {
   if (queued == updateQueue_.end() || queued->second.fromPlacement) return;
   if (queued->second.needsInsert) {
     // The record still has to be stored, as it stands.
-    queued->second.frame = fractionsOf(*model);
+    queued->second.frame = recordedPlaceOf(*model);
     queued->second.fromPlacement = true;
     return;
   }
@@ -179,14 +183,17 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
     const auto screen = window.screen();
     if (!screen) return;
     // The place a placement asks for to give the window this frame again: with gaps, more than the frame.
-    const CGRect fractions = recordedFractions(frame, screen->visibleFrame);
+    const RecordedPlace fractions = recordedPlace(frame, screen->visibleFrame);
     const int space = ScreenManager::shared().spaceIndexOfWindow(window, screen);
     const int display = ScreenManager::shared().screenIndex(screen);
     const AutoLayoutModelPtr model = item->layoutModel();
     if (!model) continue;
     // The window stands where the program last put it (this report is that placement's own echo), or where its
-    // record puts it: nothing to record unless it went to another desktop or display meanwhile.
-    if ((echo || fractions == fractionsOf(*model)) && model->spaceIndex() == space &&
+    // record puts it (with the gap in force now, which may not be the one it was recorded with): nothing to
+    // record unless it went to another desktop or display meanwhile.
+    const RecordedPlace recorded = recordedPlaceOf(*model);
+    if ((echo || fractions == recorded || placesAt(recorded, screen->visibleFrame, frame)) &&
+        model->spaceIndex() == space &&
         model->screenIndex() == display) {
       dropEcho(*item);
       return;
@@ -195,7 +202,7 @@ void LayoutManager::queueFrameUpdate(const SIWindow& window) {
     const double at = now();
     if (!entry.layoutItem) entry.queuedAt = at;
     // On another desktop at the place the program gave it: the place its record (or the queue) holds stays.
-    const CGRect place = !echo ? fractions : entry.layoutItem ? entry.frame : fractionsOf(*model);
+    const RecordedPlace place = !echo ? fractions : entry.layoutItem ? entry.frame : recorded;
     entry.layoutItem = item;
     entry.frame = place;
     entry.screen.reset();
@@ -210,7 +217,7 @@ void LayoutManager::queueInsert(const std::shared_ptr<LayoutItem>& item) {
   const AutoLayoutModelPtr& model = item->layoutModel();
   if (!model || model->isManaged()) return;
   PendingUpdate& entry = updateQueue_[model->id()];
-  if (!entry.layoutItem) entry = PendingUpdate{item, fractionsOf(*model), std::nullopt, true, true, now(), now()};
+  if (!entry.layoutItem) entry = PendingUpdate{item, recordedPlaceOf(*model), std::nullopt, true, true, now(), now()};
   entry.needsInsert = true;
   retryLater();
 }

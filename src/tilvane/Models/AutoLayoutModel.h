@@ -3,7 +3,8 @@
 #include "Models/ModelFields.h"
 
 // id, then the slot (application, window index, desktop and display with their counts), the placement in
-// fractions and the creation time in whole seconds since 1970.
+// fractions, the creation time in whole seconds since 1970, and the gap the fractions were taken with (added
+// last: files made before read it as 0).
 #define TILVANE_AUTO_LAYOUT_MODEL_FIELDS(F)                   \
   F(Text, id, Id)                                             \
   F(IndexedText, bundleIdentifier, BundleIdentifier)          \
@@ -17,12 +18,14 @@
   F(Real, y, Y)                                               \
   F(Real, width, Width)                                       \
   F(Real, height, Height)                                     \
-  F(Int, updateAt, UpdateAt, [] { return currentWholeSeconds(); })
+  F(Int, updateAt, UpdateAt, [] { return currentWholeSeconds(); }) \
+  F(Real, gutter, Gutter)
 
 namespace tilvane {
 
 /// The remembered placement of one window slot: an application's window of a given index with a given
-/// number of displays. x, y, width, height are fractions of the display's visible frame from its top-left.
+/// number of displays. x, y, width, height are fractions of the display's visible frame, grown by `gutter` points
+/// on every side, from its top-left (see RecordedPlace).
 class AutoLayoutModel final : public store::Object {
  public:
   AutoLayoutModel();

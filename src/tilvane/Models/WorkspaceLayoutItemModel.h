@@ -3,7 +3,8 @@
 #include "Models/ModelFields.h"
 
 // The window's application, document and title, its desktop and display with their counts, and its frame in
-// fractions of the display's visible frame from its top-left corner.
+// fractions of the display's visible frame, grown by the gutter (the gap they were taken with; added last, so
+// files made before read it as 0) on every side, from its top-left corner.
 #define TILVANE_WORKSPACE_LAYOUT_ITEM_MODEL_FIELDS(F) \
   F(Text, id, Id, [] { return makeUuidString(); })    \
   F(Text, devicesIdentifier, DevicesIdentifier)       \
@@ -18,7 +19,8 @@
   F(Real, x, X)                                       \
   F(Real, y, Y)                                       \
   F(Real, width, Width)                               \
-  F(Real, height, Height)
+  F(Real, height, Height)                             \
+  F(Real, gutter, Gutter)
 
 namespace tilvane {
 

@@ -159,7 +159,10 @@ TEST_F(RecordingTest, AUserMoveRightAfterAHotKeysPlacementIsRememberedButThePlac
     move(w, 100, 704);
     advance(LayoutManager::kQuietPeriod);
     // The place that gives it that frame with gaps: the gap added back, also against the display's edges.
-    EXPECT_EQ(stored(w), CGRectMake(92.0 / 1440, -8.0 / 877, 720.0 / 1440, 893.0 / 877));
+    const CGRect placed =
+        insetByGap(askedFrame(recordedPlaceOf(*itemOf(w)->layoutModel()), CGRectMake(0, 0, 1440, 877)), 8);
+    EXPECT_EQ(placed, frameOf(w));
+    EXPECT_EQ(frameOf(w), CGRectMake(100, 23, 704, 877));
     EXPECT_TRUE(manager().updateQueue().empty());
   }
   // A placement that ends elsewhere than asked (bent by the window system) swallows no later move.

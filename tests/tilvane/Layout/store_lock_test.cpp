@@ -140,7 +140,7 @@ TEST_F(StoreLockTest, ALayoutRightAfterAMoveStillLockedOutKeepsIt) {
     const ExclusiveLock lock(store::Configuration::defaultFileURL());
     apps().userMoveWindow(moved, CGRectMake(360, 23, 720, 877));
     advance(0.5);
-    EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(moved)), CGRectMake(0.25, 0, 0.5, 1)) << "another display's";
+    EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(moved)), (RecordedPlace{CGRectMake(0.25, 0, 0.5, 1), 0})) << "another display's";
     LayoutManager::shared().layoutAll();
     drain();
     EXPECT_EQ(frameOf(moved), CGRectMake(360, 23, 720, 877));

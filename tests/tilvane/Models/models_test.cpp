@@ -22,13 +22,13 @@ TEST_F(ModelsTest, EveryClassKeepsItsStoredColumnsInOrder) {
       "WorkspaceLayoutGroupModel: id TEXT, name TEXT, items -> WorkspaceLayoutItemModel",
       "WorkspaceLayoutItemModel: id TEXT, devicesIdentifier TEXT, bundleIdentifier TEXT, appPath TEXT, "
       "filePath TEXT, windowTitle TEXT, spaceIndex INTEGER, spaceCount INTEGER, screenIndex INTEGER, "
-      "screenCount INTEGER, x REAL, y REAL, width REAL, height REAL",
+      "screenCount INTEGER, x REAL, y REAL, width REAL, height REAL, gutter REAL",
       "CustomLayoutModel: id TEXT, name TEXT, type INTEGER, matrixValue INTEGER, width INTEGER, height INTEGER, "
       "keyCode INTEGER, modifierFlags INTEGER",
       "RuleLayoutModel: id TEXT, type INTEGER, matrixValue INTEGER, width INTEGER, height INTEGER",
       "AutoLayoutModel: id TEXT, bundleIdentifier TEXT, windowID INTEGER, windowIndex INTEGER, spaceIndex INTEGER, "
       "spaceCount INTEGER, screenIndex INTEGER, screenCount INTEGER, x REAL, y REAL, width REAL, height REAL, "
-      "updateAt INTEGER",
+      "updateAt INTEGER, gutter REAL",
       "ExtensionAppModel: id TEXT, path TEXT",
       "WindowMovingModel: id TEXT, space INTEGER, bundleIdentifier TEXT, screenCount INTEGER, spaceCount INTEGER, "
       "x INTEGER, y INTEGER, width INTEGER, height INTEGER, screenX INTEGER, screenY INTEGER, "

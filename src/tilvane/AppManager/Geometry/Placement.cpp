@@ -1,5 +1,7 @@
 #include "AppManager/Geometry/Placement.h"
 
+#include <cmath>
+
 #include "AppManager/Geometry/PlacedFrames.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -13,13 +15,85 @@ CGRect insetByGap(const CGRect& frame, double gap) {
                     frame.size.height - 2 * gap);
 }
 
-CGRect recordedFractions(const CGRect& windowFrame, const CGRect& visible) {
-  const double gap = placementGap();
-  return TransformUtils::placementRatio(insetByGap(windowFrame, -gap), visible, gap);
+namespace {
+
+// The fractions of the visible frame (width w, height h) grown by `gap` on every side that `of` (fractions of the
+// visible frame itself) covers; `toGrown` false goes back. A frame with no extent keeps its fractions.
+CGRect regrow(const CGRect& of, double w, double h, double gap, bool toGrown) {
+  const auto axis = [&](double origin, double extent, double side, double* o, double* e) {
+    const double grown = side + 2 * gap;
+    if (!(side > 0) || !(grown > 0)) {
+      *o = origin;
+      *e = extent;
+    } else if (toGrown) {
+      *o = (origin * side + gap) / grown;
+      *e = extent * side / grown;
+    } else {
+      *o = (origin * grown - gap) / side;
+      *e = extent * grown / side;
+    }
+  };
+  CGRect r;
+  axis(of.origin.x, of.size.width, std::fabs(w), &r.origin.x, &r.size.width);
+  axis(of.origin.y, of.size.height, std::fabs(h), &r.origin.y, &r.size.height);
+  return r;
 }
 
-CGRect placementFractions(const CGRect& asked, const CGRect& visible) {
-  return TransformUtils::placementRatio(asked, visible, placementGap());
+RecordedPlace placeOfAsked(const CGRect& asked, const CGRect& visible, double gap) {
+  const CGRect fractions = TransformUtils::placementRatio(asked, visible, gap);
+  return {regrow(fractions, visible.size.width, visible.size.height, gap, true), gap};
+}
+
+// Holds the edges of `placed` whose fractions lie within 0...1 (`low`, `high`) inside `lo`...`hi`: the far
+// edge stays where it is, so the window gives up at most what lies outside.
+void holdInside(double& origin, double& extent, double lo, double hi, bool low, bool high) {
+  double end = origin + extent;
+  if (low && origin < lo) origin = lo;
+  if (high && end > hi) end = hi;
+  if (end > origin) extent = end - origin;
+}
+
+constexpr double kEdgeSlack = 1e-9;
+
+}  // namespace
+
+RecordedPlace recordedPlace(const CGRect& windowFrame, const CGRect& visible) {
+  const double gap = placementGap();
+  return placeOfAsked(insetByGap(windowFrame, -gap), visible, gap);
+}
+
+RecordedPlace askedPlace(const CGRect& asked, const CGRect& visible) {
+  return placeOfAsked(asked, visible, placementGap());
+}
+
+CGRect askedFrame(const RecordedPlace& place, const CGRect& visible) {
+  const double gap = placementGap();
+  const CGRect& f = place.fractions;
+  const CGRect ofVisible = regrow(f, visible.size.width, visible.size.height, place.gutter, false);
+  CGRect placed = insetByGap(TransformUtils::convert(ofVisible, visible), gap);
+  const CGRect bounds = TransformUtils::convert(CGRectMake(0, 0, 1, 1), visible);
+  holdInside(placed.origin.x, placed.size.width, bounds.minX(), bounds.maxX(), f.origin.x >= -kEdgeSlack,
+             f.origin.x + std::fabs(f.size.width) <= 1 + kEdgeSlack);
+  holdInside(placed.origin.y, placed.size.height, bounds.minY(), bounds.maxY(), f.origin.y >= -kEdgeSlack,
+             f.origin.y + std::fabs(f.size.height) <= 1 + kEdgeSlack);
+  // The way through the grown frame leaves rounding errors of far below a point: a frame of whole points, and
+  // fractions of one, come back as they were.
+  const auto even = [](double v) { return std::round(v * 1024) / 1024; };
+  const CGRect asked = insetByGap(placed, -gap);
+  return CGRectMake(even(asked.origin.x), even(asked.origin.y), even(asked.size.width), even(asked.size.height));
+}
+
+CGRect windowFractions(const RecordedPlace& place, const CGRect& visible) {
+  const double w = std::fabs(visible.size.width);
+  const double h = std::fabs(visible.size.height);
+  CGRect r = regrow(place.fractions, w, h, place.gutter, false);
+  if (w > 0 && h > 0) {
+    r = CGRectMake(r.origin.x + place.gutter / w, r.origin.y + place.gutter / h,
+                   std::fabs(r.size.width) - 2 * place.gutter / w, std::fabs(r.size.height) - 2 * place.gutter / h);
+  }
+  // Whole cells stay whole: a sum that misses 0.5 by a rounding error must not select the next one.
+  const auto even = [](double v) { return std::round(v * 1e9) / 1e9; };
+  return CGRectMake(even(r.origin.x), even(r.origin.y), even(r.size.width), even(r.size.height));
 }
 
 void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order) {

@@ -92,12 +92,7 @@ Slot slotFor(PlacementRecords::Application& siblings, const WindowIndexRegistry&
   return {nullptr, reserved};
 }
 
-void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) {
-  to.setX(from.x());
-  to.setY(from.y());
-  to.setWidth(from.width());
-  to.setHeight(from.height());
-}
+void copyFractions(AutoLayoutModel& to, const AutoLayoutModel& from) { setRecordedPlace(to, recordedPlaceOf(from)); }
 
 // Where a window is: its frame, its display, its desktop and the number of displays.
 struct Place {
@@ -123,7 +118,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
                              const Place& place, std::string id) {
   ScreenManager& screens = ScreenManager::shared();
   // Where the window stands, as a placement asks for it: placing the window by its record leaves it there.
-  const CGRect fractions = recordedFractions(place.frame, place.screen->visibleFrame);
+  const RecordedPlace fractions = recordedPlace(place.frame, place.screen->visibleFrame);
   auto model = std::make_shared<AutoLayoutModel>();
   model->setBundleIdentifier(bundle);
   model->setWindowID(window.windowID());
@@ -132,10 +127,7 @@ AutoLayoutModelPtr makeModel(const SIWindow& window, const std::string& bundle, 
   model->setSpaceCount(screens.spaceCount());
   model->setScreenIndex(screens.screenIndexOfDisplay(place.display));
   model->setScreenCount(place.displays);
-  model->setX(fractions.origin.x);
-  model->setY(fractions.origin.y);
-  model->setWidth(fractions.size.width);
-  model->setHeight(fractions.size.height);
+  setRecordedPlace(*model, fractions);
   model->setId(std::move(id));  // what makeId() would make
   return model;
 }

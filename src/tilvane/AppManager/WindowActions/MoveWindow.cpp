@@ -1,7 +1,6 @@
 #include "AppManager/WindowActions/MoveWindow.h"
 
 #include "AppManager/Geometry/Placement.h"
-#include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 
@@ -19,7 +18,7 @@ void moveWindow(int desktop, SIWindow window) {
   const auto target = screens.screenForSpace(desktop);
   const auto fractions = layout.savedFrame(window);
   if (!target || !fractions) return;
-  placeFrame(window, TransformUtils::convert(*fractions, target->visibleFrame), GaplessOrder::setFrame);
+  placeFrame(window, askedFrame(*fractions, target->visibleFrame), GaplessOrder::setFrame);
   window.moveToSpace(desktop + 1);
   layout.saveLayout(window, *fractions, target);
   layout.keepOnScreen(window);

@@ -1,9 +1,11 @@
 #include "WorkspaceLayout/Editor/WorkspaceDetailViewController.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Catalogue/AppManager.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Store/StoreService.h"
@@ -112,8 +114,10 @@ void WorkspaceDetailViewController::showWorkspaceItem(const WorkspaceLayoutItemM
   controls_.screenIndex = static_cast<int>(std::clamp<std::int64_t>(item->screenIndex(), 0, 63));
   controls_.appPath = item->appPath();
   controls_.filePath = item->filePath();
-  const auto grid = TransformUtils::matrixRect(kCells, kCells,
-                                               CGRectMake(item->x(), item->y(), item->width(), item->height()));
+  // The cells the window covers as it stands: a window's own frame is recorded with the gap around it.
+  const CGRect display = ScreenManager::shared().screenFrameAtIndex(static_cast<int>(
+      std::clamp<std::int64_t>(item->screenIndex(), std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+  const auto grid = TransformUtils::matrixRect(kCells, kCells, windowFractions(recordedPlaceOf(*item), display));
   layoutView_.layoutRects(kCells, kCells);
   layoutView_.startRect = nullptr;
   layoutView_.endRect = nullptr;
@@ -154,10 +158,8 @@ void WorkspaceDetailViewController::setItemFrame(std::int64_t value) {
   const auto rect = TransformUtils::spanRect(TransformUtils::matrix(value, kCells, kCells));
   if (!rect) return;
   write("frame", [&] {
-    workspaceItem_->setX(rect->origin.x);
-    workspaceItem_->setY(rect->origin.y);
-    workspaceItem_->setWidth(rect->size.width);
-    workspaceItem_->setHeight(rect->size.height);
+    // Cells of the visible frame itself: no gap around them.
+    setRecordedPlace(*workspaceItem_, RecordedPlace{*rect, 0});
   });
 }
 

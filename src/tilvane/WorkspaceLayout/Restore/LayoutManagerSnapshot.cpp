@@ -1,6 +1,7 @@
 // Capturing the managed windows as the items of a new workspace.
 #include <algorithm>
 
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
@@ -28,10 +29,7 @@ std::vector<WorkspaceLayoutItemModelPtr> LayoutManager::snapshotWorkspace() cons
     item->setScreenCount(screenCount);
     item->setSpaceIndex(record->spaceIndex());
     item->setSpaceCount(spaceCount);
-    item->setX(record->x());
-    item->setY(record->y());
-    item->setWidth(record->width());
-    item->setHeight(record->height());
+    setRecordedPlace(*item, recordedPlaceOf(*record));
     items.push_back(std::move(item));
   }
   return items;

@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "AppManager/Geometry/DesktopSwitch.h"
-#include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
@@ -94,7 +94,7 @@ std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOp
   const int space = toInt(item.spaceIndex());
   const CGRect display = NSScreen::screensHaveSeparateSpaces() ? screens.screenFrameForSpace(space)
                                                                 : screens.screenFrameAtIndex(toInt(item.screenIndex()));
-  const CGRect frame = TransformUtils::convert(CGRectMake(item.x(), item.y(), item.width(), item.height()), display);
+  const CGRect frame = askedFrame(recordedPlaceOf(item), display);
   auto operation = std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
                                                                   item.filePath(), std::move(claims));
   operation->setName(describeItemApplication(item).name);

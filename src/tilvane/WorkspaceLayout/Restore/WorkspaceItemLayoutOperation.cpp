@@ -227,8 +227,8 @@ void WorkspaceItemLayoutOperation::record(const SIWindow& window) const {
   const auto display = CGSCopyBestManagedDisplayForRect(screen->frameIncludingDockAndMenu());
   if (!display) return;
   const CGRect visible = ScreenManager::shared().visibleFrame(*display);
-  // The fractions of the target, not of the frame the gaps gave the window.
-  LayoutManager::shared().saveLayout(window, placementFractions(frame_, visible));
+  // The place of the target, not of the frame the gaps gave the window.
+  LayoutManager::shared().saveLayout(window, askedPlace(frame_, visible), window.screen());
 }
 
 void WorkspaceItemLayoutOperation::giveUp() {

@@ -44,34 +44,92 @@ TEST_F(PlacementTest, GaplessInTheCallersOrderElseSizePositionSizeInsetByTheGap)
   }
 }
 
-// A window's own frame is remembered as the place whose placement gives it that frame again: with the gap, the
-// frame with the gap added back on each side, also against the display's edges and across its whole width.
-TEST_F(PlacementTest, PlacingByTheFractionsRecordedForAFrameAsksForThatFrame) {
-  const CGRect visible = CGRectMake(0, 0, 1440, 877);  // below a bar of 23 points
-  sim().addDisplay({.frame = CGRectMake(0, 0, 1440, 900), .visibleFrame = visible});
+bool near(const CGRect& a, const CGRect& b) {
+  return std::fabs(a.minX() - b.minX()) + std::fabs(a.minY() - b.minY()) + std::fabs(a.maxX() - b.maxX()) +
+             std::fabs(a.maxY() - b.maxY()) <
+         1e-6;
+}
+
+bool within(const CGRect& frame, const CGRect& bounds) {
+  return frame.minX() >= bounds.minX() - 1e-6 && frame.minY() >= bounds.minY() - 1e-6 &&
+         frame.maxX() <= bounds.maxX() + 1e-6 && frame.maxY() <= bounds.maxY() + 1e-6;
+}
+
+// A window's own frame is remembered as the place whose placement gives it that frame again. Placed on a display
+// of another size, or with the gap setting changed, a window that lay inside its display lies inside the one it
+// is put on, grown by at most the gap on each side; back where and as it was recorded, it stands exactly there.
+TEST_F(PlacementTest, ARememberedFrameComesBackExactlyAndStaysInsideOtherDisplaysAndGaps) {
+  // Window space: the small display is the primary one, the large one stands beside it, tops level.
+  const CGRect small = CGRectMake(0, 0, 1280, 800);
+  const CGRect large = CGRectMake(1280, -280, 1920, 1080);
+  sim().addDisplay({.frame = CGRectMake(0, 0, 1280, 800)});
+  sim().addDisplay({.frame = CGRectMake(1280, 0, 1920, 1080)});
+  const auto visibleOf = [&](const CGRect& w) {
+    return w == small ? CGRectMake(0, 0, 1280, 800) : CGRectMake(1280, 0, 1920, 1080);
+  };
   const struct {
     const char* what;
-    CGRect frame;
-    std::optional<CGRect> asked[2];  // without and with the gap; the frame itself where absent
+    CGRect frame, from, to;
+    bool gapThen, gapNow;
+    std::optional<CGRect> want;  // where the window lands; else only inside `to`, at most the gap larger
   } cases[] = {
-      {"inside the display", CGRectMake(408, 232, 942, 510), {}},
-      {"the whole visible frame, against every edge", CGRectMake(0, 23, 1440, 877), {}},
-      {"nearly as wide: the whole width, less the gaps", CGRectMake(20, 31, 1390, 400),
-       {CGRectMake(20, 31, 1440, 400), CGRectMake(20, 31, 1424, 400)}},
+      {"inside, gaps on", CGRectMake(305, 274, 544, 264), small, small, true, true, CGRectMake(305, 274, 544, 264)},
+      {"inside, gaps off", CGRectMake(305, 274, 544, 264), small, small, false, false, CGRectMake(305, 274, 544, 264)},
+      {"against every edge, gaps on", small, small, small, true, true, small},
+      {"top-left corner, gaps turned off", CGRectMake(0, 0, 500, 300), small, small, true, false,
+       CGRectMake(0, 0, 508, 308)},
+      {"top, right and bottom, gaps turned off", CGRectMake(700, 0, 580, 800), small, small, true, false,
+       CGRectMake(692, 0, 588, 800)},
+      {"top-left corner, gaps turned on", CGRectMake(0, 0, 500, 300), small, small, false, true,
+       CGRectMake(8, 8, 484, 284)},
+      {"top-left corner to a larger display", CGRectMake(0, 0, 500, 300), small, large, true, true, std::nullopt},
+      {"the whole small display to the larger", small, small, large, true, true, large},
+      {"the whole large display to the smaller", large, large, small, true, true, small},
+      {"right half of the large display to the smaller, gaps turned off", CGRectMake(2240, -280, 960, 1080), large,
+       small, true, false, std::nullopt},
+      {"gaps off, top-left to a larger display", CGRectMake(0, 0, 500, 300), small, large, false, false, std::nullopt},
+      {"partly off the left edge stands as it was", CGRectMake(-100, 200, 500, 300), small, small, true, true,
+       CGRectMake(-100, 200, 500, 300)},
+      {"partly off the left edge, gaps turned off: the gap around it", CGRectMake(-100, 200, 500, 300), small, small,
+       true, false, CGRectMake(-108, 192, 516, 316)},
   };
-  for (const bool gap : {false, true}) {
-    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gap);
-    for (const auto& c : cases) {
-      SCOPED_TRACE(std::string(c.what) + (gap ? ", gap" : ""));
-      const CGRect placed = insetByGap(TransformUtils::convert(recordedFractions(c.frame, visible), visible),
-                                       placementGap());
-      const CGRect want = c.asked[gap].value_or(c.frame);
-      EXPECT_TRUE(std::fabs(placed.minX() - want.minX()) + std::fabs(placed.minY() - want.minY()) +
-                      std::fabs(placed.maxX() - want.maxX()) + std::fabs(placed.maxY() - want.maxY()) <
-                  1e-9)
-          << placed;
+  const auto setGap = [](bool on) {
+    defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), on);
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    setGap(c.gapThen);
+    const RecordedPlace place = recordedPlace(c.frame, visibleOf(c.from));
+    setGap(c.gapNow);
+    const CGRect placed = insetByGap(askedFrame(place, visibleOf(c.to)), placementGap());
+    if (c.want) {
+      EXPECT_TRUE(near(placed, *c.want)) << placed;
+      continue;
     }
+    EXPECT_TRUE(within(placed, c.to)) << placed;
+    const double scale = c.to.size.width / c.from.size.width;
+    EXPECT_LE(placed.size.width, c.frame.size.width * scale + 16) << placed;
+    if (c.frame.minX() == c.from.minX()) EXPECT_NEAR(placed.minX(), c.to.minX(), 1e-6) << "stays against the edge";
+    // Sent back with the gap it came with: where it was.
+    setGap(c.gapThen);
+    const CGRect back =
+        insetByGap(askedFrame(recordedPlace(placed, visibleOf(c.to)), visibleOf(c.from)), placementGap());
+    if (c.gapThen == c.gapNow) EXPECT_TRUE(near(back, c.frame)) << back;
   }
+}
+
+// Places given as fractions of the visible frame (rules, grids, records from before gaps were kept) keep their
+// gap; what a workspace item's preview shows is the window as it stands, without the gap around it.
+TEST_F(PlacementTest, PlacesOfTheVisibleFrameKeepTheirGapAndPreviewsShowTheWindowItself) {
+  const CGRect visible = CGRectMake(0, 0, 1280, 800);
+  sim().addDisplay({.frame = visible});
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  EXPECT_TRUE(near(insetByGap(askedFrame({CGRectMake(0, 0, 0.5, 1), 0}, visible), 8), CGRectMake(8, 8, 624, 784)));
+  const RecordedPlace leftHalf = recordedPlace(CGRectMake(0, 0, 640, 800), visible);
+  EXPECT_EQ(windowFractions(leftHalf, visible), CGRectMake(0, 0, 0.5, 1));
+  EXPECT_EQ(windowFractions({CGRectMake(0.25, 0, 0.5, 1), 0}, visible), CGRectMake(0.25, 0, 0.5, 1));
+  EXPECT_EQ(TransformUtils::matrixValue(TransformUtils::matrixRect(8, 8, windowFractions(leftHalf, visible))),
+            TransformUtils::matrixValue(TransformUtils::matrixRect(8, 8, CGRectMake(0, 0, 0.5, 1))));
 }
 
 }  // namespace

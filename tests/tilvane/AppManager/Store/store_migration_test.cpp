@@ -62,13 +62,13 @@ TEST_F(StoreMigrationTest, Version2DataBecomesTheVersion3Models) {
   EXPECT_EQ(descriptions,
             (std::vector<std::string>{
                 "AutoLayoutModel { id = L1; " + common + "windowID = 11; windowIndex = 0; spaceIndex = -1; spaceCount = 3; "
-                "screenIndex = -1; screenCount = 1; x = 0; y = 0.06; width = 0.95; height = 1; updateAt = " + t + " }",
+                "screenIndex = -1; screenCount = 1; x = 0; y = 0.06; width = 0.95; height = 1; updateAt = " + t + "; gutter = 0 }",
                 "AutoLayoutModel { id = L2; " + common + "windowID = 12; windowIndex = 1; spaceIndex = -1; spaceCount = 1; "
-                "screenIndex = -1; screenCount = 1; x = 0.5; y = 0; width = 0.5; height = 1; updateAt = " + t + " }",
+                "screenIndex = -1; screenCount = 1; x = 0.5; y = 0; width = 0.5; height = 1; updateAt = " + t + "; gutter = 0 }",
                 "AutoLayoutModel { id = L3; " + common + "windowID = 13; windowIndex = 0; spaceIndex = -1; spaceCount = 1; "
-                "screenIndex = -1; screenCount = 2; x = 0; y = 0; width = 1; height = 1; updateAt = " + t + " }",
+                "screenIndex = -1; screenCount = 2; x = 0; y = 0; width = 1; height = 1; updateAt = " + t + "; gutter = 0 }",
                 "AutoLayoutModel { id = L6; " + common + "windowID = 0; windowIndex = 2; spaceIndex = -1; spaceCount = 1; "
-                "screenIndex = -1; screenCount = 1; x = 0; y = 0; width = 1e-08; height = 1e-08; updateAt = " + t + " }"}));
+                "screenIndex = -1; screenCount = 1; x = 0; y = 0; width = 1e-08; height = 1e-08; updateAt = " + t + "; gutter = 0 }"}));
 }
 
 TEST_F(StoreMigrationTest, RulesAndCustomLayoutsKeepTheirIdsAndValues) {

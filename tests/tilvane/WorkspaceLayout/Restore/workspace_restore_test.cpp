@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Applications/ApplicationManager.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -292,7 +293,8 @@ TEST_F(WorkspaceRestoreTest, GapsShrinkTheWindowButTheTargetIsRemembered) {
   EXPECT_EQ(frameOf(window), CGRectMake(108, 208, 784, 584));
   EXPECT_EQ(requests(), (std::vector<Request>{{Kind::size, 784, 584}, {Kind::position, 108, 208},
                                               {Kind::size, 784, 584}}));
-  EXPECT_EQ(remembered(window), TransformUtils::ratio(CGRectMake(100, 200, 800, 600), CGRectMake(0, 0, 1440, 877)));
+  const RecordedPlace place = recordedPlaceOf(*itemOf(window)->layoutModel());
+  EXPECT_EQ(askedFrame(place, CGRectMake(0, 0, 1440, 877)), CGRectMake(100, 200, 800, 600));
 }
 
 TEST_F(WorkspaceRestoreTest, TwoRestoresEachKeepRecordingPausedUntilTheirOwnEnd) {

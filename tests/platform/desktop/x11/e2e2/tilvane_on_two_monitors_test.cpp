@@ -64,7 +64,7 @@ TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOt
   actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
   EXPECT_TRUE(frameBecomes(client.window(), {2400, 270, 960, 540})) << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[1]);
-  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
+  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), (RecordedPlace{fractions, 0}));
   // The record names the display the window was sent to, whenever the window manager applies the move.
   ASSERT_EQ(records("TilvaneLeft").size(), 1u);
   EXPECT_EQ(records("TilvaneLeft")[0]->screenIndex(), ScreenManager::shared().screenIndex(NSScreen::screens()[1]));
@@ -72,7 +72,7 @@ TEST_F(TilvaneTwoMonitorsTest, SwitchingDisplayCarriesTheWindowsFractionsToTheOt
   actions.applyLayoutType(SIWindow(*window), LayoutNode::Type::switchScreen);
   EXPECT_TRUE(frameBecomes(client.window(), {480, 264, 960, 528})) << *probe().frameRect(client.window());
   EXPECT_EQ(SIWindow(*window).screen(), NSScreen::screens()[0]);
-  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), fractions);
+  EXPECT_EQ(LayoutManager::shared().savedFrame(SIWindow(*window)), (RecordedPlace{fractions, 0}));
   // What the program wrote down: the same record, the same fractions, the display it was sent back to.
   advance(3.0);
   const auto stored = records("TilvaneLeft");
