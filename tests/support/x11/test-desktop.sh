@@ -5,7 +5,7 @@
 # manager's own panel (fluxbox's toolbar, icewm's task bar: no client of the window manager, so no strut, only
 # the work area leaves its space out).
 #
-#   test-desktop.sh start STATE_DIR [--monitors 1|2] [--wm WM] [--wm-panel]
+#   test-desktop.sh start STATE_DIR [--monitors 1|2|unequal] [--wm WM] [--wm-panel]
 #                                                      start one; prints "DISPLAY=:N" when it is ready
 #   test-desktop.sh stop STATE_DIR                     stop what a start with this STATE_DIR started
 #   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
@@ -19,7 +19,8 @@
 # in sessions of their own, so a Ctrl+C meant for a program on the desktop does not take the desktop with it. The
 # window manager's session is one process group: it is stopped as a group, with the helpers it started (a session
 # bus, a settings daemon). Only processes this script started (checked by PID and program name) are ever stopped.
-# One monitor is a 1920x1080 screen; two monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor.
+# One monitor is a 1920x1080 screen; two monitors split a 3840x1080 screen into "left" and "right" halves with xrandr --setmonitor;
+# unequal ones split a 3200x1080 screen into "small" (1280x800 at the top left) and "large" (1920x1080) beside it.
 set -Eeuo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -218,7 +219,7 @@ cmd_start() {
       *) die "unknown option $1" ;;
     esac
   done
-  case "$monitors" in 1 | 2) ;; *) die "--monitors takes 1 or 2" ;; esac
+  case "$monitors" in 1 | 2 | unequal) ;; *) die "--monitors takes 1, 2 or unequal" ;; esac
   case "$wm" in openbox | icewm | xfwm4 | xfwm4-compositor | fluxbox) ;; *) die "unknown window manager $wm" ;; esac
   case "$panel/$wm" in trayer/* | wm/icewm | wm/fluxbox) ;; *) die "$wm has no panel of its own" ;; esac
   command -v Xvfb >/dev/null || die "Xvfb is not installed (bash scripts/install-deps.sh)"
@@ -234,6 +235,7 @@ cmd_start() {
 
   local width=1920 height=1080
   [ "$monitors" = 2 ] && width=3840
+  [ "$monitors" = unequal ] && width=3200
 
   setsid Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${width}x${height}x24" \
     3>"$dir/display.fd" </dev/null >"$dir/xvfb.log" 2>&1 &
@@ -254,12 +256,18 @@ cmd_start() {
     DISPLAY=":$display" xrandr --setmonitor left "${half}/508x${height}/286+0+0" screen >/dev/null 2>&1
     DISPLAY=":$display" xrandr --setmonitor right "${half}/508x${height}/286+${half}+0" none >/dev/null 2>&1
     [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
+  elif [ "$monitors" = unequal ]; then
+    DISPLAY=":$display" xrandr --setmonitor small "1280/338x800/212+0+0" screen >/dev/null 2>&1
+    DISPLAY=":$display" xrandr --setmonitor large "1920/508x${height}/286+1280+0" none >/dev/null 2>&1
+    [ "$(DISPLAY=":$display" xrandr --listmonitors | head -1)" = "Monitors: 2" ] || die "xrandr --setmonitor failed"
   fi
 
   start_wm "$dir" "$display" "$wm" "$panel"
   echo "$panel" >"$dir/panel"
 
-  if [ "$panel" = wm ]; then
+  if [ "$monitors" = unequal ]; then
+    : # no tray: fluxbox applies a strut along only part of the screen's bottom edge at some starts, not others
+  elif [ "$panel" = wm ]; then
     wait_for "$wm's panel" "$(cat "$dir/wm.pid")" "$(cat "$dir/wm.comm")" strut_ready "$display" "$height"
   else
     DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
@@ -283,7 +291,7 @@ cmd_display() {
   echo ":$(cat "$dir/display")"
 }
 
-[ $# -ge 2 ] || die "usage: test-desktop.sh start|stop|display STATE_DIR [--monitors 1|2] [--wm WM]"
+[ $# -ge 2 ] || die "usage: test-desktop.sh start|stop|display STATE_DIR [--monitors 1|2|unequal] [--wm WM]"
 action="$1"; state="$2"; shift 2
 case "$action" in
   start) cmd_start "$state" "$@" ;;

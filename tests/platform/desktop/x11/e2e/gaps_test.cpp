@@ -28,6 +28,32 @@ TEST_P(GapsTest, WindowsTheUserMovedOrSizedStandWhereTheUserLeftThemAfterStartsA
   }
 }
 
+// Gaps turned off as the General pane does (the setting, then "Lay Out All Windows"): windows the user left
+// against the work area's edges with gaps on stay inside it, given back at most the gap on each side.
+TEST_F(TilvaneOnX11Test, GapsTurnedOffKeepWindowsLeftAgainstTheEdgesInsideTheWorkArea) {
+  const auto windows = arrangeByHand(true);
+  ASSERT_EQ(windows.size(), 4u);
+  const std::uint32_t corner = windows[0].first;
+  const std::uint32_t edges = windows[2].first;
+  ASSERT_EQ(runCommand({"xdotool", "windowmove", std::to_string(corner), "0", "0"}), 0);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(corner)->x == 0 && probe().frameRect(corner)->y == 0; }));
+  catchUp();
+  advance(LayoutManager::kQuietPeriod + 0.1);
+  const Standing byHand{{corner, *probe().frameRect(corner)}, {edges, *probe().frameRect(edges)}};
+
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), false);
+  LayoutManager::shared().layoutAll();
+  laidOut();
+  for (const auto& [window, was] : byHand) {
+    EXPECT_TRUE(waitUntil([&, w = window, was = was] {
+      const auto f = probe().frameRect(w);
+      return f && f->x >= 0 && f->y >= 0 && f->x + f->width <= 1920 && f->y + f->height <= 1056 &&
+             f->width <= was.width + 16 && f->height <= was.height + 16 && f->width >= was.width &&
+             f->height >= was.height;
+    })) << probe().text(window, "WM_NAME") << ": " << *probe().frameRect(window) << ", left at " << was;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Gaps, GapsTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "On" : "Off"; });
 
