@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "AppManager/Catalogue/AppManager.h"
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
+#include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "WorkspaceLayout/Editor/WorkspaceDetailViewController.h"
 #include "WorkspacePaneFixture.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/NSScreen.h"
 #include "platform/apps/FakeBundles.h"
 #include "platform/l10n/Localization.h"
@@ -77,6 +80,23 @@ TEST_F(WorkspaceDetailTest, GridCellsBecomeEighthsAndStoredCountsWidenThePopups)
   EXPECT_EQ(editor.controls().screenEntries.size(), 1u);
   editor.spaceButtonAction().onNext(5);
   EXPECT_EQ(shown->spaceIndex(), 5);
+}
+
+// A window's own frame is recorded with the gap around it; the preview shows the cells the window covers.
+TEST_F(WorkspaceDetailTest, ThePreviewOfAWindowLeftOnTheLeftHalfWithGapsShowsTheLeftHalf) {
+  addItem(app("Editor", "editor"));
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  const CGRect visible = ScreenManager::shared().screenFrameAtIndex(0);
+  const CGRect leftHalf = TransformUtils::convert(CGRectMake(0, 0, 0.5, 1), visible);
+  StoreService::shared().database()->write([&] { setRecordedPlace(*item(0), recordedPlace(leftHalf, visible)); });
+  editor.tableViewSelectionDidChange(0);
+  std::vector<std::size_t> shownPerRow;
+  for (const auto& row : editor.layoutView().rects())
+    shownPerRow.push_back(static_cast<std::size_t>(std::count_if(row.begin(), row.end(), [](const MatrixRect* cell) {
+      return cell->fill() == FixPostionMatrixView::kChosenFill;
+    })));
+  EXPECT_EQ(shownPerRow, std::vector<std::size_t>(8, 4));
+  EXPECT_EQ(editor.layoutView().rects()[0][3]->fill(), FixPostionMatrixView::kChosenFill);
 }
 
 TEST_F(WorkspaceDetailTest, EachKeystrokeIsOneWriteOneRenameAndOneExport) {
