@@ -8,7 +8,7 @@ PACKAGES=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   libxcb-res0-dev libxcb-xfixes0-dev libsqlite3-dev libspdlog-dev libfmt-dev nlohmann-json3-dev libplist-dev
   libcurl4-openssl-dev libssl-dev openssl ca-certificates zlib1g-dev libunwind-dev
-  xvfb openbox icewm xfwm4 fluxbox dbus-daemon trayer xterm xdotool wmctrl x11-utils x11-xserver-utils imagemagick
+  xvfb openbox icewm xfwm4 fluxbox xcompmgr dbus-daemon trayer xterm xdotool wmctrl x11-utils x11-xserver-utils imagemagick
   fonts-dejavu-core xdg-utils libxml2-utils
 )
 

@@ -115,6 +115,12 @@ ChildProcess& X11DesktopTest::spawn(const std::vector<std::string>& argv) {
   return *children_.back();
 }
 
+void X11DesktopTest::startCompositingManager() {
+  spawn({"xcompmgr"});
+  if (!waitUntil([&] { return probe_->selectionOwner("_NET_WM_CM_S0") != XCB_WINDOW_NONE; }))
+    throw std::runtime_error("xcompmgr does not composite the screen");
+}
+
 bool X11DesktopTest::waitUntil(const std::function<bool()>& condition, double seconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6));
   for (;;) {

@@ -45,6 +45,10 @@ class X11DesktopTest : public WorldTest {
   /// Starts a program (an xterm, say) and keeps it until the test ends.
   ChildProcess& spawn(const std::vector<std::string>& argv);
 
+  /// Starts a compositing manager for the rest of the test, on top of the window manager (xcompmgr: no shadows
+  /// nor fades of its own); returns once it composites the screen.
+  void startCompositingManager();
+
   /// What waitUntil runs between checks, for instance "deliver the X connection's events to the backend".
   void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
   /// Polls `condition` (pumping between checks) until it holds or `seconds` of real time passed.

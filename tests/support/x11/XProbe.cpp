@@ -104,6 +104,13 @@ std::int64_t XProbe::desktopOf(xcb_window_t window) {
   return v.empty() || v[0] == 0xffffffffu ? -1 : v[0];
 }
 
+std::optional<xcb_get_window_attributes_reply_t> XProbe::attributes(xcb_window_t window) {
+  const Reply<xcb_get_window_attributes_reply_t> a(
+      xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
+  if (!a) return std::nullopt;
+  return *a;
+}
+
 std::optional<XRectangle> XProbe::clientRect(xcb_window_t window) {
   Reply<xcb_get_geometry_reply_t> g(
       xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
@@ -176,6 +183,12 @@ xcb_window_t XProbe::takeSelection(const std::string& selection) {
 void XProbe::setSelectionOwner(const std::string& selection, xcb_window_t owner) {
   xcb_set_selection_owner(connection_, owner, atom(selection), XCB_CURRENT_TIME);
   sync();
+}
+
+xcb_window_t XProbe::selectionOwner(const std::string& selection) {
+  const Reply<xcb_get_selection_owner_reply_t> r(
+      xcb_get_selection_owner_reply(connection_, xcb_get_selection_owner(connection_, atom(selection)), nullptr));
+  return r ? r->owner : xcb_window_t{XCB_WINDOW_NONE};
 }
 
 xcb_keycode_t XProbe::keycodeOf(std::uint32_t keysym) {

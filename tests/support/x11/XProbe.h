@@ -54,6 +54,9 @@ class XProbe {
   /// The desktop a window is on (-1: all desktops or unknown).
   std::int64_t desktopOf(xcb_window_t window);
 
+  /// A window's attributes (override-redirect, map state); absent when it is gone.
+  std::optional<xcb_get_window_attributes_reply_t> attributes(xcb_window_t window);
+
   /// The client area of a window in root coordinates.
   std::optional<XRectangle> clientRect(xcb_window_t window);
   /// The visible frame in root coordinates: the client area plus the window manager's _NET_FRAME_EXTENTS, less
@@ -75,6 +78,8 @@ class XProbe {
   /// manager owns _NET_WM_CM_S0); returns that window. setSelectionOwner gives it to another window, or to none.
   xcb_window_t takeSelection(const std::string& selection);
   void setSelectionOwner(const std::string& selection, xcb_window_t owner);
+  /// The window that owns `selection` now (XCB_WINDOW_NONE: none).
+  xcb_window_t selectionOwner(const std::string& selection);
   /// Replaces a property of any window.
   void setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,
                    const void* data, std::uint32_t items);

@@ -24,9 +24,11 @@ int toPixels(double v) {
 
 }  // namespace
 
+// Not a tool window: Qt makes those transient for the program's leader window, and a window manager puts a managed
+// message on one desktop, may switch there to show it, and frames it in an opaque window no compositor fades.
 QtHUDWindow::Window::Window()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput |
-                           Qt::WindowDoesNotAcceptFocus) {
+    : QWidget(nullptr, Qt::Window | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint |
+                           Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus) {
   setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -8,11 +8,12 @@
 
 namespace tilvane {
 
-/// The message window in Qt Widgets: a frameless tool window that stays on top, lets mouse events through,
-/// never takes the focus (a restore reads the focused window while messages show), and paints a rounded
-/// rectangle (radius 10) with the background colour and border behind a single-line label. Where no compositing
-/// manager runs it is cut to that rectangle and painted opaque (TranslucentLook). Needs a QApplication. Main
-/// thread only.
+/// The message window in Qt Widgets: a window the window manager never handles (override-redirect), so it has
+/// no frame of the window manager's, shows on whichever desktop is shown and is never followed to a desktop of
+/// its own; mapped last, it lies above the other windows. It lets mouse events through, never takes the focus
+/// (a restore reads the focused window while messages show), and paints a rounded rectangle (radius 10) with the
+/// background colour and border behind a single-line label. Where no compositing manager runs it is cut to that
+/// rectangle and painted opaque (TranslucentLook). Needs a QApplication. Main thread only.
 class QtHUDWindow final : public VkHUDView {
  public:
   QtHUDWindow();

@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QApplication>
+
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
 #include "RuleLayout/AppRuleList.h"
+#include "UI/HUD/QtHUDWindow.h"
 #include "UI/HUD/VkHUD.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/WindowBundleIdentifier.h"
@@ -517,7 +520,23 @@ TEST_F(WorkspaceRestoreOnX11Test, AnEmptyWorkspaceEndsOnTheDesktopTheUserWasOn) 
   EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 1; })) << probe().currentDesktop();
 }
 
+// The messages show in a real message window: a window manager that followed it to a desktop of its own would
+// take the user along.
 TEST_F(WorkspaceRestoreOnX11Test, AWorkspaceWhoseOnlyItemCannotStartEndsOnTheDesktopTheUserWasOn) {
+  const ScopedEnv qtPlatform("QT_QPA_PLATFORM", std::nullopt);
+  int argc = 1;
+  char name[] = "restore";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  auto view = std::make_unique<QtHUDWindow>();
+  const QWidget& message = view->widget();
+  VkHUD::shared().setView(std::move(view));
+  const std::shared_ptr<void> noView(nullptr, [](void*) { VkHUD::shared().setView(nullptr); });
+  setPump([this] {
+    notifyReadableDescriptors(loop());
+    drain();
+    QApplication::processEvents();
+  });
   startTilvane();
   for (const int user : {1, 2}) {
     probe().switchDesktop(user);
@@ -526,6 +545,16 @@ TEST_F(WorkspaceRestoreOnX11Test, AWorkspaceWhoseOnlyItemCannotStartEndsOnTheDes
     // Nothing is known by that name: no desktop entry, no program.
     restoreAll({workspaceItem("TilvaneNowhere", 0, CGRectMake(0.5, 0.5, 0.5, 0.5))});
     EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == user; })) << probe().currentDesktop();
+    // The closing message shows there, on every desktop or out of the window manager's hands.
+    ASSERT_TRUE(message.isVisible());
+    const auto window = static_cast<xcb_window_t>(message.winId());
+    EXPECT_TRUE(waitUntil([&] {
+      const auto a = probe().attributes(window);
+      return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    }));
+    const auto a = probe().attributes(window);
+    EXPECT_TRUE((a && a->override_redirect) ||
+                probe().cardinals(window, "_NET_WM_DESKTOP") == std::vector<std::uint32_t>{0xffffffffu});
   }
 }
 
