@@ -29,7 +29,8 @@ TEST_P(GapsTest, WindowsTheUserMovedOrSizedStandWhereTheUserLeftThemAfterStartsA
 }
 
 // Gaps turned off as the General pane does (the setting, then "Lay Out All Windows"): windows the user left
-// against the work area's edges with gaps on stay inside it, given back at most the gap on each side.
+// against the work area's edges with gaps on stay inside it, given back at most the gap on each side; turned on
+// again, they stand where the user left them.
 TEST_F(TilvaneOnX11Test, GapsTurnedOffKeepWindowsLeftAgainstTheEdgesInsideTheWorkArea) {
   const auto windows = arrangeByHand(true);
   ASSERT_EQ(windows.size(), 4u);
@@ -52,6 +53,11 @@ TEST_F(TilvaneOnX11Test, GapsTurnedOffKeepWindowsLeftAgainstTheEdgesInsideTheWor
              f->height >= was.height;
     })) << probe().text(window, "WM_NAME") << ": " << *probe().frameRect(window) << ", left at " << was;
   }
+  advance(LayoutManager::kQuietPeriod + 0.1);
+  defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), true);
+  LayoutManager::shared().layoutAll();
+  laidOut();
+  expectStanding(byHand);
 }
 
 INSTANTIATE_TEST_SUITE_P(Gaps, GapsTest, ::testing::Bool(),
