@@ -44,4 +44,10 @@ bool LaunchHolds::isHeldBack(const LaunchRequest& request, const std::function<b
   return !hold.windowAppeared && now() - hold.time < kStartingTime && starting(hold.pid);
 }
 
+std::optional<pid_t> LaunchHolds::startedProcess(const LaunchRequest& request) const {
+  const auto it = holds_.find(keyOf(request));
+  if (it == holds_.end() || it->second.pid <= 0) return std::nullopt;
+  return it->second.pid;
+}
+
 }  // namespace tilvane

@@ -30,6 +30,8 @@ class LaunchHolds {
   /// Whether a launch of `request` now starts nothing: the process started for it is held, and `starting` (the
   /// backend's own look at it, asked only then) says it still runs and shows nothing.
   bool isHeldBack(const LaunchRequest& request, const std::function<bool(pid_t)>& starting) const;
+  /// The process the last start of `request` started, once it is known.
+  std::optional<pid_t> startedProcess(const LaunchRequest& request) const;
 
  private:
   struct Hold {

@@ -78,4 +78,9 @@ std::optional<std::string> launchedProgramPath(const LaunchRequest& request) {
   return desktop->launcher().programPath(request);
 }
 
+bool isProcessOfLaunch(const LaunchRequest& request, pid_t pid) {
+  Desktop* desktop = Desktop::current();
+  return desktop && pid > 0 && !request.application.empty() && desktop->launcher().isOfLaunch(request, pid);
+}
+
 }  // namespace tilvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +47,15 @@ class Launcher {
   /// application, whatever name its windows carry. Absent when the backend cannot tell.
   virtual std::optional<std::string> programPath(const LaunchRequest&) const { return std::nullopt; }
 
+  /// Whether process `pid` comes of the last start of a request with the target, application and arguments of
+  /// `request`, while the process started then runs: that process, or one in its session (each is started as a
+  /// session leader, so a script's child counts). Its windows are that launch's, whatever they are called.
+  virtual bool isOfLaunch(const LaunchRequest& request, pid_t pid) {
+    (void)request;
+    (void)pid;
+    return false;
+  }
+
   /// Brings `window` of a running application forward, as a launch of that application offering it would: shows
   /// the desktop it is on and gives it the focus. False when it cannot. By default only the focus.
   virtual bool activateWindow(const AXUIElement& window);
@@ -66,6 +77,9 @@ bool bringWindowForward(const AXUIElement& window);
 
 /// Launcher::programPath of the installed desktop's launcher; absent without one.
 std::optional<std::string> launchedProgramPath(const LaunchRequest& request);
+
+/// Launcher::isOfLaunch of the installed desktop's launcher; false without one.
+bool isProcessOfLaunch(const LaunchRequest& request, pid_t pid);
 
 /// The open tool's path, the only program a task may be launched with.
 inline constexpr std::string_view kOpenToolPath = "/usr/bin/open";

@@ -65,6 +65,10 @@ void SimLauncher::windowAppeared(const NSRunningApplication& application) {
                         application.bundleIdentifier);
 }
 
+bool SimLauncher::isOfLaunch(const LaunchRequest& request, pid_t pid) {
+  return holds_.startedProcess(request) == pid && isRunning(pid);
+}
+
 bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScript& script) {
   const std::vector<pid_t> running = runningPids(applications_, script.application.bundleIdentifier);
   if (running.empty()) return false;

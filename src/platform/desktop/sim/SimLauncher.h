@@ -35,6 +35,8 @@ struct SimLaunchScript {
 /// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
 ///   same request started one that still starts (LaunchHolds: it runs, and no window of it or of the application
 ///   the request names has appeared; the desktop tells of each window through windowAppeared).
+/// The windows of a process started are that launch's while it runs (a simulated process leads a session of its
+/// own, alone).
 /// A launch naming no scripted application is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
@@ -54,6 +56,7 @@ class SimLauncher final : public Launcher {
 
   // Launcher
   bool launch(const LaunchRequest& request) override;
+  bool isOfLaunch(const LaunchRequest& request, pid_t pid) override;
 
   /// A window of `application` appeared: a start it shows is over. A simulated process leads a session of its
   /// own.

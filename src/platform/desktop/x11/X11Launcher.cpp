@@ -146,6 +146,13 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   return true;
 }
 
+bool X11Launcher::isOfLaunch(const LaunchRequest& request, pid_t pid) {
+  const auto started = holds_.startedProcess(request);
+  // A session outlives its leader, and once no process is left in it the number may lead another: only while
+  // the process started runs.
+  return started && isRunning(*started) && (pid == *started || ::getsid(pid) == *started);
+}
+
 bool X11Launcher::registerApplication(const std::string& path) {
   if (!apps::isDesktopEntryPath(path)) return false;
   const auto entry = apps::readDesktopEntryFile(path);

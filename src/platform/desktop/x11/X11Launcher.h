@@ -34,7 +34,8 @@ namespace tilvane::x11 {
 /// a new instance is never brought forward. A request repeated (with the same arguments, if any) starts nothing
 /// while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no window of
 /// it, of a process in its session or of the application the request names has appeared; the desktop tells of
-/// each window through windowAppeared). Main thread only.
+/// each window through windowAppeared). The windows of that process and of its session are the launch's
+/// (isOfLaunch) while it runs. Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -54,6 +55,7 @@ class X11Launcher final : public Launcher {
   /// Through the FocusWindow given.
   bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
+  bool isOfLaunch(const LaunchRequest& request, pid_t pid) override;
   /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
   /// (apps::entryIdentity); a later one with the same identifier replaces it.
   bool registerApplication(const std::string& path) override;

@@ -82,6 +82,12 @@ LaunchRequest WorkspaceItemLayoutOperation::request() const {
   return app_.empty() ? LaunchRequest{LaunchTarget::bundleIdentifier, bundleID_} : LaunchRequest{LaunchTarget::path, app_};
 }
 
+bool WorkspaceItemLayoutOperation::isOfItemsLaunch(pid_t pid) const {
+  LaunchRequest launched = request();
+  launched.arguments = parameterWords(file_);
+  return isProcessOfLaunch(launched, pid);
+}
+
 void WorkspaceItemLayoutOperation::launchApp() {
   if (!ownProcess_ && file_.empty())
     if (const auto window = openWindow()) {
@@ -137,6 +143,9 @@ bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::op
   const pid_t pid = window.processIdentifier();
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
   if (bundle && sameApplication(*bundle, bundleID_)) return true;
+  // What a launch of the item shows is its own, whatever the window is called: a script's child, a program
+  // naming its windows otherwise.
+  if (isOfItemsLaunch(pid)) return true;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
   if (!program_ || named) return false;

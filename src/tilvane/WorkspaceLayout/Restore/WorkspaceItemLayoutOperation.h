@@ -27,9 +27,11 @@ namespace tilvane {
 /// launch: the focused one, else the one created last, else the first listed. The wait is a poll once a second;
 /// each attempt that finds no window launches again (the launcher holds a repeat back until a window of its
 /// application appears), at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the item's
-/// name, and nothing is moved. A window is the item's by its application's identifier; the program it runs
-/// serves only for processes that were no other application when the item started (one started through a link
-/// names its windows otherwise).
+/// name, and nothing is moved. A window is the item's by its application's identifier, or when a launch of the
+/// item showed it (the process the launcher started for it, or one of that process's session while it runs: a
+/// script running the program as a child), whatever it is called; the program it runs serves only for processes
+/// that were no other application when the item started (one started through a link names its windows
+/// otherwise).
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
@@ -77,9 +79,12 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   void attempt(int failedAttempts);
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
+  /// Whether process `pid` is the one a launch of the item (with its parameters) started, or one in its session,
+  /// while that runs.
+  bool isOfItemsLaunch(pid_t pid) const;
   /// Whether `window`, whose application has the identifier `bundle`, is of the item's application (by its
-  /// bundle identifier, else, while nothing runs under that identifier (`named` false), a process of the program a
-  /// launch of the item runs) and of no process in others_.
+  /// bundle identifier, else a process of a launch of the item, else, while nothing runs under that identifier
+  /// (`named` false), a process of the program a launch of the item runs) and of no process in others_.
   bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named) const;
   /// The windows a launch that brings the application forward passes over: those earlier items took and those
   /// of others_.

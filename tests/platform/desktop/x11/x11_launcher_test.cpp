@@ -106,6 +106,22 @@ TEST_F(X11LauncherTest, ArgumentsReachTheProgramUntouchedInASessionOfItsOwn) {
   EXPECT_NE(::getsid(children[0]), ::getsid(0));
 }
 
+// A script running a program as a child and staying: the child is the launch's while the script runs.
+TEST_F(X11LauncherTest, ALaunchsProcessesAreTheOneStartedAndThoseOfItsSessionWhileItRuns) {
+  const fs::path file = tempDir() / "child";
+  const LaunchRequest request{LaunchTarget::path, "/bin/sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", file}, true};
+  ASSERT_TRUE(launcher_.launch(request));
+  pid_t child = 0;
+  ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> child) && child > 0; }));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(child, SIGKILL); });
+  const pid_t leader = launcher_.runningChildren().at(0);
+  EXPECT_TRUE(launcher_.isOfLaunch(request, leader) && launcher_.isOfLaunch(request, child));
+  EXPECT_FALSE(launcher_.isOfLaunch(request, ::getpid()));
+  ::kill(leader, SIGKILL);
+  ASSERT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));
+  EXPECT_FALSE(launcher_.isOfLaunch(request, child));  // once empty, its session's number may lead another
+}
+
 TEST_F(X11LauncherTest, ARunningApplicationIsBroughtForwardNotStartedAgain) {
   entry("org.example.Editor.desktop", "Exec=touch %F\n");
   const pid_t editor = sim_.applications().addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});

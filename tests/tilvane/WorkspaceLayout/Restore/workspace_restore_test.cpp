@@ -238,6 +238,18 @@ TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProce
   EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
 }
 
+TEST_F(WorkspaceRestoreTest, AnItemTakesTheSlowWindowItsLaunchShowsWhateverItIsCalled) {
+  launcher().script("/opt/wrapper", {.application = {.bundleIdentifier = "XTerm"},
+                                     .window = {.frame = CGRectMake(50, 60, 400, 300)},
+                                     .windowDelay = 2.5});
+  restore({workspaceItem("org.example.Wrapper", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/wrapper", "-e top")});
+  advance(30);
+  const auto windows = windowsOf("XTerm");
+  ASSERT_EQ(windows.size(), 1u);  // of the one process started
+  EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(shown(), text("LayoutComplete"));
+}
+
 TEST_F(WorkspaceRestoreTest, WithEveryDesktopVisitedTheVisitTakesHalfASecondAndPostsNoKeys) {
   expectEmptyRestoreTakes({2, 3, 4}, 1.5, {});
 }
