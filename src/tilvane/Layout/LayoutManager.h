@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "AppManager/Settings/LayoutAllTarget.h"
 #include "AppManager/Geometry/Placement.h"
+#include "AppManager/Settings/LayoutAllTarget.h"
 #include "Layout/GroupedCommit.h"
 #include "Layout/LayoutItem.h"
 #include "Models/ModelsFwd.h"

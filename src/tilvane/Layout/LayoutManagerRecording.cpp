@@ -31,9 +31,7 @@ void placeRecord(AutoLayoutModel& model, const RecordedPlace& place, const SIWin
 
 // Whether placing the window by `place` now would leave it on `frame` (to within a rounding of the desktop's).
 bool placesAt(const RecordedPlace& place, const CGRect& visible, const CGRect& frame) {
-  const CGRect placed = insetByGap(askedFrame(place, visible), placementGap());
-  return std::fabs(placed.minX() - frame.minX()) < 0.5 && std::fabs(placed.minY() - frame.minY()) < 0.5 &&
-         std::fabs(placed.maxX() - frame.maxX()) < 0.5 && std::fabs(placed.maxY() - frame.maxY()) < 0.5;
+  return framesNear(insetByGap(askedFrame(place, visible), placementGap()), frame, 0.5);
 }
 
 double now() { return dispatch::MainQueue::clock().now(); }

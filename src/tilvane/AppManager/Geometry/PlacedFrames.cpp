@@ -1,16 +1,10 @@
 #include "AppManager/Geometry/PlacedFrames.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "AppManager/Geometry/Placement.h"
 
 namespace tilvane {
-namespace {
-bool near(const CGRect& a, const CGRect& b) {
-  const auto close = [](double x, double y) { return std::fabs(x - y) <= PlacedFrames::kTolerance; };
-  return close(a.origin.x, b.origin.x) && close(a.origin.y, b.origin.y) && close(a.size.width, b.size.width) &&
-         close(a.size.height, b.size.height);
-}
-}  // namespace
 
 PlacedFrames::Placement* PlacedFrames::find(const SIWindow& window) {
   const auto it = placements_.find(window.axElement());
@@ -39,7 +33,7 @@ bool PlacedFrames::isEcho(const SIWindow& window, const CGRect& frame) {
   Placement* p = find(window);
   if (!p) return false;
   const auto at = [&](const std::vector<CGRect>& frames) {
-    return std::any_of(frames.begin(), frames.end(), [&](const CGRect& f) { return near(frame, f); });
+    return std::any_of(frames.begin(), frames.end(), [&](const CGRect& f) { return framesNear(frame, f, kTolerance); });
   };
   if (at(p->ends)) {
     p->arrived = true;

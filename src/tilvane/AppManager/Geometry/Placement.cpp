@@ -1,6 +1,7 @@
 #include "AppManager/Geometry/Placement.h"
 
 #include <cmath>
+#include <utility>
 
 #include "AppManager/Geometry/PlacedFrames.h"
 #include "AppManager/Geometry/TransformUtils.h"
@@ -15,28 +16,32 @@ CGRect insetByGap(const CGRect& frame, double gap) {
                     frame.size.height - 2 * gap);
 }
 
+bool framesNear(const CGRect& a, const CGRect& b, double tolerance) {
+  const auto close = [tolerance](double x, double y) { return std::fabs(x - y) <= tolerance; };
+  return close(a.origin.x, b.origin.x) && close(a.origin.y, b.origin.y) && close(a.size.width, b.size.width) &&
+         close(a.size.height, b.size.height);
+}
+
 namespace {
 
 // The fractions of the visible frame (width w, height h) grown by `gap` on every side that `of` (fractions of the
 // visible frame itself) covers; `toGrown` false goes back. A frame with no extent keeps its fractions.
 CGRect regrow(const CGRect& of, double w, double h, double gap, bool toGrown) {
-  const auto axis = [&](double origin, double extent, double side, double* o, double* e) {
+  const auto scale = [&](double side) {
     const double grown = side + 2 * gap;
-    if (!(side > 0) || !(grown > 0)) {
-      *o = origin;
-      *e = extent;
-    } else if (toGrown) {
-      *o = (origin * side + gap) / grown;
-      *e = extent * side / grown;
-    } else {
-      *o = (origin * grown - gap) / side;
-      *e = extent * grown / side;
-    }
+    if (!(side > 0) || !(grown > 0)) return std::pair{1.0, 0.0};
+    return toGrown ? std::pair{side / grown, gap / grown} : std::pair{grown / side, -gap / side};
   };
-  CGRect r;
-  axis(of.origin.x, of.size.width, std::fabs(w), &r.origin.x, &r.size.width);
-  axis(of.origin.y, of.size.height, std::fabs(h), &r.origin.y, &r.size.height);
-  return r;
+  const auto [sx, dx] = scale(std::fabs(w));
+  const auto [sy, dy] = scale(std::fabs(h));
+  return CGRectMake(of.origin.x * sx + dx, of.origin.y * sy + dy, of.size.width * sx, of.size.height * sy);
+}
+
+// `r` with each value rounded to a multiple of 1/`steps`: what a conversion there and back leaves of rounding
+// errors goes, so whole values come back whole.
+CGRect evened(const CGRect& r, double steps) {
+  const auto even = [steps](double v) { return std::round(v * steps) / steps; };
+  return CGRectMake(even(r.origin.x), even(r.origin.y), even(r.size.width), even(r.size.height));
 }
 
 RecordedPlace placeOfAsked(const CGRect& asked, const CGRect& visible, double gap) {
@@ -78,9 +83,7 @@ CGRect askedFrame(const RecordedPlace& place, const CGRect& visible) {
              f.origin.y + std::fabs(f.size.height) <= 1 + kEdgeSlack);
   // The way through the grown frame leaves rounding errors of far below a point: a frame of whole points, and
   // fractions of one, come back as they were.
-  const auto even = [](double v) { return std::round(v * 1024) / 1024; };
-  const CGRect asked = insetByGap(placed, -gap);
-  return CGRectMake(even(asked.origin.x), even(asked.origin.y), even(asked.size.width), even(asked.size.height));
+  return evened(insetByGap(placed, -gap), 1024);
 }
 
 CGRect windowFractions(const RecordedPlace& place, const CGRect& visible) {
@@ -92,8 +95,7 @@ CGRect windowFractions(const RecordedPlace& place, const CGRect& visible) {
                    std::fabs(r.size.width) - 2 * place.gutter / w, std::fabs(r.size.height) - 2 * place.gutter / h);
   }
   // Whole cells stay whole: a sum that misses 0.5 by a rounding error must not select the next one.
-  const auto even = [](double v) { return std::round(v * 1e9) / 1e9; };
-  return CGRectMake(even(r.origin.x), even(r.origin.y), even(r.size.width), even(r.size.height));
+  return evened(r, 1e9);
 }
 
 void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order) {

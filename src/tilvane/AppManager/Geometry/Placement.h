@@ -25,6 +25,9 @@ void placeFrame(SIWindow& window, const CGRect& frame, GaplessOrder order);
 /// Where a placement onto `frame` puts a window: `frame` less `gap` on each side.
 CGRect insetByGap(const CGRect& frame, double gap);
 
+/// Whether `a` and `b` differ by at most `tolerance` points in origin and size.
+bool framesNear(const CGRect& a, const CGRect& b, double tolerance);
+
 /// A place as records keep it: fractions of a display's visible frame grown by `gutter` points on every side,
 /// `gutter` being the gap in force when it was recorded (0 for a place given as fractions of the visible frame
 /// itself, as rules and grids give it, and for records made before gaps were kept). The gap is a fixed number of

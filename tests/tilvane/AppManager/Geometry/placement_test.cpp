@@ -44,11 +44,7 @@ TEST_F(PlacementTest, GaplessInTheCallersOrderElseSizePositionSizeInsetByTheGap)
   }
 }
 
-bool near(const CGRect& a, const CGRect& b) {
-  return std::fabs(a.minX() - b.minX()) + std::fabs(a.minY() - b.minY()) + std::fabs(a.maxX() - b.maxX()) +
-             std::fabs(a.maxY() - b.maxY()) <
-         1e-6;
-}
+bool near(const CGRect& a, const CGRect& b) { return framesNear(a, b, 1e-6); }
 
 bool within(const CGRect& frame, const CGRect& bounds) {
   return frame.minX() >= bounds.minX() - 1e-6 && frame.minY() >= bounds.minY() - 1e-6 &&
@@ -105,12 +101,16 @@ TEST_F(PlacementTest, ARememberedFrameComesBackExactlyAndStaysInsideOtherDisplay
     EXPECT_TRUE(within(placed, c.to)) << placed;
     const double scale = c.to.size.width / c.from.size.width;
     EXPECT_LE(placed.size.width, c.frame.size.width * scale + 16) << placed;
-    if (c.frame.minX() == c.from.minX()) EXPECT_NEAR(placed.minX(), c.to.minX(), 1e-6) << "stays against the edge";
+    if (c.frame.minX() == c.from.minX()) {
+      EXPECT_NEAR(placed.minX(), c.to.minX(), 1e-6) << "stays against the edge";
+    }
     // Sent back with the gap it came with: where it was.
     setGap(c.gapThen);
     const CGRect back =
         insetByGap(askedFrame(recordedPlace(placed, visibleOf(c.to)), visibleOf(c.from)), placementGap());
-    if (c.gapThen == c.gapNow) EXPECT_TRUE(near(back, c.frame)) << back;
+    if (c.gapThen == c.gapNow) {
+      EXPECT_TRUE(near(back, c.frame)) << back;
+    }
   }
 }
 
