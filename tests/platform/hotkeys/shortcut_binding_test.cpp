@@ -2,6 +2,8 @@
 // act, and the recorder that refuses a chord someone else has.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/KeyNames.h"
@@ -149,6 +151,31 @@ TEST_F(ShortcutBindingTest, TheRecorderStoresAChordAndRefusesOneThatIsTakenSayin
   // A value set from code is shown and stored but not reported as the user's.
   recorder.setShortcutValue(second_);
   EXPECT_EQ(changes, 3);
+}
+
+// A settings file that cannot be written: the chord recorded is not taken, and the recorder says so.
+TEST_F(ShortcutBindingTest, AChordThatCannotBeSavedLeavesTheStoredHotKeyShownAndBoundAndSaysSo) {
+  binder().bindShortcutWithDefaultsKey("layoutShortcut", [] {});
+  stored().setShortcut("layoutShortcut", first_);
+  ShortcutRecorder recorder;
+  int changes = 0;
+  recorder.setShortcutValueChange([&](ShortcutRecorder&) { ++changes; });
+  recorder.setAssociatedUserDefaultsKey("layoutShortcut");
+  const auto file = defaults::UserDefaults::standard().filePath();
+  std::filesystem::remove(file);
+  std::filesystem::create_directories(file / "in the way");
+
+  for (const bool clear : {false, true}) {
+    SCOPED_TRACE(clear ? "cleared" : "recorded");
+    recorder.startRecording();
+    EXPECT_TRUE(clear ? recorder.handleKeyDown(kBackspace, 0)
+                      : recorder.handleKeyDown(second_.keyCode(), second_.modifierFlags()));
+    EXPECT_EQ(recorder.shortcutValue(), first_);
+    EXPECT_EQ(recorder.message(), RecorderMessage::notSaved);
+    EXPECT_EQ(binder().activeShortcut("layoutShortcut"), first_);
+    EXPECT_TRUE(press(first_));
+  }
+  EXPECT_EQ(changes, 0);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -10,6 +12,7 @@
 #include "Preferences/GeneralPreferencesViewController.h"
 #include "Shell/MenuBar/MenuBarController.h"
 #include "platform/autostart/XdgAutostart.h"
+#include "platform/base/SharedInstance.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/l10n/Localization.h"
@@ -34,8 +37,9 @@ class GeneralPaneTest : public WindowWorld {
   }
 
   /// A pane whose view has loaded, with `loginItem` (default: the fake).
-  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr) {
-    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, nullptr);
+  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr,
+                                                               PreferencesViews* views = nullptr) {
+    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, views);
     pane->loadViewIfNeeded();
     pane->updateViewConstraints();
     return pane;
@@ -47,6 +51,17 @@ class GeneralPaneTest : public WindowWorld {
     return false;
   }
   defaults::UserDefaults& stored() { return defaults::UserDefaults::standard(); }
+  /// Puts `bytes` (or, with none, a folder) where the settings file is, and has them read afresh.
+  static void replaceSettingsFile(const std::optional<std::string>& bytes) {
+    const auto file = defaults::UserDefaults::defaultFilePath();
+    std::filesystem::remove_all(file);
+    std::filesystem::create_directories(file.parent_path());
+    if (bytes)
+      std::ofstream(file, std::ios::binary) << *bytes;
+    else
+      std::filesystem::create_directories(file / "in the way");
+    SharedInstance<defaults::UserDefaults>::reset();
+  }
   /// The requests one layout of every window makes.
   std::size_t requestsOfOneLayoutAll() {
     const std::size_t before = requests().size();
@@ -179,6 +194,74 @@ TEST_F(GeneralPaneTest, AFailedEnableUnticksTheBoxAndTheNextTickTriesAgain) {
   pane->startupCheckbox.click();
   EXPECT_EQ(login_.disables, disables + 2);
   EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 1);
+}
+
+// Start at login on, gaps on, a hot key: the file cut short by a hand edit.
+const std::string kCutSettings =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>launchAtLogin</key><integer>1"
+    "</integer><key>gutterEnabled</key><true/><key>layoutShortcut</key><dict><key>keyCode</key><integer>37</integ";
+
+TEST_F(GeneralPaneTest, OverADamagedFileLoadingLeavesTheLoginItemTheWindowsAndTheFileAlone) {
+  settledWindow();
+  XdgAutostart autostart("/usr/bin/tilvane");
+  ASSERT_TRUE(autostart.enableLaunchAtLogin());
+  const std::filesystem::path entry = xdg::configHome() / "autostart" / "tilvane.desktop";
+  replaceSettingsFile(kCutSettings);
+  std::vector<bool> hidden;
+  rx::DisposeBag bag;
+  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
+  drain();
+  const std::size_t before = requests().size();
+  const std::size_t builds = rebuilds();
+
+  auto pane = loadedPane(&autostart);
+  drain();
+  advance(0.5);
+  EXPECT_TRUE(std::filesystem::exists(entry)) << "start at login could not be read: the entry is the user's";
+  EXPECT_EQ(requests().size(), before) << "no layout from a default gap";
+  EXPECT_EQ(rebuilds(), builds);
+  EXPECT_TRUE(hidden.empty());
+  EXPECT_EQ(test::readFile(defaults::UserDefaults::defaultFilePath()), kCutSettings);
+
+  // A change the user makes is written, and only it.
+  pane->hideMenuCheckbox.click();
+  const defaults::UserDefaults reread(defaults::UserDefaults::defaultFilePath());
+  EXPECT_EQ(reread.integerForKey(UserDefaultsService::hideInMenuBarKey()), 1);
+  EXPECT_EQ(reread.objectForKey(UserDefaultsService::launchAtLoginKey()), std::nullopt);
+  EXPECT_TRUE(std::filesystem::exists(entry));
+  ASSERT_TRUE(stored().loadProblem());
+  EXPECT_EQ(test::readFile(stored().loadProblem()->copy), kCutSettings);
+}
+
+TEST_F(GeneralPaneTest, AClickThatCannotBeSavedPutsTheBoxBackAndSaysSoOverThePane) {
+  settledWindow();
+  replaceSettingsFile(std::nullopt);
+  FakeViews views;
+  auto pane = loadedPane(nullptr, &views);
+  std::vector<bool> hidden;
+  rx::DisposeBag bag;
+  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
+  drain();
+  const std::size_t before = requests().size();
+  const std::size_t builds = rebuilds();
+  Checkbox* const boxes[] = {&pane->startupCheckbox, &pane->hideMenuCheckbox, &pane->hideLayoutCheckbox,
+                             &pane->gapLayoutCheckbox};
+  for (Checkbox* box : boxes) {
+    SCOPED_TRACE(box->title());
+    const std::size_t alerts = views.alerts.size();
+    box->click();
+    EXPECT_EQ(box->state(), Checkbox::off);
+    ASSERT_EQ(views.alerts.size(), alerts + 1);
+    EXPECT_EQ(views.alerts.back(), NSLocalizedString("SettingNotSaved"));
+  }
+  EXPECT_EQ(login_.enables, 1);
+  EXPECT_EQ(login_.disables, 1) << "the login item follows what is stored";
+  drain();
+  advance(0.5);
+  EXPECT_EQ(requests().size(), before);
+  EXPECT_EQ(rebuilds(), builds);
+  EXPECT_TRUE(hidden.empty());
+  EXPECT_TRUE(menuBar_->statusBarItem().isVisible());
 }
 
 }  // namespace
