@@ -172,7 +172,6 @@ TEST_F(SettingsDesktopTest, ADamagedSettingsFileIsKeptStartAtLoginStandsAndTheUs
   EXPECT_TRUE(waitUntil([&] { return !otherWindows(display(), {}).empty(); }, 5.0)) << "no message\n" << output_;
   screenshot(display(), "x11-settings-damaged-message.png");
   const std::string preferences = open(display(), "tilvane://action?target=preferences", "Tilvane Preferences");
-  pause(1.0);
   screenshot(display(), "x11-settings-damaged-preferences.png");
 
   EXPECT_TRUE(fs::exists(entry)) << output_;
@@ -268,9 +267,11 @@ TEST_F(SettingsDesktopTest, TwoInstancesOnTwoDisplaysKeepEachOthersSettingsAndDe
   }
   click(display(), first, spots.at("remove"));
   ASSERT_TRUE(waitUntil([] { return StoreService::shared().customLayouts().empty(); }, 10.0)) << output_;
+  const std::vector<std::string> shown = otherWindows(second.display(), {});
   click(second.display(), other, spots.at("type"));
   ASSERT_EQ(runCommand(on(second.display(), {"xdotool", "key", "--delay", "60", "Down", "Return"})), 0);
-  pause(1.5);
+  EXPECT_TRUE(waitUntil([&] { return !otherWindows(second.display(), shown).empty(); }, 10.0))
+      << "the editor did not say the layout is gone\n" << output_;
   screenshot(second.display(), "x11-settings-layout-gone.png");
   EXPECT_TRUE(StoreService::shared().customLayouts().empty()) << "the deleted layout came back\n" << output_;
 }
