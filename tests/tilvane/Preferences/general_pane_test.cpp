@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 
 #include "AppManager/Bridges/Bridges.h"
@@ -51,6 +52,30 @@ class GeneralPaneTest : public WindowWorld {
     return false;
   }
   defaults::UserDefaults& stored() { return defaults::UserDefaults::standard(); }
+  /// What the rows told others since it was made: the tray icon's state, windows laid out, menu rebuilds.
+  struct Effects {
+    std::vector<bool> hidden;
+    std::size_t requests = 0;
+    std::size_t builds = 0;
+    rx::DisposeBag bag;
+  };
+  std::unique_ptr<Effects> watchEffects() {
+    auto effects = std::make_unique<Effects>();
+    AppBridge::hideInMenuBarChanged()
+        .subscribe([told = effects.get()](const bool& hide) { told->hidden.push_back(hide); })
+        .disposed(effects->bag);
+    drain();
+    effects->requests = requests().size();
+    effects->builds = rebuilds();
+    return effects;
+  }
+  void expectNoEffects(const Effects& effects) {
+    drain();
+    advance(0.5);
+    EXPECT_EQ(requests().size(), effects.requests) << "a layout of all windows";
+    EXPECT_EQ(rebuilds(), effects.builds);
+    EXPECT_TRUE(effects.hidden.empty());
+  }
   /// Puts `bytes` (or, with none, a folder) where the settings file is, and has them read afresh.
   static void replaceSettingsFile(const std::optional<std::string>& bytes) {
     const auto file = defaults::UserDefaults::defaultFilePath();
@@ -207,20 +232,11 @@ TEST_F(GeneralPaneTest, OverADamagedFileLoadingLeavesTheLoginItemTheWindowsAndTh
   ASSERT_TRUE(autostart.enableLaunchAtLogin());
   const std::filesystem::path entry = xdg::configHome() / "autostart" / "tilvane.desktop";
   replaceSettingsFile(kCutSettings);
-  std::vector<bool> hidden;
-  rx::DisposeBag bag;
-  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
-  drain();
-  const std::size_t before = requests().size();
-  const std::size_t builds = rebuilds();
+  const auto effects = watchEffects();
 
   auto pane = loadedPane(&autostart);
-  drain();
-  advance(0.5);
+  expectNoEffects(*effects);
   EXPECT_TRUE(std::filesystem::exists(entry)) << "start at login could not be read: the entry is the user's";
-  EXPECT_EQ(requests().size(), before) << "no layout from a default gap";
-  EXPECT_EQ(rebuilds(), builds);
-  EXPECT_TRUE(hidden.empty());
   EXPECT_EQ(test::readFile(defaults::UserDefaults::defaultFilePath()), kCutSettings);
 
   // A change the user makes is written, and only it.
@@ -238,12 +254,7 @@ TEST_F(GeneralPaneTest, AClickThatCannotBeSavedPutsTheBoxBackAndSaysSoOverThePan
   replaceSettingsFile(std::nullopt);
   FakeViews views;
   auto pane = loadedPane(nullptr, &views);
-  std::vector<bool> hidden;
-  rx::DisposeBag bag;
-  AppBridge::hideInMenuBarChanged().subscribe([&](const bool& hide) { hidden.push_back(hide); }).disposed(bag);
-  drain();
-  const std::size_t before = requests().size();
-  const std::size_t builds = rebuilds();
+  const auto effects = watchEffects();
   Checkbox* const boxes[] = {&pane->startupCheckbox, &pane->hideMenuCheckbox, &pane->hideLayoutCheckbox,
                              &pane->gapLayoutCheckbox};
   for (Checkbox* box : boxes) {
@@ -256,11 +267,7 @@ TEST_F(GeneralPaneTest, AClickThatCannotBeSavedPutsTheBoxBackAndSaysSoOverThePan
   }
   EXPECT_EQ(login_.enables, 1);
   EXPECT_EQ(login_.disables, 1) << "the login item follows what is stored";
-  drain();
-  advance(0.5);
-  EXPECT_EQ(requests().size(), before);
-  EXPECT_EQ(rebuilds(), builds);
-  EXPECT_TRUE(hidden.empty());
+  expectNoEffects(*effects);
   EXPECT_TRUE(menuBar_->statusBarItem().isVisible());
 }
 
