@@ -31,7 +31,8 @@ SaveOutcome saveCustomLayout(const CustomLayoutModelPtr& layout, bool mayCreate)
       gone = !mayCreate && database->objects<CustomLayoutModel>(StoreService::idPredicate(layout->id())).empty();
       if (!gone) service.addUpdating(*database, layout);
     });
-    if (gone) LogManager::warning("custom layout " + quoted(layout->name()) + " was not saved: it was deleted elsewhere");
+    if (gone)
+      LogManager::warning("custom layout " + quoted(layout->name()) + " was not saved: it was deleted elsewhere");
     return gone ? SaveOutcome::gone : SaveOutcome::saved;
   } catch (const store::Error& e) {
     logFailure("saved", *layout, e.what());

@@ -59,14 +59,17 @@ void GeneralPreferencesViewController::setupViewModel() {
       .disposed(disposeBag());
   hideMenuCheckbox.rxState()
       .subscribe([this](const int& state) {
+        const std::string& key = UserDefaultsService::hideInMenuBarKey();
         if (!loading_) {
-          if (!UserDefaultsService::setHideInMenuBar(state)) notSaved(hideMenuCheckbox, UserDefaultsService::hideInMenuBarKey());
-        } else if (isKnown(UserDefaultsService::hideInMenuBarKey())) {
+          if (!UserDefaultsService::setHideInMenuBar(state)) notSaved(hideMenuCheckbox, key);
+        } else if (isKnown(key)) {
           AppBridge::hideInMenuBarChanged().onNext(state == 1);
         }
       })
       .disposed(disposeBag());
-  hideLayoutCheckbox.rxState().subscribe([this](const int& state) { hideLayoutActionChanged(state); }).disposed(disposeBag());
+  hideLayoutCheckbox.rxState()
+      .subscribe([this](const int& state) { hideLayoutActionChanged(state); })
+      .disposed(disposeBag());
   gapLayoutCheckbox.rxState().subscribe([this](const int& state) { gutterChanged(state); }).disposed(disposeBag());
   loading_ = false;
 }

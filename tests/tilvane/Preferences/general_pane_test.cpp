@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <optional>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -13,7 +10,6 @@
 #include "Preferences/GeneralPreferencesViewController.h"
 #include "Shell/MenuBar/MenuBarController.h"
 #include "platform/autostart/XdgAutostart.h"
-#include "platform/base/SharedInstance.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/l10n/Localization.h"
@@ -38,9 +34,8 @@ class GeneralPaneTest : public WindowWorld {
   }
 
   /// A pane whose view has loaded, with `loginItem` (default: the fake).
-  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr,
-                                                               PreferencesViews* views = nullptr) {
-    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, views);
+  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr) {
+    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, nullptr);
     pane->loadViewIfNeeded();
     pane->updateViewConstraints();
     return pane;
@@ -52,41 +47,6 @@ class GeneralPaneTest : public WindowWorld {
     return false;
   }
   defaults::UserDefaults& stored() { return defaults::UserDefaults::standard(); }
-  /// What the rows told others since it was made: the tray icon's state, windows laid out, menu rebuilds.
-  struct Effects {
-    std::vector<bool> hidden;
-    std::size_t requests = 0;
-    std::size_t builds = 0;
-    rx::DisposeBag bag;
-  };
-  std::unique_ptr<Effects> watchEffects() {
-    auto effects = std::make_unique<Effects>();
-    AppBridge::hideInMenuBarChanged()
-        .subscribe([told = effects.get()](const bool& hide) { told->hidden.push_back(hide); })
-        .disposed(effects->bag);
-    drain();
-    effects->requests = requests().size();
-    effects->builds = rebuilds();
-    return effects;
-  }
-  void expectNoEffects(const Effects& effects) {
-    drain();
-    advance(0.5);
-    EXPECT_EQ(requests().size(), effects.requests) << "a layout of all windows";
-    EXPECT_EQ(rebuilds(), effects.builds);
-    EXPECT_TRUE(effects.hidden.empty());
-  }
-  /// Puts `bytes` (or, with none, a folder) where the settings file is, and has them read afresh.
-  static void replaceSettingsFile(const std::optional<std::string>& bytes) {
-    const auto file = defaults::UserDefaults::defaultFilePath();
-    std::filesystem::remove_all(file);
-    std::filesystem::create_directories(file.parent_path());
-    if (bytes)
-      std::ofstream(file, std::ios::binary) << *bytes;
-    else
-      std::filesystem::create_directories(file / "in the way");
-    SharedInstance<defaults::UserDefaults>::reset();
-  }
   /// The requests one layout of every window makes.
   std::size_t requestsOfOneLayoutAll() {
     const std::size_t before = requests().size();
@@ -219,56 +179,6 @@ TEST_F(GeneralPaneTest, AFailedEnableUnticksTheBoxAndTheNextTickTriesAgain) {
   pane->startupCheckbox.click();
   EXPECT_EQ(login_.disables, disables + 2);
   EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 1);
-}
-
-// Start at login on, gaps on, a hot key: the file cut short by a hand edit.
-const std::string kCutSettings =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>launchAtLogin</key><integer>1"
-    "</integer><key>gutterEnabled</key><true/><key>layoutShortcut</key><dict><key>keyCode</key><integer>37</integ";
-
-TEST_F(GeneralPaneTest, OverADamagedFileLoadingLeavesTheLoginItemTheWindowsAndTheFileAlone) {
-  settledWindow();
-  XdgAutostart autostart("/usr/bin/tilvane");
-  ASSERT_TRUE(autostart.enableLaunchAtLogin());
-  const std::filesystem::path entry = xdg::configHome() / "autostart" / "tilvane.desktop";
-  replaceSettingsFile(kCutSettings);
-  const auto effects = watchEffects();
-
-  auto pane = loadedPane(&autostart);
-  expectNoEffects(*effects);
-  EXPECT_TRUE(std::filesystem::exists(entry)) << "start at login could not be read: the entry is the user's";
-  EXPECT_EQ(test::readFile(defaults::UserDefaults::defaultFilePath()), kCutSettings);
-
-  // A change the user makes is written, and only it.
-  pane->hideMenuCheckbox.click();
-  const defaults::UserDefaults reread(defaults::UserDefaults::defaultFilePath());
-  EXPECT_EQ(reread.integerForKey(UserDefaultsService::hideInMenuBarKey()), 1);
-  EXPECT_EQ(reread.objectForKey(UserDefaultsService::launchAtLoginKey()), std::nullopt);
-  EXPECT_TRUE(std::filesystem::exists(entry));
-  ASSERT_TRUE(stored().loadProblem());
-  EXPECT_EQ(test::readFile(stored().loadProblem()->copy), kCutSettings);
-}
-
-TEST_F(GeneralPaneTest, AClickThatCannotBeSavedPutsTheBoxBackAndSaysSoOverThePane) {
-  settledWindow();
-  replaceSettingsFile(std::nullopt);
-  FakeViews views;
-  auto pane = loadedPane(nullptr, &views);
-  const auto effects = watchEffects();
-  Checkbox* const boxes[] = {&pane->startupCheckbox, &pane->hideMenuCheckbox, &pane->hideLayoutCheckbox,
-                             &pane->gapLayoutCheckbox};
-  for (Checkbox* box : boxes) {
-    SCOPED_TRACE(box->title());
-    const std::size_t alerts = views.alerts.size();
-    box->click();
-    EXPECT_EQ(box->state(), Checkbox::off);
-    ASSERT_EQ(views.alerts.size(), alerts + 1);
-    EXPECT_EQ(views.alerts.back(), NSLocalizedString("SettingNotSaved"));
-  }
-  EXPECT_EQ(login_.enables, 1);
-  EXPECT_EQ(login_.disables, 1) << "the login item follows what is stored";
-  expectNoEffects(*effects);
-  EXPECT_TRUE(menuBar_->statusBarItem().isVisible());
 }
 
 }  // namespace

@@ -47,6 +47,10 @@ const std::string kSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 fs::path settingsFile() { return defaults::UserDefaults::defaultFilePath(); }
+/// What the settings file holds under `key` now.
+std::optional<defaults::Value> storedNow(const std::string& key) {
+  return defaults::UserDefaults(settingsFile()).objectForKey(key);
+}
 
 /// `argv` run against `display`.
 std::vector<std::string> on(const std::string& display, std::vector<std::string> argv) {
@@ -94,19 +98,18 @@ class SettingsDesktopTest : public X11DesktopTest {
     X11DesktopTest::TearDown();
   }
 
-  /// Starts the program on `display` (as user nobody when `asNobody`) and waits until its menu is built.
-  void start(const std::string& display, bool asNobody = false) {
+  /// Starts the program on `display` and waits until its menu is built.
+  void start(const std::string& display) {
     std::vector<std::string> argv = on(display, {"sh", "-c", "exec \"$0\" \"$@\" 2>&1", TILVANE_BINARY_PATH});
-    if (asNobody) argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    argv.insert(argv.begin(), user_.begin(), user_.end());
     programs_.push_back(ChildProcess::spawn(argv));
     ASSERT_TRUE(programs_.back());
     ASSERT_TRUE(readUntil(*programs_.back(), "menubar update items end", output_, 30.0)) << output_;
   }
   /// Hands `url` to the instance on `display`, and waits for its window titled `title`.
-  std::string open(const std::string& display, const std::string& url, const std::string& title,
-                   bool asNobody = false) {
+  std::string open(const std::string& display, const std::string& url, const std::string& title) {
     std::vector<std::string> argv = on(display, {TILVANE_BINARY_PATH, url});
-    if (asNobody) argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    argv.insert(argv.begin(), user_.begin(), user_.end());
     EXPECT_EQ(runCommand(argv), 0) << url;
     std::string window;
     waitUntil([&] {
@@ -155,6 +158,8 @@ class SettingsDesktopTest : public X11DesktopTest {
   char* argv_[2] = {name_, nullptr};
   std::unique_ptr<QApplication> app_;
   std::array<QRect, 4> boxes_;
+  /// What the program and its links run under: empty for this test's user.
+  std::vector<std::string> user_;
   std::vector<std::unique_ptr<ChildProcess>> programs_;
   std::string output_;
 };
@@ -187,18 +192,17 @@ TEST_F(SettingsDesktopTest, AClickInTheGeneralPaneThatCannotBeSavedIsSaidAndTheB
   std::ofstream(settingsFile(), std::ios::binary) << R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict><key>gutterEnabled</key><false/></dict></plist>
 )";
-  fs::permissions(settingsFile().parent_path(), fs::perms::owner_read | fs::perms::owner_exec |
-                                                    fs::perms::group_read | fs::perms::group_exec |
-                                                    fs::perms::others_read | fs::perms::others_exec);
+  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(settingsFile().parent_path(), write, fs::perm_options::remove);
   // Root writes anywhere: the program runs as a user the folder refuses.
-  const bool asNobody = geteuid() == 0;
-  if (asNobody) {
-    for (const auto& item : fs::recursive_directory_iterator(tempDir())) ASSERT_EQ(lchown(item.path().c_str(), 65534, 65534), 0);
+  if (geteuid() == 0) {
+    user_ = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    for (const auto& item : fs::recursive_directory_iterator(tempDir()))
+      ASSERT_EQ(lchown(item.path().c_str(), 65534, 65534), 0);
     ASSERT_EQ(chown(tempDir().c_str(), 65534, 65534), 0);
   }
-  start(display(), asNobody);
-  const std::string preferences =
-      open(display(), "tilvane://action?target=preferences", "Tilvane Preferences", asNobody);
+  start(display());
+  const std::string preferences = open(display(), "tilvane://action?target=preferences", "Tilvane Preferences");
   ASSERT_FALSE(preferences.empty());
   const QRect gaps = boxes_[3];
   const QImage before = tickImage(display(), preferences, gaps);
@@ -216,7 +220,7 @@ TEST_F(SettingsDesktopTest, AClickInTheGeneralPaneThatCannotBeSavedIsSaidAndTheB
   }
   pause(0.5);
   EXPECT_EQ(tickImage(display(), preferences, gaps), before) << "the box does not show what is stored";
-  EXPECT_EQ(defaults::UserDefaults(settingsFile()).boolForKey("gutterEnabled"), false);
+  EXPECT_EQ(storedNow("gutterEnabled"), defaults::Value(false));
 }
 
 TEST_F(SettingsDesktopTest, TwoInstancesOnTwoDisplaysKeepEachOthersSettingsAndDeletedLayouts) {
@@ -247,16 +251,11 @@ TEST_F(SettingsDesktopTest, TwoInstancesOnTwoDisplaysKeepEachOthersSettingsAndDe
   start(second.display());
   // One instance turns automatic layout off; the other then saves a setting of its own.
   ASSERT_EQ(runCommand(on(display(), {TILVANE_BINARY_PATH, "tilvane://action?target=toggle"})), 0);
-  ASSERT_TRUE(waitUntil([] {
-    return defaults::UserDefaults(settingsFile()).objectForKey("autoLayoutEnabled").has_value();
-  }))
-      << output_;
+  ASSERT_TRUE(waitUntil([] { return storedNow("autoLayoutEnabled").has_value(); })) << output_;
   const std::string preferences = open(second.display(), "tilvane://action?target=preferences", "Tilvane Preferences");
   click(second.display(), preferences, tick(boxes_[2]));  // hide the layout actions
-  EXPECT_TRUE(waitUntil([] { return defaults::UserDefaults(settingsFile()).boolForKey("showBuildInLayoutAction"); }))
-      << output_;
-  EXPECT_EQ(defaults::UserDefaults(settingsFile()).objectForKey("autoLayoutEnabled"), defaults::Value(0))
-      << "the first instance's change was undone";
+  EXPECT_TRUE(waitUntil([] { return storedNow("showBuildInLayoutAction") == defaults::Value(true); })) << output_;
+  EXPECT_EQ(storedNow("autoLayoutEnabled"), defaults::Value(0)) << "the first instance's change was undone";
 
   // Both show the layout; one deletes it, the other edits the copy it still shows.
   const std::string first = open(display(), "tilvane://action?target=advanced", "Tilvane Advanced");
