@@ -218,6 +218,7 @@ TEST_F(SettingsDesktopTest, AClickInTheGeneralPaneThatCannotBeSavedIsSaidAndTheB
     runCommand(on(display(), {"xdotool", "key", "--window", alert.front(), "Return"}));
     waitUntil([&] { return otherWindows(display(), shown).empty(); }, 5.0);
   }
+  runCommand(on(display(), {"xdotool", "mousemove", "0", "0"}));  // no pointer over the box
   pause(0.5);
   EXPECT_EQ(tickImage(display(), preferences, gaps), before) << "the box does not show what is stored";
   EXPECT_EQ(storedNow("gutterEnabled"), defaults::Value(false));
