@@ -112,11 +112,14 @@ void GeneralPreferencesViewController::launchAtLoginChanged(int state) {
     return;
   }
   if (store(key, defaults::Value(std::int64_t{enable ? 1 : 0}))) return;
-  // The login item follows what is stored, so the next start does what the box shows.
-  if (enable)
-    loginItem_.disableLaunchAtLogin();
-  else
-    loginItem_.enableLaunchAtLogin();
+  // The login item follows what is stored, so the next start does what the box shows; when what is stored could
+  // not be read, the entry the user may have made is not removed on a guess.
+  if (isKnown(key)) {
+    if (enable)
+      loginItem_.disableLaunchAtLogin();
+    else
+      loginItem_.enableLaunchAtLogin();
+  }
   notSaved(startupCheckbox, key);
   lastStartupState_ = startupCheckbox.state();
 }
