@@ -35,8 +35,8 @@ struct SimLaunchScript {
 /// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
 ///   same request started one that still starts (LaunchHolds: it runs, and no window of it or of the application
 ///   the request names has appeared; the desktop tells of each window through windowAppeared).
-/// A process started carries the request's mark.
-/// A launch naming no scripted application is recorded and refused. Main thread only.
+/// A process started carries the request's mark; process times are the main loop's.
+/// A launch naming no scripted application, or one that cannot start, is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
   explicit SimLauncher(SimApplications& applications);

@@ -135,6 +135,20 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
   }
 }
 
+// A process started after a moment never reads as started before it, whatever its name holds.
+TEST_F(X11LauncherTest, AProcessStartedLaterIsNotBeforeAnEarlierMoment) {
+  const fs::path program = tempDir() / "sl) 1 2 (ep";
+  fs::copy_file("/bin/sleep", program);
+  const double before = launcher_.processClockNow();
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, program.string(), {"30"}, true}));
+  const pid_t child = launcher_.runningChildren().at(0);
+  const auto started = launcher_.processStartTime(child);
+  ASSERT_TRUE(started);
+  EXPECT_GE(*started, before);
+  EXPECT_LE(*started, launcher_.processClockNow());
+  EXPECT_LT(launcher_.processStartTime(::getpid()).value_or(before), before);
+}
+
 TEST_F(X11LauncherTest, ARunningApplicationIsBroughtForwardNotStartedAgain) {
   entry("org.example.Editor.desktop", "Exec=touch %F\n");
   const pid_t editor = sim_.applications().addApplication({.bundleIdentifier = "org.example.Editor", .windows = {{}}});

@@ -555,17 +555,20 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseStartLeavesItsProgramInTheBackgroun
   const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneHanded"); });
   startTilvane();
   const LogManager::Capture log;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
-    std::filesystem::remove(starts_);
-    restoreHanded(workspaceItem("org.tilvane.Handed", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.entry));
-    EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
-    EXPECT_EQ(starts(), 1u);
-    const auto windows = windowsOf("TilvaneHanded");
-    ASSERT_EQ(windows.size(), 1u);
-    EXPECT_TRUE(frameBecomes(windows[0], kLowerRight)) << *probe().frameRect(windows[0]);
-    endWindowsOf("TilvaneHanded");
-  }
+  for (const bool gutters : {false, true})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.how) + (gutters ? ", gutters on" : ", gutters off"));
+      defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gutters);
+      std::filesystem::remove(starts_);
+      restoreHanded(workspaceItem("org.tilvane.Handed", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.entry));
+      EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+      EXPECT_EQ(starts(), 1u);
+      const auto windows = windowsOf("TilvaneHanded");
+      ASSERT_EQ(windows.size(), 1u);
+      const XRectangle placed = gutters ? XRectangle{968, 536, 944, 512} : kLowerRight;
+      EXPECT_TRUE(frameBecomes(windows[0], placed)) << *probe().frameRect(windows[0]);
+      endWindowsOf("TilvaneHanded");
+    }
   EXPECT_EQ(log.count("workspace item skipped"), 0u);
 }
 
