@@ -98,10 +98,14 @@ double processClockNow() {
   return desktop ? desktop->launcher().processClockNow() : 0;
 }
 
-bool processStartedBefore(pid_t pid, double moment) {
+std::optional<double> processStartTime(pid_t pid) {
   Desktop* desktop = Desktop::current();
-  if (!desktop || pid <= 0) return false;
-  const auto started = desktop->launcher().processStartTime(pid);
+  if (!desktop || pid <= 0) return std::nullopt;
+  return desktop->launcher().processStartTime(pid);
+}
+
+bool processStartedBefore(pid_t pid, double moment) {
+  const auto started = processStartTime(pid);
   return started && *started < moment;
 }
 

@@ -95,6 +95,9 @@ bool launchStartFailed(const LaunchRequest& request);
 /// Launcher::processClockNow of the installed desktop's launcher; 0 without one.
 double processClockNow();
 
+/// Launcher::processStartTime of the installed desktop's launcher; absent without one.
+std::optional<double> processStartTime(pid_t pid);
+
 /// Whether process `pid` started before `moment` (a processClockNow() taken earlier); false when unknown.
 bool processStartedBefore(pid_t pid, double moment);
 

@@ -94,8 +94,19 @@ void WorkspaceItemLayoutOperation::setMark(std::string mark) {
   if (place_) claims_->addMark(mark_);
 }
 
-bool WorkspaceItemLayoutOperation::isOwn(const SIWindow& window) const {
-  return !mark_.empty() && launchMarkOf(window.processIdentifier()) == mark_;
+std::vector<SIWindow> WorkspaceItemLayoutOperation::firstOfOwnLaunch(const std::vector<SIWindow>& windows) const {
+  std::vector<SIWindow> own;
+  if (mark_.empty()) return own;
+  std::copy_if(windows.begin(), windows.end(), std::back_inserter(own),
+               [&](const SIWindow& w) { return launchMarkOf(w.processIdentifier()) == mark_; });
+  // What the program later starts inherits the mark too (a program run from the item's terminal): the launch's
+  // window is that of the process started first.
+  std::optional<double> first;
+  for (const SIWindow& w : own)
+    if (const auto started = processStartTime(w.processIdentifier()); started && (!first || *started < *first))
+      first = started;
+  if (first) std::erase_if(own, [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) != first; });
+  return own;
 }
 
 void WorkspaceItemLayoutOperation::launchApp() {
@@ -156,12 +167,11 @@ bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::op
   const pid_t pid = window.processIdentifier();
   // What a launch of the item shows is its own, whatever the window is called and however its process parted
   // from the one started: a script's child in the background, a double fork.
-  if (const auto mark = launchMarkOf(pid)) {
-    if (*mark == mark_ && !mark_.empty()) return true;
-    if (!othersToo && claims_->isOthersMark(*mark, mark_)) return false;
-  }
+  const auto mark = launchMarkOf(pid);
+  if (mark && *mark == mark_ && !mark_.empty()) return true;
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
   if (bundle && sameApplication(*bundle, bundleID_)) return true;
+  if (mark && !othersToo && claims_->isOthersMark(*mark, mark_)) return false;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name, and only a
   // process that ran before the restore: one the user started meanwhile is the user's.
@@ -196,8 +206,7 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
     places.push_back({insetByGap(spot.frame, placementGap()), spot.space});
   }
   // A window of its own launch is its own; the nearest of them when there are several.
-  std::vector<SIWindow> own;
-  std::copy_if(windows.begin(), windows.end(), std::back_inserter(own), [&](const SIWindow& w) { return isOwn(w); });
+  std::vector<SIWindow> own = firstOfOwnLaunch(windows);
   if (!own.empty() && mine < places.size()) {
     windows = std::move(own);
     places = {places.at(mine)};
@@ -216,8 +225,7 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::newWindow() const {
     return std::find(before_.begin(), before_.end(), window.axElement()) != before_.end();
   });
   // Its launch's window before one that only carries its identifier.
-  if (std::any_of(windows.begin(), windows.end(), [&](const SIWindow& w) { return isOwn(w); }))
-    std::erase_if(windows, [&](const SIWindow& w) { return !isOwn(w); });
+  if (auto own = firstOfOwnLaunch(windows); !own.empty()) windows = std::move(own);
   for (const std::optional<SIWindow>& preferred :
        {SIWindow::focusedWindow(), ApplicationManager::shared().lastCreatedWindow()})
     if (preferred && std::find(windows.begin(), windows.end(), *preferred) != windows.end()) return preferred;

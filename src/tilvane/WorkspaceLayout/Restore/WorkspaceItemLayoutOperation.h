@@ -86,10 +86,11 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   LaunchRequest request() const;
   /// What launchApp starts, with its parameters and mark.
   LaunchRequest launched() const;
-  /// Whether `window` was shown by a launch of the item.
-  bool isOwn(const SIWindow& window) const;
+  /// Those of `windows` shown by a launch of the item, of the process among them that started first.
+  std::vector<SIWindow> firstOfOwnLaunch(const std::vector<SIWindow>& windows) const;
   /// Whether `window`, whose application has the identifier `bundle`, is the item's (see the class), not of
-  /// a process in others_ nor, unless `othersToo`, of another item's launch of this restore. `named`: something
+  /// a process in others_ nor, unless `othersToo` or it carries the identifier, of another item's launch of this
+  /// restore. `named`: something
   /// runs under the item's identifier, so the program file tells nothing.
   bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named, bool othersToo) const;
   /// The windows a launch that brings the application forward passes over: those earlier items took and those

@@ -359,6 +359,29 @@ TEST_F(WorkspaceRestoreTest, AClosedWindowIsNeverTakenAndItsProcessStartsAgainOn
   EXPECT_EQ(shown(), text("LayoutComplete"));
 }
 
+// Whatever the item's program starts carries its launch's mark too: the window of the process started first is
+// the item's.
+TEST_F(WorkspaceRestoreTest, AProgramRunFromTheItemsWindowIsNotTakenForIt) {
+  launcher().script("/opt/term", {.application = {.bundleIdentifier = "XTerm"},
+                                  .window = {.frame = CGRectMake(50, 60, 400, 300)}});
+  const auto item = workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term");
+  restore({item});
+  advance(30);
+  ASSERT_EQ(windowsOf("XTerm").size(), 1u);
+  const AXUIElement term = windowsOf("XTerm")[0];
+  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = item->id()});
+  advance(1);
+  const AXUIElement page = apps().createWindow(browser, {.frame = CGRectMake(720, 23, 720, 877)});
+  apps().userMoveWindow(term, CGRectMake(10, 10, 300, 200));
+  advance(3);
+  restore({item});
+  advance(30);
+  EXPECT_EQ(launches(), 1u);
+  EXPECT_EQ(frameOf(term), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(frameOf(page), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(windowsOf("XTerm").size(), 1u);
+}
+
 TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {
   using Served = std::vector<std::optional<std::size_t>>;
   const WindowSpot a{CGRectMake(40, 60, 400, 300), 0}, b{CGRectMake(420, 200, 400, 300), 0},
