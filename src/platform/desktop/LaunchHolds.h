@@ -12,8 +12,8 @@
 namespace tilvane {
 
 /// What a launcher remembers of the process it started last for each request (its target, application,
-/// arguments and mark), to hold back the same request repeated while that process still starts: it runs, started less
-/// than 10 s ago, and no window of its application has appeared since. Its application's windows are those of
+/// arguments and mark), to hold back the same request repeated while that process still starts: it runs, started
+/// less than 10 s ago, and no window of its application has appeared since. Its application's windows are those of
 /// its process and of the processes in its session (a launcher starts each process as a session leader, so a
 /// wrapper script that runs the program as a child and stays counts), and, for a request by bundle identifier,
 /// those of that application whatever process shows them. Once such a window has appeared the hold is over for

@@ -34,12 +34,12 @@ inline constexpr std::string_view kLaunchMarkVariable = "TILVANE_LAUNCH_MARK";
 /// A request without arguments for an application that runs already brings it forward (its first window not
 /// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
 /// by path too; a process of the same program counts when no application carries the identifier. A request for
-/// a new instance is never brought forward. A request repeated (with the same arguments and mark, if any) starts nothing
-/// while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no window of
-/// it, of a process in its session or of the application the request names has appeared; the desktop tells of
-/// each window through windowAppeared). A request's mark goes into the environment of the process started, as
-/// kLaunchMarkVariable, which every process it starts inherits (and a mark tilvane itself inherited is not passed
-/// on); markOf reads it back from /proc. Main thread only.
+/// a new instance is never brought forward. A request repeated (with the same arguments and mark, if any) starts
+/// nothing while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no
+/// window of it, of a process in its session or of the application the request names has appeared; the desktop
+/// tells of each window through windowAppeared). A request's mark goes into the environment of the process
+/// started, as kLaunchMarkVariable, which every process it starts inherits (and a mark tilvane itself inherited is
+/// not passed on); markOf reads it back from /proc. Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.

@@ -105,7 +105,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::firstOfOwnLaunch(const std::
   for (const SIWindow& w : own)
     if (const auto started = processStartTime(w.processIdentifier()); started && (!first || *started < *first))
       first = started;
-  if (first) std::erase_if(own, [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) != first; });
+  if (first)
+    std::erase_if(own, [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) != first; });
   return own;
 }
 
@@ -188,7 +189,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) 
     if (!claimed && claims_->isClaimed(window)) continue;
     const auto bundle = bundleIdentifierOfWindow(window);
     // A document window, wherever it is: one off every display or refusing moves is still the item's to take.
-    if (belongs(window, bundle, named, claimed) && window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
+    if (belongs(window, bundle, named, claimed) &&
+        window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
       windows.push_back(window);
   }
   return windows;

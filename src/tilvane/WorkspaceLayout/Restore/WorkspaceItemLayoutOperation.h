@@ -67,7 +67,8 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   const std::string& app() const { return app_; }
   const std::string& file() const { return file_; }
 
-  /// Starts the application carrying the item's mark, not waiting for it: with parameters through the open tool ("-a" and the path, or
+  /// Starts the application carrying the item's mark, not waiting for it: with parameters through the open tool
+  /// ("-a" and the path, or
   /// "-b" and the bundle identifier, then each parameter word; "-n" for a new instance when an earlier item of
   /// the restore took a window of the application); without them, an open window left for the item is brought
   /// forward, else the application is started through the shared workspace (by path, else by bundle identifier;
@@ -90,11 +91,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   std::vector<SIWindow> firstOfOwnLaunch(const std::vector<SIWindow>& windows) const;
   /// Whether `window`, whose application has the identifier `bundle`, is the item's (see the class), not of
   /// a process in others_ nor, unless `othersToo` or it carries the identifier, of another item's launch of this
-  /// restore. `named`: something
-  /// runs under the item's identifier, so the program file tells nothing.
+  /// restore. `named`: something runs under the item's identifier, so the program file tells nothing.
   bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named, bool othersToo) const;
-  /// The windows a launch that brings the application forward passes over: those earlier items took and those
-  /// of others_.
+  /// The windows a launch that brings the application forward passes over: those earlier items took, those of
+  /// others_ and those of other items' launches.
   std::vector<AXUIElement> passOver() const;
   /// The document windows of the item's application that no item of the restore took, in the window server's
   /// order; with `claimed`, also those taken or kept for another item.

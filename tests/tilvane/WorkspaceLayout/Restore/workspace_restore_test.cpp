@@ -105,8 +105,9 @@ class WorkspaceRestoreTest : public test::WindowWorld {
 TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited) {
   scriptApp("org.example.Editor");
   scriptApp("org.example.Terminal", "/usr/bin/xterm");
-  const auto items = {workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
-                      workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm", "-e top")};
+  const auto items = {
+      workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
+      workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm", "-e top")};
   restore(items);
   drain();
   EXPECT_EQ(shown(), text("StartLayoutSpaces"));
@@ -299,7 +300,8 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
 }
 
 TEST_F(WorkspaceRestoreTest, AStartThatCannotRunIsTriedAgainAtEachAttemptThenGivenUp) {
-  launcher().script("org.example.Broken", {.application = {.bundleIdentifier = "org.example.Broken"}, .starts = false});
+  launcher().script("org.example.Broken",
+                    {.application = {.bundleIdentifier = "org.example.Broken"}, .starts = false});
   restore({workspaceItem("org.example.Broken", 0, CGRectMake(0, 0, 1, 1))});
   advance(30);
   drain();
