@@ -210,12 +210,7 @@ TEST_F(SettingsDesktopTest, AClickInTheGeneralPaneThatCannotBeSavedIsSaidAndTheB
     return !alert.empty();
   }, 10.0)) << "nothing said on the screen\n" << output_;
   screenshot(display(), "x11-settings-not-saved.png");
-  if (!alert.empty()) {
-    runCommand(on(display(), {"xdotool", "key", "--window", alert.front(), "Return"}));
-    waitUntil([&] { return otherWindows(display(), shown).empty(); }, 5.0);
-  }
-  runCommand(on(display(), {"xdotool", "mousemove", "--window", preferences, "5", "5"}));  // off the box
-  pause(0.5);
+  // The alert stands over the upper rows; the gaps box below it shows.
   EXPECT_EQ(tickImage(display(), preferences, gaps), before) << "the box does not show what is stored";
   EXPECT_NE(storedNow("gutterEnabled"), defaults::Value(true));
 }
