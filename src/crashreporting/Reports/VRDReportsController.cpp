@@ -101,9 +101,10 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
     log("Submission disabled");
     return false;
   }
-  // An empty or missing package was submitted already; anything else must be whole to go.
+  // An empty or missing package was submitted already; anything else (a folder in its place too) must be whole to go.
   std::error_code sizeError;
-  if (std::filesystem::file_size(path, sizeError) != 0 && !sizeError) {
+  const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, sizeError));
+  if (present && (std::filesystem::file_size(path, sizeError) != 0 || sizeError)) {
     if (const auto damage = VRDPackageDamage(path)) {
       setAside(path, std::filesystem::path(path).filename().string(), "package", *damage);
       return false;
