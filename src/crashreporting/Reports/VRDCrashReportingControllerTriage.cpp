@@ -38,10 +38,22 @@ void VRDCrashReportingController::processExistingReportPaths(const std::vector<s
 }
 
 void VRDCrashReportingController::processExistingActiveReportPath(const std::string& path, bool urgent) {
-  std::optional<VRDInternalReport> report = VRDInternalReport::reportWithPath(path);
-  if (!report) return;
+  // Another process sharing the store may be running in that folder, or be handling its report: left to it. The
+  // claim goes with the report until it is packaged or removed.
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (!fileManager_.claims().claim(name)) {
+    debugLog("The report at " + path + " is another process's");
+    return;
+  }
+  std::error_code missing;
+  std::optional<VRDInternalReport> report;
+  if (std::filesystem::exists(path, missing)) report = VRDInternalReport::reportWithPath(path);
+  if (!report) {
+    fileManager_.claims().release(name);  // handled and gone meanwhile
+    return;
+  }
   if (!report->needsToBeSubmitted()) {
-    addOperation([this, path] { fileManager_.removeItemAtPath(path); });
+    addOperation([this, path] { removeItemAndClaim(path); });
     return;
   }
   delegate_.reportingControllerInternalDidDetectReportForLastExecution(*this, *report);
@@ -140,8 +152,10 @@ void VRDCrashReportingController::prepareAndSubmitReport(const VRDInternalReport
   reportsController()->prepareAndSubmitReport(copy, urgent, processing);
 }
 
-void VRDCrashReportingController::removeReport(const VRDInternalReport& report) {
-  fileManager_.removeItemAtPath(report.path());
+void VRDCrashReportingController::removeReport(const VRDInternalReport& report) { removeItemAndClaim(report.path()); }
+
+void VRDCrashReportingController::removeItemAndClaim(const std::string& path) {
+  if (fileManager_.removeItemAtPath(path)) fileManager_.claims().release(std::filesystem::path(path).filename().string());
 }
 
 void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vector<std::string>& entries) {

@@ -145,6 +145,8 @@ std::string VRDFileManager::processingPath() const { return join(structurePath()
 std::string VRDFileManager::preparedPath() const { return join(structurePath(), "prepared"); }
 std::string VRDFileManager::damagedPath() const { return join(structurePath(), "damaged"); }
 
+FileClaims VRDFileManager::claims() const { return FileClaims(fs::path(structurePath()) / ".claims"); }
+
 std::optional<std::string> VRDFileManager::setAsideItemAtPath(const std::string& path, const std::string& name) const {
   if (!createDirectoryAtPath(damagedPath())) return std::nullopt;
   // Name order is age order: a fixed-width time first, then this process's count within the millisecond.

@@ -227,6 +227,17 @@ void VZDCleanupFilesOperation::main() {
       fs::remove_all(path, removeError);
     }
   }
+  const auto claim = [this](const fs::path& file) { return claims_.claim(file.filename().string()); };
+  for (auto log = logs.begin(); log != logs.end();) {
+    if (claim(log->second)) {
+      ++log;
+      continue;
+    }
+    gzs.erase(log->first);  // being compressed by the log's holder
+    log = logs.erase(log);
+  }
+  std::erase_if(gzs, [&](const auto& entry) { return !claim(entry.second); });
+  std::erase_if(multiparts, [&](const auto& entry) { return !claim(entry.second); });
   for (const auto& [base, log] : logs) {
     const auto gz = gzs.find(base);
     if (gz == gzs.end()) continue;
@@ -234,13 +245,17 @@ void VZDCleanupFilesOperation::main() {
     if (!fs::remove(gz->second, removeError) && removeError)
       VZDLogger::sharedLogger().logWithLabel("CleanupOperation",
                                              "Failed to remove " + gz->second.string() + ": " + removeError.message());
+    else claims_.release(gz->second.filename().string());
     gzs.erase(gz);
   }
   URLs logSet, gzSet, multipartSet;
   for (const auto& [base, path] : logs) logSet.insert(path);
   for (const auto& [base, path] : gzs) gzSet.insert(path);
   for (const auto& [base, path] : multiparts) multipartSet.insert(path);
-  multipartSet = URLsByRemovingOldFiles(multipartSet, maximum_);
+  const URLs kept = URLsByRemovingOldFiles(multipartSet, maximum_);
+  for (const auto& file : multipartSet)
+    if (!kept.contains(file)) claims_.release(file.filename().string());
+  multipartSet = kept;
   if (successBlock_) successBlock_(logSet, gzSet, multipartSet);
 }
 
