@@ -10,6 +10,7 @@
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
 namespace {
@@ -329,7 +330,8 @@ void VZDVizuzodController::setupFlushTimer() {
   }
   if (interval < kMinimumFlushInterval) {
     // A tick costs a step of the event queue: a server's tiny interval would keep a core busy.
-    logger().log("flush_interval_secs " + Value(interval).description() + " is below one second: flushing every second");
+    SystemLog::write("[Vizuzod] flush_interval_secs " + Value(interval).description() +
+                     " is below one second: flushing every second");
     interval = kMinimumFlushInterval;
   }
   flushTimer_ = std::make_unique<VZDTimer>(
