@@ -408,6 +408,17 @@ TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnc
   EXPECT_EQ(sent.size(), eventNames.size());
 }
 
+TEST_F(EndToEnd, ASecondCopyLeavesTheRunningCopysReportFolderAlone) {
+  auto running = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return entries(store() / "active").size() == 1; }, 5.0)) << running->errors();
+  const std::string folder = entries(store() / "active").at(0);
+  auto second = run({"start", "wait:200"});
+  EXPECT_EQ(second->wait(), 0) << second->errors();
+  // Still there for a crash of the running copy to be recorded into.
+  EXPECT_TRUE(fs::is_directory(store() / "active" / folder));
+  EXPECT_EQ(running->finish(), 0) << running->errors();
+}
+
 // The kit's two test entries, as a host calls them.
 TEST_F(EndToEnd, TheKitsCrashIsRecordedAsSIGILLAndItsTestExceptionAsAnUncaughtException) {
   const std::string crashed = crashedRun({"start", "crash"});

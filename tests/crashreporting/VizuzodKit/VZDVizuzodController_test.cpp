@@ -368,7 +368,9 @@ TEST_F(VZDVizuzodControllerTest, AFlushIntervalBelowOneSecondIsOneSecondAndZeroM
     const auto delays = clock_.delays();
     // An idle host's timer wakes once a second at most, however small the interval asked for.
     ASSERT_EQ(delays.size(), scheduled + (c.tick ? 1 : 0));
-    if (c.tick) EXPECT_DOUBLE_EQ(delays.back(), *c.tick);
+    if (c.tick) {
+      EXPECT_DOUBLE_EQ(delays.back(), *c.tick);
+    }
     EXPECT_EQ(log_.count("[Vizuzod] flush_interval_secs " + Value(c.seconds).description() +
                          " is below one second: flushing every second"),
               c.noted ? 1u : 0u);
