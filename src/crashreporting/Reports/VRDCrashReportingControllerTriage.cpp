@@ -158,7 +158,9 @@ void VRDCrashReportingController::prepareAndSubmitReport(const VRDInternalReport
 void VRDCrashReportingController::removeReport(const VRDInternalReport& report) { removeItemAndClaim(report.path()); }
 
 void VRDCrashReportingController::removeItemAndClaim(const std::string& path) {
-  if (fileManager_.removeItemAtPath(path)) fileManager_.claims().release(std::filesystem::path(path).filename().string());
+  if (fileManager_.removeItemAtPath(path)) {
+    fileManager_.claims().release(std::filesystem::path(path).filename().string());
+  }
 }
 
 void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vector<std::string>& entries) {

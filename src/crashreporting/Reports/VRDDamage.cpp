@@ -145,7 +145,9 @@ std::optional<std::string> VRDRecordDamage(const std::string& path) {
   if (!error && size > kMaxPackageBytes) return "it is larger than any record (" + std::to_string(size) + " bytes)";
   const FileContents contents = readFileContents(path, kMaxPackageBytes);
   // A record that is not there is no damage; one that is there and cannot be read is.
-  if (contents.status == FileContents::Status::unreadable) return "it cannot be read (" + unreadableReason(contents) + ")";
+  if (contents.status == FileContents::Status::unreadable) {
+    return "it cannot be read (" + unreadableReason(contents) + ")";
+  }
   const std::string& bytes = contents.bytes;
   if (bytes.empty()) return std::nullopt;
   if (bytes.find_first_not_of('\0') == std::string::npos) return std::string("it holds only zero bytes");

@@ -213,7 +213,8 @@ bool VRDFileManager::removeContentsOfAllPaths() const {
   all = removeContentsOfPendingPath() && all;
   all = removeContentsOfDirectoryAtPath(preparedPath()) && all;
   all = removeContentsOfDirectoryAtPath(activePath()) && all;
-  if (std::error_code absent; fs::exists(damagedPath(), absent)) all = removeContentsOfDirectoryAtPath(damagedPath()) && all;
+  std::error_code absent;
+  if (fs::exists(damagedPath(), absent)) all = removeContentsOfDirectoryAtPath(damagedPath()) && all;
   return all;
 }
 

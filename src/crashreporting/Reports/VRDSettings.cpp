@@ -154,7 +154,8 @@ std::string VRDSettings::interactivePromptAlwaysSendTitle() const {
 std::string VRDLocalizedString(std::string_view key, std::string_view table, std::string_view fallback) {
   const auto bundle = MainBundle::get();
   if (!bundle || !bundle->bundlePath) return std::string(fallback);
-  const FileContents bytes = readFileContents(*bundle->bundlePath / (std::string(table) + ".strings"), kMaxStringsBytes);
+  const FileContents bytes =
+      readFileContents(*bundle->bundlePath / (std::string(table) + ".strings"), kMaxStringsBytes);
   if (!bytes.ok()) return std::string(fallback);
   std::string error;
   const auto strings = plist::decodeDictionary(bytes.bytes, error);

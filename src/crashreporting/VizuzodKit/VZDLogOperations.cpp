@@ -242,10 +242,12 @@ void VZDCleanupFilesOperation::main() {
     const auto gz = gzs.find(base);
     if (gz == gzs.end()) continue;
     std::error_code removeError;
-    if (!fs::remove(gz->second, removeError) && removeError)
+    if (!fs::remove(gz->second, removeError) && removeError) {
       VZDLogger::sharedLogger().logWithLabel("CleanupOperation",
                                              "Failed to remove " + gz->second.string() + ": " + removeError.message());
-    else claims_.release(gz->second.filename().string());
+    } else {
+      claims_.release(gz->second.filename().string());
+    }
     gzs.erase(gz);
   }
   URLs logSet, gzSet, multipartSet;
