@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <set>
@@ -251,12 +252,14 @@ TEST_F(EndToEnd, WithReportingSwitchedOffEveryStageIsEmptiedAndTheStartFails) {
 TEST_F(EndToEnd, AFolderInPlaceOfAStoredFileNeverTakesTheHostDownAndTheReportArrivesOnce) {
   struct Case {
     const char* entry;  // of the crashed run's folder; the cached settings for "settings.json"
+    bool fifo;          // a FIFO without a writer in its place, rather than a folder
     const char* logged;
   };
-  for (const Case& c : {Case{"signal.vrdrecord", "signal.vrdrecord': it cannot be read (Is a directory); kept aside"},
-                        Case{"metadata.vrdrecord", "Unreadable file 'metadata.vrdrecord' of report '"},
-                        Case{"stray", "Unreadable file 'stray' of report '"},
-                        Case{"settings.json", "[Zizozu] Could not read settings at "}}) {
+  for (const Case& c : {Case{"signal.vrdrecord", false, "signal.vrdrecord': it cannot be read (Is a directory); kept"},
+                        Case{"metadata.vrdrecord", false, "Unreadable file 'metadata.vrdrecord' of report '"},
+                        Case{"stray", false, "Unreadable file 'stray' of report '"},
+                        Case{"sdk.log", true, "Unreadable file 'sdk.log' of report '"},
+                        Case{"settings.json", false, "[Zizozu] Could not read settings at "}}) {
     SCOPED_TRACE(c.entry);
     fs::remove_all(temp_.path() / "cache");
     const std::size_t before = reportRequests();
@@ -264,7 +267,11 @@ TEST_F(EndToEnd, AFolderInPlaceOfAStoredFileNeverTakesTheHostDownAndTheReportArr
     const std::string entry = c.entry;
     const fs::path unreadable = entry == "settings.json" ? settingsFile() : store() / "active" / crashed / entry;
     fs::remove(unreadable);
-    fs::create_directories(unreadable / "inside");
+    if (c.fifo) {
+      ASSERT_EQ(mkfifo(unreadable.c_str(), 0600), 0);
+    } else {
+      fs::create_directories(unreadable / "inside");
+    }
 
     auto host = run({"start", "serve"});
     ASSERT_TRUE(eventually([&] { return reportRequests() > before; }, 5.0)) << host->errors();
