@@ -8,11 +8,12 @@ namespace {
 /// A process that shows nothing this long is taken for one that never will: the request may start another.
 constexpr double kStartingTime = 10.0;
 
-/// The same request: the target, the application and the arguments.
+/// The same request: the target, the application, the arguments and the mark.
 std::string keyOf(const LaunchRequest& request) {
   std::string key = (request.target == LaunchTarget::path ? "path:" : "id:") + request.application;
   for (const std::string& argument : request.arguments) key.append(1, '\0').append(argument);
-  return key;
+  // Arguments never hold a second NUL in a row: the mark cannot pass for one.
+  return key.append(2, '\0').append(request.mark);
 }
 
 double now() { return dispatch::MainQueue::clock().now(); }
@@ -20,7 +21,7 @@ double now() { return dispatch::MainQueue::clock().now(); }
 }  // namespace
 
 void LaunchHolds::started(const LaunchRequest& request, pid_t pid) {
-  Hold hold{pid, now(), std::nullopt, false};
+  Hold hold{pid, now(), std::nullopt, false, false};
   if (request.target == LaunchTarget::bundleIdentifier) hold.bundleIdentifier = request.application;
   holds_[keyOf(request)] = std::move(hold);
 }
@@ -48,6 +49,16 @@ std::optional<pid_t> LaunchHolds::startedProcess(const LaunchRequest& request) c
   const auto it = holds_.find(keyOf(request));
   if (it == holds_.end() || it->second.pid <= 0) return std::nullopt;
   return it->second.pid;
+}
+
+void LaunchHolds::ended(pid_t pid, bool withError) {
+  for (auto& [key, hold] : holds_)
+    if (hold.pid == pid && pid > 0) hold.failed = withError;
+}
+
+bool LaunchHolds::endedWithError(const LaunchRequest& request) const {
+  const auto it = holds_.find(keyOf(request));
+  return it != holds_.end() && it->second.failed;
 }
 
 }  // namespace tilvane

@@ -11,9 +11,9 @@
 
 namespace tilvane {
 
-/// What a launcher remembers of the process it started last for each request (its target, application and
-/// arguments), to hold back the same request repeated while that process still starts: it runs, started less
-/// than 10 s ago, and no window of its application has appeared since. Its application's windows are those of
+/// What a launcher remembers of the process it started last for each request (its target, application,
+/// arguments and mark), to hold back the same request repeated while that process still starts: it runs, started
+/// less than 10 s ago, and no window of its application has appeared since. Its application's windows are those of
 /// its process and of the processes in its session (a launcher starts each process as a session leader, so a
 /// wrapper script that runs the program as a child and stays counts), and, for a request by bundle identifier,
 /// those of that application whatever process shows them. Once such a window has appeared the hold is over for
@@ -32,6 +32,10 @@ class LaunchHolds {
   bool isHeldBack(const LaunchRequest& request, const std::function<bool(pid_t)>& starting) const;
   /// The process the last start of `request` started, once it is known.
   std::optional<pid_t> startedProcess(const LaunchRequest& request) const;
+  /// Process `pid` ended, with an error or without.
+  void ended(pid_t pid, bool withError);
+  /// Whether the process the last start of `request` started ended with an error.
+  bool endedWithError(const LaunchRequest& request) const;
 
  private:
   struct Hold {
@@ -40,8 +44,9 @@ class LaunchHolds {
     /// The application a request by bundle identifier names.
     std::optional<std::string> bundleIdentifier;
     bool windowAppeared = false;
+    bool failed = false;
   };
-  /// By the request's target, application and arguments.
+  /// By the request's target, application, arguments and mark.
   std::map<std::string, Hold> holds_;
 };
 

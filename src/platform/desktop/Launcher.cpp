@@ -36,7 +36,8 @@ bool bringWindowForward(const AXUIElement& window) {
   return desktop && window.isWindow() && desktop->launcher().activateWindow(window);
 }
 
-bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments) {
+bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments,
+                                        std::string mark) {
   if (launchPath != kOpenToolPath) return false;
   LaunchRequest request;
   const std::size_t first = !arguments.empty() && arguments[0] == "-n" ? 1 : 0;
@@ -51,20 +52,23 @@ bool NSTask::launchedTaskWithLaunchPath(std::string_view launchPath, const std::
   request.arguments.assign(arguments.begin() + static_cast<std::ptrdiff_t>(first + 2), arguments.end());
   request.viaOpenTool = true;
   request.newInstance = first == 1;
+  request.mark = std::move(mark);
   return launchThroughDesktop(request);
 }
 
 bool NSWorkspaceLaunch::launchApplication(const std::string& path, NSWorkspaceLaunchOptions options,
-                                          std::vector<AXUIElement> passOver) {
+                                          std::vector<AXUIElement> passOver, std::string mark) {
   return launchThroughDesktop(LaunchRequest{LaunchTarget::path, path, {}, false,
-                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
+                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver),
+                                            std::move(mark)});
 }
 
 bool NSWorkspaceLaunch::launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
                                                       NSWorkspaceLaunchOptions options,
-                                                      std::vector<AXUIElement> passOver) {
+                                                      std::vector<AXUIElement> passOver, std::string mark) {
   return launchThroughDesktop(LaunchRequest{LaunchTarget::bundleIdentifier, bundleIdentifier, {}, false,
-                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver)});
+                                            options == NSWorkspaceLaunchOptions::newInstance, std::move(passOver),
+                                            std::move(mark)});
 }
 
 bool LSRegisterURL(const std::string& path) {
@@ -78,9 +82,31 @@ std::optional<std::string> launchedProgramPath(const LaunchRequest& request) {
   return desktop->launcher().programPath(request);
 }
 
-bool isProcessOfLaunch(const LaunchRequest& request, pid_t pid) {
+std::optional<std::string> launchMarkOf(pid_t pid) {
   Desktop* desktop = Desktop::current();
-  return desktop && pid > 0 && !request.application.empty() && desktop->launcher().isOfLaunch(request, pid);
+  if (!desktop || pid <= 0) return std::nullopt;
+  return desktop->launcher().markOf(pid);
+}
+
+bool launchStartFailed(const LaunchRequest& request) {
+  Desktop* desktop = Desktop::current();
+  return desktop && !request.application.empty() && desktop->launcher().startFailed(request);
+}
+
+double processClockNow() {
+  Desktop* desktop = Desktop::current();
+  return desktop ? desktop->launcher().processClockNow() : 0;
+}
+
+std::optional<double> processStartTime(pid_t pid) {
+  Desktop* desktop = Desktop::current();
+  if (!desktop || pid <= 0) return std::nullopt;
+  return desktop->launcher().processStartTime(pid);
+}
+
+bool processStartedBefore(pid_t pid, double moment) {
+  const auto started = processStartTime(pid);
+  return started && *started < moment;
 }
 
 }  // namespace tilvane

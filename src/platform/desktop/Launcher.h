@@ -29,6 +29,10 @@ struct LaunchRequest {
   /// Windows that bringing the running application forward passes over (taken by someone already): when it has
   /// no other, another instance starts.
   std::vector<AXUIElement> passOver;
+  /// Left on the processes a start runs, and inherited by every process they start however they part from it
+  /// (a child in the background, a double fork into a session of its own): Launcher::markOf tells it from any
+  /// of them. Empty: none.
+  std::string mark;
   bool operator==(const LaunchRequest&) const = default;
 };
 
@@ -47,14 +51,18 @@ class Launcher {
   /// application, whatever name its windows carry. Absent when the backend cannot tell.
   virtual std::optional<std::string> programPath(const LaunchRequest&) const { return std::nullopt; }
 
-  /// Whether process `pid` comes of the last start of a request with the target, application and arguments of
-  /// `request`, while the process started then runs: that process, or one in its session (each is started as a
-  /// session leader, so a script's child counts). Its windows are that launch's, whatever they are called.
-  virtual bool isOfLaunch(const LaunchRequest& request, pid_t pid) {
-    (void)request;
-    (void)pid;
-    return false;
-  }
+  /// The mark (LaunchRequest::mark) process `pid` carries from the start that ran it or one of its ancestors;
+  /// absent when it carries none, or the backend cannot tell.
+  virtual std::optional<std::string> markOf(pid_t) const { return std::nullopt; }
+
+  /// Whether the process the last start of `request` (its target, application, arguments and mark) ran has ended
+  /// with an error (a status other than 0, or a signal). False while it runs, or when it ended well.
+  virtual bool startFailed(const LaunchRequest&) { return false; }
+
+  /// When process `pid` started, in seconds on the backend's process clock; absent when it cannot tell.
+  virtual std::optional<double> processStartTime(pid_t) const { return std::nullopt; }
+  /// Now on the process clock: a process started after this reads as later, never as earlier.
+  virtual double processClockNow() const { return 0; }
 
   /// Brings `window` of a running application forward, as a launch of that application offering it would: shows
   /// the desktop it is on and gives it the focus. False when it cannot. By default only the focus.
@@ -78,8 +86,20 @@ bool bringWindowForward(const AXUIElement& window);
 /// Launcher::programPath of the installed desktop's launcher; absent without one.
 std::optional<std::string> launchedProgramPath(const LaunchRequest& request);
 
-/// Launcher::isOfLaunch of the installed desktop's launcher; false without one.
-bool isProcessOfLaunch(const LaunchRequest& request, pid_t pid);
+/// Launcher::markOf of the installed desktop's launcher; absent without one.
+std::optional<std::string> launchMarkOf(pid_t pid);
+
+/// Launcher::startFailed of the installed desktop's launcher; false without one.
+bool launchStartFailed(const LaunchRequest& request);
+
+/// Launcher::processClockNow of the installed desktop's launcher; 0 without one.
+double processClockNow();
+
+/// Launcher::processStartTime of the installed desktop's launcher; absent without one.
+std::optional<double> processStartTime(pid_t pid);
+
+/// Whether process `pid` started before `moment` (a processClockNow() taken earlier); false when unknown.
+bool processStartedBefore(pid_t pid, double moment);
 
 /// The open tool's path, the only program a task may be launched with.
 inline constexpr std::string_view kOpenToolPath = "/usr/bin/open";
@@ -90,7 +110,9 @@ struct NSTask {
   /// new instance), "-a" and an application path or "-b" and a bundle identifier, followed by the arguments for
   /// the application. Answered by the installed desktop's launcher (Desktop::current()). False when the path is
   /// another program, the arguments name no application, or no desktop is installed.
-  static bool launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments);
+  /// `mark`: see LaunchRequest::mark.
+  static bool launchedTaskWithLaunchPath(std::string_view launchPath, const std::vector<std::string>& arguments,
+                                         std::string mark = {});
 };
 
 /// The launch options of the shared workspace's launch calls that matter here.
@@ -108,12 +130,12 @@ struct NSWorkspaceLaunch {
   /// is installed.
   static bool launchApplication(const std::string& path,
                                 NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults,
-                                std::vector<AXUIElement> passOver = {});
+                                std::vector<AXUIElement> passOver = {}, std::string mark = {});
   /// Starts the application with this bundle identifier, asynchronously, with no arguments, as above. False when
   /// refused or no desktop is installed.
   static bool launchAppWithBundleIdentifier(const std::string& bundleIdentifier,
                                             NSWorkspaceLaunchOptions options = NSWorkspaceLaunchOptions::defaults,
-                                            std::vector<AXUIElement> passOver = {});
+                                            std::vector<AXUIElement> passOver = {}, std::string mark = {});
 };
 
 }  // namespace tilvane

@@ -31,6 +31,8 @@ pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   app.info.localizedName = config.name;
   app.info.executableURL = config.executable;
   app.info.isAgent = config.agent;
+  app.mark = config.mark;
+  app.startTime = dispatch::MainQueue::clock().now();
   applications_.push_back(std::move(app));
   lastFound_ = nullptr;
   Application& added = applications_.back();
@@ -58,6 +60,16 @@ void SimApplications::clearScriptedWindowList() {
 }
 
 // --- user actions ---
+
+std::optional<std::string> SimApplications::markOf(pid_t pid) const {
+  const Application* app = findApplication(pid);
+  return app ? app->mark : std::nullopt;
+}
+
+std::optional<double> SimApplications::startTimeOf(pid_t pid) const {
+  const Application* app = findApplication(pid);
+  return app ? std::optional(app->startTime) : std::nullopt;
+}
 
 pid_t SimApplications::launchApplication(const SimApplicationConfig& config) {
   const pid_t pid = addApplication(config);

@@ -40,6 +40,8 @@ struct SimApplicationConfig {
   std::optional<std::string> executable;
   bool agent = false;
   std::vector<SimWindowConfig> windows;
+  /// The launch mark its process carries (LaunchRequest::mark); absent: none.
+  std::optional<std::string> mark;
 };
 
 /// How an application answers a read of its "AXWindows".
@@ -124,6 +126,10 @@ class SimApplications final : public ApplicationServer {
   std::optional<CGRect> frameOf(const AXUIElement& window) const { return windowFrame(window); }
   /// The windows of an application, in creation order (every desktop).
   std::vector<AXUIElement> windowsOf(pid_t pid) const;
+  /// The launch mark of the process, if it carries one.
+  std::optional<std::string> markOf(pid_t pid) const;
+  /// The main loop's time when the process was added; absent when it does not run.
+  std::optional<double> startTimeOf(pid_t pid) const;
   /// Whether an observer is registered for the triple.
   bool isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const;
   /// Every position and size request that reached the backend, in order.
@@ -162,6 +168,8 @@ class SimApplications final : public ApplicationServer {
     NSRunningApplication info;
     SimWindowsRead windowsRead = SimWindowsRead::windows;
     std::vector<Window> windows;
+    std::optional<std::string> mark;
+    double startTime = 0;
   };
   // (process, notification, observed element) -> handler. The notification is its number in
   // notificationNames_, so that a key is a few integers: observers are added for every window met.

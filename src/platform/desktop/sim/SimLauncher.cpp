@@ -48,7 +48,7 @@ bool SimLauncher::launch(const LaunchRequest& request) {
   const auto it = scripts_.find(request.application);
   if (it == scripts_.end()) return false;
   const SimLaunchScript& script = it->second;
-  if (!script.starts) return true;
+  if (!script.starts) return false;
   if (request.arguments.empty() && !request.newInstance && bringForward(request, script)) return true;
 
   if (holds_.isHeldBack(request, [this](pid_t pid) { return isRunning(pid); })) return true;
@@ -65,9 +65,7 @@ void SimLauncher::windowAppeared(const NSRunningApplication& application) {
                         application.bundleIdentifier);
 }
 
-bool SimLauncher::isOfLaunch(const LaunchRequest& request, pid_t pid) {
-  return holds_.startedProcess(request) == pid && isRunning(pid);
-}
+double SimLauncher::processClockNow() const { return dispatch::MainQueue::clock().now(); }
 
 bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScript& script) {
   const std::vector<pid_t> running = runningPids(applications_, script.application.bundleIdentifier);
@@ -95,6 +93,7 @@ void SimLauncher::start(const LaunchRequest& request) {
   const SimLaunchScript& script = it->second;
   SimApplicationConfig config = script.application;
   config.windows.clear();
+  if (!request.mark.empty()) config.mark = request.mark;
   const pid_t pid = applications_.launchApplication(config);
   holds_.startedAs(request, pid);
   if (!script.opensWindow) return;

@@ -22,7 +22,7 @@ struct SimLaunchScript {
   double startDelay = 0.2;
   /// Seconds from the start to its window ("AXWindowCreated"); the window then takes the focus.
   double windowDelay = 0.5;
-  /// False: the application never starts.
+  /// False: it cannot be started (the launch is refused).
   bool starts = true;
   /// False: it starts but never shows a window.
   bool opensWindow = true;
@@ -35,9 +35,8 @@ struct SimLaunchScript {
 /// - otherwise a process starts after startDelay and opens its window, focused, windowDelay later, unless the
 ///   same request started one that still starts (LaunchHolds: it runs, and no window of it or of the application
 ///   the request names has appeared; the desktop tells of each window through windowAppeared).
-/// The windows of a process started are that launch's while it runs (a simulated process leads a session of its
-/// own, alone).
-/// A launch naming no scripted application is recorded and refused. Main thread only.
+/// A process started carries the request's mark; process times are the main loop's.
+/// A launch naming no scripted application, or one that cannot start, is recorded and refused. Main thread only.
 class SimLauncher final : public Launcher {
  public:
   explicit SimLauncher(SimApplications& applications);
@@ -56,7 +55,10 @@ class SimLauncher final : public Launcher {
 
   // Launcher
   bool launch(const LaunchRequest& request) override;
-  bool isOfLaunch(const LaunchRequest& request, pid_t pid) override;
+  std::optional<std::string> markOf(pid_t pid) const override { return applications_.markOf(pid); }
+  /// The main loop's time.
+  std::optional<double> processStartTime(pid_t pid) const override { return applications_.startTimeOf(pid); }
+  double processClockNow() const override;
 
   /// A window of `application` appeared: a start it shows is over. A simulated process leads a session of its
   /// own.

@@ -14,6 +14,7 @@
 
 #include "platform/apps/DesktopEntryFile.h"
 #include "platform/apps/EntryIdentifier.h"
+#include "platform/desktop/x11/ProcessFacts.h"
 
 extern char** environ;
 
@@ -139,19 +140,27 @@ bool X11Launcher::launch(const LaunchRequest& request) {
   if (holds_.isHeldBack(request, [this](pid_t pid) { return isRunning(pid) && !hasShownWindow(pid); }))
     return true;
   reap();
-  const auto pid = spawnDetached(*argv);
+  const auto pid = spawnDetached(*argv, request.mark);
   if (!pid) return false;
   holds_.started(request, *pid);
   children_[*pid] = ProcessExitWatch::watch(*pid, [this] { reap(); });
   return true;
 }
 
-bool X11Launcher::isOfLaunch(const LaunchRequest& request, pid_t pid) {
-  const auto started = holds_.startedProcess(request);
-  // A session outlives its leader, and once no process is left in it the number may lead another: only while
-  // the process started runs.
-  return started && isRunning(*started) && (pid == *started || ::getsid(pid) == *started);
+std::optional<std::string> X11Launcher::markOf(pid_t pid) const {
+  auto mark = startEnvironmentValue(pid, kLaunchMarkVariable);
+  if (mark && mark->empty()) return std::nullopt;
+  return mark;
 }
+
+bool X11Launcher::startFailed(const LaunchRequest& request) {
+  reap();
+  return holds_.endedWithError(request);
+}
+
+std::optional<double> X11Launcher::processStartTime(pid_t pid) const { return processStartSeconds(pid); }
+
+double X11Launcher::processClockNow() const { return bootClockSeconds(); }
 
 bool X11Launcher::registerApplication(const std::string& path) {
   if (!apps::isDesktopEntryPath(path)) return false;
@@ -207,6 +216,7 @@ void X11Launcher::reap() {
   for (auto it = children_.begin(); it != children_.end();) {
     int status = 0;
     const pid_t result = ::waitpid(it->first, &status, WNOHANG);
+    if (result == it->first) holds_.ended(it->first, !WIFEXITED(status) || WEXITSTATUS(status) != 0);
     if (result == it->first || (result < 0 && errno == ECHILD))
       it = children_.erase(it);
     else
@@ -240,7 +250,7 @@ std::vector<pid_t> X11Launcher::runningChildren() {
   return pids;
 }
 
-std::optional<pid_t> X11Launcher::spawnDetached(const std::vector<std::string>& argv) {
+std::optional<pid_t> X11Launcher::spawnDetached(const std::vector<std::string>& argv, const std::string& mark) {
   if (argv.empty() || argv.front().empty()) return std::nullopt;
   SpawnSetup setup;
   posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -260,8 +270,16 @@ std::optional<pid_t> X11Launcher::spawnDetached(const std::vector<std::string>& 
   args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  // The mark first, so that a bounded read of the environment finds it; never one tilvane inherited itself.
+  const std::string markEntry = std::string(kLaunchMarkVariable) + "=" + mark;
+  std::vector<char*> environment;
+  if (!mark.empty()) environment.push_back(const_cast<char*>(markEntry.c_str()));
+  const std::string_view inherited = std::string_view(markEntry).substr(0, kLaunchMarkVariable.size() + 1);
+  for (char** entry = environ; entry && *entry; ++entry)
+    if (std::string_view(*entry).substr(0, inherited.size()) != inherited) environment.push_back(*entry);
+  environment.push_back(nullptr);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, args.front(), &setup.actions, &setup.attributes, args.data(), environ) != 0)
+  if (posix_spawnp(&pid, args.front(), &setup.actions, &setup.attributes, args.data(), environment.data()) != 0)
     return std::nullopt;
   return pid;
 }

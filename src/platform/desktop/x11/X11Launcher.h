@@ -18,6 +18,9 @@
 
 namespace tilvane::x11 {
 
+/// The environment variable that carries a launch's mark.
+inline constexpr std::string_view kLaunchMarkVariable = "TILVANE_LAUNCH_MARK";
+
 /// Starts applications on a Linux desktop. By bundle identifier: the XDG desktop entry with that desktop-file
 /// id, its Exec line split by the entry format's rules with the request's arguments put in for its file codes
 /// (or appended); else a registered entry (registerApplication) whose windows carry the identifier; without
@@ -31,11 +34,12 @@ namespace tilvane::x11 {
 /// A request without arguments for an application that runs already brings it forward (its first window not
 /// passed over takes the focus) instead of starting another instance, also one that no desktop entry names, and
 /// by path too; a process of the same program counts when no application carries the identifier. A request for
-/// a new instance is never brought forward. A request repeated (with the same arguments, if any) starts nothing
-/// while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no window of
-/// it, of a process in its session or of the application the request names has appeared; the desktop tells of
-/// each window through windowAppeared). The windows of that process and of its session are the launch's
-/// (isOfLaunch) while it runs. Main thread only.
+/// a new instance is never brought forward. A request repeated (with the same arguments and mark, if any) starts
+/// nothing while the process started for it still starts (LaunchHolds: it runs, is less than 10 s old, and no
+/// window of it, of a process in its session or of the application the request names has appeared; the desktop
+/// tells of each window through windowAppeared). A request's mark goes into the environment of the process
+/// started, as kLaunchMarkVariable, which every process it starts inherits (and a mark tilvane itself inherited is
+/// not passed on); markOf reads it back from /proc. Main thread only.
 class X11Launcher final : public Launcher {
  public:
   /// Brings a window forward: shows its desktop and gives it the focus; false when it cannot.
@@ -55,7 +59,11 @@ class X11Launcher final : public Launcher {
   /// Through the FocusWindow given.
   bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
-  bool isOfLaunch(const LaunchRequest& request, pid_t pid) override;
+  std::optional<std::string> markOf(pid_t pid) const override;
+  bool startFailed(const LaunchRequest& request) override;
+  /// Seconds on the boot clock, to the kernel's tick.
+  std::optional<double> processStartTime(pid_t pid) const override;
+  double processClockNow() const override;
   /// Takes a desktop entry of an application that can be started, under the identifier its windows carry
   /// (apps::entryIdentity); a later one with the same identifier replaces it.
   bool registerApplication(const std::string& path) override;
@@ -63,9 +71,9 @@ class X11Launcher final : public Launcher {
   /// The command line `request` runs; absent when nothing can be run for it.
   std::optional<std::vector<std::string>> commandFor(const LaunchRequest& request) const;
 
-  /// Starts `argv` (argv[0] searched on PATH) detached as described above; the child's pid, or absent when it
-  /// cannot be started. The caller reaps the child.
-  static std::optional<pid_t> spawnDetached(const std::vector<std::string>& argv);
+  /// Starts `argv` (argv[0] searched on PATH) detached as described above, carrying `mark` when not empty; the
+  /// child's pid, or absent when it cannot be started. The caller reaps the child.
+  static std::optional<pid_t> spawnDetached(const std::vector<std::string>& argv, const std::string& mark = {});
 
   /// The children started and not yet reaped.
   std::vector<pid_t> runningChildren();
@@ -76,7 +84,7 @@ class X11Launcher final : public Launcher {
  private:
   std::vector<std::filesystem::path> folders() const;
   bool bringForward(const LaunchRequest& request);
-  /// Reaps the children that ended.
+  /// Reaps the children that ended, noting how.
   void reap();
   bool isRunning(pid_t pid);
   /// Whether the process has a window now, or is an application (which on X11 it becomes with its first window,

@@ -98,6 +98,8 @@ std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOp
   auto operation = std::make_shared<WorkspaceItemLayoutOperation>(frame, space, item.bundleIdentifier(), item.appPath(),
                                                                   item.filePath(), std::move(claims));
   operation->setName(describeItemApplication(item).name);
+  // The item's id outlives this run of the program: a later restore knows the windows of this one's launches.
+  operation->setMark(item.id());
   return operation;
 }
 

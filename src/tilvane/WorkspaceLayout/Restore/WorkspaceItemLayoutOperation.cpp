@@ -82,10 +82,32 @@ LaunchRequest WorkspaceItemLayoutOperation::request() const {
   return app_.empty() ? LaunchRequest{LaunchTarget::bundleIdentifier, bundleID_} : LaunchRequest{LaunchTarget::path, app_};
 }
 
-bool WorkspaceItemLayoutOperation::isOfItemsLaunch(pid_t pid) const {
+LaunchRequest WorkspaceItemLayoutOperation::launched() const {
   LaunchRequest launched = request();
   launched.arguments = parameterWords(file_);
-  return isProcessOfLaunch(launched, pid);
+  launched.mark = mark_;
+  return launched;
+}
+
+void WorkspaceItemLayoutOperation::setMark(std::string mark) {
+  mark_ = std::move(mark);
+  if (place_) claims_->addMark(mark_);
+}
+
+std::vector<SIWindow> WorkspaceItemLayoutOperation::firstOfOwnLaunch(const std::vector<SIWindow>& windows) const {
+  std::vector<SIWindow> own;
+  if (mark_.empty()) return own;
+  std::copy_if(windows.begin(), windows.end(), std::back_inserter(own),
+               [&](const SIWindow& w) { return launchMarkOf(w.processIdentifier()) == mark_; });
+  // What the program later starts inherits the mark too (a program run from the item's terminal): the launch's
+  // window is that of the process started first.
+  std::optional<double> first;
+  for (const SIWindow& w : own)
+    if (const auto started = processStartTime(w.processIdentifier()); started && (!first || *started < *first))
+      first = started;
+  if (first)
+    std::erase_if(own, [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) != first; });
+  return own;
 }
 
 void WorkspaceItemLayoutOperation::launchApp() {
@@ -109,24 +131,27 @@ void WorkspaceItemLayoutOperation::launchApp() {
       arguments.push_back(bundleID_);
     }
     for (std::string& word : parameterWords(file_)) arguments.push_back(std::move(word));
-    NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments);
+    startTaken_ = NSTask::launchedTaskWithLaunchPath(kOpenToolPath, arguments, mark_);
     return;
   }
   // Every window it has serves another item: only a process of its own gives this one a window.
   const auto options =
       windowsOfItem(true).empty() ? NSWorkspaceLaunchOptions::defaults : NSWorkspaceLaunchOptions::newInstance;
-  if (!app_.empty())
-    NSWorkspaceLaunch::launchApplication(app_, options, passOver());
-  else
-    NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, options, passOver());
+  startTaken_ = app_.empty()
+                    ? NSWorkspaceLaunch::launchAppWithBundleIdentifier(bundleID_, options, passOver(), mark_)
+                    : NSWorkspaceLaunch::launchApplication(app_, options, passOver(), mark_);
 }
 
 std::vector<AXUIElement> WorkspaceItemLayoutOperation::passOver() const {
   std::vector<AXUIElement> windows = claims_->windows();
-  if (others_.empty()) return windows;
-  // Bringing the program forward must not offer another application's window.
-  for (const AXUIElement& window : listedWindows())
-    if (std::find(others_.begin(), others_.end(), window.pid) != others_.end()) windows.push_back(window);
+  // Bringing the program forward must not offer another application's window, nor one of another item's launch.
+  for (const AXUIElement& window : listedWindows()) {
+    const auto mark = launchMarkOf(window.pid);
+    if ((std::find(others_.begin(), others_.end(), window.pid) != others_.end() ||
+         (mark && claims_->isOthersMark(*mark, mark_))) &&
+        std::find(windows.begin(), windows.end(), window) == windows.end())
+      windows.push_back(window);
+  }
   return windows;
 }
 
@@ -139,16 +164,19 @@ void WorkspaceItemLayoutOperation::main() {
 }
 
 bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::optional<std::string>& bundle,
-                                           bool named) const {
+                                           bool named, bool othersToo) const {
   const pid_t pid = window.processIdentifier();
+  // What a launch of the item shows is its own, whatever the window is called and however its process parted
+  // from the one started: a script's child in the background, a double fork.
+  const auto mark = launchMarkOf(pid);
+  if (mark && *mark == mark_ && !mark_.empty()) return true;
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
   if (bundle && sameApplication(*bundle, bundleID_)) return true;
-  // What a launch of the item shows is its own, whatever the window is called: a script's child, a program
-  // naming its windows otherwise.
-  if (isOfItemsLaunch(pid)) return true;
+  if (mark && !othersToo && claims_->isOthersMark(*mark, mark_)) return false;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
-  // "Wish"): its process runs the item's program. Only while nothing runs under the saved name.
-  if (!program_ || named) return false;
+  // "Wish"): its process runs the item's program. Only while nothing runs under the saved name, and only a
+  // process that ran before the restore: one the user started meanwhile is the user's.
+  if (!program_ || named || !processStartedBefore(pid, claims_->began())) return false;
   const auto running = NSRunningApplication::runningApplicationWithProcessIdentifier(pid);
   return running && running->executableURL == program_;
 }
@@ -161,7 +189,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) 
     if (!claimed && claims_->isClaimed(window)) continue;
     const auto bundle = bundleIdentifierOfWindow(window);
     // A document window, wherever it is: one off every display or refusing moves is still the item's to take.
-    if (belongs(window, bundle, named) && window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
+    if (belongs(window, bundle, named, claimed) &&
+        window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
       windows.push_back(window);
   }
   return windows;
@@ -169,10 +198,8 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) 
 
 std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
   if (!place_) return std::nullopt;
-  const std::vector<SIWindow> windows = windowsOfItem();
+  std::vector<SIWindow> windows = windowsOfItem();
   if (windows.empty()) return std::nullopt;
-  std::vector<WindowSpot> spots;
-  for (const SIWindow& window : windows) spots.push_back({window.frame(), window.space()});
   // Compared with where the items put their windows, the gap kept.
   std::vector<WindowSpot> places;
   std::size_t mine = 0;
@@ -180,6 +207,15 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
     if (number == *place_) mine = places.size();
     places.push_back({insetByGap(spot.frame, placementGap()), spot.space});
   }
+  // A window of its own launch is its own; the nearest of them when there are several.
+  std::vector<SIWindow> own = firstOfOwnLaunch(windows);
+  if (!own.empty() && mine < places.size()) {
+    windows = std::move(own);
+    places = {places.at(mine)};
+    mine = 0;
+  }
+  std::vector<WindowSpot> spots;
+  for (const SIWindow& window : windows) spots.push_back({window.frame(), window.space()});
   const auto served = assignWindows(spots, places);
   if (mine >= served.size() || !served[mine]) return std::nullopt;
   return windows[*served[mine]];
@@ -190,6 +226,8 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::newWindow() const {
   std::erase_if(windows, [&](const SIWindow& window) {
     return std::find(before_.begin(), before_.end(), window.axElement()) != before_.end();
   });
+  // Its launch's window before one that only carries its identifier.
+  if (auto own = firstOfOwnLaunch(windows); !own.empty()) windows = std::move(own);
   for (const std::optional<SIWindow>& preferred :
        {SIWindow::focusedWindow(), ApplicationManager::shared().lastCreatedWindow()})
     if (preferred && std::find(windows.begin(), windows.end(), *preferred) != windows.end()) return preferred;
@@ -203,7 +241,9 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
   // Every attempt without a window of the application counts, whether or not other applications created
   // windows meanwhile: the wait always ends.
   if (failedAttempts >= kMaxRelaunches) return giveUp();
-  launchApp();
+  // One start per restore: each start of a program that hands its window to a background process would be
+  // another window. Again only when the start could not run or ended with an error.
+  if (!ownProcess_ || !startTaken_ || launchStartFailed(launched())) launchApp();
   after(kAttemptInterval, [next = failedAttempts + 1](WorkspaceItemLayoutOperation& self) { self.attempt(next); });
 }
 

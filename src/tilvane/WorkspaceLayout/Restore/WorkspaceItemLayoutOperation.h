@@ -20,24 +20,26 @@ namespace tilvane {
 /// queue starts the next item after this one is done.
 ///
 /// An item without parameters takes a window of its application that is open already when one is left for it:
-/// the open windows no other item of the restore took are served to the restore's items of that application
-/// still waiting (assignWindows), so a window standing at an item's frame stays with that item and the others go
-/// to the nearest item; the item brings its window forward in place of a launch, and starts nothing. Otherwise,
-/// and always with parameters, it starts a process of its own and takes only a window that was not open at that
-/// launch: the focused one, else the one created last, else the first listed. The wait is a poll once a second;
-/// each attempt that finds no window launches again (the launcher holds a repeat back until a window of its
-/// application appears), at most 5 times; the sixth such attempt gives up with the message "CanNotOpen" and the item's
-/// name, and nothing is moved. A window is the item's by its application's identifier, or when a launch of the
-/// item showed it (the process the launcher started for it, or one of that process's session while it runs: a
-/// script running the program as a child), whatever it is called; the program it runs serves only for processes
-/// that were no other application when the item started (one started through a link names its windows
-/// otherwise).
+/// a window its own launch showed (in this restore or an earlier one), else one of the open windows no other item
+/// of the restore took, served to the restore's items of that application still waiting (assignWindows), so a
+/// window standing at an item's frame stays with that item and the others go to the nearest item; the item
+/// brings its window forward in place of a launch, and starts nothing. Otherwise, and always with parameters, it
+/// starts a process of its own and takes only a window that was not open at that launch: one of that launch,
+/// else the focused one, else the one created last, else the first listed. The wait is a poll once a second; the
+/// program is started once per restore, and again only when that start could not run or ended with an error;
+/// the sixth attempt without a window gives up with the message "CanNotOpen" and the item's name, and nothing is
+/// moved.
+///
+/// A window is the item's when its process carries the item's launch mark (its start and everything that start
+/// ran inherit it, however they part from it), or by its application's identifier; a window known only by
+/// running the program a launch of the item runs serves only when its process ran before the restore began (a
+/// program that hands a launch to its running instance) and was no other application when the item started.
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
                                            public std::enable_shared_from_this<WorkspaceItemLayoutOperation> {
  public:
-  /// Relaunches before giving up.
+  /// Attempts without a window after the first before giving up.
   static constexpr int kMaxRelaunches = 5;
   /// Seconds between attempts; from the focus to the desktop move; from that move to the frame.
   static constexpr double kAttemptInterval = 1.0;
@@ -59,10 +61,14 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// What the user knows the item's application as, in the messages (default: its bundle identifier).
   void setName(std::string name) { name_ = std::move(name); }
   const std::string& name() const { return name_.empty() ? bundleID_ : name_; }
+  /// What the item's launches carry, so their windows are known as its own, also by a later restore: something
+  /// stable that names the item (empty: nothing).
+  void setMark(std::string mark);
   const std::string& app() const { return app_; }
   const std::string& file() const { return file_; }
 
-  /// Starts the application, not waiting for it: with parameters through the open tool ("-a" and the path, or
+  /// Starts the application carrying the item's mark, not waiting for it: with parameters through the open tool
+  /// ("-a" and the path, or
   /// "-b" and the bundle identifier, then each parameter word; "-n" for a new instance when an earlier item of
   /// the restore took a window of the application); without them, an open window left for the item is brought
   /// forward, else the application is started through the shared workspace (by path, else by bundle identifier;
@@ -79,18 +85,19 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   void attempt(int failedAttempts);
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
-  /// Whether process `pid` is the one a launch of the item (with its parameters) started, or one in its session,
-  /// while that runs.
-  bool isOfItemsLaunch(pid_t pid) const;
-  /// Whether `window`, whose application has the identifier `bundle`, is of the item's application (by its
-  /// bundle identifier, else a process of a launch of the item, else, while nothing runs under that identifier
-  /// (`named` false), a process of the program a launch of the item runs) and of no process in others_.
-  bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named) const;
-  /// The windows a launch that brings the application forward passes over: those earlier items took and those
-  /// of others_.
+  /// What launchApp starts, with its parameters and mark.
+  LaunchRequest launched() const;
+  /// Those of `windows` shown by a launch of the item, of the process among them that started first.
+  std::vector<SIWindow> firstOfOwnLaunch(const std::vector<SIWindow>& windows) const;
+  /// Whether `window`, whose application has the identifier `bundle`, is the item's (see the class), not of
+  /// a process in others_ nor, unless `othersToo` or it carries the identifier, of another item's launch of this
+  /// restore. `named`: something runs under the item's identifier, so the program file tells nothing.
+  bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named, bool othersToo) const;
+  /// The windows a launch that brings the application forward passes over: those earlier items took, those of
+  /// others_ and those of other items' launches.
   std::vector<AXUIElement> passOver() const;
   /// The document windows of the item's application that no item of the restore took, in the window server's
-  /// order; with `claimed`, also those taken.
+  /// order; with `claimed`, also those taken or kept for another item.
   std::vector<SIWindow> windowsOfItem(bool claimed = false) const;
   /// The open window the restore's serving of its items gives this item, if any.
   std::optional<SIWindow> openWindow() const;
@@ -118,8 +125,11 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   std::vector<pid_t> others_;
   /// The item's place among the restore's items that take open windows (items without parameters).
   std::optional<std::size_t> place_;
+  std::string mark_;
   /// The item has launched a process of its own, and every window open at that launch.
   bool ownProcess_ = false;
+  /// The last start was not refused at once.
+  bool startTaken_ = false;
   std::vector<AXUIElement> before_;
 };
 

@@ -3,8 +3,19 @@
 #include <algorithm>
 
 #include "AppManager/Catalogue/AppManager.h"
+#include "platform/desktop/Launcher.h"
 
 namespace tilvane {
+
+WorkspaceRestoreClaims::WorkspaceRestoreClaims() : began_(processClockNow()) {}
+
+void WorkspaceRestoreClaims::addMark(std::string mark) {
+  if (!mark.empty()) marks_.push_back(std::move(mark));
+}
+
+bool WorkspaceRestoreClaims::isOthersMark(const std::string& mark, const std::string& mine) const {
+  return mark != mine && std::find(marks_.begin(), marks_.end(), mark) != marks_.end();
+}
 
 void WorkspaceRestoreClaims::claim(const SIWindow& window, const std::string& bundleID) {
   if (!isClaimed(window)) claims_.emplace_back(window, bundleID);

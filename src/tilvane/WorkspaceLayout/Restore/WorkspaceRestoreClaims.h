@@ -16,6 +16,16 @@ namespace tilvane {
 /// starts a new instance of it. The restore's end names the items that had to be skipped. Main thread only.
 class WorkspaceRestoreClaims {
  public:
+  /// The restore begins now (on the launcher's process clock).
+  WorkspaceRestoreClaims();
+  /// When the restore began: a process started since is none the restore found running.
+  double began() const { return began_; }
+
+  /// An item that takes open windows marks its launches with `mark`: a window carrying it is that item's.
+  void addMark(std::string mark);
+  /// Whether `mark` is another item's of this restore than the one marking with `mine`.
+  bool isOthersMark(const std::string& mark, const std::string& mine) const;
+
   /// `window` belongs to the item of application `bundleID` from now on.
   void claim(const SIWindow& window, const std::string& bundleID);
   bool isClaimed(const SIWindow& window) const;
@@ -44,6 +54,8 @@ class WorkspaceRestoreClaims {
   };
   std::vector<Place> places_;
   std::vector<std::string> skipped_;
+  std::vector<std::string> marks_;
+  double began_ = 0;
 };
 
 }  // namespace tilvane

@@ -106,20 +106,50 @@ TEST_F(X11LauncherTest, ArgumentsReachTheProgramUntouchedInASessionOfItsOwn) {
   EXPECT_NE(::getsid(children[0]), ::getsid(0));
 }
 
-// A script running a program as a child and staying: the child is the launch's while the script runs.
-TEST_F(X11LauncherTest, ALaunchsProcessesAreTheOneStartedAndThoseOfItsSessionWhileItRuns) {
-  const fs::path file = tempDir() / "child";
-  const LaunchRequest request{LaunchTarget::path, "/bin/sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", file}, true};
-  ASSERT_TRUE(launcher_.launch(request));
-  pid_t child = 0;
-  ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> child) && child > 0; }));
-  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(child, SIGKILL); });
-  const pid_t leader = launcher_.runningChildren().at(0);
-  EXPECT_TRUE(launcher_.isOfLaunch(request, leader) && launcher_.isOfLaunch(request, child));
-  EXPECT_FALSE(launcher_.isOfLaunch(request, ::getpid()));
-  ::kill(leader, SIGKILL);
-  ASSERT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));
-  EXPECT_FALSE(launcher_.isOfLaunch(request, child));  // once empty, its session's number may lead another
+// However a start's processes part from the one started, they carry its mark; a mark tilvane inherited is not
+// passed on; a start that ended with an error is known as failed.
+TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown) {
+  const test::ScopedEnv inherited("TILVANE_LAUNCH_MARK", "tilvane's own");
+  const struct {
+    const char* how;
+    std::string script, mark;
+    bool fails;
+  } cases[] = {
+      {"a child left in the background", "sleep 30 & echo $! > \"$0\"", "item-1", false},
+      {"a double fork", "setsid -f sh -c 'echo $$ > \"$0\"; exec sleep 30' \"$0\"", "item-2", false},
+      {"a start ending with an error", "sleep 30 & echo $! > \"$0\"; exit 3", "item-3", true},
+      {"a start without a mark", "sleep 30 & echo $! > \"$0\"", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    const fs::path file = tempDir() / ("pid-of" + c.mark);
+    fs::remove(file);
+    const LaunchRequest request{LaunchTarget::path, "/bin/sh", {"-c", c.script, file}, true, false, {}, c.mark};
+    ASSERT_TRUE(launcher_.launch(request));
+    pid_t left = 0;
+    ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> left) && left > 0; }));
+    const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(left, SIGKILL); });
+    ASSERT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));
+    // Read once it runs sleep: while a process execs, its environment reads empty.
+    const auto comm = "/proc/" + std::to_string(left) + "/comm";
+    ASSERT_TRUE(eventually([&] { return test::readFile(comm) == "sleep\n"; }));
+    EXPECT_EQ(launcher_.markOf(left), c.mark.empty() ? std::nullopt : std::optional(c.mark));
+    EXPECT_EQ(launcher_.startFailed(request), c.fails);
+  }
+}
+
+// A process started after a moment never reads as started before it, whatever its name holds.
+TEST_F(X11LauncherTest, AProcessStartedLaterIsNotBeforeAnEarlierMoment) {
+  const fs::path program = tempDir() / "sl) 1 2 (ep";
+  fs::copy_file("/bin/sleep", program);
+  const double before = launcher_.processClockNow();
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, program.string(), {"30"}, true}));
+  const pid_t child = launcher_.runningChildren().at(0);
+  const auto started = launcher_.processStartTime(child);
+  ASSERT_TRUE(started);
+  EXPECT_GE(*started, before);
+  EXPECT_LE(*started, launcher_.processClockNow());
+  EXPECT_LT(launcher_.processStartTime(1).value_or(before), before);  // init, there before anything
 }
 
 TEST_F(X11LauncherTest, ARunningApplicationIsBroughtForwardNotStartedAgain) {

@@ -105,8 +105,10 @@ class WorkspaceRestoreTest : public test::WindowWorld {
 TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited) {
   scriptApp("org.example.Editor");
   scriptApp("org.example.Terminal", "/usr/bin/xterm");
-  restore({workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
-           workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm", "-e top")});
+  const auto items = {
+      workspaceItem("org.example.Editor", 2, CGRectMake(0, 0, 0.5, 1)),
+      workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1), "/usr/bin/xterm", "-e top")};
+  restore(items);
   drain();
   EXPECT_EQ(shown(), text("StartLayoutSpaces"));
 
@@ -131,9 +133,11 @@ TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited)
   advanceTo(6.3);
   EXPECT_EQ(frameOf(editor), CGRectMake(0, 23, 720, 877));
   // Only then the second item is launched, through the open tool with its parameters as separate arguments.
+  // Each launch carries its item's mark.
   EXPECT_EQ(launcher().launches(),
-            (std::vector<LaunchRequest>{{LaunchTarget::bundleIdentifier, "org.example.Editor", {}, false},
-                                        {LaunchTarget::path, "/usr/bin/xterm", {"-e", "top"}, true}}));
+            (std::vector<LaunchRequest>{
+                {LaunchTarget::bundleIdentifier, "org.example.Editor", {}, false, false, {}, items.begin()[0]->id()},
+                {LaunchTarget::path, "/usr/bin/xterm", {"-e", "top"}, true, false, {}, items.begin()[1]->id()}}));
 
   advanceTo(7.59);
   const AXUIElement terminal = apps().focusedWindow().value();
@@ -159,8 +163,9 @@ TEST_F(WorkspaceRestoreTest, ItemsAreRestoredInOrderAfterEveryDesktopWasVisited)
 
 TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   scriptApp("org.example.Terminal");
-  restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
-           workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1))});
+  const auto items = {workspaceItem("org.example.Terminal", 0, CGRectMake(0, 0, 0.5, 1)),
+                      workspaceItem("org.example.Terminal", 1, CGRectMake(0.5, 0, 0.5, 1))};
+  restore(items);
   // The first item starts the terminal (4.0) and places its window (6.3). The second does not take that
   // window again: its launch passes over it, so a new instance starts, whose window shows at 7.0 and is placed
   // at 8.6.
@@ -178,8 +183,9 @@ TEST_F(WorkspaceRestoreTest, TwoItemsOfOneApplicationComeBackAsTwoWindows) {
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(launcher().launches(),
             (std::vector<LaunchRequest>{
-                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false},
-                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true, {first}}}));
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, false, {}, items.begin()[0]->id()},
+                {LaunchTarget::bundleIdentifier, "org.example.Terminal", {}, false, true, {first},
+                 items.begin()[1]->id()}}));
   EXPECT_TRUE(shownOn(first, 0));
   EXPECT_FALSE(shownOn(windows[1], 0));
   EXPECT_TRUE(shownOn(windows[1], 1));
@@ -205,12 +211,12 @@ TEST_F(WorkspaceRestoreTest, ARunningWindowServesTheNearestItemAndEachFurtherIte
   EXPECT_EQ(frameOf(running), CGRectMake(0, 23, 720, 438.5));
   EXPECT_EQ(frameOf(windows[1]), CGRectMake(0, 23, 720, 877));
   EXPECT_EQ(frameOf(windows[2]), CGRectMake(720, 23, 720, 877));
-  // The first two items asked for new instances (the parameters' through the open tool's "-n") again while
-  // they started, and each started once; the third brought the running window forward.
+  // The first two items asked once each for a new instance (the parameters' through the open tool's "-n"),
+  // waiting for it; the third brought the running window forward.
   std::vector<bool> newInstance;
   for (const LaunchRequest& request : launcher().launches()) newInstance.push_back(request.newInstance);
-  EXPECT_EQ(newInstance, (std::vector<bool>{true, true, true, true}));
-  EXPECT_EQ(launcher().launches()[2].arguments, (std::vector<std::string>{"-e", "top"}));
+  EXPECT_EQ(newInstance, (std::vector<bool>{true, true}));
+  EXPECT_EQ(launcher().launches()[1].arguments, (std::vector<std::string>{"-e", "top"}));
 }
 
 // An entry known by a class guessed from its program's name ("Tilvaneclock") names the windows that say
@@ -232,7 +238,7 @@ TEST_F(WorkspaceRestoreTest, AnItemWithParametersWhoseWindowIsSlowStartsOneProce
                                              .windowDelay = 2.5});  // two attempts find no window of it
   restore({workspaceItem("org.example.Terminal", 0, CGRectMake(0.5, 0, 0.5, 1), {}, "-e top")});
   advance(30);
-  EXPECT_EQ(launches(), 3u);
+  EXPECT_EQ(launches(), 1u);
   const auto windows = windowsOf("org.example.Terminal");
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
@@ -275,11 +281,11 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   const double start = now();
   restore({workspaceItem("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1)),
            workspaceItem("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 1))});
-  // After the visits (until 4.0) the ghost is launched once a second, and given up at 10.0.
+  // After the visits (until 4.0) the ghost is launched once, waited for, and given up at 10.0.
   advanceTo(start + 4.99);
   EXPECT_EQ(launches(), 1u);
   advanceTo(start + 9.99);
-  EXPECT_EQ(launches(), 6u);
+  EXPECT_EQ(launches(), 1u);
   EXPECT_EQ(shown(), text("StartLayoutSpaces"));
   advanceTo(start + 10.0);
   drain();
@@ -291,6 +297,16 @@ TEST_F(WorkspaceRestoreTest, AnApplicationThatNeverShowsAWindowIsGivenUpAndTheNe
   EXPECT_EQ(shown(), text("LayoutComplete") + ". " + text("WorkspaceSkipped") + " org.example.Ghost");
   EXPECT_EQ(log.count("⚠️ workspace restored without: org.example.Ghost"), 1u);
   EXPECT_EQ(log.count("⚠️ workspace item skipped: org.example.Ghost (org.example.Ghost) showed no window"), 1u);
+}
+
+TEST_F(WorkspaceRestoreTest, AStartThatCannotRunIsTriedAgainAtEachAttemptThenGivenUp) {
+  launcher().script("org.example.Broken",
+                    {.application = {.bundleIdentifier = "org.example.Broken"}, .starts = false});
+  restore({workspaceItem("org.example.Broken", 0, CGRectMake(0, 0, 1, 1))});
+  advance(30);
+  drain();
+  EXPECT_EQ(launches(), 6u);
+  EXPECT_EQ(shown(), text("LayoutComplete") + ". " + text("WorkspaceSkipped") + " org.example.Broken");
 }
 
 TEST_F(WorkspaceRestoreTest, GapsShrinkTheWindowButTheTargetIsRemembered) {
@@ -343,6 +359,29 @@ TEST_F(WorkspaceRestoreTest, AClosedWindowIsNeverTakenAndItsProcessStartsAgainOn
   ASSERT_EQ(windows.size(), 1u);
   EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(shown(), text("LayoutComplete"));
+}
+
+// Whatever the item's program starts carries its launch's mark too: the window of the process started first is
+// the item's.
+TEST_F(WorkspaceRestoreTest, AProgramRunFromTheItemsWindowIsNotTakenForIt) {
+  launcher().script("/opt/term", {.application = {.bundleIdentifier = "XTerm"},
+                                  .window = {.frame = CGRectMake(50, 60, 400, 300)}});
+  const auto item = workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term");
+  restore({item});
+  advance(30);
+  ASSERT_EQ(windowsOf("XTerm").size(), 1u);
+  const AXUIElement term = windowsOf("XTerm")[0];
+  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = item->id()});
+  advance(1);
+  const AXUIElement page = apps().createWindow(browser, {.frame = CGRectMake(720, 23, 720, 877)});
+  apps().userMoveWindow(term, CGRectMake(10, 10, 300, 200));
+  advance(3);
+  restore({item});
+  advance(30);
+  EXPECT_EQ(launches(), 1u);
+  EXPECT_EQ(frameOf(term), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(frameOf(page), CGRectMake(720, 23, 720, 877));
+  EXPECT_EQ(windowsOf("XTerm").size(), 1u);
 }
 
 TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include <QApplication>
 
@@ -76,14 +77,16 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   /// Restores `items` and runs the restore to its end. Its clock runs on only once the window manager has handled
   /// what the restore asked of it, and, once it started a process, when `shown` holds: the window manager and a
   /// program starting work in real time, which the restore's clock knows nothing of.
+  /// With `evenWithoutChild`, it waits for `shown` also once the process started has ended (it left the program
+  /// to a process of its own).
   void restoreAll(const std::vector<WorkspaceLayoutItemModelPtr>& items,
-                  const std::function<bool()>& shown = [] { return true; }) {
+                  const std::function<bool()>& shown = [] { return true; }, bool evenWithoutChild = false) {
     auto group = std::make_shared<WorkspaceLayoutGroupModel>();
     group->setItems(items);
     start_ = loop().elapsed();
     LayoutManager::shared().layoutWorkspace(*group);
     for (int step = 0; step < 800 && LayoutManager::shared().workspaceRunning(); ++step) {
-      waitUntil([&] { return started().empty() || shown(); }, 10.0);
+      waitUntil([&] { return (!evenWithoutChild && started().empty()) || shown(); }, 10.0);
       // The window manager has done what the restore asked (a window brought forward) before its clock runs on.
       probe().syncWindowManager();
       catchUp();
@@ -156,7 +159,44 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     ASSERT_EQ(list.add(), AppRuleList::AddResult::added);
   }
 
+  /// An executable shell script `name` in the test's folder running `body`.
+  std::string script(const std::string& name, const std::string& body) {
+    const auto path = tempDir() / name;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path.string();
+  }
+  /// A desktop entry `name` running `exec`, without StartupWMClass: nothing tells the class of its windows.
+  std::string entryRunning(const std::string& name, const std::string& exec) {
+    const auto path = tempDir() / "Desktop" / (name + ".desktop");
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "[Desktop Entry]\nType=Application\nName=" << name << "\nExec=" << exec << "\n";
+    return path.string();
+  }
+  /// The program "handed": counts each start in `starts_`, then runs the test client with windows of class
+  /// TilvaneHanded.
+  std::string handedProgram() {
+    return script("handed", "echo >> \"" + starts_.string() + "\"\nexec \"" TILVANE_TESTCLIENT_PATH
+                            "\" --class handed,TilvaneHanded\n");
+  }
+  std::size_t starts() {
+    std::ifstream file(starts_);
+    return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(file), {}, '\n'));
+  }
+  /// Restores `item` of a program that leaves its window to a process of its own, waiting for that window
+  /// whenever a start has been made.
+  void restoreHanded(const WorkspaceLayoutItemModelPtr& item) {
+    restoreAll({item}, [&] { return starts() == 0 || !windowsOf("TilvaneHanded").empty(); }, true);
+  }
+  /// Ends every process showing a window of `bundle` (they belong to no launcher once their starter left).
+  void endWindowsOf(const std::string& bundle) {
+    for (const std::uint32_t w : windowsOf(bundle))
+      ::kill(SIWindow(*desktop().applications().elementOf(w)).processIdentifier(), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return windowsOf(bundle).empty(); }));
+  }
+
   double start_ = 0;
+  std::filesystem::path starts_ = tempDir() / "starts";
 };
 
 TEST_F(WorkspaceRestoreOnX11Test, OpenTerminalsAreTakenAsTheyAreAndOnlyAClosedOneStartsAgain) {
@@ -500,6 +540,94 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseEntryRunsAWrapperScriptStartsNothin
   EXPECT_TRUE(started().empty());
   EXPECT_EQ(windowsOf("TilvaneWrapped"), std::vector<std::uint32_t>{running});
   EXPECT_TRUE(frameBecomes(running, kLowerRight)) << *probe().frameRect(running);
+}
+
+// The launch leaves the program to a process of its own and ends well: its window is known by the launch's mark.
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseStartLeavesItsProgramInTheBackgroundStartsItOnceAndPlacesIt) {
+  const std::string program = handedProgram();
+  const struct {
+    const char* how;
+    std::string entry;
+  } cases[] = {
+      {"a script leaving it in the background",
+       entryRunning("Background", script("background", "\"" + program + "\" &\nexit 0\n"))},
+      {"setsid -f", entryRunning("Setsid", "setsid -f " + program)},
+  };
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneHanded"); });
+  startTilvane();
+  const LogManager::Capture log;
+  for (const bool gutters : {false, true})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.how) + (gutters ? ", gutters on" : ", gutters off"));
+      defaults::UserDefaults::standard().setBool(UserDefaultsService::gutterEnabledKey(), gutters);
+      std::filesystem::remove(starts_);
+      restoreHanded(workspaceItem("org.tilvane.Handed", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.entry));
+      EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+      EXPECT_EQ(starts(), 1u);
+      const auto windows = windowsOf("TilvaneHanded");
+      ASSERT_EQ(windows.size(), 1u);
+      const XRectangle placed = gutters ? XRectangle{968, 536, 944, 512} : kLowerRight;
+      EXPECT_TRUE(frameBecomes(windows[0], placed)) << *probe().frameRect(windows[0]);
+      endWindowsOf("TilvaneHanded");
+    }
+  EXPECT_EQ(log.count("workspace item skipped"), 0u);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemsWindowMovedAwayIsPutBackWithoutAStartAlsoAfterARestart) {
+  const auto item = workspaceItem("org.tilvane.Handed", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+                                  entryRunning("Background", script("background", "\"" + handedProgram() + "\" &\n")));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneHanded"); });
+  startTilvane();
+  restoreHanded(item);
+  ASSERT_EQ(windowsOf("TilvaneHanded").size(), 1u);
+  const std::uint32_t window = windowsOf("TilvaneHanded")[0];
+  for (const bool restarted : {false, true}) {
+    SCOPED_TRACE(restarted ? "after a restart" : "in the same run");
+    if (restarted) restartTilvane();
+    probe().moveResize(window, {100, 100, 400, 300});
+    ASSERT_TRUE(waitUntil([&] { return probe().frameRect(window)->x == 100; })) << *probe().frameRect(window);
+    catchUp();
+    restoreHanded(item);
+    EXPECT_EQ(starts(), 1u);
+    EXPECT_EQ(windowsOf("TilvaneHanded"), std::vector<std::uint32_t>{window});
+    EXPECT_TRUE(frameBecomes(window, kLowerRight)) << *probe().frameRect(window);
+  }
+}
+
+// The user opens a window of the item's program while the item's own appears: only the item's is moved.
+TEST_F(WorkspaceRestoreOnX11Test, AWindowTheUserOpensDuringTheRestoreIsNeitherTakenNorRemembered) {
+  const auto item = workspaceItem("org.tilvane.ItemTerm", 0, CGRectMake(0.5, 0, 0.5, 1),
+                                  entryRunning("Item Term", std::string("\"") + TILVANE_TESTCLIENT_PATH +
+                                                                "\" --class itemterm,TilvaneItemTerm"));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  bool opened = false;
+  restoreAll({item}, [&] {
+    if (windowsOf("TilvaneItemTerm").empty()) return false;
+    if (!std::exchange(opened, true)) spawn({TILVANE_TESTCLIENT_PATH, "--class", "userterm,TilvaneUserTerm"});
+    return !windowsOf("TilvaneUserTerm").empty();
+  });
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  const XRectangle rightHalf{960, 0, 960, 1056};
+  ASSERT_EQ(windowsOf("TilvaneItemTerm").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneItemTerm")[0], rightHalf));
+  ASSERT_EQ(windowsOf("TilvaneUserTerm").size(), 1u);
+  probe().syncWindowManager();
+  EXPECT_NE(probe().frameRect(windowsOf("TilvaneUserTerm")[0]), rightHalf);
+  advance(3.0);
+  for (const auto& record : records("TilvaneUserTerm")) EXPECT_NE(record->x(), 0.5);
+}
+
+TEST_F(WorkspaceRestoreOnX11Test, AnItemThatNeverShowsAWindowIsStartedOnceAndNamedAsSkipped) {
+  const auto item = workspaceItem("org.tilvane.Silent", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+                                  entryRunning("Silent", script("silent", "echo >> \"" + starts_.string() +
+                                                                              "\"\nexec sleep 30\n")));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  restoreAll({item});
+  EXPECT_EQ(starts(), 1u);
+  EXPECT_EQ(VkHUD::shared().text(),
+            NSLocalizedString("LayoutComplete") + ". " + NSLocalizedString("WorkspaceSkipped") + " Silent");
 }
 
 class SnapshotOnX11Test : public WorkspaceRestoreOnX11Test, public ::testing::WithParamInterface<bool> {};

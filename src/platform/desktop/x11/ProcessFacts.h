@@ -1,0 +1,21 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tilvane::x11 {
+
+/// The value of `name` in the environment process `pid` was started with (/proc/<pid>/environ, at most its
+/// first MiB read); absent when it has none, or the environment cannot be read (gone, another user's).
+std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view name);
+
+/// When process `pid` started, in seconds on the boot clock, to the kernel's tick; absent when unknown.
+std::optional<double> processStartSeconds(pid_t pid);
+
+/// Now on the boot clock, cut to the kernel's tick: a process that starts later never reads as earlier.
+double bootClockSeconds();
+
+}  // namespace tilvane::x11
