@@ -2,16 +2,25 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "crashreporting/Capture/VRDHex.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDSafeRead.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 #include "platform/base/Utf8.h"
 
 namespace crashreporting {
+
+FileContents VRDFileReadWhole(const std::string& path) {
+  FileContents contents = readFileContents(path);
+  if (contents.status == FileContents::Status::unreadable) {
+    VRDLogWarn("Unable to read file %s: %s\n", path.c_str(), contents.error.c_str());
+  } else if (!contents.ok()) {
+    VRDLogWarn("Unable to read file %s\n", path.c_str());
+  }
+  return contents;
+}
 
 std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
                                          const VRDFileSectionTransform& transform) {
@@ -19,16 +28,13 @@ std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
     VRDLogError("Error: input path is invalid\n");
     return std::nullopt;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const FileContents contents = VRDFileReadWhole(path);
+  if (!contents.ok()) {
     if (deleteOnFailure) std::remove(path);
-    VRDLogWarn("Unable to read file %s\n", path);
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
   Array sections;
-  const std::string all = text.str();
+  const std::string& all = contents.bytes;
   std::size_t start = 0;
   while (start < all.size()) {
     std::size_t end = all.find('\n', start);

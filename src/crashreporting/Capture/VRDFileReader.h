@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Value.h"
 
 // Reading record files back at the next launch (never at crash time: it allocates).
@@ -12,6 +13,9 @@ namespace crashreporting {
 
 /// Replaces a parsed line; none drops it.
 using VRDFileSectionTransform = std::function<std::optional<Value>(Value)>;
+
+/// The whole file at `path`; what cannot be read is logged with the path (and why, when it is there).
+FileContents VRDFileReadWhole(const std::string& path);
 
 /// The lines of the record file at `path` parsed as JSON, in file order. Lines that do not parse (a line torn
 /// by the crash, the empty piece after the last newline) are skipped. None when the file cannot be read; the

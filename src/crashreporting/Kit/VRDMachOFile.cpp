@@ -30,7 +30,7 @@ VRDMachOFile& VRDMachOFile::operator=(VRDMachOFile&& other) noexcept {
 bool VRDMachOFileInitWithPath(VRDMachOFile* file, const char* path) {
   if (!file || !path) return false;
   VRDMachOFileDestroy(file);
-  file->fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  file->fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO in its place must not block
   if (file->fd < 0) return false;
   struct stat info {};
   if (fstat(file->fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 16) {

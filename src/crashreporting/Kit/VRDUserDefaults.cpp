@@ -4,6 +4,7 @@
 
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/Kit/ZIZApplication.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/PropertyList.h"
@@ -15,7 +16,6 @@
 namespace crashreporting {
 namespace {
 namespace fs = std::filesystem;
-using tilvane::defaults::FileRead;
 
 constexpr std::size_t kMaxFileBytes = 64 * 1024 * 1024;
 constexpr const char* kLog = "[Zizozu:UserDefaults] ";
@@ -58,10 +58,10 @@ std::optional<Dictionary> VRDUserDefaults::loadDefaults() {
       if (ec) log("error removing conflicting directory: {error = " + ec.message() + "}");
       return std::nullopt;
     }
-    const FileRead read = tilvane::defaults::readFileBounded(fileURL_, kMaxFileBytes);
-    if (read.status == FileRead::Status::absent) return std::nullopt;
+    const FileContents read = readFileContents(fileURL_, kMaxFileBytes);
+    if (read.status == FileContents::Status::absent) return std::nullopt;
     std::string error;
-    auto dict = read.status == FileRead::Status::ok ? plist::decodeDictionary(read.bytes, error) : std::nullopt;
+    auto dict = read.ok() ? plist::decodeDictionary(read.bytes, error) : std::nullopt;
     if (!dict) log("failed to read existing UserDefaults file");
     return dict;
   });

@@ -1,9 +1,8 @@
 #include "crashreporting/Kit/ZIZIcon.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Sha1.h"
 
 namespace crashreporting {
@@ -11,7 +10,7 @@ namespace {
 
 constexpr std::array<std::uint8_t, 8> kPNGSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Icons are small; a larger file is no icon we would send.
-constexpr std::uintmax_t kMaxIconBytes = 8 * 1024 * 1024;
+constexpr std::size_t kMaxIconBytes = 8 * 1024 * 1024;
 
 std::uint32_t bigEndian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
@@ -53,14 +52,9 @@ std::optional<ZIZIcon> ZIZAppIconUtility::fetchApplicationIcon(const std::option
   if (file.has_parent_path() || file == "." || file == "..") return std::nullopt;
   if (!file.has_extension()) file += ".png";
   for (const auto& folder : {*bundle->bundlePath / "Contents" / "Resources", *bundle->bundlePath}) {
-    std::error_code error;
-    const auto path = folder / file;
-    if (!std::filesystem::is_regular_file(path, error)) continue;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxIconBytes) continue;
-    std::ifstream in(path, std::ios::binary);
-    const Data bytes(std::istreambuf_iterator<char>(in), {});
-    if (auto icon = ZIZIcon::initWithImage(bytes)) return icon;
+    const FileContents contents = readFileContents(folder / file, kMaxIconBytes);
+    if (!contents.ok()) continue;
+    if (auto icon = ZIZIcon::initWithImage(Data(contents.bytes.begin(), contents.bytes.end()))) return icon;
   }
   return std::nullopt;
 }

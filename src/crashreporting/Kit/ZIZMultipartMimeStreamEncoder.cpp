@@ -1,8 +1,8 @@
 #include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 
 #include "crashreporting/Kit/ZIZApplication.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/SystemLog.h"
-#include "platform/defaults/FileIo.h"
 
 namespace crashreporting {
 namespace {
@@ -83,7 +83,7 @@ void ZIZMultipartMimeStreamEncoder::addFileData(std::span<const std::uint8_t> da
 void ZIZMultipartMimeStreamEncoder::addFile(const std::filesystem::path& file, std::string_view fileName,
                                             const std::optional<std::string>& mimeType,
                                             std::string_view fieldName) {
-  const auto read = tilvane::defaults::readFileBounded(file, kMaxFileBytes);
+  const FileContents read = readFileContents(file, kMaxFileBytes);
   addFileData(bytesOf(read.bytes), fileName, mimeType, fieldName);
 }
 

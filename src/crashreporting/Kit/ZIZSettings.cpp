@@ -1,17 +1,19 @@
 #include "crashreporting/Kit/ZIZSettings.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "crashreporting/Kit/KitConstants.h"
 #include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/Kit/ZIZURLBuilder.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
 namespace {
+
+// Far beyond any settings the service sends.
+constexpr std::size_t kMaxSettingsBytes = 16u * 1024 * 1024;
 
 std::optional<Value> optionalText(const std::optional<std::string>& text) {
   return text ? std::optional<Value>(Value(*text)) : std::nullopt;
@@ -22,10 +24,14 @@ std::optional<Value> optionalText(const std::optional<std::string>& text) {
 std::optional<Dictionary> ZIZSettings::settingsDictionary() {
   const std::lock_guard lock(mutex_);
   if (settingsDictionary_) return settingsDictionary_;
-  std::ifstream in(settingsPath_, std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string text(std::istreambuf_iterator<char>(in), {});
-  in.close();
+  const FileContents contents = readFileContents(settingsPath_, kMaxSettingsBytes);
+  if (contents.status == FileContents::Status::unreadable && !unreadableLogged_) {
+    // Read again at each use, so said once: the next download replaces whatever stands in the file's place.
+    unreadableLogged_ = true;
+    SystemLog::write("[Zizozu] Could not read settings at " + settingsPath_.string() + ": " + contents.error);
+  }
+  if (!contents.ok()) return std::nullopt;
+  const std::string& text = contents.bytes;
   std::string error;
   const auto value = json::decode(text, error);
   const auto* object = value ? value->get<Dictionary>() : nullptr;
@@ -43,6 +49,7 @@ std::optional<Dictionary> ZIZSettings::settingsDictionary() {
 void ZIZSettings::clearSettingsDictionary() {
   const std::lock_guard lock(mutex_);
   settingsDictionary_.reset();
+  unreadableLogged_ = false;
 }
 
 std::optional<Dictionary> ZIZSettings::appSettings() {

@@ -48,6 +48,7 @@ class ZIZSettings {
   const std::filesystem::path settingsPath_;
   std::mutex mutex_;
   std::optional<Dictionary> settingsDictionary_;
+  bool unreadableLogged_ = false;
 };
 
 }  // namespace crashreporting

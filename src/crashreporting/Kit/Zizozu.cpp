@@ -9,6 +9,7 @@
 #include "crashreporting/Kit/VRDUserDefaults.h"
 #include "crashreporting/Kit/ZIZApplication.h"
 #include "crashreporting/Kit/ZIZException.h"
+#include "crashreporting/platform/Guarded.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -128,8 +129,17 @@ void Zizozu::initializeKit(const KitClass& kitClass) {
     if (kitClass.initializeIfNeeded) kitClass.initializeIfNeeded();
     return;
   }
-  if (LegacyKitInstance* instance = kitClass.sharedInstance ? kitClass.sharedInstance() : nullptr)
+  LegacyKitInstance* instance = kitClass.sharedInstance ? kitClass.sharedInstance() : nullptr;
+  if (!instance) return;
+  // Configuration faults are the host's to see; anything else a kit meets (its stored files) ends that kit's
+  // start, never the host.
+  try {
     instance->start();
+  } catch (const ZIZException&) {
+    throw;
+  } catch (const std::exception& error) {
+    SystemLog::write(std::string("[Zizozu] A kit could not start: ") + error.what());
+  }
 }
 
 std::optional<std::string> Zizozu::APIKey() {
@@ -308,8 +318,11 @@ std::string Zizozu::generateInstallationUUID() {
 void Zizozu::onboardAppAndDownloadSettings() {
   const auto manager = settingsAndOnboardingManager();
   const auto key = APIKey();
-  if (manager && key)
-    manager->beginSettingsAndOnboardingOperationsWithAPIKey(*key, kitVersionsByKitBundleIdentifier());
+  if (manager && key) {
+    runGuarded("the settings download", [&] {
+      manager->beginSettingsAndOnboardingOperationsWithAPIKey(*key, kitVersionsByKitBundleIdentifier());
+    });
+  }
 }
 
 }  // namespace crashreporting

@@ -164,6 +164,9 @@ std::optional<VRDInternalReport> VRDCrashReportingController::setupCurrentReport
   createLaunchFailureMarker();
   const std::string identifier = Zizozu::sharedSDK().executionIdentifier();
   std::optional<VRDInternalReport> report;
+  // Claimed before it exists and held while this process lives: another process sharing the store must never
+  // take this run's folder for an earlier run's report.
+  fileManager_.claims().claim(identifier);
   if (const auto path = fileManager_.setupNewPathForExecutionIdentifier(identifier)) {
     report = VRDInternalReport::reportWithPath(*path, identifier);
   }

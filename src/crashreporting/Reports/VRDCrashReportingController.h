@@ -148,6 +148,11 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
   void handlePromptCompleteForReport(const VRDInternalReport& report, bool submit, bool markAlwaysSubmit);
   void prepareAndSubmitReport(const VRDInternalReport& report, bool urgent, bool processing);
   void removeReport(const VRDInternalReport& report);
+  /// The report of an earlier run's folder, claimed for this process; none when another process holds it or it
+  /// is gone.
+  std::optional<VRDInternalReport> claimEarlierReport(const std::string& path);
+  /// Removes an earlier run's item and, once it is gone, gives up its claim.
+  void removeItemAndClaim(const std::string& path);
   void handleExistingFilesInProcessing(const std::vector<std::string>& entries);
   void handleExistingFilesInPrepared(const std::vector<std::string>& entries);
   void uploadPreexistingFiles(const std::vector<std::string>& paths);

@@ -38,10 +38,11 @@ void VRDCrashReportingController::processExistingReportPaths(const std::vector<s
 }
 
 void VRDCrashReportingController::processExistingActiveReportPath(const std::string& path, bool urgent) {
-  std::optional<VRDInternalReport> report = VRDInternalReport::reportWithPath(path);
+  // The claim goes with the report until it is packaged or removed.
+  std::optional<VRDInternalReport> report = claimEarlierReport(path);
   if (!report) return;
   if (!report->needsToBeSubmitted()) {
-    addOperation([this, path] { fileManager_.removeItemAtPath(path); });
+    addOperation([this, path] { removeItemAndClaim(path); });
     return;
   }
   delegate_.reportingControllerInternalDidDetectReportForLastExecution(*this, *report);
@@ -57,6 +58,20 @@ void VRDCrashReportingController::processExistingActiveReportPath(const std::str
         if (answered->exchange(true)) return;
         ifAlive(life, [&] { handleDelegateCompletionForReport(report, submit); });
       });
+}
+
+std::optional<VRDInternalReport> VRDCrashReportingController::claimEarlierReport(const std::string& path) {
+  // Another process sharing the store may be running in that folder, or be handling its report: left to it.
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (!fileManager_.claims().claim(name)) {
+    debugLog("The report at " + path + " is another process's");
+    return std::nullopt;
+  }
+  std::error_code missing;
+  std::optional<VRDInternalReport> report;
+  if (std::filesystem::exists(path, missing)) report = VRDInternalReport::reportWithPath(path);
+  if (!report) fileManager_.claims().release(name);  // handled and gone meanwhile
+  return report;
 }
 
 void VRDCrashReportingController::handleDelegateCompletionForReport(const VRDInternalReport& report, bool submit) {
@@ -140,8 +155,12 @@ void VRDCrashReportingController::prepareAndSubmitReport(const VRDInternalReport
   reportsController()->prepareAndSubmitReport(copy, urgent, processing);
 }
 
-void VRDCrashReportingController::removeReport(const VRDInternalReport& report) {
-  fileManager_.removeItemAtPath(report.path());
+void VRDCrashReportingController::removeReport(const VRDInternalReport& report) { removeItemAndClaim(report.path()); }
+
+void VRDCrashReportingController::removeItemAndClaim(const std::string& path) {
+  if (fileManager_.removeItemAtPath(path)) {
+    fileManager_.claims().release(std::filesystem::path(path).filename().string());
+  }
 }
 
 void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vector<std::string>& entries) {
@@ -150,7 +169,7 @@ void VRDCrashReportingController::handleExistingFilesInProcessing(const std::vec
     for (const std::string& entry : entries) {
       // Symbolicated again where it lies: its processing was cut short (a kill, a full disk), so its copies
       // may be missing.
-      if (auto report = VRDInternalReport::reportWithPath(entry)) {
+      if (auto report = claimEarlierReport(entry)) {
         reportsController()->prepareAndSubmitReport(*report, false, true);
       }
     }

@@ -3,10 +3,9 @@
 #include <zlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 
 namespace crashreporting {
@@ -34,6 +33,10 @@ bool inflates(std::string_view bytes) {
   return whole;
 }
 
+std::string unreadableReason(const FileContents& contents) {
+  return contents.status == FileContents::Status::absent ? std::string("it is gone") : contents.error;
+}
+
 std::string quotedName(std::string_view headers) {
   const std::size_t start = headers.find("; name=\"");
   if (start == std::string_view::npos) return {};
@@ -46,12 +49,11 @@ std::string quotedName(std::string_view headers) {
 std::optional<std::string> VRDPackageDamage(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return "it cannot be read (" + error.message() + ")";
-  if (size > kMaxPackageBytes) return "it is larger than any package (" + std::to_string(size) + " bytes)";
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.eof() && in.fail()) return std::string("it cannot be read");
-  if (bytes.size() != size) return std::string("it changed while it was read");
+  if (!error && size > kMaxPackageBytes) return "it is larger than any package (" + std::to_string(size) + " bytes)";
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (!contents.ok()) return "it cannot be read (" + unreadableReason(contents) + ")";
+  if (error || contents.bytes.size() != size) return std::string("it changed while it was read");
+  const std::string& bytes = contents.bytes;
 
   const std::string boundary = std::filesystem::path(path).stem().string();
   const std::string delimiter = "--" + boundary;
@@ -82,13 +84,11 @@ std::optional<std::string> VRDPackageDamage(const std::string& path) {
 }
 
 std::optional<std::string> VRDRecordIncompleteness(const std::string& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return std::nullopt;
-  if (size == 0) return std::string("it is empty");
-  if (size > kMaxPackageBytes) return std::nullopt;  // VRDRecordDamage's to say
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // What cannot be read at all is VRDRecordDamage's to say.
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (!contents.ok()) return std::nullopt;
+  const std::string& bytes = contents.bytes;
+  if (bytes.empty()) return std::string("it is empty");
   std::size_t whole = 0;
   std::size_t start = 0;
   while (start < bytes.size()) {
@@ -142,10 +142,14 @@ std::optional<Value> VRDRecordSalvageThreads(std::string_view line) {
 std::optional<std::string> VRDRecordDamage(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size == 0) return std::nullopt;
-  if (size > kMaxPackageBytes) return "it is larger than any record (" + std::to_string(size) + " bytes)";
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!error && size > kMaxPackageBytes) return "it is larger than any record (" + std::to_string(size) + " bytes)";
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  // A record that is not there is no damage; one that is there and cannot be read is.
+  if (contents.status == FileContents::Status::unreadable) {
+    return "it cannot be read (" + unreadableReason(contents) + ")";
+  }
+  const std::string& bytes = contents.bytes;
+  if (bytes.empty()) return std::nullopt;
   if (bytes.find_first_not_of('\0') == std::string::npos) return std::string("it holds only zero bytes");
   std::size_t start = 0;
   while (start < bytes.size()) {

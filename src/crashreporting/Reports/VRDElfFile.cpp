@@ -135,7 +135,8 @@ std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromBytes(const std::uint8_t
 }
 
 std::optional<VRDElfSymbolTable> VRDElfSymbolTable::fromFile(const std::filesystem::path& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a recorded path may now lead to a FIFO.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat info {};
   std::optional<VRDElfSymbolTable> table;

@@ -24,6 +24,12 @@ std::string join(const std::string& directory, const std::string& name) { return
 
 void log(const std::string& text) { SystemLog::write(text); }
 
+/// Whether anything is at `path`; what cannot be looked at counts as something.
+bool occupied(const fs::path& path) {
+  std::error_code error;
+  return fs::symlink_status(path, error).type() != fs::file_type::not_found;
+}
+
 }  // namespace
 
 VRDFileManager::VRDFileManager()
@@ -36,7 +42,7 @@ bool VRDFileManager::createDirectoryAtPath(const std::string& path) const {
   std::error_code error;
   fs::create_directories(path, error);
   if (!error) fs::permissions(path, fs::perms(0755), error);
-  if (error || !fs::is_directory(path)) {
+  if (error || !fs::is_directory(path, error)) {
     log("[FileManager] Unable to create directory " + path + " " + (error ? error.message() : "not a directory"));
     return false;
   }
@@ -46,7 +52,7 @@ bool VRDFileManager::createDirectoryAtPath(const std::string& path) const {
 bool VRDFileManager::removeItemAtPath(const std::string& path) const {
   std::error_code error;
   fs::remove_all(path, error);
-  if (!error && !fs::exists(fs::symlink_status(path))) return true;
+  if (!error && !occupied(path)) return true;
   log("[FileManager] Failed to remove file '" + path + "' : " + (error ? error.message() : "still present"));
   return false;
 }
@@ -80,7 +86,7 @@ bool VRDFileManager::moveItemAtPath(const std::string& path, const std::string& 
   const fs::path destination = fs::path(directory) / fs::path(path).filename();
   std::error_code error;
   // rename() would quietly replace an empty folder of the same name; never merge over another report.
-  if (fs::exists(fs::symlink_status(destination))) {
+  if (occupied(destination)) {
     error = std::make_error_code(std::errc::file_exists);
   } else {
     fs::rename(path, destination, error);
@@ -138,6 +144,8 @@ std::string VRDFileManager::pendingPath() const { return join(structurePath(), "
 std::string VRDFileManager::processingPath() const { return join(structurePath(), "processing"); }
 std::string VRDFileManager::preparedPath() const { return join(structurePath(), "prepared"); }
 std::string VRDFileManager::damagedPath() const { return join(structurePath(), "damaged"); }
+
+FileClaims VRDFileManager::claims() const { return FileClaims(fs::path(structurePath()) / ".claims"); }
 
 std::optional<std::string> VRDFileManager::setAsideItemAtPath(const std::string& path, const std::string& name) const {
   if (!createDirectoryAtPath(damagedPath())) return std::nullopt;
@@ -205,7 +213,8 @@ bool VRDFileManager::removeContentsOfAllPaths() const {
   all = removeContentsOfPendingPath() && all;
   all = removeContentsOfDirectoryAtPath(preparedPath()) && all;
   all = removeContentsOfDirectoryAtPath(activePath()) && all;
-  if (fs::exists(damagedPath())) all = removeContentsOfDirectoryAtPath(damagedPath()) && all;
+  std::error_code absent;
+  if (fs::exists(damagedPath(), absent)) all = removeContentsOfDirectoryAtPath(damagedPath()) && all;
   return all;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "crashreporting/platform/FileClaims.h"
+
 // The crash reports on disk: one root per application under the cache folder, a versioned structure folder
 // below it, and the stage folders a report folder moves through (active → processing → a package in prepared).
 // Every operation logs its own failure and answers false or nothing; none throws. Hidden entries (names
@@ -58,6 +60,9 @@ class VRDFileManager {
   /// Moves the item into damagedPath() under a name that begins with the time and ends with `name`, then trims
   /// that folder; the path it now has, or none when it could not be moved (it is then left where it was).
   std::optional<std::string> setAsideItemAtPath(const std::string& path, const std::string& name) const;
+  /// The claims of the processes sharing this store on its report folders (by execution identifier) and
+  /// packages (by file name): whoever cannot claim one leaves it to its holder.
+  FileClaims claims() const;
   std::vector<std::string> activePathContents() const { return contentsOfDirectory(activePath()); }
   std::vector<std::string> processingPathContents() const { return contentsOfDirectory(processingPath()); }
   std::vector<std::string> preparedPathContents() const { return contentsOfDirectory(preparedPath()); }

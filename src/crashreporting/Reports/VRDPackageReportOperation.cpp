@@ -8,11 +8,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "crashreporting/Capture/VRDFile.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
+#include "crashreporting/platform/FileContents.h"
+#include "crashreporting/platform/SystemLog.h"
 
 namespace fs = std::filesystem;
 
@@ -22,14 +23,6 @@ namespace {
 
 constexpr const char* kPartialName = ".package.partial";
 constexpr const char* kNoteName = ".package";
-
-std::optional<std::vector<std::uint8_t>> readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
 
 bool syncPath(const std::string& path, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
@@ -74,9 +67,9 @@ std::string VRDPackageReportOperation::packagedPathWithName(const std::string& n
 }
 
 std::optional<std::string> VRDPackageReportOperation::alreadyPackaged() const {
-  std::ifstream in(fs::path(reportPath()) / kNoteName);
-  std::string name;
-  if (!in || !std::getline(in, name) || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  const FileContents note = readFileContents(fs::path(reportPath()) / kNoteName, 4096);
+  const std::string name = note.bytes.substr(0, note.bytes.find('\n'));
+  if (!note.ok() || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
   const std::string path = (fs::path(destinationDirectory()) / name).string();
   std::error_code error;
   if (!fs::is_regular_file(path, error)) return std::nullopt;
@@ -102,12 +95,17 @@ void VRDPackageReportOperation::main() {
       if (!report_.identifier().empty()) parts.addValue(Value(report_.identifier()), "report_id");
       fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string& extension) {
         if (isCancelled() || extension == "gz") return;
-        const auto data = readAll(path);
-        if (!data || data->empty()) {
+        const FileContents data = readFileContents(path);
+        if (!data.ok() || data.bytes.empty()) {
           VRDLogError("Error: unable to read data for compression: %s\n", fs::path(path).filename().c_str());
+          // Sent without it; a read error (a folder in a file's place, a disk's fault) is told apart.
+          if (data.status == FileContents::Status::unreadable) {
+            SystemLog::write("[Vuveradarad:Crash:Reports] Unreadable file '" + fs::path(path).filename().string() +
+                             "' of report '" + report_.identifier() + "': " + data.error + "; sent without it");
+          }
           return;
         }
-        encode(parts, *data, path);
+        encode(parts, std::span(reinterpret_cast<const std::uint8_t*>(data.bytes.data()), data.bytes.size()), path);
       });
     });
     whole = !encoder.failed();

@@ -1,10 +1,9 @@
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 
+#include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Reports/VRDDamage.h"
 #include "crashreporting/platform/Json.h"
@@ -16,7 +15,8 @@ void VRDProcessReportOperation::main() {
   report_.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
     // Absent records are not asked for, so the reader logs only what it really failed to read.
     bool notWritten = false;
-    if (std::filesystem::exists(path) && !symbolicateFile(path, symbolResolver_, &notWritten) && notWritten)
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !symbolicateFile(path, symbolResolver_, &notWritten) && notWritten)
       unwritten_.push_back(path);
   });
 }
@@ -59,12 +59,9 @@ std::shared_ptr<VRDThreadArray> VRDProcessReportOperation::threadArrayFromFile(c
 
 std::vector<std::shared_ptr<VRDThreadArray>> VRDProcessReportOperation::threadArraysFromFile(const std::string& path) {
   std::vector<std::shared_ptr<VRDThreadArray>> result;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    VRDLogWarn("Unable to read file %s\n", path.c_str());
-    return result;
-  }
-  const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const FileContents contents = VRDFileReadWhole(path);
+  if (!contents.ok()) return result;
+  const std::string& all = contents.bytes;
   std::size_t start = 0;
   while (start < all.size()) {
     std::size_t end = all.find('\n', start);

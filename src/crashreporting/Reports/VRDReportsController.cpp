@@ -37,6 +37,21 @@ bool VRDReportsController::prepareAndSubmitReport(VRDInternalReport& report, boo
 }
 
 bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, bool processing) {
+  // One process works on a report folder at a time; it gives the folder up once it is packaged (and gone) or
+  // left for a later start.
+  const FileClaims claims = fileManager_.claims();
+  const std::string name = report.directoryName();
+  if (!claims.claim(name)) {
+    if (debug()) log("Report '" + report.identifier() + "' is handled by another process");
+    return false;
+  }
+  struct Release {
+    const FileClaims& claims;
+    const std::string& name;
+    ~Release() { claims.release(name); }
+  } release{claims, name};
+  std::error_code missing;
+  if (!std::filesystem::exists(report.path(), missing)) return false;  // taken and sent meanwhile
   if (processing) {
     const std::string processingPath =
         (std::filesystem::path(fileManager_.processingPath()) / report.directoryName()).string();
@@ -101,11 +116,20 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
     log("Submission disabled");
     return false;
   }
-  // An empty or missing package was submitted already; anything else must be whole to go.
+  // Held until the package is gone (sent) or this process ends: a package whose upload failed is tried again by
+  // its holder, and by whoever starts next once the holder is gone.
+  const std::string name = std::filesystem::path(path).filename().string();
+  if (!fileManager_.claims().claim(name)) {
+    if (debug()) log("Package '" + name + "' is being sent by another process");
+    return false;
+  }
+  // An empty or missing package was submitted already; anything else (a folder in its place too) must be whole to go.
   std::error_code sizeError;
-  if (std::filesystem::file_size(path, sizeError) != 0 && !sizeError) {
+  const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, sizeError));
+  if (present && (std::filesystem::file_size(path, sizeError) != 0 || sizeError)) {
     if (const auto damage = VRDPackageDamage(path)) {
-      setAside(path, std::filesystem::path(path).filename().string(), "package", *damage);
+      setAside(path, name, "package", *damage);
+      fileManager_.claims().release(name);
       return false;
     }
   }
@@ -125,7 +149,10 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
 }
 
 bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path) {
-  if (fileManager_.removeItemAtPath(path)) return true;
+  if (fileManager_.removeItemAtPath(path)) {
+    fileManager_.claims().release(std::filesystem::path(path).filename().string());
+    return true;
+  }
   log("Unable to remove packaged submission");
   return false;
 }

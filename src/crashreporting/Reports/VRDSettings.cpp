@@ -2,9 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/PropertyList.h"
@@ -15,6 +14,7 @@ namespace crashreporting {
 namespace {
 
 // Left to us: secure base URLs without a path.
+constexpr std::size_t kMaxStringsBytes = 1024 * 1024;
 constexpr const char* kReportsEndpoint = "https://reports.zizozu.com";
 constexpr const char* kBetaEndpoint = "https://api.zizozu.com";
 
@@ -154,12 +154,11 @@ std::string VRDSettings::interactivePromptAlwaysSendTitle() const {
 std::string VRDLocalizedString(std::string_view key, std::string_view table, std::string_view fallback) {
   const auto bundle = MainBundle::get();
   if (!bundle || !bundle->bundlePath) return std::string(fallback);
-  std::ifstream in(*bundle->bundlePath / (std::string(table) + ".strings"), std::ios::binary);
-  if (!in) return std::string(fallback);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
+  const FileContents bytes =
+      readFileContents(*bundle->bundlePath / (std::string(table) + ".strings"), kMaxStringsBytes);
+  if (!bytes.ok()) return std::string(fallback);
   std::string error;
-  const auto strings = plist::decodeDictionary(bytes.str(), error);
+  const auto strings = plist::decodeDictionary(bytes.bytes, error);
   if (!strings) return std::string(fallback);
   const auto found = strings->find(key);
   if (found == strings->end() || found->second.get<std::string>() == nullptr) return std::string(fallback);

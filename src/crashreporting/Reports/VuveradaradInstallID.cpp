@@ -1,10 +1,10 @@
 // The installation identifier that earlier versions of the library kept in a defaults file of their own: a
 // host upgraded from one keeps reporting under its old identifier.
-#include "crashreporting/Reports/Vuveradarad.h"
 #include "crashreporting/Reports/VRDKitConstants.h"
+#include "crashreporting/Reports/Vuveradarad.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/PropertyList.h"
 #include "platform/base/XdgPaths.h"
-#include "platform/defaults/FileIo.h"
 
 namespace crashreporting {
 namespace {
@@ -22,8 +22,8 @@ std::filesystem::path Vuveradarad::historicDefaultsPath() {
 
 std::optional<Dictionary> Vuveradarad::attemptToLoadMacHistoricDefaults() {
   // A folder, a missing file or an oversized one reads as failed or absent: no historic defaults.
-  const auto read = tilvane::defaults::readFileBounded(historicDefaultsPath(), kMaxHistoricDefaultsBytes);
-  if (read.status != tilvane::defaults::FileRead::Status::ok) return std::nullopt;
+  const FileContents read = readFileContents(historicDefaultsPath(), kMaxHistoricDefaultsBytes);
+  if (!read.ok()) return std::nullopt;
   std::string error;
   return plist::decodeDictionary(read.bytes, error);
 }

@@ -16,6 +16,7 @@
 #include "crashreporting/Kit/ZIZNetworkOperation.h"
 #include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/OutputStream.h"
 
@@ -23,9 +24,11 @@ namespace crashreporting {
 namespace {
 
 std::optional<std::string> readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  FileContents contents = readFileContents(file);
+  if (contents.status == FileContents::Status::unreadable)
+    VZDLogger::sharedLogger().log("Unable to read " + file.string() + ": " + contents.error);
+  if (!contents.ok()) return std::nullopt;
+  return std::move(contents.bytes);
 }
 
 std::uint64_t wholeSeconds(double seconds) { return seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0; }
@@ -111,17 +114,20 @@ void VZDCompressLogOperation::main() {
 }
 
 void VZDPackageLogOperation::main() {
-  std::error_code ec;
-  if (!fs::is_regular_file(gz_, ec)) {
+  // Read before the package is begun: a package without its events would be sent, and the gz deleted, as if whole.
+  const auto events = readFile(gz_);
+  if (!events) {
     VZDLogger::sharedLogger().log("Error: attempting to package nonexistent file: " + gz_.string());
     return;
   }
+  std::error_code ec;
   FileOutputStream stream(packaged_);
   if (!stream.open()) return;
   ZIZMultipartMimeStreamEncoder encoder(stream, boundary_);
   const std::string name = gz_.filename().string();
   encoder.encode([&](ZIZMultipartMimeStreamEncoder& e) {
-    e.addFile(gz_, name, std::string("application/vnd.vuveradarad.mac.events"), name);
+    e.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(events->data()), events->size()), name,
+                  std::string("application/vnd.vuveradarad.mac.events"), name);
   });
   stream.close();
   success_ = !encoder.failed();
@@ -221,20 +227,37 @@ void VZDCleanupFilesOperation::main() {
       fs::remove_all(path, removeError);
     }
   }
+  const auto claim = [this](const fs::path& file) { return claims_.claim(file.filename().string()); };
+  for (auto log = logs.begin(); log != logs.end();) {
+    if (claim(log->second)) {
+      ++log;
+      continue;
+    }
+    gzs.erase(log->first);  // being compressed by the log's holder
+    log = logs.erase(log);
+  }
+  std::erase_if(gzs, [&](const auto& entry) { return !claim(entry.second); });
+  std::erase_if(multiparts, [&](const auto& entry) { return !claim(entry.second); });
   for (const auto& [base, log] : logs) {
     const auto gz = gzs.find(base);
     if (gz == gzs.end()) continue;
     std::error_code removeError;
-    if (!fs::remove(gz->second, removeError) && removeError)
+    if (!fs::remove(gz->second, removeError) && removeError) {
       VZDLogger::sharedLogger().logWithLabel("CleanupOperation",
                                              "Failed to remove " + gz->second.string() + ": " + removeError.message());
+    } else {
+      claims_.release(gz->second.filename().string());
+    }
     gzs.erase(gz);
   }
   URLs logSet, gzSet, multipartSet;
   for (const auto& [base, path] : logs) logSet.insert(path);
   for (const auto& [base, path] : gzs) gzSet.insert(path);
   for (const auto& [base, path] : multiparts) multipartSet.insert(path);
-  multipartSet = URLsByRemovingOldFiles(multipartSet, maximum_);
+  const URLs kept = URLsByRemovingOldFiles(multipartSet, maximum_);
+  for (const auto& file : multipartSet)
+    if (!kept.contains(file)) claims_.release(file.filename().string());
+  multipartSet = kept;
   if (successBlock_) successBlock_(logSet, gzSet, multipartSet);
 }
 

@@ -10,6 +10,7 @@
 
 #include "crashreporting/VizuzodKit/VZDEvent.h"
 #include "crashreporting/VizuzodKit/VZDMetadata.h"
+#include "crashreporting/platform/FileClaims.h"
 #include "crashreporting/platform/Operation.h"
 #include "crashreporting/platform/URLRequest.h"
 
@@ -126,8 +127,9 @@ class VZDCleanupFilesOperation : public Operation {
  public:
   using URLs = std::set<fs::path>;
   using SuccessBlock = std::function<void(const URLs& logs, const URLs& gzs, const URLs& multiparts)>;
-  VZDCleanupFilesOperation(fs::path directory, std::int64_t maximumPendingMultipartFiles)
-      : directory_(std::move(directory)), maximum_(maximumPendingMultipartFiles) {}
+  /// Files of the folder that `claims` cannot claim are another process's and left alone (a log with its gz).
+  VZDCleanupFilesOperation(fs::path directory, std::int64_t maximumPendingMultipartFiles, FileClaims claims)
+      : directory_(std::move(directory)), maximum_(maximumPendingMultipartFiles), claims_(std::move(claims)) {}
   void setSuccessBlock(SuccessBlock block) { successBlock_ = std::move(block); }
   void main() override;
   static URLs URLsByRemovingOldFiles(const URLs& files, std::int64_t maximum);
@@ -135,6 +137,7 @@ class VZDCleanupFilesOperation : public Operation {
  private:
   fs::path directory_;
   std::int64_t maximum_;
+  FileClaims claims_;
   SuccessBlock successBlock_;
 };
 

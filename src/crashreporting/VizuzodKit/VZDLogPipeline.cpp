@@ -16,9 +16,9 @@ void warnUnlessExtension(const fs::path& file, const std::string& expected) {
                                   ", should be " + expected);
 }
 
-void removeFile(const fs::path& file) {
+void removeFile(const fs::path& file, const FileClaims& claims) {
   std::error_code ec;
-  fs::remove(file, ec);
+  if (fs::remove(file, ec) || !ec) claims.release(file.filename().string());
 }
 
 }  // namespace
@@ -40,15 +40,16 @@ std::optional<std::string> VZDEventPaths::boundaryFromURL(const fs::path& file) 
 std::vector<std::shared_ptr<Operation>> VZDLogPipeline::operationsForUncompressedLog(const fs::path& log) const {
   warnUnlessExtension(log, "log");
   const fs::path gz = VZDCompressLogOperation::compressedURLForUncompressedURL(log);
+  claims_.claim(gz.filename().string());  // the log's holder makes its gz: no one else can
   const auto compress = std::make_shared<VZDCompressLogOperation>(log, gz);
   std::vector<std::shared_ptr<Operation>> chain{compress};
   // The block sees the later steps weakly: they depend on it, so holding them would make a cycle.
   const auto later = std::make_shared<std::vector<std::weak_ptr<Operation>>>();
   const auto afterCompress = std::make_shared<VZDBlockOperation>(
-      [log, weakCompress = std::weak_ptr(compress), later] {
+      [log, claims = claims_, weakCompress = std::weak_ptr(compress), later] {
         const auto done = weakCompress.lock();
         if (done && done->success()) {
-          removeFile(log);
+          removeFile(log, claims);
           return;
         }
         for (const auto& step : *later)
@@ -72,14 +73,15 @@ void VZDLogPipeline::appendPackaging(std::vector<std::shared_ptr<Operation>>& ch
                                      const std::shared_ptr<Operation>& after) const {
   const std::string boundary = ZIZMultipartMimeStreamEncoder::generateBoundary();
   const fs::path packaged = VZDEventPaths::multipartMimeURLWithBoundary(eventDirectory_, boundary);
+  claims_.claim(packaged.filename().string());  // a new name: held from before the file exists until it is sent
   const auto package = std::make_shared<VZDPackageLogOperation>(gz, packaged, boundary);
   if (after) package->addDependency(after);
   const auto upload = makeUpload_(packaged, boundary);
   const auto afterPackage = std::make_shared<VZDBlockOperation>(
-      [gz, weakPackage = std::weak_ptr(package), weakUpload = std::weak_ptr(upload)] {
+      [gz, claims = claims_, weakPackage = std::weak_ptr(package), weakUpload = std::weak_ptr(upload)] {
         const auto done = weakPackage.lock();
         if (done && done->success()) {
-          removeFile(gz);
+          removeFile(gz, claims);
         } else if (const auto next = weakUpload.lock()) {
           next->cancel();
         }

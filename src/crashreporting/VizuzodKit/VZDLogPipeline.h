@@ -54,8 +54,10 @@ class VZDLogPipeline {
   using UploadOperationMaker = std::function<std::shared_ptr<Operation>(const fs::path& packaged,
                                                                         const std::string& boundary)>;
 
-  VZDLogPipeline(fs::path eventDirectory, UploadOperationMaker makeUpload)
-      : eventDirectory_(std::move(eventDirectory)), makeUpload_(std::move(makeUpload)) {}
+  /// The files a chain makes are claimed with `claims` when it is built, before they exist; each is given up once
+  /// its chain deleted it. The caller has claimed the file a chain starts from.
+  VZDLogPipeline(fs::path eventDirectory, FileClaims claims, UploadOperationMaker makeUpload)
+      : eventDirectory_(std::move(eventDirectory)), claims_(std::move(claims)), makeUpload_(std::move(makeUpload)) {}
 
   /// Compress, delete the log, package, delete the gz, upload; each waits for the one before.
   std::vector<std::shared_ptr<Operation>> operationsForUncompressedLog(const fs::path& log) const;
@@ -68,6 +70,7 @@ class VZDLogPipeline {
                        const std::shared_ptr<Operation>& after) const;
 
   fs::path eventDirectory_;
+  FileClaims claims_;
   UploadOperationMaker makeUpload_;
 };
 

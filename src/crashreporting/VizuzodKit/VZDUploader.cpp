@@ -1,14 +1,11 @@
 #include "crashreporting/VizuzodKit/VZDUploader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
 #include "crashreporting/Kit/ZIZNetworkResponseHandler.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
+#include "crashreporting/platform/FileContents.h"
 
 namespace crashreporting {
 namespace {
@@ -38,16 +35,6 @@ class SessionDelegate final : public VRDURLSessionDelegate {
  private:
   std::weak_ptr<VZDUploader> uploader_;
 };
-
-/// A regular file this process can open for reading.
-bool isReadableFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  return regular;
-}
 
 }  // namespace
 
@@ -159,7 +146,7 @@ void VZDUploader::startNewUploadRequest(const URLRequest& request, const std::fi
     report(VZDUploaderErrorMissingArgument);
     return;
   }
-  if (!isReadableFile(filePath)) {
+  if (!isReadableRegularFile(filePath)) {
     report(VZDUploaderErrorUnreadableFile);
     return;
   }

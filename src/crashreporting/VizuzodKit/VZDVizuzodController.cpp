@@ -10,6 +10,7 @@
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
 namespace {
@@ -21,6 +22,7 @@ constexpr const char* kRecordEventActivity = "com.zizozu.vizuzod.record-event";
 constexpr const char* kRecordCrashEventActivity = "com.zizozu.vizuzod.record-crash-event";
 constexpr const char* kRotateActivity = "com.zizozu.vizuzod.rotate-and-submit";
 constexpr const char* kFlushTimerIdentifier = "com.zizozu.vizuzod.timed-flush";
+constexpr double kMinimumFlushInterval = 1.0;
 // Sudden and automatic termination disabled; rotation adds the background bits.
 constexpr std::uint64_t kRecordActivityOptions = VZDActivityRecordingOptions;
 constexpr std::uint64_t kRotateActivityOptions = VZDActivitySubmittingOptions;
@@ -47,6 +49,7 @@ std::shared_ptr<VZDVizuzodController> VZDVizuzodController::initWithBetaToken(st
 VZDVizuzodController::VZDVizuzodController(std::optional<std::string> betaToken, VZDVizuzodControllerOptions options)
     : betaToken_(std::move(betaToken)),
       rootDirectory_(options.rootDirectory.empty() ? rootDirectory() : options.rootDirectory),
+      claims_(rootDirectory_ / ".claims"),
       options_(std::move(options)),
       eventQueue_(std::make_shared<OperationQueue>(kEventQueueLabel)) {
   eventQueue_->setMaxConcurrentOperationCount(1);
@@ -83,7 +86,7 @@ void VZDVizuzodController::setUp() {
   rootEventDirectory_ = VZDEventPaths::eventDirectoryForRootDirectory(rootDirectory_);
   std::error_code ec;
   fs::create_directories(rootEventDirectory_, ec);
-  currentLogURL_ = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  currentLogURL_ = newLogPath();
   settings_.emplace();
   metadata_ = std::make_unique<VZDMetadata>(Zizozu::sharedSDK(), betaToken_);
 
@@ -178,15 +181,23 @@ void VZDVizuzodController::recordCrashEvent(const VZDCrashEvent& event) {
 void VZDVizuzodController::rotateAndSubmitCurrentLog() {
   const auto activity = VZDActivityOperation::operationByStartingActivityName(kRotateActivity, kRotateActivityOptions);
   const fs::path log = currentLogURL_;
-  currentLogURL_ = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  currentLogURL_ = newLogPath();
   auto operations = pipeline().operationsForUncompressedLog(log);
   for (const auto& operation : operations) activity->addDependency(operation);
   operations.push_back(activity);
   eventQueue_->addOperations(operations, false);
 }
 
+fs::path VZDVizuzodController::newLogPath() const {
+  fs::path log = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  // A new name is another process's only by a collision of the claims' hash: a few more tries settle it.
+  for (int attempt = 0; attempt < 8 && !claims_.claim(log.filename().string()); ++attempt)
+    log = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
+  return log;
+}
+
 VZDLogPipeline VZDVizuzodController::pipeline() {
-  return VZDLogPipeline(rootEventDirectory_,
+  return VZDLogPipeline(rootEventDirectory_, claims_,
                         [weak = weak_from_this()](const fs::path& packaged, const std::string& boundary) {
                           const auto self = weak.lock();
                           std::shared_ptr<Operation> upload =
@@ -211,6 +222,10 @@ std::shared_ptr<Operation> VZDVizuzodController::uploadOperationForFileAtURL(con
 void VZDVizuzodController::submitPackagedFile(const fs::path& packaged, const std::string& boundary) {
   // Without settings the packaged file waits for them (or for the next start).
   if (!settings_ || !settings_->valid() || !settings_->shouldCollectAnalytics()) return;
+  if (!claims_.claim(packaged.filename().string())) {
+    logger().log("'" + boundary + "' is being sent by another process.");
+    return;
+  }
   // Once per package: settings that arrive list every package on disk, and its own chain may still be queued.
   if (!uploadsUnderWay_.insert(boundary).second) return;
   VZDUploadOperation upload(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(), metadata_->APIKey(),
@@ -282,7 +297,7 @@ void VZDVizuzodController::cleanupAndProcessExistingFiles() {
   // Run here, within the start-up step, so the earlier run's files are sorted (and the surplus packages
   // deleted) before any upload of this run may take one of them.
   const auto cleanup =
-      std::make_shared<VZDCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles());
+      std::make_shared<VZDCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles(), claims_);
   cleanup->setSuccessBlock([this](const auto& logs, const auto& gzs, const auto& multiparts) {
     const VZDLogPipeline chains = pipeline();
     for (const auto& log : logs) eventQueue_->addOperations(chains.operationsForUncompressedLog(log), false);
@@ -308,10 +323,16 @@ void VZDVizuzodController::uploadMultipartFiles(const std::set<fs::path>& files)
 }
 
 void VZDVizuzodController::setupFlushTimer() {
-  const double interval = settings_->flushInterval();
+  double interval = settings_->flushInterval();
   if (!(interval > 0)) {
     flushTimer_.reset();
     return;
+  }
+  if (interval < kMinimumFlushInterval) {
+    // A tick costs a step of the event queue: a server's tiny interval would keep a core busy.
+    SystemLog::write("[Vizuzod] flush_interval_secs " + Value(interval).description() +
+                     " is below one second: flushing every second");
+    interval = kMinimumFlushInterval;
   }
   flushTimer_ = std::make_unique<VZDTimer>(
       interval, eventQueue_, kFlushTimerIdentifier,
@@ -353,8 +374,10 @@ void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& up
   logger().log("Finished transmission of '" + uniqueName + "'.");
   // Our names are multipart boundaries: anything else names no file of ours.
   if (uniqueName.empty() || uniqueName.find('/') != std::string::npos || uniqueName == "..") return;
+  const fs::path packaged = uploaderFilePathForUniqueName(uploader, uniqueName);
   std::error_code ec;
-  fs::remove(uploaderFilePathForUniqueName(uploader, uniqueName), ec);
+  fs::remove(packaged, ec);
+  if (!ec) claims_.release(packaged.filename().string());
 }
 
 void VZDVizuzodController::uploaderSessionDidReceiveChallenge(

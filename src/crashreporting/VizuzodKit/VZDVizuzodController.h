@@ -22,6 +22,7 @@
 #include "crashreporting/VizuzodKit/VZDTimer.h"
 #include "crashreporting/VizuzodKit/VZDUploader.h"
 #include "crashreporting/VizuzodKit/VZDUploaderDelegate.h"
+#include "crashreporting/platform/FileClaims.h"
 #include "crashreporting/platform/OperationQueue.h"
 
 namespace crashreporting {
@@ -121,9 +122,14 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// On the event queue: uploads the package once valid settings allow it, unless it is already under way.
   void submitPackagedFile(const std::filesystem::path& packaged, const std::string& boundary);
   VZDLogPipeline pipeline();
+  /// A new current log, claimed before it exists.
+  std::filesystem::path newLogPath() const;
 
   const std::optional<std::string> betaToken_;
   const std::filesystem::path rootDirectory_;
+  /// Every file of the events folder that this process writes or sends, claimed by name: processes of one host
+  /// share the folder.
+  const FileClaims claims_;
   VZDVizuzodControllerOptions options_;
   std::vector<std::uint64_t> observers_;
 

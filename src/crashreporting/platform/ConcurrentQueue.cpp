@@ -5,6 +5,8 @@
 #include <mutex>
 #include <new>
 
+#include "crashreporting/platform/Guarded.h"
+
 namespace crashreporting {
 
 // What the threads work on. Each thread holds its own reference, so none touches freed memory when the queue
@@ -69,7 +71,7 @@ void ConcurrentQueue::run(const std::shared_ptr<State>& state) {
     auto task = std::move(state->tasks.front());
     state->tasks.pop_front();
     lock.unlock();
-    task();
+    runGuarded("a concurrent queue", task);
     task = nullptr;
     lock.lock();
   }

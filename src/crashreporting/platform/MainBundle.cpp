@@ -2,8 +2,8 @@
 
 #include <mutex>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/PropertyList.h"
-#include "platform/defaults/FileIo.h"
 
 namespace crashreporting {
 namespace {
@@ -20,9 +20,9 @@ std::optional<BundleInfo>& current() {
 }  // namespace
 
 std::optional<BundleInfo> BundleInfo::fromFile(const std::filesystem::path& plistFile, std::string& error) {
-  auto read = tilvane::defaults::readFileBounded(plistFile, kMaxInfoFileBytes);
-  if (read.status != tilvane::defaults::FileRead::Status::ok) {
-    error = read.status == tilvane::defaults::FileRead::Status::absent ? "no such file" : read.error;
+  const FileContents read = readFileContents(plistFile, kMaxInfoFileBytes);
+  if (!read.ok()) {
+    error = read.status == FileContents::Status::absent ? "no such file" : plistFile.string() + ": " + read.error;
     return std::nullopt;
   }
   auto dict = plist::decodeDictionary(read.bytes, error);

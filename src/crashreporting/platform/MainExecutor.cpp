@@ -1,5 +1,6 @@
 #include "crashreporting/platform/MainExecutor.h"
 
+#include "crashreporting/platform/Guarded.h"
 #include "crashreporting/platform/ProcessShared.h"
 
 namespace crashreporting {
@@ -35,7 +36,7 @@ std::size_t MainExecutor::pump() {
     const std::lock_guard lock(mutex_);
     due.swap(pending_);
   }
-  for (auto& task : due) task();
+  for (auto& task : due) runGuarded("the main queue", task);
   return due.size();
 }
 

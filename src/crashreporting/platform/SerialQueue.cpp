@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 
+#include "crashreporting/platform/Guarded.h"
 #include "crashreporting/platform/QueueThreadTable.h"
 
 namespace crashreporting {
@@ -89,7 +90,7 @@ void SerialQueue::run(const std::shared_ptr<State>& state) {
     auto task = std::move(state->tasks.front());
     state->tasks.pop_front();
     lock.unlock();
-    task();
+    runGuarded(state->label.c_str(), task);
     task = nullptr;  // what the task held goes before the next one starts
     lock.lock();
     ++state->completed;

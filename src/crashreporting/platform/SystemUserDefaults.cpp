@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/PropertyList.h"
 #include "platform/base/XdgPaths.h"
@@ -47,8 +48,8 @@ void SystemUserDefaults::setStandard(std::unique_ptr<SystemUserDefaults> default
 }
 
 PlistFileUserDefaults::PlistFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) {
-  const auto read = tilvane::defaults::readFileBounded(file_, kMaxFileBytes);
-  if (read.status != tilvane::defaults::FileRead::Status::ok) return;
+  const FileContents read = readFileContents(file_, kMaxFileBytes);
+  if (!read.ok()) return;
   std::string error;
   if (auto dict = plist::decodeDictionary(read.bytes, error)) values_ = std::move(*dict);
 }

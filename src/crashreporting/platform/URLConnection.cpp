@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
 #include "crashreporting/platform/ConcurrentQueue.h"
+#include "crashreporting/platform/FileContents.h"
 #include "platform/net/HttpClient.h"
 #include "platform/net/WebURL.h"
 
@@ -126,9 +126,9 @@ URLLoader::ConnectionId URLLoader::start(const URLRequest& request,
   http.maxBodyBytes = kMaxBodyBytes;
   if (anchorCertificates) http.caCertificates = *anchorCertificates;
   if (const auto& file = request.HTTPBodyFile()) {
-    std::ifstream in(*file, std::ios::binary);
-    if (!in) {
-      const bool exists = std::filesystem::exists(*file);
+    if (!isReadableRegularFile(*file)) {
+      std::error_code ignored;
+      const bool exists = std::filesystem::exists(std::filesystem::symlink_status(*file, ignored));
       const Error error = makeURLError(exists ? URLErrorNoPermissionsToReadFile : URLErrorFileDoesNotExist,
                                        request.URL(), "cannot read the body file " + file->string());
       // Reported like any other outcome: later, and never to a delegate that went.

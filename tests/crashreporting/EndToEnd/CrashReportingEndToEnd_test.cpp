@@ -2,7 +2,13 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <set>
+
 #include "crashreporting/Capture/VRDHandler.h"
+#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/CaptureTest.h"
@@ -64,11 +70,25 @@ class EndToEnd : public ::testing::Test {
     return active.at(0);
   }
   void writeSettings(const std::string& json) {
-    const fs::path folder = temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data";
-    fs::create_directories(folder);
-    std::ofstream(folder / "settings.json") << withLocalAnalytics(json);
+    fs::create_directories(settingsFile().parent_path());
+    std::ofstream(settingsFile()) << withLocalAnalytics(json);
+  }
+  fs::path settingsFile() const {
+    return temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data" / "settings.json";
   }
   fs::path store() const { return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "v3"; }
+  fs::path events() const {
+    return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "analytics" / "v2" / "events";
+  }
+  /// The parts of every request to `path`, in arrival order.
+  std::vector<std::vector<PackagePart>> received(const std::string& path) const {
+    std::vector<std::vector<PackagePart>> bodies;
+    for (const auto& request : server_.requests()) {
+      const std::string type = request.header("Content-Type").value_or("");
+      if (request.path == path) bodies.push_back(parsePackage(request.body, type.substr(type.find('=') + 1)));
+    }
+    return bodies;
+  }
   std::size_t reportRequests() const {
     std::size_t count = 0;
     for (const auto& request : server_.requests()) count += request.path == kReportsPath ? 1 : 0;
@@ -225,6 +245,180 @@ TEST_F(EndToEnd, WithReportingSwitchedOffEveryStageIsEmptiedAndTheStartFails) {
   EXPECT_NE(host->errors().find("[Vuveradarad] Crash reporting could not be initialized"), std::string::npos);
   for (const char* stage : {"active", "processing", "prepared"}) EXPECT_TRUE(entries(store() / stage).empty()) << stage;
   EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+// Whatever stands in a stored file's place, and whatever holds a disk's read error, the host starts and runs: the
+// report goes without what cannot be read, once, and says why.
+TEST_F(EndToEnd, AFolderInPlaceOfAStoredFileNeverTakesTheHostDownAndTheReportArrivesOnce) {
+  struct Case {
+    const char* entry;  // of the crashed run's folder; the cached settings for "settings.json"
+    bool fifo;          // a FIFO without a writer in its place, rather than a folder
+    const char* logged;
+  };
+  for (const Case& c : {Case{"signal.vrdrecord", false, "signal.vrdrecord': it cannot be read (Is a directory); kept"},
+                        Case{"metadata.vrdrecord", false, "Unreadable file 'metadata.vrdrecord' of report '"},
+                        Case{"stray", false, "Unreadable file 'stray' of report '"},
+                        Case{"sdk.log", true, "Unreadable file 'sdk.log' of report '"},
+                        Case{"settings.json", false, "[Zizozu] Could not read settings at "}}) {
+    SCOPED_TRACE(c.entry);
+    fs::remove_all(temp_.path() / "cache");
+    const std::size_t before = reportRequests();
+    const std::string crashed = crashedRun();
+    const std::string entry = c.entry;
+    const fs::path unreadable = entry == "settings.json" ? settingsFile() : store() / "active" / crashed / entry;
+    fs::remove(unreadable);
+    if (c.fifo) {
+      ASSERT_EQ(mkfifo(unreadable.c_str(), 0600), 0);
+    } else {
+      fs::create_directories(unreadable / "inside");
+    }
+
+    auto host = run({"start", "serve"});
+    ASSERT_TRUE(eventually([&] { return reportRequests() > before; }, 5.0)) << host->errors();
+    ASSERT_TRUE(eventually([&] { return entries(store() / "prepared").empty(); }, 5.0)) << host->errors();
+    EXPECT_EQ(host->finish(), 0) << host->errors();
+    EXPECT_NE(host->errors().find(c.logged), std::string::npos) << host->errors();
+    EXPECT_TRUE(entries(store() / "processing").empty());
+    auto next = run({"start", "wait:100"});  // the folder went with its report; the settings' stays
+    EXPECT_EQ(next->wait(), 0) << next->errors();
+
+    const auto reports = received(kReportsPath);
+    ASSERT_EQ(reports.size(), before + 1);
+    std::set<std::string> names;
+    for (const auto& part : reports.back()) names.insert(part.name);
+    EXPECT_TRUE(names.contains("report_id"));
+    EXPECT_TRUE(names.contains("binary_images.vrdrecord"));
+    EXPECT_FALSE(names.contains(entry));
+    EXPECT_FALSE(fs::exists(store() / "active" / crashed));
+  }
+}
+
+namespace {
+
+std::string gzipped(const std::string& text) {
+  std::string out(compressBound(static_cast<uLong>(text.size())) + 32, '\0');
+  z_stream stream{};
+  deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+/// A package as the library leaves it waiting: `<boundary>.multipartmime` in `folder`, holding `fields` and one
+/// file part.
+void writePackage(const fs::path& folder, const std::string& boundary, const Dictionary& fields,
+                  const std::string& fileName, const std::string& type, const std::string& body) {
+  fs::create_directories(folder);
+  FileOutputStream stream(folder / (boundary + ".multipartmime"));
+  ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
+  encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
+    for (const auto& [name, value] : fields) parts.addValue(value, name);
+    parts.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), fileName, type,
+                      fileName);
+  });
+}
+
+}  // namespace
+
+// Two windows of one program share its store: each waiting report and event goes once, by one of them.
+TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnce) {
+  std::set<std::string> reportIds;
+  for (int i = 0; i < 20; ++i) {
+    const std::string id = "waiting-report-" + std::to_string(i);
+    reportIds.insert(id);
+    const std::string errors = R"({"error":{"domain":"org.example","code":1}})" "\n";
+    if (i % 3 == 2) {
+      writePackage(store() / "prepared", "PACKAGE" + std::to_string(i), {{"report_id", Value(id)}},
+                   "errors_a.vrdrecord", "text/plain", errors);
+      continue;
+    }
+    const fs::path folder = store() / (i % 3 == 0 ? "active" : "processing") / id;
+    fs::create_directories(folder);
+    std::ofstream(folder / "metadata.vrdrecord") << R"({"identity":{"session_id":")" << id << "\"}}\n";
+    std::ofstream(folder / "errors_a.vrdrecord") << errors;
+  }
+  std::set<std::string> eventNames;
+  for (int package = 0; package < 6; ++package) {
+    std::string log;
+    for (int event = 0; event < 4; ++event) {
+      const std::string name = "waiting-event-" + std::to_string(package) + "-" + std::to_string(event);
+      eventNames.insert(name);
+      log += "1000\t" + name + "\t2\t{}\n";
+    }
+    const std::string gz = "LOG" + std::to_string(package) + ".gz";
+    writePackage(events(), "EVENTS" + std::to_string(package), {}, gz, "application/vnd.vuveradarad.mac.events",
+                 gzipped(log));
+  }
+  fs::create_directories(settingsFile().parent_path());
+  std::ofstream(settingsFile()) << R"({"analytics":{"url":")" << server_.url("/events") << "\"}}";
+  // A reply that takes a while keeps both copies at work on the store at once.
+  auto slow = tilvane::test::ScriptedReply::ok("{}");
+  slow.delay = 0.02;
+  server_.setReply(kReportsPath, slow);
+  server_.setReply("/events", slow);
+
+  auto first = run({"start", "serve"});
+  auto second = run({"start", "serve"});
+  const auto sentReports = [&] {
+    std::multiset<std::string> ids;
+    for (const auto& parts : received(kReportsPath))
+      for (const auto& part : parts)
+        if (part.name == "report_id") ids.insert(part.body);
+    return ids;
+  };
+  const auto sentEvents = [&] {
+    std::multiset<std::string> names;
+    for (const auto& parts : received("/events")) {
+      for (const auto& part : parts) {
+        std::istringstream lines(gunzip(part.body).value_or(""));
+        for (std::string line; std::getline(lines, line);) {
+          const std::size_t start = line.find('\t') + 1;
+          const std::string name = line.substr(start, line.find('\t', start) - start);
+          if (name.starts_with("waiting-")) names.insert(name);
+        }
+      }
+    }
+    return names;
+  };
+  const auto waitingFiles = [&] {
+    std::size_t count = 0;
+    for (const auto& name : entries(events())) count += name.ends_with(".gz") || name.ends_with(".multipartmime");
+    for (const auto& name : entries(store() / "active")) count += name.starts_with("waiting-");
+    return count;
+  };
+  const auto settled = [&] {
+    const auto reports = sentReports();
+    const auto sent = sentEvents();
+    return std::set(reports.begin(), reports.end()) == reportIds && std::set(sent.begin(), sent.end()) == eventNames &&
+           entries(store() / "prepared").empty() &&
+           entries(store() / "processing").empty() && waitingFiles() == 0;
+  };
+  ASSERT_TRUE(eventually(settled, 10.0)) << first->errors() << second->errors();
+  EXPECT_EQ(first->finish(), 0) << first->errors();
+  EXPECT_EQ(second->finish(), 0) << second->errors();
+
+  const auto reports = sentReports();
+  const auto sent = sentEvents();
+  for (const auto& id : reportIds) EXPECT_EQ(reports.count(id), 1u) << id;
+  for (const auto& name : eventNames) EXPECT_EQ(sent.count(name), 1u) << name;
+  EXPECT_EQ(reports.size(), reportIds.size());
+  EXPECT_EQ(sent.size(), eventNames.size());
+}
+
+TEST_F(EndToEnd, ASecondCopyLeavesTheRunningCopysReportFolderAlone) {
+  auto running = run({"start", "serve"});
+  ASSERT_TRUE(eventually([&] { return entries(store() / "active").size() == 1; }, 5.0)) << running->errors();
+  const std::string folder = entries(store() / "active").at(0);
+  auto second = run({"start", "wait:200"});
+  EXPECT_EQ(second->wait(), 0) << second->errors();
+  // Still there for a crash of the running copy to be recorded into.
+  EXPECT_TRUE(fs::is_directory(store() / "active" / folder));
+  EXPECT_EQ(running->finish(), 0) << running->errors();
 }
 
 // The kit's two test entries, as a host calls them.

@@ -146,7 +146,7 @@ TEST_F(VZDLogOperationsTest, CleanupSortsTheFolder) {
   const auto now = fs::file_time_type::clock::now();
   fs::last_write_time(dir / "1.multipartmime", now - std::chrono::hours(3));
   fs::last_write_time(dir / "2.multipartmime", now - std::chrono::hours(2));
-  VZDCleanupFilesOperation cleanup(dir, 2);
+  VZDCleanupFilesOperation cleanup(dir, 2, FileClaims(tempDir() / ".claims"));
   VZDCleanupFilesOperation::URLs logs, gzs, multiparts;
   cleanup.setSuccessBlock([&](const auto& l, const auto& g, const auto& m) { logs = l, gzs = g, multiparts = m; });
   cleanup.start();

@@ -352,6 +352,34 @@ TEST_F(VZDVizuzodControllerTest, TheFlushTimerSendsOnlyALogPastThePayloadSize) {
   EXPECT_EQ(server_->requestCount(), 1u);
 }
 
+TEST_F(VZDVizuzodControllerTest, AFlushIntervalBelowOneSecondIsOneSecondAndZeroMeansNone) {
+  struct Case {
+    double seconds;
+    std::optional<double> tick;  // the flush timer's interval; none: no timer
+    bool noted;
+  };
+  for (const Case& c : {Case{1e-9, 1.0, true}, Case{0.5, 1.0, true}, Case{1.0, 1.0, false}, Case{30, 30.0, false},
+                        Case{0, std::nullopt, false}}) {
+    SCOPED_TRACE(c.seconds);
+    start();
+    const std::size_t scheduled = clock_.delays().size();
+    deliverSettings(settings({{"flush_interval_secs", Value(c.seconds)}}));
+    EXPECT_EQ(controller_->hasFlushTimer(), c.tick.has_value());
+    const auto delays = clock_.delays();
+    // An idle host's timer wakes once a second at most, however small the interval asked for.
+    ASSERT_EQ(delays.size(), scheduled + (c.tick ? 1 : 0));
+    if (c.tick) {
+      EXPECT_DOUBLE_EQ(delays.back(), *c.tick);
+    }
+    EXPECT_EQ(log_.count("[Vizuzod] flush_interval_secs " + Value(c.seconds).description() +
+                         " is below one second: flushing every second"),
+              c.noted ? 1u : 0u);
+    TearDown();
+    fs::remove_all(ZIZSettingsOnboardingManager::settingsDirectoryPath());
+    ProcessShared::resetAll();
+  }
+}
+
 struct RecordingHost : VZDHostAnalytics {
   void logInternalEventWithOrigin(const std::string&, const std::string& name, const Dictionary&) override {
     const std::lock_guard lock(mutex);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string_view>
+
+// Processes of one host (two windows of an editor, a helper tool) share one store. Each file or folder of it
+// that a process sends, packages or writes is claimed first by its name, and whoever cannot claim a name leaves
+// that item to its holder. A claim is a lock on one byte of a lock file beside the items (the byte a hash of the
+// name picks), taken through an open file description of this process: it ends when the process does, however it
+// ends, so the claims of a process that died are free at the next start.
+
+namespace crashreporting {
+
+class FileClaims {
+ public:
+  /// The claims kept in `lockFile`; every process names the same file for the same items.
+  explicit FileClaims(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
+
+  /// Claims `name`: true when it is now this process's (or already was); false while another process holds it.
+  /// Where no lock file can be made (a read-only store) every claim is granted: nothing there can be removed
+  /// either, so holding back would only stop this process from sending.
+  bool claim(std::string_view name) const;
+  /// Gives `name` up (after its item was removed or left for whoever comes next).
+  void release(std::string_view name) const;
+
+  const std::filesystem::path& lockFile() const { return lockFile_; }
+  /// The byte of the lock file that holds `name`'s claim (for whoever looks at claims from outside).
+  static off_t byteOf(std::string_view name);
+
+ private:
+  std::filesystem::path lockFile_;
+};
+
+}  // namespace crashreporting
