@@ -145,4 +145,20 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   return true;
 }
 
+bool copyFileExclusively(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec)) {
+    error = "cannot copy " + from.string() + " to " + to.string() + ": " + ec.message();
+    if (ec != std::errc::file_exists) std::filesystem::remove(to, ec);
+    return false;
+  }
+  UniqueFd copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!copy.valid() || ::fsync(copy.get()) != 0) {
+    error = describeErrno("cannot flush", to);
+    std::filesystem::remove(to, ec);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace tilvane::defaults

@@ -26,4 +26,8 @@ FileRead readFileBounded(const std::filesystem::path& file, std::size_t maxBytes
 /// Creates missing parent folders. Returns false with a reason in `error` and leaves `file` as it was on failure.
 bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string& error);
 
+/// Copies `from` byte for byte to `to`, which must not exist yet, and flushes the copy to disk. Returns false with
+/// a reason in `error`, and leaves nothing at `to`, on failure.
+bool copyFileExclusively(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error);
+
 }  // namespace tilvane::defaults

@@ -14,10 +14,16 @@ namespace tilvane::defaults {
 /// The application's user defaults: typed values by key, kept in an XML property list at
 /// $XDG_CONFIG_HOME/Tilvane/defaults.plist and read once when the object is made.
 ///
-/// Every change is written to the file at once (aside, flushed, renamed over the old file), so a value set is
-/// there for the next process even when no one calls synchronize() and even if this one dies right after. A file
-/// that cannot be read or is not a dictionary property list gives empty defaults and a logged error; it is left
-/// untouched until the next change is written.
+/// Every change is saved at once or refused then: under a lock file beside it ("defaults.plist.lock"), the file is
+/// read again, the one changed key is set or removed in what it holds now, and the result is written aside,
+/// flushed and renamed over it. So several programs sharing the file never write back each other's older values,
+/// and a change is there for the next process even if this one dies right after. The values in memory become the
+/// merged file's; a change that could not be saved is not kept, so what is read is what is stored.
+///
+/// A file that cannot be read as a dictionary property list gives empty defaults and one logged error, and is
+/// copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it; the
+/// file itself is left as it is until the next change. A file that cannot even be copied (no permission to read
+/// it) is never replaced: every change is refused until it can be read.
 ///
 /// Thread-safe: reads and writes may come from any thread.
 class UserDefaults {
@@ -54,31 +60,50 @@ class UserDefaults {
   /// The value when it is a dictionary; none otherwise.
   std::optional<Dictionary> dictionaryForKey(std::string_view key) const;
 
-  /// Stores `value` under `key` and writes the file.
-  void setObject(std::string_view key, Value value);
-  void setInteger(std::string_view key, std::int64_t value) { setObject(key, Value(value)); }
-  void setBool(std::string_view key, bool value) { setObject(key, Value(value)); }
-  void setDouble(std::string_view key, double value) { setObject(key, Value(value)); }
-  void setString(std::string_view key, std::string value) { setObject(key, Value(std::move(value))); }
-  /// Removes `key` (nothing happens when it is absent) and writes the file.
-  void removeObjectForKey(std::string_view key);
+  /// Stores `value` under `key` in the file. True when the file holds it now; false, with a logged error, when it
+  /// could not be saved (the value read under `key` is then the stored one, unchanged).
+  bool setObject(std::string_view key, Value value);
+  bool setInteger(std::string_view key, std::int64_t value) { return setObject(key, Value(value)); }
+  bool setBool(std::string_view key, bool value) { return setObject(key, Value(value)); }
+  bool setDouble(std::string_view key, double value) { return setObject(key, Value(value)); }
+  bool setString(std::string_view key, std::string value) { return setObject(key, Value(std::move(value))); }
+  /// Removes `key` from the file (nothing is written when the file holds no such key). False as setObject.
+  bool removeObjectForKey(std::string_view key);
 
-  /// Writes any change the file does not hold yet (after a failed write) at once. True when the file now holds
-  /// every change; false, with a logged error, when writing failed. With nothing to write it does nothing, so a
-  /// damaged file is never replaced by empty defaults.
-  bool synchronize();
+  /// Every change is saved when it is made or refused then, so nothing waits to be written: always true. Kept
+  /// for callers written against the platform's defaults, which synchronise after each change.
+  bool synchronize() { return true; }
+
+  /// What was wrong with the file when these defaults were made.
+  struct LoadProblem {
+    /// Why it could not be read ("not a property list", "cannot open …: Permission denied", …).
+    std::string reason;
+    /// The byte-identical copy kept beside it; empty when none could be made.
+    std::filesystem::path copy;
+  };
+  /// The file's problem at start; none when it was read, or was not there.
+  const std::optional<LoadProblem>& loadProblem() const { return loadProblem_; }
+  /// True when the file could not be read at start and no value has been read or stored under `key` since: what
+  /// the user stored there is unknown, so nothing should be done from its default.
+  bool isUnknown(std::string_view key) const;
 
  private:
   void load();
-  /// Writes the values if they changed since the last good write. Call with ioMutex_ held.
-  bool writeIfChanged();
+  /// Sets (or, with none, removes) `key` in the file as it is now and takes the file's values as ours.
+  bool save(std::string_view key, std::optional<Value> value);
+  /// Makes sure the file as it is now has a copy beside it, unless this one was copied already. False (with a
+  /// logged error) when no copy could be made.
+  bool keepAside(const std::string& reason);
+  /// Copies the file to a new name beside it; false with the reason in `error`.
+  bool copyAside(std::filesystem::path& copy, std::string& error);
 
   const std::filesystem::path file_;
-  mutable std::mutex mutex_;  // guards values_ and the counters
-  std::mutex ioMutex_;        // one writer at a time, and writes in order
+  mutable std::mutex mutex_;  // guards values_
+  std::mutex ioMutex_;        // one save at a time in this process; the lock file orders processes
   Dictionary values_;
-  std::uint64_t changeCount_ = 0;
-  std::uint64_t writtenCount_ = 0;
+  std::optional<LoadProblem> loadProblem_;
+  /// Identity (device, inode, size, modification time) of the damaged file last copied aside.
+  std::string copiedStamp_;
 };
 
 }  // namespace tilvane::defaults

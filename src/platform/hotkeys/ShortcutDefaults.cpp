@@ -24,18 +24,19 @@ std::optional<MASShortcut> ShortcutDefaults::shortcutForKey(const std::string& k
   return MASShortcut(static_cast<std::uint64_t>(*keyCode), static_cast<std::uint64_t>(*modifierFlags));
 }
 
-void ShortcutDefaults::setShortcut(const std::string& key, const std::optional<MASShortcut>& shortcut) {
+bool ShortcutDefaults::setShortcut(const std::string& key, const std::optional<MASShortcut>& shortcut) {
   auto& defaults = defaults::UserDefaults::standard();
+  bool saved = false;
   if (shortcut) {
     defaults::Dictionary entry;
     entry.emplace(kKeyCode, static_cast<std::int64_t>(shortcut->keyCode()));
     entry.emplace(kModifierFlags, static_cast<std::int64_t>(shortcut->modifierFlags()));
-    defaults.setObject(key, std::move(entry));
+    saved = defaults.setObject(key, std::move(entry));
   } else {
-    defaults.removeObjectForKey(key);
+    saved = defaults.removeObjectForKey(key);
   }
-  defaults.synchronize();
-  changed_.onNext(key);
+  if (saved) changed_.onNext(key);
+  return saved;
 }
 
 }  // namespace tilvane

@@ -19,8 +19,8 @@ class ShortcutDefaults {
   /// The hot key stored under `key`; absent when none is, or when the entry is not a well-formed one.
   std::optional<MASShortcut> shortcutForKey(const std::string& key) const;
   /// Stores `shortcut` under `key` (absent: removes the entry), writes the defaults at once, then publishes
-  /// `key` on changed().
-  void setShortcut(const std::string& key, const std::optional<MASShortcut>& shortcut);
+  /// `key` on changed(). False when it could not be saved: the stored hot key stays, nothing is published.
+  bool setShortcut(const std::string& key, const std::optional<MASShortcut>& shortcut);
 
   /// The defaults keys whose hot key changed through setShortcut, after the change.
   rx::PublishSubject<std::string>& changed() { return changed_; }

@@ -22,9 +22,12 @@ void ShortcutRecorder::setAssociatedUserDefaultsKey(const std::string& key) {
   value_ = key.empty() ? std::nullopt : ShortcutDefaults::shared().shortcutForKey(key);
 }
 
-void ShortcutRecorder::setShortcutValue(const std::optional<MASShortcut>& value) {
+bool ShortcutRecorder::setShortcutValue(const std::optional<MASShortcut>& value) {
   value_ = value;
-  if (!key_.empty()) ShortcutDefaults::shared().setShortcut(key_, value);
+  if (key_.empty() || ShortcutDefaults::shared().setShortcut(key_, value)) return true;
+  value_ = ShortcutDefaults::shared().shortcutForKey(key_);
+  message_ = RecorderMessage::notSaved;
+  return false;
 }
 
 RecorderMessage ShortcutRecorder::message() const {
@@ -84,8 +87,7 @@ void ShortcutRecorder::clear() { userChanged(std::nullopt); }
 void ShortcutRecorder::userChanged(const std::optional<MASShortcut>& value) {
   recording_ = false;
   message_ = RecorderMessage::none;
-  setShortcutValue(value);
-  if (valueChange_) valueChange_(*this);
+  if (setShortcutValue(value) && valueChange_) valueChange_(*this);
 }
 
 }  // namespace tilvane

@@ -17,6 +17,8 @@ enum class RecorderMessage {
   takenByProgram,
   /// The chord has no Ctrl, Alt or Super (only the function keys may go without).
   needsModifier,
+  /// The hot key could not be saved; the stored one is shown.
+  notSaved,
 };
 
 /// The behaviour of the hot-key recorder (MASShortcutView's model): it shows one hot key, records one chord
@@ -24,7 +26,8 @@ enum class RecorderMessage {
 /// recorded or cleared. A chord that another binding, another hot key of the program or another program has is
 /// refused with a message and recording goes on. A hot key shown that waits for another program to let it go
 /// (MASShortcutMonitor::isShortcutWaiting) carries the message of a chord another program holds until it is
-/// taken. Main thread only.
+/// taken. A hot key that cannot be stored is not taken: the recorder shows the stored one and says so. Main thread
+/// only.
 class ShortcutRecorder {
  public:
   /// Called after the user changed the hot key (recorded or cleared); never for a value set from code.
@@ -35,8 +38,9 @@ class ShortcutRecorder {
   const std::string& associatedUserDefaultsKey() const { return key_; }
 
   const std::optional<MASShortcut>& shortcutValue() const { return value_; }
-  /// Shows `value`; stores it under the associated key. Not reported through the value-change callback.
-  void setShortcutValue(const std::optional<MASShortcut>& value);
+  /// Shows `value`; stores it under the associated key. Not reported through the value-change callback. False
+  /// when it could not be stored: the recorder then shows the stored hot key with the message notSaved.
+  bool setShortcutValue(const std::optional<MASShortcut>& value);
   void setShortcutValueChange(ValueChange change) { valueChange_ = std::move(change); }
 
   bool isRecording() const { return recording_; }

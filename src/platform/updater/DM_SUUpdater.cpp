@@ -62,6 +62,8 @@ void DM_SUUpdater::checkForUpdates() {
 
 bool DM_SUUpdater::automaticallyChecksForUpdates() const { return stored().boolForKey(kAutomaticChecksKey); }
 
+bool DM_SUUpdater::isAutomaticCheckSettingKnown() const { return !stored().isUnknown(kAutomaticChecksKey); }
+
 void DM_SUUpdater::setAutomaticallyChecksForUpdates(bool on) {
   stored().setBool(kAutomaticChecksKey, on);
   stored().synchronize();

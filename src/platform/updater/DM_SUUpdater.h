@@ -67,6 +67,8 @@ class DM_SUUpdater {
   bool isChecking() const { return checking_; }
 
   bool automaticallyChecksForUpdates() const;
+  /// False when the settings file could not be read and the flag has not been set since.
+  bool isAutomaticCheckSettingKnown() const;
   void setAutomaticallyChecksForUpdates(bool on);
   bool automaticallyDownloadsUpdates() const;
   void setAutomaticallyDownloadsUpdates(bool on);

@@ -208,11 +208,33 @@ void CustomLayoutDetailViewController::setRuleName(const std::optional<std::stri
 }
 
 void CustomLayoutDetailViewController::save(const CustomLayoutModelPtr& copy, bool reshow) {
+  const CustomLayoutModelPtr before = rule_;
+  // A layout read from the store, or stored by an earlier save, is only updated: one deleted elsewhere (another
+  // Tilvane) is not brought back by an edit of the copy still shown here.
+  const bool mayCreate = !before->isManaged();
   // Published first: the list, the menu and the hot keys follow before the write.
   CustomLayoutBridge::layoutChanged().onNext(copy);
   rule_ = copy;
   if (reshow) showLayout(copy);
-  saveCustomLayout(copy);
+  switch (saveCustomLayout(copy, mayCreate)) {
+    case SaveOutcome::saved:
+      return;
+    case SaveOutcome::failed:
+      // Whoever followed the copy goes back to the stored layout, and so does the editor.
+      CustomLayoutBridge::layoutChanged().onNext(before);
+      showLayout(before);
+      showAlert("CustomLayoutNotSaved");
+      return;
+    case SaveOutcome::gone:
+      showAlert("CustomLayoutGone");
+      // The list drops it (and shows another), the hot key and the menu let it go.
+      CustomLayoutBridge::layoutRemoved().onNext(copy);
+      return;
+  }
+}
+
+void CustomLayoutDetailViewController::showAlert(const char* key) {
+  if (view_) view_->showAlert(NSLocalizedString(key));
 }
 
 CustomLayoutModelPtr CustomLayoutDetailViewController::copyOfRule() const { return store::unmanagedCopy(*rule_); }

@@ -43,7 +43,9 @@ struct CustomLayoutDetailControls {
 /// cells. It shows the layout that the list publishes on CustomLayoutBridge::selectedLayout and saves every
 /// change at once: each accepted edit makes a fresh copy of the shown layout with the edited field changed,
 /// publishes it on CustomLayoutBridge::layoutChanged, keeps it as the shown layout, and only then writes it over
-/// the stored layout with its id. Edits of the same value, and edits while no layout is shown, do nothing.
+/// the stored layout with its id. Edits of the same value, and edits while no layout is shown, do nothing. An edit
+/// that cannot be saved is said over the editor and everything goes back to the stored layout; an edit of a layout
+/// another Tilvane deleted does not bring it back: it is announced on CustomLayoutBridge::layoutRemoved.
 ///
 /// The name field is throttled to one value per 0.3 s. A name still waiting in the throttle when another layout
 /// is shown is saved to the layout it was typed for first; when that layout was removed it is dropped. Either
@@ -100,8 +102,11 @@ class CustomLayoutDetailViewController : public VkRxViewController {
     std::uint64_t sequence = 0;
   };
 
-  /// Publishes `copy`, keeps it as the shown layout, re-shows it when asked, then writes it.
+  /// Publishes `copy`, keeps it as the shown layout, re-shows it when asked, then writes it. A write that fails
+  /// publishes and shows the stored layout again; a layout deleted elsewhere is announced as removed. Either way
+  /// the user is told.
   void save(const CustomLayoutModelPtr& copy, bool reshow);
+  void showAlert(const char* key);
   /// A fresh copy of the shown layout (with a new object, the same id and fields).
   CustomLayoutModelPtr copyOfRule() const;
   /// The throttled name: applied when typed for the layout shown and not applied yet.

@@ -17,20 +17,26 @@ void logFailure(const std::string& what, const CustomLayoutModel& layout, const 
 
 }  // namespace
 
-bool saveCustomLayout(const CustomLayoutModelPtr& layout) {
-  if (!layout) return false;
+SaveOutcome saveCustomLayout(const CustomLayoutModelPtr& layout, bool mayCreate) {
+  if (!layout) return SaveOutcome::failed;
   StoreService& service = StoreService::shared();
   const auto database = service.database();
   if (!database) {
     logFailure("saved", *layout, "the database cannot be used");
-    return false;
+    return SaveOutcome::failed;
   }
   try {
-    database->write([&] { service.addUpdating(*database, layout); });
-    return true;
+    bool gone = false;
+    database->write([&] {
+      gone = !mayCreate && database->objects<CustomLayoutModel>(StoreService::idPredicate(layout->id())).empty();
+      if (!gone) service.addUpdating(*database, layout);
+    });
+    if (gone)
+      LogManager::warning("custom layout " + quoted(layout->name()) + " was not saved: it was deleted elsewhere");
+    return gone ? SaveOutcome::gone : SaveOutcome::saved;
   } catch (const store::Error& e) {
     logFailure("saved", *layout, e.what());
-    return false;
+    return SaveOutcome::failed;
   }
 }
 

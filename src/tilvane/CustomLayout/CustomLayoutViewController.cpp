@@ -34,6 +34,12 @@ void CustomLayoutViewController::setupViewModel() {
   CustomLayoutBridge::layoutChanged()
       .subscribe([this](const CustomLayoutModelPtr& layout) { updateSelectedLayoutName(layout); })
       .disposed(disposeBag());
+  // A layout the editor found deleted elsewhere leaves the list; the list's own removals are handled where made.
+  CustomLayoutBridge::layoutRemoved()
+      .subscribe([this](const CustomLayoutModelPtr& layout) {
+        if (layout && layout->id() != removingId_) dropLayout(layout->id());
+      })
+      .disposed(disposeBag());
   addTapped_.subscribe([this](const rx::Unit&) { onAddLayout(); }).disposed(disposeBag());
   removeTapped_.subscribe([this](const rx::Unit&) { onRemoveLayout(); }).disposed(disposeBag());
 }
@@ -62,8 +68,31 @@ void CustomLayoutViewController::onRemoveLayout() {
   if (row < 0) return;
   const auto index = static_cast<std::size_t>(row);
   const CustomLayoutModelPtr removed = layouts_[index];
+  removingId_ = removed->id();
   CustomLayoutBridge::layoutRemoved().onNext(removed);
+  removingId_.clear();
   deleteCustomLayout(*removed);
+  removeRow(row);
+}
+
+void CustomLayoutViewController::dropLayout(const std::string& id) {
+  const auto found = std::find_if(layouts_.begin(), layouts_.end(),
+                                  [&](const CustomLayoutModelPtr& entry) { return entry->id() == id; });
+  if (found == layouts_.end()) return;
+  const int row = static_cast<int>(found - layouts_.begin());
+  if (row == selectedRow_) {
+    removeRow(row);
+    return;
+  }
+  layouts_.erase(found);
+  if (selectedRow_ > row) --selectedRow_;
+  if (view_) {
+    view_->reloadData();
+    view_->selectRow(selectedRow_);
+  }
+}
+
+void CustomLayoutViewController::removeRow(int row) {
   layouts_.erase(layouts_.begin() + row);
   if (view_) view_->reloadData();
   if (layouts_.empty()) {
@@ -83,9 +112,9 @@ void CustomLayoutViewController::updateSelectedLayoutName(const CustomLayoutMode
   const auto found = std::find_if(layouts_.begin(), layouts_.end(),
                                   [&](const CustomLayoutModelPtr& entry) { return entry->id() == layout->id(); });
   if (found == layouts_.end()) return;
+  // The editor writes the copy (and answers for it when it cannot); the list follows what it publishes.
   *found = layout;
   if (view_) view_->reloadRow(static_cast<std::size_t>(found - layouts_.begin()));
-  saveCustomLayout(layout);
 }
 
 void CustomLayoutViewController::selectRow(int row) {

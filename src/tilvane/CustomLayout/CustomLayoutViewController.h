@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "CustomLayout/CustomLayoutDetailViewController.h"
@@ -17,8 +18,10 @@ namespace tilvane {
 /// reaches the editor only through CustomLayoutBridge::selectedLayout.
 ///
 /// An added layout is stored by its first edit. Each change the editor publishes replaces the entry with the
-/// same id (wherever its row is, shown or scrolled away) and is written to the store, so the list never holds a
-/// copy older than the store's. Main thread only.
+/// same id (wherever its row is, shown or scrolled away); the editor writes it to the store and, when it cannot,
+/// publishes the stored layout again, so the list never holds a copy other than the store's. A layout announced
+/// removed by someone else (the editor found it deleted by another Tilvane) leaves the list as a removal of its
+/// own would. Main thread only.
 class CustomLayoutViewController : public VkRxViewController {
  public:
   /// Every row is this high.
@@ -56,12 +59,19 @@ class CustomLayoutViewController : public VkRxViewController {
  private:
   /// Selects `row` (replacing the selection) and runs the selection handler.
   void selectRow(int row);
+  /// Takes `row` out of the list and selects its neighbour, as a removal does (nothing selected: the editor is
+  /// told so).
+  void removeRow(int row);
+  /// Takes the layout with `id` out of the list, wherever it stands.
+  void dropLayout(const std::string& id);
   void setIntroHidden(bool hidden);
 
   CustomLayoutViews* views_;
   std::vector<CustomLayoutModelPtr> layouts_;
   std::unique_ptr<CustomLayoutDetailViewController> deatilViewController_;
   int selectedRow_ = -1;
+  /// The layout the list announces as removed while it does so.
+  std::string removingId_;
   bool introHidden_ = false;
   rx::PublishSubject<rx::Unit> addTapped_;
   rx::PublishSubject<rx::Unit> removeTapped_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace tilvane {
 
@@ -15,6 +16,8 @@ class CustomLayoutDetailView {
   virtual ~CustomLayoutDetailView() = default;
   /// Shows the controls as they are now. Values shown from here are not reported back as the user's.
   virtual void refresh() = 0;
+  /// Tells the user `message` over the editor's window.
+  virtual void showAlert(const std::string& message) = 0;
 };
 
 /// The custom-layout list's view: a one-column list of the controller's layouts, the add and remove buttons,

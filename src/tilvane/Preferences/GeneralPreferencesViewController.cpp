@@ -48,6 +48,8 @@ void GeneralPreferencesViewController::setupLayout() { logHook("Layout"); }
 
 void GeneralPreferencesViewController::setupViewModel() {
   logHook("ViewModel");
+  // Each box hands its state over at once: the load's pass acts on what is stored, and only on what could be read.
+  loading_ = true;
   startupCheckbox.rxState()
       .subscribe([this](const int& state) {
         if (lastStartupState_ == state) return;
@@ -56,13 +58,49 @@ void GeneralPreferencesViewController::setupViewModel() {
       })
       .disposed(disposeBag());
   hideMenuCheckbox.rxState()
-      .subscribe([](const int& state) { UserDefaultsService::setHideInMenuBar(state); })
+      .subscribe([this](const int& state) {
+        const std::string& key = UserDefaultsService::hideInMenuBarKey();
+        if (!loading_) {
+          if (!UserDefaultsService::setHideInMenuBar(state)) notSaved(hideMenuCheckbox, key);
+        } else if (isKnown(key)) {
+          AppBridge::hideInMenuBarChanged().onNext(state == 1);
+        }
+      })
       .disposed(disposeBag());
-  hideLayoutCheckbox.rxState().subscribe([this](const int& state) { hideLayoutActionChanged(state); }).disposed(disposeBag());
+  hideLayoutCheckbox.rxState()
+      .subscribe([this](const int& state) { hideLayoutActionChanged(state); })
+      .disposed(disposeBag());
   gapLayoutCheckbox.rxState().subscribe([this](const int& state) { gutterChanged(state); }).disposed(disposeBag());
+  loading_ = false;
+}
+
+bool GeneralPreferencesViewController::isKnown(const std::string& key) const {
+  return !defaults::UserDefaults::standard().isUnknown(key);
+}
+
+bool GeneralPreferencesViewController::store(const std::string& key, defaults::Value value) {
+  // The load's pass hands over what is stored: writing it back would change nothing but the file.
+  if (loading_) return isKnown(key);
+  return defaults::UserDefaults::standard().setObject(key, std::move(value));
+}
+
+void GeneralPreferencesViewController::notSaved(Checkbox& box, const std::string& key) {
+  box.setState(stateOf(key));
+  if (PaneView* shown = view()) shown->showAlert(NSLocalizedString("SettingNotSaved"));
+}
+
+int GeneralPreferencesViewController::stateOf(const std::string& key) const {
+  const auto value = defaults::UserDefaults::standard().objectForKey(key);
+  if (!value) return Checkbox::off;
+  if (key == UserDefaultsService::launchAtLoginKey() || key == UserDefaultsService::hideInMenuBarKey())
+    return static_cast<int>(value->integerValue());
+  return value->boolValue() ? Checkbox::on : Checkbox::off;
 }
 
 void GeneralPreferencesViewController::launchAtLoginChanged(int state) {
+  const std::string& key = UserDefaultsService::launchAtLoginKey();
+  // Over a file that could not be read the login item is left as the user made it.
+  if (loading_ && !isKnown(key)) return;
   const bool enable = state == Checkbox::on;
   const bool done = enable ? loginItem_.enableLaunchAtLogin() : loginItem_.disableLaunchAtLogin();
   if (!done) {
@@ -73,22 +111,34 @@ void GeneralPreferencesViewController::launchAtLoginChanged(int state) {
     lastStartupState_ = previous;
     return;
   }
-  defaults::UserDefaults& stored = defaults::UserDefaults::standard();
-  stored.setInteger(UserDefaultsService::launchAtLoginKey(), enable ? 1 : 0);
-  stored.synchronize();
+  if (store(key, defaults::Value(std::int64_t{enable ? 1 : 0}))) return;
+  // The login item follows what is stored, so the next start does what the box shows; when what is stored could
+  // not be read, the entry the user may have made is not removed on a guess.
+  if (isKnown(key)) {
+    if (enable)
+      loginItem_.disableLaunchAtLogin();
+    else
+      loginItem_.enableLaunchAtLogin();
+  }
+  notSaved(startupCheckbox, key);
+  lastStartupState_ = startupCheckbox.state();
 }
 
 void GeneralPreferencesViewController::hideLayoutActionChanged(int state) {
-  defaults::UserDefaults& stored = defaults::UserDefaults::standard();
-  stored.setBool(UserDefaultsService::showBuildInLayoutActionKey(), state == Checkbox::on);
-  stored.synchronize();
+  const std::string& key = UserDefaultsService::showBuildInLayoutActionKey();
+  if (!store(key, defaults::Value(state == Checkbox::on))) {
+    if (!loading_) notSaved(hideLayoutCheckbox, key);
+    return;
+  }
   AppBridge::showBuildInLayoutActionChanged().onNext();
 }
 
 void GeneralPreferencesViewController::gutterChanged(int state) {
-  defaults::UserDefaults& stored = defaults::UserDefaults::standard();
-  stored.setBool(UserDefaultsService::gutterEnabledKey(), state == Checkbox::on);
-  stored.synchronize();
+  const std::string& key = UserDefaultsService::gutterEnabledKey();
+  if (!store(key, defaults::Value(state == Checkbox::on))) {
+    if (!loading_) notSaved(gapLayoutCheckbox, key);
+    return;
+  }
   LayoutManager::shared().layoutAll();
 }
 

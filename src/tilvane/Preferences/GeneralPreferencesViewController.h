@@ -7,6 +7,7 @@
 #include "Preferences/PreferencePane.h"
 #include "Preferences/PreferencesViews.h"
 #include "platform/autostart/LaunchAtLogin.h"
+#include "platform/defaults/Value.h"
 
 namespace tilvane {
 
@@ -14,7 +15,10 @@ namespace tilvane {
 /// between windows. Each row is a label, a checkbox and a grey line under it. Every delivered state is stored at
 /// once (start at login only once the login item agreed) and handed on: to the login item, the tray (through
 /// UserDefaultsService), the menu (AppBridge::showBuildInLayoutActionChanged) or the layout engine (layoutAll).
-/// Loading the view applies each row once with the stored states. Main thread only.
+/// Loading the view applies each row once with the stored states, without writing them again; a row whose stored
+/// value could not be read (a damaged settings file) is not applied at all, so nothing is done from its default.
+/// A click whose setting cannot be saved puts the box back to what is stored and tells the user over the pane (the
+/// login item too goes back). Main thread only.
 class GeneralPreferencesViewController final : public PreferencePane {
  public:
   /// `loginItem` and `views` (null: no view) must outlive the pane.
@@ -50,8 +54,19 @@ class GeneralPreferencesViewController final : public PreferencePane {
  private:
   LaunchAtLogin& loginItem_;
   PreferencesViews* views_;
+  /// Whether the stored value under `key` could be read.
+  bool isKnown(const std::string& key) const;
+  /// Stores a row's value; while loading, only answers whether the row may be applied.
+  bool store(const std::string& key, defaults::Value value);
+  /// A click could not be saved: the box shows what is stored and the user is told.
+  void notSaved(Checkbox& box, const std::string& key);
+  /// The box state for what is stored under `key`.
+  int stateOf(const std::string& key) const;
+
   /// The last start-at-login state handed on: a repeat of it is dropped.
   std::optional<int> lastStartupState_;
+  /// True while the load's pass hands each box's stored state over.
+  bool loading_ = false;
 };
 
 }  // namespace tilvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "AppManager/Settings/Constants.h"
 
 namespace tilvane {
@@ -10,6 +12,8 @@ class PaneView {
   virtual ~PaneView() = default;
   /// Gives the view its frame: origin (0, 0) and `size`.
   virtual void setFrameSize(const Constants::Size& size) = 0;
+  /// Tells the user `message` over the pane's window.
+  virtual void showAlert(const std::string& message) = 0;
 };
 
 }  // namespace tilvane

@@ -29,7 +29,14 @@ void UpdatesPreferencesViewController::setupLayout() { logHook("Layout"); }
 void UpdatesPreferencesViewController::setupViewModel() {
   logHook("ViewModel");
   updatesButton.rxTap().subscribe([](const rx::Unit&) { AppBridge::checkForUpdates().onNext(); }).disposed(disposeBag());
-  updatesCheckbox.rxState().subscribe([this](const int& state) { automaticCheckChanged(state); }).disposed(disposeBag());
+  // The load's pass hands the stored state over; one that could not be read is not applied from its default.
+  loading_ = true;
+  updatesCheckbox.rxState()
+      .subscribe([this](const int& state) {
+        if (!loading_ || updater_.isAutomaticCheckSettingKnown()) automaticCheckChanged(state);
+      })
+      .disposed(disposeBag());
+  loading_ = false;
 }
 
 void UpdatesPreferencesViewController::automaticCheckChanged(int state) {

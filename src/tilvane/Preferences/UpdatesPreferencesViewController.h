@@ -39,6 +39,8 @@ class UpdatesPreferencesViewController final : public PreferencePane {
  private:
   Updater& updater_;
   PreferencesViews* views_;
+  /// True while the load's pass hands the box's stored state over.
+  bool loading_ = false;
 };
 
 }  // namespace tilvane

@@ -9,6 +9,7 @@
 #include "Shell/HotKeyNotice.h"
 #include "Shell/UpdateManager.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/l10n/Localization.h"
 #include "platform/base/SharedInstance.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
@@ -37,8 +38,14 @@ void AppDelegate::setupApp() {
   StoreService::shared().setNotifier([](const std::string& text) {
     VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
   });
-  // Reads the settings file once; a damaged one is reported here, at start, and left as it is.
+  // Reads the settings file once; a damaged one is kept aside, and what that means is said on the screen once.
   UserDefaultsService::autoLayoutEnabled();
+  if (const auto& problem = defaults::UserDefaults::standard().loadProblem()) {
+    const std::string text = problem->copy.empty()
+                                 ? NSLocalizedString("SettingsUnreadable")
+                                 : NSLocalizedString("SettingsDamaged") + " " + problem->copy.filename().string() + ".";
+    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
+  }
   LogManager::debug("setup Manager");
   setupManagers();
   LogManager::debug("setup Controller");

@@ -19,6 +19,9 @@ class Updater {
 
   /// The stored automatic-check flag; automatic checks follow it.
   virtual bool automaticallyChecksForUpdates() const = 0;
+  /// False when the stored flag could not be read (a damaged settings file): nothing is to be done from its
+  /// default.
+  virtual bool isAutomaticCheckSettingKnown() const { return true; }
   virtual void setAutomaticallyChecksForUpdates(bool on) = 0;
   /// Stores the automatic-download flag.
   virtual void setAutomaticallyDownloadsUpdates(bool on) = 0;

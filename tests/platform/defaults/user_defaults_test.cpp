@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <limits>
 #include <plist/plist.h>
@@ -24,11 +26,21 @@ class UserDefaultsTest : public test::WorldTest {
     std::ofstream(file(), std::ios::binary) << bytes;
   }
 
+  /// The names in the settings folder, sorted.
   std::vector<std::string> folderEntries() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(file().parent_path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
+  /// The copies of damaged files in the settings folder.
+  std::vector<fs::path> damagedCopies() const {
+    std::vector<fs::path> copies;
+    for (const auto& e : fs::directory_iterator(file().parent_path()))
+      if (e.path().filename().string().rfind("defaults.plist.damaged-", 0) == 0) copies.push_back(e.path());
+    return copies;
+  }
+  const std::vector<std::string> kFileAndLock{"defaults.plist", "defaults.plist.lock"};
 
   LogManager::Capture log_;
 };
@@ -56,7 +68,7 @@ TEST_F(UserDefaultsTest, EveryTypeIsWrittenAtOnceAndReadBackUnchanged) {
   const UserDefaults d(file());
   for (const auto& [key, value] : values) EXPECT_EQ(d.objectForKey(key), value) << key;
   EXPECT_EQ(d.objectForKey("removed"), std::nullopt);
-  EXPECT_EQ(folderEntries(), std::vector<std::string>{"defaults.plist"});  // no temporary file left behind
+  EXPECT_EQ(folderEntries(), kFileAndLock);  // no temporary file left behind
   EXPECT_EQ(log_.lines().size(), 0u);
 }
 
@@ -68,7 +80,7 @@ std::string deeplyNested() {
 }
 
 // Files that are not a dictionary property list, or are not ours.
-TEST_F(UserDefaultsTest, ADamagedFileGivesDefaultsLogsAnErrorAndIsKeptUntilTheNextWrite) {
+TEST_F(UserDefaultsTest, ADamagedFileIsCopiedAsideAndKeptUntilTheNextChangeWhichWritesThatKeyAlone) {
   const std::pair<const char*, std::string> damages[] = {
       {"empty", ""},
       {"not a property list", "not a property list <<<"},
@@ -78,24 +90,52 @@ TEST_F(UserDefaultsTest, ADamagedFileGivesDefaultsLogsAnErrorAndIsKeptUntilTheNe
       {"oversized", std::string(17 << 20, ' ')}};
   for (const auto& [name, bytes] : damages) {
     SCOPED_TRACE(name);
+    fs::remove_all(file().parent_path());
     writeRaw(bytes);
     log_.clear();
     UserDefaults d(file());
     EXPECT_EQ(d.integerForKey("hideInMenuBar"), 0);
     ASSERT_EQ(log_.lines().size(), 1u);
     EXPECT_EQ(log_.lines()[0].rfind("\U0001F534 UserDefaults: ", 0), 0u) << log_.lines()[0];
+    ASSERT_TRUE(d.loadProblem());
+    const fs::path copy = d.loadProblem()->copy;
+    EXPECT_EQ(damagedCopies(), std::vector<fs::path>{copy});
+    EXPECT_TRUE(log_.contains(copy.string()));
+    EXPECT_TRUE(d.isUnknown("hideInMenuBar"));
     // Reading and synchronising with nothing changed leave the file as it was.
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(test::readFile(file()), bytes);
 
-    d.setInteger("hideInMenuBar", 1);
-    EXPECT_EQ(UserDefaults(file()).integerForKey("hideInMenuBar"), 1);
-    EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly
+    EXPECT_TRUE(d.setInteger("launchAtLogin", 1));
+    const UserDefaults reread(file());
+    EXPECT_EQ(reread.integerForKey("launchAtLogin"), 1);
+    EXPECT_EQ(reread.objectForKey("hideInMenuBar"), std::nullopt);
+    EXPECT_FALSE(d.isUnknown("launchAtLogin"));
+    EXPECT_TRUE(d.isUnknown("hideInMenuBar")) << "still what the damaged file held";
+    EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly, and was copied once
+    EXPECT_EQ(damagedCopies(), std::vector<fs::path>{copy});
+    EXPECT_EQ(test::readFile(copy), bytes);
   }
 }
 
+// Each program keeps its defaults in memory; a save takes the file as it is now and changes one key in it.
+TEST_F(UserDefaultsTest, ProgramsSharingTheFileNeverWriteBackEachOthersOlderValues) {
+  UserDefaults first(file());
+  UserDefaults second(file());
+  EXPECT_TRUE(first.setInteger("autoLayoutEnabled", 0));
+  EXPECT_TRUE(second.setBool("gutterEnabled", true));
+  EXPECT_EQ(second.integerForKey("autoLayoutEnabled"), 0) << "the file's values are taken with each save";
+  EXPECT_TRUE(first.removeObjectForKey("gutterEnabled"));
+  EXPECT_TRUE(second.setObject("layoutShortcut", Value(Dictionary{{"keyCode", Value(37)}})));
+  const UserDefaults reread(file());
+  EXPECT_EQ(reread.objectForKey("autoLayoutEnabled"), Value(0));
+  EXPECT_EQ(reread.objectForKey("gutterEnabled"), std::nullopt);
+  EXPECT_EQ(reread.objectForKey("layoutShortcut"), Value(Dictionary{{"keyCode", Value(37)}}));
+
+}
+
 // Root reads and writes anything: the settings are used by user nobody, owning the test's folders.
-TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndNeverAnException) {
+TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndIsNeverReplaced) {
   const std::string original = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>hideInMenuBar</key>"
                                "<integer>1</integer></dict></plist>";
   for (const bool folder : {false, true}) {
@@ -107,44 +147,40 @@ TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndNeverAnExc
       UserDefaults d(file());
       if (d.integerForKey("hideInMenuBar") != 0) return 1;
       if (!log_.contains("cannot read the settings")) return 2;
-      if (!d.synchronize()) return 3;  // nothing changed: nothing written
-      d.setInteger("launchAtLogin", 1);
-      if (d.integerForKey("launchAtLogin") != 1) return 4;  // kept for the session
-      // A file can be replaced in its folder; a folder that cannot be searched takes nothing.
-      const bool saved = UserDefaults(file()).integerForKey("launchAtLogin") == 1;
-      return saved != folder && (saved || log_.contains("cannot save the settings")) ? 0 : 5;
+      if (!d.isUnknown("hideInMenuBar")) return 3;
+      // What it holds was never seen, so it is not replaced: the change is refused, and not kept either.
+      if (d.setInteger("launchAtLogin", 1) || d.integerForKey("launchAtLogin") != 0) return 4;
+      return log_.contains("cannot save the settings") ? 0 : 5;
     });
     fs::permissions(locked, fs::perms::owner_all);
-    EXPECT_EQ(code, 0) << "1: a value was read, 2: nothing logged, 3: the file was replaced, 4: the value was "
-                          "lost, 5: the write went wrong, 122: an exception escaped";
-    if (folder) {
-      EXPECT_EQ(test::readFile(file()), original);
-    }
+    EXPECT_EQ(code, 0) << "1: a value was read, 2: nothing logged, 3: the key is taken as known, 4: the change was "
+                          "taken, 5: the refusal was not said, 122: an exception escaped";
+    EXPECT_EQ(test::readFile(file()), original);
   }
 }
 
-TEST_F(UserDefaultsTest, FolderInPlaceOfTheFileIsReportedAndAFailedWriteIsRetriedBySynchronize) {
-  fs::create_directories(file() / "inside");
-  UserDefaults d(file());
-  EXPECT_TRUE(log_.contains("is not a regular file"));
-  d.setInteger("autoLayoutEnabled", 0);
-  EXPECT_TRUE(log_.contains("cannot save the settings"));
-  EXPECT_FALSE(d.synchronize());
-  EXPECT_EQ(d.integerForKey("autoLayoutEnabled"), 0);  // kept in memory for the session
-  EXPECT_EQ(folderEntries(), std::vector<std::string>{"defaults.plist"});  // the failed write left nothing
-  fs::remove_all(file());
-  EXPECT_TRUE(d.synchronize());
-  EXPECT_EQ(UserDefaults(file()).objectForKey("autoLayoutEnabled"), Value(0));
-}
-
-TEST_F(UserDefaultsTest, AFileWhereTheFolderBelongsFailsTheWriteWithoutAnException) {
-  fs::create_directories(file().parent_path().parent_path());
-  std::ofstream(file().parent_path()) << "a file where the settings folder belongs";
-  UserDefaults d(file());
-  EXPECT_NO_THROW(d.setInteger("hideInMenuBar", 1));
-  EXPECT_TRUE(log_.contains("cannot save the settings: cannot create " + file().parent_path().string()));
-  EXPECT_EQ(d.integerForKey("hideInMenuBar"), 1);  // kept for the session
-  EXPECT_NO_THROW(EXPECT_FALSE(d.synchronize()));
+// A change that cannot be saved is not kept: what is read is what is stored.
+TEST_F(UserDefaultsTest, AChangeThatCannotBeSavedIsRefusedAndTheNextOneIsSavedOnceItCanBe) {
+  const std::pair<const char*, std::function<void()>> blocks[] = {
+      {"folder in place of the file", [this] { fs::create_directories(file() / "inside"); }},
+      {"file in place of the folder",
+       [this] {
+         fs::create_directories(file().parent_path().parent_path());
+         std::ofstream(file().parent_path()) << "a file where the settings folder belongs";
+       }}};
+  for (const auto& [name, block] : blocks) {
+    SCOPED_TRACE(name);
+    fs::remove_all(file().parent_path());
+    block();
+    log_.clear();
+    UserDefaults d(file());
+    EXPECT_NO_THROW(EXPECT_FALSE(d.setInteger("autoLayoutEnabled", 0)));
+    EXPECT_TRUE(log_.contains("cannot save the settings"));
+    EXPECT_EQ(d.objectForKey("autoLayoutEnabled"), std::nullopt);
+    fs::remove_all(file().parent_path());
+    EXPECT_TRUE(d.setInteger("autoLayoutEnabled", 0));
+    EXPECT_EQ(UserDefaults(file()).objectForKey("autoLayoutEnabled"), Value(0));
+  }
 }
 
 TEST_F(UserDefaultsTest, EntriesOfForeignTypesAreSkipped) {

@@ -2,6 +2,8 @@
 // act, and the recorder that refuses a chord someone else has.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/KeyNames.h"
@@ -149,6 +151,23 @@ TEST_F(ShortcutBindingTest, TheRecorderStoresAChordAndRefusesOneThatIsTakenSayin
   // A value set from code is shown and stored but not reported as the user's.
   recorder.setShortcutValue(second_);
   EXPECT_EQ(changes, 3);
+}
+
+// A settings file that cannot be written: the chord recorded is not taken, and the recorder says so.
+TEST_F(ShortcutBindingTest, AChordThatCannotBeSavedLeavesTheStoredHotKeyShownAndBoundAndSaysSo) {
+  binder().bindShortcutWithDefaultsKey("layoutShortcut", [] {});
+  stored().setShortcut("layoutShortcut", first_);
+  ShortcutRecorder recorder;
+  recorder.setShortcutValueChange([](ShortcutRecorder&) { ADD_FAILURE() << "reported as changed"; });
+  recorder.setAssociatedUserDefaultsKey("layoutShortcut");
+  const auto file = defaults::UserDefaults::standard().filePath();
+  std::filesystem::remove(file);
+  std::filesystem::create_directories(file / "in the way");
+  recorder.startRecording();
+  EXPECT_TRUE(recorder.handleKeyDown(second_.keyCode(), second_.modifierFlags()));
+  EXPECT_EQ(recorder.shortcutValue(), first_);
+  EXPECT_EQ(recorder.message(), RecorderMessage::notSaved);
+  EXPECT_TRUE(press(first_));
 }
 
 }  // namespace

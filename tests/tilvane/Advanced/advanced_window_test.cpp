@@ -23,10 +23,11 @@ struct FakeAdvancedViews final : AdvancedViews {
   WorkspaceDialogs* workspaceDialogs() override { return nullptr; }
   std::unique_ptr<PaneView> made(const std::string& pane) {
     views.push_back(pane);
-    return std::make_unique<FakePaneView>();
+    return std::make_unique<FakePaneView>(alerts);
   }
   FakeWindowState window;
   std::vector<std::string> views;
+  std::vector<std::string> alerts;
 };
 
 class AdvancedWindowTest : public WorldTest {

@@ -6,11 +6,13 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <memory>
 #include <vector>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Store/StoreService.h"
+#include "CustomLayout/CustomLayoutViews.h"
 #include "Models/CustomLayoutModel.h"
 #include "support/TestEnvironment.h"
 
@@ -24,6 +26,21 @@ using LayoutFields = std::tuple<std::string, std::int64_t, std::int64_t, std::in
 inline LayoutFields fieldsOf(const CustomLayoutModel& m) {
   return {m.name(), m.type(), m.matrixValue(), m.width(), m.height(), m.keyCode(), m.modifierFlags()};
 }
+
+/// Views without a toolkit: no list view, and an editor view that keeps the alerts it shows.
+struct AlertRecordingViews final : CustomLayoutViews {
+  struct DetailView final : CustomLayoutDetailView {
+    explicit DetailView(std::vector<std::string>& alerts) : alerts(alerts) {}
+    void refresh() override {}
+    void showAlert(const std::string& message) override { alerts.push_back(message); }
+    std::vector<std::string>& alerts;
+  };
+  std::unique_ptr<CustomLayoutListView> makeView(CustomLayoutViewController&) override { return nullptr; }
+  std::unique_ptr<CustomLayoutDetailView> makeView(CustomLayoutDetailViewController&) override {
+    return std::make_unique<DetailView>(alerts);
+  }
+  std::vector<std::string> alerts;
+};
 
 /// A fresh world with the database at its default place under the temporary folder, the log captured, and a
 /// record of every custom-layout event together with what the store held for that layout at that moment.

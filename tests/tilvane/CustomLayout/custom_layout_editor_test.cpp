@@ -6,6 +6,7 @@
 #include "CustomLayout/CustomLayoutDetailViewController.h"
 #include "LayoutsPaneFixture.h"
 #include "platform/desktop/CGEvent.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane::test {
 namespace {
@@ -32,7 +33,8 @@ class CustomLayoutEditorTest : public LayoutsPaneTest {
     EXPECT_EQ(editor.rule(), event.layout);
   }
 
-  CustomLayoutDetailViewController editor;
+  AlertRecordingViews views;
+  CustomLayoutDetailViewController editor{&views};
 };
 
 TEST_F(CustomLayoutEditorTest, ShowsALayoutByItsTypeAndHidesForNone) {
@@ -260,16 +262,26 @@ TEST_F(CustomLayoutEditorTest, TheNameIsThrottledAndAPendingNameStaysWithTheLayo
   EXPECT_EQ(storedNames(), (std::vector<std::string>{"Bar"}));
 }
 
-TEST_F(CustomLayoutEditorTest, AFailedWriteIsLoggedAtErrorLevelAfterThePublication) {
-  select(layout("Unsaved"));
+TEST_F(CustomLayoutEditorTest, AFailedWriteIsSaidAndTheStoredLayoutIsPublishedAndShownAgain) {
+  const auto original = stored(layout("Kept", 1));
+  select(original);
   // A folder where the database file should be: it cannot be opened.
   std::filesystem::remove(store::Configuration::defaultFileURL());
   std::filesystem::create_directories(store::Configuration::defaultFileURL());
   log.clear();
-  editor.setRuleType(1);
-  EXPECT_EQ(eventsOn("changed").size(), 1u);
-  EXPECT_EQ(log.count("🔴 custom layout \"Unsaved\" was not saved"), 1u);
+  editor.setRuleType(2);
+  const auto changes = eventsOn("changed");
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].layout->type(), 2) << "published before the write";
+  EXPECT_EQ(changes[1].layout, original) << "and the stored layout again once it failed";
+  EXPECT_EQ(editor.rule(), original);
+  EXPECT_EQ(editor.controls().typeIndex, 1);
+  EXPECT_FALSE(editor.controls().fixGridHidden);
+  EXPECT_EQ(views.alerts, std::vector<std::string>{NSLocalizedString("CustomLayoutNotSaved")});
+  EXPECT_EQ(log.count("🔴 custom layout \"Kept\" was not saved"), 1u);
   type("Renamed");
+  EXPECT_EQ(editor.rule(), original);
+  EXPECT_EQ(views.alerts.size(), 2u);
   EXPECT_EQ(log.count("🔴 custom layout \"Renamed\" was not saved"), 1u);
 }
 

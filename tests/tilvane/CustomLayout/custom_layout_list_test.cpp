@@ -5,6 +5,7 @@
 
 #include "CustomLayout/CustomLayoutViewController.h"
 #include "LayoutsPaneFixture.h"
+#include "platform/l10n/Localization.h"
 
 namespace tilvane::test {
 
@@ -22,7 +23,8 @@ class CustomLayoutListTest : public LayoutsPaneTest {
   }
   CustomLayoutDetailViewController& editor() { return list.deatilViewController(); }
 
-  CustomLayoutViewController list;
+  AlertRecordingViews views;
+  CustomLayoutViewController list{&views};
 };
 
 namespace {
@@ -115,6 +117,24 @@ TEST_F(CustomLayoutListTest, EveryEditReachesTheListAndTheStoreSoReselectingNeve
   const auto stored = storedFields(list.layouts()[1]->id());
   EXPECT_EQ(stored, (LayoutFields{"Typed", 1, 0xFF, 4, 2, -1, -1}));
   EXPECT_FALSE(log.contains("🔴"));
+}
+
+// Another Tilvane deleted the layout shown here: an edit does not bring it back, and it leaves the list. A layout
+// added here is stored by its first edit.
+TEST_F(CustomLayoutListTest, AnEditOfALayoutDeletedElsewhereIsNotStoredAndTheLayoutLeavesTheList) {
+  for (const char* name : {"A", "B"}) stored(layout(name));
+  open();
+  list.addButtonTap().onNext();
+  editor().setRuleType(2);
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"A", "B", "New Layout"}));
+  StoreService::shared().deleteCustomLayout(*editor().rule());
+  events.clear();
+  editor().setRuleType(1);
+  EXPECT_EQ(storedNames(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(buses(), (std::vector<std::string>{"changed", "removed", "selected"}));
+  EXPECT_EQ(editor().rule()->name(), "B");
+  EXPECT_EQ(views.alerts, std::vector<std::string>{NSLocalizedString("CustomLayoutGone")});
 }
 
 }  // namespace

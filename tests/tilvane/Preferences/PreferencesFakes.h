@@ -51,8 +51,12 @@ struct FakePaneWindow final : PaneWindowView {
   FakeWindowState& state;
 };
 
+/// Keeps what it was told to show in `alerts`.
 struct FakePaneView final : PaneView {
+  explicit FakePaneView(std::vector<std::string>& alerts) : alerts(alerts) {}
   void setFrameSize(const Constants::Size&) override {}
+  void showAlert(const std::string& message) override { alerts.push_back(message); }
+  std::vector<std::string>& alerts;
 };
 
 /// Views without a toolkit: a recording window and empty pane views.
@@ -64,10 +68,12 @@ struct FakeViews final : PreferencesViews {
   std::unique_ptr<PaneView> makeView(AboutPreferencesViewController&) override { return made("About"); }
   std::unique_ptr<PaneView> made(const std::string& pane) {
     views.push_back(pane);
-    return std::make_unique<FakePaneView>();
+    return std::make_unique<FakePaneView>(alerts);
   }
   FakeWindowState window;
   std::vector<std::string> views;
+  /// Every alert any pane showed, in order.
+  std::vector<std::string> alerts;
 };
 
 }  // namespace tilvane::test

@@ -34,8 +34,9 @@ class GeneralPaneTest : public WindowWorld {
   }
 
   /// A pane whose view has loaded, with `loginItem` (default: the fake).
-  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr) {
-    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, nullptr);
+  std::unique_ptr<GeneralPreferencesViewController> loadedPane(LaunchAtLogin* loginItem = nullptr,
+                                                               PreferencesViews* views = nullptr) {
+    auto pane = std::make_unique<GeneralPreferencesViewController>(loginItem ? *loginItem : login_, views);
     pane->loadViewIfNeeded();
     pane->updateViewConstraints();
     return pane;
@@ -179,6 +180,18 @@ TEST_F(GeneralPaneTest, AFailedEnableUnticksTheBoxAndTheNextTickTriesAgain) {
   pane->startupCheckbox.click();
   EXPECT_EQ(login_.disables, disables + 2);
   EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 1);
+}
+
+// The settings file became unwritable: the login item goes back with the box, and the user is told.
+TEST_F(GeneralPaneTest, AStartAtLoginThatCannotBeSavedTakesTheLoginItemBackAndSaysSo) {
+  FakeViews views;
+  auto pane = loadedPane(nullptr, &views);
+  std::filesystem::create_directories(stored().filePath() / "in the way");
+  pane->startupCheckbox.click();
+  EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::off);
+  EXPECT_EQ(login_.enables, 1);
+  EXPECT_EQ(login_.disables, 2) << "once at load, once to follow what is stored";
+  EXPECT_EQ(views.alerts, std::vector<std::string>{NSLocalizedString("SettingNotSaved")});
 }
 
 }  // namespace

@@ -131,6 +131,15 @@ TEST_F(PreferencesWindowTest, UpdatesPaneShowsAutomaticChecksOnAndSetsTheirTerms
   EXPECT_EQ(updater_.calls, (std::vector<std::string>{"checks on", "downloads off", "interval 86400"}));
 }
 
+TEST_F(PreferencesWindowTest, UpdatesPaneAppliesNothingFromADefaultWhenTheStoredFlagCouldNotBeRead) {
+  updater_.automaticChecksKnown = false;
+  auto preferences = make(nullptr);
+  preferences->updates().loadViewIfNeeded();
+  EXPECT_TRUE(updater_.calls.empty());
+  preferences->updates().updatesCheckbox.click();
+  EXPECT_EQ(updater_.calls, (std::vector<std::string>{"checks on", "downloads off", "interval 86400"}));
+}
+
 TEST_F(PreferencesWindowTest, AboutPaneShowsTheVersionAndOpensTheHomePageAndFeedback) {
   EXPECT_EQ(AboutPreferencesViewController::versionLine({"1.2", "34"}), "Version 1.2 (build 34)");
   EXPECT_EQ(AboutPreferencesViewController::versionLine({std::nullopt, "34"}), "Version  (build 34)");

@@ -15,6 +15,7 @@ struct RecordingUpdater : Updater {
   void checkForUpdates() override { calls.push_back("check"); }
   void showFeedbackDialog() override { calls.push_back("feedback"); }
   bool automaticallyChecksForUpdates() const override { return automaticChecks; }
+  bool isAutomaticCheckSettingKnown() const override { return automaticChecksKnown; }
   void setAutomaticallyChecksForUpdates(bool on) override {
     automaticChecks = on;
     calls.push_back(on ? "checks on" : "checks off");
@@ -32,6 +33,7 @@ struct RecordingUpdater : Updater {
   }
 
   bool automaticChecks = false;
+  bool automaticChecksKnown = true;
   std::vector<std::string> calls;
 };
 

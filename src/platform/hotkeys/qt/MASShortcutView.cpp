@@ -27,6 +27,8 @@ QString messageFor(RecorderMessage message) {
       return qs(NSLocalizedString("ShortcutTakenByProgram"));
     case RecorderMessage::needsModifier:
       return qs(NSLocalizedString("ShortcutNeedsModifier"));
+    case RecorderMessage::notSaved:
+      return qs(NSLocalizedString("ShortcutNotSaved"));
     case RecorderMessage::none:
       break;
   }

@@ -55,22 +55,20 @@ std::int64_t UserDefaultsService::autoLayoutEnabled() {
   return value ? value->integerValue() : 1;
 }
 
-void UserDefaultsService::setHideInMenuBar(std::int64_t value) {
-  auto& defaults = standardDefaults();
-  defaults.setInteger(hideInMenuBarKey(), value);
-  defaults.synchronize();
+bool UserDefaultsService::setHideInMenuBar(std::int64_t value) {
+  if (!standardDefaults().setInteger(hideInMenuBarKey(), value)) return false;
   AppBridge::hideInMenuBarChanged().onNext(value == 1);
+  return true;
 }
 
-void UserDefaultsService::setAutoLayoutEnabled(std::int64_t value) {
-  auto& defaults = standardDefaults();
-  defaults.setInteger(autoLayoutEnabledKey(), value);
-  defaults.synchronize();
-  if (value != 1) return;
+bool UserDefaultsService::setAutoLayoutEnabled(std::int64_t value) {
+  if (!standardDefaults().setInteger(autoLayoutEnabledKey(), value)) return false;
+  if (value != 1) return true;
   // The target is looked up when the task runs, so one that went away meanwhile is never called.
   dispatch::MainQueue::async([] {
     if (auto* target = LayoutAllTarget::installed()) target->layoutAll();
   });
+  return true;
 }
 
 }  // namespace tilvane

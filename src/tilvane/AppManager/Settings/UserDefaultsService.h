@@ -33,11 +33,12 @@ class UserDefaultsService {
   static std::int64_t autoLayoutEnabled();
 
   /// Stores `value` under "hideInMenuBar", writes the defaults at once, then publishes value == 1 on
-  /// AppBridge::hideInMenuBarChanged().
-  static void setHideInMenuBar(std::int64_t value);
+  /// AppBridge::hideInMenuBarChanged(). False when it could not be saved: nothing is published then.
+  static bool setHideInMenuBar(std::int64_t value);
   /// Stores `value` under "autoLayoutEnabled" and writes the defaults at once. For 1 it also schedules, on the
-  /// main queue, a layout of every window by the installed LayoutAllTarget; it runs after this returns.
-  static void setAutoLayoutEnabled(std::int64_t value);
+  /// main queue, a layout of every window by the installed LayoutAllTarget; it runs after this returns. False when
+  /// it could not be saved: nothing is scheduled then.
+  static bool setAutoLayoutEnabled(std::int64_t value);
 };
 
 }  // namespace tilvane

@@ -1,11 +1,11 @@
 // Telling the user, once and in plain words, that the database cannot be used; checking the file before it is
 // first opened and rebuilding a damaged one.
 #include <algorithm>
-#include <ctime>
 #include <map>
 
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Store/StoreService.h"
+#include "platform/base/DamagedCopy.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/store/FileRepair.h"
 
@@ -78,16 +78,6 @@ std::string listOf(const std::vector<std::string>& tables) {
 
 std::string quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
-// Beside the file, named for the moment it was found damaged.
-std::filesystem::path copyName(const std::filesystem::path& file) {
-  const auto now = static_cast<std::time_t>(dispatch::MainQueue::clock().now());
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  return file.string() + ".damaged-" + stamp;
-}
-
 }  // namespace
 
 std::string StoreService::quotedFileName() { return quoted(store::Configuration::defaultConfiguration().fileURL); }
@@ -104,7 +94,8 @@ bool StoreService::examineFile() const {
   const auto configuration = store::Configuration::defaultConfiguration();
   const auto check = store::checkFile(configuration.fileURL);
   if (check.state != store::FileState::damaged) return true;
-  const auto copy = copyName(configuration.fileURL);
+  const auto copy = damagedCopyName(configuration.fileURL,
+                                    static_cast<std::time_t>(dispatch::MainQueue::clock().now()));
   told_ = true;
   try {
     const auto rebuilt = store::rebuildDamagedFile(configuration, copy);

@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "UI/Widgets/WindowAlert.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -70,6 +71,8 @@ QtCustomLayoutDetailView::QtCustomLayoutDetailView(CustomLayoutDetailViewControl
   owned_.layOutOnRequestsOf(componentsContainer_);
   owned_.setLayoutSubviews([this] { layoutSubviews(); });
 }
+
+void QtCustomLayoutDetailView::showAlert(const std::string& message) { showWindowAlert(widget(), message); }
 
 void QtCustomLayoutDetailView::refresh() {
   QWidget* view = owned_.widget();

@@ -19,6 +19,7 @@ class QtCustomLayoutDetailView final : public CustomLayoutDetailView {
   explicit QtCustomLayoutDetailView(CustomLayoutDetailViewController& controller);
 
   void refresh() override;
+  void showAlert(const std::string& message) override;
 
   /// Null once the widget was deleted with its parent.
   QWidget* widget() const { return owned_.widget(); }

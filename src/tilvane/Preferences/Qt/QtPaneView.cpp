@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QPalette>
 
+#include "UI/Widgets/WindowAlert.h"
+
 namespace tilvane {
 
 QtPaneView::QtPaneView(VkRxViewController& controller) : controller_(controller), widget_(new QWidget) {
@@ -33,6 +35,8 @@ void QtPaneView::setFrameSize(const Constants::Size& size) {
   widget_->setFixedSize(static_cast<int>(size.width), static_cast<int>(size.height));
   if (ready_) layoutSubviews();
 }
+
+void QtPaneView::showAlert(const std::string& message) { showWindowAlert(widget_, message); }
 
 bool QtPaneView::Passes::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Polish) owner_.controller_.updateViewConstraints();

@@ -20,6 +20,7 @@ class QtPaneView : public PaneView {
   QtPaneView& operator=(const QtPaneView&) = delete;
 
   void setFrameSize(const Constants::Size& size) override;
+  void showAlert(const std::string& message) override;
   /// The view's widget; null once something else deleted it.
   QWidget* widget() const { return widget_; }
 

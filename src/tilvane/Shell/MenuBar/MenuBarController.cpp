@@ -10,6 +10,7 @@
 #include "AppManager/Store/StoreService.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
+#include "UI/HUD/VkHUD.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/hotkeys/MASShortcut.h"
@@ -21,6 +22,8 @@ namespace {
 
 /// Where the workspace entries start: after the header, the switch, a separator, "LayoutAll" and a separator.
 constexpr std::size_t kFirstWorkspaceIndex = 5;
+// Long enough to read a sentence.
+constexpr double kNoticeSeconds = 6.0;
 
 const char* iconName() { return UserDefaultsService::autoLayoutEnabled() == 1 ? "Menu" : "MenuDisabled"; }
 
@@ -98,7 +101,9 @@ void MenuBarController::setupViewModel() {
       .disposed(disposeBag());
   AppBridge::toggleAutoLayout()
       .subscribe([this](const rx::Unit&) {
-        UserDefaultsService::setAutoLayoutEnabled(UserDefaultsService::autoLayoutEnabled() != 1 ? 1 : 0);
+        if (!UserDefaultsService::setAutoLayoutEnabled(UserDefaultsService::autoLayoutEnabled() != 1 ? 1 : 0))
+          VkHUD::shared().show(NSLocalizedString("SettingNotSaved"), kNoticeSeconds, VkHUDPosition::center,
+                               VkHUDSize::small, VkHUDStyle::dark, true);
         updateAutoLayoutState();
       })
       .disposed(disposeBag());

@@ -6,6 +6,7 @@
 
 #include "RuleLayout/Qt/QtAppChooser.h"
 #include "UI/Widgets/DialogFocus.h"
+#include "UI/Widgets/WindowAlert.h"
 #include "platform/l10n/Localization.h"
 
 namespace tilvane {
@@ -45,11 +46,7 @@ bool QtWorkspaceDialogs::confirmDelete(std::function<void(int response)> complet
   return true;
 }
 
-void QtWorkspaceDialogs::showAlert(const std::string& message) {
-  QMessageBox* box = sheet(QString::fromStdString(message), window());
-  box->addButton(localized(l10n::key("Close")), QMessageBox::AcceptRole);
-  box->open();
-}
+void QtWorkspaceDialogs::showAlert(const std::string& message) { showWindowAlert(anchor_, message); }
 
 std::optional<std::string> QtWorkspaceDialogs::chooseFile() {
   QFileDialog chooser(window());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "Models/CustomLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Shell/MenuBar/MenuBarController.h"
+#include "UI/HUD/VkHUD.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/CGEvent.h"
 #include "platform/desktop/KeyCodes.h"
@@ -287,6 +289,19 @@ TEST_F(MenuBarTest, TheSwitchFlipsTheSettingAndLaysOutAllWindowsWhenTurnedBackOn
   EXPECT_EQ(menuBar.autoLayoutMenuItem()->title(), text("DisableAutoLayout"));
   EXPECT_EQ(menuBar.statusBarItem().button()->image(), "Menu");
   EXPECT_EQ(target.calls, 1);
+}
+
+TEST_F(MenuBarTest, ASwitchThatCannotBeSavedKeepsTheStoredStateAndSaysSoOnTheScreen) {
+  MenuBarController& menuBar = built();
+  const auto file = defaults::UserDefaults::standard().filePath();
+  std::filesystem::remove_all(file);
+  std::filesystem::create_directories(file / "in the way");
+  choose(menuBar.autoLayoutMenuItem());
+  drain();
+  EXPECT_EQ(UserDefaultsService::autoLayoutEnabled(), 1);
+  EXPECT_EQ(menuBar.autoLayoutMenuItem()->title(), text("DisableAutoLayout"));
+  EXPECT_EQ(menuBar.statusBarItem().button()->image(), "Menu");
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("SettingNotSaved"));
 }
 
 TEST_F(MenuBarTest, EntriesActOnTheirOwnModelsAndDesktops) {
