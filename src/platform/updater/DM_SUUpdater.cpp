@@ -64,10 +64,10 @@ bool DM_SUUpdater::automaticallyChecksForUpdates() const { return stored().boolF
 
 bool DM_SUUpdater::isAutomaticCheckSettingKnown() const { return !stored().isUnknown(kAutomaticChecksKey); }
 
-void DM_SUUpdater::setAutomaticallyChecksForUpdates(bool on) {
-  stored().setBool(kAutomaticChecksKey, on);
-  stored().synchronize();
+bool DM_SUUpdater::setAutomaticallyChecksForUpdates(bool on) {
+  if (!stored().setBool(kAutomaticChecksKey, on)) return false;
   scheduleAutomaticCheck();
+  return true;
 }
 
 bool DM_SUUpdater::automaticallyDownloadsUpdates() const { return stored().boolForKey(kAutomaticDownloadsKey); }

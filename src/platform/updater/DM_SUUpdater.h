@@ -69,7 +69,8 @@ class DM_SUUpdater {
   bool automaticallyChecksForUpdates() const;
   /// False when the settings file could not be read and the flag has not been set since.
   bool isAutomaticCheckSettingKnown() const;
-  void setAutomaticallyChecksForUpdates(bool on);
+  /// False when it could not be stored (the stored flag, and the checks it schedules, stay).
+  bool setAutomaticallyChecksForUpdates(bool on);
   bool automaticallyDownloadsUpdates() const;
   void setAutomaticallyDownloadsUpdates(bool on);
   /// Seconds between automatic checks.

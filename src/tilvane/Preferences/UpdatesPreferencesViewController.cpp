@@ -40,14 +40,15 @@ void UpdatesPreferencesViewController::setupViewModel() {
 }
 
 void UpdatesPreferencesViewController::automaticCheckChanged(int state) {
-  if (state == Checkbox::on) {
-    updater_.setAutomaticallyChecksForUpdates(true);
-    updater_.setAutomaticallyDownloadsUpdates(false);
-    updater_.setUpdateCheckInterval(kCheckInterval);
-  } else if (state == Checkbox::off) {
-    updater_.setAutomaticallyChecksForUpdates(false);
-    updater_.setAutomaticallyDownloadsUpdates(false);
+  if (state != Checkbox::on && state != Checkbox::off) return;
+  if (!updater_.setAutomaticallyChecksForUpdates(state == Checkbox::on) && !loading_) {
+    // The box shows what is stored, and the user learns the click did not hold.
+    updatesCheckbox.setState(updater_.automaticallyChecksForUpdates() ? Checkbox::on : Checkbox::off);
+    if (PaneView* shown = view()) shown->showAlert(NSLocalizedString("SettingNotSaved"));
+    return;
   }
+  updater_.setAutomaticallyDownloadsUpdates(false);
+  if (state == Checkbox::on) updater_.setUpdateCheckInterval(kCheckInterval);
 }
 
 }  // namespace tilvane

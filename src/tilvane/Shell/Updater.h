@@ -22,7 +22,8 @@ class Updater {
   /// False when the stored flag could not be read (a damaged settings file): nothing is to be done from its
   /// default.
   virtual bool isAutomaticCheckSettingKnown() const { return true; }
-  virtual void setAutomaticallyChecksForUpdates(bool on) = 0;
+  /// False when the flag could not be stored: the stored one stands.
+  virtual bool setAutomaticallyChecksForUpdates(bool on) = 0;
   /// Stores the automatic-download flag.
   virtual void setAutomaticallyDownloadsUpdates(bool on) = 0;
   /// The interval between automatic checks, in seconds.

@@ -131,6 +131,18 @@ TEST_F(PreferencesWindowTest, UpdatesPaneShowsAutomaticChecksOnAndSetsTheirTerms
   EXPECT_EQ(updater_.calls, (std::vector<std::string>{"checks on", "downloads off", "interval 86400"}));
 }
 
+TEST_F(PreferencesWindowTest, UpdatesPaneClickThatCannotBeSavedIsSaidAndTheBoxShowsTheStoredFlag) {
+  auto preferences = make(&views_);
+  UpdatesPreferencesViewController& pane = preferences->updates();
+  pane.loadViewIfNeeded();
+  updater_.savesFlag = false;
+  updater_.calls.clear();
+  pane.updatesCheckbox.click();
+  EXPECT_EQ(pane.updatesCheckbox.state(), Checkbox::off);
+  EXPECT_EQ(updater_.calls, std::vector<std::string>{"checks on"}) << "nothing else set on a refused flag";
+  EXPECT_EQ(views_.alerts, std::vector<std::string>{NSLocalizedString("SettingNotSaved")});
+}
+
 TEST_F(PreferencesWindowTest, UpdatesPaneAppliesNothingFromADefaultWhenTheStoredFlagCouldNotBeRead) {
   updater_.automaticChecksKnown = false;
   auto preferences = make(nullptr);

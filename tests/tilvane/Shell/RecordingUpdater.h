@@ -16,9 +16,11 @@ struct RecordingUpdater : Updater {
   void showFeedbackDialog() override { calls.push_back("feedback"); }
   bool automaticallyChecksForUpdates() const override { return automaticChecks; }
   bool isAutomaticCheckSettingKnown() const override { return automaticChecksKnown; }
-  void setAutomaticallyChecksForUpdates(bool on) override {
-    automaticChecks = on;
+  bool setAutomaticallyChecksForUpdates(bool on) override {
     calls.push_back(on ? "checks on" : "checks off");
+    if (!savesFlag) return false;
+    automaticChecks = on;
+    return true;
   }
   void setAutomaticallyDownloadsUpdates(bool on) override { calls.push_back(on ? "downloads on" : "downloads off"); }
   void setUpdateCheckInterval(double seconds) override {
@@ -34,6 +36,8 @@ struct RecordingUpdater : Updater {
 
   bool automaticChecks = false;
   bool automaticChecksKnown = true;
+  /// False: the flag cannot be stored.
+  bool savesFlag = true;
   std::vector<std::string> calls;
 };
 

@@ -24,7 +24,7 @@ class LinuxUpdater final : public Updater {
   void showFeedbackDialog() override;
   bool automaticallyChecksForUpdates() const override { return updater_.automaticallyChecksForUpdates(); }
   bool isAutomaticCheckSettingKnown() const override { return updater_.isAutomaticCheckSettingKnown(); }
-  void setAutomaticallyChecksForUpdates(bool on) override { updater_.setAutomaticallyChecksForUpdates(on); }
+  bool setAutomaticallyChecksForUpdates(bool on) override { return updater_.setAutomaticallyChecksForUpdates(on); }
   void setAutomaticallyDownloadsUpdates(bool on) override { updater_.setAutomaticallyDownloadsUpdates(on); }
   void setUpdateCheckInterval(double seconds) override { updater_.setUpdateCheckInterval(seconds); }
 
