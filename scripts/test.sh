@@ -18,6 +18,22 @@ echo "== build (ThreadSanitizer: the crash library's and the platform's tests)"
 bash scripts/build.sh build-tsan -DTILVANE_SANITIZE_THREAD=ON -DCMAKE_BUILD_TYPE=Debug \
   "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1" -DTILVANE_BUILD_BENCH=OFF
 
+# The end of a run is what a CI log keeps: name what failed in each tree there, with the end of its output.
+failures_of() {
+  local tree="$1" failed="$1/Testing/Temporary/LastTestsFailed.log" log="$1/Testing/Temporary/LastTest.log"
+  [ -s "$failed" ] || return 0
+  echo "== failed in $tree:"
+  cut -d: -f2- "$failed" | while read -r name; do
+    echo "-- $name"
+    awk -v name="$name" '$0 ~ "^[0-9]+/[0-9]+ Test: " name "$" {on=1} on && /^<end of output>/ {exit} on' "$log" \
+      >"$tree/Testing/Temporary/failed-output.txt"
+    grep -E -A3 'Failure$|^.*: error|Sanitizer|runtime error|Timeout|Segmentation|terminate' \
+      "$tree/Testing/Temporary/failed-output.txt" | head -n 40
+    tail -n 5 "$tree/Testing/Temporary/failed-output.txt"
+  done
+}
+
+rm -f build-{test,asan,tsan}/Testing/Temporary/LastTestsFailed.log
 status=0
 echo "== tests"
 (cd build-test && ctest --output-on-failure -j "$jobs") || status=1
@@ -36,4 +52,5 @@ echo "== tests under ThreadSanitizer"
 (export TSAN_OPTIONS="second_deadlock_stack=1:suppressions=$PWD/tests/support/sanitizers/tsan.supp"
  cd build-tsan && ctest --output-on-failure -j "$jobs" -L '^(crashreporting|platform)$' \
    -E '^(DwarfFuzz\.|QueueLifetimeTest\.|ThreadCapture\.ThreadsRunningAtTheStartAndThreadsStartedLaterHaveAlternateStacks$)') || status=1
+for tree in build-test build-asan build-tsan; do failures_of "$tree"; done
 exit $status
