@@ -606,10 +606,15 @@ bool X11Applications::setWindowFrame(const AXUIElement& window, const CGRect& fr
 }
 
 X11Applications::Requested& X11Applications::startRequestNote(xcb_window_t window) {
-  const auto client = clients_.find(window);
+  const double now = dispatch::MainQueue::clock().now();
   Requested& r = requested_[window];
-  r.from = client != clients_.end() ? client->second.visible : std::nullopt;
-  r.until = dispatch::MainQueue::clock().now() + kRequestSeconds;
+  // A note that ran out says nothing of where the window is going: it must not come back with this one.
+  if (now > r.until) r = Requested{};
+  // The frame the notes are laid over. The events handled may lag behind it (a window manager answering a
+  // placement made just before): a request noted against them as standing would leave that earlier answer
+  // showing as where the window goes.
+  r.from = visibleFrame(window);
+  r.until = now + kRequestSeconds;
   return r;
 }
 

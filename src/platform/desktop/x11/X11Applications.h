@@ -190,7 +190,8 @@ class X11Applications final : public ApplicationServer {
   /// field asked as it stands needs no note.
   void notePlaceRequested(xcb_window_t window, std::int64_t x, std::int64_t y);
   void noteSizeRequested(xcb_window_t window, std::int64_t width, std::int64_t height, const PixelRect& expected);
-  /// The note of a new request of `window`, its other fields kept: the frame seen now, the time it stands.
+  /// The note of a new request of `window`, its other fields kept while it stands: the frame the server shows
+  /// now (which the events handled may not have told yet), the time it stands.
   Requested& startRequestNote(xcb_window_t window);
   /// `known` with the size still on its way as it was asked: the size a move request carries.
   PixelRect carriedFrame(xcb_window_t window, PixelRect known) const;

@@ -13,6 +13,18 @@ PlacedFrames::Placement* PlacedFrames::find(const SIWindow& window) {
 
 void PlacedFrames::placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& asked,
                           const CGRect& expected) {
+  // A window manager slower than a quick second placement answers the first one's requests late: while it has
+  // not arrived, its frames stay on the way of this one rather than read as someone else's move. So does its
+  // size at the new place: a program answering the earlier size late (a terminal sizing itself to its cells).
+  if (const Placement* earlier = find(window); earlier && !earlier->arrived) {
+    std::vector<CGRect> kept = earlier->onTheWay;
+    for (const CGRect& end : earlier->ends) {
+      kept.push_back(end);
+      kept.push_back(CGRect{asked.origin, end.size});
+    }
+    if (kept.size() > kMaxKept) kept.erase(kept.begin(), kept.end() - kMaxKept);
+    onTheWay.insert(onTheWay.begin(), kept.begin(), kept.end());
+  }
   placements_.insert_or_assign(window.axElement(), Placement{std::move(onTheWay), {asked, expected}, false});
 }
 

@@ -22,11 +22,13 @@ class PlacedFrames {
  public:
   /// Frames closer than this (each edge, in points) are the same place: the window system rounds to pixels.
   static constexpr double kTolerance = 2.0;
+  /// Frames of earlier placements still on the way, at most: placements in quick succession stay few.
+  static constexpr std::size_t kMaxKept = 16;
 
   static PlacedFrames& shared() { return SharedInstance<PlacedFrames>::get(); }
 
   /// `window` is asked to take `asked`, expected to end at `expected`, passing through `onTheWay`; replaces an
-  /// earlier placement.
+  /// earlier placement, whose frames stay on the way while it has not arrived.
   void placed(const SIWindow& window, std::vector<CGRect> onTheWay, const CGRect& asked, const CGRect& expected);
   /// A further request of the same placement moves the window on to `origin`, its size as it was.
   void movedOn(const SIWindow& window, const CGPoint& origin);

@@ -51,5 +51,23 @@ TEST_F(PlacedFramesTest, ReportsOnTheWayAndAtTheAskedFrameAreTheEchoAnythingElse
   EXPECT_FALSE(placed().isEcho(window(), CGRectMake(712, 23, 720, 877))) << "no placement: every report counts";
 }
 
+// Placed again before the window manager answered (gaps switched off and on at once): the first placement's
+// reports, late, are no one's move; once the second arrived they are, and a placement that had arrived leaves
+// nothing behind.
+TEST_F(PlacedFramesTest, AnEarlierPlacementNotYetArrivedStaysOnTheWayOfTheNext) {
+  const CGRect first = CGRectMake(0, 23, 720, 877), second = CGRectMake(8, 31, 704, 861);
+  placeFrame(window(), first, GaplessOrder::setFrame);
+  placeFrame(window(), second, GaplessOrder::setFrame);
+  EXPECT_TRUE(placed().isEcho(window(), first));
+  EXPECT_TRUE(placed().isEcho(window(), CGRect{second.origin, first.size}));
+  EXPECT_TRUE(placed().isEcho(window(), second));
+  EXPECT_FALSE(placed().isEcho(window(), first)) << "arrived: the first one's frame is a move now";
+
+  placeFrame(window(), first, GaplessOrder::setFrame);
+  EXPECT_TRUE(placed().isEcho(window(), first));
+  placeFrame(window(), second, GaplessOrder::setFrame);
+  EXPECT_FALSE(placed().isEcho(window(), first)) << "the first had arrived";
+}
+
 }  // namespace
 }  // namespace tilvane

@@ -62,6 +62,39 @@ TEST_F(X11WindowsTest, SetFramePutsTheOuterFrameExactlyWhereAsked) {
   ASSERT_TRUE(frameBecomes(client.window(), {300, 201, 500, 400}));
 }
 
+// A placement made while the window manager's answer to the one before is on the server but not yet among the
+// events handled (a slow window manager, a setting switched off and on again): the frame the window is going to
+// is the new one, whether the note of the earlier request still stands or has run out.
+TEST_F(X11WindowsTest, ASecondPlacementBeforeTheFirstIsHeardIsWhereTheWindowGoes) {
+  auto& client = launchClient({"--title", "Twice"});
+  const auto e = element(client.window());
+  ASSERT_TRUE(e);
+  SIWindow window(*e);
+  const CGRect second = CGRectMake(300, 100, 500, 400);
+  for (const double noteAge : {0.0, 1.0}) {
+    SCOPED_TRACE(noteAge > 0 ? "the earlier note ran out" : "the earlier note stands");
+    ASSERT_TRUE(window.setFrame(second));
+    ASSERT_TRUE(frameBecomes(client.window(), {300, 100, 500, 400}));
+    catchUp();
+    setPump(nullptr);
+    ASSERT_TRUE(window.setFrame(CGRectMake(292, 92, 516, 416)));
+    advance(noteAge);  // a new turn: the server is asked afresh
+    ASSERT_TRUE(frameBecomes(client.window(), {292, 92, 516, 416}));
+    // The steps of a placement with gaps, all in one turn: size, place, size again.
+    ASSERT_TRUE(window.setSize(second.size));
+    ASSERT_TRUE(window.setPosition(second.origin));
+    ASSERT_TRUE(window.setSize(second.size));
+    EXPECT_EQ(window.frame(), second);
+    setPump([this] {
+      notifyReadableDescriptors(loop());
+      drain();
+    });
+    EXPECT_TRUE(frameBecomes(client.window(), {300, 100, 500, 400})) << *probe().frameRect(client.window());
+    catchUp();
+    EXPECT_EQ(window.frame(), second);
+  }
+}
+
 TEST_F(X11WindowsTest, AMaximizedWindowIsUnmaximizedBeforeItMoves) {
   auto& client = launchClient({"--title", "Big"});
   const auto e = element(client.window());
