@@ -155,13 +155,14 @@ TEST_F(URLLoaderLimits, ARedirectFromHttpsToHttpIsRefused) {
 
 // Real seconds, kept short: curl's clock bounds a real server. The figures go to the test's XML record.
 TEST_F(URLLoaderLimits, TheRequestTimeOutIsAnIdleOneAndTheResourceLimitBoundsTheWhole) {
-  // Alive but slow: 25 bytes, one every 0.1 s, so about 2.5 s in all, past the request's 1 s.
-  server_.setReply("/slow", ScriptedReply::trickled(std::string(25, 'x'), 0.1));
+  // Alive but slow: 40 bytes, one every 0.1 s, so about 4 s in all, past the request's 2 s. The idle time is
+  // twenty of the server's steps: a busy machine may hold the server's thread back for a few.
+  server_.setReply("/slow", ScriptedReply::trickled(std::string(40, 'x'), 0.1));
   const auto slow = std::make_shared<Collector>();
-  loader_.start(URLRequest(server_.url("/slow"), 1), std::nullopt, slow, 60);
+  loader_.start(URLRequest(server_.url("/slow"), 2), std::nullopt, slow, 60);
   ASSERT_TRUE(slow->done.waitFor(1));
   ASSERT_FALSE(slow->error()) << slow->error()->description();
-  EXPECT_EQ(slow->body(), std::string(25, 'x'));
+  EXPECT_EQ(slow->body(), std::string(40, 'x'));
 
   // Silent: the reply would come after 30 s; the idle time-out of 1 s ends it.
   ScriptedReply late = ScriptedReply::ok("late");
@@ -187,14 +188,14 @@ TEST_F(URLLoaderLimits, TheRequestTimeOutIsAnIdleOneAndTheResourceLimitBoundsThe
 }
 
 TEST_F(URLLoaderLimits, ASessionTaskTakesItsWholeLimitFromTheConfiguration) {
-  server_.setReply("/slow", ScriptedReply::trickled(std::string(25, 'x'), 0.1));
+  server_.setReply("/slow", ScriptedReply::trickled(std::string(25, 'x'), 0.1));  // about 2.5 s, never idle 2 s
   for (const double resource : {60.0, 1.0}) {
     VRDURLSessionConfiguration configuration;
     configuration.timeoutIntervalForResource = resource;
     const auto session = VRDURLSession::sessionWithConfiguration(configuration);
     Awaiter done;
     std::optional<Error> error;
-    session->dataTaskWithRequest(URLRequest(server_.url("/slow"), 1),
+    session->dataTaskWithRequest(URLRequest(server_.url("/slow"), 2),
                                  [&](std::optional<Data>, std::optional<URLResponse>, std::optional<Error> e) {
                                    error = std::move(e);
                                    done.notify();
