@@ -159,7 +159,7 @@ void VRDCrashReportingController::removeReport(const VRDInternalReport& report) 
 
 void VRDCrashReportingController::removeItemAndClaim(const std::string& path) {
   if (fileManager_.removeItemAtPath(path)) {
-    fileManager_.claims().release(std::filesystem::path(path).filename().string());
+    fileManager_.claims().releaseItem(path);
   }
 }
 

@@ -150,7 +150,7 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
 
 bool VRDReportsController::cleanUpSubmittedReportAtPath(const std::string& path) {
   if (fileManager_.removeItemAtPath(path)) {
-    fileManager_.claims().release(std::filesystem::path(path).filename().string());
+    fileManager_.claims().releaseItem(path);
     return true;
   }
   log("Unable to remove packaged submission");

@@ -227,7 +227,7 @@ void VZDCleanupFilesOperation::main() {
       fs::remove_all(path, removeError);
     }
   }
-  const auto claim = [this](const fs::path& file) { return claims_.claim(file.filename().string()); };
+  const auto claim = [this](const fs::path& file) { return claims_.claimItem(file); };
   for (auto log = logs.begin(); log != logs.end();) {
     if (claim(log->second)) {
       ++log;
@@ -246,7 +246,7 @@ void VZDCleanupFilesOperation::main() {
       VZDLogger::sharedLogger().logWithLabel("CleanupOperation",
                                              "Failed to remove " + gz->second.string() + ": " + removeError.message());
     } else {
-      claims_.release(gz->second.filename().string());
+      claims_.releaseItem(gz->second);
     }
     gzs.erase(gz);
   }
@@ -256,7 +256,7 @@ void VZDCleanupFilesOperation::main() {
   for (const auto& [base, path] : multiparts) multipartSet.insert(path);
   const URLs kept = URLsByRemovingOldFiles(multipartSet, maximum_);
   for (const auto& file : multipartSet)
-    if (!kept.contains(file)) claims_.release(file.filename().string());
+    if (!kept.contains(file)) claims_.releaseItem(file);
   multipartSet = kept;
   if (successBlock_) successBlock_(logSet, gzSet, multipartSet);
 }

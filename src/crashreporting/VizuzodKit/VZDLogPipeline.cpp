@@ -18,7 +18,7 @@ void warnUnlessExtension(const fs::path& file, const std::string& expected) {
 
 void removeFile(const fs::path& file, const FileClaims& claims) {
   std::error_code ec;
-  if (fs::remove(file, ec) || !ec) claims.release(file.filename().string());
+  if (fs::remove(file, ec) || !ec) claims.releaseItem(file);
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ std::optional<std::string> VZDEventPaths::boundaryFromURL(const fs::path& file) 
 std::vector<std::shared_ptr<Operation>> VZDLogPipeline::operationsForUncompressedLog(const fs::path& log) const {
   warnUnlessExtension(log, "log");
   const fs::path gz = VZDCompressLogOperation::compressedURLForUncompressedURL(log);
-  claims_.claim(gz.filename().string());  // the log's holder makes its gz: no one else can
+  claims_.claimItem(gz);  // the log's holder makes its gz: no one else can
   const auto compress = std::make_shared<VZDCompressLogOperation>(log, gz);
   std::vector<std::shared_ptr<Operation>> chain{compress};
   // The block sees the later steps weakly: they depend on it, so holding them would make a cycle.
@@ -73,7 +73,7 @@ void VZDLogPipeline::appendPackaging(std::vector<std::shared_ptr<Operation>>& ch
                                      const std::shared_ptr<Operation>& after) const {
   const std::string boundary = ZIZMultipartMimeStreamEncoder::generateBoundary();
   const fs::path packaged = VZDEventPaths::multipartMimeURLWithBoundary(eventDirectory_, boundary);
-  claims_.claim(packaged.filename().string());  // a new name: held from before the file exists until it is sent
+  claims_.claimItem(packaged);  // a new name: held from before the file exists until it is sent
   const auto package = std::make_shared<VZDPackageLogOperation>(gz, packaged, boundary);
   if (after) package->addDependency(after);
   const auto upload = makeUpload_(packaged, boundary);

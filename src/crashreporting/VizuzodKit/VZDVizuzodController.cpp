@@ -191,7 +191,7 @@ void VZDVizuzodController::rotateAndSubmitCurrentLog() {
 fs::path VZDVizuzodController::newLogPath() const {
   fs::path log = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
   // A new name is another process's only by a collision of the claims' hash: a few more tries settle it.
-  for (int attempt = 0; attempt < 8 && !claims_.claim(log.filename().string()); ++attempt)
+  for (int attempt = 0; attempt < 8 && !claims_.claimItem(log); ++attempt)
     log = VZDEventPaths::generateNewLogPath(rootEventDirectory_);
   return log;
 }
@@ -222,7 +222,7 @@ std::shared_ptr<Operation> VZDVizuzodController::uploadOperationForFileAtURL(con
 void VZDVizuzodController::submitPackagedFile(const fs::path& packaged, const std::string& boundary) {
   // Without settings the packaged file waits for them (or for the next start).
   if (!settings_ || !settings_->valid() || !settings_->shouldCollectAnalytics()) return;
-  if (!claims_.claim(packaged.filename().string())) {
+  if (!claims_.claimItem(packaged)) {
     logger().log("'" + boundary + "' is being sent by another process.");
     return;
   }
@@ -377,7 +377,7 @@ void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& up
   const fs::path packaged = uploaderFilePathForUniqueName(uploader, uniqueName);
   std::error_code ec;
   fs::remove(packaged, ec);
-  if (!ec) claims_.release(packaged.filename().string());
+  if (!ec) claims_.releaseItem(packaged);
 }
 
 void VZDVizuzodController::uploaderSessionDidReceiveChallenge(

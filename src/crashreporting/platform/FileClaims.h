@@ -24,6 +24,9 @@ class FileClaims {
   bool claim(std::string_view name) const;
   /// Gives `name` up (after its item was removed or left for whoever comes next).
   void release(std::string_view name) const;
+  /// The same by the item itself: its claim goes by its name within its folder.
+  bool claimItem(const std::filesystem::path& item) const { return claim(item.filename().string()); }
+  void releaseItem(const std::filesystem::path& item) const { release(item.filename().string()); }
 
   const std::filesystem::path& lockFile() const { return lockFile_; }
   /// The byte of the lock file that holds `name`'s claim (for whoever looks at claims from outside).
