@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
 namespace tilvane::test::x11 {
@@ -15,6 +16,22 @@ std::string firstLine(const std::filesystem::path& path) {
   std::string line;
   std::getline(in, line);
   return line;
+}
+
+/// Whether the process whose pid the file `pidFile` holds runs the program `name` (as /proc shows its name).
+bool runs(const std::filesystem::path& pidFile, const std::string& name) {
+  const std::string pid = firstLine(pidFile);
+  if (pid.empty() || name.empty()) return false;
+  const std::string stat = firstLine("/proc/" + pid + "/stat");
+  const auto close = stat.rfind(')');
+  return stat.rfind(pid + " (" + name + ")", 0) == 0 && close != std::string::npos && close + 2 < stat.size() &&
+         stat[close + 2] != 'Z';
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string all;
+  for (const std::string& part : parts) all += (all.empty() ? "" : ", ") + part;
+  return all;
 }
 }  // namespace
 
@@ -57,12 +74,40 @@ void notifyReadableDescriptors(dispatch::VirtualMainLoop& loop) {
 }
 
 X11DesktopTest::X11DesktopTest() = default;
-X11DesktopTest::~X11DesktopTest() = default;
+
+X11DesktopTest::~X11DesktopTest() {
+  clients_.clear();
+  children_.clear();
+  if (const auto left = mark_.endMarked(); !left.empty())
+    std::cerr << "ended what the test left running: " << joined(left) << "\n";
+}
+
+std::string X11DesktopTest::reviveDesktop(const std::filesystem::path& state) {
+  std::vector<std::string> ended;
+  if (std::filesystem::exists(state / "wm.pid") && !runs(state / "wm.pid", firstLine(state / "wm.comm")))
+    ended.push_back("window manager (" + firstLine(state / "wm") + ")");
+  if (std::filesystem::exists(state / "trayer.pid") && !runs(state / "trayer.pid", "trayer"))
+    ended.push_back("tray (trayer)");
+  if (ended.empty()) return "";
+  // Started for the desktop, not for this test: without the test's mark, so the test's end leaves it running.
+  auto revive = ChildProcess::spawn(
+      {"env", "-u", kTestOwnerVariable, "bash", TILVANE_TEST_DESKTOP_SCRIPT, "revive", state.string()});
+  const int status = revive ? revive->wait(60.0) : -1;
+  return joined(ended) + (status == 0 ? ", started again" : ", and could not be started again") +
+         " (the logs are in " + state.string() + ")";
+}
 
 void X11DesktopTest::SetUp() {
+  // What a test process that has gone (killed at its time-out, crashed) left running would reach this test.
+  if (const auto left = ProcessMark::endLeftByGoneTests(); !left.empty())
+    std::cerr << "ended what tests that have gone left running: " << joined(left) << "\n";
   std::string why;
   const auto display = findTestDisplay(&why);
   ASSERT_TRUE(display.has_value()) << why;
+  // A window manager or tray that ended would fail every later test on this desktop, each for a reason of its
+  // own: it is started again, and this test says that it had ended.
+  const std::string revived = reviveDesktop(std::getenv("TILVANE_TEST_DESKTOP"));
+  ASSERT_TRUE(revived.empty()) << "the test desktop's " << revived;
   display_ = *display;
   windowManager_ = firstLine(std::filesystem::path(std::getenv("TILVANE_TEST_DESKTOP")) / "wm");
   if (windowManager_.empty()) windowManager_ = "openbox";
@@ -87,7 +132,18 @@ void X11DesktopTest::SetUp() {
         return strangers.empty();
       },
       10.0);
-  ASSERT_TRUE(empty) << "the test desktop holds windows no test made: " << ::testing::PrintToString(strangers);
+  if (empty) return;
+  // Closed once named, so the next test finds the desktop as it should be; never a window of the window
+  // manager's own connection.
+  const std::uint32_t mask = xcb_get_setup(probe_->connection())->resource_id_mask;
+  const auto check = probe_->cardinals(probe_->root(), "_NET_SUPPORTING_WM_CHECK");
+  for (const xcb_window_t w : probe_->clientList()) {
+    const auto types = probe_->cardinals(w, "_NET_WM_WINDOW_TYPE");
+    const bool dock = types.size() == 1 && types[0] == probe_->atom("_NET_WM_WINDOW_TYPE_DOCK");
+    const bool windowManagers = !check.empty() && (w & ~mask) == (check[0] & ~mask);
+    if (!dock && !windowManagers) probe_->disconnectClient(w);
+  }
+  FAIL() << "the test desktop holds windows no test made (closed now): " << ::testing::PrintToString(strangers);
 }
 
 void X11DesktopTest::TearDown() {

@@ -8,6 +8,7 @@
 
 #include "support/TestEnvironment.h"
 #include "support/x11/TestClient.h"
+#include "support/x11/TestProcesses.h"
 #include "support/x11/XProbe.h"
 
 namespace tilvane::test::x11 {
@@ -27,6 +28,11 @@ void notifyReadableDescriptors(dispatch::VirtualMainLoop& loop);
 ///
 /// The X server is real, so its effects arrive on its own time: waitUntil() polls a condition, pumping the main
 /// loop's watchers of the X connection (see setPump) between checks, with a generous deadline.
+///
+/// Tests share each desktop one after the other, so nothing one starts may reach the next: every process the test
+/// starts, by any way, is ended when the fixture goes (ProcessMark), also when the test failed; SetUp ends what a
+/// test process that has gone left running, starts the desktop's window manager or tray again when it has ended,
+/// and closes windows no test made after naming them, so one fault fails one test and not every later one.
 class X11DesktopTest : public WorldTest {
  protected:
   X11DesktopTest();
@@ -59,6 +65,11 @@ class X11DesktopTest : public WorldTest {
   }
 
  private:
+  /// Starts again the window manager or the tray of the desktop in `state` when it ended; says which.
+  static std::string reviveDesktop(const std::filesystem::path& state);
+
+  // First, so it goes last: what the test started is ended once nothing of the fixture uses it.
+  ProcessMark mark_;
   std::string display_;
   std::string windowManager_;
   std::unique_ptr<ScopedEnv> displayEnv_;

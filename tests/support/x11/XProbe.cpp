@@ -172,6 +172,11 @@ void XProbe::destroy(xcb_window_t window) {
   sync();
 }
 
+void XProbe::disconnectClient(xcb_window_t window) {
+  xcb_kill_client(connection_, window);
+  sync();
+}
+
 xcb_window_t XProbe::takeSelection(const std::string& selection) {
   const xcb_window_t owner = xcb_generate_id(connection_);
   xcb_create_window(connection_, XCB_COPY_FROM_PARENT, owner, root_, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,

@@ -74,6 +74,8 @@ class XProbe {
   void setState(xcb_window_t window, bool add, const std::string& first, const std::string& second = {});
   /// Destroys a window of another client, as if the client closed it.
   void destroy(xcb_window_t window);
+  /// Closes the connection of the client that made `window` (all its windows go, and the program mostly ends).
+  void disconnectClient(xcb_window_t window);
   /// Makes a window of the probe's own the owner of `selection`, as a program that manages it does (a compositing
   /// manager owns _NET_WM_CM_S0); returns that window. setSelectionOwner gives it to another window, or to none.
   xcb_window_t takeSelection(const std::string& selection);

@@ -9,6 +9,8 @@
 #                                                      start one; prints "DISPLAY=:N" when it is ready
 #   test-desktop.sh stop STATE_DIR                     stop what a start with this STATE_DIR started
 #   test-desktop.sh display STATE_DIR                  print ":N" of a running one (exit 1 when none)
+#   test-desktop.sh revive STATE_DIR                   start again the window manager or tray of a running one
+#                                                      that has ended
 #
 # WM is one of: openbox (the default), icewm, xfwm4 (its compositor off), xfwm4-compositor, fluxbox. xfwm4 runs
 # in a session bus of its own (dbus-run-session), which also starts its settings daemon on the configuration
@@ -200,13 +202,32 @@ start_wm() {
   wait_for "$wm" "$(cat "$dir/wm.pid")" "$name" wm_ready "$display"
 }
 
+# Starts trayer as the dock along the bottom of the first monitor and waits for its strut.
+start_tray() {
+  local dir="$1" display="$2" height="$3"
+  DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
+    --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
+    </dev/null >"$dir/trayer.log" 2>&1 &
+  children+=($!)
+  echo $! >"$dir/trayer.pid"
+  wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer tray_ready "$display" "$height"
+}
+
 display_written() { [ -s "$1/display.fd" ] && grep -q '^[0-9][0-9]*$' "$1/display.fd"; }
+# The check window names itself: a window manager that ended leaves the root's property naming a window gone.
 wm_ready() {
-  root_prop "$1" _NET_SUPPORTING_WM_CHECK | grep -q 'window id' &&
+  local check
+  check="$(root_prop "$1" _NET_SUPPORTING_WM_CHECK | sed -n 's/.*window id # \(0x[0-9a-f]*\).*/\1/p')"
+  [ -n "$check" ] &&
+    xprop -display ":$1" -id "$check" _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id # $check" &&
     root_prop "$1" _NET_NUMBER_OF_DESKTOPS | grep -q '= 4'
 }
 workarea_height() { root_prop "$1" _NET_WORKAREA | sed -n 's/.*= [0-9]*, [0-9]*, [0-9]*, \([0-9]*\).*/\1/p'; }
 strut_ready() { local h; h="$(workarea_height "$1")"; [ -n "$h" ] && [ "$h" -lt "$2" ]; }
+# trayer's window is there (one that ended took its own) and the work area leaves its strut out.
+tray_ready() {
+  xwininfo -display ":$1" -root -tree 2>/dev/null | grep -q '("panel" "trayer")' && strut_ready "$1" "$2"
+}
 
 cmd_start() {
   local dir="$1"; shift
@@ -270,12 +291,7 @@ cmd_start() {
   elif [ "$panel" = wm ]; then
     wait_for "$wm's panel" "$(cat "$dir/wm.pid")" "$(cat "$dir/wm.comm")" strut_ready "$display" "$height"
   else
-    DISPLAY=":$display" setsid trayer --SetDockType true --SetPartialStrut true --edge bottom --align left \
-      --widthtype percent --width 100 --heighttype pixel --height 24 --monitor 0 --expand false \
-      </dev/null >"$dir/trayer.log" 2>&1 &
-    children+=($!)
-    echo $! >"$dir/trayer.pid"
-    wait_for "trayer" "$(cat "$dir/trayer.pid")" trayer strut_ready "$display" "$height"
+    start_tray "$dir" "$display" "$height"
   fi
 
   trap - ERR INT TERM
@@ -283,6 +299,33 @@ cmd_start() {
   children=()
   touch "$dir/ready"
   echo "DISPLAY=:$display"
+}
+
+# Starts again, as they were started, the window manager and the tray of a desktop whose X server still runs.
+cmd_revive() {
+  local dir="$1"
+  [ -f "$dir/ready" ] && runs "$(cat "$dir/xvfb.pid" 2>/dev/null)" Xvfb || die "the X server of $dir has ended"
+  local display wm panel height
+  display="$(cat "$dir/display")"; wm="$(cat "$dir/wm")"; panel="$(cat "$dir/panel")"
+  height="$(xwininfo -display ":$display" -root | sed -n 's/^ *Height: *//p')"
+  trap 'die "a step failed"' ERR
+  trap 'die "interrupted"' INT TERM
+  if ! runs "$(cat "$dir/wm.pid" 2>/dev/null)" "$(cat "$dir/wm.comm" 2>/dev/null)"; then
+    stop_group "$dir"
+    echo "window manager $wm ended; starting it again (its log: wm-ended.log)" >>"$dir/revive.log"
+    mv -f "$dir/wm.log" "$dir/wm-ended.log" 2>/dev/null || true
+    start_wm "$dir" "$display" "$wm" "$panel"
+    if [ "$panel" = wm ]; then
+      wait_for "$wm's panel" "$(cat "$dir/wm.pid")" "$(cat "$dir/wm.comm")" strut_ready "$display" "$height"
+    fi
+  fi
+  if [ -f "$dir/trayer.pid" ] && ! runs "$(cat "$dir/trayer.pid")" trayer; then
+    echo "trayer ended; starting it again (its log: trayer-ended.log)" >>"$dir/revive.log"
+    mv -f "$dir/trayer.log" "$dir/trayer-ended.log" 2>/dev/null || true
+    start_tray "$dir" "$display" "$height"
+  fi
+  trap - ERR INT TERM
+  children=()
 }
 
 cmd_display() {
@@ -297,5 +340,6 @@ case "$action" in
   start) cmd_start "$state" "$@" ;;
   stop) cmd_stop "$state" ;;
   display) cmd_display "$state" ;;
+  revive) cmd_revive "$(cd "$state" && pwd)" ;;
   *) die "unknown action $action" ;;
 esac

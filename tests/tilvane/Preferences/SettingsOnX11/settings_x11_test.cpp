@@ -2,7 +2,10 @@
 // kept, start at login stands and the user is told; a folder that may not be written makes a click in the General
 // pane say so and leaves the box as stored; two instances on two displays sharing one settings file and one
 // database keep each other's changes. Where to click is read off the same windows built here. Screenshots are kept.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -77,6 +80,43 @@ std::array<QRect, 4> generalPaneBoxes() {
   MeasuredAdvancedWindow::settle();
   return boxes;
 }
+
+/// A folder that may not be written while the object lives: no write permission, and immutable where the file
+/// system allows it (root writes anywhere else). Put back when it goes, however the test ends, so the test's
+/// folders can be removed.
+class UnwritableFolder {
+ public:
+  explicit UnwritableFolder(fs::path folder) : folder_(std::move(folder)), before_(fs::status(folder_).permissions()) {
+    fs::permissions(folder_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    immutable_ = setImmutable(true);
+  }
+  ~UnwritableFolder() {
+    if (immutable_) setImmutable(false);
+    std::error_code ec;
+    fs::permissions(folder_, before_, ec);
+  }
+  UnwritableFolder(const UnwritableFolder&) = delete;
+  UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+
+  bool immutable() const { return immutable_; }
+
+ private:
+  bool setImmutable(bool on) const {
+    const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+  }
+
+  fs::path folder_;
+  fs::perms before_;
+  bool immutable_ = false;
+};
 
 class SettingsDesktopTest : public X11DesktopTest {
  protected:
@@ -187,13 +227,10 @@ TEST_F(SettingsDesktopTest, AClickInTheGeneralPaneThatCannotBeSavedIsSaidAndTheB
   std::ofstream(settingsFile(), std::ios::binary) << R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict><key>gutterEnabled</key><false/></dict></plist>
 )";
-  const fs::path folder = settingsFile().parent_path();
-  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-  fs::permissions(folder, write, fs::perm_options::remove);
-  // Root writes anywhere: the folder is made immutable too, or, where that is not allowed, a folder takes the
-  // file's place (nothing stored, and the save fails the same way).
-  const std::shared_ptr<void> writable(nullptr, [&](void*) { runCommand({"chattr", "-i", folder.string()}); });
-  if (geteuid() == 0 && runCommand({"chattr", "+i", folder.string()}) != 0) {
+  const UnwritableFolder unwritable(settingsFile().parent_path());
+  // Root writes anywhere: where the folder cannot be made immutable, a folder takes the file's place (nothing
+  // stored, and the save fails the same way).
+  if (geteuid() == 0 && !unwritable.immutable()) {
     fs::remove(settingsFile());
     fs::create_directories(settingsFile() / "in the way");
   }

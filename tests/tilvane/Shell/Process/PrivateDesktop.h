@@ -19,7 +19,10 @@ class PrivateDesktop {
     if (start && start->readLine(line, 30.0) && line.rfind("DISPLAY=", 0) == 0) display_ = line.substr(8);
     if (start) start->wait(10.0);
   }
-  ~PrivateDesktop() { runCommand({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "stop", state_.string()}); }
+  // The stop may take its programs' whole grace on a busy machine: cut short, it would leave them running.
+  ~PrivateDesktop() {
+    if (auto stop = ChildProcess::spawn({"bash", TILVANE_TEST_DESKTOP_SCRIPT, "stop", state_.string()})) stop->wait(60.0);
+  }
 
   /// ":N"; empty when the desktop did not start.
   const std::string& display() const { return display_; }

@@ -179,14 +179,23 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     return script("handed", "echo >> \"" + starts_.string() + "\"\nexec \"" TILVANE_TESTCLIENT_PATH
                             "\" --class handed,TilvaneHanded\n");
   }
-  std::size_t starts() {
-    std::ifstream file(starts_);
+  static std::size_t lines(const std::filesystem::path& path) {
+    std::ifstream file(path);
     return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(file), {}, '\n'));
   }
-  /// Restores `item` of a program that leaves its window to a process of its own, waiting for that window
-  /// whenever a start has been made.
+  std::size_t starts() { return lines(starts_); }
+  /// `exec` run by a script that first counts the launch in `launches_`, then becomes it.
+  std::string countedLaunch(const std::string& exec) {
+    return script("counted", "echo >> \"" + launches_.string() + "\"\nexec \"$@\"\n") + " " + exec;
+  }
+  /// Restores `item` of a program that leaves its window to a process of its own (its entry runs a
+  /// countedLaunch), waiting for that window whenever a launch has been made: the launch has ended before the
+  /// program it left counts its start.
   void restoreHanded(const WorkspaceLayoutItemModelPtr& item) {
-    restoreAll({item}, [&] { return starts() == 0 || !windowsOf("TilvaneHanded").empty(); }, true);
+    const std::size_t before = lines(launches_);
+    restoreAll({item}, [&] {
+      return (started().empty() && lines(launches_) == before) || !windowsOf("TilvaneHanded").empty();
+    }, true);
   }
   /// Ends every process showing a window of `bundle` (they belong to no launcher once their starter left).
   void endWindowsOf(const std::string& bundle) {
@@ -197,6 +206,7 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
 
   double start_ = 0;
   std::filesystem::path starts_ = tempDir() / "starts";
+  std::filesystem::path launches_ = tempDir() / "launches";
 };
 
 TEST_F(WorkspaceRestoreOnX11Test, OpenTerminalsAreTakenAsTheyAreAndOnlyAClosedOneStartsAgain) {
@@ -550,8 +560,8 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseStartLeavesItsProgramInTheBackgroun
     std::string entry;
   } cases[] = {
       {"a script leaving it in the background",
-       entryRunning("Background", script("background", "\"" + program + "\" &\nexit 0\n"))},
-      {"setsid -f", entryRunning("Setsid", "setsid -f " + program)},
+       entryRunning("Background", countedLaunch(script("background", "\"" + program + "\" &\nexit 0\n")))},
+      {"setsid -f", entryRunning("Setsid", countedLaunch("setsid -f " + program))},
   };
   const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneHanded"); });
   startTilvane();
@@ -575,7 +585,7 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseStartLeavesItsProgramInTheBackgroun
 
 TEST_F(WorkspaceRestoreOnX11Test, AnItemsWindowMovedAwayIsPutBackWithoutAStartAlsoAfterARestart) {
   const auto item = workspaceItem("org.tilvane.Handed", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
-                                  entryRunning("Background", script("background", "\"" + handedProgram() + "\" &\n")));
+                                  entryRunning("Background", countedLaunch(script("background", "\"" + handedProgram() + "\" &\n"))));
   const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneHanded"); });
   startTilvane();
   restoreHanded(item);
