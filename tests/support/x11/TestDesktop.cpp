@@ -132,18 +132,26 @@ void X11DesktopTest::SetUp() {
         return strangers.empty();
       },
       10.0);
-  if (empty) return;
-  // Closed once named, so the next test finds the desktop as it should be; never a window of the window
-  // manager's own connection.
-  const std::uint32_t mask = xcb_get_setup(probe_->connection())->resource_id_mask;
-  const auto check = probe_->cardinals(probe_->root(), "_NET_SUPPORTING_WM_CHECK");
-  for (const xcb_window_t w : probe_->clientList()) {
-    const auto types = probe_->cardinals(w, "_NET_WM_WINDOW_TYPE");
-    const bool dock = types.size() == 1 && types[0] == probe_->atom("_NET_WM_WINDOW_TYPE_DOCK");
-    const bool windowManagers = !check.empty() && (w & ~mask) == (check[0] & ~mask);
-    if (!dock && !windowManagers) probe_->disconnectClient(w);
+  if (!empty) {
+    // Closed once named, so the next test finds the desktop as it should be; never a window of the window
+    // manager's own connection.
+    const std::uint32_t mask = xcb_get_setup(probe_->connection())->resource_id_mask;
+    const auto check = probe_->cardinals(probe_->root(), "_NET_SUPPORTING_WM_CHECK");
+    for (const xcb_window_t w : probe_->clientList()) {
+      const auto types = probe_->cardinals(w, "_NET_WM_WINDOW_TYPE");
+      const bool dock = types.size() == 1 && types[0] == probe_->atom("_NET_WM_WINDOW_TYPE_DOCK");
+      const bool windowManagers = !check.empty() && (w & ~mask) == (check[0] & ~mask);
+      if (!dock && !windowManagers) probe_->disconnectClient(w);
+    }
   }
-  FAIL() << "the test desktop holds windows no test made (closed now): " << ::testing::PrintToString(strangers);
+  // A key or button a stopped test left down would change every later stroke and click.
+  if (const int released = probe_->releaseHeldKeysAndButtons(); released > 0)
+    std::cerr << "let go of " << released << " keys or buttons left held down\n";
+  // A client holding the pointer or the keyboard (a menu left open) would take every later click and key.
+  ASSERT_TRUE(waitUntil([&] { return !probe_->pointerOrKeyboardHeld(); }, 10.0))
+      << "another client holds the test desktop's pointer or keyboard";
+  ASSERT_TRUE(empty) << "the test desktop holds windows no test made (closed now): "
+                     << ::testing::PrintToString(strangers);
 }
 
 void X11DesktopTest::TearDown() {

@@ -1,6 +1,7 @@
 #include "support/x11/XProbe.h"
 
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -223,6 +224,43 @@ std::optional<std::pair<int, int>> XProbe::pointer() {
   Reply<xcb_query_pointer_reply_t> r(xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
   if (!r) return std::nullopt;
   return std::make_pair(static_cast<int>(r->root_x), static_cast<int>(r->root_y));
+}
+
+int XProbe::releaseHeldKeysAndButtons() {
+  int released = 0;
+  if (Reply<xcb_query_keymap_reply_t> keys{xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr)})
+    for (int code = 8; code < 256; ++code)
+      if (keys->keys[code / 8] & (1 << (code % 8))) {
+        xcb_test_fake_input(connection_, XCB_KEY_RELEASE, static_cast<std::uint8_t>(code), XCB_CURRENT_TIME,
+                            XCB_WINDOW_NONE, 0, 0, 0);
+        ++released;
+      }
+  if (Reply<xcb_query_pointer_reply_t> p{xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_),
+                                                                 nullptr)})
+    for (std::uint8_t button = 1; button <= 5; ++button)
+      if (p->mask & (XCB_BUTTON_MASK_1 << (button - 1))) {
+        xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+        ++released;
+      }
+  sync();
+  return released;
+}
+
+bool XProbe::pointerOrKeyboardHeld() {
+  Reply<xcb_grab_pointer_reply_t> pointer{xcb_grab_pointer_reply(
+      connection_,
+      xcb_grab_pointer(connection_, 0, root_, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_WINDOW_NONE,
+                       XCB_CURSOR_NONE, XCB_CURRENT_TIME),
+      nullptr)};
+  const bool pointerFree = pointer && pointer->status == XCB_GRAB_STATUS_SUCCESS;
+  if (pointerFree) xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+  Reply<xcb_grab_keyboard_reply_t> keyboard{xcb_grab_keyboard_reply(
+      connection_,
+      xcb_grab_keyboard(connection_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr)};
+  const bool keyboardFree = keyboard && keyboard->status == XCB_GRAB_STATUS_SUCCESS;
+  if (keyboardFree) xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
+  sync();
+  return !pointerFree || !keyboardFree;
 }
 
 void XProbe::setProperty(xcb_window_t window, const std::string& property, xcb_atom_t type, std::uint8_t format,

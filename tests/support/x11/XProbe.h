@@ -94,6 +94,11 @@ class XProbe {
   std::optional<xcb_key_press_event_t> nextKeyPress();
   /// Where the pointer is, in root pixels.
   std::optional<std::pair<int, int>> pointer();
+  /// Lets go, as the user would (XTEST), every key and pointer button the server holds down; returns how many.
+  int releaseHeldKeysAndButtons();
+  /// Whether another client holds the pointer or the keyboard (an active grab): the probe asks for each and
+  /// gives it back at once.
+  bool pointerOrKeyboardHeld();
 
  private:
   void clientMessage(xcb_window_t window, const std::string& type, const std::uint32_t (&data)[5]);

@@ -70,6 +70,10 @@ TEST_F(IsolationHelper, DISABLED_LeavesAWindowOfAnotherProgram) {
   leaveAWindow(probe(), {"-u", kTestOwnerVariable});
 }
 
+TEST_F(IsolationHelper, DISABLED_LeavesAKeyAndAButtonHeld) {
+  ASSERT_EQ(runCommand({"xdotool", "keydown", "Shift_L", "mousedown", "3"}), 0);
+}
+
 TEST_F(IsolationHelper, DISABLED_FindsTheDesktopAsItShouldBe) {}
 
 class IsolationTest : public X11DesktopTest {};
@@ -80,6 +84,12 @@ TEST_F(IsolationTest, WhatAFailedOrKilledTestLeftRunningIsEndedAndTheNextTestFin
     EXPECT_NE(runHelper(helper), 0);
     EXPECT_EQ(runHelper("FindsTheDesktopAsItShouldBe"), 0);
   }
+}
+
+TEST_F(IsolationTest, AKeyAndAButtonLeftHeldAreLetGoBeforeTheNextTest) {
+  ASSERT_EQ(runHelper("LeavesAKeyAndAButtonHeld"), 0);
+  EXPECT_EQ(runHelper("FindsTheDesktopAsItShouldBe"), 0);
+  EXPECT_EQ(probe().releaseHeldKeysAndButtons(), 0);
 }
 
 TEST_F(IsolationTest, AWindowNoTestMadeFailsOneTestByNameAndIsClosedForTheNext) {
