@@ -6,6 +6,7 @@
 #include "crashreporting/Reports/VRDReportsController.h"
 #include "crashreporting/Reports/VRDThreadArrayOperation.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "crashreporting/support/Immutable.h"
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/Package.h"
 
@@ -127,7 +128,9 @@ TEST_F(Reports, PackagesEveryFileAndHandsThePackageToTheUpload) {
 }
 
 TEST_F(Reports, AFileThatCannotBeCompressedGoesPlainUnderItsOwnName) {
-  fs::create_directories(folder_ / "signal.vrdrecord.gz");  // gzopen cannot create it
+  std::ofstream(folder_ / "signal.vrdrecord.gz") << "";
+  Immutable fixed(folder_ / "signal.vrdrecord.gz");  // cannot be written
+  if (!fixed.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
   auto report = VRDInternalReport::reportWithPath(folder_.string());
   tilvane::test::ScopedEnv submit("VuveradaradSubmitReports", "NO");
   EXPECT_FALSE(controller_.prepareAndSubmitReport(*report, false, false));
@@ -141,6 +144,31 @@ TEST_F(Reports, AFileThatCannotBeCompressedGoesPlainUnderItsOwnName) {
   EXPECT_EQ(package[3].body, R"({"signal":{"time":3}})" "\n" R"({"threads":[{"stacktrace":[1,2]}]})" "\n");
   EXPECT_NE(readText(fs::path(thisRun_) / "sdk.log").find("Error: compression failed for signal.vrdrecord.gz"),
             std::string::npos);
+  fixed.lift();
+}
+
+// What stands where packaging writes the report's side files would keep the report unsent for good.
+TEST_F(Reports, AFolderWherePackagingWritesIsSetAsideAndTheReportIsPackaged) {
+  for (const char* side : {".package.partial", ".package.new", "signal.vrdrecord.gz"}) {
+    SCOPED_TRACE(side);
+    for (const auto& package : store_.preparedPathContents()) fs::remove(package);
+    fs::create_directories(folder_);
+    std::ofstream(folder_ / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n";
+    fs::create_directories(folder_ / side / "inside");
+    auto report = VRDInternalReport::reportWithPath(folder_.string());
+    tilvane::test::ScopedEnv submit("VuveradaradSubmitReports", "NO");
+    EXPECT_FALSE(controller_.prepareAndSubmitReport(*report, false, false));
+    const auto prepared = store_.preparedPathContents();
+    ASSERT_EQ(prepared.size(), 1u);
+    const auto package = parts(prepared[0]);
+    const auto signal = std::find_if(package.begin(), package.end(), [](const auto& p) { return p.name == "signal.vrdrecord"; });
+    ASSERT_NE(signal, package.end());
+    EXPECT_EQ(signal->fileName, "signal.vrdrecord.gz");
+    bool kept = false;
+    for (const auto& item : fs::directory_iterator(store_.damagedPath()))
+      kept |= item.path().filename().string().ends_with(side) && fs::is_directory(item.path() / "inside");
+    EXPECT_TRUE(kept);
+  }
 }
 
 TEST_F(Reports, WithPackagingDisabledTheReportStaysInProcessing) {

@@ -6,6 +6,10 @@
 #include <fstream>
 #include <limits>
 #include <plist/plist.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "AppManager/Logging/LogManager.h"
 #include "platform/defaults/UserDefaults.h"
@@ -157,6 +161,28 @@ TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndIsNeverRep
                           "taken, 5: the refusal was not said, 122: an exception escaped";
     EXPECT_EQ(test::readFile(file()), original);
   }
+}
+
+// A FIFO without a writer where the settings file belongs: an open that waits for a writer would hang the program's
+// start before any window. Read in a child, so that a reader that blocks fails the test rather than hanging it.
+TEST_F(UserDefaultsTest, AFifoInPlaceOfTheFileNeitherBlocksNorIsReplaced) {
+  fs::create_directories(file().parent_path());
+  ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    UserDefaults d(file());
+    const bool refused = !d.setInteger("launchAtLogin", 1) && log_.contains("cannot save the settings");
+    _exit(d.integerForKey("hideInMenuBar") == 0 && log_.contains("cannot read the settings") && refused ? 0 : 1);
+  }
+  int status = -1;
+  for (int step = 0; step < 500 && waitpid(child, &status, WNOHANG) == 0; ++step) usleep(10000);
+  if (!WIFEXITED(status)) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "reading the settings blocked";
+  }
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a value was read, or the FIFO was replaced or not said";
+  EXPECT_TRUE(fs::is_fifo(file()));
 }
 
 // A change that cannot be saved is not kept: what is read is what is stored.
