@@ -25,7 +25,7 @@ constexpr const char* kPartialName = ".package.partial";
 constexpr const char* kNoteName = ".package";
 
 bool syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   const bool synced = ::fsync(fd) == 0;
   ::close(fd);

@@ -147,30 +147,6 @@ TEST_F(Reports, AFileThatCannotBeCompressedGoesPlainUnderItsOwnName) {
   fixed.lift();
 }
 
-// What stands where packaging writes the report's side files would keep the report unsent for good.
-TEST_F(Reports, AFolderWherePackagingWritesIsSetAsideAndTheReportIsPackaged) {
-  for (const char* side : {".package.partial", ".package.new", "signal.vrdrecord.gz"}) {
-    SCOPED_TRACE(side);
-    for (const auto& package : store_.preparedPathContents()) fs::remove(package);
-    fs::create_directories(folder_);
-    std::ofstream(folder_ / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n";
-    fs::create_directories(folder_ / side / "inside");
-    auto report = VRDInternalReport::reportWithPath(folder_.string());
-    tilvane::test::ScopedEnv submit("VuveradaradSubmitReports", "NO");
-    EXPECT_FALSE(controller_.prepareAndSubmitReport(*report, false, false));
-    const auto prepared = store_.preparedPathContents();
-    ASSERT_EQ(prepared.size(), 1u);
-    const auto package = parts(prepared[0]);
-    const auto signal = std::find_if(package.begin(), package.end(), [](const auto& p) { return p.name == "signal.vrdrecord"; });
-    ASSERT_NE(signal, package.end());
-    EXPECT_EQ(signal->fileName, "signal.vrdrecord.gz");
-    bool kept = false;
-    for (const auto& item : fs::directory_iterator(store_.damagedPath()))
-      kept |= item.path().filename().string().ends_with(side) && fs::is_directory(item.path() / "inside");
-    EXPECT_TRUE(kept);
-  }
-}
-
 TEST_F(Reports, WithPackagingDisabledTheReportStaysInProcessing) {
   tilvane::test::ScopedEnv packaging("VuveradaradPackageReports", "NO");
   auto report = VRDInternalReport::reportWithPath(folder_.string());
