@@ -77,22 +77,23 @@ TEST_F(EndToEnd, AClaimsFileThatCannotBeUsedIsSetAsideSoThreeCopiesSendEachRepor
 // A FIFO without a reader blocks an open for writing for ever; a folder refuses it for good.
 TEST_F(EndToEnd, WhatStandsWhereTheLibraryWritesNeitherBlocksTheHostNorKeepsTheReport) {
   struct Case {
-    const char* place;  // in the store; "<report>" is the crashed run's folder
+    const char* place;  // in the host's cache folder; "<report>" is the crashed run's folder
     bool fifo;          // else a folder
     const char* logged;
   };
-  for (const Case& c : {Case{"launchmarker", true, "The launch marker '"},
-                        Case{"<report>/.package.partial", true, "'.package.partial' of report '"},
-                        Case{"<report>/.package.partial", false, "'.package.partial' of report '"},
-                        Case{"<report>/.package.new", true, "'.package.new' of report '"},
-                        Case{"<report>/signal.vrdrecord.gz", true, "'signal.vrdrecord.gz' of report '"}}) {
+  for (const Case& c : {Case{"v3/launchmarker", true, "The launch marker '"},
+                        Case{"v3/<report>/.package.partial", true, "'.package.partial' of report '"},
+                        Case{"v3/<report>/.package.partial", false, "'.package.partial' of report '"},
+                        Case{"v3/<report>/.package.new", true, "'.package.new' of report '"},
+                        Case{"v3/<report>/signal.vrdrecord.gz", true, "'signal.vrdrecord.gz' of report '"},
+                        Case{"analytics/v2/crash_metadata.tmp", true, "[Vizuzod] WARNING: damaged '"}}) {
     SCOPED_TRACE(std::string(c.place) + (c.fifo ? " (FIFO)" : " (folder)"));
     fs::remove_all(temp_.path() / "cache");
     const std::size_t before = reportRequests();
     const std::string crashed = crashedRun();
     std::string place = c.place;
-    if (place.starts_with("<report>")) place = "active/" + crashed + place.substr(8);
-    const fs::path path = store() / place;
+    if (const auto at = place.find("<report>"); at != std::string::npos) place.replace(at, 8, "active/" + crashed);
+    const fs::path path = store().parent_path() / place;
     fs::remove(path);
     if (c.fifo) {
       ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);

@@ -1,6 +1,10 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -298,6 +302,38 @@ TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
                        fs::path(current).replace_extension("gz").string()),
             0u);
   VZDLogger::sharedLogger().setDebugMode(false);
+}
+
+// Damage in the events folder is said whatever the debug switch, and set aside once: not tried at every start.
+TEST_F(VZDVizuzodControllerTest, DamageInTheEventsFolderIsSaidAtWarningAndSetAsideOnce) {
+  const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> kinds = {
+      {"a folder", [](const fs::path& item) { fs::create_directories(item / "inside"); }},
+      {"a FIFO", [](const fs::path& item) { ASSERT_EQ(mkfifo(item.c_str(), 0600), 0); }},
+      {"a symbolic link", [this](const fs::path& item) { fs::create_directory_symlink(tempDir(), item); }}};
+  fs::create_directories(events());
+  std::vector<fs::path> damaged;
+  for (const auto& [kind, make] : kinds) {
+    for (const char* name : {".log", ".gz", ".multipartmime"}) {
+      damaged.push_back(events() / ("ITEM" + std::to_string(damaged.size()) + name));
+      make(damaged.back());
+    }
+  }
+  start();
+  for (const auto& item : damaged) {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(item))) << item;
+    std::size_t said = 0;
+    for (const auto& line : log_.lines()) said += line.starts_with("[Vizuzod] WARNING: damaged '" + item.string() + "'");
+    EXPECT_EQ(said, 1u) << item;
+  }
+  std::error_code ec;
+  EXPECT_EQ(std::distance(fs::directory_iterator(root() / "damaged", ec), fs::directory_iterator()), 9);
+
+  drain();
+  controller_.reset();
+  const std::size_t before = log_.lines().size();
+  start();
+  const auto lines = log_.lines();
+  for (std::size_t i = before; i < lines.size(); ++i) EXPECT_EQ(lines[i].find("WARNING: damaged"), std::string::npos);
 }
 
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {
