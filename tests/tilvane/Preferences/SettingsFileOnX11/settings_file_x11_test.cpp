@@ -77,10 +77,14 @@ class SettingsFileDesktopTest : public X11DesktopTest {
   }
   /// Hands `url` to the running program.
   void send(const std::string& url) { ASSERT_EQ(runCommand({TILVANE_BINARY_PATH, url}), 0) << url; }
-  /// Opens the preferences and waits until the General pane has loaded, which applies its rows.
+  /// Opens the preferences and waits until their window shows: the General pane's load, which applies its rows,
+  /// has run by then.
   void openGeneralPane() {
     send("tilvane://action?target=preferences");
     ASSERT_TRUE(readUntil(*program_, "GeneralPreferencesViewController setup ViewModel", output_, 20.0)) << output_;
+    ASSERT_TRUE(waitUntil([] {
+      return !outputOf({"xdotool", "search", "--onlyvisible", "--name", "Tilvane Preferences"}).empty();
+    }, 20.0)) << output_;
   }
   /// Flips automatic layout as the tray's switch does, and waits until `file` holds the flip.
   void flipAutoLayout(const fs::path& file) {
