@@ -194,6 +194,13 @@ bool UserDefaults::removeObjectForKey(std::string_view key) {
 bool UserDefaults::update(std::string_view key, const Change& change) { return save(key, change); }
 
 bool UserDefaults::save(std::string_view key, const Change& change) {
+  std::optional<Notice> notice;
+  const bool saved = saveLocked(key, change, notice);
+  if (saved && notice) notify(*notice);
+  return saved;
+}
+
+bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::optional<Notice>& notice) {
   std::lock_guard io(ioMutex_);
   const FileLock lock(file_.string() + ".lock", kLockWaitSeconds);
   if (lock.timedOut()) {
@@ -211,7 +218,6 @@ bool UserDefaults::save(std::string_view key, const Change& change) {
     else
       damaged = true;
   }
-  std::optional<Notice> notice;
   if (damaged) {
     std::filesystem::path copy;
     const KeptAside kept = keepAside(reason, copy);
@@ -247,7 +253,6 @@ bool UserDefaults::save(std::string_view key, const Change& change) {
     values_ = std::move(merged);
     if (const auto typed = wrongTypes_.find(key); typed != wrongTypes_.end()) wrongTypes_.erase(typed);
   }
-  if (notice) notify(*notice);
   return true;
 }
 

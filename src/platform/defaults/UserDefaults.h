@@ -128,6 +128,8 @@ class UserDefaults {
   void load();
   /// Sets `key` in the file as it is now to what `change` makes of it and takes the file's values as ours.
   bool save(std::string_view key, const Change& change);
+  /// save() under the locks; what the user should learn of goes to `notice`, said once the locks are let go.
+  bool saveLocked(std::string_view key, const Change& change, std::optional<Notice>& notice);
   enum class KeptAside { failed, now, before };
   /// Makes sure the file as it is now has a copy beside it (`copy`, when made now), unless these bytes were
   /// copied already. `failed` (with a logged error) when no copy could be made.
