@@ -35,15 +35,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::setupApp() {
   LogManager::debug("setup Data");
   StoreService::shared().configureRealm();
-  // What keeps windows from being remembered is seen on the screen, not only in a log nobody reads.
-  StoreService::shared().setNotifier([](const std::string& text) {
-    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
-  });
-  // Reads the settings file once; a damaged one is kept aside, and what that means is said on the screen once,
-  // as is what is found later: damage while the program runs, values of the wrong type.
   const auto notify = [](const std::string& text) {
     VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
   };
+  // What keeps windows from being remembered is seen on the screen, not only in a log nobody reads.
+  StoreService::shared().setNotifier(notify);
+  // Reads the settings file once; a damaged one is kept aside, and what that means is said on the screen once,
+  // as is what is found later: damage while the program runs, values of the wrong type.
   auto& settings = defaults::UserDefaults::standard();
   if (const std::string text = settingsLoadText(settings); !text.empty()) notify(text);
   installSettingsNotices(settings, notify);
@@ -78,8 +76,7 @@ bool AppDelegate::applicationShouldHandleReopen() {
     // With the tray icon hidden, or no tray to show it in, starting the program again is the way back to its
     // preferences.
     const MenuBarController* menuBar = mainController_ ? mainController_->menuBarViewController() : nullptr;
-    if (UserDefaultsService::hideInMenuBar() == 1 ||
-        (menuBar && !menuBar->isReachable()))
+    if (UserDefaultsService::hideInMenuBar() == 1 || (menuBar && !menuBar->isReachable()))
       AppBridge::openPreferences().onNext(0);
   } else if (mainController_) {
     mainController_->setup();
