@@ -633,10 +633,10 @@ TEST_F(WorkspaceRestoreOnX11Test, AProgramStartedFromTheItemsWindowIsNeverTakenF
   spawn({"env", "TILVANE_LAUNCH_MARK=" + item->id(), TILVANE_TESTCLIENT_PATH, "--class", "editor,TilvaneEditor"});
   ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneEditor").size() == 1; }));
   const std::uint32_t editor = windowsOf("TilvaneEditor")[0];
-  const XRectangle own{100, 100, 400, 300};
-  probe().moveResize(editor, own);
-  ASSERT_TRUE(frameBecomes(editor, own)) << *probe().frameRect(editor);
+  probe().moveResize(editor, {100, 100, 400, 300});
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(editor)->x == 100; })) << *probe().frameRect(editor);
   catchUp();
+  const XRectangle own = *probe().frameRect(editor);
   advance(3.0);
   endStarted();
   ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneItemTerm").empty() && started().empty(); }));
@@ -662,7 +662,7 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersPutsItsOpenWindowBackWitho
     if (round > 0) {
       const std::uint32_t window = windowsOf("TilvaneAgain")[0];
       probe().moveResize(window, {100, 100, 400, 300});
-      ASSERT_TRUE(frameBecomes(window, {100, 100, 400, 300})) << *probe().frameRect(window);
+      ASSERT_TRUE(waitUntil([&] { return probe().frameRect(window)->x == 100; })) << *probe().frameRect(window);
       catchUp();
     }
     restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() >= std::max<std::size_t>(started().size(), 1); });
