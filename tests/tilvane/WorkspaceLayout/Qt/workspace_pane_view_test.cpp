@@ -138,9 +138,9 @@ double contrastWithin(const QImage& image, const QRect& area) {
 }
 
 // A name that looks like markup shows as typed, as every other cell does: laid out as rich text it would be a
-// bold x, an ampersand, a heading cut by the row, each narrower than the text typed.
+// bold x, an italic ampersand, a heading cut by the row, each narrower than the text typed.
 TEST_F(WorkspacePaneViewTest, NamesThatLookLikeMarkupShowAsTyped) {
-  const std::vector<std::string> names = {"<b>x</b>", "&amp;", "<h1>big</h1>"};
+  const std::vector<std::string> names = {"<b>x</b>", "<i>&amp;</i>", "<h1>big</h1>"};
   for (const std::string& name : names) storedWorkspace(name);
   open();
   ASSERT_EQ(view->tableView()->rowCount(), static_cast<int>(names.size()));
