@@ -114,13 +114,12 @@ std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOp
   operation->setName(describeItemApplication(item).name);
   // The item's id outlives this run of the program: a later restore knows the windows of this one's launches.
   operation->setMark(item.id());
-  operation->setLaunchProcess(
-      item.launchProcess(),
-      [weak = std::weak_ptr<const store::Object>(item.weak_from_this())](const std::string& process) {
-        if (const auto stored = std::static_pointer_cast<WorkspaceLayoutItemModel>(
-                std::const_pointer_cast<store::Object>(weak.lock())))
-          keepLaunchProcess(*stored, process);
-      });
+  // Held for the restore: an item read from the store lives only while someone holds it.
+  const auto held = std::static_pointer_cast<WorkspaceLayoutItemModel>(
+      std::const_pointer_cast<store::Object>(item.weak_from_this().lock()));
+  operation->setLaunchProcess(item.launchProcess(), [held](const std::string& process) {
+    if (held) keepLaunchProcess(*held, process);
+  });
   return operation;
 }
 

@@ -367,26 +367,31 @@ TEST_F(WorkspaceRestoreTest, AClosedWindowIsNeverTakenAndItsProcessStartsAgainOn
 TEST_F(WorkspaceRestoreTest, AProgramRunFromTheItemsWindowIsNotTakenForIt) {
   launcher().script("/opt/term", {.application = {.bundleIdentifier = "XTerm"},
                                   .window = {.frame = CGRectMake(50, 60, 400, 300)}});
-  const auto item = workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term");
+  // Restored from the store, as the tray does: nothing else holds the item.
+  const auto group = std::make_shared<WorkspaceLayoutGroupModel>();
+  group->setItems({workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term")});
   const auto database = StoreService::shared().database();
-  database->write([&] { database->add(item); });
-  restore({item});
+  database->write([&] { database->add(group); });
+  const std::string id = group->items()[0]->id();
+  const auto restore = [&] { manager().layoutWorkspace(*group); };
+  restore();
   advance(30);
   ASSERT_EQ(windowsOf("XTerm").size(), 1u);
   const AXUIElement term = windowsOf("XTerm")[0];
-  EXPECT_EQ(item->launchProcess().rfind(std::to_string(term.pid) + " ", 0), 0u) << item->launchProcess();
-  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = item->id()});
+  const std::string kept = group->items()[0]->launchProcess();
+  EXPECT_EQ(kept.rfind(std::to_string(term.pid) + " ", 0), 0u) << kept;
+  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = id});
   advance(1);
   const AXUIElement page = apps().createWindow(browser, {.frame = CGRectMake(10, 10, 300, 200)});
   apps().userMoveWindow(term, CGRectMake(10, 10, 300, 200));
   advance(3);
-  restore({item});
+  restore();
   advance(30);
   EXPECT_EQ(launches(), 1u);
   EXPECT_EQ(frameOf(term), CGRectMake(720, 23, 720, 877));
   EXPECT_EQ(frameOf(page), CGRectMake(10, 10, 300, 200));
   apps().closeWindow(term);
-  restore({item});
+  restore();
   advance(30);
   EXPECT_EQ(launches(), 2u);
   EXPECT_EQ(frameOf(page), CGRectMake(10, 10, 300, 200));
