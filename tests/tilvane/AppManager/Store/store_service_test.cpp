@@ -8,8 +8,6 @@
 #include "Models/CustomLayoutModel.h"
 #include "Models/ExtensionAppModel.h"
 #include "Models/RuleLayoutModel.h"
-#include "Models/WorkspaceLayoutGroupModel.h"
-#include "Models/WorkspaceLayoutItemModel.h"
 #include "StoreTestSupport.h"
 #include "platform/base/SharedInstance.h"
 #include "platform/store/RawSql.h"
@@ -161,34 +159,6 @@ TEST_F(StoreServiceTest, AnUnusableDatabaseIsSaidOnceAndTheProgramGoesOnWithoutI
     EXPECT_EQ(fs::is_regular_file(databaseFile()) ? readFile(databaseFile()) : "", before);
     EXPECT_EQ(std::distance(fs::directory_iterator(databaseFile().parent_path()), {}), 1);  // nothing beside it
   }
-}
-
-TEST_F(StoreServiceTest, AWorkspaceItemStoredBeforeItsLaunchProcessWasKeptOpensWithItsValuesAndKeepsOne) {
-  // As the version before left it: the item's table without its last column.
-  std::filesystem::create_directories(databaseFile().parent_path());
-  store::test::execSql(databaseFile(),
-                       "PRAGMA user_version = 3; CREATE TABLE WorkspaceLayoutGroupModel (id TEXT, name TEXT);"
-                       "CREATE TABLE \"WorkspaceLayoutGroupModel.items\" (owner TEXT NOT NULL, position INTEGER NOT NULL,"
-                       " target TEXT NOT NULL); CREATE TABLE WorkspaceLayoutItemModel (id TEXT, devicesIdentifier TEXT,"
-                       " bundleIdentifier TEXT, appPath TEXT, filePath TEXT, windowTitle TEXT, spaceIndex INTEGER,"
-                       " spaceCount INTEGER, screenIndex INTEGER, screenCount INTEGER, x REAL, y REAL, width REAL,"
-                       " height REAL, gutter REAL); INSERT INTO WorkspaceLayoutGroupModel VALUES ('g', 'Work');"
-                       "INSERT INTO \"WorkspaceLayoutGroupModel.items\" VALUES ('g', 0, 'i');"
-                       "INSERT INTO WorkspaceLayoutItemModel VALUES ('i', 'd', 'org.example.Term', '/opt/term', '-e top',"
-                       " 'Term', 1, 2, 0, 1, 0.5, 0, 0.5, 1, 8);");
-  const auto workspaces = store().workspaces();
-  ASSERT_EQ(workspaces.size(), 1u);
-  ASSERT_EQ(workspaces[0]->items().size(), 1u);
-  const auto item = workspaces[0]->items()[0];
-  EXPECT_EQ(item->description(),
-            "WorkspaceLayoutItemModel { id = i; devicesIdentifier = d; bundleIdentifier = org.example.Term; "
-            "appPath = /opt/term; filePath = -e top; windowTitle = Term; spaceIndex = 1; spaceCount = 2; "
-            "screenIndex = 0; screenCount = 1; x = 0.5; y = 0; width = 0.5; height = 1; gutter = 8; "
-            "launchProcess =  }");
-  const auto db = store().database();
-  db->write([&] { item->setLaunchProcess("42 7.5"); });
-  EXPECT_EQ(store::test::querySql(databaseFile(), "SELECT launchProcess FROM WorkspaceLayoutItemModel"),
-            "42 7.5");
 }
 
 TEST_F(StoreServiceTest, AReadOnlyDatabaseStillGivesItsPlacementsSaysSoOnceAndIsNeverChanged) {
