@@ -21,12 +21,12 @@ namespace tilvane {
 /// queue starts the next item after this one is done.
 ///
 /// An item takes the open window of its own launch (in this restore, an earlier one, or before a restart). One
-/// without parameters also takes another window of its application that is open already when one is left for it:
-/// a window its own launch showed (in this restore or an earlier one), else one of the open windows no other item
-/// of the restore took, served to the restore's items of that application still waiting (assignWindows), so a
-/// window standing at an item's frame stays with that item and the others go to the nearest item; the item
-/// brings its window forward in place of a launch, and starts nothing. Otherwise it starts a process of its own and takes only a window that was not open at that launch: one of that launch,
-/// else the focused one, else the one created last, else the first listed. The wait is a poll once a second; the
+/// without parameters else takes one of the open windows of its application no other item of the restore took,
+/// served to the restore's items of that application still waiting (assignWindows), so a window standing at an
+/// item's frame stays with that item and the others go to the nearest item. The item brings its window forward
+/// in place of a launch, and starts nothing. Otherwise it starts a process of its own and takes only a window
+/// that was not open at that launch: one of that launch, else the focused one, else the one created last, else
+/// the first listed. The wait is a poll once a second; the
 /// program is started once per restore, and again only when that start could not run or ended with an error;
 /// the sixth attempt without a window gives up with the message "CanNotOpen" and the item's name, and nothing is
 /// moved.
