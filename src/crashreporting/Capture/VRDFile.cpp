@@ -164,7 +164,8 @@ bool VRDFileInitWithPathMode(VRDFile* file, const char* path, bool append, bool 
     return false;
   }
   *file = VRDFile{};
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+  // Non-blocking: a FIFO in a record's place must not hold the host (or its crash) at the open.
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
   file->fd = ::open(path, flags, 0644);
   if (file->fd < 0) {
     VRDLogWarn("Error: Unable to open file %s\n", VRDErrorText(errno));

@@ -28,7 +28,7 @@ void VRDSDKLog(std::int32_t level, const char* format, ...) noexcept {
   std::atomic_ref descriptor(writable->internalLogFd);
   int fd = descriptor.load();
   if (fd == -1) {
-    fd = open(readOnly->internalLogPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    fd = open(readOnly->internalLogPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
       errno = savedErrno;
       return;

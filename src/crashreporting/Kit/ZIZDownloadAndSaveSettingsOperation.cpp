@@ -1,5 +1,6 @@
 #include "crashreporting/Kit/ZIZDownloadAndSaveSettingsOperation.h"
 
+#include <ctime>
 #include <system_error>
 
 #include "crashreporting/Kit/KitConstants.h"
@@ -8,6 +9,8 @@
 #include "crashreporting/Kit/ZIZSettings.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "platform/base/DamagedCopy.h"
+#include "platform/base/StoredFile.h"
 
 namespace crashreporting {
 namespace fs = std::filesystem;
@@ -86,12 +89,30 @@ void ZIZDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<f
   report(saved);
 }
 
+namespace {
+
+/// A folder (or FIFO, or link) where the settings file or its side file belongs would refuse every download for
+/// good: it is set aside beside it, with a line, so that fresh settings can be stored.
+void setAsideWhatIsNoFile(const fs::path& path) {
+  const auto kind = tilvane::notARegularFile(path);
+  if (!kind) return;
+  const fs::path kept = tilvane::damagedCopyName(path, std::time(nullptr));
+  std::error_code code;
+  fs::rename(path, kept, code);
+  SystemLog::write("[Zizozu] '" + path.string() + "' is " + *kind + ", not a file: " +
+                   (code ? "it cannot be set aside (" + code.message() + ")" : "kept aside as '" + kept.string() + "'"));
+}
+
+}  // namespace
+
 std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(const fs::path& location) const {
   std::error_code code;
   fs::create_directories(settingsDirectoryPath_, code);
   if (code) return fileError(code, "cannot make " + settingsDirectoryPath_.string());
   fs::path aside = settingsFilePath_;
   aside += ".download";
+  setAsideWhatIsNoFile(aside);
+  setAsideWhatIsNoFile(settingsFilePath_);
   // The download may lie on another file system, where it can only be copied.
   fs::rename(location, aside, code);
   if (code) {

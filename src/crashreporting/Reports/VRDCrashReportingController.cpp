@@ -15,6 +15,7 @@
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "platform/base/StoredFile.h"
 
 namespace crashreporting {
 
@@ -253,8 +254,20 @@ std::string VRDCrashReportingController::launchFailureMarkerPath() const {
   return (std::filesystem::path(fileManager_.structurePath()) / kLaunchMarkerName).string();
 }
 
+void VRDCrashReportingController::setAsideLaunchMarkerThatIsNoFile() const {
+  const std::string path = launchFailureMarkerPath();
+  const auto kind = tilvane::notARegularFile(path);
+  if (!kind) return;
+  const auto kept = fileManager_.setAsideItemAtPath(path, kLaunchMarkerName);
+  SystemLog::write("[Vuveradarad:Crash] The launch marker '" + path + "' is " + *kind + ", not a file: " +
+                   (kept ? "kept aside as '" + *kept + "'" : std::string("it cannot be set aside")));
+}
+
 bool VRDCrashReportingController::createLaunchFailureMarker() const {
-  const int fd = ::open(launchFailureMarkerPath().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  // A FIFO in its place would block the open, and with it the host's start.
+  setAsideLaunchMarkerThatIsNoFile();
+  std::string error;
+  const int fd = tilvane::openRegularFileForWriting(launchFailureMarkerPath(), O_WRONLY | O_CREAT, 0644, error);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -269,6 +282,7 @@ bool VRDCrashReportingController::removeLaunchFailureMarker() const {
 }
 
 bool VRDCrashReportingController::checkForAndCreateLaunchMarker() {
+  setAsideLaunchMarkerThatIsNoFile();
   if (launchFailureMarkerPresent()) {
     if (Zizozu::sharedSDK().debug()) log("Last launch failed: this may indicate a crash shortly after app launch.");
     return true;

@@ -94,6 +94,8 @@ class VRDCrashReportingController final : public VRDReportsControllerDelegate,
   PromptChoice promptChoice() const { return promptChoice_.load(); }
 
   std::string launchFailureMarkerPath() const;
+  /// A folder, FIFO or link where the launch marker belongs is set aside with a line.
+  void setAsideLaunchMarkerThatIsNoFile() const;
   bool createLaunchFailureMarker() const;
   bool launchFailureMarkerPresent() const;
   bool removeLaunchFailureMarker() const;

@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "crashreporting/Capture/VRDFile.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "platform/base/StoredFile.h"
 
 namespace fs = std::filesystem;
 
@@ -25,7 +25,7 @@ constexpr const char* kPartialName = ".package.partial";
 constexpr const char* kNoteName = ".package";
 
 bool syncPath(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   const bool synced = ::fsync(fd) == 0;
   ::close(fd);
@@ -35,12 +35,11 @@ bool syncPath(const std::string& path, int flags) {
 // Written whole or not at all: to a side file, synced, then renamed over the target.
 bool writeFileAtomically(const std::string& path, const std::string& text) {
   const std::string side = path + ".new";
-  {
-    std::ofstream out(side, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) return false;
-  }
-  return syncPath(side, O_RDONLY) && std::rename(side.c_str(), path.c_str()) == 0;
+  std::string error;
+  const int fd = tilvane::openRegularFileForWriting(side, O_WRONLY | O_CREAT | O_TRUNC, 0644, error);
+  if (fd < 0) return false;
+  const bool written = VRDFileWriteWithRetries(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+  return ::close(fd) == 0 && written && std::rename(side.c_str(), path.c_str()) == 0;
 }
 
 struct GZWrite {
@@ -76,6 +75,15 @@ std::optional<std::string> VRDPackageReportOperation::alreadyPackaged() const {
   return path;
 }
 
+void VRDPackageReportOperation::clearWayFor(const std::string& path) const {
+  const auto kind = tilvane::notARegularFile(path);
+  if (!kind) return;
+  const std::string name = fs::path(path).filename().string();
+  const auto kept = fileManager_.setAsideItemAtPath(path, report_.identifier() + "-" + name);
+  SystemLog::write("[Vuveradarad:Crash:Reports] '" + name + "' of report '" + report_.identifier() + "' is " + *kind +
+                   ", not a file: " + (kept ? "kept aside as '" + *kept + "'" : std::string("it cannot be set aside")));
+}
+
 void VRDPackageReportOperation::main() {
   finalPath_.reset();
   if (auto done = alreadyPackaged()) {
@@ -86,6 +94,10 @@ void VRDPackageReportOperation::main() {
   const std::string packagePath = packagedPathWithName(boundary);
   const std::string partialPath = (fs::path(reportPath()) / kPartialName).string();
 
+  // The library's own side files: whatever else stands in their place (a folder, a FIFO) is set aside, so that
+  // the report can still be packaged, and no open waits on it.
+  clearWayFor(partialPath);
+  clearWayFor((fs::path(reportPath()) / kNoteName).string() + ".new");
   bool whole = false;
   {
     FileOutputStream stream(partialPath);
@@ -133,6 +145,7 @@ void VRDPackageReportOperation::encode(ZIZMultipartMimeStreamEncoder& encoder, s
   const std::string name = fs::path(path).filename().string();
   const std::string compressed = path + ".gz";
   const std::string compressedName = name + ".gz";
+  clearWayFor(compressed);
   if (compressData(data, compressed)) {
     encoder.addFile(compressed, compressedName, std::string("application/x-gzip"), name);
     return;
@@ -144,9 +157,12 @@ void VRDPackageReportOperation::encode(ZIZMultipartMimeStreamEncoder& encoder, s
 }
 
 bool VRDPackageReportOperation::compressData(std::span<const std::uint8_t> data, const std::string& path) {
-  gzFile file = gzopen(path.c_str(), "w");
+  std::string error;
+  const int fd = tilvane::openRegularFileForWriting(path, O_WRONLY | O_CREAT | O_TRUNC, 0644, error);
+  gzFile file = fd >= 0 ? gzdopen(fd, "w") : nullptr;
   if (file == nullptr) {
-    VRDLogError("Error: unable to open file for compression %s\n", std::strerror(errno));
+    if (fd >= 0) ::close(fd);
+    VRDLogError("Error: unable to open file for compression %s\n", fd >= 0 ? std::strerror(errno) : error.c_str());
     return false;
   }
   bool written = !data.empty() && writeBytesToGZFile(data.data(), data.size(), file);

@@ -35,6 +35,8 @@ class VRDPackageReportOperation : public Operation {
   /// Adds the file at `path` (contents `data`) as a gzip part; when it cannot be compressed, the plain file
   /// under its own name.
   void encode(ZIZMultipartMimeStreamEncoder& encoder, std::span<const std::uint8_t> data, const std::string& path);
+  /// Sets aside what stands at `path` (one of the report's side files) when it is no regular file, with a line.
+  void clearWayFor(const std::string& path) const;
   static bool compressData(std::span<const std::uint8_t> data, const std::string& path);
   static bool writeBytesToGZFile(const std::uint8_t* bytes, std::size_t length, gzFile file);
 

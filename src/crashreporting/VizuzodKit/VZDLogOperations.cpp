@@ -8,27 +8,42 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <vector>
 
 #include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Kit/ZIZNetworkOperation.h"
+#include "crashreporting/VizuzodKit/VZDDamage.h"
 #include "crashreporting/VizuzodKit/VZDFileUtils.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/OutputStream.h"
+#include "platform/base/StoredFile.h"
 
 namespace crashreporting {
 namespace {
 
-std::optional<std::string> readFile(const fs::path& file) {
+/// The analytics root of an item of its events folder.
+fs::path rootOfEventItem(const fs::path& item) { return item.parent_path().parent_path(); }
+
+/// The whole file; one that is there but cannot be read is damage: set aside from `root`, said at warning.
+std::optional<std::string> readFile(const fs::path& file, const fs::path& root) {
   FileContents contents = readFileContents(file);
   if (contents.status == FileContents::Status::unreadable)
-    VZDLogger::sharedLogger().log("Unable to read " + file.string() + ": " + contents.error);
+    VZDSetAsideDamagedItem(root, file, "it cannot be read (" + contents.error + ")");
   if (!contents.ok()) return std::nullopt;
   return std::move(contents.bytes);
+}
+
+/// What stands at one of the kit's own paths and is no regular file is damage: set aside before it is written.
+void setAsideIfNoFile(const fs::path& file, const fs::path& root) {
+  if (const auto kind = tilvane::notARegularFile(file)) VZDSetAsideDamagedItem(root, file, "it is " + *kind);
+}
+
+int openForAppending(const fs::path& file) {
+  std::string error;
+  return tilvane::openRegularFileForWriting(file, O_WRONLY | O_CREAT | O_APPEND, 0644, error);
 }
 
 std::uint64_t wholeSeconds(double seconds) { return seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0; }
@@ -76,7 +91,7 @@ void VZDWriteEventOperation::main() {
   // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
   if (!formattedEvent_ || !formattedMetadata_) return;
   const bool preexisting = fs::exists(logFile_, ec);
-  const int fd = ::open(logFile_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = openForAppending(logFile_);
   if (fd < 0) return;
   bool ok = preexisting || append(fd, *formattedMetadata_);
   ok = ok && append(fd, *formattedEvent_);
@@ -94,12 +109,16 @@ void VZDCompressLogOperation::main() {
     VZDLogger::sharedLogger().log("Error: attempting to compress nonexistent file: " + log_.string());
     return;
   }
+  setAsideIfNoFile(gz_, rootOfEventItem(gz_));
   if (fs::exists(gz_, ec)) {
     success_ = true;
     return;
   }
-  const auto bytes = readFile(log_);
-  gzFile out = bytes ? gzopen(gz_.c_str(), "w") : nullptr;
+  const auto bytes = readFile(log_, rootOfEventItem(log_));
+  std::string error;
+  const int fd = bytes ? tilvane::openRegularFileForWriting(gz_, O_WRONLY | O_CREAT | O_TRUNC, 0644, error) : -1;
+  gzFile out = fd >= 0 ? gzdopen(fd, "w") : nullptr;
+  if (!out && fd >= 0) ::close(fd);
   if (!out) {
     VZDLogger::sharedLogger().log("Failed to compress file at " + log_.string());
     return;
@@ -115,7 +134,7 @@ void VZDCompressLogOperation::main() {
 
 void VZDPackageLogOperation::main() {
   // Read before the package is begun: a package without its events would be sent, and the gz deleted, as if whole.
-  const auto events = readFile(gz_);
+  const auto events = readFile(gz_, rootOfEventItem(gz_));
   if (!events) {
     VZDLogger::sharedLogger().log("Error: attempting to package nonexistent file: " + gz_.string());
     return;
@@ -161,7 +180,7 @@ void VZDUploadOperation::main() {
 }
 
 std::optional<Dictionary> VZDCrashMetadata::readSerializedDictionaryFromURL(const fs::path& file) {
-  const auto text = readFile(file);
+  const auto text = readFile(file, file.parent_path());
   if (!text) return std::nullopt;
   std::string error;
   const auto value = json::decode(*text, error);
@@ -174,10 +193,18 @@ bool VZDCrashMetadata::writeSerializedDictionary(const Dictionary& dictionary, c
   const auto text = json::encode(Value(dictionary), error);
   if (!text) return false;
   const fs::path temporary = fs::path(file).concat(".tmp");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!(out << *text) || !out.flush()) return false;
+  setAsideIfNoFile(temporary, file.parent_path());
+  std::string openError;
+  const int fd = tilvane::openRegularFileForWriting(temporary, O_WRONLY | O_CREAT | O_TRUNC, 0644, openError);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < text->size()) {
+    const ssize_t n = ::write(fd, text->data() + done, text->size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
   }
+  if (::close(fd) != 0 || done < text->size()) return false;
   std::error_code ec;
   fs::rename(temporary, file, ec);
   return !ec;
@@ -188,6 +215,7 @@ VZDRotateCrashMetadataOperation::VZDRotateCrashMetadataOperation(fs::path file, 
 
 void VZDRotateCrashMetadataOperation::main() {
   std::error_code ec;
+  setAsideIfNoFile(file_, file_.parent_path());
   if (fs::exists(file_, ec)) {
     crashMetadata_ = std::make_shared<VZDCrashMetadata>(VZDCrashMetadata::readSerializedDictionaryFromURL(file_));
     fs::remove(file_, ec);
@@ -238,6 +266,15 @@ void VZDCleanupFilesOperation::main() {
   }
   std::erase_if(gzs, [&](const auto& entry) { return !claim(entry.second); });
   std::erase_if(multiparts, [&](const auto& entry) { return !claim(entry.second); });
+  // What is no regular file in an item's place is damage, set aside once rather than tried at every start.
+  const auto damaged = [&](const auto& entry) {
+    const auto kind = tilvane::notARegularFile(entry.second);
+    if (kind) VZDSetAsideDamagedItem(directory_.parent_path(), entry.second, "it is " + *kind);
+    return kind.has_value();
+  };
+  std::erase_if(logs, damaged);
+  std::erase_if(gzs, damaged);
+  std::erase_if(multiparts, damaged);
   for (const auto& [base, log] : logs) {
     const auto gz = gzs.find(base);
     if (gz == gzs.end()) continue;

@@ -11,6 +11,7 @@
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "platform/base/StoredFile.h"
 
 namespace crashreporting {
 namespace {
@@ -227,10 +228,22 @@ void VZDVizuzodController::submitPackagedFile(const fs::path& packaged, const st
     return;
   }
   // Once per package: settings that arrive list every package on disk, and its own chain may still be queued.
-  if (!uploadsUnderWay_.insert(boundary).second) return;
+  if (uploadsUnderWay_.contains(boundary) || !removableOrSay(packaged)) return;
+  uploadsUnderWay_.insert(boundary);
   VZDUploadOperation upload(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(), metadata_->APIKey(),
                             packaged, boundary);
   upload.main();
+}
+
+bool VZDVizuzodController::removableOrSay(const fs::path& item) {
+  const auto why = tilvane::whyNotRemovable(item);
+  if (!why) return true;
+  if (!saidUnremovable_) {
+    saidUnremovable_ = true;
+    SystemLog::write("[Vizuzod] WARNING: '" + item.string() + "' cannot be removed once sent (" + *why +
+                     "): events that cannot be removed are not sent, so that none is sent again at every start");
+  }
+  return false;
 }
 
 bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration bound) {
@@ -298,7 +311,11 @@ void VZDVizuzodController::cleanupAndProcessExistingFiles() {
   // deleted) before any upload of this run may take one of them.
   const auto cleanup =
       std::make_shared<VZDCleanupFilesOperation>(rootEventDirectory_, settings_->maxPendingSendFiles(), claims_);
-  cleanup->setSuccessBlock([this](const auto& logs, const auto& gzs, const auto& multiparts) {
+  cleanup->setSuccessBlock([this](auto logs, auto gzs, auto multiparts) {
+    const auto unremovable = [this](const fs::path& item) { return !removableOrSay(item); };
+    std::erase_if(logs, unremovable);
+    std::erase_if(gzs, unremovable);
+    std::erase_if(multiparts, unremovable);
     const VZDLogPipeline chains = pipeline();
     for (const auto& log : logs) eventQueue_->addOperations(chains.operationsForUncompressedLog(log), false);
     for (const auto& gz : gzs) eventQueue_->addOperations(chains.operationsForCompressedLog(gz), false);

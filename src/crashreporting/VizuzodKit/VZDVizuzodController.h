@@ -121,6 +121,9 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
                                                          const std::string& boundary);
   /// On the event queue: uploads the package once valid settings allow it, unless it is already under way.
   void submitPackagedFile(const std::filesystem::path& packaged, const std::string& boundary);
+  /// Whether `item` can be removed once sent; an item that cannot be is never sent (it would be sent again at
+  /// every start), said once a run.
+  bool removableOrSay(const std::filesystem::path& item);
   VZDLogPipeline pipeline();
   /// A new current log, claimed before it exists.
   std::filesystem::path newLogPath() const;
@@ -148,6 +151,7 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   std::unique_ptr<VZDRavumaAnalyticsBridge> ravumaAnalyticsBridge_;
   /// Unique names handed to the uploader and not yet finished.
   std::set<std::string> uploadsUnderWay_;
+  bool saidUnremovable_ = false;  // event queue only
 };
 
 }  // namespace crashreporting

@@ -1,41 +1,140 @@
 #include "crashreporting/platform/FileClaims.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "crashreporting/platform/Immortal.h"
 #include "crashreporting/platform/ProcessShared.h"
+#include "crashreporting/platform/SystemLog.h"
+#include "platform/base/StoredFile.h"
 
 namespace crashreporting {
 namespace {
 
+namespace fs = std::filesystem;
+
+/// A lock file that cannot be had: the claims kept in it are refused, and that was said once.
+constexpr int kRefused = -2;
+
+/// Opens the lock file without blocking; -1 with `why` when it is absent, unusable or no regular file.
+int openLockFile(const fs::path& file, std::string& why) {
+  const int fd =
+      tilvane::openRegularFileForWriting(file, O_RDWR | O_CREAT | O_NOFOLLOW, 0644, why);
+  if (fd < 0 && errno == ELOOP) why = "Not a regular file (a symbolic link)";
+  return fd;
+}
+
+/// Holds a lock on a folder while a lock file in it is set aside and made anew, so that no two processes repair
+/// it at once (the second would set the first one's fresh file aside, and the two would claim in different files).
+class FolderLock {
+ public:
+  explicit FolderLock(const fs::path& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // the lock goes with the descriptor
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 /// This process's descriptor of each lock file: one open file description holds all its claims on that file.
 class LockFiles {
  public:
-  ~LockFiles() {
-    for (const auto& [path, fd] : descriptors_)
-      if (fd >= 0) ::close(fd);
-  }
-  /// -1 where the file cannot be opened for writing (a write lock needs it).
-  int descriptor(const std::filesystem::path& file) {
+  /// The descriptor, or -1 (the folder is not there yet: nothing in it to claim either), or kRefused.
+  int descriptor(const fs::path& file) {
     const std::lock_guard lock(mutex_);
     const auto found = descriptors_.find(file.string());
     if (found != descriptors_.end()) return found->second;
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    // Not kept when it failed: the folder may only be made later.
-    if (fd >= 0) descriptors_.emplace(file.string(), fd);
+    std::string why;
+    int fd = openLockFile(file, why);
+    if (fd < 0 && errno == ENOENT) {
+      std::error_code ignored;
+      fs::create_directories(file.parent_path(), ignored);
+      fd = openLockFile(file, why);
+      if (fd < 0 && errno == ENOENT) return -1;  // no folder: kept for a later try
+    }
+    if (fd < 0) fd = remake(file, why);
+    descriptors_.emplace(file.string(), fd);
     return fd;
   }
 
+  /// Lets go of every descriptor: the claims end as they would with the process.
+  void closeAll() {
+    const std::lock_guard lock(mutex_);
+    closeAllLocked();
+  }
+
+  /// Around fork(): the child lets go of its copies of the descriptors without unlocking anything. Its copies
+  /// share the parent's open file descriptions, so it would otherwise hold the parent's claims for as long as it
+  /// lives (and a release of its own would drop the parent's). Its own claims are taken anew.
+  void beforeFork() { mutex_.lock(); }
+  void afterForkInParent() { mutex_.unlock(); }
+  void afterForkInChild() {
+    closeAllLocked();
+    mutex_.unlock();
+  }
+
  private:
+  void closeAllLocked() {
+    for (const auto& [path, fd] : descriptors_)
+      if (fd >= 0) ::close(fd);
+    descriptors_.clear();
+  }
+
+  /// The lock file cannot be used (a folder or a FIFO in its place, a file of another user): it is set aside and
+  /// made anew where the folder allows. Never silently without claims: then every claim is refused, said once.
+  static int remake(const fs::path& file, std::string why) {
+    const FolderLock folder(file.parent_path());
+    std::string again;
+    int fd = openLockFile(file, again);  // another process may have made it anew meanwhile
+    if (fd >= 0) return fd;
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    const fs::path aside = fs::path(file).concat(".unusable-" + std::to_string(now.count()) + "-" +
+                                                 std::to_string(::getpid()));
+    if (::rename(file.c_str(), aside.c_str()) == 0) {
+      fd = openLockFile(file, again);
+      SystemLog::write("[Zizozu] The claims file '" + file.string() + "' cannot be used (" + why +
+                       "): set aside as '" + aside.string() + "'" + (fd >= 0 ? " and made anew" : ""));
+      if (fd >= 0) return fd;
+      why = again;
+    } else if (errno != ENOENT) {
+      why += std::string("; it cannot be set aside: ") + std::strerror(errno);
+    }
+    SystemLog::write("[Zizozu] No claims can be had in '" + file.string() + "' (" + why +
+                     "): what another copy of this program may be sending is left alone");
+    return kRefused;
+  }
+
   std::mutex mutex_;
   std::map<std::string, int> descriptors_;
 };
+
+LockFiles& lockFiles() {
+  static Immortal<LockFiles> files([] {
+    ProcessShared::registerReset([] { lockFiles().closeAll(); });
+    ::pthread_atfork([] { lockFiles().beforeFork(); }, [] { lockFiles().afterForkInParent(); },
+                     [] { lockFiles().afterForkInChild(); });
+    return LockFiles();
+  });
+  return files.get();
+}
 
 int lockByte(int fd, std::string_view name, short type) {
   struct flock range {};
@@ -63,14 +162,14 @@ off_t FileClaims::byteOf(std::string_view name) {
 }
 
 bool FileClaims::claim(std::string_view name) const {
-  const int fd = Shared<LockFiles>::get().descriptor(lockFile_);
-  if (fd < 0) return true;
+  const int fd = lockFiles().descriptor(lockFile_);
+  if (fd < 0) return false;
   if (lockByte(fd, name, F_WRLCK) == 0) return true;
   return errno != EAGAIN && errno != EACCES;  // a system without such locks cannot tell: granted
 }
 
 void FileClaims::release(std::string_view name) const {
-  const int fd = Shared<LockFiles>::get().descriptor(lockFile_);
+  const int fd = lockFiles().descriptor(lockFile_);
   if (fd >= 0) lockByte(fd, name, F_UNLCK);
 }
 

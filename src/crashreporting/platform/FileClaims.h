@@ -9,7 +9,8 @@
 // that a process sends, packages or writes is claimed first by its name, and whoever cannot claim a name leaves
 // that item to its holder. A claim is a lock on one byte of a lock file beside the items (the byte a hash of the
 // name picks), taken through an open file description of this process: it ends when the process does, however it
-// ends, so the claims of a process that died are free at the next start.
+// ends, so the claims of a process that died are free at the next start. A child forked without exec holds none of
+// its parent's claims (it lets go of its copies of the descriptors at the fork without unlocking them).
 
 namespace crashreporting {
 
@@ -19,8 +20,8 @@ class FileClaims {
   explicit FileClaims(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
 
   /// Claims `name`: true when it is now this process's (or already was); false while another process holds it.
-  /// Where no lock file can be made (a read-only store) every claim is granted: nothing there can be removed
-  /// either, so holding back would only stop this process from sending.
+  /// A lock file that cannot be used is set aside and made anew; where none can be had at all (a read-only store)
+  /// every claim is refused, said once: another copy may be sending the same items.
   bool claim(std::string_view name) const;
   /// Gives `name` up (after its item was removed or left for whoever comes next).
   void release(std::string_view name) const;

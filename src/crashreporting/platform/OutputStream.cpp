@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/base/StoredFile.h"
+
 namespace crashreporting {
 
 std::ptrdiff_t MemoryOutputStream::write(const std::uint8_t* bytes, std::size_t length) {
@@ -18,7 +20,9 @@ FileOutputStream::~FileOutputStream() { close(); }
 
 bool FileOutputStream::open() {
   if (fd_ >= 0) return true;
-  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Never blocks: anything but a regular file in its place (a FIFO without a reader) is refused.
+  std::string error;
+  fd_ = tilvane::openRegularFileForWriting(path_, O_WRONLY | O_CREAT | O_TRUNC, 0600, error);
   return fd_ >= 0;
 }
 

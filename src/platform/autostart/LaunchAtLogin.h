@@ -9,6 +9,8 @@ class LaunchAtLogin {
   virtual ~LaunchAtLogin() = default;
   virtual bool enableLaunchAtLogin() = 0;
   virtual bool disableLaunchAtLogin() = 0;
+  /// Whether the program starts at login now, as the system has it (not as the settings say).
+  virtual bool isLaunchAtLoginEnabled() const = 0;
 };
 
 }  // namespace tilvane

@@ -79,4 +79,9 @@ bool XdgAutostart::disableLaunchAtLogin() {
   return true;
 }
 
+bool XdgAutostart::isLaunchAtLoginEnabled() const {
+  std::error_code error;
+  return std::filesystem::exists(entryPath(), error);
+}
+
 }  // namespace tilvane

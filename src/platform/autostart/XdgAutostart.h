@@ -19,6 +19,8 @@ class XdgAutostart final : public LaunchAtLogin {
 
   bool enableLaunchAtLogin() override;
   bool disableLaunchAtLogin() override;
+  /// True when the entry is there.
+  bool isLaunchAtLoginEnabled() const override;
 
   /// Where the entry is (or would be) now.
   std::filesystem::path entryPath() const;

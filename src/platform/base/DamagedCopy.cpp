@@ -1,6 +1,30 @@
 #include "platform/base/DamagedCopy.h"
 
+#include <algorithm>
+#include <vector>
+#include <fstream>
+#include <string>
+
 namespace tilvane {
+namespace {
+
+bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::ifstream left(a, std::ios::binary);
+  std::ifstream right(b, std::ios::binary);
+  if (!left || !right) return false;
+  std::vector<char> one(65536);
+  std::vector<char> two(65536);
+  for (;;) {
+    left.read(one.data(), one.size());
+    right.read(two.data(), two.size());
+    const std::streamsize n = left.gcount();
+    if (n != right.gcount() || !std::equal(one.begin(), one.begin() + n, two.begin())) return false;
+    if (left.bad() || right.bad()) return false;
+    if (n < static_cast<std::streamsize>(one.size())) return true;
+  }
+}
+
+}  // namespace
 
 std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::time_t now) {
   std::tm local{};
@@ -8,6 +32,23 @@ std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::ti
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   return file.string() + ".damaged-" + stamp;
+}
+
+std::filesystem::path keptDamagedCopy(const std::filesystem::path& file) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(file, ec);
+  if (ec) return {};
+  const std::string prefix = file.filename().string() + ".damaged-";
+  const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+  std::filesystem::directory_iterator it(folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const std::filesystem::path& copy = it->path();
+    if (copy.filename().string().rfind(prefix, 0) != 0) continue;
+    std::error_code sizeError;
+    if (!it->is_regular_file(sizeError) || it->file_size(sizeError) != size || sizeError) continue;
+    if (sameBytes(file, copy)) return copy;
+  }
+  return {};
 }
 
 }  // namespace tilvane

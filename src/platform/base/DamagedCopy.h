@@ -9,4 +9,9 @@ namespace tilvane {
 /// damaged, `<file>.damaged-YYYYMMDD-HHMMSS` in local time.
 std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::time_t now);
 
+/// A copy kept beside `file` earlier (named as damagedCopyName names them) that holds the same bytes as `file`
+/// does now; empty when there is none, or `file` cannot be read. The same damage is then kept once, however
+/// often it is found.
+std::filesystem::path keptDamagedCopy(const std::filesystem::path& file);
+
 }  // namespace tilvane

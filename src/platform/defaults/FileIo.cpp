@@ -1,5 +1,7 @@
 #include "platform/defaults/FileIo.h"
 
+#include "platform/base/StoredFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,43 +67,13 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 FileRead readFileBounded(const std::filesystem::path& file, std::size_t maxBytes) {
+  // The one bounded reader, which never blocks: a FIFO in the file's place would otherwise hang the caller.
+  FileContents contents = readFileContents(file, maxBytes);
   FileRead result;
-  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (!fd.valid()) {
-    if (errno == ENOENT) return result;
-    result.status = FileRead::Status::failed;
-    result.error = describeErrno("cannot open", file);
-    return result;
-  }
-  result.status = FileRead::Status::failed;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
-    result.error = describeErrno("cannot inspect", file);
-    return result;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    result.error = file.string() + " is not a regular file";
-    return result;
-  }
-  // The size may change while we read; read at most one byte past the limit to notice.
-  std::string bytes;
-  char buf[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      result.error = describeErrno("cannot read", file);
-      return result;
-    }
-    if (n == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(n));
-    if (bytes.size() > maxBytes) {
-      result.error = file.string() + " is larger than " + std::to_string(maxBytes) + " bytes";
-      return result;
-    }
-  }
-  result.status = FileRead::Status::ok;
-  result.bytes = std::move(bytes);
+  if (contents.status == FileContents::Status::absent) return result;
+  result.status = contents.ok() ? FileRead::Status::ok : FileRead::Status::failed;
+  result.bytes = std::move(contents.bytes);
+  if (!contents.ok()) result.error = "cannot read " + file.string() + ": " + contents.error;
   return result;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/FileIo.h"
 #include "platform/defaults/FileLock.h"
+#include "platform/defaults/LinkTarget.h"
 #include "platform/defaults/PlistCodec.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/log/ErrorReport.h"
@@ -66,7 +67,14 @@ void UserDefaults::load() {
   LoadProblem problem{reason, {}};
   std::string why;
   const std::string stamp = stampOf(file_);
-  if (copyAside(problem.copy, why)) {
+  // The same damage found at an earlier start was kept and said then.
+  problem.copy = keptDamagedCopy(file_);
+  problem.keptBefore = !problem.copy.empty();
+  if (problem.keptBefore) {
+    copiedStamp_ = stamp;
+    log::reportError("UserDefaults: " + file_.string() + " is still damaged (" + reason + "), using defaults: it " +
+                     "was kept as " + problem.copy.string() + " before");
+  } else if (copyAside(problem.copy, why)) {
     copiedStamp_ = stamp;
     log::reportError("UserDefaults: " + file_.string() + " is damaged (" + reason + "), using defaults: a copy was " +
                      "kept as " + problem.copy.string() + "; every setting is at its default until it is set again");
@@ -80,10 +88,18 @@ void UserDefaults::load() {
   loadProblem_ = std::move(problem);
 }
 
-bool UserDefaults::isUnknown(std::string_view key) const {
-  if (!loadProblem_) return false;
+void UserDefaults::setNotifier(std::function<void(const Notice&)> notifier) {
   std::lock_guard lock(mutex_);
-  return values_.find(key) == values_.end();
+  notifier_ = std::move(notifier);
+}
+
+void UserDefaults::notify(const Notice& notice) const {
+  std::function<void(const Notice&)> notifier;
+  {
+    std::lock_guard lock(mutex_);
+    notifier = notifier_;
+  }
+  if (notifier) notifier(notice);
 }
 
 std::optional<Value> UserDefaults::objectForKey(std::string_view key) const {
@@ -131,19 +147,60 @@ std::optional<Dictionary> UserDefaults::dictionaryForKey(std::string_view key) c
   return *v->get<Dictionary>();
 }
 
-bool UserDefaults::setObject(std::string_view key, Value value) {
-  // The file could not hold it: refused here rather than written as a file no reader accepts.
-  if (!isXmlText(key) || !fitsPlistXml(value)) {
-    log::reportError("UserDefaults: a setting was not saved: its key or value holds characters a settings file "
-                     "cannot hold (key \"" + printable(key) + "\")");
-    return false;
-  }
-  return save(key, std::move(value));
+std::optional<std::int64_t> UserDefaults::storedInteger(std::string_view key) const {
+  const auto v = objectForKey(key);
+  if (!v) return std::nullopt;
+  if (const auto* number = v->get<std::int64_t>()) return *number;
+  if (const auto* flag = v->get<bool>()) return *flag ? 1 : 0;
+  reportWrongType(key);
+  return std::nullopt;
 }
 
-bool UserDefaults::removeObjectForKey(std::string_view key) { return save(key, std::nullopt); }
+std::optional<bool> UserDefaults::storedBool(std::string_view key) const {
+  const auto v = objectForKey(key);
+  if (!v) return std::nullopt;
+  if (const auto* flag = v->get<bool>()) return *flag;
+  if (const auto* number = v->get<std::int64_t>()) return *number != 0;
+  reportWrongType(key);
+  return std::nullopt;
+}
 
-bool UserDefaults::save(std::string_view key, std::optional<Value> value) {
+std::optional<Dictionary> UserDefaults::storedDictionary(std::string_view key) const {
+  const auto v = objectForKey(key);
+  if (!v) return std::nullopt;
+  if (const auto* dictionary = v->get<Dictionary>()) return *dictionary;
+  reportWrongType(key);
+  return std::nullopt;
+}
+
+void UserDefaults::reportWrongType(std::string_view key) const {
+  {
+    std::lock_guard lock(mutex_);
+    if (!wrongTypes_.emplace(key).second) return;
+  }
+  log::reportError("UserDefaults: the setting \"" + printable(key) + "\" in " + file_.string() +
+                   " holds a value of the wrong type: it is left as it is and not acted on until it is set");
+  notify(Notice{Notice::Kind::wrongType, std::string(key), {}});
+}
+
+bool UserDefaults::setObject(std::string_view key, Value value) {
+  return save(key, [&value](const std::optional<Value>&) { return std::optional<Value>(value); });
+}
+
+bool UserDefaults::removeObjectForKey(std::string_view key) {
+  return save(key, [](const std::optional<Value>&) { return std::optional<Value>(); });
+}
+
+bool UserDefaults::update(std::string_view key, const Change& change) { return save(key, change); }
+
+bool UserDefaults::save(std::string_view key, const Change& change) {
+  std::optional<Notice> notice;
+  const bool saved = saveLocked(key, change, notice);
+  if (saved && notice) notify(*notice);
+  return saved;
+}
+
+bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::optional<Notice>& notice) {
   std::lock_guard io(ioMutex_);
   const FileLock lock(file_.string() + ".lock", kLockWaitSeconds);
   if (lock.timedOut()) {
@@ -154,46 +211,68 @@ bool UserDefaults::save(std::string_view key, std::optional<Value> value) {
   Dictionary merged;
   const FileRead read = readFileBounded(file_, kMaxFileBytes);
   std::string reason = read.error;
+  bool damaged = read.status == FileRead::Status::failed;
   if (read.status == FileRead::Status::ok) {
     if (auto dict = decodePlistDictionary(read.bytes, reason))
       merged = std::move(*dict);
-    else if (!keepAside(reason))
-      return false;
-  } else if (read.status == FileRead::Status::failed && !keepAside(reason)) {
-    return false;
+    else
+      damaged = true;
+  }
+  if (damaged) {
+    std::filesystem::path copy;
+    const KeptAside kept = keepAside(reason, copy);
+    if (kept == KeptAside::failed) return false;
+    // Damaged since it was read: what was known is written again rather than lost with it.
+    std::lock_guard values(mutex_);
+    merged = values_;
+    if (kept == KeptAside::now) notice = Notice{Notice::Kind::damaged, {}, copy};
   }
   const auto found = merged.find(key);
-  const bool same = value ? found != merged.end() && found->second == *value : found == merged.end();
-  if (!same) {
+  const std::optional<Value> now = found == merged.end() ? std::nullopt : std::optional<Value>(found->second);
+  std::optional<Value> value = change(now);
+  // The file could not hold it: refused here rather than written as a file no reader accepts.
+  if (!isXmlText(key) || (value && !fitsPlistXml(*value))) {
+    log::reportError("UserDefaults: a setting was not saved: its key or value holds characters a settings file "
+                     "cannot hold (key \"" + printable(key) + "\")");
+    return false;
+  }
+  if (value != now || damaged) {
     if (value)
       merged.insert_or_assign(std::string(key), std::move(*value));
-    else
+    else if (found != merged.end())
       merged.erase(found);
     std::string error;
-    if (!writeFileAtomically(file_, encodePlistXml(merged), error)) {
+    const auto target = linkTarget(file_, error);
+    if (!target || !writeFileAtomically(*target, encodePlistXml(merged), error)) {
       log::reportError("UserDefaults: cannot save the settings: " + error);
       return false;
     }
   }
-  std::lock_guard values(mutex_);
-  values_ = std::move(merged);
+  {
+    std::lock_guard values(mutex_);
+    values_ = std::move(merged);
+    if (const auto typed = wrongTypes_.find(key); typed != wrongTypes_.end()) wrongTypes_.erase(typed);
+  }
   return true;
 }
 
-bool UserDefaults::keepAside(const std::string& reason) {
+UserDefaults::KeptAside UserDefaults::keepAside(const std::string& reason, std::filesystem::path& copy) {
   const std::string stamp = stampOf(file_);
-  if (!stamp.empty() && stamp == copiedStamp_) return true;
-  std::filesystem::path copy;
+  if (!stamp.empty() && stamp == copiedStamp_) return KeptAside::before;
+  if (!keptDamagedCopy(file_).empty()) {
+    copiedStamp_ = stamp;
+    return KeptAside::before;
+  }
   std::string why;
   if (!copyAside(copy, why)) {
     log::reportError("UserDefaults: cannot save the settings: " + file_.string() + " cannot be read (" + reason +
                      ") and could not be kept aside (" + why + "), so it is left as it is");
-    return false;
+    return KeptAside::failed;
   }
   copiedStamp_ = stamp;
   log::reportWarning("UserDefaults: " + file_.string() + " was damaged (" + reason + "): a copy was kept as " +
-                     copy.string() + " before the settings were saved afresh");
-  return true;
+                     copy.string() + "; the settings known before were saved again");
+  return KeptAside::now;
 }
 
 bool UserDefaults::copyAside(std::filesystem::path& copy, std::string& error) {

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -21,9 +23,15 @@ namespace tilvane::defaults {
 /// merged file's; a change that could not be saved is not kept, so what is read is what is stored.
 ///
 /// A file that cannot be read as a dictionary property list gives empty defaults and one logged error, and is
-/// copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it; the
-/// file itself is left as it is until the next change. A file that cannot even be copied (no permission to read
-/// it) is never replaced: every change is refused until it can be read.
+/// copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it, once:
+/// the same damaged bytes found again (the next start) are not copied again. The file itself is left as it is
+/// until the next change. A save that finds the file damaged while it runs keeps it aside the same way and writes
+/// every setting it holds with the change, so nothing known is lost. A file that cannot even be copied (no
+/// permission to read it) is never replaced: every change is refused until it can be read. A file that is a
+/// symbolic link stays one: a save replaces the file it points to.
+///
+/// The settings that are acted on read their values with storedInteger, storedBool or storedDictionary: a value of
+/// another type there is none, and is reported (logged, and handed to the notifier) once until the key is set.
 ///
 /// Thread-safe: reads and writes may come from any thread.
 class UserDefaults {
@@ -60,6 +68,16 @@ class UserDefaults {
   /// The value when it is a dictionary; none otherwise.
   std::optional<Dictionary> dictionaryForKey(std::string_view key) const;
 
+  /// The value of an integer setting: an integer, or a Boolean as 0 and 1. None when the key is absent or holds
+  /// another type, which is then reported once (reportWrongType): nothing is done from such a value.
+  std::optional<std::int64_t> storedInteger(std::string_view key) const;
+  /// The value of a Boolean setting: a Boolean, or an integer as non-zero. None as storedInteger.
+  std::optional<bool> storedBool(std::string_view key) const;
+  /// The value of a dictionary setting. None as storedInteger.
+  std::optional<Dictionary> storedDictionary(std::string_view key) const;
+  /// Says that `key` holds a value its users cannot take: a logged error and a notice, once until it is set.
+  void reportWrongType(std::string_view key) const;
+
   /// Stores `value` under `key` in the file. True when the file holds it now; false, with a logged error, when it
   /// could not be saved (the value read under `key` is then the stored one, unchanged).
   bool setObject(std::string_view key, Value value);
@@ -69,6 +87,11 @@ class UserDefaults {
   bool setString(std::string_view key, std::string value) { return setObject(key, Value(std::move(value))); }
   /// Removes `key` from the file (nothing is written when the file holds no such key). False as setObject.
   bool removeObjectForKey(std::string_view key);
+  /// What `change` makes of the value the file holds under `key` now (none: absent), read under the lock, so a
+  /// switch flips what is stored rather than an older copy of it. Stores that (none removes the key); false as
+  /// setObject. `change` must not use these defaults.
+  using Change = std::function<std::optional<Value>(const std::optional<Value>& now)>;
+  bool update(std::string_view key, const Change& change);
 
   /// Every change is saved when it is made or refused then, so nothing waits to be written: always true. Kept
   /// for callers written against the platform's defaults, which synchronise after each change.
@@ -80,30 +103,51 @@ class UserDefaults {
     std::string reason;
     /// The byte-identical copy kept beside it; empty when none could be made.
     std::filesystem::path copy;
+    /// The copy was made before (an earlier start found the same bytes): it has been said already.
+    bool keptBefore = false;
   };
   /// The file's problem at start; none when it was read, or was not there.
   const std::optional<LoadProblem>& loadProblem() const { return loadProblem_; }
-  /// True when the file could not be read at start and no value has been read or stored under `key` since: what
-  /// the user stored there is unknown, so nothing should be done from its default.
-  bool isUnknown(std::string_view key) const;
+
+  /// What is found after start that the user should learn of.
+  struct Notice {
+    enum class Kind {
+      /// A save found the file damaged: a copy was kept as `copy`, and the known settings were written again.
+      damaged,
+      /// `key` holds a value of the wrong type; it is left as it is.
+      wrongType,
+    };
+    Kind kind;
+    std::string key;
+    std::filesystem::path copy;
+  };
+  /// Receives each notice, on the thread that found it, with no lock held. None: notices are only logged.
+  void setNotifier(std::function<void(const Notice&)> notifier);
 
  private:
   void load();
-  /// Sets (or, with none, removes) `key` in the file as it is now and takes the file's values as ours.
-  bool save(std::string_view key, std::optional<Value> value);
-  /// Makes sure the file as it is now has a copy beside it, unless this one was copied already. False (with a
-  /// logged error) when no copy could be made.
-  bool keepAside(const std::string& reason);
+  /// Sets `key` in the file as it is now to what `change` makes of it and takes the file's values as ours.
+  bool save(std::string_view key, const Change& change);
+  /// save() under the locks; what the user should learn of goes to `notice`, said once the locks are let go.
+  bool saveLocked(std::string_view key, const Change& change, std::optional<Notice>& notice);
+  enum class KeptAside { failed, now, before };
+  /// Makes sure the file as it is now has a copy beside it (`copy`, when made now), unless these bytes were
+  /// copied already. `failed` (with a logged error) when no copy could be made.
+  KeptAside keepAside(const std::string& reason, std::filesystem::path& copy);
+  void notify(const Notice& notice) const;
   /// Copies the file to a new name beside it; false with the reason in `error`.
   bool copyAside(std::filesystem::path& copy, std::string& error);
 
   const std::filesystem::path file_;
-  mutable std::mutex mutex_;  // guards values_
+  mutable std::mutex mutex_;  // guards values_, wrongTypes_, notifier_
   std::mutex ioMutex_;        // one save at a time in this process; the lock file orders processes
   Dictionary values_;
   std::optional<LoadProblem> loadProblem_;
   /// Identity (device, inode, size, modification time) of the damaged file last copied aside.
   std::string copiedStamp_;
+  /// Keys reported as holding a value of the wrong type, until they are set.
+  mutable std::set<std::string, std::less<>> wrongTypes_;
+  std::function<void(const Notice&)> notifier_;
 };
 
 }  // namespace tilvane::defaults

@@ -12,15 +12,18 @@ constexpr const char* kModifierFlags = "modifierFlags";
 ShortcutDefaults& ShortcutDefaults::shared() { return SharedInstance<ShortcutDefaults>::get(); }
 
 std::optional<MASShortcut> ShortcutDefaults::shortcutForKey(const std::string& key) const {
-  const auto entry = defaults::UserDefaults::standard().dictionaryForKey(key);
+  const defaults::UserDefaults& stored = defaults::UserDefaults::standard();
+  const auto entry = stored.storedDictionary(key);
   if (!entry) return std::nullopt;
   const auto code = entry->find(kKeyCode);
   const auto flags = entry->find(kModifierFlags);
-  if (code == entry->end() || flags == entry->end()) return std::nullopt;
-  const std::int64_t* keyCode = code->second.get<std::int64_t>();
-  const std::int64_t* modifierFlags = flags->second.get<std::int64_t>();
+  const std::int64_t* keyCode = code == entry->end() ? nullptr : code->second.get<std::int64_t>();
+  const std::int64_t* modifierFlags = flags == entry->end() ? nullptr : flags->second.get<std::int64_t>();
   // Another program's or a hand-edited value: a negative number is no key and no modifier set.
-  if (!keyCode || !modifierFlags || *keyCode < 0 || *modifierFlags < 0) return std::nullopt;
+  if (!keyCode || !modifierFlags || *keyCode < 0 || *modifierFlags < 0) {
+    stored.reportWrongType(key);
+    return std::nullopt;
+  }
   return MASShortcut(static_cast<std::uint64_t>(*keyCode), static_cast<std::uint64_t>(*modifierFlags));
 }
 

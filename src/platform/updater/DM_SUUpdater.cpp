@@ -60,9 +60,11 @@ void DM_SUUpdater::checkForUpdates() {
   startCheck(true);
 }
 
-bool DM_SUUpdater::automaticallyChecksForUpdates() const { return stored().boolForKey(kAutomaticChecksKey); }
+bool DM_SUUpdater::automaticallyChecksForUpdates() const {
+  return stored().storedBool(kAutomaticChecksKey).value_or(false);
+}
 
-bool DM_SUUpdater::isAutomaticCheckSettingKnown() const { return !stored().isUnknown(kAutomaticChecksKey); }
+bool DM_SUUpdater::isAutomaticCheckSettingKnown() const { return stored().storedBool(kAutomaticChecksKey).has_value(); }
 
 bool DM_SUUpdater::setAutomaticallyChecksForUpdates(bool on) {
   if (!stored().setBool(kAutomaticChecksKey, on)) return false;
@@ -70,7 +72,9 @@ bool DM_SUUpdater::setAutomaticallyChecksForUpdates(bool on) {
   return true;
 }
 
-bool DM_SUUpdater::automaticallyDownloadsUpdates() const { return stored().boolForKey(kAutomaticDownloadsKey); }
+bool DM_SUUpdater::automaticallyDownloadsUpdates() const {
+  return stored().storedBool(kAutomaticDownloadsKey).value_or(false);
+}
 
 void DM_SUUpdater::setAutomaticallyDownloadsUpdates(bool on) {
   stored().setBool(kAutomaticDownloadsKey, on);

@@ -67,7 +67,8 @@ class DM_SUUpdater {
   bool isChecking() const { return checking_; }
 
   bool automaticallyChecksForUpdates() const;
-  /// False when the settings file could not be read and the flag has not been set since.
+  /// False when the file holds no flag of its type (absent, or a hand edit of another type): nothing is to be
+  /// done from its default.
   bool isAutomaticCheckSettingKnown() const;
   /// False when it could not be stored (the stored flag, and the checks it schedules, stay).
   bool setAutomaticallyChecksForUpdates(bool on);

@@ -4,7 +4,9 @@
 
 // The window's application, document and title, its desktop and display with their counts, and its frame in
 // fractions of the display's visible frame, grown by the gutter (the gap they were taken with; added last, so
-// files made before read it as 0) on every side, from its top-left corner.
+// files made before read it as 0) on every side, from its top-left corner. Last, the process that showed the window
+// the item's own launch gave ("<pid> <start seconds>", empty: none known), which tells that window from those of
+// programs started from it, which inherit the launch's mark; it is added last too, so older files read it empty.
 #define TILVANE_WORKSPACE_LAYOUT_ITEM_MODEL_FIELDS(F) \
   F(Text, id, Id, [] { return makeUuidString(); })    \
   F(Text, devicesIdentifier, DevicesIdentifier)       \
@@ -20,7 +22,8 @@
   F(Real, y, Y)                                       \
   F(Real, width, Width)                               \
   F(Real, height, Height)                             \
-  F(Real, gutter, Gutter)
+  F(Real, gutter, Gutter)                             \
+  F(Text, launchProcess, LaunchProcess)
 
 namespace tilvane {
 

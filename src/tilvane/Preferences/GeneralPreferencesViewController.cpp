@@ -37,11 +37,10 @@ std::unique_ptr<PaneView> GeneralPreferencesViewController::makeView() {
 void GeneralPreferencesViewController::setupUI() {
   logHook("UI");
   applyPaneSize();
-  const defaults::UserDefaults& stored = defaults::UserDefaults::standard();
-  startupCheckbox.setState(static_cast<int>(stored.integerForKey(UserDefaultsService::launchAtLoginKey())));
-  hideMenuCheckbox.setState(static_cast<int>(stored.integerForKey(UserDefaultsService::hideInMenuBarKey())));
-  hideLayoutCheckbox.setState(UserDefaultsService::showBuildInLayoutAction() ? Checkbox::on : Checkbox::off);
-  gapLayoutCheckbox.setState(UserDefaultsService::gutterEnabled() ? Checkbox::on : Checkbox::off);
+  startupCheckbox.setState(stateOf(UserDefaultsService::launchAtLoginKey()));
+  hideMenuCheckbox.setState(stateOf(UserDefaultsService::hideInMenuBarKey()));
+  hideLayoutCheckbox.setState(stateOf(UserDefaultsService::showBuildInLayoutActionKey()));
+  gapLayoutCheckbox.setState(stateOf(UserDefaultsService::gutterEnabledKey()));
 }
 
 void GeneralPreferencesViewController::setupLayout() { logHook("Layout"); }
@@ -74,9 +73,23 @@ void GeneralPreferencesViewController::setupViewModel() {
   loading_ = false;
 }
 
-bool GeneralPreferencesViewController::isKnown(const std::string& key) const {
-  return !defaults::UserDefaults::standard().isUnknown(key);
+namespace {
+bool isIntegerRow(const std::string& key) {
+  return key == UserDefaultsService::launchAtLoginKey() || key == UserDefaultsService::hideInMenuBarKey();
 }
+}  // namespace
+
+std::optional<int> GeneralPreferencesViewController::storedState(const std::string& key) const {
+  const defaults::UserDefaults& stored = defaults::UserDefaults::standard();
+  if (isIntegerRow(key)) {
+    const auto value = stored.storedInteger(key);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
+  }
+  const auto value = stored.storedBool(key);
+  return value ? std::optional<int>(*value ? Checkbox::on : Checkbox::off) : std::nullopt;
+}
+
+bool GeneralPreferencesViewController::isKnown(const std::string& key) const { return storedState(key).has_value(); }
 
 bool GeneralPreferencesViewController::store(const std::string& key, defaults::Value value) {
   // The load's pass hands over what is stored: writing it back would change nothing but the file.
@@ -90,16 +103,16 @@ void GeneralPreferencesViewController::notSaved(Checkbox& box, const std::string
 }
 
 int GeneralPreferencesViewController::stateOf(const std::string& key) const {
-  const auto value = defaults::UserDefaults::standard().objectForKey(key);
-  if (!value) return Checkbox::off;
-  if (key == UserDefaultsService::launchAtLoginKey() || key == UserDefaultsService::hideInMenuBarKey())
-    return static_cast<int>(value->integerValue());
-  return value->boolValue() ? Checkbox::on : Checkbox::off;
+  if (const auto state = storedState(key)) return *state;
+  // Nothing usable stored: start at login shows the login item as it stands, the others their default.
+  if (key == UserDefaultsService::launchAtLoginKey())
+    return loginItem_.isLaunchAtLoginEnabled() ? Checkbox::on : Checkbox::off;
+  return Checkbox::off;
 }
 
 void GeneralPreferencesViewController::launchAtLoginChanged(int state) {
   const std::string& key = UserDefaultsService::launchAtLoginKey();
-  // Over a file that could not be read the login item is left as the user made it.
+  // Without a stored value of its type the login item is left as it stands: it may be the user's own.
   if (loading_ && !isKnown(key)) return;
   const bool enable = state == Checkbox::on;
   const bool done = enable ? loginItem_.enableLaunchAtLogin() : loginItem_.disableLaunchAtLogin();
@@ -112,14 +125,11 @@ void GeneralPreferencesViewController::launchAtLoginChanged(int state) {
     return;
   }
   if (store(key, defaults::Value(std::int64_t{enable ? 1 : 0}))) return;
-  // The login item follows what is stored, so the next start does what the box shows; when what is stored could
-  // not be read, the entry the user may have made is not removed on a guess.
-  if (isKnown(key)) {
-    if (enable)
-      loginItem_.disableLaunchAtLogin();
-    else
-      loginItem_.enableLaunchAtLogin();
-  }
+  // The click did not hold: the login item goes back to what it was, which is what the box showed before.
+  if (enable)
+    loginItem_.disableLaunchAtLogin();
+  else
+    loginItem_.enableLaunchAtLogin();
   notSaved(startupCheckbox, key);
   lastStartupState_ = startupCheckbox.state();
 }

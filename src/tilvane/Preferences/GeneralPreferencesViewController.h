@@ -15,8 +15,9 @@ namespace tilvane {
 /// between windows. Each row is a label, a checkbox and a grey line under it. Every delivered state is stored at
 /// once (start at login only once the login item agreed) and handed on: to the login item, the tray (through
 /// UserDefaultsService), the menu (AppBridge::showBuildInLayoutActionChanged) or the layout engine (layoutAll).
-/// Loading the view applies each row once with the stored states, without writing them again; a row whose stored
-/// value could not be read (a damaged settings file) is not applied at all, so nothing is done from its default.
+/// Loading the view applies each row once with the stored states, without writing them again; a row whose key holds
+/// no value of its type (absent, a damaged settings file, a hand edit) is not applied at all, so nothing is done
+/// from its default. Without such a value the start-at-login box shows the login item as it stands.
 /// A click whose setting cannot be saved puts the box back to what is stored and tells the user over the pane (the
 /// login item too goes back). Main thread only.
 class GeneralPreferencesViewController final : public PreferencePane {
@@ -54,13 +55,15 @@ class GeneralPreferencesViewController final : public PreferencePane {
  private:
   LaunchAtLogin& loginItem_;
   PreferencesViews* views_;
-  /// Whether the stored value under `key` could be read.
+  /// The box state for the value of its type stored under `key`; none without one.
+  std::optional<int> storedState(const std::string& key) const;
+  /// Whether `key` holds a value of its type.
   bool isKnown(const std::string& key) const;
   /// Stores a row's value; while loading, only answers whether the row may be applied.
   bool store(const std::string& key, defaults::Value value);
   /// A click could not be saved: the box shows what is stored and the user is told.
   void notSaved(Checkbox& box, const std::string& key);
-  /// The box state for what is stored under `key`.
+  /// The box state for what is stored under `key` (storedState, else what stands).
   int stateOf(const std::string& key) const;
 
   /// The last start-at-login state handed on: a repeat of it is dropped.

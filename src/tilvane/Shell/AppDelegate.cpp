@@ -7,6 +7,7 @@
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AnalyticsManager.h"
 #include "Shell/HotKeyNotice.h"
+#include "Shell/SettingsNotices.h"
 #include "Shell/UpdateManager.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/l10n/Localization.h"
@@ -34,18 +35,17 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::setupApp() {
   LogManager::debug("setup Data");
   StoreService::shared().configureRealm();
+  const auto notify = [](const std::string& text) {
+    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
+  };
   // What keeps windows from being remembered is seen on the screen, not only in a log nobody reads.
-  StoreService::shared().setNotifier([](const std::string& text) {
-    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
-  });
-  // Reads the settings file once; a damaged one is kept aside, and what that means is said on the screen once.
-  UserDefaultsService::autoLayoutEnabled();
-  if (const auto& problem = defaults::UserDefaults::standard().loadProblem()) {
-    const std::string text = problem->copy.empty()
-                                 ? NSLocalizedString("SettingsUnreadable")
-                                 : NSLocalizedString("SettingsDamaged") + " " + problem->copy.filename().string() + ".";
-    VkHUD::shared().show(text, kStoreNoticeSeconds, VkHUDPosition::center, VkHUDSize::small, VkHUDStyle::dark, true);
-  }
+  StoreService::shared().setNotifier(notify);
+  // Reads the settings file once; a damaged one is kept aside, and what that means is said on the screen once,
+  // as is what is found later: damage while the program runs, values of the wrong type.
+  auto& settings = defaults::UserDefaults::standard();
+  if (const std::string text = settingsLoadText(settings); !text.empty()) notify(text);
+  installSettingsNotices(settings, notify);
+  UserDefaultsService::reportMistypedSettings();
   LogManager::debug("setup Manager");
   setupManagers();
   LogManager::debug("setup Controller");
@@ -76,8 +76,7 @@ bool AppDelegate::applicationShouldHandleReopen() {
     // With the tray icon hidden, or no tray to show it in, starting the program again is the way back to its
     // preferences.
     const MenuBarController* menuBar = mainController_ ? mainController_->menuBarViewController() : nullptr;
-    if (defaults::UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()) == 1 ||
-        (menuBar && !menuBar->isReachable()))
+    if (UserDefaultsService::hideInMenuBar() == 1 || (menuBar && !menuBar->isReachable()))
       AppBridge::openPreferences().onNext(0);
   } else if (mainController_) {
     mainController_->setup();

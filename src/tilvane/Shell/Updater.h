@@ -19,7 +19,7 @@ class Updater {
 
   /// The stored automatic-check flag; automatic checks follow it.
   virtual bool automaticallyChecksForUpdates() const = 0;
-  /// False when the stored flag could not be read (a damaged settings file): nothing is to be done from its
+  /// False when no flag of its type is stored (absent, a damaged file, a hand edit): nothing is to be done from its
   /// default.
   virtual bool isAutomaticCheckSettingKnown() const { return true; }
   /// False when the flag could not be stored: the stored one stands.

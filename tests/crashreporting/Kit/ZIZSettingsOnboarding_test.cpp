@@ -10,6 +10,7 @@
 #include "crashreporting/platform/NotificationCenter.h"
 #include "crashreporting/platform/Sha1.h"
 #include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/Immutable.h"
 #include "crashreporting/support/LibraryTest.h"
 #include "support/http/TestHttpServer.h"
 
@@ -236,9 +237,9 @@ TEST_F(ZIZSettingsOnboardingTest, AFailedDownloadOrSaveLeavesThePreviousSettings
   reset();
   SetUp();
   writeSettings(previous);
-  std::filesystem::path aside = ZIZSettingsOnboardingManager::settingsPath();
-  aside += ".download";
-  std::filesystem::create_directories(aside / "blocker");
+  const std::filesystem::path folder = ZIZSettingsOnboardingManager::settingsPath().parent_path();
+  const Immutable readOnly(folder);
+  if (!readOnly.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
   server_.setReply(kSettingsPath, ScriptedReply::ok(R"({"app":{"status":"new"}})"));
   run();
   EXPECT_EQ(tilvane::test::readFile(ZIZSettingsOnboardingManager::settingsPath()), previous);
@@ -246,6 +247,26 @@ TEST_F(ZIZSettingsOnboardingTest, AFailedDownloadOrSaveLeavesThePreviousSettings
   bool logged = false;
   for (const auto& line : log_.lines()) logged |= line.rfind("[Zizozu] Unable to complete settings download ", 0) == 0;
   EXPECT_TRUE(logged);
+}
+
+// A folder where the settings file or its side file belongs would refuse every download for good.
+TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFreshSettingsAreStored) {
+  for (const char* suffix : {"", ".download"}) {
+    SCOPED_TRACE(std::string("settings.json") + suffix);
+    reset();
+    SetUp();
+    std::filesystem::path blocked = ZIZSettingsOnboardingManager::settingsPath();
+    blocked += suffix;
+    std::filesystem::create_directories(blocked / "inside");
+    server_.setReply(kSettingsPath, ScriptedReply::ok(R"({"app":{"status":"new"}})"));
+    run();
+    EXPECT_EQ(tilvane::test::readFile(ZIZSettingsOnboardingManager::settingsPath()), R"({"app":{"status":"new"}})");
+    bool said = false;
+    for (const auto& line : log_.lines())
+      said |= line.find("'" + blocked.string() + "' is a folder, not a file: kept aside as '") != std::string::npos;
+    EXPECT_TRUE(said);
+    std::filesystem::remove_all(ZIZSettingsOnboardingManager::settingsPath().parent_path());
+  }
 }
 
 }  // namespace

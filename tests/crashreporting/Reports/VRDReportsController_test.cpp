@@ -6,6 +6,7 @@
 #include "crashreporting/Reports/VRDReportsController.h"
 #include "crashreporting/Reports/VRDThreadArrayOperation.h"
 #include "crashreporting/platform/SystemLog.h"
+#include "crashreporting/support/Immutable.h"
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/Package.h"
 
@@ -127,7 +128,9 @@ TEST_F(Reports, PackagesEveryFileAndHandsThePackageToTheUpload) {
 }
 
 TEST_F(Reports, AFileThatCannotBeCompressedGoesPlainUnderItsOwnName) {
-  fs::create_directories(folder_ / "signal.vrdrecord.gz");  // gzopen cannot create it
+  std::ofstream(folder_ / "signal.vrdrecord.gz") << "";
+  Immutable fixed(folder_ / "signal.vrdrecord.gz");  // cannot be written
+  if (!fixed.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
   auto report = VRDInternalReport::reportWithPath(folder_.string());
   tilvane::test::ScopedEnv submit("VuveradaradSubmitReports", "NO");
   EXPECT_FALSE(controller_.prepareAndSubmitReport(*report, false, false));
@@ -141,6 +144,7 @@ TEST_F(Reports, AFileThatCannotBeCompressedGoesPlainUnderItsOwnName) {
   EXPECT_EQ(package[3].body, R"({"signal":{"time":3}})" "\n" R"({"threads":[{"stacktrace":[1,2]}]})" "\n");
   EXPECT_NE(readText(fs::path(thisRun_) / "sdk.log").find("Error: compression failed for signal.vrdrecord.gz"),
             std::string::npos);
+  fixed.lift();
 }
 
 TEST_F(Reports, WithPackagingDisabledTheReportStaysInProcessing) {

@@ -1,6 +1,10 @@
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -15,6 +19,7 @@
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/NotificationCenter.h"
+#include "crashreporting/support/Immutable.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/LibraryTest.h"
 #include "crashreporting/support/Package.h"
@@ -282,10 +287,14 @@ TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
   VZDLogger::sharedLogger().setDebugMode(true);
   start();
   const fs::path current = controller_->currentLogURL();
-  // A gz twin that cannot be created: a link into a folder that does not exist.
-  fs::create_symlink(tempDir() / "missing" / "x.gz", fs::path(current).replace_extension("gz"));
+  log("first");  // the log is there
+  drain();
+  // A gz twin that cannot be created: nothing can be made in the folder.
+  test::Immutable fixed(current.parent_path());
+  if (!fixed.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
   post(kVZDWillResignActiveNotification);
   drain();
+  fixed.lift();
   ASSERT_TRUE(fs::exists(current));
   EXPECT_EQ(count(readAll(current), "app_became_inactive"), 1u);
   EXPECT_TRUE(files("multipartmime").empty());
@@ -293,6 +302,38 @@ TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
                        fs::path(current).replace_extension("gz").string()),
             0u);
   VZDLogger::sharedLogger().setDebugMode(false);
+}
+
+// Damage in the events folder is said whatever the debug switch, and set aside once: not tried at every start.
+TEST_F(VZDVizuzodControllerTest, DamageInTheEventsFolderIsSaidAtWarningAndSetAsideOnce) {
+  const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> kinds = {
+      {"a folder", [](const fs::path& item) { fs::create_directories(item / "inside"); }},
+      {"a FIFO", [](const fs::path& item) { ASSERT_EQ(mkfifo(item.c_str(), 0600), 0); }},
+      {"a symbolic link", [this](const fs::path& item) { fs::create_directory_symlink(tempDir(), item); }}};
+  fs::create_directories(events());
+  std::vector<fs::path> damaged;
+  for (const auto& [kind, make] : kinds) {
+    for (const char* name : {".log", ".gz", ".multipartmime"}) {
+      damaged.push_back(events() / ("ITEM" + std::to_string(damaged.size()) + name));
+      make(damaged.back());
+    }
+  }
+  start();
+  for (const auto& item : damaged) {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(item))) << item;
+    std::size_t said = 0;
+    for (const auto& line : log_.lines()) said += line.starts_with("[Vizuzod] WARNING: damaged '" + item.string() + "'");
+    EXPECT_EQ(said, 1u) << item;
+  }
+  std::error_code ec;
+  EXPECT_EQ(std::distance(fs::directory_iterator(root() / "damaged", ec), fs::directory_iterator()), 9);
+
+  drain();
+  controller_.reset();
+  const std::size_t before = log_.lines().size();
+  start();
+  const auto lines = log_.lines();
+  for (std::size_t i = before; i < lines.size(); ++i) EXPECT_EQ(lines[i].find("WARNING: damaged"), std::string::npos);
 }
 
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {

@@ -13,6 +13,7 @@
 //   throw      the kit's throwException(): its test exception, uncaught
 //   overflow-thread   a plain std::thread recurses until its stack runs out
 //   serve      runs the main queue until standard input ends
+//   fork       forks a child that only sleeps (at most a minute; it does not exec), prints "child <pid>"
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
 #include <poll.h>
@@ -136,6 +137,14 @@ int main(int argc, char** argv) {
       int result = 0;
       std::thread([&result, argc] { result = crashhostRecurse(argc); }).join();
       return result;
+    } else if (argument == "fork") {
+      const pid_t child = fork();
+      if (child == 0) {
+        for (int second = 0; second < 60; ++second) sleep(1);
+        _exit(0);
+      }
+      std::printf("child %d\n", static_cast<int>(child));
+      std::fflush(stdout);
     } else if (argument == "serve") {
       runMainQueueUntilInputEnds();
     } else {

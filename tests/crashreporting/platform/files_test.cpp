@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include "crashreporting/platform/FileClaims.h"
@@ -128,11 +129,72 @@ TEST(FileClaimsTest, ANameHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
   EXPECT_TRUE(after.holding());
 }
 
-TEST(FileClaimsTest, WhereNoLockFileCanBeMadeEveryClaimIsGranted) {
+// A lock file that cannot be used would turn claims off in every process: it is set aside and made anew, and where
+// none can be had at all the claims are refused, said once.
+TEST(FileClaimsTest, ALockFileThatCannotBeUsedIsSetAsideAndMadeAnewOrEveryClaimIsRefused) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& lockFile)> damage;
+    bool claimable;
+    const char* logged;
+  };
+  const std::vector<Case> cases = {
+      {"no folder yet", [](const fs::path&) {}, true, nullptr},
+      {"a folder", [](const fs::path& file) { fs::create_directories(file / "inside"); }, true, "cannot be used"},
+      {"a FIFO", [](const fs::path& file) { ASSERT_EQ(mkfifo(file.c_str(), 0600), 0); }, true, "cannot be used"},
+      {"a link to a folder",
+       [](const fs::path& file) {
+         fs::create_directory(file.parent_path() / "elsewhere");
+         fs::create_directory_symlink(file.parent_path() / "elsewhere", file);
+       },
+       true, "cannot be used"},
+      {"a file where its folder belongs",
+       [](const fs::path& file) { std::ofstream(file.parent_path().string()) << "not a folder"; }, false,
+       "No claims can be had in '"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const tilvane::test::ScopedTempDir temp;
+    const fs::path lockFile = temp.path() / "store" / ".claims";
+    if (c.claimable && c.logged) fs::create_directories(lockFile.parent_path());
+    c.damage(lockFile);
+    ProcessShared::resetAll();
+    const SystemLog::Capture log;
+    const FileClaims claims(lockFile);
+    EXPECT_EQ(claims.claim("a"), c.claimable);
+    EXPECT_EQ(claims.claim("b"), c.claimable);
+    std::size_t said = 0;
+    for (const auto& line : log.lines()) said += line.find(lockFile.string()) != std::string::npos;
+    EXPECT_EQ(said, c.logged ? 1u : 0u) << "said once, naming the file";
+    if (c.logged) {
+      EXPECT_NE(log.lines().at(0).find(c.logged), std::string::npos) << log.lines().at(0);
+    }
+    if (c.claimable) {
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(lockFile)));
+      EXPECT_FALSE(OtherProcess(lockFile, {"a"}).holding()) << "the claims are in the file others use";
+    }
+  }
+  ProcessShared::resetAll();
+}
+
+// A child forked without exec shares the descriptions that hold its parent's claims: it must neither keep them
+// while it lives nor drop them by a release of its own.
+TEST(FileClaimsTest, AForkedChildNeitherHoldsNorReleasesItsParentsClaims) {
   const tilvane::test::ScopedTempDir temp;
-  const FileClaims claims(temp.path() / "no-such-folder" / ".claims");
-  EXPECT_TRUE(claims.claim("a"));
-  claims.release("a");
+  const FileClaims claims(temp.path() / ".claims");
+  ProcessShared::resetAll();
+  ASSERT_TRUE(claims.claim("parent's"));
+  const pid_t child = fork();
+  if (child == 0) {
+    const bool claimed = claims.claim("parent's");  // the parent holds it: not the child's
+    claims.release("parent's");
+    _exit(claimed ? 1 : 0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child took its parent's claim for its own";
+  EXPECT_FALSE(OtherProcess(claims.lockFile(), {"parent's"}).holding()) << "a child's release dropped the claim";
+  ProcessShared::resetAll();
 }
 
 TEST(GuardedTest, AnExceptionOfAQueueTaskEndsThereWithALineAndTheQueueGoesOn) {

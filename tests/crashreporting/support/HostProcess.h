@@ -61,6 +61,20 @@ class HostProcess {
     input_ = -1;
     return wait();
   }
+  /// Ends standard input; whether the process then ends within `seconds` (its status is kept). One that does
+  /// not is killed: a blocked host must not hang its test.
+  bool finishWithin(double seconds) {
+    if (input_ >= 0) close(input_);
+    input_ = -1;
+    for (int step = 0; step < static_cast<int>(seconds * 100) && !waited_; ++step) {
+      if (pid_ > 0 && waitpid(pid_, &status_, WNOHANG) == pid_) waited_ = true;
+      else usleep(10000);
+    }
+    if (waited_) return true;
+    kill(pid_, SIGKILL);
+    wait();
+    return false;
+  }
   int wait() {
     if (!waited_ && pid_ > 0) {
       waitpid(pid_, &status_, 0);

@@ -6,6 +6,10 @@
 #include <fstream>
 #include <limits>
 #include <plist/plist.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "AppManager/Logging/LogManager.h"
 #include "platform/defaults/UserDefaults.h"
@@ -101,21 +105,115 @@ TEST_F(UserDefaultsTest, ADamagedFileIsCopiedAsideAndKeptUntilTheNextChangeWhich
     const fs::path copy = d.loadProblem()->copy;
     EXPECT_EQ(damagedCopies(), std::vector<fs::path>{copy});
     EXPECT_TRUE(log_.contains(copy.string()));
-    EXPECT_TRUE(d.isUnknown("hideInMenuBar"));
+    EXPECT_EQ(d.storedInteger("hideInMenuBar"), std::nullopt);
     // Reading and synchronising with nothing changed leave the file as it was.
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(test::readFile(file()), bytes);
+    // The next start finds the same bytes: they were kept, and said, once.
+    {
+      const UserDefaults again(file());
+      ASSERT_TRUE(again.loadProblem());
+      EXPECT_TRUE(again.loadProblem()->keptBefore);
+      EXPECT_EQ(again.loadProblem()->copy, copy);
+      EXPECT_EQ(damagedCopies(), std::vector<fs::path>{copy});
+    }
+    log_.clear();
 
     EXPECT_TRUE(d.setInteger("launchAtLogin", 1));
     const UserDefaults reread(file());
     EXPECT_EQ(reread.integerForKey("launchAtLogin"), 1);
     EXPECT_EQ(reread.objectForKey("hideInMenuBar"), std::nullopt);
-    EXPECT_FALSE(d.isUnknown("launchAtLogin"));
-    EXPECT_TRUE(d.isUnknown("hideInMenuBar")) << "still what the damaged file held";
-    EXPECT_EQ(log_.lines().size(), 1u);  // the rewritten file reads cleanly, and was copied once
+    EXPECT_EQ(d.storedInteger("launchAtLogin"), 1);
+    EXPECT_EQ(d.storedInteger("hideInMenuBar"), std::nullopt) << "still what the damaged file held";
+    EXPECT_EQ(log_.lines().size(), 0u);  // the rewritten file reads cleanly, and was copied once
     EXPECT_EQ(damagedCopies(), std::vector<fs::path>{copy});
     EXPECT_EQ(test::readFile(copy), bytes);
   }
+}
+
+// A setting is acted on only from a value of its type; another one is reported once, until the key is set.
+TEST_F(UserDefaultsTest, ASettingReadsOnlyAValueOfItsTypeAndAnotherIsReportedOnceUntilSet) {
+  struct Case {
+    Value stored;
+    std::optional<std::int64_t> integer;
+    std::optional<bool> flag;
+  };
+  const Case cases[] = {{Value(2), 2, true},
+                        {Value(false), 0, false},
+                        {Value("maybe"), std::nullopt, std::nullopt},
+                        {Value(1.0), std::nullopt, std::nullopt},
+                        {Value(Dictionary{}), std::nullopt, std::nullopt}};
+  for (const Case& c : cases) {
+    UserDefaults d(file());
+    std::vector<std::string> notices;
+    d.setNotifier([&](const UserDefaults::Notice& n) {
+      EXPECT_EQ(n.kind, UserDefaults::Notice::Kind::wrongType);
+      notices.push_back(n.key);
+    });
+    ASSERT_TRUE(d.setObject("launchAtLogin", c.stored));
+    EXPECT_EQ(d.storedInteger("launchAtLogin"), c.integer);
+    EXPECT_EQ(d.storedBool("launchAtLogin"), c.flag);
+    EXPECT_EQ(d.storedInteger("absent"), std::nullopt);
+    const std::vector<std::string> wrong = c.integer ? std::vector<std::string>{}
+                                                     : std::vector<std::string>{"launchAtLogin"};
+    EXPECT_EQ(notices, wrong) << "said once, however often it is read";
+    // Set by the user, then of the wrong type again: said again.
+    ASSERT_TRUE(d.setObject("launchAtLogin", c.stored));
+    d.storedInteger("launchAtLogin");
+    EXPECT_EQ(notices.size(), 2 * wrong.size());
+  }
+  EXPECT_EQ(UserDefaults(file()).storedDictionary("launchAtLogin"), Dictionary{});
+}
+
+// Damage found by a save is said once with its copy; the same bytes found again (put back from a backup) are not
+// copied nor said again. (What the save writes is proven on the X test desktop.)
+TEST_F(UserDefaultsTest, DamageFoundWhileRunningIsKeptAsideAndSaidOnce) {
+  writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>launchAtLogin</key><integer>1</integer>"
+           "</dict></plist>");
+  UserDefaults d(file());
+  std::vector<UserDefaults::Notice> notices;
+  d.setNotifier([&](const UserDefaults::Notice& n) { notices.push_back(n); });
+  for (const std::int64_t value : {0, 1}) {
+    writeRaw("<true>");
+    EXPECT_TRUE(d.setInteger("autoLayoutEnabled", value));
+    EXPECT_EQ(UserDefaults(file()).objectForKey("launchAtLogin"), Value(1));
+    ASSERT_EQ(damagedCopies().size(), 1u);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].kind, UserDefaults::Notice::Kind::damaged);
+    EXPECT_EQ(notices[0].copy, damagedCopies().front());
+  }
+}
+
+// A settings file kept elsewhere (a dotfiles folder) and linked: a save replaces the file the link points to.
+TEST_F(UserDefaultsTest, ALinkedSettingsFileStaysALinkAndItsTargetTakesEveryChange) {
+  const fs::path dotfiles = tempDir() / "dotfiles";
+  const std::pair<const char*, fs::path> links[] = {{"relative", "../../dotfiles/tilvane.plist"},
+                                                    {"to a link", dotfiles / "link.plist"}};
+  for (const auto& [name, link] : links) {
+    SCOPED_TRACE(name);
+    fs::remove_all(file().parent_path());
+    fs::remove_all(dotfiles);
+    fs::create_directories(dotfiles);
+    fs::create_directories(file().parent_path());
+    std::ofstream(dotfiles / "tilvane.plist") << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>"
+                                                 "gutterEnabled</key><true/></dict></plist>";
+    fs::create_symlink("tilvane.plist", dotfiles / "link.plist");
+    fs::create_symlink(link, file());
+    UserDefaults d(file());
+    EXPECT_TRUE(d.setInteger("launchAtLogin", 1));
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(fs::read_symlink(file()), link);
+    const UserDefaults target(dotfiles / "tilvane.plist");
+    EXPECT_EQ(target.objectForKey("launchAtLogin"), Value(1));
+    EXPECT_EQ(target.objectForKey("gutterEnabled"), Value(true));
+    EXPECT_EQ(folderEntries(), kFileAndLock) << "nothing left beside the link";
+  }
+  // A loop of links is never replaced.
+  fs::remove(file());
+  fs::create_symlink(file(), file());
+  UserDefaults loop(file());
+  EXPECT_FALSE(loop.setInteger("launchAtLogin", 1));
+  EXPECT_TRUE(fs::is_symlink(file()));
 }
 
 // Each program keeps its defaults in memory; a save takes the file as it is now and changes one key in it.
@@ -147,7 +245,7 @@ TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndIsNeverRep
       UserDefaults d(file());
       if (d.integerForKey("hideInMenuBar") != 0) return 1;
       if (!log_.contains("cannot read the settings")) return 2;
-      if (!d.isUnknown("hideInMenuBar")) return 3;
+      if (d.storedInteger("hideInMenuBar")) return 3;
       // What it holds was never seen, so it is not replaced: the change is refused, and not kept either.
       if (d.setInteger("launchAtLogin", 1) || d.integerForKey("launchAtLogin") != 0) return 4;
       return log_.contains("cannot save the settings") ? 0 : 5;
@@ -157,6 +255,28 @@ TEST_F(UserDefaultsTest, AFileOrFolderThatCannotBeReadGivesDefaultsAndIsNeverRep
                           "taken, 5: the refusal was not said, 122: an exception escaped";
     EXPECT_EQ(test::readFile(file()), original);
   }
+}
+
+// A FIFO without a writer where the settings file belongs: an open that waits for a writer would hang the program's
+// start before any window. Read in a child, so that a reader that blocks fails the test rather than hanging it.
+TEST_F(UserDefaultsTest, AFifoInPlaceOfTheFileNeitherBlocksNorIsReplaced) {
+  fs::create_directories(file().parent_path());
+  ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    UserDefaults d(file());
+    const bool refused = !d.setInteger("launchAtLogin", 1) && log_.contains("cannot save the settings");
+    _exit(d.integerForKey("hideInMenuBar") == 0 && log_.contains("cannot read the settings") && refused ? 0 : 1);
+  }
+  int status = -1;
+  for (int step = 0; step < 500 && waitpid(child, &status, WNOHANG) == 0; ++step) usleep(10000);
+  if (!WIFEXITED(status)) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "reading the settings blocked";
+  }
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a value was read, or the FIFO was replaced or not said";
+  EXPECT_TRUE(fs::is_fifo(file()));
 }
 
 // A change that cannot be saved is not kept: what is read is what is stored.

@@ -22,7 +22,7 @@ TEST_F(ModelsTest, EveryClassKeepsItsStoredColumnsInOrder) {
       "WorkspaceLayoutGroupModel: id TEXT, name TEXT, items -> WorkspaceLayoutItemModel",
       "WorkspaceLayoutItemModel: id TEXT, devicesIdentifier TEXT, bundleIdentifier TEXT, appPath TEXT, "
       "filePath TEXT, windowTitle TEXT, spaceIndex INTEGER, spaceCount INTEGER, screenIndex INTEGER, "
-      "screenCount INTEGER, x REAL, y REAL, width REAL, height REAL, gutter REAL",
+      "screenCount INTEGER, x REAL, y REAL, width REAL, height REAL, gutter REAL, launchProcess TEXT",
       "CustomLayoutModel: id TEXT, name TEXT, type INTEGER, matrixValue INTEGER, width INTEGER, height INTEGER, "
       "keyCode INTEGER, modifierFlags INTEGER",
       "RuleLayoutModel: id TEXT, type INTEGER, matrixValue INTEGER, width INTEGER, height INTEGER",

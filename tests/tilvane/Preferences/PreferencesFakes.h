@@ -15,13 +15,18 @@ namespace tilvane::test {
 struct FakeLoginItem final : LaunchAtLogin {
   bool enableLaunchAtLogin() override {
     ++enables;
+    enabled = enabled || succeeds;
     return succeeds;
   }
   bool disableLaunchAtLogin() override {
     ++disables;
+    enabled = enabled && !succeeds;
     return succeeds;
   }
+  bool isLaunchAtLoginEnabled() const override { return enabled; }
   bool succeeds = true;
+  /// The entry as the system has it.
+  bool enabled = false;
   int enables = 0;
   int disables = 0;
 };

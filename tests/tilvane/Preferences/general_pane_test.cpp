@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -62,7 +63,8 @@ class GeneralPaneTest : public WindowWorld {
   std::unique_ptr<MenuBarController> menuBar_;
 };
 
-TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesEachRowOnce) {
+// A row is applied from a stored value of its type only: nothing stored, nothing done.
+TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesOnlyStoredRowsOnce) {
   settledWindow();
   const std::size_t perLayout = requestsOfOneLayoutAll();
   ASSERT_GT(perLayout, 0u);
@@ -76,12 +78,28 @@ TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesEachRo
   for (const Checkbox* box : {&pane->startupCheckbox, &pane->hideMenuCheckbox, &pane->hideLayoutCheckbox,
                               &pane->gapLayoutCheckbox})
     EXPECT_EQ(box->state(), Checkbox::off);
+  EXPECT_EQ(login_.disables + login_.enables, 0);
+  EXPECT_EQ(hidden, std::vector<bool>{});
+  drain();
+  EXPECT_EQ(requests().size(), before) << "no layout from a default";
+  advance(0.5);
+  EXPECT_EQ(rebuilds(), builds);
+
+  // Stored values of their types: each row is applied once.
+  stored().setInteger(UserDefaultsService::launchAtLoginKey(), 0);
+  stored().setInteger(UserDefaultsService::hideInMenuBarKey(), 0);
+  stored().setBool(UserDefaultsService::showBuildInLayoutActionKey(), false);
+  stored().setBool(UserDefaultsService::gutterEnabledKey(), false);
+  advance(0.5);
+  const std::size_t storedBuilds = rebuilds();
+  const std::size_t storedBefore = requests().size();
+  auto again = loadedPane();
   EXPECT_EQ(login_.disables, 1);
   EXPECT_EQ(hidden, std::vector<bool>{false});
   drain();
-  EXPECT_EQ(requests().size() - before, perLayout) << "one layout of all windows";
+  EXPECT_EQ(requests().size() - storedBefore, perLayout) << "one layout of all windows";
   advance(0.5);
-  EXPECT_EQ(rebuilds(), builds + 1);
+  EXPECT_EQ(rebuilds(), storedBuilds + 1);
   EXPECT_EQ(pane->startupLabel, NSLocalizedString("Startup") + " :");
   // Each grey line explains its box instead of repeating it.
   const std::pair<const Checkbox*, const std::string*> rows[] = {
@@ -91,7 +109,42 @@ TEST_F(GeneralPaneTest, WithNothingStoredTheBoxesAreEmptyAndLoadingAppliesEachRo
     EXPECT_FALSE(intro->empty());
     EXPECT_NE(box->title(), *intro);
   }
-  EXPECT_EQ(logLines("GeneralPreferencesViewController setup Layout").size(), 1u);
+  EXPECT_EQ(logLines("GeneralPreferencesViewController setup Layout").size(), 2u);
+}
+
+// The login item may be the user's own, or what survived a damaged settings file: only a stored integer moves it.
+TEST_F(GeneralPaneTest, StartAtLoginFollowsOnlyAStoredIntegerAndOtherwiseShowsTheLoginItemAsItStands) {
+  struct Case {
+    const char* name;
+    std::optional<defaults::Value> value;
+    bool entry;
+    int box;
+    bool entryAfter;
+    int loginItemCalls;
+  };
+  const Case cases[] = {{"absent, entry written", std::nullopt, true, Checkbox::on, true, 0},
+                        {"absent, no entry", std::nullopt, false, Checkbox::off, false, 0},
+                        {"a string", defaults::Value("maybe"), true, Checkbox::on, true, 0},
+                        {"a real", defaults::Value(0.0), true, Checkbox::on, true, 0},
+                        {"0", defaults::Value(0), true, Checkbox::off, false, 1},
+                        {"1", defaults::Value(1), false, Checkbox::on, true, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.value)
+      stored().setObject(UserDefaultsService::launchAtLoginKey(), *c.value);
+    else
+      stored().removeObjectForKey(UserDefaultsService::launchAtLoginKey());
+    // Gaps stored as a string too: no layout of all windows from it.
+    stored().setString(UserDefaultsService::gutterEnabledKey(), "yes");
+    FakeLoginItem login;
+    login.enabled = c.entry;
+    auto pane = loadedPane(&login);
+    EXPECT_EQ(pane->startupCheckbox.state(), c.box);
+    EXPECT_EQ(pane->gapLayoutCheckbox.state(), Checkbox::off);
+    EXPECT_EQ(login.enabled, c.entryAfter);
+    EXPECT_EQ(login.enables + login.disables, c.loginItemCalls);
+    EXPECT_EQ(stored().objectForKey(UserDefaultsService::gutterEnabledKey()), defaults::Value("yes")) << "kept";
+  }
 }
 
 TEST_F(GeneralPaneTest, HideIconStoresAnIntegerAndHidesTheTrayIcon) {
@@ -163,7 +216,7 @@ TEST_F(GeneralPaneTest, AFailedEnableUnticksTheBoxAndTheNextTickTriesAgain) {
   pane->startupCheckbox.click();
   EXPECT_EQ(login_.enables, 1);
   EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::off);
-  EXPECT_EQ(stored().integerForKey(UserDefaultsService::launchAtLoginKey()), 0) << "the 0 stored at load stays";
+  EXPECT_EQ(stored().objectForKey(UserDefaultsService::launchAtLoginKey()), std::nullopt) << "nothing stored";
   pane->startupCheckbox.click();
   EXPECT_EQ(login_.enables, 2) << "not taken for a repeat";
   login_.succeeds = true;
@@ -190,7 +243,7 @@ TEST_F(GeneralPaneTest, AStartAtLoginThatCannotBeSavedTakesTheLoginItemBackAndSa
   pane->startupCheckbox.click();
   EXPECT_EQ(pane->startupCheckbox.state(), Checkbox::off);
   EXPECT_EQ(login_.enables, 1);
-  EXPECT_EQ(login_.disables, 2) << "once at load, once to follow what is stored";
+  EXPECT_EQ(login_.disables, 1) << "to follow what is stored";
   EXPECT_EQ(views.alerts, std::vector<std::string>{NSLocalizedString("SettingNotSaved")});
 }
 

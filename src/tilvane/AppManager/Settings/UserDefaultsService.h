@@ -25,12 +25,18 @@ class UserDefaultsService {
   /// "gutterEnabled": Boolean, keep gaps between windows; false when absent.
   static const std::string& gutterEnabledKey();
 
+  /// The getters read only a value of the setting's type: an absent key and a value of another type (reported
+  /// once) both read as the default.
   /// The Boolean under "showBuildInLayoutAction"; false when nothing is stored.
   static bool showBuildInLayoutAction();
   /// The Boolean under "gutterEnabled"; false when nothing is stored.
   static bool gutterEnabled();
   /// The integer under "autoLayoutEnabled"; 1 when nothing is stored. Callers compare it with 1.
   static std::int64_t autoLayoutEnabled();
+  /// The integer under "hideInMenuBar"; 0 when nothing is stored.
+  static std::int64_t hideInMenuBar();
+  /// Reads each setting above once, so a value of the wrong type among them is reported at start.
+  static void reportMistypedSettings();
 
   /// Stores `value` under "hideInMenuBar", writes the defaults at once, then publishes value == 1 on
   /// AppBridge::hideInMenuBarChanged(). False when it could not be saved: nothing is published then.
@@ -39,6 +45,9 @@ class UserDefaultsService {
   /// main queue, a layout of every window by the installed LayoutAllTarget; it runs after this returns. False when
   /// it could not be saved: nothing is scheduled then.
   static bool setAutoLayoutEnabled(std::int64_t value);
+  /// Flips "autoLayoutEnabled" as the file holds it now (another instance may have flipped it since it was
+  /// read): 0 when it is 1 (or absent), else 1, with what setAutoLayoutEnabled does for that value.
+  static bool toggleAutoLayoutEnabled();
 };
 
 }  // namespace tilvane

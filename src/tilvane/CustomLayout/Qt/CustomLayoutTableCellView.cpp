@@ -14,6 +14,8 @@ CustomLayoutTableCellView::CustomLayoutTableCellView(QWidget* parent) : QWidget(
   font.setPixelSize(14);
   label_->setFont(font);
   label_->setWordWrap(false);
+  // A name is shown as typed: one that looks like markup is not laid out as such.
+  label_->setTextFormat(Qt::PlainText);
   label_->setTextInteractionFlags(Qt::NoTextInteraction);
   label_->setAttribute(Qt::WA_TranslucentBackground);
 }

@@ -72,7 +72,7 @@ void MenuBarController::setupUI() {
   statusBarItem_->setImage(iconName());
   statusBarItem_->setImageTemplate(true);
   // A hidden icon stays hidden from the start, not only from the setting's next change.
-  if (defaults::UserDefaults::standard().integerForKey(UserDefaultsService::hideInMenuBarKey()) == 1)
+  if (UserDefaultsService::hideInMenuBar() == 1)
     setIconHidden(true);
   warnIfUnreachable();
   LogManager::debug("menubar controller setup end");
@@ -101,7 +101,7 @@ void MenuBarController::setupViewModel() {
       .disposed(disposeBag());
   AppBridge::toggleAutoLayout()
       .subscribe([this](const rx::Unit&) {
-        if (!UserDefaultsService::setAutoLayoutEnabled(UserDefaultsService::autoLayoutEnabled() != 1 ? 1 : 0))
+        if (!UserDefaultsService::toggleAutoLayoutEnabled())
           VkHUD::shared().show(NSLocalizedString("SettingNotSaved"), kNoticeSeconds, VkHUDPosition::center,
                                VkHUDSize::small, VkHUDStyle::dark, true);
         updateAutoLayoutState();

@@ -8,6 +8,7 @@
 #include "AppManager/Geometry/Placement.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Screens/ScreenManager.h"
+#include "AppManager/Store/StoreService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "Models/WorkspaceLayoutItemModel.h"
@@ -29,6 +30,19 @@ constexpr double kVisitPause = 1.0;
 constexpr double kNothingToVisitPause = 0.5;
 /// Desktops above this position have no key of their own.
 constexpr int kLastKeyedPosition = 10;
+
+/// Keeps with `item` the process that showed its launch's window: in the store when it is stored there.
+void keepLaunchProcess(WorkspaceLayoutItemModel& item, const std::string& process) {
+  if (item.isInvalidated()) return;
+  if (!item.isManaged()) return item.setLaunchProcess(process);
+  const auto db = item.database();
+  if (!db || db->isInWriteTransaction()) return;
+  try {
+    db->write([&] { item.setLaunchProcess(process); });
+  } catch (const store::Error& e) {
+    StoreService::shared().reportFailure(e);
+  }
+}
 
 int toInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX)); }
 
@@ -100,6 +114,12 @@ std::shared_ptr<WorkspaceItemLayoutOperation> LayoutManager::makeWorkspaceItemOp
   operation->setName(describeItemApplication(item).name);
   // The item's id outlives this run of the program: a later restore knows the windows of this one's launches.
   operation->setMark(item.id());
+  // Held for the restore: an item read from the store lives only while someone holds it.
+  const auto held = std::static_pointer_cast<WorkspaceLayoutItemModel>(
+      std::const_pointer_cast<store::Object>(item.weak_from_this().lock()));
+  operation->setLaunchProcess(item.launchProcess(), [held](const std::string& process) {
+    if (held) keepLaunchProcess(*held, process);
+  });
   return operation;
 }
 

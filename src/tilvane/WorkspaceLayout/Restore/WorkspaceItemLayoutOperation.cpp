@@ -1,6 +1,7 @@
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Catalogue/AppManager.h"
@@ -47,6 +48,15 @@ std::vector<AXUIElement> listedWindows() {
   return windows;
 }
 
+/// Names process `pid` for as long as it runs, also across restarts of this program: its id and when it started.
+std::optional<std::string> processIdentity(pid_t pid) {
+  const auto started = processStartTime(pid);
+  if (!started) return std::nullopt;
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, *started).ptr;
+  return std::to_string(pid) + " " + std::string(text, end);
+}
+
 }  // namespace
 
 WorkspaceItemLayoutOperation::WorkspaceItemLayoutOperation(const CGRect& frame, int space, std::string bundleID,
@@ -91,33 +101,49 @@ LaunchRequest WorkspaceItemLayoutOperation::launched() const {
 
 void WorkspaceItemLayoutOperation::setMark(std::string mark) {
   mark_ = std::move(mark);
-  if (place_) claims_->addMark(mark_);
+  claims_->addMark(mark_);
 }
 
-std::vector<SIWindow> WorkspaceItemLayoutOperation::firstOfOwnLaunch(const std::vector<SIWindow>& windows) const {
-  std::vector<SIWindow> own;
+void WorkspaceItemLayoutOperation::setLaunchProcess(std::string process,
+                                                    std::function<void(const std::string&)> keep) {
+  launchProcess_ = std::move(process);
+  keepLaunchProcess_ = std::move(keep);
+}
+
+std::vector<SIWindow> WorkspaceItemLayoutOperation::ownLaunch(const std::vector<SIWindow>& windows) const {
+  std::vector<SIWindow> marked, own;
   if (mark_.empty()) return own;
-  std::copy_if(windows.begin(), windows.end(), std::back_inserter(own),
+  std::copy_if(windows.begin(), windows.end(), std::back_inserter(marked),
                [&](const SIWindow& w) { return launchMarkOf(w.processIdentifier()) == mark_; });
-  // What the program later starts inherits the mark too (a program run from the item's terminal): the launch's
-  // window is that of the process started first.
+  // What the program later starts inherits the mark too (a program run from the item's terminal): the item's
+  // window is of the process that showed its launch's window, or of one its launch in this restore started.
+  for (const SIWindow& w : marked) {
+    const pid_t pid = w.processIdentifier();
+    if ((!launchProcess_.empty() && processIdentity(pid) == launchProcess_) ||
+        (launchedAt_ && processStartTime(pid) && !processStartedBefore(pid, *launchedAt_)))
+      own.push_back(w);
+  }
+  if (!own.empty() || !launchProcess_.empty()) return own;
+  // Launched before the process was kept with the item: the process started first.
   std::optional<double> first;
-  for (const SIWindow& w : own)
+  for (const SIWindow& w : marked)
     if (const auto started = processStartTime(w.processIdentifier()); started && (!first || *started < *first))
       first = started;
   if (first)
-    std::erase_if(own, [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) != first; });
+    std::copy_if(marked.begin(), marked.end(), std::back_inserter(own),
+                 [&](const SIWindow& w) { return processStartTime(w.processIdentifier()) == first; });
   return own;
 }
 
 void WorkspaceItemLayoutOperation::launchApp() {
-  if (!ownProcess_ && file_.empty())
+  if (!ownProcess_)
     if (const auto window = openWindow()) {
       bringWindowForward(window->axElement());
       return;
     }
   if (!ownProcess_) {
     ownProcess_ = true;
+    launchedAt_ = processClockNow();
     before_ = listedWindows();
   }
   if (!file_.empty()) {
@@ -144,13 +170,18 @@ void WorkspaceItemLayoutOperation::launchApp() {
 
 std::vector<AXUIElement> WorkspaceItemLayoutOperation::passOver() const {
   std::vector<AXUIElement> windows = claims_->windows();
-  // Bringing the program forward must not offer another application's window, nor one of another item's launch.
-  for (const AXUIElement& window : listedWindows()) {
-    const auto mark = launchMarkOf(window.pid);
-    if ((std::find(others_.begin(), others_.end(), window.pid) != others_.end() ||
-         (mark && claims_->isOthersMark(*mark, mark_))) &&
-        std::find(windows.begin(), windows.end(), window) == windows.end())
-      windows.push_back(window);
+  std::vector<SIWindow> listed;
+  for (const AXUIElement& window : listedWindows()) listed.emplace_back(window);
+  const std::vector<SIWindow> own = ownLaunch(listed);
+  // Bringing the program forward must not offer another application's window, nor one carrying a mark of the
+  // restore's items that is not of this item's own launch.
+  for (const SIWindow& window : listed) {
+    const pid_t pid = window.processIdentifier();
+    const auto mark = launchMarkOf(pid);
+    if ((std::find(others_.begin(), others_.end(), pid) != others_.end() ||
+         (mark && claims_->isMark(*mark) && std::find(own.begin(), own.end(), window) == own.end())) &&
+        std::find(windows.begin(), windows.end(), window.axElement()) == windows.end())
+      windows.push_back(window.axElement());
   }
   return windows;
 }
@@ -166,13 +197,11 @@ void WorkspaceItemLayoutOperation::main() {
 bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::optional<std::string>& bundle,
                                            bool named, bool othersToo) const {
   const pid_t pid = window.processIdentifier();
-  // What a launch of the item shows is its own, whatever the window is called and however its process parted
-  // from the one started: a script's child in the background, a double fork.
-  const auto mark = launchMarkOf(pid);
-  if (mark && *mark == mark_ && !mark_.empty()) return true;
+  // The mark first: a window of another item's launch, or of a program started from this item's window, is
+  // none of this item's, whatever its name or program.
+  if (const auto mark = launchMarkOf(pid); mark && !othersToo && claims_->isMark(*mark)) return false;
   if (std::find(others_.begin(), others_.end(), pid) != others_.end()) return false;
   if (bundle && sameApplication(*bundle, bundleID_)) return true;
-  if (mark && !othersToo && claims_->isOthersMark(*mark, mark_)) return false;
   // Started through a link, a program's windows may carry another name than the saved one ("Wish8.6" for
   // "Wish"): its process runs the item's program. Only while nothing runs under the saved name, and only a
   // process that ran before the restore: one the user started meanwhile is the user's.
@@ -182,36 +211,45 @@ bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::op
 }
 
 std::vector<SIWindow> WorkspaceItemLayoutOperation::windowsOfItem(bool claimed) const {
-  std::vector<SIWindow> windows;
-  const bool named = runs(bundleID_);
+  std::vector<SIWindow> listed;
   for (const AXUIElement& element : listedWindows()) {
     const SIWindow window(element);
-    if (!claimed && claims_->isClaimed(window)) continue;
-    const auto bundle = bundleIdentifierOfWindow(window);
     // A document window, wherever it is: one off every display or refusing moves is still the item's to take.
-    if (belongs(window, bundle, named, claimed) &&
+    if ((claimed || !claims_->isClaimed(window)) &&
         window.stringForKey(kAXSubroleAttribute) == kAXStandardWindowSubrole)
-      windows.push_back(window);
+      listed.push_back(window);
   }
+  // What a launch of the item shows is its own, whatever the window is called and however its process parted
+  // from the one started: a script's child in the background, a double fork.
+  const std::vector<SIWindow> own = ownLaunch(listed);
+  const bool named = runs(bundleID_);
+  std::vector<SIWindow> windows;
+  for (const SIWindow& window : listed)
+    if (std::find(own.begin(), own.end(), window) != own.end() ||
+        belongs(window, bundleIdentifierOfWindow(window), named, claimed))
+      windows.push_back(window);
   return windows;
 }
 
 std::optional<SIWindow> WorkspaceItemLayoutOperation::openWindow() const {
-  if (!place_) return std::nullopt;
   std::vector<SIWindow> windows = windowsOfItem();
+  // A window of its own launch is its own; the nearest of them when there are several.
+  std::vector<SIWindow> own = ownLaunch(windows);
+  // Parameters ask for a process of their own: only the window of one is the item's.
+  if (!place_) windows = own;
   if (windows.empty()) return std::nullopt;
   // Compared with where the items put their windows, the gap kept.
   std::vector<WindowSpot> places;
   std::size_t mine = 0;
-  for (const auto& [number, spot] : claims_->openPlaces(bundleID_)) {
-    if (number == *place_) mine = places.size();
-    places.push_back({insetByGap(spot.frame, placementGap()), spot.space});
+  if (place_) {
+    for (const auto& [number, spot] : claims_->openPlaces(bundleID_)) {
+      if (number == *place_) mine = places.size();
+      places.push_back({insetByGap(spot.frame, placementGap()), spot.space});
+    }
   }
-  // A window of its own launch is its own; the nearest of them when there are several.
-  std::vector<SIWindow> own = firstOfOwnLaunch(windows);
-  if (!own.empty() && mine < places.size()) {
+  if (!own.empty() && (!place_ || mine < places.size())) {
     windows = std::move(own);
-    places = {places.at(mine)};
+    places = {{insetByGap(frame_, placementGap()), space_ >= 0 ? std::optional(space_) : std::nullopt}};
     mine = 0;
   }
   std::vector<WindowSpot> spots;
@@ -227,7 +265,7 @@ std::optional<SIWindow> WorkspaceItemLayoutOperation::newWindow() const {
     return std::find(before_.begin(), before_.end(), window.axElement()) != before_.end();
   });
   // Its launch's window before one that only carries its identifier.
-  if (auto own = firstOfOwnLaunch(windows); !own.empty()) windows = std::move(own);
+  if (auto own = ownLaunch(windows); !own.empty()) windows = std::move(own);
   for (const std::optional<SIWindow>& preferred :
        {SIWindow::focusedWindow(), ApplicationManager::shared().lastCreatedWindow()})
     if (preferred && std::find(windows.begin(), windows.end(), *preferred) != windows.end()) return preferred;
@@ -249,6 +287,12 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
 
 void WorkspaceItemLayoutOperation::take(SIWindow window) {
   claims_->claim(window, bundleID_);
+  // The process that showed its launch's window is the item's from now on, also after a restart.
+  if (!mark_.empty() && launchMarkOf(window.processIdentifier()) == mark_)
+    if (const auto process = processIdentity(window.processIdentifier()); process && *process != launchProcess_) {
+      launchProcess_ = *process;
+      if (keepLaunchProcess_) keepLaunchProcess_(launchProcess_);
+    }
   if (place_) claims_->closePlace(*place_);
   LogManager::debugOptional(bundleIdentifierOfWindow(window));
   window.focusWindow();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,21 +20,25 @@ namespace tilvane {
 /// records the placement. It finishes only when the window has its frame (or it gave up), so the workspace
 /// queue starts the next item after this one is done.
 ///
-/// An item without parameters takes a window of its application that is open already when one is left for it:
-/// a window its own launch showed (in this restore or an earlier one), else one of the open windows no other item
-/// of the restore took, served to the restore's items of that application still waiting (assignWindows), so a
-/// window standing at an item's frame stays with that item and the others go to the nearest item; the item
-/// brings its window forward in place of a launch, and starts nothing. Otherwise, and always with parameters, it
-/// starts a process of its own and takes only a window that was not open at that launch: one of that launch,
-/// else the focused one, else the one created last, else the first listed. The wait is a poll once a second; the
+/// An item takes the open window of its own launch (in this restore, an earlier one, or before a restart). One
+/// without parameters else takes one of the open windows of its application no other item of the restore took,
+/// served to the restore's items of that application still waiting (assignWindows), so a window standing at an
+/// item's frame stays with that item and the others go to the nearest item. The item brings its window forward
+/// in place of a launch, and starts nothing. Otherwise it starts a process of its own and takes only a window
+/// that was not open at that launch: one of that launch, else the focused one, else the one created last, else
+/// the first listed. The wait is a poll once a second; the
 /// program is started once per restore, and again only when that start could not run or ended with an error;
 /// the sixth attempt without a window gives up with the message "CanNotOpen" and the item's name, and nothing is
 /// moved.
 ///
-/// A window is the item's when its process carries the item's launch mark (its start and everything that start
-/// ran inherit it, however they part from it), or by its application's identifier; a window known only by
-/// running the program a launch of the item runs serves only when its process ran before the restore began (a
-/// program that hands a launch to its running instance) and was no other application when the item started.
+/// A window is the item's when it is of its own launch: its process carries the item's launch mark (its start and
+/// everything that start ran inherit it, however they part from it) and is the process that showed the window the
+/// item took from a launch (kept with the item, so it holds across restarts), or one started by this restore's
+/// launch. A program started from the item's window carries the mark too, and is never the item's. The mark is
+/// looked at first: a window carrying the mark of an item of the restore and not of its own launch is taken by no
+/// item. Else a window is the item's by its application's identifier; a window known only by running the program
+/// a launch of the item runs serves only when its process ran before the restore began (a program that hands a
+/// launch to its running instance) and was no other application when the item started.
 ///
 /// Every step runs on the main loop; the waits are timers, never a blocked thread. Made with std::make_shared.
 class WorkspaceItemLayoutOperation final : public dispatch::Operation,
@@ -64,6 +69,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// What the item's launches carry, so their windows are known as its own, also by a later restore: something
   /// stable that names the item (empty: nothing).
   void setMark(std::string mark);
+  /// The process that showed the window of the item's own launch (launchProcess of the item; empty: none known),
+  /// and where to keep the one a launch gives from now on.
+  void setLaunchProcess(std::string process, std::function<void(const std::string&)> keep);
+  const std::string& launchProcess() const { return launchProcess_; }
   const std::string& app() const { return app_; }
   const std::string& file() const { return file_; }
 
@@ -87,14 +96,16 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   LaunchRequest request() const;
   /// What launchApp starts, with its parameters and mark.
   LaunchRequest launched() const;
-  /// Those of `windows` shown by a launch of the item, of the process among them that started first.
-  std::vector<SIWindow> firstOfOwnLaunch(const std::vector<SIWindow>& windows) const;
-  /// Whether `window`, whose application has the identifier `bundle`, is the item's (see the class), not of
-  /// a process in others_ nor, unless `othersToo` or it carries the identifier, of another item's launch of this
-  /// restore. `named`: something runs under the item's identifier, so the program file tells nothing.
+  /// Those of `windows` of the item's own launch: carrying its mark, of launchProcess_ or of a process started
+  /// since this restore's launch; when no process is known, of the one among them that started first.
+  std::vector<SIWindow> ownLaunch(const std::vector<SIWindow>& windows) const;
+  /// Whether `window`, whose application has the identifier `bundle` and which is not of the item's own launch,
+  /// is the item's by that identifier or its program file (see the class): never when it carries a mark of the
+  /// restore's items (unless `othersToo`), nor of a process in others_. `named`: something runs under the item's
+  /// identifier, so the program file tells nothing.
   bool belongs(const SIWindow& window, const std::optional<std::string>& bundle, bool named, bool othersToo) const;
   /// The windows a launch that brings the application forward passes over: those earlier items took, those of
-  /// others_ and those of other items' launches.
+  /// others_ and those carrying a mark of the restore's items not of this item's own launch.
   std::vector<AXUIElement> passOver() const;
   /// The document windows of the item's application that no item of the restore took, in the window server's
   /// order; with `claimed`, also those taken or kept for another item.
@@ -126,6 +137,10 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// The item's place among the restore's items that take open windows (items without parameters).
   std::optional<std::size_t> place_;
   std::string mark_;
+  std::string launchProcess_;
+  std::function<void(const std::string&)> keepLaunchProcess_;
+  /// When this restore's launch started a process (the launcher's process clock).
+  std::optional<double> launchedAt_;
   /// The item has launched a process of its own, and every window open at that launch.
   bool ownProcess_ = false;
   /// The last start was not refused at once.

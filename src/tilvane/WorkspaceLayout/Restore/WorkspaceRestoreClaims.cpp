@@ -13,8 +13,8 @@ void WorkspaceRestoreClaims::addMark(std::string mark) {
   if (!mark.empty()) marks_.push_back(std::move(mark));
 }
 
-bool WorkspaceRestoreClaims::isOthersMark(const std::string& mark, const std::string& mine) const {
-  return mark != mine && std::find(marks_.begin(), marks_.end(), mark) != marks_.end();
+bool WorkspaceRestoreClaims::isMark(const std::string& mark) const {
+  return std::find(marks_.begin(), marks_.end(), mark) != marks_.end();
 }
 
 void WorkspaceRestoreClaims::claim(const SIWindow& window, const std::string& bundleID) {

@@ -21,10 +21,10 @@ class WorkspaceRestoreClaims {
   /// When the restore began: a process started since is none the restore found running.
   double began() const { return began_; }
 
-  /// An item that takes open windows marks its launches with `mark`: a window carrying it is that item's.
+  /// An item of the restore marks its launches with `mark`: a window carrying it is that item's or nobody's.
   void addMark(std::string mark);
-  /// Whether `mark` is another item's of this restore than the one marking with `mine`.
-  bool isOthersMark(const std::string& mark, const std::string& mine) const;
+  /// Whether `mark` is an item's of this restore.
+  bool isMark(const std::string& mark) const;
 
   /// `window` belongs to the item of application `bundleID` from now on.
   void claim(const SIWindow& window, const std::string& bundleID);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "AppManager/Bridges/Bridges.h"
@@ -74,6 +75,31 @@ TEST_F(UserDefaultsServiceTest, HideInMenuBarStoresTheValueAndPublishesWhetherIt
   EXPECT_EQ(published, (std::vector<bool>{false, true, false, false}));
   relaunch();
   EXPECT_EQ(UserDefaults::standard().integerForKey("hideInMenuBar"), 2);
+}
+
+// Another instance flipped the switch since this one read the file: a flip flips what is stored now.
+TEST_F(UserDefaultsServiceTest, TheSwitchFlipsWhatIsStoredNowAndAValueOfTheWrongTypeIsTheDefault) {
+  const std::pair<std::optional<defaults::Value>, int> cases[] = {
+      {std::nullopt, 0}, {defaults::Value(0), 1}, {defaults::Value(1), 0}, {defaults::Value("off"), 0}};
+  for (const auto& [storedByOther, flipped] : cases) {
+    // This instance's copy, from before the other's change: flipping it would give the opposite.
+    UserDefaults::standard().setInteger("autoLayoutEnabled", flipped);
+    UserDefaults other(UserDefaults::standard().filePath());
+    if (storedByOther)
+      other.setObject("autoLayoutEnabled", *storedByOther);
+    else
+      other.removeObjectForKey("autoLayoutEnabled");
+    target_.calls = 0;
+    EXPECT_TRUE(UserDefaultsService::toggleAutoLayoutEnabled());
+    drain();
+    EXPECT_EQ(UserDefaults(other.filePath()).objectForKey("autoLayoutEnabled"), defaults::Value(flipped));
+    EXPECT_EQ(target_.calls, flipped);
+  }
+  // Getters read a value of another type as their default.
+  UserDefaults::standard().setString("gutterEnabled", "yes");
+  UserDefaults::standard().setString("hideInMenuBar", "1");
+  EXPECT_FALSE(UserDefaultsService::gutterEnabled());
+  EXPECT_EQ(UserDefaultsService::hideInMenuBar(), 0);
 }
 
 }  // namespace

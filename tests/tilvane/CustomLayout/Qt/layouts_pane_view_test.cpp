@@ -91,6 +91,13 @@ TEST_F(LayoutsPaneViewTest, ThePartsStandWhereThePaneDrawsThemAndTheUsersActions
   EXPECT_EQ(detail->titleInput()->text(), "Cells");
 }
 
+TEST_F(LayoutsPaneViewTest, ANameThatLooksLikeMarkupShowsAsTyped) {
+  stored(layout("<b>x</b>", 1, 2, 1, 0b10));
+  open();
+  const QLabel& label = *view->cellAt(0)->label();
+  EXPECT_GE(label.sizeHint().width(), label.fontMetrics().horizontalAdvance("<b>x</b>"));
+}
+
 TEST_F(LayoutsPaneViewTest, ARefusedHotKeysMessageTakesRoomBelowTheRecorderWithoutSqueezingItsField) {
   stored(layout("Left half", 1, 2, 1, 0b10));
   open();

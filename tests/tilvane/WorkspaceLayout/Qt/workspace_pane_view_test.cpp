@@ -137,6 +137,21 @@ double contrastWithin(const QImage& image, const QRect& area) {
   return (lightest + 0.05) / (darkest + 0.05);
 }
 
+// A name that looks like markup shows as typed, as every other cell does: laid out as rich text it would be a
+// bold x, an italic ampersand, a heading cut by the row, each narrower than the text typed.
+TEST_F(WorkspacePaneViewTest, NamesThatLookLikeMarkupShowAsTyped) {
+  const std::vector<std::string> names = {"<b>x</b>", "<i>&amp;</i>", "<h1>big</h1>"};
+  for (const std::string& name : names) storedWorkspace(name);
+  open();
+  ASSERT_EQ(view->tableView()->rowCount(), static_cast<int>(names.size()));
+  for (std::size_t row = 0; row < names.size(); ++row) {
+    const QLabel& label = *view->labelAt(static_cast<int>(row));
+    EXPECT_GE(label.sizeHint().width(), label.fontMetrics().horizontalAdvance(QString::fromStdString(names[row])))
+        << names[row];
+  }
+  EXPECT_FALSE(saveArtefact("workspaces-pane-markup-names", view->widget()->grab().toImage()).empty());
+}
+
 TEST_F(WorkspacePaneViewTest, TheBrowseButtonsReadAsEnabledButtonsBesideTheirFields) {
   workspaceWithItems("Work", 1);
   open();

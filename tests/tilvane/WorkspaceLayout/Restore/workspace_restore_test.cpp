@@ -5,6 +5,7 @@
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Screens/ScreenManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
+#include "AppManager/Store/StoreService.h"
 #include "Layout/LayoutManager.h"
 #include "Models/AutoLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
@@ -361,27 +362,41 @@ TEST_F(WorkspaceRestoreTest, AClosedWindowIsNeverTakenAndItsProcessStartsAgainOn
   EXPECT_EQ(shown(), text("LayoutComplete"));
 }
 
-// Whatever the item's program starts carries its launch's mark too: the window of the process started first is
-// the item's.
+// Whatever the item's program starts carries its launch's mark too: the window of the process that showed its
+// launch's window is the item's, kept with the stored item; once that window is closed, the item starts again.
 TEST_F(WorkspaceRestoreTest, AProgramRunFromTheItemsWindowIsNotTakenForIt) {
   launcher().script("/opt/term", {.application = {.bundleIdentifier = "XTerm"},
                                   .window = {.frame = CGRectMake(50, 60, 400, 300)}});
-  const auto item = workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term");
-  restore({item});
+  // Restored from the store, as the tray does: nothing else holds the item.
+  const auto group = std::make_shared<WorkspaceLayoutGroupModel>();
+  group->setItems({workspaceItem("org.example.Term", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/term")});
+  const auto database = StoreService::shared().database();
+  database->write([&] { database->add(group); });
+  const std::string id = group->items()[0]->id();
+  const auto restore = [&] { manager().layoutWorkspace(*group); };
+  restore();
   advance(30);
   ASSERT_EQ(windowsOf("XTerm").size(), 1u);
   const AXUIElement term = windowsOf("XTerm")[0];
-  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = item->id()});
+  const std::string kept = group->items()[0]->launchProcess();
+  EXPECT_EQ(kept.rfind(std::to_string(term.pid) + " ", 0), 0u) << kept;
+  const pid_t browser = apps().launchApplication({.bundleIdentifier = "org.example.Browser", .mark = id});
   advance(1);
-  const AXUIElement page = apps().createWindow(browser, {.frame = CGRectMake(720, 23, 720, 877)});
+  const AXUIElement page = apps().createWindow(browser, {.frame = CGRectMake(10, 10, 300, 200)});
   apps().userMoveWindow(term, CGRectMake(10, 10, 300, 200));
   advance(3);
-  restore({item});
+  restore();
   advance(30);
   EXPECT_EQ(launches(), 1u);
   EXPECT_EQ(frameOf(term), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(frameOf(page), CGRectMake(720, 23, 720, 877));
-  EXPECT_EQ(windowsOf("XTerm").size(), 1u);
+  EXPECT_EQ(frameOf(page), CGRectMake(10, 10, 300, 200));
+  apps().closeWindow(term);
+  restore();
+  advance(30);
+  EXPECT_EQ(launches(), 2u);
+  EXPECT_EQ(frameOf(page), CGRectMake(10, 10, 300, 200));
+  ASSERT_EQ(windowsOf("XTerm").size(), 1u);
+  EXPECT_EQ(frameOf(windowsOf("XTerm")[0]), CGRectMake(720, 23, 720, 877));
 }
 
 TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {

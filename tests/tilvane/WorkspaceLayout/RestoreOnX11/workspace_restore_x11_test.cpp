@@ -628,6 +628,112 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowTheUserOpensDuringTheRestoreIsNeitherTa
   for (const auto& record : records("TilvaneUserTerm")) EXPECT_NE(record->x(), 0.5);
 }
 
+// A program started from the item's window inherits the launch's mark: it is never the item's, and once the
+// item's own window is closed the item starts again.
+TEST_F(WorkspaceRestoreOnX11Test, AProgramStartedFromTheItemsWindowIsNeverTakenForIt) {
+  const auto item = workspaceItem("org.tilvane.ItemTerm", 0, CGRectMake(0.5, 0, 0.5, 1),
+                                  entryRunning("Item Term", std::string("\"") + TILVANE_TESTCLIENT_PATH +
+                                                                "\" --class itemterm,TilvaneItemTerm"));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  const auto shown = [&] { return !windowsOf("TilvaneItemTerm").empty(); };
+  restoreAll({item}, shown);
+  ASSERT_EQ(windowsOf("TilvaneItemTerm").size(), 1u);
+  // Run with the terminal's environment, as from it, and put at a place of its own.
+  spawn({"env", "TILVANE_LAUNCH_MARK=" + item->id(), TILVANE_TESTCLIENT_PATH, "--class", "editor,TilvaneEditor"});
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneEditor").size() == 1; }));
+  const std::uint32_t editor = windowsOf("TilvaneEditor")[0];
+  probe().moveResize(editor, {100, 100, 400, 300});
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(editor)->x == 100; })) << *probe().frameRect(editor);
+  catchUp();
+  const XRectangle own = *probe().frameRect(editor);
+  advance(3.0);
+  endStarted();
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneItemTerm").empty() && started().empty(); }));
+  restoreAll({item}, shown);
+  EXPECT_EQ(started().size(), 1u);
+  ASSERT_EQ(windowsOf("TilvaneItemTerm").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneItemTerm")[0], {960, 0, 960, 1056}));
+  probe().syncWindowManager();
+  EXPECT_EQ(probe().frameRect(editor), own);
+  advance(3.0);
+  for (const auto& record : records("TilvaneEditor")) EXPECT_NE(record->x(), 0.5);
+}
+
+// Its own launch's window open (this run or before a restart), an item with parameters starts nothing.
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWithParametersPutsItsOpenWindowBackWithoutAStart) {
+  const auto item = workspaceItem("TilvaneAgain", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), TILVANE_TESTCLIENT_PATH,
+                                  "--class again,TilvaneAgain");
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneAgain"); });
+  startTilvane();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    if (round == 2) restartTilvane();
+    if (round > 0) {
+      const std::uint32_t window = windowsOf("TilvaneAgain")[0];
+      probe().moveResize(window, {100, 100, 400, 300});
+      ASSERT_TRUE(waitUntil([&] { return probe().frameRect(window)->x == 100; })) << *probe().frameRect(window);
+      catchUp();
+    }
+    restoreAll({item}, [&] { return windowsOf("TilvaneAgain").size() >= std::max<std::size_t>(started().size(), 1); });
+    EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+    ASSERT_EQ(windowsOf("TilvaneAgain").size(), 1u);
+    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneAgain")[0], kLowerRight));
+  }
+}
+
+// The mark is looked at before the identifier: an item known by a class leaves the window of another item's
+// launch of that class alone.
+TEST_F(WorkspaceRestoreOnX11Test, AnItemKnownByAClassNeverTakesTheWindowOfAnotherItemsLaunch) {
+  const std::string opener = script("opener", "echo >> \"" + starts_.string() + "\"\nexec \"" TILVANE_TESTCLIENT_PATH
+                                              "\" --class shared,TilvaneShared\n");
+  const std::vector<WorkspaceLayoutItemModelPtr> items{
+      workspaceItem("TilvaneShared", 0, CGRectMake(0, 0, 0.5, 0.5)),
+      workspaceItem("org.tilvane.Opener", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), entryRunning("Opener", opener))};
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    restoreAll(items, [&] { return starts() == 0 || !windowsOf("TilvaneShared").empty(); });
+    EXPECT_EQ(starts(), 1u);
+    ASSERT_EQ(windowsOf("TilvaneShared").size(), 1u);
+    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneShared")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneShared")[0]);
+  }
+}
+
+// Known only by its program file (nothing runs under its name), the item's program started by the user after the
+// restore began is the user's, though its window shows before the item's.
+TEST_F(WorkspaceRestoreOnX11Test, TheItemsProgramTheUserStartsDuringTheRestoreIsNotTaken) {
+  const auto go = tempDir() / "go";
+  const auto item = workspaceItem("TilvaneLate", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), TILVANE_TESTCLIENT_PATH,
+                                  "--class late,TilvaneLate --after " + go.string());
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  std::optional<double> startedAt;
+  std::optional<XRectangle> user;
+  restoreAll({item}, [&] {
+    if (started().empty()) return true;
+    if (!startedAt) {
+      startedAt = loop().elapsed();
+      spawn({TILVANE_TESTCLIENT_PATH, "--class", "user,TilvaneUser"});
+    }
+    if (windowsOf("TilvaneUser").empty()) return false;
+    if (!user) {
+      probe().syncWindowManager();
+      user = probe().frameRect(windowsOf("TilvaneUser")[0]);
+    }
+    // Two polls see the user's window alone.
+    if (loop().elapsed() - *startedAt < 2.5) return true;
+    std::ofstream(go).close();
+    return !windowsOf("TilvaneLate").empty();
+  });
+  ASSERT_EQ(windowsOf("TilvaneLate").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneLate")[0], kLowerRight));
+  probe().syncWindowManager();
+  ASSERT_EQ(windowsOf("TilvaneUser").size(), 1u);
+  EXPECT_EQ(probe().frameRect(windowsOf("TilvaneUser")[0]), user);
+}
+
 TEST_F(WorkspaceRestoreOnX11Test, AnItemThatNeverShowsAWindowIsStartedOnceAndNamedAsSkipped) {
   const auto item = workspaceItem("org.tilvane.Silent", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
                                   entryRunning("Silent", script("silent", "echo >> \"" + starts_.string() +

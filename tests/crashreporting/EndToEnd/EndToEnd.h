@@ -1,0 +1,166 @@
+#pragma once
+
+// The end-to-end tests' host application: its own folders, a reports service on this machine, and runs of the
+// crash host program against them.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <set>
+
+#include "crashreporting/Capture/VRDHandler.h"
+#include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
+#include "crashreporting/Reports/VRDNetworkClient.h"
+#include "crashreporting/support/Awaiter.h"
+#include "crashreporting/support/CaptureTest.h"
+#include "crashreporting/support/LocalSettings.h"
+#include "crashreporting/support/HostProcess.h"
+#include "crashreporting/support/Package.h"
+#include "support/TestEnvironment.h"
+#include "support/http/TestHttpServer.h"
+
+namespace crashreporting::test {
+
+namespace fs = std::filesystem;
+
+inline constexpr const char* kBundleIdentifier = "org.example.crashhost";
+inline constexpr const char* kReportsPath = "/sdk-api/v1/platforms/mac/apps/org.example.crashhost/reports";
+
+inline std::vector<std::string> entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+/// A host application with its own folders, a reports service on this machine, and runs of the host program.
+class EndToEnd : public ::testing::Test {
+ protected:
+  EndToEnd() {
+    std::ofstream(plist_) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>org.example.crashhost</string>
+<key>CFBundleVersion</key><string>7</string>
+<key>CFBundleShortVersionString</key><string>1.2</string>
+<key>Zizozu</key><dict><key>APIKey</key><string>plist-key</string><key>Kits</key><array/></dict>
+</dict></plist>
+)";
+    server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
+  }
+
+  std::unique_ptr<HostProcess> run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {plist_.string(), "k"});
+    const std::map<std::string, std::string> environment = {
+        {"XDG_CACHE_HOME", (temp_.path() / "cache").string()},
+        {"XDG_DATA_HOME", (temp_.path() / "data").string()},
+        {"XDG_CONFIG_HOME", (temp_.path() / "config").string()},
+        {"VuveradaradReportsEndpoint", server_.url("")},
+    };
+    return std::make_unique<HostProcess>(arguments, environment, temp_.path() / ("run" + std::to_string(++runs_)));
+  }
+  /// Run A: starts, crashes, and leaves its report folder in active; its name.
+  std::string crashedRun(std::vector<std::string> steps = {"start", "wait:300", "crash"}) {
+    auto host = run(std::move(steps));
+    const int status = host->wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGILL) << status << host->errors();
+    const auto active = entries(store() / "active");
+    EXPECT_EQ(active.size(), 1u);
+    EXPECT_TRUE(fs::exists(store() / "active" / active.at(0) / "signal.vrdrecord"));
+    return active.at(0);
+  }
+  void writeSettings(const std::string& json) {
+    fs::create_directories(settingsFile().parent_path());
+    std::ofstream(settingsFile()) << withLocalAnalytics(json);
+  }
+  fs::path settingsFile() const {
+    return temp_.path() / "cache" / kBundleIdentifier / "com.zizozu" / "com.zizozu.sdk.mac.data" / "settings.json";
+  }
+  fs::path store() const { return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "v3"; }
+  fs::path events() const {
+    return temp_.path() / "cache" / "com.zizozu" / kBundleIdentifier / "analytics" / "v2" / "events";
+  }
+  /// The parts of every request to `path`, in arrival order.
+  std::vector<std::vector<PackagePart>> received(const std::string& path) const {
+    std::vector<std::vector<PackagePart>> bodies;
+    for (const auto& request : server_.requests()) {
+      const std::string type = request.header("Content-Type").value_or("");
+      if (request.path == path) bodies.push_back(parsePackage(request.body, type.substr(type.find('=') + 1)));
+    }
+    return bodies;
+  }
+  std::size_t reportRequests() const {
+    std::size_t count = 0;
+    for (const auto& request : server_.requests()) count += request.path == kReportsPath ? 1 : 0;
+    return count;
+  }
+
+  /// Reports left by earlier runs, a third each in active, processing and prepared; their identifiers.
+  std::set<std::string> writeWaitingReports(int count);
+  /// The report identifiers the server received, each as often as it came.
+  std::multiset<std::string> sentReportIds() const {
+    std::multiset<std::string> ids;
+    for (const auto& parts : received(kReportsPath))
+      for (const auto& part : parts)
+        if (part.name == "report_id") ids.insert(part.body);
+    return ids;
+  }
+
+  tilvane::test::ScopedTempDir temp_;
+  fs::path plist_ = temp_.path() / "Info.plist";
+  tilvane::test::TestHttpServer server_;
+  int runs_ = 0;
+};
+
+inline std::string gzipped(const std::string& text) {
+  std::string out(compressBound(static_cast<uLong>(text.size())) + 32, '\0');
+  z_stream stream{};
+  deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+/// A package as the library leaves it waiting: `<boundary>.multipartmime` in `folder`, holding `fields` and one
+/// file part.
+inline void writePackage(const fs::path& folder, const std::string& boundary, const Dictionary& fields,
+                  const std::string& fileName, const std::string& type, const std::string& body) {
+  fs::create_directories(folder);
+  FileOutputStream stream(folder / (boundary + ".multipartmime"));
+  ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
+  encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
+    for (const auto& [name, value] : fields) parts.addValue(value, name);
+    parts.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), fileName, type,
+                      fileName);
+  });
+}
+
+inline std::set<std::string> EndToEnd::writeWaitingReports(int count) {
+  std::set<std::string> ids;
+  for (int i = 0; i < count; ++i) {
+    const std::string id = "waiting-report-" + std::to_string(i);
+    ids.insert(id);
+    const std::string errors = R"({"error":{"domain":"org.example","code":1}})" "\n";
+    if (i % 3 == 2) {
+      writePackage(store() / "prepared", "PACKAGE" + std::to_string(i), {{"report_id", Value(id)}},
+                   "errors_a.vrdrecord", "text/plain", errors);
+      continue;
+    }
+    const fs::path folder = store() / (i % 3 == 0 ? "active" : "processing") / id;
+    fs::create_directories(folder);
+    std::ofstream(folder / "metadata.vrdrecord") << R"({"identity":{"session_id":")" << id << "\"}}\n";
+    std::ofstream(folder / "errors_a.vrdrecord") << errors;
+  }
+  return ids;
+}
+
+}  // namespace crashreporting::test
