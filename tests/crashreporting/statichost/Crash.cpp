@@ -5,6 +5,9 @@
 
 extern "C" {
 
+// In main.cpp: returns once the main thread waits in its join.
+void static_crash_wait_for_main();
+
 __attribute__((noinline)) void static_crash_leaf(volatile int* target) { *target = 1; }
 
 __attribute__((noinline)) void static_crash_mid(volatile int* target) {
@@ -14,6 +17,7 @@ __attribute__((noinline)) void static_crash_mid(volatile int* target) {
 
 void* static_crash_thread(void* target) {
   pthread_setname_np(pthread_self(), "static-crasher");
+  static_crash_wait_for_main();
   static_crash_mid(static_cast<volatile int*>(target));
   return nullptr;
 }

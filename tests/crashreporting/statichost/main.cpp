@@ -12,8 +12,14 @@
 // Built twice: linked statically, and linked as usual beside a pthread_create of the host's own.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -28,6 +34,15 @@
 extern "C" void* static_crash_thread(void* target);
 
 namespace {
+
+std::atomic<pid_t> joining{0};
+
+// Whether thread `tid` of this process sleeps in a futex wait now.
+bool waitsInFutex(pid_t tid) {
+  std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
+  long number = -1;
+  return file >> number && number == SYS_futex;
+}
 
 struct Outcome {
   bool ran = false;
@@ -77,6 +92,16 @@ int next(const char* directory) {
 
 }  // namespace
 
+// The crash waits for the main thread to sleep in its join, so that the recorded stack of the main thread is the
+// same however late a loaded machine lets it get there (at most 10 s).
+extern "C" void static_crash_wait_for_main() {
+  const timespec step{0, 1000000};
+  for (int i = 0; i < 10000; ++i) {
+    if (const pid_t tid = joining.load(); tid != 0 && waitsInFutex(tid)) return;
+    nanosleep(&step, nullptr);
+  }
+}
+
 int main(int argc, char** argv) {
   const std::string mode = argc == 3 ? argv[1] : "";
   if (mode == "next") return next(argv[2]);
@@ -90,6 +115,7 @@ int main(int argc, char** argv) {
         pthread_create(&crasher, nullptr, static_crash_thread, nullptr) != 0) {
       return 2;
     }
+    joining.store(static_cast<pid_t>(syscall(SYS_gettid)));
     return pthread_join(crasher, nullptr);  // the crash ends the process first
   }
   if (argc != 2) return 2;
