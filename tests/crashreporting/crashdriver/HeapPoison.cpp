@@ -1,5 +1,6 @@
 #include "HeapPoison.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,9 +20,21 @@ namespace crashdriver {
 namespace {
 
 std::atomic<bool> poisoned{false};
+// Set on the thread about to crash: its whole crash path runs under the guard.
+thread_local bool crashing = false;
+
+// Whether the calling thread runs on its alternate signal stack: in a crash handler, or answering the capture's
+// signal.
+bool onAlternateStack() {
+  stack_t current{};
+  return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_ONSTACK) != 0;
+}
 
 void check() {
   if (!poisoned.load(std::memory_order_relaxed)) return;
+  // The library's own threads (its queues, its rescan timer, one still starting) go on with their work until the
+  // crash stops them; that work may use the heap. Only the crash path may not.
+  if (!crashing && !onAlternateStack()) return;
   static const char message[] = "heap used after the crash began\n";
   [[maybe_unused]] const ssize_t n = write(2, message, sizeof message - 1);
   _exit(HeapPoisonExitStatus);
@@ -29,8 +42,15 @@ void check() {
 
 }  // namespace
 
-void poisonHeap() { poisoned.store(true); }
-void unpoisonHeap() { poisoned.store(false); }
+void poisonHeap() {
+  crashing = true;
+  poisoned.store(true);
+}
+
+void unpoisonHeap() {
+  crashing = false;
+  poisoned.store(false);
+}
 
 }  // namespace crashdriver
 

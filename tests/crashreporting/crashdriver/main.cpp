@@ -4,8 +4,10 @@
 //   crashreporting_crashdriver symbolicate <report-dir> [<record file name>] [<library to load first>]
 //   crashreporting_crashdriver package
 // Modes: segv, abort, trap, raise-segv, chained-segv, overflow, thread-overflow, two-threads-crash,
-// crash-during-record, ro-write, debugger, heap-check, first-instruction, static-segv, library-segv, threads,
-// recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf, libc-strlen, frameless-overflow,
+// crash-during-record, ro-write, debugger, heap-check, heap-check-other-thread and heap-check-in-handler (no crash:
+// another thread uses the heap under the guard, in its own work or in a signal handler), first-instruction,
+// static-segv, library-segv, threads, recurse, exiting-threads, blocked-thread, custom-keys, frameless-leaf,
+// libc-strlen, frameless-overflow,
 // throw-runtime, throw-cstr, throw-thread, throw-two-threads, throw-noexcept, plain-thread-overflow (a std::thread
 // of no special kind), early-thread-overflow (a thread started before the capture; a thread blocking every signal,
 // "blocker", was too), plugin-segv and relative-plugin-segv (a crash in a plugin right after dlopen, by its
@@ -20,7 +22,7 @@
 // (the test library calls libc through its PLT, whose slots were made unreadable: the fault stops the thread on
 // the stub's first instruction),
 // fork-child-crash and fork-both-crash (a child forked without exec crashes; the parent then ends normally, or
-// crashes too). The heap is poisoned (HeapPoison.h) just before each crash; in the
+// crashes too). The heap is poisoned (HeapPoison.h) just before each crash, on the thread that crashes; in the
 // throw modes the host's own terminate handler, which the capture chains to, poisons it before it aborts (the
 // exception record itself may use the heap). "resolve" prints, one per line, the symbol dladdr finds for
 // each pc of an earlier run whose executable lay at <executable-base> ("?" when none). "symbolicate" is the
@@ -198,6 +200,7 @@ __attribute__((noinline)) void crashdriverSegvOnThread() {
   arrived.fetch_add(1);
   while (!go.load()) {
   }
+  crashdriver::poisonHeap();
   *static_cast<volatile int*>(nullptr) = 2;
 }
 
@@ -206,6 +209,7 @@ __attribute__((noinline)) void crashdriverSegvWhileRecording() {
   arrived.fetch_add(1);
   while (std::atomic_ref(VRDContextWritable()->crashed).load() == 0) {
   }
+  crashdriver::poisonHeap();
   *static_cast<volatile int*>(nullptr) = 3;
 }
 
@@ -709,6 +713,35 @@ int run(const std::string& mode, const char* directory, int depth) {
   } else if (mode == "heap-check") {
     crashdriver::poisonHeap();
     return std::malloc(16) != nullptr ? 0 : 1;
+  } else if (mode == "heap-check-other-thread" || mode == "heap-check-in-handler") {
+    // Another thread uses the heap once the guard is on: in its own work, which a crash does not stop (the
+    // library's queues and timer do so), or in a signal handler on its alternate stack, as a thread answering
+    // the capture's signal would.
+    struct sigaction onStack {};
+    onStack.sa_handler = [](int) {
+      void* volatile block = std::malloc(16);
+      std::free(block);
+    };
+    onStack.sa_flags = SA_ONSTACK;
+    sigaction(SIGUSR1, &onStack, nullptr);
+    const bool inHandler = mode == "heap-check-in-handler";
+    std::atomic<bool> done{false};
+    std::thread([&] {
+      while (!go.load()) {
+      }
+      if (inHandler) {
+        raise(SIGUSR1);
+      } else {
+        void* volatile block = std::malloc(16);
+        std::free(block);
+      }
+      done.store(true);
+    }).detach();
+    crashdriver::poisonHeap();
+    go.store(true);
+    while (!done.load()) {
+    }
+    crashdriver::unpoisonHeap();
   } else {
     std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
     return 2;
