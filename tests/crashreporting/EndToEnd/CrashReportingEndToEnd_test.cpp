@@ -197,21 +197,7 @@ TEST_F(EndToEnd, AFolderInPlaceOfAStoredFileNeverTakesTheHostDownAndTheReportArr
 
 // Two windows of one program share its store: each waiting report and event goes once, by one of them.
 TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnce) {
-  std::set<std::string> reportIds;
-  for (int i = 0; i < 20; ++i) {
-    const std::string id = "waiting-report-" + std::to_string(i);
-    reportIds.insert(id);
-    const std::string errors = R"({"error":{"domain":"org.example","code":1}})" "\n";
-    if (i % 3 == 2) {
-      writePackage(store() / "prepared", "PACKAGE" + std::to_string(i), {{"report_id", Value(id)}},
-                   "errors_a.vrdrecord", "text/plain", errors);
-      continue;
-    }
-    const fs::path folder = store() / (i % 3 == 0 ? "active" : "processing") / id;
-    fs::create_directories(folder);
-    std::ofstream(folder / "metadata.vrdrecord") << R"({"identity":{"session_id":")" << id << "\"}}\n";
-    std::ofstream(folder / "errors_a.vrdrecord") << errors;
-  }
+  const std::set<std::string> reportIds = writeWaitingReports(20);
   std::set<std::string> eventNames;
   for (int package = 0; package < 6; ++package) {
     std::string log;
