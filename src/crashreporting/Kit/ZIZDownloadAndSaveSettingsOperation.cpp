@@ -1,5 +1,9 @@
 #include "crashreporting/Kit/ZIZDownloadAndSaveSettingsOperation.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <system_error>
 
@@ -91,8 +95,8 @@ void ZIZDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<f
 
 namespace {
 
-/// A folder (or FIFO, or link) where the settings file or its side file belongs would refuse every download for
-/// good: it is set aside beside it, with a line, so that fresh settings can be stored.
+/// A folder (or FIFO, or link) where the settings file belongs would refuse every download for good: it is set
+/// aside beside it, with a line, so that fresh settings can be stored.
 void setAsideWhatIsNoFile(const fs::path& path) {
   const auto kind = tilvane::notARegularFile(path);
   if (!kind) return;
@@ -109,26 +113,26 @@ std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(con
   std::error_code code;
   fs::create_directories(settingsDirectoryPath_, code);
   if (code) return fileError(code, "cannot make " + settingsDirectoryPath_.string());
-  fs::path aside = settingsFilePath_;
-  aside += ".download";
-  setAsideWhatIsNoFile(aside);
   setAsideWhatIsNoFile(settingsFilePath_);
+  // A side file of this download's own: copies of the host started together each put their download beside the
+  // settings and rename it over them, and one side file for all let one copy rename away another's.
+  std::string name = settingsFilePath_.string() + ".download-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return fileError(std::error_code(errno, std::generic_category()), "cannot write " + name);
+  ::close(fd);
+  const fs::path aside = name;
   // The download may lie on another file system, where it can only be copied.
   fs::rename(location, aside, code);
   if (code) {
     code.clear();
     fs::copy_file(location, aside, fs::copy_options::overwrite_existing, code);
   }
-  if (code) {
-    std::error_code ignored;
-    if (!fs::is_directory(aside, ignored)) fs::remove(aside, ignored);
-    return fileError(code, "cannot write " + aside.string());
-  }
-  fs::rename(aside, settingsFilePath_, code);
+  const std::string failed = code ? "cannot write " + aside.string() : "cannot replace " + settingsFilePath_.string();
+  if (!code) fs::rename(aside, settingsFilePath_, code);
   if (code) {
     std::error_code ignored;
     fs::remove(aside, ignored);
-    return fileError(code, "cannot replace " + settingsFilePath_.string());
+    return fileError(code, failed);
   }
   return std::nullopt;
 }
