@@ -127,7 +127,8 @@ std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(con
     code.clear();
     fs::copy_file(location, aside, fs::copy_options::overwrite_existing, code);
   }
-  const std::string failed = code ? "cannot write " + aside.string() : "cannot replace " + settingsFilePath_.string();
+  const std::string failed =
+      code ? "cannot write " + aside.string() : "cannot replace " + settingsFilePath_.string();
   if (!code) fs::rename(aside, settingsFilePath_, code);
   if (code) {
     std::error_code ignored;

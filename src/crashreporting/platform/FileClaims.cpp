@@ -198,8 +198,8 @@ bool FileClaims::claim(std::string_view name) const {
   std::string why;
   const int fd = lockFiles().descriptor(lockFile_, why);
   if (fd == kNotNow) {
-    SystemLog::write("[Zizozu] The claims file '" + lockFile_.string() + "' cannot be opened now (" + why + "): '" +
-                     std::string(name) + "' is left alone this time");
+    SystemLog::write("[Zizozu] The claims file '" + lockFile_.string() + "' cannot be opened now (" + why +
+                     "): '" + std::string(name) + "' is left alone this time");
     return false;
   }
   if (fd < 0) return false;

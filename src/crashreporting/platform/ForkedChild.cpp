@@ -13,8 +13,8 @@ void sayNothingIsRecordedInForkedChild() {
   const pid_t self = ::getpid();
   if (saidIn.exchange(self) == self) return;
   SystemLog::write("[Zizozu] Process " + std::to_string(self) +
-                   " was forked without exec: nothing is recorded in it (its events, keys, logs, errors and crashes "
-                   "are not kept)");
+                   " was forked without exec: nothing is recorded in it (its events, keys, logs, errors and "
+                   "crashes are not kept)");
 }
 
 }  // namespace crashreporting

@@ -201,8 +201,8 @@ class OutOfDescriptors {
   std::vector<int> filled_;
 };
 
-// A passing error says nothing about the claims file: setting it aside would replace the file whose locks the other
-// copies hold, and two claims files would be in use at once.
+// A passing error says nothing about the claims file: setting it aside would replace the file whose locks the
+// other copies hold, and two claims files would be in use at once.
 TEST(FileClaimsTest, APassingErrorOpeningTheClaimsFileRefusesThatClaimAloneAndTheFileStays) {
   const tilvane::test::ScopedTempDir temp;
   const FileClaims claims(temp.path() / ".claims");
