@@ -37,8 +37,8 @@
 // The start logs these limits once, in sdk.log.
 //
 // A child the host forks without exec records nothing: its events, custom keys, logs, errors and crashes are not
-// kept, said once in the child ("[Zizozu] Process <pid> was forked without exec: …"). It ends at exit() or a return
-// from main as it would without the library: nothing run then waits for the parent's threads.
+// kept, said once in the child ("[Zizozu] Process <pid> was forked without exec: …"). It ends at exit() or a
+// return from main as it would without the library: nothing run then waits for the parent's threads.
 
 namespace crashreporting {
 
