@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <system_error>
 
@@ -107,6 +108,21 @@ void setAsideWhatIsNoFile(const fs::path& path) {
                    (code ? "it cannot be set aside (" + code.message() + ")" : "kept aside as '" + kept.string() + "'"));
 }
 
+/// A side file left by a copy that was killed before its rename would otherwise stay for good. One older than any
+/// download of a running copy can take is such a leftover; a younger one may be another copy's download in flight.
+void removeLeftSideFiles(const fs::path& settingsFile) {
+  const std::string prefix = settingsFile.filename().string() + ".download-";
+  const auto oldest = fs::file_time_type::clock::now() - std::chrono::minutes(10);
+  std::error_code code;
+  for (fs::directory_iterator it(settingsFile.parent_path(), code), end; !code && it != end; it.increment(code)) {
+    std::error_code ignored;
+    if (!it->path().filename().string().starts_with(prefix) || !it->is_regular_file(ignored) ||
+        it->is_symlink(ignored) || it->last_write_time(ignored) > oldest)
+      continue;
+    fs::remove(it->path(), ignored);
+  }
+}
+
 }  // namespace
 
 std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(const fs::path& location) const {
@@ -114,6 +130,7 @@ std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(con
   fs::create_directories(settingsDirectoryPath_, code);
   if (code) return fileError(code, "cannot make " + settingsDirectoryPath_.string());
   setAsideWhatIsNoFile(settingsFilePath_);
+  removeLeftSideFiles(settingsFilePath_);
   // A side file of this download's own: copies of the host started together each put their download beside the
   // settings and rename it over them, and one side file for all let one copy rename away another's.
   std::string name = settingsFilePath_.string() + ".download-XXXXXX";

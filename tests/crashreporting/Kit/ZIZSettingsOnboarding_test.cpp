@@ -274,5 +274,25 @@ TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFr
   }
 }
 
+// A side file of a copy killed before its rename goes with a later save; one a copy may still be writing stays.
+TEST_F(ZIZSettingsOnboardingTest, ASideFileLeftByAKilledCopyIsRemovedAndAFreshOneKept) {
+  const std::filesystem::path settings = ZIZSettingsOnboardingManager::settingsPath();
+  std::filesystem::create_directories(settings.parent_path());
+  const auto sideFile = [&](const std::string& tail, std::chrono::minutes age) {
+    std::filesystem::path path = settings;
+    path += ".download-" + tail;
+    std::ofstream(path) << "{}";
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+    return path;
+  };
+  const auto left = sideFile("left01", std::chrono::minutes(60));
+  const auto inFlight = sideFile("fresh1", std::chrono::minutes(0));
+  server_.setReply(kSettingsPath, ScriptedReply::ok(R"({"app":null})"));
+  run();
+  ASSERT_TRUE(notified_.waitFor(1));
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(inFlight));
+}
+
 }  // namespace
 }  // namespace crashreporting::test
