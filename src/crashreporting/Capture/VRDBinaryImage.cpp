@@ -337,7 +337,8 @@ void VRDBinaryImageInit() {
 }
 
 void VRDBinaryImageCheckForChanges() {
-  if (VRDContextWritable() == nullptr) return;
+  // A forked child has no binary-image queue thread to write for it, and its copy of the lock may be held.
+  if (VRDContextWritable() == nullptr || VRDContextIsForeignProcess()) return;
   Tracker& state = tracker();
   std::lock_guard lock(state.mutex);
   if (state.scanned) rescan(state);

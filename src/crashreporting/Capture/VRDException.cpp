@@ -14,6 +14,7 @@
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUserLogging.h"
 #include "crashreporting/Capture/VRDUtilities.h"
+#include "crashreporting/platform/ForkedChild.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
@@ -104,7 +105,11 @@ void VRDExceptionWriteLine(VRDFile* file, std::uint32_t type, const char* name, 
 
 void VRDExceptionRecord(std::uint32_t type, const char* name, const char* reason,
                         const std::vector<VRDStackFrame>& frames, bool deliver) {
-  if (!VRDContextIsInitialized()) return;
+  if (!VRDContextIsInitialized()) {
+    // Not from a crash (which takes no lock): a forked child's custom exceptions are not recorded, said once.
+    if (!VRDExceptionTypeIsFatal(type) && VRDContextIsForeignProcess()) sayNothingIsRecordedInForkedChild();
+    return;
+  }
   const bool fatal = VRDExceptionTypeIsFatal(type);
   VRDLogWarn("Recording an exception structure (%d, %d)\n", deliver ? 1 : 0, fatal ? 1 : 0);
   if (fatal) {

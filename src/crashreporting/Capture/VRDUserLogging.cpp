@@ -13,11 +13,20 @@
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Capture/VRDUnwind.h"
 #include "crashreporting/Capture/VRDUtilities.h"
+#include "crashreporting/platform/ForkedChild.h"
 #include "crashreporting/platform/SerialQueue.h"
 #include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
 namespace {
+
+/// Whether a value can be recorded now. A forked child's context is its parent's: nothing of the child is
+/// recorded, said once in it.
+bool recordingHere() {
+  if (VRDContextIsInitialized()) return true;
+  if (VRDContextIsForeignProcess()) sayNothingIsRecordedInForkedChild();
+  return false;
+}
 
 constexpr std::uint32_t kCompactionThreshold = 64;
 constexpr std::uint32_t kInternalMaximumCount = 32;
@@ -164,7 +173,7 @@ void VRDUserLoggingRecordKeyValue(const char* key, const Value* value, const VRD
     VRDLogWarn("Bad value pointer being clamped to nil\n");
     value = nullptr;
   }
-  if (!VRDContextIsInitialized()) return;
+  if (!recordingHere()) return;
   const std::optional<std::string> text = describe(value);
   VRDContextLoggingQueue().sync(
       [&] { VRDUserLoggingWriteKeyValue(key, text ? text->c_str() : nullptr, storage, counter); });
@@ -313,6 +322,10 @@ void VRDUserLoggingCheckAndSwapABFiles(const VRDUserLoggingABStorage* storage, c
 void VRDLogRecordMessage(const std::optional<std::string>& message) {
   if (!message) return;
   VRDBinaryImageCheckForChanges();
+  if (VRDContextIsForeignProcess()) {
+    sayNothingIsRecordedInForkedChild();
+    return;
+  }
   if (!VRDContextIsInitialized()) {
     SystemLog::write(
         "[Vuveradarad:Crash] WARNING: VRDLog has been used before (or concurrently with) Vuveradarad "
@@ -385,7 +398,7 @@ void VRDNSLog(const char* format, ...) {
 
 void VRDUserLoggingRecordError(const Error* error, const Dictionary* additionalInfo) {
   VRDBinaryImageCheckForChanges();
-  if (error == nullptr || !VRDContextIsInitialized()) return;
+  if (error == nullptr || !recordingHere()) return;
   const std::vector<std::uint64_t> stack = currentStack();
   const std::int64_t time = static_cast<std::int64_t>(std::time(nullptr));
   VRDUserLoggingWriteAndCheckABFiles(&logging()->errorStorage, &VRDContextWritable()->errorStorageCurrent,

@@ -1,5 +1,10 @@
 #include "crashreporting/Kit/ZIZDownloadAndSaveSettingsOperation.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <system_error>
 
@@ -91,8 +96,8 @@ void ZIZDownloadAndSaveSettingsOperation::downloadFinished(const std::optional<f
 
 namespace {
 
-/// A folder (or FIFO, or link) where the settings file or its side file belongs would refuse every download for
-/// good: it is set aside beside it, with a line, so that fresh settings can be stored.
+/// A folder (or FIFO, or link) where the settings file belongs would refuse every download for good: it is set
+/// aside beside it, with a line, so that fresh settings can be stored.
 void setAsideWhatIsNoFile(const fs::path& path) {
   const auto kind = tilvane::notARegularFile(path);
   if (!kind) return;
@@ -103,32 +108,49 @@ void setAsideWhatIsNoFile(const fs::path& path) {
                    (code ? "it cannot be set aside (" + code.message() + ")" : "kept aside as '" + kept.string() + "'"));
 }
 
+/// A side file left by a copy that was killed before its rename would otherwise stay for good. One older than any
+/// download of a running copy can take is such a leftover; a younger one may be another copy's download in flight.
+void removeLeftSideFiles(const fs::path& settingsFile) {
+  const std::string prefix = settingsFile.filename().string() + ".download-";
+  const auto oldest = fs::file_time_type::clock::now() - std::chrono::minutes(10);
+  std::error_code code;
+  for (fs::directory_iterator it(settingsFile.parent_path(), code), end; !code && it != end; it.increment(code)) {
+    std::error_code ignored;
+    if (!it->path().filename().string().starts_with(prefix) || !it->is_regular_file(ignored) ||
+        it->is_symlink(ignored) || it->last_write_time(ignored) > oldest)
+      continue;
+    fs::remove(it->path(), ignored);
+  }
+}
+
 }  // namespace
 
 std::optional<Error> ZIZDownloadAndSaveSettingsOperation::saveDownloadedFile(const fs::path& location) const {
   std::error_code code;
   fs::create_directories(settingsDirectoryPath_, code);
   if (code) return fileError(code, "cannot make " + settingsDirectoryPath_.string());
-  fs::path aside = settingsFilePath_;
-  aside += ".download";
-  setAsideWhatIsNoFile(aside);
   setAsideWhatIsNoFile(settingsFilePath_);
+  removeLeftSideFiles(settingsFilePath_);
+  // A side file of this download's own: copies of the host started together each put their download beside the
+  // settings and rename it over them, and one side file for all let one copy rename away another's.
+  std::string name = settingsFilePath_.string() + ".download-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return fileError(std::error_code(errno, std::generic_category()), "cannot write " + name);
+  ::close(fd);
+  const fs::path aside = name;
   // The download may lie on another file system, where it can only be copied.
   fs::rename(location, aside, code);
   if (code) {
     code.clear();
     fs::copy_file(location, aside, fs::copy_options::overwrite_existing, code);
   }
-  if (code) {
-    std::error_code ignored;
-    if (!fs::is_directory(aside, ignored)) fs::remove(aside, ignored);
-    return fileError(code, "cannot write " + aside.string());
-  }
-  fs::rename(aside, settingsFilePath_, code);
+  const std::string failed =
+      code ? "cannot write " + aside.string() : "cannot replace " + settingsFilePath_.string();
+  if (!code) fs::rename(aside, settingsFilePath_, code);
   if (code) {
     std::error_code ignored;
     fs::remove(aside, ignored);
-    return fileError(code, "cannot replace " + settingsFilePath_.string());
+    return fileError(code, failed);
   }
   return std::nullopt;
 }

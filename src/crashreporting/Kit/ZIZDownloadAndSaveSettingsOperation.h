@@ -20,7 +20,8 @@ class ZIZDownloadAndSaveSettingsOperationDelegate {
 };
 
 /// Downloads the settings (one retry) and saves them as the settings file. The new file is written beside
-/// the old one and renamed over it, so a failed download or save leaves the previous settings as they were.
+/// the old one, in a side file of this download's own, and renamed over it: a failed download or save leaves the
+/// previous settings as they were, and copies of the host that save at once never take each other's file.
 class ZIZDownloadAndSaveSettingsOperation : public ZIZNetworkOperation {
  public:
   /// The advertising token is sent only where device identifiers may be collected.

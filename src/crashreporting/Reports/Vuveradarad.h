@@ -35,6 +35,10 @@
 //   I/O, name lookups) and those made by raw clone. A thread that blocks the signal is named in the log.
 // - A crash records at most 512 threads (VRDProcessMaximumThreads).
 // The start logs these limits once, in sdk.log.
+//
+// A child the host forks without exec records nothing: its events, custom keys, logs, errors and crashes are not
+// kept, said once in the child ("[Zizozu] Process <pid> was forked without exec: …"). It ends at exit() or a
+// return from main as it would without the library: nothing run then waits for the parent's threads.
 
 namespace crashreporting {
 

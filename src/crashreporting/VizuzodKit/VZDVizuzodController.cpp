@@ -221,14 +221,19 @@ std::shared_ptr<Operation> VZDVizuzodController::uploadOperationForFileAtURL(con
 }
 
 void VZDVizuzodController::submitPackagedFile(const fs::path& packaged, const std::string& boundary) {
-  // Without settings the packaged file waits for them (or for the next start).
-  if (!settings_ || !settings_->valid() || !settings_->shouldCollectAnalytics()) return;
+  // Once per package: settings that arrive list every package on disk, and its own chain may still be queued.
+  if (uploadsUnderWay_.contains(boundary)) return;
+  // Without settings the packaged file waits for them, or for the next start; meanwhile it is not held, so a copy
+  // of the host that has settings sends it (this one takes it up again once its own settings arrive).
+  if (!settings_ || !settings_->valid() || !settings_->shouldCollectAnalytics()) {
+    claims_.releaseItem(packaged);
+    return;
+  }
   if (!claims_.claimItem(packaged)) {
     logger().log("'" + boundary + "' is being sent by another process.");
     return;
   }
-  // Once per package: settings that arrive list every package on disk, and its own chain may still be queued.
-  if (uploadsUnderWay_.contains(boundary) || !removableOrSay(packaged)) return;
+  if (!removableOrSay(packaged)) return;
   uploadsUnderWay_.insert(boundary);
   VZDUploadOperation upload(std::weak_ptr<VZDUploadTarget>(uploader_), settings_->vizuzodURL(), metadata_->APIKey(),
                             packaged, boundary);

@@ -40,8 +40,9 @@ struct VZDVizuzodControllerOptions {
 /// The engine of the analytics kit. Every step runs on one serial operation queue, the event queue: each
 /// accepted event becomes one line of the current events log; a log is rotated once it has grown past the
 /// settings' payload size or when an event asks for a flush, and is then compressed, packaged and handed to
-/// the uploader. Until settings arrive events are recorded but nothing is sent; settings that switch
-/// analytics off empty the events folder and stop recording. The host posts its activity changes as the
+/// the uploader. Until settings arrive events are recorded but nothing is sent, and the packaged files are not
+/// held, so another copy of the host that has settings sends them; settings that switch analytics off empty the
+/// events folder and stop recording. The host posts its activity changes as the
 /// lifecycle notifications ("NSApplicationDidBecomeActiveNotification", …) on NotificationCenter.
 ///
 /// Hold it in a std::shared_ptr (initWithBetaToken): the queued steps hold it weakly, so a controller that

@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/VizuzodKit/VZDVizuzodController.h"
+#include "crashreporting/platform/ForkedChild.h"
 #include "crashreporting/platform/ProcessShared.h"
 
 namespace crashreporting {
@@ -50,6 +53,7 @@ void Vizuzod::startWithBetaToken(std::optional<std::string> betaToken) {
 
 void Vizuzod::start(std::optional<std::string> betaToken) {
   std::call_once(started_, [&] {
+    startedIn_.store(::getpid());
     VZDLogger::sharedLogger().setDebugMode(Zizozu::sharedSDK().debug());
     VZDLogger::sharedLogger().log("Initialized");
     setVizuzodController(VZDVizuzodController::initWithBetaToken(std::move(betaToken)));
@@ -58,8 +62,24 @@ void Vizuzod::start(std::optional<std::string> betaToken) {
   });
 }
 
+bool Vizuzod::inForkedChild() const {
+  const pid_t started = startedIn_.load();
+  return started != 0 && started != ::getpid();
+}
+
+std::shared_ptr<VZDVizuzodController> Vizuzod::controllerForEvents() {
+  // Never makes the shared instance: before the kit started there is nothing to hand an event to.
+  if (!Shared<Vizuzod>::exists()) return nullptr;
+  if (sharedInstance().inForkedChild()) {
+    sayNothingIsRecordedInForkedChild();
+    return nullptr;
+  }
+  return sharedInstance().vizuzodController();
+}
+
 bool Vizuzod::flush(double seconds) {
-  if (!Shared<Vizuzod>::exists()) return true;
+  // A forked child has no event queue thread to wait for (this runs there at exit too).
+  if (!Shared<Vizuzod>::exists() || sharedInstance().inForkedChild()) return true;
   const auto controller = sharedInstance().vizuzodController();
   if (!controller) return true;
   const auto bound = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -78,9 +98,7 @@ void Vizuzod::setVizuzodController(std::shared_ptr<VZDVizuzodController> control
 }
 
 void Vizuzod::logEvent(std::shared_ptr<const VZDEvent> event) {
-  // Never makes the shared instance: before the kit started there is nothing to hand the event to.
-  if (!Shared<Vizuzod>::exists()) return;
-  if (const auto controller = sharedInstance().vizuzodController()) controller->logEvent(std::move(event));
+  if (const auto controller = controllerForEvents()) controller->logEvent(std::move(event));
 }
 
 void Vizuzod::logSignUpWithMethod(Text method, std::optional<bool> success, Attrs custom) {
@@ -147,8 +165,8 @@ void Vizuzod::logCustomEventWithName(Text name, Attrs custom) {
 }
 
 void Vizuzod::logPreviousSessionCrashedOnDate(std::optional<double> date) {
-  if (!date || !Shared<Vizuzod>::exists()) return;
-  if (const auto controller = sharedInstance().vizuzodController())
+  if (!date) return;
+  if (const auto controller = controllerForEvents())
     controller->logCrashEvent(std::make_shared<VZDCrashEvent>(*date, 0));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,7 +19,8 @@ class VZDVizuzodController;
 /// The analytics kit's public face. The kit framework starts it (it is found under the class name "Vizuzod"
 /// once registered); the application records events with its class functions, from any thread. Each call
 /// builds the event on the caller's thread and hands it to the kit's one controller, which writes it later on
-/// its own queue. Before the kit has started every call does nothing.
+/// its own queue. Before the kit has started every call does nothing. In a child forked without exec from the
+/// process that started it (which has none of its threads) events are not recorded, said once in the child.
 class Vizuzod final : public KitObject {
  public:
   using Attrs = std::optional<Dictionary>;
@@ -68,14 +72,18 @@ class Vizuzod final : public KitObject {
   /// Waits until every event logged before the call is on disk (and the rotation and packaging it started are
   /// done), at most `seconds`; whether everything was. A started kit also does this when the process exits
   /// normally (returning from main, or exit()), so the last events of a run are not lost. Not from the kit's
-  /// own queue: it would wait its whole bound.
+  /// own queue: it would wait its whole bound. In a forked child it waits for nothing: nothing was recorded there.
   static bool flush(double seconds = kFlushSeconds);
   static constexpr double kFlushSeconds = 5.0;
 
  private:
   static void logEvent(std::shared_ptr<const VZDEvent> event);
+  /// The controller of a started kit; none before the start, and none (said once) in a forked child.
+  static std::shared_ptr<VZDVizuzodController> controllerForEvents();
+  bool inForkedChild() const;
 
   std::once_flag started_;
+  std::atomic<pid_t> startedIn_{0};  // the process that started the kit
   mutable std::mutex mutex_;  // guards the controller
   std::shared_ptr<VZDVizuzodController> vizuzodController_;
 };

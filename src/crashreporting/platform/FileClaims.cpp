@@ -25,6 +25,30 @@ namespace fs = std::filesystem;
 
 /// A lock file that cannot be had: the claims kept in it are refused, and that was said once.
 constexpr int kRefused = -2;
+/// A lock file that could not be opened for a passing reason (too many open files, no memory, an interrupted
+/// call): this claim is refused, and the next one tries again.
+constexpr int kNotNow = -3;
+
+/// Whether an open of the lock file failed because of what stands there (no regular file, a link, a loop of
+/// links, not ours to write, a read-only store) rather than for a passing reason that says nothing about it.
+bool cannotBeUsed(int error) {
+  switch (error) {
+    case ELOOP:
+    case EISDIR:
+    case EINVAL:  // a device or socket (openRegularFileForWriting)
+    case ENXIO:   // a FIFO
+    case ENODEV:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ETXTBSY:
+      return true;
+    default:
+      return false;
+  }
+}
 
 /// Opens the lock file without blocking; -1 with `why` when it is absent, unusable or no regular file.
 int openLockFile(const fs::path& file, std::string& why) {
@@ -56,12 +80,12 @@ class FolderLock {
 /// This process's descriptor of each lock file: one open file description holds all its claims on that file.
 class LockFiles {
  public:
-  /// The descriptor, or -1 (the folder is not there yet: nothing in it to claim either), or kRefused.
-  int descriptor(const fs::path& file) {
+  /// The descriptor, or -1 (the folder is not there yet: nothing in it to claim either), or kRefused, or kNotNow
+  /// with `why`.
+  int descriptor(const fs::path& file, std::string& why) {
     const std::lock_guard lock(mutex_);
     const auto found = descriptors_.find(file.string());
     if (found != descriptors_.end()) return found->second;
-    std::string why;
     int fd = openLockFile(file, why);
     if (fd < 0 && errno == ENOENT) {
       std::error_code ignored;
@@ -69,8 +93,11 @@ class LockFiles {
       fd = openLockFile(file, why);
       if (fd < 0 && errno == ENOENT) return -1;  // no folder: kept for a later try
     }
+    // Only what shows that the file itself cannot be used sets it aside: set aside for a passing error, the file
+    // whose locks the other copies hold would be replaced, and two claims files would be in use at once.
+    if (fd < 0 && !cannotBeUsed(errno)) return kNotNow;
     if (fd < 0) fd = remake(file, why);
-    descriptors_.emplace(file.string(), fd);
+    if (fd != kNotNow) descriptors_.emplace(file.string(), fd);
     return fd;
   }
 
@@ -99,21 +126,27 @@ class LockFiles {
 
   /// The lock file cannot be used (a folder or a FIFO in its place, a file of another user): it is set aside and
   /// made anew where the folder allows. Never silently without claims: then every claim is refused, said once.
-  static int remake(const fs::path& file, std::string why) {
+  static int remake(const fs::path& file, std::string& why) {
     const FolderLock folder(file.parent_path());
     std::string again;
     int fd = openLockFile(file, again);  // another process may have made it anew meanwhile
     if (fd >= 0) return fd;
+    if (errno != ENOENT && !cannotBeUsed(errno)) {
+      why = again;
+      return kNotNow;
+    }
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::system_clock::now().time_since_epoch());
     const fs::path aside = fs::path(file).concat(".unusable-" + std::to_string(now.count()) + "-" +
                                                  std::to_string(::getpid()));
     if (::rename(file.c_str(), aside.c_str()) == 0) {
       fd = openLockFile(file, again);
+      const bool notNow = fd < 0 && !cannotBeUsed(errno);
       SystemLog::write("[Zizozu] The claims file '" + file.string() + "' cannot be used (" + why +
                        "): set aside as '" + aside.string() + "'" + (fd >= 0 ? " and made anew" : ""));
       if (fd >= 0) return fd;
       why = again;
+      if (notNow) return kNotNow;  // made at the next claim
     } else if (errno != ENOENT) {
       why += std::string("; it cannot be set aside: ") + std::strerror(errno);
     }
@@ -162,14 +195,27 @@ off_t FileClaims::byteOf(std::string_view name) {
 }
 
 bool FileClaims::claim(std::string_view name) const {
-  const int fd = lockFiles().descriptor(lockFile_);
+  std::string why;
+  const int fd = lockFiles().descriptor(lockFile_, why);
+  if (fd == kNotNow) {
+    SystemLog::write("[Zizozu] The claims file '" + lockFile_.string() + "' cannot be opened now (" + why +
+                     "): '" + std::string(name) + "' is left alone this time");
+    return false;
+  }
   if (fd < 0) return false;
   if (lockByte(fd, name, F_WRLCK) == 0) return true;
-  return errno != EAGAIN && errno != EACCES;  // a system without such locks cannot tell: granted
+  if (errno == EAGAIN || errno == EACCES) return false;  // another process holds it
+  if (errno == ENOLCK || errno == ENOMEM) {
+    SystemLog::write("[Zizozu] '" + std::string(name) + "' cannot be claimed now (" + std::strerror(errno) +
+                     "): it is left alone this time");
+    return false;
+  }
+  return true;  // a file system without such locks cannot tell: granted
 }
 
 void FileClaims::release(std::string_view name) const {
-  const int fd = lockFiles().descriptor(lockFile_);
+  std::string why;
+  const int fd = lockFiles().descriptor(lockFile_, why);
   if (fd >= 0) lockByte(fd, name, F_UNLCK);
 }
 

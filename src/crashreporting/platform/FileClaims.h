@@ -20,8 +20,10 @@ class FileClaims {
   explicit FileClaims(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
 
   /// Claims `name`: true when it is now this process's (or already was); false while another process holds it.
-  /// A lock file that cannot be used is set aside and made anew; where none can be had at all (a read-only store)
-  /// every claim is refused, said once: another copy may be sending the same items.
+  /// A lock file that cannot be used (no regular file, a link, not ours to write) is set aside and made anew;
+  /// where none can be had at all (a read-only store) every claim is refused, said once: another copy may be
+  /// sending the same items. A passing error (too many open files, no memory) refuses this claim alone, with a
+  /// line, and leaves the file as it is.
   bool claim(std::string_view name) const;
   /// Gives `name` up (after its item was removed or left for whoever comes next).
   void release(std::string_view name) const;

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
+
+#include "crashreporting/platform/ForkedChild.h"
 
 namespace crashreporting {
 
@@ -15,20 +16,21 @@ class SerialQueue;
 class RepeatingTimer {
  public:
   RepeatingTimer(std::chrono::milliseconds interval, SerialQueue& queue, std::function<void()> task);
-  /// Stops the timer; a task already queued still runs on the queue.
+  /// Stops the timer; a task already queued still runs on the queue. In a child forked without exec, which has
+  /// no timer thread, it leaves the timer's state as it is.
   ~RepeatingTimer();
   RepeatingTimer(const RepeatingTimer&) = delete;
   RepeatingTimer& operator=(const RepeatingTimer&) = delete;
 
  private:
-  void run();
+  struct State;
 
   const std::chrono::milliseconds interval_;
   SerialQueue& queue_;
   const std::function<void()> task_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
+  // Shared with the thread, which keeps it alive where the thread is missing (a forked child).
+  const std::shared_ptr<State> state_;
+  const OwningProcess process_;
   std::thread worker_;
 };
 

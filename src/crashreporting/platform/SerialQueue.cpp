@@ -23,11 +23,19 @@ struct SerialQueue::State {
   std::uint64_t completed = 0;  // tasks run and released
   bool stopping = false;
   std::thread::id workerId;  // set once the thread starts; a default id matches no thread
+  /// The handle of a thread that a child forked without exec does not have: never joined nor destroyed there.
+  std::thread absent;
 };
 
 SerialQueue::SerialQueue(std::string label) : state_(std::make_shared<State>(std::move(label))) {}
 
 SerialQueue::~SerialQueue() {
+  if (worker_.joinable() && workerProcess_.forkedAway()) {
+    // The lock and condition variables may be held or waited on by the missing thread for ever. The state stays
+    // alive through that thread's own reference, which is never let go of here.
+    state_->absent = std::move(worker_);
+    return;
+  }
   {
     const std::lock_guard lock(state_->mutex);
     state_->stopping = true;
@@ -52,6 +60,7 @@ std::uint64_t SerialQueue::enqueue(std::function<void()> task) {
     state_->tasks.push_back(std::move(task));
     ticket = ++state_->submitted;
     if (!worker_.joinable()) {
+      workerProcess_ = OwningProcess();
       worker_ = std::thread([state = state_] { run(state); });
       state_->workerId = worker_.get_id();
     }

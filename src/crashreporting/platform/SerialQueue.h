@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "crashreporting/platform/ForkedChild.h"
+
 namespace crashreporting {
 
 /// A serial queue: tasks run one at a time, in the order given, on the queue's own thread (started with the
@@ -15,7 +17,8 @@ namespace crashreporting {
 class SerialQueue {
  public:
   explicit SerialQueue(std::string label);
-  /// Runs what is still queued, then ends the thread.
+  /// Runs what is still queued, then ends the thread. In a child forked without exec, which has no such thread,
+  /// it leaves the queue's state as it is.
   ~SerialQueue();
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
@@ -45,6 +48,7 @@ class SerialQueue {
 
   const std::shared_ptr<State> state_;
   std::thread worker_;  // only the owner touches it
+  OwningProcess workerProcess_;  // where worker_ runs
 };
 
 }  // namespace crashreporting

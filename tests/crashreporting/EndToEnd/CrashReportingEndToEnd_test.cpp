@@ -198,18 +198,7 @@ TEST_F(EndToEnd, AFolderInPlaceOfAStoredFileNeverTakesTheHostDownAndTheReportArr
 // Two windows of one program share its store: each waiting report and event goes once, by one of them.
 TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnce) {
   const std::set<std::string> reportIds = writeWaitingReports(20);
-  std::set<std::string> eventNames;
-  for (int package = 0; package < 6; ++package) {
-    std::string log;
-    for (int event = 0; event < 4; ++event) {
-      const std::string name = "waiting-event-" + std::to_string(package) + "-" + std::to_string(event);
-      eventNames.insert(name);
-      log += "1000\t" + name + "\t2\t{}\n";
-    }
-    const std::string gz = "LOG" + std::to_string(package) + ".gz";
-    writePackage(events(), "EVENTS" + std::to_string(package), {}, gz, "application/vnd.vuveradarad.mac.events",
-                 gzipped(log));
-  }
+  const std::set<std::string> eventNames = writeWaitingEvents("event", 6, 4);
   fs::create_directories(settingsFile().parent_path());
   std::ofstream(settingsFile()) << R"({"analytics":{"url":")" << server_.url("/events") << "\"}}";
   // A reply that takes a while keeps both copies at work on the store at once.
@@ -227,29 +216,14 @@ TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnc
         if (part.name == "report_id") ids.insert(part.body);
     return ids;
   };
-  const auto sentEvents = [&] {
-    std::multiset<std::string> names;
-    for (const auto& parts : received("/events")) {
-      for (const auto& part : parts) {
-        std::istringstream lines(gunzip(part.body).value_or(""));
-        for (std::string line; std::getline(lines, line);) {
-          const std::size_t start = line.find('\t') + 1;
-          const std::string name = line.substr(start, line.find('\t', start) - start);
-          if (name.starts_with("waiting-")) names.insert(name);
-        }
-      }
-    }
-    return names;
-  };
   const auto waitingFiles = [&] {
-    std::size_t count = 0;
-    for (const auto& name : entries(events())) count += name.ends_with(".gz") || name.ends_with(".multipartmime");
+    std::size_t count = waitingEventFiles();
     for (const auto& name : entries(store() / "active")) count += name.starts_with("waiting-");
     return count;
   };
   const auto settled = [&] {
     const auto reports = sentReports();
-    const auto sent = sentEvents();
+    const auto sent = sentWaitingEvents();
     return std::set(reports.begin(), reports.end()) == reportIds && std::set(sent.begin(), sent.end()) == eventNames &&
            entries(store() / "prepared").empty() &&
            entries(store() / "processing").empty() && waitingFiles() == 0;
@@ -259,7 +233,7 @@ TEST_F(EndToEnd, TwoCopiesOfAHostStartedTogetherSendEachWaitingReportAndEventOnc
   EXPECT_EQ(second->finish(), 0) << second->errors();
 
   const auto reports = sentReports();
-  const auto sent = sentEvents();
+  const auto sent = sentWaitingEvents();
   for (const auto& id : reportIds) EXPECT_EQ(reports.count(id), 1u) << id;
   for (const auto& name : eventNames) EXPECT_EQ(sent.count(name), 1u) << name;
   EXPECT_EQ(reports.size(), reportIds.size());

@@ -4,21 +4,20 @@
 // crash host program against them.
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "crashreporting/Capture/VRDHandler.h"
 #include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Reports/VRDNetworkClient.h"
 #include "crashreporting/support/Awaiter.h"
 #include "crashreporting/support/CaptureTest.h"
-#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/HostProcess.h"
+#include "crashreporting/support/LocalSettings.h"
 #include "crashreporting/support/Package.h"
 #include "support/TestEnvironment.h"
 #include "support/http/TestHttpServer.h"
@@ -33,7 +32,8 @@ inline constexpr const char* kReportsPath = "/sdk-api/v1/platforms/mac/apps/org.
 inline std::vector<std::string> entries(const fs::path& folder) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -53,14 +53,17 @@ class EndToEnd : public ::testing::Test {
     server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
   }
 
-  std::unique_ptr<HostProcess> run(std::vector<std::string> arguments) {
+  /// A run of the host program; `extra` adds to (or replaces) its environment.
+  std::unique_ptr<HostProcess> run(std::vector<std::string> arguments,
+                                   const std::map<std::string, std::string>& extra = {}) {
     arguments.insert(arguments.begin(), {plist_.string(), "k"});
-    const std::map<std::string, std::string> environment = {
+    std::map<std::string, std::string> environment = {
         {"XDG_CACHE_HOME", (temp_.path() / "cache").string()},
         {"XDG_DATA_HOME", (temp_.path() / "data").string()},
         {"XDG_CONFIG_HOME", (temp_.path() / "config").string()},
         {"VuveradaradReportsEndpoint", server_.url("")},
     };
+    for (const auto& [name, value] : extra) environment[name] = value;
     return std::make_unique<HostProcess>(arguments, environment, temp_.path() / ("run" + std::to_string(++runs_)));
   }
   /// Run A: starts, crashes, and leaves its report folder in active; its name.
@@ -101,6 +104,17 @@ class EndToEnd : public ::testing::Test {
 
   /// Reports left by earlier runs, a third each in active, processing and prepared; their identifiers.
   std::set<std::string> writeWaitingReports(int count);
+  /// Analytics events left by earlier runs, `perPackage` to each of `packages` packaged files; their names
+  /// ("waiting-<tag>-<package>-<event>").
+  std::set<std::string> writeWaitingEvents(const std::string& tag, int packages, int perPackage);
+  /// The names of the waiting events the server received at "/events", each as often as it came.
+  std::multiset<std::string> sentWaitingEvents() const;
+  /// The gz and packaged files in the events folder (a running host's own current log is not counted).
+  std::size_t waitingEventFiles() const {
+    std::size_t count = 0;
+    for (const auto& name : entries(events())) count += name.ends_with(".gz") || name.ends_with(".multipartmime");
+    return count;
+  }
   /// The report identifiers the server received, each as often as it came.
   std::multiset<std::string> sentReportIds() const {
     std::multiset<std::string> ids;
@@ -133,7 +147,7 @@ inline std::string gzipped(const std::string& text) {
 /// A package as the library leaves it waiting: `<boundary>.multipartmime` in `folder`, holding `fields` and one
 /// file part.
 inline void writePackage(const fs::path& folder, const std::string& boundary, const Dictionary& fields,
-                  const std::string& fileName, const std::string& type, const std::string& body) {
+                         const std::string& fileName, const std::string& type, const std::string& body) {
   fs::create_directories(folder);
   FileOutputStream stream(folder / (boundary + ".multipartmime"));
   ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
@@ -149,7 +163,8 @@ inline std::set<std::string> EndToEnd::writeWaitingReports(int count) {
   for (int i = 0; i < count; ++i) {
     const std::string id = "waiting-report-" + std::to_string(i);
     ids.insert(id);
-    const std::string errors = R"({"error":{"domain":"org.example","code":1}})" "\n";
+    const std::string errors = R"({"error":{"domain":"org.example","code":1}})"
+                               "\n";
     if (i % 3 == 2) {
       writePackage(store() / "prepared", "PACKAGE" + std::to_string(i), {{"report_id", Value(id)}},
                    "errors_a.vrdrecord", "text/plain", errors);
@@ -161,6 +176,37 @@ inline std::set<std::string> EndToEnd::writeWaitingReports(int count) {
     std::ofstream(folder / "errors_a.vrdrecord") << errors;
   }
   return ids;
+}
+
+inline std::set<std::string> EndToEnd::writeWaitingEvents(const std::string& tag, int packages, int perPackage) {
+  std::set<std::string> names;
+  for (int package = 0; package < packages; ++package) {
+    std::string log;
+    for (int event = 0; event < perPackage; ++event) {
+      const std::string name = "waiting-" + tag + "-" + std::to_string(package) + "-" + std::to_string(event);
+      names.insert(name);
+      log += "1000\t" + name + "\t2\t{}\n";
+    }
+    const std::string suffix = tag + std::to_string(package);
+    writePackage(events(), "EVENTS" + suffix, {}, "LOG" + suffix + ".gz", "application/vnd.vuveradarad.mac.events",
+                 gzipped(log));
+  }
+  return names;
+}
+
+inline std::multiset<std::string> EndToEnd::sentWaitingEvents() const {
+  std::multiset<std::string> names;
+  for (const auto& parts : received("/events")) {
+    for (const auto& part : parts) {
+      std::istringstream lines(gunzip(part.body).value_or(""));
+      for (std::string line; std::getline(lines, line);) {
+        const std::size_t start = line.find('\t') + 1;
+        const std::string name = line.substr(start, line.find('\t', start) - start);
+        if (name.starts_with("waiting-")) names.insert(name);
+      }
+    }
+  }
+  return names;
 }
 
 }  // namespace crashreporting::test

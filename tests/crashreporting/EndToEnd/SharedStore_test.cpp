@@ -115,17 +115,7 @@ TEST_F(EndToEnd, WhatStandsWhereTheLibraryWritesNeitherBlocksTheHostNorKeepsTheR
 }
 
 TEST_F(EndToEnd, EventsThatCannotBeRemovedOnceSentAreNotSentAgainAtTheNextStart) {
-  std::set<std::string> names;
-  for (int package = 0; package < 3; ++package) {
-    std::string log;
-    for (int event = 0; event < 3; ++event) {
-      const std::string name = "waiting-event-" + std::to_string(package) + "-" + std::to_string(event);
-      names.insert(name);
-      log += "1000\t" + name + "\t2\t{}\n";
-    }
-    writePackage(events(), "EVENTS" + std::to_string(package), {}, "LOG" + std::to_string(package) + ".gz",
-                 "application/vnd.vuveradarad.mac.events", gzipped(log));
-  }
+  const std::set<std::string> names = writeWaitingEvents("event", 3, 3);
   fs::create_directories(settingsFile().parent_path());
   std::ofstream(settingsFile()) << R"({"analytics":{"url":")" << server_.url("/events") << "\"}}";
   const Immutable readOnly(events());
@@ -138,16 +128,7 @@ TEST_F(EndToEnd, EventsThatCannotBeRemovedOnceSentAreNotSentAgainAtTheNextStart)
     EXPECT_EQ(host->finish(), 0) << host->errors();
     EXPECT_TRUE(said) << host->errors();
   }
-  std::multiset<std::string> sent;
-  for (const auto& parts : received("/events")) {
-    for (const auto& part : parts) {
-      std::istringstream lines(gunzip(part.body).value_or(""));
-      for (std::string line; std::getline(lines, line);) {
-        const std::size_t start = line.find('\t') + 1;
-        sent.insert(line.substr(start, line.find('\t', start) - start));
-      }
-    }
-  }
+  const auto sent = sentWaitingEvents();
   for (const auto& name : names) EXPECT_LE(sent.count(name), 1u) << name;
 }
 

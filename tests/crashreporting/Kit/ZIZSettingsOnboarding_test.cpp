@@ -249,9 +249,10 @@ TEST_F(ZIZSettingsOnboardingTest, AFailedDownloadOrSaveLeavesThePreviousSettings
   EXPECT_TRUE(logged);
 }
 
-// A folder where the settings file or its side file belongs would refuse every download for good.
+// A folder where the settings file belongs would refuse every download for good; one where a single side file for
+// every download once was refuses none.
 TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFreshSettingsAreStored) {
-  for (const char* suffix : {"", ".download"}) {
+  for (const auto& [suffix, setAside] : {std::pair{"", true}, std::pair{".download", false}}) {
     SCOPED_TRACE(std::string("settings.json") + suffix);
     reset();
     SetUp();
@@ -264,9 +265,33 @@ TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFr
     bool said = false;
     for (const auto& line : log_.lines())
       said |= line.find("'" + blocked.string() + "' is a folder, not a file: kept aside as '") != std::string::npos;
-    EXPECT_TRUE(said);
+    EXPECT_EQ(said, setAside);
+    std::size_t sideFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(blocked.parent_path()))
+      sideFiles += entry.path().filename().string().starts_with("settings.json.download-");
+    EXPECT_EQ(sideFiles, 0u) << "a download's side file is renamed over the settings";
     std::filesystem::remove_all(ZIZSettingsOnboardingManager::settingsPath().parent_path());
   }
+}
+
+// A side file of a copy killed before its rename goes with a later save; one a copy may still be writing stays.
+TEST_F(ZIZSettingsOnboardingTest, ASideFileLeftByAKilledCopyIsRemovedAndAFreshOneKept) {
+  const std::filesystem::path settings = ZIZSettingsOnboardingManager::settingsPath();
+  std::filesystem::create_directories(settings.parent_path());
+  const auto sideFile = [&](const std::string& tail, std::chrono::minutes age) {
+    std::filesystem::path path = settings;
+    path += ".download-" + tail;
+    std::ofstream(path) << "{}";
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+    return path;
+  };
+  const auto left = sideFile("left01", std::chrono::minutes(60));
+  const auto inFlight = sideFile("fresh1", std::chrono::minutes(0));
+  server_.setReply(kSettingsPath, ScriptedReply::ok(R"({"app":null})"));
+  run();
+  ASSERT_TRUE(notified_.waitFor(1));
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(inFlight));
 }
 
 }  // namespace

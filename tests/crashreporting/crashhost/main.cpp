@@ -14,9 +14,13 @@
 //   overflow-thread   a plain std::thread recurses until its stack runs out
 //   serve      runs the main queue until standard input ends
 //   fork       forks a child that only sleeps (at most a minute; it does not exec), prints "child <pid>"
+//   fork-exit  forks a child that logs an event and a custom key and returns through exit(0) (no exec); waits
+//              for it (at most 10 s, then kills it) and prints "child ended <exit status or -1> ms=<time>"
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
 #include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -79,6 +83,31 @@ __attribute__((noinline)) int crashhostRecurse(int depth) {
 }
 #pragma GCC diagnostic pop
 
+// A worker forked without exec that ends as programs do, through exit(): the library's exit work and static
+// destructors run in it.
+void forkAndExit() {
+  const pid_t child = fork();
+  if (child == 0) {
+    Vuveradarad::logEvent("child-event");
+    Vuveradarad::setObjectValue(Value("child"), "worker");
+    std::exit(0);
+  }
+  const auto began = std::chrono::steady_clock::now();
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(child, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - began < std::chrono::seconds(10))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
+  if (ended != child) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  std::printf("child ended %d ms=%.0f\n", ended == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+              took.count());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +149,8 @@ int main(int argc, char** argv) {
         const auto began = std::chrono::steady_clock::now();
         Vuveradarad::startWithAPIKey(key, delegate);
         const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - began;
-        std::printf("started prepared=%zu ms=%.3f\n", VRDFileManager().preparedPathContents().size(), took.count());
+        std::printf("started prepared=%zu ms=%.3f\n", VRDFileManager().preparedPathContents().size(),
+                    took.count());
       } catch (const ZIZException& e) {
         std::fprintf(stderr, "%s: %s\n", ZIZException::name(), e.what());
         return 2;
@@ -145,6 +175,8 @@ int main(int argc, char** argv) {
       }
       std::printf("child %d\n", static_cast<int>(child));
       std::fflush(stdout);
+    } else if (argument == "fork-exit") {
+      forkAndExit();
     } else if (argument == "serve") {
       runMainQueueUntilInputEnds();
     } else {

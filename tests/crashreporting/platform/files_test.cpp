@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -174,6 +175,56 @@ TEST(FileClaimsTest, ALockFileThatCannotBeUsedIsSetAsideAndMadeAnewOrEveryClaimI
       EXPECT_FALSE(OtherProcess(lockFile, {"a"}).holding()) << "the claims are in the file others use";
     }
   }
+  ProcessShared::resetAll();
+}
+
+/// While it lives, opening a file fails with "too many open files": the soft limit is lowered and what is left
+/// below it filled.
+class OutOfDescriptors {
+ public:
+  OutOfDescriptors() {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = 64;
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) filled_.push_back(fd);
+  }
+  ~OutOfDescriptors() {
+    for (const int fd : filled_) close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+  OutOfDescriptors(const OutOfDescriptors&) = delete;
+  OutOfDescriptors& operator=(const OutOfDescriptors&) = delete;
+
+ private:
+  rlimit saved_{};
+  std::vector<int> filled_;
+};
+
+// A passing error says nothing about the claims file: setting it aside would replace the file whose locks the
+// other copies hold, and two claims files would be in use at once.
+TEST(FileClaimsTest, APassingErrorOpeningTheClaimsFileRefusesThatClaimAloneAndTheFileStays) {
+  const tilvane::test::ScopedTempDir temp;
+  const FileClaims claims(temp.path() / ".claims");
+  std::ofstream(claims.lockFile()).flush();
+  struct stat before {};
+  ASSERT_EQ(stat(claims.lockFile().c_str(), &before), 0);
+  ProcessShared::resetAll();
+  const SystemLog::Capture log;
+  {
+    const OutOfDescriptors full;
+    EXPECT_FALSE(claims.claim("a"));
+  }
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_NE(log.lines()[0].find("'" + claims.lockFile().string() + "' cannot be opened now (Too many open files)"),
+            std::string::npos)
+      << log.lines()[0];
+  struct stat after {};
+  ASSERT_EQ(stat(claims.lockFile().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the claims file was set aside";
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.path()), fs::directory_iterator()), 1);
+  EXPECT_TRUE(claims.claim("a")) << "the next claim tries again";
+  EXPECT_FALSE(OtherProcess(claims.lockFile(), {"a"}).holding()) << "the claims are in the file others use";
   ProcessShared::resetAll();
 }
 
