@@ -367,10 +367,11 @@ TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOn
     defaults::UserDefaults other(file);
     ASSERT_TRUE(other.setInteger(UserDefaultsService::autoLayoutEnabledKey(), 1));
     ASSERT_TRUE(other.setBool(UserDefaultsService::gutterEnabledKey(), true));
-    ASSERT_TRUE(other.setObject("restoreShortcut", defaults::Value(defaults::Dictionary{
-                                                       {"keyCode", defaults::Value(std::int64_t{key.keyCode()})},
-                                                       {"modifierFlags", defaults::Value(std::int64_t{
-                                                                             key.modifierFlags()})}})));
+    const auto code = static_cast<std::int64_t>(key.keyCode());
+    const auto flags = static_cast<std::int64_t>(key.modifierFlags());
+    ASSERT_TRUE(other.setObject("restoreShortcut",
+                                defaults::Value(defaults::Dictionary{{"keyCode", defaults::Value(code)},
+                                                                     {"modifierFlags", defaults::Value(flags)}})));
   }
   advance(1.25);
   ASSERT_EQ(changes.size(), 1u);
