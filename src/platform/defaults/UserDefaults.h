@@ -119,11 +119,14 @@ class UserDefaults {
 
   /// What was wrong with the file when these defaults were made.
   struct LoadProblem {
-    /// Why it could not be read ("not a property list", "cannot open …: Permission denied", …).
+    /// Why it could not be read: the decoder's ("the file is empty", "not a property list", "the root of the
+    /// property list is not a dictionary", "the property list is nested too deeply") or the reader's, "cannot read
+    /// <file>: " and "Permission denied", "Is a directory", "Not a regular file", "Larger than N bytes", ….
     std::string reason;
     /// The byte-identical copy kept beside it; empty when none could be made.
     std::filesystem::path copy;
-    /// The copy was made before (an earlier start found the same bytes): it has been said already.
+    /// The copy was made before (an earlier start found the same bytes, and nothing wrote the file since): it has
+    /// been said already.
     bool keptBefore = false;
   };
   /// The file's problem at start; none when it was read, or was not there.
