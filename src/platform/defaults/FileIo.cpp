@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <cstring>
 #include <random>
@@ -61,8 +63,9 @@ constexpr std::string_view kTemporaryLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef
 /// Creates a temporary file beside `file` with `mode` (the umask applies), named for removeLeftTemporaries;
 /// its path goes to `path`.
 int createTemporary(const std::filesystem::path& file, mode_t mode, std::string& path) {
-  std::random_device seed;
-  std::mt19937 random(seed());
+  // Names need only differ from a leftover's and a concurrent writer's: the clock and the process do.
+  std::mt19937 random(static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                      static_cast<std::uint32_t>(::getpid()));
   std::uniform_int_distribution<std::size_t> pick(0, kTemporaryLetters.size() - 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
     path = file.string() + std::string(kTemporaryInfix);

@@ -340,7 +340,7 @@ UserDefaults::KeptAside UserDefaults::keepAside(const std::string& reason, std::
   }
   copiedStamp_ = stamp;
   log::reportWarning("UserDefaults: " + file_.string() + " was damaged while running (" + reason + "): a copy was " +
-                     "kept as " + copy.string() + "; the settings known before stay, and the next change saves them");
+                     "kept as " + copy.string() + "; the settings known before are kept");
   return KeptAside::now;
 }
 

@@ -103,11 +103,11 @@ MASShortcutView::MASShortcutView(QWidget* parent)
         if (recorder_.shortcutValue() == taken) refresh();
       })
       .disposed(disposeBag_);
-  // A hot key changed in the settings file shows here; one being recorded is left to the user.
+  // A hot key changed in the settings file shows here (while the user records one, once the recording ends).
   ShortcutDefaults::shared()
       .changed()
       .subscribe([this](const std::string& key) {
-        if (key != recorder_.associatedUserDefaultsKey() || recorder_.isRecording()) return;
+        if (key != recorder_.associatedUserDefaultsKey()) return;
         recorder_.setAssociatedUserDefaultsKey(key);
         refresh();
       })
