@@ -250,6 +250,25 @@ TEST_F(UserDefaultsTest, AReloadTakesInOtherProgramsChangesAndNotItsOwn) {
   EXPECT_EQ(d.objectForKey("launchAtLogin"), std::nullopt);
 }
 
+// A settings file linked into a dotfiles folder: a save there (written aside and renamed over the target) and the
+// link pointed at another file are both changes of the settings.
+TEST_F(UserDefaultsTest, AReloadFollowsTheLinkedFileAndTheLinkItself) {
+  const fs::path dotfiles = tempDir() / "dotfiles";
+  fs::create_directories(dotfiles);
+  fs::create_directories(file().parent_path());
+  fs::create_symlink(dotfiles / "tilvane.plist", file());
+  UserDefaults d(file());
+  EXPECT_TRUE(d.setInteger("autoLayoutEnabled", 1));
+  EXPECT_FALSE(d.fileMayHaveChanged());
+  EXPECT_TRUE(UserDefaults(dotfiles / "tilvane.plist").setInteger("autoLayoutEnabled", 0));
+  EXPECT_EQ(d.reload(), std::vector<std::string>{"autoLayoutEnabled"});
+  EXPECT_TRUE(UserDefaults(dotfiles / "other.plist").setBool("gutterEnabled", true));
+  fs::remove(file());
+  fs::create_symlink(dotfiles / "other.plist", file());
+  EXPECT_TRUE(d.fileMayHaveChanged());
+  EXPECT_EQ(d.reload(), (std::vector<std::string>{"autoLayoutEnabled", "gutterEnabled"}));
+}
+
 // A save keeps the permissions of the file it replaces (the link's target for a link); a new file gets 0644 less
 // the umask.
 TEST_F(UserDefaultsTest, ASaveKeepsThePermissionsOfTheFileItReplaces) {
