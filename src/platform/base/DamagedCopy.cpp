@@ -38,6 +38,8 @@ std::filesystem::path keptDamagedCopy(const std::filesystem::path& file) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(file, ec);
   if (ec) return {};
+  const auto written = std::filesystem::last_write_time(file, ec);
+  if (ec) return {};
   const std::string prefix = file.filename().string() + ".damaged-";
   const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
   std::filesystem::directory_iterator it(folder, ec);
@@ -46,6 +48,8 @@ std::filesystem::path keptDamagedCopy(const std::filesystem::path& file) {
     if (copy.filename().string().rfind(prefix, 0) != 0) continue;
     std::error_code sizeError;
     if (!it->is_regular_file(sizeError) || it->file_size(sizeError) != size || sizeError) continue;
+    // A copy older than the file's last write is of an earlier damage, however alike.
+    if (it->last_write_time(sizeError) < written || sizeError) continue;
     if (sameBytes(file, copy)) return copy;
   }
   return {};

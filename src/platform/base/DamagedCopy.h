@@ -10,8 +10,9 @@ namespace tilvane {
 std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::time_t now);
 
 /// A copy kept beside `file` earlier (named as damagedCopyName names them) that holds the same bytes as `file`
-/// does now; empty when there is none, or `file` cannot be read. The same damage is then kept once, however
-/// often it is found.
+/// does now and was made after `file` was last written; empty when there is none, or `file` cannot be read. The
+/// same damage is then kept once, however often it is found; once the file has been written again (a save, or
+/// a hand edit), the same bytes found later are a damage of their own.
 std::filesystem::path keptDamagedCopy(const std::filesystem::path& file);
 
 }  // namespace tilvane

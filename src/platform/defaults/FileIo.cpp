@@ -7,7 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <cstring>
+#include <random>
 #include <utility>
 
 namespace tilvane::defaults {
@@ -52,6 +56,34 @@ std::string describeErrno(const char* what, const std::filesystem::path& path) {
   return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
 }
 
+constexpr std::string_view kTemporaryInfix = ".saving-";
+constexpr std::size_t kTemporaryTail = 6;
+constexpr std::string_view kTemporaryLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+/// Creates a temporary file beside `file` with `mode` (the umask applies), named for removeLeftTemporaries;
+/// its path goes to `path`.
+int createTemporary(const std::filesystem::path& file, mode_t mode, std::string& path) {
+  // Names need only differ from a leftover's and a concurrent writer's: the clock and the process do.
+  std::mt19937 random(static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                      static_cast<std::uint32_t>(::getpid()));
+  std::uniform_int_distribution<std::size_t> pick(0, kTemporaryLetters.size() - 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = file.string() + std::string(kTemporaryInfix);
+    for (std::size_t i = 0; i < kTemporaryTail; ++i) path += kTemporaryLetters[pick(random)];
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool isTemporaryOf(const std::string& name, const std::string& fileName) {
+  if (name.size() != fileName.size() + kTemporaryInfix.size() + kTemporaryTail) return false;
+  if (name.compare(0, fileName.size(), fileName) != 0) return false;
+  if (name.compare(fileName.size(), kTemporaryInfix.size(), kTemporaryInfix) != 0) return false;
+  return name.find_first_not_of(kTemporaryLetters, fileName.size() + kTemporaryInfix.size()) == std::string::npos;
+}
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -77,7 +109,8 @@ FileRead readFileBounded(const std::filesystem::path& file, std::size_t maxBytes
   return result;
 }
 
-bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string& error) {
+bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string& error,
+                         FileMode mode) {
   const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
@@ -86,8 +119,14 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
     return false;
   }
 
-  std::string tempPath = file.string() + ".XXXXXX";
-  UniqueFd fd(::mkostemp(tempPath.data(), O_CLOEXEC));
+  // The mode of the file replaced is set once the contents are written; a new one gets the usual mode, which the
+  // umask narrows as it does for any new file.
+  std::optional<mode_t> replacedMode;
+  struct stat replaced {};
+  if (mode == FileMode::keepReplaced && ::stat(file.c_str(), &replaced) == 0) replacedMode = replaced.st_mode & 07777;
+  const mode_t created = mode == FileMode::keepReplaced && !replacedMode ? 0644 : 0600;
+  std::string tempPath;
+  UniqueFd fd(createTemporary(file, created, tempPath));
   if (!fd.valid()) {
     error = describeErrno("cannot create a temporary file beside", file);
     return false;
@@ -95,6 +134,10 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   TempFileGuard guard(tempPath);
   if (!writeAll(fd.get(), bytes)) {
     error = describeErrno("cannot write", tempPath);
+    return false;
+  }
+  if (replacedMode && ::fchmod(fd.get(), *replacedMode) != 0) {
+    error = describeErrno("cannot set the permissions of", tempPath);
     return false;
   }
   if (::fsync(fd.get()) != 0) {
@@ -115,6 +158,20 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.valid()) ::fsync(dir.get());
   return true;
+}
+
+void removeLeftTemporaries(const std::filesystem::path& file) {
+  const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+  const std::string fileName = file.filename().string();
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::error_code kind;
+    if (!isTemporaryOf(it->path().filename().string(), fileName)) continue;
+    if (it->symlink_status(kind).type() != std::filesystem::file_type::regular) continue;
+    std::error_code removal;
+    std::filesystem::remove(it->path(), removal);
+  }
 }
 
 bool copyFileExclusively(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {

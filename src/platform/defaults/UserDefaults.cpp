@@ -20,12 +20,23 @@ constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
 // Another program holds the lock for one read and write of a small file: far less than this.
 constexpr double kLockWaitSeconds = 2.0;
 
-// Which file stands at `file` now; empty when none does.
+// Which file stands at `file` now (links followed) and when it was written; empty when none does.
 std::string stampOf(const std::filesystem::path& file) {
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) return {};
   return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-         std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+         std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + ":" +
+         std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec);
+}
+
+// Adds to `keys` every key whose value differs between `before` and `after` (present in one only included).
+void addChangedKeys(const Dictionary& before, const Dictionary& after, std::set<std::string, std::less<>>& keys) {
+  for (const auto& [key, value] : before) {
+    const auto found = after.find(key);
+    if (found == after.end() || !(found->second == value)) keys.insert(key);
+  }
+  for (const auto& [key, value] : after)
+    if (!before.contains(key)) keys.insert(key);
 }
 
 // A key as a log line can show it: control characters as \xNN, at most 80 bytes.
@@ -53,6 +64,7 @@ UserDefaults& UserDefaults::standard() { return SharedInstance<UserDefaults>::ge
 std::filesystem::path UserDefaults::defaultFilePath() { return xdg::configHome() / "Tilvane" / "defaults.plist"; }
 
 void UserDefaults::load() {
+  knownStamp_ = stampOf(file_);
   const FileRead read = readFileBounded(file_, kMaxFileBytes);
   if (read.status == FileRead::Status::absent) return;
   std::string reason = read.error;
@@ -91,6 +103,49 @@ void UserDefaults::load() {
 void UserDefaults::setNotifier(std::function<void(const Notice&)> notifier) {
   std::lock_guard lock(mutex_);
   notifier_ = std::move(notifier);
+}
+
+bool UserDefaults::fileMayHaveChanged() const {
+  const std::string stamp = stampOf(file_);
+  std::lock_guard lock(mutex_);
+  return stamp != knownStamp_ || !takenIn_.empty();
+}
+
+std::string UserDefaults::fileStamp() const { return stampOf(file_); }
+
+std::vector<std::string> UserDefaults::reload() {
+  std::optional<Notice> notice;
+  std::set<std::string, std::less<>> changed;
+  {
+    std::lock_guard io(ioMutex_);
+    // Another program's save in progress is waited for, so its file is read whole.
+    const FileLock lock(file_.string() + ".lock", kLockWaitSeconds);
+    if (lock.timedOut()) return {};
+    const std::string stamp = stampOf(file_);
+    const FileRead read = readFileBounded(file_, kMaxFileBytes);
+    std::string reason = read.error;
+    std::optional<Dictionary> fresh;
+    if (read.status == FileRead::Status::absent)
+      fresh.emplace();
+    else if (read.status == FileRead::Status::ok)
+      fresh = decodePlistDictionary(read.bytes, reason);
+    if (!fresh) {
+      std::filesystem::path copy;
+      if (keepAside(reason, copy) == KeptAside::now) notice = Notice{Notice::Kind::damaged, {}, copy};
+    }
+    std::lock_guard values(mutex_);
+    knownStamp_ = stamp;
+    changed.swap(takenIn_);
+    if (fresh) {
+      addChangedKeys(values_, *fresh, changed);
+      values_ = std::move(*fresh);
+      // A key set anew by hand is said again if its new value is of the wrong type too.
+      for (const std::string& key : changed)
+        if (const auto typed = wrongTypes_.find(key); typed != wrongTypes_.end()) wrongTypes_.erase(typed);
+    }
+  }
+  if (notice) notify(*notice);
+  return {changed.begin(), changed.end()};
 }
 
 void UserDefaults::notify(const Notice& notice) const {
@@ -209,6 +264,7 @@ bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::o
   }
   // What the file holds now, another program's changes included: only `key` is ours to change.
   Dictionary merged;
+  const std::string stamp = stampOf(file_);
   const FileRead read = readFileBounded(file_, kMaxFileBytes);
   std::string reason = read.error;
   bool damaged = read.status == FileRead::Status::failed;
@@ -226,6 +282,13 @@ bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::o
     std::lock_guard values(mutex_);
     merged = values_;
     if (kept == KeptAside::now) notice = Notice{Notice::Kind::damaged, {}, copy};
+  } else {
+    // What another program stored since the last reload is taken in here; the program still has to hear of it.
+    std::lock_guard values(mutex_);
+    std::set<std::string, std::less<>> changed;
+    addChangedKeys(values_, merged, changed);
+    changed.erase(std::string(key));
+    takenIn_.merge(changed);
   }
   const auto found = merged.find(key);
   const std::optional<Value> now = found == merged.end() ? std::nullopt : std::optional<Value>(found->second);
@@ -236,6 +299,7 @@ bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::o
                      "cannot hold (key \"" + printable(key) + "\")");
     return false;
   }
+  std::string written = stamp;
   if (value != now || damaged) {
     if (value)
       merged.insert_or_assign(std::string(key), std::move(*value));
@@ -243,13 +307,18 @@ bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::o
       merged.erase(found);
     std::string error;
     const auto target = linkTarget(file_, error);
-    if (!target || !writeFileAtomically(*target, encodePlistXml(merged), error)) {
+    // A save killed between its write and its rename left its whole temporary copy; nobody else writes now.
+    if (target) removeLeftTemporaries(*target);
+    if (!target || !writeFileAtomically(*target, encodePlistXml(merged), error, FileMode::keepReplaced)) {
       log::reportError("UserDefaults: cannot save the settings: " + error);
       return false;
     }
+    written = stampOf(file_);
   }
   {
     std::lock_guard values(mutex_);
+    // The file as this save left it: not a change for the program to take in.
+    knownStamp_ = written;
     values_ = std::move(merged);
     if (const auto typed = wrongTypes_.find(key); typed != wrongTypes_.end()) wrongTypes_.erase(typed);
   }
@@ -265,13 +334,13 @@ UserDefaults::KeptAside UserDefaults::keepAside(const std::string& reason, std::
   }
   std::string why;
   if (!copyAside(copy, why)) {
-    log::reportError("UserDefaults: cannot save the settings: " + file_.string() + " cannot be read (" + reason +
-                     ") and could not be kept aside (" + why + "), so it is left as it is");
+    log::reportError("UserDefaults: cannot save the settings while " + file_.string() + " cannot be read (" + reason +
+                     ") and could not be kept aside (" + why + "); it is left as it is");
     return KeptAside::failed;
   }
   copiedStamp_ = stamp;
-  log::reportWarning("UserDefaults: " + file_.string() + " was damaged (" + reason + "): a copy was kept as " +
-                     copy.string() + "; the settings known before were saved again");
+  log::reportWarning("UserDefaults: " + file_.string() + " was damaged while running (" + reason + "): a copy was " +
+                     "kept as " + copy.string() + "; the settings known before are kept");
   return KeptAside::now;
 }
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/defaults/Value.h"
 
@@ -22,13 +23,19 @@ namespace tilvane::defaults {
 /// and a change is there for the next process even if this one dies right after. The values in memory become the
 /// merged file's; a change that could not be saved is not kept, so what is read is what is stored.
 ///
-/// A file that cannot be read as a dictionary property list gives empty defaults and one logged error, and is
-/// copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it, once:
-/// the same damaged bytes found again (the next start) are not copied again. The file itself is left as it is
-/// until the next change. A save that finds the file damaged while it runs keeps it aside the same way and writes
-/// every setting it holds with the change, so nothing known is lost. A file that cannot even be copied (no
-/// permission to read it) is never replaced: every change is refused until it can be read. A file that is a
-/// symbolic link stays one: a save replaces the file it points to.
+/// A file that cannot be read as a dictionary property list (not a property list, not a dictionary, not a regular
+/// file, larger than 16 MiB, or a read error such as no permission) gives empty defaults and one logged error, and
+/// is copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it, once
+/// while nothing was written since: the same damaged bytes found again (the next start) are not copied again, but
+/// once the file was written (a save), the same damage found later is copied and said again. The file itself is
+/// left as it is until the next change. A save, or a reload, that finds the file damaged while it runs keeps it
+/// aside the same way and keeps every setting it held, which a save writes with the change, so nothing known is
+/// lost. A file that cannot even be copied (no permission to read it) is never replaced: every change is refused
+/// until it can be read. A file that is a symbolic link stays one: a save replaces the file it points to, with the
+/// permissions that file had (a new file: 0644 less the umask), and removes what an interrupted save left beside it.
+///
+/// A change of the file by another program or by hand is taken in by reload(), which the program calls when
+/// fileMayHaveChanged(); it answers the keys whose values changed. Its own saves are not such changes.
 ///
 /// The settings that are acted on read their values with storedInteger, storedBool or storedDictionary: a value of
 /// another type there is none, and is reported (logged, and handed to the notifier) once until the key is set.
@@ -93,17 +100,33 @@ class UserDefaults {
   using Change = std::function<std::optional<Value>(const std::optional<Value>& now)>;
   bool update(std::string_view key, const Change& change);
 
+  /// Whether the file may have changed since these defaults last read or wrote it: another file stands at its
+  /// place, or the one there was written, or a save took in values another program had stored meanwhile. A few
+  /// stat calls; a change this process saved itself is not one.
+  bool fileMayHaveChanged() const;
+  /// Which file stands at the settings' place now (links followed), and when it was last written; empty when
+  /// none does. Two equal answers a moment apart tell that nobody is writing it.
+  std::string fileStamp() const;
+  /// Reads the file again as at start, for a change made by another program or by hand: a file that is gone is
+  /// empty defaults; a damaged one is kept aside and said as a save would (the values known stay, so the next save
+  /// loses none of them). Answers the keys whose values changed, including those a save took in from the file
+  /// since the last reload; empty when nothing changed.
+  std::vector<std::string> reload();
+
   /// Every change is saved when it is made or refused then, so nothing waits to be written: always true. Kept
   /// for callers written against the platform's defaults, which synchronise after each change.
   bool synchronize() { return true; }
 
   /// What was wrong with the file when these defaults were made.
   struct LoadProblem {
-    /// Why it could not be read ("not a property list", "cannot open …: Permission denied", …).
+    /// Why it could not be read: the decoder's ("the file is empty", "not a property list", "the root of the
+    /// property list is not a dictionary", "the property list is nested too deeply") or the reader's, "cannot read
+    /// <file>: " and "Permission denied", "Is a directory", "Not a regular file", "Larger than N bytes", ….
     std::string reason;
     /// The byte-identical copy kept beside it; empty when none could be made.
     std::filesystem::path copy;
-    /// The copy was made before (an earlier start found the same bytes): it has been said already.
+    /// The copy was made before (an earlier start found the same bytes, and nothing wrote the file since): it has
+    /// been said already.
     bool keptBefore = false;
   };
   /// The file's problem at start; none when it was read, or was not there.
@@ -112,7 +135,8 @@ class UserDefaults {
   /// What is found after start that the user should learn of.
   struct Notice {
     enum class Kind {
-      /// A save found the file damaged: a copy was kept as `copy`, and the known settings were written again.
+      /// A save or a reload found the file damaged: a copy was kept as `copy`, and the settings known stay (a save
+      /// writes them again).
       damaged,
       /// `key` holds a value of the wrong type; it is left as it is.
       wrongType,
@@ -145,6 +169,10 @@ class UserDefaults {
   std::optional<LoadProblem> loadProblem_;
   /// Identity (device, inode, size, modification time) of the damaged file last copied aside.
   std::string copiedStamp_;
+  /// The file's stamp as it was last read or written here (guarded by mutex_).
+  std::string knownStamp_;
+  /// Keys another program changed that a save took in before a reload saw them (guarded by mutex_).
+  std::set<std::string, std::less<>> takenIn_;
   /// Keys reported as holding a value of the wrong type, until they are set.
   mutable std::set<std::string, std::less<>> wrongTypes_;
   std::function<void(const Notice&)> notifier_;

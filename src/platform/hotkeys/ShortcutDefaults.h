@@ -22,7 +22,11 @@ class ShortcutDefaults {
   /// `key` on changed(). False when it could not be saved: the stored hot key stays, nothing is published.
   bool setShortcut(const std::string& key, const std::optional<MASShortcut>& shortcut);
 
-  /// The defaults keys whose hot key changed through setShortcut, after the change.
+  /// Says that the hot key under `key` changed in the settings file (another program, a hand edit): published on
+  /// changed() as a change made here is.
+  void storedChanged(const std::string& key) { changed_.onNext(key); }
+
+  /// The defaults keys whose hot key changed, through setShortcut or in the file, after the change.
   rx::PublishSubject<std::string>& changed() { return changed_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "Preferences/GeneralPreferencesViewController.h"
 
+#include <algorithm>
+
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "Layout/LayoutManager.h"
@@ -28,7 +30,11 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(LaunchAtLogin
       gapLayoutCheckbox(NSLocalizedString("EnableGutters")),
       gapLayoutIntroLabel(NSLocalizedString("EnableGuttersDesc")),
       loginItem_(loginItem),
-      views_(views) {}
+      views_(views) {
+  AppBridge::settingsChanged()
+      .subscribe([this](const std::vector<std::string>& keys) { followStoredChanges(keys); })
+      .disposed(disposeBag());
+}
 
 std::unique_ptr<PaneView> GeneralPreferencesViewController::makeView() {
   return views_ ? views_->makeView(*this) : nullptr;
@@ -150,6 +156,34 @@ void GeneralPreferencesViewController::gutterChanged(int state) {
     return;
   }
   LayoutManager::shared().layoutAll();
+}
+
+void GeneralPreferencesViewController::followStoredChanges(const std::vector<std::string>& keys) {
+  const auto changed = [&keys](const std::string& key) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };
+  const std::string& startup = UserDefaultsService::launchAtLoginKey();
+  if (changed(startup)) {
+    startupCheckbox.setState(stateOf(startup));
+    // As at the load: the login item follows only a value of its type; it may be the user's own otherwise.
+    if (const auto state = storedState(startup); state && lastStartupState_ != *state) {
+      lastStartupState_ = *state;
+      loading_ = true;
+      launchAtLoginChanged(*state);
+      loading_ = false;
+    }
+  }
+  // The others act on what their getters read now, as the program does at start.
+  if (changed(UserDefaultsService::hideInMenuBarKey())) {
+    hideMenuCheckbox.setState(stateOf(UserDefaultsService::hideInMenuBarKey()));
+    AppBridge::hideInMenuBarChanged().onNext(UserDefaultsService::hideInMenuBar() == 1);
+  }
+  if (changed(UserDefaultsService::showBuildInLayoutActionKey())) {
+    hideLayoutCheckbox.setState(stateOf(UserDefaultsService::showBuildInLayoutActionKey()));
+    AppBridge::showBuildInLayoutActionChanged().onNext();
+  }
+  if (changed(UserDefaultsService::gutterEnabledKey())) {
+    gapLayoutCheckbox.setState(stateOf(UserDefaultsService::gutterEnabledKey()));
+    LayoutManager::shared().layoutAll();
+  }
 }
 
 }  // namespace tilvane

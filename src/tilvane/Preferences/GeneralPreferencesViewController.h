@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Preferences/Controls.h"
 #include "Preferences/PreferencePane.h"
@@ -18,8 +19,11 @@ namespace tilvane {
 /// Loading the view applies each row once with the stored states, without writing them again; a row whose key holds
 /// no value of its type (absent, a damaged settings file, a hand edit) is not applied at all, so nothing is done
 /// from its default. Without such a value the start-at-login box shows the login item as it stands.
-/// A click whose setting cannot be saved puts the box back to what is stored and tells the user over the pane (the
-/// login item too goes back). Main thread only.
+/// A click whose setting cannot be saved is undone: the box goes back to what is stored, a login item changed for
+/// it is changed back (when the click enabled or disabled it), and a window-modal alert over the pane says the
+/// setting was not saved. A setting changed in the file by another instance or by hand (AppBridge::settingsChanged)
+/// shows in its box and is acted on as a click would be, without writing it again: the tray icon, the menu, a
+/// layout of all windows, and the login item when the key holds a value of its type. Main thread only.
 class GeneralPreferencesViewController final : public PreferencePane {
  public:
   /// `loginItem` and `views` (null: no view) must outlive the pane.
@@ -32,6 +36,8 @@ class GeneralPreferencesViewController final : public PreferencePane {
   void launchAtLoginChanged(int state);
   void hideLayoutActionChanged(int state);
   void gutterChanged(int state);
+  /// Shows and acts on the rows whose keys another instance or a hand edit changed in the file.
+  void followStoredChanges(const std::vector<std::string>& keys);
 
   const std::string startupLabel;
   Checkbox startupCheckbox;

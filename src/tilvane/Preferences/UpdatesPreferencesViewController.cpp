@@ -12,7 +12,16 @@ UpdatesPreferencesViewController::UpdatesPreferencesViewController(Updater& upda
       updatesCheckbox(NSLocalizedString("CheckforUpdatesAutomatically")),
       updatesIntroLabel(NSLocalizedString("AutomaticallyCheckforUpdates")),
       updater_(updater),
-      views_(views) {}
+      views_(views) {
+  // The updater's settings changed in the file by another instance or by hand show in the box.
+  AppBridge::settingsChanged()
+      .subscribe([this](const std::vector<std::string>& keys) {
+        for (const std::string& key : keys)
+          if (key.rfind("updater", 0) == 0)
+            updatesCheckbox.setState(updater_.automaticallyChecksForUpdates() ? Checkbox::on : Checkbox::off);
+      })
+      .disposed(disposeBag());
+}
 
 std::unique_ptr<PaneView> UpdatesPreferencesViewController::makeView() {
   return views_ ? views_->makeView(*this) : nullptr;

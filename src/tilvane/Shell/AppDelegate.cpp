@@ -55,6 +55,8 @@ void AppDelegate::setupApp() {
   mainController_->setup();
   // Every hot key has been asked for by now: the custom layouts' and, once trusted, the preferences'.
   announceHotKeysNotTaken();
+  // From now on what the file holds is what the program shows and does, whoever changed it.
+  settingsFollower_ = std::make_unique<SettingsFollower>();
 }
 
 void AppDelegate::setupManagers() {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "Shell/MainController.h"
+#include "Shell/SettingsFollower.h"
 #include "Shell/ShellServices.h"
 
 namespace tilvane {
@@ -28,6 +29,8 @@ class AppDelegate {
 
   ShellServices services_;
   std::unique_ptr<MainController> mainController_;
+  /// Takes in changes of the settings file made by another instance or by hand.
+  std::unique_ptr<SettingsFollower> settingsFollower_;
 };
 
 }  // namespace tilvane

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -20,6 +21,7 @@ namespace tilvane::defaults {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class UserDefaultsTest : public test::WorldTest {
  protected:
@@ -43,6 +45,10 @@ class UserDefaultsTest : public test::WorldTest {
     for (const auto& e : fs::directory_iterator(file().parent_path()))
       if (e.path().filename().string().rfind("defaults.plist.damaged-", 0) == 0) copies.push_back(e.path());
     return copies;
+  }
+  /// Dates the copies of damaged files ten seconds back, as if the file had been written well after they were made.
+  void ageDamagedCopies() const {
+    for (const fs::path& copy : damagedCopies()) fs::last_write_time(copy, fs::last_write_time(file()) - 10s);
   }
   const std::vector<std::string> kFileAndLock{"defaults.plist", "defaults.plist.lock"};
 
@@ -165,22 +171,167 @@ TEST_F(UserDefaultsTest, ASettingReadsOnlyAValueOfItsTypeAndAnotherIsReportedOnc
   EXPECT_EQ(UserDefaults(file()).storedDictionary("launchAtLogin"), Dictionary{});
 }
 
-// Damage found by a save is said once with its copy; the same bytes found again (put back from a backup) are not
-// copied nor said again. (What the save writes is proven on the X test desktop.)
-TEST_F(UserDefaultsTest, DamageFoundWhileRunningIsKeptAsideAndSaidOnce) {
+// Damage found by a save or a reload is copied and said once; once a save has written the file, the same bytes
+// found again are a damage of their own. (What the save writes is proven on the X test desktop.)
+TEST_F(UserDefaultsTest, DamageFoundWhileRunningIsKeptAsideAndSaidOnceForEachTimeTheFileWasWritten) {
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>launchAtLogin</key><integer>1</integer>"
            "</dict></plist>");
   UserDefaults d(file());
   std::vector<UserDefaults::Notice> notices;
   d.setNotifier([&](const UserDefaults::Notice& n) { notices.push_back(n); });
-  for (const std::int64_t value : {0, 1}) {
+  for (const std::size_t round : {1u, 2u}) {
     writeRaw("<true>");
-    EXPECT_TRUE(d.setInteger("autoLayoutEnabled", value));
+    ageDamagedCopies();
+    EXPECT_TRUE(d.reload().empty()) << "the settings known stay";
+    EXPECT_TRUE(d.setInteger("autoLayoutEnabled", 0));
     EXPECT_EQ(UserDefaults(file()).objectForKey("launchAtLogin"), Value(1));
-    ASSERT_EQ(damagedCopies().size(), 1u);
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].kind, UserDefaults::Notice::Kind::damaged);
-    EXPECT_EQ(notices[0].copy, damagedCopies().front());
+    ASSERT_EQ(damagedCopies().size(), round);
+    ASSERT_EQ(notices.size(), round);
+    EXPECT_EQ(notices.back().kind, UserDefaults::Notice::Kind::damaged);
+  }
+}
+
+// The file emptied, a start, two changes, emptied again, a start: the second damage is copied and said too.
+TEST_F(UserDefaultsTest, TheSameDamageAfterASaveIsCopiedAndSaidAgainAtTheNextStart) {
+  writeRaw("");
+  ASSERT_TRUE(UserDefaults(file()).loadProblem());
+  {
+    UserDefaults d(file());
+    EXPECT_TRUE(d.loadProblem()->keptBefore);
+    EXPECT_TRUE(d.setInteger("launchAtLogin", 1));
+    EXPECT_TRUE(d.setBool("gutterEnabled", true));
+  }
+  writeRaw("");
+  ageDamagedCopies();
+  const UserDefaults again(file());
+  ASSERT_TRUE(again.loadProblem());
+  EXPECT_FALSE(again.loadProblem()->keptBefore);
+  EXPECT_EQ(damagedCopies().size(), 2u);
+  EXPECT_TRUE(std::find(damagedCopies().begin(), damagedCopies().end(), again.loadProblem()->copy) !=
+              damagedCopies().end());
+}
+
+// Another program's save or a hand edit is taken in by a reload, which names the keys that changed; this program's
+// own saves are no change.
+TEST_F(UserDefaultsTest, AReloadTakesInOtherProgramsChangesAndNotItsOwn) {
+  UserDefaults d(file());
+  EXPECT_TRUE(d.setInteger("autoLayoutEnabled", 1));
+  EXPECT_TRUE(d.setBool("gutterEnabled", true));
+  EXPECT_FALSE(d.fileMayHaveChanged()) << "its own saves";
+  UserDefaults other(file());
+  EXPECT_TRUE(other.setInteger("autoLayoutEnabled", 0));
+  EXPECT_TRUE(d.fileMayHaveChanged());
+  EXPECT_EQ(d.reload(), std::vector<std::string>{"autoLayoutEnabled"});
+  EXPECT_EQ(d.integerForKey("autoLayoutEnabled"), 0);
+  EXPECT_FALSE(d.fileMayHaveChanged());
+  EXPECT_TRUE(d.reload().empty());
+
+  // A save of this program takes in what another stored meanwhile: the program still hears of it.
+  EXPECT_TRUE(other.setString("hand", "edit"));
+  EXPECT_TRUE(d.setInteger("launchAtLogin", 1));
+  EXPECT_TRUE(d.fileMayHaveChanged());
+  EXPECT_EQ(d.reload(), std::vector<std::string>{"hand"});
+
+  // A value of the wrong type written by hand is said again though it was said before.
+  std::vector<std::string> wrong;
+  d.setNotifier([&](const UserDefaults::Notice& n) { wrong.push_back(n.key); });
+  EXPECT_TRUE(other.setString("gutterEnabled", "yes"));
+  d.reload();
+  EXPECT_EQ(d.storedBool("gutterEnabled"), std::nullopt);
+  EXPECT_TRUE(other.setString("gutterEnabled", "no"));
+  d.reload();
+  d.storedBool("gutterEnabled");
+  EXPECT_EQ(wrong, (std::vector<std::string>{"gutterEnabled", "gutterEnabled"}));
+
+  // The file removed: every setting is at its default, as at a start without it.
+  fs::remove(file());
+  const std::vector<std::string> all = d.reload();
+  EXPECT_EQ(all, (std::vector<std::string>{"autoLayoutEnabled", "gutterEnabled", "hand", "launchAtLogin"}));
+  EXPECT_EQ(d.objectForKey("launchAtLogin"), std::nullopt);
+}
+
+// A settings file linked into a dotfiles folder: a save there (written aside and renamed over the target) and the
+// link pointed at another file are both changes of the settings.
+TEST_F(UserDefaultsTest, AReloadFollowsTheLinkedFileAndTheLinkItself) {
+  const fs::path dotfiles = tempDir() / "dotfiles";
+  fs::create_directories(dotfiles);
+  fs::create_directories(file().parent_path());
+  fs::create_symlink(dotfiles / "tilvane.plist", file());
+  UserDefaults d(file());
+  EXPECT_TRUE(d.setInteger("autoLayoutEnabled", 1));
+  EXPECT_FALSE(d.fileMayHaveChanged());
+  EXPECT_TRUE(UserDefaults(dotfiles / "tilvane.plist").setInteger("autoLayoutEnabled", 0));
+  EXPECT_EQ(d.reload(), std::vector<std::string>{"autoLayoutEnabled"});
+  EXPECT_TRUE(UserDefaults(dotfiles / "other.plist").setBool("gutterEnabled", true));
+  fs::remove(file());
+  fs::create_symlink(dotfiles / "other.plist", file());
+  EXPECT_TRUE(d.fileMayHaveChanged());
+  EXPECT_EQ(d.reload(), (std::vector<std::string>{"autoLayoutEnabled", "gutterEnabled"}));
+}
+
+// A save keeps the permissions of the file it replaces (the link's target for a link); a new file gets 0644 less
+// the umask.
+TEST_F(UserDefaultsTest, ASaveKeepsThePermissionsOfTheFileItReplaces) {
+  struct Case {
+    const char* name;
+    std::optional<fs::perms> before;  // none: no file yet
+    mode_t umask;
+    bool linked;
+    fs::perms after;
+  };
+  using P = fs::perms;
+  const Case cases[] = {
+      {"0644", P(0644), 022, false, P(0644)},
+      {"0640 with a wide umask", P(0640), 0, false, P(0640)},
+      {"0600", P(0600), 022, false, P(0600)},
+      {"a link's target 0604", P(0604), 077, true, P(0604)},
+      {"new, umask 022", std::nullopt, 022, false, P(0644)},
+      {"new, umask 027", std::nullopt, 027, false, P(0640)},
+  };
+  const fs::path target = tempDir() / "dotfiles" / "tilvane.plist";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(file().parent_path());
+    fs::remove_all(target.parent_path());
+    fs::create_directories(file().parent_path());
+    fs::create_directories(target.parent_path());
+    const fs::path real = c.linked ? target : file();
+    if (c.linked) fs::create_symlink(target, file());
+    if (c.before) {
+      std::ofstream(real) << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+      fs::permissions(real, *c.before);
+    }
+    const mode_t previous = ::umask(c.umask);
+    UserDefaults d(file());
+    const bool saved = d.setInteger("autoLayoutEnabled", 0);
+    ::umask(previous);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(fs::status(real).permissions(), c.after);
+    EXPECT_EQ(fs::is_symlink(file()), c.linked);
+  }
+}
+
+// A save killed between its write and its rename leaves its temporary copy; the next save removes it, beside the
+// file or its link's target, and nothing else.
+TEST_F(UserDefaultsTest, TheNextSaveRemovesTemporaryFilesAnInterruptedSaveLeft) {
+  const fs::path target = tempDir() / "dotfiles" / "tilvane.plist";
+  for (const fs::path& real : {file(), target}) {
+    SCOPED_TRACE(real);
+    fs::remove_all(file().parent_path());
+    fs::remove_all(target.parent_path());
+    fs::create_directories(file().parent_path());
+    fs::create_directories(target.parent_path());
+    if (real != file()) fs::create_symlink(target, file());
+    const std::string name = real.filename().string();
+    const std::vector<std::string> left{name + ".saving-Ab3xZ9", name + ".saving-000000"};
+    const std::vector<std::string> others{name + ".backup", name + ".saving-toolong1", name + ".saving-abc",
+                                          name + ".damaged-20261209-120000", "other.saving-Ab3xZ9"};
+    for (const auto& n : left) std::ofstream(real.parent_path() / n) << "whole copy";
+    for (const auto& n : others) std::ofstream(real.parent_path() / n) << "the user's";
+    UserDefaults d(file());
+    ASSERT_TRUE(d.setInteger("autoLayoutEnabled", 0));
+    for (const auto& n : left) EXPECT_FALSE(fs::exists(real.parent_path() / n)) << n;
+    for (const auto& n : others) EXPECT_TRUE(fs::exists(real.parent_path() / n)) << n;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,10 @@
 #include "Models/CustomLayoutModel.h"
 #include "AppManager/Bridges/Bridges.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/MainController.h"
+#include "Preferences/PreferencesViewController.h"
+#include "Preferences/GeneralPreferencesViewController.h"
+#include "Shell/MenuBar/MenuBarController.h"
 #include "Shell/MenuBar/StatusItem.h"
 #include "Shell/Shutdown.h"
 #include "AppManager/Settings/Constants.h"
@@ -334,6 +339,62 @@ TEST_F(AppDelegateTest, HotKeysHeldElsewhereAtTheLaunchAreNamedOnceAndTakenWhenF
   advance(60.0);
   EXPECT_EQ(hotKeys_.grabRequests(), asked);
   EXPECT_FALSE(VkHUD::shared().isVisible()) << "said once, then gone";
+}
+
+// The settings file changed while the program runs: another instance's save is taken in within a second and a
+// quarter and shown (the tray's switch, a hot key, the General pane's box); the program's own saves, and a file
+// caught half written, are not taken for changes.
+TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOnAndItsOwnSavesAreNot) {
+  std::vector<std::vector<std::string>> changes;
+  rx::DisposeBag bag;
+  AppBridge::settingsChanged()
+      .subscribe([&](const std::vector<std::string>& keys) { changes.push_back(keys); })
+      .disposed(bag);
+  delegate_.applicationDidFinishLaunching();
+  const double launched = loop().elapsed();
+  drain();
+  MainController& main = *delegate_.mainController();
+  const MenuItem& toggle = *main.menuBarViewController()->autoLayoutMenuItem();
+
+  AppBridge::toggleAutoLayout().onNext();  // the program's own save
+  advance(3.0);
+  EXPECT_TRUE(changes.empty());
+  EXPECT_EQ(toggle.title(), NSLocalizedString("EnableAutoLayout"));
+
+  const std::filesystem::path file = defaults::UserDefaults::defaultFilePath();
+  const MASShortcut key(kVK_ANSI_3, kCGEventFlagMaskControl | kCGEventFlagMaskAlternate);
+  {
+    defaults::UserDefaults other(file);
+    ASSERT_TRUE(other.setInteger(UserDefaultsService::autoLayoutEnabledKey(), 1));
+    ASSERT_TRUE(other.setBool(UserDefaultsService::gutterEnabledKey(), true));
+    const auto code = static_cast<std::int64_t>(key.keyCode());
+    const auto flags = static_cast<std::int64_t>(key.modifierFlags());
+    ASSERT_TRUE(other.setObject("restoreShortcut",
+                                defaults::Value(defaults::Dictionary{{"keyCode", defaults::Value(code)},
+                                                                     {"modifierFlags", defaults::Value(flags)}})));
+  }
+  advance(1.25);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0], (std::vector<std::string>{"autoLayoutEnabled", "gutterEnabled", "restoreShortcut"}));
+  EXPECT_EQ(toggle.title(), NSLocalizedString("DisableAutoLayout"));
+  EXPECT_TRUE(hotKeys_.isGrabbed(key));
+  EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), Checkbox::on);
+
+  // A hand edit looked at while the editor has written only its start: read once it stands still.
+  const std::string edited = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>autoLayoutEnabled</key><integer>1</integer><key>gutterEnabled</key><false/>
+<key>restoreShortcut</key><dict><key>keyCode</key><integer>20</integer><key>modifierFlags</key><integer>786432</integer>
+</dict></dict></plist>
+)";
+  const double tick = launched + std::ceil(loop().elapsed() - launched + 0.01);
+  std::ofstream(file, std::ios::binary) << edited.substr(0, 20);
+  advance(tick - loop().elapsed() + 0.1);  // looked at, and read 0.25 s later unless it changes meanwhile
+  std::ofstream(file, std::ios::binary) << edited;
+  advance(2.0);
+  EXPECT_EQ(log.count("damaged"), 0u) << "a file caught half written was taken for a damaged one";
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[1], std::vector<std::string>{"gutterEnabled"});
+  EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), Checkbox::off);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/hotkeys/qt/MASShortcutView.h"
 
+#include "platform/hotkeys/ShortcutDefaults.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -99,6 +101,15 @@ MASShortcutView::MASShortcutView(QWidget* parent)
       .shortcutTaken()
       .subscribe([this](const MASShortcut& taken) {
         if (recorder_.shortcutValue() == taken) refresh();
+      })
+      .disposed(disposeBag_);
+  // A hot key changed in the settings file shows here (while the user records one, once the recording ends).
+  ShortcutDefaults::shared()
+      .changed()
+      .subscribe([this](const std::string& key) {
+        if (key != recorder_.associatedUserDefaultsKey()) return;
+        recorder_.setAssociatedUserDefaultsKey(key);
+        refresh();
       })
       .disposed(disposeBag_);
   refresh();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Models/AppDescriptor.h"
 #include "Models/ModelsFwd.h"
@@ -30,6 +31,8 @@ class AppBridge {
   /// true when the status-bar icon is to be hidden.
   static rx::PublishSubject<bool>& hideInMenuBarChanged();
   static rx::PublishSubject<rx::Unit>& toggleAutoLayout();
+  /// The settings keys whose stored values another program or a hand edit changed, once the file was read again.
+  static rx::PublishSubject<std::vector<std::string>>& settingsChanged();
   /// Index of the preferences pane to show (-1: no particular pane).
   static rx::PublishSubject<int>& openPreferences();
   static rx::PublishSubject<rx::Unit>& openAdvanced();

@@ -25,8 +25,9 @@ class UserDefaultsService {
   /// "gutterEnabled": Boolean, keep gaps between windows; false when absent.
   static const std::string& gutterEnabledKey();
 
-  /// The getters read only a value of the setting's type: an absent key and a value of another type (reported
-  /// once) both read as the default.
+  /// The getters keep nothing: each call reads what the standard defaults hold, the file as last read or written
+  /// (the program reads it again when another instance or a hand edit changes it). They read only a value of the
+  /// setting's type: an absent key and a value of another type (reported once) both read as the default.
   /// The Boolean under "showBuildInLayoutAction"; false when nothing is stored.
   static bool showBuildInLayoutAction();
   /// The Boolean under "gutterEnabled"; false when nothing is stored.

@@ -2,6 +2,7 @@
 // owns the feature, hand a model to the layout manager or an action to the built-in layout actions, or call
 // the updater or the browser.
 #include "AppManager/Bridges/Bridges.h"
+#include "AppManager/Logging/LogManager.h"
 #include "AppManager/Settings/Constants.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "BuildInLayoutAction/BuildInLayoutActionController.h"
@@ -25,6 +26,7 @@ void MenuBarController::updateAutoLayoutState() {
   }
   autoLayoutMenuItem_->setTitle(enabled ? NSLocalizedString("DisableAutoLayout") : NSLocalizedString("EnableAutoLayout"));
   autoLayoutMenuItem_->setTarget(this);
+  LogManager::debug("menubar auto layout entry: " + autoLayoutMenuItem_->title());
   statusBarItem_->menuDidChange();
 }
 

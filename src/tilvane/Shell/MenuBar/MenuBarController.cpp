@@ -1,5 +1,6 @@
 #include "Shell/MenuBar/MenuBarController.h"
 
+#include <algorithm>
 #include <string>
 
 #include "AppManager/Bridges/Bridges.h"
@@ -8,6 +9,7 @@
 #include "AppManager/Settings/BundleVersion.h"
 #include "AppManager/Settings/UserDefaultsService.h"
 #include "AppManager/Store/StoreService.h"
+#include "Layout/LayoutManager.h"
 #include "Models/CustomLayoutModel.h"
 #include "Models/WorkspaceLayoutGroupModel.h"
 #include "UI/HUD/VkHUD.h"
@@ -105,6 +107,16 @@ void MenuBarController::setupViewModel() {
           VkHUD::shared().show(NSLocalizedString("SettingNotSaved"), kNoticeSeconds, VkHUDPosition::center,
                                VkHUDSize::small, VkHUDStyle::dark, true);
         updateAutoLayoutState();
+      })
+      .disposed(disposeBag());
+  // Another instance or a hand edit switched automatic layout: the switch and the icon show it, and switched on it
+  // lays the windows out as the switch does.
+  AppBridge::settingsChanged()
+      .subscribe([this](const std::vector<std::string>& keys) {
+        if (std::find(keys.begin(), keys.end(), UserDefaultsService::autoLayoutEnabledKey()) == keys.end()) return;
+        updateAutoLayoutState();
+        if (UserDefaultsService::autoLayoutEnabled() == 1)
+          dispatch::MainQueue::async([] { LayoutManager::shared().layoutAll(); });
       })
       .disposed(disposeBag());
   // Announcements and the popover's buttons act on a later turn of the main loop, after their sender returned.
@@ -221,6 +233,7 @@ void MenuBarController::updateStatusItems() {
   menu_->addItem(stateMenuItem_);
   autoLayoutMenuItem_->setTitle(UserDefaultsService::autoLayoutEnabled() == 1 ? NSLocalizedString("DisableAutoLayout")
                                                                              : NSLocalizedString("EnableAutoLayout"));
+  LogManager::debug("menubar auto layout entry: " + autoLayoutMenuItem_->title());
   menu_->addItem(autoLayoutMenuItem_);
   autoLayoutMenuItem_->setAction(&MenuBarController::onAutoLayout);
   menu_->addItem(MenuItem::separatorItem());

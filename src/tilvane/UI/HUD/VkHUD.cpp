@@ -1,5 +1,7 @@
 #include "UI/HUD/VkHUD.h"
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "AppManager/Geometry/NSScreenExtension.h"
@@ -9,6 +11,26 @@
 
 namespace tilvane {
 namespace {
+
+// Room kept between the window and each side of the display, besides the 20 points around the text.
+constexpr double kSideRoom = 20;
+constexpr double kTextPadding = 40;
+// Below this a line is no longer read; a longer text is still shown whole, smaller.
+constexpr double kSmallestPoints = 1;
+
+// A text wider than the display is set smaller until the window fits on it, never cut; returns its new size.
+CGSize fitToWidth(VkHUDView& view, double points, CGSize textSize, double displayWidth) {
+  const double room = displayWidth - kTextPadding - 2 * kSideRoom;
+  // Text widths do not scale exactly with the size: a few steps reach a size that fits.
+  for (int step = 0; step < 8 && room > 0 && textSize.width > room && points > kSmallestPoints; ++step) {
+    double next = std::floor(points * room / textSize.width * 2) / 2;  // in half points
+    if (next >= points) next = points - 0.5;
+    points = std::max(kSmallestPoints, next);
+    view.setFontSize(points);
+    textSize = view.sizeToFit();
+  }
+  return textSize;
+}
 
 CGRect firstVisibleFrame() {
   const std::vector<NSScreen> screens = NSScreen::screens();
@@ -70,6 +92,7 @@ void VkHUD::present(const std::string& text, VkHUDSize size, VkHUDStyle style, c
       view_->setBorderWidth(0);
     }
     textSize = view_->sizeToFit();
+    textSize = fitToWidth(*view_, metrics.fontSize, textSize, visibleFrame.size.width);
   }
   frame_ = hudFrame(textSize, visibleFrame, position);
   visible_ = true;

@@ -11,9 +11,9 @@
 
 namespace tilvane {
 
-/// The on-screen message window: shows one short line of text for a while, fading in over 0.1 s and out over
-/// 0.2 s. There is one message window; a new message replaces the one on screen at once and stays for its own
-/// duration (an earlier message's time running out does not take it away).
+/// The on-screen message window: shows one short line of text, whole on the display, for a while, fading in over
+/// 0.1 s and out over 0.2 s. There is one message window; a new message replaces the one on screen at once and
+/// stays for its own duration (an earlier message's time running out does not take it away).
 ///
 /// This class is the window's behaviour, on the main loop's clock; the window itself is a VkHUDView installed
 /// by the composition root (QtHUDWindow in the program). Without a view the behaviour runs all the same and
@@ -38,7 +38,9 @@ class VkHUD {
   void show(const std::string& text, double duration, VkHUDPosition position, VkHUDSize size, VkHUDStyle style,
             bool bordered);
 
-  /// Lays out the window for `text` and fades it in over 0.1 s (see hudFrame for the place). Main queue only.
+  /// Lays out the window for `text` and fades it in over 0.1 s (see hudFrame for the place). A text too wide for
+  /// the display at the size's font is set smaller, so the whole line shows on the display with 20 points to spare
+  /// on each side. Main queue only.
   void present(const std::string& text, VkHUDSize size, VkHUDStyle style, const CGRect& visibleFrame,
                bool bordered, VkHUDPosition position);
 

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include "platform/defaults/UserDefaults.h"
 #include "platform/desktop/KeyCodes.h"
 #include "platform/hotkeys/MASShortcutMonitor.h"
 #include "platform/hotkeys/ShortcutDefaults.h"
@@ -58,6 +59,30 @@ TEST_F(ShortcutViewTest, RecordsATypedChordUnderItsKeyAndSaysWhyATakenOneIsRefus
   EXPECT_TRUE(view.messageText().isEmpty());
   EXPECT_EQ(ShortcutDefaults::shared().shortcutForKey("switchDisplayShortcut"), MASShortcut(kVK_ANSI_1, kCtrlAlt));
   EXPECT_EQ(changes, 1);
+}
+
+// A hot key another instance or a hand edit stored shows in the open recorder; while the user records one, once the
+// recording ends.
+TEST_F(ShortcutViewTest, AHotKeyChangedInTheFileShowsOnceNoneIsBeingRecorded) {
+  MASShortcutView view;
+  view.setAssociatedUserDefaultsKey("layoutShortcut");
+  const auto storeElsewhere = [](CGKeyCode key) {
+    defaults::UserDefaults other(defaults::UserDefaults::defaultFilePath());
+    ASSERT_TRUE(other.setObject("layoutShortcut", defaults::Value(defaults::Dictionary{
+                                                      {"keyCode", defaults::Value(std::int64_t{key})},
+                                                      {"modifierFlags", defaults::Value(std::int64_t{kCtrlAlt})}})));
+    defaults::UserDefaults::standard().reload();
+    ShortcutDefaults::shared().storedChanged("layoutShortcut");
+  };
+  storeElsewhere(kVK_ANSI_4);
+  EXPECT_EQ(view.fieldText(), "Ctrl+Alt+4");
+  view.show();
+  view.startRecording();
+  storeElsewhere(kVK_ANSI_5);
+  EXPECT_EQ(view.fieldText().toStdString(), NSLocalizedString("TypeShortcut"));
+  QTest::keyClick(&view, Qt::Key_Escape);
+  EXPECT_FALSE(view.recorder().isRecording());
+  EXPECT_EQ(view.fieldText(), "Ctrl+Alt+5");
 }
 
 TEST_F(ShortcutViewTest, KeepsOneWidthEmptyRecordingRecordedOrRefusingAndWrapsTheMessageWithin) {

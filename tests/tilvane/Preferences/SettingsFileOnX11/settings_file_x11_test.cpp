@@ -1,8 +1,11 @@
 // The settings file as the program meets it on the X test desktop: damaged bytes are kept once and start at login
 // stands after later starts; a value of the wrong type is said and not acted on; a hand edit made while the program
-// runs loses nothing at the next change; a settings file that is a symbolic link stays one. Each test waits on
-// what the program logs or stores, and every program it starts ends with it.
+// runs loses nothing at the next change, and one that switches automatic layout off is shown in the tray and acted
+// on; a settings file that is a symbolic link stays one. Each test waits on what the program logs or stores, and
+// every program it starts ends with it.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -11,11 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "AppManager/Store/StoreService.h"
 #include "platform/autostart/XdgAutostart.h"
+#include "platform/base/SharedInstance.h"
 #include "platform/base/XdgPaths.h"
 #include "platform/defaults/PlistCodec.h"
 #include "platform/defaults/UserDefaults.h"
+#include "support/windows/StoredRecord.h"
 #include "support/x11/TestDesktop.h"
+#include "tilvane/Shell/MenuBar/Tray/TrayWindows.h"
 #include "tilvane/Shell/Process/ProgramOutput.h"
 
 namespace tilvane::test::x11 {
@@ -166,6 +173,47 @@ TEST_F(SettingsFileDesktopTest, AHandEditWhileRunningThenTheTraySwitchKeepsEvery
   for (const fs::path& copy : damagedCopies()) kept = kept || readFile(copy) == typo;
   EXPECT_TRUE(kept) << "the damaged bytes are gone\n" << output_;
   EXPECT_TRUE(waitUntil([&] { return messageShown(); }, 10.0)) << "nothing said on the screen\n" << output_;
+}
+
+// Another instance or a hand edit switches automatic layout off while the program runs: within two seconds the
+// tray's switch offers to turn it on, a new window keeps its place, and choosing the switch stores 1.
+TEST_F(SettingsFileDesktopTest, AutomaticLayoutSwitchedOffByHandIsShownInTheTrayAndActedOn) {
+  // A window of the test client has a remembered place: automatic layout would put it there.
+  StoreService::shared().configureRealm();
+  storeAutoLayoutRecord({.bundle = "TilvaneFollow", .fractions = CGRectMake(0.25, 0.25, 0.5, 0.5)});
+  SharedInstances::resetAll();  // the program has the database to itself
+  writeSettings(kSettings);
+  start();
+  ASSERT_NE(output_.find("menubar auto layout entry: Turn Off Automatic Layout"), std::string::npos) << output_;
+
+  std::string edited = kSettings;
+  edited.insert(edited.find("</dict></plist>"), "<key>autoLayoutEnabled</key><integer>0</integer>");
+  writeSettings(edited);
+  EXPECT_TRUE(readUntil(*program_, "menubar auto layout entry: Turn On Automatic Layout", output_, 2.0))
+      << "the tray's switch does not show what is stored\n" << output_;
+
+  TestClient& client = launchClient({"--class", "follow,TilvaneFollow", "--title", "Follow"});
+  ASSERT_TRUE(readUntil(*program_, ", Follow", output_, 10.0)) << output_;  // admitted
+  // The remembered place, 480,264 960x528 of the 1920 x 1056 above the tray, less the gaps the settings keep.
+  const auto atRememberedPlace = [&] {
+    const auto frame = probe().frameRect(client.window(0));
+    return frame && std::abs(frame->x - 488) <= 8 && std::abs(frame->y - 272) <= 8 &&
+           std::abs(frame->width - 944) <= 16 && std::abs(frame->height - 512) <= 16;
+  };
+  EXPECT_FALSE(waitUntil(atRememberedPlace, 2.0)) << "a new window was laid out with automatic layout off\n"
+                                                  << probe().frameRect(client.window(0)).value_or(XRectangle{})
+                                                  << "\n" << output_;
+
+  std::optional<Placed> icon;
+  ASSERT_TRUE(waitUntil([&] { return (icon = findTilvaneWindow(true)).has_value(); })) << "no icon in the tray";
+  ASSERT_EQ(runCommand({"xdotool", "mousemove", std::to_string(icon->x + icon->width / 2),
+                        std::to_string(icon->y + icon->height / 2), "click", "3"}),
+            0);
+  std::optional<Placed> menu;
+  ASSERT_TRUE(waitUntil([&] { return (menu = findTilvaneWindow(false)).has_value(); })) << "the menu did not open";
+  // The switch is the menu's first entry that can be chosen.
+  runCommand({"xdotool", "key", "--window", std::to_string(menu->window), "--delay", "30", "Down", "Return"});
+  EXPECT_TRUE(waitUntil([] { return storedIn(settingsFile(), "autoLayoutEnabled") == Value(1); }, 10.0)) << output_;
 }
 
 TEST_F(SettingsFileDesktopTest, ALinkedSettingsFileStaysALinkAndItsTargetTakesTheChange) {

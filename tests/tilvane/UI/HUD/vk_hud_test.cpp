@@ -36,6 +36,62 @@ TEST(VkHUDGeometry, PlacesTheWindowByPosition) {
   EXPECT_EQ(hudFrame({2000, 72}, visible, VkHUDPosition::center), CGRectMake(-300, 382.5, 2040, 112));
 }
 
+/// A window whose text is as wide as its characters at 0.6 of the point size each.
+class MeasuringView final : public VkHUDView {
+ public:
+  explicit MeasuringView(double& points) : points_(points) {}
+  void setText(const std::string& text) override { text_ = text; }
+  void setFontSize(double points) override { points_ = points; }
+  void setTextColor(const HUDColor&) override {}
+  void setBackgroundColor(const HUDColor&) override {}
+  void setBorderWidth(double) override {}
+  void setBorderColor(const HUDColor&) override {}
+  CGSize sizeToFit() override { return {static_cast<double>(text_.size()) * points_ * 0.6, points_ * 1.2}; }
+  void setFrame(const CGRect&) override {}
+  void orderFront() override {}
+  void orderOut() override {}
+  void setAlpha(double) override {}
+
+ private:
+  std::string text_;
+  double& points_;
+};
+
+// A line too wide for the display is set smaller until it fits with room to spare, never cut; one that fits keeps
+// its size.
+TEST(VkHUDFit, ATextTooWideForTheDisplayIsSetSmallerUntilItFitsWhole) {
+  const std::string damaged = "Settings damaged: every setting is back to its default. A copy was kept as "
+                              "defaults.plist.damaged-20261209-145000.";
+  struct Case {
+    double width, height;
+    std::string text;
+    VkHUDSize size;
+    bool smaller;
+  };
+  const Case cases[] = {{1280, 800, damaged, VkHUDSize::small, true},
+                        {1024, 768, damaged, VkHUDSize::small, true},
+                        {1024, 768, "Workspace restored", VkHUDSize::medium, false},
+                        {1024, 768, damaged + damaged + damaged, VkHUDSize::large, true},
+                        {1920, 1080, damaged, VkHUDSize::small, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " " + c.text);
+    sim::SimDesktop sim;
+    Desktop::Scope scope(sim);
+    sim.addDisplay({.frame = CGRectMake(0, 0, c.width, c.height),
+                    .visibleFrame = CGRectMake(0, 0, c.width, c.height)});
+    double points = 0;
+    VkHUD hud;
+    hud.setView(std::make_unique<MeasuringView>(points));
+    hud.present(c.text, c.size, VkHUDStyle::dark, CGRectMake(0, 0, c.width, c.height), true, VkHUDPosition::center);
+    const CGRect frame = hud.frame();
+    EXPECT_GE(frame.origin.x, 20);
+    EXPECT_LE(frame.origin.x + frame.size.width, c.width - 20);
+    EXPECT_GE(frame.origin.y, 0);
+    EXPECT_NEAR(frame.size.width - 40, c.text.size() * points * 0.6, 1e-9) << "the whole line";
+    EXPECT_EQ(points < hudMetrics(c.size).fontSize, c.smaller) << points;
+  }
+}
+
 TEST_F(VkHUDTest, FadesInAtOnceAndOutAfterItsDuration) {
   showMessage("Layout complete");
   EXPECT_FALSE(hud().isVisible());  // presented on the main queue, not inside show()
