@@ -20,7 +20,9 @@ std::optional<std::string> launchProcessOf(pid_t pid) {
 ItemLaunches& ItemLaunches::shared() { return SharedInstance<ItemLaunches>::get(); }
 
 ItemLaunches::ItemLaunches() {
-  LayoutManager::shared().windowAdmitted().subscribe([this](const SIWindow& window) { windowShown(window); })
+  LayoutManager::shared()
+      .windowAdmitted()
+      .subscribe([this](const SIWindow& window) { windowShown(window); })
       .disposed(subscriptions_);
 }
 

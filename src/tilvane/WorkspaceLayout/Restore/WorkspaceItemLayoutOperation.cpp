@@ -352,7 +352,8 @@ void WorkspaceItemLayoutOperation::giveUp() {
   claims_->skip(name());
   if (place_) claims_->closePlace(*place_);
   // Its window may still show (a program slow to start): it is the item's then, and later restores wait for it.
-  if (ownProcess_ && startTaken_ && launchedAt_) ItemLaunches::shared().await(mark_, *launchedAt_, keepLaunchProcess_);
+  if (ownProcess_ && startTaken_ && launchedAt_)
+    ItemLaunches::shared().await(mark_, *launchedAt_, keepLaunchProcess_);
   VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + name(), 3.0, VkHUDPosition::center,
                        VkHUDSize::medium, VkHUDStyle::dark, false);
   finish();

@@ -97,8 +97,9 @@ TEST_F(IsolationTest, WhatAFailedOrKilledTestLeftRunningIsEndedAndTheNextTestFin
 // A test that leaves a key or button held fails, and lets it go; the next test starts clean, also after a test
 // killed before it could.
 TEST_F(IsolationTest, ATestLeavingAKeyOrButtonHeldFailsAndTheNextStartsClean) {
-  for (const auto& [helper, killed] : {std::pair{"PostsAKeyAndLeavesItsModifierHeld", false},
-                                       std::pair{"LeavesAButtonHeld", false}, std::pair{"LeavesAKeyHeldAndIsKilled", true}}) {
+  for (const auto& [helper, killed] :
+       {std::pair{"PostsAKeyAndLeavesItsModifierHeld", false}, std::pair{"LeavesAButtonHeld", false},
+        std::pair{"LeavesAKeyHeldAndIsKilled", true}}) {
     SCOPED_TRACE(helper);
     EXPECT_NE(runHelper(helper), 0);
     if (!killed) {

@@ -764,9 +764,9 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemThatNeverShowsAWindowIsStartedOnceAndNam
 // The restore asked for again before the first took its windows (a double click, the link sent twice): the second
 // sees what the first did when its items' turn comes.
 TEST_F(WorkspaceRestoreOnX11Test, AClosedItemRestoredTwiceASecondApartComesBackOnceAndALaterRestoreStartsNothing) {
-  const auto item = workspaceItem("org.tilvane.Twice", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
-                                  entryRunning("Twice", countedLaunch("\"" TILVANE_TESTCLIENT_PATH
-                                                                      "\" --class twice,TilvaneTwice")));
+  const auto item = workspaceItem(
+      "org.tilvane.Twice", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+      entryRunning("Twice", countedLaunch("\"" TILVANE_TESTCLIENT_PATH "\" --class twice,TilvaneTwice")));
   const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
   startTilvane();
   const auto shown = [&] { return windowsOf("TilvaneTwice").size() >= started().size(); };
@@ -777,7 +777,8 @@ TEST_F(WorkspaceRestoreOnX11Test, AClosedItemRestoredTwiceASecondApartComesBackO
   restoreAskedAt({item}, {0.0, 1.0}, shown);
   EXPECT_EQ(lines(launches_), 2u);
   ASSERT_EQ(windowsOf("TilvaneTwice").size(), 1u);
-  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneTwice")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneTwice")[0]);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneTwice")[0], kLowerRight))
+      << *probe().frameRect(windowsOf("TilvaneTwice")[0]);
   restoreAll({item}, shown);
   EXPECT_EQ(lines(launches_), 2u);
   EXPECT_EQ(windowsOf("TilvaneTwice").size(), 1u);
@@ -794,20 +795,21 @@ TEST_F(WorkspaceRestoreOnX11Test, SixKindsOfLaunchersRestoredAgainWhileTheFirstR
     WorkspaceLayoutItemModelPtr item;
   } kinds[] = {
       {kByNameId, workspaceItem(kByNameId, 0, {})},
-      {"TilvaneDirect",
-       workspaceItem("org.tilvane.Direct", 0, {}, entryRunning("Direct", countedLaunch(client("direct,TilvaneDirect"))))},
+      {"TilvaneDirect", workspaceItem("org.tilvane.Direct", 0, {},
+                                      entryRunning("Direct", countedLaunch(client("direct,TilvaneDirect"))))},
       {"TilvaneBackground",
        workspaceItem("org.tilvane.Background", 0, {},
                      entryRunning("Background", countedLaunch(script("background", client("bg,TilvaneBackground") +
-                                                                                        " &\nexit 0\n"))))},
-      {"TilvaneSetsid", workspaceItem("org.tilvane.Setsid", 0, {},
-                                      entryRunning("Setsid", countedLaunch("setsid -f " + client("setsid,TilvaneSetsid"))))},
+                                                                                       " &\nexit 0\n"))))},
+      {"TilvaneSetsid",
+       workspaceItem("org.tilvane.Setsid", 0, {},
+                     entryRunning("Setsid", countedLaunch("setsid -f " + client("setsid,TilvaneSetsid"))))},
       {"TilvaneParams", workspaceItem("TilvaneParams", 0, {}, countingScript(),
                                       std::string(TILVANE_TESTCLIENT_PATH) + " --class params,TilvaneParams")},
       {"TilvaneChild",
        workspaceItem("TilvaneWrapper", 0, {},
-                     script("wrapper", "echo >> \"" + launches_.string() + "\"\n\"" TILVANE_TESTCLIENT_PATH
-                                                                           "\" \"$@\"\nsleep 60\n"),
+                     script("wrapper", "echo >> \"" + launches_.string() +
+                                           "\"\n\"" TILVANE_TESTCLIENT_PATH "\" \"$@\"\nsleep 60\n"),
                      "--class child,TilvaneChild")},
   };
   std::vector<WorkspaceLayoutItemModelPtr> items;
@@ -860,8 +862,9 @@ TEST_F(WorkspaceRestoreOnX11Test, SixKindsOfLaunchersRestoredAgainWhileTheFirstR
 // that shows later is the item's all the same.
 TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheItemsAtEveryLaterRestore) {
   const auto item = workspaceItem("org.tilvane.Slow", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
-                                  entryRunning("Slow", countedLaunch(script("slow", "sleep 9\nexec xterm -class "
-                                                                                    "TilvaneSlow -T Slow\n"))));
+                                  entryRunning("Slow", countedLaunch(script("slow",
+                                                                            "sleep 9\nexec xterm -class "
+                                                                            "TilvaneSlow -T Slow\n"))));
   const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneSlow"); });
   startTilvane();
   // The restore's clock runs on whatever the program does: the item is given up long before its window shows.
