@@ -88,6 +88,11 @@ std::optional<std::string> launchMarkOf(pid_t pid) {
   return desktop->launcher().markOf(pid);
 }
 
+bool markedProcessRuns(const std::string& mark, double since) {
+  Desktop* desktop = Desktop::current();
+  return desktop && !mark.empty() && desktop->launcher().markedProcessRuns(mark, since);
+}
+
 bool launchStartFailed(const LaunchRequest& request) {
   Desktop* desktop = Desktop::current();
   return desktop && !request.application.empty() && desktop->launcher().startFailed(request);

@@ -55,6 +55,14 @@ class Launcher {
   /// absent when it carries none, or the backend cannot tell.
   virtual std::optional<std::string> markOf(pid_t) const { return std::nullopt; }
 
+  /// Whether a process carrying `mark` that started at `since` or later still runs (one a launch made then may
+  /// still show a window); false when none does, or the backend cannot tell.
+  virtual bool markedProcessRuns(const std::string& mark, double since) const {
+    (void)mark;
+    (void)since;
+    return false;
+  }
+
   /// Whether the process the last start of `request` (its target, application, arguments and mark) ran has ended
   /// with an error (a status other than 0, or a signal). False while it runs, or when it ended well.
   virtual bool startFailed(const LaunchRequest&) { return false; }
@@ -88,6 +96,9 @@ std::optional<std::string> launchedProgramPath(const LaunchRequest& request);
 
 /// Launcher::markOf of the installed desktop's launcher; absent without one.
 std::optional<std::string> launchMarkOf(pid_t pid);
+
+/// Launcher::markedProcessRuns of the installed desktop's launcher; false without one.
+bool markedProcessRuns(const std::string& mark, double since);
 
 /// Launcher::startFailed of the installed desktop's launcher; false without one.
 bool launchStartFailed(const LaunchRequest& request);

@@ -62,6 +62,7 @@ void LayoutManager::addLayoutableWindow(const SIWindow& window, const std::strin
     layout(item);
   else if (item->layoutModel() && !item->layoutModel()->isManaged())
     storeSoon(item);  // nothing moves the window, but the user's moves of it are remembered all the same
+  windowAdmitted_.onNext(window);
 }
 
 void LayoutManager::removeWindow(const SIWindow& window) {

@@ -103,6 +103,8 @@ class LayoutManager final : public LayoutAllTarget {
   /// addWindow for a window the caller has just found layoutable (isLayoutableWindow), not asked again, with
   /// its application's bundle identifier.
   void addLayoutableWindow(const SIWindow& window, const std::string& bundleIdentifier);
+  /// Fires with each window addLayoutableWindow admitted, once it has been handled.
+  const rx::PublishSubject<SIWindow>& windowAdmitted() const { return windowAdmitted_; }
   /// Forgets every item of the window.
   void removeWindow(const SIWindow& window);
   /// Lays one item out: queues its operation (nothing during a workspace restore) and stores its record when
@@ -253,6 +255,7 @@ class LayoutManager final : public LayoutAllTarget {
   bool workspaceRunning_ = false;
   std::map<std::string, PendingUpdate> updateQueue_;
   rx::PublishSubject<rx::Unit> updateQueueRun_;
+  rx::PublishSubject<SIWindow> windowAdmitted_;
   /// Ids of the entries moved since scheduleFlush last ran.
   std::vector<std::string> movedEntries_;
   /// History records due 0.5 s after a saved placement, by the task that writes them.

@@ -144,9 +144,9 @@ void X11DesktopTest::SetUp() {
       if (!dock && !windowManagers) probe_->disconnectClient(w);
     }
   }
-  // A key or button a stopped test left down would change every later stroke and click.
-  if (const int released = probe_->releaseHeldKeysAndButtons(); released > 0)
-    std::cerr << "let go of " << released << " keys or buttons left held down\n";
+  // A key or button a test killed before its end left down would change every later stroke and click.
+  if (const auto released = probe_->releaseHeldKeysAndButtons(); !released.empty())
+    std::cerr << "let go of what a test left held down: " << joined(released) << "\n";
   // A client holding the pointer or the keyboard (a menu left open) would take every later click and key.
   ASSERT_TRUE(waitUntil([&] { return !probe_->pointerOrKeyboardHeld(); }, 10.0))
       << "another client holds the test desktop's pointer or keyboard";
@@ -155,6 +155,11 @@ void X11DesktopTest::SetUp() {
 }
 
 void X11DesktopTest::TearDown() {
+  // What the test left held down (a program that posts a key and never lets its modifier go) is its fault: it
+  // fails here, and is let go, so the next test starts clean.
+  if (probe_ && probe_->ok())
+    if (const auto released = probe_->releaseHeldKeysAndButtons(); !released.empty())
+      ADD_FAILURE() << "the test left keys or buttons held down (let go of now): " << joined(released);
   clients_.clear();
   children_.clear();
   // The next test starts on the desktop this one found.

@@ -226,21 +226,21 @@ std::optional<std::pair<int, int>> XProbe::pointer() {
   return std::make_pair(static_cast<int>(r->root_x), static_cast<int>(r->root_y));
 }
 
-int XProbe::releaseHeldKeysAndButtons() {
-  int released = 0;
+std::vector<std::string> XProbe::releaseHeldKeysAndButtons() {
+  std::vector<std::string> released;
   if (Reply<xcb_query_keymap_reply_t> keys{xcb_query_keymap_reply(connection_, xcb_query_keymap(connection_), nullptr)})
     for (int code = 8; code < 256; ++code)
       if (keys->keys[code / 8] & (1 << (code % 8))) {
         xcb_test_fake_input(connection_, XCB_KEY_RELEASE, static_cast<std::uint8_t>(code), XCB_CURRENT_TIME,
                             XCB_WINDOW_NONE, 0, 0, 0);
-        ++released;
+        released.push_back("key " + std::to_string(code));
       }
   if (Reply<xcb_query_pointer_reply_t> p{xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_),
                                                                  nullptr)})
     for (std::uint8_t button = 1; button <= 5; ++button)
       if (p->mask & (XCB_BUTTON_MASK_1 << (button - 1))) {
         xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
-        ++released;
+        released.push_back("button " + std::to_string(button));
       }
   sync();
   return released;

@@ -94,8 +94,9 @@ class XProbe {
   std::optional<xcb_key_press_event_t> nextKeyPress();
   /// Where the pointer is, in root pixels.
   std::optional<std::pair<int, int>> pointer();
-  /// Lets go, as the user would (XTEST), every key and pointer button the server holds down; returns how many.
-  int releaseHeldKeysAndButtons();
+  /// Lets go, as the user would (XTEST), every key and pointer button the server holds down; returns them ("key
+  /// 50", "button 3").
+  std::vector<std::string> releaseHeldKeysAndButtons();
   /// Whether another client holds the pointer or the keyboard (an active grab): the probe asks for each and
   /// gives it back at once.
   bool pointerOrKeyboardHeld();

@@ -65,6 +65,14 @@ void SimLauncher::windowAppeared(const NSRunningApplication& application) {
                         application.bundleIdentifier);
 }
 
+bool SimLauncher::markedProcessRuns(const std::string& mark, double since) const {
+  for (const NSRunningApplication& app : applications_.runningApplications())
+    if (const auto started = applications_.startTimeOf(app.processIdentifier);
+        started && *started >= since && applications_.markOf(app.processIdentifier) == mark)
+      return true;
+  return false;
+}
+
 double SimLauncher::processClockNow() const { return dispatch::MainQueue::clock().now(); }
 
 bool SimLauncher::bringForward(const LaunchRequest& request, const SimLaunchScript& script) {

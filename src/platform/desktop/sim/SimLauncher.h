@@ -56,6 +56,7 @@ class SimLauncher final : public Launcher {
   // Launcher
   bool launch(const LaunchRequest& request) override;
   std::optional<std::string> markOf(pid_t pid) const override { return applications_.markOf(pid); }
+  bool markedProcessRuns(const std::string& mark, double since) const override;
   /// The main loop's time.
   std::optional<double> processStartTime(pid_t pid) const override { return applications_.startTimeOf(pid); }
   double processClockNow() const override;

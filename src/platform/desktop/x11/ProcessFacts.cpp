@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -75,6 +76,18 @@ std::optional<double> processStartSeconds(pid_t pid) {
   const unsigned long long ticks = std::strtoull(field.c_str(), &end, 10);
   if (end == field.c_str() || *end != '\0') return std::nullopt;
   return static_cast<double>(ticks) / ticksPerSecond();
+}
+
+std::vector<pid_t> runningProcesses() {
+  std::vector<pid_t> pids;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str(), &end, 10);
+    if (!name.empty() && *end == '\0' && pid > 0) pids.push_back(static_cast<pid_t>(pid));
+  }
+  return pids;
 }
 
 double bootClockSeconds() {

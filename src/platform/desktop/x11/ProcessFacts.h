@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tilvane::x11 {
 
@@ -14,6 +15,9 @@ std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view nam
 
 /// When process `pid` started, in seconds on the boot clock, to the kernel's tick; absent when unknown.
 std::optional<double> processStartSeconds(pid_t pid);
+
+/// The processes running now (/proc), in no set order.
+std::vector<pid_t> runningProcesses();
 
 /// Now on the boot clock, cut to the kernel's tick: a process that starts later never reads as earlier.
 double bootClockSeconds();

@@ -153,6 +153,15 @@ std::optional<std::string> X11Launcher::markOf(pid_t pid) const {
   return mark;
 }
 
+bool X11Launcher::markedProcessRuns(const std::string& mark, double since) const {
+  if (mark.empty()) return false;
+  const auto runs = runningProcesses();
+  return std::any_of(runs.begin(), runs.end(), [&](pid_t pid) {
+    const auto started = processStartSeconds(pid);
+    return started && *started >= since && markOf(pid) == mark;
+  });
+}
+
 bool X11Launcher::startFailed(const LaunchRequest& request) {
   reap();
   return holds_.endedWithError(request);

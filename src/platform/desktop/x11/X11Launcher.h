@@ -60,6 +60,8 @@ class X11Launcher final : public Launcher {
   bool activateWindow(const AXUIElement& window) override { return focus_(window); }
   std::optional<std::string> programPath(const LaunchRequest& request) const override;
   std::optional<std::string> markOf(pid_t pid) const override;
+  /// Reads /proc: the start time of every process, and the environment of those started since.
+  bool markedProcessRuns(const std::string& mark, double since) const override;
   bool startFailed(const LaunchRequest& request) override;
   /// Seconds on the boot clock, to the kernel's tick.
   std::optional<double> processStartTime(pid_t pid) const override;

@@ -1,7 +1,6 @@
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "AppManager/Applications/ApplicationManager.h"
 #include "AppManager/Catalogue/AppManager.h"
@@ -10,6 +9,7 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
+#include "WorkspaceLayout/Restore/ItemLaunches.h"
 #include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/Launcher.h"
 #include "platform/desktop/NSRunningApplication.h"
@@ -46,15 +46,6 @@ std::vector<AXUIElement> listedWindows() {
       if (info.ownerPID && info.windowNumber != kCGNullWindowID)
         windows.push_back(AXUIElement{AXUIElement::Role::window, *info.ownerPID, info.windowNumber});
   return windows;
-}
-
-/// Names process `pid` for as long as it runs, also across restarts of this program: its id and when it started.
-std::optional<std::string> processIdentity(pid_t pid) {
-  const auto started = processStartTime(pid);
-  if (!started) return std::nullopt;
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, *started).ptr;
-  return std::to_string(pid) + " " + std::string(text, end);
 }
 
 }  // namespace
@@ -119,7 +110,7 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::ownLaunch(const std::vector<
   // window is of the process that showed its launch's window, or of one its launch in this restore started.
   for (const SIWindow& w : marked) {
     const pid_t pid = w.processIdentifier();
-    if ((!launchProcess_.empty() && processIdentity(pid) == launchProcess_) ||
+    if ((!launchProcess_.empty() && launchProcessOf(pid) == launchProcess_) ||
         (launchedAt_ && processStartTime(pid) && !processStartedBefore(pid, *launchedAt_)))
       own.push_back(w);
   }
@@ -190,8 +181,34 @@ void WorkspaceItemLayoutOperation::main() {
   LogManager::debug("start operation");
   program_ = launchedProgramPath(request());
   if (program_ && !bundleID_.empty()) others_ = othersRunning(*program_, bundleID_);
-  launchApp();
+  // Read when the item's turn comes, not when the restore was asked for: a restore before this one, also one
+  // still running then, may have launched the item since.
+  if (const auto known = ItemLaunches::shared().process(mark_)) launchProcess_ = *known;
+  if (!awaitEarlierLaunch()) launchApp();
   after(kAttemptInterval, [](WorkspaceItemLayoutOperation& self) { self.attempt(0); });
+}
+
+bool WorkspaceItemLayoutOperation::awaitEarlierLaunch() {
+  ItemLaunches& launches = ItemLaunches::shared();
+  const auto since = launches.awaitedSince(mark_);
+  if (!since || openWindow()) return false;
+  // Nothing of that launch runs any more: it will show no window, so the item is started again.
+  if (!markedProcessRuns(mark_, *since)) {
+    launches.forget(mark_);
+    return false;
+  }
+  ownProcess_ = true;
+  startTaken_ = true;
+  launchedAt_ = *since;
+  // A window of that launch listed already, not yet admitted, is still one this item waits for.
+  std::vector<SIWindow> listed;
+  for (const AXUIElement& window : listedWindows()) listed.emplace_back(window);
+  const std::vector<SIWindow> own = ownLaunch(listed);
+  before_.clear();
+  for (const SIWindow& window : listed)
+    if (std::find(own.begin(), own.end(), window) == own.end()) before_.push_back(window.axElement());
+  LogManager::debug("waiting for the window of an earlier restore's launch of " + name());
+  return true;
 }
 
 bool WorkspaceItemLayoutOperation::belongs(const SIWindow& window, const std::optional<std::string>& bundle,
@@ -288,11 +305,16 @@ void WorkspaceItemLayoutOperation::attempt(int failedAttempts) {
 void WorkspaceItemLayoutOperation::take(SIWindow window) {
   claims_->claim(window, bundleID_);
   // The process that showed its launch's window is the item's from now on, also after a restart.
+  std::string own;
   if (!mark_.empty() && launchMarkOf(window.processIdentifier()) == mark_)
-    if (const auto process = processIdentity(window.processIdentifier()); process && *process != launchProcess_) {
-      launchProcess_ = *process;
-      if (keepLaunchProcess_) keepLaunchProcess_(launchProcess_);
+    if (const auto process = launchProcessOf(window.processIdentifier())) {
+      own = *process;
+      if (own != launchProcess_) {
+        launchProcess_ = own;
+        if (keepLaunchProcess_) keepLaunchProcess_(launchProcess_);
+      }
     }
+  ItemLaunches::shared().took(mark_, own);
   if (place_) claims_->closePlace(*place_);
   LogManager::debugOptional(bundleIdentifierOfWindow(window));
   window.focusWindow();
@@ -329,6 +351,9 @@ void WorkspaceItemLayoutOperation::giveUp() {
                       ") showed no window");
   claims_->skip(name());
   if (place_) claims_->closePlace(*place_);
+  // Its window may still show (a program slow to start): it is the item's then, and later restores wait for it.
+  if (ownProcess_ && startTaken_ && launchedAt_)
+    ItemLaunches::shared().await(mark_, *launchedAt_, keepLaunchProcess_);
   VkHUD::shared().show(NSLocalizedString("CanNotOpen") + " " + name(), 3.0, VkHUDPosition::center,
                        VkHUDSize::medium, VkHUDStyle::dark, false);
   finish();

@@ -34,7 +34,10 @@ namespace tilvane {
 /// A window is the item's when it is of its own launch: its process carries the item's launch mark (its start and
 /// everything that start ran inherit it, however they part from it) and is the process that showed the window the
 /// item took from a launch (kept with the item, so it holds across restarts), or one started by this restore's
-/// launch. A program started from the item's window carries the mark too, and is never the item's. The mark is
+/// launch. That process is read when the item's turn comes (ItemLaunches: what the earlier restores of this run
+/// learned, also one still running when this one was asked for), and a launch an earlier restore gave up while a
+/// process of it still runs is waited for as this item's own, with no start of its own. A program started from
+/// the item's window carries the mark too, and is never the item's. The mark is
 /// looked at first: a window carrying the mark of an item of the restore and not of its own launch is taken by no
 /// item. Else a window is the item's by its application's identifier; a window known only by running the program
 /// a launch of the item runs serves only when its process ran before the restore began (a program that hands a
@@ -92,6 +95,9 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
 
  private:
   void attempt(int failedAttempts);
+  /// An earlier restore gave the item up while a process of its launch still runs and no window is open for it:
+  /// this item waits for that launch's window as for its own, and starts nothing. False: it launches.
+  bool awaitEarlierLaunch();
   /// What launchApp names, without its parameters.
   LaunchRequest request() const;
   /// What launchApp starts, with its parameters and mark.

@@ -106,8 +106,8 @@ TEST_F(X11LauncherTest, ArgumentsReachTheProgramUntouchedInASessionOfItsOwn) {
   EXPECT_NE(::getsid(children[0]), ::getsid(0));
 }
 
-// However a start's processes part from the one started, they carry its mark; a mark tilvane inherited is not
-// passed on; a start that ended with an error is known as failed.
+// However a start's processes part from the one started, they carry its mark, and are seen running by it; a mark
+// tilvane inherited is not passed on; a start that ended with an error is known as failed.
 TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown) {
   const test::ScopedEnv inherited("TILVANE_LAUNCH_MARK", "tilvane's own");
   const struct {
@@ -125,6 +125,7 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
     const fs::path file = tempDir() / ("pid-of" + c.mark);
     fs::remove(file);
     const LaunchRequest request{LaunchTarget::path, "/bin/sh", {"-c", c.script, file}, true, false, {}, c.mark};
+    const double before = launcher_.processClockNow();
     ASSERT_TRUE(launcher_.launch(request));
     pid_t left = 0;
     ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> left) && left > 0; }));
@@ -135,6 +136,11 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
     ASSERT_TRUE(eventually([&] { return test::readFile(comm) == "sleep\n"; }));
     EXPECT_EQ(launcher_.markOf(left), c.mark.empty() ? std::nullopt : std::optional(c.mark));
     EXPECT_EQ(launcher_.startFailed(request), c.fails);
+    // What is left of the start runs on, though not started after a later moment; then it has ended.
+    EXPECT_EQ(launcher_.markedProcessRuns(c.mark, before), !c.mark.empty());
+    EXPECT_FALSE(launcher_.markedProcessRuns(c.mark, launcher_.processClockNow() + 1));
+    ::kill(left, SIGKILL);
+    EXPECT_TRUE(eventually([&] { return !launcher_.markedProcessRuns(c.mark, before); }));
   }
 }
 

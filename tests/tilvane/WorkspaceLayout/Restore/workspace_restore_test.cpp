@@ -399,6 +399,51 @@ TEST_F(WorkspaceRestoreTest, AProgramRunFromTheItemsWindowIsNotTakenForIt) {
   EXPECT_EQ(frameOf(windowsOf("XTerm")[0]), CGRectMake(720, 23, 720, 877));
 }
 
+// A program slow to show its window: the restore gives the item up, and the next one, asked for while the program
+// still starts, waits for that launch's window rather than starting another; once nothing of the launch runs,
+// it starts the item again.
+TEST_F(WorkspaceRestoreTest, ALaunchGivenUpIsWaitedForByTheNextRestoreWhileItRuns) {
+  const auto quitTerminals = [&] {
+    for (const NSRunningApplication& app : apps().runningApplications())
+      if (app.bundleIdentifier == "XTerm") apps().quitApplication(app.processIdentifier);
+  };
+  const struct {
+    const char* how;
+    bool ended;
+    std::size_t launches;
+  } cases[] = {{"still starting", false, 1}, {"ended without a window", true, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    launcher().clearLaunches();
+    launcher().script("/opt/slow", {.application = {.bundleIdentifier = "XTerm"},
+                                    .window = {.frame = CGRectMake(50, 60, 400, 300)},
+                                    .windowDelay = 8.0});
+    const auto group = std::make_shared<WorkspaceLayoutGroupModel>();
+    group->setItems({workspaceItem("org.example.Slow", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/slow")});
+    const auto finish = [&] {
+      manager().layoutWorkspace(*group);
+      advance(0.1);
+      while (manager().workspaceRunning()) advance(0.1);
+    };
+    finish();
+    EXPECT_EQ(shown(), text("LayoutComplete") + ". " + text("WorkspaceSkipped") + " slow");
+    EXPECT_TRUE(windowsOf("XTerm").empty());
+    if (c.ended) {
+      quitTerminals();
+      launcher().script("/opt/slow", {.application = {.bundleIdentifier = "XTerm"}});
+    }
+    finish();
+    EXPECT_EQ(shown(), text("LayoutComplete"));
+    EXPECT_EQ(launches(), c.launches);
+    const auto windows = windowsOf("XTerm");
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(frameOf(windows[0]), CGRectMake(720, 23, 720, 877));
+    EXPECT_EQ(group->items()[0]->launchProcess().rfind(std::to_string(windows[0].pid) + " ", 0), 0u);
+    quitTerminals();
+    drain();
+  }
+}
+
 TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {
   using Served = std::vector<std::optional<std::size_t>>;
   const WindowSpot a{CGRectMake(40, 60, 400, 300), 0}, b{CGRectMake(420, 200, 400, 300), 0},

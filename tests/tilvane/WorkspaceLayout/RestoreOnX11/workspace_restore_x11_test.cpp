@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <utility>
 
 #include <QApplication>
@@ -30,6 +31,8 @@ namespace tilvane::test::x11 {
 namespace {
 
 constexpr const char* kNotesId = "org.tilvane.TestNotes";
+/// Started through a countedLaunch.
+constexpr const char* kByNameId = "org.tilvane.ByName";
 constexpr XRectangle kLowerRight{960, 528, 960, 528};
 
 /// The Apps pane's open panel, answering with one path.
@@ -51,6 +54,9 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     std::ofstream(folder / (std::string(kNotesId) + ".desktop"))
         << "[Desktop Entry]\nType=Application\nName=Test Notes\nStartupWMClass=TilvaneNotes\n"
         << "Exec=\"" << TILVANE_TESTCLIENT_PATH << "\" --class notes,TilvaneNotes --title Notes\n";
+    std::ofstream(folder / (std::string(kByNameId) + ".desktop"))
+        << "[Desktop Entry]\nType=Application\nName=By Name\nStartupWMClass=TilvaneByName\nExec="
+        << countedLaunch(std::string("\"") + TILVANE_TESTCLIENT_PATH + "\" --class byname,TilvaneByName") << "\n";
   }
 
   /// Advances the virtual clock to `t` seconds after `start_`, 50 ms at a time, delivering what X sent between.
@@ -81,11 +87,18 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   /// to a process of its own).
   void restoreAll(const std::vector<WorkspaceLayoutItemModelPtr>& items,
                   const std::function<bool()>& shown = [] { return true; }, bool evenWithoutChild = false) {
+    restoreAskedAt(items, {0.0}, shown, evenWithoutChild);
+  }
+  /// restoreAll, the restore asked for at each of `at` (seconds on the restore's clock), run until the last ends.
+  void restoreAskedAt(const std::vector<WorkspaceLayoutItemModelPtr>& items, const std::vector<double>& at,
+                      const std::function<bool()>& shown, bool evenWithoutChild = false) {
     auto group = std::make_shared<WorkspaceLayoutGroupModel>();
     group->setItems(items);
     start_ = loop().elapsed();
-    LayoutManager::shared().layoutWorkspace(*group);
-    for (int step = 0; step < 800 && LayoutManager::shared().workspaceRunning(); ++step) {
+    std::size_t asked = 0;
+    for (int step = 0; step < 1600 && (asked < at.size() || LayoutManager::shared().workspaceRunning()); ++step) {
+      for (; asked < at.size() && loop().elapsed() - start_ >= at[asked] - 1e-9; ++asked)
+        LayoutManager::shared().layoutWorkspace(*group);
       waitUntil([&] { return (!evenWithoutChild && started().empty()) || shown(); }, 10.0);
       // The window manager has done what the restore asked (a window brought forward) before its clock runs on.
       probe().syncWindowManager();
@@ -184,10 +197,12 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(file), {}, '\n'));
   }
   std::size_t starts() { return lines(starts_); }
-  /// `exec` run by a script that first counts the launch in `launches_`, then becomes it.
-  std::string countedLaunch(const std::string& exec) {
-    return script("counted", "echo >> \"" + launches_.string() + "\"\nexec \"$@\"\n") + " " + exec;
+  /// A script that counts its start in `launches_`, then becomes the command its arguments give.
+  std::string countingScript() {
+    return script("counted", "echo >> \"" + launches_.string() + "\"\nexec \"$@\"\n");
   }
+  /// `exec` run by countingScript.
+  std::string countedLaunch(const std::string& exec) { return countingScript() + " " + exec; }
   /// Restores `item` of a program that leaves its window to a process of its own (its entry runs a
   /// countedLaunch), waiting for that window whenever a launch has been made: the launch has ended before the
   /// program it left counts its start.
@@ -744,6 +759,142 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemThatNeverShowsAWindowIsStartedOnceAndNam
   EXPECT_EQ(starts(), 1u);
   EXPECT_EQ(VkHUD::shared().text(),
             NSLocalizedString("LayoutComplete") + ". " + NSLocalizedString("WorkspaceSkipped") + " Silent");
+}
+
+// The restore asked for again before the first took its windows (a double click, the link sent twice): the second
+// sees what the first did when its items' turn comes.
+TEST_F(WorkspaceRestoreOnX11Test, AClosedItemRestoredTwiceASecondApartComesBackOnceAndALaterRestoreStartsNothing) {
+  const auto item = workspaceItem(
+      "org.tilvane.Twice", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+      entryRunning("Twice", countedLaunch("\"" TILVANE_TESTCLIENT_PATH "\" --class twice,TilvaneTwice")));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  startTilvane();
+  const auto shown = [&] { return windowsOf("TilvaneTwice").size() >= started().size(); };
+  restoreAll({item}, shown);
+  ASSERT_EQ(windowsOf("TilvaneTwice").size(), 1u);
+  endStarted();
+  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneTwice").empty() && started().empty(); }));
+  restoreAskedAt({item}, {0.0, 1.0}, shown);
+  EXPECT_EQ(lines(launches_), 2u);
+  ASSERT_EQ(windowsOf("TilvaneTwice").size(), 1u);
+  EXPECT_TRUE(frameBecomes(windowsOf("TilvaneTwice")[0], kLowerRight))
+      << *probe().frameRect(windowsOf("TilvaneTwice")[0]);
+  restoreAll({item}, shown);
+  EXPECT_EQ(lines(launches_), 2u);
+  EXPECT_EQ(windowsOf("TilvaneTwice").size(), 1u);
+}
+
+// Six launcher kinds, their windows closed; the workspace asked for again while the first restore still places.
+TEST_F(WorkspaceRestoreOnX11Test, SixKindsOfLaunchersRestoredAgainWhileTheFirstRestorePlacesComeBackOnce) {
+  const auto client = [](const std::string& klass) {
+    return std::string("\"") + TILVANE_TESTCLIENT_PATH + "\" --class " + klass;
+  };
+  const struct {
+    /// What its windows are known as.
+    const char* shownAs;
+    WorkspaceLayoutItemModelPtr item;
+  } kinds[] = {
+      {kByNameId, workspaceItem(kByNameId, 0, {})},
+      {"TilvaneDirect", workspaceItem("org.tilvane.Direct", 0, {},
+                                      entryRunning("Direct", countedLaunch(client("direct,TilvaneDirect"))))},
+      {"TilvaneBackground",
+       workspaceItem("org.tilvane.Background", 0, {},
+                     entryRunning("Background", countedLaunch(script("background", client("bg,TilvaneBackground") +
+                                                                                       " &\nexit 0\n"))))},
+      {"TilvaneSetsid",
+       workspaceItem("org.tilvane.Setsid", 0, {},
+                     entryRunning("Setsid", countedLaunch("setsid -f " + client("setsid,TilvaneSetsid"))))},
+      {"TilvaneParams", workspaceItem("TilvaneParams", 0, {}, countingScript(),
+                                      std::string(TILVANE_TESTCLIENT_PATH) + " --class params,TilvaneParams")},
+      {"TilvaneChild",
+       workspaceItem("TilvaneWrapper", 0, {},
+                     script("wrapper", "echo >> \"" + launches_.string() +
+                                           "\"\n\"" TILVANE_TESTCLIENT_PATH "\" \"$@\"\nsleep 60\n"),
+                     "--class child,TilvaneChild")},
+  };
+  std::vector<WorkspaceLayoutItemModelPtr> items;
+  std::vector<XRectangle> places;
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    const double column = static_cast<double>(i % 3), row = static_cast<double>(i / 3);
+    kinds[i].item->setX(column / 3);
+    kinds[i].item->setY(row / 2);
+    kinds[i].item->setWidth(1.0 / 3);
+    kinds[i].item->setHeight(0.5);
+    items.push_back(kinds[i].item);
+    places.push_back({static_cast<std::int16_t>(640 * column), static_cast<std::int16_t>(528 * row), 640, 528});
+  }
+  const auto windows = [&] {
+    std::size_t n = 0;
+    for (const auto& kind : kinds) n += windowsOf(kind.shownAs).size();
+    return n;
+  };
+  // Every start counted has shown its window, and every process started has counted its start (a launch may
+  // leave its program in the background before its window shows).
+  std::set<pid_t> seen;
+  std::size_t closed = 0;
+  const auto shown = [&] {
+    for (const pid_t pid : started()) seen.insert(pid);
+    const std::size_t counted = lines(launches_);
+    return counted >= seen.size() && windows() + closed >= counted;
+  };
+  const std::shared_ptr<void> end(nullptr, [&](void*) {
+    for (const pid_t pid : started()) ::kill(-pid, SIGTERM);
+    for (const auto& kind : kinds) endWindowsOf(kind.shownAs);
+  });
+  startTilvane();
+  restoreAll(items, shown, true);
+  ASSERT_EQ(windows(), 6u);
+  for (const auto& kind : kinds) endWindowsOf(kind.shownAs);
+  ASSERT_TRUE(waitUntil([&] { return windows() == 0; }));
+  closed = 6;
+  restoreAskedAt(items, {0.0, 5.0}, shown, true);
+  EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+  EXPECT_EQ(lines(launches_), 12u);
+  for (std::size_t i = 0; i < std::size(kinds); ++i) {
+    SCOPED_TRACE(kinds[i].shownAs);
+    const auto open = windowsOf(kinds[i].shownAs);
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_TRUE(frameBecomes(open[0], places[i])) << *probe().frameRect(open[0]);
+  }
+}
+
+// A program slow to show its window (a large program's cold start): the restore gives the item up, and the window
+// that shows later is the item's all the same.
+TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheItemsAtEveryLaterRestore) {
+  const auto item = workspaceItem("org.tilvane.Slow", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+                                  entryRunning("Slow", countedLaunch(script("slow",
+                                                                            "sleep 9\nexec xterm -class "
+                                                                            "TilvaneSlow -T Slow\n"))));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endWindowsOf("TilvaneSlow"); });
+  startTilvane();
+  // The restore's clock runs on whatever the program does: the item is given up long before its window shows.
+  const auto lateWindow = [&] {
+    std::optional<std::uint32_t> window;
+    EXPECT_TRUE(waitUntil([&] { return windowsOf("TilvaneSlow").size() == 1; }, 30.0));
+    if (windowsOf("TilvaneSlow").size() == 1) window = windowsOf("TilvaneSlow")[0];
+    for (int i = 0; i < 50 && window && !managed(*window); ++i) {
+      advance(0.1);
+      waitUntil([&] { return managed(*window); }, 0.1);
+    }
+    return window;
+  };
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    restoreAll({item});
+    EXPECT_EQ(VkHUD::shared().text(),
+              NSLocalizedString("LayoutComplete") + ". " + NSLocalizedString("WorkspaceSkipped") + " Slow");
+    const auto window = lateWindow();
+    ASSERT_TRUE(window);
+    restoreAll({item});
+    EXPECT_EQ(VkHUD::shared().text(), NSLocalizedString("LayoutComplete"));
+    EXPECT_EQ(lines(launches_), round + 1u);
+    ASSERT_EQ(windowsOf("TilvaneSlow"), std::vector<std::uint32_t>{*window});
+    EXPECT_TRUE(standsOn(*window, kLowerRight)) << *probe().frameRect(*window);
+    if (round == 0) {
+      endWindowsOf("TilvaneSlow");
+      ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
+    }
+  }
 }
 
 class SnapshotOnX11Test : public WorkspaceRestoreOnX11Test, public ::testing::WithParamInterface<bool> {};
