@@ -15,6 +15,7 @@
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/platform/SystemLog.h"
 #include "platform/base/DamagedCopy.h"
+#include "platform/defaults/FileIo.h"
 #include "platform/base/StoredFile.h"
 
 namespace crashreporting {
@@ -113,14 +114,11 @@ void setAsideWhatIsNoFile(const fs::path& path) {
 void removeLeftSideFiles(const fs::path& settingsFile) {
   const std::string prefix = settingsFile.filename().string() + ".download-";
   const auto oldest = fs::file_time_type::clock::now() - std::chrono::minutes(10);
-  std::error_code code;
-  for (fs::directory_iterator it(settingsFile.parent_path(), code), end; !code && it != end; it.increment(code)) {
-    std::error_code ignored;
-    if (!it->path().filename().string().starts_with(prefix) || !it->is_regular_file(ignored) ||
-        it->is_symlink(ignored) || it->last_write_time(ignored) > oldest)
-      continue;
-    fs::remove(it->path(), ignored);
-  }
+  tilvane::defaults::removeLeftFiles(settingsFile.parent_path(), [&](const fs::directory_entry& entry) {
+    std::error_code unknown;
+    return entry.path().filename().string().starts_with(prefix) && entry.last_write_time(unknown) <= oldest &&
+           !unknown;
+  });
 }
 
 }  // namespace

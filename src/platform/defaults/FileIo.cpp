@@ -160,18 +160,24 @@ bool writeFileAtomically(const std::filesystem::path& file, std::string_view byt
   return true;
 }
 
-void removeLeftTemporaries(const std::filesystem::path& file) {
-  const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-  const std::string fileName = file.filename().string();
+void removeLeftFiles(const std::filesystem::path& folder,
+                     const std::function<bool(const std::filesystem::directory_entry&)>& isLeft) {
   std::error_code ec;
   std::filesystem::directory_iterator it(folder, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     std::error_code kind;
-    if (!isTemporaryOf(it->path().filename().string(), fileName)) continue;
-    if (it->symlink_status(kind).type() != std::filesystem::file_type::regular) continue;
+    if (it->symlink_status(kind).type() != std::filesystem::file_type::regular || !isLeft(*it)) continue;
     std::error_code removal;
     std::filesystem::remove(it->path(), removal);
   }
+}
+
+void removeLeftTemporaries(const std::filesystem::path& file) {
+  const std::string fileName = file.filename().string();
+  removeLeftFiles(file.parent_path().empty() ? "." : file.parent_path(),
+                  [&](const std::filesystem::directory_entry& entry) {
+                    return isTemporaryOf(entry.path().filename().string(), fileName);
+                  });
 }
 
 bool copyFileExclusively(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,11 @@ enum class FileMode {
 /// in `error` and leaves `file` as it was on failure.
 bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, std::string& error,
                          FileMode mode = FileMode::ownerOnly);
+
+/// Removes the regular files (never links, folders or FIFOs) in `folder` that `isLeft` names as left by a write
+/// that was cut short.
+void removeLeftFiles(const std::filesystem::path& folder,
+                     const std::function<bool(const std::filesystem::directory_entry&)>& isLeft);
 
 /// Removes the temporary files an interrupted writeFileAtomically of `file` left beside it (a process killed
 /// between the write and the rename). Only names of that pattern are touched; the caller holds whatever keeps

@@ -1,5 +1,7 @@
 #include "Preferences/UpdatesPreferencesViewController.h"
 
+#include <algorithm>
+
 #include "AppManager/Bridges/Bridges.h"
 #include "platform/l10n/Localization.h"
 
@@ -16,9 +18,8 @@ UpdatesPreferencesViewController::UpdatesPreferencesViewController(Updater& upda
   // The updater's settings changed in the file by another instance or by hand show in the box.
   AppBridge::settingsChanged()
       .subscribe([this](const std::vector<std::string>& keys) {
-        for (const std::string& key : keys)
-          if (key.rfind("updater", 0) == 0)
-            updatesCheckbox.setState(updater_.automaticallyChecksForUpdates() ? Checkbox::on : Checkbox::off);
+        if (std::any_of(keys.begin(), keys.end(), [](const std::string& key) { return key.starts_with("updater"); }))
+          updatesCheckbox.setState(updater_.automaticallyChecksForUpdates() ? Checkbox::on : Checkbox::off);
       })
       .disposed(disposeBag());
 }

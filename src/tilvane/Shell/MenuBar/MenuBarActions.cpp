@@ -24,10 +24,15 @@ void MenuBarController::updateAutoLayoutState() {
     itemsOutdated_ = true;
     return;
   }
-  autoLayoutMenuItem_->setTitle(enabled ? NSLocalizedString("DisableAutoLayout") : NSLocalizedString("EnableAutoLayout"));
+  titleAutoLayoutEntry();
   autoLayoutMenuItem_->setTarget(this);
-  LogManager::debug("menubar auto layout entry: " + autoLayoutMenuItem_->title());
   statusBarItem_->menuDidChange();
+}
+
+void MenuBarController::titleAutoLayoutEntry() {
+  autoLayoutMenuItem_->setTitle(UserDefaultsService::autoLayoutEnabled() == 1 ? NSLocalizedString("DisableAutoLayout")
+                                                                             : NSLocalizedString("EnableAutoLayout"));
+  LogManager::debug("menubar auto layout entry: " + autoLayoutMenuItem_->title());
 }
 
 void MenuBarController::onAutoLayout(const MenuItem&) { AppBridge::toggleAutoLayout().onNext(rx::Unit{}); }

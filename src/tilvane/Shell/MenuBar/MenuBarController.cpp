@@ -231,9 +231,7 @@ void MenuBarController::updateItems() {
 void MenuBarController::updateStatusItems() {
   stateMenuItem_->setTitle(NSLocalizedString("Tilvane") + " " + BundleVersion::main().shortVersion.value_or(""));
   menu_->addItem(stateMenuItem_);
-  autoLayoutMenuItem_->setTitle(UserDefaultsService::autoLayoutEnabled() == 1 ? NSLocalizedString("DisableAutoLayout")
-                                                                             : NSLocalizedString("EnableAutoLayout"));
-  LogManager::debug("menubar auto layout entry: " + autoLayoutMenuItem_->title());
+  titleAutoLayoutEntry();
   menu_->addItem(autoLayoutMenuItem_);
   autoLayoutMenuItem_->setAction(&MenuBarController::onAutoLayout);
   menu_->addItem(MenuItem::separatorItem());

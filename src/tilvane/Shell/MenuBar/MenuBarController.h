@@ -82,6 +82,8 @@ class MenuBarController : public VkRxController {
   void setupViewModel() override;
 
  private:
+  /// Titles the automatic-layout entry by what is stored now (logged, for whoever cannot read the menu).
+  void titleAutoLayoutEntry();
   void updateStatusItems();
   void updateWorkspaceItems();
   void updateCustomLayoutItems();
