@@ -421,25 +421,30 @@ TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOn
   EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), Checkbox::off);
 }
 
-// A hand edit saved in two writes a second apart (a slow writer, a script) is one edit: nothing is kept aside or
-// said, and the edit is in effect once it is whole.
+// A hand edit saved in two writes a second apart (a slow writer, a script), whenever it starts, is one edit: nothing
+// is kept aside or said, and the edit is in effect once it is whole.
 TEST_F(AppDelegateTest, AHandEditSavedInTwoWritesASecondApartIsNoDamage) {
   writeSettings(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict/></plist>)");
   delegate_.applicationDidFinishLaunching();
   advanceWithFiles(3.0);
   MainController& main = *delegate_.mainController();
-  const std::string edited = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>gutterEnabled</key><true/></dict></plist>
-)";
-  writeSettings(edited.substr(0, edited.size() / 2));
-  advanceWithFiles(1.0);
-  std::ofstream(defaults::UserDefaults::defaultFilePath(), std::ios::binary | std::ios::app)
-      << edited.substr(edited.size() / 2);
-  advanceWithFiles(3.0);
-  EXPECT_TRUE(damagedCopies().empty());
-  EXPECT_EQ(log.count("damaged"), 0u);
-  EXPECT_TRUE(UserDefaultsService::gutterEnabled());
-  EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), Checkbox::on);
+  bool gaps = false;
+  for (const double start : {0.0, 0.25, 0.5, 0.75}) {
+    SCOPED_TRACE(start);
+    gaps = !gaps;
+    const std::string edited = std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>gutterEnabled</key>)") + (gaps ? "<true/>" : "<false/>") + "</dict></plist>\n";
+    advanceWithFiles(start);
+    writeSettings(edited.substr(0, edited.size() / 2));
+    advanceWithFiles(1.0);
+    std::ofstream(defaults::UserDefaults::defaultFilePath(), std::ios::binary | std::ios::app)
+        << edited.substr(edited.size() / 2);
+    advanceWithFiles(3.0 - start);
+    EXPECT_TRUE(damagedCopies().empty());
+    EXPECT_EQ(log.count("damaged"), 0u);
+    EXPECT_EQ(UserDefaultsService::gutterEnabled(), gaps);
+    EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), gaps ? Checkbox::on : Checkbox::off);
+  }
 }
 
 // The file emptied while the program runs is kept aside and said once; emptied again and touched, and at the next
