@@ -284,6 +284,7 @@ bool watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, 
   std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
                                             std::chrono::duration<double>(options.settle)));
   waitUntilStill(tilvane, 3.0, 30.0);
+  const double watchedFrom = std::chrono::duration<double>(Clock::now() - start).count();
   IdleFigures figures[2];
   const pid_t pids[2] = {floor, tilvane};
   std::map<std::string, long> before[2];
@@ -310,7 +311,7 @@ bool watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, 
   stop(floor);
 
   std::printf("\nidle, %.0f s watched from %.0f s after the start (both running side by side):\n", options.watch,
-              options.settle);
+              watchedFrom);
   const bool wakeUpsMet = figures[1].wakeUps <= figures[0].wakeUps + kWakeUpsOverFloor;
   const bool ticksMet = figures[1].ticks <= kIdleTicks;
   std::printf("  wake-ups: floor %ld, Tilvane %ld (goal <= floor + %ld: %s)\n", figures[0].wakeUps,
