@@ -13,9 +13,11 @@ defaults::UserDefaults& settings() { return defaults::UserDefaults::standard(); 
 
 SettingsFollower::SettingsFollower() {
   std::string error;
-  watch_ = filewatch::watchFile(settings().filePath(), [this] { touched(); }, error);
+  watch_ = filewatch::watchFile(
+      settings().filePath(), [this] { touched(); }, error);
   if (!watch_)
-    LogManager::error("the settings file is not followed (" + error + "): what changes it while the program runs "
+    LogManager::error("the settings file is not followed (" + error +
+                      "): what changes it while the program runs "
                       "is taken in at the next start");
   // What changed between the start's read and the watch.
   if (settings().fileMayHaveChanged()) touched();

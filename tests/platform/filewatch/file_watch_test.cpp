@@ -69,9 +69,7 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
        {{"truncated", [](const T& t) { write(t.file(), ""); }, true},
         {"first half", [](const T& t) { std::ofstream(t.file(), std::ios::app) << "<plist>"; }, true},
         {"second half", [](const T& t) { std::ofstream(t.file(), std::ios::app) << "</plist>"; }, true}}},
-      {"sed -i",
-       false,
-       {{"sed", [&](const T& t) { run("sed -i s/a/b/ " + q + f(t) + q); }, true}}},
+      {"sed -i", false, {{"sed", [&](const T& t) { run("sed -i s/a/b/ " + q + f(t) + q); }, true}}},
       {"written aside and renamed over it (an editor, this program)",
        false,
        {{"written aside", [](const T& t) { write(t.folder() / "defaults.plist.swp", "new"); }, false},
@@ -82,8 +80,18 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
         {"written", [](const T& t) { write(t.file(), "new"); }, true}}},
       {"cp and mv from elsewhere, touched",
        false,
-       {{"cp", [&](const T& t) { write(t.tempDir() / "x", "x"); run("cp " + q + (t.tempDir() / "x").string() + q + " " + q + f(t) + q); }, true},
-        {"mv", [&](const T& t) { write(t.tempDir() / "y", "y"); run("mv " + q + (t.tempDir() / "y").string() + q + " " + q + f(t) + q); }, true},
+       {{"cp",
+         [&](const T& t) {
+           write(t.tempDir() / "x", "x");
+           run("cp " + q + (t.tempDir() / "x").string() + q + " " + q + f(t) + q);
+         },
+         true},
+        {"mv",
+         [&](const T& t) {
+           write(t.tempDir() / "y", "y");
+           run("mv " + q + (t.tempDir() / "y").string() + q + " " + q + f(t) + q);
+         },
+         true},
         {"touch", [&](const T& t) { run("touch -d '2020-01-01' " + q + f(t) + q); }, true}}},
       {"removed and written back",
        false,
@@ -106,26 +114,34 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
       {"a link: its target written and replaced, the link pointed elsewhere",
        true,
        {{"target written", [](const T& t) { write(t.dotfiles() / "tilvane.plist", "in place"); }, true},
-        {"target replaced", [](const T& t) {
+        {"target replaced",
+         [](const T& t) {
            write(t.dotfiles() / "new", "renamed");
            fs::rename(t.dotfiles() / "new", t.dotfiles() / "tilvane.plist");
-         }, true},
-        {"link pointed elsewhere", [](const T& t) {
+         },
+         true},
+        {"link pointed elsewhere",
+         [](const T& t) {
            fs::create_directories(t.tempDir() / "other");
            write(t.tempDir() / "other" / "o.plist", "other");
            fs::remove(t.file());
            fs::create_symlink(t.tempDir() / "other" / "o.plist", t.file());
-         }, true},
+         },
+         true},
         {"the old target written", [](const T& t) { write(t.dotfiles() / "tilvane.plist", "old"); }, false},
         {"the new target written", [](const T& t) { write(t.tempDir() / "other" / "o.plist", "new"); }, true}}},
       {"other files",
        false,
-       {{"the lock and a copy beside it", [](const T& t) {
+       {{"the lock and a copy beside it",
+         [](const T& t) {
            write(t.folder() / "defaults.plist.lock", "");
            write(t.folder() / "defaults.plist.damaged-20260101-000000", "x");
-         }, false},
-        {"a file in the parent folder", [](const T& t) { write(t.tempDir() / "config" / "other.conf", "x"); }, false},
-        {"a folder made beside", [](const T& t) { fs::create_directories(t.tempDir() / "config" / "Other"); }, false}}},
+         },
+         false},
+        {"a file in the parent folder", [](const T& t) { write(t.tempDir() / "config" / "other.conf", "x"); },
+         false},
+        {"a folder made beside", [](const T& t) { fs::create_directories(t.tempDir() / "config" / "Other"); },
+         false}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -137,7 +153,8 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
     write(c.linked ? dotfiles() / "tilvane.plist" : file(), "<plist>a</plist>");
     if (c.linked) fs::create_symlink(dotfiles() / "tilvane.plist", file());
     std::string error;
-    const auto watch = watchFile(file(), [this] { ++changes_; }, error);
+    const auto watch = watchFile(
+        file(), [this] { ++changes_; }, error);
     ASSERT_TRUE(watch) << error;
     EXPECT_FALSE(told()) << "told before anything happened";
     for (const Step& step : c.steps) {
@@ -151,7 +168,8 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
 TEST_F(FileWatchTest, EndsWithItsObject) {
   fs::create_directories(folder());
   std::string error;
-  auto watch = watchFile(file(), [this] { ++changes_; }, error);
+  auto watch = watchFile(
+      file(), [this] { ++changes_; }, error);
   ASSERT_TRUE(watch) << error;
   watch.reset();
   write(file(), "new");
