@@ -131,8 +131,8 @@ class UserDefaults {
     std::string reason;
     /// The byte-identical copy kept beside it; empty when none could be made.
     std::filesystem::path copy;
-    /// The copy was made before (an earlier start found the same bytes, and nothing wrote the file since): it has
-    /// been said already.
+    /// The copy was made before (an earlier start or run found the same bytes, and nothing saved the file
+    /// since): it has been said already.
     bool keptBefore = false;
   };
   /// The file's problem at start; none when it was read, or was not there.
