@@ -244,8 +244,8 @@ long totalWakeUps(pid_t pid) {
 }
 
 /// Waits until the process kept still (no wake-up) for `still` seconds, or `limit` seconds passed: the end of a
-/// start slowed down by a busy machine. A program that wakes on a timer never keeps still and is watched after
-/// `limit`.
+/// start slowed down by a busy machine. A program that wakes every few seconds never keeps still and is watched
+/// after `limit`; one that wakes less often is caught by the watch.
 void waitUntilStill(pid_t pid, double still, double limit) {
   const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limit));
   const auto step = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(still));
