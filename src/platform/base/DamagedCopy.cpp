@@ -1,9 +1,9 @@
 #include "platform/base/DamagedCopy.h"
 
 #include <algorithm>
-#include <vector>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace tilvane {
 namespace {
@@ -24,6 +24,27 @@ bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
   }
 }
 
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+  return file.parent_path().empty() ? "." : file.parent_path();
+}
+
+std::filesystem::path recordOf(const std::filesystem::path& file) { return file.string() + ".damage-kept"; }
+
+/// A copy named in the record that holds `size` bytes equal to `file`'s; empty when none does.
+std::filesystem::path notedCopy(const std::filesystem::path& file, std::uintmax_t size) {
+  std::ifstream record(recordOf(file));
+  std::string name;
+  while (std::getline(record, name)) {
+    const std::filesystem::path copy = folderOf(file) / name;
+    std::error_code ec;
+    if (name.empty() || !std::filesystem::is_regular_file(copy, ec) || std::filesystem::file_size(copy, ec) != size ||
+        ec)
+      continue;
+    if (sameBytes(file, copy)) return copy;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::time_t now) {
@@ -38,11 +59,11 @@ std::filesystem::path keptDamagedCopy(const std::filesystem::path& file) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(file, ec);
   if (ec) return {};
+  if (auto noted = notedCopy(file, size); !noted.empty()) return noted;
   const auto written = std::filesystem::last_write_time(file, ec);
   if (ec) return {};
   const std::string prefix = file.filename().string() + ".damaged-";
-  const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
-  std::filesystem::directory_iterator it(folder, ec);
+  std::filesystem::directory_iterator it(folderOf(file), ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     const std::filesystem::path& copy = it->path();
     if (copy.filename().string().rfind(prefix, 0) != 0) continue;
@@ -53,6 +74,15 @@ std::filesystem::path keptDamagedCopy(const std::filesystem::path& file) {
     if (sameBytes(file, copy)) return copy;
   }
   return {};
+}
+
+void noteDamagedCopy(const std::filesystem::path& file, const std::filesystem::path& copy) {
+  std::ofstream(recordOf(file), std::ios::app) << copy.filename().string() << '\n';
+}
+
+void forgetDamagedCopies(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::remove(recordOf(file), ec);
 }
 
 }  // namespace tilvane

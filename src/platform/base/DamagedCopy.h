@@ -9,10 +9,18 @@ namespace tilvane {
 /// damaged, `<file>.damaged-YYYYMMDD-HHMMSS` in local time.
 std::filesystem::path damagedCopyName(const std::filesystem::path& file, std::time_t now);
 
-/// A copy kept beside `file` earlier (named as damagedCopyName names them) that holds the same bytes as `file`
-/// does now and was made after `file` was last written; empty when there is none, or `file` cannot be read. The
-/// same damage is then kept once, however often it is found; once the file has been written again (a save, or
-/// a hand edit), the same bytes found later are a damage of their own.
+/// A copy kept beside `file` earlier that holds the same bytes as `file` does now and that counts as this damage
+/// kept already: one noted since the program last saved `file` (noteDamagedCopy), or one made after `file` was
+/// last written. Empty when there is none, or `file` cannot be read. So a damage is kept and said once while the
+/// program saves nothing, whatever writes or touches the file meanwhile and however often the program starts;
+/// once it saved the file, the same bytes found later are a damage of their own.
 std::filesystem::path keptDamagedCopy(const std::filesystem::path& file);
+
+/// Notes `copy`, just made of `file`'s damaged bytes, in the record beside it (`<file>.damage-kept`, one name a
+/// line), which outlives the process.
+void noteDamagedCopy(const std::filesystem::path& file, const std::filesystem::path& copy);
+
+/// Forgets the copies noted for `file`: the program has saved it.
+void forgetDamagedCopies(const std::filesystem::path& file);
 
 }  // namespace tilvane

@@ -11,9 +11,9 @@
 
 namespace tilvane::defaults {
 
-FileLock::FileLock(const std::filesystem::path& lockFile, double seconds) {
+FileLock::FileLock(const std::filesystem::path& lockFile, double seconds, Folders folders) {
   std::error_code ec;
-  std::filesystem::create_directories(lockFile.parent_path(), ec);
+  if (folders == Folders::make) std::filesystem::create_directories(lockFile.parent_path(), ec);
   fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
   // A lock file made earlier in a folder that is read-only now still locks.
   if (fd_ < 0) fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);

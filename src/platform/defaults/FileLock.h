@@ -9,10 +9,14 @@ namespace tilvane::defaults {
 /// take it around each read-merge-write, so their writes never interleave. The lock file stays in place.
 class FileLock {
  public:
+  /// Whether the lock's folders are made when missing: only by a writer, which needs them for what it writes. A
+  /// reader leaves a folder that is not there (moved away, say) as it is.
+  enum class Folders { leave, make };
+
   /// Tries for up to `seconds` (another holder finishes a write in far less). Not locked afterwards when the
-  /// wait ran out (`error` says so), or when the lock file cannot be made (a folder that may not be written:
-  /// nothing can be written beside it either; `error` says why).
-  FileLock(const std::filesystem::path& lockFile, double seconds);
+  /// wait ran out (`error` says so), or when the lock file cannot be made (a folder that may not be written, or
+  /// is missing and left so: nothing can be written beside it either; `error` says why).
+  FileLock(const std::filesystem::path& lockFile, double seconds, Folders folders = Folders::leave);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

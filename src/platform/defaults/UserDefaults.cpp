@@ -88,6 +88,7 @@ void UserDefaults::load() {
                      "was kept as " + problem.copy.string() + " before");
   } else if (copyAside(problem.copy, why)) {
     copiedStamp_ = stamp;
+    noteDamagedCopy(file_, problem.copy);
     log::reportError("UserDefaults: " + file_.string() + " is damaged (" + reason + "), using defaults: a copy was " +
                      "kept as " + problem.copy.string() + "; every setting is at its default until it is set again");
   } else if (read.status == FileRead::Status::failed) {
@@ -113,14 +114,19 @@ bool UserDefaults::fileMayHaveChanged() const {
 
 std::string UserDefaults::fileStamp() const { return stampOf(file_); }
 
-std::vector<std::string> UserDefaults::reload() {
+std::vector<std::string> UserDefaults::reload() { return reloadFile(true).value_or(std::vector<std::string>{}); }
+
+std::optional<std::vector<std::string>> UserDefaults::reloadIfWhole() { return reloadFile(false); }
+
+std::optional<std::vector<std::string>> UserDefaults::reloadFile(bool takeDamage) {
   std::optional<Notice> notice;
   std::set<std::string, std::less<>> changed;
   {
     std::lock_guard io(ioMutex_);
-    // Another program's save in progress is waited for, so its file is read whole.
+    // Another program's save in progress is waited for, so its file is read whole. A folder that is not there is
+    // not made for the lock: reading makes nothing.
     const FileLock lock(file_.string() + ".lock", kLockWaitSeconds);
-    if (lock.timedOut()) return {};
+    if (lock.timedOut()) return std::vector<std::string>{};
     const std::string stamp = stampOf(file_);
     const FileRead read = readFileBounded(file_, kMaxFileBytes);
     std::string reason = read.error;
@@ -129,6 +135,7 @@ std::vector<std::string> UserDefaults::reload() {
       fresh.emplace();
     else if (read.status == FileRead::Status::ok)
       fresh = decodePlistDictionary(read.bytes, reason);
+    if (!fresh && !takeDamage) return std::nullopt;
     if (!fresh) {
       std::filesystem::path copy;
       if (keepAside(reason, copy) == KeptAside::now) notice = Notice{Notice::Kind::damaged, {}, copy};
@@ -145,7 +152,7 @@ std::vector<std::string> UserDefaults::reload() {
     }
   }
   if (notice) notify(*notice);
-  return {changed.begin(), changed.end()};
+  return std::vector<std::string>(changed.begin(), changed.end());
 }
 
 void UserDefaults::notify(const Notice& notice) const {
@@ -257,7 +264,8 @@ bool UserDefaults::save(std::string_view key, const Change& change) {
 
 bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::optional<Notice>& notice) {
   std::lock_guard io(ioMutex_);
-  const FileLock lock(file_.string() + ".lock", kLockWaitSeconds);
+  // A save makes the folders it needs, for the lock and the file.
+  const FileLock lock(file_.string() + ".lock", kLockWaitSeconds, FileLock::Folders::make);
   if (lock.timedOut()) {
     log::reportError("UserDefaults: cannot save the settings: " + lock.error());
     return false;
@@ -314,6 +322,8 @@ bool UserDefaults::saveLocked(std::string_view key, const Change& change, std::o
       return false;
     }
     written = stampOf(file_);
+    // Saved: the same damage found from now on is a new one.
+    forgetDamagedCopies(file_);
   }
   {
     std::lock_guard values(mutex_);
@@ -339,6 +349,7 @@ UserDefaults::KeptAside UserDefaults::keepAside(const std::string& reason, std::
     return KeptAside::failed;
   }
   copiedStamp_ = stamp;
+  noteDamagedCopy(file_, copy);
   log::reportWarning("UserDefaults: " + file_.string() + " was damaged while running (" + reason + "): a copy was " +
                      "kept as " + copy.string() + "; the settings known before are kept");
   return KeptAside::now;

@@ -26,16 +26,19 @@ namespace tilvane::defaults {
 /// A file that cannot be read as a dictionary property list (not a property list, not a dictionary, not a regular
 /// file, larger than 16 MiB, or a read error such as no permission) gives empty defaults and one logged error, and
 /// is copied byte for byte beside it ("defaults.plist.damaged-YYYYMMDD-HHMMSS") before anything replaces it, once
-/// while nothing was written since: the same damaged bytes found again (the next start) are not copied again, but
-/// once the file was written (a save), the same damage found later is copied and said again. The file itself is
-/// left as it is until the next change. A save, or a reload, that finds the file damaged while it runs keeps it
+/// while nothing was saved since: the same damaged bytes found again (written again, touched, the next start) are
+/// not copied or said again (the copies made since the last save are noted in "defaults.plist.damage-kept"), but
+/// once a save wrote the file, the same damage found later is copied and said again. The file itself is left as it
+/// is until the next change. A save, or a reload, that finds the file damaged while it runs keeps it
 /// aside the same way and keeps every setting it held, which a save writes with the change, so nothing known is
 /// lost. A file that cannot even be copied (no permission to read it) is never replaced: every change is refused
 /// until it can be read. A file that is a symbolic link stays one: a save replaces the file it points to, with the
 /// permissions that file had (a new file: 0644 less the umask), and removes what an interrupted save left beside it.
 ///
-/// A change of the file by another program or by hand is taken in by reload(), which the program calls when
-/// fileMayHaveChanged(); it answers the keys whose values changed. Its own saves are not such changes.
+/// A change of the file by another program or by hand is taken in by reload() (or reloadIfWhole()), which the
+/// program calls when fileMayHaveChanged(); it answers the keys whose values changed. Its own saves are not such
+/// changes. Reading and looking never make a folder (a settings folder moved away stays away); a save makes the
+/// folders it needs.
 ///
 /// The settings that are acted on read their values with storedInteger, storedBool or storedDictionary: a value of
 /// another type there is none, and is reported (logged, and handed to the notifier) once until the key is set.
@@ -112,6 +115,9 @@ class UserDefaults {
   /// loses none of them). Answers the keys whose values changed, including those a save took in from the file
   /// since the last reload; empty when nothing changed.
   std::vector<std::string> reload();
+  /// As reload(), for a file being written by hand: one that does not read whole (maybe half written) is left for
+  /// later, none is answered and nothing changes.
+  std::optional<std::vector<std::string>> reloadIfWhole();
 
   /// Every change is saved when it is made or refused then, so nothing waits to be written: always true. Kept
   /// for callers written against the platform's defaults, which synchronise after each change.
@@ -125,8 +131,8 @@ class UserDefaults {
     std::string reason;
     /// The byte-identical copy kept beside it; empty when none could be made.
     std::filesystem::path copy;
-    /// The copy was made before (an earlier start found the same bytes, and nothing wrote the file since): it has
-    /// been said already.
+    /// The copy was made before (an earlier start or run found the same bytes, and nothing saved the file
+    /// since): it has been said already.
     bool keptBefore = false;
   };
   /// The file's problem at start; none when it was read, or was not there.
@@ -150,6 +156,8 @@ class UserDefaults {
 
  private:
   void load();
+  /// reload(), or with `takeDamage` false reloadIfWhole().
+  std::optional<std::vector<std::string>> reloadFile(bool takeDamage);
   /// Sets `key` in the file as it is now to what `change` makes of it and takes the file's values as ours.
   bool save(std::string_view key, const Change& change);
   /// save() under the locks; what the user should learn of goes to `notice`, said once the locks are let go.

@@ -1,7 +1,10 @@
 #include "platform/dispatch/VirtualMainLoop.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <vector>
 
 namespace tilvane::dispatch {
@@ -115,6 +118,24 @@ void VirtualMainLoop::notifyReadable(int fd) {
       if (w.first == fd) callbacks.push_back(w.second);
   }
   for (auto& cb : callbacks) cb();
+}
+
+std::size_t VirtualMainLoop::notifyReadableWatched() {
+  std::vector<pollfd> fds;
+  {
+    std::lock_guard lock(mutex_);
+    std::set<int> watched;
+    for (const auto& [id, w] : watchers_) watched.insert(w.first);
+    for (const int fd : watched) fds.push_back(pollfd{fd, POLLIN, 0});
+  }
+  if (fds.empty() || ::poll(fds.data(), fds.size(), 0) <= 0) return 0;
+  std::size_t readable = 0;
+  for (const pollfd& p : fds) {
+    if (!(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    ++readable;
+    notifyReadable(p.fd);
+  }
+  return readable;
 }
 
 }  // namespace tilvane::dispatch

@@ -57,6 +57,9 @@ class VirtualMainLoop final : public MainLoop {
 
   /// Calls the watchers of `fd` as if it had become readable.
   void notifyReadable(int fd);
+  /// Calls the watchers of each watched descriptor that has data to read now (a real pipe, socket or notification
+  /// descriptor), as the real loop would on its next turn; returns how many descriptors were readable.
+  std::size_t notifyReadableWatched();
 
  private:
   struct Key {

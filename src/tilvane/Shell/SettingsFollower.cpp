@@ -2,6 +2,7 @@
 
 #include "AppManager/Bridges/Bridges.h"
 #include "AppManager/Logging/LogManager.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/hotkeys/ShortcutDefaults.h"
 
 namespace tilvane {
@@ -11,15 +12,36 @@ defaults::UserDefaults& settings() { return defaults::UserDefaults::standard(); 
 }  // namespace
 
 SettingsFollower::SettingsFollower() {
-  timer_.start(kInterval, [this] { look(); });
+  std::string error;
+  watch_ = filewatch::watchFile(
+      settings().filePath(), [this] { touched(); }, error);
+  if (!watch_)
+    LogManager::error("the settings file is not followed (" + error +
+                      "): what changes it while the program runs "
+                      "is taken in at the next start");
+  // What changed between the start's read and the watch.
+  if (settings().fileMayHaveChanged()) touched();
+}
+
+void SettingsFollower::touched() {
+  damage_.cancel();
+  // Read only once nobody writes it: a file caught half written would be taken for a damaged one.
+  settle_.schedule(kSettle, [this] { look(); });
 }
 
 void SettingsFollower::look() {
-  if (settle_.isPending() || !settings().fileMayHaveChanged()) return;
-  // Read only once nobody writes it: a file caught half written would be taken for a damaged one.
+  if (!settings().fileMayHaveChanged()) return;
+  if (const auto keys = settings().reloadIfWhole()) {
+    follow(*keys);
+    return;
+  }
+  // Not whole: a writer's pause, or damage once it stays so.
   const std::string stamp = settings().fileStamp();
-  settle_.schedule(kSettle, [this, stamp] {
-    if (settings().fileStamp() == stamp) follow(settings().reload());
+  damage_.schedule(kDamageWait, [this, stamp] {
+    if (settings().fileStamp() == stamp)
+      follow(settings().reload());
+    else
+      look();
   });
 }
 

@@ -14,7 +14,7 @@ namespace tilvane {
 void installSettingsNotices(defaults::UserDefaults& settings, std::function<void(const std::string&)> show);
 
 /// The text said for the file's problem at start; empty when there is nothing new to say (no problem, or the same
-/// damage was kept and said at an earlier start and nothing wrote the file since).
+/// damage was kept and said before and nothing saved the file since).
 std::string settingsLoadText(const defaults::UserDefaults& settings);
 
 }  // namespace tilvane

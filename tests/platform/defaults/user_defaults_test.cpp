@@ -287,6 +287,7 @@ TEST_F(UserDefaultsTest, ASaveKeepsThePermissionsOfTheFileItReplaces) {
       {"a link's target 0604", P(0604), 077, true, P(0604)},
       {"new, umask 022", std::nullopt, 022, false, P(0644)},
       {"new, umask 027", std::nullopt, 027, false, P(0640)},
+      {"new, umask 002: never writable by the group", std::nullopt, 002, false, P(0644)},
   };
   const fs::path target = tempDir() / "dotfiles" / "tilvane.plist";
   for (const Case& c : cases) {

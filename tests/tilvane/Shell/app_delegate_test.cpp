@@ -23,6 +23,7 @@
 #include "Preferences/GeneralPreferencesViewController.h"
 #include "Shell/MenuBar/MenuBarController.h"
 #include "Shell/MenuBar/StatusItem.h"
+#include "Shell/SettingsNotices.h"
 #include "Shell/Shutdown.h"
 #include "AppManager/Settings/Constants.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -99,6 +100,31 @@ class AppDelegateTest : public WindowWorld {
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_DOUBLE_EQ(stored[0]->x(), 0.0);
     EXPECT_DOUBLE_EQ(stored[0]->width(), 0.5);
+  }
+
+  /// Lets `seconds` pass as the real loop would, with the system's file notifications delivered as they come.
+  void advanceWithFiles(double seconds) {
+    constexpr double kStep = 0.05;
+    for (double left = seconds; left > 1e-9; left -= kStep) {
+      loop().notifyReadableWatched();
+      advance(std::min(kStep, left));
+    }
+    loop().notifyReadableWatched();
+    drain();
+  }
+  /// The copies of damaged settings beside the file.
+  static std::vector<std::filesystem::path> damagedCopies() {
+    std::vector<std::filesystem::path> copies;
+    std::error_code ec;
+    const auto folder = defaults::UserDefaults::defaultFilePath().parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+      if (entry.path().filename().string().rfind("defaults.plist.damaged-", 0) == 0) copies.push_back(entry.path());
+    return copies;
+  }
+  static void writeSettings(const std::string& bytes) {
+    const auto file = defaults::UserDefaults::defaultFilePath();
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
   }
 
   sim::SimHotKeys hotKeys_;
@@ -351,13 +377,12 @@ TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOn
       .subscribe([&](const std::vector<std::string>& keys) { changes.push_back(keys); })
       .disposed(bag);
   delegate_.applicationDidFinishLaunching();
-  const double launched = loop().elapsed();
   drain();
   MainController& main = *delegate_.mainController();
   const MenuItem& toggle = *main.menuBarViewController()->autoLayoutMenuItem();
 
   AppBridge::toggleAutoLayout().onNext();  // the program's own save
-  advance(3.0);
+  advanceWithFiles(3.0);
   EXPECT_TRUE(changes.empty());
   EXPECT_EQ(toggle.title(), NSLocalizedString("EnableAutoLayout"));
 
@@ -373,7 +398,7 @@ TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOn
                                 defaults::Value(defaults::Dictionary{{"keyCode", defaults::Value(code)},
                                                                      {"modifierFlags", defaults::Value(flags)}})));
   }
-  advance(1.25);
+  advanceWithFiles(0.5);
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0], (std::vector<std::string>{"autoLayoutEnabled", "gutterEnabled", "restoreShortcut"}));
   EXPECT_EQ(toggle.title(), NSLocalizedString("DisableAutoLayout"));
@@ -386,15 +411,97 @@ TEST_F(AppDelegateTest, TheSettingsFileChangedByAnotherInstanceIsShownAndActedOn
 <key>restoreShortcut</key><dict><key>keyCode</key><integer>20</integer><key>modifierFlags</key><integer>786432</integer>
 </dict></dict></plist>
 )";
-  const double tick = launched + std::ceil(loop().elapsed() - launched + 0.01);
   std::ofstream(file, std::ios::binary) << edited.substr(0, 20);
-  advance(tick - loop().elapsed() + 0.1);  // looked at, and read 0.25 s later unless it changes meanwhile
+  advanceWithFiles(0.1);  // told, and read 0.25 s later unless it changes meanwhile
   std::ofstream(file, std::ios::binary) << edited;
-  advance(2.0);
+  advanceWithFiles(2.0);
   EXPECT_EQ(log.count("damaged"), 0u) << "a file caught half written was taken for a damaged one";
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[1], std::vector<std::string>{"gutterEnabled"});
   EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), Checkbox::off);
+}
+
+// A hand edit saved in two writes a second apart (a slow writer, a script), whenever it starts, is one edit: nothing
+// is kept aside or said, and the edit is in effect once it is whole.
+TEST_F(AppDelegateTest, AHandEditSavedInTwoWritesASecondApartIsNoDamage) {
+  writeSettings(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict/></plist>)");
+  delegate_.applicationDidFinishLaunching();
+  advanceWithFiles(3.0);
+  MainController& main = *delegate_.mainController();
+  bool gaps = false;
+  for (const double start : {0.0, 0.25, 0.5, 0.75}) {
+    SCOPED_TRACE(start);
+    gaps = !gaps;
+    const std::string edited = std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>gutterEnabled</key>)") + (gaps ? "<true/>" : "<false/>") + "</dict></plist>\n";
+    advanceWithFiles(start);
+    writeSettings(edited.substr(0, edited.size() / 2));
+    advanceWithFiles(1.0);
+    std::ofstream(defaults::UserDefaults::defaultFilePath(), std::ios::binary | std::ios::app)
+        << edited.substr(edited.size() / 2);
+    advanceWithFiles(3.0 - start);
+    EXPECT_TRUE(damagedCopies().empty());
+    EXPECT_EQ(log.count("damaged"), 0u);
+    EXPECT_EQ(UserDefaultsService::gutterEnabled(), gaps);
+    EXPECT_EQ(main.preferencesViewController()->general().gapLayoutCheckbox.state(), gaps ? Checkbox::on : Checkbox::off);
+  }
+}
+
+// The file emptied while the program runs is kept aside and said once; emptied again and touched, and at the next
+// start, the same damage is neither copied nor said again while nothing was saved.
+TEST_F(AppDelegateTest, TheSameDamageIsCopiedAndSaidOnceWhateverTouchesTheFileUntilASave) {
+  writeSettings(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict/></plist>)");
+  delegate_.applicationDidFinishLaunching();
+  advanceWithFiles(3.0);
+  const auto file = defaults::UserDefaults::defaultFilePath();
+  writeSettings("");
+  advanceWithFiles(3.0);
+  ASSERT_EQ(damagedCopies().size(), 1u);
+  EXPECT_EQ(log.count("damaged while running"), 1u);
+  EXPECT_NE(VkHUD::shared().text().find(damagedCopies().front().filename().string()), std::string::npos);
+
+  writeSettings("");
+  advanceWithFiles(3.0);
+  std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now());
+  advanceWithFiles(3.0);
+  EXPECT_EQ(damagedCopies().size(), 1u);
+  EXPECT_EQ(log.count("damaged while running"), 1u);
+  const defaults::UserDefaults restarted(file);
+  ASSERT_TRUE(restarted.loadProblem());
+  EXPECT_EQ(settingsLoadText(restarted), "") << "said again at the next start";
+  EXPECT_EQ(damagedCopies().size(), 1u);
+
+  // A save, then the same damage: a new one.
+  EXPECT_TRUE(UserDefaultsService::toggleAutoLayoutEnabled());
+  advanceWithFiles(1.0);
+  writeSettings("");
+  advanceWithFiles(3.0);
+  EXPECT_EQ(damagedCopies().size(), 2u);
+  EXPECT_EQ(log.count("damaged while running"), 2u);
+}
+
+// The settings folder moved away for a while (a dotfiles tool swapping folders) is not made again meanwhile, so it
+// can be moved back; the settings in it are in effect after.
+TEST_F(AppDelegateTest, ASettingsFolderMovedAwayIsLeftAwayAndFollowedWhenBack) {
+  writeSettings(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>gutterEnabled</key><true/></dict></plist>
+)");
+  delegate_.applicationDidFinishLaunching();
+  advanceWithFiles(3.0);
+  ASSERT_TRUE(UserDefaultsService::gutterEnabled());
+  const auto folder = defaults::UserDefaults::defaultFilePath().parent_path();
+  const auto away = folder.parent_path() / "Tilvane.away";
+  std::filesystem::rename(folder, away);
+  advanceWithFiles(5.0);
+  EXPECT_FALSE(std::filesystem::exists(folder)) << "made again while away";
+  EXPECT_FALSE(UserDefaultsService::gutterEnabled()) << "no file: the defaults";
+  std::error_code ec;
+  std::filesystem::rename(away, folder, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  advanceWithFiles(2.0);
+  EXPECT_TRUE(UserDefaultsService::gutterEnabled());
+  EXPECT_EQ(delegate_.mainController()->preferencesViewController()->general().gapLayoutCheckbox.state(),
+            Checkbox::on);
 }
 
 }  // namespace

@@ -233,5 +233,43 @@ TEST_F(SettingsFileDesktopTest, ALinkedSettingsFileStaysALinkAndItsTargetTakesTh
   EXPECT_TRUE(storedIn(target, "autoLayoutEnabled")) << output_;
 }
 
+// Gaps turned on in the file by hand while the program runs: every window it laid out is laid out again with them,
+// 8 pixels in from each side of its place, as the General pane's box does.
+TEST_F(SettingsFileDesktopTest, AGapTurnedOnByHandLaysOutEveryWindowAgainWithIt) {
+  StoreService::shared().configureRealm();
+  storeAutoLayoutRecord({.bundle = "TilvaneGapOne", .fractions = CGRectMake(0, 0, 0.5, 0.5)});
+  storeAutoLayoutRecord({.bundle = "TilvaneGapTwo", .fractions = CGRectMake(0.5, 0.5, 0.5, 0.5)});
+  SharedInstances::resetAll();  // the program has the database to itself
+  std::string settings = kSettings;
+  settings.replace(settings.find("<true/>"), 7, "<false/>");
+  writeSettings(settings);
+  start();
+
+  std::vector<TestClient*> clients;
+  std::vector<XRectangle> before;
+  for (const std::string name : {"One", "Two"}) {
+    clients.push_back(&launchClient({"--class", "gap" + name + ",TilvaneGap" + name, "--title", "Gap" + name}));
+    ASSERT_TRUE(readUntil(*program_, ", Gap" + name, output_, 10.0)) << output_;  // admitted
+    // Laid out at its remembered place: a quarter of the screen.
+    std::optional<XRectangle> frame;
+    ASSERT_TRUE(waitUntil([&] {
+      frame = probe().frameRect(clients.back()->window(0));
+      return frame && frame->width > 800 && frame->width < 1000;
+    }, 5.0)) << frame.value_or(XRectangle{}) << "\n" << output_;
+    before.push_back(*frame);
+  }
+
+  writeSettings(kSettings);
+  for (std::size_t i = 0; i < clients.size(); ++i) {
+    const XRectangle& was = before[i];
+    std::optional<XRectangle> now;
+    EXPECT_TRUE(waitUntil([&] {
+      now = probe().frameRect(clients[i]->window(0));
+      return now && std::abs(now->x - was.x - 8) <= 1 && std::abs(now->y - was.y - 8) <= 1 &&
+             std::abs(now->width + 16 - was.width) <= 1 && std::abs(now->height + 16 - was.height) <= 1;
+    }, 2.5)) << "window " << i << " from " << was << " to " << now.value_or(XRectangle{}) << "\n" << output_;
+  }
+}
+
 }  // namespace
 }  // namespace tilvane::test::x11
