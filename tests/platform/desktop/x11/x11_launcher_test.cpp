@@ -131,7 +131,7 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
     ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> left) && left > 0; }));
     const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(left, SIGKILL); });
     ASSERT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));
-    // Read once it runs sleep: while a process execs, its environment reads empty.
+    // Read as it runs sleep, however soon after its exec.
     const auto comm = "/proc/" + std::to_string(left) + "/comm";
     ASSERT_TRUE(eventually([&] { return test::readFile(comm) == "sleep\n"; }));
     EXPECT_EQ(launcher_.markOf(left), c.mark.empty() ? std::nullopt : std::optional(c.mark));

@@ -897,17 +897,24 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheI
   }
 }
 
-// A launch that first shows a loading window of another process, ends it, then runs the program: the program's
-// window is the item's, at its place, and nothing is started again while it is open.
+// A launch that first shows a loading window of another process, ends it, then runs the program (in its place,
+// or as its child): the program's window is the item's, at its place, and nothing starts again while it is open.
 TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComesBackAsItsMainWindow) {
   const auto go = tempDir() / "go";
-  const auto loader = script("loader", "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
-                                       "loading=$!\nwhile [ ! -e \"" + go.string() + "\" ]; do sleep 0.05; done\n"
-                                       "kill $loading\nexec \"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain\n");
-  const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
-                                  entryRunning("Loader", countedLaunch(loader)));
+  const auto loader = [&](const std::string& name, const std::string& run) {
+    return entryRunning(name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
+                                                         "loading=$!\nwhile [ ! -e \"" + go.string() +
+                                                         "\" ]; do sleep 0.05; done\nkill $loading\n" + run +
+                                                         " \"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain\n")));
+  };
+  const struct {
+    const char* how;
+    std::string entry;
+  } cases[] = {{"the script becomes the program", loader("Loader", "exec")},
+               {"the script runs the program as its child", loader("ChildLoader", "")}};
   const std::shared_ptr<void> end(nullptr, [&](void*) {
     endStarted();
+    endWindowsOf("TilvaneMain");
     endWindowsOf("TilvaneLoading");
   });
   startTilvane();
@@ -933,27 +940,34 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComes
     ASSERT_EQ(windowsOf("TilvaneMain").size(), 1u);
     EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneMain")[0]);
   };
-  for (int round = 0; round < 3; ++round) {
-    SCOPED_TRACE(round);
-    if (round > 0) {
-      probe().moveResize(windowsOf("TilvaneMain")[0], {100, 100, 400, 300});
-      ASSERT_TRUE(waitUntil([&] { return probe().frameRect(windowsOf("TilvaneMain")[0])->x == 100; }));
-      catchUp();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    std::filesystem::remove(launches_);
+    const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.entry);
+    for (int round = 0; round < 3; ++round) {
+      SCOPED_TRACE(round);
+      if (round > 0) {
+        probe().moveResize(windowsOf("TilvaneMain")[0], {100, 100, 400, 300});
+        ASSERT_TRUE(waitUntil([&] { return probe().frameRect(windowsOf("TilvaneMain")[0])->x == 100; }));
+        catchUp();
+      }
+      restoreAll({item}, shown);
+      if (round == 0) mainShows();
+      expectOneMainWindowPlaced();
+      EXPECT_EQ(lines(launches_), 1u);
     }
+    endWindowsOf("TilvaneMain");
+    ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
     restoreAll({item}, shown);
-    if (round == 0) mainShows();
+    mainShows();
     expectOneMainWindowPlaced();
-    EXPECT_EQ(lines(launches_), 1u);
+    EXPECT_EQ(lines(launches_), 2u);
+    advance(3.0);
+    for (const auto& record : records("TilvaneLoading"))
+      EXPECT_FALSE(record->x() == 0.5 && record->y() == 0.5) << record->x() << ", " << record->y();
+    endWindowsOf("TilvaneMain");
+    ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
   }
-  endStarted();
-  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneMain").empty() && started().empty(); }));
-  restoreAll({item}, shown);
-  mainShows();
-  expectOneMainWindowPlaced();
-  EXPECT_EQ(lines(launches_), 2u);
-  advance(3.0);
-  for (const auto& record : records("TilvaneLoading"))
-    EXPECT_FALSE(record->x() == 0.5 && record->y() == 0.5) << record->x() << ", " << record->y();
 }
 
 // The user sent the item's window to another desktop, and stayed or followed it: the restore brings the window
