@@ -1,5 +1,6 @@
 #include "WorkspaceLayout/Restore/ItemLaunches.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "AppManager/Logging/LogManager.h"
@@ -54,7 +55,7 @@ void ItemLaunches::hold(const std::string& mark, const SIWindow& window, Place p
 }
 
 void ItemLaunches::placed(const std::string& mark, RecordedPlacement placement) {
-  placedInRestore_.push_back(placement);
+  if (LayoutManager::shared().workspaceRunning()) placedInRestore_.push_back(placement);
   if (const auto found = held_.find(mark); found != held_.end() && found->second.window == placement.window)
     found->second.placement = std::move(placement);
 }
@@ -96,7 +97,8 @@ bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& 
 }
 
 void ItemLaunches::windowShown(const SIWindow& window) {
-  if (awaited_.empty() && held_.empty()) return;
+  const bool passed = std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return entry.second.closed; });
+  if (awaited_.empty() && !passed) return;
   const pid_t pid = window.processIdentifier();
   const auto mark = launchMarkOf(pid);
   if (!mark) return;

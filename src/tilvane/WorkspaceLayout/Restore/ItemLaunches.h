@@ -59,8 +59,8 @@ class ItemLaunches {
   /// `window`, of the item's own launch, is the item's: should it pass (see the class), `place` puts the
   /// launch's next window in its stead and `keep` stores its process.
   void hold(const std::string& mark, const SIWindow& window, Place place, Keep keep);
-  /// The restore recorded `placement`: withdrawn when its window closes before the restores end, or when it
-  /// passes for the item's.
+  /// `placement` was recorded for the item: withdrawn when its window closes before the queued restores end (one
+  /// runs now), or when it passes for the item's.
   void placed(const std::string& mark, RecordedPlacement placement);
   /// The queued restores have ended: a window placed by them that closes from now on keeps its placement.
   void restoresEnded() { placedInRestore_.clear(); }

@@ -144,6 +144,20 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
   }
 }
 
+// A program a start ran is the child of what ran it while both run; an ended process has no parent to tell.
+TEST_F(X11LauncherTest, AProcessNamesItsParentUntilItEnds) {
+  const fs::path file = tempDir() / "pid-of-child";
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, "/bin/sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", file.string()}, true}));
+  const pid_t shell = launcher_.runningChildren().at(0);
+  pid_t child = 0;
+  ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> child) && child > 0; }));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(child, SIGKILL); });
+  EXPECT_EQ(launcher_.parentProcess(child), shell);
+  EXPECT_EQ(launcher_.parentProcess(shell), ::getpid());
+  ::kill(child, SIGKILL);
+  EXPECT_TRUE(eventually([&] { return !launcher_.parentProcess(child) && !launcher_.parentProcess(shell); }));
+}
+
 // A process started after a moment never reads as started before it, whatever its name holds.
 TEST_F(X11LauncherTest, AProcessStartedLaterIsNotBeforeAnEarlierMoment) {
   const fs::path program = tempDir() / "sl) 1 2 (ep";
