@@ -58,15 +58,23 @@ std::optional<unsigned long long> numberField(const std::vector<std::string>& fi
   return value;
 }
 
-/// Whether the process is in the middle of an exec: its new image has no environment yet (the end of its
-/// environment, field 51, reads 0), though it is neither a kernel thread nor ended.
-bool execInProgress(pid_t pid) {
+/// How long an empty read of the process's environment may yet be one that missed it; absent: it has none to
+/// miss (a kernel thread, an ended process, one whose image is gone). The file holds on to the image it was
+/// opened on, so an exec after its opening reads empty; so does an exec's new image until its environment is
+/// written: the stat shows its end still 0 (field 51), then its start and end equal (field 50) while its entries
+/// are counted. Equal ends are also those of a process started with no environment at all: those are given a
+/// short while only.
+std::optional<std::chrono::milliseconds> environmentPending(pid_t pid) {
   constexpr unsigned long long kKernelThread = 0x00200000;  // PF_KTHREAD
   const auto fields = statFields(pid);
-  if (fields.empty() || fields[0] == "Z" || fields[0] == "X") return false;
+  if (fields.empty() || fields[0] == "Z" || fields[0] == "X") return std::nullopt;
   const auto flags = numberField(fields, 9);
-  const auto environmentEnd = numberField(fields, 51);
-  return flags && !(*flags & kKernelThread) && environmentEnd && *environmentEnd == 0;
+  const auto size = numberField(fields, 23);
+  const auto start = numberField(fields, 50);
+  const auto end = numberField(fields, 51);
+  if (!flags || (*flags & kKernelThread) || !size || *size == 0 || !start || !end) return std::nullopt;
+  if (*end == 0 || *end > *start) return std::chrono::milliseconds(200);
+  return std::chrono::milliseconds(20);
 }
 
 /// The start environment as read once; absent when unreadable.
@@ -90,9 +98,11 @@ std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view nam
   if (pid <= 0 || name.empty()) return std::nullopt;
   auto data = readEnvironment(pid);
   // A process caught in an exec reads empty until its new image has its environment, microseconds later
-  // (longer on a busy machine): read again rather than take the environment it will have for none.
-  const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-  while (data && data->empty() && execInProgress(pid) && std::chrono::steady_clock::now() < giveUpAt) {
+  // (longer on a busy machine): read again, from a fresh opening, rather than take it for one without.
+  const auto began = std::chrono::steady_clock::now();
+  while (data && data->empty()) {
+    const auto pending = environmentPending(pid);
+    if (!pending || std::chrono::steady_clock::now() - began >= *pending) break;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
     data = readEnvironment(pid);
   }

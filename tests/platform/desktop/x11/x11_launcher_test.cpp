@@ -144,6 +144,24 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
   }
 }
 
+// However often a process of a start execs another program, it reads as carrying its mark all along.
+TEST_F(X11LauncherTest, AProcessCarriesItsMarkThroughEachOfItsExecs) {
+  const fs::path chain = tempDir() / "chain";
+  std::ofstream(chain) << "#!/bin/sh\n[ \"$1\" -gt 0 ] && exec \"$0\" $(($1 - 1))\nexec sleep 30\n";
+  fs::permissions(chain, fs::perms::owner_all);
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, chain.string(), {"40"}, true, false, {}, "item-9"}));
+  const pid_t pid = launcher_.runningChildren().at(0);
+  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(pid, SIGKILL); });
+  const auto comm = "/proc/" + std::to_string(pid) + "/comm";
+  std::size_t reads = 0, unmarked = 0;
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+       test::readFile(comm) != "sleep\n" && std::chrono::steady_clock::now() < until; ++reads)
+    if (launcher_.markOf(pid) != "item-9") ++unmarked;
+  EXPECT_EQ(test::readFile(comm), "sleep\n");
+  EXPECT_EQ(launcher_.markOf(pid), "item-9");
+  EXPECT_EQ(unmarked, 0u) << "of " << reads << " reads";
+}
+
 // A program a start ran is the child of what ran it while both run; an ended process has no parent to tell.
 TEST_F(X11LauncherTest, AProcessNamesItsParentUntilItEnds) {
   const fs::path file = tempDir() / "pid-of-child";
