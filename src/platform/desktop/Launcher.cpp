@@ -103,6 +103,12 @@ double processClockNow() {
   return desktop ? desktop->launcher().processClockNow() : 0;
 }
 
+std::optional<pid_t> parentProcessOf(pid_t pid) {
+  Desktop* desktop = Desktop::current();
+  if (!desktop || pid <= 0) return std::nullopt;
+  return desktop->launcher().parentProcess(pid);
+}
+
 std::optional<double> processStartTime(pid_t pid) {
   Desktop* desktop = Desktop::current();
   if (!desktop || pid <= 0) return std::nullopt;

@@ -67,6 +67,9 @@ class Launcher {
   /// with an error (a status other than 0, or a signal). False while it runs, or when it ended well.
   virtual bool startFailed(const LaunchRequest&) { return false; }
 
+  /// The process that started `pid` (its parent now); absent when `pid` has ended or the backend cannot tell.
+  virtual std::optional<pid_t> parentProcess(pid_t) const { return std::nullopt; }
+
   /// When process `pid` started, in seconds on the backend's process clock; absent when it cannot tell.
   virtual std::optional<double> processStartTime(pid_t) const { return std::nullopt; }
   /// Now on the process clock: a process started after this reads as later, never as earlier.
@@ -105,6 +108,9 @@ bool launchStartFailed(const LaunchRequest& request);
 
 /// Launcher::processClockNow of the installed desktop's launcher; 0 without one.
 double processClockNow();
+
+/// Launcher::parentProcess of the installed desktop's launcher; absent without one.
+std::optional<pid_t> parentProcessOf(pid_t pid);
 
 /// Launcher::processStartTime of the installed desktop's launcher; absent without one.
 std::optional<double> processStartTime(pid_t pid);

@@ -74,6 +74,7 @@ void LayoutManager::removeWindow(const SIWindow& window) {
     item->releaseWindowIndexClaim();
     return true;
   });
+  windowRemoved_.onNext(window);
 }
 
 void LayoutManager::layout(const std::shared_ptr<LayoutItem>& item) {

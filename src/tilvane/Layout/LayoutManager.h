@@ -107,6 +107,8 @@ class LayoutManager final : public LayoutAllTarget {
   const rx::PublishSubject<SIWindow>& windowAdmitted() const { return windowAdmitted_; }
   /// Forgets every item of the window.
   void removeWindow(const SIWindow& window);
+  /// Fires with each window removeWindow forgot.
+  const rx::PublishSubject<SIWindow>& windowRemoved() const { return windowRemoved_; }
   /// Lays one item out: queues its operation (nothing during a workspace restore) and stores its record when
   /// new: at once during a restore, else with the turn's other new records (see storeNewRecords). The item is
   /// marked layouting only until its operation has placed the window: from then on the placement's own reports
@@ -156,6 +158,18 @@ class LayoutManager final : public LayoutAllTarget {
   /// The same, for a window just placed on `screen`: the record names that display even when the desktop
   /// applies moves later than it answers the request (X11), so the window may still stand on the old one.
   void saveLayout(const SIWindow& window, const CGRect& r, const std::optional<NSScreen>& screen);
+  /// A record of a window as it stood: put back by withdrawPlacement.
+  struct RecordState {
+    AutoLayoutModelPtr model;
+    RecordedPlace place;
+    std::int64_t screenIndex = 0;
+    std::int64_t spaceIndex = 0;
+  };
+  /// The window's records as they stand now (before a placement that may not count).
+  std::vector<RecordState> recordStates(const SIWindow& window) const;
+  /// A placement at `placed` turned out not to count (its window went at once): each record goes back to what
+  /// `before` held, unless it holds another place by now (the user moved the window since).
+  void withdrawPlacement(const std::vector<RecordState>& before, const RecordedPlace& placed);
   /// The window moved or was resized: unless it is being laid out, its new fractions are queued for writing.
   void queueFrameUpdate(const SIWindow& window);
   /// Writes every queued frame change in one transaction, then a history record of each. An entry leaves the
@@ -256,6 +270,7 @@ class LayoutManager final : public LayoutAllTarget {
   std::map<std::string, PendingUpdate> updateQueue_;
   rx::PublishSubject<rx::Unit> updateQueueRun_;
   rx::PublishSubject<SIWindow> windowAdmitted_;
+  rx::PublishSubject<SIWindow> windowRemoved_;
   /// Ids of the entries moved since scheduleFlush last ran.
   std::vector<std::string> movedEntries_;
   /// History records due 0.5 s after a saved placement, by the task that writes them.

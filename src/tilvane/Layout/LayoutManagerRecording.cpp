@@ -95,6 +95,28 @@ void LayoutManager::saveLayout(const SIWindow& window, const RecordedPlace& r, c
   }
 }
 
+std::vector<LayoutManager::RecordState> LayoutManager::recordStates(const SIWindow& window) const {
+  std::vector<RecordState> states;
+  for (const auto& item : itemsOf(window))
+    if (const AutoLayoutModelPtr model = item->layoutModel(); isWritable(model))
+      states.push_back({model, recordedPlaceOf(*model), model->screenIndex(), model->spaceIndex()});
+  return states;
+}
+
+void LayoutManager::withdrawPlacement(const std::vector<RecordState>& before, const RecordedPlace& placed) {
+  for (const RecordState& state : before) {
+    if (!isWritable(state.model) || recordedPlaceOf(*state.model) != placed) continue;
+    updateQueue_.erase(state.model->id());
+    entryTimers_.erase(state.model->id());
+    const auto outcome = tryWriteTransaction([&](store::Database&) {
+      setRecordedPlace(*state.model, state.place);
+      state.model->setScreenIndex(state.screenIndex);
+      state.model->setSpaceIndex(state.spaceIndex);
+    });
+    if (outcome == WriteOutcome::heldUp) LogManager::warning("a withdrawn placement could not be written back");
+  }
+}
+
 void LayoutManager::recordWindowMoving(const std::shared_ptr<LayoutItem>& item, const SIWindow& window) {
   if (!item) return;
   item->setLayouting(false);

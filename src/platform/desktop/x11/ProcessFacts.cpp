@@ -4,8 +4,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,10 +33,52 @@ struct Descriptor {
   }
 };
 
-}  // namespace
+/// The fields of /proc/<pid>/stat from the third (the state) on: element i is field i + 3. Empty when unreadable.
+std::vector<std::string> statFields(pid_t pid) {
+  std::vector<std::string> fields;
+  if (pid <= 0) return fields;
+  std::ifstream file(procPath(pid, "stat"));
+  std::string line;
+  if (!std::getline(file, line)) return fields;
+  // The command name in parentheses may hold blanks and parentheses itself: fields count from the last ')'.
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return fields;
+  std::istringstream rest(line.substr(close + 1));
+  for (std::string field; rest >> field;) fields.push_back(std::move(field));
+  return fields;
+}
 
-std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view name) {
-  if (pid <= 0 || name.empty()) return std::nullopt;
+std::optional<unsigned long long> numberField(const std::vector<std::string>& fields, int number) {
+  const auto at = static_cast<std::size_t>(number - 3);
+  if (number < 3 || at >= fields.size()) return std::nullopt;
+  const std::string& field = fields[at];
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(field.c_str(), &end, 10);
+  if (end == field.c_str() || *end != '\0') return std::nullopt;
+  return value;
+}
+
+/// How long an empty read of the process's environment may yet be one that missed it; absent: it has none to
+/// miss (a kernel thread, an ended process, one whose image is gone). The file holds on to the image it was
+/// opened on, so an exec after its opening reads empty; so does an exec's new image until its environment is
+/// written: the stat shows its end still 0 (field 51), then its start and end equal (field 50) while its entries
+/// are counted. Equal ends are also those of a process started with no environment at all: those are given a
+/// short while only.
+std::optional<std::chrono::milliseconds> environmentPending(pid_t pid) {
+  constexpr unsigned long long kKernelThread = 0x00200000;  // PF_KTHREAD
+  const auto fields = statFields(pid);
+  if (fields.empty() || fields[0] == "Z" || fields[0] == "X") return std::nullopt;
+  const auto flags = numberField(fields, 9);
+  const auto size = numberField(fields, 23);
+  const auto start = numberField(fields, 50);
+  const auto end = numberField(fields, 51);
+  if (!flags || (*flags & kKernelThread) || !size || *size == 0 || !start || !end) return std::nullopt;
+  if (*end == 0 || *end > *start) return std::chrono::milliseconds(200);
+  return std::chrono::milliseconds(20);
+}
+
+/// The start environment as read once; absent when unreadable.
+std::optional<std::string> readEnvironment(pid_t pid) {
   const Descriptor file{::open(procPath(pid, "environ").c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return std::nullopt;
   std::string data;
@@ -45,12 +89,30 @@ std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view nam
     if (n == 0) break;
     data.append(buffer, static_cast<std::size_t>(n));
   }
-  std::string_view rest(data);
+  return data;
+}
+
+}  // namespace
+
+std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view name) {
+  if (pid <= 0 || name.empty()) return std::nullopt;
+  auto data = readEnvironment(pid);
+  // A process caught in an exec reads empty until its new image has its environment, microseconds later
+  // (longer on a busy machine): read again, from a fresh opening, rather than take it for one without.
+  const auto began = std::chrono::steady_clock::now();
+  while (data && data->empty()) {
+    const auto pending = environmentPending(pid);
+    if (!pending || std::chrono::steady_clock::now() - began >= *pending) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    data = readEnvironment(pid);
+  }
+  if (!data) return std::nullopt;
+  std::string_view rest(*data);
   while (!rest.empty()) {
     const std::size_t end = rest.find('\0');
     const std::string_view entry = rest.substr(0, end);
     // An entry cut off by the read limit is no value.
-    if (end == std::string_view::npos && data.size() >= kMaxEnvironment) break;
+    if (end == std::string_view::npos && data->size() >= kMaxEnvironment) break;
     if (entry.size() > name.size() && entry.substr(0, name.size()) == name && entry[name.size()] == '=')
       return std::string(entry.substr(name.size() + 1));
     if (end == std::string_view::npos) break;
@@ -60,22 +122,18 @@ std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view nam
 }
 
 std::optional<double> processStartSeconds(pid_t pid) {
-  if (pid <= 0) return std::nullopt;
-  std::ifstream file(procPath(pid, "stat"));
-  std::string line;
-  if (!std::getline(file, line)) return std::nullopt;
-  // The command name in parentheses may hold blanks and parentheses itself: fields count from the last ')'.
-  const std::size_t close = line.rfind(')');
-  if (close == std::string::npos) return std::nullopt;
-  std::istringstream fields(line.substr(close + 1));
-  std::string field;
-  // Field 22, start time in ticks after boot; the state (field 3) is the first after the name.
-  for (int number = 3; number <= 22; ++number)
-    if (!(fields >> field)) return std::nullopt;
-  char* end = nullptr;
-  const unsigned long long ticks = std::strtoull(field.c_str(), &end, 10);
-  if (end == field.c_str() || *end != '\0') return std::nullopt;
-  return static_cast<double>(ticks) / ticksPerSecond();
+  // Field 22, start time in ticks after boot.
+  const auto ticks = numberField(statFields(pid), 22);
+  if (!ticks) return std::nullopt;
+  return static_cast<double>(*ticks) / ticksPerSecond();
+}
+
+std::optional<pid_t> parentProcessId(pid_t pid) {
+  const auto fields = statFields(pid);
+  // Field 4; an ended process has no parent that tells anything.
+  const auto parent = numberField(fields, 4);
+  if (!parent || fields[0] == "Z" || fields[0] == "X") return std::nullopt;
+  return static_cast<pid_t>(*parent);
 }
 
 std::vector<pid_t> runningProcesses() {

@@ -10,8 +10,12 @@
 namespace tilvane::x11 {
 
 /// The value of `name` in the environment process `pid` was started with (/proc/<pid>/environ, at most its
-/// first MiB read); absent when it has none, or the environment cannot be read (gone, another user's).
+/// first MiB read); absent when it has none, or the environment cannot be read (gone, another user's). A process
+/// in the middle of an exec is read once its new image has its environment.
 std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view name);
+
+/// The parent of process `pid` (0: none); absent when it is unknown or `pid` has ended.
+std::optional<pid_t> parentProcessId(pid_t pid);
 
 /// When process `pid` started, in seconds on the boot clock, to the kernel's tick; absent when unknown.
 std::optional<double> processStartSeconds(pid_t pid);

@@ -167,6 +167,8 @@ bool X11Launcher::startFailed(const LaunchRequest& request) {
   return holds_.endedWithError(request);
 }
 
+std::optional<pid_t> X11Launcher::parentProcess(pid_t pid) const { return parentProcessId(pid); }
+
 std::optional<double> X11Launcher::processStartTime(pid_t pid) const { return processStartSeconds(pid); }
 
 double X11Launcher::processClockNow() const { return bootClockSeconds(); }

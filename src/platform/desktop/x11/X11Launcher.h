@@ -63,6 +63,7 @@ class X11Launcher final : public Launcher {
   /// Reads /proc: the start time of every process, and the environment of those started since.
   bool markedProcessRuns(const std::string& mark, double since) const override;
   bool startFailed(const LaunchRequest& request) override;
+  std::optional<pid_t> parentProcess(pid_t pid) const override;
   /// Seconds on the boot clock, to the kernel's tick.
   std::optional<double> processStartTime(pid_t pid) const override;
   double processClockNow() const override;

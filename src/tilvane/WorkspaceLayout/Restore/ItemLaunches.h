@@ -6,7 +6,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "Layout/LayoutManager.h"
 #include "platform/desktop/SIWindow.h"
 #include "platform/rx/Disposable.h"
 
@@ -16,17 +18,33 @@ namespace tilvane {
 /// the launcher's process clock; absent when its start is unknown.
 std::optional<std::string> launchProcessOf(pid_t pid);
 
+/// A placement a restore recorded for a window, and what the window's records held before it.
+struct RecordedPlacement {
+  SIWindow window;
+  std::vector<LayoutManager::RecordState> before;
+  RecordedPlace placed;
+};
+
 /// What the workspace restores of this run learned of each item's launches, by the item's launch mark, so that a
 /// restore sees what every earlier one did when its item's turn comes, also one still running when it was asked
 /// for, or one that gave the item up: the process that showed the item's own window, and a launch given up
 /// before it showed one. That launch's first window is the item's whenever it shows (its process is kept with
 /// the item then), and while a process of it runs a later restore waits for it rather than starting another.
-/// Main thread only.
+///
+/// The item's window taken from its launch may be a passing one (a "loading" window of another process that the
+/// launch ends before it shows its main window): once it closed and its process ended, the next window the launch
+/// shows is the item's instead. It is put at the item's place, its process kept, and the placement of the passing
+/// window withdrawn. The launch's window is one whose process is, or descends from, a process of the launch that
+/// was there before the passing window's (the launch's own start, a script that execs the program after the
+/// loading window): what descends from the passing window's process, or was orphaned by it (a program started
+/// from the item's window), never is. Main thread only.
 class ItemLaunches {
  public:
   using Keep = std::function<void(const std::string& process)>;
+  /// Puts `window` at the item's place and records it.
+  using Place = std::function<void(const SIWindow& window)>;
 
-  /// The one instance, made on first use; it follows the windows the layout manager admits.
+  /// The one instance, made on first use; it follows the windows the layout manager admits and forgets.
   static ItemLaunches& shared();
   ItemLaunches();
   ~ItemLaunches();
@@ -38,6 +56,14 @@ class ItemLaunches {
   /// The item took a window: `process` showed it when it is of the item's own launch (empty: it is not). No
   /// launch of the item is awaited any more.
   void took(const std::string& mark, const std::string& process);
+  /// `window`, of the item's own launch, is the item's: should it pass (see the class), `place` puts the
+  /// launch's next window in its stead and `keep` stores its process.
+  void hold(const std::string& mark, const SIWindow& window, Place place, Keep keep);
+  /// `placement` was recorded for the item: withdrawn when its window closes before the queued restores end (one
+  /// runs now), or when it passes for the item's.
+  void placed(const std::string& mark, RecordedPlacement placement);
+  /// The queued restores have ended: a window placed by them that closes from now on keeps its placement.
+  void restoresEnded() { placedInRestore_.clear(); }
   /// The item's launch made at `since` (process clock) was given up before a window of it showed: the first
   /// window that a process carrying `mark` and started since then shows is the item's, and `keep` stores its
   /// process.
@@ -47,16 +73,36 @@ class ItemLaunches {
   /// The launch awaited for the item can no longer show a window.
   void forget(const std::string& mark) { awaited_.erase(mark); }
 
-  /// A window appeared: the item's when it is the first of a launch awaited for it.
+  /// A window appeared: the item's when it is the first of a launch awaited for it, or the next of the launch
+  /// whose window passed.
   void windowShown(const SIWindow& window);
+  /// A window went.
+  void windowGone(const SIWindow& window);
 
  private:
   struct Awaited {
     double since = 0;
     Keep keep;
   };
+  /// The item's window from its own launch.
+  struct Held {
+    SIWindow window;
+    pid_t pid = 0;
+    std::string process;
+    double started = 0;
+    bool closed = false;
+    std::optional<RecordedPlacement> placement;
+    Place place;
+    Keep keep;
+  };
+  /// Whether the window of process `pid`, carrying `mark`, is the next of the launch whose window `held` passed.
+  static bool nextOfLaunch(const Held& held, pid_t pid, const std::string& mark);
+  void handOn(Held& held, const SIWindow& window, const std::string& mark);
+
   std::map<std::string, std::string> processes_;
   std::map<std::string, Awaited> awaited_;
+  std::map<std::string, Held> held_;
+  std::vector<RecordedPlacement> placedInRestore_;
   rx::DisposeBag subscriptions_;
 };
 

@@ -16,6 +16,7 @@
 #include "WorkspaceLayout/Restore/AsyncBlockOperation.h"
 #include "WorkspaceLayout/Restore/DesktopReturn.h"
 #include "WorkspaceLayout/Restore/ItemApplication.h"
+#include "WorkspaceLayout/Restore/ItemLaunches.h"
 #include "WorkspaceLayout/Restore/WorkspaceItemLayoutOperation.h"
 #include "WorkspaceLayout/Restore/WorkspaceRestoreClaims.h"
 #include "platform/desktop/NSScreen.h"
@@ -147,6 +148,7 @@ void LayoutManager::finishWorkspace(const std::vector<std::string>& skipped) {
   // Each restore holds the recording pause until its own end, so a second one queued behind the first keeps it.
   if (workspaceRestores_ > 0) --workspaceRestores_;
   setWorkspaceRunning(workspaceRestores_ > 0);
+  if (!workspaceRunning()) ItemLaunches::shared().restoresEnded();
   if (skipped.empty()) {
     showHUD(l10n::key("LayoutComplete"));
     return;

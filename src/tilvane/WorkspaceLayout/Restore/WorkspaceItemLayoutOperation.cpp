@@ -9,6 +9,8 @@
 #include "AppManager/Screens/ScreenManager.h"
 #include "Layout/LayoutManager.h"
 #include "UI/HUD/VkHUD.h"
+#include "AppManager/Geometry/DesktopSwitch.h"
+#include "WorkspaceLayout/Restore/DesktopReturn.h"
 #include "WorkspaceLayout/Restore/ItemLaunches.h"
 #include "platform/desktop/CGWindowList.h"
 #include "platform/desktop/Launcher.h"
@@ -128,8 +130,14 @@ std::vector<SIWindow> WorkspaceItemLayoutOperation::ownLaunch(const std::vector<
 
 void WorkspaceItemLayoutOperation::launchApp() {
   if (!ownProcess_)
-    if (const auto window = openWindow()) {
-      bringWindowForward(window->axElement());
+    if (auto window = openWindow()) {
+      // Brought forward on the item's desktop, never on the one it stands on.
+      if (space_ >= 0 && window->space() != space_) {
+        moveToItemDesktop(*window, space_);
+        window->focusWindow();
+      } else {
+        bringWindowForward(window->axElement());
+      }
       return;
     }
   if (!ownProcess_) {
@@ -314,16 +322,30 @@ void WorkspaceItemLayoutOperation::take(SIWindow window) {
         if (keepLaunchProcess_) keepLaunchProcess_(launchProcess_);
       }
     }
-  ItemLaunches::shared().took(mark_, own);
+  ItemLaunches& launches = ItemLaunches::shared();
+  launches.took(mark_, own);
+  // Should it pass (a loading window), the launch's next window takes its place.
+  if (!own.empty())
+    launches.hold(mark_, window, [frame = frame_, space = space_, mark = mark_](const SIWindow& next) {
+      placeLate(next, frame, space, mark);
+    }, keepLaunchProcess_);
   if (place_) claims_->closePlace(*place_);
   LogManager::debugOptional(bundleIdentifierOfWindow(window));
-  window.focusWindow();
-  after(kDesktopMoveDelay, [window](WorkspaceItemLayoutOperation& self) { self.moveToDesktop(window); });
+  // Onto its desktop before it is brought forward: focusing it where it stood would show that desktop, which
+  // the window then leaves.
+  moveToItemDesktop(window, space_);
+  after(kFocusDelay, [window](WorkspaceItemLayoutOperation& self) { self.bringForward(window); });
 }
 
-void WorkspaceItemLayoutOperation::moveToDesktop(SIWindow window) {
+void WorkspaceItemLayoutOperation::moveToItemDesktop(SIWindow& window, int space) {
   // The wrapper counts desktops from 1; a negative saved desktop names none, so the window stays put.
-  if (space_ >= 0) window.moveToSpace(space_ + 1);
+  if (space >= 0) window.moveToSpace(space + 1);
+}
+
+void WorkspaceItemLayoutOperation::bringForward(SIWindow window) {
+  // The restore ends on the desktop of the item it placed last, with that window.
+  if (space_ >= 0 && shownDesktop() != space_) switchToDesktop(space_ + 1);
+  window.focusWindow();
   after(kFrameDelay, [window](WorkspaceItemLayoutOperation& self) { self.place(window); });
 }
 
@@ -331,19 +353,33 @@ void WorkspaceItemLayoutOperation::place(SIWindow window) {
   placeFrame(window, frame_, GaplessOrder::sizePositionSize);
   LayoutManager::shared().keepOnScreen(window);
   LogManager::debug("operation over");
-  record(window);
+  record(window, frame_, mark_);
   LogManager::debug("end operation");
   finish();
 }
 
-void WorkspaceItemLayoutOperation::record(const SIWindow& window) const {
+void WorkspaceItemLayoutOperation::placeLate(SIWindow window, const CGRect& frame, int space,
+                                             const std::string& mark) {
+  moveToItemDesktop(window, space);
+  dispatch::MainQueue::asyncAfter(kFrameDelay, [window, frame, mark]() mutable {
+    placeFrame(window, frame, GaplessOrder::sizePositionSize);
+    LayoutManager::shared().keepOnScreen(window);
+    record(window, frame, mark);
+  });
+}
+
+void WorkspaceItemLayoutOperation::record(const SIWindow& window, const CGRect& frame, const std::string& mark) {
   const auto screen = window.screen();
   if (!screen) return;
   const auto display = CGSCopyBestManagedDisplayForRect(screen->frameIncludingDockAndMenu());
   if (!display) return;
   const CGRect visible = ScreenManager::shared().visibleFrame(*display);
   // The place of the target, not of the frame the gaps gave the window.
-  LayoutManager::shared().saveLayout(window, askedPlace(frame_, visible), window.screen());
+  const RecordedPlace placed = askedPlace(frame, visible);
+  LayoutManager& layout = LayoutManager::shared();
+  auto before = layout.recordStates(window);
+  layout.saveLayout(window, placed, window.screen());
+  ItemLaunches::shared().placed(mark, {window, std::move(before), placed});
 }
 
 void WorkspaceItemLayoutOperation::giveUp() {

@@ -16,8 +16,8 @@
 namespace tilvane {
 
 /// Restores one window of a saved workspace: launches or opens its application, waits for a window of it,
-/// focuses it, moves it to the saved desktop 0.3 s later and gives it the saved frame 1.0 s after that, then
-/// records the placement. It finishes only when the window has its frame (or it gave up), so the workspace
+/// moves it to the saved desktop, shows that desktop and focuses the window 0.3 s later, and gives it the saved
+/// frame 1.0 s after that, then records the placement. It finishes only when the window has its frame (or it gave up), so the workspace
 /// queue starts the next item after this one is done.
 ///
 /// An item takes the open window of its own launch (in this restore, an earlier one, or before a restart). One
@@ -49,9 +49,9 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
  public:
   /// Attempts without a window after the first before giving up.
   static constexpr int kMaxRelaunches = 5;
-  /// Seconds between attempts; from the focus to the desktop move; from that move to the frame.
+  /// Seconds between attempts; from the desktop move to the focus; from the focus to the frame.
   static constexpr double kAttemptInterval = 1.0;
-  static constexpr double kDesktopMoveDelay = 0.3;
+  static constexpr double kFocusDelay = 0.3;
   static constexpr double kFrameDelay = 1.0;
 
   /// `frame`: the target in the window space; `space`: the saved desktop number (a negative one leaves the
@@ -122,9 +122,14 @@ class WorkspaceItemLayoutOperation final : public dispatch::Operation,
   /// else the first listed.
   std::optional<SIWindow> newWindow() const;
   void take(SIWindow window);
-  void moveToDesktop(SIWindow window);
+  /// Shows the item's desktop and focuses the window there.
+  void bringForward(SIWindow window);
   void place(SIWindow window);
-  void record(const SIWindow& window) const;
+  static void moveToItemDesktop(SIWindow& window, int space);
+  /// A window of the item's launch that took the place of a passing one: to its desktop, and its frame 1.0 s later.
+  static void placeLate(SIWindow window, const CGRect& frame, int space, const std::string& mark);
+  /// Records that `window` was put at `frame`, for the item of `mark`.
+  static void record(const SIWindow& window, const CGRect& frame, const std::string& mark);
   void giveUp();
   /// Runs `step` on this operation `seconds` from now, unless the operation is gone by then.
   void after(double seconds, std::function<void(WorkspaceItemLayoutOperation&)> step);

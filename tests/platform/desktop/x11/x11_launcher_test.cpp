@@ -131,7 +131,7 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
     ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> left) && left > 0; }));
     const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(left, SIGKILL); });
     ASSERT_TRUE(eventually([&] { return launcher_.runningChildren().empty(); }));
-    // Read once it runs sleep: while a process execs, its environment reads empty.
+    // Read as it runs sleep, however soon after its exec.
     const auto comm = "/proc/" + std::to_string(left) + "/comm";
     ASSERT_TRUE(eventually([&] { return test::readFile(comm) == "sleep\n"; }));
     EXPECT_EQ(launcher_.markOf(left), c.mark.empty() ? std::nullopt : std::optional(c.mark));
@@ -142,6 +142,38 @@ TEST_F(X11LauncherTest, EveryProcessOfAStartCarriesItsMarkAndAFailedStartIsKnown
     ::kill(left, SIGKILL);
     EXPECT_TRUE(eventually([&] { return !launcher_.markedProcessRuns(c.mark, before); }));
   }
+}
+
+// However often a process of a start execs another program, it reads as carrying its mark all along.
+TEST_F(X11LauncherTest, AProcessCarriesItsMarkThroughEachOfItsExecs) {
+  const fs::path chain = tempDir() / "chain";
+  std::ofstream(chain) << "#!/bin/sh\n[ \"$1\" -gt 0 ] && exec \"$0\" $(($1 - 1))\nexec sleep 30\n";
+  fs::permissions(chain, fs::perms::owner_all);
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, chain.string(), {"40"}, true, false, {}, "item-9"}));
+  const pid_t pid = launcher_.runningChildren().at(0);
+  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(pid, SIGKILL); });
+  const auto comm = "/proc/" + std::to_string(pid) + "/comm";
+  std::size_t reads = 0, unmarked = 0;
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+       test::readFile(comm) != "sleep\n" && std::chrono::steady_clock::now() < until; ++reads)
+    if (launcher_.markOf(pid) != "item-9") ++unmarked;
+  EXPECT_EQ(test::readFile(comm), "sleep\n");
+  EXPECT_EQ(launcher_.markOf(pid), "item-9");
+  EXPECT_EQ(unmarked, 0u) << "of " << reads << " reads";
+}
+
+// A program a start ran is the child of what ran it while both run; an ended process has no parent to tell.
+TEST_F(X11LauncherTest, AProcessNamesItsParentUntilItEnds) {
+  const fs::path file = tempDir() / "pid-of-child";
+  ASSERT_TRUE(launcher_.launch({LaunchTarget::path, "/bin/sh", {"-c", "sleep 30 & echo $! > \"$0\"; wait", file.string()}, true}));
+  const pid_t shell = launcher_.runningChildren().at(0);
+  pid_t child = 0;
+  ASSERT_TRUE(eventually([&] { return (std::ifstream(file) >> child) && child > 0; }));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { ::kill(child, SIGKILL); });
+  EXPECT_EQ(launcher_.parentProcess(child), shell);
+  EXPECT_EQ(launcher_.parentProcess(shell), ::getpid());
+  ::kill(child, SIGKILL);
+  EXPECT_TRUE(eventually([&] { return !launcher_.parentProcess(child) && !launcher_.parentProcess(shell); }));
 }
 
 // A process started after a moment never reads as started before it, whatever its name holds.

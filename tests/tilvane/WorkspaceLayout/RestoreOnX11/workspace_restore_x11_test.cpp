@@ -897,6 +897,99 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheI
   }
 }
 
+// A launch that first shows a loading window of another process, ends it, then runs the program (in its place,
+// or as its child): the program's window is the item's, at its place, and nothing starts again while it is open.
+TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComesBackAsItsMainWindow) {
+  const auto go = tempDir() / "go";
+  const auto loader = [&](const std::string& name, const std::string& run) {
+    return entryRunning(name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
+                                                         "loading=$!\nwhile [ ! -e \"" + go.string() +
+                                                         "\" ]; do sleep 0.05; done\nkill $loading\n" + run +
+                                                         " \"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain\n")));
+  };
+  const struct {
+    const char* how;
+    std::string entry;
+  } cases[] = {{"the script becomes the program", loader("Loader", "exec")},
+               {"the script runs the program as its child", loader("ChildLoader", "")}};
+  const std::shared_ptr<void> end(nullptr, [&](void*) {
+    endStarted();
+    endWindowsOf("TilvaneMain");
+    endWindowsOf("TilvaneLoading");
+  });
+  startTilvane();
+  const auto shown = [&] { return !windowsOf("TilvaneLoading").empty() || !windowsOf("TilvaneMain").empty(); };
+  // The launch's loading window ends (after the restore took it), and its main window shows: put in place on the
+  // restore's clock once admitted.
+  const auto mainShows = [&] {
+    std::ofstream(go).close();
+    ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneLoading").empty() && windowsOf("TilvaneMain").size() == 1; }));
+    const std::uint32_t main = windowsOf("TilvaneMain")[0];
+    for (int i = 0; i < 50 && !managed(main); ++i) {
+      advance(0.1);
+      waitUntil([&] { return managed(main); }, 0.1);
+    }
+    for (int i = 0; i < 15; ++i) {
+      advance(0.1);
+      probe().syncWindowManager();
+      catchUp();
+    }
+    std::filesystem::remove(go);
+  };
+  const auto expectOneMainWindowPlaced = [&] {
+    ASSERT_EQ(windowsOf("TilvaneMain").size(), 1u);
+    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneMain")[0]);
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    std::filesystem::remove(launches_);
+    const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), c.entry);
+    for (int round = 0; round < 3; ++round) {
+      SCOPED_TRACE(round);
+      if (round > 0) {
+        probe().moveResize(windowsOf("TilvaneMain")[0], {100, 100, 400, 300});
+        ASSERT_TRUE(waitUntil([&] { return probe().frameRect(windowsOf("TilvaneMain")[0])->x == 100; }));
+        catchUp();
+      }
+      restoreAll({item}, shown);
+      if (round == 0) mainShows();
+      expectOneMainWindowPlaced();
+      EXPECT_EQ(lines(launches_), 1u);
+    }
+    endWindowsOf("TilvaneMain");
+    ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
+    restoreAll({item}, shown);
+    mainShows();
+    expectOneMainWindowPlaced();
+    EXPECT_EQ(lines(launches_), 2u);
+    advance(3.0);
+    for (const auto& record : records("TilvaneLoading"))
+      EXPECT_FALSE(record->x() == 0.5 && record->y() == 0.5) << record->x() << ", " << record->y();
+    endWindowsOf("TilvaneMain");
+    ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
+  }
+}
+
+// The user sent the item's window to another desktop, and stayed or followed it: the restore brings the window
+// back and ends on its desktop.
+TEST_F(WorkspaceRestoreOnX11Test, AWindowSentToAnotherDesktopIsBroughtBackAndTheViewEndsWithIt) {
+  startTilvane();
+  auto& client = managedClient({"--class", "elsewhere,TilvaneElsewhere", "--title", "Elsewhere"});
+  const auto item = workspaceItem("TilvaneElsewhere", 0, CGRectMake(0.5, 0.5, 0.5, 0.5));
+  for (const bool followed : {false, true}) {
+    SCOPED_TRACE(followed ? "the user followed it" : "the user stayed");
+    ASSERT_EQ(runCommand({"wmctrl", "-i", "-r", std::to_string(client.window()), "-t", "2"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return probe().desktopOf(client.window()) == 2; }));
+    if (followed) probe().switchDesktop(2);
+    ASSERT_TRUE(waitUntil([&] { return probe().currentDesktop() == (followed ? 2 : 0); }));
+    catchUp();
+    restoreAll({item});
+    EXPECT_TRUE(frameBecomes(client.window(), kLowerRight)) << *probe().frameRect(client.window());
+    EXPECT_EQ(probe().desktopOf(client.window()), 0);
+    EXPECT_TRUE(waitUntil([&] { return probe().currentDesktop() == 0; })) << probe().currentDesktop();
+  }
+}
+
 class SnapshotOnX11Test : public WorkspaceRestoreOnX11Test, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SnapshotOnX11Test, ASnapshotRestoredAtOnceMovesNoWindow) {
