@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "crashreporting/VizuzodKit/VZDEvent.h"
 #include "crashreporting/VizuzodKit/VZDMetadata.h"
@@ -28,12 +29,21 @@ std::optional<std::string> VZDLogLine(double timestampSeconds, const std::string
 class VZDWriteEventOperation : public Operation {
  public:
   VZDWriteEventOperation(const VZDEvent& event, const VZDMetadataSerializable& metadata, fs::path logFile);
+  /// Lines of earlier events to write before this one's (after the metadata line of a new file).
+  void setEarlierLines(std::vector<std::string> lines) { earlierLines_ = std::move(lines); }
   void main() override;
   bool success() const { return success_; }
+  /// Whether the log could be opened; when not, why (nothing was written).
+  bool opened() const { return !openError_; }
+  const std::optional<std::string>& openError() const { return openError_; }
+  /// The event's line, none when its payload is no JSON.
+  const std::optional<std::string>& formattedEvent() const { return formattedEvent_; }
 
  private:
   bool append(int fd, const std::string& line) const;
   bool success_ = false;
+  std::optional<std::string> openError_;
+  std::vector<std::string> earlierLines_;
   std::optional<std::string> formattedEvent_;
   std::optional<std::string> formattedMetadata_;
   fs::path logFile_;

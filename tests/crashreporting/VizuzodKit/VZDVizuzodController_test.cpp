@@ -199,6 +199,36 @@ TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndO
   }
 }
 
+// Events recorded while the log cannot be opened are kept, up to a bound, and written once it can be; the surplus is
+// counted and said.
+TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWhenItCanBe) {
+  start();
+  const fs::path current = controller_->currentLogURL();
+  fs::remove(current);  // a new log is to be made, in a folder where nothing can be
+  test::Immutable fixed(events());
+  if (!fixed.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
+  const std::size_t bound = VZDVizuzodController::kMaxUnwrittenEvents;
+  for (std::size_t i = 0; i < bound + 3; ++i) log("kept" + std::to_string(i));
+  drain();
+  EXPECT_FALSE(fs::exists(current));
+  fixed.lift();
+  log("after");
+  drain();
+  const std::string written = readAll(current);
+  EXPECT_EQ(count(written, "\"custom_type\":\"kept"), bound);
+  EXPECT_EQ(count(written, "\"custom_type\":\"kept" + std::to_string(bound) + "\""), 0u);
+  EXPECT_LT(written.find("\"custom_type\":\"kept0\""), written.find("\"custom_type\":\"kept1\""));
+  EXPECT_LT(written.find("\"custom_type\":\"kept" + std::to_string(bound - 1) + "\""),
+            written.find("\"custom_type\":\"after\""));
+  std::size_t keptSaid = 0, droppedSaid = 0;
+  for (const auto& line : log_.lines()) {
+    keptSaid += line.starts_with("[Vizuzod] The events log cannot be opened now");
+    droppedSaid += line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
+  }
+  EXPECT_EQ(keptSaid, 1u);
+  EXPECT_EQ(droppedSaid, 1u);
+}
+
 TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
   start();
   for (int i = 0; i < 200; ++i) log("burst", 200);
