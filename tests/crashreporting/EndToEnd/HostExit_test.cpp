@@ -52,6 +52,7 @@ class HostExit : public EndToEnd {
     EXPECT_EQ(host->wait(), 0) << output;
     const long long returned = numberAfter(host->output(), "returning at=");
     EXPECT_GE(returned, 0) << output;
+    RecordProperty("exit_ms_" + std::to_string(++exits_), std::to_string(now - returned));
     return now - returned;
   }
   /// A start that sends what is waiting: runs until every name of `expected` came and no package waits.
@@ -68,6 +69,7 @@ class HostExit : public EndToEnd {
     EXPECT_TRUE(sent) << next->errors();
   }
 
+  int exits_ = 0;
   const std::map<std::string, std::string> kNoSettingsDownload = {{"SettingsEndpoint", "http://127.0.0.1:9"}};
 };
 
