@@ -91,10 +91,15 @@ bool VZDWriteEventOperation::append(int fd, const std::string& line) const {
 
 void VZDWriteEventOperation::main() {
   success_ = false;
-  std::error_code ec;
-  if (fs::is_directory(logFile_, ec)) return;
+  opened_ = false;
+  openError_.reset();
   // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
   if (!formattedEvent_ || !formattedMetadata_) return;
+  std::error_code ec;
+  if (fs::is_directory(logFile_, ec)) {
+    openError_ = "Not a regular file (a folder)";
+    return;
+  }
   const bool preexisting = fs::exists(logFile_, ec);
   std::string error;
   const int fd = openForAppending(logFile_, error);
@@ -102,7 +107,7 @@ void VZDWriteEventOperation::main() {
     openError_ = error;
     return;
   }
-  openError_.reset();
+  opened_ = true;
   bool ok = preexisting || append(fd, *formattedMetadata_);
   for (const auto& line : earlierLines_) ok = ok && append(fd, line);
   ok = ok && append(fd, *formattedEvent_);

@@ -33,8 +33,9 @@ class VZDWriteEventOperation : public Operation {
   void setEarlierLines(std::vector<std::string> lines) { earlierLines_ = std::move(lines); }
   void main() override;
   bool success() const { return success_; }
-  /// Whether the log could be opened; when not, why (nothing was written).
-  bool opened() const { return !openError_; }
+  /// Whether the log was opened; when it could not be, why (nothing was written). Neither when there was nothing
+  /// to write.
+  bool opened() const { return opened_; }
   const std::optional<std::string>& openError() const { return openError_; }
   /// The event's line, none when its payload is no JSON.
   const std::optional<std::string>& formattedEvent() const { return formattedEvent_; }
@@ -42,6 +43,7 @@ class VZDWriteEventOperation : public Operation {
  private:
   bool append(int fd, const std::string& line) const;
   bool success_ = false;
+  bool opened_ = false;
   std::optional<std::string> openError_;
   std::vector<std::string> earlierLines_;
   std::optional<std::string> formattedEvent_;

@@ -183,7 +183,7 @@ void VZDVizuzodController::writeToCurrentLog(const VZDEvent& event) {
     sayDroppedEvents(false);
     return;
   }
-  if (!operation.formattedEvent()) return;
+  if (!operation.openError()) return;  // nothing to write: its payload is no JSON
   if (unwrittenEvents_.empty() && droppedEvents_ == 0)
     SystemLog::write("[Vizuzod] The events log cannot be opened now (" + operation.openError().value_or("") +
                      "): events are kept in memory until it can be (" + std::to_string(kMaxUnwrittenEvents) +
