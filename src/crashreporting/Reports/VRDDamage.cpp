@@ -60,7 +60,8 @@ namespace {
 std::optional<std::string> packageDamage(const std::string& path, const FileContents& contents) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > kMaxPackageBytes) return "it is larger than any package (" + std::to_string(size) + " bytes)";
+  if (!error && size > kMaxPackageBytes)
+    return "it is larger than any package (" + std::to_string(size) + " bytes)";
   if (!contents.ok()) return "it cannot be read (" + unreadableReason(contents) + ")";
   if (error || contents.bytes.size() != size) return std::string("it changed while it was read");
   const std::string& bytes = contents.bytes;
@@ -162,7 +163,8 @@ namespace {
 std::optional<std::string> recordDamage(const std::string& path, const FileContents& contents) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > kMaxPackageBytes) return "it is larger than any record (" + std::to_string(size) + " bytes)";
+  if (!error && size > kMaxPackageBytes)
+    return "it is larger than any record (" + std::to_string(size) + " bytes)";
   // A record that is not there is no damage; one that is there and cannot be read is.
   if (contents.status == FileContents::Status::unreadable) {
     return "it cannot be read (" + unreadableReason(contents) + ")";

@@ -12,8 +12,8 @@
 namespace crashreporting {
 
 /// What a check found: damage (the file itself is not what the library wrote), or a read that failed for a passing
-/// reason (too many open files, no memory) and says nothing about the file, which is then left for a later attempt.
-/// Each in a few words; neither when the file is sound.
+/// reason (too many open files, no memory) and says nothing about the file, which is then left for a later
+/// attempt. Each in a few words; neither when the file is sound.
 struct VRDFileCheck {
   std::optional<std::string> damage;
   std::optional<std::string> notNow;

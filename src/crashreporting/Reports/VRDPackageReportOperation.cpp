@@ -106,13 +106,14 @@ void VRDPackageReportOperation::main() {
     encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
       if (const auto key = report_.APIKey()) parts.addValue(Value(*key), "api_key");
       if (!report_.identifier().empty()) parts.addValue(Value(report_.identifier()), "report_id");
-      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string& extension) {
+      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path,
+                                                               const std::string& extension) {
         if (isCancelled() || leftForLater_ || extension == "gz") return;
         const FileContents data = readFileContents(path);
         if (failedForNow(data)) {
           leftForLater_ = true;
-          SystemLog::write("[Vuveradarad:Crash:Reports] File '" + fs::path(path).filename().string() + "' of report '" +
-                           report_.identifier() + "' cannot be read now (" + data.error +
+          SystemLog::write("[Vuveradarad:Crash:Reports] File '" + fs::path(path).filename().string() +
+                           "' of report '" + report_.identifier() + "' cannot be read now (" + data.error +
                            "): the report is left for a later attempt");
           return;
         }

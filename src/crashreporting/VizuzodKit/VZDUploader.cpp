@@ -187,8 +187,7 @@ void VZDUploader::URLSessionTaskDidCompleteWithError(VRDURLSession&, VRDURLSessi
   // waits its back-off, during which nothing is on its way.
   const auto awaited = std::make_shared<std::atomic<bool>>(true);
   const auto settle = [weak = weak_from_this(), awaited] {
-    if (!awaited->exchange(false))
-      return;
+    if (!awaited->exchange(false)) return;
     if (const auto self = weak.lock()) self->answered();
   };
   if (!delegate) {

@@ -26,7 +26,7 @@ enum VZDUploaderErrorCode : std::int64_t {
   VZDUploaderErrorMissingArgument = -2,  ///< no request, or an empty file path or unique name
   VZDUploaderErrorNoTask = -3,           ///< the session made no task
   VZDUploaderErrorUnreadableFile = -8,   ///< no readable regular file at the path
-  VZDUploaderErrorUnreadableNow = -9,    ///< the file cannot be opened now for a passing reason (too many open files)
+  VZDUploaderErrorUnreadableNow = -9,    ///< the file cannot be opened now, for a passing reason
 };
 
 /// Sends packaged events files, one task per unique name, over a VRDURLSession whose callbacks run on the

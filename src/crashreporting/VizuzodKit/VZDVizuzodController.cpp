@@ -325,8 +325,7 @@ bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration boun
   if (!onQueue([](VZDVizuzodController& self) { self.sayDroppedEvents(true); })) return false;
   // Read after the queue set it up: the steps above ran after the start-up.
   if (!uploader_ || uploader_->waitUntilAnswered(deadline)) return true;
-  SystemLog::write("[Vizuzod] An upload was not answered before the exit: its events are sent again at the next "
-                   "start");
+  SystemLog::write("[Vizuzod] An upload was not answered before the exit: its events go again at the next start");
   return false;
 }
 
@@ -460,7 +459,8 @@ void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& up
   uploadsUnderWay_.erase(uniqueName);
   if (error && error->domain == kZIZNetworkErrorDomain && error->code == VZDUploaderErrorUnreadableNow) {
     // Said by the uploader: the package stays, for whoever starts next (or sends it first).
-    if (uniqueName.find('/') == std::string::npos) claims_.releaseItem(uploaderFilePathForUniqueName(uploader, uniqueName));
+    if (uniqueName.find('/') == std::string::npos)
+      claims_.releaseItem(uploaderFilePathForUniqueName(uploader, uniqueName));
     return;
   }
   if (error) logger().log("Failed to upload '" + uniqueName + "': " + error->description());

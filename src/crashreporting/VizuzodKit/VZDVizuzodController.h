@@ -84,10 +84,10 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// and all that work queued in turn, at most `bound`; whether it did.
   bool waitForQueuedWork(std::chrono::steady_clock::duration bound);
   /// At the process's exit, from any thread but the event queue's, at most `bound` in all: from now on no log is
-  /// rotated and no upload starts (what is packaged waits for the next start, where it is sent once); waits for the
-  /// events queued before the call to be written and for the uploads on their way to be answered, so that a package
-  /// the server took is gone before the process ends. Events that come later are still written while the process
-  /// lives. Whether everything was done in time: an upload not answered by then is cut by the exit and its
+  /// rotated and no upload starts (what is packaged waits for the next start, where it is sent once); waits for
+  /// the events queued before the call to be written and for the uploads on their way to be answered, so that a
+  /// package the server took is gone before the process ends. Events that come later are still written while the
+  /// process lives. Whether everything was done in time: an upload not answered by then is cut by the exit and its
   /// package is sent again at the next start.
   bool finishAtExit(std::chrono::steady_clock::duration bound);
   /// Events kept in memory at most while the events log cannot be opened.

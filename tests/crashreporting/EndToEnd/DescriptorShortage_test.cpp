@@ -29,11 +29,13 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
     const std::set<std::string> reports = writeWaitingReports(5);
     const auto reportsSentOnce = [&] {
       const auto ids = sentReportIds();
-      return std::all_of(reports.begin(), reports.end(), [&](const auto& id) { return ids.count(id) == round + 1; });
+      return std::all_of(reports.begin(), reports.end(),
+                         [&](const auto& id) { return ids.count(id) == round + 1; });
     };
     const std::set<std::string> waiting = writeWaitingEvents(tag, 3, 10);
     const std::string own = "own-" + tag + "-";
-    auto short_ = run({"nofile:" + std::to_string(limit), "start", "events:" + own + ":20", "wait:800"}, noDownload);
+    auto short_ =
+        run({"nofile:" + std::to_string(limit), "start", "events:" + own + ":20", "wait:800"}, noDownload);
     EXPECT_EQ(short_->finish(), 0) << short_->errors();
     const std::string shortErrors = short_->errors();
 
@@ -46,7 +48,8 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
       return reportsSentOnce() && ownSent &&
              std::includes(sent.begin(), sent.end(), waiting.begin(), waiting.end()) && waitingEventFiles() == 0 &&
              entries(store() / "prepared").empty() && entries(store() / "processing").empty() &&
-             std::none_of(active.begin(), active.end(), [](const auto& name) { return name.starts_with("waiting-"); });
+             std::none_of(active.begin(), active.end(),
+                          [](const auto& name) { return name.starts_with("waiting-"); });
     };
     const bool done = eventually(settled, 10.0);
     EXPECT_EQ(next->finish(), 0) << next->errors();
@@ -58,8 +61,9 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
       return names + "\n";
     };
     ASSERT_TRUE(done) << errors << listing(store() / "prepared") << listing(store() / "active")
-                      << listing(store() / "processing") << listing(events()) << testing::PrintToString(sentReportIds()) << " reports, "
-                      << sentWaitingEvents().size() << " events";
+                      << listing(store() / "processing") << listing(events())
+                      << testing::PrintToString(sentReportIds()) << " reports, " << sentWaitingEvents().size()
+                      << " events";
     EXPECT_EQ(occurrences(errors, "Damaged"), 0u) << errors;
     EXPECT_EQ(occurrences(errors, "damaged"), 0u) << errors;
     EXPECT_TRUE(entries(store() / "damaged").empty());

@@ -109,7 +109,8 @@ class EndToEnd : public ::testing::Test {
   std::set<std::string> writeWaitingEvents(const std::string& tag, int packages, int perPackage);
   /// The names of the waiting events the server received at "/events", each as often as it came.
   std::multiset<std::string> sentWaitingEvents() const { return sentEvents("waiting-"); }
-  /// The names beginning with `prefix` (a custom event's own name) of the events the server received at "/events", each as often as it came.
+  /// The names beginning with `prefix` (a custom event's own name) of the events the server received at "/events",
+  /// each as often as it came.
   std::multiset<std::string> sentEvents(const std::string& prefix) const;
   /// The gz and packaged files in the events folder (a running host's own current log is not counted).
   std::size_t waitingEventFiles() const {

@@ -122,7 +122,8 @@ TEST_F(HostExit, APackageThatLeavesJustBeforeTheExitIsSentOnce) {
   }
 }
 
-// A server that takes the events and never answers holds no exit up; what it was sent goes again at the next start.
+// A server that takes the events and never answers holds no exit up; what it was sent goes again at the next
+// start.
 TEST_F(HostExit, AServerThatNeverAnswersHoldsNoExitUp) {
   neverAnswer();
   std::string output;

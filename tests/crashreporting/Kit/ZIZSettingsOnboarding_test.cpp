@@ -274,8 +274,8 @@ TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFr
   }
 }
 
-// A side file of a copy killed before its rename goes with a later save; one a copy may still be writing stays. The
-// download file all copies of earlier versions shared goes at once.
+// A side file of a copy killed before its rename goes with a later save; one a copy may still be writing stays.
+// The download file all copies of earlier versions shared goes at once.
 TEST_F(ZIZSettingsOnboardingTest, ASideFileLeftByAKilledCopyIsRemovedAndAFreshOneKept) {
   const std::filesystem::path settings = ZIZSettingsOnboardingManager::settingsPath();
   std::filesystem::create_directories(settings.parent_path());

@@ -199,8 +199,8 @@ TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndO
   }
 }
 
-// Events recorded while the log cannot be opened are kept, up to a bound, and written once it can be; the surplus is
-// counted and said.
+// Events recorded while the log cannot be opened are kept, up to a bound, and written once it can be; the surplus
+// is counted and said.
 TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWhenItCanBe) {
   start();
   const fs::path current = controller_->currentLogURL();
@@ -223,7 +223,8 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   std::size_t keptSaid = 0, droppedSaid = 0;
   for (const auto& line : log_.lines()) {
     keptSaid += line.starts_with("[Vizuzod] The events log cannot be opened now");
-    droppedSaid += line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
+    droppedSaid +=
+        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
   }
   EXPECT_EQ(keptSaid, 1u);
   EXPECT_EQ(droppedSaid, 1u);

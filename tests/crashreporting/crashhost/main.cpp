@@ -220,9 +220,10 @@ int main(int argc, char** argv) {
     }
   }
   if (const int logged = threadLogged.load(); logged >= 0) std::printf("thread logged %d\n", logged);
-  std::printf("returning at=%lld\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                           std::chrono::steady_clock::now().time_since_epoch())
-                                           .count()));
+  std::printf("returning at=%lld\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count()));
   std::fflush(stdout);
   return 0;
 }

@@ -145,8 +145,8 @@ std::optional<HttpResponse> prepare(Transfer& transfer, const std::string& noPro
     transfer.bodyFile.reset(std::fopen(request.bodyFile.c_str(), "rbe"));
     // A passing shortage says nothing about the request: failed as a transfer is, so that it is tried again.
     if (!transfer.bodyFile && (errno == EMFILE || errno == ENFILE || errno == ENOMEM || errno == EINTR))
-      return HttpResponse::failure(HttpErrorCode::transport, "cannot open the body file now: " +
-                                                                 std::string(std::strerror(errno)));
+      return HttpResponse::failure(HttpErrorCode::transport,
+                                   "cannot open the body file now: " + std::string(std::strerror(errno)));
     struct stat status {};
     if (!transfer.bodyFile || fstat(fileno(transfer.bodyFile.get()), &status) != 0 || !S_ISREG(status.st_mode))
       return HttpResponse::failure(HttpErrorCode::invalidRequest, "cannot read the body file \"" + request.bodyFile + "\"");
