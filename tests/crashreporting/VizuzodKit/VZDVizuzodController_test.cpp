@@ -367,6 +367,39 @@ TEST_F(VZDVizuzodControllerTest, DamageInTheEventsFolderIsSaidAtWarningAndSetAsi
   for (std::size_t i = before; i < lines.size(); ++i) EXPECT_EQ(lines[i].find("WARNING: damaged"), std::string::npos);
 }
 
+// At exit an upload on its way is waited for, within the bound, and nothing new is packaged or sent: a package the
+// server took is gone before the process ends, and what is left waits for the next start.
+TEST_F(VZDVizuzodControllerTest, AnExitWaitsForTheUploadOnItsWayWithinItsBoundAndStartsNone) {
+  struct Case {
+    double replyDelay;
+    bool answered;
+  };
+  for (const Case c : {Case{0.2, true}, Case{30, false}}) {
+    SCOPED_TRACE(c.replyDelay);
+    auto reply = ScriptedReply::withStatus(200);
+    reply.delay = c.replyDelay;
+    server_->setReply("/spi/v2/events", reply);
+    const std::size_t requests = server_->requestCount();
+    start();
+    deliverSettings(settings({}));
+    post(kVZDWillResignActiveNotification);  // a package leaves
+    ASSERT_TRUE(server_->waitForRequests(requests + 1));
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(controller_->finishAtExit(std::chrono::milliseconds(600)), c.answered);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(900));
+    EXPECT_EQ(files("multipartmime").size(), c.answered ? 0u : 1u);
+    // Past the payload size and asking for a flush: written, yet neither rotated nor sent.
+    log("late", 9000);
+    post(kVZDWillResignActiveNotification);
+    drain();
+    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"late\""), 1u);
+    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "app_became_inactive"), 1u);
+    EXPECT_EQ(server_->requestCount(), requests + 1);
+    controller_.reset();
+    fs::remove_all(root());
+  }
+}
+
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {
   server_->queueReply("/spi/v2/events", ScriptedReply::withStatus(503));
   VZDLogger::sharedLogger().setDebugMode(true);
