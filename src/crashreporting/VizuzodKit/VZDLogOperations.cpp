@@ -94,7 +94,7 @@ void VZDWriteEventOperation::main() {
   opened_ = false;
   openError_.reset();
   // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
-  if (!formattedEvent_ || !formattedMetadata_) return;
+  if (!formattedMetadata_ || (!formattedEvent_ && earlierLines_.empty())) return;
   std::error_code ec;
   if (fs::is_directory(logFile_, ec)) {
     openError_ = "Not a regular file (a folder)";
@@ -110,7 +110,7 @@ void VZDWriteEventOperation::main() {
   opened_ = true;
   bool ok = preexisting || append(fd, *formattedMetadata_);
   for (const auto& line : earlierLines_) ok = ok && append(fd, line);
-  ok = ok && append(fd, *formattedEvent_);
+  if (formattedEvent_) ok = ok && append(fd, *formattedEvent_);
   if (::close(fd) != 0) {
     VZDLogger::sharedLogger().logWithLabel("WriteOperation",
                                            std::string("Failed to close file, error: ") + std::strerror(errno));

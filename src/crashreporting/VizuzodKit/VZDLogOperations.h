@@ -29,6 +29,11 @@ std::optional<std::string> VZDLogLine(double timestampSeconds, const std::string
 class VZDWriteEventOperation : public Operation {
  public:
   VZDWriteEventOperation(const VZDEvent& event, const VZDMetadataSerializable& metadata, fs::path logFile);
+  /// Writes only lines of earlier events, after `metadataLine` in a new file.
+  VZDWriteEventOperation(std::string metadataLine, std::vector<std::string> lines, fs::path logFile)
+      : earlierLines_(std::move(lines)),
+        formattedMetadata_(std::move(metadataLine)),
+        logFile_(std::move(logFile)) {}
   /// Lines of earlier events to write before this one's (after the metadata line of a new file).
   void setEarlierLines(std::vector<std::string> lines) { earlierLines_ = std::move(lines); }
   void main() override;
@@ -37,8 +42,9 @@ class VZDWriteEventOperation : public Operation {
   /// to write.
   bool opened() const { return opened_; }
   const std::optional<std::string>& openError() const { return openError_; }
-  /// The event's line, none when its payload is no JSON.
+  /// The event's line, and the metadata line of a new file; none when their payload is no JSON.
   const std::optional<std::string>& formattedEvent() const { return formattedEvent_; }
+  const std::optional<std::string>& formattedMetadata() const { return formattedMetadata_; }
 
  private:
   bool append(int fd, const std::string& line) const;

@@ -176,14 +176,11 @@ void VZDVizuzodController::writeToCurrentLog(const VZDEvent& event) {
   operation.setEarlierLines(unwrittenEvents_);
   operation.start();
   if (operation.opened()) {
-    if (!unwrittenEvents_.empty())
-      SystemLog::write("[Vizuzod] The events log opens again: " + std::to_string(unwrittenEvents_.size()) +
-                       " events kept meanwhile are written");
-    unwrittenEvents_.clear();
-    sayDroppedEvents(false);
+    keptEventsWritten();
     return;
   }
   if (!operation.openError()) return;  // nothing to write: its payload is no JSON
+  if (unwrittenEvents_.empty()) unwrittenMetadata_ = operation.formattedMetadata().value_or("");
   if (unwrittenEvents_.empty() && droppedEvents_ == 0)
     SystemLog::write("[Vizuzod] The events log cannot be opened now (" + operation.openError().value_or("") +
                      "): events are kept in memory until it can be (" + std::to_string(kMaxUnwrittenEvents) +
@@ -193,6 +190,21 @@ void VZDVizuzodController::writeToCurrentLog(const VZDEvent& event) {
   } else {
     ++droppedEvents_;
   }
+}
+
+void VZDVizuzodController::writeKeptEvents() {
+  if (unwrittenEvents_.empty()) return;
+  VZDWriteEventOperation operation(unwrittenMetadata_, unwrittenEvents_, currentLogURL_);
+  operation.start();
+  if (operation.opened()) keptEventsWritten();
+}
+
+void VZDVizuzodController::keptEventsWritten() {
+  if (!unwrittenEvents_.empty())
+    SystemLog::write("[Vizuzod] The events log opens again: " + std::to_string(unwrittenEvents_.size()) +
+                     " events kept meanwhile are written");
+  unwrittenEvents_.clear();
+  sayDroppedEvents(false);
 }
 
 void VZDVizuzodController::sayDroppedEvents(bool atExit) {
@@ -322,7 +334,11 @@ bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration boun
   for (int turn = 0; turn < 3 && eventQueue_->operationCount() > 0; ++turn) {
     if (!onQueue([](VZDVizuzodController&) {})) return false;
   }
-  if (!onQueue([](VZDVizuzodController& self) { self.sayDroppedEvents(true); })) return false;
+  if (!onQueue([](VZDVizuzodController& self) {
+        self.writeKeptEvents();
+        self.sayDroppedEvents(true);
+      }))
+    return false;
   // Read after the queue set it up: the steps above ran after the start-up.
   if (!uploader_ || uploader_->waitUntilAnswered(deadline)) return true;
   SystemLog::write("[Vizuzod] An upload was not answered before the exit: its events go again at the next start");

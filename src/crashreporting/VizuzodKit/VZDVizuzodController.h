@@ -129,6 +129,10 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// Appends the event to the current log after the events kept while it could not be opened; keeps it (up to
   /// kMaxUnwrittenEvents, counting the rest) when it still cannot be.
   void writeToCurrentLog(const VZDEvent& event);
+  /// Writes the events kept while the current log could not be opened, when it can be now.
+  void writeKeptEvents();
+  /// The kept events are in the log: said, with how many were dropped.
+  void keptEventsWritten();
   /// Says how many events were dropped, kept ones included when `atExit`; once per loss.
   void sayDroppedEvents(bool atExit);
   void takeSettings(const std::optional<Dictionary>& dictionary);
@@ -171,6 +175,7 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   bool exiting_ = false;
   /// Lines of events recorded while the current log could not be opened, and how many more were dropped.
   std::vector<std::string> unwrittenEvents_;
+  std::string unwrittenMetadata_;  // the metadata line of a new log, made with the first of them
   std::size_t droppedEvents_ = 0;
 };
 

@@ -228,6 +228,20 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   }
   EXPECT_EQ(keptSaid, 1u);
   EXPECT_EQ(droppedSaid, 1u);
+
+  // Kept when no event follows: written at the exit.
+  const fs::path next = controller_->currentLogURL();
+  log("rotated");  // the log is past the payload size: a new one is begun
+  drain();
+  ASSERT_NE(controller_->currentLogURL(), next);
+  test::Immutable again(events());
+  ASSERT_TRUE(again.set());
+  log("last");
+  drain();
+  again.lift();
+  EXPECT_TRUE(controller_->finishAtExit(std::chrono::seconds(1)));
+  EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"last\""), 1u);
+  for (const auto& line : log_.lines()) EXPECT_EQ(line.find("(the process exits)"), std::string::npos) << line;
 }
 
 TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
