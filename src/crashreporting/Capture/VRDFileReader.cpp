@@ -30,7 +30,7 @@ std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
   }
   const FileContents contents = VRDFileReadWhole(path);
   if (!contents.ok()) {
-    if (deleteOnFailure) std::remove(path);
+    if (deleteOnFailure && !failedForNow(contents)) std::remove(path);
     return std::nullopt;
   }
   Array sections;

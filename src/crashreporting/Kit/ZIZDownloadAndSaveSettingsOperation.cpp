@@ -111,13 +111,17 @@ void setAsideWhatIsNoFile(const fs::path& path) {
 
 /// A side file left by a copy that was killed before its rename would otherwise stay for good. One older than any
 /// download of a running copy can take is such a leftover; a younger one may be another copy's download in flight.
+/// The one download file that all copies of earlier versions shared goes whatever its age: nothing of this version
+/// writes it.
 void removeLeftSideFiles(const fs::path& settingsFile) {
-  const std::string prefix = settingsFile.filename().string() + ".download-";
+  const std::string shared = settingsFile.filename().string() + ".download";
+  const std::string prefix = shared + "-";
   const auto oldest = fs::file_time_type::clock::now() - std::chrono::minutes(10);
   tilvane::defaults::removeLeftFiles(settingsFile.parent_path(), [&](const fs::directory_entry& entry) {
+    const std::string name = entry.path().filename().string();
+    if (name == shared) return true;
     std::error_code unknown;
-    return entry.path().filename().string().starts_with(prefix) && entry.last_write_time(unknown) <= oldest &&
-           !unknown;
+    return name.starts_with(prefix) && entry.last_write_time(unknown) <= oldest && !unknown;
   });
 }
 

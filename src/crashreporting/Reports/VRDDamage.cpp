@@ -33,6 +33,9 @@ bool inflates(std::string_view bytes) {
   return whole;
 }
 
+std::optional<std::string> packageDamage(const std::string& path, const FileContents& contents);
+std::optional<std::string> recordDamage(const std::string& path, const FileContents& contents);
+
 std::string unreadableReason(const FileContents& contents) {
   return contents.status == FileContents::Status::absent ? std::string("it is gone") : contents.error;
 }
@@ -46,11 +49,19 @@ std::string quotedName(std::string_view headers) {
 
 }  // namespace
 
-std::optional<std::string> VRDPackageDamage(const std::string& path) {
+VRDFileCheck VRDPackageDamage(const std::string& path) {
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (failedForNow(contents)) return {.notNow = "it cannot be read now (" + contents.error + ")"};
+  return {.damage = packageDamage(path, contents)};
+}
+
+namespace {
+
+std::optional<std::string> packageDamage(const std::string& path, const FileContents& contents) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > kMaxPackageBytes) return "it is larger than any package (" + std::to_string(size) + " bytes)";
-  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (!error && size > kMaxPackageBytes)
+    return "it is larger than any package (" + std::to_string(size) + " bytes)";
   if (!contents.ok()) return "it cannot be read (" + unreadableReason(contents) + ")";
   if (error || contents.bytes.size() != size) return std::string("it changed while it was read");
   const std::string& bytes = contents.bytes;
@@ -82,6 +93,8 @@ std::optional<std::string> VRDPackageDamage(const std::string& path) {
     rest.remove_prefix(next + 2);
   }
 }
+
+}  // namespace
 
 std::optional<std::string> VRDRecordIncompleteness(const std::string& path) {
   // What cannot be read at all is VRDRecordDamage's to say.
@@ -139,11 +152,19 @@ std::optional<Value> VRDRecordSalvageThreads(std::string_view line) {
   return Value(std::move(threads));
 }
 
-std::optional<std::string> VRDRecordDamage(const std::string& path) {
+VRDFileCheck VRDRecordDamage(const std::string& path) {
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (failedForNow(contents)) return {.notNow = "it cannot be read now (" + contents.error + ")"};
+  return {.damage = recordDamage(path, contents)};
+}
+
+namespace {
+
+std::optional<std::string> recordDamage(const std::string& path, const FileContents& contents) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > kMaxPackageBytes) return "it is larger than any record (" + std::to_string(size) + " bytes)";
-  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (!error && size > kMaxPackageBytes)
+    return "it is larger than any record (" + std::to_string(size) + " bytes)";
   // A record that is not there is no damage; one that is there and cannot be read is.
   if (contents.status == FileContents::Status::unreadable) {
     return "it cannot be read (" + unreadableReason(contents) + ")";
@@ -162,5 +183,7 @@ std::optional<std::string> VRDRecordDamage(const std::string& path) {
   }
   return std::string("no line of it is a record");
 }
+
+}  // namespace
 
 }  // namespace crashreporting

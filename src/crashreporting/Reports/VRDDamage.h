@@ -11,14 +11,22 @@
 
 namespace crashreporting {
 
-/// Why the package at `path` is not whole, in a few words; none when it is: it opens with the boundary its
-/// file name gives, every part is complete and names its field, every gzip part decodes to its end, and the
-/// closing boundary ends the file.
-std::optional<std::string> VRDPackageDamage(const std::string& path);
+/// What a check found: damage (the file itself is not what the library wrote), or a read that failed for a passing
+/// reason (too many open files, no memory) and says nothing about the file, which is then left for a later
+/// attempt. Each in a few words; neither when the file is sound.
+struct VRDFileCheck {
+  std::optional<std::string> damage;
+  std::optional<std::string> notNow;
+};
 
-/// Why the crash record at `path` is no record, or none when it is one (or is empty or absent): a record whose
+/// Why the package at `path` is not whole; no damage when it is: it opens with the boundary its file name gives,
+/// every part is complete and names its field, every gzip part decodes to its end, and the closing boundary ends
+/// the file.
+VRDFileCheck VRDPackageDamage(const std::string& path);
+
+/// Why the crash record at `path` is no record; no damage when it is one (or is empty or absent): a record whose
 /// last line was torn by the crash still counts, one with no line that is a JSON object does not.
-std::optional<std::string> VRDRecordDamage(const std::string& path);
+VRDFileCheck VRDRecordDamage(const std::string& path);
 
 /// Why the crash record at `path` is not whole although it is a record (or none when it is whole, or absent):
 /// it is empty, or a line of it was torn (most often the crash or a full disk cut its last line short).

@@ -51,7 +51,14 @@ bool VRDFileManager::createDirectoryAtPath(const std::string& path) const {
 
 bool VRDFileManager::removeItemAtPath(const std::string& path) const {
   std::error_code error;
-  fs::remove_all(path, error);
+  // A file is unlinked: remove_all opens it as a folder first, which a shortage of descriptors refuses, and a sent
+  // package that stays is sent again.
+  if (fs::is_directory(fs::symlink_status(path, error))) {
+    fs::remove_all(path, error);
+  } else {
+    error.clear();
+    fs::remove(path, error);
+  }
   if (!error && !occupied(path)) return true;
   log("[FileManager] Failed to remove file '" + path + "' : " + (error ? error.message() : "still present"));
   return false;

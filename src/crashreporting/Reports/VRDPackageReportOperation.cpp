@@ -86,6 +86,7 @@ void VRDPackageReportOperation::clearWayFor(const std::string& path) const {
 
 void VRDPackageReportOperation::main() {
   finalPath_.reset();
+  leftForLater_ = false;
   if (auto done = alreadyPackaged()) {
     finalPath_ = std::move(done);
     return;
@@ -105,9 +106,17 @@ void VRDPackageReportOperation::main() {
     encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
       if (const auto key = report_.APIKey()) parts.addValue(Value(*key), "api_key");
       if (!report_.identifier().empty()) parts.addValue(Value(report_.identifier()), "report_id");
-      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path, const std::string& extension) {
-        if (isCancelled() || extension == "gz") return;
+      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path,
+                                                               const std::string& extension) {
+        if (isCancelled() || leftForLater_ || extension == "gz") return;
         const FileContents data = readFileContents(path);
+        if (failedForNow(data)) {
+          leftForLater_ = true;
+          SystemLog::write("[Vuveradarad:Crash:Reports] File '" + fs::path(path).filename().string() +
+                           "' of report '" + report_.identifier() + "' cannot be read now (" + data.error +
+                           "): the report is left for a later attempt");
+          return;
+        }
         if (!data.ok() || data.bytes.empty()) {
           VRDLogError("Error: unable to read data for compression: %s\n", fs::path(path).filename().c_str());
           // Sent without it; a read error (a folder in a file's place, a disk's fault) is told apart.
@@ -122,7 +131,7 @@ void VRDPackageReportOperation::main() {
     });
     whole = !encoder.failed();
   }
-  if (isCancelled() || !whole || !syncPath(partialPath, O_RDONLY)) {
+  if (isCancelled() || leftForLater_ || !whole || !syncPath(partialPath, O_RDONLY)) {
     std::remove(partialPath.c_str());
     return;
   }

@@ -28,6 +28,9 @@ class VRDPackageReportOperation : public Operation {
   void main() override;
   /// The package once it is whole and in place.
   const std::optional<std::string>& finalPath() const { return finalPath_; }
+  /// Whether a file of the report could not be read for a passing reason (said): nothing was packaged, and the
+  /// report is left for a later attempt rather than sent without it.
+  bool leftForLater() const { return leftForLater_; }
 
   std::string reportPath() const { return report_.path(); }
   std::string destinationDirectory() const { return fileManager_.preparedPath(); }
@@ -46,6 +49,7 @@ class VRDPackageReportOperation : public Operation {
   const VRDInternalReport& report_;
   const VRDFileManager& fileManager_;
   std::optional<std::string> finalPath_;
+  bool leftForLater_ = false;
 };
 
 }  // namespace crashreporting

@@ -1,16 +1,26 @@
 #include "crashreporting/Reports/VRDProcessReportOperation.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 
 #include "crashreporting/Capture/VRDFileReader.h"
 #include "crashreporting/Capture/VRDSDKLog.h"
 #include "crashreporting/Reports/VRDDamage.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 
 namespace crashreporting {
 
 void VRDProcessReportOperation::main() {
+  // A shortage of descriptors or memory would drop the symbols for good: the report waits for a later attempt.
+  const auto check = [&](const std::string& path) {
+    if (const int error = unreadableNow_ ? 0 : openFailsForNow(path))
+      unreadableNow_ = std::filesystem::path(path).filename().string() + " (" + std::strerror(error) + ")";
+  };
+  check(binaryImagePath());
+  report_.enumerateSymbolicatableFilesInContent(check);
+  if (unreadableNow_) return;
   if (!symbolResolver_.loadBinaryImagesFromFile(binaryImagePath())) return;
   report_.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
     // Absent records are not asked for, so the reader logs only what it really failed to read.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,15 @@ class VRDProcessReportOperation : public Operation {
   static bool symbolicateFile(const std::string& path, VRDSymbolResolver& resolver, bool* notWritten = nullptr);
   /// The records whose copy could not be written (a full disk): the report is not whole without them.
   const std::vector<std::string>& unwritten() const { return unwritten_; }
+  /// A file of the report that could not be opened for a passing reason ("<name> (<why>)"): nothing was
+  /// symbolicated, and the report is left for a later attempt rather than sent without its symbols.
+  const std::optional<std::string>& unreadableNow() const { return unreadableNow_; }
 
  private:
   const VRDInternalReport& report_;
   VRDSymbolResolver& symbolResolver_;
   std::vector<std::string> unwritten_;
+  std::optional<std::string> unreadableNow_;
 };
 
 }  // namespace crashreporting

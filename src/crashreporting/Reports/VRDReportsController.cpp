@@ -62,18 +62,23 @@ bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, b
       return false;
     }
     report.setPath(processingPath);
-    setAsideDamagedRecords(report);
+    if (!setAsideDamagedRecords(report)) return false;
     VRDSymbolResolver resolver;
     const auto process = std::make_shared<VRDProcessReportOperation>(report, resolver);
     process->start();
+    if (const auto& unreadable = process->unreadableNow()) {
+      log("'" + *unreadable + "' of report '" + report.identifier() +
+          "' cannot be opened now: the report is kept in processing for a later attempt");
+      return false;
+    }
     if (!process->unwritten().empty()) {
       // Packaged now it would go without its symbols for good; kept, the next launch symbolicates it again.
       log("Could not write the symbolicated copy of " + describeNames(process->unwritten()) + " of report '" +
           report.identifier() + "' (is the disk full?): the report is kept in processing for the next launch");
       return false;
     }
-  } else {
-    setAsideDamagedRecords(report);
+  } else if (!setAsideDamagedRecords(report)) {
+    return false;
   }
   if (!packagingEnabled()) {
     log("Report packaging disabled");
@@ -82,7 +87,7 @@ bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, b
   auto package = std::make_shared<VRDPackageReportOperation>(report, fileManager_);
   package->start();
   if (!package->finalPath()) {
-    log("Unable to package report");
+    if (!package->leftForLater()) log("Unable to package report");
     return false;
   }
   // Out of the listing in one step: a folder half removed would be packaged again from what is left.
@@ -91,10 +96,18 @@ bool VRDReportsController::runPipeline(VRDInternalReport& report, bool urgent, b
   return uploadPackagedReportAtPath(*package->finalPath(), urgent);
 }
 
-void VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& report) {
+bool VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& report) {
+  std::optional<std::string> notNow;
   report.enumerateSymbolicatableFilesInContent([&](const std::string& path) {
-    if (const auto damage = VRDRecordDamage(path)) {
-      setAside(path, report.identifier() + "-" + std::filesystem::path(path).filename().string(), "record", *damage);
+    if (notNow) return;
+    const VRDFileCheck check = VRDRecordDamage(path);
+    if (check.notNow) {
+      notNow = check.notNow;
+      log("Record '" + std::filesystem::path(path).filename().string() + "' of report '" + report.identifier() +
+          "': " + *check.notNow + "; the report is left for a later attempt");
+    } else if (check.damage) {
+      setAside(path, report.identifier() + "-" + std::filesystem::path(path).filename().string(), "record",
+               *check.damage);
     } else if (const auto incomplete = VRDRecordIncompleteness(path)) {
       // Still a record: what it holds goes with the report (its whole lines, and whole threads of a torn one, are
       // symbolicated), and whoever reads the report learns why the crash is missing or short.
@@ -102,6 +115,7 @@ void VRDReportsController::setAsideDamagedRecords(const VRDInternalReport& repor
           report.identifier() + "': " + *incomplete + "; sent with what it holds");
     }
   });
+  return !notNow;
 }
 
 void VRDReportsController::setAside(const std::string& path, const std::string& name, const char* kind,
@@ -127,8 +141,10 @@ bool VRDReportsController::uploadPackagedReportAtPath(const std::string& path, b
   std::error_code sizeError;
   const bool present = std::filesystem::exists(std::filesystem::symlink_status(path, sizeError));
   if (present && (std::filesystem::file_size(path, sizeError) != 0 || sizeError)) {
-    if (const auto damage = VRDPackageDamage(path)) {
-      setAside(path, name, "package", *damage);
+    const VRDFileCheck check = VRDPackageDamage(path);
+    if (check.notNow) log("Package '" + name + "': " + *check.notNow + "; left for a later attempt");
+    if (check.damage) setAside(path, name, "package", *check.damage);
+    if (check.notNow || check.damage) {
       fileManager_.claims().release(name);
       return false;
     }

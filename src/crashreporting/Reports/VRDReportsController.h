@@ -83,8 +83,9 @@ class VRDReportsController {
  private:
   bool runPipeline(VRDInternalReport& report, bool urgent, bool processing);
   /// Crash records that are no records go aside (logged), so the rest of the report is sent without them; an
-  /// empty or torn one is logged with the report's identifier and sent.
-  void setAsideDamagedRecords(const VRDInternalReport& report);
+  /// empty or torn one is logged with the report's identifier and sent. False (said once) when a record cannot be
+  /// read now for a passing reason: the report is left where it is for a later attempt.
+  bool setAsideDamagedRecords(const VRDInternalReport& report);
   void setAside(const std::string& path, const std::string& name, const char* kind, const std::string& damage);
 
   VRDReportsControllerDelegate& delegate_;

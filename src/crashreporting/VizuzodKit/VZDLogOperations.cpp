@@ -19,6 +19,7 @@
 #include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Json.h"
 #include "crashreporting/platform/OutputStream.h"
+#include "crashreporting/platform/SystemLog.h"
 #include "platform/base/StoredFile.h"
 
 namespace crashreporting {
@@ -27,11 +28,16 @@ namespace {
 /// The analytics root of an item of its events folder.
 fs::path rootOfEventItem(const fs::path& item) { return item.parent_path().parent_path(); }
 
-/// The whole file; one that is there but cannot be read is damage: set aside from `root`, said at warning.
+/// The whole file; one that is there but cannot be read is damage: set aside from `root`, said at warning. A read
+/// that failed for a passing reason (too many open files, no memory) says nothing about the file: it stays.
 std::optional<std::string> readFile(const fs::path& file, const fs::path& root) {
   FileContents contents = readFileContents(file);
-  if (contents.status == FileContents::Status::unreadable)
+  if (failedForNow(contents)) {
+    SystemLog::write("[Vizuzod] '" + file.filename().string() + "' cannot be read now (" + contents.error +
+                     "): it is left for a later attempt");
+  } else if (contents.status == FileContents::Status::unreadable) {
     VZDSetAsideDamagedItem(root, file, "it cannot be read (" + contents.error + ")");
+  }
   if (!contents.ok()) return std::nullopt;
   return std::move(contents.bytes);
 }
@@ -41,8 +47,7 @@ void setAsideIfNoFile(const fs::path& file, const fs::path& root) {
   if (const auto kind = tilvane::notARegularFile(file)) VZDSetAsideDamagedItem(root, file, "it is " + *kind);
 }
 
-int openForAppending(const fs::path& file) {
-  std::string error;
+int openForAppending(const fs::path& file, std::string& error) {
   return tilvane::openRegularFileForWriting(file, O_WRONLY | O_CREAT | O_APPEND, 0644, error);
 }
 
@@ -86,15 +91,26 @@ bool VZDWriteEventOperation::append(int fd, const std::string& line) const {
 
 void VZDWriteEventOperation::main() {
   success_ = false;
-  std::error_code ec;
-  if (fs::is_directory(logFile_, ec)) return;
+  opened_ = false;
+  openError_.reset();
   // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
-  if (!formattedEvent_ || !formattedMetadata_) return;
+  if (!formattedMetadata_ || (!formattedEvent_ && earlierLines_.empty())) return;
+  std::error_code ec;
+  if (fs::is_directory(logFile_, ec)) {
+    openError_ = "Not a regular file (a folder)";
+    return;
+  }
   const bool preexisting = fs::exists(logFile_, ec);
-  const int fd = openForAppending(logFile_);
-  if (fd < 0) return;
+  std::string error;
+  const int fd = openForAppending(logFile_, error);
+  if (fd < 0) {
+    openError_ = error;
+    return;
+  }
+  opened_ = true;
   bool ok = preexisting || append(fd, *formattedMetadata_);
-  ok = ok && append(fd, *formattedEvent_);
+  for (const auto& line : earlierLines_) ok = ok && append(fd, line);
+  if (formattedEvent_) ok = ok && append(fd, *formattedEvent_);
   if (::close(fd) != 0) {
     VZDLogger::sharedLogger().logWithLabel("WriteOperation",
                                            std::string("Failed to close file, error: ") + std::strerror(errno));

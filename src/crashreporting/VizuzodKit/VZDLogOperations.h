@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "crashreporting/VizuzodKit/VZDEvent.h"
 #include "crashreporting/VizuzodKit/VZDMetadata.h"
@@ -28,12 +29,29 @@ std::optional<std::string> VZDLogLine(double timestampSeconds, const std::string
 class VZDWriteEventOperation : public Operation {
  public:
   VZDWriteEventOperation(const VZDEvent& event, const VZDMetadataSerializable& metadata, fs::path logFile);
+  /// Writes only lines of earlier events, after `metadataLine` in a new file.
+  VZDWriteEventOperation(std::string metadataLine, std::vector<std::string> lines, fs::path logFile)
+      : earlierLines_(std::move(lines)),
+        formattedMetadata_(std::move(metadataLine)),
+        logFile_(std::move(logFile)) {}
+  /// Lines of earlier events to write before this one's (after the metadata line of a new file).
+  void setEarlierLines(std::vector<std::string> lines) { earlierLines_ = std::move(lines); }
   void main() override;
   bool success() const { return success_; }
+  /// Whether the log was opened; when it could not be, why (nothing was written). Neither when there was nothing
+  /// to write.
+  bool opened() const { return opened_; }
+  const std::optional<std::string>& openError() const { return openError_; }
+  /// The event's line, and the metadata line of a new file; none when their payload is no JSON.
+  const std::optional<std::string>& formattedEvent() const { return formattedEvent_; }
+  const std::optional<std::string>& formattedMetadata() const { return formattedMetadata_; }
 
  private:
   bool append(int fd, const std::string& line) const;
   bool success_ = false;
+  bool opened_ = false;
+  std::optional<std::string> openError_;
+  std::vector<std::string> earlierLines_;
   std::optional<std::string> formattedEvent_;
   std::optional<std::string> formattedMetadata_;
   fs::path logFile_;

@@ -1,11 +1,13 @@
 #include "crashreporting/VizuzodKit/VZDUploader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "crashreporting/Kit/ZIZNetworkResponseHandler.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
 #include "crashreporting/platform/FileContents.h"
+#include "crashreporting/platform/SystemLog.h"
 
 namespace crashreporting {
 namespace {
@@ -142,8 +144,18 @@ void VZDUploader::startNewUploadRequest(const URLRequest& request, const std::fi
     operationQueue_->addOperationWithBlock(
         [self = shared_from_this(), uniqueName, error] { self->handleTaskDescription(uniqueName, error); });
   };
+  if (holding_) {
+    VZDLogger::sharedLogger().logWithLabel(kLogLabel, "'" + uniqueName + "' is left for a later start");
+    return;
+  }
   if (request.URL().empty() || filePath.empty() || uniqueName.empty()) {
     report(VZDUploaderErrorMissingArgument);
+    return;
+  }
+  if (const int error = openFailsForNow(filePath)) {
+    SystemLog::write("[Vizuzod] '" + filePath.filename().string() + "' cannot be opened now (" +
+                     std::strerror(error) + "): it is left for a later attempt");
+    report(VZDUploaderErrorUnreadableNow);
     return;
   }
   if (!isReadableRegularFile(filePath)) {
@@ -158,6 +170,10 @@ void VZDUploader::startNewUploadRequest(const URLRequest& request, const std::fi
   }
   task->setTaskDescription(uniqueName);
   startedTasks_.push_back({current.get(), task});
+  {
+    const std::lock_guard lock(awaitingMutex_);
+    ++awaiting_;
+  }
   task->resume();
 }
 
@@ -167,21 +183,38 @@ void VZDUploader::URLSessionTaskDidCompleteWithError(VRDURLSession&, VRDURLSessi
   const std::string uniqueName = task.taskDescription();
   const URLRequest originalRequest = task.originalRequest();
   pruneFinishedTasks();
-  if (!delegate) return;
+  // Counted as answered once: when the delegate has been told (the package removed once sent), or when a retry
+  // waits its back-off, during which nothing is on its way.
+  const auto awaited = std::make_shared<std::atomic<bool>>(true);
+  const auto settle = [weak = weak_from_this(), awaited] {
+    if (!awaited->exchange(false)) return;
+    if (const auto self = weak.lock()) self->answered();
+  };
+  if (!delegate) {
+    settle();
+    return;
+  }
+  const auto judgedAtOnce = std::make_shared<std::atomic<bool>>(false);
   delegate->uploaderCompletedRequest(
       *this, originalRequest, task.response(), uniqueName, error,
-      [weak = weak_from_this(), originalRequest, uniqueName](bool retry, const std::optional<Error>& judged) {
+      [weak = weak_from_this(), originalRequest, uniqueName, settle, judgedAtOnce](
+          bool retry, const std::optional<Error>& judged) {
+        judgedAtOnce->store(true);
         const auto self = weak.lock();
         if (!self) return;
         if (retry) {
+          settle();
           VZDLogger::sharedLogger().log("Retrying task with name " + uniqueName);
           self->restartTask(originalRequest, uniqueName);
         } else {
           // The answer may come on any thread; the report goes out on the queue.
-          self->operationQueue_->addOperationWithBlock(
-              [self, uniqueName, judged] { self->handleTaskDescription(uniqueName, judged); });
+          self->operationQueue_->addOperationWithBlock([self, uniqueName, judged, settle] {
+            self->handleTaskDescription(uniqueName, judged);
+            settle();
+          });
         }
       });
+  if (!judgedAtOnce->load()) settle();  // a retry after its back-off
 }
 
 void VZDUploader::URLSessionDidReceiveChallenge(VRDURLSession& session, const URLAuthenticationChallenge& challenge,
@@ -208,6 +241,16 @@ void VZDUploader::restartTask(const URLRequest& originalRequest, const std::stri
 
 void VZDUploader::handleTaskDescription(const std::string& uniqueName, const std::optional<Error>& error) {
   if (const auto delegate = delegate_.lock()) delegate->uploaderDidFinishUploadWithUniqueName(*this, uniqueName, error);
+}
+
+void VZDUploader::answered() {
+  const std::lock_guard lock(awaitingMutex_);
+  if (--awaiting_ == 0) awaitingChanged_.notify_all();
+}
+
+bool VZDUploader::waitUntilAnswered(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(awaitingMutex_);
+  return awaitingChanged_.wait_until(lock, deadline, [&] { return awaiting_ == 0; });
 }
 
 void VZDUploader::pruneFinishedTasks() {

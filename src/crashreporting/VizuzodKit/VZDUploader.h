@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@ enum VZDUploaderErrorCode : std::int64_t {
   VZDUploaderErrorMissingArgument = -2,  ///< no request, or an empty file path or unique name
   VZDUploaderErrorNoTask = -3,           ///< the session made no task
   VZDUploaderErrorUnreadableFile = -8,   ///< no readable regular file at the path
+  VZDUploaderErrorUnreadableNow = -9,    ///< the file cannot be opened now, for a passing reason
 };
 
 /// Sends packaged events files, one task per unique name, over a VRDURLSession whose callbacks run on the
@@ -47,7 +51,8 @@ class VZDUploader final : public VZDUploadTarget,
 
   /// Sends `filePath` as the body of `request`, unless a task named `uniqueName` is running already (logged
   /// "A task currently exists for '<name>', skipping"). An empty path or name ends in −2, a file that cannot
-  /// be read in −8, both reported to uploaderDidFinishUploadWithUniqueName.
+  /// be read in −8, one that cannot be opened now for a passing reason in −9, each reported to
+  /// uploaderDidFinishUploadWithUniqueName. Once new uploads are held, nothing is started (said once a name).
   void startUploadRequest(const URLRequest& request, const std::filesystem::path& filePath,
                           const std::string& uniqueName) override;
   /// Runs `block` on the queue: there are no background sessions to reconnect to.
@@ -59,6 +64,11 @@ class VZDUploader final : public VZDUploadTarget,
   double lowPowerUploadTimeout() const { return lowPowerUploadTimeout_; }
   /// Drops the session (a thermal-state change).
   void powerStageChanged();
+  /// On the queue: from now on no upload starts (a retry neither); their files stay where they are.
+  void holdNewUploads() { holding_ = true; }
+  /// From any thread: waits until every upload started has been answered and its answer handled (the delegate
+  /// told, or a retry scheduled), at most until `deadline`; whether it was.
+  bool waitUntilAnswered(std::chrono::steady_clock::time_point deadline);
   /// Whether the thermal state is above nominal. Linux reports no thermal state: always false.
   static bool lowPowerMode() { return false; }
   static bool shouldUseBackgroundRequests() { return false; }
@@ -95,6 +105,8 @@ class VZDUploader final : public VZDUploadTarget,
   void handleTaskDescription(const std::string& uniqueName, const std::optional<Error>& error);
   /// Forgets finished tasks and lets go of dropped sessions that no longer run any.
   void pruneFinishedTasks();
+  /// One started upload less awaits its answer.
+  void answered();
   static Error errorWithCode(std::int64_t code, const Dictionary& userInfo);
   static Dictionary errorUserInfoWithFilePath(const std::filesystem::path& filePath, const std::string& uniqueName);
 
@@ -112,6 +124,12 @@ class VZDUploader final : public VZDUploadTarget,
     std::weak_ptr<VRDURLSessionTask> task;
   };
   std::vector<StartedTask> startedTasks_;
+  bool holding_ = false;
+
+  /// Uploads started and not yet answered.
+  std::mutex awaitingMutex_;
+  std::condition_variable awaitingChanged_;
+  int awaiting_ = 0;
 };
 
 }  // namespace crashreporting

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <future>
 
+#include "crashreporting/Kit/ZIZNetworkResponseHandler.h"
 #include "crashreporting/Kit/ZIZSettingsOnboardingManager.h"
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDActivity.h"
@@ -163,10 +164,57 @@ void VZDVizuzodController::write(const VZDEvent& event, const VZDMetadataSeriali
 void VZDVizuzodController::recordEvent(const VZDEvent& event) {
   if (!shouldLogEvent() || !passesSampling(event)) return;
   forwardToHostAnalytics(event);
-  // The size is read before this event's line is written; the line still goes into the rotated file.
-  const bool rotate = shouldSubmitLogAtURL(currentLogURL_) || event.triggersFlush();
-  write(event, *metadata_, currentLogURL_);
+  // The size is read before this event's line is written; the line still goes into the rotated file. Once the
+  // process exits the log only grows: a package made now could be cut short, or sent and then sent again.
+  const bool rotate = !exiting_ && (shouldSubmitLogAtURL(currentLogURL_) || event.triggersFlush());
+  writeToCurrentLog(event);
   if (rotate) rotateAndSubmitCurrentLog();
+}
+
+void VZDVizuzodController::writeToCurrentLog(const VZDEvent& event) {
+  VZDWriteEventOperation operation(event, *metadata_, currentLogURL_);
+  operation.setEarlierLines(unwrittenEvents_);
+  operation.start();
+  if (operation.opened()) {
+    keptEventsWritten();
+    return;
+  }
+  if (!operation.openError()) return;  // nothing to write: its payload is no JSON
+  if (unwrittenEvents_.empty()) unwrittenMetadata_ = operation.formattedMetadata().value_or("");
+  if (unwrittenEvents_.empty() && droppedEvents_ == 0)
+    SystemLog::write("[Vizuzod] The events log cannot be opened now (" + operation.openError().value_or("") +
+                     "): events are kept in memory until it can be (" + std::to_string(kMaxUnwrittenEvents) +
+                     " at most)");
+  if (unwrittenEvents_.size() < kMaxUnwrittenEvents) {
+    unwrittenEvents_.push_back(*operation.formattedEvent());
+  } else {
+    ++droppedEvents_;
+  }
+}
+
+void VZDVizuzodController::writeKeptEvents() {
+  if (unwrittenEvents_.empty()) return;
+  VZDWriteEventOperation operation(unwrittenMetadata_, unwrittenEvents_, currentLogURL_);
+  operation.start();
+  if (operation.opened()) keptEventsWritten();
+}
+
+void VZDVizuzodController::keptEventsWritten() {
+  if (!unwrittenEvents_.empty())
+    SystemLog::write("[Vizuzod] The events log opens again: " + std::to_string(unwrittenEvents_.size()) +
+                     " events kept meanwhile are written");
+  unwrittenEvents_.clear();
+  sayDroppedEvents(false);
+}
+
+void VZDVizuzodController::sayDroppedEvents(bool atExit) {
+  const std::size_t dropped = droppedEvents_ + (atExit ? unwrittenEvents_.size() : 0);
+  if (dropped == 0) return;
+  SystemLog::write("[Vizuzod] WARNING: " + std::to_string(dropped) +
+                   " events recorded while the events log could not be opened were dropped" +
+                   (atExit ? " (the process exits)" : ""));
+  droppedEvents_ = 0;
+  if (atExit) unwrittenEvents_.clear();
 }
 
 void VZDVizuzodController::recordCrashEvent(const VZDCrashEvent& event) {
@@ -262,6 +310,39 @@ bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration
     if (eventQueue_->operationCount() == 0) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
   }
+}
+
+bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  const auto onQueue = [&](std::function<void(VZDVizuzodController&)> step) {
+    const auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ran = done->get_future();
+    eventQueue_->addOperationWithBlock([weak = weak_from_this(), step = std::move(step), done] {
+      if (const auto self = weak.lock()) step(*self);
+      done->set_value();
+    });
+    return ran.wait_until(deadline) == std::future_status::ready;
+  };
+  // Behind the events queued before the exit: the uploads their packages ask for are held.
+  if (!onQueue([](VZDVizuzodController& self) {
+        self.exiting_ = true;
+        if (self.uploader_) self.uploader_->holdNewUploads();
+      }))
+    return false;
+  // What those events queued in turn (packaging, an upload held) takes a few more turns; events that keep coming
+  // are not waited for.
+  for (int turn = 0; turn < 3 && eventQueue_->operationCount() > 0; ++turn) {
+    if (!onQueue([](VZDVizuzodController&) {})) return false;
+  }
+  if (!onQueue([](VZDVizuzodController& self) {
+        self.writeKeptEvents();
+        self.sayDroppedEvents(true);
+      }))
+    return false;
+  // Read after the queue set it up: the steps above ran after the start-up.
+  if (!uploader_ || uploader_->waitUntilAnswered(deadline)) return true;
+  SystemLog::write("[Vizuzod] An upload was not answered before the exit: its events go again at the next start");
+  return false;
 }
 
 void VZDVizuzodController::zizozuSettingsDidBecomeAvailable() {
@@ -369,7 +450,7 @@ void VZDVizuzodController::flushTimerFired() {
     flushTimer_.reset();
     return;
   }
-  if (shouldSubmitLogAtURL(currentLogURL_)) rotateAndSubmitCurrentLog();
+  if (!exiting_ && shouldSubmitLogAtURL(currentLogURL_)) rotateAndSubmitCurrentLog();
 }
 
 fs::path VZDVizuzodController::uploaderFilePathForUniqueName(VZDUploader&, const std::string& uniqueName) {
@@ -392,6 +473,12 @@ void VZDVizuzodController::uploaderCompletedRequest(VZDUploader&, const URLReque
 void VZDVizuzodController::uploaderDidFinishUploadWithUniqueName(VZDUploader& uploader, const std::string& uniqueName,
                                                                  const std::optional<Error>& error) {
   uploadsUnderWay_.erase(uniqueName);
+  if (error && error->domain == kZIZNetworkErrorDomain && error->code == VZDUploaderErrorUnreadableNow) {
+    // Said by the uploader: the package stays, for whoever starts next (or sends it first).
+    if (uniqueName.find('/') == std::string::npos)
+      claims_.releaseItem(uploaderFilePathForUniqueName(uploader, uniqueName));
+    return;
+  }
   if (error) logger().log("Failed to upload '" + uniqueName + "': " + error->description());
   logger().log("Finished transmission of '" + uniqueName + "'.");
   // Our names are multipart boundaries: anything else names no file of ours.

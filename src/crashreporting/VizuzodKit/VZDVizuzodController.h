@@ -83,6 +83,15 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// From any thread but the event queue's: waits until the queue has run everything queued before the call
   /// and all that work queued in turn, at most `bound`; whether it did.
   bool waitForQueuedWork(std::chrono::steady_clock::duration bound);
+  /// At the process's exit, from any thread but the event queue's, at most `bound` in all: from now on no log is
+  /// rotated and no upload starts (what is packaged waits for the next start, where it is sent once); waits for
+  /// the events queued before the call to be written and for the uploads on their way to be answered, so that a
+  /// package the server took is gone before the process ends. Events that come later are still written while the
+  /// process lives. Whether everything was done in time: an upload not answered by then is cut by the exit and its
+  /// package is sent again at the next start.
+  bool finishAtExit(std::chrono::steady_clock::duration bound);
+  /// Events kept in memory at most while the events log cannot be opened.
+  static constexpr std::size_t kMaxUnwrittenEvents = 1000;
 
   const std::shared_ptr<OperationQueue>& eventQueue() const { return eventQueue_; }
   const std::filesystem::path& rootEventDirectory() const { return rootEventDirectory_; }
@@ -117,6 +126,15 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   void forwardToHostAnalytics(const VZDEvent& event) const;
   /// Appends the event (and, in a new file, the metadata line) to `log` now.
   static void write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const std::filesystem::path& log);
+  /// Appends the event to the current log after the events kept while it could not be opened; keeps it (up to
+  /// kMaxUnwrittenEvents, counting the rest) when it still cannot be.
+  void writeToCurrentLog(const VZDEvent& event);
+  /// Writes the events kept while the current log could not be opened, when it can be now.
+  void writeKeptEvents();
+  /// The kept events are in the log: said, with how many were dropped.
+  void keptEventsWritten();
+  /// Says how many events were dropped, kept ones included when `atExit`; once per loss.
+  void sayDroppedEvents(bool atExit);
   void takeSettings(const std::optional<Dictionary>& dictionary);
   std::shared_ptr<Operation> uploadOperationForFileAtURL(const std::filesystem::path& packaged,
                                                          const std::string& boundary);
@@ -153,6 +171,12 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// Unique names handed to the uploader and not yet finished.
   std::set<std::string> uploadsUnderWay_;
   bool saidUnremovable_ = false;  // event queue only
+  /// The process exits: no more rotations.
+  bool exiting_ = false;
+  /// Lines of events recorded while the current log could not be opened, and how many more were dropped.
+  std::vector<std::string> unwrittenEvents_;
+  std::string unwrittenMetadata_;  // the metadata line of a new log, made with the first of them
+  std::size_t droppedEvents_ = 0;
 };
 
 }  // namespace crashreporting

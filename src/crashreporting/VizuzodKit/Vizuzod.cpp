@@ -58,7 +58,7 @@ void Vizuzod::start(std::optional<std::string> betaToken) {
     VZDLogger::sharedLogger().log("Initialized");
     setVizuzodController(VZDVizuzodController::initWithBetaToken(std::move(betaToken)));
     static std::once_flag atExit;
-    std::call_once(atExit, [] { std::atexit([] { flush(); }); });
+    std::call_once(atExit, [] { std::atexit(finishAtExit); });
   });
 }
 
@@ -85,6 +85,14 @@ bool Vizuzod::flush(double seconds) {
   const auto bound = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
       std::chrono::duration<double>(std::isfinite(seconds) && seconds > 0 ? std::min(seconds, 3600.0) : 0.0));
   return controller->waitForQueuedWork(bound);
+}
+
+void Vizuzod::finishAtExit() {
+  // A forked child has no event queue thread to wait for.
+  if (!Shared<Vizuzod>::exists() || sharedInstance().inForkedChild()) return;
+  if (const auto controller = sharedInstance().vizuzodController())
+    controller->finishAtExit(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(kExitSeconds)));
 }
 
 std::shared_ptr<VZDVizuzodController> Vizuzod::vizuzodController() const {

@@ -70,14 +70,19 @@ class Vizuzod final : public KitObject {
   static void logPreviousSessionCrashedOnDate(std::optional<double> date);
 
   /// Waits until every event logged before the call is on disk (and the rotation and packaging it started are
-  /// done), at most `seconds`; whether everything was. A started kit also does this when the process exits
-  /// normally (returning from main, or exit()), so the last events of a run are not lost. Not from the kit's
-  /// own queue: it would wait its whole bound. In a forked child it waits for nothing: nothing was recorded there.
+  /// done), at most `seconds`; whether everything was. Not from the kit's own queue: it would wait its whole
+  /// bound. In a forked child it waits for nothing: nothing was recorded there.
   static bool flush(double seconds = kFlushSeconds);
   static constexpr double kFlushSeconds = 5.0;
+  /// When the process exits normally (returning from main, or exit()) a started kit waits at most this long: for
+  /// the events logged before to be on disk, and for the uploads on their way to be answered, so that the last
+  /// events of a run are neither lost nor sent twice. Nothing new is packaged or sent meanwhile: that waits for
+  /// the next start.
+  static constexpr double kExitSeconds = 2.0;
 
  private:
   static void logEvent(std::shared_ptr<const VZDEvent> event);
+  static void finishAtExit();
   /// The controller of a started kit; none before the start, and none (said once) in a forked child.
   static std::shared_ptr<VZDVizuzodController> controllerForEvents();
   bool inForkedChild() const;

@@ -23,4 +23,17 @@ inline FileContents readFileContents(const std::filesystem::path& path,
 /// Whether `path` is a regular file this process can open for reading (checked without blocking).
 bool isReadableRegularFile(const std::filesystem::path& path) noexcept;
 
+/// Whether a failed call's errno tells of a passing shortage or an interruption (too many open files, no memory or
+/// buffers, try again, interrupted): it says nothing about the file, which is left as it is for a later attempt.
+bool isPassingError(int error) noexcept;
+
+/// The errno of a passing reason for which opening `path` for reading fails now (checked without blocking); 0 when
+/// it opens, or fails for any other reason.
+int openFailsForNow(const std::filesystem::path& path) noexcept;
+
+/// Whether a read failed for a passing reason.
+inline bool failedForNow(const FileContents& contents) noexcept {
+  return contents.status == FileContents::Status::unreadable && isPassingError(contents.errorNumber);
+}
+
 }  // namespace crashreporting

@@ -32,10 +32,11 @@ class Fd {
 
 constexpr int kNoWait = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-FileContents unreadable(std::string error) {
+FileContents unreadable(std::string error, int errorNumber = 0) {
   FileContents contents;
   contents.status = FileContents::Status::unreadable;
   contents.error = std::move(error);
+  contents.errorNumber = errorNumber;
   return contents;
 }
 
@@ -50,8 +51,8 @@ std::optional<std::string> kindOf(const struct stat& info) {
 
 FileContents readOpen(int fd, std::size_t maxBytes) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return unreadable(std::strerror(errno));
-  if (S_ISDIR(info.st_mode)) return unreadable(std::strerror(EISDIR));
+  if (::fstat(fd, &info) != 0) return unreadable(std::strerror(errno), errno);
+  if (S_ISDIR(info.st_mode)) return unreadable(std::strerror(EISDIR), EISDIR);
   if (!S_ISREG(info.st_mode)) return unreadable("Not a regular file");
   FileContents contents;
   if (info.st_size > 0) contents.bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), maxBytes + 1));
@@ -60,7 +61,7 @@ FileContents readOpen(int fd, std::size_t maxBytes) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return unreadable(std::strerror(errno));
+      return unreadable(std::strerror(errno), errno);
     }
     if (n == 0) break;
     if (contents.bytes.size() + static_cast<std::size_t>(n) > maxBytes)
@@ -84,14 +85,11 @@ FileContents readFileContents(const std::filesystem::path& path, std::size_t max
     const Fd fd(::open(path.c_str(), O_RDONLY | kNoWait));
     if (fd.get() < 0) {
       if (errno == ENOENT || errno == ENOTDIR) return {};
-      return unreadable(std::strerror(errno));
+      return unreadable(std::strerror(errno), errno);
     }
     return readOpen(fd.get(), maxBytes);
   } catch (const std::bad_alloc&) {
-    FileContents contents;
-    contents.status = FileContents::Status::unreadable;
-    contents.error = std::strerror(ENOMEM);
-    return contents;
+    return unreadable(std::strerror(ENOMEM), ENOMEM);
   }
 }
 

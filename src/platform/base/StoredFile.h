@@ -21,6 +21,8 @@ struct FileContents {
   std::string bytes;
   /// Why it could not be read (unreadable only), e.g. "Is a directory".
   std::string error;
+  /// The errno behind `error`, when a call failed (0 for a file that is no regular file or too large).
+  int errorNumber = 0;
 
   bool ok() const { return status == Status::ok; }
 };

@@ -108,7 +108,10 @@ class EndToEnd : public ::testing::Test {
   /// ("waiting-<tag>-<package>-<event>").
   std::set<std::string> writeWaitingEvents(const std::string& tag, int packages, int perPackage);
   /// The names of the waiting events the server received at "/events", each as often as it came.
-  std::multiset<std::string> sentWaitingEvents() const;
+  std::multiset<std::string> sentWaitingEvents() const { return sentEvents("waiting-"); }
+  /// The names beginning with `prefix` (a custom event's own name) of the events the server received at "/events",
+  /// each as often as it came.
+  std::multiset<std::string> sentEvents(const std::string& prefix) const;
   /// The gz and packaged files in the events folder (a running host's own current log is not counted).
   std::size_t waitingEventFiles() const {
     std::size_t count = 0;
@@ -194,15 +197,20 @@ inline std::set<std::string> EndToEnd::writeWaitingEvents(const std::string& tag
   return names;
 }
 
-inline std::multiset<std::string> EndToEnd::sentWaitingEvents() const {
+inline std::multiset<std::string> EndToEnd::sentEvents(const std::string& prefix) const {
   std::multiset<std::string> names;
   for (const auto& parts : received("/events")) {
     for (const auto& part : parts) {
       std::istringstream lines(gunzip(part.body).value_or(""));
       for (std::string line; std::getline(lines, line);) {
         const std::size_t start = line.find('\t') + 1;
-        const std::string name = line.substr(start, line.find('\t', start) - start);
-        if (name.starts_with("waiting-")) names.insert(name);
+        std::string name = line.substr(start, line.find('\t', start) - start);
+        // A custom event's line is named "custom"; its own name is in its payload.
+        if (name == "custom") {
+          const auto json = nlohmann::json::parse(line.substr(line.find('{')), nullptr, false);
+          if (json.is_object() && json.contains("custom_type")) name = json["custom_type"].get<std::string>();
+        }
+        if (name.starts_with(prefix)) names.insert(name);
       }
     }
   }

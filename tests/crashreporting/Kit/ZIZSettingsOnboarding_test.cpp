@@ -275,23 +275,31 @@ TEST_F(ZIZSettingsOnboardingTest, AFolderInPlaceOfTheSettingsFileIsSetAsideAndFr
 }
 
 // A side file of a copy killed before its rename goes with a later save; one a copy may still be writing stays.
+// The download file all copies of earlier versions shared goes at once.
 TEST_F(ZIZSettingsOnboardingTest, ASideFileLeftByAKilledCopyIsRemovedAndAFreshOneKept) {
   const std::filesystem::path settings = ZIZSettingsOnboardingManager::settingsPath();
   std::filesystem::create_directories(settings.parent_path());
-  const auto sideFile = [&](const std::string& tail, std::chrono::minutes age) {
-    std::filesystem::path path = settings;
-    path += ".download-" + tail;
-    std::ofstream(path) << "{}";
-    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
-    return path;
+  struct Case {
+    const char* suffix;
+    std::chrono::seconds age;
+    bool kept;
   };
-  const auto left = sideFile("left01", std::chrono::minutes(60));
-  const auto inFlight = sideFile("fresh1", std::chrono::minutes(0));
+  const Case cases[] = {
+      {".download-fresh1", std::chrono::seconds(10), true},
+      {".download-young1", std::chrono::seconds(9 * 60 + 30), true},
+      {".download-left01", std::chrono::seconds(10 * 60 + 30), false},
+      {".download-left02", std::chrono::seconds(60 * 60), false},
+      {".download", std::chrono::seconds(10), false},
+  };
+  const auto pathOf = [&](const Case& c) { return std::filesystem::path(settings.string() + c.suffix); };
+  for (const auto& c : cases) {
+    std::ofstream(pathOf(c)) << "{}";
+    std::filesystem::last_write_time(pathOf(c), std::filesystem::file_time_type::clock::now() - c.age);
+  }
   server_.setReply(kSettingsPath, ScriptedReply::ok(R"({"app":null})"));
   run();
   ASSERT_TRUE(notified_.waitFor(1));
-  EXPECT_FALSE(std::filesystem::exists(left));
-  EXPECT_TRUE(std::filesystem::exists(inFlight));
+  for (const auto& c : cases) EXPECT_EQ(std::filesystem::exists(pathOf(c)), c.kept) << c.suffix;
 }
 
 }  // namespace

@@ -199,6 +199,51 @@ TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndO
   }
 }
 
+// Events recorded while the log cannot be opened are kept, up to a bound, and written once it can be; the surplus
+// is counted and said.
+TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWhenItCanBe) {
+  start();
+  const fs::path current = controller_->currentLogURL();
+  fs::remove(current);  // a new log is to be made, in a folder where nothing can be
+  test::Immutable fixed(events());
+  if (!fixed.set()) GTEST_SKIP() << "this file system keeps no immutable flag";
+  const std::size_t bound = VZDVizuzodController::kMaxUnwrittenEvents;
+  for (std::size_t i = 0; i < bound + 3; ++i) log("kept" + std::to_string(i));
+  drain();
+  EXPECT_FALSE(fs::exists(current));
+  fixed.lift();
+  log("after");
+  drain();
+  const std::string written = readAll(current);
+  EXPECT_EQ(count(written, "\"custom_type\":\"kept"), bound);
+  EXPECT_EQ(count(written, "\"custom_type\":\"kept" + std::to_string(bound) + "\""), 0u);
+  EXPECT_LT(written.find("\"custom_type\":\"kept0\""), written.find("\"custom_type\":\"kept1\""));
+  EXPECT_LT(written.find("\"custom_type\":\"kept" + std::to_string(bound - 1) + "\""),
+            written.find("\"custom_type\":\"after\""));
+  std::size_t keptSaid = 0, droppedSaid = 0;
+  for (const auto& line : log_.lines()) {
+    keptSaid += line.starts_with("[Vizuzod] The events log cannot be opened now");
+    droppedSaid +=
+        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
+  }
+  EXPECT_EQ(keptSaid, 1u);
+  EXPECT_EQ(droppedSaid, 1u);
+
+  // Kept when no event follows: written at the exit.
+  const fs::path next = controller_->currentLogURL();
+  log("rotated");  // the log is past the payload size: a new one is begun
+  drain();
+  ASSERT_NE(controller_->currentLogURL(), next);
+  test::Immutable again(events());
+  ASSERT_TRUE(again.set());
+  log("last");
+  drain();
+  again.lift();
+  EXPECT_TRUE(controller_->finishAtExit(std::chrono::seconds(1)));
+  EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"last\""), 1u);
+  for (const auto& line : log_.lines()) EXPECT_EQ(line.find("(the process exits)"), std::string::npos) << line;
+}
+
 TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
   start();
   for (int i = 0; i < 200; ++i) log("burst", 200);
@@ -334,6 +379,39 @@ TEST_F(VZDVizuzodControllerTest, DamageInTheEventsFolderIsSaidAtWarningAndSetAsi
   start();
   const auto lines = log_.lines();
   for (std::size_t i = before; i < lines.size(); ++i) EXPECT_EQ(lines[i].find("WARNING: damaged"), std::string::npos);
+}
+
+// At exit an upload on its way is waited for, within the bound, and nothing new is packaged or sent: a package the
+// server took is gone before the process ends, and what is left waits for the next start.
+TEST_F(VZDVizuzodControllerTest, AnExitWaitsForTheUploadOnItsWayWithinItsBoundAndStartsNone) {
+  struct Case {
+    double replyDelay;
+    bool answered;
+  };
+  for (const Case c : {Case{0.2, true}, Case{30, false}}) {
+    SCOPED_TRACE(c.replyDelay);
+    auto reply = ScriptedReply::withStatus(200);
+    reply.delay = c.replyDelay;
+    server_->setReply("/spi/v2/events", reply);
+    const std::size_t requests = server_->requestCount();
+    start();
+    deliverSettings(settings({}));
+    post(kVZDWillResignActiveNotification);  // a package leaves
+    ASSERT_TRUE(server_->waitForRequests(requests + 1));
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(controller_->finishAtExit(std::chrono::milliseconds(600)), c.answered);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(900));
+    EXPECT_EQ(files("multipartmime").size(), c.answered ? 0u : 1u);
+    // Past the payload size and asking for a flush: written, yet neither rotated nor sent.
+    log("late", 9000);
+    post(kVZDWillResignActiveNotification);
+    drain();
+    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"late\""), 1u);
+    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "app_became_inactive"), 1u);
+    EXPECT_EQ(server_->requestCount(), requests + 1);
+    controller_.reset();
+    fs::remove_all(root());
+  }
 }
 
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {

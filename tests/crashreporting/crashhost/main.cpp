@@ -16,13 +16,20 @@
 //   fork       forks a child that only sleeps (at most a minute; it does not exec), prints "child <pid>"
 //   fork-exit  forks a child that logs an event and a custom key and returns through exit(0) (no exec); waits
 //              for it (at most 10 s, then kills it) and prints "child ended <exit status or -1> ms=<time>"
+//   events:<prefix>:<n>   logs n analytics events named <prefix>0 … <prefix><n-1>
+//   events-thread:<prefix>   a thread logs events <prefix>0, <prefix>1, … a millisecond apart until the process
+//              ends; returning from main prints "thread logged <n>" with the number logged by then
+//   nofile:<n>  lowers the limit of open files (RLIMIT_NOFILE) to n
+// Returning from main prints "returning at=<steady clock, ms>", so that a test can time the exit.
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +42,7 @@
 #include "crashreporting/Reports/VRDFileManager.h"
 #include "crashreporting/Reports/VRDSendPrompt.h"
 #include "crashreporting/Reports/Vuveradarad.h"
+#include "crashreporting/VizuzodKit/Vizuzod.h"
 #include "crashreporting/platform/DelayedDispatch.h"
 #include "crashreporting/platform/MainBundle.h"
 #include "crashreporting/platform/MainExecutor.h"
@@ -108,6 +116,24 @@ void forkAndExit() {
   std::fflush(stdout);
 }
 
+void logEvents(const std::string& prefix, int count) {
+  for (int i = 0; i < count; ++i) Vizuzod::logCustomEventWithName(prefix + std::to_string(i), std::nullopt);
+}
+
+// Counted once each event is handed over: an event counted when main returns was logged before it returned.
+std::atomic<int> threadLogged{-1};
+
+void startLoggingThread(const std::string& prefix) {
+  threadLogged = 0;
+  std::thread([prefix] {
+    for (int i = 0;; ++i) {
+      Vizuzod::logCustomEventWithName(prefix + std::to_string(i), std::nullopt);
+      threadLogged = i + 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,10 +205,25 @@ int main(int argc, char** argv) {
       forkAndExit();
     } else if (argument == "serve") {
       runMainQueueUntilInputEnds();
+    } else if (argument.rfind("events:", 0) == 0) {
+      const auto colon = argument.rfind(':');
+      logEvents(argument.substr(7, colon - 7), std::atoi(argument.c_str() + colon + 1));
+    } else if (argument.rfind("events-thread:", 0) == 0) {
+      startLoggingThread(argument.substr(14));
+    } else if (argument.rfind("nofile:", 0) == 0) {
+      const rlim_t files = std::strtoul(argument.c_str() + 7, nullptr, 10);
+      const rlimit limit{files, files};
+      if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 2;
     } else {
       std::fprintf(stderr, "unknown argument %s\n", argument.c_str());
       return 2;
     }
   }
+  if (const int logged = threadLogged.load(); logged >= 0) std::printf("thread logged %d\n", logged);
+  std::printf("returning at=%lld\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count()));
+  std::fflush(stdout);
   return 0;
 }

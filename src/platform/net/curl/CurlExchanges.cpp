@@ -3,10 +3,12 @@
 #include <poll.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,6 +143,10 @@ std::optional<HttpResponse> prepare(Transfer& transfer, const std::string& noPro
   curl_off_t bodyFileSize = 0;
   if (!request.bodyFile.empty()) {
     transfer.bodyFile.reset(std::fopen(request.bodyFile.c_str(), "rbe"));
+    // A passing shortage says nothing about the request: failed as a transfer is, so that it is tried again.
+    if (!transfer.bodyFile && (errno == EMFILE || errno == ENFILE || errno == ENOMEM || errno == EINTR))
+      return HttpResponse::failure(HttpErrorCode::transport,
+                                   "cannot open the body file now: " + std::string(std::strerror(errno)));
     struct stat status {};
     if (!transfer.bodyFile || fstat(fileno(transfer.bodyFile.get()), &status) != 0 || !S_ISREG(status.st_mode))
       return HttpResponse::failure(HttpErrorCode::invalidRequest, "cannot read the body file \"" + request.bodyFile + "\"");

@@ -1,0 +1,83 @@
+#include <string>
+
+#include "crashreporting/EndToEnd/EndToEnd.h"
+
+// A run short of file descriptors leaves what waits where it is: the next start sends every report and event once.
+
+namespace crashreporting::test {
+namespace {
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachReportAndEventOnce) {
+  fs::create_directories(settingsFile().parent_path());
+  std::ofstream(settingsFile()) << R"({"analytics":{"url":")" << server_.url("/events")
+                                << R"(","max_byte_size_per_file":1000}})";
+  server_.setReply("/events", tilvane::test::ScriptedReply::ok("{}"));
+  const std::map<std::string, std::string> noDownload = {{"SettingsEndpoint", "http://127.0.0.1:9"}};
+  // From a limit at which not even the events log opens to one at which only some opens fail.
+  const std::vector<int> limits = {6, 8, 12, 16, 24};
+  for (std::size_t round = 0; round < limits.size(); ++round) {
+    const int limit = limits[round];
+    const std::string tag = "n" + std::to_string(limit);
+    SCOPED_TRACE(tag);
+    // The same five identifiers each round: each is to have come once more.
+    const std::set<std::string> reports = writeWaitingReports(5);
+    const auto reportsSentOnce = [&] {
+      const auto ids = sentReportIds();
+      return std::all_of(reports.begin(), reports.end(),
+                         [&](const auto& id) { return ids.count(id) == round + 1; });
+    };
+    const std::set<std::string> waiting = writeWaitingEvents(tag, 3, 10);
+    const std::string own = "own-" + tag + "-";
+    auto short_ =
+        run({"nofile:" + std::to_string(limit), "start", "events:" + own + ":20", "wait:800"}, noDownload);
+    EXPECT_EQ(short_->finish(), 0) << short_->errors();
+    const std::string shortErrors = short_->errors();
+
+    auto next = run({"start", "serve"}, noDownload);
+    // The run's own events come too (or how many were dropped was said).
+    const auto settled = [&] {
+      const auto sent = sentWaitingEvents();
+      const auto active = entries(store() / "active");  // the running host's own folder is there too
+      const bool ownSent = sentEvents(own).size() >= 20 || shortErrors.find("dropped") != std::string::npos;
+      return reportsSentOnce() && ownSent &&
+             std::includes(sent.begin(), sent.end(), waiting.begin(), waiting.end()) && waitingEventFiles() == 0 &&
+             entries(store() / "prepared").empty() && entries(store() / "processing").empty() &&
+             std::none_of(active.begin(), active.end(),
+                          [](const auto& name) { return name.starts_with("waiting-"); });
+    };
+    const bool done = eventually(settled, 10.0);
+    EXPECT_EQ(next->finish(), 0) << next->errors();
+    EXPECT_TRUE(reportsSentOnce());
+    const std::string errors = shortErrors + next->errors();
+    const auto listing = [&](const fs::path& folder) {
+      std::string names = folder.filename().string() + ":";
+      for (const auto& name : entries(folder)) names += " " + name;
+      return names + "\n";
+    };
+    ASSERT_TRUE(done) << errors << listing(store() / "prepared") << listing(store() / "active")
+                      << listing(store() / "processing") << listing(events())
+                      << testing::PrintToString(sentReportIds()) << " reports, " << sentWaitingEvents().size()
+                      << " events";
+    EXPECT_EQ(occurrences(errors, "Damaged"), 0u) << errors;
+    EXPECT_EQ(occurrences(errors, "damaged"), 0u) << errors;
+    EXPECT_TRUE(entries(store() / "damaged").empty());
+    EXPECT_TRUE(entries(events().parent_path() / "damaged").empty());
+    const auto sent = sentWaitingEvents();
+    for (const auto& name : waiting) EXPECT_EQ(sent.count(name), 1u) << name;
+    // The run's own events went, or how many were dropped was said.
+    const auto ownSent = sentEvents(own);
+    for (const auto& name : std::set(ownSent.begin(), ownSent.end())) EXPECT_EQ(ownSent.count(name), 1u) << name;
+    if (ownSent.size() < 20u) {
+      EXPECT_NE(shortErrors.find("dropped"), std::string::npos) << ownSent.size() << errors;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace crashreporting::test
