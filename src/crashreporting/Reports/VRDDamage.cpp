@@ -36,6 +36,15 @@ bool inflates(std::string_view bytes) {
 std::optional<std::string> packageDamage(const std::string& path, const FileContents& contents);
 std::optional<std::string> recordDamage(const std::string& path, const FileContents& contents);
 
+using DamageOf = std::optional<std::string> (*)(const std::string&, const FileContents&);
+
+/// Reads `path` once: a passing failure to read says nothing of the file, so it is told apart from damage.
+VRDFileCheck checkFile(const std::string& path, DamageOf damageOf) {
+  const FileContents contents = readFileContents(path, kMaxPackageBytes);
+  if (failedForNow(contents)) return {.notNow = "it cannot be read now (" + contents.error + ")"};
+  return {.damage = damageOf(path, contents)};
+}
+
 std::string unreadableReason(const FileContents& contents) {
   return contents.status == FileContents::Status::absent ? std::string("it is gone") : contents.error;
 }
@@ -49,11 +58,7 @@ std::string quotedName(std::string_view headers) {
 
 }  // namespace
 
-VRDFileCheck VRDPackageDamage(const std::string& path) {
-  const FileContents contents = readFileContents(path, kMaxPackageBytes);
-  if (failedForNow(contents)) return {.notNow = "it cannot be read now (" + contents.error + ")"};
-  return {.damage = packageDamage(path, contents)};
-}
+VRDFileCheck VRDPackageDamage(const std::string& path) { return checkFile(path, packageDamage); }
 
 namespace {
 
@@ -152,11 +157,7 @@ std::optional<Value> VRDRecordSalvageThreads(std::string_view line) {
   return Value(std::move(threads));
 }
 
-VRDFileCheck VRDRecordDamage(const std::string& path) {
-  const FileContents contents = readFileContents(path, kMaxPackageBytes);
-  if (failedForNow(contents)) return {.notNow = "it cannot be read now (" + contents.error + ")"};
-  return {.damage = recordDamage(path, contents)};
-}
+VRDFileCheck VRDRecordDamage(const std::string& path) { return checkFile(path, recordDamage); }
 
 namespace {
 

@@ -299,14 +299,23 @@ bool VZDVizuzodController::removableOrSay(const fs::path& item) {
   return false;
 }
 
+bool VZDVizuzodController::ranOnQueueBy(std::chrono::steady_clock::time_point deadline,
+                                        std::function<void(VZDVizuzodController&)> step) {
+  const auto done = std::make_shared<std::promise<void>>();
+  std::future<void> ran = done->get_future();
+  eventQueue_->addOperationWithBlock([weak = weak_from_this(), step = std::move(step), done] {
+    if (step)
+      if (const auto self = weak.lock()) step(*self);
+    done->set_value();
+  });
+  return ran.wait_until(deadline) == std::future_status::ready;
+}
+
 bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration bound) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
   // The steps that events queued may queue more (rotation, packaging): wait until a marker finds nothing left.
   for (;;) {
-    const auto done = std::make_shared<std::promise<void>>();
-    std::future<void> marked = done->get_future();
-    eventQueue_->addOperationWithBlock([done] { done->set_value(); });
-    if (marked.wait_until(deadline) != std::future_status::ready) return false;
+    if (!ranOnQueueBy(deadline)) return false;
     if (eventQueue_->operationCount() == 0) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
   }
@@ -314,17 +323,8 @@ bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration
 
 bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration bound) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  const auto onQueue = [&](std::function<void(VZDVizuzodController&)> step) {
-    const auto done = std::make_shared<std::promise<void>>();
-    std::future<void> ran = done->get_future();
-    eventQueue_->addOperationWithBlock([weak = weak_from_this(), step = std::move(step), done] {
-      if (const auto self = weak.lock()) step(*self);
-      done->set_value();
-    });
-    return ran.wait_until(deadline) == std::future_status::ready;
-  };
   // Behind the events queued before the exit: the uploads their packages ask for are held.
-  if (!onQueue([](VZDVizuzodController& self) {
+  if (!ranOnQueueBy(deadline, [](VZDVizuzodController& self) {
         self.exiting_ = true;
         if (self.uploader_) self.uploader_->holdNewUploads();
       }))
@@ -332,9 +332,9 @@ bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration boun
   // What those events queued in turn (packaging, an upload held) takes a few more turns; events that keep coming
   // are not waited for.
   for (int turn = 0; turn < 3 && eventQueue_->operationCount() > 0; ++turn) {
-    if (!onQueue([](VZDVizuzodController&) {})) return false;
+    if (!ranOnQueueBy(deadline)) return false;
   }
-  if (!onQueue([](VZDVizuzodController& self) {
+  if (!ranOnQueueBy(deadline, [](VZDVizuzodController& self) {
         self.writeKeptEvents();
         self.sayDroppedEvents(true);
       }))

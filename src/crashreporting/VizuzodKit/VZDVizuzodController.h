@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -135,6 +136,10 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   void keptEventsWritten();
   /// Says how many events were dropped, kept ones included when `atExit`; once per loss.
   void sayDroppedEvents(bool atExit);
+  /// From any thread but the event queue's: runs `step` (if any) on the queue behind what is queued, waiting at
+  /// most until `deadline`; whether it ran.
+  bool ranOnQueueBy(std::chrono::steady_clock::time_point deadline,
+                    std::function<void(VZDVizuzodController&)> step = {});
   void takeSettings(const std::optional<Dictionary>& dictionary);
   std::shared_ptr<Operation> uploadOperationForFileAtURL(const std::filesystem::path& packaged,
                                                          const std::string& boundary);
