@@ -152,13 +152,15 @@ void VZDUploader::startNewUploadRequest(const URLRequest& request, const std::fi
     report(VZDUploaderErrorMissingArgument);
     return;
   }
-  if (const int error = openFailsForNow(filePath)) {
+  // Opened once: a shortage between two looks would take a whole package for an unreadable one, and drop it.
+  const FileOpenCheck check = checkReadableRegularFile(filePath);
+  if (check.passingError != 0) {
     SystemLog::write("[Vizuzod] '" + filePath.filename().string() + "' cannot be opened now (" +
-                     std::strerror(error) + "): it is left for a later attempt");
+                     std::strerror(check.passingError) + "): it is left for a later attempt");
     report(VZDUploaderErrorUnreadableNow);
     return;
   }
-  if (!isReadableRegularFile(filePath)) {
+  if (!check.readable) {
     report(VZDUploaderErrorUnreadableFile);
     return;
   }

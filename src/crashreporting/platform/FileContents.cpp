@@ -7,20 +7,23 @@
 
 namespace crashreporting {
 
-bool isReadableRegularFile(const std::filesystem::path& path) noexcept {
+FileOpenCheck checkReadableRegularFile(const std::filesystem::path& path) noexcept {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) return {false, isPassingError(errno) ? errno : 0};
   struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  const bool statted = ::fstat(fd, &info) == 0;
+  const int statError = statted ? 0 : errno;
   ::close(fd);
-  return regular;
+  if (!statted) return {false, isPassingError(statError) ? statError : 0};
+  return {S_ISREG(info.st_mode), 0};
+}
+
+bool isReadableRegularFile(const std::filesystem::path& path) noexcept {
+  return checkReadableRegularFile(path).readable;
 }
 
 int openFailsForNow(const std::filesystem::path& path) noexcept {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return isPassingError(errno) ? errno : 0;
-  ::close(fd);
-  return 0;
+  return checkReadableRegularFile(path).passingError;
 }
 
 bool isPassingError(int error) noexcept {

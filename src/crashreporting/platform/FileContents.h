@@ -20,6 +20,14 @@ inline FileContents readFileContents(const std::filesystem::path& path,
   return tilvane::readFileContents(path, maxBytes);
 }
 
+/// One attempt at opening `path` for reading (without blocking): whether it is a readable regular file, and else
+/// the errno of a passing reason it failed for (0 when the reason is the file's own).
+struct FileOpenCheck {
+  bool readable = false;
+  int passingError = 0;
+};
+FileOpenCheck checkReadableRegularFile(const std::filesystem::path& path) noexcept;
+
 /// Whether `path` is a regular file this process can open for reading (checked without blocking).
 bool isReadableRegularFile(const std::filesystem::path& path) noexcept;
 

@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/VizuzodKit/VZDLogger.h"
@@ -138,6 +144,49 @@ TEST_F(VZDUploaderTest, AMissingNameOrPathOrAnUnreadableFileEndsAtOnce) {
   EXPECT_EQ(errors.at("EEEE").userInfo.at("VZDUploaderUniqueName"), Value("EEEE"));
   EXPECT_EQ(errors.at("FFFF").code, -8);
   EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+// A shortage of descriptors that comes and goes while uploads start never makes a whole package unreadable (which
+// would have it removed as unsendable): each start either goes on or leaves the package for a later attempt.
+TEST_F(VZDUploaderTest, DescriptorsRunningOutAndBackNeverMakeAWholePackageUnreadable) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // The sanitizers' runtimes test memory through a pipe of their own: starved of descriptors they report faults
+  // that are not there.
+  GTEST_SKIP() << "runs in the unsanitized tree";
+#endif
+  constexpr int kUploads = 1500;
+  std::vector<fs::path> packages;
+  for (int i = 0; i < kUploads; ++i) packages.push_back(package("P" + std::to_string(i)));
+  upload("WARM", "http://127.0.0.1:9/events");  // the session and its client exist before the shortage
+  queue_->waitUntilAllOperationsAreFinished();
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 512);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  std::atomic<bool> stop{false};
+  std::thread shortage([&] {
+    std::vector<int> taken;
+    while (!stop.load()) {
+      for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+      for (const int fd : taken) close(fd);
+      taken.clear();
+    }
+  });
+  for (int i = 0; i < kUploads; ++i)
+    uploader_->startUploadRequest(post("http://127.0.0.1:9/events"), packages[i], "P" + std::to_string(i));
+  queue_->waitUntilAllOperationsAreFinished();
+  stop = true;
+  shortage.join();
+  setrlimit(RLIMIT_NOFILE, &saved);
+  queue_->waitUntilAllOperationsAreFinished();
+  int unreadable = 0;
+  int leftForLater = 0;
+  for (const auto& [name, error] : delegate_->finished(0)) {
+    if (error && error->code == VZDUploaderErrorUnreadableFile) ++unreadable;
+    if (error && error->code == VZDUploaderErrorUnreadableNow) ++leftForLater;
+  }
+  EXPECT_EQ(unreadable, 0) << "of " << kUploads << " starts; " << leftForLater << " left for later";
 }
 
 TEST_F(VZDUploaderTest, AServerThatStaysBusyIsTriedTwelveTimesOverElevenDoublingDelays) {
