@@ -40,6 +40,11 @@ class BetaCheck : public LibraryTest, public VRDBetaControllerDelegate {
     });
     return controller;
   }
+  /// The check's threads go on a moment after what a test waits for; the process-wide state is reset only once
+  /// none of them holds the controller, so that its last holder is the test.
+  static void waitUntilTheChecksLetGo(const std::shared_ptr<VRDBetaController>& controller) {
+    EXPECT_TRUE(eventually([&] { return controller.use_count() == 1; })) << controller.use_count() << " holders";
+  }
   static void settingsArrived() { NotificationCenter::defaultCenter().postNotificationName(ZIZSettingsAvailableNotification); }
   std::size_t timers() {
     const std::lock_guard lock(mutex_);
@@ -107,6 +112,7 @@ TEST_F(BetaCheck, TheCheckKeepsTheUpdateAndSuspendsFurtherChecks) {
   ASSERT_TRUE(server_.waitForRequests(2));
   ASSERT_TRUE(eventually([&] { return timers() == 2; }));
   EXPECT_EQ(server_.requestCount(), 2u);
+  waitUntilTheChecksLetGo(controller);
 }
 
 TEST_F(BetaCheck, RepliesWithoutAUsableURLGiveNoUpdateButAFailedCheckBlocksLaterOnes) {
@@ -142,6 +148,7 @@ TEST_F(BetaCheck, RepliesWithoutAUsableURLGiveNoUpdateButAFailedCheckBlocksLater
   EXPECT_TRUE(controller->retrying());
   settingsArrived();
   EXPECT_FALSE(eventually([&] { return server_.requestCount() > 2; }, 0.3));
+  waitUntilTheChecksLetGo(controller);
 }
 
 TEST(BetaUpdateTest, PromptTextsFallBackToTheirDefaults) {
