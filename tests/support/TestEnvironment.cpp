@@ -41,6 +41,12 @@ std::string readFile(const std::filesystem::path& path) {
   return s.str();
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t found = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
+}
+
 WorldTest::WorldTest()
     : dataHome_("XDG_DATA_HOME", (temp_.path() / "data").string()),
       configHome_("XDG_CONFIG_HOME", (temp_.path() / "config").string()),

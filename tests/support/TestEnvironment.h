@@ -40,6 +40,9 @@ class ScopedEnv {
 /// Reads a whole file into a string ("" when it cannot be read).
 std::string readFile(const std::filesystem::path& path);
 
+/// How often `part` occurs in `text`, overlaps included.
+std::size_t occurrences(const std::string& text, const std::string& part);
+
 /// The base fixture of behaviour tests: a fresh world per test. It points the XDG folders at a new temporary
 /// folder, installs a virtual main loop, and resets every shared instance before and after the test, so no
 /// state leaks from one test into the next.

@@ -9,11 +9,7 @@
 namespace crashreporting::test {
 namespace {
 
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t found = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
-  return found;
-}
+using tilvane::test::occurrences;
 
 constexpr const char* kCoverageLine = "Threads started by libc itself (timers, asynchronous I/O, name lookups) or by "
                                       "raw clone have no alternate signal stack; a crash records at most 512 threads";
@@ -37,16 +33,16 @@ TEST(ThreadStartHosts, StaticAndSelfHookingHostsStartThreadsBeforeAndAfterTheCap
   const HostRun statically = runHost(CRASHREPORTING_STATICHOST);
   EXPECT_TRUE(statically.child.exitedWith(0)) << statically.child.status;
   EXPECT_EQ(statically.child.output, "before=2 after=2 after-altstack=2\n");
-  EXPECT_EQ(count(statically.log, kCoverageLine), 1u) << statically.log;
-  EXPECT_EQ(count(statically.log, kHostsOwnLine), 0u) << statically.log;
+  EXPECT_EQ(occurrences(statically.log, kCoverageLine), 1u) << statically.log;
+  EXPECT_EQ(occurrences(statically.log, kHostsOwnLine), 0u) << statically.log;
 
   // A host with its own pthread_create links, and its function wins: its threads run without stacks of ours,
   // which the start logs.
   const HostRun ownHook = runHost(CRASHREPORTING_OWNPTHREADHOST);
   EXPECT_TRUE(ownHook.child.exitedWith(0)) << ownHook.child.status;
   EXPECT_EQ(ownHook.child.output, "before=2 after=2 after-altstack=0\n");
-  EXPECT_EQ(count(ownHook.log, kHostsOwnLine), 1u) << ownHook.log;
-  EXPECT_EQ(count(ownHook.log, kCoverageLine), 1u) << ownHook.log;
+  EXPECT_EQ(occurrences(ownHook.log, kHostsOwnLine), 1u) << ownHook.log;
+  EXPECT_EQ(occurrences(ownHook.log, kCoverageLine), 1u) << ownHook.log;
 }
 
 }  // namespace

@@ -7,11 +7,7 @@
 namespace crashreporting::test {
 namespace {
 
-std::size_t occurrences(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
+using tilvane::test::occurrences;
 
 TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachReportAndEventOnce) {
   fs::create_directories(settingsFile().parent_path());

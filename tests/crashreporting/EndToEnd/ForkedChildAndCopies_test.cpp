@@ -8,6 +8,8 @@
 namespace crashreporting::test {
 namespace {
 
+using tilvane::test::occurrences;
+
 constexpr const char* kSettingsPath = "/spi/v2/platforms/mac/apps/org.example.crashhost/settings";
 constexpr const char* kNotRecordedInChild = "forked without exec";
 
@@ -19,12 +21,6 @@ std::pair<int, double> childEnded(const std::string& output) {
   const int status = std::atoi(output.c_str() + at + 12);
   const auto ms = output.find("ms=", at);
   return {status, ms == std::string::npos ? 0 : std::atof(output.c_str() + ms + 3)};
-}
-
-std::size_t occurrences(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
 }
 
 TEST_F(EndToEnd, AChildForkedWithoutExecEndsAtExitAndTheParentsLaterCrashIsReportedOnce) {

@@ -21,18 +21,15 @@
 #include "crashreporting/support/CaptureTest.h"
 #include "crashreporting/support/ControllerTest.h"
 #include "crashreporting/support/Package.h"
+#include "support/TestEnvironment.h"
 
 namespace crashreporting::test {
 namespace {
 
+using tilvane::test::occurrences;
+
 namespace fs = std::filesystem;
 using std::chrono::seconds;
-
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 /// A whole package of one text part, in prepared, named by its boundary.
 fs::path writePackage(const VRDFileManager& store, const std::string& boundary) {
@@ -399,7 +396,7 @@ TEST_F(Controller, TheLastChanceSubmitsACopyOfThisRunsOnlyReportAtOnce) {
   const fs::path current = store_.activePathContents()[0];
   std::ofstream(current / "signal.vrdrecord") << R"({"signal":{"time":3}})" "\n";
   // Its lines go to this run's own log.
-  const auto logged = [&](const std::string& line) { return count(readText(current / "sdk.log"), line); };
+  const auto logged = [&](const std::string& line) { return occurrences(readText(current / "sdk.log"), line); };
 
   // A second folder in active: which one crashed is unclear, so nothing is sent.
   const fs::path other = earlierReport("other");

@@ -24,11 +24,14 @@
 #include "crashreporting/support/LibraryTest.h"
 #include "crashreporting/support/Package.h"
 #include "crashreporting/support/VirtualScheduler.h"
+#include "support/TestEnvironment.h"
 #include "support/http/TestCertificateAuthority.h"
 #include "support/http/TestHttpServer.h"
 
 namespace crashreporting {
 namespace {
+
+using tilvane::test::occurrences;
 
 using test::eventually;
 using tilvane::test::ScriptedReply;
@@ -47,12 +50,6 @@ std::string logInPackage(const std::string& multipart, const std::string& bounda
     return {};
   }
   return test::gunzip(parts[0].body).value_or("");
-}
-
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
 }
 
 class VZDVizuzodControllerTest : public test::LibraryTest {
@@ -136,7 +133,7 @@ TEST_F(VZDVizuzodControllerTest, BeforeSettingsEventsAreWrittenAndRotatedThenSet
   const std::string sent = packagedLogs().front();
   for (const char* line : {"\tmetadata\t", "\tapp_launched\t", "\"custom_type\":\"first\"", "\tapp_terminated\t",
                            "\tapp_became_inactive\t"})
-    EXPECT_EQ(count(sent, line), 1u) << line;
+    EXPECT_EQ(occurrences(sent, line), 1u) << line;
   EXPECT_EQ(server_->requestCount(), 0u);
 
   const std::string packaged = readAll(*files("multipartmime").begin());
@@ -194,7 +191,7 @@ TEST_F(VZDVizuzodControllerTest, ALogPastThePayloadSizeRotatesOnTheNextEventAndO
       ASSERT_EQ(files("multipartmime").size(), 1u);
       const std::string sent = packagedLogs().front();
       ASSERT_GT(sent.size(), 8001u);
-      EXPECT_EQ(count(sent.substr(8001), "\"custom_type\":\"next\""), 1u);  // the event lands in the rotated file
+      EXPECT_EQ(occurrences(sent.substr(8001), "\"custom_type\":\"next\""), 1u);  // the event lands in the rotated file
     }
   }
 }
@@ -215,8 +212,8 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   log("after");
   drain();
   const std::string written = readAll(current);
-  EXPECT_EQ(count(written, "\"custom_type\":\"kept"), bound);
-  EXPECT_EQ(count(written, "\"custom_type\":\"kept" + std::to_string(bound) + "\""), 0u);
+  EXPECT_EQ(occurrences(written, "\"custom_type\":\"kept"), bound);
+  EXPECT_EQ(occurrences(written, "\"custom_type\":\"kept" + std::to_string(bound) + "\""), 0u);
   EXPECT_LT(written.find("\"custom_type\":\"kept0\""), written.find("\"custom_type\":\"kept1\""));
   EXPECT_LT(written.find("\"custom_type\":\"kept" + std::to_string(bound - 1) + "\""),
             written.find("\"custom_type\":\"after\""));
@@ -240,7 +237,7 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   drain();
   again.lift();
   EXPECT_TRUE(controller_->finishAtExit(std::chrono::seconds(1)));
-  EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"last\""), 1u);
+  EXPECT_EQ(occurrences(readAll(controller_->currentLogURL()), "\"custom_type\":\"last\""), 1u);
   for (const auto& line : log_.lines()) EXPECT_EQ(line.find("(the process exits)"), std::string::npos) << line;
 }
 
@@ -253,9 +250,9 @@ TEST_F(VZDVizuzodControllerTest, ABurstOfEventsIsRotatedAsItGrows) {
   std::size_t lines = 0;
   for (const auto& sent : logs) {
     EXPECT_LT(sent.size(), 8000u + 2 * 400u);  // past the limit by at most the line that crossed it
-    lines += count(sent, "\"custom_type\":\"burst\"");
+    lines += occurrences(sent, "\"custom_type\":\"burst\"");
   }
-  lines += count(readAll(controller_->currentLogURL()), "\"custom_type\":\"burst\"");
+  lines += occurrences(readAll(controller_->currentLogURL()), "\"custom_type\":\"burst\"");
   EXPECT_EQ(lines, 200u);
 }
 
@@ -318,14 +315,14 @@ TEST_F(VZDVizuzodControllerTest, ACrashEventIsSentInAFileOfItsOwnUnderTheCrashed
   drain();
   const auto logs = packagedLogs();
   ASSERT_EQ(logs.size(), 3u);
-  const auto crash = std::find_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "app_crashed") > 0; });
+  const auto crash = std::find_if(logs.begin(), logs.end(), [](auto& l) { return occurrences(l, "app_crashed") > 0; });
   ASSERT_NE(crash, logs.end());
-  EXPECT_EQ(count(*crash, "\n"), 2u);
-  EXPECT_EQ(count(*crash, R"(1000000	metadata	28	{"session_id":"crashed-run"})"), 1u);
-  EXPECT_EQ(count(*crash, R"("crash_state":"unknown")"), 1u);
+  EXPECT_EQ(occurrences(*crash, "\n"), 2u);
+  EXPECT_EQ(occurrences(*crash, R"(1000000	metadata	28	{"session_id":"crashed-run"})"), 1u);
+  EXPECT_EQ(occurrences(*crash, R"("crash_state":"unknown")"), 1u);
   // The event queued just before the crash stays in a file of this run.
-  EXPECT_EQ(std::count_if(logs.begin(), logs.end(), [](auto& l) { return count(l, "\"custom_type\":\"before\"") == 1; }), 1);
-  EXPECT_EQ(count(readAll(root() / "crash_metadata"), "crashed-run"), 0u);
+  EXPECT_EQ(std::count_if(logs.begin(), logs.end(), [](auto& l) { return occurrences(l, "\"custom_type\":\"before\"") == 1; }), 1);
+  EXPECT_EQ(occurrences(readAll(root() / "crash_metadata"), "crashed-run"), 0u);
 }
 
 TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
@@ -341,7 +338,7 @@ TEST_F(VZDVizuzodControllerTest, AFailedCompressionKeepsTheLogAndSendsNothing) {
   drain();
   fixed.lift();
   ASSERT_TRUE(fs::exists(current));
-  EXPECT_EQ(count(readAll(current), "app_became_inactive"), 1u);
+  EXPECT_EQ(occurrences(readAll(current), "app_became_inactive"), 1u);
   EXPECT_TRUE(files("multipartmime").empty());
   EXPECT_EQ(log_.count("[Vizuzod] Error: attempting to package nonexistent file: " +
                        fs::path(current).replace_extension("gz").string()),
@@ -406,8 +403,8 @@ TEST_F(VZDVizuzodControllerTest, AnExitWaitsForTheUploadOnItsWayWithinItsBoundAn
     log("late", 9000);
     post(kVZDWillResignActiveNotification);
     drain();
-    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "\"custom_type\":\"late\""), 1u);
-    EXPECT_EQ(count(readAll(controller_->currentLogURL()), "app_became_inactive"), 1u);
+    EXPECT_EQ(occurrences(readAll(controller_->currentLogURL()), "\"custom_type\":\"late\""), 1u);
+    EXPECT_EQ(occurrences(readAll(controller_->currentLogURL()), "app_became_inactive"), 1u);
     EXPECT_EQ(server_->requestCount(), requests + 1);
     controller_.reset();
     fs::remove_all(root());
@@ -524,8 +521,8 @@ TEST_F(VZDVizuzodControllerTest, SettingsDecideSamplingAndForwardingToTheHostFra
   drain();
   EXPECT_EQ(controller_->currentLogURL(), current);
   const std::string written = readAll(current);
-  EXPECT_EQ(count(written, "app_became_active"), 0u);
-  EXPECT_EQ(count(written, "\"predefined_type\":\"purchase\""), 1u);
+  EXPECT_EQ(occurrences(written, "app_became_active"), 0u);
+  EXPECT_EQ(occurrences(written, "\"predefined_type\":\"purchase\""), 1u);
   EXPECT_EQ(host->names, std::vector<std::string>{"search"});  // purchases are forwarded only when asked for
   VZDHostAnalytics::registerHost(nullptr);
 }
