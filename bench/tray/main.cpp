@@ -9,10 +9,10 @@
 // Each Tilvane run has fresh, empty data folders of its own. Prints medians and the goal's verdict.
 //
 // Then both programs run side by side at idle (--watch S, default 60; 0 leaves it out), Tilvane with a settings
-// file to follow: from --settle S after their start (default 15), and once Tilvane kept still for 3 s (30 s at
-// most more), for S seconds, the wake-ups of each (voluntary context switches of all its threads, Tilvane's by
-// thread), its CPU ticks, and its memory at the end of the watch. --tilvane PATH measures another build of
-// Tilvane (an earlier one, say) against the same floor.
+// file to follow (its folder a link into a dotfiles folder): from --settle S after their start (default 15), and
+// once Tilvane kept still for 3 s (30 s at most more), for S seconds, the wake-ups of each (voluntary context
+// switches of all its threads, Tilvane's by thread), its CPU ticks, and its memory at the end of the watch.
+// --tilvane PATH measures another build of Tilvane (an earlier one, say) against the same floor.
 //
 // --check makes the idle watch a test (CI runs it, `ctest -R bench_tray_idle`): the exit code is 1 when Tilvane
 // woke more than the floor + 2 times or used more than one CPU tick. Both are counts against the floor measured
@@ -264,8 +264,13 @@ bool watchIdle(xcb_connection_t* c, xcb_window_t panel, const Options& options, 
                const char* display) {
   const std::vector<std::string> floorEnv{std::string("DISPLAY=") + display, "HOME=" + base.string()};
   const std::vector<std::string> tilvaneEnv = freshEnvironment(base / "idle", display);
-  fs::create_directories(base / "idle" / "config" / "Tilvane");
-  std::ofstream(base / "idle" / "config" / "Tilvane" / "defaults.plist") << kSettings;
+  // The settings folder a link into a dotfiles folder, as many keep it: the links on the path are followed too.
+  fs::create_directories(base / "idle" / "dotfiles" / "tilvane");
+  std::ofstream(base / "idle" / "dotfiles" / "tilvane" / "defaults.plist") << kSettings;
+  fs::create_directories(base / "idle" / "config");
+  std::error_code linked;
+  fs::create_symlink("../dotfiles/tilvane", base / "idle" / "config" / "Tilvane", linked);
+  if (linked) std::fprintf(stderr, "bench_tray: no settings to follow: %s\n", linked.message().c_str());
   const auto start = Clock::now();
   const pid_t floor = spawn(TILVANE_FLOOR_PATH, floorEnv);
   const pid_t tilvane = spawn(options.tilvane, tilvaneEnv);

@@ -9,9 +9,10 @@ namespace tilvane::filewatch {
 
 /// Tells the program when the file at a path may have changed, from the system's notifications rather than by
 /// looking at it on a timer, so a program that waits for such a change sleeps until there is one. It follows the
-/// path, not a file: a file written in place, replaced by a rename, removed and written back, a link pointed
-/// elsewhere or its target changed, the folder removed or moved away and made or moved back. The watch lasts
-/// while the object lives.
+/// path, not a file: a file written in place, replaced by a rename, removed and written back, the folder removed
+/// or moved away and made or moved back, and a link anywhere on the path (the file, its folder, one above, a link
+/// to a link) pointed elsewhere, replaced, or its target moved away and back or replaced. The watch lasts while
+/// the object lives.
 class FileWatch {
  public:
   virtual ~FileWatch() = default;

@@ -1,4 +1,5 @@
-// The Linux file watch: one inotify descriptor on the main loop, watching the folders a path runs through.
+// The Linux file watch: one inotify descriptor on the main loop, watching the folders a path runs through and the
+// names of the links on it.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/inotify.h>
@@ -7,9 +8,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "platform/dispatch/MainQueue.h"
 #include "platform/filewatch/FileWatch.h"
@@ -20,75 +23,89 @@ namespace {
 namespace fs = std::filesystem;
 
 // Gone or moved away: the path must be looked up again.
-constexpr std::uint32_t kSelf = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-// A folder holding a name on the path: whatever may change what that name reads as.
-constexpr std::uint32_t kHolder =
-    kSelf | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB;
-// The nearest folder that exists on the way to one that does not: the next one made or moved in.
-constexpr std::uint32_t kAncestor = kSelf | IN_CREATE | IN_MOVED_TO;
-// Links followed from one to the next before giving up (a loop).
+constexpr std::uint32_t kSelf = IN_DELETE_SELF | IN_MOVE_SELF;
+// A name on the path that is not a folder of its own (a link, one missing, the file): what may replace it.
+constexpr std::uint32_t kName = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// The file's own name: also written or its mode changed.
+constexpr std::uint32_t kFile = kName | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB;
+// Folders only, never through a link: a link is looked at by its name in its folder.
+constexpr std::uint32_t kFolder = IN_ONLYDIR | IN_DONT_FOLLOW;
+// Links followed before giving up (a loop), as the system does when it opens a file.
 constexpr int kMaxLinks = 40;
+// Looks again at a link that stopped being one while it was read.
+constexpr int kMaxRetries = 8;
 
-bool isFolder(const fs::path& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-/// What to watch in one folder: the names whose events matter there (none: only the folder's own move or end).
-struct Wanted {
-  fs::path folder;
-  std::uint32_t mask = 0;
-  std::set<std::string> names;
-};
-
-/// The folders `file` depends on, by device and inode, so a folder reached by two ways is watched once.
-class Plan {
+/// The watches of one look at the path: the names that matter in each watched folder, by watch descriptor.
+class Watches {
  public:
-  explicit Plan(const fs::path& file) {
-    fs::path entry = file;
-    for (int link = 0; link <= kMaxLinks; ++link) {
-      const fs::path folder = entry.parent_path();
-      if (!holder(folder, entry.filename().string())) return;
-      struct stat st {};
-      if (::lstat(entry.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return;
-      // A link: its target's folder matters too.
-      char target[PATH_MAX];
-      const ssize_t n = ::readlink(entry.c_str(), target, sizeof target - 1);
-      if (n <= 0) return;
-      const fs::path next(std::string(target, static_cast<std::size_t>(n)));
-      entry = (next.is_absolute() ? next : folder / next).lexically_normal();
-    }
+  explicit Watches(int fd) : fd_(fd) {}
+  /// Watches `folder` (a path without links) for `mask`, adding to what this look asked of it, and for `name`
+  /// in it when one is given. False when it is no folder (or the system gives no watch).
+  bool add(const fs::path& folder, std::uint32_t mask, const std::string& name = {}) {
+    std::uint32_t& all = masks_[folder.string()];
+    const int wd = ::inotify_add_watch(fd_, folder.c_str(), (all | mask) | kFolder);
+    if (wd < 0) return false;
+    all |= mask;
+    std::set<std::string>& names = names_[wd];
+    if (!name.empty()) names.insert(name);
+    return true;
   }
-  const std::map<std::pair<dev_t, ino_t>, Wanted>& folders() const { return folders_; }
+  std::map<int, std::set<std::string>> take() { return std::move(names_); }
 
  private:
-  /// Watches `folder` for `name`, or, when the folder is missing, its nearest existing ancestor for the next
-  /// folder on the way. False when the folder is missing.
-  bool holder(fs::path folder, std::string name) {
-    bool exists = true;
-    while (!folder.empty() && !isFolder(folder)) {
-      exists = false;
-      name = folder.filename().string();
-      if (folder == folder.parent_path()) return false;
-      folder = folder.parent_path();
-    }
-    if (folder.empty()) return false;
-    add(folder, exists ? kHolder : kAncestor, name);
-    // A folder further up moved away takes the whole path with it.
-    for (fs::path up = folder; up.has_relative_path(); up = up.parent_path()) add(up.parent_path(), kSelf, {});
-    return exists;
-  }
-  void add(const fs::path& folder, std::uint32_t mask, const std::string& name) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) return;
-    Wanted& wanted = folders_[{st.st_dev, st.st_ino}];
-    if (wanted.folder.empty()) wanted.folder = folder;
-    wanted.mask |= mask;
-    if (!name.empty()) wanted.names.insert(name);
-  }
-
-  std::map<std::pair<dev_t, ino_t>, Wanted> folders_;
+  const int fd_;
+  std::map<std::string, std::uint32_t> masks_;
+  std::map<int, std::set<std::string>> names_;
 };
+
+/// Looks `file` up name by name from the root, as the system does when it opens it, each watch set before the
+/// look it guards: every folder passed is watched for its own move or removal, and the folder holding a name that
+/// is no folder (a link, at any level; one missing; the file) for that name. A link's target is then looked up in
+/// its place, so a link re-pointed, replaced by a rename, or its target moved or replaced, is seen wherever it is.
+void watchPath(const fs::path& file, Watches& watches) {
+  std::deque<std::string> left;
+  for (const fs::path& part : file.relative_path()) left.push_back(part.string());
+  fs::path at = file.root_path();  // where the names looked up so far lead: a folder, no link on its path
+  if (!watches.add(at, kSelf)) return;
+  int links = 0;
+  int retries = 0;
+  while (!left.empty()) {
+    const std::string name = std::move(left.front());
+    left.pop_front();
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      at = at.parent_path();
+      continue;
+    }
+    const fs::path entry = at / name;
+    const bool last = left.empty();
+    if (!last && watches.add(entry, kSelf)) {
+      at = entry;
+      continue;
+    }
+    if (!watches.add(at, last ? kFile : kName, name)) return;
+    struct stat st {};
+    if (::lstat(entry.c_str(), &st) != 0) return;  // missing: its folder tells when it comes
+    if (!last && S_ISDIR(st.st_mode)) {
+      // A folder that gives no watch of its own (not readable), or made just now: its name guards it.
+      at = entry;
+      continue;
+    }
+    if (!S_ISLNK(st.st_mode)) return;  // the file, or something else in the way
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(entry.c_str(), target, sizeof target - 1);
+    if (n < 0 && errno == EINVAL && ++retries <= kMaxRetries) {  // no longer a link: looked at again
+      left.push_front(name);
+      continue;
+    }
+    if (n <= 0 || ++links > kMaxLinks) return;
+    const fs::path next(std::string(target, static_cast<std::size_t>(n)));
+    std::vector<std::string> parts;
+    for (const fs::path& part : next.relative_path()) parts.push_back(part.string());
+    left.insert(left.begin(), parts.begin(), parts.end());
+    if (next.is_absolute()) at = next.root_path();
+  }
+}
 
 class InotifyFileWatch final : public FileWatch {
  public:
@@ -107,12 +124,9 @@ class InotifyFileWatch final : public FileWatch {
  private:
   /// Watches what the path runs through now, and lets go of what it no longer does.
   void arm() {
-    std::map<int, std::set<std::string>> names;
-    const Plan plan(file_);
-    for (const auto& [inode, wanted] : plan.folders()) {
-      const int wd = ::inotify_add_watch(fd_, wanted.folder.c_str(), wanted.mask);
-      if (wd >= 0) names[wd].insert(wanted.names.begin(), wanted.names.end());
-    }
+    Watches watches(fd_);
+    watchPath(file_, watches);
+    std::map<int, std::set<std::string>> names = watches.take();
     for (const auto& [wd, unused] : names_)
       if (!names.contains(wd)) ::inotify_rm_watch(fd_, wd);
     names_ = std::move(names);
@@ -167,8 +181,9 @@ std::unique_ptr<FileWatch> watchFile(const fs::path& file, std::function<void()>
     error = std::string("cannot watch files: ") + std::strerror(errno);
     return nullptr;
   }
+  // Not made normal: a ".." after a link leads where the system's open leads, from the link's target.
   std::error_code ec;
-  const fs::path absolute = fs::absolute(file, ec).lexically_normal();
+  const fs::path absolute = fs::absolute(file, ec);
   return std::make_unique<InotifyFileWatch>(ec ? file : absolute, std::move(changed), fd, *loop);
 }
 

@@ -1,5 +1,6 @@
 // The file watch on real files, its notifications delivered by the virtual main loop: every way a settings file is
-// written, replaced, removed, linked or has its folder moved is told; what happens to other files is not.
+// written, replaced, removed, linked or has its folder moved is told; what happens to other files is not. How a
+// link on a folder of the path changes is in the settings' table of links (tests/tilvane/Shell).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -130,6 +131,37 @@ TEST_F(FileWatchTest, EveryWayOfChangingTheFileIsToldAndOtherFilesAreNot) {
          true},
         {"the old target written", [](const T& t) { write(t.dotfiles() / "tilvane.plist", "old"); }, false},
         {"the new target written", [](const T& t) { write(t.tempDir() / "other" / "o.plist", "new"); }, true}}},
+      {"the folder a link: re-pointed, the old target let go, names beside the link not told",
+       false,
+       {{"made a link to dotfiles/A",
+         [](const T& t) {
+           fs::remove_all(t.folder());
+           fs::create_directories(t.dotfiles() / "A");
+           fs::create_directories(t.dotfiles() / "B");
+           fs::create_symlink("../dotfiles/A", t.folder());
+         },
+         true},
+        {"a file beside the link", [](const T& t) { write(t.tempDir() / "config" / "other.conf", "x"); }, false},
+        {"re-pointed with ln -sfn",
+         [&](const T& t) { run("ln -sfn ../dotfiles/B " + q + t.folder().string() + q); }, true},
+        {"the old target written", [](const T& t) { write(t.dotfiles() / "A" / "defaults.plist", "a"); }, false},
+        {"the new target written", [](const T& t) { write(t.dotfiles() / "B" / "defaults.plist", "b"); }, true}}},
+      {"a loop of links, then mended",
+       false,
+       {{"the folder a link into a loop",
+         [](const T& t) {
+           fs::remove_all(t.folder());
+           fs::create_symlink("Loop", t.folder());
+           fs::create_symlink("Tilvane", t.tempDir() / "config" / "Loop");
+         },
+         true},
+        {"the loop's other link pointed at a folder",
+         [](const T& t) {
+           fs::remove(t.tempDir() / "config" / "Loop");
+           fs::create_symlink("../dotfiles", t.tempDir() / "config" / "Loop");
+         },
+         true},
+        {"written", [](const T& t) { write(t.dotfiles() / "defaults.plist", "new"); }, true}}},
       {"other files",
        false,
        {{"the lock and a copy beside it",

@@ -7,7 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AppManager/Applications/ApplicationManager.h"
@@ -503,6 +507,133 @@ TEST_F(AppDelegateTest, ASettingsFolderMovedAwayIsLeftAwayAndFollowedWhenBack) {
   EXPECT_EQ(delegate_.mainController()->preferencesViewController()->general().gapLayoutCheckbox.state(),
             Checkbox::on);
 }
+
+// A link anywhere on the settings file's path (a dotfiles tool's way, at any level) is followed: the settings
+// folder, the configuration folder or the file a link to dotfiles/A (gaps on), then changed to reach another file;
+// each change is in effect within 2 s, and so is an edit made after it.
+struct LinkStep {
+  const char* what;
+  std::function<void(const std::filesystem::path& temp)> act;
+  std::optional<bool> gaps;  // the value in effect after it (none: not looked at)
+  double seconds = 2.0;
+};
+struct LinkCase {
+  const char* name;
+  std::function<void(const std::filesystem::path& temp)> setUp;
+  std::vector<LinkStep> steps;
+};
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
+
+class SettingsLinkTest : public AppDelegateTest, public ::testing::WithParamInterface<LinkCase> {};
+
+void link(const std::filesystem::path& target, const std::filesystem::path& at) {
+  std::filesystem::create_directories(at.parent_path());
+  std::filesystem::create_symlink(target, at);
+}
+// As a dotfiles tool or a user's shell re-points a link: a new link made beside it and renamed over it.
+void repoint(const std::filesystem::path& target, const std::filesystem::path& at) {
+  const std::string command = "ln -sfn '" + target.string() + "' '" + at.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+std::string gapsPlist(bool gaps) {
+  return std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>gutterEnabled</key>)") +
+         (gaps ? "<true/>" : "<false/>") + "</dict></plist>\n";
+}
+
+TEST_P(SettingsLinkTest, EveryLinkOnThePathIsFollowedAndSoIsTheNextEdit) {
+  namespace fs = std::filesystem;
+  const fs::path temp = tempDir();
+  fs::remove_all(temp / "config" / "Tilvane");
+  for (const auto& [folder, gaps] : {std::pair{"A", true}, std::pair{"B", false}}) {
+    fs::create_directories(temp / "dotfiles" / folder);
+    std::ofstream(temp / "dotfiles" / folder / "defaults.plist", std::ios::binary) << gapsPlist(gaps);
+  }
+  GetParam().setUp(temp);
+  delegate_.applicationDidFinishLaunching();
+  advanceWithFiles(3.0);
+  ASSERT_TRUE(UserDefaultsService::gutterEnabled()) << "dotfiles/A read at start";
+  const Checkbox& box = delegate_.mainController()->preferencesViewController()->general().gapLayoutCheckbox;
+  bool gaps = true;
+  for (const LinkStep& step : GetParam().steps) {
+    step.act(temp);
+    advanceWithFiles(step.seconds);
+    if (!step.gaps) continue;
+    gaps = *step.gaps;
+    EXPECT_EQ(UserDefaultsService::gutterEnabled(), gaps) << step.what;
+    EXPECT_EQ(box.state(), gaps ? Checkbox::on : Checkbox::off) << step.what;
+  }
+  for (const int edit : {1, 2}) {
+    gaps = !gaps;
+    writeSettings(gapsPlist(gaps));
+    advanceWithFiles(2.0);
+    EXPECT_EQ(UserDefaultsService::gutterEnabled(), gaps) << "edit " << edit << " after the change";
+    EXPECT_EQ(box.state(), gaps ? Checkbox::on : Checkbox::off) << "edit " << edit << " after the change";
+  }
+  EXPECT_TRUE(damagedCopies().empty());
+  EXPECT_EQ(log.count("damaged"), 0u);
+}
+
+using P = const std::filesystem::path&;
+const auto settingsToA = [](P t) { link(t / "dotfiles" / "A", t / "config" / "Tilvane"); };
+INSTANTIATE_TEST_SUITE_P(
+    Levels, SettingsLinkTest,
+    ::testing::Values(
+        LinkCase{"SettingsFolderRepointed",
+                 settingsToA,
+                 {{"ln -sfn to B", [](P t) { repoint(t / "dotfiles" / "B", t / "config" / "Tilvane"); }, false}}},
+        LinkCase{"SettingsFolderSwappedByARename",
+                 settingsToA,
+                 {{"a link to B renamed over it",
+                   [](P t) {
+                     link("../dotfiles/B", t / "config" / ".Tilvane.new");
+                     std::filesystem::rename(t / "config" / ".Tilvane.new", t / "config" / "Tilvane");
+                   },
+                   false}}},
+        LinkCase{
+            "SettingsFolderTargetMovedAwayAndBack",
+            settingsToA,
+            {{"A moved away 3 s: no file, the defaults",
+              [](P t) { std::filesystem::rename(t / "dotfiles" / "A", t / "dotfiles" / "A.away"); }, false, 3.0},
+             {"A moved back",
+              [](P t) { std::filesystem::rename(t / "dotfiles" / "A.away", t / "dotfiles" / "A"); }, true}}},
+        LinkCase{"SettingsFolderTargetReplaced",
+                 settingsToA,
+                 {{"A moved aside",
+                   [](P t) { std::filesystem::rename(t / "dotfiles" / "A", t / "dotfiles" / "A.old"); },
+                   std::nullopt, 0.1},
+                  {"B moved in its place",
+                   [](P t) { std::filesystem::rename(t / "dotfiles" / "B", t / "dotfiles" / "A"); }, false}}},
+        LinkCase{"TwoLinkChainMiddleRepointed",
+                 [](P t) {
+                   link("../links/tilvane", t / "config" / "Tilvane");
+                   link("../dotfiles/A", t / "links" / "tilvane");
+                 },
+                 {{"the middle link re-pointed to B",
+                   [](P t) { repoint("../dotfiles/B", t / "links" / "tilvane"); }, false}}},
+        LinkCase{"ConfigurationFolderRepointed",
+                 [](P t) {
+                   std::filesystem::create_directories(t / "config");
+                   std::filesystem::rename(t / "config", t / "configA");
+                   link(t / "dotfiles" / "A", t / "configA" / "Tilvane");
+                   link("configA", t / "config");
+                 },
+                 {{"ln -sfn to a configuration folder whose Tilvane is B",
+                   [](P t) {
+                     link(t / "dotfiles" / "B", t / "configB" / "Tilvane");
+                     repoint("configB", t / "config");
+                   },
+                   false}}},
+        LinkCase{"FileRepointed",
+                 [](P t) {
+                   link(t / "dotfiles" / "A" / "defaults.plist", t / "config" / "Tilvane" / "defaults.plist");
+                 },
+                 {{"ln -sfn to B's file",
+                   [](P t) {
+                     repoint(t / "dotfiles" / "B" / "defaults.plist", t / "config" / "Tilvane" / "defaults.plist");
+                   },
+                   false}}}),
+    [](const ::testing::TestParamInfo<LinkCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tilvane::test
