@@ -23,6 +23,16 @@ std::optional<std::string> launchProcessOf(pid_t pid) {
   return std::to_string(pid) + " " + std::string(text, end);
 }
 
+void RecordedPlacement::mergeEarlier(const RecordedPlacement& earlier) {
+  if (earlier.window != window) return;
+  for (LayoutManager::RecordState& state : before) {
+    // Only a record still at the earlier placement: one the user moved since keeps the move.
+    if (state.place != earlier.placed) continue;
+    for (const LayoutManager::RecordState& first : earlier.before)
+      if (first.model == state.model) state = first;
+  }
+}
+
 ItemLaunches& ItemLaunches::shared() { return SharedInstance<ItemLaunches>::get(); }
 
 ItemLaunches::ItemLaunches() {
@@ -50,14 +60,28 @@ void ItemLaunches::hold(const std::string& mark, const SIWindow& window, Place p
   const auto process = launchProcessOf(pid);
   const auto started = processStartTime(pid);
   if (mark.empty() || !process || !started) return;
-  held_.insert_or_assign(mark, Held{window, pid, *process, *started, false, std::nullopt, std::move(place),
-                                    std::move(keep)});
+  Held held{window, pid, *process, *started, std::nullopt, false, false, std::nullopt, std::move(place),
+            std::move(keep)};
+  if (const auto session = processSessionOf(pid); session && *session != pid) held.session = session;
+  // Taken again by a later restore: its placements still withdraw to what came before the first.
+  if (const auto found = held_.find(mark);
+      found != held_.end() && found->second.window == window && found->second.process == *process) {
+    held.handedOn = found->second.handedOn;
+    held.placement = std::move(found->second.placement);
+  }
+  held_.insert_or_assign(mark, std::move(held));
 }
 
 void ItemLaunches::placed(const std::string& mark, RecordedPlacement placement) {
+  const auto earlier = std::find_if(placedInRestore_.begin(), placedInRestore_.end(),
+                                    [&](const RecordedPlacement& p) { return p.window == placement.window; });
+  if (earlier != placedInRestore_.end()) placement.mergeEarlier(*earlier);
+  const auto held = held_.find(mark);
+  const bool ofHeld = held != held_.end() && held->second.window == placement.window;
+  if (ofHeld && held->second.placement) placement.mergeEarlier(*held->second.placement);
+  if (earlier != placedInRestore_.end()) placedInRestore_.erase(earlier);
   if (LayoutManager::shared().workspaceRunning()) placedInRestore_.push_back(placement);
-  if (const auto found = held_.find(mark); found != held_.end() && found->second.window == placement.window)
-    found->second.placement = std::move(placement);
+  if (ofHeld) held->second.placement = std::move(placement);
 }
 
 void ItemLaunches::await(const std::string& mark, double since, Keep keep) {
@@ -90,20 +114,25 @@ bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& 
     if (pid == held.pid && *started == held.started) return false;
     if (*started <= held.started) return true;
     const auto parent = parentProcessOf(pid);
-    if (!parent) return false;
+    if (!parent || *parent <= 1 || launchMarkOf(*parent) != mark) {
+      // Its parent gone (a script that left it in the background and ended): of the launch when it stayed in the
+      // launch's session or left for one of its own; a terminal's shell and its jobs are in another.
+      const auto session = processSessionOf(pid);
+      return session && (*session == *held.session || *session == pid);
+    }
     pid = *parent;
   }
   return false;
 }
 
 void ItemLaunches::windowShown(const SIWindow& window) {
-  const bool passed = std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return entry.second.closed; });
-  if (awaited_.empty() && !passed) return;
+  const bool anyPassed = std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return passed(entry.second); });
+  if (awaited_.empty() && !anyPassed) return;
   const pid_t pid = window.processIdentifier();
   const auto mark = launchMarkOf(pid);
   if (!mark) return;
   if (const auto held = held_.find(*mark);
-      held != held_.end() && held->second.closed && nextOfLaunch(held->second, pid, *mark))
+      held != held_.end() && passed(held->second) && nextOfLaunch(held->second, pid, *mark))
     return handOn(held->second, window, *mark);
   const auto found = awaited_.find(*mark);
   // A process started before the launch (the item's earlier window, whatever was started from it) is not of it.
@@ -131,6 +160,7 @@ void ItemLaunches::handOn(Held& held, const SIWindow& window, const std::string&
   held.process = *process;
   held.started = *started;
   held.closed = false;
+  held.handedOn = true;
   held.placement.reset();
   // Copied: placing may hold the window anew, which replaces this entry.
   if (const Place place = held.place) place(window);
