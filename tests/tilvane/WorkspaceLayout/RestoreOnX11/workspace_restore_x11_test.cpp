@@ -220,7 +220,11 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     EXPECT_TRUE(waitUntil([&] { return windowsOf(bundle).empty(); }));
   }
 
-  std::string loader(const std::string& name, const std::string& run, const std::string& after = {});
+  std::string loader(const std::string& name, const std::string& then, const std::string& before = {});
+  /// The program that shows the main window, as a loader's script runs it.
+  static std::string mainProgram() { return "\"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain"; }
+  /// Made by a loader's script once its loading window ended, for a main program started before.
+  std::filesystem::path mainGo() const { return go_.string() + ".main"; }
   /// The loading window of a loader's launch ends (after the restore took it), and its main window shows: put in
   /// place on the restore's clock once admitted.
   void mainShows();
@@ -912,14 +916,12 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheI
   }
 }
 
-/// The entry `name` of a launch that shows a loading window of another process until `go` exists, ends it, then
-/// runs the program by `run` (followed by `after`).
-std::string WorkspaceRestoreOnX11Test::loader(const std::string& name, const std::string& run, const std::string& after) {
+/// The entry `name` of a launch that shows a loading window of another process (after running `before`) until
+/// `go` exists, ends it, then runs `then`.
+std::string WorkspaceRestoreOnX11Test::loader(const std::string& name, const std::string& then, const std::string& before) {
   return entryRunning(name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
-                                                       "loading=$!\nwhile [ ! -e \"" + go_.string() +
-                                                       "\" ]; do sleep 0.05; done\nkill $loading\n" + run +
-                                                       " \"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain" +
-                                                       after + "\n")));
+                                                       "loading=$!\n" + before + "while [ ! -e \"" + go_.string() +
+                                                       "\" ]; do sleep 0.05; done\nkill $loading\n" + then + "\n")));
 }
 
 void WorkspaceRestoreOnX11Test::mainShows() {
@@ -936,6 +938,7 @@ void WorkspaceRestoreOnX11Test::mainShows() {
     catchUp();
   }
   std::filesystem::remove(go_);
+  std::filesystem::remove(mainGo());
 }
 
 // A launch that first shows a loading window of another process, ends it, then runs the program (in its place,
@@ -945,10 +948,16 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComes
   const struct {
     const char* how;
     std::string entry;
-  } cases[] = {{"the script becomes the program", loader("Loader", "exec")},
-               {"the script runs the program as its child", loader("ChildLoader", "")},
-               {"the script leaves the program in the background", loader("BackgroundLoader", "", " &\nexit 0")},
-               {"setsid -f", loader("SetsidLoader", "exec setsid -f")}};
+  } cases[] = {
+      {"the script becomes the program", loader("Loader", "exec " + mainProgram())},
+      {"the script runs the program as its child", loader("ChildLoader", mainProgram())},
+      {"the script leaves the program in the background", loader("BackgroundLoader", mainProgram() + " &\nexit 0")},
+      {"nohup", loader("NohupLoader", "nohup " + mainProgram() + " >/dev/null 2>&1 &\nexit 0")},
+      {"setsid -f", loader("SetsidLoader", "exec setsid -f " + mainProgram())},
+      {"the program started before the loading window closes",
+       loader("EarlyLoader", "wait $loading\ntouch \"" + mainGo().string() + "\"\nexit 0",
+              mainProgram() + " --after \"" + mainGo().string() + "\" &\n")},
+  };
   const std::shared_ptr<void> end(nullptr, [&](void*) {
     endStarted();
     endWindowsOf("TilvaneMain");
@@ -1004,7 +1013,8 @@ TEST_F(WorkspaceRestoreOnX11Test, ALoadingWindowPlacedByTwoRestoresLeavesItsProg
   ASSERT_EQ(records("TilvaneLoading").size(), 1u);
   const RecordedPlace remembered = recordedPlaceOf(*records("TilvaneLoading")[0]);
   endWindowsOf("TilvaneLoading");
-  const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5), loader("Loader", "exec"));
+  const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+                                  loader("Loader", "exec " + mainProgram()));
   // The loading window shows until the test lets it go, whatever the load.
   restoreAskedAt({item}, {0.0, 1.0}, loadingOrMainShown());
   ASSERT_EQ(windowsOf("TilvaneLoading").size(), 1u);
