@@ -12,6 +12,9 @@ namespace {
 
 /// Ancestors looked at: a process tree is never that deep.
 constexpr int kMaxGenerations = 64;
+/// How long after a passing window closed its process may still end and hand over, and how often that is looked at.
+constexpr double kEndWait = 5.0;
+constexpr double kEndPoll = 0.25;
 
 }  // namespace
 
@@ -60,7 +63,7 @@ void ItemLaunches::hold(const std::string& mark, const SIWindow& window, Place p
   const auto process = launchProcessOf(pid);
   const auto started = processStartTime(pid);
   if (mark.empty() || !process || !started) return;
-  Held held{window, pid, *process, *started, std::nullopt, false, false, std::nullopt, std::move(place),
+  Held held{window, pid, *process, *started, std::nullopt, false, 0, false, std::nullopt, std::move(place),
             std::move(keep)};
   if (const auto session = processSessionOf(pid); session && *session != pid) held.session = session;
   // Taken again by a later restore: its placements still withdraw to what came before the first.
@@ -100,13 +103,47 @@ void ItemLaunches::windowGone(const SIWindow& window) {
     for (const RecordedPlacement& placement : placedInRestore_)
       if (placement.window == window) LayoutManager::shared().withdrawPlacement(placement.before, placement.placed);
   std::erase_if(placedInRestore_, [&](const RecordedPlacement& placement) { return placement.window == window; });
+  std::vector<std::string> passing;
   for (auto& [mark, held] : held_)
-    if (held.window == window) held.closed = true;
+    if (held.window == window && !held.closed) {
+      held.closed = true;
+      held.closedAt = dispatch::MainQueue::clock().now();
+      if (passed(held)) passing.push_back(mark);
+    }
+  for (const std::string& mark : passing) lookForNext(mark);
+}
+
+bool ItemLaunches::stillRuns(const Held& held, const std::string& mark) {
+  // A zombie carries no mark any more.
+  return launchProcessOf(held.pid) == held.process && launchMarkOf(held.pid) == mark;
+}
+
+void ItemLaunches::lookForNext(const std::string& mark) {
+  const auto found = held_.find(mark);
+  if (found == held_.end() || !passed(found->second)) return;
+  Held& held = found->second;
+  if (stillRuns(held, mark)) return lookAgainLater();
+  for (const auto& item : LayoutManager::shared().layoutItems()) {
+    const SIWindow window = item->window();
+    const pid_t pid = window.processIdentifier();
+    if (window != held.window && !processStartedBefore(pid, held.started) && nextOfLaunch(held, pid, mark))
+      return handOn(held, window, mark);
+  }
+}
+
+void ItemLaunches::lookAgainLater() {
+  if (lookAgain_.isPending()) return;
+  lookAgain_.schedule(kEndPoll, [this] {
+    const double now = dispatch::MainQueue::clock().now();
+    std::vector<std::string> marks;
+    for (const auto& [mark, held] : held_)
+      if (passed(held) && now - held.closedAt < kEndWait) marks.push_back(mark);
+    for (const std::string& mark : marks) lookForNext(mark);
+  });
 }
 
 bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& mark) {
-  // The passing window's process has ended (a zombie carries no mark any more).
-  if (launchProcessOf(held.pid) == held.process && launchMarkOf(held.pid) == mark) return false;
+  if (stillRuns(held, mark)) return false;
   for (int generation = 0; generation < kMaxGenerations && pid > 1; ++generation) {
     if (launchMarkOf(pid) != mark) return false;
     const auto started = processStartTime(pid);

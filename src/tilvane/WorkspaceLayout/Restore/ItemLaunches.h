@@ -10,6 +10,7 @@
 
 #include "Layout/LayoutManager.h"
 #include "platform/desktop/SIWindow.h"
+#include "platform/dispatch/MainQueue.h"
 #include "platform/rx/Disposable.h"
 
 namespace tilvane {
@@ -102,6 +103,8 @@ class ItemLaunches {
     /// The session the window's process is in, when it does not lead it: the launch's.
     std::optional<pid_t> session;
     bool closed = false;
+    /// When it closed (main-loop clock).
+    double closedAt = 0;
     /// It took the place of a passing window: the launch hands over no further.
     bool handedOn = false;
     std::optional<RecordedPlacement> placement;
@@ -111,6 +114,12 @@ class ItemLaunches {
   /// Whether the window of process `pid`, carrying `mark`, is the next of the launch whose window `held` passed.
   static bool nextOfLaunch(const Held& held, pid_t pid, const std::string& mark);
   void handOn(Held& held, const SIWindow& window, const std::string& mark);
+  /// Whether the process of `held`'s window still runs.
+  static bool stillRuns(const Held& held, const std::string& mark);
+  /// `held` of the item `mark` passed: hands over to an open window of its launch (one may have shown before the
+  /// close was known). While the passing window's process still runs, looks again a little later, for a while.
+  void lookForNext(const std::string& mark);
+  void lookAgainLater();
   /// Whether `held` passed and waits for the next window of its launch.
   static bool passed(const Held& held) { return held.closed && !held.handedOn && held.session; }
 
@@ -118,6 +127,7 @@ class ItemLaunches {
   std::map<std::string, Awaited> awaited_;
   std::map<std::string, Held> held_;
   std::vector<RecordedPlacement> placedInRestore_;
+  dispatch::ScopedTimer lookAgain_;
   rx::DisposeBag subscriptions_;
 };
 

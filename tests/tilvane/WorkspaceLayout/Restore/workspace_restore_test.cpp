@@ -471,10 +471,18 @@ TEST_F(WorkspaceRestoreTest, AWindowPlacedAndClosedBeforeTheRestoresEndLeavesIts
 }
 
 // The item's loading window (of a process the launch's script started in its session) closes: the launch's next
-// window takes its place only once the loading window's process has ended.
+// window takes its place only once the loading window's process has ended, also one shown before the close was
+// known.
 TEST_F(WorkspaceRestoreTest, ALoadingWindowHandsOverOnlyOnceItsProcessEnded) {
-  for (const bool ended : {true, false}) {
-    SCOPED_TRACE(ended ? "its process ended" : "its process still runs");
+  const struct {
+    const char* how;
+    bool ended, mainFirst;
+  } cases[] = {{"its process ended", true, false},
+               {"its process still runs", false, false},
+               {"the main window shown before the loading window closed", true, true}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.how);
     const auto item = workspaceItem("org.example.Splash", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/loader");
     const pid_t script = apps().addApplication({.bundleIdentifier = "org.example.Shell", .mark = item->id()});
     launcher().script("/opt/loader", {.application = {.bundleIdentifier = "org.example.Splash", .session = script},
@@ -483,15 +491,17 @@ TEST_F(WorkspaceRestoreTest, ALoadingWindowHandsOverOnlyOnceItsProcessEnded) {
     advance(30);
     ASSERT_EQ(windowsOf("org.example.Splash").size(), 1u);
     const AXUIElement splash = windowsOf("org.example.Splash")[0];
-    apps().closeWindow(splash);
-    if (ended) apps().quitApplication(splash.pid);
-    advance(0.5);
     // An application of its own each time: nothing it remembers places its window.
-    const pid_t main = apps().launchApplication(
-        {.bundleIdentifier = ended ? "org.example.Main" : "org.example.Main2", .mark = item->id(), .parent = script, .session = script});
-    const AXUIElement window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
+    const pid_t main = apps().launchApplication({.bundleIdentifier = "org.example.Main" + std::to_string(i),
+                                                 .mark = item->id(), .parent = script, .session = script});
+    std::optional<AXUIElement> window;
+    if (c.mainFirst) window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
+    apps().closeWindow(splash);
+    if (c.ended) apps().quitApplication(splash.pid);
+    advance(0.5);
+    if (!window) window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
     advance(3);
-    EXPECT_EQ(frameOf(window), ended ? CGRectMake(720, 23, 720, 877) : CGRectMake(10, 10, 300, 200));
+    EXPECT_EQ(frameOf(*window), c.ended ? CGRectMake(720, 23, 720, 877) : CGRectMake(10, 10, 300, 200));
     for (const pid_t pid : {splash.pid, main, script}) apps().quitApplication(pid);
     drain();
   }
