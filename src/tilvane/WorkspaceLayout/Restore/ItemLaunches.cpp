@@ -12,7 +12,7 @@ namespace {
 
 /// Ancestors looked at: a process tree is never that deep.
 constexpr int kMaxGenerations = 64;
-/// How long after a passing window closed its process may still end and hand over, and how often that is looked at.
+/// How long after a passing window closed its process may still end and hand over, and how often it is looked at.
 constexpr double kEndWait = 5.0;
 constexpr double kEndPoll = 0.25;
 
@@ -63,8 +63,12 @@ void ItemLaunches::hold(const std::string& mark, const SIWindow& window, Place p
   const auto process = launchProcessOf(pid);
   const auto started = processStartTime(pid);
   if (mark.empty() || !process || !started) return;
-  Held held{window, pid, *process, *started, std::nullopt, false, 0, false, std::nullopt, std::move(place),
-            std::move(keep)};
+  Held held{.window = window,
+            .pid = pid,
+            .process = *process,
+            .started = *started,
+            .place = std::move(place),
+            .keep = std::move(keep)};
   if (const auto session = processSessionOf(pid); session && *session != pid) held.session = session;
   // Taken again by a later restore: its placements still withdraw to what came before the first.
   if (const auto found = held_.find(mark);
@@ -163,7 +167,8 @@ bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& 
 }
 
 void ItemLaunches::windowShown(const SIWindow& window) {
-  const bool anyPassed = std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return passed(entry.second); });
+  const bool anyPassed =
+      std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return passed(entry.second); });
   if (awaited_.empty() && !anyPassed) return;
   const pid_t pid = window.processIdentifier();
   const auto mark = launchMarkOf(pid);

@@ -493,7 +493,9 @@ TEST_F(WorkspaceRestoreTest, ALoadingWindowHandsOverOnlyOnceItsProcessEnded) {
     const AXUIElement splash = windowsOf("org.example.Splash")[0];
     // An application of its own each time: nothing it remembers places its window.
     const pid_t main = apps().launchApplication({.bundleIdentifier = "org.example.Main" + std::to_string(i),
-                                                 .mark = item->id(), .parent = script, .session = script});
+                                                 .mark = item->id(),
+                                                 .parent = script,
+                                                 .session = script});
     std::optional<AXUIElement> window;
     if (c.mainFirst) window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
     apps().closeWindow(splash);

@@ -233,7 +233,8 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
   }
   void expectOneMainWindowPlaced() {
     ASSERT_EQ(windowsOf("TilvaneMain").size(), 1u);
-    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneMain")[0]);
+    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight))
+        << *probe().frameRect(windowsOf("TilvaneMain")[0]);
   }
 
   double start_ = 0;
@@ -918,15 +919,19 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheI
 
 /// The entry `name` of a launch that shows a loading window of another process (after running `before`) until
 /// `go` exists, ends it, then runs `then`.
-std::string WorkspaceRestoreOnX11Test::loader(const std::string& name, const std::string& then, const std::string& before) {
-  return entryRunning(name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
-                                                       "loading=$!\n" + before + "while [ ! -e \"" + go_.string() +
-                                                       "\" ]; do sleep 0.05; done\nkill $loading\n" + then + "\n")));
+std::string WorkspaceRestoreOnX11Test::loader(const std::string& name, const std::string& then,
+                                              const std::string& before) {
+  return entryRunning(
+      name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
+                                       "loading=$!\n" +
+                                           before + "while [ ! -e \"" + go_.string() +
+                                           "\" ]; do sleep 0.05; done\nkill $loading\n" + then + "\n")));
 }
 
 void WorkspaceRestoreOnX11Test::mainShows() {
   std::ofstream(go_).close();
-  ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneLoading").empty() && windowsOf("TilvaneMain").size() == 1; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return windowsOf("TilvaneLoading").empty() && windowsOf("TilvaneMain").size() == 1; }));
   const std::uint32_t main = windowsOf("TilvaneMain")[0];
   for (int i = 0; i < 50 && !managed(main); ++i) {
     advance(0.1);
@@ -951,7 +956,8 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComes
   } cases[] = {
       {"the script becomes the program", loader("Loader", "exec " + mainProgram())},
       {"the script runs the program as its child", loader("ChildLoader", mainProgram())},
-      {"the script leaves the program in the background", loader("BackgroundLoader", mainProgram() + " &\nexit 0")},
+      {"the script leaves the program in the background",
+       loader("BackgroundLoader", mainProgram() + " &\nexit 0")},
       {"nohup", loader("NohupLoader", "nohup " + mainProgram() + " >/dev/null 2>&1 &\nexit 0")},
       {"setsid -f", loader("SetsidLoader", "exec setsid -f " + mainProgram())},
       {"the program started before the loading window closes",
