@@ -109,6 +109,12 @@ std::optional<pid_t> parentProcessOf(pid_t pid) {
   return desktop->launcher().parentProcess(pid);
 }
 
+std::optional<pid_t> processSessionOf(pid_t pid) {
+  Desktop* desktop = Desktop::current();
+  if (!desktop || pid <= 0) return std::nullopt;
+  return desktop->launcher().sessionOf(pid);
+}
+
 std::optional<double> processStartTime(pid_t pid) {
   Desktop* desktop = Desktop::current();
   if (!desktop || pid <= 0) return std::nullopt;

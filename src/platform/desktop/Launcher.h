@@ -70,6 +70,10 @@ class Launcher {
   /// The process that started `pid` (its parent now); absent when `pid` has ended or the backend cannot tell.
   virtual std::optional<pid_t> parentProcess(pid_t) const { return std::nullopt; }
 
+  /// The session process `pid` is in (the process id of its leader, which need not run any more); absent when
+  /// `pid` has ended or the backend cannot tell.
+  virtual std::optional<pid_t> sessionOf(pid_t) const { return std::nullopt; }
+
   /// When process `pid` started, in seconds on the backend's process clock; absent when it cannot tell.
   virtual std::optional<double> processStartTime(pid_t) const { return std::nullopt; }
   /// Now on the process clock: a process started after this reads as later, never as earlier.
@@ -111,6 +115,9 @@ double processClockNow();
 
 /// Launcher::parentProcess of the installed desktop's launcher; absent without one.
 std::optional<pid_t> parentProcessOf(pid_t pid);
+
+/// Launcher::sessionOf of the installed desktop's launcher; absent without one.
+std::optional<pid_t> processSessionOf(pid_t pid);
 
 /// Launcher::processStartTime of the installed desktop's launcher; absent without one.
 std::optional<double> processStartTime(pid_t pid);

@@ -168,7 +168,8 @@ class LayoutManager final : public LayoutAllTarget {
   /// The window's records as they stand now (before a placement that may not count).
   std::vector<RecordState> recordStates(const SIWindow& window) const;
   /// A placement at `placed` turned out not to count (its window went at once): each record goes back to what
-  /// `before` held, unless it holds another place by now (the user moved the window since).
+  /// `before` held, unless the user moved the window since (its record holds another place by now, or the move
+  /// waits to be written).
   void withdrawPlacement(const std::vector<RecordState>& before, const RecordedPlace& placed);
   /// The window moved or was resized: unless it is being laid out, its new fractions are queued for writing.
   void queueFrameUpdate(const SIWindow& window);

@@ -106,6 +106,10 @@ std::vector<LayoutManager::RecordState> LayoutManager::recordStates(const SIWind
 void LayoutManager::withdrawPlacement(const std::vector<RecordState>& before, const RecordedPlace& placed) {
   for (const RecordState& state : before) {
     if (!isWritable(state.model) || recordedPlaceOf(*state.model) != placed) continue;
+    // The user moved the window since, and the move waits to be written: it is kept.
+    if (const auto queued = updateQueue_.find(state.model->id());
+        queued != updateQueue_.end() && !queued->second.fromPlacement)
+      continue;
     updateQueue_.erase(state.model->id());
     entryTimers_.erase(state.model->id());
     const auto outcome = tryWriteTransaction([&](store::Database&) {

@@ -32,6 +32,8 @@ pid_t SimApplications::addApplication(const SimApplicationConfig& config) {
   app.info.executableURL = config.executable;
   app.info.isAgent = config.agent;
   app.mark = config.mark;
+  app.parent = config.parent;
+  app.session = config.session;
   app.startTime = dispatch::MainQueue::clock().now();
   applications_.push_back(std::move(app));
   lastFound_ = nullptr;
@@ -69,6 +71,18 @@ std::optional<std::string> SimApplications::markOf(pid_t pid) const {
 std::optional<double> SimApplications::startTimeOf(pid_t pid) const {
   const Application* app = findApplication(pid);
   return app ? std::optional(app->startTime) : std::nullopt;
+}
+
+std::optional<pid_t> SimApplications::parentOf(pid_t pid) const {
+  const Application* app = findApplication(pid);
+  // An orphan has no parent that tells anything.
+  if (!app || !app->parent || !findApplication(*app->parent)) return std::nullopt;
+  return app->parent;
+}
+
+std::optional<pid_t> SimApplications::sessionOf(pid_t pid) const {
+  const Application* app = findApplication(pid);
+  return app ? std::optional(app->session.value_or(pid)) : std::nullopt;
 }
 
 pid_t SimApplications::launchApplication(const SimApplicationConfig& config) {

@@ -42,6 +42,9 @@ struct SimApplicationConfig {
   std::vector<SimWindowConfig> windows;
   /// The launch mark its process carries (LaunchRequest::mark); absent: none.
   std::optional<std::string> mark;
+  /// The process that started it (absent: none known) and the session it is in (absent: one it leads).
+  std::optional<pid_t> parent;
+  std::optional<pid_t> session;
 };
 
 /// How an application answers a read of its "AXWindows".
@@ -130,6 +133,10 @@ class SimApplications final : public ApplicationServer {
   std::optional<std::string> markOf(pid_t pid) const;
   /// The main loop's time when the process was added; absent when it does not run.
   std::optional<double> startTimeOf(pid_t pid) const;
+  /// The process that started `pid`, while both run; absent otherwise.
+  std::optional<pid_t> parentOf(pid_t pid) const;
+  /// The session of `pid`, while it runs.
+  std::optional<pid_t> sessionOf(pid_t pid) const;
   /// Whether an observer is registered for the triple.
   bool isObserved(pid_t pid, const std::string& notification, const AXUIElement& element) const;
   /// Every position and size request that reached the backend, in order.
@@ -170,6 +177,8 @@ class SimApplications final : public ApplicationServer {
     std::vector<Window> windows;
     std::optional<std::string> mark;
     double startTime = 0;
+    std::optional<pid_t> parent;
+    std::optional<pid_t> session;
   };
   // (process, notification, observed element) -> handler. The notification is its number in
   // notificationNames_, so that a key is a few integers: observers are added for every window met.

@@ -60,6 +60,8 @@ class SimLauncher final : public Launcher {
   /// The main loop's time.
   std::optional<double> processStartTime(pid_t pid) const override { return applications_.startTimeOf(pid); }
   double processClockNow() const override;
+  std::optional<pid_t> parentProcess(pid_t pid) const override { return applications_.parentOf(pid); }
+  std::optional<pid_t> sessionOf(pid_t pid) const override { return applications_.sessionOf(pid); }
 
   /// A window of `application` appeared: a start it shows is over. A simulated process leads a session of its
   /// own.

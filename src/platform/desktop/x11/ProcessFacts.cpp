@@ -136,6 +136,14 @@ std::optional<pid_t> parentProcessId(pid_t pid) {
   return static_cast<pid_t>(*parent);
 }
 
+std::optional<pid_t> sessionId(pid_t pid) {
+  const auto fields = statFields(pid);
+  // Field 6.
+  const auto session = numberField(fields, 6);
+  if (!session || fields[0] == "Z" || fields[0] == "X") return std::nullopt;
+  return static_cast<pid_t>(*session);
+}
+
 std::vector<pid_t> runningProcesses() {
   std::vector<pid_t> pids;
   std::error_code ec;

@@ -17,6 +17,9 @@ std::optional<std::string> startEnvironmentValue(pid_t pid, std::string_view nam
 /// The parent of process `pid` (0: none); absent when it is unknown or `pid` has ended.
 std::optional<pid_t> parentProcessId(pid_t pid);
 
+/// The session of process `pid` (its leader's process id); absent when it is unknown or `pid` has ended.
+std::optional<pid_t> sessionId(pid_t pid);
+
 /// When process `pid` started, in seconds on the boot clock, to the kernel's tick; absent when unknown.
 std::optional<double> processStartSeconds(pid_t pid);
 

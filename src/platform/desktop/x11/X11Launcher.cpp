@@ -169,6 +169,8 @@ bool X11Launcher::startFailed(const LaunchRequest& request) {
 
 std::optional<pid_t> X11Launcher::parentProcess(pid_t pid) const { return parentProcessId(pid); }
 
+std::optional<pid_t> X11Launcher::sessionOf(pid_t pid) const { return sessionId(pid); }
+
 std::optional<double> X11Launcher::processStartTime(pid_t pid) const { return processStartSeconds(pid); }
 
 double X11Launcher::processClockNow() const { return bootClockSeconds(); }

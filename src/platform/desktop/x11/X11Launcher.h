@@ -64,6 +64,7 @@ class X11Launcher final : public Launcher {
   bool markedProcessRuns(const std::string& mark, double since) const override;
   bool startFailed(const LaunchRequest& request) override;
   std::optional<pid_t> parentProcess(pid_t pid) const override;
+  std::optional<pid_t> sessionOf(pid_t pid) const override;
   /// Seconds on the boot clock, to the kernel's tick.
   std::optional<double> processStartTime(pid_t pid) const override;
   double processClockNow() const override;

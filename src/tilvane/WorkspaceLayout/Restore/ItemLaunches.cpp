@@ -12,6 +12,9 @@ namespace {
 
 /// Ancestors looked at: a process tree is never that deep.
 constexpr int kMaxGenerations = 64;
+/// How long after a passing window closed its process may still end and hand over, and how often it is looked at.
+constexpr double kEndWait = 5.0;
+constexpr double kEndPoll = 0.25;
 
 }  // namespace
 
@@ -21,6 +24,16 @@ std::optional<std::string> launchProcessOf(pid_t pid) {
   char text[32];
   const auto end = std::to_chars(text, text + sizeof text, *started).ptr;
   return std::to_string(pid) + " " + std::string(text, end);
+}
+
+void RecordedPlacement::mergeEarlier(const RecordedPlacement& earlier) {
+  if (earlier.window != window) return;
+  for (LayoutManager::RecordState& state : before) {
+    // Only a record still at the earlier placement: one the user moved since keeps the move.
+    if (state.place != earlier.placed) continue;
+    for (const LayoutManager::RecordState& first : earlier.before)
+      if (first.model == state.model) state = first;
+  }
 }
 
 ItemLaunches& ItemLaunches::shared() { return SharedInstance<ItemLaunches>::get(); }
@@ -50,14 +63,32 @@ void ItemLaunches::hold(const std::string& mark, const SIWindow& window, Place p
   const auto process = launchProcessOf(pid);
   const auto started = processStartTime(pid);
   if (mark.empty() || !process || !started) return;
-  held_.insert_or_assign(mark, Held{window, pid, *process, *started, false, std::nullopt, std::move(place),
-                                    std::move(keep)});
+  Held held{.window = window,
+            .pid = pid,
+            .process = *process,
+            .started = *started,
+            .place = std::move(place),
+            .keep = std::move(keep)};
+  if (const auto session = processSessionOf(pid); session && *session != pid) held.session = session;
+  // Taken again by a later restore: its placements still withdraw to what came before the first.
+  if (const auto found = held_.find(mark);
+      found != held_.end() && found->second.window == window && found->second.process == *process) {
+    held.handedOn = found->second.handedOn;
+    held.placement = std::move(found->second.placement);
+  }
+  held_.insert_or_assign(mark, std::move(held));
 }
 
 void ItemLaunches::placed(const std::string& mark, RecordedPlacement placement) {
+  const auto earlier = std::find_if(placedInRestore_.begin(), placedInRestore_.end(),
+                                    [&](const RecordedPlacement& p) { return p.window == placement.window; });
+  if (earlier != placedInRestore_.end()) placement.mergeEarlier(*earlier);
+  const auto held = held_.find(mark);
+  const bool ofHeld = held != held_.end() && held->second.window == placement.window;
+  if (ofHeld && held->second.placement) placement.mergeEarlier(*held->second.placement);
+  if (earlier != placedInRestore_.end()) placedInRestore_.erase(earlier);
   if (LayoutManager::shared().workspaceRunning()) placedInRestore_.push_back(placement);
-  if (const auto found = held_.find(mark); found != held_.end() && found->second.window == placement.window)
-    found->second.placement = std::move(placement);
+  if (ofHeld) held->second.placement = std::move(placement);
 }
 
 void ItemLaunches::await(const std::string& mark, double since, Keep keep) {
@@ -76,13 +107,47 @@ void ItemLaunches::windowGone(const SIWindow& window) {
     for (const RecordedPlacement& placement : placedInRestore_)
       if (placement.window == window) LayoutManager::shared().withdrawPlacement(placement.before, placement.placed);
   std::erase_if(placedInRestore_, [&](const RecordedPlacement& placement) { return placement.window == window; });
+  std::vector<std::string> passing;
   for (auto& [mark, held] : held_)
-    if (held.window == window) held.closed = true;
+    if (held.window == window && !held.closed) {
+      held.closed = true;
+      held.closedAt = dispatch::MainQueue::clock().now();
+      if (passed(held)) passing.push_back(mark);
+    }
+  for (const std::string& mark : passing) lookForNext(mark);
+}
+
+bool ItemLaunches::stillRuns(const Held& held, const std::string& mark) {
+  // A zombie carries no mark any more.
+  return launchProcessOf(held.pid) == held.process && launchMarkOf(held.pid) == mark;
+}
+
+void ItemLaunches::lookForNext(const std::string& mark) {
+  const auto found = held_.find(mark);
+  if (found == held_.end() || !passed(found->second)) return;
+  Held& held = found->second;
+  if (stillRuns(held, mark)) return lookAgainLater();
+  for (const auto& item : LayoutManager::shared().layoutItems()) {
+    const SIWindow window = item->window();
+    const pid_t pid = window.processIdentifier();
+    if (window != held.window && !processStartedBefore(pid, held.started) && nextOfLaunch(held, pid, mark))
+      return handOn(held, window, mark);
+  }
+}
+
+void ItemLaunches::lookAgainLater() {
+  if (lookAgain_.isPending()) return;
+  lookAgain_.schedule(kEndPoll, [this] {
+    const double now = dispatch::MainQueue::clock().now();
+    std::vector<std::string> marks;
+    for (const auto& [mark, held] : held_)
+      if (passed(held) && now - held.closedAt < kEndWait) marks.push_back(mark);
+    for (const std::string& mark : marks) lookForNext(mark);
+  });
 }
 
 bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& mark) {
-  // The passing window's process has ended (a zombie carries no mark any more).
-  if (launchProcessOf(held.pid) == held.process && launchMarkOf(held.pid) == mark) return false;
+  if (stillRuns(held, mark)) return false;
   for (int generation = 0; generation < kMaxGenerations && pid > 1; ++generation) {
     if (launchMarkOf(pid) != mark) return false;
     const auto started = processStartTime(pid);
@@ -90,20 +155,26 @@ bool ItemLaunches::nextOfLaunch(const Held& held, pid_t pid, const std::string& 
     if (pid == held.pid && *started == held.started) return false;
     if (*started <= held.started) return true;
     const auto parent = parentProcessOf(pid);
-    if (!parent) return false;
+    if (!parent || *parent <= 1 || launchMarkOf(*parent) != mark) {
+      // Its parent gone (a script that left it in the background and ended): of the launch when it stayed in the
+      // launch's session or left for one of its own; a terminal's shell and its jobs are in another.
+      const auto session = processSessionOf(pid);
+      return session && (*session == *held.session || *session == pid);
+    }
     pid = *parent;
   }
   return false;
 }
 
 void ItemLaunches::windowShown(const SIWindow& window) {
-  const bool passed = std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return entry.second.closed; });
-  if (awaited_.empty() && !passed) return;
+  const bool anyPassed =
+      std::any_of(held_.begin(), held_.end(), [](const auto& entry) { return passed(entry.second); });
+  if (awaited_.empty() && !anyPassed) return;
   const pid_t pid = window.processIdentifier();
   const auto mark = launchMarkOf(pid);
   if (!mark) return;
   if (const auto held = held_.find(*mark);
-      held != held_.end() && held->second.closed && nextOfLaunch(held->second, pid, *mark))
+      held != held_.end() && passed(held->second) && nextOfLaunch(held->second, pid, *mark))
     return handOn(held->second, window, *mark);
   const auto found = awaited_.find(*mark);
   // A process started before the launch (the item's earlier window, whatever was started from it) is not of it.
@@ -131,6 +202,7 @@ void ItemLaunches::handOn(Held& held, const SIWindow& window, const std::string&
   held.process = *process;
   held.started = *started;
   held.closed = false;
+  held.handedOn = true;
   held.placement.reset();
   // Copied: placing may hold the window anew, which replaces this entry.
   if (const Place place = held.place) place(window);

@@ -10,6 +10,7 @@
 
 #include "Layout/LayoutManager.h"
 #include "platform/desktop/SIWindow.h"
+#include "platform/dispatch/MainQueue.h"
 #include "platform/rx/Disposable.h"
 
 namespace tilvane {
@@ -19,10 +20,12 @@ namespace tilvane {
 std::optional<std::string> launchProcessOf(pid_t pid);
 
 /// A placement a restore recorded for a window, and what the window's records held before it.
+/// Merged with an earlier one of the same window: what they held before the first, and the last place.
 struct RecordedPlacement {
   SIWindow window;
   std::vector<LayoutManager::RecordState> before;
   RecordedPlace placed;
+  void mergeEarlier(const RecordedPlacement& earlier);
 };
 
 /// What the workspace restores of this run learned of each item's launches, by the item's launch mark, so that a
@@ -33,11 +36,14 @@ struct RecordedPlacement {
 ///
 /// The item's window taken from its launch may be a passing one (a "loading" window of another process that the
 /// launch ends before it shows its main window): once it closed and its process ended, the next window the launch
-/// shows is the item's instead. It is put at the item's place, its process kept, and the placement of the passing
-/// window withdrawn. The launch's window is one whose process is, or descends from, a process of the launch that
-/// was there before the passing window's (the launch's own start, a script that execs the program after the
-/// loading window): what descends from the passing window's process, or was orphaned by it (a program started
-/// from the item's window), never is. Main thread only.
+/// shows is the item's instead, once. It is put at the item's place, its process kept, and the placement of the
+/// passing window withdrawn, whenever that happens. Each launch runs in a session of its own, and a window passes
+/// so only when its process did not lead its session (the launch itself, or a program that left it, is no loading
+/// window of it). The launch's next window is one whose process, or an ancestor through processes carrying the
+/// mark, was there before the passing window's (the script that execs the program, or runs it as its child), or,
+/// its parent gone (the script that left it in the background ended), one that stayed in the launch's session or
+/// leads a session of its own (`setsid -f`); never one that descends from the passing window's process, nor one
+/// in another session (a terminal's shell and what the user starts from it). Main thread only.
 class ItemLaunches {
  public:
   using Keep = std::function<void(const std::string& process)>;
@@ -57,10 +63,14 @@ class ItemLaunches {
   /// launch of the item is awaited any more.
   void took(const std::string& mark, const std::string& process);
   /// `window`, of the item's own launch, is the item's: should it pass (see the class), `place` puts the
-  /// launch's next window in its stead and `keep` stores its process.
+  /// launch's next window in its stead and `keep` stores its process. Held again (a later restore took it), it
+  /// keeps what its earlier placements withdraw to.
   void hold(const std::string& mark, const SIWindow& window, Place place, Keep keep);
+  /// The item starts a process of its own: the window of an earlier launch hands over to nothing any more.
+  void launching(const std::string& mark) { held_.erase(mark); }
   /// `placement` was recorded for the item: withdrawn when its window closes before the queued restores end (one
-  /// runs now), or when it passes for the item's.
+  /// runs now), or when it passes for the item's, back to what the window's records held before the first
+  /// placement a restore made of it.
   void placed(const std::string& mark, RecordedPlacement placement);
   /// The queued restores have ended: a window placed by them that closes from now on keeps its placement.
   void restoresEnded() { placedInRestore_.clear(); }
@@ -90,7 +100,13 @@ class ItemLaunches {
     pid_t pid = 0;
     std::string process;
     double started = 0;
+    /// The session the window's process is in, when it does not lead it: the launch's.
+    std::optional<pid_t> session;
     bool closed = false;
+    /// When it closed (main-loop clock).
+    double closedAt = 0;
+    /// It took the place of a passing window: the launch hands over no further.
+    bool handedOn = false;
     std::optional<RecordedPlacement> placement;
     Place place;
     Keep keep;
@@ -98,11 +114,20 @@ class ItemLaunches {
   /// Whether the window of process `pid`, carrying `mark`, is the next of the launch whose window `held` passed.
   static bool nextOfLaunch(const Held& held, pid_t pid, const std::string& mark);
   void handOn(Held& held, const SIWindow& window, const std::string& mark);
+  /// Whether the process of `held`'s window still runs.
+  static bool stillRuns(const Held& held, const std::string& mark);
+  /// `held` of the item `mark` passed: hands over to an open window of its launch (one may have shown before the
+  /// close was known). While the passing window's process still runs, looks again a little later, for a while.
+  void lookForNext(const std::string& mark);
+  void lookAgainLater();
+  /// Whether `held` passed and waits for the next window of its launch.
+  static bool passed(const Held& held) { return held.closed && !held.handedOn && held.session; }
 
   std::map<std::string, std::string> processes_;
   std::map<std::string, Awaited> awaited_;
   std::map<std::string, Held> held_;
   std::vector<RecordedPlacement> placedInRestore_;
+  dispatch::ScopedTimer lookAgain_;
   rx::DisposeBag subscriptions_;
 };
 

@@ -144,6 +144,7 @@ void WorkspaceItemLayoutOperation::launchApp() {
     ownProcess_ = true;
     launchedAt_ = processClockNow();
     before_ = listedWindows();
+    ItemLaunches::shared().launching(mark_);
   }
   if (!file_.empty()) {
     std::vector<std::string> arguments;

@@ -450,6 +450,65 @@ TEST_F(WorkspaceRestoreTest, ALaunchGivenUpIsWaitedForByTheNextRestoreWhileItRun
   }
 }
 
+// A window a restore placed that closes before the restores end was never where the user wanted it: its record
+// goes back to what it held.
+TEST_F(WorkspaceRestoreTest, AWindowPlacedAndClosedBeforeTheRestoresEndLeavesItsRecordAsItWas) {
+  storeRecord("org.example.Editor", 0, CGRectMake(0, 0, 0.5, 0.5));
+  const AXUIElement editor = admitWindow({.frame = CGRectMake(10, 10, 300, 200)});
+  advance(3);
+  launcher().script("org.example.Ghost",
+                    {.application = {.bundleIdentifier = "org.example.Ghost"}, .opensWindow = false});
+  restore({workspaceItem("org.example.Editor", 0, CGRectMake(0.5, 0, 0.5, 1)),
+           workspaceItem("org.example.Ghost", 0, CGRectMake(0, 0, 1, 1))});
+  advance(7.0);  // placed at 6.3, the ghost waited for until 13.0
+  ASSERT_EQ(remembered(editor), CGRectMake(0.5, 0, 0.5, 1));
+  apps().closeWindow(editor);
+  drain();
+  ASSERT_TRUE(manager().workspaceRunning());
+  advance(30);
+  ASSERT_EQ(records().size(), 1u);
+  EXPECT_EQ(test::fractionsOf(*records()[0]), CGRectMake(0, 0, 0.5, 0.5));
+}
+
+// The item's loading window (of a process the launch's script started in its session) closes: the launch's next
+// window takes its place only once the loading window's process has ended, also one shown before the close was
+// known.
+TEST_F(WorkspaceRestoreTest, ALoadingWindowHandsOverOnlyOnceItsProcessEnded) {
+  const struct {
+    const char* how;
+    bool ended, mainFirst;
+  } cases[] = {{"its process ended", true, false},
+               {"its process still runs", false, false},
+               {"the main window shown before the loading window closed", true, true}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.how);
+    const auto item = workspaceItem("org.example.Splash", 0, CGRectMake(0.5, 0, 0.5, 1), "/opt/loader");
+    const pid_t script = apps().addApplication({.bundleIdentifier = "org.example.Shell", .mark = item->id()});
+    launcher().script("/opt/loader", {.application = {.bundleIdentifier = "org.example.Splash", .session = script},
+                                      .window = {.frame = CGRectMake(50, 60, 400, 300)}});
+    restore({item});
+    advance(30);
+    ASSERT_EQ(windowsOf("org.example.Splash").size(), 1u);
+    const AXUIElement splash = windowsOf("org.example.Splash")[0];
+    // An application of its own each time: nothing it remembers places its window.
+    const pid_t main = apps().launchApplication({.bundleIdentifier = "org.example.Main" + std::to_string(i),
+                                                 .mark = item->id(),
+                                                 .parent = script,
+                                                 .session = script});
+    std::optional<AXUIElement> window;
+    if (c.mainFirst) window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
+    apps().closeWindow(splash);
+    if (c.ended) apps().quitApplication(splash.pid);
+    advance(0.5);
+    if (!window) window = apps().createWindow(main, {.frame = CGRectMake(10, 10, 300, 200)});
+    advance(3);
+    EXPECT_EQ(frameOf(*window), c.ended ? CGRectMake(720, 23, 720, 877) : CGRectMake(10, 10, 300, 200));
+    for (const pid_t pid : {splash.pid, main, script}) apps().quitApplication(pid);
+    drain();
+  }
+}
+
 TEST(WindowAssignment, AWindowOnAPlaceKeepsItAndTheOthersGoToTheNearestFreePlace) {
   using Served = std::vector<std::optional<std::size_t>>;
   const WindowSpot a{CGRectMake(40, 60, 400, 300), 0}, b{CGRectMake(420, 200, 400, 300), 0},

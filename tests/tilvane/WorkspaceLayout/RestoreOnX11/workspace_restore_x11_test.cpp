@@ -12,6 +12,7 @@
 
 #include <QApplication>
 
+#include "AppManager/Geometry/Placement.h"
 #include "AppManager/Geometry/TransformUtils.h"
 #include "AppManager/Logging/LogManager.h"
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -219,7 +220,26 @@ class WorkspaceRestoreOnX11Test : public TilvaneOnX11Test {
     EXPECT_TRUE(waitUntil([&] { return windowsOf(bundle).empty(); }));
   }
 
+  std::string loader(const std::string& name, const std::string& then, const std::string& before = {});
+  /// The program that shows the main window, as a loader's script runs it.
+  static std::string mainProgram() { return "\"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain"; }
+  /// Made by a loader's script once its loading window ended, for a main program started before.
+  std::filesystem::path mainGo() const { return go_.string() + ".main"; }
+  /// The loading window of a loader's launch ends (after the restore took it), and its main window shows: put in
+  /// place on the restore's clock once admitted.
+  void mainShows();
+  std::function<bool()> loadingOrMainShown() {
+    return [this] { return !windowsOf("TilvaneLoading").empty() || !windowsOf("TilvaneMain").empty(); };
+  }
+  void expectOneMainWindowPlaced() {
+    ASSERT_EQ(windowsOf("TilvaneMain").size(), 1u);
+    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight))
+        << *probe().frameRect(windowsOf("TilvaneMain")[0]);
+  }
+
   double start_ = 0;
+  /// A loader's loading window shows until this exists.
+  std::filesystem::path go_ = tempDir() / "go";
   std::filesystem::path starts_ = tempDir() / "starts";
   std::filesystem::path launches_ = tempDir() / "launches";
 };
@@ -897,49 +917,59 @@ TEST_F(WorkspaceRestoreOnX11Test, AWindowShownAfterTheRestoreGaveTheItemUpIsTheI
   }
 }
 
+/// The entry `name` of a launch that shows a loading window of another process (after running `before`) until
+/// `go` exists, ends it, then runs `then`.
+std::string WorkspaceRestoreOnX11Test::loader(const std::string& name, const std::string& then,
+                                              const std::string& before) {
+  return entryRunning(
+      name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
+                                       "loading=$!\n" +
+                                           before + "while [ ! -e \"" + go_.string() +
+                                           "\" ]; do sleep 0.05; done\nkill $loading\n" + then + "\n")));
+}
+
+void WorkspaceRestoreOnX11Test::mainShows() {
+  std::ofstream(go_).close();
+  ASSERT_TRUE(
+      waitUntil([&] { return windowsOf("TilvaneLoading").empty() && windowsOf("TilvaneMain").size() == 1; }));
+  const std::uint32_t main = windowsOf("TilvaneMain")[0];
+  for (int i = 0; i < 50 && !managed(main); ++i) {
+    advance(0.1);
+    waitUntil([&] { return managed(main); }, 0.1);
+  }
+  for (int i = 0; i < 15; ++i) {
+    advance(0.1);
+    probe().syncWindowManager();
+    catchUp();
+  }
+  std::filesystem::remove(go_);
+  std::filesystem::remove(mainGo());
+}
+
 // A launch that first shows a loading window of another process, ends it, then runs the program (in its place,
-// or as its child): the program's window is the item's, at its place, and nothing starts again while it is open.
+// as its child, or in the background, and ends): the program's window is the item's, at its place, and nothing
+// starts again while it is open.
 TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComesBackAsItsMainWindow) {
-  const auto go = tempDir() / "go";
-  const auto loader = [&](const std::string& name, const std::string& run) {
-    return entryRunning(name, countedLaunch(script(name, "\"" TILVANE_TESTCLIENT_PATH "\" --class loading,TilvaneLoading &\n"
-                                                         "loading=$!\nwhile [ ! -e \"" + go.string() +
-                                                         "\" ]; do sleep 0.05; done\nkill $loading\n" + run +
-                                                         " \"" TILVANE_TESTCLIENT_PATH "\" --class main,TilvaneMain\n")));
-  };
   const struct {
     const char* how;
     std::string entry;
-  } cases[] = {{"the script becomes the program", loader("Loader", "exec")},
-               {"the script runs the program as its child", loader("ChildLoader", "")}};
+  } cases[] = {
+      {"the script becomes the program", loader("Loader", "exec " + mainProgram())},
+      {"the script runs the program as its child", loader("ChildLoader", mainProgram())},
+      {"the script leaves the program in the background",
+       loader("BackgroundLoader", mainProgram() + " &\nexit 0")},
+      {"nohup", loader("NohupLoader", "nohup " + mainProgram() + " >/dev/null 2>&1 &\nexit 0")},
+      {"setsid -f", loader("SetsidLoader", "exec setsid -f " + mainProgram())},
+      {"the program started before the loading window closes",
+       loader("EarlyLoader", "wait $loading\ntouch \"" + mainGo().string() + "\"\nexit 0",
+              mainProgram() + " --after \"" + mainGo().string() + "\" &\n")},
+  };
   const std::shared_ptr<void> end(nullptr, [&](void*) {
     endStarted();
     endWindowsOf("TilvaneMain");
     endWindowsOf("TilvaneLoading");
   });
   startTilvane();
-  const auto shown = [&] { return !windowsOf("TilvaneLoading").empty() || !windowsOf("TilvaneMain").empty(); };
-  // The launch's loading window ends (after the restore took it), and its main window shows: put in place on the
-  // restore's clock once admitted.
-  const auto mainShows = [&] {
-    std::ofstream(go).close();
-    ASSERT_TRUE(waitUntil([&] { return windowsOf("TilvaneLoading").empty() && windowsOf("TilvaneMain").size() == 1; }));
-    const std::uint32_t main = windowsOf("TilvaneMain")[0];
-    for (int i = 0; i < 50 && !managed(main); ++i) {
-      advance(0.1);
-      waitUntil([&] { return managed(main); }, 0.1);
-    }
-    for (int i = 0; i < 15; ++i) {
-      advance(0.1);
-      probe().syncWindowManager();
-      catchUp();
-    }
-    std::filesystem::remove(go);
-  };
-  const auto expectOneMainWindowPlaced = [&] {
-    ASSERT_EQ(windowsOf("TilvaneMain").size(), 1u);
-    EXPECT_TRUE(frameBecomes(windowsOf("TilvaneMain")[0], kLowerRight)) << *probe().frameRect(windowsOf("TilvaneMain")[0]);
-  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.how);
     std::filesystem::remove(launches_);
@@ -951,14 +981,14 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComes
         ASSERT_TRUE(waitUntil([&] { return probe().frameRect(windowsOf("TilvaneMain")[0])->x == 100; }));
         catchUp();
       }
-      restoreAll({item}, shown);
+      restoreAll({item}, loadingOrMainShown());
       if (round == 0) mainShows();
       expectOneMainWindowPlaced();
       EXPECT_EQ(lines(launches_), 1u);
     }
     endWindowsOf("TilvaneMain");
     ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
-    restoreAll({item}, shown);
+    restoreAll({item}, loadingOrMainShown());
     mainShows();
     expectOneMainWindowPlaced();
     EXPECT_EQ(lines(launches_), 2u);
@@ -968,6 +998,80 @@ TEST_F(WorkspaceRestoreOnX11Test, AnItemWhoseLaunchFirstShowsALoadingWindowComes
     endWindowsOf("TilvaneMain");
     ASSERT_TRUE(waitUntil([&] { return started().empty(); }));
   }
+}
+
+// The user left the loading window's program at a place of their own. Its window, placed by a restore and again by
+// a second one asked for while it still shows, passes: that place is the program's again.
+TEST_F(WorkspaceRestoreOnX11Test, ALoadingWindowPlacedByTwoRestoresLeavesItsProgramsOwnPlace) {
+  const XRectangle own{100, 100, 400, 300};
+  const std::shared_ptr<void> end(nullptr, [&](void*) {
+    endStarted();
+    endWindowsOf("TilvaneMain");
+    endWindowsOf("TilvaneLoading");
+  });
+  startTilvane();
+  const std::uint32_t users = managedClient({"--class", "loading,TilvaneLoading"}).window();
+  probe().moveResize(users, own);
+  ASSERT_TRUE(waitUntil([&] { return probe().frameRect(users)->x == own.x; })) << *probe().frameRect(users);
+  const XRectangle users_place = *probe().frameRect(users);
+  catchUp();
+  advance(3.0);
+  ASSERT_EQ(records("TilvaneLoading").size(), 1u);
+  const RecordedPlace remembered = recordedPlaceOf(*records("TilvaneLoading")[0]);
+  endWindowsOf("TilvaneLoading");
+  const auto item = workspaceItem("org.tilvane.Loader", 0, CGRectMake(0.5, 0.5, 0.5, 0.5),
+                                  loader("Loader", "exec " + mainProgram()));
+  // The loading window shows until the test lets it go, whatever the load.
+  restoreAskedAt({item}, {0.0, 1.0}, loadingOrMainShown());
+  ASSERT_EQ(windowsOf("TilvaneLoading").size(), 1u);
+  mainShows();
+  expectOneMainWindowPlaced();
+  EXPECT_EQ(lines(launches_), 1u);
+  advance(3.0);
+  ASSERT_EQ(records("TilvaneLoading").size(), 1u);
+  EXPECT_EQ(recordedPlaceOf(*records("TilvaneLoading")[0]), remembered);
+  const std::uint32_t again = managedClient({"--class", "loading,TilvaneLoading"}).window();
+  EXPECT_TRUE(frameBecomes(again, users_place)) << *probe().frameRect(again);
+}
+
+// A window a restore placed, which the user then moved and closed while the restore still ran: the move counts.
+TEST_F(WorkspaceRestoreOnX11Test, AWindowMovedAndClosedDuringTheRestoreKeepsTheUsersMove) {
+  const XRectangle moved{100, 100, 400, 300};
+  startTilvane();
+  TestClient& client = managedClient({"--class", "moved,TilvaneMoved"});
+  const std::uint32_t window = client.window();
+  const auto slow = workspaceItem("org.tilvane.Silent", 0, CGRectMake(0, 0, 0.5, 0.5),
+                                  entryRunning("Silent", script("silent", "exec sleep 30\n")));
+  const std::shared_ptr<void> end(nullptr, [&](void*) { endStarted(); });
+  // Placed, moved a second later, closed half a second after that: on the restore's clock, while the next item
+  // still waits for its window.
+  enum { placing, placed, movedAway, closed } step = placing;
+  double at = 0;
+  restoreAll({workspaceItem("TilvaneMoved", 0, CGRectMake(0.5, 0.5, 0.5, 0.5)), slow}, [&] {
+    const double now = loop().elapsed();
+    if (step == placing && probe().frameRect(window) == kLowerRight) {
+      step = placed;
+      at = now;
+    } else if (step == placed && now > at + 1.0) {
+      probe().moveResize(window, moved);
+      EXPECT_TRUE(waitUntil([&] { return probe().frameRect(window)->x == moved.x; }));
+      catchUp();
+      step = movedAway;
+      at = now;
+    } else if (step == movedAway && now > at + 0.5) {
+      ::kill(client.pid(), SIGTERM);
+      EXPECT_TRUE(waitUntil([&] { return windowsOf("TilvaneMoved").empty(); }));
+      catchUp();
+      step = closed;
+    }
+    return true;
+  });
+  ASSERT_EQ(step, closed);
+  advance(3.0);
+  const auto remembered = records("TilvaneMoved");
+  ASSERT_EQ(remembered.size(), 1u);
+  EXPECT_NEAR(remembered[0]->x(), 100.0 / 1920, 0.01);
+  EXPECT_NEAR(remembered[0]->y(), 100.0 / 1056, 0.01);
 }
 
 // The user sent the item's window to another desktop, and stayed or followed it: the restore brings the window
