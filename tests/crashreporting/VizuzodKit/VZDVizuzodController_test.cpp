@@ -221,7 +221,7 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   for (const auto& line : log_.lines()) {
     keptSaid += line.starts_with("[Vizuzod] The events log cannot be opened now");
     droppedSaid +=
-        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
+        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened or written were dropped";
   }
   EXPECT_EQ(keptSaid, 1u);
   EXPECT_EQ(droppedSaid, 1u);

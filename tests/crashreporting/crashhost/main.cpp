@@ -20,6 +20,8 @@
 //   events-thread:<prefix>   a thread logs events <prefix>0, <prefix>1, … a millisecond apart until the process
 //              ends; returning from main prints "thread logged <n>" with the number logged by then
 //   nofile:<n>  lowers the limit of open files (RLIMIT_NOFILE) to n
+//   fsize:<n>|off   a file can grow to n bytes at most (RLIMIT_FSIZE, its soft limit: a write past it fails as
+//              on a full disk, SIGXFSZ ignored); "off" lifts the limit again
 // Returning from main prints "returning at=<steady clock, ms>", so that a test can time the exit.
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
@@ -214,6 +216,12 @@ int main(int argc, char** argv) {
       const rlim_t files = std::strtoul(argument.c_str() + 7, nullptr, 10);
       const rlimit limit{files, files};
       if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 2;
+    } else if (argument.rfind("fsize:", 0) == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{};
+      if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+      limit.rlim_cur = argument == "fsize:off" ? limit.rlim_max : std::strtoul(argument.c_str() + 6, nullptr, 10);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
     } else {
       std::fprintf(stderr, "unknown argument %s\n", argument.c_str());
       return 2;
