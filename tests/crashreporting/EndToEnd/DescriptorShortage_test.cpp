@@ -118,5 +118,29 @@ TEST_F(EndToEnd, ACrashFollowedByAStartShortOfDescriptorsReachesTheServerOnceAnd
   }
 }
 
+// A report package whose upload is answered while the process holds no free descriptor is removed all the same (a
+// file needs none to be unlinked): the next start does not send it again.
+TEST_F(EndToEnd, AReportAnsweredWhileNoDescriptorIsFreeIsRemovedAndNotSentAgain) {
+  const std::string crashed = crashedRun();
+  auto slow = tilvane::test::ScriptedReply::ok("{}");
+  slow.delay = 3.0;
+  server_.setReply(kReportsPath, slow);
+  const std::map<std::string, std::string> noDownload = {{"SettingsEndpoint", "http://127.0.0.1:9"}};
+  auto held = run({"start", "hold-files:5000", "serve"}, noDownload);
+  ASSERT_TRUE(eventually([&] { return reportRequests() == 1; }, 10.0)) << held->errors();
+  ASSERT_TRUE(held->say("hold"));  // the answer comes while every descriptor is taken
+  ASSERT_TRUE(eventually([&] { return held->output().find("held ") != std::string::npos; }, 20.0));
+  EXPECT_EQ(held->finish(), 0) << held->errors();
+  EXPECT_GT(std::atoi(held->output().c_str() + held->output().find("held ") + 5), 0);
+  EXPECT_TRUE(entries(store() / "prepared").empty()) << held->errors();
+
+  server_.setReply(kReportsPath, tilvane::test::ScriptedReply::ok("{}"));
+  auto next = run({"start", "wait:1000"}, noDownload);
+  EXPECT_EQ(next->finish(), 0) << next->errors();
+  EXPECT_EQ(reportRequests(), 1u) << held->errors() << next->errors();
+  EXPECT_EQ(received(kReportsPath).at(0).empty(), false);
+  EXPECT_FALSE(fs::exists(store() / "active" / crashed));
+}
+
 }  // namespace
 }  // namespace crashreporting::test
