@@ -120,7 +120,8 @@ void VRDPackageReportOperation::main() {
           reportPath(), [&](const std::string& path, const std::string& extension) {
             if (isCancelled() || leftForLater_ || extension == "gz") return;
             const FileContents data = readFileContents(path);
-            if (failedForNow(data)) return leaveForLater("File '" + fs::path(path).filename().string() + "'", data.error);
+            const std::string name = fs::path(path).filename().string();
+            if (failedForNow(data)) return leaveForLater("File '" + name + "'", data.error);
         if (!data.ok() || data.bytes.empty()) {
           VRDLogError("Error: unable to read data for compression: %s\n", fs::path(path).filename().c_str());
           // Sent without it; a read error (a folder in a file's place, a disk's fault) is told apart.

@@ -3,8 +3,8 @@
 
 #include "crashreporting/EndToEnd/EndToEnd.h"
 
-// Events logged while no file can grow (a full disk, played by the host's file size limit) are kept, not counted as
-// written: each reaches the server once there is room.
+// Events logged while no file can grow (a full disk, played by the host's file size limit) are kept, not counted
+// as written: each reaches the server once there is room.
 
 namespace crashreporting::test {
 namespace {
@@ -24,9 +24,11 @@ TEST_F(EndToEnd, EventsLoggedWhileTheDiskIsFullAreSentOnceThereIsRoom) {
   for (const Case c : {Case{"room", 20}, Case{"exit", 0}}) {
     SCOPED_TRACE(c.tag);
     const std::string prefix = std::string(c.tag) + "-";
-    std::vector<std::string> steps = {"start", "wait:300", "events:" + prefix + "before:10", "wait:200", "fsize:0",
-                                      "events:" + prefix + "full:30", "wait:300", "fsize:off"};
-    if (c.after > 0) steps.insert(steps.end(), {"events:" + prefix + "after:" + std::to_string(c.after), "wait:300"});
+    std::vector<std::string> steps = {"start",    "wait:300", "events:" + prefix + "before:10",
+                                      "wait:200", "fsize:0",  "events:" + prefix + "full:30",
+                                      "wait:300", "fsize:off"};
+    if (c.after > 0)
+      steps.insert(steps.end(), {"events:" + prefix + "after:" + std::to_string(c.after), "wait:300"});
     auto full = run(steps, noDownload);
     EXPECT_EQ(full->finish(), 0) << full->errors();
     const std::string fullErrors = full->errors();

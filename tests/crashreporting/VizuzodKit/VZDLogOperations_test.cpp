@@ -126,8 +126,8 @@ TEST_F(VZDLogOperationsTest, AWriteCutShortLeavesNoTornLineAndNamesWhatWasNotWri
     cut.start();
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_TRUE(cut.writeError());
-    EXPECT_EQ(cut.unwritten(), std::vector<std::string>(all.begin() + static_cast<long>(std::max<std::size_t>(c.whole, 1)),
-                                                        all.end()));
+    const auto firstUnwritten = all.begin() + static_cast<long>(std::max<std::size_t>(c.whole, 1));
+    EXPECT_EQ(cut.unwritten(), std::vector<std::string>(firstUnwritten, all.end()));
     EXPECT_EQ(linesOf(log).size(), c.whole);
     VZDWriteEventOperation again(*cut.formattedMetadata(), cut.unwritten(), log);
     again.start();

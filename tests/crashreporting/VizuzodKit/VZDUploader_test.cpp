@@ -193,7 +193,8 @@ TEST_F(VZDUploaderTest, DescriptorsRunningOutAndBackNeverMakeAWholePackageUnread
   int heldLeftForLater = 0;
   for (const auto& [name, error] : delegate_->finished(0)) {
     if (error && error->code == VZDUploaderErrorUnreadableFile) ++unreadable;
-    if (error && error->code == VZDUploaderErrorUnreadableNow) ++(name.starts_with("H") ? heldLeftForLater : leftForLater);
+    if (error && error->code == VZDUploaderErrorUnreadableNow)
+      ++(name.starts_with("H") ? heldLeftForLater : leftForLater);
   }
   EXPECT_EQ(unreadable, 0) << "of " << kUploads << " starts; " << leftForLater << " left for later";
   EXPECT_EQ(heldLeftForLater, kHeld);
