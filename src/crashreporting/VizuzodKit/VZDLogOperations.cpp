@@ -293,6 +293,12 @@ void VZDCleanupFilesOperation::main() {
       fs::remove_all(path, removeError);
     }
   }
+  // A listing cut short (most often by a shortage of descriptors) would sort half the folder: all of it waits.
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    SystemLog::write("[Vizuzod] The events folder cannot be listed now (" + ec.message() +
+                     "): its files are left for a later start");
+    return;
+  }
   const auto claim = [this](const fs::path& file) { return claims_.claimItem(file); };
   for (auto log = logs.begin(); log != logs.end();) {
     if (claim(log->second)) {
