@@ -126,7 +126,8 @@ TEST_F(EndToEnd, AReportAnsweredWhileNoDescriptorIsFreeIsRemovedAndNotSentAgain)
   slow.delay = 3.0;
   server_.setReply(kReportsPath, slow);
   const std::map<std::string, std::string> noDownload = {{"SettingsEndpoint", "http://127.0.0.1:9"}};
-  auto held = run({"start", "hold-files:5000", "serve"}, noDownload);
+  // A limit of its own keeps the number held small, whatever the limit the tests run under.
+  auto held = run({"nofile:256", "start", "hold-files:5000", "serve"}, noDownload);
   ASSERT_TRUE(eventually([&] { return reportRequests() == 1; }, 10.0)) << held->errors();
   ASSERT_TRUE(held->say("hold"));  // the answer comes while every descriptor is taken
   ASSERT_TRUE(eventually([&] { return held->output().find("held ") != std::string::npos; }, 20.0));
