@@ -33,14 +33,17 @@ std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
     if (deleteOnFailure && !failedForNow(contents)) std::remove(path);
     return std::nullopt;
   }
+  return VRDFileSections(contents.bytes, transform);
+}
+
+Array VRDFileSections(std::string_view all, const VRDFileSectionTransform& transform) {
   Array sections;
-  const std::string& all = contents.bytes;
   std::size_t start = 0;
   while (start < all.size()) {
     std::size_t end = all.find('\n', start);
     if (end == std::string::npos) end = all.size();
     std::string error;
-    if (auto value = json::decode(std::string_view(all).substr(start, end - start), error)) {
+    if (auto value = json::decode(all.substr(start, end - start), error)) {
       if (transform) {
         if (auto replaced = transform(std::move(*value))) sections.push_back(std::move(*replaced));
       } else {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Value.h"
@@ -22,6 +23,8 @@ FileContents VRDFileReadWhole(const std::string& path);
 /// file is then removed when `deleteOnFailure` is set.
 std::optional<Array> VRDFileReadSections(const char* path, bool deleteOnFailure,
                                          const VRDFileSectionTransform& transform = {});
+/// The lines of a record file's bytes parsed as JSON, as VRDFileReadSections gives them.
+Array VRDFileSections(std::string_view bytes, const VRDFileSectionTransform& transform = {});
 
 /// The hex text of a string's bytes.
 std::string VRDFileHexEncodeString(const char* text);

@@ -112,20 +112,26 @@ bool VRDFileManager::moveItemsFromDirectory(const std::string& from, const std::
   return true;
 }
 
-void VRDFileManager::enumerateFilesInDirectory(const std::string& directory, const FileBlock& block) const {
+std::error_code VRDFileManager::enumerateFilesInDirectory(const std::string& directory, const FileBlock& block) const {
   std::vector<fs::path> entries;
   std::error_code error;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     const std::string name = it->path().filename().string();
     if (!name.empty() && name[0] != '.') entries.push_back(it->path());
   }
-  if (error) return;
+  if (error) {
+    // Most often a shortage of descriptors: what the folder holds is there still, and waits for a later attempt.
+    if (error != std::errc::no_such_file_or_directory)
+      log("[FileManager] Unable to list '" + directory + "' now (" + error.message() + "): left for a later attempt");
+    return error;
+  }
   std::sort(entries.begin(), entries.end());
   for (const fs::path& entry : entries) {
     std::string extension = entry.extension().string();
     if (!extension.empty()) extension.erase(0, 1);
     block(entry.string(), extension);
   }
+  return {};
 }
 
 std::vector<std::string> VRDFileManager::contentsOfDirectory(const std::string& directory) const {

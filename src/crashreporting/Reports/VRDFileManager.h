@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "crashreporting/platform/FileClaims.h"
@@ -42,8 +43,9 @@ class VRDFileManager {
   bool moveItemAtPath(const std::string& path, const std::string& directory) const;
   /// Moves each visible entry in listing order; stops at the first failure, leaving the rest in place.
   bool moveItemsFromDirectory(const std::string& from, const std::string& to) const;
-  /// The visible entries in name order (a folder that cannot be listed has none), with their extensions.
-  void enumerateFilesInDirectory(const std::string& directory, const FileBlock& block) const;
+  /// The visible entries in name order, with their extensions; a folder that cannot be listed (said, unless it is
+  /// missing) hands none, and its error is returned.
+  std::error_code enumerateFilesInDirectory(const std::string& directory, const FileBlock& block) const;
   std::vector<std::string> contentsOfDirectory(const std::string& directory) const;
   std::optional<std::uint64_t> fileSizeAtPath(const std::string& path) const;
 

@@ -95,8 +95,22 @@ void VRDInternalReport::enumerateSymbolicatableFilesInContent(
 }
 
 const Array& VRDInternalReport::metadataSections() const {
-  if (!metadataSections_) metadataSections_ = readVRDFileAtPath(metadataPath()).value_or(Array{});
+  if (metadataSections_) return *metadataSections_;
+  const FileContents contents = VRDFileReadWhole(metadataPath());
+  // A passing failure says nothing of the file: it is read again when next asked, never taken for an empty one.
+  if (failedForNow(contents)) {
+    metadataNotNow_ = contents.error;
+    static const Immortal<Array> none([] { return Array{}; });
+    return none.get();
+  }
+  metadataNotNow_.reset();
+  metadataSections_ = contents.ok() ? VRDFileSections(contents.bytes) : Array{};
   return *metadataSections_;
+}
+
+std::optional<std::string> VRDInternalReport::metadataUnreadableNow() const {
+  metadataSections();
+  return metadataNotNow_;
 }
 
 const Value* VRDInternalReport::metadataValue(std::string_view section, std::string_view key) const {

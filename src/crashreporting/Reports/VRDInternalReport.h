@@ -58,8 +58,10 @@ class VRDInternalReport {
   /// The "time" of the object `section` in the first line of `file`.
   std::optional<VRDDate> timeFromCrashContentFile(const std::string& file, const std::string& section) const;
 
-  /// The metadata file's lines, read once.
+  /// The metadata file's lines, read once; none while it cannot be read for a passing reason (read again then).
   const Array& metadataSections() const;
+  /// Why the metadata file cannot be read now (too many open files, no memory); none once it has been read.
+  std::optional<std::string> metadataUnreadableNow() const;
 
  private:
   VRDInternalReport(std::string path, std::string identifier);
@@ -69,6 +71,7 @@ class VRDInternalReport {
   std::string identifier_;
   std::string path_;
   mutable std::optional<Array> metadataSections_;
+  mutable std::optional<std::string> metadataNotNow_;
 };
 
 /// Whole seconds since 1970 as a date; none for a value that is no non-negative integer.

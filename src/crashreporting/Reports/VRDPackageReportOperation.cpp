@@ -65,8 +65,7 @@ std::string VRDPackageReportOperation::packagedPathWithName(const std::string& n
   return (fs::path(destinationDirectory()) / (name + ".multipartmime")).string();
 }
 
-std::optional<std::string> VRDPackageReportOperation::alreadyPackaged() const {
-  const FileContents note = readFileContents(fs::path(reportPath()) / kNoteName, 4096);
+std::optional<std::string> VRDPackageReportOperation::alreadyPackaged(const FileContents& note) const {
   const std::string name = note.bytes.substr(0, note.bytes.find('\n'));
   if (!note.ok() || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
   const std::string path = (fs::path(destinationDirectory()) / name).string();
@@ -84,13 +83,23 @@ void VRDPackageReportOperation::clearWayFor(const std::string& path) const {
                    ", not a file: " + (kept ? "kept aside as '" + *kept + "'" : std::string("it cannot be set aside")));
 }
 
+void VRDPackageReportOperation::leaveForLater(const std::string& what, const std::string& why) {
+  leftForLater_ = true;
+  SystemLog::write("[Vuveradarad:Crash:Reports] " + what + " of report '" + report_.identifier() +
+                   "' cannot be read now (" + why + "): the report is left for a later attempt");
+}
+
 void VRDPackageReportOperation::main() {
   finalPath_.reset();
   leftForLater_ = false;
-  if (auto done = alreadyPackaged()) {
+  const FileContents note = readFileContents(fs::path(reportPath()) / kNoteName, 4096);
+  if (failedForNow(note)) return leaveForLater("The package note", note.error);
+  if (auto done = alreadyPackaged(note)) {
     finalPath_ = std::move(done);
     return;
   }
+  // Its API key and identifier come from it: a package without them is no report.
+  if (const auto notNow = report_.metadataUnreadableNow()) return leaveForLater("The metadata", *notNow);
   const std::string boundary = ZIZMultipartMimeStreamEncoder::generateBoundary();
   const std::string packagePath = packagedPathWithName(boundary);
   const std::string partialPath = (fs::path(reportPath()) / kPartialName).string();
@@ -100,23 +109,19 @@ void VRDPackageReportOperation::main() {
   clearWayFor(partialPath);
   clearWayFor((fs::path(reportPath()) / kNoteName).string() + ".new");
   bool whole = false;
+  bool unlisted = false;
   {
     FileOutputStream stream(partialPath);
     ZIZMultipartMimeStreamEncoder encoder(stream, boundary);
     encoder.encode([&](ZIZMultipartMimeStreamEncoder& parts) {
       if (const auto key = report_.APIKey()) parts.addValue(Value(*key), "api_key");
       if (!report_.identifier().empty()) parts.addValue(Value(report_.identifier()), "report_id");
-      fileManager_.enumerateFilesInDirectory(reportPath(), [&](const std::string& path,
-                                                               const std::string& extension) {
-        if (isCancelled() || leftForLater_ || extension == "gz") return;
-        const FileContents data = readFileContents(path);
-        if (failedForNow(data)) {
-          leftForLater_ = true;
-          SystemLog::write("[Vuveradarad:Crash:Reports] File '" + fs::path(path).filename().string() +
-                           "' of report '" + report_.identifier() + "' cannot be read now (" + data.error +
-                           "): the report is left for a later attempt");
-          return;
-        }
+      const std::error_code listing = fileManager_.enumerateFilesInDirectory(
+          reportPath(), [&](const std::string& path, const std::string& extension) {
+            if (isCancelled() || leftForLater_ || extension == "gz") return;
+            const FileContents data = readFileContents(path);
+            const std::string name = fs::path(path).filename().string();
+            if (failedForNow(data)) return leaveForLater("File '" + name + "'", data.error);
         if (!data.ok() || data.bytes.empty()) {
           VRDLogError("Error: unable to read data for compression: %s\n", fs::path(path).filename().c_str());
           // Sent without it; a read error (a folder in a file's place, a disk's fault) is told apart.
@@ -128,8 +133,11 @@ void VRDPackageReportOperation::main() {
         }
         encode(parts, std::span(reinterpret_cast<const std::uint8_t*>(data.bytes.data()), data.bytes.size()), path);
       });
+      // A folder that cannot be listed is no empty report: packaged now, it would go without its files for good.
+      if (listing && isPassingError(listing.value())) leaveForLater("The folder", listing.message());
+      else if (listing) unlisted = true;
     });
-    whole = !encoder.failed();
+    whole = !encoder.failed() && !unlisted;
   }
   if (isCancelled() || leftForLater_ || !whole || !syncPath(partialPath, O_RDONLY)) {
     std::remove(partialPath.c_str());
@@ -156,8 +164,13 @@ void VRDPackageReportOperation::encode(ZIZMultipartMimeStreamEncoder& encoder, s
   const std::string compressedName = name + ".gz";
   clearWayFor(compressed);
   if (compressData(data, compressed)) {
-    encoder.addFile(compressed, compressedName, std::string("application/x-gzip"), name);
-    return;
+    // Read back here rather than by the encoder, which would leave out a part it cannot read now.
+    const FileContents gz = readFileContents(compressed);
+    if (gz.ok() && !gz.bytes.empty()) {
+      encoder.addFileData(std::span(reinterpret_cast<const std::uint8_t*>(gz.bytes.data()), gz.bytes.size()),
+                          compressedName, std::string("application/x-gzip"), name);
+      return;
+    }
   }
   VRDLogError("Error: compression failed for %s\n", compressedName.c_str());
   // Plain bytes go under their own name, never under a ".gz" one.

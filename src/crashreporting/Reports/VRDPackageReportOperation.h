@@ -9,6 +9,7 @@
 #include "crashreporting/Kit/ZIZMultipartMimeStreamEncoder.h"
 #include "crashreporting/Reports/VRDFileManager.h"
 #include "crashreporting/Reports/VRDInternalReport.h"
+#include "crashreporting/platform/FileContents.h"
 #include "crashreporting/platform/Operation.h"
 
 // Packs one report folder into one multipart file in the prepared folder: the API key, the report identifier,
@@ -28,8 +29,8 @@ class VRDPackageReportOperation : public Operation {
   void main() override;
   /// The package once it is whole and in place.
   const std::optional<std::string>& finalPath() const { return finalPath_; }
-  /// Whether a file of the report could not be read for a passing reason (said): nothing was packaged, and the
-  /// report is left for a later attempt rather than sent without it.
+  /// Whether the report's folder, its metadata or a file of it could not be listed or read for a passing reason
+  /// (said): nothing was packaged, and the report is left for a later attempt rather than sent without them.
   bool leftForLater() const { return leftForLater_; }
 
   std::string reportPath() const { return report_.path(); }
@@ -44,7 +45,9 @@ class VRDPackageReportOperation : public Operation {
   static bool writeBytesToGZFile(const std::uint8_t* bytes, std::size_t length, gzFile file);
 
  private:
-  std::optional<std::string> alreadyPackaged() const;
+  std::optional<std::string> alreadyPackaged(const FileContents& note) const;
+  /// Says why `what` cannot be read now; nothing is packaged.
+  void leaveForLater(const std::string& what, const std::string& why);
 
   const VRDInternalReport& report_;
   const VRDFileManager& fileManager_;

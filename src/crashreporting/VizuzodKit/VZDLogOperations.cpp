@@ -1,6 +1,7 @@
 #include "crashreporting/VizuzodKit/VZDLogOperations.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -72,50 +73,71 @@ VZDWriteEventOperation::VZDWriteEventOperation(const VZDEvent& event, const VZDM
     formattedMetadata_ = VZDLogLine(event.timestamp(), metadata.eventName(), *payload);
 }
 
-bool VZDWriteEventOperation::append(int fd, const std::string& line) const {
+bool VZDWriteEventOperation::append(int fd, const std::string& line) {
   const std::string bytes = line + "\n";
+  struct stat before {};
+  const bool sized = ::fstat(fd, &before) == 0;
   std::size_t done = 0;
   for (int attempt = 0; attempt < 3 && done < bytes.size(); ++attempt) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      VZDLogger::sharedLogger().logWithLabel("WriteOperation", std::string("Failed to write: ") + std::strerror(errno));
-      return false;
+      writeError_ = std::strerror(errno);
+      VZDLogger::sharedLogger().logWithLabel("WriteOperation", "Failed to write: " + *writeError_);
+      break;
     }
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
-  if (done < bytes.size()) VZDLogger::sharedLogger().log("Error: exited write loop without success");
-  return done == bytes.size();
+  if (done == bytes.size()) return true;
+  if (!writeError_) writeError_ = "the write stopped short";
+  VZDLogger::sharedLogger().log("Error: exited write loop without success");
+  // A torn line would spoil the one after it: the file goes back to where the line began (the log is this
+  // process's alone).
+  if (done > 0 && (!sized || ::ftruncate(fd, before.st_size) != 0))
+    VZDLogger::sharedLogger().logWithLabel("WriteOperation", "Failed to take back a torn line");
+  return false;
 }
 
 void VZDWriteEventOperation::main() {
   success_ = false;
   opened_ = false;
   openError_.reset();
+  writeError_.reset();
+  unwritten_.clear();
   // Nothing to write: leave no file behind (an empty new file would later get no metadata line).
   if (!formattedMetadata_ || (!formattedEvent_ && earlierLines_.empty())) return;
+  std::vector<std::string> lines = earlierLines_;
+  if (formattedEvent_) lines.push_back(*formattedEvent_);
   std::error_code ec;
   if (fs::is_directory(logFile_, ec)) {
     openError_ = "Not a regular file (a folder)";
+    unwritten_ = std::move(lines);
     return;
   }
-  const bool preexisting = fs::exists(logFile_, ec);
   std::string error;
   const int fd = openForAppending(logFile_, error);
   if (fd < 0) {
     openError_ = error;
+    unwritten_ = std::move(lines);
     return;
   }
   opened_ = true;
-  bool ok = preexisting || append(fd, *formattedMetadata_);
-  for (const auto& line : earlierLines_) ok = ok && append(fd, line);
-  if (formattedEvent_) ok = ok && append(fd, *formattedEvent_);
-  if (::close(fd) != 0) {
-    VZDLogger::sharedLogger().logWithLabel("WriteOperation",
-                                           std::string("Failed to close file, error: ") + std::strerror(errno));
-    ok = false;
+  // A file that is there but empty (its first write failed) still wants its metadata line.
+  struct stat info {};
+  const bool headed = ::fstat(fd, &info) == 0 && info.st_size > 0;
+  bool ok = headed || append(fd, *formattedMetadata_);
+  std::size_t written = 0;
+  while (ok && written < lines.size()) {
+    if (append(fd, lines[written])) ++written;
+    else ok = false;
   }
+  if (::close(fd) != 0 && ok) {
+    writeError_ = std::strerror(errno);
+    VZDLogger::sharedLogger().logWithLabel("WriteOperation", "Failed to close file, error: " + *writeError_);
+    // Whether the last lines reached the disk is unknown: they count as written rather than go twice.
+  }
+  if (!ok) unwritten_.assign(lines.begin() + static_cast<std::ptrdiff_t>(written), lines.end());
   success_ = ok;
 }
 
@@ -270,6 +292,12 @@ void VZDCleanupFilesOperation::main() {
       std::error_code removeError;
       fs::remove_all(path, removeError);
     }
+  }
+  // A listing cut short (most often by a shortage of descriptors) would sort half the folder: all of it waits.
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    SystemLog::write("[Vizuzod] The events folder cannot be listed now (" + ec.message() +
+                     "): its files are left for a later start");
+    return;
   }
   const auto claim = [this](const fs::path& file) { return claims_.claimItem(file); };
   for (auto log = logs.begin(); log != logs.end();) {

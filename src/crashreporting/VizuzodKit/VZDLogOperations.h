@@ -42,15 +42,22 @@ class VZDWriteEventOperation : public Operation {
   /// to write.
   bool opened() const { return opened_; }
   const std::optional<std::string>& openError() const { return openError_; }
+  /// Why a line could not be written (a full disk, a quota, an I/O error): that line and those after it are
+  /// unwritten(), and no part of them stays in the file.
+  const std::optional<std::string>& writeError() const { return writeError_; }
+  /// The lines of events (earlier ones, then this one's) that did not reach the log, in order.
+  const std::vector<std::string>& unwritten() const { return unwritten_; }
   /// The event's line, and the metadata line of a new file; none when their payload is no JSON.
   const std::optional<std::string>& formattedEvent() const { return formattedEvent_; }
   const std::optional<std::string>& formattedMetadata() const { return formattedMetadata_; }
 
  private:
-  bool append(int fd, const std::string& line) const;
+  bool append(int fd, const std::string& line);
   bool success_ = false;
   bool opened_ = false;
   std::optional<std::string> openError_;
+  std::optional<std::string> writeError_;
+  std::vector<std::string> unwritten_;
   std::vector<std::string> earlierLines_;
   std::optional<std::string> formattedEvent_;
   std::optional<std::string> formattedMetadata_;

@@ -154,11 +154,12 @@ void VZDVizuzodController::forwardToHostAnalytics(const VZDEvent& event) const {
   ravumaAnalyticsBridge_->logEvent(event);
 }
 
-void VZDVizuzodController::write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const fs::path& log) {
+bool VZDVizuzodController::write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const fs::path& log) {
   // Written here, inside the event's own step, rather than as a later step of the queue: a burst of events
   // would otherwise all be judged against the file as it was before any of them was written.
   const auto operation = std::make_shared<VZDWriteEventOperation>(event, metadata, log);
   operation->start();
+  return operation->unwritten().empty();
 }
 
 void VZDVizuzodController::recordEvent(const VZDEvent& event) {
@@ -175,20 +176,27 @@ void VZDVizuzodController::writeToCurrentLog(const VZDEvent& event) {
   VZDWriteEventOperation operation(event, *metadata_, currentLogURL_);
   operation.setEarlierLines(unwrittenEvents_);
   operation.start();
-  if (operation.opened()) {
-    keptEventsWritten();
-    return;
+  if (operation.unwritten().empty()) {
+    if (operation.opened()) keptEventsWritten();
+    return;  // else nothing to write: its payload is no JSON
   }
-  if (!operation.openError()) return;  // nothing to write: its payload is no JSON
   if (unwrittenEvents_.empty()) unwrittenMetadata_ = operation.formattedMetadata().value_or("");
-  if (unwrittenEvents_.empty() && droppedEvents_ == 0)
-    SystemLog::write("[Vizuzod] The events log cannot be opened now (" + operation.openError().value_or("") +
+  keepUnwritten(operation);
+}
+
+void VZDVizuzodController::keepUnwritten(const VZDWriteEventOperation& operation) {
+  if (unwrittenEvents_.empty() && droppedEvents_ == 0) {
+    SystemLog::write(std::string("[Vizuzod] The events log cannot be ") +
+                     (operation.openError() ? "opened" : "written") + " now (" +
+                     operation.openError().value_or(operation.writeError().value_or("")) +
                      "): events are kept in memory until it can be (" + std::to_string(kMaxUnwrittenEvents) +
                      " at most)");
-  if (unwrittenEvents_.size() < kMaxUnwrittenEvents) {
-    unwrittenEvents_.push_back(*operation.formattedEvent());
-  } else {
-    ++droppedEvents_;
+  }
+  // Those written whole leave memory; the rest stay in order, the newest beyond the bound counted.
+  unwrittenEvents_ = operation.unwritten();
+  if (unwrittenEvents_.size() > kMaxUnwrittenEvents) {
+    droppedEvents_ += unwrittenEvents_.size() - kMaxUnwrittenEvents;
+    unwrittenEvents_.resize(kMaxUnwrittenEvents);
   }
 }
 
@@ -196,12 +204,13 @@ void VZDVizuzodController::writeKeptEvents() {
   if (unwrittenEvents_.empty()) return;
   VZDWriteEventOperation operation(unwrittenMetadata_, unwrittenEvents_, currentLogURL_);
   operation.start();
-  if (operation.opened()) keptEventsWritten();
+  if (operation.unwritten().empty()) keptEventsWritten();
+  else unwrittenEvents_ = operation.unwritten();
 }
 
 void VZDVizuzodController::keptEventsWritten() {
   if (!unwrittenEvents_.empty())
-    SystemLog::write("[Vizuzod] The events log opens again: " + std::to_string(unwrittenEvents_.size()) +
+    SystemLog::write("[Vizuzod] The events log takes events again: " + std::to_string(unwrittenEvents_.size()) +
                      " events kept meanwhile are written");
   unwrittenEvents_.clear();
   sayDroppedEvents(false);
@@ -211,7 +220,7 @@ void VZDVizuzodController::sayDroppedEvents(bool atExit) {
   const std::size_t dropped = droppedEvents_ + (atExit ? unwrittenEvents_.size() : 0);
   if (dropped == 0) return;
   SystemLog::write("[Vizuzod] WARNING: " + std::to_string(dropped) +
-                   " events recorded while the events log could not be opened were dropped" +
+                   " events recorded while the events log could not be opened or written were dropped" +
                    (atExit ? " (the process exits)" : ""));
   droppedEvents_ = 0;
   if (atExit) unwrittenEvents_.clear();
@@ -223,7 +232,8 @@ void VZDVizuzodController::recordCrashEvent(const VZDCrashEvent& event) {
   // The crash gets a file of its own, headed by the metadata of the run that crashed, and is sent at once.
   std::error_code ec;
   if (fs::is_regular_file(currentLogURL_, ec)) rotateAndSubmitCurrentLog();
-  write(event, *previousExecutionMetadata_, currentLogURL_);
+  if (!write(event, *previousExecutionMetadata_, currentLogURL_))
+    SystemLog::write("[Vizuzod] WARNING: 1 crash event could not be written and is dropped");
   rotateAndSubmitCurrentLog();
 }
 

@@ -125,12 +125,14 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   void recordCrashEvent(const VZDCrashEvent& event);
   bool passesSampling(const VZDEvent& event) const;
   void forwardToHostAnalytics(const VZDEvent& event) const;
-  /// Appends the event (and, in a new file, the metadata line) to `log` now.
-  static void write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const std::filesystem::path& log);
+  /// Appends the event (and, in a new file, the metadata line) to `log` now; whether it was written.
+  static bool write(const VZDEvent& event, const VZDMetadataSerializable& metadata, const std::filesystem::path& log);
   /// Appends the event to the current log after the events kept while it could not be opened; keeps it (up to
   /// kMaxUnwrittenEvents, counting the rest) when it still cannot be.
   void writeToCurrentLog(const VZDEvent& event);
-  /// Writes the events kept while the current log could not be opened, when it can be now.
+  /// Keeps the lines `operation` could not write (up to kMaxUnwrittenEvents, counting the rest), said once.
+  void keepUnwritten(const VZDWriteEventOperation& operation);
+  /// Writes the events kept while the current log could not be opened or written, when it can be now.
   void writeKeptEvents();
   /// The kept events are in the log: said, with how many were dropped.
   void keptEventsWritten();
@@ -178,7 +180,8 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   bool saidUnremovable_ = false;  // event queue only
   /// The process exits: no more rotations.
   bool exiting_ = false;
-  /// Lines of events recorded while the current log could not be opened, and how many more were dropped.
+  /// Lines of events recorded while the current log could not be opened or written, and how many more were
+  /// dropped.
   std::vector<std::string> unwrittenEvents_;
   std::string unwrittenMetadata_;  // the metadata line of a new log, made with the first of them
   std::size_t droppedEvents_ = 0;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "crashreporting/platform/Immortal.h"
+
 namespace crashreporting {
 namespace {
 
@@ -86,9 +88,10 @@ std::atomic<const HostFacts*>& installed() {
 }  // namespace
 
 const HostFacts& HostFacts::current() {
-  static const LinuxHostFacts platform;
+  // Never destroyed: the analytics queue may still ask while the host returns from main and statics go.
+  static const Immortal<LinuxHostFacts> platform([] { return LinuxHostFacts(); });
   const HostFacts* facts = installed().load();
-  return facts ? *facts : platform;
+  return facts ? *facts : platform.get();
 }
 
 HostFacts::Scoped::Scoped(std::unique_ptr<HostFacts> facts)

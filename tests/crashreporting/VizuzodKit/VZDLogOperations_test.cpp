@@ -1,6 +1,8 @@
 #include "crashreporting/VizuzodKit/VZDLogOperations.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <fstream>
@@ -93,6 +95,46 @@ TEST_F(VZDLogOperationsTest, ARefusedPayloadLeavesNoFileBehind) {
   write.start();
   EXPECT_FALSE(write.success());
   EXPECT_FALSE(fs::exists(file("b.log")));
+}
+
+// A write cut short (here by the file size limit, as a full disk would) takes its torn line back: that line and those
+// after it are unwritten, and the next write puts each in once, whole, after the metadata line.
+TEST_F(VZDLogOperationsTest, AWriteCutShortLeavesNoTornLineAndNamesWhatWasNotWritten) {
+  const FixedMetadata metadata;
+  const VZDCustomEvent event("x", std::nullopt);
+  const std::vector<std::string> earlier = {"1\tcustom\t2\t{}", "2\tcustom\t2\t{}"};
+  const auto signalWas = signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct Case {
+    std::size_t whole;  // lines that fit (the metadata line first), then
+    rlim_t torn;        // bytes of the next one
+  };
+  for (const Case c : {Case{0, 0}, Case{0, 10}, Case{2, 5}, Case{3, 5}}) {
+    SCOPED_TRACE(std::to_string(c.whole) + "+" + std::to_string(c.torn));
+    const fs::path log = file("cut" + std::to_string(c.whole) + "-" + std::to_string(c.torn) + ".log");
+    std::ofstream(log) << "";  // there but empty: it still wants its metadata line
+    VZDWriteEventOperation cut(event, metadata, log);
+    cut.setEarlierLines(earlier);
+    std::vector<std::string> all = {*cut.formattedMetadata()};
+    all.insert(all.end(), earlier.begin(), earlier.end());
+    all.push_back(*cut.formattedEvent());
+    rlimit limited = saved;
+    limited.rlim_cur = c.torn;
+    for (std::size_t i = 0; i < c.whole; ++i) limited.rlim_cur += all[i].size() + 1;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    cut.start();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_TRUE(cut.writeError());
+    const auto firstUnwritten = all.begin() + static_cast<long>(std::max<std::size_t>(c.whole, 1));
+    EXPECT_EQ(cut.unwritten(), std::vector<std::string>(firstUnwritten, all.end()));
+    EXPECT_EQ(linesOf(log).size(), c.whole);
+    VZDWriteEventOperation again(*cut.formattedMetadata(), cut.unwritten(), log);
+    again.start();
+    EXPECT_TRUE(again.unwritten().empty());
+    EXPECT_EQ(linesOf(log), all);
+  }
+  signal(SIGXFSZ, signalWas);
 }
 
 TEST_F(VZDLogOperationsTest, CompressPackageAndUpload) {

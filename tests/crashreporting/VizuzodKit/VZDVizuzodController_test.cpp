@@ -221,7 +221,7 @@ TEST_F(VZDVizuzodControllerTest, EventsKeptWhileTheLogCannotBeOpenedAreWrittenWh
   for (const auto& line : log_.lines()) {
     keptSaid += line.starts_with("[Vizuzod] The events log cannot be opened now");
     droppedSaid +=
-        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened were dropped";
+        line == "[Vizuzod] WARNING: 3 events recorded while the events log could not be opened or written were dropped";
   }
   EXPECT_EQ(keptSaid, 1u);
   EXPECT_EQ(droppedSaid, 1u);
@@ -409,6 +409,29 @@ TEST_F(VZDVizuzodControllerTest, AnExitWaitsForTheUploadOnItsWayWithinItsBoundAn
     controller_.reset();
     fs::remove_all(root());
   }
+}
+
+// An upload asked for once the exit began (here the retry of a refused one, due after it) is not started: the wait
+// for answers would hide it, and the process would end with it on its way.
+TEST_F(VZDVizuzodControllerTest, ARetryDueAfterTheExitBeganStartsNoUpload) {
+  server_->queueReply("/spi/v2/events", ScriptedReply::withStatus(503));
+  VZDLogger::sharedLogger().setDebugMode(true);
+  start();
+  deliverSettings(settings({}));
+  post(kVZDWillResignActiveNotification);
+  ASSERT_TRUE(clock_.waitForScheduled(1));  // refused: its retry waits on the back-off clock
+  EXPECT_TRUE(controller_->finishAtExit(std::chrono::milliseconds(600)));
+  clock_.runNext();
+  const auto leftForLater = [&] {
+    const auto lines = log_.lines();
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const std::string& line) { return line.ends_with("' is left for a later start"); });
+  };
+  EXPECT_TRUE(eventually(leftForLater, 5.0));
+  drain();
+  VZDLogger::sharedLogger().setDebugMode(false);
+  EXPECT_EQ(server_->requestCount(), 1u);
+  EXPECT_EQ(files("multipartmime").size(), 1u);  // sent by the next start
 }
 
 TEST_F(VZDVizuzodControllerTest, ARefusedUploadIsRetriedOnTheBackOffClockAndARejectedOneIsDropped) {

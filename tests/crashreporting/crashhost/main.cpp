@@ -20,9 +20,14 @@
 //   events-thread:<prefix>   a thread logs events <prefix>0, <prefix>1, … a millisecond apart until the process
 //              ends; returning from main prints "thread logged <n>" with the number logged by then
 //   nofile:<n>  lowers the limit of open files (RLIMIT_NOFILE) to n
+//   hold-files:<ms>   once a line comes on standard input, holds every free descriptor for that long while the
+//              main queue runs, then prints "held <n>"
+//   fsize:<n>|off   a file can grow to n bytes at most (RLIMIT_FSIZE, its soft limit: a write past it fails as
+//              on a full disk, SIGXFSZ ignored); "off" lifts the limit again
 // Returning from main prints "returning at=<steady clock, ms>", so that a test can time the exit.
 // The host drives the library's main queue from its own loop, as an application's run loop would: a crash
 // before the first turn leaves the launch marker in place.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -79,6 +84,18 @@ void runMainQueueUntilInputEnds() {
     pollfd input{0, POLLIN, 0};
     if (poll(&input, 1, 5) > 0 && read(0, buffer, sizeof buffer) <= 0) return;
   }
+}
+
+void holdFilesOnInput(std::chrono::milliseconds duration) {
+  char buffer[256];
+  for (pollfd input{0, POLLIN, 0}; poll(&input, 1, 5) <= 0; input.revents = 0) MainExecutor::shared().pump();
+  if (read(0, buffer, sizeof buffer) <= 0) return;
+  std::vector<int> held;
+  for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held.push_back(fd);
+  runMainQueueFor(duration);
+  for (const int fd : held) close(fd);
+  std::printf("held %zu\n", held.size());
+  std::fflush(stdout);
 }
 
 // Never ends: the addition after the call keeps it from becoming a loop.
@@ -214,6 +231,14 @@ int main(int argc, char** argv) {
       const rlim_t files = std::strtoul(argument.c_str() + 7, nullptr, 10);
       const rlimit limit{files, files};
       if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 2;
+    } else if (argument.rfind("hold-files:", 0) == 0) {
+      holdFilesOnInput(std::chrono::milliseconds(std::atol(argument.c_str() + 11)));
+    } else if (argument.rfind("fsize:", 0) == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{};
+      if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+      limit.rlim_cur = argument == "fsize:off" ? limit.rlim_max : std::strtoul(argument.c_str() + 6, nullptr, 10);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
     } else {
       std::fprintf(stderr, "unknown argument %s\n", argument.c_str());
       return 2;

@@ -55,6 +55,11 @@ class HostProcess {
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;
 
+  /// Writes a line to the process's standard input.
+  bool say(const std::string& line) {
+    const std::string text = line + "\n";
+    return input_ >= 0 && ::write(input_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  }
   /// Ends standard input, then waits for the process; its wait status.
   int finish() {
     if (input_ >= 0) close(input_);
