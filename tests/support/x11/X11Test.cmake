@@ -23,7 +23,7 @@ function(tilvane_x11_test name)
   endif()
   # Seconds each test may take (ctest's own time-out).
   if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT ${ARG_TIMEOUT})
+    set(ARG_TIMEOUT 60)
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   add_executable(${name} ${sources} ${ARG_SOURCES})
