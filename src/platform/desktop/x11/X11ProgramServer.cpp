@@ -31,7 +31,7 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimi
 
 void X11ProgramServer::activateIgnoringOtherApps(bool) {
   // A window on its way forward is the latest: it comes once, and no older one goes before it.
-  if (fronting_) return;
+  if (stillOnItsWay()) return;
   // The latest window is still being mapped: it comes forward once managed.
   if (waiting_ && !fronted_.empty() && fronted_.front() == *waiting_) return;
   // A window the user closed stays closed: activation brings back the latest one still shown.
@@ -47,7 +47,7 @@ void X11ProgramServer::orderFront(std::uint64_t windowNumber) {
   fronted_.insert(fronted_.begin(), window);
   if (fronted_.size() > kRemembered) fronted_.pop_back();
   waiting_.reset();
-  if (fronting_ && fronting_->window == window) return;
+  if (fronting_ && fronting_->window == window && stillOnItsWay()) return;
   endFronting();
   if (!bringForward(window)) waiting_ = window;
 }
@@ -133,6 +133,18 @@ void X11ProgramServer::advance() {
   // Closed meanwhile: it stays closed.
   if (requests.notManagedYet) return endFronting();
   if (requests.shown()) activate(window);
+}
+
+bool X11ProgramServer::stillOnItsWay() {
+  if (!fronting_) return false;
+  // Asked to show it here: the window manager's answer, or the deadline, takes it on.
+  if (!fronting_->activating) return true;
+  // The activation went out; the window manager may have made it active without saying so again (it was
+  // already), or the user may have sent it away since: only a window shown here and not active yet is waiting.
+  const xcb_window_t window = fronting_->window;
+  if (requestsFor(window).shown() && queryActiveWindow(x_) != window) return true;
+  endFronting();
+  return false;
 }
 
 void X11ProgramServer::endFronting() {

@@ -36,8 +36,9 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimi
 /// A window comes forward in order, on this connection alone: moved to the desktop shown and mapped where it
 /// is minimised; then, once the window manager shows it here, activated and raised. A window manager asked to
 /// activate a window it does not show yet may refuse and flag it as demanding attention instead. While a window
-/// is on its way (for a bounded time: the wait is a timer, armed only then), another request to bring it
-/// forward sends nothing, so a window shown and the program activated right after come forward once.
+/// is on its way (asked to be shown here, or activated and shown but not active yet; for a bounded time: the wait
+/// is a timer, armed only then), another request to bring it forward sends nothing, so a window shown and the
+/// program activated right after come forward once.
 class X11ProgramServer final : public ProgramServer {
  public:
   explicit X11ProgramServer(const XConnection& x) : x_(x), compositor_(x) {}
@@ -67,6 +68,9 @@ class X11ProgramServer final : public ProgramServer {
   void activate(xcb_window_t window);
   /// The window on its way forward is shown here now, or active: the next step.
   void advance();
+  /// Whether the window on its way forward still is: false (and forgotten) once it is active, or no longer
+  /// shown here after its activation went out.
+  bool stillOnItsWay();
   void endFronting();
   /// Makes sure this connection hears of the window's property changes and destruction.
   void listenTo(xcb_window_t window);

@@ -110,5 +110,23 @@ TEST_F(ProgramServerOnX11Test, AWindowShownAndTheProgramActivatedComesForwardOnc
   }
 }
 
+// The user sends the window away again before the program heard that its activation was granted: the next
+// request brings it back rather than taking it for the one on its way.
+TEST_F(ProgramServerOnX11Test, AWindowSentAwayWhileItsActivationIsOnItsWayComesBackWhenAskedAgain) {
+  auto& ours = launchClient({"--title", "Ours"});
+  auto& other = launchClient({"--title", "Other"});
+  const xcb_window_t window = ours.window();
+  ASSERT_TRUE(waitUntil([&] { return withTheUser(other.window()) && wmState(window) == kNormalState; }, 20.0));
+  desktop().programServer().orderFront(window);
+  // Nothing of the backend's connection is read meanwhile: the window manager's answers wait in its queue.
+  ASSERT_EQ(runCommand({"xdotool", "set_desktop_for_window", std::to_string(window), "2"}), 0);
+  ASSERT_TRUE(probe().syncWindowManager());
+  ASSERT_EQ(probe().desktopOf(window), 2);
+  desktop().programServer().orderFront(window);
+  EXPECT_TRUE(waitUntil([&] { return withTheUser(window); }, 20.0))
+      << "active " << probe().activeWindow().value_or(0) << ", desktop " << probe().desktopOf(window);
+  EXPECT_FALSE(flagged(window));
+}
+
 }  // namespace
 }  // namespace tilvane::test::x11
