@@ -154,6 +154,12 @@ void X11DesktopTest::SetUp() {
   displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
   probe_ = std::make_unique<XProbe>(display_);
   ASSERT_TRUE(probe_->ok());
+  // Each test starts on the first desktop: one ended by its time-out (TearDown never ran) may have left another
+  // shown, and every later test would fail for that.
+  if (probe_->currentDesktop() != 0) {
+    probe_->switchDesktop(0);
+    waitUntil([&] { return probe_->currentDesktop() == 0; });
+  }
   desktopAtStart_ = probe_->currentDesktop();
   // Tests count and admit the desktop's windows, so each starts on a desktop holding nothing but its dock: the
   // windows of the test before may still be closing, and a window nobody asked for must fail here, by name,

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/Properties.h"
+#include "platform/desktop/x11/WindowManagerCheck.h"
 #include "platform/desktop/x11/WindowProperties.h"
 
 namespace tilvane::x11 {
@@ -14,6 +15,12 @@ constexpr std::uint32_t kWithdrawnState = 0;
 constexpr std::uint32_t kSourceUser = 2;
 
 }  // namespace
+
+bool unminimisesBeforeMoving(const std::string& windowManager) {
+  // fluxbox 1.3, asked to move a minimised window to the desktop shown, is left with a stale entry for it: it
+  // crashes at a later desktop move of another window, once that one has gone.
+  return windowManager == "Fluxbox";
+}
 
 FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimised,
                                std::optional<std::uint32_t> windowDesktop, std::optional<std::uint32_t> currentDesktop) {
@@ -87,9 +94,12 @@ bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
     if (queryActiveWindow(x_) != window) activate(window);
     return true;
   }
-  // The move first: a window manager then unminimises the window where the user is.
+  // The move first: a window manager then unminimises the window where the user is. Where moving a minimised
+  // window is unsafe, it is unminimised on its own desktop first.
+  const bool mapFirst = requests.map && requests.moveToDesktop && unminimisesBeforeMoving(checkWindowManager(x_).name);
+  if (mapFirst) xcb_map_window(x_.get(), window);
   if (requests.moveToDesktop) sendClientMessage(x_, window, x_.atoms()._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
-  if (requests.map) xcb_map_window(x_.get(), window);
+  if (requests.map && !mapFirst) xcb_map_window(x_.get(), window);
   x_.flush();
   fronting_ = Fronting{window, false};
   // A window manager that never says so still gets the activation, late.

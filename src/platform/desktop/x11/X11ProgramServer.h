@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/desktop/ProgramServer.h"
@@ -26,6 +27,10 @@ struct FrontRequests {
 /// minimizedFrom), its _NET_WM_DESKTOP and the desktop shown.
 FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimised,
                                std::optional<std::uint32_t> windowDesktop, std::optional<std::uint32_t> currentDesktop);
+
+/// Whether a window manager, by its _NET_WM_NAME, must be asked to unminimise a window before it is moved to
+/// another desktop: the other order is the one that unminimises it where the user is, but crashes this one.
+bool unminimisesBeforeMoving(const std::string& windowManager);
 
 /// The program server of an X11 session: the toolkit's show, raise and activate do not reach a window that is
 /// minimised or on another desktop, so bringing a window to the user goes through the window manager's EWMH

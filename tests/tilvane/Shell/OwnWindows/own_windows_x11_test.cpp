@@ -65,7 +65,7 @@ struct Pace {
   double seconds;
 };
 Pace paceUnder(const std::string& windowManager) {
-  return windowManager == "openbox" ? Pace{10, 1.0} : Pace{4, 0.3};
+  return windowManager == "openbox" ? Pace{20, 1.0} : Pace{4, 0.3};
 }
 
 class OwnWindowsTest : public X11DesktopTest {
