@@ -28,6 +28,25 @@ bool runs(const std::filesystem::path& pidFile, const std::string& name) {
          stat[close + 2] != 'Z';
 }
 
+/// The file's last `count` lines, each indented, for a failure message.
+std::string lastLines(const std::filesystem::path& path, std::size_t count) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+    if (lines.size() > count) lines.erase(lines.begin());
+  }
+  std::string text;
+  for (const std::string& line : lines) text += "\n    " + line;
+  return lines.empty() ? " (it wrote nothing)" : text;
+}
+
+/// The test running now, as gtest names it.
+std::string currentTestName() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return info ? std::string(info->test_suite_name()) + "." + info->name() : std::string("?");
+}
+
 std::string joined(const std::vector<std::string>& parts) {
   std::string all;
   for (const std::string& part : parts) all += (all.empty() ? "" : ", ") + part;
@@ -80,12 +99,26 @@ X11DesktopTest::~X11DesktopTest() {
   children_.clear();
   if (const auto left = mark_.endMarked(); !left.empty())
     std::cerr << "ended what the test left running: " << joined(left) << "\n";
+  if (state_.empty()) return;
+  // A window manager that ended while this test ran (or as its windows went, just now) is this test's failure:
+  // found by the next test, it would be taken for that one's.
+  if (probe_ && probe_->ok()) probe_->syncWindowManager();
+  if (const std::string ended = windowManagerEnded(state_); !ended.empty()) {
+    ADD_FAILURE() << "the test desktop's " << ended << " during this test; its last lines:" << lastLines(state_ / "wm.log", 15)
+                  << "\n" << reviveDesktop(state_);
+  }
+  std::ofstream(state_ / "last-test") << currentTestName() << "\n";
+}
+
+std::string X11DesktopTest::windowManagerEnded(const std::filesystem::path& state) {
+  if (std::filesystem::exists(state / "wm.pid") && !runs(state / "wm.pid", firstLine(state / "wm.comm")))
+    return "window manager (" + firstLine(state / "wm") + ") ended";
+  return "";
 }
 
 std::string X11DesktopTest::reviveDesktop(const std::filesystem::path& state) {
   std::vector<std::string> ended;
-  if (std::filesystem::exists(state / "wm.pid") && !runs(state / "wm.pid", firstLine(state / "wm.comm")))
-    ended.push_back("window manager (" + firstLine(state / "wm") + ")");
+  if (!windowManagerEnded(state).empty()) ended.push_back("window manager (" + firstLine(state / "wm") + ")");
   if (std::filesystem::exists(state / "trayer.pid") && !runs(state / "trayer.pid", "trayer"))
     ended.push_back("tray (trayer)");
   if (ended.empty()) return "";
@@ -105,15 +138,28 @@ void X11DesktopTest::SetUp() {
   const auto display = findTestDisplay(&why);
   ASSERT_TRUE(display.has_value()) << why;
   // A window manager or tray that ended would fail every later test on this desktop, each for a reason of its
-  // own: it is started again, and this test says that it had ended.
-  const std::string revived = reviveDesktop(std::getenv("TILVANE_TEST_DESKTOP"));
-  ASSERT_TRUE(revived.empty()) << "the test desktop's " << revived;
+  // own: it is started again, and this test says that it had ended, and after which test (the test's own end
+  // checks the window manager, so this one ended after that check, between the two tests).
+  const std::filesystem::path state(std::getenv("TILVANE_TEST_DESKTOP"));
+  const std::string before = firstLine(state / "last-test");
+  const std::string lines = windowManagerEnded(state).empty() ? "" : lastLines(state / "wm.log", 15);
+  const std::string revived = reviveDesktop(state);
+  ASSERT_TRUE(revived.empty()) << "the test desktop's " << revived << ", after the test "
+                               << (before.empty() ? "?" : before) << " had ended"
+                               << (lines.empty() ? "" : "; the window manager's last lines:" + lines);
+  state_ = state;
   display_ = *display;
   windowManager_ = firstLine(std::filesystem::path(std::getenv("TILVANE_TEST_DESKTOP")) / "wm");
   if (windowManager_.empty()) windowManager_ = "openbox";
   displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
   probe_ = std::make_unique<XProbe>(display_);
   ASSERT_TRUE(probe_->ok());
+  // Each test starts on the first desktop: one ended by its time-out (TearDown never ran) may have left another
+  // shown, and every later test would fail for that.
+  if (probe_->currentDesktop() != 0) {
+    probe_->switchDesktop(0);
+    waitUntil([&] { return probe_->currentDesktop() == 0; });
+  }
   desktopAtStart_ = probe_->currentDesktop();
   // Tests count and admit the desktop's windows, so each starts on a desktop holding nothing but its dock: the
   // windows of the test before may still be closing, and a window nobody asked for must fail here, by name,

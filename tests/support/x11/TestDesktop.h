@@ -32,7 +32,8 @@ void notifyReadableDescriptors(dispatch::VirtualMainLoop& loop);
 /// Tests share each desktop one after the other, so nothing one starts may reach the next: every process the test
 /// starts, by any way, is ended when the fixture goes (ProcessMark), also when the test failed; SetUp ends what a
 /// test process that has gone left running, starts the desktop's window manager or tray again when it has ended,
-/// and closes windows no test made after naming them, so one fault fails one test and not every later one.
+/// and closes windows no test made after naming them, so one fault fails one test and not every later one. A
+/// window manager that ended while a test ran fails that test at its end, with the window manager's last lines.
 class X11DesktopTest : public WorldTest {
  protected:
   X11DesktopTest();
@@ -67,9 +68,13 @@ class X11DesktopTest : public WorldTest {
  private:
   /// Starts again the window manager or the tray of the desktop in `state` when it ended; says which.
   static std::string reviveDesktop(const std::filesystem::path& state);
+  /// "window manager (NAME) ended" when the desktop's window manager no longer runs; empty while it does.
+  static std::string windowManagerEnded(const std::filesystem::path& state);
 
   // First, so it goes last: what the test started is ended once nothing of the fixture uses it.
   ProcessMark mark_;
+  /// The test desktop's state folder, once SetUp found the desktop in order.
+  std::filesystem::path state_;
   std::string display_;
   std::string windowManager_;
   std::unique_ptr<ScopedEnv> displayEnv_;

@@ -1,4 +1,4 @@
-# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [MATRIX [MATRIX_FILTER expr] [MATRIX_WMS wm...]]
+# tilvane_x11_test(NAME DEPS target... [DESKTOP one|two] [TIMEOUT seconds] [MATRIX [MATRIX_FILTER expr] [MATRIX_WMS wm...]]
 #                  [DESKTOPS kind...])
 # Like tilvane_test(), for tests that need the X test desktop: every test of the binary requires the desktop's
 # ctest fixture, holds its resource lock (tests share one desktop, one at a time), and finds the desktop through
@@ -17,9 +17,13 @@
 set(TILVANE_X11_MATRIX icewm xfwm4 xfwm4-compositor fluxbox)
 
 function(tilvane_x11_test name)
-  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER" "DEPS;SOURCES;MATRIX_WMS;DESKTOPS" ${ARGN})
+  cmake_parse_arguments(ARG "MATRIX" "DESKTOP;MATRIX_FILTER;TIMEOUT" "DEPS;SOURCES;MATRIX_WMS;DESKTOPS" ${ARGN})
   if(NOT ARG_DESKTOP)
     set(ARG_DESKTOP one)
+  endif()
+  # Seconds each test may take (ctest's own time-out).
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 60)
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   add_executable(${name} ${sources} ${ARG_SOURCES})
@@ -39,7 +43,7 @@ function(tilvane_x11_test name)
         ENVIRONMENT "TILVANE_TEST_DESKTOP=${CMAKE_BINARY_DIR}/x11-desktop/${kind}"
         FIXTURES_REQUIRED x11_desktop_${kind}
         RESOURCE_LOCK x11_desktop_${kind}
-        TIMEOUT 60
+        TIMEOUT ${ARG_TIMEOUT}
         LABELS x11_matrix)
   endforeach()
   if(ARG_DESKTOPS)
@@ -56,7 +60,7 @@ function(tilvane_x11_test name)
       ENVIRONMENT "TILVANE_TEST_DESKTOP=${CMAKE_BINARY_DIR}/x11-desktop/${ARG_DESKTOP}"
       FIXTURES_REQUIRED x11_desktop_${ARG_DESKTOP}
       RESOURCE_LOCK x11_desktop_${ARG_DESKTOP}
-      TIMEOUT 60
+      TIMEOUT ${ARG_TIMEOUT}
       LABELS ${label})
   if(NOT ARG_MATRIX)
     return()
@@ -78,7 +82,7 @@ function(tilvane_x11_test name)
         ENVIRONMENT "TILVANE_TEST_DESKTOP=${CMAKE_BINARY_DIR}/x11-desktop/one-${wm}"
         FIXTURES_REQUIRED x11_desktop_one-${wm}
         RESOURCE_LOCK x11_desktop_one-${wm}
-        TIMEOUT 60
+        TIMEOUT ${ARG_TIMEOUT}
         LABELS x11_matrix)
   endforeach()
 endfunction()

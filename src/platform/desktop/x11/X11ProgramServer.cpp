@@ -2,6 +2,7 @@
 
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/Properties.h"
+#include "platform/desktop/x11/WindowManagerCheck.h"
 #include "platform/desktop/x11/WindowProperties.h"
 
 namespace tilvane::x11 {
@@ -9,28 +10,36 @@ namespace {
 
 // ICCCM WM_STATE values.
 constexpr std::uint32_t kWithdrawnState = 0;
-constexpr std::uint32_t kIconicState = 3;
 // EWMH source indication: a request made on the user's direct behalf (the user chose a menu entry, started the
 // program again, opened its address), which window managers honour without focus-stealing checks.
 constexpr std::uint32_t kSourceUser = 2;
 
 }  // namespace
 
-FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, std::optional<std::uint32_t> windowDesktop,
-                               std::optional<std::uint32_t> currentDesktop) {
+bool unminimisesBeforeMoving(const std::string& windowManager) {
+  // fluxbox 1.3, asked to move a minimised window to the desktop shown, is left with a stale entry for it: it
+  // crashes at a later desktop move of another window, once that one has gone.
+  return windowManager == "Fluxbox";
+}
+
+FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimised,
+                               std::optional<std::uint32_t> windowDesktop, std::optional<std::uint32_t> currentDesktop) {
   FrontRequests requests;
   if (!wmState || *wmState == kWithdrawnState) {
     requests.notManagedYet = true;
     return requests;
   }
-  requests.map = *wmState == kIconicState;
-  if (currentDesktop && windowDesktop && *windowDesktop != kAllDesktops && *windowDesktop != *currentDesktop)
-    requests.moveToDesktop = currentDesktop;
+  // Window managers iconify the windows of other desktops too (WM_STATE alone does not tell): the desktop move
+  // shows those.
+  requests.map = minimised;
+  if (!isOnDesktop(windowDesktop, currentDesktop)) requests.moveToDesktop = currentDesktop;
   return requests;
 }
 
 void X11ProgramServer::activateIgnoringOtherApps(bool) {
-  // The latest window is still being mapped: it comes forward once managed, and no older one goes before it.
+  // A window on its way forward is the latest: it comes once, and no older one goes before it.
+  if (stillOnItsWay()) return;
+  // The latest window is still being mapped: it comes forward once managed.
   if (waiting_ && !fronted_.empty() && fronted_.front() == *waiting_) return;
   // A window the user closed stays closed: activation brings back the latest one still shown.
   for (const xcb_window_t window : fronted_)
@@ -45,6 +54,8 @@ void X11ProgramServer::orderFront(std::uint64_t windowNumber) {
   fronted_.insert(fronted_.begin(), window);
   if (fronted_.size() > kRemembered) fronted_.pop_back();
   waiting_.reset();
+  if (fronting_ && fronting_->window == window && stillOnItsWay()) return;
+  endFronting();
   if (!bringForward(window)) waiting_ = window;
 }
 
@@ -53,20 +64,113 @@ void X11ProgramServer::clientListChanged() {
   if (bringForward(*waiting_, true)) waiting_.reset();
 }
 
-bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
+bool X11ProgramServer::handle(const xcb_generic_event_t& event) {
+  const bool compositing = compositor_.handle(event);
+  if (!fronting_) return compositing;
   const Atoms& a = x_.atoms();
-  const auto state = decodeFirst(readProperty(x_, window, a.WM_STATE, 8), a.WM_STATE);
-  const FrontRequests requests = frontRequestsFor(state, queryWindowDesktop(x_, window), queryDesktops(x_).current);
+  const std::uint8_t type = event.response_type & 0x7f;
+  if (type == XCB_DESTROY_NOTIFY) {
+    const auto& e = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+    if (e.window == fronting_->window) endFronting();
+  } else if (type == XCB_PROPERTY_NOTIFY) {
+    const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    const bool window = e.window == fronting_->window &&
+                        (e.atom == a.WM_STATE || e.atom == a._NET_WM_STATE || e.atom == a._NET_WM_DESKTOP);
+    const bool root = e.window == x_.root() && (e.atom == a._NET_CURRENT_DESKTOP || e.atom == a._NET_ACTIVE_WINDOW);
+    if (window || root) advance();
+  }
+  return compositing;
+}
+
+bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
+  listenTo(window);
+  const FrontRequests requests = requestsFor(window);
   if (requests.notManagedYet) return false;
   // A window is mapped on the desktop shown: one found minimised or elsewhere by the time its mapping is seen
   // was put there since, by the user, and stays.
-  if (newlyManaged && (requests.map || requests.moveToDesktop)) return true;
-  if (requests.map) xcb_map_window(x_.get(), window);
-  if (requests.moveToDesktop) sendClientMessage(x_, window, a._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
-  const auto active = queryActiveWindow(x_);
-  sendClientMessage(x_, window, a._NET_ACTIVE_WINDOW, kSourceUser, XCB_CURRENT_TIME, active.value_or(XCB_WINDOW_NONE));
+  if (newlyManaged && !requests.shown()) return true;
+  if (requests.shown()) {
+    // With the user already: nothing to ask.
+    if (queryActiveWindow(x_) != window) activate(window);
+    return true;
+  }
+  // The move first: a window manager then unminimises the window where the user is. Where moving a minimised
+  // window is unsafe, it is unminimised on its own desktop first.
+  const bool mapFirst = requests.map && requests.moveToDesktop && unminimisesBeforeMoving(checkWindowManager(x_).name);
+  if (mapFirst) xcb_map_window(x_.get(), window);
+  if (requests.moveToDesktop) sendClientMessage(x_, window, x_.atoms()._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
+  if (requests.map && !mapFirst) xcb_map_window(x_.get(), window);
   x_.flush();
+  fronting_ = Fronting{window, false};
+  // A window manager that never says so still gets the activation, late.
+  deadline_.schedule(kShowWait, [this] {
+    if (fronting_ && !fronting_->activating) activate(fronting_->window);
+  });
   return true;
+}
+
+FrontRequests X11ProgramServer::requestsFor(xcb_window_t window) const {
+  const Atoms& a = x_.atoms();
+  PropertyRequest icccmRequest(x_, window, a.WM_STATE, 8);
+  PropertyRequest netStateRequest(x_, window, a._NET_WM_STATE, kMaxStateBytes);
+  PropertyRequest desktopRequest(x_, window, a._NET_WM_DESKTOP, 4);
+  const auto current = queryDesktops(x_).current;
+  const auto icccm = icccmRequest.get();
+  const auto desktop = desktopRequest.get();
+  return frontRequestsFor(decodeFirst(icccm, a.WM_STATE), minimizedFrom(netStateRequest.get(), icccm, desktop, current, a),
+                          decodeFirst(desktop, XCB_ATOM_CARDINAL), current);
+}
+
+void X11ProgramServer::activate(xcb_window_t window) {
+  const auto active = queryActiveWindow(x_);
+  sendClientMessage(x_, window, x_.atoms()._NET_ACTIVE_WINDOW, kSourceUser, XCB_CURRENT_TIME,
+                    active.value_or(XCB_WINDOW_NONE));
+  // Not every window manager raises the window it activates.
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  xcb_configure_window(x_.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  x_.flush();
+  fronting_ = Fronting{window, true};
+  deadline_.schedule(kActivationWait, [this] { endFronting(); });
+}
+
+void X11ProgramServer::advance() {
+  const xcb_window_t window = fronting_->window;
+  if (fronting_->activating) {
+    if (queryActiveWindow(x_) == window) endFronting();
+    return;
+  }
+  const FrontRequests requests = requestsFor(window);
+  // Closed meanwhile: it stays closed.
+  if (requests.notManagedYet) return endFronting();
+  if (requests.shown()) activate(window);
+}
+
+bool X11ProgramServer::stillOnItsWay() {
+  if (!fronting_) return false;
+  // Asked to show it here: the window manager's answer, or the deadline, takes it on.
+  if (!fronting_->activating) return true;
+  // The activation went out; the window manager may have made it active without saying so again (it was
+  // already), or the user may have sent it away since: only a window shown here and not active yet is waiting.
+  const xcb_window_t window = fronting_->window;
+  if (requestsFor(window).shown() && queryActiveWindow(x_) != window) return true;
+  endFronting();
+  return false;
+}
+
+void X11ProgramServer::endFronting() {
+  fronting_.reset();
+  deadline_.cancel();
+}
+
+void X11ProgramServer::listenTo(xcb_window_t window) {
+  // Other parts of the backend listen on this connection too: add to what it selects, never replace it.
+  constexpr std::uint32_t kNeeded = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  const auto reply = x_.reply(xcb_get_window_attributes_reply, xcb_get_window_attributes(x_.get(), window));
+  if (!reply) return;
+  const std::uint32_t mask = reply->your_event_mask;
+  if ((mask & kNeeded) == kNeeded) return;
+  const std::uint32_t wanted = mask | kNeeded;
+  xcb_change_window_attributes(x_.get(), window, XCB_CW_EVENT_MASK, &wanted);
 }
 
 }  // namespace tilvane::x11

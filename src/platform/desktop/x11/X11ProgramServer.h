@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/desktop/ProgramServer.h"
 #include "platform/desktop/x11/CompositorWatch.h"
 #include "platform/desktop/x11/XConnection.h"
+#include "platform/dispatch/MainQueue.h"
 
 namespace tilvane::x11 {
 
@@ -14,20 +16,34 @@ namespace tilvane::x11 {
 struct FrontRequests {
   /// The window manager does not manage it yet (it is being mapped): wait until it does.
   bool notManagedYet = false;
-  /// It is minimised (ICCCM iconic): map it, which asks the window manager to show it again.
+  /// It is minimised: map it, which asks the window manager to show it again.
   bool map = false;
   /// Move it to this desktop (the one shown) first.
   std::optional<std::uint32_t> moveToDesktop;
+  /// The window manager shows it here: only the focus and the stacking order are left to ask for.
+  bool shown() const { return !notManagedYet && !map && !moveToDesktop; }
 };
-/// From the window's WM_STATE (absent: withdrawn or not managed yet), its _NET_WM_DESKTOP and the desktop shown.
-FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, std::optional<std::uint32_t> windowDesktop,
-                               std::optional<std::uint32_t> currentDesktop);
+/// From the window's WM_STATE (absent: withdrawn or not managed yet), whether it is minimised (see
+/// minimizedFrom), its _NET_WM_DESKTOP and the desktop shown.
+FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimised,
+                               std::optional<std::uint32_t> windowDesktop, std::optional<std::uint32_t> currentDesktop);
+
+/// Whether a window manager, by its _NET_WM_NAME, must be asked to unminimise a window before it is moved to
+/// another desktop: the other order is the one that unminimises it where the user is, but crashes this one.
+bool unminimisesBeforeMoving(const std::string& windowManager);
 
 /// The program server of an X11 session: the toolkit's show, raise and activate do not reach a window that is
 /// minimised or on another desktop, so bringing a window to the user goes through the window manager's EWMH
 /// requests. The key window is the one last brought forward that is still shown (minimised or on another desktop
 /// counts as shown; closed does not): activating the program brings it back, so a small window that came and
 /// went meanwhile (the chooser) leaves the key to the window before it. Main thread only.
+///
+/// A window comes forward in order, on this connection alone: moved to the desktop shown and mapped where it
+/// is minimised; then, once the window manager shows it here, activated and raised. A window manager asked to
+/// activate a window it does not show yet may refuse and flag it as demanding attention instead. While a window
+/// is on its way (asked to be shown here, or activated and shown but not active yet; for a bounded time: the wait
+/// is a timer, armed only then), another request to bring it forward sends nothing, so a window shown and the
+/// program activated right after come forward once.
 class X11ProgramServer final : public ProgramServer {
  public:
   explicit X11ProgramServer(const XConnection& x) : x_(x), compositor_(x) {}
@@ -40,12 +56,29 @@ class X11ProgramServer final : public ProgramServer {
   /// The root's _NET_CLIENT_LIST changed: a window waiting to be managed may be now.
   void clientListChanged();
   /// Takes an event of the connection; true when a compositing manager started or stopped.
-  bool handle(const xcb_generic_event_t& event) { return compositor_.handle(event); }
+  bool handle(const xcb_generic_event_t& event);
+
+  /// How long the window manager has to show a window here before it is activated anyway, and to make it the
+  /// active window before another request may go out.
+  static constexpr double kShowWait = 2.0;
+  static constexpr double kActivationWait = 2.0;
 
  private:
   /// Sends what frontRequestsFor asks; false when the window is not managed (yet). `newlyManaged`: the window
   /// waited to be managed, and is only activated where it stands.
   bool bringForward(xcb_window_t window, bool newlyManaged = false);
+  /// What the window manager says of the window now.
+  FrontRequests requestsFor(xcb_window_t window) const;
+  /// Asks the window manager to activate and raise the window.
+  void activate(xcb_window_t window);
+  /// The window on its way forward is shown here now, or active: the next step.
+  void advance();
+  /// Whether the window on its way forward still is: false (and forgotten) once it is active, or no longer
+  /// shown here after its activation went out.
+  bool stillOnItsWay();
+  void endFronting();
+  /// Makes sure this connection hears of the window's property changes and destruction.
+  void listenTo(xcb_window_t window);
 
   const XConnection& x_;
   CompositorWatch compositor_;
@@ -53,6 +86,13 @@ class X11ProgramServer final : public ProgramServer {
   std::vector<xcb_window_t> fronted_;
   /// A window ordered front before the window manager took it on.
   std::optional<xcb_window_t> waiting_;
+  /// The window on its way forward: waiting to be shown here, or (`activating`) to become the active window.
+  struct Fronting {
+    xcb_window_t window;
+    bool activating;
+  };
+  std::optional<Fronting> fronting_;
+  dispatch::ScopedTimer deadline_;
 };
 
 }  // namespace tilvane::x11

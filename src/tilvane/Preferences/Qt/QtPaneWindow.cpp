@@ -120,8 +120,8 @@ void QtPaneWindow::showWindow() {
     }
   }
   window_->show();
-  window_->raise();
-  window_->activateWindow();
+  // The desktop's program server raises and activates it, in order after any desktop move: the toolkit's own
+  // requests would go out on another connection, unordered with those, and reach a window not shown yet.
   NSApplication::makeKeyAndOrderFront(window_->winId());
 }
 

@@ -21,8 +21,8 @@ namespace tilvane::test::x11 {
 namespace {
 
 /// Runs the helper test `name` of this binary as a test process of its own, with `env` ("NAME=value") added;
-/// its exit status (-1 when it did not end within a minute).
-int runHelper(const std::string& name, const std::vector<std::string>& env = {}) {
+/// its exit status (-1 when it did not end within a minute). What it printed goes to `said`, when given.
+int runHelper(const std::string& name, const std::vector<std::string>& env = {}, std::string* said = nullptr) {
   std::vector<std::string> argv{"env"};
   argv.insert(argv.end(), env.begin(), env.end());
   argv.insert(argv.end(), {std::filesystem::read_symlink("/proc/self/exe").string(),
@@ -30,7 +30,10 @@ int runHelper(const std::string& name, const std::vector<std::string>& env = {})
   auto helper = ChildProcess::spawn(argv);
   if (!helper) return -1;
   std::string line;
-  while (helper->readLine(line, 60.0)) std::cout << "  | " << line << "\n";
+  while (helper->readLine(line, 60.0)) {
+    std::cout << "  | " << line << "\n";
+    if (said) *said += line + "\n";
+  }
   const int status = helper->wait(60.0);
   if (status == -1) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -83,6 +86,12 @@ TEST_F(IsolationHelper, DISABLED_LeavesAKeyHeldAndIsKilled) {
 }
 
 TEST_F(IsolationHelper, DISABLED_FindsTheDesktopAsItShouldBe) {}
+TEST_F(IsolationHelper, DISABLED_EndsTheWindowManager) {
+  pid_t pid = 0;
+  std::ifstream(std::filesystem::path(std::getenv("TILVANE_TEST_DESKTOP")) / "wm.pid") >> pid;
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGKILL);
+}
 
 class IsolationTest : public X11DesktopTest {};
 
@@ -136,6 +145,19 @@ TEST_F(IsolationTest, ADesktopWhoseWindowManagerAndTrayEndedGetsThemBackAndOneTe
   for (const xcb_window_t w : probe.clientList())
     dock = dock || probe.text(w, "WM_CLASS").find("trayer") != std::string::npos;
   EXPECT_TRUE(dock) << "no tray";
+}
+
+// The window manager ending while a test runs is that test's failure, with the window manager's last lines; the
+// next test finds it running again and passes.
+TEST_F(IsolationTest, AWindowManagerEndingDuringATestFailsThatTestAndNotTheNext) {
+  const std::filesystem::path state = tempDir() / "desktop";
+  const PrivateDesktop desktop(state);
+  ASSERT_FALSE(desktop.display().empty());
+  const std::vector<std::string> env{"TILVANE_TEST_DESKTOP=" + state.string()};
+  std::string said;
+  EXPECT_NE(runHelper("EndsTheWindowManager", env, &said), 0);
+  EXPECT_NE(said.find("window manager (openbox) ended during this test; its last lines:"), std::string::npos) << said;
+  EXPECT_EQ(runHelper("FindsTheDesktopAsItShouldBe", env), 0);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "AppManager/Settings/UserDefaultsService.h"
@@ -23,6 +24,49 @@ namespace {
 
 constexpr std::uint32_t kNormalState = 1;
 constexpr std::uint32_t kIconicState = 3;
+
+/// Every change of a window's _NET_WM_STATE, read as it comes on a connection of its own: a flag the window
+/// manager sets and drops a moment later is seen too.
+class AttentionWatch {
+ public:
+  AttentionWatch(const std::string& display, xcb_window_t window) : probe_(display), window_(window) {
+    flag_ = probe_.atom("_NET_WM_STATE_DEMANDS_ATTENTION");
+    state_ = probe_.atom("_NET_WM_STATE");
+    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(probe_.connection(), window_, XCB_CW_EVENT_MASK, &events);
+    probe_.sync();
+    look();
+  }
+  /// Reads what came; the number of times the window was seen flagged so far.
+  int flagged() {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(probe_.connection())) {
+      const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+      if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && e->window == window_ && e->atom == state_) look();
+      free(event);
+    }
+    return flagged_;
+  }
+
+ private:
+  void look() {
+    const auto states = probe_.cardinals(window_, "_NET_WM_STATE");
+    if (std::find(states.begin(), states.end(), flag_) != states.end()) ++flagged_;
+  }
+  XProbe probe_;
+  xcb_window_t window_;
+  xcb_atom_t flag_ = 0, state_ = 0;
+  int flagged_ = 0;
+};
+
+/// How a user keeps asking for a window: cycles, and the seconds between two steps. openbox is the window manager
+/// whose refusals were seen; under the others fewer, quicker cycles keep the run short.
+struct Pace {
+  int cycles;
+  double seconds;
+};
+Pace paceUnder(const std::string& windowManager) {
+  return windowManager == "openbox" ? Pace{20, 1.0} : Pace{4, 0.3};
+}
 
 class OwnWindowsTest : public X11DesktopTest {
  protected:
@@ -176,6 +220,34 @@ class OwnWindowsTest : public X11DesktopTest {
     RecordProperty(road, std::to_string(took));
   }
 
+  /// The window of `target` opened, then sent to another desktop and asked for again by `road` (the URL, or the
+  /// tray menu's entry `trayEntry` places above its end) at the pace of a user: back every time, with the user,
+  /// on the desktop shown, and never flagged as demanding attention (a refused activation).
+  void sendAwayAndAskAgain(const std::string& target, const std::string& title, int trayEntry, const Pace& pace) {
+    start();
+    const xcb_window_t window = open(target, title);
+    ASSERT_NE(window, 0u);
+    AttentionWatch watch(display(), window);
+    setPump([&] { watch.flagged(); });
+    const auto step = [&] { waitUntil([] { return false; }, pace.seconds); };
+    for (int cycle = 1; cycle <= pace.cycles && !HasFatalFailure(); ++cycle) {
+      leaveAway(window, 2, 0);
+      step();
+      const int flaggedBefore = watch.flagged();
+      const std::string road = (trayEntry ? "tray " : "url ") + std::to_string(cycle);
+      if (trayEntry) {
+        chooseFromTray(trayEntry, [&] { return withTheUser(window); });
+      } else {
+        startAgain({"tilvane://action?target=" + target});
+      }
+      expectBroughtBack(window, road);
+      EXPECT_EQ(probe().currentDesktop(), 0) << road;
+      EXPECT_EQ(watch.flagged(), flaggedBefore) << road << ": flagged as demanding attention";
+      step();
+    }
+    EXPECT_EQ(watch.flagged(), 0);
+  }
+
   ScopedEnv qtPlatform_{"QT_QPA_PLATFORM", std::nullopt};  // the program's own Qt, on the X display
   std::unique_ptr<ChildProcess> program_;
   std::string output_;
@@ -210,6 +282,22 @@ TEST_F(OwnWindowsTest, TheAdvancedWindowOnAnotherDesktopComesToTheDesktopShown) 
   chooseFromTray(6, [&] { return withTheUser(advanced); });  // "Advanced…"
   expectBroughtBack(advanced, "tray");
   EXPECT_EQ(probe().currentDesktop(), 0);
+}
+
+TEST_F(OwnWindowsTest, TheAdvancedWindowSentAwayComesBackEveryTimeByLink) {
+  sendAwayAndAskAgain("advanced", "Tilvane Advanced", 0, paceUnder(windowManager()));
+}
+
+TEST_F(OwnWindowsTest, TheAdvancedWindowSentAwayComesBackEveryTimeFromTheTray) {
+  sendAwayAndAskAgain("advanced", "Tilvane Advanced", 6, paceUnder(windowManager()));  // "Advanced…"
+}
+
+TEST_F(OwnWindowsTest, ThePreferencesSentAwayComeBackEveryTimeByLink) {
+  sendAwayAndAskAgain("preferences", "Tilvane Preferences", 0, paceUnder(windowManager()));
+}
+
+TEST_F(OwnWindowsTest, ThePreferencesSentAwayComeBackEveryTimeFromTheTray) {
+  sendAwayAndAskAgain("preferences", "Tilvane Preferences", 5, paceUnder(windowManager()));  // "Preferences…"
 }
 
 TEST_F(OwnWindowsTest, WithTheIconHiddenASecondStartBringsThePreferencesBack) {
