@@ -60,6 +60,8 @@ class X11DesktopTest : public WorldTest {
   void setPump(std::function<void()> pump) { pump_ = std::move(pump); }
   /// Polls `condition` (pumping between checks) until it holds or `seconds` of real time passed.
   bool waitUntil(const std::function<bool()>& condition, double seconds = 5.0);
+  /// Whether the desktop's window manager still runs.
+  bool windowManagerRuns() const { return windowManagerEnded(state_).empty(); }
   /// Waits until the window's outer frame stands at `frame` in root pixels (pumping, not advancing the clock).
   bool frameBecomes(std::uint32_t window, const XRectangle& frame) {
     return waitUntil([&] { return probe().frameRect(window) == frame; });

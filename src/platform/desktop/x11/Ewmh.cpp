@@ -28,6 +28,12 @@ std::optional<xcb_window_t> queryActiveWindow(const XConnection& x) {
   return activeWindowFrom(readProperty(x, x.root(), x.atoms()._NET_ACTIVE_WINDOW, 4));
 }
 
+std::vector<xcb_window_t> queryClientList(const XConnection& x) {
+  return decodeList(readProperty(x, x.root(), x.atoms()._NET_CLIENT_LIST, kMaxListBytes), XCB_ATOM_WINDOW,
+                    kMaxClients)
+      .value_or(std::vector<std::uint32_t>{});
+}
+
 std::optional<xcb_window_t> activeWindowFrom(const std::optional<PropertyValue>& value) {
   const auto w = decodeFirst(value, XCB_ATOM_WINDOW);
   if (!w || *w == XCB_WINDOW_NONE) return std::nullopt;

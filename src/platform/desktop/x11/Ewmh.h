@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/desktop/x11/PixelRect.h"
 #include "platform/desktop/x11/Properties.h"
@@ -28,6 +29,10 @@ DesktopState desktopsFrom(const std::optional<PropertyValue>& count, const std::
 
 /// The active window (_NET_ACTIVE_WINDOW), absent when none.
 std::optional<xcb_window_t> queryActiveWindow(const XConnection& x);
+
+/// The windows the window manager manages (_NET_CLIENT_LIST), at most kMaxClients; empty when it says none.
+inline constexpr std::size_t kMaxClients = 4096;
+std::vector<xcb_window_t> queryClientList(const XConnection& x);
 
 /// Frame extents of a managed window: what the window manager's decoration adds on each side.
 struct FrameExtents {

@@ -19,7 +19,6 @@
 
 namespace tilvane::x11 {
 namespace {
-constexpr std::size_t kMaxClients = 4096;
 constexpr int kMaxTreeDepth = 16;
 constexpr std::uint32_t kSourcePager = 2;  // EWMH: requests on the user's behalf (pagers, tiling tools)
 constexpr std::uint32_t kMoveResizeX = 1u << 8, kMoveResizeY = 1u << 9, kMoveResizeWidth = 1u << 10,
@@ -117,9 +116,7 @@ void X11Applications::endOfBatch() {
 // --- tracking ---
 
 std::vector<xcb_window_t> X11Applications::readClientList() const {
-  return decodeList(readProperty(x_, x_.root(), x_.atoms()._NET_CLIENT_LIST, kMaxListBytes), XCB_ATOM_WINDOW,
-                    kMaxClients)
-      .value_or(std::vector<std::uint32_t>{});
+  return queryClientList(x_);
 }
 
 void X11Applications::syncClientList(bool notify) {

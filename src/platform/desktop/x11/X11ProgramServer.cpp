@@ -1,5 +1,7 @@
 #include "platform/desktop/x11/X11ProgramServer.h"
 
+#include <algorithm>
+
 #include "platform/desktop/x11/Ewmh.h"
 #include "platform/desktop/x11/Properties.h"
 #include "platform/desktop/x11/WindowManagerCheck.h"
@@ -16,14 +18,16 @@ constexpr std::uint32_t kSourceUser = 2;
 
 }  // namespace
 
-bool unminimisesBeforeMoving(const std::string& windowManager) {
-  // fluxbox 1.3, asked to move a minimised window to the desktop shown, is left with a stale entry for it: it
-  // crashes at a later desktop move of another window, once that one has gone.
+bool remapsMinimisedElsewhere(const std::string& windowManager) {
+  // fluxbox 1.3 unminimises a window of another desktop only halfway and then refuses every later unminimise of
+  // it; and a minimised window moved to a desktop is listed on it without leaving the desktop it was moved from
+  // before, a stale entry it crashes on once the window is gone.
   return windowManager == "Fluxbox";
 }
 
 FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimised,
-                               std::optional<std::uint32_t> windowDesktop, std::optional<std::uint32_t> currentDesktop) {
+                               std::optional<std::uint32_t> windowDesktop,
+                               std::optional<std::uint32_t> currentDesktop, bool remapMinimisedElsewhere) {
   FrontRequests requests;
   if (!wmState || *wmState == kWithdrawnState) {
     requests.notManagedYet = true;
@@ -33,6 +37,7 @@ FrontRequests frontRequestsFor(std::optional<std::uint32_t> wmState, bool minimi
   // shows those.
   requests.map = minimised;
   if (!isOnDesktop(windowDesktop, currentDesktop)) requests.moveToDesktop = currentDesktop;
+  requests.remap = remapMinimisedElsewhere && requests.map && requests.moveToDesktop;
   return requests;
 }
 
@@ -60,6 +65,7 @@ void X11ProgramServer::orderFront(std::uint64_t windowNumber) {
 }
 
 void X11ProgramServer::clientListChanged() {
+  if (fronting_) advance();
   if (!waiting_) return;
   if (bringForward(*waiting_, true)) waiting_.reset();
 }
@@ -94,18 +100,17 @@ bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
     if (queryActiveWindow(x_) != window) activate(window);
     return true;
   }
-  // The move first: a window manager then unminimises the window where the user is. Where moving a minimised
-  // window is unsafe, it is unminimised on its own desktop first.
-  const bool mapFirst = requests.map && requests.moveToDesktop && unminimisesBeforeMoving(checkWindowManager(x_).name);
-  if (mapFirst) xcb_map_window(x_.get(), window);
-  if (requests.moveToDesktop) sendClientMessage(x_, window, x_.atoms()._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
-  if (requests.map && !mapFirst) xcb_map_window(x_.get(), window);
+  if (requests.remap) {
+    withdraw(window, *requests.moveToDesktop);
+    return true;
+  }
+  // The move first: a window manager then unminimises the window where the user is.
+  if (requests.moveToDesktop)
+    sendClientMessage(x_, window, x_.atoms()._NET_WM_DESKTOP, *requests.moveToDesktop, kSourceUser);
+  if (requests.map) xcb_map_window(x_.get(), window);
   x_.flush();
-  fronting_ = Fronting{window, false};
-  // A window manager that never says so still gets the activation, late.
-  deadline_.schedule(kShowWait, [this] {
-    if (fronting_ && !fronting_->activating) activate(fronting_->window);
-  });
+  fronting_ = Fronting{window, Step::showing};
+  deadline_.schedule(kShowWait, [this] { waitEnded(); });
   return true;
 }
 
@@ -117,8 +122,9 @@ FrontRequests X11ProgramServer::requestsFor(xcb_window_t window) const {
   const auto current = queryDesktops(x_).current;
   const auto icccm = icccmRequest.get();
   const auto desktop = desktopRequest.get();
-  return frontRequestsFor(decodeFirst(icccm, a.WM_STATE), minimizedFrom(netStateRequest.get(), icccm, desktop, current, a),
-                          decodeFirst(desktop, XCB_ATOM_CARDINAL), current);
+  return frontRequestsFor(
+      decodeFirst(icccm, a.WM_STATE), minimizedFrom(netStateRequest.get(), icccm, desktop, current, a),
+      decodeFirst(desktop, XCB_ATOM_CARDINAL), current, remapsMinimisedElsewhere(checkWindowManager(x_).name));
 }
 
 void X11ProgramServer::activate(xcb_window_t window) {
@@ -129,26 +135,80 @@ void X11ProgramServer::activate(xcb_window_t window) {
   const std::uint32_t above = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(x_.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
   x_.flush();
-  fronting_ = Fronting{window, true};
+  fronting_ = Fronting{window, Step::activating};
   deadline_.schedule(kActivationWait, [this] { endFronting(); });
 }
 
+void X11ProgramServer::withdraw(xcb_window_t window, std::uint32_t desktop) {
+  // ICCCM 4.1.4: an unmap, and the synthetic UnmapNotify that tells the window manager of a window unmapped
+  // already (a minimised one is).
+  xcb_unmap_window(x_.get(), window);
+  xcb_unmap_notify_event_t unmap{};
+  unmap.response_type = XCB_UNMAP_NOTIFY;
+  unmap.event = x_.root();
+  unmap.window = window;
+  xcb_send_event(x_.get(), 0, x_.root(), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&unmap));
+  x_.flush();
+  fronting_ = Fronting{window, Step::withdrawing, desktop};
+  deadline_.schedule(kShowWait, [this] { waitEnded(); });
+}
+
+bool X11ProgramServer::withdrawn(xcb_window_t window) const {
+  const auto state = decodeFirst(readProperty(x_, window, x_.atoms().WM_STATE, 8), x_.atoms().WM_STATE);
+  if (!state || *state == kWithdrawnState) return true;
+  const auto clients = queryClientList(x_);
+  return std::find(clients.begin(), clients.end(), window) == clients.end();
+}
+
+void X11ProgramServer::mapAnew(xcb_window_t window, std::uint32_t desktop) {
+  // The desktop a new window asks for; the window manager removed the old one at the withdrawal, or should have.
+  xcb_change_property(x_.get(), XCB_PROP_MODE_REPLACE, window, x_.atoms()._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32,
+                      1, &desktop);
+  xcb_map_window(x_.get(), window);
+  x_.flush();
+  fronting_ = Fronting{window, Step::showing, desktop, true};
+  deadline_.schedule(kShowWait, [this] { waitEnded(); });
+}
+
 void X11ProgramServer::advance() {
-  const xcb_window_t window = fronting_->window;
-  if (fronting_->activating) {
-    if (queryActiveWindow(x_) == window) endFronting();
-    return;
+  const Fronting fronting = *fronting_;
+  switch (fronting.step) {
+    case Step::activating:
+      if (queryActiveWindow(x_) == fronting.window) endFronting();
+      return;
+    case Step::withdrawing:
+      if (withdrawn(fronting.window)) mapAnew(fronting.window, fronting.desktop);
+      return;
+    case Step::showing: {
+      const FrontRequests requests = requestsFor(fronting.window);
+      // Closed meanwhile: it stays closed. A window mapped anew is not managed until the window manager takes it.
+      if (requests.notManagedYet && !fronting.remapped) return endFronting();
+      if (requests.shown()) activate(fronting.window);
+      return;
+    }
   }
-  const FrontRequests requests = requestsFor(window);
-  // Closed meanwhile: it stays closed.
-  if (requests.notManagedYet) return endFronting();
-  if (requests.shown()) activate(window);
+}
+
+void X11ProgramServer::waitEnded() {
+  if (!fronting_) return;
+  const Fronting fronting = *fronting_;
+  if (fronting.step == Step::withdrawing) {
+    // A window the window manager let go of without a word is never left unmapped; one it kept stays where it is.
+    if (withdrawn(fronting.window)) return mapAnew(fronting.window, fronting.desktop);
+  } else if (fronting.step == Step::showing && requestsFor(fronting.window).shown()) {
+    // Shown here without a word from the window manager. One it has not shown by now was refused, or sent away
+    // by the user since: an activation now would come late, and a window manager flags a window it does not
+    // show.
+    if (queryActiveWindow(x_) != fronting.window) return activate(fronting.window);
+  }
+  endFronting();
 }
 
 bool X11ProgramServer::stillOnItsWay() {
   if (!fronting_) return false;
-  // Asked to show it here: the window manager's answer, or the deadline, takes it on.
-  if (!fronting_->activating) return true;
+  // Asked to let go of it or to show it here: the window manager's answer, or the deadline, takes it on.
+  if (fronting_->step != Step::activating) return true;
   // The activation went out; the window manager may have made it active without saying so again (it was
   // already), or the user may have sent it away since: only a window shown here and not active yet is waiting.
   const xcb_window_t window = fronting_->window;

@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "Shell/MenuBar/Tray/NamedImages.h"
 #include "Shell/MenuBar/Tray/QtNotificationPopover.h"
@@ -48,6 +49,17 @@ void fitNames(QMenu& menu) {
 }
 
 /// Gives `menu` its names cut to fit whenever it opens.
+/// The toolkit takes a window the window manager just minimised or sent to another desktop for the active one a
+/// moment longer, and keeps it so while a menu is open: the menu's close would then hand the focus back to it,
+/// which asks the window manager to activate a window the user sent away (held back, on X11, until its next map,
+/// however late). A window that is not on screen is no active window.
+void forgetActiveWindowOffScreen() {
+  QWidget* active = QApplication::activeWindow();
+  if (!active) return;
+  if (const QWindow* window = active->windowHandle(); window && window->isExposed()) return;
+  QApplication::setActiveWindow(nullptr);
+}
+
 void fitNamesWhenShown(QMenu& menu) {
   QObject::connect(&menu, &QMenu::aboutToShow, &menu, [&menu] { fitNames(menu); });
 }
@@ -59,6 +71,8 @@ QtStatusItemView::QtStatusItemView() : menu_(std::make_unique<QMenu>()), tray_(s
   menu_->installEventFilter(this);
   menu_->setWindowTitle(QApplication::applicationName());
   fitNamesWhenShown(*menu_);
+  QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), forgetActiveWindowOffScreen);
+  QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), forgetActiveWindowOffScreen);
   tray_->setToolTip(QApplication::applicationName());
   tray_->setContextMenu(menu_.get());
   // The context menu answers the right button; the left one opens the same menu, as a tray user expects.
