@@ -67,9 +67,10 @@ class X11ProgramServer final : public ProgramServer {
   /// Takes an event of the connection; true when a compositing manager started or stopped.
   bool handle(const xcb_generic_event_t& event);
 
-  /// How long the window manager has to withdraw a window, and to show it here, before the request is given up;
-  /// and to make it the active window before another request may go out.
-  static constexpr double kShowWait = 2.0;
+  /// How long the window manager has to withdraw a window, and to show it here, before the request is given up
+  /// (long enough for a busy machine's window manager: nothing is activated after it); and to make it the active
+  /// window before another request may go out.
+  static constexpr double kShowWait = 5.0;
   static constexpr double kActivationWait = 2.0;
 
  private:
