@@ -26,14 +26,21 @@ constexpr std::uint32_t kNormalState = 1;
 constexpr std::uint32_t kIconicState = 3;
 
 /// Every change of a window's _NET_WM_STATE, read as it comes on a connection of its own: a flag the window
-/// manager sets and drops a moment later is seen too.
+/// manager sets and drops a moment later is seen too. Also counts the toolkit's own activations of the window
+/// (_NET_ACTIVE_WINDOW from an application, source 1): the program's go out as the user's (source 2), once a
+/// request, so one of the toolkit's is an activation nobody asked for.
 class AttentionWatch {
  public:
   AttentionWatch(const std::string& display, xcb_window_t window) : probe_(display), window_(window) {
     flag_ = probe_.atom("_NET_WM_STATE_DEMANDS_ATTENTION");
     state_ = probe_.atom("_NET_WM_STATE");
+    activate_ = probe_.atom("_NET_ACTIVE_WINDOW");
     const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(probe_.connection(), window_, XCB_CW_EVENT_MASK, &events);
+    // The toolkit sends its activation to the root with the structure mask, a program server with the
+    // substructure one.
+    const std::uint32_t root = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(probe_.connection(), probe_.root(), XCB_CW_EVENT_MASK, &root);
     probe_.sync();
     look();
   }
@@ -41,11 +48,19 @@ class AttentionWatch {
   int flagged() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(probe_.connection())) {
       const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-      if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && e->window == window_ && e->atom == state_)
-        look();
+      const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event);
+      const std::uint8_t type = event->response_type & 0x7f;
+      if (type == XCB_PROPERTY_NOTIFY && e->window == window_ && e->atom == state_) look();
+      if (type == XCB_CLIENT_MESSAGE && m->window == window_ && m->type == activate_ && m->data.data32[0] == 1)
+        ++toolkitActivations_;
       free(event);
     }
     return flagged_;
+  }
+  /// The toolkit's activations of the window seen so far.
+  int toolkitActivations() {
+    flagged();
+    return toolkitActivations_;
   }
 
  private:
@@ -55,8 +70,8 @@ class AttentionWatch {
   }
   XProbe probe_;
   xcb_window_t window_;
-  xcb_atom_t flag_ = 0, state_ = 0;
-  int flagged_ = 0;
+  xcb_atom_t flag_ = 0, state_ = 0, activate_ = 0;
+  int flagged_ = 0, toolkitActivations_ = 0;
 };
 
 /// How a user keeps asking for a window: cycles, and the seconds between two steps. openbox is the window manager
