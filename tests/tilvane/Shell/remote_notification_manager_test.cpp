@@ -112,7 +112,9 @@ TEST_F(RemoteNotificationTest, EveryBadReplyStopsWithItsWarningAndPublishesNothi
   for (const Case& c : cases) {
     server_.setReply(c.path, c.reply);
     log_.clear();
-    launch(c.path, {.timeout = 0.5});
+    // Only the endless reply may meet the time limit: a busy machine takes its time over the huge one, which must
+    // stop at the size limit.
+    launch(c.path, {.timeout = c.path == "/endless" ? 0.5 : 30.0});
     const std::vector<std::string> lines = warnings();
     if (c.warning.empty()) {
       EXPECT_TRUE(lines.empty()) << c.path << ": " << (lines.empty() ? "" : lines[0]);
