@@ -90,7 +90,7 @@ bool X11ProgramServer::handle(const xcb_generic_event_t& event) {
 
 bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
   listenTo(window);
-  const FrontRequests requests = requestsFor(window);
+  const FrontRequests requests = requestsFor(window, remapsMinimisedElsewhere(checkWindowManager(x_).name));
   if (requests.notManagedYet) return false;
   // A window is mapped on the desktop shown: one found minimised or elsewhere by the time its mapping is seen
   // was put there since, by the user, and stays.
@@ -114,7 +114,7 @@ bool X11ProgramServer::bringForward(xcb_window_t window, bool newlyManaged) {
   return true;
 }
 
-FrontRequests X11ProgramServer::requestsFor(xcb_window_t window) const {
+FrontRequests X11ProgramServer::requestsFor(xcb_window_t window, bool remapMinimisedElsewhere) const {
   const Atoms& a = x_.atoms();
   PropertyRequest icccmRequest(x_, window, a.WM_STATE, 8);
   PropertyRequest netStateRequest(x_, window, a._NET_WM_STATE, kMaxStateBytes);
@@ -124,7 +124,7 @@ FrontRequests X11ProgramServer::requestsFor(xcb_window_t window) const {
   const auto desktop = desktopRequest.get();
   return frontRequestsFor(
       decodeFirst(icccm, a.WM_STATE), minimizedFrom(netStateRequest.get(), icccm, desktop, current, a),
-      decodeFirst(desktop, XCB_ATOM_CARDINAL), current, remapsMinimisedElsewhere(checkWindowManager(x_).name));
+      decodeFirst(desktop, XCB_ATOM_CARDINAL), current, remapMinimisedElsewhere);
 }
 
 void X11ProgramServer::activate(xcb_window_t window) {

@@ -77,8 +77,9 @@ class X11ProgramServer final : public ProgramServer {
   /// Sends what frontRequestsFor asks; false when the window is not managed (yet). `newlyManaged`: the window
   /// waited to be managed, and is only activated where it stands.
   bool bringForward(xcb_window_t window, bool newlyManaged = false);
-  /// What the window manager says of the window now.
-  FrontRequests requestsFor(xcb_window_t window) const;
+  /// What the window manager says of the window now; how it is to be brought is asked only when it goes out
+  /// (`remapMinimisedElsewhere`), the rest of the way only whether it is shown.
+  FrontRequests requestsFor(xcb_window_t window, bool remapMinimisedElsewhere = false) const;
   /// Asks the window manager to activate and raise the window.
   void activate(xcb_window_t window);
   /// Asks the window manager to let go of the window (ICCCM withdrawal); it is mapped anew on `desktop` once
