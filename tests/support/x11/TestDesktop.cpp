@@ -102,7 +102,13 @@ X11DesktopTest::~X11DesktopTest() {
   if (state_.empty()) return;
   // A window manager that ended while this test ran (or as its windows went, just now) is this test's failure:
   // found by the next test, it would be taken for that one's.
-  if (probe_ && probe_->ok()) probe_->syncWindowManager();
+  if (probe_ && probe_->ok()) {
+    probe_->syncWindowManager();
+    // Its check window goes with its connection, a little before its process is seen to end: that process is
+    // waited for, or the next test would take its end for its own.
+    if (std::filesystem::exists(state_ / "wm.pid") && !probe_->windowManagerConnected())
+      waitUntil([&] { return !windowManagerEnded(state_).empty(); }, 10.0);
+  }
   if (const std::string ended = windowManagerEnded(state_); !ended.empty()) {
     ADD_FAILURE() << "the test desktop's " << ended << " during this test; its last lines:" << lastLines(state_ / "wm.log", 15)
                   << "\n" << reviveDesktop(state_);

@@ -68,6 +68,13 @@ bool XProbe::syncWindowManager(double seconds) {
   }
 }
 
+bool XProbe::windowManagerConnected() {
+  const auto check = cardinals(root_, "_NET_SUPPORTING_WM_CHECK");
+  if (check.empty()) return false;
+  const auto own = cardinals(check[0], "_NET_SUPPORTING_WM_CHECK");
+  return !own.empty() && own[0] == check[0];
+}
+
 namespace {
 Reply<xcb_get_property_reply_t> getProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
   return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(

@@ -42,6 +42,9 @@ class XProbe {
   /// Waits (at most `seconds`) until the window manager handled every request it was sent so far, by anyone:
   /// it grants a configure request of a window of the probe's, after those before it.
   bool syncWindowManager(double seconds = 2.0);
+  /// Whether a window manager is connected: the window named by the root's _NET_SUPPORTING_WM_CHECK is there
+  /// and names itself.
+  bool windowManagerConnected();
 
   /// A root property or window property as 32-bit values (empty when missing).
   std::vector<std::uint32_t> cardinals(xcb_window_t window, const std::string& property);
