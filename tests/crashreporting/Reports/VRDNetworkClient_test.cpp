@@ -220,7 +220,7 @@ TEST_F(UploadClient, AnUploadTheServerAcceptedIsDoneWhateverItsReplysBodyAndIsNo
   // The same for an urgent, synchronous send.
   const std::string urgent = package("ACCEPTEDNOW", 100);
   ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(urgent, true));
-  ASSERT_EQ(finished().size(), 2u);
+  ASSERT_EQ(finished().size(), 2u) << ::testing::PrintToString(log_.lines());
   EXPECT_FALSE(finished()[1].second);
   EXPECT_FALSE(fs::exists(urgent));
   EXPECT_EQ(server_.requestCount(), 2u);

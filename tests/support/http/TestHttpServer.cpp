@@ -155,7 +155,7 @@ std::string TestHttpServer::url(std::string_view target) const {
 
 void TestHttpServer::setReply(const std::string& path, ScriptedReply reply) {
   const std::lock_guard lock(mutex_);
-  standing_[path] = std::move(reply);
+  standing_[path] = std::make_shared<const ScriptedReply>(std::move(reply));
 }
 
 void TestHttpServer::queueReply(const std::string& path, ScriptedReply reply) {
@@ -178,15 +178,15 @@ bool TestHttpServer::waitForRequests(std::size_t count, double seconds) const {
   return changed_.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return requests_.size() >= count; });
 }
 
-ScriptedReply TestHttpServer::replyFor(const std::string& path) {
+std::shared_ptr<const ScriptedReply> TestHttpServer::replyFor(const std::string& path) {
   const std::lock_guard lock(mutex_);
   if (auto queue = queued_.find(path); queue != queued_.end() && !queue->second.empty()) {
-    ScriptedReply reply = std::move(queue->second.front());
+    auto reply = std::make_shared<const ScriptedReply>(std::move(queue->second.front()));
     queue->second.pop_front();
     return reply;
   }
   if (auto standing = standing_.find(path); standing != standing_.end()) return standing->second;
-  return ScriptedReply::withStatus(404, "not found");
+  return std::make_shared<const ScriptedReply>(ScriptedReply::withStatus(404, "not found"));
 }
 
 bool TestHttpServer::pause(double seconds) {
@@ -275,7 +275,8 @@ void TestHttpServer::serve(int fd) {
       }
       changed_.notify_all();
 
-      const ScriptedReply reply = replyFor(path);
+      const std::shared_ptr<const ScriptedReply> shared = replyFor(path);
+      const ScriptedReply& reply = *shared;
       if (reply.delay > 0 && !pause(reply.delay)) return;
       if (reply.ending == ScriptedReply::Ending::closeWithoutReply) return;
       std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) + "\r\n";

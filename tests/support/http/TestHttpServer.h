@@ -99,7 +99,7 @@ class TestHttpServer {
   void start();
   void acceptLoop();
   void serve(int fd);
-  ScriptedReply replyFor(const std::string& path);
+  std::shared_ptr<const ScriptedReply> replyFor(const std::string& path);
   /// Waits up to `seconds`; false when the server is stopping.
   bool pause(double seconds);
 
@@ -113,7 +113,8 @@ class TestHttpServer {
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool stopping_ = false;
-  std::map<std::string, ScriptedReply> standing_;
+  // Shared, not copied per request: a reply of many megabytes copied under a sanitizer takes seconds.
+  std::map<std::string, std::shared_ptr<const ScriptedReply>> standing_;
   std::map<std::string, std::deque<ScriptedReply>> queued_;
   std::vector<RecordedRequest> requests_;
   std::set<int> open_;
