@@ -153,7 +153,10 @@ class OwnWindowsTest : public X11DesktopTest {
   /// its undoes them, however late it runs.
   void minimise(xcb_window_t w) {
     ASSERT_EQ(runCommand({"xdotool", "windowminimize", std::to_string(w)}), 0);
-    ASSERT_TRUE(waitUntil([&] { return wmState(w) == kIconicState; })) << "not minimised";
+    ASSERT_TRUE(waitUntil([&] { return wmState(w) == kIconicState; }))
+        << "not minimised: WM_STATE " << wmState(w) << ", active window "
+        << probe().activeWindow().value_or(0) << ", desktop " << probe().desktopOf(w) << " of "
+        << probe().currentDesktop();
   }
 
   /// Leaves the window on desktop `away` and the user on desktop `here` (0-based), still so once the window
