@@ -108,7 +108,8 @@ TEST_F(VizuzodTest, ABundleIdentifierOfDotsCannotMoveTheEventsFolderOutOfTheLibr
   }
 }
 
-// Events logged just before the process ends normally are on disk: the kit waits for its queue at exit.
+// Events logged just before the process ends normally are on disk: the kit waits for its queue at exit. Its wait
+// is bounded (2 s): the count stays well within what a sanitizer build on a busy machine writes in that time.
 TEST_F(VizuzodTest, EveryEventLoggedBeforeANormalExitIsOnDisk) {
   std::string error;
   const auto xml = plist::encodeXml(Dictionary{{"CFBundleIdentifier", Value("org.example.exit")},
@@ -119,7 +120,7 @@ TEST_F(VizuzodTest, EveryEventLoggedBeforeANormalExitIsOnDisk) {
   std::ofstream(info) << *xml;
   const std::string command = "XDG_CACHE_HOME='" + (tempDir() / "cache").string() + "' XDG_DATA_HOME='" +
                               dataHome().string() + "' XDG_CONFIG_HOME='" + configHome().string() + "' '" +
-                              CRASHREPORTING_HOST "' '" + info.string() + "' events 1000 >/dev/null 2>&1";
+                              CRASHREPORTING_HOST "' '" + info.string() + "' events 250 >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
 
   // Wherever each line is now: the current log, a rotated log, its gzip, or a package.
@@ -137,7 +138,7 @@ TEST_F(VizuzodTest, EveryEventLoggedBeforeANormalExitIsOnDisk) {
     for (const auto& part : test::parsePackage(readAll(package), package.stem().string()))
       countIn(test::gunzip(part.body).value_or(""));
   }
-  EXPECT_EQ(written, 1000u);
+  EXPECT_EQ(written, 250u);
 }
 
 }  // namespace
