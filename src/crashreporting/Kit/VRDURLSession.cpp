@@ -141,6 +141,12 @@ std::filesystem::path VRDURLSession::newDownloadFile() const {
   return folder / ("VRDURLSession-" + ZIZCreateUUIDString() + ".tmp");
 }
 
+void VRDURLSession::post(std::function<void()> callback) {
+  // Ahead of the owner's own work on a shared delegate queue: a burst of it would otherwise keep an answer (and
+  // whatever its handling makes final) waiting.
+  delegateQueue_->addOperationWithBlock(std::move(callback), Operation::QueuePriority::high);
+}
+
 std::shared_ptr<VRDURLSessionDelegate> VRDURLSession::delegateFor(const VRDURLSessionTask& task) const {
   if (!task.invokesDelegate()) return nullptr;
   return delegate();
@@ -155,7 +161,7 @@ void VRDURLSession::evaluateServerTrust(const VRDURLSessionTask& task,
   }
   const std::string host = hostOf(task.originalRequest().URL());
   URLAuthenticationChallenge challenge{{host, kURLAuthenticationMethodServerTrust, ServerTrust{host}}};
-  delegateQueue_->addOperationWithBlock([self = shared_from_this(), current, challenge, decided = std::move(decided)] {
+  post([self = shared_from_this(), current, challenge, decided = std::move(decided)] {
     auto once = std::make_shared<std::once_flag>();
     current->URLSessionDidReceiveChallenge(
         *self, challenge,
@@ -190,7 +196,7 @@ void VRDURLSession::taskDidReceiveResponse(const std::shared_ptr<VRDURLSessionTa
                                            const URLResponse& response) {
   const auto current = delegateFor(*task);
   if (!current || task->kind() == VRDURLSessionTask::Kind::download) return;
-  delegateQueue_->addOperationWithBlock([self = shared_from_this(), current, task, response] {
+  post([self = shared_from_this(), current, task, response] {
     // The transfer goes on whatever the delegate answers.
     current->URLSessionDataTaskDidReceiveResponse(*self, static_cast<VRDURLSessionDataTask&>(*task), response,
                                                   [](URLSessionResponseDisposition) {});
@@ -200,7 +206,7 @@ void VRDURLSession::taskDidReceiveResponse(const std::shared_ptr<VRDURLSessionTa
 void VRDURLSession::taskDidReceiveData(const std::shared_ptr<VRDURLSessionTask>& task, const Data& data) {
   const auto current = delegateFor(*task);
   if (!current || task->kind() == VRDURLSessionTask::Kind::download) return;
-  delegateQueue_->addOperationWithBlock([self = shared_from_this(), current, task, data] {
+  post([self = shared_from_this(), current, task, data] {
     current->URLSessionDataTaskDidReceiveData(*self, static_cast<VRDURLSessionDataTask&>(*task), data);
   });
 }
@@ -208,7 +214,7 @@ void VRDURLSession::taskDidReceiveData(const std::shared_ptr<VRDURLSessionTask>&
 void VRDURLSession::taskDidComplete(const std::shared_ptr<VRDURLSessionTask>& task,
                                     std::function<void(VRDURLSession*, VRDURLSessionDelegate*)> report,
                                     const std::optional<Error>& error) {
-  delegateQueue_->addOperationWithBlock([self = shared_from_this(), task, report = std::move(report), error] {
+  post([self = shared_from_this(), task, report = std::move(report), error] {
     const auto current = self->delegateFor(*task);
     report(self.get(), current.get());
     if (current) current->URLSessionTaskDidCompleteWithError(*self, *task, error);
@@ -222,7 +228,7 @@ void VRDURLSession::removeTaskFromSet(const VRDURLSessionTask& task) {
 }
 
 void VRDURLSession::getTasksWithCompletionHandler(TasksHandler handler) {
-  delegateQueue_->addOperationWithBlock([self = shared_from_this(), handler = std::move(handler)] {
+  post([self = shared_from_this(), handler = std::move(handler)] {
     std::vector<std::shared_ptr<VRDURLSessionDataTask>> data;
     std::vector<std::shared_ptr<VRDURLSessionDataTask>> upload;
     std::vector<std::shared_ptr<VRDURLSessionDownloadTask>> download;

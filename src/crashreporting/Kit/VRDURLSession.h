@@ -26,6 +26,9 @@ namespace crashreporting {
 /// handling: the system's store; a credential: its anchors alone; cancel) is the trust the TLS handshake
 /// applies. A handshake that the anchors reject ends the task as a cancelled challenge (URLErrorCancelled).
 ///
+/// Its calls go on the delegate queue at high queue priority: on a queue the owner shares with its own work, an
+/// answer is handled next rather than behind all that work.
+///
 /// A session lets go of its delegate when invalidated, and then makes no more tasks. A session that is
 /// destroyed stops its transfers; their handlers do not run.
 class VRDURLSession : public std::enable_shared_from_this<VRDURLSession> {
@@ -100,6 +103,8 @@ class VRDURLSession : public std::enable_shared_from_this<VRDURLSession> {
   /// The delegate, when the task reports to it and the session has not let go of it.
   std::shared_ptr<VRDURLSessionDelegate> delegateFor(const VRDURLSessionTask& task) const;
   std::filesystem::path newDownloadFile() const;
+  /// Queues a callback on the delegate queue.
+  void post(std::function<void()> callback);
 
   const VRDURLSessionConfiguration configuration_;
   const std::shared_ptr<OperationQueue> delegateQueue_;

@@ -211,6 +211,13 @@ void VRDNetworkClient::noteFailure(const std::string& description, const std::op
 
 void VRDNetworkClient::startNewUploadRequest(const URLRequest& request, const std::string& filePath) {
   const auto description = relativeTaskPathForAbsolutePath(filePath);
+  if (holding_) {
+    // The exit would cut it, after the server may have taken the report: the next start sends it.
+    if (ZIZIsDebugEnabled())
+      log("The process exits: '" + description.value_or(filePath) + "' is left for the next start");
+    if (description) forget(*description);
+    return;
+  }
   if (!description || !readable(filePath)) {
     operationQueue_->addOperationWithBlock([self = shared_from_this(), filePath] {
       self->reportCompletion(filePath, unreadableFileError(filePath));
@@ -233,6 +240,10 @@ void VRDNetworkClient::startNewUploadRequest(const URLRequest& request, const st
   {
     const std::lock_guard lock(mutex_);
     uploads_.try_emplace(*description, 0);
+  }
+  {
+    const std::lock_guard lock(awaitingMutex_);
+    ++awaiting_;
   }
   task->resume();
 }
@@ -383,7 +394,20 @@ void VRDNetworkClient::URLSessionDidFinishEventsForBackgroundURLSession() {
   });
 }
 
+bool VRDNetworkClient::waitUntilAnswered(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(awaitingMutex_);
+  return awaitingChanged_.wait_until(lock, deadline, [&] { return awaiting_ <= 0; });
+}
+
 void VRDNetworkClient::URLSessionTaskDidCompleteWithError(VRDURLSessionTask& task, const std::optional<Error>& error) {
+  // Counted once the answer is handled below: the package removed, or its restart waiting.
+  struct Answered {
+    VRDNetworkClient& client;
+    ~Answered() {
+      const std::lock_guard lock(client.awaitingMutex_);
+      if (--client.awaiting_ <= 0) client.awaitingChanged_.notify_all();
+    }
+  } answered{*this};
   const std::optional<URLResponse> response = task.response();
   // The server took the report once it answered 2xx, whatever its body or its type: sending it again would
   // give the engineer the same crash twice.

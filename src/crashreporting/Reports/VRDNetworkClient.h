@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -129,6 +132,13 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   const std::shared_ptr<OperationQueue>& operationQueue() const { return operationQueue_; }
   const ZIZCertificatePinner* certPinner() const { return certPinner_.get(); }
 
+  /// From any thread, as the process exits: from now on no task starts (a restart neither); the package stays in
+  /// prepared for the next start.
+  void holdNewUploads() { holding_ = true; }
+  /// From any thread: waits until every task started has been answered and its answer handled (the delegate
+  /// told, or a restart waiting out its back-off), at most until `deadline`; whether it was.
+  bool waitUntilAnswered(std::chrono::steady_clock::time_point deadline);
+
  private:
   VRDNetworkClient(std::shared_ptr<OperationQueue> queue, const VRDFileManager& fileManager,
                    VRDNetworkClientDelegate* delegate, std::shared_ptr<const ZIZCertificatePinner> certPinner);
@@ -159,6 +169,12 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
   std::map<std::string, std::uint64_t> uploads_;
   /// Packages whose failed upload was already warned of.
   std::set<std::string> warned_;
+
+  std::atomic<bool> holding_{false};
+  /// Tasks started and not yet answered.
+  std::mutex awaitingMutex_;
+  std::condition_variable awaitingChanged_;
+  int awaiting_ = 0;
 };
 
 }  // namespace crashreporting

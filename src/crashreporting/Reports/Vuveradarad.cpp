@@ -7,6 +7,7 @@
 #include "crashreporting/Kit/Zizozu.h"
 #include "crashreporting/Reports/VRDApplication.h"
 #include "crashreporting/VizuzodKit/Vizuzod.h"
+#include "crashreporting/platform/ExitWait.h"
 #include "crashreporting/platform/MainExecutor.h"
 #include "crashreporting/platform/ProcessShared.h"
 #include "crashreporting/platform/SystemLog.h"
@@ -100,6 +101,19 @@ void Vuveradarad::runStart() {
   // The kit's beta-token source gives none on Linux, so the token is empty in any case.
   const std::optional<std::string> betaToken = beta ? beta->betaToken() : std::nullopt;
   if (!controller->startWithProfilingMark(mark, betaToken)) log("Crash reporting could not be initialized");
+  // At a normal exit the reports on their way are waited for, as the analytics uploads are, within the same bound:
+  // one the exit cut after the server took it would be sent again by the next start.
+  const std::weak_ptr<VRDNetworkClient> client = controller->networkClient().shared_from_this();
+  ExitWait::shared().add(
+      {[client] {
+         if (const auto uploads = client.lock()) uploads->holdNewUploads();
+       },
+       [client](std::chrono::steady_clock::time_point deadline) {
+         const auto uploads = client.lock();
+         if (!uploads || uploads->waitUntilAnswered(deadline)) return true;
+         log("A report upload was not answered before the exit: it goes again at the next start");
+         return false;
+       }});
   Vizuzod::startWithBetaToken(betaToken);
 }
 

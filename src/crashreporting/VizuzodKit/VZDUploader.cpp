@@ -209,11 +209,14 @@ void VZDUploader::URLSessionTaskDidCompleteWithError(VRDURLSession&, VRDURLSessi
           VZDLogger::sharedLogger().log("Retrying task with name " + uniqueName);
           self->restartTask(originalRequest, uniqueName);
         } else {
-          // The answer may come on any thread; the report goes out on the queue.
-          self->operationQueue_->addOperationWithBlock([self, uniqueName, judged, settle] {
-            self->handleTaskDescription(uniqueName, judged);
-            settle();
-          });
+          // The answer may come on any thread; the report goes out on the queue, ahead of the events waiting
+          // there, as the session's calls do: a package the server took is deleted before an exit can cut it.
+          self->operationQueue_->addOperationWithBlock(
+              [self, uniqueName, judged, settle] {
+                self->handleTaskDescription(uniqueName, judged);
+                settle();
+              },
+              Operation::QueuePriority::high);
         }
       });
   if (!judgedAtOnce->load()) settle();  // a retry after its back-off

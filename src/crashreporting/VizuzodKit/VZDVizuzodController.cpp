@@ -309,16 +309,23 @@ bool VZDVizuzodController::removableOrSay(const fs::path& item) {
   return false;
 }
 
+std::shared_future<void> VZDVizuzodController::queued(std::function<void(VZDVizuzodController&)> step,
+                                                      Operation::QueuePriority priority) {
+  const auto done = std::make_shared<std::promise<void>>();
+  std::shared_future<void> ran = done->get_future().share();
+  eventQueue_->addOperationWithBlock(
+      [weak = weak_from_this(), step = std::move(step), done] {
+        if (step)
+          if (const auto self = weak.lock()) step(*self);
+        done->set_value();
+      },
+      priority);
+  return ran;
+}
+
 bool VZDVizuzodController::ranOnQueueBy(std::chrono::steady_clock::time_point deadline,
                                         std::function<void(VZDVizuzodController&)> step) {
-  const auto done = std::make_shared<std::promise<void>>();
-  std::future<void> ran = done->get_future();
-  eventQueue_->addOperationWithBlock([weak = weak_from_this(), step = std::move(step), done] {
-    if (step)
-      if (const auto self = weak.lock()) step(*self);
-    done->set_value();
-  });
-  return ran.wait_until(deadline) == std::future_status::ready;
+  return queued(std::move(step)).wait_until(deadline) == std::future_status::ready;
 }
 
 bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration bound) {
@@ -331,16 +338,34 @@ bool VZDVizuzodController::waitForQueuedWork(std::chrono::steady_clock::duration
   }
 }
 
-bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::duration bound) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  // Behind the events queued before the exit: the uploads their packages ask for are held.
-  if (!ranOnQueueBy(deadline, [](VZDVizuzodController& self) {
-        self.exiting_ = true;
-        if (self.uploader_) self.uploader_->holdNewUploads();
-      }))
-    return false;
-  // What those events queued in turn (packaging, an upload held) takes a few more turns; events that keep coming
-  // are not waited for.
+void VZDVizuzodController::stopSendingForExit() {
+  exiting_ = true;
+  if (uploader_) uploader_->holdNewUploads();
+  // A packaging the exit cut between writing the package and deleting its gz would leave both, and both would be
+  // sent: the gz waits for the next start instead.
+  for (const auto& operation : eventQueue_->operations())
+    if (std::dynamic_pointer_cast<VZDPackageLogOperation>(operation)) operation->cancel();
+}
+
+void VZDVizuzodController::stopForExit() {
+  const std::lock_guard lock(exitMutex_);
+  // Ahead of the events still queued (a burst of them may outlast the bound).
+  if (!exitStopped_.valid())
+    exitStopped_ =
+        queued([](VZDVizuzodController& self) { self.stopSendingForExit(); }, Operation::QueuePriority::veryHigh);
+}
+
+bool VZDVizuzodController::finishAtExit(std::chrono::steady_clock::time_point deadline) {
+  stopForExit();
+  std::shared_future<void> stopped;
+  {
+    const std::lock_guard lock(exitMutex_);
+    stopped = exitStopped_;
+  }
+  if (stopped.wait_until(deadline) != std::future_status::ready) return false;
+  // The events queued before the exit are written; what they queued in turn takes a few more turns. Events that
+  // keep coming are not waited for. Meanwhile the answers of the uploads under way are handled ahead of them.
+  if (!ranOnQueueBy(deadline)) return false;
   for (int turn = 0; turn < 3 && eventQueue_->operationCount() > 0; ++turn) {
     if (!ranOnQueueBy(deadline)) return false;
   }

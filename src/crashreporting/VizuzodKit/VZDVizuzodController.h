@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -84,13 +86,19 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// From any thread but the event queue's: waits until the queue has run everything queued before the call
   /// and all that work queued in turn, at most `bound`; whether it did.
   bool waitForQueuedWork(std::chrono::steady_clock::duration bound);
-  /// At the process's exit, from any thread but the event queue's, at most `bound` in all: from now on no log is
-  /// rotated and no upload starts (what is packaged waits for the next start, where it is sent once); waits for
-  /// the events queued before the call to be written and for the uploads on their way to be answered, so that a
-  /// package the server took is gone before the process ends. Events that come later are still written while the
-  /// process lives. Whether everything was done in time: an upload not answered by then is cut by the exit and its
-  /// package is sent again at the next start.
-  bool finishAtExit(std::chrono::steady_clock::duration bound);
+  /// At the process's exit, from any thread but the event queue's; returns at once: from now on no log is rotated
+  /// and nothing is packaged or sent (what waits goes at the next start, once). Queued ahead of the events
+  /// waiting.
+  void stopForExit();
+  /// At the process's exit, from any thread but the event queue's, at most until `deadline`: stops (as above),
+  /// then waits for the events queued before the call to be written and for the uploads on their way to be
+  /// answered, so that a package the server took is gone before the process ends. Events that come later are
+  /// still written while the process lives. Whether everything was done in time: an upload not answered by then
+  /// is cut by the exit and its package is sent again, whole, at the next start (said).
+  bool finishAtExit(std::chrono::steady_clock::time_point deadline);
+  bool finishAtExit(std::chrono::steady_clock::duration bound) {
+    return finishAtExit(std::chrono::steady_clock::now() + bound);
+  }
   /// Events kept in memory at most while the events log cannot be opened.
   static constexpr std::size_t kMaxUnwrittenEvents = 1000;
 
@@ -142,6 +150,11 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   /// most until `deadline`; whether it ran.
   bool ranOnQueueBy(std::chrono::steady_clock::time_point deadline,
                     std::function<void(VZDVizuzodController&)> step = {});
+  /// Queues `step` (if any; run with the controller, while it lives); done once it ran.
+  std::shared_future<void> queued(std::function<void(VZDVizuzodController&)> step,
+                                  Operation::QueuePriority priority = Operation::QueuePriority::normal);
+  /// On the event queue, as the process exits: no more rotations, packaging or uploads.
+  void stopSendingForExit();
   void takeSettings(const std::optional<Dictionary>& dictionary);
   std::shared_ptr<Operation> uploadOperationForFileAtURL(const std::filesystem::path& packaged,
                                                          const std::string& boundary);
@@ -180,6 +193,8 @@ class VZDVizuzodController final : public VZDUploaderDelegate,
   bool saidUnremovable_ = false;  // event queue only
   /// The process exits: no more rotations.
   bool exiting_ = false;
+  std::mutex exitMutex_;
+  std::shared_future<void> exitStopped_;  // the exit's first step, once asked for
   /// Lines of events recorded while the current log could not be opened or written, and how many more were
   /// dropped.
   std::vector<std::string> unwrittenEvents_;

@@ -57,8 +57,13 @@ void Vizuzod::start(std::optional<std::string> betaToken) {
     VZDLogger::sharedLogger().setDebugMode(Zizozu::sharedSDK().debug());
     VZDLogger::sharedLogger().log("Initialized");
     setVizuzodController(VZDVizuzodController::initWithBetaToken(std::move(betaToken)));
-    static std::once_flag atExit;
-    std::call_once(atExit, [] { std::atexit(finishAtExit); });
+    ExitWait::shared().add({[] {
+                              if (const auto controller = exitingController()) controller->stopForExit();
+                            },
+                            [](std::chrono::steady_clock::time_point deadline) {
+                              const auto controller = exitingController();
+                              return !controller || controller->finishAtExit(deadline);
+                            }});
   });
 }
 
@@ -87,12 +92,10 @@ bool Vizuzod::flush(double seconds) {
   return controller->waitForQueuedWork(bound);
 }
 
-void Vizuzod::finishAtExit() {
+std::shared_ptr<VZDVizuzodController> Vizuzod::exitingController() {
   // A forked child has no event queue thread to wait for.
-  if (!Shared<Vizuzod>::exists() || sharedInstance().inForkedChild()) return;
-  if (const auto controller = sharedInstance().vizuzodController())
-    controller->finishAtExit(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(kExitSeconds)));
+  if (!Shared<Vizuzod>::exists() || sharedInstance().inForkedChild()) return nullptr;
+  return sharedInstance().vizuzodController();
 }
 
 std::shared_ptr<VZDVizuzodController> Vizuzod::vizuzodController() const {

@@ -10,6 +10,7 @@
 
 #include "crashreporting/Kit/KitClass.h"
 #include "crashreporting/VizuzodKit/VZDEvent.h"
+#include "crashreporting/platform/ExitWait.h"
 #include "crashreporting/platform/Value.h"
 
 namespace crashreporting {
@@ -78,11 +79,12 @@ class Vizuzod final : public KitObject {
   /// the events logged before to be on disk, and for the uploads on their way to be answered, so that the last
   /// events of a run are neither lost nor sent twice. Nothing new is packaged or sent meanwhile: that waits for
   /// the next start.
-  static constexpr double kExitSeconds = 2.0;
+  static constexpr double kExitSeconds = ExitWait::kSeconds;
 
  private:
   static void logEvent(std::shared_ptr<const VZDEvent> event);
-  static void finishAtExit();
+  /// The controller the exit finishes: none before the start and in a forked child.
+  static std::shared_ptr<VZDVizuzodController> exitingController();
   /// The controller of a started kit; none before the start, and none (said once) in a forked child.
   static std::shared_ptr<VZDVizuzodController> controllerForEvents();
   bool inForkedChild() const;

@@ -51,6 +51,12 @@ class Operation : public std::enable_shared_from_this<Operation> {
   void setName(std::string name);
   std::string name() const;
 
+  /// Among the ready operations of a queue, a higher priority starts first (the earliest added among equals).
+  /// Read when the operation is added to its queue.
+  enum class QueuePriority : int { veryLow = -8, low = -4, normal = 0, high = 4, veryHigh = 8 };
+  void setQueuePriority(QueuePriority priority) { queuePriority_ = priority; }
+  QueuePriority queuePriority() const { return queuePriority_; }
+
   /// Blocks the calling thread until the operation has finished.
   void waitUntilFinished();
 
@@ -79,6 +85,7 @@ class Operation : public std::enable_shared_from_this<Operation> {
   bool finished_ = false;
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> seenFinished_{false};
+  std::atomic<QueuePriority> queuePriority_{QueuePriority::normal};
   std::vector<std::shared_ptr<Operation>> dependencies_;
   std::function<void()> completionBlock_;
   std::string name_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <mutex>
 
 #include "crashreporting/platform/ConcurrentQueue.h"
@@ -14,8 +15,41 @@ struct OperationQueue::State {
   std::condition_variable drained;
   std::string name;
   std::size_t maxConcurrent = kUnlimited;
-  std::deque<std::shared_ptr<Operation>> waiting;  // not started, in the order added (taken from the front)
+  struct Waiting {
+    std::shared_ptr<Operation> operation;
+    Operation::QueuePriority priority;
+  };
+  std::deque<Waiting> waiting;  // not started, in the order added
+  std::size_t raised = 0;       // of them, those of another priority than normal
   std::vector<std::shared_ptr<Operation>> running;
+
+  bool full() const { return maxConcurrent != kUnlimited && running.size() >= maxConcurrent; }
+  /// Moves a waiting operation to running and `starting`; the waiting one after it.
+  std::deque<Waiting>::iterator start(std::deque<Waiting>::iterator it,
+                                      std::vector<std::shared_ptr<Operation>>& starting) {
+    if (it->priority != Operation::QueuePriority::normal) --raised;
+    running.push_back(it->operation);
+    starting.push_back(it->operation);
+    return waiting.erase(it);
+  }
+  /// Under the mutex: moves the operations to start now from waiting to running and into `starting`.
+  void takeReady(std::vector<std::shared_ptr<Operation>>& starting) {
+    if (raised == 0) {  // one pass, in the order added
+      for (auto it = waiting.begin(); it != waiting.end() && !full();) {
+        it = it->operation->isReady() ? start(it, starting) : std::next(it);
+      }
+      return;
+    }
+    while (!full()) {
+      auto best = waiting.end();
+      for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+        if (best != waiting.end() && it->priority <= best->priority) continue;
+        if (it->operation->isReady()) best = it;
+      }
+      if (best == waiting.end()) return;
+      start(best, starting);
+    }
+  }
 };
 
 OperationQueue::OperationQueue(std::string name) : state_(std::make_shared<State>()) {
@@ -51,7 +85,9 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
   if (!operation || operation->isExecuting() || operation->isFinished()) return;
   {
     const std::lock_guard lock(state_->mutex);
-    state_->waiting.push_back(operation);
+    const auto priority = operation->queuePriority();
+    state_->waiting.push_back({operation, priority});
+    if (priority != Operation::QueuePriority::normal) ++state_->raised;
   }
   const std::weak_ptr<State> weak = state_;
   const auto wake = [weak] {
@@ -74,7 +110,7 @@ void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>
   }
 }
 
-void OperationQueue::addOperationWithBlock(std::function<void()> block) {
+void OperationQueue::addOperationWithBlock(std::function<void()> block, Operation::QueuePriority priority) {
   class BlockOperation : public Operation {
    public:
     explicit BlockOperation(std::function<void()> block) : block_(std::move(block)) {}
@@ -85,13 +121,15 @@ void OperationQueue::addOperationWithBlock(std::function<void()> block) {
    private:
     std::function<void()> block_;
   };
-  addOperation(std::make_shared<BlockOperation>(std::move(block)));
+  const auto operation = std::make_shared<BlockOperation>(std::move(block));
+  operation->setQueuePriority(priority);
+  addOperation(operation);
 }
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
   const std::lock_guard lock(state_->mutex);
   std::vector<std::shared_ptr<Operation>> all = state_->running;
-  all.insert(all.end(), state_->waiting.begin(), state_->waiting.end());
+  for (const auto& entry : state_->waiting) all.push_back(entry.operation);
   return all;
 }
 
@@ -113,16 +151,7 @@ void OperationQueue::schedule(const std::shared_ptr<State>& state) {
   std::vector<std::shared_ptr<Operation>> starting;
   {
     const std::lock_guard lock(state->mutex);
-    for (auto it = state->waiting.begin(); it != state->waiting.end();) {
-      if (state->maxConcurrent != kUnlimited && state->running.size() >= state->maxConcurrent) break;
-      if (!(*it)->isReady()) {
-        ++it;
-        continue;
-      }
-      state->running.push_back(*it);
-      starting.push_back(*it);
-      it = state->waiting.erase(it);
-    }
+    state->takeReady(starting);
   }
   const std::weak_ptr<State> weak = state;
   for (const auto& op : starting) {

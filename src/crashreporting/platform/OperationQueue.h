@@ -11,8 +11,9 @@
 namespace crashreporting {
 
 /// Runs operations on the global concurrent queue, at most `maxConcurrentOperationCount` at a time (one: a
-/// serial queue). Of the operations that are ready, the earliest added starts first; an operation leaves the
-/// queue when it has finished. The stand-in for the platform's operation queue.
+/// serial queue). Of the operations that are ready, the one of the highest queue priority starts first, the
+/// earliest added among equals; an operation leaves the queue when it has finished. The stand-in for the
+/// platform's operation queue.
 class OperationQueue {
  public:
   static constexpr std::size_t kUnlimited = 0;
@@ -31,7 +32,8 @@ class OperationQueue {
   /// Adds an operation that is not finished and not in a queue yet; others are ignored.
   void addOperation(const std::shared_ptr<Operation>& operation);
   void addOperations(const std::vector<std::shared_ptr<Operation>>& operations, bool waitUntilFinished);
-  void addOperationWithBlock(std::function<void()> block);
+  void addOperationWithBlock(std::function<void()> block,
+                             Operation::QueuePriority priority = Operation::QueuePriority::normal);
 
   /// The operations not yet finished, in the order added.
   std::vector<std::shared_ptr<Operation>> operations() const;

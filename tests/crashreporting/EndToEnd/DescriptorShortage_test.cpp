@@ -22,12 +22,17 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
     const int limit = limits[round];
     const std::string tag = "n" + std::to_string(limit);
     SCOPED_TRACE(tag);
-    // The same five identifiers each round: each is to have come once more.
+    // The same five identifiers each round: each is to have come once more, or twice where the short run's exit
+    // cut its upload unanswered (said).
     const std::set<std::string> reports = writeWaitingReports(5);
+    const auto before = sentReportIds();
+    bool reportRepeatSaid = false;
     const auto reportsSentOnce = [&] {
       const auto ids = sentReportIds();
-      return std::all_of(reports.begin(), reports.end(),
-                         [&](const auto& id) { return ids.count(id) == round + 1; });
+      return std::all_of(reports.begin(), reports.end(), [&](const auto& id) {
+        const std::size_t more = ids.count(id) - before.count(id);
+        return more == 1 || (reportRepeatSaid && more == 2);
+      });
     };
     const std::set<std::string> waiting = writeWaitingEvents(tag, 3, 10);
     const std::string own = "own-" + tag + "-";
@@ -35,6 +40,7 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
         run({"nofile:" + std::to_string(limit), "start", "events:" + own + ":20", "wait:800"}, noDownload);
     EXPECT_EQ(short_->finish(), 0) << short_->errors();
     const std::string shortErrors = short_->errors();
+    reportRepeatSaid = shortErrors.find("A report upload was not answered before the exit") != std::string::npos;
 
     auto next = run({"start", "serve"}, noDownload);
     // The run's own events come too (or how many were dropped was said).
@@ -65,11 +71,11 @@ TEST_F(EndToEnd, ARunShortOfDescriptorsSetsNothingAsideAndTheNextStartSendsEachR
     EXPECT_EQ(occurrences(errors, "damaged"), 0u) << errors;
     EXPECT_TRUE(entries(store() / "damaged").empty());
     EXPECT_TRUE(entries(events().parent_path() / "damaged").empty());
-    const auto sent = sentWaitingEvents();
-    for (const auto& name : waiting) EXPECT_EQ(sent.count(name), 1u) << name;
+    // Each once, or again whole where the short run's exit cut an upload unanswered (said).
+    expectEachEventOnceOrRepeatedWhole(sentEventPackages("waiting-" + tag + "-"), waiting, shortErrors);
     // The run's own events went, or how many were dropped was said.
-    const auto ownSent = sentEvents(own);
-    for (const auto& name : std::set(ownSent.begin(), ownSent.end())) EXPECT_EQ(ownSent.count(name), 1u) << name;
+    const auto ownSent = sentEventPackages(own);
+    expectEachEventOnceOrRepeatedWhole(ownSent, {}, shortErrors);
     if (ownSent.size() < 20u) {
       EXPECT_NE(shortErrors.find("dropped"), std::string::npos) << ownSent.size() << errors;
     }

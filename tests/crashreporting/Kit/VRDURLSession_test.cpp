@@ -1,10 +1,12 @@
 // The library's URL session against the local test server: data, upload and download tasks, the delegate and
 // handler forms, cancelling, the task list, invalidation, and a download sink that fails.
+#include "crashreporting/Kit/VRDURLSession.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <future>
 
-#include "crashreporting/Kit/VRDURLSession.h"
 #include "crashreporting/support/Awaiter.h"
 #include "support/TestEnvironment.h"
 #include "support/http/TestHttpServer.h"
@@ -145,6 +147,30 @@ TEST_F(VRDURLSessionTest, ADelegateTaskReportsResponseDataAndCompletionOnTheDele
   ASSERT_TRUE(delegate->completed.waitFor(2));
   EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"response:200", "data:{}", "complete", "response:404",
                                                          "complete"}));
+}
+
+// On a delegate queue the owner shares with its own work, a task's calls go ahead of that work: a burst of it does
+// not keep an answer waiting.
+TEST_F(VRDURLSessionTest, TheDelegatesCallsGoAheadOfTheOwnersWorkOnASharedQueue) {
+  server_.setReply("/data", ScriptedReply::ok("{}"));
+  const auto delegate = std::make_shared<RecordingDelegate>();
+  const auto queue = std::make_shared<OperationQueue>("shared");
+  queue->setMaxConcurrentOperationCount(1);
+  VRDURLSessionConfiguration configuration;
+  configuration.downloadDirectory = temp_.path();
+  const auto session = VRDURLSession::sessionWithConfiguration(configuration, delegate, queue);
+  std::promise<void> release;
+  queue->addOperationWithBlock([gate = release.get_future().share()] { gate.wait(); });
+  std::vector<std::size_t> callsSeenByTheOwner;  // touched on the queue only
+  for (int i = 0; i < 20; ++i)
+    queue->addOperationWithBlock([&] { callsSeenByTheOwner.push_back(delegate->calls().size()); });
+  session->dataTaskWithRequest(URLRequest(server_.url("/data")))->resume();
+  // The gate, the owner's twenty, and the response, data and completion calls.
+  ASSERT_TRUE(eventually([&] { return queue->operationCount() == 24; }));
+  release.set_value();
+  queue->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(delegate->calls(), (std::vector<std::string>{"response:200", "data:{}", "complete"}));
+  EXPECT_EQ(callsSeenByTheOwner, std::vector<std::size_t>(20, 3));
 }
 
 TEST_F(VRDURLSessionTest, AnUploadSendsItsFileAndAMissingFileFails) {

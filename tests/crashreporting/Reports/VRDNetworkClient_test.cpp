@@ -206,6 +206,35 @@ TEST_F(UploadClient, APackageUnderWayIsNotStartedTwice) {
             1u);
 }
 
+// At the exit: a report on its way is waited for, within the bound, so the package the server took is gone before
+// the process ends; one still unanswered at the bound stays for the next start; none starts once the exit began.
+TEST_F(UploadClient, AnExitWaitsForTheReportOnItsWayAndStartsNone) {
+  server_.setReply(kReports, {200, {{"Content-Type", "application/json"}}, "{}", 0.3});
+  makeClient();
+  const std::string answered = package("ANSWERED", 100);
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(answered, false));
+  ASSERT_TRUE(server_.waitForRequests(1));
+  client_->holdNewUploads();
+  const std::string held = package("HELD", 100);
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(held, false));
+  EXPECT_TRUE(client_->waitUntilAnswered(std::chrono::steady_clock::now() + std::chrono::seconds(5)));
+  EXPECT_FALSE(fs::exists(answered));
+  queue_->waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(server_.requestCount(), 1u);
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_EQ(finished().size(), 1u);
+
+  server_.setReply(kReports, {200, {{"Content-Type", "application/json"}}, "{}", 30});
+  makeClient();
+  const std::string late = package("LATE", 100);
+  ASSERT_TRUE(reports_->submitPackageMultipartMimeAtPath(late, false));
+  ASSERT_TRUE(server_.waitForRequests(2));
+  client_->holdNewUploads();
+  EXPECT_FALSE(client_->waitUntilAnswered(std::chrono::steady_clock::now() + std::chrono::milliseconds(300)));
+  EXPECT_TRUE(fs::exists(late));
+  client_->setDelegate(nullptr);
+}
+
 TEST_F(UploadClient, AnUploadTheServerAcceptedIsDoneWhateverItsReplysBodyAndIsNotSentAgain) {
   // Past the 16 MiB a reply may hold, and of another type than asked for: still the server took the report.
   server_.setReply(kReports, {200, {{"Content-Type", "text/html"}}, std::string(20 << 20, 'x')});

@@ -411,6 +411,50 @@ TEST_F(VZDVizuzodControllerTest, AnExitWaitsForTheUploadOnItsWayWithinItsBoundAn
   }
 }
 
+// A burst of events still queued at the exit keeps neither the answer of the upload under way from being handled
+// (its package is deleted ahead of the burst) nor the exit from stopping the packaging queued before it: a package
+// the exit cut between being written and its gz's deletion would be sent twice; the gz waits for the next start.
+TEST_F(VZDVizuzodControllerTest, AnExitBehindABurstOfEventsHandlesTheAnswerFirstAndPackagesNothingMore) {
+  auto reply = ScriptedReply::withStatus(200);
+  reply.delay = 0.3;
+  server_->setReply("/spi/v2/events", reply);
+  start();
+  deliverSettings(settings({}));
+  post(kVZDWillResignActiveNotification);  // a package leaves
+  ASSERT_TRUE(server_->waitForRequests(1));
+  const auto sent = files("multipartmime");
+  ASSERT_EQ(sent.size(), 1u);
+  log("rotated");
+  drain();
+
+  const auto queue = controller_->eventQueue();
+  std::promise<void> release;
+  queue->addOperationWithBlock([this, gate = release.get_future().share()] {
+    controller_->rotateAndSubmitCurrentLog();  // its chain is queued behind this step
+    gate.wait();
+  });
+  for (int i = 0; i < 50; ++i) log("burst");
+  std::optional<bool> packageThereBehindTheBurst;
+  queue->addOperationWithBlock([&] { packageThereBehindTheBurst = fs::exists(*sent.begin()); });
+  auto exited =
+      std::async(std::launch::async, [this] { return controller_->finishAtExit(std::chrono::seconds(5)); });
+  // The session's calls are the queue's only ones of high priority: the answer has come.
+  ASSERT_TRUE(eventually([&] {
+    const auto operations = queue->operations();
+    return std::any_of(operations.begin(), operations.end(), [](const auto& operation) {
+      return operation->queuePriority() == Operation::QueuePriority::high;
+    });
+  }));
+  release.set_value();
+  EXPECT_TRUE(exited.get());
+  drain();
+  EXPECT_EQ(packageThereBehindTheBurst, false);
+  EXPECT_TRUE(files("multipartmime").empty());
+  EXPECT_EQ(files("gz").size(), 1u);
+  EXPECT_EQ(server_->requestCount(), 1u);
+  EXPECT_EQ(occurrences(readAll(controller_->currentLogURL()), "\"custom_type\":\"burst\""), 50u);
+}
+
 // An upload asked for once the exit began (here the retry of a refused one, due after it) is not started: the wait
 // for answers would hide it, and the process would end with it on its way.
 TEST_F(VZDVizuzodControllerTest, ARetryDueAfterTheExitBeganStartsNoUpload) {

@@ -138,6 +138,38 @@ TEST(OperationQueueTest, ASerialQueueStartsReadyOperationsInTheOrderAdded) {
   EXPECT_FALSE(blocked->isExecuting());
 }
 
+// A raised priority goes ahead of the ready operations of normal priority, but never ahead of one it waits for,
+// and operations of one priority keep the order they were added in.
+TEST(OperationQueueTest, AHigherPriorityStartsFirstAmongTheReadyOnes) {
+  Journal journal;
+  std::promise<void> release;
+  const std::shared_future<void> gate = release.get_future().share();
+  OperationQueue queue("test.priorities");
+  queue.setMaxConcurrentOperationCount(1);
+  const auto step = [&](const std::string& name, Operation::QueuePriority priority) {
+    auto operation = std::make_shared<Step>(journal, name);
+    operation->setQueuePriority(priority);
+    return operation;
+  };
+  using P = Operation::QueuePriority;
+  auto waited = step("waited", P::normal);
+  auto urgent = step("urgent", P::veryHigh);
+  urgent->addDependency(waited);
+  queue.addOperation(std::make_shared<Step>(journal, "first", gate));
+  queue.addOperation(step("a", P::normal));
+  queue.addOperation(step("b", P::normal));
+  queue.addOperation(step("high1", P::high));
+  queue.addOperation(urgent);
+  queue.addOperation(step("low", P::low));
+  queue.addOperation(step("c", P::normal));
+  queue.addOperation(waited);
+  queue.addOperationWithBlock([&] { journal.add("high2"); }, P::high);
+  release.set_value();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(journal.entries(),
+            (std::vector<std::string>{"first", "high1", "high2", "a", "b", "c", "waited", "urgent", "low"}));
+}
+
 TEST(OperationQueueTest, DependenciesOnAnotherQueueAndCancelledDependenciesAreHonoured) {
   Journal journal;
   std::promise<void> release;
