@@ -241,10 +241,7 @@ void VRDNetworkClient::startNewUploadRequest(const URLRequest& request, const st
     const std::lock_guard lock(mutex_);
     uploads_.try_emplace(*description, 0);
   }
-  {
-    const std::lock_guard lock(awaitingMutex_);
-    ++awaiting_;
-  }
+  awaited_.started();
   task->resume();
 }
 
@@ -395,19 +392,15 @@ void VRDNetworkClient::URLSessionDidFinishEventsForBackgroundURLSession() {
 }
 
 bool VRDNetworkClient::waitUntilAnswered(std::chrono::steady_clock::time_point deadline) {
-  std::unique_lock lock(awaitingMutex_);
-  return awaitingChanged_.wait_until(lock, deadline, [&] { return awaiting_ <= 0; });
+  return awaited_.waitUntilNone(deadline);
 }
 
 void VRDNetworkClient::URLSessionTaskDidCompleteWithError(VRDURLSessionTask& task, const std::optional<Error>& error) {
   // Counted once the answer is handled below: the package removed, or its restart waiting.
   struct Answered {
-    VRDNetworkClient& client;
-    ~Answered() {
-      const std::lock_guard lock(client.awaitingMutex_);
-      if (--client.awaiting_ <= 0) client.awaitingChanged_.notify_all();
-    }
-  } answered{*this};
+    AwaitedCount& awaited;
+    ~Answered() { awaited.ended(); }
+  } answered{awaited_};
   const std::optional<URLResponse> response = task.response();
   // The server took the report once it answered 2xx, whatever its body or its type: sending it again would
   // give the engineer the same crash twice.

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,6 +17,7 @@
 #include "crashreporting/Kit/ZIZCertificatePinner.h"
 #include "crashreporting/Kit/ZIZNetworkClient.h"
 #include "crashreporting/Reports/VRDFileManager.h"
+#include "crashreporting/platform/AwaitedCount.h"
 #include "crashreporting/platform/Error.h"
 #include "crashreporting/platform/OperationQueue.h"
 #include "crashreporting/platform/URLRequest.h"
@@ -172,9 +172,7 @@ class VRDNetworkClient : public std::enable_shared_from_this<VRDNetworkClient> {
 
   std::atomic<bool> holding_{false};
   /// Tasks started and not yet answered.
-  std::mutex awaitingMutex_;
-  std::condition_variable awaitingChanged_;
-  int awaiting_ = 0;
+  AwaitedCount awaited_;
 };
 
 }  // namespace crashreporting

@@ -172,10 +172,7 @@ void VZDUploader::startNewUploadRequest(const URLRequest& request, const std::fi
   }
   task->setTaskDescription(uniqueName);
   startedTasks_.push_back({current.get(), task});
-  {
-    const std::lock_guard lock(awaitingMutex_);
-    ++awaiting_;
-  }
+  { awaited_.started(); }
   task->resume();
 }
 
@@ -248,14 +245,10 @@ void VZDUploader::handleTaskDescription(const std::string& uniqueName, const std
   if (const auto delegate = delegate_.lock()) delegate->uploaderDidFinishUploadWithUniqueName(*this, uniqueName, error);
 }
 
-void VZDUploader::answered() {
-  const std::lock_guard lock(awaitingMutex_);
-  if (--awaiting_ == 0) awaitingChanged_.notify_all();
-}
+void VZDUploader::answered() { awaited_.ended(); }
 
 bool VZDUploader::waitUntilAnswered(std::chrono::steady_clock::time_point deadline) {
-  std::unique_lock lock(awaitingMutex_);
-  return awaitingChanged_.wait_until(lock, deadline, [&] { return awaiting_ == 0; });
+  return awaited_.waitUntilNone(deadline);
 }
 
 void VZDUploader::pruneFinishedTasks() {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "crashreporting/Kit/VRDURLSession.h"
 #include "crashreporting/VizuzodKit/VZDLogOperations.h"
 #include "crashreporting/VizuzodKit/VZDUploaderDelegate.h"
+#include "crashreporting/platform/AwaitedCount.h"
 #include "crashreporting/platform/OperationQueue.h"
 
 namespace crashreporting {
@@ -127,9 +127,7 @@ class VZDUploader final : public VZDUploadTarget,
   bool holding_ = false;
 
   /// Uploads started and not yet answered.
-  std::mutex awaitingMutex_;
-  std::condition_variable awaitingChanged_;
-  int awaiting_ = 0;
+  AwaitedCount awaited_;
 };
 
 }  // namespace crashreporting
